@@ -1,5 +1,7 @@
 # Sourced by scripts/test.sh: a throw-away PostgreSQL cluster on 127.0.0.1 in a temporary folder.
-# Exports VELCU_TEST_PGHOST, VELCU_TEST_PGPORT, VELCU_TEST_PGUSER, VELCU_TEST_PGDATABASE.
+# Exports VELCU_TEST_PGHOST, VELCU_TEST_PGPORT, VELCU_TEST_PGUSER, VELCU_TEST_PGDATABASE,
+# and VELCU_TEST_PGAUTHUSER: a role that must log in with a password. The password is
+# random and kept nowhere: the tests only need to see a wrong one refused.
 PG_BIN="${PG_BIN:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)}"
 
 pg_test_start() {
@@ -11,12 +13,18 @@ pg_test_start() {
   (cd /tmp && "${as[@]}" "$PG_BIN/initdb" -D "$PG_TEST_DIR/data" -U postgres --auth=trust \
       -E UTF8 --locale=C.UTF-8 >"$PG_TEST_DIR/initdb.log" 2>&1) || {
     cat "$PG_TEST_DIR/initdb.log" >&2; return 1; }
+  # Everyone is trusted except the password-checked role, matched first.
+  "${as[@]}" sed -i '1i host all velcu_auth 127.0.0.1/32 scram-sha-256' "$PG_TEST_DIR/data/pg_hba.conf"
   (cd /tmp && "${as[@]}" "$PG_BIN/pg_ctl" -D "$PG_TEST_DIR/data" -w -l "$PG_TEST_DIR/server.log" \
       -o "-p $port -k /tmp -c listen_addresses=127.0.0.1" start >/dev/null) || {
     cat "$PG_TEST_DIR/server.log" >&2; return 1; }
   (cd /tmp && "${as[@]}" "$PG_BIN/createdb" -h 127.0.0.1 -p "$port" -U postgres velcu_test)
+  local secret
+  secret="$(head -c 18 /dev/urandom | base64 | tr -d '/+=')"
+  (cd /tmp && "${as[@]}" "$PG_BIN/psql" -q -h 127.0.0.1 -p "$port" -U postgres -d velcu_test \
+      -c "CREATE ROLE velcu_auth LOGIN PASSWORD '$secret'") >/dev/null
   export VELCU_TEST_PGHOST=127.0.0.1 VELCU_TEST_PGPORT="$port" VELCU_TEST_PGUSER=postgres \
-         VELCU_TEST_PGDATABASE=velcu_test PG_TEST_DIR
+         VELCU_TEST_PGDATABASE=velcu_test VELCU_TEST_PGAUTHUSER=velcu_auth PG_TEST_DIR
   echo "PostgreSQL di prova su 127.0.0.1:$port"
 }
 

@@ -1,0 +1,44 @@
+#include "platform/db/OvGenerator.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvSQLConnection.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+
+#include <limits>
+
+int GenerateID(int values, TOvSQLConnection &connection, const QString &generator)
+{
+    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,58}$"));
+    if (!identifier.match(generator).hasMatch())
+        throw EAssertionFailed(QStringLiteral("Nome di generatore non valido: \"%1\".").arg(generator));
+    if (values < 1)
+        throw EAssertionFailed(QStringLiteral("Generatore %1: numero di valori non valido (%2).")
+                                   .arg(generator).arg(values));
+
+    QSqlQuery q = connection.newQuery();
+    if (connection.isPostgres()) {
+        const QString seq = QStringLiteral("gen_") + generator.toLower();
+        q.prepare(values == 1 ? QStringLiteral("SELECT nextval(:SEQ)")
+                              : QStringLiteral("SELECT max(nextval(:SEQ)) FROM generate_series(1, :N)"));
+        q.bindValue(QStringLiteral(":SEQ"), seq);
+        if (values != 1)
+            q.bindValue(QStringLiteral(":N"), values);
+    } else {
+        q.prepare(QStringLiteral("UPDATE tov_generatori SET igenvalore = igenvalore + :N "
+                                 "WHERE sgennome = :G RETURNING igenvalore"));
+        q.bindValue(QStringLiteral(":N"), values);
+        q.bindValue(QStringLiteral(":G"), generator.toUpper());
+    }
+    if (!q.exec())
+        ovRaiseSqlError(q.lastError(), QStringLiteral("generatore %1").arg(generator));
+    if (!q.next() || q.value(0).isNull())
+        throw EDatabaseError(QStringLiteral("Errore del database: il generatore \"%1\" non esiste.").arg(generator));
+    const qint64 value = q.value(0).toLongLong();
+    q.finish();
+    if (value > std::numeric_limits<int>::max())
+        throw EDatabaseError(QStringLiteral("Errore del database: il generatore \"%1\" ha superato il valore massimo.")
+                                 .arg(generator));
+    return int(value);
+}

@@ -1,0 +1,314 @@
+#include "platform/db/OvSQLConnection.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvSqliteFunctions.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+
+TOvSQLConnection *OvGlobConn = nullptr;
+
+namespace {
+
+QAtomicInt g_connectionCounter;
+
+QString driverMessage(const QSqlError &e)
+{
+    QString msg = e.databaseText().trimmed();
+    if (msg.isEmpty())
+        msg = e.driverText().trimmed();
+    // libpq sends multi-line texts with tab indents; one line reads better in a box.
+    msg.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    msg.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return msg.simplified();
+}
+
+bool containsAny(const QString &text, std::initializer_list<const char *> needles)
+{
+    for (const char *n : needles)
+        if (text.contains(QLatin1String(n), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+}
+
+QString ovSqlErrorText(const QSqlError &error)
+{
+    return QStringLiteral("Errore del database: ") + driverMessage(error);
+}
+
+void ovRaiseSqlError(const QSqlError &error, const QString &context)
+{
+    if (context.isEmpty())
+        throw EDatabaseError(ovSqlErrorText(error));
+    throw EDatabaseError(QStringLiteral("Errore del database: %1: %2").arg(context, driverMessage(error)));
+}
+
+TOvSQLConnection::TOvSQLConnection()
+    : m_name(QStringLiteral("velcu-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1) + 1))
+{
+}
+
+TOvSQLConnection::TOvSQLConnection(const TOvDbConfig &config)
+    : TOvSQLConnection()
+{
+    m_config = config;
+    m_hasConfig = true;
+}
+
+TOvSQLConnection::~TOvSQLConnection()
+{
+    if (OvGlobConn == this)
+        OvGlobConn = nullptr;
+    close();
+    if (QSqlDatabase::contains(m_name)) {
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+}
+
+void TOvSQLConnection::setConfig(const TOvDbConfig &config)
+{
+    if (isOpen())
+        close();
+    m_config = config;
+    m_hasConfig = true;
+}
+
+bool TOvSQLConnection::fail(ErrorKind kind, const QString &text)
+{
+    m_lastErrorKind = kind;
+    m_lastError = text;
+    if (m_db.isOpen())
+        m_db.close();
+    return false;
+}
+
+bool TOvSQLConnection::open()
+{
+    if (BeforeConnect)
+        BeforeConnect(*this);
+    if (isOpen())
+        return true;
+    m_lastError.clear();
+    m_lastErrorKind = ErrorKind::None;
+    m_inTransaction = false;
+
+    // The driver is chosen at every open: the configuration may have changed engine.
+    if (QSqlDatabase::contains(m_name)) {
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    if (!QSqlDatabase::isDriverAvailable(m_config.driverName()))
+        return fail(ErrorKind::Other, QStringLiteral("Driver del database %1 non disponibile: installare il "
+                                                     "pacchetto del driver Qt SQL.").arg(m_config.driverName()));
+    m_db = QSqlDatabase::addDatabase(m_config.driverName(), m_name);
+    return m_config.isSQLite() ? openSQLite() : openPostgres();
+}
+
+bool TOvSQLConnection::openSQLite()
+{
+    const QString path = m_config.path;
+    if (path.trimmed().isEmpty())
+        return fail(ErrorKind::MissingFile, QStringLiteral("Percorso del database SQLite non indicato."));
+    const QFileInfo fi(path);
+    if (fi.isDir())
+        return fail(ErrorKind::NotADatabase,
+                    QStringLiteral("\"%1\" è una cartella, non un file di database.").arg(path));
+    if (!fi.exists()) {
+        if (!QFileInfo(fi.absolutePath()).isDir())
+            return fail(ErrorKind::MissingFolder,
+                        QStringLiteral("Impossibile aprire il database \"%1\": la cartella \"%2\" non esiste.")
+                            .arg(path, QDir::toNativeSeparators(fi.absolutePath())));
+        if (!m_createIfMissing)
+            return fail(ErrorKind::MissingFile,
+                        QStringLiteral("Il database \"%1\" non esiste. Crearlo con il comando "
+                                       "\"velcu-db create --demo\".").arg(path));
+    }
+
+    m_db.setDatabaseName(path);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+    if (!m_config.connectOptions.isEmpty())
+        options += QLatin1Char(';') + m_config.connectOptions;
+    m_db.setConnectOptions(options);
+    if (!m_db.open())
+        return fail(ErrorKind::Other, QStringLiteral("Impossibile aprire il database \"%1\": %2")
+                                          .arg(path, driverMessage(m_db.lastError())));
+
+    // SQLite opens lazily: only a read shows whether the file is a database.
+    {
+        QSqlQuery probe(m_db);
+        if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            const QSqlError e = probe.lastError();
+            probe = QSqlQuery();
+            if (e.nativeErrorCode() == QLatin1String("26") || containsAny(driverMessage(e), {"not a database"}))
+                return fail(ErrorKind::NotADatabase,
+                            QStringLiteral("Il file \"%1\" non è un database SQLite valido.").arg(path));
+            return fail(ErrorKind::Other, QStringLiteral("Impossibile leggere il database \"%1\": %2")
+                                              .arg(path, driverMessage(e)));
+        }
+        if (!probe.exec(QStringLiteral("PRAGMA foreign_keys = ON"))) {
+            const QSqlError e = probe.lastError();
+            probe = QSqlQuery();
+            return fail(ErrorKind::Other, QStringLiteral("Impossibile impostare il database \"%1\": %2")
+                                              .arg(path, driverMessage(e)));
+        }
+    }
+    const QString why = ovRegisterSqliteFunctions(nativeHandle());
+    if (!why.isEmpty())
+        return fail(ErrorKind::Other, why);
+    return true;
+}
+
+bool TOvSQLConnection::openPostgres()
+{
+    const TOvDbConfig &c = m_config;
+    m_db.setHostName(c.host);
+    m_db.setPort(c.port);
+    m_db.setDatabaseName(c.database);
+    if (!c.user.isEmpty())
+        m_db.setUserName(c.user);
+    if (!c.password.isEmpty())
+        m_db.setPassword(c.password);
+    // A server that does not answer must not freeze the program for minutes.
+    QString options = QStringLiteral("connect_timeout=10;application_name=velcu");
+    if (!c.connectOptions.isEmpty())
+        options += QLatin1Char(';') + c.connectOptions;
+    m_db.setConnectOptions(options);
+
+    if (!m_db.open()) {
+        const QString msg = driverMessage(m_db.lastError());
+        const QString server = QStringLiteral("%1:%2").arg(c.host).arg(c.port);
+        if (containsAny(msg, {"password authentication failed", "no password supplied",
+                              "autenticazione con password fallita", "nessuna password fornita",
+                              "authentication failed", "autenticazione", "role \"", "ruolo \""}))
+            return fail(ErrorKind::Authentication,
+                        QStringLiteral("Accesso al database negato per l'utente \"%1\" sul server %2: "
+                                       "password errata o utente non autorizzato. (%3)")
+                            .arg(c.effectiveUser(), server, msg));
+        if (containsAny(msg, {"database \"", "il database \""}) && containsAny(msg, {"does not exist", "non esiste"}))
+            return fail(ErrorKind::MissingDatabase,
+                        QStringLiteral("Il database \"%1\" non esiste sul server %2.").arg(c.database, server));
+        if (containsAny(msg, {"could not connect", "connection refused", "connessione rifiutata",
+                              "impossibile connettersi", "timeout expired", "could not translate host name",
+                              "no route to host", "network is unreachable", "connection to server at",
+                              "connessione al server"}))
+            return fail(ErrorKind::Unreachable,
+                        QStringLiteral("Impossibile raggiungere il server del database %1: verificare che sia "
+                                       "avviato e accetti connessioni. (%2)").arg(server, msg));
+        return fail(ErrorKind::Other,
+                    QStringLiteral("Connessione al database %1 non riuscita: %2").arg(c.describe(), msg));
+    }
+    // "already exists, skipping" notices of the set-up scripts are noise.
+    QSqlQuery q(m_db);
+    q.exec(QStringLiteral("SET client_min_messages TO warning"));
+    return true;
+}
+
+void TOvSQLConnection::openOrThrow()
+{
+    if (!open())
+        throw EDatabaseError(m_lastError);
+}
+
+void TOvSQLConnection::close()
+{
+    m_inTransaction = false;
+    if (m_db.isValid() && m_db.isOpen())
+        m_db.close();
+}
+
+bool TOvSQLConnection::isOpen() const
+{
+    return m_db.isValid() && m_db.isOpen();
+}
+
+void *TOvSQLConnection::nativeHandle() const
+{
+    if (!isOpen() || !m_db.driver())
+        return nullptr;
+    const QVariant v = m_db.driver()->handle();
+    if (!v.isValid())
+        return nullptr;
+    if (qstrcmp(v.typeName(), "sqlite3*") == 0 || qstrcmp(v.typeName(), "PGconn*") == 0)
+        return *static_cast<void *const *>(v.constData());
+    return nullptr;
+}
+
+void TOvSQLConnection::requireOpen(const char *what) const
+{
+    if (!isOpen())
+        throw EDatabaseError(QStringLiteral("Errore del database: %1 con la connessione chiusa.")
+                                 .arg(QString::fromUtf8(what)));
+}
+
+void TOvSQLConnection::startTransaction()
+{
+    requireOpen("impossibile avviare una transazione");
+    if (m_inTransaction)
+        throw EAssertionFailed(QStringLiteral("Transazione già attiva sulla connessione."));
+    if (isSQLite()) {
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            ovRaiseSqlError(q.lastError(), QStringLiteral("avvio della transazione"));
+    } else if (!m_db.transaction()) {
+        ovRaiseSqlError(m_db.lastError(), QStringLiteral("avvio della transazione"));
+    }
+    m_inTransaction = true;
+}
+
+void TOvSQLConnection::commit()
+{
+    requireOpen("impossibile confermare una transazione");
+    if (!m_inTransaction)
+        throw EAssertionFailed(QStringLiteral("Conferma di una transazione non avviata."));
+    if (!m_db.commit()) {
+        const QSqlError e = m_db.lastError();
+        // A commit that failed leaves nothing half-done behind.
+        m_db.rollback();
+        m_inTransaction = false;
+        ovRaiseSqlError(e, QStringLiteral("conferma della transazione"));
+    }
+    m_inTransaction = false;
+}
+
+void TOvSQLConnection::rollback()
+{
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    if (!isOpen())
+        return;
+    if (!m_db.rollback())
+        ovRaiseSqlError(m_db.lastError(), QStringLiteral("annullamento della transazione"));
+}
+
+QSqlQuery TOvSQLConnection::newQuery() const
+{
+    return QSqlQuery(m_db);
+}
+
+QSqlQuery TOvSQLConnection::exec(const QString &sql, const QVariantMap &params)
+{
+    requireOpen("impossibile eseguire un'istruzione");
+    QSqlQuery q(m_db);
+    if (params.isEmpty()) {
+        // Unprepared: PostgreSQL prepares only plain DML, not DDL.
+        if (!q.exec(sql))
+            ovRaiseSqlError(q.lastError());
+        return q;
+    }
+    if (!q.prepare(sql))
+        ovRaiseSqlError(q.lastError());
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        const QString name = it.key().startsWith(QLatin1Char(':')) ? it.key() : QLatin1Char(':') + it.key();
+        q.bindValue(name, it.value());
+    }
+    if (!q.exec())
+        ovRaiseSqlError(q.lastError());
+    return q;
+}

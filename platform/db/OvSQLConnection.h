@@ -1,0 +1,114 @@
+#pragma once
+// The framework's database connection: a thin owner of one QSqlDatabase under
+// a name of its own, opened from a TOvDbConfig.
+//
+// open() checks what Qt would let slip through: on SQLite a missing folder,
+// a missing file (created only with setCreateIfMissing, as the set-up tool
+// does; the program never creates an empty database by accident), a folder
+// given as file, a file that is not a database. Every failure leaves an
+// Italian text in lastErrorText() and a kind in lastErrorKind().
+// Each SQLite open also switches on foreign keys and registers the SQL
+// functions the shared statements rely on (ptor_getcrofiscale).
+// SQLite transactions begin IMMEDIATE: the write lock is taken up front, so
+// two workstations never deadlock half-way through a transaction.
+//
+// A connection belongs to the thread that opened it (a Qt SQL rule).
+#include "platform/db/OvDbConfig.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantMap>
+#include <functional>
+
+class QSqlError;
+
+class TOvSQLConnection
+{
+public:
+    enum class ErrorKind {
+        None,
+        Refused,          // BeforeConnect said no
+        MissingFolder,    // SQLite: the file's folder does not exist
+        MissingFile,      // SQLite: no such database file
+        NotADatabase,     // SQLite: a folder, or a file of another kind
+        Unreachable,      // PostgreSQL: no server answers
+        Authentication,   // PostgreSQL: wrong password or user not allowed
+        MissingDatabase,  // PostgreSQL: the server has no such database
+        Other,
+    };
+
+    // Without a configuration until setConfig() (hasConfig() false).
+    TOvSQLConnection();
+    explicit TOvSQLConnection(const TOvDbConfig &config);
+    ~TOvSQLConnection();
+    TOvSQLConnection(const TOvSQLConnection &) = delete;
+    TOvSQLConnection &operator=(const TOvSQLConnection &) = delete;
+
+    // Framework properties: application code and database version the
+    // program expects; the hook runs at the start of every open() and may
+    // throw to refuse the connection (the exception reaches open()'s caller).
+    QString CodAppl;
+    QString DBVersion;
+    std::function<void(TOvSQLConnection &)> BeforeConnect;
+
+    void setConfig(const TOvDbConfig &config);
+    const TOvDbConfig &config() const { return m_config; }
+    bool hasConfig() const { return m_hasConfig; }
+    void setCreateIfMissing(bool on) { m_createIfMissing = on; }
+
+    // True when connected (also when already open). On false see lastErrorText().
+    bool open();
+    // open(), raising EDatabaseError with lastErrorText() on failure.
+    void openOrThrow();
+    void close();
+    bool isOpen() const;
+    QString lastErrorText() const { return m_lastError; }
+    ErrorKind lastErrorKind() const { return m_lastErrorKind; }
+
+    TOvDbEngine engine() const { return m_config.engine; }
+    bool isSQLite() const { return m_config.isSQLite(); }
+    bool isPostgres() const { return m_config.isPostgres(); }
+    QString connectionName() const { return m_name; }
+    QSqlDatabase database() const { return m_db; }
+    // The driver's own handle: sqlite3* on SQLite, PGconn* on PostgreSQL.
+    void *nativeHandle() const;
+
+    // Transactions at the connection level (TOvTransaction is the scoped
+    // form). Each failure raises EDatabaseError.
+    bool inTransaction() const { return m_inTransaction; }
+    void startTransaction();
+    void commit();
+    void rollback();
+
+    // A query bound to this connection.
+    QSqlQuery newQuery() const;
+    // Runs `sql`, prepared with `params` bound by name (":NAME" or "NAME")
+    // when there are any, directly otherwise (so DDL works on PostgreSQL).
+    // A refused statement raises EDatabaseError with the driver's message.
+    QSqlQuery exec(const QString &sql, const QVariantMap &params = QVariantMap());
+
+private:
+    bool fail(ErrorKind kind, const QString &text);
+    bool openSQLite();
+    bool openPostgres();
+    void requireOpen(const char *what) const;
+
+    TOvDbConfig m_config;
+    bool m_hasConfig = false;
+    bool m_createIfMissing = false;
+    bool m_inTransaction = false;
+    QString m_name;
+    QSqlDatabase m_db;
+    QString m_lastError;
+    ErrorKind m_lastErrorKind = ErrorKind::None;
+};
+
+// The connection the framework opened for the program; null until then.
+extern TOvSQLConnection *OvGlobConn;
+
+// "Errore del database: " followed by the driver's own message.
+QString ovSqlErrorText(const QSqlError &error);
+// Raises EDatabaseError with ovSqlErrorText(); `context`, when given, goes
+// between the prefix and the driver's message.
+[[noreturn]] void ovRaiseSqlError(const QSqlError &error, const QString &context = QString());
