@@ -1,0 +1,157 @@
+// velcu-db: sets up the velcu database.
+//
+//   velcu-db create [--demo] [--scale N] [--force] [--sql-dir DIR] [db options]
+//
+// Creates the tables, generators and functions the program needs, on SQLite
+// (the file is created when missing) or PostgreSQL (the database is created
+// when missing and the user may do so). Idempotent: on a database that is
+// already up to date it only reads the list of applied scripts.
+// --demo adds the demo school; --scale N is reserved for the generated
+// payees of the demo (accepted, nothing to generate yet).
+// Exit status: 0 done, 1 failure (message on standard error), 2 bad usage.
+#include "platform/core/OvExceptions.h"
+#include "platform/db/InstallRoot.h"
+#include "platform/db/OvDbConfig.h"
+#include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvSchemaInstaller.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream &err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+// PostgreSQL: creates the configured database through the server's
+// maintenance database "postgres".
+void createPostgresDatabase(const TOvDbConfig &config)
+{
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]{0,62}$"));
+    if (!name.match(config.database).hasMatch())
+        throw EOvError(QStringLiteral("Nome di database non valido: \"%1\".").arg(config.database));
+    TOvDbConfig admin = config;
+    admin.database = QStringLiteral("postgres");
+    TOvSQLConnection conn(admin);
+    conn.openOrThrow();
+    // Identifiers cannot be bound as parameters; the name was checked above.
+    conn.exec(QStringLiteral("CREATE DATABASE \"%1\"").arg(config.database));
+}
+
+int create(const QCommandLineParser &parser)
+{
+    const bool demo = parser.isSet(QStringLiteral("demo"));
+    const bool quiet = parser.isSet(QStringLiteral("quiet"));
+    if (parser.isSet(QStringLiteral("scale"))) {
+        bool ok = false;
+        const int scale = parser.value(QStringLiteral("scale")).toInt(&ok);
+        if (!ok || scale < 1) {
+            err() << "Valore di --scale non valido: \"" << parser.value(QStringLiteral("scale"))
+                  << "\" (serve un intero positivo).\n";
+            return 2;
+        }
+        if (!demo) {
+            err() << "--scale vale solo insieme a --demo.\n";
+            return 2;
+        }
+        if (!quiet)
+            out() << "Scala " << scale << ": riservata ai percipienti generati della demo, "
+                  << "nessun dato aggiuntivo da generare in questa versione.\n";
+    }
+
+    const TOvDbConfig config = TOvDbOptions::resolve(&parser);
+    QElapsedTimer timer;
+    timer.start();
+
+    TOvSQLConnection conn(config);
+    conn.setCreateIfMissing(true);
+    if (!conn.open()) {
+        if (config.isPostgres() && conn.lastErrorKind() == TOvSQLConnection::ErrorKind::MissingDatabase) {
+            if (!quiet)
+                out() << "Creazione del database " << config.database << "...\n";
+            createPostgresDatabase(config);
+            conn.openOrThrow();
+        } else {
+            throw EDatabaseError(conn.lastErrorText());
+        }
+    }
+
+    const QString sqlDir = parser.isSet(QStringLiteral("sql-dir")) ? parser.value(QStringLiteral("sql-dir"))
+                                                                  : InstallRoot::sqlDir();
+    TOvSchemaInstaller installer(conn, sqlDir);
+    if (!quiet)
+        installer.onProgress = [](const QString &line) { out() << line << '\n' << Qt::flush; };
+    const TOvSchemaInstaller::Report report = installer.install(demo, parser.isSet(QStringLiteral("force")));
+    if (!quiet) {
+        if (report.applied.isEmpty())
+            out() << "Database " << config.describe() << " già aggiornato (" << report.unchanged.size()
+                  << " script, " << timer.elapsed() << " ms).\n";
+        else
+            out() << "Database " << config.describe() << " aggiornato: " << report.applied.size()
+                  << " script applicati, " << report.unchanged.size() << " invariati, " << report.statements
+                  << " istruzioni (" << timer.elapsed() << " ms).\n";
+    }
+    return 0;
+}
+
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velcu-db"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Crea o aggiorna il database di velcu (SQLite o PostgreSQL).\n"
+        "Comando: create  crea tabelle, generatori e funzioni; con --demo anche i dati dell'istituto dimostrativo."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("create"));
+    parser.addOption(QCommandLineOption(QStringLiteral("demo"), QStringLiteral("Aggiunge i dati dimostrativi.")));
+    parser.addOption(QCommandLineOption(QStringLiteral("scale"),
+                                        QStringLiteral("Percipienti generati per la demo (riservato)."),
+                                        QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(QStringLiteral("force"),
+                                        QStringLiteral("Riesegue anche gli script già applicati.")));
+    parser.addOption(QCommandLineOption(QStringLiteral("sql-dir"),
+                                        QStringLiteral("Cartella degli script (predefinita: etc/rag/sql)."),
+                                        QStringLiteral("cartella")));
+    parser.addOption(QCommandLineOption({QStringLiteral("q"), QStringLiteral("quiet")},
+                                        QStringLiteral("Nessun messaggio se non in caso di errore.")));
+    TOvDbOptions::addTo(parser);
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err() << parser.errorText() << '\n';
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out() << parser.helpText();
+        return 0;
+    }
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 1 || args.first() != QLatin1String("create")) {
+        err() << "Uso: velcu-db create [--demo] [--scale N] [opzioni del database]; --help per l'elenco.\n";
+        return 2;
+    }
+
+    try {
+        return create(parser);
+    } catch (const EOvException &e) {
+        err() << e.message() << '\n';
+        return 1;
+    }
+}
