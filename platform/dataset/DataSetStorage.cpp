@@ -1,0 +1,560 @@
+#include "platform/dataset/DataSetStorage.h"
+
+#include "platform/core/Currency.h"
+#include "platform/core/OvExceptions.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr qint64 MsPerDay = 86400000;
+
+struct TypeName
+{
+    TFieldType type;
+    const char *name;
+};
+constexpr TypeName kTypeNames[] = {
+    {TFieldType::String, "String"},     {TFieldType::Integer, "Integer"}, {TFieldType::Currency, "Currency"},
+    {TFieldType::Float, "Float"},       {TFieldType::Date, "Date"},       {TFieldType::DateTime, "DateTime"},
+    {TFieldType::Boolean, "Boolean"},   {TFieldType::Memo, "Memo"},       {TFieldType::Blob, "Blob"},
+};
+
+bool isTextual(const QVariant &v)
+{
+    const int id = v.metaType().id();
+    return id == QMetaType::QString || id == QMetaType::QByteArray || id == QMetaType::QChar;
+}
+
+bool isIntegral(const QVariant &v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Long:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isFloating(const QVariant &v)
+{
+    const int id = v.metaType().id();
+    return id == QMetaType::Double || id == QMetaType::Float;
+}
+
+bool isCurrency(const QVariant &v)
+{
+    return v.metaType() == QMetaType::fromType<Currency>();
+}
+
+} // namespace
+
+QString fieldTypeName(TFieldType type)
+{
+    for (const auto &t : kTypeNames)
+        if (t.type == type)
+            return QString::fromLatin1(t.name);
+    return QString();
+}
+
+bool fieldTypeFromName(const QString &name, TFieldType *type)
+{
+    for (const auto &t : kTypeNames)
+        if (name.compare(QLatin1StringView(t.name), Qt::CaseInsensitive) == 0) {
+            *type = t.type;
+            return true;
+        }
+    return false;
+}
+
+namespace dsinternal {
+
+Repr reprOf(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::String:
+    case TFieldType::Memo:
+        return Repr::Text;
+    case TFieldType::Float:
+        return Repr::Float;
+    case TFieldType::Blob:
+        return Repr::Bytes;
+    default:
+        return Repr::Int;
+    }
+}
+
+void Column::init(TFieldType t)
+{
+    type = t;
+    repr = reprOf(t);
+}
+
+void Column::resize(size_t n)
+{
+    nulls.resize(n, 1);
+    switch (repr) {
+    case Repr::Int: ints.resize(n, 0); break;
+    case Repr::Float: floats.resize(n, 0.0); break;
+    case Repr::Text: texts.resize(n); break;
+    case Repr::Bytes: bytes.resize(n); break;
+    }
+}
+
+void Column::reserve(size_t n)
+{
+    nulls.reserve(n);
+    switch (repr) {
+    case Repr::Int: ints.reserve(n); break;
+    case Repr::Float: floats.reserve(n); break;
+    case Repr::Text: texts.reserve(n); break;
+    case Repr::Bytes: bytes.reserve(n); break;
+    }
+}
+
+QVariant Column::get(int row) const
+{
+    const size_t r = size_t(row);
+    if (nulls[r])
+        return QVariant();
+    switch (type) {
+    case TFieldType::String:
+    case TFieldType::Memo:
+        // An empty text is a value: never hand it out as a null QString.
+        return texts[r].isNull() ? QVariant(QStringLiteral("")) : QVariant(texts[r]);
+    case TFieldType::Integer:
+        return QVariant(qlonglong(ints[r]));
+    case TFieldType::Currency:
+        return QVariant::fromValue(Currency::fromUnits(ints[r]));
+    case TFieldType::Float:
+        return floats[r];
+    case TFieldType::Date:
+        return QDate::fromJulianDay(ints[r]);
+    case TFieldType::DateTime:
+        return msToDateTime(ints[r]);
+    case TFieldType::Boolean:
+        return ints[r] != 0;
+    case TFieldType::Blob:
+        return bytes[r];
+    }
+    return QVariant();
+}
+
+void Column::set(int row, const QVariant &value)
+{
+    const size_t r = size_t(row);
+    if (!value.isValid()) {
+        nulls[r] = 1;
+        switch (repr) {
+        case Repr::Int: ints[r] = 0; break;
+        case Repr::Float: floats[r] = 0; break;
+        case Repr::Text: texts[r] = QString(); break;
+        case Repr::Bytes: bytes[r] = QByteArray(); break;
+        }
+        return;
+    }
+    nulls[r] = 0;
+    switch (type) {
+    case TFieldType::String:
+    case TFieldType::Memo:
+        texts[r] = value.toString();
+        break;
+    case TFieldType::Integer:
+        ints[r] = value.toLongLong();
+        break;
+    case TFieldType::Currency:
+        ints[r] = value.value<Currency>().units();
+        break;
+    case TFieldType::Float:
+        floats[r] = value.toDouble();
+        break;
+    case TFieldType::Date:
+        ints[r] = value.toDate().toJulianDay();
+        break;
+    case TFieldType::DateTime:
+        ints[r] = dateTimeToMs(value.toDateTime());
+        break;
+    case TFieldType::Boolean:
+        ints[r] = value.toBool() ? 1 : 0;
+        break;
+    case TFieldType::Blob:
+        bytes[r] = value.toByteArray();
+        break;
+    }
+}
+
+void Column::free(int row)
+{
+    set(row, QVariant());
+}
+
+void Storage::setDefs(const QList<TFieldDef> &d)
+{
+    QHash<QString, int> n;
+    for (int i = 0; i < d.size(); ++i) {
+        const QString name = d[i].name.trimmed();
+        if (name.isEmpty())
+            throw EDatabaseError(QStringLiteral("Nome di campo vuoto (campo %1)").arg(i + 1));
+        const QString key = name.toLower();
+        if (n.contains(key))
+            throw EDatabaseError(QStringLiteral("Campo '%1' definito due volte").arg(name));
+        n.insert(key, i);
+    }
+    defs = d;
+    for (auto &def : defs) {
+        def.name = def.name.trimmed();
+        def.size = std::max(def.size, 0);
+    }
+    names = n;
+    cols.assign(size_t(defs.size()), Column());
+    for (int i = 0; i < defs.size(); ++i)
+        cols[size_t(i)].init(defs[i].type);
+    clearRows();
+}
+
+void Storage::clearRows()
+{
+    for (auto &c : cols) {
+        const TFieldType t = c.type;
+        c = Column();
+        c.init(t);
+    }
+    meta.clear();
+    natural.clear();
+    original.clear();
+    nextSeq = 1;
+    changes = 0;
+}
+
+int Storage::fieldIndex(const QString &name) const
+{
+    return names.value(name.trimmed().toLower(), -1);
+}
+
+int Storage::newRow()
+{
+    const int id = int(meta.size());
+    meta.push_back(RowMeta());
+    for (auto &c : cols)
+        c.resize(meta.size());
+    return id;
+}
+
+QVariantList Storage::rowValues(int row) const
+{
+    QVariantList v;
+    v.reserve(qsizetype(cols.size()));
+    for (const auto &c : cols)
+        v.append(c.get(row));
+    return v;
+}
+
+void Storage::setRowValues(int row, const QVariantList &values)
+{
+    for (size_t i = 0; i < cols.size(); ++i)
+        cols[i].set(row, i < size_t(values.size()) ? values[qsizetype(i)] : QVariant());
+}
+
+QString typeLabel(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::String: return QStringLiteral("testo");
+    case TFieldType::Integer: return QStringLiteral("intero");
+    case TFieldType::Currency: return QStringLiteral("importo");
+    case TFieldType::Float: return QStringLiteral("numero");
+    case TFieldType::Date: return QStringLiteral("data");
+    case TFieldType::DateTime: return QStringLiteral("data e ora");
+    case TFieldType::Boolean: return QStringLiteral("logico");
+    case TFieldType::Memo: return QStringLiteral("memo");
+    case TFieldType::Blob: return QStringLiteral("blob");
+    }
+    return QString();
+}
+
+void throwBadValue(const TFieldDef &def, const QVariant &value)
+{
+    QString shown = value.toString();
+    if (shown.isEmpty() && value.isValid() && !isTextual(value))
+        shown = QString::fromLatin1(value.metaType().name());
+    if (shown.size() > 60)
+        shown = cutText(shown, 57) + QStringLiteral("...");
+    throw EDatabaseError(QStringLiteral("Valore '%1' non valido per il campo '%2' (%3)")
+                             .arg(shown, def.name, typeLabel(def.type)));
+}
+
+QString cutText(const QString &s, int n)
+{
+    if (s.size() <= n)
+        return s;
+    if (n > 0 && s.at(n - 1).isHighSurrogate())
+        --n;
+    return s.left(n);
+}
+
+bool parseIntText(QStringView text, qint64 *out)
+{
+    bool ok = false;
+    const qint64 v = text.trimmed().toLongLong(&ok);
+    if (ok)
+        *out = v;
+    return ok;
+}
+
+bool parseFloatText(QStringView text, double *out)
+{
+    QString t = text.trimmed().toString();
+    if (t.isEmpty())
+        return false;
+    if (!t.contains(u'.') && t.count(u',') == 1)
+        t.replace(u',', u'.');
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (ok)
+        *out = v;
+    return ok;
+}
+
+bool parseDateText(QStringView text, QDate *out)
+{
+    const QString t = text.trimmed().toString();
+    for (const char *fmt : {"yyyy-MM-dd", "dd/MM/yyyy", "d/M/yyyy"}) {
+        const QDate d = QDate::fromString(t, QLatin1StringView(fmt));
+        if (d.isValid()) {
+            *out = d;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseDateTimeText(QStringView text, QDateTime *out)
+{
+    const QString t = text.trimmed().toString();
+    qsizetype space = t.indexOf(u'T');
+    if (space < 0)
+        space = t.indexOf(u' ');
+    QDate d;
+    if (space < 0) {
+        if (!parseDateText(t, &d))
+            return false;
+        *out = QDateTime(d, QTime(0, 0));
+        return true;
+    }
+    if (!parseDateText(QStringView(t).left(space), &d))
+        return false;
+    const QString tt = t.mid(space + 1).trimmed();
+    for (const char *fmt : {"HH:mm:ss.zzz", "HH:mm:ss", "HH:mm", "H:mm:ss", "H:mm"}) {
+        const QTime tm = QTime::fromString(tt, QLatin1StringView(fmt));
+        if (tm.isValid()) {
+            *out = QDateTime(d, tm);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseBoolText(QStringView text, bool *out)
+{
+    const QString t = text.trimmed().toString().toLower();
+    static const QStringList yes = {QStringLiteral("true"), QStringLiteral("t"), QStringLiteral("1"),
+                                    QStringLiteral("s"),    QStringLiteral("si"), QStringLiteral("sì"),
+                                    QStringLiteral("y"),    QStringLiteral("yes")};
+    static const QStringList no = {QStringLiteral("false"), QStringLiteral("f"), QStringLiteral("0"),
+                                   QStringLiteral("n"), QStringLiteral("no")};
+    if (yes.contains(t)) {
+        *out = true;
+        return true;
+    }
+    if (no.contains(t)) {
+        *out = false;
+        return true;
+    }
+    return false;
+}
+
+qint64 dateTimeToMs(const QDateTime &dt)
+{
+    return dt.date().toJulianDay() * MsPerDay + dt.time().msecsSinceStartOfDay();
+}
+
+QDateTime msToDateTime(qint64 ms)
+{
+    qint64 day = ms / MsPerDay;
+    qint64 rest = ms % MsPerDay;
+    if (rest < 0) {
+        rest += MsPerDay;
+        --day;
+    }
+    return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(rest)));
+}
+
+bool convertValue(const TFieldDef &def, const QVariant &in, QVariant *out)
+{
+    // Null: no value, a null of any type (as SQL drivers give), a null text or
+    // byte array, an invalid date. An empty but non-null text is a value.
+    const int id = in.metaType().id();
+    if (!in.isValid() || in.isNull() || (id == QMetaType::QString && in.toString().isNull())
+        || (id == QMetaType::QByteArray && in.toByteArray().isNull())
+        || (id == QMetaType::QDate && !in.toDate().isValid())
+        || (id == QMetaType::QDateTime && !in.toDateTime().isValid())) {
+        *out = QVariant();
+        return true;
+    }
+    const bool textIn = isTextual(in);
+    const QString text = textIn && id != QMetaType::QByteArray ? in.toString()
+                         : textIn ? QString::fromUtf8(in.toByteArray()) : QString();
+    if (textIn && def.type != TFieldType::String && def.type != TFieldType::Memo
+        && def.type != TFieldType::Blob && text.trimmed().isEmpty()) {
+        *out = QVariant();
+        return true;
+    }
+    switch (def.type) {
+    case TFieldType::String:
+    case TFieldType::Memo: {
+        QString s;
+        if (isCurrency(in))
+            s = in.value<Currency>().toString();
+        else if (isFloating(in))
+            s = QString::number(in.toDouble(), 'g', QLocale::FloatingPointShortest);
+        else if (in.metaType().id() == QMetaType::QDate)
+            s = in.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+        else if (in.metaType().id() == QMetaType::QDateTime)
+            s = in.toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+        else if (in.canConvert<QString>())
+            s = in.toString();
+        else
+            return false;
+        if (s.isNull())
+            s = QStringLiteral(""); // an empty text is a value, not a null
+        if (def.type == TFieldType::String && def.size > 0)
+            s = cutText(s, def.size);
+        *out = s;
+        return true;
+    }
+    case TFieldType::Integer: {
+        qint64 v = 0;
+        if (isIntegral(in) || in.metaType().id() == QMetaType::Bool) {
+            v = in.toLongLong();
+        } else if (in.metaType().id() == QMetaType::ULongLong) {
+            if (in.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+                return false;
+            v = qint64(in.toULongLong());
+        } else if (isFloating(in)) {
+            const double d = in.toDouble();
+            if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9.2e18)
+                return false;
+            v = qint64(d);
+        } else if (isCurrency(in)) {
+            const Currency c = in.value<Currency>();
+            if (c.units() % Currency::Scale != 0)
+                return false;
+            v = c.units() / Currency::Scale;
+        } else if (textIn) {
+            if (!parseIntText(text, &v))
+                return false;
+        } else {
+            return false;
+        }
+        *out = QVariant(qlonglong(v));
+        return true;
+    }
+    case TFieldType::Currency: {
+        try {
+            if (isCurrency(in))
+                *out = in;
+            else if (isIntegral(in))
+                *out = QVariant::fromValue(Currency::fromInt(in.toLongLong()));
+            else if (isFloating(in))
+                *out = QVariant::fromValue(Currency::fromDouble(in.toDouble()));
+            else if (textIn) {
+                const auto c = Currency::parse(text);
+                if (!c)
+                    return false;
+                *out = QVariant::fromValue(*c);
+            } else
+                return false;
+        } catch (const EOvException &) {
+            return false;
+        }
+        return true;
+    }
+    case TFieldType::Float: {
+        double d = 0;
+        if (isFloating(in) || isIntegral(in) || in.metaType().id() == QMetaType::ULongLong)
+            d = in.toDouble();
+        else if (isCurrency(in))
+            d = in.value<Currency>().toDouble();
+        else if (textIn) {
+            if (!parseFloatText(text, &d))
+                return false;
+        } else
+            return false;
+        *out = d;
+        return true;
+    }
+    case TFieldType::Date: {
+        QDate d;
+        if (in.metaType().id() == QMetaType::QDate)
+            d = in.toDate();
+        else if (in.metaType().id() == QMetaType::QDateTime)
+            d = in.toDateTime().date();
+        else if (textIn) {
+            if (!parseDateText(text, &d))
+                return false;
+        } else
+            return false;
+        *out = d.isValid() ? QVariant(d) : QVariant();
+        return true;
+    }
+    case TFieldType::DateTime: {
+        QDateTime dt;
+        if (in.metaType().id() == QMetaType::QDateTime)
+            dt = in.toDateTime();
+        else if (in.metaType().id() == QMetaType::QDate)
+            dt = in.toDate().isValid() ? QDateTime(in.toDate(), QTime(0, 0)) : QDateTime();
+        else if (textIn) {
+            if (!parseDateTimeText(text, &dt))
+                return false;
+        } else
+            return false;
+        *out = dt.isValid() ? QVariant(msToDateTime(dateTimeToMs(dt))) : QVariant();
+        return true;
+    }
+    case TFieldType::Boolean: {
+        bool b = false;
+        if (in.metaType().id() == QMetaType::Bool || isIntegral(in))
+            b = in.toLongLong() != 0;
+        else if (textIn) {
+            if (!parseBoolText(text, &b))
+                return false;
+        } else
+            return false;
+        *out = b;
+        return true;
+    }
+    case TFieldType::Blob:
+        if (id == QMetaType::QByteArray)
+            *out = in.toByteArray();
+        else if (textIn)
+            *out = text.toUtf8();
+        else
+            return false;
+        return true;
+    }
+    return false;
+}
+
+} // namespace dsinternal

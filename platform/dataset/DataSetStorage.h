@@ -1,0 +1,96 @@
+#pragma once
+// Inside of the client dataset: rows held column by column (one plain vector per
+// field) so that 100,000 rows of 30 fields do not cost 3 million QVariants.
+// Not a public API: use TClientDataSet.
+#include "platform/dataset/DataSetTypes.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <unordered_map>
+#include <vector>
+
+namespace dsinternal {
+
+// How a field type is held in a column.
+enum class Repr { Int, Float, Text, Bytes };
+Repr reprOf(TFieldType type);
+
+struct Column
+{
+    TFieldType type = TFieldType::String;
+    Repr repr = Repr::Text;
+    std::vector<qint64> ints;     // Integer, Currency (units), Date (Julian day), DateTime (ms, naive), Boolean
+    std::vector<double> floats;   // Float
+    std::vector<QString> texts;   // String, Memo
+    std::vector<QByteArray> bytes; // Blob
+    std::vector<quint8> nulls;
+
+    void init(TFieldType t);
+    void resize(size_t n);
+    void reserve(size_t n);
+    bool isNull(int row) const { return nulls[size_t(row)] != 0; }
+    // Canonical QVariant (see convertValue) or a null QVariant.
+    QVariant get(int row) const;
+    // value must be canonical for the column's type, or null.
+    void set(int row, const QVariant &value);
+    void free(int row); // drops a dead row's heap data
+};
+
+struct RowMeta
+{
+    TUpdateStatus status = TUpdateStatus::Unmodified;
+    bool live = true;   // false once an inserted row is deleted or its insertion undone
+    quint64 seq = 0;    // order of the row's first pending change (0 = none)
+};
+
+struct Storage
+{
+    QList<TFieldDef> defs;
+    QHash<QString, int> names; // lower-case name -> field index
+    std::vector<Column> cols;
+    std::vector<RowMeta> meta;   // by row id
+    std::vector<int> natural;    // row ids in natural order; deleted rows stay until merged
+    std::unordered_map<int, QVariantList> original; // values before the first change
+    quint64 nextSeq = 1;
+    int changes = 0;
+
+    // Throws EDatabaseError on an empty or duplicate name.
+    void setDefs(const QList<TFieldDef> &d);
+    void clearRows();
+    int fieldIndex(const QString &name) const;
+    int rowCapacity() const { return int(meta.size()); }
+    int newRow();                  // appends a null row slot, not yet in natural order
+    QVariantList rowValues(int row) const;
+    void setRowValues(int row, const QVariantList &values);
+};
+
+// Brings any value to the canonical form of a field type: QString (String,
+// Memo), qlonglong (Integer), Currency, double (Float), QDate, QDateTime,
+// bool, QByteArray (Blob); a null or invalid input, or an empty text for a
+// non-text type, gives a null QVariant. Returns false when the value cannot
+// stand for the type. Texts longer than a String field's size are cut.
+bool convertValue(const TFieldDef &def, const QVariant &in, QVariant *out);
+
+// The error for a value that convertValue refused.
+[[noreturn]] void throwBadValue(const TFieldDef &def, const QVariant &value);
+
+// Italian word for a field type, for messages ("intero", "importo", ...).
+QString typeLabel(TFieldType type);
+
+// Text parsing shared by fields, filters and files.
+bool parseDateText(QStringView text, QDate *out);
+bool parseDateTimeText(QStringView text, QDateTime *out);
+bool parseBoolText(QStringView text, bool *out);
+bool parseFloatText(QStringView text, double *out);
+bool parseIntText(QStringView text, qint64 *out);
+
+// Naive date-time <-> count of milliseconds from the Julian day origin.
+qint64 dateTimeToMs(const QDateTime &dt);
+QDateTime msToDateTime(qint64 ms);
+
+// Cuts a text to n UTF-16 units without splitting a surrogate pair.
+QString cutText(const QString &s, int n);
+
+} // namespace dsinternal
