@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cstdio>
+
 namespace {
 
 TOvDialogResponder g_defaultResponder;
@@ -169,13 +171,22 @@ int OvMessageDlg(const QString &text, TMsgDlgType type, TMsgDlgButtons buttons, 
 
 int TOvDialogResponder::respond(const OvMessage &msg)
 {
+    // Texts come with Windows line ends; shown as they are, never as markup.
+    QString text = msg.text;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        // No widgets to show anything with: the quiet answer.
-        return msg.escapeButton ? msg.escapeButton : msg.defaultButton;
+        // No windows in this process (a command-line tool): the message goes to
+        // stderr and a question gets its cautious answer.
+        const int answer = msg.escapeButton ? msg.escapeButton : msg.defaultButton;
+        std::fprintf(stderr, "%s: %s\n", qPrintable(msg.caption), qPrintable(text));
+        if (msg.isQuestion())
+            std::fprintf(stderr, "  -> %s\n", qPrintable(ovButtonText(answer)));
+        return answer;
     }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(msg.caption);
-    box.setText(msg.text);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     switch (msg.icon) {
     case OvMessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case OvMessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
@@ -238,13 +249,31 @@ void showException(const std::exception &e)
 
 bool ovGuarded(const std::function<void()> &fn)
 {
+    QString error;
+    bool plain = false;
     try {
         fn();
         return true;
     } catch (const std::exception &e) {
-        showException(e);
+        try {
+            showException(e);
+            return false;
+        } catch (...) {
+            error = QString::fromUtf8(e.what());
+        }
     } catch (...) {
-        OvMessageBox(QStringLiteral("Errore imprevisto."), MB_OK | MB_ICONERROR);
+        plain = true;
     }
+    // Not even the message could be shown: say it where it can still be read
+    // rather than let an exception into the event loop.
+    try {
+        if (plain) {
+            OvMessageBox(QStringLiteral("Errore imprevisto."), MB_OK | MB_ICONERROR);
+            return false;
+        }
+    } catch (...) {
+        error = QStringLiteral("Errore imprevisto.");
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(error));
     return false;
 }

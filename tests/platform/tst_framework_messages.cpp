@@ -4,8 +4,12 @@
 #include "platform/framework/OvShell.h"
 #include "support/ScriptedResponder.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <stdexcept>
@@ -22,6 +26,7 @@ private slots:
     void messageBoxFlags();
     void messageBoxRejectsUnknownFlags();
     void messageDlgButtonsAndAnswers();
+    void defaultResponderShowsAnItalianBox();
     void showExceptionAddsContextOnlyWhereDue_data();
     void showExceptionAddsContextOnlyWhereDue();
     void contextProviderFailureDoesNotHideTheError();
@@ -147,6 +152,33 @@ void TstFrameworkMessages::messageDlgButtonsAndAnswers()
     QCOMPARE(int(mrNo), IDNO);
     QCOMPARE(ovButtonText(IDYES), QStringLiteral("Sì"));
     QCOMPARE(ovButtonText(IDCANCEL), QStringLiteral("Annulla"));
+}
+
+void TstFrameworkMessages::defaultResponderShowsAnItalianBox()
+{
+    QStringList buttons;
+    QString shownText;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        shownText = box->text();
+        format = box->textFormat();
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        for (QAbstractButton *b : box->buttons())
+            if (b->text() == QStringLiteral("No"))
+                b->click();
+    });
+    QCOMPARE(OvMessageBox(QStringLiteral("Riga <b>uno</b>\r\nRiga due"), 52), IDNO);
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({QStringLiteral("No"), QStringLiteral("Sì")}));
+    QCOMPARE(shownText, QStringLiteral("Riga <b>uno</b>\nRiga due"));
+    QCOMPARE(format, Qt::PlainText);
+
+    // Dismissed with Esc: the cautious answer.
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+    QCOMPARE(OvMessageDlg(QStringLiteral("Salvare?"), mtConfirmation, mbYesNoCancel), int(mrCancel));
 }
 
 namespace {
