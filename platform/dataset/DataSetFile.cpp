@@ -5,7 +5,11 @@
 
 #include <QDate>
 #include <QTime>
+#include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <unordered_set>
 
 namespace dsinternal {
@@ -93,6 +97,8 @@ void putValue(QByteArray &out, const Column &c, int row)
             out += "\"NaN\"";
         else if (std::isinf(d))
             out += d > 0 ? "\"Infinity\"" : "\"-Infinity\"";
+        else if (d == 0 && std::signbit(d))
+            out += "-0.0"; // Qt's shortest form drops the sign of zero
         else
             out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest); // shortest text that reads back exactly
         break;

@@ -646,7 +646,7 @@ void DataSetFilter::bind(const Storage &storage, bool caseInsensitive)
             bindNode(*k);
         auto requireCondition = [&](const FilterNode &k) {
             if (k.type != VKind::Bool && k.type != VKind::Null)
-                fail(QStringLiteral("attesa una condizione al posto di %1").arg(describe(k)));
+                fail(QStringLiteral("serve una condizione, non %1").arg(describe(k)));
         };
         switch (n.kind) {
         case NKind::Field:
