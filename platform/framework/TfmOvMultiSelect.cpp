@@ -52,10 +52,11 @@ void TfmOvMultiSelect::setModel(QAbstractItemModel *model)
         old->deleteLater();
     if (QItemSelectionModel *sm = grMain->selectionModel())
         connect(sm, &QItemSelectionModel::selectionChanged, this, &TfmOvMultiSelect::onSelectionChanged);
+    disconnect(m_resetConnection);
     if (model) {
         // A reset drops the selection without telling the selection model's
         // listeners; so must we.
-        connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        m_resetConnection = connect(model, &QAbstractItemModel::modelReset, this, [this] {
             m_order.clear();
             emit selectionCountChanged(0);
         });

@@ -52,4 +52,5 @@ private:
 
     std::function<QVariant(int)> m_rowKey;
     QList<QPersistentModelIndex> m_order;  // column 0 of each selected row
+    QMetaObject::Connection m_resetConnection;
 };

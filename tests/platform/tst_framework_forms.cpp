@@ -414,6 +414,12 @@ void TstFrameworkForms::multiSelectKeysFollowRowsThroughSorting()
     QCOMPARE(dlg.selectedRows(), QList<int>({4, 3}));
     QCOMPARE(dlg.selectedKeys(), QList<QVariant>({QStringLiteral("102"), QStringLiteral("100")}));
 
+    // Another model: the old one no longer speaks for the selection.
+    QStandardItemModel *other = payees(&dlg);
+    dlg.setModel(other);
+    clickRow(dlg.grMain, 1);
+    model->clear();
+    QCOMPARE(dlg.selectedRows(), QList<int>({1}));
     dlg.setModel(nullptr);
     QVERIFY(dlg.selectedKeys().isEmpty());
 }
