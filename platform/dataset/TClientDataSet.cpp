@@ -155,8 +155,11 @@ void TClientDataSet::notify(Notice n, int a, int b)
     }
     switch (n) {
     case Notice::Reset: emit dataSetReset(); break;
+    case Notice::AboutToInsert: emit rowAboutToBeInserted(a); break;
     case Notice::Inserted: emit rowInserted(a); break;
+    case Notice::AboutToRemove: emit rowAboutToBeRemoved(a); break;
     case Notice::Removed: emit rowRemoved(a); break;
+    case Notice::AboutToMove: emit rowAboutToBeMoved(a, b); break;
     case Notice::Moved: emit rowMoved(a, b); break;
     case Notice::Changed: emit rowChanged(a); break;
     case Notice::Cursor: emit cursorMoved(a); break;
@@ -343,14 +346,13 @@ void TClientDataSet::addLoadedRow(const QVariantList &values)
     m_st->natural.push_back(id);
     if (active() && rowVisible(id)) {
         const int pos = m_indexKeys.empty() ? int(m_view.size()) : sortedPosition(id);
-        m_view.insert(m_view.begin() + pos, id);
+        viewInsert(pos, id);
         if (m_cur < 0) {
             m_cur = 0;
             m_eof = m_bof = false;
         } else if (pos <= m_cur) {
             ++m_cur;
         }
-        notify(Notice::Inserted, pos);
     }
 }
 
@@ -644,14 +646,27 @@ void TClientDataSet::post()
     fire(afterPost);
 }
 
+void TClientDataSet::viewInsert(int pos, int rowId)
+{
+    notify(Notice::AboutToInsert, pos);
+    m_view.insert(m_view.begin() + pos, rowId);
+    notify(Notice::Inserted, pos);
+}
+
+void TClientDataSet::viewRemove(int pos)
+{
+    notify(Notice::AboutToRemove, pos);
+    m_view.erase(m_view.begin() + pos);
+    notify(Notice::Removed, pos);
+}
+
 void TClientDataSet::placeRow(int rowId, int hintPos, bool isNew)
 {
     const bool visible = rowVisible(rowId);
     if (!isNew) {
         const int from = hintPos;
         if (!visible) {
-            m_view.erase(m_view.begin() + from);
-            notify(Notice::Removed, from);
+            viewRemove(from);
             resetCursorFlags();
             notify(Notice::Cursor, m_cur);
             return;
@@ -660,11 +675,15 @@ void TClientDataSet::placeRow(int rowId, int hintPos, bool isNew)
             notify(Notice::Changed, from);
             return;
         }
+        // Where the row lands, found on the view without it.
         m_view.erase(m_view.begin() + from);
         const int to = sortedPosition(rowId);
-        m_view.insert(m_view.begin() + to, rowId);
-        m_cur = to;
+        m_view.insert(m_view.begin() + from, rowId);
         if (to != from) {
+            notify(Notice::AboutToMove, from, to);
+            m_view.erase(m_view.begin() + from);
+            m_view.insert(m_view.begin() + to, rowId);
+            m_cur = to;
             notify(Notice::Moved, from, to);
             notify(Notice::Cursor, m_cur);
         } else {
@@ -681,10 +700,9 @@ void TClientDataSet::placeRow(int rowId, int hintPos, bool isNew)
         const auto it = std::find(m_view.begin(), m_view.end(), m_insertBefore);
         to = int(it - m_view.begin());
     }
-    m_view.insert(m_view.begin() + to, rowId);
+    viewInsert(to, rowId);
     m_cur = to;
     m_eof = m_bof = false;
-    notify(Notice::Inserted, to);
     notify(Notice::Cursor, m_cur);
 }
 
@@ -732,8 +750,7 @@ void TClientDataSet::deleteRecord()
             m_st->original[id] = m_st->rowValues(id);
         logChange(id, TUpdateStatus::Deleted);
     }
-    m_view.erase(m_view.begin() + pos);
-    notify(Notice::Removed, pos);
+    viewRemove(pos);
     resetCursorFlags();
     notify(Notice::Cursor, m_cur);
     fire(afterDelete);

@@ -176,9 +176,14 @@ signals:
     // Structure changed (open, close, load, filter, index, empty, cancelUpdates,
     // or anything while controls were disabled): views re-read everything.
     void dataSetReset();
+    // Each row change is announced before it happens and reported after it
+    // (views need both: Qt's begin/end pairs).
+    void rowAboutToBeInserted(int row);
     void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
-    void rowMoved(int from, int to); // an edit moved a row in index order
+    void rowAboutToBeMoved(int from, int to); // an edit moves a row in index order
+    void rowMoved(int from, int to);
     void rowChanged(int row);
     void cursorMoved(int row);       // -1: no current row
     void fieldChanged(int field);    // a field of the edit buffer was assigned
@@ -196,7 +201,7 @@ protected:
 
 private:
     friend class TField;
-    enum class Notice { Reset, Inserted, Removed, Moved, Changed, Cursor };
+    enum class Notice { Reset, AboutToInsert, Inserted, AboutToRemove, Removed, AboutToMove, Moved, Changed, Cursor };
 
     void requireActive() const;
     void requireBrowse(const char *what);
@@ -219,6 +224,8 @@ private:
     bool rowLess(int a, int b) const;
     int sortedPosition(int rowId) const;
     void placeRow(int rowId, int hintPos, bool isNew);
+    void viewInsert(int pos, int rowId); // with the notices
+    void viewRemove(int pos);
     void moveTo(int pos, bool atBof, bool atEof); // with scroll events
     void resetCursorFlags();
     void doOpen(bool callHook);

@@ -12,8 +12,11 @@ TDataSetModel::TDataSetModel(TClientDataSet *dataSet, QObject *parent)
     if (!dataSet)
         throw EDatabaseError(QStringLiteral("Modello senza dataset"));
     connect(dataSet, &TClientDataSet::dataSetReset, this, &TDataSetModel::reset);
+    connect(dataSet, &TClientDataSet::rowAboutToBeInserted, this, &TDataSetModel::onAboutToInsert);
     connect(dataSet, &TClientDataSet::rowInserted, this, &TDataSetModel::onInserted);
+    connect(dataSet, &TClientDataSet::rowAboutToBeRemoved, this, &TDataSetModel::onAboutToRemove);
     connect(dataSet, &TClientDataSet::rowRemoved, this, &TDataSetModel::onRemoved);
+    connect(dataSet, &TClientDataSet::rowAboutToBeMoved, this, &TDataSetModel::onAboutToMove);
     connect(dataSet, &TClientDataSet::rowMoved, this, &TDataSetModel::onMoved);
     connect(dataSet, &TClientDataSet::rowChanged, this, &TDataSetModel::onChanged);
     connect(dataSet, &QObject::destroyed, this, &TDataSetModel::reset);
@@ -38,6 +41,7 @@ void TDataSetModel::setRowColor(RowColorFn fn)
 
 void TDataSetModel::reset()
 {
+    m_pending = Pending::None;
     beginResetModel();
     m_fields.clear();
     if (m_ds) {
@@ -58,30 +62,70 @@ void TDataSetModel::reset()
     endResetModel();
 }
 
-void TDataSetModel::onInserted(int row)
+// The dataset announces each row change before making it: the views get
+// Qt's begin/end pairs. Anything out of step falls back to a reset.
+void TDataSetModel::onAboutToInsert(int row)
 {
+    if (m_pending != Pending::None || row < 0 || row > m_rows) {
+        m_pending = Pending::Void;
+        return;
+    }
     beginInsertRows(QModelIndex(), row, row);
+    m_pending = Pending::Insert;
+}
+
+void TDataSetModel::onInserted(int)
+{
+    if (m_pending != Pending::Insert) {
+        m_pending = Pending::None;
+        return reset();
+    }
     ++m_rows;
+    m_pending = Pending::None;
     endInsertRows();
 }
 
-void TDataSetModel::onRemoved(int row)
+void TDataSetModel::onAboutToRemove(int row)
 {
-    if (row < 0 || row >= m_rows)
-        return reset();
+    if (m_pending != Pending::None || row < 0 || row >= m_rows) {
+        m_pending = Pending::Void;
+        return;
+    }
     beginRemoveRows(QModelIndex(), row, row);
+    m_pending = Pending::Remove;
+}
+
+void TDataSetModel::onRemoved(int)
+{
+    if (m_pending != Pending::Remove) {
+        m_pending = Pending::None;
+        return reset();
+    }
     --m_rows;
+    m_pending = Pending::None;
     endRemoveRows();
 }
 
-void TDataSetModel::onMoved(int from, int to)
+void TDataSetModel::onAboutToMove(int from, int to)
 {
-    if (from < 0 || from >= m_rows || to < 0 || to >= m_rows)
-        return reset();
     // Qt wants the destination as the row before which the moved row lands.
     const int dest = to > from ? to + 1 : to;
-    if (beginMoveRows(QModelIndex(), from, from, QModelIndex(), dest))
-        endMoveRows();
+    if (m_pending != Pending::None || from < 0 || from >= m_rows || to < 0 || to >= m_rows
+        || !beginMoveRows(QModelIndex(), from, from, QModelIndex(), dest)) {
+        m_pending = Pending::Void;
+        return;
+    }
+    m_pending = Pending::Move;
+}
+
+void TDataSetModel::onMoved(int, int to)
+{
+    if (m_pending != Pending::Move) {
+        m_pending = Pending::None;
+        return reset();
+    }
+    m_pending = Pending::None;
+    endMoveRows();
     onChanged(to);
 }
 

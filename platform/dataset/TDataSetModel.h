@@ -55,8 +55,11 @@ public:
 
 private:
     void reset();
+    void onAboutToInsert(int row);
     void onInserted(int row);
+    void onAboutToRemove(int row);
     void onRemoved(int row);
+    void onAboutToMove(int from, int to);
     void onMoved(int from, int to);
     void onChanged(int row);
 
@@ -65,6 +68,7 @@ private:
     QList<int> m_fields;           // field index per model column
     RowColorFn m_rowColor;
     int m_rows = 0;                // what the views were told
+    enum class Pending { None, Insert, Remove, Move, Void } m_pending = Pending::None;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
