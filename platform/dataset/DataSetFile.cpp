@@ -9,6 +9,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <unordered_set>
 
@@ -21,11 +22,11 @@ constexpr int kVersion = 1;
 
 // ---------------------------------------------------------------- writing
 
-void putString(QByteArray &out, const QString &s)
+void putString(QByteArray &out, QStringView s)
 {
     static const char hex[] = "0123456789abcdef";
     out += '"';
-    const QChar *d = s.constData();
+    const QChar *d = s.data();
     const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = d[i].unicode();
@@ -71,6 +72,19 @@ void putString(QByteArray &out, const QString &s)
     out += '"';
 }
 
+// Dates by hand: QDate::toString re-reads its format for every cell.
+void putDate(QByteArray &out, qint64 julianDay)
+{
+    int y = 0, m = 0, d = 0;
+    QDate::fromJulianDay(julianDay).getDate(&y, &m, &d);
+    char buf[32];
+    const int n = (y >= 0 && y <= 9999) ? std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d) : 0;
+    if (n > 0)
+        out.append(buf, n);
+    else
+        out += QDate::fromJulianDay(julianDay).toString(Qt::ISODate).toLatin1();
+}
+
 void putValue(QByteArray &out, const Column &c, int row)
 {
     if (c.isNull(row)) {
@@ -81,16 +95,22 @@ void putValue(QByteArray &out, const Column &c, int row)
     switch (c.type) {
     case TFieldType::String:
     case TFieldType::Memo:
-        putString(out, c.texts[r]);
+        putString(out, c.textAt(row));
         break;
     case TFieldType::Integer:
         out += QByteArray::number(c.ints[r]);
         break;
-    case TFieldType::Currency:
-        out += '"';
-        out += Currency::fromUnits(c.ints[r]).toString().toLatin1();
-        out += '"';
+    case TFieldType::Currency: {
+        // "-1234.5678": the canonical text of Currency, written without a QString.
+        const qint64 u = c.ints[r];
+        const quint64 mag = u < 0 ? quint64(0) - quint64(u) : quint64(u);
+        char buf[40];
+        const int n = std::snprintf(buf, sizeof buf, "\"%s%llu.%04llu\"", u < 0 ? "-" : "",
+                                    static_cast<unsigned long long>(mag / 10000),
+                                    static_cast<unsigned long long>(mag % 10000));
+        out.append(buf, n);
         break;
+    }
     case TFieldType::Float: {
         const double d = c.floats[r];
         if (std::isnan(d))
@@ -105,14 +125,24 @@ void putValue(QByteArray &out, const Column &c, int row)
     }
     case TFieldType::Date:
         out += '"';
-        out += QDate::fromJulianDay(c.ints[r]).toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+        putDate(out, c.ints[r]);
         out += '"';
         break;
-    case TFieldType::DateTime:
+    case TFieldType::DateTime: {
+        qint64 day = c.ints[r] / 86400000, ms = c.ints[r] % 86400000;
+        if (ms < 0) {
+            ms += 86400000;
+            --day;
+        }
         out += '"';
-        out += msToDateTime(c.ints[r]).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toLatin1();
+        putDate(out, day);
+        char buf[32];
+        const int n = std::snprintf(buf, sizeof buf, "T%02d:%02d:%02d.%03d", int(ms / 3600000), int(ms / 60000 % 60),
+                                    int(ms / 1000 % 60), int(ms % 1000));
+        out.append(buf, n);
         out += '"';
         break;
+    }
     case TFieldType::Boolean:
         out += c.ints[r] ? "true" : "false";
         break;
@@ -133,6 +163,31 @@ void putRow(QByteArray &out, const std::vector<Column> &cols, int row)
         putValue(out, cols[f], row);
     }
     out += ']';
+}
+
+bool digits(const QString &t, qsizetype at, int n, int *out)
+{
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        if (at + i >= t.size())
+            return false;
+        const char16_t c = t[at + i].unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        v = v * 10 + (c - u'0');
+    }
+    *out = v;
+    return true;
+}
+
+// "yyyy-MM-dd" at the start of t; an invalid QDate otherwise.
+QDate parseIsoDate(const QString &t)
+{
+    int y = 0, m = 0, d = 0;
+    if (t.size() < 10 || !digits(t, 0, 4, &y) || t[4] != u'-' || !digits(t, 5, 2, &m) || t[7] != u'-'
+        || !digits(t, 8, 2, &d))
+        return QDate();
+    return QDate(y, m, d);
 }
 
 const char *statusName(TUpdateStatus s)
@@ -354,8 +409,7 @@ public:
                 fail(QStringLiteral("il testo del campo '%1' supera la lunghezza di %2 caratteri")
                          .arg(def.name)
                          .arg(def.size));
-            col.nulls[r] = 0;
-            col.texts[r] = std::move(s);
+            col.setText(row, s);
             return;
         }
         case TFieldType::Integer: {
@@ -406,8 +460,8 @@ public:
             if (!isStringNext())
                 bad(QString::fromLatin1(peekToken()));
             const QString t = readString();
-            const QDate d = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
-            if (!d.isValid())
+            const QDate d = parseIsoDate(t);
+            if (!d.isValid() || t.size() != 10)
                 bad(t);
             col.nulls[r] = 0;
             col.ints[r] = d.toJulianDay();
@@ -417,17 +471,15 @@ public:
             if (!isStringNext())
                 bad(QString::fromLatin1(peekToken()));
             const QString t = readString();
-            const QDate d = QDate::fromString(t.left(10), QStringLiteral("yyyy-MM-dd"));
-            QTime tm;
-            if (t.size() > 11 && t[10] == u'T') {
-                tm = QTime::fromString(t.mid(11), QStringLiteral("HH:mm:ss.zzz"));
-                if (!tm.isValid())
-                    tm = QTime::fromString(t.mid(11), QStringLiteral("HH:mm:ss"));
-            }
-            if (!d.isValid() || !tm.isValid())
+            const QDate d = parseIsoDate(t);
+            int h = 0, mi = 0, sec = 0, ms = 0;
+            const bool timeOk = t.size() >= 19 && t[10] == u'T' && digits(t, 11, 2, &h) && t[13] == u':'
+                                && digits(t, 14, 2, &mi) && t[16] == u':' && digits(t, 17, 2, &sec)
+                                && (t.size() == 19 || (t.size() == 23 && t[19] == u'.' && digits(t, 20, 3, &ms)));
+            if (!d.isValid() || !timeOk || !QTime::isValid(h, mi, sec, ms))
                 bad(t);
             col.nulls[r] = 0;
-            col.ints[r] = d.toJulianDay() * 86400000 + tm.msecsSinceStartOfDay();
+            col.ints[r] = d.toJulianDay() * 86400000 + ((h * 60 + mi) * 60 + sec) * 1000 + ms;
             return;
         }
         case TFieldType::Boolean: {
@@ -727,6 +779,9 @@ std::unique_ptr<Storage> readDataSetFile(const QByteArray &data, const QString &
         throw EDatabaseError(QStringLiteral("File '%1' non valido: non è un file di dataset").arg(source));
     if (!haveFields)
         throw EDatabaseError(QStringLiteral("File '%1' non valido: definizione dei campi mancante").arg(source));
+
+    for (auto &c : st->cols)
+        c.arena.shrink_to_fit(); // growth left up to half of it unused
 
     std::unordered_set<int> seen;
     for (const LogEntry &e : log) {

@@ -528,7 +528,7 @@ Val readField(const Storage &st, int field, int row)
     switch (c.repr) {
     case Repr::Int: v.i = c.ints[size_t(row)]; break;
     case Repr::Float: v.f = c.floats[size_t(row)]; break;
-    case Repr::Text: v.s = c.texts[size_t(row)]; break;
+    case Repr::Text: v.s = c.textAt(row).toString(); break;
     case Repr::Bytes: v.b = c.bytes[size_t(row)]; break;
     }
     return v;

@@ -109,9 +109,41 @@ void Column::resize(size_t n)
     switch (repr) {
     case Repr::Int: ints.resize(n, 0); break;
     case Repr::Float: floats.resize(n, 0.0); break;
-    case Repr::Text: texts.resize(n); break;
+    case Repr::Text:
+        textOffset.resize(n, 0);
+        textLength.resize(n, 0);
+        break;
     case Repr::Bytes: bytes.resize(n); break;
     }
+}
+
+void Column::setText(int row, QStringView text)
+{
+    if (!text.isEmpty() && text.utf16() >= arena.data() && text.utf16() < arena.data() + arena.size()) {
+        const QString copy = text.toString(); // the arena may move below
+        setText(row, copy);
+        return;
+    }
+    const size_t r = size_t(row);
+    nulls[r] = 0;
+    deadChars += textLength[r];
+    textLength[r] = 0;
+    if (deadChars > 65536 && deadChars > arena.size() / 2) {
+        std::vector<char16_t> packed;
+        packed.reserve(arena.size() - deadChars + size_t(text.size()));
+        for (size_t i = 0; i < textOffset.size(); ++i) {
+            const quint32 off = quint32(packed.size());
+            packed.insert(packed.end(), arena.begin() + textOffset[i], arena.begin() + textOffset[i] + textLength[i]);
+            textOffset[i] = off;
+        }
+        arena.swap(packed);
+        deadChars = 0;
+    }
+    if (arena.size() + size_t(text.size()) > 0xFFFFFFFFu)
+        throw EDatabaseError(QStringLiteral("Troppo testo in un campo del dataset"));
+    textOffset[r] = quint32(arena.size());
+    textLength[r] = quint32(text.size());
+    arena.insert(arena.end(), text.utf16(), text.utf16() + text.size());
 }
 
 void Column::reserve(size_t n)
@@ -120,7 +152,10 @@ void Column::reserve(size_t n)
     switch (repr) {
     case Repr::Int: ints.reserve(n); break;
     case Repr::Float: floats.reserve(n); break;
-    case Repr::Text: texts.reserve(n); break;
+    case Repr::Text:
+        textOffset.reserve(n);
+        textLength.reserve(n);
+        break;
     case Repr::Bytes: bytes.reserve(n); break;
     }
 }
@@ -134,7 +169,7 @@ QVariant Column::get(int row) const
     case TFieldType::String:
     case TFieldType::Memo:
         // An empty text is a value: never hand it out as a null QString.
-        return texts[r].isNull() ? QVariant(QStringLiteral("")) : QVariant(texts[r]);
+        return textLength[r] == 0 ? QVariant(QStringLiteral("")) : QVariant(textAt(row).toString());
     case TFieldType::Integer:
         return QVariant(qlonglong(ints[r]));
     case TFieldType::Currency:
@@ -161,7 +196,10 @@ void Column::set(int row, const QVariant &value)
         switch (repr) {
         case Repr::Int: ints[r] = 0; break;
         case Repr::Float: floats[r] = 0; break;
-        case Repr::Text: texts[r] = QString(); break;
+        case Repr::Text:
+            deadChars += textLength[r];
+            textLength[r] = 0;
+            break;
         case Repr::Bytes: bytes[r] = QByteArray(); break;
         }
         return;
@@ -170,7 +208,7 @@ void Column::set(int row, const QVariant &value)
     switch (type) {
     case TFieldType::String:
     case TFieldType::Memo:
-        texts[r] = value.toString();
+        setText(row, value.toString());
         break;
     case TFieldType::Integer:
         ints[r] = value.toLongLong();

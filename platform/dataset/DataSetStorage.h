@@ -23,14 +23,25 @@ struct Column
     Repr repr = Repr::Text;
     std::vector<qint64> ints;     // Integer, Currency (units), Date (Julian day), DateTime (ms, naive), Boolean
     std::vector<double> floats;   // Float
-    std::vector<QString> texts;   // String, Memo
     std::vector<QByteArray> bytes; // Blob
     std::vector<quint8> nulls;
+    // String and Memo cells live in one character arena per column: 8 bytes of
+    // bookkeeping a cell instead of a QString and its own heap block. A changed
+    // text is appended; the arena is compacted when half of it is dead.
+    std::vector<char16_t> arena;
+    std::vector<quint32> textOffset;
+    std::vector<quint32> textLength;
+    size_t deadChars = 0;
 
     void init(TFieldType t);
     void resize(size_t n);
     void reserve(size_t n);
     bool isNull(int row) const { return nulls[size_t(row)] != 0; }
+    QStringView textAt(int row) const
+    {
+        return QStringView(arena.data() + textOffset[size_t(row)], qsizetype(textLength[size_t(row)]));
+    }
+    void setText(int row, QStringView text); // marks the cell not null
     // Canonical QVariant (see convertValue) or a null QVariant.
     QVariant get(int row) const;
     // value must be canonical for the column's type, or null.

@@ -44,6 +44,36 @@ int cmp3(const T &a, const T &b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
+// Text keys compare case-insensitively, one UTF-16 unit folded at a time, so
+// that a full sort on pre-folded keys and an insert into the sorted view agree.
+char16_t foldUnit(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    const char32_t f = QChar::toCaseFolded(char32_t(c));
+    return f <= 0xFFFF ? char16_t(f) : c;
+}
+
+int compareFolded(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = foldUnit(a[i].unicode()), y = foldUnit(b[i].unicode());
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return cmp3(a.size(), b.size());
+}
+
+QString foldedKey(QStringView s)
+{
+    QString out(s.size(), Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < s.size(); ++i)
+        d[i] = foldUnit(s[i].unicode());
+    return out;
+}
+
 int compareCells(const Column &c, int a, int b)
 {
     const bool na = c.isNull(a), nb = c.isNull(b);
@@ -59,7 +89,7 @@ int compareCells(const Column &c, int a, int b)
         return cmp3(x, y);
     }
     case Repr::Text:
-        return QString::compare(c.texts[size_t(a)], c.texts[size_t(b)], Qt::CaseInsensitive);
+        return compareFolded(c.textAt(a), c.textAt(b));
     case Repr::Bytes:
         return cmp3(c.bytes[size_t(a)], c.bytes[size_t(b)]);
     }
@@ -423,8 +453,33 @@ void TClientDataSet::rebuildView(TBookmark keep, bool toFirst)
             continue;
         m_view.push_back(id);
     }
-    if (!m_indexKeys.empty())
-        std::sort(m_view.begin(), m_view.end(), [this](int a, int b) { return rowLess(a, b); });
+    if (!m_indexKeys.empty()) {
+        // Text keys are folded once, not at every comparison.
+        std::vector<std::vector<QString>> folded(m_indexKeys.size());
+        for (size_t k = 0; k < m_indexKeys.size(); ++k) {
+            const Column &c = m_st->cols[size_t(m_indexKeys[k].first)];
+            if (c.repr != Repr::Text)
+                continue;
+            folded[k].resize(m_st->meta.size());
+            for (int id : m_view)
+                if (!c.isNull(id))
+                    folded[k][size_t(id)] = foldedKey(c.textAt(id));
+        }
+        std::sort(m_view.begin(), m_view.end(), [&](int a, int b) {
+            for (size_t k = 0; k < m_indexKeys.size(); ++k) {
+                const auto &[f, desc] = m_indexKeys[k];
+                const Column &c = m_st->cols[size_t(f)];
+                int r;
+                if (c.repr == Repr::Text && !c.isNull(a) && !c.isNull(b))
+                    r = QStringView(folded[k][size_t(a)]).compare(QStringView(folded[k][size_t(b)]));
+                else
+                    r = compareCells(c, a, b);
+                if (r != 0)
+                    return desc ? r > 0 : r < 0;
+            }
+            return a < b;
+        });
+    }
     int pos = -1;
     if (keepValid) {
         const auto it = std::find(m_view.begin(), m_view.end(), keepPos);
@@ -631,16 +686,19 @@ void TClientDataSet::post()
     } else {
         const int id = m_view[size_t(m_cur)];
         const QVariantList before = m_st->rowValues(id);
-        if (before != m_buffer) {
+        const bool changed = before != m_buffer;
+        if (changed) {
             if (m_st->meta[size_t(id)].status == TUpdateStatus::Unmodified) {
                 m_st->original[id] = before;
                 logChange(id, TUpdateStatus::Modified);
             }
-            m_st->setRowValues(id, m_buffer);
+            for (qsizetype f = 0; f < m_buffer.size(); ++f) // only the changed cells: texts are not rewritten
+                if (before[f] != m_buffer[f])
+                    m_st->cols[size_t(f)].set(id, m_buffer[f]);
         }
         m_buffer.clear();
         setState(TDataSetState::Browse);
-        if (before != m_st->rowValues(id))
+        if (changed)
             placeRow(id, m_cur, false);
     }
     fire(afterPost);
@@ -1065,7 +1123,7 @@ bool TClientDataSet::matchRow(int rowId, const std::vector<int> &fields, const Q
         if (c.isNull(rowId))
             return false;
         if (c.repr == Repr::Text) {
-            const QString &have = c.texts[size_t(rowId)];
+            const QStringView have = c.textAt(rowId);
             const QString w = want.toString();
             const bool ok = options.testFlag(TLocateOption::PartialKey) ? have.startsWith(w, cs)
                                                                        : have.compare(w, cs) == 0;
