@@ -1079,7 +1079,7 @@ void TClientDataSet::setFilterOptions(TFilterOptions options)
 // ---------------------------------------------------------------- search
 
 void TClientDataSet::prepareSearch(const QString &fields, const QVariant &values, std::vector<int> *idx,
-                                   QVariantList *converted)
+                                   QVariantList *converted) const
 {
     const QStringList names = splitNames(fields);
     if (names.isEmpty())
@@ -1152,7 +1152,7 @@ bool TClientDataSet::locate(const QString &fields, const QVariant &values, TLoca
     return false;
 }
 
-QVariant TClientDataSet::lookup(const QString &keyFields, const QVariant &keyValues, const QString &resultFields)
+QVariant TClientDataSet::lookup(const QString &keyFields, const QVariant &keyValues, const QString &resultFields) const
 {
     requireActive();
     std::vector<int> idx;

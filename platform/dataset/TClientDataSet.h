@@ -136,7 +136,7 @@ public:
     bool locate(const QString &fields, const QVariant &values, TLocateOptions options = {});
     // The value(s) of resultFields ("X" or "X;Y" -> QVariantList) of the first row
     // whose keys match; null when none does. The cursor does not move.
-    QVariant lookup(const QString &keyFields, const QVariant &keyValues, const QString &resultFields);
+    QVariant lookup(const QString &keyFields, const QVariant &keyValues, const QString &resultFields) const;
 
     // ---- bookmarks ----
     TBookmark bookmark() const; // InvalidBookmark when there is no current row
@@ -234,7 +234,7 @@ private:
     bool matchRow(int rowId, const std::vector<int> &fields, const QVariantList &values,
                   TLocateOptions options) const;
     void prepareSearch(const QString &fields, const QVariant &values, std::vector<int> *idx,
-                       QVariantList *converted);
+                       QVariantList *converted) const;
 
     std::unique_ptr<dsinternal::Storage> m_st;
     TDataSetState m_state = TDataSetState::Inactive;
@@ -257,7 +257,6 @@ private:
     bool m_filtered = false;
     TFilterOptions m_filterOptions;
     std::unique_ptr<dsinternal::DataSetFilter> m_filter;
-    bool m_filterBound = false;
 
     int m_disableCount = 0;
     bool m_pendingReset = false;

@@ -244,11 +244,8 @@ void TDataSetModel::sort(int column, Qt::SortOrder order)
     if (!m_ds)
         return;
     const int f = fieldOfColumn(column);
-    if (f < 0) {
-        m_ds->setIndexFieldNames(QString());
-        m_sortColumn = -1;
-        return;
-    }
+    if (f < 0)
+        return; // no column (a view without a sort indicator): the dataset keeps its own index
     const QString name = m_ds->fieldDefs()[f].name;
     m_sortColumn = column;
     m_sortOrder = order;

@@ -40,6 +40,9 @@ public:
     // 1.200,50, flags "Sì"/"No"); EditRole: the raw value; ForegroundRole: the hook.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Sets the dataset's index on the column's field. Note that
+    // QTableView::setSortingEnabled(true) sorts at once by the header's sort
+    // indicator: set it to -1 first to keep an index the dataset already has.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // Sorts on a column, descending when it is already the ascending key.
