@@ -1,0 +1,366 @@
+// The fiscal store on a real database (SQLite or PostgreSQL, per run).
+#include "support/TestDb.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/db/OvGenerator.h"
+#include "platform/db/OvTransaction.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+struct FieldSpec
+{
+    const char *name;
+    TFieldType type;
+    int size;
+};
+
+// Registers a structure version with the given fields and returns its key.
+int addStructure(TOvSQLConnection &c, const QString &name, int year, const QList<FieldSpec> &fields,
+                 bool anagrafica = false, const QString &fieldMap = QString())
+{
+    TClientDataSet schema;
+    for (const FieldSpec &f : fields)
+        schema.addFieldDef(QString::fromLatin1(f.name), f.type, f.size);
+    schema.createDataSet();
+    const int id = GenerateID(1, c, QStringLiteral("TCDS_STRUTTURA"));
+    c.exec(QStringLiteral("INSERT INTO tcds_struttura (icdsid, icdsanno, icdsmese, scdsprogramma, scdsnome, "
+                          "bcdsschema, lcdsanagrafica, lcdsfmapreadonly, icdsrigo, scdsfieldmap) VALUES "
+                          "(:ID, :ANNO, NULL, 'vel', :NOME, :SCHEMA, :ANA, 0, 0, :MAP)"),
+           {{QStringLiteral("ID"), id},
+            {QStringLiteral("ANNO"), year},
+            {QStringLiteral("NOME"), name},
+            {QStringLiteral("SCHEMA"), schema.saveToBytes()},
+            {QStringLiteral("ANA"), anagrafica ? 1 : 0},
+            {QStringLiteral("MAP"), fieldMap.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(fieldMap)}});
+    return id;
+}
+
+int count(TOvSQLConnection &c, const QString &sql)
+{
+    QSqlQuery q = c.exec(sql);
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+const QString kCuMap = QStringLiteral("saficodfiscale=SCUDCODFIS;safigruppoana=SCUDMESE;saficognome=SCUDCOGNOME;safinome=SCUDNOME");
+const QString kSectionMap = QStringLiteral("saficodfiscale=SCUDCODFIS;safigruppoana=SCUDMESE");
+
+QList<FieldSpec> cuFields()
+{
+    return {{"iAfiID", TFieldType::Integer, 0},     {"iFisRigo", TFieldType::Integer, 0},
+            {"SCUDCODFIS", TFieldType::String, 16}, {"SCUDMESE", TFieldType::String, 2},
+            {"SCUDCOGNOME", TFieldType::String, 40}, {"SCUDNOME", TFieldType::String, 40},
+            {"FCUDRITIRPEF", TFieldType::Currency, 0}, {"ICUDSTATO", TFieldType::Integer, 0},
+            {"DCUDDATANASC", TFieldType::Date, 0},  {"LCUDCONGUAGLIO", TFieldType::String, 1},
+            {"SCUDANNOTAZIONI", TFieldType::Memo, 0}, {"FCUDQUOTA", TFieldType::Float, 0}};
+}
+
+QList<FieldSpec> sectionFields()
+{
+    return {{"iAfiID", TFieldType::Integer, 0}, {"iFisRigo", TFieldType::Integer, 0},
+            {"SCUDCODFIS", TFieldType::String, 16}, {"SCUDMESE", TFieldType::String, 2},
+            {"FCUDIMPONIBILE", TFieldType::Currency, 0}};
+}
+
+void appendCu(TClientDataSet &ds, const QString &cf, const QString &month, const QString &surname,
+              const QString &amount = QString())
+{
+    ds.append();
+    ds.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(cf);
+    ds.fieldByName(QStringLiteral("SCUDMESE")).setAsString(month);
+    ds.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(surname);
+    // The identity lives in the person; a row comes back from a load through
+    // its stored values, and every real CU has its flags.
+    ds.fieldByName(QStringLiteral("LCUDCONGUAGLIO")).setAsString(QStringLiteral("X"));
+    if (!amount.isEmpty())
+        ds.fieldByName(QStringLiteral("FCUDRITIRPEF")).setAsCurrency(*Currency::parse(amount));
+    ds.post();
+}
+
+class NoWait : public ITorWaitIndicator
+{
+public:
+    int begins = 0;
+    void begin() override { ++begins; }
+    void end() override {}
+};
+
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+    std::shared_ptr<NoWait> m_wait = std::make_shared<NoWait>();
+
+    TTorDBCds store(TOvSQLConnection &c)
+    {
+        TTorDBCds s;
+        s.setConnection(&c);
+        s.setProgram(QStringLiteral("VEL")); // compared in lower case
+        s.setYear(2025);
+        s.setMonth(TTorDBCds::AllMonths);
+        return s;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        VELCU_REQUIRE_TEST_DB();
+        setTorWaitIndicator(m_wait);
+    }
+
+    void versionsServeTheYearsAfterThem()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TX"), 2019, {{"iFisRigo", TFieldType::Integer, 0}, {"A2019", TFieldType::String, 5}});
+        addStructure(*c, QStringLiteral("TX"), 2024, {{"iFisRigo", TFieldType::Integer, 0}, {"B2024", TFieldType::String, 5}});
+        TTorDBCds s = store(*c);
+        TClientDataSet ds;
+        s.Load(ds, QStringLiteral("tx"), TTorDBCds::AllMonths, 2023);
+        QVERIFY(ds.findField(QStringLiteral("A2019")).isValid());
+        s.Load(ds, QStringLiteral("TX"), TTorDBCds::AllMonths, 2025);
+        QVERIFY(ds.findField(QStringLiteral("B2024")).isValid());
+        QVERIFY(!ds.findField(QStringLiteral("A2019")).isValid());
+        try {
+            s.Load(ds, QStringLiteral("TX"), TTorDBCds::AllMonths, 2018);
+            QFAIL("a year before every version was served");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Impossibile trovare il ClientDataSet (TX)."));
+        }
+        QVERIFY(m_wait->begins > 0);
+    }
+
+    void valuesRoundTripAndEmptyOnesAreNotStored()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(*c);
+        TClientDataSet ds;
+        s.Load(ds, QStringLiteral("TCUD_DATICUD"));
+        QVERIFY(ds.isEmpty());
+
+        ds.append();
+        ds.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("RSSMRA80A01H501U"));
+        ds.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("12"));
+        ds.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("ROSSI D'ALESSIO"));
+        ds.fieldByName(QStringLiteral("FCUDRITIRPEF")).setAsCurrency(*Currency::parse(QStringLiteral("12345678.9876")));
+        ds.fieldByName(QStringLiteral("DCUDDATANASC")).setAsDate(QDate(1980, 1, 1));
+        ds.fieldByName(QStringLiteral("LCUDCONGUAGLIO")).setAsString(QStringLiteral("0"));
+        ds.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).setAsString(QStringLiteral("AI) prima riga\r\nBO)\r\nè così"));
+        ds.fieldByName(QStringLiteral("FCUDQUOTA")).setAsFloat(0.125);
+        ds.fieldByName(QStringLiteral("ICUDSTATO")).setAsInteger(0); // zero: not stored
+        ds.post();
+        // A row with nothing in it but empty values.
+        ds.append();
+        ds.fieldByName(QStringLiteral("SCUDNOME")).setAsString(QString());
+        ds.post();
+        s.Save(ds, QStringLiteral("TCUD_DATICUD"));
+        QCOMPARE(ds.changeCount(), 0);
+
+        // 5 value rows: codfis/mese/cognome live in the person; stato is 0.
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali")), 5);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali WHERE sfisfieldname = 'ICUDSTATO'")), 0);
+
+        TClientDataSet back;
+        s.Load(back, QStringLiteral("TCUD_DATICUD"));
+        QCOMPARE(back.recordCount(), 1); // the empty row did not come back
+        QCOMPARE(back.fieldByName(QStringLiteral("SCUDCODFIS")).asString(), QStringLiteral("RSSMRA80A01H501U"));
+        QCOMPARE(back.fieldByName(QStringLiteral("SCUDMESE")).asString(), QStringLiteral("12"));
+        QCOMPARE(back.fieldByName(QStringLiteral("SCUDCOGNOME")).asString(), QStringLiteral("ROSSI D'ALESSIO"));
+        QCOMPARE(back.fieldByName(QStringLiteral("FCUDRITIRPEF")).asCurrency().toString(), QStringLiteral("12345678.9876"));
+        QCOMPARE(back.fieldByName(QStringLiteral("DCUDDATANASC")).asDate(), QDate(1980, 1, 1));
+        QCOMPARE(back.fieldByName(QStringLiteral("LCUDCONGUAGLIO")).value().toString(), QStringLiteral("0"));
+        QVERIFY(back.fieldByName(QStringLiteral("SCUDNOME")).isNull());
+        QVERIFY(back.fieldByName(QStringLiteral("ICUDSTATO")).isNull());
+        QCOMPARE(back.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).asString(),
+                 QStringLiteral("AI) prima riga\r\nBO)\r\nè così"));
+        QCOMPARE(back.fieldByName(QStringLiteral("FCUDQUOTA")).asFloat(), 0.125);
+        QVERIFY(back.fieldByName(QStringLiteral("iAfiID")).asInteger() > 0);
+        QVERIFY(back.fieldByName(QStringLiteral("iFisRigo")).asInteger() > 0);
+        QCOMPARE(back.changeCount(), 0);
+    }
+
+    void personsAreReusedOrCreatedByStructureKind()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        addStructure(*c, QStringLiteral("TCUDI_INPS"), 2025, sectionFields(), false, kSectionMap);
+        TTorDBCds s = store(*c);
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        // Two CUs of one tax code with months 03 and 12 are two persons.
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QStringLiteral("ROSSI"));
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), QStringLiteral("ROSSI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 2);
+        cu.setIndexFieldNames(QStringLiteral("SCUDMESE"));
+        cu.first();
+        const qint64 march = cu.fieldByName(QStringLiteral("iAfiID")).asInteger();
+        cu.last();
+        const qint64 december = cu.fieldByName(QStringLiteral("iAfiID")).asInteger();
+        QVERIFY(march != december);
+
+        // An anagraphic structure always makes a new person, even for a known code.
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), QStringLiteral("ROSSI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 3);
+
+        // A section row of a known tax code and month reuses that person.
+        TClientDataSet inps;
+        s.Load(inps, QStringLiteral("TCUDI_INPS"));
+        inps.append();
+        inps.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("rssmra80a01h501u"));
+        inps.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("03"));
+        inps.fieldByName(QStringLiteral("FCUDIMPONIBILE")).setAsCurrency(Currency::fromInt(1000));
+        inps.post();
+        s.Save(inps, QStringLiteral("TCUDI_INPS"));
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 3);
+        QCOMPARE(inps.fieldByName(QStringLiteral("iAfiID")).asInteger(), march);
+
+        // Load by person key and by -1.
+        TClientDataSet one;
+        s.Load(one, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths, 2025, int(december));
+        QCOMPARE(one.recordCount(), 1);
+        QCOMPARE(one.fieldByName(QStringLiteral("iAfiID")).asInteger(), december);
+        s.Load(one, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths, 2025, TTorDBCds::AllPersons);
+        QCOMPARE(one.recordCount(), 3);
+
+        // Deleting a CU removes its person only: its section row keeps the key.
+        QVERIFY(one.locate(QStringLiteral("iAfiID"), march));
+        one.deleteRecord();
+        s.Save(one, QStringLiteral("TCUD_DATICUD"));
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 2);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale WHERE iafiid = %1").arg(march)), 0);
+        s.Load(inps, QStringLiteral("TCUDI_INPS"));
+        QCOMPARE(inps.recordCount(), 1);
+        QCOMPARE(inps.fieldByName(QStringLiteral("iAfiID")).asInteger(), march);
+    }
+
+    void modificationRewritesTheRowAndKeepsItsNumber()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(*c);
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        appendCu(cu, QStringLiteral("BNCNNA75C41F205X"), QStringLiteral("12"), QStringLiteral("BIANCHI"), QStringLiteral("100.50"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        const qint64 rigo = cu.fieldByName(QStringLiteral("iFisRigo")).asInteger();
+        cu.edit();
+        cu.fieldByName(QStringLiteral("FCUDRITIRPEF")).clear();
+        cu.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("BIANCHI ROSSI"));
+        cu.post();
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        TClientDataSet back;
+        s.Load(back, QStringLiteral("TCUD_DATICUD"));
+        QCOMPARE(back.recordCount(), 1);
+        QCOMPARE(back.fieldByName(QStringLiteral("iFisRigo")).asInteger(), rigo);
+        QVERIFY(back.fieldByName(QStringLiteral("FCUDRITIRPEF")).isNull());
+        QCOMPARE(back.fieldByName(QStringLiteral("SCUDCOGNOME")).asString(), QStringLiteral("BIANCHI ROSSI"));
+        QCOMPARE(count(*c, QStringLiteral("SELECT icdsrigo FROM tcds_struttura")), int(rigo));
+    }
+
+    void aFailingRowRollsTheWholeSaveBack()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(*c);
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        appendCu(cu, QStringLiteral("VRDLCU90E12L219K"), QStringLiteral("08"), QStringLiteral("VERDI"));
+        // The second row is refused by the database when its person is written.
+        appendCu(cu, QStringLiteral("NREGLI85M55A944B"), QStringLiteral("12"), QStringLiteral("RIFIUTATO"));
+        if (TestDb::isPostgres()) {
+            c->exec(QStringLiteral("CREATE FUNCTION rifiuta() RETURNS trigger AS $$ BEGIN "
+                                   "IF NEW.saficognome = 'RIFIUTATO' THEN RAISE EXCEPTION 'cognome rifiutato'; END IF; "
+                                   "RETURN NEW; END $$ LANGUAGE plpgsql"));
+            c->exec(QStringLiteral("CREATE TRIGGER tr_rifiuta BEFORE UPDATE ON tafi_anafiscale "
+                                   "FOR EACH ROW EXECUTE FUNCTION rifiuta()"));
+        } else {
+            c->exec(QStringLiteral("CREATE TRIGGER tr_rifiuta BEFORE UPDATE ON tafi_anafiscale "
+                                   "WHEN NEW.saficognome = 'RIFIUTATO' BEGIN SELECT RAISE(ABORT, 'cognome rifiutato'); END"));
+        }
+        try {
+            s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+            QFAIL("the refused row was reported as saved");
+        } catch (const EDatabaseError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("cognome rifiutato")), qPrintable(e.message()));
+        }
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 0);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali")), 0);
+        QCOMPARE(count(*c, QStringLiteral("SELECT icdsrigo FROM tcds_struttura")), 0);
+        QCOMPARE(cu.changeCount(), 0); // pending changes cancelled
+        QVERIFY(cu.isEmpty());
+        QVERIFY(!c->inTransaction());
+    }
+
+    void aSaveInsideTheCallersTransactionDoesNotCommitIt()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(*c);
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        {
+            TOvTransaction tr(c.get());
+            tr.StartTransaction();
+            appendCu(cu, QStringLiteral("VRDLCU90E12L219K"), QStringLiteral("08"), QStringLiteral("VERDI"));
+            s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+            QVERIFY(c->inTransaction());
+            tr.Rollback();
+        }
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 0);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali")), 0);
+    }
+
+    void periodsFollowTheMonthAskedFor()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(*c);
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QStringLiteral("ROSSI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"), 3);
+        appendCu(cu, QStringLiteral("BNCNNA75C41F205X"), QStringLiteral("12"), QStringLiteral("BIANCHI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"), 12);
+        TClientDataSet back;
+        s.Load(back, QStringLiteral("TCUD_DATICUD"), 3);
+        QCOMPARE(back.recordCount(), 1);
+        QCOMPARE(back.fieldByName(QStringLiteral("SCUDMESE")).asString(), QStringLiteral("03"));
+        s.Load(back, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        QCOMPARE(back.recordCount(), 2);
+        QVERIFY(s.HasRows(QStringLiteral("TCUD_DATICUD")));
+        s.Load(back, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths, 2026 - 1);
+        QCOMPARE(back.recordCount(), 2);
+    }
+
+    void handlersStayDetachedDuringALoad()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(*c);
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QStringLiteral("ROSSI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        int posts = 0;
+        int scrolls = 0;
+        cu.beforePost = [&](TClientDataSet &) { ++posts; };
+        cu.afterScroll = [&](TClientDataSet &) { ++scrolls; };
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        QCOMPARE(posts, 0);
+        QCOMPARE(scrolls, 0);
+        QCOMPARE(cu.recordCount(), 1);
+        cu.edit();
+        cu.post();
+        QCOMPARE(posts, 1); // attached again afterwards
+    }
+};
+
+QTEST_MAIN(TestStore)
+#include "tst_db_store.moc"

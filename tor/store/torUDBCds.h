@@ -1,0 +1,78 @@
+#pragma once
+// The fiscal key-value store: every record layout of the program is a
+// structure (a versioned schema kept in TCDS_STRUTTURA); a row of a structure
+// is one TFIS_DATIFISCALI row per non-empty field, grouped by row number and
+// tied to a fiscal person (TAFI_ANAFISCALE) of a period (TCRF_CROFISCALE).
+// TTorDBCds moves whole structures between these tables and client datasets.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class TClientDataSet;
+class TOvSQLConnection;
+
+// Shown while a structure loads: a wait window in the program, nothing in
+// tools and tests. Replaceable.
+class ITorWaitIndicator
+{
+public:
+    virtual ~ITorWaitIndicator() = default;
+    virtual void begin() = 0;
+    virtual void end() = 0;
+};
+// The indicator in use; null restores the default (a "Attendere..." window
+// when the program has a screen, nothing otherwise).
+void setTorWaitIndicator(std::shared_ptr<ITorWaitIndicator> indicator);
+ITorWaitIndicator &torWaitIndicator();
+
+class TTorDBCds
+{
+public:
+    static constexpr int AllMonths = -1;
+    static constexpr int AllPersons = -1;
+    static constexpr int Default = -2; // "use the object's month / year"
+
+    TTorDBCds();
+    ~TTorDBCds();
+
+    void setYear(int year) { m_year = year; }
+    int year() const { return m_year; }
+    void setMonth(int month) { m_month = month; }
+    int month() const { return m_month; }
+    void setProgram(const QString &program) { m_program = program; }
+    QString program() const { return m_program; }
+    void setConnection(TOvSQLConnection *connection) { m_connection = connection; }
+    TOvSQLConnection *connection() const { return m_connection; }
+    void setShowWait(bool on) { m_showWait = on; }
+    bool showWait() const { return m_showWait; }
+
+    // Closes the dataset, gives it the structure's fields, fills it with the
+    // stored rows (of one person, or of all with AllPersons) and moves to the
+    // first row. No data event of the dataset runs meanwhile.
+    void Load(TClientDataSet &ds, const QString &structure, int month = Default, int year = Default,
+              int person = AllPersons);
+
+    // Writes the dataset's pending changes in one transaction (the caller's
+    // when one is open) and merges its change log. On failure nothing of the
+    // save remains, the pending changes are cancelled and EDatabaseError is
+    // raised with the database's message.
+    void Save(TClientDataSet &ds, const QString &structure, int month = Default, int year = Default);
+
+    // True when the structure holds at least one stored row in the period.
+    bool HasRows(const QString &structure, int month = Default, int year = Default);
+
+private:
+    struct Header;
+    Header findStructure(const QString &structure, int month, int year);
+    void applySchema(TClientDataSet &ds, const Header &h);
+    TOvSQLConnection &conn() const;
+    int resolveMonth(int month) const { return month == Default ? m_month : month; }
+    int resolveYear(int year) const { return year == Default ? m_year : year; }
+
+    int m_year = 0;
+    int m_month = 0;
+    QString m_program;
+    TOvSQLConnection *m_connection = nullptr;
+    bool m_showWait = true;
+};
