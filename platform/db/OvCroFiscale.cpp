@@ -8,9 +8,9 @@
 
 namespace {
 
-// The write comes first: it takes SQLite's write lock before anything is
-// read, so a second connection waits its turn (busy timeout) instead of
-// failing with a lock it cannot upgrade. The key is the table's rowid.
+// Look up; when missing, insert unless someone else did meanwhile (the
+// NOT EXISTS is evaluated under the write lock), then look up again. The key
+// is the table's rowid.
 const char kInsertPeriod[] =
     "INSERT INTO tcrf_crofiscale (icrfanno, icrfmese, scrfprogramma) "
     "SELECT ?1, ?2, lower(?3) "
@@ -69,6 +69,19 @@ void ptorGetCroFiscale(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         return;
     }
     sqlite3 *db = sqlite3_context_db_handle(ctx);
+
+    {
+        Statement lookup(db, kSelectPeriod);
+        if (lookup.prepareResult() != SQLITE_OK || !bindAll(lookup.get(), argv))
+            return failWith(ctx, db, lookup.prepareResult() != SQLITE_OK ? lookup.prepareResult() : SQLITE_ERROR);
+        const int rc = sqlite3_step(lookup.get());
+        if (rc == SQLITE_ROW) {
+            sqlite3_result_int64(ctx, sqlite3_column_int64(lookup.get(), 0));
+            return;
+        }
+        if (rc != SQLITE_DONE)
+            return failWith(ctx, db, rc);
+    }
 
     Statement insert(db, kInsertPeriod);
     if (insert.prepareResult() != SQLITE_OK || !bindAll(insert.get(), argv))

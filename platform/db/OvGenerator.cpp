@@ -4,7 +4,6 @@
 #include "platform/db/OvSQLConnection.h"
 
 #include <QRegularExpression>
-#include <QSqlError>
 
 #include <limits>
 
@@ -17,22 +16,22 @@ int GenerateID(int values, TOvSQLConnection &connection, const QString &generato
         throw EAssertionFailed(QStringLiteral("Generatore %1: numero di valori non valido (%2).")
                                    .arg(generator).arg(values));
 
-    QSqlQuery q = connection.newQuery();
-    if (connection.isPostgres()) {
-        const QString seq = QStringLiteral("gen_") + generator.toLower();
-        q.prepare(values == 1 ? QStringLiteral("SELECT nextval(:SEQ)")
-                              : QStringLiteral("SELECT max(nextval(:SEQ)) FROM generate_series(1, :N)"));
-        q.bindValue(QStringLiteral(":SEQ"), seq);
-        if (values != 1)
-            q.bindValue(QStringLiteral(":N"), values);
-    } else {
-        q.prepare(QStringLiteral("UPDATE tov_generatori SET igenvalore = igenvalore + :N "
-                                 "WHERE sgennome = :G RETURNING igenvalore"));
-        q.bindValue(QStringLiteral(":N"), values);
-        q.bindValue(QStringLiteral(":G"), generator.toUpper());
+    QSqlQuery q;
+    try {
+        if (connection.isPostgres()) {
+            const QString seq = QStringLiteral("gen_") + generator.toLower();
+            q = values == 1
+                    ? connection.exec(QStringLiteral("SELECT nextval(:SEQ)"), {{QStringLiteral("SEQ"), seq}})
+                    : connection.exec(QStringLiteral("SELECT max(nextval(:SEQ)) FROM generate_series(1, :N)"),
+                                      {{QStringLiteral("SEQ"), seq}, {QStringLiteral("N"), values}});
+        } else {
+            q = connection.exec(QStringLiteral("UPDATE tov_generatori SET igenvalore = igenvalore + :N "
+                                               "WHERE sgennome = :G RETURNING igenvalore"),
+                                {{QStringLiteral("N"), values}, {QStringLiteral("G"), generator.toUpper()}});
+        }
+    } catch (const EDatabaseError &e) {
+        throw EDatabaseError(QStringLiteral("%1 (generatore %2)").arg(e.message(), generator));
     }
-    if (!q.exec())
-        ovRaiseSqlError(q.lastError(), QStringLiteral("generatore %1").arg(generator));
     if (!q.next() || q.value(0).isNull())
         throw EDatabaseError(QStringLiteral("Errore del database: il generatore \"%1\" non esiste.").arg(generator));
     const qint64 value = q.value(0).toLongLong();

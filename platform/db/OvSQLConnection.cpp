@@ -218,6 +218,7 @@ void TOvSQLConnection::openOrThrow()
 void TOvSQLConnection::close()
 {
     m_inTransaction = false;
+    m_failedInTransaction.clear();
     if (m_db.isValid() && m_db.isOpen())
         m_db.close();
 }
@@ -271,9 +272,11 @@ void TOvSQLConnection::commit()
         // A commit that failed leaves nothing half-done behind.
         m_db.rollback();
         m_inTransaction = false;
+        m_failedInTransaction.clear();
         ovRaiseSqlError(e, QStringLiteral("conferma della transazione"));
     }
     m_inTransaction = false;
+    m_failedInTransaction.clear();
 }
 
 void TOvSQLConnection::rollback()
@@ -283,7 +286,9 @@ void TOvSQLConnection::rollback()
     m_inTransaction = false;
     if (!isOpen())
         return;
-    if (!m_db.rollback())
+    const bool done = m_db.rollback();
+    m_failedInTransaction.clear();
+    if (!done)
         ovRaiseSqlError(m_db.lastError(), QStringLiteral("annullamento della transazione"));
 }
 
@@ -309,6 +314,14 @@ QSqlQuery TOvSQLConnection::exec(const QString &sql, const QVariantMap &params)
         q.bindValue(name, it.value());
     }
     if (!q.exec())
-        ovRaiseSqlError(q.lastError());
+        failStatement(q);
     return q;
+}
+
+void TOvSQLConnection::failStatement(QSqlQuery &query)
+{
+    const QSqlError error = query.lastError();
+    if (isPostgres() && m_inTransaction)
+        m_failedInTransaction.push_back(std::move(query));
+    ovRaiseSqlError(error);
 }

@@ -20,6 +20,7 @@
 #include <QString>
 #include <QVariantMap>
 #include <functional>
+#include <vector>
 
 class QSqlError;
 
@@ -93,6 +94,7 @@ private:
     bool openSQLite();
     bool openPostgres();
     void requireOpen(const char *what) const;
+    [[noreturn]] void failStatement(QSqlQuery &query);
 
     TOvDbConfig m_config;
     bool m_hasConfig = false;
@@ -100,6 +102,9 @@ private:
     bool m_inTransaction = false;
     QString m_name;
     QSqlDatabase m_db;
+    // PostgreSQL cannot free a prepared statement inside a failed transaction:
+    // failed queries wait here for the transaction's end.
+    std::vector<QSqlQuery> m_failedInTransaction;
     QString m_lastError;
     ErrorKind m_lastErrorKind = ErrorKind::None;
 };

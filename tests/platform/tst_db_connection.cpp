@@ -1,0 +1,189 @@
+// Opening the database: clean Italian refusals for every way it can fail,
+// the BeforeConnect hook, the framework open path and statement errors.
+#include "support/TestDb.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/dmOvConnection.h"
+#include "platform/db/OvSQLConnection.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A loopback port nobody listens on: bound by us a moment ago, then released.
+int closedLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0)
+        qFatal("no loopback port");
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+TOvDbConfig sqliteAt(const QString &path)
+{
+    TOvDbConfig c;
+    c.path = path;
+    return c;
+}
+
+// open() refuses with `kind` and a text holding `words`; openOrThrow() raises the same text.
+void expectRefusal(const TOvDbConfig &config, TOvSQLConnection::ErrorKind kind, const QString &words)
+{
+    TOvSQLConnection conn(config);
+    QVERIFY(!conn.open());
+    QVERIFY(!conn.isOpen());
+    QVERIFY2(conn.lastErrorKind() == kind, qPrintable(conn.lastErrorText()));
+    QVERIFY2(conn.lastErrorText().contains(words), qPrintable(conn.lastErrorText()));
+    try {
+        conn.openOrThrow();
+        QFAIL("openOrThrow did not raise");
+    } catch (const EDatabaseError &e) {
+        QCOMPARE(e.message(), conn.lastErrorText());
+    }
+}
+
+}
+
+class TstDbConnection : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { VELCU_REQUIRE_TEST_DB(); }
+
+    void sqliteFileProblems()
+    {
+        if (TestDb::isPostgres())
+            QSKIP("SQLite files only");
+        QTemporaryDir dir;
+        using K = TOvSQLConnection::ErrorKind;
+        expectRefusal(sqliteAt(dir.filePath(QStringLiteral("manca/x.sqlite"))), K::MissingFolder,
+                      QStringLiteral("la cartella \"%1\" non esiste").arg(dir.filePath(QStringLiteral("manca"))));
+        // The program never creates an empty database by mistake.
+        expectRefusal(sqliteAt(dir.filePath(QStringLiteral("nuovo.sqlite"))), K::MissingFile,
+                      QStringLiteral("velcu-db create --demo"));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("nuovo.sqlite"))));
+        expectRefusal(sqliteAt(dir.path()), K::NotADatabase, QStringLiteral("è una cartella"));
+
+        const QString text = dir.filePath(QStringLiteral("appunti.txt"));
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("Questo non è un database, ma un file di testo abbastanza lungo da avere un'intestazione.\n")
+                    .repeated(20));
+        f.close();
+        expectRefusal(sqliteAt(text), K::NotADatabase,
+                      QStringLiteral("Il file \"%1\" non è un database SQLite valido.").arg(text));
+
+        // The set-up tool may create it.
+        TOvSQLConnection creator(sqliteAt(dir.filePath(QStringLiteral("nuovo.sqlite"))));
+        creator.setCreateIfMissing(true);
+        QVERIFY2(creator.open(), qPrintable(creator.lastErrorText()));
+    }
+
+    void serverProblems()
+    {
+        if (!TestDb::isPostgres())
+            QSKIP("PostgreSQL server only");
+        using K = TOvSQLConnection::ErrorKind;
+        TOvDbConfig closed = TestDb::serverConfig();
+        closed.host = QStringLiteral("127.0.0.1");
+        closed.port = closedLoopbackPort();
+        expectRefusal(closed, K::Unreachable,
+                      QStringLiteral("Impossibile raggiungere il server del database 127.0.0.1:%1").arg(closed.port));
+
+        TOvDbConfig noDb = TestDb::serverConfig();
+        noDb.database = QStringLiteral("velcu_inesistente");
+        expectRefusal(noDb, K::MissingDatabase, QStringLiteral("Il database \"velcu_inesistente\" non esiste"));
+
+        const QString authUser = qEnvironmentVariable("VELCU_TEST_PGAUTHUSER");
+        if (authUser.isEmpty())
+            QSKIP("no password-checked role on this server (VELCU_TEST_PGAUTHUSER)");
+        TOvDbConfig wrong = TestDb::serverConfig();
+        wrong.user = authUser;
+        wrong.password = QStringLiteral("password-sbagliata");
+        expectRefusal(wrong, K::Authentication,
+                      QStringLiteral("Accesso al database negato per l'utente \"%1\"").arg(authUser));
+        TOvSQLConnection conn(wrong);
+        conn.open();
+        QVERIFY(!conn.lastErrorText().contains(wrong.password));
+    }
+
+    void beforeConnectMayRefuse()
+    {
+        auto db = TestDb::open();
+        TOvSQLConnection conn(TestDb::config());
+        int calls = 0;
+        conn.BeforeConnect = [&calls](TOvSQLConnection &) {
+            ++calls;
+            if (!OvGlobConn)
+                throw EOvError(QStringLiteral("Connessione al database non consentita"));
+        };
+        QVERIFY_THROWS_EXCEPTION(EOvError, conn.open());
+        QCOMPARE(calls, 1);
+        QVERIFY(!conn.isOpen());
+
+        // The framework path sets the global connection first, then opens.
+        TdmOvConnection module;
+        module.xqoMain.setConfig(TestDb::config());
+        module.xqoMain.BeforeConnect = conn.BeforeConnect;
+        QVERIFY2(module.OpenConnection(), qPrintable(module.xqoMain.lastErrorText()));
+        QCOMPARE(OvGlobConn, &module.xqoMain);
+        QVERIFY(module.xqoMain.isOpen());
+        module.CloseConnection();
+        QCOMPARE(OvGlobConn, nullptr);
+
+        // A failed open leaves no global connection behind.
+        TdmOvConnection broken;
+        TOvDbConfig bad = TestDb::config();
+        bad.path = QStringLiteral("/cartella/che/non/esiste/x.sqlite");
+        bad.database = QStringLiteral("velcu_inesistente");
+        broken.xqoMain.setConfig(bad);
+        QVERIFY(!broken.OpenConnection());
+        QCOMPARE(OvGlobConn, nullptr);
+        QVERIFY(!broken.xqoMain.lastErrorText().isEmpty());
+    }
+
+    void statementErrorsCarryTheDriverMessage()
+    {
+        auto db = TestDb::open();
+        try {
+            db->exec(QStringLiteral("SELECT colonna_inesistente FROM tcds_struttura"));
+            QFAIL("no error raised");
+        } catch (const EDatabaseError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Errore del database: ")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("colonna_inesistente")), qPrintable(e.message()));
+        }
+        // Parameters by name, with or without the colon; the connection is still usable.
+        db->exec(QStringLiteral("INSERT INTO tcufo_fondicu (icufoid, scufodesc, icufotiposcuola) VALUES (:ID, :D, :T)"),
+                 {{QStringLiteral(":ID"), 7}, {QStringLiteral("D"), QStringLiteral("Fondo d'istituto; quota A")},
+                  {QStringLiteral("T"), QVariant(QMetaType(QMetaType::Int))}});
+        QSqlQuery q = db->exec(QStringLiteral("SELECT scufodesc, icufotiposcuola FROM tcufo_fondicu WHERE icufoid = :ID"),
+                               {{QStringLiteral("ID"), 7}});
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("Fondo d'istituto; quota A"));
+        QVERIFY(q.value(1).isNull());
+    }
+
+    void closedConnectionRefusesWork()
+    {
+        TOvSQLConnection never(TestDb::config());
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, never.exec(QStringLiteral("SELECT 1")));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, never.startTransaction());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDbConnection)
+#include "tst_db_connection.moc"

@@ -1,0 +1,172 @@
+// Transactions and generators on the engine of the run.
+#include "support/TestDb.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvGenerator.h"
+#include "platform/db/OvTransaction.h"
+
+#include <QSet>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <thread>
+
+namespace {
+
+int countRows(TOvSQLConnection &db, const QString &table)
+{
+    QSqlQuery q = db.exec(QStringLiteral("SELECT count(*) FROM ") + table);
+    q.next();
+    return q.value(0).toInt();
+}
+
+void insertFund(TOvSQLConnection &db, int id)
+{
+    db.exec(QStringLiteral("INSERT INTO tcufo_fondicu (icufoid, scufodesc) VALUES (:ID, 'prova')"),
+            {{QStringLiteral("ID"), id}});
+}
+
+}
+
+class TstDbTransaction : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { VELCU_REQUIRE_TEST_DB(); }
+
+    void rollbackLeavesNoRow()
+    {
+        auto db = TestDb::open();
+        {
+            TOvTransaction tx(db.get());
+            tx.StartTransaction();
+            QVERIFY(db->inTransaction());
+            insertFund(*db, 1);
+            QCOMPARE(countRows(*db, QStringLiteral("tcufo_fondicu")), 1);
+            tx.Rollback();
+        }
+        QVERIFY(!db->inTransaction());
+        QCOMPARE(countRows(*db, QStringLiteral("tcufo_fondicu")), 0);
+
+        // Leaving the scope without Commit (an exception on the way) rolls back too.
+        try {
+            TOvTransaction tx(db.get());
+            tx.StartTransaction();
+            insertFund(*db, 2);
+            insertFund(*db, 2);   // duplicate key: the statement fails
+            tx.Commit();
+            QFAIL("duplicate key accepted");
+        } catch (const EDatabaseError &) {
+        }
+        QVERIFY(!db->inTransaction());
+        QCOMPARE(countRows(*db, QStringLiteral("tcufo_fondicu")), 0);
+
+        TOvTransaction tx(db.get());
+        tx.StartTransaction();
+        insertFund(*db, 3);
+        tx.Commit();
+        QCOMPARE(countRows(*db, QStringLiteral("tcufo_fondicu")), 1);
+        // Another workstation sees the committed row.
+        TOvSQLConnection other(TestDb::config());
+        other.openOrThrow();
+        QCOMPARE(countRows(other, QStringLiteral("tcufo_fondicu")), 1);
+    }
+
+    void misuseIsAProgrammingError()
+    {
+        auto db = TestDb::open();
+        TOvTransaction tx(db.get());
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, tx.Commit());
+        tx.Rollback();   // harmless when not started
+        tx.StartTransaction();
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, tx.StartTransaction());
+        TOvTransaction nested(db.get());
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, nested.StartTransaction());
+        tx.Commit();
+        QVERIFY(!db->inTransaction());
+
+        // The global connection is the default one.
+        OvGlobConn = db.get();
+        TOvTransaction global;
+        global.StartTransaction();
+        QVERIFY(db->inTransaction());
+        global.Rollback();
+        OvGlobConn = nullptr;
+    }
+
+    void generatorGivesIncreasingDistinctValues()
+    {
+        auto db = TestDb::open();
+        int last = 0;
+        for (int i = 0; i < 50; ++i) {
+            const int v = GenerateID(1, *db, QStringLiteral("TAFI_ANAFISCALE"));
+            QVERIFY2(v > last, qPrintable(QStringLiteral("%1 after %2").arg(v).arg(last)));
+            last = v;
+        }
+        // Several at once: the generator moves by that many.
+        const int block = GenerateID(5, *db, QStringLiteral("TAFI_ANAFISCALE"));
+        QCOMPARE(block, last + 5);
+        // Generators are independent and the name is not case-sensitive.
+        QCOMPARE(GenerateID(1, *db, QStringLiteral("tcds_struttura")), 1);
+
+        // Inside a transaction too.
+        TOvTransaction tx(db.get());
+        tx.StartTransaction();
+        QVERIFY(GenerateID(1, *db, QStringLiteral("TAFI_ANAFISCALE")) > block);
+        tx.Commit();
+    }
+
+    void generatorErrors()
+    {
+        auto db = TestDb::open();
+        try {
+            GenerateID(1, *db, QStringLiteral("TNON_ESISTE"));
+            QFAIL("unknown generator accepted");
+        } catch (const EDatabaseError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("TNON_ESISTE")), qPrintable(e.message()));
+        }
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, GenerateID(1, *db, QStringLiteral("x'; DROP TABLE tafi")));
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, GenerateID(0, *db, QStringLiteral("TAFI_ANAFISCALE")));
+        // The connection is still usable.
+        QCOMPARE(GenerateID(1, *db, QStringLiteral("TAFI_ANAFISCALE")), 1);
+    }
+
+    void twoWorkstationsNeverGetTheSameKey()
+    {
+        auto db = TestDb::open();
+        const TOvDbConfig config = TestDb::config();
+        constexpr int perThread = 40;
+        QList<int> drawn[2];
+        QString failure[2];
+        auto worker = [&](int n) {
+            try {
+                TOvSQLConnection conn(config);
+                conn.openOrThrow();
+                for (int i = 0; i < perThread; ++i) {
+                    // Half of the draws inside a transaction of their own.
+                    TOvTransaction tx(&conn);
+                    if (i % 2)
+                        tx.StartTransaction();
+                    drawn[n] << GenerateID(1, conn, QStringLiteral("TAFI_ANAFISCALE"));
+                    if (i % 2)
+                        tx.Commit();
+                }
+            } catch (const EOvException &e) {
+                failure[n] = e.message();
+            }
+        };
+        std::thread a(worker, 0), b(worker, 1);
+        a.join();
+        b.join();
+        QVERIFY2(failure[0].isEmpty(), qPrintable(failure[0]));
+        QVERIFY2(failure[1].isEmpty(), qPrintable(failure[1]));
+        QSet<int> all;
+        for (const auto &list : drawn)
+            for (int v : list)
+                all.insert(v);
+        QCOMPARE(all.size(), 2 * perThread);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDbTransaction)
+#include "tst_db_transaction.moc"
