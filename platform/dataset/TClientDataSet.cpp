@@ -948,21 +948,26 @@ void TClientDataSet::writeRowValue(TBookmark row, const QString &fieldName, cons
     QVariant v;
     if (!convertValue(m_st->defs[f], value, &v))
         throwBadValue(m_st->defs[f], value);
+    const bool wasVisible = active() && rowVisible(id);
     m_st->cols[size_t(f)].set(id, v);
     if (m_state == TDataSetState::Edit && m_cur >= 0 && m_view[size_t(m_cur)] == id)
         m_buffer[f] = v;
     if (!active())
         return;
-    bool keyField = m_filtered && m_filter;
-    for (const auto &k : m_indexKeys)
-        keyField = keyField || k.first == f;
-    if (keyField && m_state == TDataSetState::Browse) {
+    const auto it = std::find(m_view.begin(), m_view.end(), id);
+    const int pos = it == m_view.end() ? -1 : int(it - m_view.begin());
+    // The row may now fall outside the filter or out of index order. Saving
+    // writes a value into every row, so the view is rebuilt only when needed.
+    bool rebuild = rowVisible(id) != wasVisible;
+    if (!rebuild && pos >= 0 && !m_indexKeys.empty()) {
+        rebuild = (pos > 0 && !rowLess(m_view[size_t(pos - 1)], id))
+                  || (pos + 1 < int(m_view.size()) && !rowLess(id, m_view[size_t(pos + 1)]));
+    }
+    if (rebuild && m_state == TDataSetState::Browse) {
         rebuildView(bookmark(), false);
         notify(Notice::Reset);
-    } else {
-        const auto it = std::find(m_view.begin(), m_view.end(), id);
-        if (it != m_view.end())
-            notify(Notice::Changed, int(it - m_view.begin()));
+    } else if (pos >= 0) {
+        notify(Notice::Changed, pos);
     }
 }
 

@@ -326,6 +326,17 @@ void TstDataSetCore::writeRowValueDoesNotTouchTheLog()
     QCOMPARE(ds.delta()[0].newValue(QStringLiteral("ID")).toInt(), 77);
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.writeRowValue(delta[0].bookmark(), QStringLiteral("ID"), QStringLiteral("x")));
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.writeRowValue(InvalidBookmark, QStringLiteral("ID"), 1));
+
+    // A written key that moves the row in index order, or out of the filter, is followed.
+    ds.setIndexFieldNames(QStringLiteral("ID"));
+    QCOMPARE(column(ds, "ID"), (QStringList{"1", "2", "3", "77"}));
+    ds.writeRowValue(delta[0].bookmark(), QStringLiteral("ID"), 0);
+    QCOMPARE(column(ds, "ID"), (QStringList{"0", "1", "2", "3"}));
+    ds.setFilter(QStringLiteral("ID > 0"));
+    ds.setFiltered(true);
+    QCOMPARE(ds.recordCount(), 3);
+    ds.writeRowValue(delta[0].bookmark(), QStringLiteral("ID"), 5);
+    QCOMPARE(column(ds, "ID"), (QStringList{"1", "2", "3", "5"}));
 }
 
 void TstDataSetCore::eventsDetachedDuringBulkLoad()
