@@ -8,9 +8,11 @@
 #include "platform/db/OvTransaction.h"
 
 #include <QApplication>
+#include <sqlite3.h>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QHash>
+#include <optional>
 #include <QLabel>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -21,7 +23,9 @@
 // ---------------------------------------------------------------------------
 // The statements of the store. They are the store's own (not catalogue
 // entries) and run unchanged on SQLite and PostgreSQL: SET lists name bare
-// columns, and the version order spells out how a missing year sorts.
+// columns, and the version order spells out how a missing year sorts. The
+// load reads only the person columns a field map can name (every column read
+// costs time on each of the hundreds of thousands of value rows).
 
 namespace {
 
@@ -33,8 +37,9 @@ const char *const kFindStructure =
     "ORDER BY COALESCE(cds.icdsanno, 0) DESC, COALESCE(cds.icdsmese, 0) DESC";
 
 const char *const kLoadValues =
-    "SELECT crf.* , afi.* , fis.sFisFieldName , fis.iFisRigo , fis.iFisValue , fis.fFisValue , "
-    "fis.sFisValue , fis.dFisValue , fis.iAfiID AS ifisafiid "
+    "SELECT afi.saficodfiscale , afi.saficognome , afi.safinome , afi.saficodfissost , afi.safigruppoana , "
+    "fis.sFisFieldName , fis.iFisRigo , fis.iFisValue , fis.fFisValue , fis.sFisValue , fis.dFisValue , "
+    "fis.iAfiID AS ifisafiid "
     "FROM tcrf_crofiscale crf "
     "LEFT JOIN tfis_datifiscali fis ON fis.icrfid = crf.icrfid "
     "LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid "
@@ -127,17 +132,6 @@ Slot slotOf(TFieldType t)
     }
 }
 
-QChar prefixOf(Slot s)
-{
-    switch (s) {
-    case Slot::I: return QLatin1Char('I');
-    case Slot::F: return QLatin1Char('F');
-    case Slot::D: return QLatin1Char('D');
-    case Slot::S: break;
-    }
-    return QLatin1Char('S');
-}
-
 // The value to store for a field, or an invalid QVariant when it is empty
 // (empty text, 0, zero date or null: such values are not stored).
 QVariant storedValue(TFieldType type, const QVariant &v)
@@ -227,6 +221,103 @@ void run(QSqlQuery &q)
     if (!q.exec())
         ovRaiseSqlError(q.lastError());
 }
+
+// ---- reading the value rows of a load ----
+// Columns of kLoadValues, in order.
+enum LoadColumn { cCodFis, cCognome, cNome, cCodFisSost, cGruppo, cName, cRigo, cI, cF, cS, cD, cAfi };
+const char *const kPersonColumns[] = {"saficodfiscale", "saficognome", "safinome", "saficodfissost", "safigruppoana"};
+
+// Rows of the load statement. On SQLite the rows are read straight from the
+// engine, only the cells a row needs: the Qt driver turns every cell of every
+// row into a QVariant, which on a structure of hundreds of thousands of value
+// rows costs more than the query itself.
+class LoadReader
+{
+public:
+    virtual ~LoadReader() = default;
+    virtual bool next() = 0;
+    virtual bool isNull(int col) = 0;
+    virtual qint64 integer(int col) = 0;
+    virtual QByteArray name(int col) = 0; // valid until next()
+    virtual QVariant cell(int col) = 0;   // as the driver gives it
+};
+
+class QtLoadReader : public LoadReader
+{
+public:
+    explicit QtLoadReader(QSqlQuery &q) : m_q(q) {}
+    bool next() override { return m_q.next(); }
+    bool isNull(int col) override { return m_q.isNull(col); }
+    qint64 integer(int col) override { return m_q.value(col).toLongLong(); }
+    QByteArray name(int col) override { return m_q.value(col).toString().toUtf8(); }
+    QVariant cell(int col) override { return m_q.value(col); }
+
+private:
+    QSqlQuery &m_q;
+};
+
+class SqliteLoadReader : public LoadReader
+{
+public:
+    SqliteLoadReader(sqlite3 *db, const QString &sqlText)
+    {
+        const QByteArray text = sqlText.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
+            fail(db);
+        m_db = db;
+    }
+    ~SqliteLoadReader() override { sqlite3_finalize(m_stmt); }
+    void bind(const char *name, qint64 v)
+    {
+        const int i = sqlite3_bind_parameter_index(m_stmt, name);
+        if (i > 0)
+            sqlite3_bind_int64(m_stmt, i, v);
+    }
+    void bind(const char *name, const QString &v)
+    {
+        const int i = sqlite3_bind_parameter_index(m_stmt, name);
+        const QByteArray u = v.toUtf8();
+        if (i > 0)
+            sqlite3_bind_text(m_stmt, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+    }
+    bool next() override
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            fail(m_db);
+        return false;
+    }
+    bool isNull(int col) override { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
+    qint64 integer(int col) override { return sqlite3_column_int64(m_stmt, col); }
+    QByteArray name(int col) override
+    {
+        const char *t = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col));
+        return QByteArray::fromRawData(t ? t : "", t ? sqlite3_column_bytes(m_stmt, col) : 0);
+    }
+    QVariant cell(int col) override
+    {
+        switch (sqlite3_column_type(m_stmt, col)) {
+        case SQLITE_INTEGER: return qlonglong(sqlite3_column_int64(m_stmt, col));
+        case SQLITE_FLOAT: return sqlite3_column_double(m_stmt, col);
+        case SQLITE_NULL: return {};
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, col)), sqlite3_column_bytes(m_stmt, col));
+        default:
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col)),
+                                     sqlite3_column_bytes(m_stmt, col));
+        }
+    }
+
+private:
+    [[noreturn]] static void fail(sqlite3 *db)
+    {
+        throw EDatabaseError(QStringLiteral("Errore del database: ") + QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_stmt = nullptr;
+};
 
 // ---- wait window ----
 
@@ -390,28 +481,54 @@ void TTorDBCds::Load(TClientDataSet &ds, const QString &structure, int month, in
             }
         }
 
-        QSqlQuery q = prepare(conn(), sql(kLoadValues));
-        q.bindValue(QStringLiteral(":ICRFANNO"), year);
-        q.bindValue(QStringLiteral(":ICRFMESE"), month < 1 && month != AllMonths ? 0 : month);
-        q.bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_program.toLower());
-        q.bindValue(QStringLiteral(":ICDSID"), h.cdsId);
-        q.bindValue(QStringLiteral(":IAFIID"), person);
-        run(q);
+        const int monthParam = month < 1 && month != AllMonths ? 0 : month;
+        std::unique_ptr<LoadReader> reader;
+        std::optional<QSqlQuery> q;
+        sqlite3 *handle = conn().isSQLite() ? static_cast<sqlite3 *>(conn().nativeHandle()) : nullptr;
+        if (handle) {
+            auto r = std::make_unique<SqliteLoadReader>(handle, sql(kLoadValues));
+            r->bind(":ICRFANNO", year);
+            r->bind(":ICRFMESE", monthParam);
+            r->bind(":SCRFPROGRAMMA", m_program.toLower());
+            r->bind(":ICDSID", h.cdsId);
+            r->bind(":IAFIID", person);
+            reader = std::move(r);
+        } else {
+            q.emplace(prepare(conn(), sql(kLoadValues)));
+            q->bindValue(QStringLiteral(":ICRFANNO"), year);
+            q->bindValue(QStringLiteral(":ICRFMESE"), monthParam);
+            q->bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_program.toLower());
+            q->bindValue(QStringLiteral(":ICDSID"), h.cdsId);
+            q->bindValue(QStringLiteral(":IAFIID"), person);
+            run(*q);
+            reader = std::make_unique<QtLoadReader>(*q);
+        }
 
-        const QSqlRecord rec = q.record();
-        const int cName = rec.indexOf(QStringLiteral("sfisfieldname"));
-        const int cRigo = rec.indexOf(QStringLiteral("ifisrigo"));
-        const int cI = rec.indexOf(QStringLiteral("ifisvalue"));
-        const int cF = rec.indexOf(QStringLiteral("ffisvalue"));
-        const int cS = rec.indexOf(QStringLiteral("sfisvalue"));
-        const int cD = rec.indexOf(QStringLiteral("dfisvalue"));
-        // The row's person key comes from its value rows: a person deleted with
-        // its anagraphic row leaves other structures' rows pointing at it, and
-        // they must keep that key.
-        const int cAfi = rec.indexOf(QStringLiteral("ifisafiid"));
+        // Value column of each field, and field names as stored (exact and
+        // lower case: stored names compare without regard to case).
+        QList<int> valueColumn;
+        QHash<QByteArray, int> byStoredName;
+        for (int i = 0; i < nFields; ++i) {
+            switch (slotOf(types.at(i))) {
+            case Slot::I: valueColumn << cI; break;
+            case Slot::F: valueColumn << cF; break;
+            case Slot::D: valueColumn << cD; break;
+            case Slot::S: valueColumn << cS; break;
+            }
+            byStoredName.insert(ds.fieldDefs().at(i).name.toUtf8(), i);
+            byStoredName.insert(ds.fieldDefs().at(i).name.toLower().toUtf8(), i);
+        }
         QList<QPair<int, int>> mappedCols; // result column -> field
         for (const auto &m : mapped)
-            mappedCols << qMakePair(rec.indexOf(m.first), m.second);
+            for (int pc = 0; pc < 5; ++pc)
+                if (m.first == QLatin1String(kPersonColumns[pc]))
+                    mappedCols << qMakePair(cCodFis + pc, m.second);
+
+        QList<QByteArray> storedNames;
+        for (int i = 0; i < nFields; ++i)
+            storedNames << ds.fieldDefs().at(i).name.toUtf8();
+        QList<int> guess;
+        int posInRow = 0;
 
         QVariantList row;
         bool open = false;
@@ -421,32 +538,39 @@ void TTorDBCds::Load(TClientDataSet &ds, const QString &structure, int month, in
                 ds.appendRecord(row);
             open = false;
         };
-        while (q.next()) {
-            const qint64 rigo = q.value(cRigo).toLongLong();
+        while (reader->next()) {
+            const qint64 rigo = reader->integer(cRigo);
             if (!open || rigo != currentRigo) {
                 flush();
                 row = QVariantList(nFields);
                 open = true;
                 currentRigo = rigo;
-                if (afiField >= 0 && !q.value(cAfi).isNull())
-                    row[afiField] = q.value(cAfi).toLongLong();
+                posInRow = 0;
+                if (afiField >= 0 && !reader->isNull(cAfi))
+                    row[afiField] = reader->integer(cAfi);
                 if (rigoField >= 0)
                     row[rigoField] = rigo;
                 for (const auto &mc : mappedCols)
-                    if (mc.first >= 0)
-                        row[mc.second] = loadedValue(types.at(mc.second), q.value(mc.first));
+                    row[mc.second] = loadedValue(types.at(mc.second), reader->cell(mc.first));
             }
-            const int idx = byName.value(q.value(cName).toString().toLower(), -1);
+            // Value rows of one record come in the same order record after
+            // record: guess the field from the previous record before hashing.
+            const QByteArray stored = reader->name(cName);
+            const int pos = posInRow++;
+            int idx = -1;
+            if (pos < guess.size() && guess.at(pos) >= 0 && storedNames.at(guess.at(pos)) == stored)
+                idx = guess.at(pos);
+            if (idx < 0) {
+                idx = byStoredName.value(stored, -1);
+                if (idx < 0)
+                    idx = byStoredName.value(stored.toLower(), -1);
+                if (pos >= guess.size())
+                    guess.resize(pos + 1, -1);
+                guess[pos] = idx;
+            }
             if (idx < 0 || idx == afiField || idx == rigoField)
                 continue;
-            int col = cS;
-            switch (slotOf(types.at(idx))) {
-            case Slot::I: col = cI; break;
-            case Slot::F: col = cF; break;
-            case Slot::D: col = cD; break;
-            case Slot::S: col = cS; break;
-            }
-            row[idx] = loadedValue(types.at(idx), q.value(col));
+            row[idx] = loadedValue(types.at(idx), reader->cell(valueColumn.at(idx)));
         }
         flush();
         ds.mergeChangeLog();
@@ -494,6 +618,9 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
         const int afiField = ds.fieldIndex(QStringLiteral("iAfiID"));
         const int rigoField = ds.fieldIndex(QStringLiteral("iFisRigo"));
         const QList<TFieldDef> defs = ds.fieldDefs();
+        QList<QVariant> fieldNames;
+        for (const TFieldDef &d : defs)
+            fieldNames << QVariant(d.name);
 
         // Fields never stored as value rows: the store's own columns and any
         // field named on either side of a map pair.
@@ -627,14 +754,15 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                 if (!v.isValid())
                     continue;
                 const Slot s = slotOf(defs.at(i).type);
+                // Bound by position (the placeholders' order in the text): this
+                // statement runs once per stored value.
                 QSqlQuery &ins = insFor(s);
-                const QString p = QStringLiteral(":%1FISVALUE").arg(prefixOf(s));
-                ins.bindValue(QStringLiteral(":ICDSID"), h.cdsId);
-                ins.bindValue(QStringLiteral(":ICRFID"), crfId);
-                ins.bindValue(QStringLiteral(":IAFIID"), afi);
-                ins.bindValue(QStringLiteral(":IFISRIGO"), rigo);
-                ins.bindValue(QStringLiteral(":SFISFIELDNAME"), defs.at(i).name);
-                ins.bindValue(p, v);
+                ins.bindValue(0, h.cdsId);
+                ins.bindValue(1, crfId);
+                ins.bindValue(2, afi);
+                ins.bindValue(3, rigo);
+                ins.bindValue(4, fieldNames.at(i));
+                ins.bindValue(5, v);
                 run(ins);
             }
         }
