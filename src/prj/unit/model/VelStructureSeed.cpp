@@ -1,0 +1,75 @@
+#include "src/prj/unit/model/VelStructureSeed.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvGenerator.h"
+#include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvTransaction.h"
+#include "src/prj/unit/model/VelRecordModel.h"
+
+#include <QVariantMap>
+#include <optional>
+
+namespace {
+
+// The version that starts exactly at the year (month 0), if any.
+std::optional<int> findVersion(TOvSQLConnection &conn, const QString &program, const QString &name, int year)
+{
+    QSqlQuery q = conn.exec(
+        QStringLiteral("SELECT cds.icdsid FROM tcds_struttura cds "
+                       "WHERE Lower(cds.scdsnome) = :SCDSNOME AND Lower(cds.scdsprogramma) = :SCDSPROGRAMMA "
+                       "AND COALESCE(cds.icdsanno, 0) = :ICDSANNO AND COALESCE(cds.icdsmese, 0) = 0"),
+        {{QStringLiteral("SCDSNOME"), name.toLower()},
+         {QStringLiteral("SCDSPROGRAMMA"), program.toLower()},
+         {QStringLiteral("ICDSANNO"), year}});
+    if (q.next())
+        return q.value(0).toInt();
+    return std::nullopt;
+}
+
+}
+
+VelSeedResult seedStructures(TOvSQLConnection &conn, const QString &program, int year)
+{
+    return seedStructures(conn, VelRecordModel::instance(), program, year);
+}
+
+VelSeedResult seedStructures(TOvSQLConnection &conn, const VelRecordModel &model, const QString &program,
+                             int year)
+{
+    if (program.trimmed().isEmpty())
+        throw EOvError(QStringLiteral("Codice programma mancante per le strutture del modello CU."));
+
+    VelSeedResult result;
+    TOvTransaction tr(&conn);
+    if (!conn.inTransaction())
+        tr.StartTransaction();
+
+    for (const VelStructureDesc &s : model.structures()) {
+        QVariantMap p{{QStringLiteral("BCDSSCHEMA"), model.schemaBytes(s.name)},
+                      {QStringLiteral("LCDSANAGRAFICA"), s.anagraphic ? 1 : 0},
+                      {QStringLiteral("LCDSFMAPREADONLY"), s.fieldMapReadOnly ? 1 : 0},
+                      {QStringLiteral("SCDSFIELDMAP"), s.fieldMap}};
+        if (const std::optional<int> id = findVersion(conn, program, s.name, year)) {
+            p.insert(QStringLiteral("ICDSID"), *id);
+            conn.exec(QStringLiteral("UPDATE tcds_struttura SET bcdsschema = :BCDSSCHEMA, "
+                                     "lcdsanagrafica = :LCDSANAGRAFICA, lcdsfmapreadonly = :LCDSFMAPREADONLY, "
+                                     "scdsfieldmap = :SCDSFIELDMAP WHERE icdsid = :ICDSID"),
+                      p);
+            ++result.updated;
+        } else {
+            p.insert(QStringLiteral("ICDSID"), GenerateID(1, conn, QStringLiteral("TCDS_STRUTTURA")));
+            p.insert(QStringLiteral("ICDSANNO"), year);
+            p.insert(QStringLiteral("SCDSPROGRAMMA"), program.toLower());
+            p.insert(QStringLiteral("SCDSNOME"), s.name);
+            conn.exec(QStringLiteral("INSERT INTO tcds_struttura (icdsid, icdsanno, icdsmese, scdsprogramma, "
+                                     "scdsnome, bcdsschema, lcdsanagrafica, lcdsfmapreadonly, icdsrigo, "
+                                     "scdsfieldmap) VALUES (:ICDSID, :ICDSANNO, 0, :SCDSPROGRAMMA, :SCDSNOME, "
+                                     ":BCDSSCHEMA, :LCDSANAGRAFICA, :LCDSFMAPREADONLY, 0, :SCDSFIELDMAP)"),
+                      p);
+            ++result.inserted;
+        }
+    }
+    if (tr.active())
+        tr.Commit();
+    return result;
+}
