@@ -155,14 +155,6 @@ private slots:
         const QString why = resolveError(args, e);
         QVERIFY2(why.contains(expected), qPrintable(why));
     }
-
-    void engineNames()
-    {
-        for (const char *name : {"sqlite", "SQLite", "qsqlite"})
-            QCOMPARE(TOvDbConfig::parseEngine(QString::fromLatin1(name), QString()), TOvDbEngine::SQLite);
-        for (const char *name : {"postgres", "PostgreSQL", "pg", " QPSQL "})
-            QCOMPARE(TOvDbConfig::parseEngine(QString::fromLatin1(name), QString()), TOvDbEngine::PostgreSQL);
-    }
 };
 
 QTEST_GUILESS_MAIN(TstDbConfig)

@@ -44,6 +44,8 @@ TOvDbConfig freshPostgres()
     {
         TOvSQLConnection admin(serverConfig());
         admin.openOrThrow();
+        // A connection of an earlier open() still holding locks: fail, do not hang.
+        admin.exec(QStringLiteral("SET lock_timeout = '15s'"));
         admin.exec(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(schemaName()));
         admin.exec(QStringLiteral("CREATE SCHEMA %1").arg(schemaName()));
     }
