@@ -2,31 +2,24 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/db/InstallRoot.h"
+#include "tor/util/TorFolders.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace VelCodeTables {
 
 QString folder()
 {
-    return InstallRoot::root() + QStringLiteral("/USR/KZ2025/Res/Tabelle");
+    return TorFolders::tabelleDir();
 }
 
 QString resolve(const QString &fileName, const QString &dir)
 {
-    // Only a bare file name: a path would escape the folder.
+    // A bare file name only: a path would leave the folder.
     if (fileName.isEmpty() || fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\')))
         return QString();
-    const QDir d(dir);
-    if (QFileInfo(d.filePath(fileName)).isFile())
-        return d.filePath(fileName);
-    const QStringList entries = d.entryList(QDir::Files);
-    for (const QString &entry : entries)
-        if (entry.compare(fileName, Qt::CaseInsensitive) == 0)
-            return d.filePath(entry);
-    return QString();
+    const QString path = TorFolders::resolveFile(dir, fileName);
+    return QFileInfo(path).isFile() ? path : QString();
 }
 
 void load(TClientDataSet &ds, const QString &fileName, const QString &dir)

@@ -3,14 +3,14 @@
 // USR/KZ2025/Res/Tabelle under the installation root, each with at least the
 // columns Codice and Descrizione. The program names them as it pleases
 // ("TNOT_NOTE.cds", "TNOT_NOTE.CDS"); files on disk are found here, without
-// regard to case, and nowhere else.
+// regard to case (TorFolders::resolveFile).
 #include <QString>
 
 class TClientDataSet;
 
 namespace VelCodeTables {
 
-// <root>/USR/KZ2025/Res/Tabelle.
+// <root>/USR/KZ2025/Res/Tabelle/ (TorFolders::tabelleDir).
 QString folder();
 // The path of the file in `dir` whose name equals fileName without regard to
 // case; empty when there is none.
