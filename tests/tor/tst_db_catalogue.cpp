@@ -227,6 +227,28 @@ private slots:
         QVERIFY(discarded);
     }
 
+    void anotherDatasetIsNoCatalogue()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("altro.cds");
+        TClientDataSet other;
+        other.addFieldDef("Codice", TFieldType::String, 10);
+        other.createDataSet();
+        other.appendRecord({"X"});
+        other.saveToFile(path);
+        TTorQueryText qt;
+        qt.addStatement("QRY_A", "SELECT", 0, "SELECT 1");
+        try {
+            qt.loadCatalogue(path);
+            QFAIL("a code table was taken for the catalogue");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().contains("manca la colonna Query"), qPrintable(e.message()));
+        }
+        QCOMPARE(qt.recordCount(), 0);
+        QVERIFY(qt.statement("QRY_A", "SELECT").isNull());
+        QVERIFY_THROWS_EXCEPTION(EAssertionFailed, qt.GetQueryText("QRY_A", "SELECT"));
+    }
+
     void errorsNameTheLastStatement()
     {
         auto db = TestDb::open();

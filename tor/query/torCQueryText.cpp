@@ -297,6 +297,14 @@ void TTorQueryText::loadCatalogue(const QString &cdsPath)
 {
     loadFromFile(cdsPath);
     invalidate();
+    for (const QString &name : {fQuery, fTipo, fIndice, fSQL}) {
+        if (fieldIndex(name) < 0) {
+            close();
+            defineFields();
+            throw EOvError(QStringLiteral("Il file \"%1\" non è un catalogo delle query: manca la colonna %2.")
+                               .arg(cdsPath, name));
+        }
+    }
     if (CheckCertificate) {
         ExpectedCertificate = certificateOf(cdsPath);
         CertificateFile = certificatePath(cdsPath);

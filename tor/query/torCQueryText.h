@@ -85,6 +85,8 @@ public:
     void saveCatalogue(const QString &cdsPath);
     // Loads the dataset file; with the certificate check on, keeps the
     // certificate the file should have and the name of its certificate file.
+    // A file that is no dataset raises EDatabaseError (the catalogue stays as
+    // it was); a dataset without the four columns EOvError (it is emptied).
     void loadCatalogue(const QString &cdsPath);
 
     // ---- certificate ----
