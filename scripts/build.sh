@@ -6,4 +6,11 @@ BUILD="${VELCU_BUILD_DIR:-$ROOT/build}"
 if [[ ! -f "$BUILD/build.ninja" ]]; then
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
+# Qt's moc step does not notice headers added since the last build (the source
+# lists are globbed): when the set of headers changed, make it look again.
+headers="$(cd "$ROOT" && find platform tor rag src tests tools bench -name '*.h' 2>/dev/null | sort | md5sum)"
+if [[ "$headers" != "$(cat "$BUILD/.velcu-headers" 2>/dev/null)" ]]; then
+  find "$BUILD" -path '*_autogen/timestamp' -delete 2>/dev/null || true
+  echo "$headers" > "$BUILD/.velcu-headers"
+fi
 cmake --build "$BUILD" -j "${VELCU_JOBS:-2}"

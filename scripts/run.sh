@@ -11,4 +11,6 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}
   echo "  xvfb-run -a bash scripts/run.sh" >&2
   exit 2
 fi
+# The embedded default database: the demo school, created or brought up to date.
+"$BUILD/stage/bin/velcu-db" create --demo -q
 exec "$BUILD/stage/bin/velcu" "$@"

@@ -14,6 +14,7 @@
 #include "platform/db/OvDbConfig.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvSchemaInstaller.h"
+#include "src/prj/unit/model/VelStructureSeed.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -96,6 +97,12 @@ int create(const QCommandLineParser &parser)
     if (!quiet)
         installer.onProgress = [](const QString &line) { out() << line << '\n' << Qt::flush; };
     const TOvSchemaInstaller::Report report = installer.install(demo, parser.isSet(QStringLiteral("force")));
+    // The structures of the fiscal store follow the record model shipped with
+    // this program: written at every set-up, row counters left alone.
+    const VelSeedResult seeded = seedStructures(conn, QStringLiteral("vel"), 2025);
+    if (!quiet && (seeded.inserted || seeded.updated))
+        out() << "Strutture dell'archivio fiscale: " << seeded.inserted << " nuove, " << seeded.updated
+              << " aggiornate.\n";
     if (!quiet) {
         if (report.applied.isEmpty())
             out() << "Database " << config.describe() << " già aggiornato (" << report.unchanged.size()
