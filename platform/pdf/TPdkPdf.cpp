@@ -1,0 +1,738 @@
+#include "platform/pdf/TPdkPdf.h"
+
+#include "platform/core/OvExceptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr double kA4Width = 595.27559;  // 210 mm
+constexpr double kA4Height = 841.88976; // 297 mm
+
+// The font resource names the workspace uses on every page it draws on.
+const char *fontResource(TPdkFont font)
+{
+    return font == TPdkFont::HelveticaBold ? "/VelF2" : "/VelF1";
+}
+
+// A number as a PDF operand: at most three decimals, no trailing zeros.
+void appendNumber(std::string &out, double v)
+{
+    if (std::fabs(v) < 0.0005)
+        v = 0.0;
+    char buf[40];
+    int n = std::snprintf(buf, sizeof buf, "%.3f", v);
+    while (n > 0 && buf[n - 1] == '0')
+        --n;
+    if (n > 0 && buf[n - 1] == '.')
+        --n;
+    out.append(buf, size_t(n));
+}
+
+void appendPdfString(std::string &out, const std::string &bytes)
+{
+    out += '(';
+    for (char c : bytes) {
+        if (c == '(' || c == ')' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    out += ')';
+}
+
+struct Rgb
+{
+    double r = 0, g = 0, b = 0;
+    bool isBlack() const { return r == 0 && g == 0 && b == 0; }
+};
+
+void appendColor(std::string &out, const Rgb &c, const char *op)
+{
+    appendNumber(out, c.r);
+    out += ' ';
+    appendNumber(out, c.g);
+    out += ' ';
+    appendNumber(out, c.b);
+    out += ' ';
+    out += op;
+    out += ' ';
+}
+
+struct PageRec
+{
+    QPDFObjectHandle page;  // the page dictionary (indirect)
+    std::string ops;        // drawing not yet written into a content stream
+    bool ours = false;      // made by the workspace: the content is all ours
+    bool wrapped = false;   // a loaded page whose own content is already enclosed in q..Q
+    double llx = 0, lly = 0, urx = kA4Width, ury = kA4Height;
+};
+
+// What every copy of one model page shares in the target document.
+struct SharedForm
+{
+    QPDFObjectHandle resources; // << /XObject << /Fm0 form >> /Font fonts >>
+    QPDFObjectHandle content;   // "q /Fm0 Do Q"
+    QPDFObjectHandle mediaBox;
+    QPDFObjectHandle cropBox;   // null when the model page has none
+    QPDFObjectHandle rotate;    // null when none
+    double llx = 0, lly = 0, urx = 0, ury = 0;
+};
+
+struct Doc
+{
+    std::unique_ptr<QPDF> q;
+    std::vector<PageRec> pages;
+    int selected = 0; // 1-based; 0: none
+    QPDFObjectHandle fonts;          // << /VelF1 .. /VelF2 .. >>, indirect, made on first use
+    QPDFObjectHandle blankResources; // << /Font fonts >>
+    std::map<std::pair<int, QPDFObjGen>, SharedForm> forms; // (source document, source page)
+};
+
+void readBox(QPDFObjectHandle box, double *llx, double *lly, double *urx, double *ury)
+{
+    if (!box.isRectangle())
+        return;
+    const QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
+    *llx = std::min(r.llx, r.urx);
+    *urx = std::max(r.llx, r.urx);
+    *lly = std::min(r.lly, r.ury);
+    *ury = std::max(r.lly, r.ury);
+}
+
+} // namespace
+
+struct TPdkPdf::Impl
+{
+    std::vector<std::unique_ptr<Doc>> docs; // identifier = index + 1
+    int selectedDoc = 0;
+    bool originTop = false;
+    double unit = 1.0; // points per unit
+    TPdkFont font = TPdkFont::Helvetica;
+    Rgb textColor, lineColor, fillColor;
+    double lineWidth = 1.0; // points
+    double newPageWidth = kA4Width, newPageHeight = kA4Height;
+    QString lastOperation;
+    QString lastError;
+
+    Doc *doc(int id) const
+    {
+        return (id >= 1 && id <= int(docs.size())) ? docs[size_t(id - 1)].get() : nullptr;
+    }
+    Doc *current() const { return doc(selectedDoc); }
+    PageRec *page() const
+    {
+        Doc *d = current();
+        if (!d || d->selected < 1 || d->selected > int(d->pages.size()))
+            return nullptr;
+        return &d->pages[size_t(d->selected - 1)];
+    }
+
+    double px(const PageRec &p, double x) const { return p.llx + x * unit; }
+    double py(const PageRec &p, double y) const { return originTop ? p.ury - y * unit : p.lly + y * unit; }
+
+    QPDFObjectHandle fonts(Doc &d)
+    {
+        if (d.fonts.isInitialized())
+            return d.fonts;
+        auto font = [&](const char *base) {
+            QPDFObjectHandle f = QPDFObjectHandle::newDictionary();
+            f.replaceKey("/Type", QPDFObjectHandle::newName("/Font"));
+            f.replaceKey("/Subtype", QPDFObjectHandle::newName("/Type1"));
+            f.replaceKey("/BaseFont", QPDFObjectHandle::newName(base));
+            f.replaceKey("/Encoding", QPDFObjectHandle::newName("/WinAnsiEncoding"));
+            return d.q->makeIndirectObject(f);
+        };
+        QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
+        dict.replaceKey("/VelF1", font("/Helvetica"));
+        dict.replaceKey("/VelF2", font("/Helvetica-Bold"));
+        d.fonts = d.q->makeIndirectObject(dict);
+        return d.fonts;
+    }
+
+    PageRec newBlankPage(Doc &d)
+    {
+        if (!d.blankResources.isInitialized()) {
+            QPDFObjectHandle res = QPDFObjectHandle::newDictionary();
+            res.replaceKey("/Font", fonts(d));
+            d.blankResources = d.q->makeIndirectObject(res);
+        }
+        PageRec p;
+        p.ours = true;
+        p.urx = newPageWidth;
+        p.ury = newPageHeight;
+        QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
+        page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        page.replaceKey("/MediaBox", QPDFObjectHandle::newFromRectangle(
+                                         QPDFObjectHandle::Rectangle(0, 0, newPageWidth, newPageHeight)));
+        page.replaceKey("/Resources", d.blankResources);
+        page.replaceKey("/Contents", QPDFObjectHandle::newArray());
+        p.page = d.q->makeIndirectObject(page);
+        return p;
+    }
+
+    // Writes the pending drawing of a page into a content stream of its own.
+    void flush(Doc &d, PageRec &p)
+    {
+        if (p.ops.empty())
+            return;
+        if (p.ours) {
+            p.page.getKey("/Contents").appendItem(d.q->newStream(p.ops));
+        } else {
+            QPDFPageObjectHelper helper(p.page);
+            if (!p.wrapped) {
+                // The page's own content may leave the graphics state changed.
+                helper.addPageContents(d.q->newStream("q\n"), true);
+                p.ops.insert(0, "Q\n");
+                p.wrapped = true;
+            }
+            QPDFObjectHandle resources = p.page.getKey("/Resources");
+            if (!resources.isDictionary()) {
+                resources = QPDFObjectHandle::newDictionary();
+                p.page.replaceKey("/Resources", resources);
+            }
+            QPDFObjectHandle fontDict = resources.getKey("/Font");
+            if (!fontDict.isDictionary()) {
+                fontDict = QPDFObjectHandle::newDictionary();
+                resources.replaceKey("/Font", fontDict);
+            }
+            QPDFObjectHandle ours = fonts(d);
+            fontDict.replaceKey("/VelF1", ours.getKey("/VelF1"));
+            fontDict.replaceKey("/VelF2", ours.getKey("/VelF2"));
+            helper.addPageContents(d.q->newStream(p.ops), false);
+        }
+        p.ops.clear();
+        p.ops.shrink_to_fit();
+    }
+
+    // Lays the page list out as one flat page tree.
+    void rebuildPageTree(Doc &d)
+    {
+        QPDFObjectHandle root = d.q->getRoot();
+        QPDFObjectHandle pages = root.getKey("/Pages");
+        if (!pages.isDictionary()) {
+            pages = d.q->makeIndirectObject(QPDFObjectHandle::newDictionary());
+            pages.replaceKey("/Type", QPDFObjectHandle::newName("/Pages"));
+            root.replaceKey("/Pages", pages);
+        }
+        QPDFObjectHandle kids = QPDFObjectHandle::newArray();
+        for (PageRec &p : d.pages) {
+            p.page.replaceKey("/Parent", pages);
+            kids.appendItem(p.page);
+        }
+        pages.replaceKey("/Kids", kids);
+        pages.replaceKey("/Count", QPDFObjectHandle::newInteger(static_cast<long long>(d.pages.size())));
+        d.q->updateAllPagesCache();
+    }
+
+    SharedForm &sharedForm(Doc &target, int sourceId, Doc &source, PageRec &sourcePage)
+    {
+        const auto key = std::make_pair(sourceId, sourcePage.page.getObjGen());
+        auto it = target.forms.find(key);
+        if (it != target.forms.end())
+            return it->second;
+
+        flush(source, sourcePage);
+        QPDFObjectHandle form = QPDFPageObjectHelper(sourcePage.page).getFormXObjectForPage(false);
+        if (&source != &target)
+            form = target.q->copyForeignObject(form);
+        SharedForm sf;
+        QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+        xobjects.replaceKey("/Fm0", form);
+        QPDFObjectHandle res = QPDFObjectHandle::newDictionary();
+        res.replaceKey("/XObject", xobjects);
+        res.replaceKey("/Font", fonts(target));
+        sf.resources = target.q->makeIndirectObject(res);
+        sf.content = target.q->newStream("q /Fm0 Do Q\n");
+        sf.llx = sourcePage.llx;
+        sf.lly = sourcePage.lly;
+        sf.urx = sourcePage.urx;
+        sf.ury = sourcePage.ury;
+        sf.mediaBox = QPDFObjectHandle::newFromRectangle(QPDFObjectHandle::Rectangle(sf.llx, sf.lly, sf.urx, sf.ury));
+        QPDFObjectHandle crop = sourcePage.page.getKey("/CropBox");
+        if (crop.isRectangle())
+            sf.cropBox = QPDFObjectHandle::newFromRectangle(crop.getArrayAsRectangle());
+        QPDFObjectHandle rotate = sourcePage.page.getKey("/Rotate");
+        if (rotate.isInteger() && rotate.getIntValue() % 360 != 0)
+            sf.rotate = QPDFObjectHandle::newInteger(rotate.getIntValue());
+        return target.forms.emplace(key, sf).first->second;
+    }
+
+    PageRec copiedPage(Doc &target, const SharedForm &sf)
+    {
+        PageRec p;
+        p.ours = true;
+        p.llx = sf.llx;
+        p.lly = sf.lly;
+        p.urx = sf.urx;
+        p.ury = sf.ury;
+        QPDFObjectHandle page = QPDFObjectHandle::newDictionary();
+        page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        page.replaceKey("/MediaBox", sf.mediaBox);
+        if (sf.cropBox.isInitialized())
+            page.replaceKey("/CropBox", sf.cropBox);
+        if (sf.rotate.isInitialized())
+            page.replaceKey("/Rotate", sf.rotate);
+        page.replaceKey("/Resources", sf.resources);
+        QPDFObjectHandle contents = QPDFObjectHandle::newArray();
+        contents.appendItem(sf.content);
+        page.replaceKey("/Contents", contents);
+        p.page = target.q->makeIndirectObject(page);
+        return p;
+    }
+
+    int fail(const QString &why)
+    {
+        lastError = why;
+        return 0;
+    }
+};
+
+TPdkPdf::TPdkPdf() : d(std::make_unique<Impl>()) {}
+
+TPdkPdf::~TPdkPdf() = default;
+
+std::string TPdkPdf::toWinAnsi(const QString &text)
+{
+    std::string out = QUtil::utf8_to_win_ansi(text.toStdString(), '?');
+    for (char &c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    }
+    return out;
+}
+
+// ---- documents ----
+
+int TPdkPdf::LoadFromFile(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return d->fail(QStringLiteral("File non trovato: %1").arg(path));
+    auto doc = std::make_unique<Doc>();
+    try {
+        doc->q = std::make_unique<QPDF>();
+        doc->q->setSuppressWarnings(true);
+        doc->q->processFile(QFile::encodeName(path).constData());
+        QPDFPageDocumentHelper helper(*doc->q);
+        helper.pushInheritedAttributesToPage();
+        for (QPDFPageObjectHelper &ph : helper.getAllPages()) {
+            PageRec p;
+            p.page = ph.getObjectHandle();
+            readBox(ph.getMediaBox(), &p.llx, &p.lly, &p.urx, &p.ury);
+            doc->pages.push_back(std::move(p));
+        }
+    } catch (const std::exception &e) {
+        return d->fail(QString::fromStdString(e.what()));
+    }
+    doc->selected = doc->pages.empty() ? 0 : 1;
+    d->docs.push_back(std::move(doc));
+    d->selectedDoc = int(d->docs.size());
+    return d->selectedDoc;
+}
+
+int TPdkPdf::NewDocument()
+{
+    auto doc = std::make_unique<Doc>();
+    try {
+        doc->q = std::make_unique<QPDF>();
+        doc->q->emptyPDF();
+        doc->pages.push_back(d->newBlankPage(*doc));
+    } catch (const std::exception &e) {
+        return d->fail(QString::fromStdString(e.what()));
+    }
+    doc->selected = 1;
+    d->docs.push_back(std::move(doc));
+    d->selectedDoc = int(d->docs.size());
+    return d->selectedDoc;
+}
+
+int TPdkPdf::SelectedDocument() const
+{
+    return d->selectedDoc;
+}
+
+int TPdkPdf::SelectDocument(int documentId)
+{
+    if (!d->doc(documentId))
+        return d->fail(QStringLiteral("Documento sconosciuto: %1").arg(documentId));
+    d->selectedDoc = documentId;
+    return 1;
+}
+
+int TPdkPdf::SaveToFile(const QString &path)
+{
+    Doc *doc = d->current();
+    if (!doc)
+        return d->fail(QStringLiteral("Nessun documento selezionato"));
+    std::shared_ptr<Buffer> bytes;
+    try {
+        for (PageRec &p : doc->pages)
+            d->flush(*doc, p);
+        d->rebuildPageTree(*doc);
+        QPDFWriter writer(*doc->q);
+        writer.setOutputMemory();
+        writer.setObjectStreamMode(qpdf_o_generate);
+        writer.setCompressStreams(true);
+        writer.setDeterministicID(true);
+        writer.write();
+        bytes = writer.getBufferSharedPointer();
+    } catch (const std::exception &e) {
+        return d->fail(QString::fromStdString(e.what()));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return d->fail(file.errorString());
+    const qint64 size = qint64(bytes->getSize());
+    if (file.write(reinterpret_cast<const char *>(bytes->getBuffer()), size) != size || !file.commit())
+        return d->fail(file.errorString());
+    return 1;
+}
+
+// ---- coordinates ----
+
+int TPdkPdf::SetOrigin(int origin)
+{
+    if (origin != 0 && origin != 1)
+        return d->fail(QStringLiteral("Origine non ammessa: %1").arg(origin));
+    d->originTop = origin == 1;
+    return 1;
+}
+
+int TPdkPdf::SetMeasurementUnits(int units)
+{
+    switch (units) {
+    case 0: d->unit = 1.0; return 1;
+    case 1: d->unit = 72.0 / 25.4; return 1;
+    case 2: d->unit = 72.0; return 1;
+    default: return d->fail(QStringLiteral("Unità di misura non ammessa: %1").arg(units));
+    }
+}
+
+// ---- pages ----
+
+int TPdkPdf::CopyPageRanges(int sourceDocumentId, const QString &ranges)
+{
+    Doc *target = d->current();
+    Doc *source = d->doc(sourceDocumentId);
+    if (!target || !source)
+        return d->fail(QStringLiteral("Documento sconosciuto: %1").arg(sourceDocumentId));
+    std::vector<int> list;
+    const int count = int(source->pages.size());
+    for (const QString &part : ranges.split(QLatin1Char(','))) {
+        const QString p = part.trimmed();
+        bool ok1 = false, ok2 = false;
+        int from = 0, to = 0;
+        const int dash = p.indexOf(QLatin1Char('-'));
+        if (dash > 0) {
+            from = p.left(dash).trimmed().toInt(&ok1);
+            to = p.mid(dash + 1).trimmed().toInt(&ok2);
+        } else {
+            from = to = p.toInt(&ok1);
+            ok2 = ok1;
+        }
+        if (!ok1 || !ok2 || from < 1 || to < 1 || from > count || to > count)
+            return d->fail(QStringLiteral("Pagine non valide: \"%1\" (il documento ne ha %2)").arg(ranges).arg(count));
+        for (int i = from; from <= to ? i <= to : i >= to; from <= to ? ++i : --i)
+            list.push_back(i);
+    }
+    try {
+        std::vector<PageRec> added;
+        for (int i : list) {
+            PageRec &sp = source->pages[size_t(i - 1)];
+            const SharedForm &sf = d->sharedForm(*target, sourceDocumentId, *source, sp);
+            added.push_back(d->copiedPage(*target, sf));
+        }
+        for (PageRec &p : added)
+            target->pages.push_back(std::move(p));
+    } catch (const std::exception &e) {
+        return d->fail(QString::fromStdString(e.what()));
+    }
+    if (target->selected == 0 && !target->pages.empty())
+        target->selected = 1;
+    return 1;
+}
+
+int TPdkPdf::DeletePages(int firstPage, int count)
+{
+    Doc *doc = d->current();
+    if (!doc)
+        return d->fail(QStringLiteral("Nessun documento selezionato"));
+    const int n = int(doc->pages.size());
+    if (firstPage < 1 || count < 1 || firstPage > n || firstPage - 1 + count > n)
+        return d->fail(QStringLiteral("Pagine da eliminare non valide: %1, %2").arg(firstPage).arg(count));
+    doc->pages.erase(doc->pages.begin() + (firstPage - 1), doc->pages.begin() + (firstPage - 1 + count));
+    const int left = int(doc->pages.size());
+    if (doc->selected > left)
+        doc->selected = left;
+    return 1;
+}
+
+int TPdkPdf::PageCount() const
+{
+    Doc *doc = d->current();
+    return doc ? int(doc->pages.size()) : 0;
+}
+
+int TPdkPdf::SelectPage(int page)
+{
+    Doc *doc = d->current();
+    if (!doc || page < 1 || page > int(doc->pages.size()))
+        return d->fail(QStringLiteral("Pagina inesistente: %1").arg(page));
+    doc->selected = page;
+    return 1;
+}
+
+int TPdkPdf::SelectedPage() const
+{
+    Doc *doc = d->current();
+    return doc ? doc->selected : 0;
+}
+
+int TPdkPdf::NewPage()
+{
+    Doc *doc = d->current();
+    if (!doc)
+        return d->fail(QStringLiteral("Nessun documento selezionato"));
+    try {
+        doc->pages.push_back(d->newBlankPage(*doc));
+    } catch (const std::exception &e) {
+        return d->fail(QString::fromStdString(e.what()));
+    }
+    doc->selected = int(doc->pages.size());
+    return 1;
+}
+
+int TPdkPdf::SetPageDimensions(double width, double height)
+{
+    if (!(width > 0) || !(height > 0))
+        return d->fail(QStringLiteral("Dimensioni di pagina non valide"));
+    d->newPageWidth = width * d->unit;
+    d->newPageHeight = height * d->unit;
+    return 1;
+}
+
+double TPdkPdf::PageWidth() const
+{
+    const PageRec *p = d->page();
+    return p ? (p->urx - p->llx) / d->unit : 0.0;
+}
+
+double TPdkPdf::PageHeight() const
+{
+    const PageRec *p = d->page();
+    return p ? (p->ury - p->lly) / d->unit : 0.0;
+}
+
+// ---- drawing ----
+
+int TPdkPdf::SetTextSize(double points)
+{
+    if (!(points > 0) || points > 1000)
+        return d->fail(QStringLiteral("Dimensione del testo non valida: %1").arg(points));
+    m_textSize = points;
+    return 1;
+}
+
+int TPdkPdf::SelectFont(TPdkFont font)
+{
+    d->font = font;
+    return 1;
+}
+
+static bool validColor(double r, double g, double b)
+{
+    return r >= 0 && r <= 1 && g >= 0 && g <= 1 && b >= 0 && b <= 1;
+}
+
+int TPdkPdf::SetTextColor(double r, double g, double b)
+{
+    if (!validColor(r, g, b))
+        return d->fail(QStringLiteral("Colore non valido"));
+    d->textColor = {r, g, b};
+    return 1;
+}
+
+int TPdkPdf::SetLineColor(double r, double g, double b)
+{
+    if (!validColor(r, g, b))
+        return d->fail(QStringLiteral("Colore non valido"));
+    d->lineColor = {r, g, b};
+    return 1;
+}
+
+int TPdkPdf::SetFillColor(double r, double g, double b)
+{
+    if (!validColor(r, g, b))
+        return d->fail(QStringLiteral("Colore non valido"));
+    d->fillColor = {r, g, b};
+    return 1;
+}
+
+int TPdkPdf::SetLineWidth(double width)
+{
+    if (!(width >= 0))
+        return d->fail(QStringLiteral("Spessore della linea non valido"));
+    d->lineWidth = width * d->unit;
+    return 1;
+}
+
+int TPdkPdf::DrawText(double x, double y, const QString &text)
+{
+    return DrawRotatedText(x, y, 0.0, text);
+}
+
+int TPdkPdf::DrawRotatedText(double x, double y, double angle, const QString &text)
+{
+    PageRec *p = d->page();
+    if (!p)
+        return d->fail(QStringLiteral("Nessuna pagina selezionata"));
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(angle))
+        return d->fail(QStringLiteral("Coordinate non valide"));
+    const std::string bytes = toWinAnsi(text);
+    if (bytes.empty())
+        return 1;
+    std::string &o = p->ops;
+    const bool colored = !d->textColor.isBlack();
+    if (colored)
+        o += "q ";
+    o += "BT ";
+    o += fontResource(d->font);
+    o += ' ';
+    appendNumber(o, m_textSize);
+    o += " Tf ";
+    if (colored)
+        appendColor(o, d->textColor, "rg");
+    const double tx = d->px(*p, x);
+    const double ty = d->py(*p, y);
+    if (angle == 0.0) {
+        appendNumber(o, tx);
+        o += ' ';
+        appendNumber(o, ty);
+        o += " Td ";
+    } else {
+        const double rad = angle * M_PI / 180.0;
+        const double c = std::cos(rad), s = std::sin(rad);
+        for (double v : {c, s, -s, c, tx, ty}) {
+            appendNumber(o, v);
+            o += ' ';
+        }
+        o += "Tm ";
+    }
+    appendPdfString(o, bytes);
+    o += colored ? " Tj ET Q\n" : " Tj ET\n";
+    return 1;
+}
+
+int TPdkPdf::DrawBox(double left, double top, double width, double height, int options)
+{
+    PageRec *p = d->page();
+    if (!p)
+        return d->fail(QStringLiteral("Nessuna pagina selezionata"));
+    if (options < 0 || options > 2 || !std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width)
+        || !std::isfinite(height))
+        return d->fail(QStringLiteral("Rettangolo non valido"));
+    const double x = d->px(*p, left);
+    const double yTop = d->py(*p, top);
+    const double w = width * d->unit;
+    const double h = height * d->unit;
+    std::string &o = p->ops;
+    o += "q ";
+    appendNumber(o, d->lineWidth);
+    o += " w ";
+    appendColor(o, d->lineColor, "RG");
+    appendColor(o, d->fillColor, "rg");
+    appendNumber(o, x);
+    o += ' ';
+    appendNumber(o, yTop - h);
+    o += ' ';
+    appendNumber(o, w);
+    o += ' ';
+    appendNumber(o, h);
+    o += options == 0 ? " re S Q\n" : options == 1 ? " re f Q\n" : " re B Q\n";
+    return 1;
+}
+
+int TPdkPdf::DrawLine(double x1, double y1, double x2, double y2)
+{
+    PageRec *p = d->page();
+    if (!p)
+        return d->fail(QStringLiteral("Nessuna pagina selezionata"));
+    std::string &o = p->ops;
+    o += "q ";
+    appendNumber(o, d->lineWidth);
+    o += " w ";
+    appendColor(o, d->lineColor, "RG");
+    appendNumber(o, d->px(*p, x1));
+    o += ' ';
+    appendNumber(o, d->py(*p, y1));
+    o += " m ";
+    appendNumber(o, d->px(*p, x2));
+    o += ' ';
+    appendNumber(o, d->py(*p, y2));
+    o += " l S Q\n";
+    return 1;
+}
+
+double TPdkPdf::GetTextWidth(const QString &text) const
+{
+    return PdkFontMetrics::of(d->font).width(toWinAnsi(text)) * m_textSize / 1000.0 / d->unit;
+}
+
+int TPdkPdf::OvDrawText(int x, int y, const QString &text, double width, TPdkAlign align)
+{
+    double left = x;
+    if (align != TPdkAlign::Left && !text.isEmpty()) {
+        const double w = GetTextWidth(text);
+        left = align == TPdkAlign::Right ? x + width - w : x + (width - w) / 2.0;
+    }
+    return DrawText(left, y, text);
+}
+
+TPdkAlign TPdkPdf::alignmentFromText(const QString &alignment)
+{
+    const QString a = alignment.toUpper();
+    if (a == QLatin1String("TACENTER"))
+        return TPdkAlign::Center;
+    if (a == QLatin1String("TARIGHTJUSTIFY"))
+        return TPdkAlign::Right;
+    return TPdkAlign::Left;
+}
+
+// ---- labels ----
+
+void TPdkPdf::SetLastOperation(const QString &label)
+{
+    d->lastOperation = label;
+}
+
+QString TPdkPdf::LastOperation() const
+{
+    return d->lastOperation;
+}
+
+void TPdkPdf::Check(int result, const QString &label) const
+{
+    if (result != 0)
+        return;
+    throw EOvError(label.isEmpty() ? d->lastOperation : label);
+}
+
+QString TPdkPdf::LastErrorText() const
+{
+    return d->lastError;
+}
