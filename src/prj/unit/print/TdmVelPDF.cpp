@@ -1,0 +1,144 @@
+#include "src/prj/unit/print/TdmVelPDF.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/framework/OvShell.h"
+#include "src/prj/unit/print/VelImprint.h"
+#include "src/prj/unit/print/VelPrintFormat.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+TdmVelPDF::TdmVelPDF(QObject *parent) : QObject(parent) {}
+
+TdmVelPDF::~TdmVelPDF() = default;
+
+TPdkPdf &TdmVelPDF::workspace() const
+{
+    if (!m_pdf)
+        throw EAssertionFailed(QStringLiteral("Nessun modello PDF caricato"));
+    return *m_pdf;
+}
+
+bool TdmVelPDF::LoadModel(const QString &modelFile, const QString &configFile)
+{
+    if (!QFileInfo(modelFile).isFile() || !QFileInfo(configFile).isFile())
+        return false;
+
+    XMLConfig.Close();
+    XMLConfig.LoadFromFile(configFile);
+    const QString root = XMLConfig.DocumentElement().tagName();
+    if (root != QLatin1String("PdfConf")) {
+        XMLConfig.Close();
+        throw EOvError(QStringLiteral("Il file di configurazione \"%1\" non è una configurazione di stampa: "
+                                      "l'elemento principale è <%2>, non <PdfConf>.")
+                           .arg(QFileInfo(configFile).fileName(), root));
+    }
+
+    m_pdf = std::make_unique<TPdkPdf>();
+    m_modelDoc = m_newDoc = 0;
+    TPdkPdf &pdf = *m_pdf;
+    m_modelDoc = pdf.LoadFromFile(modelFile);
+    pdf.Check(m_modelDoc, QStringLiteral("Caricamento modello base"));
+    m_newDoc = pdf.NewDocument();
+    pdf.Check(m_newDoc, QStringLiteral("Creazione nuovo documento"));
+    pdf.Check(pdf.SelectDocument(m_newDoc));
+    pdf.Check(pdf.SetOrigin(1));
+    pdf.Check(pdf.SetMeasurementUnits(0));
+    return true;
+}
+
+void TdmVelPDF::CopyModelPage(int page, bool deleteFirstPage, bool imprint)
+{
+    TPdkPdf &pdf = workspace();
+    const QString label = QStringLiteral("Copia pagina") + QString::number(page);
+    pdf.SetLastOperation(label);
+    pdf.Check(pdf.CopyPageRanges(m_modelDoc, QString::number(page)), label);
+    if (deleteFirstPage)
+        pdf.Check(pdf.DeletePages(1, 1), label);
+    pdf.Check(pdf.SelectPage(pdf.PageCount()), label);
+    if (imprint) {
+        const QString text = VelImprint::producerLine();
+        pdf.SetLastOperation(QStringLiteral("Scrivi testo: ") + text);
+        pdf.Check(pdf.SetTextSize(7));
+        pdf.Check(pdf.DrawRotatedText(15, 800, 90, text));
+    }
+}
+
+TXMLPdfConf TdmVelPDF::PdfConf() const
+{
+    return TXMLPdfConf(XMLConfig.DocumentElement());
+}
+
+TClientDataSet *TdmVelPDF::dataSet(const QString &name) const
+{
+    if (name.isEmpty())
+        return nullptr;
+    const QList<TClientDataSet *> all = findChildren<TClientDataSet *>();
+    for (TClientDataSet *ds : all) {
+        if (ds->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return ds;
+    }
+    return nullptr;
+}
+
+bool TdmVelPDF::FillSection(const QString &page, const QString &section, int row)
+{
+    if (!XMLConfig.Active())
+        return false;
+    const TXMLPdfConf conf = PdfConf();
+    const QString pageName = page.toUpper();
+    const QString sectionName = section.toUpper();
+    for (int p = 0; p < conf.Count(); ++p) {
+        const TXMLPdfConfPage pg = conf.Page(p);
+        if (pg.Name().toUpper() != pageName)
+            continue;
+        for (int s = 0; s < pg.Count(); ++s) {
+            const TXMLPdfConfSection sec = pg.Section(s);
+            if (sec.Name().toUpper() != sectionName)
+                continue;
+            for (int e = 0; e < sec.Count(); ++e)
+                FillEdit(sec.Edit(e), row);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TdmVelPDF::FillEdit(const TXMLPdfConfEdit &edit, int row)
+{
+    TClientDataSet *ds = dataSet(edit.Section().Name());
+    if (!ds || !ds->active() || ds->isEmpty())
+        return false;
+    const QString value = ds->fieldByName(edit.Name()).asString();
+    for (int i = 0; i < edit.Count(); ++i) {
+        const TXMLPdfConfPrintRect rect = edit.PrintRect(i);
+        if (!rect.appliesTo(row))
+            continue;
+        PrintValue(value, rect.xFor(row), rect.yFor(row), rect.Height(), rect.Space(), edit.Alignment(), edit.Type());
+    }
+    return true;
+}
+
+void TdmVelPDF::PrintValue(const QString &value, int x, int y, int size, int width, const QString &alignment,
+                           const QString &code)
+{
+    TPdkPdf &pdf = workspace();
+    const QString text = VelPrintFormat::valueText(value, code);
+    pdf.SetLastOperation(QStringLiteral("Scrivi testo: ") + text);
+    pdf.Check(pdf.SetTextSize(size));
+    pdf.Check(pdf.OvDrawText(x, y, text, width, TPdkPdf::alignmentFromText(alignment)));
+}
+
+void TdmVelPDF::SaveDocument(const QString &fileName, bool openFile, bool openFolder)
+{
+    TPdkPdf &pdf = workspace();
+    const QFileInfo info(fileName);
+    QDir().mkpath(info.absolutePath());
+    pdf.SetLastOperation(QStringLiteral("Salvataggio stampa"));
+    pdf.Check(pdf.SaveToFile(fileName), QStringLiteral("Salvataggio stampa"));
+    if (openFile)
+        ovShell()->openDocument(info.absoluteFilePath(), QString(), info.absolutePath(), false);
+    if (openFolder)
+        ovShell()->openDocument(info.absolutePath(), QString(), QString(), false);
+}
