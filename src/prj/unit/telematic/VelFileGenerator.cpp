@@ -1,0 +1,412 @@
+#include "src/prj/unit/telematic/VelFileGenerator.h"
+
+#include "platform/core/Currency.h"
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/telematic/VelUFileUtil.h"
+#include "tor/util/TorFolders.h"
+
+#include <QDir>
+#include <QSet>
+
+namespace {
+
+// Identity and status columns of a CU: they do not make it a CU with data.
+const QSet<QString> &identityColumns()
+{
+    static const QSet<QString> names = {
+        QStringLiteral("IAFIID"),           QStringLiteral("IFISRIGO"),          QStringLiteral("SCUDMESE"),
+        QStringLiteral("SCUDANNOFIN"),      QStringLiteral("SCUDCODFIS"),        QStringLiteral("SCUDCOGNOME"),
+        QStringLiteral("SCUDNOME"),         QStringLiteral("SCUDSEX"),           QStringLiteral("DCUDDATANAS"),
+        QStringLiteral("SCUDCOMNAS"),       QStringLiteral("SCUDPROVNAS"),       QStringLiteral("SCUDCATEGPART"),
+        QStringLiteral("SCUDEVENTECC"),     QStringLiteral("SCUDCASIESCPREC"),   QStringLiteral("SCUDCOMDFAP"),
+        QStringLiteral("SCUDPROVDFAP"),     QStringLiteral("SCUDCAPDFAP"),       QStringLiteral("SCUDCOMDFAC"),
+        QStringLiteral("SCUDPROVDFAC"),     QStringLiteral("SCUDCAPDFAC"),       QStringLiteral("SCUDCODFISRAPPR"),
+        QStringLiteral("SCUDCODFISPERCEST"), QStringLiteral("SCUDLOCRESEST"),    QStringLiteral("SCUDVIAECIV"),
+        QStringLiteral("DCUDDATIANADATA"),  QStringLiteral("SCUDDATIANAFIRMA"),  QStringLiteral("LCUDANNULLAMENTO"),
+        QStringLiteral("ICUDCODSTAEST"),    QStringLiteral("LCUDSOSTITUZIONE"),  QStringLiteral("SCUDIDENTSERVTELE"),
+        QStringLiteral("SCUDPROGRDICH"),    QStringLiteral("LCUDCONFERMADICH"),  QStringLiteral("LCUDCOMPRENSIVO"),
+        QStringLiteral("LCUDCONGUAGLIO"),   QStringLiteral("LCUDIMPORTATO"),     QStringLiteral("SCUDANNOTAZIONI"),
+        QStringLiteral("ICUDSTATO"),        QStringLiteral("SCUDFUSCOM"),        QStringLiteral("SCUDFUSCOMPREC"),
+    };
+    return names;
+}
+
+// The seven datasets whose rows make further G modules.
+constexpr const char *kRepeated[] = {VelFileCds::Inps,      VelFileCds::Inpdap,      VelFileCds::Inail,
+                                     VelFileCds::AltriEnti, VelFileCds::Tfr,         VelFileCds::Annotazioni,
+                                     VelFileCds::CoopArt};
+
+// Filtered per certification (cdsAnnotazioni after the preparation hook).
+constexpr const char *kSections[] = {VelFileCds::Inps,    VelFileCds::Inail,     VelFileCds::AltriEnti,
+                                     VelFileCds::Inpdap,  VelFileCds::CoopArt,   VelFileCds::ConFamCar,
+                                     VelFileCds::AutSe,   VelFileCds::Tfr};
+
+// Datasets whose rows make a certification worth a D record.
+constexpr const char *kDRows[] = {VelFileCds::Inps,   VelFileCds::Inail,     VelFileCds::AltriEnti,
+                                  VelFileCds::Inpdap, VelFileCds::CoopArt,   VelFileCds::ConFamCar,
+                                  VelFileCds::AutSe,  VelFileCds::Tfr,       VelFileCds::Annotazioni};
+
+struct TemplateFile
+{
+    QChar letter;
+    TXMLFamily family;
+};
+const TemplateFile kTemplates[] = {{u'A', TXMLFamily::A}, {u'B', TXMLFamily::B}, {u'C', TXMLFamily::E},
+                                   {u'D', TXMLFamily::E}, {u'G', TXMLFamily::G}, {u'H', TXMLFamily::H},
+                                   {u'Z', TXMLFamily::Z}};
+
+[[noreturn]] void layoutError(const TXMLRecordType &r, const QString &detail)
+{
+    throw EOvError(QStringLiteral("Tracciato record %1 non valido: %2").arg(r.fileName, detail));
+}
+
+} // namespace
+
+void checkRecordLayout(const TXMLRecordType &record)
+{
+    if (record.family == TXMLFamily::A || record.family == TXMLFamily::B || record.family == TXMLFamily::Z) {
+        const int expected = record.family == TXMLFamily::Z ? TVelFileUtil::RecordContent : TVelFileUtil::RecordLength;
+        int total = 0;
+        for (const TXMLSectionType &s : record.sections)
+            for (const TXMLCampoType &f : s.fields)
+                total += f.Width;
+        if (total != expected)
+            layoutError(record, QStringLiteral("i campi occupano %1 caratteri invece di %2").arg(total).arg(expected));
+        return;
+    }
+    int index = 0;
+    int headWidth = 0;
+    for (const TXMLSectionType &s : record.sections) {
+        for (const TXMLCampoType &f : s.fields) {
+            ++index;
+            if (index <= TVelFileUtil::HeadFields) {
+                if (f.keyValue || f.number != QString::number(index))
+                    layoutError(record, QStringLiteral("il campo %1 della parte fissa ha Number \"%2\" (riga %3)")
+                                            .arg(index)
+                                            .arg(f.Number)
+                                            .arg(f.line));
+                if (record.family == TXMLFamily::G && s.Text != QLatin1String(TVelFileGenerator::HeadSection))
+                    layoutError(record, QStringLiteral("la parte fissa deve stare nella sezione \"%1\"")
+                                            .arg(QLatin1String(TVelFileGenerator::HeadSection)));
+                headWidth += f.Width;
+            } else if (!f.keyValue) {
+                layoutError(record, QStringLiteral("campo posizionale \"%1\" dopo la parte fissa (riga %2)")
+                                        .arg(f.Number)
+                                        .arg(f.line));
+            } else if (f.Width != 16) {
+                layoutError(record, QStringLiteral("il campo %1 è largo %2 invece di 16 (riga %3)")
+                                        .arg(f.number)
+                                        .arg(f.Width)
+                                        .arg(f.line));
+            }
+        }
+    }
+    if (index < TVelFileUtil::HeadFields)
+        layoutError(record, QStringLiteral("mancano i campi della parte fissa"));
+    if (headWidth != 89)
+        layoutError(record, QStringLiteral("la parte fissa occupa %1 caratteri invece di 89").arg(headWidth));
+}
+
+TVelFileGenerator::TVelFileGenerator(TVelFileDataSets &dataSets, TVelFileUtil &engine)
+    : m_dataSets(dataSets), m_engine(engine)
+{
+}
+
+void TVelFileGenerator::loadTemplates(const QString &dir)
+{
+    const QString folder = dir.isEmpty() ? recordTemplateDir() : dir;
+    QList<TXMLRecordType> loaded;
+    for (const TemplateFile &t : kTemplates) {
+        const QString name = QStringLiteral("Record_%1.xml").arg(t.letter);
+        const QString dirPath = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        TXMLRecordType r = LoadRecordTemplate(t.family, TorFolders::resolveFile(dirPath, name));
+        r.recordLetter = t.letter;
+        checkRecordLayout(r);
+        loaded.append(r);
+    }
+    m_templates = loaded;
+}
+
+const TXMLRecordType &TVelFileGenerator::recordTemplate(QChar letter) const
+{
+    for (const TXMLRecordType &r : m_templates)
+        if (r.recordLetter == letter)
+            return r;
+    throw EAssertionFailed(QStringLiteral("Tracciato record %1 non caricato").arg(letter));
+}
+
+TClientDataSet &TVelFileGenerator::need(const char *name) const
+{
+    TClientDataSet *ds = m_dataSets.find(QLatin1String(name));
+    if (!ds)
+        throw EAssertionFailed(QStringLiteral("Dataset %1 non disponibile").arg(QLatin1String(name)));
+    return *ds;
+}
+
+void TVelFileGenerator::log(const QString &line) const
+{
+    if (m_log)
+        m_log(line);
+}
+
+QString TVelFileGenerator::payee(TClientDataSet &dip) const
+{
+    return dip.fieldByName(QStringLiteral("SCUDCOGNOME")).asString() + QLatin1Char(' ')
+           + dip.fieldByName(QStringLiteral("SCUDNOME")).asString();
+}
+
+QList<int> TVelFileGenerator::allRows(TClientDataSet &dip)
+{
+    QList<int> rows;
+    const int n = dip.recordCount();
+    rows.reserve(n);
+    for (int i = 1; i <= n; ++i)
+        rows.append(i);
+    return rows;
+}
+
+bool TVelFileGenerator::hasFiscalData(TClientDataSet &dip)
+{
+    const QSet<QString> &skip = identityColumns();
+    for (int i = 0; i < dip.fieldCount(); ++i) {
+        const TFieldDef &d = dip.fieldDefs().at(i);
+        if (skip.contains(d.name.toUpper()))
+            continue;
+        const QVariant v = dip.field(i).value();
+        if (v.isNull() || !v.isValid())
+            continue;
+        switch (d.type) {
+        case TFieldType::Currency:
+            if (!v.value<Currency>().isZero())
+                return true;
+            break;
+        case TFieldType::Integer:
+            if (v.toLongLong() != 0)
+                return true;
+            break;
+        case TFieldType::Float:
+            if (v.toDouble() != 0.0)
+                return true;
+            break;
+        default: {
+            const QString t = fieldValueText(d.type, v).trimmed();
+            if (!t.isEmpty() && t != QLatin1String("0"))
+                return true;
+        }
+        }
+    }
+    return false;
+}
+
+bool TVelFileGenerator::quadroCTRequested(TClientDataSet *quadroCT)
+{
+    if (!quadroCT || !quadroCT->active() || quadroCT->isEmpty())
+        return false;
+    for (const char *column : {"SCTCELL", "SCTEMAIL"}) {
+        const TField f = quadroCT->findField(QLatin1String(column));
+        if (f && !f.asString().trimmed().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void TVelFileGenerator::prepare(TClientDataSet &dip)
+{
+    const QString filter = QStringLiteral("IAFIID = %1").arg(dip.fieldByName(QStringLiteral("IAFIID")).asInteger());
+    for (const char *name : kSections) {
+        TClientDataSet &ds = need(name);
+        ds.setFilter(filter);
+        ds.setFiltered(true);
+    }
+    if (m_prepare)
+        m_prepare(dip);
+    TClientDataSet &notes = need(VelFileCds::Annotazioni);
+    notes.setFilter(filter);
+    notes.setFiltered(true);
+}
+
+void TVelFileGenerator::generate(const QList<int> &rows)
+{
+    m_engine.fieldTable().emptyDataSet();
+    m_engine.recordTable().emptyDataSet();
+    const bool ct = quadroCTRequested(m_dataSets.find(QLatin1String(VelFileCds::QuadroCT)));
+    m_engine.setQuadroCT(ct);
+    if (ct)
+        passC();
+    passD(rows);
+    passG(rows);
+    passH(rows);
+}
+
+void TVelFileGenerator::passC()
+{
+    log(QStringLiteral("Generazione del Record C..."));
+    const TXMLRecordType &c = recordTemplate(u'C');
+    TClientDataSet &qct = need(VelFileCds::QuadroCT);
+    int counter = 1;
+    for (qct.first(); !qct.eof(); qct.next()) {
+        m_engine.setProgressive(counter);
+        m_engine.setModuleCounter(counter);
+        m_engine.WriteAllSections(c);
+        ++counter;
+    }
+}
+
+void TVelFileGenerator::passD(const QList<int> &rows)
+{
+    log(QStringLiteral("Generazione del Record D..."));
+    const TXMLRecordType &d = recordTemplate(u'D');
+    TClientDataSet &dip = need(VelFileCds::Dip);
+    m_written = 0;
+    for (int r : rows) {
+        dip.setRecNo(r);
+        prepare(dip);
+        bool write = hasFiscalData(dip)
+                     || dip.fieldByName(QStringLiteral("LCUDANNULLAMENTO")).asString() == QLatin1String("1");
+        for (const char *name : kDRows)
+            write = write || !need(name).isEmpty();
+        if (!write)
+            continue;
+        log(QStringLiteral("Percipiente: ") + payee(dip));
+        m_engine.setProgressive(r);
+        m_engine.setCertification(r);
+        m_engine.setModuleCounter(1);
+        m_engine.WriteAllSections(d);
+        ++m_written;
+    }
+}
+
+bool TVelFileGenerator::isRepeatedSection(const TXMLSectionType &section) const
+{
+    for (const char *name : kRepeated)
+        if (section.Cds.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+void TVelFileGenerator::writeSectionG(const TXMLSectionType &section)
+{
+    const TXMLRecordType &g = recordTemplate(u'G');
+    const QString repeat = section.Repeat;
+    if (repeat == QLatin1String("NO")) {
+        m_engine.WriteSection(g, section, 0);
+    } else if (repeat == QLatin1String("YES")) {
+        TClientDataSet *ds = m_dataSets.find(section.Cds);
+        if (!ds)
+            throw EAssertionFailed(QStringLiteral("Sezione non trovata ") + section.Cds);
+        const TBookmark keep = ds->bookmark();
+        int row = section.Text == QLatin1String(OtherChildrenSection) ? OtherChildrenFirstRow : 1;
+        for (ds->first(); !ds->eof(); ds->next())
+            m_engine.WriteSection(g, section, row++);
+        if (keep != InvalidBookmark && ds->bookmarkValid(keep))
+            ds->gotoBookmark(keep);
+    }
+}
+
+void TVelFileGenerator::passG(const QList<int> &rows)
+{
+    log(QStringLiteral("Generazione del Record G..."));
+    const TXMLRecordType &g = recordTemplate(u'G');
+    TClientDataSet &dip = need(VelFileCds::Dip);
+    TClientDataSet &family = need(VelFileCds::ConFamCar);
+    QList<TClientDataSet *> repeated;
+    for (const char *name : kRepeated)
+        repeated.append(&need(name));
+
+    m_written = 0;
+    m_skipped = 0;
+    for (int r : rows) {
+        dip.setRecNo(r);
+        prepare(dip);
+        for (TClientDataSet *ds : repeated)
+            ds->first();
+        family.first();
+
+        bool allEmpty = true;
+        for (TClientDataSet *ds : repeated)
+            allEmpty = allEmpty && ds->isEmpty();
+        if (allEmpty && family.isEmpty() && !hasFiscalData(dip)) {
+            ++m_skipped;
+            continue;
+        }
+        ++m_written;
+        log(QStringLiteral("Percipiente: ") + payee(dip));
+        m_engine.setProgressive(r);
+        m_engine.setCertification(r);
+        int module = 1;
+        m_engine.setModuleCounter(module);
+
+        if (allEmpty) {
+            for (const TXMLSectionType &s : g.sections)
+                if (!isRepeatedSection(s))
+                    writeSectionG(s);
+            continue;
+        }
+        for (int index = 1;; ++index) {
+            bool more = false;
+            for (TClientDataSet *ds : repeated)
+                more = more || !ds->eof();
+            if (!more)
+                break;
+            if (index == 1) {
+                for (const TXMLSectionType &s : g.sections)
+                    writeSectionG(s);
+            } else {
+                m_engine.setModuleCounter(++module);
+                for (const TXMLSectionType &s : g.sections) {
+                    if (s.Text == QLatin1String(HeadSection)) {
+                        writeSectionG(s);
+                    } else if (isRepeatedSection(s)) {
+                        // a dataset past its last row has nothing more to give: its
+                        // last row is not written again into a further module
+                        TClientDataSet *ds = m_dataSets.find(s.Cds);
+                        if (ds && !ds->eof())
+                            writeSectionG(s);
+                    }
+                }
+            }
+            for (TClientDataSet *ds : repeated)
+                ds->next();
+        }
+    }
+    m_writtenG = m_written;
+}
+
+void TVelFileGenerator::passH(const QList<int> &rows)
+{
+    log(QStringLiteral("Generazione del Record H..."));
+    const TXMLRecordType &h = recordTemplate(u'H');
+    TClientDataSet &dip = need(VelFileCds::Dip);
+    TClientDataSet &aut = need(VelFileCds::AutSe);
+    m_selfEmployed = 0;
+    for (int r : rows) {
+        dip.setRecNo(r);
+        aut.setFilter(QStringLiteral("IAFIID = %1").arg(dip.fieldByName(QStringLiteral("IAFIID")).asInteger()));
+        aut.setFiltered(true);
+        if (aut.isEmpty())
+            continue;
+        log(QStringLiteral("Autonomo: ") + payee(dip));
+        ++m_selfEmployed;
+        int entry = 1;
+        for (aut.first(); !aut.eof(); aut.next()) {
+            m_engine.setProgressive(entry);
+            m_engine.setModuleCounter(entry);
+            m_engine.setCertification(r);
+            m_engine.WriteAllSections(h);
+            ++entry;
+        }
+    }
+}
+
+void TVelFileGenerator::assemble()
+{
+    m_engine.recordTable().emptyDataSet();
+    m_engine.WritePositionalRecord(recordTemplate(u'A'));
+    m_engine.WritePositionalRecord(recordTemplate(u'B'));
+    if (!m_engine.fieldTable().isEmpty()) {
+        for (QChar letter : {u'C', u'D', u'G', u'H'})
+            m_engine.AssembleRecords(letter, TVelFileUtil::HeadFields);
+    }
+    m_engine.WritePositionalRecord(recordTemplate(u'Z'));
+}

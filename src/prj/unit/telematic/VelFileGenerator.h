@@ -1,0 +1,100 @@
+#pragma once
+// Drives the record engine over the datasets of the telematic data module:
+// which certifications and rows are visited, with which progressive and
+// module numbers, which template sections are written; then the assembly of
+// the records A, B, C, D, G, H, Z. Runs without a window: the wizard gives it
+// its datasets, a log and the preparation of a certification's annotations.
+//
+// Datasets it uses (TVelFileDataSets, names of VelFileCds): cdsDip (the
+// certifications, visited by row number in its current order), the sections
+// cdsInps, cdsInpdap, cdsInail, cdsAltriEnti, cdsTfr, cdsCoopArt,
+// cdsConFamCar, cdsAnnotazioni, cdsAutSe (filtered per certification on
+// IAFIID), cdsQuadroCT, cdsForn, cdsSost.
+#include "src/prj/unit/telematic/VelFileTemplate.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class TClientDataSet;
+class TVelFileDataSets;
+class TVelFileUtil;
+
+class TVelFileGenerator
+{
+public:
+    // Sections of record G: the record head, and the family members' section
+    // whose rows are numbered from 603.
+    static constexpr const char *HeadSection = "intestazione record";
+    static constexpr const char *OtherChildrenSection = "Dati relativi al coniuge e ai familiari a carico - ALTRI FIGLI";
+    static constexpr int OtherChildrenFirstRow = 603;
+
+    TVelFileGenerator(TVelFileDataSets &dataSets, TVelFileUtil &engine);
+
+    // Loads the seven templates from `dir` (the template folder by default)
+    // and checks their layout (checkRecordLayout); raises EOvError naming the file.
+    void loadTemplates(const QString &dir = QString());
+    const TXMLRecordType &recordTemplate(QChar letter) const;
+
+    // Progress lines (the wizard's memo).
+    void setLog(std::function<void(const QString &)> log) { m_log = std::move(log); }
+    // Runs for each certification after its section datasets are filtered and
+    // before cdsAnnotazioni is: the wizard rebuilds the annotation rows there.
+    void setPreparation(std::function<void(TClientDataSet &dip)> prepare) { m_prepare = std::move(prepare); }
+
+    // ---- the passes; rows: 1-based row numbers of cdsDip, in visiting order ----
+    // The whole generation: field and record tables emptied, the Quadro CT
+    // flag set from cdsQuadroCT (cell phone or e-mail), then C (only with the
+    // flag), D, G and H.
+    void generate(const QList<int> &rows);
+    void passC();
+    void passD(const QList<int> &rows);
+    void passG(const QList<int> &rows);
+    void passH(const QList<int> &rows);
+
+    int certificationsWritten() const { return m_written; } // by the last D or G pass
+    int selfEmployedCount() const { return m_selfEmployed; } // by the H pass
+    int skippedCertifications() const { return m_skipped; }  // by the G pass
+    // Certifications record B counts: G pass plus H pass.
+    int certificationsInSupply() const { return m_writtenG + m_selfEmployed; }
+
+    // Records A and B, then C, D, G, H from the field rows, then Z, into the
+    // record table (emptied first).
+    void assemble();
+
+    // All rows of cdsDip, in its current order.
+    static QList<int> allRows(TClientDataSet &dip);
+    // The certification has data of its own: a column other than the identity
+    // and status ones whose text is neither empty nor "0" (a zero amount is "0").
+    static bool hasFiscalData(TClientDataSet &dip);
+    // "1" when the Quadro CT holds a cell phone number or an e-mail address.
+    static bool quadroCTRequested(TClientDataSet *quadroCT);
+
+private:
+    TClientDataSet &need(const char *name) const;
+    void prepare(TClientDataSet &dip);
+    void writeSectionG(const TXMLSectionType &section);
+    bool isRepeatedSection(const TXMLSectionType &section) const;
+    QString payee(TClientDataSet &dip) const;
+    void log(const QString &line) const;
+
+    TVelFileDataSets &m_dataSets;
+    TVelFileUtil &m_engine;
+    QList<TXMLRecordType> m_templates; // A, B, C, D, G, H, Z
+    std::function<void(const QString &)> m_log;
+    std::function<void(TClientDataSet &)> m_prepare;
+    int m_written = 0;
+    int m_writtenG = 0;
+    int m_selfEmployed = 0;
+    int m_skipped = 0;
+};
+
+// Checks that a template lays out its record as the engine needs:
+//  A, B: fields whose widths add up to 1,898 characters (the closing "A" included);
+//  Z: 1,897 (the engine adds the "A");
+//  C, D, G, H: first the 11 positional head fields, Number "1" to "11", 89
+//  characters together, then only key-value fields (8-character codes) 16 wide;
+//  G: the head in the section "intestazione record".
+// Raises EOvError naming the file and what is wrong.
+void checkRecordLayout(const TXMLRecordType &record);

@@ -1,0 +1,76 @@
+#include "src/prj/unit/telematic/VelFileWorkspace.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelRecordModel.h"
+#include "src/prj/unit/telematic/VelFileTables.h"
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
+
+namespace {
+
+struct Source
+{
+    const char *cds;
+    const char *structure;
+};
+const Source kSources[] = {
+    {VelFileCds::Dip, "TCUD_DATICUD"},          {VelFileCds::Inps, "TCUDI_INPS"},
+    {VelFileCds::Inpdap, "TCUDN_INPDAP"},       {VelFileCds::Inail, "TCUIN_INAIL"},
+    {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Tfr, "TCUDT_TFR"},
+    {VelFileCds::CoopArt, "TCUDCA_COOPART"},    {VelFileCds::ConFamCar, "TCUDC_CONFAMCARICO"},
+    {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::AutSe, "TASE_AUTSOMMEEROGATE"},
+    {VelFileCds::QuadroCT, "TCUCT_DATICT"},     {VelFileCds::Forn, "TCFO_FORNITORE"},
+    {VelFileCds::Sost, "TCUS_DATISOST"},
+};
+
+} // namespace
+
+VelFileWorkspace::VelFileWorkspace()
+{
+    const VelRecordModel &model = VelRecordModel::instance();
+    for (const Source &s : kSources) {
+        auto ds = std::make_unique<TClientDataSet>();
+        ds->setObjectName(QLatin1String(s.cds));
+        model.createDataSet(QLatin1String(s.structure), *ds);
+        m_dataSets.add(QLatin1String(s.cds), ds.get());
+        m_owned.push_back(std::move(ds));
+    }
+    m_fieldTable = std::make_unique<TClientDataSet>();
+    m_fieldTable->setObjectName(QLatin1String(VelFileCds::FieldFile));
+    VelFileTables::createFieldTable(*m_fieldTable);
+    m_recordTable = std::make_unique<TClientDataSet>();
+    m_recordTable->setObjectName(QLatin1String(VelFileCds::FileTel));
+    VelFileTables::createRecordTable(*m_recordTable);
+    m_dataSets.add(QLatin1String(VelFileCds::FieldFile), m_fieldTable.get());
+    m_dataSets.add(QLatin1String(VelFileCds::FileTel), m_recordTable.get());
+
+    m_engine = std::make_unique<TVelFileUtil>(m_dataSets, *m_fieldTable, *m_recordTable);
+    m_engine->setSoftwareProducer(QLatin1String(SoftwareProducer));
+    m_generator = std::make_unique<TVelFileGenerator>(m_dataSets, *m_engine);
+}
+
+VelFileWorkspace::~VelFileWorkspace() = default;
+
+TClientDataSet &VelFileWorkspace::dataSet(const QString &name)
+{
+    TClientDataSet *ds = m_dataSets.find(name);
+    if (!ds)
+        throw EAssertionFailed(QStringLiteral("Dataset %1 non disponibile").arg(name));
+    return *ds;
+}
+
+QList<int> VelFileWorkspace::allRows()
+{
+    return TVelFileGenerator::allRows(dataSet(QLatin1String(VelFileCds::Dip)));
+}
+
+void VelFileWorkspace::generate(const QList<int> &rows)
+{
+    m_generator->generate(rows);
+}
+
+QStringList VelFileWorkspace::writeSupply(const QString &fileName, const std::function<void(const QString &)> &warn)
+{
+    m_generator->assemble();
+    return VelSupplyWriter::write(*m_recordTable, fileName, m_generator->certificationsInSupply(), warn);
+}

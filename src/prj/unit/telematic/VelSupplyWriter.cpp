@@ -1,0 +1,151 @@
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/framework/OvMessages.h"
+#include "src/prj/unit/telematic/VelFileText.h"
+#include "src/prj/unit/telematic/VelUFileUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QString digits(qint64 n, int width)
+{
+    return VelFileText::zeroPad(QString::number(n), width);
+}
+
+// Replaces characters from..to (1-based, inclusive) of a record.
+void place(QString &record, int from, const QString &text)
+{
+    record.replace(from - 1, text.size(), text);
+}
+
+} // namespace
+
+QString VelSupplyWriter::partName(const QString &fileName, int k)
+{
+    return k <= 1 ? fileName : fileName + QLatin1Char('_') + QString::number(k);
+}
+
+int VelSupplyWriter::fileCount(int bodyRecords)
+{
+    return bodyRecords <= MaxBodyRecords ? 1 : (bodyRecords + MaxBodyRecords - 1) / MaxBodyRecords;
+}
+
+QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &fileName, int certifications,
+                                   const std::function<void(const QString &)> &warn)
+{
+    TClientDataSet &t = recordTable;
+    t.setIndexFieldNames(QStringLiteral("IFILEPROGRE;SFILECODREC"));
+    const int fLetter = t.fieldIndex(QStringLiteral("SFILECODREC"));
+    const int fProg = t.fieldIndex(QStringLiteral("SFILEPROGRE"));
+    const int fRec = t.fieldIndex(QStringLiteral("SFILERECORD"));
+    if (fLetter < 0 || fProg < 0 || fRec < 0)
+        throw EAssertionFailed(QStringLiteral("Tabella dei record del file telematico senza le sue colonne"));
+
+    QString a, b, z;
+    std::vector<int> body;
+    const int rows = t.recordCount();
+    body.reserve(size_t(rows));
+    for (int r = 0; r < rows; ++r) {
+        const QString letter = t.valueAt(r, fLetter).toString();
+        const QString prog = t.valueAt(r, fProg).toString();
+        if (!prog.isEmpty()) {
+            body.push_back(r);
+        } else if (letter == QLatin1String("A") && a.isEmpty()) {
+            a = t.valueAt(r, fRec).toString();
+        } else if (letter == QLatin1String("B") && b.isEmpty()) {
+            b = t.valueAt(r, fRec).toString();
+        } else if (letter == QLatin1String("Z") && z.isEmpty()) {
+            z = t.valueAt(r, fRec).toString();
+        }
+    }
+    for (const auto &[letter, text] : {std::pair{"A", &a}, std::pair{"B", &b}, std::pair{"Z", &z}}) {
+        if (text->size() != TVelFileUtil::RecordLength)
+            throw EOvError(QStringLiteral("Record %1 mancante o di lunghezza errata (%2 caratteri)")
+                               .arg(QLatin1String(letter))
+                               .arg(text->size()));
+    }
+
+    const int files = fileCount(int(body.size()));
+    if (files > 1) {
+        const QString text = QStringLiteral("ATTENZIONE. La fornitura supera il limite previsto,\n\r"
+                                            "Verranno generati più file telematici.");
+        if (warn)
+            warn(text);
+        else
+            OvMessageBox(text, MB_OK | MB_ICONWARNING);
+    }
+
+    place(b, 402, digits(certifications, 8));
+
+    const QFileInfo target(fileName);
+    QDir().mkpath(target.absolutePath());
+    std::vector<std::unique_ptr<QSaveFile>> parts;
+    QStringList names;
+    size_t next = 0;
+    for (int k = 1; k <= files; ++k) {
+        const QString name = partName(fileName, k);
+        auto out = std::make_unique<QSaveFile>(name);
+        out->setDirectWriteFallback(false);
+        if (!out->open(QIODevice::WriteOnly))
+            throw EOvError(QStringLiteral("Impossibile scrivere il file telematico %1: %2")
+                               .arg(QDir::toNativeSeparators(name), out->errorString()));
+
+        QString recA = a;
+        place(recA, 522, files == 1 ? QStringLiteral("0000") : digits(k, 4));
+        place(recA, 526, files == 1 ? QStringLiteral("0000") : digits(files, 4));
+
+        int counts[4] = {0, 0, 0, 0}; // C, D, G, H
+        auto line = [&](const QString &record) {
+            if (record.size() != TVelFileUtil::RecordLength)
+                throw EOvError(QStringLiteral("Record di %1 caratteri invece di %2 nel file %3")
+                                   .arg(record.size())
+                                   .arg(TVelFileUtil::RecordLength)
+                                   .arg(QDir::toNativeSeparators(name)));
+            QByteArray bytes = VelFileText::toWin1252(record);
+            bytes.append("\r\n", 2);
+            if (out->write(bytes) != bytes.size())
+                throw EOvError(QStringLiteral("Impossibile scrivere il file telematico %1: %2")
+                                   .arg(QDir::toNativeSeparators(name), out->errorString()));
+        };
+
+        line(recA);
+        line(b);
+        for (int written = 0; written < MaxBodyRecords && next < body.size(); ++written, ++next) {
+            const int r = body[next];
+            const QString letter = t.valueAt(r, fLetter).toString();
+            if (letter == QLatin1String("C"))
+                ++counts[0];
+            else if (letter == QLatin1String("D"))
+                ++counts[1];
+            else if (letter == QLatin1String("G"))
+                ++counts[2];
+            else if (letter == QLatin1String("H"))
+                ++counts[3];
+            line(t.valueAt(r, fRec).toString());
+        }
+        QString recZ = z;
+        for (int i = 0; i < 4; ++i)
+            place(recZ, 25 + 9 * i, digits(counts[i], 9));
+        line(recZ);
+        parts.push_back(std::move(out));
+        names.append(name);
+    }
+
+    // all complete: now they take their names
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (!parts[i]->commit()) {
+            for (size_t j = 0; j < i; ++j)
+                QFile::remove(names.at(int(j)));
+            throw EOvError(QStringLiteral("Impossibile scrivere il file telematico %1: %2")
+                               .arg(QDir::toNativeSeparators(names.at(int(i))), parts[i]->errorString()));
+        }
+    }
+    return names;
+}

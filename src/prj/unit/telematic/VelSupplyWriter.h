@@ -1,0 +1,37 @@
+#pragma once
+// Writes the supply files from the record table: record A, record B, the body
+// records (C, D, G, H in the table's index order "IFILEPROGRE;SFILECODREC"), record Z;
+// each line 1,898 characters and CR LF, one byte per character (Windows-1252):
+// 1,900 bytes. Above MaxBodyRecords body records the supply is split into
+// several files ("CUR26", "CUR26_2", ...), each with A, B and Z.
+//
+// Per file: record A gets at 522-525 the number of the file and at 526-529
+// the number of files ("0000" both for a single file); record B at 402-409 the
+// certifications of the whole supply; record Z at 25-33, 34-42, 43-51, 52-60
+// the numbers of C, D, G, H records of that file.
+//
+// Every file is written to a temporary file first; only when all are complete
+// do they take their names. On any failure none of them is left behind
+// half-written and EOvError names the file.
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class TClientDataSet;
+
+class VelSupplyWriter
+{
+public:
+    static constexpr int MaxBodyRecords = 8275;
+
+    // The record table must be open with the columns of VelFileTables.
+    // `warn` receives the warning about a supply in several files (default:
+    // an OvMessageBox warning). Returns the files written.
+    static QStringList write(TClientDataSet &recordTable, const QString &fileName, int certifications,
+                             const std::function<void(const QString &)> &warn = {});
+
+    // The name of file k of the supply: the chosen name, then "_2", "_3", ...
+    static QString partName(const QString &fileName, int k);
+    // The number of files for a number of body records.
+    static int fileCount(int bodyRecords);
+};

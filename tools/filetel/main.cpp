@@ -1,0 +1,615 @@
+// velcu-filetel: writes the record templates of records C, D, G and H
+// ("Record_C.xml", "Record_D.xml", "Record_G.xml", "Record_H.xml") from the CU
+// record model, so that every box the model holds reaches the supply with the
+// field code of its section: section letters + row "001" + box on three digits
+// (DA002005 = date of birth, DB001021 = IRPEF withheld, DC001004 = INPS taxable
+// amount, AU001004 = gross amount). Records A, B and Z are hand-written data
+// (data/USR/KZ2025/Res/filetel/). docs/telematic-templates.md explains the
+// choices and lists the codes that do not follow the box number.
+//
+// Usage: velcu-filetel <code-table sources folder> <output folder>
+#include "src/prj/unit/model/VelRecordModel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+struct Field
+{
+    QString number;
+    QString description;
+    int width = 16;
+    QString format;
+    QString info;
+    QString fixed;
+    QString cds;
+    QString column;
+};
+
+struct Section
+{
+    QString text;
+    QString repeat = QStringLiteral("NO");
+    QString cds; // family G only
+    QList<Field> fields;
+};
+
+QString codeTablesDir;
+QStringList notes; // what the tool had to decide, printed at the end
+
+QString attr(const QString &v)
+{
+    QString s = v;
+    s.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    s.replace(QLatin1Char('"'), QLatin1String("&quot;"));
+    s.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    s.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    return s;
+}
+
+// Every code of the table is made of digits.
+bool numericTable(const QString &table)
+{
+    static QHash<QString, bool> cache;
+    const QString key = table.toLower();
+    if (cache.contains(key))
+        return cache.value(key);
+    QString stem = table;
+    stem.chop(stem.endsWith(QLatin1String(".cds"), Qt::CaseInsensitive) ? 4 : 0);
+    QDir dir(codeTablesDir);
+    QString path;
+    for (const QString &f : dir.entryList({QStringLiteral("*.tsv")}, QDir::Files))
+        if (f.compare(stem + QStringLiteral(".tsv"), Qt::CaseInsensitive) == 0)
+            path = dir.filePath(f);
+    bool numeric = false;
+    QFile file(path);
+    if (!path.isEmpty() && file.open(QIODevice::ReadOnly)) {
+        QTextStream in(&file);
+        bool header = true;
+        numeric = true;
+        int rows = 0;
+        while (!in.atEnd()) {
+            const QString line = in.readLine();
+            if (line.startsWith(QLatin1Char('#')) || line.trimmed().isEmpty())
+                continue;
+            if (header) {
+                header = false;
+                continue;
+            }
+            const QString code = line.section(QLatin1Char('\t'), 0, 0).trimmed();
+            ++rows;
+            for (QChar c : code)
+                numeric = numeric && c.isDigit();
+        }
+        numeric = numeric && rows > 0;
+    }
+    cache.insert(key, numeric);
+    return numeric;
+}
+
+bool isTaxCode(const VelFieldDesc &f)
+{
+    const QString label = f.label.toLower();
+    return f.size == 16 && (label.contains(QLatin1String("codice fiscale")) || label.contains(QLatin1String("cod. fisc"))
+                            || f.name.toUpper().contains(QLatin1String("CODFIS"))
+                            || f.name.toUpper().contains(QLatin1String("CF")));
+}
+
+bool isYear(const VelFieldDesc &f)
+{
+    const QString label = f.label.trimmed().toLower();
+    return label.startsWith(QLatin1String("anno")) || label == QLatin1String("periodo d'imposta");
+}
+
+bool isCount(const VelFieldDesc &f)
+{
+    const QString label = f.label.trimmed().toLower();
+    return label == QLatin1String("anni") || label == QLatin1String("mesi") || label.startsWith(QLatin1String("n. mesi"))
+           || label == QLatin1String("giorni");
+}
+
+// Format and value rule of a model field in a key-value slot.
+void describe(const VelFieldDesc &f, Field *out)
+{
+    out->info = QStringLiteral("@@");
+    switch (f.kind) {
+    case VelFieldKind::Amount:
+        if (isYear(f)) {
+            // a year kept as an amount: its whole part
+            out->format = QStringLiteral("DA");
+            out->info = QStringLiteral("T@");
+        } else {
+            out->format = QStringLiteral("VP");
+        }
+        break;
+    case VelFieldKind::Integer:
+        out->format = isYear(f) ? QStringLiteral("DA") : QStringLiteral("NP");
+        break;
+    case VelFieldKind::Date:
+        out->format = QStringLiteral("DT");
+        break;
+    case VelFieldKind::FlagX:
+    case VelFieldKind::Flag1:
+        out->format = QStringLiteral("CB");
+        break;
+    case VelFieldKind::Lookup:
+        out->format = !f.table.isEmpty() && numericTable(f.table) ? QStringLiteral("NU") : QStringLiteral("AN");
+        break;
+    case VelFieldKind::List: {
+        bool numeric = true;
+        for (const VelListValue &v : f.values)
+            for (QChar c : v.code)
+                numeric = numeric && c.isDigit();
+        out->format = numeric ? QStringLiteral("NU") : QStringLiteral("AN");
+        break;
+    }
+    case VelFieldKind::Text:
+    case VelFieldKind::Memo:
+        if (isTaxCode(f))
+            out->format = QStringLiteral("CF");
+        else if (isYear(f))
+            out->format = QStringLiteral("DA");
+        else if (isCount(f))
+            out->format = QStringLiteral("NP");
+        else if (f.size == 2 && f.label.trimmed().toLower().startsWith(QLatin1String("prov")))
+            out->format = QStringLiteral("PR");
+        else
+            out->format = QStringLiteral("AN");
+        break;
+    }
+}
+
+QString code(const QString &quadro, const QString &row, int box)
+{
+    return quadro + row + QString::number(box).rightJustified(3, QLatin1Char('0'));
+}
+
+Field modelField(const QString &number, const VelFieldDesc &f, const QString &cds)
+{
+    Field out;
+    out.number = number;
+    out.description = f.label.trimmed().isEmpty() ? f.name : f.label.trimmed();
+    out.cds = cds;
+    out.column = f.name;
+    describe(f, &out);
+    return out;
+}
+
+Field plain(const QString &number, const QString &description, const QString &format, const QString &info,
+            const QString &cds, const QString &column)
+{
+    Field f;
+    f.number = number;
+    f.description = description;
+    f.format = format;
+    f.info = info;
+    f.cds = cds;
+    f.column = column;
+    return f;
+}
+
+// The eleven positional fields every record C, D, G, H begins with.
+Section head(QChar letter, const QString &text)
+{
+    const bool c = letter == QLatin1Char('C');
+    const QString dip = c ? QString() : QStringLiteral("cdsDip");
+    auto pos = [](int n, const QString &d, int w, const QString &fmt, const QString &info, const QString &fixed,
+                  const QString &cds, const QString &column) {
+        Field f;
+        f.number = QString::number(n);
+        f.description = d;
+        f.width = w;
+        f.format = fmt;
+        f.info = info;
+        f.fixed = fixed;
+        f.cds = cds;
+        f.column = column;
+        return f;
+    };
+    Section s;
+    s.text = text;
+    s.fields = {
+        pos(1, QStringLiteral("Tipo record"), 1, QStringLiteral("AN"), QStringLiteral("OF"), QString(letter), {}, {}),
+        c ? pos(2, QStringLiteral("Codice fiscale del sostituto"), 16, QStringLiteral("CF"), QStringLiteral("O@"), {},
+                QStringLiteral("cdsQuadroCT"), QStringLiteral("SCTCODFIS"))
+          : pos(2, QStringLiteral("Codice fiscale del sostituto"), 16, QStringLiteral("CF"), QStringLiteral("O@"), {},
+                QStringLiteral("cdsSost"), QStringLiteral("SSOSCODFIS")),
+        pos(3, QStringLiteral("Progressivo modulo"), 8, QStringLiteral("NF"), QStringLiteral("OF"), QStringLiteral("1"),
+            {}, {}),
+        c ? pos(4, QStringLiteral("Codice fiscale del percipiente"), 16, QStringLiteral("CF"), QStringLiteral("OF"), {},
+                {}, {})
+          : pos(4, QStringLiteral("Codice fiscale del percipiente"), 16, QStringLiteral("CF"), QStringLiteral("O@"), {},
+                dip, QStringLiteral("SCUDCODFIS")),
+        pos(5, QStringLiteral("Progressivo della certificazione"), 5, QStringLiteral("NF"), QStringLiteral("OF"),
+            QStringLiteral("0"), {}, {}),
+        c ? pos(6, QStringLiteral("Identificativo dell'invio da sostituire o annullare"), 17, QStringLiteral("NF"),
+                QStringLiteral("OF"), {}, {}, {})
+          : pos(6, QStringLiteral("Identificativo dell'invio da sostituire o annullare"), 17, QStringLiteral("NF"),
+                QStringLiteral("O@"), {}, dip, QStringLiteral("SCUDIDENTSERVTELE")),
+        c ? pos(7, QStringLiteral("Progressivo della certificazione da sostituire o annullare"), 6,
+                QStringLiteral("NF"), QStringLiteral("OF"), {}, {}, {})
+          : pos(7, QStringLiteral("Progressivo della certificazione da sostituire o annullare"), 6,
+                QStringLiteral("NF"), QStringLiteral("O@"), {}, dip, QStringLiteral("SCUDPROGRDICH")),
+        pos(8, QStringLiteral("Spazio a disposizione dell'utente"), 14, QStringLiteral("AN"), QStringLiteral("OF"), {},
+            {}, {}),
+        pos(9, QStringLiteral("Tipologia di operazione (A annullamento, S sostituzione)"), 1, QStringLiteral("AN"),
+            QStringLiteral("OF"), {}, {}, {}),
+        pos(10, QStringLiteral("Filler"), 4, QStringLiteral("AN"), QStringLiteral("OF"), {}, {}, {}),
+        c ? pos(11, QStringLiteral("Flag conferma singola certificazione"), 1, QStringLiteral("CP"),
+                QStringLiteral("OF"), QStringLiteral("0"), {}, {})
+          : pos(11, QStringLiteral("Flag conferma singola certificazione"), 1, QStringLiteral("CP"),
+                QStringLiteral("@1"), {}, dip, QStringLiteral("LCUDCONFERMADICH")),
+    };
+    return s;
+}
+
+// The fields of a structure's pages that carry box numbers, as key-value fields
+// "<quadro><row><box>". A second field with the box of an earlier one cannot
+// have a slot of its own: it is left out and reported.
+QList<Field> boxFields(const VelStructureDesc &st, const QStringList &pages, const QString &quadro, const QString &row,
+                       const QString &cds, const QHash<QString, Field> &special = {})
+{
+    QList<Field> out;
+    QSet<QString> used;
+    for (const VelFieldDesc &f : st.fields) {
+        if (f.box.isEmpty() || !pages.contains(f.page))
+            continue;
+        bool ok = false;
+        const int box = f.box.toInt(&ok);
+        if (!ok) {
+            notes << QStringLiteral("%1.%2: casella \"%3\" non numerica, esclusa").arg(st.name, f.name, f.box);
+            continue;
+        }
+        const QString number = code(quadro, row, box);
+        if (used.contains(number)) {
+            if (!special.contains(number))
+                notes << QStringLiteral("%1.%2: casella %3 già usata (%4), esclusa").arg(st.name, f.name, f.box, number);
+            continue;
+        }
+        used.insert(number);
+        out.append(special.contains(number) ? special.value(number) : modelField(number, f, cds));
+    }
+    return out;
+}
+
+const VelFieldDesc &fieldOf(const VelStructureDesc &st, const char *name)
+{
+    const VelFieldDesc *f = st.field(QLatin1String(name));
+    if (!f) {
+        std::fprintf(stderr, "velcu-filetel: %s.%s non esiste nel modello\n", qPrintable(st.name), name);
+        std::exit(1);
+    }
+    return *f;
+}
+
+Field named(const QString &number, const VelStructureDesc &st, const char *name, const QString &cds)
+{
+    return modelField(number, fieldOf(st, name), cds);
+}
+
+QStringList pagesWithQuadro(const VelStructureDesc &st, const QString &quadro)
+{
+    QStringList pages;
+    for (const VelPageDesc &p : st.pages)
+        if (p.quadro == quadro)
+            pages << p.name;
+    return pages;
+}
+
+bool writeTemplate(const QString &path, const QString &family, const QString &comment, const QList<Section> &sections)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::fprintf(stderr, "velcu-filetel: impossibile scrivere %s\n", qPrintable(path));
+        return false;
+    }
+    QTextStream out(&file);
+    out.setEncoding(QStringConverter::Utf8);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out << "<!-- " << comment << " -->\n";
+    out << "<!-- Scritto da velcu-filetel dal modello dei dati della CU: non modificare a mano. -->\n";
+    out << "<Record" << family << ">\n";
+    for (const Section &s : sections) {
+        out << "  <Section" << family << " Text=\"" << attr(s.text) << "\" Repeat=\"" << s.repeat << "\"";
+        if (family == QLatin1String("G"))
+            out << " Cds=\"" << attr(s.cds) << "\"";
+        out << ">\n";
+        for (const Field &f : s.fields) {
+            out << "    <Campo" << family << " Number=\"" << attr(f.number) << "\" Description=\""
+                << attr(f.description) << "\" Width=\"" << f.width << "\" Format=\"" << f.format << "\" Info=\""
+                << f.info << "\" Fixed=\"" << attr(f.fixed) << "\" Cds=\"" << attr(f.cds) << "\" Field=\""
+                << attr(f.column) << "\"/>\n";
+        }
+        out << "  </Section" << family << ">\n";
+    }
+    out << "</Record" << family << ">\n";
+    return file.error() == QFile::NoError;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "uso: velcu-filetel <cartella sorgenti tabelle> <cartella di uscita>\n");
+        return 2;
+    }
+    codeTablesDir = QString::fromLocal8Bit(argv[1]);
+    const QDir outDir(QString::fromLocal8Bit(argv[2]));
+    QDir().mkpath(outDir.path());
+
+    const VelRecordModel &m = VelRecordModel::instance();
+    const VelStructureDesc &cud = m.structure(QStringLiteral("TCUD_DATICUD"));
+    const VelStructureDesc &sost = m.structure(QStringLiteral("TCUS_DATISOST"));
+    const VelStructureDesc &ct = m.structure(QStringLiteral("TCUCT_DATICT"));
+    const VelStructureDesc &inps = m.structure(QStringLiteral("TCUDI_INPS"));
+    const VelStructureDesc &inpdap = m.structure(QStringLiteral("TCUDN_INPDAP"));
+    const VelStructureDesc &inail = m.structure(QStringLiteral("TCUIN_INAIL"));
+    const VelStructureDesc &altri = m.structure(QStringLiteral("TCUDAE_ALTRIENTI"));
+    const VelStructureDesc &coop = m.structure(QStringLiteral("TCUDCA_COOPART"));
+    const VelStructureDesc &tfr = m.structure(QStringLiteral("TCUDT_TFR"));
+    const VelStructureDesc &fam = m.structure(QStringLiteral("TCUDC_CONFAMCARICO"));
+    const VelStructureDesc &notesSt = m.structure(QStringLiteral("TCUDA_ANNOTAZIONI"));
+    const VelStructureDesc &aut = m.structure(QStringLiteral("TASE_AUTSOMMEEROGATE"));
+    const QString sostCds = QStringLiteral("cdsSost");
+    const QString dipCds = QStringLiteral("cdsDip");
+
+    bool ok = true;
+
+    // ---- record C: the Quadro CT of the withholding agent
+    {
+        const QString q = QStringLiteral("cdsQuadroCT");
+        Section body;
+        body.text = QStringLiteral("Quadro CT - ricezione in via telematica dei dati dei modelli 730-4");
+        const char *columns[] = {"LCTFISCONLINE", "LCTSRVENTRATEL", "SCTSEDEENT", "SCTCELL", "SCTEMAIL",
+                                 "SCTCODFISINTERM", "SCTSEDEENTINTERM", "SCTCELLINTERM", "SCTEMAILINTERM", "SCTFIRMA"};
+        int n = 1;
+        for (const char *c : columns)
+            body.fields << named(code(QStringLiteral("CT"), QStringLiteral("001"), n++), ct, c, q);
+        // the signature is ticked, not written out
+        body.fields.last().format = QStringLiteral("CB");
+        body.fields.last().info = QStringLiteral("@1");
+        ok = writeTemplate(outDir.filePath(QStringLiteral("Record_C.xml")), QStringLiteral("E"),
+                           QStringLiteral("Record C: Quadro CT"), {head(u'C', QStringLiteral("intestazione record")), body})
+             && ok;
+    }
+
+    // ---- record D: withholding agent and payee personal data
+    {
+        Section agent;
+        agent.text = QStringLiteral("Dati relativi al datore di lavoro, ente pensionistico o altro sostituto d'imposta");
+        const char *columns[] = {"SSOSCODFIS", "SSOSDENOM",  "SSOSNOME",      "SSOSCOMUNE",
+                                 "SSOSPROV",   "SSOSCAP",    "SSOSINDIRIZZO", "SSOSTELFAX",
+                                 "SSOSEMAIL",  "SSOSCODATTIVITA", "SSOSCODSEDE", "SSOSCODFISSOSSUB"};
+        int n = 1;
+        for (const char *c : columns) {
+            Field f = named(code(QStringLiteral("DA"), QStringLiteral("001"), n++), sost, c, sostCds);
+            if (QLatin1String(c) == QLatin1String("SSOSCAP") || QLatin1String(c) == QLatin1String("SSOSCODSEDE"))
+                f.format = QStringLiteral("NU");
+            if (QLatin1String(c) == QLatin1String("SSOSPROV"))
+                f.format = QStringLiteral("PR");
+            agent.fields << f;
+        }
+
+        Section payee;
+        payee.text = QStringLiteral("Dati relativi al dipendente, pensionato o altro percettore delle somme");
+        payee.fields = boxFields(cud, {QStringLiteral("Dati Anagrafici")}, QStringLiteral("DA"), QStringLiteral("002"),
+                                 dipCds);
+        // the municipalities merged since: boxes 23 and 27, no box number in the model
+        payee.fields << named(QStringLiteral("DA002023"), cud, "SCUDFUSCOMPREC", dipCds)
+                     << named(QStringLiteral("DA002027"), cud, "SCUDFUSCOM", dipCds);
+        std::sort(payee.fields.begin(), payee.fields.end(),
+                  [](const Field &a, const Field &b) { return a.number < b.number; });
+
+        Section sign;
+        sign.text = QStringLiteral("Data e firma");
+        sign.fields << named(QStringLiteral("DA003001"), cud, "DCUDDATIANADATA", dipCds)
+                    << plain(QStringLiteral("DA003002"), QStringLiteral("Firma del sostituto d'imposta"),
+                             QStringLiteral("CB"), QStringLiteral("@1"), dipCds, QStringLiteral("SCUDDATIANAFIRMA"));
+        ok = writeTemplate(outDir.filePath(QStringLiteral("Record_D.xml")), QStringLiteral("E"),
+                           QStringLiteral("Record D: dati anagrafici del sostituto e del percipiente"),
+                           {head(u'D', QStringLiteral("intestazione record")), agent, payee, sign})
+             && ok;
+    }
+
+    // ---- record G: tax data, dependants, social-security sections
+    {
+        QList<Section> sections;
+        sections << head(u'G', QStringLiteral("intestazione record"));
+
+        // tax data, one section per page of the CU
+        for (const VelPageDesc &p : cud.pages) {
+            if (p.quadro != QLatin1String("DB"))
+                continue;
+            Section s;
+            s.text = p.caption.isEmpty() ? p.name : p.caption;
+            s.cds = dipCds;
+            s.fields = boxFields(cud, {p.name}, QStringLiteral("DB"), QStringLiteral("001"), dipCds);
+            sections << s;
+        }
+
+        // dependants: spouse (row 601), first child (602), other children (603, 604, ...)
+        const QString famCds = QStringLiteral("cdsConFamCar");
+        Section spouse;
+        spouse.text = QStringLiteral("Dati relativi al coniuge e ai familiari a carico - CONIUGE");
+        spouse.cds = famCds;
+        spouse.fields << named(QStringLiteral("DB601001"), fam, "LCUDRELPARCON", famCds)
+                      << named(QStringLiteral("DB601002"), fam, "SCUDCODFISCON", famCds)
+                      << named(QStringLiteral("DB601003"), fam, "SCUDMESICARCON", famCds)
+                      << named(QStringLiteral("DB601009"), fam, "SCUDDTANNOCONIUGE", famCds);
+        sections << spouse;
+
+        Section first;
+        first.text = QStringLiteral("Dati relativi al coniuge e ai familiari a carico - PRIMO FIGLIO");
+        first.cds = famCds;
+        Field rel = plain(QStringLiteral("DB602001"), QStringLiteral("Relazione di parentela (F primo figlio, D disabile)"),
+                          QStringLiteral("AN"), QStringLiteral("@@"), famCds, QStringLiteral("LCUDRELPARPRIFIGL"));
+        Field pct = named(QStringLiteral("DB602A07"), fam, "SCUDDETRSPETTPRIFIGL", famCds);
+        pct.description = QStringLiteral("Percentuale di detrazione spettante");
+        pct.format = QStringLiteral("AN");
+        Field spouseShare = named(QStringLiteral("DB602B07"), fam, "SCUDDETRSPETTPRIFIGL", famCds);
+        spouseShare.description = QStringLiteral("Detrazione spettante in mancanza del coniuge (C)");
+        spouseShare.format = QStringLiteral("AN");
+        first.fields << rel << named(QStringLiteral("DB602002"), fam, "SCUDCODFISPRIFIGL", famCds)
+                     << named(QStringLiteral("DB602003"), fam, "SCUDMESICARPRIFIGL", famCds)
+                     << named(QStringLiteral("DB602004"), fam, "SCUDMINTREANNPRIFIGL", famCds)
+                     << named(QStringLiteral("DB602005"), fam, "LCUDDET100X100PRIFIGL", famCds)
+                     << named(QStringLiteral("DB602006"), fam, "LCUDDET100AFFPRIFIGL", famCds) << pct << spouseShare
+                     << named(QStringLiteral("DB602008"), fam, "SCUDMESIDETRM21PRIFIGL", famCds)
+                     << named(QStringLiteral("DB602010"), fam, "SCUDMESIDETRGFPRIFIGL", famCds)
+                     << named(QStringLiteral("DB602009"), fam, "SCUDDTANNOPRIFIGL", famCds);
+        sections << first;
+
+        Section others;
+        others.text = QStringLiteral("Dati relativi al coniuge e ai familiari a carico - ALTRI FIGLI");
+        others.repeat = QStringLiteral("YES");
+        others.cds = famCds;
+        Field relOther = plain(QStringLiteral("DBXXX001"),
+                               QStringLiteral("Relazione di parentela (F figlio, D disabile, G, P)"),
+                               QStringLiteral("AN"), QStringLiteral("O@"), famCds, QStringLiteral("LCUDRELPARFIGL"));
+        Field pctOther = named(QStringLiteral("DBXXX007"), fam, "FCUDDETRSPETTFIGL", famCds);
+        pctOther.description = QStringLiteral("Percentuale di detrazione spettante");
+        others.fields << relOther << named(QStringLiteral("DBXXX002"), fam, "SCUDCODFISFIGL", famCds)
+                      << named(QStringLiteral("DBXXX003"), fam, "SCUDMESICARFIGL", famCds)
+                      << named(QStringLiteral("DBXXX004"), fam, "SCUDMINTREANNFIGL", famCds)
+                      << named(QStringLiteral("DBXXX005"), fam, "LCUDDET100X100FIGL", famCds) << pctOther
+                      << named(QStringLiteral("DBXXX008"), fam, "SCUDMESIDETRM21FIGL", famCds)
+                      << named(QStringLiteral("DBXXX010"), fam, "SCUDMESIDETRGFFIGL", famCds)
+                      << named(QStringLiteral("DBXXX009"), fam, "SCUDDTANNOFIGL", famCds);
+        sections << others;
+
+        // INPS: the company number and the month series are computed by the engine
+        const QString inpsCds = QStringLiteral("cdsInps");
+        auto series = [&](const QString &number, const VelStructureDesc &st, const char *first, const QString &cds,
+                          const QString &what) {
+            Field f = named(number, st, first, cds);
+            f.description = what;
+            f.format = QStringLiteral("AN");
+            return f;
+        };
+        QHash<QString, Field> inpsSpecial;
+        inpsSpecial.insert(QStringLiteral("DC001001"), plain(QStringLiteral("DC001001"), QStringLiteral("Matricola azienda"),
+                                                             QStringLiteral("AN"), QStringLiteral("@@"), inpsCds,
+                                                             QStringLiteral("SCUDMATRAZIENDA")));
+        inpsSpecial.insert(QStringLiteral("DC001008"),
+                           series(QStringLiteral("DC001008"), inps, "LCUDGENNAIO", inpsCds,
+                                  QStringLiteral("Mesi per i quali non è stata presentata la contribuzione")));
+        inpsSpecial.insert(QStringLiteral("DC001050"),
+                           series(QStringLiteral("DC001050"), inps, "LCUDGENNAIO_C", inpsCds,
+                                  QStringLiteral("Mesi per i quali non è stata presentata la contribuzione (sezione 3)")));
+        inpsSpecial.insert(QStringLiteral("DC001062"),
+                           series(QStringLiteral("DC001062"), inps, "LCUD3BGENNAIO_C", inpsCds,
+                                  QStringLiteral("Mesi per i quali non è stata presentata la contribuzione (parasubordinati sportivi)")));
+        inpsSpecial.insert(QStringLiteral("DC001072"),
+                           series(QStringLiteral("DC001072"), inps, "LCUD3TGENNAIO_C", inpsCds,
+                                  QStringLiteral("Mesi per i quali non è stata presentata la contribuzione (magistrati onorari)")));
+        for (const VelPageDesc &p : inps.pages) {
+            Section s;
+            s.text = QStringLiteral("Dati previdenziali - ") + p.caption;
+            s.cds = inpsCds;
+            s.fields = boxFields(inps, {p.name}, QStringLiteral("DC"), QStringLiteral("001"), inpsCds, inpsSpecial);
+            sections << s;
+        }
+
+        const QString inpdapCds = QStringLiteral("cdsInpdap");
+        QHash<QString, Field> inpdapSpecial;
+        Field prev = named(QStringLiteral("DC001013"), inpdap, "SCUDGESASS_2", inpdapCds);
+        prev.description = QStringLiteral("Gestione previdenziale");
+        prev.format = QStringLiteral("AN");
+        inpdapSpecial.insert(QStringLiteral("DC001013"), prev);
+        inpdapSpecial.insert(QStringLiteral("DC001038"),
+                             series(QStringLiteral("DC001038"), inpdap, "LINPDAPGENNAIO", inpdapCds,
+                                    QStringLiteral("Mesi per i quali non è stata presentata la contribuzione")));
+        inpdapSpecial.insert(QStringLiteral("DC001040"),
+                             series(QStringLiteral("DC001040"), inpdap, "LINPDAPPRSDGENNAIO", inpdapCds,
+                                    QStringLiteral("Mesi del soggetto che ha presentato la denuncia")));
+        inpdapSpecial.insert(QStringLiteral("DC001044"),
+                             series(QStringLiteral("DC001044"), inpdap, "LINPDAPPRDGENNAIO", inpdapCds,
+                                    QStringLiteral("Mesi del soggetto che presenta la denuncia")));
+        Section sInpdap;
+        sInpdap.text = QStringLiteral("Dati previdenziali - gestione dipendenti pubblici");
+        sInpdap.cds = inpdapCds;
+        sInpdap.fields = boxFields(inpdap, pagesWithQuadro(inpdap, QStringLiteral("DC")), QStringLiteral("DC"),
+                                   QStringLiteral("001"), inpdapCds, inpdapSpecial);
+        sections << sInpdap;
+
+        Section sInail;
+        sInail.text = QStringLiteral("Dati previdenziali - INAIL");
+        sInail.cds = QStringLiteral("cdsInail");
+        sInail.fields = boxFields(inail, pagesWithQuadro(inail, QStringLiteral("DC")), QStringLiteral("DC"),
+                                  QStringLiteral("001"), sInail.cds);
+        sections << sInail;
+
+        Section sAltri;
+        sAltri.text = QStringLiteral("Dati previdenziali - altri enti previdenziali");
+        sAltri.cds = QStringLiteral("cdsAltriEnti");
+        sAltri.fields = boxFields(altri, pagesWithQuadro(altri, QStringLiteral("DC")), QStringLiteral("DC"),
+                                  QStringLiteral("001"), sAltri.cds);
+        sections << sAltri;
+
+        const QString coopCds = QStringLiteral("cdsCoopArt");
+        QHash<QString, Field> coopSpecial;
+        Field from = named(QStringLiteral("DC001076"), coop, "ICUDCAMESEDAL", coopCds);
+        from.description = QStringLiteral("Periodo dal (mese e anno)");
+        from.format = QStringLiteral("AN");
+        Field to = named(QStringLiteral("DC001077"), coop, "ICUDCAMESEAL", coopCds);
+        to.description = QStringLiteral("Periodo al (mese e anno)");
+        to.format = QStringLiteral("AN");
+        coopSpecial.insert(from.number, from);
+        coopSpecial.insert(to.number, to);
+        Section sCoop;
+        sCoop.text = QStringLiteral("Dati previdenziali - soci di cooperative artigiane");
+        sCoop.cds = coopCds;
+        sCoop.fields = boxFields(coop, pagesWithQuadro(coop, QStringLiteral("DC")), QStringLiteral("DC"),
+                                 QStringLiteral("001"), coopCds, coopSpecial);
+        sections << sCoop;
+
+        Section sTfr;
+        sTfr.text = QStringLiteral("Trattamento di fine rapporto, indennità equipollenti, altre indennità");
+        sTfr.cds = QStringLiteral("cdsTfr");
+        QStringList tfrPages;
+        for (const VelPageDesc &p : tfr.pages)
+            tfrPages << p.name;
+        sTfr.fields = boxFields(tfr, tfrPages, QStringLiteral("DB"), QStringLiteral("001"), sTfr.cds);
+        sections << sTfr;
+
+        Section sNotes;
+        sNotes.text = QStringLiteral("Annotazioni");
+        sNotes.cds = QStringLiteral("cdsAnnotazioni");
+        for (const VelFieldDesc &f : notesSt.fields) {
+            if (!f.name.startsWith(QLatin1String("SANN7"), Qt::CaseInsensitive))
+                continue;
+            Field a = modelField(QStringLiteral("AN001") + f.name.mid(4), f, sNotes.cds);
+            a.description = QStringLiteral("Codice annotazione %1").arg(f.name.mid(5).toInt());
+            a.format = QStringLiteral("AN");
+            sNotes.fields << a;
+        }
+        sections << sNotes;
+
+        ok = writeTemplate(outDir.filePath(QStringLiteral("Record_G.xml")), QStringLiteral("G"),
+                           QStringLiteral("Record G: dati fiscali, familiari a carico, dati previdenziali"), sections)
+             && ok;
+    }
+
+    // ---- record H: one self-employment entry
+    {
+        Section s;
+        s.text = QStringLiteral("Certificazione lavoro autonomo, provvigioni e redditi diversi");
+        s.fields = boxFields(aut, pagesWithQuadro(aut, QStringLiteral("AU")), QStringLiteral("AU"),
+                             QStringLiteral("001"), QStringLiteral("cdsAutSe"));
+        ok = writeTemplate(outDir.filePath(QStringLiteral("Record_H.xml")), QStringLiteral("H"),
+                           QStringLiteral("Record H: lavoro autonomo, provvigioni e redditi diversi"),
+                           {head(u'H', QStringLiteral("intestazione record")), s})
+             && ok;
+    }
+
+    for (const QString &n : notes)
+        std::printf("velcu-filetel: %s\n", qPrintable(n));
+    return ok ? 0 : 1;
+}
