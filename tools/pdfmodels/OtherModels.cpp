@@ -1,0 +1,144 @@
+// The signature list model with its print configuration, and the instructions.
+#include "FormDrawer.h"
+#include "Models.h"
+
+#include "platform/core/OvExceptions.h"
+
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+
+namespace {
+
+void save(TPdkPdf &pdf, const QString &path)
+{
+    pdf.Check(pdf.SaveToFile(path), QStringLiteral("Salvataggio di %1: %2").arg(path, pdf.LastErrorText()));
+}
+
+QDomElement edit(QDomDocument &doc, QDomElement section, const QString &name, const QString &alignment,
+                 const QString &type, int top, int left, int height, int space, int vOffset = 0, int minIndex = 0,
+                 int maxIndex = 0)
+{
+    QDomElement e = doc.createElement(QStringLiteral("Edit"));
+    e.setAttribute(QStringLiteral("Name"), name);
+    e.setAttribute(QStringLiteral("Alignment"), alignment);
+    e.setAttribute(QStringLiteral("Type"), type);
+    QDomElement r = doc.createElement(QStringLiteral("PrintRect"));
+    r.setAttribute(QStringLiteral("Top"), top);
+    r.setAttribute(QStringLiteral("Left"), left);
+    r.setAttribute(QStringLiteral("Height"), height);
+    r.setAttribute(QStringLiteral("Space"), space);
+    r.setAttribute(QStringLiteral("vOffset"), vOffset);
+    r.setAttribute(QStringLiteral("oOffset"), 0);
+    r.setAttribute(QStringLiteral("MinIndex"), minIndex);
+    r.setAttribute(QStringLiteral("MaxIndex"), maxIndex);
+    e.appendChild(r);
+    section.appendChild(e);
+    return e;
+}
+
+QDomElement section(QDomDocument &doc, QDomElement page, const QString &name, const QString &repeat)
+{
+    QDomElement s = doc.createElement(QStringLiteral("Section"));
+    s.setAttribute(QStringLiteral("Name"), name);
+    s.setAttribute(QStringLiteral("Repeat"), repeat);
+    page.appendChild(s);
+    return s;
+}
+
+} // namespace
+
+// The signature list: one A4 page in points, 23 rows 28 points apart; the
+// print draws the two signature lines of row r at r x 28 + 168.
+void buildSignatureList(const QString &dir)
+{
+    TPdkPdf pdf;
+    FormDrawer d(pdf);
+    pdf.Check(pdf.NewDocument(), QStringLiteral("Nuovo documento"));
+    pdf.Check(pdf.SetOrigin(1));
+    pdf.Check(pdf.SetMeasurementUnits(0));
+
+    d.textCentered(40, 515, 50, 14, QStringLiteral("CERTIFICAZIONE UNICA 2026"), true);
+    d.textCentered(40, 515, 66, 9.5,
+                   QStringLiteral("ELENCO DEI PERCETTORI PER LA FIRMA DI RICEVUTA DELLA CERTIFICAZIONE"), true);
+    d.rect(40, 78, 425, 50, 0.5);
+    d.text(44, 86, 6, QStringLiteral("SOSTITUTO D'IMPOSTA"), true, 0.3);
+    d.rect(470, 78, 85, 50, 0.5);
+    d.text(474, 86, 6, QStringLiteral("PERIODO D'IMPOSTA"), true, 0.3);
+    d.text(474, 112, 6, QStringLiteral("ANNO FINANZIARIO"), true, 0.3);
+
+    d.fill(40, 138, 515, 14, 0.88, 0.91, 0.95);
+    d.rect(40, 138, 515, 14, 0.5);
+    d.text(42, 148, 7, QStringLiteral("Cognome"), true);
+    d.text(130, 148, 7, QStringLiteral("Nome"), true);
+    d.text(182, 148, 7, QStringLiteral("Codice fiscale"), true);
+    d.text(260, 148, 7, QStringLiteral("Data di consegna"), true);
+    d.text(348, 148, 7, QStringLiteral("Firma per ricevuta"), true);
+    for (int r = 0; r < 23; ++r) {
+        const double bottom = 176 + 28.0 * r;
+        d.line(40, bottom, 555, bottom, 0.3, 0.75);
+    }
+    for (double x : {40.0, 128.0, 180.0, 256.0, 344.0, 555.0})
+        d.line(x, 152, x, 176 + 28.0 * 22, 0.3, 0.75);
+    save(pdf, QDir(dir).filePath(QStringLiteral("firme.pdf")));
+
+    QDomDocument doc;
+    doc.appendChild(doc.createProcessingInstruction(QStringLiteral("xml"),
+                                                    QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
+    QDomElement root = doc.createElement(QStringLiteral("PdfConf"));
+    doc.appendChild(root);
+    QDomElement page = doc.createElement(QStringLiteral("Page"));
+    page.setAttribute(QStringLiteral("Name"), QStringLiteral("FirmeDipendenti"));
+    page.setAttribute(QStringLiteral("Template"), 1);
+    root.appendChild(page);
+    QDomElement head = section(doc, page, QStringLiteral("cdsIntestazione"), QStringLiteral("1"));
+    edit(doc, head, QStringLiteral("sDenominazione"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 99, 44, 11, 415);
+    edit(doc, head, QStringLiteral("sIndirizzo"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 111, 44, 8, 415);
+    edit(doc, head, QStringLiteral("sTelefonoMail"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 122, 44, 8, 415);
+    edit(doc, head, QStringLiteral("sAnnoFin"), QStringLiteral("taCenter"), QStringLiteral("SP"), 102, 470, 12, 85);
+    QDomElement year = section(doc, page, QStringLiteral("cdsAnnoFin"), QStringLiteral("1"));
+    edit(doc, year, QStringLiteral("SCUAANNOFIN"), QStringLiteral("taCenter"), QStringLiteral("SP"), 123, 470, 9, 85);
+    QDomElement rows = section(doc, page, QStringLiteral("cdsDipendenti"), QStringLiteral("23"));
+    edit(doc, rows, QStringLiteral("SCUDCOGNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 165, 42, 7, 84, 28);
+    edit(doc, rows, QStringLiteral("SCUDNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 165, 130, 7, 48, 28);
+    edit(doc, rows, QStringLiteral("SCUDCODFIS"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 165, 182, 7, 72, 28);
+
+    QFile f(QDir(dir).filePath(QStringLiteral("stpStampe.xml")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EOvError(QStringLiteral("Impossibile scrivere %1").arg(f.fileName()));
+    f.write(doc.toByteArray(2));
+}
+
+// The instructions: pages 1-9 for the office, 10-17 the payee's leaflet.
+void buildInstructions(const QString &dir)
+{
+    TPdkPdf pdf;
+    FormDrawer d(pdf);
+    const QList<QStringList> pages = instructionPages();
+    d.newDocument(int(pages.size()));
+    for (int i = 0; i < pages.size(); ++i) {
+        const int pageNo = i + 1;
+        d.page(pageNo);
+        const bool leaflet = pageNo >= 10;
+        d.text(15, 12, 7,
+               leaflet ? QStringLiteral("CERTIFICAZIONE UNICA 2026 - INFORMAZIONI PER IL CONTRIBUENTE")
+                       : QStringLiteral("CERTIFICAZIONE UNICA 2026 - ISTRUZIONI PER LA COMPILAZIONE"),
+               true, 0.25);
+        d.line(15, 14, 195, 14, 0.3, 0.4);
+        d.textCentered(15, 180, 288, 7, QString::number(pageNo));
+        double y = 24;
+        for (const QString &block : pages[i]) {
+            if (block.startsWith(QLatin1String("# "))) {
+                y = d.paragraph(15, y + 2, 180, 12, block.mid(2), 0, true) + 2;
+            } else if (block.startsWith(QLatin1String("## "))) {
+                y = d.paragraph(15, y + 1.5, 180, 9.5, block.mid(3), 0, true) + 0.5;
+            } else {
+                y = d.paragraph(15, y, 180, 9, block) + 1.8;
+            }
+            if (y > 282)
+                throw EOvError(QStringLiteral("Il testo della pagina %1 delle istruzioni non entra nella pagina")
+                                   .arg(pageNo));
+        }
+    }
+    save(pdf, QDir(dir).filePath(QStringLiteral("CU_2026_istruz.pdf")));
+}
