@@ -1,0 +1,466 @@
+// The telematic supply end to end over datasets the test fills: the shipped
+// templates load and lay out their records, the passes visit what they should
+// (G modules, family rows, self-employment entries, cancellations), every line
+// of the file is 1,900 bytes in Windows-1252 with the fixed fields where the
+// published layout puts them, large supplies are split into numbered files,
+// and bad templates or a failed write end with an error naming the file and
+// without a half-written supply.
+#include "platform/core/Currency.h"
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelRecordModel.h"
+#include "src/prj/unit/telematic/VelFileTables.h"
+#include "src/prj/unit/telematic/VelFileText.h"
+#include "src/prj/unit/telematic/VelFileWorkspace.h"
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+using Values = QList<QPair<const char *, QVariant>>;
+
+void addRow(TClientDataSet &ds, const Values &values)
+{
+    ds.append();
+    for (const auto &[name, value] : values)
+        ds.fieldByName(QLatin1String(name)).setValue(value);
+    ds.post();
+}
+
+QVariant money(const char *text)
+{
+    return QVariant::fromValue(Currency::parse(QString::fromLatin1(text)).value());
+}
+
+// The supply's lines, each without its CR LF; fails when one is not 1,900 bytes.
+QList<QByteArray> readLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = f.readAll();
+    QList<QByteArray> lines;
+    if (all.size() % 1900 != 0)
+        return {};
+    for (qsizetype at = 0; at < all.size(); at += 1900) {
+        const QByteArray line = all.mid(at, 1900);
+        if (!line.endsWith("A\r\n"))
+            return {};
+        lines << line.left(1898);
+    }
+    return lines;
+}
+
+// Characters from..to (1-based, inclusive) of a line.
+QByteArray at(const QByteArray &line, int from, int to)
+{
+    return line.mid(from - 1, to - from + 1);
+}
+
+// The value of a key-value field in a record, or a null array when absent.
+QByteArray slot(const QByteArray &line, const char *code)
+{
+    for (int p = 89; p + 24 <= 1889; p += 24)
+        if (line.mid(p, 8) == code)
+            return line.mid(p + 8, 16);
+    return QByteArray();
+}
+
+QByteArray lpad(const char *text, int width)
+{
+    return QByteArray(text).leftJustified(width, ' ');
+}
+
+QByteArray rpad(const char *text, int width)
+{
+    return QByteArray(text).rightJustified(width, ' ');
+}
+
+// A school with five payees:
+//  1 ROSSI NICOLÒ: tax data, two INPS rows, one public-pension row, spouse and two children;
+//  2 BIANCHI: self-employed only, two entries;
+//  3 VERDI: cancellation of an earlier certification, no data;
+//  4 NERI: a dependant only;
+//  5 GIALLI: nothing at all.
+void fillSchool(VelFileWorkspace &ws)
+{
+    addRow(ws.dataSet(QStringLiteral("cdsForn")), {{"SFORCODFIS", QStringLiteral("80012345678")}, {"STFOCODICE", QStringLiteral("1")}});
+    addRow(ws.dataSet(QStringLiteral("cdsSost")),
+           {{"SSOSCODFIS", QStringLiteral("80012345678")},
+            {"SSOSDENOM", QStringLiteral("ISTITUTO COMPRENSIVO GIOSUÈ CARDUCCI")},
+            {"SSOSEMAIL", QStringLiteral("SEGRETERIA@SCUOLA.IT")},
+            {"SSOSCFRAPPR", QStringLiteral("BNCLRA60A41H501Y")},
+            {"SCARCODICE", QStringLiteral("1")},
+            {"SSOSCOGNRAPPR", QStringLiteral("BIANCO")},
+            {"SSOSNOMERAPPR", QStringLiteral("LAURA")},
+            {"SSOSFIRMACOM", QStringLiteral("LAURA BIANCO")},
+            {"SSOSCOMUNE", QStringLiteral("ROMA")},
+            {"SSOSPROV", QStringLiteral("RM")}});
+    addRow(ws.dataSet(QStringLiteral("cdsQuadroCT")),
+           {{"SCTCODFIS", QStringLiteral("80012345678")}, {"SCTCELL", QStringLiteral("3331234567")}});
+
+    TClientDataSet &dip = ws.dataSet(QStringLiteral("cdsDip"));
+    addRow(dip, {{"IAFIID", 11}, {"SCUDCODFIS", QStringLiteral("RSSNCL80A01H501U")}, {"SCUDCOGNOME", QStringLiteral("ROSSI")},
+                 {"SCUDNOME", QStringLiteral("NICOLÒ")}, {"SCUDSEX", QStringLiteral("M")}, {"DCUDDATANAS", QDate(1980, 1, 1)},
+                 {"fCudReddDetr", money("25000.50")}, {"fCudRitIrpef", money("4321.0049")},
+                 {"DCUDDATIANADATA", QDate(2026, 3, 2)}, {"SCUDDATIANAFIRMA", QStringLiteral("LAURA BIANCO")}});
+    addRow(dip, {{"IAFIID", 12}, {"SCUDCODFIS", QStringLiteral("BNCGNN75B02F205X")}, {"SCUDCOGNOME", QStringLiteral("BIANCHI")},
+                 {"SCUDNOME", QStringLiteral("GIOVANNI")}});
+    addRow(dip, {{"IAFIID", 13}, {"SCUDCODFIS", QStringLiteral("VRDLGU70C03L219K")}, {"SCUDCOGNOME", QStringLiteral("VERDI")},
+                 {"SCUDNOME", QStringLiteral("LUIGI")}, {"LCUDANNULLAMENTO", QStringLiteral("1")},
+                 {"SCUDIDENTSERVTELE", QStringLiteral("25012312345678901")}, {"SCUDPROGRDICH", QStringLiteral("42")}});
+    addRow(dip, {{"IAFIID", 14}, {"SCUDCODFIS", QStringLiteral("NREMRA85D44F839P")}, {"SCUDCOGNOME", QStringLiteral("NERI")},
+                 {"SCUDNOME", QStringLiteral("MARA")}});
+    addRow(dip, {{"IAFIID", 15}, {"SCUDCODFIS", QStringLiteral("GLLPLA90E05A944R")}, {"SCUDCOGNOME", QStringLiteral("GIALLI")},
+                 {"SCUDNOME", QStringLiteral("PAOLO")}});
+
+    TClientDataSet &inps = ws.dataSet(QStringLiteral("cdsInps"));
+    addRow(inps, {{"IAFIID", 11}, {"sCudMatrAzienda", QStringLiteral("7012345678")}, {"FCUDIMPONIBILE", money("20000")}});
+    addRow(inps, {{"IAFIID", 11}, {"FCUDIMPONIBILE", money("1500.75")}});
+    addRow(ws.dataSet(QStringLiteral("cdsInpdap")), {{"IAFIID", 11}, {"SCUDCODFISAMMNE", QStringLiteral("80012345678")},
+                                                     {"FCUD_DMA_IMPPENS", money("3000")}});
+    TClientDataSet &fam = ws.dataSet(QStringLiteral("cdsConFamCar"));
+    addRow(fam, {{"IAFIID", 11}, {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")},
+                 {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("RSSLCU10A01H501A")}});
+    addRow(fam, {{"IAFIID", 11}, {"LCUDRELPARFIGLDIS", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("RSSANN12A41H501B")}});
+    addRow(fam, {{"IAFIID", 14}, {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("NRELCA15A01F839C")}});
+
+    TClientDataSet &aut = ws.dataSet(QStringLiteral("cdsAutSe"));
+    addRow(aut, {{"IAFIID", 12}, {"SCAUCODICE", QStringLiteral("A")}, {"FDSE7AMMLORDO", money("1000")}});
+    addRow(aut, {{"IAFIID", 12}, {"SCAUCODICE", QStringLiteral("M")}, {"FDSE7AMMLORDO", money("250")}});
+}
+
+QList<QByteArray> linesOf(const QList<QByteArray> &lines, char letter)
+{
+    QList<QByteArray> out;
+    for (const QByteArray &l : lines)
+        if (l.at(0) == letter)
+            out << l;
+    return out;
+}
+
+} // namespace
+
+class TstTelematicSupply : public QObject
+{
+    Q_OBJECT
+private slots:
+    void shippedTemplatesLoadAndCarryTheModel()
+    {
+        VelFileWorkspace ws;
+        ws.loadTemplates(); // each one's layout is checked while loading
+        const VelRecordModel &m = VelRecordModel::instance();
+        // every box of the payee's personal data and of the self-employment entry has its slot
+        QSet<QString> dCodes, hCodes;
+        for (const TXMLSectionType &s : ws.generator().recordTemplate(u'D').sections)
+            for (const TXMLCampoType &f : s.fields)
+                dCodes.insert(f.number);
+        for (const TXMLSectionType &s : ws.generator().recordTemplate(u'H').sections)
+            for (const TXMLCampoType &f : s.fields)
+                hCodes.insert(f.number);
+        for (const VelFieldDesc &f : m.structure(QStringLiteral("TCUD_DATICUD")).fields)
+            if (f.page == QLatin1String("Dati Anagrafici") && !f.box.isEmpty())
+                QVERIFY2(dCodes.contains(QStringLiteral("DA002%1").arg(f.box.toInt(), 3, 10, QLatin1Char('0'))), qPrintable(f.name));
+        for (const VelFieldDesc &f : m.structure(QStringLiteral("TASE_AUTSOMMEEROGATE")).fields)
+            if (!f.box.isEmpty())
+                QVERIFY2(hCodes.contains(QStringLiteral("AU001%1").arg(f.box.toInt(), 3, 10, QLatin1Char('0'))), qPrintable(f.name));
+        // record G: the sections the passes look for, and every section's codes unique
+        const TXMLRecordType &g = ws.generator().recordTemplate(u'G');
+        QStringList texts;
+        for (const TXMLSectionType &s : g.sections) {
+            texts << s.Text;
+            QSet<QString> codes;
+            for (const TXMLCampoType &f : s.fields) {
+                QVERIFY2(!codes.contains(f.number), qPrintable(s.Text + QStringLiteral(": ") + f.number));
+                codes.insert(f.number);
+            }
+        }
+        QCOMPARE(texts.first(), QStringLiteral("intestazione record"));
+        QVERIFY(texts.contains(QStringLiteral("Dati relativi al coniuge e ai familiari a carico - ALTRI FIGLI")));
+        QVERIFY(g.fieldCount() > 600);
+    }
+
+    void supplyEndToEnd()
+    {
+        QTemporaryDir dir;
+        VelFileWorkspace ws;
+        ws.loadTemplates();
+        fillSchool(ws);
+        ws.engine().setDefaultInpsMatricola(QStringLiteral("9999999999"));
+        QStringList log;
+        ws.generator().setLog([&](const QString &l) { log << l; });
+        ws.generate(ws.allRows());
+        QCOMPARE(log, QStringList({QStringLiteral("Generazione del Record C..."), QStringLiteral("Generazione del Record D..."),
+                                   QStringLiteral("Percipiente: ROSSI NICOLÒ"), QStringLiteral("Percipiente: BIANCHI GIOVANNI"),
+                                   QStringLiteral("Percipiente: VERDI LUIGI"), QStringLiteral("Percipiente: NERI MARA"),
+                                   QStringLiteral("Generazione del Record G..."), QStringLiteral("Percipiente: ROSSI NICOLÒ"),
+                                   QStringLiteral("Percipiente: NERI MARA"), QStringLiteral("Generazione del Record H..."),
+                                   QStringLiteral("Autonomo: BIANCHI GIOVANNI")}));
+        QCOMPARE(ws.generator().skippedCertifications(), 3);
+        QCOMPARE(ws.generator().certificationsInSupply(), 3);
+
+        // the field rows go through their file, as between "Crea" and "Salva"
+        const QString fieldFile = dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS"));
+        VelFileTables::saveTable(ws.fieldTable(), fieldFile);
+        const int fieldRows = ws.fieldTable().recordCount();
+        ws.fieldTable().emptyDataSet();
+        VelFileTables::loadFieldTable(ws.fieldTable(), fieldFile);
+        QCOMPARE(ws.fieldTable().recordCount(), fieldRows);
+
+        const QString path = dir.filePath(QStringLiteral("CUR26"));
+        QCOMPARE(ws.writeSupply(path), QStringList({path}));
+        const QList<QByteArray> lines = readLines(path);
+        QVERIFY2(!lines.isEmpty(), "every line 1,900 bytes ending A CR LF");
+        QByteArray kinds;
+        for (const QByteArray &l : lines)
+            kinds += l.at(0);
+        // A, B, the Quadro CT, then per certification D, G, H together
+        QCOMPARE(kinds, QByteArray("ABCDGGDHHDDGZ"));
+
+        const QByteArray &a = lines[0];
+        QCOMPARE(at(a, 16, 20), QByteArray("CUR26"));
+        QCOMPARE(at(a, 21, 22), QByteArray("01"));
+        QCOMPARE(at(a, 23, 38), lpad("80012345678", 16));
+        QCOMPARE(at(a, 522, 529), QByteArray("00000000"));
+
+        const QByteArray &b = lines[1];
+        QCOMPARE(at(b, 2, 17), lpad("80012345678", 16));
+        QCOMPARE(at(b, 18, 25), QByteArray("00000001"));
+        QCOMPARE(at(b, 74, 89), lpad("00000000000", 16));
+        QCOMPARE(at(b, 91, 92), QByteArray("00"));
+        QCOMPARE(at(b, 137, 196), lpad("ISTITUTO COMPRENSIVO GIOSU\xC8 CARDUCCI", 60));
+        QCOMPARE(at(b, 309, 310), QByteArray("00"));
+        QCOMPARE(at(b, 311, 326), lpad("BNCLRA60A41H501Y", 16));
+        QCOMPARE(at(b, 327, 328), QByteArray("01"));
+        QCOMPARE(at(b, 373, 383), QByteArray("00000000000"));
+        QCOMPARE(at(b, 402, 409), QByteArray("00000003"));
+        QCOMPARE(at(b, 410, 411), QByteArray("11")); // Quadro CT, signed
+        QCOMPARE(at(b, 429, 436), QByteArray("00000000"));
+
+        const QByteArray &c = lines[2];
+        QCOMPARE(at(c, 2, 17), lpad("80012345678", 16));
+        QCOMPARE(slot(c, "CT001004"), lpad("3331234567", 16));
+
+        // ROSSI: personal data, the accented letter one byte
+        const QByteArray &d1 = lines[3];
+        QCOMPARE(at(d1, 26, 41), QByteArray("RSSNCL80A01H501U"));
+        QCOMPARE(at(d1, 42, 46), QByteArray("00001"));
+        QCOMPARE(at(d1, 84, 84), QByteArray(" "));
+        QCOMPARE(slot(d1, "DA001001"), lpad("80012345678", 16));
+        QCOMPARE(slot(d1, "DA002003"), lpad("NICOL\xD2", 16));
+        QCOMPARE(slot(d1, "DA002005"), rpad("01011980", 16));
+        QCOMPARE(slot(d1, "DA003001"), rpad("02032026", 16));
+        QCOMPARE(slot(d1, "DA003002"), rpad("1", 16));
+        // the agent's long name goes on in a second slot
+        QCOMPARE(slot(d1, "DA001002"), QByteArray("ISTITUTO COMPREN"));
+
+        // two G modules for two INPS rows; the second without the public-pension section
+        const QList<QByteArray> g = linesOf(lines, 'G');
+        QCOMPARE(at(g[0], 18, 25), QByteArray("00000001"));
+        QCOMPARE(at(g[1], 18, 25), QByteArray("00000002"));
+        QCOMPARE(slot(g[0], "DB001001"), rpad("25000,50", 16));
+        QCOMPARE(slot(g[0], "DB001021"), rpad("4321,00", 16));
+        QCOMPARE(slot(g[0], "DC001001"), lpad("7012345678", 16));
+        QCOMPARE(slot(g[0], "DC001004"), rpad("20000,00", 16));
+        QCOMPARE(slot(g[0], "DC001009"), lpad("80012345678", 16));
+        QCOMPARE(slot(g[0], "DB601001"), rpad("1", 16));
+        QCOMPARE(slot(g[0], "DB603001"), lpad("F", 16));
+        QCOMPARE(slot(g[0], "DB604001"), lpad("D", 16));
+        QCOMPARE(slot(g[0], "DB604002"), lpad("RSSANN12A41H501B", 16));
+        QCOMPARE(slot(g[1], "DB001001"), QByteArray());
+        QCOMPARE(slot(g[1], "DC001004"), rpad("1500,75", 16));
+        QCOMPARE(slot(g[1], "DC001001"), lpad("9999999999", 16));
+        QCOMPARE(slot(g[1], "DC001009"), QByteArray());
+        QCOMPARE(slot(g[1], "DB603001"), QByteArray());
+        // NERI: a dependant only, one module
+        QCOMPARE(at(g[2], 26, 41), QByteArray("NREMRA85D44F839P"));
+        QCOMPARE(slot(g[2], "DB603001"), lpad("F", 16));
+
+        // BIANCHI: two self-employment entries, numbered, with the certification's number
+        const QList<QByteArray> h = linesOf(lines, 'H');
+        QCOMPARE(at(h[0], 18, 25), QByteArray("00000001"));
+        QCOMPARE(at(h[1], 18, 25), QByteArray("00000002"));
+        QCOMPARE(at(h[0], 42, 46), QByteArray("00002"));
+        QCOMPARE(at(h[1], 42, 46), QByteArray("00002"));
+        QCOMPARE(slot(h[0], "AU001001"), lpad("A", 16));
+        QCOMPARE(slot(h[1], "AU001004"), rpad("250,00", 16));
+
+        // VERDI: the cancellation of an earlier certification
+        const QByteArray &d3 = linesOf(lines, 'D')[2];
+        QCOMPARE(at(d3, 42, 46), QByteArray("00003"));
+        QCOMPARE(at(d3, 47, 63), QByteArray("25012312345678901"));
+        QCOMPARE(at(d3, 64, 69), QByteArray("000042"));
+        QCOMPARE(at(d3, 84, 84), QByteArray("A"));
+
+        const QByteArray &z = lines.last();
+        QCOMPARE(at(z, 16, 24), QByteArray("000000001"));
+        QCOMPARE(at(z, 25, 60), QByteArray("000000001000000004000000003000000002"));
+        QCOMPARE(at(z, 61, 69), QByteArray("000000000"));
+    }
+
+    void noneVisitedStillWritesTheFrame()
+    {
+        QTemporaryDir dir;
+        VelFileWorkspace ws;
+        ws.loadTemplates();
+        fillSchool(ws);
+        ws.dataSet(QStringLiteral("cdsQuadroCT")).emptyDataSet();
+        ws.generate({});
+        const QString path = dir.filePath(QStringLiteral("CUR26"));
+        ws.writeSupply(path);
+        const QList<QByteArray> lines = readLines(path);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(at(lines[1], 402, 410), QByteArray("000000000"));
+        QCOMPARE(at(lines[2], 25, 60), QByteArray(36, '0'));
+    }
+
+    void aLargeSupplyIsSplitIntoNumberedFiles()
+    {
+        QTemporaryDir dir;
+        VelFileWorkspace ws;
+        ws.loadTemplates();
+        fillSchool(ws);
+        ws.generator().assemble(); // A, B, Z only: the field table is empty
+        TClientDataSet &t = ws.recordTable();
+        const QString body = QStringLiteral("D") + QString(1896, u' ') + QStringLiteral("A");
+        t.disableControls();
+        for (int i = 1; i <= VelSupplyWriter::MaxBodyRecords + 1; ++i)
+            t.appendRecord({QStringLiteral("D"), QString::number(i).rightJustified(18, u'0'), body, i});
+        t.enableControls();
+        QStringList warnings;
+        const QString path = dir.filePath(QStringLiteral("CUR26"));
+        const QStringList files = VelSupplyWriter::write(t, path, 8276, [&](const QString &w) { warnings << w; });
+        QCOMPARE(files, QStringList({path, path + QStringLiteral("_2")}));
+        QCOMPARE(warnings, QStringList({QStringLiteral("ATTENZIONE. La fornitura supera il limite previsto,\n\rVerranno generati più file telematici.")}));
+        const QList<QByteArray> first = readLines(files[0]);
+        const QList<QByteArray> second = readLines(files[1]);
+        QCOMPARE(first.size(), 8275 + 3);
+        QCOMPARE(second.size(), 1 + 3);
+        QCOMPARE(at(first[0], 522, 529), QByteArray("00010002"));
+        QCOMPARE(at(second[0], 522, 529), QByteArray("00020002"));
+        // every file's B counts the whole supply, every file's Z only its own records
+        QCOMPARE(at(first[1], 402, 409), QByteArray("00008276"));
+        QCOMPARE(at(second[1], 402, 409), QByteArray("00008276"));
+        QCOMPARE(at(first.last(), 34, 42), QByteArray("000008275"));
+        QCOMPARE(at(second.last(), 34, 42), QByteArray("000000001"));
+
+        // one record fewer: one file, no numbering
+        t.last();
+        t.deleteRecord();
+        warnings.clear();
+        QFile::remove(files[1]);
+        QCOMPARE(VelSupplyWriter::write(t, path, 8275, [&](const QString &w) { warnings << w; }), QStringList({path}));
+        QVERIFY(warnings.isEmpty());
+        QCOMPARE(at(readLines(path)[0], 522, 529), QByteArray("00000000"));
+    }
+
+    void badTemplatesEndTheGenerationNamingTheFile()
+    {
+        QTemporaryDir dir;
+        const QDir stage(QDir(QStringLiteral(VELCU_STAGE_DIR)).filePath(QStringLiteral("USR/KZ2025/Res/filetel")));
+        for (const QString &f : stage.entryList({QStringLiteral("Record_*.xml")}, QDir::Files))
+            QVERIFY(QFile::copy(stage.filePath(f), dir.filePath(f)));
+        auto failsWith = [&](const QStringList &parts) {
+            VelFileWorkspace ws;
+            try {
+                ws.loadTemplates(dir.path());
+            } catch (const EOvError &e) {
+                for (const QString &p : parts)
+                    if (!e.message().contains(p))
+                        return QStringLiteral("\"%1\" lacks \"%2\"").arg(e.message(), p);
+                return QString();
+            }
+            return QStringLiteral("no error");
+        };
+        auto rewrite = [&](const char *name, const std::function<void(QByteArray &)> &change) {
+            QFile f(dir.filePath(QLatin1String(name)));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QByteArray xml = f.readAll();
+            change(xml);
+            f.resize(0);
+            f.write(xml);
+        };
+
+        const QByteArray h = [&] { QFile f(dir.filePath(QStringLiteral("Record_H.xml"))); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        rewrite("Record_H.xml", [](QByteArray &x) { x.replace("</RecordH>", "</RecordX>"); });
+        QCOMPARE(failsWith({QStringLiteral("Record_H.xml"), QStringLiteral("riga")}), QString());
+        rewrite("Record_H.xml", [&](QByteArray &x) { x = h; x.replace("<SectionH", "<SectionG"); x.replace("</SectionH", "</SectionG"); });
+        QCOMPARE(failsWith({QStringLiteral("Record_H.xml"), QStringLiteral("SectionG")}), QString());
+        rewrite("Record_H.xml", [&](QByteArray &x) { x = h; x.replace("Width=\"16\"", "Width=\"sedici\""); });
+        QCOMPARE(failsWith({QStringLiteral("Record_H.xml"), QStringLiteral("sedici")}), QString());
+        rewrite("Record_H.xml", [&](QByteArray &x) { x = h; });
+        {
+            VelFileWorkspace ws;
+            ws.loadTemplates(dir.path()); // sound again
+        }
+
+        // a record A whose fields do not add up to the record
+        rewrite("Record_A.xml", [](QByteArray &x) { x.replace("Width=\"483\"", "Width=\"482\""); });
+        QCOMPARE(failsWith({QStringLiteral("Record_A.xml"), QStringLiteral("1897")}), QString());
+        rewrite("Record_A.xml", [](QByteArray &x) { x.replace("Width=\"482\"", "Width=\"483\""); });
+
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("Record_G.xml"))));
+        QCOMPARE(failsWith({QStringLiteral("Record_G.xml")}), QString());
+    }
+
+    void anUnknownSectionEndsTheGeneration()
+    {
+        QTemporaryDir dir;
+        const QDir stage(QDir(QStringLiteral(VELCU_STAGE_DIR)).filePath(QStringLiteral("USR/KZ2025/Res/filetel")));
+        for (const QString &f : stage.entryList({QStringLiteral("Record_*.xml")}, QDir::Files))
+            QVERIFY(QFile::copy(stage.filePath(f), dir.filePath(f)));
+        QFile g(dir.filePath(QStringLiteral("Record_G.xml")));
+        QVERIFY(g.open(QIODevice::ReadWrite));
+        QByteArray xml = g.readAll();
+        xml.replace("Cds=\"cdsInail\"", "Cds=\"cdsInailX\"");
+        g.resize(0);
+        g.write(xml);
+        g.close();
+
+        VelFileWorkspace ws;
+        ws.loadTemplates(dir.path());
+        fillSchool(ws);
+        try {
+            ws.generate(ws.allRows());
+            QFAIL("no error");
+        } catch (const EAssertionFailed &e) {
+            QCOMPARE(e.message(), QStringLiteral("Sezione non trovata cdsInailX"));
+        }
+    }
+
+    void aFailedWriteLeavesTheOldFileAlone()
+    {
+        QTemporaryDir dir;
+        VelFileWorkspace ws;
+        ws.loadTemplates();
+        fillSchool(ws);
+        ws.generate(ws.allRows());
+        ws.generator().assemble();
+        const QString path = dir.filePath(QStringLiteral("CUR26"));
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("supply of yesterday");
+        }
+        // a body record that is not a whole record
+        ws.recordTable().appendRecord({QStringLiteral("H"), QStringLiteral("000000000000000099"), QStringLiteral("H corto"), 99});
+        try {
+            VelSupplyWriter::write(ws.recordTable(), path, 3);
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("CUR26")), qPrintable(e.message()));
+        }
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("supply of yesterday"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({QStringLiteral("CUR26")}));
+    }
+};
+
+QTEST_MAIN(TstTelematicSupply)
+#include "tst_telematic_supply.moc"
