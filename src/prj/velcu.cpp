@@ -1,41 +1,40 @@
 // velcu: the CU program of the school office.
 //
-// Until the main window of the program lands, this starts the framework's MDI
-// window as a preview of the platform layer and says so in its status bar.
+// Database options come from velcu.ini beside the program, the environment
+// and the command line (see OvDbConfig.h); --help lists them.
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvDbConfig.h"
+#include "platform/framework/OvIcons.h"
 #include "platform/framework/OvMessages.h"
-#include "platform/framework/TfmOvMDIMain.h"
+#include "src/prj/unit/shell/VelStartup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QTimer>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Modello CU 2025"));
     QApplication::setApplicationVersion(QStringLiteral(VELCU_VERSION));
+    QApplication::setWindowIcon(ovMakeIcon(OvGlyph::Letter, OvColors::Blue, QStringLiteral("CU")));
 
     QCommandLineParser cli;
+    cli.setApplicationDescription(QStringLiteral("Certificazione Unica dei percipienti dell'istituto."));
     cli.addHelpOption();
     cli.addVersionOption();
-    QCommandLineOption shot(QStringLiteral("screenshot"),
-                            QStringLiteral("Salva un'immagine della finestra nel file indicato ed esce."),
-                            QStringLiteral("file"));
-    cli.addOption(shot);
+    TOvDbOptions::addTo(cli);
     cli.process(app);
 
-    TfmOvMDIMain main;
-    main.setWindowTitle(QStringLiteral("CU 2026"));
-    main.setStatusText(0, QStringLiteral("Anteprima: velcu è in costruzione; la finestra principale "
-                                         "con i comandi arriva con la prossima versione."));
-    main.resize(1000, 640);
-    main.show();
-
-    if (cli.isSet(shot)) {
-        QTimer::singleShot(0, &main, [&] {
-            const bool ok = main.grab().save(cli.value(shot));
-            QApplication::exit(ok ? 0 : 1);
-        });
+    TVelStartup::Options options;
+    try {
+        options.db = TOvDbOptions::resolve(&cli);
+    } catch (const EOvException &e) {
+        OvMessageBox(e.message(), MB_OK | MB_ICONERROR);
+        return 2;
     }
+
+    TVelStartup startup(options);
+    if (const int code = startup.start())
+        return code;
     return app.exec();
 }

@@ -1,0 +1,160 @@
+#include "TfmVelParametri.h"
+
+#include "TfmVelMain.h"
+#include "VelAnnoFin.h"
+
+#include "platform/framework/OvMessages.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorFolders.h"
+
+#include <QDate>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+const QString kDateFormat = QStringLiteral("dd/MM/yyyy");
+
+TTorDBCds *mainStore()
+{
+    TfmVelMain *main = TfmVelMain::instance();
+    return main ? main->fiscalStore() : nullptr;
+}
+} // namespace
+
+TfmVelParametri::TfmVelParametri(QWidget *parent)
+    : TfmOvDialog(parent)
+{
+    setObjectName(QStringLiteral("fmVelParametri"));
+    cdsAnnoFin.setObjectName(QStringLiteral("cdsAnnoFin"));
+}
+
+void TfmVelParametri::formCreate()
+{
+    TfmOvDialog::formCreate();
+    setWindowTitle(QStringLiteral("Parametri"));
+
+    lbAnnoFin = new QLabel(QStringLiteral("Anno finanziario:"), this);
+    edAnnoFin = new QLineEdit(this);
+    edAnnoFin->setObjectName(QStringLiteral("edAnnoFin"));
+    edAnnoFin->setFixedWidth(edAnnoFin->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+    lbAnnoFin->setBuddy(edAnnoFin);
+
+    lbDataModello = new QLabel(QStringLiteral("Data modello"), this);
+    deDataModello = new QDateEdit(QDate::currentDate(), this);
+    deDataModello->setObjectName(QStringLiteral("deDataModello"));
+    deDataModello->setDisplayFormat(kDateFormat);
+    deDataModello->setCalendarPopup(true);
+    lbDataModello->setVisible(false);
+    deDataModello->setVisible(false);
+
+    buOk = new QPushButton(QStringLiteral("OK"), this);
+    buOk->setObjectName(QStringLiteral("buOk"));
+    buOk->setDefault(true);
+    buOk->setMinimumWidth(88);
+    connect(buOk, &QPushButton::clicked, this, [this] { clickOk(); });
+
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(10);
+    fields->addWidget(lbAnnoFin, 0, 0);
+    fields->addWidget(edAnnoFin, 0, 1);
+    fields->addWidget(lbDataModello, 1, 0);
+    fields->addWidget(deDataModello, 1, 1);
+    fields->setColumnStretch(2, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(buOk);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 16, 18, 14);
+    layout->setSpacing(16);
+    layout->addLayout(fields);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    setMinimumWidth(280);
+}
+
+void TfmVelParametri::formShow()
+{
+    TfmOvDialog::formShow();
+    const VelAnnoFin::Remembered remembered = VelAnnoFin::load(cdsAnnoFin, TorFolders::resDir());
+    edAnnoFin->setText(remembered.year);
+    edAnnoFin->selectAll();
+    edAnnoFin->setFocus();
+
+    const TfmVelMain *main = TfmVelMain::instance();
+    const QDate model = main ? QDate::fromString(main->modelDate(), kDateFormat) : QDate();
+    deDataModello->setDate(model.isValid() ? model : QDate::currentDate());
+
+    // Said once the dialog is on screen, above it.
+    if (!remembered.warning.isEmpty()) {
+        QPointer<TfmVelParametri> self(this);
+        QTimer::singleShot(0, this, [self, text = remembered.warning] {
+            if (self)
+                OvMessageBox(text, MB_OK | MB_ICONWARNING);
+        });
+    }
+}
+
+bool TfmVelParametri::clickOk()
+{
+    const QString text = edAnnoFin->text();
+    const bool valid = text == VelAnnoFin::FirstYear || text == VelAnnoFin::LastYear;
+    TTorDBCds *store = mainStore();
+    QString saveError;
+    try {
+        VelAnnoFin::confirm(text, cdsAnnoFin, store, TorFolders::resDir());
+    } catch (const std::exception &e) {
+        if (!valid) {
+            showException(e);   // nothing changed: the dialog stays open
+            return false;
+        }
+        // The year applies; only remembering it failed.
+        saveError = exceptionText(e);
+    }
+    if (TfmVelMain *main = TfmVelMain::instance()) {
+        main->setFinancialYearText(text);
+        main->setModelDate(deDataModello->date().toString(kDateFormat));
+    }
+    if (!saveError.isEmpty())
+        OvMessageBox(saveError, MB_OK | MB_ICONERROR);
+    accept();
+    if (TfmVelMain *main = TfmVelMain::instance())
+        main->refreshStatusBar();
+    return isHidden();
+}
+
+void TfmVelParametri::formCloseQuery(bool &canClose)
+{
+    TfmOvDialog::formCloseQuery(canClose);
+    if (modalResult() == QDialog::Accepted)
+        return;
+    TTorDBCds *store = mainStore();
+    if (store && store->year() == 0) {
+        OvMessageBox(QStringLiteral("Indicare l'anno finanziario e premere OK."), MB_OK | MB_ICONINFORMATION);
+        canClose = false;
+    }
+}
+
+void TfmVelParametri::formClose()
+{
+    cdsAnnoFin.close();
+    TfmOvDialog::formClose();
+}
+
+void TfmVelParametri::done(int r)
+{
+    TfmOvDialog::done(r);
+    // Opened from the menu the dialog lives in a child window: close that too.
+    if (isHidden())
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+            QTimer::singleShot(0, sub, &QMdiSubWindow::close);
+}

@@ -1,0 +1,40 @@
+#pragma once
+// "Parametri": the financial year the office works on, asked at every start
+// and from the "Strumenti" page. OK accepts exactly "2025" or "2026": the
+// main window's year and model date, the fiscal store's year (every month)
+// and the remembered year in "TCUA_ANNOFIN.cds" follow the choice.
+//
+// At start, while the fiscal store has no year yet, the dialog closes only
+// through OK: the program cannot work without a year.
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/framework/TfmOvDialog.h"
+
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TfmVelParametri : public TfmOvDialog
+{
+    Q_OBJECT
+public:
+    explicit TfmVelParametri(QWidget *parent = nullptr);
+
+    QLabel *lbAnnoFin = nullptr;
+    QLineEdit *edAnnoFin = nullptr;
+    QLabel *lbDataModello = nullptr;   // hidden
+    QDateEdit *deDataModello = nullptr; // hidden
+    QPushButton *buOk = nullptr;
+    TClientDataSet cdsAnnoFin;
+
+    // What OK does; true when the dialog closed.
+    bool clickOk();
+
+    void done(int r) override;
+
+protected:
+    void formCreate() override;
+    void formShow() override;
+    void formCloseQuery(bool &canClose) override;
+    void formClose() override;
+};

@@ -1,0 +1,88 @@
+#include "VelStartup.h"
+
+#include "TdmVelAttivazioni.h"
+#include "TdmVelMain.h"
+#include "TfmVelMain.h"
+#include "TfmVelParametri.h"
+#include "VelParametriUtente.h"
+
+#include "platform/core/OvParamManager.h"
+#include "platform/framework/OvFormRegistry.h"
+#include "platform/framework/OvMessages.h"
+#include "rag/params/dmRagParams.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/util/TorAnni.h"
+
+#include <QCoreApplication>
+
+TVelStartup::TVelStartup(Options options)
+    : m_options(std::move(options))
+{
+}
+
+TVelStartup::~TVelStartup()
+{
+    m_dmVelMain.reset();
+    m_main.reset();
+    if (m_params && OvMainParams() == &m_params->xpmOvuParams) {
+        setOvMainParams(nullptr);
+        annoFinanziario().setParams(nullptr);
+        annoScolastico().setParams(nullptr);
+    }
+    m_attivazioni.reset();
+    m_params.reset();
+    m_connessione.reset();
+}
+
+void TVelStartup::registerForms()
+{
+    registerFormClass<TfmVelParametri>(QStringLiteral("TfmVelParametri"));
+}
+
+int TVelStartup::start()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Modello CU 2025"));
+
+    // 1. Connection module: creating it loads the query catalogue.
+    try {
+        m_connessione = m_options.paths ? std::make_unique<TdmragConnessione>(*m_options.paths)
+                                        : std::make_unique<TdmragConnessione>();
+        m_connessione->xqoMain.setConfig(m_options.db);
+    } catch (const std::exception &e) {
+        showException(e);
+        return 1;
+    }
+    // Without a catalogue nothing below can work; the connection's own
+    // certificate check refuses it with the message the office knows.
+    if (QueryText().isEmpty() && !m_connessione->OpenConnection())
+        return 1;
+
+    try {
+        // 2. Parameters, with the values kept for this installation.
+        m_params = std::make_unique<TdmRagParams>();
+        VelParametriUtente::load(m_params->xpmOvuParams);
+        // 3. Command table.
+        m_attivazioni = std::make_unique<TdmVelAttivazioni>(m_connessione.get(), m_params.get());
+        // 4. Main window.
+        m_main.reset(ovCreate<TfmVelMain>(m_attivazioni.get()));
+        QObject::connect(m_attivazioni.get(), &TdmVelAttivazioni::terminateRequested, m_main.get(),
+                         &TfmVelMain::terminate);
+        // 5.-6. The notes window and the search window come here.
+        // 7. The main data module (the CU layout of the prints).
+        m_dmVelMain = std::make_unique<TdmVelMain>();
+        // 8.-11. The print module, the calculation module, the payment
+        //        dialog and the telematic module come here, in this order,
+        //        as each becomes part of the program.
+        // 12. Financial-year dialog (made when asked for).
+        registerForms();
+    } catch (const std::exception &e) {
+        showException(e);
+        return 1;
+    }
+
+    m_main->show();
+    m_main->activateWindow();
+    if (m_main->terminating())
+        return m_main->exitCode() != 0 ? m_main->exitCode() : 1;
+    return 0;
+}
