@@ -1,0 +1,410 @@
+// Start-up of the program on a real database: connection, school record,
+// fiscal store, first activation with the year dialog, the import launch,
+// and the ways the start-up ends early.
+#include "support/ScriptedResponder.h"
+#include "support/TestDb.h"
+
+#include "platform/core/OvParamManager.h"
+#include "platform/framework/TOvOutlineBar.h"
+#include "rag/params/dmRagParams.h"
+#include "src/prj/unit/model/VelStructureSeed.h"
+#include "src/prj/unit/shell/TdmVelAttivazioni.h"
+#include "src/prj/unit/shell/TfmVelMain.h"
+#include "src/prj/unit/shell/TfmVelParametri.h"
+#include "src/prj/unit/shell/VelParametriUtente.h"
+#include "src/prj/unit/shell/VelStartup.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString kSchoolTaxCode = QStringLiteral("92017840536");
+
+// Calls fn on the next modal window, from inside its own event loop.
+// Delete the returned watcher when no modal window is expected to come.
+QTimer *whenModal(std::function<void(QWidget *)> fn)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn = std::move(fn)] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        fn(w);
+    });
+    timer->start();
+    return timer;
+}
+
+QStringList yearsIn(const QString &path)
+{
+    TClientDataSet ds;
+    ds.loadFromFile(path);
+    QStringList out;
+    for (ds.first(); !ds.eof(); ds.next())
+        out << ds.fieldByName(QStringLiteral("SCUAANNOFIN")).asString();
+    return out;
+}
+
+void saveShot(QWidget *w, const char *name)
+{
+    const QString dir = qEnvironmentVariable("VELCU_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        w->grab().save(QDir(dir).filePath(QLatin1String(name)));
+}
+
+// An installation in a temporary folder: catalogue with a version row for
+// this test program, the shipped year file, and a database.
+struct Installation
+{
+    QTemporaryDir root;
+    std::unique_ptr<TOvSQLConnection> db;
+    std::unique_ptr<TVelStartup> startup;
+
+    explicit Installation(bool demo = true)
+    {
+        qputenv("VELCU_STAGE_DIR", root.path().toUtf8());
+        for (const char *dir : {"etc/rag", "usr/rag", "USR/KZ2025/Res", "USR/KZ2025/Stp"})
+            QDir().mkpath(root.filePath(QLatin1String(dir)));
+        TTorQueryText qt;
+        qt.loadFromXml(QStringLiteral(VELCU_SOURCE_DIR "/tools/velcu-catalogue/rag_QueryText.xml"));
+        qt.addStatement(TTorQueryText::versionRowName(), QStringLiteral("6.97.29"), 0, QString());
+        qt.saveCatalogue(etc() + QStringLiteral("/rag_QueryText.cds"));
+        QFile::copy(QStringLiteral(VELCU_SOURCE_DIR "/data/USR/KZ2025/Res/TCUA_ANNOFIN.cds"), yearFile());
+        db = TestDb::open(demo);
+        seedStructures(*db, QStringLiteral("vel"), 2025);
+    }
+    ~Installation()
+    {
+        startup.reset();
+        qunsetenv("VELCU_STAGE_DIR");
+    }
+
+    QString etc() const { return root.filePath(QStringLiteral("etc/rag")); }
+    QString res() const { return root.filePath(QStringLiteral("USR/KZ2025/Res")) + QLatin1Char('/'); }
+    QString yearFile() const { return res() + QStringLiteral("TCUA_ANNOFIN.cds"); }
+
+    int start(const TOvDbConfig &config = TestDb::config())
+    {
+        startup = std::make_unique<TVelStartup>(TVelStartup::Options{config, TdmragConnessione::Paths{QString(), etc()}});
+        return startup->start();
+    }
+    TfmVelMain *main() const { return startup->mainWindow(); }
+    TdmVelAttivazioni *table() const { return startup->attivazioni(); }
+
+    // Starts and answers the year dialog with `year`; true when all went well.
+    bool startWithYear(const QString &year)
+    {
+        bool answered = false;
+        QTimer *watcher = whenModal([&](QWidget *w) {
+            auto *dialog = qobject_cast<TfmVelParametri *>(w);
+            if (!dialog)
+                return;
+            dialog->edAnnoFin->setText(year);
+            answered = dialog->clickOk();
+        });
+        if (start() != 0) {
+            delete watcher;
+            return false;
+        }
+        main()->notesPauseMs = 0;
+        if (!QTest::qWaitFor([&] { return answered; }, 10000)) {
+            delete watcher;
+            return false;
+        }
+        return main()->firstActivationDone();
+    }
+};
+
+} // namespace
+
+class TstDbShell : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        VELCU_REQUIRE_TEST_DB();
+        QApplication::setApplicationVersion(QStringLiteral("6.97.29"));
+    }
+
+    void cleanup()
+    {
+        QCOMPARE(OvGlobConn, nullptr);   // the start-up's connection went with it
+    }
+
+    void startsOnTheDemoAskingTheYearOnce()
+    {
+        Installation inst;
+        RecordingShell shell;
+        ScriptedResponder user;
+        bool dialogChecked = false;
+        whenModal([&](QWidget *w) {
+            auto *dialog = qobject_cast<TfmVelParametri *>(w);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Parametri"));
+            QCOMPARE(dialog->edAnnoFin->text(), QStringLiteral("2025"));   // the remembered year
+            saveShot(dialog, "main-window-year-dialog.png");
+            // Neither Esc nor the close box leave the program without a year.
+            dialog->reject();
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(user.lastText(), QStringLiteral("Indicare l'anno finanziario e premere OK."));
+            // The exact text is compared.
+            dialog->edAnnoFin->setText(QStringLiteral(" 2025"));
+            QVERIFY(!dialog->clickOk());
+            QCOMPARE(user.lastText(), QStringLiteral("L'anno finanziario deve essere compreso tra 2025 e 2026."));
+            QCOMPARE(inst.main()->fiscalStore()->year(), 0);
+            dialog->edAnnoFin->setText(QStringLiteral("2026"));
+            QVERIFY(dialog->clickOk());
+            dialogChecked = true;
+        });
+        QCOMPARE(inst.start(), 0);
+        TfmVelMain *main = inst.main();
+        QVERIFY(main->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(dialogChecked, 10000);
+        QVERIFY(main->firstActivationDone());
+
+        // The store of this program, on the program's connection, for the chosen year.
+        TTorDBCds *store = main->fiscalStore();
+        QVERIFY(store);
+        QCOMPARE(store->program(), QStringLiteral("vel"));
+        QCOMPARE(store->connection(), &inst.startup->connessione()->xqoMain);
+        QCOMPARE(store->year(), 2026);
+        QCOMPARE(store->month(), -1);
+        QCOMPARE(inst.table()->fiscalStore(), store);
+        QCOMPARE(main->statusPanel(0)->text(), QStringLiteral("Anno finanziario: 2026    Provvedimento del 15/01/2026"));
+        QCOMPARE(yearsIn(inst.yearFile()), QStringList{QStringLiteral("2026")});
+        QCOMPARE(user.shown().size(), 2);   // the two refusals above
+        QVERIFY(shell.documents.isEmpty()); // no "Check.txt": no notes
+
+        // The school record of the demo's configuration for 2025, which a
+        // fresh installation takes and keeps.
+        TOvQueryCollection &sos = inst.table()->xqcSos;
+        QVERIFY(sos.active());
+        QCOMPARE(sos.fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString(), kSchoolTaxCode);
+        QSettings ini(VelParametriUtente::fileName(), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("OVUC_Params/OVUP_DwgId")).toInt(), 1);
+        QCOMPARE(ini.value(QStringLiteral("OVUC_Params/OVUP_AnfId")).toInt(), 56);
+        QCOMPARE(ini.value(QStringLiteral("OVUC_Params/OVUP_AnsId")).toInt(), 56);
+
+        QTRY_VERIFY(inst.table()->outlineBar() && inst.table()->outlineBar()->isVisible());
+        saveShot(main, "main-window.png");
+
+        // A second activation rebuilds nothing and asks nothing.
+        const QList<QMenu *> menus = inst.table()->menus();
+        QPointer<TOvOutlineBar> bar = inst.table()->outlineBar();
+        QCOMPARE(menus.size(), 4);
+        bool asked = false;
+        QPointer<QTimer> watcher = whenModal([&](QWidget *) { asked = true; });
+        QSignalSpy activations(main, &TfmOvMDIMain::activated);
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QTRY_VERIFY(activations.size() >= 1);
+        QTest::qWait(50);
+        QVERIFY(!asked);
+        delete watcher.data();
+        QCOMPARE(inst.table()->menus(), menus);
+        QCOMPARE(inst.table()->outlineBar(), bar.data());
+        QCOMPARE(user.shown().size(), 2);
+
+        // Closing the window frees the store.
+        QVERIFY(main->close());
+        QVERIFY(!main->fiscalStore());
+        QVERIFY(!inst.table()->fiscalStore());
+    }
+
+    void updateNotesAreShownOnceThenGone()
+    {
+        Installation inst;
+        QFile marker(inst.res() + QStringLiteral("check.TXT"));
+        QVERIFY(marker.open(QIODevice::WriteOnly));
+        marker.close();
+        RecordingShell shell;
+        ScriptedResponder user;
+        QVERIFY(inst.startWithYear(QStringLiteral("2025")));
+        QCOMPARE(shell.documents.size(), 1);
+        QCOMPARE(shell.documents.first().filePath, inst.res() + QStringLiteral("News.pdf"));
+        QVERIFY(!marker.exists());
+        QVERIFY(user.shown().isEmpty());
+    }
+
+    void parametersFromTheMenuChangeTheYear()
+    {
+        Installation inst;
+        ScriptedResponder user;
+        QVERIFY(inst.startWithYear(QStringLiteral("2026")));
+        TfmVelMain *main = inst.main();
+        QVERIFY(inst.table()->Execute(QStringLiteral("xafParametri")));
+        QCOMPARE(main->mdiChildCount(), 1);
+        auto *dialog = qobject_cast<TfmVelParametri *>(main->mdiChildren().first());
+        QVERIFY(dialog);
+        QTRY_COMPARE(dialog->edAnnoFin->text(), QStringLiteral("2026"));   // remembered
+        // While it is open the import does not start.
+        QVERIFY(!inst.table()->Execute(QStringLiteral("xacImport")));
+        QCOMPARE(user.texts(), QStringList{TdmVelAttivazioni::refusalWithChildren()});
+        dialog->edAnnoFin->setText(QStringLiteral("2025"));
+        QVERIFY(dialog->clickOk());
+        QTRY_COMPARE(main->mdiChildCount(), 0);
+        QCOMPARE(main->fiscalStore()->year(), 2025);
+        QCOMPARE(yearsIn(inst.yearFile()), QStringList{QStringLiteral("2025")});
+        QCOMPARE(main->statusPanel(0)->text(), QStringLiteral("Anno finanziario: 2025    Provvedimento del 15/01/2026"));
+        QCOMPARE(user.shown().size(), 1);
+    }
+
+    void refusedConnectionEndsTheStartUp()
+    {
+        Installation inst;
+        TOvDbConfig unreachable;
+        if (TestDb::isPostgres()) {
+            unreachable = TestDb::serverConfig();
+            unreachable.database = QStringLiteral("velcu_assente");
+        } else {
+            unreachable.path = inst.root.filePath(QStringLiteral("usr/rag/assente.sqlite"));
+        }
+        {
+            ScriptedResponder user;
+            QVERIFY(inst.start(unreachable) != 0);
+            QCOMPARE(user.shown().size(), 1);
+            QCOMPARE(user.shown().first().icon, OvMessageIcon::Error);
+            QVERIFY(inst.main()->terminating());
+            QVERIFY(!inst.main()->fiscalStore());
+            inst.startup.reset();
+        }
+        // A catalogue whose certificate is gone.
+        QVERIFY(QFile::remove(inst.etc() + QStringLiteral("/rag_QueryText.unxc")));
+        {
+            ScriptedResponder user;
+            QVERIFY(inst.start() != 0);
+            QCOMPARE(user.texts(), QStringList{QStringLiteral(
+                                       "Certificato query non trovato od errato. Aggiornare il programma \"Retribuzioni\"")});
+            inst.startup.reset();
+        }
+        // No catalogue at all: the same refusal, before anything else is made.
+        QVERIFY(QFile::remove(inst.etc() + QStringLiteral("/rag_QueryText.cds")));
+        QueryText().clearStatements();
+        {
+            ScriptedResponder user;
+            QVERIFY(inst.start() != 0);
+            QCOMPARE(user.shown().size(), 1);
+            QVERIFY(user.lastText().startsWith(QStringLiteral("Certificato query non trovato od errato.")));
+            QVERIFY(!inst.main());
+        }
+    }
+
+    void missingConfigurationEndsTheStartUp()
+    {
+        {
+            Installation inst(false);   // no school, no configuration
+            ScriptedResponder user;
+            QVERIFY(inst.start() != 0);
+            QCOMPARE(user.texts(), QStringList{TdmVelAttivazioni::missingConfiguration()});
+            QCOMPARE(user.shown().first().icon, OvMessageIcon::Error);
+            QVERIFY(!inst.main()->fiscalStore());
+        }
+        {
+            Installation inst;
+            QSettings ini(VelParametriUtente::fileName(), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("OVUC_Params/OVUP_DwgId"), 99);
+            ini.sync();
+            ScriptedResponder user;
+            QVERIFY(inst.start() != 0);
+            QCOMPARE(user.texts(), QStringList{TdmVelAttivazioni::missingConfiguration()});
+        }
+    }
+
+    void importLaunchPreparesTheRunForTheWizard()
+    {
+        Installation inst;
+        ScriptedResponder user;
+        QVERIFY(inst.startWithYear(QStringLiteral("2025")));
+        TdmVelAttivazioni *table = inst.table();
+
+        // This build stops after reading the school record, and says so.
+        QVERIFY(!table->Execute(QStringLiteral("xacImport")));   // always cancelled
+        QCOMPARE(user.shown().size(), 1);
+        QCOMPARE(user.shown().first().icon, OvMessageIcon::Information);
+        QVERIFY(table->cdsParametri.active());
+        QCOMPARE(table->cdsParametri.recordCount() + (table->cdsParametri.modified() ? 1 : 0), 1);
+        QVERIFY(table->cdsParametri.fieldByName(QStringLiteral("SOSTITUTO")).asBoolean());
+        QVERIFY(!table->xqcSos.active());
+        user.clear();
+
+        struct Seen
+        {
+            bool sostituto = false, sosOpen = false;
+            QString cfamm;
+            bool selectionSosOpen = false;
+            int selections = 0;
+        } seen;
+        table->RunImportWizard = [&](TClientDataSet &par, TOvQueryCollection &sos) {
+            seen.sostituto = par.fieldByName(QStringLiteral("SOSTITUTO")).asBoolean();
+            seen.sosOpen = sos.active() && !sos.isEmpty();
+            par.fieldByName(QStringLiteral("ICOTFONDAMENTALE")).setAsInteger(1);
+            par.post();
+            return true;
+        };
+        table->RunImportSelection = [&](TClientDataSet &par, TOvQueryCollection &sos) {
+            ++seen.selections;
+            seen.cfamm = par.fieldByName(QStringLiteral("CFAMM")).asString();
+            seen.selectionSosOpen = sos.active();
+        };
+        QVERIFY(!table->Execute(QStringLiteral("xacImport")));
+        QVERIFY(seen.sostituto && seen.sosOpen && seen.selectionSosOpen);
+        QCOMPARE(seen.cfamm, kSchoolTaxCode);
+        QCOMPARE(seen.selections, 1);
+        QVERIFY(!table->xqcSos.active());
+
+        // With the agent's data stored for the year, they are not imported again.
+        TTorDBCds *store = inst.main()->fiscalStore();
+        TClientDataSet agent;
+        store->Load(agent, QStringLiteral("TCUS_DATISOST"));
+        agent.append();
+        agent.fieldByName(QStringLiteral("SSOSCODFIS")).setAsString(kSchoolTaxCode);
+        agent.fieldByName(QStringLiteral("SSOSDENOM")).setAsString(QStringLiteral("I.C. DANTE ALIGHIERI"));
+        agent.fieldByName(QStringLiteral("SSOSEMAIL")).setAsString(QStringLiteral("raic899006@istruzione.it"));
+        agent.post();
+        store->Save(agent, QStringLiteral("TCUS_DATISOST"));
+        // The hidden commands run the same launch after their question.
+        user.answer(IDYES, QStringLiteral("Emens"));
+        QVERIFY(table->Execute(QStringLiteral("xacIntegraINPS")));
+        QVERIFY(!seen.sostituto);
+        QVERIFY(seen.cfamm.isEmpty());
+        QVERIFY(!seen.selectionSosOpen);   // closed when the agent is not imported
+        QCOMPARE(seen.selections, 2);
+        QCOMPARE(user.shown().size(), 1);
+
+        // The school record gone meanwhile: the message, then the program ends.
+        user.clear();
+        table->params()->xpmOvuParams.setValue(TdmRagParams::ParDwgId, 99);
+        QVERIFY(!table->Execute(QStringLiteral("xacImport")));
+        QCOMPARE(user.texts(), QStringList{TdmVelAttivazioni::missingConfiguration()});
+        QCOMPARE(seen.selections, 2);
+        QVERIFY(inst.main()->terminating());
+        QCOMPARE(inst.main()->exitCode(), 1);
+        QTRY_VERIFY(!inst.main()->isVisible());
+    }
+};
+
+QTEST_MAIN(TstDbShell)
+#include "tst_db_shell.moc"
