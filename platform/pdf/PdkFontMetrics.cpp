@@ -56,10 +56,11 @@ QString afmName(TPdkFont font)
 
 QStringList metricsFolders()
 {
-    QStringList dirs;
+    // A folder named in the environment is the only one searched.
     const QString env = qEnvironmentVariable("VELCU_FONT_METRICS_DIR");
     if (!env.isEmpty())
-        dirs << env;
+        return {env};
+    QStringList dirs;
     dirs << QStringLiteral("/usr/share/fonts/type1/urw-base35") << QStringLiteral("/usr/share/fonts/urw-base35")
          << QStringLiteral("/usr/share/fonts/type1/urw-fonts");
     return dirs;

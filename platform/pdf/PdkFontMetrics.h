@@ -28,8 +28,8 @@ public:
 
     // The glyph name of a WinAnsi code ("" for codes without a glyph).
     static const char *glyphName(unsigned char code);
-    // The AFM file read for a font, searched in the usual folders (and first in
-    // the folder named by VELCU_FONT_METRICS_DIR when set).
+    // The AFM file read for a font, searched in the usual folders (only in the
+    // folder named by VELCU_FONT_METRICS_DIR when that is set).
     static QString metricsFile(TPdkFont font);
 
 private:
