@@ -211,19 +211,97 @@ bool TVelFileGenerator::quadroCTRequested(TClientDataSet *quadroCT)
     return false;
 }
 
+// Puts the views of some section datasets in the place of the datasets for
+// the time of a pass, and the datasets back afterwards (also on an error).
+class TVelFileGenerator::Views
+{
+public:
+    Views(TVelFileGenerator &g, const QList<const char *> &names) : m_g(g)
+    {
+        for (const char *name : names) {
+            View v;
+            v.name = QLatin1String(name);
+            v.real = &g.need(name);
+            v.real->setFiltered(false);
+            v.rows = std::make_unique<TClientDataSet>();
+            v.rows->setObjectName(v.real->objectName());
+            v.rows->setFieldDefs(v.real->fieldDefs());
+            v.rows->createDataSet();
+            const int id = v.real->fieldIndex(QStringLiteral("IAFIID"));
+            if (id < 0)
+                throw EAssertionFailed(QStringLiteral("Il dataset %1 non ha la colonna IAFIID").arg(v.name));
+            const int n = v.real->recordCount();
+            for (int r = 0; r < n; ++r)
+                v.byPerson[v.real->valueAt(r, id).toLongLong()].append(r);
+            m_views.push_back(std::move(v));
+        }
+        for (View &v : m_views)
+            g.m_dataSets.add(v.name, v.rows.get());
+        g.m_views = &m_views;
+    }
+    ~Views()
+    {
+        for (View &v : m_views)
+            m_g.m_dataSets.add(v.name, v.real);
+        m_g.m_views = nullptr;
+    }
+
+private:
+    TVelFileGenerator &m_g;
+    std::vector<View> m_views;
+};
+
+void TVelFileGenerator::showPerson(View &view, qint64 person)
+{
+    TClientDataSet &rows = *view.rows;
+    rows.emptyDataSet();
+    const auto it = view.byPerson.constFind(person);
+    if (it != view.byPerson.constEnd()) {
+        const int n = view.real->fieldCount();
+        QVariantList values;
+        for (int r : it.value()) {
+            values.clear();
+            values.reserve(n);
+            for (int f = 0; f < n; ++f)
+                values.append(view.real->valueAt(r, f));
+            rows.appendRecord(values);
+        }
+    }
+    rows.first();
+}
+
 void TVelFileGenerator::prepare(TClientDataSet &dip)
 {
-    const QString filter = QStringLiteral("IAFIID = %1").arg(dip.fieldByName(QStringLiteral("IAFIID")).asInteger());
-    for (const char *name : kSections) {
+    const qint64 person = dip.fieldByName(QStringLiteral("IAFIID")).asInteger();
+    const QString filter = QStringLiteral("IAFIID = %1").arg(person);
+    auto filterOn = [&](const char *name) {
         TClientDataSet &ds = need(name);
         ds.setFilter(filter);
         ds.setFiltered(true);
+    };
+    bool notesShown = false;
+    if (m_views) {
+        for (View &v : *m_views) {
+            showPerson(v, person);
+            notesShown = notesShown || v.name == QLatin1String(VelFileCds::Annotazioni);
+        }
+    } else {
+        for (const char *name : kSections)
+            filterOn(name);
     }
     if (m_prepare)
         m_prepare(dip);
-    TClientDataSet &notes = need(VelFileCds::Annotazioni);
-    notes.setFilter(filter);
-    notes.setFiltered(true);
+    if (!notesShown)
+        filterOn(VelFileCds::Annotazioni);
+}
+
+QList<const char *> TVelFileGenerator::viewedSections() const
+{
+    QList<const char *> names(std::begin(kSections), std::end(kSections));
+    // the preparation rebuilds the annotation rows in the dataset itself
+    if (!m_prepare)
+        names.append(VelFileCds::Annotazioni);
+    return names;
 }
 
 void TVelFileGenerator::generate(const QList<int> &rows)
@@ -258,6 +336,7 @@ void TVelFileGenerator::passD(const QList<int> &rows)
     log(QStringLiteral("Generazione del Record D..."));
     const TXMLRecordType &d = recordTemplate(u'D');
     TClientDataSet &dip = need(VelFileCds::Dip);
+    Views views(*this, viewedSections());
     m_written = 0;
     for (int r : rows) {
         dip.setRecNo(r);
@@ -309,6 +388,7 @@ void TVelFileGenerator::passG(const QList<int> &rows)
     log(QStringLiteral("Generazione del Record G..."));
     const TXMLRecordType &g = recordTemplate(u'G');
     TClientDataSet &dip = need(VelFileCds::Dip);
+    Views views(*this, viewedSections());
     TClientDataSet &family = need(VelFileCds::ConFamCar);
     QList<TClientDataSet *> repeated;
     for (const char *name : kRepeated)
@@ -378,12 +458,13 @@ void TVelFileGenerator::passH(const QList<int> &rows)
     log(QStringLiteral("Generazione del Record H..."));
     const TXMLRecordType &h = recordTemplate(u'H');
     TClientDataSet &dip = need(VelFileCds::Dip);
+    Views views(*this, {VelFileCds::AutSe});
+    View &autView = m_views->front();
     TClientDataSet &aut = need(VelFileCds::AutSe);
     m_selfEmployed = 0;
     for (int r : rows) {
         dip.setRecNo(r);
-        aut.setFilter(QStringLiteral("IAFIID = %1").arg(dip.fieldByName(QStringLiteral("IAFIID")).asInteger()));
-        aut.setFiltered(true);
+        showPerson(autView, dip.fieldByName(QStringLiteral("IAFIID")).asInteger());
         if (aut.isEmpty())
             continue;
         log(QStringLiteral("Autonomo: ") + payee(dip));

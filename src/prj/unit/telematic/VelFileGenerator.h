@@ -12,10 +12,13 @@
 // IAFIID), cdsQuadroCT, cdsForn, cdsSost.
 #include "src/prj/unit/telematic/VelFileTemplate.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 class TClientDataSet;
 class TVelFileDataSets;
@@ -72,8 +75,23 @@ public:
     static bool quadroCTRequested(TClientDataSet *quadroCT);
 
 private:
+    // A certification's rows of a section dataset, shown under the dataset's
+    // name while the passes run: the same rows, in the same order, that the
+    // filter "IAFIID = n" leaves visible, without going through every row of
+    // the dataset for every certification.
+    struct View
+    {
+        QString name;
+        TClientDataSet *real = nullptr;
+        std::unique_ptr<TClientDataSet> rows;
+        QHash<qint64, QList<int>> byPerson; // IAFIID -> positions in the real dataset
+    };
+    class Views;
+
     TClientDataSet &need(const char *name) const;
     void prepare(TClientDataSet &dip);
+    void showPerson(View &view, qint64 person);
+    QList<const char *> viewedSections() const;
     void writeSectionG(const TXMLSectionType &section);
     bool isRepeatedSection(const TXMLSectionType &section) const;
     QString payee(TClientDataSet &dip) const;
@@ -88,6 +106,7 @@ private:
     int m_writtenG = 0;
     int m_selfEmployed = 0;
     int m_skipped = 0;
+    std::vector<View> *m_views = nullptr; // while a pass runs
 };
 
 // Checks that a template lays out its record as the engine needs:

@@ -72,6 +72,11 @@ TXMLCampoType bindField(const QDomElement &e, TXMLFamily family, const QString &
     f.number = f.Number.trimmed();
     f.keyValue = f.number.size() == 8;
     f.info = parseInfo(f.Info, &f.cut);
+    if (!f.keyValue) {
+        bool isNumber = false;
+        const int n = f.number.toInt(&isNumber);
+        f.position = isNumber ? n : 0;
+    }
     return f;
 }
 

@@ -31,6 +31,8 @@ enum class TXMLInfo {
     Other,        // anything else
 };
 
+class TClientDataSet;
+
 class TXMLCampoType
 {
 public:
@@ -49,7 +51,21 @@ public:
     bool keyValue = false;   // an 8-character field code, else a positional field
     TXMLInfo info = TXMLInfo::Other;
     int cut = 0;             // FirstChars / LastChars: how many characters
+    int position = 0;        // a positional field's Number as a number, else 0
     int line = 0;            // line in the file, for messages
+
+    // Where the engine last found this field's dataset and column; checked
+    // before use, so a changed dataset or column list is looked up again.
+    struct Lookup
+    {
+        const void *owner = nullptr;
+        int generation = -1;
+        TClientDataSet *dataSet = nullptr;
+        QString name;
+        const TClientDataSet *columnOf = nullptr;
+        int column = -1;
+    };
+    mutable Lookup lookup;
 };
 
 class TXMLSectionType

@@ -113,10 +113,17 @@ void TVelFileDataSets::add(const QString &name, TClientDataSet *ds)
     if (!m_byName.contains(key))
         m_names.append(name);
     m_byName.insert(key, ds);
+    for (auto it = m_exact.begin(); it != m_exact.end();)
+        it = it.key().toLower() == key ? m_exact.erase(it) : std::next(it);
+    m_exact.insert(name, ds);
+    ++m_generation;
 }
 
 TClientDataSet *TVelFileDataSets::find(const QString &name) const
 {
+    const auto it = m_exact.constFind(name);
+    if (it != m_exact.constEnd())
+        return it.value();
     return m_byName.value(name.toLower(), nullptr);
 }
 
@@ -126,6 +133,23 @@ QStringList TVelFileDataSets::names() const
 }
 
 // ------------------------------------------------------------------ engine
+
+namespace {
+enum Fixed { FForn, FSost, FDip, FQuadroCT, FAutSe, FInps, FConFamCar, FCount };
+constexpr const char *kFixedNames[FCount] = {VelFileCds::Forn,  VelFileCds::Sost, VelFileCds::Dip,
+                                             VelFileCds::QuadroCT, VelFileCds::AutSe, VelFileCds::Inps,
+                                             VelFileCds::ConFamCar};
+} // namespace
+
+TClientDataSet *TVelFileUtil::fixedDataSet(int which)
+{
+    if (m_fixedGeneration != m_dataSets.generation()) {
+        for (int i = 0; i < FCount; ++i)
+            m_fixed[i] = m_dataSets.find(QLatin1String(kFixedNames[i]));
+        m_fixedGeneration = m_dataSets.generation();
+    }
+    return m_fixed[which];
+}
 
 TVelFileUtil::TVelFileUtil(TVelFileDataSets &dataSets, TClientDataSet &fieldTable, TClientDataSet &recordTable)
     : m_dataSets(dataSets), m_fieldTable(fieldTable), m_recordTable(recordTable)
@@ -166,6 +190,33 @@ TVelFileUtil::Raw TVelFileUtil::columnRaw(TClientDataSet *ds, const TXMLCampoTyp
     return raw;
 }
 
+TVelFileUtil::Raw TVelFileUtil::fieldColumn(TClientDataSet *ds, const TXMLCampoType &field) const
+{
+    Raw raw;
+    if (!ds || field.Field.isEmpty())
+        return raw;
+    TXMLCampoType::Lookup &l = field.lookup;
+    int index = -1;
+    if (l.columnOf == ds && l.column >= 0 && l.column < ds->fieldCount()
+        && ds->fieldDefs().at(l.column).name.compare(field.Field, Qt::CaseInsensitive) == 0) {
+        index = l.column;
+    } else {
+        index = ds->fieldIndex(field.Field);
+        if (index < 0)
+            fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(field.Field, ds->objectName()));
+        l.columnOf = ds;
+        l.column = index;
+    }
+    if (!ds->active())
+        throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
+    const QVariant v = ds->field(index).value();
+    if (v.isNull() || !v.isValid())
+        return raw;
+    raw.assigned = true;
+    raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
+    return raw;
+}
+
 QString TVelFileUtil::columnText(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const
 {
     return columnRaw(ds, field, column).text;
@@ -174,54 +225,75 @@ QString TVelFileUtil::columnText(TClientDataSet *ds, const TXMLCampoType &field,
 TClientDataSet *TVelFileUtil::datasetFor(const TXMLCampoType &field, const TXMLRecordType &record,
                                          const TXMLSectionType *section, QString *nameForTests)
 {
-    auto required = [this](const char *name) {
-        TClientDataSet *ds = m_dataSets.find(QLatin1String(name));
+    TXMLCampoType::Lookup &l = field.lookup;
+    const bool cacheable = !(record.family == TXMLFamily::E && record.recordLetter.isNull());
+    if (cacheable && l.owner == &m_dataSets && l.generation == m_dataSets.generation()) {
+        *nameForTests = l.name;
+        return l.dataSet;
+    }
+    auto required = [this](int which) {
+        TClientDataSet *ds = fixedDataSet(which);
         if (!ds)
             throw EAssertionFailed(QStringLiteral("Dataset %1 non disponibile per il tracciato %2")
-                                       .arg(QLatin1String(name), m_source));
+                                       .arg(QLatin1String(kFixedNames[which]), m_source));
         return ds;
     };
-    *nameForTests = field.Cds;
+    QString name = field.Cds;
+    TClientDataSet *ds = nullptr;
     switch (record.family) {
     case TXMLFamily::A:
-        return sameName(field.Cds, VelFileCds::Forn) ? required(VelFileCds::Forn) : nullptr;
+        ds = sameName(field.Cds, VelFileCds::Forn) ? required(FForn) : nullptr;
+        break;
     case TXMLFamily::B:
-        return sameName(field.Cds, VelFileCds::Sost) ? required(VelFileCds::Sost) : nullptr;
+        ds = sameName(field.Cds, VelFileCds::Sost) ? required(FSost) : nullptr;
+        break;
     case TXMLFamily::E: {
         const QChar letter = !record.recordLetter.isNull() ? record.recordLetter
                                                            : (m_recordType.isEmpty() ? QChar() : m_recordType.at(0));
         if (letter == QLatin1Char('C'))
-            return required(VelFileCds::QuadroCT);
-        if (sameName(field.Cds, VelFileCds::Sost))
-            return required(VelFileCds::Sost);
-        return required(VelFileCds::Dip);
+            ds = required(FQuadroCT);
+        else if (sameName(field.Cds, VelFileCds::Sost))
+            ds = required(FSost);
+        else
+            ds = required(FDip);
+        break;
     }
     case TXMLFamily::H:
-        for (const char *name : {VelFileCds::Sost, VelFileCds::Dip, VelFileCds::AutSe})
-            if (sameName(field.Cds, name))
-                return required(name);
-        return nullptr;
-    case TXMLFamily::G: {
-        const QString name = section && !section->Cds.isEmpty() ? section->Cds : field.Cds;
-        *nameForTests = name;
-        if (name.isEmpty())
-            return nullptr;
-        TClientDataSet *ds = m_dataSets.find(name);
-        if (!ds)
-            throw EAssertionFailed(QStringLiteral("Sezione non trovata ") + name);
-        return ds;
-    }
+        if (sameName(field.Cds, VelFileCds::Sost))
+            ds = required(FSost);
+        else if (sameName(field.Cds, VelFileCds::Dip))
+            ds = required(FDip);
+        else if (sameName(field.Cds, VelFileCds::AutSe))
+            ds = required(FAutSe);
+        break;
+    case TXMLFamily::G:
+        name = section && !section->Cds.isEmpty() ? section->Cds : field.Cds;
+        if (!name.isEmpty()) {
+            ds = m_dataSets.find(name);
+            if (!ds)
+                throw EAssertionFailed(QStringLiteral("Sezione non trovata ") + name);
+        }
+        break;
     case TXMLFamily::Z:
-        return nullptr;
+        break;
     }
-    return nullptr;
+    if (cacheable) {
+        l.owner = &m_dataSets;
+        l.generation = m_dataSets.generation();
+        l.dataSet = ds;
+        l.name = name;
+    }
+    *nameForTests = name;
+    return ds;
 }
 
-bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, TClientDataSet *ds, Raw *out) const
+bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, TClientDataSet *ds, Raw *out)
 {
     const QString &n = field.number;
+    if (!field.keyValue || n.at(0) != QLatin1Char('D'))
+        return false;
     auto fromConFam = [&](const char *column) {
-        return columnRaw(m_dataSets.find(QLatin1String(VelFileCds::ConFamCar)), field, QLatin1String(column)).text;
+        return columnRaw(m_fixed[FConFamCar], field, QLatin1String(column)).text;
     };
     auto set = [out](const QString &text) {
         out->assigned = !text.isEmpty();
@@ -229,8 +301,9 @@ bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, 
         return true;
     };
 
+    fixedDataSet(FInps); // brings the fixed pointers up to date
     if (n == QLatin1String("DC001001")) {
-        TClientDataSet *inps = m_dataSets.find(QLatin1String(VelFileCds::Inps));
+        TClientDataSet *inps = m_fixed[FInps];
         const QString m = columnRaw(inps, field, QStringLiteral("SCUDMATRAZIENDA")).text.trimmed();
         if (!m.isEmpty())
             return set(m);
@@ -350,7 +423,7 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
         TClientDataSet *ds = datasetFor(field, record, section, &name);
         const bool gFamily = family == TXMLFamily::G;
         const bool ehg = family == TXMLFamily::E || family == TXMLFamily::H || gFamily;
-        auto column = [&]() { return name.isEmpty() ? Raw{true, QString()} : columnRaw(ds, field, field.Field); };
+        auto column = [&]() { return name.isEmpty() ? Raw{true, QString()} : fieldColumn(ds, field); };
 
         switch (field.info) {
         case TXMLInfo::Fixed:
@@ -358,7 +431,7 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
             break;
         case TXMLInfo::OrEmpty:
             // family G tests the field's own Cds, not the section's
-            raw = (gFamily ? field.Cds : name).isEmpty() ? Raw{true, QString()} : columnRaw(ds, field, field.Field);
+            raw = (gFamily ? field.Cds : name).isEmpty() ? Raw{true, QString()} : fieldColumn(ds, field);
             break;
         case TXMLInfo::Column:
         case TXMLInfo::ColumnX:
@@ -380,7 +453,7 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
             if (family == TXMLFamily::B && name.isEmpty()) {
                 raw = Raw{true, QString()};
             } else if (family != TXMLFamily::A) {
-                const Raw v = columnRaw(ds, field, field.Field);
+                const Raw v = fieldColumn(ds, field);
                 raw = Raw{true, v.assigned && v.text != QLatin1String("0") ? QStringLiteral("1") : QStringLiteral("0")};
             }
             break;
@@ -401,32 +474,34 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
     }
 
     // the field's place in the record can decide its value
-    const QString &n = field.number;
+    const int n = field.position;
     const QChar letter = !record.recordLetter.isNull() ? record.recordLetter
                                                        : (m_recordType.isEmpty() ? QChar() : m_recordType.at(0));
     const bool eC = family == TXMLFamily::E && letter == QLatin1Char('C');
     const bool eD = family == TXMLFamily::E && letter == QLatin1Char('D');
     const bool gh = family == TXMLFamily::G || family == TXMLFamily::H;
-    if (n == QLatin1String("1") && (family == TXMLFamily::E || gh)) {
+    if (n == 0) {
+        // key-value field: nothing decided by its place
+    } else if (n == 1 && (family == TXMLFamily::E || gh)) {
         m_recordType = field.Fixed.trimmed();
-    } else if (n == QLatin1String("3")) {
+    } else if (n == 3) {
         if (family == TXMLFamily::A)
             raw = Raw{true, QStringLiteral("CUR") + zeroPad(QString::number(m_filingYear % 100), 2)};
         else if (eC || gh)
             raw = Raw{true, QString::number(m_counter)};
-    } else if (n == QLatin1String("5") && (eD || gh)) {
+    } else if (n == 5 && (eD || gh)) {
         raw = Raw{true, QString::number(m_certification)};
-    } else if (n == QLatin1String("9") && eD) {
-        TClientDataSet *dip = m_dataSets.find(QLatin1String(VelFileCds::Dip));
+    } else if (n == 9 && eD) {
+        TClientDataSet *dip = fixedDataSet(FDip);
         QString op;
         if (columnRaw(dip, field, QStringLiteral("LCUDSOSTITUZIONE")).text == QLatin1String("1"))
             op = QStringLiteral("S");
         else if (columnRaw(dip, field, QStringLiteral("LCUDANNULLAMENTO")).text == QLatin1String("1"))
             op = QStringLiteral("A");
         raw = Raw{true, op};
-    } else if (family == TXMLFamily::B && n == QLatin1String("8")) {
+    } else if (family == TXMLFamily::B && n == 8) {
         raw = Raw{true, m_producer};
-    } else if (family == TXMLFamily::B && n == QLatin1String("25")) {
+    } else if (family == TXMLFamily::B && n == 25) {
         raw = Raw{true, m_quadroCT ? QStringLiteral("1") : QStringLiteral("0")};
     }
 

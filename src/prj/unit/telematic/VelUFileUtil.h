@@ -47,14 +47,19 @@ inline constexpr const char *FileTel = "cdsFileTel";
 class TVelFileDataSets
 {
 public:
+    // Adds or replaces the dataset of a name.
     void add(const QString &name, TClientDataSet *ds);
     // Null when there is none of that name.
     TClientDataSet *find(const QString &name) const;
     QStringList names() const;
+    // Changes whenever a name gets another dataset.
+    int generation() const { return m_generation; }
 
 private:
     QHash<QString, TClientDataSet *> m_byName; // lower-case name
+    QHash<QString, TClientDataSet *> m_exact;  // names as given, found without lowering
     QStringList m_names;
+    int m_generation = 0;
 };
 
 class TVelFileUtil
@@ -141,7 +146,9 @@ private:
     TClientDataSet *datasetFor(const TXMLCampoType &field, const TXMLRecordType &record,
                                const TXMLSectionType *section, QString *nameForTests);
     Raw columnRaw(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const;
-    bool computedG(const TXMLCampoType &field, const QString &dsName, TClientDataSet *ds, Raw *out) const;
+    Raw fieldColumn(TClientDataSet *ds, const TXMLCampoType &field) const; // the field's own column, cached
+    TClientDataSet *fixedDataSet(int which);
+    bool computedG(const TXMLCampoType &field, const QString &dsName, TClientDataSet *ds, Raw *out);
     QString finalText(const TXMLCampoType &field, TXMLFamily family, const Raw &raw) const;
     bool encodes(const TXMLCampoType &field, TXMLFamily family, const QString &value) const;
     void appendFieldRow(const QString &text);
@@ -163,6 +170,10 @@ private:
     int m_certification = 0;
     QString m_recordType;
     QString m_source; // template being written, for messages
+
+    // the datasets the families read by fixed name, for the registry's generation
+    int m_fixedGeneration = -1;
+    TClientDataSet *m_fixed[7] = {};
 
     // assembly of C, D, G, H
     QString m_buffer;
