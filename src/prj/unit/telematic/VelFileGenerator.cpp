@@ -304,8 +304,32 @@ QList<const char *> TVelFileGenerator::viewedSections() const
     return names;
 }
 
+bool TVelFileGenerator::fiscalData(TClientDataSet &dip, int row)
+{
+    if (!m_keepFiscal)
+        return hasFiscalData(dip);
+    const auto it = m_fiscal.constFind(row);
+    if (it != m_fiscal.constEnd())
+        return it.value();
+    const bool has = hasFiscalData(dip);
+    m_fiscal.insert(row, has);
+    return has;
+}
+
 void TVelFileGenerator::generate(const QList<int> &rows)
 {
+    // cdsDip does not change while the passes run: its rows are examined once
+    m_fiscal.clear();
+    m_keepFiscal = true;
+    struct Reset
+    {
+        TVelFileGenerator *g;
+        ~Reset()
+        {
+            g->m_keepFiscal = false;
+            g->m_fiscal.clear();
+        }
+    } reset{this};
     m_engine.fieldTable().emptyDataSet();
     m_engine.recordTable().emptyDataSet();
     const bool ct = quadroCTRequested(m_dataSets.find(QLatin1String(VelFileCds::QuadroCT)));
@@ -341,7 +365,7 @@ void TVelFileGenerator::passD(const QList<int> &rows)
     for (int r : rows) {
         dip.setRecNo(r);
         prepare(dip);
-        bool write = hasFiscalData(dip)
+        bool write = fiscalData(dip, r)
                      || dip.fieldByName(QStringLiteral("LCUDANNULLAMENTO")).asString() == QLatin1String("1");
         for (const char *name : kDRows)
             write = write || !need(name).isEmpty();
@@ -406,7 +430,7 @@ void TVelFileGenerator::passG(const QList<int> &rows)
         bool allEmpty = true;
         for (TClientDataSet *ds : repeated)
             allEmpty = allEmpty && ds->isEmpty();
-        if (allEmpty && family.isEmpty() && !hasFiscalData(dip)) {
+        if (allEmpty && family.isEmpty() && !fiscalData(dip, r)) {
             ++m_skipped;
             continue;
         }

@@ -107,6 +107,10 @@ private:
     int m_selfEmployed = 0;
     int m_skipped = 0;
     std::vector<View> *m_views = nullptr; // while a pass runs
+    // hasFiscalData by row of cdsDip, kept from the D pass for the G pass of one generation
+    QHash<int, bool> m_fiscal;
+    bool m_keepFiscal = false;
+    bool fiscalData(TClientDataSet &dip, int row);
 };
 
 // Checks that a template lays out its record as the engine needs:

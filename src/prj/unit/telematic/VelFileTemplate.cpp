@@ -72,6 +72,14 @@ TXMLCampoType bindField(const QDomElement &e, TXMLFamily family, const QString &
     f.number = f.Number.trimmed();
     f.keyValue = f.number.size() == 8;
     f.info = parseInfo(f.Info, &f.cut);
+    static const QStringList computedCodes = {
+        QStringLiteral("DC001001"), QStringLiteral("DB602001"), QStringLiteral("DBXXX001"), QStringLiteral("DB602A07"),
+        QStringLiteral("DB602B07"), QStringLiteral("DC001008"), QStringLiteral("DC001050"), QStringLiteral("DC001062"),
+        QStringLiteral("DC001072"), QStringLiteral("DC001038"), QStringLiteral("DC001040"), QStringLiteral("DC001044"),
+        QStringLiteral("DC001076"), QStringLiteral("DC001077")};
+    f.computed = family == TXMLFamily::G
+                 && (computedCodes.contains(f.number)
+                     || f.Field.compare(QLatin1String("SCUDGESASS_2"), Qt::CaseInsensitive) == 0);
     if (!f.keyValue) {
         bool isNumber = false;
         const int n = f.number.toInt(&isNumber);
@@ -144,6 +152,13 @@ TXMLRecordType LoadRecordTemplateFromBytes(TXMLFamily family, const QByteArray &
                 fail(sourceName, QStringLiteral("elemento <%1> inatteso alla riga %2 (atteso <%3>)")
                                      .arg(f.tagName()).arg(f.lineNumber()).arg(fieldName));
             section.fields.append(bindField(f, family, sourceName));
+        }
+        section.readsOnly = family == TXMLFamily::G && !section.Cds.isEmpty();
+        for (const TXMLCampoType &f : section.fields) {
+            const bool reads = f.info == TXMLInfo::Column || f.info == TXMLInfo::ColumnX || f.info == TXMLInfo::Truncate
+                               || f.info == TXMLInfo::Round || f.info == TXMLInfo::RoundA1
+                               || (f.info == TXMLInfo::Other && !f.Info.contains(QLatin1Char('/')));
+            section.readsOnly = section.readsOnly && reads && !f.computed && f.keyValue;
         }
         record.sections.append(section);
     }

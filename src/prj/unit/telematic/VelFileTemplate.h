@@ -52,6 +52,7 @@ public:
     TXMLInfo info = TXMLInfo::Other;
     int cut = 0;             // FirstChars / LastChars: how many characters
     int position = 0;        // a positional field's Number as a number, else 0
+    bool computed = false;   // one of the fields record G works out itself
     int line = 0;            // line in the file, for messages
 
     // Where the engine last found this field's dataset and column; checked
@@ -75,6 +76,10 @@ public:
     QString Repeat; // families E, G, H
     QString Cds;    // family G
     QList<TXMLCampoType> fields;
+
+    // Worked out at load: every field only reads a column of the section's
+    // dataset and writes nothing without a value (family G).
+    bool readsOnly = false;
 };
 
 class TXMLRecordType

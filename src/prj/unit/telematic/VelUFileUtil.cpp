@@ -290,7 +290,7 @@ TClientDataSet *TVelFileUtil::datasetFor(const TXMLCampoType &field, const TXMLR
 bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, TClientDataSet *ds, Raw *out)
 {
     const QString &n = field.number;
-    if (!field.keyValue || n.at(0) != QLatin1Char('D'))
+    if (!field.computed)
         return false;
     auto fromConFam = [&](const char *column) {
         return columnRaw(m_fixed[FConFamCar], field, QLatin1String(column)).text;
@@ -327,8 +327,7 @@ bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, 
             return set(QStringLiteral("P"));
         return set(QString());
     }
-    const QString lname = dsName.toLower();
-    if ((n == QLatin1String("DB602A07") || n == QLatin1String("DB602B07")) && lname == QLatin1String("cdsconfamcar")
+    if ((n == QLatin1String("DB602A07") || n == QLatin1String("DB602B07")) && sameName(dsName, "cdsconfamcar")
         && sameName(field.Field, "SCUDDETRSPETTPRIFIGL")) {
         const Raw v = columnRaw(ds, field, field.Field);
         const bool isC = v.text == QLatin1String("C");
@@ -339,7 +338,7 @@ bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, 
         return true;
     }
     for (const MonthSeries &s : kMonthSeries) {
-        if (n != QLatin1String(s.code) || lname != QLatin1String(s.cds))
+        if (n != QLatin1String(s.code) || !sameName(dsName, s.cds))
             continue;
         QString text;
         for (const char *month : kMonths) {
@@ -352,7 +351,7 @@ bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, 
         }
         return set(text);
     }
-    if (lname == QLatin1String("cdsinpdap") && sameName(field.Field, "SCUDGESASS_2")) {
+    if (sameName(dsName, "cdsinpdap") && sameName(field.Field, "SCUDGESASS_2")) {
         const QString d = field.Description.trimmed().toLower();
         int at = -1;
         if (d == QLatin1String("gestione previdenziale"))
@@ -364,7 +363,7 @@ bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, 
             return set(v.size() > at ? v.mid(at, 1) : QString());
         }
     }
-    if ((n == QLatin1String("DC001076") || n == QLatin1String("DC001077")) && lname == QLatin1String("cdscoopart")) {
+    if ((n == QLatin1String("DC001076") || n == QLatin1String("DC001077")) && sameName(dsName, "cdscoopart")) {
         const bool from = n == QLatin1String("DC001076");
         bool okM = false;
         bool okY = false;
@@ -705,8 +704,17 @@ void TVelFileUtil::appendFieldRow(const QString &text)
 
 void TVelFileUtil::WriteSection(const TXMLRecordType &record, const TXMLSectionType &section, int row)
 {
+    if (section.readsOnly) {
+        // every field would read an empty dataset and write nothing
+        TClientDataSet *ds = m_dataSets.find(section.Cds);
+        if (ds && ds->active() && ds->isEmpty())
+            return;
+    }
     for (const TXMLCampoType &field : section.fields) {
         const QString value = ResolveFieldValue(field, record, &section);
+        // a key-value field with nothing to encode writes no row
+        if (field.keyValue && !encodes(field, record.family, value))
+            continue;
         SplitLongValue(value, field, record.family, row);
     }
 }
