@@ -303,6 +303,89 @@ private slots:
         QCOMPARE(at(z, 61, 69), QByteArray("000000000"));
     }
 
+    void laterModulesDoNotRepeatAnExhaustedDataset()
+    {
+        QTemporaryDir dir;
+        VelFileWorkspace ws;
+        ws.loadTemplates();
+        fillSchool(ws);
+        TClientDataSet &inps = ws.dataSet(QStringLiteral("cdsInps"));
+        inps.last();
+        inps.deleteRecord(); // ROSSI: one INPS row ...
+        addRow(ws.dataSet(QStringLiteral("cdsInpdap")), {{"IAFIID", 11}, {"SCUDCODFISAMMNE", QStringLiteral("97012345678")}});
+        ws.generate({1}); // ... and two public-pension rows
+        const QString path = dir.filePath(QStringLiteral("CUR26"));
+        ws.writeSupply(path);
+        const QList<QByteArray> g = linesOf(readLines(path), 'G');
+        QCOMPARE(g.size(), 2);
+        QCOMPARE(slot(g[0], "DC001004"), rpad("20000,00", 16));
+        QCOMPARE(slot(g[1], "DC001009"), lpad("97012345678", 16));
+        // the INPS row is not certified a second time
+        QCOMPARE(slot(g[1], "DC001004"), QByteArray());
+        QCOMPARE(slot(g[1], "DC001001"), QByteArray());
+    }
+
+    void thePreparationRebuildsAnnotationsPerCertification()
+    {
+        QTemporaryDir dir;
+        VelFileWorkspace ws;
+        ws.loadTemplates();
+        fillSchool(ws);
+        TClientDataSet &notes = ws.dataSet(QStringLiteral("cdsAnnotazioni"));
+        TClientDataSet *realInps = &ws.dataSet(QStringLiteral("cdsInps"));
+        QList<qint64> prepared;
+        ws.generator().setPreparation([&](TClientDataSet &dip) {
+            // as the wizard does: the certification's rows rebuilt in the dataset itself
+            const qint64 person = dip.fieldByName(QStringLiteral("IAFIID")).asInteger();
+            prepared << person;
+            notes.setFiltered(false);
+            notes.emptyDataSet();
+            if (person == 11)
+                addRow(notes, {{"IAFIID", 11}, {"SANN701", QStringLiteral("AA")}, {"SANN702", QStringLiteral("BD")}});
+            // the section datasets already show this certification only
+            QCOMPARE(ws.dataSet(QStringLiteral("cdsInps")).recordCount(), person == 11 ? 2 : 0);
+        });
+        ws.generate(ws.allRows());
+        QCOMPARE(prepared, QList<qint64>({11, 12, 13, 14, 15, 11, 12, 13, 14, 15}));
+        // the datasets are the wizard's own again
+        QCOMPARE(&ws.dataSet(QStringLiteral("cdsInps")), realInps);
+        QCOMPARE(realInps->recordCount(), 2);
+        const QString path = dir.filePath(QStringLiteral("CUR26"));
+        ws.writeSupply(path);
+        const QList<QByteArray> g = linesOf(readLines(path), 'G');
+        QCOMPARE(slot(g[0], "AN001701"), lpad("AA", 16));
+        QCOMPARE(slot(g[0], "AN001702"), lpad("BD", 16));
+        QCOMPARE(slot(g[1], "AN001701"), QByteArray()); // one annotation row: first module only
+        QCOMPARE(slot(linesOf(readLines(path), 'G').last(), "AN001701"), QByteArray());
+    }
+
+    void workingTables()
+    {
+        QTemporaryDir dir;
+        TClientDataSet fields;
+        // a damaged working table is rebuilt for a new generation ...
+        const QString path = dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("not a dataset");
+        }
+        VelFileTables::openFieldTableForGeneration(fields, path);
+        QCOMPARE(fields.fieldNames(), QStringList({QStringLiteral("SFIFICODREC"), QStringLiteral("SFIFIPROGRE"), QStringLiteral("SFIFIRECORD")}));
+        // ... but saving a supply needs the rows of the last generation
+        QVERIFY_THROWS_EXCEPTION(EOvError, VelFileTables::loadFieldTable(fields, path));
+        QFile::remove(path);
+        try {
+            VelFileTables::loadFieldTable(fields, path);
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("TFIFI_FIELDSFILE.CDS")), qPrintable(e.message()));
+        }
+        TClientDataSet recs;
+        VelFileTables::openRecordTableForGeneration(recs, dir.filePath(QStringLiteral("TFILE_FILETELEM.CDS")));
+        QCOMPARE(recs.indexFieldNames(), QStringLiteral("IFILEPROGRE;SFILECODREC"));
+    }
+
     void noneVisitedStillWritesTheFrame()
     {
         QTemporaryDir dir;
