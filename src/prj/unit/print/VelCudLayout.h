@@ -16,7 +16,11 @@
 // non-numeric value raises EOvError naming the file, the field and the
 // attribute when it is read. Asking for a child that is not there raises too.
 #include <QDomElement>
+#include <QList>
 #include <QString>
+
+#include <map>
+#include <memory>
 
 class TVelXMLDocument;
 
@@ -34,9 +38,12 @@ protected:
     int childCount(const QString &tag) const;
     QDomElement child(const QString &tag, int index) const; // raises when absent
     QString text(const QString &attribute) const { return m_e.attribute(attribute); }
+    // The children named `tag`, listed once per view (positional access stays linear).
+    const QList<QDomElement> &children(const QString &tag) const;
 
     QDomElement m_e;
     QString m_file;
+    mutable std::shared_ptr<std::map<QString, QList<QDomElement>>> m_children;
 };
 
 class TXMLCudPrintRect : public TXMLCudNode

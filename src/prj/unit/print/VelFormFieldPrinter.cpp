@@ -92,6 +92,20 @@ QString TVelFormFieldPrinter::printedText(const QString &alignment, const QStrin
     return text;
 }
 
+void TVelFormFieldPrinter::printText(const QString &alignment, const QString &space, const QString &text, int x,
+                                     int y, int size)
+{
+    const QString a = alignment.toUpper();
+    if (a == QLatin1String("TADATA"))
+        DrawDate(text, x, y, size, m_gap1, m_gap2);
+    else if (a == QLatin1String("TADATAGGMM"))
+        DrawDayMonth(text, x, y, size, m_gap1, m_gap2);
+    else if (a == QLatin1String("TACHECKBOX"))
+        DrawField(text, x, y, size, QString(), space);
+    else
+        DrawField(text, x, y, size, alignment, space);
+}
+
 void TVelFormFieldPrinter::printEdit(const TXMLCudEdit &edit, const QVariant &value)
 {
     const TXMLCudPrintRect rect = edit.PrintRect();
@@ -99,25 +113,47 @@ void TVelFormFieldPrinter::printEdit(const TXMLCudEdit &edit, const QVariant &va
     const QString text = printedText(alignment, rect.Format(), value);
     if (text.isEmpty())
         return;
-    const int x = rect.Left();
-    const int y = rect.Top();
-    const int size = rect.Height();
-    const QString a = alignment.toUpper();
-    if (a == QLatin1String("TADATA"))
-        DrawDate(text, x, y, size, m_gap1, m_gap2);
-    else if (a == QLatin1String("TADATAGGMM"))
-        DrawDayMonth(text, x, y, size, m_gap1, m_gap2);
-    else if (a == QLatin1String("TACHECKBOX"))
-        DrawField(text, x, y, size, QString(), edit.Space());
-    else
-        DrawField(text, x, y, size, alignment, edit.Space());
+    printText(alignment, edit.Space(), text, rect.Left(), rect.Top(), rect.Height());
+}
+
+TVelFormFieldPrinter::SectionPlaces &TVelFormFieldPrinter::placesOf(const TXMLCudSection &section)
+{
+    for (SectionPlaces &s : m_sections) {
+        if (s.element == section.element())
+            return s;
+    }
+    SectionPlaces s;
+    s.element = section.element();
+    const int count = section.Count();
+    for (int i = 0; i < count; ++i) {
+        const TXMLCudEdit edit = section.Edit(i);
+        const TXMLCudPrintRect rect = edit.PrintRect();
+        Place p;
+        p.name = edit.Name();
+        p.alignment = edit.Alignment();
+        p.space = edit.Space();
+        p.format = rect.Format();
+        p.left = rect.Left();
+        p.top = rect.Top();
+        p.height = rect.Height();
+        s.places.append(p);
+    }
+    m_sections.append(s);
+    return m_sections.last();
 }
 
 void TVelFormFieldPrinter::printSection(const TXMLCudSection &section, TClientDataSet &dataSet)
 {
-    const int count = section.Count();
-    for (int i = 0; i < count; ++i) {
-        const TXMLCudEdit edit = section.Edit(i);
-        printEdit(edit, dataSet.fieldByName(edit.Name()).value());
+    SectionPlaces &s = placesOf(section);
+    if (s.dataSet != &dataSet || s.fieldCount != dataSet.fieldCount()) {
+        for (Place &p : s.places)
+            p.field = dataSet.fieldByName(p.name).index(); // raises for an unknown name
+        s.dataSet = &dataSet;
+        s.fieldCount = dataSet.fieldCount();
+    }
+    for (const Place &p : s.places) {
+        const QString text = printedText(p.alignment, p.format, dataSet.field(p.field).value());
+        if (!text.isEmpty())
+            printText(p.alignment, p.space, text, p.left, p.top, p.height);
     }
 }

@@ -23,6 +23,7 @@
 
 class TClientDataSet;
 
+// One printer serves one print run.
 class TVelFormFieldPrinter
 {
 public:
@@ -41,7 +42,8 @@ public:
     // Raises EOvError naming the value when an amount is not a number.
     void printEdit(const TXMLCudEdit &edit, const QVariant &value);
     // Every Edit of a section from the current record of a dataset (the field
-    // named by each Edit; an unknown name raises).
+    // named by each Edit; an unknown name raises). The section's places are
+    // read once and kept for the next pages.
     void printSection(const TXMLCudSection &section, TClientDataSet &dataSet);
 
     // The gaps printEdit uses for dates (4 and 4 unless changed).
@@ -58,7 +60,25 @@ public:
     static double spaceWidth(const QString &space);
 
 private:
+    // One Edit as read from the layout.
+    struct Place
+    {
+        QString name, alignment, space, format;
+        int left = 0, top = 0, height = 0;
+        int field = -1; // index in the dataset last printed from
+    };
+    struct SectionPlaces
+    {
+        QDomElement element;
+        const TClientDataSet *dataSet = nullptr; // the field indexes are of this dataset...
+        int fieldCount = -1;                     // ...with this many fields
+        QList<Place> places;
+    };
+    SectionPlaces &placesOf(const TXMLCudSection &section);
+    void printText(const QString &alignment, const QString &space, const QString &text, int x, int y, int size);
+
     TPdkPdf &m_pdf;
     int m_gap1 = 4;
     int m_gap2 = 4;
+    QList<SectionPlaces> m_sections;
 };

@@ -13,7 +13,11 @@
 // that is absent or not a number reads as 0. Template and Repeat are kept for
 // whoever edits the file; no print interprets them.
 #include <QDomElement>
+#include <QList>
 #include <QString>
+
+#include <map>
+#include <memory>
 
 class TXMLPdfConfNode
 {
@@ -28,7 +32,10 @@ protected:
     QDomElement child(const QString &tag, int index) const; // null when absent
     int integer(const QString &attribute) const;
     void setInteger(const QString &attribute, int value);
+    // The children named `tag`, listed once per view; adding a child resets the list.
+    const QList<QDomElement> &children(const QString &tag) const;
     QDomElement m_e;
+    mutable std::shared_ptr<std::map<QString, QList<QDomElement>>> m_children;
 };
 
 class TXMLPdfConfPrintRect : public TXMLPdfConfNode
