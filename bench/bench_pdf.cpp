@@ -1,4 +1,4 @@
-// bench_pdf [pages]
+// bench_pdf [pages [output.pdf]]
 //
 // A print of the size of a large school's run: every page a copy of the
 // summary CU's fiscal page with about 60 values written through the form
@@ -60,7 +60,7 @@ int main(int argc, char **argv)
     cu.post();
 
     QTemporaryDir dir;
-    const QString out = dir.path() + QStringLiteral("/bench.pdf");
+    const QString out = argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.path() + QStringLiteral("/bench.pdf");
     QElapsedTimer timer;
     timer.start();
     TPdkPdf pdf;
