@@ -294,7 +294,8 @@ private slots:
             QVERIFY(e.message().contains(QStringLiteral("cud.xml")));
         }
 
-        QVERIFY(dm.LoadModel(model, config));
+        // File names are matched without regard to case.
+        QVERIFY(dm.LoadModel(dir.path() + QStringLiteral("/MODELLO.PDF"), dir.path() + QStringLiteral("/STPPROVA.xml")));
         try {
             dm.CopyModelPage(5, true, false);
             QFAIL("no error");

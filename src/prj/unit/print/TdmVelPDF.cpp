@@ -5,6 +5,7 @@
 #include "platform/framework/OvShell.h"
 #include "src/prj/unit/print/VelImprint.h"
 #include "src/prj/unit/print/VelPrintFormat.h"
+#include "tor/util/TorFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,9 +21,21 @@ TPdkPdf &TdmVelPDF::workspace() const
     return *m_pdf;
 }
 
-bool TdmVelPDF::LoadModel(const QString &modelFile, const QString &configFile)
+// The file as given, or the one whose name matches it without regard to case.
+static QString existing(const QString &path)
 {
-    if (!QFileInfo(modelFile).isFile() || !QFileInfo(configFile).isFile())
+    if (QFileInfo(path).isFile())
+        return path;
+    const QFileInfo info(path);
+    const QString found = TorFolders::resolveFile(info.path(), info.fileName());
+    return QFileInfo(found).isFile() ? found : QString();
+}
+
+bool TdmVelPDF::LoadModel(const QString &modelPath, const QString &configPath)
+{
+    const QString modelFile = existing(modelPath);
+    const QString configFile = existing(configPath);
+    if (modelFile.isEmpty() || configFile.isEmpty())
         return false;
 
     XMLConfig.Close();

@@ -25,7 +25,7 @@ public:
     // The print configuration.
     TVelXMLDocument XMLConfig;
 
-    // True only when both files exist; then the configuration is (re)loaded,
+    // True only when both files exist (names matched without regard to case); then the configuration is (re)loaded,
     // a new PDF workspace replaces the previous one, the model is loaded
     // ("Caricamento modello base"), a new document is created ("Creazione
     // nuovo documento") and made current, origin top-left, unit points.
