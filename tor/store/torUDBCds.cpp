@@ -72,6 +72,12 @@ const char *const kInsertValue =
     "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, %1FISVALUE ) "
     "VALUES ( :ICDSID, :ICRFID, :IAFIID, :IFISRIGO, :SFISFIELDNAME, :%1FISVALUE )";
 
+// The same rows as kInsertValue, several at a time, every value column named.
+const char *const kInsertValues =
+    "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
+    "IFISVALUE, FFISVALUE, SFISVALUE, DFISVALUE ) VALUES ";
+constexpr int kBatchRows = 100;
+
 const char *const kStoreCounter = "UPDATE tcds_struttura SET icdsrigo = :ICDSRIGO WHERE icdsid = :ICDSID";
 
 QString sql(const char *text) { return QString::fromLatin1(text); }
@@ -680,6 +686,24 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
             return *insValue[2];
         };
 
+        // PostgreSQL: the values of a row go in multi-row INSERTs (same rows as
+        // one INSERT per value, a fraction of the round trips). SQLite runs in
+        // process, where one prepared statement per value is fastest.
+        const bool batched = c.isPostgres();
+        QHash<int, QSqlQuery *> batchStatements;
+        auto runBatch = [&](int rows, const QVariantList &values) {
+            QSqlQuery *&q = batchStatements[rows];
+            if (!q) {
+                QStringList tuples;
+                for (int k = 0; k < rows; ++k)
+                    tuples << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                q = &stmt(sql(kInsertValues) + tuples.join(QStringLiteral(", ")));
+            }
+            for (int k = 0; k < values.size(); ++k)
+                q->bindValue(k, values.at(k));
+            run(*q);
+        };
+
         int crfId = 0; // the period, asked once
         auto joinFields = [&](const TDeltaRow &r, const MapPair &p) {
             QString s;
@@ -749,21 +773,46 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
             if (rigoField >= 0)
                 ds.writeRowValue(r.bookmark(), defs.at(rigoField).name, rigo);
 
-            for (int i : valueFields) {
-                const QVariant v = storedValue(defs.at(i).type, r.newValue(i));
-                if (!v.isValid())
-                    continue;
-                const Slot s = slotOf(defs.at(i).type);
-                // Bound by position (the placeholders' order in the text): this
-                // statement runs once per stored value.
-                QSqlQuery &ins = insFor(s);
-                ins.bindValue(0, h.cdsId);
-                ins.bindValue(1, crfId);
-                ins.bindValue(2, afi);
-                ins.bindValue(3, rigo);
-                ins.bindValue(4, fieldNames.at(i));
-                ins.bindValue(5, v);
-                run(ins);
+            if (batched) {
+                // One statement for the whole row: on a server every statement
+                // is a round trip, and a CU holds dozens of values.
+                QVariantList tuple;
+                int count = 0;
+                for (int i : valueFields) {
+                    const QVariant v = storedValue(defs.at(i).type, r.newValue(i));
+                    if (!v.isValid())
+                        continue;
+                    const Slot s = slotOf(defs.at(i).type);
+                    tuple << h.cdsId << crfId << afi << rigo << fieldNames.at(i)
+                          << (s == Slot::I ? v : nullInt())
+                          << (s == Slot::F ? v : QVariant(QMetaType::fromType<QString>()))
+                          << (s == Slot::S ? v : QVariant(QMetaType::fromType<QString>()))
+                          << (s == Slot::D ? v : QVariant(QMetaType::fromType<QDate>()));
+                    if (++count == kBatchRows) {
+                        runBatch(count, tuple);
+                        tuple.clear();
+                        count = 0;
+                    }
+                }
+                if (count > 0)
+                    runBatch(count, tuple);
+            } else {
+                for (int i : valueFields) {
+                    const QVariant v = storedValue(defs.at(i).type, r.newValue(i));
+                    if (!v.isValid())
+                        continue;
+                    const Slot s = slotOf(defs.at(i).type);
+                    // Bound by position (the placeholders' order in the text): this
+                    // statement runs once per stored value.
+                    QSqlQuery &ins = insFor(s);
+                    ins.bindValue(0, h.cdsId);
+                    ins.bindValue(1, crfId);
+                    ins.bindValue(2, afi);
+                    ins.bindValue(3, rigo);
+                    ins.bindValue(4, fieldNames.at(i));
+                    ins.bindValue(5, v);
+                    run(ins);
+                }
             }
         }
 
