@@ -94,7 +94,7 @@ public:
     int fieldCount() const;
 };
 
-// The names the spec of the data uses for the bound classes of each family.
+// The names the record layout gives the bound classes of each family.
 using TXMLRecordAType = TXMLRecordType;
 using TXMLSectionAType = TXMLSectionType;
 using TXMLCampoAType = TXMLCampoType;
