@@ -14,30 +14,11 @@ QString shortName(const QString &file)
 
 } // namespace
 
-const QList<QDomElement> &TXMLCudNode::children(const QString &tag) const
-{
-    if (!m_children)
-        m_children = std::make_shared<std::map<QString, QList<QDomElement>>>();
-    auto it = m_children->find(tag);
-    if (it == m_children->end()) {
-        QList<QDomElement> list;
-        for (QDomElement c = m_e.firstChildElement(tag); !c.isNull(); c = c.nextSiblingElement(tag))
-            list.append(c);
-        it = m_children->emplace(tag, list).first;
-    }
-    return it->second;
-}
-
-int TXMLCudNode::childCount(const QString &tag) const
-{
-    return int(children(tag).size());
-}
-
 QDomElement TXMLCudNode::child(const QString &tag, int index) const
 {
-    const QList<QDomElement> &list = children(tag);
-    if (index >= 0 && index < list.size())
-        return list.at(index);
+    const QDomElement e = childOrNull(tag, index);
+    if (!e.isNull())
+        return e;
     QString where = m_e.tagName();
     const QString name = m_e.attribute(QStringLiteral("Name"));
     if (!name.isEmpty())

@@ -1,4 +1,5 @@
 #pragma once
+#include "src/prj/unit/print/VelXmlNode.h"
 // The form layout: where the fields of a form (the CU pages, the withholding
 // agent's frontispiece, the Quadro CT) are written on a PDF model page.
 //
@@ -25,25 +26,18 @@
 class TVelXMLDocument;
 
 // Common ground: the element and the file it came from (for messages).
-class TXMLCudNode
+class TXMLCudNode : public TVelXmlNode
 {
 public:
     TXMLCudNode() = default;
-    TXMLCudNode(const QDomElement &element, const QString &fileName) : m_e(element), m_file(fileName) {}
-    bool isNull() const { return m_e.isNull(); }
-    QDomElement element() const { return m_e; }
+    TXMLCudNode(const QDomElement &element, const QString &fileName) : TVelXmlNode(element), m_file(fileName) {}
     QString fileName() const { return m_file; }
 
 protected:
-    int childCount(const QString &tag) const;
     QDomElement child(const QString &tag, int index) const; // raises when absent
     QString text(const QString &attribute) const { return m_e.attribute(attribute); }
-    // The children named `tag`, listed once per view (positional access stays linear).
-    const QList<QDomElement> &children(const QString &tag) const;
 
-    QDomElement m_e;
     QString m_file;
-    mutable std::shared_ptr<std::map<QString, QList<QDomElement>>> m_children;
 };
 
 class TXMLCudPrintRect : public TXMLCudNode

@@ -2,31 +2,6 @@
 
 #include <QDomDocument>
 
-const QList<QDomElement> &TXMLPdfConfNode::children(const QString &tag) const
-{
-    if (!m_children)
-        m_children = std::make_shared<std::map<QString, QList<QDomElement>>>();
-    auto it = m_children->find(tag);
-    if (it == m_children->end()) {
-        QList<QDomElement> list;
-        for (QDomElement c = m_e.firstChildElement(tag); !c.isNull(); c = c.nextSiblingElement(tag))
-            list.append(c);
-        it = m_children->emplace(tag, list).first;
-    }
-    return it->second;
-}
-
-int TXMLPdfConfNode::childCount(const QString &tag) const
-{
-    return int(children(tag).size());
-}
-
-QDomElement TXMLPdfConfNode::child(const QString &tag, int index) const
-{
-    const QList<QDomElement> &list = children(tag);
-    return (index >= 0 && index < list.size()) ? list.at(index) : QDomElement();
-}
-
 int TXMLPdfConfNode::integer(const QString &attribute) const
 {
     bool ok = false;
@@ -37,16 +12,6 @@ int TXMLPdfConfNode::integer(const QString &attribute) const
 void TXMLPdfConfNode::setInteger(const QString &attribute, int value)
 {
     m_e.setAttribute(attribute, value);
-}
-
-static QDomElement appendChild(QDomElement parent, const QString &tag,
-                               std::shared_ptr<std::map<QString, QList<QDomElement>>> &cache)
-{
-    QDomElement e = parent.ownerDocument().createElement(tag);
-    parent.appendChild(e);
-    if (cache)
-        cache->clear(); // every copy of the view sees the new child
-    return e;
 }
 
 bool TXMLPdfConfPrintRect::appliesTo(int row) const
@@ -62,7 +27,7 @@ TXMLPdfConfPrintRect TXMLPdfConfEdit::PrintRect(int index) const
 
 TXMLPdfConfPrintRect TXMLPdfConfEdit::AddPrintRect()
 {
-    return TXMLPdfConfPrintRect(appendChild(m_e, QStringLiteral("PrintRect"), m_children));
+    return TXMLPdfConfPrintRect(appendChild(QStringLiteral("PrintRect")));
 }
 
 TXMLPdfConfSection TXMLPdfConfEdit::Section() const
@@ -77,7 +42,7 @@ TXMLPdfConfEdit TXMLPdfConfSection::Edit(int index) const
 
 TXMLPdfConfEdit TXMLPdfConfSection::AddEdit()
 {
-    return TXMLPdfConfEdit(appendChild(m_e, QStringLiteral("Edit"), m_children));
+    return TXMLPdfConfEdit(appendChild(QStringLiteral("Edit")));
 }
 
 TXMLPdfConfSection TXMLPdfConfPage::Section(int index) const
@@ -87,7 +52,7 @@ TXMLPdfConfSection TXMLPdfConfPage::Section(int index) const
 
 TXMLPdfConfSection TXMLPdfConfPage::AddSection()
 {
-    return TXMLPdfConfSection(appendChild(m_e, QStringLiteral("Section"), m_children));
+    return TXMLPdfConfSection(appendChild(QStringLiteral("Section")));
 }
 
 TXMLPdfConfPage TXMLPdfConf::Page(int index) const
@@ -97,7 +62,7 @@ TXMLPdfConfPage TXMLPdfConf::Page(int index) const
 
 TXMLPdfConfPage TXMLPdfConf::AddPage()
 {
-    return TXMLPdfConfPage(appendChild(m_e, QStringLiteral("Page"), m_children));
+    return TXMLPdfConfPage(appendChild(QStringLiteral("Page")));
 }
 
 TXMLPdfConfPage TXMLPdfConf::findPage(const QString &name) const

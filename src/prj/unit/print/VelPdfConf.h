@@ -1,4 +1,5 @@
 #pragma once
+#include "src/prj/unit/print/VelXmlNode.h"
 // The print configuration: which values of which datasets are written where
 // on the pages of a print made by the printing data module.
 //
@@ -19,23 +20,15 @@
 #include <map>
 #include <memory>
 
-class TXMLPdfConfNode
+class TXMLPdfConfNode : public TVelXmlNode
 {
 public:
-    TXMLPdfConfNode() = default;
-    explicit TXMLPdfConfNode(const QDomElement &element) : m_e(element) {}
-    bool isNull() const { return m_e.isNull(); }
-    QDomElement element() const { return m_e; }
+    using TVelXmlNode::TVelXmlNode;
 
 protected:
-    int childCount(const QString &tag) const;
-    QDomElement child(const QString &tag, int index) const; // null when absent
+    QDomElement child(const QString &tag, int index) const { return childOrNull(tag, index); }
     int integer(const QString &attribute) const;
     void setInteger(const QString &attribute, int value);
-    // The children named `tag`, listed once per view; adding a child resets the list.
-    const QList<QDomElement> &children(const QString &tag) const;
-    QDomElement m_e;
-    mutable std::shared_ptr<std::map<QString, QList<QDomElement>>> m_children;
 };
 
 class TXMLPdfConfPrintRect : public TXMLPdfConfNode
