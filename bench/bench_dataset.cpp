@@ -13,19 +13,12 @@
 #include <cstdio>
 #include <ctime>
 
-namespace {
+#include "BenchProcess.h"
 
-// Peak and current resident memory in MB, from /proc/self/status.
-double procMb(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
+using bench::cpuMs;
+using bench::procMb;
+
+namespace {
 
 // Restarts the peak count (Linux: writing 5 to clear_refs resets VmHWM).
 bool resetPeak()
@@ -36,13 +29,6 @@ bool resetPeak()
 
 // CPU time of the process in ms: on a busy shared machine the wall time
 // also counts the waiting, the CPU time only the work.
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
 double g_cpuMark = 0;
 
 void report(const char *phase, qint64 ms, const QString &extra = QString())

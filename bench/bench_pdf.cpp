@@ -19,17 +19,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-static long peakKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
+#include "BenchProcess.h"
 
 int main(int argc, char **argv)
 {
@@ -92,6 +82,6 @@ int main(int argc, char **argv)
     std::printf("  build %lld ms, save %lld ms, total %.2f s\n", built, total - built, total / 1000.0);
     std::printf("  file %lld bytes (model %lld bytes), %.0f bytes a page beyond the model\n", size, modelSize,
                 double(size - modelSize) / pages);
-    std::printf("  peak memory (VmHWM) %ld kB\n", peakKb());
+    std::printf("  peak memory (VmHWM) %.1f MB\n", bench::peakMb());
     return 0;
 }

@@ -9,6 +9,8 @@
 #include "platform/db/OvTransaction.h"
 #include "tor/store/torUDBCds.h"
 
+#include "BenchProcess.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,17 +20,6 @@
 namespace {
 
 constexpr int kFieldsPerType = 15; // 4 kinds x 15 = 60 value fields
-
-long peakKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 void defineCu(TClientDataSet &ds)
 {
@@ -97,7 +88,7 @@ void run(const char *engine, TOvSQLConnection &c, const QString &sqlDir)
     store.Load(loaded, QStringLiteral("TCUD_DATICUD"));
     const double load = t.nsecsElapsed() / 1e9;
     std::printf("%-9s Load of 10,000 CUs (600,000 value rows): %.2f s, %d rows, peak memory %ld MB\n", engine, load,
-                loaded.recordCount(), peakKb() / 1024);
+                loaded.recordCount(), long(bench::peakMb()));
     // For profiling the load alone: VELCU_BENCH_LOADS=N repeats it.
     for (int i = 1; i < qEnvironmentVariableIntValue("VELCU_BENCH_LOADS"); ++i)
         store.Load(loaded, QStringLiteral("TCUD_DATICUD"));

@@ -20,25 +20,12 @@
 #include <cstdio>
 #include <ctime>
 
+#include "BenchProcess.h"
+
+using bench::cpuMs;
+using bench::procMb;
+
 namespace {
-
-double procMb(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(strlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
-
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
 
 double g_cpuMark = 0;
 
