@@ -1,5 +1,7 @@
 #include "OvParamManager.h"
 
+#include "platform/core/OvSafeFile.h"
+
 #include <QSettings>
 
 namespace {
@@ -43,13 +45,18 @@ bool TOvParamManager::setValue(const QString &name, const QVariant &value)
         OnCheckValue(m_names.value(key(name), name), value, ok);
     if (!ok)
         return false;
+    assign(name, value);
+    return true;
+}
+
+void TOvParamManager::assign(const QString &name, const QVariant &value)
+{
     auto it = m_params.find(key(name));
     if (it == m_params.end()) {
         declare(name, QString(), value);
     } else {
         it->value = value;
     }
-    return true;
 }
 
 void TOvParamManager::load()
@@ -68,10 +75,11 @@ void TOvParamManager::save() const
 {
     if (m_path.isEmpty())
         return;
-    QSettings ini(m_path, QSettings::IniFormat);
-    for (auto it = m_params.cbegin(); it != m_params.cend(); ++it) {
-        const QString k = it->group.isEmpty() ? m_names.value(it.key()) : it->group + QLatin1Char('/') + m_names.value(it.key());
-        ini.setValue(k, it->value);
-    }
-    ini.sync();
+    ovUpdateIniFile(m_path, [this](QSettings &ini) {
+        for (auto it = m_params.cbegin(); it != m_params.cend(); ++it) {
+            const QString k = it->group.isEmpty() ? m_names.value(it.key())
+                                                  : it->group + QLatin1Char('/') + m_names.value(it.key());
+            ini.setValue(k, it->value);
+        }
+    });
 }

@@ -2,13 +2,13 @@
 
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 #include "platform/dataset/DataSetFile.h"
 #include "platform/dataset/DataSetFilter.h"
 #include "platform/dataset/DataSetStorage.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
@@ -1235,10 +1235,7 @@ QByteArray TClientDataSet::saveToBytes()
 
 void TClientDataSet::saveToFile(const QString &path)
 {
-    const QByteArray data = saveToBytes();
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit())
-        fail(QStringLiteral("Impossibile scrivere il file '%1': %2").arg(path, f.errorString()));
+    TOvSafeFile::writeFile(path, saveToBytes());
 }
 
 void TClientDataSet::loadFromFile(const QString &path)

@@ -1,11 +1,11 @@
 #include "platform/pdf/TPdkPdf.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
@@ -394,12 +394,14 @@ int TPdkPdf::SaveToFile(const QString &path)
     } catch (const std::exception &e) {
         return d->fail(QString::fromStdString(e.what()));
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return d->fail(file.errorString());
-    const qint64 size = qint64(bytes->getSize());
-    if (file.write(reinterpret_cast<const char *>(bytes->getBuffer()), size) != size || !file.commit())
-        return d->fail(file.errorString());
+    try {
+        TOvSafeFile file(path);
+        file.open();
+        file.write(reinterpret_cast<const char *>(bytes->getBuffer()), qint64(bytes->getSize()));
+        file.commit();
+    } catch (const EOvException &e) {
+        return d->fail(e.message());
+    }
     return 1;
 }
 

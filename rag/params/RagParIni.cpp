@@ -1,6 +1,7 @@
 #include "RagParIni.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 #include "tor/util/TorFolders.h"
 
 #include <QSettings>
@@ -24,15 +25,13 @@ TRagLiqCorrente read(int year, const QString &file)
 
 void write(int year, const TRagLiqCorrente &run, const QString &file)
 {
-    QSettings ini(file, QSettings::IniFormat);
-    ini.beginGroup(section(year));
-    ini.setValue(QStringLiteral("GRUPPO"), run.gruppo);
-    ini.setValue(QStringLiteral("ID"), run.id);
-    ini.setValue(QStringLiteral("MESE"), run.mese);
-    ini.endGroup();
-    ini.sync();
-    if (ini.status() != QSettings::NoError)
-        throw EOvError(QStringLiteral("Impossibile scrivere il file dei parametri: ") + file);
+    ovUpdateIniFile(file, [&](QSettings &ini) {
+        ini.beginGroup(section(year));
+        ini.setValue(QStringLiteral("GRUPPO"), run.gruppo);
+        ini.setValue(QStringLiteral("ID"), run.id);
+        ini.setValue(QStringLiteral("MESE"), run.mese);
+        ini.endGroup();
+    });
 }
 
 } // namespace RagParIni

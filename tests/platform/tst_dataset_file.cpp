@@ -304,16 +304,17 @@ void TstDataSetFile::missingFileAndUnwritablePath()
     try {
         ds.saveToFile(QStringLiteral("/nonexistent/dir/X.cds"));
         QFAIL("no error");
-    } catch (const EDatabaseError &e) {
-        QVERIFY2(e.message().startsWith(QStringLiteral("Impossibile scrivere il file '/nonexistent/dir/X.cds'")),
-                 qPrintable(e.message()));
+    } catch (const EOvError &e) {
+        QCOMPARE(e.message(), QStringLiteral("Impossibile scrivere il file \"/nonexistent/dir/X.cds\": la cartella "
+                                             "non esiste."));
     }
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/nonexistent")));
     // A path that is a folder cannot be written; an existing file stays whole.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("A.cds"));
     ds.saveToFile(path);
     ds.appendRecord({2});
-    QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.saveToFile(dir.path()));
+    QVERIFY_THROWS_EXCEPTION(EOvError, ds.saveToFile(dir.path()));
     TClientDataSet back;
     back.loadFromFile(path);
     QCOMPARE(back.recordCount(), 1);

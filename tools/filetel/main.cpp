@@ -8,6 +8,8 @@
 // choices and lists the codes that do not follow the box number.
 //
 // Usage: velcu-filetel <code-table sources folder> <output folder>
+#include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 
 #include <QCoreApplication>
@@ -303,12 +305,8 @@ QStringList pagesWithQuadro(const VelStructureDesc &st, const QString &quadro)
 
 bool writeTemplate(const QString &path, const QString &family, const QString &comment, const QList<Section> &sections)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        std::fprintf(stderr, "velcu-filetel: impossibile scrivere %s\n", qPrintable(path));
-        return false;
-    }
-    QTextStream out(&file);
+    QByteArray bytes;
+    QTextStream out(&bytes, QIODevice::WriteOnly);
     out.setEncoding(QStringConverter::Utf8);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out << "<!-- " << comment << " -->\n";
@@ -328,7 +326,14 @@ bool writeTemplate(const QString &path, const QString &family, const QString &co
         out << "  </Section" << family << ">\n";
     }
     out << "</Record" << family << ">\n";
-    return file.error() == QFile::NoError;
+    out.flush();
+    try {
+        TOvSafeFile::writeFile(path, bytes, TOvSafeFile::Access::Shared);
+    } catch (const EOvException &e) {
+        std::fprintf(stderr, "velcu-filetel: %s\n", qPrintable(e.message()));
+        return false;
+    }
+    return true;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tor/query/torCQueryText.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 #include "platform/framework/Krypto.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/sql/OvQueryCollection.h"
@@ -9,7 +10,6 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 #include <memory>
@@ -339,9 +339,11 @@ void TTorQueryText::writeCertificate(const QString &cdsPath)
 {
     const QString target = certificatePath(cdsPath);
     const QByteArray text = (certificateOf(cdsPath) + kCrLf).toUtf8();
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
-        throw EOvError(QStringLiteral("Impossibile scrivere il certificato \"%1\": %2").arg(target, out.errorString()));
+    try {
+        TOvSafeFile::writeFile(target, text, TOvSafeFile::Access::Shared);
+    } catch (const EOvError &e) {
+        throw EOvError(QStringLiteral("Impossibile scrivere il certificato \"%1\". %2").arg(target, e.message()));
+    }
 }
 
 bool TTorQueryText::certificateValid()

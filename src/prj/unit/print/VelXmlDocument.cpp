@@ -1,10 +1,10 @@
 #include "src/prj/unit/print/VelXmlDocument.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 void TVelXMLDocument::setFileName(const QString &fileName)
 {
@@ -63,10 +63,5 @@ QDomElement TVelXMLDocument::DocumentElement() const
 
 void TVelXMLDocument::SaveToFile(const QString &fileName) const
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EOvError(QStringLiteral("Impossibile scrivere \"%1\": %2").arg(fileName, file.errorString()));
-    file.write(m_dom.toByteArray(2));
-    if (!file.commit())
-        throw EOvError(QStringLiteral("Impossibile scrivere \"%1\": %2").arg(fileName, file.errorString()));
+    TOvSafeFile::writeFile(fileName, m_dom.toByteArray(2), TOvSafeFile::Access::Shared);
 }

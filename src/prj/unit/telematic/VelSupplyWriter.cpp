@@ -1,6 +1,7 @@
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/telematic/VelFileText.h"
@@ -8,7 +9,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <memory>
 #include <vector>
 
@@ -86,16 +86,13 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
 
     const QFileInfo target(fileName);
     QDir().mkpath(target.absolutePath());
-    std::vector<std::unique_ptr<QSaveFile>> parts;
+    std::vector<std::unique_ptr<TOvSafeFile>> parts;
     QStringList names;
     size_t next = 0;
     for (int k = 1; k <= files; ++k) {
         const QString name = partName(fileName, k);
-        auto out = std::make_unique<QSaveFile>(name);
-        out->setDirectWriteFallback(false);
-        if (!out->open(QIODevice::WriteOnly))
-            throw EOvError(QStringLiteral("Impossibile scrivere il file telematico %1: %2")
-                               .arg(QDir::toNativeSeparators(name), out->errorString()));
+        auto out = std::make_unique<TOvSafeFile>(name);
+        out->open();
 
         QString recA = a;
         place(recA, 522, files == 1 ? QStringLiteral("0000") : digits(k, 4));
@@ -110,9 +107,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
                                    .arg(QDir::toNativeSeparators(name)));
             QByteArray bytes = VelFileText::toWin1252(record);
             bytes.append("\r\n", 2);
-            if (out->write(bytes) != bytes.size())
-                throw EOvError(QStringLiteral("Impossibile scrivere il file telematico %1: %2")
-                                   .arg(QDir::toNativeSeparators(name), out->errorString()));
+            out->write(bytes);
         };
 
         line(recA);
@@ -134,18 +129,14 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
         for (int i = 0; i < 4; ++i)
             place(recZ, 25 + 9 * i, digits(counts[i], 9));
         line(recZ);
+        out->finish();
         parts.push_back(std::move(out));
         names.append(name);
     }
 
     // all complete: now they take their names
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (!parts[i]->commit()) {
-            for (size_t j = 0; j < i; ++j)
-                QFile::remove(names.at(int(j)));
-            throw EOvError(QStringLiteral("Impossibile scrivere il file telematico %1: %2")
-                               .arg(QDir::toNativeSeparators(names.at(int(i))), parts[i]->errorString()));
-        }
-    }
+    // (every part is already on the disk: only the renames are left)
+    for (auto &part : parts)
+        part->commit();
     return names;
 }
