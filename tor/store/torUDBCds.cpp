@@ -6,368 +6,29 @@
 #include "platform/db/OvGenerator.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvTransaction.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/TorStoreReader.h"
+#include "tor/store/TorStoreSql.h"
+#include "tor/store/TorStoreValues.h"
 
-#include <QApplication>
-#include <sqlite3.h>
-#include <QDateTime>
-#include <QGuiApplication>
 #include <QHash>
-#include <optional>
-#include <QLabel>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QSqlRecord>
-#include <QVBoxLayout>
-#include <QWidget>
+#include <optional>
 
-// ---------------------------------------------------------------------------
-// The statements of the store. They are the store's own (not catalogue
-// entries) and run unchanged on SQLite and PostgreSQL: SET lists name bare
-// columns, and the version order spells out how a missing year sorts. The
-// load reads only the person columns a field map can name (every column read
-// costs time on each of the hundreds of thousands of value rows).
+using namespace TorStore;
 
 namespace {
-
-const char *const kFindStructure =
-    "SELECT cds.* FROM tcds_struttura cds "
-    "WHERE COALESCE(cds.icdsanno, 0) <= :ICDSANNO "
-    "AND (COALESCE(cds.icdsmese, 0) <= :ICDSMESE OR :ICDSMESE = -1) "
-    "AND Lower(cds.scdsprogramma) = :SCDSPROGRAMMA AND Lower(cds.scdsnome) = :SCDSNOME "
-    "ORDER BY COALESCE(cds.icdsanno, 0) DESC, COALESCE(cds.icdsmese, 0) DESC";
-
-const char *const kLoadValues =
-    "SELECT afi.saficodfiscale , afi.saficognome , afi.safinome , afi.saficodfissost , afi.safigruppoana , "
-    "fis.sFisFieldName , fis.iFisRigo , fis.iFisValue , fis.fFisValue , fis.sFisValue , fis.dFisValue , "
-    "fis.iAfiID AS ifisafiid "
-    "FROM tcrf_crofiscale crf "
-    "LEFT JOIN tfis_datifiscali fis ON fis.icrfid = crf.icrfid "
-    "LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid "
-    "WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO "
-    "AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
-    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND fis.icdsid = :ICDSID "
-    "AND (fis.iafiid = :IAFIID OR :IAFIID = -1) "
-    "ORDER BY fis.ifisrigo";
-
-// Taken first in every save: on PostgreSQL it holds the structure's row until
-// the commit, so two workstations saving the same structure never hand out
-// the same row number; on SQLite the transaction already holds the database.
-const char *const kLockStructure =
-    "UPDATE tcds_struttura SET icdsrigo = icdsrigo WHERE icdsid = :ICDSID";
-const char *const kReadCounter = "SELECT icdsrigo FROM tcds_struttura WHERE icdsid = :ICDSID";
-
-const char *const kDeletePerson = "DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID";
-const char *const kDeleteValues = "DELETE FROM tfis_datifiscali WHERE icdsid = :ICDSID AND ifisrigo = :IFISRIGO";
-
-const char *const kFindPerson =
-    "SELECT afi.iafiid FROM tcrf_crofiscale crf INNER JOIN tafi_anafiscale afi ON afi.icrfid = crf.icrfid "
-    "WHERE crf.icrfanno = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
-    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND Lower(afi.saficodfiscale) = :SAFICODFISCALE "
-    "AND (COALESCE(afi.safigruppoana, '') = :SAFIGRUPPOANA OR :SAFIGRUPPOANA = '')";
-
-const char *const kInsertPerson = "INSERT INTO TAFI_ANAFISCALE ( IAFIID , ICRFID ) VALUES ( :IAFIID , :ICRFID )";
-const char *const kUpdatePerson = "UPDATE tafi_anafiscale SET %1 WHERE iafiid = :IAFIID";
-
-const char *const kInsertValue =
-    "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, %1FISVALUE ) "
-    "VALUES ( :ICDSID, :ICRFID, :IAFIID, :IFISRIGO, :SFISFIELDNAME, :%1FISVALUE )";
-
-// The same rows as kInsertValue, several at a time, every value column named.
-const char *const kInsertValues =
-    "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
-    "IFISVALUE, FFISVALUE, SFISVALUE, DFISVALUE ) VALUES ";
-constexpr int kBatchRows = 100;
-
-const char *const kStoreCounter = "UPDATE tcds_struttura SET icdsrigo = :ICDSRIGO WHERE icdsid = :ICDSID";
 
 QString sql(const char *text) { return QString::fromLatin1(text); }
 
 QVariant nullInt() { return QVariant(QMetaType::fromType<int>()); }
 
-// A field map "col=Field;col2=A+B" as ordered pairs.
-struct MapPair
-{
-    QString column;  // person column, lower case
-    QString fields;  // field side as written ("A" or "A+B")
-    QStringList parts;
-};
-
-QList<MapPair> parseFieldMap(const QString &text)
-{
-    QList<MapPair> out;
-    const QStringList items = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (const QString &item : items) {
-        const int eq = item.indexOf(QLatin1Char('='));
-        if (eq <= 0)
-            continue;
-        MapPair p;
-        p.column = item.left(eq).trimmed().toLower();
-        p.fields = item.mid(eq + 1).trimmed();
-        for (const QString &part : p.fields.split(QLatin1Char('+'), Qt::SkipEmptyParts))
-            p.parts << part.trimmed();
-        if (!p.column.isEmpty() && !p.parts.isEmpty())
-            out << p;
-    }
-    return out;
-}
-
-// Person columns a field map may name.
-bool isPersonColumn(const QString &c)
-{
-    static const QStringList cols = {QStringLiteral("saficodfiscale"), QStringLiteral("saficognome"),
-                                     QStringLiteral("safinome"), QStringLiteral("saficodfissost"),
-                                     QStringLiteral("safigruppoana")};
-    return cols.contains(c);
-}
-
-enum class Slot { I, F, S, D };
-
-Slot slotOf(TFieldType t)
-{
-    switch (t) {
-    case TFieldType::Integer:
-        return Slot::I;
-    case TFieldType::Float:
-    case TFieldType::Currency:
-        return Slot::F;
-    case TFieldType::Date:
-    case TFieldType::DateTime:
-        return Slot::D;
-    default:
-        return Slot::S;
-    }
-}
-
-// The value to store for a field, or an invalid QVariant when it is empty
-// (empty text, 0, zero date or null: such values are not stored).
-QVariant storedValue(TFieldType type, const QVariant &v)
-{
-    if (!v.isValid() || v.isNull())
-        return {};
-    switch (type) {
-    case TFieldType::Integer:
-        return v.toLongLong() == 0 ? QVariant() : QVariant(v.toLongLong());
-    case TFieldType::Currency: {
-        const Currency c = v.value<Currency>();
-        return c.isZero() ? QVariant() : QVariant(c.toString());
-    }
-    case TFieldType::Float: {
-        const double d = v.toDouble();
-        return d == 0.0 ? QVariant() : QVariant(d);
-    }
-    case TFieldType::Date: {
-        // Bound as a date: no clock, so no time zone can move it to another day.
-        const QDate d = v.toDate();
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    case TFieldType::DateTime: {
-        // Wall-clock text without an offset, read back as it was written.
-        const QDateTime d = v.toDateTime();
-        return d.isValid() ? QVariant(d.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))) : QVariant();
-    }
-    default: {
-        const QString s = fieldValueText(type, v);
-        return s.isEmpty() ? QVariant() : QVariant(s);
-    }
-    }
-}
-
-// A stored value read back into a field's canonical type.
-QVariant loadedValue(TFieldType type, const QVariant &raw)
-{
-    if (!raw.isValid() || raw.isNull())
-        return {};
-    switch (type) {
-    case TFieldType::Integer:
-        return raw.toLongLong();
-    case TFieldType::Currency: {
-        if (auto c = Currency::parse(raw.toString().trimmed()))
-            return QVariant::fromValue(*c);
-        return QVariant::fromValue(Currency::fromDouble(raw.toDouble()));
-    }
-    case TFieldType::Float:
-        return raw.toDouble();
-    case TFieldType::Date: {
-        if (raw.typeId() == QMetaType::QString) {
-            const QString s = raw.toString();
-            const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
-            return d.isValid() ? QVariant(d) : QVariant();
-        }
-        const QDate d = raw.toDateTime().isValid() ? raw.toDateTime().date() : raw.toDate();
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    case TFieldType::DateTime: {
-        QDateTime d;
-        if (raw.typeId() == QMetaType::QString) {
-            d = QDateTime::fromString(raw.toString().left(23).replace(QLatin1Char(' '), QLatin1Char('T')),
-                                      Qt::ISODateWithMs);
-        } else {
-            d = raw.toDateTime();
-            d = QDateTime(d.date(), d.time()); // wall clock as stored
-        }
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    default:
-        return raw.toString();
-    }
-}
-
-QSqlQuery prepare(TOvSQLConnection &c, const QString &text)
-{
-    QSqlQuery q = c.newQuery();
-    q.setForwardOnly(true);
-    q.setNumericalPrecisionPolicy(QSql::HighPrecision);
-    if (!q.prepare(text))
-        ovRaiseSqlError(q.lastError());
-    return q;
-}
-
-void run(QSqlQuery &q)
-{
-    if (!q.exec())
-        ovRaiseSqlError(q.lastError());
-}
-
-// ---- reading the value rows of a load ----
-// Columns of kLoadValues, in order.
-enum LoadColumn { cCodFis, cCognome, cNome, cCodFisSost, cGruppo, cName, cRigo, cI, cF, cS, cD, cAfi };
-const char *const kPersonColumns[] = {"saficodfiscale", "saficognome", "safinome", "saficodfissost", "safigruppoana"};
-
-// Rows of the load statement. On SQLite the rows are read straight from the
-// engine, only the cells a row needs: the Qt driver turns every cell of every
-// row into a QVariant, which on a structure of hundreds of thousands of value
-// rows costs more than the query itself.
-class LoadReader
+// Nothing is shown until the program installs its wait window.
+class NoWait : public ITorWaitIndicator
 {
 public:
-    virtual ~LoadReader() = default;
-    virtual bool next() = 0;
-    virtual bool isNull(int col) = 0;
-    virtual qint64 integer(int col) = 0;
-    virtual QByteArray name(int col) = 0; // valid until next()
-    virtual QVariant cell(int col) = 0;   // as the driver gives it
-};
-
-class QtLoadReader : public LoadReader
-{
-public:
-    explicit QtLoadReader(QSqlQuery &q) : m_q(q) {}
-    bool next() override { return m_q.next(); }
-    bool isNull(int col) override { return m_q.isNull(col); }
-    qint64 integer(int col) override { return m_q.value(col).toLongLong(); }
-    QByteArray name(int col) override { return m_q.value(col).toString().toUtf8(); }
-    QVariant cell(int col) override { return m_q.value(col); }
-
-private:
-    QSqlQuery &m_q;
-};
-
-class SqliteLoadReader : public LoadReader
-{
-public:
-    SqliteLoadReader(sqlite3 *db, const QString &sqlText)
-    {
-        const QByteArray text = sqlText.toUtf8();
-        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
-            fail(db);
-        m_db = db;
-    }
-    ~SqliteLoadReader() override { sqlite3_finalize(m_stmt); }
-    void bind(const char *name, qint64 v)
-    {
-        const int i = sqlite3_bind_parameter_index(m_stmt, name);
-        if (i > 0)
-            sqlite3_bind_int64(m_stmt, i, v);
-    }
-    void bind(const char *name, const QString &v)
-    {
-        const int i = sqlite3_bind_parameter_index(m_stmt, name);
-        const QByteArray u = v.toUtf8();
-        if (i > 0)
-            sqlite3_bind_text(m_stmt, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
-    }
-    bool next() override
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            fail(m_db);
-        return false;
-    }
-    bool isNull(int col) override { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
-    qint64 integer(int col) override { return sqlite3_column_int64(m_stmt, col); }
-    QByteArray name(int col) override
-    {
-        const char *t = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col));
-        return QByteArray::fromRawData(t ? t : "", t ? sqlite3_column_bytes(m_stmt, col) : 0);
-    }
-    QVariant cell(int col) override
-    {
-        switch (sqlite3_column_type(m_stmt, col)) {
-        case SQLITE_INTEGER: return qlonglong(sqlite3_column_int64(m_stmt, col));
-        case SQLITE_FLOAT: return sqlite3_column_double(m_stmt, col);
-        case SQLITE_NULL: return {};
-        case SQLITE_BLOB:
-            return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, col)), sqlite3_column_bytes(m_stmt, col));
-        default:
-            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col)),
-                                     sqlite3_column_bytes(m_stmt, col));
-        }
-    }
-
-private:
-    [[noreturn]] static void fail(sqlite3 *db)
-    {
-        throw EDatabaseError(QStringLiteral("Errore del database: ") + QString::fromUtf8(sqlite3_errmsg(db)));
-    }
-    sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_stmt = nullptr;
-};
-
-// ---- wait window ----
-
-class TfmTorWait : public QWidget
-{
-public:
-    TfmTorWait()
-        : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    {
-        setWindowTitle(QStringLiteral("Attendere..."));
-        auto *l = new QVBoxLayout(this);
-        l->addWidget(new QLabel(QStringLiteral("Caricamento in corso...attendere."), this));
-        setWindowModality(Qt::ApplicationModal);
-        resize(300, 80);
-    }
-};
-
-class DefaultWait : public ITorWaitIndicator
-{
-public:
-    void begin() override
-    {
-        if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
-            return;
-        if (m_depth++ == 0) {
-            m_window = std::make_unique<TfmTorWait>();
-            if (const QWidget *top = QApplication::activeWindow())
-                m_window->move(top->geometry().center() - m_window->rect().center());
-            m_window->show();
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            QCoreApplication::processEvents();
-        }
-    }
-    void end() override
-    {
-        if (m_depth > 0 && --m_depth == 0) {
-            m_window.reset();
-            QGuiApplication::restoreOverrideCursor();
-        }
-    }
-
-private:
-    int m_depth = 0;
-    std::unique_ptr<TfmTorWait> m_window;
+    void begin() override {}
+    void end() override {}
 };
 
 std::shared_ptr<ITorWaitIndicator> &waitSlot()
@@ -386,8 +47,13 @@ void setTorWaitIndicator(std::shared_ptr<ITorWaitIndicator> indicator)
 ITorWaitIndicator &torWaitIndicator()
 {
     if (!waitSlot())
-        waitSlot() = std::make_shared<DefaultWait>();
+        waitSlot() = std::make_shared<NoWait>();
     return *waitSlot();
+}
+
+bool hasTorWaitIndicator()
+{
+    return waitSlot() && !dynamic_cast<NoWait *>(waitSlot().get());
 }
 
 // ---------------------------------------------------------------------------
@@ -414,7 +80,7 @@ TOvSQLConnection &TTorDBCds::conn() const
 
 TTorDBCds::Header TTorDBCds::findStructure(const QString &structure, int month, int year)
 {
-    QSqlQuery q = prepare(conn(), sql(kFindStructure));
+    QSqlQuery q = prepare(conn(), sql(TorStoreSql::FindStructure));
     q.bindValue(QStringLiteral(":ICDSANNO"), year);
     q.bindValue(QStringLiteral(":ICDSMESE"), month);
     q.bindValue(QStringLiteral(":SCDSPROGRAMMA"), m_program.toLower());
@@ -451,6 +117,8 @@ void TTorDBCds::Load(TClientDataSet &ds, const QString &structure, int month, in
 {
     month = resolveMonth(month);
     year = resolveYear(year);
+    // An error from here on names the store's work, not the last named query.
+    QueryText().setLastOperation(QStringLiteral("archivio fiscale, lettura di %1").arg(structure));
 
     ds.disableControls();
     const bool waiting = m_showWait;
@@ -492,7 +160,7 @@ void TTorDBCds::Load(TClientDataSet &ds, const QString &structure, int month, in
         std::optional<QSqlQuery> q;
         sqlite3 *handle = conn().isSQLite() ? static_cast<sqlite3 *>(conn().nativeHandle()) : nullptr;
         if (handle) {
-            auto r = std::make_unique<SqliteLoadReader>(handle, sql(kLoadValues));
+            auto r = std::make_unique<SqliteLoadReader>(handle, sql(TorStoreSql::LoadValues));
             r->bind(":ICRFANNO", year);
             r->bind(":ICRFMESE", monthParam);
             r->bind(":SCRFPROGRAMMA", m_program.toLower());
@@ -500,7 +168,7 @@ void TTorDBCds::Load(TClientDataSet &ds, const QString &structure, int month, in
             r->bind(":IAFIID", person);
             reader = std::move(r);
         } else {
-            q.emplace(prepare(conn(), sql(kLoadValues)));
+            q.emplace(prepare(conn(), sql(TorStoreSql::LoadValues)));
             q->bindValue(QStringLiteral(":ICRFANNO"), year);
             q->bindValue(QStringLiteral(":ICRFMESE"), monthParam);
             q->bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_program.toLower());
@@ -527,7 +195,7 @@ void TTorDBCds::Load(TClientDataSet &ds, const QString &structure, int month, in
         QList<QPair<int, int>> mappedCols; // result column -> field
         for (const auto &m : mapped)
             for (int pc = 0; pc < 5; ++pc)
-                if (m.first == QLatin1String(kPersonColumns[pc]))
+                if (m.first == QLatin1String(PersonColumns[pc]))
                     mappedCols << qMakePair(cCodFis + pc, m.second);
 
         QList<QByteArray> storedNames;
@@ -593,6 +261,7 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
     month = resolveMonth(month);
     year = resolveYear(year);
     TOvSQLConnection &c = conn();
+    QueryText().setLastOperation(QStringLiteral("archivio fiscale, salvataggio di %1").arg(structure));
 
     ds.checkBrowseMode();
     const QList<TDeltaRow> delta = ds.delta();
@@ -606,15 +275,52 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
         statements.push_back(std::make_unique<QSqlQuery>(prepare(c, text)));
         return *statements.back();
     };
+    // A refusal before any datum is written leaves the changes pending (the
+    // user can still correct them); a database error cancels them.
+    bool keepPending = false;
+    // Person keys and row numbers the attempt writes into the dataset's rows,
+    // with the values they replace: undone when the changes stay pending.
+    struct Written
+    {
+        TBookmark row;
+        QString field;
+        QVariant old;
+    };
+    std::vector<Written> written;
+    auto writeBack = [&](const TDeltaRow &r, const QString &field, const QVariant &value) {
+        written.push_back({r.bookmark(), field, r.newValue(field)});
+        ds.writeRowValue(r.bookmark(), field, value);
+    };
+    auto abandon = [&] {
+        // The first error is the one reported: a rollback that fails too (SQLite
+        // has already undone the transaction after a full disk) must not hide it.
+        try {
+            tr.Rollback();
+        } catch (...) {
+        }
+        statements.clear();
+        if (!keepPending) {
+            ds.cancelUpdates();
+            return;
+        }
+        for (auto it = written.rbegin(); it != written.rend(); ++it) {
+            try {
+                ds.writeRowValue(it->row, it->field, it->old);
+            } catch (...) {
+            }
+        }
+    };
     try {
         if (own)
             tr.StartTransaction();
 
+        keepPending = true;
         Header h = findStructure(structure, month, year);
-        QSqlQuery &lock = stmt(sql(kLockStructure));
+        keepPending = false;
+        QSqlQuery &lock = stmt(sql(TorStoreSql::LockStructure));
         lock.bindValue(QStringLiteral(":ICDSID"), h.cdsId);
         run(lock);
-        QSqlQuery &counter = stmt(sql(kReadCounter));
+        QSqlQuery &counter = stmt(sql(TorStoreSql::ReadCounter));
         counter.bindValue(QStringLiteral(":ICDSID"), h.cdsId);
         run(counter);
         if (counter.next())
@@ -665,17 +371,17 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
         for (const MapPair *p : updatable)
             setItems << QStringLiteral(" %1 = :%1 ").arg(p->column);
 
-        QSqlQuery &delPerson = stmt(sql(kDeletePerson));
-        QSqlQuery &delValues = stmt(sql(kDeleteValues));
-        QSqlQuery &findPerson = stmt(sql(kFindPerson));
-        QSqlQuery &insPerson = stmt(sql(kInsertPerson));
+        QSqlQuery &delPerson = stmt(sql(TorStoreSql::DeletePerson));
+        QSqlQuery &delValues = stmt(sql(TorStoreSql::DeleteValues));
+        QSqlQuery &findPerson = stmt(sql(TorStoreSql::FindPerson));
+        QSqlQuery &insPerson = stmt(sql(TorStoreSql::InsertPerson));
         QSqlQuery *updPerson = nullptr;
         if (!setItems.isEmpty() && afiField >= 0)
-            updPerson = &stmt(sql(kUpdatePerson).arg(setItems.join(QLatin1Char(','))));
-        QSqlQuery *insValue[4] = {&stmt(sql(kInsertValue).arg(QLatin1Char('I'))),
-                                  &stmt(sql(kInsertValue).arg(QLatin1Char('F'))),
-                                  &stmt(sql(kInsertValue).arg(QLatin1Char('S'))),
-                                  &stmt(sql(kInsertValue).arg(QLatin1Char('D')))};
+            updPerson = &stmt(sql(TorStoreSql::UpdatePerson).arg(setItems.join(QLatin1Char(','))));
+        QSqlQuery *insValue[4] = {&stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('I'))),
+                                  &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('F'))),
+                                  &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('S'))),
+                                  &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('D')))};
         auto insFor = [&](Slot s) -> QSqlQuery & {
             switch (s) {
             case Slot::I: return *insValue[0];
@@ -697,7 +403,7 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                 QStringList tuples;
                 for (int k = 0; k < rows; ++k)
                     tuples << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-                q = &stmt(sql(kInsertValues) + tuples.join(QStringLiteral(", ")));
+                q = &stmt(sql(TorStoreSql::InsertValues) + tuples.join(QStringLiteral(", ")));
             }
             for (int k = 0; k < values.size(); ++k)
                 q->bindValue(k, values.at(k));
@@ -748,6 +454,19 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                         if (findPerson.next())
                             key = findPerson.value(0).toLongLong();
                         findPerson.finish();
+                        // A row of a section belongs to the person of its
+                        // certificate: a new person here would be empty, and
+                        // dropped at the next start with the row left orphan.
+                        if (key == 0) {
+                            keepPending = true;
+                            const QString cf = r.newValue(codFisPair->parts.first()).toString().trimmed();
+                            throw EOvError(
+                                QStringLiteral("Impossibile salvare i dati di %1: non esiste una certificazione "
+                                               "con codice fiscale \"%2\"%3 a cui collegarli.")
+                                    .arg(structure, cf,
+                                         group.isEmpty() ? QString()
+                                                         : QStringLiteral(" e mese \"%1\"").arg(group)));
+                        }
                     }
                     if (key == 0) {
                         key = GenerateID(1, c, QStringLiteral("TAFI_ANAFISCALE"));
@@ -755,7 +474,7 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                         insPerson.bindValue(QStringLiteral(":ICRFID"), crfId);
                         run(insPerson);
                     }
-                    ds.writeRowValue(r.bookmark(), defs.at(afiField).name, key);
+                    writeBack(r, defs.at(afiField).name, key);
                 }
                 afi = key;
                 if (updPerson) {
@@ -771,7 +490,7 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                 }
             }
             if (rigoField >= 0)
-                ds.writeRowValue(r.bookmark(), defs.at(rigoField).name, rigo);
+                writeBack(r, defs.at(rigoField).name, rigo);
 
             if (batched) {
                 // One statement for the whole row: on a server every statement
@@ -788,7 +507,7 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                           << (s == Slot::F ? v : QVariant(QMetaType::fromType<QString>()))
                           << (s == Slot::S ? v : QVariant(QMetaType::fromType<QString>()))
                           << (s == Slot::D ? v : QVariant(QMetaType::fromType<QDate>()));
-                    if (++count == kBatchRows) {
+                    if (++count == TorStoreSql::BatchRows) {
                         runBatch(count, tuple);
                         tuple.clear();
                         count = 0;
@@ -816,22 +535,19 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
             }
         }
 
-        QSqlQuery &store = stmt(sql(kStoreCounter));
+        QSqlQuery &store = stmt(sql(TorStoreSql::StoreCounter));
         store.bindValue(QStringLiteral(":ICDSRIGO"), h.lastRow);
         store.bindValue(QStringLiteral(":ICDSID"), h.cdsId);
         run(store);
         if (own)
             tr.Commit();
     } catch (const EOvException &) {
-        tr.Rollback();
-        statements.clear();
-        ds.cancelUpdates();
+        abandon();
         throw;
     } catch (const std::exception &e) {
-        tr.Rollback();
-        statements.clear();
-        ds.cancelUpdates();
-        throw EDatabaseError(QString::fromUtf8(e.what()));
+        const QString what = QString::fromUtf8(e.what());
+        abandon();
+        throw EDatabaseError(what);
     }
     statements.clear();
     ds.mergeChangeLog();

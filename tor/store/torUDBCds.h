@@ -21,10 +21,11 @@ public:
     virtual void begin() = 0;
     virtual void end() = 0;
 };
-// The indicator in use; null restores the default (a "Attendere..." window
-// when the program has a screen, nothing otherwise).
+// The indicator in use; null restores the default, which shows nothing (the
+// program installs its wait window, TTorWaitWindow, at start-up).
 void setTorWaitIndicator(std::shared_ptr<ITorWaitIndicator> indicator);
 ITorWaitIndicator &torWaitIndicator();
+bool hasTorWaitIndicator();
 
 class TTorDBCds
 {
@@ -54,9 +55,12 @@ public:
               int person = AllPersons);
 
     // Writes the dataset's pending changes in one transaction (the caller's
-    // when one is open) and merges its change log. On failure nothing of the
-    // save remains, the pending changes are cancelled and EDatabaseError is
-    // raised with the database's message.
+    // when one is open) and merges its change log. On a database failure
+    // nothing of the save remains, the pending changes are cancelled and the
+    // first error is raised with the database's message. Refused before any
+    // datum is written, the changes stay pending as they were: a structure
+    // with no version for the period, or a section row whose tax code (and
+    // group key) has no person in the period to belong to.
     void Save(TClientDataSet &ds, const QString &structure, int month = Default, int year = Default);
 
     // True when the structure holds at least one stored row in the period.

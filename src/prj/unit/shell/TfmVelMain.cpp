@@ -1,4 +1,5 @@
 #include "TfmVelMain.h"
+#include "tor/util/TorCampagna.h"
 
 #include "TdmVelAttivazioni.h"
 #include "TfmVelParametri.h"
@@ -8,6 +9,7 @@
 #include "platform/framework/TOvOutlineBar.h"
 #include "rag/connection/TdmragConnessione.h"
 #include "rag/params/dmRagParams.h"
+#include "tor/forms/TfmTorWait.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorAnni.h"
 #include "tor/util/TorFolders.h"
@@ -50,7 +52,7 @@ void TfmVelMain::formCreate()
         ::annoFinanziario().setParams(&params->xpmOvuParams);
         annoScolastico().setParams(&params->xpmOvuParams);
     }
-    setWindowTitle(QStringLiteral("CU 2026"));
+    setWindowTitle(Campagna::didascalia());
     m_mainFolder = TorFolders::mainDir();
 
     m_attivazioni->images.clear();
@@ -74,7 +76,7 @@ void TfmVelMain::formCreate()
     acIstruzioni = new QAction(QStringLiteral("Istruzioni CUD"), this);
     acIstruzioni->setObjectName(QStringLiteral("acIstruzioni"));
     acIstruzioni->setProperty("category", QStringLiteral("Help"));
-    acIstruzioni->setText(QStringLiteral("2026 ") + acIstruzioni->text());
+    acIstruzioni->setText(Campagna::anno(Campagna::AnnoInvio) + QLatin1Char(' ') + acIstruzioni->text());
     connect(acIstruzioni, &QAction::triggered, this, [this] { runCommand(QStringLiteral("xasIstruzioni")); });
     // The menu item of acIstruzioni names the edition by the window caption.
     miIstruzioni = new QAction(ovStockIcon(QStringLiteral("AIUTO")), QStringLiteral("Istruzioni ") + windowTitle(), this);
@@ -94,7 +96,7 @@ void TfmVelMain::formCreate()
 
 void TfmVelMain::refreshStatusBar()
 {
-    setStatusText(0, QStringLiteral("Anno finanziario: ") + m_annoFin + QStringLiteral("    Provvedimento del 15/01/2026"));
+    setStatusText(0, QStringLiteral("Anno finanziario: ") + m_annoFin + QStringLiteral("    Provvedimento del ") + Campagna::provvedimentoBreve());
 }
 
 void TfmVelMain::runCommand(const QString &name)
@@ -109,6 +111,8 @@ void TfmVelMain::formShow()
         terminate(1);
         return;
     }
+    if (!hasTorWaitIndicator())
+        setTorWaitIndicator(std::make_shared<TTorWaitWindow>());
     m_store = std::make_unique<TTorDBCds>();
     m_store->setProgram(QStringLiteral("vel"));
     m_store->setConnection(&m_attivazioni->connessione()->xqoMain);
@@ -141,7 +145,7 @@ void TfmVelMain::firstActivation()
     if (TOvOutlineBar *bar = m_attivazioni->outlineBar())
         bar->setCurrentPage(0);
 
-    if (QFileInfo::exists(TorFolders::resolveFile(m_mainFolder + QStringLiteral("USR/KZ2025/Res/"),
+    if (QFileInfo::exists(TorFolders::resolveFile(m_mainFolder + Campagna::cartellaRes(),
                                                   QStringLiteral("Check.txt")))) {
         acAid->trigger();
         if (notesPauseMs > 0) {

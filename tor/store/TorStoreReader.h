@@ -1,0 +1,74 @@
+#pragma once
+// Reading the rows of the store's load statement, and the statement helpers
+// the store runs through Qt. On SQLite the rows are read straight from the
+// engine, only the cells a row needs: the Qt driver turns every cell of every
+// row into a QVariant, which on a structure of hundreds of thousands of value
+// rows costs more than the query itself.
+#include <QByteArray>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+class TOvSQLConnection;
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace TorStore {
+
+// A prepared, forward-only statement; EDatabaseError when refused.
+QSqlQuery prepare(TOvSQLConnection &c, const QString &text);
+// Runs it; EDatabaseError with the database's message on failure.
+void run(QSqlQuery &q);
+
+// Columns of TorStoreSql::LoadValues, in order.
+enum LoadColumn { cCodFis, cCognome, cNome, cCodFisSost, cGruppo, cName, cRigo, cI, cF, cS, cD, cAfi };
+inline constexpr const char *PersonColumns[] = {"saficodfiscale", "saficognome", "safinome", "saficodfissost",
+                                                "safigruppoana"};
+
+class LoadReader
+{
+public:
+    virtual ~LoadReader() = default;
+    virtual bool next() = 0;
+    virtual bool isNull(int col) = 0;
+    virtual qint64 integer(int col) = 0;
+    virtual QByteArray name(int col) = 0; // valid until next()
+    virtual QVariant cell(int col) = 0;   // as the driver gives it
+};
+
+class QtLoadReader : public LoadReader
+{
+public:
+    explicit QtLoadReader(QSqlQuery &q) : m_q(q) {}
+    bool next() override { return m_q.next(); }
+    bool isNull(int col) override { return m_q.isNull(col); }
+    qint64 integer(int col) override { return m_q.value(col).toLongLong(); }
+    QByteArray name(int col) override { return m_q.value(col).toString().toUtf8(); }
+    QVariant cell(int col) override { return m_q.value(col); }
+
+private:
+    QSqlQuery &m_q;
+};
+
+class SqliteLoadReader : public LoadReader
+{
+public:
+    SqliteLoadReader(sqlite3 *db, const QString &sqlText);
+    ~SqliteLoadReader() override;
+    SqliteLoadReader(const SqliteLoadReader &) = delete;
+    SqliteLoadReader &operator=(const SqliteLoadReader &) = delete;
+    void bind(const char *name, qint64 v);
+    void bind(const char *name, const QString &v);
+    bool next() override;
+    bool isNull(int col) override;
+    qint64 integer(int col) override;
+    QByteArray name(int col) override;
+    QVariant cell(int col) override;
+
+private:
+    [[noreturn]] static void fail(sqlite3 *db);
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+} // namespace TorStore

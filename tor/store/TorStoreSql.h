@@ -1,0 +1,64 @@
+#pragma once
+// The statements of the fiscal store. They are the store's own (not catalogue
+// entries) and run unchanged on SQLite and PostgreSQL: SET lists name bare
+// columns, and the version order spells out how a missing year sorts. The
+// load reads only the person columns a field map can name (every column read
+// costs time on each of the hundreds of thousands of value rows).
+
+namespace TorStoreSql {
+
+inline constexpr const char *FindStructure =
+    "SELECT cds.* FROM tcds_struttura cds "
+    "WHERE COALESCE(cds.icdsanno, 0) <= :ICDSANNO "
+    "AND (COALESCE(cds.icdsmese, 0) <= :ICDSMESE OR :ICDSMESE = -1) "
+    "AND Lower(cds.scdsprogramma) = :SCDSPROGRAMMA AND Lower(cds.scdsnome) = :SCDSNOME "
+    "ORDER BY COALESCE(cds.icdsanno, 0) DESC, COALESCE(cds.icdsmese, 0) DESC";
+
+// Columns in the order of TorStoreReader's LoadColumn.
+inline constexpr const char *LoadValues =
+    "SELECT afi.saficodfiscale , afi.saficognome , afi.safinome , afi.saficodfissost , afi.safigruppoana , "
+    "fis.sFisFieldName , fis.iFisRigo , fis.iFisValue , fis.fFisValue , fis.sFisValue , fis.dFisValue , "
+    "fis.iAfiID AS ifisafiid "
+    "FROM tcrf_crofiscale crf "
+    "LEFT JOIN tfis_datifiscali fis ON fis.icrfid = crf.icrfid "
+    "LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid "
+    "WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO "
+    "AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
+    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND fis.icdsid = :ICDSID "
+    "AND (fis.iafiid = :IAFIID OR :IAFIID = -1) "
+    "ORDER BY fis.ifisrigo";
+
+// Taken first in every save: on PostgreSQL it holds the structure's row until
+// the commit, so two workstations saving the same structure never hand out
+// the same row number; on SQLite the transaction already holds the database.
+inline constexpr const char *LockStructure =
+    "UPDATE tcds_struttura SET icdsrigo = icdsrigo WHERE icdsid = :ICDSID";
+inline constexpr const char *ReadCounter = "SELECT icdsrigo FROM tcds_struttura WHERE icdsid = :ICDSID";
+
+inline constexpr const char *DeletePerson = "DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID";
+inline constexpr const char *DeleteValues =
+    "DELETE FROM tfis_datifiscali WHERE icdsid = :ICDSID AND ifisrigo = :IFISRIGO";
+
+inline constexpr const char *FindPerson =
+    "SELECT afi.iafiid FROM tcrf_crofiscale crf INNER JOIN tafi_anafiscale afi ON afi.icrfid = crf.icrfid "
+    "WHERE crf.icrfanno = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
+    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND Lower(afi.saficodfiscale) = :SAFICODFISCALE "
+    "AND (COALESCE(afi.safigruppoana, '') = :SAFIGRUPPOANA OR :SAFIGRUPPOANA = '')";
+
+inline constexpr const char *InsertPerson =
+    "INSERT INTO TAFI_ANAFISCALE ( IAFIID , ICRFID ) VALUES ( :IAFIID , :ICRFID )";
+inline constexpr const char *UpdatePerson = "UPDATE tafi_anafiscale SET %1 WHERE iafiid = :IAFIID";
+
+inline constexpr const char *InsertValue =
+    "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, %1FISVALUE ) "
+    "VALUES ( :ICDSID, :ICRFID, :IAFIID, :IFISRIGO, :SFISFIELDNAME, :%1FISVALUE )";
+
+// The same rows as InsertValue, several at a time, every value column named.
+inline constexpr const char *InsertValues =
+    "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "
+    "IFISVALUE, FFISVALUE, SFISVALUE, DFISVALUE ) VALUES ";
+inline constexpr int BatchRows = 100;
+
+inline constexpr const char *StoreCounter = "UPDATE tcds_struttura SET icdsrigo = :ICDSRIGO WHERE icdsid = :ICDSID";
+
+} // namespace TorStoreSql
