@@ -154,15 +154,18 @@ QStringList TdmragConnessione::repairStatements()
         // The same on the employer's side.
         QStringLiteral("UPDATE TVARR_VARRITENUTE SET FVARRIMPONIBILEAMM = 0, FVARRPERCIMPAMM = 0 "
                        "WHERE IRICEID IN (14,15) AND FVARRRITAMM = 0 AND FVARRIMPONIBILEAMM > 0"),
-        // Field map of the person structure and its row counter realigned with
-        // the rows stored; a structure without rows keeps its counter (a null
-        // counter would break the next save).
+        // Field map of the payroll side's person structure and its row counter
+        // realigned with the rows stored; a structure without rows keeps its
+        // counter (a null counter would break the next save). Key 13 is that
+        // structure's in the payroll database; in a database set up by this
+        // program alone it may be anything, so none of this program's own
+        // structures is ever touched.
         QStringLiteral("UPDATE TCDS_STRUTTURA SET "
                        "SCDSFIELDMAP = 'saficognome=Cognome;safinome=Nome;saficodfiscale=CFLavoratore;"
                        "safigruppoana=Matricola+Qualifica2', "
                        "ICDSRIGO = COALESCE((SELECT MAX(FIS.IFISRIGO) FROM TFIS_DATIFISCALI FIS "
                        "WHERE FIS.ICDSID = TCDS_STRUTTURA.ICDSID), ICDSRIGO, 0) "
-                       "WHERE (ICDSID = 13)"),
+                       "WHERE (ICDSID = 13) AND LOWER(SCDSPROGRAMMA) <> 'vel'"),
         // Persons without any datum.
         QStringLiteral("DELETE FROM TAFI_ANAFISCALE WHERE SAFICODFISCALE IS NULL AND SAFICOGNOME IS NULL "
                        "AND SAFINOME IS NULL AND SAFICODFISSOST IS NULL AND SAFIGRUPPOANA IS NULL"),

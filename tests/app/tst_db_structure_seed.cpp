@@ -76,13 +76,48 @@ private slots:
                 QCOMPARE(schema.fieldDefs().at(codfis).size, 16);
             QVERIFY(!q.next());
         }
+        // Keys of the year's block, in the model's order: far from the keys
+        // other programs' structures (and the repairs made for them) use.
         const QMap<QString, int> ids = idsByName(*db, 2025);
         QCOMPARE(QSet<int>(ids.begin(), ids.end()).size(), ids.size());
-        // The generator has moved past every key handed out, so the next
-        // structure gets a key of its own.
-        const int next = GenerateID(1, *db, QStringLiteral("TCDS_STRUTTURA"));
-        for (int id : ids)
-            QVERIFY(next > id);
+        for (int i = 0; i < m.structures().size(); ++i)
+            QCOMPARE(ids.value(m.structures().at(i).name), 2025001 + i);
+        QCOMPARE(ids.value(QStringLiteral("TCUCT_DATICT")), velStructureKey(2025, 12));
+        QCOMPARE(seedStructures(*db, QStringLiteral("vel"), 2026).inserted, int(m.structures().size()));
+        QCOMPARE(idsByName(*db, 2026).value(QStringLiteral("TCUD_DATICUD")), 2026001);
+    }
+
+    void keysOfAnOlderSetUpMoveWithTheirValues()
+    {
+        auto db = TestDb::open();
+        // An older set-up keyed the versions from the generator: 13 was the
+        // Quadro CT's, with a stored row.
+        db->exec(QStringLiteral("INSERT INTO tcds_struttura (icdsid, icdsanno, scdsprogramma, scdsnome, icdsrigo) "
+                                "VALUES (13, 2025, 'vel', 'TCUCT_DATICT', 4), (5, 2025, 'rag', 'TCUCT_DATICT', 1)"));
+        db->exec(QStringLiteral("INSERT INTO tfis_datifiscali (icdsid, icrfid, ifisrigo, sfisfieldname, sfisvalue) "
+                                "VALUES (13, 1, 4, 'SCTCODFIS', '80012345678'), (5, 1, 1, 'X', 'y')"));
+        const VelSeedResult r = seedStructures(*db);
+        QCOMPARE(r.moved, 1);
+        const int key = idsByName(*db, 2025).value(QStringLiteral("TCUCT_DATICT"));
+        QVERIFY(isVelStructureKey(key));
+        QSqlQuery q = db->exec(QStringLiteral("SELECT icdsrigo FROM tcds_struttura WHERE icdsid = :K"),
+                               {{QStringLiteral("K"), key}});
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 4); // the counter travels with the version
+        q = db->exec(QStringLiteral("SELECT sfisvalue FROM tfis_datifiscali WHERE icdsid = :K"), {{QStringLiteral("K"), key}});
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("80012345678"));
+        // Another program's structure and values keep their key.
+        q = db->exec(QStringLiteral("SELECT count(*) FROM tfis_datifiscali WHERE icdsid = 5"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        q = db->exec(QStringLiteral("SELECT count(*) FROM tcds_struttura WHERE icdsid = 13"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+        q = QSqlQuery();
+        // Stable: a second set-up moves nothing.
+        QCOMPARE(seedStructures(*db).moved, 0);
+        QCOMPARE(idsByName(*db, 2025).value(QStringLiteral("TCUCT_DATICT")), key);
     }
 
     void seedingAgainUpdatesInPlace()
@@ -137,14 +172,16 @@ private slots:
     void failureLeavesNothingBehind()
     {
         auto db = TestDb::open();
-        // A row put in by hand under the key the generator hands out second:
-        // the first structure goes in, the second is refused, and the first
+        // Every key of the year's block after the first taken by hand: the
+        // first structure goes in, the second finds no key, and the first
         // must not stay behind.
-        db->exec(QStringLiteral("INSERT INTO tcds_struttura (icdsid, icdsanno, scdsprogramma, scdsnome) "
-                                "VALUES (2, 2025, 'vel', 'x')"));
+        db->exec(QStringLiteral("WITH RECURSIVE k(n) AS (SELECT 2025002 UNION ALL SELECT n + 1 FROM k WHERE n < 2025999) "
+                                "INSERT INTO tcds_struttura (icdsid, icdsanno, scdsprogramma, scdsnome) "
+                                "SELECT n, 2025, 'altro', 'x' || n FROM k"));
         QVERIFY_THROWS_EXCEPTION(EOvException, seedStructures(*db));
         QVERIFY(!db->inTransaction());
-        QCOMPARE(count(*db), 1);
+        QCOMPARE(count(*db), 998);
+        QCOMPARE(count(*db, QStringLiteral("scdsprogramma = 'vel'")), 0);
     }
 };
 

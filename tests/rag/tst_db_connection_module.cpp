@@ -5,7 +5,10 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/sql/OvSQLQuery.h"
+#include "platform/dataset/TClientDataSet.h"
 #include "rag/connection/TdmragConnessione.h"
+#include "src/prj/unit/model/VelStructureSeed.h"
+#include "tor/store/torUDBCds.h"
 #include "tor/query/torCQueryText.h"
 
 #include <QApplication>
@@ -241,9 +244,9 @@ private slots:
                 "(3, 3, 100, 23, 0, 80, 8.5, 0),"      // another code: kept
                 "(4, 14, 0, 23, 0, 0, 8.5, 1),"        // no taxable: kept
                 "(5, 15, 100, 23, 0, 80, 8.5, 0)");    // both sides cleared
-        // Structures: 13 is realigned with its rows, 14 left alone.
+        // Structures: 13 (the payroll side's) is realigned with its rows, 14 left alone.
         db.exec("INSERT INTO tcds_struttura (icdsid, scdsprogramma, scdsnome, icdsrigo, scdsfieldmap) VALUES "
-                "(13, 'vel', 'TAFI', 3, 'vecchia'), (14, 'vel', 'ALTRA', 2, 'altra')");
+                "(13, 'rag', 'TAFI', 3, 'vecchia'), (14, 'vel', 'ALTRA', 2, 'altra')");
         db.exec("INSERT INTO tfis_datifiscali (icdsid, icrfid, ifisrigo, sfisfieldname) VALUES "
                 "(13, 1, 1, 'A'), (13, 1, 7, 'A'), (13, 2, 2, 'A'), (14, 1, 40, 'A')");
         // Persons: only the one without any datum goes.
@@ -295,6 +298,55 @@ private slots:
         }
         QCOMPARE(scalar(db, "SELECT icdsrigo FROM tcds_struttura WHERE icdsid = 13"), QVariant(9));
         QCOMPARE(row(1), QStringLiteral("0 0 0 0"));
+        QVERIFY(user.shown().isEmpty());
+    }
+
+    void repairsNeverTouchThisProgramsStructures()
+    {
+        // A structure of this program under key 13 (an older set-up gave the
+        // Quadro CT that key) keeps its field map at every start.
+        Fixture fx;
+        TOvSQLConnection &db = *fx.db;
+        db.exec("INSERT INTO tcds_struttura (icdsid, icdsanno, scdsprogramma, scdsnome, icdsrigo, scdsfieldmap) "
+                "VALUES (13, 2025, 'vel', 'TCUCT_DATICT', 0, 'saficodfiscale=SCTCODFIS')");
+        ScriptedResponder user;
+        for (int start = 0; start < 2; ++start) {
+            auto m = fx.module();
+            QVERIFY(m->OpenConnection());
+        }
+        QCOMPARE(scalar(db, "SELECT scdsfieldmap FROM tcds_struttura WHERE icdsid = 13").toString(),
+                 QStringLiteral("saficodfiscale=SCTCODFIS"));
+        QVERIFY(user.shown().isEmpty());
+    }
+
+    void quadroCtSavedAndReloadedAfterTwoStarts()
+    {
+        // A fresh database as the set-up leaves it, the program started twice:
+        // the Quadro CT still saves and loads.
+        Fixture fx;
+        seedStructures(*fx.db, QStringLiteral("vel"), 2025);
+        ScriptedResponder user;
+        for (int start = 0; start < 2; ++start) {
+            auto m = fx.module();
+            QVERIFY(m->OpenConnection());
+        }
+        TTorDBCds store;
+        store.setConnection(fx.db.get());
+        store.setProgram(QStringLiteral("vel"));
+        store.setYear(2025);
+        store.setMonth(TTorDBCds::AllMonths);
+        TClientDataSet ct;
+        store.Load(ct, QStringLiteral("TCUCT_DATICT"));
+        ct.append();
+        ct.fieldByName(QStringLiteral("SCTCODFIS")).setAsString(QStringLiteral("80012345678"));
+        ct.fieldByName(QStringLiteral("SCTEMAIL")).setAsString(QStringLiteral("segreteria@scuola.example"));
+        ct.post();
+        store.Save(ct, QStringLiteral("TCUCT_DATICT"));
+        TClientDataSet again;
+        store.Load(again, QStringLiteral("TCUCT_DATICT"));
+        QCOMPARE(again.recordCount(), 1);
+        QCOMPARE(again.fieldByName(QStringLiteral("SCTCODFIS")).asString(), QStringLiteral("80012345678"));
+        QCOMPARE(again.fieldByName(QStringLiteral("SCTEMAIL")).asString(), QStringLiteral("segreteria@scuola.example"));
         QVERIFY(user.shown().isEmpty());
     }
 

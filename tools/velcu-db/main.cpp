@@ -10,11 +10,13 @@
 // payees of the demo (accepted, nothing to generate yet).
 // Exit status: 0 done, 1 failure (message on standard error), 2 bad usage.
 #include "platform/core/OvExceptions.h"
+#include "tor/util/TorCampagna.h"
 #include "platform/db/InstallRoot.h"
 #include "platform/db/OvDbConfig.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvSchemaInstaller.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
+#include "tools/velcu-db/InstallPermissions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -99,10 +101,12 @@ int create(const QCommandLineParser &parser)
     const TOvSchemaInstaller::Report report = installer.install(demo, parser.isSet(QStringLiteral("force")));
     // The structures of the fiscal store follow the record model shipped with
     // this program: written at every set-up, row counters left alone.
-    const VelSeedResult seeded = seedStructures(conn, QStringLiteral("vel"), 2025);
+    const VelSeedResult seeded = seedStructures(conn, QStringLiteral("vel"), Campagna::AnnoFinanziario);
+    protectConfigurationFolder(InstallRoot::etcDir());
     if (!quiet && (seeded.inserted || seeded.updated))
         out() << "Strutture dell'archivio fiscale: " << seeded.inserted << " nuove, " << seeded.updated
-              << " aggiornate.\n";
+              << " aggiornate" << (seeded.moved ? QStringLiteral(", %1 con chiave nuova").arg(seeded.moved) : QString())
+              << ".\n";
     if (!quiet) {
         if (report.applied.isEmpty())
             out() << "Database " << config.describe() << " già aggiornato (" << report.unchanged.size()
