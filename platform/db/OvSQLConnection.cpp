@@ -1,13 +1,20 @@
 #include "platform/db/OvSQLConnection.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 #include "platform/db/OvSqliteFunctions.h"
 
 #include <QAtomicInt>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 TOvSQLConnection *OvGlobConn = nullptr;
 
@@ -36,16 +43,35 @@ bool containsAny(const QString &text, std::initializer_list<const char *> needle
 
 }
 
+// The engine's message, after the cause an office can act on in Italian.
+static QString errorCauseText(const QSqlError &error)
+{
+    const QString msg = driverMessage(error);
+    QString cause;
+    if (containsAny(msg, {"database is locked", "database table is locked", "database is busy"})
+        || error.nativeErrorCode() == QLatin1String("5") || error.nativeErrorCode() == QLatin1String("6"))
+        cause = QStringLiteral("il database è occupato da un'altra postazione o da un altro programma; "
+                               "riprovare tra qualche istante");
+    else if (containsAny(msg, {"database or disk is full", "No space left on device", "could not extend file"})
+             || error.nativeErrorCode() == QLatin1String("13") || error.nativeErrorCode() == QLatin1String("53100"))
+        cause = QStringLiteral("spazio su disco esaurito");
+    else if (containsAny(msg, {"attempt to write a readonly database", "readonly database"}))
+        cause = QStringLiteral("il database è in sola lettura");
+    else if (containsAny(msg, {"disk I/O error"}))
+        cause = QStringLiteral("errore di lettura o scrittura sul disco");
+    return cause.isEmpty() ? msg : QStringLiteral("%1 (%2)").arg(cause, msg);
+}
+
 QString ovSqlErrorText(const QSqlError &error)
 {
-    return QStringLiteral("Errore del database: ") + driverMessage(error);
+    return QStringLiteral("Errore del database: ") + errorCauseText(error);
 }
 
 void ovRaiseSqlError(const QSqlError &error, const QString &context)
 {
     if (context.isEmpty())
         throw EDatabaseError(ovSqlErrorText(error));
-    throw EDatabaseError(QStringLiteral("Errore del database: %1: %2").arg(context, driverMessage(error)));
+    throw EDatabaseError(QStringLiteral("Errore del database: %1: %2").arg(context, errorCauseText(error)));
 }
 
 TOvSQLConnection::TOvSQLConnection()
@@ -130,8 +156,19 @@ bool TOvSQLConnection::openSQLite()
                                        "\"velcu-db create --demo\".").arg(path));
     }
 
+    // A new database holds fiscal data: readable by its owner only.
+    if (!fi.exists()) {
+        const QByteArray native = QFile::encodeName(fi.absoluteFilePath());
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return fail(ErrorKind::Other, QStringLiteral("Impossibile creare il database \"%1\": %2.")
+                                              .arg(path, ovFileErrorText(errno)));
+        ::close(fd);
+    }
+
     m_db.setDatabaseName(path);
-    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+    // A passing lock (another workstation saving) is waited for, not refused.
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs);
     if (!m_config.connectOptions.isEmpty())
         options += QLatin1Char(';') + m_config.connectOptions;
     m_db.setConnectOptions(options);
@@ -151,6 +188,12 @@ bool TOvSQLConnection::openSQLite()
             return fail(ErrorKind::Other, QStringLiteral("Impossibile leggere il database \"%1\": %2")
                                               .arg(path, driverMessage(e)));
         }
+        // Write-ahead log: readers no longer block a save, nor a save the readers.
+        // A database on a medium without shared memory stays in its old mode.
+        if (probe.exec(QStringLiteral("PRAGMA journal_mode = WAL")) && probe.next()
+            && probe.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+            qWarning("velcu: il database %s non usa il journal WAL", qPrintable(path));
+        probe.finish();
         if (!probe.exec(QStringLiteral("PRAGMA foreign_keys = ON"))) {
             const QSqlError e = probe.lastError();
             probe = QSqlQuery();
@@ -286,6 +329,12 @@ void TOvSQLConnection::rollback()
     m_inTransaction = false;
     if (!isOpen())
         return;
+    // SQLite rolls a transaction back by itself on some errors (a full disk,
+    // an I/O error): there is nothing left to undo then.
+    if (isSQLite() && sqlite3_get_autocommit(static_cast<sqlite3 *>(nativeHandle())) != 0) {
+        m_failedInTransaction.clear();
+        return;
+    }
     const bool done = m_db.rollback();
     m_failedInTransaction.clear();
     if (!done)

@@ -27,6 +27,9 @@ class QSqlError;
 class TOvSQLConnection
 {
 public:
+    // SQLite: how long a statement waits for another connection's lock.
+    static constexpr int BusyTimeoutMs = 10000;
+
     enum class ErrorKind {
         None,
         Refused,          // BeforeConnect said no
