@@ -66,6 +66,16 @@ void apply(TOvDbConfig &cfg, const QString &key, const Layered &v, const QString
     } else if (key == QLatin1String("User")) {
         cfg.user = v.value.trimmed();
     } else if (key == QLatin1String("Options")) {
+        // A password among the driver options would be read from any ini and
+        // shown to every user by the process list.
+        for (const QString &item : v.value.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString name = item.section(QLatin1Char('='), 0, 0).trimmed();
+            if (name.contains(QLatin1String("password"), Qt::CaseInsensitive)
+                || name.compare(QLatin1String("passfile"), Qt::CaseInsensitive) == 0)
+                throw EOvError(QStringLiteral("Le opzioni del driver (%1) non possono contenere la password "
+                                              "del database (\"%2\"): indicarla nella variabile "
+                                              "VELCU_DB_PASSWORD.").arg(v.origin, name));
+        }
         cfg.connectOptions = v.value.trimmed();
     } else if (key == QLatin1String("Password")) {
         cfg.password = v.value;
@@ -77,9 +87,9 @@ QString iniPassword(const QString &file, QSettings &ini)
     const QString pw = ini.value(QStringLiteral("Database/Password")).toString();
     if (pw.isEmpty())
         return pw;
-    if (QFileInfo(file).permissions() & QFileDevice::ReadOther)
+    if (QFileInfo(file).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup))
         throw EOvError(QStringLiteral("Il file di configurazione \"%1\" contiene la password del database "
-                                      "ma è leggibile da tutti gli utenti: limitarne i permessi "
+                                      "ma è leggibile da altri utenti: limitarne i permessi "
                                       "(chmod 600) oppure indicare la password nella variabile "
                                       "VELCU_DB_PASSWORD.").arg(file));
     return pw;

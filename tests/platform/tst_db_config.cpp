@@ -118,15 +118,37 @@ private slots:
         env.insert(QStringLiteral("VELCU_DB_PASSWORD"), QStringLiteral("da-velcu"));
         QCOMPARE(resolveWith({}, env).password, QStringLiteral("da-velcu"));
 
-        // A password in a file every user can read is refused, with the way out.
-        writeIni(defaultIni(), "[Database]\nEngine=postgres\nPassword=segreta\n", privateFile | QFile::ReadOther);
-        const QString why = resolveError({});
-        QVERIFY2(why.contains(defaultIni()) && why.contains(QStringLiteral("leggibile da tutti"))
-                     && why.contains(QStringLiteral("VELCU_DB_PASSWORD")), qPrintable(why));
-        QVERIFY(!why.contains(QStringLiteral("segreta")));
+        // A password in a file other users can read (everyone, or the group) is
+        // refused, with the way out.
+        for (const auto readable : {QFile::ReadOther, QFile::ReadGroup}) {
+            writeIni(defaultIni(), "[Database]\nEngine=postgres\nPassword=segreta\n", privateFile | readable);
+            const QString why = resolveError({});
+            QVERIFY2(why.contains(defaultIni()) && why.contains(QStringLiteral("leggibile da altri utenti"))
+                         && why.contains(QStringLiteral("VELCU_DB_PASSWORD")), qPrintable(why));
+            QVERIFY(!why.contains(QStringLiteral("segreta")));
+        }
         // The same file without a password is fine.
         writeIni(defaultIni(), "[Database]\nEngine=postgres\n", privateFile | QFile::ReadOther);
         QVERIFY(resolveWith({}).password.isEmpty());
+    }
+
+    void passwordNeverInDriverOptions()
+    {
+        // Driver options reach the process list and may sit in a shared ini.
+        writeIni(defaultIni(), "[Database]\nEngine=postgres\nOptions=\"sslmode=disable;password=segreta\"\n",
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        QString why = resolveError({});
+        QVERIFY2(why.contains(QStringLiteral("non possono contenere la password")) && why.contains(defaultIni())
+                     && !why.contains(QStringLiteral("segreta")), qPrintable(why));
+        writeIni(defaultIni(), "[Database]\nEngine=postgres\n", QFile::ReadOwner | QFile::WriteOwner);
+        why = resolveError({QStringLiteral("--db-options"), QStringLiteral("connect_timeout=3; PassWord = x")});
+        QVERIFY2(why.contains(QStringLiteral("opzione --db-options")), qPrintable(why));
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("VELCU_DB_OPTIONS"), QStringLiteral("sslpassword=x"));
+        QVERIFY(resolveError({}, env).contains(QStringLiteral("VELCU_DB_PASSWORD")));
+        // Other options pass untouched.
+        QCOMPARE(resolveWith({QStringLiteral("--db-options"), QStringLiteral("connect_timeout=3")}).connectOptions,
+                 QStringLiteral("connect_timeout=3"));
     }
 
     void badValuesNameTheirOrigin_data()
