@@ -21,8 +21,12 @@ public:
 
     QVariant value(const QString &name) const;
     int intValue(const QString &name, int fallback = 0) const;
-    // Runs OnCheckValue first; returns false (and changes nothing) when refused.
+    // A choice of the user: runs OnCheckValue first; returns false (and
+    // changes nothing) when refused.
     bool setValue(const QString &name, const QVariant &value);
+    // A value the program restores (from its ini, from the database's
+    // configuration): taken as it is, without the check of a choice.
+    void assign(const QString &name, const QVariant &value);
 
     CheckValueHandler OnCheckValue;
 

@@ -1,4 +1,5 @@
 #include "dmRagParams.h"
+#include "tor/util/TorCampagna.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
@@ -8,20 +9,52 @@
 #include "tor/util/TorFolders.h"
 
 TdmRagParams::TdmRagParams(TOvSQLConnection *connection, QObject *parent)
-    : QObject(parent), m_connection(connection ? connection : OvGlobConn)
+    : QObject(parent), m_connection(connection)
 {
     xpmOvuParams.declare(ParAnfId, GroupParams);
     xpmOvuParams.declare(ParAnsId, GroupParams);
     xpmOvuParams.declare(ParDwgId, GroupParams);
-    qquPaco.setConnection(m_connection);
-    qquAppoggio.setConnection(m_connection);
+    qquPaco.setConnection(this->connection());
+    qquAppoggio.setConnection(this->connection());
     QueryText().SetQuery(QStringLiteral("QRY_PACO_ANF"), qquPaco, 0, QStringLiteral("SELECT"));
+    xpmOvuParams.OnCheckValue = [this](const QString &name, const QVariant &value, bool &ok) {
+        TOvParamChoice choice;
+        choice.hasSelection = value.isValid() && !value.isNull() && !value.toString().trimmed().isEmpty();
+        choice.text = value.toString();
+        // The financial year is kept as its key (56) and chosen as its text (2025).
+        bool isNumber = false;
+        const int n = value.toInt(&isNumber);
+        if (isNumber && name.compare(ParAnfId, Qt::CaseInsensitive) == 0)
+            choice.text = QString::number(TorAnni::toYear(n));
+        ok = checkValue(name, choice);
+    };
 }
 
 TdmRagParams::~TdmRagParams() = default;
 
+TOvSQLConnection *TdmRagParams::connection() const
+{
+    return m_connection ? m_connection : OvGlobConn;
+}
+
+void TdmRagParams::bindConnection()
+{
+    // The module is created before the program connects: the connection is
+    // the one in force when a query runs, not the one at creation.
+    TOvSQLConnection *c = connection();
+    if (qquPaco.connection() != c) {
+        qquPaco.close();
+        qquPaco.setConnection(c);
+    }
+    if (qquAppoggio.connection() != c) {
+        qquAppoggio.close();
+        qquAppoggio.setConnection(c);
+    }
+}
+
 QVariant TdmRagParams::accountingParam(const QString &column)
 {
+    bindConnection();
     if (!qquPaco.active()) {
         qquPaco.paramByName(QStringLiteral("IANFID")).setAsInteger(xpmOvuParams.intValue(ParAnfId));
         qquPaco.open();
@@ -50,8 +83,8 @@ bool TdmRagParams::chartOfAccountsReady()
         return true;
     // Converted by the payroll side's own program, then asked again.
     QString db;
-    if (m_connection)
-        db = m_connection->isSQLite() ? m_connection->config().path : m_connection->config().database;
+    if (TOvSQLConnection *c = connection())
+        db = c->isSQLite() ? c->config().path : c->config().database;
     ovShell()->runAndWait(TorFolders::binDir() + chartUpdateProgram(), {db}, TorFolders::binDir());
     return accountTypeExists(200001);
 }
@@ -66,8 +99,12 @@ bool TdmRagParams::checkValue(const QString &parameter, const TOvParamChoice &ch
         return true;
     // Compared as text, as the choice box shows the years.
     const QString year = choice.text.trimmed();
-    if (year < QStringLiteral("2019") || year > QStringLiteral("2026"))
+    if (year < QStringLiteral("2019") || year > Campagna::anno(Campagna::AnnoInvio))
         return false;
+    // Without a database (before the program connects) only the range is checked.
+    if (!connection() || !connection()->isOpen())
+        return true;
+    bindConnection();
     QueryText().SetQuery(QStringLiteral("QRY_NAF_EFFETTUATO"), qquAppoggio, 0, QStringLiteral("SELECT"));
     qquAppoggio.paramByName(QStringLiteral("IANFID")).setAsInteger(TorAnni::toKey(2019));
     qquAppoggio.open();
@@ -83,6 +120,7 @@ TRagLiquidazione TdmRagParams::checkRun(int year, const TRagLiqCorrente &run)
     TRagLiquidazione r;
     if (!run.isSet())
         return r;
+    bindConnection();
     QueryText().SetQuery(QStringLiteral("QRY_REGS_GRUPPO_TEST"), qquAppoggio, 0, QStringLiteral("SELECT"));
     qquAppoggio.paramByName(QStringLiteral("IANFID")).setAsInteger(TorAnni::toKey(year));
     qquAppoggio.paramByName(QStringLiteral("IMESID")).setAsInteger(run.mese);

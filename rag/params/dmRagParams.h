@@ -37,8 +37,9 @@ public:
     static inline const QString ParAnsId = QStringLiteral("OVUP_AnsId");
     static inline const QString ParDwgId = QStringLiteral("OVUP_DwgId");
 
-    // Declares the framework parameters, binds both queries to the global
-    // connection (or the one given) and loads "QRY_PACO_ANF" into qquPaco.
+    // Declares the framework parameters with their check (checkValue), binds
+    // both queries to the connection given, or to the global connection in
+    // force when they run, and loads "QRY_PACO_ANF" into qquPaco.
     explicit TdmRagParams(TOvSQLConnection *connection = nullptr, QObject *parent = nullptr);
     ~TdmRagParams() override;
 
@@ -53,7 +54,9 @@ public:
     // opened when closed); null when the year has no parameters.
     QVariant accountingParam(const QString &column);
 
-    // The framework's check of a choice in its parameter dialog.
+    // The framework's check of a choice in its parameter dialog (attached to
+    // xpmOvuParams.OnCheckValue). Without an open database only the range of
+    // the financial year is checked.
     bool checkValue(const QString &parameter, const TOvParamChoice &choice);
 
     // The payroll run of RagPar.ini for a year, checked on the payroll tables
@@ -64,7 +67,10 @@ public:
     // framework's bin folder with the database name in double quotes).
     static QString chartUpdateProgram() { return QStringLiteral("aggPdC2019.exe"); }
 
+    TOvSQLConnection *connection() const;
+
 private:
+    void bindConnection();
     bool chartOfAccountsReady();
     bool accountTypeExists(int type);
     TOvSQLConnection *m_connection;

@@ -4,7 +4,9 @@
 
 #include "platform/core/OvExceptions.h"
 #include "rag/params/dmRagParams.h"
+#include "platform/db/OvSQLConnection.h"
 #include "tor/query/torCQueryText.h"
+#include "tor/util/TorAnni.h"
 
 #include <QTest>
 
@@ -24,13 +26,13 @@ private slots:
     {
         auto c = TestDb::open(true);
         TdmRagParams params(c.get());
-        params.xpmOvuParams.setValue(TdmRagParams::ParAnfId, 56);
+        params.xpmOvuParams.assign(TdmRagParams::ParAnfId, 56);
         QVERIFY(params.accountingParam(QStringLiteral("IDWGANFID")).toInt() > 0);
         QVERIFY(params.accountingParam(QStringLiteral("LPACOAFAM")).isValid());
         QVERIFY_THROWS_EXCEPTION(EAssertionFailed, params.accountingParam(QStringLiteral("NON_ESISTE")));
         // A year without parameters answers null, not a stale value.
         TdmRagParams other(c.get());
-        other.xpmOvuParams.setValue(TdmRagParams::ParAnfId, 40);
+        other.xpmOvuParams.assign(TdmRagParams::ParAnfId, 40);
         QVERIFY(other.accountingParam(QStringLiteral("LPACOAFAM")).isNull());
     }
 
@@ -38,7 +40,7 @@ private slots:
     {
         auto c = TestDb::open(true);
         TdmRagParams params(c.get());
-        params.xpmOvuParams.setValue(TdmRagParams::ParAnfId, 56);
+        params.xpmOvuParams.assign(TdmRagParams::ParAnfId, 56);
         RecordingShell shell;
         QVERIFY(!params.checkValue(TdmRagParams::ParAnfId, TOvParamChoice{}));  // nothing chosen
         QVERIFY(!params.checkValue(TdmRagParams::ParAnfId, year("2018")));
@@ -57,7 +59,7 @@ private slots:
         auto c = TestDb::open(true);
         c->exec(QStringLiteral("DELETE FROM tnaf_nuovoanf"));
         TdmRagParams params(c.get());
-        params.xpmOvuParams.setValue(TdmRagParams::ParAnfId, 56);
+        params.xpmOvuParams.assign(TdmRagParams::ParAnfId, 56);
         RecordingShell shell;
         // Accounts of type 200001 exist: fine without running anything.
         QVERIFY(params.checkValue(TdmRagParams::ParAnfId, year("2025")));
@@ -74,9 +76,43 @@ private slots:
         shell.runs.clear();
         c->exec(QStringLiteral("UPDATE tpaco_paramcontabili SET lpacoafam = 1"));
         TdmRagParams fresh(c.get());
-        fresh.xpmOvuParams.setValue(TdmRagParams::ParAnfId, 56);
+        fresh.xpmOvuParams.assign(TdmRagParams::ParAnfId, 56);
         QVERIFY(fresh.checkValue(TdmRagParams::ParAnfId, year("2025")));
         QVERIFY(shell.runs.isEmpty());
+    }
+
+    void everyChoiceOfTheManagerIsChecked()
+    {
+        auto c = TestDb::open(true);
+        // Made before the program connects, as at start-up.
+        TOvSQLConnection *const saved = OvGlobConn;
+        OvGlobConn = nullptr;
+        TdmRagParams params;
+        OvGlobConn = c.get();
+        TOvParamManager &pm = params.xpmOvuParams;
+        RecordingShell shell;
+        QVERIFY(!pm.setValue(TdmRagParams::ParAnfId, TorAnni::toKey(2018)));
+        QCOMPARE(pm.intValue(TdmRagParams::ParAnfId), 0); // refused: unchanged
+        QVERIFY(!pm.setValue(TdmRagParams::ParAnfId, QVariant()));
+        QVERIFY(!pm.setValue(TdmRagParams::ParAnfId, 2027));
+        QVERIFY(pm.setValue(TdmRagParams::ParAnfId, TorAnni::toKey(2025)));
+        QCOMPARE(pm.intValue(TdmRagParams::ParAnfId), 56);
+        // The queries run on the connection opened after the module was made.
+        QVERIFY(params.accountingParam(QStringLiteral("IDWGANFID")).toInt() > 0);
+        // The check reaches the database: an unconverted chart of accounts
+        // refuses the year after running the conversion program.
+        c->exec(QStringLiteral("DELETE FROM tnaf_nuovoanf"));
+        c->exec(QStringLiteral("DELETE FROM tcon_conti"));
+        c->exec(QStringLiteral("UPDATE tpaco_paramcontabili SET lpacoafam = 0"));
+        params.qquPaco.close();
+        QVERIFY(!pm.setValue(TdmRagParams::ParAnfId, 57));
+        QCOMPARE(shell.runs.size(), 1);
+        QCOMPARE(pm.intValue(TdmRagParams::ParAnfId), 56);
+        // What the program restores is taken without the check.
+        pm.assign(TdmRagParams::ParAnfId, 57);
+        QCOMPARE(pm.intValue(TdmRagParams::ParAnfId), 57);
+        QCOMPARE(shell.runs.size(), 1);
+        OvGlobConn = saved;
     }
 
     void thePayrollRunOfTheIniFile()

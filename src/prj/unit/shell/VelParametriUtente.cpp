@@ -44,7 +44,7 @@ void load(TOvParamManager &params, const QString &file)
         bool ok = false;
         const int v = stored.value(name).toInt(&ok);
         if (ok)
-            params.setValue(name, v);
+            params.assign(name, v);
     }
 }
 
@@ -52,7 +52,7 @@ void save(const TOvParamManager &params, const QString &file)
 {
     TOvParamManager stored = onFile(file);
     for (const QString &name : names())
-        stored.setValue(name, params.intValue(name));
+        stored.assign(name, params.intValue(name));
     stored.save();
 }
 
@@ -62,12 +62,12 @@ bool applyDefaults(TdmRagParams &params)
     if (pm.intValue(TdmRagParams::ParDwgId) > 0)
         return false;
     if (pm.intValue(TdmRagParams::ParAnfId) <= 0)
-        pm.setValue(TdmRagParams::ParAnfId, TorAnni::toKey(DefaultYear));
+        pm.assign(TdmRagParams::ParAnfId, TorAnni::toKey(DefaultYear));
     // The accounting parameters are those of the year just set.
     params.qquPaco.close();
     const QVariant dwg = params.accountingParam(QStringLiteral("IDWGANFID"));
     params.qquPaco.close();
-    pm.setValue(TdmRagParams::ParDwgId, dwg.isNull() ? 0 : dwg.toInt());
+    pm.assign(TdmRagParams::ParDwgId, dwg.isNull() ? 0 : dwg.toInt());
     return true;
 }
 
@@ -78,9 +78,9 @@ void takeYearsFrom(TOvParamManager &params, TClientDataSet &schoolRecord)
     const TField anf = schoolRecord.findField(QStringLiteral("IANFID"));
     const TField ans = schoolRecord.findField(QStringLiteral("IANSID"));
     if (anf.isValid() && !anf.isNull())
-        params.setValue(TdmRagParams::ParAnfId, int(anf.asInteger()));
+        params.assign(TdmRagParams::ParAnfId, int(anf.asInteger()));
     if (ans.isValid() && !ans.isNull())
-        params.setValue(TdmRagParams::ParAnsId, int(ans.asInteger()));
+        params.assign(TdmRagParams::ParAnsId, int(ans.asInteger()));
 }
 
 } // namespace VelParametriUtente
