@@ -227,9 +227,10 @@ QString exceptionText(const std::exception &e)
 {
     const auto *ov = dynamic_cast<const EOvException *>(&e);
     QString text = ov ? ov->message() : QString::fromUtf8(e.what());
-    const bool plain = dynamic_cast<const EOvWarning *>(&e) || dynamic_cast<const EOvError *>(&e)
-        || dynamic_cast<const EAssertionFailed *>(&e);
-    if (!plain && g_contextProvider) {
+    // Only an error of the database work is about the last statement: a file,
+    // a PDF or memory error would be pinned on a query it has nothing to do with.
+    const bool aboutData = dynamic_cast<const EDatabaseError *>(&e) != nullptr;
+    if (aboutData && g_contextProvider) {
         try {
             text += g_contextProvider();
         } catch (...) {

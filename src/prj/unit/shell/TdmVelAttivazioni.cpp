@@ -1,4 +1,5 @@
 #include "TdmVelAttivazioni.h"
+#include "tor/util/TorCampagna.h"
 
 #include "VelParametriUtente.h"
 
@@ -19,8 +20,8 @@
 
 namespace {
 
-const QString kResFolder = QStringLiteral("USR/KZ2025/Res/");
-const QString kStpFolder = QStringLiteral("USR/KZ2025/Stp/");
+const QString kResFolder = Campagna::cartellaRes();
+const QString kStpFolder = Campagna::cartellaStampe();
 
 QString laterVersionHint()
 {
@@ -166,7 +167,7 @@ void TdmVelAttivazioni::declareDocuments()
     xasNotizie->BeforeExecute = sameFolder;
     xasNoteTel->BeforeExecute = sameFolder;
     xasIstruzioni->BeforeExecute = [inResFolder](TOvAttCommand *cmd, bool &) {
-        static_cast<TOvAttShell *>(cmd)->FileName = inResFolder(QStringLiteral("CU_2026_istruz.pdf"));
+        static_cast<TOvAttShell *>(cmd)->FileName = inResFolder(Campagna::istruzioni());
     };
     xasProvvAppr->BeforeExecute = [inResFolder](TOvAttCommand *cmd, bool &) {
         static_cast<TOvAttShell *>(cmd)->FileName = inResFolder(QStringLiteral("Provvedimento.pdf"));
@@ -206,11 +207,13 @@ bool TdmVelAttivazioni::Connect()
     // A fresh installation has no workgroup yet: take the year's configuration
     // found in the database. When that fails the school record below is not
     // found either, and the user is told so.
+    QString defaultsCause;
     try {
         VelParametriUtente::applyDefaults(*m_params);
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        defaultsCause = exceptionText(e);
     }
-    if (!readSchoolRecord())
+    if (!readSchoolRecord(defaultsCause))
         return false;
     VelParametriUtente::takeYearsFrom(m_params->xpmOvuParams, xqcSos);
     VelParametriUtente::save(m_params->xpmOvuParams);
@@ -274,21 +277,28 @@ void TdmVelAttivazioni::askAndImport(const QString &question, int mode)
         RunImport(mode);
 }
 
-bool TdmVelAttivazioni::readSchoolRecord()
+bool TdmVelAttivazioni::readSchoolRecord(const QString &earlierCause)
 {
     bool found = false;
+    QString cause = earlierCause;
     try {
         xqcSos.close();
         QueryText().SetQuery(QStringLiteral("QRY_SED"), xqcSos, 0, QStringLiteral("EXECUTE"));
         xqcSos.paramByName(QStringLiteral("IDWGID")).setAsInteger(TorUtil::workgroupId());
         xqcSos.open();
         found = !xqcSos.isEmpty();
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        // The configuration may well be there: say what went wrong after the
+        // message the office knows.
         found = false;
+        cause = exceptionText(e);
     }
     if (!found) {
         xqcSos.close();
-        OvMessageBox(missingConfiguration(), MB_OK | MB_ICONERROR);
+        QString text = missingConfiguration();
+        if (!cause.isEmpty())
+            text += QStringLiteral("\r\n\r\nCausa: ") + cause;
+        OvMessageBox(text, MB_OK | MB_ICONERROR);
     }
     return found;
 }

@@ -96,7 +96,7 @@ private:
     bool childrenOpen() const;
     bool refuseWithChildren();
     // Reads the school record; on failure the message, then termination.
-    bool readSchoolRecord();
+    bool readSchoolRecord(const QString &earlierCause = QString());
     void setCuOrdinario(bool on);
     void askAndImport(const QString &question, int mode);
 
