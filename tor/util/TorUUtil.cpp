@@ -3,7 +3,9 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvParamManager.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "platform/framework/OvMessages.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -11,7 +13,32 @@ namespace TorUtil {
 
 void loadClientDataSet(TClientDataSet &ds, const QString &fileName)
 {
+    const QString notice = restoreFromBackup(fileName);
+    if (!notice.isEmpty())
+        OvMessageBox(notice, MB_OK | MB_ICONWARNING);
     ds.loadFromFile(fileName);
+}
+
+QString restoreFromBackup(const QString &fileName)
+{
+    if (QFileInfo::exists(fileName))
+        return {};
+    const QString bak = backupFileName(fileName);
+    const QFileInfo b(bak);
+    if (!b.exists())
+        return {};
+    const QString file = QDir::toNativeSeparators(fileName);
+    if (!b.isFile())
+        throw EOvError(QStringLiteral("Il file \"%1\" non esiste e al posto della sua copia di sicurezza "
+                                      "\"%2\" c'è una cartella: impossibile recuperarlo.")
+                           .arg(file, QDir::toNativeSeparators(bak)));
+    if (!QFile::rename(bak, fileName))
+        throw EOvError(QStringLiteral("Il file \"%1\" non esiste e non è stato possibile recuperarlo dalla "
+                                      "copia di sicurezza \"%2\".")
+                           .arg(file, QDir::toNativeSeparators(bak)));
+    return QStringLiteral("Il file \"%1\" non è stato trovato: è stato recuperato dalla copia di sicurezza "
+                          "\"%2\" lasciata da un salvataggio interrotto.")
+        .arg(file, QDir::toNativeSeparators(bak));
 }
 
 QString backupFileName(const QString &fileName)

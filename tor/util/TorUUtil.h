@@ -10,8 +10,16 @@ class TDeltaRow;
 
 namespace TorUtil {
 
-// Loads a dataset from the named file.
+// Loads a dataset from the named file. A file missing beside its ".BAK" (a save
+// interrupted after the rename) is first put back from the backup, and the
+// user is told so with a warning.
 void loadClientDataSet(TClientDataSet &ds, const QString &fileName);
+
+// When the file is missing and its ".BAK" is a file, the backup takes the
+// file's name again: returns the notice to show, empty when nothing was done.
+// A folder in the backup's place, or a backup that cannot be renamed, raises
+// EOvError.
+QString restoreFromBackup(const QString &fileName);
 
 // Saves a dataset with a ".BAK" backup: the existing file is renamed to the
 // backup name, the change log merged, the dataset saved and the backup removed.

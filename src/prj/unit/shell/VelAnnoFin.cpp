@@ -26,10 +26,18 @@ Remembered load(TClientDataSet &cdsAnnoFin, const QString &resDir)
 {
     const QString file = TorFolders::resolveFile(resDir, QStringLiteral("TCUA_ANNOFIN.cds"));
     Remembered r;
+    QString restored;
+    try {
+        restored = TorUtil::restoreFromBackup(file);
+    } catch (const EOvException &e) {
+        restored = e.message();
+    }
     if (!QFileInfo::exists(file)) {
         makeEmpty(cdsAnnoFin);
         r.year = FirstYear;
         r.warning = QStringLiteral("File dell'anno finanziario non trovato (%1): si parte dal %2.").arg(file, FirstYear);
+        if (!restored.isEmpty())
+            r.warning.prepend(restored + QStringLiteral("\r\n"));
         return r;
     }
     try {
@@ -43,6 +51,7 @@ Remembered load(TClientDataSet &cdsAnnoFin, const QString &resDir)
                         .arg(file, FirstYear, e.message());
         return r;
     }
+    r.warning = restored;
     cdsAnnoFin.last();
     r.year = cdsAnnoFin.isEmpty() ? QString() : cdsAnnoFin.fieldByName(kField).asString();
     if (r.year.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "platform/framework/OvMessages.h"
 #include "tor/util/TorFolders.h"
 #include "tor/util/TorUUtil.h"
 
@@ -99,6 +100,9 @@ void openRecordTableForGeneration(TClientDataSet &ds, const QString &path)
 
 void loadFieldTable(TClientDataSet &ds, const QString &path)
 {
+    const QString restored = TorUtil::restoreFromBackup(path);
+    if (!restored.isEmpty())
+        OvMessageBox(restored, MB_OK | MB_ICONWARNING);
     if (!QFileInfo::exists(path))
         throw EOvError(QStringLiteral("Tabella dei campi del file telematico non trovata: %1. "
                                       "Generare di nuovo il file telematico.")
