@@ -3,6 +3,7 @@
 // Database options come from velcu.ini beside the program, the environment
 // and the command line (see OvDbConfig.h); --help lists them.
 #include "platform/core/OvExceptions.h"
+#include "tor/util/TorCampagna.h"
 #include "platform/db/OvDbConfig.h"
 #include "platform/framework/OvIcons.h"
 #include "platform/framework/OvMessages.h"
@@ -14,7 +15,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Modello CU 2025"));
+    QApplication::setApplicationName(Campagna::titoloApplicazione());
     QApplication::setApplicationVersion(QStringLiteral(VELCU_VERSION));
     QApplication::setWindowIcon(ovMakeIcon(OvGlyph::Letter, OvColors::Blue, QStringLiteral("CU")));
 

@@ -18,6 +18,8 @@
 #include "Models.h"
 
 #include "platform/core/OvExceptions.h"
+#include "tor/util/TorCampagna.h"
+#include "platform/core/OvSafeFile.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -76,10 +78,10 @@ void flowFiscal(FormDrawer &d, const QString &page, const QString &caption, QLis
 void firstPage(FormDrawer &d, int pageNo, CudLayoutRec &lay)
 {
     d.page(pageNo);
-    d.text(8, 13, 16, QStringLiteral("CERTIFICAZIONE UNICA 2026"), true);
+    d.text(8, 13, 16, Campagna::titoloModello(), true);
     d.text(8, 18.5, 5.5,
            QStringLiteral("CERTIFICAZIONE DI CUI ALL'ART. 4, COMMI 6-ter e 6-quater, DEL D.P.R. 22 LUGLIO 1998, n. 322, "
-                          "RELATIVA ALL'ANNO 2025"));
+                          "RELATIVA ALL'ANNO %1").arg(Campagna::AnnoFinanziario));
     d.text(8, 23.5, 6, QStringLiteral("CERTIFICAZIONE LAVORO DIPENDENTE, ASSIMILATI ED ASSISTENZA FISCALE"), true);
     d.labelBox(164, 23, 38, 8, QStringLiteral("Periodo d'imposta")); // year at 169, 29
 
@@ -100,8 +102,8 @@ void firstPage(FormDrawer &d, int pageNo, CudLayoutRec &lay)
     d.flow(QStringLiteral("DATI RELATIVI AL DIPENDENTE, PENSIONATO O ALTRO PERCETTORE DELLE SOMME - DATI ANAGRAFICI"),
            FormDrawer::cellsOf(boxRange(CUD, page, 1, 11)), r, pag1);
     r.y += 2;
-    d.flow(QStringLiteral("DOMICILIO FISCALE ALL'1/1/2025"), FormDrawer::cellsOf(boxRange(CUD, page, 20, 22)), r, pag1);
-    d.flow(QStringLiteral("DOMICILIO FISCALE ALL'1/1/2026"), FormDrawer::cellsOf(boxRange(CUD, page, 24, 26)), r, pag1);
+    d.flow(QStringLiteral("DOMICILIO FISCALE ALL'1/1/%1").arg(Campagna::AnnoFinanziario), FormDrawer::cellsOf(boxRange(CUD, page, 20, 22)), r, pag1);
+    d.flow(QStringLiteral("DOMICILIO FISCALE ALL'1/1/%1").arg(Campagna::AnnoInvio), FormDrawer::cellsOf(boxRange(CUD, page, 24, 26)), r, pag1);
     r.y += 2;
     d.flow(QStringLiteral("RAPPRESENTANTE FIRMATARIO"), FormDrawer::cellsOf(boxRange(CUD, page, 30, 30)), r, pag1);
     r.y += 2;
@@ -322,8 +324,10 @@ void choicePages(FormDrawer &d, int firstPage, CudLayoutRec &lay, int pag)
 {
     d.page(firstPage);
     d.text(8, 12, 11, QStringLiteral("SCHEDA PER LA SCELTA DELLA DESTINAZIONE DELL'8, DEL 5 E DEL 2 PER MILLE DELL'IRPEF"), true);
-    d.text(8, 17, 6.5, QStringLiteral("CERTIFICAZIONE UNICA 2026 - periodo d'imposta 2025. Da consegnare anche se non si "
-                                      "esprime alcuna scelta."));
+    d.text(8, 17, 6.5, QStringLiteral("%1 - periodo d'imposta %2. Da consegnare anche se non si "
+                                      "esprime alcuna scelta.")
+                                   .arg(Campagna::titoloModello())
+                                   .arg(Campagna::AnnoFinanziario));
     SectionRec &agent = lay.section(pag, 0, QStringLiteral("cdsPdfSost"));
     SectionRec &payee = lay.section(pag, 1, kCuRecord);
     Region r{firstPage, 8, 21, 202, 283};
@@ -405,8 +409,9 @@ void choiceNotesPage(FormDrawer &d, int pageNo)
     y = d.paragraph(8, y, 194, 10, QStringLiteral("Come leggere questa certificazione"), 0, true) + 2;
     const QStringList paras{
         QStringLiteral("Questa certificazione riporta i redditi di lavoro dipendente, di pensione e assimilati "
-                       "corrisposti nel 2025 dal sostituto d'imposta indicato nella prima pagina, con le ritenute "
-                       "operate, le detrazioni riconosciute e i contributi previdenziali e assistenziali."),
+                       "corrisposti nel %1 dal sostituto d'imposta indicato nella prima pagina, con le ritenute "
+                       "operate, le detrazioni riconosciute e i contributi previdenziali e assistenziali.")
+            .arg(Campagna::AnnoFinanziario),
         QStringLiteral("I dati fiscali sono indicati per punti numerati: lo stesso numero si ritrova nelle istruzioni "
                        "della dichiarazione dei redditi, che indicano dove riportare ciascun importo."),
         QStringLiteral("Le pagine dei dati previdenziali, del TFR e del lavoro autonomo sono presenti solo quando "
@@ -422,10 +427,7 @@ void choiceNotesPage(FormDrawer &d, int pageNo)
 
 void writeXml(const QDomDocument &doc, const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EOvError(QStringLiteral("Impossibile scrivere %1: %2").arg(path, f.errorString()));
-    f.write(doc.toByteArray(2));
+    TOvSafeFile::writeFile(path, doc.toByteArray(2), TOvSafeFile::Access::Shared);
 }
 
 void writeLayout(const CudLayoutRec &lay, const QString &path)
@@ -438,6 +440,8 @@ void writeLayout(const CudLayoutRec &lay, const QString &path)
 void save(TPdkPdf &pdf, const QString &path)
 {
     pdf.Check(pdf.SaveToFile(path), QStringLiteral("Salvataggio di %1: %2").arg(path, pdf.LastErrorText()));
+    // shipped models: readable by every user of the installation
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 }
 
 // The agent prints' single-page layouts: fields of one structure in blocks by group.
@@ -499,7 +503,7 @@ void buildSummaryCu(const QString &dir)
     choiceNotesPage(d, 9);
     choicePages(d, 10, lay, 8);
 
-    save(pdf, QDir(dir).filePath(QStringLiteral("CU2026_mod.pdf")));
+    save(pdf, QDir(dir).filePath(Campagna::modelloSintetico()));
     writeLayout(lay, QDir(dir).filePath(QStringLiteral("StpCUD.xml")));
 }
 
@@ -514,11 +518,11 @@ void buildOrdinaryCu(const QString &dir)
     {
         CudLayoutRec sost;
         d.page(1);
-        d.text(8, 13, 16, QStringLiteral("CERTIFICAZIONE UNICA 2026"), true);
+        d.text(8, 13, 16, Campagna::titoloModello(), true);
         d.text(8, 19, 7, QStringLiteral("FRONTESPIZIO - COMUNICAZIONE DATI CERTIFICAZIONI LAVORO DIPENDENTE, ASSIMILATI "
                                         "ED AUTONOMO"), true);
         d.labelBox(164, 23, 38, 8, QStringLiteral("Periodo d'imposta"));
-        d.text(178, 29, 10, QStringLiteral("2025"), true);
+        d.text(178, 29, 10, Campagna::anno(Campagna::AnnoFinanziario), true);
         d.bar(8, 40, 194, QStringLiteral("TIPO DI COMUNICAZIONE"));
         d.text(36, 52.5, 7, QStringLiteral("Annullamento"));
         d.rect(59, 47, 12, 8);
@@ -539,7 +543,7 @@ void buildOrdinaryCu(const QString &dir)
     {
         CudLayoutRec ct;
         d.page(2);
-        d.text(8, 13, 16, QStringLiteral("CERTIFICAZIONE UNICA 2026"), true);
+        d.text(8, 13, 16, Campagna::titoloModello(), true);
         d.text(8, 19, 7, QStringLiteral("QUADRO CT - COMUNICAZIONE PER LA RICEZIONE IN VIA TELEMATICA DEI DATI RELATIVI AI "
                                         "MOD. 730-4 RESI DISPONIBILI DALL'AGENZIA DELLE ENTRATE"), true);
         SectionRec &sos = ct.sosSection(QStringLiteral("cdsQuadroCT"));
@@ -579,6 +583,6 @@ void buildOrdinaryCu(const QString &dir)
     annotationCodesPage(d, 13, lay, 11);
     selfEmployed(d, 14, lay, 12);
 
-    save(pdf, QDir(dir).filePath(QStringLiteral("CU2026_mod_ord.pdf")));
+    save(pdf, QDir(dir).filePath(Campagna::modelloOrdinario()));
     writeLayout(lay, QDir(dir).filePath(QStringLiteral("StpCUD_Ord.xml")));
 }

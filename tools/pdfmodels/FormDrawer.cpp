@@ -1,6 +1,7 @@
 #include "FormDrawer.h"
 
 #include "platform/core/OvExceptions.h"
+#include "tor/util/TorCampagna.h"
 
 #include <QDomDocument>
 #include <QRegularExpression>
@@ -272,7 +273,7 @@ void FormDrawer::labelBox(double x, double y, double w, double h, const QString 
 void FormDrawer::cuHeader(const QString &title, bool withModule)
 {
     text(8, 9.5, 7, QStringLiteral("CERTIFICAZIONE"), true);
-    text(8, 12.8, 7, QStringLiteral("UNICA 2026"), true);
+    text(8, 12.8, 7, QStringLiteral("UNICA %1").arg(Campagna::AnnoInvio), true);
     labelBox(44, 6.5, 52, 7.5, QStringLiteral("Codice fiscale"));
     double size = 8.5;
     m_pdf.SelectFont(TPdkFont::HelveticaBold);

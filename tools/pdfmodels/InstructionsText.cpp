@@ -1,6 +1,7 @@
-// The text of "CU_2026_istruz.pdf": a short guide for the office (pages 1-9)
+// The text of the instructions PDF (Campagna::istruzioni()): a short guide for the office (pages 1-9)
 // and the information leaflet handed to the payee (pages 10-17).
 #include "Models.h"
+#include "tor/util/TorCampagna.h"
 
 QList<QStringList> instructionPages()
 {
@@ -8,8 +9,8 @@ QList<QStringList> instructionPages()
 
     // 1
     p << QStringList{
-        QStringLiteral("# CERTIFICAZIONE UNICA 2026"),
-        QStringLiteral("## Periodo d'imposta 2025 - Guida alla compilazione e alla consegna"),
+        QStringLiteral("# CERTIFICAZIONE UNICA {AI}"),
+        QStringLiteral("## Periodo d'imposta {AF} - Guida alla compilazione e alla consegna"),
         QStringLiteral("Questa guida accompagna i modelli di Certificazione Unica stampati dal programma. Riassume, "
                        "per l'ufficio che li predispone, a chi va rilasciata la certificazione, come è organizzato il "
                        "modello, quali dati contiene ogni parte e come si consegna; nella seconda parte (pagine da 10 "
@@ -27,12 +28,12 @@ QList<QStringList> instructionPages()
         QStringLiteral("10. Informazioni per il contribuente - pagine da 10 a 17"),
         QStringLiteral("Le indicazioni di questa guida sono un riepilogo pratico. Per i casi particolari fanno fede "
                        "le istruzioni ufficiali approvate con il provvedimento del Direttore dell'Agenzia delle "
-                       "Entrate del 15 gennaio 2026 e le loro successive modifiche."),
+                       "Entrate del 15 gennaio {AI} e le loro successive modifiche."),
     };
     // 2
     p << QStringList{
         QStringLiteral("# 1. Chi rilascia la certificazione e a chi"),
-        QStringLiteral("La Certificazione Unica è rilasciata dal sostituto d'imposta che nel 2025 ha corrisposto "
+        QStringLiteral("La Certificazione Unica è rilasciata dal sostituto d'imposta che nel {AF} ha corrisposto "
                        "redditi di lavoro dipendente, di pensione o assimilati, redditi di lavoro autonomo, "
                        "provvigioni o redditi diversi, operando le ritenute previste. Per una scuola il sostituto è "
                        "l'istituzione scolastica per le somme che ha pagato direttamente (supplenze brevi, compensi "
@@ -43,13 +44,13 @@ QList<QStringList> instructionPages()
                        "porta il proprio mese di riferimento. Una certificazione che sostituisce una precedente già "
                        "consegnata va contrassegnata come tale nelle annotazioni."),
         QStringLiteral("# 2. Termini di consegna e di trasmissione"),
-        QStringLiteral("La certificazione va consegnata al percettore entro il 16 marzo 2026 e, in caso di "
+        QStringLiteral("La certificazione va consegnata al percettore entro il 16 marzo {AI} e, in caso di "
                        "cessazione del rapporto, entro dodici giorni dalla sua richiesta. La consegna può avvenire "
                        "anche in formato elettronico, purché il percettore sia in grado di riceverla e stamparla; in "
                        "caso contrario si consegna su carta."),
         QStringLiteral("La trasmissione telematica all'Agenzia delle Entrate avviene con il modello ordinario, "
-                       "entro il 16 marzo 2026 per i redditi di lavoro dipendente e assimilati; i redditi di lavoro "
-                       "autonomo abituale e le provvigioni possono essere trasmessi entro il 30 aprile 2026. Le "
+                       "entro il 16 marzo {AI} per i redditi di lavoro dipendente e assimilati; i redditi di lavoro "
+                       "autonomo abituale e le provvigioni possono essere trasmessi entro il 30 aprile {AI}. Le "
                        "certificazioni che contengono soltanto redditi esenti o non dichiarabili con il modello "
                        "730 precompilato possono essere trasmesse entro il termine del modello 770."),
         QStringLiteral("Una certificazione trasmessa con errori può essere annullata o sostituita con una nuova "
@@ -94,8 +95,8 @@ QList<QStringList> instructionPages()
                        "precompilata e stato estero di residenza. Il codice fiscale è indispensabile: senza di esso "
                        "la certificazione non può essere trasmessa."),
         QStringLiteral("## Domicilio fiscale"),
-        QStringLiteral("Punti da 20 a 22: comune, provincia e codice catastale del domicilio fiscale all'1/1/2025; "
-                       "punti da 24 a 26: gli stessi dati all'1/1/2026, da compilare solo se il domicilio è cambiato. "
+        QStringLiteral("Punti da 20 a 22: comune, provincia e codice catastale del domicilio fiscale all'1/1/{AF}; "
+                       "punti da 24 a 26: gli stessi dati all'1/1/{AI}, da compilare solo se il domicilio è cambiato. "
                        "Il domicilio determina la regione e il comune a cui spettano le addizionali."),
         QStringLiteral("## Rappresentante e percettori esteri"),
         QStringLiteral("Il punto 30 riporta il codice fiscale del rappresentante del percettore (per esempio il "
@@ -225,18 +226,18 @@ QList<QStringList> instructionPages()
         QStringLiteral("# INFORMAZIONI PER IL CONTRIBUENTE"),
         QStringLiteral("## Che cos'è la Certificazione Unica"),
         QStringLiteral("La Certificazione Unica che ha ricevuto attesta le somme che il sostituto d'imposta Le ha "
-                       "corrisposto nel 2025, le ritenute che ha trattenuto e versato per Suo conto, le detrazioni "
+                       "corrisposto nel {AF}, le ritenute che ha trattenuto e versato per Suo conto, le detrazioni "
                        "di cui ha tenuto conto e i contributi previdenziali e assistenziali. Gli stessi dati sono "
                        "stati trasmessi all'Agenzia delle Entrate e all'ente previdenziale."),
         QStringLiteral("La certificazione Le serve per presentare la dichiarazione dei redditi, per controllare la "
                        "dichiarazione precompilata che l'Agenzia mette a disposizione e per verificare la Sua "
                        "posizione contributiva."),
         QStringLiteral("## Quando la consegna"),
-        QStringLiteral("Il sostituto d'imposta consegna la certificazione entro il 16 marzo 2026 o, se il rapporto "
+        QStringLiteral("Il sostituto d'imposta consegna la certificazione entro il 16 marzo {AI} o, se il rapporto "
                        "di lavoro è cessato, entro dodici giorni dalla richiesta. Può riceverla su carta o in "
                        "formato elettronico, se ha gli strumenti per leggerla e stamparla."),
         QStringLiteral("## Se ha ricevuto più certificazioni"),
-        QStringLiteral("Se nel 2025 ha avuto più rapporti di lavoro, riceverà una certificazione da ciascun "
+        QStringLiteral("Se nel {AF} ha avuto più rapporti di lavoro, riceverà una certificazione da ciascun "
                        "sostituto. Se uno di essi ha già tenuto conto degli altri redditi (conguaglio), la sua "
                        "certificazione lo indica nelle annotazioni. Conservi tutte le certificazioni ricevute."),
     };
@@ -270,7 +271,7 @@ QList<QStringList> instructionPages()
         QStringLiteral("Controlli che i Suoi dati anagrafici e il codice fiscale siano esatti: un codice fiscale "
                        "errato impedisce che i dati arrivino nella Sua dichiarazione precompilata e nella Sua "
                        "posizione contributiva."),
-        QStringLiteral("Verifichi che il domicilio fiscale all'1/1/2025 sia quello in cui risiedeva: da esso "
+        QStringLiteral("Verifichi che il domicilio fiscale all'1/1/{AF} sia quello in cui risiedeva: da esso "
                        "dipendono la regione e il comune a cui spettano le addizionali all'IRPEF."),
         QStringLiteral("Controlli i familiari a carico: codici fiscali, numero dei mesi e percentuale di detrazione. "
                        "Se la situazione familiare è cambiata nel corso dell'anno e non lo aveva comunicato, le "
@@ -381,5 +382,10 @@ QList<QStringList> instructionPages()
         QStringLiteral("- Segnali subito all'ufficio ogni errore: una certificazione corretta sostituisce la "
                        "precedente."),
     };
+    // Years written as {AF} (financial year) and {AI} (year of filing).
+    for (QStringList &page : p)
+        for (QString &block : page)
+            block.replace(QStringLiteral("{AF}"), QString::number(Campagna::AnnoFinanziario))
+                .replace(QStringLiteral("{AI}"), QString::number(Campagna::AnnoInvio));
     return p;
 }

@@ -3,6 +3,8 @@
 #include "Models.h"
 
 #include "platform/core/OvExceptions.h"
+#include "tor/util/TorCampagna.h"
+#include "platform/core/OvSafeFile.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -13,6 +15,8 @@ namespace {
 void save(TPdkPdf &pdf, const QString &path)
 {
     pdf.Check(pdf.SaveToFile(path), QStringLiteral("Salvataggio di %1: %2").arg(path, pdf.LastErrorText()));
+    // shipped models: readable by every user of the installation
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 }
 
 QDomElement edit(QDomDocument &doc, QDomElement section, const QString &name, const QString &alignment,
@@ -58,7 +62,7 @@ void buildSignatureList(const QString &dir)
     pdf.Check(pdf.SetOrigin(1));
     pdf.Check(pdf.SetMeasurementUnits(0));
 
-    d.textCentered(40, 515, 50, 14, QStringLiteral("CERTIFICAZIONE UNICA 2026"), true);
+    d.textCentered(40, 515, 50, 14, Campagna::titoloModello(), true);
     d.textCentered(40, 515, 66, 9.5,
                    QStringLiteral("ELENCO DEI PERCETTORI PER LA FIRMA DI RICEVUTA DELLA CERTIFICAZIONE"), true);
     d.rect(40, 78, 425, 50, 0.5);
@@ -103,10 +107,8 @@ void buildSignatureList(const QString &dir)
     edit(doc, rows, QStringLiteral("SCUDNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 165, 130, 7, 48, 28);
     edit(doc, rows, QStringLiteral("SCUDCODFIS"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 165, 182, 7, 72, 28);
 
-    QFile f(QDir(dir).filePath(QStringLiteral("stpStampe.xml")));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EOvError(QStringLiteral("Impossibile scrivere %1").arg(f.fileName()));
-    f.write(doc.toByteArray(2));
+    TOvSafeFile::writeFile(QDir(dir).filePath(QStringLiteral("stpStampe.xml")), doc.toByteArray(2),
+                           TOvSafeFile::Access::Shared);
 }
 
 // The instructions: pages 1-9 for the office, 10-17 the payee's leaflet.
@@ -121,8 +123,9 @@ void buildInstructions(const QString &dir)
         d.page(pageNo);
         const bool leaflet = pageNo >= 10;
         d.text(15, 12, 7,
-               leaflet ? QStringLiteral("CERTIFICAZIONE UNICA 2026 - INFORMAZIONI PER IL CONTRIBUENTE")
-                       : QStringLiteral("CERTIFICAZIONE UNICA 2026 - ISTRUZIONI PER LA COMPILAZIONE"),
+               Campagna::titoloModello()
+                   + (leaflet ? QStringLiteral(" - INFORMAZIONI PER IL CONTRIBUENTE")
+                              : QStringLiteral(" - ISTRUZIONI PER LA COMPILAZIONE")),
                true, 0.25);
         d.line(15, 14, 195, 14, 0.3, 0.4);
         d.textCentered(15, 180, 288, 7, QString::number(pageNo));
@@ -140,5 +143,5 @@ void buildInstructions(const QString &dir)
                                    .arg(pageNo));
         }
     }
-    save(pdf, QDir(dir).filePath(QStringLiteral("CU_2026_istruz.pdf")));
+    save(pdf, QDir(dir).filePath(Campagna::istruzioni()));
 }

@@ -1,6 +1,8 @@
 #include "TorFolders.h"
 
 #include "platform/db/InstallRoot.h"
+#include "tor/util/TorCampagna.h"
+
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,11 +26,11 @@ QString usrDir()
     QDir().mkpath(d);
     return d;
 }
-QString resDir() { return mainDir() + QStringLiteral("USR/KZ2025/Res/"); }
-QString tabelleDir() { return resDir() + QStringLiteral("Tabelle/"); }
-QString stpDir() { return mainDir() + QStringLiteral("USR/KZ2025/Stp/"); }
-QString dichCuDir() { return mainDir() + QStringLiteral("USR/KZ2025/DichCU/"); }
-QString kzDatiDir() { return mainDir() + QStringLiteral("USR/KZDati/KZ2025/"); }
+QString resDir() { return mainDir() + Campagna::cartellaRes(); }
+QString tabelleDir() { return mainDir() + Campagna::cartellaTabelle(); }
+QString stpDir() { return mainDir() + Campagna::cartellaStampe(); }
+QString dichCuDir() { return mainDir() + Campagna::cartellaFornitura(); }
+QString kzDatiDir() { return mainDir() + Campagna::cartellaDatiTelematici(); }
 QString binDir() { return programDir(); }
 
 QString resolveFile(const QString &dir, const QString &name)

@@ -1,16 +1,17 @@
 #include "src/prj/unit/print/VelImprint.h"
+#include "tor/util/TorCampagna.h"
 
 namespace VelImprint {
 
 QString producerLine()
 {
-    return QStringLiteral("Stampato con velcu - Certificazione Unica 2026");
+    return QStringLiteral("Stampato con velcu - Certificazione Unica %1").arg(Campagna::AnnoInvio);
 }
 
 QString cuLine()
 {
     return producerLine()
-           + QStringLiteral("    Conforme al Provvedimento del 15 gennaio 2026 e successive modifiche");
+           + QStringLiteral("    Conforme al Provvedimento del %1 e successive modifiche").arg(Campagna::provvedimentoEsteso());
 }
 
 } // namespace VelImprint

@@ -1,6 +1,8 @@
 #pragma once
 // The financial year the office works on: remembered in "TCUA_ANNOFIN.cds"
 // (Res folder, last row), chosen in the "Parametri" dialog at every start.
+#include "tor/util/TorCampagna.h"
+
 #include <QString>
 
 class TClientDataSet;
@@ -8,8 +10,8 @@ class TTorDBCds;
 
 namespace VelAnnoFin {
 
-inline const QString FirstYear = QStringLiteral("2025");
-inline const QString LastYear = QStringLiteral("2026");
+inline const QString FirstYear = Campagna::anno(Campagna::AnnoFinanziario);
+inline const QString LastYear = Campagna::anno(Campagna::AnnoInvio);
 
 struct Remembered
 {

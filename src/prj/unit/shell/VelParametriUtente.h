@@ -10,6 +10,7 @@
 // record of that configuration was read, so the next start uses the same one.
 // An office with several configurations edits the file to choose another.
 #include <QString>
+#include "tor/util/TorCampagna.h"
 
 class TdmRagParams;
 class TOvParamManager;
@@ -17,7 +18,7 @@ class TClientDataSet;
 
 namespace VelParametriUtente {
 
-inline constexpr int DefaultYear = 2025;
+inline constexpr int DefaultYear = Campagna::AnnoFinanziario;
 
 QString fileName(); // usr folder + "VelParametri.ini"
 

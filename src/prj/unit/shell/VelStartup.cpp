@@ -1,4 +1,5 @@
 #include "VelStartup.h"
+#include "tor/util/TorCampagna.h"
 
 #include "TdmVelAttivazioni.h"
 #include "TdmVelMain.h"
@@ -41,7 +42,7 @@ void TVelStartup::registerForms()
 
 int TVelStartup::start()
 {
-    QCoreApplication::setApplicationName(QStringLiteral("Modello CU 2025"));
+    QCoreApplication::setApplicationName(Campagna::titoloApplicazione());
 
     // 1. Connection module: creating it loads the query catalogue.
     try {

@@ -17,6 +17,7 @@
 // needed, a record that would not be exactly its length) or EAssertionFailed
 // ("Sezione non trovata " and the dataset name).
 #include "src/prj/unit/telematic/VelFileTemplate.h"
+#include "tor/util/TorCampagna.h"
 
 #include <QHash>
 #include <QString>
@@ -158,7 +159,7 @@ private:
     TClientDataSet &m_fieldTable;
     TClientDataSet &m_recordTable;
 
-    int m_filingYear = 2026;
+    int m_filingYear = Campagna::AnnoInvio;
     QString m_producer;
     bool m_quadroCT = false;
     QString m_defaultMatricola;
