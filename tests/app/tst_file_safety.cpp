@@ -1,0 +1,265 @@
+// What the program writes survives a full disk, and what an interrupted save
+// left behind is recovered: every writer of the program on a real, small,
+// full file system (a tmpfs), the permissions of new files, the ".BAK" rule.
+#include "support/ScriptedResponder.h"
+#include "support/TmpfsMount.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/pdf/TPdkPdf.h"
+#include "rag/params/RagParIni.h"
+#include "src/prj/unit/print/VelXmlDocument.h"
+#include "src/prj/unit/shell/VelAnnoFin.h"
+#include "src/prj/unit/telematic/VelFileTables.h"
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
+#include "src/prj/unit/telematic/VelUFileUtil.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/util/TorUUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The files of a folder other than the test's filler.
+QStringList filesIn(const QString &dir)
+{
+    QStringList out = QDir(dir).entryList(QDir::Files | QDir::Hidden);
+    out.removeAll(QStringLiteral(".riempimento"));
+    return out;
+}
+
+void fillDataSet(TClientDataSet &ds, int rows)
+{
+    ds.close();
+    ds.clearFieldDefs();
+    ds.addFieldDef(QStringLiteral("SCUDCODFIS"), TFieldType::String, 16);
+    ds.addFieldDef(QStringLiteral("SNOTE"), TFieldType::String, 200);
+    ds.createDataSet();
+    for (int i = 0; i < rows; ++i)
+        ds.appendRecord({QStringLiteral("RSSMRA80A01H199%1").arg(i % 10), QString(150, QLatin1Char('x'))});
+    ds.mergeChangeLog();
+}
+
+// A record table with A, B, Z and `body` records D.
+void fillRecordTable(TClientDataSet &t, int body)
+{
+    VelFileTables::createRecordTable(t);
+    auto record = [](QChar letter) {
+        QString r = QString(letter) + QString(TVelFileUtil::RecordLength - 2, QLatin1Char(' ')) + QLatin1Char('A');
+        return r;
+    };
+    t.appendRecord({QStringLiteral("A"), QString(), record(u'A'), 0});
+    t.appendRecord({QStringLiteral("B"), QString(), record(u'B'), 0});
+    for (int i = 1; i <= body; ++i)
+        t.appendRecord({QStringLiteral("D"), QString::number(i).rightJustified(18, u'0'), record(u'D'), i});
+    t.appendRecord({QStringLiteral("Z"), QString(), record(u'Z'), 0});
+}
+
+} // namespace
+
+class TstFileSafety : public QObject
+{
+    Q_OBJECT
+private slots:
+    void aFullDiskNeverCostsTheOldFile_data();
+    void aFullDiskNeverCostsTheOldFile();
+    void newFilesAreTheirOwnersOnly();
+    void aMissingFileComesBackFromItsBackup();
+};
+
+using Writer = std::function<void(const QString &path, int version)>;
+Q_DECLARE_METATYPE(Writer)
+
+void TstFileSafety::aFullDiskNeverCostsTheOldFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<Writer>("write");
+
+    QTest::newRow("dataset file") << QStringLiteral("TFILE_FILETELEM.CDS") << Writer([](const QString &p, int v) {
+        TClientDataSet ds;
+        fillDataSet(ds, v * 300);
+        ds.saveToFile(p);
+    });
+    QTest::newRow("dataset file with .BAK") << QStringLiteral("TCUA_ANNOFIN.CDS") << Writer([](const QString &p, int v) {
+        TClientDataSet ds;
+        fillDataSet(ds, v * 300);
+        TorUtil::saveWithBackup(ds, p);
+    });
+    QTest::newRow("telematic supply") << QStringLiteral("CUR26") << Writer([](const QString &p, int v) {
+        TClientDataSet t;
+        fillRecordTable(t, v * 40);
+        VelSupplyWriter::write(t, p, v * 40);
+    });
+    QTest::newRow("PDF") << QStringLiteral("CU_RSSMRA80A01H199X.pdf") << Writer([](const QString &p, int v) {
+        TPdkPdf pdf;
+        pdf.NewDocument();
+        for (int i = 1; i < v * 20; ++i)
+            pdf.NewPage();
+        pdf.DrawText(50, 50, QStringLiteral("Certificazione Unica, versione %1").arg(v));
+        if (pdf.SaveToFile(p) != 1)
+            throw EOvError(pdf.LastErrorText());
+    });
+    QTest::newRow("catalogue and certificate") << QStringLiteral("rag_QueryText.unxc")
+                                               << Writer([](const QString &p, int v) {
+        TTorQueryText qt;
+        const QString cds = QFileInfo(p).dir().filePath(QStringLiteral("rag_QueryText.cds"));
+        if (v == 1) {
+            qt.addStatement(QStringLiteral("QRY_SED"), QStringLiteral("SELECT"), 0, QStringLiteral("SELECT 1"));
+            qt.saveCatalogue(cds);
+        } else {
+            // The catalogue changed by hand: its certificate is written again.
+            QFile f(cds);
+            f.open(QIODevice::Append);
+            f.write("\n");
+            f.close();
+            TTorQueryText::writeCertificate(cds);
+        }
+    });
+    QTest::newRow("XML layout") << QStringLiteral("StpCUD.xml") << Writer([](const QString &p, int v) {
+        const QString source = QFileInfo(p).dir().filePath(QStringLiteral("sorgente.xml"));
+        if (v == 1) {
+            QFile f(source);
+            f.open(QIODevice::WriteOnly);
+            f.write("<Stampa><Pagina Numero=\"1\"/></Stampa>");
+        }
+        TVelXMLDocument doc;
+        doc.LoadFromFile(source);
+        doc.DocumentElement().setAttribute(QStringLiteral("Versione"), v);
+        doc.SaveToFile(p);
+    });
+    QTest::newRow("ini") << QStringLiteral("RagPar.ini") << Writer([](const QString &p, int v) {
+        RagParIni::write(2025, TRagLiqCorrente{1, v, 12}, p);
+    });
+}
+
+// The disk fills up between two saves: the second fails with an Italian
+// error naming the file and the cause, the first one's bytes are all there,
+// nothing half-written is left beside them.
+void TstFileSafety::aFullDiskNeverCostsTheOldFile()
+{
+    QFETCH(QString, name);
+    QFETCH(Writer, write);
+    TmpfsMount disk(2 * 1024 * 1024);
+    VELCU_REQUIRE_TMPFS(disk);
+    const QString path = disk.filePath(name);
+
+    write(path, 1);
+    const QByteArray before = readAll(path);
+    QVERIFY(!before.isEmpty());
+    const QStringList filesBefore = filesIn(disk.path());
+
+    disk.fill();
+    try {
+        write(path, 2);
+        QFAIL("a write on a full disk was reported as done");
+    } catch (const EOvException &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("spazio su disco esaurito")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains(name), qPrintable(e.message()));
+    }
+    QCOMPARE(readAll(path), before);
+    QCOMPARE(filesIn(disk.path()), filesBefore);
+
+    // With room again the same save goes through.
+    disk.release();
+    write(path, 2);
+    QVERIFY(readAll(path) != before);
+    QCOMPARE(filesIn(disk.path()), filesBefore);
+}
+
+void TstFileSafety::newFilesAreTheirOwnersOnly()
+{
+    QTemporaryDir dir;
+    const auto mode = [](const QString &p) {
+        return QFileInfo(p).permissions()
+            & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther
+               | QFile::WriteOther);
+    };
+    const QString fiscal = dir.filePath(QStringLiteral("CUR26"));
+    TOvSafeFile::writeFile(fiscal, "A");
+    QCOMPARE(mode(fiscal), QFile::ReadOwner | QFile::WriteOwner);
+    const QString shared = dir.filePath(QStringLiteral("StpCUD.xml"));
+    TOvSafeFile::writeFile(shared, "<a/>", TOvSafeFile::Access::Shared);
+    QCOMPARE(mode(shared), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    // A file replaced keeps the permissions it was given.
+    QVERIFY(QFile::setPermissions(fiscal, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    TOvSafeFile::writeFile(fiscal, "B");
+    QCOMPARE(mode(fiscal), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    QCOMPARE(readAll(fiscal), QByteArray("B"));
+    // A write abandoned half-way leaves the target as it was and no trace.
+    {
+        TOvSafeFile f(fiscal);
+        f.open();
+        f.write("CCCC");
+    }
+    QCOMPARE(readAll(fiscal), QByteArray("B"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    // A folder in the target's place is named.
+    try {
+        TOvSafeFile::writeFile(dir.path(), "X");
+        QFAIL("a folder was written over");
+    } catch (const EOvError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("cartella")), qPrintable(e.message()));
+    }
+}
+
+// A save killed right after renaming the file to ".BAK" leaves only the
+// backup: the next read takes the file back from it and says so.
+void TstFileSafety::aMissingFileComesBackFromItsBackup()
+{
+    QTemporaryDir res;
+    TClientDataSet year;
+    year.addFieldDef(QStringLiteral("SCUAANNOFIN"), TFieldType::String, 4);
+    year.createDataSet();
+    year.appendRecord({QStringLiteral("2026")});
+    year.saveToFile(res.filePath(QStringLiteral("TCUA_ANNOFIN.BAK")));
+
+    TClientDataSet loaded;
+    const VelAnnoFin::Remembered r = VelAnnoFin::load(loaded, res.path() + QLatin1Char('/'));
+    QCOMPARE(r.year, QStringLiteral("2026"));
+    QVERIFY2(r.warning.contains(QStringLiteral("recuperato dalla copia di sicurezza")), qPrintable(r.warning));
+    QVERIFY(QFileInfo::exists(res.filePath(QStringLiteral("TCUA_ANNOFIN.cds"))));
+    QVERIFY(!QFileInfo::exists(res.filePath(QStringLiteral("TCUA_ANNOFIN.BAK"))));
+
+    // Any dataset file read through the storage routine: the user is told.
+    const QString table = res.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS"));
+    year.saveToFile(TorUtil::backupFileName(table));
+    {
+        ScriptedResponder user;
+        TClientDataSet ds;
+        TorUtil::loadClientDataSet(ds, table);
+        QCOMPARE(ds.recordCount(), 1);
+        QCOMPARE(user.shown().size(), 1);
+        QCOMPARE(user.shown().first().icon, OvMessageIcon::Warning);
+        QVERIFY(user.lastText().contains(table));
+    }
+    // Nothing to do when the file is there, or neither is.
+    QVERIFY(TorUtil::restoreFromBackup(table).isEmpty());
+    QVERIFY(TorUtil::restoreFromBackup(res.filePath(QStringLiteral("NESSUNO.cds"))).isEmpty());
+
+    // A folder where the backup should be: a clear error, nothing moved.
+    const QString other = res.filePath(QStringLiteral("ALTRO.cds"));
+    QVERIFY(QDir().mkpath(TorUtil::backupFileName(other)));
+    try {
+        TorUtil::restoreFromBackup(other);
+        QFAIL("a folder was taken for a backup");
+    } catch (const EOvError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("cartella")) && e.message().contains(other),
+                 qPrintable(e.message()));
+    }
+    QVERIFY(QFileInfo(TorUtil::backupFileName(other)).isDir());
+}
+
+QTEST_MAIN(TstFileSafety)
+#include "tst_file_safety.moc"
