@@ -1,14 +1,23 @@
 // The fiscal store on a real database (SQLite or PostgreSQL, per run).
 #include "support/TestDb.h"
+#include "support/TmpfsMount.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvGenerator.h"
+#include "platform/db/OvSchemaInstaller.h"
 #include "platform/db/OvTransaction.h"
 #include "tor/store/torUDBCds.h"
 
+#include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <sqlite3.h>
+#include <thread>
 
 namespace {
 
@@ -296,6 +305,177 @@ private slots:
         QCOMPARE(cu.changeCount(), 0); // pending changes cancelled
         QVERIFY(cu.isEmpty());
         QVERIFY(!c->inTransaction());
+    }
+
+    void aFullDiskReportsItsCauseAndLeavesNoHalfSavedRows()
+    {
+        if (TestDb::isPostgres())
+            QSKIP("il disco pieno si prova sul file SQLite");
+        TmpfsMount disk(8 * 1024 * 1024);
+        VELCU_REQUIRE_TMPFS(disk);
+        TOvDbConfig cfg;
+        cfg.engine = TOvDbEngine::SQLite;
+        cfg.path = disk.filePath(QStringLiteral("velcu.sqlite"));
+        TOvSQLConnection c(cfg);
+        c.setCreateIfMissing(true);
+        c.openOrThrow();
+        TOvSchemaInstaller(c, TestDb::sqlDir()).install(false);
+        addStructure(c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(c);
+        auto fill = [](TClientDataSet &cu) {
+            // Long annotations: the save spills to the disk long before its commit.
+            for (int i = 0; i < 700; ++i) {
+                appendCu(cu, QStringLiteral("RSSMRA80A01H%1X").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("12"),
+                         QStringLiteral("ROSSI"), QStringLiteral("1.00"));
+                cu.edit();
+                cu.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).setAsString(QString(3000, QLatin1Char('a' + i % 26)));
+                cu.post();
+            }
+        };
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        fill(cu);
+        disk.fill();
+        try {
+            s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+            QFAIL("a save on a full disk was reported as done");
+        } catch (const EDatabaseError &e) {
+            // The cause, not what the failed rollback said after it.
+            QVERIFY2(e.message().contains(QStringLiteral("spazio su disco esaurito")), qPrintable(e.message()));
+            QVERIFY2(!e.message().contains(QStringLiteral("no transaction")), qPrintable(e.message()));
+        }
+        QVERIFY(!c.inTransaction());
+        // Nothing of the attempt stays in the rows: no row number, no person key.
+        QCOMPARE(cu.changeCount(), 0);
+        QVERIFY(cu.isEmpty());
+        disk.release();
+        QCOMPARE(count(c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 0);
+        QCOMPARE(count(c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali")), 0);
+
+        // With room again the same 700 CUs are 700 persons, each its own row.
+        fill(cu);
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        QCOMPARE(count(c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 700);
+        QCOMPARE(count(c, QStringLiteral("SELECT count(DISTINCT ifisrigo) FROM tfis_datifiscali")), 700);
+        QCOMPARE(count(c, QStringLiteral("SELECT count(DISTINCT iafiid) FROM tfis_datifiscali")), 700);
+        QCOMPARE(count(c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali")), 700 * 3);
+    }
+
+    void aRefusedSaveKeepsTheChangesPending()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        addStructure(*c, QStringLiteral("TCUDI_INPS"), 2025, sectionFields(), false, kSectionMap);
+        TTorDBCds s = store(*c);
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QStringLiteral("ROSSI"));
+
+        // A structure with no version: nothing done, the row still to save.
+        try {
+            s.Save(cu, QStringLiteral("TCUD_INESISTENTE"));
+            QFAIL("a save into a missing structure was reported as done");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Impossibile trovare il ClientDataSet (TCUD_INESISTENTE)."));
+        }
+        QCOMPARE(cu.changeCount(), 1);
+        QCOMPARE(cu.fieldByName(QStringLiteral("SCUDCOGNOME")).asString(), QStringLiteral("ROSSI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        const int persons = count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale"));
+
+        // A section row for a month with no CU would make an empty person
+        // (dropped at the next start, the row orphaned): refused, with the
+        // rows before it as they were.
+        TClientDataSet inps;
+        s.Load(inps, QStringLiteral("TCUDI_INPS"));
+        auto section = [&](const QString &month) {
+            inps.append();
+            inps.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("RSSMRA80A01H501U"));
+            inps.fieldByName(QStringLiteral("SCUDMESE")).setAsString(month);
+            inps.fieldByName(QStringLiteral("FCUDIMPONIBILE")).setAsCurrency(Currency::fromInt(1000));
+            inps.post();
+        };
+        section(QStringLiteral("03"));
+        section(QStringLiteral("07"));
+        try {
+            s.Save(inps, QStringLiteral("TCUDI_INPS"));
+            QFAIL("a section row without its CU was saved");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Impossibile salvare i dati di TCUDI_INPS: non esiste una "
+                                                 "certificazione con codice fiscale \"RSSMRA80A01H501U\" e mese "
+                                                 "\"07\" a cui collegarli."));
+        }
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), persons);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali WHERE icdsid IN "
+                                          "(SELECT icdsid FROM tcds_struttura WHERE scdsnome = 'TCUDI_INPS')")),
+                 0);
+        QCOMPARE(inps.changeCount(), 2);
+        inps.first();
+        QVERIFY(inps.fieldByName(QStringLiteral("iAfiID")).isNull());
+        QVERIFY(inps.fieldByName(QStringLiteral("iFisRigo")).isNull());
+        // Corrected, the same rows go in once each.
+        inps.last();
+        inps.edit();
+        inps.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("03"));
+        inps.post();
+        s.Save(inps, QStringLiteral("TCUDI_INPS"));
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(DISTINCT ifisrigo) FROM tfis_datifiscali WHERE icdsid IN "
+                                          "(SELECT icdsid FROM tcds_struttura WHERE scdsnome = 'TCUDI_INPS')")),
+                 2);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), persons);
+    }
+
+    void aPassingLockIsWaitedForAndReadersDoNotBlock()
+    {
+        if (TestDb::isPostgres())
+            QSKIP("i blocchi del file valgono per SQLite");
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        {
+            QSqlQuery q = c->exec(QStringLiteral("PRAGMA journal_mode"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toString(), QStringLiteral("wal"));
+        }
+        TTorDBCds s = store(*c);
+        TClientDataSet cu;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        const QByteArray path = QFile::encodeName(TestDb::config().path);
+
+        // Another workstation writes for a second and a half.
+        std::atomic<bool> locked{false};
+        std::thread writer([&] {
+            sqlite3 *db = nullptr;
+            sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+            sqlite3_exec(db, "BEGIN IMMEDIATE; UPDATE tov_generatori SET igenvalore = igenvalore;", nullptr,
+                         nullptr, nullptr);
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        });
+        while (!locked)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QStringLiteral("ROSSI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        writer.join();
+        QCOMPARE(cu.changeCount(), 0);
+
+        // A reader in the middle of its reading does not stop a save.
+        sqlite3 *reader = nullptr;
+        QCOMPARE(sqlite3_open_v2(path.constData(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(reader, "SELECT iafiid FROM tafi_anafiscale", -1, &st, nullptr);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW); // its read transaction stays open
+        appendCu(cu, QStringLiteral("BNCNNA75C41F205X"), QStringLiteral("12"), QStringLiteral("BIANCHI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        sqlite3_finalize(st);
+        sqlite3_close(reader);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 2);
+
+        // A lock that outlasts the wait is named in Italian.
+        const QSqlError busy(QStringLiteral("Unable to fetch row"), QStringLiteral("database is locked"),
+                             QSqlError::StatementError, QStringLiteral("5"));
+        QVERIFY(ovSqlErrorText(busy).contains(QStringLiteral("il database è occupato da un'altra postazione")));
     }
 
     void aSaveInsideTheCallersTransactionDoesNotCommitIt()
