@@ -1233,9 +1233,9 @@ QByteArray TClientDataSet::saveToBytes()
     return writeDataSetFile(*m_st);
 }
 
-void TClientDataSet::saveToFile(const QString &path)
+void TClientDataSet::saveToFile(const QString &path, TOvSafeFile::Access access)
 {
-    TOvSafeFile::writeFile(path, saveToBytes());
+    TOvSafeFile::writeFile(path, saveToBytes(), access);
 }
 
 void TClientDataSet::loadFromFile(const QString &path)

@@ -7,6 +7,7 @@
 //
 // Errors raise EDatabaseError with an Italian text. The dataset is used from
 // one thread.
+#include "platform/core/OvSafeFile.h"
 #include "platform/dataset/DataSetTypes.h"
 #include "platform/dataset/TField.h"
 #include "platform/dataset/TParams.h"
@@ -154,7 +155,9 @@ public:
     // ---- files ----
     // A pending edit is posted first. Rows are written in natural order with the
     // change log, whatever the filter and index. Failure: EDatabaseError.
-    void saveToFile(const QString &path);
+    // Through TOvSafeFile: a new file is readable by its owner only unless
+    // Shared is asked (configuration every user of the program reads).
+    void saveToFile(const QString &path, TOvSafeFile::Access access = TOvSafeFile::Access::OwnerOnly);
     QByteArray saveToBytes();
     // Replaces fields, rows and change log and opens. On any failure (missing
     // file, not our format, bad value...) raises EDatabaseError naming the file

@@ -90,7 +90,7 @@ void convert(const QString &source, const QString &target)
         ds.appendRecord(values);
     }
     ds.mergeChangeLog();
-    ds.saveToFile(target);
+    ds.saveToFile(target, TOvSafeFile::Access::Shared);
 }
 
 }

@@ -289,7 +289,7 @@ void TTorQueryText::loadFromXml(const QString &path)
 void TTorQueryText::saveCatalogue(const QString &cdsPath)
 {
     mergeChangeLog();
-    saveToFile(cdsPath);
+    saveToFile(cdsPath, TOvSafeFile::Access::Shared);
     writeCertificate(cdsPath);
 }
 
