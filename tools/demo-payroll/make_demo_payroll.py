@@ -454,7 +454,7 @@ def payees():
     r = register(113, 4, 1, 2, cot=2)
     v = pay(r, 10010, 400)
     wh(r, 7, imp=400, rit=92, lordo=92, line=v, item=10010)
-    r = register(113, 11, 1, 2, cot=2, noipa=1)
+    r = register(113, 10, 1, 2, cot=2, noipa=1)
     v = pay(r, 10010, 300)
     wh(r, 7, imp=300, rit=69, lordo=69, line=v, item=10010)
 

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
@@ -170,6 +171,13 @@ DemoPayeesReport generateDemoPayees(TOvSQLConnection &conn, int count,
     if ((qint64(count) / perRound + 1) * span * kStride + kStride > 2000000000LL)
         throw EOvError(QStringLiteral("Troppi percipienti da generare: %1.").arg(count));
 
+    // Tax codes in use: a generated person never takes one of them.
+    QSet<QString> used;
+    q = conn.exec(QStringLiteral("SELECT sanacodfiscale FROM tana_anagrafiche WHERE sanacodfiscale IS NOT NULL"));
+    while (q.next())
+        used.insert(q.value(0).toString());
+    q = QSqlQuery();
+
     TOvTransaction tx(&conn);
     tx.StartTransaction();
     for (int k = report.existing + 1; k <= count;) {
@@ -226,13 +234,23 @@ DemoPayeesReport generateDemoPayees(TOvSQLConnection &conn, int count,
             const QString surname = QString::fromLatin1(kSurnames[h % (sizeof kSurnames / sizeof *kSurnames)]);
             const QString name = p.female ? QString::fromLatin1(kFemale[(h >> 8) % (sizeof kFemale / sizeof *kFemale)])
                                           : QString::fromLatin1(kMale[(h >> 8) % (sizeof kMale / sizeof *kMale)]);
-            const QVariant code = p.hasCode ? QVariant(demoTaxCode(surname, name, p.born.year(), p.born.month(),
-                                                                   p.born.day(), p.female, p.cadastral))
-                                            : QVariant(QMetaType::fromType<QString>());
-            conn.exec(QStringLiteral("UPDATE tana_anagrafiche SET sanacognome = :S, sananome = :N, sanacodfiscale = :C "
-                                     "WHERE ianaid = :I"),
+            // Born within about three years of the copied payee, a day later
+            // while the tax code is taken.
+            QDate born = p.born.addDays(qint64(h % 1095) - 547);
+            QVariant code = QVariant(QMetaType::fromType<QString>());
+            if (p.hasCode) {
+                QString c = demoTaxCode(surname, name, born.year(), born.month(), born.day(), p.female, p.cadastral);
+                while (used.contains(c)) {
+                    born = born.addDays(1);
+                    c = demoTaxCode(surname, name, born.year(), born.month(), born.day(), p.female, p.cadastral);
+                }
+                used.insert(c);
+                code = c;
+            }
+            conn.exec(QStringLiteral("UPDATE tana_anagrafiche SET sanacognome = :S, sananome = :N, sanacodfiscale = :C, "
+                                     "dananascita = :D WHERE ianaid = :I"),
                       {{QStringLiteral("S"), surname}, {QStringLiteral("N"), name}, {QStringLiteral("C"), code},
-                       {QStringLiteral("I"), p.id}});
+                       {QStringLiteral("D"), born}, {QStringLiteral("I"), p.id}});
             conn.exec(QStringLiteral("UPDATE tanaper_personale SET sanapercodice = :C WHERE ianaid = :I"),
                       {{QStringLiteral("C"), QStringLiteral("G%1").arg(p.id / kStride)}, {QStringLiteral("I"), p.id}});
         }
