@@ -8,6 +8,8 @@
 #include "platform/db/OvTransaction.h"
 #include "rag/calc/ragUCalcoli.h"
 #include "rag/calc/ragUQuery.h"
+#include "src/prj/unit/import/VelUniEmensDemo.h"
+#include "tor/store/torUDBCds.h"
 #include "tor/query/torCQueryText.h"
 
 #include <QSet>
@@ -486,6 +488,56 @@ private slots:
         QVERIFY(q.open("QRY_UNIEMENS_ESONERO_IVS", e).isEmpty());
         TOvSQLQuery &fisc = q.open("QRY_ANAFISC", {{"IACOMID", 107}});
         QCOMPARE(fisc.fieldByName("LACOMBORSADOTTORATO").asInteger(), 1);
+    }
+
+    void uniEmensDeclarationsInTheStore()
+    {
+        const VelUniEmensDemoResult first = seedUniEmensDemo(*db);
+        QCOMPARE(first.structures, 3);
+        QCOMPARE(first.rows, 2 + 13 + 1);
+        QCOMPARE(seedUniEmensDemo(*db).rows, 0);   // a second run adds nothing
+
+        TTorDBCds store;
+        store.setConnection(db.get());
+        store.setProgram(kUniEmensProgram);
+        store.setYear(2025);
+        store.setMonth(TTorDBCds::AllMonths);
+        TClientDataSet e0;
+        store.Load(e0, QStringLiteral("TE0_RETR"));
+        QCOMPARE(e0.recordCount(), 13);
+        QSqlQuery cf = db->exec("SELECT sanacodfiscale FROM tana_anagrafiche WHERE ianaid = 39");
+        QVERIFY(cf.next());
+        Currency pension, contributions;
+        int months = 0;
+        for (e0.first(); !e0.eof(); e0.next()) {
+            if (e0.fieldByName("SCODFIS").asString() != cf.value(0).toString())
+                continue;
+            ++months;
+            pension += e0.fieldByName("VP_E0XXX032_IMPPENS").asCurrency();
+            contributions += e0.fieldByName("VP_E0XXX033_CONPENS").asCurrency();
+            QCOMPARE(e0.fieldByName("DT_E0XXX002_DFINE").dataType(), TFieldType::Date);
+        }
+        QCOMPARE(months, 12);
+        QCOMPARE(pension, money("30600"));          // 12 x 2550
+        QCOMPARE(contributions, money("10098"));    // 12 x 841.50
+        TClientDataSet amm;
+        store.Load(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
+        QCOMPARE(amm.recordCount(), 2);
+        int withoutCode = 0;
+        for (amm.first(); !amm.eof(); amm.next())
+            withoutCode += amm.fieldByName("CF_007_SERCODFIS").asString().isEmpty();
+        QCOMPARE(withoutCode, 1);
+        TClientDataSet v1;
+        store.Load(v1, QStringLiteral("TV1_RETR"));
+        QCOMPARE(v1.recordCount(), 1);
+        QCOMPARE(v1.fieldByName("VN_V1XXX033_CONPENS").asCurrency(), money("6.60"));
+        // The program's own structures are not touched by the other
+        // program's code.
+        TTorDBCds vel;
+        vel.setConnection(db.get());
+        vel.setProgram(QStringLiteral("vel"));
+        vel.setYear(2025);
+        QVERIFY_THROWS_EXCEPTION(EOvException, vel.Load(e0, QStringLiteral("TE0_RETR")));
     }
 
     void badCallsNameTheQuery()

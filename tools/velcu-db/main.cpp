@@ -14,6 +14,7 @@
 #include "platform/db/OvDbConfig.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvSchemaInstaller.h"
+#include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "DemoPayees.h"
 
@@ -104,6 +105,12 @@ int create(const QCommandLineParser &parser)
     if (!quiet && (seeded.inserted || seeded.updated))
         out() << "Strutture dell'archivio fiscale: " << seeded.inserted << " nuove, " << seeded.updated
               << " aggiornate.\n";
+    if (demo) {
+        // The sibling UniEmens program's declarations of the demo school.
+        const VelUniEmensDemoResult u = seedUniEmensDemo(conn);
+        if (!quiet && u.rows > 0)
+            out() << "Denunce UniEmens dimostrative: " << u.rows << " righe.\n";
+    }
     if (payees > 0) {
         QElapsedTimer generation;
         generation.start();
