@@ -1,5 +1,7 @@
 #include "rag/calc/ragUCalcoliAnno.h"
 
+#include "rag/calc/ragUQuery.h"
+
 namespace {
 
 std::unique_ptr<TRagCalcolaAnno> &payrollRules()
@@ -82,4 +84,17 @@ void TRagCalcolaAnno::rilascia()
 {
     payrollRules().reset();
     compensationRules().reset();
+}
+
+Currency TRagCCNL::importo(int ianfid, int iqarid, int icomrid, TOvSQLConnection *connection)
+{
+    TRagQuery q(connection);
+    TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CCNL_COMR"),
+                             {{QStringLiteral("IANFID"), ianfid}, {QStringLiteral("IQARID"), iqarid}});
+    Currency amount;
+    for (ds.first(); !ds.eof(); ds.next())
+        if (ds.fieldByName(QStringLiteral("ICOMRID")).asInteger() == icomrid)
+            amount += TRagQuery::amount(ds, QStringLiteral("FCCNLIMPORTO"));
+    ds.close();
+    return amount;
 }

@@ -4,6 +4,7 @@
 #include "tor/query/torCQueryText.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 namespace {
 
@@ -51,8 +52,11 @@ TOvSQLQuery &TRagQuery::open(const QString &name, const QVariantMap &params, con
         else
             p->setValue(it.value());
     }
+    QSet<QString> given;
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        given.insert(it.key().toUpper());
     for (const TParam &p : m_query.params())
-        if (!params.contains(p.name()) && !params.contains(p.name().toUpper()))
+        if (!given.contains(p.name().toUpper()))
             throw EDatabaseError(QStringLiteral("Query %1: manca il valore del parametro %2.").arg(name, p.name()));
     try {
         m_query.open();

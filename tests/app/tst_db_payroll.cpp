@@ -7,6 +7,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvTransaction.h"
 #include "rag/calc/ragUCalcoli.h"
+#include "rag/calc/ragUCalcoliAnno.h"
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "tor/store/torUDBCds.h"
@@ -473,6 +474,9 @@ private slots:
         QCOMPARE(q.open("QRY_TDCU", {{"IANFID", 56}}).recordCount(), 4);
         QCOMPARE(q.open("QRY_CCNL_COMR", {{"IANFID", 56}, {"IQARID", 2}}).recordCount(), 1);
         QCOMPARE(q.open("QRY_CCNV_HELP", {{"IANFID", 56}}).recordCount(), 4);
+        QCOMPARE(TRagCCNL::importo(56, 2, 10001, db.get()), money("2450"));
+        QCOMPARE(TRagCCNL::importo(56, 2, 10002, db.get()), Currency());
+        QCOMPARE(TRagCCNL::importo(55, 2, 10001, db.get()), Currency());
         QCOMPARE(q.open("QRY_ENPM_ANNUALE", {{"IANFID", 56}}).recordCount(), 1);
         QCOMPARE(q.open("QRY_ENPA", {{"IANFID", 56}, {"RICE_COD_ENPALS", 16}}).recordCount(), 1);
         QCOMPARE(TRagQuery::amount(q.open("QRY_RICA_MIN_ENPALS", {{"IANFID", 56}, {"RICE_COD_ENPALS", 16}}),
