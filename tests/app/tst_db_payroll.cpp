@@ -496,10 +496,16 @@ private slots:
 
     void uniEmensDeclarationsInTheStore()
     {
-        const VelUniEmensDemoResult first = seedUniEmensDemo(*db);
+        QSqlQuery cf = db->exec("SELECT sanacodfiscale FROM tana_anagrafiche WHERE ianaid IN (39, 21) "
+                                "ORDER BY ianaid DESC");
+        QVERIFY(cf.next());
+        const QString marchetti = cf.value(0).toString();
+        QVERIFY(cf.next());
+        const QString fontana = cf.value(0).toString();
+        const VelUniEmensDemoResult first = seedUniEmensDemo(*db, marchetti, fontana);
         QCOMPARE(first.structures, 3);
         QCOMPARE(first.rows, 2 + 13 + 1);
-        QCOMPARE(seedUniEmensDemo(*db).rows, 0);   // a second run adds nothing
+        QCOMPARE(seedUniEmensDemo(*db, marchetti, fontana).rows, 0);   // a second run adds nothing
 
         TTorDBCds store;
         store.setConnection(db.get());
@@ -509,12 +515,10 @@ private slots:
         TClientDataSet e0;
         store.Load(e0, QStringLiteral("TE0_RETR"));
         QCOMPARE(e0.recordCount(), 13);
-        QSqlQuery cf = db->exec("SELECT sanacodfiscale FROM tana_anagrafiche WHERE ianaid = 39");
-        QVERIFY(cf.next());
         Currency pension, contributions;
         int months = 0;
         for (e0.first(); !e0.eof(); e0.next()) {
-            if (e0.fieldByName("SCODFIS").asString() != cf.value(0).toString())
+            if (e0.fieldByName("SCODFIS").asString() != marchetti)
                 continue;
             ++months;
             pension += e0.fieldByName("VP_E0XXX032_IMPPENS").asCurrency();

@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTextStream>
 
 #include <cstdio>
@@ -106,8 +107,14 @@ int create(const QCommandLineParser &parser)
         out() << "Strutture dell'archivio fiscale: " << seeded.inserted << " nuove, " << seeded.updated
               << " aggiornate.\n";
     if (demo) {
-        // The sibling UniEmens program's declarations of the demo school.
-        const VelUniEmensDemoResult u = seedUniEmensDemo(conn);
+        // The sibling UniEmens program's declarations of the demo school,
+        // for its payees 39 and 21.
+        auto taxCode = [&conn](int ianaid) {
+            QSqlQuery q = conn.exec(QStringLiteral("SELECT sanacodfiscale FROM tana_anagrafiche WHERE ianaid = :I"),
+                                    {{QStringLiteral("I"), ianaid}});
+            return q.next() ? q.value(0).toString() : QString();
+        };
+        const VelUniEmensDemoResult u = seedUniEmensDemo(conn, taxCode(39), taxCode(21));
         if (!quiet && u.rows > 0)
             out() << "Denunce UniEmens dimostrative: " << u.rows << " righe.\n";
     }

@@ -8,7 +8,6 @@
 #include "tor/store/torUDBCds.h"
 
 #include <QDate>
-#include <QSqlQuery>
 
 namespace {
 
@@ -386,15 +385,6 @@ const char kModel[] = R"json({
  ]
 })json";
 
-QString taxCodeOf(TOvSQLConnection &conn, int ianaid)
-{
-    QSqlQuery q = conn.exec(QStringLiteral("SELECT sanacodfiscale FROM tana_anagrafiche WHERE ianaid = :I"),
-                            {{QStringLiteral("I"), ianaid}});
-    if (!q.next() || q.value(0).toString().isEmpty())
-        throw EOvError(QStringLiteral("Dati dimostrativi UniEmens: manca il percipiente %1.").arg(ianaid));
-    return q.value(0).toString();
-}
-
 Currency money(const char *text)
 {
     return *Currency::parse(QString::fromLatin1(text));
@@ -434,8 +424,11 @@ const VelRecordModel &uniEmensModel()
     return model;
 }
 
-VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, int year)
+VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, const QString &wholeYear, const QString &oneMonth,
+                                       int year)
 {
+    if (wholeYear.isEmpty() || oneMonth.isEmpty())
+        throw EOvError(QStringLiteral("Dati dimostrativi UniEmens: mancano i codici fiscali dei percipienti."));
     VelUniEmensDemoResult result;
     const VelSeedResult seeded = seedStructures(conn, uniEmensModel(), kUniEmensProgram, year);
     result.structures = seeded.inserted + seeded.updated;
@@ -466,17 +459,16 @@ VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, int year)
 
     TClientDataSet e0;
     store.Load(e0, QStringLiteral("TE0_RETR"));
-    const QString marchetti = taxCodeOf(conn, 39);
     for (int m = 1; m <= 12; ++m)
-        addPeriod(e0, marchetti, year, m, 1, "2550");
-    addPeriod(e0, taxCodeOf(conn, 21), year, 7, 2, "1000");
+        addPeriod(e0, wholeYear, year, m, 1, "2550");
+    addPeriod(e0, oneMonth, year, 7, 2, "1000");
     store.Save(e0, QStringLiteral("TE0_RETR"));
     result.rows += e0.recordCount();
 
     TClientDataSet v1;
     store.Load(v1, QStringLiteral("TV1_RETR"));
     v1.append();
-    v1.fieldByName(QStringLiteral("SCODFIS")).setAsString(marchetti);
+    v1.fieldByName(QStringLiteral("SCODFIS")).setAsString(wholeYear);
     v1.fieldByName(QStringLiteral("IANNO")).setAsInteger(year);
     v1.fieldByName(QStringLiteral("IMESE")).setAsInteger(3);
     v1.fieldByName(QStringLiteral("IAMMID")).setAsInteger(1);

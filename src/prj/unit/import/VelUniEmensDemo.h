@@ -22,6 +22,8 @@ struct VelUniEmensDemoResult
 };
 
 // Writes the structures for `year` and, when they hold no rows, the demo's
-// declarations for its payees 39 (a whole year, one variation) and 21 (one
-// month under an administration without tax code). Needs the demo payees.
-VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, int year = 2025);
+// declarations: for the payee with tax code `wholeYear` (the demo's payee
+// 39) a whole year and one variation, for `oneMonth` (payee 21) one month
+// under an administration without tax code.
+VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, const QString &wholeYear, const QString &oneMonth,
+                                       int year = 2025);
