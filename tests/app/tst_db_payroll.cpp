@@ -548,6 +548,25 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EOvException, vel.Load(e0, QStringLiteral("TE0_RETR")));
     }
 
+    void everyQueryOfTheImportIsInTheCatalogue()
+    {
+        const char *const names[] = {
+            "QRY_ANAABT", "QRY_ANAFISC", "QRY_ANAFPC", "QRY_ANASEX", "QRY_CAL_FILTRO", "QRY_CCNL_COMR",
+            "QRY_CCNV_HELP", "QRY_CED_ACOM", "QRY_CUD_730", "QRY_CUD_ASSENZE", "QRY_CUD_AUTON_MINIMI",
+            "QRY_CUD_AUTON_NON_SOGG", "QRY_CUD_AUTON_REGSID", "QRY_CUD_AUTON_SOM", "QRY_CUD_AUTON_SPESE_RIMB",
+            "QRY_CUD_BORSISTA_LORDO", "QRY_CUD_CAL", "QRY_CUD_CONG", "QRY_CUD_FPC", "QRY_CUD_GIORNI", "QRY_CUD_IMP",
+            "QRY_CUD_INPS_IMP_ACC", "QRY_CUD_INPS_IMP_FOND", "QRY_CUD_INPS_MESI", "QRY_CUD_INPS_RIT_ACC",
+            "QRY_CUD_INPS_RIT_FOND", "QRY_CUD_INT_ACC_SOLO_ACF", "QRY_CUD_INT_DMA_STO_CALC_DIP", "QRY_CUD_NO_CONG",
+            "QRY_CUD_PERIODI", "QRY_CUD_PREVID_RIT_FOND", "QRY_CUD_REDD", "QRY_CUD_RIT", "QRY_CUD_RITV",
+            "QRY_CUD_TNO", "QRY_CUD_VOCE", "QRY_ELH_ADET", "QRY_EMENS_FPLS_EXENPALS_RIT",
+            "QRY_EMENS_FPLS_EXENPALS_RITLP", "QRY_ENPA", "QRY_ENPM_ANNUALE", "QRY_MES_COMBO", "QRY_PACO",
+            "QRY_QAR_FILTRO", "QRY_RICA_MIN_ENPALS", "QRY_TDCA", "QRY_TDCO", "QRY_TDCU", "QRY_TDFA", "QRY_TDLA",
+            "QRY_TNO_FILTRO", "QRY_UNIEMENS_ESONERO_IVS", "QRY_VACR_GRUPPO"};
+        for (const char *name : names)
+            QVERIFY2(!QueryText().statement(QString::fromLatin1(name), QStringLiteral("SELECT")).isEmpty(), name);
+        QVERIFY(!QueryText().statement(QStringLiteral("QRY_SED"), QStringLiteral("EXECUTE")).isEmpty());
+    }
+
     void badCallsNameTheQuery()
     {
         TRagQuery q(db.get());
