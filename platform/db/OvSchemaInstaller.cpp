@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -32,6 +33,34 @@ QHash<QString, QString> appliedScripts(TOvSQLConnection &conn)
         while (q.next())
             done.insert(q.value(0).toString(), q.value(1).toString());
     return done;
+}
+
+// SQLite has no "ADD COLUMN IF NOT EXISTS": the statement is run without
+// the clause when the column is missing and skipped when it is there.
+// Returns the statement to run, or an empty text to skip it.
+QString sqliteAddColumn(TOvSQLConnection &conn, const QString &statement)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^(?:\\s*--[^\\n]*\\n)*\\s*ALTER\\s+TABLE\\s+(\\w+)\\s+ADD\\s+COLUMN\\s+IF\\s+NOT\\s+EXISTS\\s+(\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = re.match(statement);
+    if (!m.hasMatch())
+        return statement;
+    const QString table = m.captured(1);
+    const QString column = m.captured(2);
+    QSqlQuery q = conn.newQuery();
+    // Identifiers come from our own scripts and match \w+ above.
+    if (q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+        while (q.next())
+            if (q.value(1).toString().compare(column, Qt::CaseInsensitive) == 0)
+                return QString();
+    QString plain = statement;
+    static const QRegularExpression clause(QStringLiteral("\\s+IF\\s+NOT\\s+EXISTS(?=\\s+\\w+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch c = clause.match(plain, m.capturedEnd(1));
+    if (c.hasMatch())
+        plain.remove(c.capturedStart(), c.capturedLength());
+    return plain;
 }
 
 }
@@ -175,8 +204,11 @@ void TOvSchemaInstaller::runScript(const QString &relative, const QString &text,
     TOvTransaction tx(&m_connection);
     tx.StartTransaction();
     int number = 0;
-    for (const QString &statement : statements) {
+    for (const QString &text : statements) {
         ++number;
+        const QString statement = m_connection.isPostgres() ? text : sqliteAddColumn(m_connection, text);
+        if (statement.isEmpty())
+            continue;
         QSqlQuery q = m_connection.newQuery();
         if (!q.exec(statement)) {
             const QSqlError e = q.lastError();

@@ -10,6 +10,8 @@
 //
 // Text substitution, the one engine difference inside shared scripts:
 //   @BLOB@  ->  BYTEA on PostgreSQL, BLOB on SQLite.
+// "ALTER TABLE t ADD COLUMN IF NOT EXISTS c ..." runs on SQLite too: there
+// the column is looked up first and the statement skipped when present.
 // Statements end at ";" outside quotes, comments and $tag$ bodies.
 //
 // Each script runs in a transaction of its own, together with a row in

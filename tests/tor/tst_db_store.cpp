@@ -30,7 +30,7 @@ struct FieldSpec
 
 // Registers a structure version with the given fields and returns its key.
 int addStructure(TOvSQLConnection &c, const QString &name, int year, const QList<FieldSpec> &fields,
-                 bool anagrafica = false, const QString &fieldMap = QString())
+                 bool anagrafica = false, const QString &fieldMap = QString(), bool mapReadOnly = false)
 {
     TClientDataSet schema;
     for (const FieldSpec &f : fields)
@@ -39,12 +39,13 @@ int addStructure(TOvSQLConnection &c, const QString &name, int year, const QList
     const int id = GenerateID(1, c, QStringLiteral("TCDS_STRUTTURA"));
     c.exec(QStringLiteral("INSERT INTO tcds_struttura (icdsid, icdsanno, icdsmese, scdsprogramma, scdsnome, "
                           "bcdsschema, lcdsanagrafica, lcdsfmapreadonly, icdsrigo, scdsfieldmap) VALUES "
-                          "(:ID, :ANNO, NULL, 'vel', :NOME, :SCHEMA, :ANA, 0, 0, :MAP)"),
+                          "(:ID, :ANNO, NULL, 'vel', :NOME, :SCHEMA, :ANA, :RO, 0, :MAP)"),
            {{QStringLiteral("ID"), id},
             {QStringLiteral("ANNO"), year},
             {QStringLiteral("NOME"), name},
             {QStringLiteral("SCHEMA"), schema.saveToBytes()},
             {QStringLiteral("ANA"), anagrafica ? 1 : 0},
+            {QStringLiteral("RO"), mapReadOnly ? 1 : 0},
             {QStringLiteral("MAP"), fieldMap.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(fieldMap)}});
     return id;
 }
@@ -365,7 +366,9 @@ private slots:
     {
         auto c = TestDb::open();
         addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
-        addStructure(*c, QStringLiteral("TCUDI_INPS"), 2025, sectionFields(), false, kSectionMap);
+        // As the CU's sections are: the person's columns never written from them.
+        addStructure(*c, QStringLiteral("TCUDI_INPS"), 2025, sectionFields(), false, kSectionMap, true);
+        addStructure(*c, QStringLiteral("TALTRO"), 2025, sectionFields(), false, kSectionMap, false);
         TTorDBCds s = store(*c);
         TClientDataSet cu;
         s.Load(cu, QStringLiteral("TCUD_DATICUD"));
@@ -423,6 +426,17 @@ private slots:
                                           "(SELECT icdsid FROM tcds_struttura WHERE scdsnome = 'TCUDI_INPS')")),
                  2);
         QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), persons);
+
+        // Where the map writes the person's columns, the row makes its person.
+        TClientDataSet other;
+        s.Load(other, QStringLiteral("TALTRO"));
+        other.append();
+        other.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("BNCNNA75C41F205X"));
+        other.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("07"));
+        other.fieldByName(QStringLiteral("FCUDIMPONIBILE")).setAsCurrency(Currency::fromInt(5));
+        other.post();
+        s.Save(other, QStringLiteral("TALTRO"));
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale WHERE saficodfiscale = 'BNCNNA75C41F205X'")), 1);
     }
 
     void aPassingLockIsWaitedForAndReadersDoNotBlock()

@@ -1,27 +1,30 @@
 // velcu-db: sets up the velcu database.
 //
-//   velcu-db create [--demo] [--scale N] [--force] [--sql-dir DIR] [db options]
+//   velcu-db create [--demo] [--payees N] [--force] [--sql-dir DIR] [db options]
 //
 // Creates the tables, generators and functions the program needs, on SQLite
 // (the file is created when missing) or PostgreSQL (the database is created
 // when missing and the user may do so). Idempotent: on a database that is
 // already up to date it only reads the list of applied scripts.
-// --demo adds the demo school; --scale N is reserved for the generated
-// payees of the demo (accepted, nothing to generate yet).
+// --demo adds the demo school; --payees N (also --scale N) adds N payees
+// generated from the demo's own, for benchmarks (DemoPayees.h).
 // Exit status: 0 done, 1 failure (message on standard error), 2 bad usage.
 #include "platform/core/OvExceptions.h"
-#include "tor/util/TorCampagna.h"
 #include "platform/db/InstallRoot.h"
 #include "platform/db/OvDbConfig.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvSchemaInstaller.h"
+#include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
+#include "tor/util/TorCampagna.h"
+#include "tools/velcu-db/DemoPayees.h"
 #include "tools/velcu-db/InstallPermissions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTextStream>
 
 #include <cstdio>
@@ -59,21 +62,21 @@ int create(const QCommandLineParser &parser)
 {
     const bool demo = parser.isSet(QStringLiteral("demo"));
     const bool quiet = parser.isSet(QStringLiteral("quiet"));
-    if (parser.isSet(QStringLiteral("scale"))) {
+    int payees = 0;
+    for (const QString &option : {QStringLiteral("payees"), QStringLiteral("scale")}) {
+        if (!parser.isSet(option))
+            continue;
         bool ok = false;
-        const int scale = parser.value(QStringLiteral("scale")).toInt(&ok);
-        if (!ok || scale < 1) {
-            err() << "Valore di --scale non valido: \"" << parser.value(QStringLiteral("scale"))
+        payees = parser.value(option).toInt(&ok);
+        if (!ok || payees < 1) {
+            err() << "Valore di --" << option << " non valido: \"" << parser.value(option)
                   << "\" (serve un intero positivo).\n";
             return 2;
         }
         if (!demo) {
-            err() << "--scale vale solo insieme a --demo.\n";
+            err() << "--" << option << " vale solo insieme a --demo.\n";
             return 2;
         }
-        if (!quiet)
-            out() << "Scala " << scale << ": riservata ai percipienti generati della demo, "
-                  << "nessun dato aggiuntivo da generare in questa versione.\n";
     }
 
     const TOvDbConfig config = TOvDbOptions::resolve(&parser);
@@ -107,6 +110,29 @@ int create(const QCommandLineParser &parser)
         out() << "Strutture dell'archivio fiscale: " << seeded.inserted << " nuove, " << seeded.updated
               << " aggiornate" << (seeded.moved ? QStringLiteral(", %1 con chiave nuova").arg(seeded.moved) : QString())
               << ".\n";
+    if (demo) {
+        // The sibling UniEmens program's declarations of the demo school,
+        // for its payees 39 and 21.
+        auto taxCode = [&conn](int ianaid) {
+            QSqlQuery q = conn.exec(QStringLiteral("SELECT sanacodfiscale FROM tana_anagrafiche WHERE ianaid = :I"),
+                                    {{QStringLiteral("I"), ianaid}});
+            return q.next() ? q.value(0).toString() : QString();
+        };
+        const VelUniEmensDemoResult u = seedUniEmensDemo(conn, taxCode(39), taxCode(21));
+        if (!quiet && u.rows > 0)
+            out() << "Denunce UniEmens dimostrative: " << u.rows << " righe.\n";
+    }
+    if (payees > 0) {
+        QElapsedTimer generation;
+        generation.start();
+        const DemoPayeesReport g = generateDemoPayees(conn, payees, [&](int done, int total) {
+            if (!quiet && (done == total || done % 1000 < 40))
+                out() << "Percipienti generati: " << done << " di " << total << '\n' << Qt::flush;
+        });
+        if (!quiet)
+            out() << "Percipienti generati: " << g.added << " aggiunti, " << g.existing << " già presenti ("
+                  << generation.elapsed() << " ms).\n";
+    }
     if (!quiet) {
         if (report.applied.isEmpty())
             out() << "Database " << config.describe() << " già aggiornato (" << report.unchanged.size()
@@ -133,8 +159,10 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("create"));
     parser.addOption(QCommandLineOption(QStringLiteral("demo"), QStringLiteral("Aggiunge i dati dimostrativi.")));
-    parser.addOption(QCommandLineOption(QStringLiteral("scale"),
-                                        QStringLiteral("Percipienti generati per la demo (riservato)."),
+    parser.addOption(QCommandLineOption(QStringLiteral("payees"),
+                                        QStringLiteral("Aggiunge N percipienti generati dai dati dimostrativi."),
+                                        QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(QStringLiteral("scale"), QStringLiteral("Come --payees."),
                                         QStringLiteral("N")));
     parser.addOption(QCommandLineOption(QStringLiteral("force"),
                                         QStringLiteral("Riesegue anche gli script già applicati.")));
@@ -155,7 +183,7 @@ int main(int argc, char **argv)
     }
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1 || args.first() != QLatin1String("create")) {
-        err() << "Uso: velcu-db create [--demo] [--scale N] [opzioni del database]; --help per l'elenco.\n";
+        err() << "Uso: velcu-db create [--demo] [--payees N] [opzioni del database]; --help per l'elenco.\n";
         return 2;
     }
 

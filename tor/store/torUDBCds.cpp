@@ -455,9 +455,10 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                             key = findPerson.value(0).toLongLong();
                         findPerson.finish();
                         // A row of a section belongs to the person of its
-                        // certificate: a new person here would be empty, and
-                        // dropped at the next start with the row left orphan.
-                        if (key == 0) {
+                        // certificate: with a read-only field map a new person
+                        // here would stay empty, and be dropped at the next
+                        // start with the row left orphan.
+                        if (key == 0 && h.mapReadOnly) {
                             keepPending = true;
                             const QString cf = r.newValue(codFisPair->parts.first()).toString().trimmed();
                             throw EOvError(

@@ -59,8 +59,9 @@ public:
     // nothing of the save remains, the pending changes are cancelled and the
     // first error is raised with the database's message. Refused before any
     // datum is written, the changes stay pending as they were: a structure
-    // with no version for the period, or a section row whose tax code (and
-    // group key) has no person in the period to belong to.
+    // with no version for the period, or a row of a structure whose field map
+    // is read-only (a CU section) whose tax code and group key have no person
+    // in the period to belong to.
     void Save(TClientDataSet &ds, const QString &structure, int month = Default, int year = Default);
 
     // True when the structure holds at least one stored row in the period.
