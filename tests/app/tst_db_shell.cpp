@@ -14,6 +14,7 @@
 #include "src/prj/unit/shell/VelParametriUtente.h"
 #include "src/prj/unit/shell/VelStartup.h"
 #include "tor/query/torCQueryText.h"
+#include "rag/calc/TdmRagCalcola.h"
 #include "tor/store/torUDBCds.h"
 
 #include <QApplication>
@@ -193,6 +194,10 @@ private slots:
         QCOMPARE(yearsIn(inst.yearFile()), QStringList{QStringLiteral("2026")});
         QCOMPARE(user.shown().size(), 2);   // the two refusals above
         QVERIFY(shell.documents.isEmpty()); // no "Check.txt": no notes
+        // The calculation module is there for the whole run.
+        QVERIFY(TdmRagCalcola::instance());
+        // The wait window of the store's loads is the program's.
+        QVERIFY(hasTorWaitIndicator());
 
         // The school record of the demo's configuration for 2025, which a
         // fresh installation takes and keeps.

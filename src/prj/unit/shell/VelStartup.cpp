@@ -1,5 +1,4 @@
 #include "VelStartup.h"
-#include "tor/util/TorCampagna.h"
 
 #include "TdmVelAttivazioni.h"
 #include "TdmVelMain.h"
@@ -10,9 +9,12 @@
 #include "platform/core/OvParamManager.h"
 #include "platform/framework/OvFormRegistry.h"
 #include "platform/framework/OvMessages.h"
+#include "rag/calc/TdmRagCalcola.h"
+#include "rag/calc/TfmRagDaPagare66.h"
 #include "rag/params/dmRagParams.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/util/TorAnni.h"
+#include "tor/util/TorCampagna.h"
 
 #include <QCoreApplication>
 
@@ -71,9 +73,11 @@ int TVelStartup::start()
         // 5.-6. The notes window and the search window come here.
         // 7. The main data module (the CU layout of the prints).
         m_dmVelMain = std::make_unique<TdmVelMain>();
-        // 8.-11. The print module, the calculation module, the payment
-        //        dialog and the telematic module come here, in this order,
-        //        as each becomes part of the program.
+        // 8. The print module comes here.
+        // 9. The calculation module and 10. the payment dialog of its rules.
+        m_dmRagCalcola = std::make_unique<TdmRagCalcola>();
+        m_fmDaPagare66 = std::make_unique<TfmRagDaPagare66>();
+        // 11. The telematic module comes here.
         // 12. Financial-year dialog (made when asked for).
         registerForms();
     } catch (const std::exception &e) {

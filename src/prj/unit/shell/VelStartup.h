@@ -14,7 +14,9 @@
 #include <memory>
 #include <optional>
 
+class TdmRagCalcola;
 class TdmRagParams;
+class TfmRagDaPagare66;
 class TdmVelMain;
 class TdmVelAttivazioni;
 class TfmVelMain;
@@ -55,4 +57,6 @@ private:
     std::unique_ptr<TdmVelAttivazioni> m_attivazioni;
     std::unique_ptr<TfmVelMain> m_main;
     std::unique_ptr<TdmVelMain> m_dmVelMain;
+    std::unique_ptr<TdmRagCalcola> m_dmRagCalcola;
+    std::unique_ptr<TfmRagDaPagare66> m_fmDaPagare66;
 };
