@@ -1,0 +1,262 @@
+#include "src/prj/unit/editors/VelMandatoryFields.h"
+
+#include "platform/dataset/TClientDataSet.h"
+
+#include <QHash>
+
+namespace VelMandatoryFields {
+
+namespace {
+
+const QString kMissing = QStringLiteral(" - Dato obbligatorio mancante: ");
+const QString kLineBreak = QStringLiteral("\r\n");
+
+QString text(TClientDataSet &ds, const QString &field)
+{
+    const TField f = ds.findField(field);
+    return f.isValid() ? f.asString() : QString();
+}
+
+bool blank(TClientDataSet &ds, const QString &field)
+{
+    return text(ds, field).trimmed().isEmpty();
+}
+
+// A flag box is ticked when it holds "1" (or "X", as the CU's own flags do).
+bool ticked(TClientDataSet &ds, const QString &field)
+{
+    const QString v = text(ds, field).trimmed();
+    return v == QLatin1String("1") || v.compare(QLatin1String("X"), Qt::CaseInsensitive) == 0;
+}
+
+// A flag box left at "0" (or empty, as an unset box often is).
+bool unticked(TClientDataSet &ds, const QString &field)
+{
+    const QString v = text(ds, field).trimmed();
+    return v.isEmpty() || v == QLatin1String("0");
+}
+
+const QStringList &monthNames()
+{
+    static const QStringList m = {
+        QStringLiteral("GENNAIO"), QStringLiteral("FEBBRAIO"), QStringLiteral("MARZO"), QStringLiteral("APRILE"),
+        QStringLiteral("MAGGIO"),  QStringLiteral("GIUGNO"),   QStringLiteral("LUGLIO"), QStringLiteral("AGOSTO"),
+        QStringLiteral("SETTEMBRE"), QStringLiteral("OTTOBRE"), QStringLiteral("NOVEMBRE"),
+        QStringLiteral("DICEMBRE")};
+    return m;
+}
+
+QString representative(TClientDataSet &ds)
+{
+    const bool denomination = !blank(ds, QStringLiteral("SSOSDENRAPPR"));
+    const bool surname = !blank(ds, QStringLiteral("SSOSCOGNRAPPR"));
+    const bool name = !blank(ds, QStringLiteral("SSOSNOMERAPPR"));
+    if (denomination)
+        return surname || name ? QStringLiteral(" - Dati in eccesso: Nome o cognome del rappresentante della "
+                                                "dichiarazione compilati in presenza della denominazione")
+                               : QString();
+    if (name && !surname)
+        return kMissing + QStringLiteral("Cognome del rappresentante della dichiarazione");
+    if (surname && !name)
+        return kMissing + QStringLiteral("Nome del rappresentante della dichiarazione");
+    if (!surname && !name)
+        return kMissing + QStringLiteral("Denominazione o cognome e nome del rappresentante della dichiarazione");
+    return {};
+}
+
+// The "tutti i mesi" box of INPS 10 (suffix "") or INPS 16 (suffix "_C").
+QString allMonths(TClientDataSet &ds, const QString &suffix)
+{
+    const bool box16 = !suffix.isEmpty();
+    bool data = false;
+    if (box16) {
+        for (const char *f : {"FINPS7COMPCORRISP", "FINPS7COMPDOVUTI", "FINPS7COMPTRATTEN", "FINPS7COMPVERSATI"})
+            data = data || hasValue(ds, QString::fromLatin1(f));
+    } else {
+        for (const char *f : {"FINPS7IMPONIBILE", "FINPS7CONTRIBTRATT", "FINPS7BONUS"})
+            data = data || hasValue(ds, QString::fromLatin1(f));
+        for (const char *f : {"LINPS7INTERAMVERS", "LINPS7PARZIALVERS", "LINPS7NONVERS"})
+            data = data || !unticked(ds, QString::fromLatin1(f));
+    }
+    if (!data)
+        return {};
+    bool monthFlagged = false;
+    for (const QString &m : monthNames())
+        monthFlagged = monthFlagged || ticked(ds, QStringLiteral("LINPS7") + m + suffix);
+    const QString box = box16 ? QStringLiteral("INPS 16") : QStringLiteral("INPS 10");
+    const bool all = ticked(ds, QStringLiteral("LINPS7MESIRETR") + suffix);
+    if (all && monthFlagged)
+        return QStringLiteral(" - Campo errato: Sono stati esclusi dei mesi sebbene il campo \"tutti i mesi\" (%1) "
+                              "del modulo INPS fosse compilato").arg(box);
+    if (!all && !monthFlagged)
+        return QStringLiteral(" - Campo errato: Nessun mese escluso dall'EMens quindi il campo \"tutti i mesi\" (%1) "
+                              "del modulo INPS deve essere compilato").arg(box);
+    return {};
+}
+
+QString selfEmployed(TClientDataSet &ds)
+{
+    static const QList<QPair<const char *, const char *>> fields = {
+        {"SDAU7CODFIS", "Codice fiscale dell'autonomo"},
+        {"SDAU7COGNOME", "Cognome o denominazione dell'autonomo"},
+        {"SDAU7NOME", "Nome dell'autonomo"},
+        {"SDAU7SEX", "Sesso dell'autonomo"},
+        {"DDAU7DATANAS", "Data di nascita dell'autonomo"},
+        {"SDAU7COMNAS", "Comune di nascita dell'autonomo"},
+        {"SDAU7PROVNAS", "Provincia di nascita dell'autonomo"}};
+    for (const auto &[field, label] : fields)
+        if (!hasValue(ds, QString::fromLatin1(field)))
+            return kMissing + QString::fromUtf8(label);
+    return {};
+}
+
+QString dependants(TClientDataSet &ds)
+{
+    if (ds.isEmpty())
+        return {};
+    QStringList lines;
+    auto require = [&](const char *field, const char *label) {
+        if (!hasValue(ds, QString::fromLatin1(field)))
+            lines << kMissing + QString::fromUtf8(label);
+    };
+    if (ticked(ds, QStringLiteral("LCFC7RELPARCON"))) {
+        require("SCFC7CODFISCON", "Codice fiscale coniuge");
+        require("SCFC7MESICARCON", "Nr. Mesi a carico coniuge");
+    }
+    if (ticked(ds, QStringLiteral("LCFC7RELPARPRIFIGL"))) {
+        require("SCFC7CODFISPRIFIGL", "Codice fiscale primo figlio");
+        require("SCFC7MESICARPRIFIGL", "Nr. Mesi a carico primo figlio");
+        require("SCFC7DETRSPETTPRIFIGL", "Percentuale detrazione spettante primo figlio");
+    }
+    const bool child = ticked(ds, QStringLiteral("LCFC7RELPARFIGL"));
+    const bool relative = ticked(ds, QStringLiteral("LCFC7RELPARFIGLALTRFAM"));
+    if (child && relative)
+        lines << QStringLiteral(" - Dati incongruenti: Altro figlio e altro familiare ambedue abilitati");
+    if (child || relative) {
+        require("SCFC7CODFISFIGL", "Codice fiscale altro figlio o altro familiare");
+        require("SCFC7MESICARFIGL", "Nr. Mesi a carico altro figlio o altro familiare");
+        require("FCFC7DETRSPETTFIGL", "Percentuale detrazione spettante altro figlio o altro familiare");
+    }
+    return lines.join(kLineBreak);
+}
+
+} // namespace
+
+const QList<QPair<QString, QString>> &list()
+{
+    static const QList<QPair<QString, QString>> fields = [] {
+        const QList<QPair<const char *, const char *>> raw = {
+            {"SSOSDENOM", "Denominazione del sostituto"},
+            {"SSOSCODFIS", "Codice fiscale del sostituto"},
+            {"SCOACODICE", "Codice attività del sostituto"},
+            {"SSOSCFRAPPR", "Codice fiscale del rappresentante firmatario"},
+            {"SCARCODICE", "Codice carica del rappresentante firmatario"},
+            {"STSACODICE", "Stato (tab. SA) in altri soggetti"},
+            {"STSBCODICE", "Natura giuridica (tab. SB) in altri soggetti"},
+            {"STSCCODICE", "Situazione (tab. SC) in altri soggetti"},
+            {"SSOSCOMUNESL", "Comune sede legale"},
+            {"SSOSPROVSL", "Provincia sede legale"},
+            {"SSOSINDIRIZSL", "Indirizzo sede legale"},
+            {"SSOSCAPSL", "Cap sede legale"},
+            {"SSOSALTSOGCODCOMSL", "Codice comune sede legale"},
+            {"SSOSSESSO", "Sesso del rappresentante firmatario"},
+            {"DSOSDTNASRAPPR", "Data di nascita del rappresentante firmatario"},
+            {"SSOSCOMNASRAPPR", "Comune o stato estero di nascita del rappresentante firmatario"},
+            {"SSOSPROVNASRAPPR", "Provincia di nascita del rappresentante firmatario"},
+            {"SSOSCOMRESRAPPR", "Comune di residenza del rappresentante firmatario"},
+            {"SSOSPROVRESRAPPR", "Provincia di residenza del rappresentante firmatario"},
+            {"SSOSCAPRESRAPPR", "CAP di resisdenza del rappresentante firmatario"},
+            {"ISOSSEZ", "Redazione della dichiarazione"},
+            {"SSOSDICHIARANTE", "Firma del dichiarante nella redazione della dichiarazione"},
+            {"STFOCODICE", "Tipo fornitore"},
+            {"SFORCODFIS", "Codice fiscale del fornitore"},
+            {"SDIP7CODFIS", "Codice fiscale del dipendente"},
+            {"SDIP7COGNOME", "Cognome del dipendente"},
+            {"SDIP7NOME", "Nome del dipendente"},
+            {"SDIP7SEX", "Sesso del dipendente"},
+            {"DDIP7DATANAS", "Data di nascita del dipendente"},
+            {"SDIP7COMNAS", "Comune di nascita del dipendente"},
+            {"SDIP7PROVNAS", "Provincia di nascita del dipendente"},
+            {"SINPS7MATRAZIENDA", "Matricola azienda"},
+            {"SINPDAP7CODFISAMMNE", "Codice fiscale amministrazione nel modulo INPDAP"},
+            {"SINPDAP7GESASS_1", "Cassa pensionistica nel modulo INPDAP"},
+            {"SINPDAP7GESASS_2", "Cassa previdenziale nel modulo INPDAP"},
+            {"SINPDAP7GESASS_3", "Cassa credito nel modulo INPDAP"},
+            {"SPSTMESE", "Mese di riferimento prospetto ST"},
+            {"SPSTANNO", "Anno di riferimento prospetto ST"},
+            {"SPSVMESE", "Mese di riferimento prospetto SV"},
+            {"SPSVANNO", "Anno di riferimento prospetto SV"}};
+        QList<QPair<QString, QString>> out;
+        for (const auto &[f, l] : raw)
+            out.append({QString::fromLatin1(f), QString::fromUtf8(l)});
+        return out;
+    }();
+    return fields;
+}
+
+bool hasValue(TClientDataSet &ds, const QString &field)
+{
+    const TField f = ds.findField(field);
+    if (!f.isValid() || f.isNull())
+        return false;
+    switch (f.dataType()) {
+    case TFieldType::String:
+    case TFieldType::Memo:
+        return !f.asString().isEmpty();
+    case TFieldType::Date:
+        return f.asDate().isValid();
+    case TFieldType::DateTime:
+        return f.asDateTime().isValid();
+    default: {
+        bool ok = false;
+        f.asString().trimmed().toDouble(&ok);
+        return ok;
+    }
+    }
+}
+
+QString relatedFieldRules(TClientDataSet &ds, const QString &field)
+{
+    const QString f = field.toUpper();
+    if (f == QLatin1String("SSOSDENRAPPR"))
+        return representative(ds);
+    if (f == QLatin1String("LINPS7MESIRETR"))
+        return allMonths(ds, QString());
+    if (f == QLatin1String("LINPS7MESIRETR_C"))
+        return allMonths(ds, QStringLiteral("_C"));
+    if (f == QLatin1String("SDAU7CODFIS"))
+        return selfEmployed(ds);
+    if (f == QLatin1String("LCFC7RELPARCON"))
+        return dependants(ds);
+    return {};
+}
+
+} // namespace VelMandatoryFields
+
+bool CheckMandatoryFields(QStringList &problems, const QList<TClientDataSet *> &datasets)
+{
+    static const QHash<QString, QString> labels = [] {
+        QHash<QString, QString> h;
+        for (const auto &[field, label] : VelMandatoryFields::list())
+            h.insert(field, label);
+        return h;
+    }();
+    const int before = int(problems.size());
+    for (TClientDataSet *ds : datasets) {
+        if (!ds || !ds->active())
+            continue;
+        const QList<TFieldDef> defs = ds->fieldDefs();
+        for (const TFieldDef &d : defs) {
+            const auto it = labels.constFind(d.name.toUpper());
+            if (it != labels.constEnd()) {
+                if (!VelMandatoryFields::hasValue(*ds, d.name))
+                    problems << QStringLiteral(" - Dato obbligatorio mancante: ") + it.value();
+                continue;
+            }
+            const QString related = VelMandatoryFields::relatedFieldRules(*ds, d.name);
+            if (!related.isEmpty())
+                problems << related;
+        }
+    }
+    return int(problems.size()) == before;
+}
