@@ -4,7 +4,12 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${VELCU_BUILD_DIR:-$ROOT/build}"
 if [[ ! -f "$BUILD/build.ninja" ]]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  # ccache, when the machine has it, makes a fresh clone's build quick.
+  launcher=()
+  if command -v ccache >/dev/null 2>&1; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
 fi
 # Qt's moc step does not notice headers added since the last build (the source
 # lists are globbed): when the set of headers changed, make it look again.
