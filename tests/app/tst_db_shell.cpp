@@ -336,6 +336,20 @@ private slots:
             QVERIFY(inst.start() != 0);
             QCOMPARE(user.texts(), QStringList{TdmVelAttivazioni::missingConfiguration()});
         }
+        {
+            // The school record cannot be read at all: the message the office
+            // knows, then why.
+            Installation inst;
+            inst.db->exec(QStringLiteral("ALTER TABLE tsed_sedi RENAME COLUMN ssedemlpec TO ssedemlpec_vecchia"));
+            ScriptedResponder user;
+            QVERIFY(inst.start() != 0);
+            QCOMPARE(user.shown().size(), 1);
+            const QString text = user.lastText();
+            QVERIFY2(text.startsWith(TdmVelAttivazioni::missingConfiguration() + QStringLiteral("\r\n\r\nCausa: ")),
+                     qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("ssedemlpec")), qPrintable(text));
+            QVERIFY2(text.endsWith(QStringLiteral("Ultima operazione DB: QRY_SED")), qPrintable(text));
+        }
     }
 
     void importLaunchPreparesTheRunForTheWizard()

@@ -91,6 +91,14 @@ private slots:
         TOvSQLConnection creator(sqliteAt(dir.filePath(QStringLiteral("nuovo.sqlite"))));
         creator.setCreateIfMissing(true);
         QVERIFY2(creator.open(), qPrintable(creator.lastErrorText()));
+        // It holds fiscal data: its owner's only, in write-ahead-log mode.
+        const QString created = dir.filePath(QStringLiteral("nuovo.sqlite"));
+        QCOMPARE(QFile::permissions(created) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup
+                                                | QFile::WriteOther),
+                 QFile::Permissions());
+        QSqlQuery q = creator.exec(QStringLiteral("PRAGMA journal_mode"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("wal"));
     }
 
     void serverProblems()
