@@ -1,0 +1,286 @@
+#include "src/prj/unit/editors/VelPageBuilder.h"
+
+#include "src/prj/unit/model/VelRecordModel.h"
+#include "tor/frames/TorDbControls.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace VelPageBuilder {
+
+namespace {
+
+// Years of the boxes whose caption names one (in the order of the "%s").
+const QHash<QString, QStringList> &yearOverrides()
+{
+    static const QHash<QString, QStringList> m = {
+        {QStringLiteral("FCUDADDCOMSALDOPREC"), {QStringLiteral("2024")}},
+        {QStringLiteral("FCUDADDCOMIRPEFAC"), {QStringLiteral("2026")}},
+        {QStringLiteral("FRL7TFRMATANNPRECRIM"), {QStringLiteral("2000")}},
+        {QStringLiteral("FRL7TFRMATANNREDDRIM"), {QStringLiteral("2001")}},
+        {QStringLiteral("FRL7TFRVERSANNPREC"), {QStringLiteral("2000")}},
+        {QStringLiteral("FRL7TFRVERANNREDD"), {QStringLiteral("2001"), QStringLiteral("2006")}},
+        {QStringLiteral("FRL7TFRMAT07VERFND"), {QStringLiteral("2007")}},
+    };
+    return m;
+}
+
+int boxNumber(const QString &box)
+{
+    QString digits;
+    for (QChar c : box) {
+        if (!c.isDigit())
+            break;
+        digits += c;
+    }
+    return digits.isEmpty() ? -1 : digits.toInt();
+}
+
+struct Row
+{
+    QList<const VelFieldDesc *> fields;
+    QString box;
+};
+
+struct Group
+{
+    QString title;
+    QList<Row> rows;
+};
+
+QWidget *widgetFor(const VelFieldDesc &f, TDataSource *src, const VelLookupHandler &lookup, QWidget *parent)
+{
+    switch (f.kind) {
+    case VelFieldKind::Memo: {
+        auto *m = new TTorDbMemo(src, f.name, parent);
+        m->setMinimumHeight(90);
+        return m;
+    }
+    case VelFieldKind::Amount: {
+        auto *e = new TTorDbEdit(src, f.name, TorDbKind::Amount, decimals(f), parent);
+        e->setFixedWidth(130);
+        return e;
+    }
+    case VelFieldKind::Integer: {
+        auto *e = new TTorDbEdit(src, f.name, TorDbKind::Integer, 0, parent);
+        e->setFixedWidth(80);
+        return e;
+    }
+    case VelFieldKind::Date: {
+        auto *e = new TTorDbEdit(src, f.name, TorDbKind::Date, 0, parent);
+        e->setFixedWidth(95);
+        e->setPlaceholderText(QStringLiteral("gg/mm/aaaa"));
+        return e;
+    }
+    case VelFieldKind::FlagX:
+    case VelFieldKind::Flag1:
+        return new TTorDbCheck(src, f.name, f.flagSetValue(), QString(), parent);
+    case VelFieldKind::List: {
+        QList<QPair<QString, QString>> items;
+        for (const VelListValue &v : f.values)
+            items.append({v.code, v.description});
+        auto *c = new TTorDbCombo(src, f.name, items, parent);
+        c->setFixedWidth(qMax(70, c->sizeHint().width()));
+        return c;
+    }
+    case VelFieldKind::Lookup: {
+        auto *l = new TTorDbLookup(src, f.name, parent);
+        l->setFixedWidth(qBound(70, f.size * 9 + 40, 210));
+        const VelFieldDesc *fd = &f;
+        l->edit()->onLookup = [lookup, fd](TTorDbEdit *e) {
+            if (lookup)
+                lookup(e, *fd);
+        };
+        return l;
+    }
+    case VelFieldKind::Text:
+        break;
+    }
+    auto *e = new TTorDbEdit(src, f.name, TorDbKind::Text, 0, parent);
+    e->setFixedWidth(qBound(40, f.size * 8 + 14, 250));
+    return e;
+}
+
+QList<Group> groupsOf(const QList<const VelFieldDesc *> &fields)
+{
+    // Rows: consecutive fields of one box share a row.
+    QList<Row> rows;
+    for (const VelFieldDesc *f : fields) {
+        if (!rows.isEmpty() && !f->box.isEmpty() && rows.last().box == f->box && f->kind != VelFieldKind::Memo) {
+            rows.last().fields.append(f);
+            continue;
+        }
+        rows.append(Row{{f}, f->box});
+    }
+    QList<Group> groups;
+    int prevBox = -1;
+    QString prevGroup;
+    bool prevBoxed = false;
+    for (const Row &r : rows) {
+        const VelFieldDesc *f = r.fields.first();
+        const int b = boxNumber(r.box);
+        const bool boxed = b >= 0;
+        bool fresh = groups.isEmpty() || f->group != prevGroup || boxed != prevBoxed;
+        if (!fresh && boxed && prevBox >= 0 && b / 10 != prevBox / 10 && b - prevBox > 1)
+            fresh = true;
+        if (!fresh && boxed && b < prevBox)
+            fresh = true;
+        if (fresh)
+            groups.append(Group{f->group, {}});
+        groups.last().rows.append(r);
+        prevBox = boxed ? b : prevBox;
+        prevGroup = f->group;
+        prevBoxed = boxed;
+    }
+    // Titles: the model's heading, else the range of boxes.
+    for (Group &g : groups) {
+        if (!g.title.isEmpty())
+            continue;
+        const QString a = g.rows.first().box;
+        const QString z = g.rows.last().box;
+        if (a.isEmpty())
+            continue;
+        g.title = a == z ? QStringLiteral("Punto %1").arg(a) : QStringLiteral("Punti %1 - %2").arg(a, z);
+    }
+    return groups;
+}
+
+QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &lookup, QWidget *parent)
+{
+    auto *box = new QGroupBox(g.title, parent);
+    auto *grid = new QGridLayout(box);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+    for (const Row &r : g.rows) {
+        const VelFieldDesc *first = r.fields.first();
+        auto *lbBox = new QLabel(r.box, box);
+        QFont bf = lbBox->font();
+        bf.setBold(true);
+        lbBox->setFont(bf);
+        lbBox->setMinimumWidth(28);
+        lbBox->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(lbBox, row, 0);
+        if (r.fields.size() == 1) {
+            auto *lb = new QLabel(caption(*first), box);
+            lb->setWordWrap(true);
+            lb->setToolTip(first->name);
+            grid->addWidget(lb, row, 1);
+            QWidget *w = widgetFor(*first, src, lookup, box);
+            lb->setBuddy(w);
+            if (first->kind == VelFieldKind::Memo)
+                grid->addWidget(w, ++row, 0, 1, 3);
+            else
+                grid->addWidget(w, row, 2, Qt::AlignLeft);
+        } else {
+            // Several fields of one box: each with its own short caption.
+            bool same = true;
+            for (const VelFieldDesc *f : r.fields)
+                same = same && f->label == first->label;
+            auto *holder = new QWidget(box);
+            auto *h = new QHBoxLayout(holder);
+            h->setContentsMargins(0, 0, 0, 0);
+            h->setSpacing(4);
+            for (const VelFieldDesc *f : r.fields) {
+                if (!same && !f->label.isEmpty()) {
+                    auto *lb = new QLabel(caption(*f), holder);
+                    lb->setToolTip(f->name);
+                    h->addWidget(lb);
+                }
+                h->addWidget(widgetFor(*f, src, lookup, holder));
+            }
+            h->addStretch(1);
+            if (same && !first->label.isEmpty()) {
+                auto *lb = new QLabel(caption(*first), box);
+                lb->setWordWrap(true);
+                grid->addWidget(lb, row, 1);
+                grid->addWidget(holder, row, 2, Qt::AlignLeft);
+            } else {
+                grid->addWidget(holder, row, 1, 1, 2);
+            }
+        }
+        ++row;
+    }
+    return box;
+}
+
+} // namespace
+
+int decimals(const VelFieldDesc &field)
+{
+    return field.decimals >= 0 ? field.decimals : 2;
+}
+
+QString caption(const VelFieldDesc &field)
+{
+    QString text = field.label;
+    if (!text.contains(QLatin1String("%s")))
+        return text;
+    QStringList years = yearOverrides().value(field.name.toUpper());
+    const int n = int(text.count(QLatin1String("%s")));
+    if (years.isEmpty())
+        years = n >= 2 ? QStringList{QStringLiteral("2024"), QStringLiteral("2025"), QStringLiteral("2026")}
+                       : QStringList{QStringLiteral("2025")};
+    int i = 0;
+    qsizetype at = 0;
+    while ((at = text.indexOf(QLatin1String("%s"), at)) >= 0) {
+        const QString y = years.value(i++, years.last());
+        text.replace(at, 2, y);
+        at += y.size();
+    }
+    return text;
+}
+
+QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSource *source,
+               const VelLookupHandler &lookup, QWidget *parent, int columns)
+{
+    const QList<const VelFieldDesc *> fields = structure.pageFields(page);
+    const QList<Group> groups = groupsOf(fields);
+    int total = 0;
+    for (const Group &g : groups)
+        total += int(g.rows.size()) + 1;
+    if (columns <= 0)
+        columns = total > 12 ? 2 : 1;
+
+    auto *scroll = new QScrollArea(parent);
+    scroll->setObjectName(QStringLiteral("sc") + QString(page).remove(u' '));
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto *content = new QWidget;
+    auto *cols = new QHBoxLayout(content);
+    cols->setContentsMargins(6, 6, 6, 6);
+    cols->setSpacing(8);
+    QList<QVBoxLayout *> colLayouts;
+    for (int c = 0; c < columns; ++c) {
+        auto *v = new QVBoxLayout;
+        v->setSpacing(6);
+        cols->addLayout(v, 1);
+        colLayouts.append(v);
+    }
+    // Groups in reading order, down the first column, then the next.
+    const int perColumn = (total + columns - 1) / columns;
+    int c = 0, used = 0;
+    for (const Group &g : groups) {
+        const int size = int(g.rows.size()) + 1;
+        if (c < columns - 1 && used > 0 && used + size / 2 > perColumn) {
+            ++c;
+            used = 0;
+        }
+        colLayouts[c]->addWidget(groupWidget(g, source, lookup, content));
+        used += size;
+    }
+    for (QVBoxLayout *v : colLayouts)
+        v->addStretch(1);
+    scroll->setWidget(content);
+    return scroll;
+}
+
+} // namespace VelPageBuilder
