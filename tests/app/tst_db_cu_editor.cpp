@@ -758,7 +758,7 @@ private slots:
                 ++n;
                 switch (f.kind) {
                 case VelFieldKind::Amount:
-                    ds.fieldByName(f.name).setAsCurrency(Currency::fromUnits(1234567890LL + n * 1111LL));
+                    ds.fieldByName(f.name).setAsCurrency(Currency::fromUnits(123456789000LL + n * 1111LL));
                     break;
                 case VelFieldKind::Integer:
                     ds.fieldByName(f.name).setAsInteger(2025);
@@ -777,9 +777,14 @@ private slots:
                     ds.fieldByName(f.name).setAsString(
                         QStringLiteral("(AA) Redditi erogati da altri soggetti\r\n(BB) Somme non soggette a tassazione"));
                     break;
-                default:
-                    ds.fieldByName(f.name).setAsString(QString(f.size, u'W').left(qMax(1, f.size)));
+                default: {
+                    // Full-length values of capitals, as names and codes are.
+                    QString v;
+                    while (v.size() < f.size)
+                        v += QStringLiteral("MARTINENGO DA BARCO ");
+                    ds.fieldByName(f.name).setAsString(v.left(qMax(1, f.size)).trimmed());
                     break;
+                }
                 }
             }
         };

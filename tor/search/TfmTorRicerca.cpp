@@ -20,7 +20,7 @@ TfmTorRicerca::TfmTorRicerca(QWidget *parent)
 {
     setObjectName(QStringLiteral("fmTorRicerca"));
     setWindowTitle(QStringLiteral("Finestra di ricerca"));
-    resize(640, 460);
+    resize(780, 460);
     cdsRicerca = new TClientDataSet(this);
     cdsRicerca->setObjectName(QStringLiteral("cdsRicerca"));
     m_model = new TDataSetModel(cdsRicerca, this);

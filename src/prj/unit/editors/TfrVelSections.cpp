@@ -10,7 +10,10 @@
 #include "tor/frames/TorDbControls.h"
 #include "tor/store/torUDBCds.h"
 
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -228,6 +231,7 @@ TfrVelConFamCar::TfrVelConFamCar(QWidget *parent)
                     question("congiuge e familiari a carico"), parent)
 {
     setObjectName(QStringLiteral("frVelConFamCar"));
+    buildFamilyPage();
     for (const QString &name : monthFields()) {
         auto *e = findChild<TTorDbEdit *>(QStringLiteral("ed") + name);
         if (!e)
@@ -240,6 +244,84 @@ TfrVelConFamCar::TfrVelConFamCar(QWidget *parent)
             QTimer::singleShot(0, box, [box] { box->setFocus(); });
         };
     }
+}
+
+void TfrVelConFamCar::buildFamilyPage()
+{
+    // Laid out as the model's table of dependants: one line for the spouse,
+    // one for the first child, one for the further child or other dependant.
+    QLayout *old = tsDettaglio->layout();
+    while (QLayoutItem *item = old->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    const VelStructureDesc &s = VelRecordModel::instance().structure(m_structure);
+    const auto lookup = [this](TTorDbEdit *e, const VelFieldDesc &f) {
+        if (m_host)
+            m_host->lookup(e, f);
+    };
+    auto *page = new QWidget(tsDettaglio);
+    auto *grid = new QGridLayout(page);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(8);
+    const QStringList heads = {QString(), QStringLiteral("Relazione di parentela"), QStringLiteral("Codice fiscale"),
+                               QStringLiteral("N. mesi a carico"), QStringLiteral("Percentuale di detrazione spettante"),
+                               QStringLiteral("Detrazione 100% affidamento figli"), QStringLiteral("Mesi")};
+    for (int c = 0; c < heads.size(); ++c) {
+        auto *lb = new QLabel(heads.at(c), page);
+        lb->setWordWrap(true);
+        QFont f = lb->font();
+        f.setBold(true);
+        lb->setFont(f);
+        grid->addWidget(lb, 0, c, Qt::AlignBottom | Qt::AlignLeft);
+    }
+    struct Line
+    {
+        const char *caption;
+        QStringList flags;
+        const char *codfis, *mesi, *perc, *affido, *mesi21;
+    };
+    const QList<Line> lines = {
+        {"Coniuge", {QStringLiteral("LCUDRELPARCON")}, "SCUDCODFISCON", "SCUDMESICARCON", nullptr, nullptr, nullptr},
+        {"Primo figlio", {QStringLiteral("LCUDRELPARPRIFIGL"), QStringLiteral("LCUDRELPARPRIFIGLDIS")},
+         "SCUDCODFISPRIFIGL", "SCUDMESICARPRIFIGL", "SCUDDETRSPETTPRIFIGL", "LCUDDET100X100PRIFIGL",
+         "SCUDMESIDETRM21PRIFIGL"},
+        {"Altri figli / familiari",
+         {QStringLiteral("LCUDRELPARFIGL"), QStringLiteral("LCUDRELPARFIGLDIS"), QStringLiteral("LCUDRELPARFIGLALTRFAM"),
+          QStringLiteral("LCUDRELPARNONASCEND")},
+         "SCUDCODFISFIGL", "SCUDMESICARFIGL", "FCUDDETRSPETTFIGL", "LCUDDET100X100FIGL", "SCUDMESIDETRM21FIGL"},
+    };
+    int row = 1;
+    for (const Line &line : lines) {
+        auto *lb = new QLabel(QString::fromUtf8(line.caption), page);
+        grid->addWidget(lb, row, 0);
+        auto *flags = new QWidget(page);
+        auto *h = new QHBoxLayout(flags);
+        h->setContentsMargins(0, 0, 0, 0);
+        for (const QString &name : line.flags) {
+            if (const VelFieldDesc *f = s.field(name)) {
+                QWidget *w = VelPageBuilder::fieldWidget(*f, dsMain, lookup, flags, true);
+                w->setToolTip(name);
+                h->addWidget(w);
+            }
+        }
+        h->addStretch(1);
+        grid->addWidget(flags, row, 1);
+        const char *cols[] = {line.codfis, line.mesi, line.perc, line.affido, line.mesi21};
+        for (int c = 0; c < 5; ++c) {
+            if (!cols[c])
+                continue;
+            if (const VelFieldDesc *f = s.field(QLatin1String(cols[c]))) {
+                QWidget *w = VelPageBuilder::fieldWidget(*f, dsMain, lookup, page);
+                w->setToolTip(f->name);
+                grid->addWidget(w, row, c + 2, Qt::AlignLeft);
+            }
+        }
+        ++row;
+    }
+    grid->setRowStretch(row, 1);
+    grid->setColumnStretch(heads.size(), 1);
+    old->addWidget(page);
 }
 
 QStringList TfrVelConFamCar::monthFields()

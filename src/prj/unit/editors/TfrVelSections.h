@@ -117,6 +117,9 @@ public:
     // Empty passes; "01".."12" pass; "1".."9" (one digit) and other numbers
     // give the messages. Returns the message, empty when the text passes.
     static QString checkMonth(const QString &text);
+
+private:
+    void buildFamilyPage();
 };
 
 class TfrVelTFR : public TfrVelSection

@@ -30,6 +30,10 @@ const QHash<QString, QStringList> &yearOverrides()
     return m;
 }
 
+// Widest text box; wider ones stand on a row of their own under the caption.
+constexpr int kLongText = 560;
+constexpr int kBesideCaption = 290;
+
 int boxNumber(const QString &box)
 {
     QString digits;
@@ -53,7 +57,15 @@ struct Group
     QList<Row> rows;
 };
 
-QWidget *widgetFor(const VelFieldDesc &f, TDataSource *src, const VelLookupHandler &lookup, QWidget *parent)
+// Room for a full-length value of capitals (an average one: names and codes).
+int textWidth(const QWidget *w, int size)
+{
+    const int chars = qMax(1, size);
+    return qMin(kLongText, w->fontMetrics().horizontalAdvance(QString(chars, u'N')) + 14);
+}
+
+QWidget *widgetFor(const VelFieldDesc &f, TDataSource *src, const VelLookupHandler &lookup, QWidget *parent,
+                   bool captioned = false)
 {
     switch (f.kind) {
     case VelFieldKind::Memo: {
@@ -79,7 +91,7 @@ QWidget *widgetFor(const VelFieldDesc &f, TDataSource *src, const VelLookupHandl
     }
     case VelFieldKind::FlagX:
     case VelFieldKind::Flag1:
-        return new TTorDbCheck(src, f.name, f.flagSetValue(), QString(), parent);
+        return new TTorDbCheck(src, f.name, f.flagSetValue(), captioned ? caption(f) : QString(), parent);
     case VelFieldKind::List: {
         QList<QPair<QString, QString>> items;
         for (const VelListValue &v : f.values)
@@ -102,7 +114,7 @@ QWidget *widgetFor(const VelFieldDesc &f, TDataSource *src, const VelLookupHandl
         break;
     }
     auto *e = new TTorDbEdit(src, f.name, TorDbKind::Text, 0, parent);
-    e->setFixedWidth(qBound(40, f.size * 8 + 14, 250));
+    e->setFixedWidth(textWidth(e, f.size));
     return e;
 }
 
@@ -137,6 +149,20 @@ QList<Group> groupsOf(const QList<const VelFieldDesc *> &fields)
         prevGroup = f->group;
         prevBoxed = boxed;
     }
+    // Long runs of boxes are split, so that they flow over the columns.
+    constexpr int kMaxRows = 14;
+    QList<Group> split;
+    for (const Group &g : groups) {
+        if (g.rows.size() <= kMaxRows) {
+            split.append(g);
+            continue;
+        }
+        const int parts = int((g.rows.size() + kMaxRows - 1) / kMaxRows);
+        const int per = int((g.rows.size() + parts - 1) / parts);
+        for (int i = 0; i < g.rows.size(); i += per)
+            split.append(Group{g.title, g.rows.mid(i, per)});
+    }
+    groups = split;
     // Titles: the model's heading, else the range of boxes.
     for (Group &g : groups) {
         if (!g.title.isEmpty())
@@ -177,6 +203,8 @@ QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &l
             lb->setBuddy(w);
             if (first->kind == VelFieldKind::Memo)
                 grid->addWidget(w, ++row, 0, 1, 3);
+            else if (w->maximumWidth() > kBesideCaption && w->maximumWidth() < QWIDGETSIZE_MAX)
+                grid->addWidget(w, ++row, 1, 1, 2, Qt::AlignLeft); // a long text under its caption
             else
                 grid->addWidget(w, row, 2, Qt::AlignLeft);
         } else {
@@ -189,12 +217,14 @@ QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &l
             h->setContentsMargins(0, 0, 0, 0);
             h->setSpacing(4);
             for (const VelFieldDesc *f : r.fields) {
-                if (!same && !f->label.isEmpty()) {
+                const bool own = !same && !f->label.isEmpty();
+                if (own && !f->isFlag()) {
                     auto *lb = new QLabel(caption(*f), holder);
                     lb->setToolTip(f->name);
                     h->addWidget(lb);
                 }
-                h->addWidget(widgetFor(*f, src, lookup, holder));
+                // A flag carries its own caption to its right.
+                h->addWidget(widgetFor(*f, src, lookup, holder, own && f->isFlag()));
             }
             h->addStretch(1);
             if (same && !first->label.isEmpty()) {
@@ -212,6 +242,12 @@ QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &l
 }
 
 } // namespace
+
+QWidget *fieldWidget(const VelFieldDesc &field, TDataSource *source, const VelLookupHandler &lookup,
+                     QWidget *parent, bool captioned)
+{
+    return widgetFor(field, source, lookup, parent, captioned);
+}
 
 int decimals(const VelFieldDesc &field)
 {
@@ -262,7 +298,14 @@ QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSour
     for (int c = 0; c < columns; ++c) {
         auto *v = new QVBoxLayout;
         v->setSpacing(6);
-        cols->addLayout(v, 1);
+        if (columns == 1) {
+            auto *holder = new QWidget(content);
+            holder->setMaximumWidth(720);
+            holder->setLayout(v);
+            cols->addWidget(holder, 3);
+        } else {
+            cols->addLayout(v, 1);
+        }
         colLayouts.append(v);
     }
     // Groups in reading order, down the first column, then the next.
@@ -274,11 +317,14 @@ QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSour
             ++c;
             used = 0;
         }
-        colLayouts[c]->addWidget(groupWidget(g, source, lookup, content));
+        colLayouts[c]->addWidget(groupWidget(g, source, lookup, colLayouts[c]->parentWidget() ? colLayouts[c]->parentWidget() : content));
         used += size;
     }
     for (QVBoxLayout *v : colLayouts)
         v->addStretch(1);
+    // One column stays as wide as one of two, not the whole window.
+    if (columns == 1)
+        cols->addStretch(1);
     scroll->setWidget(content);
     return scroll;
 }

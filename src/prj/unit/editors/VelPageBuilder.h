@@ -29,6 +29,11 @@ QString caption(const VelFieldDesc &field);
 QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSource *source,
                const VelLookupHandler &lookup, QWidget *parent = nullptr, int columns = 0);
 
+// The bound widget of one field, as the pages make it (a flag with its
+// caption beside it when `captioned`).
+QWidget *fieldWidget(const VelFieldDesc &field, TDataSource *source, const VelLookupHandler &lookup,
+                     QWidget *parent, bool captioned = false);
+
 // Decimals an amount field shows (2 unless the model says otherwise).
 int decimals(const VelFieldDesc &field);
 
