@@ -111,10 +111,11 @@ TfrVelCud::TfrVelCud(QWidget *parent)
     });
     for (int i = 0; i < s.grid.size(); ++i) {
         const VelGridColumn &c = s.grid.at(i);
-        if (c.width > 0)
-            grMain->setColumnWidth(i, c.width);
-        else
-            grMain->setColumnWidth(i, c.caption.size() > 12 ? 170 : 90);
+        // The model's width, or more when the font needs it for a full value.
+        const VelFieldDesc *fd = s.field(c.field);
+        const int text = fd && fd->size > 2 ? grMain->fontMetrics().horizontalAdvance(QString(qMin(fd->size, 16), u'N')) + 12 : 0;
+        const int title = grMain->fontMetrics().horizontalAdvance(c.caption) + 24;
+        grMain->setColumnWidth(i, qMax(c.width > 0 ? c.width : 60, c.width > 0 ? text : qMax(text, title)));
         if (c.align == QLatin1String("center")) {
             const VelFieldDesc *f = s.field(c.field);
             if (f && f->isFlag())
