@@ -741,6 +741,46 @@ private slots:
         QVERIFY(fr->confirmOnly()); // the rule is back
     }
 
+    void keysOfTheToolbarActThroughTheFrameHoldingTheFocus()
+    {
+        Fixture fx;
+        const qint64 a = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                               QStringLiteral("12"));
+        fx.cu(QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("VERDI"), QStringLiteral("LUIGI"), QStringLiteral("12"));
+        fx.cu(QStringLiteral("BNCNNA75C41H501Y"), QStringLiteral("BIANCHI"), QStringLiteral("ANNA"), QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        fm->activateWindow();
+        TfrVelCud *fr = fm->frVelCud;
+        fr->grMain->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(fr->grMain, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(fr->cdsMain->recNo(), 3);
+        QTest::keyClick(fr->grMain, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(fr->cdsMain->recNo(), 2);
+        QTest::keyClick(fr->grMain, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(fr->cdsMain->recNo(), 1);
+        QTest::keyClick(fr->grMain, Qt::Key_F2);
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+
+        // Inside a section the same keys move the section's rows, not the CUs.
+        fx.inps(a, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), "100");
+        fx.inps(a, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), "200");
+        QVERIFY(locateCu(fr, QStringLiteral("RSSMRA80A01H501U")));
+        const int cuRow = fr->cdsMain->recNo();
+        fr->showPage(QStringLiteral("INPS - Sez. 1"));
+        TfrVelInps *inps = fr->frVelInps;
+        inps->showGrid();
+        inps->grMain->setFocus();
+        QApplication::processEvents();
+        QCOMPARE(inps->cdsMain->recordCount(), 2);
+        QTest::keyClick(inps->grMain, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(inps->cdsMain->recNo(), 2);
+        QCOMPARE(fr->cdsMain->recNo(), cuRow);
+    }
+
     void everyPageOfAFilledCu()
     {
         if (qEnvironmentVariableIsEmpty("VELCU_SCREENSHOT_DIR"))

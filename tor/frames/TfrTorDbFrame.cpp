@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSet>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
@@ -31,6 +32,41 @@ TfrTorDbFrame *focusFrame()
             return f;
     }
     return nullptr;
+}
+
+// The frames' keys come before the editing keys of the boxes (Ctrl+Z,
+// Ctrl+Home...): a box inside a frame does not claim them.
+class FrameKeys : public QObject
+{
+public:
+    QSet<QKeyCombination> keys;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride)
+            return false;
+        auto *k = static_cast<QKeyEvent *>(event);
+        if (!keys.contains(k->keyCombination()))
+            return false;
+        for (auto *w = qobject_cast<QWidget *>(watched); w; w = w->parentWidget()) {
+            if (qobject_cast<TfrTorDbFrame *>(w)) {
+                event->ignore();
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+FrameKeys *frameKeys()
+{
+    static FrameKeys *filter = [] {
+        auto *f = new FrameKeys;
+        f->setParent(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(f);
+        return f;
+    }();
+    return filter;
 }
 
 } // namespace
@@ -158,6 +194,7 @@ void TfrTorDbFrame::addShortcut(QAction *action, const QKeySequence &seq)
 {
     if (seq.isEmpty())
         return;
+    frameKeys()->keys.insert(seq[0]);
     auto *sc = new QShortcut(seq, this);
     sc->setContext(Qt::WidgetWithChildrenShortcut);
     const QString name = action->objectName();
