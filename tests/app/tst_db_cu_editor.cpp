@@ -739,6 +739,16 @@ private slots:
         QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("SCUDCOMNAS")).toString(),
                  QStringLiteral("TORINO"));
         QVERIFY(fr->confirmOnly()); // the rule is back
+
+        // A pending section row: "No" drops it, nothing reaches the store.
+        auto again = openEditor(fx);
+        TfrVelCud *f2 = again->frVelCud;
+        f2->showPage(QStringLiteral("INPS - Sez. 1"));
+        f2->frVelInps->acInserisci->trigger();
+        f2->frVelInps->cdsMain->fieldByName(QStringLiteral("FCUDIMPONIBILE")).setAsCurrency(money("10"));
+        r.answer(IDNO, QStringLiteral("modifiche non confermate"));
+        QVERIFY(again->close());
+        QCOMPARE(fx.rows(QStringLiteral("TCUDI_INPS"), int(afi)), 0);
     }
 
     void keysOfTheToolbarActThroughTheFrameHoldingTheFocus()

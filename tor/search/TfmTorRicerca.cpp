@@ -92,7 +92,7 @@ void TfmTorRicerca::setSourceData(const TClientDataSet &source, const QString &s
 void TfmTorRicerca::setStructure(TTorDBCds &store, const QString &structure)
 {
     cdsRicerca->setReadOnly(false);
-    store.Load(*cdsRicerca, structure, TTorDBCds::AllMonths);
+    store.Load(*cdsRicerca, structure); // the store's own year and month
     cdsRicerca->setReadOnly(true);
     m_hidden.insert(QStringLiteral("IFISRIGO"));
     rebuildColumns();

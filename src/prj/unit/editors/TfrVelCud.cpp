@@ -450,7 +450,8 @@ void TfrVelCud::unlock()
 
 void TfrVelCud::addAnnotation()
 {
-    if (!cdsMain->active() || cdsMain->isEmpty())
+    // A printed CU is not changed, not even by a note (silently, as editing).
+    if (!cdsMain->active() || cdsMain->isEmpty() || cdsMain->readOnly() || (!cdsMain->modified() && m_lock > 0))
         return;
     std::unique_ptr<TfmVelNote> fm(new TfmVelNote(this));
     fm->loadNotes();
