@@ -33,6 +33,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -214,6 +215,20 @@ private slots:
         QCOMPARE(fr->pcMain->currentWidget(), fr->tsGriglia);
         QCOMPARE(fr->pcCud->tabText(0), QStringLiteral("Dati Anagrafici"));
         QCOMPARE(fr->pcCud->count(), 16);
+        // Toolbar: captions, hints and keys.
+        const QList<QStringList> actions = {
+            {"&Primo", "Primo elemento", "Ctrl+Home"}, {"Pre&cedente", "Elemento precedente", "Ctrl+Up"},
+            {"&Successivo", "Elemento successivo", "Ctrl+Down"}, {"&Ultimo", "Ultimo elemento", "Ctrl+End"},
+            {"&Inserisci", "Nuovo elemento", "Ctrl+Ins"}, {"C&ancella", "Cancella elemento", "Ctrl+Del"},
+            {"&Modifica", "Modifica elemento", "F2"}, {"C&onferma", "Conferma modifiche", "Ctrl+Return"},
+            {"A&nnulla", "Annulla modifiche ", "Ctrl+Z"}};
+        const QList<QAction *> bar = {fr->acPrimo, fr->acPrecedente, fr->acSuccessivo, fr->acUltimo, fr->acInserisci,
+                                      fr->acCancella, fr->acModifica, fr->acConferma, fr->acAnnulla};
+        for (int i = 0; i < bar.size(); ++i) {
+            QCOMPARE(bar[i]->text(), actions[i][0]);
+            QCOMPARE(bar[i]->statusTip(), actions[i][1]);
+            QVERIFY2(bar[i]->toolTip().contains(actions[i][2]), qPrintable(bar[i]->toolTip()));
+        }
         // Surname, name, month.
         QCOMPARE(fr->cdsMain->recNo(), 1);
         QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDMESE")).asString(), QStringLiteral("03"));
@@ -439,6 +454,18 @@ private slots:
         TfrVelInps *inps = fr->frVelInps;
         QCOMPARE(inps->cdsMain->recordCount(), 2);
         QCOMPARE(inps->counterText(), QStringLiteral("1 di 2"));
+        QCOMPARE(inps->contextCaption(), QStringLiteral("INPS - Sez. 1    1 di 2"));
+        // Amount columns of the section grid read as the boxes do.
+        int amountColumn = -1;
+        for (int c = 0; c < inps->grModel->columnCount(); ++c) {
+            if (inps->grModel->columns().at(c).fieldName == QLatin1String("FCUDIMPONIBILE"))
+                amountColumn = c;
+        }
+        QVERIFY(amountColumn >= 0);
+        auto *amounts = qobject_cast<QStyledItemDelegate *>(inps->grMain->itemDelegateForColumn(amountColumn));
+        QVERIFY(amounts);
+        QCOMPARE(amounts->displayText(QVariant::fromValue(money("30000")), QLocale()), QStringLiteral("30.000,00"));
+        QCOMPARE(amounts->displayText(QVariant::fromValue(money("0")), QLocale()), QString());
         fr->next();
         QCOMPARE(fr->loadCount(), 2);
         QCOMPARE(inps->cdsMain->recordCount(), 1);
@@ -655,6 +682,38 @@ private slots:
         QTest::keyClicks(code, "99");
         fr->acConferma->trigger();
         QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDCODONDETR1")).asString(), QStringLiteral("99"));
+
+        // The other agent is chosen among the stored other agents, by tax code.
+        {
+            TClientDataSet altri;
+            fx.store.Load(altri, QStringLiteral("TCUAS_DATIALTRISOST"));
+            altri.append();
+            set(altri, "SSOSCODFIS", QStringLiteral("80012345678"));
+            set(altri, "SSOSDENOM", QStringLiteral("UFFICIO SCOLASTICO REGIONALE"));
+            set(altri, "SSOSCOMUNE", QStringLiteral("BOLOGNA"));
+            altri.post();
+            fx.store.Save(altri, QStringLiteral("TCUAS_DATIALTRISOST"));
+        }
+        bool rowNumberHidden = false;
+        whenModal([&](QWidget *w) {
+            auto *s = qobject_cast<TfmTorRicerca *>(w);
+            if (!s)
+                return (void)w->close();
+            rowNumberHidden = true;
+            for (int c = 0; c < s->grRicerca->model()->columnCount(); ++c)
+                rowNumberHidden = rowNumberHidden &&
+                                  s->grRicerca->model()->headerData(c, Qt::Horizontal).toString().toUpper() != QLatin1String("IFISRIGO");
+            if (s->currentKey().isValid())
+                s->buOK->click();
+            else
+                s->buAnnulla->click();
+        });
+        auto *altro = fr->findChild<TTorDbEdit *>(QStringLiteral("edSCUDALTROSOSCODFIS"));
+        QVERIFY(altro);
+        altro->setFocus();
+        QTest::keyClick(altro, Qt::Key_F8);
+        QVERIFY(rowNumberHidden);
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDALTROSOSCODFIS")).asString(), QStringLiteral("80012345678"));
 
         // A missing table: a message naming it, no crash, the field unchanged.
         VelFieldDesc missing;

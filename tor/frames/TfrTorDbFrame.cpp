@@ -1,6 +1,7 @@
 #include "tor/frames/TfrTorDbFrame.h"
 
 #include "tor/frames/TDataSource.h"
+#include "tor/frames/TorDbFormat.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QSet>
 #include <QShortcut>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -55,6 +57,27 @@ public:
             }
         }
         return false;
+    }
+};
+
+// Amount columns of a grid read as the boxes do: "#,##0.00", zero empty.
+class AmountDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QString displayText(const QVariant &value, const QLocale &) const override
+    {
+        return value.canConvert<Currency>() ? TorDbFormat::amountDisplay(value.value<Currency>()) : QString();
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant v = index.data(Qt::EditRole);
+        option->text = v.isValid() ? displayText(v, QLocale()) : QString();
+        option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
     }
 };
 
@@ -248,6 +271,14 @@ void TfrTorDbFrame::attachRules()
 void TfrTorDbFrame::afterOpen()
 {
     attachRules();
+    // Amount columns without a delegate of their own get the amount format.
+    for (int c = 0; c < grModel->columnCount(); ++c) {
+        const int f = grModel->fieldOfColumn(c);
+        if (f < 0 || f >= cdsMain->fieldCount() || cdsMain->fieldDefs().at(f).type != TFieldType::Currency)
+            continue;
+        if (!grMain->itemDelegateForColumn(c))
+            grMain->setItemDelegateForColumn(c, new AmountDelegate(grMain));
+    }
     syncGridToCursor();
     updateActions();
     updateCounter();
