@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSqlQuery>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -848,6 +849,43 @@ private slots:
         QTest::keyClick(inps->grMain, Qt::Key_Down, Qt::ControlModifier);
         QCOMPARE(inps->cdsMain->recNo(), 2);
         QCOMPARE(fr->cdsMain->recNo(), cuRow);
+    }
+
+    void everyPageFitsTheWidthOfTheScreen()
+    {
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                                 QStringLiteral("12"));
+        fx.inps(afi, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), "100");
+        ScriptedResponder r;
+        auto fm = openEditor(fx); // 1280 x 760, the window of a 1280 x 800 screen
+        TfrVelCud *fr = fm->frVelCud;
+        QStringList wide;
+        const auto check = [&](const QString &where) {
+            QApplication::processEvents();
+            for (QScrollArea *area : fm->findChildren<QScrollArea *>()) {
+                if (!area->isVisible() || !area->widget())
+                    continue;
+                const int need = area->widget()->minimumSizeHint().width();
+                if (need > area->viewport()->width())
+                    wide << QStringLiteral("%1: %2 > %3").arg(where).arg(need).arg(area->viewport()->width());
+            }
+        };
+        for (int i = 0; i < fr->pcCud->count(); ++i) {
+            fr->showPage(fr->pcCud->tabText(i));
+            if (TfrVelSection *sec = fr->activeSection()) {
+                sec->showDetail();
+                if (auto *pages = sec->findChild<QTabWidget *>(QStringLiteral("pcPagine"))) {
+                    for (int p = 0; p < pages->count(); ++p) {
+                        pages->setCurrentIndex(p);
+                        check(fr->pcCud->tabText(i) + QStringLiteral(" / ") + pages->tabText(p));
+                    }
+                    continue;
+                }
+            }
+            check(fr->pcCud->tabText(i));
+        }
+        QVERIFY2(wide.isEmpty(), qPrintable(wide.join(QStringLiteral("; "))));
     }
 
     void everyPageOfAFilledCu()

@@ -213,20 +213,30 @@ QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &l
             for (const VelFieldDesc *f : r.fields)
                 same = same && f->label == first->label;
             auto *holder = new QWidget(box);
-            auto *h = new QHBoxLayout(holder);
+            // A long series (the twelve months) takes two lines of six.
+            auto *h = new QGridLayout(holder);
             h->setContentsMargins(0, 0, 0, 0);
-            h->setSpacing(4);
+            h->setHorizontalSpacing(6);
+            h->setVerticalSpacing(2);
+            const int perLine = r.fields.size() > 6 ? 6 : int(r.fields.size());
+            int cell = 0;
             for (const VelFieldDesc *f : r.fields) {
                 const bool own = !same && !f->label.isEmpty();
+                auto *piece = new QWidget(holder);
+                auto *ph = new QHBoxLayout(piece);
+                ph->setContentsMargins(0, 0, 0, 0);
+                ph->setSpacing(4);
                 if (own && !f->isFlag()) {
-                    auto *lb = new QLabel(caption(*f), holder);
+                    auto *lb = new QLabel(caption(*f), piece);
                     lb->setToolTip(f->name);
-                    h->addWidget(lb);
+                    ph->addWidget(lb);
                 }
                 // A flag carries its own caption to its right.
-                h->addWidget(widgetFor(*f, src, lookup, holder, own && f->isFlag()));
+                ph->addWidget(widgetFor(*f, src, lookup, piece, own && f->isFlag()));
+                h->addWidget(piece, cell / perLine, cell % perLine, Qt::AlignLeft);
+                ++cell;
             }
-            h->addStretch(1);
+            h->setColumnStretch(perLine, 1);
             if (same && !first->label.isEmpty()) {
                 auto *lb = new QLabel(caption(*first), box);
                 lb->setWordWrap(true);
