@@ -132,7 +132,15 @@ TfrVelCud::TfrVelCud(QWidget *parent)
     afterOpen();
 }
 
-TfrVelCud::~TfrVelCud() = default;
+TfrVelCud::~TfrVelCud()
+{
+    // The pages go with the children, after this body: nothing may load then.
+    m_opening = true;
+    pcCud->disconnect(this);
+    pcMain->disconnect(this);
+    for (TfrVelSection *sec : m_sections)
+        sec->setHost(nullptr);
+}
 
 void TfrVelCud::buildDetail()
 {
