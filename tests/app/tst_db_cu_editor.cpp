@@ -7,6 +7,7 @@
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 
+#include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/dataset/TDataSetModel.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
@@ -14,6 +15,7 @@
 #include "src/prj/unit/editors/TfmVelNote.h"
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/editors/TfrVelSections.h"
+#include "src/prj/unit/editors/VelLookup.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/frames/TDataSource.h"
@@ -37,6 +39,7 @@
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -723,6 +726,32 @@ private slots:
         missing.table = QStringLiteral("TXXX_NONESISTE.CDS");
         fr->lookup(fr->findChild<TTorDbEdit *>(QStringLiteral("edSCUDCODONDETR2")), missing);
         QCOMPARE(r.lastText(), QStringLiteral("Tabella codici non trovata: TXXX_NONESISTE.CDS"));
+        // A table without codes, or one that cannot be read: said so, naming it.
+        QTemporaryDir dir;
+        {
+            TClientDataSet empty;
+            empty.addFieldDef(QStringLiteral("Codice"), TFieldType::String, 2);
+            empty.addFieldDef(QStringLiteral("Descrizione"), TFieldType::String, 60);
+            empty.createDataSet();
+            empty.saveToFile(dir.filePath(QStringLiteral("TVUOTA.cds")));
+            QFile junk(dir.filePath(QStringLiteral("TROTTA.cds")));
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write("non una tabella");
+        }
+        TClientDataSet t;
+        try {
+            VelLookup::loadTable(t, QStringLiteral("TVUOTA.CDS"), dir.path());
+            QFAIL("an empty table was accepted");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("La tabella codici TVUOTA.CDS non contiene codici."));
+        }
+        try {
+            VelLookup::loadTable(t, QStringLiteral("TROTTA.CDS"), dir.path());
+            QFAIL("a broken table was accepted");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Impossibile leggere la tabella codici TROTTA.CDS: ")),
+                     qPrintable(e.message()));
+        }
         fr->acAnnulla->trigger();
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
     }

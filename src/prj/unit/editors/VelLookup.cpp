@@ -14,10 +14,10 @@
 
 namespace VelLookup {
 
-void loadTable(TClientDataSet &ds, const QString &fileName)
+void loadTable(TClientDataSet &ds, const QString &fileName, const QString &dir)
 {
     try {
-        VelCodeTables::load(ds, fileName);
+        VelCodeTables::load(ds, fileName, dir.isEmpty() ? VelCodeTables::folder() : dir);
     } catch (const EOvError &) {
         throw;
     } catch (const std::exception &e) {

@@ -14,7 +14,8 @@ namespace VelLookup {
 
 // Loads a shipped code table for the search window. A missing table, one that
 // cannot be read or one without rows raises EOvError naming the file.
-void loadTable(TClientDataSet &ds, const QString &fileName);
+// `dir` is the shipped Tabelle folder unless given.
+void loadTable(TClientDataSet &ds, const QString &fileName, const QString &dir = QString());
 
 // Runs the search for `field` into `edit`: nothing when the dataset cannot be
 // modified; the dataset goes into edit state, the window runs and a chosen
