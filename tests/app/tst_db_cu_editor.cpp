@@ -16,6 +16,7 @@
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/editors/TfrVelSections.h"
 #include "src/prj/unit/editors/VelLookup.h"
+#include "src/prj/unit/editors/VelPageBuilder.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/frames/TDataSource.h"
@@ -592,6 +593,25 @@ private slots:
         QCOMPARE(redd->text(), QStringLiteral("30.100,10"));
         fr->acAnnulla->trigger();
         shot(fm.get(), QStringLiteral("cu-editor-dati-fiscali.png"));
+    }
+
+    void captionsNameTheYearsOfTheModel()
+    {
+        const VelRecordModel &m = VelRecordModel::instance();
+        const auto cap = [&m](const char *structure, const char *field) {
+            return VelPageBuilder::caption(*m.structure(QLatin1String(structure)).field(QLatin1String(field)));
+        };
+        QCOMPARE(cap("TCUD_DATICUD", "FCUDADDREGTRATT"), QStringLiteral("Addizionale regionale 2024 trattenuta nel 2025"));
+        QCOMPARE(cap("TCUD_DATICUD", "FCUDADDCOMSALDOPREC"), QStringLiteral("Saldo 2024"));
+        QCOMPARE(cap("TCUD_DATICUD", "fCudAddComIrpef"), QStringLiteral("Acconto 2025"));
+        QCOMPARE(cap("TCUD_DATICUD", "fCudAddComIrpefAC"), QStringLiteral("Acconto 2026"));
+        QCOMPARE(cap("TCUDT_TFR", "FRL7TFRVERANNREDD"),
+                 QStringLiteral("TFR maturato dall' 1/1/2001 al 31/12/2006 e versato al fondo"));
+        QCOMPARE(cap("TCUDT_TFR", "FTFR017EROG05"), QStringLiteral("TFR erogato nel 2025"));
+        // No caption of any page keeps a placeholder.
+        for (const VelStructureDesc &s : m.structures())
+            for (const VelFieldDesc &f : s.fields)
+                QVERIFY2(!VelPageBuilder::caption(f).contains(QLatin1String("%s")), qPrintable(f.name));
     }
 
     void searchWindowFindsByPrefixInTheCaseTyped()

@@ -15,12 +15,19 @@ namespace VelPageBuilder {
 
 namespace {
 
+// The campaign's years as the model's captions name them (the year before the
+// income year, the income year, the filing year): one place, to be taken from
+// the campaign constants.
+const QString kYearBefore = QStringLiteral("2024");
+const QString kIncomeYear = QStringLiteral("2025");
+const QString kFilingYear = QStringLiteral("2026");
+
 // Years of the boxes whose caption names one (in the order of the "%s").
 const QHash<QString, QStringList> &yearOverrides()
 {
     static const QHash<QString, QStringList> m = {
-        {QStringLiteral("FCUDADDCOMSALDOPREC"), {QStringLiteral("2024")}},
-        {QStringLiteral("FCUDADDCOMIRPEFAC"), {QStringLiteral("2026")}},
+        {QStringLiteral("FCUDADDCOMSALDOPREC"), {kYearBefore}},
+        {QStringLiteral("FCUDADDCOMIRPEFAC"), {kFilingYear}},
         {QStringLiteral("FRL7TFRMATANNPRECRIM"), {QStringLiteral("2000")}},
         {QStringLiteral("FRL7TFRMATANNREDDRIM"), {QStringLiteral("2001")}},
         {QStringLiteral("FRL7TFRVERSANNPREC"), {QStringLiteral("2000")}},
@@ -272,8 +279,7 @@ QString caption(const VelFieldDesc &field)
     QStringList years = yearOverrides().value(field.name.toUpper());
     const int n = int(text.count(QLatin1String("%s")));
     if (years.isEmpty())
-        years = n >= 2 ? QStringList{QStringLiteral("2024"), QStringLiteral("2025"), QStringLiteral("2026")}
-                       : QStringList{QStringLiteral("2025")};
+        years = n >= 2 ? QStringList{kYearBefore, kIncomeYear, kFilingYear} : QStringList{kIncomeYear};
     int i = 0;
     qsizetype at = 0;
     while ((at = text.indexOf(QLatin1String("%s"), at)) >= 0) {
