@@ -8,6 +8,9 @@
 #include "src/prj/unit/model/VelRecordModel.h"
 
 #include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QSet>
 #include <QtTest>
 
@@ -139,6 +142,33 @@ private slots:
         } catch (const EOvError &e) {
             QCOMPARE(e.message(), QStringLiteral("Tabella codici non trovata: TNONESISTE.cds"));
         }
+    }
+
+    void theBuildStopsOnATableWithoutCodesUnlessItIsPending()
+    {
+        const QString tool = QStringLiteral(VELCU_STAGE_DIR "/../tools/velcu-codetables");
+        if (!QFile::exists(tool))
+            QSKIP("velcu-codetables not built");
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("tables")));
+        const auto write = [&](const QString &name, const QByteArray &text) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(text);
+        };
+        write(QStringLiteral("tables/TPIENA.tsv"), "Codice\tDescrizione\n1\tUno\n");
+        write(QStringLiteral("tables/TVUOTA.tsv"), "# Da completare.\nCodice\tDescrizione\n");
+        QProcess p;
+        p.start(tool, {dir.filePath(QStringLiteral("tables")), dir.filePath(QStringLiteral("out"))});
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("Tabelle senza codici: TVUOTA")));
+
+        write(QStringLiteral("pending.txt"), "# in attesa\nTVUOTA\n");
+        p.start(tool, {dir.filePath(QStringLiteral("tables")), dir.filePath(QStringLiteral("out"))});
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("TVUOTA non ha ancora codici")));
     }
 };
 

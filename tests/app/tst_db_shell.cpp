@@ -7,6 +7,8 @@
 #include "platform/core/OvParamManager.h"
 #include "platform/framework/TOvOutlineBar.h"
 #include "rag/params/dmRagParams.h"
+#include "src/prj/unit/editors/TfmVelCud.h"
+#include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "src/prj/unit/shell/TfmVelMain.h"
@@ -22,6 +24,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
@@ -275,6 +278,43 @@ private slots:
         QCOMPARE(yearsIn(inst.yearFile()), QStringList{QStringLiteral("2025")});
         QCOMPARE(main->statusPanel(0)->text(), QStringLiteral("Anno finanziario: 2025    Provvedimento del 15/01/2026"));
         QCOMPARE(user.shown().size(), 1);
+    }
+
+    void datiCuOpensTheEditorMaximisedOnTheProgramsStore()
+    {
+        Installation inst;
+        ScriptedResponder user;
+        QVERIFY(inst.startWithYear(QStringLiteral("2025")));
+        TfmVelMain *main = inst.main();
+        {
+            TClientDataSet cu;
+            main->fiscalStore()->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+            cu.append();
+            cu.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("RSSMRA80A01H501U"));
+            cu.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("ROSSI"));
+            cu.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("12"));
+            cu.fieldByName(QStringLiteral("LCUDCOMPRENSIVO")).setAsString(QStringLiteral("X"));
+            cu.post();
+            main->fiscalStore()->Save(cu, QStringLiteral("TCUD_DATICUD"), 12);
+            TClientDataSet back;
+            main->fiscalStore()->Load(back, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+            QCOMPARE(back.recordCount(), 1);
+        }
+        QVERIFY(inst.table()->xafDatiCud->action()->isEnabled());
+        QVERIFY(inst.table()->Execute(QStringLiteral("xafDatiCud")));
+        QCOMPARE(main->mdiChildCount(), 1);
+        auto *editor = qobject_cast<TfmVelCud *>(main->mdiChildren().first());
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->subWindow() && editor->subWindow()->isMaximized());
+        QCOMPARE(editor->subWindow()->windowTitle(), QStringLiteral("Modello CU"));
+        QCOMPARE(user.texts(), QStringList());
+        QTRY_VERIFY(editor->frVelCud->store() != nullptr);
+        QTRY_COMPARE(editor->frVelCud->cdsMain->recordCount(), 1);
+        saveShot(main, "main-window-cu-editor.png");
+        // While it is open the import does not start.
+        QVERIFY(!inst.table()->Execute(QStringLiteral("xacImport")));
+        editor->subWindow()->close();
+        QTRY_COMPARE(main->mdiChildCount(), 0);
     }
 
     void refusedConnectionEndsTheStartUp()

@@ -1,5 +1,9 @@
 // velcu-codetables SOURCE_DIR OUTPUT_DIR
 //
+// A table without rows stops the build, unless SOURCE_DIR/../pending.txt names
+// it (one table a line): those still wait for their official codes and are
+// reported at every build.
+//
 // Every SOURCE_DIR/<name>.tsv becomes OUTPUT_DIR/<name>.cds. A source is UTF-8
 // text: lines beginning with "#" are comments, the first other line names the
 // columns, separated by tabs, each as "Name" (a text column) or "Name:Type"
@@ -25,7 +29,8 @@ namespace {
     throw EOvError(QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(what));
 }
 
-void convert(const QString &source, const QString &target)
+// Returns the number of rows written.
+int convert(const QString &source, const QString &target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -91,6 +96,21 @@ void convert(const QString &source, const QString &target)
     }
     ds.mergeChangeLog();
     ds.saveToFile(target, TOvSafeFile::Access::Shared);
+    return int(rows.size());
+}
+
+QSet<QString> pendingTables(const QDir &src)
+{
+    QSet<QString> names;
+    QFile f(src.filePath(QStringLiteral("../pending.txt")));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return names;
+    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+        const QString name = line.trimmed();
+        if (!name.isEmpty() && !name.startsWith(QLatin1Char('#')))
+            names.insert(name.toUpper());
+    }
+    return names;
 }
 
 }
@@ -110,8 +130,20 @@ int main(int argc, char **argv)
         const QStringList sources = src.entryList({QStringLiteral("*.tsv")}, QDir::Files, QDir::Name);
         if (sources.isEmpty())
             throw EOvError(QStringLiteral("Nessuna tabella in %1").arg(src.path()));
-        for (const QString &name : sources)
-            convert(src.filePath(name), QDir(args.at(2)).filePath(QFileInfo(name).completeBaseName() + QStringLiteral(".cds")));
+        const QSet<QString> pending = pendingTables(src);
+        QStringList empty;
+        for (const QString &name : sources) {
+            const QString base = QFileInfo(name).completeBaseName();
+            const int rows = convert(src.filePath(name), QDir(args.at(2)).filePath(base + QStringLiteral(".cds")));
+            if (rows > 0)
+                continue;
+            if (pending.contains(base.toUpper()))
+                std::fprintf(stderr, "velcu-codetables: attenzione, la tabella %s non ha ancora codici\n", qPrintable(base));
+            else
+                empty << base;
+        }
+        if (!empty.isEmpty())
+            throw EOvError(QStringLiteral("Tabelle senza codici: %1").arg(empty.join(QStringLiteral(", "))));
         return 0;
     } catch (const EOvException &e) {
         std::fprintf(stderr, "velcu-codetables: %s\n", e.what());

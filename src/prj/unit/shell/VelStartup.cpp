@@ -4,6 +4,7 @@
 #include "TdmVelMain.h"
 #include "TfmVelMain.h"
 #include "TfmVelParametri.h"
+#include "src/prj/unit/editors/TfmVelCud.h"
 #include "VelParametriUtente.h"
 
 #include "platform/core/OvParamManager.h"
@@ -40,6 +41,7 @@ TVelStartup::~TVelStartup()
 void TVelStartup::registerForms()
 {
     registerFormClass<TfmVelParametri>(QStringLiteral("TfmVelParametri"));
+    registerFormClass<TfmVelCud>(QStringLiteral("TfmVelCud"));
 }
 
 int TVelStartup::start()

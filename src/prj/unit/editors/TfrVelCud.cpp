@@ -1,0 +1,483 @@
+#include "src/prj/unit/editors/TfrVelCud.h"
+
+#include "src/prj/unit/editors/TfmVelCudIns.h"
+#include "src/prj/unit/editors/TfmVelNote.h"
+#include "src/prj/unit/editors/VelLookup.h"
+#include "src/prj/unit/editors/VelPageBuilder.h"
+#include "src/prj/unit/model/VelRecordModel.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/dataset/TDataSetModel.h"
+#include "platform/framework/OvMessages.h"
+#include "platform/framework/TOvActionList.h"
+#include "tor/frames/TDataSource.h"
+#include "tor/frames/TorDbControls.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+
+const QString kStato = QStringLiteral("iCudStato");
+const QString kCodFis = QStringLiteral("SCUDCODFIS");
+const QString kMese = QStringLiteral("SCUDMESE");
+const QString kDefaultOrder = QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE");
+
+// Flag columns of the grid: a centred "X" when the flag is set, nothing otherwise.
+class FlagDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString v = index.data(Qt::EditRole).toString();
+        option->text = !v.isEmpty() && v != QLatin1String("0") ? QStringLiteral("X") : QString();
+        option->displayAlignment = Qt::AlignCenter;
+    }
+};
+
+class CenterDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->displayAlignment = Qt::AlignCenter;
+    }
+};
+
+// Restores the store's wait window however the block ends.
+struct WaitShown
+{
+    bool active;
+    explicit WaitShown(bool on) : active(on)
+    {
+        if (active)
+            torWaitIndicator().begin();
+    }
+    ~WaitShown()
+    {
+        if (active)
+            torWaitIndicator().end();
+    }
+};
+
+} // namespace
+
+TfrVelCud::TfrVelCud(QWidget *parent)
+    : TfrTorBase(parent)
+{
+    setObjectName(QStringLiteral("frVelCud"));
+    setTitle(QStringLiteral("Modello CU"));
+    cdsSost = new TClientDataSet(this);
+    cdsSost->setObjectName(QStringLiteral("cdsSost"));
+    const VelRecordModel &model = VelRecordModel::instance();
+    model.createDataSet(structureName(), *cdsMain);
+    model.createDataSet(agentStructure(), *cdsSost);
+
+    acStato = alFrame->add(QStringLiteral("acStato"), QStringLiteral("&Sblocca"),
+                           images.add(ovMakeIcon(OvGlyph::Letter, OvColors::Red, QStringLiteral("S"))));
+    acStato->setToolTip(QStringLiteral("Sblocca il modello stampato"));
+    tbFrame->addSeparator();
+    addFrameAction(acStato);
+    connect(acStato, &QAction::triggered, this, [this] { ovGuarded([this] { unlock(); }); });
+
+    // Grid.
+    const VelStructureDesc &s = model.structure(structureName());
+    QList<TModelColumn> cols;
+    for (const VelGridColumn &c : s.grid)
+        cols.append({c.field, c.caption, c.width});
+    grModel->setColumns(cols);
+    grModel->setRowColor([](TClientDataSet &ds) {
+        return ds.fieldByName(kStato).asInteger() > 0 ? QColor(Qt::red) : QColor();
+    });
+    for (int i = 0; i < s.grid.size(); ++i) {
+        const VelGridColumn &c = s.grid.at(i);
+        // The model's width, or more when the font needs it for a full value.
+        const VelFieldDesc *fd = s.field(c.field);
+        const int text = fd && fd->size > 2 ? grMain->fontMetrics().horizontalAdvance(QString(qMin(fd->size, 16), u'N')) + 12 : 0;
+        const int title = grMain->fontMetrics().horizontalAdvance(c.caption) + 24;
+        grMain->setColumnWidth(i, qMax(c.width > 0 ? c.width : 60, c.width > 0 ? text : qMax(text, title)));
+        if (c.align == QLatin1String("center")) {
+            const VelFieldDesc *f = s.field(c.field);
+            if (f && f->isFlag())
+                grMain->setItemDelegateForColumn(i, new FlagDelegate(grMain));
+            else
+                grMain->setItemDelegateForColumn(i, new CenterDelegate(grMain));
+        }
+    }
+    grMain->horizontalHeader()->setSectionsClickable(true);
+
+    buildDetail();
+    connect(pcMain, &QTabWidget::currentChanged, this, [this] { ovGuarded([this] { loadActiveSection(); }); });
+    connect(pcCud, &QTabWidget::currentChanged, this, [this] { ovGuarded([this] { loadActiveSection(); }); });
+    afterOpen();
+}
+
+TfrVelCud::~TfrVelCud()
+{
+    // The pages go with the children, after this body: nothing may load then.
+    m_opening = true;
+    pcCud->disconnect(this);
+    pcMain->disconnect(this);
+    for (TfrVelSection *sec : m_sections)
+        sec->setHost(nullptr);
+}
+
+void TfrVelCud::buildDetail()
+{
+    const VelRecordModel &model = VelRecordModel::instance();
+    const VelStructureDesc &s = model.structure(structureName());
+    const auto lookupFn = [this](TTorDbEdit *e, const VelFieldDesc &f) { lookup(e, f); };
+
+    auto *l = new QVBoxLayout(tsDettaglio);
+    l->setContentsMargins(4, 4, 4, 4);
+    // Above the pages: surname, name, month and the other agent.
+    auto *head = new QHBoxLayout;
+    const auto addText = [&](const char *field, const char *caption, int width) {
+        auto *lb = new QLabel(QString::fromUtf8(caption), tsDettaglio);
+        auto *e = new TTorDbEdit(dsMain, QLatin1String(field), TorDbKind::Text, 0, tsDettaglio);
+        e->setObjectName(QStringLiteral("hd") + QLatin1String(field));
+        e->setFixedWidth(width);
+        lb->setBuddy(e);
+        head->addWidget(lb);
+        head->addWidget(e);
+    };
+    addText("SCUDCOGNOME", "Cognome", 220);
+    addText("SCUDNOME", "Nome", 180);
+    addText("SCUDMESE", "Mese", 40);
+    if (const VelFieldDesc *altro = s.field(QStringLiteral("SCUDALTROSOSCODFIS"))) {
+        auto *lb = new QLabel(VelPageBuilder::caption(*altro), tsDettaglio);
+        auto *lk = new TTorDbLookup(dsMain, altro->name, tsDettaglio);
+        lk->setFixedWidth(190);
+        lk->edit()->onLookup = [this, altro](TTorDbEdit *e) { lookup(e, *altro); };
+        head->addWidget(lb);
+        head->addWidget(lk);
+    }
+    head->addStretch(1);
+    l->addLayout(head);
+
+    pcCud = new QTabWidget(tsDettaglio);
+    pcCud->setObjectName(QStringLiteral("pcCud"));
+    pcCud->setUsesScrollButtons(true);
+    l->addWidget(pcCud, 1);
+
+    for (const VelEditorTab &tab : model.cuEditor()) {
+        QWidget *page = nullptr;
+        if (tab.structure.compare(structureName(), Qt::CaseInsensitive) == 0) {
+            page = VelPageBuilder::build(s, tab.page, dsMain, lookupFn, pcCud);
+            if (tab.page == QLatin1String("ANNOTAZIONI")) {
+                auto *holder = new QWidget(pcCud);
+                auto *v = new QVBoxLayout(holder);
+                v->setContentsMargins(0, 0, 0, 0);
+                buAnnotazioni = new QPushButton(QStringLiteral("Annotazioni..."), holder);
+                buAnnotazioni->setObjectName(QStringLiteral("buAnnotazioni"));
+                connect(buAnnotazioni, &QPushButton::clicked, this, [this] { ovGuarded([this] { addAnnotation(); }); });
+                auto *row = new QHBoxLayout;
+                row->addWidget(buAnnotazioni);
+                row->addStretch(1);
+                v->addLayout(row);
+                v->addWidget(page, 1);
+                page = holder;
+            }
+        } else {
+            TfrVelSection *f = nullptr;
+            const QString st = tab.structure.toUpper();
+            if (st == QLatin1String("TCUDI_INPS") && tab.page == QLatin1String("INPS"))
+                f = frVelInps = new TfrVelInps(pcCud);
+            else if (st == QLatin1String("TCUDI_INPS"))
+                f = frVelInpsSez3 = new TfrVelInpsSez3(pcCud);
+            else if (st == QLatin1String("TCUDN_INPDAP"))
+                f = frVelInpdap = new TfrVelInpdap(pcCud);
+            else if (st == QLatin1String("TCUDCA_COOPART"))
+                f = frVelCoopArt = new TfrVelCoopArt(pcCud);
+            else if (st == QLatin1String("TCUDAE_ALTRIENTI"))
+                f = frVelAltrienti = new TfrVelAltrienti(pcCud);
+            else if (st == QLatin1String("TCUIN_INAIL"))
+                f = frVelInail = new TfrVelInail(pcCud);
+            else if (st == QLatin1String("TCUDT_TFR"))
+                f = frVelTFR = new TfrVelTFR(pcCud);
+            else if (st == QLatin1String("TASE_AUTSOMMEEROGATE"))
+                f = frVelAutonomo = new TfrVelAutonomo(pcCud);
+            else if (st == QLatin1String("TCUDC_CONFAMCARICO"))
+                f = frVelConFamCar = new TfrVelConFamCar(pcCud);
+            if (!f)
+                continue;
+            f->setHost(this);
+            f->setTitle(tab.caption);
+            m_sections.append(f);
+            page = f;
+        }
+        pcCud->addTab(page, tab.caption);
+    }
+}
+
+void TfrVelCud::open()
+{
+    if (!m_store)
+        throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
+    m_opening = true;
+    try {
+        m_store->Load(*cdsSost, agentStructure(), TTorDBCds::AllMonths);
+        ++m_loads;
+        m_store->Load(*cdsMain, structureName(), TTorDBCds::AllMonths);
+        ++m_loads;
+    } catch (...) {
+        m_opening = false;
+        throw;
+    }
+    cdsMain->setIndexFieldNames(kDefaultOrder);
+    afterOpen();
+    syncSignature();
+    m_opening = false;
+    cdsMain->first();
+    showGrid();
+    pcCud->setCurrentIndex(0);
+    rowChangedHook();
+}
+
+void TfrVelCud::syncSignature()
+{
+    // Without an agent there is nothing to align the CUs with.
+    if (!cdsSost->active() || cdsSost->isEmpty() || cdsMain->isEmpty())
+        return;
+    const QString firma = cdsSost->fieldByName(QStringLiteral("SSOSFIRMACOM")).asString();
+    const TDataSetEvents saved = cdsMain->detachEvents();
+    WaitShown wait(m_store && m_store->showWait());
+    cdsMain->disableControls();
+    bool changed = false;
+    try {
+        const TField sign = cdsMain->fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
+        for (cdsMain->first(); !cdsMain->eof(); cdsMain->next()) {
+            if (sign.asString() == firma)
+                continue;
+            cdsMain->edit();
+            sign.setValue(firma.isEmpty() ? QVariant() : QVariant(firma)); // iCudStato stays as it is
+            cdsMain->post();
+            changed = true;
+        }
+        if (changed)
+            m_store->Save(*cdsMain, structureName(), TTorDBCds::AllMonths);
+    } catch (...) {
+        cdsMain->enableControls();
+        cdsMain->attachEvents(saved);
+        throw;
+    }
+    cdsMain->enableControls();
+    cdsMain->attachEvents(saved);
+    cdsMain->first();
+}
+
+int TfrVelCud::monthOf(const QString &mese)
+{
+    bool ok = false;
+    const int m = mese.trimmed().toInt(&ok);
+    return ok && m >= 1 && m <= 12 ? m : -1;
+}
+
+void TfrVelCud::rowChangedHook()
+{
+    if (m_opening || !cdsMain->active())
+        return;
+    const bool any = !cdsMain->isEmpty() || cdsMain->state() == TDataSetState::Insert;
+    m_afiId = any ? cdsMain->fieldByName(QStringLiteral("iAfiID")).asInteger() : 0;
+    m_codFis = any ? cdsMain->fieldByName(kCodFis).asString() : QString();
+    m_mese = any ? cdsMain->fieldByName(kMese).asString() : QString();
+    if (cdsMain->state() == TDataSetState::Browse)
+        m_lock = any ? int(cdsMain->fieldByName(kStato).asInteger()) : 0;
+    m_saveMonth = monthOf(m_mese);
+    updateStato();
+    loadActiveSection();
+}
+
+void TfrVelCud::updateStato()
+{
+    if (!acStato)
+        return;
+    const bool rows = cdsMain->active() && !cdsMain->isEmpty();
+    acStato->setEnabled(rows && cdsMain->state() == TDataSetState::Browse &&
+                        cdsMain->fieldByName(kStato).asInteger() > 0);
+}
+
+TfrVelSection *TfrVelCud::activeSection() const
+{
+    if (!pcCud)
+        return nullptr;
+    return qobject_cast<TfrVelSection *>(pcCud->currentWidget());
+}
+
+void TfrVelCud::loadActiveSection()
+{
+    if (m_opening || !pcCud || !detailShown())
+        return;
+    TfrVelSection *sec = activeSection();
+    if (!sec)
+        return;
+    // A pending change of the section is never dropped by a reload.
+    if (sec->cdsMain->modified())
+        return;
+    if (cdsMain->state() == TDataSetState::Insert || m_afiId <= 0) {
+        sec->clearSection();
+        return;
+    }
+    sec->loadFor(m_afiId);
+}
+
+void TfrVelCud::showPage(const QString &caption)
+{
+    for (int i = 0; i < pcCud->count(); ++i) {
+        if (pcCud->tabText(i) == caption) {
+            showDetail();
+            pcCud->setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+void TfrVelCud::stateChangedHook(TDataSetState state)
+{
+    // The lock is taken again from the row when browsing resumes, so that a
+    // cancelled insert does not leave a printed CU editable.
+    m_lock = 0;
+    if (state == TDataSetState::Browse && cdsMain->active() && !cdsMain->isEmpty())
+        m_lock = int(cdsMain->fieldByName(kStato).asInteger());
+    const bool ro = state != TDataSetState::Browse;
+    for (TfrVelSection *sec : m_sections) {
+        if (sec->cdsMain->modified() && ro)
+            continue;
+        sec->cdsMain->setReadOnly(ro);
+        sec->updateActions();
+        sec->dsMain->refresh();
+    }
+    updateStato();
+}
+
+void TfrVelCud::beforeEditCheck(TClientDataSet &)
+{
+    if (m_lock > 0)
+        throw EAbort();
+}
+
+QString TfrVelCud::deleteQuestion() const
+{
+    return m_lock > 0 ? QStringLiteral("IL MODELLO E' GIA STATO STAMPATO. Confermi la cancellazione?")
+                      : QStringLiteral("Confermi la cancellazione del modello corrente?");
+}
+
+void TfrVelCud::newRecord(TClientDataSet &ds)
+{
+    showDetail();
+    std::unique_ptr<TfmVelCudIns> dlg(new TfmVelCudIns(this));
+    if (dlg->ShowModal() != mrOk)
+        throw EAbort();
+    m_conguaglio = dlg->adjustmentFlag();
+    const VelStructureDesc &s = VelRecordModel::instance().structure(structureName());
+    for (const VelFieldDesc &f : s.fields) {
+        if (f.isFlag() && !f.page.isEmpty())
+            ds.fieldByName(f.name).setAsString(QStringLiteral("0"));
+    }
+    ds.fieldByName(kMese).setAsString(dlg->month());
+    ds.fieldByName(QStringLiteral("LCUDCONGUAGLIO")).setAsString(m_conguaglio);
+    ds.fieldByName(QStringLiteral("LCUDCOMPRENSIVO")).setAsString(QStringLiteral("X"));
+}
+
+void TfrVelCud::validatePost(TClientDataSet &ds)
+{
+    if (ds.state() == TDataSetState::Insert && ds.fieldByName(kCodFis).asString().trimmed().isEmpty())
+        throw EOvWarning(QStringLiteral("Codice fiscale obbligatorio"));
+    if (ds.state() == TDataSetState::Edit) {
+        if (m_lock > 0)
+            ds.fieldByName(kStato).setAsInteger(m_lock);
+        else if (!ds.fieldByName(kStato).isNull())
+            ds.fieldByName(kStato).setAsInteger(0);
+    }
+    // The CU is written in the store period of its own month.
+    m_saveMonth = monthOf(ds.fieldByName(kMese).asString());
+}
+
+void TfrVelCud::saveData()
+{
+    if (m_store)
+        m_store->Save(*cdsMain, structureName(), m_saveMonth);
+    rowChangedHook();
+}
+
+void TfrVelCud::beforeScrollCheck(TClientDataSet &)
+{
+    for (TfrVelSection *sec : m_sections) {
+        if (sec->cdsMain->modified()) {
+            OvMessageBox(QStringLiteral("Salvare prima di cambiare modello."), MB_OK | MB_ICONWARNING);
+            throw EAbort();
+        }
+    }
+}
+
+void TfrVelCud::gridTitleClicked(int column)
+{
+    const QString field = grModel->columns().value(column).fieldName.toUpper();
+    QString order = kDefaultOrder;
+    if (field == QLatin1String("SCUDNOME"))
+        order = QStringLiteral("SCUDNOME;SCUDCOGNOME;SCUDMESE");
+    else if (field == QLatin1String("SCUDMESE"))
+        order = QStringLiteral("SCUDMESE;SCUDCOGNOME;SCUDNOME");
+    else if (field == QLatin1String("SCUDCODFIS"))
+        order = QStringLiteral("SCUDCODFIS");
+    cdsMain->setIndexFieldNames(order);
+}
+
+void TfrVelCud::unlock()
+{
+    if (!cdsMain->active() || cdsMain->isEmpty() || cdsMain->fieldByName(kStato).asInteger() <= 0)
+        return;
+    if (OvMessageBox(QStringLiteral("Il modello è gia stato stampato, si desidera modificarlo?"),
+                     MB_YESNO | MB_ICONWARNING) != IDYES)
+        return;
+    m_lock = 0;
+    cdsMain->edit();
+    cdsMain->fieldByName(kStato).setAsInteger(0);
+    confirm();
+}
+
+void TfrVelCud::addAnnotation()
+{
+    // A printed CU is not changed, not even by a note (silently, as editing).
+    if (!cdsMain->active() || cdsMain->isEmpty() || cdsMain->readOnly() || (!cdsMain->modified() && m_lock > 0))
+        return;
+    std::unique_ptr<TfmVelNote> fm(new TfmVelNote(this));
+    fm->loadNotes();
+    QVariant code;
+    if (!fm->choose(&code))
+        return;
+    const QString annotation = fm->currentAnnotation();
+    cdsMain->edit();
+    if (!cdsMain->modified())
+        return;
+    const TField f = cdsMain->fieldByName(QStringLiteral("SCUDANNOTAZIONI"));
+    const QString old = f.asString();
+    const QString added = QStringLiteral("(") + code.toString() + QStringLiteral(") ") + annotation;
+    // A first note does not start with an empty line.
+    f.setAsString(old.isEmpty() ? added : old + QStringLiteral("\r\n") + added);
+}
+
+void TfrVelCud::lookup(TTorDbEdit *edit, const VelFieldDesc &field)
+{
+    VelLookup::run(edit, field, m_store, this);
+}

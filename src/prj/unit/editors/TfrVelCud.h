@@ -1,0 +1,100 @@
+#pragma once
+// The CU frame: every CU of the year in a grid (printed ones in red) and, on
+// the detail page, the CU's pages and its nine section frames. Holds the
+// current CU's keys for the sections, its lock value (iCudStato: a printed CU
+// cannot be edited until "Sblocca"), the adjustment default of a new CU and
+// the save month (the CU's SCUDMESE, -1 when empty) used for every save.
+#include "src/prj/unit/editors/TfrVelSections.h"
+#include "tor/frames/TfrTorBase.h"
+
+#include <QList>
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+class TfrVelCud : public TfrTorBase, public IVelCuHost
+{
+    Q_OBJECT
+public:
+    explicit TfrVelCud(QWidget *parent = nullptr);
+    ~TfrVelCud() override;
+
+    static QString structureName() { return QStringLiteral("TCUD_DATICUD"); }
+    static QString agentStructure() { return QStringLiteral("TCUS_DATISOST"); }
+
+    TClientDataSet *cdsSost = nullptr;    // the withholding agent
+    QTabWidget *pcCud = nullptr;          // the CU's pages
+    QAction *acStato = nullptr;           // "&Sblocca"
+    QPushButton *buAnnotazioni = nullptr;
+
+    TfrVelInps *frVelInps = nullptr;
+    TfrVelInpdap *frVelInpdap = nullptr;
+    TfrVelInpsSez3 *frVelInpsSez3 = nullptr;
+    TfrVelCoopArt *frVelCoopArt = nullptr;
+    TfrVelAltrienti *frVelAltrienti = nullptr;
+    TfrVelInail *frVelInail = nullptr;
+    TfrVelTFR *frVelTFR = nullptr;
+    TfrVelAutonomo *frVelAutonomo = nullptr;
+    TfrVelConFamCar *frVelConFamCar = nullptr;
+    QList<TfrVelSection *> sections() const { return m_sections; }
+
+    void setStore(TTorDBCds *store) { m_store = store; }
+    // Loads the agent and every CU of the year, aligns the CUs' signature with
+    // the agent's, and shows the first CU on the grid page.
+    void open();
+
+    int lockValue() const { return m_lock; }
+    QString adjustmentDefault() const { return m_conguaglio; }
+    int loadCount() const { return m_loads; }
+    void resetLoadCount() { m_loads = 0; }
+
+    // "Sblocca".
+    void unlock();
+    // The annotations button: appends the chosen note to SCUDANNOTAZIONI.
+    void addAnnotation();
+    // Shows the CU page with this caption (tests, screenshots).
+    void showPage(const QString &caption);
+    // Loads the section of the active page for the current CU, when the
+    // detail page is shown.
+    void loadActiveSection();
+    // The section frame on the active page (null on the CU's own pages).
+    TfrVelSection *activeSection() const;
+
+    // IVelCuHost
+    qint64 currentAfiId() const override { return m_afiId; }
+    QString currentCodFis() const override { return m_codFis; }
+    QString currentMese() const override { return m_mese; }
+    int saveMonth() const override { return m_saveMonth; }
+    TTorDBCds *store() const override { return m_store; }
+    void lookup(TTorDbEdit *edit, const VelFieldDesc &field) override;
+    void countLoad() override { ++m_loads; }
+
+protected:
+    void validatePost(TClientDataSet &ds) override;
+    QString deleteQuestion() const override;
+    void newRecord(TClientDataSet &ds) override;
+    void beforeEditCheck(TClientDataSet &ds) override;
+    void stateChangedHook(TDataSetState state) override;
+    void rowChangedHook() override;
+    void saveData() override;
+    void gridTitleClicked(int column) override;
+    void beforeScrollCheck(TClientDataSet &ds) override;
+
+private:
+    void buildDetail();
+    void syncSignature();
+    void updateStato();
+    static int monthOf(const QString &mese);
+
+    TTorDBCds *m_store = nullptr;
+    QList<TfrVelSection *> m_sections;
+    int m_lock = 0;
+    QString m_conguaglio = QStringLiteral("0");
+    qint64 m_afiId = 0;
+    QString m_codFis;
+    QString m_mese;
+    int m_saveMonth = -1;
+    int m_loads = 0;
+    bool m_opening = false;
+};

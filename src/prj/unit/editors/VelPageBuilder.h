@@ -1,0 +1,40 @@
+#pragma once
+// Editor pages made from the record model: one description drives every page.
+// Each field gets its box number and label beside it and the widget its kind
+// asks for (text, amount, date, flag, list, code with search button). Fields
+// of one box stand on one row (the twelve month flags of a series); fields are
+// grouped as the model's sections run (a new group where the box numbering
+// jumps to another ten) and the groups flow over two columns, so a page fits
+// the width of a 1280x800 screen and scrolls only down.
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class TDataSource;
+class TTorDbEdit;
+struct VelFieldDesc;
+struct VelStructureDesc;
+
+// Runs the search of a code field (button and F8).
+using VelLookupHandler = std::function<void(TTorDbEdit *edit, const VelFieldDesc &field)>;
+
+namespace VelPageBuilder {
+
+// The field's caption with its year placeholders filled as the model's box
+// reads (2024, 2025, 2026; the TFR boxes keep their historic years).
+QString caption(const VelFieldDesc &field);
+
+// The fields of `page` of the structure; `columns` 0 lets the page decide.
+QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSource *source,
+               const VelLookupHandler &lookup, QWidget *parent = nullptr, int columns = 0);
+
+// The bound widget of one field, as the pages make it (a flag with its
+// caption beside it when `captioned`).
+QWidget *fieldWidget(const VelFieldDesc &field, TDataSource *source, const VelLookupHandler &lookup,
+                     QWidget *parent, bool captioned = false);
+
+// Decimals an amount field shows (2 unless the model says otherwise).
+int decimals(const VelFieldDesc &field);
+
+} // namespace VelPageBuilder

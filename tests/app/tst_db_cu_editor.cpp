@@ -1,0 +1,1033 @@
+// The CU editor on a real store: opening, signature alignment, the
+// Confirm-only rule, new CUs and their dialog, printed CUs and unlocking,
+// delete questions, section rows, lazy loading of sections, the dependants'
+// month boxes, amount formats, lookups and the search window, a failing save,
+// closing with a pending change. With VELCU_SCREENSHOT_DIR set it also saves
+// pictures of every page.
+#include "support/ScriptedResponder.h"
+#include "support/TestDb.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/dataset/TDataSetModel.h"
+#include "src/prj/unit/editors/TfmVelCud.h"
+#include "src/prj/unit/editors/TfmVelCudIns.h"
+#include "src/prj/unit/editors/TfmVelNote.h"
+#include "src/prj/unit/editors/TfrVelCud.h"
+#include "src/prj/unit/editors/TfrVelSections.h"
+#include "src/prj/unit/editors/VelLookup.h"
+#include "src/prj/unit/editors/VelPageBuilder.h"
+#include "src/prj/unit/model/VelRecordModel.h"
+#include "src/prj/unit/model/VelStructureSeed.h"
+#include "tor/frames/TDataSource.h"
+#include "tor/frames/TorDbControls.h"
+#include "tor/frames/TorDbFormat.h"
+#include "tor/search/TfmTorRicerca.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QRegularExpression>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSqlQuery>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+struct QuietWait : ITorWaitIndicator
+{
+    int begins = 0;
+    void begin() override { ++begins; }
+    void end() override {}
+};
+
+// Calls fn on the next modal window, from inside its own event loop.
+QTimer *whenModal(std::function<void(QWidget *)> fn)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn = std::move(fn)] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        fn(w);
+    });
+    timer->start();
+    return timer;
+}
+
+void shot(QWidget *w, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("VELCU_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QApplication::processEvents();
+    w->grab().save(QDir(dir).filePath(name));
+}
+
+void set(TClientDataSet &ds, const char *field, const QVariant &v)
+{
+    ds.fieldByName(QLatin1String(field)).setValue(v);
+}
+
+Currency money(const char *text)
+{
+    return *Currency::parse(QString::fromLatin1(text));
+}
+
+struct Fixture
+{
+    std::unique_ptr<TOvSQLConnection> db;
+    TTorDBCds store;
+
+    Fixture()
+    {
+        db = TestDb::open();
+        seedStructures(*db);
+        store.setConnection(db.get());
+        store.setProgram(QStringLiteral("vel"));
+        store.setYear(2025);
+        store.setMonth(TTorDBCds::AllMonths);
+    }
+
+    void agent(const QString &firma)
+    {
+        TClientDataSet ds;
+        store.Load(ds, QStringLiteral("TCUS_DATISOST"));
+        ds.append();
+        set(ds, "SSOSCODFIS", QStringLiteral("92017840536"));
+        set(ds, "SSOSDENOM", QStringLiteral("ISTITUTO COMPRENSIVO STATALE \"GIUSEPPE MAZZINI\""));
+        set(ds, "SSOSFIRMACOM", firma);
+        ds.post();
+        store.Save(ds, QStringLiteral("TCUS_DATISOST"));
+    }
+
+    // A CU saved in the period of its month; returns its person key.
+    qint64 cu(const QString &codfis, const QString &cognome, const QString &nome, const QString &mese, int stato = 0,
+              const std::function<void(TClientDataSet &)> &more = {})
+    {
+        TClientDataSet ds;
+        store.Load(ds, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths, TTorDBCds::Default, 0);
+        ds.append();
+        set(ds, "SCUDCODFIS", codfis);
+        set(ds, "SCUDCOGNOME", cognome);
+        set(ds, "SCUDNOME", nome);
+        set(ds, "SCUDMESE", mese);
+        set(ds, "LCUDCONGUAGLIO", QStringLiteral("X"));
+        set(ds, "LCUDIMPORTATO", QStringLiteral("0"));
+        set(ds, "LCUDCOMPRENSIVO", QStringLiteral("X"));
+        set(ds, "SCUDDATIANAFIRMA", QStringLiteral("FIRMA VECCHIA"));
+        if (stato)
+            set(ds, "iCudStato", stato);
+        if (more)
+            more(ds);
+        ds.post();
+        store.Save(ds, QStringLiteral("TCUD_DATICUD"), mese.toInt());
+        return ds.fieldByName(QStringLiteral("iAfiID")).asInteger();
+    }
+
+    void inps(qint64 afi, const QString &codfis, const QString &mese, const char *imponibile)
+    {
+        TClientDataSet ds;
+        store.Load(ds, QStringLiteral("TCUDI_INPS"), TTorDBCds::AllMonths, TTorDBCds::Default, int(afi));
+        ds.append();
+        set(ds, "iAfiID", afi);
+        set(ds, "SCUDCODFIS", codfis);
+        set(ds, "SCUDMESE", mese);
+        set(ds, "sCudMatrAzienda", QStringLiteral("1234567890"));
+        set(ds, "FCUDIMPONIBILE", QVariant::fromValue(money(imponibile)));
+        ds.post();
+        store.Save(ds, QStringLiteral("TCUDI_INPS"), mese.toInt());
+    }
+
+    int rows(const QString &structure, int person = TTorDBCds::AllPersons)
+    {
+        TClientDataSet ds;
+        store.Load(ds, structure, TTorDBCds::AllMonths, TTorDBCds::Default, person);
+        return ds.recordCount();
+    }
+
+    QVariant value(const QString &structure, qint64 afi, const QString &field)
+    {
+        TClientDataSet ds;
+        store.Load(ds, structure, TTorDBCds::AllMonths, TTorDBCds::Default, int(afi));
+        return ds.isEmpty() ? QVariant() : ds.fieldByName(field).value();
+    }
+};
+
+// The window over the fixture's store, shown.
+std::unique_ptr<TfmVelCud> openEditor(Fixture &fx)
+{
+    std::unique_ptr<TfmVelCud> fm(ovCreate<TfmVelCud>());
+    fm->setStore(&fx.store);
+    fm->resize(1280, 760);
+    fm->show();
+    QApplication::processEvents();
+    return fm;
+}
+
+bool locateCu(TfrVelCud *fr, const QString &codfis)
+{
+    return fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), codfis);
+}
+
+} // namespace
+
+class TstDbCuEditor : public QObject
+{
+    Q_OBJECT
+    std::shared_ptr<QuietWait> m_wait = std::make_shared<QuietWait>();
+
+private slots:
+    void initTestCase()
+    {
+        VELCU_REQUIRE_TEST_DB();
+        setTorWaitIndicator(m_wait);
+    }
+
+    void opensEveryCuInOrderAndAlignsTheSignature()
+    {
+        Fixture fx;
+        fx.agent(QStringLiteral("IL DIRIGENTE SCOLASTICO"));
+        fx.cu(QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("VERDI"), QStringLiteral("LUIGI"), QStringLiteral("12"));
+        const qint64 printed = fx.cu(QStringLiteral("BNCNNA75C41H501Y"), QStringLiteral("BIANCHI"),
+                                     QStringLiteral("ANNA"), QStringLiteral("12"), 1);
+        fx.cu(QStringLiteral("BNCNNA75C41H501Y"), QStringLiteral("BIANCHI"), QStringLiteral("ANNA"),
+              QStringLiteral("03"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        QCOMPARE(fm->windowTitle(), QStringLiteral("Modello CU"));
+        QVERIFY(fm->openMaximized());
+        QCOMPARE(fr->cdsMain->recordCount(), 3);
+        QCOMPARE(fr->pcMain->currentWidget(), fr->tsGriglia);
+        QCOMPARE(fr->pcCud->tabText(0), QStringLiteral("Dati Anagrafici"));
+        QCOMPARE(fr->pcCud->count(), 16);
+        // Toolbar: captions, hints and keys.
+        const QList<QStringList> actions = {
+            {"&Primo", "Primo elemento", "Ctrl+Home"}, {"Pre&cedente", "Elemento precedente", "Ctrl+Up"},
+            {"&Successivo", "Elemento successivo", "Ctrl+Down"}, {"&Ultimo", "Ultimo elemento", "Ctrl+End"},
+            {"&Inserisci", "Nuovo elemento", "Ctrl+Ins"}, {"C&ancella", "Cancella elemento", "Ctrl+Del"},
+            {"&Modifica", "Modifica elemento", "F2"}, {"C&onferma", "Conferma modifiche", "Ctrl+Return"},
+            {"A&nnulla", "Annulla modifiche ", "Ctrl+Z"}};
+        const QList<QAction *> bar = {fr->acPrimo, fr->acPrecedente, fr->acSuccessivo, fr->acUltimo, fr->acInserisci,
+                                      fr->acCancella, fr->acModifica, fr->acConferma, fr->acAnnulla};
+        for (int i = 0; i < bar.size(); ++i) {
+            QCOMPARE(bar[i]->text(), actions[i][0]);
+            QCOMPARE(bar[i]->statusTip(), actions[i][1]);
+            QVERIFY2(bar[i]->toolTip().contains(actions[i][2]), qPrintable(bar[i]->toolTip()));
+        }
+        // Surname, name, month.
+        QCOMPARE(fr->cdsMain->recNo(), 1);
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDMESE")).asString(), QStringLiteral("03"));
+        fr->next();
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDMESE")).asString(), QStringLiteral("12"));
+        QCOMPARE(fr->counterText(), QStringLiteral("2 di 3"));
+        // Every CU now carries the agent's signature; the printed one stays printed.
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), printed, QStringLiteral("SCUDDATIANAFIRMA")).toString(),
+                 QStringLiteral("IL DIRIGENTE SCOLASTICO"));
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), printed, QStringLiteral("iCudStato")).toLongLong(), 1);
+        QVERIFY(r.texts().isEmpty());
+
+        // Grid: printed in red, flags as a centred X, sort by a title.
+        QVERIFY(locateCu(fr, QStringLiteral("BNCNNA75C41H501Y")));
+        int printedRow = -1;
+        for (int i = 0; i < fr->grModel->rowCount(); ++i) {
+            if (fr->grModel->index(i, 0).data().toString() == QLatin1String("BNCNNA75C41H501Y") &&
+                fr->grModel->index(i, 3).data().toString() == QLatin1String("12"))
+                printedRow = i;
+        }
+        QVERIFY(printedRow >= 0);
+        QCOMPARE(fr->grModel->index(printedRow, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+        QVERIFY(!fr->grModel->index(0, 0).data(Qt::ForegroundRole).value<QColor>().isValid() ||
+                printedRow == 0);
+        fr->grMain->horizontalHeader()->sectionClicked(3);
+        QCOMPARE(fr->cdsMain->indexFieldNames(), QStringLiteral("SCUDMESE;SCUDCOGNOME;SCUDNOME"));
+        fr->grMain->horizontalHeader()->sectionClicked(2);
+        QCOMPARE(fr->cdsMain->indexFieldNames(), QStringLiteral("SCUDNOME;SCUDCOGNOME;SCUDMESE"));
+        fr->grMain->horizontalHeader()->sectionClicked(4);
+        QCOMPARE(fr->cdsMain->indexFieldNames(), QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
+        shot(fm.get(), QStringLiteral("cu-editor-grid.png"));
+    }
+
+    void onlyConfirmPostsAndEveryConfirmIsStored()
+    {
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                                 QStringLiteral("12"));
+        fx.cu(QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("VERDI"), QStringLiteral("LUIGI"), QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        fr->editRow();
+        QCOMPARE(fr->pcMain->currentWidget(), fr->tsDettaglio); // go-to-detail
+        fr->cdsMain->fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("ROSSI BIANCHI"));
+        fr->acSuccessivo->trigger();
+        QCOMPARE(r.lastText(), QStringLiteral("Salvare prima di cambiare modello."));
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDCOGNOME")).asString(), QStringLiteral("ROSSI BIANCHI"));
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("SCUDCOGNOME")).toString(),
+                 QStringLiteral("ROSSI"));
+        // The grid cannot move away either.
+        fr->grMain->setCurrentIndex(fr->grModel->index(1, 0));
+        QCOMPARE(fr->cdsMain->recNo(), 1);
+
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("SCUDCOGNOME")).toString(),
+                 QStringLiteral("ROSSI BIANCHI"));
+        // Typing in a box puts the row in edit; Annulla drops it.
+        auto *ed = fr->findChild<TTorDbEdit *>(QStringLiteral("edSCUDCOMNAS"));
+        QVERIFY(ed);
+        ed->setFocus();
+        QTest::keyClicks(ed, "ROMA");
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDCOMNAS")).asString(), QStringLiteral("ROMA"));
+        fr->acAnnulla->trigger();
+        QVERIFY(fr->cdsMain->fieldByName(QStringLiteral("SCUDCOMNAS")).isNull());
+        QCOMPARE(ed->text(), QString());
+    }
+
+    void newCuDialogAndTaxCodeAreRequired()
+    {
+        Fixture fx;
+        fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"), QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+
+        // The dialog refuses OK without a month, then is cancelled: no insert.
+        bool refused = false;
+        bool looks = false;
+        whenModal([&](QWidget *w) {
+            auto *dlg = qobject_cast<TfmVelCudIns *>(w);
+            if (!dlg)
+                return (void)w->close();
+            looks = dlg->windowTitle() == QLatin1String("Conguaglio/Chiusura") &&
+                    dlg->cbMese->currentText() == QLatin1String("Dicembre") && dlg->focusWidget() == dlg->chConguaglio;
+            shot(dlg, QStringLiteral("cu-editor-new-cu-dialog.png"));
+            dlg->cbMese->setCurrentIndex(0);
+            dlg->buOK->click();
+            refused = dlg->isVisible() && r.lastText() == QLatin1String("Mese di chiusura obbligatorio!!!");
+            dlg->buAnnulla->click();
+        });
+        fr->acInserisci->trigger();
+        QVERIFY(looks);
+        QVERIFY(refused);
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QCOMPARE(fr->cdsMain->recordCount(), 1);
+
+        // March with the adjustment: the month and the flags of a new CU.
+        whenModal([](QWidget *w) {
+            auto *dlg = qobject_cast<TfmVelCudIns *>(w);
+            dlg->cbMese->setCurrentIndex(3);
+            dlg->chConguaglio->setChecked(true);
+            dlg->buOK->click();
+        });
+        fr->acInserisci->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Insert);
+        QCOMPARE(fr->counterText(), QStringLiteral("Ins."));
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDMESE")).asString(), QStringLiteral("03"));
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("LCUDCONGUAGLIO")).asString(), QStringLiteral("X"));
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("LCUDCOMPRENSIVO")).asString(), QStringLiteral("X"));
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("LCUDFRONTAL")).asString(), QStringLiteral("0"));
+        QCOMPARE(fr->adjustmentDefault(), QStringLiteral("X"));
+        // Sections cannot change while the CU is edited.
+        QVERIFY(fr->frVelInps->cdsMain->readOnly());
+
+        fr->acConferma->trigger();
+        QCOMPARE(r.lastText(), QStringLiteral("Codice fiscale obbligatorio"));
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Insert);
+        fr->cdsMain->fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("NRILCU85M41F839K"));
+        fr->cdsMain->fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("NERI"));
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QVERIFY(!fr->frVelInps->cdsMain->readOnly());
+        QCOMPARE(fx.rows(QStringLiteral("TCUD_DATICUD")), 2);
+        QCOMPARE(fr->saveMonth(), 3);
+        // Stored in the period of March.
+        QSqlQuery q = fx.db->exec(QStringLiteral(
+            "SELECT c.icrfmese FROM tafi_anafiscale a JOIN tcrf_crofiscale c ON c.icrfid = a.icrfid "
+            "WHERE a.saficodfiscale = 'NRILCU85M41F839K'"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 3);
+    }
+
+    void aPrintedCuIsLockedUntilUnlocked()
+    {
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("BNCNNA75C41H501Y"), QStringLiteral("BIANCHI"), QStringLiteral("ANNA"),
+                                 QStringLiteral("12"), 1);
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        QCOMPARE(fr->lockValue(), 1);
+        QVERIFY(fr->acStato->isEnabled());
+        QCOMPARE(fr->acStato->text(), QStringLiteral("&Sblocca"));
+        fr->acModifica->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QVERIFY(r.texts().isEmpty()); // refused silently
+
+        r.answer(IDNO, QStringLiteral("Il modello è gia stato stampato, si desidera modificarlo?"));
+        fr->acStato->trigger();
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("iCudStato")).toLongLong(), 1);
+        QCOMPARE(fr->lockValue(), 1);
+
+        r.answer(IDYES, QStringLiteral("si desidera modificarlo?"));
+        fr->acStato->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QCOMPARE(fr->lockValue(), 0);
+        QVERIFY(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("iCudStato")).toLongLong() == 0);
+        QVERIFY(!fr->grModel->index(0, 0).data(Qt::ForegroundRole).value<QColor>().isValid());
+        QVERIFY(!fr->acStato->isEnabled());
+        fr->acModifica->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        fr->acAnnulla->trigger();
+    }
+
+    void deleteQuestionsAndACancelledInsertKeepTheLock()
+    {
+        Fixture fx;
+        fx.cu(QStringLiteral("BNCNNA75C41H501Y"), QStringLiteral("BIANCHI"), QStringLiteral("ANNA"), QStringLiteral("12"), 1);
+        fx.cu(QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("VERDI"), QStringLiteral("LUIGI"), QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        QCOMPARE(fr->lockValue(), 1);
+        // An insert cancelled in its dialog leaves the printed CU locked.
+        whenModal([](QWidget *w) { qobject_cast<TfmVelCudIns *>(w)->buAnnulla->click(); });
+        fr->acInserisci->trigger();
+        fr->acModifica->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+
+        r.answer(IDNO, QStringLiteral("IL MODELLO E' GIA STATO STAMPATO. Confermi la cancellazione?"));
+        fr->acCancella->trigger();
+        QCOMPARE(fx.rows(QStringLiteral("TCUD_DATICUD")), 2);
+        r.answer(IDYES, QStringLiteral("IL MODELLO E' GIA STATO STAMPATO. Confermi la cancellazione?"));
+        fr->acCancella->trigger();
+        QCOMPARE(fx.rows(QStringLiteral("TCUD_DATICUD")), 1);
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDCOGNOME")).asString(), QStringLiteral("VERDI"));
+        r.answer(IDNO, QStringLiteral("Confermi la cancellazione del modello corrente?"));
+        fr->acCancella->trigger();
+        QCOMPARE(fx.rows(QStringLiteral("TCUD_DATICUD")), 1);
+    }
+
+    void sectionRowsAreLoadedLazilyAndStoredAtOnce()
+    {
+        Fixture fx;
+        const qint64 a = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                               QStringLiteral("12"));
+        const qint64 b = fx.cu(QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("VERDI"), QStringLiteral("LUIGI"),
+                               QStringLiteral("12"));
+        fx.inps(a, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), "30000");
+        fx.inps(a, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), "1200.50");
+        fx.inps(b, QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("12"), "15000");
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        fr->resetLoadCount();
+        // Scrolling the grid loads no section, nor does a CU page.
+        for (int i = 0; i < 3; ++i) {
+            fr->next();
+            fr->prior();
+        }
+        QCOMPARE(fr->loadCount(), 0);
+        fr->showPage(QStringLiteral("Dati Fiscali"));
+        fr->next();
+        fr->prior();
+        QCOMPARE(fr->loadCount(), 0);
+        // The INPS page loads that section for the current CU only.
+        fr->showPage(QStringLiteral("INPS - Sez. 1"));
+        QCOMPARE(fr->loadCount(), 1);
+        TfrVelInps *inps = fr->frVelInps;
+        QCOMPARE(inps->cdsMain->recordCount(), 2);
+        QCOMPARE(inps->counterText(), QStringLiteral("1 di 2"));
+        QCOMPARE(inps->contextCaption(), QStringLiteral("INPS - Sez. 1    1 di 2"));
+        // Amount columns of the section grid read as the boxes do.
+        int amountColumn = -1;
+        for (int c = 0; c < inps->grModel->columnCount(); ++c) {
+            if (inps->grModel->columns().at(c).fieldName == QLatin1String("FCUDIMPONIBILE"))
+                amountColumn = c;
+        }
+        QVERIFY(amountColumn >= 0);
+        auto *amounts = qobject_cast<QStyledItemDelegate *>(inps->grMain->itemDelegateForColumn(amountColumn));
+        QVERIFY(amounts);
+        QCOMPARE(amounts->displayText(QVariant::fromValue(money("30000")), QLocale()), QStringLiteral("30.000,00"));
+        QCOMPARE(amounts->displayText(QVariant::fromValue(money("0")), QLocale()), QString());
+        fr->next();
+        QCOMPARE(fr->loadCount(), 2);
+        QCOMPARE(inps->cdsMain->recordCount(), 1);
+        QCOMPARE(fr->frVelInpdap->loadedFor(), -1);
+        QCOMPARE(m_wait->begins, m_wait->begins); // (the wait window is off for sections: see below)
+        const int waits = m_wait->begins;
+        fr->prior();
+        QCOMPARE(m_wait->begins, waits);
+
+        // A new row takes the CU's keys and starts with its flags unset.
+        inps->acInserisci->trigger();
+        QCOMPARE(inps->counterText(), QStringLiteral("Ins."));
+        QCOMPARE(inps->cdsMain->fieldByName(QStringLiteral("iAfiID")).asInteger(), a);
+        QCOMPARE(inps->cdsMain->fieldByName(QStringLiteral("SCUDCODFIS")).asString(), QStringLiteral("RSSMRA80A01H501U"));
+        QCOMPARE(inps->cdsMain->fieldByName(QStringLiteral("LCUDGENNAIO")).asString(), QStringLiteral("0"));
+        QCOMPARE(inps->cdsMain->fieldByName(QStringLiteral("LCUDINTERAMVERS")).asString(), QStringLiteral("0"));
+        inps->cdsMain->fieldByName(QStringLiteral("FCUDIMPONIBILE")).setAsCurrency(money("999"));
+        // The CU cannot move while a section row is pending.
+        fr->acSuccessivo->trigger();
+        QCOMPARE(r.lastText(), QStringLiteral("Salvare prima di cambiare modello."));
+        QCOMPARE(fr->currentAfiId(), a);
+        inps->acConferma->trigger();
+        QCOMPARE(fx.rows(QStringLiteral("TCUDI_INPS"), int(a)), 3);
+
+        // Deleting a row: the question, then gone from the store.
+        r.answer(IDNO, QStringLiteral("Confermi la cancellazione della sezione \"INPS\"?"));
+        inps->acCancella->trigger();
+        QCOMPARE(fx.rows(QStringLiteral("TCUDI_INPS"), int(a)), 3);
+        r.answer(IDYES, QStringLiteral("Confermi la cancellazione della sezione \"INPS\"?"));
+        inps->acCancella->trigger();
+        QCOMPARE(fx.rows(QStringLiteral("TCUDI_INPS"), int(a)), 2);
+        fm->close();
+        fm.reset();
+        auto again = openEditor(fx);
+        again->frVelCud->showPage(QStringLiteral("INPS - Sez. 1"));
+        QCOMPARE(again->frVelCud->frVelInps->cdsMain->recordCount(), 2);
+    }
+
+    void dependantsMonthsAreChecked()
+    {
+        QCOMPARE(TfrVelConFamCar::checkMonth(QStringLiteral("1")), QStringLiteral("Il mese deve essere di 2 cifre"));
+        QCOMPARE(TfrVelConFamCar::checkMonth(QStringLiteral("01")), QString());
+        QCOMPARE(TfrVelConFamCar::checkMonth(QStringLiteral("12")), QString());
+        QCOMPARE(TfrVelConFamCar::checkMonth(QString()), QString());
+        QCOMPARE(TfrVelConFamCar::checkMonth(QStringLiteral("13")),
+                 QStringLiteral("Mese non valido, deve essere compreso tra 01 e 12"));
+        QCOMPARE(TfrVelConFamCar::checkMonth(QStringLiteral("00")),
+                 QStringLiteral("Mese non valido, deve essere compreso tra 01 e 12"));
+
+        // In the frame: leaving the box with "1" gives the message and the focus back.
+        Fixture fx;
+        fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"), QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        fr->showPage(QStringLiteral("Dati relativi al coniuge e ai familiari a carico"));
+        TfrVelConFamCar *fam = fr->frVelConFamCar;
+        fam->acInserisci->trigger();
+        fam->showDetail();
+        QApplication::processEvents();
+        auto *box = fam->findChild<TTorDbEdit *>(QStringLiteral("edSCUDMESICARCON"));
+        QVERIFY(box);
+        box->setFocus();
+        QTest::keyClicks(box, "1");
+        auto *other = fam->findChild<TTorDbEdit *>(QStringLiteral("edSCUDCODFISCON"));
+        other->setFocus();
+        QApplication::processEvents();
+        QCOMPARE(r.lastText(), QStringLiteral("Il mese deve essere di 2 cifre"));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(box));
+        fam->acAnnulla->trigger();
+    }
+
+    void amountsShowAsTheOfficeReadsThem()
+    {
+        QCOMPARE(TorDbFormat::amountDisplay(money("1234.5")), QStringLiteral("1.234,50"));
+        QCOMPARE(TorDbFormat::amountDisplay(money("1234567.005")), QStringLiteral("1.234.567,01"));
+        QCOMPARE(TorDbFormat::amountDisplay(money("-0.5")), QStringLiteral("-0,50"));
+        QCOMPARE(TorDbFormat::amountDisplay(money("0")), QString());
+        QCOMPARE(TorDbFormat::amountEdit(money("1234.5")), QStringLiteral("1234,50"));
+        QCOMPARE(TorDbFormat::amountDisplay(money("0.1255"), 3), QStringLiteral("0,126"));
+        bool ok = false;
+        QCOMPARE(TorDbFormat::parseAmount(QStringLiteral("1.234,56"), &ok)->toString(), QStringLiteral("1234.5600"));
+        QCOMPARE(TorDbFormat::parseAmount(QStringLiteral("1234.56"), &ok)->toString(), QStringLiteral("1234.5600"));
+        QVERIFY(!TorDbFormat::parseAmount(QString(), &ok) && ok);
+        QVERIFY(!TorDbFormat::parseAmount(QStringLiteral("12a"), &ok) && !ok);
+
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                                 QStringLiteral("12"), 0, [](TClientDataSet &ds) {
+                                     set(ds, "fCudReddDetr", QVariant::fromValue(money("28450.75")));
+                                     set(ds, "fCudRitIrpef", QVariant::fromValue(money("0")));
+                                 });
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        fr->showPage(QStringLiteral("Dati Fiscali"));
+        QApplication::processEvents();
+        auto *redd = fr->findChild<TTorDbEdit *>(QStringLiteral("edfCudReddDetr"));
+        auto *rit = fr->findChild<TTorDbEdit *>(QStringLiteral("edfCudRitIrpef"));
+        auto *pens = fr->findChild<TTorDbEdit *>(QStringLiteral("edFCUDREDDPENS"));
+        QCOMPARE(redd->text(), QStringLiteral("28.450,75"));
+        QCOMPARE(rit->text(), QString()); // zero shows empty
+        QCOMPARE(pens->text(), QString());
+        QVERIFY(fr->cdsMain->fieldByName(QStringLiteral("FCUDREDDPENS")).isNull()); // empty loads as null
+        redd->setFocus();
+        QCOMPARE(redd->text(), QStringLiteral("28450,75"));
+        redd->selectAll();
+        QTest::keyClicks(redd, "30.100,1");
+        pens->setFocus();
+        QCOMPARE(redd->text(), QStringLiteral("30.100,10"));
+        fr->acConferma->trigger();
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("fCudReddDetr")).value<Currency>(),
+                 money("30100.1"));
+        // Junk is refused with a message and the stored value comes back.
+        redd->setFocus();
+        redd->selectAll();
+        QTest::keyClicks(redd, "abc");
+        pens->setFocus();
+        QCOMPARE(r.lastText(), QStringLiteral("Valore non valido: \"abc\""));
+        QCOMPARE(redd->text(), QStringLiteral("30.100,10"));
+        fr->acAnnulla->trigger();
+        shot(fm.get(), QStringLiteral("cu-editor-dati-fiscali.png"));
+    }
+
+    void captionsNameTheYearsOfTheModel()
+    {
+        const VelRecordModel &m = VelRecordModel::instance();
+        const auto cap = [&m](const char *structure, const char *field) {
+            return VelPageBuilder::caption(*m.structure(QLatin1String(structure)).field(QLatin1String(field)));
+        };
+        QCOMPARE(cap("TCUD_DATICUD", "FCUDADDREGTRATT"), QStringLiteral("Addizionale regionale 2024 trattenuta nel 2025"));
+        QCOMPARE(cap("TCUD_DATICUD", "FCUDADDCOMSALDOPREC"), QStringLiteral("Saldo 2024"));
+        QCOMPARE(cap("TCUD_DATICUD", "fCudAddComIrpef"), QStringLiteral("Acconto 2025"));
+        QCOMPARE(cap("TCUD_DATICUD", "fCudAddComIrpefAC"), QStringLiteral("Acconto 2026"));
+        QCOMPARE(cap("TCUDT_TFR", "FRL7TFRVERANNREDD"),
+                 QStringLiteral("TFR maturato dall' 1/1/2001 al 31/12/2006 e versato al fondo"));
+        QCOMPARE(cap("TCUDT_TFR", "FTFR017EROG05"), QStringLiteral("TFR erogato nel 2025"));
+        // No caption of any page keeps a placeholder.
+        for (const VelStructureDesc &s : m.structures())
+            for (const VelFieldDesc &f : s.fields)
+                QVERIFY2(!VelPageBuilder::caption(f).contains(QLatin1String("%s")), qPrintable(f.name));
+    }
+
+    void searchWindowFindsByPrefixInTheCaseTyped()
+    {
+        TClientDataSet table;
+        table.addFieldDef(QStringLiteral("Codice"), TFieldType::String, 3);
+        table.addFieldDef(QStringLiteral("Descrizione"), TFieldType::String, 60);
+        table.addFieldDef(QStringLiteral("Numero"), TFieldType::Integer);
+        table.createDataSet();
+        table.appendRecord({QStringLiteral("ZA"), QStringLiteral("Zeta"), 30});
+        table.appendRecord({QStringLiteral("AB"), QStringLiteral("Alfa beta"), 10});
+        table.appendRecord({QStringLiteral("AC"), QStringLiteral("alfa gamma"), 20});
+        table.appendRecord({QStringLiteral("BD"), QStringLiteral("Beta"), 40});
+        TfmTorRicerca fm;
+        fm.setSourceData(table, QStringLiteral("prova"));
+        fm.show();
+        QCOMPARE(fm.windowTitle(), QStringLiteral("Finestra di ricerca"));
+        QCOMPARE(fm.lbCerca->text(), QStringLiteral("Cerca per Codice"));
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("AB")); // sorted by the first column
+
+        QTest::keyClicks(fm.edCerca, "B");
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("BD"));
+        fm.edCerca->clear();
+        QTest::keyClicks(fm.edCerca, "b");
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("BD")); // not found: the row stays
+        QVERIFY(!fm.search(QStringLiteral("b")));
+
+        fm.sortByColumn(1);
+        QCOMPARE(fm.lbCerca->text(), QStringLiteral("Cerca per Descrizione"));
+        QCOMPARE(fm.edCerca->text(), QString());
+        QVERIFY(fm.search(QStringLiteral("alfa")));
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("AC"));
+        QVERIFY(fm.search(QStringLiteral("Alfa")));
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("AB"));
+        fm.sortByColumn(2);
+        QVERIFY(fm.search(QStringLiteral("20")));
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("AC"));
+        QVERIFY(!fm.search(QStringLiteral("2"))); // numbers match exactly
+
+        // Keys of the box.
+        QTest::keyClick(fm.edCerca, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("BD"));
+        QTest::keyClick(fm.edCerca, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("AB"));
+        QTest::keyClick(fm.edCerca, Qt::Key_Down);
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("AC"));
+        QTest::keyClick(fm.edCerca, Qt::Key_Up);
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("AB"));
+        QTest::keyClick(fm.edCerca, Qt::Key_PageDown);
+        QCOMPARE(fm.currentKey().toString(), QStringLiteral("BD"));
+        const int col = fm.grRicerca->currentIndex().column();
+        QTest::keyClick(fm.edCerca, Qt::Key_Left);
+        QCOMPARE(fm.grRicerca->currentIndex().column(), qMax(0, col - 1));
+        fm.hide();
+    }
+
+    void codeFieldsOpenTheirTableAndKeepTypedCodes()
+    {
+        Fixture fx;
+        fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"), QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        fr->showPage(QStringLiteral("Dati Fiscali - Parte 2"));
+        QApplication::processEvents();
+        auto *code = fr->findChild<TTorDbEdit *>(QStringLiteral("edSCUDCODONDETR1"));
+        QVERIFY(code);
+        QString firstCode;
+        int tableRows = 0;
+        whenModal([&](QWidget *w) {
+            auto *s = qobject_cast<TfmTorRicerca *>(w);
+            if (!s)
+                return (void)w->close();
+            tableRows = s->cdsRicerca->recordCount();
+            shot(s, QStringLiteral("cu-editor-search-window.png"));
+            QTest::keyClick(s->edCerca, Qt::Key_Down);
+            firstCode = s->currentKey().toString();
+            s->buOK->click();
+        });
+        code->setFocus();
+        QTest::keyClick(code, Qt::Key_F8);
+        QVERIFY(tableRows > 10);
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        QVERIFY(!firstCode.isEmpty());
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDCODONDETR1")).asString(), firstCode);
+        // Annulla leaves the field as it is.
+        whenModal([](QWidget *w) { qobject_cast<TfmTorRicerca *>(w)->buAnnulla->click(); });
+        QTest::keyClick(code, Qt::Key_F8);
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDCODONDETR1")).asString(), firstCode);
+        // A code not in the table is kept.
+        code->selectAll();
+        QTest::keyClicks(code, "99");
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDCODONDETR1")).asString(), QStringLiteral("99"));
+
+        // The other agent is chosen among the stored other agents, by tax code.
+        {
+            TClientDataSet altri;
+            fx.store.Load(altri, QStringLiteral("TCUAS_DATIALTRISOST"));
+            altri.append();
+            set(altri, "SSOSCODFIS", QStringLiteral("80012345678"));
+            set(altri, "SSOSDENOM", QStringLiteral("UFFICIO SCOLASTICO REGIONALE"));
+            set(altri, "SSOSCOMUNE", QStringLiteral("BOLOGNA"));
+            altri.post();
+            fx.store.Save(altri, QStringLiteral("TCUAS_DATIALTRISOST"));
+        }
+        bool rowNumberHidden = false;
+        whenModal([&](QWidget *w) {
+            auto *s = qobject_cast<TfmTorRicerca *>(w);
+            if (!s)
+                return (void)w->close();
+            rowNumberHidden = true;
+            for (int c = 0; c < s->grRicerca->model()->columnCount(); ++c)
+                rowNumberHidden = rowNumberHidden &&
+                                  s->grRicerca->model()->headerData(c, Qt::Horizontal).toString().toUpper() != QLatin1String("IFISRIGO");
+            if (s->currentKey().isValid())
+                s->buOK->click();
+            else
+                s->buAnnulla->click();
+        });
+        auto *altro = fr->findChild<TTorDbEdit *>(QStringLiteral("edSCUDALTROSOSCODFIS"));
+        QVERIFY(altro);
+        altro->setFocus();
+        QTest::keyClick(altro, Qt::Key_F8);
+        QVERIFY(rowNumberHidden);
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDALTROSOSCODFIS")).asString(), QStringLiteral("80012345678"));
+
+        // A missing table: a message naming it, no crash, the field unchanged.
+        VelFieldDesc missing;
+        missing.name = QStringLiteral("SCUDCODONDETR2");
+        missing.kind = VelFieldKind::Lookup;
+        missing.table = QStringLiteral("TXXX_NONESISTE.CDS");
+        fr->lookup(fr->findChild<TTorDbEdit *>(QStringLiteral("edSCUDCODONDETR2")), missing);
+        QCOMPARE(r.lastText(), QStringLiteral("Tabella codici non trovata: TXXX_NONESISTE.CDS"));
+        // A table without codes, or one that cannot be read: said so, naming it.
+        QTemporaryDir dir;
+        {
+            TClientDataSet empty;
+            empty.addFieldDef(QStringLiteral("Codice"), TFieldType::String, 2);
+            empty.addFieldDef(QStringLiteral("Descrizione"), TFieldType::String, 60);
+            empty.createDataSet();
+            empty.saveToFile(dir.filePath(QStringLiteral("TVUOTA.cds")));
+            QFile junk(dir.filePath(QStringLiteral("TROTTA.cds")));
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write("non una tabella");
+        }
+        TClientDataSet t;
+        try {
+            VelLookup::loadTable(t, QStringLiteral("TVUOTA.CDS"), dir.path());
+            QFAIL("an empty table was accepted");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("La tabella codici TVUOTA.CDS non contiene codici."));
+        }
+        try {
+            VelLookup::loadTable(t, QStringLiteral("TROTTA.CDS"), dir.path());
+            QFAIL("a broken table was accepted");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Impossibile leggere la tabella codici TROTTA.CDS: ")),
+                     qPrintable(e.message()));
+        }
+        fr->acAnnulla->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+    }
+
+    void annotationsAreAppended()
+    {
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                                 QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        fr->showPage(QStringLiteral("ANNOTAZIONI"));
+        QString code, text;
+        const auto pick = [&](QWidget *w) {
+            auto *n = qobject_cast<TfmVelNote *>(w);
+            if (!n || n->windowTitle() != QLatin1String("Annotazioni"))
+                return (void)w->close();
+            code = n->currentCode();
+            text = n->currentAnnotation();
+            n->buOK->click();
+        };
+        whenModal(pick);
+        fr->buAnnotazioni->click();
+        QVERIFY(!code.isEmpty());
+        const QString first = QStringLiteral("(%1) %2").arg(code, text);
+        QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("SCUDANNOTAZIONI")).asString(), first);
+        whenModal(pick);
+        fr->buAnnotazioni->click();
+        fr->acConferma->trigger();
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("SCUDANNOTAZIONI")).toString(),
+                 first + QStringLiteral("\r\n") + first);
+    }
+
+    void aFailingSaveCancelsTheChangeAndTheWindowGoesOn()
+    {
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                                 QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        fx.db->exec(QStringLiteral("ALTER TABLE tfis_datifiscali RENAME TO tfis_via"));
+        fr->editRow();
+        fr->cdsMain->fieldByName(QStringLiteral("SCUDCOMNAS")).setAsString(QStringLiteral("NAPOLI"));
+        fr->acConferma->trigger();
+        QVERIFY(!r.lastText().isEmpty());
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QVERIFY(fr->cdsMain->fieldByName(QStringLiteral("SCUDCOMNAS")).isNull());
+        QCOMPARE(fr->cdsMain->changeCount(), 0);
+        fx.db->exec(QStringLiteral("ALTER TABLE tfis_via RENAME TO tfis_datifiscali"));
+        fr->editRow();
+        fr->cdsMain->fieldByName(QStringLiteral("SCUDCOMNAS")).setAsString(QStringLiteral("NAPOLI"));
+        fr->acConferma->trigger();
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("SCUDCOMNAS")).toString(),
+                 QStringLiteral("NAPOLI"));
+    }
+
+    void closingWithAPendingChangeAsksAndSaves()
+    {
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                                 QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        fr->editRow();
+        fr->cdsMain->fieldByName(QStringLiteral("SCUDCOMNAS")).setAsString(QStringLiteral("TORINO"));
+        r.answer(IDCANCEL, QStringLiteral("modifiche non confermate"));
+        QVERIFY(!fm->close());
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        r.answer(IDYES, QStringLiteral("modifiche non confermate"));
+        QVERIFY(fm->close());
+        QCOMPARE(fx.value(QStringLiteral("TCUD_DATICUD"), afi, QStringLiteral("SCUDCOMNAS")).toString(),
+                 QStringLiteral("TORINO"));
+        QVERIFY(fr->confirmOnly()); // the rule is back
+
+        // A pending section row: "No" drops it, nothing reaches the store.
+        auto again = openEditor(fx);
+        TfrVelCud *f2 = again->frVelCud;
+        f2->showPage(QStringLiteral("INPS - Sez. 1"));
+        f2->frVelInps->acInserisci->trigger();
+        f2->frVelInps->cdsMain->fieldByName(QStringLiteral("FCUDIMPONIBILE")).setAsCurrency(money("10"));
+        r.answer(IDNO, QStringLiteral("modifiche non confermate"));
+        QVERIFY(again->close());
+        QCOMPARE(fx.rows(QStringLiteral("TCUDI_INPS"), int(afi)), 0);
+    }
+
+    void keysOfTheToolbarActThroughTheFrameHoldingTheFocus()
+    {
+        Fixture fx;
+        const qint64 a = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                               QStringLiteral("12"));
+        fx.cu(QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("VERDI"), QStringLiteral("LUIGI"), QStringLiteral("12"));
+        fx.cu(QStringLiteral("BNCNNA75C41H501Y"), QStringLiteral("BIANCHI"), QStringLiteral("ANNA"), QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        fm->activateWindow();
+        TfrVelCud *fr = fm->frVelCud;
+        fr->grMain->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(fr->grMain, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(fr->cdsMain->recNo(), 3);
+        QTest::keyClick(fr->grMain, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(fr->cdsMain->recNo(), 2);
+        QTest::keyClick(fr->grMain, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(fr->cdsMain->recNo(), 1);
+        QTest::keyClick(fr->grMain, Qt::Key_F2);
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+
+        // Inside a section the same keys move the section's rows, not the CUs.
+        fx.inps(a, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), "100");
+        fx.inps(a, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), "200");
+        QVERIFY(locateCu(fr, QStringLiteral("RSSMRA80A01H501U")));
+        const int cuRow = fr->cdsMain->recNo();
+        fr->showPage(QStringLiteral("INPS - Sez. 1"));
+        TfrVelInps *inps = fr->frVelInps;
+        inps->showGrid();
+        inps->grMain->setFocus();
+        QApplication::processEvents();
+        QCOMPARE(inps->cdsMain->recordCount(), 2);
+        QTest::keyClick(inps->grMain, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(inps->cdsMain->recNo(), 2);
+        QCOMPARE(fr->cdsMain->recNo(), cuRow);
+    }
+
+    void everyPageFitsTheWidthOfTheScreen()
+    {
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                                 QStringLiteral("12"));
+        fx.inps(afi, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), "100");
+        ScriptedResponder r;
+        auto fm = openEditor(fx); // 1280 x 760, the window of a 1280 x 800 screen
+        TfrVelCud *fr = fm->frVelCud;
+        QStringList wide;
+        const auto check = [&](const QString &where) {
+            QApplication::processEvents();
+            for (QScrollArea *area : fm->findChildren<QScrollArea *>()) {
+                if (!area->isVisible() || !area->widget())
+                    continue;
+                const int need = area->widget()->minimumSizeHint().width();
+                if (need > area->viewport()->width())
+                    wide << QStringLiteral("%1: %2 > %3").arg(where).arg(need).arg(area->viewport()->width());
+            }
+        };
+        for (int i = 0; i < fr->pcCud->count(); ++i) {
+            fr->showPage(fr->pcCud->tabText(i));
+            if (TfrVelSection *sec = fr->activeSection()) {
+                sec->showDetail();
+                if (auto *pages = sec->findChild<QTabWidget *>(QStringLiteral("pcPagine"))) {
+                    for (int p = 0; p < pages->count(); ++p) {
+                        pages->setCurrentIndex(p);
+                        check(fr->pcCud->tabText(i) + QStringLiteral(" / ") + pages->tabText(p));
+                    }
+                    continue;
+                }
+            }
+            check(fr->pcCud->tabText(i));
+        }
+        QVERIFY2(wide.isEmpty(), qPrintable(wide.join(QStringLiteral("; "))));
+    }
+
+    void everyPageOfAFilledCu()
+    {
+        if (qEnvironmentVariableIsEmpty("VELCU_SCREENSHOT_DIR"))
+            QSKIP("pictures only with VELCU_SCREENSHOT_DIR");
+        Fixture fx;
+        fx.agent(QStringLiteral("IL DIRIGENTE SCOLASTICO PROF.SSA MARIA GRAZIA DELLE FONTANE"));
+        const VelRecordModel &m = VelRecordModel::instance();
+        const auto fill = [&m](TClientDataSet &ds, const QString &structure) {
+            const VelStructureDesc &s = m.structure(structure);
+            int n = 0;
+            for (const VelFieldDesc &f : s.fields) {
+                if (f.page.isEmpty() || f.name == QLatin1String("SCUDMESE") || f.name == QLatin1String("SCUDCODFIS") ||
+                    f.name == QLatin1String("SCUDCOGNOME") || f.name == QLatin1String("SCUDNOME"))
+                    continue;
+                ++n;
+                switch (f.kind) {
+                case VelFieldKind::Amount:
+                    ds.fieldByName(f.name).setAsCurrency(Currency::fromUnits(123456789000LL + n * 1111LL));
+                    break;
+                case VelFieldKind::Integer:
+                    ds.fieldByName(f.name).setAsInteger(2025);
+                    break;
+                case VelFieldKind::Date:
+                    ds.fieldByName(f.name).setAsDate(QDate(2025, 9, 1));
+                    break;
+                case VelFieldKind::FlagX:
+                case VelFieldKind::Flag1:
+                    ds.fieldByName(f.name).setAsString(n % 2 ? f.flagSetValue() : QStringLiteral("0"));
+                    break;
+                case VelFieldKind::List:
+                    ds.fieldByName(f.name).setAsString(f.values.value(1).code);
+                    break;
+                case VelFieldKind::Memo:
+                    ds.fieldByName(f.name).setAsString(
+                        QStringLiteral("(AA) Redditi erogati da altri soggetti\r\n(BB) Somme non soggette a tassazione"));
+                    break;
+                default: {
+                    // Full-length values of capitals, as names and codes are.
+                    QString v;
+                    while (v.size() < f.size)
+                        v += QStringLiteral("MARTINENGO DA BARCO ");
+                    ds.fieldByName(f.name).setAsString(v.left(qMax(1, f.size)).trimmed());
+                    break;
+                }
+                }
+            }
+        };
+        const qint64 afi = fx.cu(QStringLiteral("DLLFNT72S61F839Z"), QStringLiteral("DELLE FONTANE DI SANT'ANGELO"),
+                                 QStringLiteral("MARIA GRAZIA ADDOLORATA"), QStringLiteral("12"), 0,
+                                 [&](TClientDataSet &ds) { fill(ds, QStringLiteral("TCUD_DATICUD")); });
+        for (int i = 0; i < 30; ++i)
+            fx.cu(QStringLiteral("RSSMRA80A01H5%1U").arg(i, 2, 10, QChar(u'0')), QStringLiteral("ROSSI %1").arg(i),
+                  QStringLiteral("MARIO"), i % 3 ? QStringLiteral("12") : QStringLiteral("06"), i % 4 == 0);
+        const QStringList sections = {QStringLiteral("TCUDI_INPS"), QStringLiteral("TCUDN_INPDAP"),
+                                      QStringLiteral("TCUIN_INAIL"), QStringLiteral("TCUDAE_ALTRIENTI"),
+                                      QStringLiteral("TCUDCA_COOPART"), QStringLiteral("TCUDT_TFR"),
+                                      QStringLiteral("TASE_AUTSOMMEEROGATE"), QStringLiteral("TCUDC_CONFAMCARICO")};
+        for (const QString &st : sections) {
+            TClientDataSet ds;
+            fx.store.Load(ds, st, TTorDBCds::AllMonths, TTorDBCds::Default, int(afi));
+            ds.append();
+            fill(ds, st);
+            set(ds, "iAfiID", afi);
+            set(ds, "SCUDCODFIS", QStringLiteral("DLLFNT72S61F839Z"));
+            set(ds, "SCUDMESE", QStringLiteral("12"));
+            ds.post();
+            fx.store.Save(ds, st, 12);
+        }
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        shot(fm.get(), QStringLiteral("cu-editor-grid.png"));
+        QVERIFY(locateCu(fr, QStringLiteral("DLLFNT72S61F839Z")));
+        for (int i = 0; i < fr->pcCud->count(); ++i) {
+            const QString caption = fr->pcCud->tabText(i);
+            fr->showPage(caption);
+            if (TfrVelSection *sec = fr->activeSection())
+                sec->showDetail();
+            QString file = caption.toLower();
+            file.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("-"));
+            shot(fm.get(), QStringLiteral("cu-editor-page-%1-%2.png").arg(i + 1, 2, 10, QChar(u'0')).arg(file));
+            if (fr->activeSection() == fr->frVelTFR) {
+                auto *pages = fr->frVelTFR->findChild<QTabWidget *>(QStringLiteral("pcPagine"));
+                for (int p = 1; p < pages->count(); ++p) {
+                    pages->setCurrentIndex(p);
+                    shot(fm.get(), QStringLiteral("cu-editor-page-%1-tfr-%2.png").arg(i + 1, 2, 10, QChar(u'0')).arg(p + 1));
+                }
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TstDbCuEditor)
+#include "tst_db_cu_editor.moc"
