@@ -2,7 +2,8 @@
 // SQLite, then for every candidate of the import, in a transaction of its
 // own, the CU main record and its sections as the import writes them: INPS,
 // public pension (UniEmens source, or NoiPA with --noipa), dependants and
-// self-employed payments, every post saved to the store.
+// self-employed payments, every post saved to the store. PostgreSQL on the
+// server named by VELCU_TEST_PG* (scripts/pg-test.sh), skipped without it.
 //
 //   bench_import_sections [--noipa] [N ...]      (default: 1000)
 #include "BenchProcess.h"
@@ -35,18 +36,18 @@ QString staged()
     return QFileInfo(s).isDir() ? QDir::cleanPath(s) : QStringLiteral(VELCU_STAGE_DIR);
 }
 
-void create(const QString &file, int payees)
+void create(const QStringList &target, int payees)
 {
     QProcess p;
     p.start(staged() + QStringLiteral("/bin/velcu-db"),
-            {QStringLiteral("create"), QStringLiteral("--demo"), QStringLiteral("--payees"), QString::number(payees),
-             QStringLiteral("-q"), QStringLiteral("--db-path=") + file});
+            QStringList{QStringLiteral("create"), QStringLiteral("--demo"), QStringLiteral("--payees"),
+                        QString::number(payees), QStringLiteral("-q")} + target);
     p.waitForFinished(-1);
     if (p.exitCode() != 0)
         throw EOvError(QStringLiteral("velcu-db: ") + QString::fromUtf8(p.readAllStandardError()));
 }
 
-void run(TOvSQLConnection &conn, int payees, bool noipa)
+void run(const QString &engine, TOvSQLConnection &conn, int payees, bool noipa)
 {
     TTorDBCds store;
     store.setConnection(&conn);
@@ -138,7 +139,7 @@ void run(TOvSQLConnection &conn, int payees, bool noipa)
         }
     }
     const qint64 ms = t.elapsed();
-    out << "SQLite, --payees " << payees << (noipa ? ", NoiPA" : ", UniEmens") << ": " << done << " CU con le sezioni in "
+    out << engine << ", --payees " << payees << (noipa ? ", NoiPA" : ", UniEmens") << ": " << done << " CU con le sezioni in "
         << QString::number(ms / 1000.0, 'f', 2) << " s, " << QString::number(double(ms) / std::max(1, done), 'f', 2)
         << " ms ciascuna, CPU " << QString::number((bench::cpuMs() - cpu0) / 1000.0, 'f', 2) << " s, picco "
         << QString::number(bench::peakMb(), 'f', 0) << " MB; righe: INPS " << inps.recordCount() << ", ex INPDAP "
@@ -167,13 +168,41 @@ int main(int argc, char **argv)
         for (int n : sizes) {
             QTemporaryDir dir;
             const QString file = dir.filePath(QStringLiteral("bench.sqlite"));
-            create(file, n);
+            create({QStringLiteral("--db-path=") + file}, n);
             TOvDbConfig cfg;
             cfg.engine = TOvDbEngine::SQLite;
             cfg.path = file;
             TOvSQLConnection conn(cfg);
             conn.openOrThrow();
-            run(conn, n, noipa);
+            run(QStringLiteral("SQLite"), conn, n, noipa);
+        }
+        const QString port = qEnvironmentVariable("VELCU_TEST_PGPORT");
+        if (port.isEmpty()) {
+            out << "PostgreSQL: saltato (VELCU_TEST_PGPORT non impostata: source scripts/pg-test.sh && pg_test_start)\n";
+            return 0;
+        }
+        TOvDbConfig server;
+        server.engine = TOvDbEngine::PostgreSQL;
+        server.host = qEnvironmentVariable("VELCU_TEST_PGHOST", QStringLiteral("127.0.0.1"));
+        server.port = port.toInt();
+        server.user = qEnvironmentVariable("VELCU_TEST_PGUSER", QStringLiteral("postgres"));
+        server.database = QStringLiteral("postgres");
+        for (int n : sizes) {
+            const QString name = QStringLiteral("velcu_bench_sections_%1").arg(QCoreApplication::applicationPid());
+            create({QStringLiteral("--db-engine=postgres"), QStringLiteral("--db-host=") + server.host,
+                    QStringLiteral("--db-port=") + port, QStringLiteral("--db-user=") + server.user,
+                    QStringLiteral("--db-name=") + name},
+                   n);
+            {
+                TOvDbConfig cfg = server;
+                cfg.database = name;
+                TOvSQLConnection conn(cfg);
+                conn.openOrThrow();
+                run(QStringLiteral("PostgreSQL"), conn, n, noipa);
+            }
+            TOvSQLConnection admin(server);
+            admin.openOrThrow();
+            admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name));
         }
     } catch (const EOvException &e) {
         QTextStream(stderr) << e.message() << "\n";

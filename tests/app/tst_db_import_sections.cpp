@@ -15,6 +15,7 @@
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
 
+#include <QDate>
 #include <QTest>
 
 namespace {
@@ -466,6 +467,61 @@ private slots:
         QCOMPARE(inpdap.importa(n, cdsINPDAP), 1);
         QVERIFY(log.isEmpty());
         QCOMPARE(store->program(), QStringLiteral("vel"));
+    }
+
+    void uniEmensEarlierYearAndPartYear()
+    {
+        // A variation of November 2024 declared in April 2025 goes to a row
+        // of its own reference year; a CU closed in August flags January to
+        // August only.
+        TTorDBCds tpf;
+        tpf.setConnection(db.get());
+        tpf.setProgram(kUniEmensProgram);
+        tpf.setYear(2025);
+        tpf.setMonth(TTorDBCds::AllMonths);
+        tpf.setShowWait(false);
+        TClientDataSet v1;
+        tpf.Load(v1, QStringLiteral("TV1_RETR"));
+        v1.append();
+        v1.fieldByName(QStringLiteral("SCODFIS")).setAsString(kMarchetti);
+        v1.fieldByName(QStringLiteral("IANNO")).setAsInteger(2025);
+        v1.fieldByName(QStringLiteral("IMESE")).setAsInteger(4);
+        v1.fieldByName(QStringLiteral("IAMMID")).setAsInteger(1);
+        v1.fieldByName(QStringLiteral("NP_V1XXX004_PREV")).setAsString(QStringLiteral("7"));
+        v1.fieldByName(QStringLiteral("DT_V1XXX001_DINIZIO")).setAsDate(QDate(2024, 11, 1));
+        v1.fieldByName(QStringLiteral("DT_V1XXX002_DFINE")).setAsDate(QDate(2024, 11, 30));
+        v1.fieldByName(QStringLiteral("VP_V1XXX032_IMPPENS")).setAsCurrency(money("50"));
+        v1.fieldByName(QStringLiteral("VP_V1XXX033_CONPENS")).setAsCurrency(money("16.50"));
+        v1.post();
+        tpf.Save(v1, QStringLiteral("TV1_RETR"));
+
+        TVelImpInpdap inpdap;
+        TVelImpContesto m = cu(39, kMarchetti, QStringLiteral("08"));
+        m.INCLUDI_INPDAP_MEF = 0;
+        m.IACOMSCAINPDAP = 1;
+        const int written = inpdap.importa(m, cdsINPDAP);
+        v1.deleteRecord();
+        tpf.Save(v1, QStringLiteral("TV1_RETR"));
+        QCOMPARE(written, 2);
+
+        const QList<QVariantMap> r = stored(QStringLiteral("TCUDN_INPDAP"), kMarchetti, QStringLiteral("08"));
+        QCOMPARE(r.size(), 2);
+        const QVariantMap &y25 = r[0].value(QStringLiteral("ICUDANNORIF")).toInt() == 2025 ? r[0] : r[1];
+        const QVariantMap &y24 = r[0].value(QStringLiteral("ICUDANNORIF")).toInt() == 2024 ? r[0] : r[1];
+        QCOMPARE(y24.value(QStringLiteral("ICUDANNORIF")).toInt(), 2024);
+        // 8 x 2,550.00 + 100.00 - 20.00; 8 x 841.50 + 33.00 - 6.60.
+        QCOMPARE(c(y25, "FCUD_DMA_IMPPENS"), money("20480"));
+        QCOMPARE(c(y25, "FCUD_DMA_CONPENS"), money("6758.40"));
+        QCOMPARE(c(y25, "FCUDCONTRPCLAVTRAT"), money("1802.24"));
+        QCOMPARE(mesi(y25, QStringLiteral("LINPDAP")), QStringLiteral("XXXXXXXX0000"));
+        QCOMPARE(s(y25, "LINPDAPMESIRETR"), QStringLiteral("0"));
+        QCOMPARE(c(y24, "FCUD_DMA_IMPPENS"), money("50"));
+        QCOMPARE(c(y24, "FCUD_DMA_CONPENS"), money("16.50"));
+        QCOMPARE(c(y24, "FCUDCONTRPCLAVTRAT"), money("4.40"));
+        QCOMPARE(s(y24, "SCUDGESASS_2"), QStringLiteral("7001"));   // "7" and the default "001"
+        QCOMPARE(s(y24, "SCUDGESASS_1"), QString());
+        QCOMPARE(mesi(y24, QStringLiteral("LINPDAP")), QStringLiteral("0000000000X0"));
+        QVERIFY(log.isEmpty());
     }
 
     void selfEmployed()
