@@ -506,10 +506,12 @@ int TVelImpInpdap::daNoiPa(const TVelImpContesto &ctx, TClientDataSet &cds)
     // Declarations the office must add by hand. Without the sibling
     // program's tables there is nothing to add.
     bool presenti = false;
-    try {
-        presenti = !uniEmens(ctx).records(ctx.SCUDCODFIS, ctx.MESE_INIZIALE, ctx.MESE_FINALE).isEmpty();
-    } catch (const EOvError &) {
-        presenti = false;
+    if (m_senzaUniEmens != ctx.anno) {
+        try {
+            presenti = !uniEmens(ctx).records(ctx.SCUDCODFIS, ctx.MESE_INIZIALE, ctx.MESE_FINALE).isEmpty();
+        } catch (const EOvError &) {
+            m_senzaUniEmens = ctx.anno;   // not looked for again in this run
+        }
     }
     if (presenti)
         ctx.scrivi(SezioneInps, QStringLiteral("Presenza di denunce UniEmens relative al dipendente\r\n  I dati derivanti "

@@ -96,7 +96,11 @@ public:
 
     // Forgets the declarations read (the next UniEmens import reads them
     // again).
-    void ricarica() { m_uniemens.reset(); }
+    void ricarica()
+    {
+        m_uniemens.reset();
+        m_senzaUniEmens = 0;
+    }
 
     // The second management code as the CU holds it (four characters: the
     // scheme and the end-of-service code): a one-character code of the
@@ -109,4 +113,5 @@ private:
     TVelUniEmens &uniEmens(const TVelImpContesto &ctx);
 
     std::unique_ptr<TVelUniEmens> m_uniemens;
+    int m_senzaUniEmens = 0;   // year whose declarations could not be read (NoiPA source)
 };
