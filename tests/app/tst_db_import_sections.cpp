@@ -7,6 +7,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/import/VelImpAutonomi.h"
 #include "src/prj/unit/import/VelImpFamiliari.h"
 #include "src/prj/unit/import/VelImpInps.h"
@@ -603,6 +604,92 @@ private slots:
         auto [n1, r1] = run(1, QStringLiteral("RSSMRA75C12H199Y"));
         QCOMPARE(n1, 0);
         QVERIFY(r1.isEmpty());
+    }
+
+    void wholeDemoLog()
+    {
+        // Every candidate of the demo (closing month December) through the
+        // four builders on a fresh database, each in its own transaction,
+        // UniEmens source: nobody fails, and these are all the messages.
+        cdsImport.close();
+        cdsConFamCar.close();
+        cdsINPS.close();
+        cdsINPDAP.close();
+        cdsAutonomo.close();
+        store->setConnection(nullptr);
+        db.reset();
+        db = TestDb::open(true);
+        seedStructures(*db, QStringLiteral("vel"), 2025);
+        seedUniEmensDemo(*db, kMarchetti, kFontana);
+        store->setConnection(db.get());
+        init();
+
+        TRagQuery list(db.get());
+        TOvSQLQuery &cand = list.open(QStringLiteral("QRY_CUD_IMP"),
+                                      {{QStringLiteral("IANFID"), 56}, {QStringLiteral("IMESID"), 12},
+                                       {QStringLiteral("IDWGID"), 1}, {QStringLiteral("RICE_COD_IRPEF_AM"), 11},
+                                       {QStringLiteral("RICE_COD_IRPEF_TS"), 12}},
+                                      {TRagQuery::filtroCandidati(0)});
+        TVelImpFamiliari fam;
+        TVelImpInps inps;
+        TVelImpInpdap inpdap;
+        TVelImpAutonomi aut;
+        TRagQuery acom(db.get());
+        QStringList lines;
+        int built = 0;
+        for (cand.first(); !cand.eof(); cand.next()) {
+            const QString cf = cand.fieldByName(QStringLiteral("SANACODFISCALE")).asString().trimmed();
+            if (cf.isEmpty())
+                continue;   // the CU builder skips a payee without tax code
+            const int iacomid = int(cand.fieldByName(QStringLiteral("IACOMID")).asInteger());
+            const QString who = cand.fieldByName(QStringLiteral("SANACOGNOME")).asString().trimmed();
+            TOvSQLQuery &a = acom.open(QStringLiteral("QRY_CED_ACOM"), {{QStringLiteral("IACOMID"), iacomid}});
+            const int pos = int(a.fieldByName(QStringLiteral("ITNOID")).asInteger());
+            db->startTransaction();
+            TVelImpContesto c = cu(iacomid - 100, cf, QStringLiteral("%1").arg(
+                cand.fieldByName(QStringLiteral("MESE_FINALE")).asInteger(), 2, 10, QLatin1Char('0')));
+            const bool autonomo = pos == 10 || pos == 14 || pos == 15;
+            c.listaFiscale = c.listaInps = c.listaCococo = QString();
+            if (pos == 11)
+                c.listaCococo = QStringLiteral("11");
+            else if (!autonomo)
+                c.listaFiscale = c.listaInps = QString::number(pos);
+            c.LACOMMINIMI = int(a.fieldByName(QStringLiteral("LACOMMINIMI")).asInteger());
+            c.IACOMSOGGENPALS = int(a.fieldByName(QStringLiteral("IACOMSOGGENPALS")).asInteger());
+            c.IACOMSCAINPDAP = int(a.fieldByName(QStringLiteral("IACOMSCAINPDAP")).asInteger());
+            c.INCLUDI_INPDAP_MEF = 0;
+            c.log = [&lines, who](int section, const QString &text) {
+                lines << who + QStringLiteral(" | ") + velTitoloSezioneLog(section) + QStringLiteral(" | ")
+                             + text.left(text.indexOf(QLatin1Char('\r')) < 0 ? text.size() : text.indexOf(QLatin1Char('\r')));
+            };
+            inps.importa(c, cdsINPS);
+            inpdap.importa(c, cdsINPDAP);
+            fam.importa(c, cdsConFamCar);
+            if (autonomo)
+                aut.importa(c, cdsAutonomo, TVelImpAutonomi::leggiRegistri(c));
+            db->commit();
+            ++built;
+        }
+        QCOMPARE(built, 37);   // 40 less two positions never listed and the payee without tax code
+        const QString f = QStringLiteral("Sezione familiari a carico per detrazioni");
+        const QString i = QStringLiteral("INPS Sezione 2 - Gestione Pubblica");
+        const QString a = QStringLiteral("Dati autonomo");
+        QCOMPARE(lines,
+                 (QStringList{
+                     QStringLiteral("FONTANA | ") + i + QStringLiteral(" | Codice fiscale amministrazione di servizio mancante"),
+                     QStringLiteral("FONTANA | ") + i
+                         + QStringLiteral(" | Impossibile calcolare i \"Contributi pensionistici a carico lavoratore "
+                                          "trattenuti dovuti\"."),
+                     QStringLiteral("GALLO | ") + a
+                         + QStringLiteral(" | Presenza di liquidazioni con causali diverse. In automatico impostata la prima."),
+                     QStringLiteral("LOMBARDI | ") + f
+                         + QStringLiteral(" | Dati degli altri familiari a carico: manca la percentuale di detrazione"),
+                     QStringLiteral("RIZZO | ") + f + QStringLiteral(" | Figlio nr 3: codice fiscale non impostato."),
+                     QStringLiteral("RIZZO | ") + f
+                         + QStringLiteral(" | Figlio (codice fiscale RZZNHO04L07C553X): nessun mese a carico.")}));
+        // Rows of the sections, counted on the store.
+        QCOMPARE(stored(QStringLiteral("TCUDN_INPDAP"), kMarchetti).size(), 1);
+        QCOMPARE(stored(QStringLiteral("TCUDN_INPDAP"), kFontana).size(), 1);
     }
 };
 
