@@ -1,0 +1,169 @@
+#include "src/prj/unit/import/VelImpAutonomi.h"
+
+#include "platform/dataset/TClientDataSet.h"
+#include "rag/calc/ragUQuery.h"
+#include "src/prj/unit/import/VelCudReader.h"
+
+#include <QStringList>
+
+namespace {
+
+bool ritenutaIrpef(int rice)
+{
+    return rice == TCudStd::RICE_COD_IRPEF || rice == TCudStd::RICE_COD_IRPEF_AM || rice == TCudStd::RICE_COD_IRPEF_TS;
+}
+
+// Social-security withholding lines of a self-employed register: INPS,
+// part-time INPS, separate scheme, public pension. The entertainment fund
+// has queries of its own.
+bool ritenutaContributiva(int rice)
+{
+    return rice == 2 || rice == 3 || rice == 13 || rice == 15;
+}
+
+void somma(TClientDataSet &ds, const char *field, Currency value)
+{
+    const TField f = ds.fieldByName(QLatin1String(field));
+    f.setAsCurrency(f.asCurrency() + value);
+}
+
+Currency campo(TClientDataSet &ds, const char *field)
+{
+    const TField f = ds.fieldByName(QLatin1String(field));
+    return f.isNull() ? Currency() : f.asCurrency();
+}
+
+}
+
+QList<TVelImpAutonomi::Registro> TVelImpAutonomi::registri(TClientDataSet &xqc)
+{
+    QList<Registro> out;
+    for (xqc.first(); !xqc.eof(); xqc.next())
+        out.append({int(xqc.fieldByName(QStringLiteral("IREGSID")).asInteger()),
+                    xqc.fieldByName(QStringLiteral("CAUSALE")).asString().trimmed().toUpper()});
+    return out;
+}
+
+QList<TVelImpAutonomi::Registro> TVelImpAutonomi::leggiRegistri(const TVelImpContesto &ctx)
+{
+    TRagQuery q(ctx.connection);
+    TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_AUTON_REGSID"),
+                             {{QStringLiteral("IACOMID"), ctx.IACOMID},
+                              {QStringLiteral("TNO_LIB_PROF"), TNO_LIB_PROF},
+                              {QStringLiteral("RICE_COD_IRPEF_AM"), TCudStd::RICE_COD_IRPEF_AM},
+                              {QStringLiteral("RICE_COD_IRPEF_TS"), TCudStd::RICE_COD_IRPEF_TS}},
+                             {TRagQuery::condizioneAutonomi(ctx.listaFiscale)});
+    return registri(ds);
+}
+
+int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, const QList<Registro> &regs)
+{
+    TVelSenzaFiltro nf(ds);
+    TRagQuery q(ctx.connection);
+    const bool minimi = ctx.LACOMMINIMI == 1;
+    bool inserita = false;
+    bool contributiInps = false;
+    bool contributiFondo = false;
+    bool fondoLetto = false;
+
+    for (const QString &causale : {QStringLiteral("A"), QStringLiteral("M"), QStringLiteral("P")}) {
+        QStringList ids;
+        for (const Registro &r : regs)
+            if (r.CAUSALE == causale)
+                ids << QString::number(r.IREGSID);
+        if (ids.isEmpty())
+            continue;
+        const QString filtro = QStringLiteral("AND REGS.IREGSID IN (%1)").arg(ids.join(QLatin1Char(',')));
+
+        if (!inserita) {
+            ctx.nuovaRiga(ds);
+            ds.fieldByName(QStringLiteral("LASEALTCONT")).setAsString(QStringLiteral("0"));
+            ds.fieldByName(QStringLiteral("SCAUCODICE")).setAsString(causale);
+            inserita = true;
+        } else {
+            ctx.scrivi(SezioneAutonomo,
+                       QStringLiteral("Presenza di liquidazioni con causali diverse. In automatico impostata la prima."));
+        }
+        ds.fieldByName(QStringLiteral("LDSE7ANTICIPAZ")).setAsString(QStringLiteral("0"));
+
+        if (minimi) {
+            const Currency lordo = q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {}, {filtro}, QStringLiteral("LORDO"));
+            somma(ds, "FDSE7AMMLORDO", lordo);
+            somma(ds, "FDSE7ALTRESOMME", lordo);
+        } else {
+            TOvSQLQuery &som = q.open(QStringLiteral("QRY_CUD_AUTON_SOM"), {}, {filtro});
+            for (som.first(); !som.eof(); som.next()) {
+                const int rice = int(som.fieldByName(QStringLiteral("IRICEID")).asInteger());
+                const Currency imp = TRagQuery::amount(som, QStringLiteral("IMP"));
+                const Currency dip = TRagQuery::amount(som, QStringLiteral("RIT_DIP"));
+                const Currency amm = TRagQuery::amount(som, QStringLiteral("RIT_AMM"));
+                if (ritenutaIrpef(rice)) {
+                    somma(ds, "FDSE7IMPONIBILE", imp);
+                    // The gross paid includes the taxable amount: without it
+                    // the gross would be below the taxable.
+                    somma(ds, "FDSE7AMMLORDO", imp);
+                    somma(ds, causale == QLatin1String("P") ? "FDSE7RITTITIMP" : "FDSE7RITTITACC", dip);
+                } else if (ritenutaContributiva(rice)) {
+                    if (amm > Currency())
+                        somma(ds, "FDSE7CONTRAMM", amm);
+                    if (dip > Currency())
+                        somma(ds, "FDSE7CONTRDIP", dip);
+                    if (amm > Currency() || dip > Currency())
+                        contributiInps = true;
+                }
+            }
+            // The fund's queries read the whole relationship: once.
+            if (ctx.IACOMSOGGENPALS > 0 && !fondoLetto) {
+                fondoLetto = true;
+                const QVariantMap p{{QStringLiteral("IACOMID"), ctx.IACOMID},
+                                    {QStringLiteral("RICE_COD_ENPALS"), RICE_COD_ENPALS},
+                                    {QStringLiteral("MESE_INIZIALE"), ctx.MESE_INIZIALE},
+                                    {QStringLiteral("MESE_FINALE"), ctx.MESE_FINALE}};
+                TOvSQLQuery &f = q.open(QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RIT"), p);
+                const Currency amm = TRagQuery::amount(f, QStringLiteral("RIT_AMM"))
+                    + TRagQuery::amount(f, QStringLiteral("RIT_AMM_ECCMASSSPET"));
+                const Currency dip = TRagQuery::amount(f, QStringLiteral("RIT_DIP"))
+                    + TRagQuery::amount(f, QStringLiteral("RIT_DIP_CTRAGG"))
+                    + TRagQuery::amount(f, QStringLiteral("RIT_DIP_ECCMASSSPET"));
+                QVariantMap plp = p;
+                plp.insert(QStringLiteral("TNO_LIB_PROF"), TNO_LIB_PROF);
+                plp.insert(QStringLiteral("COMR_ACC_RIT_PREV"), COMR_ACC_RIT_PREV);
+                // The professional's pay that carries the fund's withholding:
+                // it tells that the fund applies, it is not a contribution.
+                const Currency lordoLp =
+                    q.total(QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RITLP"), plp, {}, QStringLiteral("FVACRLORDO"));
+                if (amm != Currency() || dip != Currency() || lordoLp != Currency()) {
+                    somma(ds, "FDSE7CONTRAMM", amm);
+                    somma(ds, "FDSE7CONTRDIP", dip);
+                    ds.fieldByName(QStringLiteral("SASECATEG")).setAsString(QStringLiteral("Z"));
+                    contributiFondo = true;
+                }
+            }
+        }
+        // Sums not subject to withholding and refunded expenses: the
+        // flat-rate gross leaves both out, so they count for every payee.
+        const Currency nonSogg =
+            q.total(QStringLiteral("QRY_CUD_AUTON_NON_SOGG"), {}, {filtro}, QStringLiteral("SOMME_NON_SOGG"));
+        somma(ds, "FDSE7ALTRESOMME", nonSogg);
+        somma(ds, "FDSE7AMMLORDO", nonSogg);
+        somma(ds, "FDSE7SPESERIMB",
+              q.total(QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"), {}, {filtro}, QStringLiteral("SOMME_RIMBORSATE")));
+    }
+    if (!inserita)
+        return 0;
+    const Currency contrAmm = campo(ds, "FDSE7CONTRAMM");
+    const Currency contrDip = campo(ds, "FDSE7CONTRDIP");
+    if (contrAmm > Currency() || contrDip > Currency()) {
+        ds.fieldByName(QStringLiteral("FASECONTDOV")).setAsCurrency(contrAmm + contrDip);
+        ds.fieldByName(QStringLiteral("FASECONTVER")).setAsCurrency(contrAmm + contrDip);
+        ds.fieldByName(QStringLiteral("SASECODFISENTEPREV")).setAsString(ctx.paco.SPACOCFINPS);
+        ds.fieldByName(QStringLiteral("SASEDENENTEPREV")).setAsString(QStringLiteral("INPS"));
+    }
+    if (campo(ds, "FDSE7ALTRESOMME") > Currency())
+        ds.fieldByName(QStringLiteral("FDSE7CODICE")).setAsString(minimi ? QStringLiteral("25") : QStringLiteral("21"));
+    ds.post();
+    ctx.salvaTabella(ds, kTabella);
+    if (contributiInps && contributiFondo)
+        ctx.scrivi(SezioneAutonomo, QStringLiteral("Contributi INPS ed FPLS (ex Enpals) presenti per la stessa persona"));
+    return 1;
+}

@@ -1,0 +1,281 @@
+#include "src/prj/unit/import/VelImpFamiliari.h"
+
+#include "platform/dataset/TClientDataSet.h"
+#include "rag/calc/ragUQuery.h"
+
+#include <QMap>
+#include <QVariant>
+#include <algorithm>
+
+namespace {
+
+QString chiave(const QString &cf, int ianfid)
+{
+    return cf.trimmed().toUpper() + QLatin1Char('|') + QString::number(ianfid);
+}
+
+int intero(TClientDataSet &ds, const char *name)
+{
+    const TField f = ds.findField(QLatin1String(name));
+    return f && !f.isNull() ? int(f.asInteger()) : 0;
+}
+
+QString testo(TClientDataSet &ds, const char *name)
+{
+    const TField f = ds.findField(QLatin1String(name));
+    return f ? f.asString().trimmed() : QString();
+}
+
+QString dueCifre(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+QString flag(int on)
+{
+    return on == 1 ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// A percentage as the text fields of the dependants hold it: "50.00".
+QString percentuale(Currency p)
+{
+    const QString s = p.toString();
+    return s.left(s.size() - 2);
+}
+
+// A child of the working list: one per tax code, counters summed.
+struct Figlio
+{
+    QString cf;
+    int ordine = 0;
+    int mesDal = 0;
+    Currency perc;
+    int handicap = 0;
+    int affido100 = 0;
+    int mancaGenitore = 0;
+    int mesiCarico = 0, mesiMin3 = 0, mesiGf = 0, mesiAltri = 0;
+};
+
+// A family row being built, field name -> value.
+using RigaFam = QMap<QString, QVariant>;
+
+const char *const kFlags[] = {"LCUDRELPARCON",       "LCUDRELPARPRIFIGL",     "LCUDRELPARPRIFIGLDIS",
+                              "LCUDDET100X100PRIFIGL", "LCUDRELPARFIGL",       "LCUDRELPARFIGLALTRFAM",
+                              "LCUDRELPARFIGLDIS",   "LCUDRELPARNONASCEND", "LCUDDET100X100FIGL"};
+
+RigaFam nuovaRigaFam()
+{
+    RigaFam r;
+    for (const char *f : kFlags)
+        r.insert(QLatin1String(f), QStringLiteral("0"));
+    return r;
+}
+
+bool uno(const RigaFam &r, const char *f)
+{
+    return r.value(QLatin1String(f)).toString() == QLatin1String("1");
+}
+
+bool primoLibero(const RigaFam &r)
+{
+    return !uno(r, "LCUDRELPARPRIFIGL") && !uno(r, "LCUDRELPARPRIFIGLDIS");
+}
+
+// The further-child slot also holds the other dependants: a row whose slot
+// carries one of them is taken too, or the second would overwrite the first.
+bool altroLibero(const RigaFam &r)
+{
+    return !uno(r, "LCUDRELPARFIGL") && !uno(r, "LCUDRELPARFIGLALTRFAM") && !uno(r, "LCUDRELPARFIGLDIS")
+        && !uno(r, "LCUDRELPARNONASCEND");
+}
+
+}
+
+void TVelImpFamiliari::carica(const TVelImpContesto &ctx)
+{
+    if (m_loadedYear == ctx.IANFID)
+        return;
+    m_rows.clear();
+    TRagQuery q(ctx.connection);
+    TOvSQLQuery &ds = q.open(QStringLiteral("QRY_ELH_ADET"),
+                             {{QStringLiteral("IANFID"), ctx.IANFID}, {QStringLiteral("IANFID_P"), ctx.IANFID - 1}});
+    for (ds.first(); !ds.eof(); ds.next()) {
+        Riga r;
+        r.ianfValore = intero(ds, "IANFVALORE");
+        r.cfConiuge = testo(ds, "SADETCFCONCAR");
+        r.conCar = intero(ds, "LADETCONCAR");
+        r.figli = intero(ds, "IADETFIGLI");
+        r.altri = intero(ds, "IADETALTRI");
+        r.cfAltri1 = testo(ds, "SADETCFALTRICAR1");
+        r.cfAltri2 = testo(ds, "SADETCFALTRICAR2");
+        r.percAltri = TRagQuery::amount(ds, QStringLiteral("FADETPERCALTRI"));
+        r.mancaGenitore = intero(ds, "LADETMANCAGENITORE");
+        const TField adef = ds.findField(QStringLiteral("IADEFID"));
+        r.dettaglio = adef && !adef.isNull();
+        r.cfFiglio = testo(ds, "SADEFCODFISC");
+        r.ordine = intero(ds, "IADEFORDINE");
+        r.mesDal = intero(ds, "IMESDAL");
+        r.perc = TRagQuery::amount(ds, QStringLiteral("FDEFPERC"));
+        r.handicap = intero(ds, "LADEFHANDYCAP");
+        r.affido100 = intero(ds, "LADEFAFFIDO100");
+        r.mesiCarico = intero(ds, "MESI_CARICO");
+        r.mesiMin3 = intero(ds, "MESI_MIN3");
+        r.mesiGf = intero(ds, "MESI_GF");
+        r.mesiAltri = intero(ds, "MESI_ALTRI");
+        m_rows[chiave(testo(ds, "SANACODFISCALE"), intero(ds, "IANFID"))].append(r);
+    }
+    m_loadedYear = ctx.IANFID;
+}
+
+int TVelImpFamiliari::importa(const TVelImpContesto &ctx, TClientDataSet &cds)
+{
+    const auto log = [&](const QString &text) { ctx.scrivi(SezioneFamiliari, text); };
+    {
+        // A payee who already has family rows keeps them.
+        TVelSenzaFiltro nf(cds);
+        const QString cf = ctx.SCUDCODFIS.trimmed().toUpper();
+        for (cds.first(); !cds.eof(); cds.next())
+            if (cds.fieldByName(QStringLiteral("SCUDCODFIS")).asString().trimmed().toUpper() == cf)
+                return 0;
+    }
+    carica(ctx);
+    const QList<Riga> righe = m_rows.value(chiave(ctx.SCUDCODFIS, ctx.IANFID));
+    if (righe.isEmpty())
+        return 0;
+    const Riga &dich = righe.first();
+    const QString anno = QString::number(dich.ianfValore);
+
+    QList<RigaFam> out;
+
+    // Spouse.
+    if (!dich.cfConiuge.isEmpty() || dich.conCar == 1) {
+        RigaFam r = nuovaRigaFam();
+        r.insert(QStringLiteral("SCUDCODFISCON"), dich.cfConiuge);
+        if (dich.conCar == 1) {
+            r.insert(QStringLiteral("LCUDRELPARCON"), QStringLiteral("1"));
+            r.insert(QStringLiteral("SCUDMESICARCON"), QStringLiteral("12"));
+            r.insert(QStringLiteral("SCUDDTANNOCONIUGE"), anno);
+        }
+        out.append(r);
+        if (dich.cfConiuge.isEmpty())
+            log(QStringLiteral("Codice fiscale coniuge mancante"));
+    }
+
+    // Children: one working row per tax code, counters summed and capped.
+    bool dettaglio = false;
+    QList<Riga> det;
+    for (const Riga &r : righe)
+        if (r.dettaglio) {
+            dettaglio = true;
+            det.append(r);
+        }
+    std::stable_sort(det.begin(), det.end(), [](const Riga &a, const Riga &b) {
+        return a.ordine != b.ordine ? a.ordine < b.ordine : a.mesDal < b.mesDal;
+    });
+    QList<Figlio> figli;
+    for (const Riga &r : det) {
+        if (r.cfFiglio.isEmpty()) {
+            log(QStringLiteral("Figlio nr %1: codice fiscale non impostato.").arg(r.ordine));
+            continue;
+        }
+        auto it = std::find_if(figli.begin(), figli.end(),
+                               [&](const Figlio &f) { return f.cf.compare(r.cfFiglio, Qt::CaseInsensitive) == 0; });
+        if (it == figli.end()) {
+            Figlio f;
+            f.cf = r.cfFiglio;
+            f.ordine = r.ordine;
+            f.mesDal = r.mesDal;
+            f.perc = r.perc;
+            f.handicap = r.handicap;
+            f.affido100 = r.affido100;
+            f.mancaGenitore = r.mancaGenitore;
+            figli.append(f);
+            it = figli.end() - 1;
+        }
+        it->mesiCarico = std::min(12, it->mesiCarico + r.mesiCarico);
+        it->mesiMin3 = std::min(12, it->mesiMin3 + r.mesiMin3);
+        it->mesiGf = std::min(12, it->mesiGf + r.mesiGf);
+        it->mesiAltri = std::min(12, it->mesiAltri + r.mesiAltri);
+    }
+    for (const Figlio &f : figli) {
+        if (f.mesiCarico == 0) {
+            log(QStringLiteral("Figlio (codice fiscale %1): nessun mese a carico.").arg(f.cf));
+            continue;
+        }
+        const bool primo = f.ordine == 1;
+        if (out.isEmpty() || !(primo ? primoLibero(out.last()) : altroLibero(out.last())))
+            out.append(nuovaRigaFam());
+        RigaFam &r = out.last();
+        const bool quotaC = f.mesiCarico == 12 && f.mancaGenitore == 1;
+        if (primo) {
+            r.insert(QLatin1String(f.handicap == 1 ? "LCUDRELPARPRIFIGLDIS" : "LCUDRELPARPRIFIGL"), QStringLiteral("1"));
+            r.insert(QStringLiteral("SCUDCODFISPRIFIGL"), f.cf);
+            r.insert(QStringLiteral("SCUDMESICARPRIFIGL"), dueCifre(f.mesiCarico));
+            r.insert(QStringLiteral("SCUDMESIDETRGFPRIFIGL"), dueCifre(f.mesiGf));
+            r.insert(QStringLiteral("SCUDMESIDETRM21PRIFIGL"), dueCifre(f.mesiAltri));
+            if (quotaC)
+                r.insert(QStringLiteral("SCUDDETRSPETTPRIFIGL"), QStringLiteral("C"));
+            else if (f.perc > Currency())
+                r.insert(QStringLiteral("SCUDDETRSPETTPRIFIGL"), percentuale(f.perc));
+            if (f.mesiMin3 > 0)
+                r.insert(QStringLiteral("SCUDMINTREANNPRIFIGL"), dueCifre(f.mesiMin3));
+            r.insert(QStringLiteral("LCUDDET100X100PRIFIGL"), flag(f.affido100));
+            r.insert(QStringLiteral("SCUDDTANNOPRIFIGL"), anno);
+        } else {
+            r.insert(QLatin1String(f.handicap == 1 ? "LCUDRELPARFIGLDIS" : "LCUDRELPARFIGL"), QStringLiteral("1"));
+            r.insert(QStringLiteral("SCUDCODFISFIGL"), f.cf);
+            r.insert(QStringLiteral("SCUDMESICARFIGL"), dueCifre(f.mesiCarico));
+            r.insert(QStringLiteral("SCUDMESIDETRGFFIGL"), dueCifre(f.mesiGf));
+            r.insert(QStringLiteral("SCUDMESIDETRM21FIGL"), dueCifre(f.mesiAltri));
+            // The further child's share is an amount field: the "C" of a
+            // child without the other parent cannot be written there, the
+            // percentage is.
+            if (f.perc > Currency())
+                r.insert(QStringLiteral("FCUDDETRSPETTFIGL"), QVariant::fromValue(f.perc));
+            if (f.mesiMin3 > 0)
+                r.insert(QStringLiteral("SCUDMINTREANNFIGL"), dueCifre(f.mesiMin3));
+            r.insert(QStringLiteral("LCUDDET100AFFPRIFIGL"), flag(f.affido100));
+            r.insert(QStringLiteral("SCUDDTANNOFIGL"), anno);
+        }
+    }
+    if (!dettaglio && dich.figli > 0)
+        log(QStringLiteral("Dati relativi ai figli a carico non importati. \r\n  Non inseriti nel CUD o sezione casi "
+                           "particolari delle detrazioni non impostate nei dati retributivi."));
+
+    // Other dependants.
+    if (dich.altri > 0) {
+        int scritti = 0;
+        for (const QString &cf : {dich.cfAltri1, dich.cfAltri2}) {
+            if (cf.isEmpty())
+                continue;
+            if (out.isEmpty() || !altroLibero(out.last()))
+                out.append(nuovaRigaFam());
+            RigaFam &r = out.last();
+            r.insert(QStringLiteral("LCUDRELPARNONASCEND"), QStringLiteral("1"));
+            r.insert(QStringLiteral("SCUDCODFISFIGL"), cf);
+            r.insert(QStringLiteral("SCUDMESICARFIGL"), QStringLiteral("12"));
+            if (dich.percAltri > Currency())
+                r.insert(QStringLiteral("FCUDDETRSPETTFIGL"), QVariant::fromValue(dich.percAltri));
+            r.insert(QStringLiteral("SCUDDTANNOFIGL"), anno);
+            ++scritti;
+        }
+        if (scritti < dich.altri)
+            log(QStringLiteral("Dati degli altri familiari a carico non importati correttamente"));
+        if (!(dich.percAltri > Currency()))
+            log(QStringLiteral("Dati degli altri familiari a carico: manca la percentuale di detrazione"));
+    }
+
+    for (const RigaFam &r : out) {
+        ctx.nuovaRiga(cds);
+        for (auto it = r.begin(); it != r.end(); ++it) {
+            const TField f = cds.fieldByName(it.key());
+            if (it.value().userType() == qMetaTypeId<Currency>())
+                f.setAsCurrency(it.value().value<Currency>());
+            else
+                f.setAsString(it.value().toString());
+        }
+        cds.post();
+        ctx.salvaTabella(cds, kTabella);
+    }
+    return int(out.size());
+}
