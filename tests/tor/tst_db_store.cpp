@@ -492,6 +492,38 @@ private slots:
         QVERIFY(ovSqlErrorText(busy).contains(QStringLiteral("il database è occupato da un'altra postazione")));
     }
 
+    void aRowWhoseDataAllLiveInItsPersonComesBack()
+    {
+        // Another agent typed with tax code and name only: both go to the
+        // person's columns, none to a value row.
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUAS_DATIALTRISOST"), 2025,
+                     {{"iAfiID", TFieldType::Integer, 0}, {"iFisRigo", TFieldType::Integer, 0},
+                      {"SSOSCODFIS", TFieldType::String, 16}, {"SSOSDENOM", TFieldType::String, 60}},
+                     true, QStringLiteral("saficodfiscale=SSOSCODFIS;saficognome=SSOSDENOM"));
+        TTorDBCds s = store(*c);
+        TClientDataSet agents;
+        s.Load(agents, QStringLiteral("TCUAS_DATIALTRISOST"));
+        agents.append();
+        agents.fieldByName(QStringLiteral("SSOSCODFIS")).setAsString(QStringLiteral("80012345678"));
+        agents.fieldByName(QStringLiteral("SSOSDENOM")).setAsString(QStringLiteral("UFFICIO SCOLASTICO REGIONALE"));
+        agents.post();
+        s.Save(agents, QStringLiteral("TCUAS_DATIALTRISOST"));
+        TClientDataSet back;
+        s.Load(back, QStringLiteral("TCUAS_DATIALTRISOST"));
+        QCOMPARE(back.recordCount(), 1);
+        QCOMPARE(back.fieldByName(QStringLiteral("SSOSDENOM")).asString(), QStringLiteral("UFFICIO SCOLASTICO REGIONALE"));
+        // Renamed: still one row, with the new name.
+        back.edit();
+        back.fieldByName(QStringLiteral("SSOSDENOM")).setAsString(QStringLiteral("USR EMILIA-ROMAGNA"));
+        back.post();
+        s.Save(back, QStringLiteral("TCUAS_DATIALTRISOST"));
+        s.Load(agents, QStringLiteral("TCUAS_DATIALTRISOST"));
+        QCOMPARE(agents.recordCount(), 1);
+        QCOMPARE(agents.fieldByName(QStringLiteral("SSOSDENOM")).asString(), QStringLiteral("USR EMILIA-ROMAGNA"));
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali")), 1);
+    }
+
     void aSaveInsideTheCallersTransactionDoesNotCommitIt()
     {
         auto c = TestDb::open();

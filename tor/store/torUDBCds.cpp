@@ -417,6 +417,17 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                 s += fieldValueText(defs.at(r.fieldIndex(part)).type, r.newValue(part));
             return s;
         };
+        // Whether a row gives its person a datum through the field map.
+        auto personHasData = [&](const TDeltaRow &r) {
+            for (const MapPair *p : updatable) {
+                bool all = true;
+                for (const QString &part : p->parts)
+                    all = all && r.hasField(part);
+                if (all && !joinFields(r, *p).trimmed().isEmpty())
+                    return true;
+            }
+            return false;
+        };
 
         for (const TDeltaRow &r : delta) {
             int rigo = rigoField >= 0 ? int(r.value(defs.at(rigoField).name).toLongLong()) : 0;
@@ -493,6 +504,7 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
             if (rigoField >= 0)
                 writeBack(r, defs.at(rigoField).name, rigo);
 
+            int stored = 0; // value rows written for this row
             if (batched) {
                 // One statement for the whole row: on a server every statement
                 // is a round trip, and a CU holds dozens of values.
@@ -502,6 +514,7 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                     const QVariant v = storedValue(defs.at(i).type, r.newValue(i));
                     if (!v.isValid())
                         continue;
+                    ++stored;
                     const Slot s = slotOf(defs.at(i).type);
                     tuple << h.cdsId << crfId << afi << rigo << fieldNames.at(i)
                           << (s == Slot::I ? v : nullInt())
@@ -521,6 +534,7 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                     const QVariant v = storedValue(defs.at(i).type, r.newValue(i));
                     if (!v.isValid())
                         continue;
+                    ++stored;
                     const Slot s = slotOf(defs.at(i).type);
                     // Bound by position (the placeholders' order in the text): this
                     // statement runs once per stored value.
@@ -533,6 +547,19 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                     ins.bindValue(5, v);
                     run(ins);
                 }
+            }
+            // A row whose every datum lives in its person's columns (another
+            // agent with tax code and name only) has no value row, and a load
+            // would never see it again: one row of the row number keeps it.
+            if (stored == 0 && afiField >= 0 && personHasData(r)) {
+                QSqlQuery &ins = insFor(Slot::I);
+                ins.bindValue(0, h.cdsId);
+                ins.bindValue(1, crfId);
+                ins.bindValue(2, afi);
+                ins.bindValue(3, rigo);
+                ins.bindValue(4, QStringLiteral("iFisRigo"));
+                ins.bindValue(5, rigo);
+                run(ins);
             }
         }
 
