@@ -203,6 +203,45 @@ private slots:
         QCOMPARE(check({&none}), QString());
     }
 
+    void theCusOwnDatasetsAreCheckedUnderTheirNames()
+    {
+        // The record model names the supply's boxes with "CUD": the CU, its
+        // dependants and its INPS rows are checked all the same.
+        QCOMPARE(VelMandatoryFields::modelName(QStringLiteral("SDIP7COGNOME")), QStringLiteral("SCUDCOGNOME"));
+        QCOMPARE(VelMandatoryFields::modelName(QStringLiteral("LINPS7GENNAIO_C")), QStringLiteral("LCUDGENNAIO_C"));
+        QCOMPARE(VelMandatoryFields::modelName(QStringLiteral("SSOSDENOM")), QStringLiteral("SSOSDENOM"));
+        TClientDataSet cu;
+        oneRow(cu,
+               {{QStringLiteral("SCUDCODFIS"), S}, {QStringLiteral("SCUDCOGNOME"), S}, {QStringLiteral("SCUDNOME"), S},
+                {QStringLiteral("SCUDSEX"), S}, {QStringLiteral("DCUDDATANAS"), TFieldType::Date},
+                {QStringLiteral("SCUDCOMNAS"), S}, {QStringLiteral("SCUDPROVNAS"), S}},
+               {QStringLiteral("DLLCHR85T52H199W"), QStringLiteral("DELL'ACQUA DE' MEDICI BELLINI"),
+                QStringLiteral("MARIA CHIARA"), QString(), QDate(1985, 12, 12), QStringLiteral("RAVENNA"), QString()});
+        TClientDataSet family;
+        oneRow(family,
+               {{QStringLiteral("LCUDRELPARCON"), S}, {QStringLiteral("SCUDCODFISCON"), S},
+                {QStringLiteral("SCUDMESICARCON"), S}},
+               {QStringLiteral("1"), QString(), QStringLiteral("12")});
+        TClientDataSet inps;
+        QList<QPair<QString, TFieldType>> fields = {{QStringLiteral("sCudMatrAzienda"), S},
+                                                    {QStringLiteral("FCUDIMPONIBILE"), TFieldType::Currency},
+                                                    {QStringLiteral("lCudMesiRetr"), S}};
+        QVariantList values{QStringLiteral("1234567890"), QVariant::fromValue(Currency::fromInt(30000)),
+                            QStringLiteral("0")};
+        for (const char *m : {"Gennaio", "Febbraio", "Marzo", "Aprile", "Maggio", "Giugno", "Luglio", "Agosto",
+                              "Settembre", "Ottobre", "Novembre", "Dicembre"}) {
+            fields.append({QStringLiteral("lCud") + QString::fromLatin1(m), S});
+            values << QStringLiteral("0");
+        }
+        oneRow(inps, fields, values);
+        QCOMPARE(check({&cu, &family, &inps}),
+                 QStringLiteral(" - Dato obbligatorio mancante: Sesso del dipendente|"
+                                " - Dato obbligatorio mancante: Provincia di nascita del dipendente|"
+                                " - Dato obbligatorio mancante: Codice fiscale coniuge|"
+                                " - Campo errato: Nessun mese escluso dall'EMens quindi il campo \"tutti i mesi\" "
+                                "(INPS 10) del modulo INPS deve essere compilato"));
+    }
+
     void severalDatasetsAddUp()
     {
         TClientDataSet agent;

@@ -3,17 +3,46 @@
 #include "platform/dataset/TClientDataSet.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 namespace VelMandatoryFields {
+
+QString modelName(const QString &field)
+{
+    // A letter for the type, the module's letters and a 7 ("SDIP7", "LINPS7",
+    // "FCFC7", "SDAU7"): the record model writes the same box with "CUD".
+    static const QRegularExpression legacy(QStringLiteral("^([A-Za-z])[A-Za-z]+7(.+)$"));
+    const QRegularExpressionMatch m = legacy.match(field);
+    if (!m.hasMatch())
+        return field.toUpper();
+    return (m.captured(1) + QStringLiteral("CUD") + m.captured(2)).toUpper();
+}
+
+bool isModelName(const QString &field)
+{
+    static const QRegularExpression cud(QStringLiteral("^[A-Za-z]CUD"), QRegularExpression::CaseInsensitiveOption);
+    return cud.match(field).hasMatch();
+}
 
 namespace {
 
 const QString kMissing = QStringLiteral(" - Dato obbligatorio mancante: ");
 const QString kLineBreak = QStringLiteral("\r\n");
 
-QString text(TClientDataSet &ds, const QString &field)
+// The field of a dataset under the list's name or under the record model's
+// name for the same box (SDIP7CODFIS is the CU's SCUDCODFIS).
+TField fieldOf(TClientDataSet &ds, const QString &field)
 {
     const TField f = ds.findField(field);
+    if (f.isValid())
+        return f;
+    const QString model = modelName(field);
+    return model.compare(field, Qt::CaseInsensitive) == 0 ? TField() : ds.findField(model);
+}
+
+QString text(TClientDataSet &ds, const QString &field)
+{
+    const TField f = fieldOf(ds, field);
     return f.isValid() ? f.asString() : QString();
 }
 
@@ -196,7 +225,7 @@ const QList<QPair<QString, QString>> &list()
 
 bool hasValue(TClientDataSet &ds, const QString &field)
 {
-    const TField f = ds.findField(field);
+    const TField f = fieldOf(ds, field);
     if (!f.isValid() || f.isNull())
         return false;
     switch (f.dataType()) {
@@ -217,17 +246,24 @@ bool hasValue(TClientDataSet &ds, const QString &field)
 
 QString relatedFieldRules(TClientDataSet &ds, const QString &field)
 {
-    const QString f = field.toUpper();
-    if (f == QLatin1String("SSOSDENRAPPR"))
+    // The field as the list names it, or as the record model names that box.
+    auto is = [&field](const char *name) {
+        const QString n = QString::fromLatin1(name);
+        return field.compare(n, Qt::CaseInsensitive) == 0
+            || (isModelName(field) && field.compare(modelName(n), Qt::CaseInsensitive) == 0);
+    };
+    if (is("SSOSDENRAPPR"))
         return representative(ds);
-    if (f == QLatin1String("LINPS7MESIRETR"))
+    if (is("LINPS7MESIRETR"))
         return allMonths(ds, QString());
-    if (f == QLatin1String("LINPS7MESIRETR_C"))
+    if (is("LINPS7MESIRETR_C"))
         return allMonths(ds, QStringLiteral("_C"));
-    if (f == QLatin1String("SDAU7CODFIS"))
-        return selfEmployed(ds);
-    if (f == QLatin1String("LCFC7RELPARCON"))
+    if (is("LCFC7RELPARCON"))
         return dependants(ds);
+    // The record model keeps the self-employed payee's identity in the CU's
+    // own fields, already in the list: the rule stands for the list's names.
+    if (field.compare(QLatin1String("SDAU7CODFIS"), Qt::CaseInsensitive) == 0)
+        return selfEmployed(ds);
     return {};
 }
 
@@ -235,10 +271,19 @@ QString relatedFieldRules(TClientDataSet &ds, const QString &field)
 
 bool CheckMandatoryFields(QStringList &problems, const QList<TClientDataSet *> &datasets)
 {
-    static const QHash<QString, QString> labels = [] {
+    // Under the list's own names, and under the names the record model gives
+    // the same boxes ("SDIP7COGNOME" is the CU's "SCUDCOGNOME"). A module's
+    // other fields are not the CU's: "SDAU7NOME" is no "SDIP7NOME".
+    static const QHash<QString, QString> byListName = [] {
         QHash<QString, QString> h;
         for (const auto &[field, label] : VelMandatoryFields::list())
-            h.insert(field, label);
+            h.insert(field.toUpper(), label);
+        return h;
+    }();
+    static const QHash<QString, QString> byModelName = [] {
+        QHash<QString, QString> h;
+        for (const auto &[field, label] : VelMandatoryFields::list())
+            h.insert(VelMandatoryFields::modelName(field), label);
         return h;
     }();
     const int before = int(problems.size());
@@ -247,10 +292,13 @@ bool CheckMandatoryFields(QStringList &problems, const QList<TClientDataSet *> &
             continue;
         const QList<TFieldDef> defs = ds->fieldDefs();
         for (const TFieldDef &d : defs) {
-            const auto it = labels.constFind(d.name.toUpper());
-            if (it != labels.constEnd()) {
+            const QString key = d.name.toUpper();
+            QString label = byListName.value(key);
+            if (label.isEmpty() && VelMandatoryFields::isModelName(d.name))
+                label = byModelName.value(key);
+            if (!label.isEmpty()) {
                 if (!VelMandatoryFields::hasValue(*ds, d.name))
-                    problems << QStringLiteral(" - Dato obbligatorio mancante: ") + it.value();
+                    problems << QStringLiteral(" - Dato obbligatorio mancante: ") + label;
                 continue;
             }
             const QString related = VelMandatoryFields::relatedFieldRules(*ds, d.name);

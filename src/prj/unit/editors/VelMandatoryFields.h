@@ -17,6 +17,14 @@ bool CheckMandatoryFields(QStringList &problems, const QList<TClientDataSet *> &
 
 namespace VelMandatoryFields {
 
+// The list and the rules name the fields of the supply's modules ("SDIP7COGNOME",
+// "LINPS7GENNAIO", "LCFC7RELPARCON"); the record model names the same boxes
+// with "CUD" ("SCUDCOGNOME", "lCudGennaio", "LCUDRELPARCON"). Either name is
+// recognised, so the check works on the CU's own datasets.
+QString modelName(const QString &field);
+// A name of the record model's kind: type letter, then "CUD".
+bool isModelName(const QString &field);
+
 // The fixed list: field name -> label ("SSOSDENOM" -> "Denominazione del
 // sostituto"), in the list's order.
 const QList<QPair<QString, QString>> &list();
