@@ -92,14 +92,16 @@ void TfmragAnaMultiSelect::mostraLista(TClientDataSet *lista, const QList<QPair<
     m_lista = lista;
     if (!m_model)
         m_model = new TDataSetModel(lista, this);
+    // Widths go to the view: the model's width hint carries no height, and
+    // the grid's titles would be drawn zero pixels high.
     QList<TModelColumn> cols;
     for (const auto &c : columns)
-        cols << TModelColumn{c.first, c.second.first, c.second.second};
+        cols << TModelColumn{c.first, c.second.first, 0};
     m_model->setColumns(cols);
     setModel(m_model);
-    for (int i = 0; i < cols.size(); ++i)
-        if (cols.at(i).width > 0)
-            grMain->setColumnWidth(i, cols.at(i).width);
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns.at(i).second.second > 0)
+            grMain->setColumnWidth(i, columns.at(i).second.second);
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { aggiornaConteggio(); });
     aggiornaConteggio();
 }

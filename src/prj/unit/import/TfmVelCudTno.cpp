@@ -38,13 +38,16 @@ void TfrVelCudTno::setRows(TClientDataSet *rows)
     m_rows = rows;
     if (!m_model)
         m_model = new TDataSetModel(rows, this);
-    m_model->setColumns({{QStringLiteral("ITNOORVEXCODE"), QStringLiteral("Codice"), 60},
-                         {QStringLiteral("STNOLDESC"), QStringLiteral("Posizione giuridica"), 300},
-                         {QStringLiteral("LPER_ALTRI_DATI"), QStringLiteral("Fiscali"), 60},
-                         {QStringLiteral("LPER_INPS"), QStringLiteral("INPS"), 60}});
+    // Widths on the view (the model's width hint would draw the titles
+    // zero pixels high).
+    m_model->setColumns({{QStringLiteral("ITNOORVEXCODE"), QStringLiteral("Codice"), 0},
+                         {QStringLiteral("STNOLDESC"), QStringLiteral("Posizione giuridica"), 0},
+                         {QStringLiteral("LPER_ALTRI_DATI"), QStringLiteral("Fiscali"), 0},
+                         {QStringLiteral("LPER_INPS"), QStringLiteral("INPS"), 0}});
     grTno->setModel(m_model);
+    const int widths[] = {60, 300, 60, 60};
     for (int i = 0; i < 4; ++i)
-        grTno->setColumnWidth(i, m_model->columns().at(i).width);
+        grTno->setColumnWidth(i, widths[i]);
 }
 
 void TfrVelCudTno::toggle(int row, int column)

@@ -132,8 +132,18 @@ int TfmVelWizImport::annoFinanziario() const
     return anno > 0 ? anno : Campagna::AnnoFinanziario;
 }
 
+void TfmVelWizImport::showEvent(QShowEvent *event)
+{
+    TfmragWizard::showEvent(event);
+    afterChangePage(currentPage());
+}
+
 void TfmVelWizImport::afterChangePage(QWidget *to)
 {
+    // The path is chosen while the form is built: the pages read their data
+    // when they are shown.
+    if (!isVisible())
+        return;
     if (to == tsMeseComp)
         mostraOpzioni();
     else if (to == tsParametri)

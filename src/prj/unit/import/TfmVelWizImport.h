@@ -57,6 +57,7 @@ public:
 
 protected:
     void afterChangePage(QWidget *to) override;
+    void showEvent(QShowEvent *event) override;
     bool formCheckOk() override;
 
 private:
