@@ -346,6 +346,10 @@ void TVelImportCud::importaDipendente()
     }
     m_reader.reset();
     try {
+        // The CU table's structure first, whatever the employee's path: two
+        // workstations take the structures of the store in the same order and
+        // never wait for each other in a circle.
+        m_store.Save(cdsImport, s("TCUD_DATICUD"));
         if (!m_qAcom)
             m_qAcom = std::make_unique<TRagQuery>(&conn());
         if (!m_qAbt)
