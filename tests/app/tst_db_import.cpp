@@ -54,6 +54,22 @@ protected:
     }
 };
 
+// The INPS builder's place failing for one tax code.
+class FailingInps : public ImportWithInps
+{
+public:
+    using ImportWithInps::ImportWithInps;
+    QString failFor;
+
+protected:
+    void importaInps() override
+    {
+        ImportWithInps::importaInps();
+        if (cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == failFor)
+            throw EOvError(QStringLiteral("Sezione INPS non leggibile"));
+    }
+};
+
 }
 
 class TstDbImport : public QObject
@@ -521,6 +537,38 @@ private slots:
         QCOMPARE(cu(cf).value("ICUDSTATO").toInt(), 0);
         QCOMPARE(rows("TCUDI_INPS", cf), 1);
         QCOMPARE(ui.pendingAnswers(), 0);
+    }
+
+    void failureAfterReplacingKeepsTheOldCu()
+    {
+        fresh();
+        ScriptedResponder ui;
+        const QString cf = QStringLiteral("RSSMRA75C12H199Y");
+        auto imp = importer<FailingInps>();
+        imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+        imp->importa({ROSSI});
+        const qint64 first = cu(cf).value("IAFIID").toLongLong();
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+
+        // Replaced, then the INPS section fails: the old CU and its rows
+        // are back, in the store and in the run's tables.
+        imp->failFor = cf;
+        imp->importa({ROSSI, BIANCHI});
+        QVERIFY(ui.texts().contains(QStringLiteral("Controllare i dati del dipendente:ROSSI MARIO\r\n\r\n"
+                                                   "Sezione INPS non leggibile")));
+        QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+        QVERIFY(!cu(QStringLiteral("BNCLRA80L65D458L")).isEmpty());
+        QVERIFY(imp->cdsImport.locate(QStringLiteral("SCUDCODFIS"), cf));
+        QCOMPARE(imp->cdsImport.fieldByName(QStringLiteral("iAfiID")).asInteger(), first);
+        QCOMPARE(imp->cdsINPS.recordCount(), 2);   // Rossi's old row and Bianchi's
+
+        // The same run's tables see the CU: kept.
+        imp->failFor.clear();
+        imp->sovraScrivi = TVelSovraScrivi::NonSovrascrivere;
+        imp->importa({ROSSI});
+        QCOMPARE(imp->esito().mantenuti, 1);
+        QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
     }
 
     void agentDataOncePerRun()

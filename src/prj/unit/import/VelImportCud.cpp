@@ -216,6 +216,43 @@ void TVelImportCud::apriTabelle()
     m_tablesStale = false;
 }
 
+void TVelImportCud::annullaModifiche()
+{
+    // Newest first; a row deleted and put back gets a new bookmark, which
+    // the older entries of the same row must follow.
+    QHash<QPair<TClientDataSet *, TBookmark>, TBookmark> moved;
+    auto current = [&](TClientDataSet *ds, TBookmark b) { return moved.value(qMakePair(ds, b), b); };
+    QSet<TClientDataSet *> touched;
+    for (auto it = m_modifiche.crbegin(); it != m_modifiche.crend(); ++it) {
+        TClientDataSet &ds = *it->ds;
+        touched.insert(&ds);
+        if (ds.modified())
+            ds.cancel();
+        switch (it->status) {
+        case TUpdateStatus::Inserted:
+            ds.gotoBookmark(current(&ds, it->row));
+            ds.deleteRecord();
+            break;
+        case TUpdateStatus::Deleted:
+            ds.appendRecord(it->old);
+            moved.insert(qMakePair(&ds, it->row), ds.bookmark());
+            break;
+        case TUpdateStatus::Modified:
+            ds.gotoBookmark(current(&ds, it->row));
+            ds.edit();
+            for (int i = 0; i < it->old.size(); ++i)
+                ds.field(i).setValue(it->old.at(i));
+            ds.post();
+            break;
+        default:
+            break;
+        }
+    }
+    for (TClientDataSet *ds : touched)
+        ds->mergeChangeLog();
+    m_modifiche.clear();
+}
+
 void TVelImportCud::ricaricaTabelle()
 {
     // After a rollback the tables hold rows the database no longer has:
@@ -227,7 +264,16 @@ void TVelImportCud::salva(TClientDataSet &ds)
 {
     for (const TableRef &t : kTables)
         if (&(this->*(t.ds)) == &ds) {
+            ds.checkBrowseMode();
+            const QList<TDeltaRow> delta = ds.delta();
             m_store.Save(ds, s(t.structure));
+            for (const TDeltaRow &r : delta) {
+                QVariantList old;
+                if (r.status() != TUpdateStatus::Inserted)
+                    for (int i = 0; i < r.fieldCount(); ++i)
+                        old << r.oldValue(i);
+                m_modifiche.append({&ds, r.status(), r.bookmark(), old});
+            }
             return;
         }
     throw EAssertionFailed(QStringLiteral("Tabella della CU sconosciuta: %1").arg(ds.objectName()));
@@ -349,6 +395,7 @@ void TVelImportCud::importaDipendente()
         // The CU table's structure first, whatever the employee's path: two
         // workstations take the structures of the store in the same order and
         // never wait for each other in a circle.
+        m_modifiche.clear();
         m_store.Save(cdsImport, s("TCUD_DATICUD"));
         if (!m_qAcom)
             m_qAcom = std::make_unique<TRagQuery>(&conn());
@@ -375,10 +422,21 @@ void TVelImportCud::importaDipendente()
         tr.Commit();
     } catch (const std::exception &e) {
         m_reader.reset();
-        if (cdsImport.modified())
-            cdsImport.cancel();
+        for (const TableRef &t : kTables) {
+            TClientDataSet &ds = this->*(t.ds);
+            if (ds.modified())
+                ds.cancel();
+            if (ds.changeCount() > 0)
+                ds.cancelUpdates();
+        }
         tr.Rollback();
-        ricaricaTabelle();
+        try {
+            annullaModifiche();
+        } catch (const std::exception &) {
+            // Whatever could not be undone in memory is read again.
+            m_modifiche.clear();
+            ricaricaTabelle();
+        }
         ++m_esito.errori;
         if (!dynamic_cast<const EAbort *>(&e))
             OvMessageBox(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")

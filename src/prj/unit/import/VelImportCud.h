@@ -212,6 +212,19 @@ private:
     void editImport();
     void postImport();
 
+    // What the employee's saves changed in the tables, undone in memory when
+    // the employee's transaction is rolled back (reading every table again
+    // after each failure would make a long run quadratic).
+    struct Modifica
+    {
+        TClientDataSet *ds;
+        TUpdateStatus status;
+        TBookmark row;
+        QVariantList old;
+    };
+    QList<Modifica> m_modifiche;
+    void annullaModifiche();
+
     TTorDBCds &m_store;
     TInfo m_info;
     Esito m_esito;
