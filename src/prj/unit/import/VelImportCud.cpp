@@ -212,6 +212,7 @@ void TVelImportCud::apriTabelle()
         return;
     for (const TableRef &t : kTables)
         m_store.Load(this->*(t.ds), s(t.structure));
+    indicizzaCu();
     m_tablesOpen = true;
     m_tablesStale = false;
 }
@@ -251,6 +252,49 @@ void TVelImportCud::annullaModifiche()
     for (TClientDataSet *ds : touched)
         ds->mergeChangeLog();
     m_modifiche.clear();
+    if (touched.contains(&cdsImport))
+        indicizzaCu();
+}
+
+// ---- finding a CU by its key ----------------------------------------------------
+// A run looks CUs up several times per employee: a key -> row table instead of
+// walking the whole table each time (which made a long run quadratic).
+
+QString TVelImportCud::chiaveCu(const QString &codFis, const QString &mese)
+{
+    return codFis.trimmed().toUpper() + QLatin1Char('/') + mese;
+}
+
+void TVelImportCud::indicizzaCu()
+{
+    m_indiceCu.clear();
+    const int fCf = cdsImport.fieldIndex(s("SCUDCODFIS"));
+    const int fMese = cdsImport.fieldIndex(s("SCUDMESE"));
+    for (int r = 0; r < cdsImport.recordCount(); ++r)
+        m_indiceCu.insert(chiaveCu(cdsImport.valueAt(r, fCf).toString(), cdsImport.valueAt(r, fMese).toString()),
+                          cdsImport.bookmarkAt(r));
+}
+
+void TVelImportCud::ricordaCu()
+{
+    m_indiceCu.insert(chiaveCu(text("SCUDCODFIS"), text("SCUDMESE")), cdsImport.bookmark());
+}
+
+bool TVelImportCud::trovaCu(const QString &codFis, const QString &mese)
+{
+    const QString key = chiaveCu(codFis, mese);
+    const auto it = m_indiceCu.constFind(key);
+    if (it == m_indiceCu.constEnd() || !cdsImport.bookmarkValid(it.value()))
+        return false;
+    cdsImport.gotoBookmark(it.value());
+    if (chiaveCu(text("SCUDCODFIS"), text("SCUDMESE")) == key)
+        return true;
+    // Out of date: the table decides.
+    indicizzaCu();
+    if (!m_indiceCu.contains(key))
+        return false;
+    cdsImport.gotoBookmark(m_indiceCu.value(key));
+    return true;
 }
 
 void TVelImportCud::ricaricaTabelle()
@@ -449,7 +493,7 @@ void TVelImportCud::importaDipendente()
 // Returns true when the CU is to be built (new or replaced).
 bool TVelImportCud::decidiEsistente(const QString &codFis, const QString &mese)
 {
-    if (!cdsImport.locate(s("SCUDCODFIS;SCUDMESE"), QVariantList{codFis, mese}))
+    if (!trovaCu(codFis, mese))
         return true;
     if (!forzaStampati && cdsImport.fieldByName(s("ICUDSTATO")).asInteger() > 0)
         return false;
@@ -502,8 +546,9 @@ void TVelImportCud::sostituisci(const QString &codFis, const QString &mese)
     for (TClientDataSet *ds : {&cdsINPS, &cdsINPDAP, &cdsAutonomo, &cdsConFamCar, &cdsInail, &cdsAltriEnti, &cdsTfr,
                                &cdsAnnotazioni})
         eliminaSezioni(*ds, codFis, mese, afi);
-    if (!cdsImport.locate(s("SCUDCODFIS;SCUDMESE"), QVariantList{codFis, mese}))
+    if (!trovaCu(codFis, mese))
         throw EAssertionFailed(QStringLiteral("CU da sostituire non più presente"));
+    m_indiceCu.remove(chiaveCu(codFis, mese));
     cdsImport.deleteRecord();
     salva(cdsImport);
 }
@@ -678,25 +723,27 @@ void TVelImportCud::costruisci(const QString &codFis, const QString &mese)
         fondoPensione();
         set("LCUDCOMPRENSIVO", s("X"));
         postImport();
-        cdsImport.locate(s("SCUDCODFIS;SCUDMESE"), QVariantList{codFis, mese});
+        ricordaCu();
+        trovaCu(codFis, mese);
         editImport();
         annotazioni();
         postImport();
         importaInps();
         importaInpdap();
-        cdsImport.locate(s("SCUDCODFIS;SCUDMESE"), QVariantList{codFis, mese});
+        trovaCu(codFis, mese);
         if (money("FCUDDEDNOTAXFAM") > Currency() || integer("ICUDPERIODOLAV") > 0)
             importaFamiliari();
         m_reader.reset();
     }
     // 6.
     postImport();
+    ricordaCu();
     // 7.
     if (!options.SOLOINPS && m_autonomo)
         importaAutonomi();
 
     // 8. and 9. Emptiness.
-    if (!cdsImport.locate(s("SCUDCODFIS;SCUDMESE"), QVariantList{codFis, mese}))
+    if (!trovaCu(codFis, mese))
         throw EAssertionFailed(QStringLiteral("CU appena scritta non trovata: %1").arg(codFis));
     const qint64 afi = cdsImport.fieldByName(s("iAfiID")).asInteger();
     const bool zero = soloZeri();

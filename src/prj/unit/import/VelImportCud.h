@@ -17,6 +17,7 @@
 #include "platform/dataset/TClientDataSet.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -224,6 +225,12 @@ private:
     };
     QList<Modifica> m_modifiche;
     void annullaModifiche();
+    // CU rows by key (tax code and month).
+    QHash<QString, TBookmark> m_indiceCu;
+    static QString chiaveCu(const QString &codFis, const QString &mese);
+    void indicizzaCu();
+    void ricordaCu();
+    bool trovaCu(const QString &codFis, const QString &mese);
 
     TTorDBCds &m_store;
     TInfo m_info;
