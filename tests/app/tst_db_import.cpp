@@ -539,6 +539,52 @@ private slots:
         QCOMPARE(ui.pendingAnswers(), 0);
     }
 
+    void assistance730AndOnlyInps()
+    {
+        fresh();
+        ScriptedResponder ui;
+        {
+            auto imp = importer();
+            imp->importa({122});
+        }
+        // Santoro Matteo: the 730 lines of July, August and November.
+        const QVariantMap r = cu(QStringLiteral("SNTMTT74L03A944U"));
+        const QPair<const char *, const char *> expected[] = {
+            {"FCUDSIRIMB", "350"},         {"FCUDARRIMB", "40"},         {"FCUDSACRIMB", "15"},
+            {"FCUDSITRATT", "120"},        {"FCUDARTRATT", "30"},        {"FCUDSECONDOACCIRPE", "210"},
+            {"FCUDACCADDCOMIRPEF", "18"},  {"FCUDPRIMOACCIRPEF", "60"},  {"FCUDSICRIMB", "90"},
+            {"FCUDPRATACCCEDSECC", "25"},  {"FCUDSURATACCCEDSECC", "35"}, {"FCUDSCSLTRATT", "12"},
+            {"FCUDSURATACSECCON", "5"}};
+        for (const auto &e : expected)
+            QVERIFY2(amount(r, e.first) == money(e.second), e.first);
+        QVERIFY(!r.contains("FCUDSACTRATT"));
+
+        // Only INPS: no fiscal figures; kept with its INPS row and marked as a
+        // case excluded from the fiscal part...
+        const QString cf = QStringLiteral("RSSMRA75C12H199Y");
+        {
+            auto imp = importer<ImportWithInps>();
+            imp->options.SOLOINPS = true;
+            imp->importa({ROSSI});
+        }
+        QVariantMap o = cu(cf);
+        QCOMPARE(str(o, "SCUDCASIESCPREC"), QStringLiteral("2"));
+        QVERIFY(!o.contains("FCUDRITIRPEF"));
+        QVERIFY(!o.contains("FCUDREDDDETR"));
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+        // ... and gone, with a message, without one.
+        ui.clear();
+        {
+            auto imp = importer();
+            imp->options.SOLOINPS = true;
+            imp->importa({BIANCHI});
+        }
+        QVERIFY(cu(QStringLiteral("BNCLRA80L65D458L")).isEmpty());
+        QCOMPARE(ui.texts().first(), QStringLiteral("Dipendente : BIANCHI LAURA\r\r\n"
+                                                    "Non importato perchè non sono presenti dati Fiscali o "
+                                                    "Contributivi"));
+    }
+
     void failureAfterReplacingKeepsTheOldCu()
     {
         fresh();

@@ -270,6 +270,21 @@ private slots:
         QCOMPARE(w.lbProgresso->text(), QStringLiteral("COLOMBO PAOLO"));
     }
 
+    void emptyCandidateList()
+    {
+        ScriptedResponder ui;
+        TClientDataSet p;
+        makeParametri(p, false);
+        p.fieldByName(QStringLiteral("ICALID")).setAsInteger(99);   // a category nobody is in
+        p.fieldByName(QStringLiteral("IMESID")).setAsInteger(12);
+        p.post();
+        TVelImportOptions o = TVelImportOptions::fromParametri(p);
+        o.IDWGID = 1;
+        TfmVelImpMultiSelect w(*store, o, nullptr);
+        QVERIFY(!w.carica());
+        QCOMPARE(ui.shown().size(), 0);
+    }
+
     void positionsDialog()
     {
         TClientDataSet rows;
