@@ -1,6 +1,7 @@
 #include "VelStartup.h"
 
 #include "TdmVelAttivazioni.h"
+#include "src/prj/unit/import/VelImportLaunch.h"
 #include "TdmVelMain.h"
 #include "TfmVelMain.h"
 #include "TfmVelParametri.h"
@@ -68,6 +69,7 @@ int TVelStartup::start()
         VelParametriUtente::load(m_params->xpmOvuParams);
         // 3. Command table.
         m_attivazioni = std::make_unique<TdmVelAttivazioni>(m_connessione.get(), m_params.get());
+        installImportWindows(*m_attivazioni);
         // 4. Main window.
         m_main.reset(ovCreate<TfmVelMain>(m_attivazioni.get()));
         QObject::connect(m_attivazioni.get(), &TdmVelAttivazioni::terminateRequested, m_main.get(),

@@ -1,0 +1,160 @@
+// The import of every candidate of the scale database ("velcu-db create
+// --demo --payees N": the demo's 40 payees plus N generated ones), as the
+// office runs it from the selection window with nothing selected: one
+// transaction per employee, the store saved after each post. SQLite on a
+// temporary file; PostgreSQL on the server named by VELCU_TEST_PG*
+// (scripts/pg-test.sh), skipped without it.
+//
+//   bench_import [N ...]      (default: 1000 2000)
+#include "BenchProcess.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvSQLConnection.h"
+#include "platform/framework/OvMessages.h"
+#include "src/prj/unit/import/VelImportCud.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+QTextStream out(stdout);
+
+QString staged()
+{
+    const QString s = QCoreApplication::applicationDirPath() + QStringLiteral("/../stage");
+    return QFileInfo(s).isDir() ? QDir::cleanPath(s) : QStringLiteral(VELCU_STAGE_DIR);
+}
+
+qint64 create(const QStringList &target, int payees)
+{
+    QProcess p;
+    QElapsedTimer t;
+    t.start();
+    p.start(staged() + QStringLiteral("/bin/velcu-db"),
+            QStringList{QStringLiteral("create"), QStringLiteral("--demo"), QStringLiteral("--payees"),
+                        QString::number(payees), QStringLiteral("-q")} + target);
+    p.waitForFinished(-1);
+    if (p.exitCode() != 0)
+        throw EOvError(QStringLiteral("velcu-db: ") + QString::fromUtf8(p.readAllStandardError()));
+    return t.elapsed();
+}
+
+// Answers every box with its default and counts them.
+class Quiet : public IOvMessageResponder
+{
+public:
+    int boxes = 0;
+    int respond(const OvMessage &msg) override
+    {
+        ++boxes;
+        return msg.defaultButton ? msg.defaultButton : msg.buttons.value(0, IDOK);
+    }
+};
+
+void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection &conn)
+{
+    Quiet quiet;
+    IOvMessageResponder *previous = setMessageResponder(&quiet);
+    TTorDBCds store;
+    store.setConnection(&conn);
+    store.setProgram(QStringLiteral("vel"));
+    store.setYear(2025);
+    store.setMonth(TTorDBCds::AllMonths);
+    store.setShowWait(false);
+    TVelImportCud imp(store);
+    imp.options.IDWGID = 1;
+    imp.options.IMESID = 12;
+    imp.options.anno = 2025;
+    imp.options.ANCHE_SENZA_CONGUAGLIO = true;
+    imp.sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+    imp.cartellaTabelle = staged() + QStringLiteral("/USR/KZ2025/Res/Tabelle");
+    int logLines = 0;
+    imp.onInfo = [&](const QStringList &l) { logLines = int(l.size()); };
+
+    QElapsedTimer t;
+    t.start();
+    const double cpu0 = bench::cpuMs();
+    const int candidates = imp.caricaCandidati();
+    const qint64 listMs = t.elapsed();
+    imp.importa();
+    const qint64 ms = t.elapsed();
+    const auto &e = imp.esito();
+    out << engine << ", --payees " << payees << ": creazione " << QString::number(createMs / 1000.0, 'f', 2)
+        << " s; importazione di " << candidates << " candidati " << QString::number(ms / 1000.0, 'f', 2)
+        << " s (lista " << QString::number(listMs / 1000.0, 'f', 2) << " s), "
+        << QString::number(double(ms) / std::max(1, candidates), 'f', 2) << " ms ciascuno, CPU "
+        << QString::number((bench::cpuMs() - cpu0) / 1000.0, 'f', 2) << " s, picco "
+        << QString::number(bench::peakMb(), 'f', 0) << " MB; CU scritte " << e.importati << ", scartate "
+        << e.scartati << ", in errore " << e.errori << ", messaggi " << quiet.boxes << ", righe di log " << logLines
+        << "\n";
+    out.flush();
+    setMessageResponder(previous);
+}
+
+}
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes << std::max(1, atoi(argv[i]));
+    if (sizes.isEmpty())
+        sizes = {1000, 2000};
+    try {
+        QueryText().loadCatalogue(staged() + QStringLiteral("/etc/rag/rag_QueryText.cds"));
+        for (int n : sizes) {
+            QTemporaryDir dir;
+            const QString file = dir.filePath(QStringLiteral("bench.sqlite"));
+            const qint64 ms = create({QStringLiteral("--db-path=") + file}, n);
+            TOvDbConfig cfg;
+            cfg.engine = TOvDbEngine::SQLite;
+            cfg.path = file;
+            TOvSQLConnection conn(cfg);
+            conn.openOrThrow();
+            report(QStringLiteral("SQLite"), n, ms, conn);
+        }
+        const QString port = qEnvironmentVariable("VELCU_TEST_PGPORT");
+        if (port.isEmpty()) {
+            out << "PostgreSQL: saltato (VELCU_TEST_PGPORT non impostata: source scripts/pg-test.sh && pg_test_start)\n";
+            return 0;
+        }
+        TOvDbConfig server;
+        server.engine = TOvDbEngine::PostgreSQL;
+        server.host = qEnvironmentVariable("VELCU_TEST_PGHOST", QStringLiteral("127.0.0.1"));
+        server.port = port.toInt();
+        server.user = qEnvironmentVariable("VELCU_TEST_PGUSER", QStringLiteral("postgres"));
+        server.database = QStringLiteral("postgres");
+        for (int n : sizes) {
+            const QString name = QStringLiteral("velcu_bench_import_%1").arg(QCoreApplication::applicationPid());
+            const qint64 ms = create({QStringLiteral("--db-engine=postgres"), QStringLiteral("--db-host=") + server.host,
+                                      QStringLiteral("--db-port=") + port, QStringLiteral("--db-user=") + server.user,
+                                      QStringLiteral("--db-name=") + name},
+                                     n);
+            {
+                TOvDbConfig cfg = server;
+                cfg.database = name;
+                TOvSQLConnection conn(cfg);
+                conn.openOrThrow();
+                report(QStringLiteral("PostgreSQL"), n, ms, conn);
+            }
+            TOvSQLConnection admin(server);
+            admin.openOrThrow();
+            admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name));
+        }
+    } catch (const EOvException &e) {
+        QTextStream(stderr) << e.message() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// "Scelta dipendenti" of the CU import: the candidate list of the run, the
+// option "Forza l'importazione dei modelli già stampati" and, on OK, the
+// import of the work list through TVelImportCud (positions dialog, progress,
+// end-of-run log in "Informazioni").
+#include "rag/import/RagFFiscImpMultiSelect.h"
+
+#include <memory>
+
+class QCheckBox;
+class TTorDBCds;
+class TVelImportCud;
+struct TVelImportOptions;
+
+class TfmVelImpMultiSelect : public TfmragFiscImpMultiSelect
+{
+    Q_OBJECT
+public:
+    TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOptions &options, TClientDataSet *sos,
+                         QWidget *parent = nullptr);
+    ~TfmVelImpMultiSelect() override;
+
+    QCheckBox *cbForzaStampati = nullptr;
+    TVelImportCud &import() { return *m_import; }
+
+    // Loads the candidates and shows the list; false when there is none.
+    bool carica();
+
+    // The class procedure: loads the candidates; none: "Nessuna dato da
+    // importare!" and no window; otherwise the window, modally.
+    static void Execute(TTorDBCds &store, TClientDataSet &parametri, TClientDataSet *sos, QWidget *parent = nullptr);
+
+protected:
+    void importa(const QList<int> &keys) override;
+
+private:
+    std::unique_ptr<TVelImportCud> m_import;
+};

@@ -1,0 +1,713 @@
+// The import of the CUs from the demo school's payroll, on both engines,
+// without a window. Every expected figure is worked out from the demo's
+// monthly inserts (tools/demo-payroll/make_demo_payroll.py): a monthly
+// payee's total is the monthly figure times the months.
+#include "support/ScriptedResponder.h"
+#include "support/TestDb.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/db/OvSQLConnection.h"
+#include "platform/sql/OvSQLQuery.h"
+#include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/model/VelCodeTables.h"
+#include "src/prj/unit/model/VelStructureSeed.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+Currency money(const char *text)
+{
+    return *Currency::parse(QString::fromLatin1(text));
+}
+
+const QString kTabelle = QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle");
+
+// Candidate keys of the demo: relationship 100 + payee.
+constexpr int ROSSI = 101, BIANCHI = 102, ESPOSITO = 103, ROMANO = 105, COLOMBO = 106, RICCI = 107,
+              GRECO = 109, CONTI = 112, DE_LUCA = 113, MANCINI = 114, COSTA = 115, MARINI = 123, RINALDI = 124;
+
+// An import whose INPS builder writes one row per CU, as the real one does,
+// without looking for earlier rows.
+class ImportWithInps : public TVelImportCud
+{
+public:
+    using TVelImportCud::TVelImportCud;
+    int inpsCalls = 0;
+
+protected:
+    void importaInps() override
+    {
+        ++inpsCalls;
+        const QString cf = cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).asString();
+        const QString mese = cdsImport.fieldByName(QStringLiteral("SCUDMESE")).asString();
+        cdsINPS.append();
+        cdsINPS.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(cf);
+        cdsINPS.fieldByName(QStringLiteral("SCUDMESE")).setAsString(mese);
+        cdsINPS.fieldByName(QStringLiteral("sCudMatrAzienda")).setAsString(QStringLiteral("1234567890"));
+        cdsINPS.post();
+        salva(cdsINPS);
+    }
+};
+
+// The INPS builder's place failing for one tax code.
+class FailingInps : public ImportWithInps
+{
+public:
+    using ImportWithInps::ImportWithInps;
+    QString failFor;
+
+protected:
+    void importaInps() override
+    {
+        ImportWithInps::importaInps();
+        if (cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == failFor)
+            throw EOvError(QStringLiteral("Sezione INPS non leggibile"));
+    }
+};
+
+}
+
+class TstDbImport : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<TOvSQLConnection> db;
+    std::unique_ptr<TTorDBCds> store;
+    TClientDataSet note;
+
+    void fresh()
+    {
+        store.reset();
+        db.reset();
+        db = TestDb::open(true);
+        seedStructures(*db, QStringLiteral("vel"), 2025);
+        store = std::make_unique<TTorDBCds>();
+        store->setConnection(db.get());
+        store->setProgram(QStringLiteral("vel"));
+        store->setYear(2025);
+        store->setMonth(TTorDBCds::AllMonths);
+        store->setShowWait(false);
+    }
+
+    template <class T = TVelImportCud>
+    std::unique_ptr<T> importer()
+    {
+        auto imp = std::make_unique<T>(*store);
+        imp->options.IDWGID = 1;
+        imp->options.IMESID = 12;
+        imp->cartellaTabelle = kTabelle;
+        return imp;
+    }
+
+    // The stored CU of a tax code (and month), as field -> value.
+    QVariantMap cu(const QString &codFis, const QString &mese = QStringLiteral("12"))
+    {
+        TClientDataSet ds;
+        store->Load(ds, QStringLiteral("TCUD_DATICUD"));
+        QVariantMap m;
+        if (!ds.locate(QStringLiteral("SCUDCODFIS;SCUDMESE"), QVariantList{codFis, mese}))
+            return m;
+        for (int i = 0; i < ds.fieldCount(); ++i)
+            if (!ds.field(i).isNull())
+                m.insert(ds.fieldDefs().at(i).name.toUpper(), ds.field(i).value());
+        return m;
+    }
+    int rows(const char *structure, const QString &codFis)
+    {
+        TClientDataSet ds;
+        store->Load(ds, QString::fromLatin1(structure));
+        int n = 0;
+        for (ds.first(); !ds.eof(); ds.next())
+            n += ds.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == codFis;
+        return n;
+    }
+    QString nota(const char *code)
+    {
+        if (!note.active())
+            VelCodeTables::load(note, QStringLiteral("TNOT_NOTE.CDS"), kTabelle);
+        if (!note.locate(QStringLiteral("Codice"), QString::fromLatin1(code)))
+            return QString();
+        return QString::fromLatin1(code) + QStringLiteral(") ") + note.fieldByName(QStringLiteral("Nota")).asString()
+               + QStringLiteral("\r\n");
+    }
+    static Currency amount(const QVariantMap &m, const char *field)
+    {
+        const QVariant v = m.value(QString::fromLatin1(field));
+        return v.isValid() ? v.value<Currency>() : Currency();
+    }
+    static QString str(const QVariantMap &m, const char *field) { return m.value(QString::fromLatin1(field)).toString(); }
+
+private slots:
+    void initTestCase()
+    {
+        VELCU_REQUIRE_TEST_DB();
+        QueryText().loadFromXml(QStringLiteral(VELCU_SOURCE_DIR "/tools/velcu-catalogue/rag_QueryText.xml"));
+    }
+    void cleanupTestCase()
+    {
+        store.reset();
+        db.reset();
+    }
+
+    void candidateList()
+    {
+        fresh();
+        auto imp = importer();
+        const int n = imp->caricaCandidati();
+        TClientDataSet &c = imp->cdsCandidati;
+        // Refunds to external staff (31) and a self-employed payee with
+        // nothing withheld and no flat rate (34) are not candidates.
+        QVERIFY(!c.locate(QStringLiteral("IACOMID"), 131));
+        QVERIFY(!c.locate(QStringLiteral("IACOMID"), 134));
+        QVERIFY(c.locate(QStringLiteral("IACOMID"), 133)); // self-employed, taxed separately
+        QCOMPARE(n, 38);
+        // Every row starts in January; the adjustment marked.
+        for (c.first(); !c.eof(); c.next())
+            QCOMPARE(c.fieldByName(QStringLiteral("MESE_INIZIALE")).asInteger(), 1);
+        QVERIFY(c.locate(QStringLiteral("IACOMID"), ROSSI));
+        QCOMPARE(c.fieldByName(QStringLiteral("CONGUAGLIO")).asString(), QStringLiteral("X"));
+        QVERIFY(c.locate(QStringLiteral("IACOMID"), BIANCHI));
+        QCOMPARE(c.fieldByName(QStringLiteral("CONGUAGLIO")).asString(), QStringLiteral(" "));
+        QVERIFY(c.locate(QStringLiteral("IACOMID"), RINALDI));
+        QCOMPARE(c.fieldByName(QStringLiteral("MESE_FINALE")).asInteger(), 6);
+        QCOMPARE(c.fieldByName(QStringLiteral("CONGUAGLIO")).asString(), QStringLiteral("X"));
+        // In surname order.
+        c.first();
+        QString previous;
+        for (; !c.eof(); c.next()) {
+            const QString name = c.fieldByName(QStringLiteral("SANACOGNOMENOME")).asString();
+            QVERIFY2(previous.compare(name, Qt::CaseInsensitive) <= 0, qPrintable(name));
+            previous = name;
+        }
+
+        // Closing month November: the payee paid only in December is gone,
+        // and Rossi's December adjustment is not there yet.
+        auto nov = importer();
+        nov->options.IMESID = 11;
+        QCOMPARE(nov->caricaCandidati(), 37);
+        QVERIFY(!nov->cdsCandidati.locate(QStringLiteral("IACOMID"), 135));
+        QVERIFY(nov->cdsCandidati.locate(QStringLiteral("IACOMID"), ROSSI));
+        QCOMPARE(nov->cdsCandidati.fieldByName(QStringLiteral("CONGUAGLIO")).asString(), QStringLiteral(" "));
+
+        // Only the self-employed.
+        auto aut = importer();
+        aut->options.ICALID = 7;
+        aut->caricaCandidati();
+        for (aut->cdsCandidati.first(); !aut->cdsCandidati.eof(); aut->cdsCandidati.next()) {
+            const int key = int(aut->cdsCandidati.fieldByName(QStringLiteral("IACOMID")).asInteger());
+            QVERIFY2(QList<int>({108, 109, 110, 111, 130, 133}).contains(key), qPrintable(QString::number(key)));
+        }
+    }
+
+    void adjustmentPensionFundAndHeader()
+    {
+        fresh();
+        ScriptedResponder ui;
+        auto imp = importer();
+        imp->importa({ROSSI});
+        QCOMPARE(imp->esito().importati, 1);
+        QCOMPARE(ui.texts(), QStringList{QStringLiteral("Fine operazione")});
+
+        const QVariantMap r = cu(QStringLiteral("RSSMRA75C12H199Y"));
+        QVERIFY(!r.isEmpty());
+        // Header.
+        QCOMPARE(str(r, "SCUDCOGNOME"), QStringLiteral("ROSSI"));
+        QCOMPARE(str(r, "SCUDNOME"), QStringLiteral("MARIO"));
+        QCOMPARE(str(r, "SCUDSEX"), QStringLiteral("M"));
+        QCOMPARE(r.value("DCUDDATANAS").toDate(), QDate(1975, 3, 12));
+        QCOMPARE(str(r, "SCUDCOMNAS"), QStringLiteral("RAVENNA"));
+        QCOMPARE(str(r, "SCUDPROVNAS"), QStringLiteral("RA"));
+        QCOMPARE(str(r, "SCUDCOMDFAP"), QStringLiteral("RAVENNA"));
+        QCOMPARE(str(r, "SCUDPROVDFAC"), QStringLiteral("RA"));
+        QCOMPARE(str(r, "SCUDCAPDFAP"), QStringLiteral("H199"));
+        QCOMPARE(str(r, "SCUDANNOFIN"), QStringLiteral("2025"));
+        QCOMPARE(str(r, "LCUDIMPORTATO"), QStringLiteral("X"));
+        QCOMPARE(str(r, "LCUDCOMPRENSIVO"), QStringLiteral("X"));
+        QCOMPARE(str(r, "LCUDCONGUAGLIO"), QStringLiteral("X"));
+        QCOMPARE(str(r, "LCUDANNULLAMENTO"), QStringLiteral("0"));
+        QCOMPARE(str(r, "LCUDINFORZA3112"), QStringLiteral("0"));
+        QCOMPARE(r.value("DCUDDATIANADATA").toDate(), QDate::currentDate());
+        // Figures of the December adjustment.
+        QCOMPARE(r.value("ICUDPERIODOLAV").toInt(), 365);
+        QCOMPARE(amount(r, "FCUDRITIRPEF"), money("3958.40"));
+        QVERIFY(!r.contains("FCUDRITIRPEFSOS"));
+        QCOMPARE(amount(r, "FCUDADDCOMIRPEF"), Currency());
+        QCOMPARE(amount(r, "FCUDADDCOMSALDO"), money("218.88"));
+        QCOMPARE(amount(r, "FCUDADDREGIRPEF"), money("452.04"));
+        QCOMPARE(amount(r, "FCUDDEDNOTAXFAM"), money("690"));
+        // Employment deduction 1960 less the additional 100, which is a credit.
+        QCOMPARE(amount(r, "FCUDDETRDIPPENSREDD"), money("1860"));
+        QCOMPARE(amount(r, "FCUDDETCREDRULTDETR"), money("100"));
+        QCOMPARE(amount(r, "FCUDIMPLORDA"), money("6708.40"));
+        QCOMPARE(amount(r, "FCUDTOTDETR"), money("2750"));   // 6708.40 - 3958.40
+        QCOMPARE(amount(r, "FCUDDETRIMPNETTA"), money("3958.40"));
+        QCOMPARE(amount(r, "FCUDIMPONPTO1"), money("27360"));
+        QCOMPARE(amount(r, "FCUDREDDCONGP1"), money("27360"));
+        QCOMPARE(amount(r, "FCUDREDDDETR"), money("27360"));
+        QCOMPARE(str(r, "SCUDDETINDET"), QStringLiteral("1"));
+        QCOMPARE(str(r, "SCUDTICODTRATT"), QStringLiteral("2"));
+        QCOMPARE(amount(r, "FCUDTOTRITOPER"), Currency());
+        // Pension fund joined 1 March 2010: 12 x (25 + 25), severance 12 x 172.50.
+        QCOMPARE(r.value("DCUDDTISCFONDO").toDate(), QDate(2010, 3, 1));
+        QCOMPARE(amount(r, "FCUDCONTRESCLUSI"), money("600"));
+        QCOMPARE(amount(r, "FCUDPRSOCVERSANN"), money("600"));
+        QCOMPARE(amount(r, "FCUDCONTRIBPREVCOMP"), money("600"));
+        QCOMPARE(amount(r, "FCUDPRECOMTFRFONDO"), money("2070"));
+        // The relationship.
+        QCOMPARE(str(r, "SCUDSNCFRTIPOLOGIA"), QStringLiteral("2"));
+        QCOMPARE(str(r, "SCUDPTRCOD1"), QStringLiteral("1"));
+        QCOMPARE(amount(r, "FCUDPTRIMP1"), money("27360"));
+        QCOMPARE(r.value("DCUDDATINIRL").toDate(), QDate(2003, 9, 1));
+        QVERIFY(!r.contains("ICUDPERPART"));
+        // A whole year with the adjustment: only the comprehensive note.
+        QCOMPARE(str(r, "SCUDANNOTAZIONI"),
+                 QStringLiteral("ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n"));
+        QVERIFY(imp->info().isEmpty());
+    }
+
+    void noAdjustmentWithAndWithoutDeductions()
+    {
+        fresh();
+        ScriptedResponder ui;
+        QStringList log;
+        {
+            auto imp = importer();
+            imp->onInfo = [&](const QStringList &l) { log = l; };
+            imp->importa({BIANCHI});
+        }
+        QVariantMap r = cu(QStringLiteral("BNCLRA80L65D458L"));
+        // Taxable income and withholdings, no deduction figures.
+        QCOMPARE(str(r, "LCUDCONGUAGLIO"), QStringLiteral("0"));
+        QCOMPARE(r.value("ICUDPERIODOLAV").toInt(), 360);
+        QCOMPARE(amount(r, "FCUDREDDDETR"), money("23973.84"));   // 12 x (2200 - 202.18)
+        QCOMPARE(amount(r, "FCUDRITIRPEF"), money("3184.20"));    // 12 x 265.35
+        QCOMPARE(amount(r, "FCUDADDCOMSALDO"), money("120"));
+        QCOMPARE(amount(r, "FCUDADDREGIRPEF"), money("300"));
+        QCOMPARE(amount(r, "FCUDIMPLORDA"), Currency());
+        QCOMPARE(amount(r, "FCUDTOTDETR"), Currency());
+        QCOMPARE(amount(r, "FCUDDETRDIPPENSREDD"), Currency());
+        QCOMPARE(amount(r, "FCUDDEDNOTAXFAM"), Currency());
+        QCOMPARE(str(r, "SCUDANNOTAZIONI"),
+                 QStringLiteral("Conguaglio non effettuato\r\n"
+                                "ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n"
+                                "AI) dal:01/01/2025 al: 31/12/2025 per un importo di 23973,84\r\n")
+                     + nota("AL"));
+        // 360 payroll days against a whole year of relationship.
+        QCOMPARE(log, QStringList({QStringLiteral("Dipendente BIANCHI LAURA"), QStringLiteral("--- Sezione fiscale"),
+                                   QStringLiteral("- Giorni per detrazioni non congruenti con i giorni di lavoro "
+                                                  "calcolati (365):\r\n  (verificare campi 6,8 e 9 dei Dati fiscali)")}));
+
+        // With the deductions option: gross tax 12 x 415.35, deductions
+        // 12 x 40 (children) and 12 x 150 (employment) = 2280, cut to the gross
+        // tax less the net tax (4984.20 - 3184.20 = 1800) starting from the
+        // family deductions: 480 kept, employment 1800 -> 1320.
+        {
+            auto imp = importer();
+            imp->options.ANCHE_SENZA_CONGUAGLIO = true;
+            imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+            imp->onInfo = [](const QStringList &) {};
+            imp->importa({BIANCHI});
+        }
+        r = cu(QStringLiteral("BNCLRA80L65D458L"));
+        QCOMPARE(amount(r, "FCUDIMPLORDA"), money("4984.20"));
+        QCOMPARE(amount(r, "FCUDTOTDETR"), money("1800"));
+        QCOMPARE(amount(r, "FCUDDEDNOTAXFAM"), money("480"));
+        QCOMPARE(amount(r, "FCUDDETRDIPPENSREDD"), money("1320"));
+        QCOMPARE(amount(r, "FCUDDETRIMPNETTA"), money("3184.20"));
+        QVERIFY(str(r, "SCUDANNOTAZIONI").endsWith(nota("AL") + nota("AC")));
+    }
+
+    void adjustmentInJuneWithEndOfContract()
+    {
+        fresh();
+        ScriptedResponder ui;
+        auto imp = importer();
+        imp->importa({RINALDI});
+        const QVariantMap r = cu(QStringLiteral("RNLSMN90E05C573Q"), QStringLiteral("06"));
+        QVERIFY(!r.isEmpty());
+        QCOMPARE(str(r, "LCUDCONGUAGLIO"), QStringLiteral("X"));
+        QCOMPARE(r.value("ICUDPERIODOLAV").toInt(), 181);
+        // A fixed-term position: taxable income as "determined".
+        QCOMPARE(amount(r, "FCUDREDDETTRDET"), money("11442.06"));
+        QCOMPARE(str(r, "SCUDDETINDET"), QStringLiteral("2"));
+        QCOMPARE(amount(r, "FCUDTOTDETR"), money("988.25"));   // 2631.67 - 1643.42
+        QCOMPARE(r.value("DCUDDATINIRL").toDate(), QDate(2024, 9, 1));
+        QCOMPARE(r.value("DCUDDATFINRL").toDate(), QDate(2025, 6, 30));
+        QCOMPARE(str(r, "LCUDINFORZA3112"), QStringLiteral("0"));
+        // 6 x (2100 - 192.99) over January-June; ended in the year after an
+        // adjustment; the employment deduction 988.25 is below the minimum
+        // (1380) for a fixed-term position.
+        QCOMPARE(str(r, "SCUDANNOTAZIONI"),
+                 QStringLiteral("ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n"
+                                "AI) dal:01/01/2025 al: 30/06/2025 per un importo di 11442,06\r\n"
+                                "Data fine: 30/06/2025\r\n")
+                     + nota("AL") + nota("AN"));
+        QVERIFY(imp->info().isEmpty());   // 181 days from 1 January to 30 June
+    }
+
+    void municipalSurchargeAdvanceAndBalance()
+    {
+        fresh();
+        ScriptedResponder ui;
+        // Point 26: without an adjustment the amount due joins the withheld
+        // instalments (9 x 11.11 + 12 x 9.50); point 29 is 30 % of it.
+        {
+            auto imp = importer();
+            imp->options.ACCONTO_ADD_COM_ANNO = true;
+            imp->options.ACCONTO_ADD_COM = true;
+            imp->importa({MARINI, ROSSI});
+        }
+        QVariantMap m = cu(QStringLiteral("MRNFRC89T64H199I"));
+        QCOMPARE(amount(m, "FCUDADDCOMIRPEF"), money("213.99"));
+        QVERIFY(!m.contains("FCUDADDCOMSALDO"));
+        QCOMPARE(amount(m, "FCUDADDCOMIRPEFAC"), money("64.20"));   // 64.197
+        // With an adjustment the amount due is always the balance.
+        QVariantMap r = cu(QStringLiteral("RSSMRA75C12H199Y"));
+        QCOMPARE(amount(r, "FCUDADDCOMIRPEF"), Currency());
+        QCOMPARE(amount(r, "FCUDADDCOMSALDO"), money("218.88"));
+        QCOMPARE(amount(r, "FCUDADDCOMIRPEFAC"), money("65.66"));   // 65.664
+
+        // Point 27; a surcharge of 100.01 gives an advance of 30.003 -> 30.00.
+        QCOMPARE(db->exec(QStringLiteral("UPDATE tvarr_varritenute SET fvarrritdip = 12.01 WHERE iriceid = 8 AND "
+                                         "iregsid = (SELECT MIN(iregsid) FROM tregs_registri WHERE iacomid = 103)"))
+                     .numRowsAffected(),
+                 1);
+        {
+            auto imp = importer();
+            imp->options.ACCONTO_ADD_COM = true;
+            imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+            imp->importa({ESPOSITO, MARINI});
+        }
+        const QVariantMap e = cu(QStringLiteral("SPSGPP68A30F839J"));
+        QCOMPARE(amount(e, "FCUDADDCOMSALDO"), money("100.01"));   // 11 x 8 + 12.01
+        QCOMPARE(amount(e, "FCUDADDCOMIRPEFAC"), money("30"));
+        m = cu(QStringLiteral("MRNFRC89T64H199I"));
+        QCOMPARE(amount(m, "FCUDADDCOMIRPEF"), money("99.99"));
+        QCOMPARE(amount(m, "FCUDADDCOMSALDO"), money("114"));
+    }
+
+    void positionsCollaboratorScholarshipAndNoiPa()
+    {
+        fresh();
+        ScriptedResponder ui;
+        auto imp = importer();
+        QStringList dialogs;
+        imp->onPosizioni = [&](TClientDataSet &rows, bool &cococo, const QString &who) {
+            dialogs << who;
+            QCOMPARE(rows.recordCount(), 2);
+            QVERIFY(!cococo);
+            // The part-time position out of the fiscal data.
+            QVERIFY(rows.locate(QStringLiteral("ITNOID"), 2));
+            rows.edit();
+            rows.fieldByName(QStringLiteral("LPER_ALTRI_DATI")).setAsInteger(0);
+            rows.post();
+        };
+        imp->onInfo = [](const QStringList &) {};
+        imp->importa({ROMANO, COLOMBO, RICCI, CONTI});
+        QCOMPARE(dialogs, QStringList{QStringLiteral("ROMANO MARCO")});   // one position: no dialog
+
+        // Two positions, the full-time one alone: 6 x 130 and 6 x 30 days.
+        const QVariantMap ro = cu(QStringLiteral("RMNMRC85B14D704V"));
+        QCOMPARE(amount(ro, "FCUDRITIRPEF"), money("780"));
+        QCOMPARE(ro.value("ICUDPERIODOLAV").toInt(), 180);
+
+        // Collaborator: relationship days, the taxable income as "determined",
+        // the collaboration code of the relationship section.
+        const QVariantMap co = cu(QStringLiteral("CLMPLA79H08F205I"), QStringLiteral("08"));   // last paid in August
+        QCOMPARE(co.value("ICUDPERIODOLAV").toInt(), 180);
+        QCOMPARE(amount(co, "FCUDREDDETTRDET"), money("5299.98"));   // 6 x 883.33
+        QCOMPARE(amount(co, "FCUDRITIRPEF"), money("1219.02"));     // 6 x 203.17
+        QCOMPARE(str(co, "SCUDDETINDET"), QStringLiteral("2"));
+        QCOMPARE(str(co, "SCUDPTRCOD1"), QStringLiteral("6"));
+        QCOMPARE(co.value("DCUDDATFINRL").toDate(), QDate(2025, 8, 27));
+        QCOMPARE(str(co, "SCUDANNOTAZIONI"),
+                 QStringLiteral("Conguaglio non effettuato\r\n"
+                                "ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n"));
+
+        // Scholarship: no IRPEF, 12 x 1250 as exempt income code 23.
+        const QVariantMap ri = cu(QStringLiteral("RCCCHR98T41A944C"));
+        QCOMPARE(amount(ri, "FCUDREDDESAMM2"), money("15000"));
+        QCOMPARE(str(ri, "SCUDREDDESCOD2"), QStringLiteral("23"));
+        QCOMPARE(amount(ri, "FCUDRITIRPEF"), Currency());
+
+        // NoiPA only, counted with the option: 2 x 600 and 2 x 138; no days.
+        const QVariantMap ct = cu(QStringLiteral("CNTRRT66P05H501D"));
+        QCOMPARE(amount(ct, "FCUDREDDDETR"), money("1200"));
+        QCOMPARE(amount(ct, "FCUDRITIRPEF"), money("276"));
+        QCOMPARE(str(ct, "LCUDCPOSCNACFC"), QStringLiteral("X"));
+        QCOMPARE(str(ct, "ICUDPERPART"), QStringLiteral("4"));
+        QCOMPARE(imp->esito().importati, 4);
+    }
+
+    void failuresOfOneEmployee()
+    {
+        fresh();
+        ScriptedResponder ui;
+        QStringList log;
+        auto imp = importer();
+        imp->onInfo = [&](const QStringList &l) { log = l; };
+        imp->importa({DE_LUCA, COSTA, MANCINI, GRECO, ROSSI});
+
+        const QStringList shown = ui.texts();
+        QCOMPARE(shown.size(), 3);
+        // Mixed NoiPA and local payments: the employee is rolled back.
+        QCOMPARE(shown.at(0), QStringLiteral("Controllare i dati del dipendente:DE LUCA GIULIA\r\n\r\n"
+                                             "Impossibile crea la Certificazione: Esistono liquidazioni non inviate "
+                                             "a NoiPa."));
+        QVERIFY(cu(QStringLiteral("DLCGLI82C61G273U")).isEmpty());
+        // No tax code: skipped.
+        QCOMPARE(shown.at(1), QStringLiteral("ATTENZIONE!!! Dipendente senza codice fiscale : COSTA ELENA"));
+        // A flat-rate professional has nothing fiscal and no INPS row here.
+        QCOMPARE(shown.at(2), QStringLiteral("Dipendente : GRECO FRANCESCA\r\r\n"
+                                             "Non importato perchè non sono presenti dati Fiscali o Contributivi"));
+        QVERIFY(cu(QStringLiteral("GRCFNC88D57H294U")).isEmpty());
+        // No start date: written, with the log line.
+        const QVariantMap mn = cu(QStringLiteral("MNCDVD77T11L219Z"));
+        QVERIFY(!mn.isEmpty());
+        QVERIFY(!mn.contains("DCUDDATINIRL"));
+        QCOMPARE(log.mid(0, 3), QStringList({QStringLiteral("Dipendente MANCINI DAVIDE"),
+                                             QStringLiteral("--- Sezione fiscale"),
+                                             QStringLiteral("- Data inizio rapporto in anagrafica non è impostata.")}));
+        // The run went on after each failure.
+        QVERIFY(!cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
+        QCOMPARE(imp->esito().importati, 2);
+        QCOMPARE(imp->esito().errori, 1);
+        QCOMPARE(imp->esito().scartati, 2);
+        // The rolled-back and the deleted employees left no person in the store.
+        {
+            QSqlQuery q = db->exec(QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale WHERE lower(saficodfiscale) "
+                                                  "IN ('dlcgli82c61g273u', 'grcfnc88d57h294u')"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), 0);
+        }
+    }
+
+    void reimportChoicesAndInpsRows()
+    {
+        fresh();
+        ScriptedResponder ui;
+        const QString cf = QStringLiteral("RSSMRA75C12H199Y");
+        auto run = [&](TVelSovraScrivi how, bool force = false) {
+            auto imp = importer<ImportWithInps>();
+            imp->sovraScrivi = how;
+            imp->forzaStampati = force;
+            imp->importa({ROSSI});
+            return imp->inpsCalls;
+        };
+        QCOMPARE(run(TVelSovraScrivi::SovrascriviSempre), 1);
+        const qint64 first = cu(cf).value("IAFIID").toLongLong();
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+
+        // Kept.
+        QCOMPARE(run(TVelSovraScrivi::NonSovrascrivere), 0);
+        QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
+        ui.answer(IDNO, QStringLiteral("Dipendente già presente in archivio"));
+        QCOMPARE(run(TVelSovraScrivi::ChiediConferma), 0);
+        QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
+
+        // Replaced: the old INPS rows go with the old CU.
+        ui.answer(IDYES, QStringLiteral("ROSSI MARIO  :  Dipendente già presente in archivio, si vogliono sostituire "
+                                        "i dati?"));
+        QCOMPARE(run(TVelSovraScrivi::ChiediConferma), 1);
+        const qint64 second = cu(cf).value("IAFIID").toLongLong();
+        QVERIFY(second != first);
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+        QCOMPARE(run(TVelSovraScrivi::SovrascriviSempre), 1);
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+
+        // Printed: kept even when replacing always, unless forced.
+        {
+            TClientDataSet ds;
+            store->Load(ds, QStringLiteral("TCUD_DATICUD"));
+            QVERIFY(ds.locate(QStringLiteral("SCUDCODFIS"), cf));
+            ds.edit();
+            ds.fieldByName(QStringLiteral("ICUDSTATO")).setAsInteger(1);
+            ds.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).setAsString(QStringLiteral("corretta a mano"));
+            ds.post();
+            store->Save(ds, QStringLiteral("TCUD_DATICUD"));
+        }
+        QCOMPARE(run(TVelSovraScrivi::SovrascriviSempre), 0);
+        QCOMPARE(str(cu(cf), "SCUDANNOTAZIONI"), QStringLiteral("corretta a mano"));
+        QCOMPARE(run(TVelSovraScrivi::SovrascriviSempre, true), 1);
+        QVERIFY(str(cu(cf), "SCUDANNOTAZIONI").startsWith(QStringLiteral("ZZ) ")));
+        QCOMPARE(cu(cf).value("ICUDSTATO").toInt(), 0);
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+        QCOMPARE(ui.pendingAnswers(), 0);
+    }
+
+    void assistance730AndOnlyInps()
+    {
+        fresh();
+        ScriptedResponder ui;
+        {
+            auto imp = importer();
+            imp->importa({122});
+        }
+        // Santoro Matteo: the 730 lines of July, August and November.
+        const QVariantMap r = cu(QStringLiteral("SNTMTT74L03A944U"));
+        const QPair<const char *, const char *> expected[] = {
+            {"FCUDSIRIMB", "350"},         {"FCUDARRIMB", "40"},         {"FCUDSACRIMB", "15"},
+            {"FCUDSITRATT", "120"},        {"FCUDARTRATT", "30"},        {"FCUDSECONDOACCIRPE", "210"},
+            {"FCUDACCADDCOMIRPEF", "18"},  {"FCUDPRIMOACCIRPEF", "60"},  {"FCUDSICRIMB", "90"},
+            {"FCUDPRATACCCEDSECC", "25"},  {"FCUDSURATACCCEDSECC", "35"}, {"FCUDSCSLTRATT", "12"},
+            {"FCUDSURATACSECCON", "5"}};
+        for (const auto &e : expected)
+            QVERIFY2(amount(r, e.first) == money(e.second), e.first);
+        QVERIFY(!r.contains("FCUDSACTRATT"));
+
+        // Only INPS: no fiscal figures; kept with its INPS row and marked as a
+        // case excluded from the fiscal part...
+        const QString cf = QStringLiteral("RSSMRA75C12H199Y");
+        {
+            auto imp = importer<ImportWithInps>();
+            imp->options.SOLOINPS = true;
+            imp->importa({ROSSI});
+        }
+        QVariantMap o = cu(cf);
+        QCOMPARE(str(o, "SCUDCASIESCPREC"), QStringLiteral("2"));
+        QVERIFY(!o.contains("FCUDRITIRPEF"));
+        QVERIFY(!o.contains("FCUDREDDDETR"));
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+        // ... and gone, with a message, without one.
+        ui.clear();
+        {
+            auto imp = importer();
+            imp->options.SOLOINPS = true;
+            imp->importa({BIANCHI});
+        }
+        QVERIFY(cu(QStringLiteral("BNCLRA80L65D458L")).isEmpty());
+        QCOMPARE(ui.texts().first(), QStringLiteral("Dipendente : BIANCHI LAURA\r\r\n"
+                                                    "Non importato perchè non sono presenti dati Fiscali o "
+                                                    "Contributivi"));
+    }
+
+    void failureAfterReplacingKeepsTheOldCu()
+    {
+        fresh();
+        ScriptedResponder ui;
+        const QString cf = QStringLiteral("RSSMRA75C12H199Y");
+        auto imp = importer<FailingInps>();
+        imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+        imp->importa({ROSSI});
+        const qint64 first = cu(cf).value("IAFIID").toLongLong();
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+
+        // Replaced, then the INPS section fails: the old CU and its rows
+        // are back, in the store and in the run's tables.
+        imp->failFor = cf;
+        imp->importa({ROSSI, BIANCHI});
+        QVERIFY(ui.texts().contains(QStringLiteral("Controllare i dati del dipendente:ROSSI MARIO\r\n\r\n"
+                                                   "Sezione INPS non leggibile")));
+        QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
+        QCOMPARE(rows("TCUDI_INPS", cf), 1);
+        QVERIFY(!cu(QStringLiteral("BNCLRA80L65D458L")).isEmpty());
+        QVERIFY(imp->cdsImport.locate(QStringLiteral("SCUDCODFIS"), cf));
+        QCOMPARE(imp->cdsImport.fieldByName(QStringLiteral("iAfiID")).asInteger(), first);
+        QCOMPARE(imp->cdsINPS.recordCount(), 2);   // Rossi's old row and Bianchi's
+
+        // The same run's tables see the CU: kept.
+        imp->failFor.clear();
+        imp->sovraScrivi = TVelSovraScrivi::NonSovrascrivere;
+        imp->importa({ROSSI});
+        QCOMPARE(imp->esito().mantenuti, 1);
+        QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
+    }
+
+    void agentDataOncePerRun()
+    {
+        fresh();
+        ScriptedResponder ui;
+        TOvSQLQuery sed(db.get());
+        QueryText().SetQuery(QStringLiteral("QRY_SED"), sed, 0, QStringLiteral("EXECUTE"));
+        sed.paramByName(QStringLiteral("IDWGID")).setAsInteger(1);
+        sed.open();
+        QVERIFY(!sed.isEmpty());
+
+        // A signature typed in the agent's editor survives the rewrite and
+        // reaches the CU.
+        {
+            TClientDataSet s;
+            store->Load(s, QStringLiteral("TCUS_DATISOST"));
+            s.append();
+            s.fieldByName(QStringLiteral("SSOSCODFIS")).setAsString(QStringLiteral("00000000000"));
+            s.fieldByName(QStringLiteral("SSOSFIRMACOM")).setAsString(QStringLiteral("IL DIRIGENTE SCOLASTICO"));
+            s.post();
+            store->Save(s, QStringLiteral("TCUS_DATISOST"));
+        }
+        for (int i = 0; i < 2; ++i) {
+            auto imp = importer();
+            imp->options.SOSTITUTO = true;
+            imp->sos = &sed;
+            imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+            imp->importa({ROSSI});
+        }
+        TClientDataSet s, ct, fo;
+        store->Load(s, QStringLiteral("TCUS_DATISOST"));
+        store->Load(ct, QStringLiteral("TCUCT_DATICT"));
+        store->Load(fo, QStringLiteral("TCFO_FORNITORE"));
+        QCOMPARE(s.recordCount(), 1);
+        QCOMPARE(ct.recordCount(), 1);
+        QCOMPARE(fo.recordCount(), 1);
+        QCOMPARE(s.fieldByName(QStringLiteral("SSOSCODFIS")).asString(), QStringLiteral("92017840536"));
+        QCOMPARE(s.fieldByName(QStringLiteral("SSOSDENOM")).asString(),
+                 sed.fieldByName(QStringLiteral("SSEDNOMLDESC")).asString());
+        QCOMPARE(s.fieldByName(QStringLiteral("SSOSFIRMACOM")).asString(), QStringLiteral("IL DIRIGENTE SCOLASTICO"));
+        QString tel = sed.fieldByName(QStringLiteral("SSEDTELTELEFONO")).asString();
+        tel.remove(QLatin1Char('/')).remove(QLatin1Char('-')).remove(QLatin1Char(' '));
+        QCOMPARE(s.fieldByName(QStringLiteral("SSOSTELFAX")).asString(), tel);
+        QVERIFY(!tel.contains(QLatin1Char(' ')));
+        QCOMPARE(s.fieldByName(QStringLiteral("LSOSCT")).asString(), QStringLiteral("0"));
+        QCOMPARE(ct.fieldByName(QStringLiteral("SCTCODFIS")).asString(), QStringLiteral("92017840536"));
+        QCOMPARE(ct.fieldByName(QStringLiteral("LCTFISCONLINE")).asString(), QStringLiteral("0"));
+        QCOMPARE(fo.fieldByName(QStringLiteral("SFORCODFIS")).asString(), QStringLiteral("92017840536"));
+        QCOMPARE(fo.fieldByName(QStringLiteral("STFOCODICE")).asString(), QStringLiteral("01"));
+        QCOMPARE(str(cu(QStringLiteral("RSSMRA75C12H199Y")), "SCUDDATIANAFIRMA"),
+                 QStringLiteral("IL DIRIGENTE SCOLASTICO"));
+    }
+
+    void messageLogSections()
+    {
+        TInfo info;
+        info.add(0, QStringLiteral("A B"), QStringLiteral("uno"));
+        info.add(0, QStringLiteral("C D"), QStringLiteral("due"));
+        info.add(3, QStringLiteral("C D"), QStringLiteral("tre"));
+        QCOMPARE(info.lines(), QStringList({QStringLiteral("Dipendente A B"), QStringLiteral("--- Sezione fiscale"),
+                                            QStringLiteral("- uno"), QString(), QStringLiteral("Dipendente C D"),
+                                            QStringLiteral("- due"), QString(), QStringLiteral("--- Dati autonomo"),
+                                            QStringLiteral("- tre")}));
+    }
+
+    void periodsAndDeductionCap()
+    {
+        using R = TVelImportCud::RigaPeriodo;
+        int n = 0;
+        // Two spells with a gap; a register that starts the day after the
+        // previous one ends continues its period.
+        const QString t = TVelImportCud::testoPeriodi(
+            {R{QDate(2025, 1, 15), QDate(2025, 1, 31), money("1089.72")},
+             R{QDate(2025, 2, 1), QDate(2025, 2, 28), money("1907.01")},
+             R{QDate(2025, 9, 15), QDate(2025, 9, 30), money("1017.07")}},
+            &n);
+        QCOMPARE(n, 2);
+        QCOMPARE(t, QStringLiteral("dal:15/01/2025 al: 28/02/2025 per un importo di 2996,73; "
+                                   "dal:15/09/2025 al: 30/09/2025 per un importo di 1017,07\r\n"));
+        QCOMPARE(TVelImportCud::testoPeriodi({}), QString());
+
+        // 1000 of deductions for a cap of 700: the first items kept while
+        // they fit, the one that does not is cut, the rest become 0.
+        Currency a = money("300"), b, c = money("500"), d = money("200"), e = money("1");
+        TVelImportCud::tagliaDetrazioni(money("700"), {&a, &b, &c, &d, &e});
+        QCOMPARE(a, money("300"));
+        QCOMPARE(b, Currency());
+        QCOMPARE(c, money("400"));
+        QCOMPARE(d, Currency());
+        QCOMPARE(e, Currency());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDbImport)
+#include "tst_db_import.moc"

@@ -1,0 +1,191 @@
+// An import killed at any moment (kill -9, ten times and more) leaves whole
+// employees only: every CU in the store has its main record and its INPS row
+// from the same run, no section row without its CU, no key twice, and an
+// intact SQLite database.
+//
+// The same program is the importer: run with "--importa FILE RUN" it imports
+// every candidate of the scale database again and again (replacing each CU),
+// marking the CUs and their INPS rows with the run, until it is killed.
+#include "support/TestDb.h"
+
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/db/OvSQLConnection.h"
+#include "platform/framework/OvMessages.h"
+#include "src/prj/unit/import/VelImportCud.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstring>
+
+namespace {
+
+const QString kStage = QStringLiteral(VELCU_STAGE_DIR);
+
+TOvDbConfig sqlite(const QString &path)
+{
+    TOvDbConfig cfg;
+    cfg.engine = TOvDbEngine::SQLite;
+    cfg.path = path;
+    return cfg;
+}
+
+void storeOn(TTorDBCds &s, TOvSQLConnection &c)
+{
+    s.setConnection(&c);
+    s.setProgram(QStringLiteral("vel"));
+    s.setYear(2025);
+    s.setMonth(TTorDBCds::AllMonths);
+    s.setShowWait(false);
+}
+
+class Quiet : public IOvMessageResponder
+{
+public:
+    int respond(const OvMessage &msg) override { return msg.defaultButton ? msg.defaultButton : msg.buttons.value(0); }
+};
+
+// The INPS builder's place, filled with one row marked with the run.
+class MarkedImport : public TVelImportCud
+{
+public:
+    using TVelImportCud::TVelImportCud;
+    QString run;
+
+protected:
+    void importaInps() override
+    {
+        cdsINPS.append();
+        cdsINPS.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(
+            cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).asString());
+        cdsINPS.fieldByName(QStringLiteral("SCUDMESE")).setAsString(
+            cdsImport.fieldByName(QStringLiteral("SCUDMESE")).asString());
+        cdsINPS.fieldByName(QStringLiteral("sCudMatrAzienda")).setAsString(run);
+        cdsINPS.post();
+        salva(cdsINPS);
+    }
+};
+
+int importer(const QString &path, const QString &run)
+{
+    Quiet quiet;
+    setMessageResponder(&quiet);
+    QueryText().loadFromXml(QStringLiteral(VELCU_SOURCE_DIR "/tools/velcu-catalogue/rag_QueryText.xml"));
+    TOvSQLConnection c(sqlite(path));
+    c.openOrThrow();
+    TTorDBCds s;
+    storeOn(s, c);
+    for (int round = 0;; ++round) {
+        MarkedImport imp(s);
+        imp.run = QStringLiteral("%1-%2").arg(run).arg(round);
+        imp.options.IDWGID = 1;
+        imp.options.anno = 2025;
+        // The run's mark on every CU it writes.
+        imp.options.SCODFISALTRISOS = imp.run;
+        imp.sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+        imp.cartellaTabelle = kStage + QStringLiteral("/USR/KZ2025/Res/Tabelle");
+        imp.onInfo = [](const QStringList &) {};
+        imp.importa();
+    }
+}
+
+} // namespace
+
+class TstImportKill : public QObject
+{
+    Q_OBJECT
+private slots:
+    void killedImportLeavesWholeEmployees()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("scala.sqlite"));
+        {
+            QProcess p;
+            p.start(kStage + QStringLiteral("/bin/velcu-db"),
+                    {QStringLiteral("create"), QStringLiteral("--demo"), QStringLiteral("--payees"),
+                     QStringLiteral("300"), QStringLiteral("-q"), QStringLiteral("--db-path=") + path});
+            QVERIFY(p.waitForFinished(120000));
+            QCOMPARE(p.exitCode(), 0);
+        }
+        int kills = 0;
+        for (int round = 0; round < 12; ++round) {
+            QProcess p;
+            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--importa"), path, QStringLiteral("K%1").arg(round)});
+            QVERIFY(p.waitForStarted());
+            // In the middle of an employee, at a different point each time.
+            QTest::qWait(400 + int(QRandomGenerator::global()->bounded(1600)));
+            QVERIFY2(p.state() == QProcess::Running, "the importer stopped by itself");
+            ::kill(pid_t(p.processId()), SIGKILL);
+            QVERIFY(p.waitForFinished());
+            ++kills;
+        }
+        QVERIFY(kills >= 10);
+
+        TOvSQLConnection c(sqlite(path));
+        c.openOrThrow();
+        {
+            QSqlQuery q = c.exec(QStringLiteral("PRAGMA integrity_check"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
+        }
+        TTorDBCds s;
+        storeOn(s, c);
+        TClientDataSet cu, inps;
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        s.Load(inps, QStringLiteral("TCUDI_INPS"));
+        QVERIFY2(cu.recordCount() > 20, qPrintable(QString::number(cu.recordCount())));
+
+        // One INPS row per CU, of the CU's own run.
+        QHash<qint64, QString> runOfCu;
+        QSet<QString> keys;
+        for (cu.first(); !cu.eof(); cu.next()) {
+            const QString key = cu.fieldByName(QStringLiteral("SCUDCODFIS")).asString() + QLatin1Char('/')
+                                + cu.fieldByName(QStringLiteral("SCUDMESE")).asString();
+            QVERIFY2(!keys.contains(key), qPrintable(QStringLiteral("CU due volte: ") + key));
+            keys.insert(key);
+            runOfCu.insert(cu.fieldByName(QStringLiteral("iAfiID")).asInteger(),
+                           cu.fieldByName(QStringLiteral("SCUDALTROSOSCODFIS")).asString());
+            QVERIFY(!cu.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).asString().isEmpty());
+        }
+        QHash<qint64, int> inpsOfCu;
+        for (inps.first(); !inps.eof(); inps.next()) {
+            const qint64 afi = inps.fieldByName(QStringLiteral("iAfiID")).asInteger();
+            QVERIFY2(runOfCu.contains(afi), "an INPS row without its CU");
+            QCOMPARE(inps.fieldByName(QStringLiteral("sCudMatrAzienda")).asString(), runOfCu.value(afi));
+            ++inpsOfCu[afi];
+        }
+        for (auto it = runOfCu.cbegin(); it != runOfCu.cend(); ++it)
+            QCOMPARE(inpsOfCu.value(it.key()), 1);
+        // No person of this program's periods without its CU.
+        {
+            QSqlQuery q = c.exec(QStringLiteral("SELECT count(*) FROM tafi_anafiscale a JOIN tcrf_crofiscale p "
+                                                 "ON p.icrfid = a.icrfid WHERE lower(p.scrfprogramma) = 'vel'"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), cu.recordCount());
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "--importa") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return importer(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    QApplication app(argc, argv);
+    TstImportKill t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_import_kill.moc"
