@@ -375,8 +375,11 @@ int main(int argc, char **argv)
         const char *columns[] = {"LCTFISCONLINE", "LCTSRVENTRATEL", "SCTSEDEENT", "SCTCELL", "SCTEMAIL",
                                  "SCTCODFISINTERM", "SCTSEDEENTINTERM", "SCTCELLINTERM", "SCTEMAILINTERM", "SCTFIRMA"};
         int n = 1;
-        for (const char *c : columns)
+        for (const char *c : columns) {
             body.fields << named(code(QStringLiteral("CT"), QStringLiteral("001"), n++), ct, c, q);
+            if (QLatin1String(c).startsWith(QLatin1String("SCTCELL")))
+                body.fields.last().format = QStringLiteral("TL"); // digits only
+        }
         // the signature is ticked, not written out
         body.fields.last().format = QStringLiteral("CB");
         body.fields.last().info = QStringLiteral("@1");
@@ -399,6 +402,8 @@ int main(int argc, char **argv)
                 f.format = QStringLiteral("NU");
             if (QLatin1String(c) == QLatin1String("SSOSPROV"))
                 f.format = QStringLiteral("PR");
+            if (QLatin1String(c) == QLatin1String("SSOSTELFAX"))
+                f.format = QStringLiteral("TL"); // digits only
             agent.fields << f;
         }
 

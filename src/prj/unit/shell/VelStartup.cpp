@@ -14,6 +14,7 @@
 #include "rag/params/dmRagParams.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/util/TorAnni.h"
+#include "src/prj/unit/telematic/TfmVelFile.h"
 #include "tor/util/TorCampagna.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,7 @@ TVelStartup::~TVelStartup()
 void TVelStartup::registerForms()
 {
     registerFormClass<TfmVelParametri>(QStringLiteral("TfmVelParametri"));
+    registerFormClass<TfmVelFile>(QStringLiteral("TfmVelFile")); // "File Telematico"
 }
 
 int TVelStartup::start()

@@ -1,0 +1,440 @@
+#include "src/prj/unit/telematic/TdmVelFile.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/framework/OvMessages.h"
+#include "platform/sql/OvSQLQuery.h"
+#include "rag/params/dmRagParams.h"
+#include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/telematic/VelFileTables.h"
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
+#include "src/prj/unit/telematic/VelTaxCode.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorCampagna.h"
+#include "tor/util/TorFolders.h"
+
+#include <QDir>
+
+TdmVelFile *dmVelFile = nullptr;
+
+namespace {
+
+struct Source
+{
+    const char *cds;
+    const char *structure;
+};
+
+// Loaded at form creation (cdsSost only at generation).
+const Source kOnOpen[] = {
+    {VelFileCds::Dip, "TCUD_DATICUD"},           {VelFileCds::Inps, "TCUDI_INPS"},
+    {VelFileCds::Inpdap, "TCUDN_INPDAP"},        {VelFileCds::Inail, "TCUIN_INAIL"},
+    {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Tfr, "TCUDT_TFR"},
+    {VelFileCds::CoopArt, "TCUDCA_COOPART"},     {VelFileCds::ConFamCar, "TCUDC_CONFAMCARICO"},
+    {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::AutSe, "TASE_AUTSOMMEEROGATE"},
+    {VelFileCds::QuadroCT, "TCUCT_DATICT"},      {VelFileCds::Forn, "TCFO_FORNITORE"},
+};
+
+// The certification structures and their datasets, reloaded on page "Dipendenti".
+const Source kCertifications[] = {
+    {VelFileCds::Dip, "TCUD_DATICUD"},          {VelFileCds::Inail, "TCUIN_INAIL"},
+    {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Inps, "TCUDI_INPS"},
+    {VelFileCds::Inpdap, "TCUDN_INPDAP"},       {VelFileCds::AutSe, "TASE_AUTSOMMEEROGATE"},
+    {VelFileCds::ConFamCar, "TCUDC_CONFAMCARICO"}, {VelFileCds::Tfr, "TCUDT_TFR"},
+    {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::CoopArt, "TCUDCA_COOPART"},
+};
+
+constexpr const char *kAnnotationStructure = "TCUDA_ANNOTAZIONI";
+constexpr int kCodesPerRow = 54;
+
+QString text(TClientDataSet &ds, const char *column)
+{
+    const TField f = ds.findField(QLatin1String(column));
+    return f ? f.asString() : QString();
+}
+
+bool blank(TClientDataSet &ds, const char *column)
+{
+    return text(ds, column).trimmed().isEmpty();
+}
+
+// The note codes of an annotation text, in order: a line "BO)" gives none;
+// otherwise the text before the first ")" (at the second character or later),
+// upper-cased, when the notes table knows it.
+QStringList annotationCodes(const QString &notes, const QSet<QString> &known)
+{
+    QStringList codes;
+    const QStringList lines = QString(notes).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(QLatin1Char('\n'));
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        if (line == QLatin1String("BO)"))
+            continue;
+        const qsizetype close = line.indexOf(QLatin1Char(')'));
+        if (close < 1)
+            continue;
+        const QString code = line.left(close).trimmed().toUpper();
+        if (known.contains(code))
+            codes.append(code);
+    }
+    return codes;
+}
+
+} // namespace
+
+const QStringList &TdmVelFile::certificationStructures()
+{
+    static const QStringList names = [] {
+        QStringList n;
+        for (const Source &s : kCertifications)
+            n << QLatin1String(s.structure);
+        return n;
+    }();
+    return names;
+}
+
+TdmVelFile::TdmVelFile(TTorDBCds &store, TdmRagParams *params)
+    : m_store(store), m_params(params), m_fieldFile(VelFileTables::fieldFilePath()),
+      m_recordFile(VelFileTables::recordFilePath())
+{
+    m_settingsFile = VelTaxCode::settingsFile();
+    information = [](const QStringList &lines, bool ask) {
+        const QString body = lines.join(QLatin1Char('\n'));
+        if (!ask) {
+            OvMessageDlg(body, mtInformation, mbOK);
+            return true;
+        }
+        return OvMessageDlg(body + QStringLiteral("\n\nSi desidera proseguire?"), mtConfirmation, {mbYes, mbNo})
+               == mrYes;
+    };
+    defaultMatricola = [this] { return readDefaultMatricola(); };
+    m_ws.generator().setLog([this](const QString &line) { say(line); });
+    m_ws.generator().setPreparation([this](TClientDataSet &d) { prepareAnnotations(d); });
+}
+
+TdmVelFile::~TdmVelFile()
+{
+    if (dmVelFile == this)
+        dmVelFile = nullptr;
+}
+
+void TdmVelFile::setTablePaths(const QString &fieldFile, const QString &recordFile)
+{
+    m_fieldFile = fieldFile;
+    m_recordFile = recordFile;
+}
+
+TClientDataSet &TdmVelFile::dip()
+{
+    return m_ws.dataSet(QLatin1String(VelFileCds::Dip));
+}
+
+void TdmVelFile::say(const QString &line) const
+{
+    if (log)
+        log(line);
+}
+
+void TdmVelFile::load(TClientDataSet &ds, const QString &structure)
+{
+    ds.setFiltered(false);
+    m_store.Load(ds, structure, TTorDBCds::AllMonths);
+}
+
+void TdmVelFile::open()
+{
+    for (const Source &s : kOnOpen)
+        load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    dip().setIndexFieldNames(QStringLiteral("SCUDCODFIS"));
+    dip().first();
+}
+
+void TdmVelFile::reloadCertifications()
+{
+    const QString order = dip().active() ? dip().indexFieldNames() : QString();
+    for (const Source &s : kCertifications)
+        load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    dip().setIndexFieldNames(order.isEmpty() ? QStringLiteral("SCUDCODFIS") : order);
+    dip().first();
+}
+
+void TdmVelFile::setOrder(const QString &column)
+{
+    dip().setIndexFieldNames(column);
+    dip().first();
+}
+
+void TdmVelFile::closeDataSets()
+{
+    dip().close();
+    m_ws.dataSet(QLatin1String(VelFileCds::Forn)).close();
+}
+
+QList<int> TdmVelFile::visitedRows(Selection selection, const QList<int> &selected)
+{
+    switch (selection) {
+    case All:
+        return TVelFileGenerator::allRows(dip());
+    case Reserved:
+        return selected;
+    case None:
+        break;
+    }
+    return {};
+}
+
+QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
+{
+    QStringList report;
+    TClientDataSet &d = dip();
+    TClientDataSet &family = m_ws.dataSet(QLatin1String(VelFileCds::ConFamCar));
+    family.setFiltered(false);
+    for (int r : rows) {
+        d.setRecNo(r);
+        QStringList problems;
+        bool ok = CheckMandatoryFields(problems, {&d});
+        const QString cf = text(d, "SCUDCODFIS");
+        if (family.active() && !cf.isEmpty() && family.locate(QStringLiteral("SCUDCODFIS"), cf))
+            ok = CheckMandatoryFields(problems, {&family}) && ok;
+        if (ok)
+            continue;
+        report << QString() << QStringLiteral("Dipendente: ") + text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME");
+        for (const QString &p : std::as_const(problems))
+            report << p.split(QStringLiteral("\r\n"));
+    }
+    return report;
+}
+
+bool TdmVelFile::preCheck(const QList<int> &rows)
+{
+    const QStringList report = preCheckReport(rows);
+    if (report.isEmpty())
+        return true;
+    if (information && information(report, true))
+        return true;
+    say(QStringLiteral("Generazione file telematico terminata dall'utente"));
+    return false;
+}
+
+void TdmVelFile::checkSupplier()
+{
+    TClientDataSet &forn = m_ws.dataSet(QLatin1String(VelFileCds::Forn));
+    load(forn, QStringLiteral("TCFO_FORNITORE"));
+    QString error;
+    if (forn.isEmpty())
+        error = QStringLiteral("Dati del fornitore mancanti, impossibile procedere!");
+    else if (blank(forn, "STFOCODICE"))
+        error = QStringLiteral("Tipo fornitore mancante, impossibile procedere!");
+    else if (blank(forn, "SFORCODFIS"))
+        error = QStringLiteral("Codice fiscale fornitore mancante, impossibile procedere!");
+    if (!error.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(error);
+    }
+    try {
+        VelTaxCode::require(text(forn, "SFORCODFIS").toUpper(), QStringLiteral("Codice fiscale fornitore"));
+    } catch (const EOvError &) {
+        m_dataComplete = false;
+        throw;
+    }
+}
+
+void TdmVelFile::checkAgent()
+{
+    TClientDataSet &sost = m_ws.dataSet(QLatin1String(VelFileCds::Sost));
+    load(sost, QStringLiteral("TCUS_DATISOST"));
+    if (sost.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(QStringLiteral("Dati del sostituto mancanti, impossibile procedere!"));
+    }
+    const std::pair<const char *, const char *> columns[] = {
+        {"SSOSDENOM", "   Denominazione, "},
+        {"SSOSCFRAPPR", "   Codice Fiscale Rappresentante, "},
+        {"SCARCODICE", "   Codice Carica Rappresentante,"},
+        {"SSOSCOGNRAPPR", "   Cognome Rappresentante, "},
+        {"SSOSNOMERAPPR", "   Nome Rappresentante, "},
+        {"SSOSFIRMACOM", "   Firma della comunicazione, "},
+    };
+    QString missing;
+    for (const auto &[column, label] : columns)
+        if (blank(sost, column))
+            missing += QLatin1String(label);
+    if (!missing.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(QStringLiteral("Dati mancanti del sostituto : ") + missing + QStringLiteral(" impossibile procedere!"));
+    }
+    try {
+        VelTaxCode::require(text(sost, "SSOSCODFIS").toUpper(), QStringLiteral("Codice fiscale del sostituto"));
+    } catch (const EOvError &) {
+        m_dataComplete = false;
+        throw;
+    }
+}
+
+QString TdmVelFile::readDefaultMatricola()
+{
+    TOvSQLConnection *conn = m_store.connection();
+    if (!conn)
+        return QString();
+    TOvSQLQuery q(conn);
+    QueryText().SetQuery(QStringLiteral("QRY_PACO"), q, 0, QStringLiteral("SELECT"));
+    const int workgroup = m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup;
+    if (q.params().findParam(QStringLiteral("IDWGID")))
+        q.paramByName(QStringLiteral("IDWGID")).setAsInteger(workgroup);
+    q.open();
+    const QString m = q.isEmpty() ? QString() : q.fieldByName(QStringLiteral("SPACOMATRAZIENDA")).asString().trimmed();
+    q.close();
+    return m;
+}
+
+void TdmVelFile::generate(const QList<int> &rows)
+{
+    m_generated = false;
+    m_dataComplete = true;
+    VelFileTables::openFieldTableForGeneration(m_ws.fieldTable(), m_fieldFile);
+    VelFileTables::openRecordTableForGeneration(m_ws.recordTable(), m_recordFile);
+    checkSupplier();
+    checkAgent();
+    try {
+        m_ws.engine().setSoftwareProducer(VelTaxCode::checkedSoftwareProducer(m_settingsFile));
+    } catch (const EOvError &) {
+        m_dataComplete = false;
+        throw;
+    }
+    say(QStringLiteral("ATTENDERE... Pulitura del file in corso..."));
+    m_ws.fieldTable().emptyDataSet();
+    m_ws.recordTable().emptyDataSet();
+    m_ws.engine().setDefaultInpsMatricola(defaultMatricola ? defaultMatricola() : QString());
+    m_ws.generator().generate(rows);
+    VelFileTables::saveTable(m_ws.fieldTable(), m_fieldFile);
+    VelFileTables::saveTable(m_ws.recordTable(), m_recordFile);
+    say(QStringLiteral("Operazione terminata con successo."));
+    m_generated = true;
+}
+
+bool TdmVelFile::runGeneration(const QList<int> &rows)
+{
+    try {
+        generate(rows);
+        return true;
+    } catch (const EOvException &e) {
+        m_dataComplete = false;
+        say(QStringLiteral("***** ") + e.message());
+    } catch (const std::exception &e) {
+        m_dataComplete = false;
+        say(QStringLiteral("***** ") + QString::fromLocal8Bit(e.what()));
+    }
+    OvMessageDlg(QStringLiteral("Operazione terminata con errore"), mtError, mbOK);
+    return false;
+}
+
+QString TdmVelFile::defaultFolder()
+{
+    const QString dir = TorFolders::dichCuDir();
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString TdmVelFile::proposedName()
+{
+    return QStringLiteral("CUR") + QString::number(Campagna::AnnoInvio % 100).rightJustified(2, QLatin1Char('0'));
+}
+
+QStringList TdmVelFile::save(const QString &fileName)
+{
+    if (!m_dataComplete || !m_generated)
+        throw EOvError(QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"));
+    VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile);
+    m_ws.generator().assemble();
+    const int certifications = m_ws.generator().certificationsInSupply();
+    const QStringList files = VelSupplyWriter::write(m_ws.recordTable(), fileName, certifications);
+
+    // the agent keeps the number of certifications of its last supply
+    TClientDataSet agent;
+    m_store.Load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+    if (!agent.isEmpty()) {
+        agent.first();
+        agent.edit();
+        agent.fieldByName(QStringLiteral("ISOSNDIP")).setAsInteger(certifications);
+        agent.post();
+        m_store.Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+    }
+    m_ws.fieldTable().emptyDataSet();
+    closeDataSets();
+    if (information)
+        information({QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")
+                         + QDir::toNativeSeparators(files.value(0))},
+                    false);
+    return files;
+}
+
+const QSet<QString> &TdmVelFile::noteCodes()
+{
+    if (!m_notesLoaded) {
+        TClientDataSet notes;
+        notes.loadFromFile(TorFolders::resolveFile(TorFolders::tabelleDir(), QStringLiteral("TNOT_NOTE.cds")));
+        const int code = notes.fieldIndex(QStringLiteral("CODICE"));
+        if (code < 0)
+            throw EOvError(QStringLiteral("La tabella delle note TNOT_NOTE non ha la colonna CODICE"));
+        for (int r = 0; r < notes.recordCount(); ++r)
+            m_noteCodes.insert(notes.valueAt(r, code).toString().trimmed().toUpper());
+        m_notesLoaded = true;
+    }
+    return m_noteCodes;
+}
+
+void TdmVelFile::prepareAnnotations(TClientDataSet &d)
+{
+    const QString cf = text(d, "SCUDCODFIS");
+    try {
+        TClientDataSet &ann = m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni));
+        ann.setFiltered(false);
+        const qint64 person = d.fieldByName(QStringLiteral("IAFIID")).asInteger();
+        const QString notes = text(d, "SCUDANNOTAZIONI");
+        const QStringList codes = notes.trimmed().isEmpty() ? QStringList() : annotationCodes(notes, noteCodes());
+
+        // the rows the text asks for: 54 codes a row
+        QList<QStringList> wanted;
+        for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
+            wanted << codes.mid(i, kCodesPerRow);
+
+        // the rows the certification has now
+        const int id = ann.fieldIndex(QStringLiteral("IAFIID"));
+        QList<int> mine;
+        for (int r = 0; r < ann.recordCount(); ++r)
+            if (ann.valueAt(r, id).toLongLong() == person)
+                mine << r;
+        auto column = [](int k) { return QStringLiteral("SANN7%1").arg(k + 1, 2, 10, QLatin1Char('0')); };
+        bool same = mine.size() == wanted.size();
+        for (int i = 0; same && i < mine.size(); ++i) {
+            for (int k = 0; same && k < kCodesPerRow; ++k) {
+                const int f = ann.fieldIndex(column(k));
+                const QString have = f >= 0 ? ann.valueAt(mine[i], f).toString().trimmed() : QString();
+                same = have == wanted[i].value(k);
+            }
+        }
+        if (same)
+            return; // nothing to rebuild
+
+        for (qsizetype i = mine.size() - 1; i >= 0; --i) {
+            ann.setRecNo(mine[i] + 1);
+            ann.deleteRecord();
+        }
+        const QString month = text(d, "SCUDMESE").trimmed();
+        for (const QStringList &row : std::as_const(wanted)) {
+            ann.append();
+            ann.fieldByName(QStringLiteral("IAFIID")).setAsInteger(person);
+            ann.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(cf);
+            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !month.isEmpty())
+                m.setAsString(month);
+            for (qsizetype k = 0; k < row.size(); ++k)
+                ann.fieldByName(column(int(k))).setAsString(row[k]);
+            ann.post();
+        }
+        bool ok = false;
+        const int m = month.toInt(&ok);
+        m_store.Save(ann, QLatin1String(kAnnotationStructure), ok ? m : TTorDBCds::AllMonths);
+    } catch (const EOvException &) {
+        OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + cf, mtWarning, mbOK);
+    }
+}
