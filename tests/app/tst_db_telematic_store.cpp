@@ -9,6 +9,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvForms.h"
 #include "platform/framework/OvMessages.h"
+#include "src/prj/unit/editors/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "src/prj/unit/telematic/TfmVelFile.h"
@@ -53,10 +54,10 @@ struct Record
     QByteArray field(int from, int to) const { return raw.mid(from - 1, to - from + 1); }
     // C, D, G, H
     QByteArray agent, payee, certification, operation, module;
-    QList<Slot> slots;
+    QList<Slot> entries;
     QByteArray value(const char *code) const
     {
-        for (const Slot &s : slots)
+        for (const Slot &s : entries)
             if (s.code == code)
                 return s.value;
         return QByteArray();
@@ -117,7 +118,7 @@ Supply readSupply(const QString &path)
                     s.error = QStringLiteral("record %1: campo \"%2\" fuori posto").arg(at / 1900 + 1).arg(QString::fromLatin1(code));
                     return s;
                 }
-                r.slots << Slot{code, r.field(p + 8, p + 23)};
+                r.entries << Slot{code, r.field(p + 8, p + 23)};
             }
             if (r.field(1890, 1897).trimmed().size() != 0) {
                 s.error = QStringLiteral("record %1: filler finale non vuoto").arg(at / 1900 + 1);
@@ -161,7 +162,8 @@ class TstDbTelematicStore : public QObject
         m_store->Save(ds, QLatin1String(structure), TTorDBCds::AllMonths);
     }
 
-    // A school of three payees in the store:
+    // A school of three payees in the store (a CU comes back from the store
+    // through its stored values: each has at least its flags):
     //  VERDI   tax data, two INPS rows (the second without company number) and one
     //          public-pension row, a spouse, annotations;
     //  BIANCHI self-employed only, two entries;
@@ -179,8 +181,10 @@ class TstDbTelematicStore : public QObject
               {"SCUDNOME", QStringLiteral("GIUSEPPE")}, {"fCudReddDetr", money("25000.50")},
               {"SCUDANNOTAZIONI", QStringLiteral("AC) detrazioni\nBO)\nQQ) codice sconosciuto")}},
              {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")}, {"SCUDCOGNOME", QStringLiteral("BIANCHI")},
+              {"LCUDCONGUAGLIO", QStringLiteral("X")},
               {"SCUDNOME", QStringLiteral("LAURA")}},
              {{"SCUDCODFIS", QStringLiteral("NDRPLA85C03A944K")}, {"SCUDMESE", QStringLiteral("12")}, {"SCUDCOGNOME", QStringLiteral("ANDREI")},
+              {"LCUDCONGUAGLIO", QStringLiteral("X")},
               {"SCUDNOME", QStringLiteral("PAOLO")}}});
         put("TCUDI_INPS", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
                             {"sCudMatrAzienda", QStringLiteral("7012345678")}, {"FCUDIMPONIBILE", money("20000")}},
@@ -209,6 +213,18 @@ class TstDbTelematicStore : public QObject
         dm->setTablePaths(m_dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS")),
                           m_dir.filePath(QStringLiteral("TFILE_FILETELEM.CDS")));
         dm->log = [log](const QString &l) { *log << l; };
+        // the check of the agent editors, and a problem of its own for VERDI's
+        // CU and for the dependants of ANDREI
+        dm->mandatoryCheck = [](QStringList &problems, const QList<TClientDataSet *> &sets) {
+            const bool ok = CheckMandatoryFields(problems, sets);
+            const QString cf = sets.value(0)->fieldByName(QStringLiteral("SCUDCODFIS")).asString();
+            const bool family = sets.value(0)->fieldIndex(QStringLiteral("LCUDRELPARFIGL")) >= 0;
+            if ((!family && cf == QLatin1String("VRDGPP70A01H199Z")) || (family && cf == QLatin1String("NDRPLA85C03A944K"))) {
+                problems << QStringLiteral(" - Dato obbligatorio mancante: prova") + (family ? QStringLiteral(" familiare") : QString());
+                return false;
+            }
+            return ok;
+        };
         dm->information = [report, answer](const QStringList &lines, bool ask) {
             if (report && ask)
                 *report = lines;
@@ -255,7 +271,10 @@ private slots:
         const QList<int> rows = dm->visitedRows(TdmVelFile::All);
         QCOMPARE(rows.size(), 3);
         QVERIFY(dm->preCheck(rows));
-        QVERIFY(report.contains(QStringLiteral("Dipendente: VERDI GIUSEPPE")));
+        QCOMPARE(report, QStringList({QString(), QStringLiteral("Dipendente: ANDREI PAOLO"),
+                                      QStringLiteral(" - Dato obbligatorio mancante: prova familiare"), QString(),
+                                      QStringLiteral("Dipendente: VERDI GIUSEPPE"),
+                                      QStringLiteral(" - Dato obbligatorio mancante: prova")}));
         QVERIFY(dm->runGeneration(rows));
         QVERIFY(dm->dataComplete());
         QVERIFY(log.contains(QStringLiteral("ATTENDERE... Pulitura del file in corso...")));
@@ -273,8 +292,8 @@ private slots:
         QByteArray types;
         for (const Record &r : s.records)
             types += r.type;
-        // by tax code: ANDREI (D G), BIANCHI (D H H), VERDI (D G G)
-        QCOMPARE(types, QByteArray("ABCDGDHHDGGZ"));
+        // by tax code: BIANCHI (D H H), ANDREI (D G), VERDI (D G G)
+        QCOMPARE(types, QByteArray("ABCDHHDGDGGZ"));
 
         const Record &a = s.records[0];
         QCOMPARE(a.field(16, 20), QByteArray("CUR26"));
@@ -306,7 +325,8 @@ private slots:
             else
                 QCOMPARE(r.payee, payeeOf.value(r.certification));
         }
-        QCOMPARE(payeeOf.value("00001"), QByteArray("NDRPLA85C03A944K"));
+        QCOMPARE(payeeOf.value("00001"), QByteArray("BNCLRA75B41F205X"));
+        QCOMPARE(payeeOf.value("00002"), QByteArray("NDRPLA85C03A944K"));
         QCOMPARE(payeeOf.value("00003"), QByteArray("VRDGPP70A01H199Z"));
 
         // VERDI: two G modules, the second with the second INPS row and the default company number
@@ -327,12 +347,12 @@ private slots:
         // ANDREI: family member only, one module
         QCOMPARE(g[0].module, QByteArray("00000001"));
         QCOMPARE(g[0].value("DB001001"), QByteArray());
-        // BIANCHI: two entries numbered 1 and 2, both of certification 2
+        // BIANCHI: two entries numbered 1 and 2, both of certification 1
         const QList<Record> h = s.of('H');
         QCOMPARE(h[0].module, QByteArray("00000001"));
         QCOMPARE(h[1].module, QByteArray("00000002"));
-        QCOMPARE(h[0].certification, QByteArray("00002"));
-        QCOMPARE(h[1].certification, QByteArray("00002"));
+        QCOMPARE(h[0].certification, QByteArray("00001"));
+        QCOMPARE(h[1].certification, QByteArray("00001"));
         QCOMPARE(h[1].value("AU001004"), rpad("250,00", 16));
 
         const Record &z = s.records.last();
@@ -359,7 +379,8 @@ private slots:
         dm->open();
         dm->setOrder(QStringLiteral("SCUDCOGNOME")); // ANDREI, BIANCHI, VERDI as by tax code: reverse the names
         dm->setOrder(QStringLiteral("SCUDNOME"));    // GIUSEPPE, LAURA, PAOLO
-        QVERIFY(dm->runGeneration(dm->visitedRows(TdmVelFile::All)));
+        const bool generated = dm->runGeneration(dm->visitedRows(TdmVelFile::All));
+        QVERIFY(generated);
         const QString path = m_dir.filePath(QStringLiteral("CUR26_nome"));
         dm->save(path);
         Supply s = readSupply(path);
@@ -420,9 +441,13 @@ private slots:
 
         // back and forth: "Salva" waits for a new generation
         QVERIFY(form->ChangePage(false));
+        QVERIFY(form->dbgDip->selectionModel()->selectedRows().isEmpty()); // reloaded
+        form->dbgDip->selectRow(0);
+        form->dbgDip->selectRow(2);
         QVERIFY(form->ChangePage(true));
         QVERIFY(!form->buOk->isEnabled());
         form->creaFile();
+        QVERIFY(form->buOk->isEnabled());
 
         const QString path = m_dir.filePath(QStringLiteral("wizard/CUR26"));
         QString offeredFolder;
@@ -482,7 +507,7 @@ private slots:
             QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("mai"))));
         }
         {
-            // no supplier; then a producer's code missing from the ini
+            // a supplier row with nothing but its tax code is no supplier
             TClientDataSet forn;
             m_store->Load(forn, QStringLiteral("TCFO_FORNITORE"), TTorDBCds::AllMonths);
             forn.edit();
@@ -492,7 +517,7 @@ private slots:
             auto dm = module(&log);
             dm->open();
             QVERIFY(!dm->runGeneration({}));
-            QCOMPARE(log.last(), QStringLiteral("***** Tipo fornitore mancante, impossibile procedere!"));
+            QCOMPARE(log.last(), QStringLiteral("***** Dati del fornitore mancanti, impossibile procedere!"));
         }
         QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 2);
     }

@@ -53,7 +53,7 @@ QByteArray at(const QByteArray &line, int from, int to)
 }
 
 // Every value of a field code in a record, in order.
-QList<QByteArray> slots(const QByteArray &line, const char *code)
+QList<QByteArray> slotsOf(const QByteArray &line, const char *code)
 {
     QList<QByteArray> out;
     for (int p = 89; p + 24 <= 1889; p += 24)
@@ -64,7 +64,7 @@ QList<QByteArray> slots(const QByteArray &line, const char *code)
 
 QByteArray slot(const QByteArray &line, const char *code)
 {
-    return slots(line, code).value(0);
+    return slotsOf(line, code).value(0);
 }
 
 QByteArray lpad(const QByteArray &text, int width)
@@ -211,7 +211,7 @@ private slots:
     {
         QTemporaryDir dir;
         VelFileWorkspace ws;
-        fill(ws, {{"SSOSDENOM", QStringLiteral("Scuola Media    ")}, {"SSOSTELFAX", QStringLiteral("0544 / 12-34.56")}},
+        fill(ws, {{"SSOSDENOM", QStringLiteral("Scuola Media    ")}, {"SSOSTELFAX", QStringLiteral("0544/1234-56")}},
              {{"SCUDCOGNOME", QStringLiteral("  Łukasiewicz         ")}, {"SCUDNOME", QStringLiteral("Nicolò")}});
         const QList<QByteArray> lines = supply(ws, dir);
         const QByteArray b = linesOf(lines, 'B').value(0);
@@ -219,8 +219,8 @@ private slots:
         QCOMPARE(at(b, 297, 308), lpad("0544123456", 12));
         const QByteArray d = linesOf(lines, 'D').value(0);
         // trailing blanks make no further "+" slot
-        QCOMPARE(slots(d, "DA001002"), QList<QByteArray>({lpad("SCUOLA MEDIA", 16)}));
-        QCOMPARE(slots(d, "DA002002"), QList<QByteArray>({lpad("LUKASIEWICZ", 16)}));
+        QCOMPARE(slotsOf(d, "DA001002"), QList<QByteArray>({lpad("SCUOLA MEDIA", 16)}));
+        QCOMPARE(slotsOf(d, "DA002002"), QList<QByteArray>({lpad("LUKASIEWICZ", 16)}));
         QCOMPARE(slot(d, "DA002003"), lpad("NICOL\xD2", 16));
         QCOMPARE(slot(d, "DA001008"), lpad("0544123456", 16));
     }
@@ -277,6 +277,7 @@ private slots:
     {
         QVERIFY(VelTaxCode::isValidNumeric(QStringLiteral("01234567897")));
         QVERIFY(!VelTaxCode::isValidNumeric(QStringLiteral("00000000001")));
+        QVERIFY(!VelTaxCode::isValidNumeric(QStringLiteral("00000000000"))); // the old placeholder
         QVERIFY(!VelTaxCode::isValidNumeric(QStringLiteral("0123456789")));
         QVERIFY(VelTaxCode::isValidPersonal(QStringLiteral("RSSMRA80A01H501U")));
         QVERIFY(!VelTaxCode::isValidPersonal(QStringLiteral("RSSMRA80A01H501A")));

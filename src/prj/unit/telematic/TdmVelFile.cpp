@@ -108,6 +108,7 @@ TdmVelFile::TdmVelFile(TTorDBCds &store, TdmRagParams *params)
                == mrYes;
     };
     defaultMatricola = [this] { return readDefaultMatricola(); };
+    mandatoryCheck = CheckMandatoryFields;
     m_ws.generator().setLog([this](const QString &line) { say(line); });
     m_ws.generator().setPreparation([this](TClientDataSet &d) { prepareAnnotations(d); });
 }
@@ -192,10 +193,10 @@ QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
     for (int r : rows) {
         d.setRecNo(r);
         QStringList problems;
-        bool ok = CheckMandatoryFields(problems, {&d});
+        bool ok = mandatoryCheck(problems, {&d});
         const QString cf = text(d, "SCUDCODFIS");
         if (family.active() && !cf.isEmpty() && family.locate(QStringLiteral("SCUDCODFIS"), cf))
-            ok = CheckMandatoryFields(problems, {&family}) && ok;
+            ok = mandatoryCheck(problems, {&family}) && ok;
         if (ok)
             continue;
         report << QString() << QStringLiteral("Dipendente: ") + text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME");
@@ -301,6 +302,7 @@ void TdmVelFile::generate(const QList<int> &rows)
         m_dataComplete = false;
         throw;
     }
+    m_ws.loadTemplates(m_templateDir);
     say(QStringLiteral("ATTENDERE... Pulitura del file in corso..."));
     m_ws.fieldTable().emptyDataSet();
     m_ws.recordTable().emptyDataSet();

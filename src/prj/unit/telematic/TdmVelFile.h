@@ -16,6 +16,7 @@
 //    and the question, buttons Si/No. The information dialog TfmVelInfo of
 //    the agent editors is meant to be plugged in here.
 //  - log: the progress lines (the wizard's memo); default: none.
+//  - mandatoryCheck: CheckMandatoryFields by default.
 //  - defaultMatricola: the default INPS company number for record G; default:
 //    the column SPACOMATRAZIENDA of the named query "QRY_PACO" on the store's
 //    connection, for the workgroup of the parameters module when one is given.
@@ -52,6 +53,9 @@ public:
     std::function<bool(const QStringList &lines, bool ask)> information;
     std::function<void(const QString &line)> log;
     std::function<QString()> defaultMatricola;
+    // The mandatory-field check of one row of each dataset given (default:
+    // CheckMandatoryFields of the agent editors).
+    std::function<bool(QStringList &problems, const QList<TClientDataSet *> &datasets)> mandatoryCheck;
     // Where the software producer's code is read (the program's ini by default).
     void setSettingsFile(const QString &ini) { m_settingsFile = ini; }
     // The workgroup "QRY_PACO" is read for (the parameters module's when given).
@@ -126,6 +130,7 @@ private:
     TdmRagParams *m_params;
     VelFileWorkspace m_ws;
     QString m_settingsFile;
+    QString m_templateDir; // empty: the Res folder's filetel
     QString m_fieldFile;
     QString m_recordFile;
     int m_workgroup = 0;

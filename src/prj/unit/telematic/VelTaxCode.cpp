@@ -32,7 +32,8 @@ bool isDigitOrOmocode(QChar c)
 
 bool isValidNumeric(const QString &code)
 {
-    if (code.size() != 11)
+    // eleven zeros pass the check digit but are nobody's code
+    if (code.size() != 11 || code == QLatin1String("00000000000"))
         return false;
     int sum = 0;
     for (int i = 0; i < 11; ++i) {

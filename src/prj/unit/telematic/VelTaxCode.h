@@ -20,7 +20,7 @@ namespace VelTaxCode {
 inline constexpr const char *IniSection = "FileTelematico";
 inline constexpr const char *IniKey = "CodiceFiscaleProduttore";
 
-// 11 digits with a valid check digit.
+// 11 digits with a valid check digit, not all zeros.
 bool isValidNumeric(const QString &code);
 // 16 characters in the personal layout with a valid check letter.
 bool isValidPersonal(const QString &code);
