@@ -426,6 +426,9 @@ private slots:
         form->sortByColumn(1); // Cognome: ANDREI, BIANCHI, VERDI
         form->dbgDip->selectRow(2);
         form->dbgDip->selectRow(0);
+        QVERIFY(form->dbgDip->horizontalHeader()->isVisible());
+        QCOMPARE(form->dbgDip->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Cognome"));
+        QCoreApplication::processEvents();
         if (!shots.isEmpty())
             form->grab().save(shots + QStringLiteral("/telematic-wizard-dipendenti.png"));
         QVERIFY(form->ChangePage(true));

@@ -140,13 +140,15 @@ void TfmVelFile::formCreate()
     m_dm->open();
     m_opened = true;
     m_model = new TDataSetModel(&m_dm->dip(), this);
-    m_model->setColumns({{QStringLiteral("SCUDCODFIS"), QStringLiteral("Codice fiscale"), 150},
-                         {QStringLiteral("SCUDCOGNOME"), QStringLiteral("Cognome"), 180},
-                         {QStringLiteral("SCUDNOME"), QStringLiteral("Nome"), 150},
-                         {QStringLiteral("DCUDDATANAS"), QStringLiteral("Data di nascita"), 100}});
+    // widths set on the view: a width hint of the model would give the header no height
+    m_model->setColumns({{QStringLiteral("SCUDCODFIS"), QStringLiteral("Codice fiscale")},
+                         {QStringLiteral("SCUDCOGNOME"), QStringLiteral("Cognome")},
+                         {QStringLiteral("SCUDNOME"), QStringLiteral("Nome")},
+                         {QStringLiteral("DCUDDATANAS"), QStringLiteral("Data di nascita")}});
     dbgDip->setModel(m_model);
+    const int widths[] = {160, 200, 160, 110};
     for (int c = 0; c < 4; ++c)
-        dbgDip->setColumnWidth(c, m_model->columns()[c].width);
+        dbgDip->setColumnWidth(c, widths[c]);
 }
 
 void TfmVelFile::sortByColumn(int column)
