@@ -469,6 +469,7 @@ private slots:
         QVERIFY2(s.error.isEmpty(), qPrintable(s.error));
         QCOMPARE(s.of('D').size(), 2);
         QCOMPARE(s.of('D')[0].payee, QByteArray("NDRPLA85C03A944K")); // ANDREI first by surname
+        QCOMPARE(s.of('D')[0].certification, QByteArray("00001"));     // by tax code it would be 2
         QCOMPARE(s.of('D')[1].payee, QByteArray("VRDGPP70A01H199Z"));
         QCOMPARE(s.of('D')[1].certification, QByteArray("00003"));
         delete form;

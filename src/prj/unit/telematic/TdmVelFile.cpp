@@ -307,7 +307,17 @@ void TdmVelFile::generate(const QList<int> &rows)
     m_ws.fieldTable().emptyDataSet();
     m_ws.recordTable().emptyDataSet();
     m_ws.engine().setDefaultInpsMatricola(defaultMatricola ? defaultMatricola() : QString());
-    m_ws.generator().generate(rows);
+    m_notesIndexed = false;
+    m_pendingNotes.clear();
+    try {
+        m_ws.generator().generate(rows);
+    } catch (...) {
+        // annotation rows rebuilt but not saved are dropped: the next generation rebuilds them
+        m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni)).cancelUpdates();
+        m_pendingNotes.clear();
+        throw;
+    }
+    flushAnnotations();
     VelFileTables::saveTable(m_ws.fieldTable(), m_fieldFile);
     VelFileTables::saveTable(m_ws.recordTable(), m_recordFile);
     say(QStringLiteral("Operazione terminata con successo."));
@@ -385,57 +395,84 @@ const QSet<QString> &TdmVelFile::noteCodes()
     return m_noteCodes;
 }
 
+void TdmVelFile::flushAnnotations()
+{
+    TClientDataSet &ann = m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni));
+    const QStringList codes = m_pendingNotes;
+    const int month = m_pendingMonth;
+    m_pendingNotes.clear();
+    if (ann.changeCount() == 0)
+        return;
+    try {
+        m_store.Save(ann, QLatin1String(kAnnotationStructure), month);
+    } catch (const EOvException &) {
+        // the store has cancelled the changes: what it holds is what the next generation compares with
+        m_notesIndexed = false;
+        OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + codes.join(QStringLiteral(", ")),
+                     mtWarning, mbOK);
+    }
+}
+
 void TdmVelFile::prepareAnnotations(TClientDataSet &d)
 {
     const QString cf = text(d, "SCUDCODFIS");
     try {
         TClientDataSet &ann = m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni));
         ann.setFiltered(false);
+        const int id = ann.fieldIndex(QStringLiteral("IAFIID"));
+        auto column = [](int k) { return QStringLiteral("SANN7%1").arg(k + 1, 2, 10, QLatin1Char('0')); };
+        if (!m_notesIndexed) {
+            // the codes each certification has now, once per generation
+            m_notesNow.clear();
+            QList<int> fields;
+            for (int k = 0; k < kCodesPerRow; ++k)
+                fields << ann.fieldIndex(column(k));
+            for (int r = 0; r < ann.recordCount(); ++r) {
+                QStringList row;
+                for (int f : std::as_const(fields)) {
+                    const QString v = f >= 0 ? ann.valueAt(r, f).toString().trimmed() : QString();
+                    if (v.isEmpty())
+                        break;
+                    row << v;
+                }
+                m_notesNow[ann.valueAt(r, id).toLongLong()] << row;
+            }
+            m_notesIndexed = true;
+        }
+
         const qint64 person = d.fieldByName(QStringLiteral("IAFIID")).asInteger();
         const QString notes = text(d, "SCUDANNOTAZIONI");
         const QStringList codes = notes.trimmed().isEmpty() ? QStringList() : annotationCodes(notes, noteCodes());
-
         // the rows the text asks for: 54 codes a row
         QList<QStringList> wanted;
         for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
             wanted << codes.mid(i, kCodesPerRow);
-
-        // the rows the certification has now
-        const int id = ann.fieldIndex(QStringLiteral("IAFIID"));
-        QList<int> mine;
-        for (int r = 0; r < ann.recordCount(); ++r)
-            if (ann.valueAt(r, id).toLongLong() == person)
-                mine << r;
-        auto column = [](int k) { return QStringLiteral("SANN7%1").arg(k + 1, 2, 10, QLatin1Char('0')); };
-        bool same = mine.size() == wanted.size();
-        for (int i = 0; same && i < mine.size(); ++i) {
-            for (int k = 0; same && k < kCodesPerRow; ++k) {
-                const int f = ann.fieldIndex(column(k));
-                const QString have = f >= 0 ? ann.valueAt(mine[i], f).toString().trimmed() : QString();
-                same = have == wanted[i].value(k);
-            }
-        }
-        if (same)
+        if (m_notesNow.value(person) == wanted)
             return; // nothing to rebuild
 
-        for (qsizetype i = mine.size() - 1; i >= 0; --i) {
-            ann.setRecNo(mine[i] + 1);
+        bool ok = false;
+        const QString monthText = text(d, "SCUDMESE").trimmed();
+        const int month = monthText.toInt(&ok);
+        const int saveMonth = ok ? month : TTorDBCds::AllMonths;
+        // rows wait to be saved together while they belong to one month
+        if (!m_pendingNotes.isEmpty() && m_pendingMonth != saveMonth)
+            flushAnnotations();
+
+        while (ann.locate(QStringLiteral("IAFIID"), person))
             ann.deleteRecord();
-        }
-        const QString month = text(d, "SCUDMESE").trimmed();
         for (const QStringList &row : std::as_const(wanted)) {
             ann.append();
             ann.fieldByName(QStringLiteral("IAFIID")).setAsInteger(person);
             ann.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(cf);
-            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !month.isEmpty())
-                m.setAsString(month);
+            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !monthText.isEmpty())
+                m.setAsString(monthText);
             for (qsizetype k = 0; k < row.size(); ++k)
                 ann.fieldByName(column(int(k))).setAsString(row[k]);
             ann.post();
         }
-        bool ok = false;
-        const int m = month.toInt(&ok);
-        m_store.Save(ann, QLatin1String(kAnnotationStructure), ok ? m : TTorDBCds::AllMonths);
+        m_notesNow.insert(person, wanted);
+        m_pendingMonth = saveMonth;
+        m_pendingNotes << cf;
     } catch (const EOvException &) {
         OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + cf, mtWarning, mbOK);
     }

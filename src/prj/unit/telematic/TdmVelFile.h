@@ -115,7 +115,11 @@ public:
     int certificationsInSupply() { return m_ws.generator().certificationsInSupply(); }
 
     // The annotation rows of the current certification of cdsDip rebuilt
-    // from its text and saved to the store (the preparation of the passes).
+    // from its text (the preparation of the passes). Rows that already hold
+    // the text's codes are left as they are; rebuilt rows are saved to the
+    // store for the certification's month, together with the rows of the
+    // certifications before it while the month stays the same, and at the
+    // end of the generation.
     void prepareAnnotations(TClientDataSet &dip);
 
 private:
@@ -123,6 +127,7 @@ private:
     void checkSupplier();
     void checkAgent();
     QString readDefaultMatricola();
+    void flushAnnotations();
     const QSet<QString> &noteCodes();
     void say(const QString &line) const;
 
@@ -138,6 +143,10 @@ private:
     bool m_generated = false;
     bool m_notesLoaded = false;
     QSet<QString> m_noteCodes;
+    bool m_notesIndexed = false;
+    QHash<qint64, QList<QStringList>> m_notesNow; // IAFIID -> its rows' codes
+    QStringList m_pendingNotes;                   // tax codes of rebuilt rows not yet saved
+    int m_pendingMonth = 0;
 };
 
 // The instance the wizard works with while it is open.
