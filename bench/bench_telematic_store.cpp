@@ -217,7 +217,7 @@ int main(int argc, char **argv)
     ms = t.elapsed();
     total += ms;
     report("generation (checks, passes, field table saved)", ms,
-           QStringLiteral("%1 field rows").arg(dm.workspace().fieldTable().recordCount()));
+           QStringLiteral("%1 MB field file").arg(QFileInfo(dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS"))).size() / 1048576.0, 0, 'f', 1));
 
     t.restart();
     const QStringList files = dm.save(dir.filePath(QStringLiteral("CUR26")));

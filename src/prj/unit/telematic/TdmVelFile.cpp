@@ -320,6 +320,8 @@ void TdmVelFile::generate(const QList<int> &rows)
     flushAnnotations();
     VelFileTables::saveTable(m_ws.fieldTable(), m_fieldFile);
     VelFileTables::saveTable(m_ws.recordTable(), m_recordFile);
+    // the field rows wait in their file until "Salva": not twice in memory then
+    m_ws.fieldTable().emptyDataSet();
     say(QStringLiteral("Operazione terminata con successo."));
     m_generated = true;
 }
@@ -356,6 +358,11 @@ QStringList TdmVelFile::save(const QString &fileName)
 {
     if (!m_dataComplete || !m_generated)
         throw EOvError(QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"));
+    // the records are made from the field rows and the supplier's and agent's
+    // rows only: the certifications need not stay in memory meanwhile (the
+    // page "Dipendenti" loads them again)
+    for (const Source &src : kCertifications)
+        m_ws.dataSet(QLatin1String(src.cds)).close();
     VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile);
     m_ws.generator().assemble();
     const int certifications = m_ws.generator().certificationsInSupply();
