@@ -406,6 +406,38 @@ private slots:
         }
     }
 
+    void fiftyFiveNotesTakeTwoAnnotationRows()
+    {
+        ScriptedResponder responder;
+        TClientDataSet cu;
+        m_store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("VRDGPP70A01H199Z")));
+        QStringList lines;
+        for (int i = 0; i < 55; ++i)
+            lines << (i == 54 ? QStringLiteral("al) ultima") : QStringLiteral("AC) nota %1").arg(i));
+        cu.edit();
+        cu.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).setAsString(lines.join(QStringLiteral("\r\n")));
+        cu.post();
+        m_store->Save(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+
+        QStringList log;
+        for (int run = 0; run < 2; ++run) { // the second generation finds the rows as they should be
+            auto dm = module(&log);
+            dm->open();
+            QVERIFY(dm->runGeneration(dm->visitedRows(TdmVelFile::All)));
+            TClientDataSet notes;
+            m_store->Load(notes, QStringLiteral("TCUDA_ANNOTAZIONI"), TTorDBCds::AllMonths);
+            QCOMPARE(notes.recordCount(), 2);
+            notes.first();
+            QCOMPARE(notes.fieldByName(QStringLiteral("SANN754")).asString(), QStringLiteral("AC"));
+            QVERIFY(notes.fieldByName(QStringLiteral("SANN755")).asString().isEmpty());
+            notes.next();
+            QCOMPARE(notes.fieldByName(QStringLiteral("SANN701")).asString(), QStringLiteral("AL"));
+            QVERIFY(notes.fieldByName(QStringLiteral("SANN702")).asString().isEmpty());
+        }
+        QVERIFY(!responder.texts().join(QString()).contains(QStringLiteral("Controllare")));
+    }
+
     void theWizardDrivenHeadless()
     {
         ScriptedResponder responder;
