@@ -190,13 +190,22 @@ QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
     TClientDataSet &d = dip();
     TClientDataSet &family = m_ws.dataSet(QLatin1String(VelFileCds::ConFamCar));
     family.setFiltered(false);
+    // the first dependants' row of each tax code, found once
+    QHash<QString, int> familyRow;
+    if (family.active() && !rows.isEmpty()) {
+        const int fcf = family.fieldIndex(QStringLiteral("SCUDCODFIS"));
+        for (int r = family.recordCount() - 1; fcf >= 0 && r >= 0; --r)
+            familyRow.insert(family.valueAt(r, fcf).toString(), r + 1);
+    }
     for (int r : rows) {
         d.setRecNo(r);
         QStringList problems;
         bool ok = mandatoryCheck(problems, {&d});
         const QString cf = text(d, "SCUDCODFIS");
-        if (family.active() && !cf.isEmpty() && family.locate(QStringLiteral("SCUDCODFIS"), cf))
+        if (const int at = familyRow.value(cf); at > 0 && !cf.isEmpty()) {
+            family.setRecNo(at);
             ok = mandatoryCheck(problems, {&family}) && ok;
+        }
         if (ok)
             continue;
         report << QString() << QStringLiteral("Dipendente: ") + text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME");
@@ -361,10 +370,15 @@ QStringList TdmVelFile::save(const QString &fileName)
     // the records are made from the field rows and the supplier's and agent's
     // rows only: the certifications need not stay in memory meanwhile (the
     // page "Dipendenti" loads them again)
-    for (const Source &src : kCertifications)
-        m_ws.dataSet(QLatin1String(src.cds)).close();
+    for (const Source &src : kCertifications) {
+        TClientDataSet &ds = m_ws.dataSet(QLatin1String(src.cds));
+        if (ds.active())
+            ds.emptyDataSet(); // closing alone would keep the rows
+        ds.close();
+    }
     VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile);
     m_ws.generator().assemble();
+    m_ws.fieldTable().emptyDataSet(); // the records hold it all now
     const int certifications = m_ws.generator().certificationsInSupply();
     const QStringList files = VelSupplyWriter::write(m_ws.recordTable(), fileName, certifications);
 
@@ -378,7 +392,6 @@ QStringList TdmVelFile::save(const QString &fileName)
         agent.post();
         m_store.Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
     }
-    m_ws.fieldTable().emptyDataSet();
     closeDataSets();
     if (information)
         information({QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")
