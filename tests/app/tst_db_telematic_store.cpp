@@ -435,6 +435,22 @@ private slots:
             QCOMPARE(notes.fieldByName(QStringLiteral("SANN701")).asString(), QStringLiteral("AL"));
             QVERIFY(notes.fieldByName(QStringLiteral("SANN702")).asString().isEmpty());
         }
+
+        // the text changes: the old rows go, the new one takes their place
+        m_store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("VRDGPP70A01H199Z")));
+        cu.edit();
+        cu.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).setAsString(QStringLiteral("AL) sola nota"));
+        cu.post();
+        m_store->Save(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        auto dm = module(&log);
+        dm->open();
+        QVERIFY(dm->runGeneration(dm->visitedRows(TdmVelFile::All)));
+        TClientDataSet notes;
+        m_store->Load(notes, QStringLiteral("TCUDA_ANNOTAZIONI"), TTorDBCds::AllMonths);
+        QCOMPARE(notes.recordCount(), 1);
+        QCOMPARE(notes.fieldByName(QStringLiteral("SANN701")).asString(), QStringLiteral("AL"));
+        QVERIFY(notes.fieldByName(QStringLiteral("SANN702")).asString().isEmpty());
         QVERIFY(!responder.texts().join(QString()).contains(QStringLiteral("Controllare")));
     }
 
