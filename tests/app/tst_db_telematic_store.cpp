@@ -521,6 +521,10 @@ private slots:
         QCOMPARE(s.of('D')[1].payee, QByteArray("VRDGPP70A01H199Z"));
         QCOMPARE(s.of('D')[1].certification, QByteArray("00003"));
         delete form;
+
+        // opened by its command without the main window's store: an error, no window
+        QVERIFY_THROWS_EXCEPTION(EOvError, ovCreate<TfmVelFile>(nullptr));
+        QCOMPARE(dmVelFile, nullptr);
     }
 
     void missingDataStopsTheGenerationWithTheMessages()
