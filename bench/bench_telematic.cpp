@@ -62,7 +62,7 @@ void fill(VelFileWorkspace &ws, int count)
 
     TClientDataSet &sost = ws.dataSet(QStringLiteral("cdsSost"));
     sost.append();
-    set(sost, "SSOSCODFIS", QStringLiteral("80012345678"));
+    set(sost, "SSOSCODFIS", QStringLiteral("80012345676"));
     set(sost, "SSOSDENOM", QStringLiteral("ISTITUTO COMPRENSIVO GIOSUÈ CARDUCCI"));
     set(sost, "SSOSCOMUNE", QStringLiteral("ROMA"));
     set(sost, "SSOSPROV", QStringLiteral("RM"));
@@ -70,7 +70,7 @@ void fill(VelFileWorkspace &ws, int count)
     sost.post();
     TClientDataSet &forn = ws.dataSet(QStringLiteral("cdsForn"));
     forn.append();
-    set(forn, "SFORCODFIS", QStringLiteral("80012345678"));
+    set(forn, "SFORCODFIS", QStringLiteral("80012345676"));
     set(forn, "STFOCODICE", QStringLiteral("1"));
     forn.post();
 
@@ -140,6 +140,7 @@ int main(int argc, char **argv)
     g_cpuMark = cpuMs();
 
     VelFileWorkspace ws;
+    ws.engine().setSoftwareProducer(QStringLiteral("01234567897"));
     ws.loadTemplates();
     QElapsedTimer t;
     t.start();

@@ -124,7 +124,7 @@ private slots:
                             "Operazioni: Import, Dati CU, (Fornitore), (Dati Sostituto), (Quadro CT)",
                             "Stampe: Stampa CU Sintetico, Stampa CU Ordinario, (Stampa Frontespizio), "
                             "(Stampa Quadro CT), (Firma ricevute)",
-                            "File telematico: (File Telematico)",
+                            "File telematico: File Telematico",
                             "Strumenti: Parametri",
                         }));
         QCOMPARE(m_table->xafFornitore->action()->toolTip(), QStringLiteral("Disponibile con una prossima versione del programma."));

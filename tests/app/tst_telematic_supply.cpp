@@ -89,9 +89,10 @@ QByteArray rpad(const char *text, int width)
 //  5 GIALLI: nothing at all.
 void fillSchool(VelFileWorkspace &ws)
 {
-    addRow(ws.dataSet(QStringLiteral("cdsForn")), {{"SFORCODFIS", QStringLiteral("80012345678")}, {"STFOCODICE", QStringLiteral("1")}});
+    ws.engine().setSoftwareProducer(QStringLiteral("01234567897"));
+    addRow(ws.dataSet(QStringLiteral("cdsForn")), {{"SFORCODFIS", QStringLiteral("80012345676")}, {"STFOCODICE", QStringLiteral("1")}});
     addRow(ws.dataSet(QStringLiteral("cdsSost")),
-           {{"SSOSCODFIS", QStringLiteral("80012345678")},
+           {{"SSOSCODFIS", QStringLiteral("80012345676")},
             {"SSOSDENOM", QStringLiteral("ISTITUTO COMPRENSIVO GIOSUÈ CARDUCCI")},
             {"SSOSEMAIL", QStringLiteral("SEGRETERIA@SCUOLA.IT")},
             {"SSOSCFRAPPR", QStringLiteral("BNCLRA60A41H501Y")},
@@ -102,7 +103,7 @@ void fillSchool(VelFileWorkspace &ws)
             {"SSOSCOMUNE", QStringLiteral("ROMA")},
             {"SSOSPROV", QStringLiteral("RM")}});
     addRow(ws.dataSet(QStringLiteral("cdsQuadroCT")),
-           {{"SCTCODFIS", QStringLiteral("80012345678")}, {"SCTCELL", QStringLiteral("3331234567")}});
+           {{"SCTCODFIS", QStringLiteral("80012345676")}, {"SCTCELL", QStringLiteral("3331234567")}});
 
     TClientDataSet &dip = ws.dataSet(QStringLiteral("cdsDip"));
     addRow(dip, {{"IAFIID", 11}, {"SCUDCODFIS", QStringLiteral("RSSNCL80A01H501U")}, {"SCUDCOGNOME", QStringLiteral("ROSSI")},
@@ -122,7 +123,7 @@ void fillSchool(VelFileWorkspace &ws)
     TClientDataSet &inps = ws.dataSet(QStringLiteral("cdsInps"));
     addRow(inps, {{"IAFIID", 11}, {"sCudMatrAzienda", QStringLiteral("7012345678")}, {"FCUDIMPONIBILE", money("20000")}});
     addRow(inps, {{"IAFIID", 11}, {"FCUDIMPONIBILE", money("1500.75")}});
-    addRow(ws.dataSet(QStringLiteral("cdsInpdap")), {{"IAFIID", 11}, {"SCUDCODFISAMMNE", QStringLiteral("80012345678")},
+    addRow(ws.dataSet(QStringLiteral("cdsInpdap")), {{"IAFIID", 11}, {"SCUDCODFISAMMNE", QStringLiteral("80012345676")},
                                                      {"FCUD_DMA_IMPPENS", money("3000")}});
     TClientDataSet &fam = ws.dataSet(QStringLiteral("cdsConFamCar"));
     addRow(fam, {{"IAFIID", 11}, {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")},
@@ -225,13 +226,13 @@ private slots:
         const QByteArray &a = lines[0];
         QCOMPARE(at(a, 16, 20), QByteArray("CUR26"));
         QCOMPARE(at(a, 21, 22), QByteArray("01"));
-        QCOMPARE(at(a, 23, 38), lpad("80012345678", 16));
+        QCOMPARE(at(a, 23, 38), lpad("80012345676", 16));
         QCOMPARE(at(a, 522, 529), QByteArray("00000000"));
 
         const QByteArray &b = lines[1];
-        QCOMPARE(at(b, 2, 17), lpad("80012345678", 16));
+        QCOMPARE(at(b, 2, 17), lpad("80012345676", 16));
         QCOMPARE(at(b, 18, 25), QByteArray("00000001"));
-        QCOMPARE(at(b, 74, 89), lpad("00000000000", 16));
+        QCOMPARE(at(b, 74, 89), lpad("01234567897", 16));
         QCOMPARE(at(b, 91, 92), QByteArray("00"));
         QCOMPARE(at(b, 137, 196), lpad("ISTITUTO COMPRENSIVO GIOSU\xC8 CARDUCCI", 60));
         QCOMPARE(at(b, 309, 310), QByteArray("00"));
@@ -243,7 +244,7 @@ private slots:
         QCOMPARE(at(b, 429, 436), QByteArray("00000000"));
 
         const QByteArray &c = lines[2];
-        QCOMPARE(at(c, 2, 17), lpad("80012345678", 16));
+        QCOMPARE(at(c, 2, 17), lpad("80012345676", 16));
         QCOMPARE(slot(c, "CT001004"), lpad("3331234567", 16));
 
         // ROSSI: personal data, the accented letter one byte
@@ -251,7 +252,7 @@ private slots:
         QCOMPARE(at(d1, 26, 41), QByteArray("RSSNCL80A01H501U"));
         QCOMPARE(at(d1, 42, 46), QByteArray("00001"));
         QCOMPARE(at(d1, 84, 84), QByteArray(" "));
-        QCOMPARE(slot(d1, "DA001001"), lpad("80012345678", 16));
+        QCOMPARE(slot(d1, "DA001001"), lpad("80012345676", 16));
         QCOMPARE(slot(d1, "DA002003"), lpad("NICOL\xD2", 16));
         QCOMPARE(slot(d1, "DA002005"), rpad("01011980", 16));
         QCOMPARE(slot(d1, "DA003001"), rpad("02032026", 16));
@@ -267,7 +268,7 @@ private slots:
         QCOMPARE(slot(g[0], "DB001021"), rpad("4321,00", 16));
         QCOMPARE(slot(g[0], "DC001001"), lpad("7012345678", 16));
         QCOMPARE(slot(g[0], "DC001004"), rpad("20000,00", 16));
-        QCOMPARE(slot(g[0], "DC001009"), lpad("80012345678", 16));
+        QCOMPARE(slot(g[0], "DC001009"), lpad("80012345676", 16));
         QCOMPARE(slot(g[0], "DB601001"), rpad("1", 16));
         QCOMPARE(slot(g[0], "DB603001"), lpad("F", 16));
         QCOMPARE(slot(g[0], "DB604001"), lpad("D", 16));

@@ -43,6 +43,7 @@ struct Section
 
 QString codeTablesDir;
 QStringList notes; // what the tool had to decide, printed at the end
+QSet<QString> placed; // "STRUCTURE.FIELD" of every model field given a place in a template
 
 QString attr(const QString &v)
 {
@@ -251,8 +252,10 @@ Section head(QChar letter, const QString &text)
 }
 
 // The fields of a structure's pages that carry box numbers, as key-value fields
-// "<quadro><row><box>". A second field with the box of an earlier one cannot
-// have a slot of its own: it is left out and reported.
+// "<quadro><row><box>". A box holding more than one field (years and months of
+// one period, a second rate) gives its second field the next row ("002"), its
+// third the one after, so that every field the office can type has a code of
+// its own; these derived codes are reported.
 QList<Field> boxFields(const VelStructureDesc &st, const QStringList &pages, const QString &quadro, const QString &row,
                        const QString &cds, const QHash<QString, Field> &special = {})
 {
@@ -267,13 +270,19 @@ QList<Field> boxFields(const VelStructureDesc &st, const QStringList &pages, con
             notes << QStringLiteral("%1.%2: casella \"%3\" non numerica, esclusa").arg(st.name, f.name, f.box);
             continue;
         }
-        const QString number = code(quadro, row, box);
+        QString number = code(quadro, row, box);
         if (used.contains(number)) {
-            if (!special.contains(number))
-                notes << QStringLiteral("%1.%2: casella %3 già usata (%4), esclusa").arg(st.name, f.name, f.box, number);
-            continue;
+            if (special.contains(number)) {
+                placed.insert(st.name + QLatin1Char('.') + f.name); // a computed field stands for the whole box
+                continue;
+            }
+            const int first = row.toInt();
+            for (int r = first + 1; used.contains(number) && r < 600; ++r)
+                number = code(quadro, QString::number(r).rightJustified(3, QLatin1Char('0')), box);
+            notes << QStringLiteral("%1.%2: casella %3 condivisa, codice derivato %4").arg(st.name, f.name, f.box, number);
         }
         used.insert(number);
+        placed.insert(st.name + QLatin1Char('.') + f.name);
         out.append(special.contains(number) ? special.value(number) : modelField(number, f, cds));
     }
     return out;
@@ -291,6 +300,7 @@ const VelFieldDesc &fieldOf(const VelStructureDesc &st, const char *name)
 
 Field named(const QString &number, const VelStructureDesc &st, const char *name, const QString &cds)
 {
+    placed.insert(st.name + QLatin1Char('.') + QLatin1String(name));
     return modelField(number, fieldOf(st, name), cds);
 }
 
@@ -375,8 +385,11 @@ int main(int argc, char **argv)
         const char *columns[] = {"LCTFISCONLINE", "LCTSRVENTRATEL", "SCTSEDEENT", "SCTCELL", "SCTEMAIL",
                                  "SCTCODFISINTERM", "SCTSEDEENTINTERM", "SCTCELLINTERM", "SCTEMAILINTERM", "SCTFIRMA"};
         int n = 1;
-        for (const char *c : columns)
+        for (const char *c : columns) {
             body.fields << named(code(QStringLiteral("CT"), QStringLiteral("001"), n++), ct, c, q);
+            if (QLatin1String(c).startsWith(QLatin1String("SCTCELL")))
+                body.fields.last().format = QStringLiteral("TL"); // digits only
+        }
         // the signature is ticked, not written out
         body.fields.last().format = QStringLiteral("CB");
         body.fields.last().info = QStringLiteral("@1");
@@ -399,6 +412,8 @@ int main(int argc, char **argv)
                 f.format = QStringLiteral("NU");
             if (QLatin1String(c) == QLatin1String("SSOSPROV"))
                 f.format = QStringLiteral("PR");
+            if (QLatin1String(c) == QLatin1String("SSOSTELFAX"))
+                f.format = QStringLiteral("TL"); // digits only
             agent.fields << f;
         }
 
@@ -613,6 +628,13 @@ int main(int argc, char **argv)
                            {head(u'H', QStringLiteral("intestazione record")), s})
              && ok;
     }
+
+    // no field of the model with a box of its own is left out without a word
+    for (const VelStructureDesc *st : {&cud, &inps, &inpdap, &inail, &altri, &coop, &tfr, &fam, &aut, &ct, &sost})
+        for (const VelFieldDesc &f : st->fields)
+            if (!f.box.isEmpty() && !placed.contains(st->name + QLatin1Char('.') + f.name))
+                notes << QStringLiteral("%1.%2 (casella %3, pagina \"%4\"): non scritto nella fornitura")
+                             .arg(st->name, f.name, f.box, f.page);
 
     for (const QString &n : notes)
         std::printf("velcu-filetel: %s\n", qPrintable(n));

@@ -16,6 +16,7 @@
 #include "rag/params/dmRagParams.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/util/TorAnni.h"
+#include "src/prj/unit/telematic/TfmVelFile.h"
 #include "tor/util/TorCampagna.h"
 
 #include <QCoreApplication>
@@ -43,6 +44,7 @@ void TVelStartup::registerForms()
 {
     registerFormClass<TfmVelParametri>(QStringLiteral("TfmVelParametri"));
     registerFormClass<TfmVelCud>(QStringLiteral("TfmVelCud"));
+    registerFormClass<TfmVelFile>(QStringLiteral("TfmVelFile")); // "File Telematico"
 }
 
 int TVelStartup::start()

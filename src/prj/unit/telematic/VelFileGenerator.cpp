@@ -3,6 +3,7 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/telematic/VelTaxCode.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 #include "tor/util/TorFolders.h"
 
@@ -504,8 +505,29 @@ void TVelFileGenerator::passH(const QList<int> &rows)
     }
 }
 
+void TVelFileGenerator::checkFilers()
+{
+    // who files the supply and who made the program: never blank, never invalid
+    if (!VelTaxCode::isValidNumeric(m_engine.softwareProducer()))
+        throw EOvError(m_engine.softwareProducer().trimmed().isEmpty()
+                           ? QStringLiteral("Codice fiscale del produttore del software mancante, impossibile procedere!")
+                           : QStringLiteral("Codice fiscale del produttore del software non valido (\"%1\"), "
+                                            "impossibile procedere!")
+                                 .arg(m_engine.softwareProducer()));
+    auto code = [this](const char *cds, const char *column) {
+        TClientDataSet *ds = m_dataSets.find(QLatin1String(cds));
+        if (!ds || !ds->active() || ds->isEmpty())
+            return QString();
+        const TField f = ds->findField(QLatin1String(column));
+        return f ? f.asString().trimmed().toUpper() : QString();
+    };
+    VelTaxCode::require(code(VelFileCds::Forn, "SFORCODFIS"), QStringLiteral("Codice fiscale fornitore"));
+    VelTaxCode::require(code(VelFileCds::Sost, "SSOSCODFIS"), QStringLiteral("Codice fiscale del sostituto"));
+}
+
 void TVelFileGenerator::assemble()
 {
+    checkFilers();
     m_engine.recordTable().emptyDataSet();
     m_engine.WritePositionalRecord(recordTemplate(u'A'));
     m_engine.WritePositionalRecord(recordTemplate(u'B'));

@@ -63,8 +63,11 @@ public:
     int certificationsInSupply() const { return m_writtenG + m_selfEmployed; }
 
     // Records A and B, then C, D, G, H from the field rows, then Z, into the
-    // record table (emptied first).
+    // record table (emptied first). First checkFilers().
     void assemble();
+    // EOvError unless the software producer's code (11 digits with its check
+    // digit), the supplier's and the withholding agent's tax codes are valid.
+    void checkFilers();
 
     // All rows of cdsDip, in its current order.
     static QList<int> allRows(TClientDataSet &dip);

@@ -19,10 +19,38 @@ bool isControl(char32_t c)
     return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F);
 }
 
+// Letters whose stroke or bar is part of the letter itself, so that they
+// have no decomposition: their plain Latin letter.
+int strokeLetter(char32_t c)
+{
+    switch (c) {
+    case 0x0141: return 'L'; // Ł
+    case 0x0142: return 'l'; // ł
+    case 0x013F: return 'L'; // Ŀ
+    case 0x0140: return 'l'; // ŀ
+    case 0x0110: return 'D'; // Đ
+    case 0x0111: return 'd'; // đ
+    case 0x0189: return 'D'; // Ɖ
+    case 0x0126: return 'H'; // Ħ
+    case 0x0127: return 'h'; // ħ
+    case 0x0131: return 'i'; // ı
+    case 0x0166: return 'T'; // Ŧ
+    case 0x0167: return 't'; // ŧ
+    case 0x018F: return 'E'; // Ə
+    case 0x0259: return 'e'; // ə
+    case 0x0180: return 'b'; // ƀ
+    case 0x01B5: return 'Z'; // Ƶ
+    case 0x01B6: return 'z'; // ƶ
+    default: return -1;
+    }
+}
+
 // The unaccented form of a character: the first character of its canonical
 // decomposition when that one has a byte, else none.
 int unaccented(char32_t c)
 {
+    if (const int letter = strokeLetter(c); letter >= 0)
+        return letter;
     const QString decomposed = QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_D);
     if (decomposed.isEmpty() || decomposed.at(0).unicode() == c)
         return -1;

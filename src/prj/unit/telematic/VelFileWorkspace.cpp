@@ -45,7 +45,6 @@ VelFileWorkspace::VelFileWorkspace()
     m_dataSets.add(QLatin1String(VelFileCds::FileTel), m_recordTable.get());
 
     m_engine = std::make_unique<TVelFileUtil>(m_dataSets, *m_fieldTable, *m_recordTable);
-    m_engine->setSoftwareProducer(QLatin1String(SoftwareProducer));
     m_generator = std::make_unique<TVelFileGenerator>(m_dataSets, *m_engine);
 }
 

@@ -6,6 +6,7 @@
 //
 //   VelFileWorkspace ws;                 // datasets empty, with their fields
 //   fill ws.dataSet("cdsDip"), ...;      // from the store or by hand
+//   ws.engine().setSoftwareProducer(c); // record B (VelTaxCode: from the ini)
 //   ws.loadTemplates();                  // Record_A.xml ... Record_Z.xml
 //   ws.generate(ws.allRows());           // field rows of C, D, G, H
 //   ws.writeSupply(path);                // records assembled, file(s) written
@@ -22,9 +23,6 @@ class TClientDataSet;
 class VelFileWorkspace
 {
 public:
-    // Software producer's tax code written into record B (11 digits).
-    static constexpr const char *SoftwareProducer = "00000000000";
-
     VelFileWorkspace();
     ~VelFileWorkspace();
     VelFileWorkspace(const VelFileWorkspace &) = delete;

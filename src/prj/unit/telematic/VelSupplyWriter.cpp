@@ -48,6 +48,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
     if (fLetter < 0 || fProg < 0 || fRec < 0)
         throw EAssertionFailed(QStringLiteral("Tabella dei record del file telematico senza le sue colonne"));
 
+    const int fCert = t.fieldIndex(QStringLiteral("IFILEPROGRE"));
     QString a, b, z;
     std::vector<int> body;
     const int rows = t.recordCount();
@@ -72,7 +73,36 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
                                .arg(text->size()));
     }
 
-    const int files = fileCount(int(body.size()));
+    // The body into files: a certification's records (D, G, H with the same
+    // certification number) always go into one file; when they would not fit
+    // within the records left in the current file, the next file begins.
+    std::vector<size_t> fileEnd; // per file: index in `body` past its last record
+    {
+        size_t inFile = 0;
+        size_t i = 0;
+        while (i < body.size()) {
+            size_t j = i + 1;
+            const qint64 cert = fCert >= 0 ? t.valueAt(body[i], fCert).toLongLong() : 0;
+            if (cert > 0)
+                while (j < body.size() && t.valueAt(body[j], fCert).toLongLong() == cert)
+                    ++j;
+            const size_t group = j - i;
+            if (group > size_t(MaxBodyRecords))
+                throw EOvError(QStringLiteral("La certificazione n. %1 ha %2 record: supera da sola il limite di %3 "
+                                              "record di un file")
+                                   .arg(cert)
+                                   .arg(group)
+                                   .arg(MaxBodyRecords));
+            if (inFile > 0 && inFile + group > size_t(MaxBodyRecords)) {
+                fileEnd.push_back(i);
+                inFile = 0;
+            }
+            inFile += group;
+            i = j;
+        }
+        fileEnd.push_back(body.size());
+    }
+    const int files = int(fileEnd.size());
     if (files > 1) {
         const QString text = QStringLiteral("ATTENZIONE. La fornitura supera il limite previsto,\n\r"
                                             "Verranno generati più file telematici.");
@@ -112,7 +142,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
 
         line(recA);
         line(b);
-        for (int written = 0; written < MaxBodyRecords && next < body.size(); ++written, ++next) {
+        for (; next < fileEnd[size_t(k - 1)]; ++next) {
             const int r = body[next];
             const QString letter = t.valueAt(r, fLetter).toString();
             if (letter == QLatin1String("C"))

@@ -3,7 +3,11 @@
 // records (C, D, G, H in the table's index order "IFILEPROGRE;SFILECODREC"), record Z;
 // each line 1,898 characters and CR LF, one byte per character (Windows-1252):
 // 1,900 bytes. Above MaxBodyRecords body records the supply is split into
-// several files ("CUR26", "CUR26_2", ...), each with A, B and Z.
+// several files ("CUR26", "CUR26_2", ...), each with A, B and Z. A
+// certification is never split: its D, G and H records (one certification
+// number) all go into one file, and when they would not fit within the
+// records left in a file the next file begins, so that every file is a
+// complete supply. Files needed: at least fileCount(body records).
 //
 // Per file: record A gets at 522-525 the number of the file and at 526-529
 // the number of files ("0000" both for a single file); record B at 402-409 the
@@ -32,6 +36,7 @@ public:
 
     // The name of file k of the supply: the chosen name, then "_2", "_3", ...
     static QString partName(const QString &fileName, int k);
-    // The number of files for a number of body records.
+    // The fewest files for a number of body records (more when certifications
+    // do not fill their files exactly).
     static int fileCount(int bodyRecords);
 };

@@ -82,6 +82,18 @@ bool isDateText(const QString &v)
     return true;
 }
 
+// "0", "00", " 0 ": an integer that is zero.
+bool isZeroInteger(const QString &value)
+{
+    const QString v = value.trimmed();
+    if (v.isEmpty())
+        return false;
+    for (QChar c : v)
+        if (c != QLatin1Char('0'))
+            return false;
+    return true;
+}
+
 const std::array<const char *, 12> kMonths = {"GENNAIO", "FEBBRAIO", "MARZO",     "APRILE",  "MAGGIO",   "GIUGNO",
                                               "LUGLIO",  "AGOSTO",   "SETTEMBRE", "OTTOBRE", "NOVEMBRE", "DICEMBRE"};
 
@@ -340,16 +352,21 @@ bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, 
     for (const MonthSeries &s : kMonthSeries) {
         if (n != QLatin1String(s.code) || !sameName(dsName, s.cds))
             continue;
+        // twelve characters, one per month in calendar order: "1" for a month
+        // ticked ("X" or "1"), "0" for any other (null, empty, "0"); nothing
+        // at all when no month is ticked
         QString text;
+        text.reserve(12);
+        bool any = false;
         for (const char *month : kMonths) {
-            const Raw v = columnRaw(ds, field, QLatin1String(s.prefix) + QLatin1String(month) + QLatin1String(s.suffix));
-            if (!v.assigned) {
-                *out = Raw{};
-                return true;
-            }
-            text += v.text == QLatin1String("X") ? QStringLiteral("1") : v.text;
+            const QString v =
+                columnRaw(ds, field, QLatin1String(s.prefix) + QLatin1String(month) + QLatin1String(s.suffix))
+                    .text.trimmed();
+            const bool ticked = v.compare(QLatin1String("X"), Qt::CaseInsensitive) == 0 || v == QLatin1String("1");
+            any = any || ticked;
+            text += ticked ? QLatin1Char('1') : QLatin1Char('0');
         }
-        return set(text);
+        return set(any ? text : QString());
     }
     if (sameName(dsName, "cdsinpdap") && sameName(field.Field, "SCUDGESASS_2")) {
         const QString d = field.Description.trimmed().toLower();
@@ -453,7 +470,10 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
                 raw = Raw{true, QString()};
             } else if (family != TXMLFamily::A) {
                 const Raw v = fieldColumn(ds, field);
-                raw = Raw{true, v.assigned && v.text != QLatin1String("0") ? QStringLiteral("1") : QStringLiteral("0")};
+                // ticked by a value: not by null, "0", or a text of blanks
+                const QString t = v.text.trimmed();
+                raw = Raw{true, v.assigned && !t.isEmpty() && t != QLatin1String("0") ? QStringLiteral("1")
+                                                                                       : QStringLiteral("0")};
             }
             break;
         case TXMLInfo::FirstChars:
@@ -490,7 +510,7 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
             raw = Raw{true, QString::number(m_counter)};
     } else if (n == 5 && (eD || gh)) {
         raw = Raw{true, QString::number(m_certification)};
-    } else if (n == 9 && eD) {
+    } else if (n == 9 && (eD || gh)) {
         TClientDataSet *dip = fixedDataSet(FDip);
         QString op;
         if (columnRaw(dip, field, QStringLiteral("LCUDSOSTITUZIONE")).text == QLatin1String("1"))
@@ -502,6 +522,25 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
         raw = Raw{true, m_producer};
     } else if (family == TXMLFamily::B && n == 25) {
         raw = Raw{true, m_quadroCT ? QStringLiteral("1") : QStringLiteral("0")};
+    } else if (family == TXMLFamily::B && (n == 12 || n == 13 || n == 14)) {
+        // an agent who is a person (a first name given) has surname and name
+        // in their own places; an entity its name in the company-name place
+        TClientDataSet *sost = fixedDataSet(FSost);
+        const QString surname = columnRaw(sost, field, QStringLiteral("SSOSDENOM")).text.trimmed();
+        const QString name = columnRaw(sost, field, QStringLiteral("SSOSNOME")).text.trimmed();
+        const bool person = !name.isEmpty();
+        if (n == 12)
+            raw = Raw{true, person ? surname : QString()};
+        else if (n == 13)
+            raw = Raw{true, person ? name : QString()};
+        else
+            raw = Raw{true, person ? QString() : surname};
+    } else if (family == TXMLFamily::B && n == 28) {
+        // commitment to transmit: "2" (prepared by the one who sends it) when
+        // an intermediary sends the supply, nothing otherwise
+        TClientDataSet *sost = fixedDataSet(FSost);
+        const QString intermediary = columnRaw(sost, field, QStringLiteral("SSOSCODFISINTERM")).text.trimmed();
+        raw = Raw{true, intermediary.isEmpty() ? QString() : QStringLiteral("2")};
     }
 
     return supplyText(finalText(field, family, raw));
@@ -518,7 +557,15 @@ QString TVelFileUtil::EncodeField(const QString &value, int width, const QString
     QString out;
 
     if (format == QLatin1String("AN") || format == QLatin1String("CF")) {
-        out = alignLeft(trimRight(value), width, ph);
+        out = alignLeft(trimRight(value).toUpper(), width, ph);
+        rightAligned = false;
+    } else if (format == QLatin1String("TL")) {
+        // a telephone number: its digits only
+        QString digitsOnly;
+        for (QChar c : value)
+            if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                digitsOnly += c;
+        out = digitsOnly.isEmpty() ? QString() : alignLeft(digitsOnly, width, ph);
         rightAligned = false;
     } else if (format == QLatin1String("AX")) {
         out = trimRight(value) == QLatin1String("X") ? alignLeft(QStringLiteral("X"), width, ph) : QString();
@@ -537,7 +584,7 @@ QString TVelFileUtil::EncodeField(const QString &value, int width, const QString
         if (info == QLatin1String("O@") && v.isEmpty()) {
             out = QString(width, zero);
         } else {
-            out = alignLeft(v, width, ph);
+            out = alignLeft(v.toUpper(), width, ph);
             rightAligned = false;
         }
     } else if (format == QLatin1String("DT") || format == QLatin1String("DP")) {
@@ -567,7 +614,7 @@ QString TVelFileUtil::EncodeField(const QString &value, int width, const QString
     } else if (format == QLatin1String("N2")) {
         out = alignRight(zeroPad(value, 2), width, blank);
     } else if (format == QLatin1String("PR")) {
-        out = alignLeft(value, width, ph);
+        out = alignLeft(value.toUpper(), width, ph);
         rightAligned = false;
     } else if (format == QLatin1String("ND")) {
         out = alignRight(value.trimmed().isEmpty() ? QStringLiteral("0") : value, width, blank);
@@ -579,6 +626,9 @@ QString TVelFileUtil::EncodeField(const QString &value, int width, const QString
             throw EOvError(QStringLiteral("Importo non valido: \"%1\"").arg(value));
         const QString text = amountText(*c);
         out = (c->isZero() || text == QLatin1String("0,00")) ? QString() : alignRight(text, width, blank);
+    } else if ((format == QLatin1String("NP") || format == QLatin1String("DA")) && isZeroInteger(value)) {
+        // a zero count or year is not written, as a zero amount is not
+        out = QString();
     } else {
         // "DA", "D6", "NP", "NU", "PC", "QU" and any other code
         out = alignRight(value, width, blank);
@@ -630,13 +680,19 @@ void TVelFileUtil::SplitLongValue(const QString &value, const TXMLCampoType &fie
 {
     const int w = field.Width;
     // only key-value fields continue in further slots; a head field keeps its width
-    if (!field.keyValue || value.size() <= w || w < 2) {
+    if (!field.keyValue || w < 2) {
         WriteFieldRow(value, field, family, row);
         return;
     }
-    WriteFieldRow(trimRight(value.left(16)), field, family, row);
+    // blanks around a text are not part of it: they make no further slot
+    const QString text = value.trimmed();
+    if (text.size() <= w) {
+        WriteFieldRow(text, field, family, row);
+        return;
+    }
+    WriteFieldRow(trimRight(text.left(w)), field, family, row);
     for (int k = 1;; ++k) {
-        const QString chunk = value.mid(1 + qsizetype(k) * (w - 1), w);
+        const QString chunk = text.mid(w + qsizetype(k - 1) * (w - 1), w - 1);
         if (chunk.isEmpty())
             break;
         WriteFieldRow(trimRight((QLatin1Char('+') + chunk).left(16)), field, family, row);

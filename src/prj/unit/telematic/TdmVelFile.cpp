@@ -1,0 +1,494 @@
+#include "src/prj/unit/telematic/TdmVelFile.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/framework/OvMessages.h"
+#include "platform/sql/OvSQLQuery.h"
+#include "rag/params/dmRagParams.h"
+#include "src/prj/unit/dialogs/TfmVelInfo.h"
+#include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/telematic/VelFileTables.h"
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
+#include "src/prj/unit/telematic/VelTaxCode.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorCampagna.h"
+#include "tor/util/TorFolders.h"
+
+#include <QDir>
+
+TdmVelFile *dmVelFile = nullptr;
+
+namespace {
+
+struct Source
+{
+    const char *cds;
+    const char *structure;
+};
+
+// Loaded at form creation (cdsSost only at generation).
+const Source kOnOpen[] = {
+    {VelFileCds::Dip, "TCUD_DATICUD"},           {VelFileCds::Inps, "TCUDI_INPS"},
+    {VelFileCds::Inpdap, "TCUDN_INPDAP"},        {VelFileCds::Inail, "TCUIN_INAIL"},
+    {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Tfr, "TCUDT_TFR"},
+    {VelFileCds::CoopArt, "TCUDCA_COOPART"},     {VelFileCds::ConFamCar, "TCUDC_CONFAMCARICO"},
+    {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::AutSe, "TASE_AUTSOMMEEROGATE"},
+    {VelFileCds::QuadroCT, "TCUCT_DATICT"},      {VelFileCds::Forn, "TCFO_FORNITORE"},
+};
+
+// The certification structures and their datasets, reloaded on page "Dipendenti".
+const Source kCertifications[] = {
+    {VelFileCds::Dip, "TCUD_DATICUD"},          {VelFileCds::Inail, "TCUIN_INAIL"},
+    {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Inps, "TCUDI_INPS"},
+    {VelFileCds::Inpdap, "TCUDN_INPDAP"},       {VelFileCds::AutSe, "TASE_AUTSOMMEEROGATE"},
+    {VelFileCds::ConFamCar, "TCUDC_CONFAMCARICO"}, {VelFileCds::Tfr, "TCUDT_TFR"},
+    {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::CoopArt, "TCUDCA_COOPART"},
+};
+
+constexpr const char *kAnnotationStructure = "TCUDA_ANNOTAZIONI";
+constexpr int kCodesPerRow = 54;
+
+QString text(TClientDataSet &ds, const char *column)
+{
+    const TField f = ds.findField(QLatin1String(column));
+    return f ? f.asString() : QString();
+}
+
+bool blank(TClientDataSet &ds, const char *column)
+{
+    return text(ds, column).trimmed().isEmpty();
+}
+
+// The note codes of an annotation text, in order: a line "BO)" gives none;
+// otherwise the text before the first ")" (at the second character or later),
+// upper-cased, when the notes table knows it.
+QStringList annotationCodes(const QString &notes, const QSet<QString> &known)
+{
+    QStringList codes;
+    const QStringList lines = QString(notes).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(QLatin1Char('\n'));
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        if (line == QLatin1String("BO)"))
+            continue;
+        const qsizetype close = line.indexOf(QLatin1Char(')'));
+        if (close < 1)
+            continue;
+        const QString code = line.left(close).trimmed().toUpper();
+        if (known.contains(code))
+            codes.append(code);
+    }
+    return codes;
+}
+
+} // namespace
+
+const QStringList &TdmVelFile::certificationStructures()
+{
+    static const QStringList names = [] {
+        QStringList n;
+        for (const Source &s : kCertifications)
+            n << QLatin1String(s.structure);
+        return n;
+    }();
+    return names;
+}
+
+TdmVelFile::TdmVelFile(TTorDBCds &store, TdmRagParams *params)
+    : m_store(store), m_params(params), m_fieldFile(VelFileTables::fieldFilePath()),
+      m_recordFile(VelFileTables::recordFilePath())
+{
+    m_settingsFile = VelTaxCode::settingsFile();
+    information = [](const QStringList &lines, bool ask) {
+        return TfmVelInfo::Execute(lines, ask) != mrNo;
+    };
+    defaultMatricola = [this] { return readDefaultMatricola(); };
+    mandatoryCheck = CheckMandatoryFields;
+    m_ws.generator().setLog([this](const QString &line) { say(line); });
+    m_ws.generator().setPreparation([this](TClientDataSet &d) { prepareAnnotations(d); });
+}
+
+TdmVelFile::~TdmVelFile()
+{
+    if (dmVelFile == this)
+        dmVelFile = nullptr;
+}
+
+void TdmVelFile::setTablePaths(const QString &fieldFile, const QString &recordFile)
+{
+    m_fieldFile = fieldFile;
+    m_recordFile = recordFile;
+}
+
+TClientDataSet &TdmVelFile::dip()
+{
+    return m_ws.dataSet(QLatin1String(VelFileCds::Dip));
+}
+
+void TdmVelFile::say(const QString &line) const
+{
+    if (log)
+        log(line);
+}
+
+void TdmVelFile::load(TClientDataSet &ds, const QString &structure)
+{
+    ds.setFiltered(false);
+    m_store.Load(ds, structure, TTorDBCds::AllMonths);
+}
+
+void TdmVelFile::open()
+{
+    for (const Source &s : kOnOpen)
+        load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    dip().setIndexFieldNames(QStringLiteral("SCUDCODFIS"));
+    dip().first();
+}
+
+void TdmVelFile::reloadCertifications()
+{
+    const QString order = dip().active() ? dip().indexFieldNames() : QString();
+    for (const Source &s : kCertifications)
+        load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    dip().setIndexFieldNames(order.isEmpty() ? QStringLiteral("SCUDCODFIS") : order);
+    dip().first();
+}
+
+void TdmVelFile::setOrder(const QString &column)
+{
+    dip().setIndexFieldNames(column);
+    dip().first();
+}
+
+void TdmVelFile::closeDataSets()
+{
+    dip().close();
+    m_ws.dataSet(QLatin1String(VelFileCds::Forn)).close();
+}
+
+QList<int> TdmVelFile::visitedRows(Selection selection, const QList<int> &selected)
+{
+    switch (selection) {
+    case All:
+        return TVelFileGenerator::allRows(dip());
+    case Reserved:
+        return selected;
+    case None:
+        break;
+    }
+    return {};
+}
+
+QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
+{
+    QStringList report;
+    TClientDataSet &d = dip();
+    TClientDataSet &family = m_ws.dataSet(QLatin1String(VelFileCds::ConFamCar));
+    family.setFiltered(false);
+    // the first dependants' row of each tax code, found once
+    QHash<QString, int> familyRow;
+    if (family.active() && !rows.isEmpty()) {
+        const int fcf = family.fieldIndex(QStringLiteral("SCUDCODFIS"));
+        for (int r = family.recordCount() - 1; fcf >= 0 && r >= 0; --r)
+            familyRow.insert(family.valueAt(r, fcf).toString(), r + 1);
+    }
+    for (int r : rows) {
+        d.setRecNo(r);
+        QStringList problems;
+        bool ok = mandatoryCheck(problems, {&d});
+        const QString cf = text(d, "SCUDCODFIS");
+        if (const int at = familyRow.value(cf); at > 0 && !cf.isEmpty()) {
+            family.setRecNo(at);
+            ok = mandatoryCheck(problems, {&family}) && ok;
+        }
+        if (ok)
+            continue;
+        report << QString() << QStringLiteral("Dipendente: ") + text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME");
+        for (const QString &p : std::as_const(problems))
+            report << p.split(QStringLiteral("\r\n"));
+    }
+    return report;
+}
+
+bool TdmVelFile::preCheck(const QList<int> &rows)
+{
+    const QStringList report = preCheckReport(rows);
+    if (report.isEmpty())
+        return true;
+    if (information && information(report, true))
+        return true;
+    say(QStringLiteral("Generazione file telematico terminata dall'utente"));
+    return false;
+}
+
+void TdmVelFile::checkSupplier()
+{
+    TClientDataSet &forn = m_ws.dataSet(QLatin1String(VelFileCds::Forn));
+    load(forn, QStringLiteral("TCFO_FORNITORE"));
+    QString error;
+    if (forn.isEmpty())
+        error = QStringLiteral("Dati del fornitore mancanti, impossibile procedere!");
+    else if (blank(forn, "STFOCODICE"))
+        error = QStringLiteral("Tipo fornitore mancante, impossibile procedere!");
+    else if (blank(forn, "SFORCODFIS"))
+        error = QStringLiteral("Codice fiscale fornitore mancante, impossibile procedere!");
+    if (!error.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(error);
+    }
+    try {
+        VelTaxCode::require(text(forn, "SFORCODFIS").toUpper(), QStringLiteral("Codice fiscale fornitore"));
+    } catch (const EOvError &) {
+        m_dataComplete = false;
+        throw;
+    }
+}
+
+void TdmVelFile::checkAgent()
+{
+    TClientDataSet &sost = m_ws.dataSet(QLatin1String(VelFileCds::Sost));
+    load(sost, QStringLiteral("TCUS_DATISOST"));
+    if (sost.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(QStringLiteral("Dati del sostituto mancanti, impossibile procedere!"));
+    }
+    const std::pair<const char *, const char *> columns[] = {
+        {"SSOSDENOM", "   Denominazione, "},
+        {"SSOSCFRAPPR", "   Codice Fiscale Rappresentante, "},
+        {"SCARCODICE", "   Codice Carica Rappresentante,"},
+        {"SSOSCOGNRAPPR", "   Cognome Rappresentante, "},
+        {"SSOSNOMERAPPR", "   Nome Rappresentante, "},
+        {"SSOSFIRMACOM", "   Firma della comunicazione, "},
+    };
+    QString missing;
+    for (const auto &[column, label] : columns)
+        if (blank(sost, column))
+            missing += QLatin1String(label);
+    if (!missing.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(QStringLiteral("Dati mancanti del sostituto : ") + missing + QStringLiteral(" impossibile procedere!"));
+    }
+    try {
+        VelTaxCode::require(text(sost, "SSOSCODFIS").toUpper(), QStringLiteral("Codice fiscale del sostituto"));
+    } catch (const EOvError &) {
+        m_dataComplete = false;
+        throw;
+    }
+}
+
+QString TdmVelFile::readDefaultMatricola()
+{
+    TOvSQLConnection *conn = m_store.connection();
+    if (!conn)
+        return QString();
+    TOvSQLQuery q(conn);
+    QueryText().SetQuery(QStringLiteral("QRY_PACO"), q, 0, QStringLiteral("SELECT"));
+    const int workgroup = m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup;
+    if (q.params().findParam(QStringLiteral("IDWGID")))
+        q.paramByName(QStringLiteral("IDWGID")).setAsInteger(workgroup);
+    q.open();
+    const QString m = q.isEmpty() ? QString() : q.fieldByName(QStringLiteral("SPACOMATRAZIENDA")).asString().trimmed();
+    q.close();
+    return m;
+}
+
+void TdmVelFile::generate(const QList<int> &rows)
+{
+    m_generated = false;
+    m_dataComplete = true;
+    VelFileTables::openFieldTableForGeneration(m_ws.fieldTable(), m_fieldFile);
+    VelFileTables::openRecordTableForGeneration(m_ws.recordTable(), m_recordFile);
+    checkSupplier();
+    checkAgent();
+    try {
+        m_ws.engine().setSoftwareProducer(VelTaxCode::checkedSoftwareProducer(m_settingsFile));
+    } catch (const EOvError &) {
+        m_dataComplete = false;
+        throw;
+    }
+    m_ws.loadTemplates(m_templateDir);
+    say(QStringLiteral("ATTENDERE... Pulitura del file in corso..."));
+    m_ws.fieldTable().emptyDataSet();
+    m_ws.recordTable().emptyDataSet();
+    m_ws.engine().setDefaultInpsMatricola(defaultMatricola ? defaultMatricola() : QString());
+    m_notesIndexed = false;
+    m_pendingNotes.clear();
+    try {
+        m_ws.generator().generate(rows);
+    } catch (...) {
+        // annotation rows rebuilt but not saved are dropped: the next generation rebuilds them
+        m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni)).cancelUpdates();
+        m_pendingNotes.clear();
+        throw;
+    }
+    flushAnnotations();
+    VelFileTables::saveTable(m_ws.fieldTable(), m_fieldFile);
+    VelFileTables::saveTable(m_ws.recordTable(), m_recordFile);
+    // the field rows wait in their file until "Salva": not twice in memory then
+    m_ws.fieldTable().emptyDataSet();
+    say(QStringLiteral("Operazione terminata con successo."));
+    m_generated = true;
+}
+
+bool TdmVelFile::runGeneration(const QList<int> &rows)
+{
+    try {
+        generate(rows);
+        return true;
+    } catch (const EOvException &e) {
+        m_dataComplete = false;
+        say(QStringLiteral("***** ") + e.message());
+    } catch (const std::exception &e) {
+        m_dataComplete = false;
+        say(QStringLiteral("***** ") + QString::fromLocal8Bit(e.what()));
+    }
+    OvMessageDlg(QStringLiteral("Operazione terminata con errore"), mtError, mbOK);
+    return false;
+}
+
+QString TdmVelFile::defaultFolder()
+{
+    const QString dir = TorFolders::dichCuDir();
+    QDir().mkpath(dir);
+    return dir;
+}
+
+QString TdmVelFile::proposedName()
+{
+    return QStringLiteral("CUR") + QString::number(Campagna::AnnoInvio % 100).rightJustified(2, QLatin1Char('0'));
+}
+
+QStringList TdmVelFile::save(const QString &fileName)
+{
+    if (!m_dataComplete || !m_generated)
+        throw EOvError(QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"));
+    // the records are made from the field rows and the supplier's and agent's
+    // rows only: the certifications need not stay in memory meanwhile (the
+    // page "Dipendenti" loads them again)
+    for (const Source &src : kCertifications) {
+        TClientDataSet &ds = m_ws.dataSet(QLatin1String(src.cds));
+        if (ds.active())
+            ds.emptyDataSet(); // closing alone would keep the rows
+        ds.close();
+    }
+    VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile);
+    m_ws.generator().assemble();
+    m_ws.fieldTable().emptyDataSet(); // the records hold it all now
+    const int certifications = m_ws.generator().certificationsInSupply();
+    const QStringList files = VelSupplyWriter::write(m_ws.recordTable(), fileName, certifications);
+
+    // the agent keeps the number of certifications of its last supply
+    TClientDataSet agent;
+    m_store.Load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+    if (!agent.isEmpty()) {
+        agent.first();
+        agent.edit();
+        agent.fieldByName(QStringLiteral("ISOSNDIP")).setAsInteger(certifications);
+        agent.post();
+        m_store.Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+    }
+    closeDataSets();
+    if (information)
+        information({QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")
+                         + QDir::toNativeSeparators(files.value(0))},
+                    false);
+    return files;
+}
+
+const QSet<QString> &TdmVelFile::noteCodes()
+{
+    if (!m_notesLoaded) {
+        TClientDataSet notes;
+        notes.loadFromFile(TorFolders::resolveFile(TorFolders::tabelleDir(), QStringLiteral("TNOT_NOTE.cds")));
+        const int code = notes.fieldIndex(QStringLiteral("CODICE"));
+        if (code < 0)
+            throw EOvError(QStringLiteral("La tabella delle note TNOT_NOTE non ha la colonna CODICE"));
+        for (int r = 0; r < notes.recordCount(); ++r)
+            m_noteCodes.insert(notes.valueAt(r, code).toString().trimmed().toUpper());
+        m_notesLoaded = true;
+    }
+    return m_noteCodes;
+}
+
+void TdmVelFile::flushAnnotations()
+{
+    TClientDataSet &ann = m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni));
+    const QStringList codes = m_pendingNotes;
+    const int month = m_pendingMonth;
+    m_pendingNotes.clear();
+    if (ann.changeCount() == 0)
+        return;
+    try {
+        m_store.Save(ann, QLatin1String(kAnnotationStructure), month);
+    } catch (const EOvException &) {
+        // the store has cancelled the changes: what it holds is what the next generation compares with
+        m_notesIndexed = false;
+        OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + codes.join(QStringLiteral(", ")),
+                     mtWarning, mbOK);
+    }
+}
+
+void TdmVelFile::prepareAnnotations(TClientDataSet &d)
+{
+    const QString cf = text(d, "SCUDCODFIS");
+    try {
+        TClientDataSet &ann = m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni));
+        ann.setFiltered(false);
+        const int id = ann.fieldIndex(QStringLiteral("IAFIID"));
+        auto column = [](int k) { return QStringLiteral("SANN7%1").arg(k + 1, 2, 10, QLatin1Char('0')); };
+        if (!m_notesIndexed) {
+            // the codes each certification has now, once per generation
+            m_notesNow.clear();
+            QList<int> fields;
+            for (int k = 0; k < kCodesPerRow; ++k)
+                fields << ann.fieldIndex(column(k));
+            for (int r = 0; r < ann.recordCount(); ++r) {
+                QStringList row;
+                for (int f : std::as_const(fields)) {
+                    const QString v = f >= 0 ? ann.valueAt(r, f).toString().trimmed() : QString();
+                    if (v.isEmpty())
+                        break;
+                    row << v;
+                }
+                m_notesNow[ann.valueAt(r, id).toLongLong()] << row;
+            }
+            m_notesIndexed = true;
+        }
+
+        const qint64 person = d.fieldByName(QStringLiteral("IAFIID")).asInteger();
+        const QString notes = text(d, "SCUDANNOTAZIONI");
+        const QStringList codes = notes.trimmed().isEmpty() ? QStringList() : annotationCodes(notes, noteCodes());
+        // the rows the text asks for: 54 codes a row
+        QList<QStringList> wanted;
+        for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
+            wanted << codes.mid(i, kCodesPerRow);
+        if (m_notesNow.value(person) == wanted)
+            return; // nothing to rebuild
+
+        bool ok = false;
+        const QString monthText = text(d, "SCUDMESE").trimmed();
+        const int month = monthText.toInt(&ok);
+        const int saveMonth = ok ? month : TTorDBCds::AllMonths;
+        // rows wait to be saved together while they belong to one month
+        if (!m_pendingNotes.isEmpty() && m_pendingMonth != saveMonth)
+            flushAnnotations();
+
+        while (ann.locate(QStringLiteral("IAFIID"), person))
+            ann.deleteRecord();
+        for (const QStringList &row : std::as_const(wanted)) {
+            ann.append();
+            ann.fieldByName(QStringLiteral("IAFIID")).setAsInteger(person);
+            ann.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(cf);
+            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !monthText.isEmpty())
+                m.setAsString(monthText);
+            for (qsizetype k = 0; k < row.size(); ++k)
+                ann.fieldByName(column(int(k))).setAsString(row[k]);
+            ann.post();
+        }
+        m_notesNow.insert(person, wanted);
+        m_pendingMonth = saveMonth;
+        m_pendingNotes << cf;
+    } catch (const EOvException &) {
+        OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + cf, mtWarning, mbOK);
+    }
+}

@@ -1,0 +1,152 @@
+#pragma once
+// The data module of the telematic supply: everything the wizard TfmVelFile
+// does, without a window, so that tests and tools drive it the same way.
+//
+//   TdmVelFile dm(store);                  // store: year set, AllMonths
+//   dm.open();                             // datasets loaded, cdsDip by tax code
+//   const QList<int> rows = dm.visitedRows(TdmVelFile::All);
+//   if (dm.preCheck(rows))                 // mandatory fields; the office decides
+//       dm.runGeneration(rows);            // checks, passes, field rows saved
+//   dm.save(fileName);                     // records, file(s), ISOSNDIP
+//
+// Seams (each has a default that goes through the framework's messages):
+//  - information: the information dialog with the question "Si desidera
+//    proseguire?". It receives the report lines and whether to ask; it
+//    returns the answer (true = "Si"). Default: the information dialog
+//    TfmVelInfo, through the message seam.
+//  - log: the progress lines (the wizard's memo); default: none.
+//  - mandatoryCheck: CheckMandatoryFields by default.
+//  - defaultMatricola: the default INPS company number for record G; default:
+//    the column SPACOMATRAZIENDA of the named query "QRY_PACO" on the store's
+//    connection, for the workgroup of the parameters module when one is given.
+//
+// The working tables live in files (TFIFI_FIELDSFILE.CDS, TFILE_FILETELEM.CDS
+// in USR/KZDati/KZ2025/) between "Crea File telematico" and "Salva".
+#include "src/prj/unit/telematic/VelFileWorkspace.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class TTorDBCds;
+class TdmRagParams;
+class TClientDataSet;
+
+class TdmVelFile
+{
+public:
+    enum Selection { All, Reserved, None }; // "Tutti", "su Prenotazione", "Nessuno"
+
+    // Store structures of the datasets.
+    static const QStringList &certificationStructures(); // the ten reloaded on page "Dipendenti"
+
+    explicit TdmVelFile(TTorDBCds &store, TdmRagParams *params = nullptr);
+    ~TdmVelFile();
+    TdmVelFile(const TdmVelFile &) = delete;
+    TdmVelFile &operator=(const TdmVelFile &) = delete;
+
+    // ---- seams ----
+    std::function<bool(const QStringList &lines, bool ask)> information;
+    std::function<void(const QString &line)> log;
+    std::function<QString()> defaultMatricola;
+    // The mandatory-field check of one row of each dataset given (default:
+    // CheckMandatoryFields of the agent editors).
+    std::function<bool(QStringList &problems, const QList<TClientDataSet *> &datasets)> mandatoryCheck;
+    // Where the software producer's code is read (the program's ini by default).
+    void setSettingsFile(const QString &ini) { m_settingsFile = ini; }
+    // The workgroup "QRY_PACO" is read for (the parameters module's when given).
+    void setWorkgroup(int id) { m_workgroup = id; }
+    // The working tables' files (the KZDati folder by default).
+    void setTablePaths(const QString &fieldFile, const QString &recordFile);
+
+    VelFileWorkspace &workspace() { return m_ws; }
+    TClientDataSet &dip();
+
+    // ---- the wizard's life ----
+    // Form creation: every dataset but cdsSost loaded, cdsDip on index
+    // "SCUDCODFIS" at its first row.
+    void open();
+    // Page "Dipendenti" again: the ten certification structures reloaded.
+    void reloadCertifications();
+    // A grid title: the index of cdsDip (the order of the progressives).
+    void setOrder(const QString &column);
+    // Cancel: cdsDip and cdsForn closed.
+    void closeDataSets();
+
+    // The rows of cdsDip visited (1-based, in visiting order): every row for
+    // All, `selected` (the grid's selection, in grid order) for Reserved,
+    // none for None.
+    QList<int> visitedRows(Selection selection, const QList<int> &selected = {});
+
+    // The pre-check of "Crea File telematico": CheckMandatoryFields on every
+    // visited certification and its dependants; with problems the report goes
+    // to `information` with its question. False when the office answered no
+    // (the log line says so).
+    bool preCheck(const QList<int> &rows);
+    // The report lines of the pre-check (empty when nothing is missing).
+    QStringList preCheckReport(const QList<int> &rows);
+
+    // The generation (steps a-h). Raises EOvError on a failing check (the
+    // data-complete flag is then cleared) and on any error of the passes.
+    void generate(const QList<int> &rows);
+    // The same as the button does it: any error logged as "***** " + text and
+    // reported with "Operazione terminata con errore"; true when it succeeded.
+    bool runGeneration(const QList<int> &rows);
+
+    bool dataComplete() const { return m_dataComplete; }
+    // Page "Crea file" shown: the flag is cleared ("Salva" disabled).
+    void clearDataComplete() { m_dataComplete = false; }
+
+    // "Salva": records assembled, file(s) written, ISOSNDIP saved on the
+    // agent, cdsDip and cdsForn closed, the success message. Raises EOvError
+    // "Dati obbligatori mancanti, impossibile creare il file!" without a
+    // successful generation. Returns the files written.
+    QStringList save(const QString &fileName);
+
+    // The default folder (created when missing) and the proposed name.
+    static QString defaultFolder();
+    static QString proposedName(); // "CUR26"
+
+    // Counts of the last generation.
+    int certificationsInSupply() { return m_ws.generator().certificationsInSupply(); }
+
+    // The annotation rows of the current certification of cdsDip rebuilt
+    // from its text (the preparation of the passes). Rows that already hold
+    // the text's codes are left as they are; rebuilt rows are saved to the
+    // store for the certification's month, together with the rows of the
+    // certifications before it while the month stays the same, and at the
+    // end of the generation.
+    void prepareAnnotations(TClientDataSet &dip);
+
+private:
+    void load(TClientDataSet &ds, const QString &structure);
+    void checkSupplier();
+    void checkAgent();
+    QString readDefaultMatricola();
+    void flushAnnotations();
+    const QSet<QString> &noteCodes();
+    void say(const QString &line) const;
+
+    TTorDBCds &m_store;
+    TdmRagParams *m_params;
+    VelFileWorkspace m_ws;
+    QString m_settingsFile;
+    QString m_templateDir; // empty: the Res folder's filetel
+    QString m_fieldFile;
+    QString m_recordFile;
+    int m_workgroup = 0;
+    bool m_dataComplete = false;
+    bool m_generated = false;
+    bool m_notesLoaded = false;
+    QSet<QString> m_noteCodes;
+    bool m_notesIndexed = false;
+    QHash<qint64, QList<QStringList>> m_notesNow; // IAFIID -> its rows' codes
+    QStringList m_pendingNotes;                   // tax codes of rebuilt rows not yet saved
+    int m_pendingMonth = 0;
+};
+
+// The instance the wizard works with while it is open.
+extern TdmVelFile *dmVelFile;

@@ -1,0 +1,63 @@
+#pragma once
+// The wizard of the telematic supply ("File Telematico"): page "Dipendenti"
+// chooses for whom (Tutti / su Prenotazione / Nessuno, the grid and its title
+// order deciding the progressives), page "Crea file" generates with its log,
+// "Salva" writes the file. Every step is TdmVelFile's; this form only shows.
+#include "platform/framework/TfmOvWizard.h"
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QPlainTextEdit;
+class QRadioButton;
+class QTableView;
+class TDataSetModel;
+class TdmVelFile;
+
+class TfmVelFile : public TfmOvWizard
+{
+    Q_OBJECT
+public:
+    // Without a data module the form makes one over the main window's store.
+    explicit TfmVelFile(QWidget *parent = nullptr, TdmVelFile *module = nullptr);
+    ~TfmVelFile() override;
+
+    // The save dialog: folder and proposed name in, chosen file out (empty:
+    // cancelled). Default: QFileDialog.
+    std::function<QString(const QString &folder, const QString &name)> askFileName;
+
+    TdmVelFile &module() { return *m_dm; }
+
+    QWidget *tsDipendenti = nullptr;
+    QWidget *tsCreaFile = nullptr;
+    QRadioButton *rbTutti = nullptr;
+    QRadioButton *rbPrenotazione = nullptr;
+    QRadioButton *rbNessuno = nullptr;
+    QTableView *dbgDip = nullptr;
+    QPushButton *buCreaFile = nullptr;
+    QPlainTextEdit *meLog = nullptr;
+
+    // The buttons' work, callable from tests.
+    void creaFile();
+    void salva();
+    // A click on a grid title.
+    void sortByColumn(int column);
+
+protected:
+    void formCreate() override;
+    void afterChangePage(QWidget *to) override;
+    bool formCheckOk() override;
+    void reject() override;
+
+private:
+    void choosePrenotazione();
+    QList<int> visitedRows() const;
+    void setBusy(bool busy);
+
+    std::unique_ptr<TdmVelFile> m_owned;
+    TdmVelFile *m_dm = nullptr;
+    TDataSetModel *m_model = nullptr;
+    bool m_opened = false;
+    bool m_backToStart = false;
+};
