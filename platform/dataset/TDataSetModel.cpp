@@ -3,6 +3,8 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QSize>
 
@@ -234,8 +236,14 @@ QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int
             return m_columns[section].title;
         return m_ds->fieldDefs()[f].name;
     }
-    if (role == Qt::SizeHintRole && !m_columns.isEmpty() && m_columns[section].width > 0)
-        return QSize(m_columns[section].width, 0);
+    if (role == Qt::SizeHintRole && !m_columns.isEmpty() && m_columns[section].width > 0) {
+        // The header takes its height from this hint too: a height of 0 would
+        // draw every title zero pixels high.
+        const int height = qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+            ? QFontMetrics(QGuiApplication::font()).height() + 8
+            : 20;
+        return QSize(m_columns[section].width, height);
+    }
     return QVariant();
 }
 

@@ -198,6 +198,12 @@ void TstDataSetModel::chosenColumnsWithTitles()
     QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Importo"));
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("SCUDCOGNOME"));
     QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::SizeHintRole).toSize().width(), 120);
+    // A grid's header shows its titles: the hint's height is the text's.
+    QVERIFY(model.headerData(0, Qt::Horizontal, Qt::SizeHintRole).toSize().height()
+            >= QFontMetrics(QGuiApplication::font()).height());
+    QTableView grid;
+    grid.setModel(&model);
+    QVERIFY(grid.horizontalHeader()->sizeHint().height() >= QFontMetrics(QGuiApplication::font()).height());
     QCOMPARE(model.data(model.index(1, 1)).toString(), QStringLiteral("Bianchi"));
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, model.setColumns({{QStringLiteral("NOPE"), QString(), 0}}));
 }
