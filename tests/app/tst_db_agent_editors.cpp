@@ -21,6 +21,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QMap>
+#include <QSqlQuery>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTest>
@@ -131,6 +133,27 @@ struct Fixture
         auto ds = std::make_unique<TClientDataSet>();
         store.Load(*ds, structure, month);
         return ds;
+    }
+
+    // The one store period of a person's values (-1 when spread over several).
+    int periodOf(qint64 afi)
+    {
+        QSqlQuery q(db->database());
+        q.prepare(QStringLiteral("SELECT MIN(icrfid), MAX(icrfid) FROM tfis_datifiscali WHERE iafiid = ?"));
+        q.addBindValue(afi);
+        if (!q.exec() || !q.next())
+            return -2;
+        return q.value(0).toInt() == q.value(1).toInt() ? q.value(0).toInt() : -1;
+    }
+
+    // The store period of each CU's values, "codfis/month" -> period key.
+    QMap<QString, int> cuPeriods()
+    {
+        QMap<QString, int> out;
+        auto ds = rows(QStringLiteral("TCUD_DATICUD"));
+        for (ds->first(); !ds->eof(); ds->next())
+            out.insert(get(*ds, "SCUDCODFIS") + u'/' + get(*ds, "SCUDMESE"), periodOf(ds->fieldByName(QStringLiteral("iAfiID")).asInteger()));
+        return out;
     }
 
     // The CUs' other agents, "codfis/month=agent", sorted.
@@ -262,6 +285,8 @@ private slots:
         fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QStringLiteral("80078750587"));
         fx.cu(QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("12"), QStringLiteral("00743110157"));
         fx.cu(QStringLiteral("BNCNNA75C41H501Y"), QStringLiteral("12"), QString());
+        const QMap<QString, int> periods = fx.cuPeriods();
+        QCOMPARE(periods.size(), 4);
         ScriptedResponder user;
         auto fm = openForm<TfmVelAltriSost>(fx);
         TfrVelAltriSost *fr = fm->frVelAltriSost;
@@ -293,8 +318,8 @@ private slots:
             codes.sort();
             QCOMPARE(codes, (QStringList{"00743110157", "97123450589"}));
         }
-        // The CUs are still found in their own month.
-        QCOMPARE(fx.rows(QStringLiteral("TCUD_DATICUD"), 3)->recordCount(), 1);
+        // The CUs stay in the store period of their own month.
+        QCOMPARE(fx.cuPeriods(), periods);
 
         // A new agent moves nothing, not even the CU without an agent.
         fr->acInserisci->trigger();
@@ -475,7 +500,7 @@ private slots:
         fx.add(QStringLiteral("TCUS_DATISOST"), [](TClientDataSet &ds) {
             const QList<std::pair<const char *, const char *>> v = {
                 {"SSOSCODFIS", "92017840536"},
-                {"SSOSDENOM", "ISTITUTO COMPRENSIVO STATALE \"GIUSEPPE MAZZINI\" DI CASTEL SAN PIETRO T"},
+                {"SSOSDENOM", "ISTITUTO COMPRENSIVO STATALE \"GIUSEPPE MAZZINI\" DI CASTEL S.PIETRO"},
                 {"SSOSNOME", ""},
                 {"SSOSTELFAX", "051941234567"},
                 {"SSOSEMAIL", "BOIC81200X@ISTRUZIONE.IT"},
@@ -521,7 +546,7 @@ private slots:
         });
         fx.add(QStringLiteral("TCUAS_DATIALTRISOST"), [](TClientDataSet &ds) {
             set(ds, "SSOSCODFIS", QStringLiteral("80078750587"));
-            set(ds, "SSOSDENOM", QStringLiteral("ISTITUTO NAZIONALE DELLA PREVIDENZA SOCIALE - GESTIONE DIPENDENTI"));
+            set(ds, "SSOSDENOM", QStringLiteral("ISTITUTO NAZIONALE DELLA PREVIDENZA SOCIALE GEST. PUBBLICA"));
             set(ds, "SSOSINDIRIZZO", QStringLiteral("VIA CIRO IL GRANDE 21"));
             set(ds, "SSOSCAP", QStringLiteral("00144"));
             set(ds, "SSOSPROV", QStringLiteral("RM"));
@@ -535,20 +560,20 @@ private slots:
         ScriptedResponder user;
         {
             auto fm = openForm<TfmVelSost>(fx);
-            fm->resize(1180, 660);
+            fm->resize(1280, 700);
             fm->frVelSost->showDetail();
             shot(fm.get(), QStringLiteral("agent-editor-sostituto.png"));
         }
         {
             auto fm = openForm<TfmVelAltriSost>(fx);
-            fm->resize(1100, 420);
+            fm->resize(1180, 420);
             shot(fm.get(), QStringLiteral("agent-editor-altri-sostituti-griglia.png"));
             fm->frVelAltriSost->showDetail();
             shot(fm.get(), QStringLiteral("agent-editor-altri-sostituti.png"));
         }
         {
             auto fm = openForm<TfmVelQuaCT>(fx);
-            fm->resize(1180, 420);
+            fm->resize(1280, 440);
             fm->frVelQuaCt->showDetail();
             shot(fm.get(), QStringLiteral("agent-editor-quadro-ct.png"));
         }

@@ -71,7 +71,7 @@ TfmVelSost::TfmVelSost(QWidget *parent)
 
 TfrVelAgentBase *TfmVelSost::createFrame()
 {
-    resize(1100, 640);
+    resize(1280, 700);
     return frVelSost = new TfrVelSost(this);
 }
 
@@ -84,7 +84,7 @@ TfmVelAltriSost::TfmVelAltriSost(QWidget *parent)
 
 TfrVelAgentBase *TfmVelAltriSost::createFrame()
 {
-    resize(1000, 460);
+    resize(1180, 460);
     return frVelAltriSost = new TfrVelAltriSost(this);
 }
 
@@ -97,7 +97,7 @@ TfmVelQuaCT::TfmVelQuaCT(QWidget *parent)
 
 TfrVelAgentBase *TfmVelQuaCT::createFrame()
 {
-    resize(1100, 440);
+    resize(1280, 460);
     return frVelQuaCt = new TfrVelQuaCt(this);
 }
 

@@ -96,7 +96,9 @@ TfrVelAgentBase::TfrVelAgentBase(const QString &structure, bool oneRow, QWidget 
     grModel->setColumns(cols);
     for (int i = 0; i < cols.size(); ++i) {
         grMain->setColumnHidden(i, hidden.at(i));
-        grMain->setColumnWidth(i, qMax(160, grMain->fontMetrics().horizontalAdvance(cols.at(i).title) + 30));
+        const VelFieldDesc *fd = s.field(cols.at(i).fieldName);
+        const int wide = fd && fd->size >= 40 ? 460 : 160;
+        grMain->setColumnWidth(i, qMax(wide, grMain->fontMetrics().horizontalAdvance(cols.at(i).title) + 30));
     }
 
     if (m_oneRow) {
@@ -140,7 +142,13 @@ void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>
     v->addLayout(cols);
     v->addStretch(1);
 
+    // Long boxes are capped so that the columns fit a 1280-pixel window: a
+    // full-length value scrolls inside its box.
+    const int many = int(columns.size());
+    int colIndex = 0;
     for (const QList<Group> &column : columns) {
+        const int cap = many == 1 ? 560 : colIndex == 0 ? 430 : 290;
+        ++colIndex;
         auto *cv = new QVBoxLayout;
         cv->setSpacing(8);
         for (const Group &g : column) {
@@ -153,6 +161,7 @@ void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>
             int row = 0;
             if (!g.note.isEmpty()) {
                 auto *note = new QLabel(g.note, box);
+                note->setWordWrap(true);
                 QFont nf = note->font();
                 nf.setItalic(true);
                 note->setFont(nf);
@@ -170,11 +179,16 @@ void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>
                     edit = lk->edit();
                 if (edit && (edit->kind() == TorDbKind::Text || edit->kind() == TorDbKind::Lookup))
                     edit->setValidator(new UpperCase(edit));
+                if (w->maximumWidth() > cap && w->maximumWidth() < QWIDGETSIZE_MAX)
+                    w->setFixedWidth(cap);
                 if (f->isFlag()) {
                     grid->addWidget(w, row, 0, 1, 3);
                 } else {
                     auto *lb = new QLabel(f->label, box);
                     lb->setToolTip(f->name);
+                    lb->setWordWrap(true);
+                    lb->setMaximumWidth(many == 1 ? 320 : 210);
+                    lb->setMinimumWidth(many == 1 ? 150 : 180);
                     lb->setBuddy(w);
                     grid->addWidget(lb, row, 0);
                     grid->addWidget(w, row, 1, Qt::AlignLeft);
@@ -346,7 +360,6 @@ void TfrVelAltriSost::reloadCud()
 {
     // Read again each time: the CU editor may have changed the CUs since.
     m_store->Load(*cdsCud, kCudStructure, TTorDBCds::AllMonths);
-    m_cudChanged = false;
 }
 
 void TfrVelAltriSost::open()
@@ -387,41 +400,53 @@ void TfrVelAltriSost::validatePost(TClientDataSet &ds)
                      MB_OK | MB_ICONWARNING);
         throw EAbort();
     }
-    m_cudChanged = false;
-    // The CUs that named the old code name the new one. An agent without a
-    // code before (a new row) moves nothing: the CUs without an other agent
-    // stay without one.
+    m_moves.clear();
+    m_newCode.clear();
+    // The CUs that named the old code are to name the new one. An agent
+    // without a code before (a new row) moves nothing: the CUs without an
+    // other agent stay without one.
     const QString old = m_oldCode.trimmed();
     if (old.isEmpty() || old == text(ds, "SSOSCODFIS"))
         return;
     reloadCud();
     const TDataSetEvents saved = cdsCud->detachEvents();
-    try {
-        const TField altro = cdsCud->fieldByName(kAltroSost);
-        for (cdsCud->first(); !cdsCud->eof(); cdsCud->next()) {
-            if (altro.asString().trimmed() != old)
-                continue;
-            cdsCud->edit();
-            altro.setAsString(text(ds, "SSOSCODFIS"));
-            cdsCud->post();
-            m_cudChanged = true;
-        }
-    } catch (...) {
-        cdsCud->attachEvents(saved);
-        if (cdsCud->modified())
-            cdsCud->cancel();
-        cdsCud->cancelUpdates();
-        throw;
+    const TField altro = cdsCud->fieldByName(kAltroSost);
+    for (cdsCud->first(); !cdsCud->eof(); cdsCud->next()) {
+        if (altro.asString().trimmed() != old)
+            continue;
+        const Move m{cdsCud->fieldByName(QStringLiteral("iAfiID")).asInteger(), text(*cdsCud, "SCUDMESE")};
+        if (!m_moves.contains(m))
+            m_moves.append(m);
     }
     cdsCud->attachEvents(saved);
+    m_movedFrom = old;
+    m_newCode = text(ds, "SSOSCODFIS");
 }
 
 void TfrVelAltriSost::saveData()
 {
     TfrVelAgentBase::saveData();
-    if (m_cudChanged && m_store) {
-        m_cudChanged = false;
-        m_store->Save(*cdsCud, kCudStructure, TTorDBCds::AllMonths);
+    const QList<Move> moves = m_moves;
+    m_moves.clear();
+    if (!moves.isEmpty() && m_store) {
+        // Each CU is written in the store period of its own month, as the CU
+        // editor writes it: one person and one month at a time.
+        for (const Move &m : moves) {
+            TClientDataSet ds;
+            m_store->Load(ds, kCudStructure, TTorDBCds::AllMonths, TTorDBCds::Default, int(m.afiId));
+            const TField altro = ds.fieldByName(kAltroSost);
+            for (ds.first(); !ds.eof(); ds.next()) {
+                if (text(ds, "SCUDMESE") != m.mese || altro.asString().trimmed() != m_movedFrom)
+                    continue;
+                ds.edit();
+                altro.setAsString(m_newCode);
+                ds.post();
+            }
+            bool ok = false;
+            const int month = m.mese.trimmed().toInt(&ok);
+            m_store->Save(ds, kCudStructure, ok && month >= 1 && month <= 12 ? month : TTorDBCds::Default);
+        }
+        reloadCud();
     }
     if (cdsMain->state() == TDataSetState::Browse)
         m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, "SSOSCODFIS");
@@ -458,18 +483,17 @@ TfrVelQuaCt::TfrVelQuaCt(QWidget *parent)
     VelRecordModel::instance().createDataSet(TfrVelSost::structure(), *cdsSost);
     buildPage(QStringLiteral("DATI DEL SOTITUTO D'IMPOSTA RICHIEDENTE"),
               {{{QString(), {QStringLiteral("SCTCODFIS")}, {}},
-                {QStringLiteral("SEZIONE A - Richiesta che i dati relativi ai mod. 730-4 siano resi disponibili "
-                                "direttamente all'indirizzo telematico del sostituto"),
+                {QStringLiteral("SEZIONE A"),
                  {QStringLiteral("LCTFISCONLINE"), QStringLiteral("SCTCELL"), QStringLiteral("SCTEMAIL"),
                   QStringLiteral("SCTSEDEENT")},
-                 QStringLiteral("Senza la spunta: UTENTI ABILITATI AL SERVIZIO ENTRATEL")}},
+                 QStringLiteral("Richiesta che i dati relativi ai mod. 730-4 siano resi disponibili direttamente "
+                                "all'indirizzo telematico del sostituto.\nSenza la spunta: UTENTI ABILITATI AL "
+                                "SERVIZIO ENTRATEL")}},
                {{QStringLiteral("SEZIONE B - Intermediario incaricato"),
                  {QStringLiteral("SCTCODFISINTERM"), QStringLiteral("SCTSEDEENTINTERM"),
                   QStringLiteral("SCTCELLINTERM"), QStringLiteral("SCTEMAILINTERM")},
                  {}},
                 {QString(), {QStringLiteral("SCTFIRMA")}, {}}}});
-    if (auto *b = findChild<QGroupBox *>(QStringLiteral("gb1")))
-        b->setToolTip(QStringLiteral("Sezione A"));
     afterOpen();
 }
 

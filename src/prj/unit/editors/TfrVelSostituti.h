@@ -108,8 +108,17 @@ protected:
 
 private:
     void reloadCud();
+    struct Move
+    {
+        qint64 afiId;
+        QString mese;
+        bool operator==(const Move &o) const { return afiId == o.afiId && mese == o.mese; }
+    };
     QString m_oldCode;
-    bool m_cudChanged = false;
+    // The CUs a rename moves, from the check before the post to the save.
+    QList<Move> m_moves;
+    QString m_movedFrom;
+    QString m_newCode;
 };
 
 // "Quadro CT": one row; after a post the agent's LSOSCT tells whether the
