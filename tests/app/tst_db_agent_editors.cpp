@@ -16,6 +16,7 @@
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/frames/TDataSource.h"
 #include "tor/frames/TorDbControls.h"
+#include "tor/search/TfmTorRicerca.h"
 #include "tor/store/torUDBCds.h"
 
 #include <QAction>
@@ -26,6 +27,9 @@
 #include <QLabel>
 #include <QTabWidget>
 #include <QTest>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -176,6 +180,23 @@ std::unique_ptr<Form> openForm(Fixture &fx)
     fm->show();
     QApplication::processEvents();
     return fm;
+}
+
+// Calls fn on the next modal window, from inside its own event loop.
+QTimer *whenModal(std::function<void(QWidget *)> fn)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn = std::move(fn)] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        fn(w);
+    });
+    timer->start();
+    return timer;
 }
 
 bool shown(QAction *a)
@@ -582,6 +603,52 @@ private slots:
             fm->frVelFornitore->showDetail();
             shot(fm.get(), QStringLiteral("agent-editor-fornitore.png"));
         }
+        QCOMPARE(user.texts(), QStringList());
+    }
+
+    void codeFieldsSearchTheirTablesOnF8AndButton()
+    {
+        Fixture fx;
+        fx.add(QStringLiteral("TCFO_FORNITORE"), [](TClientDataSet &ds) {
+            set(ds, "SFORCODFIS", QStringLiteral("RSSMRA80A01H501U"));
+            set(ds, "STFOCODICE", QStringLiteral("01"));
+        });
+        ScriptedResponder user;
+        auto fm = openForm<TfmVelFornitore>(fx);
+        TfrVelFornitore *fr = fm->frVelFornitore;
+        fr->showDetail();
+        auto *lk = qobject_cast<TTorDbLookup *>(fr->control(QStringLiteral("STFOCODICE")));
+        QVERIFY(lk);
+        QStringList codes;
+        const auto pickLast = [&codes](QWidget *w) {
+            auto *s = qobject_cast<TfmTorRicerca *>(w);
+            if (!s)
+                return (void)w->close();
+            for (s->cdsRicerca->first(); !s->cdsRicerca->eof(); s->cdsRicerca->next())
+                codes << s->cdsRicerca->fieldByName(QStringLiteral("Codice")).asString();
+            QTest::keyClick(s->edCerca, Qt::Key_End);
+            s->buOK->click();
+        };
+        whenModal(pickLast);
+        lk->edit()->setFocus();
+        QTest::keyClick(lk->edit(), Qt::Key_F8);
+        QVERIFY(codes.contains(QStringLiteral("10")));
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        QVERIFY(!get(*fr->cdsMain, "STFOCODICE").isEmpty());
+        fr->acAnnulla->trigger();
+
+        // The agent's office code, by its button.
+        fx.agent();
+        auto agent = openForm<TfmVelSost>(fx);
+        auto *carica = qobject_cast<TTorDbLookup *>(agent->frVelSost->control(QStringLiteral("SCARCODICE")));
+        QVERIFY(carica);
+        codes.clear();
+        whenModal(pickLast);
+        carica->button()->click();
+        QVERIFY(codes.size() > 5);
+        QCOMPARE(get(*agent->frVelSost->cdsMain, "SCARCODICE"), codes.last());
+        agent->frVelSost->acConferma->trigger();
+        QCOMPARE(get(*fx.rows(QStringLiteral("TCUS_DATISOST")), "SCARCODICE"), codes.last());
         QCOMPARE(user.texts(), QStringList());
     }
 

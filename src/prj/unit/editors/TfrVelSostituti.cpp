@@ -425,9 +425,11 @@ void TfrVelAltriSost::validatePost(TClientDataSet &ds)
 
 void TfrVelAltriSost::saveData()
 {
-    TfrVelAgentBase::saveData();
+    // Taken first: a failed save of the agents must not leave moves behind
+    // for the next post.
     const QList<Move> moves = m_moves;
     m_moves.clear();
+    TfrVelAgentBase::saveData();
     if (!moves.isEmpty() && m_store) {
         // Each CU is written in the store period of its own month, as the CU
         // editor writes it: one person and one month at a time.
