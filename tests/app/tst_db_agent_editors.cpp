@@ -9,7 +9,9 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfmVelSostituti.h"
+#include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/editors/TfrVelSostituti.h"
 #include "src/prj/unit/editors/VelAskToProceed.h"
 #include "src/prj/unit/editors/VelCodFis.h"
@@ -649,6 +651,32 @@ private slots:
         QCOMPARE(get(*agent->frVelSost->cdsMain, "SCARCODICE"), codes.last());
         agent->frVelSost->acConferma->trigger();
         QCOMPARE(get(*fx.rows(QStringLiteral("TCUS_DATISOST")), "SCARCODICE"), codes.last());
+        QCOMPARE(user.texts(), QStringList());
+    }
+
+    // The CU editor aligns every CU's signature with the agent's when it
+    // opens: the CUs stay in the store period of their own month.
+    void cuSignatureAlignmentKeepsEachCuInItsMonth()
+    {
+        Fixture fx;
+        fx.add(QStringLiteral("TCUS_DATISOST"), [](TClientDataSet &ds) {
+            set(ds, "SSOSCODFIS", QStringLiteral("92017840536"));
+            set(ds, "SSOSFIRMACOM", QStringLiteral("IL DIRIGENTE SCOLASTICO"));
+        });
+        fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QString());
+        fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), QString());
+        fx.cu(QStringLiteral("VRDLGU70B02F205X"), QStringLiteral("12"), QString());
+        const QMap<QString, int> before = fx.cuPeriods();
+        ScriptedResponder user;
+        std::unique_ptr<TfmVelCud> fm(ovCreate<TfmVelCud>());
+        fm->setStore(&fx.store);
+        fm->show();
+        QApplication::processEvents();
+        QCOMPARE(fm->frVelCud->cdsMain->changeCount(), 0);
+        QCOMPARE(fx.cuPeriods(), before);
+        auto back = fx.rows(QStringLiteral("TCUD_DATICUD"));
+        for (back->first(); !back->eof(); back->next())
+            QCOMPARE(get(*back, "SCUDDATIANAFIRMA"), QStringLiteral("IL DIRIGENTE SCOLASTICO"));
         QCOMPARE(user.texts(), QStringList());
     }
 
