@@ -589,7 +589,7 @@ private slots:
         }
         {
             auto fm = openForm<TfmVelAltriSost>(fx);
-            fm->resize(1180, 420);
+            fm->resize(1280, 420);
             shot(fm.get(), QStringLiteral("agent-editor-altri-sostituti-griglia.png"));
             fm->frVelAltriSost->showDetail();
             shot(fm.get(), QStringLiteral("agent-editor-altri-sostituti.png"));

@@ -84,7 +84,7 @@ TfmVelAltriSost::TfmVelAltriSost(QWidget *parent)
 
 TfrVelAgentBase *TfmVelAltriSost::createFrame()
 {
-    resize(1180, 460);
+    resize(1280, 460);
     return frVelAltriSost = new TfrVelAltriSost(this);
 }
 
