@@ -264,6 +264,9 @@ private slots:
             QCOMPARE(get(*back, "SSOSDENOM"), QStringLiteral("ISTITUTO COMPRENSIVO"));
             QCOMPARE(get(*back, "LSOSCT"), QStringLiteral("1"));
             QCOMPARE(get(*back, "SCARCODICE"), QStringLiteral("1"));
+            // The flags not ticked are stored as "0".
+            for (const char *flag : {"LSOSANNULLAMENTO", "LSOSSOSTITUZIONE", "LSOSCASIPARTICOLARI", "LSOSDICHCONTRIB"})
+                QCOMPARE(get(*back, flag), QStringLiteral("0"));
         }
         // The row is there: insert hidden and refused, edit on.
         QVERIFY(!shown(fr->acInserisci));

@@ -274,6 +274,15 @@ void TfrVelAgentBase::updateActions()
         acModifica->setEnabled(false);
 }
 
+void TfrVelAgentBase::newRecord(TClientDataSet &ds)
+{
+    const VelStructureDesc &s = VelRecordModel::instance().structure(m_structure);
+    for (const VelFieldDesc &f : s.fields) {
+        if (f.isFlag() && !f.page.isEmpty())
+            ds.fieldByName(f.name).setAsString(QStringLiteral("0"));
+    }
+}
+
 void TfrVelAgentBase::rowChangedHook()
 {
     updateMarks();

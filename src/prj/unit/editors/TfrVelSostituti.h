@@ -59,6 +59,8 @@ protected:
     void lookup(TTorDbEdit *edit, const VelFieldDesc &field);
     void saveData() override;
     bool canInsert() const override;
+    // A new row starts with every flag of the page at "0".
+    void newRecord(TClientDataSet &ds) override;
     void rowChangedHook() override;
     void updateMarks();
 
