@@ -264,27 +264,27 @@ void TfrVelCud::syncSignature()
     WaitShown wait(m_store && m_store->showWait());
     cdsMain->disableControls();
     // Each CU is written in the store period of its own month, as the editor
-    // writes it: one person and one month at a time.
-    QList<QPair<qint64, QString>> changed;
+    // writes it: the CUs of one month at a time.
+    QStringList months;
     try {
         const TField sign = cdsMain->fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
         for (cdsMain->first(); !cdsMain->eof(); cdsMain->next()) {
             if (sign.asString() == firma)
                 continue;
-            const QPair<qint64, QString> cu{cdsMain->fieldByName(QStringLiteral("iAfiID")).asInteger(),
-                                            cdsMain->fieldByName(kMese).asString()};
-            if (!changed.contains(cu))
-                changed.append(cu);
+            const QString mese = cdsMain->fieldByName(kMese).asString();
+            if (!months.contains(mese))
+                months.append(mese);
             cdsMain->edit();
             sign.setValue(firma.isEmpty() ? QVariant() : QVariant(firma)); // iCudStato stays as it is
             cdsMain->post();
         }
-        for (const auto &[afi, mese] : changed) {
+        for (const QString &mese : months) {
             TClientDataSet one;
-            m_store->Load(one, structureName(), TTorDBCds::AllMonths, TTorDBCds::Default, int(afi));
+            m_store->Load(one, structureName(), TTorDBCds::AllMonths);
             const TField oneSign = one.fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
+            const TField oneMese = one.fieldByName(kMese);
             for (one.first(); !one.eof(); one.next()) {
-                if (one.fieldByName(kMese).asString() != mese || oneSign.asString() == firma)
+                if (oneMese.asString() != mese || oneSign.asString() == firma)
                     continue;
                 one.edit();
                 oneSign.setValue(firma.isEmpty() ? QVariant() : QVariant(firma));
@@ -293,7 +293,7 @@ void TfrVelCud::syncSignature()
             const int month = monthOf(mese);
             m_store->Save(one, structureName(), month > 0 ? month : TTorDBCds::Default);
         }
-        if (!changed.isEmpty())
+        if (!months.isEmpty())
             cdsMain->mergeChangeLog();
     } catch (...) {
         if (cdsMain->changeCount() > 0)

@@ -423,9 +423,9 @@ void TfrVelAltriSost::validatePost(TClientDataSet &ds)
     for (cdsCud->first(); !cdsCud->eof(); cdsCud->next()) {
         if (altro.asString().trimmed() != old)
             continue;
-        const Move m{cdsCud->fieldByName(QStringLiteral("iAfiID")).asInteger(), text(*cdsCud, "SCUDMESE")};
-        if (!m_moves.contains(m))
-            m_moves.append(m);
+        const QString mese = text(*cdsCud, "SCUDMESE");
+        if (!m_moves.contains(mese))
+            m_moves.append(mese);
     }
     cdsCud->attachEvents(saved);
     m_movedFrom = old;
@@ -436,25 +436,25 @@ void TfrVelAltriSost::saveData()
 {
     // Taken first: a failed save of the agents must not leave moves behind
     // for the next post.
-    const QList<Move> moves = m_moves;
+    const QStringList months = m_moves;
     m_moves.clear();
     TfrVelAgentBase::saveData();
-    if (!moves.isEmpty() && m_store) {
+    if (!months.isEmpty() && m_store) {
         // Each CU is written in the store period of its own month, as the CU
-        // editor writes it: one person and one month at a time.
-        for (const Move &m : moves) {
+        // editor writes it: the CUs of one month at a time.
+        for (const QString &mese : months) {
             TClientDataSet ds;
-            m_store->Load(ds, kCudStructure, TTorDBCds::AllMonths, TTorDBCds::Default, int(m.afiId));
+            m_store->Load(ds, kCudStructure, TTorDBCds::AllMonths);
             const TField altro = ds.fieldByName(kAltroSost);
             for (ds.first(); !ds.eof(); ds.next()) {
-                if (text(ds, "SCUDMESE") != m.mese || altro.asString().trimmed() != m_movedFrom)
+                if (text(ds, "SCUDMESE") != mese || altro.asString().trimmed() != m_movedFrom)
                     continue;
                 ds.edit();
                 altro.setAsString(m_newCode);
                 ds.post();
             }
             bool ok = false;
-            const int month = m.mese.trimmed().toInt(&ok);
+            const int month = mese.trimmed().toInt(&ok);
             m_store->Save(ds, kCudStructure, ok && month >= 1 && month <= 12 ? month : TTorDBCds::Default);
         }
         reloadCud();

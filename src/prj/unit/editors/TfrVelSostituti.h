@@ -110,15 +110,10 @@ protected:
 
 private:
     void reloadCud();
-    struct Move
-    {
-        qint64 afiId;
-        QString mese;
-        bool operator==(const Move &o) const { return afiId == o.afiId && mese == o.mese; }
-    };
     QString m_oldCode;
-    // The CUs a rename moves, from the check before the post to the save.
-    QList<Move> m_moves;
+    // The months of the CUs a rename moves, from the check before the post
+    // to the save.
+    QStringList m_moves;
     QString m_movedFrom;
     QString m_newCode;
 };
