@@ -392,6 +392,28 @@ private slots:
         QCOMPARE(fx.rows(QStringLiteral("TCUAS_DATIALTRISOST"))->recordCount(), 1);
     }
 
+    void closingWithAPendingChangeSavesItThroughTheChecks()
+    {
+        Fixture fx;
+        fx.altroSost(QStringLiteral("80078750587"), QStringLiteral("INPS GESTIONE DIPENDENTI PUBBLICI"));
+        fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), QStringLiteral("80078750587"));
+        ScriptedResponder user;
+        auto fm = openForm<TfmVelAltriSost>(fx);
+        TfrVelAltriSost *fr = fm->frVelAltriSost;
+        fr->showDetail();
+        // An empty code: the save on closing is refused and the window stays.
+        type(fr->control(QStringLiteral("SSOSCODFIS")), QString());
+        user.answer(IDYES, QStringLiteral("Salvarle prima di chiudere?"));
+        QVERIFY(!fm->close());
+        QCOMPARE(user.lastText(), QStringLiteral("ATTENZIONE: E' necessario specificare il codice fiscale del sostituto."));
+        // A new code: saved on closing, and the CU follows.
+        type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("97123450589"));
+        user.answer(IDYES, QStringLiteral("Salvarle prima di chiudere?"));
+        QVERIFY(fm->close());
+        QCOMPARE(get(*fx.rows(QStringLiteral("TCUAS_DATIALTRISOST")), "SSOSCODFIS"), QStringLiteral("97123450589"));
+        QCOMPARE(fx.cuAgents(), QStringList{"RSSMRA80A01H501U/12=97123450589"});
+    }
+
     void quadroCtSetsTheAgentsBox()
     {
         Fixture fx;
