@@ -8,6 +8,8 @@
 #include "platform/framework/TOvOutlineBar.h"
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
+#include "src/prj/unit/editors/TfmVelSostituti.h"
+#include "src/prj/unit/editors/TfrVelSostituti.h"
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "src/prj/unit/shell/TdmVelAttivazioni.h"
@@ -315,6 +317,37 @@ private slots:
         // While it is open the import does not start.
         QVERIFY(!inst.table()->Execute(QStringLiteral("xacImport")));
         editor->subWindow()->close();
+        QTRY_COMPARE(main->mdiChildCount(), 0);
+    }
+
+    void agentEditorsOpenOnceEach()
+    {
+        Installation inst;
+        ScriptedResponder user;
+        QVERIFY(inst.startWithYear(QStringLiteral("2025")));
+        TfmVelMain *main = inst.main();
+        const QList<std::tuple<const char *, const char *, const char *>> commands = {
+            {"axfDatiSost", "fmVelSost", "Dati Sostituto"}, {"xafAlktriSost", "fmVelAltriSost", "Dati Sostituto"},
+            {"xafQuaCT", "fmVelQuaCT", "Quadro CT"}, {"xafFornitore", "fmVelFornitore", "Dati Fornitore"}};
+        int open = 0;
+        for (const auto &[command, name, title] : commands) {
+            QVERIFY(inst.table()->Execute(QLatin1String(command)));
+            QVERIFY(inst.table()->Execute(QLatin1String(command)));
+            QCOMPARE(main->mdiChildCount(), ++open);
+            TfmVelAgentForm *fm = nullptr;
+            for (QWidget *w : main->mdiChildren()) {
+                if (w->objectName() == QLatin1String(name)) {
+                    QVERIFY(!fm);
+                    fm = qobject_cast<TfmVelAgentForm *>(w);
+                }
+            }
+            QVERIFY(fm);
+            QCOMPARE(fm->windowTitle(), QLatin1String(title));
+            QTRY_VERIFY(fm->frame()->cdsMain->active());
+        }
+        QCOMPARE(user.texts(), QStringList());
+        for (QWidget *w : main->mdiChildren())
+            static_cast<TfmVelAgentForm *>(w)->subWindow()->close();
         QTRY_COMPARE(main->mdiChildCount(), 0);
     }
 

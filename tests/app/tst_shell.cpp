@@ -121,13 +121,13 @@ private slots:
         // Hidden commands stay out; windows not in this build are disabled;
         // the print dialog stand-in and "Parametri" are there.
         QCOMPARE(menus, (QStringList{
-                            "Operazioni: Import, Dati CU, (Fornitore), (Dati Sostituto), (Quadro CT)",
+                            "Operazioni: Import, Dati CU, Fornitore, Dati Sostituto, Quadro CT",
                             "Stampe: Stampa CU Sintetico, Stampa CU Ordinario, (Stampa Frontespizio), "
                             "(Stampa Quadro CT), (Firma ricevute)",
                             "File telematico: File Telematico",
                             "Strumenti: Parametri",
                         }));
-        QCOMPARE(m_table->xafFornitore->action()->toolTip(), QStringLiteral("Disponibile con una prossima versione del programma."));
+        QCOMPARE(m_table->xaFQuadroCT->action()->toolTip(), QStringLiteral("Disponibile con una prossima versione del programma."));
 
         TOvOutlineBar *bar = m_table->outlineBar();
         QVERIFY(bar);

@@ -251,7 +251,8 @@ void TfrTorDbFrame::attachRules()
         validatePost(ds);
     };
     ev.afterPost = [this](TClientDataSet &) { saveData(); };
-    ev.beforeDelete = [this](TClientDataSet &) {
+    ev.beforeDelete = [this](TClientDataSet &ds) {
+        beforeDeleteCheck(ds);
         const QString q = deleteQuestion();
         if (!q.isEmpty() && OvMessageBox(q, MB_YESNO | MB_ICONWARNING) != IDYES)
             throw EAbort();

@@ -75,7 +75,7 @@ public:
     // Shown in the context bar beside the counter.
     void setTitle(const QString &title);
     QString counterText() const;
-    void updateActions();
+    virtual void updateActions();
 
     // Run after the dataset was (re)opened: display formats, grid, actions.
     virtual void afterOpen();
@@ -87,6 +87,9 @@ signals:
 protected:
     // The frame's own checks before a post (throw to refuse).
     virtual void validatePost(TClientDataSet &ds) { Q_UNUSED(ds); }
+    // The frame's own checks before a delete, ahead of its question (throw to
+    // refuse).
+    virtual void beforeDeleteCheck(TClientDataSet &ds) { Q_UNUSED(ds); }
     // The question before a delete; empty: no question.
     virtual QString deleteQuestion() const { return QString(); }
     virtual void newRecord(TClientDataSet &ds) { Q_UNUSED(ds); }

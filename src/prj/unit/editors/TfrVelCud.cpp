@@ -263,20 +263,41 @@ void TfrVelCud::syncSignature()
     const TDataSetEvents saved = cdsMain->detachEvents();
     WaitShown wait(m_store && m_store->showWait());
     cdsMain->disableControls();
-    bool changed = false;
+    // Each CU is written in the store period of its own month, as the editor
+    // writes it: the CUs of one month at a time.
+    QStringList months;
     try {
         const TField sign = cdsMain->fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
         for (cdsMain->first(); !cdsMain->eof(); cdsMain->next()) {
             if (sign.asString() == firma)
                 continue;
+            const QString mese = cdsMain->fieldByName(kMese).asString();
+            if (!months.contains(mese))
+                months.append(mese);
             cdsMain->edit();
             sign.setValue(firma.isEmpty() ? QVariant() : QVariant(firma)); // iCudStato stays as it is
             cdsMain->post();
-            changed = true;
         }
-        if (changed)
-            m_store->Save(*cdsMain, structureName(), TTorDBCds::AllMonths);
+        for (const QString &mese : months) {
+            TClientDataSet one;
+            m_store->Load(one, structureName(), TTorDBCds::AllMonths);
+            const TField oneSign = one.fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
+            const TField oneMese = one.fieldByName(kMese);
+            for (one.first(); !one.eof(); one.next()) {
+                if (oneMese.asString() != mese || oneSign.asString() == firma)
+                    continue;
+                one.edit();
+                oneSign.setValue(firma.isEmpty() ? QVariant() : QVariant(firma));
+                one.post();
+            }
+            const int month = monthOf(mese);
+            m_store->Save(one, structureName(), month > 0 ? month : TTorDBCds::Default);
+        }
+        if (!months.isEmpty())
+            cdsMain->mergeChangeLog();
     } catch (...) {
+        if (cdsMain->changeCount() > 0)
+            cdsMain->cancelUpdates();
         cdsMain->enableControls();
         cdsMain->attachEvents(saved);
         throw;

@@ -6,6 +6,7 @@
 #include "TfmVelMain.h"
 #include "TfmVelParametri.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
+#include "src/prj/unit/editors/TfmVelSostituti.h"
 #include "VelParametriUtente.h"
 
 #include "platform/core/OvParamManager.h"
@@ -45,6 +46,10 @@ void TVelStartup::registerForms()
     registerFormClass<TfmVelParametri>(QStringLiteral("TfmVelParametri"));
     registerFormClass<TfmVelCud>(QStringLiteral("TfmVelCud"));
     registerFormClass<TfmVelFile>(QStringLiteral("TfmVelFile")); // "File Telematico"
+    registerFormClass<TfmVelSost>(QStringLiteral("TfmVelSost"));
+    registerFormClass<TfmVelAltriSost>(QStringLiteral("TfmVelAltriSost"));
+    registerFormClass<TfmVelQuaCT>(QStringLiteral("TfmVelQuaCT"));
+    registerFormClass<TfmVelFornitore>(QStringLiteral("TfmVelFornitore"));
 }
 
 int TVelStartup::start()

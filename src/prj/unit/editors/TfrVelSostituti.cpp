@@ -1,0 +1,579 @@
+#include "src/prj/unit/editors/TfrVelSostituti.h"
+
+#include "src/prj/unit/editors/VelAskToProceed.h"
+#include "src/prj/unit/editors/VelCodFis.h"
+#include "src/prj/unit/editors/VelLookup.h"
+#include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/editors/VelPageBuilder.h"
+#include "src/prj/unit/model/VelRecordModel.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/dataset/TDataSetModel.h"
+#include "platform/framework/OvMessages.h"
+#include "tor/frames/TDataSource.h"
+#include "tor/frames/TorDbControls.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QAction>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QValidator>
+#include <QVBoxLayout>
+
+namespace {
+
+// Every text box of these editors turns what is typed to capitals.
+class UpperCase : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+// The boxes that hold a tax code and get the check-character mark.
+bool isCodFisField(const QString &name)
+{
+    static const QStringList kFields = {
+        QStringLiteral("SSOSCODFIS"),       QStringLiteral("SSOSCODFISSOSSUB"), QStringLiteral("SSOSCFRAPPR"),
+        QStringLiteral("SSOSCFSOCENTE"),    QStringLiteral("SSOSCODFISINTERM"), QStringLiteral("SCTCODFIS"),
+        QStringLiteral("SCTCODFISINTERM"),  QStringLiteral("SFORCODFIS")};
+    return kFields.contains(name.toUpper());
+}
+
+const QString kCudStructure = QStringLiteral("TCUD_DATICUD");
+const QString kAltroSost = QStringLiteral("SCUDALTROSOSCODFIS");
+
+QString text(TClientDataSet &ds, const char *field)
+{
+    return ds.fieldByName(QLatin1String(field)).asString();
+}
+
+} // namespace
+
+// ---- common ----------------------------------------------------------------
+
+TfrVelAgentBase::TfrVelAgentBase(const QString &structure, bool oneRow, QWidget *parent)
+    : TfrVefBase(parent)
+    , m_structure(structure)
+    , m_oneRow(oneRow)
+{
+    const VelRecordModel &model = VelRecordModel::instance();
+    model.createDataSet(m_structure, *cdsMain);
+    const VelStructureDesc &s = model.structure(m_structure);
+    setTitle(s.caption);
+
+    // Grid: the model's columns; when it has no visible one, the agent's
+    // code and name come first.
+    QList<TModelColumn> cols;
+    QList<bool> hidden;
+    bool visible = false;
+    for (const VelGridColumn &c : s.grid)
+        visible = visible || !c.hidden;
+    if (!visible) {
+        for (const char *f : {"SSOSCODFIS", "SSOSDENOM", "SSOSNOME"}) {
+            if (const VelFieldDesc *fd = s.field(QLatin1String(f))) {
+                cols.append({fd->name, fd->label, 0});
+                hidden.append(false);
+            }
+        }
+    }
+    for (const VelGridColumn &c : s.grid) {
+        cols.append({c.field, c.caption, c.width});
+        hidden.append(c.hidden);
+    }
+    grModel->setColumns(cols);
+    for (int i = 0; i < cols.size(); ++i) {
+        grMain->setColumnHidden(i, hidden.at(i));
+        const VelFieldDesc *fd = s.field(cols.at(i).fieldName);
+        const int wide = fd && fd->size >= 40 ? 460 : 160;
+        grMain->setColumnWidth(i, qMax(wide, grMain->fontMetrics().horizontalAdvance(cols.at(i).title) + 30));
+    }
+
+    if (m_oneRow) {
+        // No navigation in a one-row editor: the buttons and their separator go.
+        const QList<QAction *> bar = tbFrame->actions();
+        for (int i = 0; i < bar.size(); ++i) {
+            QAction *a = bar.at(i);
+            if (a == acPrimo || a == acPrecedente || a == acSuccessivo || a == acUltimo) {
+                a->setVisible(false);
+                if (i + 1 < bar.size() && bar.at(i + 1)->isSeparator() && a == acUltimo)
+                    bar.at(i + 1)->setVisible(false);
+            }
+        }
+    }
+    connect(dsMain, &TDataSource::dataChanged, this, [this] { updateMarks(); });
+}
+
+void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>> &columns)
+{
+    const VelStructureDesc &s = VelRecordModel::instance().structure(m_structure);
+    const auto lookupFn = [this](TTorDbEdit *e, const VelFieldDesc &f) { lookup(e, f); };
+
+    auto *outer = new QVBoxLayout(tsDettaglio);
+    outer->setContentsMargins(4, 4, 4, 4);
+    auto *scroll = new QScrollArea(tsDettaglio);
+    scroll->setObjectName(QStringLiteral("scDettaglio"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto *content = new QWidget;
+    auto *v = new QVBoxLayout(content);
+    v->setContentsMargins(6, 6, 6, 6);
+    lbHeading = new QLabel(heading, content);
+    lbHeading->setObjectName(QStringLiteral("lbHeading"));
+    QFont hf = lbHeading->font();
+    hf.setBold(true);
+    hf.setPointSizeF(hf.pointSizeF() + 1);
+    lbHeading->setFont(hf);
+    v->addWidget(lbHeading);
+    auto *cols = new QHBoxLayout;
+    cols->setSpacing(10);
+    v->addLayout(cols);
+    v->addStretch(1);
+
+    // Long boxes are capped so that the columns fit a 1280-pixel window: a
+    // full-length value scrolls inside its box.
+    const int many = int(columns.size());
+    int colIndex = 0;
+    for (const QList<Group> &column : columns) {
+        const int cap = many == 1 ? 560 : colIndex == 0 ? 430 : 290;
+        ++colIndex;
+        auto *cv = new QVBoxLayout;
+        cv->setSpacing(8);
+        for (const Group &g : column) {
+            auto *box = new QGroupBox(g.title, content);
+            box->setObjectName(QStringLiteral("gb") + QString::number(m_controls.size()));
+            auto *grid = new QGridLayout(box);
+            grid->setContentsMargins(8, 6, 8, 6);
+            grid->setHorizontalSpacing(8);
+            grid->setVerticalSpacing(4);
+            int row = 0;
+            if (!g.note.isEmpty()) {
+                auto *note = new QLabel(g.note, box);
+                note->setWordWrap(true);
+                QFont nf = note->font();
+                nf.setItalic(true);
+                note->setFont(nf);
+                grid->addWidget(note, row++, 0, 1, 3);
+            }
+            for (const QString &name : g.fields) {
+                const VelFieldDesc *f = s.field(name);
+                if (!f)
+                    continue;
+                QWidget *w = VelPageBuilder::fieldWidget(*f, dsMain, lookupFn, box, f->isFlag());
+                w->setObjectName(QStringLiteral("ed") + f->name);
+                m_controls.insert(f->name.toUpper(), w);
+                TTorDbEdit *edit = qobject_cast<TTorDbEdit *>(w);
+                if (auto *lk = qobject_cast<TTorDbLookup *>(w))
+                    edit = lk->edit();
+                if (edit && (edit->kind() == TorDbKind::Text || edit->kind() == TorDbKind::Lookup))
+                    edit->setValidator(new UpperCase(edit));
+                if (w->maximumWidth() > cap && w->maximumWidth() < QWIDGETSIZE_MAX)
+                    w->setFixedWidth(cap);
+                if (f->isFlag()) {
+                    grid->addWidget(w, row, 0, 1, 3);
+                } else {
+                    auto *lb = new QLabel(f->label, box);
+                    lb->setToolTip(f->name);
+                    lb->setWordWrap(true);
+                    lb->setMaximumWidth(many == 1 ? 320 : 210);
+                    lb->setMinimumWidth(many == 1 ? 150 : 180);
+                    lb->setBuddy(w);
+                    grid->addWidget(lb, row, 0);
+                    grid->addWidget(w, row, 1, Qt::AlignLeft);
+                    if (isCodFisField(f->name) && edit) {
+                        auto *mark = new QLabel(box);
+                        mark->setObjectName(QStringLiteral("mk") + f->name);
+                        mark->setStyleSheet(QStringLiteral("color: #c00000;"));
+                        m_marks.insert(f->name.toUpper(), mark);
+                        grid->addWidget(mark, row, 2);
+                        connect(edit, &QLineEdit::textChanged, this, [this] { updateMarks(); });
+                    }
+                }
+                ++row;
+            }
+            grid->setColumnStretch(2, 1);
+            cv->addWidget(box);
+        }
+        cv->addStretch(1);
+        cols->addLayout(cv, 1);
+    }
+    scroll->setWidget(content);
+    outer->addWidget(scroll);
+    updateMarks();
+}
+
+void TfrVelAgentBase::updateMarks()
+{
+    for (auto it = m_marks.begin(); it != m_marks.end(); ++it) {
+        QString code;
+        if (auto *e = qobject_cast<QLineEdit *>(control(it.key())))
+            code = e->text();
+        const QString p = VelCodFis::problem(code);
+        it.value()->setText(p);
+        it.value()->setToolTip(p.isEmpty() ? QString()
+                                           : QStringLiteral("Controllare il codice fiscale: ") + p.toLower());
+    }
+}
+
+void TfrVelAgentBase::open()
+{
+    if (!m_store)
+        throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
+    m_store->Load(*cdsMain, m_structure, TTorDBCds::AllMonths);
+    afterOpen();
+    cdsMain->first();
+    dsMain->refresh();
+    rowChangedHook();
+    updateActions();
+    updateMarks();
+}
+
+void TfrVelAgentBase::close()
+{
+    if (cdsMain->active() && cdsMain->modified())
+        cdsMain->cancel();
+    cdsMain->close();
+    updateActions();
+}
+
+bool TfrVelAgentBase::canInsert() const
+{
+    if (m_oneRow && cdsMain->active() && !cdsMain->isEmpty())
+        return false;
+    return TfrVefBase::canInsert();
+}
+
+void TfrVelAgentBase::updateActions()
+{
+    TfrVefBase::updateActions();
+    if (m_hideDelete)
+        acCancella->setVisible(false);
+    if (!m_oneRow)
+        return;
+    const bool active = cdsMain->active();
+    const bool inserting = active && cdsMain->state() == TDataSetState::Insert;
+    const bool rows = active && !cdsMain->isEmpty() && !inserting;
+    for (QAction *a : {acPrimo, acPrecedente, acSuccessivo, acUltimo})
+        a->setEnabled(false);
+    acInserisci->setVisible(!rows);
+    if (rows)
+        acInserisci->setEnabled(false);
+    if (!rows)
+        acModifica->setEnabled(false);
+}
+
+void TfrVelAgentBase::newRecord(TClientDataSet &ds)
+{
+    const VelStructureDesc &s = VelRecordModel::instance().structure(m_structure);
+    for (const VelFieldDesc &f : s.fields) {
+        if (f.isFlag() && !f.page.isEmpty())
+            ds.fieldByName(f.name).setAsString(QStringLiteral("0"));
+    }
+}
+
+void TfrVelAgentBase::rowChangedHook()
+{
+    updateMarks();
+}
+
+void TfrVelAgentBase::lookup(TTorDbEdit *edit, const VelFieldDesc &field)
+{
+    VelLookup::run(edit, field, m_store, this);
+}
+
+void TfrVelAgentBase::saveData()
+{
+    if (m_store)
+        m_store->Save(*cdsMain, m_structure);
+    updateActions();
+}
+
+// ---- withholding agent -------------------------------------------------------
+
+TfrVelSost::TfrVelSost(QWidget *parent)
+    : TfrVelAgentBase(structure(), true, parent)
+{
+    setObjectName(QStringLiteral("frVelSost"));
+    // The groups of the certification's frontispiece.
+    buildPage(QStringLiteral("DATI RELATIVI AL SOSTITUTO"),
+              {{{QString(),
+                 {QStringLiteral("SSOSCODFIS"), QStringLiteral("SSOSDENOM"), QStringLiteral("SSOSNOME"),
+                  QStringLiteral("SSOSTELFAX"), QStringLiteral("SSOSEMAIL"), QStringLiteral("SSOSINDIRIZZO"),
+                  QStringLiteral("SSOSCAP"), QStringLiteral("SSOSPROV"), QStringLiteral("SSOSCOMUNE"),
+                  QStringLiteral("SSOSCODATTIVITA"), QStringLiteral("SSOSCODSEDE"), QStringLiteral("SSOSEVECC"),
+                  QStringLiteral("LSOSCASIPARTICOLARI"), QStringLiteral("SSOSCODFISSOSSUB")},
+                 {}},
+                {QStringLiteral("TIPO DI COMUNICAZIONE"),
+                 {QStringLiteral("LSOSANNULLAMENTO"), QStringLiteral("LSOSSOSTITUZIONE")},
+                 {}}},
+               {{QStringLiteral("DATI RELATIVI AL RAPPRESENTANTE FIRMATARIO DELLA COMUNICAZIONE"),
+                 {QStringLiteral("SSOSCFRAPPR"), QStringLiteral("SCARCODICE"), QStringLiteral("SSOSCOGNRAPPR"),
+                  QStringLiteral("SSOSNOMERAPPR"), QStringLiteral("SSOSCFSOCENTE")},
+                 {}},
+                {QStringLiteral("FIRMA DELLA COMUNICAZIONE"),
+                 {QStringLiteral("ISOSNDIP"), QStringLiteral("LSOSCT"), QStringLiteral("SSOSFIRMACOM")},
+                 {}},
+                {QStringLiteral("IMPEGNO ALLA PRESENTAZIONE TELEMATICA"),
+                 {QStringLiteral("SSOSCODFISINTERM"), QStringLiteral("LSOSDICHCONTRIB"),
+                  QStringLiteral("DSOSDTIMPEGNO"), QStringLiteral("SSOSINTERMEDIARIO")},
+                 QStringLiteral("Riservato all'incaricato")}}});
+    if (QWidget *n = control(QStringLiteral("ISOSNDIP")))
+        n->setToolTip(QStringLiteral("Somma delle certificazioni di lavoro dipendente e di lavoro autonomo della fornitura"));
+    afterOpen();
+}
+
+void TfrVelSost::beforeDeleteCheck(TClientDataSet &ds)
+{
+    if (ds.recordCount() <= 1) {
+        OvMessageBox(QStringLiteral("Presenza di un unico rigo per il sostituto, non è possibile cancellarlo!"),
+                     MB_OK | MB_ICONWARNING);
+        throw EAbort();
+    }
+}
+
+// ---- other agents ------------------------------------------------------------
+
+TfrVelAltriSost::TfrVelAltriSost(QWidget *parent)
+    : TfrVelAgentBase(structure(), false, parent)
+{
+    setObjectName(QStringLiteral("frVelAltriSost"));
+    cdsCud = new TClientDataSet(this);
+    cdsCud->setObjectName(QStringLiteral("cdsCud"));
+    VelRecordModel::instance().createDataSet(kCudStructure, *cdsCud);
+    buildPage(QStringLiteral("DATI RELATIVI AL DATORE DI LAVORO, ENTE PENSIONISTICO O ALTRO SOSTITUTO D'IMPOSTA"),
+              {{{QString(),
+                 {QStringLiteral("SSOSCODFIS"), QStringLiteral("SSOSDENOM"), QStringLiteral("SSOSNOME"),
+                  QStringLiteral("SSOSINDIRIZZO"), QStringLiteral("SSOSCAP"), QStringLiteral("SSOSPROV"),
+                  QStringLiteral("SSOSCOMUNE")},
+                 {}}},
+               {{QString(),
+                 {QStringLiteral("SSOSTELFAX"), QStringLiteral("SSOSFIRMA"), QStringLiteral("SSOSEMAIL"),
+                  QStringLiteral("SSOSCODATTIVITA"), QStringLiteral("SSOSCODSEDE")},
+                 {}}}});
+    afterOpen();
+}
+
+void TfrVelAltriSost::reloadCud()
+{
+    // Read again each time: the CU editor may have changed the CUs since.
+    m_store->Load(*cdsCud, kCudStructure, TTorDBCds::AllMonths);
+}
+
+void TfrVelAltriSost::open()
+{
+    if (!m_store)
+        throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
+    reloadCud();
+    TfrVelAgentBase::open();
+}
+
+void TfrVelAltriSost::close()
+{
+    cdsCud->close();
+    TfrVelAgentBase::close();
+}
+
+void TfrVelAltriSost::rowChangedHook()
+{
+    if (cdsMain->active() && cdsMain->state() == TDataSetState::Browse)
+        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, "SSOSCODFIS");
+    TfrVelAgentBase::rowChangedHook();
+}
+
+void TfrVelAltriSost::stateChangedHook(TDataSetState state)
+{
+    // A new row has no code of its own to move CUs from.
+    if (state == TDataSetState::Insert)
+        m_oldCode.clear();
+    else if (state == TDataSetState::Browse && cdsMain->active())
+        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, "SSOSCODFIS");
+}
+
+void TfrVelAltriSost::validatePost(TClientDataSet &ds)
+{
+    const QString code = text(ds, "SSOSCODFIS").trimmed();
+    if (code.isEmpty()) {
+        OvMessageBox(QStringLiteral("ATTENZIONE: E' necessario specificare il codice fiscale del sostituto."),
+                     MB_OK | MB_ICONWARNING);
+        throw EAbort();
+    }
+    m_moves.clear();
+    m_newCode.clear();
+    // The CUs that named the old code are to name the new one. An agent
+    // without a code before (a new row) moves nothing: the CUs without an
+    // other agent stay without one.
+    const QString old = m_oldCode.trimmed();
+    if (old.isEmpty() || old == text(ds, "SSOSCODFIS"))
+        return;
+    reloadCud();
+    const TDataSetEvents saved = cdsCud->detachEvents();
+    const TField altro = cdsCud->fieldByName(kAltroSost);
+    for (cdsCud->first(); !cdsCud->eof(); cdsCud->next()) {
+        if (altro.asString().trimmed() != old)
+            continue;
+        const QString mese = text(*cdsCud, "SCUDMESE");
+        if (!m_moves.contains(mese))
+            m_moves.append(mese);
+    }
+    cdsCud->attachEvents(saved);
+    m_movedFrom = old;
+    m_newCode = text(ds, "SSOSCODFIS");
+}
+
+void TfrVelAltriSost::saveData()
+{
+    // Taken first: a failed save of the agents must not leave moves behind
+    // for the next post.
+    const QStringList months = m_moves;
+    m_moves.clear();
+    TfrVelAgentBase::saveData();
+    if (!months.isEmpty() && m_store) {
+        // Each CU is written in the store period of its own month, as the CU
+        // editor writes it: the CUs of one month at a time.
+        for (const QString &mese : months) {
+            TClientDataSet ds;
+            m_store->Load(ds, kCudStructure, TTorDBCds::AllMonths);
+            const TField altro = ds.fieldByName(kAltroSost);
+            for (ds.first(); !ds.eof(); ds.next()) {
+                if (text(ds, "SCUDMESE") != mese || altro.asString().trimmed() != m_movedFrom)
+                    continue;
+                ds.edit();
+                altro.setAsString(m_newCode);
+                ds.post();
+            }
+            bool ok = false;
+            const int month = mese.trimmed().toInt(&ok);
+            m_store->Save(ds, kCudStructure, ok && month >= 1 && month <= 12 ? month : TTorDBCds::Default);
+        }
+        reloadCud();
+    }
+    if (cdsMain->state() == TDataSetState::Browse)
+        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, "SSOSCODFIS");
+}
+
+void TfrVelAltriSost::beforeDeleteCheck(TClientDataSet &ds)
+{
+    const QString code = text(ds, "SSOSCODFIS").trimmed();
+    if (code.isEmpty())
+        return;
+    reloadCud();
+    bool named = false;
+    const TDataSetEvents saved = cdsCud->detachEvents();
+    const TField altro = cdsCud->fieldByName(kAltroSost);
+    for (cdsCud->first(); !cdsCud->eof() && !named; cdsCud->next())
+        named = altro.asString().trimmed() == code;
+    cdsCud->attachEvents(saved);
+    if (named) {
+        OvMessageBox(QStringLiteral("Impossibile cancellare il sostituto, risultano associati dei Dati Cud."),
+                     MB_OK | MB_ICONWARNING);
+        throw EAbort();
+    }
+}
+
+// ---- Quadro CT ---------------------------------------------------------------
+
+TfrVelQuaCt::TfrVelQuaCt(QWidget *parent)
+    : TfrVelAgentBase(structure(), true, parent)
+{
+    setObjectName(QStringLiteral("frVelQuaCt"));
+    m_hideDelete = true;
+    cdsSost = new TClientDataSet(this);
+    cdsSost->setObjectName(QStringLiteral("cdsSost"));
+    VelRecordModel::instance().createDataSet(TfrVelSost::structure(), *cdsSost);
+    buildPage(QStringLiteral("DATI DEL SOTITUTO D'IMPOSTA RICHIEDENTE"),
+              {{{QString(), {QStringLiteral("SCTCODFIS")}, {}},
+                {QStringLiteral("SEZIONE A"),
+                 {QStringLiteral("LCTFISCONLINE"), QStringLiteral("SCTCELL"), QStringLiteral("SCTEMAIL"),
+                  QStringLiteral("SCTSEDEENT")},
+                 QStringLiteral("Richiesta che i dati relativi ai mod. 730-4 siano resi disponibili direttamente "
+                                "all'indirizzo telematico del sostituto.\nSenza la spunta: UTENTI ABILITATI AL "
+                                "SERVIZIO ENTRATEL")}},
+               {{QStringLiteral("SEZIONE B - Intermediario incaricato"),
+                 {QStringLiteral("SCTCODFISINTERM"), QStringLiteral("SCTSEDEENTINTERM"),
+                  QStringLiteral("SCTCELLINTERM"), QStringLiteral("SCTEMAILINTERM")},
+                 {}},
+                {QString(), {QStringLiteral("SCTFIRMA")}, {}}}});
+    afterOpen();
+}
+
+void TfrVelQuaCt::open()
+{
+    if (!m_store)
+        throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
+    m_store->Load(*cdsSost, TfrVelSost::structure(), TTorDBCds::AllMonths);
+    TfrVelAgentBase::open();
+}
+
+void TfrVelQuaCt::close()
+{
+    cdsSost->close();
+    TfrVelAgentBase::close();
+}
+
+void TfrVelQuaCt::validatePost(TClientDataSet &)
+{
+    m_posting = true;
+}
+
+void TfrVelQuaCt::saveData()
+{
+    const bool posted = m_posting;
+    m_posting = false;
+    TfrVelAgentBase::saveData();
+    if (!posted || !m_store)
+        return;
+    // The agent's "Quadro CT" box: whether the request gives a mobile number
+    // or an e-mail address. The agent is read again, so that a change made
+    // meanwhile in its own editor is not overwritten.
+    m_store->Load(*cdsSost, TfrVelSost::structure(), TTorDBCds::AllMonths);
+    if (cdsSost->isEmpty())
+        return;
+    const bool any = !text(*cdsMain, "SCTCELL").trimmed().isEmpty() || !text(*cdsMain, "SCTEMAIL").trimmed().isEmpty();
+    const TDataSetEvents saved = cdsSost->detachEvents();
+    cdsSost->first();
+    cdsSost->edit();
+    cdsSost->fieldByName(QStringLiteral("LSOSCT")).setAsString(any ? QStringLiteral("1") : QStringLiteral("0"));
+    cdsSost->post();
+    cdsSost->attachEvents(saved);
+    m_store->Save(*cdsSost, TfrVelSost::structure());
+}
+
+// ---- supplier ----------------------------------------------------------------
+
+TfrVelFornitore::TfrVelFornitore(QWidget *parent)
+    : TfrVelAgentBase(structure(), true, parent)
+{
+    setObjectName(QStringLiteral("frVelFornitore"));
+    askToProceed = velAskToProceed;
+    buildPage(QStringLiteral("Dati Fornitore"),
+              {{{QString(), {QStringLiteral("SFORCODFIS"), QStringLiteral("STFOCODICE")}, {}}}});
+    afterOpen();
+}
+
+QString TfrVelFornitore::deleteQuestion() const
+{
+    return QStringLiteral("Confermi la cancellazione del modello corrente ?");
+}
+
+void TfrVelFornitore::validatePost(TClientDataSet &ds)
+{
+    if (ds.state() == TDataSetState::Insert && text(ds, "SFORCODFIS").trimmed().isEmpty())
+        throw EOvError(QStringLiteral("Codice fiscale obbligatorio"));
+    m_problems.clear();
+    if (!CheckMandatoryFields(m_problems, {&ds})) {
+        if (!askToProceed || !askToProceed(m_problems))
+            throw EAbort();
+    }
+}
