@@ -21,23 +21,8 @@ TdmVelFile *dmVelFile = nullptr;
 
 namespace {
 
-struct Source
-{
-    const char *cds;
-    const char *structure;
-};
-
-// Loaded at form creation (cdsSost only at generation).
-const Source kOnOpen[] = {
-    {VelFileCds::Dip, "TCUD_DATICUD"},           {VelFileCds::Inps, "TCUDI_INPS"},
-    {VelFileCds::Inpdap, "TCUDN_INPDAP"},        {VelFileCds::Inail, "TCUIN_INAIL"},
-    {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Tfr, "TCUDT_TFR"},
-    {VelFileCds::CoopArt, "TCUDCA_COOPART"},     {VelFileCds::ConFamCar, "TCUDC_CONFAMCARICO"},
-    {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::AutSe, "TASE_AUTSOMMEEROGATE"},
-    {VelFileCds::QuadroCT, "TCUCT_DATICT"},      {VelFileCds::Forn, "TCFO_FORNITORE"},
-};
-
 // The certification structures and their datasets, reloaded on page "Dipendenti".
+using Source = VelFileCds::Source;
 const Source kCertifications[] = {
     {VelFileCds::Dip, "TCUD_DATICUD"},          {VelFileCds::Inail, "TCUIN_INAIL"},
     {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Inps, "TCUDI_INPS"},
@@ -139,8 +124,10 @@ void TdmVelFile::load(TClientDataSet &ds, const QString &structure)
 
 void TdmVelFile::open()
 {
-    for (const Source &s : kOnOpen)
-        load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    // Every dataset but the agent's, read at generation.
+    for (const Source &s : VelFileCds::Sources)
+        if (QLatin1String(s.cds) != QLatin1String(VelFileCds::Sost))
+            load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
     dip().setIndexFieldNames(QStringLiteral("SCUDCODFIS"));
     dip().first();
 }

@@ -6,29 +6,10 @@
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 
-namespace {
-
-struct Source
-{
-    const char *cds;
-    const char *structure;
-};
-const Source kSources[] = {
-    {VelFileCds::Dip, "TCUD_DATICUD"},          {VelFileCds::Inps, "TCUDI_INPS"},
-    {VelFileCds::Inpdap, "TCUDN_INPDAP"},       {VelFileCds::Inail, "TCUIN_INAIL"},
-    {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Tfr, "TCUDT_TFR"},
-    {VelFileCds::CoopArt, "TCUDCA_COOPART"},    {VelFileCds::ConFamCar, "TCUDC_CONFAMCARICO"},
-    {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::AutSe, "TASE_AUTSOMMEEROGATE"},
-    {VelFileCds::QuadroCT, "TCUCT_DATICT"},     {VelFileCds::Forn, "TCFO_FORNITORE"},
-    {VelFileCds::Sost, "TCUS_DATISOST"},
-};
-
-} // namespace
-
 VelFileWorkspace::VelFileWorkspace()
 {
     const VelRecordModel &model = VelRecordModel::instance();
-    for (const Source &s : kSources) {
+    for (const VelFileCds::Source &s : VelFileCds::Sources) {
         auto ds = std::make_unique<TClientDataSet>();
         ds->setObjectName(QLatin1String(s.cds));
         model.createDataSet(QLatin1String(s.structure), *ds);

@@ -42,6 +42,23 @@ inline constexpr const char *Forn = "cdsForn";
 inline constexpr const char *Sost = "cdsSost";
 inline constexpr const char *FieldFile = "cdsFieldFile";
 inline constexpr const char *FileTel = "cdsFileTel";
+
+// The datasets that hold a structure of the store, with that structure; the
+// agent's (Sost) last: it is read only when a supply is generated.
+struct Source
+{
+    const char *cds;
+    const char *structure;
+};
+inline constexpr Source Sources[] = {
+    {Dip, "TCUD_DATICUD"},           {Inps, "TCUDI_INPS"},
+    {Inpdap, "TCUDN_INPDAP"},        {Inail, "TCUIN_INAIL"},
+    {AltriEnti, "TCUDAE_ALTRIENTI"}, {Tfr, "TCUDT_TFR"},
+    {CoopArt, "TCUDCA_COOPART"},     {ConFamCar, "TCUDC_CONFAMCARICO"},
+    {Annotazioni, "TCUDA_ANNOTAZIONI"}, {AutSe, "TASE_AUTSOMMEEROGATE"},
+    {QuadroCT, "TCUCT_DATICT"},      {Forn, "TCFO_FORNITORE"},
+    {Sost, "TCUS_DATISOST"},
+};
 } // namespace VelFileCds
 
 // The datasets templates can name, by name (compared without regard to case).
