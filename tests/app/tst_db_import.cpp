@@ -10,6 +10,7 @@
 #include "platform/db/OvSQLConnection.h"
 #include "platform/sql/OvSQLQuery.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
@@ -474,7 +475,7 @@ private slots:
         // row, but the payments (2,000.00, nothing withheld) are the CU's
         // self-employed section: kept, not excluded from the pre-filled return.
         const QString greco = QStringLiteral("GRCFNC88D57H294U");
-        const QVariantMap gr = cu(greco);
+        const QVariantMap gr = cu(greco, QStringLiteral("06"));   // paid in June
         QVERIFY(!gr.isEmpty());
         QVERIFY(str(gr, "SCUDCASIESCPREC") != QStringLiteral("2"));
         QCOMPARE(rows("TASE_AUTSOMMEEROGATE", greco), 1);
@@ -641,6 +642,8 @@ private slots:
     void wholeDemoWithSections()
     {
         fresh();
+        // The UniEmens declarations of the demo (payees 39 and 21).
+        QVERIFY(seedUniEmensDemo(*db, QStringLiteral("MRCRNI67H66H199A"), QStringLiteral("FNTGRG76A71H199Y")).rows > 0);
         ScriptedResponder ui;
         QStringList log;
         auto imp = importer();
@@ -687,9 +690,14 @@ private slots:
         // Rizzo's lines stand under her name without a second heading.
         const qsizetype rizzo = log.indexOf(QStringLiteral("Dipendente RIZZO VALENTINA"));
         QVERIFY(rizzo >= 0);
-        QCOMPARE(log.mid(rizzo + 1, 2), (QStringList{QStringLiteral("- Figlio nr 3: codice fiscale non impostato."),
-                                                     QStringLiteral("- Figlio (codice fiscale RZZNHO04L07C553X): "
-                                                                    "nessun mese a carico.")}));
+        QStringList blocco;
+        for (qsizetype k = rizzo + 1; k < log.size() && !log.at(k).isEmpty(); ++k)
+            blocco << log.at(k);
+        QVERIFY(!blocco.isEmpty());
+        QVERIFY(blocco.first().startsWith(QStringLiteral("- Giorni per detrazioni")));   // 12 x 30 days, 365 in the year
+        QCOMPARE(blocco.mid(1), (QStringList{QStringLiteral("- Figlio nr 3: codice fiscale non impostato."),
+                                             QStringLiteral("- Figlio (codice fiscale RZZNHO04L07C553X): "
+                                                            "nessun mese a carico.")}));
 
         // Dependants, Giordano: spouse (LEONE MARTA) 12 months; first child
         // Sofia in two ranges, 6 + 6 = 12 months, the share of the first
@@ -755,7 +763,11 @@ private slots:
         QCOMPARE(amount(r[0], "FDSE7RITTITACC"), money("500"));
         QCOMPARE(amount(r[0], "FDSE7CONTRAMM"), money("100"));
         QCOMPARE(amount(r[0], "FDSE7SPESERIMB"), money("80"));
-        QVERIFY(!cu(marino).isEmpty());
+        // Paid up to May; the fees are in this section, not employment income.
+        const QVariantMap mr = cu(marino, QStringLiteral("05"));
+        QVERIFY(!mr.isEmpty());
+        QCOMPARE(amount(mr, "FCUDRITIRPEF"), Currency());
+        QVERIFY(str(mr, "SCUDCASIESCPREC") != QStringLiteral("2"));
         // Greco (flat rate, reason M): 2,000.00 as gross and as other sums, "25".
         const QString greco = QStringLiteral("GRCFNC88D57H294U");
         r = sezione("TASE_AUTSOMMEEROGATE", greco);
@@ -764,7 +776,7 @@ private slots:
         QCOMPARE(amount(r[0], "FDSE7AMMLORDO"), money("2000"));
         QCOMPARE(amount(r[0], "FDSE7ALTRESOMME"), money("2000"));
         QCOMPARE(str(r[0], "FDSE7CODICE"), QStringLiteral("25"));
-        QVERIFY(!cu(greco).isEmpty());
+        QVERIFY(!cu(greco, QStringLiteral("06")).isEmpty());
 
         // Replacing every CU deletes its old section rows once: a second run
         // leaves exactly the rows of the first.
