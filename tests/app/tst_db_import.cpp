@@ -10,6 +10,7 @@
 #include "platform/db/OvSQLConnection.h"
 #include "platform/sql/OvSQLQuery.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
@@ -29,10 +30,10 @@ const QString kTabelle = QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle
 
 // Candidate keys of the demo: relationship 100 + payee.
 constexpr int ROSSI = 101, BIANCHI = 102, ESPOSITO = 103, ROMANO = 105, COLOMBO = 106, RICCI = 107,
-              GRECO = 109, CONTI = 112, DE_LUCA = 113, MANCINI = 114, COSTA = 115, MARINI = 123, RINALDI = 124;
+              MARINO = 108, GRECO = 109, CONTI = 112, DE_LUCA = 113, MANCINI = 114, COSTA = 115,
+              GIORDANO = 116, BARBIERI = 120, FONTANA = 121, MARINI = 123, RINALDI = 124;
 
-// An import whose INPS builder writes one row per CU, as the real one does,
-// without looking for earlier rows.
+// The import with its real INPS builder, counting the builder's calls.
 class ImportWithInps : public TVelImportCud
 {
 public:
@@ -43,14 +44,7 @@ protected:
     void importaInps() override
     {
         ++inpsCalls;
-        const QString cf = cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).asString();
-        const QString mese = cdsImport.fieldByName(QStringLiteral("SCUDMESE")).asString();
-        cdsINPS.append();
-        cdsINPS.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(cf);
-        cdsINPS.fieldByName(QStringLiteral("SCUDMESE")).setAsString(mese);
-        cdsINPS.fieldByName(QStringLiteral("sCudMatrAzienda")).setAsString(QStringLiteral("1234567890"));
-        cdsINPS.post();
-        salva(cdsINPS);
+        TVelImportCud::importaInps();
     }
 };
 
@@ -124,6 +118,22 @@ class TstDbImport : public QObject
         for (ds.first(); !ds.eof(); ds.next())
             n += ds.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == codFis;
         return n;
+    }
+    // The rows of a section table of a tax code, as field -> value.
+    QList<QVariantMap> sezione(const char *structure, const QString &codFis)
+    {
+        TClientDataSet ds;
+        store->Load(ds, QString::fromLatin1(structure));
+        QList<QVariantMap> out;
+        for (ds.first(); !ds.eof(); ds.next()) {
+            if (ds.fieldByName(QStringLiteral("SCUDCODFIS")).asString() != codFis)
+                continue;
+            QVariantMap m;
+            for (int i = 0; i < ds.fieldCount(); ++i)
+                m.insert(ds.fieldDefs().at(i).name.toUpper(), ds.field(i).value());
+            out << m;
+        }
+        return out;
     }
     QString nota(const char *code)
     {
@@ -453,7 +463,7 @@ private slots:
         imp->importa({DE_LUCA, COSTA, MANCINI, GRECO, ROSSI});
 
         const QStringList shown = ui.texts();
-        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown.size(), 2);
         // Mixed NoiPA and local payments: the employee is rolled back.
         QCOMPARE(shown.at(0), QStringLiteral("Controllare i dati del dipendente:DE LUCA GIULIA\r\n\r\n"
                                              "Impossibile crea la Certificazione: Esistono liquidazioni non inviate "
@@ -461,10 +471,14 @@ private slots:
         QVERIFY(cu(QStringLiteral("DLCGLI82C61G273U")).isEmpty());
         // No tax code: skipped.
         QCOMPARE(shown.at(1), QStringLiteral("ATTENZIONE!!! Dipendente senza codice fiscale : COSTA ELENA"));
-        // A flat-rate professional has nothing fiscal and no INPS row here.
-        QCOMPARE(shown.at(2), QStringLiteral("Dipendente : GRECO FRANCESCA\r\r\n"
-                                             "Non importato perchè non sono presenti dati Fiscali o Contributivi"));
-        QVERIFY(cu(QStringLiteral("GRCFNC88D57H294U")).isEmpty());
+        // A flat-rate professional: nothing in the main record and no INPS
+        // row, but the payments (2,000.00, nothing withheld) are the CU's
+        // self-employed section: kept, not excluded from the pre-filled return.
+        const QString greco = QStringLiteral("GRCFNC88D57H294U");
+        const QVariantMap gr = cu(greco, QStringLiteral("06"));   // paid in June
+        QVERIFY(!gr.isEmpty());
+        QVERIFY(str(gr, "SCUDCASIESCPREC") != QStringLiteral("2"));
+        QCOMPARE(rows("TASE_AUTSOMMEEROGATE", greco), 1);
         // No start date: written, with the log line.
         const QVariantMap mn = cu(QStringLiteral("MNCDVD77T11L219Z"));
         QVERIFY(!mn.isEmpty());
@@ -474,13 +488,13 @@ private slots:
                                              QStringLiteral("- Data inizio rapporto in anagrafica non è impostata.")}));
         // The run went on after each failure.
         QVERIFY(!cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
-        QCOMPARE(imp->esito().importati, 2);
+        QCOMPARE(imp->esito().importati, 3);
         QCOMPARE(imp->esito().errori, 1);
-        QCOMPARE(imp->esito().scartati, 2);
-        // The rolled-back and the deleted employees left no person in the store.
+        QCOMPARE(imp->esito().scartati, 1);
+        // The rolled-back employee left no person in the store.
         {
             QSqlQuery q = db->exec(QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale WHERE lower(saficodfiscale) "
-                                                  "IN ('dlcgli82c61g273u', 'grcfnc88d57h294u')"));
+                                                  "IN ('dlcgli82c61g273u')"));
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toInt(), 0);
         }
@@ -490,12 +504,14 @@ private slots:
     {
         fresh();
         ScriptedResponder ui;
-        const QString cf = QStringLiteral("RSSMRA75C12H199Y");
+        // Bianchi: one INPS row (code 3, twelve months), written by the real
+        // builder, which adds rows without looking for earlier ones.
+        const QString cf = QStringLiteral("BNCLRA80L65D458L");
         auto run = [&](TVelSovraScrivi how, bool force = false) {
             auto imp = importer<ImportWithInps>();
             imp->sovraScrivi = how;
             imp->forzaStampati = force;
-            imp->importa({ROSSI});
+            imp->importa({BIANCHI});
             return imp->inpsCalls;
         };
         QCOMPARE(run(TVelSovraScrivi::SovrascriviSempre), 1);
@@ -510,7 +526,7 @@ private slots:
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
 
         // Replaced: the old INPS rows go with the old CU.
-        ui.answer(IDYES, QStringLiteral("ROSSI MARIO  :  Dipendente già presente in archivio, si vogliono sostituire "
+        ui.answer(IDYES, QStringLiteral("BIANCHI LAURA  :  Dipendente già presente in archivio, si vogliono sostituire "
                                         "i dati?"));
         QCOMPARE(run(TVelSovraScrivi::ChiediConferma), 1);
         const qint64 second = cu(cf).value("IAFIID").toLongLong();
@@ -533,7 +549,7 @@ private slots:
         QCOMPARE(run(TVelSovraScrivi::SovrascriviSempre), 0);
         QCOMPARE(str(cu(cf), "SCUDANNOTAZIONI"), QStringLiteral("corretta a mano"));
         QCOMPARE(run(TVelSovraScrivi::SovrascriviSempre, true), 1);
-        QVERIFY(str(cu(cf), "SCUDANNOTAZIONI").startsWith(QStringLiteral("ZZ) ")));
+        QVERIFY(str(cu(cf), "SCUDANNOTAZIONI") != QStringLiteral("corretta a mano"));
         QCOMPARE(cu(cf).value("ICUDSTATO").toInt(), 0);
         QCOMPARE(rows("TCUDI_INPS", cf), 1);
         QCOMPARE(ui.pendingAnswers(), 0);
@@ -559,28 +575,32 @@ private slots:
             QVERIFY2(amount(r, e.first) == money(e.second), e.first);
         QVERIFY(!r.contains("FCUDSACTRATT"));
 
-        // Only INPS: no fiscal figures; kept with its INPS row and marked as a
-        // case excluded from the fiscal part...
-        const QString cf = QStringLiteral("RSSMRA75C12H199Y");
+        // Only INPS: no fiscal figures; Bianchi (INPS code 3) kept with her
+        // INPS row and marked as a case excluded from the fiscal part...
+        const QString cf = QStringLiteral("BNCLRA80L65D458L");
         {
-            auto imp = importer<ImportWithInps>();
+            auto imp = importer();
             imp->options.SOLOINPS = true;
-            imp->importa({ROSSI});
+            imp->importa({BIANCHI});
         }
         QVariantMap o = cu(cf);
         QCOMPARE(str(o, "SCUDCASIESCPREC"), QStringLiteral("2"));
         QVERIFY(!o.contains("FCUDRITIRPEF"));
         QVERIFY(!o.contains("FCUDREDDDETR"));
         QCOMPARE(rows("TCUDI_INPS", cf), 1);
-        // ... and gone, with a message, without one.
+        // ... and Rossi gone, with a message: his pension contributions are
+        // public pension (code 2) paid here, not sent to NoiPA, so with the
+        // NoiPA source he has neither an INPS nor a public-pension row.
         ui.clear();
         {
             auto imp = importer();
             imp->options.SOLOINPS = true;
-            imp->importa({BIANCHI});
+            imp->importa({ROSSI});
         }
-        QVERIFY(cu(QStringLiteral("BNCLRA80L65D458L")).isEmpty());
-        QCOMPARE(ui.texts().first(), QStringLiteral("Dipendente : BIANCHI LAURA\r\r\n"
+        QVERIFY(cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
+        QCOMPARE(rows("TCUDI_INPS", QStringLiteral("RSSMRA75C12H199Y")), 0);
+        QCOMPARE(rows("TCUDN_INPDAP", QStringLiteral("RSSMRA75C12H199Y")), 0);
+        QCOMPARE(ui.texts().first(), QStringLiteral("Dipendente : ROSSI MARIO\r\r\n"
                                                     "Non importato perchè non sono presenti dati Fiscali o "
                                                     "Contributivi"));
     }
@@ -589,32 +609,201 @@ private slots:
     {
         fresh();
         ScriptedResponder ui;
-        const QString cf = QStringLiteral("RSSMRA75C12H199Y");
+        const QString cf = QStringLiteral("BNCLRA80L65D458L");
+        const QString barbieri = QStringLiteral("BRBFBA87P16H199A");
         auto imp = importer<FailingInps>();
         imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-        imp->importa({ROSSI});
+        imp->importa({BIANCHI});
         const qint64 first = cu(cf).value("IAFIID").toLongLong();
         QCOMPARE(rows("TCUDI_INPS", cf), 1);
 
-        // Replaced, then the INPS section fails: the old CU and its rows
-        // are back, in the store and in the run's tables.
+        // Replaced, the new INPS row written, then the employee fails: the
+        // old CU and its rows are back, in the store and in the run's tables.
         imp->failFor = cf;
-        imp->importa({ROSSI, BIANCHI});
-        QVERIFY(ui.texts().contains(QStringLiteral("Controllare i dati del dipendente:ROSSI MARIO\r\n\r\n"
+        imp->importa({BIANCHI, BARBIERI});
+        QVERIFY(ui.texts().contains(QStringLiteral("Controllare i dati del dipendente:BIANCHI LAURA\r\n\r\n"
                                                    "Sezione INPS non leggibile")));
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
         QCOMPARE(rows("TCUDI_INPS", cf), 1);
-        QVERIFY(!cu(QStringLiteral("BNCLRA80L65D458L")).isEmpty());
+        QVERIFY(!cu(barbieri).isEmpty());
+        QCOMPARE(rows("TCUDI_INPS", barbieri), 1);
         QVERIFY(imp->cdsImport.locate(QStringLiteral("SCUDCODFIS"), cf));
         QCOMPARE(imp->cdsImport.fieldByName(QStringLiteral("iAfiID")).asInteger(), first);
-        QCOMPARE(imp->cdsINPS.recordCount(), 2);   // Rossi's old row and Bianchi's
+        QCOMPARE(imp->cdsINPS.recordCount(), 2);   // Bianchi's old row and Barbieri's
 
         // The same run's tables see the CU: kept.
         imp->failFor.clear();
         imp->sovraScrivi = TVelSovraScrivi::NonSovrascrivere;
-        imp->importa({ROSSI});
+        imp->importa({BIANCHI});
         QCOMPARE(imp->esito().mantenuti, 1);
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
+    }
+
+    void wholeDemoWithSections()
+    {
+        fresh();
+        // The UniEmens declarations of the demo (payees 39 and 21).
+        QVERIFY(seedUniEmensDemo(*db, QStringLiteral("MRCRNI67H66H199A"), QStringLiteral("FNTGRG76A71H199Y")).rows > 0);
+        ScriptedResponder ui;
+        QStringList log;
+        auto imp = importer();
+        imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+        imp->onInfo = [&](const QStringList &l) { log = l; };
+        imp->importa();
+        // De Luca (mixed NoiPA payments) rolled back, Costa without tax code.
+        QCOMPARE(imp->esito().errori, 1);
+        QCOMPARE(imp->esito().scartati, 1);
+
+        // The log read as text: each section's heading once, under the first
+        // employee (in the list's order, by name) with a message in it.
+        auto under = [&](const QString &title) {
+            const QString h = QStringLiteral("--- ") + title;
+            if (log.count(h) != 1)
+                return QStringLiteral("heading %1 times").arg(log.count(h));
+            int i = int(log.indexOf(h));
+            while (i >= 0 && !log.at(i).startsWith(QStringLiteral("Dipendente ")))
+                --i;
+            return i < 0 ? QString() : log.at(i);
+        };
+        auto after = [&](const QString &title) { return log.value(log.indexOf(QStringLiteral("--- ") + title) + 1); };
+        // Dependants: Lombardi's two other dependants without a percentage
+        // come before Rizzo's children (L < R).
+        QCOMPARE(under(QStringLiteral("Sezione familiari a carico per detrazioni")),
+                 QStringLiteral("Dipendente LOMBARDI ANDREA"));
+        QCOMPARE(after(QStringLiteral("Sezione familiari a carico per detrazioni")),
+                 QStringLiteral("- Dati degli altri familiari a carico: manca la percentuale di detrazione"));
+        // Public pension from NoiPA: Fontana also has UniEmens declarations.
+        QCOMPARE(under(QStringLiteral("INPS Sezione 2 - Gestione Pubblica")), QStringLiteral("Dipendente FONTANA GIORGIA"));
+        QCOMPARE(after(QStringLiteral("INPS Sezione 2 - Gestione Pubblica")),
+                 QStringLiteral("- Presenza di denunce UniEmens relative al dipendente\r\n  I dati derivanti "
+                                "dall'UniEmens devono essere integrati manualmente."));
+        // Self-employed: Gallo is paid under reasons A and M.
+        QCOMPARE(under(QStringLiteral("Dati autonomo")), QStringLiteral("Dipendente GALLO SARA"));
+        QCOMPARE(after(QStringLiteral("Dati autonomo")),
+                 QStringLiteral("- Presenza di liquidazioni con causali diverse. In automatico impostata la prima."));
+        // Fiscal: announced once, no later than Mancini's missing start date.
+        QVERIFY(!under(QStringLiteral("Sezione fiscale")).startsWith(QStringLiteral("heading")));
+        const qsizetype mancini = log.indexOf(QStringLiteral("Dipendente MANCINI DAVIDE"));
+        QVERIFY(mancini >= 0);
+        QVERIFY(log.indexOf(QStringLiteral("--- Sezione fiscale")) < log.indexOf(
+                    QStringLiteral("- Data inizio rapporto in anagrafica non è impostata."), mancini));
+        // Rizzo's lines stand under her name without a second heading.
+        const qsizetype rizzo = log.indexOf(QStringLiteral("Dipendente RIZZO VALENTINA"));
+        QVERIFY(rizzo >= 0);
+        QStringList blocco;
+        for (qsizetype k = rizzo + 1; k < log.size() && !log.at(k).isEmpty(); ++k)
+            blocco << log.at(k);
+        QVERIFY(!blocco.isEmpty());
+        QVERIFY(blocco.first().startsWith(QStringLiteral("- Giorni per detrazioni")));   // 12 x 30 days, 365 in the year
+        QCOMPARE(blocco.mid(1), (QStringList{QStringLiteral("- Figlio nr 3: codice fiscale non impostato."),
+                                             QStringLiteral("- Figlio (codice fiscale RZZNHO04L07C553X): "
+                                                            "nessun mese a carico.")}));
+
+        // Dependants, Giordano: spouse (LEONE MARTA) 12 months; first child
+        // Sofia in two ranges, 6 + 6 = 12 months, the share of the first
+        // range (50 %); Pietro, born 2023, 12 months all under three, 50 %.
+        const QString giordano = QStringLiteral("GRDSFN81A09A662V");
+        QList<QVariantMap> r = sezione("TCUDC_CONFAMCARICO", giordano);
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(str(r[0], "SCUDMESE"), QStringLiteral("12"));
+        QCOMPARE(r[0].value("IAFIID").toLongLong(), cu(giordano).value("IAFIID").toLongLong());
+        QCOMPARE(str(r[0], "LCUDRELPARCON"), QStringLiteral("1"));
+        QCOMPARE(str(r[0], "SCUDCODFISCON"), QStringLiteral("LNEMRT83M59A662B"));
+        QCOMPARE(str(r[0], "SCUDMESICARCON"), QStringLiteral("12"));
+        QCOMPARE(str(r[0], "SCUDCODFISPRIFIGL"), QStringLiteral("GRDSFO12H70H199S"));
+        QCOMPARE(str(r[0], "SCUDMESICARPRIFIGL"), QStringLiteral("12"));
+        QCOMPARE(str(r[0], "SCUDDETRSPETTPRIFIGL"), QStringLiteral("50.00"));
+        QCOMPARE(str(r[0], "SCUDCODFISFIGL"), QStringLiteral("GRDPTR23S04H199V"));
+        QCOMPARE(str(r[0], "SCUDMESICARFIGL"), QStringLiteral("12"));
+        QCOMPARE(str(r[0], "SCUDMINTREANNFIGL"), QStringLiteral("12"));
+        QCOMPARE(amount(r[0], "FCUDDETRSPETTFIGL"), money("50"));
+
+        // INPS, Barbieri: 12 x 1,500.00 + accessory 500.00 under the one
+        // company number (the demo has none for accessory pay); contributions
+        // 12 x 137.85 + 45.95; every month with INPS lines.
+        const QString barbieri = QStringLiteral("BRBFBA87P16H199A");
+        r = sezione("TCUDI_INPS", barbieri);
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(str(r[0], "SCUDMATRAZIENDA"), QStringLiteral("4512345678"));
+        QCOMPARE(amount(r[0], "FCUDIMPONIBILE"), money("18500"));
+        QCOMPARE(amount(r[0], "FCUDCONTRIBTRATT"), money("1700.15"));
+        QCOMPARE(str(r[0], "LCUDENTEINPS"), QStringLiteral("X"));
+        QCOMPARE(str(r[0], "LCUDMESIRETR"), QStringLiteral("X"));
+        QVERIFY(sezione("TCUDN_INPDAP", barbieri).isEmpty());
+
+        // Public pension, Fontana: the July payment sent to NoiPA: base
+        // 1,000.00, contributions 88.00 employee + 242.00 employer, severance
+        // 1,000.00 / 27.00, credit fund 1,000.00 / 3.50; no INPS row (code 2).
+        const QString fontana = QStringLiteral("FNTGRG76A71H199Y");
+        r = sezione("TCUDN_INPDAP", fontana);
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(r[0].value("ICUDANNORIF").toInt(), 2025);
+        QCOMPARE(str(r[0], "LINPDAPNOIPADICH"), QStringLiteral("X"));
+        QCOMPARE(str(r[0], "SCUDCODFISSOGGDEN"), QStringLiteral("80415740580"));
+        QCOMPARE(amount(r[0], "FCUD_DMA_IMPPENS"), money("1000"));
+        QCOMPARE(amount(r[0], "FCUD_DMA_CONPENS"), money("330"));
+        QCOMPARE(amount(r[0], "FCUDCONTRPCLAVTRAT"), money("88"));
+        QCOMPARE(amount(r[0], "FCUD_DMA_IMPTFR"), money("1000"));
+        QCOMPARE(amount(r[0], "FCUD_DMA_CONTFR"), money("27"));
+        QCOMPARE(amount(r[0], "FCUD_DMA_IMPCREDITO"), money("1000"));
+        QCOMPARE(amount(r[0], "FCUD_DMA_CONCREDITO"), money("3.50"));
+        QVERIFY(sezione("TCUDI_INPS", fontana).isEmpty());
+
+        // Self-employed, Marino (reason A): 1,500.00 + 1,000.00 taxable, 20 %
+        // withheld, INPS 4 % borne by the school, 50.00 not subject, 80.00
+        // refunded.
+        const QString marino = QStringLiteral("MRNLCU70R19C573L");
+        r = sezione("TASE_AUTSOMMEEROGATE", marino);
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(str(r[0], "SCAUCODICE"), QStringLiteral("A"));
+        QCOMPARE(amount(r[0], "FDSE7IMPONIBILE"), money("2500"));
+        QCOMPARE(amount(r[0], "FDSE7AMMLORDO"), money("2550"));
+        QCOMPARE(amount(r[0], "FDSE7ALTRESOMME"), money("50"));
+        QCOMPARE(str(r[0], "FDSE7CODICE"), QStringLiteral("21"));
+        QCOMPARE(amount(r[0], "FDSE7RITTITACC"), money("500"));
+        QCOMPARE(amount(r[0], "FDSE7CONTRAMM"), money("100"));
+        QCOMPARE(amount(r[0], "FDSE7SPESERIMB"), money("80"));
+        // Paid up to May; the fees are in this section, not employment income.
+        const QVariantMap mr = cu(marino, QStringLiteral("05"));
+        QVERIFY(!mr.isEmpty());
+        QCOMPARE(amount(mr, "FCUDRITIRPEF"), Currency());
+        QVERIFY(str(mr, "SCUDCASIESCPREC") != QStringLiteral("2"));
+        // Greco (flat rate, reason M): 2,000.00 as gross and as other sums, "25".
+        const QString greco = QStringLiteral("GRCFNC88D57H294U");
+        r = sezione("TASE_AUTSOMMEEROGATE", greco);
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(str(r[0], "SCAUCODICE"), QStringLiteral("M"));
+        QCOMPARE(amount(r[0], "FDSE7AMMLORDO"), money("2000"));
+        QCOMPARE(amount(r[0], "FDSE7ALTRESOMME"), money("2000"));
+        QCOMPARE(str(r[0], "FDSE7CODICE"), QStringLiteral("25"));
+        QVERIFY(!cu(greco, QStringLiteral("06")).isEmpty());
+
+        // Replacing every CU deletes its old section rows once: a second run
+        // leaves exactly the rows of the first.
+        const char *const tables[] = {"TCUDI_INPS", "TCUDN_INPDAP", "TCUDC_CONFAMCARICO", "TASE_AUTSOMMEEROGATE"};
+        auto count = [&] {
+            QList<int> n;
+            for (const char *tb : tables) {
+                TClientDataSet ds;
+                store->Load(ds, QString::fromLatin1(tb));
+                n << ds.recordCount();
+            }
+            return n;
+        };
+        const QList<int> before = count();
+        QVERIFY(before.at(0) > 0 && before.at(1) > 0 && before.at(2) > 0 && before.at(3) > 0);
+        const qint64 afi = cu(giordano).value("IAFIID").toLongLong();
+        {
+            auto again = importer();
+            again->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+            again->onInfo = [](const QStringList &) {};
+            again->importa();
+        }
+        QCOMPARE(count(), before);
+        QVERIFY(cu(giordano).value("IAFIID").toLongLong() != afi);
+        QCOMPARE(sezione("TCUDC_CONFAMCARICO", giordano).value(0).value("IAFIID").toLongLong(),
+                 cu(giordano).value("IAFIID").toLongLong());
+        QCOMPARE(sezione("TCUDI_INPS", barbieri).size(), 1);
     }
 
     void agentDataOncePerRun()

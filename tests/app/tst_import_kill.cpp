@@ -1,7 +1,8 @@
 // An import killed at any moment (kill -9, ten times and more) leaves whole
-// employees only: every CU in the store has its main record and its INPS row
-// from the same run, no section row without its CU, no key twice, and an
-// intact SQLite database.
+// employees only: every CU of employment data in the store has its main record
+// and its marked INPS row from the same run, a CU of self-employed payments
+// alone its one self-employed row, no section row without its CU, no key
+// twice, and an intact SQLite database. The section builders are the real ones.
 //
 // The same program is the importer: run with "--importa FILE RUN" it imports
 // every candidate of the scale database again and again (replacing each CU),
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QProcess>
+#include <QSet>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -53,7 +55,7 @@ public:
     int respond(const OvMessage &msg) override { return msg.defaultButton ? msg.defaultButton : msg.buttons.value(0); }
 };
 
-// The INPS builder's place, filled with one row marked with the run.
+// The INPS builder's place: the real builder, then one row marked with the run.
 class MarkedImport : public TVelImportCud
 {
 public:
@@ -63,6 +65,7 @@ public:
 protected:
     void importaInps() override
     {
+        TVelImportCud::importaInps();
         cdsINPS.append();
         cdsINPS.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(
             cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).asString());
@@ -147,25 +150,48 @@ private slots:
 
         // One INPS row per CU, of the CU's own run.
         QHash<qint64, QString> runOfCu;
+        QSet<qint64> soloAutonomi;
         QSet<QString> keys;
         for (cu.first(); !cu.eof(); cu.next()) {
             const QString key = cu.fieldByName(QStringLiteral("SCUDCODFIS")).asString() + QLatin1Char('/')
                                 + cu.fieldByName(QStringLiteral("SCUDMESE")).asString();
             QVERIFY2(!keys.contains(key), qPrintable(QStringLiteral("CU due volte: ") + key));
             keys.insert(key);
-            runOfCu.insert(cu.fieldByName(QStringLiteral("iAfiID")).asInteger(),
-                           cu.fieldByName(QStringLiteral("SCUDALTROSOSCODFIS")).asString());
-            QVERIFY(!cu.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).asString().isEmpty());
+            // A CU of employment data has its annotations; one of
+            // self-employed payments alone has its self-employed row.
+            if (!cu.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).asString().isEmpty())
+                runOfCu.insert(cu.fieldByName(QStringLiteral("iAfiID")).asInteger(),
+                               cu.fieldByName(QStringLiteral("SCUDALTROSOSCODFIS")).asString());
+            else
+                soloAutonomi.insert(cu.fieldByName(QStringLiteral("iAfiID")).asInteger());
         }
         QHash<qint64, int> inpsOfCu;
         for (inps.first(); !inps.eof(); inps.next()) {
             const qint64 afi = inps.fieldByName(QStringLiteral("iAfiID")).asInteger();
             QVERIFY2(runOfCu.contains(afi), "an INPS row without its CU");
-            QCOMPARE(inps.fieldByName(QStringLiteral("sCudMatrAzienda")).asString(), runOfCu.value(afi));
+            const QString matr = inps.fieldByName(QStringLiteral("sCudMatrAzienda")).asString();
+            if (!matr.startsWith(QLatin1Char('K')))
+                continue;   // a row of the real builder
+            QCOMPARE(matr, runOfCu.value(afi));
             ++inpsOfCu[afi];
         }
         for (auto it = runOfCu.cbegin(); it != runOfCu.cend(); ++it)
             QCOMPARE(inpsOfCu.value(it.key()), 1);
+        // Every other section row has its CU; a CU of payments alone has
+        // exactly one self-employed row.
+        QHash<qint64, int> autOfCu;
+        for (const char *structure : {"TCUDN_INPDAP", "TCUDC_CONFAMCARICO", "TASE_AUTSOMMEEROGATE"}) {
+            TClientDataSet ds;
+            s.Load(ds, QString::fromLatin1(structure));
+            for (ds.first(); !ds.eof(); ds.next()) {
+                const qint64 afi = ds.fieldByName(QStringLiteral("iAfiID")).asInteger();
+                QVERIFY2(runOfCu.contains(afi) || soloAutonomi.contains(afi), structure);
+                if (std::strcmp(structure, "TASE_AUTSOMMEEROGATE") == 0)
+                    ++autOfCu[afi];
+            }
+        }
+        for (qint64 afi : std::as_const(soloAutonomi))
+            QCOMPARE(autOfCu.value(afi), 1);
         // No person of this program's periods without its CU.
         {
             QSqlQuery q = c.exec(QStringLiteral("SELECT count(*) FROM tafi_anafiscale a JOIN tcrf_crofiscale p "

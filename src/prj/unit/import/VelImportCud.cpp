@@ -1,6 +1,8 @@
 #include "VelImportCud.h"
 
 #include "VelCudReader.h"
+#include "VelImpFamiliari.h"
+#include "VelImpInps.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
@@ -138,13 +140,7 @@ TVelImportOptions TVelImportOptions::fromParametri(TClientDataSet &p)
 
 QString TInfo::titoloSezione(int section)
 {
-    switch (section) {
-    case 0: return QStringLiteral("Sezione fiscale");
-    case 1: return QStringLiteral("Sezione familiari a carico per detrazioni");
-    case 2: return QStringLiteral("INPS Sezione 2 - Gestione Pubblica");
-    case 3: return QStringLiteral("Dati autonomo");
-    }
-    return QString();
+    return velTitoloSezioneLog(section);
 }
 
 void TInfo::clear()
@@ -386,6 +382,13 @@ void TVelImportCud::importa(QList<int> iacomids)
     m_info.clear();
     m_esito = Esito();
     m_firmaLetta = false;
+    m_pacoLetto = false;
+    // One builder of each kind per run: what they read once (deduction
+    // declarations, UniEmens declarations) is read again by the next run.
+    m_secInps = std::make_unique<TVelImpInps>();
+    m_secInpdap = std::make_unique<TVelImpInpdap>();
+    m_secFamiliari = std::make_unique<TVelImpFamiliari>();
+    m_secAutonomi = std::make_unique<TVelImpAutonomi>();
     apriTabelle();
     if (!cdsCandidati.active())
         caricaCandidati();
@@ -542,8 +545,10 @@ void TVelImportCud::sostituisci(const QString &codFis, const QString &mese)
     const qint64 afi = cdsImport.fieldByName(s("iAfiID")).asInteger();
     // Every section of the CU goes with it, the INPS rows too: the INPS
     // builder adds rows without looking for old ones, so rows left here
-    // would be doubled by the new import.
-    for (TClientDataSet *ds : {&cdsINPS, &cdsINPDAP, &cdsAutonomo, &cdsConFamCar, &cdsInail, &cdsAltriEnti, &cdsTfr,
+    // would be doubled by the new import. This is the only place old
+    // section rows are deleted; the tables go in the order the build
+    // writes them.
+    for (TClientDataSet *ds : {&cdsINPS, &cdsINPDAP, &cdsConFamCar, &cdsAutonomo, &cdsInail, &cdsAltriEnti, &cdsTfr,
                                &cdsAnnotazioni})
         eliminaSezioni(*ds, codFis, mese, afi);
     if (!trovaCu(codFis, mese))
@@ -673,10 +678,13 @@ void TVelImportCud::postImport()
 
 void TVelImportCud::costruisci(const QString &codFis, const QString &mese)
 {
+    m_cuCodFis = codFis;
+    m_cuMese = mese;
     // 1. Positions; 2. self-employed payments.
     scegliPosizioni();
     m_posizioni = !listaFiscale.isEmpty() || !listaInps.isEmpty() || !listaCococo.isEmpty();
     m_autonomo = false;
+    m_registri.clear();
     if (options.ICALID == 0 || options.ICALID == CAL_SOLO_AUTONOMI) {
         TRagQuery q(&conn());
         TOvSQLQuery &r = q.open(s("QRY_CUD_AUTON_REGSID"),
@@ -685,7 +693,8 @@ void TVelImportCud::costruisci(const QString &codFis, const QString &mese)
                                  {s("RICE_COD_IRPEF_AM"), RICE_COD_IRPEF_AM},
                                  {s("RICE_COD_IRPEF_TS"), RICE_COD_IRPEF_TS}},
                                 {TRagQuery::condizioneAutonomi(listaFiscale)});
-        m_autonomo = !r.isEmpty();
+        m_registri = TVelImpAutonomi::registri(r);
+        m_autonomo = !m_registri.isEmpty();
     }
     // 3.
     if (!m_posizioni && !m_autonomo)
@@ -747,8 +756,12 @@ void TVelImportCud::costruisci(const QString &codFis, const QString &mese)
         throw EAssertionFailed(QStringLiteral("CU appena scritta non trovata: %1").arg(codFis));
     const qint64 afi = cdsImport.fieldByName(s("iAfiID")).asInteger();
     const bool zero = soloZeri();
+    const bool autonomo = haRighe(cdsAutonomo, codFis, mese, afi);
     if (options.SOLOINPS || (zero && options.ICALID == 0)) {
-        if (!haRighe(cdsINPS, codFis, mese, afi) && !haRighe(cdsINPDAP, codFis, mese, afi)) {
+        // Self-employed payments are fiscal data of the CU too: a payee
+        // with only those (a flat-rate professional, whose main record
+        // stays at zero) keeps the CU and its rows.
+        if (!haRighe(cdsINPS, codFis, mese, afi) && !haRighe(cdsINPDAP, codFis, mese, afi) && !autonomo) {
             // The whole CU goes: no section row may outlive its main record.
             sostituisci(codFis, mese);
             ++m_esito.scartati;
@@ -759,7 +772,7 @@ void TVelImportCud::costruisci(const QString &codFis, const QString &mese)
             return;
         }
     }
-    if (options.SOLOINPS || (!haRighe(cdsAutonomo, codFis, mese, afi) && zero)) {
+    if (options.SOLOINPS || (!autonomo && zero)) {
         editImport();
         set("SCUDCASIESCPREC", s("2"));
         postImport();
@@ -846,12 +859,7 @@ void TVelImportCud::intestazione(const QString &codFis, const QString &mese)
         set("SCUDCAPDFAP", cata);
         set("SCUDCAPDFAC", cata);
     }
-    if (!m_firmaLetta) {
-        TClientDataSet sost;
-        m_store.Load(sost, s("TCUS_DATISOST"));
-        m_firma = sost.isEmpty() ? QString() : sost.fieldByName(s("SSOSFIRMACOM")).asString();
-        m_firmaLetta = true;
-    }
+    leggiSostituto();
     if (!m_firma.isEmpty())
         set("SCUDDATIANAFIRMA", m_firma);
 }
@@ -1287,6 +1295,103 @@ void TVelImportCud::scriviDatiSostituto()
     rewrite("TCFO_FORNITORE", {{"SFORCODFIS", codFis}, {"STFOCODICE", s("01")}});
     tr.Commit();
     m_firmaLetta = false;
+}
+
+// ---- section builders ------------------------------------------------------------
+
+void TVelImportCud::leggiSostituto()
+{
+    if (m_firmaLetta)
+        return;
+    TClientDataSet sost;
+    m_store.Load(sost, s("TCUS_DATISOST"));
+    m_firma = sost.isEmpty() ? QString() : sost.fieldByName(s("SSOSFIRMACOM")).asString();
+    m_ssosCodFis = sost.isEmpty() ? QString() : sost.fieldByName(s("SSOSCODFIS")).asString().trimmed();
+    m_firmaLetta = true;
+}
+
+void TVelImportCud::leggiPaco()
+{
+    if (m_pacoLetto)
+        return;
+    const int idwg = options.IDWGID > 0 ? options.IDWGID : TorUtil::workgroupId();
+    TRagQuery q(&conn());
+    TOvSQLQuery &paco = q.open(s("QRY_PACO"), {{s("IDWGID"), idwg}});
+    m_paco = paco.isEmpty() ? TVelParametriPaco() : TVelParametriPaco::leggi(paco);
+    m_pacoLetto = true;
+}
+
+TVelImpContesto TVelImportCud::contestoSezioni()
+{
+    leggiPaco();
+    leggiSostituto();
+    // The builders key their rows by the CU's store person: the main record
+    // must be saved (posted and in the store) by now.
+    if (cdsImport.modified())
+        throw EAssertionFailed(QStringLiteral("CU non ancora salvata prima delle sezioni: %1").arg(m_cuCodFis));
+    if (!trovaCu(m_cuCodFis, m_cuMese))
+        throw EAssertionFailed(QStringLiteral("CU appena scritta non trovata: %1").arg(m_cuCodFis));
+
+    TVelImpContesto c;
+    c.connection = &conn();
+    c.store = &m_store;
+    c.anno = anno();
+    c.IANFID = ianfid();
+    c.IACOMID = m_iacomid;
+    c.IANAID = m_ianaid;
+    c.MESE_INIZIALE = m_meseIniziale;
+    c.MESE_FINALE = m_meseFinale;
+    c.SCUDCODFIS = m_cuCodFis;
+    c.SCUDMESE = m_cuMese;
+    c.iAfiID = cdsImport.fieldByName(s("iAfiID")).asInteger();
+    c.listaFiscale = listaFiscale;
+    c.listaInps = listaInps;
+    c.listaCococo = listaCococo;
+    if (m_acom) {
+        auto intero = [&](const char *f) {
+            const TField x = m_acom->findField(s(f));
+            return x && !x.isNull() ? int(x.asInteger()) : 0;
+        };
+        c.LACOMMINIMI = intero("LACOMMINIMI");
+        c.IACOMSOGGENPALS = intero("IACOMSOGGENPALS");
+        c.IACOMSCAINPDAP = intero("IACOMSCAINPDAP");
+    }
+    c.INCLUDI_INPDAP_MEF = options.INCLUDI_INPDAP_MEF;
+    c.paco = m_paco;
+    c.SSOSCODFIS = m_ssosCodFis;
+    c.log = [this](int section, const QString &text) { log(section, text); };
+    // The import's own save: what the builders change is undone in the
+    // run's tables when the employee is rolled back.
+    c.salva = [this](TClientDataSet &ds, const QString &) { salva(ds); };
+    return c;
+}
+
+void TVelImportCud::importaInps()
+{
+    if (!m_secInps)
+        m_secInps = std::make_unique<TVelImpInps>();
+    m_secInps->importa(contestoSezioni(), cdsINPS);
+}
+
+void TVelImportCud::importaInpdap()
+{
+    if (!m_secInpdap)
+        m_secInpdap = std::make_unique<TVelImpInpdap>();
+    m_secInpdap->importa(contestoSezioni(), cdsINPDAP);
+}
+
+void TVelImportCud::importaFamiliari()
+{
+    if (!m_secFamiliari)
+        m_secFamiliari = std::make_unique<TVelImpFamiliari>();
+    m_secFamiliari->importa(contestoSezioni(), cdsConFamCar);
+}
+
+void TVelImportCud::importaAutonomi()
+{
+    if (!m_secAutonomi)
+        m_secAutonomi = std::make_unique<TVelImpAutonomi>();
+    m_secAutonomi->importa(contestoSezioni(), cdsAutonomo, m_registri);
 }
 
 // ---- end of the run ------------------------------------------------------------

@@ -12,9 +12,14 @@
 // Sections built by their own builders (dependants, INPS and public pension,
 // self-employed payments) are called at their place in the build through the
 // virtual hooks importaInps(), importaInpdap(), importaFamiliari() and
-// importaAutonomi(); here they write nothing.
+// importaAutonomi(). Each run has one builder of each kind (the deduction
+// declarations and the UniEmens declarations are read once per run); the
+// builders write into the run's tables through salva(), inside the
+// employee's transaction, so a failed employee is undone in them too.
 #include "platform/core/Currency.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/import/VelImpAutonomi.h"
+#include "src/prj/unit/import/VelImpContesto.h"
 
 #include <QDate>
 #include <QHash>
@@ -29,6 +34,9 @@ class TOvSQLConnection;
 class TTorDBCds;
 class TCudStd;
 class TRagQuery;
+class TVelImpInps;
+class TVelImpInpdap;
+class TVelImpFamiliari;
 
 // The options of one run (the parameter record of the wizard).
 struct TVelImportOptions
@@ -151,12 +159,14 @@ public:
     static void tagliaDetrazioni(Currency total, QList<Currency *> items);
 
 protected:
-    // Section builders of their own; called at their place in the build.
-    // Here they write nothing.
-    virtual void importaInps() {}
-    virtual void importaInpdap() {}
-    virtual void importaFamiliari() {}
-    virtual void importaAutonomi() {}
+    // Section builders, called at their place in the build (the main record
+    // posted and saved). Virtual so that a test can make one fail.
+    virtual void importaInps();
+    virtual void importaInpdap();
+    virtual void importaFamiliari();
+    virtual void importaAutonomi();
+    // What the section builders take for the CU being built.
+    TVelImpContesto contestoSezioni();
 
     // Saves a CU table to the store after a post or a delete.
     void salva(TClientDataSet &ds);
@@ -177,6 +187,7 @@ protected:
     int m_meseFinale = 12;
     bool m_conguaglio = false;
     QString m_cognome, m_nome;
+    QString m_cuCodFis, m_cuMese;       // the key of the CU being built
     TClientDataSet *m_acom = nullptr;   // QRY_CED_ACOM of the employee
     TClientDataSet *m_abt = nullptr;    // QRY_ANAABT of the employee
     std::unique_ptr<TCudStd> m_reader;
@@ -203,6 +214,8 @@ private:
     bool soloZeri();
     bool haRighe(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi);
     void rapporto();
+    void leggiSostituto();
+    void leggiPaco();
 
     // Main record helpers (the current row of cdsImport).
     void set(const char *field, const QVariant &v);
@@ -238,7 +251,16 @@ private:
     bool m_tablesOpen = false;
     bool m_tablesStale = false;
     QString m_firma;             // the agent's signature, read once per run
+    QString m_ssosCodFis;        // the agent's tax code, read with it
     bool m_firmaLetta = false;
+    TVelParametriPaco m_paco;    // QRY_PACO, read once per run
+    bool m_pacoLetto = false;
+    // The section builders of the run.
+    std::unique_ptr<TVelImpInps> m_secInps;
+    std::unique_ptr<TVelImpInpdap> m_secInpdap;
+    std::unique_ptr<TVelImpFamiliari> m_secFamiliari;
+    std::unique_ptr<TVelImpAutonomi> m_secAutonomi;
+    QList<TVelImpAutonomi::Registro> m_registri;   // QRY_CUD_AUTON_REGSID of the employee
     bool m_posizioni = false;
     bool m_autonomo = false;
     QString m_annotazioni;
