@@ -8,7 +8,9 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
+#include "platform/framework/OvForms.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/TfmVelPDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/shell/TdmVelMain.h"
@@ -16,7 +18,17 @@
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorFolders.h"
 
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -129,7 +141,8 @@ class TstDbCuPrint : public QObject
               {"SCUDANNOTAZIONI", QStringLiteral("AC) detrazioni per familiari a carico")}},
              {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
               {"SCUDCOGNOME", QStringLiteral("BIANCHI")}, {"SCUDNOME", QStringLiteral("LAURA")},
-              {"fCudReddDetr", money("1000")}, {"LCUDCPOSCNACFC", QStringLiteral("X")}}});
+              {"fCudReddDetr", money("1000")}, {"LCUDCPOSCNACFC", QStringLiteral("X")},
+              {"LCUDCONGUAGLIO", QStringLiteral("X")}}});
         QList<Values> inps;
         for (int i = 1; i <= 7; ++i)
             inps.append({{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
@@ -312,6 +325,62 @@ private slots:
         QCOMPARE(run.print(run.allRows(), QStringLiteral("CU-2026")), QString());
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Cancel/CU-2026.pdf"))));
         QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
+    }
+
+    // The window over the run: the file name preset, the selection switching
+    // to "Selezionati", only the chosen CU printed and shown in red, the
+    // flag columns, "Apri stampa dichiarazione" enabled after the print.
+    void theWindowPrintsTheChosenCu()
+    {
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        std::unique_ptr<TfmVelPDF> form(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
+        form->show();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Selezione"));
+        QCOMPARE(form->edPdfFileName->text(), QStringLiteral("CU-2026"));
+        QVERIFY(form->rbTutti->isChecked());
+        QVERIFY(!form->buOpenPdf->isEnabled());
+        QAbstractItemModel *model = form->grMain->model();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("BIANCHI"));
+        QCOMPARE(model->index(0, 4).data().toString(), QStringLiteral("X"));
+        QCOMPARE(model->index(1, 4).data().toString(), QString());
+        // the title "Nome" orders by first name: GIUSEPPE before LAURA
+        form->sortByColumn(1);
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("VERDI"));
+        form->grMain->selectionModel()->select(model->index(0, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(form->rbSelezionati->isChecked());
+
+        form->run().outputFolder = m_dir.filePath(QStringLiteral("Finestra"));
+        form->chFronteRetro->setChecked(true);
+        QVERIFY(form->createPdf());
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("Finestra/CU-2026.pdf"))));
+        QVERIFY(form->buOpenPdf->isEnabled());
+        QVERIFY(form->meOut->toPlainText().startsWith(QStringLiteral("File generato: ")));
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QStringLiteral("1"));
+        QCOMPARE(states().value(QStringLiteral("BIANCHI")), QString());
+        QCOMPARE(model->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+        QVERIFY(model->index(1, 0).data(Qt::ForegroundRole).value<QColor>() != QColor(Qt::red));
+        const QList<Page> pages = readPdf(m_dir.filePath(QStringLiteral("Finestra/CU-2026.pdf")));
+        QVERIFY(pages.size() % 2 == 0);
+        QVERIFY(at(pages.first(), QStringLiteral("VRDGPP70A01H199Z"), 9, 79, 8));
+
+        const QString dir = qEnvironmentVariable("VELCU_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            QApplication::processEvents();
+            form->grab().save(QDir(dir).filePath(QStringLiteral("cu-print-window.png")));
+        }
+        form->close();
+
+        // the ordinary CU is not printed yet: the window refuses to open
+        stampe.ordinario = true;
+        try {
+            std::unique_ptr<TfmVelPDF> other(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
+            QFAIL("the ordinary CU window opened");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("La stampa del CU ordinario non è ancora disponibile."));
+        }
     }
 
     // The wrap of the annotations: a box 590 pixels wide, font 10 pixels.
