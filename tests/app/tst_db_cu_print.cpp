@@ -14,6 +14,7 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/shell/TdmVelMain.h"
+#include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorFolders.h"
@@ -365,6 +366,12 @@ private slots:
         const QList<Page> pages = readPdf(m_dir.filePath(QStringLiteral("Finestra/CU-2026.pdf")));
         QVERIFY(pages.size() % 2 == 0);
         QVERIFY(at(pages.first(), QStringLiteral("VRDGPP70A01H199Z"), 9, 79, 8));
+        {
+            RecordingShell shell;
+            form->openPdf();
+            QCOMPARE(shell.documents.size(), 1);
+            QCOMPARE(shell.documents.first().filePath, m_dir.filePath(QStringLiteral("Finestra/CU-2026.pdf")));
+        }
 
         const QString dir = qEnvironmentVariable("VELCU_SCREENSHOT_DIR");
         if (!dir.isEmpty()) {
