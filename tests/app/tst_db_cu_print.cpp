@@ -135,10 +135,12 @@ class TstDbCuPrint : public QObject
     {
         put("TCUS_DATISOST", {{{"SSOSCODFIS", QStringLiteral("80012345676")}, {"SSOSDENOM", QStringLiteral("ISTITUTO DANTE")},
                                {"SSOSCOMUNE", QStringLiteral("RAVENNA")}}});
+        put("TCUAS_DATIALTRISOST", {{{"SSOSCODFIS", QStringLiteral("01234567890")}, {"SSOSDENOM", QStringLiteral("ENTE PRECEDENTE")}}});
         put("TCUD_DATICUD",
             {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
               {"SCUDCOGNOME", QStringLiteral("VERDI")}, {"SCUDNOME", QStringLiteral("GIUSEPPE")},
               {"fCudReddDetr", money("25000.50")}, {"SCUDDATIANAFIRMA", QStringLiteral("MARIO ROSSI")},
+              {"SCUDALTROSOSCODFIS", QStringLiteral("01234567890")},
               {"SCUDANNOTAZIONI", QStringLiteral("AC) detrazioni per familiari a carico")}},
              {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
               {"SCUDCOGNOME", QStringLiteral("BIANCHI")}, {"SCUDNOME", QStringLiteral("LAURA")},
@@ -237,7 +239,13 @@ private slots:
         const Page &b1 = pages.at(firsts.at(0) - 1);
         const TXMLCudPrintRect cf = placeOf(cud, 1, QStringLiteral("SCUDCODFIS"));
         QVERIFY(at(b1, QStringLiteral("BNCLRA75B41F205X"), cf.Left(), cf.Top(), cf.Height()));
-        QVERIFY(at(b1, QStringLiteral("ISTITUTO"), 0, 0, 0) || has(b1, QStringLiteral("ISTITUTO")));
+        // no other agent: the withholding agent's block, on page 1 and on the
+        // five-per-thousand page
+        QVERIFY(at(b1, QStringLiteral("80012345676"), 9, 45, 8));
+        bool fiveForAgent = false;
+        for (int i = firsts.at(0); i < firsts.at(1) - 1; ++i)
+            fiveForAgent = fiveForAgent || at(pages.at(i), QStringLiteral("80012345676"), 9, 32, 8);
+        QVERIFY(fiveForAgent);
         bool reddOnBianchi = false;
         for (int i = firsts.at(0); i < firsts.at(1) - 1; ++i)
             reddOnBianchi = reddOnBianchi || has(pages.at(i), QStringLiteral("1.000,00"));
@@ -246,6 +254,10 @@ private slots:
         // VERDI: page 1 with the omitted signature
         const int v = firsts.at(1) - 1;
         const Page &v1 = pages.at(v);
+        // VERDI names another agent: its block instead of the school's
+        QVERIFY(at(v1, QStringLiteral("01234567890"), 9, 45, 8));
+        QVERIFY(has(v1, QStringLiteral("PRECEDENTE")));
+        QVERIFY(!has(v1, QStringLiteral("80012345676")));
         const TXMLCudPrintRect sign = placeOf(cud, 1, QStringLiteral("SCUDDATIANAFIRMA"));
         QVERIFY(at(v1, QStringLiteral("MARIO"), sign.Left(), sign.Top() - 2, 8));
         QVERIFY(at(v1, QStringLiteral("LA"), sign.Left(), sign.Top() + 1, 6));
@@ -320,6 +332,26 @@ private slots:
         const TField state = run.cdsMultiSelect.fieldByName(QStringLiteral("iCudStato"));
         for (run.cdsMultiSelect.first(); !run.cdsMultiSelect.eof(); run.cdsMultiSelect.next())
             QVERIFY(state.asString() != QLatin1String("1"));
+
+        // a model that is not a PDF: the operation's label and qpdf's reason
+        const QString bad = m_dir.filePath(QStringLiteral("nonpdf.pdf"));
+        {
+            QFile f(bad);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("questo non è un PDF");
+        }
+        run.outputFolder = m_dir.filePath(QStringLiteral("Modello"));
+        run.modelFile = bad;
+        try {
+            run.print(run.allRows(), QStringLiteral("CU-2026"));
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Caricamento modello base\n")), qPrintable(e.message()));
+            QVERIFY(e.message().size() > 30);
+        }
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Modello/CU-2026.pdf"))));
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
+        run.modelFile.clear();
 
         run.outputFolder = m_dir.filePath(QStringLiteral("Cancel"));
         run.progress = [](int done, int) { return done < 1; };

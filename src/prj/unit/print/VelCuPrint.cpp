@@ -520,7 +520,8 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
     } release{this};
 
     TPdkPdf &pdf = *m_pdf;
-    const QString model = TorFolders::resolveFile(TorFolders::resDir(), Campagna::modelloSintetico());
+    const QString model = modelFile.isEmpty() ? TorFolders::resolveFile(TorFolders::resDir(), Campagna::modelloSintetico())
+                                              : modelFile;
     m_modelDoc = pdf.LoadFromFile(model);
     check(pdf, m_modelDoc, QStringLiteral("Caricamento modello base"));
     const int doc = pdf.NewDocument();

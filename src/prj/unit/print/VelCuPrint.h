@@ -43,6 +43,7 @@ public:
     bool twoSided = false;   // "Predisporre il documento per la stampa fronte/retro"
     bool signatureOmitted = false; // "Firma omessa ai sensi di legge"
     QString outputFolder;    // the Stp folder unless set
+    QString modelFile;       // the Res folder's summary model unless set
 
     // ---- seams ----
     std::function<void(const QString &line)> log;                 // the form's log
