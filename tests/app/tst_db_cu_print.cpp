@@ -144,13 +144,17 @@ class TstDbCuPrint : public QObject
               {"SCUDANNOTAZIONI", QStringLiteral("AC) detrazioni per familiari a carico")}},
              {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
               {"SCUDCOGNOME", QStringLiteral("BIANCHI")}, {"SCUDNOME", QStringLiteral("LAURA")},
-              {"fCudReddDetr", money("1000")}, {"LCUDCPOSCNACFC", QStringLiteral("X")},
+              {"fCudReddDetr", money("1234.56")}, {"LCUDCPOSCNACFC", QStringLiteral("X")},
               {"LCUDCONGUAGLIO", QStringLiteral("X")}}});
         QList<Values> inps;
         for (int i = 1; i <= 7; ++i)
             inps.append({{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
                          {"FCUDIMPONIBILE", money(QByteArray::number(i * 1000).constData())}});
         put("TCUDI_INPS", inps);
+        put("TASE_AUTSOMMEEROGATE", {{{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
+                                      {"SCAUCODICE", QStringLiteral("A")}, {"FDSE7AMMLORDO", money("1000")}},
+                                     {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
+                                      {"SCAUCODICE", QStringLiteral("M")}, {"FDSE7AMMLORDO", money("250")}}});
         put("TCUDC_CONFAMCARICO", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
                                     {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")},
                                     {"SCUDMESICARCON", QStringLiteral("12")}, {"LCUDRELPARPRIFIGL", QStringLiteral("1")},
@@ -248,8 +252,20 @@ private slots:
         QVERIFY(fiveForAgent);
         bool reddOnBianchi = false;
         for (int i = firsts.at(0); i < firsts.at(1) - 1; ++i)
-            reddOnBianchi = reddOnBianchi || has(pages.at(i), QStringLiteral("1.000,00"));
+            reddOnBianchi = reddOnBianchi || has(pages.at(i), QStringLiteral("1.234,56"));
         QVERIFY(!reddOnBianchi);
+        // two self-employed rows: page 8 twice (modules 01, 02, the row labels,
+        // the fiscal code on the continuation), then the information page
+        const int b = firsts.at(0) - 1;
+        for (int k = 0; k < 2; ++k) {
+            const Page &p8 = pages.at(b + 1 + k);
+            QVERIFY(has(p8, QStringLiteral("AUTONOMO,")));
+            QVERIFY(at(p8, QStringLiteral("0%1").arg(k + 1), 192, 12, 8));
+            QVERIFY(at(p8, QStringLiteral("Rigo:"), 1, 45, 6));
+            QVERIFY(has(p8, QString::number(k + 1)));
+        }
+        QVERIFY(at(pages.at(b + 2), QStringLiteral("BNCLRA75B41F205X"), 46, 12, 10));
+        QVERIFY(has(pages.at(b + 3), QStringLiteral("CONTRIBUENTE")));
 
         // VERDI: page 1 with the omitted signature
         const int v = firsts.at(1) - 1;
