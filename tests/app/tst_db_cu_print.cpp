@@ -158,7 +158,10 @@ class TstDbCuPrint : public QObject
         put("TCUDC_CONFAMCARICO", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
                                     {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")},
                                     {"SCUDMESICARCON", QStringLiteral("12")}, {"LCUDRELPARPRIFIGL", QStringLiteral("1")},
-                                    {"SCUDCODFISPRIFIGL", QStringLiteral("VRDLCA15A01F839C")}}});
+                                    {"SCUDCODFISPRIFIGL", QStringLiteral("VRDLCA15A01F839C")}},
+                                   {{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
+                                    {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("VRDNNA18A41F839X")},
+                                    {"FCUDDETRSPETTFIGL", money("950.25")}}});
     }
 
     // iCudStato of each CU as the store holds it, by surname.
@@ -291,6 +294,13 @@ private slots:
         QVERIFY(at(v4, QStringLiteral("BNCMRA82A41H501W"), 90, 143, 8));
         QVERIFY(at(v4, QStringLiteral("X"), 49, 143, 8));
         QVERIFY(at(v4, QStringLiteral("VRDLCA15A01F839C"), 90, 147, 8));
+        // the second record's child 5 mm lower, its amount ending at 172
+        QVERIFY(at(v4, QStringLiteral("VRDNNA18A41F839X"), 90, 152, 8));
+        QVERIFY(at(v4, QStringLiteral("X"), 49, 152, 8));
+        bool amount = false;
+        for (const Word &w : v4)
+            amount = amount || (w.text == QLatin1String("950,25") && qAbs(w.xMax - 172) < 1.0);
+        QVERIFY(amount);
         // seven INPS rows: page 5 seven times, modules 01...07, fiscal code on
         // each continuation, the row labels
         for (int k = 0; k < 7; ++k) {
