@@ -304,6 +304,7 @@ private slots:
             QCOMPARE(back.recordCount(), 1);
         }
         QVERIFY(inst.table()->xafDatiCud->action()->isEnabled());
+        QVERIFY(inst.table()->xafStampa->action()->isEnabled()); // "Stampa CU Sintetico"
         QVERIFY(inst.table()->Execute(QStringLiteral("xafDatiCud")));
         QCOMPARE(main->mdiChildCount(), 1);
         auto *editor = qobject_cast<TfmVelCud *>(main->mdiChildren().first());

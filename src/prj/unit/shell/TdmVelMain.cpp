@@ -2,7 +2,19 @@
 
 #include "tor/util/TorFolders.h"
 
-TdmVelMain::TdmVelMain(QObject *parent) : QObject(parent) {}
+TdmVelMain *dmVelMain = nullptr;
+
+TdmVelMain::TdmVelMain(QObject *parent) : QObject(parent)
+{
+    if (!dmVelMain)
+        dmVelMain = this;
+}
+
+TdmVelMain::~TdmVelMain()
+{
+    if (dmVelMain == this)
+        dmVelMain = nullptr;
+}
 
 void TdmVelMain::loadLayout(const QString &fileName)
 {

@@ -13,6 +13,7 @@ class TdmVelMain : public QObject
     Q_OBJECT
 public:
     explicit TdmVelMain(QObject *parent = nullptr);
+    ~TdmVelMain() override;
 
     // The XML document of the CU layout.
     TVelXMLDocument XMLDocument;
@@ -32,3 +33,6 @@ public:
 private:
     TXMLCud m_cud;
 };
+
+// The program's main data module (set while one exists).
+extern TdmVelMain *dmVelMain;

@@ -3,6 +3,8 @@
 #include "TdmVelAttivazioni.h"
 #include "src/prj/unit/import/VelImportLaunch.h"
 #include "TdmVelMain.h"
+#include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/TfmVelPDF.h"
 #include "TfmVelMain.h"
 #include "TfmVelParametri.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
@@ -29,6 +31,9 @@ TVelStartup::TVelStartup(Options options)
 
 TVelStartup::~TVelStartup()
 {
+    if (m_attivazioni)
+        m_attivazioni->onCuOrdinario = nullptr;
+    m_dmStampePDF.reset();
     m_dmVelMain.reset();
     m_main.reset();
     if (m_params && OvMainParams() == &m_params->xpmOvuParams) {
@@ -50,6 +55,7 @@ void TVelStartup::registerForms()
     registerFormClass<TfmVelAltriSost>(QStringLiteral("TfmVelAltriSost"));
     registerFormClass<TfmVelQuaCT>(QStringLiteral("TfmVelQuaCT"));
     registerFormClass<TfmVelFornitore>(QStringLiteral("TfmVelFornitore"));
+    registerFormClass<TfmVelPDF>(QStringLiteral("TfmVelPdf")); // "Stampa CU Sintetico"
 }
 
 int TVelStartup::start()
@@ -84,7 +90,9 @@ int TVelStartup::start()
         // 5.-6. The notes window and the search window come here.
         // 7. The main data module (the CU layout of the prints).
         m_dmVelMain = std::make_unique<TdmVelMain>();
-        // 8. The print module comes here.
+        // 8. The print module: the print commands set its ordinary-CU flag.
+        m_dmStampePDF = std::make_unique<TdmVelStampePDF>();
+        m_attivazioni->onCuOrdinario = [stampe = m_dmStampePDF.get()](bool on) { stampe->ordinario = on; };
         // 9. The calculation module and 10. the payment dialog of its rules.
         m_dmRagCalcola = std::make_unique<TdmRagCalcola>();
         m_fmDaPagare66 = std::make_unique<TfmRagDaPagare66>();

@@ -18,6 +18,7 @@ class TdmRagCalcola;
 class TdmRagParams;
 class TfmRagDaPagare66;
 class TdmVelMain;
+class TdmVelStampePDF;
 class TdmVelAttivazioni;
 class TfmVelMain;
 
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<TdmVelAttivazioni> m_attivazioni;
     std::unique_ptr<TfmVelMain> m_main;
     std::unique_ptr<TdmVelMain> m_dmVelMain;
+    std::unique_ptr<TdmVelStampePDF> m_dmStampePDF;
     std::unique_ptr<TdmRagCalcola> m_dmRagCalcola;
     std::unique_ptr<TfmRagDaPagare66> m_fmDaPagare66;
 };

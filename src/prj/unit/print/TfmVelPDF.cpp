@@ -1,0 +1,246 @@
+#include "src/prj/unit/print/TfmVelPDF.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TDataSetModel.h"
+#include "platform/framework/OvMessages.h"
+#include "platform/framework/OvShell.h"
+#include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/shell/TfmVelMain.h"
+#include "tor/util/TorFolders.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+// The flag columns show a centred "X" when set, nothing otherwise.
+class TVelFlagColumns : public QIdentityProxyModel
+{
+public:
+    TVelFlagColumns(QList<int> columns, QObject *parent) : QIdentityProxyModel(parent), m_columns(std::move(columns)) {}
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!m_columns.contains(index.column()))
+            return QIdentityProxyModel::data(index, role);
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignCenter);
+        if (role == Qt::DisplayRole) {
+            const QString t = QIdentityProxyModel::data(index, Qt::EditRole).toString().trimmed();
+            return t.isEmpty() || t == QLatin1String("0") ? QString() : QStringLiteral("X");
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+
+private:
+    QList<int> m_columns;
+};
+
+} // namespace
+
+TfmVelPDF::TfmVelPDF(QWidget *parent, TTorDBCds *store, TdmVelStampePDF *stampe, TdmVelMain *main)
+    : TfmOvMultiSelect(parent), m_store(store), m_stampe(stampe), m_main(main)
+{
+    setObjectName(QStringLiteral("fmVelPDF"));
+    setWindowTitle(QStringLiteral("Selezione"));
+    buOk->hide();
+    buCancel->hide();
+    buSelectAll->hide();
+    buSelectNone->hide();
+    lbInfo->hide();
+
+    auto *options = new QWidget(pnClient);
+    auto *grid = new QGridLayout(options);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Nome file stampa pdf:"), options), 0, 0);
+    edPdfFileName = new QLineEdit(options);
+    edPdfFileName->setObjectName(QStringLiteral("edPdfFileName"));
+    grid->addWidget(edPdfFileName, 0, 1);
+    auto *selezione = new QGroupBox(options);
+    selezione->setObjectName(QStringLiteral("rgSelezione"));
+    auto *sl = new QHBoxLayout(selezione);
+    rbTutti = new QRadioButton(QStringLiteral("Tutti"), selezione);
+    rbSelezionati = new QRadioButton(QStringLiteral("Selezionati"), selezione);
+    rbTutti->setChecked(true);
+    sl->addWidget(rbTutti);
+    sl->addWidget(rbSelezionati);
+    grid->addWidget(selezione, 0, 2);
+    chFronteRetro = new QCheckBox(QStringLiteral("Predisporre il documento per la stampa fronte/retro"), options);
+    chkFirmaOmessa = new QCheckBox(QStringLiteral("Firma omessa ai sensi di legge"), options);
+    chkQuadroCT = new QCheckBox(QStringLiteral("Stampa Quadro CT"), options);
+    chkQuadroCT->hide();
+    grid->addWidget(chFronteRetro, 1, 0, 1, 2);
+    grid->addWidget(chkFirmaOmessa, 1, 2);
+    meOut = new QPlainTextEdit(options);
+    meOut->setObjectName(QStringLiteral("meOut"));
+    meOut->setReadOnly(true);
+    meOut->setMaximumHeight(90);
+    grid->addWidget(meOut, 2, 0, 1, 3);
+    pbAvanzamento = new QProgressBar(options);
+    pbAvanzamento->setTextVisible(true);
+    pbAvanzamento->setValue(0);
+    grid->addWidget(pbAvanzamento, 3, 0, 1, 3);
+    pnClient->layout()->addWidget(options);
+
+    buCreatePdf = new QPushButton(QStringLiteral("Crea stampa dichiarazione"), this);
+    buOpenPdf = new QPushButton(QStringLiteral("Apri stampa dichiarazione"), this);
+    buAnnulla = new QPushButton(QStringLiteral("Interrompi"), this);
+    buExit = new QPushButton(QStringLiteral("Esci"), this);
+    buOpenPdf->setEnabled(false);
+    buAnnulla->setEnabled(false);
+    for (QPushButton *b : {buCreatePdf, buOpenPdf, buAnnulla, buExit})
+        pnButtons->addWidget(b);
+    connect(buCreatePdf, &QPushButton::clicked, this, [this] { createPdf(); });
+    connect(buOpenPdf, &QPushButton::clicked, this, [this] { openPdf(); });
+    connect(buAnnulla, &QPushButton::clicked, this, [this] { m_cancel = true; });
+    connect(buExit, &QPushButton::clicked, this, [this] {
+        if (!m_running)
+            reject();
+    });
+    connect(this, &TfmOvMultiSelect::selectionCountChanged, this,
+            [this](int count) { (count > 0 ? rbSelezionati : rbTutti)->setChecked(true); });
+    grMain->horizontalHeader()->setSectionsClickable(true);
+    connect(grMain->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) { sortByColumn(c); });
+    resize(900, 620);
+}
+
+TfmVelPDF::~TfmVelPDF() = default;
+
+void TfmVelPDF::formCreate()
+{
+    if (!m_store) {
+        TfmVelMain *main = TfmVelMain::instance();
+        m_store = main ? main->fiscalStore() : nullptr;
+    }
+    if (!m_stampe)
+        m_stampe = dmVelStampePDF;
+    if (!m_main)
+        m_main = dmVelMain;
+    if (!m_store || !m_stampe || !m_main)
+        throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
+    if (m_stampe->ordinario)
+        throw EOvError(QStringLiteral("La stampa del CU ordinario non è ancora disponibile."));
+    m_run = std::make_unique<TVelCuPrint>(*m_store, *m_stampe, *m_main);
+    m_run->log = [this](const QString &line) { meOut->appendPlainText(line); };
+    m_run->progress = [this](int done, int total) {
+        pbAvanzamento->setMaximum(qMax(total, 1));
+        pbAvanzamento->setValue(done);
+        QApplication::processEvents();
+        return !m_cancel;
+    };
+    m_run->open();
+
+    m_model = new TDataSetModel(&m_run->cdsMultiSelect, this);
+    m_model->setColumns({{QStringLiteral("SCUDCOGNOME"), QStringLiteral("Cognome")},
+                         {QStringLiteral("SCUDNOME"), QStringLiteral("Nome")},
+                         {QStringLiteral("SCUDCODFIS"), QStringLiteral("Codice fiscale")},
+                         {QStringLiteral("SCUDMESE"), QStringLiteral("Mese")},
+                         {QStringLiteral("LCUDCONGUAGLIO"), QStringLiteral("Conguaglio")},
+                         {QStringLiteral("LCUDCOMPRENSIVO"), QStringLiteral("Comprensivo")}});
+    m_model->setRowColor([](TClientDataSet &ds) {
+        const TField f = ds.findField(QStringLiteral("iCudStato"));
+        return f && f.asString().toInt() > 0 ? QColor(Qt::red) : QColor();
+    });
+    auto *flags = new TVelFlagColumns({4, 5}, this);
+    flags->setSourceModel(m_model);
+    setModel(flags);
+    setRowKey([this](int row) { return QVariant::fromValue(m_run->cdsMultiSelect.bookmarkAt(row)); });
+    const int widths[] = {200, 160, 160, 60, 90, 100};
+    for (int c = 0; c < 6; ++c)
+        grMain->setColumnWidth(c, widths[c]);
+}
+
+void TfmVelPDF::formShow()
+{
+    m_run->cdsMultiSelect.setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
+    edPdfFileName->setText(TVelCuPrint::defaultFileName(m_stampe->ordinario));
+}
+
+void TfmVelPDF::formClose()
+{
+    if (m_run)
+        m_run->close();
+}
+
+void TfmVelPDF::sortByColumn(int column)
+{
+    if (!m_model || column < 0 || column >= m_model->columns().size())
+        return;
+    const QString field = m_model->columns().at(column).fieldName;
+    QString index = QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE");
+    if (field == QLatin1String("SCUDNOME"))
+        index = QStringLiteral("SCUDNOME;SCUDCOGNOME;SCUDMESE");
+    else if (field == QLatin1String("SCUDMESE"))
+        index = QStringLiteral("SCUDMESE;SCUDCOGNOME;SCUDNOME");
+    else if (field == QLatin1String("SCUDCODFIS"))
+        index = QStringLiteral("SCUDCODFIS");
+    m_run->cdsMultiSelect.setIndexFieldNames(index);
+}
+
+bool TfmVelPDF::createPdf()
+{
+    if (m_running)
+        return false;
+    QList<TBookmark> rows;
+    if (rbSelezionati->isChecked()) {
+        for (const QVariant &k : selectedKeys())
+            rows << k.value<TBookmark>();
+    } else {
+        rows = m_run->allRows();
+    }
+    if (rows.isEmpty())
+        return false;
+    m_run->twoSided = chFronteRetro->isChecked();
+    m_run->signatureOmitted = chkFirmaOmessa->isChecked();
+    m_running = true;
+    m_cancel = false;
+    buCreatePdf->setEnabled(false);
+    buAnnulla->setEnabled(true);
+    QString path;
+    bool failed = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        path = m_run->print(rows, edPdfFileName->text().trimmed());
+    } catch (const std::exception &e) {
+        failed = true;
+        QApplication::restoreOverrideCursor();
+        showException(e);
+    }
+    if (!failed)
+        QApplication::restoreOverrideCursor();
+    m_running = false;
+    buCreatePdf->setEnabled(true);
+    buAnnulla->setEnabled(false);
+    if (path.isEmpty()) {
+        if (m_cancel)
+            meOut->appendPlainText(QStringLiteral("Stampa interrotta: nessun CU segnato come stampato."));
+        return false;
+    }
+    m_lastFile = path;
+    buOpenPdf->setEnabled(true);
+    buOpenPdf->setFocus();
+    return true;
+}
+
+void TfmVelPDF::openPdf()
+{
+    const QString folder = m_run->outputFolder.isEmpty() ? TorFolders::stpDir() : m_run->outputFolder;
+    const QString file = edPdfFileName->text().trimmed() + QStringLiteral(".pdf");
+    ovShell()->openDocument(QDir(folder).filePath(file), QString(), folder, false);
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The CU print window ("Stampa CU Sintetico"): the selection grid over the
+// CUs of the year, the file name, the options and the log. Every step of the
+// print is TVelCuPrint's; this form only shows and asks.
+#include "platform/framework/TfmOvMultiSelect.h"
+
+#include <memory>
+
+class QCheckBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QRadioButton;
+class TDataSetModel;
+class TTorDBCds;
+class TVelCuPrint;
+class TdmVelMain;
+class TdmVelStampePDF;
+
+class TfmVelPDF : public TfmOvMultiSelect
+{
+    Q_OBJECT
+public:
+    // The store, the print module and the main data module; the program's
+    // own (main window's store, dmVelStampePDF, dmVelMain) when not given.
+    explicit TfmVelPDF(QWidget *parent = nullptr, TTorDBCds *store = nullptr, TdmVelStampePDF *stampe = nullptr,
+                       TdmVelMain *main = nullptr);
+    ~TfmVelPDF() override;
+
+    QLineEdit *edPdfFileName = nullptr;
+    QRadioButton *rbTutti = nullptr;
+    QRadioButton *rbSelezionati = nullptr;
+    QCheckBox *chFronteRetro = nullptr;
+    QCheckBox *chkFirmaOmessa = nullptr;
+    QCheckBox *chkQuadroCT = nullptr;     // hidden and not read
+    QPlainTextEdit *meOut = nullptr;
+    QProgressBar *pbAvanzamento = nullptr;
+    QPushButton *buCreatePdf = nullptr;
+    QPushButton *buOpenPdf = nullptr;
+    QPushButton *buAnnulla = nullptr;     // cancels the run between two CUs
+    QPushButton *buExit = nullptr;
+
+    TVelCuPrint &run() { return *m_run; }
+    // "Crea stampa dichiarazione": true when a document was written.
+    bool createPdf();
+    // "Apri stampa dichiarazione": the produced file through the shell.
+    void openPdf();
+    // Index of the grid by the clicked title.
+    void sortByColumn(int column);
+
+protected:
+    void formCreate() override;
+    void formShow() override;
+    void formClose() override;
+
+private:
+    TTorDBCds *m_store;
+    TdmVelStampePDF *m_stampe;
+    TdmVelMain *m_main;
+    std::unique_ptr<TVelCuPrint> m_run;
+    TDataSetModel *m_model = nullptr;
+    QString m_lastFile;
+    bool m_running = false;
+    bool m_cancel = false;
+};

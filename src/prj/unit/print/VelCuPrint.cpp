@@ -1,0 +1,593 @@
+#include "src/prj/unit/print/VelCuPrint.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/pdf/PdkFontMetrics.h"
+#include "platform/pdf/TPdkPdf.h"
+#include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/VelCudLayout.h"
+#include "src/prj/unit/print/VelFormFieldPrinter.h"
+#include "src/prj/unit/print/VelImprint.h"
+#include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/telematic/VelFileGenerator.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorCampagna.h"
+#include "tor/util/TorFolders.h"
+
+#include <QDir>
+#include <QSet>
+
+namespace {
+
+const QString kCud = QStringLiteral("TCUD_DATICUD");
+const QString kFirma = QStringLiteral("SCUDDATIANAFIRMA");
+const QString kFirmaOmessa = QStringLiteral("LA FIRMA E' OMESSA AI SENSI DELL'ART.3, DEL DECR. LEGISLATIVO 12/02/1993");
+
+QString quoted(const QString &text)
+{
+    QString t = text;
+    return QLatin1Char('\'') + t.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+QString text(TClientDataSet &ds, const char *field)
+{
+    const TField f = ds.findField(QLatin1String(field));
+    return f ? f.asString() : QString();
+}
+
+bool flag(TClientDataSet &ds, const char *field, const char *on = "1")
+{
+    return text(ds, field).trimmed() == QLatin1String(on);
+}
+
+// The amount of a dependant's row: "#,##0.00" unless "0,00"; a text that is
+// not a number is printed as it stands.
+QString amountText(TClientDataSet &ds, const char *field)
+{
+    const TField f = ds.findField(QLatin1String(field));
+    if (!f)
+        return QString();
+    try {
+        return TVelFormFieldPrinter::printedText(QStringLiteral("taRightJustify"), QString(), f.value());
+    } catch (const EOvError &) {
+        return f.asString().trimmed();
+    }
+}
+
+} // namespace
+
+TVelCuPrint::TVelCuPrint(TTorDBCds &store, TdmVelStampePDF &stampe, TdmVelMain &main)
+    : m_store(store), m_stampe(stampe), m_main(main)
+{
+}
+
+TVelCuPrint::~TVelCuPrint() = default;
+
+QString TVelCuPrint::defaultFileName(bool ordinario)
+{
+    return (ordinario ? QStringLiteral("CU_Ordinario-") : QStringLiteral("CU-")) + QString::number(Campagna::AnnoInvio);
+}
+
+void TVelCuPrint::open()
+{
+    cdsMultiSelect.setFiltered(false);
+    m_store.Load(cdsMultiSelect, kCud, TTorDBCds::AllMonths);
+    cdsMultiSelect.setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
+    cdsMultiSelect.first();
+}
+
+void TVelCuPrint::close()
+{
+    for (TClientDataSet *ds : {&cdsMultiSelect, &cdsInps, &cdsInpdap, &cdsInail, &cdsAltriEnti, &cdsCoopArt, &cdsPdfTfr,
+                               &cdsAutonomo, &cdsPdfConFamCar, &cdsPdfAnnotazioni, &cdsPdfSost, &cdsPdfAltrisost})
+        ds->close();
+    m_stampe.closeDataSets();
+}
+
+QList<TBookmark> TVelCuPrint::allRows() const
+{
+    QList<TBookmark> rows;
+    auto &ds = const_cast<TClientDataSet &>(cdsMultiSelect);
+    for (ds.first(); !ds.eof(); ds.next())
+        rows << ds.bookmark();
+    return rows;
+}
+
+void TVelCuPrint::loadWhenEmpty(TClientDataSet &ds, const QString &structure)
+{
+    if (ds.active() && !ds.isEmpty())
+        return;
+    ds.setFiltered(false);
+    m_store.Load(ds, structure, TTorDBCds::AllMonths);
+}
+
+void TVelCuPrint::prepare()
+{
+    loadWhenEmpty(*m_stampe.cdsSost, QStringLiteral("TCUS_DATISOST"));
+    loadWhenEmpty(*m_stampe.cdsQuadroCT, QStringLiteral("TCUCT_DATICT"));
+    loadWhenEmpty(cdsInps, QStringLiteral("TCUDI_INPS"));
+    loadWhenEmpty(cdsInpdap, QStringLiteral("TCUDN_INPDAP"));
+    loadWhenEmpty(cdsPdfSost, QStringLiteral("TCUS_DATISOST"));
+    loadWhenEmpty(cdsPdfConFamCar, QStringLiteral("TCUDC_CONFAMCARICO"));
+    loadWhenEmpty(cdsPdfTfr, QStringLiteral("TCUDT_TFR"));
+    loadWhenEmpty(cdsPdfAnnotazioni, QStringLiteral("TCUDA_ANNOTAZIONI"));
+    loadWhenEmpty(cdsPdfAltrisost, QStringLiteral("TCUAS_DATIALTRISOST"));
+    loadWhenEmpty(cdsInail, QStringLiteral("TCUIN_INAIL"));
+    loadWhenEmpty(cdsAltriEnti, QStringLiteral("TCUDAE_ALTRIENTI"));
+    loadWhenEmpty(cdsAutonomo, QStringLiteral("TASE_AUTSOMMEEROGATE"));
+    loadWhenEmpty(cdsCoopArt, QStringLiteral("TCUDCA_COOPART"));
+}
+
+// ---------------------------------------------------------------- drawing
+
+// A failing operation raises its label with qpdf's reason when there is one.
+static void check(TPdkPdf &pdf, int result, const QString &label)
+{
+    if (result != 0)
+        return;
+    const QString reason = pdf.LastErrorText().trimmed();
+    throw EOvError(reason.isEmpty() ? label : label + QStringLiteral("\n") + reason);
+}
+
+void TVelCuPrint::copyPage(const QString &pages, const QString &label)
+{
+    TPdkPdf &pdf = *m_pdf;
+    pdf.SetLastOperation(label);
+    check(pdf, pdf.SetMeasurementUnits(1), label);
+    check(pdf, pdf.CopyPageRanges(m_modelDoc, pages), label);
+    check(pdf, pdf.SelectPage(pdf.PageCount()), label);
+}
+
+void TVelCuPrint::blankPageIfOdd()
+{
+    if (!twoSided || m_pdf->PageCount() % 2 == 0)
+        return;
+    const QString label = QStringLiteral("Inserimento \"Pagina vuota\"");
+    m_pdf->SetLastOperation(label);
+    check(*m_pdf, m_pdf->NewPage(), label);
+}
+
+void TVelCuPrint::drawText(double x, double y, int size, const QString &value, double width, int align)
+{
+    TPdkPdf &pdf = *m_pdf;
+    const QString label = QStringLiteral("Scrivi testo: ") + value;
+    pdf.SetLastOperation(label);
+    check(pdf, pdf.SetTextSize(size), label);
+    if (width <= 0 && align == 0) {
+        check(pdf, pdf.DrawText(x, y, value), label);
+        return;
+    }
+    const TPdkAlign a = align == 1 ? TPdkAlign::Right : align == 2 ? TPdkAlign::Center : TPdkAlign::Left;
+    check(pdf, pdf.OvDrawText(int(x), int(y), value, width, a), label);
+}
+
+void TVelCuPrint::moduleAndImprint()
+{
+    drawText(192, 12, 8, QStringLiteral("%1").arg(m_module, 2, 10, QLatin1Char('0')), 5);
+    const QString line = VelImprint::cuLine();
+    const QString label = QStringLiteral("Scrivi testo: ") + line;
+    m_pdf->SetLastOperation(label);
+    check(*m_pdf, m_pdf->SetTextSize(7), label);
+    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, line), label);
+}
+
+void TVelCuPrint::fiscalCodeHeader(int x, int y, double width)
+{
+    drawText(x, y, 10, m_codFis, width);
+}
+
+void TVelCuPrint::rowLabel(int position, int x, int y)
+{
+    drawText(x, y, 6, QStringLiteral("Rigo: ") + QString::number(position));
+}
+
+void TVelCuPrint::filterToCu(TClientDataSet &ds)
+{
+    ds.setFiltered(false);
+    ds.setFilter(QStringLiteral("SCUDCODFIS = %1 AND SCUDMESE = %2").arg(quoted(m_codFis), quoted(m_mese)));
+    ds.setFiltered(true);
+    ds.first();
+}
+
+void TVelCuPrint::agentBlock(const TXMLCud &cud, TClientDataSet &agent)
+{
+    const TXMLCudPage sos = cud.Sos();
+    for (int s = 0; s < sos.Count(); ++s) {
+        const TXMLCudSection section = sos.Section(s);
+        for (int e = 0; e < section.Count(); ++e) {
+            const TXMLCudEdit edit = section.Edit(e);
+            const TXMLCudPrintRect r = edit.PrintRect();
+            const TField f = agent.findField(edit.Name());
+            const QString value = f && !agent.isEmpty() ? f.asString() : QString();
+            if (value.isEmpty())
+                continue;
+            m_printer->DrawField(value, r.Left(), r.Top(), r.Height(), edit.Alignment(), QStringLiteral("0"));
+        }
+    }
+}
+
+void TVelCuPrint::pageFields(const TXMLCud &cud, int page, bool signature)
+{
+    const TXMLCudPage pag = cud.Pag(page);
+    for (int s = 0; s < pag.Count(); ++s) {
+        const TXMLCudSection section = pag.Section(s);
+        for (int e = 0; e < section.Count(); ++e) {
+            const TXMLCudEdit edit = section.Edit(e);
+            const TField f = cdsMultiSelect.fieldByName(edit.Name());
+            if (signature && edit.Name().compare(kFirma, Qt::CaseInsensitive) == 0 && signatureOmitted) {
+                const QString value = f.asString();
+                const TXMLCudPrintRect r = edit.PrintRect();
+                if (!value.isEmpty() && value != QLatin1String("0"))
+                    m_printer->DrawField(value, r.Left(), r.Top() - 2, 8, edit.Alignment(), edit.Space());
+                m_printer->DrawField(kFirmaOmessa, r.Left(), r.Top() + 1, 6, edit.Alignment(), edit.Space());
+                continue;
+            }
+            m_printer->printEdit(edit, f.value());
+        }
+    }
+}
+
+void TVelCuPrint::dependantsBlock(int top)
+{
+    TClientDataSet &ds = cdsPdfConFamCar;
+    m_pdf->SetLastOperation(QStringLiteral("Stampa con. fam. carico"));
+    auto x = [this](double at, double y) { drawText(at, y, 8, QStringLiteral("X")); };
+    auto left = [this](double at, double y, const QString &value) {
+        if (!value.trimmed().isEmpty() && value != QLatin1String("0"))
+            drawText(at, y, 8, value);
+    };
+    auto right = [this](double at, double y, const QString &value) {
+        if (!value.isEmpty())
+            drawText(at, y, 8, value, 0, 1);
+    };
+    int record = 0;
+    for (ds.first(); !ds.eof(); ds.next()) {
+        ++record;
+        if (record == 1) {
+            if (flag(ds, "LCUDRELPARCON"))
+                x(49, top);
+            left(90, top, text(ds, "SCUDCODFISCON"));
+            left(153, top, text(ds, "SCUDMESICARCON"));
+            top += 4;
+            if (flag(ds, "LCUDRELPARPRIFIGL"))
+                x(49, top);
+            if (flag(ds, "LCUDRELPARPRIFIGLDIS"))
+                x(72, top);
+            left(90, top, text(ds, "SCUDCODFISPRIFIGL"));
+            left(153, top, text(ds, "SCUDMESICARPRIFIGL"));
+            right(172, top, amountText(ds, "SCUDDETRSPETTPRIFIGL"));
+            if (flag(ds, "LCUDDET100X100PRIFIGL"))
+                x(178, top);
+            left(191, top, text(ds, "SCUDMESIDETRM21PRIFIGL"));
+        }
+        if (!(flag(ds, "LCUDRELPARFIGL") || flag(ds, "LCUDRELPARFIGLALTRFAM") || flag(ds, "LCUDRELPARFIGLDIS")))
+            continue;
+        top += record == 2 ? 5 : 4;
+        if (flag(ds, "LCUDRELPARFIGL"))
+            x(49, top);
+        if (flag(ds, "LCUDRELPARFIGLALTRFAM"))
+            x(61, top);
+        if (flag(ds, "LCUDRELPARFIGLDIS"))
+            x(72, top);
+        if (flag(ds, "LCUDRELPARNONASCEND"))
+            x(83, top);
+        left(90, top, text(ds, "SCUDCODFISFIGL"));
+        left(153, top, text(ds, "SCUDMESICARFIGL"));
+        right(172, top, amountText(ds, "FCUDDETRSPETTFIGL"));
+        if (flag(ds, "LCUDDET100X100FIGL"))
+            x(178, top);
+        left(191, top, text(ds, "SCUDMESIDETRM21FIGL"));
+    }
+}
+
+void TVelCuPrint::previdentialPages(const TXMLCud &cud)
+{
+    for (TClientDataSet *ds : {&cdsInps, &cdsInpdap, &cdsInail, &cdsCoopArt, &cdsAltriEnti, &cdsPdfTfr})
+        filterToCu(*ds);
+    if (cdsInps.isEmpty() && cdsInpdap.isEmpty() && cdsInail.isEmpty() && cdsCoopArt.isEmpty()
+        && cdsAltriEnti.isEmpty() && cdsPdfTfr.isEmpty())
+        return;
+
+    // page A: INPS and public pension, one row of each a page
+    m_module = 1;
+    const QString labelA = QStringLiteral("Copia pagina dati previdenziali");
+    copyPage(QStringLiteral("5"), labelA);
+    moduleAndImprint();
+    const TXMLCudPage pag5 = cud.Pag(5);
+    m_printer->printSection(pag5.Section(2), cdsMultiSelect);
+    while (!cdsInps.eof() || !cdsInpdap.eof()) {
+        if (!cdsInps.eof()) {
+            m_printer->printSection(pag5.Section(0), cdsInps);
+            for (int top : {40, 173, 205, 236})
+                rowLabel(cdsInps.recNo(), 5, top);
+            cdsInps.next();
+        }
+        if (!cdsInpdap.eof()) {
+            m_printer->printSection(pag5.Section(1), cdsInpdap);
+            rowLabel(cdsInpdap.recNo(), 5, 72);
+            cdsInpdap.next();
+        }
+        if (!cdsInps.eof() || !cdsInpdap.eof()) {
+            copyPage(QStringLiteral("5"), labelA);
+            ++m_module;
+            fiscalCodeHeader();
+            moduleAndImprint();
+        }
+    }
+
+    // page B: other bodies, INAIL, TFR, co-operatives
+    copyPage(QStringLiteral("6"), labelA);
+    moduleAndImprint();
+    const TXMLCudPage pag6 = cud.Pag(6);
+    m_printer->printSection(pag6.Section(2), cdsMultiSelect);
+    auto remain = [this] {
+        return !cdsAltriEnti.eof() || !cdsInail.eof() || !cdsPdfTfr.eof() || !cdsCoopArt.eof();
+    };
+    while (remain()) {
+        struct Row { TClientDataSet *ds; int section; int top; };
+        for (const Row &r : {Row{&cdsAltriEnti, 0, 50}, Row{&cdsInail, 1, 74}, Row{&cdsPdfTfr, 4, 110},
+                             Row{&cdsCoopArt, 3, 32}}) {
+            if (r.ds->eof())
+                continue;
+            m_printer->printSection(pag6.Section(r.section), *r.ds);
+            rowLabel(r.ds->recNo(), 5, r.top);
+            r.ds->next();
+        }
+        if (remain()) {
+            copyPage(QStringLiteral("6"), labelA);
+            ++m_module;
+            fiscalCodeHeader();
+            moduleAndImprint();
+        }
+    }
+}
+
+QStringList TVelCuPrint::wrapAnnotations(const QString &value)
+{
+    const PdkFontMetrics &metrics = PdkFontMetrics::of(TPdkFont::Helvetica);
+    constexpr double kWidth = 590.0;   // pixels of the box
+    constexpr double kFont = 10.0;     // pixels of the font
+    auto width = [&](const QString &t) { return metrics.width(TPdkPdf::toWinAnsi(t)) * kFont / 1000.0; };
+    QStringList lines;
+    QString normalized = value;
+    normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    for (const QString &paragraph : normalized.split(QLatin1Char('\n'))) {
+        QString line;
+        const QStringList words = paragraph.split(QLatin1Char(' '));
+        for (int i = 0; i < words.size(); ++i) {
+            QString word = words.at(i);
+            const QString candidate = line.isEmpty() && i == 0 ? word : line + QLatin1Char(' ') + word;
+            if (width(candidate) <= kWidth) {
+                line = candidate;
+                continue;
+            }
+            if (!line.isEmpty())
+                lines << line;
+            // a word wider than the box breaks where the box ends
+            while (width(word) > kWidth && word.size() > 1) {
+                int n = word.size() - 1;
+                while (n > 1 && width(word.left(n)) > kWidth)
+                    --n;
+                lines << word.left(n);
+                word = word.mid(n);
+            }
+            line = word;
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+void TVelCuPrint::annotationsPage()
+{
+    copyPage(QStringLiteral("7"), QStringLiteral("Creazione pagina firma"));
+    moduleAndImprint();
+    fiscalCodeHeader();
+    const QStringList lines = wrapAnnotations(text(cdsMultiSelect, "SCUDANNOTAZIONI"));
+    int top = 23;
+    if (!lines.isEmpty() && !lines.first().trimmed().isEmpty())
+        top += 3;
+    for (const QString &line : lines) {
+        top += 3;
+        if (top >= 280)
+            break;
+        if (!line.trimmed().isEmpty())
+            drawText(44, top, 8, line);
+    }
+}
+
+void TVelCuPrint::selfEmployedPage(const TXMLCud &cud)
+{
+    filterToCu(cdsAutonomo);
+    if (cdsAutonomo.isEmpty())
+        return;
+    m_module = 1;
+    copyPage(QStringLiteral("8"), QStringLiteral("Copia I pagina"));
+    moduleAndImprint();
+    const TXMLCudPage pag7 = cud.Pag(7);
+    m_printer->printSection(pag7.Section(1), cdsMultiSelect);
+    while (!cdsAutonomo.eof()) {
+        m_printer->printSection(pag7.Section(0), cdsAutonomo);
+        rowLabel(cdsAutonomo.recNo(), 1, 45);
+        cdsAutonomo.next();
+        if (!cdsAutonomo.eof()) {
+            copyPage(QStringLiteral("8"), QStringLiteral("Copia pagina dati autonomo"));
+            ++m_module;
+            fiscalCodeHeader();
+            moduleAndImprint();
+        }
+    }
+}
+
+void TVelCuPrint::fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent)
+{
+    blankPageIfOdd();
+    const QString label = QStringLiteral("Creazione pagina CINQUE PER MILLE");
+    copyPage(QStringLiteral("10,11"), label);
+    check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount() - 1), label);
+    m_printer->setDateGaps(8, 6);
+    const TXMLCudPage pag8 = cud.Pag(8);
+    for (int s = 0; s < pag8.Count(); ++s) {
+        const TXMLCudSection section = pag8.Section(s);
+        TClientDataSet &ds = section.Name().compare(QStringLiteral("cdsPdfSost"), Qt::CaseInsensitive) == 0
+                                 ? agent
+                                 : cdsMultiSelect;
+        if (ds.isEmpty())
+            continue;
+        for (int e = 0; e < section.Count(); ++e) {
+            const TXMLCudEdit edit = section.Edit(e);
+            const TField f = ds.findField(edit.Name());
+            if (f)
+                m_printer->printEdit(edit, f.value());
+        }
+    }
+    m_printer->setDateGaps(4, 4);
+    const QString line = VelImprint::cuLine();
+    check(*m_pdf, m_pdf->SetTextSize(7), label);
+    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, line), QStringLiteral("Scrivi testo: ") + line);
+    check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), label);
+    fiscalCodeHeader(32, 13, 5);
+    check(*m_pdf, m_pdf->SetTextSize(7), label);
+    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, line), QStringLiteral("Scrivi testo: ") + line);
+    blankPageIfOdd();
+}
+
+// ---------------------------------------------------------------- the run
+
+void TVelCuPrint::printSummaryCu(bool first)
+{
+    const TXMLCud cud = m_main.Cud();
+    m_codFis = text(cdsMultiSelect, "SCUDCODFIS");
+    m_mese = text(cdsMultiSelect, "SCUDMESE");
+    if (!first)
+        blankPageIfOdd();
+
+    // page 1
+    copyPage(QStringLiteral("1"), QStringLiteral("Copia I pagina"));
+    if (first) {
+        check(*m_pdf, m_pdf->DeletePages(1, 1), QStringLiteral("Copia I pagina"));
+        check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), QStringLiteral("Copia I pagina"));
+    }
+    cdsPdfAltrisost.setFiltered(false);
+    cdsPdfAltrisost.setFilter(QStringLiteral("SSOSCODFIS = %1").arg(quoted(text(cdsMultiSelect, "SCUDALTROSOSCODFIS"))));
+    cdsPdfAltrisost.setFiltered(true);
+    cdsPdfAltrisost.first();
+    TClientDataSet &agent = cdsPdfAltrisost.isEmpty() ? cdsPdfSost : cdsPdfAltrisost;
+    drawText(169, 29, 12, QString::number(m_store.year() > 0 ? m_store.year() : Campagna::AnnoFinanziario));
+    agentBlock(cud, agent);
+    pageFields(cud, 1, true);
+    const QString imprint = VelImprint::cuLine();
+    check(*m_pdf, m_pdf->SetTextSize(7), QStringLiteral("Scrivi testo: ") + imprint);
+    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, imprint), QStringLiteral("Scrivi testo: ") + imprint);
+    m_module = 1;
+
+    // pages 2-4: fiscal data and dependants
+    filterToCu(cdsPdfConFamCar);
+    filterToCu(cdsPdfTfr);
+    const bool fiscal = TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()
+                        || !cdsPdfTfr.isEmpty();
+    if (fiscal && text(cdsMultiSelect, "LCUDCPOSCNACFC").trimmed() != QLatin1String("X")) {
+        for (int page = 2; page <= 4; ++page) {
+            copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
+            moduleAndImprint();
+            pageFields(cud, page, false);
+        }
+        dependantsBlock(143);
+    }
+
+    previdentialPages(cud);
+    if (!text(cdsMultiSelect, "SCUDANNOTAZIONI").trimmed().isEmpty())
+        annotationsPage();
+    selfEmployedPage(cud);
+    // the information for the payee reaches every payee with the CU
+    copyPage(QStringLiteral("9"), QStringLiteral("Copia pagina informazioni"));
+    fivePerThousandPages(cud, agent);
+}
+
+QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
+{
+    if (m_stampe.ordinario)
+        throw EOvError(QStringLiteral("La stampa del CU ordinario non è ancora disponibile."));
+    prepare();
+    m_main.LoadCudLayout();
+    if (!m_main.hasCudLayout())
+        return QString();
+
+    m_pdf = std::make_unique<TPdkPdf>();
+    m_printer = std::make_unique<TVelFormFieldPrinter>(*m_pdf);
+    struct Release {
+        TVelCuPrint *p;
+        ~Release() { p->m_printer.reset(); p->m_pdf.reset(); }
+    } release{this};
+
+    TPdkPdf &pdf = *m_pdf;
+    const QString model = modelFile.isEmpty() ? TorFolders::resolveFile(TorFolders::resDir(), Campagna::modelloSintetico())
+                                              : modelFile;
+    m_modelDoc = pdf.LoadFromFile(model);
+    check(pdf, m_modelDoc, QStringLiteral("Caricamento modello base"));
+    const int doc = pdf.NewDocument();
+    check(pdf, doc, QStringLiteral("Creazione nuovo documento"));
+    check(pdf, pdf.SelectDocument(doc), QStringLiteral("Creazione nuovo documento"));
+    check(pdf, pdf.SetOrigin(1), QStringLiteral("Creazione nuovo documento"));
+
+    QList<TBookmark> printed;
+    for (const TBookmark b : rows) {
+        if (progress && !progress(int(printed.size()), int(rows.size())))
+            return QString();
+        cdsMultiSelect.gotoBookmark(b);
+        printSummaryCu(printed.isEmpty());
+        printed << b;
+    }
+    if (progress && !progress(int(printed.size()), int(rows.size())))
+        return QString();
+    if (printed.isEmpty())
+        return QString();
+
+    const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
+    if (pdf.SaveToFile(path) == 0)
+        throw EOvError(QStringLiteral("Controllare che il documento non sia già aperto.\n") + pdf.LastErrorText());
+    if (log)
+        log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
+    markPrinted(printed);
+    return path;
+}
+
+// Each printed CU gets iCudStato = 1 in the store period of its own month,
+// as the editor writes it, then in cdsMultiSelect.
+void TVelCuPrint::markPrinted(const QList<TBookmark> &rows)
+{
+    QSet<QString> keys;
+    QStringList months;
+    for (const TBookmark b : rows) {
+        cdsMultiSelect.gotoBookmark(b);
+        const QString mese = text(cdsMultiSelect, "SCUDMESE");
+        keys.insert(text(cdsMultiSelect, "SCUDCODFIS") + QLatin1Char('|') + mese);
+        if (!months.contains(mese))
+            months << mese;
+    }
+    for (const QString &mese : months) {
+        TClientDataSet one;
+        m_store.Load(one, kCud, TTorDBCds::AllMonths);
+        const TField state = one.fieldByName(QStringLiteral("iCudStato"));
+        for (one.first(); !one.eof(); one.next()) {
+            const QString key = text(one, "SCUDCODFIS") + QLatin1Char('|') + text(one, "SCUDMESE");
+            if (text(one, "SCUDMESE") != mese || !keys.contains(key) || state.asString() == QLatin1String("1"))
+                continue;
+            one.edit();
+            state.setValue(1);
+            one.post();
+        }
+        bool ok = false;
+        const int month = mese.toInt(&ok);
+        m_store.Save(one, kCud, ok && month >= 1 && month <= 12 ? month : TTorDBCds::Default);
+    }
+    const TField state = cdsMultiSelect.fieldByName(QStringLiteral("iCudStato"));
+    for (const TBookmark b : rows) {
+        cdsMultiSelect.gotoBookmark(b);
+        cdsMultiSelect.edit();
+        state.setValue(1);
+        cdsMultiSelect.post();
+    }
+    cdsMultiSelect.mergeChangeLog();
+}

@@ -1,0 +1,466 @@
+// The summary CU printed from the fiscal store, on both engines: CUs, their
+// sections and the agent written through the store, the print run without a
+// window, the PDF read back with pdftotext: values where the layout puts them,
+// the page plan, two-sided pages, the omitted signature, the dependants, the
+// module numbers of continuation pages, and the lock set in the store only
+// after the document was written.
+#include "platform/core/Currency.h"
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelStructureSeed.h"
+#include "platform/framework/OvForms.h"
+#include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/TfmVelPDF.h"
+#include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/print/VelCudLayout.h"
+#include "src/prj/unit/shell/TdmVelMain.h"
+#include "support/ScriptedResponder.h"
+#include "support/TestDb.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorFolders.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+using Values = QList<QPair<const char *, QVariant>>;
+constexpr double kMm = 72.0 / 25.4;
+
+QVariant money(const char *text)
+{
+    return QVariant::fromValue(Currency::parse(QString::fromLatin1(text)).value());
+}
+
+struct Word
+{
+    QString text;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0; // millimetres from the top-left corner
+};
+using Page = QList<Word>;
+
+// Every page of a PDF as pdftotext -bbox reads it.
+QList<Page> readPdf(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        qFatal("pdftotext failed on %s", qPrintable(pdf));
+    static const QRegularExpression re(QStringLiteral(
+        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    QList<Page> pages;
+    const QStringList parts = QString::fromUtf8(p.readAllStandardOutput()).split(QStringLiteral("<page "));
+    for (int i = 1; i < parts.size(); ++i) {
+        Page page;
+        for (auto it = re.globalMatch(parts.at(i)); it.hasNext();) {
+            const auto m = it.next();
+            page.append({m.captured(5).replace(QStringLiteral("&apos;"), QStringLiteral("'")),
+                         m.captured(1).toDouble() / kMm, m.captured(2).toDouble() / kMm,
+                         m.captured(3).toDouble() / kMm, m.captured(4).toDouble() / kMm});
+        }
+        pages.append(page);
+    }
+    return pages;
+}
+
+// A word starting near x whose baseline is near y (size in points).
+bool at(const Page &page, const QString &text, double x, double y, double size)
+{
+    const double rise = 0.207 * size / kMm;
+    for (const Word &w : page) {
+        if (w.text == text && qAbs(w.xMin - x) < 1.0 && qAbs(w.yMax - rise - y) < 1.0)
+            return true;
+    }
+    return false;
+}
+
+bool has(const Page &page, const QString &text)
+{
+    for (const Word &w : page)
+        if (w.text == text)
+            return true;
+    return false;
+}
+
+// The place of a field in a page of the CU layout.
+TXMLCudPrintRect placeOf(const TXMLCud &cud, int pag, const QString &name)
+{
+    const TXMLCudPage page = cud.Pag(pag);
+    for (int s = 0; s < page.Count(); ++s)
+        for (int e = 0; e < page.Section(s).Count(); ++e)
+            if (page.Section(s).Edit(e).Name().compare(name, Qt::CaseInsensitive) == 0)
+                return page.Section(s).Edit(e).PrintRect();
+    qFatal("no %s on page %d", qPrintable(name), pag);
+    return {};
+}
+
+} // namespace
+
+class TstDbCuPrint : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<TOvSQLConnection> m_db;
+    std::unique_ptr<TTorDBCds> m_store;
+    QTemporaryDir m_dir;
+
+    void put(const char *structure, const QList<Values> &rows)
+    {
+        TClientDataSet ds;
+        m_store->Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+        for (const Values &row : rows) {
+            ds.append();
+            for (const auto &[name, value] : row)
+                ds.fieldByName(QLatin1String(name)).setValue(value);
+            ds.post();
+        }
+        m_store->Save(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+    }
+
+    // VERDI: fiscal data, a spouse and a first child, seven INPS rows,
+    // annotations; BIANCHI: "X" in LCUDCPOSCNACFC, nothing else.
+    void fillStore()
+    {
+        put("TCUS_DATISOST", {{{"SSOSCODFIS", QStringLiteral("80012345676")}, {"SSOSDENOM", QStringLiteral("ISTITUTO DANTE")},
+                               {"SSOSCOMUNE", QStringLiteral("RAVENNA")}}});
+        put("TCUAS_DATIALTRISOST", {{{"SSOSCODFIS", QStringLiteral("01234567890")}, {"SSOSDENOM", QStringLiteral("ENTE PRECEDENTE")}}});
+        put("TCUD_DATICUD",
+            {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
+              {"SCUDCOGNOME", QStringLiteral("VERDI")}, {"SCUDNOME", QStringLiteral("GIUSEPPE")},
+              {"fCudReddDetr", money("25000.50")}, {"SCUDDATIANAFIRMA", QStringLiteral("MARIO ROSSI")},
+              {"SCUDALTROSOSCODFIS", QStringLiteral("01234567890")},
+              {"SCUDANNOTAZIONI", QStringLiteral("AC) detrazioni per familiari a carico")}},
+             {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
+              {"SCUDCOGNOME", QStringLiteral("BIANCHI")}, {"SCUDNOME", QStringLiteral("LAURA")},
+              {"fCudReddDetr", money("1234.56")}, {"LCUDCPOSCNACFC", QStringLiteral("X")},
+              {"LCUDCONGUAGLIO", QStringLiteral("X")}}});
+        QList<Values> inps;
+        for (int i = 1; i <= 7; ++i)
+            inps.append({{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
+                         {"FCUDIMPONIBILE", money(QByteArray::number(i * 1000).constData())}});
+        put("TCUDI_INPS", inps);
+        put("TASE_AUTSOMMEEROGATE", {{{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
+                                      {"SCAUCODICE", QStringLiteral("A")}, {"FDSE7AMMLORDO", money("1000")}},
+                                     {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
+                                      {"SCAUCODICE", QStringLiteral("M")}, {"FDSE7AMMLORDO", money("250")}}});
+        put("TCUDC_CONFAMCARICO", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
+                                    {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")},
+                                    {"SCUDMESICARCON", QStringLiteral("12")}, {"LCUDRELPARPRIFIGL", QStringLiteral("1")},
+                                    {"SCUDCODFISPRIFIGL", QStringLiteral("VRDLCA15A01F839C")}},
+                                   {{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
+                                    {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("VRDNNA18A41F839X")},
+                                    {"FCUDDETRSPETTFIGL", money("950.25")}}});
+    }
+
+    // iCudStato of each CU as the store holds it, by surname.
+    QMap<QString, QString> states()
+    {
+        TClientDataSet ds;
+        m_store->Load(ds, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        QMap<QString, QString> out;
+        for (ds.first(); !ds.eof(); ds.next())
+            out.insert(ds.fieldByName(QStringLiteral("SCUDCOGNOME")).asString(),
+                       ds.fieldByName(QStringLiteral("iCudStato")).asString());
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        VELCU_REQUIRE_TEST_DB();
+        QVERIFY(m_dir.isValid());
+    }
+
+    void init()
+    {
+        m_store.reset();
+        m_db.reset();
+        m_db = TestDb::open(true);
+        seedStructures(*m_db);
+        m_store = std::make_unique<TTorDBCds>();
+        m_store->setConnection(m_db.get());
+        m_store->setProgram(QStringLiteral("vel"));
+        m_store->setYear(2025);
+        m_store->setMonth(TTorDBCds::AllMonths);
+        m_store->setShowWait(false);
+        fillStore();
+    }
+
+    void cleanupTestCase()
+    {
+        m_store.reset();
+        m_db.reset();
+    }
+
+    void summaryPrintFromTheStore()
+    {
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        TVelCuPrint run(*m_store, stampe, main);
+        run.open();
+        run.twoSided = true;
+        run.signatureOmitted = true;
+        run.outputFolder = m_dir.filePath(QStringLiteral("Stp"));
+        QStringList log;
+        run.log = [&log](const QString &l) { log << l; };
+        QList<int> steps;
+        run.progress = [&steps](int done, int) {
+            steps << done;
+            return true;
+        };
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
+
+        const QString path = run.print(run.allRows(), TVelCuPrint::defaultFileName(false));
+        QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("CU-2026.pdf"));
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(log.size(), 1);
+        QVERIFY(log.first().startsWith(QStringLiteral("File generato: ")));
+        QCOMPARE(steps, (QList<int>{0, 1, 2}));
+
+        const TXMLCud cud = main.Cud();
+        const QList<Page> pages = readPdf(path);
+        QVERIFY(pages.size() % 2 == 0);
+        // the first pages of the CUs: the financial year at (169, 29)
+        QList<int> firsts;
+        for (int i = 0; i < pages.size(); ++i)
+            if (at(pages.at(i), QStringLiteral("2025"), 169, 29, 12))
+                firsts << i + 1;
+        QCOMPARE(firsts.size(), 2);
+        for (int p : firsts)
+            QVERIFY2(p % 2 == 1, qPrintable(QStringLiteral("a CU starts on page %1").arg(p)));
+
+        // BIANCHI (index order: BIANCHI, VERDI): no pages 2-4 with "X" in
+        // LCUDCPOSCNACFC: page 1, the information page, the five-per-thousand pair
+        const Page &b1 = pages.at(firsts.at(0) - 1);
+        const TXMLCudPrintRect cf = placeOf(cud, 1, QStringLiteral("SCUDCODFIS"));
+        QVERIFY(at(b1, QStringLiteral("BNCLRA75B41F205X"), cf.Left(), cf.Top(), cf.Height()));
+        // no other agent: the withholding agent's block, on page 1 and on the
+        // five-per-thousand page
+        QVERIFY(at(b1, QStringLiteral("80012345676"), 9, 45, 8));
+        bool fiveForAgent = false;
+        for (int i = firsts.at(0); i < firsts.at(1) - 1; ++i)
+            fiveForAgent = fiveForAgent || at(pages.at(i), QStringLiteral("80012345676"), 9, 32, 8);
+        QVERIFY(fiveForAgent);
+        bool reddOnBianchi = false;
+        for (int i = firsts.at(0); i < firsts.at(1) - 1; ++i)
+            reddOnBianchi = reddOnBianchi || has(pages.at(i), QStringLiteral("1.234,56"));
+        QVERIFY(!reddOnBianchi);
+        // two self-employed rows: page 8 twice (modules 01, 02, the row labels,
+        // the fiscal code on the continuation), then the information page
+        const int b = firsts.at(0) - 1;
+        for (int k = 0; k < 2; ++k) {
+            const Page &p8 = pages.at(b + 1 + k);
+            QVERIFY(has(p8, QStringLiteral("AUTONOMO,")));
+            QVERIFY(at(p8, QStringLiteral("0%1").arg(k + 1), 192, 12, 8));
+            QVERIFY(at(p8, QStringLiteral("Rigo:"), 1, 45, 6));
+            QVERIFY(has(p8, QString::number(k + 1)));
+        }
+        QVERIFY(at(pages.at(b + 2), QStringLiteral("BNCLRA75B41F205X"), 46, 12, 10));
+        QVERIFY(has(pages.at(b + 3), QStringLiteral("CONTRIBUENTE")));
+
+        // VERDI: page 1 with the omitted signature
+        const int v = firsts.at(1) - 1;
+        const Page &v1 = pages.at(v);
+        // VERDI names another agent: its block instead of the school's
+        QVERIFY(at(v1, QStringLiteral("01234567890"), 9, 45, 8));
+        QVERIFY(has(v1, QStringLiteral("PRECEDENTE")));
+        QVERIFY(!has(v1, QStringLiteral("80012345676")));
+        const TXMLCudPrintRect sign = placeOf(cud, 1, QStringLiteral("SCUDDATIANAFIRMA"));
+        QVERIFY(at(v1, QStringLiteral("MARIO"), sign.Left(), sign.Top() - 2, 8));
+        QVERIFY(at(v1, QStringLiteral("LA"), sign.Left(), sign.Top() + 1, 6));
+        QVERIFY(has(v1, QStringLiteral("OMESSA")));
+        // pages 2-4: the fiscal amount at its place, module number 01
+        const Page &v2 = pages.at(v + 1);
+        const TXMLCudPrintRect redd = placeOf(cud, 2, QStringLiteral("fCudReddDetr"));
+        bool found = false;
+        for (const Word &w : v2)
+            found = found || (w.text == QLatin1String("25.000,50") && w.yMax > redd.Top() - 1 && w.yMax < redd.Top() + 1);
+        QVERIFY(found);
+        QVERIFY(at(v2, QStringLiteral("01"), 192, 12, 8));
+        // dependants on page 4 from 143: spouse, then the first child 4 mm below
+        const Page &v4 = pages.at(v + 3);
+        QVERIFY(at(v4, QStringLiteral("BNCMRA82A41H501W"), 90, 143, 8));
+        QVERIFY(at(v4, QStringLiteral("X"), 49, 143, 8));
+        QVERIFY(at(v4, QStringLiteral("VRDLCA15A01F839C"), 90, 147, 8));
+        // the second record's child 5 mm lower, its amount ending at 172
+        QVERIFY(at(v4, QStringLiteral("VRDNNA18A41F839X"), 90, 152, 8));
+        QVERIFY(at(v4, QStringLiteral("X"), 49, 152, 8));
+        bool amount = false;
+        for (const Word &w : v4)
+            amount = amount || (w.text == QLatin1String("950,25") && qAbs(w.xMax - 172) < 1.0);
+        QVERIFY(amount);
+        // seven INPS rows: page 5 seven times, modules 01...07, fiscal code on
+        // each continuation, the row labels
+        for (int k = 0; k < 7; ++k) {
+            const Page &p5 = pages.at(v + 4 + k);
+            QVERIFY2(at(p5, QStringLiteral("%1").arg(k + 1, 2, 10, QLatin1Char('0')), 192, 12, 8), qPrintable(QString::number(k)));
+            QVERIFY(has(p5, QString::number(k + 1)));
+            const QString amount = QStringLiteral("%1.000,00").arg(k + 1);
+            QVERIFY2(has(p5, amount), qPrintable(amount));
+            if (k > 0)
+                QVERIFY(at(p5, QStringLiteral("VRDGPP70A01H199Z"), 46, 12, 10));
+        }
+        // page 6 once, the annotations, then the rest
+        const Page &ann = pages.at(v + 12);
+        QVERIFY(at(ann, QStringLiteral("AC)"), 44, 29, 8));
+
+        const QMap<QString, QString> after = states();
+        QCOMPARE(after.value(QStringLiteral("VERDI")), QStringLiteral("1"));
+        QCOMPARE(after.value(QStringLiteral("BIANCHI")), QStringLiteral("1"));
+        QCOMPARE(run.cdsMultiSelect.changeCount(), 0);
+
+        // the page of a filled CU, for the documentation
+        if (qEnvironmentVariableIsSet("VELCU_SCREENSHOTS")) {
+            QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("80"),
+                                                          QStringLiteral("-f"), QString::number(v + 1), QStringLiteral("-l"),
+                                                          QString::number(v + 4), path,
+                                                          qEnvironmentVariable("VELCU_SCREENSHOTS") + QStringLiteral("/cu_sintetico")});
+        }
+    }
+
+    // A document that cannot be written stops the run with the message and
+    // leaves every CU unlocked, in the store and in memory; so does a run
+    // cancelled between two CUs.
+    void aFailedOrCancelledRunLocksNothing()
+    {
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        TVelCuPrint run(*m_store, stampe, main);
+        run.open();
+        // the folder is a file: nothing can be written there
+        const QString blocker = m_dir.filePath(QStringLiteral("blocker"));
+        {
+            QFile f(blocker);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        run.outputFolder = blocker;
+        try {
+            run.print(run.allRows(), QStringLiteral("CU-2026"));
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Controllare che il documento non sia già aperto.")),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
+        QCOMPARE(states().value(QStringLiteral("BIANCHI")), QString());
+        const TField state = run.cdsMultiSelect.fieldByName(QStringLiteral("iCudStato"));
+        for (run.cdsMultiSelect.first(); !run.cdsMultiSelect.eof(); run.cdsMultiSelect.next())
+            QVERIFY(state.asString() != QLatin1String("1"));
+
+        // a model that is not a PDF: the operation's label and qpdf's reason
+        const QString bad = m_dir.filePath(QStringLiteral("nonpdf.pdf"));
+        {
+            QFile f(bad);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("questo non è un PDF");
+        }
+        run.outputFolder = m_dir.filePath(QStringLiteral("Modello"));
+        run.modelFile = bad;
+        try {
+            run.print(run.allRows(), QStringLiteral("CU-2026"));
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Caricamento modello base\n")), qPrintable(e.message()));
+            QVERIFY(e.message().size() > 30);
+        }
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Modello/CU-2026.pdf"))));
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
+        run.modelFile.clear();
+
+        run.outputFolder = m_dir.filePath(QStringLiteral("Cancel"));
+        run.progress = [](int done, int) { return done < 1; };
+        QCOMPARE(run.print(run.allRows(), QStringLiteral("CU-2026")), QString());
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Cancel/CU-2026.pdf"))));
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
+    }
+
+    // The window over the run: the file name preset, the selection switching
+    // to "Selezionati", only the chosen CU printed and shown in red, the
+    // flag columns, "Apri stampa dichiarazione" enabled after the print.
+    void theWindowPrintsTheChosenCu()
+    {
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        std::unique_ptr<TfmVelPDF> form(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
+        form->show();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Selezione"));
+        QCOMPARE(form->edPdfFileName->text(), QStringLiteral("CU-2026"));
+        QVERIFY(form->rbTutti->isChecked());
+        QVERIFY(!form->buOpenPdf->isEnabled());
+        QAbstractItemModel *model = form->grMain->model();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("BIANCHI"));
+        QCOMPARE(model->index(0, 4).data().toString(), QStringLiteral("X"));
+        QCOMPARE(model->index(1, 4).data().toString(), QString());
+        // the title "Nome" orders by first name: GIUSEPPE before LAURA
+        form->sortByColumn(1);
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("VERDI"));
+        form->grMain->selectionModel()->select(model->index(0, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(form->rbSelezionati->isChecked());
+
+        form->run().outputFolder = m_dir.filePath(QStringLiteral("Finestra"));
+        form->chFronteRetro->setChecked(true);
+        QVERIFY(form->createPdf());
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("Finestra/CU-2026.pdf"))));
+        QVERIFY(form->buOpenPdf->isEnabled());
+        QVERIFY(form->meOut->toPlainText().startsWith(QStringLiteral("File generato: ")));
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QStringLiteral("1"));
+        QCOMPARE(states().value(QStringLiteral("BIANCHI")), QString());
+        QCOMPARE(model->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+        QVERIFY(model->index(1, 0).data(Qt::ForegroundRole).value<QColor>() != QColor(Qt::red));
+        const QList<Page> pages = readPdf(m_dir.filePath(QStringLiteral("Finestra/CU-2026.pdf")));
+        QVERIFY(pages.size() % 2 == 0);
+        QVERIFY(at(pages.first(), QStringLiteral("VRDGPP70A01H199Z"), 9, 79, 8));
+        {
+            RecordingShell shell;
+            form->openPdf();
+            QCOMPARE(shell.documents.size(), 1);
+            QCOMPARE(shell.documents.first().filePath, m_dir.filePath(QStringLiteral("Finestra/CU-2026.pdf")));
+        }
+
+        const QString dir = qEnvironmentVariable("VELCU_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            QApplication::processEvents();
+            form->grab().save(QDir(dir).filePath(QStringLiteral("cu-print-window.png")));
+        }
+        form->close();
+
+        // the ordinary CU is not printed yet: the window refuses to open
+        stampe.ordinario = true;
+        try {
+            std::unique_ptr<TfmVelPDF> other(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
+            QFAIL("the ordinary CU window opened");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("La stampa del CU ordinario non è ancora disponibile."));
+        }
+    }
+
+    // The wrap of the annotations: a box 590 pixels wide, font 10 pixels.
+    void annotationLinesWrapAsTheBox()
+    {
+        QCOMPARE(TVelCuPrint::wrapAnnotations(QStringLiteral("AC) uno\nBO)")), (QStringList{"AC) uno", "BO)"}));
+        const QString longLine = QStringLiteral("parola ").repeated(40).trimmed();
+        const QStringList lines = TVelCuPrint::wrapAnnotations(longLine);
+        QCOMPARE(lines.size(), 3); // 40 words of about 31 pixels, 19 to a line
+        QCOMPARE(lines.join(QLatin1Char(' ')), longLine);
+        const QStringList broken = TVelCuPrint::wrapAnnotations(QString(200, QLatin1Char('W')));
+        QVERIFY(broken.size() >= 2);
+        QCOMPARE(broken.join(QString()), QString(200, QLatin1Char('W')));
+    }
+};
+
+QTEST_MAIN(TstDbCuPrint)
+#include "tst_db_cu_print.moc"
