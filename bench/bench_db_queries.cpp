@@ -11,6 +11,7 @@
 #include "platform/sql/OvSQLQuery.h"
 #include "tor/query/torCQueryText.h"
 
+#include "BenchPostgres.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -104,17 +105,12 @@ int main(int argc, char **argv)
             run(QStringLiteral("SQLite"), conn, iterations);
         }
 
-        const QString port = qEnvironmentVariable("VELCU_TEST_PGPORT");
-        if (port.isEmpty()) {
-            out << "PostgreSQL: saltato (VELCU_TEST_PGPORT non impostata: source scripts/pg-test.sh && pg_test_start)\n";
+        const std::optional<TOvDbConfig> pg = bench::testPostgres();
+        if (!pg) {
+            out << bench::NoPostgres;
             return 0;
         }
-        TOvDbConfig server;
-        server.engine = TOvDbEngine::PostgreSQL;
-        server.host = qEnvironmentVariable("VELCU_TEST_PGHOST", QStringLiteral("127.0.0.1"));
-        server.port = port.toInt();
-        server.user = qEnvironmentVariable("VELCU_TEST_PGUSER", QStringLiteral("postgres"));
-        server.database = qEnvironmentVariable("VELCU_TEST_PGDATABASE", QStringLiteral("velcu_test"));
+        const TOvDbConfig server = *pg;
         const QString schema = QStringLiteral("velcu_bench%1").arg(QCoreApplication::applicationPid());
         {
             TOvSQLConnection admin(server);

@@ -6,6 +6,7 @@
 // (scripts/pg-test.sh), skipped without it.
 //
 //   bench_import [N ...]      (default: 1000 2000)
+#include "BenchPostgres.h"
 #include "BenchProcess.h"
 
 #include "platform/core/OvExceptions.h"
@@ -124,21 +125,16 @@ int main(int argc, char **argv)
             conn.openOrThrow();
             report(QStringLiteral("SQLite"), n, ms, conn);
         }
-        const QString port = qEnvironmentVariable("VELCU_TEST_PGPORT");
-        if (port.isEmpty()) {
-            out << "PostgreSQL: saltato (VELCU_TEST_PGPORT non impostata: source scripts/pg-test.sh && pg_test_start)\n";
+        const std::optional<TOvDbConfig> pg = bench::testPostgres(QStringLiteral("postgres"));
+        if (!pg) {
+            out << bench::NoPostgres;
             return 0;
         }
-        TOvDbConfig server;
-        server.engine = TOvDbEngine::PostgreSQL;
-        server.host = qEnvironmentVariable("VELCU_TEST_PGHOST", QStringLiteral("127.0.0.1"));
-        server.port = port.toInt();
-        server.user = qEnvironmentVariable("VELCU_TEST_PGUSER", QStringLiteral("postgres"));
-        server.database = QStringLiteral("postgres");
+        const TOvDbConfig server = *pg;
         for (int n : sizes) {
             const QString name = QStringLiteral("velcu_bench_import_%1").arg(QCoreApplication::applicationPid());
             const qint64 ms = create({QStringLiteral("--db-engine=postgres"), QStringLiteral("--db-host=") + server.host,
-                                      QStringLiteral("--db-port=") + port, QStringLiteral("--db-user=") + server.user,
+                                      QStringLiteral("--db-port=") + QString::number(server.port), QStringLiteral("--db-user=") + server.user,
                                       QStringLiteral("--db-name=") + name},
                                      n);
             {
