@@ -105,11 +105,8 @@ void TOvSafeFile::finish()
         fail(errno);
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0) {
-        const int err = errno;
-        m_fd = -1;
-        fail(err);
-    }
+    if (::close(fd) != 0)
+        fail(errno);
     m_finished = true;
 }
 
