@@ -38,32 +38,95 @@ void headerEdit(SectionRec &s)
     FormDrawer::record(s, QStringLiteral("SCUDCODFIS"), 46, 12, 10, QStringLiteral("taLeftJustify"));
 }
 
-// A box at the left margin for the "Rigo: n" label the print writes at (x, y).
+// A rule under the "Rigo: n" label the print writes at (x, y): it starts at
+// 5 mm, clear of the imprint's strip along the left edge.
 void rowLabelBox(FormDrawer &d, int x, int y)
 {
-    d.rect(x - 2, y - 4, 12, 5.5, 0.15, 0.5);
+    d.line(std::max(x, 5), y + 1.2, x + 9, y + 1.2, 0.15, 0.5);
 }
 
-// Fiscal fields of an editor page in blocks: a new block where the box numbers
-// jump, once a block has a dozen fields.
+// Headings of the official model over runs of boxes whose own labels need
+// them ("Trattenuto", "Rimborsato"... of each tax; "Lavoro dipendente" and
+// "Pensione" of the days).
+struct Heading
+{
+    int from;
+    int to;
+    const char *text;
+};
+const Heading kFiscalHeadings[] = {
+    {6, 7, "Numero di giorni per i quali spettano le detrazioni"},
+    {8, 10, "Periodo di lavoro"},
+    {25, 29, "Addizionale comunale all'Irpef"},
+    {30, 32, "Ritenute sospese"},
+    {33, 36, "Addizionale comunale all'Irpef sospesa"},
+    {51, 55, "Assistenza fiscale"},
+    {61, 64, "Irpef - dichiarante"},
+    {71, 75, "Addizionale regionale all'Irpef - dichiarante"},
+    {81, 85, "Addizionale comunale all'Irpef - dichiarante"},
+    {91, 94, "Cedolare secca sulle locazioni - dichiarante"},
+    {101, 102, "Imposta sostitutiva sui premi di risultato - dichiarante"},
+    {111, 112, "Acconto tassazione separata - dichiarante"},
+    {121, 128, "Acconti trattenuti nell'anno - dichiarante"},
+    {131, 133, "Acconti sospesi - dichiarante"},
+    {141, 143, "Importi rateizzati"},
+    {151, 153, "Interessi per rateizzazione"},
+    {261, 264, "Irpef - coniuge"},
+    {271, 275, "Addizionale regionale all'Irpef - coniuge"},
+    {281, 285, "Addizionale comunale all'Irpef - coniuge"},
+    {291, 294, "Cedolare secca sulle locazioni - coniuge"},
+    {301, 302, "Imposta sostitutiva sui premi di risultato - coniuge"},
+    {311, 312, "Acconto tassazione separata - coniuge"},
+    {321, 328, "Acconti trattenuti nell'anno - coniuge"},
+    {331, 333, "Acconti sospesi - coniuge"},
+    {341, 352, "Oneri detraibili"},
+    {376, 380, "Credito d'imposta per redditi prodotti all'estero"},
+    {390, 395, "Trattamento integrativo"},
+    {397, 403, "Trattamento integrativo"},
+    {411, 420, "Previdenza complementare"},
+    {421, 424, "Previdenza complementare per familiari a carico"},
+    {425, 427, "Fondi di previdenza complementare"},
+    {432, 437, "Oneri deducibili"},
+    {441, 443, "Contributi a enti e casse con fine assistenziale"},
+    {462, 465, "Redditi esenti"},
+    {466, 468, "Bonus e stock option"},
+    {496, 501, "Lavori socialmente utili"},
+    {557, 558, "Lavoro sportivo - contratto a tempo indeterminato"},
+    {559, 560, "Lavoro sportivo - contratto a tempo determinato"},
+    {571, 582, "Premi di risultato"},
+    {591, 602, "Premi di risultato"},
+    {613, 620, "Premi di risultato - altri sostituti"},
+    {651, 657, "Mance del settore turistico"},
+    {658, 663, "Mance del settore turistico - altri sostituti"},
+    {701, 713, "Rimborsi di beni e servizi non soggetti a tassazione"},
+    {781, 783, "Lavoro sportivo - contratto a tempo indeterminato"},
+    {784, 786, "Lavoro sportivo - contratto a tempo determinato"},
+    {791, 795, "Assegno unico - primo figlio"},
+    {796, 800, "Assegno unico - secondo figlio"},
+    {801, 805, "Assegno unico - terzo figlio"},
+};
+
+QString headingOf(const QString &box)
+{
+    const int b = box.toInt();
+    for (const Heading &h : kFiscalHeadings) {
+        if (b >= h.from && b <= h.to)
+            return QString::fromUtf8(h.text);
+    }
+    return QString();
+}
+
+// Fiscal fields of an editor page as one block: the headings of the model
+// group its boxes, and the rows pack them tightly enough for the summary's
+// three pages.
 QList<QPair<QString, QList<CellSpec>>> fiscalBlocks(const QString &page, const QString &caption)
 {
-    QList<QPair<QString, QList<const VelFieldDesc *>>> raw;
-    int last = -1000;
-    for (const VelFieldDesc *f : pageFields(CUD, page)) {
-        const int b = f->box.toInt();
-        if (raw.isEmpty() || (b - last >= 5 && raw.last().second.size() >= 12))
-            raw.append({QString(), {}});
-        raw.last().second.append(f);
-        last = b;
-    }
-    QList<QPair<QString, QList<CellSpec>>> out;
-    for (const auto &r : raw) {
-        const QString title = QStringLiteral("%1 - PUNTI DA %2 A %3")
-                                  .arg(caption, r.second.first()->box, r.second.last()->box);
-        out.append({title, FormDrawer::cellsOf(r.second)});
-    }
-    return out;
+    const QList<const VelFieldDesc *> fields = pageFields(CUD, page);
+    const QString title = QStringLiteral("%1 - PUNTI DA %2 A %3").arg(caption, fields.first()->box, fields.last()->box);
+    QList<CellSpec> cells = FormDrawer::cellsOf(fields);
+    for (CellSpec &c : cells)
+        c.heading = headingOf(c.box);
+    return {{title, cells}};
 }
 
 void flowFiscal(FormDrawer &d, const QString &page, const QString &caption, QList<Region> &regions,
@@ -133,25 +196,54 @@ void firstPage(FormDrawer &d, int pageNo, CudLayoutRec &lay)
 
 // ---- family members ----
 
-void familyTable(FormDrawer &d, int top)
+// The dependants table. The print writes its rows at fixed baselines from
+// `top`: the spouse, 4 mm lower the first child, then the further rows 4 mm
+// apart, the second record's 5 mm below the row before it; a record without
+// a further row of its own shifts the following ones 1 mm up. Each row keeps
+// both of its possible baselines clear of its rules.
+const double kFamilyHeader = 8.3; // three lines of column heading
+
+double familyBaseline(int top, int row)
 {
-    d.bar(8, top - 10, 194, QStringLiteral("FAMILIARI A CARICO"));
-    struct Col { int x; int w; const char *title; };
-    const Col cols[] = {{46, 11, "C / F1 / F"}, {57, 11, "A"}, {68, 11, "D"}, {79, 9, "Non asc."},
-                        {88, 62, "Codice fiscale"}, {150, 11, "N. mesi a carico"}, {161, 13, "Detrazione spettante"},
-                        {174, 10, "Detr. 100% affid."}, {184, 18, "Mesi detrazione"}};
+    return row < 2 ? top + 4.0 * row : top + 9.0 + 4.0 * (row - 2);
+}
+
+void familyTable(FormDrawer &d, int top, bool withBar)
+{
+    constexpr int kRows = 10;
+    const auto rowTop = [top](int row) { return familyBaseline(top, row) - 3.3; };
+    const auto rowBottom = [top](int row) { return row == 1 ? familyBaseline(top, 2) - 3.3 : familyBaseline(top, row) + 0.7; };
+    const double headerTop = rowTop(0) - kFamilyHeader;
+    if (withBar)
+        d.bar(8, headerTop - 4, 194, QStringLiteral("FAMILIARI A CARICO"));
+    struct Col { double x; double w; const char *title; };
+    // x of the values: flags 49, 61, 72, 83, 178; fiscal code 90; months 153
+    // and 191; the deduction ends at 172.
+    const Col cols[] = {{46, 11, "C / F1 / F"},
+                        {57, 11, "A Altro familiare"},
+                        {68, 11, "D Figlio con disabilità"},
+                        {79, 10.5, "Non ascen- dente"},
+                        {89.5, 60.5, "Codice fiscale"},
+                        {150, 10, "N. mesi a carico"},
+                        {160, 14, "Detrazione spettante"},
+                        {174, 11.5, "Detrazione 100% affidamento"},
+                        {185.5, 16.5, "N. mesi detrazione"}};
     for (const Col &c : cols)
-        d.labelBox(c.x, top - 6, c.w, 2.7, QString::fromLatin1(c.title));
-    d.labelBox(8, top - 6, 38, 2.7, QStringLiteral("Relazione di parentela"));
+        d.headerBox(c.x, headerTop, c.w, kFamilyHeader, QString::fromUtf8(c.title));
+    d.headerBox(8, headerTop, 38, kFamilyHeader,
+                withBar ? QStringLiteral("Relazione di parentela")
+                        : QStringLiteral("FAMILIARI A CARICO - Relazione di parentela"),
+                !withBar);
     const QStringList captions{QStringLiteral("CONIUGE"), QStringLiteral("PRIMO FIGLIO"),
                                QStringLiteral("ALTRI FAMILIARI")};
-    for (int row = 0; row < 10; ++row) {
-        const double y = top + 4.0 * row - 3.3;
+    for (int row = 0; row < kRows; ++row) {
+        const double y = rowTop(row);
+        const double h = rowBottom(row) - y;
         if (row < 3)
-            d.text(9, top + 4.0 * row - 0.5, 5, captions[row], true);
+            d.text(9, y + 2.6, kLabelSize, captions[row], true);
         for (const Col &c : cols)
-            d.rect(c.x, y, c.w, 4);
-        d.rect(8, y, 38, 4, 0.15, 0.6);
+            d.rect(c.x, y, c.w, h);
+        d.rect(8, y, 38, h, 0.15, 0.6);
     }
 }
 
@@ -218,7 +310,7 @@ void socialSecurityB(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag, bool
             if (!f.box.isEmpty())
                 fields.append(&f);
         }
-        band(110, 284, QStringLiteral("TFR, ALTRE INDENNITÀ E PRESTAZIONI IN FORMA DI CAPITALE"), fields, tfr, 8);
+        band(110, 284, QStringLiteral("TFR, ALTRE INDENNITÀ E PRESTAZIONI IN FORMA DI CAPITALE"), fields, tfr, 9);
     }
 }
 
@@ -313,7 +405,7 @@ void choiceBoxes(FormDrawer &d, double x, double y, double w, double h, int colu
         const double cy = y + (i / columns) * h;
         d.rect(cx, cy, cw, h);
         d.paragraph(cx + 1, cy + 2.6, cw - 2, 5.5, names[i], 2.2, true);
-        d.text(cx + 1, cy + h - 1.2, 4.5, QStringLiteral("FIRMA"), false, 0.3);
+        d.text(cx + 1, cy + h - 1.2, kLabelSize, QStringLiteral("FIRMA"), false, 0.3);
         d.line(cx + 9, cy + h - 1.5, cx + cw - 2, cy + h - 1.5, 0.1, 0.5);
         if (withCode)
             d.labelBox(cx + cw - 40, cy + h - 10, 38, 6, QStringLiteral("Codice fiscale del beneficiario (eventuale)"));
@@ -485,7 +577,7 @@ void buildSummaryCu(const QString &dir)
     }
     QList<Region> regions{Region{2, 8, 18, 202, 284, &lay.section(2, 0, kCuRecord)},
                           Region{3, 8, 18, 202, 284, &lay.section(3, 0, kCuRecord)},
-                          Region{4, 8, 18, 202, 131, &lay.section(4, 0, kCuRecord)},
+                          Region{4, 8, 18, 202, 126, &lay.section(4, 0, kCuRecord)},
                           Region{4, 8, 184, 202, 284, &lay.section(4, 0, kCuRecord)}};
     SectionRec unused;
     flowFiscal(d, QStringLiteral("Dati Fiscali"), QStringLiteral("DATI FISCALI"), regions, unused);
@@ -494,7 +586,7 @@ void buildSummaryCu(const QString &dir)
     flowFiscal(d, QStringLiteral("Dati Fiscali - Parte 4"), QStringLiteral("DATI FISCALI"), regions, unused);
     flowFiscal(d, QStringLiteral("Dati fiscali - Parte 5"), QStringLiteral("DATI FISCALI"), regions, unused);
     d.page(4);
-    familyTable(d, 143);
+    familyTable(d, 143, true);
 
     socialSecurityA(d, 5, lay, 5, 72);
     socialSecurityB(d, 6, lay, 6, true);
@@ -570,7 +662,7 @@ void buildOrdinaryCu(const QString &dir)
         headerEdit(s);
         int top = 18;
         if (pageNo == 8) {
-            familyTable(d, 28);
+            familyTable(d, 28, false);
             top = 72;
         }
         QList<Region> regions{Region{pageNo, 8, top, 202, 284, &s}};

@@ -1,7 +1,10 @@
 #include "FormDrawer.h"
 
 #include "platform/core/OvExceptions.h"
+#include "src/prj/unit/editors/VelPageBuilder.h"
 #include "tor/util/TorCampagna.h"
+
+#include <QHash>
 
 #include <QDomDocument>
 #include <QRegularExpression>
@@ -224,50 +227,103 @@ QString FormDrawer::fitted(const QString &s, double width, double size, bool bol
     return t.trimmed() + QStringLiteral("…");
 }
 
-// The label of a box: number in bold, then the text, on up to two lines.
-void FormDrawer::cellLabel(double x, double y, double w, const QString &box, const QString &label, bool twoLines)
+// Heights in millimetres of Helvetica at `size` points: above and below the baseline.
+static double ascentMm(double size) { return 0.718 * size * 25.4 / 72.0; }
+static double descentMm(double size) { return 0.207 * size * 25.4 / 72.0; }
+
+int FormDrawer::labelLines(double h, double rise)
 {
-    constexpr double size = 4.5;
-    double left = x + 0.7;
-    double avail = w - 1.4;
+    // The last line ends (descent and a small gap) above the top of the value.
+    const double valueTop = h - rise - ascentMm(8);
+    const double room = valueTop - 0.3 - descentMm(kLabelSize) - kLabelFirst;
+    return room < 0 ? 0 : int(room / kLabelLeading) + 1;
+}
+
+bool FormDrawer::wrapLabel(const QString &box, const QString &label, double w, int maxLines, QStringList *lines,
+                           bool bold) const
+{
+    double numberWidth = 0;
     if (!box.isEmpty()) {
-        text(left, y + 2.1, size, box, true);
         m_pdf.SelectFont(TPdkFont::HelveticaBold);
-        m_pdf.SetTextSize(size);
-        const double bw = m_pdf.GetTextWidth(box) + 0.8;
-        left += bw;
-        avail -= bw;
+        m_pdf.SetTextSize(kLabelSize);
+        numberWidth = m_pdf.GetTextWidth(box) + 0.8;
     }
-    if (label.isEmpty())
-        return;
-    // First line: as many words as fit; second line: the rest, cut to fit.
-    m_pdf.SelectFont(TPdkFont::Helvetica);
-    m_pdf.SetTextSize(size);
+    m_pdf.SelectFont(bold ? TPdkFont::HelveticaBold : TPdkFont::Helvetica);
+    m_pdf.SetTextSize(kLabelSize);
     const QStringList words = label.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QString first;
-    int used = 0;
-    for (; used < words.size(); ++used) {
-        const QString candidate = first.isEmpty() ? words[used] : first + QLatin1Char(' ') + words[used];
-        if (m_pdf.GetTextWidth(candidate) > avail)
-            break;
-        first = candidate;
+    QStringList out{QString()};
+    bool overflow = false;
+    for (const QString &word : words) {
+        const double avail = (out.size() == 1 ? w - 1.4 - numberWidth : w - 1.4);
+        const QString candidate = out.last().isEmpty() ? word : out.last() + QLatin1Char(' ') + word;
+        if (m_pdf.GetTextWidth(candidate) <= avail) {
+            out.last() = candidate;
+            continue;
+        }
+        if (!out.last().isEmpty() || (out.size() == 1 && numberWidth > 0)) {
+            out.append(QString()); // next line
+            if (m_pdf.GetTextWidth(word) <= w - 1.4) {
+                out.last() = word;
+                continue;
+            }
+        }
+        out.last() = out.last().isEmpty() ? word : out.last() + QLatin1Char(' ') + word;
+        overflow = true; // a word wider than the box
     }
-    if (first.isEmpty()) { // one long word
-        text(left, y + 2.1, size, fitted(label, avail, size, false), false, 0.15);
+    if (lines)
+        *lines = out;
+    return !overflow && out.size() <= maxLines;
+}
+
+// The label of a box: number in bold, then the text over at most maxLines
+// lines; a text that does not fit has its last line cut.
+void FormDrawer::cellLabel(double x, double y, double w, const QString &box, const QString &label, int maxLines)
+{
+    double left = x + 0.7;
+    if (!box.isEmpty()) {
+        text(left, y + kLabelFirst, kLabelSize, box, true);
+        m_pdf.SelectFont(TPdkFont::HelveticaBold);
+        m_pdf.SetTextSize(kLabelSize);
+        left += m_pdf.GetTextWidth(box) + 0.8;
+    }
+    if (label.isEmpty() || maxLines < 1)
         return;
+    QStringList lines;
+    if (!wrapLabel(box, label, w, maxLines, &lines)) {
+        const QStringList all = label.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QStringList kept = lines.mid(0, maxLines);
+        int used = 0;
+        for (int i = 0; i + 1 < kept.size(); ++i)
+            used += int(kept[i].split(QLatin1Char(' '), Qt::SkipEmptyParts).size());
+        kept.last() = QStringList(all.mid(used)).join(QLatin1Char(' '));
+        const double avail = kept.size() == 1 ? x + w - 0.7 - left : w - 1.4;
+        kept.last() = fitted(kept.last(), avail, kLabelSize, false);
+        lines = kept;
     }
-    text(left, y + 2.1, size, first, false, 0.15);
-    if (used < words.size()) {
-        const QString rest = QStringList(words.mid(used)).join(QLatin1Char(' '));
-        if (twoLines)
-            text(x + 0.7, y + 3.8, size, fitted(rest, w - 1.4, size, false), false, 0.15);
+    for (int i = 0; i < lines.size(); ++i) {
+        if (!lines[i].isEmpty())
+            text(i == 0 ? left : x + 0.7, y + kLabelFirst + i * kLabelLeading, kLabelSize, lines[i], false, 0.15);
     }
 }
 
 void FormDrawer::labelBox(double x, double y, double w, double h, const QString &label, const QString &box)
 {
     rect(x, y, w, h);
-    cellLabel(x, y, w, box, label, true);
+    const int lines = std::max(1, int((h - 0.4 - descentMm(kLabelSize) - kLabelFirst) / kLabelLeading) + 1);
+    cellLabel(x, y, w, box, label, lines);
+}
+
+void FormDrawer::headerBox(double x, double y, double w, double h, const QString &label, bool bold)
+{
+    rect(x, y, w, h);
+    const int maxLines = std::max(1, int((h - 0.3 - descentMm(kLabelSize) - kLabelFirst) / kLabelLeading) + 1);
+    QStringList lines;
+    if (!wrapLabel(QString(), label, w, maxLines, &lines, bold)) {
+        lines = lines.mid(0, maxLines);
+        lines.last() = fitted(lines.last(), w - 1.4, kLabelSize, bold);
+    }
+    for (int i = 0; i < lines.size(); ++i)
+        text(x + 0.7, y + kLabelFirst + i * kLabelLeading, kLabelSize, lines[i], bold, bold ? 0.0 : 0.15);
 }
 
 void FormDrawer::cuHeader(const QString &title, bool withModule)
@@ -288,15 +344,65 @@ void FormDrawer::cuHeader(const QString &title, bool withModule)
     line(8, 15.5, 202, 15.5, 0.3, 0.2);
 }
 
+// Boxes the editor shows without a caption of their own (under a heading, or
+// beside the box they pair with): their wording on the model.
+static const QHash<QString, QString> &paperLabels()
+{
+    static const QHash<QString, QString> m = {
+        {QStringLiteral("LCUDANNULLAMENTO"), QStringLiteral("Annullamento")},
+        {QStringLiteral("FCUDTITRATTREC"), QStringLiteral("Trattamento recuperato entro le operazioni di conguaglio")},
+        {QStringLiteral("FCUDTITRATTNREC"), QStringLiteral("Trattamento non recuperato")},
+        {QStringLiteral("FCUDTRSOPECONG"), QStringLiteral("Trattamento recuperato successivamente alle operazioni di conguaglio")},
+        {QStringLiteral("FCUDCONTRESCLUSI"), QStringLiteral("Contributi esclusi dai redditi di cui ai punti 1, 2, 3, 4, 5 e 13")},
+        {QStringLiteral("FCUDCONTRNOESCLUSI"), QStringLiteral("Contributi non esclusi dai redditi di cui ai punti 1, 2, 3, 4, 5 e 13")},
+        {QStringLiteral("FCUDONDEDENTCASSDED"), QStringLiteral("Contributi a enti e casse con fine assistenziale esclusi dai redditi")},
+        {QStringLiteral("FCUDONDEDENTCASSNDED"), QStringLiteral("Contributi a enti e casse con fine assistenziale non esclusi dai redditi")},
+        {QStringLiteral("FCUDIRPEFDATRATT28F"), QStringLiteral("Irpef da trattenere dal sostituto")},
+        {QStringLiteral("FCUDIRPEFTRATT28F"), QStringLiteral("Irpef trattenuta dal sostituto")},
+        {QStringLiteral("FCUDSOMMERESTNETT"), QStringLiteral("Somme restituite al netto della ritenuta subita")},
+        {QStringLiteral("FCUDIMPOSTEESTERO"), QStringLiteral("Credito d'imposta per le imposte pagate all'estero")},
+        {QStringLiteral("FCUDSEPRBENECFPC1"), QStringLiteral("Contributi alle forme pensionistiche complementari")},
+        {QStringLiteral("FCUDSEPRBENECAS1"), QStringLiteral("Contributi di assistenza sanitaria")},
+        {QStringLiteral("FCUDRPNCCONTR"), QStringLiteral("Premi di risultato non soggetti a contribuzione")},
+        {QStringLiteral("FCUDSEPRBENECFPC2"), QStringLiteral("Contributi alle forme pensionistiche complementari")},
+        {QStringLiteral("FCUDSEPRBENECAS2"), QStringLiteral("Contributi di assistenza sanitaria")},
+        {QStringLiteral("FCUDRPNCCONTR2"), QStringLiteral("Premi di risultato non soggetti a contribuzione")},
+        {QStringLiteral("FCUDSEPRSAISATO"), QStringLiteral("Somme assoggettate a imposta sostitutiva da assoggettare a tassazione ordinaria")},
+        {QStringLiteral("FCUDSEPRSATOAIS"), QStringLiteral("Somme assoggettate a tassazione ordinaria da assoggettare a imposta sostitutiva")},
+        {QStringLiteral("FCUDMASSIS"), QStringLiteral("Mance assoggettate a imposta sostitutiva da assoggettare a tassazione ordinaria")},
+        {QStringLiteral("FCUDMASSIO"), QStringLiteral("Mance assoggettate a tassazione ordinaria da assoggettare a imposta sostitutiva")},
+        {QStringLiteral("FCUDSNCFRSRSOPECONG"), QStringLiteral("Somma recuperata successivamente alle operazioni di conguaglio")},
+        {QStringLiteral("FCUDRLSCTIRLLSP23"), QStringLiteral("Reddito lordo lavoro sportivo professionistico under 23")},
+        {QStringLiteral("FCUDRLSCTDRLLSP23"), QStringLiteral("Reddito lordo lavoro sportivo professionistico under 23")},
+        {QStringLiteral("FCUDRENCMPCICCACI"), QStringLiteral("Compensi corrisposti agli addetti alle corse ippiche")},
+        {QStringLiteral("SCUDGESASS_1"), QStringLiteral("Pens.")},
+        {QStringLiteral("FDSE7SOMMENORIT"), QStringLiteral("Somme non soggette a ritenuta per regime convenzionale")},
+        {QStringLiteral("FASESOMMEERO2"), QStringLiteral("Somme erogate")},
+        {QStringLiteral("FASERITOPE2"), QStringLiteral("Ritenute operate")},
+        {QStringLiteral("FASESOMERONOTAX2"), QStringLiteral("Somme erogate non tassate")},
+    };
+    return m;
+}
+
 QString FormDrawer::labelText(const VelFieldDesc &f)
 {
-    // The editor shows this flag under its group's heading; on paper the box
-    // needs its own name.
-    if (f.name == QLatin1String("LCUDANNULLAMENTO"))
-        return QStringLiteral("Annullamento");
-    QString l = f.label;
-    l.replace(QStringLiteral("%s"), QStringLiteral("…"));
-    return l.simplified();
+    const QString own = paperLabels().value(f.name.toUpper());
+    if (!own.isEmpty())
+        return own;
+    QString l = VelPageBuilder::caption(f).simplified();
+    // slips of the editor's captions that a payee would read on paper
+    static const QList<QPair<QString, QString>> slips{
+        {QStringLiteral("sotitutiva"), QStringLiteral("sostitutiva")},
+        {QStringLiteral("precendete"), QStringLiteral("precedente")},
+        {QStringLiteral("frusicono"), QStringLiteral("fruiscono")},
+        {QStringLiteral("Tot.compensi"), QStringLiteral("Totale compensi")},
+        {QStringLiteral("afli addetti"), QStringLiteral("agli addetti")},
+        {QStringLiteral("nell' anno"), QStringLiteral("nell'anno")},
+        {QStringLiteral("ulltima"), QStringLiteral("ultima")},
+    };
+    for (const auto &[wrong, right] : slips)
+        l.replace(wrong, right);
+    return l;
 }
 
 int FormDrawer::subWidth(const VelFieldDesc &f, bool inGroup)
@@ -316,16 +422,50 @@ int FormDrawer::subWidth(const VelFieldDesc &f, bool inGroup)
     if (size <= 12) return 22;
     if (size <= 17) return 32;
     if (size <= 20) return 36;
-    if (size <= 40) return 60;
-    return 80;
+    // long names and addresses: room for the whole value (about 1.6 mm a
+    // character at size 8), up to a full row
+    return std::min(194, std::max(60, int(std::ceil(size * 1.6)) + 2));
 }
 
-int FormDrawer::naturalWidth(const CellSpec &spec)
+int FormDrawer::labelWidth(const VelFieldDesc &f, const QString &box, int base, int maxLines) const
+{
+    const QString label = labelText(f);
+    for (int w = base; w <= 120; ++w) {
+        if (wrapLabel(box, label, w, maxLines, nullptr))
+            return w;
+    }
+    return base;
+}
+
+int FormDrawer::naturalWidth(const CellSpec &spec) const
 {
     int w = 0;
-    for (const VelFieldDesc *f : spec.fields)
-        w += subWidth(*f, spec.group);
+    for (int i = 0; i < spec.fields.size(); ++i) {
+        const VelFieldDesc &f = *spec.fields[i];
+        const int base = subWidth(f, spec.group);
+        w += labelWidth(f, i == 0 ? spec.box : QString(), base, 3);
+    }
     return w;
+}
+
+QList<int> FormDrawer::subWidths(const CellSpec &spec, int w) const
+{
+    // Sub-boxes share the slack; the first carries the box number.
+    QList<int> natural;
+    int total = 0;
+    for (int i = 0; i < spec.fields.size(); ++i) {
+        const VelFieldDesc &f = *spec.fields[i];
+        natural.append(labelWidth(f, i == 0 ? spec.box : QString(), subWidth(f, true), 3));
+        total += natural.last();
+    }
+    int extra = w - total;
+    QList<int> out;
+    for (int i = 0; i < natural.size(); ++i) {
+        const int share = extra / int(natural.size() - i);
+        out.append(natural[i] + share);
+        extra -= share;
+    }
+    return out;
 }
 
 QList<CellSpec> FormDrawer::cellsOf(const QList<const VelFieldDesc *> &fields, bool numbered)
@@ -360,12 +500,12 @@ void FormDrawer::record(SectionRec &section, const QString &name, int left, int 
 }
 
 // One box of one field: outline, label, date ticks, and the value's place.
-void FormDrawer::subCell(const VelFieldDesc &f, const QString &box, int x, int y, int w, int h, SectionRec &section,
-                         ValueStyle style)
+void FormDrawer::subCell(const VelFieldDesc &f, const QString &box, int x, int y, int w, int h, int rise,
+                         SectionRec &section, ValueStyle style)
 {
     rect(x, y, w, h);
-    cellLabel(x, y, w, box, labelText(f), w >= 16);
-    const int base = y + h - 2; // value baseline
+    cellLabel(x, y, w, box, labelText(f), labelLines(h, rise));
+    const int base = y + h - rise; // value baseline
     EditRec e;
     e.name = f.name;
     e.top = base;
@@ -395,8 +535,9 @@ void FormDrawer::subCell(const VelFieldDesc &f, const QString &box, int x, int y
         const double monthStart = start + m_pdf.GetTextWidth(QStringLiteral("00") + gap1);
         const double monthEnd = monthStart + m_pdf.GetTextWidth(QStringLiteral("00"));
         const double yearStart = start + m_pdf.GetTextWidth(QStringLiteral("00") + gap1 + QStringLiteral("00") + gap2);
-        line((dayEnd + monthStart) / 2, base - 3, (dayEnd + monthStart) / 2, base + 1);
-        line((monthEnd + yearStart) / 2, base - 3, (monthEnd + yearStart) / 2, base + 1);
+        // (below the label's lines, like the value)
+        line((dayEnd + monthStart) / 2, base - 2.4, (dayEnd + monthStart) / 2, base + 0.8);
+        line((monthEnd + yearStart) / 2, base - 2.4, (monthEnd + yearStart) / 2, base + 0.8);
         e.alignment = QStringLiteral("taData");
         if (style == ValueStyle::AgentPrint)
             e.left = int(std::lround(x + w / 2.0)); // the agent prints centre their dates on x
@@ -426,33 +567,72 @@ void FormDrawer::subCell(const VelFieldDesc &f, const QString &box, int x, int y
     section.edits.append(e);
 }
 
-void FormDrawer::cell(const CellSpec &spec, int x, int y, int w, int h, SectionRec &section, ValueStyle style)
+void FormDrawer::cell(const CellSpec &spec, int x, int y, int w, int h, SectionRec &section, ValueStyle style,
+                      int rise)
 {
     if (!spec.group) {
-        subCell(*spec.fields.first(), spec.box, x, y, w, h, section, style);
+        subCell(*spec.fields.first(), spec.box, x, y, w, h, rise, section, style);
         return;
     }
-    // Sub-boxes share the slack; the first carries the box number.
-    const int natural = naturalWidth(spec);
-    int extra = w - natural;
+    const QList<int> widths = subWidths(spec, w);
     int cx = x;
     for (int i = 0; i < spec.fields.size(); ++i) {
-        const VelFieldDesc &f = *spec.fields[i];
-        int sw = subWidth(f, true);
-        const int share = extra / (spec.fields.size() - i);
-        sw += share;
-        extra -= share;
-        subCell(f, i == 0 ? spec.box : QString(), cx, y, sw, h, section, style);
-        cx += sw;
+        subCell(*spec.fields[i], i == 0 ? spec.box : QString(), cx, y, widths[i], h, rise, section, style);
+        cx += widths[i];
     }
 }
 
-void FormDrawer::drawRow(const QList<CellSpec> &row, const QList<int> &widths, int x, int y, int h,
+int FormDrawer::rowHeightOf(const QList<CellSpec> &row, const QList<int> &widths, int rowHeight) const
+{
+    // Rows whose labels all take one line are a millimetre lower, those with
+    // a label of three lines a millimetre taller.
+    int lines = 1;
+    bool headed = false;
+    for (int k = 0; k < row.size(); ++k) {
+        const CellSpec &c = row[k];
+        headed = headed || !c.heading.isEmpty();
+        const QList<int> sub = c.group ? subWidths(c, widths[k]) : QList<int>{widths[k]};
+        for (int i = 0; i < c.fields.size(); ++i) {
+            QStringList wrapped;
+            const QString box = i == 0 ? c.box : QString();
+            const QString label = labelText(*c.fields[i]);
+            wrapLabel(box, label, sub[i], 3, &wrapped);
+            lines = std::max(lines, int(wrapped.size()));
+        }
+    }
+    const int h = lines <= labelLines(rowHeight - 1, 2) ? rowHeight - 1
+                  : lines <= labelLines(rowHeight, 2)   ? rowHeight
+                                                        : rowHeight + kTallRowExtra;
+    return h + (headed ? kHeadingStrip : 0);
+}
+
+void FormDrawer::drawRow(const QList<CellSpec> &row, const QList<int> &widths, int x, int y, int h, int rowHeight,
                          SectionRec &section, ValueStyle style)
 {
+    bool headed = false;
+    for (const CellSpec &c : row)
+        headed = headed || !c.heading.isEmpty();
+    const int strip = headed ? kHeadingStrip : 0;
+    // A taller row keeps its value 1 mm above the bottom edge, leaving a third line to the labels.
+    const int rise = h - strip > rowHeight ? 1 : 2;
+    Q_ASSERT(labelLines(h - strip, rise) >= 1);
     int cx = x;
     for (int i = 0; i < row.size(); ++i) {
-        cell(row[i], cx, y, widths[i], h, section, style);
+        const QString &heading = row[i].heading;
+        if (heading.isEmpty()) {
+            cell(row[i], cx, y, widths[i], h, section, style, rise);
+        } else {
+            // The heading spans the run of boxes that share it.
+            if (i == 0 || row[i - 1].heading != heading) {
+                int span = 0;
+                for (int k = i; k < row.size() && row[k].heading == heading; ++k)
+                    span += widths[k];
+                fill(cx, y, span, strip, 0.93, 0.95, 0.97);
+                rect(cx, y, span, strip);
+                text(cx + 0.7, y + strip - 0.75, kLabelSize, fitted(heading, span - 1.4, kLabelSize, true), true);
+            }
+            cell(row[i], cx, y + strip, widths[i], h - strip, section, style, rise);
+        }
         cx += widths[i];
     }
 }
@@ -471,6 +651,28 @@ int FormDrawer::flow(const QString &title, const QList<CellSpec> &cells, QList<R
 {
     if (regions.isEmpty())
         throw EOvError(QStringLiteral("Nessuna area per \"%1\"").arg(title));
+    QList<int> natural;
+    for (const CellSpec &c : cells)
+        natural.append(naturalWidth(c));
+    // A run of boxes is at least as wide as its heading.
+    for (int k = 0; k < cells.size();) {
+        int end = k + 1;
+        while (end < cells.size() && cells[end].heading == cells[k].heading)
+            ++end;
+        if (!cells[k].heading.isEmpty()) {
+            m_pdf.SelectFont(TPdkFont::HelveticaBold);
+            m_pdf.SetTextSize(kLabelSize);
+            int missing = int(std::ceil(m_pdf.GetTextWidth(cells[k].heading) + 1.6));
+            for (int j = k; j < end; ++j)
+                missing -= natural[j];
+            for (int j = k; j < end && missing > 0; ++j) {
+                const int share = (missing + (end - j) - 1) / (end - j);
+                natural[j] += share;
+                missing -= share;
+            }
+        }
+        k = end;
+    }
     bool opened = false;
     bool continued = false;
     int i = 0;
@@ -478,7 +680,45 @@ int FormDrawer::flow(const QString &title, const QList<CellSpec> &cells, QList<R
         Region &r = regions.first();
         const int width = r.right - r.x;
         const int barH = title.isEmpty() ? 0 : 4;
-        const int needed = (opened ? 0 : barH) + rowHeight;
+        // One row with as many cells as fit; a run of boxes under one heading
+        // starts a new row rather than being split, when a row holds it.
+        QList<CellSpec> row;
+        QList<int> widths;
+        int used = 0;
+        int next = i;
+        while (next < cells.size()) {
+            const int w = std::min(natural[next], width);
+            if (!row.isEmpty() && used + w > width)
+                break;
+            const QString &heading = cells[next].heading;
+            if (!row.isEmpty() && !heading.isEmpty() && heading != cells[next - 1].heading) {
+                int run = 0;
+                for (int k = next; k < cells.size() && cells[k].heading == heading; ++k)
+                    run += std::min(natural[k], width);
+                if (used + run > width && run <= width)
+                    break;
+            }
+            row.append(cells[next]);
+            widths.append(w);
+            used += w;
+            ++next;
+        }
+        // ...then widened to the full width.
+        int slack = width - used;
+        QList<int> growable;
+        for (int k = 0; k < row.size(); ++k) {
+            if (!row[k].group || row.size() == 1)
+                growable.append(k);
+        }
+        if (growable.isEmpty())
+            growable.append(int(row.size()) - 1);
+        for (int k = 0; k < growable.size(); ++k) {
+            const int share = slack / int(growable.size() - k);
+            widths[growable[k]] += share;
+            slack -= share;
+        }
+        const int h = rowHeightOf(row, widths, rowHeight);
+        const int needed = (opened ? 0 : barH) + h;
         if (r.y + needed > r.bottom) {
             regions.removeFirst();
             if (regions.isEmpty())
@@ -495,34 +735,9 @@ int FormDrawer::flow(const QString &title, const QList<CellSpec> &cells, QList<R
             opened = true;
             continued = true;
         }
-        // Fill one row with as many cells as fit, then widen them to the full width.
-        QList<CellSpec> row;
-        QList<int> widths;
-        int used = 0;
-        while (i < cells.size()) {
-            const int w = std::min(naturalWidth(cells[i]), width);
-            if (!row.isEmpty() && used + w > width)
-                break;
-            row.append(cells[i]);
-            widths.append(w);
-            used += w;
-            ++i;
-        }
-        int slack = width - used;
-        QList<int> growable;
-        for (int k = 0; k < row.size(); ++k) {
-            if (!row[k].group || row.size() == 1)
-                growable.append(k);
-        }
-        if (growable.isEmpty())
-            growable.append(int(row.size()) - 1);
-        for (int k = 0; k < growable.size(); ++k) {
-            const int share = slack / int(growable.size() - k);
-            widths[growable[k]] += share;
-            slack -= share;
-        }
-        drawRow(row, widths, r.x, r.y, rowHeight, r.section ? *r.section : section, style);
-        r.y += rowHeight;
+        drawRow(row, widths, r.x, r.y, h, rowHeight, r.section ? *r.section : section, style);
+        r.y += h;
+        i = next;
         if (i < cells.size() && r.y + rowHeight > r.bottom)
             opened = false; // continues in the next region with its bar again
     }

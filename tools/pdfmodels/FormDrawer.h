@@ -61,7 +61,17 @@ struct CellSpec
     QList<const VelFieldDesc *> fields;
     QString box;       // printed number ("" for none)
     bool group = false;
+    QString heading;   // heading over the run of boxes that share it ("" for none)
 };
+
+// Box labels: size, first baseline and line step below the box's top edge.
+constexpr double kLabelSize = 5.0;
+constexpr double kLabelFirst = 2.1;
+constexpr double kLabelLeading = 1.75;
+// A flowed row whose labels need three lines is this much taller.
+constexpr int kTallRowExtra = 1;
+// The strip of a heading over a run of boxes.
+constexpr int kHeadingStrip = 3;
 
 // The area a flow of boxes fills.
 struct Region
@@ -98,6 +108,9 @@ public:
     void bar(double x, double y, double w, const QString &title);
     // A caption box with a label in its top-left corner (no value recorded).
     void labelBox(double x, double y, double w, double h, const QString &label, const QString &box = QString());
+    // A caption box whose label is wrapped over as many lines as its height
+    // holds, never cut (column headings of a table).
+    void headerBox(double x, double y, double w, double h, const QString &label, bool bold = false);
 
     // The standard top band of the CU pages: fiscal code box at 44..96 (value
     // at 46, 12), page title, module box at 188..202 (value at 192, 12).
@@ -112,15 +125,20 @@ public:
     int flow(const QString &title, const QList<CellSpec> &cells, Region &region, SectionRec &section,
              ValueStyle style = ValueStyle::Auto, int rowHeight = 9);
 
-    // One box at a fixed place, recorded like a flowed one.
-    void cell(const CellSpec &spec, int x, int y, int w, int h, SectionRec &section, ValueStyle style);
+    // One box at a fixed place, recorded like a flowed one; the value's
+    // baseline lies `rise` millimetres above the box's bottom edge.
+    void cell(const CellSpec &spec, int x, int y, int w, int h, SectionRec &section, ValueStyle style, int rise = 2);
 
     // Cells of fields: each field its own box, or one group per box number
     // shared by consecutive fields.
     static QList<CellSpec> cellsOf(const QList<const VelFieldDesc *> &fields, bool numbered = true);
-    // Natural width of a cell in millimetres.
-    static int naturalWidth(const CellSpec &spec);
+    // Natural width of a cell in millimetres: room for its value, and for its
+    // label on at most three lines.
+    int naturalWidth(const CellSpec &spec) const;
     static int subWidth(const VelFieldDesc &f, bool inGroup);
+    // Lines of label a box of height h holds above a value whose baseline
+    // lies `rise` above the box's bottom edge (size 8).
+    static int labelLines(double h, double rise);
     // Gaps (in spaces) between day, month and year of the dates printed in the
     // boxes drawn next; the tick marks between the parts follow them.
     void setDateGaps(int gap1, int gap2)
@@ -128,7 +146,8 @@ public:
         m_gap1 = gap1;
         m_gap2 = gap2;
     }
-    // A label with its "%s" placeholders shown as dots.
+    // The label printed in a field's box: the editor's caption with its years
+    // filled in, or the model's own wording where the editor shows none.
     static QString labelText(const VelFieldDesc &f);
 
     // Records a value written at a fixed place (no box drawn).
@@ -137,11 +156,22 @@ public:
                        const QString &type = QString());
 
 private:
-    void drawRow(const QList<CellSpec> &row, const QList<int> &widths, int x, int y, int h, SectionRec &section,
+    // Height of a row of cells of these widths (taller when a label needs
+    // three lines, plus the heading strip when a cell has a heading).
+    int rowHeightOf(const QList<CellSpec> &row, const QList<int> &widths, int rowHeight) const;
+    void drawRow(const QList<CellSpec> &row, const QList<int> &widths, int x, int y, int h, int rowHeight,
+                 SectionRec &section, ValueStyle style);
+    void subCell(const VelFieldDesc &f, const QString &box, int x, int y, int w, int h, int rise, SectionRec &section,
                  ValueStyle style);
-    void subCell(const VelFieldDesc &f, const QString &box, int x, int y, int w, int h, SectionRec &section,
-                 ValueStyle style);
-    void cellLabel(double x, double y, double w, const QString &box, const QString &label, bool twoLines);
+    void cellLabel(double x, double y, double w, const QString &box, const QString &label, int maxLines);
+    // The label wrapped into lines in a box of width w (the first line after
+    // the box number); false when it needs more than maxLines.
+    bool wrapLabel(const QString &box, const QString &label, double w, int maxLines, QStringList *lines,
+                   bool bold = false) const;
+    // Width the sub-box of f needs so that its label fits on maxLines lines.
+    int labelWidth(const VelFieldDesc &f, const QString &box, int base, int maxLines) const;
+    // Widths of the sub-boxes of a group cell w wide.
+    QList<int> subWidths(const CellSpec &spec, int w) const;
     QString fitted(const QString &s, double width, double size, bool bold) const;
 
     TPdkPdf &m_pdf;
