@@ -131,15 +131,16 @@ Box valueBox(double x, double y, double width, double size)
     return {x, y - 0.718 * size * kPt, x + width, y};
 }
 
-// The page rendered in grey at `dpi`, through pdftoppm.
-QImage render(const QString &pdf, int page, int dpi)
+// The page rendered at `dpi` through pdftoppm, in grey or in colour.
+QImage render(const QString &pdf, int page, int dpi, bool gray = true)
 {
     QTemporaryDir dir;
     const QString base = dir.filePath(QStringLiteral("p"));
-    QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi),
-                                                   QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                                   QString::number(page), QStringLiteral("-singlefile"), pdf, base});
-    return QImage(base + QStringLiteral(".pgm"));
+    QProcess::execute(QStringLiteral("pdftoppm"), {gray ? QStringLiteral("-gray") : QStringLiteral("-png"), QStringLiteral("-r"),
+                                                   QString::number(dpi), QStringLiteral("-f"), QString::number(page),
+                                                   QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"),
+                                                   pdf, base});
+    return QImage(base + (gray ? QStringLiteral(".pgm") : QStringLiteral(".png")));
 }
 
 // True when no pixel darker than light grey lies inside the box (a value's
@@ -688,6 +689,85 @@ private slots:
                     QVERIFY2(w.xMin >= strip - 0.01 && w.xMax <= a4.width() && w.yMax <= a4.height(),
                              qPrintable(where + QLatin1Char(' ') + w.text));
             }
+        }
+    }
+
+    // Renders of filled model pages for the documentation (VELCU_SCREENSHOTS
+    // names the folder): the summary's dependants page and its page of the
+    // other bodies and TFR, the ordinary's dependants page, every box filled
+    // through the form printer, three dependant records at the print's places.
+    void filledPagesForTheDocumentation()
+    {
+        const QString out = qEnvironmentVariable("VELCU_SCREENSHOTS");
+        if (out.isEmpty())
+            QSKIP("VELCU_SCREENSHOTS not set");
+        const VelRecordModel &model = VelRecordModel::instance();
+        const struct { const char *layout; const char *pdf; int pag; int page; const char *png; int familyTop; } shots[] = {
+            {"StpCUD.xml", "CU2026_mod.pdf", 4, 4, "model-summary-p4.png", 143},
+            {"StpCUD.xml", "CU2026_mod.pdf", 6, 6, "model-summary-p6.png", 0},
+            {"StpCUD_Ord.xml", "CU2026_mod_ord.pdf", 6, 8, "model-ordinary-p8.png", 28}};
+        QTemporaryDir dir;
+        for (const auto &shot : shots) {
+            const TXMLCud cud = GetCud(res(QString::fromLatin1(shot.layout)));
+            TPdkPdf pdf;
+            const int src = pdf.LoadFromFile(res(QString::fromLatin1(shot.pdf)));
+            QVERIFY(src);
+            pdf.NewDocument();
+            pdf.SetOrigin(1);
+            pdf.SetMeasurementUnits(1);
+            pdf.Check(pdf.CopyPageRanges(src, QString::number(shot.page)));
+            pdf.DeletePages(1, 1);
+            pdf.SelectPage(1);
+            TVelFormFieldPrinter printer(pdf);
+            std::vector<std::unique_ptr<TClientDataSet>> sets;
+            for (int s = 0; s < cud.Pag(shot.pag).Count(); ++s) {
+                const TXMLCudSection sec = cud.Pag(shot.pag).Section(s);
+                const QString structure = structureOf(sec.Name());
+                sets.emplace_back(new TClientDataSet);
+                TClientDataSet &ds = *sets.back();
+                model.createDataSet(structure, ds);
+                ds.append();
+                for (int i = 0; i < ds.fieldCount(); ++i) {
+                    const TField f = ds.field(i);
+                    const VelFieldDesc *d = model.structure(structure).field(f.fieldName());
+                    if (!d || d->box.isEmpty())
+                        continue;
+                    switch (d->kind) {
+                    case VelFieldKind::Amount: f.setValue(QVariant::fromValue(Currency::fromUnits(12345670000LL + 10000LL * d->box.toInt()))); break;
+                    case VelFieldKind::Date: f.setValue(QDate(2025, 3, 1)); break;
+                    case VelFieldKind::FlagX: f.setValue(QStringLiteral("X")); break;
+                    case VelFieldKind::Flag1: f.setValue(QStringLiteral("1")); break;
+                    case VelFieldKind::Integer: f.setValue(12); break;
+                    default:
+                        f.setValue(d->size >= 16 ? QStringLiteral("RSSMRA80A01H501U").left(d->size)
+                                                 : QStringLiteral("A1B2C3D4E5F6").left(std::max(1, d->size)));
+                    }
+                }
+                ds.post();
+                printer.printSection(sec, ds);
+            }
+            printer.DrawField(QStringLiteral("01"), 192, 12, 8, QStringLiteral("taLeftJustify"), QStringLiteral("5"));
+            if (shot.familyTop) {
+                // spouse and first child of the first record, then the second and third records' children
+                const int t = shot.familyTop;
+                const auto row = [&](int y, int flagX, const QString &cf, const QString &amount) {
+                    printer.DrawField(QStringLiteral("X"), flagX, y, 8, QString(), QStringLiteral("0"));
+                    printer.DrawField(cf, 90, y, 8, QString(), QStringLiteral("0"));
+                    printer.DrawField(QStringLiteral("12"), 153, y, 8, QString(), QStringLiteral("0"));
+                    if (!amount.isEmpty())
+                        printer.DrawField(amount, 172, y, 8, QStringLiteral("taRightJustify"), QStringLiteral("0"));
+                    printer.DrawField(QStringLiteral("12"), 191, y, 8, QString(), QStringLiteral("0"));
+                };
+                row(t, 49, QStringLiteral("BNCMRA82A41H501W"), QString());
+                row(t + 4, 49, QStringLiteral("VRDLCA15A01F839C"), QStringLiteral("950,25"));
+                row(t + 9, 72, QStringLiteral("VRDNNA18A41F839X"), QStringLiteral("1.220,00"));
+                row(t + 13, 61, QStringLiteral("VRDPLA50A01H199K"), QStringLiteral("750,00"));
+            }
+            const QString file = dir.filePath(QStringLiteral("p.pdf"));
+            pdf.Check(pdf.SaveToFile(file));
+            const QImage img = render(file, 1, 110, false);
+            QVERIFY(!img.isNull());
+            QVERIFY(img.save(QDir(out).filePath(QString::fromLatin1(shot.png))));
         }
     }
 

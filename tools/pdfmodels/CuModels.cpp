@@ -132,8 +132,10 @@ QList<QPair<QString, QList<CellSpec>>> fiscalBlocks(const QString &page, const Q
 void flowFiscal(FormDrawer &d, const QString &page, const QString &caption, QList<Region> &regions,
                 SectionRec &section)
 {
+    d.setCompactRows(true);
     for (const auto &block : fiscalBlocks(page, caption))
         d.flow(block.first, block.second, regions, section);
+    d.setCompactRows(false);
 }
 
 // ---- page 1: agent and payee ----
@@ -240,7 +242,7 @@ void familyTable(FormDrawer &d, int top, bool withBar)
         const double y = rowTop(row);
         const double h = rowBottom(row) - y;
         if (row < 3)
-            d.text(9, y + 2.6, kLabelSize, captions[row], true);
+            d.text(9, familyBaseline(top, row), kLabelSize, captions[row], true); // on the values' line
         for (const Col &c : cols)
             d.rect(c.x, y, c.w, h);
         d.rect(8, y, 38, h, 0.15, 0.6);

@@ -584,8 +584,8 @@ void FormDrawer::cell(const CellSpec &spec, int x, int y, int w, int h, SectionR
 
 int FormDrawer::rowHeightOf(const QList<CellSpec> &row, const QList<int> &widths, int rowHeight) const
 {
-    // Rows whose labels all take one line are a millimetre lower, those with
-    // a label of three lines a millimetre taller.
+    // Rows with a label of three lines are a millimetre taller; compact rows
+    // whose labels all take one line a millimetre lower.
     int lines = 1;
     bool headed = false;
     for (int k = 0; k < row.size(); ++k) {
@@ -600,9 +600,9 @@ int FormDrawer::rowHeightOf(const QList<CellSpec> &row, const QList<int> &widths
             lines = std::max(lines, int(wrapped.size()));
         }
     }
-    const int h = lines <= labelLines(rowHeight - 1, 2) ? rowHeight - 1
-                  : lines <= labelLines(rowHeight, 2)   ? rowHeight
-                                                        : rowHeight + kTallRowExtra;
+    const int h = m_compactRows && lines <= labelLines(rowHeight - 1, 2) ? rowHeight - 1
+                  : lines <= labelLines(rowHeight, 2)                    ? rowHeight
+                                                                         : rowHeight + kTallRowExtra;
     return h + (headed ? kHeadingStrip : 0);
 }
 

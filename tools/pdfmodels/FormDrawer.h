@@ -150,6 +150,11 @@ public:
     // filled in, or the model's own wording where the editor shows none.
     static QString labelText(const VelFieldDesc &f);
 
+    // Rows whose labels all take one line drawn a millimetre lower (the
+    // fiscal pages, where space is short); off by default, so that the other
+    // pages keep their rows at the height asked.
+    void setCompactRows(bool on) { m_compactRows = on; }
+
     // Records a value written at a fixed place (no box drawn).
     static void record(SectionRec &section, const QString &name, int left, int top, int height,
                        const QString &alignment, const QString &space = QStringLiteral("no"),
@@ -177,6 +182,7 @@ private:
     TPdkPdf &m_pdf;
     int m_gap1 = 4;
     int m_gap2 = 4;
+    bool m_compactRows = false;
 };
 
 // Fields of a structure: a page's (in order), or by name.
