@@ -40,7 +40,7 @@ void headerEdit(SectionRec &s)
 
 // A rule under the "Rigo: n" label the print writes at (x, y): it starts at
 // 5 mm, clear of the imprint's strip along the left edge.
-void rowLabelBox(FormDrawer &d, int x, int y)
+void rowLabelRule(FormDrawer &d, int x, int y)
 {
     d.line(std::max(x, 5), y + 1.2, x + 9, y + 1.2, 0.15, 0.5);
 }
@@ -267,7 +267,7 @@ void socialSecurityA(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag, int 
     // and ends where the next one starts.
     const auto band = [&](int labelTop, int bottom, const QString &title, const QList<const VelFieldDesc *> &fields,
                           SectionRec &s) {
-        rowLabelBox(d, 5, labelTop);
+        rowLabelRule(d, 5, labelTop);
         Region r{pageNo, 15, labelTop - 4, 202, bottom};
         d.flow(title, FormDrawer::cellsOf(fields), r, s);
     };
@@ -294,7 +294,7 @@ void socialSecurityB(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag, bool
     headerEdit(cu);
     const auto band = [&](int labelTop, int bottom, const QString &title, const QList<const VelFieldDesc *> &fields,
                           SectionRec &s, int rowHeight) {
-        rowLabelBox(d, 5, labelTop);
+        rowLabelRule(d, 5, labelTop);
         Region r{pageNo, 15, labelTop - 4, 202, bottom};
         d.flow(title, FormDrawer::cellsOf(fields), r, s, ValueStyle::Auto, rowHeight);
     };
@@ -321,7 +321,7 @@ void tfrSheet(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
     d.page(pageNo);
     d.cuHeader(QStringLiteral("TFR, ALTRE INDENNITÀ E PRESTAZIONI IN FORMA DI CAPITALE"));
     SectionRec &tfr = lay.section(pag, 0, QStringLiteral("cdsPdfTfr"));
-    rowLabelBox(d, 1, 44);
+    rowLabelRule(d, 1, 44);
     QList<Region> regions{Region{pageNo, 13, 40, 202, 284}};
     const QString s = QStringLiteral("TCUDT_TFR");
     for (const QString &page : {QStringLiteral("Rapporto di lavoro"), QStringLiteral("TFR al 31/12/2000"),
@@ -341,7 +341,7 @@ void selfEmployed(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
     d.text(13, 24, 7, QStringLiteral("CERTIFICAZIONE LAVORO AUTONOMO, PROVVIGIONI E REDDITI DIVERSI"), true);
     d.text(13, 29, 5.5, QStringLiteral("Compilare un rigo per ogni causale; i righi oltre il primo proseguono su copie "
                                        "di questa pagina."));
-    rowLabelBox(d, 1, 45);
+    rowLabelRule(d, 1, 45);
     QList<Region> regions{Region{pageNo, 13, 41, 202, 284}};
     const QString s = QStringLiteral("TASE_AUTSOMMEEROGATE");
     const QString page = QStringLiteral("Autonomo");
@@ -381,7 +381,7 @@ void annotationCodesPage(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
     SectionRec &codes = lay.section(pag, 0, QStringLiteral("cdsPdfAnnotazioni"));
     headerEdit(codes);
     d.text(13, 24, 7, QStringLiteral("CODICI DELLE ANNOTAZIONI"), true);
-    rowLabelBox(d, 1, 34);
+    rowLabelRule(d, 1, 34);
     QList<CellSpec> cells;
     int n = 0;
     for (const VelFieldDesc &f : structureOf(QStringLiteral("TCUDA_ANNOTAZIONI")).fields) {
