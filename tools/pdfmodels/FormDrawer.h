@@ -109,7 +109,8 @@ public:
     // A caption box with a label in its top-left corner (no value recorded).
     void labelBox(double x, double y, double w, double h, const QString &label, const QString &box = QString());
     // A caption box whose label is wrapped over as many lines as its height
-    // holds, never cut (column headings of a table).
+    // holds (column headings of a table); its last line is cut only when the
+    // label does not fit.
     void headerBox(double x, double y, double w, double h, const QString &label, bool bold = false);
 
     // The standard top band of the CU pages: fiscal code box at 44..96 (value
