@@ -399,6 +399,12 @@ private slots:
         std::unique_ptr<TfmVelPDF> other(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
         other->show();
         QCOMPARE(other->edPdfFileName->text(), QStringLiteral("CU_Ordinario-2026"));
+        other->run().outputFolder = m_dir.filePath(QStringLiteral("FinestraOrdinario"));
+        QVERIFY(other->createPdf());
+        const QList<Page> ord = readPdf(m_dir.filePath(QStringLiteral("FinestraOrdinario/CU_Ordinario-2026.pdf")));
+        QVERIFY(at(ord.first(), QStringLiteral("2025"), 169, 29, 12));
+        QVERIFY(other->meOut->toPlainText().contains(QStringLiteral("File generato: ")));
+        QCOMPARE(states().value(QStringLiteral("BIANCHI")), QStringLiteral("1"));
         if (!dir.isEmpty()) {
             QApplication::processEvents();
             other->grab().save(QDir(dir).filePath(QStringLiteral("cu-print-window-ordinario.png")));
