@@ -486,6 +486,21 @@ static QStringList rowCodes(TClientDataSet &ann)
     return codes;
 }
 
+const QList<TBookmark> &TVelCuPrint::annotationRowsOf(qint64 person)
+{
+    if (!m_annotationIndex) {
+        m_annotationIndex.emplace();
+        TClientDataSet &ann = cdsPdfAnnotazioni;
+        ann.setFiltered(false);
+        const TField id = ann.findField(QStringLiteral("IAFIID"));
+        if (id) {
+            for (ann.first(); !ann.eof(); ann.next())
+                (*m_annotationIndex)[id.asInteger()] << ann.bookmark();
+        }
+    }
+    return (*m_annotationIndex)[person];
+}
+
 // The rows of annotation codes of the CU's person, rebuilt in memory from its
 // annotation text: 56 codes a row, no row without codes. What changed is kept
 // for the store, written when the run succeeds. An error is reported and the
@@ -503,17 +518,22 @@ void TVelCuPrint::rebuildAnnotationCodes()
         for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
             wanted << codes.mid(i, kCodesPerRow);
 
-        ann.setFiltered(false);
-        const TField id = ann.fieldByName(QStringLiteral("IAFIID"));
+        annotationRowsOf(m_person); // the index exists from here on
+        QList<TBookmark> &held = (*m_annotationIndex)[m_person];
         QList<QStringList> now;
-        for (ann.first(); !ann.eof(); ann.next())
-            if (id.asInteger() == m_person)
-                now << rowCodes(ann);
+        for (const TBookmark b : std::as_const(held)) {
+            ann.gotoBookmark(b);
+            now << rowCodes(ann);
+        }
         if (now == wanted)
             return;
 
-        while (ann.locate(QStringLiteral("IAFIID"), m_person))
+        for (const TBookmark b : std::as_const(held)) {
+            ann.gotoBookmark(b);
             ann.deleteRecord();
+        }
+        held.clear();
+        const TField id = ann.fieldByName(QStringLiteral("IAFIID"));
         for (const QStringList &row : std::as_const(wanted)) {
             ann.append();
             id.setAsInteger(m_person);
@@ -523,6 +543,7 @@ void TVelCuPrint::rebuildAnnotationCodes()
             for (qsizetype k = 0; k < row.size(); ++k)
                 ann.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
             ann.post();
+            held << ann.bookmark();
         }
         m_annotationSaves.append({m_person, m_codFis, m_mese, wanted});
     } catch (const EOvException &e) {
@@ -535,15 +556,16 @@ void TVelCuPrint::rebuildAnnotationCodes()
 // One copy of model page 13 for each row of annotation codes of the person.
 void TVelCuPrint::annotationCodePages(const TXMLCud &cud)
 {
+    if (m_person == 0)
+        return;
     TClientDataSet &ann = cdsPdfAnnotazioni;
     ann.setFiltered(false);
-    const TField id = ann.findField(QStringLiteral("IAFIID"));
-    if (!id || m_person == 0)
-        return;
     QList<TBookmark> rows;
-    for (ann.first(); !ann.eof(); ann.next())
-        if (id.asInteger() == m_person && !rowCodes(ann).isEmpty())
-            rows << ann.bookmark();
+    for (const TBookmark b : annotationRowsOf(m_person)) {
+        ann.gotoBookmark(b);
+        if (!rowCodes(ann).isEmpty())
+            rows << b;
+    }
     if (rows.isEmpty())
         return;
     m_module = 1;
@@ -559,37 +581,60 @@ void TVelCuPrint::annotationCodePages(const TXMLCud &cud)
     }
 }
 
-// The rows rebuilt in the run, each person's saved in the period of its CU's
-// month. A person whose rows cannot be saved is reported; the others go on.
+// The rows rebuilt in the run, saved in the period of their CU's month: one
+// save a month. A save that fails is reported and the others go on.
 void TVelCuPrint::saveAnnotationCodes()
 {
-    for (const AnnotationRows &a : std::as_const(m_annotationSaves)) {
+    if (m_annotationSaves.isEmpty())
+        return;
+    QStringList months;
+    for (const AnnotationRows &a : std::as_const(m_annotationSaves))
+        if (!months.contains(a.mese))
+            months << a.mese;
+    TClientDataSet all;
+    try {
+        m_store.Load(all, kAnnotazioni, TTorDBCds::AllMonths);
+    } catch (const EOvException &e) {
+        warn(e.message());
+        m_annotationSaves.clear();
+        return;
+    }
+    all.setFiltered(false);
+    const TField id = all.fieldByName(QStringLiteral("IAFIID"));
+    QHash<qint64, QList<TBookmark>> stored;
+    for (all.first(); !all.eof(); all.next())
+        stored[id.asInteger()] << all.bookmark();
+    for (const QString &mese : std::as_const(months)) {
+        QStringList persons;
         try {
-            TClientDataSet one;
-            m_store.Load(one, kAnnotazioni, TTorDBCds::AllMonths, TTorDBCds::Default, int(a.person));
-            one.setFiltered(false);
-            const TField id = one.fieldByName(QStringLiteral("IAFIID"));
-            for (one.first(); !one.eof();) {
-                if (id.asInteger() == a.person)
-                    one.deleteRecord();
-                else
-                    one.next();
-            }
-            for (const QStringList &row : a.rows) {
-                one.append();
-                id.setAsInteger(a.person);
-                one.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(a.codFis);
-                if (const TField m = one.findField(QStringLiteral("SCUDMESE")); m && !a.mese.isEmpty())
-                    m.setAsString(a.mese);
-                for (qsizetype k = 0; k < row.size(); ++k)
-                    one.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
-                one.post();
+            for (const AnnotationRows &a : std::as_const(m_annotationSaves)) {
+                if (a.mese != mese)
+                    continue;
+                persons << a.codFis;
+                for (const TBookmark b : stored.value(a.person)) {
+                    all.gotoBookmark(b);
+                    all.deleteRecord();
+                }
+                stored.remove(a.person);
+                for (const QStringList &row : a.rows) {
+                    all.append();
+                    id.setAsInteger(a.person);
+                    all.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(a.codFis);
+                    if (const TField m = all.findField(QStringLiteral("SCUDMESE")); m && !a.mese.isEmpty())
+                        m.setAsString(a.mese);
+                    for (qsizetype k = 0; k < row.size(); ++k)
+                        all.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
+                    all.post();
+                }
             }
             bool ok = false;
-            const int month = a.mese.trimmed().toInt(&ok);
-            m_store.Save(one, kAnnotazioni, ok && month >= 1 && month <= 12 ? month : TTorDBCds::AllMonths);
+            const int month = mese.trimmed().toInt(&ok);
+            m_store.Save(all, kAnnotazioni, ok && month >= 1 && month <= 12 ? month : TTorDBCds::AllMonths);
         } catch (const EOvException &e) {
-            warn(a.codFis + QStringLiteral(" - ") + e.message());
+            if (all.modified())
+                all.cancel();
+            all.cancelUpdates();
+            warn(persons.join(QStringLiteral(", ")) + QStringLiteral(" - ") + e.message());
         }
     }
     m_annotationSaves.clear();
@@ -727,6 +772,7 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
         return QString();
     m_noteCodes.reset();
     m_annotationSaves.clear();
+    m_annotationIndex.reset();
 
     m_pdf = std::make_unique<TPdkPdf>();
     m_printer = std::make_unique<TVelFormFieldPrinter>(*m_pdf);
@@ -738,6 +784,7 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
             p->m_pdf.reset();
             // rows rebuilt in memory and not (or now) stored: read afresh next run
             p->m_annotationSaves.clear();
+            p->m_annotationIndex.reset();
             p->cdsPdfAnnotazioni.close();
         }
     } release{this};

@@ -27,6 +27,7 @@
 // memory and in the store.
 #include "platform/dataset/TClientDataSet.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -138,4 +139,7 @@ private:
         QList<QStringList> rows;
     };
     QList<AnnotationRows> m_annotationSaves;
+    // the rows of cdsPdfAnnotazioni by person, made at the first use in a run
+    std::optional<QHash<qint64, QList<TBookmark>>> m_annotationIndex;
+    const QList<TBookmark> &annotationRowsOf(qint64 person);
 };
