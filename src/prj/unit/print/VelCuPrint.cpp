@@ -504,15 +504,24 @@ const QList<TBookmark> &TVelCuPrint::annotationRowsOf(qint64 person)
 // The rows of annotation codes of the CU's person, rebuilt in memory from its
 // annotation text: 56 codes a row, no row without codes. What changed is kept
 // for the store, written when the run succeeds. An error is reported and the
-// print goes on with the rows the person had.
+// print goes on with the rows the person had; a notes table that cannot be
+// read is reported once a run, not once a CU.
 void TVelCuPrint::rebuildAnnotationCodes()
 {
     if (m_person == 0)
         return;
     TClientDataSet &ann = cdsPdfAnnotazioni;
     try {
-        if (!m_noteCodes)
-            m_noteCodes = VelAnnotationCodes::readNoteTable();
+        if (m_noteTableFailed)
+            return; // reported once for the run; the stored rows print as they are
+        if (!m_noteCodes) {
+            try {
+                m_noteCodes = VelAnnotationCodes::readNoteTable();
+            } catch (const EOvException &) {
+                m_noteTableFailed = true;
+                throw;
+            }
+        }
         const QStringList codes = VelAnnotationCodes::codesOf(text(cdsMultiSelect, "SCUDANNOTAZIONI"), *m_noteCodes);
         QList<QStringList> wanted;
         for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
@@ -771,6 +780,7 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
     if (!m_main.hasCudLayout())
         return QString();
     m_noteCodes.reset();
+    m_noteTableFailed = false;
     m_annotationSaves.clear();
     m_annotationIndex.reset();
 
@@ -782,7 +792,7 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
         {
             p->m_printer.reset();
             p->m_pdf.reset();
-            // rows rebuilt in memory and not (or now) stored: read afresh next run
+            // rows rebuilt in memory, stored or not: read afresh at the next run
             p->m_annotationSaves.clear();
             p->m_annotationIndex.reset();
             p->cdsPdfAnnotazioni.close();

@@ -131,6 +131,7 @@ private:
     qint64 m_person = 0;
     // the notes table's codes, read once a run
     std::optional<QSet<QString>> m_noteCodes;
+    bool m_noteTableFailed = false;
     // rows of annotation codes rebuilt in this run, saved when it succeeds
     struct AnnotationRows
     {
