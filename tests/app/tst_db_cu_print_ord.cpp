@@ -286,6 +286,28 @@ private slots:
             QFile::copy(path, qEnvironmentVariable("VELCU_SCREENSHOTS") + QStringLiteral("/cu_ordinario_test.pdf"));
     }
 
+    // Dependants without fiscal data bring pages 4-8; two-sided, a blank page
+    // only where the next CU would start on an even page.
+    void dependantsAloneBringTheFiscalPagesTwoSided()
+    {
+        put("TCUDC_CONFAMCARICO", {of(kNeri, {{"LCUDRELPARCON", QStringLiteral("1")},
+                                              {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")}})});
+        TdmVelStampePDF stampe;
+        stampe.ordinario = true;
+        TdmVelMain main;
+        TVelCuPrint run(*m_store, stampe, main);
+        run.open();
+        run.twoSided = true;
+        run.outputFolder = m_dir.filePath(QStringLiteral("FronteRetro"));
+        const QList<Page> pages = PdfWords::read(run.print(run.allRows(), QStringLiteral("F")));
+        QStringList plan;
+        for (const Page &p : pages)
+            plan << (p.isEmpty() ? QStringLiteral("-") : kindOf(p));
+        // NERI: 3 and the five fiscal pages; ROSSI from page 7, no blank between
+        QCOMPARE(plan.mid(0, 8).join(QLatin1Char(' ')), QStringLiteral("3 F F F F F 3 F"));
+        QVERIFY(at(pages.at(5), QStringLiteral("BNCMRA82A41H501W"), 90, 28, 8));
+    }
+
     // 57 codes: a second row, and a second copy of page 13 one module further.
     void fiftySevenCodesGiveTwoRows()
     {
