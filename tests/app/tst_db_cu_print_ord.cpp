@@ -393,6 +393,25 @@ private slots:
         QCOMPARE(storedCodes().value(kNeri), (QList<QStringList>{{QStringLiteral("ZZ")}}));
         QVERIFY(states().value(QStringLiteral("NERI")) != QLatin1String("1"));
         QVERIFY(states().value(QStringLiteral("ROSSI")) != QLatin1String("1"));
+
+        // a document that cannot be written: the message, nothing stored, nothing locked
+        const QString blocker = m_dir.filePath(QStringLiteral("bloccato"));
+        {
+            QFile f(blocker);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        TVelCuPrint third(*m_store, stampe, main);
+        third.open();
+        third.outputFolder = blocker;
+        try {
+            third.print(third.allRows(), QStringLiteral("B"));
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QVERIFY(e.message().startsWith(QStringLiteral("Controllare che il documento non sia già aperto.")));
+        }
+        QCOMPARE(storedCodes().value(kNeri), (QList<QStringList>{{QStringLiteral("ZZ")}}));
+        QVERIFY(!storedCodes().contains(kRossi));
+        QVERIFY(states().value(QStringLiteral("ROSSI")) != QLatin1String("1"));
     }
 
     // Names the font's encoding lacks print transliterated, never as "?",
