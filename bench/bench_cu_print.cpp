@@ -3,8 +3,10 @@
 // self-employment entry, written through the store first (not timed); then
 // the print run as the window drives it: cdsMultiSelect and the sections
 // loaded from the store, every CU filled page by page, the PDF saved and the
-// CUs locked in the store. Prints each phase's time, the pages, the bytes a
-// page beyond the model and the peak memory.
+// CUs locked in the store. Then the ordinary CU of the same CUs, each with
+// two annotation codes to rebuild and store, every fifth with a TFR pair.
+// Prints each phase's time, the pages, the bytes a page beyond the model and
+// the peak memory.
 // Usage: bench_cu_print [certifications]
 #include "platform/core/Currency.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -88,5 +90,61 @@ int main(int argc, char **argv)
     std::printf("end to end from the store: %lld ms (target < 5000 ms); %.0f bytes a page beyond the model "
                 "(target < 6144); peak memory %.1f MB\n",
                 total, pages > 0 ? double(bytes - model) / pages : 0.0, procMb("VmHWM:"));
+
+    // The ordinary CU of the same school: every CU also gets two annotation
+    // codes in its text and every fifth a TFR row (set-up, not timed).
+    t.restart();
+    {
+        TClientDataSet cu;
+        store.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        cu.disableControls();
+        for (cu.first(); !cu.eof(); cu.next()) {
+            cu.edit();
+            set(cu, "SCUDANNOTAZIONI", QStringLiteral("AC) Detrazioni per carichi di famiglia\r\nBO)\r\n"
+                                                      "AL) Addizionali regionale e comunale"));
+            set(cu, "iCudStato", 0);
+            cu.post();
+        }
+        cu.enableControls();
+        store.Save(cu, QStringLiteral("TCUD_DATICUD"));
+        TClientDataSet tfr;
+        store.Load(tfr, QStringLiteral("TCUDT_TFR"));
+        tfr.disableControls();
+        for (int i = 5; i <= count; i += 5) {
+            tfr.append();
+            set(tfr, "SCUDCODFIS", taxCode(i));
+            set(tfr, "SCUDMESE", QStringLiteral("12"));
+            set(tfr, "FRL7INDENANNO", money(1500000 + i));
+            tfr.post();
+        }
+        tfr.enableControls();
+        store.Save(tfr, QStringLiteral("TCUDT_TFR"));
+    }
+    report("annotations and TFR added (set-up)", t.elapsed());
+
+    stampe.ordinario = true;
+    TVelCuPrint ord(store, stampe, main);
+    ord.outputFolder = dir.filePath(QStringLiteral("Stp"));
+    qint64 ordTotal = 0;
+    t.restart();
+    ord.open();
+    ms = t.elapsed();
+    ordTotal += ms;
+    report("ordinary: CUs loaded from the store", ms, QStringLiteral("%1 CUs").arg(ord.cdsMultiSelect.recordCount()));
+    t.restart();
+    const QString ordPath = ord.print(ord.allRows(), TVelCuPrint::defaultFileName(true));
+    ms = t.elapsed();
+    ordTotal += ms;
+    TPdkPdf ordCheck;
+    ordCheck.LoadFromFile(ordPath);
+    const int ordPages = ordCheck.PageCount();
+    const qint64 ordBytes = QFileInfo(ordPath).size();
+    const qint64 ordModel =
+        QFileInfo(TorFolders::resolveFile(TorFolders::resDir(), Campagna::modelloOrdinario())).size();
+    report("ordinary: filled, saved, codes stored, locked", ms,
+           QStringLiteral("%1 pages, %2 MB").arg(ordPages).arg(ordBytes / 1048576.0, 0, 'f', 1));
+    std::printf("ordinary end to end from the store: %lld ms; %.0f bytes a page beyond the model; "
+                "peak memory %.1f MB\n",
+                ordTotal, ordPages > 0 ? double(ordBytes - ordModel) / ordPages : 0.0, procMb("VmHWM:"));
     return 0;
 }

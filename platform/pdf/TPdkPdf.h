@@ -102,9 +102,16 @@ public:
     // Technical reason of the last failure (qpdf's message), for diagnostics.
     QString LastErrorText() const;
 
-    // Text as the workspace writes it: WinAnsi bytes, characters it cannot
-    // encode as '?', control characters as spaces.
+    // Text as the workspace writes it: WinAnsi bytes, control characters as
+    // spaces; a character the encoding lacks is first transliterated
+    // (transliterate), never written as '?'.
     static std::string toWinAnsi(const QString &text);
+    // The text with every character the WinAnsi encoding lacks replaced by
+    // the nearest letters it has: "Łukasz Żółć" -> "Lukasz Zólc", "Nguyễn" ->
+    // "Nguyên", "Шевченко" -> "Shevchenko", "ﬁ" -> "fi". A character with no
+    // Latin reading (a Chinese ideogram, a pictograph) is left out. Text the
+    // encoding holds whole is returned as it is.
+    static QString transliterate(const QString &text);
 
 private:
     struct Impl;

@@ -14,6 +14,7 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/shell/TdmVelMain.h"
+#include "support/PdfWords.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 #include "tor/store/torUDBCds.h"
@@ -38,62 +39,17 @@
 namespace {
 
 using Values = QList<QPair<const char *, QVariant>>;
-constexpr double kMm = 72.0 / 25.4;
 
 QVariant money(const char *text)
 {
     return QVariant::fromValue(Currency::parse(QString::fromLatin1(text)).value());
 }
 
-struct Word
-{
-    QString text;
-    double xMin = 0, yMin = 0, xMax = 0, yMax = 0; // millimetres from the top-left corner
-};
-using Page = QList<Word>;
-
-// Every page of a PDF as pdftotext -bbox reads it.
-QList<Page> readPdf(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        qFatal("pdftotext failed on %s", qPrintable(pdf));
-    static const QRegularExpression re(QStringLiteral(
-        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
-    QList<Page> pages;
-    const QStringList parts = QString::fromUtf8(p.readAllStandardOutput()).split(QStringLiteral("<page "));
-    for (int i = 1; i < parts.size(); ++i) {
-        Page page;
-        for (auto it = re.globalMatch(parts.at(i)); it.hasNext();) {
-            const auto m = it.next();
-            page.append({m.captured(5).replace(QStringLiteral("&apos;"), QStringLiteral("'")),
-                         m.captured(1).toDouble() / kMm, m.captured(2).toDouble() / kMm,
-                         m.captured(3).toDouble() / kMm, m.captured(4).toDouble() / kMm});
-        }
-        pages.append(page);
-    }
-    return pages;
-}
-
-// A word starting near x whose baseline is near y (size in points).
-bool at(const Page &page, const QString &text, double x, double y, double size)
-{
-    const double rise = 0.207 * size / kMm;
-    for (const Word &w : page) {
-        if (w.text == text && qAbs(w.xMin - x) < 1.0 && qAbs(w.yMax - rise - y) < 1.0)
-            return true;
-    }
-    return false;
-}
-
-bool has(const Page &page, const QString &text)
-{
-    for (const Word &w : page)
-        if (w.text == text)
-            return true;
-    return false;
-}
+using PdfWords::Page;
+using PdfWords::Word;
+using PdfWords::at;
+using PdfWords::has;
+const auto readPdf = PdfWords::read;
 
 // The place of a field in a page of the CU layout.
 TXMLCudPrintRect placeOf(const TXMLCud &cud, int pag, const QString &name)
@@ -438,14 +394,74 @@ private slots:
         }
         form->close();
 
-        // the ordinary CU is not printed yet: the window refuses to open
+        // "Stampa CU Ordinario": the same window, its own file name
         stampe.ordinario = true;
-        try {
-            std::unique_ptr<TfmVelPDF> other(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
-            QFAIL("the ordinary CU window opened");
-        } catch (const EOvError &e) {
-            QCOMPARE(e.message(), QStringLiteral("La stampa del CU ordinario non è ancora disponibile."));
+        std::unique_ptr<TfmVelPDF> other(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
+        other->show();
+        QCOMPARE(other->edPdfFileName->text(), QStringLiteral("CU_Ordinario-2026"));
+        other->run().outputFolder = m_dir.filePath(QStringLiteral("FinestraOrdinario"));
+        QVERIFY(other->createPdf());
+        const QList<Page> ord = readPdf(m_dir.filePath(QStringLiteral("FinestraOrdinario/CU_Ordinario-2026.pdf")));
+        QVERIFY(at(ord.first(), QStringLiteral("2025"), 169, 29, 12));
+        QVERIFY(other->meOut->toPlainText().contains(QStringLiteral("File generato: ")));
+        QCOMPARE(states().value(QStringLiteral("BIANCHI")), QStringLiteral("1"));
+        if (!dir.isEmpty()) {
+            QApplication::processEvents();
+            other->grab().save(QDir(dir).filePath(QStringLiteral("cu-print-window-ordinario.png")));
         }
+        other->close();
+    }
+
+    // Previdential page B of the summary CU: a row of other bodies, INAIL,
+    // TFR and co-operatives on one page, each with its "Rigo" label at its
+    // band (50, 74, 110, 32); a second TFR row continues on a copy.
+    void previdentialPageBCarriesEveryBand()
+    {
+        const QString cf = QStringLiteral("BNCLRA75B41F205X");
+        auto row = [&](const char *name, const QVariant &value) {
+            return Values{{"SCUDCODFIS", cf}, {"SCUDMESE", QStringLiteral("12")}, {name, value}};
+        };
+        put("TCUDAE_ALTRIENTI", {row("SAENCODFISENTEPREV", QStringLiteral("80078750587"))});
+        put("TCUIN_INAIL", {row("SINA7POSASSTERR", QStringLiteral("12345678"))});
+        put("TCUDCA_COOPART", {row("FCUDCAREDDITO", money("1500"))});
+        put("TCUDT_TFR", {row("FRL7INDENANNO", money("1111")), row("FRL7INDENANNO", money("2222"))});
+
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        TVelCuPrint run(*m_store, stampe, main);
+        run.open();
+        run.outputFolder = m_dir.filePath(QStringLiteral("PaginaB"));
+        QList<TBookmark> bianchi;
+        for (run.cdsMultiSelect.first(); !run.cdsMultiSelect.eof(); run.cdsMultiSelect.next())
+            if (run.cdsMultiSelect.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == cf)
+                bianchi << run.cdsMultiSelect.bookmark();
+        const QList<Page> pages = readPdf(run.print(bianchi, QStringLiteral("B")));
+        QList<int> pageB;
+        for (int i = 0; i < pages.size(); ++i)
+            if (PdfWords::hasPhrase(pages.at(i), QStringLiteral("DATI ASSICURATIVI INAIL")))
+                pageB << i;
+        QCOMPARE(pageB.size(), 2);
+        const TXMLCud cud = main.Cud();
+        const Page &b1 = pages.at(pageB.at(0));
+        for (int top : {50, 74, 110, 32})
+            QVERIFY2(at(b1, QStringLiteral("Rigo:"), 5, top, 6), qPrintable(QString::number(top)));
+        for (const auto &[field, value] :
+             {std::pair{"SAENCODFISENTEPREV", "80078750587"}, std::pair{"SINA7POSASSTERR", "12345678"},
+              std::pair{"FCUDCAREDDITO", "1.500,00"}, std::pair{"FRL7INDENANNO", "1.111,00"}}) {
+            const TXMLCudPrintRect r = placeOf(cud, 6, QLatin1String(field));
+            QVERIFY2(PdfWords::onLine(b1, QLatin1String(value), r.Top(), r.Height()), field);
+        }
+        // the continuation: the second TFR row alone, module 02, the fiscal code
+        const Page &b2 = pages.at(pageB.at(1));
+        QVERIFY(at(b2, QStringLiteral("Rigo:"), 5, 110, 6));
+        QVERIFY(!at(b2, QStringLiteral("Rigo:"), 5, 50, 6));
+        QVERIFY(!at(b2, QStringLiteral("Rigo:"), 5, 74, 6));
+        QVERIFY(!at(b2, QStringLiteral("Rigo:"), 5, 32, 6));
+        const TXMLCudPrintRect tfr = placeOf(cud, 6, QStringLiteral("FRL7INDENANNO"));
+        QVERIFY(PdfWords::onLine(b2, QStringLiteral("2.222,00"), tfr.Top(), tfr.Height()));
+        QVERIFY(!has(b2, QStringLiteral("80078750587")));
+        QVERIFY(at(b2, QStringLiteral("02"), 192, 12, 8));
+        QVERIFY(at(b2, cf, 46, 12, 10));
     }
 
     // The wrap of the annotations: a box 590 pixels wide, font 10 pixels.

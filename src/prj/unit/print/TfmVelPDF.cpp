@@ -134,10 +134,12 @@ void TfmVelPDF::formCreate()
         m_main = dmVelMain;
     if (!m_store || !m_stampe || !m_main)
         throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
-    if (m_stampe->ordinario)
-        throw EOvError(QStringLiteral("La stampa del CU ordinario non è ancora disponibile."));
     m_run = std::make_unique<TVelCuPrint>(*m_store, *m_stampe, *m_main);
     m_run->log = [this](const QString &line) { meOut->appendPlainText(line); };
+    m_run->warning = [this](const QString &message) {
+        meOut->appendPlainText(message);
+        OvMessageDlg(message, mtWarning, mbOK);
+    };
     m_run->progress = [this](int done, int total) {
         pbAvanzamento->setMaximum(qMax(total, 1));
         pbAvanzamento->setValue(done);

@@ -1,6 +1,7 @@
 #pragma once
-// The CU print window ("Stampa CU Sintetico"): the selection grid over the
-// CUs of the year, the file name, the options and the log. Every step of the
+// The CU print window ("Stampa CU Sintetico" and "Stampa CU Ordinario", by
+// the print module's flag): the selection grid over the CUs of the year, the
+// file name ("CU-2026" or "CU_Ordinario-2026"), the options and the log. Every step of the
 // print is TVelCuPrint's; this form only shows and asks.
 #include "platform/framework/TfmOvMultiSelect.h"
 

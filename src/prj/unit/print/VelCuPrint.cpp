@@ -8,6 +8,7 @@
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/print/VelImprint.h"
 #include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/telematic/VelAnnotationCodes.h"
 #include "src/prj/unit/telematic/VelFileGenerator.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
@@ -20,6 +21,8 @@ namespace {
 
 const QString kCud = QStringLiteral("TCUD_DATICUD");
 const QString kFirma = QStringLiteral("SCUDDATIANAFIRMA");
+const QString kAnnotazioni = QStringLiteral("TCUDA_ANNOTAZIONI");
+constexpr int kCodesPerRow = 56; // annotation codes a row of TCUDA_ANNOTAZIONI holds
 const QString kFirmaOmessa = QStringLiteral("LA FIRMA E' OMESSA AI SENSI DELL'ART.3, DEL DECR. LEGISLATIVO 12/02/1993");
 
 QString quoted(const QString &text)
@@ -279,61 +282,74 @@ void TVelCuPrint::dependantsBlock(int top)
     }
 }
 
-void TVelCuPrint::previdentialPages(const TXMLCud &cud)
+void TVelCuPrint::previdentialPages(const TXMLCud &cud, const Previdential &plan)
 {
-    for (TClientDataSet *ds : {&cdsInps, &cdsInpdap, &cdsInail, &cdsCoopArt, &cdsAltriEnti, &cdsPdfTfr})
+    QList<TClientDataSet *> sets{&cdsInps, &cdsInpdap, &cdsInail, &cdsCoopArt, &cdsAltriEnti};
+    if (plan.tfr)
+        sets << &cdsPdfTfr;
+    bool any = false;
+    for (TClientDataSet *ds : sets) {
         filterToCu(*ds);
-    if (cdsInps.isEmpty() && cdsInpdap.isEmpty() && cdsInail.isEmpty() && cdsCoopArt.isEmpty()
-        && cdsAltriEnti.isEmpty() && cdsPdfTfr.isEmpty())
+        any = any || !ds->isEmpty();
+    }
+    if (!any)
         return;
 
     // page A: INPS and public pension, one row of each a page
     m_module = 1;
     const QString labelA = QStringLiteral("Copia pagina dati previdenziali");
-    copyPage(QStringLiteral("5"), labelA);
+    const QString modelA = QString::number(plan.modelA);
+    copyPage(modelA, labelA);
     moduleAndImprint();
-    const TXMLCudPage pag5 = cud.Pag(5);
-    m_printer->printSection(pag5.Section(2), cdsMultiSelect);
+    const TXMLCudPage pagA = cud.Pag(plan.pagA);
+    m_printer->printSection(pagA.Section(2), cdsMultiSelect);
     while (!cdsInps.eof() || !cdsInpdap.eof()) {
         if (!cdsInps.eof()) {
-            m_printer->printSection(pag5.Section(0), cdsInps);
+            m_printer->printSection(pagA.Section(0), cdsInps);
             for (int top : {40, 173, 205, 236})
                 rowLabel(cdsInps.recNo(), 5, top);
             cdsInps.next();
         }
         if (!cdsInpdap.eof()) {
-            m_printer->printSection(pag5.Section(1), cdsInpdap);
-            rowLabel(cdsInpdap.recNo(), 5, 72);
+            m_printer->printSection(pagA.Section(1), cdsInpdap);
+            rowLabel(cdsInpdap.recNo(), 5, plan.inpdapLabel);
             cdsInpdap.next();
         }
         if (!cdsInps.eof() || !cdsInpdap.eof()) {
-            copyPage(QStringLiteral("5"), labelA);
+            copyPage(modelA, labelA);
             ++m_module;
             fiscalCodeHeader();
             moduleAndImprint();
         }
     }
 
-    // page B: other bodies, INAIL, TFR, co-operatives
-    copyPage(QStringLiteral("6"), labelA);
+    // page B: other bodies, INAIL, co-operatives (and TFR in the summary CU)
+    const QString modelB = QString::number(plan.modelB);
+    copyPage(modelB, labelA);
     moduleAndImprint();
-    const TXMLCudPage pag6 = cud.Pag(6);
-    m_printer->printSection(pag6.Section(2), cdsMultiSelect);
-    auto remain = [this] {
-        return !cdsAltriEnti.eof() || !cdsInail.eof() || !cdsPdfTfr.eof() || !cdsCoopArt.eof();
+    const TXMLCudPage pagB = cud.Pag(plan.pagB);
+    m_printer->printSection(pagB.Section(2), cdsMultiSelect);
+    struct Row { TClientDataSet *ds; int section; int top; };
+    QList<Row> bands{Row{&cdsAltriEnti, 0, 50}, Row{&cdsInail, 1, 74}};
+    if (plan.tfr)
+        bands << Row{&cdsPdfTfr, 4, 110};
+    bands << Row{&cdsCoopArt, 3, 32};
+    auto remain = [&bands] {
+        for (const Row &r : bands)
+            if (!r.ds->eof())
+                return true;
+        return false;
     };
     while (remain()) {
-        struct Row { TClientDataSet *ds; int section; int top; };
-        for (const Row &r : {Row{&cdsAltriEnti, 0, 50}, Row{&cdsInail, 1, 74}, Row{&cdsPdfTfr, 4, 110},
-                             Row{&cdsCoopArt, 3, 32}}) {
+        for (const Row &r : bands) {
             if (r.ds->eof())
                 continue;
-            m_printer->printSection(pag6.Section(r.section), *r.ds);
+            m_printer->printSection(pagB.Section(r.section), *r.ds);
             rowLabel(r.ds->recNo(), 5, r.top);
             r.ds->next();
         }
         if (remain()) {
-            copyPage(QStringLiteral("6"), labelA);
+            copyPage(modelB, labelA);
             ++m_module;
             fiscalCodeHeader();
             moduleAndImprint();
@@ -395,27 +411,242 @@ void TVelCuPrint::annotationsPage()
     }
 }
 
-void TVelCuPrint::selfEmployedPage(const TXMLCud &cud)
+void TVelCuPrint::selfEmployedPage(const TXMLCud &cud, int modelPage, int pag)
 {
     filterToCu(cdsAutonomo);
     if (cdsAutonomo.isEmpty())
         return;
     m_module = 1;
-    copyPage(QStringLiteral("8"), QStringLiteral("Copia I pagina"));
+    const QString model = QString::number(modelPage);
+    copyPage(model, QStringLiteral("Copia I pagina"));
     moduleAndImprint();
-    const TXMLCudPage pag7 = cud.Pag(7);
-    m_printer->printSection(pag7.Section(1), cdsMultiSelect);
+    const TXMLCudPage page = cud.Pag(pag);
+    m_printer->printSection(page.Section(1), cdsMultiSelect);
     while (!cdsAutonomo.eof()) {
-        m_printer->printSection(pag7.Section(0), cdsAutonomo);
+        m_printer->printSection(page.Section(0), cdsAutonomo);
         rowLabel(cdsAutonomo.recNo(), 1, 45);
         cdsAutonomo.next();
         if (!cdsAutonomo.eof()) {
-            copyPage(QStringLiteral("8"), QStringLiteral("Copia pagina dati autonomo"));
+            copyPage(model, QStringLiteral("Copia pagina dati autonomo"));
             ++m_module;
             fiscalCodeHeader();
             moduleAndImprint();
         }
     }
+}
+
+// The TFR rows go alternately on the two pages of a copy of model pages 11
+// and 12; a new pair, one module further, while rows remain.
+void TVelCuPrint::tfrPairs(const TXMLCud &cud)
+{
+    filterToCu(cdsPdfTfr);
+    if (cdsPdfTfr.isEmpty())
+        return;
+    const QString label = QStringLiteral("Copia pagine TFR");
+    const TXMLCudSection sections[2] = {cud.Pag(9).Section(0), cud.Pag(10).Section(0)};
+    m_module = 1;
+    while (!cdsPdfTfr.eof()) {
+        copyPage(QStringLiteral("11,12"), label);
+        const int last = m_pdf->PageCount();
+        for (int k = 0; k < 2; ++k) {
+            check(*m_pdf, m_pdf->SelectPage(last - 1 + k), label);
+            fiscalCodeHeader();
+            moduleAndImprint();
+            if (cdsPdfTfr.eof())
+                continue;
+            m_printer->printSection(sections[k], cdsPdfTfr);
+            rowLabel(cdsPdfTfr.recNo(), 1, 44);
+            cdsPdfTfr.next();
+        }
+        if (!cdsPdfTfr.eof())
+            ++m_module;
+    }
+}
+
+void TVelCuPrint::warn(const QString &reason)
+{
+    const QString message = QStringLiteral("Controllare le annotazioni nel Modello CU: ") + reason;
+    if (warning)
+        warning(message);
+    else if (log)
+        log(message);
+}
+
+// The codes of a row of TCUDA_ANNOTAZIONI, in order, up to the first empty one.
+static QStringList rowCodes(TClientDataSet &ann)
+{
+    QStringList codes;
+    for (int k = 0; k < kCodesPerRow; ++k) {
+        const TField f = ann.findField(VelAnnotationCodes::column(k));
+        const QString code = f ? f.asString().trimmed() : QString();
+        if (code.isEmpty())
+            break;
+        codes << code;
+    }
+    return codes;
+}
+
+const QList<TBookmark> &TVelCuPrint::annotationRowsOf(qint64 person)
+{
+    if (!m_annotationIndex) {
+        m_annotationIndex.emplace();
+        TClientDataSet &ann = cdsPdfAnnotazioni;
+        ann.setFiltered(false);
+        const TField id = ann.findField(QStringLiteral("IAFIID"));
+        if (id) {
+            for (ann.first(); !ann.eof(); ann.next())
+                (*m_annotationIndex)[id.asInteger()] << ann.bookmark();
+        }
+    }
+    return (*m_annotationIndex)[person];
+}
+
+// The rows of annotation codes of the CU's person, rebuilt in memory from its
+// annotation text: 56 codes a row, no row without codes. What changed is kept
+// for the store, written when the run succeeds. An error is reported and the
+// print goes on with the rows the person had; a notes table that cannot be
+// read is reported once a run, not once a CU.
+void TVelCuPrint::rebuildAnnotationCodes()
+{
+    if (m_person == 0)
+        return;
+    TClientDataSet &ann = cdsPdfAnnotazioni;
+    try {
+        if (m_noteTableFailed)
+            return; // reported once for the run; the stored rows print as they are
+        if (!m_noteCodes) {
+            try {
+                m_noteCodes = VelAnnotationCodes::readNoteTable();
+            } catch (const EOvException &) {
+                m_noteTableFailed = true;
+                throw;
+            }
+        }
+        const QStringList codes = VelAnnotationCodes::codesOf(text(cdsMultiSelect, "SCUDANNOTAZIONI"), *m_noteCodes);
+        QList<QStringList> wanted;
+        for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
+            wanted << codes.mid(i, kCodesPerRow);
+
+        annotationRowsOf(m_person); // the index exists from here on
+        QList<TBookmark> &held = (*m_annotationIndex)[m_person];
+        QList<QStringList> now;
+        for (const TBookmark b : std::as_const(held)) {
+            ann.gotoBookmark(b);
+            now << rowCodes(ann);
+        }
+        if (now == wanted)
+            return;
+
+        for (const TBookmark b : std::as_const(held)) {
+            ann.gotoBookmark(b);
+            ann.deleteRecord();
+        }
+        held.clear();
+        const TField id = ann.fieldByName(QStringLiteral("IAFIID"));
+        for (const QStringList &row : std::as_const(wanted)) {
+            ann.append();
+            id.setAsInteger(m_person);
+            ann.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(m_codFis);
+            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !m_mese.isEmpty())
+                m.setAsString(m_mese);
+            for (qsizetype k = 0; k < row.size(); ++k)
+                ann.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
+            ann.post();
+            held << ann.bookmark();
+        }
+        m_annotationSaves.append({m_person, m_codFis, m_mese, wanted});
+    } catch (const EOvException &e) {
+        if (ann.modified())
+            ann.cancel();
+        warn(e.message());
+    }
+}
+
+// One copy of model page 13 for each row of annotation codes of the person.
+void TVelCuPrint::annotationCodePages(const TXMLCud &cud)
+{
+    if (m_person == 0)
+        return;
+    TClientDataSet &ann = cdsPdfAnnotazioni;
+    ann.setFiltered(false);
+    QList<TBookmark> rows;
+    for (const TBookmark b : annotationRowsOf(m_person)) {
+        ann.gotoBookmark(b);
+        if (!rowCodes(ann).isEmpty())
+            rows << b;
+    }
+    if (rows.isEmpty())
+        return;
+    m_module = 1;
+    const TXMLCudSection section = cud.Pag(11).Section(0);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        copyPage(QStringLiteral("13"), QStringLiteral("Copia pagina annotazioni"));
+        if (i > 0)
+            ++m_module;
+        moduleAndImprint();
+        ann.gotoBookmark(rows.at(i));
+        m_printer->printSection(section, ann);
+        rowLabel(int(i) + 1, 1, 34);
+    }
+}
+
+// The rows rebuilt in the run, saved in the period of their CU's month: one
+// save a month. A save that fails is reported and the others go on.
+void TVelCuPrint::saveAnnotationCodes()
+{
+    if (m_annotationSaves.isEmpty())
+        return;
+    QStringList months;
+    for (const AnnotationRows &a : std::as_const(m_annotationSaves))
+        if (!months.contains(a.mese))
+            months << a.mese;
+    TClientDataSet all;
+    try {
+        m_store.Load(all, kAnnotazioni, TTorDBCds::AllMonths);
+    } catch (const EOvException &e) {
+        warn(e.message());
+        m_annotationSaves.clear();
+        return;
+    }
+    all.setFiltered(false);
+    const TField id = all.fieldByName(QStringLiteral("IAFIID"));
+    QHash<qint64, QList<TBookmark>> stored;
+    for (all.first(); !all.eof(); all.next())
+        stored[id.asInteger()] << all.bookmark();
+    for (const QString &mese : std::as_const(months)) {
+        QStringList persons;
+        try {
+            for (const AnnotationRows &a : std::as_const(m_annotationSaves)) {
+                if (a.mese != mese)
+                    continue;
+                persons << a.codFis;
+                for (const TBookmark b : stored.value(a.person)) {
+                    all.gotoBookmark(b);
+                    all.deleteRecord();
+                }
+                stored.remove(a.person);
+                for (const QStringList &row : a.rows) {
+                    all.append();
+                    id.setAsInteger(a.person);
+                    all.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(a.codFis);
+                    if (const TField m = all.findField(QStringLiteral("SCUDMESE")); m && !a.mese.isEmpty())
+                        m.setAsString(a.mese);
+                    for (qsizetype k = 0; k < row.size(); ++k)
+                        all.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
+                    all.post();
+                }
+            }
+            bool ok = false;
+            const int month = mese.trimmed().toInt(&ok);
+            m_store.Save(all, kAnnotazioni, ok && month >= 1 && month <= 12 ? month : TTorDBCds::AllMonths);
+        } catch (const EOvException &e) {
+            if (all.modified())
+                all.cancel();
+            all.cancelUpdates();
+            warn(persons.join(QStringLiteral(", ")) + QStringLiteral(" - ") + e.message());
+        }
+    }
+    m_annotationSaves.clear();
 }
 
 void TVelCuPrint::fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent)
@@ -453,19 +684,23 @@ void TVelCuPrint::fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent
 
 // ---------------------------------------------------------------- the run
 
-void TVelCuPrint::printSummaryCu(bool first)
+// Steps common to both CUs: the CU's first page from the model, the year,
+// the agent's block (the other agent the CU names, else the school), the
+// fields of Pag1 and the imprint. Returns the agent's dataset.
+TClientDataSet &TVelCuPrint::firstPage(const TXMLCud &cud, int modelPage, bool first)
 {
-    const TXMLCud cud = m_main.Cud();
     m_codFis = text(cdsMultiSelect, "SCUDCODFIS");
     m_mese = text(cdsMultiSelect, "SCUDMESE");
+    const TField person = cdsMultiSelect.findField(QStringLiteral("IAFIID"));
+    m_person = person ? person.asInteger() : 0;
     if (!first)
         blankPageIfOdd();
 
-    // page 1
-    copyPage(QStringLiteral("1"), QStringLiteral("Copia I pagina"));
+    const QString label = QStringLiteral("Copia I pagina");
+    copyPage(QString::number(modelPage), label);
     if (first) {
-        check(*m_pdf, m_pdf->DeletePages(1, 1), QStringLiteral("Copia I pagina"));
-        check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), QStringLiteral("Copia I pagina"));
+        check(*m_pdf, m_pdf->DeletePages(1, 1), label);
+        check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), label);
     }
     cdsPdfAltrisost.setFiltered(false);
     cdsPdfAltrisost.setFilter(QStringLiteral("SSOSCODFIS = %1").arg(quoted(text(cdsMultiSelect, "SCUDALTROSOSCODFIS"))));
@@ -479,6 +714,13 @@ void TVelCuPrint::printSummaryCu(bool first)
     check(*m_pdf, m_pdf->SetTextSize(7), QStringLiteral("Scrivi testo: ") + imprint);
     check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, imprint), QStringLiteral("Scrivi testo: ") + imprint);
     m_module = 1;
+    return agent;
+}
+
+void TVelCuPrint::printSummaryCu(bool first)
+{
+    const TXMLCud cud = m_main.Cud();
+    TClientDataSet &agent = firstPage(cud, 1, first);
 
     // pages 2-4: fiscal data and dependants
     filterToCu(cdsPdfConFamCar);
@@ -494,34 +736,73 @@ void TVelCuPrint::printSummaryCu(bool first)
         dependantsBlock(143);
     }
 
-    previdentialPages(cud);
+    previdentialPages(cud, {5, 6, 5, 6, 72, true});
     if (!text(cdsMultiSelect, "SCUDANNOTAZIONI").trimmed().isEmpty())
         annotationsPage();
-    selfEmployedPage(cud);
+    selfEmployedPage(cud, 8, 7);
     // the information for the payee reaches every payee with the CU
     copyPage(QStringLiteral("9"), QStringLiteral("Copia pagina informazioni"));
     fivePerThousandPages(cud, agent);
 }
 
+void TVelCuPrint::printOrdinaryCu(bool first)
+{
+    const TXMLCud cud = m_main.Cud();
+    firstPage(cud, 3, first);
+
+    // pages 4-8: fiscal data, the dependants on 8
+    filterToCu(cdsPdfConFamCar);
+    if (TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()) {
+        for (int page = 4; page <= 8; ++page) {
+            copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
+            moduleAndImprint();
+            pageFields(cud, page - 2, false);
+        }
+        dependantsBlock(28);
+    }
+
+    // the TFR has pages of its own here
+    previdentialPages(cud, {9, 10, 7, 8, 84, false});
+    tfrPairs(cud);
+    rebuildAnnotationCodes();
+    annotationCodePages(cud);
+    selfEmployedPage(cud, 14, 12);
+}
+
 QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
 {
-    if (m_stampe.ordinario)
-        throw EOvError(QStringLiteral("La stampa del CU ordinario non è ancora disponibile."));
+    const bool ordinario = m_stampe.ordinario;
     prepare();
-    m_main.LoadCudLayout();
+    if (ordinario)
+        m_main.LoadCudOrdLayout();
+    else
+        m_main.LoadCudLayout();
     if (!m_main.hasCudLayout())
         return QString();
+    m_noteCodes.reset();
+    m_noteTableFailed = false;
+    m_annotationSaves.clear();
+    m_annotationIndex.reset();
 
     m_pdf = std::make_unique<TPdkPdf>();
     m_printer = std::make_unique<TVelFormFieldPrinter>(*m_pdf);
     struct Release {
         TVelCuPrint *p;
-        ~Release() { p->m_printer.reset(); p->m_pdf.reset(); }
+        ~Release()
+        {
+            p->m_printer.reset();
+            p->m_pdf.reset();
+            // rows rebuilt in memory, stored or not: read afresh at the next run
+            p->m_annotationSaves.clear();
+            p->m_annotationIndex.reset();
+            p->cdsPdfAnnotazioni.close();
+        }
     } release{this};
 
     TPdkPdf &pdf = *m_pdf;
-    const QString model = modelFile.isEmpty() ? TorFolders::resolveFile(TorFolders::resDir(), Campagna::modelloSintetico())
-                                              : modelFile;
+    const QString model = !modelFile.isEmpty() ? modelFile
+                          : TorFolders::resolveFile(TorFolders::resDir(), ordinario ? Campagna::modelloOrdinario()
+                                                                                    : Campagna::modelloSintetico());
     m_modelDoc = pdf.LoadFromFile(model);
     check(pdf, m_modelDoc, QStringLiteral("Caricamento modello base"));
     const int doc = pdf.NewDocument();
@@ -534,7 +815,10 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
         if (progress && !progress(int(printed.size()), int(rows.size())))
             return QString();
         cdsMultiSelect.gotoBookmark(b);
-        printSummaryCu(printed.isEmpty());
+        if (ordinario)
+            printOrdinaryCu(printed.isEmpty());
+        else
+            printSummaryCu(printed.isEmpty());
         printed << b;
     }
     if (progress && !progress(int(printed.size()), int(rows.size())))
@@ -550,6 +834,7 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
     if (log)
         log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
     markPrinted(printed);
+    saveAnnotationCodes();
     return path;
 }
 

@@ -13,15 +13,27 @@
 // and 6 with their continuation copies, the annotations, the self-employed
 // pages, the information page for the payee and the "CINQUE PER MILLE" pair.
 //
+// The ordinary CU (TdmVelStampePDF::ordinario) is filled from the model
+// CU<year>_mod_ord.pdf with the layout StpCUD_Ord.xml: model page 3 with the
+// agent's block, the fiscal pages 4-8 with the dependants on 8, the
+// previdential pages 9 and 10, the TFR pair 11-12 (rows alternating on the
+// two pages, a new pair while rows remain), one page 13 for each row of
+// annotation codes, rebuilt from the annotation text, and the self-employed
+// pages on 14. The rebuilt annotation rows reach the store with the lock, at
+// the end of a run that wrote its document.
+//
 // A printed CU is locked (iCudStato = 1) only once the whole document has been
 // written: a run that fails or is cancelled leaves every CU as it was, in
 // memory and in the store.
 #include "platform/dataset/TClientDataSet.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QSet>
 #include <functional>
+#include <optional>
 #include <memory>
 
 class TTorDBCds;
@@ -48,6 +60,9 @@ public:
     // ---- seams ----
     std::function<void(const QString &line)> log;                 // the form's log
     std::function<bool(int done, int total)> progress;            // false cancels between two CUs
+    // "Controllare le annotazioni nel Modello CU: " and the reason; the run
+    // goes on. Unset: the line goes to the log.
+    std::function<void(const QString &message)> warning;
 
     // TCUD_DATICUD into cdsMultiSelect, index "SCUDCOGNOME;SCUDNOME;SCUDMESE",
     // first record; the sections are loaded by print().
@@ -76,7 +91,9 @@ private:
     void prepare();
     void loadWhenEmpty(TClientDataSet &ds, const QString &structure);
     void filterToCu(TClientDataSet &ds);
+    TClientDataSet &firstPage(const TXMLCud &cud, int modelPage, bool first);
     void printSummaryCu(bool first);
+    void printOrdinaryCu(bool first);
     void copyPage(const QString &pages, const QString &label);
     void blankPageIfOdd();
     void moduleAndImprint();
@@ -86,9 +103,20 @@ private:
     void agentBlock(const TXMLCud &cud, TClientDataSet &agent);
     void pageFields(const TXMLCud &cud, int page, bool signature);
     void dependantsBlock(int top);
-    void previdentialPages(const TXMLCud &cud);
+    // Pages A and B of the previdential data; the ordinary CU has no TFR on B.
+    struct Previdential
+    {
+        int modelA, modelB, pagA, pagB, inpdapLabel;
+        bool tfr;
+    };
+    void previdentialPages(const TXMLCud &cud, const Previdential &plan);
     void annotationsPage();
-    void selfEmployedPage(const TXMLCud &cud);
+    void selfEmployedPage(const TXMLCud &cud, int modelPage, int pag);
+    void tfrPairs(const TXMLCud &cud);
+    void rebuildAnnotationCodes();
+    void annotationCodePages(const TXMLCud &cud);
+    void saveAnnotationCodes();
+    void warn(const QString &reason);
     void fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent);
     void markPrinted(const QList<TBookmark> &rows);
 
@@ -100,4 +128,19 @@ private:
     int m_modelDoc = 0;
     int m_module = 1;
     QString m_codFis, m_mese;
+    qint64 m_person = 0;
+    // the notes table's codes, read once a run
+    std::optional<QSet<QString>> m_noteCodes;
+    bool m_noteTableFailed = false;
+    // rows of annotation codes rebuilt in this run, saved when it succeeds
+    struct AnnotationRows
+    {
+        qint64 person = 0;
+        QString codFis, mese;
+        QList<QStringList> rows;
+    };
+    QList<AnnotationRows> m_annotationSaves;
+    // the rows of cdsPdfAnnotazioni by person, made at the first use in a run
+    std::optional<QHash<qint64, QList<TBookmark>>> m_annotationIndex;
+    const QList<TBookmark> &annotationRowsOf(qint64 person);
 };

@@ -7,6 +7,7 @@
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/telematic/VelAnnotationCodes.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
@@ -43,27 +44,6 @@ QString text(TClientDataSet &ds, const char *column)
 bool blank(TClientDataSet &ds, const char *column)
 {
     return text(ds, column).trimmed().isEmpty();
-}
-
-// The note codes of an annotation text, in order: a line "BO)" gives none;
-// otherwise the text before the first ")" (at the second character or later),
-// upper-cased, when the notes table knows it.
-QStringList annotationCodes(const QString &notes, const QSet<QString> &known)
-{
-    QStringList codes;
-    const QStringList lines = QString(notes).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(QLatin1Char('\n'));
-    for (const QString &raw : lines) {
-        const QString line = raw.trimmed();
-        if (line == QLatin1String("BO)"))
-            continue;
-        const qsizetype close = line.indexOf(QLatin1Char(')'));
-        if (close < 1)
-            continue;
-        const QString code = line.left(close).trimmed().toUpper();
-        if (known.contains(code))
-            codes.append(code);
-    }
-    return codes;
 }
 
 } // namespace
@@ -385,13 +365,7 @@ QStringList TdmVelFile::save(const QString &fileName)
 const QSet<QString> &TdmVelFile::noteCodes()
 {
     if (!m_notesLoaded) {
-        TClientDataSet notes;
-        notes.loadFromFile(TorFolders::resolveFile(TorFolders::tabelleDir(), QStringLiteral("TNOT_NOTE.cds")));
-        const int code = notes.fieldIndex(QStringLiteral("CODICE"));
-        if (code < 0)
-            throw EOvError(QStringLiteral("La tabella delle note TNOT_NOTE non ha la colonna CODICE"));
-        for (int r = 0; r < notes.recordCount(); ++r)
-            m_noteCodes.insert(notes.valueAt(r, code).toString().trimmed().toUpper());
+        m_noteCodes = VelAnnotationCodes::readNoteTable();
         m_notesLoaded = true;
     }
     return m_noteCodes;
@@ -444,7 +418,7 @@ void TdmVelFile::prepareAnnotations(TClientDataSet &d)
 
         const qint64 person = d.fieldByName(QStringLiteral("IAFIID")).asInteger();
         const QString notes = text(d, "SCUDANNOTAZIONI");
-        const QStringList codes = notes.trimmed().isEmpty() ? QStringList() : annotationCodes(notes, noteCodes());
+        const QStringList codes = notes.trimmed().isEmpty() ? QStringList() : VelAnnotationCodes::codesOf(notes, noteCodes());
         // the rows the text asks for: 54 codes a row
         QList<QStringList> wanted;
         for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
