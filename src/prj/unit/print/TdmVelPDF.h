@@ -33,6 +33,9 @@ public:
     // configuration that does not parse or whose root is not <PdfConf> raises
     // EOvError naming the file.
     bool LoadModel(const QString &modelFile, const QString &configFile);
+    // LoadModel for a print that cannot go on without its model: a missing
+    // file raises EOvError naming it and its folder, nothing loaded.
+    void RequireModel(const QString &modelFile, const QString &configFile);
 
     // Copies a model page into the new document ("Copia pagina" + number);
     // optionally deletes the empty first page; selects the last page;
@@ -54,7 +57,8 @@ public:
 
     // Creates the file's folder when missing and saves ("Salvataggio
     // stampa"); then, when asked, opens the file and/or its folder with the
-    // system shell.
+    // system shell. A save that fails raises "Controllare che il documento non
+    // sia già aperto." with the reason; an existing file is then left as it was.
     void SaveDocument(const QString &fileName, bool openFile, bool openFolder);
 
     // The workspace of the current print (null before LoadModel).
@@ -64,6 +68,13 @@ public:
     TXMLPdfConf PdfConf() const;
     // The child dataset with that object name (case-insensitive); null when none.
     TClientDataSet *dataSet(const QString &name) const;
+
+    // Message of a save that failed, with its reason.
+    static QString saveFailed(const QString &reason);
+
+protected:
+    // A result of 0 raises EOvError with the label and the workspace's reason.
+    void check(int result, const QString &label) const;
 
 private:
     TPdkPdf &workspace() const;
