@@ -151,7 +151,7 @@ class TstDbSignaturePrints : public QObject
     {
         put("TCUS_DATISOST",
             {{{"SSOSCODFIS", QStringLiteral("80012345676")},
-              {"SSOSDENOM", QStringLiteral("ISTITUTO COMPRENSIVO STATALE DANTE ALIGHIERI")},
+              {"SSOSDENOM", QStringLiteral("ISTITUTO COMPRENSIVO STATALE DANTE ALIGHIERI CASTEL S.PIETRO")},
               {"SSOSINDIRIZZO", QStringLiteral("VIA DEI MILLE 12")}, {"SSOSCOMUNE", QStringLiteral("RAVENNA")},
               {"SSOSPROV", QStringLiteral("RA")}, {"SSOSCAP", QStringLiteral("48121")},
               {"SSOSTELFAX", QStringLiteral("0544123456")}, {"SSOSEMAIL", QStringLiteral("raic80000x@istruzione.it")},
@@ -321,6 +321,14 @@ private slots:
         QCOMPARE(joined(codeWords), QStringLiteral("WLKFNC80M41H501W"));
         QVERIFY(codeWords.first().xMin > kCodeColumn + 1);
         QVERIFY(codeWords.last().xMax < 256 - 1); // the date column begins at 256
+
+        // a surname of 24 of the widest letters is written smaller, still inside
+        put("TCUD_DATICUD", {{{"SCUDCODFIS", QStringLiteral("WWWMMM80M41H501W")}, {"SCUDMESE", QStringLiteral("12")},
+                              {"SCUDCOGNOME", QString(24, QLatin1Char('W'))}, {"SCUDNOME", QStringLiteral("MARIA")}}});
+        const Page wide = readPdf(dm.StampaFirme({QStringLiteral("WWWMMM80M41H501W")})).value(0);
+        const Word *w = find(wide, QString(24, QLatin1Char('W')));
+        QVERIFY(w);
+        QVERIFY2(w->xMax < kCodeColumn - 1, qPrintable(QString::number(w->xMax)));
     }
 
     // Without its model or configuration the print stops, naming the file,
@@ -423,6 +431,14 @@ private slots:
         QVERIFY(code);
         QVERIFY(qAbs(code->baseline(cf.Height()) / kMm - cf.Top()) < 0.6);
         QVERIFY(code->xMin / kMm >= cf.Left() - 0.6);
+        // the name of 60 characters is written smaller to stay in its box
+        const TXMLCudEdit denom = place(QStringLiteral("SSOSDENOM"));
+        const QList<Word> denomWords = line(p, denom.PrintRect().Top() * kMm, 5, denom.PrintRect().Left() * kMm - 1);
+        QVERIFY(denomWords.size() >= 7);
+        QCOMPARE(denomWords.first().text, QStringLiteral("ISTITUTO"));
+        QCOMPARE(denomWords.at(6).text, QStringLiteral("S.PIETRO"));
+        QVERIFY2(denomWords.at(6).xMax / kMm <= denom.PrintRect().Left() + denom.Space().toDouble() + 0.3,
+                 qPrintable(QString::number(denomWords.at(6).xMax / kMm)));
         // the check box of the Quadro CT flag
         const TXMLCudEdit ct = place(QStringLiteral("LSOSCT"));
         QCOMPARE(ct.Type(), QStringLiteral("CB"));
@@ -549,6 +565,23 @@ private slots:
                               {"SCTEMAILINTERM", QStringLiteral("studio.rossi.associati@pec.example.it")},
                               {"SCTFIRMA", QStringLiteral("LAURA MARIA BIANCHI")},
                               {"LCTSRVENTRATEL", QStringLiteral("1")}}});
+        {
+            // the agent with every block of the frontispiece filled
+            TClientDataSet agent;
+            m_store->Load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+            agent.first();
+            agent.edit();
+            const QList<std::pair<const char *, const char *>> v = {
+                {"SSOSDENOM", "ISTITUTO COMPRENSIVO STATALE \"GIUSEPPE MAZZINI\" DI CASTEL S.PIETRO"},
+                {"SSOSCODSEDE", "000"}, {"SSOSCFRAPPR", "BNCLRA68M45A944K"}, {"SCARCODICE", "1"},
+                {"SSOSCOGNRAPPR", "BIANCHI"}, {"SSOSNOMERAPPR", "LAURA MARIA"}, {"SSOSFIRMACOM", "LAURA MARIA BIANCHI"},
+                {"SSOSCODFISINTERM", "RSSMRA80A01H501U"}, {"LSOSDICHCONTRIB", "1"},
+                {"SSOSINTERMEDIARIO", "STUDIO ROSSI ASSOCIATI"}};
+            for (const auto &[f, x] : v)
+                agent.fieldByName(QLatin1String(f)).setAsString(QString::fromUtf8(x));
+            agent.post();
+            m_store->Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+        }
         TdmVelStampePDF dm;
         stampe(dm);
         RecordingShell shell;

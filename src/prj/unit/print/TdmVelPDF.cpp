@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 TdmVelPDF::TdmVelPDF(QObject *parent) : QObject(parent) {}
 
 TdmVelPDF::~TdmVelPDF() = default;
@@ -175,6 +177,10 @@ void TdmVelPDF::PrintValue(const QString &value, int x, int y, int size, int wid
     const QString label = QStringLiteral("Scrivi testo: ") + text;
     pdf.SetLastOperation(label);
     check(pdf.SetTextSize(size), label);
+    // a text wider than its box is written smaller, down to 5 points, rather
+    // than over the next column
+    while (width > 0 && pdf.TextSize() > 5.0 && pdf.GetTextWidth(text) > width)
+        check(pdf.SetTextSize(std::max(5.0, pdf.TextSize() - 0.5)), label);
     check(pdf.OvDrawText(x, y, text, width, TPdkPdf::alignmentFromText(alignment)), label);
 }
 

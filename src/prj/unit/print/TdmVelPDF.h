@@ -51,7 +51,8 @@ public:
     // closed or has no current record.
     bool FillEdit(const TXMLPdfConfEdit &edit, int row);
     // Formats a value by its code (VelPrintFormat::valueText), sets the last
-    // operation to "Scrivi testo: " + text and draws it in a box of `width`.
+    // operation to "Scrivi testo: " + text and draws it in a box of `width`;
+    // a text wider than the box is written smaller (not below 5 points).
     void PrintValue(const QString &value, int x, int y, int size, int width, const QString &alignment,
                     const QString &code);
 

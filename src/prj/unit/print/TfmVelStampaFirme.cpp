@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -34,6 +35,11 @@ TfmVelStampaFirme::TfmVelStampaFirme(QWidget *parent, TTorDBCds *store, TdmVelSt
     dbDipendenti->verticalHeader()->setDefaultSectionSize(dbDipendenti->fontMetrics().height() + 6);
     dbDipendenti->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(dbDipendenti, 1);
+    auto *hint = new QLabel(QStringLiteral("Senza selezione si stampano tutti i nominativi, nell'ordine dell'elenco. "
+                                           "In rosso i CU già stampati."),
+                            this);
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buStampa = new QPushButton(QStringLiteral("Stampa"), this);
