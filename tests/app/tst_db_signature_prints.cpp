@@ -500,6 +500,38 @@ private slots:
         dm.closeDataSets();
     }
 
+    // Closing the window lets the next print read the agent again: a
+    // correction made in the editor in between is printed.
+    void theNextPrintReadsTheAgentAgain()
+    {
+        TdmVelStampePDF dm;
+        stampe(dm);
+        ScriptedResponder user;
+        {
+            TfmVelPdfSost form(nullptr, &dm);
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            QVERIFY(form.crea());
+            form.buEsci->click();
+        }
+        QVERIFY(find(readPdf(m_stp->filePath(QStringLiteral("Frontespizio.pdf"))).value(0), QStringLiteral("852100")));
+        TClientDataSet agent;
+        m_store->Load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+        agent.first();
+        agent.edit();
+        agent.fieldByName(QStringLiteral("SSOSCODATTIVITA")).setAsString(QStringLiteral("853100"));
+        agent.post();
+        m_store->Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+        TfmVelPdfSost again(nullptr, &dm);
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QVERIFY(again.crea());
+        const Page p = readPdf(m_stp->filePath(QStringLiteral("Frontespizio.pdf"))).value(0);
+        QVERIFY(find(p, QStringLiteral("853100")));
+        QVERIFY(!find(p, QStringLiteral("852100")));
+        QVERIFY(user.shown().isEmpty());
+    }
+
     // A name that is not a plain file name, a file that cannot be written and
     // a missing model: a clear message, nothing written, "Apri" stays off.
     void agentPrintsThatCannotBeWritten()

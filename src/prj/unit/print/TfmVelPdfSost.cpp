@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +77,12 @@ void TfmVelPdfSost::formShow()
     edFile->setText(m_run->defaultFileName());
     edFile->setFocus();
     m_run->open();
+}
+
+void TfmVelPdfSost::formClose()
+{
+    if (m_stampe)
+        m_stampe->closeDataSets();
 }
 
 bool TfmVelPdfSost::crea()

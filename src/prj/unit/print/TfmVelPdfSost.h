@@ -40,6 +40,9 @@ protected:
     TfmVelPdfSost(QWidget *parent, TdmVelStampePDF *stampe, TVelAgentPrint::Kind kind);
     void formCreate() override;
     void formShow() override;
+    // The agent's data are read again by the next print: edits made in the
+    // meantime are printed.
+    void formClose() override;
 
 private:
     TdmVelStampePDF *m_stampe;
