@@ -6,6 +6,7 @@
 
 #include "platform/core/OvParamManager.h"
 #include "platform/framework/TOvOutlineBar.h"
+#include "platform/pdf/TPdkPdf.h"
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfmVelSostituti.h"
@@ -25,6 +26,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -350,6 +352,41 @@ private slots:
         for (QWidget *w : main->mdiChildren())
             static_cast<TfmVelAgentForm *>(w)->subWindow()->close();
         QTRY_COMPARE(main->mdiChildCount(), 0);
+    }
+
+    // The print commands of the agent and of the signature list open their
+    // windows; "Informativa" writes the leaflet from the instructions and opens it.
+    void printCommandsAndTheLeaflet()
+    {
+        Installation inst;
+        ScriptedResponder user;
+        RecordingShell shell;
+        for (const char *file : {"CU_2026_istruz.pdf", "stpStampe.xml"})
+            QVERIFY(QFile::copy(QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/") + QLatin1String(file),
+                                inst.res() + QLatin1String(file)));
+        QVERIFY(inst.startWithYear(QStringLiteral("2025")));
+        const QList<std::pair<const char *, const char *>> commands = {
+            {"xafStpSost", "Stampa Sostituto"}, {"xaFQuadroCT", "Stampa Quadro CT"},
+            {"xafStampaFirme", "Stampa nominativi CUD per firme"}};
+        for (const auto &[command, title] : commands) {
+            QString shown;
+            whenModal([&shown](QWidget *w) {
+                shown = w->windowTitle();
+                static_cast<QDialog *>(w)->reject();
+            });
+            QVERIFY(inst.table()->Execute(QLatin1String(command)));
+            QCOMPARE(shown, QLatin1String(title));
+        }
+
+        QVERIFY(inst.table()->Execute(QStringLiteral("xasInformativa")));
+        const QString leaflet = inst.root.filePath(QStringLiteral("USR/KZ2025/Stp/informativa.pdf"));
+        QVERIFY(QFile::exists(leaflet));
+        TPdkPdf pdf;
+        QVERIFY(pdf.LoadFromFile(leaflet) != 0);
+        QCOMPARE(pdf.PageCount(), 8);
+        QCOMPARE(shell.documents.size(), 1);   // opened once, by the command
+        QCOMPARE(QFileInfo(shell.documents.first().filePath).canonicalFilePath(), QFileInfo(leaflet).canonicalFilePath());
+        QCOMPARE(user.texts(), QStringList());
     }
 
     void refusedConnectionEndsTheStartUp()

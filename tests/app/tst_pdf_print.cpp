@@ -300,14 +300,16 @@ private slots:
             dm.CopyModelPage(5, true, false);
             QFAIL("no error");
         } catch (const EOvError &e) {
-            QCOMPARE(e.message(), QStringLiteral("Copia pagina5"));
+            // the label, then qpdf's reason
+            QVERIFY2(e.message().startsWith(QStringLiteral("Copia pagina5\n")), qPrintable(e.message()));
         }
         dm.CopyModelPage(1, true, false);
         try {
             dm.SaveDocument(model + QStringLiteral("/sotto/stampa.pdf"), false, false);
             QFAIL("no error");
         } catch (const EOvError &e) {
-            QCOMPARE(e.message(), QStringLiteral("Salvataggio stampa"));
+            QVERIFY2(e.message().startsWith(QStringLiteral("Controllare che il documento non sia già aperto.\n")),
+                     qPrintable(e.message()));
         }
         // An integer attribute that is not a number reads as 0 in a print configuration.
         QCOMPARE(dm.PdfConf().findPage(QStringLiteral("prova")).Section(1).Edit(3).PrintRect(0).MinIndex(), 0);

@@ -11,6 +11,8 @@ void buildOrdinaryCu(const QString &dir);
 void buildSignatureList(const QString &dir);
 // "CU_2026_istruz.pdf".
 void buildInstructions(const QString &dir);
+// The Help menu's documents: "News.pdf", "invio_telematico.pdf", "Provvedimento.pdf".
+void buildHelpDocuments(const QString &dir);
 
 // The instructions' text: one entry per page; a line beginning with "# " is a
 // heading, "## " a sub-heading, anything else a paragraph.

@@ -52,8 +52,23 @@ QDomElement section(QDomDocument &doc, QDomElement page, const QString &name, co
 
 } // namespace
 
-// The signature list: one A4 page in points, 23 rows 28 points apart; the
-// print draws the two signature lines of row r at r x 28 + 168.
+// The signature list: one A4 page in points, 23 rows 28 points apart from 148;
+// the print draws the two signature lines of row r at r x 28 + 168, in the
+// columns "Data di consegna" (258-342) and "Firma per ricevuta" (346-539).
+// Each row holds the surname on its first line and the name on its second, so
+// that real names fit at 7 points: a surname of 24 letters and a name like
+// "FRANCESCA ROMANA" stay inside the first column (130 points of text); the
+// fiscal code has a column of its own (77 points, 16 characters at 7 points).
+namespace {
+constexpr double kListLeft = 40, kListRight = 555;
+constexpr double kNameColumnEnd = 174;   // surname and name
+constexpr double kCodeColumnEnd = 256;   // fiscal code
+constexpr double kDateColumnEnd = 344;   // date of delivery; then the signature
+constexpr double kRowsTop = 148;
+constexpr int kRowStep = 28;
+constexpr int kRows = 23;
+} // namespace
+
 void buildSignatureList(const QString &dir)
 {
     TPdkPdf pdf;
@@ -71,19 +86,20 @@ void buildSignatureList(const QString &dir)
     d.text(474, 86, 6, QStringLiteral("PERIODO D'IMPOSTA"), true, 0.3);
     d.text(474, 112, 6, QStringLiteral("ANNO FINANZIARIO"), true, 0.3);
 
-    d.fill(40, 138, 515, 14, 0.88, 0.91, 0.95);
-    d.rect(40, 138, 515, 14, 0.5);
-    d.text(42, 148, 7, QStringLiteral("Cognome"), true);
-    d.text(130, 148, 7, QStringLiteral("Nome"), true);
-    d.text(182, 148, 7, QStringLiteral("Codice fiscale"), true);
-    d.text(260, 148, 7, QStringLiteral("Data di consegna"), true);
-    d.text(348, 148, 7, QStringLiteral("Firma per ricevuta"), true);
-    for (int r = 0; r < 23; ++r) {
-        const double bottom = 176 + 28.0 * r;
-        d.line(40, bottom, 555, bottom, 0.3, 0.75);
+    const double headTop = kRowsTop - 14;
+    d.fill(kListLeft, headTop, kListRight - kListLeft, 14, 0.88, 0.91, 0.95);
+    d.rect(kListLeft, headTop, kListRight - kListLeft, 14, 0.5);
+    d.text(kListLeft + 2, headTop + 10, 7, QStringLiteral("Cognome e nome"), true);
+    d.text(kNameColumnEnd + 3, headTop + 10, 7, QStringLiteral("Codice fiscale"), true);
+    d.text(kCodeColumnEnd + 4, headTop + 10, 7, QStringLiteral("Data di consegna"), true);
+    d.text(kDateColumnEnd + 4, headTop + 10, 7, QStringLiteral("Firma per ricevuta"), true);
+    const double listBottom = kRowsTop + double(kRowStep) * kRows;
+    for (int r = 1; r <= kRows; ++r) {
+        const double bottom = kRowsTop + double(kRowStep) * r;
+        d.line(kListLeft, bottom, kListRight, bottom, 0.3, 0.75);
     }
-    for (double x : {40.0, 128.0, 180.0, 256.0, 344.0, 555.0})
-        d.line(x, 152, x, 176 + 28.0 * 22, 0.3, 0.75);
+    for (double x : {kListLeft, kNameColumnEnd, kCodeColumnEnd, kDateColumnEnd, kListRight})
+        d.line(x, kRowsTop, x, listBottom, 0.3, 0.75);
     save(pdf, QDir(dir).filePath(QStringLiteral("firme.pdf")));
 
     QDomDocument doc;
@@ -96,16 +112,24 @@ void buildSignatureList(const QString &dir)
     page.setAttribute(QStringLiteral("Template"), 1);
     root.appendChild(page);
     QDomElement head = section(doc, page, QStringLiteral("cdsIntestazione"), QStringLiteral("1"));
-    edit(doc, head, QStringLiteral("sDenominazione"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 99, 44, 11, 415);
+    edit(doc, head, QStringLiteral("sDenominazione"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 99, 44, 10, 415);
     edit(doc, head, QStringLiteral("sIndirizzo"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 111, 44, 8, 415);
     edit(doc, head, QStringLiteral("sTelefonoMail"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 122, 44, 8, 415);
     edit(doc, head, QStringLiteral("sAnnoFin"), QStringLiteral("taCenter"), QStringLiteral("SP"), 102, 470, 12, 85);
     QDomElement year = section(doc, page, QStringLiteral("cdsAnnoFin"), QStringLiteral("1"));
     edit(doc, year, QStringLiteral("SCUAANNOFIN"), QStringLiteral("taCenter"), QStringLiteral("SP"), 123, 470, 9, 85);
-    QDomElement rows = section(doc, page, QStringLiteral("cdsDipendenti"), QStringLiteral("23"));
-    edit(doc, rows, QStringLiteral("SCUDCOGNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 165, 42, 7, 84, 28);
-    edit(doc, rows, QStringLiteral("SCUDNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 165, 130, 7, 48, 28);
-    edit(doc, rows, QStringLiteral("SCUDCODFIS"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), 165, 182, 7, 72, 28);
+    QDomElement rows = section(doc, page, QStringLiteral("cdsDipendenti"), QString::number(kRows));
+    const int nameLeft = int(kListLeft) + 2;
+    const int nameSpace = int(kNameColumnEnd - kListLeft) - 4;
+    const int codeLeft = int(kNameColumnEnd) + 3;
+    const int codeSpace = int(kCodeColumnEnd - kNameColumnEnd) - 5;
+    const int rowTop = int(kRowsTop);
+    edit(doc, rows, QStringLiteral("SCUDCOGNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 12,
+         nameLeft, 7, nameSpace, kRowStep);
+    edit(doc, rows, QStringLiteral("SCUDNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 22,
+         nameLeft, 7, nameSpace, kRowStep);
+    edit(doc, rows, QStringLiteral("SCUDCODFIS"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 17,
+         codeLeft, 7, codeSpace, kRowStep);
 
     TOvSafeFile::writeFile(QDir(dir).filePath(QStringLiteral("stpStampe.xml")), doc.toByteArray(2),
                            TOvSafeFile::Access::Shared);

@@ -3,7 +3,8 @@
 // Writes into OUTPUT_DIR (the staged USR/KZ2025/Res) the PDF models the prints
 // copy and the layouts that place the values on them: "CU2026_mod.pdf" with
 // "StpCUD.xml", "CU2026_mod_ord.pdf" with "StpCUD_Ord.xml", "StpSost.xml" and
-// "StpQuadroCT.xml", "firme.pdf" with "stpStampe.xml", "CU_2026_istruz.pdf".
+// "StpQuadroCT.xml", "firme.pdf" with "stpStampe.xml", "CU_2026_istruz.pdf",
+// and the Help menu's "News.pdf", "invio_telematico.pdf", "Provvedimento.pdf".
 // Boxes and labels come from the CU record model.
 #include "Models.h"
 
@@ -33,6 +34,7 @@ int main(int argc, char **argv)
         buildOrdinaryCu(dir);
         buildSignatureList(dir);
         buildInstructions(dir);
+        buildHelpDocuments(dir);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "velcu-pdfmodels: %s\n", e.what());
         return 1;

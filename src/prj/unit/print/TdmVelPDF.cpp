@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 TdmVelPDF::TdmVelPDF(QObject *parent) : QObject(parent) {}
 
 TdmVelPDF::~TdmVelPDF() = default;
@@ -51,14 +53,47 @@ bool TdmVelPDF::LoadModel(const QString &modelPath, const QString &configPath)
     m_pdf = std::make_unique<TPdkPdf>();
     m_modelDoc = m_newDoc = 0;
     TPdkPdf &pdf = *m_pdf;
+    const QString loading = QStringLiteral("Caricamento modello base");
+    pdf.SetLastOperation(loading);
     m_modelDoc = pdf.LoadFromFile(modelFile);
-    pdf.Check(m_modelDoc, QStringLiteral("Caricamento modello base"));
+    check(m_modelDoc, loading);
+    const QString creating = QStringLiteral("Creazione nuovo documento");
+    pdf.SetLastOperation(creating);
     m_newDoc = pdf.NewDocument();
-    pdf.Check(m_newDoc, QStringLiteral("Creazione nuovo documento"));
-    pdf.Check(pdf.SelectDocument(m_newDoc));
-    pdf.Check(pdf.SetOrigin(1));
-    pdf.Check(pdf.SetMeasurementUnits(0));
+    check(m_newDoc, creating);
+    check(pdf.SelectDocument(m_newDoc), creating);
+    check(pdf.SetOrigin(1), creating);
+    check(pdf.SetMeasurementUnits(0), creating);
     return true;
+}
+
+void TdmVelPDF::RequireModel(const QString &modelPath, const QString &configPath)
+{
+    if (LoadModel(modelPath, configPath))
+        return;
+    QStringList missing;
+    for (const QString &path : {modelPath, configPath}) {
+        if (existing(path).isEmpty())
+            missing << QStringLiteral("\"%1\"").arg(QFileInfo(path).fileName());
+    }
+    throw EOvError(QStringLiteral("Stampa non eseguita: non si trova %1 nella cartella %2.\n"
+                                  "Reinstallare il programma o copiare il file mancante nella cartella.")
+                       .arg(missing.join(QStringLiteral(" né ")),
+                            QDir::toNativeSeparators(QFileInfo(modelPath).absolutePath())));
+}
+
+void TdmVelPDF::check(int result, const QString &label) const
+{
+    if (result != 0)
+        return;
+    const QString reason = m_pdf ? m_pdf->LastErrorText().trimmed() : QString();
+    throw EOvError(reason.isEmpty() || label.contains(reason) ? label : label + QStringLiteral("\n") + reason);
+}
+
+QString TdmVelPDF::saveFailed(const QString &reason)
+{
+    const QString text = QStringLiteral("Controllare che il documento non sia già aperto.");
+    return reason.trimmed().isEmpty() ? text : text + QStringLiteral("\n") + reason.trimmed();
 }
 
 void TdmVelPDF::CopyModelPage(int page, bool deleteFirstPage, bool imprint)
@@ -66,15 +101,16 @@ void TdmVelPDF::CopyModelPage(int page, bool deleteFirstPage, bool imprint)
     TPdkPdf &pdf = workspace();
     const QString label = QStringLiteral("Copia pagina") + QString::number(page);
     pdf.SetLastOperation(label);
-    pdf.Check(pdf.CopyPageRanges(m_modelDoc, QString::number(page)), label);
+    check(pdf.CopyPageRanges(m_modelDoc, QString::number(page)), label);
     if (deleteFirstPage)
-        pdf.Check(pdf.DeletePages(1, 1), label);
-    pdf.Check(pdf.SelectPage(pdf.PageCount()), label);
+        check(pdf.DeletePages(1, 1), label);
+    check(pdf.SelectPage(pdf.PageCount()), label);
     if (imprint) {
         const QString text = VelImprint::producerLine();
-        pdf.SetLastOperation(QStringLiteral("Scrivi testo: ") + text);
-        pdf.Check(pdf.SetTextSize(7));
-        pdf.Check(pdf.DrawRotatedText(15, 800, 90, text));
+        const QString writing = QStringLiteral("Scrivi testo: ") + text;
+        pdf.SetLastOperation(writing);
+        check(pdf.SetTextSize(7), writing);
+        check(pdf.DrawRotatedText(15, 800, 90, text), writing);
     }
 }
 
@@ -138,9 +174,14 @@ void TdmVelPDF::PrintValue(const QString &value, int x, int y, int size, int wid
 {
     TPdkPdf &pdf = workspace();
     const QString text = VelPrintFormat::valueText(value, code);
-    pdf.SetLastOperation(QStringLiteral("Scrivi testo: ") + text);
-    pdf.Check(pdf.SetTextSize(size));
-    pdf.Check(pdf.OvDrawText(x, y, text, width, TPdkPdf::alignmentFromText(alignment)));
+    const QString label = QStringLiteral("Scrivi testo: ") + text;
+    pdf.SetLastOperation(label);
+    check(pdf.SetTextSize(size), label);
+    // a text wider than its box is written smaller, down to 5 points, rather
+    // than over the next column
+    while (width > 0 && pdf.TextSize() > 5.0 && pdf.GetTextWidth(text) > width)
+        check(pdf.SetTextSize(std::max(5.0, pdf.TextSize() - 0.5)), label);
+    check(pdf.OvDrawText(x, y, text, width, TPdkPdf::alignmentFromText(alignment)), label);
 }
 
 void TdmVelPDF::SaveDocument(const QString &fileName, bool openFile, bool openFolder)
@@ -149,7 +190,8 @@ void TdmVelPDF::SaveDocument(const QString &fileName, bool openFile, bool openFo
     const QFileInfo info(fileName);
     QDir().mkpath(info.absolutePath());
     pdf.SetLastOperation(QStringLiteral("Salvataggio stampa"));
-    pdf.Check(pdf.SaveToFile(fileName), QStringLiteral("Salvataggio stampa"));
+    if (pdf.SaveToFile(fileName) == 0)
+        throw EOvError(saveFailed(pdf.LastErrorText()));
     if (openFile)
         ovShell()->openDocument(info.absoluteFilePath(), QString(), info.absolutePath(), false);
     if (openFolder)

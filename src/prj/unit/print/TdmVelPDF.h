@@ -33,6 +33,9 @@ public:
     // configuration that does not parse or whose root is not <PdfConf> raises
     // EOvError naming the file.
     bool LoadModel(const QString &modelFile, const QString &configFile);
+    // LoadModel for a print that cannot go on without its model: a missing
+    // file raises EOvError naming it and its folder, nothing loaded.
+    void RequireModel(const QString &modelFile, const QString &configFile);
 
     // Copies a model page into the new document ("Copia pagina" + number);
     // optionally deletes the empty first page; selects the last page;
@@ -48,13 +51,15 @@ public:
     // closed or has no current record.
     bool FillEdit(const TXMLPdfConfEdit &edit, int row);
     // Formats a value by its code (VelPrintFormat::valueText), sets the last
-    // operation to "Scrivi testo: " + text and draws it in a box of `width`.
+    // operation to "Scrivi testo: " + text and draws it in a box of `width`;
+    // a text wider than the box is written smaller (not below 5 points).
     void PrintValue(const QString &value, int x, int y, int size, int width, const QString &alignment,
                     const QString &code);
 
     // Creates the file's folder when missing and saves ("Salvataggio
     // stampa"); then, when asked, opens the file and/or its folder with the
-    // system shell.
+    // system shell. A save that fails raises "Controllare che il documento non
+    // sia già aperto." with the reason; an existing file is then left as it was.
     void SaveDocument(const QString &fileName, bool openFile, bool openFolder);
 
     // The workspace of the current print (null before LoadModel).
@@ -64,6 +69,13 @@ public:
     TXMLPdfConf PdfConf() const;
     // The child dataset with that object name (case-insensitive); null when none.
     TClientDataSet *dataSet(const QString &name) const;
+
+    // Message of a save that failed, with its reason.
+    static QString saveFailed(const QString &reason);
+
+protected:
+    // A result of 0 raises EOvError with the label and the workspace's reason.
+    void check(int result, const QString &label) const;
 
 private:
     TPdkPdf &workspace() const;

@@ -5,6 +5,8 @@
 #include "TdmVelMain.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/TfmVelPDF.h"
+#include "src/prj/unit/print/TfmVelPdfSost.h"
+#include "src/prj/unit/print/TfmVelStampaFirme.h"
 #include "TfmVelMain.h"
 #include "TfmVelParametri.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
@@ -31,8 +33,10 @@ TVelStartup::TVelStartup(Options options)
 
 TVelStartup::~TVelStartup()
 {
-    if (m_attivazioni)
+    if (m_attivazioni) {
         m_attivazioni->onCuOrdinario = nullptr;
+        m_attivazioni->WriteInformativa = nullptr;
+    }
     m_dmStampePDF.reset();
     m_dmVelMain.reset();
     m_main.reset();
@@ -56,6 +60,9 @@ void TVelStartup::registerForms()
     registerFormClass<TfmVelQuaCT>(QStringLiteral("TfmVelQuaCT"));
     registerFormClass<TfmVelFornitore>(QStringLiteral("TfmVelFornitore"));
     registerFormClass<TfmVelPDF>(QStringLiteral("TfmVelPdf")); // "Stampa CU Sintetico"
+    registerFormClass<TfmVelPdfSost>(QStringLiteral("TfmVelPdfSost"));         // "Stampa Frontespizio"
+    registerFormClass<TfmVelPdfQuadroCT>(QStringLiteral("TfmVelPdfQuadroCT")); // "Stampa Quadro CT"
+    registerFormClass<TfmVelStampaFirme>(QStringLiteral("TfmVelStampaFirme")); // "Firma ricevute"
 }
 
 int TVelStartup::start()
@@ -93,6 +100,10 @@ int TVelStartup::start()
         // 8. The print module: the print commands set its ordinary-CU flag.
         m_dmStampePDF = std::make_unique<TdmVelStampePDF>();
         m_attivazioni->onCuOrdinario = [stampe = m_dmStampePDF.get()](bool on) { stampe->ordinario = on; };
+        // "Informativa": the leaflet is written, then the command opens it.
+        m_attivazioni->WriteInformativa = [stampe = m_dmStampePDF.get()](const QString &file) {
+            stampe->StampaInformativa(10, 17, file, false);
+        };
         // 9. The calculation module and 10. the payment dialog of its rules.
         m_dmRagCalcola = std::make_unique<TdmRagCalcola>();
         m_fmDaPagare66 = std::make_unique<TfmRagDaPagare66>();

@@ -1,0 +1,179 @@
+#include "src/prj/unit/print/VelAgentPrint.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/pdf/TPdkPdf.h"
+#include "src/prj/unit/print/TdmVelPDF.h"
+#include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/VelCudLayout.h"
+#include "src/prj/unit/print/VelFormFieldPrinter.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorCampagna.h"
+#include "tor/util/TorFolders.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+// A result of 0 raises the operation's label with the workspace's reason.
+void check(TPdkPdf &pdf, int result, const QString &label)
+{
+    if (result != 0)
+        return;
+    const QString reason = pdf.LastErrorText().trimmed();
+    throw EOvError(reason.isEmpty() ? label : label + QStringLiteral("\n") + reason);
+}
+
+// A text wider than its box is written smaller, down to 5 points, rather than
+// over the next box.
+constexpr double kSmallestSize = 5.0;
+
+void draw(TPdkPdf &pdf, const QString &text, double x, double y, double size, const QString &alignment,
+          double width)
+{
+    const QString label = QStringLiteral("Scrivi testo: ") + text;
+    pdf.SetLastOperation(label);
+    check(pdf, pdf.SetTextSize(size), label);
+    while (width > 0 && pdf.TextSize() > kSmallestSize && pdf.GetTextWidth(text) > width)
+        check(pdf, pdf.SetTextSize(std::max(kSmallestSize, pdf.TextSize() - 0.5)), label);
+    check(pdf, pdf.OvDrawText(int(x), int(y), text, width, TPdkPdf::alignmentFromText(alignment)), label);
+}
+
+} // namespace
+
+TVelAgentPrint::TVelAgentPrint(TdmVelStampePDF &stampe, Kind kind) : m_stampe(stampe), m_kind(kind) {}
+
+TClientDataSet &TVelAgentPrint::dataSet() const
+{
+    return m_kind == Frontespizio ? *m_stampe.cdsSost : *m_stampe.cdsQuadroCT;
+}
+
+void TVelAgentPrint::open()
+{
+    TClientDataSet &ds = dataSet();
+    if (ds.active() && !ds.isEmpty())
+        return;
+    ds.setFiltered(false);
+    m_stampe.store()->Load(ds, m_kind == Frontespizio ? QStringLiteral("TCUS_DATISOST") : QStringLiteral("TCUCT_DATICT"),
+                           TTorDBCds::AllMonths);
+    ds.first();
+}
+
+QString TVelAgentPrint::defaultFileName() const
+{
+    return m_kind == Frontespizio ? QStringLiteral("Frontespizio") : QStringLiteral("QuadroCT");
+}
+
+QString TVelAgentPrint::caption() const
+{
+    return m_kind == Frontespizio ? QStringLiteral("Stampa Sostituto") : QStringLiteral("Stampa Quadro CT");
+}
+
+QString TVelAgentPrint::layoutFile(Kind kind)
+{
+    return kind == Frontespizio ? QStringLiteral("StpSost.xml") : QStringLiteral("StpQuadroCT.xml");
+}
+
+void TVelAgentPrint::writeEdit(TPdkPdf &pdf, const TXMLCudEdit &edit, TClientDataSet &ds)
+{
+    const TXMLCudPrintRect r = edit.PrintRect();
+    const QString alignment = edit.Alignment();
+    const double width = TVelFormFieldPrinter::spaceWidth(edit.Space());
+    const TField field = ds.fieldByName(edit.Name());
+    const QVariant value = ds.isEmpty() ? QVariant() : field.value();
+    const QString text = value.isNull() ? QString() : field.asString();
+    if (text.isEmpty() || text == QLatin1String("0"))
+        return;
+    if (edit.Type().compare(QLatin1String("CB"), Qt::CaseInsensitive) == 0) {
+        if (text.trimmed() == QLatin1String("1"))
+            draw(pdf, QStringLiteral("X"), r.Left(), r.Top(), r.Height(), alignment, width);
+        return;
+    }
+    const QString a = alignment.toUpper();
+    if (a == QLatin1String("TARIGHTJUSTIFY")) {
+        const QString amount = TVelFormFieldPrinter::printedText(alignment, QString(), value);
+        if (!amount.isEmpty())
+            draw(pdf, amount, r.Left(), r.Top(), r.Height(), alignment, width);
+        return;
+    }
+    if (a == QLatin1String("TADATA")) {
+        const QString date = TVelFormFieldPrinter::printedText(alignment, QString(), value);
+        if (date.isEmpty())
+            return;
+        const QString spaced = date.mid(0, 2) + QStringLiteral("    ") + date.mid(3, 2) + QStringLiteral("    ")
+                               + date.mid(6, 4);
+        draw(pdf, spaced, r.Left(), r.Top(), r.Height(), QStringLiteral("taCenter"), 0);
+        return;
+    }
+    draw(pdf, text, r.Left(), r.Top(), r.Height(), alignment, width);
+}
+
+QString TVelAgentPrint::print(const QString &fileName)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|]"));
+    const QString name = fileName.trimmed();
+    if (name.isEmpty() || name.contains(unsafe) || name.startsWith(QLatin1Char('.')))
+        throw EOvError(QStringLiteral("Indicare un nome di file valido per la stampa (senza cartelle né i caratteri "
+                                      "\\ / : * ? \" < > |)."));
+    TClientDataSet &ds = dataSet();
+    if (!ds.active())
+        open();
+
+    const QString res = m_stampe.resDir();
+    const QString model = TorFolders::resolveFile(res, Campagna::modelloOrdinario());
+    if (!QFileInfo(model).isFile())
+        throw EOvError(QStringLiteral("Stampa non eseguita: non si trova il modello \"%1\" nella cartella %2.")
+                           .arg(Campagna::modelloOrdinario(), QDir::toNativeSeparators(res)));
+    // The layout: a missing or unreadable file raises naming it.
+    const TXMLCud cud = GetCud(TorFolders::resolveFile(res, layoutFile(m_kind)));
+
+    TPdkPdf pdf;
+    const QString loading = QStringLiteral("Caricamento modello base");
+    pdf.SetLastOperation(loading);
+    const int modelDoc = pdf.LoadFromFile(model);
+    check(pdf, modelDoc, loading);
+    const QString creating = QStringLiteral("Creazione nuovo documento");
+    const int doc = pdf.NewDocument();
+    check(pdf, doc, creating);
+    check(pdf, pdf.SelectDocument(doc), creating);
+    check(pdf, pdf.SetOrigin(1), creating);
+    check(pdf, pdf.SetMeasurementUnits(1), creating);
+
+    const QString copying = m_kind == Frontespizio ? QStringLiteral("Copia I pagina") : QStringLiteral("Copia II pagina");
+    pdf.SetLastOperation(copying);
+    check(pdf, pdf.CopyPageRanges(modelDoc, m_kind == Frontespizio ? QStringLiteral("1") : QStringLiteral("2")), copying);
+    check(pdf, pdf.DeletePages(1, 1), copying);
+    check(pdf, pdf.SelectPage(1), QStringLiteral("Selezione Pagina"));
+
+    ds.first();
+    const TXMLCudPage sos = cud.Sos();
+    for (int s = 0; s < sos.Count(); ++s) {
+        const TXMLCudSection section = sos.Section(s);
+        for (int e = 0; e < section.Count(); ++e)
+            writeEdit(pdf, section.Edit(e), ds);
+    }
+    if (m_kind == Frontespizio && !ds.isEmpty()) {
+        auto set = [&ds](const char *field) {
+            const TField f = ds.findField(QLatin1String(field));
+            return f && f.asString().trimmed() == QLatin1String("1");
+        };
+        if (set("LSOSANNULLAMENTO"))
+            draw(pdf, QStringLiteral("X"), 65, 53, 9, QStringLiteral("taCenter"), 0);
+        if (set("LSOSSOSTITUZIONE"))
+            draw(pdf, QStringLiteral("X"), 126, 53, 9, QStringLiteral("taCenter"), 0);
+    }
+
+    const QString folder = m_stampe.stpDir();
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".pdf"));
+    pdf.SetLastOperation(TdmVelPDF::saveFailed(QString()));
+    if (pdf.SaveToFile(path) == 0)
+        throw EOvError(TdmVelPDF::saveFailed(pdf.LastErrorText()));
+    if (log)
+        log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
+    return path;
+}
