@@ -206,6 +206,34 @@ struct Session
     }
 };
 
+// The database is opened by a command once its options were found right, so
+// that a wrong option is told as such whatever the database.
+struct OpenFailed
+{
+};
+
+class LazySession
+{
+public:
+    TOvDbConfig config;
+    int year = Campagna::AnnoFinanziario;
+    Session &get()
+    {
+        if (!m_session) {
+            // A missing SQLite file is not created here: that is velcu-db's job.
+            if (config.isSQLite() && !QFileInfo::exists(config.path))
+                throw EOvError(s("Il database \"%1\" non esiste: crearlo con velcu-db create.").arg(config.path));
+            m_session = std::make_unique<Session>();
+            if (!m_session->open(config, year))
+                throw OpenFailed{};
+        }
+        return *m_session;
+    }
+
+private:
+    std::unique_ptr<Session> m_session;
+};
+
 // ---------------------------------------------------------------- commands
 
 struct Command
@@ -216,13 +244,10 @@ struct Command
     CliResponder &responder;
 };
 
-int importa(Command &c, Session &session)
+int importa(Command &c, LazySession &db)
 {
     const QCommandLineParser &p = c.p;
-    TVelImportCud imp(*session.store);
-    TVelImportOptions &o = imp.options;
-    o.anno = session.year;
-    o.IDWGID = session.workgroup();
+    TVelImportOptions o;
     o.IMESID = 12;
     if (p.isSet(QStringLiteral("mese"))) {
         bool ok = false;
@@ -230,6 +255,36 @@ int importa(Command &c, Session &session)
         if (!ok || o.IMESID < 1 || o.IMESID > 12)
             throw UsageError{s("Mese non valido: \"%1\" (da 1 a 12).").arg(p.value(QStringLiteral("mese")))};
     }
+    o.SOLOINPS = p.isSet(QStringLiteral("solo-inps"));
+    // As in the wizard, ticking "Solo INPS" clears the NoiPa box; both asked
+    // for together are refused.
+    o.FISCALE_NOIPA = !o.SOLOINPS;
+    if (p.isSet(QStringLiteral("fiscale-noipa"))) {
+        if (o.SOLOINPS)
+            throw UsageError{s("Non è possibile scegliere contemporaneamente \"Solo INPS\" e \"Importa dati fiscali "
+                               "anche per le liquidazioni inviate a NoiPa\"")};
+        o.FISCALE_NOIPA = true;
+    }
+    o.INCLUDI_INPDAP_MEF = 1;
+    if (p.isSet(QStringLiteral("inpdap"))) {
+        const QString v = p.value(QStringLiteral("inpdap")).toLower();
+        if (v != QLatin1String("uniemens") && v != QLatin1String("noipa"))
+            throw UsageError{s("Valore di --inpdap non valido: \"%1\" (uniemens o noipa).").arg(v)};
+        o.INCLUDI_INPDAP_MEF = v == QLatin1String("noipa") ? 1 : 0;
+    }
+    TVelSovraScrivi sovraScrivi = TVelSovraScrivi::NonSovrascrivere;
+    if (p.isSet(QStringLiteral("sovrascrivi"))) {
+        const QString v = p.value(QStringLiteral("sovrascrivi")).toLower();
+        if (v == QLatin1String("sempre"))
+            sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+        else if (v != QLatin1String("mai"))
+            throw UsageError{s("Valore di --sovrascrivi non valido: \"%1\" (mai o sempre).").arg(v)};
+    }
+    const QStringList codes = taxCodes(p);
+
+    Session &session = db.get();
+    o.anno = session.year;
+    o.IDWGID = session.workgroup();
     // The categories the wizard offers: the payroll's, "(Predefinite)" and
     // "7 - Solo autonomi".
     o.ICALID = 0;
@@ -252,23 +307,6 @@ int importa(Command &c, Session &session)
                                  .arg(p.value(QStringLiteral("categoria")),
                                       list.isEmpty() ? QString() : QStringLiteral(", ") + list.join(QStringLiteral(", ")))};
     }
-    o.SOLOINPS = p.isSet(QStringLiteral("solo-inps"));
-    // As in the wizard, ticking "Solo INPS" clears the NoiPa box; both asked
-    // for together are refused.
-    o.FISCALE_NOIPA = !o.SOLOINPS;
-    if (p.isSet(QStringLiteral("fiscale-noipa"))) {
-        if (o.SOLOINPS)
-            throw UsageError{s("Non è possibile scegliere contemporaneamente \"Solo INPS\" e \"Importa dati fiscali "
-                               "anche per le liquidazioni inviate a NoiPa\"")};
-        o.FISCALE_NOIPA = true;
-    }
-    o.INCLUDI_INPDAP_MEF = 1;
-    if (p.isSet(QStringLiteral("inpdap"))) {
-        const QString v = p.value(QStringLiteral("inpdap")).toLower();
-        if (v != QLatin1String("uniemens") && v != QLatin1String("noipa"))
-            throw UsageError{s("Valore di --inpdap non valido: \"%1\" (uniemens o noipa).").arg(v)};
-        o.INCLUDI_INPDAP_MEF = v == QLatin1String("noipa") ? 1 : 0;
-    }
     if (o.INCLUDI_INPDAP_MEF == 1) {
         TOvSQLQuery q(&session.connessione->xqoMain);
         QueryText().SetQuery(QStringLiteral("QRY_PACO"), q, 0, QStringLiteral("SELECT"));
@@ -285,20 +323,15 @@ int importa(Command &c, Session &session)
     // The agent's data are imported with the first import of the year, as
     // the window proposes.
     o.SOSTITUTO = p.isSet(QStringLiteral("sostituto")) || !session.store->HasRows(QStringLiteral("TCUS_DATISOST"));
-    if (o.SOSTITUTO) {
+    if (o.SOSTITUTO)
         o.CFAMM = session.sos->fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString();
+
+    TVelImportCud imp(*session.store);
+    imp.options = o;
+    if (o.SOSTITUTO)
         imp.sos = session.sos.get();
-    }
-    imp.sovraScrivi = TVelSovraScrivi::NonSovrascrivere;
-    if (p.isSet(QStringLiteral("sovrascrivi"))) {
-        const QString v = p.value(QStringLiteral("sovrascrivi")).toLower();
-        if (v == QLatin1String("sempre"))
-            imp.sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-        else if (v != QLatin1String("mai"))
-            throw UsageError{s("Valore di --sovrascrivi non valido: \"%1\" (mai o sempre).").arg(v)};
-    }
+    imp.sovraScrivi = sovraScrivi;
     imp.forzaStampati = p.isSet(QStringLiteral("forza-stampati"));
-    const QStringList codes = taxCodes(p);
 
     c.err << s("Lettura dei dipendenti da importare (mese %1)...\n").arg(o.IMESID);
     c.err.flush();
@@ -362,7 +395,7 @@ bool printCheck(Command &c, const QStringList &files)
     return problems.isEmpty();
 }
 
-int fornitura(Command &c, Session &session)
+int fornitura(Command &c, LazySession &db)
 {
     const QCommandLineParser &p = c.p;
     if (!p.isSet(QStringLiteral("out")))
@@ -372,6 +405,7 @@ int fornitura(Command &c, Session &session)
         throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
     const QStringList codes = taxCodes(p);
     const bool forza = p.isSet(QStringLiteral("forza"));
+    Session &session = db.get();
 
     TdmVelFile dm(*session.store, session.params.get());
     if (p.isSet(QStringLiteral("cartella-lavoro"))) {
@@ -450,7 +484,7 @@ int fornitura(Command &c, Session &session)
     return printCheck(c, files) ? Ok : Errors;
 }
 
-int stampa(Command &c, Session &session)
+int stampa(Command &c, LazySession &db)
 {
     const QCommandLineParser &p = c.p;
     const bool sintetico = p.isSet(QStringLiteral("sintetico"));
@@ -476,6 +510,7 @@ int stampa(Command &c, Session &session)
     }
     const QStringList codes = taxCodes(p);
 
+    Session &session = db.get();
     TdmVelStampePDF stampe;
     stampe.ordinario = ordinario;
     TdmVelMain main;
@@ -568,8 +603,11 @@ int stampa(Command &c, Session &session)
     return Ok;
 }
 
-int stato(Command &c, Session &session)
+int stato(Command &c, LazySession &db)
 {
+    if (!c.p.positionalArguments().isEmpty())
+        throw UsageError{s("Argomento non previsto: \"%1\".").arg(c.p.positionalArguments().first())};
+    Session &session = db.get();
     TTorDBCds &store = *session.store;
     TClientDataSet cud;
     store.Load(cud, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
@@ -607,20 +645,30 @@ int stato(Command &c, Session &session)
         return i < 0 ? QString() : ds.field(i).asString().trimmed();
     };
     TClientDataSet sost, forn, ct;
+    // What the supply requires of the agent and of the supplier.
     QStringList agentMissing;
     if (!firstRow("TCUS_DATISOST", sost)) {
         agentMissing << s("nessun dato");
     } else {
-        if (!TVelSupplyCheck::validTaxCode(value(sost, "SSOSCODFIS")))
+        if (!TVelSupplyCheck::validTaxCode(value(sost, "SSOSCODFIS").toUpper()))
             agentMissing << s("codice fiscale");
-        if (value(sost, "SSOSDENOM").isEmpty())
-            agentMissing << s("denominazione");
+        const std::pair<const char *, const char *> required[] = {
+            {"SSOSDENOM", "denominazione"},
+            {"SSOSCFRAPPR", "codice fiscale del rappresentante"},
+            {"SCARCODICE", "codice carica del rappresentante"},
+            {"SSOSCOGNRAPPR", "cognome del rappresentante"},
+            {"SSOSNOMERAPPR", "nome del rappresentante"},
+            {"SSOSFIRMACOM", "firma della comunicazione"},
+        };
+        for (const auto &[field, label] : required)
+            if (value(sost, field).isEmpty())
+                agentMissing << s(label);
     }
     QStringList supplierMissing;
     if (!firstRow("TCFO_FORNITORE", forn)) {
         supplierMissing << s("nessun dato");
     } else {
-        if (!TVelSupplyCheck::validTaxCode(value(forn, "SFORCODFIS")))
+        if (!TVelSupplyCheck::validTaxCode(value(forn, "SFORCODFIS").toUpper()))
             supplierMissing << s("codice fiscale");
         if (value(forn, "STFOCODICE").isEmpty())
             supplierMissing << s("tipo fornitore");
@@ -763,41 +811,33 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         if (command == QLatin1String("controlla")) {
             status = controlla(c);
         } else {
-            if (command == QLatin1String("stato") && !p.positionalArguments().isEmpty())
-                throw UsageError{s("Argomento non previsto: \"%1\".").arg(p.positionalArguments().first())};
-            int year = Campagna::AnnoFinanziario;
+            LazySession db;
             if (p.isSet(QStringLiteral("anno"))) {
                 bool ok = false;
-                year = p.value(QStringLiteral("anno")).toInt(&ok);
-                if (!ok || year < 2000 || year > 2100)
+                db.year = p.value(QStringLiteral("anno")).toInt(&ok);
+                if (!ok || db.year < 2000 || db.year > 2100)
                     throw UsageError{s("Anno non valido: \"%1\".").arg(p.value(QStringLiteral("anno")))};
             }
-            TOvDbConfig config;
             try {
-                config = TOvDbOptions::resolve(&p);
+                db.config = TOvDbOptions::resolve(&p);
             } catch (const EOvException &e) {
                 throw UsageError{e.message()};
             }
-            // A missing SQLite file is not created here: that is velcu-db's job.
-            if (config.isSQLite() && !QFileInfo::exists(config.path)) {
-                err << s("Il database \"%1\" non esiste: crearlo con velcu-db create.\n").arg(config.path);
-                return Errors;
-            }
-            Session session;
-            if (!session.open(config, year))
-                return Errors;
             if (command == QLatin1String("import"))
-                status = importa(c, session);
+                status = importa(c, db);
             else if (command == QLatin1String("fornitura"))
-                status = fornitura(c, session);
+                status = fornitura(c, db);
             else if (command == QLatin1String("stampa"))
-                status = stampa(c, session);
+                status = stampa(c, db);
             else
-                status = stato(c, session);
+                status = stato(c, db);
         }
     } catch (const UsageError &u) {
         err << u.text << '\n';
         status = Usage;
+    } catch (const OpenFailed &) {
+        status = Errors; // the connection module gave its message
+
     } catch (const EAbort &) {
         err << s("Operazione annullata.\n");
         status = Errors;
