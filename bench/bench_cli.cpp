@@ -86,8 +86,8 @@ void line(const QString &what, const Run &r)
         << Qt::flush;
 }
 
-// The supplier and the Quadro CT, as their editors save them (the import
-// brings the agent's own data).
+// The signing representative and the supplier, as their editors save them
+// (the import brings the school's own data).
 void completeAgent(const QString &db)
 {
     TOvDbConfig c;
@@ -104,7 +104,17 @@ void completeAgent(const QString &db)
     TClientDataSet sost;
     store.Load(sost, QStringLiteral("TCUS_DATISOST"));
     sost.first();
-    const QString agent = sost.isEmpty() ? QString() : sost.fieldByName(QStringLiteral("SSOSCODFIS")).asString();
+    if (sost.isEmpty())
+        throw EOvError(QStringLiteral("L'importazione non ha scritto i dati del sostituto."));
+    const QString agent = sost.fieldByName(QStringLiteral("SSOSCODFIS")).asString();
+    sost.edit();
+    sost.fieldByName(QStringLiteral("SSOSCFRAPPR")).setAsString(QStringLiteral("RSSMRA80A01H501U"));
+    sost.fieldByName(QStringLiteral("SCARCODICE")).setAsString(QStringLiteral("1"));
+    sost.fieldByName(QStringLiteral("SSOSCOGNRAPPR")).setAsString(QStringLiteral("ROSSI"));
+    sost.fieldByName(QStringLiteral("SSOSNOMERAPPR")).setAsString(QStringLiteral("MARIO"));
+    sost.fieldByName(QStringLiteral("SSOSFIRMACOM")).setAsString(QStringLiteral("MARIO ROSSI"));
+    sost.post();
+    store.Save(sost, QStringLiteral("TCUS_DATISOST"));
     TClientDataSet forn;
     store.Load(forn, QStringLiteral("TCFO_FORNITORE"));
     forn.append();

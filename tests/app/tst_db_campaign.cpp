@@ -12,6 +12,8 @@
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfrVelCud.h"
+#include "src/prj/unit/telematic/TdmVelFile.h"
+#include "src/prj/unit/telematic/TfmVelFile.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "platform/framework/OvForms.h"
@@ -54,6 +56,16 @@ int pdfPages(const QString &pdf)
         qFatal("pdfinfo failed on %s", qPrintable(pdf));
     static const QRegularExpression re(QStringLiteral("Pages:\\s+(\\d+)"));
     return re.match(QString::fromUtf8(p.readAllStandardOutput())).captured(1).toInt();
+}
+
+// With VELCU_SCREENSHOT_DIR set, a window of the tour of the window path.
+void tourShot(QWidget *w, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("VELCU_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QApplication::processEvents();
+    w->grab().save(QDir(dir).filePath(name));
 }
 
 } // namespace
@@ -231,6 +243,7 @@ private slots:
             ScriptedResponder responder;
             std::unique_ptr<TfmVelCud> fm(ovCreate<TfmVelCud>());
             fm->setStore(m_store.get());
+            fm->resize(1280, 760);
             fm->show();
             QApplication::processEvents();
             TfrVelCud *fr = fm->frVelCud;
@@ -239,6 +252,7 @@ private slots:
             fr->cdsMain->fieldByName(QStringLiteral("SCUDCOMNAS")).setAsString(QStringLiteral("BRISIGHELLA"));
             fr->acConferma->trigger();
             QApplication::processEvents();
+            tourShot(fm.get(), QStringLiteral("tour-06-dati-cu.png"));
         }
         QCOMPARE(cus().value(corrected).value(QStringLiteral("SCUDCOMNAS")).toString(), QStringLiteral("BRISIGHELLA"));
 
@@ -300,6 +314,25 @@ private slots:
         QCOMPARE(check.certifications(), others.size());
         r = cli({QStringLiteral("controlla"), clean}, false);
         QVERIFY2(r.status == 0, qPrintable(r.out));
+
+        // The same supply in its window, for the tour of the window path.
+        if (!qEnvironmentVariable("VELCU_SCREENSHOT_DIR").isEmpty()) {
+            ScriptedResponder responder;
+            TdmVelFile dm(*m_store);
+            dm.setWorkgroup(1);
+            dm.setTablePaths(path(QStringLiteral("lavoro/TFIFI_FIELDSFILE.CDS")),
+                             path(QStringLiteral("lavoro/TFILE_FILETELEM.CDS")));
+            dm.information = [](const QStringList &, bool) { return true; };
+            std::unique_ptr<TfmVelFile> form(ovCreate<TfmVelFile>(nullptr, &dm));
+            form->resize(900, 640);
+            form->show();
+            QApplication::processEvents();
+            tourShot(form.get(), QStringLiteral("tour-07-file-telematico-dipendenti.png"));
+            QVERIFY(form->ChangePage(true));
+            form->creaFile();
+            QApplication::processEvents();
+            tourShot(form.get(), QStringLiteral("tour-07-file-telematico-crea-file.png"));
+        }
 
         // ---- prints: three payees, one document and one PDF each
         const QStringList three = QStringList(stored.keys()).mid(0, 3);

@@ -591,13 +591,31 @@ int stampa(Command &c, LazySession &db)
         for (int i = 0; i < rows.size(); ++i) {
             const int first = i == 0 ? 1 : starts.at(i) + 1;
             const int last = starts.at(i + 1);
+            // The tax code names the file: anything but letters and digits
+            // (a code typed wrong) cannot lead the file out of the folder.
             QString file = rowCodes.at(i);
+            for (QChar &ch : file)
+                if (!(ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) && !ch.isDigit())
+                    ch = QLatin1Char('_');
+            if (file.isEmpty())
+                file = QStringLiteral("SENZA_CODICE_FISCALE");
             if (const int n = seen[file]++)
                 file += QStringLiteral("_%1").arg(n + 1);
             parts.append({QDir(payeeDir).filePath(file + QStringLiteral(".pdf")), first, last});
         }
         Progress split(c.err, s("PDF per percipiente"));
-        VelCliPdfSplit::split(path, parts, [&split](int done, int total) { split.step(done, total); });
+        // The CUs are already marked printed: should the cut fail, the whole
+        // document stays where it was written.
+        if (scratch)
+            scratch->setAutoRemove(false);
+        try {
+            VelCliPdfSplit::split(path, parts, [&split](int done, int total) { split.step(done, total); });
+        } catch (const std::exception &) {
+            c.err << s("Il documento completo resta in \"%1\".\n").arg(QDir::toNativeSeparators(path));
+            throw;
+        }
+        if (scratch)
+            scratch->setAutoRemove(true);
         c.out << s("PDF per percipiente: %1 nella cartella %2.\n").arg(parts.size()).arg(QDir::toNativeSeparators(payeeDir));
     }
     return Ok;

@@ -10,7 +10,7 @@ namespace VelCliPdfSplit {
 namespace {
 // The workspace keeps every document it made until it goes: a fresh one every
 // so many parts keeps the memory of a run of thousands of payees flat.
-constexpr int PartsPerWorkspace = 100;
+constexpr int PartsPerWorkspace = 500;
 }
 
 void split(const QString &document, const QList<Part> &parts, const std::function<void(int, int)> &progress)
