@@ -17,6 +17,7 @@
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "platform/framework/OvForms.h"
+#include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -127,6 +129,8 @@ private slots:
     {
         VELCU_REQUIRE_TEST_DB();
         QVERIFY(m_dir.isValid());
+        // the named queries, for the windows opened in this process
+        QueryText().loadCatalogue(QStringLiteral(VELCU_STAGE_DIR "/etc/rag/rag_QueryText.cds"));
         // velcu-db create --demo: schema, demo school, the store's structures,
         // the UniEmens declarations of the demo.
         m_db = TestDb::open(true);
@@ -331,6 +335,7 @@ private slots:
             QVERIFY(form->ChangePage(true));
             form->creaFile();
             QApplication::processEvents();
+            QVERIFY(form->buOk->isEnabled());
             tourShot(form.get(), QStringLiteral("tour-07-file-telematico-crea-file.png"));
         }
 
