@@ -163,8 +163,11 @@ int main(int argc, char **argv)
                              QStringLiteral("--forza"), QStringLiteral("--cartella-lavoro"),
                              dir.filePath(QStringLiteral("lavoro"))} + dbArgs,
                  log));
-        line(QStringLiteral("controlla"),
-             run(QStringLiteral("velcu-cli"), {QStringLiteral("controlla"), dir.filePath(QStringLiteral("CUR26"))}, log));
+        // every part of the supply (it is split above 8,275 records)
+        QStringList parts{QStringLiteral("controlla")};
+        for (const QString &f : QDir(dir.path()).entryList({QStringLiteral("CUR26*")}, QDir::Files, QDir::Name))
+            parts << dir.filePath(f);
+        line(QStringLiteral("controlla (%1 file)").arg(parts.size() - 1), run(QStringLiteral("velcu-cli"), parts, log));
         line(QStringLiteral("stampa --sintetico"),
              run(QStringLiteral("velcu-cli"),
                  QStringList{QStringLiteral("stampa"), QStringLiteral("--sintetico"), QStringLiteral("--out"),
@@ -180,8 +183,10 @@ int main(int argc, char **argv)
         return 1;
     }
     const QFileInfo pdf(dir.filePath(QStringLiteral("CU-2026.pdf")));
-    const QFileInfo supply(dir.filePath(QStringLiteral("CUR26")));
-    out << "supply " << supply.size() / 1900 << " records; summary PDF " << pdf.size() / (1024 * 1024) << " MB; "
+    qint64 supplyBytes = 0;
+    for (const QFileInfo &f : QDir(dir.path()).entryInfoList({QStringLiteral("CUR26*")}, QDir::Files))
+        supplyBytes += f.size();
+    out << "supply " << supplyBytes / 1900 << " records; summary PDF " << pdf.size() / (1024 * 1024) << " MB; "
         << QDir(dir.filePath(QStringLiteral("percipienti"))).entryList(QDir::Files).size() << " PDFs per payee\n";
     // The last lines of the commands' own output, for the record.
     QFile l(log);
@@ -189,7 +194,8 @@ int main(int argc, char **argv)
     const QList<QByteArray> lines = l.readAll().split('\n');
     out << "---- end of the commands' output\n";
     for (qsizetype i = qMax<qsizetype>(0, lines.size() - 25); i < lines.size(); ++i)
-        if (!lines.at(i).startsWith("Importazione ") || lines.at(i).startsWith("Importazione terminata"))
+        if ((!lines.at(i).startsWith("Importazione ") || lines.at(i).startsWith("Importazione terminata"))
+            && !lines.at(i).contains("codice di campo non valido"))
             out << lines.at(i) << '\n';
     return 0;
 }
