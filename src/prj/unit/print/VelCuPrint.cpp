@@ -876,3 +876,8 @@ void TVelCuPrint::markPrinted(const QList<TBookmark> &rows)
     }
     cdsMultiSelect.mergeChangeLog();
 }
+
+int TVelCuPrint::pagesWritten() const
+{
+    return m_pdf ? m_pdf->PageCount() : 0;
+}

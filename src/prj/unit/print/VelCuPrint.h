@@ -78,6 +78,10 @@ public:
     // nothing is saved then and no CU is marked printed.
     QString print(const QList<TBookmark> &rows, const QString &fileName);
 
+    // Pages of the document being written (0 outside a run): read from
+    // `progress`, it tells where each CU begins.
+    int pagesWritten() const;
+
     // Lines of an annotation text as a 590-pixel text box with a 10-pixel
     // Helvetica would wrap them.
     static QStringList wrapAnnotations(const QString &text);

@@ -1,0 +1,628 @@
+#include "VelSupplyCheck.h"
+
+#include "tor/util/TorCampagna.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+QString s(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// The bytes of a record between two 1-based positions, inclusive.
+QByteArray at(const QByteArray &rec, int from, int to)
+{
+    return rec.mid(from - 1, to - from + 1);
+}
+
+bool allDigits(const QByteArray &v)
+{
+    return !v.isEmpty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool blank(const QByteArray &v)
+{
+    return std::all_of(v.begin(), v.end(), [](char c) { return c == ' '; });
+}
+
+bool zeros(const QByteArray &v)
+{
+    return std::all_of(v.begin(), v.end(), [](char c) { return c == '0'; });
+}
+
+// A value as it is shown in a message: bytes outside printable ASCII as
+// \xNN, long values cut.
+QString shown(const QByteArray &v)
+{
+    QString out;
+    for (const char c : v) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7f)
+            out += QLatin1Char(c);
+        else
+            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        if (out.size() > 60) {
+            out += QStringLiteral("...");
+            break;
+        }
+    }
+    return out;
+}
+
+// Supply code of this edition: "CUR" and the last two digits of the filing year.
+QByteArray expectedSupplyCode()
+{
+    return QByteArray("CUR") + QByteArray::number(Campagna::AnnoInvio % 100).rightJustified(2, '0');
+}
+
+// Field codes of the key-value area whose value is a date.
+const QSet<QByteArray> &dateCodes()
+{
+    static const QSet<QByteArray> codes{"DA002005", "DA003001"};
+    return codes;
+}
+
+// Field codes whose value is a tax code.
+const QSet<QByteArray> &taxCodeCodes()
+{
+    static const QSet<QByteArray> codes{"DA001001", "DA002001"};
+    return codes;
+}
+
+} // namespace
+
+QString TVelSupplyProblem::text() const
+{
+    QString where = file;
+    if (record > 0)
+        where += QStringLiteral(", record %1").arg(record);
+    if (position > 0)
+        where += QStringLiteral(", posizione %1").arg(position);
+    QString out = where + QStringLiteral(": ") + message;
+    if (!value.isNull())
+        out += QStringLiteral(" (trovato \"%1\")").arg(value);
+    return out + QLatin1Char('.');
+}
+
+// ---------------------------------------------------------------- tax codes
+
+bool TVelSupplyCheck::validNumericCode(const QString &code)
+{
+    static const QRegularExpression shape(QStringLiteral("^[0-9]{11}$"));
+    if (!shape.match(code).hasMatch() || code == QLatin1String("00000000000"))
+        return false;
+    int sum = 0;
+    for (int i = 0; i < 10; ++i) {
+        int d = code.at(i).digitValue();
+        if (i % 2 == 1) {
+            d *= 2;
+            if (d > 9)
+                d -= 9;
+        }
+        sum += d;
+    }
+    return (10 - sum % 10) % 10 == code.at(10).digitValue();
+}
+
+bool TVelSupplyCheck::validPersonalCode(const QString &code)
+{
+    // Letters in place of digits (codes given to people born the same day in
+    // the same place) are the letters L M N P Q R S T U V.
+    static const QRegularExpression shape(QStringLiteral(
+        "^[A-Z]{6}[0-9LMNPQRSTUV]{2}[ABCDEHLMPRST][0-9LMNPQRSTUV]{2}[A-Z][0-9LMNPQRSTUV]{3}[A-Z]$"));
+    if (!shape.match(code).hasMatch())
+        return false;
+    // Values of the characters in odd places (1st, 3rd...), digits as the
+    // letter of the same rank.
+    static const int odd[26] = {1, 0, 5, 7, 9, 13, 15, 17, 19, 21, 2, 4, 18,
+                                20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
+    int sum = 0;
+    for (int i = 0; i < 15; ++i) {
+        const QChar c = code.at(i);
+        const int rank = c.isDigit() ? c.digitValue() : c.unicode() - 'A';
+        sum += (i % 2 == 0) ? odd[rank] : rank;
+    }
+    return code.at(15).unicode() == 'A' + sum % 26;
+}
+
+bool TVelSupplyCheck::validTaxCode(const QString &code)
+{
+    return code.size() == 16 ? validPersonalCode(code) : validNumericCode(code);
+}
+
+bool TVelSupplyCheck::validDate(const QByteArray &text)
+{
+    if (text.size() != 8 || !allDigits(text))
+        return false;
+    const QDate d(text.mid(4, 4).toInt(), text.mid(2, 2).toInt(), text.mid(0, 2).toInt());
+    return d.isValid() && d.year() >= 1900;
+}
+
+// ---------------------------------------------------------------- one file
+
+struct TVelSupplyCheck::FileInfo
+{
+    QString name;
+    bool readable = false;
+    // record A
+    QByteArray supplier, supplyCode;
+    int part = -1, parts = -1;
+    // record B
+    QByteArray agent;
+    int bRecord = 0;
+    qint64 declaredCertifications = -1;
+    // records in the file, by type
+    QMap<char, int> counts;
+    // order
+    QByteArray previous;      // type of the record before ('\0' at the start)
+    bool zSeen = false;
+    bool bSeen = false;
+    bool aSeen = false;
+    QByteArray certification; // payee and progressive of the current certification
+    QList<QByteArray> certificationKeys; // in file order
+    QHash<QByteArray, int> firstRecordOf;
+    int zRecord = 0;
+    QByteArray zCounts;       // positions 16-60 of record Z
+};
+
+void TVelSupplyCheck::problem(const FileInfo &info, int record, int position, const QByteArray &value,
+                              const QString &message)
+{
+    problem(info.name, record, position, value.isNull() ? QString() : shown(value), message);
+}
+
+void TVelSupplyCheck::problem(const QString &file, int record, int position, const QString &value,
+                              const QString &message)
+{
+    m_problems.append({file, record, position, value, message});
+}
+
+QList<TVelSupplyProblem> TVelSupplyCheck::run(const QStringList &files)
+{
+    m_problems.clear();
+    m_certifications = 0;
+    m_records = 0;
+    QList<FileInfo> infos;
+    for (const QString &path : files) {
+        FileInfo info;
+        info.name = path;
+        QFile f(path);
+        if (!f.exists()) {
+            problem(info.name, 0, 0, QString(), s("il file non esiste"));
+        } else if (!f.open(QIODevice::ReadOnly)) {
+            problem(info.name, 0, 0, QString(), s("il file non si può leggere: ") + f.errorString());
+        } else {
+            info.readable = true;
+            checkFile(info, f.readAll());
+        }
+        infos.append(info);
+    }
+    checkSupplies(infos);
+    return m_problems;
+}
+
+void TVelSupplyCheck::checkFile(FileInfo &info, const QByteArray &bytes)
+{
+    if (bytes.isEmpty()) {
+        problem(info, 0, 0, QByteArray(), s("il file è vuoto"));
+        return;
+    }
+    // Records are read line by line, so that one record of the wrong length
+    // does not make every following one unreadable.
+    int number = 0;
+    qsizetype from = 0;
+    while (from < bytes.size()) {
+        ++number;
+        const qsizetype lf = bytes.indexOf('\n', from);
+        const qsizetype end = lf < 0 ? bytes.size() : lf + 1;
+        const QByteArray line = bytes.mid(from, end - from);
+        from = end;
+        ++m_records;
+        if (lf < 0) {
+            problem(info, number, int(line.size()), line.right(1),
+                    s("l'ultimo record non termina con CR LF"));
+        } else if (line.size() < 2 || line.at(line.size() - 2) != '\r') {
+            problem(info, number, int(line.size()), QByteArray(), s("il record termina con LF senza CR"));
+        }
+        if (line.size() != RecordLength) {
+            problem(info, number, 0, QByteArray(),
+                    s("il record è lungo %1 caratteri invece di 1900 (1897 di contenuto, \"A\", CR LF)")
+                        .arg(line.size()));
+            // Its type still counts for the order and for record Z.
+            if (!line.isEmpty())
+                info.counts[line.at(0)]++;
+            info.previous = line.left(1);
+            continue;
+        }
+        if (line.at(ContentLength) != 'A')
+            problem(info, number, ContentLength + 1, line.mid(ContentLength, 1),
+                    s("manca il carattere di controllo \"A\" a fine record"));
+        const QByteArray rec = line.left(ContentLength);
+        for (int i = 0; i < rec.size(); ++i) {
+            const auto u = static_cast<unsigned char>(rec.at(i));
+            if (u < 0x20 || u == 0x7f) {
+                problem(info, number, i + 1, rec.mid(i, 1), s("carattere di controllo nel record"));
+                break;
+            }
+        }
+        checkRecord(info, number, rec);
+    }
+    // What every file must hold.
+    if (!info.aSeen)
+        problem(info, 0, 0, QByteArray(), s("manca il record A"));
+    if (!info.bSeen)
+        problem(info, 0, 0, QByteArray(), s("manca il record B"));
+    if (!info.zSeen)
+        problem(info, number, 0, QByteArray(), s("manca il record Z in fondo al file"));
+    if (info.zRecord > 0 && info.zCounts.size() == 45) {
+        const char types[] = {'B', 'C', 'D', 'G', 'H'};
+        for (int i = 0; i < 5; ++i) {
+            const QByteArray field = info.zCounts.mid(i * 9, 9);
+            if (!allDigits(field))
+                continue; // already reported
+            if (field.toLongLong() != info.counts.value(types[i]))
+                problem(info, info.zRecord, 16 + i * 9, field,
+                        s("il record Z dichiara %1 record %2 ma il file ne contiene %3")
+                            .arg(field.toLongLong())
+                            .arg(QLatin1Char(types[i]))
+                            .arg(info.counts.value(types[i])));
+        }
+    }
+}
+
+void TVelSupplyCheck::checkRecord(FileInfo &info, int number, const QByteArray &rec)
+{
+    const char type = rec.at(0);
+    info.counts[type]++;
+    const char prev = info.previous.isEmpty() ? '\0' : info.previous.at(0);
+    info.previous = QByteArray(1, type);
+    if (info.zSeen)
+        problem(info, number, 1, QByteArray(1, type), s("record dopo il record Z"));
+
+    switch (type) {
+    case 'A':
+        if (number != 1 || info.aSeen)
+            problem(info, number, 1, "A", s("il record A deve essere il primo e unico del file"));
+        info.aSeen = true;
+        checkA(info, number, rec);
+        break;
+    case 'B':
+        if (prev != 'A' || info.bSeen)
+            problem(info, number, 1, "B", s("il record B deve seguire subito il record A ed essere unico"));
+        info.bSeen = true;
+        checkB(info, number, rec);
+        break;
+    case 'C':
+        if (prev != 'B' && prev != 'C')
+            problem(info, number, 1, "C", s("i record C devono seguire il record B, prima delle certificazioni"));
+        checkBody(info, number, rec);
+        break;
+    case 'D':
+    case 'G':
+    case 'H':
+        if (!info.bSeen)
+            problem(info, number, 1, QByteArray(1, type), s("record di certificazione prima del record B"));
+        checkBody(info, number, rec);
+        break;
+    case 'Z':
+        if (info.zSeen)
+            problem(info, number, 1, "Z", s("record Z ripetuto"));
+        info.zSeen = true;
+        checkZ(info, number, rec);
+        break;
+    default:
+        problem(info, number, 1, QByteArray(1, type), s("tipo di record sconosciuto"));
+        break;
+    }
+}
+
+void TVelSupplyCheck::checkA(FileInfo &info, int number, const QByteArray &rec)
+{
+    if (!blank(at(rec, 2, 15)))
+        problem(info, number, 2, at(rec, 2, 15), s("le posizioni 2-15 del record A devono essere vuote"));
+    info.supplyCode = at(rec, 16, 20);
+    if (info.supplyCode != expectedSupplyCode())
+        problem(info, number, 16, info.supplyCode,
+                s("codice fornitura diverso da \"%1\"").arg(QString::fromLatin1(expectedSupplyCode())));
+    const QByteArray kind = at(rec, 21, 22);
+    if (kind != "01" && kind != "10")
+        problem(info, number, 21, kind, s("tipo di fornitore diverso da \"01\" e \"10\""));
+    info.supplier = at(rec, 23, 38);
+    const QString supplier = QString::fromLatin1(info.supplier).trimmed();
+    if (!validTaxCode(supplier) || !info.supplier.startsWith(supplier.toLatin1()))
+        problem(info, number, 23, info.supplier, s("codice fiscale del fornitore non valido"));
+    const QByteArray part = at(rec, 522, 525), parts = at(rec, 526, 529);
+    if (!allDigits(part))
+        problem(info, number, 522, part, s("progressivo dell'invio non numerico"));
+    else
+        info.part = part.toInt();
+    if (!allDigits(parts))
+        problem(info, number, 526, parts, s("numero totale degli invii non numerico"));
+    else
+        info.parts = parts.toInt();
+}
+
+void TVelSupplyCheck::checkB(FileInfo &info, int number, const QByteArray &rec)
+{
+    info.bRecord = number;
+    info.agent = at(rec, 2, 17);
+    if (!validTaxCode(QString::fromLatin1(info.agent).trimmed()) || info.agent.startsWith(' '))
+        problem(info, number, 2, info.agent, s("codice fiscale del sostituto d'imposta non valido"));
+    const QByteArray module = at(rec, 18, 25);
+    if (!allDigits(module) || zeros(module))
+        problem(info, number, 18, module, s("progressivo del modulo non valido"));
+    const QByteArray producer = at(rec, 74, 89);
+    if (!validNumericCode(QString::fromLatin1(producer.left(11))) || !blank(producer.mid(11)))
+        problem(info, number, 74, producer,
+                s("codice fiscale del produttore del software non valido (11 cifre allineate a sinistra)"));
+    for (int pos : {91, 92, 410, 411, 437, 527}) {
+        const char c = rec.at(pos - 1);
+        if (c != ' ' && c != '0' && c != '1')
+            problem(info, number, pos, QByteArray(1, c), s("casella con valore diverso da \"0\", \"1\" o vuoto"));
+    }
+    const QByteArray phone = at(rec, 297, 308);
+    if (!blank(phone) && !allDigits(phone.trimmed()))
+        problem(info, number, 297, phone, s("il telefono o fax contiene caratteri diversi dalle cifre"));
+    const QByteArray events = at(rec, 309, 310);
+    if (!allDigits(events))
+        problem(info, number, 309, events, s("eventi eccezionali non numerici"));
+    const QByteArray representative = at(rec, 311, 326);
+    if (!blank(representative) && !validTaxCode(QString::fromLatin1(representative).trimmed()))
+        problem(info, number, 311, representative, s("codice fiscale del rappresentante firmatario non valido"));
+    const QByteArray company = at(rec, 373, 383);
+    if (!blank(company) && !zeros(company) && !validNumericCode(QString::fromLatin1(company)))
+        problem(info, number, 373, company, s("codice fiscale della società o ente dichiarante non valido"));
+    const QByteArray count = at(rec, 402, 409);
+    if (!allDigits(count))
+        problem(info, number, 402, count, s("numero delle certificazioni non numerico"));
+    else
+        info.declaredCertifications = count.toLongLong();
+    const QByteArray intermediary = at(rec, 412, 427);
+    if (!blank(intermediary) && !validTaxCode(QString::fromLatin1(intermediary).trimmed()))
+        problem(info, number, 412, intermediary, s("codice fiscale dell'intermediario non valido"));
+    const char commitment = rec.at(427);
+    if (commitment != ' ' && commitment != '0' && commitment != '1' && commitment != '2')
+        problem(info, number, 428, QByteArray(1, commitment), s("impegno alla trasmissione diverso da \"1\" e \"2\""));
+    if (commitment == '2' && blank(intermediary))
+        problem(info, number, 412, intermediary,
+                s("impegno a trasmettere dell'intermediario senza il suo codice fiscale"));
+    const QByteArray date = at(rec, 429, 436);
+    if (!blank(date) && !zeros(date) && !validDate(date))
+        problem(info, number, 429, date, s("data dell'impegno non valida (ggmmaaaa)"));
+}
+
+void TVelSupplyCheck::checkBody(FileInfo &info, int number, const QByteArray &rec)
+{
+    const char type = rec.at(0);
+    if (!info.agent.isEmpty() && at(rec, 2, 17) != info.agent)
+        problem(info, number, 2, at(rec, 2, 17), s("codice fiscale del sostituto diverso da quello del record B"));
+    const QByteArray module = at(rec, 18, 25);
+    if (!allDigits(module) || zeros(module))
+        problem(info, number, 18, module, s("progressivo del modulo non valido"));
+    const QByteArray payee = at(rec, 26, 41);
+    const QString payeeCode = QString::fromLatin1(payee).trimmed();
+    const bool payeeNeeded = type != 'C';
+    if ((payeeNeeded || !payeeCode.isEmpty())
+        && (!validTaxCode(payeeCode) || payee.startsWith(' ')))
+        problem(info, number, 26, payee, s("codice fiscale del percipiente non valido"));
+    const QByteArray progressive = at(rec, 42, 46);
+    if (!allDigits(progressive) || (payeeNeeded && zeros(progressive)))
+        problem(info, number, 42, progressive, s("progressivo della certificazione non valido"));
+    const QByteArray earlier = at(rec, 47, 63);
+    if (!allDigits(earlier))
+        problem(info, number, 47, earlier, s("identificativo dell'invio precedente non numerico"));
+    const QByteArray earlierProgressive = at(rec, 64, 69);
+    if (!allDigits(earlierProgressive))
+        problem(info, number, 64, earlierProgressive, s("progressivo nell'invio precedente non numerico"));
+    const char operation = rec.at(83);
+    if (operation != ' ' && operation != 'A' && operation != 'S')
+        problem(info, number, 84, QByteArray(1, operation), s("tipo di operazione diverso da \"A\", \"S\" o vuoto"));
+    if ((operation == 'A' || operation == 'S') && zeros(earlier))
+        problem(info, number, 47, earlier, s("annullamento o sostituzione senza l'identificativo dell'invio precedente"));
+    const char confirmation = rec.at(88);
+    if (confirmation != ' ' && confirmation != '0' && confirmation != '1')
+        problem(info, number, 89, QByteArray(1, confirmation), s("casella di conferma diversa da \"0\", \"1\" o vuota"));
+    if (!blank(at(rec, 1890, 1897)))
+        problem(info, number, 1890, at(rec, 1890, 1897), s("le posizioni 1890-1897 devono essere vuote"));
+    checkSlots(info, number, rec);
+
+    if (type == 'C')
+        return;
+    // A certification: its D, then its G and H records, together.
+    const QByteArray key = payee + progressive;
+    if (type == 'D') {
+        if (key != info.certification) {
+            if (info.firstRecordOf.contains(key))
+                problem(info, number, 26, payee + ' ' + progressive,
+                        s("la certificazione compare già al record %1: i suoi record devono stare insieme")
+                            .arg(info.firstRecordOf.value(key)));
+            else {
+                info.firstRecordOf.insert(key, number);
+                info.certificationKeys.append(key);
+            }
+            info.certification = key;
+        }
+    } else if (info.certification.isEmpty()) {
+        problem(info, number, 1, QByteArray(1, type),
+                s("record %1 senza il record D della sua certificazione").arg(QLatin1Char(type)));
+    } else if (key != info.certification) {
+        problem(info, number, 26, payee + ' ' + progressive,
+                s("record %1 che non appartiene alla certificazione del record D che lo precede")
+                    .arg(QLatin1Char(type)));
+    }
+}
+
+void TVelSupplyCheck::checkSlots(FileInfo &info, int number, const QByteArray &rec)
+{
+    static const QRegularExpression codeShape(QStringLiteral("^[A-Z]{2}[0-9]{6}$"));
+    static const QRegularExpression number_(QStringLiteral("^-?[0-9]+(,[0-9]{2})?$"));
+    static const QRegularExpression amountLike(QStringLiteral("^-?[0-9][0-9.]*[.,][0-9]+$"));
+    bool ended = false;
+    QByteArray lastCode;
+    QSet<QByteArray> seen;
+    for (int i = 0; i < SlotCount; ++i) {
+        const int pos = FirstSlot + i * SlotWidth;
+        const QByteArray code = at(rec, pos, pos + 7);
+        const QByteArray value = at(rec, pos + 8, pos + 23);
+        if (blank(code)) {
+            if (!blank(value))
+                problem(info, number, pos + 8, value, s("valore senza codice di campo"));
+            ended = true;
+            continue;
+        }
+        if (ended)
+            problem(info, number, pos, code, s("campo dopo uno spazio vuoto: i campi devono essere contigui"));
+        if (!codeShape.match(QString::fromLatin1(code)).hasMatch()) {
+            problem(info, number, pos, code,
+                    s("codice di campo non valido (due lettere e sei cifre)"));
+            lastCode.clear();
+            continue;
+        }
+        if (blank(value)) {
+            problem(info, number, pos + 8, value, s("campo %1 senza valore").arg(QString::fromLatin1(code)));
+            lastCode = code;
+            continue;
+        }
+        if (value.startsWith('+')) {
+            if (code != lastCode)
+                problem(info, number, pos, code + value,
+                        s("continuazione del campo %1 che non segue il campo stesso").arg(QString::fromLatin1(code)));
+            lastCode = code;
+            continue;
+        }
+        if (seen.contains(code))
+            problem(info, number, pos, code, s("campo %1 ripetuto nel record").arg(QString::fromLatin1(code)));
+        seen.insert(code);
+        lastCode = code;
+
+        const QString trimmed = QString::fromLatin1(value).trimmed();
+        const bool rightAligned = value.startsWith(' ');
+        if (rightAligned && !number_.match(trimmed).hasMatch())
+            problem(info, number, pos + 8, value,
+                    s("valore allineato a destra che non è un numero né un importo nel formato del tracciato "
+                      "(cifre, virgola e due decimali)"));
+        else if (!rightAligned && value.endsWith(' ') && amountLike.match(trimmed).hasMatch())
+            problem(info, number, pos + 8, value, s("importo non allineato a destra"));
+        if (dateCodes().contains(code) && !validDate(trimmed.toLatin1()))
+            problem(info, number, pos + 8, value, s("data non valida nel campo %1 (ggmmaaaa)").arg(QString::fromLatin1(code)));
+        if (taxCodeCodes().contains(code) && !validTaxCode(trimmed))
+            problem(info, number, pos + 8, value,
+                    s("codice fiscale non valido nel campo %1").arg(QString::fromLatin1(code)));
+        if (code == "DA002001" && trimmed != QString::fromLatin1(at(rec, 26, 41)).trimmed())
+            problem(info, number, pos + 8, value,
+                    s("codice fiscale del percipiente diverso da quello delle posizioni 26-41"));
+    }
+}
+
+void TVelSupplyCheck::checkZ(FileInfo &info, int number, const QByteArray &rec)
+{
+    info.zRecord = number;
+    if (!blank(at(rec, 2, 15)))
+        problem(info, number, 2, at(rec, 2, 15), s("le posizioni 2-15 del record Z devono essere vuote"));
+    const char *names[] = {"B", "C", "D", "G", "H"};
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray field = at(rec, 16 + i * 9, 24 + i * 9);
+        if (!allDigits(field))
+            problem(info, number, 16 + i * 9, field, s("numero dei record %1 non numerico").arg(QLatin1String(names[i])));
+    }
+    info.zCounts = at(rec, 16, 60);
+}
+
+// ---------------------------------------------------------------- the supply
+
+void TVelSupplyCheck::checkSupplies(QList<FileInfo> &files)
+{
+    // Files of one supply: same supplier, agent and supply code.
+    QMap<QByteArray, QList<FileInfo *>> supplies;
+    for (FileInfo &f : files)
+        if (f.readable && f.aSeen)
+            supplies[f.supplier + '|' + f.agent + '|' + f.supplyCode].append(&f);
+
+    for (const QList<FileInfo *> &parts : std::as_const(supplies)) {
+        const FileInfo &first = *parts.first();
+        // Numbering: "0000"/"0000" for one file; otherwise 1..N of N.
+        const int total = first.parts;
+        bool numberingOk = true;
+        for (const FileInfo *f : parts) {
+            if (f->parts != total) {
+                problem(*f, 1, 526, QByteArray::number(f->parts).rightJustified(4, '0'),
+                        s("numero totale degli invii diverso da quello del file %1 (%2)")
+                            .arg(first.name)
+                            .arg(total, 4, 10, QLatin1Char('0')));
+                numberingOk = false;
+            }
+        }
+        if (numberingOk && total >= 0) {
+            if (total == 0 || total == 1) {
+                for (const FileInfo *f : parts)
+                    if (f->part != total)
+                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
+                                s("progressivo dell'invio incoerente con il numero totale \"%1\"")
+                                    .arg(total, 4, 10, QLatin1Char('0')));
+                if (parts.size() > 1)
+                    problem(parts.at(1)->name, 0, 0, QString(),
+                            s("più file della stessa fornitura dichiarano di essere l'unico invio"));
+            } else {
+                QMap<int, const FileInfo *> byPart;
+                for (const FileInfo *f : parts) {
+                    if (f->part < 1 || f->part > total)
+                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
+                                s("progressivo dell'invio fuori da 1-%1").arg(total));
+                    else if (byPart.contains(f->part))
+                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
+                                s("progressivo dell'invio già usato dal file %1").arg(byPart.value(f->part)->name));
+                    else
+                        byPart.insert(f->part, f);
+                }
+                QStringList missing;
+                for (int k = 1; k <= total; ++k)
+                    if (!byPart.contains(k))
+                        missing << QString::number(k);
+                if (!missing.isEmpty())
+                    problem(first.name, 0, 0, QString(),
+                            s("la fornitura è divisa in %1 file ma mancano le parti %2: controllare tutti i file "
+                              "insieme")
+                                .arg(total)
+                                .arg(missing.join(QStringLiteral(", "))));
+            }
+        }
+
+        // No certification in two files.
+        QHash<QByteArray, const FileInfo *> owner;
+        int certifications = 0;
+        for (const FileInfo *f : parts) {
+            for (const QByteArray &key : f->certificationKeys) {
+                if (const FileInfo *o = owner.value(key)) {
+                    problem(*f, f->firstRecordOf.value(key), 26, key.left(16) + ' ' + key.mid(16),
+                            s("certificazione divisa tra i file %1 e %2").arg(o->name, f->name));
+                } else {
+                    owner.insert(key, f);
+                    ++certifications;
+                }
+            }
+        }
+        m_certifications += certifications;
+        // Record B counts the certifications of the whole supply (a count of
+        // the file's own is accepted too: the published layout does not say).
+        for (const FileInfo *f : parts) {
+            if (f->declaredCertifications < 0 || f->bRecord == 0)
+                continue;
+            const qint64 own = f->certificationKeys.size();
+            if (f->declaredCertifications != certifications && f->declaredCertifications != own)
+                problem(*f, f->bRecord, 402, QByteArray::number(f->declaredCertifications).rightJustified(8, '0'),
+                        s("il record B dichiara %1 certificazioni ma la fornitura ne contiene %2")
+                            .arg(f->declaredCertifications)
+                            .arg(certifications));
+        }
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The checker of a CU supply: reads the files as the revenue agency's
+// published record layout describes them, byte by byte, and lists every
+// problem found. It is deliberately independent of the record engine (no
+// templates, no record model): it checks a file written by this program or by
+// any other one, so that the office knows before filing whether the supply
+// will be accepted.
+//
+//   TVelSupplyCheck check;
+//   const QList<TVelSupplyProblem> problems = check.run({"CUR26", "CUR26_2"});
+//
+// The files given together are taken as the parts of one supply (or of
+// several, told apart by supplier, agent and supply code): their numbering
+// (positions 522-529 of record A) must agree and no certification may be
+// split between two of them.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct TVelSupplyProblem
+{
+    QString file;      // the file's name as given
+    int record = 0;    // 1-based record (line) number; 0: the file as a whole
+    int position = 0;  // 1-based position in the record; 0: the record as a whole
+    QString value;     // what was found there (shown quoted)
+    QString message;   // Italian, without file and position
+
+    // "CUR26, record 3, posizione 26: <message> (trovato "...")."
+    QString text() const;
+};
+
+class TVelSupplyCheck
+{
+public:
+    static constexpr int RecordLength = 1900;   // with the "A" and CR LF
+    static constexpr int ContentLength = 1897;
+    static constexpr int FirstSlot = 90;
+    static constexpr int SlotCount = 75;
+    static constexpr int SlotWidth = 24;
+
+    // Checks the files as one set; the problems in file and record order.
+    QList<TVelSupplyProblem> run(const QStringList &files);
+    // Certifications (D records) and records read by the last run.
+    int certifications() const { return m_certifications; }
+    int records() const { return m_records; }
+
+    // Tax codes: 16 characters (a person, with its check letter) or 11 digits
+    // (with its check digit).
+    static bool validTaxCode(const QString &code);
+    static bool validPersonalCode(const QString &code);
+    static bool validNumericCode(const QString &code);
+    // ddmmyyyy, a real day.
+    static bool validDate(const QByteArray &text);
+
+private:
+    struct FileInfo;
+    void checkFile(FileInfo &info, const QByteArray &bytes);
+    void checkRecord(FileInfo &info, int number, const QByteArray &rec);
+    void checkA(FileInfo &info, int number, const QByteArray &rec);
+    void checkB(FileInfo &info, int number, const QByteArray &rec);
+    void checkBody(FileInfo &info, int number, const QByteArray &rec);
+    void checkSlots(FileInfo &info, int number, const QByteArray &rec);
+    void checkZ(FileInfo &info, int number, const QByteArray &rec);
+    void checkSupplies(QList<FileInfo> &files);
+    void problem(const FileInfo &info, int record, int position, const QByteArray &value, const QString &message);
+    void problem(const QString &file, int record, int position, const QString &value, const QString &message);
+
+    QList<TVelSupplyProblem> m_problems;
+    int m_certifications = 0;
+    int m_records = 0;
+};
