@@ -480,7 +480,9 @@ private slots:
         for (int e = 0; e < s.Count(); ++e) {
             const TXMLCudEdit edit = s.Edit(e);
             const TXMLCudPrintRect r = edit.PrintRect();
-            const QList<Word> at = line(q, r.Top() * kMm, r.Height(), r.Left() * kMm - 1, r.Left() * kMm + 100);
+            // the value's box runs from Left for Space millimetres (a check box's cross is centred in it)
+            const QList<Word> at =
+                line(q, r.Top() * kMm, r.Height(), r.Left() * kMm - 1, (r.Left() + qMax(edit.Space().toDouble(), 30.0)) * kMm);
             if (edit.Name() == QLatin1String("SCTEMAIL")) {
                 QCOMPARE(joined(at), QStringLiteral("segreteria@scuola.it"));
                 ++checked;
