@@ -28,6 +28,7 @@ enum class TXMLInfo {
     Check,        // "@1"
     FirstChars,   // a number followed by "/": the first n characters
     LastChars,    // "/" followed by a number: the last n characters
+    YearsMonths,  // "AM": years and months of one box, from the columns "YEARS;MONTHS"
     Other,        // anything else
 };
 

@@ -146,6 +146,28 @@ QStringList TVelFileDataSets::names() const
 
 // ------------------------------------------------------------------ engine
 
+QStringList TVelFileUtil::computedColumns()
+{
+    QStringList out;
+    auto add = [&out](const char *cds, const QString &column) {
+        out << QLatin1String(cds).toString().toLower() + QLatin1Char('.') + column.toUpper();
+    };
+    for (const MonthSeries &s : kMonthSeries)
+        for (const char *month : kMonths)
+            add(s.cds, QLatin1String(s.prefix) + QLatin1String(month) + QLatin1String(s.suffix));
+    add(VelFileCds::Inps, QStringLiteral("SCUDMATRAZIENDA"));
+    for (const char *c : {"LCUDRELPARPRIFIGL", "LCUDRELPARPRIFIGLDIS", "LCUDRELPARFIGL", "LCUDRELPARFIGLDIS",
+                          "LCUDRELPARFIGLALTRFAM", "LCUDRELPARNONASCEND"})
+        add(VelFileCds::ConFamCar, QLatin1String(c));
+    for (const char *c : {"ICUDCAMESEDAL", "ICUDCAANNODAL", "ICUDCAMESEAL", "ICUDCAANNOAL"})
+        add(VelFileCds::CoopArt, QLatin1String(c));
+    for (const char *c : {"LCUDSOSTITUZIONE", "LCUDANNULLAMENTO"})
+        add(VelFileCds::Dip, QLatin1String(c));
+    for (const char *c : {"SSOSDENOM", "SSOSNOME", "SSOSCODFISINTERM"})
+        add(VelFileCds::Sost, QLatin1String(c));
+    return out;
+}
+
 namespace {
 enum Fixed { FForn, FSost, FDip, FQuadroCT, FAutSe, FInps, FConFamCar, FCount };
 constexpr const char *kFixedNames[FCount] = {VelFileCds::Forn,  VelFileCds::Sost, VelFileCds::Dip,
@@ -277,6 +299,11 @@ TClientDataSet *TVelFileUtil::datasetFor(const TXMLCampoType &field, const TXMLR
             ds = required(FDip);
         else if (sameName(field.Cds, VelFileCds::AutSe))
             ds = required(FAutSe);
+        else if (sameName(field.Cds, VelFileCds::Tfr)) {
+            ds = m_dataSets.find(QLatin1String(VelFileCds::Tfr));
+            if (!ds)
+                throw EAssertionFailed(QStringLiteral("Sezione non trovata ") + field.Cds);
+        }
         break;
     case TXMLFamily::G:
         name = section && !section->Cds.isEmpty() ? section->Cds : field.Cds;
@@ -395,6 +422,31 @@ bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, 
     return false;
 }
 
+TVelFileUtil::Raw TVelFileUtil::yearsAndMonths(TClientDataSet *ds, const TXMLCampoType &field) const
+{
+    // one box of the CU holding a period as years and months: one value,
+    // each part on two digits in the order the template names them ("0305":
+    // 3 years and 5 months); nothing when every part is empty or zero
+    const QStringList columns = field.Field.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (columns.size() < 2)
+        fieldError(field, QStringLiteral("la regola AM vuole due colonne separate da \";\" (\"%1\")").arg(field.Field));
+    QString text;
+    bool any = false;
+    for (const QString &c : columns) {
+        const QString v = columnRaw(ds, field, c.trimmed()).text.trimmed();
+        int n = 0;
+        if (!v.isEmpty()) {
+            const std::optional<Currency> x = parseNumber(v);
+            if (!x || x->units() % Currency::Scale != 0 || *x < Currency() || truncated(*x) > 99)
+                fieldError(field, QStringLiteral("il valore \"%1\" della colonna %2 non è un numero da 0 a 99").arg(v, c));
+            n = int(truncated(*x));
+        }
+        any = any || n != 0;
+        text += zeroPad(QString::number(n), 2);
+    }
+    return any ? Raw{true, text} : Raw{true, QString()};
+}
+
 QString TVelFileUtil::finalText(const TXMLCampoType &field, TXMLFamily family, const Raw &raw) const
 {
     if (!raw.assigned || raw.text.isEmpty())
@@ -486,6 +538,10 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
         case TXMLInfo::Other:
             if (gFamily)
                 raw = column();
+            break;
+        case TXMLInfo::YearsMonths:
+            if (ehg && !name.isEmpty())
+                raw = yearsAndMonths(ds, field);
             break;
         }
         if (gFamily && field.info != TXMLInfo::Fixed)
@@ -670,6 +726,8 @@ bool TVelFileUtil::encodes(const TXMLCampoType &field, TXMLFamily family, const 
     case TXMLInfo::LastChars:
     case TXMLInfo::Other:
         return family == TXMLFamily::G && field.Info.contains(QLatin1Char('/'));
+    case TXMLInfo::YearsMonths:
+        return (family == TXMLFamily::E || family == TXMLFamily::G || family == TXMLFamily::H) && filled;
     }
     return false;
 }
