@@ -74,6 +74,7 @@ TXMLCampoType bindField(const QDomElement &e, TXMLFamily family, const QString &
     f.number = f.Number.trimmed();
     f.keyValue = f.number.size() == 8;
     f.info = parseInfo(f.Info, &f.cut);
+    f.isAmount = f.Format == QLatin1String("VP");
     static const QStringList computedCodes = {
         QStringLiteral("DC001001"), QStringLiteral("DB602001"), QStringLiteral("DBXXX001"), QStringLiteral("DB602A07"),
         QStringLiteral("DB602B07"), QStringLiteral("DC001008"), QStringLiteral("DC001050"), QStringLiteral("DC001062"),

@@ -229,18 +229,7 @@ TVelFileUtil::Raw TVelFileUtil::fieldColumn(TClientDataSet *ds, const TXMLCampoT
     Raw raw;
     if (!ds || field.Field.isEmpty())
         return raw;
-    TXMLCampoType::Lookup &l = field.lookup;
-    int index = -1;
-    if (l.columnOf == ds && l.column >= 0 && l.column < ds->fieldCount()
-        && ds->fieldDefs().at(l.column).name.compare(field.Field, Qt::CaseInsensitive) == 0) {
-        index = l.column;
-    } else {
-        index = ds->fieldIndex(field.Field);
-        if (index < 0)
-            fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(field.Field, ds->objectName()));
-        l.columnOf = ds;
-        l.column = index;
-    }
+    const int index = boundColumn(ds, field);
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
     const QVariant v = ds->field(index).value();
@@ -249,6 +238,76 @@ TVelFileUtil::Raw TVelFileUtil::fieldColumn(TClientDataSet *ds, const TXMLCampoT
     raw.assigned = true;
     raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
     return raw;
+}
+
+int TVelFileUtil::boundColumn(TClientDataSet *ds, const TXMLCampoType &field) const
+{
+    // the column's index is looked up by name once per dataset and column
+    // list: the same list (not a copy) proves the index still names it
+    TXMLCampoType::Lookup &l = field.lookup;
+    const void *columns = ds->fieldDefs().constData();
+    if (l.columnOf == ds && l.columnsOf == columns && l.column >= 0)
+        return l.column;
+    const int index = ds->fieldIndex(field.Field);
+    if (index < 0)
+        fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(field.Field, ds->objectName()));
+    l.columnOf = ds;
+    l.columnsOf = columns;
+    l.column = index;
+    return index;
+}
+
+bool TVelFileUtil::writeTypedField(const TXMLRecordType &record, const TXMLSectionType &section,
+                                   const TXMLCampoType &field, int row)
+{
+    // The common case of a key-value field that only reads its column: the
+    // value is read once, typed; an empty column writes nothing and an
+    // amount is encoded from its number, without going through its text.
+    if (!field.keyValue || field.computed || field.Field.isEmpty())
+        return false;
+    switch (field.info) {
+    case TXMLInfo::Column:
+    case TXMLInfo::ColumnX:
+    case TXMLInfo::Truncate:
+    case TXMLInfo::Round:
+    case TXMLInfo::RoundA1:
+        break;
+    default:
+        return false;
+    }
+    m_source = record.fileName;
+    QString name;
+    TClientDataSet *ds = datasetFor(field, record, &section, &name);
+    if (!ds || name.isEmpty())
+        return false;
+    const int index = boundColumn(ds, field);
+    if (!ds->active())
+        throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
+    const QVariant v = ds->field(index).value();
+    if (v.isNull() || !v.isValid())
+        return true; // nothing to write, whatever the family and the format
+    if (field.info != TXMLInfo::Column || !field.isAmount
+        || ds->fieldDefs().at(index).type != TFieldType::Currency)
+        return false;
+    const Currency c = v.value<Currency>();
+    if (c.isZero())
+        return true;
+    const QString text = amountText(c);
+    if (text == QLatin1String("0,00") || text == QLatin1String("-0,00"))
+        return true;
+    if (text.size() > field.Width)
+        fieldError(field, QStringLiteral("Il valore \"%1\" non sta in %2 caratteri (formato %3)")
+                              .arg(text)
+                              .arg(field.Width)
+                              .arg(field.Format));
+    QString code = field.number;
+    if (row != 0) {
+        if (row < 0 || row > 999)
+            fieldError(field, QStringLiteral("numero di riga %1 fuori dai limiti (1-999)").arg(row));
+        code = code.left(2) + zeroPad(QString::number(row), 3) + code.mid(5);
+    }
+    appendFieldRow(code + alignRight(text, field.Width, QLatin1Char(' ')));
+    return true;
 }
 
 QString TVelFileUtil::columnText(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const
@@ -825,6 +884,8 @@ void TVelFileUtil::WriteSection(const TXMLRecordType &record, const TXMLSectionT
             return;
     }
     for (const TXMLCampoType &field : section.fields) {
+        if (writeTypedField(record, section, field, row))
+            continue;
         const QString value = ResolveFieldValue(field, record, &section);
         // a key-value field with nothing to encode writes no row
         if (field.keyValue && !encodes(field, record.family, value))

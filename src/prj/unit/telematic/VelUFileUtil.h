@@ -172,6 +172,9 @@ private:
     Raw columnRaw(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const;
     Raw fieldColumn(TClientDataSet *ds, const TXMLCampoType &field) const; // the field's own column, cached
     Raw yearsAndMonths(TClientDataSet *ds, const TXMLCampoType &field) const; // Info "AM"
+    int boundColumn(TClientDataSet *ds, const TXMLCampoType &field) const;
+    bool writeTypedField(const TXMLRecordType &record, const TXMLSectionType &section, const TXMLCampoType &field,
+                         int row);
     TClientDataSet *fixedDataSet(int which);
     bool computedG(const TXMLCampoType &field, const QString &dsName, TClientDataSet *ds, Raw *out);
     QString finalText(const TXMLCampoType &field, TXMLFamily family, const Raw &raw) const;
