@@ -14,7 +14,7 @@
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/editors/TfrVelSostituti.h"
 #include "src/prj/unit/editors/VelAskToProceed.h"
-#include "src/prj/unit/editors/VelCodFis.h"
+#include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/frames/TDataSource.h"
 #include "tor/frames/TorDbControls.h"

@@ -242,6 +242,24 @@ private slots:
                                 "(INPS 10) del modulo INPS deve essere compilato"));
     }
 
+    void aDatasetGivenOtherColumnsIsLookedAtAfresh()
+    {
+        // thousands of CUs are checked through one dataset: what to look at is
+        // worked out once per column list, never carried over to another list
+        TClientDataSet ds;
+        oneRow(ds, {{QStringLiteral("SCUDCOGNOME"), S}, {QStringLiteral("SCUDNOME"), S}}, {QString(), QStringLiteral("ANNA")});
+        QCOMPARE(check({&ds}), QStringLiteral(" - Dato obbligatorio mancante: Cognome del dipendente"));
+        ds.edit();
+        ds.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("NERI"));
+        ds.post();
+        QCOMPARE(check({&ds}), QString());
+        oneRow(ds, {{QStringLiteral("SCUDNOME"), S}, {QStringLiteral("SCUDSEX"), S}}, {QString(), QStringLiteral("F")});
+        QCOMPARE(check({&ds}), QStringLiteral(" - Dato obbligatorio mancante: Nome del dipendente"));
+        oneRow(ds, {{QStringLiteral("SSOSDENRAPPR"), S}, {QStringLiteral("SSOSCOGNRAPPR"), S}},
+               {QString(), QStringLiteral("ROSSI")});
+        QCOMPARE(check({&ds}), QStringLiteral(" - Dato obbligatorio mancante: Nome del rappresentante della dichiarazione"));
+    }
+
     void severalDatasetsAddUp()
     {
         TClientDataSet agent;

@@ -3,11 +3,13 @@
 // intermediary's commitment, check boxes on blank texts, zero counts, texts
 // with trailing blanks, lower case, telephone numbers, letters outside the
 // code page, the operation flag of every certification record, a
-// certification at the border of two files, and the software producer's code.
+// certification at the border of two files, the software producer's code, and
+// the severance boxes with the boxes that hold a period as years and months.
 // Each case writes the file and reads the bytes at their positions.
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
@@ -273,15 +275,78 @@ private slots:
         QCOMPARE(at(second[0], 522, 529), QByteArray("00020002"));
     }
 
+    void severanceBoxesAndPeriodsHaveOneCodeEach()
+    {
+        QTemporaryDir dir;
+        VelFileWorkspace ws;
+        // box 489 of the tax data holds a period as years and months
+        fill(ws, {}, {{"ICUDRARTIPERPARANNI", 2}, {"ICUDRARTIPERPARMESI", 6}});
+        addRow(ws.dataSet(QStringLiteral("cdsTfr")),
+               {{"IAFIID", 11},
+                {"FRL7INDENANNO", money("12345.675")},
+                {"DRL7DTFINERAPLAV", QDate(2025, 8, 31)},
+                {"SRL7INDANNICOMMIS", QStringLiteral("12")},
+                {"SRL7INDMESICOMMIS", QStringLiteral(" 3")},
+                {"SRL7INDMESICONVENZ", QStringLiteral("5")}, // months alone, the years left empty
+                {"SRL7INDEQTITOLO", QStringLiteral("A")},
+                {"FRL7RATE1", QStringLiteral("2")},
+                {"ITFR007ANNIPARZ", 0},
+                {"ITFR007MESIPARZ", 0},
+                {"FRIEP7ALIQUOTA1", money("23")},
+                {"FRIEP7IMPSOSRIVTFR", money("10")}});
+        const QList<QByteArray> lines = supply(ws, dir);
+        const QList<QByteArray> g = linesOf(lines, 'G');
+        QCOMPARE(g.size(), 1);
+        QCOMPARE(slot(g[0], "DB001489"), QByteArray(12, ' ') + "0206");
+        // the severance in a record H of its own, after the head of the certification
+        QCOMPARE(slot(g[0], "DB001801"), QByteArray());
+        const QList<QByteArray> h = linesOf(lines, 'H');
+        QCOMPARE(h.size(), 1);
+        const QByteArray &r = h[0];
+        QCOMPARE(at(r, 26, 41), QByteArray("RSSMRA80A01H501U"));
+        QCOMPARE(at(r, 42, 46), at(g[0], 42, 46));
+        QCOMPARE(slot(r, "DB001801"), QByteArray(8, ' ') + "12345,68");
+        QCOMPARE(slot(r, "DB001815"), QByteArray(8, ' ') + "31082025");
+        QCOMPARE(slot(r, "DB001820"), QByteArray(12, ' ') + "1203");
+        QCOMPARE(slot(r, "DB001821"), QByteArray(12, ' ') + "0005");
+        QCOMPARE(slot(r, "DB001825"), lpad("A", 16));
+        QCOMPARE(slot(r, "DB001826"), QByteArray(15, ' ') + "2");
+        QCOMPARE(slot(r, "DB001837"), QByteArray()); // a period of zero years and zero months
+        QCOMPARE(slot(r, "DB001896"), QByteArray(11, ' ') + "23,00");
+        QCOMPARE(slot(r, "DB001920"), QByteArray(11, ' ') + "10,00");
+        // no second field code for a box, no code that is not of row 001
+        for (int p = 89; p + 24 <= 1889; p += 24) {
+            const QByteArray code = r.mid(p, 8);
+            QVERIFY2(code.trimmed().isEmpty() || code.mid(2, 3) == "001", code.constData());
+        }
+
+        // a period that does not fit two digits stops the generation naming the field
+        QTemporaryDir dir2;
+        VelFileWorkspace bad;
+        fill(bad);
+        addRow(bad.dataSet(QStringLiteral("cdsTfr")), {{"IAFIID", 11}, {"ITFR007ANNICOMM", 120}});
+        try {
+            supply(bad, dir2);
+            QFAIL("a period of 120 years was written");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().contains(QLatin1String("DB001835")), qPrintable(e.message()));
+        }
+    }
+
     void theSoftwareProducerIsASettingCheckedBeforeTheSupply()
     {
-        QVERIFY(VelTaxCode::isValidNumeric(QStringLiteral("01234567897")));
-        QVERIFY(!VelTaxCode::isValidNumeric(QStringLiteral("00000000001")));
-        QVERIFY(!VelTaxCode::isValidNumeric(QStringLiteral("00000000000"))); // the old placeholder
-        QVERIFY(!VelTaxCode::isValidNumeric(QStringLiteral("0123456789")));
-        QVERIFY(VelTaxCode::isValidPersonal(QStringLiteral("RSSMRA80A01H501U")));
-        QVERIFY(!VelTaxCode::isValidPersonal(QStringLiteral("RSSMRA80A01H501A")));
-        QVERIFY(!VelTaxCode::isValidPersonal(QStringLiteral("RSSMRA80A01H50")));
+        // the program's one check of a tax code, also the editors' (VelCodFis::problem)
+        QVERIFY(VelCodFis::isValidNumeric(QStringLiteral("01234567897")));
+        QVERIFY(!VelCodFis::isValidNumeric(QStringLiteral("00000000001")));
+        QVERIFY(!VelCodFis::isValidNumeric(QStringLiteral("00000000000"))); // the old placeholder
+        QCOMPARE(VelCodFis::problem(QStringLiteral("00000000000")), QStringLiteral("Codice numerico non valido"));
+        QVERIFY(!VelCodFis::isValidNumeric(QStringLiteral("0123456789")));
+        QVERIFY(VelCodFis::isValidPersonal(QStringLiteral("RSSMRA80A01H501U")));
+        QVERIFY(!VelCodFis::isValidPersonal(QStringLiteral("RSSMRA80A01H501A")));
+        QVERIFY(!VelCodFis::isValidPersonal(QStringLiteral("RSSMRA80A01H50")));
+        // a code with a letter where a digit belongs is no personal code, whatever its check letter
+        QVERIFY(!VelCodFis::isValidPersonal(QStringLiteral("RSSMRA8AA01H501U")));
+        QCOMPARE(VelCodFis::problem(QStringLiteral("RSSMRA8AA01H501U")), QStringLiteral("Caratteri non validi"));
 
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("velcu.ini"));

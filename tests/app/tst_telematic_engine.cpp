@@ -25,6 +25,11 @@ void addRow(TClientDataSet &ds, const Values &values)
     ds.post();
 }
 
+QVariant money(const char *text)
+{
+    return QVariant::fromValue(Currency::parse(QString::fromLatin1(text)).value());
+}
+
 QString enc(const QString &value, int width, const char *format, const char *info = "@@")
 {
     return TVelFileUtil::EncodeField(value, width, QLatin1String(format), QLatin1String(info));
@@ -383,6 +388,44 @@ private slots:
         QCOMPARE(rows[12], QStringLiteral("DA002030") + QString(16, u'0'));
         QCOMPARE(ws.fieldTable().valueAt(0, 1).toString(), QStringLiteral("000000000000000003"));
         QCOMPARE(ws.fieldTable().valueAt(0, 0).toString(), QStringLiteral("D"));
+    }
+
+    void amountsAreReadTypedAndColumnsFollowTheirDataset()
+    {
+        VelFileWorkspace ws;
+        TVelFileUtil &e = ws.engine();
+        TClientDataSet &dip = ws.dataSet(QStringLiteral("cdsDip"));
+        const TXMLRecordType g =
+            tpl(TXMLFamily::G, "Record_G.xml",
+                QStringLiteral("<SectionG Text=\"intestazione record\" Cds=\"\">%1</SectionG>"
+                               "<SectionG Text=\"Dati\" Repeat=\"NO\" Cds=\"cdsDip\">%2%3</SectionG>")
+                    .arg(headFields(TXMLFamily::G, "G"),
+                         campo(TXMLFamily::G, QStringLiteral("DB001001"), 16, "VP", "@@", {}, QStringLiteral("FCUDREDDDETR")),
+                         campo(TXMLFamily::G, QStringLiteral("DB001002"), 16, "AN", "@@", {}, QStringLiteral("SCUDCOGNOME"))));
+        const TXMLSectionType &data = g.sections[1];
+        auto amountRow = [&](const QVariant &v) {
+            dip.emptyDataSet();
+            addRow(dip, {{"FCUDREDDDETR", v}, {"SCUDCOGNOME", QStringLiteral("ROSSI")}});
+            ws.fieldTable().emptyDataSet();
+            e.WriteSection(g, data);
+            const QStringList rows = fieldRows(ws);
+            return rows.size() == 2 ? rows[0] : rows.size() == 1 ? QString() : QStringLiteral("?");
+        };
+        QCOMPARE(amountRow(money("1234.5")), QStringLiteral("DB001001") + QString(9, u' ') + QStringLiteral("1234,50"));
+        QCOMPARE(amountRow(money("-0.3")), QStringLiteral("DB001001") + QString(11, u' ') + QStringLiteral("-0,30"));
+        QCOMPARE(amountRow(money("0.0049")), QString()); // rounds to zero: not written
+        QCOMPARE(amountRow(money("0")), QString());
+        QCOMPARE(amountRow(QVariant()), QString());
+
+        // the same dataset given its columns in another order: the field
+        // reads its own column, not the one at the index it found before
+        dip.close();
+        QList<TFieldDef> defs = dip.fieldDefs();
+        std::reverse(defs.begin(), defs.end());
+        dip.setFieldDefs(defs);
+        dip.createDataSet();
+        QCOMPARE(amountRow(money("7")), QStringLiteral("DB001001") + QString(12, u' ') + QStringLiteral("7,00"));
+        QCOMPARE(fieldRows(ws).value(1), QStringLiteral("DB001002ROSSI") + ph(11));
     }
 
     void longValuesContinueInFurtherSlots()

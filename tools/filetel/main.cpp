@@ -251,39 +251,88 @@ Section head(QChar letter, const QString &text)
     return s;
 }
 
+// Boxes the record model numbers wrongly: the field and the box of the CU
+// model it belongs to. The first instalment of the indemnity in the working
+// relationship section stands in the model under the title's box (825), but
+// it is box 826 of the CU, between the title and the second instalment (827),
+// as in the two TFR sections (841/842/843, 863/864/865).
+const QHash<QString, int> &boxCorrections()
+{
+    static const QHash<QString, int> fixes = {{QStringLiteral("TCUDT_TFR.FRL7RATE1"), 826}};
+    return fixes;
+}
+
+bool isYearsLabel(const VelFieldDesc &f)
+{
+    return f.label.trimmed().compare(QLatin1String("anni"), Qt::CaseInsensitive) == 0;
+}
+
+bool isMonthsLabel(const VelFieldDesc &f)
+{
+    return f.label.trimmed().compare(QLatin1String("mesi"), Qt::CaseInsensitive) == 0;
+}
+
 // The fields of a structure's pages that carry box numbers, as key-value fields
-// "<quadro><row><box>". A box holding more than one field (years and months of
-// one period, a second rate) gives its second field the next row ("002"), its
-// third the one after, so that every field the office can type has a code of
-// its own; these derived codes are reported.
+// "<quadro><row><box>": one field code per box of the CU, as the layout has
+// it. A box holding a period as years and months (two fields of the model)
+// gives one value, years and months on two digits each (value rule "AM"). Any
+// other box holding more than one field keeps its first field; the others are
+// reported and reach the supply only through a computed field (`special`);
+// the coverage test lists whatever is left without a place.
 QList<Field> boxFields(const VelStructureDesc &st, const QStringList &pages, const QString &quadro, const QString &row,
                        const QString &cds, const QHash<QString, Field> &special = {})
 {
-    QList<Field> out;
-    QSet<QString> used;
+    // the fields of each box, in the model's order of the boxes
+    QList<int> order;
+    QHash<int, QList<const VelFieldDesc *>> byBox;
     for (const VelFieldDesc &f : st.fields) {
         if (f.box.isEmpty() || !pages.contains(f.page))
             continue;
         bool ok = false;
-        const int box = f.box.toInt(&ok);
+        int box = f.box.toInt(&ok);
         if (!ok) {
             notes << QStringLiteral("%1.%2: casella \"%3\" non numerica, esclusa").arg(st.name, f.name, f.box);
             continue;
         }
-        QString number = code(quadro, row, box);
-        if (used.contains(number)) {
-            if (special.contains(number)) {
-                placed.insert(st.name + QLatin1Char('.') + f.name); // a computed field stands for the whole box
-                continue;
-            }
-            const int first = row.toInt();
-            for (int r = first + 1; used.contains(number) && r < 600; ++r)
-                number = code(quadro, QString::number(r).rightJustified(3, QLatin1Char('0')), box);
-            notes << QStringLiteral("%1.%2: casella %3 condivisa, codice derivato %4").arg(st.name, f.name, f.box, number);
+        const QString key = st.name + QLatin1Char('.') + f.name;
+        if (boxCorrections().contains(key)) {
+            box = boxCorrections().value(key);
+            notes << QStringLiteral("%1: casella %2 del modello, %3 della CU").arg(key, f.box).arg(box);
         }
-        used.insert(number);
-        placed.insert(st.name + QLatin1Char('.') + f.name);
-        out.append(special.contains(number) ? special.value(number) : modelField(number, f, cds));
+        if (!byBox.contains(box))
+            order << box;
+        byBox[box] << &f;
+    }
+
+    QList<Field> out;
+    for (int box : order) {
+        const QList<const VelFieldDesc *> &fields = byBox.value(box);
+        const QString number = code(quadro, row, box);
+        if (special.contains(number)) {
+            // a computed field stands for the whole box
+            for (const VelFieldDesc *f : fields)
+                placed.insert(st.name + QLatin1Char('.') + f->name);
+            out.append(special.value(number));
+            continue;
+        }
+        if (fields.size() == 2 && (isYearsLabel(*fields[0]) || isYearsLabel(*fields[1]))
+            && (isMonthsLabel(*fields[0]) || isMonthsLabel(*fields[1]))) {
+            const VelFieldDesc &years = isYearsLabel(*fields[0]) ? *fields[0] : *fields[1];
+            const VelFieldDesc &months = isYearsLabel(*fields[0]) ? *fields[1] : *fields[0];
+            Field f = plain(number, QStringLiteral("Periodo (anni e mesi)"), QStringLiteral("NU"), QStringLiteral("AM"),
+                            cds, years.name + QLatin1Char(';') + months.name);
+            placed.insert(st.name + QLatin1Char('.') + years.name);
+            placed.insert(st.name + QLatin1Char('.') + months.name);
+            out.append(f);
+            continue;
+        }
+        placed.insert(st.name + QLatin1Char('.') + fields[0]->name);
+        out.append(modelField(number, *fields[0], cds));
+        for (qsizetype i = 1; i < fields.size(); ++i)
+            notes << QStringLiteral("%1.%2: casella %3 condivisa con %4, nessun codice proprio")
+                         .arg(st.name, fields[i]->name)
+                         .arg(box)
+                         .arg(fields[0]->name);
     }
     return out;
 }
@@ -590,15 +639,6 @@ int main(int argc, char **argv)
                                  QStringLiteral("001"), coopCds, coopSpecial);
         sections << sCoop;
 
-        Section sTfr;
-        sTfr.text = QStringLiteral("Trattamento di fine rapporto, indennità equipollenti, altre indennità");
-        sTfr.cds = QStringLiteral("cdsTfr");
-        QStringList tfrPages;
-        for (const VelPageDesc &p : tfr.pages)
-            tfrPages << p.name;
-        sTfr.fields = boxFields(tfr, tfrPages, QStringLiteral("DB"), QStringLiteral("001"), sTfr.cds);
-        sections << sTfr;
-
         Section sNotes;
         sNotes.text = QStringLiteral("Annotazioni");
         sNotes.cds = QStringLiteral("cdsAnnotazioni");
@@ -617,15 +657,25 @@ int main(int argc, char **argv)
              && ok;
     }
 
-    // ---- record H: one self-employment entry
+    // ---- record H: one self-employment entry, or the certification's severance
     {
         Section s;
         s.text = QStringLiteral("Certificazione lavoro autonomo, provvigioni e redditi diversi");
         s.fields = boxFields(aut, pagesWithQuadro(aut, QStringLiteral("AU")), QStringLiteral("AU"),
                              QStringLiteral("001"), QStringLiteral("cdsAutSe"));
+
+        // The severance boxes (801-920) carry the codes of the tax data, DB001
+        // + box, but in a record of their own: boxes 791-805 of the tax data
+        // (the single allowance's children) share numbers with them, and in
+        // one record G the two DB001801 could not be told apart.
+        Section sTfr;
+        sTfr.text = QStringLiteral("Trattamento di fine rapporto, indennità equipollenti, altre indennità");
+        sTfr.fields = boxFields(tfr, pagesWithQuadro(tfr, QStringLiteral("DB")), QStringLiteral("DB"),
+                                QStringLiteral("001"), QStringLiteral("cdsTfr"));
         ok = writeTemplate(outDir.filePath(QStringLiteral("Record_H.xml")), QStringLiteral("H"),
-                           QStringLiteral("Record H: lavoro autonomo, provvigioni e redditi diversi"),
-                           {head(u'H', QStringLiteral("intestazione record")), s})
+                           QStringLiteral("Record H: lavoro autonomo, provvigioni e redditi diversi; "
+                                          "trattamento di fine rapporto"),
+                           {head(u'H', QStringLiteral("intestazione record")), s, sTfr})
              && ok;
     }
 

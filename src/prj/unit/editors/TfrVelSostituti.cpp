@@ -1,7 +1,7 @@
 #include "src/prj/unit/editors/TfrVelSostituti.h"
 
 #include "src/prj/unit/editors/VelAskToProceed.h"
-#include "src/prj/unit/editors/VelCodFis.h"
+#include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/editors/VelLookup.h"
 #include "src/prj/unit/editors/VelMandatoryFields.h"
 #include "src/prj/unit/editors/VelPageBuilder.h"

@@ -244,27 +244,59 @@ bool hasValue(TClientDataSet &ds, const QString &field)
     }
 }
 
-QString relatedFieldRules(TClientDataSet &ds, const QString &field)
+namespace {
+
+enum class Rule { None, Representative, AllMonths, AllMonthsC, Dependants, SelfEmployed };
+
+// Which related-field rule is about a field: a matter of its name alone.
+Rule ruleFor(const QString &field)
 {
     // The field as the list names it, or as the record model names that box.
-    auto is = [&field](const char *name) {
+    const bool model = isModelName(field);
+    auto is = [&field, model](const char *name) {
         const QString n = QString::fromLatin1(name);
         return field.compare(n, Qt::CaseInsensitive) == 0
-            || (isModelName(field) && field.compare(modelName(n), Qt::CaseInsensitive) == 0);
+            || (model && field.compare(modelName(n), Qt::CaseInsensitive) == 0);
     };
     if (is("SSOSDENRAPPR"))
-        return representative(ds);
+        return Rule::Representative;
     if (is("LINPS7MESIRETR"))
-        return allMonths(ds, QString());
+        return Rule::AllMonths;
     if (is("LINPS7MESIRETR_C"))
-        return allMonths(ds, QStringLiteral("_C"));
+        return Rule::AllMonthsC;
     if (is("LCFC7RELPARCON"))
-        return dependants(ds);
+        return Rule::Dependants;
     // The record model keeps the self-employed payee's identity in the CU's
     // own fields, already in the list: the rule stands for the list's names.
     if (field.compare(QLatin1String("SDAU7CODFIS"), Qt::CaseInsensitive) == 0)
+        return Rule::SelfEmployed;
+    return Rule::None;
+}
+
+QString applyRule(TClientDataSet &ds, Rule rule)
+{
+    switch (rule) {
+    case Rule::Representative:
+        return representative(ds);
+    case Rule::AllMonths:
+        return allMonths(ds, QString());
+    case Rule::AllMonthsC:
+        return allMonths(ds, QStringLiteral("_C"));
+    case Rule::Dependants:
+        return dependants(ds);
+    case Rule::SelfEmployed:
         return selfEmployed(ds);
+    case Rule::None:
+        break;
+    }
     return {};
+}
+
+} // namespace
+
+QString relatedFieldRules(TClientDataSet &ds, const QString &field)
+{
+    return applyRule(ds, ruleFor(field));
 }
 
 } // namespace VelMandatoryFields
@@ -286,22 +318,54 @@ bool CheckMandatoryFields(QStringList &problems, const QList<TClientDataSet *> &
             h.insert(VelMandatoryFields::modelName(field), label);
         return h;
     }();
+    // What to look at in a dataset depends on its columns alone: worked out
+    // once per list of columns (a supply checks thousands of CUs with the same
+    // 486 columns), kept with that list so that a dataset given other columns
+    // is looked at afresh.
+    struct Step
+    {
+        int index;
+        QString label; // a field of the list: its label; else empty
+        VelMandatoryFields::Rule rule;
+    };
+    struct Plan
+    {
+        QList<TFieldDef> defs; // the columns the plan was made for (held, so their address stays theirs)
+        QList<Step> steps;
+    };
+    static QHash<const TClientDataSet *, Plan> plans;
+
     const int before = int(problems.size());
     for (TClientDataSet *ds : datasets) {
         if (!ds || !ds->active())
             continue;
-        const QList<TFieldDef> defs = ds->fieldDefs();
-        for (const TFieldDef &d : defs) {
-            const QString key = d.name.toUpper();
-            QString label = byListName.value(key);
-            if (label.isEmpty() && VelMandatoryFields::isModelName(d.name))
-                label = byModelName.value(key);
-            if (!label.isEmpty()) {
-                if (!VelMandatoryFields::hasValue(*ds, d.name))
-                    problems << QStringLiteral(" - Dato obbligatorio mancante: ") + label;
+        const QList<TFieldDef> &defs = ds->fieldDefs();
+        Plan &plan = plans[ds];
+        if (plan.defs.constData() != defs.constData() || plan.defs.size() != defs.size()) {
+            plan.defs = defs;
+            plan.steps.clear();
+            for (int i = 0; i < defs.size(); ++i) {
+                const TFieldDef &d = defs.at(i);
+                const QString key = d.name.toUpper();
+                QString label = byListName.value(key);
+                if (label.isEmpty() && VelMandatoryFields::isModelName(d.name))
+                    label = byModelName.value(key);
+                if (!label.isEmpty()) {
+                    plan.steps.append({i, label, VelMandatoryFields::Rule::None});
+                    continue;
+                }
+                const VelMandatoryFields::Rule rule = VelMandatoryFields::ruleFor(d.name);
+                if (rule != VelMandatoryFields::Rule::None)
+                    plan.steps.append({i, QString(), rule});
+            }
+        }
+        for (const Step &step : std::as_const(plan.steps)) {
+            if (!step.label.isEmpty()) {
+                if (!VelMandatoryFields::hasValue(*ds, defs.at(step.index).name))
+                    problems << QStringLiteral(" - Dato obbligatorio mancante: ") + step.label;
                 continue;
             }
-            const QString related = VelMandatoryFields::relatedFieldRules(*ds, d.name);
+            const QString related = VelMandatoryFields::applyRule(*ds, step.rule);
             if (!related.isEmpty())
                 problems << related;
         }

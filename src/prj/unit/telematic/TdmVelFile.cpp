@@ -262,6 +262,7 @@ QString TdmVelFile::readDefaultMatricola()
 void TdmVelFile::generate(const QList<int> &rows)
 {
     m_generated = false;
+    m_fieldRowsKept = false;
     m_dataComplete = true;
     VelFileTables::openFieldTableForGeneration(m_ws.fieldTable(), m_fieldFile);
     VelFileTables::openRecordTableForGeneration(m_ws.recordTable(), m_recordFile);
@@ -291,8 +292,10 @@ void TdmVelFile::generate(const QList<int> &rows)
     flushAnnotations();
     VelFileTables::saveTable(m_ws.fieldTable(), m_fieldFile);
     VelFileTables::saveTable(m_ws.recordTable(), m_recordFile);
-    // the field rows wait in their file until "Salva": not twice in memory then
-    m_ws.fieldTable().emptyDataSet();
+    // the field rows stay as they were written to their file: "Salva" makes
+    // the records from them without reading the file again (a second copy of
+    // a million rows, each with its own progressive, while the first is freed)
+    m_fieldRowsKept = true;
     say(QStringLiteral("Operazione terminata con successo."));
     m_generated = true;
 }
@@ -338,7 +341,9 @@ QStringList TdmVelFile::save(const QString &fileName)
             ds.emptyDataSet(); // closing alone would keep the rows
         ds.close();
     }
-    VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile);
+    if (!m_fieldRowsKept)
+        VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile);
+    m_fieldRowsKept = false;
     m_ws.generator().assemble();
     m_ws.fieldTable().emptyDataSet(); // the records hold it all now
     const int certifications = m_ws.generator().certificationsInSupply();

@@ -140,6 +140,7 @@ private:
     int m_workgroup = 0;
     bool m_dataComplete = false;
     bool m_generated = false;
+    bool m_fieldRowsKept = false; // the field table holds the rows of the last generation
     bool m_notesLoaded = false;
     QSet<QString> m_noteCodes;
     bool m_notesIndexed = false;

@@ -3,6 +3,7 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 #include "tor/util/TorFolders.h"
@@ -478,28 +479,71 @@ void TVelFileGenerator::passG(const QList<int> &rows)
     m_writtenG = m_written;
 }
 
+namespace {
+
+// A section of record H whose fields read the dataset of that name.
+bool readsDataSet(const TXMLSectionType &section, const char *name)
+{
+    for (const TXMLCampoType &f : section.fields)
+        if (f.keyValue && !f.Cds.isEmpty())
+            return f.Cds.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    return false;
+}
+
+} // namespace
+
 void TVelFileGenerator::passH(const QList<int> &rows)
 {
     log(QStringLiteral("Generazione del Record H..."));
     const TXMLRecordType &h = recordTemplate(u'H');
     TClientDataSet &dip = need(VelFileCds::Dip);
-    Views views(*this, {VelFileCds::AutSe});
-    View &autView = m_views->front();
+    Views views(*this, {VelFileCds::AutSe, VelFileCds::Tfr});
+    View &autView = m_views->at(0);
+    View &tfrView = m_views->at(1);
     TClientDataSet &aut = need(VelFileCds::AutSe);
+    TClientDataSet &tfr = need(VelFileCds::Tfr);
+    // a self-employment entry writes every section but the severance's; the
+    // certification's severance row its own record with the head and the
+    // severance section alone
+    QList<const TXMLSectionType *> entrySections;
+    QList<const TXMLSectionType *> tfrSections;
+    for (const TXMLSectionType &s : h.sections) {
+        const bool severance = readsDataSet(s, VelFileCds::Tfr);
+        const bool head = s.Text == QLatin1String(HeadSection);
+        if (!severance)
+            entrySections.append(&s);
+        if (severance || head)
+            tfrSections.append(&s);
+    }
     m_selfEmployed = 0;
     for (int r : rows) {
         dip.setRecNo(r);
-        showPerson(autView, dip.fieldByName(QStringLiteral("IAFIID")).asInteger());
-        if (aut.isEmpty())
+        const qint64 person = dip.fieldByName(QStringLiteral("IAFIID")).asInteger();
+        showPerson(autView, person);
+        showPerson(tfrView, person);
+        if (aut.isEmpty() && tfr.isEmpty())
             continue;
-        log(QStringLiteral("Autonomo: ") + payee(dip));
-        ++m_selfEmployed;
         int entry = 1;
+        if (!aut.isEmpty()) {
+            log(QStringLiteral("Autonomo: ") + payee(dip));
+            ++m_selfEmployed;
+        }
         for (aut.first(); !aut.eof(); aut.next()) {
             m_engine.setProgressive(entry);
             m_engine.setModuleCounter(entry);
             m_engine.setCertification(r);
-            m_engine.WriteAllSections(h);
+            for (const TXMLSectionType *s : std::as_const(entrySections))
+                m_engine.WriteSection(h, *s);
+            ++entry;
+        }
+        if (tfrSections.size() < 2)
+            continue; // a template without a severance section
+        for (tfr.first(); !tfr.eof(); tfr.next()) {
+            m_engine.setProgressive(entry);
+            m_engine.setModuleCounter(entry);
+            m_engine.setCertification(r);
+            for (const TXMLSectionType *s : std::as_const(tfrSections))
+                m_engine.WriteSection(h, *s);
             ++entry;
         }
     }
@@ -508,7 +552,7 @@ void TVelFileGenerator::passH(const QList<int> &rows)
 void TVelFileGenerator::checkFilers()
 {
     // who files the supply and who made the program: never blank, never invalid
-    if (!VelTaxCode::isValidNumeric(m_engine.softwareProducer()))
+    if (!VelCodFis::isValidNumeric(m_engine.softwareProducer()))
         throw EOvError(m_engine.softwareProducer().trimmed().isEmpty()
                            ? QStringLiteral("Codice fiscale del produttore del software mancante, impossibile procedere!")
                            : QStringLiteral("Codice fiscale del produttore del software non valido (\"%1\"), "

@@ -35,6 +35,8 @@ TXMLInfo parseInfo(const QString &info, int *cut)
         return TXMLInfo::RoundA1;
     if (info == QLatin1String("@1"))
         return TXMLInfo::Check;
+    if (info == QLatin1String("AM"))
+        return TXMLInfo::YearsMonths;
     static const QRegularExpression first(QStringLiteral("^(\\d+)/$"));
     static const QRegularExpression last(QStringLiteral("^/(\\d+)$"));
     if (const auto m = first.match(info); m.hasMatch()) {
@@ -72,6 +74,7 @@ TXMLCampoType bindField(const QDomElement &e, TXMLFamily family, const QString &
     f.number = f.Number.trimmed();
     f.keyValue = f.number.size() == 8;
     f.info = parseInfo(f.Info, &f.cut);
+    f.isAmount = f.Format == QLatin1String("VP");
     static const QStringList computedCodes = {
         QStringLiteral("DC001001"), QStringLiteral("DB602001"), QStringLiteral("DBXXX001"), QStringLiteral("DB602A07"),
         QStringLiteral("DB602B07"), QStringLiteral("DC001008"), QStringLiteral("DC001050"), QStringLiteral("DC001062"),
@@ -157,7 +160,7 @@ TXMLRecordType LoadRecordTemplateFromBytes(TXMLFamily family, const QByteArray &
         for (const TXMLCampoType &f : section.fields) {
             const bool reads = f.info == TXMLInfo::Column || f.info == TXMLInfo::ColumnX || f.info == TXMLInfo::Truncate
                                || f.info == TXMLInfo::Round || f.info == TXMLInfo::RoundA1
-                               || (f.info == TXMLInfo::Other && !f.Info.contains(QLatin1Char('/')));
+                               || f.info == TXMLInfo::YearsMonths || (f.info == TXMLInfo::Other && !f.Info.contains(QLatin1Char('/')));
             section.readsOnly = section.readsOnly && reads && !f.computed && f.keyValue;
         }
         record.sections.append(section);

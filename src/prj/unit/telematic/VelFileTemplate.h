@@ -28,6 +28,7 @@ enum class TXMLInfo {
     Check,        // "@1"
     FirstChars,   // a number followed by "/": the first n characters
     LastChars,    // "/" followed by a number: the last n characters
+    YearsMonths,  // "AM": years and months of one box, from the columns "YEARS;MONTHS"
     Other,        // anything else
 };
 
@@ -53,6 +54,7 @@ public:
     int cut = 0;             // FirstChars / LastChars: how many characters
     int position = 0;        // a positional field's Number as a number, else 0
     bool computed = false;   // one of the fields record G works out itself
+    bool isAmount = false;   // Format "VP"
     int line = 0;            // line in the file, for messages
 
     // Where the engine last found this field's dataset and column; checked
@@ -64,6 +66,7 @@ public:
         TClientDataSet *dataSet = nullptr;
         QString name;
         const TClientDataSet *columnOf = nullptr;
+        const void *columnsOf = nullptr; // the dataset's column list the index was found in
         int column = -1;
     };
     mutable Lookup lookup;

@@ -1,11 +1,7 @@
 #pragma once
-// Tax codes written into the supply, and the software producer's code.
-//
-// A tax code is either the 11 digits of a company or entity, the last one a
-// check digit, or the 16 characters of a person (six letters, the year and
-// day digits, which may be replaced by the letters L-V, month and municipality
-// letters), the last one a check letter. The supply is never written with a
-// code that fails these checks in the places that name who files it (the
+// The tax codes that name who files the supply, and the software producer's
+// code. The check itself is the program's one (VelCodFis): the supply is never
+// written with a code that fails it in the places that name who files it (the
 // supplier, the withholding agent, the software producer).
 //
 // The software producer's code is a setting of the installation, in the
@@ -19,13 +15,6 @@ namespace VelTaxCode {
 
 inline constexpr const char *IniSection = "FileTelematico";
 inline constexpr const char *IniKey = "CodiceFiscaleProduttore";
-
-// 11 digits with a valid check digit, not all zeros.
-bool isValidNumeric(const QString &code);
-// 16 characters in the personal layout with a valid check letter.
-bool isValidPersonal(const QString &code);
-// Either of the two.
-bool isValid(const QString &code);
 
 // The ini the setting is read from: VELCU_DB_CONFIG when set, else the
 // program's ini beside the executable.

@@ -146,6 +146,28 @@ QStringList TVelFileDataSets::names() const
 
 // ------------------------------------------------------------------ engine
 
+QStringList TVelFileUtil::computedColumns()
+{
+    QStringList out;
+    auto add = [&out](const char *cds, const QString &column) {
+        out << QLatin1String(cds).toString().toLower() + QLatin1Char('.') + column.toUpper();
+    };
+    for (const MonthSeries &s : kMonthSeries)
+        for (const char *month : kMonths)
+            add(s.cds, QLatin1String(s.prefix) + QLatin1String(month) + QLatin1String(s.suffix));
+    add(VelFileCds::Inps, QStringLiteral("SCUDMATRAZIENDA"));
+    for (const char *c : {"LCUDRELPARPRIFIGL", "LCUDRELPARPRIFIGLDIS", "LCUDRELPARFIGL", "LCUDRELPARFIGLDIS",
+                          "LCUDRELPARFIGLALTRFAM", "LCUDRELPARNONASCEND"})
+        add(VelFileCds::ConFamCar, QLatin1String(c));
+    for (const char *c : {"ICUDCAMESEDAL", "ICUDCAANNODAL", "ICUDCAMESEAL", "ICUDCAANNOAL"})
+        add(VelFileCds::CoopArt, QLatin1String(c));
+    for (const char *c : {"LCUDSOSTITUZIONE", "LCUDANNULLAMENTO"})
+        add(VelFileCds::Dip, QLatin1String(c));
+    for (const char *c : {"SSOSDENOM", "SSOSNOME", "SSOSCODFISINTERM"})
+        add(VelFileCds::Sost, QLatin1String(c));
+    return out;
+}
+
 namespace {
 enum Fixed { FForn, FSost, FDip, FQuadroCT, FAutSe, FInps, FConFamCar, FCount };
 constexpr const char *kFixedNames[FCount] = {VelFileCds::Forn,  VelFileCds::Sost, VelFileCds::Dip,
@@ -207,18 +229,7 @@ TVelFileUtil::Raw TVelFileUtil::fieldColumn(TClientDataSet *ds, const TXMLCampoT
     Raw raw;
     if (!ds || field.Field.isEmpty())
         return raw;
-    TXMLCampoType::Lookup &l = field.lookup;
-    int index = -1;
-    if (l.columnOf == ds && l.column >= 0 && l.column < ds->fieldCount()
-        && ds->fieldDefs().at(l.column).name.compare(field.Field, Qt::CaseInsensitive) == 0) {
-        index = l.column;
-    } else {
-        index = ds->fieldIndex(field.Field);
-        if (index < 0)
-            fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(field.Field, ds->objectName()));
-        l.columnOf = ds;
-        l.column = index;
-    }
+    const int index = boundColumn(ds, field);
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
     const QVariant v = ds->field(index).value();
@@ -227,6 +238,76 @@ TVelFileUtil::Raw TVelFileUtil::fieldColumn(TClientDataSet *ds, const TXMLCampoT
     raw.assigned = true;
     raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
     return raw;
+}
+
+int TVelFileUtil::boundColumn(TClientDataSet *ds, const TXMLCampoType &field) const
+{
+    // the column's index is looked up by name once per dataset and column
+    // list: the same list (not a copy) proves the index still names it
+    TXMLCampoType::Lookup &l = field.lookup;
+    const void *columns = ds->fieldDefs().constData();
+    if (l.columnOf == ds && l.columnsOf == columns && l.column >= 0)
+        return l.column;
+    const int index = ds->fieldIndex(field.Field);
+    if (index < 0)
+        fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(field.Field, ds->objectName()));
+    l.columnOf = ds;
+    l.columnsOf = columns;
+    l.column = index;
+    return index;
+}
+
+bool TVelFileUtil::writeTypedField(const TXMLRecordType &record, const TXMLSectionType &section,
+                                   const TXMLCampoType &field, int row)
+{
+    // The common case of a key-value field that only reads its column: the
+    // value is read once, typed; an empty column writes nothing and an
+    // amount is encoded from its number, without going through its text.
+    if (!field.keyValue || field.computed || field.Field.isEmpty())
+        return false;
+    switch (field.info) {
+    case TXMLInfo::Column:
+    case TXMLInfo::ColumnX:
+    case TXMLInfo::Truncate:
+    case TXMLInfo::Round:
+    case TXMLInfo::RoundA1:
+        break;
+    default:
+        return false;
+    }
+    m_source = record.fileName;
+    QString name;
+    TClientDataSet *ds = datasetFor(field, record, &section, &name);
+    if (!ds || name.isEmpty())
+        return false;
+    const int index = boundColumn(ds, field);
+    if (!ds->active())
+        throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
+    const QVariant v = ds->field(index).value();
+    if (v.isNull() || !v.isValid())
+        return true; // nothing to write, whatever the family and the format
+    if (field.info != TXMLInfo::Column || !field.isAmount
+        || ds->fieldDefs().at(index).type != TFieldType::Currency)
+        return false;
+    const Currency c = v.value<Currency>();
+    if (c.isZero())
+        return true;
+    const QString text = amountText(c);
+    if (text == QLatin1String("0,00") || text == QLatin1String("-0,00"))
+        return true;
+    if (text.size() > field.Width)
+        fieldError(field, QStringLiteral("Il valore \"%1\" non sta in %2 caratteri (formato %3)")
+                              .arg(text)
+                              .arg(field.Width)
+                              .arg(field.Format));
+    QString code = field.number;
+    if (row != 0) {
+        if (row < 0 || row > 999)
+            fieldError(field, QStringLiteral("numero di riga %1 fuori dai limiti (1-999)").arg(row));
+        code = code.left(2) + zeroPad(QString::number(row), 3) + code.mid(5);
+    }
+    appendFieldRow(code + alignRight(text, field.Width, QLatin1Char(' ')));
+    return true;
 }
 
 QString TVelFileUtil::columnText(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const
@@ -277,6 +358,11 @@ TClientDataSet *TVelFileUtil::datasetFor(const TXMLCampoType &field, const TXMLR
             ds = required(FDip);
         else if (sameName(field.Cds, VelFileCds::AutSe))
             ds = required(FAutSe);
+        else if (sameName(field.Cds, VelFileCds::Tfr)) {
+            ds = m_dataSets.find(QLatin1String(VelFileCds::Tfr));
+            if (!ds)
+                throw EAssertionFailed(QStringLiteral("Sezione non trovata ") + field.Cds);
+        }
         break;
     case TXMLFamily::G:
         name = section && !section->Cds.isEmpty() ? section->Cds : field.Cds;
@@ -395,6 +481,31 @@ bool TVelFileUtil::computedG(const TXMLCampoType &field, const QString &dsName, 
     return false;
 }
 
+TVelFileUtil::Raw TVelFileUtil::yearsAndMonths(TClientDataSet *ds, const TXMLCampoType &field) const
+{
+    // one box of the CU holding a period as years and months: one value,
+    // each part on two digits in the order the template names them ("0305":
+    // 3 years and 5 months); nothing when every part is empty or zero
+    const QStringList columns = field.Field.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (columns.size() < 2)
+        fieldError(field, QStringLiteral("la regola AM vuole due colonne separate da \";\" (\"%1\")").arg(field.Field));
+    QString text;
+    bool any = false;
+    for (const QString &c : columns) {
+        const QString v = columnRaw(ds, field, c.trimmed()).text.trimmed();
+        int n = 0;
+        if (!v.isEmpty()) {
+            const std::optional<Currency> x = parseNumber(v);
+            if (!x || x->units() % Currency::Scale != 0 || *x < Currency() || truncated(*x) > 99)
+                fieldError(field, QStringLiteral("il valore \"%1\" della colonna %2 non è un numero da 0 a 99").arg(v, c));
+            n = int(truncated(*x));
+        }
+        any = any || n != 0;
+        text += zeroPad(QString::number(n), 2);
+    }
+    return any ? Raw{true, text} : Raw{true, QString()};
+}
+
 QString TVelFileUtil::finalText(const TXMLCampoType &field, TXMLFamily family, const Raw &raw) const
 {
     if (!raw.assigned || raw.text.isEmpty())
@@ -486,6 +597,10 @@ QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRe
         case TXMLInfo::Other:
             if (gFamily)
                 raw = column();
+            break;
+        case TXMLInfo::YearsMonths:
+            if (ehg && !name.isEmpty())
+                raw = yearsAndMonths(ds, field);
             break;
         }
         if (gFamily && field.info != TXMLInfo::Fixed)
@@ -670,6 +785,8 @@ bool TVelFileUtil::encodes(const TXMLCampoType &field, TXMLFamily family, const 
     case TXMLInfo::LastChars:
     case TXMLInfo::Other:
         return family == TXMLFamily::G && field.Info.contains(QLatin1Char('/'));
+    case TXMLInfo::YearsMonths:
+        return (family == TXMLFamily::E || family == TXMLFamily::G || family == TXMLFamily::H) && filled;
     }
     return false;
 }
@@ -767,6 +884,8 @@ void TVelFileUtil::WriteSection(const TXMLRecordType &record, const TXMLSectionT
             return;
     }
     for (const TXMLCampoType &field : section.fields) {
+        if (writeTypedField(record, section, field, row))
+            continue;
         const QString value = ResolveFieldValue(field, record, &section);
         // a key-value field with nothing to encode writes no row
         if (field.keyValue && !encodes(field, record.family, value))

@@ -145,6 +145,12 @@ public:
     // when the record does not come out exactly RecordLength characters.
     void WritePositionalRecord(const TXMLRecordType &record);
 
+    // The columns the engine reads itself for the values it works out (month
+    // series, relationship letters, the co-operative's periods, the operation
+    // flag, the agent's names in record B...), as "dataset.COLUMN" with the
+    // dataset's name in lower case and the column's in upper case.
+    static QStringList computedColumns();
+
     TClientDataSet &fieldTable() { return m_fieldTable; }
     TClientDataSet &recordTable() { return m_recordTable; }
     TVelFileDataSets &dataSets() { return m_dataSets; }
@@ -165,6 +171,10 @@ private:
                                const TXMLSectionType *section, QString *nameForTests);
     Raw columnRaw(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const;
     Raw fieldColumn(TClientDataSet *ds, const TXMLCampoType &field) const; // the field's own column, cached
+    Raw yearsAndMonths(TClientDataSet *ds, const TXMLCampoType &field) const; // Info "AM"
+    int boundColumn(TClientDataSet *ds, const TXMLCampoType &field) const;
+    bool writeTypedField(const TXMLRecordType &record, const TXMLSectionType &section, const TXMLCampoType &field,
+                         int row);
     TClientDataSet *fixedDataSet(int which);
     bool computedG(const TXMLCampoType &field, const QString &dsName, TClientDataSet *ds, Raw *out);
     QString finalText(const TXMLCampoType &field, TXMLFamily family, const Raw &raw) const;
