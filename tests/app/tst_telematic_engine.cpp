@@ -141,6 +141,17 @@ private slots:
         QCOMPARE(enc(QStringLiteral("1"), 12, "CB12"), QString(11, u' ') + QStringLiteral("1"));
     }
 
+    void percentageOrLetterC()
+    {
+        // the first child's box 7: a percentage as an amount, or the letter "C" as a text
+        QCOMPARE(enc(QStringLiteral("50.00"), 16, "VC"), QString(11, u' ') + QStringLiteral("50,00"));
+        QCOMPARE(enc(QStringLiteral("100"), 8, "VC"), QStringLiteral("  100,00"));
+        QCOMPARE(enc(QStringLiteral("C"), 16, "VC"), QStringLiteral("C") + ph(15));
+        QCOMPARE(enc(QStringLiteral(" c "), 4, "VC"), QStringLiteral("C") + ph(3));
+        QCOMPARE(enc(QString(), 16, "VC"), QString());
+        QVERIFY_THROWS_EXCEPTION(EOvError, enc(QStringLiteral("CC"), 16, "VC"));
+    }
+
     void numberCodes()
     {
         QCOMPARE(enc(QString(), 11, "CN", "O@"), QString(11, u'0'));

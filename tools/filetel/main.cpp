@@ -519,17 +519,16 @@ int main(int argc, char **argv)
         first.cds = famCds;
         Field rel = plain(QStringLiteral("DB602001"), QStringLiteral("Relazione di parentela (F primo figlio, D disabile)"),
                           QStringLiteral("AN"), QStringLiteral("@@"), famCds, QStringLiteral("LCUDRELPARPRIFIGL"));
-        Field pct = named(QStringLiteral("DB602A07"), fam, "SCUDDETRSPETTPRIFIGL", famCds);
-        pct.description = QStringLiteral("Percentuale di detrazione spettante");
-        pct.format = QStringLiteral("AN");
-        Field spouseShare = named(QStringLiteral("DB602B07"), fam, "SCUDDETRSPETTPRIFIGL", famCds);
-        spouseShare.description = QStringLiteral("Detrazione spettante in mancanza del coniuge (C)");
-        spouseShare.format = QStringLiteral("AN");
+        // Box 7 holds the deduction percentage, or "C" when the first child takes
+        // the spouse's deduction: one code for both, as every code names one box.
+        Field pct = named(QStringLiteral("DB602007"), fam, "SCUDDETRSPETTPRIFIGL", famCds);
+        pct.description = QStringLiteral("Percentuale di detrazione spettante (C in mancanza del coniuge)");
+        pct.format = QStringLiteral("VC");
         first.fields << rel << named(QStringLiteral("DB602002"), fam, "SCUDCODFISPRIFIGL", famCds)
                      << named(QStringLiteral("DB602003"), fam, "SCUDMESICARPRIFIGL", famCds)
                      << named(QStringLiteral("DB602004"), fam, "SCUDMINTREANNPRIFIGL", famCds)
                      << named(QStringLiteral("DB602005"), fam, "LCUDDET100X100PRIFIGL", famCds)
-                     << named(QStringLiteral("DB602006"), fam, "LCUDDET100AFFPRIFIGL", famCds) << pct << spouseShare
+                     << named(QStringLiteral("DB602006"), fam, "LCUDDET100AFFPRIFIGL", famCds) << pct
                      << named(QStringLiteral("DB602008"), fam, "SCUDMESIDETRM21PRIFIGL", famCds)
                      << named(QStringLiteral("DB602010"), fam, "SCUDMESIDETRGFPRIFIGL", famCds)
                      << named(QStringLiteral("DB602009"), fam, "SCUDDTANNOPRIFIGL", famCds);

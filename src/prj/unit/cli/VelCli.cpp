@@ -13,6 +13,7 @@
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/shell/TdmVelMain.h"
@@ -705,7 +706,7 @@ int stato(Command &c, LazySession &db)
     c.out << s("Dati del fornitore: %1\n").arg(state(supplierMissing));
     c.out << s("Quadro CT: %1\n").arg(quadroCt ? s("compilato") : s("non compilato"));
     c.out << s("Codice fiscale del produttore del software: %1\n")
-                 .arg(VelTaxCode::isValidNumeric(producer) ? producer : s("mancante o non valido"));
+                 .arg(VelCodFis::isValidNumeric(producer) ? producer : s("mancante o non valido"));
     return Ok;
 }
 

@@ -733,7 +733,11 @@ QString TVelFileUtil::EncodeField(const QString &value, int width, const QString
         rightAligned = false;
     } else if (format == QLatin1String("ND")) {
         out = alignRight(value.trimmed().isEmpty() ? QStringLiteral("0") : value, width, blank);
-    } else if (format == QLatin1String("VP")) {
+    } else if (format == QLatin1String("VC") && trimRight(value).trimmed().toUpper() == QLatin1String("C")) {
+        // a percentage, or the letter "C" standing in its box: a text
+        out = alignLeft(QStringLiteral("C"), width, ph);
+        rightAligned = false;
+    } else if (format == QLatin1String("VP") || format == QLatin1String("VC")) {
         // amount with two decimals and a comma; zero is not written
         const std::optional<Currency> c = value.trimmed().isEmpty() ? std::optional<Currency>(Currency())
                                                                     : parseNumber(value);
