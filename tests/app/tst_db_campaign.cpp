@@ -6,6 +6,7 @@
 // is velcu-cli started as a process of the installation.
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
+#include "support/TestStore.h"
 
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
@@ -141,12 +142,7 @@ private slots:
             return q.next() ? q.value(0).toString() : QString();
         };
         seedUniEmensDemo(*m_db, taxCode(39), taxCode(21));
-        m_store = std::make_unique<TTorDBCds>();
-        m_store->setConnection(m_db.get());
-        m_store->setProgram(QStringLiteral("vel"));
-        m_store->setYear(2025);
-        m_store->setMonth(TTorDBCds::AllMonths);
-        m_store->setShowWait(false);
+        m_store = TestStore::open(m_db.get());
         m_dbArgs = dbArgs();
         // The installation's settings: the software producer's tax code.
         const QString ini = path(QStringLiteral("velcu.ini"));

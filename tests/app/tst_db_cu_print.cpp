@@ -17,6 +17,7 @@
 #include "support/PdfWords.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
+#include "support/TestStore.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorFolders.h"
 
@@ -49,7 +50,7 @@ using PdfWords::Page;
 using PdfWords::Word;
 using PdfWords::at;
 using PdfWords::has;
-const auto readPdf = PdfWords::read;
+inline QList<Page> readPdf(const QString &pdf) { return PdfWords::read(pdf); }
 
 // The place of a field in a page of the CU layout.
 TXMLCudPrintRect placeOf(const TXMLCud &cud, int pag, const QString &name)
@@ -145,12 +146,7 @@ private slots:
         m_db.reset();
         m_db = TestDb::open(true);
         seedStructures(*m_db);
-        m_store = std::make_unique<TTorDBCds>();
-        m_store->setConnection(m_db.get());
-        m_store->setProgram(QStringLiteral("vel"));
-        m_store->setYear(2025);
-        m_store->setMonth(TTorDBCds::AllMonths);
-        m_store->setShowWait(false);
+        m_store = TestStore::open(m_db.get());
         fillStore();
     }
 

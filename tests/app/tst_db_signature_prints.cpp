@@ -14,8 +14,10 @@
 #include "src/prj/unit/print/TfmVelStampaFirme.h"
 #include "src/prj/unit/print/VelAgentPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
+#include "support/PdfWords.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
+#include "support/TestStore.h"
 #include "tor/store/torUDBCds.h"
 
 #include <QAbstractItemModel>
@@ -47,21 +49,11 @@ using Page = QList<Word>;
 
 QList<Page> readPdf(const QString &pdf)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        qFatal("pdftotext failed on %s", qPrintable(pdf));
-    static const QRegularExpression re(QStringLiteral(
-        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
     QList<Page> pages;
-    const QStringList parts = QString::fromUtf8(p.readAllStandardOutput()).split(QStringLiteral("<page "));
-    for (int i = 1; i < parts.size(); ++i) {
+    for (const PdfWords::Page &read : PdfWords::read(pdf, 1.0)) {
         Page page;
-        for (auto it = re.globalMatch(parts.at(i)); it.hasNext();) {
-            const auto m = it.next();
-            page.append({m.captured(5).replace(QStringLiteral("&apos;"), QStringLiteral("'")), m.captured(1).toDouble(),
-                         m.captured(2).toDouble(), m.captured(3).toDouble(), m.captured(4).toDouble()});
-        }
+        for (const PdfWords::Word &w : read)
+            page.append({w.text, w.xMin, w.yMin, w.xMax, w.yMax});
         pages.append(page);
     }
     return pages;
@@ -181,12 +173,7 @@ private slots:
         m_db.reset();
         m_db = TestDb::open(true);
         seedStructures(*m_db);
-        m_store = std::make_unique<TTorDBCds>();
-        m_store->setConnection(m_db.get());
-        m_store->setProgram(QStringLiteral("vel"));
-        m_store->setYear(2025);
-        m_store->setMonth(TTorDBCds::AllMonths);
-        m_store->setShowWait(false);
+        m_store = TestStore::open(m_db.get());
         m_stp = std::make_unique<QTemporaryDir>();
         putAgent();
     }

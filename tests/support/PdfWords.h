@@ -18,7 +18,8 @@ struct Word
 };
 using Page = QList<Word>;
 
-inline QList<Page> read(const QString &pdf)
+// unit: the words' coordinates are divided by it (millimetres by default, 1 for points)
+inline QList<Page> read(const QString &pdf, double unit = kMm)
 {
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
@@ -38,8 +39,8 @@ inline QList<Page> read(const QString &pdf)
                 .replace(QStringLiteral("&lt;"), QStringLiteral("<"))
                 .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
                 .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-            page.append({text, m.captured(1).toDouble() / kMm, m.captured(2).toDouble() / kMm,
-                         m.captured(3).toDouble() / kMm, m.captured(4).toDouble() / kMm});
+            page.append({text, m.captured(1).toDouble() / unit, m.captured(2).toDouble() / unit,
+                         m.captured(3).toDouble() / unit, m.captured(4).toDouble() / unit});
         }
         pages.append(page);
     }
