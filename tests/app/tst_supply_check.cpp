@@ -304,6 +304,46 @@ private slots:
         QVERIFY2(named, qPrintable(all(problems)));
     }
 
+    void fieldCodesBelongToTheirRecord()
+    {
+        // sound: social-security and annotation codes in G, a Quadro CT record
+        QList<Rec> r = sound();
+        r[3].slot(2, "DC001001", "7012345678").slot(3, "AN001701", "AC");
+        Rec c = body('C', QByteArray(16, ' '), 0);
+        c.slot(0, "CT001005", "SEGRETERIA@SCUOL");
+        r.insert(2, c);
+        r.last() = recZ(1, 1, 2, 1, 1);
+        TVelSupplyCheck check;
+        const QString good = write(QStringLiteral("CUR26_codici"), join(r));
+        QVERIFY2(check.run({good}).isEmpty(), qPrintable(all(check.run({good}))));
+
+        // a tax-data code in D, a personal-data code in G, the severance in a
+        // record H of its own, a payee's code in C: each named where it stands
+        QList<Rec> bad = r;
+        bad[3].slot(6, "DB001001", QByteArray("1").rightJustified(16, ' '));
+        bad[4].slot(4, "DA002002", "ROSSI");
+        Rec h = body('H', kRossi, 1);
+        h.slot(0, "AU001001", "A").slot(1, "DB001801", QByteArray("8000,00").rightJustified(16, ' '));
+        bad.insert(5, h);
+        bad[2].slot(1, "DA002002", "ROSSI");
+        bad.last() = recZ(1, 1, 2, 1, 2);
+        const QString path = write(QStringLiteral("CUR26_codici_errati"), join(bad));
+        const QList<TVelSupplyProblem> problems = check.run({path});
+        QCOMPARE(problems.size(), 4);
+        const QStringList expected = {
+            path + QStringLiteral(", record 3, posizione 114: campo DA002002 non ammesso nel record C, "
+                                  "che porta solo i codici CT (trovato \"DA002002\")."),
+            path + QStringLiteral(", record 4, posizione 234: campo DB001001 non ammesso nel record D, "
+                                  "che porta solo i codici DA (trovato \"DB001001\")."),
+            path + QStringLiteral(", record 5, posizione 186: campo DA002002 non ammesso nel record G, "
+                                  "che porta solo i codici DB, DC e AN (trovato \"DA002002\")."),
+            path + QStringLiteral(", record 6, posizione 114: campo DB001801 non ammesso nel record H, "
+                                  "che porta solo i codici AU (trovato \"DB001801\")."),
+        };
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            QCOMPARE(problems[i].text(), expected[i]);
+    }
+
     void supplyInSeveralFiles()
     {
         // ROSSI in the first file, BIANCHI in the second: sound.

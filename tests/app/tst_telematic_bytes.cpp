@@ -3,12 +3,14 @@
 // intermediary's commitment, check boxes on blank texts, zero counts, texts
 // with trailing blanks, lower case, telephone numbers, letters outside the
 // code page, the operation flag of every certification record, a
-// certification at the border of two files, the software producer's code, and
-// the severance boxes with the boxes that hold a period as years and months.
+// certification at the border of two files, the software producer's code, the
+// severance boxes with the boxes that hold a period as years and months, and
+// the severance beside the boxes of the tax data that share its numbers.
 // Each case writes the file and reads the bytes at their positions.
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
@@ -295,16 +297,12 @@ private slots:
                 {"FRIEP7ALIQUOTA1", money("23")},
                 {"FRIEP7IMPSOSRIVTFR", money("10")}});
         const QList<QByteArray> lines = supply(ws, dir);
+        // the severance in the certification's record G, with the tax data
         const QList<QByteArray> g = linesOf(lines, 'G');
         QCOMPARE(g.size(), 1);
-        QCOMPARE(slot(g[0], "DB001489"), QByteArray(12, ' ') + "0206");
-        // the severance in a record H of its own, after the head of the certification
-        QCOMPARE(slot(g[0], "DB001801"), QByteArray());
-        const QList<QByteArray> h = linesOf(lines, 'H');
-        QCOMPARE(h.size(), 1);
-        const QByteArray &r = h[0];
-        QCOMPARE(at(r, 26, 41), QByteArray("RSSMRA80A01H501U"));
-        QCOMPARE(at(r, 42, 46), at(g[0], 42, 46));
+        QCOMPARE(linesOf(lines, 'H').size(), 0);
+        const QByteArray &r = g[0];
+        QCOMPARE(slot(r, "DB001489"), QByteArray(12, ' ') + "0206");
         QCOMPARE(slot(r, "DB001801"), QByteArray(8, ' ') + "12345,68");
         QCOMPARE(slot(r, "DB001815"), QByteArray(8, ' ') + "31082025");
         QCOMPARE(slot(r, "DB001820"), QByteArray(12, ' ') + "1203");
@@ -330,6 +328,110 @@ private slots:
             QFAIL("a period of 120 years was written");
         } catch (const EOvError &e) {
             QVERIFY2(e.message().contains(QLatin1String("DB001835")), qPrintable(e.message()));
+        }
+    }
+
+    void severanceNeverSharesARecordWithTheThirdChildsAllowance()
+    {
+        // Boxes 801-805 are the third child's single allowance in the tax data
+        // and the severance's first boxes: one record G never carries both.
+        const Values child = {{"SCUDASSUCFFIGLIO3", QStringLiteral("VRDLCU20A01H501S")}, {"ICUDASSUM1003", 12}};
+        auto severance = [](VelFileWorkspace &ws, const char *amount, const char *advances) {
+            addRow(ws.dataSet(QStringLiteral("cdsTfr")),
+                   {{"IAFIID", 11}, {"FRL7INDENANNO", money(amount)}, {"FRL7ACCANNIPREC", money(advances)}});
+        };
+        auto codesOnce = [](const QByteArray &record) {
+            QSet<QByteArray> seen;
+            for (int p = 89; p + 24 <= 1889; p += 24) {
+                const QByteArray code = record.mid(p, 8);
+                if (code.trimmed().isEmpty() || record.at(p + 8) == '+')
+                    continue;
+                if (seen.contains(code))
+                    return false;
+                seen.insert(code);
+            }
+            return true;
+        };
+        auto checked = [](const QTemporaryDir &dir) {
+            TVelSupplyCheck check;
+            QStringList problems;
+            for (const TVelSupplyProblem &p : check.run({dir.filePath(QStringLiteral("CUR26"))}))
+                problems << p.text();
+            return problems.join(QLatin1Char('\n'));
+        };
+
+        {
+            // the child's boxes and one severance row: the severance in module 2
+            QTemporaryDir dir;
+            VelFileWorkspace ws;
+            fill(ws, {}, child);
+            severance(ws, "8000", "100");
+            const QList<QByteArray> lines = supply(ws, dir);
+            const QList<QByteArray> g = linesOf(lines, 'G');
+            QCOMPARE(g.size(), 2);
+            QCOMPARE(at(g[0], 18, 25), QByteArray("00000001"));
+            QCOMPARE(at(g[1], 18, 25), QByteArray("00000002"));
+            QCOMPARE(at(g[1], 26, 46), at(g[0], 26, 46)); // the same payee and certification
+            QCOMPARE(slotsOf(g[0], "DB001801"), QList<QByteArray>{lpad("VRDLCU20A01H501S", 16)});
+            QCOMPARE(slot(g[0], "DB001803"), QByteArray(14, ' ') + "12");
+            QCOMPARE(slot(g[0], "DB001802"), QByteArray());
+            QCOMPARE(slot(g[0], "DB001001"), QByteArray(8, ' ') + "25000,00");
+            QCOMPARE(slot(g[0], "DC001001"), lpad("7012345678", 16));
+            QCOMPARE(slotsOf(g[1], "DB001801"), QList<QByteArray>{QByteArray(9, ' ') + "8000,00"});
+            QCOMPARE(slot(g[1], "DB001802"), QByteArray(10, ' ') + "100,00");
+            // the second module: head and severance only
+            QCOMPARE(slot(g[1], "DB001803"), QByteArray());
+            QCOMPARE(slot(g[1], "DB001001"), QByteArray());
+            QCOMPARE(slot(g[1], "DC001001"), QByteArray());
+            QCOMPARE(linesOf(lines, 'H').size(), 0);
+            QCOMPARE(at(linesOf(lines, 'B')[0], 402, 409), QByteArray("00000001"));
+            QCOMPARE(at(linesOf(lines, 'Z')[0], 43, 60), QByteArray("000000002000000000"));
+            const QString problems = checked(dir);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        }
+        {
+            // two INPS rows and two severance rows beside the child's boxes:
+            // the severance one module behind the INPS rows
+            QTemporaryDir dir;
+            VelFileWorkspace ws;
+            fill(ws, {}, child);
+            addRow(ws.dataSet(QStringLiteral("cdsInps")),
+                   {{"IAFIID", 11}, {"sCudMatrAzienda", QStringLiteral("7099999999")}, {"FCUDIMPONIBILE", money("500")}});
+            severance(ws, "8000", "100");
+            severance(ws, "300", "0");
+            const QList<QByteArray> g = linesOf(supply(ws, dir), 'G');
+            QCOMPARE(g.size(), 3);
+            QCOMPARE(at(g[2], 18, 25), QByteArray("00000003"));
+            QCOMPARE(slot(g[0], "DB001801"), lpad("VRDLCU20A01H501S", 16));
+            QCOMPARE(slot(g[1], "DC001001"), lpad("7099999999", 16));
+            QCOMPARE(slot(g[1], "DB001801"), QByteArray(9, ' ') + "8000,00");
+            QCOMPARE(slot(g[2], "DC001001"), QByteArray());
+            QCOMPARE(slot(g[2], "DB001801"), QByteArray(10, ' ') + "300,00");
+            QCOMPARE(slot(g[2], "DB001802"), QByteArray());
+            for (const QByteArray &r : g)
+                QVERIFY(codesOnce(r));
+            const QString problems = checked(dir);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        }
+        {
+            // no such boxes: the severance in module 1, its second row beside
+            // the second INPS row
+            QTemporaryDir dir;
+            VelFileWorkspace ws;
+            fill(ws);
+            addRow(ws.dataSet(QStringLiteral("cdsInps")),
+                   {{"IAFIID", 11}, {"sCudMatrAzienda", QStringLiteral("7099999999")}, {"FCUDIMPONIBILE", money("500")}});
+            severance(ws, "8000", "100");
+            severance(ws, "300", "0");
+            const QList<QByteArray> g = linesOf(supply(ws, dir), 'G');
+            QCOMPARE(g.size(), 2);
+            QCOMPARE(slot(g[0], "DB001001"), QByteArray(8, ' ') + "25000,00");
+            QCOMPARE(slot(g[0], "DB001801"), QByteArray(9, ' ') + "8000,00");
+            QCOMPARE(slot(g[0], "DB001802"), QByteArray(10, ' ') + "100,00");
+            QCOMPARE(slot(g[1], "DC001001"), lpad("7099999999", 16));
+            QCOMPARE(slot(g[1], "DB001801"), QByteArray(10, ' ') + "300,00");
+            const QString problems = checked(dir);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems));
         }
     }
 

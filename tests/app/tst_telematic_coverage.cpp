@@ -3,12 +3,15 @@
 // field that reads its column, or through a value the engine works out from
 // it. The test lists whatever is left over and fails, unless the field is on
 // one of the two lists below, each entry with its reason.
+#include "platform/core/OvExceptions.h"
 #include "src/prj/unit/model/VelRecordModel.h"
+#include "src/prj/unit/telematic/VelFileGenerator.h"
 #include "src/prj/unit/telematic/VelFileTemplate.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 
 #include <QSet>
 #include <QtTest>
+#include <algorithm>
 #include <tuple>
 
 namespace {
@@ -129,15 +132,20 @@ private slots:
     {
         // a row other than 001 numbers a repetition (dependants 603..., G
         // modules): a field of data that does not repeat never gets one, and
-        // no code comes twice in the records of one kind
+        // no code comes twice in the records of one kind, but for the
+        // severance's section of G, whose rows the generator keeps out of a
+        // module where the tax data write one of its codes
         QSet<QString> inG;
+        QSet<QString> inSeverance;
         QSet<QString> inH;
-        for (const auto &[family, file, seen] :
-             {std::tuple{TXMLFamily::G, "Record_G.xml", &inG}, std::tuple{TXMLFamily::H, "Record_H.xml", &inH}}) {
-            const TXMLRecordType record = LoadRecordTemplate(family, QLatin1String(file));
-            for (const TXMLSectionType &section : record.sections) {
+        const TXMLRecordType g = LoadRecordTemplate(TXMLFamily::G, QStringLiteral("Record_G.xml"));
+        const TXMLRecordType h = LoadRecordTemplate(TXMLFamily::H, QStringLiteral("Record_H.xml"));
+        for (const auto &[record, severanceToo] : {std::pair{&g, true}, std::pair{&h, false}}) {
+            for (const TXMLSectionType &section : record->sections) {
                 if (section.Text.contains(QLatin1String("familiari a carico")))
                     continue;
+                const bool severance = section.Cds.compare(QLatin1String(VelFileCds::Tfr), Qt::CaseInsensitive) == 0;
+                QSet<QString> *seen = severanceToo ? (severance ? &inSeverance : &inG) : &inH;
                 for (const TXMLCampoType &field : section.fields) {
                     if (!field.keyValue)
                         continue;
@@ -147,11 +155,40 @@ private slots:
                 }
             }
         }
-        // the single allowance's children in G, the severance in H
-        QVERIFY(inG.contains(QStringLiteral("DB001801")));
-        QVERIFY(inH.contains(QStringLiteral("DB001801")));
-        QVERIFY(inH.contains(QStringLiteral("DB001920")));
-        QVERIFY(inH.contains(QStringLiteral("DB001826"))); // first instalment, filed by the model under 825
+        // the severance in G with the tax data's codes; record H the
+        // self-employment entry alone
+        QVERIFY(inSeverance.contains(QStringLiteral("DB001801")));
+        QVERIFY(inSeverance.contains(QStringLiteral("DB001920")));
+        QVERIFY(inSeverance.contains(QStringLiteral("DB001826"))); // first instalment, filed by the model under 825
+        for (const QString &code : std::as_const(inH))
+            QVERIFY2(code.startsWith(QLatin1String("AU")), qPrintable(code));
+        // what the two share: the single allowance's third child, boxes 801-805
+        const QSet<QString> shared = inG & inSeverance;
+        QCOMPARE(shared, (QSet<QString>{QStringLiteral("DB001801"), QStringLiteral("DB001802"), QStringLiteral("DB001803"),
+                                        QStringLiteral("DB001804"), QStringLiteral("DB001805")}));
+        QCOMPARE(TVelFileGenerator::sharedWithSeverance(g), shared);
+
+        // the first module sees the tax data's codes only when they come before
+        // the severance's section: a template that puts them after is refused
+        TXMLRecordType moved = g;
+        for (qsizetype i = 0; i < moved.sections.size(); ++i) {
+            const TXMLSectionType &s = moved.sections.at(i);
+            const bool sharing = std::any_of(s.fields.begin(), s.fields.end(), [&](const TXMLCampoType &f) {
+                return f.number == QLatin1String("DB001801");
+            });
+            if (sharing && s.Cds.compare(QLatin1String(VelFileCds::Tfr), Qt::CaseInsensitive) != 0) {
+                moved.sections.append(moved.sections.takeAt(i));
+                break;
+            }
+        }
+        checkRecordLayout(g);
+        try {
+            checkRecordLayout(moved);
+            QFAIL("a record G with the third child's boxes after the severance was accepted");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().contains(QLatin1String("usa il codice DB001801 della sezione del TFR e deve precederla")),
+                     qPrintable(e.message()));
+        }
     }
 };
 

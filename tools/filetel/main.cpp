@@ -638,6 +638,18 @@ int main(int argc, char **argv)
                                  QStringLiteral("001"), coopCds, coopSpecial);
         sections << sCoop;
 
+        // The severance (boxes 801-920) with the tax data's codes, DB001 + box:
+        // one of the datasets whose rows make further modules. Boxes 801-805 of
+        // the single allowance's third child share their numbers with the
+        // severance's first boxes; the generator keeps the two in different
+        // modules whenever the tax data write one of them.
+        Section sTfr;
+        sTfr.text = QStringLiteral("Trattamento di fine rapporto, indennità equipollenti, altre indennità");
+        sTfr.cds = QStringLiteral("cdsTfr");
+        sTfr.fields = boxFields(tfr, pagesWithQuadro(tfr, QStringLiteral("DB")), QStringLiteral("DB"),
+                                QStringLiteral("001"), sTfr.cds);
+        sections << sTfr;
+
         Section sNotes;
         sNotes.text = QStringLiteral("Annotazioni");
         sNotes.cds = QStringLiteral("cdsAnnotazioni");
@@ -656,25 +668,15 @@ int main(int argc, char **argv)
              && ok;
     }
 
-    // ---- record H: one self-employment entry, or the certification's severance
+    // ---- record H: one self-employment entry
     {
         Section s;
         s.text = QStringLiteral("Certificazione lavoro autonomo, provvigioni e redditi diversi");
         s.fields = boxFields(aut, pagesWithQuadro(aut, QStringLiteral("AU")), QStringLiteral("AU"),
                              QStringLiteral("001"), QStringLiteral("cdsAutSe"));
-
-        // The severance boxes (801-920) carry the codes of the tax data, DB001
-        // + box, but in a record of their own: boxes 791-805 of the tax data
-        // (the single allowance's children) share numbers with them, and in
-        // one record G the two DB001801 could not be told apart.
-        Section sTfr;
-        sTfr.text = QStringLiteral("Trattamento di fine rapporto, indennità equipollenti, altre indennità");
-        sTfr.fields = boxFields(tfr, pagesWithQuadro(tfr, QStringLiteral("DB")), QStringLiteral("DB"),
-                                QStringLiteral("001"), QStringLiteral("cdsTfr"));
         ok = writeTemplate(outDir.filePath(QStringLiteral("Record_H.xml")), QStringLiteral("H"),
-                           QStringLiteral("Record H: lavoro autonomo, provvigioni e redditi diversi; "
-                                          "trattamento di fine rapporto"),
-                           {head(u'H', QStringLiteral("intestazione record")), s, sTfr})
+                           QStringLiteral("Record H: lavoro autonomo, provvigioni e redditi diversi"),
+                           {head(u'H', QStringLiteral("intestazione record")), s})
              && ok;
     }
 

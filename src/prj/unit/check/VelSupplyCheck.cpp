@@ -79,6 +79,34 @@ const QSet<QByteArray> &taxCodeCodes()
     return codes;
 }
 
+// The sections (the two letters of a field code) each record type carries: D
+// the agent's and the payee's personal data (DA); G the tax data and the
+// dependants (DB), the social-security sections (DC) and the annotations'
+// codes (AN); H one self-employed entry (AU); C the Quadro CT (CT). The layout
+// names DA, DB, DC and AU; it says nothing of what C carries nor where the
+// annotations' codes go, and CT and AN are the letters this program writes
+// them with.
+struct RecordSections
+{
+    char type;
+    QList<QByteArray> sections;
+    const char *shown; // for the message
+};
+
+const RecordSections *sectionsOf(char type)
+{
+    static const RecordSections all[] = {
+        {'C', {"CT"}, "CT"},
+        {'D', {"DA"}, "DA"},
+        {'G', {"DB", "DC", "AN"}, "DB, DC e AN"},
+        {'H', {"AU"}, "AU"},
+    };
+    for (const RecordSections &r : all)
+        if (r.type == type)
+            return &r;
+    return nullptr;
+}
+
 } // namespace
 
 QString TVelSupplyProblem::text() const
@@ -500,6 +528,12 @@ void TVelSupplyCheck::checkSlots(FileInfo &info, int number, const QByteArray &r
             lastCode = code;
             continue;
         }
+        if (const RecordSections *own = sectionsOf(rec.at(0)); own && !own->sections.contains(code.left(2)))
+            problem(info, number, pos, code,
+                    s("campo %1 non ammesso nel record %2, che porta solo i codici %3")
+                        .arg(QString::fromLatin1(code))
+                        .arg(QLatin1Char(rec.at(0)))
+                        .arg(QLatin1String(own->shown)));
         if (seen.contains(code))
             problem(info, number, pos, code, s("campo %1 ripetuto nel record").arg(QString::fromLatin1(code)));
         seen.insert(code);

@@ -106,6 +106,27 @@ void checkRecordLayout(const TXMLRecordType &record)
     }
     if (index < TVelFileUtil::HeadFields)
         layoutError(record, QStringLiteral("mancano i campi della parte fissa"));
+    if (record.family == TXMLFamily::G) {
+        // The first module decides whether the severance stays in it from the
+        // field rows written before its section: a section that could write
+        // one of its codes must come before it.
+        const QSet<QString> severance = TVelFileGenerator::severanceCodes(record);
+        bool after = false;
+        for (const TXMLSectionType &s : record.sections) {
+            if (s.Cds.compare(QLatin1String(VelFileCds::Tfr), Qt::CaseInsensitive) == 0) {
+                after = true;
+                continue;
+            }
+            if (!after)
+                continue;
+            for (const TXMLCampoType &f : s.fields)
+                if (f.keyValue && severance.contains(f.number))
+                    layoutError(record, QStringLiteral("la sezione \"%1\" usa il codice %2 della sezione del TFR e "
+                                                       "deve precederla (riga %3)")
+                                            .arg(s.Text, f.number)
+                                            .arg(f.line));
+        }
+    }
     if (headWidth != 89)
         layoutError(record, QStringLiteral("la parte fissa occupa %1 caratteri invece di 89").arg(headWidth));
 }
@@ -409,6 +430,44 @@ void TVelFileGenerator::writeSectionG(const TXMLSectionType &section)
     }
 }
 
+QSet<QString> TVelFileGenerator::severanceCodes(const TXMLRecordType &g)
+{
+    QSet<QString> codes;
+    for (const TXMLSectionType &s : g.sections)
+        if (s.Cds.compare(QLatin1String(VelFileCds::Tfr), Qt::CaseInsensitive) == 0)
+            for (const TXMLCampoType &f : s.fields)
+                if (f.keyValue)
+                    codes.insert(f.number);
+    return codes;
+}
+
+QSet<QString> TVelFileGenerator::sharedWithSeverance(const TXMLRecordType &g)
+{
+    const QSet<QString> severance = severanceCodes(g);
+    QSet<QString> shared;
+    for (const TXMLSectionType &s : g.sections) {
+        if (s.Cds.compare(QLatin1String(VelFileCds::Tfr), Qt::CaseInsensitive) == 0)
+            continue;
+        for (const TXMLCampoType &f : s.fields)
+            if (f.keyValue && severance.contains(f.number))
+                shared.insert(f.number);
+    }
+    return shared;
+}
+
+bool TVelFileGenerator::writtenSince(int firstRow, const QSet<QString> &codes) const
+{
+    if (codes.isEmpty())
+        return false;
+    TClientDataSet &t = m_engine.fieldTable();
+    const int column = t.fieldIndex(QStringLiteral("SFIFIRECORD"));
+    const int rows = t.recordCount();
+    for (int r = firstRow; r < rows; ++r)
+        if (codes.contains(t.valueAt(r, column).toString().left(8)))
+            return true;
+    return false;
+}
+
 void TVelFileGenerator::passG(const QList<int> &rows)
 {
     log(QStringLiteral("Generazione del Record G..."));
@@ -419,6 +478,12 @@ void TVelFileGenerator::passG(const QList<int> &rows)
     QList<TClientDataSet *> repeated;
     for (const char *name : kRepeated)
         repeated.append(&need(name));
+    TClientDataSet &severance = need(VelFileCds::Tfr);
+    // Codes the severance shares with the other sections (boxes 801-805 of
+    // the single allowance's third child): when the first module writes one of
+    // them before the severance's section, the severance rows begin in the
+    // second module, so that no record carries a code twice for different data.
+    const QSet<QString> shared = sharedWithSeverance(g);
 
     m_written = 0;
     m_skipped = 0;
@@ -449,6 +514,7 @@ void TVelFileGenerator::passG(const QList<int> &rows)
                     writeSectionG(s);
             continue;
         }
+        bool severanceLate = false;
         for (int index = 1;; ++index) {
             bool more = false;
             for (TClientDataSet *ds : repeated)
@@ -456,8 +522,17 @@ void TVelFileGenerator::passG(const QList<int> &rows)
             if (!more)
                 break;
             if (index == 1) {
-                for (const TXMLSectionType &s : g.sections)
+                int bodyStart = m_engine.fieldTable().recordCount();
+                for (const TXMLSectionType &s : g.sections) {
+                    if (s.Cds.compare(QLatin1String(VelFileCds::Tfr), Qt::CaseInsensitive) == 0
+                        && !severance.isEmpty() && writtenSince(bodyStart, shared)) {
+                        severanceLate = true;
+                        continue;
+                    }
                     writeSectionG(s);
+                    if (s.Text == QLatin1String(HeadSection))
+                        bodyStart = m_engine.fieldTable().recordCount();
+                }
             } else {
                 m_engine.setModuleCounter(++module);
                 for (const TXMLSectionType &s : g.sections) {
@@ -473,77 +548,35 @@ void TVelFileGenerator::passG(const QList<int> &rows)
                 }
             }
             for (TClientDataSet *ds : repeated)
-                ds->next();
+                if (!(index == 1 && severanceLate && ds == &severance))
+                    ds->next();
         }
     }
     m_writtenG = m_written;
 }
-
-namespace {
-
-// A section of record H whose fields read the dataset of that name.
-bool readsDataSet(const TXMLSectionType &section, const char *name)
-{
-    for (const TXMLCampoType &f : section.fields)
-        if (f.keyValue && !f.Cds.isEmpty())
-            return f.Cds.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-    return false;
-}
-
-} // namespace
 
 void TVelFileGenerator::passH(const QList<int> &rows)
 {
     log(QStringLiteral("Generazione del Record H..."));
     const TXMLRecordType &h = recordTemplate(u'H');
     TClientDataSet &dip = need(VelFileCds::Dip);
-    Views views(*this, {VelFileCds::AutSe, VelFileCds::Tfr});
-    View &autView = m_views->at(0);
-    View &tfrView = m_views->at(1);
+    Views views(*this, {VelFileCds::AutSe});
+    View &autView = m_views->front();
     TClientDataSet &aut = need(VelFileCds::AutSe);
-    TClientDataSet &tfr = need(VelFileCds::Tfr);
-    // a self-employment entry writes every section but the severance's; the
-    // certification's severance row its own record with the head and the
-    // severance section alone
-    QList<const TXMLSectionType *> entrySections;
-    QList<const TXMLSectionType *> tfrSections;
-    for (const TXMLSectionType &s : h.sections) {
-        const bool severance = readsDataSet(s, VelFileCds::Tfr);
-        const bool head = s.Text == QLatin1String(HeadSection);
-        if (!severance)
-            entrySections.append(&s);
-        if (severance || head)
-            tfrSections.append(&s);
-    }
     m_selfEmployed = 0;
     for (int r : rows) {
         dip.setRecNo(r);
-        const qint64 person = dip.fieldByName(QStringLiteral("IAFIID")).asInteger();
-        showPerson(autView, person);
-        showPerson(tfrView, person);
-        if (aut.isEmpty() && tfr.isEmpty())
+        showPerson(autView, dip.fieldByName(QStringLiteral("IAFIID")).asInteger());
+        if (aut.isEmpty())
             continue;
+        log(QStringLiteral("Autonomo: ") + payee(dip));
+        ++m_selfEmployed;
         int entry = 1;
-        if (!aut.isEmpty()) {
-            log(QStringLiteral("Autonomo: ") + payee(dip));
-            ++m_selfEmployed;
-        }
         for (aut.first(); !aut.eof(); aut.next()) {
             m_engine.setProgressive(entry);
             m_engine.setModuleCounter(entry);
             m_engine.setCertification(r);
-            for (const TXMLSectionType *s : std::as_const(entrySections))
-                m_engine.WriteSection(h, *s);
-            ++entry;
-        }
-        if (tfrSections.size() < 2)
-            continue; // a template without a severance section
-        for (tfr.first(); !tfr.eof(); tfr.next()) {
-            m_engine.setProgressive(entry);
-            m_engine.setModuleCounter(entry);
-            m_engine.setCertification(r);
-            for (const TXMLSectionType *s : std::as_const(tfrSections))
-                m_engine.WriteSection(h, *s);
+            m_engine.WriteAllSections(h);
             ++entry;
         }
     }

@@ -14,6 +14,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -53,8 +54,16 @@ public:
     void generate(const QList<int> &rows);
     void passC();
     void passD(const QList<int> &rows);
+    // Record G by certification, in modules. The severance rows begin in the
+    // second module when the first one's sections before the severance wrote
+    // one of its codes (sharedWithSeverance).
     void passG(const QList<int> &rows);
     void passH(const QList<int> &rows);
+
+    // The field codes of record G's severance section (the one reading
+    // cdsTfr), and those of them another section of the template writes too.
+    static QSet<QString> severanceCodes(const TXMLRecordType &g);
+    static QSet<QString> sharedWithSeverance(const TXMLRecordType &g);
 
     int certificationsWritten() const { return m_written; } // by the last D or G pass
     int selfEmployedCount() const { return m_selfEmployed; } // by the H pass
@@ -97,6 +106,8 @@ private:
     QList<const char *> viewedSections() const;
     void writeSectionG(const TXMLSectionType &section);
     bool isRepeatedSection(const TXMLSectionType &section) const;
+    // A field row from firstRow on (in the field table) carries one of the codes.
+    bool writtenSince(int firstRow, const QSet<QString> &codes) const;
     QString payee(TClientDataSet &dip) const;
     void log(const QString &line) const;
 
@@ -121,6 +132,7 @@ private:
 //  Z: 1,897 (the engine adds the "A");
 //  C, D, G, H: first the 11 positional head fields, Number "1" to "11", 89
 //  characters together, then only key-value fields (8-character codes) 16 wide;
-//  G: the head in the section "intestazione record".
+//  G: the head in the section "intestazione record", and no section writing
+//  one of the severance section's codes after that section.
 // Raises EOvError naming the file and what is wrong.
 void checkRecordLayout(const TXMLRecordType &record);

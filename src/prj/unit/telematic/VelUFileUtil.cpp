@@ -358,11 +358,6 @@ TClientDataSet *TVelFileUtil::datasetFor(const TXMLCampoType &field, const TXMLR
             ds = required(FDip);
         else if (sameName(field.Cds, VelFileCds::AutSe))
             ds = required(FAutSe);
-        else if (sameName(field.Cds, VelFileCds::Tfr)) {
-            ds = m_dataSets.find(QLatin1String(VelFileCds::Tfr));
-            if (!ds)
-                throw EAssertionFailed(QStringLiteral("Sezione non trovata ") + field.Cds);
-        }
         break;
     case TXMLFamily::G:
         name = section && !section->Cds.isEmpty() ? section->Cds : field.Cds;
