@@ -128,22 +128,44 @@ void Column::setText(int row, QStringView text)
     nulls[r] = 0;
     deadChars += textLength[r];
     textLength[r] = 0;
+    if (!text.isEmpty() && lastLength == quint32(text.size())
+        && QStringView(arena.data() + lastOffset, qsizetype(lastLength)) == text) {
+        textOffset[r] = lastOffset;
+        textLength[r] = lastLength;
+        return;
+    }
     if (deadChars > 65536 && deadChars > arena.size() / 2) {
         std::vector<char16_t> packed;
-        packed.reserve(arena.size() - deadChars + size_t(text.size()));
+        packed.reserve(std::min(arena.size(), arena.size() - std::min(deadChars, arena.size()) + size_t(text.size())));
+        // cells that shared one text keep sharing its single copy
+        quint32 prevOld = 0, prevLen = 0, prevNew = 0;
         for (size_t i = 0; i < textOffset.size(); ++i) {
+            const quint32 len = textLength[i];
+            if (len == 0)
+                continue;
+            const quint32 old = textOffset[i];
+            if (old == prevOld && len == prevLen) {
+                textOffset[i] = prevNew;
+                continue;
+            }
             const quint32 off = quint32(packed.size());
-            packed.insert(packed.end(), arena.begin() + textOffset[i], arena.begin() + textOffset[i] + textLength[i]);
+            packed.insert(packed.end(), arena.begin() + old, arena.begin() + old + len);
             textOffset[i] = off;
+            prevOld = old;
+            prevLen = len;
+            prevNew = off;
         }
         arena.swap(packed);
         deadChars = 0;
+        lastLength = 0;
     }
     if (arena.size() + size_t(text.size()) > 0xFFFFFFFFu)
         throw EDatabaseError(QStringLiteral("Troppo testo in un campo del dataset"));
     textOffset[r] = quint32(arena.size());
     textLength[r] = quint32(text.size());
     arena.insert(arena.end(), text.utf16(), text.utf16() + text.size());
+    lastOffset = textOffset[r];
+    lastLength = textLength[r];
 }
 
 void Column::reserve(size_t n)

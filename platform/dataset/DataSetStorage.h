@@ -27,11 +27,17 @@ struct Column
     std::vector<quint8> nulls;
     // String and Memo cells live in one character arena per column: 8 bytes of
     // bookkeeping a cell instead of a QString and its own heap block. A changed
-    // text is appended; the arena is compacted when half of it is dead.
+    // text is appended; the arena is compacted when half of it is dead. A text
+    // equal to the last one appended points at it instead of being copied
+    // again (rows written in runs, each repeating a code or a number, keep one
+    // copy per run); so deadChars may count a shared text that another cell
+    // still reads, which only brings a compaction forward.
     std::vector<char16_t> arena;
     std::vector<quint32> textOffset;
     std::vector<quint32> textLength;
     size_t deadChars = 0;
+    quint32 lastOffset = 0; // the text appended last
+    quint32 lastLength = 0;
 
     void init(TFieldType t);
     void resize(size_t n);

@@ -18,9 +18,24 @@
 
 #include <QDir>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 TdmVelFile *dmVelFile = nullptr;
 
 namespace {
+
+// Gives back to the system the pages freed by datasets just emptied. glibc
+// keeps freed small blocks in its heap, while the large blocks that follow
+// (the records' text) are mapped afresh: without this they would add to the
+// pages still held instead of taking their place.
+void releaseFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 // The certification structures and their datasets, reloaded on page "Dipendenti".
 using Source = VelFileCds::Source;
@@ -341,6 +356,7 @@ QStringList TdmVelFile::save(const QString &fileName)
             ds.emptyDataSet(); // closing alone would keep the rows
         ds.close();
     }
+    releaseFreedMemory();
     if (!m_fieldRowsKept)
         VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile);
     m_fieldRowsKept = false;
