@@ -26,10 +26,10 @@ TdmVelFile *dmVelFile = nullptr;
 
 namespace {
 
-// Gives back to the system the pages freed by datasets just emptied. glibc
-// keeps freed small blocks in its heap, while the large blocks that follow
-// (the records' text) are mapped afresh: without this they would add to the
-// pages still held instead of taking their place.
+// Gives back to the system the pages of the blocks freed so far. glibc keeps
+// freed small blocks in its heap, while the large blocks that follow (a
+// file's text, the records' text) are mapped afresh: without this they would
+// add to the pages still held instead of taking their place. A few ms.
 void releaseFreedMemory()
 {
 #if defined(__GLIBC__)
@@ -305,6 +305,9 @@ void TdmVelFile::generate(const QList<int> &rows)
         throw;
     }
     flushAnnotations();
+    // the passes' working memory back to the system before the field table's
+    // file text (a block of its own, as large as the file) is made
+    releaseFreedMemory();
     VelFileTables::saveTable(m_ws.fieldTable(), m_fieldFile);
     VelFileTables::saveTable(m_ws.recordTable(), m_recordFile);
     // the field rows stay as they were written to their file: "Salva" makes
