@@ -289,6 +289,9 @@ void TdmVelFile::generate(const QList<int> &rows)
         m_dataComplete = false;
         throw;
     }
+    // what earlier work freed goes back first: the field rows' blocks are
+    // mapped afresh rather than carved from it
+    releaseFreedMemory();
     m_ws.loadTemplates(m_templateDir);
     say(QStringLiteral("ATTENDERE... Pulitura del file in corso..."));
     m_ws.fieldTable().emptyDataSet();
