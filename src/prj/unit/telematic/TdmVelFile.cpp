@@ -315,7 +315,7 @@ void TdmVelFile::generate(const QList<int> &rows)
     VelFileTables::saveTable(m_ws.recordTable(), m_recordFile);
     // the field rows stay as they were written to their file: "Salva" makes
     // the records from them without reading the file again (a second copy of
-    // a million rows, each with its own progressive, while the first is freed)
+    // a million rows while the first is freed)
     m_fieldRowsKept = true;
     say(QStringLiteral("Operazione terminata con successo."));
     m_generated = true;
