@@ -22,8 +22,8 @@ inline double g_cpuMark = 0;
 inline void report(const char *phase, qint64 ms, const QString &extra = QString())
 {
     const double cpu = cpuMs();
-    std::printf("%-40s %7lld ms wall %7.0f ms cpu   peak %6.1f MB  %s\n", phase, ms, cpu - g_cpuMark,
-                procMb("VmHWM:"), qPrintable(extra));
+    std::printf("%-40s %7lld ms wall %7.0f ms cpu   peak %6.1f MB  now %6.1f MB  %s\n", phase, ms, cpu - g_cpuMark,
+                procMb("VmHWM:"), procMb("VmRSS:"), qPrintable(extra));
     std::fflush(stdout);
     g_cpuMark = cpuMs();
 }

@@ -8,6 +8,9 @@
 #include <QTime>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <limits>
 
 namespace {
@@ -82,6 +85,48 @@ bool fieldTypeFromName(const QString &name, TFieldType *type)
 
 namespace dsinternal {
 
+TextArena::~TextArena()
+{
+    std::free(m_data);
+}
+
+void TextArena::reserve(size_t n)
+{
+    if (n <= m_capacity)
+        return;
+    void *grown = std::realloc(m_data, n * sizeof(char16_t));
+    if (!grown)
+        throw std::bad_alloc();
+    m_data = static_cast<char16_t *>(grown);
+    m_capacity = n;
+}
+
+void TextArena::append(const char16_t *text, size_t n)
+{
+    if (n == 0)
+        return;
+    if (m_size + n > m_capacity)
+        reserve(std::max({m_size + n, m_capacity * 2, size_t(64)}));
+    std::memcpy(m_data + m_size, text, n * sizeof(char16_t));
+    m_size += n;
+}
+
+void TextArena::shrink_to_fit()
+{
+    if (m_capacity == m_size)
+        return;
+    if (m_size == 0) {
+        std::free(m_data);
+        m_data = nullptr;
+        m_capacity = 0;
+        return;
+    }
+    if (void *shrunk = std::realloc(m_data, m_size * sizeof(char16_t))) {
+        m_data = static_cast<char16_t *>(shrunk);
+        m_capacity = m_size;
+    }
+}
+
 Repr reprOf(TFieldType type)
 {
     switch (type) {
@@ -128,22 +173,44 @@ void Column::setText(int row, QStringView text)
     nulls[r] = 0;
     deadChars += textLength[r];
     textLength[r] = 0;
+    if (!text.isEmpty() && lastLength == quint32(text.size())
+        && QStringView(arena.data() + lastOffset, qsizetype(lastLength)) == text) {
+        textOffset[r] = lastOffset;
+        textLength[r] = lastLength;
+        return;
+    }
     if (deadChars > 65536 && deadChars > arena.size() / 2) {
-        std::vector<char16_t> packed;
-        packed.reserve(arena.size() - deadChars + size_t(text.size()));
+        TextArena packed;
+        packed.reserve(std::min(arena.size(), arena.size() - std::min(deadChars, arena.size()) + size_t(text.size())));
+        // cells that shared one text keep sharing its single copy
+        quint32 prevOld = 0, prevLen = 0, prevNew = 0;
         for (size_t i = 0; i < textOffset.size(); ++i) {
+            const quint32 len = textLength[i];
+            if (len == 0)
+                continue;
+            const quint32 old = textOffset[i];
+            if (old == prevOld && len == prevLen) {
+                textOffset[i] = prevNew;
+                continue;
+            }
             const quint32 off = quint32(packed.size());
-            packed.insert(packed.end(), arena.begin() + textOffset[i], arena.begin() + textOffset[i] + textLength[i]);
+            packed.append(arena.data() + old, len);
             textOffset[i] = off;
+            prevOld = old;
+            prevLen = len;
+            prevNew = off;
         }
         arena.swap(packed);
         deadChars = 0;
+        lastLength = 0;
     }
     if (arena.size() + size_t(text.size()) > 0xFFFFFFFFu)
         throw EDatabaseError(QStringLiteral("Troppo testo in un campo del dataset"));
     textOffset[r] = quint32(arena.size());
     textLength[r] = quint32(text.size());
-    arena.insert(arena.end(), text.utf16(), text.utf16() + text.size());
+    arena.append(text.utf16(), size_t(text.size()));
+    lastOffset = textOffset[r];
+    lastLength = textLength[r];
 }
 
 void Column::reserve(size_t n)

@@ -9,9 +9,55 @@
 #include <QString>
 #include <QVariant>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace dsinternal {
+
+// The characters of a text column: one malloc block grown with realloc. For a
+// large block glibc grows it by remapping its pages, where a std::vector would
+// copy it into a block twice as large while the old one is still resident
+// (for a column of 40 million characters, 130 MB at once instead of 80).
+class TextArena
+{
+public:
+    TextArena() = default;
+    TextArena(const TextArena &other) { append(other.m_data, other.m_size); }
+    TextArena(TextArena &&other) noexcept { swap(other); }
+    TextArena &operator=(const TextArena &other)
+    {
+        if (this != &other) {
+            TextArena copy(other);
+            swap(copy);
+        }
+        return *this;
+    }
+    TextArena &operator=(TextArena &&other) noexcept
+    {
+        TextArena taken(std::move(other));
+        swap(taken);
+        return *this;
+    }
+    ~TextArena();
+
+    const char16_t *data() const { return m_data; }
+    size_t size() const { return m_size; }
+    // `text` must not point into this arena (it may move).
+    void append(const char16_t *text, size_t n);
+    void reserve(size_t n); // std::bad_alloc when memory is short
+    void shrink_to_fit();
+    void swap(TextArena &other) noexcept
+    {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+    }
+
+private:
+    char16_t *m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
 
 // How a field type is held in a column.
 enum class Repr { Int, Float, Text, Bytes };
@@ -27,11 +73,17 @@ struct Column
     std::vector<quint8> nulls;
     // String and Memo cells live in one character arena per column: 8 bytes of
     // bookkeeping a cell instead of a QString and its own heap block. A changed
-    // text is appended; the arena is compacted when half of it is dead.
-    std::vector<char16_t> arena;
+    // text is appended; the arena is compacted when half of it is dead. A text
+    // equal to the last one appended points at it instead of being copied
+    // again (rows written in runs, each repeating a code or a number, keep one
+    // copy per run); so deadChars may count a shared text that another cell
+    // still reads, which only brings a compaction forward.
+    TextArena arena;
     std::vector<quint32> textOffset;
     std::vector<quint32> textLength;
     size_t deadChars = 0;
+    quint32 lastOffset = 0; // the text appended last
+    quint32 lastLength = 0;
 
     void init(TFieldType t);
     void resize(size_t n);

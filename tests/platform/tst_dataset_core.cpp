@@ -2,6 +2,8 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -71,6 +73,7 @@ private slots:
     void insertGoesBeforeCurrentRow();
     void closeKeepsRowsAndOpenHookRuns();
     void commandTextBuildsParameters();
+    void repeatedTextsStayRightThroughEditsAndCompaction();
 };
 
 void TstDataSetCore::fieldsAreCaseInsensitiveAndErrorsNameTheProblem()
@@ -669,4 +672,99 @@ void TstDataSetCore::commandTextBuildsParameters()
 }
 
 QTEST_GUILESS_MAIN(TstDataSetCore)
+
+// Equal texts written one after the other are held once; every cell must still
+// read its own value after any of them is changed, after the column's text is
+// compacted (many changed long texts), through a sort and through a file.
+void TstDataSetCore::repeatedTextsStayRightThroughEditsAndCompaction()
+{
+    TClientDataSet ds;
+    ds.addFieldDef(QStringLiteral("ID"), TFieldType::Integer);
+    ds.addFieldDef(QStringLiteral("CODE"), TFieldType::String, 18);
+    ds.addFieldDef(QStringLiteral("TEXT"), TFieldType::Memo);
+    ds.createDataSet();
+
+    // runs of equal codes, an empty text and a null inside some runs
+    const int rows = 3000;
+    QList<QVariant> code, text;
+    for (int i = 0; i < rows; ++i) {
+        QVariant c = QStringLiteral("%1").arg(i / 12, 18, 10, QLatin1Char('0'));
+        if (i % 97 == 5)
+            c = QStringLiteral("");
+        else if (i % 89 == 7)
+            c = QVariant();
+        code << c;
+        text << QVariant(QStringLiteral("T%1").arg(i / 5));
+        ds.appendRecord({i, c, text.last()});
+    }
+    ds.mergeChangeLog();
+
+    auto check = [&](const char *when) {
+        for (int i = 0; i < rows; ++i) {
+            const QVariant c = ds.valueAt(i, 1), t = ds.valueAt(i, 2);
+            if (c.isNull() != code[i].isNull() || c.toString() != code[i].toString() || t.toString() != text[i].toString())
+                QFAIL(qPrintable(QStringLiteral("%1: row %2 reads '%3' '%4', expected '%5' '%6'")
+                                     .arg(QLatin1String(when))
+                                     .arg(i)
+                                     .arg(c.toString(), t.toString(), code[i].toString(), text[i].toString())));
+        }
+    };
+    check("appended");
+
+    auto set = [&](int i, const QVariant &c, const QVariant &t) {
+        ds.setRecNo(i + 1);
+        ds.edit();
+        ds.fieldByName(QStringLiteral("CODE")).setValue(c);
+        ds.fieldByName(QStringLiteral("TEXT")).setValue(t);
+        ds.post();
+        code[i] = c;
+        text[i] = t;
+    };
+    // the first, a middle and the last cell of a shared run changed
+    set(24, QStringLiteral("X"), QStringLiteral("first"));
+    set(30, QStringLiteral("000000000000000002"), QStringLiteral("T6")); // equal to what it had
+    set(35, QVariant(), QStringLiteral("last"));
+    check("run edited");
+    // a text equal to one just changed away is written again
+    set(100, QStringLiteral("Y"), QStringLiteral("T20"));
+    set(101, QStringLiteral("000000000000000008"), QStringLiteral("T20"));
+    check("written again");
+
+    // long texts changed over and over: the dead text passes half the column's and it is compacted
+    QRandomGenerator rng(16);
+    const QString longText(300, QLatin1Char('L'));
+    for (int k = 0; k < 6000; ++k) {
+        const int i = int(rng.bounded(600));
+        const int pick = int(rng.bounded(4));
+        const QVariant t = pick == 0 ? QVariant(longText + QString::number(k % 3))
+                           : pick == 1 ? QVariant(text[(i + 1) % rows])
+                           : pick == 2 ? QVariant(QStringLiteral(""))
+                                       : QVariant(QStringLiteral("K%1").arg(k / 7));
+        const QVariant c = rng.bounded(3) == 0 ? QVariant(QStringLiteral("%1").arg(k / 9, 18, 10, QLatin1Char('0'))) : code[i];
+        set(i, c, t);
+    }
+    check("compacted");
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.cds"));
+    ds.mergeChangeLog();
+    ds.saveToFile(path);
+    TClientDataSet back;
+    back.loadFromFile(path);
+    QCOMPARE(back.recordCount(), rows);
+    for (int i = 0; i < rows; ++i) {
+        QCOMPARE(back.valueAt(i, 1).toString(), code[i].toString());
+        QCOMPARE(back.valueAt(i, 2).toString(), text[i].toString());
+    }
+
+    ds.setIndexFieldNames(QStringLiteral("TEXT;ID"));
+    QString previous;
+    for (int r = 0; r < rows; ++r) {
+        const QString t = ds.valueAt(r, 2).toString();
+        QVERIFY2(t.compare(previous, Qt::CaseInsensitive) >= 0, qPrintable(t + QStringLiteral(" after ") + previous));
+        QCOMPARE(t, text[ds.valueAt(r, 0).toInt()].toString());
+        previous = t;
+    }
+}
+
 #include "tst_dataset_core.moc"
