@@ -15,6 +15,7 @@
 #include "src/prj/unit/telematic/TfmVelFile.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
+#include "support/TestStore.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
 
@@ -245,12 +246,7 @@ private slots:
         m_db.reset();
         m_db = TestDb::open(true);
         seedStructures(*m_db);
-        m_store = std::make_unique<TTorDBCds>();
-        m_store->setConnection(m_db.get());
-        m_store->setProgram(QStringLiteral("vel"));
-        m_store->setYear(2025);
-        m_store->setMonth(TTorDBCds::AllMonths);
-        m_store->setShowWait(false);
+        m_store = TestStore::open(m_db.get());
         fillStore();
     }
 
