@@ -5,6 +5,9 @@
 // self-employment entry; and one line of figures per phase.
 #include "platform/core/Currency.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "platform/db/OvSchemaInstaller.h"
+#include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/model/VelStructureSeed.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "tor/store/torUDBCds.h"
 
@@ -26,6 +29,29 @@ inline void report(const char *phase, qint64 ms, const QString &extra = QString(
                 procMb("VmHWM:"), procMb("VmRSS:"), qPrintable(extra));
     std::fflush(stdout);
     g_cpuMark = cpuMs();
+}
+
+// A new SQLite database at `file` with the schema and this program's
+// structures, and the store of the financial year over it.
+inline void openStore(TOvSQLConnection &c, TTorDBCds &store)
+{
+    c.setCreateIfMissing(true);
+    c.openOrThrow();
+    TOvSchemaInstaller(c, QStringLiteral(VELCU_SOURCE_DIR "/data/etc/rag/sql")).install(false);
+    seedStructures(c);
+    store.setConnection(&c);
+    store.setProgram(QStringLiteral("vel"));
+    store.setYear(2025);
+    store.setMonth(TTorDBCds::AllMonths);
+    store.setShowWait(false);
+}
+
+inline TOvDbConfig sqliteFile(const QString &file)
+{
+    TOvDbConfig cfg;
+    cfg.engine = TOvDbEngine::SQLite;
+    cfg.path = file;
+    return cfg;
 }
 
 inline QVariant money(qint64 cents)

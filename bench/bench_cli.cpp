@@ -26,15 +26,13 @@
 
 extern char **environ;
 
+#include "BenchScaleDb.h"
+
+using bench::staged;
+
 namespace {
 
 QTextStream out(stdout);
-
-QString staged()
-{
-    const QString s = QCoreApplication::applicationDirPath() + QStringLiteral("/../stage");
-    return QFileInfo(s).isDir() ? QDir::cleanPath(s) : QStringLiteral(VELCU_STAGE_DIR);
-}
 
 struct Run
 {

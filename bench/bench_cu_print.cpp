@@ -12,10 +12,8 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvDbConfig.h"
 #include "platform/db/OvSQLConnection.h"
-#include "platform/db/OvSchemaInstaller.h"
 #include "platform/pdf/TPdkPdf.h"
 #include "src/prj/unit/model/VelRecordModel.h"
-#include "src/prj/unit/model/VelStructureSeed.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/shell/TdmVelMain.h"
@@ -42,21 +40,9 @@ int main(int argc, char **argv)
         qputenv("VELCU_STAGE_DIR", VELCU_STAGE_DIR);
     QTemporaryDir dir;
 
-    TOvDbConfig cfg;
-    cfg.engine = TOvDbEngine::SQLite;
-    cfg.path = dir.filePath(QStringLiteral("bench.sqlite"));
-    TOvSQLConnection c(cfg);
-    c.setCreateIfMissing(true);
-    c.openOrThrow();
-    TOvSchemaInstaller(c, QStringLiteral(VELCU_SOURCE_DIR "/data/etc/rag/sql")).install(false);
-    seedStructures(c);
-
+    TOvSQLConnection c(sqliteFile(dir.filePath(QStringLiteral("bench.sqlite"))));
     TTorDBCds store;
-    store.setConnection(&c);
-    store.setProgram(QStringLiteral("vel"));
-    store.setYear(2025);
-    store.setMonth(TTorDBCds::AllMonths);
-    store.setShowWait(false);
+    openStore(c, store);
 
     g_cpuMark = cpuMs();
     QElapsedTimer t;

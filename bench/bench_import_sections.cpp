@@ -6,7 +6,7 @@
 // server named by VELCU_TEST_PG* (scripts/pg-test.sh), skipped without it.
 //
 //   bench_import_sections [--noipa] [N ...]      (default: 1000)
-#include "BenchPostgres.h"
+
 #include "BenchProcess.h"
 
 #include "platform/core/OvExceptions.h"
@@ -27,26 +27,13 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "BenchScaleDb.h"
+
+using bench::staged;
+
 namespace {
 
 QTextStream out(stdout);
-
-QString staged()
-{
-    const QString s = QCoreApplication::applicationDirPath() + QStringLiteral("/../stage");
-    return QFileInfo(s).isDir() ? QDir::cleanPath(s) : QStringLiteral(VELCU_STAGE_DIR);
-}
-
-void create(const QStringList &target, int payees)
-{
-    QProcess p;
-    p.start(staged() + QStringLiteral("/bin/velcu-db"),
-            QStringList{QStringLiteral("create"), QStringLiteral("--demo"), QStringLiteral("--payees"),
-                        QString::number(payees), QStringLiteral("-q")} + target);
-    p.waitForFinished(-1);
-    if (p.exitCode() != 0)
-        throw EOvError(QStringLiteral("velcu-db: ") + QString::fromUtf8(p.readAllStandardError()));
-}
 
 void run(const QString &engine, TOvSQLConnection &conn, int payees, bool noipa)
 {
@@ -166,40 +153,10 @@ int main(int argc, char **argv)
         sizes = {1000};
     try {
         QueryText().loadCatalogue(staged() + QStringLiteral("/etc/rag/rag_QueryText.cds"));
-        for (int n : sizes) {
-            QTemporaryDir dir;
-            const QString file = dir.filePath(QStringLiteral("bench.sqlite"));
-            create({QStringLiteral("--db-path=") + file}, n);
-            TOvDbConfig cfg;
-            cfg.engine = TOvDbEngine::SQLite;
-            cfg.path = file;
-            TOvSQLConnection conn(cfg);
-            conn.openOrThrow();
-            run(QStringLiteral("SQLite"), conn, n, noipa);
-        }
-        const std::optional<TOvDbConfig> pg = bench::testPostgres(QStringLiteral("postgres"));
-        if (!pg) {
-            out << bench::NoPostgres;
-            return 0;
-        }
-        const TOvDbConfig server = *pg;
-        for (int n : sizes) {
-            const QString name = QStringLiteral("velcu_bench_sections_%1").arg(QCoreApplication::applicationPid());
-            create({QStringLiteral("--db-engine=postgres"), QStringLiteral("--db-host=") + server.host,
-                    QStringLiteral("--db-port=") + QString::number(server.port), QStringLiteral("--db-user=") + server.user,
-                    QStringLiteral("--db-name=") + name},
-                   n);
-            {
-                TOvDbConfig cfg = server;
-                cfg.database = name;
-                TOvSQLConnection conn(cfg);
-                conn.openOrThrow();
-                run(QStringLiteral("PostgreSQL"), conn, n, noipa);
-            }
-            TOvSQLConnection admin(server);
-            admin.openOrThrow();
-            admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name));
-        }
+        bench::onScaleDatabases(sizes, QStringLiteral("velcu_bench_sections"),
+                                [&](const QString &engine, int n, qint64, TOvSQLConnection &conn) {
+                                    run(engine, conn, n, noipa);
+                                });
     } catch (const EOvException &e) {
         QTextStream(stderr) << e.message() << "\n";
         return 1;

@@ -7,7 +7,7 @@
 // skipped without it.
 //
 //   bench_payroll [N ...]      (default: 1000 5000)
-#include "BenchPostgres.h"
+
 #include "BenchProcess.h"
 
 #include "platform/core/OvExceptions.h"
@@ -24,29 +24,13 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "BenchScaleDb.h"
+
+using bench::staged;
+
 namespace {
 
 QTextStream out(stdout);
-
-QString staged()
-{
-    const QString s = QCoreApplication::applicationDirPath() + QStringLiteral("/../stage");
-    return QFileInfo(s).isDir() ? QDir::cleanPath(s) : QStringLiteral(VELCU_STAGE_DIR);
-}
-
-qint64 create(const QStringList &target, int payees)
-{
-    QProcess p;
-    QElapsedTimer t;
-    t.start();
-    p.start(staged() + QStringLiteral("/bin/velcu-db"),
-            QStringList{QStringLiteral("create"), QStringLiteral("--demo"), QStringLiteral("--payees"),
-                        QString::number(payees), QStringLiteral("-q")} + target);
-    p.waitForFinished(-1);
-    if (p.exitCode() != 0)
-        throw EOvError(QStringLiteral("velcu-db: ") + QString::fromUtf8(p.readAllStandardError()));
-    return t.elapsed();
-}
 
 struct Totals
 {
@@ -131,40 +115,11 @@ int main(int argc, char **argv)
         sizes = {1000, 5000};
     try {
         QueryText().loadCatalogue(staged() + QStringLiteral("/etc/rag/rag_QueryText.cds"));
-        for (int n : sizes) {
-            QTemporaryDir dir;
-            const QString file = dir.filePath(QStringLiteral("bench.sqlite"));
-            const qint64 ms = create({QStringLiteral("--db-path=") + file}, n);
-            TOvDbConfig cfg;
-            cfg.engine = TOvDbEngine::SQLite;
-            cfg.path = file;
-            TOvSQLConnection conn(cfg);
-            conn.openOrThrow();
-            report(QStringLiteral("SQLite"), n, ms, conn);
-        }
-        const std::optional<TOvDbConfig> pg = bench::testPostgres(QStringLiteral("postgres"));
-        if (!pg) {
-            out << bench::NoPostgres;
-            return 0;
-        }
-        const TOvDbConfig server = *pg;
-        for (int n : sizes) {
-            const QString name = QStringLiteral("velcu_bench_payroll_%1").arg(QCoreApplication::applicationPid());
-            const qint64 ms = create({QStringLiteral("--db-engine=postgres"), QStringLiteral("--db-host=") + server.host,
-                                      QStringLiteral("--db-port=") + QString::number(server.port), QStringLiteral("--db-user=") + server.user,
-                                      QStringLiteral("--db-name=") + name},
-                                     n);
-            {
-                TOvDbConfig cfg = server;
-                cfg.database = name;
-                TOvSQLConnection conn(cfg);
-                conn.openOrThrow();
-                report(QStringLiteral("PostgreSQL"), n, ms, conn);
-            }
-            TOvSQLConnection admin(server);
-            admin.openOrThrow();
-            admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name));
-        }
+        bench::onScaleDatabases(sizes, QStringLiteral("velcu_bench_payroll"),
+                                [&](const QString &engine, int n, qint64 ms, TOvSQLConnection &conn) {
+                                    report(engine, n, ms, conn);
+                                    out.flush();
+                                });
     } catch (const EOvException &e) {
         QTextStream(stderr) << e.message() << "\n";
         return 1;
