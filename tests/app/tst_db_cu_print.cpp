@@ -39,7 +39,7 @@
 
 namespace {
 
-using Values = QList<QPair<const char *, QVariant>>;
+using TestStore::Values;
 
 QVariant money(const char *text)
 {
@@ -73,18 +73,7 @@ class TstDbCuPrint : public QObject
     std::unique_ptr<TTorDBCds> m_store;
     QTemporaryDir m_dir;
 
-    void put(const char *structure, const QList<Values> &rows)
-    {
-        TClientDataSet ds;
-        m_store->Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-        for (const Values &row : rows) {
-            ds.append();
-            for (const auto &[name, value] : row)
-                ds.fieldByName(QLatin1String(name)).setValue(value);
-            ds.post();
-        }
-        m_store->Save(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-    }
+    void put(const char *structure, const QList<Values> &rows) { TestStore::put(*m_store, structure, rows); }
 
     // VERDI: fiscal data, a spouse and a first child, seven INPS rows,
     // annotations; BIANCHI: "X" in LCUDCPOSCNACFC, nothing else.

@@ -34,7 +34,7 @@ using PdfWords::Page;
 
 namespace {
 
-using Values = QList<QPair<const char *, QVariant>>;
+using TestStore::Values;
 
 const QString kRossi = QStringLiteral("RSSMRA80A01H501U");
 const QString kNeri = QStringLiteral("NRELGU90B02F205K");
@@ -84,18 +84,7 @@ class TstDbCuPrintOrd : public QObject
     std::unique_ptr<TTorDBCds> m_store;
     QTemporaryDir m_dir;
 
-    void put(const char *structure, const QList<Values> &rows)
-    {
-        TClientDataSet ds;
-        m_store->Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-        for (const Values &row : rows) {
-            ds.append();
-            for (const auto &[name, value] : row)
-                ds.fieldByName(QLatin1String(name)).setValue(value);
-            ds.post();
-        }
-        m_store->Save(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-    }
+    void put(const char *structure, const QList<Values> &rows) { TestStore::put(*m_store, structure, rows); }
 
     static Values of(const QString &cf, Values more)
     {

@@ -36,7 +36,7 @@
 
 namespace {
 
-using Values = QList<QPair<const char *, QVariant>>;
+using TestStore::Values;
 constexpr double kMm = 72.0 / 25.4;
 
 struct Word
@@ -112,18 +112,7 @@ class TstDbSignaturePrints : public QObject
     std::unique_ptr<TTorDBCds> m_store;
     std::unique_ptr<QTemporaryDir> m_stp;
 
-    void put(const char *structure, const QList<Values> &rows)
-    {
-        TClientDataSet ds;
-        m_store->Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-        for (const Values &row : rows) {
-            ds.append();
-            for (const auto &[name, value] : row)
-                ds.fieldByName(QLatin1String(name)).setValue(value);
-            ds.post();
-        }
-        m_store->Save(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-    }
+    void put(const char *structure, const QList<Values> &rows) { TestStore::put(*m_store, structure, rows); }
 
     // The n-th payee: surnames in alphabetical order of n.
     static QString surname(int n) { return QStringLiteral("COGNOME%1").arg(n, 2, 10, QLatin1Char('0')); }

@@ -33,7 +33,7 @@
 
 namespace {
 
-using Values = QList<QPair<const char *, QVariant>>;
+using TestStore::Values;
 
 QVariant money(const char *text)
 {
@@ -150,18 +150,7 @@ class TstDbTelematicStore : public QObject
     std::unique_ptr<TTorDBCds> m_store;
     QTemporaryDir m_dir;
 
-    void put(const char *structure, const QList<Values> &rows)
-    {
-        TClientDataSet ds;
-        m_store->Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-        for (const Values &row : rows) {
-            ds.append();
-            for (const auto &[name, value] : row)
-                ds.fieldByName(QLatin1String(name)).setValue(value);
-            ds.post();
-        }
-        m_store->Save(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-    }
+    void put(const char *structure, const QList<Values> &rows) { TestStore::put(*m_store, structure, rows); }
 
     // A school of three payees in the store (a CU comes back from the store
     // through its stored values: each has at least its flags):

@@ -1,7 +1,12 @@
 #pragma once
 // The CU store of the tests: program "vel", one financial year, every month,
 // no wait window, on a connection the test owns.
+#include "platform/dataset/TClientDataSet.h"
 #include "tor/store/torUDBCds.h"
+
+#include <QList>
+#include <QPair>
+#include <QVariant>
 
 #include <memory>
 
@@ -16,6 +21,22 @@ inline std::unique_ptr<TTorDBCds> open(TOvSQLConnection *db, int year = 2025)
     store->setMonth(TTorDBCds::AllMonths);
     store->setShowWait(false);
     return store;
+}
+
+// Rows appended to a structure of the store, each a list of field values.
+using Values = QList<QPair<const char *, QVariant>>;
+
+inline void put(TTorDBCds &store, const char *structure, const QList<Values> &rows)
+{
+    TClientDataSet ds;
+    store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+    for (const Values &row : rows) {
+        ds.append();
+        for (const auto &[name, value] : row)
+            ds.fieldByName(QLatin1String(name)).setValue(value);
+        ds.post();
+    }
+    store.Save(ds, QLatin1String(structure), TTorDBCds::AllMonths);
 }
 
 } // namespace TestStore
