@@ -4,6 +4,7 @@
 // mandatory-field question and its close refusal; the one-row toolbars,
 // capitals and the tax-code mark. With VELCU_SCREENSHOT_DIR set it also saves
 // a picture of each editor.
+#include "support/ModalWatch.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 
@@ -182,23 +183,6 @@ std::unique_ptr<Form> openForm(Fixture &fx)
     fm->show();
     QApplication::processEvents();
     return fm;
-}
-
-// Calls fn on the next modal window, from inside its own event loop.
-QTimer *whenModal(std::function<void(QWidget *)> fn)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn = std::move(fn)] {
-        QWidget *w = QApplication::activeModalWidget();
-        if (!w)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        fn(w);
-    });
-    timer->start();
-    return timer;
 }
 
 bool shown(QAction *a)

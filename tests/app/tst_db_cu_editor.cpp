@@ -4,6 +4,7 @@
 // month boxes, amount formats, lookups and the search window, a failing save,
 // closing with a pending change. With VELCU_SCREENSHOT_DIR set it also saves
 // pictures of every page.
+#include "support/ModalWatch.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 
@@ -55,23 +56,6 @@ struct QuietWait : ITorWaitIndicator
     void begin() override { ++begins; }
     void end() override {}
 };
-
-// Calls fn on the next modal window, from inside its own event loop.
-QTimer *whenModal(std::function<void(QWidget *)> fn)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn = std::move(fn)] {
-        QWidget *w = QApplication::activeModalWidget();
-        if (!w)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        fn(w);
-    });
-    timer->start();
-    return timer;
-}
 
 void shot(QWidget *w, const QString &name)
 {

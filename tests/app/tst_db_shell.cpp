@@ -1,6 +1,7 @@
 // Start-up of the program on a real database: connection, school record,
 // fiscal store, first activation with the year dialog, the import launch,
 // and the ways the start-up ends early.
+#include "support/ModalWatch.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 
@@ -43,24 +44,6 @@
 namespace {
 
 const QString kSchoolTaxCode = QStringLiteral("92017840536");
-
-// Calls fn on the next modal window, from inside its own event loop.
-// Delete the returned watcher when no modal window is expected to come.
-QTimer *whenModal(std::function<void(QWidget *)> fn)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn = std::move(fn)] {
-        QWidget *w = QApplication::activeModalWidget();
-        if (!w)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        fn(w);
-    });
-    timer->start();
-    return timer;
-}
 
 QStringList yearsIn(const QString &path)
 {
