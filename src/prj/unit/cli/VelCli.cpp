@@ -245,6 +245,18 @@ struct Command
     CliResponder &responder;
 };
 
+// Names the codes of --cf that no certification carries; false when there are some.
+bool allCodesFound(Command &c, const QStringList &codes, const QSet<QString> &found)
+{
+    QStringList missing;
+    for (const QString &cf : codes)
+        if (!found.contains(cf))
+            missing << cf;
+    if (!missing.isEmpty())
+        c.err << s("Codici fiscali senza certificazione: ") << missing.join(QStringLiteral(", ")) << '\n';
+    return missing.isEmpty();
+}
+
 int importa(Command &c, LazySession &db)
 {
     const QCommandLineParser &p = c.p;
@@ -453,12 +465,7 @@ int fornitura(Command &c, LazySession &db)
                 found.insert(cf);
             }
         }
-        QStringList missing;
-        for (const QString &cf : codes)
-            if (!found.contains(cf))
-                missing << cf;
-        if (!missing.isEmpty()) {
-            c.err << s("Codici fiscali senza certificazione: ") << missing.join(QStringLiteral(", ")) << '\n';
+        if (!allCodesFound(c, codes, found)) {
             dm.closeDataSets();
             return Errors;
         }
@@ -536,14 +543,8 @@ int stampa(Command &c, LazySession &db)
         rowCodes << cf;
         found.insert(cf);
     }
-    QStringList missing;
-    for (const QString &cf : codes)
-        if (!found.contains(cf))
-            missing << cf;
-    if (!missing.isEmpty()) {
-        c.err << s("Codici fiscali senza certificazione: ") << missing.join(QStringLiteral(", ")) << '\n';
+    if (!allCodesFound(c, codes, found))
         return Errors;
-    }
     if (rows.isEmpty()) {
         c.err << s("Nessuna certificazione da stampare.\n");
         return Errors;
