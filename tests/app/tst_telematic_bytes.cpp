@@ -12,6 +12,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/model/VelCodFis.h"
+#include "src/prj/unit/telematic/VelFileText.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
@@ -227,6 +228,18 @@ private slots:
         QCOMPARE(slotsOf(d, "DA002002"), QList<QByteArray>({lpad("LUKASIEWICZ", 16)}));
         QCOMPARE(slot(d, "DA002003"), lpad("NICOL\xD2", 16));
         QCOMPARE(slot(d, "DA001008"), lpad("0544123456", 16));
+    }
+
+    // Names from other alphabets reach the supply in Latin letters, one byte a
+    // character; a line break typed in a name is a blank.
+    void foreignNamesAreSpelledInLatinLetters()
+    {
+        QCOMPARE(VelFileText::supplyText(QStringLiteral("ШЕВЧЕНКО Олена")), QStringLiteral("SHEVCHENKO Olena"));
+        QCOMPARE(VelFileText::supplyText(QStringLiteral("Nguyễn\nThị")), QStringLiteral("Nguyên Thi"));
+        QCOMPARE(VelFileText::supplyText(QStringLiteral("Nicolo\u0300")), QStringLiteral("Nicol\u00F2"));
+        const QString odd = VelFileText::supplyText(QStringLiteral("王 Anna"));
+        QCOMPARE(odd, QStringLiteral("? Anna"));
+        QCOMPARE(VelFileText::toWin1252(odd).size(), odd.size());
     }
 
     void theOperationFlagIsInTheHeadOfEveryCertificationRecord()

@@ -1,5 +1,7 @@
 #include "src/prj/unit/telematic/VelFileText.h"
 
+#include "platform/core/OvWinAnsi.h"
+
 #include <QList>
 #include <array>
 
@@ -17,47 +19,6 @@ constexpr std::array<char16_t, 32> kHigh = {
 bool isControl(char32_t c)
 {
     return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F);
-}
-
-// Letters whose stroke or bar is part of the letter itself, so that they
-// have no decomposition: their plain Latin letter.
-int strokeLetter(char32_t c)
-{
-    switch (c) {
-    case 0x0141: return 'L'; // Ł
-    case 0x0142: return 'l'; // ł
-    case 0x013F: return 'L'; // Ŀ
-    case 0x0140: return 'l'; // ŀ
-    case 0x0110: return 'D'; // Đ
-    case 0x0111: return 'd'; // đ
-    case 0x0189: return 'D'; // Ɖ
-    case 0x0126: return 'H'; // Ħ
-    case 0x0127: return 'h'; // ħ
-    case 0x0131: return 'i'; // ı
-    case 0x0166: return 'T'; // Ŧ
-    case 0x0167: return 't'; // ŧ
-    case 0x018F: return 'E'; // Ə
-    case 0x0259: return 'e'; // ə
-    case 0x0180: return 'b'; // ƀ
-    case 0x01B5: return 'Z'; // Ƶ
-    case 0x01B6: return 'z'; // ƶ
-    default: return -1;
-    }
-}
-
-// The unaccented form of a character: the first character of its canonical
-// decomposition when that one has a byte, else none.
-int unaccented(char32_t c)
-{
-    if (const int letter = strokeLetter(c); letter >= 0)
-        return letter;
-    const QString decomposed = QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_D);
-    if (decomposed.isEmpty() || decomposed.at(0).unicode() == c)
-        return -1;
-    const char16_t base = decomposed.at(0).unicode();
-    if (QChar::isHighSurrogate(base) || isControl(base))
-        return -1;
-    return win1252Byte(base) >= 0 ? int(base) : -1;
 }
 
 } // namespace
@@ -86,20 +47,13 @@ QString supplyText(const QString &value)
     if (plain)
         return value;
 
-    const QString nfc = value.normalized(QString::NormalizationForm_C);
-    QString out;
-    out.reserve(nfc.size());
-    for (char32_t c : nfc.toUcs4()) {
-        if (isControl(c)) {
-            out.append(QLatin1Char(' '));
-        } else if (c <= 0xFFFF && win1252Byte(char16_t(c)) >= 0) {
-            out.append(QChar(char16_t(c)));
-        } else {
-            const int base = unaccented(c);
-            out.append(base >= 0 ? QChar(char16_t(base)) : QChar(u'?'));
-        }
-    }
-    return out;
+    // control characters (line ends, tabs) become blanks, so that a name
+    // typed with a line break cannot split a record
+    QString spaced = value;
+    for (QChar &ch : spaced)
+        if (isControl(ch.unicode()))
+            ch = QLatin1Char(' ');
+    return ovWinAnsiText(spaced, QLatin1Char('?'));
 }
 
 QByteArray toWin1252(QStringView text)

@@ -5,9 +5,10 @@
 // Every record of the supply is 1,900 bytes, so every character of a value must
 // become exactly one byte. Values are made safe when they enter the engine:
 // a character Windows-1252 holds stays as it is; any other character becomes
-// its unaccented letter when it has one ("Ő" becomes "O", "Ł" becomes "L") and "?"
-// otherwise; control characters (line ends, tabs) become blanks, so that a name
-// typed with a line break cannot split a record.
+// its Latin reading ("Ő" becomes "O", "Ł" becomes "L", "Шевченко" "Shevchenko"),
+// "?" when it has none (ovWinAnsiText, shared with the PDF prints);
+// control characters (line ends, tabs) become blanks, so that a name typed with
+// a line break cannot split a record.
 #include <QByteArray>
 #include <QString>
 
