@@ -98,6 +98,7 @@ private slots:
         QTest::newRow("tipo rapporto") << "TTRA_TIPORAPP.cds" << QStringList{"05", "11"};
         QTest::newRow("redditi esenti") << "TCRE2_CODICIREDDESENTI2.cds" << QStringList{"23"};
         QTest::newRow("tipologie reddituali") << "TPTR_PARTTIPREDD.cds" << QStringList{"1", "6"};
+        QTest::newRow("somma fuori reddito") << "TCOT_CODTIPOLOGIA.cds" << QStringList{"1", "2"};
     }
     void tablesWithKnownCodes()
     {

@@ -268,7 +268,7 @@ private slots:
         QCOMPARE(amount(r, "FCUDCONTRIBPREVCOMP"), money("600"));
         QCOMPARE(amount(r, "FCUDPRECOMTFRFONDO"), money("2070"));
         // The relationship.
-        QCOMPARE(str(r, "SCUDSNCFRTIPOLOGIA"), QStringLiteral("2"));
+        QCOMPARE(str(r, "SCUDSNCFRTIPOLOGIA"), QStringLiteral("1"));   // employment income
         QCOMPARE(str(r, "SCUDPTRCOD1"), QStringLiteral("1"));
         QCOMPARE(amount(r, "FCUDPTRIMP1"), money("27360"));
         QCOMPARE(r.value("DCUDDATINIRL").toDate(), QDate(2003, 9, 1));
@@ -433,6 +433,7 @@ private slots:
         QCOMPARE(amount(co, "FCUDRITIRPEF"), money("1219.02"));     // 6 x 203.17
         QCOMPARE(str(co, "SCUDDETINDET"), QStringLiteral("2"));
         QCOMPARE(str(co, "SCUDPTRCOD1"), QStringLiteral("6"));
+        QCOMPARE(str(co, "SCUDSNCFRTIPOLOGIA"), QStringLiteral("2"));   // assimilated income only
         QCOMPARE(co.value("DCUDDATFINRL").toDate(), QDate(2025, 8, 27));
         QCOMPARE(str(co, "SCUDANNOTAZIONI"),
                  QStringLiteral("Conguaglio non effettuato\r\n"

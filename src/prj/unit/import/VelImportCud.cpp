@@ -1121,7 +1121,10 @@ void TVelImportCud::annotazioni()
     // 4. The relationship.
     const Currency redditi = money("FCUDREDDDETR") + money("FCUDREDDETTRDET");
     if (redditi > Currency()) {
-        set("SCUDSNCFRTIPOLOGIA", s("2"));
+        // Box 718: "1" when boxes 1 and 2 hold employment income entitled to the
+        // sum outside income and the further detraction, "2" when they do not
+        // (collaborations only: assimilated income is left out of both).
+        set("SCUDSNCFRTIPOLOGIA", listaFiscale.isEmpty() ? s("2") : s("1"));
         set("SCUDPTRCOD1", listaFiscale.isEmpty() ? s("6") : s("1"));
         setMoney("FCUDPTRIMP1", redditi);
         const QDate inizio = m_acom->fieldByName(s("DACOMINIRAPP")).asDate();
