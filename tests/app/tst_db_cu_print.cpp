@@ -113,13 +113,7 @@ class TstDbCuPrint : public QObject
     // iCudStato of each CU as the store holds it, by surname.
     QMap<QString, QString> states()
     {
-        TClientDataSet ds;
-        m_store->Load(ds, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
-        QMap<QString, QString> out;
-        for (ds.first(); !ds.eof(); ds.next())
-            out.insert(ds.fieldByName(QStringLiteral("SCUDCOGNOME")).asString(),
-                       ds.fieldByName(QStringLiteral("iCudStato")).asString());
-        return out;
+        return TestStore::valuesBy(*m_store, "TCUD_DATICUD", "SCUDCOGNOME", "iCudStato");
     }
 
 private slots:

@@ -146,13 +146,7 @@ class TstDbCuPrintOrd : public QObject
 
     QMap<QString, QString> states()
     {
-        TClientDataSet ds;
-        m_store->Load(ds, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
-        QMap<QString, QString> out;
-        for (ds.first(); !ds.eof(); ds.next())
-            out.insert(ds.fieldByName(QStringLiteral("SCUDCOGNOME")).asString(),
-                       ds.fieldByName(QStringLiteral("iCudStato")).asString());
-        return out;
+        return TestStore::valuesBy(*m_store, "TCUD_DATICUD", "SCUDCOGNOME", "iCudStato");
     }
 
 private slots:

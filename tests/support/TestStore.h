@@ -5,6 +5,7 @@
 #include "tor/store/torUDBCds.h"
 
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QVariant>
 
@@ -37,6 +38,17 @@ inline void put(TTorDBCds &store, const char *structure, const QList<Values> &ro
         ds.post();
     }
     store.Save(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+}
+
+// The value of one field of every row of a structure, by the value of another.
+inline QMap<QString, QString> valuesBy(TTorDBCds &store, const char *structure, const char *key, const char *value)
+{
+    TClientDataSet ds;
+    store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+    QMap<QString, QString> out;
+    for (ds.first(); !ds.eof(); ds.next())
+        out.insert(ds.fieldByName(QLatin1String(key)).asString(), ds.fieldByName(QLatin1String(value)).asString());
+    return out;
 }
 
 } // namespace TestStore
