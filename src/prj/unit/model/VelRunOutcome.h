@@ -1,0 +1,79 @@
+#pragma once
+// What a run (import, supply, print) did, payee by payee. Each payee the run
+// was asked to handle gets one entry: the stage it reached, the result and,
+// when it was not done, the reason. An entry says "done" only once what it
+// wrote was committed (the store's transaction, or the file renamed to its
+// final name); counters, the window's end log, the command line's summary and
+// its exit status are all drawn from here, never from what was shown.
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// How far a payee got.
+enum class TVelStage {
+    Lettura,      // reading the payroll or the store
+    Decisione,    // deciding new, replaced or kept
+    Costruzione,  // building the values
+    Scrittura,    // writing to the store or the file
+    Conferma,     // committing, or renaming the file
+};
+
+enum class TVelResult {
+    Fatto,        // committed
+    Mantenuto,    // left as it was, on purpose (printed, not to be replaced)
+    Scartato,     // nothing to do for it (no tax code, no data)
+    Errore,       // failed: nothing of it remains
+    NonEseguito,  // not reached: the run stopped or was cancelled before it
+};
+
+struct TVelPayeeOutcome
+{
+    QString codFis;
+    QString nome;     // surname and name, as shown to the office
+    QString mese;     // the CU's month, where there is one
+    TVelStage stage = TVelStage::Lettura;
+    TVelResult result = TVelResult::NonEseguito;
+    QString reason;   // Italian, for every result but Fatto
+};
+
+class [[nodiscard]] TVelRunOutcome
+{
+public:
+    QList<TVelPayeeOutcome> payees;
+    QStringList warnings;      // said at the end, they do not make the run fail
+    QString fatal;             // the run as a whole stopped: why
+    bool cancelled = false;    // stopped by the user
+
+    TVelPayeeOutcome &add(const TVelPayeeOutcome &p)
+    {
+        payees.append(p);
+        return payees.last();
+    }
+    int count(TVelResult r) const
+    {
+        int n = 0;
+        for (const TVelPayeeOutcome &p : payees)
+            n += p.result == r ? 1 : 0;
+        return n;
+    }
+    // No payee failed, none left undone, the run was not stopped.
+    bool riuscito() const
+    {
+        return fatal.isEmpty() && !cancelled && count(TVelResult::Errore) == 0
+               && count(TVelResult::NonEseguito) == 0;
+    }
+    // "COGNOME NOME (CF): reason", one line per payee not done or failed.
+    QStringList problemLines() const
+    {
+        QStringList lines;
+        for (const TVelPayeeOutcome &p : payees) {
+            if (p.result == TVelResult::Fatto || p.result == TVelResult::Mantenuto)
+                continue;
+            QString who = p.nome.trimmed();
+            if (!p.codFis.isEmpty())
+                who += who.isEmpty() ? p.codFis : QStringLiteral(" (%1)").arg(p.codFis);
+            lines << QStringLiteral("%1: %2").arg(who, p.reason);
+        }
+        return lines;
+    }
+};
