@@ -214,10 +214,26 @@ private slots:
         const qint64 december = cu.fieldByName(QStringLiteral("iAfiID")).asInteger();
         QVERIFY(march != december);
 
-        // An anagraphic structure always makes a new person, even for a known code.
-        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), QStringLiteral("ROSSI"));
+        // A second CU of a tax code and month already stored is refused, by
+        // the database's unique key (whatever the case of the code), and
+        // nothing of it stays.
+        appendCu(cu, QStringLiteral("rssmra80a01h501u"), QStringLiteral("12"), QStringLiteral("ROSSI"));
+        try {
+            s.Save(cu, QStringLiteral("TCUD_DATICUD"));
+            QFAIL("a second CU of RSSMRA80A01H501U for December was saved");
+        } catch (const ETorDuplicateCertification &e) {
+            QCOMPARE(e.message(), QStringLiteral("Esiste già una certificazione per il codice fiscale "
+                                                 "rssmra80a01h501u e il mese 12: non ne viene scritta una seconda."));
+        }
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 2);
+        // An anagraphic structure otherwise always makes a new person, even
+        // for a known code.
+        s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("06"), QStringLiteral("ROSSI"));
         s.Save(cu, QStringLiteral("TCUD_DATICUD"));
         QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 3);
+        QCOMPARE(s.FindPerson(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12")), december);
+        QCOMPARE(s.FindPerson(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("01")), qint64(0));
 
         // A section row of a known tax code and month reuses that person.
         TClientDataSet inps;

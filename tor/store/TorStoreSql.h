@@ -59,6 +59,10 @@ inline constexpr const char *InsertValues =
     "IFISVALUE, FFISVALUE, SFISVALUE, DFISVALUE ) VALUES ";
 inline constexpr int BatchRows = 100;
 
+// The index that keeps one certification per tax code and month in a period
+// (its name is what the database's refusal carries).
+inline constexpr const char *UniqueCertification = "ux_tafi_certificazione";
+
 inline constexpr const char *StoreCounter = "UPDATE tcds_struttura SET icdsrigo = :ICDSRIGO WHERE icdsid = :ICDSID";
 
 } // namespace TorStoreSql

@@ -87,7 +87,7 @@ TTorDBCds::Header TTorDBCds::findStructure(const QString &structure, int month, 
     q.bindValue(QStringLiteral(":SCDSNOME"), structure.toLower());
     run(q);
     if (!q.next())
-        throw EOvError(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(structure));
+        throw ETorStructureMissing(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(structure));
     const QSqlRecord r = q.record();
     Header h;
     h.cdsId = r.value(QStringLiteral("icdsid")).toInt();
@@ -498,7 +498,19 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
                         updPerson->bindValue(QLatin1Char(':') + p->column, v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v));
                     }
                     updPerson->bindValue(QStringLiteral(":IAFIID"), key);
-                    run(*updPerson);
+                    try {
+                        run(*updPerson);
+                    } catch (const EOvException &e) {
+                        // The unique key of a certification (tax code and
+                        // month in the period): said in Italian, by its type.
+                        if (!e.message().contains(QLatin1String(TorStoreSql::UniqueCertification)))
+                            throw;
+                        throw ETorDuplicateCertification(
+                            QStringLiteral("Esiste già una certificazione per il codice fiscale %1 e il mese %2: "
+                                           "non ne viene scritta una seconda.")
+                                .arg(codFisPair ? r.newValue(codFisPair->parts.first()).toString().trimmed() : QString(),
+                                     groupPair ? joinFields(r, *groupPair) : QString()));
+                    }
                 }
             }
             if (rigoField >= 0)
@@ -579,6 +591,21 @@ void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, in
     }
     statements.clear();
     ds.mergeChangeLog();
+}
+
+qint64 TTorDBCds::FindPerson(const QString &codFis, const QString &group, int month, int year)
+{
+    month = resolveMonth(month);
+    year = resolveYear(year);
+    QueryText().setLastOperation(QStringLiteral("archivio fiscale, ricerca di %1").arg(codFis));
+    QSqlQuery q = prepare(conn(), sql(TorStoreSql::FindPerson));
+    q.bindValue(QStringLiteral(":ICRFANNO"), year);
+    q.bindValue(QStringLiteral(":ICRFMESE"), month < 1 && month != AllMonths ? 0 : month);
+    q.bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_program.toLower());
+    q.bindValue(QStringLiteral(":SAFICODFISCALE"), codFis.trimmed().toLower());
+    q.bindValue(QStringLiteral(":SAFIGRUPPOANA"), group);
+    run(q);
+    return q.next() ? q.value(0).toLongLong() : 0;
 }
 
 bool TTorDBCds::HasRows(const QString &structure, int month, int year)

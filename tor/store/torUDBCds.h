@@ -4,6 +4,8 @@
 // is one TFIS_DATIFISCALI row per non-empty field, grouped by row number and
 // tied to a fiscal person (TAFI_ANAFISCALE) of a period (TCRF_CROFISCALE).
 // TTorDBCds moves whole structures between these tables and client datasets.
+#include "platform/core/OvExceptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -26,6 +28,23 @@ public:
 void setTorWaitIndicator(std::shared_ptr<ITorWaitIndicator> indicator);
 ITorWaitIndicator &torWaitIndicator();
 bool hasTorWaitIndicator();
+
+// A structure with no version for the period: "Impossibile trovare il
+// ClientDataSet (NAME).", raised by its own type so that a caller can tell a
+// table that is not there from one that could not be read.
+class ETorStructureMissing : public EOvError
+{
+public:
+    using EOvError::EOvError;
+};
+
+// A second certification for a tax code and month already stored in the
+// period: the store refuses it (one person per CU, a unique key).
+class ETorDuplicateCertification : public EOvError
+{
+public:
+    using EOvError::EOvError;
+};
 
 class TTorDBCds
 {
@@ -63,6 +82,11 @@ public:
     // is read-only (a CU section) whose tax code and group key have no person
     // in the period to belong to.
     void Save(TClientDataSet &ds, const QString &structure, int month = Default, int year = Default);
+
+    // The person of the period with this tax code and group key (a CU's tax
+    // code and month), read from the store as it is now (inside the caller's
+    // transaction, what the transaction sees); 0 when there is none.
+    qint64 FindPerson(const QString &codFis, const QString &group, int month = Default, int year = Default);
 
     // True when the structure holds at least one stored row in the period.
     bool HasRows(const QString &structure, int month = Default, int year = Default);
