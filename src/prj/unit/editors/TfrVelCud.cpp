@@ -4,6 +4,7 @@
 #include "src/prj/unit/editors/TfmVelNote.h"
 #include "src/prj/unit/editors/VelLookup.h"
 #include "src/prj/unit/editors/VelPageBuilder.h"
+#include "src/prj/unit/model/VelCuByMonth.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 
 #include "platform/core/OvExceptions.h"
@@ -278,21 +279,16 @@ void TfrVelCud::syncSignature()
             sign.setValue(firma.isEmpty() ? QVariant() : QVariant(firma)); // iCudStato stays as it is
             cdsMain->post();
         }
-        for (const QString &mese : months) {
-            TClientDataSet one;
-            m_store->Load(one, structureName(), TTorDBCds::AllMonths);
-            const TField oneSign = one.fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
-            const TField oneMese = one.fieldByName(kMese);
-            for (one.first(); !one.eof(); one.next()) {
-                if (oneMese.asString() != mese || oneSign.asString() == firma)
-                    continue;
+        if (!months.isEmpty())
+            velSaveCuByMonth(*m_store, structureName(), [&firma](TClientDataSet &one) {
+                const TField oneSign = one.fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
+                if (oneSign.asString() == firma)
+                    return false;
                 one.edit();
                 oneSign.setValue(firma.isEmpty() ? QVariant() : QVariant(firma));
                 one.post();
-            }
-            const int month = monthOf(mese);
-            m_store->Save(one, structureName(), month > 0 ? month : TTorDBCds::Default);
-        }
+                return true;
+            });
         if (!months.isEmpty())
             cdsMain->mergeChangeLog();
     } catch (...) {

@@ -1,4 +1,5 @@
 #include "src/prj/unit/editors/TfrVelSostituti.h"
+#include "src/prj/unit/model/VelCuByMonth.h"
 
 #include "src/prj/unit/editors/VelAskToProceed.h"
 #include "src/prj/unit/model/VelCodFis.h"
@@ -8,6 +9,8 @@
 #include "src/prj/unit/model/VelRecordModel.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvTransaction.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/dataset/TDataSetModel.h"
 #include "platform/framework/OvMessages.h"
@@ -438,24 +441,40 @@ void TfrVelAltriSost::saveData()
     // for the next post.
     const QStringList months = m_moves;
     m_moves.clear();
-    TfrVelAgentBase::saveData();
-    if (!months.isEmpty() && m_store) {
-        // Each CU is written in the store period of its own month, as the CU
-        // editor writes it: the CUs of one month at a time.
-        for (const QString &mese : months) {
-            TClientDataSet ds;
-            m_store->Load(ds, kCudStructure, TTorDBCds::AllMonths);
-            const TField altro = ds.fieldByName(kAltroSost);
-            for (ds.first(); !ds.eof(); ds.next()) {
-                if (text(ds, "SCUDMESE") != mese || altro.asString().trimmed() != m_movedFrom)
-                    continue;
+    if (months.isEmpty() || !m_store) {
+        TfrVelAgentBase::saveData();
+    } else {
+        // The agent and the CUs that name it change together or not at all:
+        // no CU may be left naming a code that no agent has.
+        TOvTransaction tr(m_store->connection());
+        tr.StartTransaction();
+        try {
+            TfrVelAgentBase::saveData();
+            const QString from = m_movedFrom;
+            const QString to = m_newCode;
+            velSaveCuByMonth(*m_store, kCudStructure, [&from, &to](TClientDataSet &ds) {
+                const TField altro = ds.fieldByName(kAltroSost);
+                if (altro.asString().trimmed() != from)
+                    return false;
                 ds.edit();
-                altro.setAsString(m_newCode);
+                altro.setAsString(to);
                 ds.post();
+                return true;
+            });
+            tr.Commit();
+        } catch (...) {
+            tr.Rollback();
+            // The agents' save had already been taken into the window: show
+            // again what the store holds, the old code on the old row.
+            const QString old = m_movedFrom;
+            try {
+                m_store->Load(*cdsMain, structureName(), TTorDBCds::AllMonths);
+                if (!old.isEmpty())
+                    cdsMain->locate(QStringLiteral("SSOSCODFIS"), old);
+                reloadCud();
+            } catch (...) {
             }
-            bool ok = false;
-            const int month = mese.trimmed().toInt(&ok);
-            m_store->Save(ds, kCudStructure, ok && month >= 1 && month <= 12 ? month : TTorDBCds::Default);
+            throw;
         }
         reloadCud();
     }
