@@ -501,6 +501,47 @@ private slots:
         }
     }
 
+    // A payroll value the CU cannot be built from stops its payee, named with
+    // field and value; the others are imported.
+    void badPayrollValuesStopThePayee_data()
+    {
+        QTest::addColumn<QString>("update");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("sqliteOnly");
+        QTest::newRow("text in an amount column")
+            << QStringLiteral("UPDATE tvarr_varritenute SET fvarrritdip = 'mille' WHERE ivarrid = (SELECT min(v.ivarrid) "
+                              "FROM tvarr_varritenute v JOIN tregs_registri r ON r.iregsid = v.iregsid "
+                              "WHERE r.iacomid = 101)")
+            << QStringLiteral("il campo FVARRRITDIP contiene \"mille\", che non è un numero") << true;
+        QTest::newRow("negative taxable income of the year")
+            << QStringLiteral("UPDATE tcong_conguagli SET fcongimponibile_t = -23973.84 WHERE iacomid = 101")
+            << QStringLiteral("imponibile IRPEF dell'anno negativo (-23973,84)") << false;
+    }
+    void badPayrollValuesStopThePayee()
+    {
+        QFETCH(QString, update);
+        QFETCH(QString, reason);
+        QFETCH(bool, sqliteOnly);
+        if (sqliteOnly && TestDb::isPostgres())
+            QSKIP("PostgreSQL refuses a text in a numeric column when it is written");
+        fresh();
+        db->exec(update);
+        ScriptedResponder ui;
+        auto imp = importer();
+        imp->onInfo = [](const QStringList &) {};
+        imp->importa({ROSSI, BIANCHI});
+        const TVelRunOutcome &o = imp->outcome();
+        QCOMPARE(o.payees.size(), 2);
+        QCOMPARE(o.payees.at(0).result, TVelResult::Errore);
+        QVERIFY2(o.payees.at(0).reason.contains(reason), qPrintable(o.payees.at(0).reason));
+        QCOMPARE(o.payees.at(0).codFis, QStringLiteral("RSSMRA75C12H199Y"));
+        QVERIFY(cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
+        QCOMPARE(o.payees.at(1).result, TVelResult::Fatto);
+        QCOMPARE(imp->esito().importati, 1);
+        QVERIFY(!o.riuscito());
+        QVERIFY2(o.problemLines().join(QLatin1Char('\n')).contains(reason), qPrintable(o.problemLines().join(QLatin1Char('\n'))));
+    }
+
     void reimportChoicesAndInpsRows()
     {
         fresh();

@@ -1,10 +1,13 @@
-// Two workstations importing at the same time, each its half of the payees,
-// three times over (replacing their CUs): one period of the store, one person
-// per CU, every CU whole, no employee lost to the other's locks.
+// Two workstations importing at the same time: each its half of the payees,
+// or both the same payees (replacing, or keeping, the CUs the other wrote),
+// several times over: one period of the store, one person per CU, every CU
+// once and whole, no employee lost to the other's locks, and what each run
+// says it imported is what the store holds.
 //
-// The same program is the workstation: run with "--meta KEYS ROUNDS" it
+// The same program is the workstation: run with "--meta KEYS ROUNDS MODE" it
 // imports the relationships KEYS (comma-separated) on the database named by
-// VELCU_DB_* and prints "importati scartati errori".
+// VELCU_DB_* ("sempre": replacing, "mai": keeping existing CUs) and prints
+// "importati scartati errori mantenuti" of its last round.
 #include "support/TestDb.h"
 
 #include "platform/dataset/TClientDataSet.h"
@@ -47,7 +50,7 @@ public:
     }
 };
 
-int workstation(const QString &keys, int rounds)
+int workstation(const QString &keys, int rounds, const QString &mode)
 {
     Recorder rec;
     setMessageResponder(&rec);
@@ -64,13 +67,15 @@ int workstation(const QString &keys, int rounds)
         TVelImportCud imp(s);
         imp.options.IDWGID = 1;
         imp.options.anno = 2025;
-        imp.sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+        imp.sovraScrivi = mode == QLatin1String("mai") ? TVelSovraScrivi::NonSovrascrivere
+                                                       : TVelSovraScrivi::SovrascriviSempre;
         imp.cartellaTabelle = QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle");
         imp.onInfo = [](const QStringList &) {};
         imp.importa(work);
         last = imp.esito();
     }
-    QTextStream(stdout) << last.importati << " " << last.scartati << " " << last.errori << "\n";
+    QTextStream(stdout) << last.importati << " " << last.scartati << " " << last.errori << " " << last.mantenuti
+                        << "\n";
     return 0;
 }
 
@@ -82,8 +87,21 @@ class TstDbImportTwo : public QObject
 private slots:
     void initTestCase() { VELCU_REQUIRE_TEST_DB(); }
 
-    void twoWorkstationsDisjointHalves()
+    void twoWorkstations_data()
     {
+        QTest::addColumn<bool>("same");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("rounds");
+        QTest::newRow("halves, replacing") << false << QStringLiteral("sempre") << 3;
+        QTest::newRow("same payees, replacing") << true << QStringLiteral("sempre") << 2;
+        QTest::newRow("same payees, keeping") << true << QStringLiteral("mai") << 1;
+    }
+
+    void twoWorkstations()
+    {
+        QFETCH(bool, same);
+        QFETCH(QString, mode);
+        QFETCH(int, rounds);
         auto db = TestDb::open(true);
         seedStructures(*db, QStringLiteral("vel"), 2025);
         QueryText().loadFromXml(QStringLiteral(VELCU_SOURCE_DIR "/tools/velcu-catalogue/rag_QueryText.xml"));
@@ -96,8 +114,15 @@ private slots:
             imp.options.anno = 2025;
             imp.caricaCandidati();
             int i = 0;
-            for (imp.cdsCandidati.first(); !imp.cdsCandidati.eof(); imp.cdsCandidati.next(), ++i)
-                halves[i % 2] << imp.cdsCandidati.fieldByName(QStringLiteral("IACOMID")).asString();
+            for (imp.cdsCandidati.first(); !imp.cdsCandidati.eof(); imp.cdsCandidati.next(), ++i) {
+                const QString key = imp.cdsCandidati.fieldByName(QStringLiteral("IACOMID")).asString();
+                if (same) {
+                    halves[0] << key;
+                    halves[1] << key;
+                } else {
+                    halves[i % 2] << key;
+                }
+            }
         }
         {
             // No period of the program yet: both workstations ask for it at once.
@@ -123,22 +148,37 @@ private slots:
         for (int k = 0; k < 2; ++k) {
             p[k].setProcessEnvironment(env);
             p[k].start(QCoreApplication::applicationFilePath(),
-                       {QStringLiteral("--meta"), halves[k].join(QLatin1Char(',')), QStringLiteral("3")});
+                       {QStringLiteral("--meta"), halves[k].join(QLatin1Char(',')), QString::number(rounds), mode});
         }
-        int importati = 0, scartati = 0, errori = 0;
+        int importati = 0, scartati = 0, errori = 0, mantenuti = 0;
+        int importatiOf[2] = {0, 0};
         QString errors;
         for (int k = 0; k < 2; ++k) {
             QVERIFY(p[k].waitForFinished(300000));
             errors += QString::fromUtf8(p[k].readAllStandardError());
             QCOMPARE(p[k].exitCode(), 0);
             const QStringList n = QString::fromUtf8(p[k].readAllStandardOutput()).trimmed().split(QLatin1Char(' '));
-            QCOMPARE(n.size(), 3);
+            QCOMPARE(n.size(), 4);
+            importatiOf[k] = n.at(0).toInt();
             importati += n.at(0).toInt();
             scartati += n.at(1).toInt();
             errori += n.at(2).toInt();
+            mantenuti += n.at(3).toInt();
         }
-        // The only failure is the demo's payee with mixed NoiPA payments.
-        QCOMPARE(errori, 1);
+        // The only failure is the demo's payee with mixed NoiPA payments,
+        // met by each workstation that had it in its list.
+        QCOMPARE(errori, same ? 2 : 1);
+        if (same && mode == QLatin1String("sempre")) {
+            // Each replaced every CU of its list in its last round: the store
+            // holds each once.
+            QCOMPARE(importatiOf[0], importatiOf[1]);
+            importati = importatiOf[0];
+            scartati /= 2;
+        } else if (same) {
+            // Each CU was written by one and kept by the other.
+            QCOMPARE(mantenuti, importati);
+            scartati /= 2;
+        }
         QVERIFY2(errors.contains(QStringLiteral("DE LUCA GIULIA")), qPrintable(errors));
         QVERIFY2(!errors.contains(QStringLiteral("lock"), Qt::CaseInsensitive), qPrintable(errors));
 
@@ -161,6 +201,13 @@ private slots:
         s.Load(cu, QStringLiteral("TCUD_DATICUD"));
         QCOMPARE(cu.recordCount(), importati);
         QCOMPARE(persons, importati);
+        // No value row points at a person that is gone.
+        {
+            QSqlQuery o = db->exec(QStringLiteral("SELECT count(*) FROM tfis_datifiscali f WHERE f.iafiid IS NOT NULL "
+                                                  "AND NOT EXISTS (SELECT 1 FROM tafi_anafiscale a WHERE a.iafiid = f.iafiid)"));
+            QVERIFY(o.next());
+            QCOMPARE(o.value(0).toInt(), 0);
+        }
         QVERIFY(importati > 30);
         QCOMPARE(scartati, 1);   // no tax code (a self-employed payee keeps the CU of its payments)
         // Every CU whole: the employment part with its annotations, or the
@@ -178,10 +225,10 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "--meta") == 0) {
+    if (argc == 5 && std::strcmp(argv[1], "--meta") == 0) {
         QApplication app(argc, argv);
         try {
-            return workstation(QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
+            return workstation(QString::fromLocal8Bit(argv[2]), atoi(argv[3]), QString::fromLocal8Bit(argv[4]));
         } catch (const std::exception &e) {
             QTextStream(stderr) << e.what() << "\n";
             return 2;

@@ -118,6 +118,13 @@ private slots:
             QVERIFY(p.waitForFinished(120000));
             QCOMPARE(p.exitCode(), 0);
         }
+        // The moments of the kills come from a seed, printed so that a failing
+        // run can be repeated (VELCU_KILL_SEED).
+        const quint32 seed = qEnvironmentVariableIsSet("VELCU_KILL_SEED")
+                                 ? quint32(qEnvironmentVariableIntValue("VELCU_KILL_SEED"))
+                                 : QRandomGenerator::global()->generate();
+        qInfo("seme delle interruzioni: %u (VELCU_KILL_SEED=%u per ripeterle)", seed, seed);
+        QRandomGenerator moments(seed);
         int kills = 0;
         for (int round = 0; round < 12; ++round) {
             QProcess p;
@@ -126,7 +133,7 @@ private slots:
                     {QStringLiteral("--importa"), path, QStringLiteral("K%1").arg(round)});
             QVERIFY(p.waitForStarted());
             // In the middle of an employee, at a different point each time.
-            QTest::qWait(400 + int(QRandomGenerator::global()->bounded(1600)));
+            QTest::qWait(400 + int(moments.bounded(1600)));
             QVERIFY2(p.state() == QProcess::Running, "the importer stopped by itself");
             ::kill(pid_t(p.processId()), SIGKILL);
             QVERIFY(p.waitForFinished());

@@ -382,13 +382,9 @@ int importa(Command &c, LazySession &db)
 
     for (const QString &line : std::as_const(log))
         c.out << line << '\n';
-    const TVelImportCud::Esito &e = imp.esito();
-    c.out << s("Importazione terminata: %1 certificazioni importate, %2 mantenute, %3 scartate, %4 con errori.\n")
-                 .arg(e.importati)
-                 .arg(e.mantenuti)
-                 .arg(e.scartati)
-                 .arg(e.errori);
-    return e.errori > 0 || c.responder.errors > 0 ? Errors : Ok;
+    // What was committed decides, not the messages shown on the way.
+    c.out << imp.riepilogo() << '\n';
+    return imp.outcome().riuscito() ? Ok : Errors;
 }
 
 // Runs the checker on files and prints its findings; true when clean.

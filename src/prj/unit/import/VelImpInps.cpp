@@ -356,6 +356,8 @@ void TVelUniEmens::carica(TTorDBCds &store, int anno)
     auto apri = [&](TClientDataSet &ds, const QString &table) {
         try {
             store.Load(ds, table, TTorDBCds::AllMonths, anno);
+        } catch (const ETorStructureMissing &e) {
+            throw EUniEmensAssente(e.message());
         } catch (const EOvException &e) {
             throw EOvError(QStringLiteral("Impossibile aprire la tabella UniEmens %1 dell'anno %2:\r\n%3")
                                .arg(table)
@@ -509,8 +511,15 @@ int TVelImpInpdap::daNoiPa(const TVelImpContesto &ctx, TClientDataSet &cds)
     if (m_senzaUniEmens != ctx.anno) {
         try {
             presenti = !uniEmens(ctx).records(ctx.SCUDCODFIS, ctx.MESE_INIZIALE, ctx.MESE_FINALE).isEmpty();
-        } catch (const EOvError &) {
+        } catch (const EUniEmensAssente &) {
+            // Without the sibling program's tables there is nothing to add.
             m_senzaUniEmens = ctx.anno;   // not looked for again in this run
+        } catch (const EOvError &e) {
+            // Tables there but not readable: the notice is not dropped, the
+            // office is told to look, and the next employee tries again.
+            ctx.scrivi(SezioneInps, QStringLiteral("Impossibile verificare la presenza di denunce UniEmens relative al "
+                                                   "dipendente:\r\n  %1\r\n  Verificare manualmente.")
+                                        .arg(e.message()));
         }
     }
     if (presenti)

@@ -7,6 +7,7 @@
 //
 // Both builders run after the CU's main record has been saved, INPS first.
 #include "platform/core/Currency.h"
+#include "platform/core/OvExceptions.h"
 #include "src/prj/unit/import/VelImpContesto.h"
 
 #include <QDate>
@@ -80,6 +81,14 @@ private:
     int m_anno = 0;
     QHash<int, Amministrazione> m_amm;
     QHash<QString, QList<TVelUniEmensRecord>> m_e0, m_v1;   // by upper-case tax code
+};
+
+// The UniEmens tables are not in the store (no sibling program): nothing to
+// read, as opposed to tables that are there but cannot be read.
+class EUniEmensAssente : public EOvError
+{
+public:
+    using EOvError::EOvError;
 };
 
 class TVelImpInpdap

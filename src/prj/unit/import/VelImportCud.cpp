@@ -3,6 +3,7 @@
 #include "VelCudReader.h"
 #include "VelImpFamiliari.h"
 #include "VelImpInps.h"
+#include "VelPayrollCheck.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
@@ -380,7 +381,7 @@ int TVelImportCud::caricaCandidati()
 void TVelImportCud::importa(QList<int> iacomids)
 {
     m_info.clear();
-    m_esito = Esito();
+    m_outcome = TVelRunOutcome();
     m_firmaLetta = false;
     m_pacoLetto = false;
     // One builder of each kind per run: what they read once (deduction
@@ -389,9 +390,18 @@ void TVelImportCud::importa(QList<int> iacomids)
     m_secInpdap = std::make_unique<TVelImpInpdap>();
     m_secFamiliari = std::make_unique<TVelImpFamiliari>();
     m_secAutonomi = std::make_unique<TVelImpAutonomi>();
-    apriTabelle();
-    if (!cdsCandidati.active())
-        caricaCandidati();
+    try {
+        apriTabelle();
+        if (!cdsCandidati.active())
+            caricaCandidati();
+    } catch (const EAbort &) {
+        m_outcome.cancelled = true;
+        throw;
+    } catch (const std::exception &e) {
+        // Nothing was written: the run says why it could not start.
+        m_outcome.fatal = exceptionText(e);
+        throw;
+    }
 
     if (options.SOSTITUTO) {
         try {
@@ -399,6 +409,12 @@ void TVelImportCud::importa(QList<int> iacomids)
         } catch (const EAbort &) {
         } catch (const std::exception &e) {
             ricaricaTabelle();
+            TVelPayeeOutcome po;
+            po.nome = QStringLiteral("Dati del sostituto d'imposta");
+            po.stage = TVelStage::Scrittura;
+            po.result = TVelResult::Errore;
+            po.reason = exceptionText(e);
+            m_outcome.add(po);
             OvMessageBox(QStringLiteral("Dati del sostituto d'imposta non importati:\r\n\r\n") + exceptionText(e),
                          MB_OK | MB_ICONERROR);
         }
@@ -426,22 +442,61 @@ void TVelImportCud::importa(QList<int> iacomids)
     rapporto();
 }
 
+TVelImportCud::Esito TVelImportCud::esito() const
+{
+    Esito e;
+    e.importati = m_outcome.count(TVelResult::Fatto);
+    e.mantenuti = m_outcome.count(TVelResult::Mantenuto);
+    e.scartati = m_outcome.count(TVelResult::Scartato);
+    e.errori = m_outcome.count(TVelResult::Errore) + m_outcome.count(TVelResult::NonEseguito);
+    return e;
+}
+
+QString TVelImportCud::riepilogo() const
+{
+    const Esito e = esito();
+    return QStringLiteral("Importazione terminata: %1 certificazioni importate, %2 mantenute, %3 scartate, %4 con errori.")
+        .arg(e.importati)
+        .arg(e.mantenuti)
+        .arg(e.scartati)
+        .arg(e.errori);
+}
+
 void TVelImportCud::importaDipendente()
 {
-    if (m_tablesStale)
-        apriTabelle();
+    TVelPayeeOutcome po;
+    po.nome = dipendente();
+    po.stage = TVelStage::Lettura;
+    TVelResult result = TVelResult::Fatto;
+    try {
+        if (m_tablesStale)
+            apriTabelle();
+    } catch (const std::exception &e) {
+        po.result = TVelResult::Errore;
+        po.reason = QStringLiteral("Archivio delle CU non leggibile: ") + exceptionText(e);
+        m_outcome.add(po);
+        return;
+    }
     TOvTransaction tr(&conn());
     try {
         tr.StartTransaction();
-    } catch (const std::exception &) {
-        ++m_esito.errori;
-        return; // no transaction: the employee is skipped
+    } catch (const std::exception &e) {
+        // Nothing was written: the employee is named with the reason.
+        po.result = TVelResult::Errore;
+        po.reason = QStringLiteral("Impossibile avviare la transazione: ") + exceptionText(e);
+        m_outcome.add(po);
+        OvMessageBox(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")
+                         + po.reason,
+                     MB_OK | MB_ICONERROR);
+        return;
     }
     m_reader.reset();
     try {
         // The CU table's structure first, whatever the employee's path: two
         // workstations take the structures of the store in the same order and
-        // never wait for each other in a circle.
+        // never wait for each other in a circle. From here on no other writer
+        // changes a CU until this transaction ends (the structure's lock on a
+        // server, the database's on SQLite).
         m_modifiche.clear();
         m_store.Save(cdsImport, s("TCUD_DATICUD"));
         if (!m_qAcom)
@@ -456,17 +511,39 @@ void TVelImportCud::importaDipendente()
         const QString codFis = m_acom->fieldByName(s("SANACODFISCALE")).asString().trimmed();
         if (codFis.isEmpty()) {
             tr.Rollback();
-            ++m_esito.scartati;
+            po.result = TVelResult::Scartato;
+            po.reason = QStringLiteral("Dipendente senza codice fiscale");
+            m_outcome.add(po);
             OvMessageBox(QStringLiteral("ATTENZIONE!!! Dipendente senza codice fiscale : ") + dipendente(),
                          MB_OK | MB_ICONERROR);
             return;
         }
         const QString mese = chiaveMese(m_meseFinale);
-        if (decidiEsistente(codFis, mese))
-            costruisci(codFis, mese);
-        else
-            ++m_esito.mantenuti;
+        po.codFis = codFis.toUpper();
+        po.mese = mese;
+        if (!m_controllo)
+            m_controllo = std::make_unique<TVelPayrollCheck>(conn());
+        m_controllo->controlla(m_iacomid);
+        po.stage = TVelStage::Decisione;
+        // New or existing is decided on the store as it is now, not on what
+        // was read at the start of the run: another workstation may have
+        // written or replaced this CU since.
+        allineaCu(codFis, mese);
+        const QString kept = decidiEsistente(codFis, mese);
+        if (!kept.isEmpty()) {
+            result = TVelResult::Mantenuto;
+            po.reason = kept;
+        } else {
+            po.stage = TVelStage::Costruzione;
+            if (!costruisci(codFis, mese)) {
+                result = TVelResult::Scartato;
+                po.reason = QStringLiteral("Non importato perchè non sono presenti dati Fiscali o Contributivi");
+            }
+        }
+        po.stage = TVelStage::Conferma;
         tr.Commit();
+        po.result = result;
+        m_outcome.add(po);
     } catch (const std::exception &e) {
         m_reader.reset();
         for (const TableRef &t : kTables) {
@@ -476,7 +553,12 @@ void TVelImportCud::importaDipendente()
             if (ds.changeCount() > 0)
                 ds.cancelUpdates();
         }
-        tr.Rollback();
+        try {
+            tr.Rollback();
+        } catch (const std::exception &) {
+            // The first error is the one reported; the tables are read again.
+            ricaricaTabelle();
+        }
         try {
             annullaModifiche();
         } catch (const std::exception &) {
@@ -484,7 +566,9 @@ void TVelImportCud::importaDipendente()
             m_modifiche.clear();
             ricaricaTabelle();
         }
-        ++m_esito.errori;
+        po.result = TVelResult::Errore;
+        po.reason = dynamic_cast<const EAbort *>(&e) ? QStringLiteral("Operazione interrotta") : exceptionText(e);
+        m_outcome.add(po);
         if (!dynamic_cast<const EAbort *>(&e))
             OvMessageBox(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")
                              + exceptionText(e),
@@ -493,13 +577,82 @@ void TVelImportCud::importaDipendente()
     m_reader.reset();
 }
 
-// Returns true when the CU is to be built (new or replaced).
-bool TVelImportCud::decidiEsistente(const QString &codFis, const QString &mese)
+// Brings the run's tables in line with the store for one CU key: the rows the
+// run holds for it are dropped and the store's rows of the CU's person (when
+// there is one) are read again. Called inside the employee's transaction.
+void TVelImportCud::allineaCu(const QString &codFis, const QString &mese)
+{
+    const qint64 stored = m_store.FindPerson(codFis, mese);
+    qint64 held = 0;
+    if (trovaCu(codFis, mese))
+        held = cdsImport.fieldByName(s("iAfiID")).asInteger();
+    if (stored == 0 && held == 0)
+        return;
+    togliCu(codFis, mese, held);
+    if (stored != 0 && stored != held)
+        togliCu(codFis, mese, stored);
+    if (stored == 0)
+        return;
+    for (const TableRef &t : kTables) {
+        TClientDataSet &ds = this->*(t.ds);
+        TClientDataSet fresh;
+        m_store.Load(fresh, s(t.structure), TTorDBCds::Default, TTorDBCds::Default, int(stored));
+        if (fresh.isEmpty())
+            continue;
+        const TDataSetEvents handlers = ds.detachEvents();
+        for (int r = 0; r < fresh.recordCount(); ++r) {
+            QVariantList values;
+            for (int f = 0; f < ds.fieldCount(); ++f) {
+                const int from = fresh.fieldIndex(ds.fieldDefs().at(f).name);
+                values << (from >= 0 ? fresh.valueAt(r, from) : QVariant());
+            }
+            ds.appendRecord(values);
+            if (&ds == &cdsImport)
+                ricordaCu();
+        }
+        ds.mergeChangeLog();
+        ds.attachEvents(handlers);
+    }
+}
+
+// Drops from the run's tables (not from the store) the rows of one CU.
+void TVelImportCud::togliCu(const QString &codFis, const QString &mese, qint64 afi)
+{
+    for (const TableRef &t : kTables) {
+        TClientDataSet &ds = this->*(t.ds);
+        const int fAfi = ds.fieldIndex(s("iAfiID"));
+        const int fCf = ds.fieldIndex(s("SCUDCODFIS"));
+        const int fMese = ds.fieldIndex(s("SCUDMESE"));
+        const TDataSetEvents handlers = ds.detachEvents();
+        bool dropped = false;
+        ds.first();
+        while (!ds.eof()) {
+            const bool byKey = afi > 0 && fAfi >= 0 && ds.field(fAfi).asInteger() == afi;
+            const bool byCode = fCf >= 0 && fMese >= 0
+                                && ds.field(fCf).asString().compare(codFis, Qt::CaseInsensitive) == 0
+                                && ds.field(fMese).asString() == mese;
+            if (byKey || byCode) {
+                ds.deleteRecord();
+                dropped = true;
+            } else {
+                ds.next();
+            }
+        }
+        if (dropped)
+            ds.mergeChangeLog();
+        ds.attachEvents(handlers);
+    }
+    m_indiceCu.remove(chiaveCu(codFis, mese));
+}
+
+// Returns why an existing CU is kept; empty when the CU is to be built (new,
+// or the old one replaced).
+QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mese)
 {
     if (!trovaCu(codFis, mese))
-        return true;
+        return QString();
     if (!forzaStampati && cdsImport.fieldByName(s("ICUDSTATO")).asInteger() > 0)
-        return false;
+        return QStringLiteral("CU già stampata: mantenuta");
     bool replace = false;
     switch (sovraScrivi) {
     case TVelSovraScrivi::NonSovrascrivere: replace = false; break;
@@ -511,9 +664,10 @@ bool TVelImportCud::decidiEsistente(const QString &codFis, const QString &mese)
                   == IDYES;
         break;
     }
-    if (replace)
-        sostituisci(codFis, mese);
-    return replace;
+    if (!replace)
+        return QStringLiteral("CU già presente in archivio: mantenuta");
+    sostituisci(codFis, mese);
+    return QString();
 }
 
 void TVelImportCud::eliminaSezioni(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi)
@@ -676,7 +830,7 @@ void TVelImportCud::postImport()
     }
 }
 
-void TVelImportCud::costruisci(const QString &codFis, const QString &mese)
+bool TVelImportCud::costruisci(const QString &codFis, const QString &mese)
 {
     m_cuCodFis = codFis;
     m_cuMese = mese;
@@ -764,12 +918,11 @@ void TVelImportCud::costruisci(const QString &codFis, const QString &mese)
         if (!haRighe(cdsINPS, codFis, mese, afi) && !haRighe(cdsINPDAP, codFis, mese, afi) && !autonomo) {
             // The whole CU goes: no section row may outlive its main record.
             sostituisci(codFis, mese);
-            ++m_esito.scartati;
             OvMessageBox(QStringLiteral("Dipendente : ") + m_cognome.trimmed() + QLatin1Char(' ') + m_nome.trimmed()
                              + QStringLiteral("\r\r\n")
                              + QStringLiteral("Non importato perchè non sono presenti dati Fiscali o Contributivi"),
                          MB_OK | MB_ICONERROR);
-            return;
+            return false;
         }
     }
     if (options.SOLOINPS || (!autonomo && zero)) {
@@ -777,7 +930,7 @@ void TVelImportCud::costruisci(const QString &codFis, const QString &mese)
         set("SCUDCASIESCPREC", s("2"));
         postImport();
     }
-    ++m_esito.importati;
+    return true;
 }
 
 bool TVelImportCud::haRighe(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi)
@@ -873,6 +1026,12 @@ void TVelImportCud::datiFiscali()
 
     // 1. Scholarship.
     const Currency imponibile = r.imponibile();
+    // A negative income of the year cannot be certified: it would leave the
+    // boxes empty and the periods annotation with a negative amount.
+    if (imponibile < Currency())
+        throw EOvError(QStringLiteral("Dati retributivi non validi: imponibile IRPEF dell'anno negativo (%1). "
+                                      "Correggere i cedolini nel programma stipendi.")
+                           .arg(amountText(imponibile)));
     if (imponibile.isZero() && inList(listaFiscale, TNO_BORSISTA))
         borsista();
     // 2.
@@ -1106,6 +1265,11 @@ void TVelImportCud::annotazioni()
     for (pr.first(); !pr.eof(); pr.next())
         rows.append({pr.fieldByName(s("DREGSDAL")).asDate(), pr.fieldByName(s("DREGSAL")).asDate(),
                      TRagQuery::amount(pr, s("IMPONIBILE_IRPEF"))});
+    for (const RigaPeriodo &r : std::as_const(rows))
+        if (r.importo < Currency())
+            throw EOvError(QStringLiteral("Dati retributivi non validi: imponibile IRPEF negativo (%1) nel periodo "
+                                          "dal %2 al %3. Correggere i cedolini nel programma stipendi.")
+                               .arg(amountText(r.importo), dateText(r.dal), dateText(r.al)));
     int nPeriods = 0;
     const QString periodi = testoPeriodi(rows, &nPeriods);
 
@@ -1401,13 +1565,25 @@ void TVelImportCud::importaAutonomi()
 
 void TVelImportCud::rapporto()
 {
-    if (m_info.isEmpty()) {
+    // The log of the run, then every employee not imported with its reason:
+    // drawn from the outcome, so that nobody left out goes unsaid.
+    QStringList lines = m_info.lines();
+    const QStringList problems = m_outcome.problemLines();
+    if (!problems.isEmpty()) {
+        if (!lines.isEmpty())
+            lines << QString();
+        lines << QStringLiteral("--- Dipendenti non importati");
+        for (const QString &p : problems)
+            lines << QStringLiteral("- ") + p;
+    }
+    if (lines.isEmpty()) {
         OvMessageBox(QStringLiteral("Fine operazione"), MB_OK | MB_ICONINFORMATION);
         return;
     }
     if (onInfo) {
-        onInfo(m_info.lines());
+        onInfo(lines);
         return;
     }
-    TfmVelInfo::Execute(m_info.lines());
+    lines << QString() << riepilogo();
+    TfmVelInfo::Execute(lines);
 }

@@ -20,6 +20,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/import/VelImpAutonomi.h"
 #include "src/prj/unit/import/VelImpContesto.h"
+#include "src/prj/unit/model/VelRunOutcome.h"
 
 #include <QDate>
 #include <QHash>
@@ -37,6 +38,7 @@ class TRagQuery;
 class TVelImpInps;
 class TVelImpInpdap;
 class TVelImpFamiliari;
+class TVelPayrollCheck;
 
 // The options of one run (the parameter record of the wizard).
 struct TVelImportOptions
@@ -113,15 +115,21 @@ public:
     // report (the log, or "Fine operazione").
     void importa(QList<int> iacomids = {});
 
-    // Outcome of the last run, for the caller's summary and the tests.
+    // Outcome of the last run: one entry per employee of the work list (and
+    // one for the agent's data when they failed), each counted as imported
+    // only once its transaction was committed.
+    const TVelRunOutcome &outcome() const { return m_outcome; }
+    // Its counters, for the caller's summary and the tests.
     struct Esito
     {
         int importati = 0;      // CUs written
         int mantenuti = 0;      // existing CUs kept
         int scartati = 0;       // no tax code, or deleted for want of data
-        int errori = 0;         // rolled back
+        int errori = 0;         // rolled back, or never reached
     };
-    const Esito &esito() const { return m_esito; }
+    Esito esito() const;
+    // "Importazione terminata: N certificazioni importate, ..." from the outcome.
+    QString riepilogo() const;
     TInfo &info() { return m_info; }
 
     // ---- hooks of the windows ----
@@ -197,11 +205,15 @@ private:
     void apriTabelle();
     void ricaricaTabelle();
     void importaDipendente();
-    bool decidiEsistente(const QString &codFis, const QString &mese);
+    // What a kept CU was kept for; empty when the CU is to be built.
+    QString decidiEsistente(const QString &codFis, const QString &mese);
+    void allineaCu(const QString &codFis, const QString &mese);
+    void togliCu(const QString &codFis, const QString &mese, qint64 afi);
     void sostituisci(const QString &codFis, const QString &mese);
     void eliminaSezioni(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi);
     void scegliPosizioni();
-    void costruisci(const QString &codFis, const QString &mese);
+    // False when the CU was dropped for want of data.
+    bool costruisci(const QString &codFis, const QString &mese);
     void impostaDefault();
     void intestazione(const QString &codFis, const QString &mese);
     void datiFiscali();
@@ -247,7 +259,7 @@ private:
 
     TTorDBCds &m_store;
     TInfo m_info;
-    Esito m_esito;
+    TVelRunOutcome m_outcome;
     bool m_tablesOpen = false;
     bool m_tablesStale = false;
     QString m_firma;             // the agent's signature, read once per run
@@ -266,4 +278,5 @@ private:
     QString m_annotazioni;
     std::unique_ptr<TClientDataSet> m_note;   // TNOT_NOTE
     std::unique_ptr<TRagQuery> m_qAcom, m_qAbt, m_qPaco;
+    std::unique_ptr<TVelPayrollCheck> m_controllo;   // the payroll rows' types, read once a run
 };

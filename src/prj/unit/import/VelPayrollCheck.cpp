@@ -1,0 +1,101 @@
+#include "VelPayrollCheck.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvSQLConnection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+// The payroll tables an import reads an employee's rows from: those holding
+// the relationship key, and those holding a register's key.
+const char *const kPayrollTables[] = {
+    "tacom_rapporti", "tregs_registri", "tvacr_vocicalcolate", "tvarr_varritenute", "tadetr_detrazioniregs",
+    "tass_assenze",   "tcong_conguagli", "tcfsa_accfuorisistema",
+};
+
+bool numericType(const QString &declared)
+{
+    const QString t = declared.trimmed().toUpper();
+    return t.contains(QLatin1String("INT")) || t.startsWith(QLatin1String("NUMERIC"))
+           || t.startsWith(QLatin1String("DECIMAL")) || t.startsWith(QLatin1String("REAL"))
+           || t.startsWith(QLatin1String("FLOAT")) || t.startsWith(QLatin1String("DOUBLE"));
+}
+
+} // namespace
+
+TVelPayrollCheck::TVelPayrollCheck(TOvSQLConnection &connection) : m_conn(connection) {}
+
+void TVelPayrollCheck::leggiSchema()
+{
+    if (!m_conn.isSQLite()) {
+        m_letto = true;
+        return;
+    }
+    // Read whole or not at all: a table left out would go unchecked for the
+    // rest of the run.
+    QList<Table> tables;
+    for (const char *t : kPayrollTables) {
+        const QString name = QString::fromLatin1(t);
+        QSqlQuery q = m_conn.newQuery();
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(name)))
+            ovRaiseSqlError(q.lastError(), QStringLiteral("lettura della struttura della tabella %1").arg(name));
+        Table table;
+        table.name = name;
+        bool hasRelationship = false, hasRegister = false;
+        while (q.next()) {
+            const QString column = q.value(1).toString().toLower();
+            hasRelationship = hasRelationship || column == QLatin1String("iacomid");
+            hasRegister = hasRegister || column == QLatin1String("iregsid");
+            if (numericType(q.value(2).toString()))
+                table.numeric << column;
+        }
+        if (table.numeric.isEmpty() || (!hasRelationship && !hasRegister))
+            continue;
+        table.byRegister = !hasRelationship;
+        QStringList wrong;
+        for (const QString &c : std::as_const(table.numeric))
+            wrong << QStringLiteral("(typeof(%1) = 'text' AND trim(%1) <> '') OR typeof(%1) = 'blob'").arg(c);
+        const QString where = table.byRegister
+                                  ? QStringLiteral("iregsid IN (SELECT iregsid FROM tregs_registri WHERE iacomid = ?)")
+                                  : QStringLiteral("iacomid = ?");
+        table.statement = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE %3 AND (%4) LIMIT 1")
+                              .arg(table.numeric.join(QStringLiteral(", ")), name, where,
+                                   wrong.join(QStringLiteral(" OR ")));
+        tables << table;
+    }
+    m_tables = tables;
+    m_letto = true;
+}
+
+void TVelPayrollCheck::controlla(int iacomid)
+{
+    if (!m_letto)
+        leggiSchema();
+    for (const Table &t : std::as_const(m_tables)) {
+        QSqlQuery q = m_conn.newQuery();
+        q.setForwardOnly(true);
+        if (!q.prepare(t.statement))
+            ovRaiseSqlError(q.lastError());
+        q.addBindValue(iacomid);
+        if (!q.exec())
+            ovRaiseSqlError(q.lastError());
+        if (!q.next())
+            continue;
+        for (int i = 0; i < t.numeric.size(); ++i) {
+            const QVariant v = q.value(i + 1);
+            // An empty text reads as no value, as everywhere else.
+            const bool text = v.metaType().id() == QMetaType::QString && !v.toString().trimmed().isEmpty();
+            if (!text && v.metaType().id() != QMetaType::QByteArray)
+                continue;
+            throw EOvError(QStringLiteral("Dati retributivi non validi: nella tabella %1, riga %2, il campo %3 "
+                                          "contiene \"%4\", che non è un numero. Correggere il dato nel "
+                                          "programma stipendi.")
+                               .arg(t.name)
+                               .arg(q.value(0).toLongLong())
+                               .arg(t.numeric.at(i).toUpper(), v.toString().left(40)));
+        }
+    }
+}
