@@ -341,6 +341,46 @@ private slots:
         QCOMPARE(user.texts().size(), 1);
     }
 
+    // The rename fails on the second month's CUs: the agent and every CU stay
+    // as they were, and the window shows what the store holds.
+    void aRenameThatFailsMidwayChangesNothing()
+    {
+        Fixture fx;
+        fx.altroSost(QStringLiteral("80078750587"), QStringLiteral("INPS GESTIONE DIPENDENTI PUBBLICI"));
+        fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), QStringLiteral("80078750587"));
+        fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QStringLiteral("80078750587"));
+        // The database refuses the new code on a second CU.
+        const QString when = QStringLiteral(
+            "NEW.sfisfieldname = 'SCUDALTROSOSCODFIS' AND NEW.sfisvalue = '97123450589' AND EXISTS (SELECT 1 FROM "
+            "tfis_datifiscali f WHERE f.sfisfieldname = 'SCUDALTROSOSCODFIS' AND f.sfisvalue = '97123450589')");
+        if (TestDb::isPostgres()) {
+            fx.db->exec(QStringLiteral("CREATE FUNCTION guasto() RETURNS trigger AS $$ BEGIN IF %1 THEN RAISE EXCEPTION "
+                                       "'guasto di prova'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql")
+                            .arg(when));
+            fx.db->exec(QStringLiteral("CREATE TRIGGER guasto BEFORE INSERT ON tfis_datifiscali FOR EACH ROW "
+                                       "EXECUTE FUNCTION guasto()"));
+        } else {
+            fx.db->exec(QStringLiteral("CREATE TRIGGER guasto BEFORE INSERT ON tfis_datifiscali WHEN %1 BEGIN "
+                                       "SELECT RAISE(ABORT, 'guasto di prova'); END")
+                            .arg(when));
+        }
+        const QStringList before = fx.cuAgents();
+        ScriptedResponder user;
+        auto fm = openForm<TfmVelAltriSost>(fx);
+        TfrVelAltriSost *fr = fm->frVelAltriSost;
+        QVERIFY(fr->cdsMain->locate(QStringLiteral("SSOSCODFIS"), QStringLiteral("80078750587")));
+        fr->acModifica->trigger();
+        type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("97123450589"));
+        fr->acConferma->trigger();
+        QVERIFY2(user.texts().join(QLatin1Char('\n')).contains(QStringLiteral("guasto di prova")),
+                 qPrintable(user.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(fx.cuAgents(), before);
+        auto back = fx.rows(QStringLiteral("TCUAS_DATIALTRISOST"));
+        QCOMPARE(back->recordCount(), 1);
+        QCOMPARE(get(*back, "SSOSCODFIS"), QStringLiteral("80078750587"));
+        QVERIFY(fr->cdsMain->locate(QStringLiteral("SSOSCODFIS"), QStringLiteral("80078750587")));
+    }
+
     void deletingAnOtherAgentNamedByACuIsRefused()
     {
         Fixture fx;
