@@ -9,6 +9,8 @@
 #include <QTextStream>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 namespace {
 
 const QByteArray kSupplier = "80012345676";
@@ -105,6 +107,30 @@ QByteArray join(const QList<Rec> &records)
 }
 
 using Fault = std::function<QByteArray(QList<Rec> &)>;
+
+// The address space of the process limited to what it uses now plus some
+// MB, for the life of the object.
+class AddressLimit
+{
+public:
+    explicit AddressLimit(qint64 extraMb)
+    {
+        getrlimit(RLIMIT_AS, &m_old);
+        QFile status(QStringLiteral("/proc/self/status"));
+        qint64 kb = 0;
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : status.readAll().split('\n'))
+                if (line.startsWith("VmSize:"))
+                    kb = line.mid(7).trimmed().split(' ').value(0).toLongLong();
+        rlimit r = m_old;
+        r.rlim_cur = rlim_t((kb + extraMb * 1024) * 1024);
+        setrlimit(RLIMIT_AS, &r);
+    }
+    ~AddressLimit() { setrlimit(RLIMIT_AS, &m_old); }
+
+private:
+    rlimit m_old{};
+};
 
 } // namespace
 
@@ -280,6 +306,14 @@ private slots:
                                             << QStringLiteral("valore senza codice") << QStringLiteral("ABC             ");
         QTest::newRow("field twice") << edit([](QList<Rec> &r) { r[2].slot(6, "DA002002", "VERDI"); }) << 3 << 234
                                      << QStringLiteral("campo DA002002 ripetuto") << QStringLiteral("DA002002");
+        QTest::newRow("payee twice for the agent")
+            << edit([](QList<Rec> &r) {
+                   r[4] = recD(kRossi, 2);
+                   r[5] = recH(kRossi, 2);
+               })
+            << 5 << 26 << QStringLiteral("il codice fiscale RSSMRA80A01H501U ha già una certificazione dello stesso "
+                                         "sostituto d'imposta (record 3)")
+            << QString::fromLatin1(kRossi);
         QTest::newRow("control character") << edit([](QList<Rec> &r) { r[2].put(300, "\t"); }) << 3 << 300
                                            << QStringLiteral("carattere di controllo nel record") << QStringLiteral("\\x09");
     }
@@ -375,6 +409,73 @@ private slots:
                                          return r;
                                      }()));
         QVERIFY(all(check.run({single})).contains(QStringLiteral("progressivo dell'invio incoerente")));
+    }
+
+    void notASupplyRefusedAtOnce_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<qint64>("size"); // the file is the head, then zeros up to this size
+        QTest::addColumn<QString>("message");
+        const qint64 huge = qint64(3) << 30; // sparse: no disk taken
+        QTest::newRow("text") << QByteArray("Gentile ufficio,\nin allegato...\n") << qint64(0)
+                              << QStringLiteral("il primo record è lungo 17 byte invece di 1900");
+        QTest::newRow("shorter than a record") << recA().line().left(1000) << qint64(0)
+                                               << QStringLiteral("il file è lungo 1000 byte, meno di un record");
+        QTest::newRow("huge, zeros") << QByteArray() << huge
+                                     << QStringLiteral("il primo record non comincia con un tipo di record");
+        QTest::newRow("huge, a record without its end") << recA().b << huge
+                                                        << QStringLiteral("il primo record non termina con \"A\" e CR LF");
+        QTest::newRow("records of another length") << QByteArray(recA().b.left(1799) + "A\r\n").repeated(4000)
+                                                   << qint64(0) << QStringLiteral("il primo record è lungo 1802 byte");
+    }
+
+    void notASupplyRefusedAtOnce()
+    {
+        // A few MB more than the process has now: reading a whole file of
+        // gigabytes would fail (std::bad_alloc), a record at a time does not.
+        QFETCH(QByteArray, head);
+        QFETCH(qint64, size);
+        QFETCH(QString, message);
+        const QString path = write(QStringLiteral("non_fornitura"), head);
+        if (size > 0)
+            QVERIFY(QFile::resize(path, size));
+        AddressLimit limit(256);
+        TVelSupplyCheck check;
+        const QList<TVelSupplyProblem> problems = check.run({path});
+        QCOMPARE(problems.size(), 1);
+        QCOMPARE(problems[0].file, path);
+        QCOMPARE(problems[0].record, 0);
+        QVERIFY2(problems[0].text().startsWith(path + QStringLiteral(": non è il file di una fornitura CU: ") + message),
+                 qPrintable(problems[0].text()));
+        QString outText, errText;
+        QTextStream out(&outText), err(&errText);
+        QCOMPARE(VelCli::run({QStringLiteral("velcu-cli"), QStringLiteral("controlla"), path}, out, err), 1);
+        out.flush();
+        QVERIFY2(outText.contains(path + QStringLiteral(": non è il file di una fornitura CU")), qPrintable(outText));
+        QVERIFY(outText.contains(QStringLiteral("Controllo non superato: 1 problemi in 1 file.")));
+    }
+
+    void hugeTailReadARecordAtATime()
+    {
+        // A sound beginning, then a gigabyte without a line end: one record of
+        // that length, and the checker's memory stays that of a few records.
+        const QString path = write(QStringLiteral("CUR26_coda"), join({recA(), recB(0)}));
+        QVERIFY(QFile::resize(path, qint64(1) << 30));
+        AddressLimit limit(256);
+        TVelSupplyCheck check;
+        const QList<TVelSupplyProblem> problems = check.run({path});
+        QVERIFY2(all(problems).contains(path + QStringLiteral(", record 3: il record è lungo %1 caratteri")
+                                                   .arg((qint64(1) << 30) - 2 * 1900)),
+                 qPrintable(all(problems)));
+        QVERIFY(all(problems).contains(QStringLiteral("manca il record Z")));
+        // lines of garbage: the problems stop at the limit
+        QByteArray garbage;
+        for (int i = 0; i < 2000; ++i)
+            garbage += "riga qualsiasi\r\n";
+        const QString many = write(QStringLiteral("CUR26_righe"), join({recA()}) + garbage);
+        const QList<TVelSupplyProblem> capped = check.run({many});
+        QVERIFY(capped.size() <= TVelSupplyCheck::MaxProblemsPerFile + 4);
+        QVERIFY(all(capped).contains(QStringLiteral("troppi problemi (200): il controllo del file si ferma qui")));
     }
 
     void commandLine()

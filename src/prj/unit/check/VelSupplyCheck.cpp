@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -227,11 +228,13 @@ QList<TVelSupplyProblem> TVelSupplyCheck::run(const QStringList &files)
         QFile f(path);
         if (!f.exists()) {
             problem(info.name, 0, 0, QString(), s("il file non esiste"));
+        } else if (QFileInfo(path).isDir()) {
+            problem(info.name, 0, 0, QString(), s("è una cartella, non il file di una fornitura"));
         } else if (!f.open(QIODevice::ReadOnly)) {
             problem(info.name, 0, 0, QString(), s("il file non si può leggere: ") + f.errorString());
         } else {
             info.readable = true;
-            checkFile(info, f.readAll());
+            checkFile(info, f);
         }
         infos.append(info);
     }
@@ -239,52 +242,110 @@ QList<TVelSupplyProblem> TVelSupplyCheck::run(const QStringList &files)
     return m_problems;
 }
 
-void TVelSupplyCheck::checkFile(FileInfo &info, const QByteArray &bytes)
+QString TVelSupplyCheck::notASupply(const QByteArray &first)
 {
-    if (bytes.isEmpty()) {
-        problem(info, 0, 0, QByteArray(), s("il file è vuoto"));
+    // what the first record of any supply is: 1,897 characters beginning with
+    // a record type, "A", CR LF
+    static const QByteArray types = "ABCDGHZ";
+    const qsizetype lf = first.indexOf('\n');
+    if (lf >= 0 && lf + 1 < first.size())
+        return s("il primo record è lungo %1 byte invece di 1900").arg(lf + 1);
+    if (first.size() < RecordLength)
+        return s("il file è lungo %1 byte, meno di un record (1900 byte)").arg(first.size());
+    if (!types.contains(first.at(0)))
+        return s("il primo record non comincia con un tipo di record (A, B, C, D, G, H, Z)");
+    if (first.at(ContentLength) != 'A' || first.at(ContentLength + 1) != '\r' || lf != RecordLength - 1)
+        return s("il primo record non termina con \"A\" e CR LF alla posizione 1898");
+    return QString();
+}
+
+void TVelSupplyCheck::checkFile(FileInfo &info, QFile &file)
+{
+    // Read record by record: a file of any size, or a device, takes the
+    // memory of one record. What does not begin as a supply is refused at
+    // once, without reading further.
+    const QByteArray first = file.read(RecordLength);
+    if (first.isEmpty()) {
+        problem(info, 0, 0, QByteArray(), file.error() == QFileDevice::NoError
+                                              ? s("il file è vuoto")
+                                              : s("il file non si può leggere: ") + file.errorString());
         return;
     }
+    if (const QString why = notASupply(first); !why.isEmpty()) {
+        problem(info, 0, 0, QByteArray(), s("non è il file di una fornitura CU: ") + why + s("; controllo interrotto"));
+        info.readable = false; // not a part of any supply
+        return;
+    }
+    const qsizetype problemsBefore = m_problems.size();
+    int number = 0;
+    QByteArray line = first;
+    qint64 length = line.size();
+    for (;;) {
+        ++number;
+        ++m_records;
+        checkLine(info, number, line, length);
+        if (m_problems.size() - problemsBefore >= MaxProblemsPerFile) {
+            problem(info, number, 0, QByteArray(),
+                    s("troppi problemi (%1): il controllo del file si ferma qui").arg(MaxProblemsPerFile));
+            return;
+        }
+        if (file.atEnd())
+            break;
+        // Lines are read up to a cap: a line beyond it is not a record, and
+        // only its length is kept while the rest of it is skipped.
+        line = file.readLine(MaxLineRead);
+        if (line.isEmpty() && file.error() != QFileDevice::NoError) {
+            problem(info, number + 1, 0, QByteArray(), s("il file non si può leggere: ") + file.errorString());
+            return;
+        }
+        length = line.size();
+        while (!line.endsWith('\n') && !file.atEnd()) {
+            const QByteArray more = file.readLine(MaxLineRead);
+            if (more.isEmpty())
+                break;
+            length += more.size();
+            if (more.endsWith('\n'))
+                line.append('\n'); // the end of the line, for the CR LF checks
+        }
+    }
+    checkEnd(info, number);
+}
+
+void TVelSupplyCheck::checkLine(FileInfo &info, int number, const QByteArray &line, qint64 length)
+{
     // Records are read line by line, so that one record of the wrong length
     // does not make every following one unreadable.
-    int number = 0;
-    qsizetype from = 0;
-    while (from < bytes.size()) {
-        ++number;
-        const qsizetype lf = bytes.indexOf('\n', from);
-        const qsizetype end = lf < 0 ? bytes.size() : lf + 1;
-        const QByteArray line = bytes.mid(from, end - from);
-        from = end;
-        ++m_records;
-        if (lf < 0) {
-            problem(info, number, int(line.size()), line.right(1),
-                    s("l'ultimo record non termina con CR LF"));
-        } else if (line.size() < 2 || line.at(line.size() - 2) != '\r') {
-            problem(info, number, int(line.size()), QByteArray(), s("il record termina con LF senza CR"));
-        }
-        if (line.size() != RecordLength) {
-            problem(info, number, 0, QByteArray(),
-                    s("il record è lungo %1 caratteri invece di 1900 (1897 di contenuto, \"A\", CR LF)")
-                        .arg(line.size()));
-            // Its type still counts for the order and for record Z.
-            if (!line.isEmpty())
-                info.counts[line.at(0)]++;
-            info.previous = line.left(1);
-            continue;
-        }
-        if (line.at(ContentLength) != 'A')
-            problem(info, number, ContentLength + 1, line.mid(ContentLength, 1),
-                    s("manca il carattere di controllo \"A\" a fine record"));
-        const QByteArray rec = line.left(ContentLength);
-        for (int i = 0; i < rec.size(); ++i) {
-            const auto u = static_cast<unsigned char>(rec.at(i));
-            if (u < 0x20 || u == 0x7f) {
-                problem(info, number, i + 1, rec.mid(i, 1), s("carattere di controllo nel record"));
-                break;
-            }
-        }
-        checkRecord(info, number, rec);
+    const bool lf = line.endsWith('\n');
+    if (!lf) {
+        problem(info, number, int(qMin<qint64>(length, INT_MAX)), line.right(1), s("l'ultimo record non termina con CR LF"));
+    } else if (length == line.size() && (line.size() < 2 || line.at(line.size() - 2) != '\r')) {
+        problem(info, number, int(line.size()), QByteArray(), s("il record termina con LF senza CR"));
     }
+    if (length != RecordLength) {
+        problem(info, number, 0, QByteArray(),
+                s("il record è lungo %1 caratteri invece di 1900 (1897 di contenuto, \"A\", CR LF)").arg(length));
+        // Its type still counts for the order and for record Z.
+        if (!line.isEmpty())
+            info.counts[line.at(0)]++;
+        info.previous = line.left(1);
+        return;
+    }
+    if (line.at(ContentLength) != 'A')
+        problem(info, number, ContentLength + 1, line.mid(ContentLength, 1),
+                s("manca il carattere di controllo \"A\" a fine record"));
+    const QByteArray rec = line.left(ContentLength);
+    for (int i = 0; i < rec.size(); ++i) {
+        const auto u = static_cast<unsigned char>(rec.at(i));
+        if (u < 0x20 || u == 0x7f) {
+            problem(info, number, i + 1, rec.mid(i, 1), s("carattere di controllo nel record"));
+            break;
+        }
+    }
+    checkRecord(info, number, rec);
+}
+
+void TVelSupplyCheck::checkEnd(FileInfo &info, int number)
+{
     // What every file must hold.
     if (!info.aSeen)
         problem(info, 0, 0, QByteArray(), s("manca il record A"));
@@ -576,6 +637,35 @@ void TVelSupplyCheck::checkZ(FileInfo &info, int number, const QByteArray &rec)
 
 void TVelSupplyCheck::checkSupplies(QList<FileInfo> &files)
 {
+    // One certification per payee and withholding agent, whatever the files:
+    // a tax code in two certifications (two progressives) of one agent.
+    {
+        struct Seen
+        {
+            const FileInfo *file;
+            QByteArray key;
+        };
+        QHash<QByteArray, Seen> byPayee; // agent + payee
+        for (const FileInfo &f : files) {
+            if (!f.readable)
+                continue;
+            for (const QByteArray &key : f.certificationKeys) {
+                const QByteArray payee = key.left(16);
+                const auto it = byPayee.constFind(f.agent + '|' + payee);
+                if (it == byPayee.constEnd()) {
+                    byPayee.insert(f.agent + '|' + payee, {&f, key});
+                } else if (it->key != key) {
+                    const QString where = it->file == &f ? QString() : it->file->name + QStringLiteral(", ");
+                    problem(f, f.firstRecordOf.value(key), 26, payee,
+                            s("il codice fiscale %1 ha già una certificazione dello stesso sostituto d'imposta "
+                              "(%2record %3): un percipiente ha una sola certificazione per sostituto")
+                                .arg(QString::fromLatin1(payee).trimmed(), where)
+                                .arg(it->file->firstRecordOf.value(it->key)));
+                }
+            }
+        }
+    }
+
     // Files of one supply: same supplier, agent and supply code.
     QMap<QByteArray, QList<FileInfo *>> supplies;
     for (FileInfo &f : files)

@@ -12,11 +12,20 @@
 // The files given together are taken as the parts of one supply (or of
 // several, told apart by supplier, agent and supply code): their numbering
 // (positions 522-529 of record A) must agree and no certification may be
-// split between two of them.
+// split between two of them, and no payee may have two certifications of
+// one withholding agent.
+//
+// Files are read record by record (1,900 bytes each), so that any file, of
+// any size, is checked in the memory of a few records. A file whose first
+// record is not a record of a supply (a type letter, 1,897 characters, "A",
+// CR LF) is refused at once with one problem; a file stops being checked
+// after MaxProblemsPerFile problems.
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+class QFile;
 
 struct TVelSupplyProblem
 {
@@ -38,6 +47,9 @@ public:
     static constexpr int FirstSlot = 90;
     static constexpr int SlotCount = 75;
     static constexpr int SlotWidth = 24;
+    static constexpr int MaxProblemsPerFile = 200;
+    // A line is read up to this many bytes; the rest of a longer one is skipped.
+    static constexpr qint64 MaxLineRead = 4 * RecordLength;
 
     // Checks the files as one set; the problems in file and record order.
     QList<TVelSupplyProblem> run(const QStringList &files);
@@ -52,10 +64,15 @@ public:
     static bool validNumericCode(const QString &code);
     // ddmmyyyy, a real day.
     static bool validDate(const QByteArray &text);
+    // Why the first record read from a file (up to 1,900 bytes) shows that the
+    // file is not a supply; empty when it may be one.
+    static QString notASupply(const QByteArray &first);
 
 private:
     struct FileInfo;
-    void checkFile(FileInfo &info, const QByteArray &bytes);
+    void checkFile(FileInfo &info, QFile &file);
+    void checkLine(FileInfo &info, int number, const QByteArray &line, qint64 length);
+    void checkEnd(FileInfo &info, int number);
     void checkRecord(FileInfo &info, int number, const QByteArray &rec);
     void checkA(FileInfo &info, int number, const QByteArray &rec);
     void checkB(FileInfo &info, int number, const QByteArray &rec);

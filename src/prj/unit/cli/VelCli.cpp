@@ -483,9 +483,13 @@ int fornitura(Command &c, LazySession &db)
     const QStringList files = dm.save(outFile);
     for (const QString &f : files)
         c.out << s("File scritto: ") << QDir::toNativeSeparators(f) << '\n';
-    c.out << s("Certificazioni nella fornitura: %1.\n").arg(rows.size());
+    // What was written, certification by certification, as the run recorded it.
+    const TVelRunOutcome &outcome = dm.outcome();
+    for (const QString &line : TdmVelFile::summaryLines(outcome))
+        c.out << line << '\n';
     // What the agency's control would say, before anyone files it.
-    return printCheck(c, files) ? Ok : Errors;
+    const bool checked = printCheck(c, files);
+    return outcome.riuscito() && checked ? Ok : Errors;
 }
 
 int stampa(Command &c, LazySession &db)

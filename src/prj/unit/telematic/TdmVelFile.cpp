@@ -18,6 +18,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -47,8 +49,8 @@ const Source kCertifications[] = {
     {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::CoopArt, "TCUDCA_COOPART"},
 };
 
-constexpr const char *kAnnotationStructure = "TCUDA_ANNOTAZIONI";
-constexpr int kCodesPerRow = 54;
+constexpr const char *kAnnotationStructure = VelAnnotationRows::Structure;
+constexpr int kCodesPerRow = VelAnnotationRows::CodesPerRow;
 
 QString text(TClientDataSet &ds, const char *column)
 {
@@ -119,10 +121,13 @@ void TdmVelFile::load(TClientDataSet &ds, const QString &structure)
 
 void TdmVelFile::open()
 {
-    // Every dataset but the agent's, read at generation.
+    // Every dataset but the agent's, read at generation; all of them from one
+    // snapshot of the store.
+    VelReadSnapshot snapshot(m_store.connection());
     for (const Source &s : VelFileCds::Sources)
         if (QLatin1String(s.cds) != QLatin1String(VelFileCds::Sost))
             load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    snapshot.end();
     dip().setIndexFieldNames(QStringLiteral("SCUDCODFIS"));
     dip().first();
 }
@@ -130,8 +135,10 @@ void TdmVelFile::open()
 void TdmVelFile::reloadCertifications()
 {
     const QString order = dip().active() ? dip().indexFieldNames() : QString();
+    VelReadSnapshot snapshot(m_store.connection());
     for (const Source &s : kCertifications)
         load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    snapshot.end();
     dip().setIndexFieldNames(order.isEmpty() ? QStringLiteral("SCUDCODFIS") : order);
     dip().first();
 }
@@ -192,8 +199,57 @@ QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
     return report;
 }
 
+QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
+{
+    TClientDataSet &d = dip();
+    const int fCf = d.fieldIndex(QStringLiteral("SCUDCODFIS"));
+    if (fCf < 0)
+        return {};
+    const int keep = d.recNo();
+    QHash<QString, QStringList> names;
+    QStringList order;
+    for (int r : rows) {
+        d.setRecNo(r);
+        const QString cf = text(d, "SCUDCODFIS").trimmed().toUpper();
+        if (cf.isEmpty())
+            continue;
+        if (!names.contains(cf))
+            order << cf;
+        QString who = (text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME")).simplified();
+        const QString month = text(d, "SCUDMESE").trimmed();
+        if (!month.isEmpty())
+            who += QStringLiteral(" (mese %1)").arg(month);
+        names[cf] << who;
+    }
+    if (keep > 0)
+        d.setRecNo(keep);
+    QStringList lines;
+    for (const QString &cf : std::as_const(order)) {
+        const QStringList &who = names[cf];
+        if (who.size() > 1)
+            lines << QStringLiteral("Il codice fiscale %1 compare in %2 certificazioni dello stesso sostituto "
+                                    "d'imposta: %3.")
+                         .arg(cf)
+                         .arg(who.size())
+                         .arg(who.join(QStringLiteral(", ")));
+    }
+    if (!lines.isEmpty())
+        lines << QStringLiteral("Fornitura non generata: un percipiente ha una sola certificazione per sostituto; "
+                                "eliminare in \"Dati CU\" quelle in più.");
+    return lines;
+}
+
 bool TdmVelFile::preCheck(const QList<int> &rows)
 {
+    if (const QStringList repeated = repeatedTaxCodes(rows); !repeated.isEmpty()) {
+        startOutcome(rows);
+        stopOutcome(repeated.join(QLatin1Char(' ')));
+        for (const QString &line : repeated)
+            say(line);
+        if (information)
+            information(repeated, false);
+        return false;
+    }
     const QStringList report = preCheckReport(rows);
     if (report.isEmpty())
         return true;
@@ -274,11 +330,45 @@ QString TdmVelFile::readDefaultMatricola()
     return m;
 }
 
+void TdmVelFile::startOutcome(const QList<int> &rows)
+{
+    m_outcome = TVelRunOutcome();
+    m_outcomeRows = rows;
+    TClientDataSet &d = dip();
+    const int keep = d.recNo();
+    for (int r : rows) {
+        TVelPayeeOutcome p;
+        if (d.active() && r >= 1 && r <= d.recordCount()) {
+            d.setRecNo(r);
+            p.codFis = text(d, "SCUDCODFIS").trimmed().toUpper();
+            p.nome = (text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME")).simplified();
+            p.mese = text(d, "SCUDMESE").trimmed();
+        }
+        p.reason = QStringLiteral("non raggiunta");
+        m_outcome.add(p);
+    }
+    if (keep > 0 && d.active())
+        d.setRecNo(keep);
+}
+
+void TdmVelFile::stopOutcome(const QString &why)
+{
+    m_outcome.fatal = why;
+    for (TVelPayeeOutcome &p : m_outcome.payees)
+        if (p.result == TVelResult::NonEseguito)
+            p.reason = QStringLiteral("fornitura non completata");
+}
+
 void TdmVelFile::generate(const QList<int> &rows)
 {
     m_generated = false;
     m_fieldRowsKept = false;
     m_dataComplete = true;
+    startOutcome(rows);
+    if (const QStringList repeated = repeatedTaxCodes(rows); !repeated.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(repeated.join(QLatin1Char(' ')));
+    }
     VelFileTables::openFieldTableForGeneration(m_ws.fieldTable(), m_fieldFile);
     VelFileTables::openRecordTableForGeneration(m_ws.recordTable(), m_recordFile);
     checkSupplier();
@@ -307,7 +397,20 @@ void TdmVelFile::generate(const QList<int> &rows)
         m_pendingNotes.clear();
         throw;
     }
-    flushAnnotations();
+    // which certifications have records in the field rows, and which had nothing to send
+    const QSet<int> &withRecords = m_ws.generator().rowsWithRecords();
+    for (qsizetype i = 0; i < m_outcome.payees.size(); ++i) {
+        TVelPayeeOutcome &p = m_outcome.payees[i];
+        if (withRecords.contains(m_outcomeRows.at(i))) {
+            p.stage = TVelStage::Costruzione;
+            p.reason = QStringLiteral("file non ancora salvato");
+        } else {
+            p.stage = TVelStage::Decisione;
+            p.result = TVelResult::Scartato;
+            p.reason = QStringLiteral("nessun dato da inviare (nessun importo e nessuna sezione compilata)");
+        }
+    }
+    saveAnnotations();
     // the passes' working memory back to the system before the field table's
     // file text (a block of its own, as large as the file) is made
     releaseFreedMemory();
@@ -328,9 +431,11 @@ bool TdmVelFile::runGeneration(const QList<int> &rows)
         return true;
     } catch (const EOvException &e) {
         m_dataComplete = false;
+        stopOutcome(e.message());
         say(QStringLiteral("***** ") + e.message());
     } catch (const std::exception &e) {
         m_dataComplete = false;
+        stopOutcome(QString::fromLocal8Bit(e.what()));
         say(QStringLiteral("***** ") + QString::fromLocal8Bit(e.what()));
     }
     OvMessageDlg(QStringLiteral("Operazione terminata con errore"), mtError, mbOK);
@@ -369,17 +474,60 @@ QStringList TdmVelFile::save(const QString &fileName)
     m_ws.generator().assemble();
     m_ws.fieldTable().emptyDataSet(); // the records hold it all now
     const int certifications = m_ws.generator().certificationsInSupply();
-    const QStringList files = VelSupplyWriter::write(m_ws.recordTable(), fileName, certifications);
+    QSet<qint64> inFile;
+    QStringList files;
+    try {
+        files = VelSupplyWriter::write(m_ws.recordTable(), fileName, certifications, {}, &inFile);
+    } catch (const EOvException &e) {
+        stopOutcome(e.message());
+        for (TVelPayeeOutcome &p : m_outcome.payees)
+            if (p.result == TVelResult::NonEseguito) {
+                p.stage = TVelStage::Scrittura;
+                p.result = TVelResult::Errore;
+                p.reason = QStringLiteral("file della fornitura non scritto");
+            }
+        throw;
+    }
+    // what the files hold, certification by certification
+    for (qsizetype i = 0; i < m_outcome.payees.size(); ++i) {
+        TVelPayeeOutcome &p = m_outcome.payees[i];
+        if (p.result != TVelResult::NonEseguito)
+            continue;
+        if (inFile.contains(m_outcomeRows.at(i))) {
+            p.stage = TVelStage::Conferma;
+            p.result = TVelResult::Fatto;
+            p.reason.clear();
+        } else {
+            p.stage = TVelStage::Scrittura;
+            p.result = TVelResult::Errore;
+            p.reason = QStringLiteral("certificazione preparata ma assente dal file");
+        }
+    }
 
-    // the agent keeps the number of certifications of its last supply
-    TClientDataSet agent;
-    m_store.Load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
-    if (!agent.isEmpty()) {
-        agent.first();
-        agent.edit();
-        agent.fieldByName(QStringLiteral("ISOSNDIP")).setAsInteger(certifications);
-        agent.post();
-        m_store.Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+    // the agent keeps the number of certifications of its last supply; the
+    // files are complete under their names whatever happens here, and a
+    // failure says so and where they are
+    try {
+        TClientDataSet agent;
+        m_store.Load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+        if (!agent.isEmpty()) {
+            agent.first();
+            agent.edit();
+            agent.fieldByName(QStringLiteral("ISOSNDIP")).setAsInteger(certifications);
+            agent.post();
+            m_store.Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+        }
+    } catch (const EOvException &e) {
+        QStringList shown;
+        for (const QString &f : std::as_const(files))
+            shown << QDir::toNativeSeparators(f);
+        m_outcome.fatal = QStringLiteral("Il file della fornitura è stato scritto ed è completo: %1. Non è stato "
+                                         "però possibile registrare nel database il numero delle certificazioni "
+                                         "inviate: %2")
+                              .arg(shown.join(QStringLiteral(", ")), e.message());
+        say(QStringLiteral("***** ") + m_outcome.fatal);
+        closeDataSets();
+        return files;
     }
     closeDataSets();
     if (information)
@@ -398,22 +546,60 @@ const QSet<QString> &TdmVelFile::noteCodes()
     return m_noteCodes;
 }
 
-void TdmVelFile::flushAnnotations()
+void TdmVelFile::saveAnnotations()
 {
     TClientDataSet &ann = m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni));
-    const QStringList codes = m_pendingNotes;
-    const int month = m_pendingMonth;
+    const QList<VelAnnotationRows::Pending> pending = m_pendingNotes;
     m_pendingNotes.clear();
-    if (ann.changeCount() == 0)
+    if (pending.isEmpty()) {
+        ann.mergeChangeLog();
         return;
-    try {
-        m_store.Save(ann, QLatin1String(kAnnotationStructure), month);
-    } catch (const EOvException &) {
-        // the store has cancelled the changes: what it holds is what the next generation compares with
-        m_notesIndexed = false;
-        OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + codes.join(QStringLiteral(", ")),
-                     mtWarning, mbOK);
     }
+    auto codes = [](const QList<VelAnnotationRows::Pending> &list) {
+        QStringList out;
+        for (const VelAnnotationRows::Pending &p : list)
+            out << p.codFis;
+        return out.join(QStringLiteral(", "));
+    };
+    try {
+        const VelAnnotationRows::Result r = VelAnnotationRows::save(m_store, pending);
+        ann.mergeChangeLog(); // the rows in memory are the ones the files are made from
+        if (!r.gone.isEmpty()) {
+            // replaced or deleted on another workstation after the reading: the
+            // file holds the certification as it was read
+            const QString line = QStringLiteral("Annotazioni non salvate per %1: certificazione sostituita o "
+                                                "cancellata da un'altra postazione dopo la lettura; nel file è "
+                                                "quella letta all'inizio.")
+                                     .arg(codes(r.gone));
+            m_outcome.warnings << line;
+            say(line);
+        }
+    } catch (const EOvException &e) {
+        // nothing of it was written: what the store holds is what the next generation compares with
+        ann.cancelUpdates();
+        m_notesIndexed = false;
+        const QString line = QStringLiteral("Annotazioni non salvate nel database (%1): controllare le annotazioni "
+                                            "nel Modello CU di %2")
+                                 .arg(e.message(), codes(pending));
+        m_outcome.warnings << line;
+        say(line);
+    }
+}
+
+QStringList TdmVelFile::summaryLines(const TVelRunOutcome &o)
+{
+    QStringList lines;
+    lines << QStringLiteral("Certificazioni nella fornitura: %1.").arg(o.count(TVelResult::Fatto));
+    if (const int n = o.count(TVelResult::Scartato))
+        lines << QStringLiteral("Certificazioni senza dati da inviare, non incluse: %1.").arg(n);
+    if (const int n = o.count(TVelResult::Errore) + o.count(TVelResult::NonEseguito))
+        lines << QStringLiteral("Certificazioni non scritte: %1.").arg(n);
+    lines << o.problemLines();
+    for (const QString &w : o.warnings)
+        lines << QStringLiteral("Attenzione: ") + w;
+    if (!o.fatal.isEmpty())
+        lines << QStringLiteral("***** ") + o.fatal;
+    return lines;
 }
 
 void TdmVelFile::prepareAnnotations(TClientDataSet &d)
@@ -423,7 +609,7 @@ void TdmVelFile::prepareAnnotations(TClientDataSet &d)
         TClientDataSet &ann = m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni));
         ann.setFiltered(false);
         const int id = ann.fieldIndex(QStringLiteral("IAFIID"));
-        auto column = [](int k) { return QStringLiteral("SANN7%1").arg(k + 1, 2, 10, QLatin1Char('0')); };
+        auto column = [](int k) { return VelAnnotationRows::column(k); };
         if (!m_notesIndexed) {
             // the codes each certification has now, once per generation
             m_notesNow.clear();
@@ -457,9 +643,6 @@ void TdmVelFile::prepareAnnotations(TClientDataSet &d)
         const QString monthText = text(d, "SCUDMESE").trimmed();
         const int month = monthText.toInt(&ok);
         const int saveMonth = ok ? month : TTorDBCds::AllMonths;
-        // rows wait to be saved together while they belong to one month
-        if (!m_pendingNotes.isEmpty() && m_pendingMonth != saveMonth)
-            flushAnnotations();
 
         while (ann.locate(QStringLiteral("IAFIID"), person))
             ann.deleteRecord();
@@ -474,8 +657,11 @@ void TdmVelFile::prepareAnnotations(TClientDataSet &d)
             ann.post();
         }
         m_notesNow.insert(person, wanted);
-        m_pendingMonth = saveMonth;
-        m_pendingNotes << cf;
+        // written at the end of the generation, if the person is still there
+        m_pendingNotes.erase(std::remove_if(m_pendingNotes.begin(), m_pendingNotes.end(),
+                                            [person](const VelAnnotationRows::Pending &p) { return p.person == person; }),
+                             m_pendingNotes.end());
+        m_pendingNotes.append({person, cf, monthText, saveMonth, wanted});
     } catch (const EOvException &) {
         OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + cf, mtWarning, mbOK);
     }

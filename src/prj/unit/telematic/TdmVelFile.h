@@ -20,9 +20,21 @@
 //    the column SPACOMATRAZIENDA of the named query "QRY_PACO" on the store's
 //    connection, for the workgroup of the parameters module when one is given.
 //
+// What the run did goes into outcome(): one entry per visited certification,
+// "Fatto" only once its D record is in a file under its final name. Counts in
+// the log and in summaryLines() come from there, never from the rows asked for.
+//
+// The certifications, their sections and their annotations are read in one
+// snapshot of the store (VelReadSnapshot), so that an import replacing CUs on
+// another workstation never gives a supply half of the old and half of the new.
+// The annotation rows rebuilt by the passes are written at the end of the
+// generation, in one transaction, only for the persons that still exist then.
+//
 // The working tables live in files (TFIFI_FIELDSFILE.CDS, TFILE_FILETELEM.CDS
 // in USR/KZDati/KZ2025/) between "Crea File telematico" and "Salva".
+#include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
+#include "src/prj/unit/telematic/VelStoreTransactions.h"
 
 #include <QHash>
 #include <QList>
@@ -84,8 +96,13 @@ public:
     // The pre-check of "Crea File telematico": CheckMandatoryFields on every
     // visited certification and its dependants; with problems the report goes
     // to `information` with its question. False when the office answered no
-    // (the log line says so).
+    // (the log line says so). A tax code in two of the visited certifications
+    // refuses the supply whatever the answer (repeatedTaxCodes).
     bool preCheck(const QList<int> &rows);
+    // The lines refusing a supply in which a tax code has more than one of
+    // the visited certifications (one agent: one certification a payee);
+    // empty when every tax code appears once.
+    QStringList repeatedTaxCodes(const QList<int> &rows);
     // The report lines of the pre-check (empty when nothing is missing).
     QStringList preCheckReport(const QList<int> &rows);
 
@@ -113,12 +130,15 @@ public:
     // Counts of the last generation.
     int certificationsInSupply() { return m_ws.generator().certificationsInSupply(); }
 
+    // What the last generation and save did, certification by certification.
+    const TVelRunOutcome &outcome() const { return m_outcome; }
+    // The summary of an outcome as the window's log and the command line show it.
+    static QStringList summaryLines(const TVelRunOutcome &outcome);
+
     // The annotation rows of the current certification of cdsDip rebuilt
     // from its text (the preparation of the passes). Rows that already hold
     // the text's codes are left as they are; rebuilt rows are saved to the
-    // store for the certification's month, together with the rows of the
-    // certifications before it while the month stays the same, and at the
-    // end of the generation.
+    // store at the end of the generation (VelAnnotationRows::save).
     void prepareAnnotations(TClientDataSet &dip);
 
 private:
@@ -126,7 +146,9 @@ private:
     void checkSupplier();
     void checkAgent();
     QString readDefaultMatricola();
-    void flushAnnotations();
+    void saveAnnotations();
+    void startOutcome(const QList<int> &rows);
+    void stopOutcome(const QString &why);
     const QSet<QString> &noteCodes();
     void say(const QString &line) const;
 
@@ -145,8 +167,9 @@ private:
     QSet<QString> m_noteCodes;
     bool m_notesIndexed = false;
     QHash<qint64, QList<QStringList>> m_notesNow; // IAFIID -> its rows' codes
-    QStringList m_pendingNotes;                   // tax codes of rebuilt rows not yet saved
-    int m_pendingMonth = 0;
+    QList<VelAnnotationRows::Pending> m_pendingNotes; // rebuilt rows not yet saved
+    TVelRunOutcome m_outcome;
+    QList<int> m_outcomeRows; // row of cdsDip of each entry of m_outcome
 };
 
 // The instance the wizard works with while it is open.

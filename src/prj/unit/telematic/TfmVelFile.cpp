@@ -251,8 +251,18 @@ void TfmVelFile::salva()
         QApplication::restoreOverrideCursor();
     } catch (const EOvException &e) {
         QApplication::restoreOverrideCursor();
-        meLog->appendPlainText(QStringLiteral("***** ") + e.message());
+        for (const QString &line : TdmVelFile::summaryLines(m_dm->outcome()))
+            meLog->appendPlainText(line);
         OvMessageDlg(e.message(), mtError, mbOK);
+        return;
+    }
+    // the end of the log: what the file holds, from the run's outcome
+    for (const QString &line : TdmVelFile::summaryLines(m_dm->outcome()))
+        meLog->appendPlainText(line);
+    if (!m_dm->outcome().fatal.isEmpty()) {
+        // the file is there, the database did not take its count: the window
+        // stays open on the log
+        OvMessageDlg(m_dm->outcome().fatal, mtError, mbOK);
         return;
     }
     accept();

@@ -385,6 +385,7 @@ void TVelFileGenerator::passD(const QList<int> &rows)
     TClientDataSet &dip = need(VelFileCds::Dip);
     Views views(*this, viewedSections());
     m_written = 0;
+    m_rowsD.clear();
     for (int r : rows) {
         dip.setRecNo(r);
         prepare(dip);
@@ -400,6 +401,7 @@ void TVelFileGenerator::passD(const QList<int> &rows)
         m_engine.setModuleCounter(1);
         m_engine.WriteAllSections(d);
         ++m_written;
+        m_rowsD.insert(r);
     }
 }
 

@@ -66,6 +66,9 @@ public:
     static QSet<QString> sharedWithSeverance(const TXMLRecordType &g);
 
     int certificationsWritten() const { return m_written; } // by the last D or G pass
+    // Rows of cdsDip that got a D record in the last D pass (a G or H record
+    // never goes without one).
+    const QSet<int> &rowsWithRecords() const { return m_rowsD; }
     int selfEmployedCount() const { return m_selfEmployed; } // by the H pass
     int skippedCertifications() const { return m_skipped; }  // by the G pass
     // Certifications record B counts: G pass plus H pass.
@@ -117,6 +120,7 @@ private:
     std::function<void(const QString &)> m_log;
     std::function<void(TClientDataSet &)> m_prepare;
     int m_written = 0;
+    QSet<int> m_rowsD;
     int m_writtenG = 0;
     int m_selfEmployed = 0;
     int m_skipped = 0;

@@ -38,7 +38,7 @@ int VelSupplyWriter::fileCount(int bodyRecords)
 }
 
 QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &fileName, int certifications,
-                                   const std::function<void(const QString &)> &warn)
+                                   const std::function<void(const QString &)> &warn, QSet<qint64> *written)
 {
     TClientDataSet &t = recordTable;
     t.setIndexFieldNames(QStringLiteral("IFILEPROGRE;SFILECODREC"));
@@ -118,6 +118,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
     QDir().mkpath(target.absolutePath());
     std::vector<std::unique_ptr<TOvSafeFile>> parts;
     QStringList names;
+    QSet<qint64> certificationsInFiles;
     size_t next = 0;
     for (int k = 1; k <= files; ++k) {
         const QString name = partName(fileName, k);
@@ -147,8 +148,11 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
             const QString letter = t.valueAt(r, fLetter).toString();
             if (letter == QLatin1String("C"))
                 ++counts[0];
-            else if (letter == QLatin1String("D"))
+            else if (letter == QLatin1String("D")) {
                 ++counts[1];
+                if (fCert >= 0)
+                    certificationsInFiles.insert(t.valueAt(r, fCert).toLongLong());
+            }
             else if (letter == QLatin1String("G"))
                 ++counts[2];
             else if (letter == QLatin1String("H"))
@@ -168,5 +172,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
     // (every part is already on the disk: only the renames are left)
     for (auto &part : parts)
         part->commit();
+    if (written)
+        *written = certificationsInFiles;
     return names;
 }

@@ -18,6 +18,7 @@
 // do they take their names. On any failure none of them is left behind
 // half-written and EOvError names the file.
 #include <QString>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 
@@ -30,9 +31,11 @@ public:
 
     // The record table must be open with the columns of VelFileTables.
     // `warn` receives the warning about a supply in several files (default:
-    // an OvMessageBox warning). Returns the files written.
+    // an OvMessageBox warning). Returns the files written; `written`, when
+    // given, receives the certification numbers (IFILEPROGRE) of the D records
+    // in them, once every file has its name.
     static QStringList write(TClientDataSet &recordTable, const QString &fileName, int certifications,
-                             const std::function<void(const QString &)> &warn = {});
+                             const std::function<void(const QString &)> &warn = {}, QSet<qint64> *written = nullptr);
 
     // The name of file k of the supply: the chosen name, then "_2", "_3", ...
     static QString partName(const QString &fileName, int k);
