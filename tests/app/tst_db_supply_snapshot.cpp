@@ -261,12 +261,11 @@ private slots:
         // afterwards: the CUs once each, every annotation row with its person
         QCOMPARE(cuCount(), m_cus);
         // The supply writes rows only for persons there at its commit
-        // (cuReplacedAfterTheReading); an import that began before that commit
-        // deletes a replaced CU's section rows from the tables it read when it
-        // began, and leaves the supply's rows of that CU behind.
+        // (cuReplacedAfterTheReading); an import replacing a CU reads the
+        // CU's rows again inside its own transaction, the supply's included,
+        // and deletes them with it.
         const int orphans = orphanNotes();
         qInfo("annotation rows without their person: %d", orphans);
-        QEXPECT_FAIL("", "the import deletes section rows read when it began", Continue);
         QCOMPARE(orphans, 0);
         QVERIFY(count(QStringLiteral("SELECT count(*) FROM tfis_datifiscali f JOIN tcds_struttura s ON s.icdsid = "
                                      "f.icdsid WHERE lower(s.scdsnome) = 'tcuda_annotazioni'"))
