@@ -46,11 +46,15 @@ class TstDbImportSections : public QObject
     TClientDataSet cdsImport, cdsConFamCar, cdsINPS, cdsINPDAP, cdsAutonomo;
     QList<Riga> log;
 
-    // The CU main record of a payee, saved as the CU builder does first;
-    // the context of its sections.
+    // The CU main record of a payee, saved as the CU builder does first (the
+    // one already stored by an earlier case, the store holding one CU per tax
+    // code and month); the context of its sections.
     TVelImpContesto cu(int n, const QString &cf, const QString &mese = QStringLiteral("12"))
     {
-        cdsImport.append();
+        if (cdsImport.locate(QStringLiteral("SCUDCODFIS;SCUDMESE"), QVariantList{cf, mese}))
+            cdsImport.edit();
+        else
+            cdsImport.append();
         cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(cf);
         cdsImport.fieldByName(QStringLiteral("SCUDMESE")).setAsString(mese);
         cdsImport.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("PERCIPIENTE %1").arg(n));

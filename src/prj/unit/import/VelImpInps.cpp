@@ -357,7 +357,10 @@ void TVelUniEmens::carica(TTorDBCds &store, int anno)
         try {
             store.Load(ds, table, TTorDBCds::AllMonths, anno);
         } catch (const ETorStructureMissing &e) {
-            throw EUniEmensAssente(e.message());
+            throw EUniEmensAssente(QStringLiteral("Impossibile aprire la tabella UniEmens %1 dell'anno %2:\r\n%3")
+                                       .arg(table)
+                                       .arg(anno)
+                                       .arg(e.message()));
         } catch (const EOvException &e) {
             throw EOvError(QStringLiteral("Impossibile aprire la tabella UniEmens %1 dell'anno %2:\r\n%3")
                                .arg(table)
