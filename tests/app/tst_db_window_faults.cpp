@@ -21,6 +21,7 @@
 #include "src/prj/unit/print/TfmVelPDF.h"
 #include "src/prj/unit/print/TfmVelPdfSost.h"
 #include "src/prj/unit/print/TfmVelStampaFirme.h"
+#include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/shell/TfmVelParametri.h"
 #include "src/prj/unit/telematic/TfmVelFile.h"
 #include "tor/store/torUDBCds.h"
@@ -31,6 +32,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -160,6 +162,33 @@ void whenPrintWindow(std::function<void(QWidget *)> fn)
     timer->start();
 }
 
+// Two CUs and the agent's data, as an import leaves them.
+void seedCus(TTorDBCds *store)
+{
+    for (const auto &[cf, surname] : {std::pair{"RSSMRA80A01H501U", "ROSSI"}, std::pair{"BNCLRA75B41F205X", "BIANCHI"}}) {
+        TClientDataSet cu;
+        store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        cu.append();
+        cu.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QLatin1String(cf));
+        cu.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QLatin1String(surname));
+        cu.fieldByName(QStringLiteral("SCUDNOME")).setAsString(QStringLiteral("ANNA"));
+        cu.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("12"));
+        cu.fieldByName(QStringLiteral("LCUDCOMPRENSIVO")).setAsString(QStringLiteral("X"));
+        cu.post();
+        store->Save(cu, QStringLiteral("TCUD_DATICUD"), 12);
+    }
+    {
+        TClientDataSet agent;
+        store->Load(agent, QStringLiteral("TCUS_DATISOST"));
+        agent.append();
+        agent.fieldByName(QStringLiteral("SSOSCODFIS")).setAsString(kSchoolTaxCode);
+        agent.fieldByName(QStringLiteral("SSOSDENOM")).setAsString(QStringLiteral("I.C. DANTE ALIGHIERI"));
+        agent.fieldByName(QStringLiteral("SSOSEMAIL")).setAsString(QStringLiteral("raic899006@istruzione.it"));
+        agent.post();
+        store->Save(agent, QStringLiteral("TCUS_DATISOST"));
+    }
+}
+
 template <typename T> T *childOf(TfmVelMain *main)
 {
     for (QWidget *w : main->mdiChildren())
@@ -204,28 +233,15 @@ private slots:
         TTorDBCds *store = main->fiscalStore();
         const int netBefore = TOvApplication::caught();
 
-        // Two CUs and the agent's data, as an import leaves them.
-        for (const auto &[cf, surname] : {std::pair{"RSSMRA80A01H501U", "ROSSI"}, std::pair{"BNCLRA75B41F205X", "BIANCHI"}}) {
-            TClientDataSet cu;
+        seedCus(store);
+        {
+            TClientDataSet cu;   // BIANCHI's CU has been printed
             store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
-            cu.append();
-            cu.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QLatin1String(cf));
-            cu.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QLatin1String(surname));
-            cu.fieldByName(QStringLiteral("SCUDNOME")).setAsString(QStringLiteral("ANNA"));
-            cu.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("12"));
-            cu.fieldByName(QStringLiteral("LCUDCOMPRENSIVO")).setAsString(QStringLiteral("X"));
+            QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+            cu.edit();
+            cu.fieldByName(QStringLiteral("iCudStato")).setValue(1);
             cu.post();
             store->Save(cu, QStringLiteral("TCUD_DATICUD"), 12);
-        }
-        {
-            TClientDataSet agent;
-            store->Load(agent, QStringLiteral("TCUS_DATISOST"));
-            agent.append();
-            agent.fieldByName(QStringLiteral("SSOSCODFIS")).setAsString(kSchoolTaxCode);
-            agent.fieldByName(QStringLiteral("SSOSDENOM")).setAsString(QStringLiteral("I.C. DANTE ALIGHIERI"));
-            agent.fieldByName(QStringLiteral("SSOSEMAIL")).setAsString(QStringLiteral("raic899006@istruzione.it"));
-            agent.post();
-            store->Save(agent, QStringLiteral("TCUS_DATISOST"));
         }
 
         QVERIFY(inst.table()->Execute(QStringLiteral("xafDatiCud")));
@@ -234,22 +250,31 @@ private slots:
         TfrVelCud *fr = cud->frVelCud;
         QTRY_COMPARE(fr->cdsMain->recordCount(), 2);
 
-        // "Dati CU" itself, on a locked database: a delete that cannot be saved.
-        {
-            QVERIFY(fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+        // "Dati CU" itself, on a locked database: an unlock and a delete that
+        // cannot be saved leave the printed CU as it was.
+        QVERIFY(fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+        for (const auto &[action, question] : {std::pair{fr->acStato, "si desidera modificarlo"},
+                                               std::pair{fr->acCancella, "Confermi la cancellazione"}}) {
             WriterHolding lock;
-            user.answer(IDYES, QStringLiteral("Confermi la cancellazione"));
-            press(cud, fr->acCancella);
+            user.clear();
+            user.answer(IDYES, QLatin1String(question));
+            press(cud, action);
             QCOMPARE(user.pendingAnswers(), 0);
+            QVERIFY(!user.shown().isEmpty());
             QCOMPARE(user.shown().last().icon, OvMessageIcon::Error);
             QVERIFY2(!user.lastText().startsWith(kNetPrefix), qPrintable(user.lastText()));
-            QCOMPARE(fr->cdsMain->recordCount(), 2);
             QVERIFY(cud->isVisible());
-            user.clear();
+            QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+            QCOMPARE(fr->cdsMain->recordCount(), 2);
+            QVERIFY(fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+            QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("iCudStato")).asString(), QStringLiteral("1"));
         }
+        user.clear();
         TClientDataSet stored;
         store->Load(stored, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
         QCOMPARE(stored.recordCount(), 2);
+        QVERIFY(stored.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+        QCOMPARE(stored.fieldByName(QStringLiteral("iCudStato")).asString(), QStringLiteral("1"));
 
         // The change the office is typing and has not confirmed yet.
         QVERIFY(fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("RSSMRA80A01H501U")));
@@ -454,6 +479,48 @@ private slots:
         QVERIFY(pendingEditIsThere());
         press(cud, fr->acAnnulla);
         QVERIFY(main->close());
+    }
+
+    // Esc during a print: the run stops before the next CU, nothing is
+    // marked printed, the window stays until the run is over.
+    void closingDuringAPrintStopsTheRunAndKeepsTheWindow()
+    {
+        Installation inst;
+        inst.copyStagedResources();
+        ScriptedResponder user;
+        QVERIFY(inst.startWithYear(QStringLiteral("2025")));
+        seedCus(inst.main()->fiscalStore());
+        bool closedMidRun = false;
+        bool openAfter = false;
+        QString log;
+        whenPrintWindow([&](QWidget *w) {
+            auto *fm = qobject_cast<TfmVelPDF *>(w);
+            QPointer<TfmVelPDF> alive(fm);
+            auto progress = fm->run().progress;
+            fm->run().progress = [&, fm, progress](int done, int total) {
+                if (done == 1 && !closedMidRun) {
+                    closedMidRun = true;
+                    QTest::keyClick(fm, Qt::Key_Escape);
+                }
+                return progress(done, total);
+            };
+            click(fm->buCreatePdf);
+            openAfter = alive && fm->isVisible();
+            if (alive) {
+                log = fm->meOut->toPlainText();
+                fm->reject();
+            }
+        });
+        QVERIFY(inst.table()->Execute(QStringLiteral("xafStampa")));
+        QVERIFY(closedMidRun);
+        QVERIFY(openAfter);
+        QVERIFY2(log.contains(QStringLiteral("Stampa interrotta: nessun CU segnato come stampato.")), qPrintable(log));
+        QVERIFY(!QFile::exists(inst.root.filePath(QStringLiteral("USR/KZ2025/Stp/CU-2026.pdf"))));
+        TClientDataSet cu;
+        inst.main()->fiscalStore()->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        for (cu.first(); !cu.eof(); cu.next())
+            QCOMPARE(cu.fieldByName(QStringLiteral("iCudStato")).asString().toInt(), 0);
+        QCOMPARE(user.texts(), QStringList());
     }
 
     // The last net: handlers that let an error out, in a window and in a

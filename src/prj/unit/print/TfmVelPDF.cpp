@@ -175,6 +175,14 @@ void TfmVelPDF::formShow()
     edPdfFileName->setText(TVelCuPrint::defaultFileName(m_stampe->ordinario));
 }
 
+void TfmVelPDF::formCloseQuery(bool &canClose)
+{
+    if (!m_running)
+        return;
+    m_cancel = true;
+    canClose = false;
+}
+
 void TfmVelPDF::formClose()
 {
     if (m_run)

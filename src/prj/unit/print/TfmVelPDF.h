@@ -56,6 +56,9 @@ public:
 protected:
     void formCreate() override;
     void formShow() override;
+    // While a run is on, closing (Esc, the close box) asks the run to stop
+    // between two CUs and keeps the window: its datasets are in use.
+    void formCloseQuery(bool &canClose) override;
     void formClose() override;
 
 private:
