@@ -4,8 +4,10 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -40,13 +42,35 @@ QString ovJoinPath(const QString &directory, const QString &fileName)
     return QDir::cleanPath(localSeparators(directory) + QLatin1Char('/') + file);
 }
 
+QString ovNoViewerText(const QString &filePath)
+{
+    const QString native = QDir::toNativeSeparators(filePath);
+    if (QFileInfo(filePath).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Nessun programma per aprire i PDF: il file è ") + native;
+    return QStringLiteral("Nessun programma per aprire il documento: il file è ") + native;
+}
+
+void ovCheckDocument(const QString &filePath)
+{
+    const QFileInfo info(filePath);
+    const QString native = QDir::toNativeSeparators(filePath);
+    if (!info.exists())
+        throw EOvError(QStringLiteral("Impossibile aprire il documento \"%1\": il file non esiste.").arg(native));
+    if (info.isDir())
+        return;   // a folder is opened as it is
+    // Opened for reading as the viewer will: the permission bits alone do not
+    // tell (another owner, a folder on the way, a medium that fails).
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EOvError(QStringLiteral("Impossibile aprire il documento \"%1\": il file non è leggibile (%2).")
+                           .arg(native, file.errorString()));
+}
+
 void TOvDesktopShell::openDocument(const QString &filePath, const QString &params, const QString &directory,
                                    bool waitEnd)
 {
+    ovCheckDocument(filePath);
     const QFileInfo info(filePath);
-    if (!info.exists())
-        throw EOvError(QStringLiteral("Impossibile aprire il documento \"%1\": il file non esiste.")
-                           .arg(QDir::toNativeSeparators(filePath)));
     const QString workDir = directory.isEmpty() ? info.absolutePath() : localSeparators(directory);
     if (info.isExecutable() && !info.isDir()) {
         const QStringList args = QProcess::splitCommand(params);
@@ -59,13 +83,15 @@ void TOvDesktopShell::openDocument(const QString &filePath, const QString &param
         return;
     }
     if (waitEnd) {
-        // The opener of the desktop, waited for.
-        runAndWait(QStringLiteral("xdg-open"), {info.absoluteFilePath()}, workDir);
+        // The opener of the desktop, waited for; it ends with 3 when no program
+        // takes the file.
+        if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()
+            || runAndWait(QStringLiteral("xdg-open"), {info.absoluteFilePath()}, workDir) == 3)
+            throw EOvError(ovNoViewerText(info.absoluteFilePath()));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
-        throw EOvError(QStringLiteral("Impossibile aprire il documento \"%1\": nessun programma associato.")
-                           .arg(QDir::toNativeSeparators(filePath)));
+        throw EOvError(ovNoViewerText(info.absoluteFilePath()));
 }
 
 int TOvDesktopShell::runAndWait(const QString &program, const QStringList &arguments,

@@ -20,7 +20,8 @@ public:
 };
 
 // The desktop's own shell: QDesktopServices for documents, QProcess for programs.
-// Every failure raises EOvError with an Italian text naming the file.
+// Every failure raises EOvError with an Italian text naming the file: a missing
+// or unreadable file (ovCheckDocument), no program to open it (ovNoViewerText).
 class TOvDesktopShell : public IOvShell
 {
 public:
@@ -29,6 +30,13 @@ public:
     int runAndWait(const QString &program, const QStringList &arguments,
                    const QString &workingDirectory) override;
 };
+
+// "Nessun programma per aprire i PDF: il file è /path/CU-2026.pdf" (for another
+// kind of document: "... per aprire il documento ...").
+QString ovNoViewerText(const QString &filePath);
+// Raises EOvError naming filePath when it does not exist or cannot be read;
+// a folder passes.
+void ovCheckDocument(const QString &filePath);
 
 // Installs a shell (nullptr restores the desktop one); returns the previous one.
 // The caller keeps ownership.

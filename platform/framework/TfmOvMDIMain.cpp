@@ -59,7 +59,7 @@ TfmOvMDIMain::TfmOvMDIMain(QWidget *parent)
     mnHelp->addSeparator();
     acAbout = mnHelp->addAction(QStringLiteral("&Informazioni su..."));
     acAbout->setObjectName(QStringLiteral("acAbout"));
-    connect(acAbout, &QAction::triggered, this, [this] { showAbout(); });
+    connect(acAbout, &QAction::triggered, this, [this] { ovGuarded([this] { showAbout(); }); });
 
     statusPanel(0);
     if (QGuiApplication::windowIcon().isNull())

@@ -5,16 +5,16 @@
 #include "platform/core/OvExceptions.h"
 #include "tor/util/TorCampagna.h"
 #include "platform/db/OvDbConfig.h"
+#include "platform/framework/OvApplication.h"
 #include "platform/framework/OvIcons.h"
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/shell/VelStartup.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    TOvApplication app(argc, argv);   // an error no window caught is shown, not fatal
     QApplication::setApplicationName(Campagna::titoloApplicazione());
     QApplication::setApplicationVersion(QStringLiteral(VELCU_VERSION));
     QApplication::setWindowIcon(ovMakeIcon(OvGlyph::Letter, OvColors::Blue, QStringLiteral("CU")));

@@ -4,6 +4,7 @@
 #include "support/ModalWatch.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
+#include "support/TestInstallation.h"
 
 #include "platform/core/OvParamManager.h"
 #include "platform/framework/TOvOutlineBar.h"
@@ -61,69 +62,6 @@ void saveShot(QWidget *w, const char *name)
     if (!dir.isEmpty())
         w->grab().save(QDir(dir).filePath(QLatin1String(name)));
 }
-
-// An installation in a temporary folder: catalogue with a version row for
-// this test program, the shipped year file, and a database.
-struct Installation
-{
-    QTemporaryDir root;
-    std::unique_ptr<TOvSQLConnection> db;
-    std::unique_ptr<TVelStartup> startup;
-
-    explicit Installation(bool demo = true)
-    {
-        qputenv("VELCU_STAGE_DIR", root.path().toUtf8());
-        for (const char *dir : {"etc/rag", "usr/rag", "USR/KZ2025/Res", "USR/KZ2025/Stp"})
-            QDir().mkpath(root.filePath(QLatin1String(dir)));
-        TTorQueryText qt;
-        qt.loadFromXml(QStringLiteral(VELCU_SOURCE_DIR "/tools/velcu-catalogue/rag_QueryText.xml"));
-        qt.addStatement(TTorQueryText::versionRowName(), QStringLiteral("6.97.29"), 0, QString());
-        qt.saveCatalogue(etc() + QStringLiteral("/rag_QueryText.cds"));
-        QFile::copy(QStringLiteral(VELCU_SOURCE_DIR "/data/USR/KZ2025/Res/TCUA_ANNOFIN.cds"), yearFile());
-        db = TestDb::open(demo);
-        seedStructures(*db, QStringLiteral("vel"), 2025);
-    }
-    ~Installation()
-    {
-        startup.reset();
-        qunsetenv("VELCU_STAGE_DIR");
-    }
-
-    QString etc() const { return root.filePath(QStringLiteral("etc/rag")); }
-    QString res() const { return root.filePath(QStringLiteral("USR/KZ2025/Res")) + QLatin1Char('/'); }
-    QString yearFile() const { return res() + QStringLiteral("TCUA_ANNOFIN.cds"); }
-
-    int start(const TOvDbConfig &config = TestDb::config())
-    {
-        startup = std::make_unique<TVelStartup>(TVelStartup::Options{config, TdmragConnessione::Paths{QString(), etc()}});
-        return startup->start();
-    }
-    TfmVelMain *main() const { return startup->mainWindow(); }
-    TdmVelAttivazioni *table() const { return startup->attivazioni(); }
-
-    // Starts and answers the year dialog with `year`; true when all went well.
-    bool startWithYear(const QString &year)
-    {
-        bool answered = false;
-        QTimer *watcher = whenModal([&](QWidget *w) {
-            auto *dialog = qobject_cast<TfmVelParametri *>(w);
-            if (!dialog)
-                return;
-            dialog->edAnnoFin->setText(year);
-            answered = dialog->clickOk();
-        });
-        if (start() != 0) {
-            delete watcher;
-            return false;
-        }
-        main()->notesPauseMs = 0;
-        if (!QTest::qWaitFor([&] { return answered; }, 10000)) {
-            delete watcher;
-            return false;
-        }
-        return main()->firstActivationDone();
-    }
-};
 
 } // namespace
 

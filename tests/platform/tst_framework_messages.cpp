@@ -299,6 +299,38 @@ void TstFrameworkMessages::shellPathsAndRealProcesses()
     QFile done(dir.filePath(QStringLiteral("fatto.txt")));
     QVERIFY(done.open(QIODevice::ReadOnly));
     QCOMPARE(done.readAll().trimmed(), QByteArray("velcu_demo"));
+
+    // A document waited for, with no opener on the PATH, or with an opener
+    // that finds no program for it (xdg-open ends with 3): said, naming the file.
+    const QString pdf = dir.filePath(QStringLiteral("CU-2026.pdf"));
+    QFile doc(pdf);
+    QVERIFY(doc.open(QIODevice::WriteOnly));
+    doc.write("%PDF-1.4\n");
+    doc.close();
+    const QString noViewer = QStringLiteral("Nessun programma per aprire i PDF: il file è ") + pdf;
+    const QByteArray path = qgetenv("PATH");
+    QTemporaryDir bin;
+    qputenv("PATH", bin.path().toUtf8());
+    QString said;
+    try {
+        shell.openDocument(pdf, {}, {}, true);
+    } catch (const EOvError &e) {
+        said = e.message();
+    }
+    QCOMPARE(said, noViewer);
+    QFile opener(bin.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\nexit 3\n");
+    opener.close();
+    opener.setPermissions(opener.permissions() | QFileDevice::ExeOwner);
+    said.clear();
+    try {
+        shell.openDocument(pdf, {}, {}, true);
+    } catch (const EOvError &e) {
+        said = e.message();
+    }
+    qputenv("PATH", path);
+    QCOMPARE(said, noViewer);
 }
 
 QTEST_MAIN(TstFrameworkMessages)

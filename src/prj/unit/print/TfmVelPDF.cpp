@@ -107,7 +107,7 @@ TfmVelPDF::TfmVelPDF(QWidget *parent, TTorDBCds *store, TdmVelStampePDF *stampe,
     for (QPushButton *b : {buCreatePdf, buOpenPdf, buAnnulla, buExit})
         pnButtons->addWidget(b);
     connect(buCreatePdf, &QPushButton::clicked, this, [this] { createPdf(); });
-    connect(buOpenPdf, &QPushButton::clicked, this, [this] { openPdf(); });
+    connect(buOpenPdf, &QPushButton::clicked, this, [this] { ovGuarded([this] { openPdf(); }); });
     connect(buAnnulla, &QPushButton::clicked, this, [this] { m_cancel = true; });
     connect(buExit, &QPushButton::clicked, this, [this] {
         if (!m_running)
@@ -116,7 +116,8 @@ TfmVelPDF::TfmVelPDF(QWidget *parent, TTorDBCds *store, TdmVelStampePDF *stampe,
     connect(this, &TfmOvMultiSelect::selectionCountChanged, this,
             [this](int count) { (count > 0 ? rbSelezionati : rbTutti)->setChecked(true); });
     grMain->horizontalHeader()->setSectionsClickable(true);
-    connect(grMain->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) { sortByColumn(c); });
+    connect(grMain->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int c) { ovGuarded([&] { sortByColumn(c); }); });
     resize(900, 620);
 }
 
@@ -174,6 +175,14 @@ void TfmVelPDF::formShow()
     edPdfFileName->setText(TVelCuPrint::defaultFileName(m_stampe->ordinario));
 }
 
+void TfmVelPDF::formCloseQuery(bool &canClose)
+{
+    if (!m_running)
+        return;
+    m_cancel = true;
+    canClose = false;
+}
+
 void TfmVelPDF::formClose()
 {
     if (m_run)
@@ -195,10 +204,27 @@ void TfmVelPDF::sortByColumn(int column)
     m_run->cdsMultiSelect.setIndexFieldNames(index);
 }
 
+QString TfmVelPDF::noCuToPrint()
+{
+    return QStringLiteral("Nessun CU da stampare: selezionare almeno un CU nell'elenco o scegliere \"Tutti\".");
+}
+
 bool TfmVelPDF::createPdf()
 {
     if (m_running)
         return false;
+    QString path;
+    ovGuarded([&] { path = print(); });
+    if (path.isEmpty())
+        return false;
+    m_lastFile = path;
+    buOpenPdf->setEnabled(true);
+    buOpenPdf->setFocus();
+    return true;
+}
+
+QString TfmVelPDF::print()
+{
     QList<TBookmark> rows;
     if (rbSelezionati->isChecked()) {
         for (const QVariant &k : selectedKeys())
@@ -206,38 +232,34 @@ bool TfmVelPDF::createPdf()
     } else {
         rows = m_run->allRows();
     }
-    if (rows.isEmpty())
-        return false;
+    if (rows.isEmpty()) {
+        OvMessageBox(noCuToPrint(), MB_OK | MB_ICONINFORMATION);
+        return QString();
+    }
     m_run->twoSided = chFronteRetro->isChecked();
     m_run->signatureOmitted = chkFirmaOmessa->isChecked();
     m_running = true;
     m_cancel = false;
     buCreatePdf->setEnabled(false);
     buAnnulla->setEnabled(true);
-    QString path;
-    bool failed = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        path = m_run->print(rows, edPdfFileName->text().trimmed());
-    } catch (const std::exception &e) {
-        failed = true;
-        QApplication::restoreOverrideCursor();
-        showException(e);
-    }
-    if (!failed)
-        QApplication::restoreOverrideCursor();
-    m_running = false;
-    buCreatePdf->setEnabled(true);
-    buAnnulla->setEnabled(false);
-    if (path.isEmpty()) {
-        if (m_cancel)
-            meOut->appendPlainText(QStringLiteral("Stampa interrotta: nessun CU segnato come stampato."));
-        return false;
-    }
-    m_lastFile = path;
-    buOpenPdf->setEnabled(true);
-    buOpenPdf->setFocus();
-    return true;
+    // However the run ends, the window is ready for the next one before its
+    // error is shown.
+    struct Ready
+    {
+        TfmVelPDF *fm;
+        ~Ready()
+        {
+            QApplication::restoreOverrideCursor();
+            fm->m_running = false;
+            fm->buCreatePdf->setEnabled(true);
+            fm->buAnnulla->setEnabled(false);
+        }
+    } ready{this};
+    const QString path = m_run->print(rows, edPdfFileName->text().trimmed());
+    if (path.isEmpty() && m_cancel)
+        meOut->appendPlainText(QStringLiteral("Stampa interrotta: nessun CU segnato come stampato."));
+    return path;
 }
 
 void TfmVelPDF::openPdf()

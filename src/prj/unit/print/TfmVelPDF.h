@@ -42,19 +42,28 @@ public:
     QPushButton *buExit = nullptr;
 
     TVelCuPrint &run() { return *m_run; }
-    // "Crea stampa dichiarazione": true when a document was written.
+    // "Crea stampa dichiarazione": true when a document was written; a
+    // failure has been shown.
     bool createPdf();
-    // "Apri stampa dichiarazione": the produced file through the shell.
+    // "Apri stampa dichiarazione": the file named in the window through the
+    // shell; raises when it is missing, unreadable or nothing opens PDFs.
     void openPdf();
+    // Said when "Crea" finds no CU to print.
+    static QString noCuToPrint();
     // Index of the grid by the clicked title.
     void sortByColumn(int column);
 
 protected:
     void formCreate() override;
     void formShow() override;
+    // While a run is on, closing (Esc, the close box) asks the run to stop
+    // between two CUs and keeps the window: its datasets are in use.
+    void formCloseQuery(bool &canClose) override;
     void formClose() override;
 
 private:
+    QString print();
+
     TTorDBCds *m_store;
     TdmVelStampePDF *m_stampe;
     TdmVelMain *m_main;

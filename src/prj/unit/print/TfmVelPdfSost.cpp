@@ -52,7 +52,7 @@ TfmVelPdfSost::TfmVelPdfSost(QWidget *parent, TdmVelStampePDF *stampe, TVelAgent
         buttons->addWidget(b);
     }
     layout->addLayout(buttons);
-    connect(buCrea, &QPushButton::clicked, this, [this] { crea(); });
+    connect(buCrea, &QPushButton::clicked, this, [this] { ovGuarded([this] { crea(); }); });
     connect(buApri, &QPushButton::clicked, this, [this] { ovGuarded([this] { apri(); }); });
     connect(buEsci, &QPushButton::clicked, this, &QDialog::reject);
     resize(560, 260);

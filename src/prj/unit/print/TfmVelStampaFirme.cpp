@@ -51,7 +51,7 @@ TfmVelStampaFirme::TfmVelStampaFirme(QWidget *parent, TTorDBCds *store, TdmVelSt
     buttons->addWidget(buStampa);
     buttons->addWidget(buOk);
     layout->addLayout(buttons);
-    connect(buStampa, &QPushButton::clicked, this, [this] { stampa(); });
+    connect(buStampa, &QPushButton::clicked, this, [this] { ovGuarded([this] { stampa(); }); });
     connect(buOk, &QPushButton::clicked, this, &QDialog::accept);
     resize(520, 560);
 }

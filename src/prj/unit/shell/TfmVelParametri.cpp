@@ -59,7 +59,7 @@ void TfmVelParametri::formCreate()
     buOk->setObjectName(QStringLiteral("buOk"));
     buOk->setDefault(true);
     buOk->setMinimumWidth(88);
-    connect(buOk, &QPushButton::clicked, this, [this] { clickOk(); });
+    connect(buOk, &QPushButton::clicked, this, [this] { ovGuarded([this] { clickOk(); }); });
 
     auto *fields = new QGridLayout;
     fields->setHorizontalSpacing(10);
