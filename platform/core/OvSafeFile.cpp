@@ -34,6 +34,23 @@ QString ovFileErrorText(int err)
     }
 }
 
+static QString writeFailedPrefix(const QString &path)
+{
+    return QStringLiteral("Impossibile scrivere il file \"%1\"").arg(QDir::toNativeSeparators(path));
+}
+
+QString ovWriteFailedText(const QString &path, const QString &reason)
+{
+    const QString prefix = writeFailedPrefix(path);
+    const QString r = reason.trimmed();
+    // The path may have been given relative to one and absolute to the other.
+    if (r.startsWith(QLatin1String("Impossibile scrivere il file ")) && r.contains(QFileInfo(path).fileName()))
+        return r;
+    if (r.isEmpty())
+        return prefix + QLatin1Char('.');
+    return QStringLiteral("%1: %2").arg(prefix, r);
+}
+
 TOvSafeFile::TOvSafeFile(QString path, Access access) : m_path(std::move(path)), m_access(access) {}
 
 TOvSafeFile::~TOvSafeFile()
@@ -44,8 +61,7 @@ TOvSafeFile::~TOvSafeFile()
 void TOvSafeFile::fail(int err)
 {
     cancel();
-    throw EOvError(QStringLiteral("Impossibile scrivere il file \"%1\": %2.")
-                       .arg(QDir::toNativeSeparators(m_path), ovFileErrorText(err)));
+    throw EOvError(QStringLiteral("%1: %2.").arg(writeFailedPrefix(m_path), ovFileErrorText(err)));
 }
 
 void TOvSafeFile::open()

@@ -51,6 +51,10 @@ private:
 
 // The cause of a failed file operation, in Italian ("spazio su disco esaurito").
 QString ovFileErrorText(int err);
+// "Impossibile scrivere il file "X": <reason>", said once: a reason that is
+// already this routine's own error for the file (raised by TOvSafeFile and
+// passed on by a library) is returned as it is.
+QString ovWriteFailedText(const QString &path, const QString &reason);
 
 class QSettings;
 // Changes an ini file through QSettings, then writes it with TOvSafeFile: the

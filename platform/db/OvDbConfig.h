@@ -19,6 +19,12 @@
 // Options are extra driver options, "key=value" separated by ";" (libpq
 // keywords such as connect_timeout for PostgreSQL, QSQLITE_* for SQLite).
 // Bad values raise EOvError naming the value and where it came from.
+//
+// The ini is read strictly: a section or key the program does not know, or a
+// line that is neither a section, "key=value", a comment nor blank, is an
+// error naming the file and the line (a mistyped [Database] must not send the
+// program to the demo database).
+#include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 
@@ -46,6 +52,9 @@ struct TOvDbConfig
     QString describe() const;
     // The user name libpq will log in with, for messages.
     QString effectiveUser() const;
+    // The line a command that writes begins with: engine and file, or
+    // server, database and user. Never the password.
+    QString workingDatabaseLine() const;
 
     static TOvDbEngine parseEngine(const QString &text, const QString &origin);
     static QString defaultSqlitePath();
@@ -60,5 +69,42 @@ void addTo(QCommandLineParser &parser);
 // Defaults < ini < environment < command line. `parser` may be null.
 TOvDbConfig resolve(const QCommandLineParser *parser,
                     const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+
+}
+
+// Driver options as the drivers read them. QPSQL turns every ';' into a blank
+// and hands the text to libpq as a connection string: keywords separated by
+// blanks, "key = value" with optional blanks around '=', values in single
+// quotes with backslash escapes (also outside quotes). QSQLITE splits on ';'
+// and also takes bare flags (QSQLITE_OPEN_READONLY): a word without '=' is an
+// option without value here.
+struct TOvDriverOption
+{
+    QString key;
+    QString value;
+    bool hasValue = false;
+};
+
+namespace TOvDriverOptions {
+
+QList<TOvDriverOption> parse(const QString &text);
+// The option that carries a password or a password file, in any form: the
+// keywords password, passfile, sslpassword in any case, also inside another
+// option's value holding "key=value" (dbname may be a whole connection
+// string; a quoted value may hide one), and a URI with "user:password@".
+// Empty when there is none.
+QString passwordCarrier(const QString &text);
+// EOvError naming `origin` (never the value) when passwordCarrier() finds one:
+// driver options show in the process list and sit in shared ini files.
+void refusePassword(const QString &text, const QString &origin);
+
+}
+
+// The ini of the installation: the sections and keys the program reads.
+namespace TOvIniFile {
+
+// EOvError "file, riga N: ..." at the first line that is not a known section,
+// a known key of its section, a comment (';' or '#') or blank.
+void check(const QString &file);
 
 }

@@ -1,6 +1,7 @@
 #include "platform/db/OvSQLConnection.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvSafeFile.h"
 #include "platform/db/OvSqliteFunctions.h"
 
@@ -43,22 +44,43 @@ bool containsAny(const QString &text, std::initializer_list<const char *> needle
 
 }
 
+// SQLite's primary result code, when the error is SQLite's (PostgreSQL's
+// codes are five-character SQLSTATEs); 0 otherwise.
+static int sqliteCode(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    bool ok = false;
+    const int n = code.toInt(&ok);
+    return ok && code.size() <= 4 ? (n & 0xff) : 0;
+}
+
+QString ovSqlCause(const QSqlError &error)
+{
+    const QString msg = driverMessage(error);
+    const int code = sqliteCode(error);
+    if (containsAny(msg, {"database is locked", "database table is locked", "database is busy"})
+        || code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        return QStringLiteral("il database è occupato da un'altra postazione o da un altro programma; "
+                              "riprovare tra qualche istante");
+    if (containsAny(msg, {"database or disk is full", "No space left on device", "could not extend file"})
+        || code == SQLITE_FULL || error.nativeErrorCode() == QLatin1String("53100"))
+        return ovFileErrorText(ENOSPC);
+    if (containsAny(msg, {"attempt to write a readonly database", "readonly database"}) || code == SQLITE_READONLY)
+        return QStringLiteral("il database è in sola lettura: verificare i permessi del file, della sua "
+                              "cartella e del disco");
+    if (containsAny(msg, {"unable to open database file"}) || code == SQLITE_CANTOPEN)
+        return QStringLiteral("impossibile aprire il file del database o i file che il database crea "
+                              "accanto a sé (-wal, -shm): verificare che la cartella esista e sia scrivibile");
+    if (containsAny(msg, {"disk I/O error"}) || code == SQLITE_IOERR)
+        return ovFileErrorText(EIO);
+    return QString();
+}
+
 // The engine's message, after the cause an office can act on in Italian.
 static QString errorCauseText(const QSqlError &error)
 {
     const QString msg = driverMessage(error);
-    QString cause;
-    if (containsAny(msg, {"database is locked", "database table is locked", "database is busy"})
-        || error.nativeErrorCode() == QLatin1String("5") || error.nativeErrorCode() == QLatin1String("6"))
-        cause = QStringLiteral("il database è occupato da un'altra postazione o da un altro programma; "
-                               "riprovare tra qualche istante");
-    else if (containsAny(msg, {"database or disk is full", "No space left on device", "could not extend file"})
-             || error.nativeErrorCode() == QLatin1String("13") || error.nativeErrorCode() == QLatin1String("53100"))
-        cause = QStringLiteral("spazio su disco esaurito");
-    else if (containsAny(msg, {"attempt to write a readonly database", "readonly database"}))
-        cause = QStringLiteral("il database è in sola lettura");
-    else if (containsAny(msg, {"disk I/O error"}))
-        cause = QStringLiteral("errore di lettura o scrittura sul disco");
+    const QString cause = ovSqlCause(error);
     return cause.isEmpty() ? msg : QStringLiteral("%1 (%2)").arg(cause, msg);
 }
 
@@ -124,6 +146,14 @@ bool TOvSQLConnection::open()
     m_lastErrorKind = ErrorKind::None;
     m_inTransaction = false;
 
+    // However the configuration was made, a password among the driver
+    // options never reaches the driver (nor the process list of a server).
+    try {
+        TOvDriverOptions::refusePassword(m_config.connectOptions, QStringLiteral("configurazione della connessione"));
+    } catch (const EOvError &e) {
+        return fail(ErrorKind::Refused, e.message());
+    }
+
     // The driver is chosen at every open: the configuration may have changed engine.
     if (QSqlDatabase::contains(m_name)) {
         m_db = QSqlDatabase();
@@ -146,6 +176,10 @@ bool TOvSQLConnection::openSQLite()
         return fail(ErrorKind::NotADatabase,
                     QStringLiteral("\"%1\" è una cartella, non un file di database.").arg(path));
     if (!fi.exists()) {
+        // The set-up tool makes the database's folder too, its owner's only.
+        QString why;
+        if (!QFileInfo(fi.absolutePath()).isDir() && m_createIfMissing && !ovTryMakePath(fi.absolutePath(), &why))
+            return fail(ErrorKind::MissingFolder, why);
         if (!QFileInfo(fi.absolutePath()).isDir())
             return fail(ErrorKind::MissingFolder,
                         QStringLiteral("Impossibile aprire il database \"%1\": la cartella \"%2\" non esiste.")
@@ -174,7 +208,7 @@ bool TOvSQLConnection::openSQLite()
     m_db.setConnectOptions(options);
     if (!m_db.open())
         return fail(ErrorKind::Other, QStringLiteral("Impossibile aprire il database \"%1\": %2")
-                                          .arg(path, driverMessage(m_db.lastError())));
+                                          .arg(path, errorCauseText(m_db.lastError())));
 
     // SQLite opens lazily: only a read shows whether the file is a database.
     {
@@ -186,7 +220,7 @@ bool TOvSQLConnection::openSQLite()
                 return fail(ErrorKind::NotADatabase,
                             QStringLiteral("Il file \"%1\" non è un database SQLite valido.").arg(path));
             return fail(ErrorKind::Other, QStringLiteral("Impossibile leggere il database \"%1\": %2")
-                                              .arg(path, driverMessage(e)));
+                                              .arg(path, errorCauseText(e)));
         }
         // Write-ahead log: readers no longer block a save, nor a save the readers.
         // A database on a medium without shared memory stays in its old mode.
@@ -198,7 +232,7 @@ bool TOvSQLConnection::openSQLite()
             const QSqlError e = probe.lastError();
             probe = QSqlQuery();
             return fail(ErrorKind::Other, QStringLiteral("Impossibile impostare il database \"%1\": %2")
-                                              .arg(path, driverMessage(e)));
+                                              .arg(path, errorCauseText(e)));
         }
     }
     const QString why = ovRegisterSqliteFunctions(nativeHandle());
@@ -243,8 +277,8 @@ bool TOvSQLConnection::openPostgres()
             return fail(ErrorKind::Unreachable,
                         QStringLiteral("Impossibile raggiungere il server del database %1: verificare che sia "
                                        "avviato e accetti connessioni. (%2)").arg(server, msg));
-        return fail(ErrorKind::Other,
-                    QStringLiteral("Connessione al database %1 non riuscita: %2").arg(c.describe(), msg));
+        return fail(ErrorKind::Other, QStringLiteral("Connessione al database %1 non riuscita: %2")
+                                          .arg(c.describe(), errorCauseText(m_db.lastError())));
     }
     // "already exists, skipping" notices of the set-up scripts are noise.
     QSqlQuery q(m_db);

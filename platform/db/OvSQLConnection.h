@@ -4,8 +4,9 @@
 //
 // open() checks what Qt would let slip through: on SQLite a missing folder,
 // a missing file (created only with setCreateIfMissing, as the set-up tool
-// does; the program never creates an empty database by accident), a folder
-// given as file, a file that is not a database. Every failure leaves an
+// does, with its folder; the program never creates an empty database by
+// accident), a folder given as file, a file that is not a database; on both
+// engines driver options that carry a password. Every failure leaves an
 // Italian text in lastErrorText() and a kind in lastErrorKind().
 // Each SQLite open also switches on foreign keys and registers the SQL
 // functions the shared statements rely on (ptor_getcrofiscale).
@@ -32,7 +33,7 @@ public:
 
     enum class ErrorKind {
         None,
-        Refused,          // BeforeConnect said no
+        Refused,          // BeforeConnect said no, or the driver options carry a password
         MissingFolder,    // SQLite: the file's folder does not exist
         MissingFile,      // SQLite: no such database file
         NotADatabase,     // SQLite: a folder, or a file of another kind
@@ -115,7 +116,12 @@ private:
 // The connection the framework opened for the program; null until then.
 extern TOvSQLConnection *OvGlobConn;
 
-// "Errore del database: " followed by the driver's own message.
+// The cause of a database error an office can act on, in Italian (a lock held
+// by another workstation, a full disk, a read-only database, a database file
+// that cannot be opened, an I/O error); empty when there is none to add.
+QString ovSqlCause(const QSqlError &error);
+// "Errore del database: " followed by the Italian cause, when there is one,
+// and the driver's own message in brackets.
 QString ovSqlErrorText(const QSqlError &error);
 // Raises EDatabaseError with ovSqlErrorText(); `context`, when given, goes
 // between the prefix and the driver's message.

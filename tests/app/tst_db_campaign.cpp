@@ -7,6 +7,7 @@
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 #include "support/TestStore.h"
+#include "support/TmpfsMount.h"
 
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
@@ -383,6 +384,25 @@ private slots:
         QCOMPARE(after.value(printed).value(QStringLiteral("ICUDSTATO")).toString(), QStringLiteral("1"));
         // the corrected CU was printed: its correction survived the re-import
         QCOMPARE(after.value(corrected).value(QStringLiteral("SCUDCOMNAS")).toString(), QStringLiteral("BRISIGHELLA"));
+    }
+
+    // A supply that cannot be written is no success: the command names its
+    // database first, never says "done" before the failure, and says the
+    // cause once.
+    void aSupplyOnAFullDiskIsNoSuccess()
+    {
+        TmpfsMount disk(256 * 1024);
+        VELCU_REQUIRE_TMPFS(disk);
+        disk.fill();
+        const Result r = cli({QStringLiteral("fornitura"), QStringLiteral("--out"), disk.filePath(QStringLiteral("CUR26")),
+                              QStringLiteral("--forza"), QStringLiteral("--cartella-lavoro"), path(QStringLiteral("lavoro"))});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.startsWith(QStringLiteral("Database: ")), qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QStringLiteral("successo")) && !r.out.contains(QStringLiteral("successo")),
+                 qPrintable(r.err));
+        QCOMPARE(r.err.count(QStringLiteral("spazio su disco esaurito")), 1);
+        QVERIFY2(r.err.count(QStringLiteral("Impossibile scrivere")) <= 1, qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(disk.filePath(QStringLiteral("CUR26"))));
     }
 
     void theProgramNeedsNoDisplay()

@@ -5,16 +5,19 @@
 #include "support/TmpfsMount.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvSafeFile.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/pdf/TPdkPdf.h"
 #include "rag/params/RagParIni.h"
+#include "src/prj/unit/cli/VelCliPdfSplit.h"
 #include "src/prj/unit/print/VelXmlDocument.h"
 #include "src/prj/unit/shell/VelAnnoFin.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 #include "tor/query/torCQueryText.h"
+#include "tor/util/TorFolders.h"
 #include "tor/util/TorUUtil.h"
 
 #include <QDir>
@@ -23,6 +26,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -76,6 +80,7 @@ private slots:
     void aFullDiskNeverCostsTheOldFile_data();
     void aFullDiskNeverCostsTheOldFile();
     void newFilesAreTheirOwnersOnly();
+    void newFoldersAreTheirOwnersOnly();
     void aMissingFileComesBackFromItsBackup();
 };
 
@@ -110,6 +115,19 @@ void TstFileSafety::aFullDiskNeverCostsTheOldFile_data()
         pdf.DrawText(50, 50, QStringLiteral("Certificazione Unica, versione %1").arg(v));
         if (pdf.SaveToFile(p) != 1)
             throw EOvError(pdf.LastErrorText());
+    });
+    QTest::newRow("PDF cut per payee") << QStringLiteral("RSSMRA80A01H199X.pdf") << Writer([](const QString &p, int v) {
+        const QString whole = QFileInfo(p).dir().filePath(QStringLiteral("intero.pdf"));
+        if (v == 1) {
+            TPdkPdf pdf;
+            pdf.NewDocument();
+            for (int i = 1; i < 40; ++i)
+                pdf.NewPage();
+            pdf.DrawText(50, 50, QStringLiteral("Certificazione Unica"));
+            if (pdf.SaveToFile(whole) != 1)
+                throw EOvError(pdf.LastErrorText());
+        }
+        VelCliPdfSplit::split(whole, {{p, 1, v * 15}});
     });
     QTest::newRow("catalogue and certificate") << QStringLiteral("rag_QueryText.unxc")
                                                << Writer([](const QString &p, int v) {
@@ -167,6 +185,9 @@ void TstFileSafety::aFullDiskNeverCostsTheOldFile()
     } catch (const EOvException &e) {
         QVERIFY2(e.message().contains(QStringLiteral("spazio su disco esaurito")), qPrintable(e.message()));
         QVERIFY2(e.message().contains(name), qPrintable(e.message()));
+        // Said once, however many layers passed the error on.
+        QVERIFY2(e.message().count(QStringLiteral("Impossibile scrivere")) <= 1, qPrintable(e.message()));
+        QVERIFY2(e.message().count(QStringLiteral("spazio su disco esaurito")) == 1, qPrintable(e.message()));
     }
     QCOMPARE(readAll(path), before);
     QCOMPARE(filesIn(disk.path()), filesBefore);
@@ -212,6 +233,44 @@ void TstFileSafety::newFilesAreTheirOwnersOnly()
     } catch (const EOvError &e) {
         QVERIFY2(e.message().contains(QStringLiteral("cartella")), qPrintable(e.message()));
     }
+}
+
+// Every folder the program makes holds fiscal data: its parents too are made
+// 0700; a folder that exists keeps what it had; what stands in the way is named.
+void TstFileSafety::newFoldersAreTheirOwnersOnly()
+{
+    QTemporaryDir dir;
+    const auto mode = [](const QString &p) {
+        struct stat st;
+        return ::stat(QFile::encodeName(p).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                  | QFile::ReadOther | QFile::ExeOther));
+    const QString payee = dir.filePath(QStringLiteral("consegna/2026/RSSMRA80A01H199X"));
+    ovMakePath(payee);
+    QCOMPARE(mode(dir.filePath(QStringLiteral("consegna"))), 0700);
+    QCOMPARE(mode(dir.filePath(QStringLiteral("consegna/2026"))), 0700);
+    QCOMPARE(mode(payee), 0700);
+    QCOMPARE(mode(dir.path()), 0705);
+    ovMakePath(payee); // already there: nothing to do
+
+    const QString file = dir.filePath(QStringLiteral("un-file"));
+    TOvSafeFile::writeFile(file, "x");
+    QString why;
+    QVERIFY(!ovTryMakePath(file + QStringLiteral("/sotto"), &why));
+    QCOMPARE(why, QStringLiteral("Impossibile creare la cartella \"%1/sotto\": un elemento del percorso non è una "
+                                 "cartella.").arg(file));
+    QVERIFY_THROWS_EXCEPTION(EOvError, ovMakePath(file));
+
+    // The installation's folders for prints, supplies and working tables.
+    const QByteArray stage = qgetenv("VELCU_STAGE_DIR");
+    qputenv("VELCU_STAGE_DIR", QFile::encodeName(dir.filePath(QStringLiteral("installazione"))));
+    for (const QString &made : {TorFolders::usrDir(), TorFolders::stpDir(), TorFolders::dichCuDir(),
+                                TorFolders::kzDatiDir()}) {
+        QVERIFY2(mode(made) == 0700, qPrintable(made));
+        QVERIFY2(mode(QFileInfo(QDir::cleanPath(made)).absolutePath()) == 0700, qPrintable(made));
+    }
+    qputenv("VELCU_STAGE_DIR", stage);
 }
 
 // A save killed right after renaming the file to ".BAK" leaves only the

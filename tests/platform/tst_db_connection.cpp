@@ -1,17 +1,21 @@
 // Opening the database: clean Italian refusals for every way it can fail,
 // the BeforeConnect hook, the framework open path and statement errors.
 #include "support/TestDb.h"
+#include "support/TmpfsMount.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/dmOvConnection.h"
 #include "platform/db/OvSQLConnection.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -31,6 +35,16 @@ int closedLoopbackPort()
         qFatal("no loopback port");
     ::close(fd);
     return ntohs(addr.sin_port);
+}
+
+// Failed logins of `user` in the log of the test server (scripts/pg-test.sh);
+// -1 when the log cannot be read.
+int failedLoginsLogged(const QString &user)
+{
+    QFile log(qEnvironmentVariable("PG_TEST_DIR") + QStringLiteral("/server.log"));
+    if (qEnvironmentVariable("PG_TEST_DIR").isEmpty() || !log.open(QIODevice::ReadOnly))
+        return -1;
+    return int(log.readAll().count(QStringLiteral("authentication failed for user \"%1\"").arg(user).toUtf8()));
 }
 
 TOvDbConfig sqliteAt(const QString &path)
@@ -127,6 +141,121 @@ private slots:
         TOvSQLConnection conn(wrong);
         conn.open();
         QVERIFY(!conn.lastErrorText().contains(wrong.password));
+    }
+
+    // Options that carry a password are refused before the driver sees
+    // them, whoever built the configuration: on the server, a role that must
+    // give its password gets our refusal, not the server's.
+    void passwordOptionsNeverReachTheDriver()
+    {
+        using K = TOvSQLConnection::ErrorKind;
+        auto db = TestDb::open();
+        TOvDbConfig c = TestDb::config();
+        if (TestDb::isPostgres()) {
+            const QString authUser = qEnvironmentVariable("VELCU_TEST_PGAUTHUSER");
+            if (authUser.isEmpty())
+                QSKIP("no password-checked role on this server (VELCU_TEST_PGAUTHUSER)");
+            c = TestDb::serverConfig();
+            c.user = authUser;
+        }
+        const int loginsBefore = TestDb::isPostgres() ? failedLoginsLogged(c.user) : -1;
+        for (const char *options : {"connect_timeout=5 password=password-sbagliata",
+                                    "connect_timeout=5;application_name='x;password=password-sbagliata'",
+                                    "passfile=/root/.pgpass"}) {
+            c.connectOptions = QString::fromLatin1(options);
+            expectRefusal(c, K::Refused, QStringLiteral("non possono contenere la password"));
+        }
+        if (!TestDb::isPostgres())
+            return;
+        // The same wrong password given the proper way does reach the server.
+        c.connectOptions = QStringLiteral("connect_timeout=5");
+        c.password = QStringLiteral("password-sbagliata");
+        // Nothing came to the server before; the proper attempt is logged there.
+        if (loginsBefore >= 0)
+            QCOMPARE(failedLoginsLogged(c.user), loginsBefore);
+        expectRefusal(c, K::Authentication, QStringLiteral("Accesso al database negato"));
+        if (loginsBefore >= 0)
+            QVERIFY(failedLoginsLogged(c.user) > loginsBefore);
+    }
+
+    // What SQLite says in English reaches the office with the cause in
+    // Italian before it: on a real full disk and a real read-only disk.
+    void sqliteFailuresSayTheCauseInItalian()
+    {
+        if (TestDb::isPostgres())
+            QSKIP("SQLite files only");
+        TmpfsMount disk(1024 * 1024);
+        VELCU_REQUIRE_TMPFS(disk);
+        const QString wal = disk.filePath(QStringLiteral("cartella/velcu.sqlite"));
+        const QString rollback = disk.filePath(QStringLiteral("velcu-rollback.sqlite"));
+        const QString full = disk.filePath(QStringLiteral("velcu-pieno.sqlite"));
+        for (const QString &path : {wal, rollback, full}) {
+            TOvSQLConnection conn(sqliteAt(path));
+            conn.setCreateIfMissing(true);
+            QVERIFY2(conn.open(), qPrintable(conn.lastErrorText()));
+            conn.exec(QStringLiteral("CREATE TABLE t (x BLOB)"));
+            // Another program's database, never opened by ours till the disk is read-only.
+            if (path == rollback)
+                conn.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+        }
+        // The set-up tool made the database's folder: its owner's only.
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(QFileInfo(wal).absolutePath()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0700));
+
+        auto expectCause = [](const QString &text, const QString &cause, const char *engine) {
+            QVERIFY2(text.contains(cause) && text.contains(QLatin1String(engine)), qPrintable(text));
+            QVERIFY2(text.indexOf(cause) < text.indexOf(QLatin1String(engine)), qPrintable(text));
+        };
+        {
+            TOvSQLConnection conn(sqliteAt(full));
+            QVERIFY(conn.open());
+            disk.fill();
+            try {
+                for (int i = 0; i < 100; ++i)
+                    conn.exec(QStringLiteral("INSERT INTO t VALUES (zeroblob(65536))"));
+                QFAIL("a full disk took every row");
+            } catch (const EDatabaseError &e) {
+                expectCause(e.message(), QStringLiteral("spazio su disco esaurito"), "database or disk is full");
+            }
+        }
+        disk.release();
+
+        QVERIFY(disk.setReadOnly(true));
+        // A WAL database on a read-only disk (or in a folder its user may not
+        // write): SQLite cannot make its shared-memory file beside it.
+        {
+            TOvSQLConnection conn(sqliteAt(wal));
+            QVERIFY(!conn.open());
+            expectCause(conn.lastErrorText(), QStringLiteral("impossibile aprire il file del database"),
+                        "unable to open database file");
+            QVERIFY2(conn.lastErrorText().contains(wal), qPrintable(conn.lastErrorText()));
+        }
+        // A database file that may only be read: opened, but every write refused.
+        {
+            TOvSQLConnection conn(sqliteAt(rollback));
+            QVERIFY2(conn.open(), qPrintable(conn.lastErrorText()));
+            try {
+                conn.exec(QStringLiteral("INSERT INTO t VALUES (x'00')"));
+                QFAIL("a read-only database took a row");
+            } catch (const EDatabaseError &e) {
+                expectCause(e.message(), QStringLiteral("il database è in sola lettura"),
+                            "attempt to write a readonly database");
+            }
+        }
+        QVERIFY(disk.setReadOnly(false));
+
+        // The engine's code decides when its text is only Qt's.
+        const QSqlError ioError(QStringLiteral("Unable to fetch row"), QStringLiteral("disk I/O error"),
+                                QSqlError::StatementError, QStringLiteral("522"));
+        QVERIFY(ovSqlErrorText(ioError).contains(QStringLiteral("errore di lettura o scrittura sul disco")));
+        const QSqlError codeOnly(QStringLiteral("Unable to fetch row"), QString(), QSqlError::StatementError,
+                                 QStringLiteral("14"));
+        QVERIFY(ovSqlCause(codeOnly).startsWith(QStringLiteral("impossibile aprire il file del database")));
+        // A PostgreSQL code is no SQLite number.
+        const QSqlError pgUnique(QStringLiteral("x"), QStringLiteral("duplicate key"), QSqlError::StatementError,
+                                 QStringLiteral("23505"));
+        QVERIFY(ovSqlCause(pgUnique).isEmpty());
     }
 
     void beforeConnectMayRefuse()

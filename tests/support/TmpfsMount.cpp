@@ -80,3 +80,14 @@ void TmpfsMount::release()
 {
     QFile::remove(m_dir.filePath(QString::fromLatin1(kFiller)));
 }
+
+bool TmpfsMount::setReadOnly(bool readOnly)
+{
+    if (!m_mounted)
+        return false;
+    QString err;
+    return run(QStringLiteral("mount"),
+               {QStringLiteral("-o"), readOnly ? QStringLiteral("remount,ro") : QStringLiteral("remount,rw"),
+                m_dir.path()},
+               &err);
+}

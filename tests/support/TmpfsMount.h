@@ -8,6 +8,7 @@
 //   ... write into disk.path() ...
 //   disk.fill();      // no byte left
 //   disk.release();   // space again
+//   disk.setReadOnly(true);  // a read-only disk
 #include <QString>
 #include <QTemporaryDir>
 
@@ -28,6 +29,9 @@ public:
     void fill(qint64 leave = 0);
     // Removes the filler.
     void release();
+    // Mounts it again read-only (a read-only disk, even for root) or back
+    // read-write; false when the remount fails.
+    bool setReadOnly(bool readOnly);
     qint64 freeBytes() const;
 
 private:

@@ -80,6 +80,9 @@ int create(const QCommandLineParser &parser)
     }
 
     const TOvDbConfig config = TOvDbOptions::resolve(&parser);
+    // First of all, which database this run changes.
+    if (!quiet)
+        err() << config.workingDatabaseLine() << '\n' << Qt::flush;
     QElapsedTimer timer;
     timer.start();
 

@@ -339,11 +339,8 @@ void TTorQueryText::writeCertificate(const QString &cdsPath)
 {
     const QString target = certificatePath(cdsPath);
     const QByteArray text = (certificateOf(cdsPath) + kCrLf).toUtf8();
-    try {
-        TOvSafeFile::writeFile(target, text, TOvSafeFile::Access::Shared);
-    } catch (const EOvError &e) {
-        throw EOvError(QStringLiteral("Impossibile scrivere il certificato \"%1\". %2").arg(target, e.message()));
-    }
+    // The routine's own error names the certificate's file and the cause.
+    TOvSafeFile::writeFile(target, text, TOvSafeFile::Access::Shared);
 }
 
 bool TTorQueryText::certificateValid()

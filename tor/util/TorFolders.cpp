@@ -1,5 +1,6 @@
 #include "TorFolders.h"
 
+#include "platform/core/OvFolders.h"
 #include "platform/db/InstallRoot.h"
 #include "tor/util/TorCampagna.h"
 
@@ -15,22 +16,25 @@ QString withSlash(const QString &p)
     const QString c = QDir::cleanPath(p);
     return c.endsWith(QLatin1Char('/')) ? c : c + QLatin1Char('/');
 }
+// The folders the program writes into: made when missing, their owner's only.
+// A folder that cannot be made is left to the write that needs it, which
+// names the cause.
+QString made(const QString &dir)
+{
+    ovTryMakePath(dir);
+    return dir;
+}
 } // namespace
 
 QString mainDir() { return withSlash(InstallRoot::root()); }
 QString programDir() { return withSlash(InstallRoot::binDir()); }
 QString etcDir() { return withSlash(programDir() + QStringLiteral("../etc/rag")); }
-QString usrDir()
-{
-    const QString d = withSlash(programDir() + QStringLiteral("../usr/rag"));
-    QDir().mkpath(d);
-    return d;
-}
+QString usrDir() { return made(withSlash(programDir() + QStringLiteral("../usr/rag"))); }
 QString resDir() { return mainDir() + Campagna::cartellaRes(); }
 QString tabelleDir() { return mainDir() + Campagna::cartellaTabelle(); }
-QString stpDir() { return mainDir() + Campagna::cartellaStampe(); }
-QString dichCuDir() { return mainDir() + Campagna::cartellaFornitura(); }
-QString kzDatiDir() { return mainDir() + Campagna::cartellaDatiTelematici(); }
+QString stpDir() { return made(mainDir() + Campagna::cartellaStampe()); }
+QString dichCuDir() { return made(mainDir() + Campagna::cartellaFornitura()); }
+QString kzDatiDir() { return made(mainDir() + Campagna::cartellaDatiTelematici()); }
 QString binDir() { return programDir(); }
 
 QString resolveFile(const QString &dir, const QString &name)

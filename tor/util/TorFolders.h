@@ -5,6 +5,10 @@
 // File names of the program are not case-sensitive (the data names
 // "TNOT_NOTE.cds" and "TNOT_NOTE.CDS" alike): resolveFile() is the one place
 // that finds an existing file whatever the case of its name.
+//
+// The folders the program writes into (usr, Stp, DichCU, KZDati) are made
+// when missing, readable by their owner only (ovMakePath): they hold fiscal
+// data.
 #include <QString>
 
 namespace TorFolders {
@@ -15,9 +19,9 @@ QString etcDir();     // program folder + "../etc/rag/"
 QString usrDir();     // program folder + "../usr/rag/" (created when missing)
 QString resDir();     // main folder + "USR/KZ2025/Res/"
 QString tabelleDir(); // main folder + "USR/KZ2025/Res/Tabelle/"
-QString stpDir();     // main folder + "USR/KZ2025/Stp/"
-QString dichCuDir();  // main folder + "USR/KZ2025/DichCU/"
-QString kzDatiDir();  // main folder + "USR/KZDati/KZ2025/"
+QString stpDir();     // main folder + "USR/KZ2025/Stp/" (created when missing)
+QString dichCuDir();  // main folder + "USR/KZ2025/DichCU/" (created when missing)
+QString kzDatiDir();  // main folder + "USR/KZDati/KZ2025/" (created when missing)
 QString binDir();     // the framework's main folder + "bin/": external programs
 
 // The path of `name` in `dir`: the existing file whose name matches without

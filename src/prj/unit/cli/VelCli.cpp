@@ -3,6 +3,7 @@
 #include "VelCliPdfSplit.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvParamManager.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvDbConfig.h"
@@ -218,9 +219,16 @@ class LazySession
 public:
     TOvDbConfig config;
     int year = Campagna::AnnoFinanziario;
+    // A command that writes says first which database it works on (a
+    // mistyped configuration must not go unnoticed to the demo database).
+    QTextStream *announceTo = nullptr;
     Session &get()
     {
         if (!m_session) {
+            if (announceTo) {
+                *announceTo << config.workingDatabaseLine() << '\n';
+                announceTo->flush();
+            }
             // A missing SQLite file is not created here: that is velcu-db's job.
             if (config.isSQLite() && !QFileInfo::exists(config.path))
                 throw EOvError(s("Il database \"%1\" non esiste: crearlo con velcu-db create.").arg(config.path));
@@ -427,6 +435,10 @@ int fornitura(Command &c, LazySession &db)
                          work.absoluteFilePath(QString::fromLatin1(VelFileTables::RecordFileName)));
     }
     dm.log = [&c](const QString &line) {
+        // The generation's closing line speaks of its working tables only;
+        // the command's outcome is said once the supply is written and checked.
+        if (line == QLatin1String("Operazione terminata con successo."))
+            return;
         c.err << line << '\n';
         c.err.flush();
     };
@@ -513,8 +525,7 @@ int stampa(Command &c, LazySession &db)
     QString payeeDir;
     if (perPayee) {
         payeeDir = QFileInfo(p.value(QStringLiteral("per-percipiente"))).absoluteFilePath();
-        if (!QDir().mkpath(payeeDir))
-            throw EOvError(s("Impossibile creare la cartella \"%1\".").arg(payeeDir));
+        ovMakePath(payeeDir);
     }
     const QStringList codes = taxCodes(p);
 
@@ -843,6 +854,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
             } catch (const EOvException &e) {
                 throw UsageError{e.message()};
             }
+            if (command != QLatin1String("stato"))
+                db.announceTo = &err;
             if (command == QLatin1String("import"))
                 status = importa(c, db);
             else if (command == QLatin1String("fornitura"))

@@ -1,6 +1,7 @@
 #include "VelCliPdfSplit.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 #include "platform/pdf/TPdkPdf.h"
 
 #include <memory>
@@ -36,7 +37,7 @@ void split(const QString &document, const QList<Part> &parts, const std::functio
         const bool ok = doc && pdf->CopyPageRanges(source, QStringLiteral("%1-%2").arg(part.firstPage).arg(part.lastPage))
                         && pdf->DeletePages(1, 1) && pdf->SaveToFile(part.file);
         if (!ok)
-            throw EOvError(QStringLiteral("Impossibile scrivere il file \"%1\": %2").arg(part.file, pdf->LastErrorText()));
+            throw EOvError(ovWriteFailedText(part.file, pdf->LastErrorText()));
         if (progress)
             progress(i + 1, total);
     }
