@@ -968,7 +968,7 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
         auto set = std::make_unique<TClientDataSet>();
         m_store.Load(*set, kCud, TTorDBCds::AllMonths);
         for (set->first(); !set->eof(); set->next())
-            m_lockRows.insert(text(*set, "SCUDCODFIS") + QLatin1Char('|') + text(*set, "SCUDMESE"), set->bookmark());
+            m_lockRows[text(*set, "SCUDCODFIS") + QLatin1Char('|') + text(*set, "SCUDMESE")] << set->bookmark();
         m_lockSet = std::move(set);
     }
     TClientDataSet &one = *m_lockSet;
@@ -979,17 +979,16 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
         QSet<QString> monthKeys;
         for (const TBookmark b : ofMonth)
             monthKeys.insert(cuKey(b));
-        for (const QString &key : std::as_const(monthKeys)) {
-            const auto at = m_lockRows.constFind(key);
-            if (at == m_lockRows.cend())
-                continue; // gone from the store since: nothing to lock
-            one.gotoBookmark(*at);
-            if (state.asString() == QLatin1String("1"))
-                continue;
-            one.edit();
-            state.setValue(1);
-            one.post();
-        }
+        // a CU gone from the store since has nothing to lock
+        for (const QString &key : std::as_const(monthKeys))
+            for (const TBookmark b : m_lockRows.value(key)) {
+                one.gotoBookmark(b);
+                if (state.asString() == QLatin1String("1"))
+                    continue;
+                one.edit();
+                state.setValue(1);
+                one.post();
+            }
         bool ok = false;
         const int month = mese.toInt(&ok);
         m_store.Save(one, kCud, ok && month >= 1 && month <= 12 ? month : TTorDBCds::Default);

@@ -187,5 +187,5 @@ private:
     // TCUD_DATICUD as the store holds it, read at the first lock of a
     // document and kept for the later ones; by "CF|mese"
     std::unique_ptr<TClientDataSet> m_lockSet;
-    QHash<QString, TBookmark> m_lockRows;
+    QHash<QString, QList<TBookmark>> m_lockRows;
 };
