@@ -590,6 +590,13 @@ int stampa(Command &c, LazySession &db)
         name = TVelCuPrint::defaultFileName(ordinario);
     }
     run.outputFolder = folder;
+    if (outFile.isEmpty()) // the work folder's document is no result: it goes at the end
+        run.log = [&c](const QString &line) {
+            if (line.startsWith(QLatin1String("File generato: ")))
+                return;
+            c.err << line << '\n';
+            c.err.flush();
+        };
     const QString path = run.printDocument(rows, name);
     if (path.isEmpty()) {
         c.err << s("Nessun CU stampato (modello di stampa non disponibile).\n");
