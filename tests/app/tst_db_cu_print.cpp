@@ -443,6 +443,87 @@ private slots:
         QVERIFY(at(b2, cf, 46, 12, 10));
     }
 
+    // An annotation text longer than the page: the further lines continue on
+    // copies of the annotations page, one module further each, with the
+    // payee's tax code; every line is printed, in its order.
+    void longAnnotationsContinueOnFurtherPages_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("120 lines") << 120 << 2; // 84 lines a page
+        QTest::newRow("250 lines") << 250 << 3;
+    }
+    void longAnnotationsContinueOnFurtherPages()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, pages);
+        const QString cf = QStringLiteral("VRDGPP70A01H199Z");
+        QStringList text;
+        for (int i = 1; i <= lines; ++i)
+            text << QStringLiteral("N%1 annotazione numero %1").arg(i, 3, 10, QLatin1Char('0'));
+        {
+            TClientDataSet ds;
+            m_store->Load(ds, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+            for (ds.first(); !ds.eof(); ds.next())
+                if (ds.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == cf) {
+                    ds.edit();
+                    ds.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).setAsString(text.join(QLatin1Char('\n')) + "\n\n");
+                    ds.post();
+                }
+            m_store->Save(ds, QStringLiteral("TCUD_DATICUD"), 12);
+        }
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        TVelCuPrint run(*m_store, stampe, main);
+        run.open();
+        run.outputFolder = m_dir.filePath(QStringLiteral("Annotazioni"));
+        QList<TBookmark> verdi;
+        for (const TBookmark b : run.allRows()) {
+            run.cdsMultiSelect.gotoBookmark(b);
+            if (run.cdsMultiSelect.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == cf)
+                verdi << b;
+        }
+        QCOMPARE(verdi.size(), 1);
+        const QString path = run.print(verdi, QStringLiteral("lunghe-%1").arg(lines));
+        QVERIFY(!path.isEmpty());
+        QVERIFY(run.outcome().riuscito());
+
+        const QList<Page> all = readPdf(path);
+        QList<int> annotationPages; // document pages holding annotation lines
+        int next = 1;               // the line expected next
+        for (int i = 0; i < all.size(); ++i) {
+            bool any = false;
+            for (const Word &w : all.at(i)) {
+                if (!w.text.startsWith(QLatin1Char('N')) || w.text.size() != 4 || !w.text.mid(1).toInt())
+                    continue;
+                QCOMPARE(w.text, QStringLiteral("N%1").arg(next, 3, 10, QLatin1Char('0')));
+                QVERIFY2(qAbs(w.xMin - 44) < 1.0, qPrintable(w.text));
+                ++next;
+                any = true;
+            }
+            if (any)
+                annotationPages << i;
+        }
+        QCOMPARE(next - 1, lines);
+        QCOMPARE(annotationPages.size(), pages);
+        // one after the other, the module raised on each copy, the tax code on each
+        auto moduleOf = [](const Page &page) {
+            for (const Word &w : page)
+                if (qAbs(w.xMin - 192) < 1.0 && qAbs(w.yMax - 0.207 * 8 / PdfWords::kMm - 12) < 1.0)
+                    return w.text.toInt();
+            return -1;
+        };
+        const int module = moduleOf(all.at(annotationPages.first()));
+        QVERIFY(module > 0);
+        for (int k = 0; k < annotationPages.size(); ++k) {
+            const Page &page = all.at(annotationPages.at(k));
+            QCOMPARE(annotationPages.at(k), annotationPages.first() + k);
+            QVERIFY(at(page, cf, 46, 12, 10));
+            QCOMPARE(moduleOf(page), module + k);
+        }
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QStringLiteral("1"));
+    }
+
     // The wrap of the annotations: a box 590 pixels wide, font 10 pixels.
     void annotationLinesWrapAsTheBox()
     {

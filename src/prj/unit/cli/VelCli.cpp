@@ -523,9 +523,13 @@ int stampa(Command &c, LazySession &db)
             throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
     }
     QString payeeDir;
+    std::unique_ptr<VelCliPdfSplit::FolderGuard> guard;
     if (perPayee) {
         payeeDir = QFileInfo(p.value(QStringLiteral("per-percipiente"))).absoluteFilePath();
         ovMakePath(payeeDir);
+        guard = std::make_unique<VelCliPdfSplit::FolderGuard>(payeeDir);
+        for (const QString &gone : guard->removeLeftovers())
+            c.err << s("Rimosso \"%1\", lasciato da una stampa interrotta.\n").arg(QDir::toNativeSeparators(gone));
     }
     const QStringList codes = taxCodes(p);
 
@@ -540,9 +544,8 @@ int stampa(Command &c, LazySession &db)
     c.err.flush();
     run.open();
 
-    // The CUs to print, in the print's order, with their tax codes.
+    // The CUs to print, in the print's order.
     QList<TBookmark> rows;
-    QStringList rowCodes;
     QSet<QString> found;
     const QList<TBookmark> all = run.allRows();
     for (const TBookmark b : all) {
@@ -551,7 +554,6 @@ int stampa(Command &c, LazySession &db)
         if (!codes.isEmpty() && !codes.contains(cf))
             continue;
         rows << b;
-        rowCodes << cf;
         found.insert(cf);
     }
     if (!allCodesFound(c, codes, found))
@@ -561,77 +563,108 @@ int stampa(Command &c, LazySession &db)
         return Errors;
     }
 
-    // The whole document; per payee it is cut afterwards at the pages where
-    // each CU began.
-    std::unique_ptr<QTemporaryDir> scratch;
-    QString folder, name;
-    if (!outFile.isEmpty()) {
-        folder = QFileInfo(outFile).absolutePath();
-        name = QFileInfo(outFile).completeBaseName();
-    } else {
-        scratch = std::make_unique<QTemporaryDir>(QDir(payeeDir).filePath(QStringLiteral(".velcu-stampa-XXXXXX")));
-        if (!scratch->isValid())
-            throw EOvError(s("Impossibile creare una cartella temporanea in \"%1\".").arg(payeeDir));
-        folder = scratch->path();
-        name = TVelCuPrint::defaultFileName(ordinario);
-    }
-    run.outputFolder = folder;
     run.log = [&c](const QString &line) {
         c.err << line << '\n';
         c.err.flush();
     };
     Progress progress(c.err, s("Stampa"));
-    QList<int> starts; // pages written before each CU, and at the end
     run.progress = [&](int done, int total) {
-        starts << run.pagesWritten();
         progress.step(done, total);
         return true;
     };
-    const QString path = run.print(rows, name);
+
+    if (!perPayee) {
+        // One document: its CUs are locked once it is on disk.
+        run.outputFolder = QFileInfo(outFile).absolutePath();
+        const QString path = run.print(rows, QFileInfo(outFile).completeBaseName());
+        const TVelRunOutcome &outcome = run.outcome();
+        if (path.isEmpty()) {
+            c.err << s("Nessun CU stampato (%1).\n").arg(outcome.fatal.isEmpty() ? s("stampa annullata") : outcome.fatal);
+            return Errors;
+        }
+        c.out << s("File scritto: ") << QDir::toNativeSeparators(path) << '\n';
+        c.out << s("CU stampati: %1.\n").arg(outcome.count(TVelResult::Fatto));
+        for (const QString &line : outcome.problemLines())
+            c.err << s("Non stampato: ") << line << '\n';
+        return outcome.riuscito() ? Ok : Errors;
+    }
+
+    // Per payee: the whole document (under --out, or in the run's hidden work
+    // folder), then one file per CU cut from it; a CU is locked only once its
+    // own file has its final name.
+    QString folder, name;
+    if (!outFile.isEmpty()) {
+        folder = QFileInfo(outFile).absolutePath();
+        name = QFileInfo(outFile).completeBaseName();
+    } else {
+        folder = guard->workFolder();
+        name = TVelCuPrint::defaultFileName(ordinario);
+    }
+    run.outputFolder = folder;
+    if (outFile.isEmpty()) // the work folder's document is no result: it goes at the end
+        run.log = [&c](const QString &line) {
+            if (line.startsWith(QLatin1String("File generato: ")))
+                return;
+            c.err << line << '\n';
+            c.err.flush();
+        };
+    const QString path = run.printDocument(rows, name);
     if (path.isEmpty()) {
         c.err << s("Nessun CU stampato (modello di stampa non disponibile).\n");
         return Errors;
     }
     if (!outFile.isEmpty())
         c.out << s("File scritto: ") << QDir::toNativeSeparators(path) << '\n';
-    c.out << s("CU stampati: %1.\n").arg(rows.size());
 
-    if (perPayee) {
-        // The first CU starts on page 1 (the new document's empty page gives
-        // way to it); each later one after the pages written before it.
-        QList<VelCliPdfSplit::Part> parts;
-        QHash<QString, int> seen;
-        for (int i = 0; i < rows.size(); ++i) {
-            const int first = i == 0 ? 1 : starts.at(i) + 1;
-            const int last = starts.at(i + 1);
-            // The tax code names the file: anything but letters and digits
-            // (a code typed wrong) cannot lead the file out of the folder.
-            QString file = rowCodes.at(i);
-            for (QChar &ch : file)
-                if (!(ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) && !ch.isDigit())
-                    ch = QLatin1Char('_');
-            if (file.isEmpty())
-                file = QStringLiteral("SENZA_CODICE_FISCALE");
-            if (const int n = seen[file]++)
-                file += QStringLiteral("_%1").arg(n + 1);
-            parts.append({QDir(payeeDir).filePath(file + QStringLiteral(".pdf")), first, last});
-        }
-        Progress split(c.err, s("PDF per percipiente"));
-        // The CUs are already marked printed: should the cut fail, the whole
-        // document stays where it was written.
-        if (scratch)
-            scratch->setAutoRemove(false);
-        try {
-            VelCliPdfSplit::split(path, parts, [&split](int done, int total) { split.step(done, total); });
-        } catch (const std::exception &) {
-            c.err << s("Il documento completo resta in \"%1\".\n").arg(QDir::toNativeSeparators(path));
-            throw;
-        }
-        if (scratch)
-            scratch->setAutoRemove(true);
-        c.out << s("PDF per percipiente: %1 nella cartella %2.\n").arg(parts.size()).arg(QDir::toNativeSeparators(payeeDir));
+    TVelRunOutcome outcome;
+    QList<VelCliPdfSplit::Part> parts;
+    QList<TBookmark> partRows;
+    QHash<QString, int> seen;
+    for (const TVelCuPrint::PageRange &range : run.pageRanges()) {
+        TVelPayeeOutcome &payee = outcome.add(run.payeeOf(range.row));
+        // The tax code names the file: anything but letters and digits
+        // (a code typed wrong) cannot lead the file out of the folder.
+        QString file = upperCode(payee.codFis);
+        for (QChar &ch : file)
+            if (!(ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) && !ch.isDigit())
+                ch = QLatin1Char('_');
+        if (file.isEmpty())
+            file = QStringLiteral("SENZA_CODICE_FISCALE");
+        if (const int n = seen[file]++)
+            file += QStringLiteral("_%1").arg(n + 1);
+        parts.append({QDir(payeeDir).filePath(file + QStringLiteral(".pdf")), range.first, range.last});
+        partRows << range.row;
     }
-    return Ok;
+    Progress split(c.err, s("PDF per percipiente"));
+    VelCliPdfSplit::Locker locker;
+    locker.lock = [&](const QList<int> &done) {
+        QList<TBookmark> lock;
+        for (const int k : done)
+            lock << partRows.at(k);
+        run.lockPrinted(lock);
+    };
+    locker.locked = [&](int k) { return run.isLocked(partRows.at(k)); };
+    VelCliPdfSplit::split(path, parts, outcome, locker, [&split](int done, int total) { split.step(done, total); });
+
+    // Payee by payee: the files written (their CUs locked), then what failed
+    // and what was not reached, with the reason.
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        if (outcome.payees.at(i).result == TVelResult::Fatto)
+            c.out << s("File scritto: ") << QDir::toNativeSeparators(parts.at(i).file) << '\n';
+    for (const QString &line : outcome.problemLines())
+        c.err << s("Non stampato: ") << line << '\n';
+    if (!outcome.fatal.isEmpty())
+        c.err << outcome.fatal << '\n';
+    const int written = outcome.count(TVelResult::Fatto);
+    c.out << s("CU stampati: %1.\n").arg(written);
+    c.out << s("PDF per percipiente: %1 nella cartella %2.\n").arg(written).arg(QDir::toNativeSeparators(payeeDir));
+    if (!outcome.riuscito())
+        c.err << s("PDF per percipiente non scritti: %1 su %2 (%3 non riusciti, %4 non raggiunti).\n")
+                     .arg(parts.size() - written)
+                     .arg(parts.size())
+                     .arg(outcome.count(TVelResult::Errore))
+                     .arg(outcome.count(TVelResult::NonEseguito));
+    return outcome.riuscito() ? Ok : Errors;
 }
 
 int stato(Command &c, LazySession &db)

@@ -1,5 +1,6 @@
 #include "src/prj/unit/print/TdmVelPDF.h"
 
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvShell.h"
@@ -188,7 +189,7 @@ void TdmVelPDF::SaveDocument(const QString &fileName, bool openFile, bool openFo
 {
     TPdkPdf &pdf = workspace();
     const QFileInfo info(fileName);
-    QDir().mkpath(info.absolutePath());
+    ovTryMakePath(info.absolutePath());
     pdf.SetLastOperation(QStringLiteral("Salvataggio stampa"));
     if (pdf.SaveToFile(fileName) == 0)
         throw EOvError(saveFailed(pdf.LastErrorText()));

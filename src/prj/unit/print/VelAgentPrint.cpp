@@ -1,5 +1,6 @@
 #include "src/prj/unit/print/VelAgentPrint.h"
 
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/pdf/TPdkPdf.h"
@@ -168,7 +169,7 @@ QString TVelAgentPrint::print(const QString &fileName)
     }
 
     const QString folder = m_stampe.stpDir();
-    QDir().mkpath(folder);
+    ovTryMakePath(folder);
     const QString path = QDir(folder).filePath(name + QStringLiteral(".pdf"));
     pdf.SetLastOperation(TdmVelPDF::saveFailed(QString()));
     if (pdf.SaveToFile(path) == 0)

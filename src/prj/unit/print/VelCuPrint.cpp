@@ -1,6 +1,8 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
+#include "platform/framework/OvMessages.h"
 #include "platform/pdf/PdkFontMetrics.h"
 #include "platform/pdf/TPdkPdf.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
@@ -84,6 +86,10 @@ void TVelCuPrint::close()
                                &cdsAutonomo, &cdsPdfConFamCar, &cdsPdfAnnotazioni, &cdsPdfSost, &cdsPdfAltrisost})
         ds->close();
     m_stampe.closeDataSets();
+    m_lockSet.reset();
+    m_lockRows.clear();
+    m_locked.clear();
+    m_ranges.clear();
 }
 
 QList<TBookmark> TVelCuPrint::allRows() const
@@ -393,22 +399,38 @@ QStringList TVelCuPrint::wrapAnnotations(const QString &value)
     return lines;
 }
 
+// The annotation text on model page 7, and on further copies of it while
+// lines remain: each copy one module further, with the payee's tax code, as
+// the other continuation pages. No line is left out.
 void TVelCuPrint::annotationsPage()
 {
-    copyPage(QStringLiteral("7"), QStringLiteral("Creazione pagina firma"));
-    moduleAndImprint();
-    fiscalCodeHeader();
-    const QStringList lines = wrapAnnotations(text(cdsMultiSelect, "SCUDANNOTAZIONI"));
-    int top = 23;
-    if (!lines.isEmpty() && !lines.first().trimmed().isEmpty())
-        top += 3;
-    for (const QString &line : lines) {
-        top += 3;
-        if (top >= 280)
-            break;
-        if (!line.trimmed().isEmpty())
-            drawText(44, top, 8, line);
-    }
+    QStringList lines = wrapAnnotations(text(cdsMultiSelect, "SCUDANNOTAZIONI"));
+    // blank lines at the end would only make an empty page
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+        lines.removeLast();
+    constexpr int kStep = 3;     // millimetres a line
+    constexpr int kBottom = 280; // a line's top stays above it
+    qsizetype next = 0;
+    bool first = true;
+    do {
+        copyPage(QStringLiteral("7"), first ? QStringLiteral("Creazione pagina firma")
+                                            : QStringLiteral("Copia pagina annotazioni"));
+        if (!first)
+            ++m_module;
+        moduleAndImprint();
+        fiscalCodeHeader();
+        int top = 23;
+        // an empty line under the heading, unless the text begins with one
+        if (next < lines.size() && !lines.at(next).trimmed().isEmpty())
+            top += kStep;
+        while (next < lines.size() && top + kStep < kBottom) {
+            top += kStep;
+            const QString &line = lines.at(next++);
+            if (!line.trimmed().isEmpty())
+                drawText(44, top, 8, line);
+        }
+        first = false;
+    } while (next < lines.size());
 }
 
 void TVelCuPrint::selfEmployedPage(const TXMLCud &cud, int modelPage, int pag)
@@ -592,12 +614,20 @@ void TVelCuPrint::annotationCodePages(const TXMLCud &cud)
 
 // The rows rebuilt in the run, saved in the period of their CU's month: one
 // save a month. A save that fails is reported and the others go on.
-void TVelCuPrint::saveAnnotationCodes()
+void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
 {
-    if (m_annotationSaves.isEmpty())
+    QList<AnnotationRows> saves;
+    for (qsizetype i = 0; i < m_annotationSaves.size();) {
+        const AnnotationRows &a = m_annotationSaves.at(i);
+        if (keys.isEmpty() || keys.contains(a.codFis + QLatin1Char('|') + a.mese))
+            saves << m_annotationSaves.takeAt(i);
+        else
+            ++i;
+    }
+    if (saves.isEmpty())
         return;
     QStringList months;
-    for (const AnnotationRows &a : std::as_const(m_annotationSaves))
+    for (const AnnotationRows &a : std::as_const(saves))
         if (!months.contains(a.mese))
             months << a.mese;
     TClientDataSet all;
@@ -605,7 +635,6 @@ void TVelCuPrint::saveAnnotationCodes()
         m_store.Load(all, kAnnotazioni, TTorDBCds::AllMonths);
     } catch (const EOvException &e) {
         warn(e.message());
-        m_annotationSaves.clear();
         return;
     }
     all.setFiltered(false);
@@ -616,7 +645,7 @@ void TVelCuPrint::saveAnnotationCodes()
     for (const QString &mese : std::as_const(months)) {
         QStringList persons;
         try {
-            for (const AnnotationRows &a : std::as_const(m_annotationSaves)) {
+            for (const AnnotationRows &a : std::as_const(saves)) {
                 if (a.mese != mese)
                     continue;
                 persons << a.codFis;
@@ -646,7 +675,6 @@ void TVelCuPrint::saveAnnotationCodes()
             warn(persons.join(QStringLiteral(", ")) + QStringLiteral(" - ") + e.message());
         }
     }
-    m_annotationSaves.clear();
 }
 
 void TVelCuPrint::fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent)
@@ -771,7 +799,74 @@ void TVelCuPrint::printOrdinaryCu(bool first)
 
 QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
 {
+    m_outcome = TVelRunOutcome();
+    for (const TBookmark b : rows)
+        m_outcome.add(payeeOf(b));
+    auto settle = [this, &rows] {
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (!isLocked(rows.at(i)))
+                continue;
+            TVelPayeeOutcome &p = m_outcome.payees[i];
+            p.stage = TVelStage::Conferma;
+            p.result = TVelResult::Fatto;
+            p.reason.clear();
+        }
+    };
+    try {
+        const QString path = printDocument(rows, fileName);
+        if (path.isEmpty()) {
+            m_outcome.cancelled = m_cancelled;
+            const QString why = m_cancelled ? QStringLiteral("stampa annullata")
+                                            : QStringLiteral("modello di stampa non disponibile");
+            if (!m_cancelled)
+                m_outcome.fatal = why;
+            for (TVelPayeeOutcome &p : m_outcome.payees)
+                p.reason = why;
+            return QString();
+        }
+        for (TVelPayeeOutcome &p : m_outcome.payees)
+            p.stage = TVelStage::Conferma;
+        lockPrinted(rows);
+        settle();
+        return path;
+    } catch (const std::exception &e) {
+        m_outcome.fatal = exceptionText(e);
+        for (TVelPayeeOutcome &p : m_outcome.payees) {
+            p.result = TVelResult::Errore;
+            p.reason = m_outcome.fatal;
+        }
+        settle();
+        throw;
+    }
+}
+
+TVelPayeeOutcome TVelCuPrint::payeeOf(TBookmark row)
+{
+    cdsMultiSelect.gotoBookmark(row);
+    TVelPayeeOutcome p;
+    p.codFis = text(cdsMultiSelect, "SCUDCODFIS").trimmed();
+    p.nome = (text(cdsMultiSelect, "SCUDCOGNOME").trimmed() + QLatin1Char(' ') + text(cdsMultiSelect, "SCUDNOME").trimmed())
+                 .trimmed();
+    p.mese = text(cdsMultiSelect, "SCUDMESE").trimmed();
+    p.stage = TVelStage::Scrittura;
+    p.result = TVelResult::NonEseguito;
+    return p;
+}
+
+QString TVelCuPrint::cuKey(TBookmark row)
+{
+    cdsMultiSelect.gotoBookmark(row);
+    return text(cdsMultiSelect, "SCUDCODFIS") + QLatin1Char('|') + text(cdsMultiSelect, "SCUDMESE");
+}
+
+QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &fileName)
+{
     const bool ordinario = m_stampe.ordinario;
+    m_ranges.clear();
+    m_cancelled = false;
+    m_locked.clear();
+    m_lockSet.reset();
+    m_lockRows.clear();
     prepare();
     if (ordinario)
         m_main.LoadCudOrdLayout();
@@ -788,12 +883,17 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
     m_printer = std::make_unique<TVelFormFieldPrinter>(*m_pdf);
     struct Release {
         TVelCuPrint *p;
+        bool written = false;
         ~Release()
         {
             p->m_printer.reset();
             p->m_pdf.reset();
-            // rows rebuilt in memory, stored or not: read afresh at the next run
-            p->m_annotationSaves.clear();
+            // rows rebuilt in memory: read afresh at the next run; those of a
+            // document on disk wait for the lock of their CU
+            if (!written) {
+                p->m_annotationSaves.clear();
+                p->m_ranges.clear();
+            }
             p->m_annotationIndex.reset();
             p->cdsPdfAnnotazioni.close();
         }
@@ -810,71 +910,100 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
     check(pdf, pdf.SelectDocument(doc), QStringLiteral("Creazione nuovo documento"));
     check(pdf, pdf.SetOrigin(1), QStringLiteral("Creazione nuovo documento"));
 
-    QList<TBookmark> printed;
+    int pages = 0; // pages of the CUs before this one
     for (const TBookmark b : rows) {
-        if (progress && !progress(int(printed.size()), int(rows.size())))
+        if (progress && !progress(int(m_ranges.size()), int(rows.size()))) {
+            m_cancelled = true;
             return QString();
+        }
         cdsMultiSelect.gotoBookmark(b);
+        const bool first = m_ranges.isEmpty();
         if (ordinario)
-            printOrdinaryCu(printed.isEmpty());
+            printOrdinaryCu(first);
         else
-            printSummaryCu(printed.isEmpty());
-        printed << b;
+            printSummaryCu(first);
+        // a blank page the two-sided print puts before a CU closes the one before
+        const int blank = twoSided && !first && pages % 2 != 0 ? 1 : 0;
+        if (blank)
+            m_ranges.last().last += 1;
+        m_ranges.append({b, pages + blank + 1, pdf.PageCount()});
+        pages = pdf.PageCount();
     }
-    if (progress && !progress(int(printed.size()), int(rows.size())))
+    if (progress && !progress(int(m_ranges.size()), int(rows.size()))) {
+        m_cancelled = true;
         return QString();
-    if (printed.isEmpty())
+    }
+    if (m_ranges.isEmpty())
         return QString();
 
     const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
-    QDir().mkpath(folder);
+    ovTryMakePath(folder);
     const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
     if (pdf.SaveToFile(path) == 0)
         throw EOvError(QStringLiteral("Controllare che il documento non sia già aperto.\n") + pdf.LastErrorText());
     if (log)
         log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
-    markPrinted(printed);
-    saveAnnotationCodes();
+    release.written = true;
     return path;
 }
 
-// Each printed CU gets iCudStato = 1 in the store period of its own month,
-// as the editor writes it, then in cdsMultiSelect.
-void TVelCuPrint::markPrinted(const QList<TBookmark> &rows)
+// Each CU gets iCudStato = 1 in the store period of its own month, as the
+// editor writes it, then in cdsMultiSelect; its rebuilt annotation rows follow.
+void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
 {
-    QSet<QString> keys;
     QStringList months;
+    QHash<QString, QList<TBookmark>> byMonth;
+    QSet<QString> keys;
     for (const TBookmark b : rows) {
+        if (m_locked.contains(b))
+            continue;
         cdsMultiSelect.gotoBookmark(b);
         const QString mese = text(cdsMultiSelect, "SCUDMESE");
-        keys.insert(text(cdsMultiSelect, "SCUDCODFIS") + QLatin1Char('|') + mese);
-        if (!months.contains(mese))
+        if (!byMonth.contains(mese))
             months << mese;
+        byMonth[mese] << b;
     }
-    for (const QString &mese : months) {
-        TClientDataSet one;
-        m_store.Load(one, kCud, TTorDBCds::AllMonths);
-        const TField state = one.fieldByName(QStringLiteral("iCudStato"));
-        for (one.first(); !one.eof(); one.next()) {
-            const QString key = text(one, "SCUDCODFIS") + QLatin1Char('|') + text(one, "SCUDMESE");
-            if (text(one, "SCUDMESE") != mese || !keys.contains(key) || state.asString() == QLatin1String("1"))
-                continue;
-            one.edit();
-            state.setValue(1);
-            one.post();
-        }
+    if (months.isEmpty())
+        return;
+    if (!m_lockSet) {
+        auto set = std::make_unique<TClientDataSet>();
+        m_store.Load(*set, kCud, TTorDBCds::AllMonths);
+        for (set->first(); !set->eof(); set->next())
+            m_lockRows[text(*set, "SCUDCODFIS") + QLatin1Char('|') + text(*set, "SCUDMESE")] << set->bookmark();
+        m_lockSet = std::move(set);
+    }
+    TClientDataSet &one = *m_lockSet;
+    const TField state = one.fieldByName(QStringLiteral("iCudStato"));
+    const TField shown = cdsMultiSelect.fieldByName(QStringLiteral("iCudStato"));
+    for (const QString &mese : std::as_const(months)) {
+        const QList<TBookmark> &ofMonth = byMonth.value(mese);
+        QSet<QString> monthKeys;
+        for (const TBookmark b : ofMonth)
+            monthKeys.insert(cuKey(b));
+        // a CU gone from the store since has nothing to lock
+        for (const QString &key : std::as_const(monthKeys))
+            for (const TBookmark b : m_lockRows.value(key)) {
+                one.gotoBookmark(b);
+                if (state.asString() == QLatin1String("1"))
+                    continue;
+                one.edit();
+                state.setValue(1);
+                one.post();
+            }
         bool ok = false;
         const int month = mese.toInt(&ok);
         m_store.Save(one, kCud, ok && month >= 1 && month <= 12 ? month : TTorDBCds::Default);
-    }
-    const TField state = cdsMultiSelect.fieldByName(QStringLiteral("iCudStato"));
-    for (const TBookmark b : rows) {
-        cdsMultiSelect.gotoBookmark(b);
-        cdsMultiSelect.edit();
-        state.setValue(1);
-        cdsMultiSelect.post();
+        for (const TBookmark b : ofMonth) {
+            cdsMultiSelect.gotoBookmark(b);
+            cdsMultiSelect.edit();
+            shown.setValue(1);
+            cdsMultiSelect.post();
+            m_locked.insert(b);
+        }
+        keys.unite(monthKeys);
     }
     cdsMultiSelect.mergeChangeLog();
+    saveAnnotationCodes(keys);
 }
 
 int TVelCuPrint::pagesWritten() const

@@ -24,8 +24,11 @@
 //
 // A printed CU is locked (iCudStato = 1) only once the whole document has been
 // written: a run that fails or is cancelled leaves every CU as it was, in
-// memory and in the store.
+// memory and in the store. A caller that delivers the CUs in files of their
+// own (one PDF per payee) prints with printDocument() and locks each CU with
+// lockPrinted() once its own file is on disk.
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelRunOutcome.h"
 
 #include <QHash>
 #include <QList>
@@ -78,6 +81,34 @@ public:
     // nothing is saved then and no CU is marked printed.
     QString print(const QList<TBookmark> &rows, const QString &fileName);
 
+    // What the last print() did, CU by CU (in the order of its rows): done
+    // once the document is on disk and the CU locked; failed, with the reason,
+    // when the run raised; not done when it was cancelled or had no layout.
+    const TVelRunOutcome &outcome() const { return m_outcome; }
+
+    // The document as print() writes it, without locking any CU. The rows
+    // printed (all, unless it returns an empty text) and the pages each took
+    // are then given by pageRanges(); the annotation rows an ordinary print
+    // rebuilt wait for lockPrinted() of their CU.
+    QString printDocument(const QList<TBookmark> &rows, const QString &fileName);
+    struct PageRange
+    {
+        TBookmark row = 0;
+        int first = 0; // 1-based, inclusive; a blank page for two-sided printing
+        int last = 0;  // belongs to the CU before it
+    };
+    const QList<PageRange> &pageRanges() const { return m_ranges; }
+
+    // Locks CUs of the last printDocument() (iCudStato = 1, one save per
+    // month, then in cdsMultiSelect) and stores the annotation rows rebuilt for
+    // them. Raises EOvException when the store refuses a save: the CUs of the
+    // months saved before it stay locked, isLocked() tells which.
+    void lockPrinted(const QList<TBookmark> &rows);
+    bool isLocked(TBookmark row) const { return m_locked.contains(row); }
+
+    // Who a CU of cdsMultiSelect is, for an outcome (not done until told).
+    TVelPayeeOutcome payeeOf(TBookmark row);
+
     // Pages of the document being written (0 outside a run): read from
     // `progress`, it tells where each CU begins.
     int pagesWritten() const;
@@ -119,10 +150,11 @@ private:
     void tfrPairs(const TXMLCud &cud);
     void rebuildAnnotationCodes();
     void annotationCodePages(const TXMLCud &cud);
-    void saveAnnotationCodes();
+    // The rows rebuilt for the CUs of `keys` ("CF|mese"), all when empty.
+    void saveAnnotationCodes(const QSet<QString> &keys = {});
+    QString cuKey(TBookmark row);
     void warn(const QString &reason);
     void fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent);
-    void markPrinted(const QList<TBookmark> &rows);
 
     TTorDBCds &m_store;
     TdmVelStampePDF &m_stampe;
@@ -147,4 +179,13 @@ private:
     // the rows of cdsPdfAnnotazioni by person, made at the first use in a run
     std::optional<QHash<qint64, QList<TBookmark>>> m_annotationIndex;
     const QList<TBookmark> &annotationRowsOf(qint64 person);
+
+    TVelRunOutcome m_outcome;
+    QList<PageRange> m_ranges;
+    bool m_cancelled = false;
+    QSet<TBookmark> m_locked;
+    // TCUD_DATICUD as the store holds it, read at the first lock of a
+    // document and kept for the later ones; by "CF|mese"
+    std::unique_ptr<TClientDataSet> m_lockSet;
+    QHash<QString, QList<TBookmark>> m_lockRows;
 };

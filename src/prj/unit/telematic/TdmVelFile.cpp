@@ -1,5 +1,6 @@
 #include "src/prj/unit/telematic/TdmVelFile.h"
 
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvMessages.h"
@@ -445,7 +446,7 @@ bool TdmVelFile::runGeneration(const QList<int> &rows)
 QString TdmVelFile::defaultFolder()
 {
     const QString dir = TorFolders::dichCuDir();
-    QDir().mkpath(dir);
+    ovTryMakePath(dir);
     return dir;
 }
 

@@ -1,5 +1,6 @@
 #include "src/prj/unit/telematic/VelFileTables.h"
 
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvMessages.h"
@@ -122,7 +123,7 @@ void loadFieldTable(TClientDataSet &ds, const QString &path)
 
 void saveTable(TClientDataSet &ds, const QString &path)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    ovTryMakePath(QFileInfo(path).absolutePath());
     TorUtil::saveWithBackup(ds, path);
 }
 

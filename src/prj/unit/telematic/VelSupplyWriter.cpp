@@ -1,5 +1,6 @@
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -115,7 +116,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
     place(b, 402, digits(certifications, 8));
 
     const QFileInfo target(fileName);
-    QDir().mkpath(target.absolutePath());
+    ovTryMakePath(target.absolutePath());
     std::vector<std::unique_ptr<TOvSafeFile>> parts;
     QStringList names;
     QSet<qint64> certificationsInFiles;
