@@ -5,6 +5,7 @@
 // every locked CU has its whole PDF (the same bytes a complete run writes),
 // the command says payee by payee what it did, and a new run removes what an
 // interrupted one left in the delivery folder.
+#include "support/KillSeed.h"
 #include "support/TestDb.h"
 #include "support/TestStore.h"
 #include "support/TmpfsMount.h"
@@ -201,10 +202,7 @@ private slots:
     void killedAnywhereLocksOnlyWhatItDelivered()
     {
         QVERIFY(!m_whole.isEmpty());
-        const quint32 seed = qEnvironmentVariableIsSet("VELCU_KILL_SEED")
-                                 ? quint32(qEnvironmentVariableIntValue("VELCU_KILL_SEED"))
-                                 : QRandomGenerator::global()->generate();
-        qInfo("kill seed %u (VELCU_KILL_SEED=%u repeats it)", seed, seed);
+        const quint32 seed = killSeed();
         QRandomGenerator random(seed);
         const QString folder = path(QStringLiteral("uccisa"));
         int kills = 0, runs = 0, leftovers = 0, duringCut = 0;

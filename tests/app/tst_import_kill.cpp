@@ -7,6 +7,7 @@
 // The same program is the importer: run with "--importa FILE RUN" it imports
 // every candidate of the scale database again and again (replacing each CU),
 // marking the CUs and their INPS rows with the run, until it is killed.
+#include "support/KillSeed.h"
 #include "support/TestDb.h"
 
 #include "platform/dataset/TClientDataSet.h"
@@ -120,10 +121,7 @@ private slots:
         }
         // The moments of the kills come from a seed, printed so that a failing
         // run can be repeated (VELCU_KILL_SEED).
-        const quint32 seed = qEnvironmentVariableIsSet("VELCU_KILL_SEED")
-                                 ? quint32(qEnvironmentVariableIntValue("VELCU_KILL_SEED"))
-                                 : QRandomGenerator::global()->generate();
-        qInfo("seme delle interruzioni: %u (VELCU_KILL_SEED=%u per ripeterle)", seed, seed);
+        const quint32 seed = killSeed();
         QRandomGenerator moments(seed);
         int kills = 0;
         for (int round = 0; round < 12; ++round) {

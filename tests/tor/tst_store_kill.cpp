@@ -4,6 +4,7 @@
 //
 // The same program is the writer: run with "--scrivi FILE" it saves CUs, one
 // save each, until it is killed.
+#include "support/KillSeed.h"
 #include "support/TestDb.h"
 
 #include "platform/dataset/TClientDataSet.h"
@@ -85,6 +86,7 @@ private slots:
             TOvSchemaInstaller(c, TestDb::sqlDir()).install(false);
             seedStructures(c, QStringLiteral("vel"), 2025);
         }
+        QRandomGenerator moments(killSeed());
         int kills = 0;
         for (int round = 0; round < 20; ++round) {
             QProcess p;
@@ -92,7 +94,7 @@ private slots:
             p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--scrivi"), path});
             QVERIFY(p.waitForStarted());
             // Long enough to be in the middle of saves, at a different point each time.
-            QTest::qWait(150 + int(QRandomGenerator::global()->bounded(250)));
+            QTest::qWait(150 + int(moments.bounded(250)));
             QVERIFY2(p.state() == QProcess::Running, "the writer stopped by itself");
             ::kill(pid_t(p.processId()), SIGKILL);
             QVERIFY(p.waitForFinished());

@@ -79,11 +79,8 @@ public:
         else
             m_err << text << '\n';
         m_err.flush();
-        if (msg.icon == OvMessageIcon::Error)
-            ++errors;
         return answer;
     }
-    int errors = 0;
 
 private:
     QTextStream &m_err;

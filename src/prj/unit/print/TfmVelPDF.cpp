@@ -257,8 +257,16 @@ QString TfmVelPDF::print()
         }
     } ready{this};
     const QString path = m_run->print(rows, edPdfFileName->text().trimmed());
-    if (path.isEmpty() && m_cancel)
+    if (path.isEmpty() && m_cancel) {
         meOut->appendPlainText(QStringLiteral("Stampa interrotta: nessun CU segnato come stampato."));
+        return path;
+    }
+    // What the run committed, CU by CU: the count and every CU not printed.
+    const TVelRunOutcome &o = m_run->outcome();
+    if (const int done = o.count(TVelResult::Fatto))
+        meOut->appendPlainText(QStringLiteral("CU stampati: %1.").arg(done));
+    for (const QString &line : o.problemLines())
+        meOut->appendPlainText(QStringLiteral("Non stampato: ") + line);
     return path;
 }
 

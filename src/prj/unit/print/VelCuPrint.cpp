@@ -1,6 +1,7 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 
 #include "platform/core/OvFolders.h"
+#include "src/prj/unit/model/VelCuByMonth.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/pdf/PdkFontMetrics.h"
@@ -665,9 +666,7 @@ void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
                     all.post();
                 }
             }
-            bool ok = false;
-            const int month = mese.trimmed().toInt(&ok);
-            m_store.Save(all, kAnnotazioni, ok && month >= 1 && month <= 12 ? month : TTorDBCds::AllMonths);
+            m_store.Save(all, kAnnotazioni, velCuStoreMonth(mese));
         } catch (const EOvException &e) {
             if (all.modified())
                 all.cancel();
@@ -990,9 +989,7 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
                 state.setValue(1);
                 one.post();
             }
-        bool ok = false;
-        const int month = mese.toInt(&ok);
-        m_store.Save(one, kCud, ok && month >= 1 && month <= 12 ? month : TTorDBCds::Default);
+        m_store.Save(one, kCud, velCuStoreMonth(mese));
         for (const TBookmark b : ofMonth) {
             cdsMultiSelect.gotoBookmark(b);
             cdsMultiSelect.edit();
