@@ -127,7 +127,12 @@ void TstFileSafety::aFullDiskNeverCostsTheOldFile_data()
             if (pdf.SaveToFile(whole) != 1)
                 throw EOvError(pdf.LastErrorText());
         }
-        VelCliPdfSplit::split(whole, {{p, 1, v * 15}});
+        TVelRunOutcome outcome;
+        outcome.add({});
+        VelCliPdfSplit::Locker nothingToLock{[](const QList<int> &) {}, [](int) { return false; }};
+        VelCliPdfSplit::split(whole, {{p, 1, v * 15}}, outcome, nothingToLock);
+        if (outcome.payees.at(0).result != TVelResult::Fatto)
+            throw EOvError(outcome.payees.at(0).reason);
     });
     QTest::newRow("catalogue and certificate") << QStringLiteral("rag_QueryText.unxc")
                                                << Writer([](const QString &p, int v) {
