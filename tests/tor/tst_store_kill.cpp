@@ -49,10 +49,12 @@ int writer(const QString &path)
     TTorDBCds s = storeOn(c);
     TClientDataSet cu;
     s.Load(cu, QStringLiteral("TCUD_DATICUD"));
-    for (int i = 0;; ++i) {
+    // Each CU of its own tax code and month (the store holds one per key),
+    // going on from what the killed writers left.
+    for (int i = cu.recordCount();; ++i) {
         cu.append();
         cu.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("RSSMRA80A01H%1X").arg(i % 1000, 3, 10, QLatin1Char('0')));
-        cu.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("12"));
+        cu.fieldByName(QStringLiteral("SCUDMESE")).setAsString(QStringLiteral("%1").arg(1 + (i / 1000) % 12, 2, 10, QLatin1Char('0')));
         cu.fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("ROSSI"));
         cu.fieldByName(QStringLiteral("SCUDNOME")).setAsString(QStringLiteral("MARIO"));
         cu.fieldByName(QStringLiteral("SCUDSEX")).setAsString(QStringLiteral("M"));
