@@ -82,21 +82,6 @@ class TstDbCampaign : public QObject
     std::unique_ptr<TTorDBCds> m_store;
     QStringList m_dbArgs;
 
-    // The database options of velcu-cli for the test database.
-    QStringList dbArgs() const
-    {
-        const TOvDbConfig c = TestDb::config();
-        if (c.isSQLite())
-            return {QStringLiteral("--db-engine"), QStringLiteral("sqlite"), QStringLiteral("--db-path"), c.path};
-        QStringList a{QStringLiteral("--db-engine"), QStringLiteral("postgres"), QStringLiteral("--db-host"), c.host,
-                      QStringLiteral("--db-port"), QString::number(c.port), QStringLiteral("--db-name"), c.database};
-        if (!c.user.isEmpty())
-            a << QStringLiteral("--db-user") << c.user;
-        if (!c.connectOptions.isEmpty())
-            a << QStringLiteral("--db-options") << c.connectOptions;
-        return a;
-    }
-
     // velcu-cli as the office runs it: a process of the installation.
     Result cli(const QStringList &args, bool withDb = true)
     {
@@ -144,7 +129,7 @@ private slots:
         };
         seedUniEmensDemo(*m_db, taxCode(39), taxCode(21));
         m_store = TestStore::open(m_db.get());
-        m_dbArgs = dbArgs();
+        m_dbArgs = TestDb::cliArgs();
         // The installation's settings: the software producer's tax code.
         const QString ini = path(QStringLiteral("velcu.ini"));
         QFile f(ini);

@@ -48,25 +48,11 @@ class TstDbPrintPerPayee : public QObject
     QHash<QString, QByteArray> m_whole;  // CF -> the file a complete run writes
     qint64 m_runMs = 0;                  // how long a complete run takes
 
-    QStringList dbArgs() const
-    {
-        const TOvDbConfig c = TestDb::config();
-        if (c.isSQLite())
-            return {QStringLiteral("--db-engine"), QStringLiteral("sqlite"), QStringLiteral("--db-path"), c.path};
-        QStringList a{QStringLiteral("--db-engine"), QStringLiteral("postgres"), QStringLiteral("--db-host"), c.host,
-                      QStringLiteral("--db-port"), QString::number(c.port), QStringLiteral("--db-name"), c.database};
-        if (!c.user.isEmpty())
-            a << QStringLiteral("--db-user") << c.user;
-        if (!c.connectOptions.isEmpty())
-            a << QStringLiteral("--db-options") << c.connectOptions;
-        return a;
-    }
-
     QStringList printArgs(const QString &folder, const QStringList &more = {}) const
     {
         return QStringList{QStringLiteral("stampa"), QStringLiteral("--sintetico"), QStringLiteral("--per-percipiente"),
                            folder}
-               + more + dbArgs();
+               + more + TestDb::cliArgs();
     }
 
     static QString program() { return QStringLiteral(VELCU_STAGE_DIR "/bin/velcu-cli"); }

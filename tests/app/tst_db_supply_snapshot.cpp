@@ -67,20 +67,6 @@ class TstDbSupplySnapshot : public QObject
     QStringList m_dbArgs;
     int m_cus = 0;
 
-    QStringList dbArgs() const
-    {
-        const TOvDbConfig c = TestDb::config();
-        if (c.isSQLite())
-            return {QStringLiteral("--db-engine"), QStringLiteral("sqlite"), QStringLiteral("--db-path"), c.path};
-        QStringList a{QStringLiteral("--db-engine"), QStringLiteral("postgres"), QStringLiteral("--db-host"), c.host,
-                      QStringLiteral("--db-port"), QString::number(c.port), QStringLiteral("--db-name"), c.database};
-        if (!c.user.isEmpty())
-            a << QStringLiteral("--db-user") << c.user;
-        if (!c.connectOptions.isEmpty())
-            a << QStringLiteral("--db-options") << c.connectOptions;
-        return a;
-    }
-
     void start(QProcess &p, const QStringList &args)
     {
         p.start(QStringLiteral(VELCU_STAGE_DIR "/bin/velcu-cli"), args + m_dbArgs);
@@ -125,7 +111,7 @@ private slots:
         m_db = TestDb::open(true);
         seedStructures(*m_db, QStringLiteral("vel"), 2025);
         m_store = TestStore::open(m_db.get());
-        m_dbArgs = dbArgs();
+        m_dbArgs = TestDb::cliArgs();
         const QString ini = path(QStringLiteral("velcu.ini"));
         QFile f(ini);
         QVERIFY(f.open(QIODevice::WriteOnly));

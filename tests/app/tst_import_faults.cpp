@@ -10,6 +10,7 @@
 // a progress handler interrupts the chosen one before it does anything.
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
+#include "support/TestStore.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -75,15 +76,6 @@ TOvDbConfig sqlite(const QString &path)
     return cfg;
 }
 
-void storeOn(TTorDBCds &s, TOvSQLConnection &c)
-{
-    s.setConnection(&c);
-    s.setProgram(QStringLiteral("vel"));
-    s.setYear(2025);
-    s.setMonth(TTorDBCds::AllMonths);
-    s.setShowWait(false);
-}
-
 const char *const kStructures[] = {"TCUD_DATICUD",       "TCUDI_INPS", "TCUDN_INPDAP",     "TCUIN_INAIL",
                                    "TCUDAE_ALTRIENTI",   "TCUDT_TFR",  "TCUDA_ANNOTAZIONI", "TASE_AUTSOMMEEROGATE",
                                    "TCUDC_CONFAMCARICO"};
@@ -141,10 +133,9 @@ Run importOnce(const QString &path, qint64 failAt)
     ui.setFailureHandler([](const QString &) {});
     TOvSQLConnection c(sqlite(path));
     c.openOrThrow();
-    TTorDBCds s;
-    storeOn(s, c);
+    const auto s = TestStore::open(&c);
     {
-        TVelImportCud imp(s);
+        TVelImportCud imp(*s);
         imp.options.IDWGID = 1;
         imp.options.anno = 2025;
         imp.options.IMESID = 12;
@@ -167,7 +158,7 @@ Run importOnce(const QString &path, qint64 failAt)
         QSqlQuery q = c.exec(QStringLiteral("PRAGMA integrity_check"));
         r.integrity = q.next() ? q.value(0).toString() : QStringLiteral("?");
     }
-    r.store = dump(s);
+    r.store = dump(*s);
     return r;
 }
 

@@ -121,6 +121,20 @@ TOvDbConfig serverConfig()
     return cfg;
 }
 
+QStringList cliArgs()
+{
+    const TOvDbConfig c = config();
+    if (c.isSQLite())
+        return {QStringLiteral("--db-engine"), QStringLiteral("sqlite"), QStringLiteral("--db-path"), c.path};
+    QStringList a{QStringLiteral("--db-engine"), QStringLiteral("postgres"), QStringLiteral("--db-host"), c.host,
+                  QStringLiteral("--db-port"), QString::number(c.port), QStringLiteral("--db-name"), c.database};
+    if (!c.user.isEmpty())
+        a << QStringLiteral("--db-user") << c.user;
+    if (!c.connectOptions.isEmpty())
+        a << QStringLiteral("--db-options") << c.connectOptions;
+    return a;
+}
+
 QString sqlDir()
 {
     const QString source = qEnvironmentVariable("VELCU_SOURCE_DIR");

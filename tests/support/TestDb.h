@@ -19,6 +19,7 @@
 #include "platform/db/OvSQLConnection.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTest>
 #include <memory>
 
@@ -42,6 +43,9 @@ TOvDbConfig config();
 TOvDbConfig serverConfig();
 // The set-up scripts of the source tree.
 QString sqlDir();
+// The database options of velcu-cli (and velcu-db) for the database of the
+// last open().
+QStringList cliArgs();
 
 }
 

@@ -620,25 +620,8 @@ void TVelImportCud::togliCu(const QString &codFis, const QString &mese, qint64 a
 {
     for (const TableRef &t : kTables) {
         TClientDataSet &ds = this->*(t.ds);
-        const int fAfi = ds.fieldIndex(s("iAfiID"));
-        const int fCf = ds.fieldIndex(s("SCUDCODFIS"));
-        const int fMese = ds.fieldIndex(s("SCUDMESE"));
         const TDataSetEvents handlers = ds.detachEvents();
-        bool dropped = false;
-        ds.first();
-        while (!ds.eof()) {
-            const bool byKey = afi > 0 && fAfi >= 0 && ds.field(fAfi).asInteger() == afi;
-            const bool byCode = fCf >= 0 && fMese >= 0
-                                && ds.field(fCf).asString().compare(codFis, Qt::CaseInsensitive) == 0
-                                && ds.field(fMese).asString() == mese;
-            if (byKey || byCode) {
-                ds.deleteRecord();
-                dropped = true;
-            } else {
-                ds.next();
-            }
-        }
-        if (dropped)
+        if (eliminaRighe(ds, codFis, mese, afi))
             ds.mergeChangeLog();
         ds.attachEvents(handlers);
     }
@@ -672,8 +655,15 @@ QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mes
 
 void TVelImportCud::eliminaSezioni(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi)
 {
-    // A section row belongs to the CU by its person key, or by tax code and
-    // month (rows rebuilt elsewhere may carry only the key and the tax code).
+    if (eliminaRighe(ds, codFis, mese, afi))
+        salva(ds);
+}
+
+// Deletes from a table of the run the rows of one CU: by its person key, or
+// by tax code and month (rows rebuilt elsewhere may carry only the key and
+// the tax code). True when a row went.
+bool TVelImportCud::eliminaRighe(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi)
+{
     const int fAfi = ds.fieldIndex(s("iAfiID"));
     const int fCf = ds.fieldIndex(s("SCUDCODFIS"));
     const int fMese = ds.fieldIndex(s("SCUDMESE"));
@@ -690,8 +680,7 @@ void TVelImportCud::eliminaSezioni(TClientDataSet &ds, const QString &codFis, co
             ds.next();
         }
     }
-    if (deleted)
-        salva(ds);
+    return deleted;
 }
 
 void TVelImportCud::sostituisci(const QString &codFis, const QString &mese)

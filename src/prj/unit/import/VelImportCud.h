@@ -211,6 +211,7 @@ private:
     void togliCu(const QString &codFis, const QString &mese, qint64 afi);
     void sostituisci(const QString &codFis, const QString &mese);
     void eliminaSezioni(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi);
+    static bool eliminaRighe(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi);
     void scegliPosizioni();
     // False when the CU was dropped for want of data.
     bool costruisci(const QString &codFis, const QString &mese);
