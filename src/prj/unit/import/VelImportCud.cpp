@@ -382,6 +382,7 @@ void TVelImportCud::importa(QList<int> iacomids)
 {
     m_info.clear();
     m_outcome = TVelRunOutcome();
+    m_controllo.reset();
     m_firmaLetta = false;
     m_pacoLetto = false;
     // One builder of each kind per run: what they read once (deduction

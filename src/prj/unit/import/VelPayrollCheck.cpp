@@ -74,18 +74,28 @@ void TVelPayrollCheck::controlla(int iacomid)
 {
     if (!m_letto)
         leggiSchema();
-    for (const Table &t : std::as_const(m_tables)) {
-        QSqlQuery q = m_conn.newQuery();
-        q.setForwardOnly(true);
-        if (!q.prepare(t.statement))
-            ovRaiseSqlError(q.lastError());
-        q.addBindValue(iacomid);
+    for (Table &t : m_tables) {
+        // Prepared once a run: the check runs for every employee.
+        if (!t.query) {
+            t.query = std::make_shared<QSqlQuery>(m_conn.newQuery());
+            t.query->setForwardOnly(true);
+            if (!t.query->prepare(t.statement)) {
+                const QSqlError e = t.query->lastError();
+                t.query.reset();
+                ovRaiseSqlError(e);
+            }
+        }
+        QSqlQuery &q = *t.query;
+        q.bindValue(0, iacomid);
         if (!q.exec())
             ovRaiseSqlError(q.lastError());
-        if (!q.next())
+        const bool found = q.next();
+        const QSqlRecord row = found ? q.record() : QSqlRecord();
+        q.finish();
+        if (!found)
             continue;
         for (int i = 0; i < t.numeric.size(); ++i) {
-            const QVariant v = q.value(i + 1);
+            const QVariant v = row.value(i + 1);
             // An empty text reads as no value, as everywhere else.
             const bool text = v.metaType().id() == QMetaType::QString && !v.toString().trimmed().isEmpty();
             if (!text && v.metaType().id() != QMetaType::QByteArray)
@@ -94,7 +104,7 @@ void TVelPayrollCheck::controlla(int iacomid)
                                           "contiene \"%4\", che non è un numero. Correggere il dato nel "
                                           "programma stipendi.")
                                .arg(t.name)
-                               .arg(q.value(0).toLongLong())
+                               .arg(row.value(0).toLongLong())
                                .arg(t.numeric.at(i).toUpper(), v.toString().left(40)));
         }
     }

@@ -14,6 +14,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+class QSqlQuery;
 
 class TOvSQLConnection;
 
@@ -33,6 +36,7 @@ private:
         bool byRegister = false;   // rows tied to the relationship's registers
         QStringList numeric;       // columns declared numeric
         QString statement;
+        std::shared_ptr<QSqlQuery> query;   // prepared at the first employee
     };
     void leggiSchema();
 
