@@ -58,14 +58,20 @@ QString ovSqlCause(const QSqlError &error)
 {
     const QString msg = driverMessage(error);
     const int code = sqliteCode(error);
-    if (containsAny(msg, {"database is locked", "database table is locked", "database is busy"})
-        || code == SQLITE_BUSY || code == SQLITE_LOCKED)
+    // PostgreSQL: a lock not had in time (55P03, "canceling statement due to
+    // lock timeout") or a deadlock broken by the server (40P01).
+    const QString state = error.nativeErrorCode();
+    if (containsAny(msg, {"database is locked", "database table is locked", "database is busy",
+                          "due to lock timeout", "deadlock detected"})
+        || code == SQLITE_BUSY || code == SQLITE_LOCKED || state == QLatin1String("55P03")
+        || state == QLatin1String("40P01"))
         return QStringLiteral("il database è occupato da un'altra postazione o da un altro programma; "
                               "riprovare tra qualche istante");
     if (containsAny(msg, {"database or disk is full", "No space left on device", "could not extend file"})
         || code == SQLITE_FULL || error.nativeErrorCode() == QLatin1String("53100"))
         return ovFileErrorText(ENOSPC);
-    if (containsAny(msg, {"attempt to write a readonly database", "readonly database"}) || code == SQLITE_READONLY)
+    if (containsAny(msg, {"attempt to write a readonly database", "readonly database"}) || code == SQLITE_READONLY
+        || state == QLatin1String("25006"))
         return QStringLiteral("il database è in sola lettura: verificare i permessi del file, della sua "
                               "cartella e del disco");
     if (containsAny(msg, {"unable to open database file"}) || code == SQLITE_CANTOPEN)

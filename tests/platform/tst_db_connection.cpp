@@ -256,6 +256,15 @@ private slots:
         const QSqlError pgUnique(QStringLiteral("x"), QStringLiteral("duplicate key"), QSqlError::StatementError,
                                  QStringLiteral("23505"));
         QVERIFY(ovSqlCause(pgUnique).isEmpty());
+        // A server's lock not had in time, a deadlock and a read-only transaction.
+        for (const char *state : {"55P03", "40P01"}) {
+            const QSqlError pgLock(QStringLiteral("x"), QStringLiteral("canceling statement"), QSqlError::StatementError,
+                                   QString::fromLatin1(state));
+            QVERIFY2(ovSqlCause(pgLock).startsWith(QStringLiteral("il database è occupato")), state);
+        }
+        const QSqlError pgReadOnly(QStringLiteral("x"), QStringLiteral("cannot execute UPDATE in a read-only transaction"),
+                                   QSqlError::StatementError, QStringLiteral("25006"));
+        QVERIFY(ovSqlCause(pgReadOnly).startsWith(QStringLiteral("il database è in sola lettura")));
     }
 
     void beforeConnectMayRefuse()
