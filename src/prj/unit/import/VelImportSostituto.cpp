@@ -1,0 +1,90 @@
+// The withholding agent's CU data, written once per run when the import is
+// asked for them: the agent, the Quadro CT and the supplier, from the school
+// record and the payroll's accounting parameters.
+#include "VelImportCud.h"
+#include "VelImportTables.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvTransaction.h"
+#include "platform/framework/OvMessages.h"
+#include "rag/calc/ragUQuery.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorCampagna.h"
+#include "tor/util/TorUUtil.h"
+
+using namespace VelImport;
+
+// ---- withholding agent ---------------------------------------------------------
+
+void TVelImportCud::scriviDatiSostituto()
+{
+    if (!sos || !sos->active() || sos->isEmpty())
+        throw EOvError(QStringLiteral("Dati dell'istituto non disponibili: impossibile importare i dati del sostituto."));
+    auto sed = [&](const char *f) { return sos->fieldByName(s(f)).asString(); };
+    const int idwg = options.IDWGID > 0 ? options.IDWGID : TorUtil::workgroupId();
+    TRagQuery qp(&conn());
+    TOvSQLQuery &paco = qp.open(s("QRY_PACO"), {{s("IDWGID"), idwg}});
+    const QString ateco = paco.isEmpty() ? QString() : paco.fieldByName(s("SPACOCODATECO2007")).asString();
+
+    QString telFax = sed("SSEDTELTELEFONO");
+    if (telFax.trimmed().isEmpty())
+        telFax = sed("SSEDFAXNO");
+    telFax.remove(QLatin1Char('/')).remove(QLatin1Char('-')).remove(QLatin1Char(' '));
+    const QString codFis = sed("SSEDNOMCODICEFISC");
+
+    // Each table holds one row, replaced. What the office typed in the
+    // agent's editor and the import has no source for (signature,
+    // representative, ...) is carried over from the row replaced.
+    auto rewrite = [&](const char *structure, const QList<QPair<const char *, QVariant>> &values) {
+        TClientDataSet ds;
+        ds.setObjectName(s(structure));
+        m_store.Load(ds, s(structure));
+        QHash<QString, QVariant> kept;
+        if (!ds.isEmpty()) {
+            ds.first();
+            for (int i = 0; i < ds.fieldCount(); ++i)
+                kept.insert(ds.fieldDefs().at(i).name.toLower(), ds.field(i).value());
+        }
+        while (!ds.isEmpty()) {
+            ds.first();
+            ds.deleteRecord();
+        }
+        ds.append();
+        for (int i = 0; i < ds.fieldCount(); ++i) {
+            const QString n = ds.fieldDefs().at(i).name.toLower();
+            if (n == QLatin1String("iafiid") || n == QLatin1String("ifisrigo"))
+                continue;
+            if (kept.contains(n))
+                ds.field(i).setValue(kept.value(n));
+        }
+        for (const auto &v : values)
+            ds.fieldByName(s(v.first)).setValue(v.second);
+        ds.post();
+        m_store.Save(ds, s(structure));
+    };
+
+    TOvTransaction tr(&conn());
+    tr.StartTransaction();
+    rewrite("TCUS_DATISOST", {{"SSOSCODFIS", codFis},
+                              {"SSOSDENOM", sed("SSEDNOMLDESC")},
+                              {"SSOSNOME", QString()},
+                              {"SSOSCOMUNE", sed("SCOMDESC")},
+                              {"SSOSPROV", sed("SPROSIGLA")},
+                              {"SSOSCAP", sed("SCAPVALUE")},
+                              {"SSOSINDIRIZZO", sed("SSEDINDINDIRIZZO")},
+                              {"SSOSTELFAX", telFax},
+                              {"SSOSEMAIL", sed("SSEDEMLEMAIL")},
+                              {"SSOSCODATTIVITA", ateco},
+                              {"LSOSANNULLAMENTO", s("0")},
+                              {"LSOSSOSTITUZIONE", s("0")},
+                              {"LSOSEVECC", s("0")},
+                              {"LSOSCASIPARTICOLARI", s("0")},
+                              {"LSOSCT", s("0")},
+                              {"LSOSDICHCONTRIB", s("0")}});
+    rewrite("TCUCT_DATICT", {{"SCTCODFIS", codFis}, {"LCTFISCONLINE", s("0")}, {"LCTSRVENTRATEL", s("0")}});
+    rewrite("TCFO_FORNITORE", {{"SFORCODFIS", codFis}, {"STFOCODICE", s("01")}});
+    tr.Commit();
+    m_firmaLetta = false;
+}
+
