@@ -199,6 +199,8 @@ private slots:
         storeOn(s, *db);
         TClientDataSet cu;
         s.Load(cu, QStringLiteral("TCUD_DATICUD"));
+        qInfo("%s: %d candidati per postazione, CU nell'archivio %d, importate %d, mantenute %d, persone %d",
+              QTest::currentDataTag(), int(halves[0].size()), cu.recordCount(), importati, mantenuti, persons);
         QCOMPARE(cu.recordCount(), importati);
         QCOMPARE(persons, importati);
         // No value row points at a person that is gone.
