@@ -474,6 +474,29 @@ private slots:
         QCOMPARE(store->program(), QStringLiteral("vel"));
     }
 
+    void uniEmensTableUnreadable()
+    {
+        // The UniEmens tables are there but cannot be read: the NoiPA source
+        // says so for every employee, instead of dropping the notice for the
+        // rest of the run. Everything goes with the rollback.
+        db->startTransaction();
+        db->exec(QStringLiteral("UPDATE tcds_struttura SET bcdsschema = :B WHERE lower(scdsnome) = 'tamm_amministrazioni'"),
+                 {{QStringLiteral("B"), QByteArray("non uno schema")}});
+        TVelImpInpdap inpdap;
+        QCOMPARE(inpdap.importa(cu(21, kFontana, QStringLiteral("07")), cdsINPDAP), 1);
+        QCOMPARE(inpdap.importa(cu(12, QStringLiteral("CNTRRT66P05H501D"), QStringLiteral("07")), cdsINPDAP), 1);
+        const QStringList said = testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica"));
+        QCOMPARE(said.size(), 2);
+        for (const QString &line : said)
+            QVERIFY2(line.startsWith(QStringLiteral("Impossibile verificare la presenza di denunce UniEmens relative al "
+                                                    "dipendente:\r\n  Impossibile aprire la tabella UniEmens "
+                                                    "TAMM_AMMINISTRAZIONI"))
+                         && line.endsWith(QStringLiteral("Verificare manualmente.")),
+                     qPrintable(line));
+        db->rollback();
+        store->Load(cdsImport, QStringLiteral("TCUD_DATICUD"));
+    }
+
     void uniEmensEarlierYearAndPartYear()
     {
         // A variation of November 2024 declared in April 2025 goes to a row
