@@ -83,6 +83,18 @@ class TstDbSupplySnapshot : public QObject
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
+    // The supply's module on the test store, its questions answered yes, open.
+    std::unique_ptr<TdmVelFile> supplyModule()
+    {
+        auto dm = std::make_unique<TdmVelFile>(*m_store);
+        dm->setSettingsFile(path(QStringLiteral("velcu.ini")));
+        dm->setTablePaths(path(QStringLiteral("campi.cds")), path(QStringLiteral("record.cds")));
+        dm->information = [](const QStringList &, bool) { return true; };
+        dm->defaultMatricola = [] { return QString(); };
+        dm->open();
+        return dm;
+    }
+
     int count(const QString &sql)
     {
         QSqlQuery q = m_db->exec(sql);
@@ -157,12 +169,8 @@ private slots:
         m_db->exec(QStringLiteral("DELETE FROM tfis_datifiscali WHERE icdsid IN (SELECT icdsid FROM tcds_struttura "
                                   "WHERE lower(scdsnome) = 'tcuda_annotazioni')"));
         QueryText().loadCatalogue(QStringLiteral(VELCU_STAGE_DIR "/etc/rag/rag_QueryText.cds"));
-        TdmVelFile dm(*m_store);
-        dm.setSettingsFile(path(QStringLiteral("velcu.ini")));
-        dm.setTablePaths(path(QStringLiteral("campi.cds")), path(QStringLiteral("record.cds")));
-        dm.information = [](const QStringList &, bool) { return true; };
-        dm.defaultMatricola = [] { return QString(); };
-        dm.open();
+        auto module = supplyModule();
+        TdmVelFile &dm = *module;
         QString replaced;
         for (dm.dip().first(); !dm.dip().eof() && replaced.isEmpty(); dm.dip().next())
             if (dm.dip().fieldByName(QStringLiteral("SCUDANNOTAZIONI")).asString().contains(QStringLiteral("ZZ) ")))
@@ -262,12 +270,8 @@ private slots:
         // The file is written, then the database refuses the agent's count:
         // the run fails and says the file is there, complete.
         QueryText().loadCatalogue(QStringLiteral(VELCU_STAGE_DIR "/etc/rag/rag_QueryText.cds"));
-        TdmVelFile dm(*m_store);
-        dm.setSettingsFile(path(QStringLiteral("velcu.ini")));
-        dm.setTablePaths(path(QStringLiteral("campi.cds")), path(QStringLiteral("record.cds")));
-        dm.information = [](const QStringList &, bool) { return true; };
-        dm.defaultMatricola = [] { return QString(); };
-        dm.open();
+        auto module = supplyModule();
+        TdmVelFile &dm = *module;
         const QList<int> rows = dm.visitedRows(TdmVelFile::All);
         QVERIFY(dm.runGeneration(rows));
         m_db->exec(TestDb::isPostgres() ? QStringLiteral("SET default_transaction_read_only = on")

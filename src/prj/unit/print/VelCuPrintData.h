@@ -1,0 +1,36 @@
+#pragma once
+// What the parts of the CU print share: the CU structure's name, the way a
+// CU's field is read as text and the check of a PDF operation.
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/pdf/TPdkPdf.h"
+
+#include <QString>
+
+namespace VelCuPrintData {
+
+inline const QString kCud = QStringLiteral("TCUD_DATICUD");
+
+inline QString text(TClientDataSet &ds, const char *field)
+{
+    const TField f = ds.findField(QLatin1String(field));
+    return f ? f.asString() : QString();
+}
+
+// A text as an SQL literal of a dataset filter.
+inline QString quoted(const QString &text)
+{
+    QString t = text;
+    return QLatin1Char('\'') + t.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+// A failing operation raises its label with qpdf's reason when there is one.
+inline void check(TPdkPdf &pdf, int result, const QString &label)
+{
+    if (result != 0)
+        return;
+    const QString reason = pdf.LastErrorText().trimmed();
+    throw EOvError(reason.isEmpty() ? label : label + QStringLiteral("\n") + reason);
+}
+
+} // namespace VelCuPrintData

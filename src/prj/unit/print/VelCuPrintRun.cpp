@@ -1,0 +1,325 @@
+// The CU print's run: the pages of one CU (summary or ordinary) in order, the
+// document written, each CU's pages, and the lock of the CUs printed.
+#include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/print/VelCuPrintData.h"
+
+#include "platform/core/OvFolders.h"
+#include "src/prj/unit/model/VelCuByMonth.h"
+#include "platform/core/OvExceptions.h"
+#include "platform/framework/OvMessages.h"
+#include "platform/pdf/PdkFontMetrics.h"
+#include "platform/pdf/TPdkPdf.h"
+#include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/VelCudLayout.h"
+#include "src/prj/unit/print/VelFormFieldPrinter.h"
+#include "src/prj/unit/print/VelImprint.h"
+#include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/telematic/VelAnnotationCodes.h"
+#include "src/prj/unit/telematic/VelFileGenerator.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorCampagna.h"
+#include "tor/util/TorFolders.h"
+
+#include <QDir>
+#include <QSet>
+
+using namespace VelCuPrintData;
+
+// ---------------------------------------------------------------- the run
+
+// Steps common to both CUs: the CU's first page from the model, the year,
+// the agent's block (the other agent the CU names, else the school), the
+// fields of Pag1 and the imprint. Returns the agent's dataset.
+TClientDataSet &TVelCuPrint::firstPage(const TXMLCud &cud, int modelPage, bool first)
+{
+    m_codFis = text(cdsMultiSelect, "SCUDCODFIS");
+    m_mese = text(cdsMultiSelect, "SCUDMESE");
+    const TField person = cdsMultiSelect.findField(QStringLiteral("IAFIID"));
+    m_person = person ? person.asInteger() : 0;
+    if (!first)
+        blankPageIfOdd();
+
+    const QString label = QStringLiteral("Copia I pagina");
+    copyPage(QString::number(modelPage), label);
+    if (first) {
+        check(*m_pdf, m_pdf->DeletePages(1, 1), label);
+        check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), label);
+    }
+    cdsPdfAltrisost.setFiltered(false);
+    cdsPdfAltrisost.setFilter(QStringLiteral("SSOSCODFIS = %1").arg(quoted(text(cdsMultiSelect, "SCUDALTROSOSCODFIS"))));
+    cdsPdfAltrisost.setFiltered(true);
+    cdsPdfAltrisost.first();
+    TClientDataSet &agent = cdsPdfAltrisost.isEmpty() ? cdsPdfSost : cdsPdfAltrisost;
+    drawText(169, 29, 12, QString::number(m_store.year() > 0 ? m_store.year() : Campagna::AnnoFinanziario));
+    agentBlock(cud, agent);
+    pageFields(cud, 1, true);
+    const QString imprint = VelImprint::cuLine();
+    check(*m_pdf, m_pdf->SetTextSize(7), QStringLiteral("Scrivi testo: ") + imprint);
+    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, imprint), QStringLiteral("Scrivi testo: ") + imprint);
+    m_module = 1;
+    return agent;
+}
+
+void TVelCuPrint::printSummaryCu(bool first)
+{
+    const TXMLCud cud = m_main.Cud();
+    TClientDataSet &agent = firstPage(cud, 1, first);
+
+    // pages 2-4: fiscal data and dependants
+    filterToCu(cdsPdfConFamCar);
+    filterToCu(cdsPdfTfr);
+    const bool fiscal = TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()
+                        || !cdsPdfTfr.isEmpty();
+    if (fiscal && text(cdsMultiSelect, "LCUDCPOSCNACFC").trimmed() != QLatin1String("X")) {
+        for (int page = 2; page <= 4; ++page) {
+            copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
+            moduleAndImprint();
+            pageFields(cud, page, false);
+        }
+        dependantsBlock(143);
+    }
+
+    previdentialPages(cud, {5, 6, 5, 6, 72, true});
+    if (!text(cdsMultiSelect, "SCUDANNOTAZIONI").trimmed().isEmpty())
+        annotationsPage();
+    selfEmployedPage(cud, 8, 7);
+    // the information for the payee reaches every payee with the CU
+    copyPage(QStringLiteral("9"), QStringLiteral("Copia pagina informazioni"));
+    fivePerThousandPages(cud, agent);
+}
+
+void TVelCuPrint::printOrdinaryCu(bool first)
+{
+    const TXMLCud cud = m_main.Cud();
+    firstPage(cud, 3, first);
+
+    // pages 4-8: fiscal data, the dependants on 8
+    filterToCu(cdsPdfConFamCar);
+    if (TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()) {
+        for (int page = 4; page <= 8; ++page) {
+            copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
+            moduleAndImprint();
+            pageFields(cud, page - 2, false);
+        }
+        dependantsBlock(28);
+    }
+
+    // the TFR has pages of its own here
+    previdentialPages(cud, {9, 10, 7, 8, 84, false});
+    tfrPairs(cud);
+    rebuildAnnotationCodes();
+    annotationCodePages(cud);
+    selfEmployedPage(cud, 14, 12);
+}
+
+QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
+{
+    m_outcome = TVelRunOutcome();
+    for (const TBookmark b : rows)
+        m_outcome.add(payeeOf(b));
+    auto settle = [this, &rows] {
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (!isLocked(rows.at(i)))
+                continue;
+            TVelPayeeOutcome &p = m_outcome.payees[i];
+            p.stage = TVelStage::Conferma;
+            p.result = TVelResult::Fatto;
+            p.reason.clear();
+        }
+    };
+    try {
+        const QString path = printDocument(rows, fileName);
+        if (path.isEmpty()) {
+            m_outcome.cancelled = m_cancelled;
+            const QString why = m_cancelled ? QStringLiteral("stampa annullata")
+                                            : QStringLiteral("modello di stampa non disponibile");
+            if (!m_cancelled)
+                m_outcome.fatal = why;
+            for (TVelPayeeOutcome &p : m_outcome.payees)
+                p.reason = why;
+            return QString();
+        }
+        for (TVelPayeeOutcome &p : m_outcome.payees)
+            p.stage = TVelStage::Conferma;
+        lockPrinted(rows);
+        settle();
+        return path;
+    } catch (const std::exception &e) {
+        m_outcome.fatal = exceptionText(e);
+        for (TVelPayeeOutcome &p : m_outcome.payees) {
+            p.result = TVelResult::Errore;
+            p.reason = m_outcome.fatal;
+        }
+        settle();
+        throw;
+    }
+}
+
+TVelPayeeOutcome TVelCuPrint::payeeOf(TBookmark row)
+{
+    cdsMultiSelect.gotoBookmark(row);
+    TVelPayeeOutcome p;
+    p.codFis = text(cdsMultiSelect, "SCUDCODFIS").trimmed();
+    p.nome = (text(cdsMultiSelect, "SCUDCOGNOME").trimmed() + QLatin1Char(' ') + text(cdsMultiSelect, "SCUDNOME").trimmed())
+                 .trimmed();
+    p.mese = text(cdsMultiSelect, "SCUDMESE").trimmed();
+    p.stage = TVelStage::Scrittura;
+    p.result = TVelResult::NonEseguito;
+    return p;
+}
+
+QString TVelCuPrint::cuKey(TBookmark row)
+{
+    cdsMultiSelect.gotoBookmark(row);
+    return text(cdsMultiSelect, "SCUDCODFIS") + QLatin1Char('|') + text(cdsMultiSelect, "SCUDMESE");
+}
+
+QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &fileName)
+{
+    const bool ordinario = m_stampe.ordinario;
+    m_ranges.clear();
+    m_cancelled = false;
+    m_locked.clear();
+    m_lockSet.reset();
+    m_lockRows.clear();
+    prepare();
+    if (ordinario)
+        m_main.LoadCudOrdLayout();
+    else
+        m_main.LoadCudLayout();
+    if (!m_main.hasCudLayout())
+        return QString();
+    m_noteCodes.reset();
+    m_noteTableFailed = false;
+    m_annotationSaves.clear();
+    m_annotationIndex.reset();
+
+    m_pdf = std::make_unique<TPdkPdf>();
+    m_printer = std::make_unique<TVelFormFieldPrinter>(*m_pdf);
+    struct Release {
+        TVelCuPrint *p;
+        bool written = false;
+        ~Release()
+        {
+            p->m_printer.reset();
+            p->m_pdf.reset();
+            // rows rebuilt in memory: read afresh at the next run; those of a
+            // document on disk wait for the lock of their CU
+            if (!written) {
+                p->m_annotationSaves.clear();
+                p->m_ranges.clear();
+            }
+            p->m_annotationIndex.reset();
+            p->cdsPdfAnnotazioni.close();
+        }
+    } release{this};
+
+    TPdkPdf &pdf = *m_pdf;
+    const QString model = !modelFile.isEmpty() ? modelFile
+                          : TorFolders::resolveFile(TorFolders::resDir(), ordinario ? Campagna::modelloOrdinario()
+                                                                                    : Campagna::modelloSintetico());
+    m_modelDoc = pdf.LoadFromFile(model);
+    check(pdf, m_modelDoc, QStringLiteral("Caricamento modello base"));
+    const int doc = pdf.NewDocument();
+    check(pdf, doc, QStringLiteral("Creazione nuovo documento"));
+    check(pdf, pdf.SelectDocument(doc), QStringLiteral("Creazione nuovo documento"));
+    check(pdf, pdf.SetOrigin(1), QStringLiteral("Creazione nuovo documento"));
+
+    int pages = 0; // pages of the CUs before this one
+    for (const TBookmark b : rows) {
+        if (progress && !progress(int(m_ranges.size()), int(rows.size()))) {
+            m_cancelled = true;
+            return QString();
+        }
+        cdsMultiSelect.gotoBookmark(b);
+        const bool first = m_ranges.isEmpty();
+        if (ordinario)
+            printOrdinaryCu(first);
+        else
+            printSummaryCu(first);
+        // a blank page the two-sided print puts before a CU closes the one before
+        const int blank = twoSided && !first && pages % 2 != 0 ? 1 : 0;
+        if (blank)
+            m_ranges.last().last += 1;
+        m_ranges.append({b, pages + blank + 1, pdf.PageCount()});
+        pages = pdf.PageCount();
+    }
+    if (progress && !progress(int(m_ranges.size()), int(rows.size()))) {
+        m_cancelled = true;
+        return QString();
+    }
+    if (m_ranges.isEmpty())
+        return QString();
+
+    const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
+    ovTryMakePath(folder);
+    const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
+    if (pdf.SaveToFile(path) == 0)
+        throw EOvError(QStringLiteral("Controllare che il documento non sia già aperto.\n") + pdf.LastErrorText());
+    if (log)
+        log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
+    release.written = true;
+    return path;
+}
+
+// Each CU gets iCudStato = 1 in the store period of its own month, as the
+// editor writes it, then in cdsMultiSelect; its rebuilt annotation rows follow.
+void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
+{
+    QStringList months;
+    QHash<QString, QList<TBookmark>> byMonth;
+    QSet<QString> keys;
+    for (const TBookmark b : rows) {
+        if (m_locked.contains(b))
+            continue;
+        cdsMultiSelect.gotoBookmark(b);
+        const QString mese = text(cdsMultiSelect, "SCUDMESE");
+        if (!byMonth.contains(mese))
+            months << mese;
+        byMonth[mese] << b;
+    }
+    if (months.isEmpty())
+        return;
+    if (!m_lockSet) {
+        auto set = std::make_unique<TClientDataSet>();
+        m_store.Load(*set, kCud, TTorDBCds::AllMonths);
+        for (set->first(); !set->eof(); set->next())
+            m_lockRows[text(*set, "SCUDCODFIS") + QLatin1Char('|') + text(*set, "SCUDMESE")] << set->bookmark();
+        m_lockSet = std::move(set);
+    }
+    TClientDataSet &one = *m_lockSet;
+    const TField state = one.fieldByName(QStringLiteral("iCudStato"));
+    const TField shown = cdsMultiSelect.fieldByName(QStringLiteral("iCudStato"));
+    for (const QString &mese : std::as_const(months)) {
+        const QList<TBookmark> &ofMonth = byMonth.value(mese);
+        QSet<QString> monthKeys;
+        for (const TBookmark b : ofMonth)
+            monthKeys.insert(cuKey(b));
+        // a CU gone from the store since has nothing to lock
+        for (const QString &key : std::as_const(monthKeys))
+            for (const TBookmark b : m_lockRows.value(key)) {
+                one.gotoBookmark(b);
+                if (state.asString() == QLatin1String("1"))
+                    continue;
+                one.edit();
+                state.setValue(1);
+                one.post();
+            }
+        m_store.Save(one, kCud, velCuStoreMonth(mese));
+        for (const TBookmark b : ofMonth) {
+            cdsMultiSelect.gotoBookmark(b);
+            cdsMultiSelect.edit();
+            shown.setValue(1);
+            cdsMultiSelect.post();
+            m_locked.insert(b);
+        }
+        keys.unite(monthKeys);
+    }
+    cdsMultiSelect.mergeChangeLog();
+    saveAnnotationCodes(keys);
+}
+
+int TVelCuPrint::pagesWritten() const
+{
+    return m_pdf ? m_pdf->PageCount() : 0;
+}
