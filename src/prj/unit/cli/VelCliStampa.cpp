@@ -1,0 +1,172 @@
+// velcu-cli stampa: the summary or ordinary CU of the year's certifications
+// in one document, or one PDF per payee, each CU locked once its own file is
+// on disk.
+#include "VelCliCommon.h"
+#include "VelCliPdfSplit.h"
+
+namespace VelCli::detail {
+
+int stampa(Command &c, LazySession &db)
+{
+    const QCommandLineParser &p = c.p;
+    const bool sintetico = p.isSet(QStringLiteral("sintetico"));
+    const bool ordinario = p.isSet(QStringLiteral("ordinario"));
+    if (sintetico == ordinario)
+        throw UsageError{s("Indicare uno fra --sintetico e --ordinario.")};
+    const bool perPayee = p.isSet(QStringLiteral("per-percipiente"));
+    if (!p.isSet(QStringLiteral("out")) && !perPayee)
+        throw UsageError{s("Indicare il file PDF con --out FILE.pdf oppure la cartella con --per-percipiente.")};
+    QString outFile;
+    if (p.isSet(QStringLiteral("out"))) {
+        outFile = QFileInfo(p.value(QStringLiteral("out"))).absoluteFilePath();
+        if (!outFile.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+            throw UsageError{s("Il file di --out deve avere l'estensione .pdf: \"%1\".").arg(p.value(QStringLiteral("out")))};
+        if (!QFileInfo(QFileInfo(outFile).absolutePath()).isDir())
+            throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
+    }
+    QString payeeDir;
+    std::unique_ptr<VelCliPdfSplit::FolderGuard> guard;
+    if (perPayee) {
+        payeeDir = QFileInfo(p.value(QStringLiteral("per-percipiente"))).absoluteFilePath();
+        ovMakePath(payeeDir);
+        guard = std::make_unique<VelCliPdfSplit::FolderGuard>(payeeDir);
+        for (const QString &gone : guard->removeLeftovers())
+            c.err << s("Rimosso \"%1\", lasciato da una stampa interrotta.\n").arg(QDir::toNativeSeparators(gone));
+    }
+    const QStringList codes = taxCodes(p);
+
+    Session &session = db.get();
+    TdmVelStampePDF stampe;
+    stampe.ordinario = ordinario;
+    TdmVelMain main;
+    TVelCuPrint run(*session.store, stampe, main);
+    run.twoSided = p.isSet(QStringLiteral("fronte-retro"));
+    run.signatureOmitted = p.isSet(QStringLiteral("firma-omessa"));
+    c.err << s("Lettura delle certificazioni...\n");
+    c.err.flush();
+    run.open();
+
+    // The CUs to print, in the print's order.
+    QList<TBookmark> rows;
+    QSet<QString> found;
+    const QList<TBookmark> all = run.allRows();
+    for (const TBookmark b : all) {
+        run.cdsMultiSelect.gotoBookmark(b);
+        const QString cf = upperCode(run.cdsMultiSelect.fieldByName(QStringLiteral("SCUDCODFIS")).asString());
+        if (!codes.isEmpty() && !codes.contains(cf))
+            continue;
+        rows << b;
+        found.insert(cf);
+    }
+    if (!allCodesFound(c, codes, found))
+        return Errors;
+    if (rows.isEmpty()) {
+        c.err << s("Nessuna certificazione da stampare.\n");
+        return Errors;
+    }
+
+    run.log = [&c](const QString &line) {
+        c.err << line << '\n';
+        c.err.flush();
+    };
+    Progress progress(c.err, s("Stampa"));
+    run.progress = [&](int done, int total) {
+        progress.step(done, total);
+        return true;
+    };
+
+    if (!perPayee) {
+        // One document: its CUs are locked once it is on disk.
+        run.outputFolder = QFileInfo(outFile).absolutePath();
+        const QString path = run.print(rows, QFileInfo(outFile).completeBaseName());
+        const TVelRunOutcome &outcome = run.outcome();
+        if (path.isEmpty()) {
+            c.err << s("Nessun CU stampato (%1).\n").arg(outcome.fatal.isEmpty() ? s("stampa annullata") : outcome.fatal);
+            return Errors;
+        }
+        c.out << s("File scritto: ") << QDir::toNativeSeparators(path) << '\n';
+        c.out << s("CU stampati: %1.\n").arg(outcome.count(TVelResult::Fatto));
+        for (const QString &line : outcome.problemLines())
+            c.err << s("Non stampato: ") << line << '\n';
+        return outcome.riuscito() ? Ok : Errors;
+    }
+
+    // Per payee: the whole document (under --out, or in the run's hidden work
+    // folder), then one file per CU cut from it; a CU is locked only once its
+    // own file has its final name.
+    QString folder, name;
+    if (!outFile.isEmpty()) {
+        folder = QFileInfo(outFile).absolutePath();
+        name = QFileInfo(outFile).completeBaseName();
+    } else {
+        folder = guard->workFolder();
+        name = TVelCuPrint::defaultFileName(ordinario);
+    }
+    run.outputFolder = folder;
+    if (outFile.isEmpty()) // the work folder's document is no result: it goes at the end
+        run.log = [&c](const QString &line) {
+            if (line.startsWith(QLatin1String("File generato: ")))
+                return;
+            c.err << line << '\n';
+            c.err.flush();
+        };
+    const QString path = run.printDocument(rows, name);
+    if (path.isEmpty()) {
+        c.err << s("Nessun CU stampato (modello di stampa non disponibile).\n");
+        return Errors;
+    }
+    if (!outFile.isEmpty())
+        c.out << s("File scritto: ") << QDir::toNativeSeparators(path) << '\n';
+
+    TVelRunOutcome outcome;
+    QList<VelCliPdfSplit::Part> parts;
+    QList<TBookmark> partRows;
+    QHash<QString, int> seen;
+    for (const TVelCuPrint::PageRange &range : run.pageRanges()) {
+        TVelPayeeOutcome &payee = outcome.add(run.payeeOf(range.row));
+        // The tax code names the file: anything but letters and digits
+        // (a code typed wrong) cannot lead the file out of the folder.
+        QString file = upperCode(payee.codFis);
+        for (QChar &ch : file)
+            if (!(ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) && !ch.isDigit())
+                ch = QLatin1Char('_');
+        if (file.isEmpty())
+            file = QStringLiteral("SENZA_CODICE_FISCALE");
+        if (const int n = seen[file]++)
+            file += QStringLiteral("_%1").arg(n + 1);
+        parts.append({QDir(payeeDir).filePath(file + QStringLiteral(".pdf")), range.first, range.last});
+        partRows << range.row;
+    }
+    Progress split(c.err, s("PDF per percipiente"));
+    VelCliPdfSplit::Locker locker;
+    locker.lock = [&](const QList<int> &done) {
+        QList<TBookmark> lock;
+        for (const int k : done)
+            lock << partRows.at(k);
+        run.lockPrinted(lock);
+    };
+    locker.locked = [&](int k) { return run.isLocked(partRows.at(k)); };
+    VelCliPdfSplit::split(path, parts, outcome, locker, [&split](int done, int total) { split.step(done, total); });
+
+    // Payee by payee: the files written (their CUs locked), then what failed
+    // and what was not reached, with the reason.
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        if (outcome.payees.at(i).result == TVelResult::Fatto)
+            c.out << s("File scritto: ") << QDir::toNativeSeparators(parts.at(i).file) << '\n';
+    for (const QString &line : outcome.problemLines())
+        c.err << s("Non stampato: ") << line << '\n';
+    if (!outcome.fatal.isEmpty())
+        c.err << outcome.fatal << '\n';
+    const int written = outcome.count(TVelResult::Fatto);
+    c.out << s("CU stampati: %1.\n").arg(written);
+    c.out << s("PDF per percipiente: %1 nella cartella %2.\n").arg(written).arg(QDir::toNativeSeparators(payeeDir));
+    if (!outcome.riuscito())
+        c.err << s("PDF per percipiente non scritti: %1 su %2 (%3 non riusciti, %4 non raggiunti).\n")
+                     .arg(parts.size() - written)
+                     .arg(parts.size())
+                     .arg(outcome.count(TVelResult::Errore))
+                     .arg(outcome.count(TVelResult::NonEseguito));
+    return outcome.riuscito() ? Ok : Errors;
+}
+
+} // namespace VelCli::detail
