@@ -62,7 +62,7 @@ private slots:
         QCOMPARE(r.addComTrattenuta(), Currency());
         QCOMPARE(r.addComDovuta(), money("218.88"));
         QCOMPARE(r.addRegDovuta(), money("452.04"));
-        QCOMPARE(r.valoreCampo("FCONGIMPONIBILE_P"), money("27360"));
+        QCOMPARE(r.valoreCampo("FCONGIMPONIBILE_P"), Currency());   // no other employer
         QCOMPARE(r.valoreCampo("fcongimplavagg"), money("100"));
         QCOMPARE(r.valoreCampo("FCONGNONESISTE"), Currency());
         r.calcolaDetrazioni();
@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(with.imponibile(), money("23973.84"));
         QCOMPARE(with.impostaNetta(), money("3184.20"));
         QCOMPARE(with.impostaNettaCalcolata, money("3184.20"));
-        QCOMPARE(with.giorni(), 360);
+        QCOMPARE(with.giorni(), 365);
         QCOMPARE(with.addComDovuta(), money("120"));
         QCOMPARE(with.addRegDovuta(), money("300"));
         QCOMPARE(with.addComTrattenuta(), Currency());
@@ -125,6 +125,16 @@ private slots:
         QCOMPARE(with.detrFamiliari, money("480"));
         QCOMPARE(with.detrLavoro, money("1800"));
         QCOMPARE(with.detrTotale, money("2280"));
+        // The additional deduction is kept apart and counts in the total.
+        QVERIFY(db->exec(QStringLiteral("UPDATE tadetr_detrazioniregs SET fadetimplavagg = 10 WHERE iregsid IN "
+                                        "(SELECT iregsid FROM tregs_registri WHERE iacomid = 102)"))
+                    .numRowsAffected()
+                > 0);
+        with.calcolaDetrazioni();
+        QCOMPARE(with.detrAggiuntiva, money("120"));
+        QCOMPARE(with.detrTotale, money("2400"));
+        db->exec(QStringLiteral("UPDATE tadetr_detrazioniregs SET fadetimplavagg = 0 WHERE iregsid IN "
+                                "(SELECT iregsid FROM tregs_registri WHERE iacomid = 102)"));
         with.numeriFamiliari();
         QCOMPARE(with.detrFamNum, Currency());
         QVERIFY(!s.LCUDCPOSCNACFC);
@@ -166,7 +176,7 @@ private slots:
         TVelCudImportState f = state(104, QStringLiteral("3"));
         TCudStd rf;
         rf.inizializza(f);
-        QCOMPARE(rf.giorni(), 268);
+        QCOMPARE(rf.giorni(), 270);
         // Collaborator: the relationship's days, no payroll days.
         TVelCudImportState c = state(106, QString());
         c.collabList = QStringLiteral("11");
@@ -180,7 +190,7 @@ private slots:
         TCudStd rp;
         rp.inizializza(p);
         QCOMPARE(rp.impostaNetta(), money("780"));
-        QCOMPARE(rp.giorni(), 180);
+        QCOMPARE(rp.giorni(), 184);
     }
 
     void noipaPayments()

@@ -8,6 +8,7 @@ figures of docs/demo-payees.md can be checked by hand against this file.
     python3 tools/demo-payroll/make_demo_payroll.py
 """
 from decimal import Decimal, ROUND_HALF_UP
+import datetime
 import os
 import sys
 
@@ -128,12 +129,18 @@ def last_day(m):
     return [31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31][m - 1]
 
 
+def calendar_days(dal, al):
+    d = [datetime.date.fromisoformat(x) for x in (dal, al)]
+    return (d[1] - d[0]).days + 1
+
+
 def register(acom, month, itno, iqar, cot=1, days=None, dal=None, al=None, noipa=0, causale=None):
     rid = ids.next('regs', 1001)
-    if days is None:
-        days = 30 if cot == 1 else 0
     if cot == 1 and dal is None:
         dal, al = '%d-%02d-01' % (YEAR, month), '%d-%02d-%02d' % (YEAR, month, last_day(month))
+    if days is None:
+        # Days of deduction are calendar days: a whole year makes 365.
+        days = calendar_days(dal, al) if cot == 1 else 0
     add('tregs_registri', iregsid=rid, ianfid=ANF, imesid=month, icotid=cot, iregsgruppo=1,
         dregsdata='%d-%02d-23' % (YEAR, month), iacomid=acom, itnoid=itno, iqarid=iqar, iregsgiorni=days,
         dregsdal=dal, dregsal=al, lregsexpcsfa=noipa, sregscausale=causale)
@@ -160,7 +167,7 @@ def deductions(reg, lavdip=0, con=0, figli=0, altri=0, lavagg=0):
 
 
 def monthly(acom, months, itno, iqar, gross, irpef_lordo, irpef_netto, inps_code=3, inps_rate='9.19',
-            addcom=0, addreg=0, ded=None, noipa=0, days=30, inpdap=False, fpc=None):
+            addcom=0, addreg=0, ded=None, noipa=0, days=None, inpdap=False, fpc=None):
     """Fundamental pay of the given months, the same every month.
 
     INPS (or, with inpdap, public pension code 2) is gross x rate %, rounded
@@ -320,7 +327,7 @@ def payees():
     relationship(101, n, 1, 2, '2003-09-01', scala=1)
     monthly(101, ALL, 1, 2, 2500, 480, 330, inpdap=True, inps_rate='8.80', addcom=12, addreg=30,
             ded=dict(lavdip=150), fpc=(25, 25, 172.50))
-    adjustment(101, 12, imponibile_t=27360, imponibile_p=27360, ritlorda=6708.40, ritnetta=3958.40,
+    adjustment(101, 12, imponibile_t=27360, imponibile_p=0, ritlorda=6708.40, ritnetta=3958.40,
                detrazioni=2750, impconcar=690, impfiglicar=0, impaltricar=0, implavdip=1960, implavagg=100,
                addcom_dov=218.88, addreg_dov=452.04, giorni=365, bonus66_dov=0)
     declaration(n, spouse=tax_code('BIANCHI', 'ROSA', (1977, 5, 2), 'F', 'D458'), spouse_dep=1, children=2,
@@ -375,11 +382,13 @@ def payees():
     monthly(105, range(1, 7), 2, 4, 900, 207, 57, inps_code=13, ded=STD_DED)
     monthly(105, range(7, 13), 1, 4, 1600, 280, 130, ded=STD_DED)
 
-    # 6 Co-ordinated collaborator (position 11), 180 days, INPS separate scheme.
+    # 6 Co-ordinated collaborator (position 11) on a contract from 1 October
+    #   2024 to 30 June 2025: the payroll carries 200 days, the year holds
+    #   181 of them; INPS separate scheme.
     n = 6
     person(n, 'COLOMBO', 'PAOLO', 'M', (1979, 6, 8), 'MILANO', 'CESENA', 5)
-    relationship(106, n, 11, 8, '2025-03-01', '2025-08-27', durata=180)
-    for m in range(3, 9):
+    relationship(106, n, 11, 8, '2024-10-01', '2025-06-30', durata=200)
+    for m in range(1, 7):
         r = register(106, m, 11, 8, days=0)
         pay(r, 10001, 1000)
         wh(r, 15, imp=1000, rit=116.67, imp_amm=1000, rit_amm=233.33)
@@ -547,13 +556,15 @@ def payees():
     for m in range(3, 12):
         wh(regs[m - 1], 8, imp=0, rit=11.11, ritv=4)
 
-    # 24 Adjustment in June: contract ended 30 June 2025.
+    # 24 Adjustment in June: contract ended 30 June 2025. The adjustment
+    #    takes in 2,400.00 paid by another school for evening courses
+    #    (January-June), part of the year's taxable.
     n = 24
     person(n, 'RINALDI', 'SIMONE', 'M', (1990, 5, 5), 'CESENA', 'CESENA', 1)
     relationship(124, n, 3, 2, '2024-09-01', '2025-06-30')
     monthly(124, range(1, 7), 3, 2, 2100, 438.61, 288.61, ded=STD_DED)
-    adjustment(124, 6, imponibile_t=11442.06, imponibile_p=11442.06, ritlorda=2631.67, ritnetta=1643.42,
-               detrazioni=988.25, implavdip=988.25, addcom_dov=91.54, addreg_dov=157.90, giorni=181)
+    adjustment(124, 6, imponibile_t=13842.06, imponibile_p=2400, ritlorda=3183.67, ritnetta=2195.42,
+               detrazioni=988.25, implavdip=988.25, addcom_dov=110.74, addreg_dov=191.02, giorni=181)
 
     # 25 Adjustment with large-family and rent figures and the integrative
     #    treatment.
@@ -561,7 +572,7 @@ def payees():
     person(n, 'CARUSO', 'MARTINA', 'F', (1984, 2, 8), 'RAVENNA', 'RAVENNA', 1)
     relationship(125, n, 1, 1, '2009-09-01')
     monthly(125, ALL, 1, 1, 1300, 230, 30, ded=dict(lavdip=150, figli=50))
-    adjustment(125, 12, imponibile_t=14166.36, imponibile_p=14166.36, ritlorda=3258.26, ritnetta=0,
+    adjustment(125, 12, imponibile_t=14166.36, imponibile_p=0, ritlorda=3258.26, ritnetta=0,
                detrazioni=3258.26, impfiglicar=0, implavdip=1955, implavagg=0, addcom_dov=113.33,
                addreg_dov=198.33, giorni=365, detfamnum=1200, crefamnum=0, cnrfamnum=0, detcanone=300,
                crecanone=0, cnrcanone=0, bonus66_dov=1200)
@@ -598,7 +609,7 @@ def payees():
     person(n, 'POPESCU', 'IOANA', 'F', (1985, 4, 22), 'ROMANIA', 'RAVENNA', 2)
     relationship(129, n, 1, 4, '2014-09-01')
     monthly(129, ALL, 1, 4, 1600, 333.02, 183.02, ded=STD_DED)
-    adjustment(129, 12, imponibile_t=17435.52, imponibile_p=17435.52, ritlorda=4186.17, ritnetta=2324.23,
+    adjustment(129, 12, imponibile_t=17435.52, imponibile_p=0, ritlorda=4186.17, ritnetta=2324.23,
                detrazioni=1861.94, implavdip=1861.94, addcom_dov=139.48, addreg_dov=240.69, giorni=365)
 
     # 30 Entertainment fund: professional subject to ex ENPALS.
@@ -665,7 +676,7 @@ def payees():
     monthly(137, ALL, 1, 4, 1550, 262.35, 112.35, ded=STD_DED)
     add('tass_assenze', iassid=2, iacomid=137, imesid=2, iassgiorni=4, sassdesc='ASPETTATIVA')
     add('tass_assenze', iassid=3, iacomid=137, imesid=10, iassgiorni=6, sassdesc='ASPETTATIVA')
-    adjustment(137, 12, imponibile_t=16891.20, imponibile_p=16891.20, ritlorda=4041.36, ritnetta=2147.76,
+    adjustment(137, 12, imponibile_t=16891.20, imponibile_p=0, ritlorda=4041.36, ritnetta=2147.76,
                detrazioni=1893.60, implavdip=1893.60, addcom_dov=135.13, addreg_dov=233.17, giorni=355)
 
     # 38 Apostrophe in the surname; deductions without adjustment.

@@ -142,7 +142,8 @@ void TCudStd::calcolaDetrazioni()
                         + TRagQuery::amount(ds, QStringLiteral("FADETIMPALTRICAR"));
         detrLavoro = TRagQuery::amount(ds, QStringLiteral("FADETIMPLAVDIP"));
         detrAggiuntiva = TRagQuery::amount(ds, QStringLiteral("FADETIMPLAVAGG"));
-        detrTotale = detrFamiliari + detrLavoro;
+        // The additional deduction is kept apart from the employment one.
+        detrTotale = detrFamiliari + detrLavoro + detrAggiuntiva;
     }
     ds.close();
 }

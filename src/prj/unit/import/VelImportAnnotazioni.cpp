@@ -45,6 +45,8 @@ QString TVelImportCud::testoPeriodi(const QList<RigaPeriodo> &rows, int *count)
             periods.append({r.dal, al, r.importo});
         }
     }
+    // A period paid nothing taxable (a scholarship) says nothing.
+    periods.removeIf([](const Period &p) { return p.importo.isZero(); });
     if (count)
         *count = int(periods.size());
     if (periods.isEmpty())
@@ -111,7 +113,8 @@ void TVelImportCud::annotazioni()
             set("DCUDDATFINRL", fine);
             if (text("LCUDCONGUAGLIO") == QLatin1String("X"))
                 line(QStringLiteral("Data fine: ") + dateText(fine));
-        } else if (fine.isValid() && fine.year() > year) {
+        } else if (!fine.isValid() || fine.year() > year) {
+            // In force on 31 December: open-ended, or ending after the year.
             set("LCUDINFORZA3112", s("X"));
         }
         if (nPeriods > 1) {
@@ -178,7 +181,7 @@ void TVelImportCud::controlloGiorni()
                                "Particolari\""));
         return;
     }
-    if (giorni == 0 || !perPart.isEmpty())
+    if (giorni == 0)
         return;
     const QDate primo(year, 1, 1), ultimo(year, 12, 31);
     const QDate inizioRl = cdsImport.fieldByName(s("DCUDDATINIRL")).asDate();
@@ -189,15 +192,28 @@ void TVelImportCud::controlloGiorni()
     const QDate inizioRapp = m_acom->fieldByName(s("DACOMINIRAPP")).asDate();
     const QDate fineRapp = m_acom->fieldByName(s("DACOMFINERAPP")).asDate();
     const bool piuAnni = (inizioRapp.isValid() && inizioRapp.year() < year) || (fineRapp.isValid() && fineRapp.year() > year);
-    if (giorni > calcolati && !listaCococo.isEmpty() && piuAnni)
+    // Box 6 never holds more days than the relationship has in the year.
+    const bool oltre = giorni > calcolati;
+    if (oltre)
+        set("ICUDPERIODOLAV", calcolati);
+    if (oltre && !listaCococo.isEmpty() && piuAnni)
         log(InfoFiscale, QStringLiteral("Periodo di lavoro per co.co.co. su più anni. Giorni per detrazioni impostate "
                                         "automaticamente.\r\n  Su dati retributivi inserito: %1, calcolato sul periodo "
                                         "lavorato nell'anno: %2.")
                              .arg(giorni)
                              .arg(calcolati));
-    else if (giorni != calcolati)
+    else if (giorni != calcolati && perPart.isEmpty())
         log(InfoFiscale, QStringLiteral("Giorni per detrazioni non congruenti con i giorni di lavoro calcolati (%1):\r\n "
                                         " (verificare campi 6,8 e 9 dei Dati fiscali)")
-                             .arg(calcolati));
+                             .arg(calcolati)
+                             + (oltre ? giorniScritti(giorni, calcolati) : QString()));
+    else if (oltre)
+        log(InfoFiscale, QStringLiteral("Giorni per detrazioni oltre il periodo del rapporto nell'anno.")
+                             + giorniScritti(giorni, calcolati));
+}
+
+QString TVelImportCud::giorniScritti(int payroll, int written)
+{
+    return QStringLiteral("\r\n  Su dati retributivi: %1; nel punto 6 indicati: %2.").arg(payroll).arg(written);
 }
 

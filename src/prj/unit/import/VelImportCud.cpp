@@ -502,10 +502,15 @@ void TVelImportCud::intestazione(const QString &codFis, const QString &mese)
         if (!sex.fieldByName(s("DANANASCITA")).isNull())
             set("DCUDDATANAS", sex.fieldByName(s("DANANASCITA")).asDate());
         QString comune = sex.fieldByName(s("COM_NAS_SCOMDESC")).asString();
-        if (comune.isEmpty())
+        QString prov = sex.fieldByName(s("PRO_NAS_SPROSIGLA")).asString();
+        if (comune.isEmpty()) {
             comune = sex.fieldByName(s("STA_NAS_SSTADESC")).asString();
+            // Born in a foreign state: the agency's forms write "EE".
+            if (!comune.isEmpty())
+                prov = s("EE");
+        }
         set("SCUDCOMNAS", comune);
-        set("SCUDPROVNAS", sex.fieldByName(s("PRO_NAS_SPROSIGLA")).asString());
+        set("SCUDPROVNAS", prov);
     }
     set("DCUDDATIANADATA", QDate::currentDate());
     const int qar = int(m_acom->fieldByName(s("IQARID")).asInteger());
@@ -566,48 +571,10 @@ void TVelImportCud::datiFiscali()
         setMoney("FCUDADDCOMIRPEFAC", TTorCalcola::percentage(com, Currency::fromInt(30), 2));
     // 6.
     setMoney("FCUDADDREGIRPEF", r.addRegDovuta());
-    // 7.
-    r.calcolaDetrazioni();
-    setMoney("FCUDDEDNOTAXFAM", r.detrFamiliari);
-    Currency lavoro = r.detrLavoro;
-    if (r.detrAggiuntiva > Currency()) {
-        lavoro = TTorCalcola::positiveDifference(lavoro, r.detrAggiuntiva);
-        setMoney("FCUDDETCREDRULTDETR", r.detrAggiuntiva);
-    }
-    setMoney("FCUDDETRDIPPENSREDD", lavoro);
     // 8.
     setMoney("FCUDIMPLORDA", r.impostaLorda());
-    // 9.
-    setMoney("FCUDTOTDETR",
-             std::min(r.detrTotale, TTorCalcola::positiveDifference(money("FCUDIMPLORDA"), money("FCUDRITIRPEF"))));
-    setMoney("FCUDDETRIMPNETTA", r.impostaNettaCalcolata);
-    // 10.
-    setMoney("FCUDIMPONPTO1", r.valoreCampo(s("FCONGIMPONIBILE_P")));
-    setMoney("FCUDREDDCONGP1", money("FCUDIMPONPTO1"));
-    // 11.
-    r.numeriFamiliari();
-    setMoney("FCUDDETRFAMNUM", r.detrFamNum);
-    setMoney("FCUDCREDFAMNUM", r.credFamNum);
-    setMoney("FCUDCREDNRFAMNUM", r.credNrFamNum);
-    setMoney("FCUDDETRCANLOC", r.detrCanLoc);
-    setMoney("FCUDCREDCANLOC", r.credCanLoc);
-    setMoney("FCUDCREDNRCANLOC", r.credNrCanLoc);
-    // 12. The deduction cap.
-    const Currency tot = money("FCUDTOTDETR");
-    if (tot > Currency() && tot < money("FCUDIMPLORDA")) {
-        const char *const order[] = {"FCUDDEDNOTAXFAM", "FCUDDETRFAMNUM", "FCUDDETRDIPPENSREDD", "FCUDDETRONERI",
-                                     "FCUDDETRCANLOC"};
-        Currency values[5];
-        QList<Currency *> items;
-        for (int i = 0; i < 5; ++i) {
-            values[i] = money(order[i]);
-            items << &values[i];
-        }
-        tagliaDetrazioni(tot, items);
-        for (int i = 0; i < 5; ++i)
-            if (values[i] != money(order[i]))
-                setMoney(order[i], values[i]);
-    }
+    // 7., 9., 11. and 12.
+    detrazioni(r);
     // 13.
     if (imponibile > Currency()) {
         const int tno = int(m_acom->fieldByName(s("ITNOID")).asInteger());
@@ -619,6 +586,8 @@ void TVelImportCud::datiFiscali()
             set("SCUDDETINDET", s("2"));
         }
     }
+    // 10., in the box of the income.
+    redditiAltriSoggetti(r.valoreCampo(s("FCONGIMPONIBILE_P")));
     // 14.
     const Currency bonus = r.bonus();
     if (bonus > Currency()) {
@@ -641,21 +610,6 @@ void TVelImportCud::datiFiscali()
     setMoney("FCUDCRAPRITOP", money("FCUDTOTRITOPER"));
     // 17.
     assistenza730();
-}
-
-void TVelImportCud::tagliaDetrazioni(Currency total, QList<Currency *> items)
-{
-    Currency rest = total;
-    for (Currency *item : items) {
-        if (item->isZero())
-            continue;
-        if (*item <= rest) {
-            rest -= *item;
-        } else {
-            *item = rest;
-            rest = Currency();
-        }
-    }
 }
 
 void TVelImportCud::borsista()

@@ -163,7 +163,8 @@ public:
         Currency importo;
     };
     static QString testoPeriodi(const QList<RigaPeriodo> &rows, int *count = nullptr);
-    // The deduction cap: items walked in order, cut to the total.
+    // The deduction cap: items walked in order, cut to the total; the items
+    // never add up to more than the total afterwards.
     static void tagliaDetrazioni(Currency total, QList<Currency *> items);
 
 protected:
@@ -218,11 +219,17 @@ private:
     void impostaDefault();
     void intestazione(const QString &codFis, const QString &mese);
     void datiFiscali();
+    // Deductions (boxes 362-374) from the reader, items cut to the total.
+    void detrazioni(TCudStd &r);
+    // Income from other employers adjusted here, in the boxes of the box
+    // that holds the income.
+    void redditiAltriSoggetti(Currency altri);
     void borsista();
     void assistenza730();
     void fondoPensione();
     void annotazioni();
     void controlloGiorni();
+    static QString giorniScritti(int payroll, int written);
     QString notaCodificata(const QString &code);
     bool soloZeri();
     bool haRighe(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi);
