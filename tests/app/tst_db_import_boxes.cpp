@@ -180,6 +180,10 @@ private slots:
             << QStringLiteral("UPDATE tregs_registri SET iregsgiorni = 40 WHERE iacomid = 132") << 132
             << QStringLiteral("MRTPTR96A19H199A") << QStringLiteral("ICUDPERIODOLAV") << QStringLiteral("122")
             << QStringLiteral("Su dati retributivi: 160; nel punto 6 indicati: 122.");
+        QTest::newRow("days of the other employer's periods")
+            << QStringLiteral("UPDATE tcong_conguagli SET fconggiorni = 300 WHERE iacomid = 124") << 124
+            << QStringLiteral("RNLSMN90E05C573Q") << QStringLiteral("ICUDPERIODOLAV") << QStringLiteral("300")
+            << QStringLiteral("Giorni per detrazioni non congruenti con i giorni di lavoro calcolati (181)");
         QTest::newRow("other employers in box 1")
             << QStringLiteral("UPDATE tcong_conguagli SET fcongimponibile_p = 5000 WHERE iacomid = 101") << 101
             << QStringLiteral("RSSMRA75C12H199Y") << QStringLiteral("FCUDREDDCONGP1") << QStringLiteral("5000.00")

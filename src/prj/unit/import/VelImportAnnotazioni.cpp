@@ -192,10 +192,14 @@ void TVelImportCud::controlloGiorni()
     const QDate inizioRapp = m_acom->fieldByName(s("DACOMINIRAPP")).asDate();
     const QDate fineRapp = m_acom->fieldByName(s("DACOMFINERAPP")).asDate();
     const bool piuAnni = (inizioRapp.isValid() && inizioRapp.year() < year) || (fineRapp.isValid() && fineRapp.year() > year);
-    // Box 6 never holds more days than the relationship has in the year.
-    const bool oltre = giorni > calcolati;
+    // Box 6 never holds more days than the relationship has in the year;
+    // with other employers' income taken in (531-536), their periods count
+    // too, within the year.
+    const bool altriSoggetti = !money("FCUDIMPONPTO1").isZero() || !money("FCUDIMPONPTO2").isZero();
+    const int limite = altriSoggetti ? int(primo.daysTo(ultimo)) + 1 : calcolati;
+    const bool oltre = giorni > limite;
     if (oltre)
-        set("ICUDPERIODOLAV", calcolati);
+        set("ICUDPERIODOLAV", limite);
     if (oltre && !listaCococo.isEmpty() && piuAnni)
         log(InfoFiscale, QStringLiteral("Periodo di lavoro per co.co.co. su più anni. Giorni per detrazioni impostate "
                                         "automaticamente.\r\n  Su dati retributivi inserito: %1, calcolato sul periodo "
@@ -206,10 +210,10 @@ void TVelImportCud::controlloGiorni()
         log(InfoFiscale, QStringLiteral("Giorni per detrazioni non congruenti con i giorni di lavoro calcolati (%1):\r\n "
                                         " (verificare campi 6,8 e 9 dei Dati fiscali)")
                              .arg(calcolati)
-                             + (oltre ? giorniScritti(giorni, calcolati) : QString()));
+                             + (oltre ? giorniScritti(giorni, limite) : QString()));
     else if (oltre)
         log(InfoFiscale, QStringLiteral("Giorni per detrazioni oltre il periodo del rapporto nell'anno.")
-                             + giorniScritti(giorni, calcolati));
+                             + giorniScritti(giorni, limite));
 }
 
 QString TVelImportCud::giorniScritti(int payroll, int written)
