@@ -55,22 +55,30 @@ TfrVelSection::TfrVelSection(const QString &structure, const QStringList &pages,
     }
     if (cols.isEmpty()) {
         for (const VelFieldDesc *f : s.pageFields(pages.value(0))) {
-            if (f->kind == VelFieldKind::Memo || f->isFlag())
+            // A caption of a letter or two is a mark of the paper model's
+            // table, not a title for a column.
+            if (f->kind == VelFieldKind::Memo || f->isFlag() || f->label.trimmed().size() < 3)
                 continue;
             QString t = VelPageBuilder::caption(*f);
             if (!f->box.isEmpty())
                 t = f->box + QStringLiteral(" ") + t;
-            cols.append({f->name, t.left(40), 0});
+            cols.append({f->name, VelPageBuilder::headerCaption(t), 0});
             if (cols.size() == 5)
                 break;
         }
     }
-    grModel->setColumns(cols);
-    for (int i = 0; i < cols.size(); ++i)
-        grMain->setColumnWidth(i, 170);
-    grMain->horizontalHeader()->setStretchLastSection(true);
+    setGridColumns(cols);
     buildDetail();
     afterOpen();
+}
+
+void TfrVelSection::setGridColumns(const QList<TModelColumn> &cols)
+{
+    grModel->setColumns(cols);
+    // As wide as the title needs, two lines at most.
+    for (int i = 0; i < cols.size(); ++i)
+        grMain->setColumnWidth(i, qMax(120, grMain->horizontalHeader()->sectionSizeHint(i)));
+    grMain->horizontalHeader()->setStretchLastSection(true);
 }
 
 void TfrVelSection::buildDetail()
@@ -231,6 +239,11 @@ TfrVelConFamCar::TfrVelConFamCar(QWidget *parent)
                     question("congiuge e familiari a carico"), parent)
 {
     setObjectName(QStringLiteral("frVelConFamCar"));
+    // The grid names whose data each column holds.
+    setGridColumns({{QStringLiteral("SCUDCODFISCON"), QStringLiteral("Coniuge\nCodice fiscale"), 0},
+                    {QStringLiteral("SCUDMESICARCON"), QStringLiteral("Coniuge\nMesi a carico"), 0},
+                    {QStringLiteral("SCUDCODFISPRIFIGL"), QStringLiteral("Primo figlio\nCodice fiscale"), 0},
+                    {QStringLiteral("SCUDCODFISFIGL"), QStringLiteral("Altri figli / familiari\nCodice fiscale"), 0}});
     buildFamilyPage();
     for (const QString &name : monthFields()) {
         auto *e = findChild<TTorDbEdit *>(QStringLiteral("ed") + name);
