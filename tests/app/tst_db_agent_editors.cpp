@@ -271,7 +271,7 @@ private slots:
         QCOMPARE(fr->cdsMain->recordCount(), 1);
         // Delete not offered on the only row, and refused with its message.
         QVERIFY(!fr->acCancella->isEnabled());
-        fr->deleteRow();
+        ovGuarded([&] { fr->deleteRow(); });
         QCOMPARE(user.lastText(), QStringLiteral("Presenza di un unico rigo per il sostituto, non è possibile cancellarlo!"));
         QCOMPARE(fr->cdsMain->recordCount(), 1);
         QCOMPARE(fx.rows(QStringLiteral("TCUS_DATISOST"))->recordCount(), 1);

@@ -306,7 +306,8 @@ private slots:
             QVERIFY2(report.startsWith(QStringLiteral("Importazione terminata: 1 certificazioni importate, "
                                                       "0 mantenute, 1 scartate, 1 con errori.")),
                      qPrintable(report));
-            QVERIFY2(report.contains(QStringLiteral("- DE LUCA GIULIA: Impossibile crea la Certificazione")),
+            QVERIFY2(report.contains(QStringLiteral("- DE LUCA GIULIA (DLCGLI82C61G273U): Impossibile crea la "
+                                                     "Certificazione")),
                      qPrintable(report));
             QVERIFY(report.contains(QStringLiteral("- COSTA ELENA: Dipendente senza codice fiscale")));
         }
