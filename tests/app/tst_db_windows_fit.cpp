@@ -19,6 +19,7 @@
 #include "src/prj/unit/import/TfmVelImpMultiSelect.h"
 #include "src/prj/unit/import/TfmVelWizImport.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "tor/store/torUDBCds.h"
 
 #include <QAbstractButton>
@@ -212,7 +213,12 @@ private slots:
         TVelImportCud imp(*main()->fiscalStore());
         imp.options.IDWGID = 1;
         imp.options.anno = 2025;
-        imp.options.SOSTITUTO = false;
+        // The agent's data too (agent, Quadro CT, supplier), as a first import writes them.
+        TOvQueryCollection &sos = inst->table()->xqcSos;
+        QVERIFY(sos.active());
+        imp.sos = &sos;
+        imp.options.SOSTITUTO = true;
+        imp.options.CFAMM = sos.fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString();
         imp.onInfo = [](const QStringList &) {};
         imp.importa({101, 102, 105, 109, 114});
         QVERIFY(imp.esito().importati >= 4);
@@ -239,6 +245,12 @@ private slots:
                 QString(caption).toLower().remove(u'.').replace(u' ', u'-'));
             checkChild(fm, name);
             if (auto *sec = qobject_cast<TfrVelSection *>(fr->pcCud->widget(i))) {
+                // Each column of a section's grid says what it holds, no two alike.
+                QStringList titles;
+                for (int c = 0; c < sec->grModel->columnCount(); ++c)
+                    titles << sec->grModel->headerData(c, Qt::Horizontal).toString();
+                for (const QString &t : titles)
+                    QVERIFY2(t.size() >= 3 && titles.count(t) == 1, qPrintable(caption + u':' + titles.join(u'|')));
                 sec->showGrid();
                 checkChild(fm, name + QStringLiteral("-griglia"));
                 sec->showDetail();
