@@ -2,6 +2,7 @@
 // defaults, captions, refusals and the options it stores; the selection
 // window's list, filters, count and run; the positions dialog; the message
 // window. VELCU_SCREENSHOT_DIR set: each window is saved as a PNG there.
+#include "support/PositionRows.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 
@@ -352,14 +353,8 @@ private slots:
     void positionsDialog()
     {
         TClientDataSet rows;
-        rows.setFieldDefs({{QStringLiteral("ITNOID"), TFieldType::Integer, 0},
-                           {QStringLiteral("ITNOORVEXCODE"), TFieldType::Integer, 0},
-                           {QStringLiteral("STNOLDESC"), TFieldType::String, 100},
-                           {QStringLiteral("LPER_ALTRI_DATI"), TFieldType::Integer, 0},
-                           {QStringLiteral("LPER_INPS"), TFieldType::Integer, 0}});
-        rows.createDataSet();
-        rows.appendRecord({1, 1, QStringLiteral("TEMPO INDETERMINATO"), 1, 1});
-        rows.appendRecord({2, 2, QStringLiteral("TEMPO INDETERMINATO PART-TIME"), 1, 1});
+        positionRows(rows, {{1, 1, QStringLiteral("TEMPO INDETERMINATO"), 1, 1},
+                            {2, 2, QStringLiteral("TEMPO INDETERMINATO PART-TIME"), 1, 1}});
         TfmVelCudTno dlg;
         dlg.prepara(rows, false, QStringLiteral("ROMANO MARCO"));
         dlg.show();

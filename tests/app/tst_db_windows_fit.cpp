@@ -4,6 +4,7 @@
 // with their frame buttons in sight; the dialogs fit a 1024x700 screen. Then
 // the keyboard: Ctrl+F4 closes the child in front, Tab follows each page.
 // VELCU_SCREENSHOT_DIR set: every window and page is saved there as a PNG.
+#include "support/PositionRows.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestInstallation.h"
 
@@ -322,14 +323,8 @@ private slots:
         checkDialog(&sel, QStringLiteral("import-scelta-dipendenti"));
 
         TClientDataSet rows;
-        rows.setFieldDefs({{QStringLiteral("ITNOID"), TFieldType::Integer, 0},
-                           {QStringLiteral("ITNOORVEXCODE"), TFieldType::Integer, 0},
-                           {QStringLiteral("STNOLDESC"), TFieldType::String, 100},
-                           {QStringLiteral("LPER_ALTRI_DATI"), TFieldType::Integer, 0},
-                           {QStringLiteral("LPER_INPS"), TFieldType::Integer, 0}});
-        rows.createDataSet();
-        rows.appendRecord({1, 1, QStringLiteral("TEMPO INDETERMINATO"), 1, 1});
-        rows.appendRecord({2, 2, QStringLiteral("TEMPO DETERMINATO FINO AL TERMINE DELL'ANNO SCOLASTICO"), 1, 0});
+        positionRows(rows, {{1, 1, QStringLiteral("TEMPO INDETERMINATO"), 1, 1},
+                            {2, 2, QStringLiteral("TEMPO DETERMINATO FINO AL TERMINE DELL'ANNO SCOLASTICO"), 1, 0}});
         TfmVelCudTno tno;
         tno.prepara(rows, true, QStringLiteral("ROMANO MARCO"));
         checkDialog(&tno, QStringLiteral("import-posizioni"));

@@ -189,16 +189,19 @@ void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>
                     w->setFixedWidth(cap);
                 if (f->isFlag()) {
                     grid->addWidget(w, row, 0, 1, 3);
-                } else if (f->kind == VelFieldKind::Lookup && !f->table.isEmpty() && edit) {
+                    ++row;
+                    continue;
+                }
+                auto *lb = new QLabel(f->label, box);
+                lb->setToolTip(f->name);
+                lb->setWordWrap(true);
+                lb->setMaximumWidth(many == 1 ? 320 : 210);
+                lb->setMinimumWidth(many == 1 ? 150 : 180);
+                lb->setBuddy(w);
+                grid->addWidget(lb, row, 0);
+                grid->addWidget(w, row, 1, Qt::AlignLeft);
+                if (f->kind == VelFieldKind::Lookup && !f->table.isEmpty() && edit) {
                     // A code with its description under it.
-                    auto *lb = new QLabel(f->label, box);
-                    lb->setToolTip(f->name);
-                    lb->setWordWrap(true);
-                    lb->setMaximumWidth(many == 1 ? 320 : 210);
-                    lb->setMinimumWidth(many == 1 ? 150 : 180);
-                    lb->setBuddy(w);
-                    grid->addWidget(lb, row, 0);
-                    grid->addWidget(w, row, 1, Qt::AlignLeft);
                     auto *desc = new QLabel(box);
                     desc->setObjectName(QStringLiteral("ds") + f->name);
                     desc->setWordWrap(true);
@@ -206,27 +209,17 @@ void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>
                     m_descriptions.insert(f->name.toUpper(), {desc, f->table});
                     grid->addWidget(desc, ++row, 1, 1, 2);
                     connect(edit, &QLineEdit::textChanged, this, [this] { updateMarks(); });
-                } else {
-                    auto *lb = new QLabel(f->label, box);
-                    lb->setToolTip(f->name);
-                    lb->setWordWrap(true);
-                    lb->setMaximumWidth(many == 1 ? 320 : 210);
-                    lb->setMinimumWidth(many == 1 ? 150 : 180);
-                    lb->setBuddy(w);
-                    grid->addWidget(lb, row, 0);
-                    grid->addWidget(w, row, 1, Qt::AlignLeft);
-                    if (isCodFisField(f->name) && edit) {
-                        // Under the box, on a line of its own that is always
-                        // there: the note comes and goes without moving the page.
-                        auto *mark = new QLabel(box);
-                        mark->setObjectName(QStringLiteral("mk") + f->name);
-                        mark->setStyleSheet(QStringLiteral("color: #c00000;"));
-                        mark->setFixedHeight(mark->fontMetrics().height());
-                        mark->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-                        m_marks.insert(f->name.toUpper(), mark);
-                        grid->addWidget(mark, ++row, 1, 1, 2);
-                        connect(edit, &QLineEdit::textChanged, this, [this] { updateMarks(); });
-                    }
+                } else if (isCodFisField(f->name) && edit) {
+                    // Under the box, on a line of its own that is always
+                    // there: the note comes and goes without moving the page.
+                    auto *mark = new QLabel(box);
+                    mark->setObjectName(QStringLiteral("mk") + f->name);
+                    mark->setStyleSheet(QStringLiteral("color: #c00000;"));
+                    mark->setFixedHeight(mark->fontMetrics().height());
+                    mark->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+                    m_marks.insert(f->name.toUpper(), mark);
+                    grid->addWidget(mark, ++row, 1, 1, 2);
+                    connect(edit, &QLineEdit::textChanged, this, [this] { updateMarks(); });
                 }
                 ++row;
             }
