@@ -694,6 +694,25 @@ private slots:
         QTest::keyClick(fm.edCerca, Qt::Key_Left);
         QCOMPARE(fm.grRicerca->currentIndex().column(), qMax(0, col - 1));
         fm.hide();
+
+        // Codes of digits in the order of their numbers; codes with letters by their text.
+        const QList<std::pair<QStringList, QStringList>> orders = {
+            {{"2", "10", "1", "11"}, {"1", "2", "10", "11"}},
+            {{"02", "10", "01"}, {"01", "02", "10"}},
+            {{"B1", "10", "A"}, {"10", "A", "B1"}}};
+        for (const auto &[codes, sorted] : orders) {
+            TClientDataSet codeTable;
+            codeTable.addFieldDef(QStringLiteral("Codice"), TFieldType::String, 3);
+            codeTable.createDataSet();
+            for (const QString &c : codes)
+                codeTable.appendRecord({c});
+            TfmTorRicerca codesFm;
+            codesFm.setSourceData(codeTable, QStringLiteral("codici"));
+            QStringList shown;
+            for (int r = 0; r < codesFm.grRicerca->model()->rowCount(); ++r)
+                shown << codesFm.grRicerca->model()->index(r, 0).data().toString();
+            QCOMPARE(shown, sorted);
+        }
     }
 
     void codeFieldsOpenTheirTableAndKeepTypedCodes()
