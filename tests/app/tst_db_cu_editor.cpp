@@ -568,6 +568,22 @@ private slots:
         QApplication::processEvents();
         QCOMPARE(r.lastText(), QStringLiteral("Il mese deve essere di 2 cifre"));
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(box));
+
+        // Both children's shares read with the decimal comma; the text keeps its point.
+        auto *first = fam->findChild<TTorDbEdit *>(QStringLiteral("edSCUDDETRSPETTPRIFIGL"));
+        auto *others = fam->findChild<TTorDbEdit *>(QStringLiteral("edFCUDDETRSPETTFIGL"));
+        QVERIFY(first && others);
+        fam->cdsMain->fieldByName(QStringLiteral("SCUDDETRSPETTPRIFIGL")).setAsString(QStringLiteral("50.00"));
+        fam->cdsMain->fieldByName(QStringLiteral("FCUDDETRSPETTFIGL")).setValue(QVariant::fromValue(money("50")));
+        fam->dsMain->refresh();
+        QCOMPARE(first->text(), QStringLiteral("50,00"));
+        QCOMPARE(others->text(), QStringLiteral("50,00"));
+        first->setFocus();
+        first->selectAll();
+        QTest::keyClicks(first, "75,5");
+        other->setFocus();
+        QCOMPARE(fam->cdsMain->fieldByName(QStringLiteral("SCUDDETRSPETTPRIFIGL")).asString(), QStringLiteral("75.5"));
+        QCOMPARE(first->text(), QStringLiteral("75,5"));
         fam->acAnnulla->trigger();
     }
 

@@ -11,6 +11,7 @@
 #include "tor/store/torUDBCds.h"
 
 #include <QGridLayout>
+#include <QSignalBlocker>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -34,6 +35,49 @@ struct NoWait
     bool was;
     explicit NoWait(TTorDBCds *s) : store(s), was(s->showWait()) { s->setShowWait(false); }
     ~NoWait() { store->setShowWait(was); }
+};
+
+// The first child's share is kept as text ("50.00", or "C"); it is shown with
+// the decimal comma of every other figure of the page, and what is typed with
+// a comma is kept with the point the stored text has.
+class PercentText : public TTorDbEdit
+{
+public:
+    using TTorDbEdit::TTorDbEdit;
+
+    void refresh() override
+    {
+        TTorDbEdit::refresh();
+        showComma();
+    }
+    bool commit() override
+    {
+        if (text().contains(u',')) {
+            const QSignalBlocker quiet(this);
+            setText(QString(text()).replace(u',', u'.'));
+        }
+        const bool ok = TTorDbEdit::commit();
+        showComma();
+        return ok;
+    }
+
+protected:
+    void focusOutEvent(QFocusEvent *e) override
+    {
+        TTorDbEdit::focusOutEvent(e);
+        showComma();
+    }
+
+private:
+    void showComma()
+    {
+        if (!text().contains(u'.'))
+            return;
+        const QSignalBlocker quiet(this);
+        const int at = cursorPosition();
+        setText(QString(text()).replace(u'.', u','));
+        setCursorPosition(at);
+    }
 };
 
 } // namespace
@@ -325,7 +369,14 @@ void TfrVelConFamCar::buildFamilyPage()
             if (!cols[c])
                 continue;
             if (const VelFieldDesc *f = s.field(QLatin1String(cols[c]))) {
-                QWidget *w = VelPageBuilder::fieldWidget(*f, dsMain, lookup, page);
+                QWidget *w = nullptr;
+                if (f->name == QLatin1String("SCUDDETRSPETTPRIFIGL")) {
+                    auto *e = new PercentText(dsMain, f->name, TorDbKind::Text, 0, page);
+                    e->setFixedWidth(130);   // as the other child's share beside it
+                    w = e;
+                } else {
+                    w = VelPageBuilder::fieldWidget(*f, dsMain, lookup, page);
+                }
                 w->setToolTip(f->name);
                 grid->addWidget(w, row, c + 2, Qt::AlignLeft);
             }
