@@ -162,8 +162,9 @@ QMdiSubWindow *TfmOvMDIMain::addChild(QWidget *form)
         sw->showMaximized();
     } else {
         sw->show();
+        // ...as far as the area shows it: the frame's buttons stay in sight.
         if (sized)
-            sw->resize(wanted + (sw->size() - form->size()));
+            sw->resize((wanted + (sw->size() - form->size())).boundedTo(m_mdiArea->viewport()->size()));
     }
     m_mdiArea->setActiveSubWindow(sw);
     return sw;

@@ -232,8 +232,19 @@ private slots:
         fr->acInserisci->trigger();
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Insert);
         QCOMPARE(fr->pcMain->currentWidget(), fr->tsDettaglio);
+        // The cursor waits in the first field.
+        QCOMPARE(fm->focusWidget(), fr->control(QStringLiteral("SSOSCODFIS")));
+        // The tax-code note comes and goes without moving the page.
+        QApplication::processEvents();
+        const auto places = [&] {
+            return QList<QPoint>{fr->control(QStringLiteral("SSOSDENOM"))->mapTo(fm.get(), QPoint()),
+                                 fr->control(QStringLiteral("SSOSCFRAPPR"))->mapTo(fm.get(), QPoint())};
+        };
+        const QList<QPoint> before = places();
         type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("92017840537"));
         QCOMPARE(fr->codFisMark(QStringLiteral("SSOSCODFIS"))->text(), QStringLiteral("Cifra di controllo errata"));
+        QApplication::processEvents();
+        QCOMPARE(places(), before);
         type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("92017840536"));
         QCOMPARE(fr->codFisMark(QStringLiteral("SSOSCODFIS"))->text(), QString());
         type(fr->control(QStringLiteral("SSOSDENOM")), QStringLiteral("istituto comprensivo"));
@@ -258,8 +269,9 @@ private slots:
         fr->insertRow();
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
         QCOMPARE(fr->cdsMain->recordCount(), 1);
-        // Delete refused with its message; the store keeps the row.
-        fr->acCancella->trigger();
+        // Delete not offered on the only row, and refused with its message.
+        QVERIFY(!fr->acCancella->isEnabled());
+        ovGuarded([&] { fr->deleteRow(); });
         QCOMPARE(user.lastText(), QStringLiteral("Presenza di un unico rigo per il sostituto, non è possibile cancellarlo!"));
         QCOMPARE(fr->cdsMain->recordCount(), 1);
         QCOMPARE(fx.rows(QStringLiteral("TCUS_DATISOST"))->recordCount(), 1);
@@ -544,7 +556,13 @@ private slots:
             return false;
         };
         fr->acModifica->trigger();
+        // The supplier type with its description.
+        QLabel *desc = fr->codeDescriptionLabel(QStringLiteral("STFOCODICE"));
+        QVERIFY(desc);
+        type(fr->control(QStringLiteral("STFOCODICE")), QStringLiteral("99"));
+        QCOMPARE(desc->text(), QStringLiteral("Codice non in tabella"));
         type(fr->control(QStringLiteral("STFOCODICE")), QStringLiteral("10"));
+        QVERIFY2(desc->text().startsWith(QStringLiteral("C.A.F. dipendenti e pensionati")), qPrintable(desc->text()));
         fr->acConferma->trigger();
         QCOMPARE(asked, QStringList());
         QCOMPARE(get(*fx.rows(QStringLiteral("TCFO_FORNITORE")), "STFOCODICE"), QStringLiteral("10"));

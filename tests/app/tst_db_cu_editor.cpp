@@ -242,12 +242,42 @@ private slots:
         QCOMPARE(fr->grModel->index(printedRow, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
         QVERIFY(!fr->grModel->index(0, 0).data(Qt::ForegroundRole).value<QColor>().isValid() ||
                 printedRow == 0);
-        fr->grMain->horizontalHeader()->sectionClicked(3);
-        QCOMPARE(fr->cdsMain->indexFieldNames(), QStringLiteral("SCUDMESE;SCUDCOGNOME;SCUDNOME"));
-        fr->grMain->horizontalHeader()->sectionClicked(2);
-        QCOMPARE(fr->cdsMain->indexFieldNames(), QStringLiteral("SCUDNOME;SCUDCOGNOME;SCUDMESE"));
-        fr->grMain->horizontalHeader()->sectionClicked(4);
-        QCOMPARE(fr->cdsMain->indexFieldNames(), QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
+        QHeaderView *header = fr->grMain->horizontalHeader();
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), 1);   // "Cognome"
+        const auto surname = [fr] { return fr->cdsMain->fieldByName(QStringLiteral("SCUDCOGNOME")).asString(); };
+        const auto month = [fr] { return fr->cdsMain->fieldByName(QStringLiteral("SCUDMESE")).asString(); };
+        // Each title: the order, the indicator, and type-ahead in that column.
+        const QList<std::tuple<int, QString, int, QString, QString>> sorts = {
+            {3, QStringLiteral("SCUDMESE;SCUDCOGNOME;SCUDNOME"), 3, QStringLiteral("1"), QStringLiteral("BIANCHI")},
+            {2, QStringLiteral("SCUDNOME;SCUDCOGNOME;SCUDMESE"), 2, QStringLiteral("l"), QStringLiteral("VERDI")},
+            {0, QStringLiteral("SCUDCODFIS"), 0, QStringLiteral("V"), QStringLiteral("VERDI")},
+            {4, QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"), 1, QStringLiteral("b"), QStringLiteral("BIANCHI")}};
+        for (const auto &[section, order, indicator, key, found] : sorts) {
+            header->sectionClicked(section);
+            QCOMPARE(fr->cdsMain->indexFieldNames(), order);
+            QCOMPARE(header->sortIndicatorSection(), indicator);
+            QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+            fr->last();
+            QTest::keyClicks(fr->grMain, key);
+            QCOMPARE(surname(), found);
+        }
+        // The search box: surname or tax code, any case; Enter goes to the next match.
+        QVERIFY(fr->edCerca->isVisible());
+        auto *found = fr->findChild<QLabel *>(QStringLiteral("lbTrovato"));
+        QTest::keyClicks(fr->edCerca, QStringLiteral("verdi l"));
+        QCOMPARE(surname(), QStringLiteral("VERDI"));
+        fr->edCerca->clear();
+        QTest::keyClicks(fr->edCerca, QStringLiteral("bncnna"));
+        QCOMPARE(surname(), QStringLiteral("BIANCHI"));
+        const QString firstMonth = month();
+        QTest::keyClick(fr->edCerca, Qt::Key_Return);
+        QCOMPARE(surname(), QStringLiteral("BIANCHI"));
+        QVERIFY(month() != firstMonth);
+        QVERIFY(found->text().isEmpty());
+        QTest::keyClicks(fr->edCerca, QStringLiteral("X"));
+        QCOMPARE(found->text(), QStringLiteral("Nessuna CU trovata"));
+        fr->edCerca->clear();
         shot(fm.get(), QStringLiteral("cu-editor-grid.png"));
     }
 
@@ -365,9 +395,21 @@ private slots:
         QCOMPARE(fr->lockValue(), 1);
         QVERIFY(fr->acStato->isEnabled());
         QCOMPARE(fr->acStato->text(), QStringLiteral("&Sblocca"));
+        // Editing, typing in a box or adding a note: refused, saying why and how to unlock.
+        const QString printed = QStringLiteral("Il modello è già stato stampato e non può essere modificato.\r\n"
+                                               "Per modificarlo sbloccarlo con il pulsante \"S\" (Sblocca) della "
+                                               "barra in alto.");
         fr->acModifica->trigger();
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
-        QVERIFY(r.texts().isEmpty()); // refused silently
+        QCOMPARE(r.texts(), QStringList{printed});
+        fr->showDetail();
+        auto *surname = fr->findChild<QLineEdit *>(QStringLiteral("hdSCUDCOGNOME"));
+        QVERIFY(surname);
+        QTest::keyClicks(surname, QStringLiteral("X"));
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QCOMPARE(r.texts().size(), 2);
+        QCOMPARE(r.lastText(), printed);
+        r.clear();
 
         r.answer(IDNO, QStringLiteral("Il modello è gia stato stampato, si desidera modificarlo?"));
         fr->acStato->trigger();
@@ -383,7 +425,9 @@ private slots:
         QVERIFY(!fr->acStato->isEnabled());
         fr->acModifica->trigger();
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        QCOMPARE(fr->lbStato->text(), QStringLiteral("In modifica: confermare o annullare"));
         fr->acAnnulla->trigger();
+        QVERIFY(fr->lbStato->text().isEmpty());
     }
 
     void deleteQuestionsAndACancelledInsertKeepTheLock()
@@ -524,6 +568,22 @@ private slots:
         QApplication::processEvents();
         QCOMPARE(r.lastText(), QStringLiteral("Il mese deve essere di 2 cifre"));
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(box));
+
+        // Both children's shares read with the decimal comma; the text keeps its point.
+        auto *first = fam->findChild<TTorDbEdit *>(QStringLiteral("edSCUDDETRSPETTPRIFIGL"));
+        auto *others = fam->findChild<TTorDbEdit *>(QStringLiteral("edFCUDDETRSPETTFIGL"));
+        QVERIFY(first && others);
+        fam->cdsMain->fieldByName(QStringLiteral("SCUDDETRSPETTPRIFIGL")).setAsString(QStringLiteral("50.00"));
+        fam->cdsMain->fieldByName(QStringLiteral("FCUDDETRSPETTFIGL")).setValue(QVariant::fromValue(money("50")));
+        fam->dsMain->refresh();
+        QCOMPARE(first->text(), QStringLiteral("50,00"));
+        QCOMPARE(others->text(), QStringLiteral("50,00"));
+        first->setFocus();
+        first->selectAll();
+        QTest::keyClicks(first, "75,5");
+        other->setFocus();
+        QCOMPARE(fam->cdsMain->fieldByName(QStringLiteral("SCUDDETRSPETTPRIFIGL")).asString(), QStringLiteral("75.5"));
+        QCOMPARE(first->text(), QStringLiteral("75,5"));
         fam->acAnnulla->trigger();
     }
 
@@ -650,6 +710,25 @@ private slots:
         QTest::keyClick(fm.edCerca, Qt::Key_Left);
         QCOMPARE(fm.grRicerca->currentIndex().column(), qMax(0, col - 1));
         fm.hide();
+
+        // Codes of digits in the order of their numbers; codes with letters by their text.
+        const QList<std::pair<QStringList, QStringList>> orders = {
+            {{"2", "10", "1", "11"}, {"1", "2", "10", "11"}},
+            {{"02", "10", "01"}, {"01", "02", "10"}},
+            {{"B1", "10", "A"}, {"10", "A", "B1"}}};
+        for (const auto &[codes, sorted] : orders) {
+            TClientDataSet codeTable;
+            codeTable.addFieldDef(QStringLiteral("Codice"), TFieldType::String, 3);
+            codeTable.createDataSet();
+            for (const QString &c : codes)
+                codeTable.appendRecord({c});
+            TfmTorRicerca codesFm;
+            codesFm.setSourceData(codeTable, QStringLiteral("codici"));
+            QStringList shown;
+            for (int r = 0; r < codesFm.grRicerca->model()->rowCount(); ++r)
+                shown << codesFm.grRicerca->model()->index(r, 0).data().toString();
+            QCOMPARE(shown, sorted);
+        }
     }
 
     void codeFieldsOpenTheirTableAndKeepTypedCodes()

@@ -2,6 +2,7 @@
 // defaults, captions, refusals and the options it stores; the selection
 // window's list, filters, count and run; the positions dialog; the message
 // window. VELCU_SCREENSHOT_DIR set: each window is saved as a PNG there.
+#include "support/PositionRows.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 
@@ -14,6 +15,7 @@
 #include "src/prj/unit/import/TfmVelImpMultiSelect.h"
 #include "src/prj/unit/import/TfmVelWizImport.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
@@ -264,12 +266,77 @@ private slots:
         QCOMPARE(w.listaLavoro(), QList<int>{106});
         w.rbSovrascriviSempre->setChecked(true);
         QVERIFY(w.clickOk());
-        // The collaboration runs from October 2024: its days are set to 2025's.
-        QVERIFY(ui.lastText().startsWith(QStringLiteral("Dipendente COLOMBO PAOLO\r\n--- Sezione fiscale")));
-        QVERIFY(ui.lastText().endsWith(QStringLiteral("calcolato sul periodo lavorato nell'anno: 181.")));
+        // The end says what was done, then the log: the collaboration runs
+        // from October 2024, its days are set to 2025's.
+        QVERIFY2(ui.lastText().startsWith(QStringLiteral("Importazione terminata: 1 certificazioni importate, 0 mantenute, "
+                                                         "0 scartate, 0 con errori.")),
+                 qPrintable(ui.lastText()));
+        QVERIFY(ui.lastText().contains(QStringLiteral("Dipendente COLOMBO PAOLO\r\n--- Sezione fiscale")));
+        QVERIFY(ui.lastText().contains(QStringLiteral("calcolato sul periodo lavorato nell'anno: 181.")));
+        QCOMPARE(ui.shown().last().caption, QStringLiteral("Informazioni"));
         QCOMPARE(w.import().esito().importati, 1);
         QCOMPARE(w.pbProgresso->value(), 1);
         QCOMPARE(w.lbProgresso->text(), QStringLiteral("COLOMBO PAOLO"));
+    }
+
+    // The end of a run lists its counts and every employee not imported with
+    // the reason; "Annulla" during a run stops it after the current employee.
+    void runReportAndCancel()
+    {
+        ScriptedResponder ui;
+        TVelImportOptions o;
+        o.IDWGID = 1;
+        o.anno = 2025;
+        const auto window = [&] {
+            auto w = std::make_unique<TfmVelImpMultiSelect>(*store, o, nullptr);
+            w->import().cartellaTabelle = QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle");
+            w->import().onPosizioni = {};
+            w->carica();
+            w->rbSovrascriviSempre->setChecked(true);
+            w->show();
+            QApplication::processEvents();
+            return w;
+        };
+        {
+            auto w = window();
+            // DE LUCA (payments not sent to NoiPA), COSTA (no tax code), ROSSI.
+            const int key = w->lista()->fieldIndex(QStringLiteral("IACOMID"));
+            for (int r = 0; r < w->lista()->recordCount(); ++r)
+                if (QList<int>{113, 115, 101}.contains(w->lista()->valueAt(r, key).toInt()))
+                    w->grMain->selectionModel()->select(w->grMain->model()->index(r, 0),
+                                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QCOMPARE(w->listaLavoro().size(), 3);
+            QVERIFY(w->clickOk());
+            const QString report = ui.lastText();
+            QVERIFY2(report.startsWith(QStringLiteral("Importazione terminata: 1 certificazioni importate, "
+                                                      "0 mantenute, 1 scartate, 1 con errori.")),
+                     qPrintable(report));
+            QVERIFY2(report.contains(QStringLiteral("- DE LUCA GIULIA (DLCGLI82C61G273U): Impossibile crea la "
+                                                     "Certificazione")),
+                     qPrintable(report));
+            QVERIFY(report.contains(QStringLiteral("- COSTA ELENA: Dipendente senza codice fiscale")));
+        }
+        ui.clear();
+        auto w = window();
+        bool lockedDuringRun = false;
+        const auto step = w->import().onProgress;
+        w->import().onProgress = [&](int pos, int count, const QString &who) {
+            step(pos, count, who);
+            if (pos != 2)
+                return;
+            w->buCancel->click();
+            lockedDuringRun = w->isVisible() && !w->buOk->isEnabled() && !w->grMain->isEnabled();
+        };
+        QVERIFY(w->clickOk());
+        QVERIFY(lockedDuringRun);
+        const TVelRunOutcome &out = w->import().outcome();
+        QVERIFY(out.cancelled);
+        QCOMPARE(out.payees.size(), 38);
+        QCOMPARE(out.count(TVelResult::NonEseguito), 36);
+        QVERIFY2(ui.lastText().contains(QStringLiteral("Importazione annullata dall'utente: 36 dipendenti non "
+                                                       "elaborati.")),
+                 qPrintable(ui.lastText()));
+        QVERIFY(w->buCancel->isEnabled() && w->grMain->isEnabled());
     }
 
     void emptyCandidateList()
@@ -290,14 +357,8 @@ private slots:
     void positionsDialog()
     {
         TClientDataSet rows;
-        rows.setFieldDefs({{QStringLiteral("ITNOID"), TFieldType::Integer, 0},
-                           {QStringLiteral("ITNOORVEXCODE"), TFieldType::Integer, 0},
-                           {QStringLiteral("STNOLDESC"), TFieldType::String, 100},
-                           {QStringLiteral("LPER_ALTRI_DATI"), TFieldType::Integer, 0},
-                           {QStringLiteral("LPER_INPS"), TFieldType::Integer, 0}});
-        rows.createDataSet();
-        rows.appendRecord({1, 1, QStringLiteral("TEMPO INDETERMINATO"), 1, 1});
-        rows.appendRecord({2, 2, QStringLiteral("TEMPO INDETERMINATO PART-TIME"), 1, 1});
+        positionRows(rows, {{1, 1, QStringLiteral("TEMPO INDETERMINATO"), 1, 1},
+                            {2, 2, QStringLiteral("TEMPO INDETERMINATO PART-TIME"), 1, 1}});
         TfmVelCudTno dlg;
         dlg.prepara(rows, false, QStringLiteral("ROMANO MARCO"));
         dlg.show();
@@ -311,6 +372,13 @@ private slots:
         QCOMPARE(rows.fieldByName(QStringLiteral("LPER_ALTRI_DATI")).asInteger(), 0);
         QCOMPARE(rows.fieldByName(QStringLiteral("STNOLDESC")).asString(),
                  QStringLiteral("TEMPO INDETERMINATO PART-TIME"));
+        // Flags drawn as check boxes, explained above the list; a click toggles.
+        QVERIFY(dlg.lbIstruzioni->isVisible());
+        QVERIFY(dlg.lbIstruzioni->text().contains(QStringLiteral("barra spaziatrice")));
+        const QRect cell = dlg.frVelCudTno->grTno->visualRect(dlg.frVelCudTno->grTno->model()->index(1, 2));
+        QTest::mouseClick(dlg.frVelCudTno->grTno->viewport(), Qt::LeftButton, {}, cell.center());
+        rows.setRecNo(2);
+        QCOMPARE(rows.fieldByName(QStringLiteral("LPER_ALTRI_DATI")).asInteger(), 1);
         // The space bar on the INPS cell.
         dlg.frVelCudTno->grTno->setCurrentIndex(dlg.frVelCudTno->grTno->model()->index(0, 3));
         QTest::keyClick(dlg.frVelCudTno->grTno, Qt::Key_Space);

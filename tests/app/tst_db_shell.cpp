@@ -121,7 +121,9 @@ private slots:
         QCOMPARE(inst.table()->fiscalStore(), store);
         QCOMPARE(main->statusPanel(0)->text(), QStringLiteral("Anno finanziario: 2026    Provvedimento del 15/01/2026"));
         QCOMPARE(yearsIn(inst.yearFile()), QStringList{QStringLiteral("2026")});
-        QCOMPARE(user.shown().size(), 2);   // the two refusals above
+        // The two refusals above, then: 2026 holds no CU and is not the campaign's year.
+        QCOMPARE(user.texts().mid(2), QStringList{TfmVelParametri::noCuText(QStringLiteral("2026"))});
+        QVERIFY(user.lastText().startsWith(QStringLiteral("Per l'anno finanziario 2026 non ci sono CU.")));
         QVERIFY(shell.documents.isEmpty()); // no "Check.txt": no notes
         // The calculation module is there for the whole run.
         QVERIFY(TdmRagCalcola::instance());
@@ -160,7 +162,7 @@ private slots:
         delete watcher.data();
         QCOMPARE(inst.table()->menus(), menus);
         QCOMPARE(inst.table()->outlineBar(), bar.data());
-        QCOMPARE(user.shown().size(), 2);
+        QCOMPARE(user.shown().size(), 3);
 
         // Closing the window frees the store.
         QVERIFY(main->close());
@@ -189,21 +191,42 @@ private slots:
         ScriptedResponder user;
         QVERIFY(inst.startWithYear(QStringLiteral("2026")));
         TfmVelMain *main = inst.main();
+        QCOMPARE(user.texts(), QStringList{TfmVelParametri::noCuText(QStringLiteral("2026"))});
+        user.clear();
+        // "Modello CU" and "Dati Fornitore" open on 2026.
+        QVERIFY(inst.table()->Execute(QStringLiteral("xafDatiCud")));
+        auto *editor = qobject_cast<TfmVelCud *>(main->mdiChildren().first());
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->frVelCud->cdsMain->active());
+        QVERIFY(inst.table()->Execute(QStringLiteral("xafFornitore")));
+        auto *supplier = qobject_cast<TfmVelFornitore *>(main->mdiChildren().last());
+        QVERIFY(supplier);
+        QTRY_VERIFY(supplier->frame()->cdsMain->active());
         QVERIFY(inst.table()->Execute(QStringLiteral("xafParametri")));
-        QCOMPARE(main->mdiChildCount(), 1);
-        auto *dialog = qobject_cast<TfmVelParametri *>(main->mdiChildren().first());
+        QCOMPARE(main->mdiChildCount(), 3);
+        auto *dialog = qobject_cast<TfmVelParametri *>(main->mdiChildren().last());
         QVERIFY(dialog);
         QTRY_COMPARE(dialog->edAnnoFin->text(), QStringLiteral("2026"));   // remembered
         // While it is open the import does not start.
         QVERIFY(!inst.table()->Execute(QStringLiteral("xacImport")));
         QCOMPARE(user.texts(), QStringList{TdmVelAttivazioni::refusalWithChildren()});
+        user.clear();
+        // The supplier being inserted cannot close: the year does not change.
+        supplier->frame()->insertRow();
         dialog->edAnnoFin->setText(QStringLiteral("2025"));
+        QVERIFY(!dialog->clickOk());
+        QCOMPARE(main->fiscalStore()->year(), 2026);
+        QCOMPARE(main->statusPanel(0)->text(), QStringLiteral("Anno finanziario: 2026    Provvedimento del 15/01/2026"));
+        QVERIFY(supplier->isVisible());
+        QVERIFY(user.lastText().contains(QStringLiteral("prima di cambiare l'anno finanziario")));
+        // Given up: every window on the old year closes and the year changes.
+        supplier->frame()->cancelRow();
         QVERIFY(dialog->clickOk());
         QTRY_COMPARE(main->mdiChildCount(), 0);
         QCOMPARE(main->fiscalStore()->year(), 2025);
         QCOMPARE(yearsIn(inst.yearFile()), QStringList{QStringLiteral("2025")});
         QCOMPARE(main->statusPanel(0)->text(), QStringLiteral("Anno finanziario: 2025    Provvedimento del 15/01/2026"));
-        QCOMPARE(user.shown().size(), 1);
+        QCOMPARE(user.shown().size(), 2);   // the supplier's refusal and the year's
     }
 
     void datiCuOpensTheEditorMaximisedOnTheProgramsStore()

@@ -114,18 +114,18 @@ private slots:
     {
         QCOMPARE(m_main->windowTitle(), QStringLiteral("CU 2026"));
         QCOMPARE(texts(m_main->menuBar()->actions()),
-                 (QStringList{"&File", "Operazioni", "Stampe", "File telematico", "Strumenti", "Fi&nestre", "&?"}));
+                 (QStringList{"&File", "&Operazioni", "&Stampe", "File &telematico", "St&rumenti", "Fi&nestre", "&?"}));
         QStringList menus;
         for (QMenu *m : m_table->menus())
             menus << m->title() + QStringLiteral(": ") + texts(m->actions(), true).join(QStringLiteral(", "));
         // Hidden commands stay out; windows not in this build are disabled;
         // the print dialog stand-in and "Parametri" are there.
         QCOMPARE(menus, (QStringList{
-                            "Operazioni: Import, Dati CU, Fornitore, Dati Sostituto, Quadro CT",
-                            "Stampe: Stampa CU Sintetico, Stampa CU Ordinario, Stampa Frontespizio, "
+                            "&Operazioni: Import, Dati CU, Fornitore, Dati Sostituto, Quadro CT",
+                            "&Stampe: Stampa CU Sintetico, Stampa CU Ordinario, Stampa Frontespizio, "
                             "Stampa Quadro CT, Firma ricevute",
-                            "File telematico: File Telematico",
-                            "Strumenti: Parametri",
+                            "File &telematico: File Telematico",
+                            "St&rumenti: Parametri",
                         }));
         QVERIFY(m_table->xaFQuadroCT->action()->isEnabled());
 

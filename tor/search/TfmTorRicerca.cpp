@@ -6,6 +6,8 @@
 #include "platform/framework/OvMessages.h"
 #include "tor/store/torUDBCds.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -134,7 +136,33 @@ void TfmTorRicerca::sortByColumn(int column)
         return;
     m_sortColumn = column;
     const QString name = cdsRicerca->fieldDefs().at(f).name;
-    cdsRicerca->setIndexFieldNames(name);
+    // Codes made of digits go in the order of their numbers (1, 2, 10), not
+    // of their text (1, 10, 2): the rows are laid out in that order.
+    bool digits = cdsRicerca->fieldDefs().at(f).type == TFieldType::String && cdsRicerca->recordCount() > 0;
+    QList<QVariantList> rows;
+    for (int r = 0; digits && r < cdsRicerca->recordCount(); ++r) {
+        const QString v = cdsRicerca->valueAt(r, f).toString().trimmed();
+        digits = !v.isEmpty() && std::all_of(v.begin(), v.end(), [](QChar c) { return c.isDigit(); });
+        QVariantList row;
+        for (int c = 0; c < cdsRicerca->fieldCount(); ++c)
+            row << cdsRicerca->valueAt(r, c);
+        rows << row;
+    }
+    if (digits) {
+        std::stable_sort(rows.begin(), rows.end(), [f](const QVariantList &a, const QVariantList &b) {
+            return a.at(f).toString().trimmed().toLongLong() < b.at(f).toString().trimmed().toLongLong();
+        });
+        const bool ro = cdsRicerca->readOnly();
+        cdsRicerca->setReadOnly(false);
+        cdsRicerca->setIndexFieldNames(QString());
+        cdsRicerca->emptyDataSet();
+        for (const QVariantList &row : rows)
+            cdsRicerca->appendRecord(row);
+        cdsRicerca->mergeChangeLog();
+        cdsRicerca->setReadOnly(ro);
+    } else {
+        cdsRicerca->setIndexFieldNames(name);
+    }
     cdsRicerca->first();
     lbCerca->setText(QStringLiteral("Cerca per ") + name);
     edCerca->clear();

@@ -17,6 +17,10 @@
 #include "tor/store/torUDBCds.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -27,6 +31,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -105,7 +110,7 @@ TfrVelCud::TfrVelCud(QWidget *parent)
     const VelStructureDesc &s = model.structure(structureName());
     QList<TModelColumn> cols;
     for (const VelGridColumn &c : s.grid)
-        cols.append({c.field, c.caption, c.width});
+        cols.append({c.field, VelPageBuilder::headerCaption(c.caption), c.width});
     grModel->setColumns(cols);
     grModel->setRowColor([](TClientDataSet &ds) {
         return ds.fieldByName(kStato).asInteger() > 0 ? QColor(Qt::red) : QColor();
@@ -116,7 +121,8 @@ TfrVelCud::TfrVelCud(QWidget *parent)
         const VelFieldDesc *fd = s.field(c.field);
         const int text = fd && fd->size > 2 ? grMain->fontMetrics().horizontalAdvance(QString(qMin(fd->size, 16), u'N')) + 12 : 0;
         const int title = grMain->fontMetrics().horizontalAdvance(c.caption) + 24;
-        grMain->setColumnWidth(i, qMax(c.width > 0 ? c.width : 60, c.width > 0 ? text : qMax(text, title)));
+        grMain->setColumnWidth(i, std::max({c.width > 0 ? c.width : 60, c.width > 0 ? text : qMax(text, title),
+                                            grMain->horizontalHeader()->sectionSizeHint(i)}));
         if (c.align == QLatin1String("center")) {
             const VelFieldDesc *f = s.field(c.field);
             if (f && f->isFlag())
@@ -126,8 +132,18 @@ TfrVelCud::TfrVelCud(QWidget *parent)
         }
     }
     grMain->horizontalHeader()->setSectionsClickable(true);
+    grMain->horizontalHeader()->setSortIndicatorShown(true);
+    grMain->installEventFilter(this);
 
+    buildSearch();
     buildDetail();
+    // A new CU starts on its first page, in its first field.
+    connect(this, &TfrTorDbFrame::dataSetStateChanged, this, [this] {
+        if (cdsMain->state() == TDataSetState::Insert && detailShown()) {
+            pcCud->setCurrentIndex(0);
+            VelPageBuilder::focusFirstField(pcCud->currentWidget());
+        }
+    });
     connect(pcMain, &QTabWidget::currentChanged, this, [this] { ovGuarded([this] { loadActiveSection(); }); });
     connect(pcCud, &QTabWidget::currentChanged, this, [this] { ovGuarded([this] { loadActiveSection(); }); });
     afterOpen();
@@ -141,6 +157,104 @@ TfrVelCud::~TfrVelCud()
     pcMain->disconnect(this);
     for (TfrVelSection *sec : m_sections)
         sec->setHost(nullptr);
+}
+
+void TfrVelCud::buildSearch()
+{
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(4, 4, 4, 2);
+    lbCerca = new QLabel(QStringLiteral("&Cerca per cognome o codice fiscale:"), tsGriglia);
+    edCerca = new QLineEdit(tsGriglia);
+    edCerca->setObjectName(QStringLiteral("edCerca"));
+    edCerca->setClearButtonEnabled(true);
+    edCerca->setPlaceholderText(QStringLiteral("Invio: successivo"));
+    edCerca->setMaximumWidth(260);
+    lbCerca->setBuddy(edCerca);
+    auto *found = new QLabel(tsGriglia);
+    found->setObjectName(QStringLiteral("lbTrovato"));
+    row->addWidget(lbCerca);
+    row->addWidget(edCerca, 1);
+    row->addWidget(found);
+    row->addStretch(1);
+    if (auto *l = qobject_cast<QVBoxLayout *>(tsGriglia->layout()))
+        l->insertLayout(0, row);
+    const auto search = [this, found](bool next) {
+        const QString t = edCerca->text().trimmed();
+        found->setText(t.isEmpty() || findCu(t, next) ? QString() : QStringLiteral("Nessuna CU trovata"));
+    };
+    connect(edCerca, &QLineEdit::textEdited, this, [search] { search(false); });
+    connect(edCerca, &QLineEdit::returnPressed, this, [search] { search(true); });
+    setTabOrder(edCerca, grMain);
+}
+
+bool TfrVelCud::moveTo(int row)
+{
+    if (row + 1 != cdsMain->recNo())
+        ovGuarded([&] { cdsMain->setRecNo(row + 1); });
+    return cdsMain->recNo() == row + 1;
+}
+
+bool TfrVelCud::findCu(const QString &text, bool next)
+{
+    if (!cdsMain->active() || cdsMain->isEmpty() || text.trimmed().isEmpty())
+        return false;
+    const QString t = text.trimmed();
+    const int fCognome = cdsMain->fieldIndex(QStringLiteral("SCUDCOGNOME"));
+    const int fNome = cdsMain->fieldIndex(QStringLiteral("SCUDNOME"));
+    const int fCodFis = cdsMain->fieldIndex(kCodFis);
+    const int n = cdsMain->recordCount();
+    const int start = next ? cdsMain->recNo() : 0;   // the row after the current one
+    for (int i = 0; i < n; ++i) {
+        const int row = (start + i) % n;
+        const QString cognome = cdsMain->valueAt(row, fCognome).toString().trimmed();
+        const QString nome = cdsMain->valueAt(row, fNome).toString().trimmed();
+        if (cognome.startsWith(t, Qt::CaseInsensitive)
+            || (cognome + u' ' + nome).startsWith(t, Qt::CaseInsensitive)
+            || cdsMain->valueAt(row, fCodFis).toString().startsWith(t, Qt::CaseInsensitive))
+            return moveTo(row);
+    }
+    return false;
+}
+
+int TfrVelCud::sortColumn() const
+{
+    const QString first = cdsMain->indexFieldNames().section(u';', 0, 0);
+    const QList<TModelColumn> cols = grModel->columns();
+    for (int i = 0; i < cols.size(); ++i)
+        if (cols.at(i).fieldName.compare(first, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool TfrVelCud::findInSortColumn(const QString &text)
+{
+    const int col = sortColumn();
+    if (col < 0 || !cdsMain->active())
+        return false;
+    const int f = cdsMain->fieldIndex(grModel->columns().at(col).fieldName);
+    for (int row = 0; row < cdsMain->recordCount(); ++row)
+        if (cdsMain->valueAt(row, f).toString().trimmed().startsWith(text, Qt::CaseInsensitive))
+            return moveTo(row);
+    return false;
+}
+
+bool TfrVelCud::eventFilter(QObject *watched, QEvent *event)
+{
+    // Type-ahead on the grid follows the column the rows are sorted by.
+    if (watched == grMain && event->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(event);
+        const QString t = k->text();
+        if (!t.isEmpty() && t.at(0).isPrint() && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            if (now - m_typedAt > QApplication::keyboardInputInterval())
+                m_typed.clear();
+            m_typedAt = now;
+            m_typed += t;
+            findInSortColumn(m_typed);
+            return true;
+        }
+    }
+    return TfrTorBase::eventFilter(watched, event);
 }
 
 void TfrVelCud::buildDetail()
@@ -162,8 +276,8 @@ void TfrVelCud::buildDetail()
         head->addWidget(lb);
         head->addWidget(e);
     };
-    addText("SCUDCOGNOME", "Cognome", 220);
-    addText("SCUDNOME", "Nome", 180);
+    addText("SCUDCOGNOME", "Cognome", 200);
+    addText("SCUDNOME", "Nome", 160);
     addText("SCUDMESE", "Mese", 40);
     if (const VelFieldDesc *altro = s.field(QStringLiteral("SCUDALTROSOSCODFIS"))) {
         auto *lb = new QLabel(VelPageBuilder::caption(*altro), tsDettaglio);
@@ -173,6 +287,11 @@ void TfrVelCud::buildDetail()
         head->addWidget(lb);
         head->addWidget(lk);
     }
+    // Said while the CU is being changed, so that nobody leaves it half done.
+    lbStato = new QLabel(tsDettaglio);
+    lbStato->setObjectName(QStringLiteral("lbStato"));
+    lbStato->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    head->addWidget(lbStato);
     head->addStretch(1);
     l->addLayout(head);
 
@@ -246,6 +365,16 @@ void TfrVelCud::open()
         throw;
     }
     cdsMain->setIndexFieldNames(kDefaultOrder);
+    QHeaderView *header = grMain->horizontalHeader();
+    header->setSortIndicator(sortColumn(), Qt::AscendingOrder);
+    // Every title whole, the sort arrow included, now that the grid has its style.
+    for (int i = 0; i < header->count(); ++i)
+        grMain->setColumnWidth(i, qMax(grMain->columnWidth(i), header->sectionSizeHint(i)));
+    // Surname and name share what the other columns leave: no sideways scroll.
+    const QList<TModelColumn> cols = grModel->columns();
+    for (int i = 0; i < cols.size(); ++i)
+        if (cols.at(i).fieldName == QLatin1String("SCUDCOGNOME") || cols.at(i).fieldName == QLatin1String("SCUDNOME"))
+            header->setSectionResizeMode(i, QHeaderView::Stretch);
     afterOpen();
     syncSignature();
     m_opening = false;
@@ -376,6 +505,10 @@ void TfrVelCud::stateChangedHook(TDataSetState state)
     m_lock = 0;
     if (state == TDataSetState::Browse && cdsMain->active() && !cdsMain->isEmpty())
         m_lock = int(cdsMain->fieldByName(kStato).asInteger());
+    if (lbStato)
+        lbStato->setText(state == TDataSetState::Insert ? QStringLiteral("Nuova CU: confermare o annullare")
+                         : state == TDataSetState::Edit ? QStringLiteral("In modifica: confermare o annullare")
+                                                        : QString());
     const bool ro = state != TDataSetState::Browse;
     for (TfrVelSection *sec : m_sections) {
         if (sec->cdsMain->modified() && ro)
@@ -390,7 +523,13 @@ void TfrVelCud::stateChangedHook(TDataSetState state)
 void TfrVelCud::beforeEditCheck(TClientDataSet &)
 {
     if (m_lock > 0)
-        throw EAbort();
+        throw EOvWarning(printedText());
+}
+
+QString TfrVelCud::printedText()
+{
+    return QStringLiteral("Il modello è già stato stampato e non può essere modificato.\r\n"
+                          "Per modificarlo sbloccarlo con il pulsante \"S\" (Sblocca) della barra in alto.");
 }
 
 QString TfrVelCud::deleteQuestion() const
@@ -458,6 +597,8 @@ void TfrVelCud::gridTitleClicked(int column)
     else if (field == QLatin1String("SCUDCODFIS"))
         order = QStringLiteral("SCUDCODFIS");
     cdsMain->setIndexFieldNames(order);
+    grMain->horizontalHeader()->setSortIndicator(sortColumn(), Qt::AscendingOrder);
+    m_typed.clear();
 }
 
 void TfrVelCud::unlock()
@@ -475,9 +616,11 @@ void TfrVelCud::unlock()
 
 void TfrVelCud::addAnnotation()
 {
-    // A printed CU is not changed, not even by a note (silently, as editing).
-    if (!cdsMain->active() || cdsMain->isEmpty() || cdsMain->readOnly() || (!cdsMain->modified() && m_lock > 0))
+    if (!cdsMain->active() || cdsMain->isEmpty() || cdsMain->readOnly())
         return;
+    // A printed CU is not changed, not even by a note.
+    if (!cdsMain->modified() && m_lock > 0)
+        throw EOvWarning(printedText());
     std::unique_ptr<TfmVelNote> fm(new TfmVelNote(this));
     fm->loadNotes();
     QVariant code;

@@ -10,6 +10,7 @@
 #include <QList>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
@@ -51,8 +52,22 @@ public:
 
     // "Sblocca".
     void unlock();
+    // What an edit of a printed CU is answered with.
+    static QString printedText();
     // The annotations button: appends the chosen note to SCUDANNOTAZIONI.
     void addAnnotation();
+    // Finding a CU: the first row (after the current one with `next`) whose
+    // surname, "surname name" or tax code begins with the text, any case.
+    bool findCu(const QString &text, bool next = false);
+    // Type-ahead in the grid: the first row whose sorted column begins with
+    // the text.
+    bool findInSortColumn(const QString &text);
+    // The grid column the rows are sorted by.
+    int sortColumn() const;
+    QLineEdit *edCerca = nullptr;
+    QLabel *lbStato = nullptr;   // what is being done to the CU (edit, new)
+    QLabel *lbCerca = nullptr;
+
     // Shows the CU page with this caption (tests, screenshots).
     void showPage(const QString &caption);
     // Loads the section of the active page for the current CU, when the
@@ -81,8 +96,12 @@ protected:
     void gridTitleClicked(int column) override;
     void beforeScrollCheck(TClientDataSet &ds) override;
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildDetail();
+    void buildSearch();
+    bool moveTo(int row);
     void syncSignature();
     void updateStato();
     static int monthOf(const QString &mese);
@@ -97,4 +116,6 @@ private:
     int m_saveMonth = -1;
     int m_loads = 0;
     bool m_opening = false;
+    QString m_typed;          // type-ahead so far
+    qint64 m_typedAt = 0;     // when its last key came (ms)
 };

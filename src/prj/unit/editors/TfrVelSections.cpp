@@ -11,6 +11,7 @@
 #include "tor/store/torUDBCds.h"
 
 #include <QGridLayout>
+#include <QSignalBlocker>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -36,6 +37,49 @@ struct NoWait
     ~NoWait() { store->setShowWait(was); }
 };
 
+// The first child's share is kept as text ("50.00", or "C"); it is shown with
+// the decimal comma of every other figure of the page, and what is typed with
+// a comma is kept with the point the stored text has.
+class PercentText : public TTorDbEdit
+{
+public:
+    using TTorDbEdit::TTorDbEdit;
+
+    void refresh() override
+    {
+        TTorDbEdit::refresh();
+        showComma();
+    }
+    bool commit() override
+    {
+        if (text().contains(u',')) {
+            const QSignalBlocker quiet(this);
+            setText(QString(text()).replace(u',', u'.'));
+        }
+        const bool ok = TTorDbEdit::commit();
+        showComma();
+        return ok;
+    }
+
+protected:
+    void focusOutEvent(QFocusEvent *e) override
+    {
+        TTorDbEdit::focusOutEvent(e);
+        showComma();
+    }
+
+private:
+    void showComma()
+    {
+        if (!text().contains(u'.'))
+            return;
+        const QSignalBlocker quiet(this);
+        const int at = cursorPosition();
+        setText(QString(text()).replace(u'.', u','));
+        setCursorPosition(at);
+    }
+};
+
 } // namespace
 
 TfrVelSection::TfrVelSection(const QString &structure, const QStringList &pages, const QString &deleteQuestion,
@@ -55,22 +99,30 @@ TfrVelSection::TfrVelSection(const QString &structure, const QStringList &pages,
     }
     if (cols.isEmpty()) {
         for (const VelFieldDesc *f : s.pageFields(pages.value(0))) {
-            if (f->kind == VelFieldKind::Memo || f->isFlag())
+            // A caption of a letter or two is a mark of the paper model's
+            // table, not a title for a column.
+            if (f->kind == VelFieldKind::Memo || f->isFlag() || f->label.trimmed().size() < 3)
                 continue;
             QString t = VelPageBuilder::caption(*f);
             if (!f->box.isEmpty())
                 t = f->box + QStringLiteral(" ") + t;
-            cols.append({f->name, t.left(40), 0});
+            cols.append({f->name, VelPageBuilder::headerCaption(t), 0});
             if (cols.size() == 5)
                 break;
         }
     }
-    grModel->setColumns(cols);
-    for (int i = 0; i < cols.size(); ++i)
-        grMain->setColumnWidth(i, 170);
-    grMain->horizontalHeader()->setStretchLastSection(true);
+    setGridColumns(cols);
     buildDetail();
     afterOpen();
+}
+
+void TfrVelSection::setGridColumns(const QList<TModelColumn> &cols)
+{
+    grModel->setColumns(cols);
+    // As wide as the title needs, two lines at most.
+    for (int i = 0; i < cols.size(); ++i)
+        grMain->setColumnWidth(i, qMax(120, grMain->horizontalHeader()->sectionSizeHint(i)));
+    grMain->horizontalHeader()->setStretchLastSection(true);
 }
 
 void TfrVelSection::buildDetail()
@@ -231,6 +283,11 @@ TfrVelConFamCar::TfrVelConFamCar(QWidget *parent)
                     question("congiuge e familiari a carico"), parent)
 {
     setObjectName(QStringLiteral("frVelConFamCar"));
+    // The grid names whose data each column holds.
+    setGridColumns({{QStringLiteral("SCUDCODFISCON"), QStringLiteral("Coniuge\nCodice fiscale"), 0},
+                    {QStringLiteral("SCUDMESICARCON"), QStringLiteral("Coniuge\nMesi a carico"), 0},
+                    {QStringLiteral("SCUDCODFISPRIFIGL"), QStringLiteral("Primo figlio\nCodice fiscale"), 0},
+                    {QStringLiteral("SCUDCODFISFIGL"), QStringLiteral("Altri figli / familiari\nCodice fiscale"), 0}});
     buildFamilyPage();
     for (const QString &name : monthFields()) {
         auto *e = findChild<TTorDbEdit *>(QStringLiteral("ed") + name);
@@ -312,7 +369,14 @@ void TfrVelConFamCar::buildFamilyPage()
             if (!cols[c])
                 continue;
             if (const VelFieldDesc *f = s.field(QLatin1String(cols[c]))) {
-                QWidget *w = VelPageBuilder::fieldWidget(*f, dsMain, lookup, page);
+                QWidget *w = nullptr;
+                if (f->name == QLatin1String("SCUDDETRSPETTPRIFIGL")) {
+                    auto *e = new PercentText(dsMain, f->name, TorDbKind::Text, 0, page);
+                    e->setFixedWidth(130);   // as the other child's share beside it
+                    w = e;
+                } else {
+                    w = VelPageBuilder::fieldWidget(*f, dsMain, lookup, page);
+                }
                 w->setToolTip(f->name);
                 grid->addWidget(w, row, c + 2, Qt::AlignLeft);
             }

@@ -6,6 +6,7 @@
 // row takes the CU's keys, every flag starts at "0"; every post and delete is
 // saved at once in the store period of the CU's month.
 #include "src/prj/unit/editors/TfrVefBase.h"
+#include "platform/dataset/TDataSetModel.h"
 #include "src/prj/unit/editors/VelPageBuilder.h"
 
 class TTorDBCds;
@@ -41,6 +42,8 @@ public:
     void loadFor(qint64 afiId);
     qint64 loadedFor() const { return m_loadedFor; }
     void clearSection();
+    // The section's own pages (null when it has one page).
+    QTabWidget *pagesWidget() const { return pcPagine; }
 
 protected:
     QString deleteQuestion() const override { return m_deleteQuestion; }
@@ -48,6 +51,8 @@ protected:
     void saveData() override;
     bool canInsert() const override;
     void buildDetail();
+    // The grid's columns, each as wide as its title.
+    void setGridColumns(const QList<TModelColumn> &cols);
     virtual void afterLoad() {}
 
     IVelCuHost *m_host = nullptr;

@@ -3,6 +3,7 @@
 
 #include "src/prj/unit/editors/VelAskToProceed.h"
 #include "src/prj/unit/model/VelCodFis.h"
+#include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/editors/VelLookup.h"
 #include "src/prj/unit/editors/VelMandatoryFields.h"
 #include "src/prj/unit/editors/VelPageBuilder.h"
@@ -19,6 +20,7 @@
 #include "tor/store/torUDBCds.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -140,9 +142,10 @@ void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>
     hf.setPointSizeF(hf.pointSizeF() + 1);
     lbHeading->setFont(hf);
     v->addWidget(lbHeading);
-    auto *cols = new QHBoxLayout;
+    auto *cols = new QBoxLayout(QBoxLayout::LeftToRight);
     cols->setSpacing(10);
     v->addLayout(cols);
+    m_columns = cols;
     v->addStretch(1);
 
     // Long boxes are capped so that the columns fit a 1280-pixel window: a
@@ -186,23 +189,37 @@ void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>
                     w->setFixedWidth(cap);
                 if (f->isFlag()) {
                     grid->addWidget(w, row, 0, 1, 3);
-                } else {
-                    auto *lb = new QLabel(f->label, box);
-                    lb->setToolTip(f->name);
-                    lb->setWordWrap(true);
-                    lb->setMaximumWidth(many == 1 ? 320 : 210);
-                    lb->setMinimumWidth(many == 1 ? 150 : 180);
-                    lb->setBuddy(w);
-                    grid->addWidget(lb, row, 0);
-                    grid->addWidget(w, row, 1, Qt::AlignLeft);
-                    if (isCodFisField(f->name) && edit) {
-                        auto *mark = new QLabel(box);
-                        mark->setObjectName(QStringLiteral("mk") + f->name);
-                        mark->setStyleSheet(QStringLiteral("color: #c00000;"));
-                        m_marks.insert(f->name.toUpper(), mark);
-                        grid->addWidget(mark, row, 2);
-                        connect(edit, &QLineEdit::textChanged, this, [this] { updateMarks(); });
-                    }
+                    ++row;
+                    continue;
+                }
+                auto *lb = new QLabel(f->label, box);
+                lb->setToolTip(f->name);
+                lb->setWordWrap(true);
+                lb->setMaximumWidth(many == 1 ? 320 : 210);
+                lb->setMinimumWidth(many == 1 ? 150 : 180);
+                lb->setBuddy(w);
+                grid->addWidget(lb, row, 0);
+                grid->addWidget(w, row, 1, Qt::AlignLeft);
+                if (f->kind == VelFieldKind::Lookup && !f->table.isEmpty() && edit) {
+                    // A code with its description under it.
+                    auto *desc = new QLabel(box);
+                    desc->setObjectName(QStringLiteral("ds") + f->name);
+                    desc->setWordWrap(true);
+                    desc->setMinimumHeight(desc->fontMetrics().height());
+                    m_descriptions.insert(f->name.toUpper(), {desc, f->table});
+                    grid->addWidget(desc, ++row, 1, 1, 2);
+                    connect(edit, &QLineEdit::textChanged, this, [this] { updateMarks(); });
+                } else if (isCodFisField(f->name) && edit) {
+                    // Under the box, on a line of its own that is always
+                    // there: the note comes and goes without moving the page.
+                    auto *mark = new QLabel(box);
+                    mark->setObjectName(QStringLiteral("mk") + f->name);
+                    mark->setStyleSheet(QStringLiteral("color: #c00000;"));
+                    mark->setFixedHeight(mark->fontMetrics().height());
+                    mark->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+                    m_marks.insert(f->name.toUpper(), mark);
+                    grid->addWidget(mark, ++row, 1, 1, 2);
+                    connect(edit, &QLineEdit::textChanged, this, [this] { updateMarks(); });
                 }
                 ++row;
             }
@@ -213,12 +230,46 @@ void TfrVelAgentBase::buildPage(const QString &heading, const QList<QList<Group>
         cols->addLayout(cv, 1);
     }
     scroll->setWidget(content);
+    VelPageBuilder::flowColumns(scroll, cols);
     outer->addWidget(scroll);
     updateMarks();
 }
 
+bool TfrVelAgentBase::columnsSideBySide() const
+{
+    return m_columns && m_columns->direction() == QBoxLayout::LeftToRight;
+}
+
+QString TfrVelAgentBase::codeDescription(const QString &table, const QString &code)
+{
+    if (!m_tables.contains(table)) {
+        QHash<QString, QString> rows;
+        try {
+            TClientDataSet ds;
+            VelCodeTables::load(ds, table);
+            const int c = ds.fieldIndex(QStringLiteral("Codice"));
+            const int d = ds.fieldIndex(QStringLiteral("Descrizione"));
+            for (int r = 0; c >= 0 && d >= 0 && r < ds.recordCount(); ++r)
+                rows.insert(ds.valueAt(r, c).toString().trimmed().toUpper(), ds.valueAt(r, d).toString().trimmed());
+        } catch (const std::exception &) {
+            // A table that cannot be read leaves the codes without descriptions.
+        }
+        m_tables.insert(table, rows);
+    }
+    return m_tables.value(table).value(code.trimmed().toUpper());
+}
+
 void TfrVelAgentBase::updateMarks()
 {
+    for (auto it = m_descriptions.begin(); it != m_descriptions.end(); ++it) {
+        QString code;
+        if (auto *lk = qobject_cast<TTorDbLookup *>(control(it.key())))
+            code = lk->edit()->text();
+        const QString d = code.trimmed().isEmpty() ? QString() : codeDescription(it.value().second, code);
+        // A table still to be filled in has no word on its codes.
+        const bool unknown = d.isEmpty() && !code.trimmed().isEmpty() && !m_tables.value(it.value().second).isEmpty();
+        it.value().first->setText(unknown ? QStringLiteral("Codice non in tabella") : d);
+    }
     for (auto it = m_marks.begin(); it != m_marks.end(); ++it) {
         QString code;
         if (auto *e = qobject_cast<QLineEdit *>(control(it.key())))
@@ -273,6 +324,9 @@ void TfrVelAgentBase::updateActions()
     acInserisci->setVisible(!rows);
     if (rows)
         acInserisci->setEnabled(false);
+    // The only row of the agent cannot go: its delete is not offered.
+    if (m_keepOnlyRow && rows && cdsMain->recordCount() <= 1)
+        acCancella->setEnabled(false);
     if (!rows)
         acModifica->setEnabled(false);
 }
@@ -309,6 +363,7 @@ TfrVelSost::TfrVelSost(QWidget *parent)
     : TfrVelAgentBase(structure(), true, parent)
 {
     setObjectName(QStringLiteral("frVelSost"));
+    m_keepOnlyRow = true;
     // The groups of the certification's frontispiece.
     buildPage(QStringLiteral("DATI RELATIVI AL SOSTITUTO"),
               {{{QString(),

@@ -43,9 +43,14 @@ public:
     QWidget *control(const QString &field) const { return m_controls.value(field.toUpper()); }
     // The check-character mark beside a tax-code box (null for other fields).
     QLabel *codFisMark(const QString &field) const { return m_marks.value(field.toUpper()); }
+    // The description under a code box (null for other fields).
+    QLabel *codeDescriptionLabel(const QString &field) const { return m_descriptions.value(field.toUpper()).first; }
     QLabel *lbHeading = nullptr;
 
     void updateActions() override;
+    // The page's columns stand side by side when the window is wide enough,
+    // one under the other otherwise (nothing is cut or scrolls sideways).
+    bool columnsSideBySide() const;
 
 protected:
     struct Group
@@ -66,12 +71,18 @@ protected:
 
     TTorDBCds *m_store = nullptr;
     bool m_hideDelete = false;
+    bool m_keepOnlyRow = false;   // the only row is not deleted (the agent)
 
 private:
     QString m_structure;
     bool m_oneRow;
     QHash<QString, QWidget *> m_controls;
     QHash<QString, QLabel *> m_marks;
+    // Code fields: their description label and code table.
+    QHash<QString, QPair<QLabel *, QString>> m_descriptions;
+    QHash<QString, QHash<QString, QString>> m_tables;
+    QString codeDescription(const QString &table, const QString &code);
+    class QBoxLayout *m_columns = nullptr;
 };
 
 // "Dati Sostituto": the withholding agent, one row.

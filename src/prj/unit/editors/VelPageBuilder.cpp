@@ -3,12 +3,19 @@
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "tor/frames/TorDbControls.h"
 
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QEvent>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScrollArea>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 namespace VelPageBuilder {
@@ -258,12 +265,94 @@ QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &l
     return box;
 }
 
+// Puts the columns side by side or one under the other as the view's width allows.
+class ColumnFlow : public QObject
+{
+public:
+    ColumnFlow(QScrollArea *scroll, QBoxLayout *cols) : QObject(scroll), m_scroll(scroll), m_cols(cols)
+    {
+        scroll->viewport()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_scroll->viewport() && event->type() == QEvent::Resize)
+            arrange();
+        return false;
+    }
+
+private:
+    void arrange()
+    {
+        int need = 0;
+        int n = 0;
+        for (int i = 0; i < m_cols->count(); ++i) {
+            QLayoutItem *item = m_cols->itemAt(i);
+            if (item->spacerItem())
+                continue;
+            need += item->minimumSize().width() + (n++ > 0 ? m_cols->spacing() : 0);
+        }
+        const QMargins m = m_cols->contentsMargins();
+        need += m.left() + m.right();
+        if (QWidget *w = m_scroll->widget(); w && w->layout() && w->layout() != m_cols) {
+            const QMargins o = w->layout()->contentsMargins();
+            need += o.left() + o.right();
+        }
+        const auto dir = m_scroll->viewport()->width() >= need ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+        if (m_cols->direction() != dir)
+            m_cols->setDirection(dir);
+    }
+
+    QScrollArea *m_scroll;
+    QBoxLayout *m_cols;
+};
+
 } // namespace
+
+void flowColumns(QScrollArea *scroll, QBoxLayout *cols)
+{
+    new ColumnFlow(scroll, cols);
+}
 
 QWidget *fieldWidget(const VelFieldDesc &field, TDataSource *source, const VelLookupHandler &lookup,
                      QWidget *parent, bool captioned)
 {
     return widgetFor(field, source, lookup, parent, captioned);
+}
+
+QString headerCaption(const QString &text)
+{
+    if (text.size() <= 18)
+        return text;
+    const qsizetype mid = text.size() / 2;
+    qsizetype best = -1;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text.at(i) == u' ' && (best < 0 || qAbs(i - mid) < qAbs(best - mid)))
+            best = i;
+    if (best < 0)
+        return text;
+    QString t = text;
+    t[best] = u'\n';
+    return t;
+}
+
+bool focusFirstField(QWidget *page)
+{
+    if (!page)
+        return false;
+    // Children come in the order they were made, which is the page's order.
+    for (QWidget *w : page->findChildren<QWidget *>()) {
+        const bool field = qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
+                           || qobject_cast<QCheckBox *>(w) || qobject_cast<QPlainTextEdit *>(w)
+                           || qobject_cast<QTextEdit *>(w);
+        if (!field || !w->isVisibleTo(page) || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus))
+            continue;
+        if (auto *e = qobject_cast<QLineEdit *>(w); e && e->isReadOnly())
+            continue;
+        w->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    return false;
 }
 
 int decimals(const VelFieldDesc &field)
@@ -307,7 +396,7 @@ QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSour
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFrameShape(QFrame::NoFrame);
     auto *content = new QWidget;
-    auto *cols = new QHBoxLayout(content);
+    auto *cols = new QBoxLayout(QBoxLayout::LeftToRight, content);
     cols->setContentsMargins(6, 6, 6, 6);
     cols->setSpacing(8);
     QList<QVBoxLayout *> colLayouts;
@@ -342,6 +431,8 @@ QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSour
     if (columns == 1)
         cols->addStretch(1);
     scroll->setWidget(content);
+    if (columns > 1)
+        flowColumns(scroll, cols);
     return scroll;
 }
 

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+class QBoxLayout;
+class QScrollArea;
 class TDataSource;
 class TTorDbEdit;
 struct VelFieldDesc;
@@ -36,5 +38,17 @@ QWidget *fieldWidget(const VelFieldDesc &field, TDataSource *source, const VelLo
 
 // Decimals an amount field shows (2 unless the model says otherwise).
 int decimals(const VelFieldDesc &field);
+
+// Keeps the columns of `cols` (a box layout inside `scroll`'s widget) side by
+// side while the view is wide enough for them, one under the other otherwise:
+// a page never needs a sideways scroll.
+void flowColumns(QScrollArea *scroll, QBoxLayout *cols);
+
+// A grid title on two lines when it is long (at the blank nearest the middle).
+QString headerCaption(const QString &text);
+
+// Puts the cursor in the first field of a page that can take it (a new row
+// starts there); false when there is none.
+bool focusFirstField(QWidget *page);
 
 } // namespace VelPageBuilder

@@ -10,12 +10,30 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
 constexpr int ColFiscali = 2;
 constexpr int ColInps = 3;
+
+// A flag cell is a check box, centred, not the digit it holds.
+class FlagBox : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features |= QStyleOptionViewItem::HasCheckIndicator;
+        option->checkState = index.data(Qt::EditRole).toInt() == 1 ? Qt::Checked : Qt::Unchecked;
+        option->text.clear();
+        option->displayAlignment = Qt::AlignCenter;
+    }
+};
 }
 
 TfrVelCudTno::TfrVelCudTno(QWidget *parent) : QWidget(parent)
@@ -29,7 +47,9 @@ TfrVelCudTno::TfrVelCudTno(QWidget *parent) : QWidget(parent)
     grTno->verticalHeader()->setVisible(false);
     grTno->installEventFilter(this);
     l->addWidget(grTno);
-    connect(grTno, &QTableView::doubleClicked, this,
+    grTno->setItemDelegateForColumn(ColFiscali, new FlagBox(grTno));
+    grTno->setItemDelegateForColumn(ColInps, new FlagBox(grTno));
+    connect(grTno, &QTableView::clicked, this,
             [this](const QModelIndex &i) { ovGuarded([&] { toggle(i.row(), i.column()); }); });
 }
 
@@ -47,7 +67,7 @@ void TfrVelCudTno::setRows(TClientDataSet *rows)
     grTno->setModel(m_model);
     const int widths[] = {60, 300, 60, 60};
     for (int i = 0; i < 4; ++i)
-        grTno->setColumnWidth(i, widths[i]);
+        grTno->setColumnWidth(i, qMax(widths[i], grTno->horizontalHeader()->sectionSizeHint(i)));
 }
 
 void TfrVelCudTno::toggle(int row, int column)
@@ -79,6 +99,13 @@ TfmVelCudTno::TfmVelCudTno(QWidget *parent) : TfmOvDialog(parent)
     setWindowTitle(QStringLiteral("Posizioni giuridiche"));
     resize(560, 300);
     auto *l = new QVBoxLayout(this);
+    lbIstruzioni = new QLabel(QStringLiteral("Le posizioni giuridiche del dipendente nel periodo: spuntare \"Fiscali\" "
+                                             "e \"INPS\" per le posizioni i cui dati vanno nelle rispettive sezioni "
+                                             "della CU (clic sulla casella o barra spaziatrice)."),
+                              this);
+    lbIstruzioni->setObjectName(QStringLiteral("lbIstruzioni"));
+    lbIstruzioni->setWordWrap(true);
+    l->addWidget(lbIstruzioni);
     frVelCudTno = new TfrVelCudTno(this);
     l->addWidget(frVelCudTno, 1);
     chCoCoCo = new QCheckBox(QStringLiteral("Co.Co.Co"), this);

@@ -1,6 +1,6 @@
 #pragma once
 // "Posizioni giuridiche": the legal positions an employee held in the
-// period, with the flags "Fiscali" and "INPS" the user toggles (double click
+// period, with the flags "Fiscali" and "INPS" as check boxes the user toggles (click
 // or space bar on a flag cell) to choose which positions feed the fiscal
 // data and the INPS section.
 #include "platform/framework/TfmOvDialog.h"
@@ -37,6 +37,7 @@ public:
     explicit TfmVelCudTno(QWidget *parent = nullptr);
     TfrVelCudTno *frVelCudTno = nullptr;
     QCheckBox *chCoCoCo = nullptr;
+    QLabel *lbIstruzioni = nullptr;   // what the flags mean and how to change them
     QLabel *lbNota = nullptr;
     QPushButton *buOk = nullptr;
 

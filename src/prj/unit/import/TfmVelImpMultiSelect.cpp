@@ -7,7 +7,14 @@
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "tor/store/torUDBCds.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 TfmVelImpMultiSelect::TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOptions &options, TClientDataSet *sos,
@@ -29,7 +36,12 @@ TfmVelImpMultiSelect::TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOpt
     m_import->onPosizioni = [this](TClientDataSet &rows, bool &cococo, const QString &who) {
         TfmVelCudTno::Execute(rows, cococo, who, this);
     };
-    m_import->onInfo = [this](const QStringList &lines) { TfmVelInfo::Execute(lines, false, this); };
+    m_import->onInfo = [this](const QStringList &lines) { TfmVelInfo::Execute(rapportoFinale(lines), false, this); };
+    // Between employees the window answers its "Annulla" button.
+    m_import->interrotto = [this] {
+        QApplication::processEvents();
+        return m_stop;
+    };
 }
 
 TfmVelImpMultiSelect::~TfmVelImpMultiSelect() = default;
@@ -43,6 +55,9 @@ bool TfmVelImpMultiSelect::carica()
                                           {QStringLiteral("MESE_INIZIALE"), {QStringLiteral("Da mese"), 48}},
                                           {QStringLiteral("MESE_FINALE"), {QStringLiteral("A mese"), 48}},
                                           {QStringLiteral("CONGUAGLIO"), {QStringLiteral("Conguaglio"), 60}}});
+    // Titles whole ("Da mese", "A mese"): a column is never narrower than its title.
+    for (int c = 0; c < grMain->model()->columnCount(); ++c)
+        grMain->setColumnWidth(c, qMax(grMain->columnWidth(c), grMain->horizontalHeader()->sectionSizeHint(c)));
     caricaFiltri();
     return true;
 }
@@ -54,7 +69,49 @@ void TfmVelImpMultiSelect::importa(const QList<int> &keys)
     QList<int> work = keys;
     if (work.isEmpty())
         return;
-    m_import->importa(work);
+    // While the run goes only "Annulla" answers.
+    m_running = true;
+    m_stop = false;
+    const QList<QWidget *> locked{grMain,       cbCalFiltro, cbTnoFiltro, cbQarFiltro, buSelectAll,
+                                  buSelectNone, rgSovraScrivi, cbForzaStampati, buOk};
+    for (QWidget *w : locked)
+        w->setEnabled(false);
+    const auto restore = [this, locked] {
+        m_running = false;
+        for (QWidget *w : locked)
+            w->setEnabled(true);
+        buCancel->setEnabled(true);
+    };
+    try {
+        m_import->importa(work);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}
+
+void TfmVelImpMultiSelect::reject()
+{
+    if (!m_running) {
+        TfmragFiscImpMultiSelect::reject();
+        return;
+    }
+    m_stop = true;
+    buCancel->setEnabled(false);
+    lbProgresso->setText(QStringLiteral("Annullamento: l'importazione si ferma dopo il dipendente in corso."));
+}
+
+QStringList TfmVelImpMultiSelect::rapportoFinale(const QStringList &log) const
+{
+    const TVelRunOutcome &o = m_import->outcome();
+    QStringList lines{m_import->riepilogo()};
+    if (o.cancelled)
+        lines << QStringLiteral("Importazione annullata dall'utente: %1 dipendenti non elaborati.")
+                     .arg(o.count(TVelResult::NonEseguito));
+    if (!log.isEmpty())
+        lines << QString() << log;
+    return lines;
 }
 
 void TfmVelImpMultiSelect::Execute(TTorDBCds &store, TClientDataSet &parametri, TClientDataSet *sos, QWidget *parent)

@@ -2,7 +2,9 @@
 // "Scelta dipendenti" of the CU import: the candidate list of the run, the
 // option "Forza l'importazione dei modelli già stampati" and, on OK, the
 // import of the work list through TVelImportCud (positions dialog, progress,
-// end-of-run log in "Informazioni").
+// end-of-run report in "Informazioni": the counts of the run, then its log
+// and every employee not imported with the reason). "Annulla" during the run
+// stops it after the employee in progress.
 #include "rag/import/RagFFiscImpMultiSelect.h"
 
 #include <memory>
@@ -30,9 +32,18 @@ public:
     // importare!" and no window; otherwise the window, modally.
     static void Execute(TTorDBCds &store, TClientDataSet &parametri, TClientDataSet *sos, QWidget *parent = nullptr);
 
+    bool running() const { return m_running; }
+    // The lines of the end-of-run report: the counts, then the run's log.
+    QStringList rapportoFinale(const QStringList &log) const;
+
+    // During a run "Annulla" asks the run to stop after the current employee.
+    void reject() override;
+
 protected:
     void importa(const QList<int> &keys) override;
 
 private:
     std::unique_ptr<TVelImportCud> m_import;
+    bool m_running = false;
+    bool m_stop = false;
 };

@@ -141,6 +141,9 @@ public:
     std::function<void(TClientDataSet &rows, bool &cococo, const QString &employee)> onPosizioni;
     // The end-of-run log; without it the window "Informazioni" (TfmVelInfo).
     std::function<void(const QStringList &lines)> onInfo;
+    // Asked between employees: true stops the run there; the employees not
+    // reached are left undone and the run counts as cancelled.
+    std::function<bool()> interrotto;
 
     // The CU tables of the run (loaded from the store when first needed).
     TClientDataSet cdsImport, cdsINPS, cdsINPDAP, cdsInail, cdsAltriEnti, cdsConFamCar, cdsTfr,

@@ -198,6 +198,17 @@ void TVelImportCud::importa(QList<int> iacomids)
 
     const int count = int(iacomids.size());
     for (int pos = 0; pos < count; ++pos) {
+        if (pos > 0 && interrotto && interrotto()) {
+            m_outcome.cancelled = true;
+            for (; pos < count; ++pos) {
+                TVelPayeeOutcome po;
+                if (cdsCandidati.locate(s("IACOMID"), iacomids.at(pos)))
+                    po.nome = cdsCandidati.fieldByName(s("SANACOGNOMENOME")).asString();
+                po.reason = QStringLiteral("Importazione annullata dall'utente");
+                m_outcome.add(po);
+            }
+            break;
+        }
         if (!cdsCandidati.locate(s("IACOMID"), iacomids.at(pos)))
             throw EAssertionFailed(QStringLiteral("Rapporto %1 non presente nella lista").arg(iacomids.at(pos)));
         m_iacomid = iacomids.at(pos);
@@ -488,12 +499,12 @@ void TVelImportCud::rapporto()
         for (const QString &p : problems)
             lines << QStringLiteral("- ") + p;
     }
-    if (lines.isEmpty()) {
-        OvMessageBox(QStringLiteral("Fine operazione"), MB_OK | MB_ICONINFORMATION);
-        return;
-    }
     if (onInfo) {
         onInfo(lines);
+        return;
+    }
+    if (lines.isEmpty()) {
+        OvMessageBox(QStringLiteral("Fine operazione"), MB_OK | MB_ICONINFORMATION);
         return;
     }
     lines << QString() << riepilogo();

@@ -15,8 +15,11 @@
 #include "tor/util/TorFolders.h"
 #include "tor/util/TorUUtil.h"
 
+#include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenuBar>
+#include <QSet>
 
 namespace {
 
@@ -246,6 +249,37 @@ void TdmVelAttivazioni::BuildMenu()
         c->Hint = available ? QString() : laterVersionHint();
     }
     Execute();
+    // Every menu of the bar opens with Alt and a letter of its own.
+    if (TfmOvMDIMain *main = mainForm())
+        giveAccelerators(main->menuBar()->actions());
+}
+
+void TdmVelAttivazioni::giveAccelerators(const QList<QAction *> &actions)
+{
+    QSet<QChar> used;
+    for (QAction *a : actions) {
+        const QString t = a->text();
+        const qsizetype at = t.indexOf(u'&');
+        if (at >= 0 && at + 1 < t.size())
+            used.insert(t.at(at + 1).toLower());
+    }
+    for (QAction *a : actions) {
+        QString t = a->text();
+        if (a->isSeparator() || t.isEmpty() || t.contains(u'&'))
+            continue;
+        // The first letter of a word, else any letter, not taken yet.
+        qsizetype at = -1;
+        for (qsizetype i = 0; i < t.size() && at < 0; ++i)
+            if (t.at(i).isLetter() && (i == 0 || t.at(i - 1) == u' ') && !used.contains(t.at(i).toLower()))
+                at = i;
+        for (qsizetype i = 0; i < t.size() && at < 0; ++i)
+            if (t.at(i).isLetter() && !used.contains(t.at(i).toLower()))
+                at = i;
+        if (at < 0)
+            continue;
+        used.insert(t.at(at).toLower());
+        a->setText(t.insert(at, u'&'));
+    }
 }
 
 // ---- commands -------------------------------------------------------------

@@ -60,6 +60,8 @@ public:
     // Form commands enabled by the availability of their window, then menu
     // and outline bar.
     void BuildMenu();
+    // Gives each action without one an accelerator letter not used by the others.
+    static void giveAccelerators(const QList<QAction *> &actions);
 
     // The import launch shared by "Import" and the two hidden commands
     // (mode 0 import, 1 from history, 2 from UniEmens: all alike).

@@ -18,7 +18,10 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
+#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -92,6 +95,16 @@ void TfmVelMain::formCreate()
 
     mnHelp->insertActions(before, {acNoteTel, miIstruzioni, acProvAppr});
     refreshStatusBar();
+
+    // Ctrl+F4 closes the child window in front, wherever the focus is in it.
+    auto *closeChild = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4), this);
+    closeChild->setObjectName(QStringLiteral("scChiudiFinestra"));
+    const auto closeFront = [this] {
+        if (QMdiSubWindow *sw = mdiArea()->currentSubWindow())
+            sw->close();
+    };
+    connect(closeChild, &QShortcut::activated, this, closeFront);
+    connect(closeChild, &QShortcut::activatedAmbiguously, this, closeFront);
 }
 
 void TfmVelMain::refreshStatusBar()

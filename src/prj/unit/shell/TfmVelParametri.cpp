@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
@@ -104,11 +105,40 @@ void TfmVelParametri::formShow()
     }
 }
 
+bool TfmVelParametri::closeOtherWindows()
+{
+    TfmVelMain *main = TfmVelMain::instance();
+    if (!main || !main->mdiArea())
+        return true;
+    for (QMdiSubWindow *sub : main->mdiArea()->subWindowList()) {
+        if (sub == parentWidget())
+            continue;
+        if (!sub->close()) {
+            OvMessageBox(QStringLiteral("Confermare o annullare le modifiche nelle finestre aperte prima di cambiare "
+                                        "l'anno finanziario."),
+                         MB_OK | MB_ICONWARNING);
+            return false;
+        }
+    }
+    return true;
+}
+
+QString TfmVelParametri::noCuText(const QString &year)
+{
+    return QStringLiteral("Per l'anno finanziario %1 non ci sono CU.\r\nLa campagna CU %2 riguarda i redditi del %3: "
+                          "per lavorarci indicare %3 in \"Parametri\".")
+        .arg(year, Campagna::anno(Campagna::AnnoInvio), Campagna::anno(Campagna::AnnoFinanziario));
+}
+
 bool TfmVelParametri::clickOk()
 {
     const QString text = edAnnoFin->text();
     const bool valid = text == VelAnnoFin::FirstYear || text == VelAnnoFin::LastYear;
     TTorDBCds *store = mainStore();
+    // The open windows show the year they were opened on: they close first
+    // (each asking about what is pending), or the year stays as it is.
+    if (valid && store && store->year() != 0 && store->year() != text.toInt() && !closeOtherWindows())
+        return false;
     QString saveError;
     try {
         VelAnnoFin::confirm(text, cdsAnnoFin, store, TorFolders::resDir());
@@ -129,6 +159,10 @@ bool TfmVelParametri::clickOk()
     accept();
     if (TfmVelMain *main = TfmVelMain::instance())
         main->refreshStatusBar();
+    // A year beside the campaign's with nothing in it is said, not shown as an empty list.
+    if (store && text.toInt() != Campagna::AnnoFinanziario
+        && !store->HasRows(QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths, text.toInt()))
+        OvMessageBox(noCuText(text), MB_OK | MB_ICONINFORMATION);
     return isHidden();
 }
 

@@ -27,12 +27,16 @@ public:
     QPushButton *buOk = nullptr;
     TClientDataSet cdsAnnoFin;
 
-    // What OK does; true when the dialog closed.
+    // What OK does; true when the dialog closed. A change of year closes the
+    // other open windows first; one that keeps its pending change keeps the
+    // year too. A year other than the campaign's without CUs is said.
     bool clickOk();
+    static QString noCuText(const QString &year);
 
     void done(int r) override;
 
 protected:
+    bool closeOtherWindows();
     void formCreate() override;
     void formShow() override;
     void formCloseQuery(bool &canClose) override;
