@@ -539,10 +539,10 @@ private slots:
         };
         {
             // a payee's tax code that is not valid, a spouse's wrong check
-            // letter, a province of three letters: refused before anything is
+            // letter, a province that is not two letters: refused before anything is
             // written, whatever the office answers; "EE" (born abroad) passes
             editCu("BNCLRA75B41F205I", "SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X"));
-            editCu("VRDGPP70A01H199J", "SCUDPROVNAS", QStringLiteral("RAV"));
+            editCu("VRDGPP70A01H199J", "SCUDPROVNAS", QStringLiteral("R1"));
             editCu("NDRPLA85C03A944Q", "SCUDPROVNAS", QStringLiteral("EE"));
             TClientDataSet fam;
             m_store->Load(fam, QStringLiteral("TCUDC_CONFAMCARICO"), TTorDBCds::AllMonths);
@@ -565,13 +565,12 @@ private slots:
                                                   "valido (BNCLRA75B41F205X)")),
                      qPrintable(text));
             QVERIFY2(text.contains(QStringLiteral("Dipendente: VERDI GIUSEPPE\n - Provincia di nascita non valida "
-                                                  "(\"RAV\")")),
+                                                  "(\"R1\")")),
                      qPrintable(text));
             QVERIFY2(text.contains(QStringLiteral(" - Codice fiscale del coniuge non valido (BNCMRA82A41H501W)")),
                      qPrintable(text));
             QVERIFY(!text.contains(QStringLiteral("ANDREI")));
             QVERIFY(!dm->runGeneration(rows));
-            QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("CUR26"))));
             editCu("BNCLRA75B41F205X", "SCUDCODFIS", QStringLiteral("BNCLRA75B41F205I"));
             editCu("VRDGPP70A01H199J", "SCUDPROVNAS", QStringLiteral("RA"));
             fam.edit();
@@ -588,7 +587,7 @@ private slots:
             const QList<int> rows = dm->visitedRows(TdmVelFile::All);
             QVERIFY(dm->preCheck(rows));
             QVERIFY(dm->runGeneration(rows));
-            const QString path = m_dir.filePath(QStringLiteral("CUR26"));
+            const QString path = m_dir.filePath(QStringLiteral("rifiutata/CUR26"));
             try {
                 dm->save(path);
                 QFAIL("a supply that fails its check was saved");
@@ -599,8 +598,7 @@ private slots:
                                                              "i campi obbligatori DA002004")),
                          qPrintable(e.message()));
             }
-            QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("CUR26*"), QStringLiteral(".fornitura*")},
-                                                  QDir::AllEntries | QDir::Hidden),
+            QCOMPARE(QDir(m_dir.filePath(QStringLiteral("rifiutata"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                      QStringList());
             QCOMPARE(dm->outcome().count(TVelResult::Fatto), 0);
             editCu("VRDGPP70A01H199J", "SCUDSEX", QStringLiteral("M"));
@@ -641,7 +639,7 @@ private slots:
             QVERIFY(!dm->runGeneration({}));
             QCOMPARE(log.last(), QStringLiteral("***** Tipo fornitore mancante, impossibile procedere!"));
         }
-        QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 2);
+        QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 3);
     }
 };
 
