@@ -675,10 +675,8 @@ int main(int argc, char **argv)
 
         // The annotations have no field code in the published layout: they
         // stay on the printed CU and are not written into the supply.
-        for (const VelFieldDesc &f : notesSt.fields)
-            if (f.name.startsWith(QLatin1String("SANN7"), Qt::CaseInsensitive))
-                notes << QStringLiteral("%1.%2: annotazione senza codice nel tracciato pubblicato, solo sulla CU stampata")
-                             .arg(notesSt.name, f.name);
+        notes << QStringLiteral("%1: annotazioni senza codice nel tracciato pubblicato, solo sulla CU stampata")
+                     .arg(notesSt.name);
 
         ok = writeTemplate(outDir.filePath(QStringLiteral("Record_G.xml")), QStringLiteral("G"),
                            QStringLiteral("Record G: dati fiscali, familiari a carico, dati previdenziali"), sections)
