@@ -19,6 +19,7 @@
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QPlainTextEdit>
@@ -167,37 +168,37 @@ class TstDbTelematicStore : public QObject
                                {"SSOSFIRMACOM", QStringLiteral("MARIO ROSSI")}, {"SSOSTELFAX", QStringLiteral("0544-123456")}}});
         put("TCUCT_DATICT", {{{"SCTCODFIS", QStringLiteral("80012345676")}, {"SCTEMAIL", QStringLiteral("segreteria@scuola.it")}}});
         put("TCUD_DATICUD",
-            {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")}, {"SCUDCOGNOME", QStringLiteral("VERDI")},
-              {"SCUDNOME", QStringLiteral("GIUSEPPE")}, {"fCudReddDetr", money("25000.50")},
+            {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199J")}, {"SCUDMESE", QStringLiteral("12")}, {"SCUDCOGNOME", QStringLiteral("VERDI")},
+              {"SCUDNOME", QStringLiteral("GIUSEPPE")}, {"SCUDSEX", QStringLiteral("M")}, {"fCudReddDetr", money("25000.50")},
               {"DCUDDATANAS", QDate(1970, 1, 1)}, {"SCUDCOMNAS", QStringLiteral("RAVENNA")}, {"SCUDPROVNAS", QStringLiteral("RA")},
               {"SCUDANNOTAZIONI", QStringLiteral("AC) detrazioni\nBO)\nQQ) codice sconosciuto")}},
-             {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")}, {"SCUDCOGNOME", QStringLiteral("BIANCHI")},
+             {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205I")}, {"SCUDMESE", QStringLiteral("12")}, {"SCUDCOGNOME", QStringLiteral("BIANCHI")},
               {"LCUDCONGUAGLIO", QStringLiteral("X")}, {"SCUDSEX", QStringLiteral("F")},
               {"DCUDDATANAS", QDate(1975, 2, 1)}, {"SCUDCOMNAS", QStringLiteral("MILANO")}, {"SCUDPROVNAS", QStringLiteral("MI")},
               {"SCUDNOME", QStringLiteral("LAURA")}},
-             {{"SCUDCODFIS", QStringLiteral("NDRPLA85C03A944K")}, {"SCUDMESE", QStringLiteral("12")}, {"SCUDCOGNOME", QStringLiteral("ANDREI")},
+             {{"SCUDCODFIS", QStringLiteral("NDRPLA85C03A944Q")}, {"SCUDMESE", QStringLiteral("12")}, {"SCUDCOGNOME", QStringLiteral("ANDREI")},
               {"LCUDCONGUAGLIO", QStringLiteral("X")}, {"SCUDSEX", QStringLiteral("M")},
               {"DCUDDATANAS", QDate(1985, 3, 3)}, {"SCUDCOMNAS", QStringLiteral("BOLOGNA")}, {"SCUDPROVNAS", QStringLiteral("BO")},
               {"SCUDNOME", QStringLiteral("PAOLO")}}});
-        put("TCUDI_INPS", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
+        put("TCUDI_INPS", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199J")}, {"SCUDMESE", QStringLiteral("12")},
                             {"sCudMatrAzienda", QStringLiteral("7012345678")}, {"FCUDIMPONIBILE", money("20000")}},
-                           {{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
+                           {{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199J")}, {"SCUDMESE", QStringLiteral("12")},
                             {"FCUDIMPONIBILE", money("1500.75")}}});
-        put("TCUDN_INPDAP", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
+        put("TCUDN_INPDAP", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199J")}, {"SCUDMESE", QStringLiteral("12")},
                               {"SCUDCODFISAMMNE", QStringLiteral("80012345676")}}});
-        put("TCUDC_CONFAMCARICO", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
-                                    {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")},
+        put("TCUDC_CONFAMCARICO", {{{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199J")}, {"SCUDMESE", QStringLiteral("12")},
+                                    {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501G")},
                                     {"SCUDMESICARCON", QStringLiteral("12")}},
-                                   {{"SCUDCODFIS", QStringLiteral("NDRPLA85C03A944K")}, {"SCUDMESE", QStringLiteral("12")},
-                                    {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("NDRLCA15A01F839C")},
+                                   {{"SCUDCODFIS", QStringLiteral("NDRPLA85C03A944Q")}, {"SCUDMESE", QStringLiteral("12")},
+                                    {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("NDRLCA15A01F839X")},
                                     {"FCUDDETRSPETTFIGL", 100.0}}});
         // ANDREI left with a severance: in his record G, not a self-employed certification
-        put("TCUDT_TFR", {{{"SCUDCODFIS", QStringLiteral("NDRPLA85C03A944K")}, {"SCUDMESE", QStringLiteral("12")},
+        put("TCUDT_TFR", {{{"SCUDCODFIS", QStringLiteral("NDRPLA85C03A944Q")}, {"SCUDMESE", QStringLiteral("12")},
                            {"FRL7INDENANNO", money("8000")}, {"SRL7INDANNICOMMIS", QStringLiteral("9")},
                            {"SRL7INDMESICOMMIS", QStringLiteral("4")}}});
-        put("TASE_AUTSOMMEEROGATE", {{{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
+        put("TASE_AUTSOMMEEROGATE", {{{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205I")}, {"SCUDMESE", QStringLiteral("12")},
                                       {"SCAUCODICE", QStringLiteral("A")}, {"FDSE7AMMLORDO", money("1000")}},
-                                     {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X")}, {"SCUDMESE", QStringLiteral("12")},
+                                     {{"SCUDCODFIS", QStringLiteral("BNCLRA75B41F205I")}, {"SCUDMESE", QStringLiteral("12")},
                                       {"SCAUCODICE", QStringLiteral("M")}, {"FDSE7AMMLORDO", money("250")}}});
     }
 
@@ -257,9 +258,7 @@ private slots:
         QVERIFY(dm->preCheck(rows));
         QCOMPARE(report, QStringList({QString(), QStringLiteral("Dipendente: ANDREI PAOLO"),
                                       QStringLiteral(" - Dato obbligatorio mancante: Nr. Mesi a carico altro figlio o "
-                                                     "altro familiare"),
-                                      QString(), QStringLiteral("Dipendente: VERDI GIUSEPPE"),
-                                      QStringLiteral(" - Dato obbligatorio mancante: Sesso del dipendente")}));
+                                                     "altro familiare")}));
         QVERIFY(dm->runGeneration(rows));
         QVERIFY(dm->dataComplete());
         QVERIFY(log.contains(QStringLiteral("ATTENDERE... Pulitura del file in corso...")));
@@ -291,7 +290,7 @@ private slots:
         QCOMPARE(b.field(74, 89), lpad("01234567897", 16));
         QCOMPARE(b.field(137, 196), lpad("ISTITUTO DANTE ALIGHIERI", 60));
         QCOMPARE(b.field(297, 308), lpad("0544123456", 12));
-        QCOMPARE(b.field(402, 409), QByteArray("00000003")); // two with G, one self-employed
+        QCOMPARE(b.field(402, 409), QByteArray("00000003")); // every certification once
         QCOMPARE(b.field(410, 410), QByteArray("1"));
 
         const Record &c = s.of('C')[0];
@@ -310,9 +309,9 @@ private slots:
             else
                 QCOMPARE(r.payee, payeeOf.value(r.certification));
         }
-        QCOMPARE(payeeOf.value("00001"), QByteArray("BNCLRA75B41F205X"));
-        QCOMPARE(payeeOf.value("00002"), QByteArray("NDRPLA85C03A944K"));
-        QCOMPARE(payeeOf.value("00003"), QByteArray("VRDGPP70A01H199Z"));
+        QCOMPARE(payeeOf.value("00001"), QByteArray("BNCLRA75B41F205I"));
+        QCOMPARE(payeeOf.value("00002"), QByteArray("NDRPLA85C03A944Q"));
+        QCOMPARE(payeeOf.value("00003"), QByteArray("VRDGPP70A01H199J"));
 
         // VERDI: two G modules, the second with the second INPS row and the default company number
         const QList<Record> g = s.of('G');
@@ -327,12 +326,12 @@ private slots:
         QCOMPARE(g2.value("DC001004"), rpad("1500,75", 16));
         QCOMPARE(g1.value("DC001009"), lpad("80012345676", 16));
         QCOMPARE(g2.value("DC001009"), QByteArray());
-        QCOMPARE(g1.value("AN001701"), lpad("AC", 16)); // the annotation: the known code only
-        QCOMPARE(g1.value("AN001702"), QByteArray());
+        // the annotations have no field code in the layout: on the printed CU only
+        QCOMPARE(g1.value("AN001701"), QByteArray());
         // ANDREI: family member and severance, one module; the severance with
         // the tax data's codes
         QCOMPARE(g[0].module, QByteArray("00000001"));
-        QCOMPARE(g[0].payee, QByteArray("NDRPLA85C03A944K"));
+        QCOMPARE(g[0].payee, QByteArray("NDRPLA85C03A944Q"));
         QCOMPARE(g[0].value("DB001001"), QByteArray());
         QCOMPARE(g[0].value("DB001801"), rpad("8000,00", 16));
         QCOMPARE(g[0].value("DB001820"), rpad("0904", 16));
@@ -356,7 +355,7 @@ private slots:
         TClientDataSet notes;
         m_store->Load(notes, QStringLiteral("TCUDA_ANNOTAZIONI"), TTorDBCds::AllMonths);
         QCOMPARE(notes.recordCount(), 1);
-        QCOMPARE(notes.fieldByName(QStringLiteral("SCUDCODFIS")).asString(), QStringLiteral("VRDGPP70A01H199Z"));
+        QCOMPARE(notes.fieldByName(QStringLiteral("SCUDCODFIS")).asString(), QStringLiteral("VRDGPP70A01H199J"));
         QCOMPARE(notes.fieldByName(QStringLiteral("SANN701")).asString(), QStringLiteral("AC"));
         QVERIFY(notes.fieldByName(QStringLiteral("SANN702")).asString().isEmpty());
     }
@@ -375,7 +374,7 @@ private slots:
         dm->save(path);
         Supply s = readSupply(path);
         QVERIFY2(s.error.isEmpty(), qPrintable(s.error));
-        QCOMPARE(s.of('D')[0].payee, QByteArray("VRDGPP70A01H199Z"));
+        QCOMPARE(s.of('D')[0].payee, QByteArray("VRDGPP70A01H199J"));
         QCOMPARE(s.of('D')[0].certification, QByteArray("00001"));
 
         // "su Prenotazione" with nothing selected, and "Nessuno": A, B, C, Z
@@ -401,7 +400,7 @@ private slots:
         ScriptedResponder responder;
         TClientDataSet cu;
         m_store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
-        QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("VRDGPP70A01H199Z")));
+        QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("VRDGPP70A01H199J")));
         QStringList lines;
         for (int i = 0; i < 55; ++i)
             lines << (i == 54 ? QStringLiteral("al) ultima") : QStringLiteral("AC) nota %1").arg(i));
@@ -428,7 +427,7 @@ private slots:
 
         // the text changes: the old rows go, the new one takes their place
         m_store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
-        QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("VRDGPP70A01H199Z")));
+        QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("VRDGPP70A01H199J")));
         cu.edit();
         cu.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).setAsString(QStringLiteral("AL) sola nota"));
         cu.post();
@@ -506,9 +505,9 @@ private slots:
         const Supply s = readSupply(path);
         QVERIFY2(s.error.isEmpty(), qPrintable(s.error));
         QCOMPARE(s.of('D').size(), 2);
-        QCOMPARE(s.of('D')[0].payee, QByteArray("NDRPLA85C03A944K")); // ANDREI first by surname
+        QCOMPARE(s.of('D')[0].payee, QByteArray("NDRPLA85C03A944Q")); // ANDREI first by surname
         QCOMPARE(s.of('D')[0].certification, QByteArray("00001"));     // by tax code it would be 2
-        QCOMPARE(s.of('D')[1].payee, QByteArray("VRDGPP70A01H199Z"));
+        QCOMPARE(s.of('D')[1].payee, QByteArray("VRDGPP70A01H199J"));
         QCOMPARE(s.of('D')[1].certification, QByteArray("00003"));
         delete form;
 
@@ -529,6 +528,81 @@ private slots:
             QCOMPARE(log.last(), QStringLiteral("Generazione file telematico terminata dall'utente"));
         }
         ScriptedResponder responder;
+        auto editCu = [this](const char *cf, const char *column, const QVariant &value) {
+            TClientDataSet cu;
+            m_store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+            QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QString::fromLatin1(cf)));
+            cu.edit();
+            cu.fieldByName(QLatin1String(column)).setValue(value);
+            cu.post();
+            m_store->Save(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        };
+        {
+            // a payee's tax code that is not valid, a spouse's wrong check
+            // letter, a province that is not two letters: refused before anything is
+            // written, whatever the office answers; "EE" (born abroad) passes
+            editCu("BNCLRA75B41F205I", "SCUDCODFIS", QStringLiteral("BNCLRA75B41F205X"));
+            editCu("VRDGPP70A01H199J", "SCUDPROVNAS", QStringLiteral("R1"));
+            editCu("NDRPLA85C03A944Q", "SCUDPROVNAS", QStringLiteral("EE"));
+            TClientDataSet fam;
+            m_store->Load(fam, QStringLiteral("TCUDC_CONFAMCARICO"), TTorDBCds::AllMonths);
+            QVERIFY(fam.locate(QStringLiteral("SCUDCODFISCON"), QStringLiteral("BNCMRA82A41H501G")));
+            fam.edit();
+            fam.fieldByName(QStringLiteral("SCUDCODFISCON")).setAsString(QStringLiteral("BNCMRA82A41H501W"));
+            fam.post();
+            m_store->Save(fam, QStringLiteral("TCUDC_CONFAMCARICO"), TTorDBCds::AllMonths);
+            QStringList shown;
+            auto dm = module(&log, &report, true);
+            dm->information = [&shown](const QStringList &lines, bool) {
+                shown = lines;
+                return true;
+            };
+            dm->open();
+            const QList<int> rows = dm->visitedRows(TdmVelFile::All);
+            QVERIFY(!dm->preCheck(rows));
+            const QString text = shown.join(QLatin1Char('\n'));
+            QVERIFY2(text.contains(QStringLiteral("Dipendente: BIANCHI LAURA\n - Codice fiscale del percipiente non "
+                                                  "valido (BNCLRA75B41F205X)")),
+                     qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("Dipendente: VERDI GIUSEPPE\n - Provincia di nascita non valida "
+                                                  "(\"R1\")")),
+                     qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral(" - Codice fiscale del coniuge non valido (BNCMRA82A41H501W)")),
+                     qPrintable(text));
+            QVERIFY(!text.contains(QStringLiteral("ANDREI")));
+            QVERIFY(!dm->runGeneration(rows));
+            editCu("BNCLRA75B41F205X", "SCUDCODFIS", QStringLiteral("BNCLRA75B41F205I"));
+            editCu("VRDGPP70A01H199J", "SCUDPROVNAS", QStringLiteral("RA"));
+            fam.edit();
+            fam.fieldByName(QStringLiteral("SCUDCODFISCON")).setAsString(QStringLiteral("BNCMRA82A41H501G"));
+            fam.post();
+            m_store->Save(fam, QStringLiteral("TCUDC_CONFAMCARICO"), TTorDBCds::AllMonths);
+        }
+        {
+            // a CU without sex: the office goes on past the pre-check's
+            // question, the file's check refuses it, and no file takes the name
+            editCu("VRDGPP70A01H199J", "SCUDSEX", QString());
+            auto dm = module(&log, &report, true);
+            dm->open();
+            const QList<int> rows = dm->visitedRows(TdmVelFile::All);
+            QVERIFY(dm->preCheck(rows));
+            QVERIFY(dm->runGeneration(rows));
+            const QString path = m_dir.filePath(QStringLiteral("rifiutata/CUR26"));
+            try {
+                dm->save(path);
+                QFAIL("a supply that fails its check was saved");
+            } catch (const EOvError &e) {
+                QVERIFY2(e.message().startsWith(QStringLiteral("Fornitura non scritta: il controllo dei file ha trovato")),
+                         qPrintable(e.message()));
+                QVERIFY2(e.message().contains(QStringLiteral("CUR26, record 9, posizione 90: mancano nella certificazione "
+                                                             "i campi obbligatori DA002004")),
+                         qPrintable(e.message()));
+            }
+            QCOMPARE(QDir(m_dir.filePath(QStringLiteral("rifiutata"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList());
+            QCOMPARE(dm->outcome().count(TVelResult::Fatto), 0);
+            editCu("VRDGPP70A01H199J", "SCUDSEX", QStringLiteral("M"));
+        }
         {
             // an agent without representative's data
             TClientDataSet agent;
@@ -565,7 +639,7 @@ private slots:
             QVERIFY(!dm->runGeneration({}));
             QCOMPARE(log.last(), QStringLiteral("***** Tipo fornitore mancante, impossibile procedere!"));
         }
-        QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 2);
+        QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 3);
     }
 };
 

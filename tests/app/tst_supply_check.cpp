@@ -18,6 +18,8 @@ const QByteArray kAgent = "80012345676";
 const QByteArray kProducer = "01234567897";
 const QByteArray kRossi = "RSSMRA80A01H501U";
 const QByteArray kBianchi = "BNCMRA82A41H501G";
+const QByteArray kSpouse = "VRDLCU85A41H501P";
+const QByteArray kChild = "RSSLCU10A01H501R";
 
 // A record of 1,897 blanks with fields put at 1-based positions.
 struct Rec
@@ -47,11 +49,12 @@ Rec recA(int part = 0, int parts = 0)
     return r;
 }
 
-Rec recB(int certifications)
+Rec recB(int certifications, char quadroCt = '1')
 {
     Rec r;
     r.put(1, "B").put(2, kAgent).put(18, "00000001").put(74, kProducer).put(91, "00").put(137, "ISTITUTO DANTE");
-    r.put(309, "00").put(402, num(certifications, 8)).put(410, "0").put(411, "1").put(428, "1").put(429, "15022026");
+    r.put(309, "00").put(402, num(certifications, 8)).put(410, QByteArray(1, quadroCt)).put(411, "1").put(428, "1");
+    r.put(429, "15022026");
     return r;
 }
 
@@ -63,26 +66,48 @@ Rec body(char type, const QByteArray &payee, int progressive)
     return r;
 }
 
+// A value right-aligned in its 16 characters (numbers, amounts, dates).
+QByteArray right(const QByteArray &v)
+{
+    return v.rightJustified(16, ' ');
+}
+
+Rec withSlots(Rec r, const QList<QPair<QByteArray, QByteArray>> &fields)
+{
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        r.slot(int(i), fields[i].first, fields[i].second);
+    return r;
+}
+
+Rec recC()
+{
+    return withSlots(body('C', QByteArray(16, ' '), 0),
+                     {{"CT001004", "3331234567"}, {"CT001005", "SEGRETERIA@SCUOL"}, {"CT001005", "+A.IT"}});
+}
+
 Rec recD(const QByteArray &payee, int progressive)
 {
-    Rec r = body('D', payee, progressive);
-    r.slot(0, "DA001001", kAgent).slot(1, "DA002001", payee).slot(2, "DA002002", "ROSSI").slot(3, "DA002005", "01011980");
-    r.slot(4, "DA002006", "SAN GIOVANNI IN ").slot(5, "DA002006", "+MARIGNANO");
-    return r;
+    return withSlots(body('D', payee, progressive),
+                     {{"DA001001", kAgent}, {"DA001002", "ISTITUTO DANTE"}, {"DA002001", payee}, {"DA002002", "ROSSI"},
+                      {"DA002003", "MARIO"}, {"DA002004", "M"}, {"DA002005", right("01011980")},
+                      {"DA002006", "SAN GIOVANNI IN "}, {"DA002006", "+MARIGNANO"}, {"DA002007", "RN"},
+                      {"DA003001", right("15022026")}, {"DA003002", right("1")}});
 }
 
 Rec recG(const QByteArray &payee, int progressive)
 {
-    Rec r = body('G', payee, progressive);
-    r.slot(0, "DB001001", QByteArray("1").rightJustified(16, ' ')).slot(1, "DB001021", QByteArray("25000,50").rightJustified(16, ' '));
-    return r;
+    return withSlots(body('G', payee, progressive),
+                     {{"DB001001", right("25000,50")}, {"DB001006", right("365")}, {"DB001008", right("01092020")},
+                      {"DB001021", right("4321,00")}, {"DB601001", right("1")}, {"DB601002", kSpouse},
+                      {"DB601003", right("12")}, {"DB603001", "F"}, {"DB603002", kChild}, {"DB603003", right("12")},
+                      {"DB603009", right("2015")}, {"DC001001", "7012345678"}, {"DC001004", right("20000,00")},
+                      {"DC001008", "000000000011"}});
 }
 
 Rec recH(const QByteArray &payee, int progressive)
 {
-    Rec r = body('H', payee, progressive);
-    r.slot(0, "AU001001", "A").slot(1, "AU001004", QByteArray("1000,00").rightJustified(16, ' '));
-    return r;
+    return withSlots(body('H', payee, progressive),
+                     {{"AU001001", "A"}, {"AU001002", right("2025")}, {"AU001004", right("1000,00")}});
 }
 
 Rec recZ(int b, int c, int d, int g, int h)
@@ -92,10 +117,21 @@ Rec recZ(int b, int c, int d, int g, int h)
     return r;
 }
 
-// A sound supply: ROSSI (D G), BIANCHI (D H).
+// A sound supply: the Quadro CT, ROSSI (D G: tax data, dependants, INPS),
+// BIANCHI (D H: self-employed).
 QList<Rec> sound()
 {
-    return {recA(), recB(2), recD(kRossi, 1), recG(kRossi, 1), recD(kBianchi, 2), recH(kBianchi, 2), recZ(1, 0, 2, 1, 1)};
+    return {recA(), recB(2), recC(), recD(kRossi, 1), recG(kRossi, 1), recD(kBianchi, 2), recH(kBianchi, 2),
+            recZ(1, 1, 2, 1, 1)};
+}
+
+// The record (0-based in sound()) and the 1-based position of a field's value.
+int valueAt(const Rec &r, const QByteArray &code)
+{
+    for (int i = 0; i < 75; ++i)
+        if (r.b.mid(89 + i * 24, 8) == code)
+            return 90 + i * 24 + 8;
+    return -1;
 }
 
 QByteArray join(const QList<Rec> &records)
@@ -181,11 +217,14 @@ private slots:
         const auto problems = check.run({write(QStringLiteral("CUR26"), join(sound()))});
         QVERIFY2(problems.isEmpty(), qPrintable(all(problems)));
         QCOMPARE(check.certifications(), 2);
-        QCOMPARE(check.records(), 7);
+        QCOMPARE(check.records(), 8);
     }
 
     void eachFaultNamed_data()
     {
+        // Single realistic faults put into the sound supply (records: 1 A, 2 B,
+        // 3 C, 4 D and 5 G of ROSSI, 6 D and 7 H of BIANCHI, 8 Z); each must be
+        // found where it stands, named by what is wrong.
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("record");
         QTest::addColumn<int>("position");
@@ -205,6 +244,19 @@ private slots:
                 return join(r);
             });
         };
+        // a field's value replaced (left-aligned unless given 16 wide)
+        const QList<Rec> clean = sound();
+        auto value = [&](const char *name, int rec, const QByteArray &code, const QByteArray &v, const char *message) {
+            const int pos = valueAt(clean[rec], code);
+            QTest::newRow(name) << edit([rec, pos, v](QList<Rec> &r) { r[rec].put(pos, v.leftJustified(16, ' ')); })
+                                << rec + 1 << pos << QString::fromUtf8(message) << QString();
+        };
+        // a field's code replaced
+        auto code = [&](const char *name, int rec, const QByteArray &from, const QByteArray &to, const char *message) {
+            const int pos = valueAt(clean[rec], from) - 8;
+            QTest::newRow(name) << edit([rec, pos, to](QList<Rec> &r) { r[rec].put(pos, to); }) << rec + 1 << pos
+                                << QString::fromUtf8(message) << QString();
+        };
 
         // lines
         QTest::newRow("short line") << raw([](QByteArray &b) { b.remove(1900 * 2 + 500, 1); }) << 3 << 0
@@ -214,108 +266,242 @@ private slots:
         QTest::newRow("no final A") << raw([](QByteArray &b) { b[1900 * 3 + 1897] = ' '; }) << 4 << 1898
                                     << QStringLiteral("carattere di controllo \"A\"") << QStringLiteral(" ");
         // order
-        QTest::newRow("G before its D") << edit([](QList<Rec> &r) { r.swapItemsAt(2, 3); }) << 3 << 1
+        QTest::newRow("G before its D") << edit([](QList<Rec> &r) { r.swapItemsAt(3, 4); }) << 4 << 1
                                         << QStringLiteral("senza il record D della sua certificazione") << QStringLiteral("G");
         QTest::newRow("B not after A") << edit([](QList<Rec> &r) { r.swapItemsAt(0, 1); }) << 1 << 1
                                        << QStringLiteral("il record B deve seguire subito il record A") << QStringLiteral("B");
-        QTest::newRow("record after Z") << edit([](QList<Rec> &r) { r.append(recH(kBianchi, 2)); }) << 8 << 1
+        QTest::newRow("record after Z") << edit([](QList<Rec> &r) { r.append(recH(kBianchi, 2)); }) << 9 << 1
                                         << QStringLiteral("record dopo il record Z") << QStringLiteral("H");
-        QTest::newRow("C among certifications")
-            << edit([](QList<Rec> &r) {
-                   Rec c = body('C', QByteArray(16, ' '), 0);
-                   c.slot(0, "CT001001", "1");
-                   r.insert(4, c);
-                   r.last().put(25, num(1, 9));
-               })
-            << 5 << 1 << QStringLiteral("i record C devono seguire il record B") << QStringLiteral("C");
-        QTest::newRow("unknown type") << edit([](QList<Rec> &r) { r[3].put(1, "X"); }) << 4 << 1
+        QTest::newRow("C among certifications") << edit([](QList<Rec> &r) { r.move(2, 4); }) << 5 << 1
+                                                << QStringLiteral("i record C devono seguire il record B") << QStringLiteral("C");
+        QTest::newRow("unknown type") << edit([](QList<Rec> &r) { r[4].put(1, "X"); }) << 5 << 1
                                       << QStringLiteral("tipo di record sconosciuto") << QStringLiteral("X");
-        QTest::newRow("no Z") << edit([](QList<Rec> &r) { r.removeLast(); }) << 6 << 0
+        QTest::newRow("no Z") << edit([](QList<Rec> &r) { r.removeLast(); }) << 7 << 0
                               << QStringLiteral("manca il record Z") << QString();
-        QTest::newRow("G of another certification") << edit([](QList<Rec> &r) { r[3].put(42, "00002"); }) << 4 << 26
+        QTest::newRow("G of another certification") << edit([](QList<Rec> &r) { r[4].put(42, "00002"); }) << 5 << 26
                                                     << QStringLiteral("non appartiene alla certificazione")
                                                     << QStringLiteral("RSSMRA80A01H501U 00002");
         QTest::newRow("certification in two places")
             << edit([](QList<Rec> &r) {
-                   r.insert(6, recD(kRossi, 1));
+                   r.insert(7, recD(kRossi, 1));
                    r.last().put(34, num(3, 9));
                })
-            << 7 << 26 << QStringLiteral("compare già al record 3") << QStringLiteral("RSSMRA80A01H501U 00001");
-        // fixed fields
+            << 8 << 26 << QStringLiteral("compare già al record 4") << QStringLiteral("RSSMRA80A01H501U 00001");
+        QTest::newRow("one progressive, two payees")
+            << edit([](QList<Rec> &r) {
+                   r[5].put(42, "00001");
+                   r[6].put(42, "00001");
+               })
+            << 6 << 42 << QStringLiteral("progressivo della certificazione già usato per il percipiente RSSMRA80A01H501U")
+            << QStringLiteral("00001");
+        QTest::newRow("payee twice for the agent")
+            << edit([](QList<Rec> &r) {
+                   r[5] = recD(kRossi, 2);
+                   r[6] = recH(kRossi, 2);
+               })
+            << 6 << 26 << QStringLiteral("il codice fiscale RSSMRA80A01H501U ha già una certificazione dello stesso "
+                                         "sostituto d'imposta (record 4)")
+            << QString::fromLatin1(kRossi);
+        // record A
         QTest::newRow("supply code") << edit([](QList<Rec> &r) { r[0].put(16, "CUR25"); }) << 1 << 16
                                      << QStringLiteral("codice fornitura diverso da \"CUR26\"") << QStringLiteral("CUR25");
         QTest::newRow("supplier type") << edit([](QList<Rec> &r) { r[0].put(21, "02"); }) << 1 << 21
                                        << QStringLiteral("tipo di fornitore") << QStringLiteral("02");
+        QTest::newRow("supplier tax code") << edit([](QList<Rec> &r) { r[0].put(23, "80012345677"); }) << 1 << 23
+                                           << QStringLiteral("codice fiscale del fornitore non valido") << QString();
         QTest::newRow("part not a number") << edit([](QList<Rec> &r) { r[0].put(522, "00 1"); }) << 1 << 522
                                            << QStringLiteral("progressivo dell'invio non numerico") << QStringLiteral("00 1");
-        QTest::newRow("module progressive") << edit([](QList<Rec> &r) { r[4].put(18, "0000000A"); }) << 5 << 18
-                                            << QStringLiteral("progressivo del modulo") << QStringLiteral("0000000A");
-        QTest::newRow("certification progressive") << edit([](QList<Rec> &r) { r[2].put(42, "0000 "); r[3].put(42, "0000 "); })
-                                                   << 3 << 42 << QStringLiteral("progressivo della certificazione")
-                                                   << QStringLiteral("0000 ");
-        QTest::newRow("operation") << edit([](QList<Rec> &r) { r[2].put(84, "X"); }) << 3 << 84
-                                   << QStringLiteral("tipo di operazione") << QStringLiteral("X");
-        QTest::newRow("agent differs from B") << edit([](QList<Rec> &r) { r[5].put(2, "01234567897     "); }) << 6 << 2
-                                              << QStringLiteral("diverso da quello del record B")
-                                              << QStringLiteral("01234567897     ");
-        QTest::newRow("final filler") << edit([](QList<Rec> &r) { r[3].put(1890, "X"); }) << 4 << 1890
-                                      << QStringLiteral("1890-1897 devono essere vuote") << QStringLiteral("X       ");
-        // counts
-        QTest::newRow("Z count of D") << edit([](QList<Rec> &r) { r[6].put(34, num(3, 9)); }) << 7 << 34
-                                      << QStringLiteral("dichiara 3 record D ma il file ne contiene 2")
-                                      << QStringLiteral("000000003");
-        QTest::newRow("Z count not a number") << edit([](QList<Rec> &r) { r[6].put(43, "00000000X"); }) << 7 << 43
-                                              << QStringLiteral("numero dei record G non numerico")
-                                              << QStringLiteral("00000000X");
-        QTest::newRow("B certifications") << edit([](QList<Rec> &r) { r[1].put(402, num(5, 8)); }) << 2 << 402
-                                          << QStringLiteral("dichiara 5 certificazioni ma la fornitura ne contiene 2")
-                                          << QStringLiteral("00000005");
-        // tax codes
-        QTest::newRow("payee check letter") << edit([](QList<Rec> &r) { r[4].put(26, "BNCMRA82A41H501W"); r[5].put(26, "BNCMRA82A41H501W"); })
-                                            << 5 << 26 << QStringLiteral("codice fiscale del percipiente non valido")
-                                            << QStringLiteral("BNCMRA82A41H501W");
+        QTest::newRow("one file numbered 1 of 1") << edit([](QList<Rec> &r) { r[0] = recA(1, 1); }) << 1 << 522
+                                                  << QStringLiteral("un solo file") << QStringLiteral("00010001");
+        QTest::newRow("filler of A") << edit([](QList<Rec> &r) { r[0].put(5, "X"); }) << 1 << 2
+                                     << QStringLiteral("posizioni 2-15 del record A") << QString();
+        // record B
         QTest::newRow("agent check digit") << edit([](QList<Rec> &r) { r[1].put(2, "80012345670"); }) << 2 << 2
                                            << QStringLiteral("codice fiscale del sostituto d'imposta non valido")
                                            << QStringLiteral("80012345670     ");
         QTest::newRow("producer") << edit([](QList<Rec> &r) { r[1].put(74, "00000000000"); }) << 2 << 74
                                   << QStringLiteral("produttore del software") << QStringLiteral("00000000000     ");
-        QTest::newRow("tax code in a field") << edit([](QList<Rec> &r) { r[2].slot(0, "DA001001", "80012345671"); }) << 3 << 98
-                                             << QStringLiteral("codice fiscale non valido nel campo DA001001")
-                                             << QStringLiteral("80012345671     ");
-        // dates and amounts
-        QTest::newRow("date of birth") << edit([](QList<Rec> &r) { r[2].slot(3, "DA002005", "31022025"); }) << 3 << 170
-                                       << QStringLiteral("data non valida nel campo DA002005")
-                                       << QStringLiteral("31022025        ");
+        QTest::newRow("cancellation and substitution") << edit([](QList<Rec> &r) { r[1].put(91, "11"); }) << 2 << 91
+                                                       << QStringLiteral("annullamento e sostituzione insieme")
+                                                       << QStringLiteral("11");
+        QTest::newRow("cancellation flag") << edit([](QList<Rec> &r) { r[1].put(91, "X"); }) << 2 << 91
+                                           << QStringLiteral("casella con valore diverso") << QStringLiteral("X");
+        QTest::newRow("no agent name") << edit([](QList<Rec> &r) { r[1].put(137, QByteArray(60, ' ')); }) << 2 << 93
+                                       << QStringLiteral("manca il cognome o la denominazione") << QString();
+        QTest::newRow("surname and company name") << edit([](QList<Rec> &r) { r[1].put(93, "ROSSI"); }) << 2 << 137
+                                                  << QStringLiteral("cognome e denominazione del sostituto insieme")
+                                                  << QString();
+        QTest::newRow("telephone") << edit([](QList<Rec> &r) { r[1].put(297, "06-1234567"); }) << 2 << 297
+                                   << QStringLiteral("telefono o fax contiene caratteri diversi") << QString();
+        QTest::newRow("exceptional events") << edit([](QList<Rec> &r) { r[1].put(309, "  "); }) << 2 << 309
+                                            << QStringLiteral("eventi eccezionali non numerici") << QStringLiteral("  ");
+        QTest::newRow("representative") << edit([](QList<Rec> &r) { r[1].put(311, "RSSMRA80A01H501A"); }) << 2 << 311
+                                        << QStringLiteral("rappresentante firmatario non valido") << QString();
+        QTest::newRow("B certifications") << edit([](QList<Rec> &r) { r[1].put(402, num(5, 8)); }) << 2 << 402
+                                          << QStringLiteral("dichiara 5 certificazioni ma la fornitura ne contiene 2")
+                                          << QStringLiteral("00000005");
+        QTest::newRow("B counts employment plus self-employment") << edit([](QList<Rec> &r) { r[1].put(402, num(3, 8)); })
+                                                                  << 2 << 402 << QStringLiteral("dichiara 3 certificazioni")
+                                                                  << QStringLiteral("00000003");
+        QTest::newRow("Quadro CT without C")
+            << edit([](QList<Rec> &r) {
+                   r.removeAt(2);
+                   r.last() = recZ(1, 0, 2, 1, 1);
+               })
+            << 2 << 410 << QStringLiteral("dichiara il Quadro CT ma il file non ha record C") << QStringLiteral("1");
+        QTest::newRow("C without Quadro CT") << edit([](QList<Rec> &r) { r[1].put(410, "0"); }) << 2 << 410
+                                             << QStringLiteral("il record B non dichiara il Quadro CT") << QStringLiteral("0");
+        QTest::newRow("intermediary's commitment without code") << edit([](QList<Rec> &r) { r[1].put(428, "2"); }) << 2
+                                                                << 412 << QStringLiteral("senza il suo codice fiscale")
+                                                                << QString();
         QTest::newRow("commitment date") << edit([](QList<Rec> &r) { r[1].put(429, "32012026"); }) << 2 << 429
                                          << QStringLiteral("data dell'impegno non valida") << QStringLiteral("32012026");
-        QTest::newRow("amount with a point") << edit([](QList<Rec> &r) { r[3].slot(1, "DB001021", QByteArray("25000.50").rightJustified(16, ' ')); })
-                                             << 4 << 122 << QStringLiteral("formato del tracciato")
-                                             << QStringLiteral("        25000.50");
-        QTest::newRow("amount left-aligned") << edit([](QList<Rec> &r) { r[3].slot(1, "DB001021", "25000,50"); }) << 4 << 122
-                                             << QStringLiteral("importo non allineato a destra")
-                                             << QStringLiteral("25000,50        ");
-        // key-value slots
-        QTest::newRow("field code shape") << edit([](QList<Rec> &r) { r[3].slot(0, "D1001001", "1"); }) << 4 << 90
-                                          << QStringLiteral("codice di campo non valido") << QStringLiteral("D1001001");
-        QTest::newRow("continuation alone") << edit([](QList<Rec> &r) { r[2].slot(5, "DA002007", "+MARIGNANO"); }) << 3 << 210
-                                            << QStringLiteral("continuazione del campo DA002007")
-                                            << QStringLiteral("DA002007+MARIGNANO      ");
-        QTest::newRow("field after a gap") << edit([](QList<Rec> &r) { r[5].slot(5, "AU001010", "X"); }) << 6 << 210
-                                           << QStringLiteral("campo dopo uno spazio vuoto") << QStringLiteral("AU001010");
-        QTest::newRow("value without code") << edit([](QList<Rec> &r) { r[5].put(90 + 2 * 24 + 8, "ABC"); }) << 6 << 146
-                                            << QStringLiteral("valore senza codice") << QStringLiteral("ABC             ");
-        QTest::newRow("field twice") << edit([](QList<Rec> &r) { r[2].slot(6, "DA002002", "VERDI"); }) << 3 << 234
-                                     << QStringLiteral("campo DA002002 ripetuto") << QStringLiteral("DA002002");
-        QTest::newRow("payee twice for the agent")
-            << edit([](QList<Rec> &r) {
-                   r[4] = recD(kRossi, 2);
-                   r[5] = recH(kRossi, 2);
-               })
-            << 5 << 26 << QStringLiteral("il codice fiscale RSSMRA80A01H501U ha già una certificazione dello stesso "
-                                         "sostituto d'imposta (record 3)")
-            << QString::fromLatin1(kRossi);
-        QTest::newRow("control character") << edit([](QList<Rec> &r) { r[2].put(300, "\t"); }) << 3 << 300
+        // heads of C, D, G, H
+        QTest::newRow("module progressive") << edit([](QList<Rec> &r) { r[5].put(18, "0000000A"); }) << 6 << 18
+                                            << QStringLiteral("progressivo del modulo") << QStringLiteral("0000000A");
+        QTest::newRow("certification progressive") << edit([](QList<Rec> &r) { r[3].put(42, "0000 "); r[4].put(42, "0000 "); })
+                                                   << 4 << 42 << QStringLiteral("progressivo della certificazione")
+                                                   << QStringLiteral("0000 ");
+        QTest::newRow("operation") << edit([](QList<Rec> &r) { r[3].put(84, "X"); }) << 4 << 84
+                                   << QStringLiteral("tipo di operazione") << QStringLiteral("X");
+        QTest::newRow("operation differs between D and G") << edit([](QList<Rec> &r) { r[4].put(84, "S"); }) << 5 << 84
+                                                           << QStringLiteral("diverso da quello del record D")
+                                                           << QStringLiteral("S");
+        QTest::newRow("substitution without the earlier submission") << edit([](QList<Rec> &r) { r[5].put(84, "S"); r[6].put(84, "S"); })
+                                                                     << 6 << 47 << QStringLiteral("senza l'identificativo")
+                                                                     << QString();
+        QTest::newRow("payee check letter") << edit([](QList<Rec> &r) { r[5].put(26, "BNCMRA82A41H501W"); r[6].put(26, "BNCMRA82A41H501W"); })
+                                            << 6 << 26 << QStringLiteral("codice fiscale del percipiente non valido")
+                                            << QStringLiteral("BNCMRA82A41H501W");
+        QTest::newRow("agent differs from B") << edit([](QList<Rec> &r) { r[6].put(2, "01234567897     "); }) << 7 << 2
+                                              << QStringLiteral("diverso da quello del record B")
+                                              << QStringLiteral("01234567897     ");
+        QTest::newRow("confirmation flag") << edit([](QList<Rec> &r) { r[3].put(89, "2"); }) << 4 << 89
+                                           << QStringLiteral("casella di conferma") << QStringLiteral("2");
+        QTest::newRow("final filler") << edit([](QList<Rec> &r) { r[4].put(1890, "X"); }) << 5 << 1890
+                                      << QStringLiteral("1890-1897 devono essere vuote") << QStringLiteral("X       ");
+        // record Z
+        QTest::newRow("Z count of D") << edit([](QList<Rec> &r) { r[7].put(34, num(3, 9)); }) << 8 << 34
+                                      << QStringLiteral("dichiara 3 record D ma il file ne contiene 2")
+                                      << QStringLiteral("000000003");
+        QTest::newRow("Z count of C") << edit([](QList<Rec> &r) { r[7].put(25, num(0, 9)); }) << 8 << 25
+                                      << QStringLiteral("dichiara 0 record C ma il file ne contiene 1") << QString();
+        QTest::newRow("Z count not a number") << edit([](QList<Rec> &r) { r[7].put(43, "00000000X"); }) << 8 << 43
+                                              << QStringLiteral("numero dei record G non numerico")
+                                              << QStringLiteral("00000000X");
+        // bytes
+        QTest::newRow("control character") << edit([](QList<Rec> &r) { r[3].put(300, "\t"); }) << 4 << 300
                                            << QStringLiteral("carattere di controllo nel record") << QStringLiteral("\\x09");
+        QTest::newRow("lower case in a name") << edit([](QList<Rec> &r) { r[3].put(valueAt(r[3], "DA002002") + 1, "ossi"); })
+                                              << 4 << valueAt(clean[3], "DA002002") + 1 << QStringLiteral("minuscola")
+                                              << QStringLiteral("o");
+        QTest::newRow("lower case accented") << edit([](QList<Rec> &r) { r[3].put(valueAt(r[3], "DA002003") + 4, "\xf2"); })
+                                             << 4 << valueAt(clean[3], "DA002003") + 4 << QStringLiteral("minuscola")
+                                             << QStringLiteral("\\xf2");
+        QTest::newRow("degree sign") << edit([](QList<Rec> &r) { r[1].put(150, "\xb0"); }) << 2 << 150
+                                     << QStringLiteral("carattere non ammesso") << QStringLiteral("\\xb0");
+        QTest::newRow("euro sign") << edit([](QList<Rec> &r) { r[6].put(valueAt(r[6], "AU001001") + 2, "\x80"); }) << 7
+                                   << valueAt(clean[6], "AU001001") + 2 << QStringLiteral("carattere non ammesso")
+                                   << QStringLiteral("\\x80");
+        QTest::newRow("placeholder left in") << edit([](QList<Rec> &r) { r[3].put(valueAt(r[3], "DA002002") + 5, "`"); })
+                                             << 4 << valueAt(clean[3], "DA002002") + 5
+                                             << QStringLiteral("carattere non ammesso") << QStringLiteral("`");
+        // key-value slots
+        QTest::newRow("field code shape") << edit([](QList<Rec> &r) { r[4].slot(0, "D1001001", "1"); }) << 5 << 90
+                                          << QStringLiteral("codice di campo non valido") << QStringLiteral("D1001001");
+        QTest::newRow("continuation alone") << edit([](QList<Rec> &r) { r[3].put(valueAt(r[3], "DA002007") - 8, "DA002009+MARIGNANO"); })
+                                            << 4 << valueAt(clean[3], "DA002007") - 8
+                                            << QStringLiteral("continuazione del campo DA002009") << QString();
+        QTest::newRow("continuation of a number") << edit([](QList<Rec> &r) { r[4].slot(13, "DC001004", "+5"); }) << 5
+                                                  << 90 + 13 * 24 + 8 << QStringLiteral("che non è un testo") << QString();
+        QTest::newRow("field after a gap") << edit([](QList<Rec> &r) { r[6].slot(5, "AU001010", right("1,00")); }) << 7
+                                           << 90 + 5 * 24 << QStringLiteral("campo dopo uno spazio vuoto")
+                                           << QStringLiteral("AU001010");
+        QTest::newRow("value without code") << edit([](QList<Rec> &r) { r[6].put(90 + 4 * 24 + 8, "ABC"); }) << 7
+                                            << 90 + 4 * 24 + 8 << QStringLiteral("valore senza codice")
+                                            << QStringLiteral("ABC             ");
+        QTest::newRow("field twice") << edit([](QList<Rec> &r) { r[3].slot(12, "DA002002", "VERDI"); }) << 4
+                                     << 90 + 12 * 24 << QStringLiteral("campo DA002002 ripetuto") << QStringLiteral("DA002002");
+        QTest::newRow("field without value") << edit([](QList<Rec> &r) { r[6].slot(3, "AU001005", ""); }) << 7
+                                             << 90 + 3 * 24 + 8 << QStringLiteral("campo AU001005 senza valore") << QString();
+        // what a certification must carry
+        for (const char *c : {"DA002002", "DA002003", "DA002004", "DA002005", "DA002006", "DA003002"}) {
+            const QByteArray what = c;
+            QTest::newRow(qPrintable(QStringLiteral("missing %1").arg(QLatin1String(c))))
+                << edit([what](QList<Rec> &r) {
+                       const int at = valueAt(r[5], what) - 8;
+                       r[5].put(at, "DA002099"); // taken away: another code in its place is named too
+                   })
+                << 6 << 90 << QStringLiteral("mancano nella certificazione i campi obbligatori %1").arg(QLatin1String(c))
+                << QString();
+        }
+        // field codes the layout does not know
+        code("unknown tax-data box", 4, "DB001006", "DB001999", "codice che il tracciato non prevede");
+        code("unknown personal box", 3, "DA002007", "DA002099", "codice che il tracciato non prevede");
+        code("unknown INPS box", 4, "DC001004", "DC001099", "codice che il tracciato non prevede");
+        code("unknown self-employment box", 6, "AU001004", "AU001999", "codice che il tracciato non prevede");
+        code("unknown Quadro CT box", 2, "CT001004", "CT001099", "codice che il tracciato non prevede");
+        code("unknown dependant box", 4, "DB601003", "DB601006", "codice che il tracciato non prevede");
+        code("annotation code", 4, "DB001006", "AN001701", "non ammesso nel record G");
+        code("tax data in D", 3, "DA002007", "DB001001", "non ammesso nel record D");
+        code("personal data in G", 4, "DB001006", "DA002002", "non ammesso nel record G");
+        code("tax data in H", 6, "AU001002", "DB001001", "non ammesso nel record H");
+        code("personal data in C", 2, "CT001004", "DA002002", "non ammesso nel record C");
+        // tax codes, wherever they stand
+        value("agent's code in D", 3, "DA001001", "80012345671", "campo DA001001: codice fiscale non valido");
+        value("payee's code in D", 3, "DA002001", "RSSMRA80A01H501A", "campo DA002001: codice fiscale non valido");
+        value("payee's code not the head's", 3, "DA002001", kBianchi, "diverso da quello delle posizioni 26-41");
+        value("spouse's check letter", 4, "DB601002", "VRDLCU85A41H501Q", "campo DB601002: codice fiscale non valido");
+        value("child's code short", 4, "DB603002", "RSSLCU10A01H501", "campo DB603002: codice fiscale non valido");
+        value("child's code with a month letter", 4, "DB603002", "RSSLCU10Z01H501R", "campo DB603002: codice fiscale non valido");
+        value("child's code right-aligned", 4, "DB603002", right("80012345676"), "non allineato a sinistra");
+        // dates
+        value("date of birth 31 February", 3, "DA002005", right("31022025"), "campo DA002005: data non valida");
+        value("date of birth left-aligned", 3, "DA002005", "01011980", "non allineato a destra");
+        value("date of birth as text", 3, "DA002005", right("1980-01-01"), "data non valida");
+        value("certification date month 13", 3, "DA003001", right("15132026"), "campo DA003001: data non valida");
+        value("start date before 1900", 4, "DB001008", right("01011899"), "campo DB001008: data non valida");
+        value("start date of six digits", 4, "DB001008", right("010920"), "campo DB001008: data non valida");
+        // amounts
+        for (const auto &[rec, c] : {std::pair{4, "DB001001"}, std::pair{4, "DB001021"}, std::pair{4, "DC001004"},
+                                     std::pair{6, "AU001004"}}) {
+            const QByteArray f = c;
+            auto row = [&](const char *what, const QByteArray &v, const char *message) {
+                const QByteArray name = f + ' ' + what;
+                value(name.constData(), rec, f, v, message);
+            };
+            row("without decimals", right("2397384"), "importo non nel formato del tracciato");
+            row("zero", right("0,00"), "importo zero");
+            row("with a point", right("25000.50"), "importo non nel formato del tracciato");
+            row("left-aligned", "25000,50", "non allineato a destra");
+            row("one decimal", right("25000,5"), "importo non nel formato del tracciato");
+            row("thousands point", right("1.234,50"), "importo non nel formato del tracciato");
+        }
+        // counts, months, years
+        value("days as an amount", 4, "DB001006", right("360,00"), "campo DB001006: non è un numero intero");
+        value("days above a year", 4, "DB001006", right("400"), "valore oltre 366");
+        value("days zero", 4, "DB001006", right("0"), "valore zero");
+        value("spouse's months 13", 4, "DB601003", right("13"), "valore oltre 12");
+        value("spouse's months zero", 4, "DB601003", right("00"), "valore zero");
+        value("child's months left-aligned", 4, "DB603003", "12", "non allineato a destra");
+        value("child's months as an amount", 4, "DB603003", right("12,00"), "non è un numero intero");
+        value("child's year left-aligned", 4, "DB603009", "2015", "non allineato a destra");
+        value("child's year of two digits", 4, "DB603009", right("15"), "anno non valido");
+        value("self-employment year", 6, "AU001002", right("25"), "campo AU001002: anno non valido");
+        // boxes, letters, series
+        value("box ticked with X", 4, "DB601001", right("X"), "casella con valore diverso da \"1\"");
+        value("box left-aligned", 4, "DB601001", "1", "non allineato a destra");
+        value("signature 2", 3, "DA003002", right("2"), "casella con valore diverso da \"1\"");
+        value("sex X", 3, "DA002004", "X", "campo DA002004: sesso diverso");
+        value("sex right-aligned", 3, "DA002004", right("F"), "non allineato a sinistra");
+        value("province of three letters", 3, "DA002007", "ROM", "sigla della provincia non valida");
+        value("province with a digit", 3, "DA002007", "R1", "sigla della provincia non valida");
+        value("relationship letter", 4, "DB603001", "X", "relazione di parentela non valida");
+        value("excluded months of eleven", 4, "DC001008", "00000000001", "mesi non validi");
+        value("excluded months none", 4, "DC001008", "000000000000", "mesi non validi");
+        value("excluded months with X", 4, "DC001008", "0000000000X1", "mesi non validi");
+        value("telephone with a dash", 2, "CT001004", "333-1234567", "caratteri diversi dalle cifre");
+        value("name right-aligned", 3, "DA002003", right("MARIO"), "non allineato a sinistra");
     }
 
     void eachFaultNamed()
@@ -338,51 +524,11 @@ private slots:
         QVERIFY2(named, qPrintable(all(problems)));
     }
 
-    void fieldCodesBelongToTheirRecord()
-    {
-        // sound: social-security and annotation codes in G, a Quadro CT record
-        QList<Rec> r = sound();
-        r[3].slot(2, "DC001001", "7012345678").slot(3, "AN001701", "AC");
-        Rec c = body('C', QByteArray(16, ' '), 0);
-        c.slot(0, "CT001005", "SEGRETERIA@SCUOL");
-        r.insert(2, c);
-        r.last() = recZ(1, 1, 2, 1, 1);
-        TVelSupplyCheck check;
-        const QString good = write(QStringLiteral("CUR26_codici"), join(r));
-        QVERIFY2(check.run({good}).isEmpty(), qPrintable(all(check.run({good}))));
-
-        // a tax-data code in D, a personal-data code in G, the severance in a
-        // record H of its own, a payee's code in C: each named where it stands
-        QList<Rec> bad = r;
-        bad[3].slot(6, "DB001001", QByteArray("1").rightJustified(16, ' '));
-        bad[4].slot(4, "DA002002", "ROSSI");
-        Rec h = body('H', kRossi, 1);
-        h.slot(0, "AU001001", "A").slot(1, "DB001801", QByteArray("8000,00").rightJustified(16, ' '));
-        bad.insert(5, h);
-        bad[2].slot(1, "DA002002", "ROSSI");
-        bad.last() = recZ(1, 1, 2, 1, 2);
-        const QString path = write(QStringLiteral("CUR26_codici_errati"), join(bad));
-        const QList<TVelSupplyProblem> problems = check.run({path});
-        QCOMPARE(problems.size(), 4);
-        const QStringList expected = {
-            path + QStringLiteral(", record 3, posizione 114: campo DA002002 non ammesso nel record C, "
-                                  "che porta solo i codici CT (trovato \"DA002002\")."),
-            path + QStringLiteral(", record 4, posizione 234: campo DB001001 non ammesso nel record D, "
-                                  "che porta solo i codici DA (trovato \"DB001001\")."),
-            path + QStringLiteral(", record 5, posizione 186: campo DA002002 non ammesso nel record G, "
-                                  "che porta solo i codici DB, DC e AN (trovato \"DA002002\")."),
-            path + QStringLiteral(", record 6, posizione 114: campo DB001801 non ammesso nel record H, "
-                                  "che porta solo i codici AU (trovato \"DB001801\")."),
-        };
-        for (qsizetype i = 0; i < expected.size(); ++i)
-            QCOMPARE(problems[i].text(), expected[i]);
-    }
-
     void supplyInSeveralFiles()
     {
         // ROSSI in the first file, BIANCHI in the second: sound.
         auto part = [](int k, int n, const QByteArray &payee, int progressive) {
-            return QList<Rec>{recA(k, n), recB(2), recD(payee, progressive), recG(payee, progressive), recZ(1, 0, 1, 1, 0)};
+            return QList<Rec>{recA(k, n), recB(2, '0'), recD(payee, progressive), recG(payee, progressive), recZ(1, 0, 1, 1, 0)};
         };
         const QString p1 = write(QStringLiteral("CUR26"), join(part(1, 2, kRossi, 1)));
         const QString p2 = write(QStringLiteral("CUR26_2"), join(part(2, 2, kBianchi, 2)));
@@ -402,7 +548,19 @@ private slots:
         const QString split = write(QStringLiteral("CUR26_d"), join(part(2, 2, kRossi, 1)));
         const auto problems = check.run({p1, split});
         QVERIFY(all(problems).contains(QStringLiteral("certificazione divisa tra i file")));
-        // a single file that says it is part 1 of 1 is not numbered as one file
+        // record B not the same in every file
+        QList<Rec> otherB = part(2, 2, kBianchi, 2);
+        otherB[1].put(137, "ISTITUTO VERDI");
+        const QString p2b = write(QStringLiteral("CUR26_f"), join(otherB));
+        QVERIFY(all(check.run({p1, p2b})).contains(QStringLiteral("record 2, posizione 146: record B diverso da quello del file")));
+        // the Quadro CT flag of the file with the C records only: sound
+        QList<Rec> withC = part(1, 2, kRossi, 1);
+        withC[1].put(410, "1");
+        withC.insert(2, recC());
+        withC.last() = recZ(1, 1, 1, 1, 0);
+        const QString p1c = write(QStringLiteral("CUR26_g"), join(withC));
+        QVERIFY2(check.run({p1c, p2}).isEmpty(), qPrintable(all(check.run({p1c, p2}))));
+        // a single file that says it is part 1 of 0 is not numbered as one file
         const QString single = write(QStringLiteral("CUR26_e"), join([] {
                                          QList<Rec> r = sound();
                                          r[0] = recA(1, 0);
@@ -484,14 +642,14 @@ private slots:
         QTextStream out(&outText), err(&errText);
         const QString good = write(QStringLiteral("CUR26"), join(sound()));
         QCOMPARE(VelCli::run({QStringLiteral("velcu-cli"), QStringLiteral("controlla"), good}, out, err), 0);
-        QVERIFY2(outText.contains(QStringLiteral("Controllo superato: 1 file, 7 record, 2 certificazioni.")), qPrintable(outText));
+        QVERIFY2(outText.contains(QStringLiteral("Controllo superato: 1 file, 8 record, 2 certificazioni.")), qPrintable(outText));
 
         QList<Rec> r = sound();
-        r[6].put(34, num(3, 9));
+        r[7].put(34, num(3, 9));
         const QString bad = write(QStringLiteral("CUR26_x"), join(r));
         outText.clear();
         QCOMPARE(VelCli::run({QStringLiteral("velcu-cli"), QStringLiteral("controlla"), bad}, out, err), 1);
-        QVERIFY2(outText.contains(bad + QStringLiteral(", record 7, posizione 34: il record Z dichiara 3 record D ma il "
+        QVERIFY2(outText.contains(bad + QStringLiteral(", record 8, posizione 34: il record Z dichiara 3 record D ma il "
                                                         "file ne contiene 2 (trovato \"000000003\").")),
                  qPrintable(outText));
         // a missing file, no file, a wrong option, an unknown command

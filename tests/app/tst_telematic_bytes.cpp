@@ -101,7 +101,8 @@ void fill(VelFileWorkspace &ws, const Values &sost = {}, const Values &dip = {},
     agent << sost;
     addRow(ws.dataSet(QStringLiteral("cdsSost")), agent);
     Values payee = {{"IAFIID", 11}, {"SCUDCODFIS", QStringLiteral("RSSMRA80A01H501U")}, {"SCUDCOGNOME", QStringLiteral("ROSSI")},
-                    {"SCUDNOME", QStringLiteral("MARIO")}, {"fCudReddDetr", money("25000")}};
+                    {"SCUDNOME", QStringLiteral("MARIO")}, {"SCUDSEX", QStringLiteral("M")}, {"DCUDDATANAS", QDate(1980, 1, 1)},
+                    {"SCUDCOMNAS", QStringLiteral("ROMA")}, {"fCudReddDetr", money("25000")}};
     payee << dip;
     addRow(ws.dataSet(QStringLiteral("cdsDip")), payee);
     Values row = {{"IAFIID", 11}, {"sCudMatrAzienda", QStringLiteral("7012345678")}, {"FCUDIMPONIBILE", money("20000")}};

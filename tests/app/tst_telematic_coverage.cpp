@@ -17,11 +17,7 @@
 namespace {
 
 // Fields that reach the supply by another way than a template column.
-const QStringList kReachedOtherwise = {
-    // the annotation text is turned into the coded rows of TCUDA_ANNOTAZIONI
-    // (AN001701 ...) before the certification's records are written
-    QStringLiteral("cdsdip.SCUDANNOTAZIONI"),
-};
+const QStringList kReachedOtherwise = {};
 
 // Fields that have no place in the supply.
 const QStringList kNoPlace = {
@@ -45,6 +41,12 @@ const QStringList kNoPlace = {
     // each box one field code, and it carries the rate
     QStringLiteral("cdstfr.FRIEP7CLAALI1"),
     QStringLiteral("cdstfr.FRIEP7CLAALI2"),
+    // the annotations: the published layout names no field code for them, so
+    // they stay on the printed CU
+    QStringLiteral("cdsdip.SCUDANNOTAZIONI"),
+    // the CU's copy of the agent's signature, printed on the CU; the supply
+    // ticks DA003002 from the agent's own signature (SSOSFIRMACOM)
+    QStringLiteral("cdsdip.SCUDDATIANAFIRMA"),
 };
 
 QString key(const QString &cds, const QString &column)

@@ -8,6 +8,8 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/check/VelSupplyCheck.h"
+#include "src/prj/unit/check/VelSupplyCheckFields.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelFileText.h"
@@ -16,6 +18,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -95,7 +98,7 @@ void fillSchool(VelFileWorkspace &ws)
            {{"SSOSCODFIS", QStringLiteral("80012345676")},
             {"SSOSDENOM", QStringLiteral("ISTITUTO COMPRENSIVO GIOSUÈ CARDUCCI")},
             {"SSOSEMAIL", QStringLiteral("SEGRETERIA@SCUOLA.IT")},
-            {"SSOSCFRAPPR", QStringLiteral("BNCLRA60A41H501Y")},
+            {"SSOSCFRAPPR", QStringLiteral("BNCLRA60A41H501Z")},
             {"SCARCODICE", QStringLiteral("1")},
             {"SSOSCOGNRAPPR", QStringLiteral("BIANCO")},
             {"SSOSNOMERAPPR", QStringLiteral("LAURA")},
@@ -106,18 +109,18 @@ void fillSchool(VelFileWorkspace &ws)
            {{"SCTCODFIS", QStringLiteral("80012345676")}, {"SCTCELL", QStringLiteral("3331234567")}});
 
     TClientDataSet &dip = ws.dataSet(QStringLiteral("cdsDip"));
-    addRow(dip, {{"IAFIID", 11}, {"SCUDCODFIS", QStringLiteral("RSSNCL80A01H501U")}, {"SCUDCOGNOME", QStringLiteral("ROSSI")},
+    addRow(dip, {{"IAFIID", 11}, {"SCUDCODFIS", QStringLiteral("RSSNCL80A01H501D")}, {"SCUDCOGNOME", QStringLiteral("ROSSI")},
                  {"SCUDNOME", QStringLiteral("NICOLÒ")}, {"SCUDSEX", QStringLiteral("M")}, {"DCUDDATANAS", QDate(1980, 1, 1)},
                  {"fCudReddDetr", money("25000.50")}, {"fCudRitIrpef", money("4321.0049")},
                  {"DCUDDATIANADATA", QDate(2026, 3, 2)}, {"SCUDDATIANAFIRMA", QStringLiteral("LAURA BIANCO")}});
-    addRow(dip, {{"IAFIID", 12}, {"SCUDCODFIS", QStringLiteral("BNCGNN75B02F205X")}, {"SCUDCOGNOME", QStringLiteral("BIANCHI")},
+    addRow(dip, {{"IAFIID", 12}, {"SCUDCODFIS", QStringLiteral("BNCGNN75B02F205D")}, {"SCUDCOGNOME", QStringLiteral("BIANCHI")},
                  {"SCUDNOME", QStringLiteral("GIOVANNI")}});
-    addRow(dip, {{"IAFIID", 13}, {"SCUDCODFIS", QStringLiteral("VRDLGU70C03L219K")}, {"SCUDCOGNOME", QStringLiteral("VERDI")},
+    addRow(dip, {{"IAFIID", 13}, {"SCUDCODFIS", QStringLiteral("VRDLGU70C03L219R")}, {"SCUDCOGNOME", QStringLiteral("VERDI")},
                  {"SCUDNOME", QStringLiteral("LUIGI")}, {"LCUDANNULLAMENTO", QStringLiteral("1")},
                  {"SCUDIDENTSERVTELE", QStringLiteral("25012312345678901")}, {"SCUDPROGRDICH", QStringLiteral("42")}});
-    addRow(dip, {{"IAFIID", 14}, {"SCUDCODFIS", QStringLiteral("NREMRA85D44F839P")}, {"SCUDCOGNOME", QStringLiteral("NERI")},
+    addRow(dip, {{"IAFIID", 14}, {"SCUDCODFIS", QStringLiteral("NREMRA85D44F839C")}, {"SCUDCOGNOME", QStringLiteral("NERI")},
                  {"SCUDNOME", QStringLiteral("MARA")}});
-    addRow(dip, {{"IAFIID", 15}, {"SCUDCODFIS", QStringLiteral("GLLPLA90E05A944R")}, {"SCUDCOGNOME", QStringLiteral("GIALLI")},
+    addRow(dip, {{"IAFIID", 15}, {"SCUDCODFIS", QStringLiteral("GLLPLA90E05A944W")}, {"SCUDCOGNOME", QStringLiteral("GIALLI")},
                  {"SCUDNOME", QStringLiteral("PAOLO")}});
 
     TClientDataSet &inps = ws.dataSet(QStringLiteral("cdsInps"));
@@ -126,10 +129,10 @@ void fillSchool(VelFileWorkspace &ws)
     addRow(ws.dataSet(QStringLiteral("cdsInpdap")), {{"IAFIID", 11}, {"SCUDCODFISAMMNE", QStringLiteral("80012345676")},
                                                      {"FCUD_DMA_IMPPENS", money("3000")}});
     TClientDataSet &fam = ws.dataSet(QStringLiteral("cdsConFamCar"));
-    addRow(fam, {{"IAFIID", 11}, {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")},
-                 {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("RSSLCU10A01H501A")}});
-    addRow(fam, {{"IAFIID", 11}, {"LCUDRELPARFIGLDIS", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("RSSANN12A41H501B")}});
-    addRow(fam, {{"IAFIID", 14}, {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("NRELCA15A01F839C")}});
+    addRow(fam, {{"IAFIID", 11}, {"LCUDRELPARCON", QStringLiteral("1")}, {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501G")},
+                 {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("RSSLCU10A01H501R")}});
+    addRow(fam, {{"IAFIID", 11}, {"LCUDRELPARFIGLDIS", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("RSSANN12A41H501U")}});
+    addRow(fam, {{"IAFIID", 14}, {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("NRELCA15A01F839M")}});
 
     TClientDataSet &aut = ws.dataSet(QStringLiteral("cdsAutSe"));
     addRow(aut, {{"IAFIID", 12}, {"SCAUCODICE", QStringLiteral("A")}, {"FDSE7AMMLORDO", money("1000")}});
@@ -203,7 +206,8 @@ private slots:
                                    QStringLiteral("Percipiente: NERI MARA"), QStringLiteral("Generazione del Record H..."),
                                    QStringLiteral("Autonomo: BIANCHI GIOVANNI")}));
         QCOMPARE(ws.generator().skippedCertifications(), 3);
-        QCOMPARE(ws.generator().certificationsInSupply(), 3);
+        // every certification once, the cancellation included: as the D records
+        QCOMPARE(ws.generator().certificationsInSupply(), 4);
 
         // the field rows go through their file, as between "Crea" and "Salva"
         const QString fieldFile = dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS"));
@@ -236,10 +240,10 @@ private slots:
         QCOMPARE(at(b, 91, 92), QByteArray("00"));
         QCOMPARE(at(b, 137, 196), lpad("ISTITUTO COMPRENSIVO GIOSU\xC8 CARDUCCI", 60));
         QCOMPARE(at(b, 309, 310), QByteArray("00"));
-        QCOMPARE(at(b, 311, 326), lpad("BNCLRA60A41H501Y", 16));
+        QCOMPARE(at(b, 311, 326), lpad("BNCLRA60A41H501Z", 16));
         QCOMPARE(at(b, 327, 328), QByteArray("01"));
         QCOMPARE(at(b, 373, 383), QByteArray("00000000000"));
-        QCOMPARE(at(b, 402, 409), QByteArray("00000003"));
+        QCOMPARE(at(b, 402, 409), QByteArray("00000004"));
         QCOMPARE(at(b, 410, 411), QByteArray("11")); // Quadro CT, signed
         QCOMPARE(at(b, 429, 436), QByteArray("00000000"));
 
@@ -249,7 +253,7 @@ private slots:
 
         // ROSSI: personal data, the accented letter one byte
         const QByteArray &d1 = lines[3];
-        QCOMPARE(at(d1, 26, 41), QByteArray("RSSNCL80A01H501U"));
+        QCOMPARE(at(d1, 26, 41), QByteArray("RSSNCL80A01H501D"));
         QCOMPARE(at(d1, 42, 46), QByteArray("00001"));
         QCOMPARE(at(d1, 84, 84), QByteArray(" "));
         QCOMPARE(slot(d1, "DA001001"), lpad("80012345676", 16));
@@ -272,14 +276,14 @@ private slots:
         QCOMPARE(slot(g[0], "DB601001"), rpad("1", 16));
         QCOMPARE(slot(g[0], "DB603001"), lpad("F", 16));
         QCOMPARE(slot(g[0], "DB604001"), lpad("D", 16));
-        QCOMPARE(slot(g[0], "DB604002"), lpad("RSSANN12A41H501B", 16));
+        QCOMPARE(slot(g[0], "DB604002"), lpad("RSSANN12A41H501U", 16));
         QCOMPARE(slot(g[1], "DB001001"), QByteArray());
         QCOMPARE(slot(g[1], "DC001004"), rpad("1500,75", 16));
         QCOMPARE(slot(g[1], "DC001001"), lpad("9999999999", 16));
         QCOMPARE(slot(g[1], "DC001009"), QByteArray());
         QCOMPARE(slot(g[1], "DB603001"), QByteArray());
         // NERI: a dependant only, one module
-        QCOMPARE(at(g[2], 26, 41), QByteArray("NREMRA85D44F839P"));
+        QCOMPARE(at(g[2], 26, 41), QByteArray("NREMRA85D44F839C"));
         QCOMPARE(slot(g[2], "DB603001"), lpad("F", 16));
 
         // BIANCHI: two self-employment entries, numbered, with the certification's number
@@ -341,8 +345,8 @@ private slots:
             prepared << person;
             notes.setFiltered(false);
             notes.emptyDataSet();
-            if (person == 11)
-                addRow(notes, {{"IAFIID", 11}, {"SANN701", QStringLiteral("AA")}, {"SANN702", QStringLiteral("BD")}});
+            if (person == 11 || person == 15)
+                addRow(notes, {{"IAFIID", person}, {"SANN701", QStringLiteral("AA")}, {"SANN702", QStringLiteral("BD")}});
             // the section datasets already show this certification only
             QCOMPARE(ws.dataSet(QStringLiteral("cdsInps")).recordCount(), person == 11 ? 2 : 0);
         });
@@ -353,11 +357,14 @@ private slots:
         QCOMPARE(realInps->recordCount(), 2);
         const QString path = dir.filePath(QStringLiteral("CUR26"));
         ws.writeSupply(path);
-        const QList<QByteArray> g = linesOf(readLines(path), 'G');
-        QCOMPARE(slot(g[0], "AN001701"), lpad("AA", 16));
-        QCOMPARE(slot(g[0], "AN001702"), lpad("BD", 16));
-        QCOMPARE(slot(g[1], "AN001701"), QByteArray()); // one annotation row: first module only
-        QCOMPARE(slot(linesOf(readLines(path), 'G').last(), "AN001701"), QByteArray());
+        // the annotations have no field code in the published layout: they stay
+        // on the printed CU, and make neither a certification (GIALLI has
+        // nothing else) nor a G module
+        const QList<QByteArray> lines = readLines(path);
+        for (const QByteArray &l : lines)
+            QVERIFY2(!l.contains("AN0017"), l.left(46).constData());
+        QCOMPARE(linesOf(lines, 'G').size(), 3);
+        QCOMPARE(linesOf(lines, 'D').size(), 4);
     }
 
     void workingTables()
@@ -413,7 +420,10 @@ private slots:
         TClientDataSet &t = ws.recordTable();
         const QString body = QStringLiteral("D") + QString(1896, u' ') + QStringLiteral("A");
         t.disableControls();
-        for (int i = 1; i <= VelSupplyWriter::MaxBodyRecords + 1; ++i)
+        // the Quadro CT, then the certifications
+        t.appendRecord({QStringLiteral("C"), QString::number(1).rightJustified(18, u'0'),
+                        QStringLiteral("C") + QString(1896, u' ') + QStringLiteral("A"), 0});
+        for (int i = 1; i <= VelSupplyWriter::MaxBodyRecords; ++i)
             t.appendRecord({QStringLiteral("D"), QString::number(i).rightJustified(18, u'0'), body, i});
         t.enableControls();
         QStringList warnings;
@@ -427,11 +437,14 @@ private slots:
         QCOMPARE(second.size(), 1 + 3);
         QCOMPARE(at(first[0], 522, 529), QByteArray("00010002"));
         QCOMPARE(at(second[0], 522, 529), QByteArray("00020002"));
-        // every file's B counts the whole supply, every file's Z only its own records
+        // every file's B counts the whole supply, every file's Z only its own
+        // records; the Quadro CT is declared (410) where its C record is
         QCOMPARE(at(first[1], 402, 409), QByteArray("00008276"));
         QCOMPARE(at(second[1], 402, 409), QByteArray("00008276"));
-        QCOMPARE(at(first.last(), 34, 42), QByteArray("000008275"));
-        QCOMPARE(at(second.last(), 34, 42), QByteArray("000000001"));
+        QCOMPARE(at(first[1], 410, 410), QByteArray("1"));
+        QCOMPARE(at(second[1], 410, 410), QByteArray("0"));
+        QCOMPARE(at(first.last(), 25, 42), QByteArray("000000001000008274"));
+        QCOMPARE(at(second.last(), 25, 42), QByteArray("000000000000000001"));
 
         // one record fewer: one file, no numbering
         t.last();
@@ -441,6 +454,7 @@ private slots:
         QCOMPARE(VelSupplyWriter::write(t, path, 8275, [&](const QString &w) { warnings << w; }), QStringList({path}));
         QVERIFY(warnings.isEmpty());
         QCOMPARE(at(readLines(path)[0], 522, 529), QByteArray("00000000"));
+        QCOMPARE(at(readLines(path)[1], 410, 410), QByteArray("1"));
     }
 
     void badTemplatesEndTheGenerationNamingTheFile()
@@ -539,10 +553,99 @@ private slots:
         } catch (const EOvError &e) {
             QVERIFY2(e.message().contains(QStringLiteral("CUR26")), qPrintable(e.message()));
         }
+        // whole files that their check refuses never take the name either
+        ws.recordTable().last();
+        ws.recordTable().deleteRecord();
+        QStringList checked;
+        try {
+            VelSupplyWriter::write(ws.recordTable(), path, 3, {}, nullptr,
+                                   [&](const QStringList &staged, const QStringList &names) {
+                                       QCOMPARE(names, QStringList({path}));
+                                       QCOMPARE(staged.size(), 1);
+                                       QCOMPARE(QFileInfo(staged[0]).size(), qint64(1900) * 13);
+                                       checked = staged;
+                                       throw EOvError(QStringLiteral("controllo non superato"));
+                                   });
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("controllo non superato"));
+        }
+        QCOMPARE(checked.size(), 1);
+        QVERIFY(!QFile::exists(checked[0]));
         QFile old(path);
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("supply of yesterday"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({QStringLiteral("CUR26")}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList({QStringLiteral("CUR26")}));
+    }
+
+    void everySlotSuitsItsFieldAndEachCertificationCountsOnce()
+    {
+        // The school with BIANCHI also employed (a teacher also paid as a
+        // professional) and NERI also self-employed, dependants with months
+        // and years: every slot of the file is read and its value checked
+        // against its field's kind in the layout's table; record B counts
+        // each certification once (its D record), as the checker does.
+        QTemporaryDir dir;
+        VelFileWorkspace ws;
+        ws.loadTemplates();
+        fillSchool(ws);
+        TClientDataSet &dip = ws.dataSet(QStringLiteral("cdsDip"));
+        for (dip.first(); !dip.eof(); dip.next()) {
+            dip.edit();
+            const qint64 id = dip.fieldByName(QStringLiteral("IAFIID")).asInteger();
+            dip.fieldByName(QStringLiteral("SCUDSEX")).setAsString(QStringLiteral("F"));
+            dip.fieldByName(QStringLiteral("DCUDDATANAS")).setValue(QDate(1980, 1, 1));
+            dip.fieldByName(QStringLiteral("SCUDCOMNAS")).setAsString(QStringLiteral("ROMA"));
+            dip.fieldByName(QStringLiteral("SCUDPROVNAS")).setAsString(id == 14 ? QStringLiteral("EE") : QStringLiteral("RM"));
+            if (id == 12)
+                dip.fieldByName(QStringLiteral("fCudReddDetr")).setValue(money("18000"));
+            dip.post();
+        }
+        addRow(ws.dataSet(QStringLiteral("cdsAutSe")), {{"IAFIID", 14}, {"SCAUCODICE", QStringLiteral("A")}, {"FDSE7AMMLORDO", money("400")}});
+        TClientDataSet &fam = ws.dataSet(QStringLiteral("cdsConFamCar"));
+        fam.first();
+        fam.edit();
+        fam.fieldByName(QStringLiteral("SCUDMESICARCON")).setAsString(QStringLiteral("12"));
+        fam.fieldByName(QStringLiteral("SCUDMESICARFIGL")).setAsString(QStringLiteral("7"));
+        fam.fieldByName(QStringLiteral("SCUDMINTREANNFIGL")).setAsString(QStringLiteral("00"));
+        fam.fieldByName(QStringLiteral("SCUDDTANNOFIGL")).setAsString(QStringLiteral("2025"));
+        fam.fieldByName(QStringLiteral("FCUDDETRSPETTFIGL")).setValue(50.0);
+        fam.post();
+        ws.generate(ws.allRows());
+        const QString path = dir.filePath(QStringLiteral("CUR26"));
+        QCOMPARE(ws.writeSupply(path), QStringList({path}));
+        const QList<QByteArray> lines = readLines(path);
+        QVERIFY(!lines.isEmpty());
+        int seen = 0;
+        for (const QByteArray &l : lines) {
+            if (!QByteArray("CDGH").contains(l.at(0)))
+                continue;
+            for (int p = 89; p + 24 <= 1889 && l.mid(p, 8) != QByteArray(8, ' '); p += 24) {
+                const QByteArray code = l.mid(p, 8), value = l.mid(p + 8, 16);
+                ++seen;
+                if (value.startsWith('+'))
+                    continue; // a text's continuation
+                const QString why = VelSupplyFields::valueProblem(code, value);
+                QVERIFY2(why.isEmpty(), qPrintable(QStringLiteral("%1 \"%2\": %3").arg(QString::fromLatin1(code), QString::fromLatin1(value), why)));
+            }
+        }
+        QVERIFY(seen > 60);
+        const QList<QByteArray> g = linesOf(lines, 'G');
+        QCOMPARE(slot(g[0], "DB603003"), rpad("7", 16));
+        QCOMPARE(slot(g[0], "DB603009"), rpad("2025", 16));
+        QCOMPARE(slot(g[0], "DB603004"), QByteArray()); // zero months: not written
+        QCOMPARE(slot(linesOf(lines, 'D')[3], "DA002007"), lpad("EE", 16));
+        // four certifications, two of them with both kinds: four, as the D records
+        QCOMPARE(linesOf(lines, 'D').size(), 4);
+        QCOMPARE(at(lines[1], 402, 409), QByteArray("00000004"));
+        TVelSupplyCheck check;
+        const QList<TVelSupplyProblem> problems = check.run({path});
+        QStringList shown;
+        for (const TVelSupplyProblem &p : problems)
+            shown << p.text();
+        QVERIFY2(problems.isEmpty(), qPrintable(shown.join(QLatin1Char('\n'))));
+        QCOMPARE(check.certifications(), 4);
     }
 };
 

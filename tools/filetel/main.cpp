@@ -337,6 +337,22 @@ QList<Field> boxFields(const VelStructureDesc &st, const QStringList &pages, con
     return out;
 }
 
+// The dependants' boxes by what they hold, whatever the record model's
+// captions ("D", "P" for the children's fields): 2 the tax code, 3, 4, 8 and
+// 10 numbers of months, 9 a year.
+void dependantFormats(Section &s)
+{
+    for (Field &f : s.fields) {
+        const int box = f.number.right(3).toInt();
+        if (box == 2)
+            f.format = QStringLiteral("CF");
+        else if (box == 3 || box == 4 || box == 8 || box == 10)
+            f.format = QStringLiteral("NP");
+        else if (box == 9)
+            f.format = QStringLiteral("DA");
+    }
+}
+
 const VelFieldDesc &fieldOf(const VelStructureDesc &st, const char *name)
 {
     const VelFieldDesc *f = st.field(QLatin1String(name));
@@ -480,7 +496,11 @@ int main(int argc, char **argv)
         sign.text = QStringLiteral("Data e firma");
         sign.fields << named(QStringLiteral("DA003001"), cud, "DCUDDATIANADATA", dipCds)
                     << plain(QStringLiteral("DA003002"), QStringLiteral("Firma del sostituto d'imposta"),
-                             QStringLiteral("CB"), QStringLiteral("@1"), dipCds, QStringLiteral("SCUDDATIANAFIRMA"));
+                             QStringLiteral("CB"), QStringLiteral("@1"), sostCds, QStringLiteral("SSOSFIRMACOM"));
+        // the agent signs every certification: the box is ticked from the
+        // agent's signature, which the supply requires (record B 411); the
+        // CU's own copy of it is the printed CU's
+        placed.insert(cud.name + QStringLiteral(".SCUDDATIANAFIRMA"));
         ok = writeTemplate(outDir.filePath(QStringLiteral("Record_D.xml")), QStringLiteral("E"),
                            QStringLiteral("Record D: dati anagrafici del sostituto e del percipiente"),
                            {head(u'D', QStringLiteral("intestazione record")), agent, payee, sign})
@@ -512,6 +532,7 @@ int main(int argc, char **argv)
                       << named(QStringLiteral("DB601002"), fam, "SCUDCODFISCON", famCds)
                       << named(QStringLiteral("DB601003"), fam, "SCUDMESICARCON", famCds)
                       << named(QStringLiteral("DB601009"), fam, "SCUDDTANNOCONIUGE", famCds);
+        dependantFormats(spouse);
         sections << spouse;
 
         Section first;
@@ -532,6 +553,7 @@ int main(int argc, char **argv)
                      << named(QStringLiteral("DB602008"), fam, "SCUDMESIDETRM21PRIFIGL", famCds)
                      << named(QStringLiteral("DB602010"), fam, "SCUDMESIDETRGFPRIFIGL", famCds)
                      << named(QStringLiteral("DB602009"), fam, "SCUDDTANNOPRIFIGL", famCds);
+        dependantFormats(first);
         sections << first;
 
         Section others;
@@ -550,6 +572,7 @@ int main(int argc, char **argv)
                       << named(QStringLiteral("DBXXX008"), fam, "SCUDMESIDETRM21FIGL", famCds)
                       << named(QStringLiteral("DBXXX010"), fam, "SCUDMESIDETRGFFIGL", famCds)
                       << named(QStringLiteral("DBXXX009"), fam, "SCUDDTANNOFIGL", famCds);
+        dependantFormats(others);
         sections << others;
 
         // INPS: the company number and the month series are computed by the engine
@@ -650,18 +673,10 @@ int main(int argc, char **argv)
                                 QStringLiteral("001"), sTfr.cds);
         sections << sTfr;
 
-        Section sNotes;
-        sNotes.text = QStringLiteral("Annotazioni");
-        sNotes.cds = QStringLiteral("cdsAnnotazioni");
-        for (const VelFieldDesc &f : notesSt.fields) {
-            if (!f.name.startsWith(QLatin1String("SANN7"), Qt::CaseInsensitive))
-                continue;
-            Field a = modelField(QStringLiteral("AN001") + f.name.mid(4), f, sNotes.cds);
-            a.description = QStringLiteral("Codice annotazione %1").arg(f.name.mid(5).toInt());
-            a.format = QStringLiteral("AN");
-            sNotes.fields << a;
-        }
-        sections << sNotes;
+        // The annotations have no field code in the published layout: they
+        // stay on the printed CU and are not written into the supply.
+        notes << QStringLiteral("%1: annotazioni senza codice nel tracciato pubblicato, solo sulla CU stampata")
+                     .arg(notesSt.name);
 
         ok = writeTemplate(outDir.filePath(QStringLiteral("Record_G.xml")), QStringLiteral("G"),
                            QStringLiteral("Record G: dati fiscali, familiari a carico, dati previdenziali"), sections)

@@ -1,4 +1,6 @@
 #include "VelSupplyCheck.h"
+#include "VelSupplyCheckFields.h"
+#include "VelSupplyCheckFile.h"
 
 #include "tor/util/TorCampagna.h"
 
@@ -66,27 +68,11 @@ QByteArray expectedSupplyCode()
     return QByteArray("CUR") + QByteArray::number(Campagna::AnnoInvio % 100).rightJustified(2, '0');
 }
 
-// Field codes of the key-value area whose value is a date.
-const QSet<QByteArray> &dateCodes()
-{
-    static const QSet<QByteArray> codes{"DA002005", "DA003001"};
-    return codes;
-}
-
-// Field codes whose value is a tax code.
-const QSet<QByteArray> &taxCodeCodes()
-{
-    static const QSet<QByteArray> codes{"DA001001", "DA002001"};
-    return codes;
-}
-
 // The sections (the two letters of a field code) each record type carries: D
 // the agent's and the payee's personal data (DA); G the tax data and the
-// dependants (DB), the social-security sections (DC) and the annotations'
-// codes (AN); H one self-employed entry (AU); C the Quadro CT (CT). The layout
-// names DA, DB, DC and AU; it says nothing of what C carries nor where the
-// annotations' codes go, and CT and AN are the letters this program writes
-// them with.
+// dependants (DB) and the social-security sections (DC); H one self-employed
+// entry (AU); C the Quadro CT (CT). The layout names DA, DB, DC and AU; it says
+// nothing of what C carries, and CT is the letters this program writes it with.
 struct RecordSections
 {
     char type;
@@ -99,7 +85,7 @@ const RecordSections *sectionsOf(char type)
     static const RecordSections all[] = {
         {'C', {"CT"}, "CT"},
         {'D', {"DA"}, "DA"},
-        {'G', {"DB", "DC", "AN"}, "DB, DC e AN"},
+        {'G', {"DB", "DC"}, "DB e DC"},
         {'H', {"AU"}, "AU"},
     };
     for (const RecordSections &r : all)
@@ -179,30 +165,6 @@ bool TVelSupplyCheck::validDate(const QByteArray &text)
 
 // ---------------------------------------------------------------- one file
 
-struct TVelSupplyCheck::FileInfo
-{
-    QString name;
-    bool readable = false;
-    // record A
-    QByteArray supplier, supplyCode;
-    int part = -1, parts = -1;
-    // record B
-    QByteArray agent;
-    int bRecord = 0;
-    qint64 declaredCertifications = -1;
-    // records in the file, by type
-    QMap<char, int> counts;
-    // order
-    QByteArray previous;      // type of the record before ('\0' at the start)
-    bool zSeen = false;
-    bool bSeen = false;
-    bool aSeen = false;
-    QByteArray certification; // payee and progressive of the current certification
-    QList<QByteArray> certificationKeys; // in file order
-    QHash<QByteArray, int> firstRecordOf;
-    int zRecord = 0;
-    QByteArray zCounts;       // positions 16-60 of record Z
-};
 
 void TVelSupplyCheck::problem(const FileInfo &info, int record, int position, const QByteArray &value,
                               const QString &message)
@@ -334,18 +296,49 @@ void TVelSupplyCheck::checkLine(FileInfo &info, int number, const QByteArray &li
         problem(info, number, ContentLength + 1, line.mid(ContentLength, 1),
                 s("manca il carattere di controllo \"A\" a fine record"));
     const QByteArray rec = line.left(ContentLength);
+    // one byte a character, of those the layout allows: the first one that
+    // is not, a record
     for (int i = 0; i < rec.size(); ++i) {
-        const auto u = static_cast<unsigned char>(rec.at(i));
-        if (u < 0x20 || u == 0x7f) {
-            problem(info, number, i + 1, rec.mid(i, 1), s("carattere di controllo nel record"));
+        if (const QString why = VelSupplyFields::byteProblem(static_cast<unsigned char>(rec.at(i))); !why.isEmpty()) {
+            problem(info, number, i + 1, rec.mid(i, 1), why);
             break;
         }
     }
     checkRecord(info, number, rec);
 }
 
+void TVelSupplyCheck::finishCertification(FileInfo &info)
+{
+    // what a certification's D records must carry: the payee's identity and
+    // the agent's signature (a cancellation only names the payee)
+    if (info.certificationRecord == 0)
+        return;
+    static const char *const required[] = {"DA002001", "DA002002", "DA002003", "DA002004",
+                                           "DA002005", "DA002006", "DA003002"};
+    QStringList missing;
+    for (const char *code : required)
+        if (!info.certificationCodes.contains(code) && (info.operation != 'A' || qstrcmp(code, "DA002001") == 0))
+            missing << QString::fromLatin1(code);
+    if (!missing.isEmpty())
+        problem(info, info.certificationRecord, FirstSlot, QByteArray(),
+                s("mancano nella certificazione i campi obbligatori %1 (codice fiscale, cognome, nome, sesso, data "
+                  "e luogo di nascita del percipiente, firma del sostituto)")
+                    .arg(missing.join(QStringLiteral(", "))));
+    info.certificationCodes.clear();
+    info.certificationRecord = 0;
+}
+
 void TVelSupplyCheck::checkEnd(FileInfo &info, int number)
 {
+    finishCertification(info);
+    if (info.bRecord > 0) {
+        const int c = info.counts.value('C');
+        if (info.quadroCt == '1' && c == 0)
+            problem(info, info.bRecord, 410, "1", s("il record B dichiara il Quadro CT ma il file non ha record C"));
+        else if (info.quadroCt != '1' && c > 0)
+            problem(info, info.bRecord, 410, QByteArray(1, info.quadroCt),
+                    s("il file ha %1 record C ma il record B non dichiara il Quadro CT").arg(c));
+    }
     // What every file must hold.
     if (!info.aSeen)
         problem(info, 0, 0, QByteArray(), s("manca il record A"));
@@ -444,6 +437,8 @@ void TVelSupplyCheck::checkA(FileInfo &info, int number, const QByteArray &rec)
 void TVelSupplyCheck::checkB(FileInfo &info, int number, const QByteArray &rec)
 {
     info.bRecord = number;
+    info.bRecordText = rec;
+    info.quadroCt = rec.at(409);
     info.agent = at(rec, 2, 17);
     if (!validTaxCode(QString::fromLatin1(info.agent).trimmed()) || info.agent.startsWith(' '))
         problem(info, number, 2, info.agent, s("codice fiscale del sostituto d'imposta non valido"));
@@ -459,6 +454,13 @@ void TVelSupplyCheck::checkB(FileInfo &info, int number, const QByteArray &rec)
         if (c != ' ' && c != '0' && c != '1')
             problem(info, number, pos, QByteArray(1, c), s("casella con valore diverso da \"0\", \"1\" o vuoto"));
     }
+    if (rec.at(90) == '1' && rec.at(91) == '1')
+        problem(info, number, 91, at(rec, 91, 92), s("annullamento e sostituzione insieme nel record B"));
+    if (blank(at(rec, 93, 116)) && blank(at(rec, 137, 196)))
+        problem(info, number, 93, at(rec, 93, 116), s("manca il cognome o la denominazione del sostituto d'imposta"));
+    if (!blank(at(rec, 93, 116)) && !blank(at(rec, 137, 196)))
+        problem(info, number, 137, at(rec, 137, 196),
+                s("cognome e denominazione del sostituto insieme: l'uno per una persona, l'altra per un ente"));
     const QByteArray phone = at(rec, 297, 308);
     if (!blank(phone) && !allDigits(phone.trimmed()))
         problem(info, number, 297, phone, s("il telefono o fax contiene caratteri diversi dalle cifre"));
@@ -523,14 +525,17 @@ void TVelSupplyCheck::checkBody(FileInfo &info, int number, const QByteArray &re
         problem(info, number, 89, QByteArray(1, confirmation), s("casella di conferma diversa da \"0\", \"1\" o vuota"));
     if (!blank(at(rec, 1890, 1897)))
         problem(info, number, 1890, at(rec, 1890, 1897), s("le posizioni 1890-1897 devono essere vuote"));
-    checkSlots(info, number, rec);
-
-    if (type == 'C')
+    if (type == 'C') {
+        checkSlots(info, number, rec);
         return;
+    }
     // A certification: its D, then its G and H records, together.
     const QByteArray key = payee + progressive;
     if (type == 'D') {
         if (key != info.certification) {
+            finishCertification(info);
+            info.certificationRecord = number;
+            info.operation = operation;
             if (info.firstRecordOf.contains(key))
                 problem(info, number, 26, payee + ' ' + progressive,
                         s("la certificazione compare già al record %1: i suoi record devono stare insieme")
@@ -548,14 +553,18 @@ void TVelSupplyCheck::checkBody(FileInfo &info, int number, const QByteArray &re
         problem(info, number, 26, payee + ' ' + progressive,
                 s("record %1 che non appartiene alla certificazione del record D che lo precede")
                     .arg(QLatin1Char(type)));
+    } else if (operation != info.operation) {
+        problem(info, number, 84, QByteArray(1, operation),
+                s("tipo di operazione diverso da quello del record D della certificazione (\"%1\")")
+                    .arg(QLatin1Char(info.operation)));
     }
+    checkSlots(info, number, rec);
 }
 
 void TVelSupplyCheck::checkSlots(FileInfo &info, int number, const QByteArray &rec)
 {
     static const QRegularExpression codeShape(QStringLiteral("^[A-Z]{2}[0-9]{6}$"));
-    static const QRegularExpression number_(QStringLiteral("^-?[0-9]+(,[0-9]{2})?$"));
-    static const QRegularExpression amountLike(QStringLiteral("^-?[0-9][0-9.]*[.,][0-9]+$"));
+    const char type = rec.at(0);
     bool ended = false;
     QByteArray lastCode;
     QSet<QByteArray> seen;
@@ -577,43 +586,45 @@ void TVelSupplyCheck::checkSlots(FileInfo &info, int number, const QByteArray &r
             lastCode.clear();
             continue;
         }
+        const QString name = QString::fromLatin1(code);
         if (blank(value)) {
-            problem(info, number, pos + 8, value, s("campo %1 senza valore").arg(QString::fromLatin1(code)));
+            problem(info, number, pos + 8, value, s("campo %1 senza valore").arg(name));
             lastCode = code;
             continue;
         }
+        const VelSupplyFields::Field *field = VelSupplyFields::field(code);
         if (value.startsWith('+')) {
             if (code != lastCode)
-                problem(info, number, pos, code + value,
-                        s("continuazione del campo %1 che non segue il campo stesso").arg(QString::fromLatin1(code)));
+                problem(info, number, pos, code + value, s("continuazione del campo %1 che non segue il campo stesso").arg(name));
+            else if (field && field->kind != VelSupplyFields::Kind::Text)
+                problem(info, number, pos + 8, value, s("continuazione del campo %1, che non è un testo").arg(name));
             lastCode = code;
             continue;
         }
-        if (const RecordSections *own = sectionsOf(rec.at(0)); own && !own->sections.contains(code.left(2)))
+        if (const RecordSections *own = sectionsOf(type); own && !own->sections.contains(code.left(2))) {
             problem(info, number, pos, code,
                     s("campo %1 non ammesso nel record %2, che porta solo i codici %3")
-                        .arg(QString::fromLatin1(code))
-                        .arg(QLatin1Char(rec.at(0)))
+                        .arg(name)
+                        .arg(QLatin1Char(type))
                         .arg(QLatin1String(own->shown)));
+            lastCode = code;
+            continue;
+        }
         if (seen.contains(code))
-            problem(info, number, pos, code, s("campo %1 ripetuto nel record").arg(QString::fromLatin1(code)));
+            problem(info, number, pos, code, s("campo %1 ripetuto nel record").arg(name));
         seen.insert(code);
         lastCode = code;
+        if (type == 'D')
+            info.certificationCodes.insert(code);
 
-        const QString trimmed = QString::fromLatin1(value).trimmed();
-        const bool rightAligned = value.startsWith(' ');
-        if (rightAligned && !number_.match(trimmed).hasMatch())
-            problem(info, number, pos + 8, value,
-                    s("valore allineato a destra che non è un numero né un importo nel formato del tracciato "
-                      "(cifre, virgola e due decimali)"));
-        else if (!rightAligned && value.endsWith(' ') && amountLike.match(trimmed).hasMatch())
-            problem(info, number, pos + 8, value, s("importo non allineato a destra"));
-        if (dateCodes().contains(code) && !validDate(trimmed.toLatin1()))
-            problem(info, number, pos + 8, value, s("data non valida nel campo %1 (ggmmaaaa)").arg(QString::fromLatin1(code)));
-        if (taxCodeCodes().contains(code) && !validTaxCode(trimmed))
-            problem(info, number, pos + 8, value,
-                    s("codice fiscale non valido nel campo %1").arg(QString::fromLatin1(code)));
-        if (code == "DA002001" && trimmed != QString::fromLatin1(at(rec, 26, 41)).trimmed())
+        // the value by its field's kind, as the published layout gives it
+        if (!field) {
+            problem(info, number, pos, code, s("campo %1: codice che il tracciato non prevede").arg(name));
+            continue;
+        }
+        if (const QString why = VelSupplyFields::valueProblem(code, value); !why.isEmpty())
+            problem(info, number, pos + 8, value, s("campo %1: ").arg(name) + why);
+        else if (code == "DA002001" && value.trimmed() != at(rec, 26, 41).trimmed())
             problem(info, number, pos + 8, value,
                     s("codice fiscale del percipiente diverso da quello delle posizioni 26-41"));
     }
@@ -633,120 +644,3 @@ void TVelSupplyCheck::checkZ(FileInfo &info, int number, const QByteArray &rec)
     info.zCounts = at(rec, 16, 60);
 }
 
-// ---------------------------------------------------------------- the supply
-
-void TVelSupplyCheck::checkSupplies(QList<FileInfo> &files)
-{
-    // One certification per payee and withholding agent, whatever the files:
-    // a tax code in two certifications (two progressives) of one agent.
-    {
-        struct Seen
-        {
-            const FileInfo *file;
-            QByteArray key;
-        };
-        QHash<QByteArray, Seen> byPayee; // agent + payee
-        for (const FileInfo &f : files) {
-            if (!f.readable)
-                continue;
-            for (const QByteArray &key : f.certificationKeys) {
-                const QByteArray payee = key.left(16);
-                const auto it = byPayee.constFind(f.agent + '|' + payee);
-                if (it == byPayee.constEnd()) {
-                    byPayee.insert(f.agent + '|' + payee, {&f, key});
-                } else if (it->key != key) {
-                    const QString where = it->file == &f ? QString() : it->file->name + QStringLiteral(", ");
-                    problem(f, f.firstRecordOf.value(key), 26, payee,
-                            s("il codice fiscale %1 ha già una certificazione dello stesso sostituto d'imposta "
-                              "(%2record %3): un percipiente ha una sola certificazione per sostituto")
-                                .arg(QString::fromLatin1(payee).trimmed(), where)
-                                .arg(it->file->firstRecordOf.value(it->key)));
-                }
-            }
-        }
-    }
-
-    // Files of one supply: same supplier, agent and supply code.
-    QMap<QByteArray, QList<FileInfo *>> supplies;
-    for (FileInfo &f : files)
-        if (f.readable && f.aSeen)
-            supplies[f.supplier + '|' + f.agent + '|' + f.supplyCode].append(&f);
-
-    for (const QList<FileInfo *> &parts : std::as_const(supplies)) {
-        const FileInfo &first = *parts.first();
-        // Numbering: "0000"/"0000" for one file; otherwise 1..N of N.
-        const int total = first.parts;
-        bool numberingOk = true;
-        for (const FileInfo *f : parts) {
-            if (f->parts != total) {
-                problem(*f, 1, 526, QByteArray::number(f->parts).rightJustified(4, '0'),
-                        s("numero totale degli invii diverso da quello del file %1 (%2)")
-                            .arg(first.name)
-                            .arg(total, 4, 10, QLatin1Char('0')));
-                numberingOk = false;
-            }
-        }
-        if (numberingOk && total >= 0) {
-            if (total == 0 || total == 1) {
-                for (const FileInfo *f : parts)
-                    if (f->part != total)
-                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
-                                s("progressivo dell'invio incoerente con il numero totale \"%1\"")
-                                    .arg(total, 4, 10, QLatin1Char('0')));
-                if (parts.size() > 1)
-                    problem(parts.at(1)->name, 0, 0, QString(),
-                            s("più file della stessa fornitura dichiarano di essere l'unico invio"));
-            } else {
-                QMap<int, const FileInfo *> byPart;
-                for (const FileInfo *f : parts) {
-                    if (f->part < 1 || f->part > total)
-                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
-                                s("progressivo dell'invio fuori da 1-%1").arg(total));
-                    else if (byPart.contains(f->part))
-                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
-                                s("progressivo dell'invio già usato dal file %1").arg(byPart.value(f->part)->name));
-                    else
-                        byPart.insert(f->part, f);
-                }
-                QStringList missing;
-                for (int k = 1; k <= total; ++k)
-                    if (!byPart.contains(k))
-                        missing << QString::number(k);
-                if (!missing.isEmpty())
-                    problem(first.name, 0, 0, QString(),
-                            s("la fornitura è divisa in %1 file ma mancano le parti %2: controllare tutti i file "
-                              "insieme")
-                                .arg(total)
-                                .arg(missing.join(QStringLiteral(", "))));
-            }
-        }
-
-        // No certification in two files.
-        QHash<QByteArray, const FileInfo *> owner;
-        int certifications = 0;
-        for (const FileInfo *f : parts) {
-            for (const QByteArray &key : f->certificationKeys) {
-                if (const FileInfo *o = owner.value(key)) {
-                    problem(*f, f->firstRecordOf.value(key), 26, key.left(16) + ' ' + key.mid(16),
-                            s("certificazione divisa tra i file %1 e %2").arg(o->name, f->name));
-                } else {
-                    owner.insert(key, f);
-                    ++certifications;
-                }
-            }
-        }
-        m_certifications += certifications;
-        // Record B counts the certifications of the whole supply (a count of
-        // the file's own is accepted too: the published layout does not say).
-        for (const FileInfo *f : parts) {
-            if (f->declaredCertifications < 0 || f->bRecord == 0)
-                continue;
-            const qint64 own = f->certificationKeys.size();
-            if (f->declaredCertifications != certifications && f->declaredCertifications != own)
-                problem(*f, f->bRecord, 402, QByteArray::number(f->declaredCertifications).rightJustified(8, '0'),
-                        s("il record B dichiara %1 certificazioni ma la fornitura ne contiene %2")
-                            .arg(f->declaredCertifications)
-                            .arg(certifications));
-        }
-    }
-}

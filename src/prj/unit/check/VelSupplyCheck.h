@@ -15,6 +15,11 @@
 // split between two of them, and no payee may have two certifications of
 // one withholding agent.
 //
+// Every field is checked by its kind and meaning: the positional fields of A,
+// B, Z and of the records' heads here, the key-value fields by the layout's
+// table of codes (VelSupplyCheckFields.h); every byte is one the layout
+// allows (upper case, printable).
+//
 // Files are read record by record (1,900 bytes each), so that any file, of
 // any size, is checked in the memory of a few records. A file whose first
 // record is not a record of a supply (a type letter, 1,897 characters, "A",
@@ -78,6 +83,7 @@ private:
     void checkB(FileInfo &info, int number, const QByteArray &rec);
     void checkBody(FileInfo &info, int number, const QByteArray &rec);
     void checkSlots(FileInfo &info, int number, const QByteArray &rec);
+    void finishCertification(FileInfo &info);
     void checkZ(FileInfo &info, int number, const QByteArray &rec);
     void checkSupplies(QList<FileInfo> &files);
     void problem(const FileInfo &info, int record, int position, const QByteArray &value, const QString &message);

@@ -6,8 +6,10 @@
 #include "platform/framework/OvMessages.h"
 #include "platform/sql/OvSQLQuery.h"
 #include "rag/params/dmRagParams.h"
+#include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelAnnotationCodes.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
@@ -18,6 +20,8 @@
 #include "tor/util/TorFolders.h"
 
 #include <QDir>
+#include <QRegularExpression>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -240,9 +244,70 @@ QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
     return lines;
 }
 
+QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
+{
+    // what the supply's check (and the agency's) would refuse in the file:
+    // the tax codes of payee and dependants, the provinces' two letters ("EE"
+    // for a place of birth abroad)
+    TClientDataSet &d = dip();
+    TClientDataSet &family = m_ws.dataSet(QLatin1String(VelFileCds::ConFamCar));
+    family.setFiltered(false);
+    QHash<qint64, QList<int>> familyRows; // IAFIID -> 0-based rows
+    if (family.active() && !rows.isEmpty()) {
+        const int fId = family.fieldIndex(QStringLiteral("IAFIID"));
+        for (int r = 0; fId >= 0 && r < family.recordCount(); ++r)
+            familyRows[family.valueAt(r, fId).toLongLong()] << r;
+    }
+    auto badCode = [](const QString &value, const QString &what) {
+        const QString code = value.trimmed().toUpper();
+        const QString why = VelCodFis::problem(code);
+        return why.isEmpty() ? QString() : QStringLiteral(" - %1 non valido (%2): %3").arg(what, code, why);
+    };
+    static const QRegularExpression province(QStringLiteral("^[A-Z]{2}$"));
+    const int keep = d.recNo();
+    QStringList report;
+    for (int r : rows) {
+        d.setRecNo(r);
+        QStringList lines;
+        if (const QString cf = text(d, "SCUDCODFIS"); !cf.trimmed().isEmpty())
+            lines << badCode(cf, QStringLiteral("Codice fiscale del percipiente"));
+        for (const auto &[column, what] : {std::pair{"SCUDPROVNAS", "Provincia di nascita"},
+                                           std::pair{"SCUDPROVDFAP", "Provincia del domicilio fiscale al 1/1"},
+                                           std::pair{"SCUDPROVDFAC", "Provincia del domicilio fiscale all'1/1 dell'anno successivo"}}) {
+            const QString v = text(d, column).trimmed();
+            if (!v.isEmpty() && !province.match(v.toUpper()).hasMatch())
+                lines << QStringLiteral(" - %1 non valida (\"%2\"): la sigla di due lettere, \"EE\" per uno Stato estero")
+                             .arg(QLatin1String(what), v);
+        }
+        for (int fr : familyRows.value(d.fieldByName(QStringLiteral("IAFIID")).asInteger())) {
+            family.setRecNo(fr + 1);
+            for (const auto &[column, what] : {std::pair{"SCUDCODFISCON", "Codice fiscale del coniuge"},
+                                               std::pair{"SCUDCODFISPRIFIGL", "Codice fiscale del primo figlio"},
+                                               std::pair{"SCUDCODFISFIGL", "Codice fiscale del familiare"}}) {
+                const QString cf = text(family, column);
+                if (!cf.trimmed().isEmpty())
+                    lines << badCode(cf, QLatin1String(what));
+            }
+        }
+        lines.removeAll(QString());
+        if (lines.isEmpty())
+            continue;
+        report << QStringLiteral("Dipendente: ") + (text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME")).simplified();
+        report << lines;
+    }
+    if (keep > 0)
+        d.setRecNo(keep);
+    if (!report.isEmpty())
+        report << QStringLiteral("Fornitura non generata: il controllo del file la rifiuterebbe; correggere questi dati "
+                                 "in \"Dati CU\".");
+    return report;
+}
+
 bool TdmVelFile::preCheck(const QList<int> &rows)
 {
-    if (const QStringList repeated = repeatedTaxCodes(rows); !repeated.isEmpty()) {
+    QStringList refused = repeatedTaxCodes(rows);
+    refused << unsendableFields(rows);
+    if (const QStringList &repeated = refused; !repeated.isEmpty()) {
         startOutcome(rows);
         stopOutcome(repeated.join(QLatin1Char(' ')));
         for (const QString &line : repeated)
@@ -366,7 +431,9 @@ void TdmVelFile::generate(const QList<int> &rows)
     m_fieldRowsKept = false;
     m_dataComplete = true;
     startOutcome(rows);
-    if (const QStringList repeated = repeatedTaxCodes(rows); !repeated.isEmpty()) {
+    QStringList refused = repeatedTaxCodes(rows);
+    refused << unsendableFields(rows);
+    if (const QStringList &repeated = refused; !repeated.isEmpty()) {
         m_dataComplete = false;
         throw EOvError(repeated.join(QLatin1Char(' ')));
     }
@@ -455,6 +522,30 @@ QString TdmVelFile::proposedName()
     return QStringLiteral("CUR") + QString::number(Campagna::AnnoInvio % 100).rightJustified(2, QLatin1Char('0'));
 }
 
+void TdmVelFile::verifySupply(const QStringList &staged, const QStringList &names)
+{
+    // the files as the agency's control reads them, before they take the names
+    // the office sends
+    TVelSupplyCheck check;
+    const QList<TVelSupplyProblem> problems = check.run(staged);
+    if (problems.isEmpty())
+        return;
+    QStringList lines;
+    for (TVelSupplyProblem p : problems) {
+        if (const qsizetype i = staged.indexOf(p.file); i >= 0)
+            p.file = QFileInfo(names.at(i)).fileName();
+        lines << p.text();
+        if (lines.size() == 20) {
+            lines << QStringLiteral("...");
+            break;
+        }
+    }
+    throw EOvError(QStringLiteral("Fornitura non scritta: il controllo dei file ha trovato %1 problemi "
+                                  "(nessun file è stato salvato con il nome della fornitura):\n")
+                       .arg(problems.size())
+                   + lines.join(QLatin1Char('\n')));
+}
+
 QStringList TdmVelFile::save(const QString &fileName)
 {
     if (!m_dataComplete || !m_generated)
@@ -478,7 +569,7 @@ QStringList TdmVelFile::save(const QString &fileName)
     QSet<qint64> inFile;
     QStringList files;
     try {
-        files = VelSupplyWriter::write(m_ws.recordTable(), fileName, certifications, {}, &inFile);
+        files = VelSupplyWriter::write(m_ws.recordTable(), fileName, certifications, {}, &inFile, verifySupply);
     } catch (const EOvException &e) {
         stopOutcome(e.message());
         for (TVelPayeeOutcome &p : m_outcome.payees)

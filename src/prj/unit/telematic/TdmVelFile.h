@@ -103,6 +103,10 @@ public:
     // the visited certifications (one agent: one certification a payee);
     // empty when every tax code appears once.
     QStringList repeatedTaxCodes(const QList<int> &rows);
+    // The lines refusing a supply whose file the check would refuse: a payee's
+    // or a dependant's tax code that is not valid, a province that is not two
+    // letters ("EE" for a state abroad). Empty when there is none.
+    QStringList unsendableFields(const QList<int> &rows);
     // The report lines of the pre-check (empty when nothing is missing).
     QStringList preCheckReport(const QList<int> &rows);
 
@@ -122,6 +126,10 @@ public:
     // "Dati obbligatori mancanti, impossibile creare il file!" without a
     // successful generation. Returns the files written.
     QStringList save(const QString &fileName);
+
+    // Raises EOvError, listing the problems, when the checker refuses the
+    // staged files of a supply (`names`: the names they would take).
+    static void verifySupply(const QStringList &staged, const QStringList &names);
 
     // The default folder (created when missing) and the proposed name.
     static QString defaultFolder();

@@ -49,6 +49,17 @@ constexpr const char *kDRows[] = {VelFileCds::Inps,   VelFileCds::Inail,     Vel
                                   VelFileCds::Inpdap, VelFileCds::CoopArt,   VelFileCds::ConFamCar,
                                   VelFileCds::AutSe,  VelFileCds::Tfr,       VelFileCds::Annotazioni};
 
+// A section of the record reads the dataset: rows of a dataset no section
+// writes (the annotations' codes, which have no field code in the layout)
+// neither make a certification worth sending nor further G modules.
+bool readsDataSet(const TXMLRecordType &record, const char *name)
+{
+    for (const TXMLSectionType &s : record.sections)
+        if (s.Cds.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 struct TemplateFile
 {
     QChar letter;
@@ -386,13 +397,14 @@ void TVelFileGenerator::passD(const QList<int> &rows)
     Views views(*this, viewedSections());
     m_written = 0;
     m_rowsD.clear();
+    const bool notesWritten = readsDataSet(recordTemplate(u'G'), VelFileCds::Annotazioni);
     for (int r : rows) {
         dip.setRecNo(r);
         prepare(dip);
         bool write = fiscalData(dip, r)
                      || dip.fieldByName(QStringLiteral("LCUDANNULLAMENTO")).asString() == QLatin1String("1");
         for (const char *name : kDRows)
-            write = write || !need(name).isEmpty();
+            write = write || (!need(name).isEmpty() && (QLatin1String(name) != QLatin1String(VelFileCds::Annotazioni) || notesWritten));
         if (!write)
             continue;
         log(QStringLiteral("Percipiente: ") + payee(dip));
@@ -479,7 +491,8 @@ void TVelFileGenerator::passG(const QList<int> &rows)
     TClientDataSet &family = need(VelFileCds::ConFamCar);
     QList<TClientDataSet *> repeated;
     for (const char *name : kRepeated)
-        repeated.append(&need(name));
+        if (readsDataSet(g, name))
+            repeated.append(&need(name));
     TClientDataSet &severance = need(VelFileCds::Tfr);
     // Codes the severance shares with the other sections (boxes 801-805 of
     // the single allowance's third child): when the first module writes one of
@@ -554,7 +567,6 @@ void TVelFileGenerator::passG(const QList<int> &rows)
                     ds->next();
         }
     }
-    m_writtenG = m_written;
 }
 
 void TVelFileGenerator::passH(const QList<int> &rows)

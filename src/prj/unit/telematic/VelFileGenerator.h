@@ -71,8 +71,10 @@ public:
     const QSet<int> &rowsWithRecords() const { return m_rowsD; }
     int selfEmployedCount() const { return m_selfEmployed; } // by the H pass
     int skippedCertifications() const { return m_skipped; }  // by the G pass
-    // Certifications record B counts: G pass plus H pass.
-    int certificationsInSupply() const { return m_writtenG + m_selfEmployed; }
+    // Certifications record B counts (402-409): every certification of the
+    // supply once, whatever it holds (employment, self-employment or both):
+    // the certifications that got a D record.
+    int certificationsInSupply() const { return int(m_rowsD.size()); }
 
     // Records A and B, then C, D, G, H from the field rows, then Z, into the
     // record table (emptied first). First checkFilers().
@@ -121,7 +123,6 @@ private:
     std::function<void(TClientDataSet &)> m_prepare;
     int m_written = 0;
     QSet<int> m_rowsD;
-    int m_writtenG = 0;
     int m_selfEmployed = 0;
     int m_skipped = 0;
     std::vector<View> *m_views = nullptr; // while a pass runs

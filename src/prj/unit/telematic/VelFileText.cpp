@@ -35,11 +35,11 @@ int win1252Byte(char16_t c)
 
 QString supplyText(const QString &value)
 {
-    // Fast path: plain printable ASCII and Latin-1 letters need nothing.
+    // Fast path: plain printable ASCII needs nothing.
     bool plain = true;
     for (QChar ch : value) {
         const char16_t c = ch.unicode();
-        if (c < 0x20 || c >= 0x7F) {
+        if (c < 0x20 || c >= 0x7F || c == Placeholder) {
             plain = false;
             break;
         }
@@ -48,12 +48,35 @@ QString supplyText(const QString &value)
         return value;
 
     // control characters (line ends, tabs) become blanks, so that a name
-    // typed with a line break cannot split a record
+    // typed with a line break cannot split a record; typographic quotes and
+    // dashes their plain ones
     QString spaced = value;
-    for (QChar &ch : spaced)
-        if (isControl(ch.unicode()))
+    for (QChar &ch : spaced) {
+        const char16_t c = ch.unicode();
+        if (isControl(c) || c == 0x00A0)
             ch = QLatin1Char(' ');
-    return ovWinAnsiText(spaced, QLatin1Char('?'));
+        else if (c == Placeholder || c == 0x2018 || c == 0x2019 || c == 0x201A || c == 0x2039 || c == 0x203A
+                 || c == 0x00B4)
+            ch = QLatin1Char('\'');
+        else if (c == 0x201C || c == 0x201D || c == 0x201E || c == 0x00AB || c == 0x00BB)
+            ch = QLatin1Char('"');
+        else if (c == 0x2013 || c == 0x2014 || c == 0x2022 || c == 0x00AD)
+            ch = QLatin1Char('-');
+        else if (c == 0x2026 || c == 0x00B0 || c == 0x00BA)
+            ch = QLatin1Char('.');
+    }
+    QString out = ovWinAnsiText(spaced, QLatin1Char('?'));
+    // the signs of the code page that the layout does not allow (only the
+    // letters among its characters 0x80-0xBF stay)
+    for (QChar &ch : out) {
+        const int b = win1252Byte(ch.unicode());
+        if (b >= 0x80 && b <= 0xBF && b != 0x8A && b != 0x8C && b != 0x8E && b != 0x9A && b != 0x9C && b != 0x9E
+            && b != 0x9F)
+            ch = QLatin1Char(' ');
+        else if (b == 0xD7 || b == 0xF7) // the signs of multiplication and division
+            ch = QLatin1Char(' ');
+    }
+    return out;
 }
 
 QByteArray toWin1252(QStringView text)

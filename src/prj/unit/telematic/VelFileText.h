@@ -8,7 +8,10 @@
 // its Latin reading ("Ő" becomes "O", "Ł" becomes "L", "Шевченко" "Shevchenko"),
 // "?" when it has none (ovWinAnsiText, shared with the PDF prints);
 // control characters (line ends, tabs) become blanks, so that a name typed with
-// a line break cannot split a record.
+// a line break cannot split a record; typographic quotes and dashes become
+// plain ones, and the code page's other signs the layout does not allow (°,
+// §, €, ...) blanks. The grave accent, the engine's placeholder, becomes an
+// apostrophe.
 #include <QByteArray>
 #include <QString>
 

@@ -9,7 +9,12 @@
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -39,7 +44,8 @@ int VelSupplyWriter::fileCount(int bodyRecords)
 }
 
 QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &fileName, int certifications,
-                                   const std::function<void(const QString &)> &warn, QSet<qint64> *written)
+                                   const std::function<void(const QString &)> &warn, QSet<qint64> *written,
+                                   const Verify &verify)
 {
     TClientDataSet &t = recordTable;
     t.setIndexFieldNames(QStringLiteral("IFILEPROGRE;SFILECODREC"));
@@ -117,14 +123,26 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
 
     const QFileInfo target(fileName);
     ovTryMakePath(target.absolutePath());
-    std::vector<std::unique_ptr<TOvSafeFile>> parts;
-    QStringList names;
+    // the files are made whole in a folder of their own beside the target (the
+    // same file system: taking their names is a rename), checked there, and
+    // only then take the names the office sends
+    QTemporaryDir staging(target.absoluteDir().filePath(QStringLiteral(".fornitura-XXXXXX")));
+    if (!staging.isValid())
+        throw EOvError(ovWriteFailedText(fileName, staging.errorString()));
+    QStringList names, staged;
     QSet<qint64> certificationsInFiles;
     size_t next = 0;
     for (int k = 1; k <= files; ++k) {
         const QString name = partName(fileName, k);
-        auto out = std::make_unique<TOvSafeFile>(name);
+        const QString stagedName = staging.filePath(QFileInfo(name).fileName());
+        auto out = std::make_unique<TOvSafeFile>(stagedName);
         out->open();
+        // the Quadro CT flag of this file: its C records, if any, are all in the first
+        bool quadroCt = false;
+        for (size_t i = next; i < fileEnd[size_t(k - 1)] && !quadroCt; ++i)
+            quadroCt = t.valueAt(body[i], fLetter).toString() == QLatin1String("C");
+        QString recB = b;
+        place(recB, 410, quadroCt ? QStringLiteral("1") : QStringLiteral("0"));
 
         QString recA = a;
         place(recA, 522, files == 1 ? QStringLiteral("0000") : digits(k, 4));
@@ -143,7 +161,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
         };
 
         line(recA);
-        line(b);
+        line(recB);
         for (; next < fileEnd[size_t(k - 1)]; ++next) {
             const int r = body[next];
             const QString letter = t.valueAt(r, fLetter).toString();
@@ -164,15 +182,21 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
         for (int i = 0; i < 4; ++i)
             place(recZ, 25 + 9 * i, digits(counts[i], 9));
         line(recZ);
-        out->finish();
-        parts.push_back(std::move(out));
+        out->commit();
         names.append(name);
+        staged.append(stagedName);
     }
+    if (verify)
+        verify(staged, names);
 
-    // all complete: now they take their names
-    // (every part is already on the disk: only the renames are left)
-    for (auto &part : parts)
-        part->commit();
+    // all complete and accepted: now they take their names (a file of the same
+    // name keeps its permissions, as TOvSafeFile keeps them)
+    for (qsizetype i = 0; i < staged.size(); ++i) {
+        if (QFileInfo::exists(names[i]))
+            QFile::setPermissions(staged[i], QFile::permissions(names[i]));
+        if (::rename(QFile::encodeName(staged[i]).constData(), QFile::encodeName(names[i]).constData()) != 0)
+            throw EOvError(ovWriteFailedText(names[i], ovFileErrorText(errno)));
+    }
     if (written)
         *written = certificationsInFiles;
     return names;

@@ -11,12 +11,16 @@
 //
 // Per file: record A gets at 522-525 the number of the file and at 526-529
 // the number of files ("0000" both for a single file); record B at 402-409 the
-// certifications of the whole supply; record Z at 25-33, 34-42, 43-51, 52-60
-// the numbers of C, D, G, H records of that file.
+// certifications of the whole supply and at 410 whether that file holds the
+// Quadro CT (the C records, all in the first file); record Z at 25-33, 34-42,
+// 43-51, 52-60 the numbers of C, D, G, H records of that file.
 //
-// Every file is written to a temporary file first; only when all are complete
-// do they take their names. On any failure none of them is left behind
-// half-written and EOvError names the file.
+// Every file is written complete into a staging folder beside the target
+// first; `verify`, when given, is called on the staged files (with the names
+// they will take) and raises to refuse them. Only when all are complete and
+// accepted do they take their names. On any failure none of them is left
+// behind, the files of the same names are untouched and EOvError names the
+// file.
 #include <QString>
 #include <QSet>
 #include <QStringList>
@@ -34,8 +38,10 @@ public:
     // an OvMessageBox warning). Returns the files written; `written`, when
     // given, receives the certification numbers (IFILEPROGRE) of the D records
     // in them, once every file has its name.
+    using Verify = std::function<void(const QStringList &staged, const QStringList &names)>;
     static QStringList write(TClientDataSet &recordTable, const QString &fileName, int certifications,
-                             const std::function<void(const QString &)> &warn = {}, QSet<qint64> *written = nullptr);
+                             const std::function<void(const QString &)> &warn = {}, QSet<qint64> *written = nullptr,
+                             const Verify &verify = {});
 
     // The name of file k of the supply: the chosen name, then "_2", "_3", ...
     static QString partName(const QString &fileName, int k);
