@@ -169,12 +169,13 @@ private slots:
         auto imp = importer();
         const int n = imp->caricaCandidati();
         TClientDataSet &c = imp->cdsCandidati;
-        // Refunds to external staff (31) and a self-employed payee with
-        // nothing withheld and no flat rate (34) are not candidates.
+        // Refunds to external staff (31) are not candidates; a self-employed
+        // payee with nothing withheld and no flat rate (34) is: the payment
+        // is certified as a sum not subject to withholding.
         QVERIFY(!c.locate(QStringLiteral("IACOMID"), 131));
-        QVERIFY(!c.locate(QStringLiteral("IACOMID"), 134));
+        QVERIFY(c.locate(QStringLiteral("IACOMID"), 134));
         QVERIFY(c.locate(QStringLiteral("IACOMID"), 133)); // self-employed, taxed separately
-        QCOMPARE(n, 38);
+        QCOMPARE(n, 39);
         // Every row starts in January; the adjustment marked.
         for (c.first(); !c.eof(); c.next())
             QCOMPARE(c.fieldByName(QStringLiteral("MESE_INIZIALE")).asInteger(), 1);
@@ -198,7 +199,7 @@ private slots:
         // and Rossi's December adjustment is not there yet.
         auto nov = importer();
         nov->options.IMESID = 11;
-        QCOMPARE(nov->caricaCandidati(), 37);
+        QCOMPARE(nov->caricaCandidati(), 38);
         QVERIFY(!nov->cdsCandidati.locate(QStringLiteral("IACOMID"), 135));
         QVERIFY(nov->cdsCandidati.locate(QStringLiteral("IACOMID"), ROSSI));
         QCOMPARE(nov->cdsCandidati.fieldByName(QStringLiteral("CONGUAGLIO")).asString(), QStringLiteral(" "));
@@ -209,7 +210,7 @@ private slots:
         aut->caricaCandidati();
         for (aut->cdsCandidati.first(); !aut->cdsCandidati.eof(); aut->cdsCandidati.next()) {
             const int key = int(aut->cdsCandidati.fieldByName(QStringLiteral("IACOMID")).asInteger());
-            QVERIFY2(QList<int>({108, 109, 110, 111, 130, 133}).contains(key), qPrintable(QString::number(key)));
+            QVERIFY2(QList<int>({108, 109, 110, 111, 130, 133, 134}).contains(key), qPrintable(QString::number(key)));
         }
     }
 
@@ -695,6 +696,20 @@ private slots:
         // De Luca (mixed NoiPA payments) rolled back, Costa without tax code.
         QCOMPARE(imp->esito().errori, 1);
         QCOMPARE(imp->esito().scartati, 1);
+        // The end report names everybody paid in the year who is left
+        // without a CU: the two above, and the refunds to external staff
+        // that the default categories leave out of the list.
+        const qsizetype nonImportati = log.indexOf(QStringLiteral("--- Dipendenti non importati"));
+        QVERIFY(nonImportati >= 0);
+        QVERIFY(log.at(nonImportati + 1).startsWith(QStringLiteral("- COSTA ELENA: ")));
+        QVERIFY(log.at(nonImportati + 2).startsWith(QStringLiteral("- DE LUCA GIULIA (DLCGLI82C61G273U): ")));
+        QCOMPARE(log.mid(log.indexOf(QStringLiteral("--- Pagati nell'anno e non in elenco"))),
+                 (QStringList{QStringLiteral("--- Pagati nell'anno e non in elenco"),
+                              QStringLiteral("- GENTILE ELISA (GNTLSE91P49H199A): pagato nell'anno 120,00 solo in "
+                                             "posizioni giuridiche escluse dalle categorie predefinite (9 RIMBORSI A "
+                                             "PERSONALE ESTERNO (120,00)); nessuna certificazione. Se dovuta, "
+                                             "importarla scegliendo la categoria del percipiente.")}));
+        QCOMPARE(imp->outcome().warnings.size(), 1);
 
         // The log read as text: each section's heading once, under the first
         // employee (in the list's order, by name) with a message in it.
