@@ -215,8 +215,16 @@ void TVelImportCud::importa(QList<int> iacomids)
             onProgress(pos + 1, count, cdsCandidati.fieldByName(s("SANACOGNOMENOME")).asString());
         importaDipendente();
     }
-    if (elencoIntero)
-        pagatiFuoriElenco();
+    if (elencoIntero) {
+        try {
+            pagatiFuoriElenco();
+        } catch (const std::exception &e) {
+            // The CUs are committed: the report says what it could not check.
+            m_outcome.warnings << QStringLiteral("Impossibile elencare chi è stato pagato nell'anno senza essere "
+                                                 "nell'elenco: ")
+                                      + exceptionText(e);
+        }
+    }
     rapporto();
 }
 
