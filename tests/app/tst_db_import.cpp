@@ -283,7 +283,9 @@ private slots:
         // A whole year with the adjustment: only the comprehensive note.
         QCOMPARE(str(r, "SCUDANNOTAZIONI"),
                  QStringLiteral("ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n"));
-        QVERIFY(imp->info().isEmpty());
+        // The one log line is the public pension's: name, heading, line.
+        QCOMPARE(imp->info().lines().size(), 3);
+        QCOMPARE(imp->info().lines().at(1), QStringLiteral("--- INPS Sezione 2 - Gestione Pubblica"));
     }
 
     void noAdjustmentWithAndWithoutDeductions()
@@ -846,11 +848,12 @@ private slots:
         QVERIFY(!mr.isEmpty());
         QCOMPARE(amount(mr, "FCUDRITIRPEF"), Currency());
         QVERIFY(str(mr, "SCUDCASIESCPREC") != QStringLiteral("2"));
-        // Greco (flat rate, reason M): 2,000.00 as gross and as other sums, "25".
+        // Greco (flat-rate professional, reason A): 2,000.00 as gross and as
+        // other sums, "25".
         const QString greco = QStringLiteral("GRCFNC88D57H294U");
         r = sezione("TASE_AUTSOMMEEROGATE", greco);
         QCOMPARE(r.size(), 1);
-        QCOMPARE(str(r[0], "SCAUCODICE"), QStringLiteral("M"));
+        QCOMPARE(str(r[0], "SCAUCODICE"), QStringLiteral("A"));
         QCOMPARE(amount(r[0], "FDSE7AMMLORDO"), money("2000"));
         QCOMPARE(amount(r[0], "FDSE7ALTRESOMME"), money("2000"));
         QCOMPARE(str(r[0], "FDSE7CODICE"), QStringLiteral("25"));
