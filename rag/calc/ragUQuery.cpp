@@ -121,7 +121,11 @@ QString TRagQuery::condizioneAutonomi(const QString &excluded)
         "(%1 AND ( ACOM.LACOMMINIMI=1 OR                                                        "
         "(SELECT sum(VARR.FVARRRITDIP) from TVARR_VARRITENUTE VARR where                "
         "VARR.IREGSID=REGS.IREGSID AND VARR.IVARMID IS NULL AND VARR.ICOMRID IS NULL   "
-        "AND VARR.IRICEID IN (:RICE_COD_IRPEF_AM,:RICE_COD_IRPEF_TS)) > 0 ))         ").arg(positions);
+        "AND VARR.IRICEID IN (:RICE_COD_IRPEF_AM,:RICE_COD_IRPEF_TS)) > 0 "
+        // Paid without withholding: still certified (as sums not subject to
+        // withholding), so still a register of the self-employed section.
+        "OR EXISTS (SELECT 1 FROM TVACR_VOCICALCOLATE VACR WHERE VACR.IREGSID=REGS.IREGSID AND VACR.FVACRLORDO <> 0) ))")
+                          .arg(positions);
     if (excluded.trimmed().isEmpty())
         return a;
     if (!isIntegerList(excluded))

@@ -50,8 +50,9 @@ public:
     static bool isIntegerList(const QString &list);
 
     // The condition on a register of a self-employed position (10, 14, 15)
-    // that enters the import: flat-rate regime, or IRPEF withheld under the
-    // codes :RICE_COD_IRPEF_AM / :RICE_COD_IRPEF_TS. With a list, the
+    // that enters the import: flat-rate regime, IRPEF withheld under the
+    // codes :RICE_COD_IRPEF_AM / :RICE_COD_IRPEF_TS, or anything paid (a
+    // payment without withholding is certified too). With a list, the
     // positions of the list are excluded.
     static QString condizioneAutonomi(const QString &excluded = QString());
     // The extra filter of the candidate list (QRY_CUD_IMP) for a category

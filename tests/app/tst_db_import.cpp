@@ -169,12 +169,13 @@ private slots:
         auto imp = importer();
         const int n = imp->caricaCandidati();
         TClientDataSet &c = imp->cdsCandidati;
-        // Refunds to external staff (31) and a self-employed payee with
-        // nothing withheld and no flat rate (34) are not candidates.
+        // Refunds to external staff (31) are not candidates; a self-employed
+        // payee with nothing withheld and no flat rate (34) is: the payment
+        // is certified as a sum not subject to withholding.
         QVERIFY(!c.locate(QStringLiteral("IACOMID"), 131));
-        QVERIFY(!c.locate(QStringLiteral("IACOMID"), 134));
+        QVERIFY(c.locate(QStringLiteral("IACOMID"), 134));
         QVERIFY(c.locate(QStringLiteral("IACOMID"), 133)); // self-employed, taxed separately
-        QCOMPARE(n, 38);
+        QCOMPARE(n, 39);
         // Every row starts in January; the adjustment marked.
         for (c.first(); !c.eof(); c.next())
             QCOMPARE(c.fieldByName(QStringLiteral("MESE_INIZIALE")).asInteger(), 1);
@@ -198,7 +199,7 @@ private slots:
         // and Rossi's December adjustment is not there yet.
         auto nov = importer();
         nov->options.IMESID = 11;
-        QCOMPARE(nov->caricaCandidati(), 37);
+        QCOMPARE(nov->caricaCandidati(), 38);
         QVERIFY(!nov->cdsCandidati.locate(QStringLiteral("IACOMID"), 135));
         QVERIFY(nov->cdsCandidati.locate(QStringLiteral("IACOMID"), ROSSI));
         QCOMPARE(nov->cdsCandidati.fieldByName(QStringLiteral("CONGUAGLIO")).asString(), QStringLiteral(" "));
@@ -209,7 +210,7 @@ private slots:
         aut->caricaCandidati();
         for (aut->cdsCandidati.first(); !aut->cdsCandidati.eof(); aut->cdsCandidati.next()) {
             const int key = int(aut->cdsCandidati.fieldByName(QStringLiteral("IACOMID")).asInteger());
-            QVERIFY2(QList<int>({108, 109, 110, 111, 130, 133}).contains(key), qPrintable(QString::number(key)));
+            QVERIFY2(QList<int>({108, 109, 110, 111, 130, 133, 134}).contains(key), qPrintable(QString::number(key)));
         }
     }
 
@@ -220,7 +221,13 @@ private slots:
         auto imp = importer();
         imp->importa({ROSSI});
         QCOMPARE(imp->esito().importati, 1);
-        QCOMPARE(ui.texts(), QStringList{QStringLiteral("Fine operazione")});
+        // The default source takes the public pension from payments sent to
+        // NoiPA: what Rossi's payslips withheld (12 x 220.00) is named.
+        QCOMPARE(ui.texts().size(), 1);
+        QVERIFY2(ui.texts().at(0).contains(QStringLiteral("- Contributi pensionistici Gestione Pubblica trattenuti nei "
+                                                          "cedolini: 2640,00, non riportati nella sezione")),
+                 qPrintable(ui.texts().at(0)));
+        QVERIFY(rows("TCUDN_INPDAP", QStringLiteral("RSSMRA75C12H199Y")) == 0);
 
         const QVariantMap r = cu(QStringLiteral("RSSMRA75C12H199Y"));
         QVERIFY(!r.isEmpty());
@@ -275,7 +282,9 @@ private slots:
         // A whole year with the adjustment: only the comprehensive note.
         QCOMPARE(str(r, "SCUDANNOTAZIONI"),
                  QStringLiteral("ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n"));
-        QVERIFY(imp->info().isEmpty());
+        // The one log line is the public pension's: name, heading, line.
+        QCOMPARE(imp->info().lines().size(), 3);
+        QCOMPARE(imp->info().lines().at(1), QStringLiteral("--- INPS Sezione 2 - Gestione Pubblica"));
     }
 
     void noAdjustmentWithAndWithoutDeductions()
@@ -691,10 +700,32 @@ private slots:
         auto imp = importer();
         imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
         imp->onInfo = [&](const QStringList &l) { log = l; };
+        // The first import of the year writes the agent's data: its tax code
+        // keys the public-pension rows of payments sent to NoiPA.
+        TOvSQLQuery sed(db.get());
+        QueryText().SetQuery(QStringLiteral("QRY_SED"), sed, 0, QStringLiteral("EXECUTE"));
+        sed.paramByName(QStringLiteral("IDWGID")).setAsInteger(1);
+        sed.open();
+        imp->options.SOSTITUTO = true;
+        imp->sos = &sed;
         imp->importa();
         // De Luca (mixed NoiPA payments) rolled back, Costa without tax code.
         QCOMPARE(imp->esito().errori, 1);
         QCOMPARE(imp->esito().scartati, 1);
+        // The end report names everybody paid in the year who is left
+        // without a CU: the two above, and the refunds to external staff
+        // that the default categories leave out of the list.
+        const qsizetype nonImportati = log.indexOf(QStringLiteral("--- Dipendenti non importati"));
+        QVERIFY(nonImportati >= 0);
+        QVERIFY(log.at(nonImportati + 1).startsWith(QStringLiteral("- COSTA ELENA: ")));
+        QVERIFY(log.at(nonImportati + 2).startsWith(QStringLiteral("- DE LUCA GIULIA (DLCGLI82C61G273U): ")));
+        QCOMPARE(log.mid(log.indexOf(QStringLiteral("--- Pagati nell'anno e non in elenco"))),
+                 (QStringList{QStringLiteral("--- Pagati nell'anno e non in elenco"),
+                              QStringLiteral("- GENTILE ELISA (GNTLSE91P49H199A): pagato nell'anno 120,00 solo in "
+                                             "posizioni giuridiche escluse dalle categorie predefinite (9 RIMBORSI A "
+                                             "PERSONALE ESTERNO (120,00)); nessuna certificazione. Se dovuta, "
+                                             "importarla scegliendo la categoria del percipiente.")}));
+        QCOMPARE(imp->outcome().warnings.size(), 1);
 
         // The log read as text: each section's heading once, under the first
         // employee (in the list's order, by name) with a message in it.
@@ -719,10 +750,11 @@ private slots:
         QCOMPARE(after(QStringLiteral("INPS Sezione 2 - Gestione Pubblica")),
                  QStringLiteral("- Presenza di denunce UniEmens relative al dipendente\r\n  I dati derivanti "
                                 "dall'UniEmens devono essere integrati manualmente."));
-        // Self-employed: Gallo is paid under reasons A and M.
+        // Self-employed: Gallo is paid under reasons A and M, one entry each.
         QCOMPARE(under(QStringLiteral("Dati autonomo")), QStringLiteral("Dipendente GALLO SARA"));
         QCOMPARE(after(QStringLiteral("Dati autonomo")),
-                 QStringLiteral("- Presenza di liquidazioni con causali diverse. In automatico impostata la prima."));
+                 QStringLiteral("- Presenza di liquidazioni con causali diverse: certificata una riga per causale."));
+        QCOMPARE(sezione("TASE_AUTSOMMEEROGATE", QStringLiteral("GLLSRA83E67L781Q")).size(), 2);
         // Fiscal: announced once, no later than Mancini's missing start date.
         QVERIFY(!under(QStringLiteral("Sezione fiscale")).startsWith(QStringLiteral("heading")));
         const qsizetype mancini = log.indexOf(QStringLiteral("Dipendente MANCINI DAVIDE"));
@@ -742,23 +774,28 @@ private slots:
                                                             "nessun mese a carico.")}));
 
         // Dependants, Giordano: spouse (LEONE MARTA) 12 months; first child
-        // Sofia in two ranges, 6 + 6 = 12 months, the share of the first
-        // range (50 %); Pietro, born 2023, 12 months all under three, 50 %.
+        // Sofia in two ranges at two percentages: one row each, 6 months at
+        // 50 % and 6 at 100 %; Pietro, born 2023, 12 months all under three,
+        // 50 %, in the second row's further slot.
         const QString giordano = QStringLiteral("GRDSFN81A09A662V");
         QList<QVariantMap> r = sezione("TCUDC_CONFAMCARICO", giordano);
-        QCOMPARE(r.size(), 1);
+        QCOMPARE(r.size(), 2);
+        if (str(r[0], "SCUDDETRSPETTPRIFIGL") != QLatin1String("50.00"))
+            std::swap(r[0], r[1]);
         QCOMPARE(str(r[0], "SCUDMESE"), QStringLiteral("12"));
         QCOMPARE(r[0].value("IAFIID").toLongLong(), cu(giordano).value("IAFIID").toLongLong());
         QCOMPARE(str(r[0], "LCUDRELPARCON"), QStringLiteral("1"));
         QCOMPARE(str(r[0], "SCUDCODFISCON"), QStringLiteral("LNEMRT83M59A662B"));
         QCOMPARE(str(r[0], "SCUDMESICARCON"), QStringLiteral("12"));
         QCOMPARE(str(r[0], "SCUDCODFISPRIFIGL"), QStringLiteral("GRDSFO12H70H199S"));
-        QCOMPARE(str(r[0], "SCUDMESICARPRIFIGL"), QStringLiteral("12"));
-        QCOMPARE(str(r[0], "SCUDDETRSPETTPRIFIGL"), QStringLiteral("50.00"));
-        QCOMPARE(str(r[0], "SCUDCODFISFIGL"), QStringLiteral("GRDPTR23S04H199V"));
-        QCOMPARE(str(r[0], "SCUDMESICARFIGL"), QStringLiteral("12"));
-        QCOMPARE(str(r[0], "SCUDMINTREANNFIGL"), QStringLiteral("12"));
-        QCOMPARE(amount(r[0], "FCUDDETRSPETTFIGL"), money("50"));
+        QCOMPARE(str(r[0], "SCUDMESICARPRIFIGL"), QStringLiteral("06"));
+        QCOMPARE(str(r[1], "SCUDCODFISPRIFIGL"), QStringLiteral("GRDSFO12H70H199S"));
+        QCOMPARE(str(r[1], "SCUDMESICARPRIFIGL"), QStringLiteral("06"));
+        QCOMPARE(str(r[1], "SCUDDETRSPETTPRIFIGL"), QStringLiteral("100.00"));
+        QCOMPARE(str(r[1], "SCUDCODFISFIGL"), QStringLiteral("GRDPTR23S04H199V"));
+        QCOMPARE(str(r[1], "SCUDMESICARFIGL"), QStringLiteral("12"));
+        QCOMPARE(str(r[1], "SCUDMINTREANNFIGL"), QStringLiteral("12"));
+        QCOMPARE(amount(r[1], "FCUDDETRSPETTFIGL"), money("50"));
 
         // INPS, Barbieri: 12 x 1,500.00 + accessory 500.00 under the one
         // company number (the demo has none for accessory pay); contributions
@@ -781,6 +818,7 @@ private slots:
         QCOMPARE(r.size(), 1);
         QCOMPARE(r[0].value("ICUDANNORIF").toInt(), 2025);
         QCOMPARE(str(r[0], "LINPDAPNOIPADICH"), QStringLiteral("X"));
+        QCOMPARE(str(r[0], "SCUDCODFISAMMNE"), QStringLiteral("92017840536"));   // the school, from the agent's data
         QCOMPARE(str(r[0], "SCUDCODFISSOGGDEN"), QStringLiteral("80415740580"));
         QCOMPARE(amount(r[0], "FCUD_DMA_IMPPENS"), money("1000"));
         QCOMPARE(amount(r[0], "FCUD_DMA_CONPENS"), money("330"));
@@ -810,11 +848,12 @@ private slots:
         QVERIFY(!mr.isEmpty());
         QCOMPARE(amount(mr, "FCUDRITIRPEF"), Currency());
         QVERIFY(str(mr, "SCUDCASIESCPREC") != QStringLiteral("2"));
-        // Greco (flat rate, reason M): 2,000.00 as gross and as other sums, "25".
+        // Greco (flat-rate professional, reason A): 2,000.00 as gross and as
+        // other sums, "25".
         const QString greco = QStringLiteral("GRCFNC88D57H294U");
         r = sezione("TASE_AUTSOMMEEROGATE", greco);
         QCOMPARE(r.size(), 1);
-        QCOMPARE(str(r[0], "SCAUCODICE"), QStringLiteral("M"));
+        QCOMPARE(str(r[0], "SCAUCODICE"), QStringLiteral("A"));
         QCOMPARE(amount(r[0], "FDSE7AMMLORDO"), money("2000"));
         QCOMPARE(amount(r[0], "FDSE7ALTRESOMME"), money("2000"));
         QCOMPARE(str(r[0], "FDSE7CODICE"), QStringLiteral("25"));

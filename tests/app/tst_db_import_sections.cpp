@@ -17,6 +17,8 @@
 #include "tor/store/torUDBCds.h"
 
 #include <QDate>
+#include <QFile>
+#include <QHash>
 #include <QTest>
 
 namespace {
@@ -118,6 +120,15 @@ class TstDbImportSections : public QObject
         }
         return out;
     }
+    // The store on the UniEmens program's tables of 2025.
+    void uniEmensStore(TTorDBCds &tpf)
+    {
+        tpf.setConnection(db.get());
+        tpf.setProgram(kUniEmensProgram);
+        tpf.setYear(2025);
+        tpf.setMonth(TTorDBCds::AllMonths);
+        tpf.setShowWait(false);
+    }
     QStringList testi(const QString &section) const
     {
         QStringList out;
@@ -160,30 +171,36 @@ private slots:
     {
         TVelImpFamiliari fam;
 
-        // 16: spouse; first child declared in two ranges (6 + 6 months, one
-        // entry of 12); a second child under three in the further slot.
+        // 16: spouse; first child declared in two ranges at two percentages
+        // (January-June 50 %, July-December 100 %): one row per percentage,
+        // each with its 6 months; a second child under three in the further
+        // slot of the row that has room.
         const QString giordano = QStringLiteral("GRDSFN81A09A662V");
-        QCOMPARE(fam.importa(cu(16, giordano), cdsConFamCar), 1);
+        QCOMPARE(fam.importa(cu(16, giordano), cdsConFamCar), 2);
         QList<QVariantMap> r = stored(QStringLiteral("TCUDC_CONFAMCARICO"), giordano);
-        QCOMPARE(r.size(), 1);
+        QCOMPARE(r.size(), 2);
+        if (s(r[0], "SCUDDETRSPETTPRIFIGL") != QLatin1String("50.00"))
+            std::swap(r[0], r[1]);
         QCOMPARE(s(r[0], "LCUDRELPARCON"), QStringLiteral("1"));
         QCOMPARE(s(r[0], "SCUDCODFISCON"), QStringLiteral("LNEMRT83M59A662B"));
         QCOMPARE(s(r[0], "SCUDMESICARCON"), QStringLiteral("12"));
         QCOMPARE(s(r[0], "SCUDDTANNOCONIUGE"), QStringLiteral("2025"));
-        QCOMPARE(s(r[0], "LCUDRELPARPRIFIGL"), QStringLiteral("1"));
-        QCOMPARE(s(r[0], "LCUDRELPARPRIFIGLDIS"), QStringLiteral("0"));
-        QCOMPARE(s(r[0], "SCUDCODFISPRIFIGL"), QStringLiteral("GRDSFO12H70H199S"));
-        QCOMPARE(s(r[0], "SCUDMESICARPRIFIGL"), QStringLiteral("12"));
-        QCOMPARE(s(r[0], "SCUDDETRSPETTPRIFIGL"), QStringLiteral("50.00"));   // the first range's share
-        QCOMPARE(s(r[0], "SCUDMINTREANNPRIFIGL"), QString());
-        QCOMPARE(s(r[0], "SCUDDTANNOPRIFIGL"), QStringLiteral("2025"));
-        QCOMPARE(s(r[0], "LCUDRELPARFIGL"), QStringLiteral("1"));
-        QCOMPARE(s(r[0], "SCUDCODFISFIGL"), QStringLiteral("GRDPTR23S04H199V"));
-        QCOMPARE(s(r[0], "SCUDMESICARFIGL"), QStringLiteral("12"));
-        QCOMPARE(s(r[0], "SCUDMINTREANNFIGL"), QStringLiteral("12"));
-        QCOMPARE(c(r[0], "FCUDDETRSPETTFIGL"), money("50"));
-        QCOMPARE(r[0].value(QStringLiteral("IAFIID")).toLongLong(),
-                 cdsImport.fieldByName(QStringLiteral("iAfiID")).asInteger());
+        for (const QVariantMap &x : r) {
+            QCOMPARE(s(x, "LCUDRELPARPRIFIGL"), QStringLiteral("1"));
+            QCOMPARE(s(x, "LCUDRELPARPRIFIGLDIS"), QStringLiteral("0"));
+            QCOMPARE(s(x, "SCUDCODFISPRIFIGL"), QStringLiteral("GRDSFO12H70H199S"));
+            QCOMPARE(s(x, "SCUDMESICARPRIFIGL"), QStringLiteral("06"));
+            QCOMPARE(s(x, "SCUDMINTREANNPRIFIGL"), QString());
+            QCOMPARE(s(x, "SCUDDTANNOPRIFIGL"), QStringLiteral("2025"));
+            QCOMPARE(x.value(QStringLiteral("IAFIID")).toLongLong(), cdsImport.fieldByName(QStringLiteral("iAfiID")).asInteger());
+        }
+        QCOMPARE(s(r[1], "SCUDDETRSPETTPRIFIGL"), QStringLiteral("100.00"));
+        QCOMPARE(s(r[1], "SCUDCODFISCON"), QString());
+        QCOMPARE(s(r[1], "LCUDRELPARFIGL"), QStringLiteral("1"));
+        QCOMPARE(s(r[1], "SCUDCODFISFIGL"), QStringLiteral("GRDPTR23S04H199V"));
+        QCOMPARE(s(r[1], "SCUDMESICARFIGL"), QStringLiteral("12"));
+        QCOMPARE(s(r[1], "SCUDMINTREANNFIGL"), QStringLiteral("12"));
+        QCOMPARE(c(r[1], "FCUDDETRSPETTFIGL"), money("50"));
         QVERIFY(log.isEmpty());
 
         // A payee who already has family rows keeps them untouched.
@@ -363,15 +380,21 @@ private slots:
         QCOMPARE(s(r[0], "SCUDGESASS_3"), QStringLiteral("9"));
         QVERIFY(log.isEmpty());
 
-        // 21: UniEmens declarations as well: the office is told.
+        // 21: UniEmens declarations as well, and public-pension withholding
+        // of payslips not sent to NoiPA (12 x 206.80): the office is told
+        // both.
         const QString fontana = kFontana;
         QCOMPARE(inpdap.importa(cu(21, fontana), cdsINPDAP), 1);
         r = stored(QStringLiteral("TCUDN_INPDAP"), fontana);
         QCOMPARE(c(r[0], "FCUD_DMA_IMPPENS"), money("1000"));
         QCOMPARE(c(r[0], "FCUD_DMA_CONPENS"), money("330"));
-        QCOMPARE(testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica")),
-                 QStringList{QStringLiteral("Presenza di denunce UniEmens relative al dipendente\r\n  I dati derivanti "
-                                            "dall'UniEmens devono essere integrati manualmente.")});
+        const QStringList said = testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica"));
+        QCOMPARE(said.size(), 2);
+        QCOMPARE(said[0], QStringLiteral("Presenza di denunce UniEmens relative al dipendente\r\n  I dati derivanti "
+                                         "dall'UniEmens devono essere integrati manualmente."));
+        QVERIFY2(said[1].startsWith(QStringLiteral("Contributi pensionistici Gestione Pubblica trattenuti nei cedolini: "
+                                                   "2481,60, non riportati")),
+                 qPrintable(said[1]));
 
         // With LPACOCUDINPDAP = 1 nothing, whichever source.
         TVelImpContesto off = cu(12, conti, QStringLiteral("11"));
@@ -399,8 +422,7 @@ private slots:
         QCOMPARE(r.size(), 1);
         QCOMPARE(r[0].value(QStringLiteral("ICUDANNORIF")).toInt(), 2025);
         QCOMPARE(s(r[0], "SCUDCODFISAMMNE"), kScuola);
-        // The CU's field holds five characters of the administration's code.
-        QCOMPARE(s(r[0], "SCUDCODINPDAP"), QStringLiteral("RA012"));
+        QCOMPARE(s(r[0], "SCUDCODINPDAP"), QStringLiteral("00001"));
         QCOMPARE(s(r[0], "LINPDAPNOIPADICH"), QStringLiteral("0"));
         QCOMPARE(s(r[0], "SCUDGESASS_1"), QStringLiteral("1"));
         QCOMPARE(s(r[0], "SCUDGESASS_2"), QStringLiteral("7001"));
@@ -418,25 +440,104 @@ private slots:
         QCOMPARE(s(r[0], "LINPDAPMESIRETR"), QStringLiteral("X"));
         QVERIFY(log.isEmpty());
 
-        // 21: July under an administration without tax code and a rate scale
-        // with no rate: two log lines, the row still written.
+        // 21: July under an administration without tax code: the row is
+        // refused, the log names year, administration and amounts.
         TVelImpContesto f = cu(21, kFontana, QStringLiteral("11"));
         f.INCLUDI_INPDAP_MEF = 0;
-        QCOMPARE(inpdap.importa(f, cdsINPDAP), 1);
-        r = stored(QStringLiteral("TCUDN_INPDAP"), kFontana, QStringLiteral("11"));
+        QCOMPARE(inpdap.importa(f, cdsINPDAP), 0);
+        QVERIFY(stored(QStringLiteral("TCUDN_INPDAP"), kFontana, QStringLiteral("11")).isEmpty());
+        QCOMPARE(testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica")),
+                 QStringList{QStringLiteral("Codice fiscale amministrazione di servizio mancante\r\n  Riga dell'anno "
+                                            "2025, amministrazione \"SEDE STACCATA SENZA CODICE FISCALE\" non scritta "
+                                            "(imponibile pensionistico 1000,00, contributi pensionistici 330,00). "
+                                            "Completare il codice fiscale dell'amministrazione nelle denunce UniEmens "
+                                            "e ripetere l'importazione.")});
+
+        // A rate scale with no rate: the row without the employee's share,
+        // one log line.
+        log.clear();
+        TVelImpContesto noRate = cu(39, kMarchetti, QStringLiteral("11"));
+        noRate.INCLUDI_INPDAP_MEF = 0;
+        QCOMPARE(inpdap.importa(noRate, cdsINPDAP), 1);
+        r = stored(QStringLiteral("TCUDN_INPDAP"), kMarchetti, QStringLiteral("11"));
         QCOMPARE(r.size(), 1);
-        QCOMPARE(s(r[0], "SCUDCODFISAMMNE"), QString());
-        QCOMPARE(c(r[0], "FCUD_DMA_IMPPENS"), money("1000"));
-        QCOMPARE(c(r[0], "FCUD_DMA_CONPENS"), money("330"));
         QCOMPARE(c(r[0], "FCUDCONTRPCLAVTRAT"), Currency());
-        QCOMPARE(mesi(r[0], QStringLiteral("LINPDAP")), QStringLiteral("000000X00000"));
-        QCOMPARE(s(r[0], "LINPDAPMESIRETR"), QStringLiteral("0"));
         const QStringList lines = testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica"));
-        QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[0], QStringLiteral("Codice fiscale amministrazione di servizio mancante"));
-        QVERIFY(lines[1].startsWith(
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(lines[0].startsWith(
             QStringLiteral("Impossibile calcolare i \"Contributi pensionistici a carico lavoratore trattenuti dovuti\".\r\n")));
-        QVERIFY(lines[1].contains(QStringLiteral("\"Percentuali ritenute Prev./Ass.\"")));
+        QVERIFY(lines[0].contains(QStringLiteral("\"Percentuali ritenute Prev./Ass.\"")));
+
+        // A code longer than its box stops the payee, named with box and
+        // value, never cut; everything goes with the caller's rollback.
+        db->startTransaction();
+        {
+            TTorDBCds tpf;
+            uniEmensStore(tpf);
+            TClientDataSet amm;
+            tpf.Load(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
+            QVERIFY(amm.locate(QStringLiteral("IAMMID"), 1));
+            amm.edit();
+            amm.fieldByName(QStringLiteral("AN_008_SERINPDAP")).setAsString(QStringLiteral("RA0123456"));
+            amm.post();
+            tpf.Save(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
+        }
+        TVelImpInpdap again;   // reads the declarations afresh
+        TVelImpContesto lungo = cu(39, kMarchetti, QStringLiteral("10"));
+        lungo.INCLUDI_INPDAP_MEF = 0;
+        try {
+            again.importa(lungo, cdsINPDAP);
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QCOMPARE(e.message(), QStringLiteral("Percipiente MRCRNI67H66H199A, INPS Sezione 2 - Gestione Pubblica: il "
+                                                 "valore \"RA0123456\" (9 caratteri) non entra nel punto 10 "
+                                                 "\"Progressivo Azienda\", che ne contiene 5. Correggere il dato di "
+                                                 "origine e ripetere l'importazione."));
+        }
+        db->rollback();
+        store->Load(cdsImport, QStringLiteral("TCUD_DATICUD"));
+        store->Load(cdsINPDAP, QStringLiteral("TCUDN_INPDAP"));
+        QVERIFY(stored(QStringLiteral("TCUDN_INPDAP"), kMarchetti, QStringLiteral("10")).isEmpty());
+    }
+
+    // The default source (payments sent to NoiPA) leaves out what the
+    // payslips withheld for the public pension: each payee is named with the
+    // amount and the option that would take it; no row is written.
+    void publicPensionWithheldInPayslips_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("cf");
+        QTest::addColumn<QString>("amount");
+        QTest::newRow("ROSSI") << 1 << QStringLiteral("RSSMRA75C12H199Y") << QStringLiteral("2640,00");
+        QTest::newRow("MORETTI") << 19 << QStringLiteral("MRTSLV64S69H199F") << QStringLiteral("2851,20");
+        QTest::newRow("PELLEGRINI") << 40 << QStringLiteral("PLLFNC58M31H199U") << QStringLiteral("2041,60");
+    }
+    void publicPensionWithheldInPayslips()
+    {
+        QFETCH(int, n);
+        QFETCH(QString, cf);
+        QFETCH(QString, amount);
+        TVelImpInpdap inpdap;
+        QCOMPARE(inpdap.importa(cu(n, cf), cdsINPDAP), 0);
+        QVERIFY(stored(QStringLiteral("TCUDN_INPDAP"), cf).isEmpty());
+        QCOMPARE(testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica")),
+                 QStringList{QStringLiteral("Contributi pensionistici Gestione Pubblica trattenuti nei cedolini: %1, "
+                                            "non riportati nella sezione (l'origine \"Importa da liquidazioni inviate a "
+                                            "NoiPa\" prende solo i compensi inviati a NoiPA).\r\n  Per riportarli "
+                                            "scegliere \"Importa da UniEmens\" (velcu-cli import --inpdap uniemens) o "
+                                            "compilare la sezione a mano.")
+                                 .arg(amount)});
+        // The UniEmens source without declarations of the payee says it too.
+        log.clear();
+        TVelImpContesto u = cu(n, cf);
+        u.INCLUDI_INPDAP_MEF = 0;
+        QCOMPARE(inpdap.importa(u, cdsINPDAP), 0);
+        const QStringList said = testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica"));
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].startsWith(QStringLiteral("Contributi pensionistici Gestione Pubblica trattenuti nei cedolini: "
+                                                   "%1, ma nessuna denuncia UniEmens del dipendente")
+                                        .arg(amount)),
+                 qPrintable(said[0]));
     }
 
     void uniEmensTableMissing()
@@ -485,7 +586,8 @@ private slots:
         TVelImpInpdap inpdap;
         QCOMPARE(inpdap.importa(cu(21, kFontana, QStringLiteral("07")), cdsINPDAP), 1);
         QCOMPARE(inpdap.importa(cu(12, QStringLiteral("CNTRRT66P05H501D"), QStringLiteral("07")), cdsINPDAP), 1);
-        const QStringList said = testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica"));
+        const QStringList said = testi(QStringLiteral("INPS Sezione 2 - Gestione Pubblica"))
+                                     .filter(QStringLiteral("UniEmens relative al dipendente"));
         QCOMPARE(said.size(), 2);
         for (const QString &line : said)
             QVERIFY2(line.startsWith(QStringLiteral("Impossibile verificare la presenza di denunce UniEmens relative al "
@@ -503,11 +605,7 @@ private slots:
         // of its own reference year; a CU closed in August flags January to
         // August only.
         TTorDBCds tpf;
-        tpf.setConnection(db.get());
-        tpf.setProgram(kUniEmensProgram);
-        tpf.setYear(2025);
-        tpf.setMonth(TTorDBCds::AllMonths);
-        tpf.setShowWait(false);
+        uniEmensStore(tpf);
         TClientDataSet v1;
         tpf.Load(v1, QStringLiteral("TV1_RETR"));
         v1.append();
@@ -586,33 +684,55 @@ private slots:
         QCOMPARE(s(r8, "SASEDENENTEPREV"), QStringLiteral("INPS"));
         QCOMPARE(c(r8, "FDSE7SPESERIMB"), money("80"));
 
-        // 9: flat-rate: the gross is both gross and other sums, code "25".
+        // 9: flat-rate professional (reason A): the gross is both gross and
+        // other sums, code "25".
         auto [n9, r9] = run(9, QStringLiteral("GRCFNC88D57H294U"), 1);
         QCOMPARE(n9, 1);
-        QCOMPARE(s(r9, "SCAUCODICE"), QStringLiteral("M"));
+        QCOMPARE(s(r9, "SCAUCODICE"), QStringLiteral("A"));
         QCOMPARE(c(r9, "FDSE7AMMLORDO"), money("2000"));
         QCOMPARE(c(r9, "FDSE7ALTRESOMME"), money("2000"));
         QCOMPARE(s(r9, "FDSE7CODICE"), QStringLiteral("25"));
         QCOMPARE(c(r9, "FDSE7IMPONIBILE"), Currency());
 
-        // 10: occasional work, reason P: withholding as final tax.
+        // 10: occasional work, reason M: withholding on account.
         auto [n10, r10] = run(10, QStringLiteral("BRNLSN90M09D548Q"));
         QCOMPARE(n10, 1);
-        QCOMPARE(s(r10, "SCAUCODICE"), QStringLiteral("P"));
-        QCOMPARE(c(r10, "FDSE7RITTITIMP"), money("160"));
-        QCOMPARE(c(r10, "FDSE7RITTITACC"), Currency());
+        QCOMPARE(s(r10, "SCAUCODICE"), QStringLiteral("M"));
+        QCOMPARE(c(r10, "FDSE7RITTITACC"), money("160"));
+        QCOMPARE(c(r10, "FDSE7RITTITIMP"), Currency());
         QCOMPARE(s(r10, "FDSE7CODICE"), QString());
         QVERIFY(log.isEmpty());
 
-        // 11: reasons A and M: one row "A" with both, and the log line.
-        auto [n11, r11] = run(11, QStringLiteral("GLLSRA83E67L781Q"));
-        QCOMPARE(n11, 1);
-        QCOMPARE(s(r11, "SCAUCODICE"), QStringLiteral("A"));
-        QCOMPARE(c(r11, "FDSE7IMPONIBILE"), money("1200"));
-        QCOMPARE(c(r11, "FDSE7RITTITACC"), money("240"));
-        QCOMPARE(stored(QStringLiteral("TASE_AUTSOMMEEROGATE"), QStringLiteral("GLLSRA83E67L781Q")).size(), 1);
+        // 11: reasons A and M: one entry each, never merged.
+        const QString gallo = QStringLiteral("GLLSRA83E67L781Q");
+        QCOMPARE(run(11, gallo).first, 2);
+        QList<QVariantMap> r11 = stored(QStringLiteral("TASE_AUTSOMMEEROGATE"), gallo);
+        QCOMPARE(r11.size(), 2);
+        if (s(r11[0], "SCAUCODICE") != QLatin1String("A"))
+            std::swap(r11[0], r11[1]);
+        QCOMPARE(s(r11[0], "SCAUCODICE"), QStringLiteral("A"));
+        QCOMPARE(c(r11[0], "FDSE7IMPONIBILE"), money("500"));
+        QCOMPARE(c(r11[0], "FDSE7RITTITACC"), money("100"));
+        QCOMPARE(s(r11[1], "SCAUCODICE"), QStringLiteral("M"));
+        QCOMPARE(c(r11[1], "FDSE7IMPONIBILE"), money("700"));
+        QCOMPARE(c(r11[1], "FDSE7RITTITACC"), money("140"));
         QCOMPARE(testi(QStringLiteral("Dati autonomo")),
-                 QStringList{QStringLiteral("Presenza di liquidazioni con causali diverse. In automatico impostata la prima.")});
+                 QStringList{QStringLiteral("Presenza di liquidazioni con causali diverse: certificata una riga per causale.")});
+
+        // 34: 400.00 paid with nothing withheld, not flat-rate: certified as
+        // other sums not subject to withholding (code 21), with a log line.
+        log.clear();
+        auto [n34, r34] = run(34, QStringLiteral("LMBDNL75S11H199S"));
+        QCOMPARE(n34, 1);
+        QCOMPARE(c(r34, "FDSE7AMMLORDO"), money("400"));
+        QCOMPARE(c(r34, "FDSE7ALTRESOMME"), money("400"));
+        QCOMPARE(s(r34, "FDSE7CODICE"), QStringLiteral("21"));
+        QCOMPARE(c(r34, "FDSE7IMPONIBILE"), Currency());
+        QCOMPARE(c(r34, "FDSE7RITTITACC"), Currency());
+        QCOMPARE(testi(QStringLiteral("Dati autonomo")),
+                 QStringList{QStringLiteral("Compensi con causale A pagati senza ritenuta (400,00): certificati come "
+                                            "altre somme non soggette a ritenuta (codice 21). Verificare che non "
+                                            "fossero da assoggettare a ritenuta.")});
 
         // 30: entertainment fund: 714.30 employer, 275.70 + 30.00 employee,
         // category "Z"; no INPS, so no message.
@@ -631,6 +751,31 @@ private slots:
         auto [n1, r1] = run(1, QStringLiteral("RSSMRA75C12H199Y"));
         QCOMPARE(n1, 0);
         QVERIFY(r1.isEmpty());
+
+        // Every reason written is in the reasons' table with the meaning the
+        // payroll position gives it, and A and M withhold on account.
+        QFile f(QStringLiteral(VELCU_SOURCE_DIR "/tools/codetables/tables/TCAU_CAUSALE.tsv"));
+        QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text));
+        QHash<QString, QString> tabella;
+        for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')))
+            if (line.contains(QLatin1Char('\t')) && !line.startsWith(QLatin1Char('#')))
+                tabella.insert(line.section(QLatin1Char('\t'), 0, 0), line.section(QLatin1Char('\t'), 1));
+        const QHash<QString, QString> significato{{QStringLiteral("A"), QStringLiteral("arte o professione abituale")},
+                                                  {QStringLiteral("M"), QStringLiteral("non esercitate abitualmente")}};
+        TClientDataSet all;
+        store->Load(all, QStringLiteral("TASE_AUTSOMMEEROGATE"));
+        QVERIFY(all.recordCount() >= 7);
+        for (all.first(); !all.eof(); all.next()) {
+            const QString causale = all.fieldByName(QStringLiteral("SCAUCODICE")).asString();
+            QVERIFY2(significato.contains(causale), qPrintable(causale));
+            QVERIFY2(tabella.value(causale).contains(significato.value(causale)), qPrintable(causale));
+            QCOMPARE(all.fieldByName(QStringLiteral("FDSE7RITTITIMP")).asCurrency(), Currency());
+            QVERIFY(!TVelImpAutonomi::ritenutaATitoloDImposta(causale));
+        }
+        // A reason no position gives by default keeps its table's meaning:
+        // the non-residents' equipment ("P") withholds as final tax.
+        QVERIFY(tabella.value(QStringLiteral("P")).contains(QStringLiteral("non residenti")));
+        QVERIFY(TVelImpAutonomi::ritenutaATitoloDImposta(QStringLiteral("P")));
     }
 
     void wholeDemoLog()
@@ -697,26 +842,32 @@ private slots:
             db->commit();
             ++built;
         }
-        QCOMPARE(built, 37);   // 40 less two positions never listed and the payee without tax code
+        QCOMPARE(built, 38);   // 40 less the position never listed and the payee without tax code
         const QString f = QStringLiteral("Sezione familiari a carico per detrazioni");
         const QString i = QStringLiteral("INPS Sezione 2 - Gestione Pubblica");
         const QString a = QStringLiteral("Dati autonomo");
+        const QString cedolini = QStringLiteral(" | Contributi pensionistici Gestione Pubblica trattenuti nei cedolini: "
+                                                "%1, ma nessuna denuncia UniEmens del dipendente: sezione non compilata.");
         QCOMPARE(lines,
                  (QStringList{
                      QStringLiteral("FONTANA | ") + i + QStringLiteral(" | Codice fiscale amministrazione di servizio mancante"),
-                     QStringLiteral("FONTANA | ") + i
-                         + QStringLiteral(" | Impossibile calcolare i \"Contributi pensionistici a carico lavoratore "
-                                          "trattenuti dovuti\"."),
                      QStringLiteral("GALLO | ") + a
-                         + QStringLiteral(" | Presenza di liquidazioni con causali diverse. In automatico impostata la prima."),
+                         + QStringLiteral(" | Presenza di liquidazioni con causali diverse: certificata una riga per causale."),
                      QStringLiteral("LOMBARDI | ") + f
                          + QStringLiteral(" | Dati degli altri familiari a carico: manca la percentuale di detrazione"),
+                     QStringLiteral("LOMBARDO | ") + a
+                         + QStringLiteral(" | Compensi con causale A pagati senza ritenuta (400,00): certificati come altre "
+                                          "somme non soggette a ritenuta (codice 21). Verificare che non fossero da "
+                                          "assoggettare a ritenuta."),
+                     QStringLiteral("MORETTI | ") + i + cedolini.arg(QStringLiteral("2851,20")),
+                     QStringLiteral("PELLEGRINI | ") + i + cedolini.arg(QStringLiteral("2041,60")),
                      QStringLiteral("RIZZO | ") + f + QStringLiteral(" | Figlio nr 3: codice fiscale non impostato."),
                      QStringLiteral("RIZZO | ") + f
-                         + QStringLiteral(" | Figlio (codice fiscale RZZNHO04L07C553X): nessun mese a carico.")}));
+                         + QStringLiteral(" | Figlio (codice fiscale RZZNHO04L07C553X): nessun mese a carico."),
+                     QStringLiteral("ROSSI | ") + i + cedolini.arg(QStringLiteral("2640,00"))}));
         // Rows of the sections, counted on the store.
         QCOMPARE(stored(QStringLiteral("TCUDN_INPDAP"), kMarchetti).size(), 1);
-        QCOMPARE(stored(QStringLiteral("TCUDN_INPDAP"), kFontana).size(), 1);
+        QVERIFY(stored(QStringLiteral("TCUDN_INPDAP"), kFontana).isEmpty());   // refused: no administration code
     }
 };
 

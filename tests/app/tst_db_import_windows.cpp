@@ -240,7 +240,8 @@ private slots:
         w.show();
         QApplication::processEvents();
         QCOMPARE(w.windowTitle(), QStringLiteral("Scelta dipendenti"));
-        QCOMPARE(w.lbInfo->text(), QStringLiteral("Prenotati: 38"));
+        // Every payee paid in the year but the external refund (position 9).
+        QCOMPARE(w.lbInfo->text(), QStringLiteral("Prenotati: 39"));
         QCOMPARE(w.cbTnoFiltro->itemText(0), QStringLiteral("(Tutte)"));
         QCOMPARE(w.modello()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Dipendente"));
         QVERIFY(w.rbChiediConferma->isChecked());

@@ -116,11 +116,11 @@ private slots:
     {
         QHash<QString, QPair<int, int>> months;
         const QStringList all = candidates(0, 12, &months);
-        // 40 payees less the external refund (position 9) and the
-        // self-employed one with nothing withheld.
-        QCOMPARE(all.size(), 38);
+        // 40 payees less the external refund (position 9); the
+        // self-employed one paid with nothing withheld is certified too.
+        QCOMPARE(all.size(), 39);
         QVERIFY(!all.contains("GENTILE ELISA"));
-        QVERIFY(!all.contains("LOMBARDO DANIELE"));
+        QVERIFY(all.contains("LOMBARDO DANIELE"));
         QVERIFY(all.contains("VITALE ILARIA"));      // position 15, IRPEF under code 12
         QVERIFY(all.contains("GRECO FRANCESCA"));    // flat-rate regime, nothing withheld
         QVERIFY(all.contains("COSTA ELENA"));        // listed; refused later for the missing code
@@ -133,14 +133,26 @@ private slots:
         // and December registers do not count.
         QHash<QString, QPair<int, int>> nov;
         const QStringList toNov = candidates(0, 11, &nov);
-        QCOMPARE(toNov.size(), 37);
+        QCOMPARE(toNov.size(), 38);
         QVERIFY(!toNov.contains("SERRA BEATRICE"));
         QCOMPARE(nov.value("ROSSI MARIO"), qMakePair(1, 11));
 
         const QStringList self = candidates(7, 12);
         QCOMPARE(QSet<QString>(self.begin(), self.end()),
                  (QSet<QString>{"MARINO LUCA", "GRECO FRANCESCA", "BRUNO ALESSANDRO", "GALLO SARA", "LONGO ANTONIO",
-                                "VITALE ILARIA"}));
+                                "VITALE ILARIA", "LOMBARDO DANIELE"}));
+        // Everybody paid in the year: the list leaves out only the external
+        // refund (120.00 under position 9), which the import's report names.
+        TRagQuery q(db.get());
+        TOvSQLQuery &paid = q.open("QRY_CUD_PAGATI", {{"IANFID", 56}, {"IMESID", 12}, {"IDWGID", 1}});
+        QStringList fuori;
+        for (paid.first(); !paid.eof(); paid.next()) {
+            const QString n = paid.fieldByName("SANACOGNOME").asString() + " " + paid.fieldByName("SANANOME").asString();
+            if (!all.contains(n))
+                fuori << QStringLiteral("%1 %2 %3").arg(n).arg(paid.fieldByName("ITNOID").asInteger())
+                             .arg(TRagQuery::amount(paid, "PAGATO").toString());
+        }
+        QCOMPARE(fuori, QStringList{"GENTILE ELISA 9 120.0000"});
         QCOMPARE(candidates(5, 12), (QStringList{"COLOMBO PAOLO", "RICCI CHIARA"}));
     }
 
@@ -364,11 +376,21 @@ private slots:
             return out;
         };
         QCOMPARE(regs(108), (QStringList{"A", "A"}));
-        QCOMPARE(regs(109), (QStringList{"M"}));
-        QCOMPARE(regs(110), (QStringList{"P"}));
+        QCOMPARE(regs(109), (QStringList{"A"}));   // flat-rate professional
+        QCOMPARE(regs(110), (QStringList{"M"}));   // occasional work
         QCOMPARE(regs(111), (QStringList{"A", "M"}));
-        QCOMPARE(regs(134), QStringList());      // nothing withheld, not flat-rate
+        QCOMPARE(regs(134), (QStringList{"A"}));   // nothing withheld, not flat-rate: still certified
         QCOMPARE(regs(102), QStringList());      // an employee
+        // Without a reason on the register: A for a professional's position
+        // (flat-rate or not), M for the others; never "P".
+        db->exec("UPDATE tregs_registri SET sregscausale = NULL WHERE iacomid IN (109, 110, 134)");
+        QCOMPARE(regs(109), (QStringList{"A"}));
+        QCOMPARE(regs(110), (QStringList{"M"}));
+        QCOMPARE(regs(134), (QStringList{"M"}));
+        db->exec("UPDATE tregs_registri SET sregscausale = '' WHERE iacomid = 110");
+        QCOMPARE(regs(110), (QStringList{"M"}));
+        db->exec("UPDATE tregs_registri SET sregscausale = 'A' WHERE iacomid IN (109, 134)");
+        db->exec("UPDATE tregs_registri SET sregscausale = 'M' WHERE iacomid = 110");
         // Positions of the fiscal list are excluded.
         {
             QVariantMap p{{"IACOMID", 108}, {"TNO_LIB_PROF", 14}, {"RICE_COD_IRPEF_AM", 11}, {"RICE_COD_IRPEF_TS", 12}};

@@ -418,22 +418,24 @@ def payees():
     wh(r, 11, imp=1000, rit=200)
     wh(r, 3, imp=1000, rit=0, imp_amm=1000, rit_amm=40)
 
-    # 9 Professional under the flat-rate regime (reason M): no withholding.
+    # 9 Professional under the flat-rate regime (reason A: a profession
+    #   exercised habitually): no withholding.
     n = 9
     person(n, 'GRECO', 'FRANCESCA', 'F', (1988, 4, 17), 'RIMINI', 'RIMINI', 4)
     relationship(109, n, 14, 10, '2025-04-01', '2025-06-30', minimi=1)
-    r = register(109, 6, 14, 10, cot=2, causale='M')
+    r = register(109, 6, 14, 10, cot=2, causale='A')
     pay(r, 10011, 2000)
 
-    # 10 Occasional work (position 10, reason P).
+    # 10 Occasional work (position 10, reason M: work not exercised
+    #    habitually), withholding on account.
     n = 10
     person(n, 'BRUNO', 'ALESSANDRO', 'M', (1990, 8, 9), 'FERRARA', 'FERRARA', 4)
     relationship(110, n, 10, 7, '2025-10-01', '2025-10-31')
-    r = register(110, 10, 10, 7, cot=2, causale='P')
+    r = register(110, 10, 10, 7, cot=2, causale='M')
     pay(r, 10011, 800)
     wh(r, 11, imp=800, rit=160)
 
-    # 11 Professional paid under two reasons (A then M).
+    # 11 Professional paid under two reasons (A then M): one entry each.
     n = 11
     person(n, 'GALLO', 'SARA', 'F', (1983, 5, 27), 'VERONA', 'VERONA', 4)
     relationship(111, n, 14, 10, '2025-01-10', '2025-11-30')
@@ -643,7 +645,7 @@ def payees():
     wh(r, 12, imp=900, rit=180)
 
     # 34 Self-employed (position 15) with nothing withheld, not flat-rate:
-    #    not a candidate.
+    #    certified as other sums not subject to withholding (code 21).
     n = 34
     person(n, 'LOMBARDO', 'DANIELE', 'M', (1975, 11, 11), 'RAVENNA', 'RAVENNA', 4)
     relationship(134, n, 15, 7, '2025-02-01', '2025-02-28')

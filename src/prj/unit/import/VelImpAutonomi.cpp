@@ -3,8 +3,10 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/import/VelCudReader.h"
+#include "src/prj/unit/import/VelImportTables.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -56,17 +58,36 @@ QList<TVelImpAutonomi::Registro> TVelImpAutonomi::leggiRegistri(const TVelImpCon
     return registri(ds);
 }
 
+QStringList TVelImpAutonomi::causali(const QList<Registro> &regs)
+{
+    QStringList out{QStringLiteral("A"), QStringLiteral("M")};
+    QStringList altre;
+    for (const Registro &r : regs)
+        if (!out.contains(r.CAUSALE) && !altre.contains(r.CAUSALE))
+            altre << r.CAUSALE;
+    std::sort(altre.begin(), altre.end());
+    return out + altre;
+}
+
+bool TVelImpAutonomi::ritenutaATitoloDImposta(const QString &causale)
+{
+    // Non-residents' use of equipment: the withholding is the final tax.
+    return causale == QLatin1String("P");
+}
+
 int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, const QList<Registro> &regs)
 {
     TVelSenzaFiltro nf(ds);
     TRagQuery q(ctx.connection);
     const bool minimi = ctx.LACOMMINIMI == 1;
-    bool inserita = false;
     bool contributiInps = false;
     bool contributiFondo = false;
     bool fondoLetto = false;
+    int scritte = 0;
 
-    for (const QString &causale : {QStringLiteral("A"), QStringLiteral("M"), QStringLiteral("P")}) {
+    // One entry per payment reason: each reason is income of its own kind
+    // in the payee's return, so two reasons are never summed into one.
+    for (const QString &causale : causali(regs)) {
         QStringList ids;
         for (const Registro &r : regs)
             if (r.CAUSALE == causale)
@@ -75,44 +96,58 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
             continue;
         const QString filtro = QStringLiteral("AND REGS.IREGSID IN (%1)").arg(ids.join(QLatin1Char(',')));
 
-        if (!inserita) {
-            ctx.nuovaRiga(ds);
-            ds.fieldByName(QStringLiteral("LASEALTCONT")).setAsString(QStringLiteral("0"));
-            ds.fieldByName(QStringLiteral("SCAUCODICE")).setAsString(causale);
-            inserita = true;
-        } else {
-            ctx.scrivi(SezioneAutonomo,
-                       QStringLiteral("Presenza di liquidazioni con causali diverse. In automatico impostata la prima."));
-        }
+        ctx.nuovaRiga(ds);
+        ds.fieldByName(QStringLiteral("LASEALTCONT")).setAsString(QStringLiteral("0"));
+        ds.fieldByName(QStringLiteral("SCAUCODICE")).setAsString(causale);
         ds.fieldByName(QStringLiteral("LDSE7ANTICIPAZ")).setAsString(QStringLiteral("0"));
+        Currency senzaRitenuta;
 
         if (minimi) {
             const Currency lordo = q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {}, {filtro}, QStringLiteral("LORDO"));
             somma(ds, "FDSE7AMMLORDO", lordo);
             somma(ds, "FDSE7ALTRESOMME", lordo);
         } else {
-            TOvSQLQuery &som = q.open(QStringLiteral("QRY_CUD_AUTON_SOM"), {}, {filtro});
-            for (som.first(); !som.eof(); som.next()) {
-                const int rice = int(som.fieldByName(QStringLiteral("IRICEID")).asInteger());
-                const Currency imp = TRagQuery::amount(som, QStringLiteral("IMP"));
-                const Currency dip = TRagQuery::amount(som, QStringLiteral("RIT_DIP"));
-                const Currency amm = TRagQuery::amount(som, QStringLiteral("RIT_AMM"));
-                if (ritenutaIrpef(rice)) {
-                    somma(ds, "FDSE7IMPONIBILE", imp);
-                    // The gross paid includes the taxable amount: without it
-                    // the gross would be below the taxable.
-                    somma(ds, "FDSE7AMMLORDO", imp);
-                    somma(ds, causale == QLatin1String("P") ? "FDSE7RITTITIMP" : "FDSE7RITTITACC", dip);
-                } else if (ritenutaContributiva(rice)) {
-                    if (amm > Currency())
-                        somma(ds, "FDSE7CONTRAMM", amm);
-                    if (dip > Currency())
-                        somma(ds, "FDSE7CONTRDIP", dip);
-                    if (amm > Currency() || dip > Currency())
-                        contributiInps = true;
+            QStringList senzaIrpef = ids;
+            // Withholding lines register by register: a register without an
+            // IRPEF line paid its gross without withholding.
+            for (const QString &id : ids) {
+                TOvSQLQuery &som = q.open(QStringLiteral("QRY_CUD_AUTON_SOM"), {},
+                                          {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(id)});
+                for (som.first(); !som.eof(); som.next()) {
+                    const int rice = int(som.fieldByName(QStringLiteral("IRICEID")).asInteger());
+                    const Currency imp = TRagQuery::amount(som, QStringLiteral("IMP"));
+                    const Currency dip = TRagQuery::amount(som, QStringLiteral("RIT_DIP"));
+                    const Currency amm = TRagQuery::amount(som, QStringLiteral("RIT_AMM"));
+                    if (ritenutaIrpef(rice)) {
+                        senzaIrpef.removeAll(id);
+                        somma(ds, "FDSE7IMPONIBILE", imp);
+                        // The gross paid includes the taxable amount: without
+                        // it the gross would be below the taxable.
+                        somma(ds, "FDSE7AMMLORDO", imp);
+                        somma(ds, ritenutaATitoloDImposta(causale) ? "FDSE7RITTITIMP" : "FDSE7RITTITACC", dip);
+                    } else if (ritenutaContributiva(rice)) {
+                        if (amm > Currency())
+                            somma(ds, "FDSE7CONTRAMM", amm);
+                        if (dip > Currency())
+                            somma(ds, "FDSE7CONTRDIP", dip);
+                        if (amm > Currency() || dip > Currency())
+                            contributiInps = true;
+                    }
                 }
             }
-            // The fund's queries read the whole relationship: once.
+            if (!senzaIrpef.isEmpty()) {
+                // Paid with nothing withheld and not under the flat-rate
+                // regime: the self-employed section sums up every payment of
+                // self-employed income, so the gross is certified as a sum
+                // not subject to withholding (code 21) and the office is told.
+                senzaRitenuta = q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {},
+                                        {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(senzaIrpef.join(QLatin1Char(',')))},
+                                        QStringLiteral("LORDO"));
+                somma(ds, "FDSE7AMMLORDO", senzaRitenuta);
+                somma(ds, "FDSE7ALTRESOMME", senzaRitenuta);
+            }
+            // The fund's queries read the whole relationship: once, on the
+            // first entry.
             if (ctx.IACOMSOGGENPALS > 0 && !fondoLetto) {
                 fondoLetto = true;
                 const QVariantMap p{{QStringLiteral("IACOMID"), ctx.IACOMID},
@@ -148,22 +183,33 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
         somma(ds, "FDSE7AMMLORDO", nonSogg);
         somma(ds, "FDSE7SPESERIMB",
               q.total(QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"), {}, {filtro}, QStringLiteral("SOMME_RIMBORSATE")));
+        // The social-security body's part of the entry: its contributions.
+        const Currency contrAmm = campo(ds, "FDSE7CONTRAMM");
+        const Currency contrDip = campo(ds, "FDSE7CONTRDIP");
+        if (contrAmm > Currency() || contrDip > Currency()) {
+            ds.fieldByName(QStringLiteral("FASECONTDOV")).setAsCurrency(contrAmm + contrDip);
+            ds.fieldByName(QStringLiteral("FASECONTVER")).setAsCurrency(contrAmm + contrDip);
+            ds.fieldByName(QStringLiteral("SASECODFISENTEPREV")).setAsString(ctx.paco.SPACOCFINPS);
+            ds.fieldByName(QStringLiteral("SASEDENENTEPREV")).setAsString(QStringLiteral("INPS"));
+        }
+        if (campo(ds, "FDSE7ALTRESOMME") > Currency())
+            ds.fieldByName(QStringLiteral("FDSE7CODICE")).setAsString(minimi ? QStringLiteral("25") : QStringLiteral("21"));
+        ds.post();
+        ctx.salvaTabella(ds, kTabella);
+        ++scritte;
+        if (senzaRitenuta > Currency())
+            ctx.scrivi(SezioneAutonomo,
+                       QStringLiteral("Compensi con causale %1 pagati senza ritenuta (%2): certificati come altre somme "
+                                      "non soggette a ritenuta (codice 21). Verificare che non fossero da assoggettare "
+                                      "a ritenuta.")
+                           .arg(causale, VelImport::amountText(senzaRitenuta)));
     }
-    if (!inserita)
+    if (scritte == 0)
         return 0;
-    const Currency contrAmm = campo(ds, "FDSE7CONTRAMM");
-    const Currency contrDip = campo(ds, "FDSE7CONTRDIP");
-    if (contrAmm > Currency() || contrDip > Currency()) {
-        ds.fieldByName(QStringLiteral("FASECONTDOV")).setAsCurrency(contrAmm + contrDip);
-        ds.fieldByName(QStringLiteral("FASECONTVER")).setAsCurrency(contrAmm + contrDip);
-        ds.fieldByName(QStringLiteral("SASECODFISENTEPREV")).setAsString(ctx.paco.SPACOCFINPS);
-        ds.fieldByName(QStringLiteral("SASEDENENTEPREV")).setAsString(QStringLiteral("INPS"));
-    }
-    if (campo(ds, "FDSE7ALTRESOMME") > Currency())
-        ds.fieldByName(QStringLiteral("FDSE7CODICE")).setAsString(minimi ? QStringLiteral("25") : QStringLiteral("21"));
-    ds.post();
-    ctx.salvaTabella(ds, kTabella);
+    if (scritte > 1)
+        ctx.scrivi(SezioneAutonomo,
+                   QStringLiteral("Presenza di liquidazioni con causali diverse: certificata una riga per causale."));
     if (contributiInps && contributiFondo)
         ctx.scrivi(SezioneAutonomo, QStringLiteral("Contributi INPS ed FPLS (ex Enpals) presenti per la stessa persona"));
-    return 1;
+    return scritte;
 }

@@ -1,14 +1,18 @@
 #pragma once
 // Sums paid to self-employed payees (table TASE_AUTSOMMEEROGATE) from the
-// registers of the self-employed positions, grouped by payment reason.
-// One row per CU: the first reason with payments (in the order A, M, P)
-// names it and every reason adds into it. Log lines go to the
-// self-employed section of the run's log.
+// registers of the self-employed positions, grouped by payment reason: one
+// row (one certification entry) per reason, A and M first, then any other
+// reason the registers carry. The withholding is on account, except for the
+// reason of the non-residents' equipment ("P"), where it is the final tax.
+// Payments without any IRPEF line (and not flat-rate) are certified as other
+// sums not subject to withholding, code 21, with a log line. Log lines go to
+// the self-employed section of the run's log.
 #include "platform/core/Currency.h"
 #include "src/prj/unit/import/VelImpContesto.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class TClientDataSet;
 
@@ -34,7 +38,15 @@ public:
     // does: self-employed registers, the fiscal list's positions excluded.
     static QList<Registro> leggiRegistri(const TVelImpContesto &ctx);
 
-    // Writes the self-employed row of the CU of `ctx` into `cdsAutonomo`
-    // from the registers given. Returns the rows written (0 or 1).
+    // Writes the self-employed rows of the CU of `ctx` into `cdsAutonomo`
+    // from the registers given, one per payment reason. Returns the rows
+    // written.
     int importa(const TVelImpContesto &ctx, TClientDataSet &cdsAutonomo, const QList<Registro> &registri);
+
+    // The reasons in the order their rows are written: A, M, then the
+    // others of the registers in alphabetical order.
+    static QStringList causali(const QList<Registro> &registri);
+    // True when the withholding of a reason is the final tax (box of the
+    // withholding "a titolo d'imposta"), false when it is on account.
+    static bool ritenutaATitoloDImposta(const QString &causale);
 };

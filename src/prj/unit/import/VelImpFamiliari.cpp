@@ -43,7 +43,8 @@ QString percentuale(Currency p)
     return s.left(s.size() - 2);
 }
 
-// A child of the working list: one per tax code, counters summed.
+// A child of the working list: one per tax code and condition (percentage,
+// disability, foster), counters summed.
 struct Figlio
 {
     QString cf;
@@ -178,8 +179,14 @@ int TVelImpFamiliari::importa(const TVelImpContesto &ctx, TClientDataSet &cds)
             log(QStringLiteral("Figlio nr %1: codice fiscale non impostato.").arg(r.ordine));
             continue;
         }
-        auto it = std::find_if(figli.begin(), figli.end(),
-                               [&](const Figlio &f) { return f.cf.compare(r.cfFiglio, Qt::CaseInsensitive) == 0; });
+        // A child whose percentage (or disability, or foster flag) changes
+        // during the year is one entry per condition, each with its months,
+        // as the dependants' rows of the model are filled: the payee's
+        // deduction is worked out row by row.
+        auto it = std::find_if(figli.begin(), figli.end(), [&](const Figlio &f) {
+            return f.cf.compare(r.cfFiglio, Qt::CaseInsensitive) == 0 && f.perc == r.perc && f.handicap == r.handicap
+                && f.affido100 == r.affido100;
+        });
         if (it == figli.end()) {
             Figlio f;
             f.cf = r.cfFiglio;

@@ -12,6 +12,8 @@
 //
 // Rows: the spouse, the first child and one further child or other
 // dependant share a row; a dependant whose slot is taken opens a new row.
+// A child declared at two percentages in the year takes one slot per
+// percentage, each with the months of its ranges.
 // A payee who already has family rows keeps them untouched.
 #include "platform/core/Currency.h"
 #include "src/prj/unit/import/VelImpContesto.h"

@@ -3,7 +3,9 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "rag/calc/ragUQuery.h"
+#include "src/prj/unit/import/VelImportTables.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"
+#include "src/prj/unit/model/VelRecordModel.h"
 #include "tor/calc/TorUCalcoli.h"
 #include "tor/store/torUDBCds.h"
 
@@ -216,6 +218,7 @@ struct RigaInpdap
 {
     int annoRif = 0;
     QString cfAmm;
+    QString nomeAmm;   // for the messages: the administration's name
     QString codInpdap;
     QString soggDen;
     bool noipa = false;
@@ -240,19 +243,62 @@ bool trovaRiga(TClientDataSet &ds, const TVelImpContesto &ctx, const RigaInpdap 
     return false;
 }
 
+// A text of the payroll or of the declarations into a field of the row: a
+// value longer than its box is an error naming payee, box and value (the
+// dataset would cut it, and a cut code names another administration).
+void scriviTesto(const TVelImpContesto &ctx, TClientDataSet &ds, const char *field, const QString &value)
+{
+    const QString name = QLatin1String(field);
+    int size = 0;
+    for (const TFieldDef &d : ds.fieldDefs())
+        if (d.name.compare(name, Qt::CaseInsensitive) == 0)
+            size = d.size;
+    if (size > 0 && value.size() > size) {
+        const VelStructureDesc *st = VelRecordModel::instance().findStructure(TVelImpInpdap::kTabella);
+        const VelFieldDesc *fd = st ? st->field(name) : nullptr;
+        const QString box = fd && !fd->box.isEmpty()
+                                ? QStringLiteral("punto %1 \"%2\"").arg(fd->box, fd->label)
+                                : QStringLiteral("campo %1").arg(name);
+        throw EOvError(QStringLiteral("Percipiente %1, INPS Sezione 2 - Gestione Pubblica: il valore \"%2\" (%3 "
+                                      "caratteri) non entra nel %4, che ne contiene %5. Correggere il dato di origine "
+                                      "e ripetere l'importazione.")
+                           .arg(ctx.SCUDCODFIS, value)
+                           .arg(value.size())
+                           .arg(box)
+                           .arg(size));
+    }
+    ds.fieldByName(name).setAsString(value);
+}
+
 // Writes the rows gathered into the dataset: a row with the same key is
-// added to, otherwise a new one is inserted. Returns the rows posted.
+// added to, otherwise a new one is inserted. A row without the
+// administration's tax code (the key of the section, its box 9) is not
+// written: the log says which and why. Returns the rows posted.
 int scriviRighe(const TVelImpContesto &ctx, TClientDataSet &ds, const QList<RigaInpdap> &righe,
                 Currency aliquota, bool *aliquotaMancante, const std::function<Currency()> &leggiAliquota)
 {
     int n = 0;
     for (const RigaInpdap &r : righe) {
+        if (r.cfAmm.trimmed().isEmpty()) {
+            const QString dove = r.uniemens ? QStringLiteral("Completare il codice fiscale dell'amministrazione nelle "
+                                                             "denunce UniEmens e ripetere l'importazione.")
+                                            : QStringLiteral("Importare i dati del sostituto d'imposta (il suo codice "
+                                                             "fiscale è quello dell'amministrazione) e ripetere "
+                                                             "l'importazione.");
+            ctx.scrivi(SezioneInps, QStringLiteral("Codice fiscale amministrazione di servizio mancante\r\n  Riga "
+                                                   "dell'anno %1%2 non scritta (imponibile pensionistico %3, contributi "
+                                                   "pensionistici %4). %5")
+                                        .arg(r.annoRif)
+                                        .arg(r.nomeAmm.isEmpty() ? QString() : QStringLiteral(", amministrazione \"%1\"").arg(r.nomeAmm))
+                                        .arg(VelImport::amountText(r.impPens), VelImport::amountText(r.conPens), dove));
+            continue;
+        }
         if (trovaRiga(ds, ctx, r)) {
             ds.edit();
         } else {
             ctx.nuovaRiga(ds);
             ds.fieldByName(QStringLiteral("ICUDANNORIF")).setAsInteger(r.annoRif);
-            ds.fieldByName(QStringLiteral("SCUDCODFISAMMNE")).setAsString(r.cfAmm);
+            scriviTesto(ctx, ds, "SCUDCODFISAMMNE", r.cfAmm);
             ds.fieldByName(QStringLiteral("LINPDAPNOIPADICH")).setAsString(ZERO);
             ds.fieldByName(QStringLiteral("LINPDAPMESIRETR")).setAsString(ZERO);
             if (r.uniemens)
@@ -260,17 +306,17 @@ int scriviRighe(const TVelImpContesto &ctx, TClientDataSet &ds, const QList<Riga
                     ds.fieldByName(QStringLiteral("LINPDAP") + QLatin1String(m)).setAsString(ZERO);
         }
         if (!r.codInpdap.isEmpty())
-            ds.fieldByName(QStringLiteral("SCUDCODINPDAP")).setAsString(r.codInpdap);
+            scriviTesto(ctx, ds, "SCUDCODINPDAP", r.codInpdap);
         if (!r.soggDen.isEmpty())
-            ds.fieldByName(QStringLiteral("SCUDCODFISSOGGDEN")).setAsString(r.soggDen);
+            scriviTesto(ctx, ds, "SCUDCODFISSOGGDEN", r.soggDen);
         if (r.noipa)
             ds.fieldByName(QStringLiteral("LINPDAPNOIPADICH")).setAsString(X);
         if (!r.gest1.isEmpty())
-            ds.fieldByName(QStringLiteral("SCUDGESASS_1")).setAsString(r.gest1);
+            scriviTesto(ctx, ds, "SCUDGESASS_1", r.gest1);
         if (!r.gest2.isEmpty())
-            ds.fieldByName(QStringLiteral("SCUDGESASS_2")).setAsString(r.gest2);
+            scriviTesto(ctx, ds, "SCUDGESASS_2", r.gest2);
         if (!r.gest3.isEmpty())
-            ds.fieldByName(QStringLiteral("SCUDGESASS_3")).setAsString(r.gest3);
+            scriviTesto(ctx, ds, "SCUDGESASS_3", r.gest3);
         somma(ds, "FCUD_DMA_IMPPENS", r.impPens);
         somma(ds, "FCUD_DMA_CONPENS", r.conPens);
         somma(ds, "FCUDCONTRPCLAVTRAT", r.clavTrat);
@@ -372,7 +418,8 @@ void TVelUniEmens::carica(TTorDBCds &store, int anno)
     apri(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
     for (amm.first(); !amm.eof(); amm.next())
         m_amm.insert(intero(amm, QStringLiteral("IAMMID")),
-                     {testo(amm, QStringLiteral("CF_007_SERCODFIS")), testo(amm, QStringLiteral("AN_008_SERINPDAP"))});
+                     {testo(amm, QStringLiteral("CF_007_SERCODFIS")), testo(amm, QStringLiteral("AN_008_SERINPDAP")),
+                      testo(amm, QStringLiteral("SAMMDENOM"))});
 
     for (const QString &kind : {QStringLiteral("E0"), QStringLiteral("V1")}) {
         TClientDataSet ds;
@@ -460,6 +507,29 @@ int TVelImpInpdap::importa(const TVelImpContesto &ctx, TClientDataSet &cdsINPDAP
     return ctx.INCLUDI_INPDAP_MEF == 1 ? daNoiPa(ctx, cdsINPDAP) : daUniEmens(ctx, cdsINPDAP);
 }
 
+Currency TVelImpInpdap::trattenuteCedolini(const TVelImpContesto &ctx, bool soloNonNoiPa)
+{
+    TRagQuery q(ctx.connection);
+    TOvSQLQuery &rit = q.open(QStringLiteral("QRY_CUD_RIT"),
+                              {{QStringLiteral("IACOMID"), ctx.IACOMID},
+                               {QStringLiteral("MESE_INIZIALE"), ctx.MESE_INIZIALE},
+                               {QStringLiteral("MESE_FINALE"), ctx.MESE_FINALE}},
+                              {QString::number(RICE_COD_INPDAP), QString()});
+    Currency totale;
+    for (rit.first(); !rit.eof(); rit.next())
+        if (!soloNonNoiPa || intero(rit, QStringLiteral("EXP_CSFA")) == 0)
+            totale += TRagQuery::amount(rit, QStringLiteral("TOTALE"));
+    return totale;
+}
+
+void TVelImpInpdap::avvisaCedolini(const TVelImpContesto &ctx, bool soloNonNoiPa, const QString &perche)
+{
+    const Currency cedolini = trattenuteCedolini(ctx, soloNonNoiPa);
+    if (cedolini > Currency())
+        ctx.scrivi(SezioneInps, QStringLiteral("Contributi pensionistici Gestione Pubblica trattenuti nei cedolini: %1, %2")
+                                    .arg(VelImport::amountText(cedolini), perche));
+}
+
 int TVelImpInpdap::daNoiPa(const TVelImpContesto &ctx, TClientDataSet &cds)
 {
     TRagQuery q(ctx.connection);
@@ -528,6 +598,12 @@ int TVelImpInpdap::daNoiPa(const TVelImpContesto &ctx, TClientDataSet &cds)
     if (presenti)
         ctx.scrivi(SezioneInps, QStringLiteral("Presenza di denunce UniEmens relative al dipendente\r\n  I dati derivanti "
                                                "dall'UniEmens devono essere integrati manualmente."));
+    // The payroll's own public-pension withholding: this source takes only
+    // the payments sent to NoiPA, so the office is told what stays out.
+    avvisaCedolini(ctx, true,
+                   QStringLiteral("non riportati nella sezione (l'origine \"Importa da liquidazioni inviate a NoiPa\" "
+                                  "prende solo i compensi inviati a NoiPA).\r\n  Per riportarli scegliere \"Importa da "
+                                  "UniEmens\" (velcu-cli import --inpdap uniemens) o compilare la sezione a mano."));
     return n;
 }
 
@@ -536,13 +612,9 @@ int TVelImpInpdap::daUniEmens(const TVelImpContesto &ctx, TClientDataSet &cds)
     TVelUniEmens &u = uniEmens(ctx);
     QMap<QString, RigaInpdap> righe;
     QStringList ordine;
-    QSet<int> senzaCf;
-    for (const TVelUniEmensRecord &rec : u.records(ctx.SCUDCODFIS, ctx.MESE_INIZIALE, ctx.MESE_FINALE)) {
+    const QList<TVelUniEmensRecord> records = u.records(ctx.SCUDCODFIS, ctx.MESE_INIZIALE, ctx.MESE_FINALE);
+    for (const TVelUniEmensRecord &rec : records) {
         const TVelUniEmens::Amministrazione amm = u.amministrazione(rec.ammId);
-        if (amm.cf.isEmpty() && !senzaCf.contains(rec.ammId)) {
-            senzaCf.insert(rec.ammId);
-            ctx.scrivi(SezioneInps, QStringLiteral("Codice fiscale amministrazione di servizio mancante"));
-        }
         // A variation may concern a period of an earlier year: the row of
         // that reference year takes it.
         const int annoRif = rec.dal.isValid() ? rec.dal.year() : rec.anno;
@@ -551,6 +623,7 @@ int TVelImpInpdap::daUniEmens(const TVelImpContesto &ctx, TClientDataSet &cds)
             RigaInpdap r;
             r.annoRif = annoRif;
             r.cfAmm = amm.cf;
+            r.nomeAmm = amm.nome;
             r.codInpdap = amm.inpdap;
             r.uniemens = true;
             righe.insert(key, r);
@@ -598,6 +671,13 @@ int TVelImpInpdap::daUniEmens(const TVelImpContesto &ctx, TClientDataSet &cds)
                        {}, QStringLiteral("FRICAALIQUOTADIP"));
     };
     int n = scriviRighe(ctx, cds, lista, Currency(), &mancante, leggiAliquota);
+    // No declaration for the payee, while the payroll withheld
+    // public-pension contributions: said, with the amount.
+    if (records.isEmpty())
+        avvisaCedolini(ctx, false,
+                       QStringLiteral("ma nessuna denuncia UniEmens del dipendente: sezione non compilata.\r\n  "
+                                      "Verificare le denunce UniEmens; per i compensi inviati a NoiPA scegliere "
+                                      "\"Importa da liquidazioni inviate a NoiPa - \"Accessori Fuori sistema\"\"."));
 
     // Every row of the CU with all twelve months flagged: all months.
     for (cds.first(); !cds.eof(); cds.next()) {

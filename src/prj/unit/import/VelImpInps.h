@@ -60,6 +60,7 @@ public:
     {
         QString cf;
         QString inpdap;
+        QString nome;   // SAMMDENOM
     };
 
     // Reads TAMM_AMMINISTRAZIONI, TE0_RETR and TV1_RETR of `anno` through
@@ -116,9 +117,16 @@ public:
     // declaration gets the end-of-service code "001".
     static QString gestionePrevidenziale(const QString &code);
 
+    // Public-pension contributions withheld in the payee's payslips (code
+    // 2), of every register or only of those not sent to NoiPA.
+    static Currency trattenuteCedolini(const TVelImpContesto &ctx, bool soloNonNoiPa);
+
 private:
     int daNoiPa(const TVelImpContesto &ctx, TClientDataSet &cds);
     int daUniEmens(const TVelImpContesto &ctx, TClientDataSet &cds);
+    // The log line "Contributi pensionistici Gestione Pubblica trattenuti nei
+    // cedolini: <amount>, <perche>" when the payslips withheld any.
+    static void avvisaCedolini(const TVelImpContesto &ctx, bool soloNonNoiPa, const QString &perche);
     TVelUniEmens &uniEmens(const TVelImpContesto &ctx);
 
     std::unique_ptr<TVelUniEmens> m_uniemens;

@@ -117,7 +117,9 @@ public:
 
     // Outcome of the last run: one entry per employee of the work list (and
     // one for the agent's data when they failed), each counted as imported
-    // only once its transaction was committed.
+    // only once its transaction was committed. A run of the whole list of
+    // the default categories adds a warning for everybody the payroll paid
+    // in the year whom the list left out (QRY_CUD_PAGATI).
     const TVelRunOutcome &outcome() const { return m_outcome; }
     // Its counters, for the caller's summary and the tests.
     struct Esito
@@ -237,6 +239,7 @@ private:
     bool soloZeri();
     bool haRighe(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi);
     void rapporto();
+    void pagatiFuoriElenco();
     void leggiSostituto();
     void leggiPaco();
 

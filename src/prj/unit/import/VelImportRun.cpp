@@ -17,6 +17,7 @@
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "tor/store/torUDBCds.h"
+#include "tor/util/TorUUtil.h"
 
 #include <QHash>
 
@@ -192,6 +193,9 @@ void TVelImportCud::importa(QList<int> iacomids)
         }
     }
 
+    // The whole list of the default categories: whoever the payroll paid
+    // and the list left out is named at the end.
+    const bool elencoIntero = iacomids.isEmpty() && options.ICALID == 0;
     if (iacomids.isEmpty())
         for (int row = 0; row < cdsCandidati.recordCount(); ++row)
             iacomids << cdsCandidati.valueAt(row, cdsCandidati.fieldIndex(s("IACOMID"))).toInt();
@@ -222,7 +226,72 @@ void TVelImportCud::importa(QList<int> iacomids)
             onProgress(pos + 1, count, cdsCandidati.fieldByName(s("SANACOGNOMENOME")).asString());
         importaDipendente();
     }
+    if (elencoIntero) {
+        try {
+            pagatiFuoriElenco();
+        } catch (const std::exception &e) {
+            // The CUs are committed: the report says what it could not check.
+            m_outcome.warnings << QStringLiteral("Impossibile elencare chi è stato pagato nell'anno senza essere "
+                                                 "nell'elenco: ")
+                                      + exceptionText(e);
+        }
+    }
     rapporto();
+}
+
+// Everybody the payroll paid in the year up to the closing month who is not
+// in the candidate list (positions the default categories leave out): one
+// warning each, with what was paid and how the office can still certify it.
+void TVelImportCud::pagatiFuoriElenco()
+{
+    QSet<int> candidati;
+    const int fId = cdsCandidati.fieldIndex(s("IACOMID"));
+    for (int row = 0; row < cdsCandidati.recordCount(); ++row)
+        candidati.insert(cdsCandidati.valueAt(row, fId).toInt());
+    TRagQuery q(&conn());
+    TOvSQLQuery &src = q.open(s("QRY_CUD_PAGATI"), {{s("IANFID"), ianfid()},
+                                                    {s("IMESID"), options.IMESID},
+                                                    {s("IDWGID"), options.IDWGID > 0 ? options.IDWGID
+                                                                                     : TorUtil::workgroupId()}});
+    struct Fuori
+    {
+        QString chi;
+        QStringList posizioni;
+        Currency pagato;
+        bool senzaCf = false;
+    };
+    QList<int> ordine;
+    QHash<int, Fuori> fuori;
+    for (src.first(); !src.eof(); src.next()) {
+        const int iacomid = int(src.fieldByName(s("IACOMID")).asInteger());
+        if (candidati.contains(iacomid))
+            continue;
+        if (!fuori.contains(iacomid)) {
+            Fuori f;
+            const QString cf = src.fieldByName(s("SANACODFISCALE")).asString().trimmed().toUpper();
+            f.chi = src.fieldByName(s("SANACOGNOME")).asString().trimmed() + QLatin1Char(' ')
+                    + src.fieldByName(s("SANANOME")).asString().trimmed();
+            if (!cf.isEmpty())
+                f.chi += QStringLiteral(" (%1)").arg(cf);
+            f.senzaCf = cf.isEmpty();
+            fuori.insert(iacomid, f);
+            ordine << iacomid;
+        }
+        Fuori &f = fuori[iacomid];
+        const Currency pagato = TRagQuery::amount(src, s("PAGATO"));
+        f.pagato += pagato;
+        f.posizioni << QStringLiteral("%1 %2 (%3)")
+                           .arg(src.fieldByName(s("ITNOID")).asInteger())
+                           .arg(src.fieldByName(s("STNOLDESC")).asString().trimmed(), amountText(pagato));
+    }
+    for (int iacomid : std::as_const(ordine)) {
+        const Fuori &f = fuori.value(iacomid);
+        m_outcome.warnings << QStringLiteral("%1: pagato nell'anno %2 solo in posizioni giuridiche escluse dalle "
+                                             "categorie predefinite (%3); nessuna certificazione%4. Se dovuta, "
+                                             "importarla scegliendo la categoria del percipiente.")
+                                  .arg(f.chi, amountText(f.pagato), f.posizioni.join(QStringLiteral(", ")),
+                                       f.senzaCf ? QStringLiteral(", e manca il codice fiscale") : QString());
+    }
 }
 
 TVelImportCud::Esito TVelImportCud::esito() const
@@ -498,6 +567,13 @@ void TVelImportCud::rapporto()
         lines << QStringLiteral("--- Dipendenti non importati");
         for (const QString &p : problems)
             lines << QStringLiteral("- ") + p;
+    }
+    if (!m_outcome.warnings.isEmpty()) {
+        if (!lines.isEmpty())
+            lines << QString();
+        lines << QStringLiteral("--- Pagati nell'anno e non in elenco");
+        for (const QString &w : m_outcome.warnings)
+            lines << QStringLiteral("- ") + w;
     }
     if (onInfo) {
         onInfo(lines);

@@ -446,12 +446,12 @@ VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, const QString &wh
     amm.append();
     amm.fieldByName(QStringLiteral("IAMMID")).setAsInteger(1);
     amm.fieldByName(QStringLiteral("CF_007_SERCODFIS")).setAsString(QStringLiteral("92017840536"));
-    amm.fieldByName(QStringLiteral("AN_008_SERINPDAP")).setAsString(QStringLiteral("RA0123456"));
+    amm.fieldByName(QStringLiteral("AN_008_SERINPDAP")).setAsString(QStringLiteral("00001"));
     amm.fieldByName(QStringLiteral("SAMMDENOM")).setAsString(QStringLiteral("I.C. DANTE ALIGHIERI"));
     amm.post();
     amm.append();
     amm.fieldByName(QStringLiteral("IAMMID")).setAsInteger(2);
-    amm.fieldByName(QStringLiteral("AN_008_SERINPDAP")).setAsString(QStringLiteral("RA0999999"));
+    amm.fieldByName(QStringLiteral("AN_008_SERINPDAP")).setAsString(QStringLiteral("00002"));
     amm.fieldByName(QStringLiteral("SAMMDENOM")).setAsString(QStringLiteral("SEDE STACCATA SENZA CODICE FISCALE"));
     amm.post();
     store.Save(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
