@@ -169,24 +169,23 @@ void TVelCuPrint::imprint()
     check(*m_pdf, m_pdf->DrawRotatedText(kMargin + 2, 279, 90, line), label);
 }
 
-// "BOZZA" across every page of a draft, in light grey, and once more along
-// the top edge where no field is written.
+// Every page of a draft, blank ones included, says so above and below the
+// model's frames, where it hides neither a label nor a value.
 void TVelCuPrint::markDraft()
 {
     TPdkPdf &pdf = *m_pdf;
-    const QString word = QStringLiteral("BOZZA");
     const QString note = QStringLiteral("BOZZA - non valida come certificazione");
-    const QString label = QStringLiteral("Scrivi testo: ") + word;
+    const QString label = QStringLiteral("Scrivi testo: ") + note;
     pdf.SetLastOperation(label);
     check(pdf, pdf.SetMeasurementUnits(1), label);
     for (int page = 1; page <= pdf.PageCount(); ++page) {
         check(pdf, pdf.SelectPage(page), label);
-        check(pdf, pdf.SetTextColor(0.75, 0.75, 0.75), label);
-        check(pdf, pdf.SetTextSize(110), label);
-        check(pdf, pdf.DrawRotatedText(45, 235, 55, word), label);
-        check(pdf, pdf.SetTextColor(0, 0, 0), label);
         check(pdf, pdf.SetTextSize(7), label);
         check(pdf, pdf.DrawText(100, kMargin + 2, note), label);
+        check(pdf, pdf.SelectFont(TPdkFont::HelveticaBold), label);
+        check(pdf, pdf.SetTextSize(16), label);
+        check(pdf, pdf.OvDrawText(0, 297 - kMargin - 1, note, 210, TPdkAlign::Center), label);
+        check(pdf, pdf.SelectFont(TPdkFont::Helvetica), label);
     }
 }
 

@@ -98,8 +98,8 @@ public:
     struct PageRange
     {
         TBookmark row = 0;
-        int first = 0; // 1-based, inclusive; a blank page for two-sided printing
-        int last = 0;  // belongs to the CU before it
+        int first = 0; // 1-based, inclusive; the blank page two-sided printing
+        int last = 0;  // puts between two CUs is in neither range
     };
     const QList<PageRange> &pageRanges() const { return m_ranges; }
 

@@ -258,10 +258,9 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
             printOrdinaryCu(first);
         else
             printSummaryCu(first);
-        // a blank page the two-sided print puts before a CU closes the one before
+        // the blank page the two-sided print puts before a CU is no CU's:
+        // a payee's own file begins with its first page and ends with its last
         const int blank = twoSided && !first && pages % 2 != 0 ? 1 : 0;
-        if (blank)
-            m_ranges.last().last += 1;
         m_ranges.append({b, pages + blank + 1, pdf.PageCount()});
         pages = pdf.PageCount();
     }
