@@ -411,6 +411,38 @@ int TPdkPdf::SaveToFile(const QString &path)
     return 1;
 }
 
+int TPdkPdf::SetDocumentInfo(const QString &title, const QString &author, const QString &creator,
+                             const QDateTime &created)
+{
+    Doc *doc = d->current();
+    if (!doc)
+        return d->fail(QStringLiteral("Nessun documento selezionato"));
+    try {
+        QPDFObjectHandle info = QPDFObjectHandle::newDictionary();
+        const auto put = [&info](const char *key, const QString &value) {
+            if (!value.isEmpty())
+                info.replaceKey(key, QPDFObjectHandle::newUnicodeString(value.toStdString()));
+        };
+        put("/Title", title);
+        put("/Author", author);
+        put("/Creator", creator);
+        if (created.isValid()) {
+            // D:YYYYMMDDHHmmSS+HH'mm'
+            const int offset = created.offsetFromUtc() / 60;
+            const QString date = QStringLiteral("D:%1%2%3'%4'")
+                                     .arg(created.toString(QStringLiteral("yyyyMMddHHmmss")))
+                                     .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                     .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                                     .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
+            info.replaceKey("/CreationDate", QPDFObjectHandle::newString(date.toStdString()));
+        }
+        doc->q->getTrailer().replaceKey("/Info", doc->q->makeIndirectObject(info));
+    } catch (const std::exception &e) {
+        return d->fail(QString::fromStdString(e.what()));
+    }
+    return 1;
+}
+
 // ---- coordinates ----
 
 int TPdkPdf::SetOrigin(int origin)

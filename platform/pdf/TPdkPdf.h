@@ -16,6 +16,7 @@
 // sizes are always in points. A text's y is its baseline.
 #include "platform/pdf/PdkFontMetrics.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <memory>
@@ -41,6 +42,9 @@ public:
     // Writes the selected document (to a temporary file first, so a failed
     // save leaves an existing file as it was). 0 on failure; LastErrorText says why.
     int SaveToFile(const QString &path);
+    // The selected document's information dictionary: title, author, the
+    // creating program and the creation date (empty texts are left out).
+    int SetDocumentInfo(const QString &title, const QString &author, const QString &creator, const QDateTime &created);
 
     // ---- coordinates ----
     // 0: bottom-left corner (PDF's own), 1: top-left corner.

@@ -52,16 +52,20 @@ using PdfWords::at;
 using PdfWords::has;
 inline QList<Page> readPdf(const QString &pdf) { return PdfWords::read(pdf); }
 
-// The place of a field in a page of the CU layout.
-TXMLCudPrintRect placeOf(const TXMLCud &cud, int pag, const QString &name)
+// A field of a page of the CU layout, and its place.
+TXMLCudEdit editOf(const TXMLCud &cud, int pag, const QString &name)
 {
     const TXMLCudPage page = cud.Pag(pag);
     for (int s = 0; s < page.Count(); ++s)
         for (int e = 0; e < page.Section(s).Count(); ++e)
             if (page.Section(s).Edit(e).Name().compare(name, Qt::CaseInsensitive) == 0)
-                return page.Section(s).Edit(e).PrintRect();
+                return page.Section(s).Edit(e);
     qFatal("no %s on page %d", qPrintable(name), pag);
-    return {};
+    return page.Section(0).Edit(0);
+}
+TXMLCudPrintRect placeOf(const TXMLCud &cud, int pag, const QString &name)
+{
+    return editOf(cud, pag, name).PrintRect();
 }
 
 } // namespace
@@ -108,6 +112,19 @@ class TstDbCuPrint : public QObject
                                    {{"SCUDCODFIS", QStringLiteral("VRDGPP70A01H199Z")}, {"SCUDMESE", QStringLiteral("12")},
                                     {"LCUDRELPARFIGL", QStringLiteral("1")}, {"SCUDCODFISFIGL", QStringLiteral("VRDNNA18A41F839X")},
                                     {"FCUDDETRSPETTFIGL", money("950.25")}}});
+    }
+
+    // Sets fields of the first stored row of a structure matching the tax code.
+    void editStored(const char *structure, const QString &cf, const Values &values)
+    {
+        TClientDataSet ds;
+        m_store->Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+        QVERIFY(ds.locate(QStringLiteral("SCUDCODFIS"), cf));
+        ds.edit();
+        for (const auto &[field, value] : values)
+            ds.fieldByName(QLatin1String(field)).setValue(value);
+        ds.post();
+        m_store->Save(ds, QLatin1String(structure), 12);
     }
 
     // iCudStato of each CU as the store holds it, by surname.
@@ -199,7 +216,7 @@ private slots:
             const Page &p8 = pages.at(b + 1 + k);
             QVERIFY(has(p8, QStringLiteral("AUTONOMO,")));
             QVERIFY(at(p8, QStringLiteral("0%1").arg(k + 1), 192, 12, 8));
-            QVERIFY(at(p8, QStringLiteral("Rigo:"), 1, 45, 6));
+            QVERIFY(at(p8, QStringLiteral("Rigo:"), 5, 45, 6));
             QVERIFY(has(p8, QString::number(k + 1)));
         }
         QVERIFY(at(pages.at(b + 2), QStringLiteral("BNCLRA75B41F205X"), 46, 12, 10));
@@ -348,6 +365,8 @@ private slots:
 
         form->run().outputFolder = m_dir.filePath(QStringLiteral("Finestra"));
         form->chFronteRetro->setChecked(true);
+        ScriptedResponder user;
+        user.answer(IDYES, TfmVelPDF::lockQuestion(1, 1));
         QVERIFY(form->createPdf());
         QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("Finestra/CU-2026.pdf"))));
         QVERIFY(form->buOpenPdf->isEnabled());
@@ -379,6 +398,7 @@ private slots:
         other->show();
         QCOMPARE(other->edPdfFileName->text(), QStringLiteral("CU_Ordinario-2026"));
         other->run().outputFolder = m_dir.filePath(QStringLiteral("FinestraOrdinario"));
+        user.answer(IDYES, TfmVelPDF::lockQuestion(1, 2)); // VERDI is printed already
         QVERIFY(other->createPdf());
         const QList<Page> ord = readPdf(m_dir.filePath(QStringLiteral("FinestraOrdinario/CU_Ordinario-2026.pdf")));
         QVERIFY(at(ord.first(), QStringLiteral("2025"), 169, 29, 12));
@@ -461,17 +481,7 @@ private slots:
         QStringList text;
         for (int i = 1; i <= lines; ++i)
             text << QStringLiteral("N%1 annotazione numero %1").arg(i, 3, 10, QLatin1Char('0'));
-        {
-            TClientDataSet ds;
-            m_store->Load(ds, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
-            for (ds.first(); !ds.eof(); ds.next())
-                if (ds.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == cf) {
-                    ds.edit();
-                    ds.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).setAsString(text.join(QLatin1Char('\n')) + "\n\n");
-                    ds.post();
-                }
-            m_store->Save(ds, QStringLiteral("TCUD_DATICUD"), 12);
-        }
+        editStored("TCUD_DATICUD", cf, {{"SCUDANNOTAZIONI", text.join(QLatin1Char('\n')) + "\n\n"}});
         TdmVelStampePDF stampe;
         TdmVelMain main;
         TVelCuPrint run(*m_store, stampe, main);
@@ -524,17 +534,200 @@ private slots:
         QCOMPARE(states().value(QStringLiteral("VERDI")), QStringLiteral("1"));
     }
 
-    // The wrap of the annotations: a box 590 pixels wide, font 10 pixels.
+    // The wrap of the annotations: the frame's width at the printed font.
     void annotationLinesWrapAsTheBox()
     {
         QCOMPARE(TVelCuPrint::wrapAnnotations(QStringLiteral("AC) uno\nBO)")), (QStringList{"AC) uno", "BO)"}));
-        const QString longLine = QStringLiteral("parola ").repeated(40).trimmed();
+        // 37 words of 8.6 mm with their space: 18 to a line of 157 mm (a
+        // 590-pixel box would take 19, ending past the frame)
+        const QString longLine = QStringLiteral("parola ").repeated(37).trimmed();
         const QStringList lines = TVelCuPrint::wrapAnnotations(longLine);
-        QCOMPARE(lines.size(), 3); // 40 words of about 31 pixels, 19 to a line
+        QCOMPARE(lines.size(), 3);
         QCOMPARE(lines.join(QLatin1Char(' ')), longLine);
         const QStringList broken = TVelCuPrint::wrapAnnotations(QString(200, QLatin1Char('W')));
         QVERIFY(broken.size() >= 2);
         QCOMPARE(broken.join(QString()), QString(200, QLatin1Char('W')));
+    }
+
+    // What the payee receives, on a CU filled as real ones are: a long
+    // foreign street and locality, another body's long name, 120 long
+    // annotation lines, dependants with a further row on the first record
+    // and months "00". Every word inside the 5 mm margin, the annotation
+    // lines inside their frame, the long texts inside their boxes, the
+    // dependants on their lines, the information page attributable, the
+    // document's title, author and date, fonts every reader has.
+    void whatThePayeeReceives()
+    {
+        const QString cf = QStringLiteral("VRDGPP70A01H199Z");
+        // as long as the store holds them (35, 35 and 60 characters)
+        const QString street = QStringLiteral("RUE DU GRAND-DUC WILHELM-ERNST 1234");
+        const QString locality = QStringLiteral("SAINT-REMY-EN-BOUZEMONT-SAINT-GENES");
+        const QString body = QStringLiteral("CASSA NAZIONALE DI PREVIDENZA E ASSISTENZA FORENSE AVVOCATI");
+        QStringList annotations;
+        for (int i = 1; i <= 120; ++i)
+            annotations << QStringLiteral("AN) Riga %1 con la descrizione del reddito dell'altro sostituto d'imposta, "
+                                          "delle ritenute operate, delle detrazioni spettanti e delle addizionali")
+                               .arg(i);
+        editStored("TCUD_DATICUD", cf,
+                   {{"SCUDVIAECIV", street}, {"SCUDLOCRESEST", locality},
+                    {"SCUDANNOTAZIONI", annotations.join(QStringLiteral("\r\n"))}});
+        put("TCUDAE_ALTRIENTI", {{{"SCUDCODFIS", cf}, {"SCUDMESE", QStringLiteral("12")}, {"SAENDENENTEPREV", body}}});
+        // the first record gets a further child and months "00"
+        editStored("TCUDC_CONFAMCARICO", cf,
+                   {{"SCUDMESICARPRIFIGL", QStringLiteral("00")}, {"LCUDRELPARFIGL", QStringLiteral("1")},
+                    {"SCUDCODFISFIGL", QStringLiteral("VRDPLA20A01F839K")}, {"SCUDMESICARFIGL", QStringLiteral("00")}});
+
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        TVelCuPrint run(*m_store, stampe, main);
+        run.open();
+        run.outputFolder = m_dir.filePath(QStringLiteral("Percipiente"));
+        QVERIFY(run.cdsMultiSelect.locate(QStringLiteral("SCUDCODFIS"), cf));
+        const QString path = run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("P"));
+        const QList<Page> pages = readPdf(path);
+        const TXMLCud cud = main.Cud();
+
+        // inside the printable area (pdftotext gives the imprint's words their
+        // bounding boxes too); the annotation lines inside the frame at 202,
+        // and using it: the longest ends past 190
+        double widest = 0;
+        int annotationLines = 0;
+        for (const Page &page : pages) {
+            for (const Word &w : page) {
+                QVERIFY2(w.xMin >= 4.95 && w.yMin >= 4.95 && w.xMax <= 205.05 && w.yMax <= 292.05,
+                         qPrintable(QStringLiteral("%1 a %2,%3").arg(w.text).arg(w.xMin).arg(w.yMin)));
+                if (qAbs(w.xMin - 44) < 0.5 && w.text == QLatin1String("AN)"))
+                    ++annotationLines;
+            }
+        }
+        for (const Page &page : pages) {
+            if (!PdfWords::hasPhrase(page, QStringLiteral("AN) Riga")))
+                continue;
+            for (const Word &w : page) {
+                if (w.xMin < 44 || w.yMin < 24)
+                    continue;
+                QVERIFY2(w.xMax <= 202, qPrintable(QStringLiteral("%1 fino a %2 mm").arg(w.text).arg(w.xMax)));
+                widest = std::max(widest, w.xMax);
+            }
+        }
+        QVERIFY(annotationLines == 120);
+        QVERIFY2(widest > 190, qPrintable(QString::number(widest)));
+
+        // the long texts inside their boxes
+        const Page &first = pages.first();
+        struct Long { int pag; const char *field; QString value; };
+        const QList<Long> longs{{1, "SCUDVIAECIV", street}, {1, "SCUDLOCRESEST", locality}, {6, "SAENDENENTEPREV", body}};
+        for (const Long &l : longs) {
+            const Page *page = &first;
+            for (const Page &p : pages)
+                if (l.pag == 6 && PdfWords::hasPhrase(p, QStringLiteral("ALTRI ENTI PREVIDENZIALI")))
+                    page = &p;
+            const TXMLCudEdit edit = editOf(cud, l.pag, QLatin1String(l.field));
+            const double left = edit.PrintRect().Left(), top = edit.PrintRect().Top(), space = edit.Space().toDouble();
+            QVERIFY2(space > 0, l.field);
+            const QString lastWord = l.value.split(QLatin1Char(' ')).last();
+            bool found = false;
+            for (const Word &w : *page)
+                if (w.text == lastWord && qAbs(w.yMax - top) < 1.5) {
+                    found = true;
+                    QVERIFY2(w.xMax <= left + space + 0.3, qPrintable(QStringLiteral("%1: %2 > %3").arg(l.field).arg(w.xMax).arg(left + space)));
+                }
+            QVERIFY2(found, l.field);
+        }
+
+        // dependants: the further rows on the table's lines 152 and 156, no "00"
+        const Page *p4 = nullptr;
+        for (const Page &p : pages)
+            if (has(p, QStringLiteral("BNCMRA82A41H501W")))
+                p4 = &p;
+        QVERIFY(p4);
+        QVERIFY(at(*p4, QStringLiteral("VRDPLA20A01F839K"), 90, 152, 8));
+        QVERIFY(at(*p4, QStringLiteral("VRDNNA18A41F839X"), 90, 156, 8));
+        QVERIFY(!has(*p4, QStringLiteral("00")));
+
+        // the information page: the payee's tax code and the imprint
+        const Page *info = nullptr;
+        for (const Page &p : pages)
+            if (PdfWords::hasPhrase(p, QStringLiteral("Come leggere questa certificazione")))
+                info = &p;
+        QVERIFY(info);
+        QVERIFY(at(*info, cf, 46, 12, 10));
+        QVERIFY(has(*info, QStringLiteral("velcu")));
+
+        // title, author, date; fonts a reader is bound to have (the standard
+        // 14) or embedded
+        QProcess pdfinfo;
+        pdfinfo.start(QStringLiteral("pdfinfo"), {path});
+        QVERIFY(pdfinfo.waitForFinished(60000));
+        const QString infoText = QString::fromUtf8(pdfinfo.readAllStandardOutput());
+        QVERIFY2(infoText.contains(QRegularExpression(QStringLiteral("Title: +Certificazione Unica 2026 - modello sintetico\n"))),
+                 qPrintable(infoText));
+        QVERIFY2(infoText.contains(QRegularExpression(QStringLiteral("Author: +ISTITUTO DANTE\n"))), qPrintable(infoText));
+        QVERIFY2(infoText.contains(QRegularExpression(QStringLiteral("CreationDate: +\\S"))), qPrintable(infoText));
+        QProcess fonts;
+        fonts.start(QStringLiteral("pdffonts"), {path});
+        QVERIFY(fonts.waitForFinished(60000));
+        const QStringList fontLines = QString::fromUtf8(fonts.readAllStandardOutput()).split(QLatin1Char('\n')).mid(2);
+        static const QRegularExpression standard(QStringLiteral("^(Helvetica|Times|Courier|Symbol|ZapfDingbats)"));
+        for (const QString &line : fontLines) {
+            if (line.trimmed().isEmpty())
+                continue;
+            const QStringList cols = line.simplified().split(QLatin1Char(' '));
+            QVERIFY2(standard.match(cols.first()).hasMatch() || cols.at(cols.size() - 5) == QLatin1String("yes"),
+                     qPrintable(line));
+        }
+
+        if (qEnvironmentVariableIsSet("VELCU_SCREENSHOTS"))
+            QFile::copy(path, qEnvironmentVariable("VELCU_SCREENSHOTS") + QStringLiteral("/cu_percipiente.pdf"));
+    }
+
+    // A draft: "BOZZA" on every page, nothing locked. In the window the draft
+    // has its own file name; a print that would lock CUs says how many and
+    // asks first, and a "No" prints and locks nothing.
+    void aDraftLocksNothingAndThePrintAsksFirst()
+    {
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        ScriptedResponder user;
+        std::unique_ptr<TfmVelPDF> form(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
+        form->show();
+        form->run().outputFolder = m_dir.filePath(QStringLiteral("Bozza"));
+        form->chkBozza->setChecked(true);
+        QCOMPARE(form->edPdfFileName->text(), QStringLiteral("CU-2026-Bozza"));
+        QVERIFY(form->createPdf());
+        const QList<Page> pages = readPdf(m_dir.filePath(QStringLiteral("Bozza/CU-2026-Bozza.pdf")));
+        QVERIFY(pages.size() > 4);
+        for (int i = 0; i < pages.size(); ++i)
+            QVERIFY2(has(pages.at(i), QStringLiteral("BOZZA")), qPrintable(QString::number(i + 1)));
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
+        QCOMPARE(states().value(QStringLiteral("BIANCHI")), QString());
+        QVERIFY(form->meOut->toPlainText().contains(QStringLiteral("Bozza: 2 CU, nessuno segnato come stampato.")));
+        QCOMPARE(user.texts(), QStringList());
+
+        form->chkBozza->setChecked(false);
+        QCOMPARE(form->edPdfFileName->text(), QStringLiteral("CU-2026"));
+        user.answer(IDNO, TfmVelPDF::lockQuestion(2, 2));
+        QVERIFY(!form->createPdf());
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Bozza/CU-2026.pdf"))));
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
+
+        user.answer(IDYES, TfmVelPDF::lockQuestion(2, 2));
+        QVERIFY(form->createPdf());
+        QCOMPARE(states().value(QStringLiteral("VERDI")), QStringLiteral("1"));
+        QVERIFY(form->meOut->toPlainText().contains(QStringLiteral("CU stampati: 2 (segnati come stampati ora: 2).")));
+        // printed again: nothing more to lock, nothing asked
+        QVERIFY(form->createPdf());
+        QCOMPARE(user.pendingAnswers(), 0);
+        QVERIFY(!pagesHave(readPdf(m_dir.filePath(QStringLiteral("Bozza/CU-2026.pdf"))), QStringLiteral("BOZZA")));
+        form->close();
+    }
+
+    static bool pagesHave(const QList<Page> &pages, const QString &word)
+    {
+        for (const Page &p : pages)
+            if (has(p, word))
+                return true;
+        return false;
     }
 };
 

@@ -231,7 +231,7 @@ private slots:
             const Page &p = pages.at(10 + k);
             QVERIFY(at(p, kRossi, 46, 12, 10));
             QVERIFY(at(p, k < 2 ? QStringLiteral("01") : QStringLiteral("02"), 192, 12, 8));
-            QCOMPARE(at(p, QStringLiteral("Rigo:"), 1, 44, 6), k < 3);
+            QCOMPARE(at(p, QStringLiteral("Rigo:"), 5, 44, 6), k < 3);
             if (k < 3) {
                 QVERIFY2(PdfWords::onLine(p, QLatin1String(amounts[k]), tfr.Top(), tfr.Height()), amounts[k]);
                 QVERIFY(has(p, QString::number(k + 1)));
@@ -245,9 +245,9 @@ private slots:
         QVERIFY(at(p13, QStringLiteral("AC"), c1.Left(), c1.Top(), c1.Height()));
         QVERIFY(at(p13, QStringLiteral("AL"), c2.Left(), c2.Top(), c2.Height()));
         QVERIFY(!has(p13, QStringLiteral("QQ")) && !has(p13, QStringLiteral("BO")));
-        QVERIFY(at(p13, QStringLiteral("Rigo:"), 1, 34, 6));
+        QVERIFY(at(p13, QStringLiteral("Rigo:"), 5, 34, 6));
         QVERIFY(at(p13, kRossi, 46, 12, 10));
-        QVERIFY(at(pages.at(15), QStringLiteral("Rigo:"), 1, 45, 6));
+        QVERIFY(at(pages.at(15), QStringLiteral("Rigo:"), 5, 45, 6));
 
         // stored: ROSSI's codes, NERI's stale row gone; both CUs locked
         const QMap<QString, QList<QStringList>> codes = storedCodes();
@@ -266,11 +266,14 @@ private slots:
     }
 
     // Dependants without fiscal data bring pages 4-8; two-sided, a blank page
-    // only where the next CU would start on an even page.
+    // only where the next CU would start on an even page, and in no CU's
+    // pages: each CU's (a payee's own file) begin with its page 3.
     void dependantsAloneBringTheFiscalPagesTwoSided()
     {
         put("TCUDC_CONFAMCARICO", {of(kNeri, {{"LCUDRELPARCON", QStringLiteral("1")},
                                               {"SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W")}})});
+        // after ROSSI's 15 pages
+        put("TCUD_DATICUD", {of(QStringLiteral("VRDGPP70A01H199Z"), {{"SCUDCOGNOME", QStringLiteral("VERDI")}})});
         TdmVelStampePDF stampe;
         stampe.ordinario = true;
         TdmVelMain main;
@@ -285,6 +288,11 @@ private slots:
         // NERI: 3 and the five fiscal pages; ROSSI from page 7, no blank between
         QCOMPARE(plan.mid(0, 8).join(QLatin1Char(' ')), QStringLiteral("3 F F F F F 3 F"));
         QVERIFY(at(pages.at(5), QStringLiteral("BNCMRA82A41H501W"), 90, 28, 8));
+        QCOMPARE(plan.mid(21).join(QLatin1Char(' ')), QStringLiteral("- 3"));
+        QStringList starts;
+        for (const TVelCuPrint::PageRange &r : run.pageRanges())
+            starts << QStringLiteral("%1-%2 %3").arg(r.first).arg(r.last).arg(plan.at(r.first - 1));
+        QCOMPARE(starts, (QStringList{"1-6 3", "7-21 3", "23-23 3"}));
     }
 
     // 57 codes: a second row, and a second copy of page 13 one module further.

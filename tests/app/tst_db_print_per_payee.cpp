@@ -6,6 +6,7 @@
 // the command says payee by payee what it did, and a new run removes what an
 // interrupted one left in the delivery folder.
 #include "support/KillSeed.h"
+#include "support/PdfWords.h"
 #include "support/TestDb.h"
 #include "support/TestStore.h"
 #include "support/TmpfsMount.h"
@@ -129,6 +130,9 @@ private slots:
     {
         VELCU_REQUIRE_TEST_DB();
         QVERIFY(m_dir.isValid());
+        // the files' creation date: the same in every run, so that the runs'
+        // files compare byte for byte
+        qputenv("SOURCE_DATE_EPOCH", "1767225600");
         m_db = TestDb::open(true);
         seedStructures(*m_db, QStringLiteral("vel"), 2025);
         m_store = TestStore::open(m_db.get());
@@ -164,6 +168,7 @@ private slots:
         QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
         QVERIFY(r.out.contains(QStringLiteral("CU stampati: %1.\n").arg(kPayees)));
         QVERIFY(r.out.contains(QStringLiteral("PDF per percipiente: %1 nella cartella").arg(kPayees)));
+        QVERIFY2(r.out.contains(QStringLiteral("senza sbloccarli): %1.\n").arg(kPayees)), qPrintable(r.out));
         QCOMPARE(r.out.count(QStringLiteral("File scritto: ")), kPayees);
         QCOMPARE(pdfsIn(folder), QSet<QString>(m_codes.cbegin(), m_codes.cend()));
         QCOMPARE(hiddenIn(folder), QStringList());
@@ -174,11 +179,24 @@ private slots:
             m_whole.insert(cf, f.readAll());
             QVERIFY(m_whole.value(cf).startsWith("%PDF"));
         }
-        // a second complete run writes the same bytes
+        // a second complete run writes the same bytes, and locks nothing more
         const Result again = cli(printArgs(folder));
         QCOMPARE(again.status, 0);
+        QVERIFY2(again.out.contains(QStringLiteral("senza sbloccarli): 0.\n")), qPrintable(again.out));
         checkDelivered(folder, locked());
         unlockAll();
+
+        // a draft: files of their own, "BOZZA" on every page, nothing locked
+        const QString drafts = path(QStringLiteral("bozze"));
+        const Result draft = cli(printArgs(drafts, {QStringLiteral("--bozza")}));
+        QVERIFY2(draft.status == 0, qPrintable(draft.err + draft.out));
+        QVERIFY(draft.out.contains(QStringLiteral("Bozza: nessun CU segnato come stampato.")));
+        QVERIFY(locked().isEmpty());
+        QCOMPARE(pdfsIn(drafts).size(), kPayees);
+        const QList<PdfWords::Page> pages = PdfWords::read(QDir(drafts).filePath(m_codes.first() + QStringLiteral("-Bozza.pdf")));
+        QVERIFY(!pages.isEmpty());
+        for (const PdfWords::Page &page : pages)
+            QVERIFY(PdfWords::has(page, QStringLiteral("BOZZA")));
     }
 
     // kill -9 at random moments: during the reading, the document, the cut

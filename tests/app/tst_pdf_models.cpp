@@ -451,6 +451,20 @@ private slots:
         QVERIFY(labelAt(11, QStringLiteral("Codice"), 30.7)); // 32, 13
         QVERIFY(labelAt(4, QStringLiteral("CONIUGE"), 9));     // family rows from 143
         QVERIFY(labelAt(1, QStringLiteral("FIRMA"), 48.7));
+        // the dependants' column of the percentage says so; the first
+        // instalment of the indemnity is box 826 (as the supply writes it) on
+        // every TFR page
+        QVERIFY(labelAt(4, QStringLiteral("Percentuale"), 160.7));
+        const QString ord = res(QStringLiteral("CU2026_mod_ord.pdf"));
+        const auto hasWord = [](const QString &file, int page, const QString &text) {
+            for (const Word &w : words(file, page))
+                if (w.text == text)
+                    return true;
+            return false;
+        };
+        QVERIFY(hasWord(ord, 8, QStringLiteral("Percentuale")));
+        for (const auto &[file, page] : {std::pair{pdf, 6}, std::pair{ord, 11}, std::pair{ord, 12}})
+            QVERIFY2(hasWord(file, page, QStringLiteral("826")), qPrintable(QStringLiteral("%1 p%2").arg(file).arg(page)));
     }
 
     // The largest amounts of the CU and its sections stay inside their boxes.

@@ -38,11 +38,11 @@ void headerEdit(SectionRec &s)
     FormDrawer::record(s, QStringLiteral("SCUDCODFIS"), 46, 12, 10, QStringLiteral("taLeftJustify"));
 }
 
-// A rule under the "Rigo: n" label the print writes at (x, y): it starts at
-// 5 mm, clear of the imprint's strip along the left edge.
+// A rule under the "Rigo: n" label the print writes at (x, y), x at the
+// 5 mm margin at least.
 void rowLabelRule(FormDrawer &d, int x, int y)
 {
-    d.line(std::max(x, 5), y + 1.2, x + 9, y + 1.2, 0.15, 0.5);
+    d.line(x, y + 1.2, x + 8, y + 1.2, 0.15, 0.5);
 }
 
 // Headings of the official model over runs of boxes whose own labels need
@@ -199,10 +199,8 @@ void firstPage(FormDrawer &d, int pageNo, CudLayoutRec &lay)
 // ---- family members ----
 
 // The dependants table. The print writes its rows at fixed baselines from
-// `top`: the spouse, 4 mm lower the first child, then the further rows 4 mm
-// apart, the second record's 5 mm below the row before it; a record without
-// a further row of its own shifts the following ones 1 mm up. Each row keeps
-// both of its possible baselines clear of its rules.
+// `top`: the spouse, 4 mm lower the first child, then the further rows from
+// 9 mm below the spouse's, 4 mm apart.
 const double kFamilyHeader = 8.3; // three lines of column heading
 
 double familyBaseline(int top, int row)
@@ -227,7 +225,7 @@ void familyTable(FormDrawer &d, int top, bool withBar)
                         {79, 10.5, "Non ascen- dente"},
                         {89.5, 60.5, "Codice fiscale"},
                         {150, 10, "N. mesi a carico"},
-                        {160, 14, "Detrazione spettante"},
+                        {160, 14, "Percentuale di detrazione spettante"},
                         {174, 11.5, "Detrazione 100% affidamento"},
                         {185.5, 16.5, "N. mesi detrazione"}};
     for (const Col &c : cols)
@@ -321,7 +319,7 @@ void tfrSheet(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
     d.page(pageNo);
     d.cuHeader(QStringLiteral("TFR, ALTRE INDENNITÀ E PRESTAZIONI IN FORMA DI CAPITALE"));
     SectionRec &tfr = lay.section(pag, 0, QStringLiteral("cdsPdfTfr"));
-    rowLabelRule(d, 1, 44);
+    rowLabelRule(d, 5, 44);
     QList<Region> regions{Region{pageNo, 13, 40, 202, 284}};
     const QString s = QStringLiteral("TCUDT_TFR");
     for (const QString &page : {QStringLiteral("Rapporto di lavoro"), QStringLiteral("TFR al 31/12/2000"),
@@ -341,7 +339,7 @@ void selfEmployed(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
     d.text(13, 24, 7, QStringLiteral("CERTIFICAZIONE LAVORO AUTONOMO, PROVVIGIONI E REDDITI DIVERSI"), true);
     d.text(13, 29, 5.5, QStringLiteral("Compilare un rigo per ogni causale; i righi oltre il primo proseguono su copie "
                                        "di questa pagina."));
-    rowLabelRule(d, 1, 45);
+    rowLabelRule(d, 5, 45);
     QList<Region> regions{Region{pageNo, 13, 41, 202, 284}};
     const QString s = QStringLiteral("TASE_AUTSOMMEEROGATE");
     const QString page = QStringLiteral("Autonomo");
@@ -381,7 +379,7 @@ void annotationCodesPage(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
     SectionRec &codes = lay.section(pag, 0, QStringLiteral("cdsPdfAnnotazioni"));
     headerEdit(codes);
     d.text(13, 24, 7, QStringLiteral("CODICI DELLE ANNOTAZIONI"), true);
-    rowLabelRule(d, 1, 34);
+    rowLabelRule(d, 5, 34);
     QList<CellSpec> cells;
     int n = 0;
     for (const VelFieldDesc &f : structureOf(QStringLiteral("TCUDA_ANNOTAZIONI")).fields) {

@@ -468,18 +468,27 @@ QList<int> FormDrawer::subWidths(const CellSpec &spec, int w) const
     return out;
 }
 
+// The box a field is printed under. The record model files the first
+// instalment of the working relationship's indemnity (FRL7RATE1) under the
+// title's box, 825; it is box 826 of the CU, between the title and the second
+// instalment (827), and the supply writes it as 826: the print says the same.
+static QString boxOf(const VelFieldDesc &f)
+{
+    return f.name == QLatin1String("FRL7RATE1") && f.box == QLatin1String("825") ? QStringLiteral("826") : f.box;
+}
+
 QList<CellSpec> FormDrawer::cellsOf(const QList<const VelFieldDesc *> &fields, bool numbered)
 {
     QList<CellSpec> out;
     for (const VelFieldDesc *f : fields) {
-        if (numbered && !f->box.isEmpty() && !out.isEmpty() && out.last().box == f->box) {
+        if (numbered && !f->box.isEmpty() && !out.isEmpty() && out.last().box == boxOf(*f)) {
             out.last().fields.append(f);
             out.last().group = true;
             continue;
         }
         CellSpec c;
         c.fields.append(f);
-        c.box = numbered ? f->box : QString();
+        c.box = numbered ? boxOf(*f) : QString();
         out.append(c);
     }
     return out;

@@ -394,7 +394,7 @@ QString usage()
              "              --out FILE  --cf CF...  --forza  --cartella-lavoro CARTELLA\n"
              "  stampa      stampa i CU in PDF\n"
              "              --sintetico|--ordinario  --out FILE.pdf  --per-percipiente CARTELLA\n"
-             "              --fronte-retro  --firma-omessa  --cf CF...\n"
+             "              --fronte-retro  --firma-omessa  --bozza  --cf CF...\n"
              "  controlla   controlla i file di una fornitura: FILE...\n"
              "  stato       anno, CU in archivio, stampati, dati del sostituto e del fornitore\n"
              "Opzioni comuni: --anno AAAA, --db-engine, --db-path, --db-host, --db-port, --db-name, --db-user,\n"
@@ -437,6 +437,7 @@ void addOptions(QCommandLineParser &p, const QString &command)
         valued("per-percipiente", "Un PDF per percipiente in questa cartella.", "CARTELLA");
         flag("fronte-retro", "Predispone il documento per la stampa fronte/retro.");
         flag("firma-omessa", "Firma omessa ai sensi di legge.");
+        flag("bozza", "Bozza: \"BOZZA\" su ogni pagina, nessun CU segnato come stampato.");
     }
     if (command != QLatin1String("stato"))
         valued("cf", "Codice fiscale (ripetibile o separato da virgole).", "CF");

@@ -4,6 +4,7 @@
 #include "platform/core/OvSafeFile.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/pdf/TPdkPdf.h"
+#include "src/prj/unit/print/VelImprint.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -36,7 +37,7 @@ QString native(const QString &path)
 } // namespace
 
 void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &outcome, const Locker &locker,
-           const std::function<void(int, int)> &progress)
+           const std::function<void(int, int)> &progress, const Info &info)
 {
     const int total = int(parts.size());
     if (outcome.payees.size() < parts.size())
@@ -116,7 +117,9 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
             const bool ok = doc
                             && pdf->CopyPageRanges(source,
                                                    QStringLiteral("%1-%2").arg(part.firstPage).arg(part.lastPage))
-                            && pdf->DeletePages(1, 1) && pdf->SaveToFile(part.file);
+                            && pdf->DeletePages(1, 1)
+                            && VelImprint::setDocumentInfo(*pdf, info.titles.value(i), info.author)
+                            && pdf->SaveToFile(part.file);
             if (!ok) {
                 // The workspace's own message names the file when the save failed.
                 failure = ovWriteFailedText(native(part.file), pdf->LastErrorText().trimmed());

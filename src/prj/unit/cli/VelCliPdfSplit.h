@@ -13,6 +13,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -24,6 +25,14 @@ struct Part
     QString file;
     int firstPage = 0; // 1-based, inclusive
     int lastPage = 0;
+};
+
+// The document information each file carries: its title (by part; none when
+// missing) and the author.
+struct Info
+{
+    QStringList titles;
+    QString author;
 };
 
 struct Locker
@@ -41,7 +50,7 @@ struct Locker
 // not reached when the run stopped before it. The run stops at the first
 // failure. Nothing is raised for a part: everything lands in the outcome.
 void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &outcome, const Locker &locker,
-           const std::function<void(int done, int total)> &progress = {});
+           const std::function<void(int done, int total)> &progress = {}, const Info &info = {});
 
 // The delivery folder for one run (an advisory lock on the folder itself,
 // which the system releases however the process ends).

@@ -6,6 +6,17 @@
 
 namespace VelCli::detail {
 
+namespace {
+// The command asks nothing: what it locked is said in its output instead.
+QString lockedLine(const TVelCuPrint &run)
+{
+    if (run.draft)
+        return s("Bozza: nessun CU segnato come stampato.");
+    return s("CU segnati come stampati (non più modificabili né reimportabili senza sbloccarli): %1.")
+        .arg(run.newlyLocked());
+}
+} // namespace
+
 int stampa(Command &c, LazySession &db)
 {
     const QCommandLineParser &p = c.p;
@@ -42,6 +53,7 @@ int stampa(Command &c, LazySession &db)
     TVelCuPrint run(*session.store, stampe, main);
     run.twoSided = p.isSet(QStringLiteral("fronte-retro"));
     run.signatureOmitted = p.isSet(QStringLiteral("firma-omessa"));
+    run.draft = p.isSet(QStringLiteral("bozza"));
     c.err << s("Lettura delle certificazioni...\n");
     c.err.flush();
     run.open();
@@ -86,6 +98,7 @@ int stampa(Command &c, LazySession &db)
         }
         c.out << s("File scritto: ") << QDir::toNativeSeparators(path) << '\n';
         c.out << s("CU stampati: %1.\n").arg(outcome.count(TVelResult::Fatto));
+        c.out << lockedLine(run) << '\n';
         for (const QString &line : outcome.problemLines())
             c.err << s("Non stampato: ") << line << '\n';
         return outcome.riuscito() ? Ok : Errors;
@@ -100,7 +113,7 @@ int stampa(Command &c, LazySession &db)
         name = QFileInfo(outFile).completeBaseName();
     } else {
         folder = guard->workFolder();
-        name = TVelCuPrint::defaultFileName(ordinario);
+        name = TVelCuPrint::defaultFileName(ordinario, run.draft);
     }
     run.outputFolder = folder;
     if (outFile.isEmpty()) // the work folder's document is no result: it goes at the end
@@ -118,6 +131,10 @@ int stampa(Command &c, LazySession &db)
     if (!outFile.isEmpty())
         c.out << s("File scritto: ") << QDir::toNativeSeparators(path) << '\n';
 
+    run.cdsPdfSost.first();
+    VelCliPdfSplit::Info info;
+    if (!run.cdsPdfSost.isEmpty())
+        info.author = run.cdsPdfSost.fieldByName(QStringLiteral("SSOSDENOM")).asString().trimmed();
     TVelRunOutcome outcome;
     QList<VelCliPdfSplit::Part> parts;
     QList<TBookmark> partRows;
@@ -134,7 +151,10 @@ int stampa(Command &c, LazySession &db)
             file = QStringLiteral("SENZA_CODICE_FISCALE");
         if (const int n = seen[file]++)
             file += QStringLiteral("_%1").arg(n + 1);
+        if (run.draft) // never in the place of a CU delivered
+            file += QStringLiteral("-Bozza");
         parts.append({QDir(payeeDir).filePath(file + QStringLiteral(".pdf")), range.first, range.last});
+        info.titles << s("Certificazione Unica %1 - %2").arg(Campagna::AnnoInvio).arg(payee.nome);
         partRows << range.row;
     }
     Progress split(c.err, s("PDF per percipiente"));
@@ -146,7 +166,7 @@ int stampa(Command &c, LazySession &db)
         run.lockPrinted(lock);
     };
     locker.locked = [&](int k) { return run.isLocked(partRows.at(k)); };
-    VelCliPdfSplit::split(path, parts, outcome, locker, [&split](int done, int total) { split.step(done, total); });
+    VelCliPdfSplit::split(path, parts, outcome, locker, [&split](int done, int total) { split.step(done, total); }, info);
 
     // Payee by payee: the files written (their CUs locked), then what failed
     // and what was not reached, with the reason.
@@ -159,6 +179,7 @@ int stampa(Command &c, LazySession &db)
         c.err << outcome.fatal << '\n';
     const int written = outcome.count(TVelResult::Fatto);
     c.out << s("CU stampati: %1.\n").arg(written);
+    c.out << lockedLine(run) << '\n';
     c.out << s("PDF per percipiente: %1 nella cartella %2.\n").arg(written).arg(QDir::toNativeSeparators(payeeDir));
     if (!outcome.riuscito())
         c.err << s("PDF per percipiente non scritti: %1 su %2 (%3 non riusciti, %4 non raggiunti).\n")

@@ -4,6 +4,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvShell.h"
+#include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/print/VelImprint.h"
 #include "src/prj/unit/print/VelPrintFormat.h"
 #include "tor/util/TorFolders.h"
@@ -111,7 +112,8 @@ void TdmVelPDF::CopyModelPage(int page, bool deleteFirstPage, bool imprint)
         const QString writing = QStringLiteral("Scrivi testo: ") + text;
         pdf.SetLastOperation(writing);
         check(pdf.SetTextSize(7), writing);
-        check(pdf.DrawRotatedText(15, 800, 90, text), writing);
+        // baseline 20 pt from the edge: the glyphs keep 5 mm from it
+        check(pdf.DrawRotatedText(20, 800, 90, text), writing);
     }
 }
 
@@ -178,10 +180,8 @@ void TdmVelPDF::PrintValue(const QString &value, int x, int y, int size, int wid
     const QString label = QStringLiteral("Scrivi testo: ") + text;
     pdf.SetLastOperation(label);
     check(pdf.SetTextSize(size), label);
-    // a text wider than its box is written smaller, down to 5 points, rather
-    // than over the next column
-    while (width > 0 && pdf.TextSize() > 5.0 && pdf.GetTextWidth(text) > width)
-        check(pdf.SetTextSize(std::max(5.0, pdf.TextSize() - 0.5)), label);
+    // a text wider than its box is written smaller rather than over the next column
+    check(TVelFormFieldPrinter::fitTextSize(pdf, text, width), label);
     check(pdf.OvDrawText(x, y, text, width, TPdkPdf::alignmentFromText(alignment)), label);
 }
 

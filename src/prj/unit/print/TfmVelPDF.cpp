@@ -85,17 +85,20 @@ TfmVelPDF::TfmVelPDF(QWidget *parent, TTorDBCds *store, TdmVelStampePDF *stampe,
     chkFirmaOmessa = new QCheckBox(QStringLiteral("Firma omessa ai sensi di legge"), options);
     chkQuadroCT = new QCheckBox(QStringLiteral("Stampa Quadro CT"), options);
     chkQuadroCT->hide();
+    chkBozza = new QCheckBox(QStringLiteral("Bozza: \"BOZZA\" su ogni pagina, nessun CU segnato come stampato"), options);
+    chkBozza->setObjectName(QStringLiteral("chkBozza"));
     grid->addWidget(chFronteRetro, 1, 0, 1, 2);
     grid->addWidget(chkFirmaOmessa, 1, 2);
+    grid->addWidget(chkBozza, 2, 0, 1, 3);
     meOut = new QPlainTextEdit(options);
     meOut->setObjectName(QStringLiteral("meOut"));
     meOut->setReadOnly(true);
     meOut->setMaximumHeight(90);
-    grid->addWidget(meOut, 2, 0, 1, 3);
+    grid->addWidget(meOut, 3, 0, 1, 3);
     pbAvanzamento = new QProgressBar(options);
     pbAvanzamento->setTextVisible(true);
     pbAvanzamento->setValue(0);
-    grid->addWidget(pbAvanzamento, 3, 0, 1, 3);
+    grid->addWidget(pbAvanzamento, 4, 0, 1, 3);
     pnClient->layout()->addWidget(options);
 
     buCreatePdf = new QPushButton(QStringLiteral("Crea stampa dichiarazione"), this);
@@ -112,6 +115,12 @@ TfmVelPDF::TfmVelPDF(QWidget *parent, TTorDBCds *store, TdmVelStampePDF *stampe,
     connect(buExit, &QPushButton::clicked, this, [this] {
         if (!m_running)
             reject();
+    });
+    // the draft has a file of its own, so that it never takes the print's place
+    connect(chkBozza, &QCheckBox::toggled, this, [this](bool draft) {
+        const bool ordinario = m_stampe && m_stampe->ordinario;
+        if (edPdfFileName->text().trimmed() == TVelCuPrint::defaultFileName(ordinario, !draft))
+            edPdfFileName->setText(TVelCuPrint::defaultFileName(ordinario, draft));
     });
     connect(this, &TfmOvMultiSelect::selectionCountChanged, this,
             [this](int count) { (count > 0 ? rbSelezionati : rbTutti)->setChecked(true); });
@@ -172,7 +181,7 @@ void TfmVelPDF::formCreate()
 void TfmVelPDF::formShow()
 {
     m_run->cdsMultiSelect.setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
-    edPdfFileName->setText(TVelCuPrint::defaultFileName(m_stampe->ordinario));
+    edPdfFileName->setText(TVelCuPrint::defaultFileName(m_stampe->ordinario, chkBozza->isChecked()));
 }
 
 void TfmVelPDF::formCloseQuery(bool &canClose)
@@ -202,6 +211,15 @@ void TfmVelPDF::sortByColumn(int column)
     else if (field == QLatin1String("SCUDCODFIS"))
         index = QStringLiteral("SCUDCODFIS");
     m_run->cdsMultiSelect.setIndexFieldNames(index);
+}
+
+QString TfmVelPDF::lockQuestion(int count, int total)
+{
+    return QStringLiteral("La stampa segnerà come stampati %1 CU su %2: un'importazione non li sostituirà più e per "
+                          "modificarli occorrerà sbloccarli (\"Sblocca\" nei Dati CU).\n"
+                          "Per una prova che non segna nulla scegliere \"Bozza\".\n\nProseguire con la stampa?")
+        .arg(count)
+        .arg(total);
 }
 
 QString TfmVelPDF::noCuToPrint()
@@ -236,6 +254,15 @@ QString TfmVelPDF::print()
         OvMessageBox(noCuToPrint(), MB_OK | MB_ICONINFORMATION);
         return QString();
     }
+    m_run->draft = chkBozza->isChecked();
+    if (!m_run->draft) {
+        // the CUs already printed stay as they are: only the others are asked for
+        const int count = m_run->toLock(rows);
+        if (count > 0 && OvMessageDlg(lockQuestion(count, int(rows.size())), mtConfirmation, mbYesNo) != mrYes) {
+            meOut->appendPlainText(QStringLiteral("Stampa non eseguita: nessun CU segnato come stampato."));
+            return QString();
+        }
+    }
     m_run->twoSided = chFronteRetro->isChecked();
     m_run->signatureOmitted = chkFirmaOmessa->isChecked();
     m_running = true;
@@ -264,7 +291,11 @@ QString TfmVelPDF::print()
     // What the run committed, CU by CU: the count and every CU not printed.
     const TVelRunOutcome &o = m_run->outcome();
     if (const int done = o.count(TVelResult::Fatto))
-        meOut->appendPlainText(QStringLiteral("CU stampati: %1.").arg(done));
+        meOut->appendPlainText(m_run->draft
+                                   ? QStringLiteral("Bozza: %1 CU, nessuno segnato come stampato.").arg(done)
+                                   : QStringLiteral("CU stampati: %1 (segnati come stampati ora: %2).")
+                                         .arg(done)
+                                         .arg(m_run->newlyLocked()));
     for (const QString &line : o.problemLines())
         meOut->appendPlainText(QStringLiteral("Non stampato: ") + line);
     return path;

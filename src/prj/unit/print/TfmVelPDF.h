@@ -34,6 +34,7 @@ public:
     QCheckBox *chFronteRetro = nullptr;
     QCheckBox *chkFirmaOmessa = nullptr;
     QCheckBox *chkQuadroCT = nullptr;     // hidden and not read
+    QCheckBox *chkBozza = nullptr;        // a draft: every page marked, no CU locked
     QPlainTextEdit *meOut = nullptr;
     QProgressBar *pbAvanzamento = nullptr;
     QPushButton *buCreatePdf = nullptr;
@@ -50,6 +51,8 @@ public:
     void openPdf();
     // Said when "Crea" finds no CU to print.
     static QString noCuToPrint();
+    // Asked before a print marks `count` of `total` CUs printed.
+    static QString lockQuestion(int count, int total);
     // Index of the grid by the clicked title.
     void sortByColumn(int column);
 

@@ -29,18 +29,14 @@ void check(TPdkPdf &pdf, int result, const QString &label)
     throw EOvError(reason.isEmpty() ? label : label + QStringLiteral("\n") + reason);
 }
 
-// A text wider than its box is written smaller, down to 5 points, rather than
-// over the next box.
-constexpr double kSmallestSize = 5.0;
-
+// A text wider than its box is written smaller rather than over the next box.
 void draw(TPdkPdf &pdf, const QString &text, double x, double y, double size, const QString &alignment,
           double width)
 {
     const QString label = QStringLiteral("Scrivi testo: ") + text;
     pdf.SetLastOperation(label);
     check(pdf, pdf.SetTextSize(size), label);
-    while (width > 0 && pdf.TextSize() > kSmallestSize && pdf.GetTextWidth(text) > width)
-        check(pdf, pdf.SetTextSize(std::max(kSmallestSize, pdf.TextSize() - 0.5)), label);
+    check(pdf, TVelFormFieldPrinter::fitTextSize(pdf, text, width), label);
     check(pdf, pdf.OvDrawText(int(x), int(y), text, width, TPdkPdf::alignmentFromText(alignment)), label);
 }
 

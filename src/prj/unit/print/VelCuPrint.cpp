@@ -58,9 +58,10 @@ TVelCuPrint::TVelCuPrint(TTorDBCds &store, TdmVelStampePDF &stampe, TdmVelMain &
 
 TVelCuPrint::~TVelCuPrint() = default;
 
-QString TVelCuPrint::defaultFileName(bool ordinario)
+QString TVelCuPrint::defaultFileName(bool ordinario, bool draft)
 {
-    return (ordinario ? QStringLiteral("CU_Ordinario-") : QStringLiteral("CU-")) + QString::number(Campagna::AnnoInvio);
+    return (ordinario ? QStringLiteral("CU_Ordinario-") : QStringLiteral("CU-")) + QString::number(Campagna::AnnoInvio)
+           + (draft ? QStringLiteral("-Bozza") : QString());
 }
 
 void TVelCuPrint::open()
@@ -154,11 +155,51 @@ void TVelCuPrint::drawText(double x, double y, int size, const QString &value, d
 void TVelCuPrint::moduleAndImprint()
 {
     drawText(192, 12, 8, QStringLiteral("%1").arg(m_module, 2, 10, QLatin1Char('0')), 5);
+    imprint();
+}
+
+// Along the left edge, reading upwards: the glyphs reach 1.8 mm left of the
+// baseline, so a baseline at 7 mm keeps them inside the 5 mm margin.
+void TVelCuPrint::imprint()
+{
     const QString line = VelImprint::cuLine();
     const QString label = QStringLiteral("Scrivi testo: ") + line;
     m_pdf->SetLastOperation(label);
     check(*m_pdf, m_pdf->SetTextSize(7), label);
-    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, line), label);
+    check(*m_pdf, m_pdf->DrawRotatedText(kMargin + 2, 279, 90, line), label);
+}
+
+// Every page of a draft, blank ones included, says so above and below the
+// model's frames, where it hides neither a label nor a value.
+void TVelCuPrint::markDraft()
+{
+    TPdkPdf &pdf = *m_pdf;
+    const QString note = QStringLiteral("BOZZA - non valida come certificazione");
+    const QString label = QStringLiteral("Scrivi testo: ") + note;
+    pdf.SetLastOperation(label);
+    check(pdf, pdf.SetMeasurementUnits(1), label);
+    for (int page = 1; page <= pdf.PageCount(); ++page) {
+        check(pdf, pdf.SelectPage(page), label);
+        check(pdf, pdf.SetTextSize(7), label);
+        check(pdf, pdf.DrawText(100, kMargin + 2, note), label);
+        check(pdf, pdf.SelectFont(TPdkFont::HelveticaBold), label);
+        check(pdf, pdf.SetTextSize(16), label);
+        check(pdf, pdf.OvDrawText(0, 297 - kMargin - 1, note, 210, TPdkAlign::Center), label);
+        check(pdf, pdf.SelectFont(TPdkFont::Helvetica), label);
+    }
+}
+
+// Title, author (the withholding agent) and date of the document, for whoever
+// finds the file without its e-mail.
+void TVelCuPrint::setDocumentInfo(TPdkPdf &pdf)
+{
+    QString title = QStringLiteral("Certificazione Unica %1 - %2")
+                        .arg(Campagna::AnnoInvio)
+                        .arg(m_stampe.ordinario ? QStringLiteral("modello ordinario") : QStringLiteral("modello sintetico"));
+    if (draft)
+        title += QStringLiteral(" - BOZZA");
+    const QString author = !cdsPdfSost.isEmpty() ? text(cdsPdfSost, "SSOSDENOM").trimmed() : QString();
+    check(pdf, VelImprint::setDocumentInfo(pdf, title, author), QStringLiteral("Informazioni del documento"));
 }
 
 void TVelCuPrint::fiscalCodeHeader(int x, int y, double width)
@@ -222,14 +263,20 @@ void TVelCuPrint::dependantsBlock(int top)
     TClientDataSet &ds = cdsPdfConFamCar;
     m_pdf->SetLastOperation(QStringLiteral("Stampa con. fam. carico"));
     auto x = [this](double at, double y) { drawText(at, y, 8, QStringLiteral("X")); };
+    // "0" and "00" (months) are zero: nothing is printed for them
     auto left = [this](double at, double y, const QString &value) {
-        if (!value.trimmed().isEmpty() && value != QLatin1String("0"))
-            drawText(at, y, 8, value);
+        const QString t = value.trimmed();
+        if (!t.isEmpty() && t.count(QLatin1Char('0')) != t.size())
+            drawText(at, y, 8, t);
     };
     auto right = [this](double at, double y, const QString &value) {
         if (!value.isEmpty())
             drawText(at, y, 8, value, 0, 1);
     };
+    // the further rows stand 9 mm below the spouse's, then 4 mm apart, each
+    // on its own line of the table whichever record it comes from
+    const int first = top;
+    int further = 0;
     int record = 0;
     for (ds.first(); !ds.eof(); ds.next()) {
         ++record;
@@ -252,7 +299,7 @@ void TVelCuPrint::dependantsBlock(int top)
         }
         if (!(flag(ds, "LCUDRELPARFIGL") || flag(ds, "LCUDRELPARFIGLALTRFAM") || flag(ds, "LCUDRELPARFIGLDIS")))
             continue;
-        top += record == 2 ? 5 : 4;
+        top = first + 9 + 4 * further++;
         if (flag(ds, "LCUDRELPARFIGL"))
             x(49, top);
         if (flag(ds, "LCUDRELPARFIGLALTRFAM"))
@@ -348,9 +395,9 @@ void TVelCuPrint::previdentialPages(const TXMLCud &cud, const Previdential &plan
 QStringList TVelCuPrint::wrapAnnotations(const QString &value)
 {
     const PdkFontMetrics &metrics = PdkFontMetrics::of(TPdkFont::Helvetica);
-    constexpr double kWidth = 590.0;   // pixels of the box
-    constexpr double kFont = 10.0;     // pixels of the font
-    auto width = [&](const QString &t) { return metrics.width(TPdkPdf::toWinAnsi(t)) * kFont / 1000.0; };
+    // the line's room and its text's width, in points
+    constexpr double kWidth = (kAnnotationRight - kAnnotationLeft) * 72.0 / 25.4;
+    auto width = [&](const QString &t) { return metrics.width(TPdkPdf::toWinAnsi(t)) * kAnnotationSize / 1000.0; };
     QStringList lines;
     QString normalized = value;
     normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -409,7 +456,7 @@ void TVelCuPrint::annotationsPage()
             top += kStep;
             const QString &line = lines.at(next++);
             if (!line.trimmed().isEmpty())
-                drawText(44, top, 8, line);
+                drawText(kAnnotationLeft, top, int(kAnnotationSize), line);
         }
         first = false;
     } while (next < lines.size());
@@ -428,7 +475,7 @@ void TVelCuPrint::selfEmployedPage(const TXMLCud &cud, int modelPage, int pag)
     m_printer->printSection(page.Section(1), cdsMultiSelect);
     while (!cdsAutonomo.eof()) {
         m_printer->printSection(page.Section(0), cdsAutonomo);
-        rowLabel(cdsAutonomo.recNo(), 1, 45);
+        rowLabel(cdsAutonomo.recNo(), int(kMargin), 45);
         cdsAutonomo.next();
         if (!cdsAutonomo.eof()) {
             copyPage(model, QStringLiteral("Copia pagina dati autonomo"));
@@ -459,7 +506,7 @@ void TVelCuPrint::tfrPairs(const TXMLCud &cud)
             if (cdsPdfTfr.eof())
                 continue;
             m_printer->printSection(sections[k], cdsPdfTfr);
-            rowLabel(cdsPdfTfr.recNo(), 1, 44);
+            rowLabel(cdsPdfTfr.recNo(), int(kMargin), 44);
             cdsPdfTfr.next();
         }
         if (!cdsPdfTfr.eof())
@@ -590,7 +637,7 @@ void TVelCuPrint::annotationCodePages(const TXMLCud &cud)
         moduleAndImprint();
         ann.gotoBookmark(rows.at(i));
         m_printer->printSection(section, ann);
-        rowLabel(int(i) + 1, 1, 34);
+        rowLabel(int(i) + 1, int(kMargin), 34);
     }
 }
 
@@ -680,13 +727,10 @@ void TVelCuPrint::fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent
         }
     }
     m_printer->setDateGaps(4, 4);
-    const QString line = VelImprint::cuLine();
-    check(*m_pdf, m_pdf->SetTextSize(7), label);
-    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, line), QStringLiteral("Scrivi testo: ") + line);
+    imprint();
     check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), label);
     fiscalCodeHeader(32, 13, 5);
-    check(*m_pdf, m_pdf->SetTextSize(7), label);
-    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, line), QStringLiteral("Scrivi testo: ") + line);
+    imprint();
     blankPageIfOdd();
 }
 

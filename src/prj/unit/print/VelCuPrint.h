@@ -27,6 +27,9 @@
 // memory and in the store. A caller that delivers the CUs in files of their
 // own (one PDF per payee) prints with printDocument() and locks each CU with
 // lockPrinted() once its own file is on disk.
+//
+// A draft ("Bozza") is the same document with "BOZZA" across every page; it
+// locks nothing and stores nothing.
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 
@@ -57,6 +60,7 @@ public:
     // ---- options of the form ----
     bool twoSided = false;   // "Predisporre il documento per la stampa fronte/retro"
     bool signatureOmitted = false; // "Firma omessa ai sensi di legge"
+    bool draft = false;      // "Bozza": every page marked, no CU locked
     QString outputFolder;    // the Stp folder unless set
     QString modelFile;       // the Res folder's summary model unless set
 
@@ -94,8 +98,8 @@ public:
     struct PageRange
     {
         TBookmark row = 0;
-        int first = 0; // 1-based, inclusive; a blank page for two-sided printing
-        int last = 0;  // belongs to the CU before it
+        int first = 0; // 1-based, inclusive; the blank page two-sided printing
+        int last = 0;  // puts between two CUs is in neither range
     };
     const QList<PageRange> &pageRanges() const { return m_ranges; }
 
@@ -106,6 +110,12 @@ public:
     void lockPrinted(const QList<TBookmark> &rows);
     bool isLocked(TBookmark row) const { return m_locked.contains(row); }
 
+    // How many of these CUs a print would lock: those not yet printed.
+    int toLock(const QList<TBookmark> &rows);
+    // How many CUs the locks since the last printDocument() marked printed
+    // that were not printed before.
+    int newlyLocked() const { return m_newlyLocked; }
+
     // Who a CU of cdsMultiSelect is, for an outcome (not done until told).
     TVelPayeeOutcome payeeOf(TBookmark row);
 
@@ -113,11 +123,18 @@ public:
     // `progress`, it tells where each CU begins.
     int pagesWritten() const;
 
-    // Lines of an annotation text as a 590-pixel text box with a 10-pixel
-    // Helvetica would wrap them.
+    // Lines of an annotation text as printed: Helvetica at 8 points from
+    // x 44 mm, each line ending inside the annotations frame.
     static QStringList wrapAnnotations(const QString &text);
-    // The default file name: "CU-2026" or "CU_Ordinario-2026".
-    static QString defaultFileName(bool ordinario);
+    static constexpr double kAnnotationLeft = 44.0;  // mm
+    static constexpr double kAnnotationRight = 201.0; // mm, inside the frame's edge at 202
+    static constexpr double kAnnotationSize = 8.0;   // points
+    // The default file name: "CU-2026" or "CU_Ordinario-2026"; a draft's
+    // ends in "-Bozza".
+    static QString defaultFileName(bool ordinario, bool draft = false);
+    // Nothing the print writes comes nearer to the sheet's edge (mm): the
+    // area office printers print on.
+    static constexpr double kMargin = 5.0;
 
     TClientDataSet cdsMultiSelect, cdsInps, cdsInpdap, cdsInail, cdsAltriEnti, cdsCoopArt, cdsPdfTfr, cdsAutonomo,
         cdsPdfConFamCar, cdsPdfAnnotazioni, cdsPdfSost, cdsPdfAltrisost;
@@ -135,6 +152,9 @@ private:
     void fiscalCodeHeader(int x = 46, int y = 12, double width = 0);
     void drawText(double x, double y, int size, const QString &text, double width = 0, int align = 0);
     void rowLabel(int position, int x, int y);
+    void imprint();
+    void markDraft();
+    void setDocumentInfo(TPdkPdf &pdf);
     void agentBlock(const TXMLCud &cud, TClientDataSet &agent);
     void pageFields(const TXMLCud &cud, int page, bool signature);
     void dependantsBlock(int top);
@@ -184,6 +204,7 @@ private:
     QList<PageRange> m_ranges;
     bool m_cancelled = false;
     QSet<TBookmark> m_locked;
+    int m_newlyLocked = 0;
     // TCUD_DATICUD as the store holds it, read at the first lock of a
     // document and kept for the later ones; by "CF|mese"
     std::unique_ptr<TClientDataSet> m_lockSet;

@@ -53,9 +53,7 @@ TClientDataSet &TVelCuPrint::firstPage(const TXMLCud &cud, int modelPage, bool f
     drawText(169, 29, 12, QString::number(m_store.year() > 0 ? m_store.year() : Campagna::AnnoFinanziario));
     agentBlock(cud, agent);
     pageFields(cud, 1, true);
-    const QString imprint = VelImprint::cuLine();
-    check(*m_pdf, m_pdf->SetTextSize(7), QStringLiteral("Scrivi testo: ") + imprint);
-    check(*m_pdf, m_pdf->DrawRotatedText(4, 279, 90, imprint), QStringLiteral("Scrivi testo: ") + imprint);
+    imprint();
     m_module = 1;
     return agent;
 }
@@ -83,8 +81,11 @@ void TVelCuPrint::printSummaryCu(bool first)
     if (!text(cdsMultiSelect, "SCUDANNOTAZIONI").trimmed().isEmpty())
         annotationsPage();
     selfEmployedPage(cud, 8, 7);
-    // the information for the payee reaches every payee with the CU
+    // the information for the payee reaches every payee with the CU: a
+    // loose sheet of it still says whose it is and who printed it
     copyPage(QStringLiteral("9"), QStringLiteral("Copia pagina informazioni"));
+    fiscalCodeHeader();
+    imprint();
     fivePerThousandPages(cud, agent);
 }
 
@@ -139,6 +140,14 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
                 p.reason = why;
             return QString();
         }
+        if (draft) {
+            // written, and nothing more to do for a draft
+            for (TVelPayeeOutcome &p : m_outcome.payees) {
+                p.result = TVelResult::Fatto;
+                p.reason.clear();
+            }
+            return path;
+        }
         for (TVelPayeeOutcome &p : m_outcome.payees)
             p.stage = TVelStage::Conferma;
         lockPrinted(rows);
@@ -168,6 +177,17 @@ TVelPayeeOutcome TVelCuPrint::payeeOf(TBookmark row)
     return p;
 }
 
+int TVelCuPrint::toLock(const QList<TBookmark> &rows)
+{
+    int n = 0;
+    for (const TBookmark b : rows) {
+        cdsMultiSelect.gotoBookmark(b);
+        if (text(cdsMultiSelect, "iCudStato").toInt() < 1)
+            ++n;
+    }
+    return n;
+}
+
 QString TVelCuPrint::cuKey(TBookmark row)
 {
     cdsMultiSelect.gotoBookmark(row);
@@ -180,6 +200,7 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
     m_ranges.clear();
     m_cancelled = false;
     m_locked.clear();
+    m_newlyLocked = 0;
     m_lockSet.reset();
     m_lockRows.clear();
     prepare();
@@ -237,10 +258,9 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
             printOrdinaryCu(first);
         else
             printSummaryCu(first);
-        // a blank page the two-sided print puts before a CU closes the one before
+        // the blank page the two-sided print puts before a CU is no CU's:
+        // a payee's own file begins with its first page and ends with its last
         const int blank = twoSided && !first && pages % 2 != 0 ? 1 : 0;
-        if (blank)
-            m_ranges.last().last += 1;
         m_ranges.append({b, pages + blank + 1, pdf.PageCount()});
         pages = pdf.PageCount();
     }
@@ -250,6 +270,12 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
     }
     if (m_ranges.isEmpty())
         return QString();
+    if (draft) {
+        markDraft();
+        // the annotation rows a draft rebuilt are never stored
+        m_annotationSaves.clear();
+    }
+    setDocumentInfo(pdf);
 
     const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
     ovTryMakePath(folder);
@@ -266,6 +292,8 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
 // editor writes it, then in cdsMultiSelect; its rebuilt annotation rows follow.
 void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
 {
+    if (draft)
+        return;
     QStringList months;
     QHash<QString, QList<TBookmark>> byMonth;
     QSet<QString> keys;
@@ -308,6 +336,8 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
         m_store.Save(one, kCud, velCuStoreMonth(mese));
         for (const TBookmark b : ofMonth) {
             cdsMultiSelect.gotoBookmark(b);
+            if (shown.asString().toInt() < 1)
+                ++m_newlyLocked;
             cdsMultiSelect.edit();
             shown.setValue(1);
             cdsMultiSelect.post();

@@ -48,12 +48,24 @@ double TVelFormFieldPrinter::spaceWidth(const QString &space)
     return ok && std::isfinite(w) ? w : 0.0;
 }
 
+bool TVelFormFieldPrinter::fitTextSize(TPdkPdf &pdf, const QString &text, double width)
+{
+    constexpr double kSmallestSize = 5.0;
+    while (width > 0 && pdf.TextSize() > kSmallestSize && pdf.GetTextWidth(text) > width) {
+        if (!pdf.SetTextSize(std::max(kSmallestSize, pdf.TextSize() - 0.5)))
+            return false;
+    }
+    return true;
+}
+
 void TVelFormFieldPrinter::DrawField(const QString &text, int x, int y, int size, const QString &alignment,
                                      const QString &space)
 {
     m_pdf.SetLastOperation(QStringLiteral("Scrivi testo: ") + text);
     m_pdf.Check(m_pdf.SetTextSize(size));
-    m_pdf.Check(m_pdf.OvDrawText(x, y, text, spaceWidth(space), TPdkPdf::alignmentFromText(alignment)));
+    const double width = spaceWidth(space);
+    m_pdf.Check(fitTextSize(m_pdf, text, width));
+    m_pdf.Check(m_pdf.OvDrawText(x, y, text, width, TPdkPdf::alignmentFromText(alignment)));
 }
 
 void TVelFormFieldPrinter::DrawDate(const QString &text, int x, int y, int size, int gap1, int gap2,

@@ -13,6 +13,9 @@
 //  5. "tacheckbox": "X" (left-aligned in the Space box) when the value is "1";
 //  6. anything else: the text with that alignment in the Space box.
 //
+// A text wider than its Space box is written smaller, down to 5 points,
+// rather than over the next box.
+//
 // Space is a decimal number in text; "no" or any other non-number is 0.
 #include "src/prj/unit/print/VelCudLayout.h"
 
@@ -58,6 +61,9 @@ public:
     static QString printedText(const QString &alignment, const QString &format, const QVariant &value);
     // Space as a number: "12", "12.5", "12,5"; anything else is 0.
     static double spaceWidth(const QString &space);
+    // Lowers the workspace's text size, half a point at a time down to 5,
+    // until the text fits `width` (no limit when 0); false when a size fails.
+    static bool fitTextSize(TPdkPdf &pdf, const QString &text, double width);
 
 private:
     // One Edit as read from the layout.
