@@ -242,6 +242,9 @@ QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
 
 bool TdmVelFile::preCheck(const QList<int> &rows)
 {
+    // the distributor's setting first: no question on the office's data for a
+    // supply that could not be written anyway
+    VelTaxCode::checkedSoftwareProducer(m_settingsFile);
     if (const QStringList repeated = repeatedTaxCodes(rows); !repeated.isEmpty()) {
         startOutcome(rows);
         stopOutcome(repeated.join(QLatin1Char(' ')));
