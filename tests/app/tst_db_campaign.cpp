@@ -9,6 +9,7 @@
 #include "support/TestStore.h"
 #include "support/TmpfsMount.h"
 
+#include "platform/core/OvItalian.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
@@ -621,6 +622,24 @@ private slots:
             if (step.contains(QStringLiteral("--per-percipiente")))
                 QVERIFY(QDir(stp + QStringLiteral("percipienti")).entryList(QDir::Files).size() > 20);
         }
+    }
+
+    // Qt's own texts of the help (usage, options) come from its Italian
+    // catalogue, as do the file dialogs and the standard buttons.
+    void everyProgramsHelpIsItalian()
+    {
+        for (const char *program : {"velcu", "velcu-cli", "velcu-db"}) {
+            QProcess p;
+            p.start(QStringLiteral(VELCU_STAGE_DIR "/bin/") + QLatin1String(program), {QStringLiteral("--help")});
+            QVERIFY(p.waitForFinished(60000));
+            const QString help = QString::fromUtf8(p.readAllStandardOutput());
+            QVERIFY2(p.exitCode() == 0, program);
+            QVERIFY2(help.contains(QStringLiteral("Utilizzo:")) || help.startsWith(QStringLiteral("Uso:")), qPrintable(help));
+            for (const char *english : {"Usage:", "Options:", "Displays", "Arguments:"})
+                QVERIFY2(!help.contains(QLatin1String(english)), qPrintable(help));
+        }
+        QVERIFY(ovInstallItalian(*QCoreApplication::instance()));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annulla"));
     }
 
     void theProgramNeedsNoDisplay()
