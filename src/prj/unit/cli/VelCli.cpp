@@ -458,7 +458,7 @@ void addOptions(QCommandLineParser &p, const QString &command)
         valued("per-percipiente", "Un PDF per percipiente in questa cartella.", "CARTELLA");
         flag("fronte-retro", "Predispone il documento per la stampa fronte/retro.");
         flag("firma-omessa", "Firma omessa ai sensi di legge.");
-        flag("sovrascrivi", "Sostituisce i file PDF già presenti.");
+        flag("sovrascrivi", "Sostituisce il documento PDF già presente.");
     }
     if (command == QLatin1String("sostituto")) {
         valued("imposta", "Imposta un campo del sostituto o del fornitore (ripetibile).", "CAMPO=VALORE");

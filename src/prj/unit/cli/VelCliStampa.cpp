@@ -143,17 +143,6 @@ int stampa(Command &c, LazySession &db)
         parts.append({QDir(payeeDir).filePath(file + QStringLiteral(".pdf")), range.first, range.last});
         partRows << range.row;
     }
-    if (!replace) {
-        QStringList existing;
-        for (const VelCliPdfSplit::Part &part : std::as_const(parts))
-            if (QFileInfo::exists(part.file))
-                existing << QDir::toNativeSeparators(part.file);
-        if (!existing.isEmpty()) {
-            c.err << s("File già presenti, non sostituiti senza --sovrascrivi: %1\n").arg(existing.join(QStringLiteral(", ")));
-            c.err << s("Nessun CU stampato.\n");
-            return Errors;
-        }
-    }
     Progress split(c.err, s("PDF per percipiente"));
     VelCliPdfSplit::Locker locker;
     locker.lock = [&](const QList<int> &done) {
