@@ -561,11 +561,11 @@ private slots:
         while (it.hasNext()) {
             const QString file = it.next();
             const QString rel = stage.relativeFilePath(file);
-            if (rel.startsWith(QStringLiteral("bin/")) && !rel.startsWith(QStringLiteral("bin/velcu")))
+            if (rel.startsWith(QStringLiteral("bin/")) && rel != QStringLiteral("bin/velcu-cli")
+                && rel != QStringLiteral("bin/velcu-db"))
                 continue;
             if (rel.startsWith(QStringLiteral("usr/")) || rel.contains(QStringLiteral("/Stp/"))
-                || rel.contains(QStringLiteral("/DichCU/")) || rel.startsWith(QStringLiteral("USR/KZDati/"))
-                || rel == QStringLiteral("bin/velcu.ini"))
+                || rel.contains(QStringLiteral("/DichCU/")) || rel.startsWith(QStringLiteral("USR/KZDati/")))
                 continue;
             QVERIFY(QDir().mkpath(QFileInfo(root.filePath(rel)).path()));
             QVERIFY2(QFile::copy(file, root.filePath(rel)), qPrintable(rel));
