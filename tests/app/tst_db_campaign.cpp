@@ -490,6 +490,7 @@ private slots:
             QCOMPARE(dialog.edProduttore->text(), QStringLiteral("01234567897"));
             QVERIFY(dialog.lbProduttoreNota->text().startsWith(QStringLiteral("VALORE DIMOSTRATIVO")));
             QVERIFY(!dialog.edProduttore->isReadOnly());
+            tourShot(&dialog, QStringLiteral("parametri-produttore-dimostrativo.png"));
             dialog.edAnnoFin->setText(QStringLiteral("2025"));
             for (const QString &wrong : {QStringLiteral("01234567890"), QString(), QStringLiteral("RSSMRA80A01H501U")}) {
                 dialog.edProduttore->setText(wrong);
@@ -497,8 +498,8 @@ private slots:
                 QVERIFY2(user.lastText().contains(QStringLiteral("produttore del software")), qPrintable(user.lastText()));
                 QVERIFY(fileText().contains(QStringLiteral("CodiceFiscaleProduttore=01234567897")));
             }
-            dialog.edProduttore->setText(QStringLiteral(" 12345678903 "));
-            QVERIFY(dialog.clickOk());
+            dialog.edProduttore->setText(QStringLiteral("12345678903"));
+            QVERIFY2(dialog.clickOk(), qPrintable(user.lastText()));
         }
         QVERIFY(fileText().contains(QStringLiteral("CodiceFiscaleProduttore=12345678903\n")));
         QVERIFY(!fileText().contains(QStringLiteral("DIMOSTRATIVO")));
