@@ -8,6 +8,7 @@ PACKAGES=(
   postgresql
   poppler-utils fonts-urw-base35 imagemagick libxml2-utils
   xvfb xauth
+  qt6-translations-l10n
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

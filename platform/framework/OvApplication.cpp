@@ -1,5 +1,7 @@
 #include "platform/framework/OvApplication.h"
 
+#include "platform/core/OvItalian.h"
+
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
 
@@ -30,7 +32,10 @@ void report(const QString &error, bool silent)
 
 } // namespace
 
-TOvApplication::TOvApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TOvApplication::TOvApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    ovInstallItalian(*this);
+}
 
 QString TOvApplication::netText(const QString &error)
 {

@@ -1,6 +1,7 @@
 // velcu-cli: the CU campaign from the command line (import, supply, prints,
 // the supply check, the state of the year). It never opens a window and
 // needs no display; see src/prj/unit/cli/VelCli.h for the commands.
+#include "platform/core/OvItalian.h"
 #include "src/prj/unit/cli/VelCli.h"
 #include "tor/util/TorCampagna.h"
 
@@ -12,6 +13,7 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    ovInstallItalian(app);
     QCoreApplication::setApplicationName(QStringLiteral("velcu-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELCU_VERSION));
     QTextStream out(stdout);

@@ -12,6 +12,8 @@
 
 #include <QCommandLineParser>
 
+#include <cstdio>
+
 int main(int argc, char **argv)
 {
     TOvApplication app(argc, argv);   // an error no window caught is shown, not fatal
@@ -21,10 +23,16 @@ int main(int argc, char **argv)
 
     QCommandLineParser cli;
     cli.setApplicationDescription(QStringLiteral("Certificazione Unica dei percipienti dell'istituto."));
-    cli.addHelpOption();
+    // Qt's own help option has no Italian text: ours says the same.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Mostra questo aiuto."));
+    cli.addOption(help);
     cli.addVersionOption();
     TOvDbOptions::addTo(cli);
     cli.process(app);
+    if (cli.isSet(help)) {
+        std::fputs(qPrintable(cli.helpText()), stdout);
+        return 0;
+    }
 
     TVelStartup::Options options;
     try {

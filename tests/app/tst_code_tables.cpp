@@ -1,11 +1,17 @@
 // The shipped code tables: every one loads with Codice and Descrizione and
 // unique codes, every table a field names is there, every lookup field is wide
 // enough for the codes of its table, and the notes table carries the codes
-// the import writes.
+// the import writes. A table awaiting the model's instructions says so in its
+// search and is loaded later, checked, with velcu-db tabelle --importa.
+#include "support/ScriptedResponder.h"
+
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelCodeTables.h"
+#include "src/prj/unit/editors/VelLookup.h"
 #include "src/prj/unit/model/VelRecordModel.h"
+#include "tor/frames/TDataSource.h"
+#include "tor/frames/TorDbControls.h"
 
 #include <QDir>
 #include <QFile>
@@ -171,7 +177,95 @@ private slots:
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("TVUOTA non ha ancora codici")));
     }
+
+    void aTableAwaitingItsCodesSaysSoInItsSearch()
+    {
+        const VelRecordModel &m = VelRecordModel::instance();
+        const VelFieldDesc *pending = nullptr;
+        const VelStructureDesc *owner = nullptr;
+        for (const VelStructureDesc &st : m.structures())
+            for (const VelFieldDesc &f : st.fields)
+                if (!pending && f.table.compare(QLatin1String("TNIS_ISCRITTO.CDS"), Qt::CaseInsensitive) == 0) {
+                    pending = &f;
+                    owner = &st;
+                }
+        QVERIFY2(pending, "no field looks up TNIS_ISCRITTO");
+        TClientDataSet ds;
+        m.createDataSet(owner->name, ds);
+        ds.append();
+        ds.post();
+        TDataSource src;
+        src.setDataSet(&ds);
+        TTorDbEdit edit(&src, pending->name, TorDbKind::Lookup);
+        ScriptedResponder responder;
+        VelLookup::run(&edit, *pending, nullptr, nullptr);
+        QCOMPARE(responder.texts(),
+                 QStringList{QStringLiteral("Tabella da completare con le istruzioni del modello: digitare il codice")});
+        QCOMPARE(ds.state(), TDataSetState::Edit); // ready for the code typed by hand
+        ds.cancel();
+    }
+
+    // velcu-db tabelle --importa: a table typed from the instructions replaces
+    // the shipped one only when it is entirely right.
+    void aTypedTableIsLoadedOnlyWhenSound_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("error"); // empty: loaded
+        QTest::newRow("loaded") << "TNIS_ISCRITTO.tsv" << QByteArray("# dalle istruzioni\nCodice\tDescrizione\n1\tIscritto\n2\tNon iscritto\n") << "";
+        QTest::newRow("header") << "TNIS_ISCRITTO.tsv" << QByteArray("Cod\tDescrizione\n1\tIscritto\n") << "le prime colonne devono essere Codice e Descrizione";
+        QTest::newRow("repeated code") << "TNIS_ISCRITTO.tsv" << QByteArray("Codice\tDescrizione\n1\tA\n1\tB\n") << "codice ripetuto \"1\"";
+        QTest::newRow("no description") << "TNIS_ISCRITTO.tsv" << QByteArray("Codice\tDescrizione\n1\t \n") << "descrizione vuota per il codice \"1\"";
+        QTest::newRow("no code") << "TNIS_ISCRITTO.tsv" << QByteArray("Codice\tDescrizione\n") << "nessun codice";
+        QTest::newRow("unknown table") << "TNIS_ISCRITT.tsv" << QByteArray("Codice\tDescrizione\n1\tA\n") << "Tabella codici \"TNIS_ISCRITT\" sconosciuta";
+    }
+
+    void aTypedTableIsLoadedOnlyWhenSound()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, error);
+        const QString tool = QStringLiteral(VELCU_STAGE_DIR "/bin/velcu-db");
+        // an installation of its own: the shipped tables, one of them still empty
+        QTemporaryDir root;
+        const QString tables = root.filePath(QStringLiteral("USR/KZ2025/Res/Tabelle"));
+        QVERIFY(QDir().mkpath(tables));
+        for (const QString &t : {QStringLiteral("TNIS_ISCRITTO.cds"), QStringLiteral("TCOA_CODCARICA.cds")})
+            QVERIFY(QFile::copy(QDir(VelCodeTables::folder()).filePath(t), QDir(tables).filePath(t)));
+        const QString typed = root.filePath(file);
+        QFile f(typed);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        f.close();
+        auto velcuDb = [&](const QStringList &args) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("VELCU_STAGE_DIR"), root.path());
+            p.setProcessEnvironment(env);
+            p.start(tool, args);
+            if (!p.waitForFinished(60000))
+                qFatal("velcu-db did not end");
+            return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()));
+        };
+        auto [status, out] = velcuDb({QStringLiteral("tabelle"), QStringLiteral("--importa"), typed});
+        TClientDataSet ds;
+        VelCodeTables::load(ds, QStringLiteral("TNIS_ISCRITTO.cds"), tables);
+        if (error.isEmpty()) {
+            QVERIFY2(status == 0, qPrintable(out));
+            QCOMPARE(ds.recordCount(), 2);
+            QVERIFY(ds.locate(QStringLiteral("Codice"), QStringLiteral("2")));
+            QCOMPARE(ds.fieldByName(QStringLiteral("Descrizione")).asString(), QStringLiteral("Non iscritto"));
+        } else {
+            QCOMPARE(status, 1);
+            QVERIFY2(out.contains(error), qPrintable(out));
+            QCOMPARE(ds.recordCount(), 0); // the shipped table as it was
+        }
+        std::tie(status, out) = velcuDb({QStringLiteral("tabelle")});
+        QCOMPARE(status, 0);
+        QCOMPARE(out.contains(QStringLiteral("TNIS_ISCRITTO: da completare")), !error.isEmpty());
+        QVERIFY(out.contains(QStringLiteral("TCOA_CODCARICA (")));
+    }
 };
 
-QTEST_GUILESS_MAIN(TstCodeTables)
+QTEST_MAIN(TstCodeTables)
 #include "tst_code_tables.moc"

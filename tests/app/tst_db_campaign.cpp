@@ -9,6 +9,7 @@
 #include "support/TestStore.h"
 #include "support/TmpfsMount.h"
 
+#include "platform/core/OvItalian.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
@@ -16,6 +17,8 @@
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "src/prj/unit/telematic/TfmVelFile.h"
+#include "src/prj/unit/telematic/VelTaxCode.h"
+#include "src/prj/unit/shell/TfmVelParametri.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "platform/framework/OvForms.h"
@@ -23,8 +26,13 @@
 #include "tor/store/torUDBCds.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScopeGuard>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -371,6 +379,143 @@ private slots:
         QCOMPARE(after.value(corrected).value(QStringLiteral("SCUDCOMNAS")).toString(), QStringLiteral("BRISIGHELLA"));
     }
 
+    // velcu-cli sostituto: the fields by name, set with the editors' checks.
+    void theAgentAndTheSupplierFromTheCommandLine()
+    {
+        struct Case
+        {
+            QStringList args;
+            int status;
+            QString says;      // on standard error
+            QString field, stored; // what the store holds afterwards
+        };
+        const QList<Case> cases{
+            // upper case, a doubtful tax code pointed out and kept
+            {{QStringLiteral("--imposta"), QStringLiteral("SSOSCFRAPPR=rssmra80a01h501a")}, 0,
+             QStringLiteral("Controllare il codice fiscale RSSMRA80A01H501A"), QStringLiteral("SSOSCFRAPPR"),
+             QStringLiteral("RSSMRA80A01H501A")},
+            {{QStringLiteral("--imposta"), QStringLiteral("SSOSCFRAPPR=RSSMRA80A01H501U"), QStringLiteral("--imposta"),
+              QStringLiteral("SSOSFIRMACOM=Mario Rossi")},
+             0, QStringLiteral("Dati del sostituto salvati."), QStringLiteral("SSOSFIRMACOM"), QStringLiteral("MARIO ROSSI")},
+            // a code outside its table is kept, as typed in the window
+            {{QStringLiteral("--imposta"), QStringLiteral("SCARCODICE=99")}, 0,
+             QStringLiteral("non è nella tabella TCOA_CODCARICA"), QStringLiteral("SCARCODICE"), QStringLiteral("99")},
+            {{QStringLiteral("--imposta"), QStringLiteral("SCARCODICE=1")}, 0, QString(), QStringLiteral("SCARCODICE"),
+             QStringLiteral("1")},
+            // wrong usage changes nothing
+            {{QStringLiteral("--imposta"), QStringLiteral("SSOSXYZ=1")}, 2, QStringLiteral("campo \"SSOSXYZ\" sconosciuto"),
+             QStringLiteral("SCARCODICE"), QStringLiteral("1")},
+            {{QStringLiteral("--imposta"), QStringLiteral("LSOSCT=2")}, 2, QStringLiteral("LSOSCT: valore \"2\" non valido"),
+             QStringLiteral("SCARCODICE"), QStringLiteral("1")},
+            // the supplier's mandatory fields: saved with problems only with --forza
+            {{QStringLiteral("--imposta"), QStringLiteral("STFOCODICE=")}, 1,
+             QStringLiteral("Dato obbligatorio mancante: Tipo fornitore"), QStringLiteral("STFOCODICE"), QStringLiteral("1")},
+            {{QStringLiteral("--imposta"), QStringLiteral("STFOCODICE="), QStringLiteral("--forza")}, 0,
+             QStringLiteral("Dati del fornitore salvati."), QStringLiteral("STFOCODICE"), QString()},
+            {{QStringLiteral("--imposta"), QStringLiteral("STFOCODICE=01")}, 0, QString(), QStringLiteral("STFOCODICE"),
+             QStringLiteral("01")},
+        };
+        for (const Case &k : cases) {
+            const Result r = cli(QStringList{QStringLiteral("sostituto")} + k.args);
+            const QString what = k.args.join(QLatin1Char(' ')) + QLatin1Char('\n') + r.err + r.out;
+            QVERIFY2(r.status == k.status, qPrintable(what));
+            QVERIFY2(r.err.contains(k.says), qPrintable(what));
+            TClientDataSet ds;
+            m_store->Load(ds, k.field.startsWith(QStringLiteral("STFO")) ? QStringLiteral("TCFO_FORNITORE")
+                                                                          : QStringLiteral("TCUS_DATISOST"));
+            ds.first();
+            QVERIFY2(ds.fieldByName(k.field).asString().trimmed() == k.stored, qPrintable(what));
+            if (k.status == 0)
+                QVERIFY2(r.out.contains(QStringLiteral("Dati del fornitore per la fornitura: ")), qPrintable(what));
+        }
+        const Result shown = cli({QStringLiteral("sostituto")});
+        QCOMPARE(shown.status, 0);
+        QVERIFY2(shown.out.contains(QRegularExpression(QStringLiteral("SSOSFIRMACOM +FIRMA: MARIO ROSSI\n"))),
+                 qPrintable(shown.out));
+        QVERIFY(shown.err.isEmpty()); // only shown: no database line of a command that writes
+    }
+
+    // The software producer's code is the distributor's: from the installed
+    // configuration, said before any question about the office's data,
+    // changed in "Parametri" with its check.
+    void theSoftwareProducerIsTheDistributors()
+    {
+        QTemporaryDir root;
+        QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("etc/rag")))
+                && QDir().mkpath(root.filePath(QStringLiteral("USR/KZ2025/Res"))));
+        const QString installed = root.filePath(QStringLiteral("etc/rag/velcu-produttore.ini"));
+        const QByteArray stage = qgetenv("VELCU_STAGE_DIR");
+        qputenv("VELCU_STAGE_DIR", QFile::encodeName(root.path()));
+        qunsetenv("VELCU_DB_CONFIG");
+        const auto restore = qScopeGuard([&] {
+            qputenv("VELCU_STAGE_DIR", stage);
+            qputenv("VELCU_DB_CONFIG", QFile::encodeName(path(QStringLiteral("velcu.ini"))));
+        });
+        auto fileText = [&] {
+            QFile f(installed);
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        };
+
+        // missing: the supply stops before asking about the office's data
+        {
+            TdmVelFile dm(*m_store);
+            dm.setWorkgroup(1);
+            bool asked = false;
+            dm.information = [&asked](const QStringList &, bool) { return asked = true; };
+            dm.open();
+            QString message;
+            try {
+                dm.preCheck(dm.visitedRows(TdmVelFile::All));
+            } catch (const EOvError &e) {
+                message = e.message();
+            }
+            dm.closeDataSets();
+            QVERIFY2(message.startsWith(QStringLiteral("Codice fiscale del produttore del software mancante: indicarlo "
+                                                       "in \"Parametri\"")),
+                     qPrintable(message));
+            QVERIFY(!asked);
+        }
+        ScriptedResponder user;
+        {
+            TfmVelParametri dialog;
+            dialog.show();
+            QVERIFY(dialog.lbProduttoreNota->text().startsWith(QStringLiteral("Mancante")));
+        }
+        // the demo installation's value, as the build writes it
+        QVERIFY(QFile::copy(QStringLiteral(VELCU_STAGE_DIR "/etc/rag/velcu-produttore.ini"), installed));
+        QVERIFY(fileText().contains(QStringLiteral("VALORE DIMOSTRATIVO")));
+        {
+            TfmVelParametri dialog;
+            dialog.show();
+            QCOMPARE(dialog.edProduttore->text(), QStringLiteral("01234567897"));
+            QVERIFY(dialog.lbProduttoreNota->text().startsWith(QStringLiteral("VALORE DIMOSTRATIVO")));
+            QVERIFY(!dialog.edProduttore->isReadOnly());
+            tourShot(&dialog, QStringLiteral("parametri-produttore-dimostrativo.png"));
+            dialog.edAnnoFin->setText(QStringLiteral("2025"));
+            for (const QString &wrong : {QStringLiteral("01234567890"), QString(), QStringLiteral("RSSMRA80A01H501U")}) {
+                dialog.edProduttore->setText(wrong);
+                QVERIFY2(!dialog.clickOk(), qPrintable(wrong));
+                QVERIFY2(user.lastText().contains(QStringLiteral("produttore del software")), qPrintable(user.lastText()));
+                QVERIFY(fileText().contains(QStringLiteral("CodiceFiscaleProduttore=01234567897")));
+            }
+            dialog.edProduttore->setText(QStringLiteral("12345678903"));
+            QVERIFY2(dialog.clickOk(), qPrintable(user.lastText()));
+        }
+        QVERIFY(fileText().contains(QStringLiteral("CodiceFiscaleProduttore=12345678903\n")));
+        QVERIFY(!fileText().contains(QStringLiteral("DIMOSTRATIVO")));
+        QCOMPARE(VelTaxCode::checkedSoftwareProducer(), QStringLiteral("12345678903"));
+        // the program's ini, where it holds the key, has the last word
+        qputenv("VELCU_DB_CONFIG", QFile::encodeName(path(QStringLiteral("velcu.ini"))));
+        {
+            TfmVelParametri dialog;
+            dialog.show();
+            QCOMPARE(dialog.edProduttore->text(), QStringLiteral("01234567897"));
+            QVERIFY(dialog.edProduttore->isReadOnly());
+            QVERIFY(dialog.lbProduttoreNota->text().endsWith(QStringLiteral("si modifica lì.")));
+        }
+        user.clear();
+    }
+
     // A supply that cannot be written is no success: the command names its
     // database first, never says "done" before the failure, and says the
     // cause once.
@@ -388,6 +533,114 @@ private slots:
         QCOMPARE(r.err.count(QStringLiteral("spazio su disco esaurito")), 1);
         QVERIFY2(r.err.count(QStringLiteral("Impossibile scrivere")) <= 1, qPrintable(r.err));
         QVERIFY(!QFileInfo::exists(disk.filePath(QStringLiteral("CUR26"))));
+    }
+
+    // The README's campaign from the command line, word for word, on a fresh
+    // copy of the staged installation and its own SQLite file: the demo value
+    // of the software producer, the head teacher from the payroll, the
+    // year's folders when no file is named.
+    void theReadmeCampaignOnAFreshInstallation()
+    {
+        if (TestDb::isPostgres())
+            QSKIP("the README's commands name no server: they run on the installation's SQLite file");
+        QFile readme(QStringLiteral(VELCU_SOURCE_DIR "/README.md"));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const qsizetype from = text.indexOf(QStringLiteral("The demo campaign from the command line"));
+        const qsizetype to = text.indexOf(QStringLiteral("Notes for the command line:"), from);
+        QVERIFY(from > 0 && to > from);
+        QStringList steps;
+        for (const QString &line : text.mid(from, to - from).split(QLatin1Char('\n')))
+            if (line.startsWith(QStringLiteral("    bin/")))
+                steps << line.trimmed();
+        QCOMPARE(steps.size(), 10);
+
+        // the installation: programs and shipped data, no database, no output
+        QTemporaryDir root;
+        const QDir stage(QStringLiteral(VELCU_STAGE_DIR));
+        QDirIterator it(stage.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            const QString rel = stage.relativeFilePath(file);
+            if (rel.startsWith(QStringLiteral("bin/")) && rel != QStringLiteral("bin/velcu-cli")
+                && rel != QStringLiteral("bin/velcu-db"))
+                continue;
+            if (rel.startsWith(QStringLiteral("usr/")) || rel.contains(QStringLiteral("/Stp/"))
+                || rel.contains(QStringLiteral("/DichCU/")) || rel.startsWith(QStringLiteral("USR/KZDati/")))
+                continue;
+            QVERIFY(QDir().mkpath(QFileInfo(root.filePath(rel)).path()));
+            QVERIFY2(QFile::copy(file, root.filePath(rel)), qPrintable(rel));
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &k : env.keys())
+            if (k.startsWith(QStringLiteral("VELCU_")) || k.startsWith(QStringLiteral("PG")))
+                env.remove(k);
+        auto run = [&](const QString &step) {
+            QStringList args = QProcess::splitCommand(step);
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.setWorkingDirectory(root.path());
+            p.start(root.filePath(args.takeFirst()), args);
+            if (!p.waitForFinished(600000))
+                qFatal("%s did not end", qPrintable(step));
+            return Result{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                          QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        };
+        const QString stp = root.filePath(QStringLiteral("USR/KZ2025/Stp/"));
+        for (const QString &step : std::as_const(steps)) {
+            const Result r = run(step);
+            const QString all = r.out + r.err;
+            const bool import = step.contains(QStringLiteral(" import "));
+            QVERIFY2(r.status == (import ? 1 : 0), qPrintable(step + QLatin1Char('\n') + all));
+            // nothing the user did not do, no working file of the program
+            QVERIFY2(!all.contains(QStringLiteral("Fine operazione")) && !all.contains(QStringLiteral("dall'utente"))
+                         && !all.contains(QStringLiteral(".tmp")) && !all.contains(QStringLiteral(".velcu-")),
+                     qPrintable(step + QLatin1Char('\n') + all));
+            if (step.endsWith(QStringLiteral("stato")))
+                QVERIFY2(r.out.contains(QStringLiteral(
+                             "Codice fiscale del produttore del software: 01234567897 (valore dimostrativo)\n")),
+                         qPrintable(r.out));
+            if (step.endsWith(QStringLiteral("sostituto"))) {
+                QVERIFY2(r.out.contains(QRegularExpression(QStringLiteral("SSOSCFRAPPR +.*: BNCLRA70M45H199W\n"))),
+                         qPrintable(r.out));
+                QVERIFY(r.out.contains(QStringLiteral("Dati del sostituto per la fornitura: completi\n")));
+            }
+            if (step.contains(QStringLiteral("fornitura")))
+                QVERIFY2(r.out.contains(QStringLiteral("File scritto: ") + root.filePath(QStringLiteral("USR/KZ2025/DichCU/CUR26"))),
+                         qPrintable(r.out));
+            if (step.endsWith(QStringLiteral("controlla")))
+                QVERIFY2(r.out.contains(QStringLiteral("Controllo superato: 1 file")), qPrintable(r.out));
+            if (step.endsWith(QStringLiteral("stampa --sintetico"))) {
+                QVERIFY2(r.out.contains(QStringLiteral("File scritto: ") + stp + QStringLiteral("CU-2026.pdf")),
+                         qPrintable(r.out));
+                // a second print replaces nothing without --sovrascrivi
+                const QDateTime written = QFileInfo(stp + QStringLiteral("CU-2026.pdf")).lastModified();
+                const Result again = run(step);
+                QCOMPARE(again.status, 1);
+                QVERIFY2(again.err.contains(QStringLiteral("esiste già")), qPrintable(again.err));
+                QCOMPARE(QFileInfo(stp + QStringLiteral("CU-2026.pdf")).lastModified(), written);
+            }
+            if (step.contains(QStringLiteral("--per-percipiente")))
+                QVERIFY(QDir(stp + QStringLiteral("percipienti")).entryList(QDir::Files).size() > 20);
+        }
+    }
+
+    // Qt's own texts of the help (usage, options) come from its Italian
+    // catalogue, as do the file dialogs and the standard buttons.
+    void everyProgramsHelpIsItalian()
+    {
+        for (const char *program : {"velcu", "velcu-cli", "velcu-db"}) {
+            QProcess p;
+            p.start(QStringLiteral(VELCU_STAGE_DIR "/bin/") + QLatin1String(program), {QStringLiteral("--help")});
+            QVERIFY(p.waitForFinished(60000));
+            const QString help = QString::fromUtf8(p.readAllStandardOutput());
+            QVERIFY2(p.exitCode() == 0, program);
+            QVERIFY2(help.contains(QStringLiteral("Utilizzo:")) || help.startsWith(QStringLiteral("Uso:")), qPrintable(help));
+            for (const char *english : {"Usage:", "Options:", "Displays", "Arguments:"})
+                QVERIFY2(!help.contains(QLatin1String(english)), qPrintable(help));
+        }
+        QVERIFY(ovInstallItalian(*QCoreApplication::instance()));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annulla"));
     }
 
     void theProgramNeedsNoDisplay()

@@ -345,7 +345,7 @@ private slots:
                  unreadable.reset();
              },
              [&] {
-                 return QStringLiteral("Impossibile aprire il documento \"%1\": il file non è leggibile (Permission denied).")
+                 return QStringLiteral("Impossibile aprire il documento \"%1\": il file non è leggibile (Permesso negato).")
                      .arg(stp + QStringLiteral("CU_Ordinario-2026.pdf"));
              }},
             {"Frontespizio: nome del file vuoto", "xafStpSost", {},

@@ -656,9 +656,22 @@ private slots:
         outText.clear();
         QCOMPARE(VelCli::run({QStringLiteral("velcu-cli"), QStringLiteral("controlla"), m_dir.filePath(QStringLiteral("nessuno"))}, out, err), 1);
         QVERIFY(outText.contains(QStringLiteral("il file non esiste")));
-        errText.clear();
-        QCOMPARE(VelCli::run({QStringLiteral("velcu-cli"), QStringLiteral("controlla")}, out, err), 2);
-        QCOMPARE(errText, QStringLiteral("Indicare almeno un file da controllare.\n"));
+        // no file: the supplies of the year's folder of the installation
+        {
+            QTemporaryDir root;
+            const QByteArray stage = qgetenv("VELCU_STAGE_DIR");
+            qputenv("VELCU_STAGE_DIR", QFile::encodeName(root.path()));
+            errText.clear();
+            QCOMPARE(VelCli::run({QStringLiteral("velcu-cli"), QStringLiteral("controlla")}, out, err), 1);
+            QVERIFY2(errText.startsWith(QStringLiteral("Nessuna fornitura nella cartella ")), qPrintable(errText));
+            QVERIFY(QFile::copy(good, root.filePath(QStringLiteral("USR/KZ2025/DichCU/CUR26"))));
+            outText.clear();
+            QCOMPARE(VelCli::run({QStringLiteral("velcu-cli"), QStringLiteral("controlla")}, out, err), 0);
+            QVERIFY2(outText.contains(root.filePath(QStringLiteral("USR/KZ2025/DichCU/CUR26")) + QStringLiteral(":\n"))
+                         && outText.contains(QStringLiteral("Controllo superato: 1 file")),
+                     qPrintable(outText));
+            qputenv("VELCU_STAGE_DIR", stage);
+        }
         errText.clear();
         QCOMPARE(VelCli::run({QStringLiteral("velcu-cli"), QStringLiteral("stampa"), QStringLiteral("--colore")}, out, err), 2);
         QCOMPARE(errText, QStringLiteral("Opzione non valida per \"stampa\": --colore (velcu-cli stampa --help per l'elenco).\n"));

@@ -474,6 +474,10 @@ private slots:
             }
             return QString();
         };
+        {
+            QSettings s(ini, QSettings::IniFormat);
+            s.setValue(QStringLiteral("FileTelematico/CodiceFiscaleProduttore"), QString());
+        }
         QVERIFY(message().startsWith(QStringLiteral("Codice fiscale del produttore del software mancante")));
         {
             QSettings s(ini, QSettings::IniFormat);

@@ -44,6 +44,9 @@ struct Installation
         qt.addStatement(TTorQueryText::versionRowName(), QStringLiteral("6.97.29"), 0, QString());
         qt.saveCatalogue(etc() + QStringLiteral("/rag_QueryText.cds"));
         QFile::copy(QStringLiteral(VELCU_SOURCE_DIR "/data/USR/KZ2025/Res/TCUA_ANNOFIN.cds"), yearFile());
+        // the configuration the build installs (the software producer)
+        QFile::copy(QStringLiteral(VELCU_STAGE_DIR "/etc/rag/velcu-produttore.ini"),
+                    etc() + QStringLiteral("/velcu-produttore.ini"));
         db = TestDb::open(demo);
         seedStructures(*db, QStringLiteral("vel"), 2025);
     }

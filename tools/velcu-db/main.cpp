@@ -1,6 +1,7 @@
 // velcu-db: sets up the velcu database.
 //
 //   velcu-db create [--demo] [--payees N] [--force] [--sql-dir DIR] [db options]
+//   velcu-db tabelle [--importa FILE ...]
 //
 // Creates the tables, generators and functions the program needs, on SQLite
 // (the file is created when missing) or PostgreSQL (the database is created
@@ -8,8 +9,14 @@
 // already up to date it only reads the list of applied scripts.
 // --demo adds the demo school; --payees N (also --scale N) adds N payees
 // generated from the demo's own, for benchmarks (DemoPayees.h).
+// tabelle lists the installation's code tables, those still awaiting the
+// model's instructions first; --importa loads a table an office or a
+// distributor typed from the official instructions (the text form of the
+// shipped sources, CodeTableText.h), named as the table it replaces
+// ("TNIS_ISCRITTO.tsv"), checked before anything is written.
 // Exit status: 0 done, 1 failure (message on standard error), 2 bad usage.
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvItalian.h"
 #include "platform/db/InstallRoot.h"
 #include "platform/db/OvDbConfig.h"
 #include "platform/db/OvSQLConnection.h"
@@ -17,11 +24,17 @@
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/util/TorCampagna.h"
+#include "src/prj/unit/model/VelCodeTables.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "tools/codetables/CodeTableText.h"
 #include "tools/velcu-db/DemoPayees.h"
 #include "tools/velcu-db/InstallPermissions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -148,19 +161,99 @@ int create(const QCommandLineParser &parser)
     return 0;
 }
 
+// The installation's code tables, those without codes first.
+int listTables()
+{
+    const QDir dir(VelCodeTables::folder());
+    const QStringList files = dir.entryList({QStringLiteral("*.cds")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    if (files.isEmpty())
+        throw EOvError(QStringLiteral("Nessuna tabella codici in %1.").arg(QDir::toNativeSeparators(dir.path())));
+    QStringList pending, done;
+    for (const QString &f : files) {
+        TClientDataSet ds;
+        VelCodeTables::load(ds, f, dir.path());
+        const QString name = QFileInfo(f).completeBaseName();
+        if (ds.isEmpty())
+            pending << name;
+        else
+            done << QStringLiteral("%1 (%2 codici)").arg(name).arg(ds.recordCount());
+    }
+    out() << "Tabelle codici in " << QDir::toNativeSeparators(dir.path()) << ":\n";
+    for (const QString &n : std::as_const(pending))
+        out() << "  " << n << ": da completare con le istruzioni del modello (velcu-db tabelle --importa "
+              << n << ".tsv)\n";
+    for (const QString &n : std::as_const(done))
+        out() << "  " << n << '\n';
+    return 0;
+}
+
+// Loads one typed table over the shipped one of the same name: the columns
+// must be the shipped table's, every code present, unique, described.
+void importTable(const QString &file)
+{
+    if (!QFileInfo(file).isFile())
+        throw EOvError(QStringLiteral("Il file \"%1\" non esiste.").arg(file));
+    const QString name = QFileInfo(file).completeBaseName();
+    const QString target = VelCodeTables::resolve(name + QStringLiteral(".cds"));
+    if (target.isEmpty())
+        throw EOvError(QStringLiteral("Tabella codici \"%1\" sconosciuta: il file deve chiamarsi come la tabella che "
+                                      "sostituisce (velcu-db tabelle per l'elenco).")
+                           .arg(name));
+    TClientDataSet shipped;
+    VelCodeTables::load(shipped, QFileInfo(target).fileName());
+    // checked into a scratch file first: the table in use changes only once
+    // the whole file is right
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        throw EOvError(QStringLiteral("Impossibile creare una cartella temporanea."));
+    const QString checked = scratch.filePath(QStringLiteral("tabella.cds"));
+    const int rows = CodeTableText::convert(file, checked, true);
+    TClientDataSet typed;
+    typed.loadFromFile(checked);
+    QStringList want, got;
+    for (const TFieldDef &d : shipped.fieldDefs())
+        want << d.name;
+    for (const TFieldDef &d : typed.fieldDefs())
+        got << d.name;
+    if (want.join(QLatin1Char('|')).compare(got.join(QLatin1Char('|')), Qt::CaseInsensitive) != 0)
+        throw EOvError(QStringLiteral("%1: le colonne devono essere %2 (trovate %3).")
+                           .arg(file, want.join(QStringLiteral(", ")), got.join(QStringLiteral(", "))));
+    if (rows == 0)
+        throw EOvError(QStringLiteral("%1: nessun codice.").arg(file));
+    CodeTableText::convert(file, target, true);
+    out() << "Tabella " << name << ": " << rows << " codici caricati in " << QDir::toNativeSeparators(target) << ".\n";
+}
+
+int tables(const QCommandLineParser &parser)
+{
+    const QStringList files = parser.values(QStringLiteral("importa"));
+    if (files.isEmpty())
+        return listTables();
+    for (const QString &f : files)
+        importTable(f);
+    return 0;
+}
+
 }
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    ovInstallItalian(app);
     QCoreApplication::setApplicationName(QStringLiteral("velcu-db"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Crea o aggiorna il database di velcu (SQLite o PostgreSQL).\n"
-        "Comando: create  crea tabelle, generatori e funzioni; con --demo anche i dati dell'istituto dimostrativo."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("create"));
+        "Comandi: create   crea tabelle, generatori e funzioni; con --demo anche i dati dell'istituto dimostrativo.\n"
+        "         tabelle  elenca le tabelle codici; con --importa FILE carica una tabella scritta dalle\n"
+        "                  istruzioni del modello (righe Codice<TAB>Descrizione, file chiamato come la tabella)."));
+    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Mostra questo aiuto.")));
+    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("create oppure tabelle"));
+    parser.addOption(QCommandLineOption(QStringLiteral("importa"),
+                                        QStringLiteral("tabelle: carica la tabella codici del file (ripetibile)."),
+                                        QStringLiteral("FILE")));
     parser.addOption(QCommandLineOption(QStringLiteral("demo"), QStringLiteral("Aggiunge i dati dimostrativi.")));
     parser.addOption(QCommandLineOption(QStringLiteral("payees"),
                                         QStringLiteral("Aggiunge N percipienti generati dai dati dimostrativi."),
@@ -185,12 +278,15 @@ int main(int argc, char **argv)
         return 0;
     }
     const QStringList args = parser.positionalArguments();
-    if (args.size() != 1 || args.first() != QLatin1String("create")) {
-        err() << "Uso: velcu-db create [--demo] [--payees N] [opzioni del database]; --help per l'elenco.\n";
+    if (args.size() != 1 || (args.first() != QLatin1String("create") && args.first() != QLatin1String("tabelle"))) {
+        err() << "Uso: velcu-db create [--demo] [--payees N] [opzioni del database] | velcu-db tabelle "
+                 "[--importa FILE]; --help per l'elenco.\n";
         return 2;
     }
 
     try {
+        if (args.first() == QLatin1String("tabelle"))
+            return tables(parser);
         return create(parser);
     } catch (const EOvException &e) {
         err() << e.message() << '\n';

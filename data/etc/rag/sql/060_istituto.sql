@@ -30,6 +30,20 @@ CREATE TABLE IF NOT EXISTS tsedind_indirizzi (
 );
 CREATE UNIQUE INDEX IF NOT EXISTS ux_tsedind_validita ON tsedind_indirizzi (isedid, dsedindvalidodal);
 
+-- The school's legal representative (the head teacher), who signs the
+-- supply: the one in force is the latest named from a date not after the end
+-- of the financial year. Codice carica 1: legal representative.
+CREATE TABLE IF NOT EXISTS tsedrap_rappresentanti (
+    isedrapid        INTEGER      NOT NULL PRIMARY KEY,
+    isedid           INTEGER      NOT NULL REFERENCES tsed_sedi (isedid),
+    dsedrapvalidodal DATE         NOT NULL,
+    ssedrapcodfis    VARCHAR(16)  NOT NULL,
+    ssedrapcognome   VARCHAR(60)  NOT NULL,
+    ssedrapnome      VARCHAR(60)  NOT NULL,
+    ssedrapcarica    VARCHAR(2)   NOT NULL DEFAULT '1'
+);
+CREATE UNIQUE INDEX IF NOT EXISTS ux_tsedrap_validita ON tsedrap_rappresentanti (isedid, dsedrapvalidodal);
+
 CREATE TABLE IF NOT EXISTS tdwg_gruppilavoro (
     idwgid   INTEGER      NOT NULL PRIMARY KEY,
     isedid   INTEGER      NOT NULL REFERENCES tsed_sedi (isedid),

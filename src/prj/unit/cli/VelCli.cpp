@@ -20,6 +20,7 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/shell/TdmVelMain.h"
 #include "src/prj/unit/shell/VelParametriUtente.h"
+#include "src/prj/unit/shell/VelProduttore.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
@@ -34,6 +35,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -163,6 +165,7 @@ int importa(Command &c, LazySession &db)
             return Errors;
         }
     }
+    c.responder.silenced << s("Fine operazione");
     Progress progress(c.err, s("Importazione"));
     imp.onProgress = [&progress](int pos, int count, const QString &who) { progress.step(pos, count, who); };
     QStringList log;
@@ -196,9 +199,11 @@ bool printCheck(Command &c, const QStringList &files)
 int fornitura(Command &c, LazySession &db)
 {
     const QCommandLineParser &p = c.p;
-    if (!p.isSet(QStringLiteral("out")))
-        throw UsageError{s("Indicare il file della fornitura con --out FILE.")};
-    const QString outFile = QFileInfo(p.value(QStringLiteral("out"))).absoluteFilePath();
+    // As the window proposes it: the year's supply folder, "CUR26"; a
+    // relative --out starts from the current folder.
+    const QString outFile = p.isSet(QStringLiteral("out"))
+                                ? QFileInfo(p.value(QStringLiteral("out"))).absoluteFilePath()
+                                : QDir(TdmVelFile::defaultFolder()).absoluteFilePath(TdmVelFile::proposedName());
     if (!QFileInfo(QFileInfo(outFile).absolutePath()).isDir())
         throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
     const QStringList codes = taxCodes(p);
@@ -218,7 +223,9 @@ int fornitura(Command &c, LazySession &db)
     dm.log = [&c](const QString &line) {
         // The generation's closing line speaks of its working tables only;
         // the command's outcome is said once the supply is written and checked.
-        if (line == QLatin1String("Operazione terminata con successo."))
+        // Nor did the user end anything: the command stops by itself without --forza.
+        if (line == QLatin1String("Operazione terminata con successo.")
+            || line == QLatin1String("Generazione file telematico terminata dall'utente"))
             return;
         c.err << line << '\n';
         c.err.flush();
@@ -322,63 +329,69 @@ int stato(Command &c, LazySession &db)
         ds.first();
         return !ds.isEmpty();
     };
-    auto value = [](TClientDataSet &ds, const char *field) {
-        const int i = ds.fieldIndex(QLatin1String(field));
-        return i < 0 ? QString() : ds.field(i).asString().trimmed();
-    };
     TClientDataSet sost, forn, ct;
-    // What the supply requires of the agent and of the supplier.
-    QStringList agentMissing;
-    if (!firstRow("TCUS_DATISOST", sost)) {
-        agentMissing << s("nessun dato");
-    } else {
-        if (!TVelSupplyCheck::validTaxCode(value(sost, "SSOSCODFIS").toUpper()))
-            agentMissing << s("codice fiscale");
-        const std::pair<const char *, const char *> required[] = {
-            {"SSOSDENOM", "denominazione"},
-            {"SSOSCFRAPPR", "codice fiscale del rappresentante"},
-            {"SCARCODICE", "codice carica del rappresentante"},
-            {"SSOSCOGNRAPPR", "cognome del rappresentante"},
-            {"SSOSNOMERAPPR", "nome del rappresentante"},
-            {"SSOSFIRMACOM", "firma della comunicazione"},
-        };
-        for (const auto &[field, label] : required)
-            if (value(sost, field).isEmpty())
-                agentMissing << s(label);
-    }
-    QStringList supplierMissing;
-    if (!firstRow("TCFO_FORNITORE", forn)) {
-        supplierMissing << s("nessun dato");
-    } else {
-        if (!TVelSupplyCheck::validTaxCode(value(forn, "SFORCODFIS").toUpper()))
-            supplierMissing << s("codice fiscale");
-        if (value(forn, "STFOCODICE").isEmpty())
-            supplierMissing << s("tipo fornitore");
-    }
+    firstRow("TCUS_DATISOST", sost);
+    firstRow("TCFO_FORNITORE", forn);
     const bool quadroCt = firstRow("TCUCT_DATICT", ct);
-    const QString producer = VelTaxCode::softwareProducer();
-    auto state = [](const QStringList &missing) {
-        return missing.isEmpty() ? s("completi") : s("incompleti (") + missing.join(QStringLiteral(", ")) + QLatin1Char(')');
-    };
+    const VelProduttore::Setting producer = VelProduttore::current(VelTaxCode::settingsFile());
     c.out << s("Anno finanziario: %1\n").arg(session.year);
     c.out << s("Database: %1\n").arg(session.connessione->xqoMain.config().describe());
     c.out << s("CU in archivio: %1\n").arg(cud.recordCount());
     c.out << s("CU stampati: %1\n").arg(printed);
     c.out << s("CU con sezioni (INPS, familiari, autonomi...): %1\n").arg(withSections.size());
-    c.out << s("Dati del sostituto: %1\n").arg(state(agentMissing));
-    c.out << s("Dati del fornitore: %1\n").arg(state(supplierMissing));
+    c.out << s("Dati del sostituto: %1\n").arg(completeness(agentMissing(sost)));
+    c.out << s("Dati del fornitore: %1\n").arg(completeness(supplierMissing(forn)));
     c.out << s("Quadro CT: %1\n").arg(quadroCt ? s("compilato") : s("non compilato"));
     c.out << s("Codice fiscale del produttore del software: %1\n")
-                 .arg(VelCodFis::isValidNumeric(producer) ? producer : s("mancante o non valido"));
+                 .arg(!VelCodFis::isValidNumeric(producer.code) ? s("mancante o non valido")
+                      : producer.demo                           ? producer.code + s(" (valore dimostrativo)")
+                                                                : producer.code);
     return Ok;
+}
+
+// The supplies in the year's folder: each file with the parts written after
+// it ("CUR26", "CUR26_2", ...), by name.
+QList<QStringList> suppliesInFolder(const QString &folder)
+{
+    static const QRegularExpression part(QStringLiteral("^(.+)_(\\d+)$"));
+    QMap<QString, QMap<int, QString>> byBase;
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &fi : entries) {
+        const QString name = fi.fileName();
+        // the files a write leaves before its rename, and the backups
+        if (name.contains(QLatin1String(".tmp")) || name.endsWith(QLatin1String(".BAK"), Qt::CaseInsensitive))
+            continue;
+        const auto m = part.match(name);
+        if (m.hasMatch() && QFileInfo::exists(QDir(folder).filePath(m.captured(1))))
+            byBase[m.captured(1)].insert(m.captured(2).toInt(), fi.absoluteFilePath());
+        else
+            byBase[name].insert(1, fi.absoluteFilePath());
+    }
+    QList<QStringList> out;
+    for (const auto &parts : std::as_const(byBase))
+        out << parts.values();
+    return out;
 }
 
 int controlla(Command &c)
 {
     const QStringList files = c.p.positionalArguments();
-    if (files.isEmpty())
-        throw UsageError{s("Indicare almeno un file da controllare.")};
-    return printCheck(c, files) ? Ok : Errors;
+    if (!files.isEmpty())
+        return printCheck(c, files) ? Ok : Errors;
+    // Without files: every supply in the year's folder, each on its own.
+    const QString folder = TdmVelFile::defaultFolder();
+    const QList<QStringList> supplies = suppliesInFolder(folder);
+    if (supplies.isEmpty()) {
+        c.err << s("Nessuna fornitura nella cartella %1: indicare i file da controllare.\n")
+                     .arg(QDir::toNativeSeparators(folder));
+        return Errors;
+    }
+    bool clean = true;
+    for (const QStringList &supply : supplies) {
+        c.out << s("Fornitura %1:\n").arg(QDir::toNativeSeparators(supply.first()));
+        clean = printCheck(c, supply) && clean;
+    }
+    return clean ? Ok : Errors;
 }
 
 // ---------------------------------------------------------------- options
@@ -392,14 +405,22 @@ QString usage()
              "              --inpdap uniemens|noipa  --sovrascrivi mai|sempre  --forza-stampati  --cf CF...\n"
              "  fornitura   scrive la fornitura telematica e la controlla\n"
              "              --out FILE  --cf CF...  --forza  --cartella-lavoro CARTELLA\n"
+             "              (--out predefinito: %1%2 dell'installazione)\n"
              "  stampa      stampa i CU in PDF\n"
              "              --sintetico|--ordinario  --out FILE.pdf  --per-percipiente CARTELLA\n"
-             "              --fronte-retro  --firma-omessa  --bozza  --cf CF...\n"
-             "  controlla   controlla i file di una fornitura: FILE...\n"
+             "              --fronte-retro  --firma-omessa  --bozza  --sovrascrivi  --cf CF...\n"
+             "              (--out predefinito: %3%4.pdf, %3%5.pdf con --ordinario)\n"
+             "  controlla   controlla i file di una fornitura: FILE...; senza file, le forniture\n"
+             "              della cartella %1 dell'installazione\n"
              "  stato       anno, CU in archivio, stampati, dati del sostituto e del fornitore\n"
+             "  sostituto   mostra i dati del sostituto e del fornitore; li modifica con\n"
+             "              --imposta CAMPO=VALORE (ripetibile)  --forza\n"
              "Opzioni comuni: --anno AAAA, --db-engine, --db-path, --db-host, --db-port, --db-name, --db-user,\n"
              "  --db-options, --db-config (vedere velcu --help).\n"
-             "Esito: 0 riuscito, 1 errori, 2 uso non corretto.\n");
+             "Un percorso relativo (--out, --per-percipiente, i file di controlla) parte dalla cartella corrente.\n"
+             "Esito: 0 riuscito, 1 errori, 2 uso non corretto.\n")
+        .arg(Campagna::cartellaFornitura(), TdmVelFile::proposedName(), Campagna::cartellaStampe(),
+             TVelCuPrint::defaultFileName(false), TVelCuPrint::defaultFileName(true));
 }
 
 void addOptions(QCommandLineParser &p, const QString &command)
@@ -426,7 +447,7 @@ void addOptions(QCommandLineParser &p, const QString &command)
         flag("forza-stampati", "Importa anche i CU già stampati.");
     }
     if (command == QLatin1String("fornitura") || command == QLatin1String("stampa"))
-        valued("out", "File da scrivere.", "FILE");
+        valued("out", "File da scrivere (un percorso relativo parte dalla cartella corrente).", "FILE");
     if (command == QLatin1String("fornitura")) {
         flag("forza", "Prosegue anche con dati obbligatori mancanti.");
         valued("cartella-lavoro", "Cartella delle tabelle di lavoro (predefinita: USR/KZDati).", "CARTELLA");
@@ -438,6 +459,12 @@ void addOptions(QCommandLineParser &p, const QString &command)
         flag("fronte-retro", "Predispone il documento per la stampa fronte/retro.");
         flag("firma-omessa", "Firma omessa ai sensi di legge.");
         flag("bozza", "Bozza: \"BOZZA\" su ogni pagina, nessun CU segnato come stampato.");
+        flag("sovrascrivi", "Sostituisce il documento PDF già presente.");
+    }
+    if (command == QLatin1String("sostituto")) {
+        valued("imposta", "Imposta un campo del sostituto o del fornitore (ripetibile).", "CAMPO=VALORE");
+        flag("forza", "Salva il fornitore anche con dati obbligatori mancanti.");
+        return;
     }
     if (command != QLatin1String("stato"))
         valued("cf", "Codice fiscale (ripetibile o separato da virgole).", "CF");
@@ -462,14 +489,14 @@ QString parseError(const QCommandLineParser &p, const QString &command)
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     const QStringList commands{QStringLiteral("import"), QStringLiteral("fornitura"), QStringLiteral("stampa"),
-                               QStringLiteral("controlla"), QStringLiteral("stato")};
+                               QStringLiteral("controlla"), QStringLiteral("stato"), QStringLiteral("sostituto")};
     if (arguments.size() < 2 || arguments.at(1) == QLatin1String("--help") || arguments.at(1) == QLatin1String("-h")) {
         (arguments.size() < 2 ? err : out) << usage();
         return arguments.size() < 2 ? Usage : Ok;
     }
     const QString command = arguments.at(1);
     if (!commands.contains(command)) {
-        err << s("Comando sconosciuto: \"%1\" (import, fornitura, stampa, controlla, stato).\n").arg(command);
+        err << s("Comando sconosciuto: \"%1\" (import, fornitura, stampa, controlla, stato, sostituto).\n").arg(command);
         return Usage;
     }
     QCommandLineParser p;
@@ -506,7 +533,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
             } catch (const EOvException &e) {
                 throw UsageError{e.message()};
             }
-            if (command != QLatin1String("stato"))
+            if (command != QLatin1String("stato")
+                && (command != QLatin1String("sostituto") || p.isSet(QStringLiteral("imposta"))))
                 db.announceTo = &err;
             if (command == QLatin1String("import"))
                 status = importa(c, db);
@@ -514,6 +542,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
                 status = fornitura(c, db);
             else if (command == QLatin1String("stampa"))
                 status = stampa(c, db);
+            else if (command == QLatin1String("sostituto"))
+                status = sostituto(c, db);
             else
                 status = stato(c, db);
         }

@@ -10,6 +10,7 @@
 //                    [--fronte-retro] [--firma-omessa] [--cf CF ...]
 //   velcu-cli controlla FILE...
 //   velcu-cli stato
+//   velcu-cli sostituto [--imposta CAMPO=VALORE ...] [--forza]
 //
 // Every command that reads the database takes the program's configuration
 // (velcu.ini, VELCU_DB_* variables, --db-* options) and --anno. Messages are

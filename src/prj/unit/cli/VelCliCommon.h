@@ -65,6 +65,9 @@ class CliResponder : public IOvMessageResponder
 public:
     explicit CliResponder(QTextStream &err) : m_err(err) {}
     int answerYes = 0; // IDYES to answer "Sì" to questions, 0 for the cautious answer
+    // Messages of the window's run that say nothing on the command line,
+    // where the command's own summary follows ("Fine operazione").
+    QStringList silenced;
 
     int respond(const OvMessage &msg) override
     {
@@ -77,6 +80,8 @@ public:
             answer = answerYes;
         if (!answer && !msg.buttons.isEmpty())
             answer = msg.buttons.first();
+        if (!msg.isQuestion() && silenced.contains(text))
+            return answer;
         if (msg.isQuestion())
             m_err << text << s(" [risposta: ") << ovButtonText(answer) << "]\n";
         else
@@ -267,5 +272,13 @@ inline bool allCodesFound(Command &c, const QStringList &codes, const QSet<QStri
 
 // The print commands (velcu-cli stampa).
 int stampa(Command &c, LazySession &db);
+
+// The agent's and the supplier's data (velcu-cli sostituto), and what the
+// supply still needs of them ("nessun dato", "codice fiscale", ...).
+int sostituto(Command &c, LazySession &db);
+QStringList agentMissing(TClientDataSet &sost);
+QStringList supplierMissing(TClientDataSet &forn);
+// "completi" or "incompleti (a, b)".
+QString completeness(const QStringList &missing);
 
 } // namespace VelCli::detail

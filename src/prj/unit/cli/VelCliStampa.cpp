@@ -25,15 +25,21 @@ int stampa(Command &c, LazySession &db)
     if (sintetico == ordinario)
         throw UsageError{s("Indicare uno fra --sintetico e --ordinario.")};
     const bool perPayee = p.isSet(QStringLiteral("per-percipiente"));
-    if (!p.isSet(QStringLiteral("out")) && !perPayee)
-        throw UsageError{s("Indicare il file PDF con --out FILE.pdf oppure la cartella con --per-percipiente.")};
+    const bool replace = p.isSet(QStringLiteral("sovrascrivi"));
     QString outFile;
-    if (p.isSet(QStringLiteral("out"))) {
-        outFile = QFileInfo(p.value(QStringLiteral("out"))).absoluteFilePath();
+    // Without --out, the window's place and name: the year's Stp folder.
+    if (p.isSet(QStringLiteral("out")) || !perPayee) {
+        outFile = p.isSet(QStringLiteral("out"))
+                      ? QFileInfo(p.value(QStringLiteral("out"))).absoluteFilePath()
+                      : QDir(TorFolders::stpDir()).absoluteFilePath(TVelCuPrint::defaultFileName(ordinario)
+                                                                     + QStringLiteral(".pdf"));
         if (!outFile.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
             throw UsageError{s("Il file di --out deve avere l'estensione .pdf: \"%1\".").arg(p.value(QStringLiteral("out")))};
         if (!QFileInfo(QFileInfo(outFile).absolutePath()).isDir())
             throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
+        if (QFileInfo::exists(outFile) && !replace)
+            throw EOvError(s("Il file \"%1\" esiste già: indicare un altro --out o aggiungere --sovrascrivi.")
+                               .arg(QDir::toNativeSeparators(outFile)));
     }
     QString payeeDir;
     std::unique_ptr<VelCliPdfSplit::FolderGuard> guard;

@@ -42,7 +42,20 @@ void run(TTorDbEdit *edit, const VelFieldDesc &field, TTorDBCds *store, QWidget 
             fm->setKeyField(field.lookupKey);
         } else {
             TClientDataSet table;
-            loadTable(table, field.table);
+            try {
+                loadTable(table, field.table);
+            } catch (const EOvError &) {
+                if (!table.active() || !table.isEmpty())
+                    throw;
+                // shipped without codes until the model's instructions are
+                // at hand: the office types the code itself
+                if (src->ensureEditing()) {
+                    OvMessageBox(QStringLiteral("Tabella da completare con le istruzioni del modello: digitare il codice"),
+                                 MB_OK | MB_ICONINFORMATION);
+                    edit->setFocus();
+                }
+                return;
+            }
             fm->setSourceData(table, field.table);
         }
         // Edit state first: a refused edit (a printed CU) runs no search.

@@ -1,7 +1,9 @@
 #pragma once
 // The search behind every code field of the editors: the field's code table
 // (or the structure it names) in the search window; the chosen code is written
-// into the field. A code typed by hand that is not in the table is kept.
+// into the field. A code typed by hand that is not in the table is kept; a
+// table shipped without codes (awaiting the model's instructions, loaded later
+// with velcu-db tabelle --importa) says so and leaves the box to type in.
 #include <QString>
 
 class QWidget;

@@ -82,6 +82,23 @@ void TVelImportCud::scriviDatiSostituto()
                               {"LSOSCASIPARTICOLARI", s("0")},
                               {"LSOSCT", s("0")},
                               {"LSOSDICHCONTRIB", s("0")}});
+    // The signing representative (the head teacher) where the payroll names
+    // one; what the office typed in the agent's editor stays.
+    if (const QString rapCf = sed("SSEDRAPCODFIS").trimmed(); !rapCf.isEmpty()) {
+        TClientDataSet ds;
+        m_store.Load(ds, s("TCUS_DATISOST"));
+        ds.first();
+        ds.edit();
+        const QString signer = (sed("SSEDRAPCOGNOME") + QLatin1Char(' ') + sed("SSEDRAPNOME")).simplified();
+        for (const auto &[field, value] : {std::pair{"SSOSCFRAPPR", rapCf}, std::pair{"SCARCODICE", sed("SSEDRAPCARICA")},
+                                           std::pair{"SSOSCOGNRAPPR", sed("SSEDRAPCOGNOME")},
+                                           std::pair{"SSOSNOMERAPPR", sed("SSEDRAPNOME")},
+                                           std::pair{"SSOSFIRMACOM", signer}})
+            if (ds.fieldByName(s(field)).asString().trimmed().isEmpty())
+                ds.fieldByName(s(field)).setAsString(value.trimmed());
+        ds.post();
+        m_store.Save(ds, s("TCUS_DATISOST"));
+    }
     rewrite("TCUCT_DATICT", {{"SCTCODFIS", codFis}, {"LCTFISCONLINE", s("0")}, {"LCTSRVENTRATEL", s("0")}});
     rewrite("TCFO_FORNITORE", {{"SFORCODFIS", codFis}, {"STFOCODICE", s("01")}});
     tr.Commit();

@@ -2,13 +2,16 @@
 
 #include "TfmVelMain.h"
 #include "VelAnnoFin.h"
+#include "VelProduttore.h"
 
 #include "platform/framework/OvMessages.h"
+#include "src/prj/unit/telematic/VelTaxCode.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorFolders.h"
 
 #include <QDate>
 #include <QDateEdit>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,6 +59,16 @@ void TfmVelParametri::formCreate()
     lbDataModello->setVisible(false);
     deDataModello->setVisible(false);
 
+    lbProduttore = new QLabel(QStringLiteral("Codice fiscale del produttore del software:"), this);
+    edProduttore = new QLineEdit(this);
+    edProduttore->setObjectName(QStringLiteral("edProduttore"));
+    edProduttore->setMaxLength(11);
+    edProduttore->setFixedWidth(edProduttore->fontMetrics().horizontalAdvance(QStringLiteral("00000000000000")) + 12);
+    lbProduttore->setBuddy(edProduttore);
+    lbProduttoreNota = new QLabel(this);
+    lbProduttoreNota->setObjectName(QStringLiteral("lbProduttoreNota"));
+    lbProduttoreNota->setWordWrap(true);
+
     buOk = new QPushButton(QStringLiteral("OK"), this);
     buOk->setObjectName(QStringLiteral("buOk"));
     buOk->setDefault(true);
@@ -68,6 +81,9 @@ void TfmVelParametri::formCreate()
     fields->addWidget(edAnnoFin, 0, 1);
     fields->addWidget(lbDataModello, 1, 0);
     fields->addWidget(deDataModello, 1, 1);
+    fields->addWidget(lbProduttore, 2, 0);
+    fields->addWidget(edProduttore, 2, 1);
+    fields->addWidget(lbProduttoreNota, 3, 0, 1, 3);
     fields->setColumnStretch(2, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -80,7 +96,7 @@ void TfmVelParametri::formCreate()
     layout->addLayout(fields);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    setMinimumWidth(280);
+    setMinimumWidth(420);
 }
 
 void TfmVelParametri::formShow()
@@ -94,6 +110,19 @@ void TfmVelParametri::formShow()
     const TfmVelMain *main = TfmVelMain::instance();
     const QDate model = main ? QDate::fromString(main->modelDate(), kDateFormat) : QDate();
     deDataModello->setDate(model.isValid() ? model : QDate::currentDate());
+
+    const VelProduttore::Setting produttore = VelProduttore::current(VelTaxCode::settingsFile());
+    m_produttore = produttore.code;
+    edProduttore->setText(produttore.code);
+    edProduttore->setReadOnly(produttore.fromProgramIni);
+    const QString file = QDir::toNativeSeparators(produttore.file);
+    lbProduttoreNota->setText(
+        produttore.fromProgramIni ? QStringLiteral("Impostato nel file %1 (sezione [FileTelematico]): si modifica lì.").arg(file)
+        : produttore.code.isEmpty() ? QStringLiteral("Mancante: la fornitura telematica non può essere scritta senza. "
+                                                     "Lo indica chi distribuisce il programma.")
+        : produttore.demo ? QStringLiteral("VALORE DIMOSTRATIVO dell'installazione di prova: chi distribuisce il "
+                                           "programma indica il proprio.")
+                          : QStringLiteral("Indicato da chi distribuisce il programma (file %1).").arg(file));
 
     // Said once the dialog is on screen, above it.
     if (!remembered.warning.isEmpty()) {
@@ -134,6 +163,8 @@ bool TfmVelParametri::clickOk()
 {
     const QString text = edAnnoFin->text();
     const bool valid = text == VelAnnoFin::FirstYear || text == VelAnnoFin::LastYear;
+    if (valid && !saveProduttore())
+        return false;
     TTorDBCds *store = mainStore();
     // The open windows show the year they were opened on: they close first
     // (each asking about what is pending), or the year stays as it is.
@@ -164,6 +195,24 @@ bool TfmVelParametri::clickOk()
         && !store->HasRows(QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths, text.toInt()))
         OvMessageBox(noCuText(text), MB_OK | MB_ICONINFORMATION);
     return isHidden();
+}
+
+// The producer's code, when changed: checked and written, or the dialog stays.
+bool TfmVelParametri::saveProduttore()
+{
+    const QString code = edProduttore->text().trimmed();
+    if (edProduttore->isReadOnly() || code == m_produttore)
+        return true;
+    try {
+        VelProduttore::save(code);
+    } catch (const std::exception &e) {
+        showException(e);
+        edProduttore->setFocus();
+        edProduttore->selectAll();
+        return false;
+    }
+    m_produttore = code;
+    return true;
 }
 
 void TfmVelParametri::formCloseQuery(bool &canClose)

@@ -4,6 +4,10 @@
 // main window's year and model date, the fiscal store's year (every month)
 // and the remembered year in "TCUA_ANNOFIN.cds" follow the choice.
 //
+// Beside it, the software producer's tax code of the supply (the
+// distributor's, written by the build): shown with its demo mark, changed
+// here with the tax-code check, read-only where the program's ini sets it.
+//
 // At start, while the fiscal store has no year yet, the dialog closes only
 // through OK: the program cannot work without a year.
 #include "platform/dataset/TClientDataSet.h"
@@ -24,6 +28,9 @@ public:
     QLineEdit *edAnnoFin = nullptr;
     QLabel *lbDataModello = nullptr;   // hidden
     QDateEdit *deDataModello = nullptr; // hidden
+    QLabel *lbProduttore = nullptr;
+    QLineEdit *edProduttore = nullptr;
+    QLabel *lbProduttoreNota = nullptr;
     QPushButton *buOk = nullptr;
     TClientDataSet cdsAnnoFin;
 
@@ -41,4 +48,8 @@ protected:
     void formShow() override;
     void formCloseQuery(bool &canClose) override;
     void formClose() override;
+
+private:
+    QString m_produttore; // as shown, to save only a change
+    bool saveProduttore();
 };

@@ -305,6 +305,9 @@ QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
 
 bool TdmVelFile::preCheck(const QList<int> &rows)
 {
+    // the distributor's setting first: no question on the office's data for a
+    // supply that could not be written anyway
+    VelTaxCode::checkedSoftwareProducer(m_settingsFile);
     QStringList refused = repeatedTaxCodes(rows);
     refused << unsendableFields(rows);
     if (const QStringList &repeated = refused; !repeated.isEmpty()) {

@@ -3,11 +3,10 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvDbConfig.h"
 #include "src/prj/unit/model/VelCodFis.h"
+#include "src/prj/unit/shell/VelProduttore.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QProcessEnvironment>
-#include <QSettings>
 
 namespace VelTaxCode {
 
@@ -19,17 +18,18 @@ QString settingsFile()
 
 QString softwareProducer(const QString &iniFile)
 {
-    if (iniFile.isEmpty() || !QFileInfo::exists(iniFile))
-        return QString();
-    QSettings ini(iniFile, QSettings::IniFormat);
-    return ini.value(QLatin1String(IniSection) + QLatin1Char('/') + QLatin1String(IniKey)).toString().trimmed();
+    return VelProduttore::current(iniFile).code;
 }
 
 QString checkedSoftwareProducer(const QString &iniFile)
 {
-    const QString code = softwareProducer(iniFile);
-    const QString where = QStringLiteral("nel file %1, sezione [%2], chiave %3")
-                              .arg(QDir::toNativeSeparators(iniFile), QLatin1String(IniSection), QLatin1String(IniKey));
+    const VelProduttore::Setting setting = VelProduttore::current(iniFile);
+    const QString &code = setting.code;
+    const QString where = setting.fromProgramIni
+                              ? QStringLiteral("nel file %1, sezione [%2], chiave %3")
+                                    .arg(QDir::toNativeSeparators(setting.file), QLatin1String(IniSection),
+                                         QLatin1String(IniKey))
+                              : QStringLiteral("in \"Parametri\" (file %1)").arg(QDir::toNativeSeparators(setting.file));
     if (code.isEmpty())
         throw EOvError(QStringLiteral("Codice fiscale del produttore del software mancante: indicarlo %1. "
                                       "Impossibile procedere!")

@@ -4,8 +4,9 @@
 // written with a code that fails it in the places that name who files it (the
 // supplier, the withholding agent, the software producer).
 //
-// The software producer's code is a setting of the installation, in the
-// program's ini (bin/velcu.ini, or the file named by VELCU_DB_CONFIG):
+// The software producer's code is a setting of the installation: the
+// installed configuration the build writes (VelProduttore), unless the
+// program's ini (bin/velcu.ini, or the file named by VELCU_DB_CONFIG) holds
 //
 //   [FileTelematico]
 //   CodiceFiscaleProduttore=01234567897
@@ -19,8 +20,7 @@ inline constexpr const char *IniKey = "CodiceFiscaleProduttore";
 // The ini the setting is read from: VELCU_DB_CONFIG when set, else the
 // program's ini beside the executable.
 QString settingsFile();
-// The software producer's code as the ini gives it (trimmed; empty when
-// the file or the key is missing).
+// The software producer's code (trimmed; empty when missing).
 QString softwareProducer(const QString &iniFile = settingsFile());
 // The same, checked before a supply is generated: EOvError with the message
 // for the office when it is missing or not 11 digits with a valid check digit.

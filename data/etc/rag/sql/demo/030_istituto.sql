@@ -15,6 +15,13 @@ INSERT INTO tsedind_indirizzi (isedindid, isedid, dsedindvalidodal, ssedindindir
     (2, 1, '2024-09-01', 'VIA GIUSEPPE MAZZINI, 12', 1, 1)
 ON CONFLICT DO NOTHING;
 
+-- The head teacher since September 2022, who signs the supply (a made-up
+-- person; the tax code has a valid check letter).
+INSERT INTO tsedrap_rappresentanti (isedrapid, isedid, dsedrapvalidodal, ssedrapcodfis, ssedrapcognome,
+                                    ssedrapnome, ssedrapcarica) VALUES
+    (1, 1, '2022-09-01', 'BNCLRA70M45H199W', 'BIANCHI', 'LAURA', '1')
+ON CONFLICT DO NOTHING;
+
 INSERT INTO tdwg_gruppilavoro (idwgid, isedid, ianfid, iansid, sdwgdesc) VALUES
     (1, 1, 56, 56, 'I.C. DANTE ALIGHIERI - A.S. 2025/2026 - E.F. 2025'),
     (2, 1, 57, 56, 'I.C. DANTE ALIGHIERI - A.S. 2025/2026 - E.F. 2026')
