@@ -396,6 +396,7 @@ QString usage()
              "              --sintetico|--ordinario  --out FILE.pdf  --per-percipiente CARTELLA\n"
              "              --fronte-retro  --firma-omessa  --cf CF...\n"
              "  controlla   controlla i file di una fornitura: FILE...\n"
+             "              --coerenza: controlla invece la coerenza dei CU in archivio\n"
              "  stato       anno, CU in archivio, stampati, dati del sostituto e del fornitore\n"
              "Opzioni comuni: --anno AAAA, --db-engine, --db-path, --db-host, --db-port, --db-name, --db-user,\n"
              "  --db-options, --db-config (vedere velcu --help).\n"
@@ -412,7 +413,7 @@ void addOptions(QCommandLineParser &p, const QString &command)
     };
     p.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, s("Mostra l'uso.")));
     if (command == QLatin1String("controlla"))
-        return;
+        p.addOption(QCommandLineOption(QStringLiteral("coerenza"), s("Controlla la coerenza dei CU in archivio.")));
     TOvDbOptions::addTo(p);
     valued("anno", "Anno finanziario.", "AAAA");
     if (command == QLatin1String("import")) {
@@ -438,7 +439,7 @@ void addOptions(QCommandLineParser &p, const QString &command)
         flag("fronte-retro", "Predispone il documento per la stampa fronte/retro.");
         flag("firma-omessa", "Firma omessa ai sensi di legge.");
     }
-    if (command != QLatin1String("stato"))
+    if (command != QLatin1String("stato") && command != QLatin1String("controlla"))
         valued("cf", "Codice fiscale (ripetibile o separato da virgole).", "CF");
 }
 
@@ -490,7 +491,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     Command c{p, out, err, responder};
     int status = Ok;
     try {
-        if (command == QLatin1String("controlla")) {
+        if (command == QLatin1String("controlla") && !p.isSet(QStringLiteral("coerenza"))) {
             status = controlla(c);
         } else {
             LazySession db;
@@ -513,6 +514,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
                 status = fornitura(c, db);
             else if (command == QLatin1String("stampa"))
                 status = stampa(c, db);
+            else if (command == QLatin1String("controlla"))
+                status = coerenza(c, db);
             else
                 status = stato(c, db);
         }

@@ -267,5 +267,7 @@ inline bool allCodesFound(Command &c, const QStringList &codes, const QSet<QStri
 
 // The print commands (velcu-cli stampa).
 int stampa(Command &c, LazySession &db);
+// The coherence check of the stored CUs (velcu-cli controlla --coerenza).
+int coerenza(Command &c, LazySession &db);
 
 } // namespace VelCli::detail

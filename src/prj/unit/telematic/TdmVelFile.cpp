@@ -6,6 +6,7 @@
 #include "platform/framework/OvMessages.h"
 #include "platform/sql/OvSQLQuery.h"
 #include "rag/params/dmRagParams.h"
+#include "src/prj/unit/check/VelCoherence.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "src/prj/unit/editors/VelMandatoryFields.h"
 #include "src/prj/unit/telematic/VelAnnotationCodes.h"
@@ -242,7 +243,10 @@ QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
 
 bool TdmVelFile::preCheck(const QList<int> &rows)
 {
-    if (const QStringList repeated = repeatedTaxCodes(rows); !repeated.isEmpty()) {
+    // The coherence check of the visited CUs: its errors stop the supply, its warnings join the report.
+    const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
+        m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, dip(), rows);
+    if (const QStringList repeated = repeatedTaxCodes(rows) + coherence.blocking; !repeated.isEmpty()) {
         startOutcome(rows);
         stopOutcome(repeated.join(QLatin1Char(' ')));
         for (const QString &line : repeated)
@@ -251,7 +255,7 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
             information(repeated, false);
         return false;
     }
-    const QStringList report = preCheckReport(rows);
+    const QStringList report = preCheckReport(rows) + coherence.warnings;
     if (report.isEmpty())
         return true;
     if (information && information(report, true))
