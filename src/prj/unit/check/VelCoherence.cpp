@@ -12,7 +12,9 @@
 #include <QMap>
 #include <QSet>
 
+#include <algorithm>
 #include <exception>
+#include <tuple>
 
 namespace {
 
@@ -217,11 +219,12 @@ struct Checker
         if (!flagged && cf.isEmpty() && monthsText.isEmpty())
             return;
         const std::optional<Currency> months = number(monthsText);
-        if (flagged || !monthsText.isEmpty()) {
+        // months left empty are the mandatory-field check's to report
+        if (!monthsText.isEmpty()) {
             if (!months || *months < Currency::fromInt(1) || *months > Currency::fromInt(12)
                 || months->units() % Currency::Scale != 0)
                 add(cu, Rule::MesiFamiliari, Finding::Errore, who + s(": mesi a carico"),
-                    monthsText.isEmpty() ? s("(vuoto)") : monthsText,
+                    monthsText,
                     s("Mesi a carico del familiare fuori dall'intervallo 1-12"));
         }
         for (const char *counter : slot.counters) {
@@ -394,7 +397,8 @@ QString TVelCoherenceFinding::line() const
         who += QLatin1Char(' ') + name;
     if (!month.isEmpty())
         who += QStringLiteral(" (mese %1)").arg(month);
-    return QStringLiteral("%1, %2 = %3: %4").arg(who, box, value, text);
+    const bool number = !box.isEmpty() && std::all_of(box.begin(), box.end(), [](QChar c) { return c.isDigit(); });
+    return QStringLiteral("%1, %2 = %3: %4").arg(who, number ? QStringLiteral("punto ") + box : box, value, text);
 }
 
 int TVelCoherenceResult::errors() const
@@ -544,23 +548,25 @@ TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup,
     const TVelCoherenceResult result = rows.isEmpty() ? TVelCoherenceResult() : check.run();
     TVelCoherenceReport report;
     for (const Finding &f : result.findings) {
-        // payees without CU belong to the year's supply as a whole; the agent's
-        // codes to every supply
         // a payee with two CUs: the supply refuses it with its own message
         if (f.rule == TVelCoherenceRule::CuDoppia)
             continue;
+        // payees without CU belong to the year's supply as a whole; the agent
+        // (whose code the generation requires itself) to every supply
+        const bool agent = f.month.isEmpty() && f.rule != TVelCoherenceRule::PagatoSenzaCu;
         const bool shown = f.rule == TVelCoherenceRule::PagatoSenzaCu ? whole
-                           : f.month.isEmpty()                      ? true
-                                                                    : visited.contains(f.codFis.trimmed().toUpper());
+                                                                     : agent || visited.contains(f.codFis.trimmed().toUpper());
         if (!shown)
             continue;
-        (f.stopsSupply() ? report.blocking : report.warnings) << f.line();
+        (f.stopsSupply() && !agent ? report.blocking : report.warnings) << f.line();
     }
-    if (!report.blocking.isEmpty())
-        report.blocking.prepend(s("Controllo di coerenza: errori che impediscono la fornitura"));
+    if (!report.blocking.isEmpty()) {
+        report.blocking.prepend(s("Controllo di coerenza dei CU: errori che impediscono la fornitura"));
+        report.blocking << s("Fornitura non generata: correggere i dati in \"Dati CU\".");
+    }
     if (!report.warnings.isEmpty()) {
-        report.warnings.prepend(s("Controllo di coerenza: da verificare"));
-        report.warnings.prepend(QString());
+        report.warnings.prepend(s("Controllo di coerenza dei CU: da verificare (elenco completo in \"Controllo di "
+                                  "coerenza dei CU\")"));
         if (!result.payrollChecked && workgroup > 0)
             report.warnings << result.payrollNote;
     }

@@ -84,7 +84,7 @@ struct TVelCoherenceFinding
     QString value;   // the value found, as the office reads it
     QString text;    // the rule broken, in Italian
 
-    // "RSSMRA75C12H199Y ROSSI MARIO, punto 374 = 2.650,00: <text>"
+    // "RSSMRA75C12H199Y ROSSI MARIO (mese 12), punto 374 = 2.650,00: <text>"
     QString line() const;
     bool stopsSupply() const { return severity == Errore; }
 };
@@ -158,7 +158,11 @@ public:
 
     // For the supply's pre-check: the findings of the certifications of
     // `dip` visited (1-based rows), and, when every certification is
-    // visited, those of the year as a whole (payees without CU).
+    // visited, those of the year as a whole (payees without CU). Errors of
+    // the certifications stop the supply (`blocking`); everything else,
+    // the agent's codes included (the generation requires the agent's code
+    // itself), is for the supply's log (`warnings`). A payee with two CUs is
+    // left to the supply's own refusal.
     static TVelCoherenceReport supplyReport(TTorDBCds &store, int workgroup, TClientDataSet &dip,
                                             const QList<int> &rows);
 

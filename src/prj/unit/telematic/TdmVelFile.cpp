@@ -243,9 +243,11 @@ QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
 
 bool TdmVelFile::preCheck(const QList<int> &rows)
 {
-    // The coherence check of the visited CUs: its errors stop the supply, its warnings join the report.
+    // The coherence check of the visited CUs: its errors stop the supply, its warnings go to the log.
     const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
         m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, dip(), rows);
+    for (const QString &line : coherence.warnings)
+        say(line);
     if (const QStringList repeated = repeatedTaxCodes(rows) + coherence.blocking; !repeated.isEmpty()) {
         startOutcome(rows);
         stopOutcome(repeated.join(QLatin1Char(' ')));
@@ -255,7 +257,7 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
             information(repeated, false);
         return false;
     }
-    const QStringList report = preCheckReport(rows) + coherence.warnings;
+    const QStringList report = preCheckReport(rows);
     if (report.isEmpty())
         return true;
     if (information && information(report, true))
