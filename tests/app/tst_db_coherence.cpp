@@ -8,13 +8,14 @@
 
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/check/VelCoherence.h"
-#include "src/prj/unit/cli/VelCli.h"
 #include "src/prj/unit/dialogs/TfmVelCoerenza.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
 
 #include <QDate>
+#include <QProcess>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -28,7 +29,10 @@ using Rule = TVelCoherenceRule;
 class Quiet : public IOvMessageResponder
 {
 public:
-    int respond(const OvMessage &msg) override { return msg.defaultButton ? msg.defaultButton : msg.buttons.value(0); }
+    int respond(const OvMessage &msg) override
+    {
+        return msg.defaultButton ? msg.defaultButton : msg.buttons.value(0);
+    }
 };
 
 // The findings of one payee as "rule|box", sorted; those of `skipMonth` left out.
@@ -83,6 +87,7 @@ private slots:
         VELCU_REQUIRE_TEST_DB();
         m_db = TestDb::open(true);
         seedStructures(*m_db, QStringLiteral("vel"), 2025);
+        seedUniEmensDemo(*m_db, kMarchetti, QStringLiteral("FNTGRG76A71H199Y"));
         QueryText().loadFromXml(QStringLiteral(VELCU_SOURCE_DIR "/tools/velcu-catalogue/rag_QueryText.xml"));
         m_store = TestStore::open(m_db.get());
         Quiet quiet;
@@ -143,7 +148,7 @@ private slots:
         QTest::addColumn<QVariant>("clean");
         QTest::addColumn<int>("rule");
         QTest::addColumn<QString>("box");
-        const auto money = [](const char *t) { return QVariant::fromValue(*Currency::parse(QLatin1String(t))); };
+        const auto money = [](const char *t) { return QVariant::fromValue(*Currency::parse(QString::fromLatin1(t))); };
         auto row = [](const char *name, const char *structure, const QString &cf, const char *field, const QVariant &v,
                       Rule rule, const char *box, const QVariant &clean = QVariant()) {
             QTest::newRow(name) << QString::fromLatin1(structure) << cf << QString::fromLatin1(field) << v << clean
@@ -248,16 +253,18 @@ private slots:
     // with findings; the window: the same list, printable.
     void commandAndWindow()
     {
-        QString out, err;
-        QTextStream o(&out), e(&err);
-        const int status = VelCli::run(QStringList{QStringLiteral("velcu-cli"), QStringLiteral("controlla"),
-                                                   QStringLiteral("--coerenza"), QStringLiteral("--anno"),
-                                                   QStringLiteral("2025")}
-                                           + TestDb::cliArgs(),
-                                       o, e);
+        QProcess cli;
+        cli.start(QStringLiteral(VELCU_STAGE_DIR "/bin/velcu-cli"),
+                  QStringList{QStringLiteral("controlla"), QStringLiteral("--coerenza"), QStringLiteral("--anno"),
+                              QStringLiteral("2025")}
+                      + TestDb::cliArgs());
+        QVERIFY(cli.waitForFinished(120000));
+        const int status = cli.exitCode();
+        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
         QCOMPARE(status, 1);
         const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), int(m_demoResult.findings.size()) + 1);
+        QVERIFY2(lines.size() == int(m_demoResult.findings.size()) + 1, qPrintable(err + out));
         QVERIFY2(lines.last().startsWith(QStringLiteral("CU controllati: %1.").arg(m_demoResult.certifications)),
                  qPrintable(lines.last()));
         QVERIFY(out.contains(m_demoResult.findings.first().line()));
@@ -265,7 +272,7 @@ private slots:
         TfmVelCoerenza window(m_store.get(), 1);
         window.aggiorna();
         QCOMPARE(window.grElenco->rowCount(), int(m_demoResult.findings.size()));
-        window.resize(1000, 640);
+        window.resize(1024, 700);
         window.show();
         if (const QByteArray dir = qgetenv("VELCU_SCREENSHOT_DIR"); !dir.isEmpty())
             QVERIFY(window.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/coherence-list.png")));

@@ -35,11 +35,11 @@
 // Severity: an error is what the agency's checks refuse or what makes a
 // certification plainly wrong in the file (an invalid tax code, a date
 // outside the year or out of order, months or percentages out of range, a
-// payee certified twice, days beyond the year): it stops the supply. A
+// payee certified twice, days beyond the year). A
 // warning is a figure the office must look at but may know to be right
 // (days within the year, box 10, sums, contributions, payees without CU, and
 // the province of birth: people born before 1947 in territories then Italian
-// keep an Italian municipality in their tax code): the supply asks.
+// keep an Italian municipality in their tax code).
 #include "platform/core/Currency.h"
 
 #include <QHash>

@@ -53,7 +53,7 @@ TfmVelCoerenza::TfmVelCoerenza(TTorDBCds *store, int workgroup, QWidget *parent)
     grElenco->setWordWrap(false);
     grElenco->verticalHeader()->setVisible(false);
     grElenco->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {60, 130, 170, 45, 150, 90};
+    const int widths[] = {55, 150, 170, 45, 130, 80};
     for (int i = 0; i < int(std::size(widths)); ++i)
         grElenco->setColumnWidth(i, widths[i]);
     layout->addWidget(grElenco, 1);

@@ -243,12 +243,12 @@ QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
 
 bool TdmVelFile::preCheck(const QList<int> &rows)
 {
-    // The coherence check of the visited CUs: its errors stop the supply, its warnings go to the log.
+    // The coherence check of the visited CUs, written to the log.
     const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
         m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, dip(), rows);
-    for (const QString &line : coherence.warnings)
+    for (const QString &line : coherence.blocking + coherence.warnings)
         say(line);
-    if (const QStringList repeated = repeatedTaxCodes(rows) + coherence.blocking; !repeated.isEmpty()) {
+    if (const QStringList repeated = repeatedTaxCodes(rows); !repeated.isEmpty()) {
         startOutcome(rows);
         stopOutcome(repeated.join(QLatin1Char(' ')));
         for (const QString &line : repeated)
