@@ -561,8 +561,8 @@ TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup,
         (f.stopsSupply() && !agent ? report.blocking : report.warnings) << f.line();
     }
     if (!report.blocking.isEmpty()) {
-        report.blocking.prepend(s("Controllo di coerenza dei CU: errori che impediscono la fornitura"));
-        report.blocking << s("Fornitura non generata: correggere i dati in \"Dati CU\".");
+        report.blocking.prepend(s("Controllo di coerenza dei CU: errori"));
+        report.blocking << s("Correggere i dati in \"Dati CU\" prima di inviare la fornitura.");
     }
     if (!report.warnings.isEmpty()) {
         report.warnings.prepend(s("Controllo di coerenza dei CU: da verificare (elenco completo in \"Controllo di "

@@ -88,7 +88,7 @@ void TfmVelCoerenza::aggiorna()
 QString TfmVelCoerenza::riepilogo() const
 {
     const int errors = m_result.errors();
-    QString text = QStringLiteral("CU controllati: %1. Errori (impediscono la fornitura): %2. Avvisi: %3.")
+    QString text = QStringLiteral("CU controllati: %1. Errori (rifiutati dai controlli dell'Agenzia): %2. Avvisi: %3.")
                        .arg(m_result.certifications)
                        .arg(errors)
                        .arg(m_result.findings.size() - errors);
