@@ -158,11 +158,10 @@ public:
 
     // For the supply's pre-check: the findings of the certifications of
     // `dip` visited (1-based rows), and, when every certification is
-    // visited, those of the year as a whole (payees without CU). Errors of
-    // the certifications stop the supply (`blocking`); everything else,
-    // the agent's codes included (the generation requires the agent's code
-    // itself), is for the supply's log (`warnings`). A payee with two CUs is
-    // left to the supply's own refusal.
+    // visited, those of the year as a whole (payees without CU): the errors
+    // of the certifications in `blocking`, everything else (the agent's
+    // codes included: the generation requires the agent's code itself) in
+    // `warnings`. A payee with two CUs is left to the supply's own refusal.
     static TVelCoherenceReport supplyReport(TTorDBCds &store, int workgroup, TClientDataSet &dip,
                                             const QList<int> &rows);
 
