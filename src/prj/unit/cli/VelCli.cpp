@@ -412,6 +412,7 @@ QString usage()
              "              (--out predefinito: %3%4.pdf, %3%5.pdf con --ordinario)\n"
              "  controlla   controlla i file di una fornitura: FILE...; senza file, le forniture\n"
              "              della cartella %1 dell'installazione\n"
+             "              --coerenza: controlla invece la coerenza dei CU in archivio\n"
              "  stato       anno, CU in archivio, stampati, dati del sostituto e del fornitore\n"
              "  sostituto   mostra i dati del sostituto e del fornitore; li modifica con\n"
              "              --imposta CAMPO=VALORE (ripetibile)  --forza\n"
@@ -433,7 +434,7 @@ void addOptions(QCommandLineParser &p, const QString &command)
     };
     p.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, s("Mostra l'uso.")));
     if (command == QLatin1String("controlla"))
-        return;
+        p.addOption(QCommandLineOption(QStringLiteral("coerenza"), s("Controlla la coerenza dei CU in archivio.")));
     TOvDbOptions::addTo(p);
     valued("anno", "Anno finanziario.", "AAAA");
     if (command == QLatin1String("import")) {
@@ -466,7 +467,7 @@ void addOptions(QCommandLineParser &p, const QString &command)
         flag("forza", "Salva il fornitore anche con dati obbligatori mancanti.");
         return;
     }
-    if (command != QLatin1String("stato"))
+    if (command != QLatin1String("stato") && command != QLatin1String("controlla"))
         valued("cf", "Codice fiscale (ripetibile o separato da virgole).", "CF");
 }
 
@@ -518,7 +519,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     Command c{p, out, err, responder};
     int status = Ok;
     try {
-        if (command == QLatin1String("controlla")) {
+        if (command == QLatin1String("controlla") && !p.isSet(QStringLiteral("coerenza"))) {
             status = controlla(c);
         } else {
             LazySession db;
@@ -544,6 +545,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
                 status = stampa(c, db);
             else if (command == QLatin1String("sostituto"))
                 status = sostituto(c, db);
+            else if (command == QLatin1String("controlla"))
+                status = coerenza(c, db);
             else
                 status = stato(c, db);
         }

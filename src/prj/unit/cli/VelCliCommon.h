@@ -272,6 +272,8 @@ inline bool allCodesFound(Command &c, const QStringList &codes, const QSet<QStri
 
 // The print commands (velcu-cli stampa).
 int stampa(Command &c, LazySession &db);
+// The coherence check of the stored CUs (velcu-cli controlla --coerenza).
+int coerenza(Command &c, LazySession &db);
 
 // The agent's and the supplier's data (velcu-cli sostituto), and what the
 // supply still needs of them ("nessun dato", "codice fiscale", ...).

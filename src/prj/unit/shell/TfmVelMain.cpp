@@ -9,6 +9,7 @@
 #include "platform/framework/TOvOutlineBar.h"
 #include "rag/connection/TdmragConnessione.h"
 #include "rag/params/dmRagParams.h"
+#include "src/prj/unit/dialogs/TfmVelCoerenza.h"
 #include "tor/forms/TfmTorWait.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorAnni.h"
@@ -94,6 +95,16 @@ void TfmVelMain::formCreate()
     connect(acProvAppr, &QAction::triggered, this, [this] { runCommand(QStringLiteral("xasProvvAppr")); });
 
     mnHelp->insertActions(before, {acNoteTel, miIstruzioni, acProvAppr});
+
+    // The coherence check of the year's CUs, in the file menu.
+    auto *acCoerenza = new QAction(QStringLiteral("Controllo di coerenza dei CU"), this);
+    acCoerenza->setObjectName(QStringLiteral("acCoerenza"));
+    connect(acCoerenza, &QAction::triggered, this, [this] {
+        TdmRagParams *params = m_attivazioni->params();
+        if (m_store)
+            TfmVelCoerenza::Execute(*m_store, params ? params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : 0, this);
+    });
+    mnFile->insertAction(acExit, acCoerenza);
     refreshStatusBar();
 
     // Ctrl+F4 closes the child window in front, wherever the focus is in it.

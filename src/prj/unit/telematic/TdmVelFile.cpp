@@ -7,6 +7,7 @@
 #include "platform/sql/OvSQLQuery.h"
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
+#include "src/prj/unit/check/VelCoherence.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "src/prj/unit/editors/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelCodFis.h"
@@ -308,8 +309,14 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
     // the distributor's setting first: no question on the office's data for a
     // supply that could not be written anyway
     VelTaxCode::checkedSoftwareProducer(m_settingsFile);
+    // The coherence check of the visited CUs: what the agency would refuse
+    // stops the supply with the other refusals; the rest goes to the log.
+    const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
+        m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, dip(), rows);
+    for (const QString &line : coherence.warnings)
+        say(line);
     QStringList refused = repeatedTaxCodes(rows);
-    refused << unsendableFields(rows);
+    refused << unsendableFields(rows) << coherence.blocking;
     if (const QStringList &repeated = refused; !repeated.isEmpty()) {
         startOutcome(rows);
         stopOutcome(repeated.join(QLatin1Char(' ')));

@@ -1,0 +1,31 @@
+// velcu-cli controlla --coerenza: the coherence check of the year's CUs in
+// the store, one finding a line on standard output; status 1 when there are
+// findings.
+#include "VelCliCommon.h"
+
+#include "src/prj/unit/check/VelCoherence.h"
+
+namespace VelCli::detail {
+
+int coerenza(Command &c, LazySession &db)
+{
+    if (!c.p.positionalArguments().isEmpty())
+        throw UsageError{s("Con --coerenza si controllano i CU in archivio: argomento non previsto \"%1\".")
+                             .arg(c.p.positionalArguments().first())};
+    Session &session = db.get();
+    TVelCoherence check(*session.store);
+    check.setWorkgroup(session.workgroup());
+    c.err << s("Controllo di coerenza dei CU...\n");
+    c.err.flush();
+    const TVelCoherenceResult r = check.run();
+    for (const QString &line : r.lines())
+        c.out << line << '\n';
+    const int errors = r.errors();
+    c.out << s("CU controllati: %1. Errori: %2. Avvisi: %3.\n")
+                 .arg(r.certifications)
+                 .arg(errors)
+                 .arg(r.findings.size() - errors);
+    return r.findings.isEmpty() ? Ok : Errors;
+}
+
+} // namespace VelCli::detail
