@@ -1,0 +1,167 @@
+// The demo school's year as a new office produces it, compared with reviewed
+// expected files in tests/golden/: the supply's bytes (one record a line) and
+// the text of the summary and ordinary CUs (pdftotext -layout). Everything is
+// done by the installed programs on a fresh demo database, as the README says.
+// Today's date, the only value that changes from one day to the next, is
+// written as GGMMAAAA / GG/MM/AAAA in the compared text.
+//
+// A change to any of these outputs comes with the expected file reviewed in
+// the same commit: VELCU_GOLDEN_UPDATE=1 writes them anew into the source tree.
+#include "support/TestDb.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out, err;
+};
+
+Run program(const QString &name, const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELCU_STAGE_DIR "/bin/") + name, args);
+    if (!p.waitForFinished(600000))
+        qFatal("%s did not end", qPrintable(name));
+    return Run{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+               QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QString withoutToday(QString text)
+{
+    const QDate today = QDate::currentDate();
+    text.replace(today.toString(QStringLiteral("dd/MM/yyyy")), QStringLiteral("GG/MM/AAAA"));
+    text.replace(today.toString(QStringLiteral("ddMMyyyy")), QStringLiteral("GGMMAAAA"));
+    // the printed model's three boxes of a date
+    text.replace(QRegularExpression(QStringLiteral("\\b%1(\\s+)%2(\\s+)%3\\b")
+                                        .arg(today.toString(QStringLiteral("dd")), today.toString(QStringLiteral("MM")),
+                                             today.toString(QStringLiteral("yyyy")))),
+                 QStringLiteral("GG\\1MM\\2AAAA"));
+    return text;
+}
+
+// The supply as text: one 1,900-byte record a line, its end-of-record
+// characters shown.
+QString supplyText(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray bytes = f.readAll();
+    QString text;
+    for (qsizetype at = 0; at < bytes.size(); at += 1900) {
+        QByteArray record = bytes.mid(at, 1900);
+        record.replace('\r', "\\r").replace('\n', "\\n");
+        text += QString::fromLatin1(record) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+// The text of a PDF as pdftotext -layout lays it out, kept short enough to
+// review: no trailing blanks, no empty lines, wide gaps written as two blanks.
+QString pdfText(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(120000) || p.exitCode() != 0)
+        return QString();
+    static const QRegularExpression gap(QStringLiteral(" {3,}"));
+    QString text;
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        line.replace(gap, QStringLiteral("  "));
+        while (!line.isEmpty() && line.back().isSpace())
+            line.chop(1);
+        if (!line.isEmpty())
+            text += line + QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
+class TstDbGolden : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QStringList m_db;
+
+    // The produced text against its expected file: the first line that
+    // differs, and the whole produced text kept beside the test's output.
+    void compare(const QString &name, const QString &produced)
+    {
+        QVERIFY2(!produced.isEmpty(), qPrintable(name + QStringLiteral(": nothing produced")));
+        const QString expectedPath = QStringLiteral(VELCU_SOURCE_DIR "/tests/golden/") + name;
+        if (qEnvironmentVariableIntValue("VELCU_GOLDEN_UPDATE") == 1 && !TestDb::isPostgres()) {
+            QFile out(expectedPath);
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(produced.toUtf8());
+            return;
+        }
+        QFile in(expectedPath);
+        QVERIFY2(in.open(QIODevice::ReadOnly), qPrintable(expectedPath));
+        const QStringList expected = QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'));
+        const QStringList got = produced.split(QLatin1Char('\n'));
+        const QString kept = m_dir.filePath(name);
+        QFile keep(kept);
+        if (keep.open(QIODevice::WriteOnly))
+            keep.write(produced.toUtf8());
+        for (qsizetype i = 0; i < std::max(expected.size(), got.size()); ++i) {
+            const QString e = expected.value(i), g = got.value(i);
+            if (e != g) {
+                m_dir.setAutoRemove(false);
+                QFAIL(qPrintable(QStringLiteral("%1, line %2:\n  expected: %3\n  produced: %4\n(produced text: %5)")
+                                     .arg(name).arg(i + 1).arg(e, g, kept)));
+            }
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        VELCU_REQUIRE_TEST_DB();
+        QVERIFY(m_dir.isValid());
+        TestDb::openEmpty();
+        m_db = TestDb::cliArgs();
+        const Run created = program(QStringLiteral("velcu-db"), QStringList{QStringLiteral("create"), QStringLiteral("--demo")} + m_db);
+        QVERIFY2(created.status == 0, qPrintable(created.err + created.out));
+    }
+
+    void theDemoYear()
+    {
+        Run r = program(QStringLiteral("velcu-cli"),
+                        QStringList{QStringLiteral("import"), QStringLiteral("--mese"), QStringLiteral("12"),
+                                    QStringLiteral("--inpdap"), QStringLiteral("uniemens")} + m_db);
+        QVERIFY2(r.status == 0 || r.status == 1, qPrintable(r.err + r.out));
+        compare(QStringLiteral("demo-importazione.txt"), withoutToday(r.out));
+
+        const QString supply = m_dir.filePath(QStringLiteral("CUR26"));
+        r = program(QStringLiteral("velcu-cli"), QStringList{QStringLiteral("fornitura"), QStringLiteral("--out"), supply,
+                                                              QStringLiteral("--cartella-lavoro"), m_dir.path()} + m_db);
+        QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
+        compare(QStringLiteral("demo-CUR26.txt"), withoutToday(supplyText(supply)));
+
+        const QString summary = m_dir.filePath(QStringLiteral("CU-sintetico.pdf"));
+        r = program(QStringLiteral("velcu-cli"), QStringList{QStringLiteral("stampa"), QStringLiteral("--sintetico"),
+                                                              QStringLiteral("--out"), summary} + m_db);
+        QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
+        compare(QStringLiteral("demo-sintetico.txt"), withoutToday(pdfText(summary)));
+
+        const QString ordinary = m_dir.filePath(QStringLiteral("CU-ordinario.pdf"));
+        r = program(QStringLiteral("velcu-cli"), QStringList{QStringLiteral("stampa"), QStringLiteral("--ordinario"),
+                                                              QStringLiteral("--out"), ordinary} + m_db);
+        QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
+        compare(QStringLiteral("demo-ordinario.txt"), withoutToday(pdfText(ordinary)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDbGolden)
+#include "tst_db_golden.moc"
