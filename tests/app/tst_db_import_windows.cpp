@@ -332,9 +332,9 @@ private slots:
         QVERIFY(lockedDuringRun);
         const TVelRunOutcome &out = w->import().outcome();
         QVERIFY(out.cancelled);
-        QCOMPARE(out.payees.size(), 38);
-        QCOMPARE(out.count(TVelResult::NonEseguito), 36);
-        QVERIFY2(ui.lastText().contains(QStringLiteral("Importazione annullata dall'utente: 36 dipendenti non "
+        QCOMPARE(out.payees.size(), 39);
+        QCOMPARE(out.count(TVelResult::NonEseguito), 37);
+        QVERIFY2(ui.lastText().contains(QStringLiteral("Importazione annullata dall'utente: 37 dipendenti non "
                                                        "elaborati.")),
                  qPrintable(ui.lastText()));
         QVERIFY(w->buCancel->isEnabled() && w->grMain->isEnabled());

@@ -165,7 +165,7 @@ void whenPrintWindow(std::function<void(QWidget *)> fn)
 // Two CUs and the agent's data, as an import leaves them.
 void seedCus(TTorDBCds *store)
 {
-    for (const auto &[cf, surname] : {std::pair{"RSSMRA80A01H501U", "ROSSI"}, std::pair{"BNCLRA75B41F205X", "BIANCHI"}}) {
+    for (const auto &[cf, surname] : {std::pair{"RSSMRA80A01H501U", "ROSSI"}, std::pair{"BNCLRA75B41F205I", "BIANCHI"}}) {
         TClientDataSet cu;
         store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
         cu.append();
@@ -237,7 +237,7 @@ private slots:
         {
             TClientDataSet cu;   // BIANCHI's CU has been printed
             store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
-            QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+            QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205I")));
             cu.edit();
             cu.fieldByName(QStringLiteral("iCudStato")).setValue(1);
             cu.post();
@@ -252,7 +252,7 @@ private slots:
 
         // "Dati CU" itself, on a locked database: an unlock and a delete that
         // cannot be saved leave the printed CU as it was.
-        QVERIFY(fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+        QVERIFY(fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205I")));
         for (const auto &[action, question] : {std::pair{fr->acStato, "si desidera modificarlo"},
                                                std::pair{fr->acCancella, "Confermi la cancellazione"}}) {
             WriterHolding lock;
@@ -266,14 +266,14 @@ private slots:
             QVERIFY(cud->isVisible());
             QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
             QCOMPARE(fr->cdsMain->recordCount(), 2);
-            QVERIFY(fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+            QVERIFY(fr->cdsMain->locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205I")));
             QCOMPARE(fr->cdsMain->fieldByName(QStringLiteral("iCudStato")).asString(), QStringLiteral("1"));
         }
         user.clear();
         TClientDataSet stored;
         store->Load(stored, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
         QCOMPARE(stored.recordCount(), 2);
-        QVERIFY(stored.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205X")));
+        QVERIFY(stored.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCLRA75B41F205I")));
         QCOMPARE(stored.fieldByName(QStringLiteral("iCudStato")).asString(), QStringLiteral("1"));
 
         // The change the office is typing and has not confirmed yet.

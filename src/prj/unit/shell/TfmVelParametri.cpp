@@ -123,6 +123,12 @@ void TfmVelParametri::formShow()
         : produttore.demo ? QStringLiteral("VALORE DIMOSTRATIVO dell'installazione di prova: chi distribuisce il "
                                            "programma indica il proprio.")
                           : QStringLiteral("Indicato da chi distribuisce il programma (file %1).").arg(file));
+    // the note's lines known only now: the dialog grows to show them whole
+    layout()->activate();
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->adjustSize();
+    else
+        adjustSize();
 
     // Said once the dialog is on screen, above it.
     if (!remembered.warning.isEmpty()) {
