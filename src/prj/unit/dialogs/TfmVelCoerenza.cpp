@@ -50,9 +50,12 @@ TfmVelCoerenza::TfmVelCoerenza(TTorDBCds *store, int workgroup, QWidget *parent)
     grElenco->setHorizontalHeaderLabels(headers);
     grElenco->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grElenco->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grElenco->setWordWrap(false);
+    grElenco->setWordWrap(true);   // the rule is read whole, on as many lines as it needs
     grElenco->verticalHeader()->setVisible(false);
     grElenco->horizontalHeader()->setStretchLastSection(true);
+    // the rows' heights follow the rule column's width, known once laid out
+    connect(grElenco->horizontalHeader(), &QHeaderView::sectionResized, grElenco,
+            [this] { grElenco->resizeRowsToContents(); });
     const int widths[] = {55, 150, 170, 45, 130, 80};
     for (int i = 0; i < int(std::size(widths)); ++i)
         grElenco->setColumnWidth(i, widths[i]);
@@ -111,6 +114,7 @@ void TfmVelCoerenza::setResult(const TVelCoherenceResult &result)
             grElenco->setItem(r, c, item);
         }
     }
+    grElenco->resizeRowsToContents();
     buStampa->setEnabled(true);
 }
 
