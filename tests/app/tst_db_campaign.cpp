@@ -490,7 +490,6 @@ private slots:
             QCOMPARE(dialog.edProduttore->text(), QStringLiteral("01234567897"));
             QVERIFY(dialog.lbProduttoreNota->text().startsWith(QStringLiteral("VALORE DIMOSTRATIVO")));
             QVERIFY(!dialog.edProduttore->isReadOnly());
-            tourShot(&dialog, QStringLiteral("parametri-produttore-dimostrativo.png"));
             dialog.edAnnoFin->setText(QStringLiteral("2025"));
             for (const QString &wrong : {QStringLiteral("01234567890"), QString(), QStringLiteral("RSSMRA80A01H501U")}) {
                 dialog.edProduttore->setText(wrong);
