@@ -16,7 +16,7 @@
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
-#include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/print/TdmVelMain.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"

@@ -278,3 +278,40 @@ bool ovGuarded(const std::function<void()> &fn)
     std::fprintf(stderr, "%s\n", qPrintable(error));
     return false;
 }
+
+namespace {
+OvInfoListWindow g_infoListWindow;
+}
+
+void setInfoListWindow(OvInfoListWindow window)
+{
+    g_infoListWindow = std::move(window);
+}
+
+QString ovInfoListCaption()
+{
+    return QStringLiteral("Informazioni");
+}
+
+QString ovInfoListQuestion()
+{
+    return QStringLiteral("Si desidera proseguire?");
+}
+
+int OvInfoList(const QStringList &lines, bool question, QWidget *parent)
+{
+    const bool shown = dynamic_cast<TOvDialogResponder *>(messageResponder()) != nullptr;
+    if (shown && g_infoListWindow)
+        return g_infoListWindow(lines, question, parent);
+    OvMessage msg;
+    msg.origin = OvMessage::Dialog;
+    msg.text = lines.join(QStringLiteral("\r\n"));
+    msg.caption = ovInfoListCaption();
+    msg.icon = question ? OvMessageIcon::Question : OvMessageIcon::Information;
+    msg.buttons = question ? QList<int>{mrYes, mrNo} : QList<int>{mrOk};
+    msg.defaultButton = question ? mrNo : mrOk;
+    msg.escapeButton = question ? mrNo : mrOk;
+    if (question)
+        msg.text += QStringLiteral("\r\n") + ovInfoListQuestion();
+    return messageResponder()->respond(msg);
+}

@@ -4,10 +4,13 @@
 // default one shows a QMessageBox, tests install a scripted one.
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 #include <functional>
 #include <initializer_list>
+
+class QWidget;
 
 // Message-box flags, same values as the Windows ones.
 inline constexpr int MB_OK = 0x00;
@@ -127,6 +130,18 @@ IOvMessageResponder *messageResponder();
 
 int OvMessageBox(const QString &text, int flags = MB_OK, int help = 0);
 int OvMessageDlg(const QString &text, TMsgDlgType type, TMsgDlgButtons buttons, int help = 0);
+
+// A list of lines shown read-only under "Informazioni", optionally followed by
+// the question "Si desidera proseguire?". Engines (import, supply) report
+// through here and never name a window: with the default responder the
+// program's list window shows them (installed with setInfoListWindow, a plain
+// message box until then); any other responder receives them as one message.
+// Returns mrYes / mrNo with the question, mrOk without it.
+using OvInfoListWindow = std::function<int(const QStringList &lines, bool question, QWidget *parent)>;
+void setInfoListWindow(OvInfoListWindow window);
+int OvInfoList(const QStringList &lines, bool question = false, QWidget *parent = nullptr);
+QString ovInfoListCaption();
+QString ovInfoListQuestion();
 
 // Italian caption of an answer button ("Sì", "No", "OK", "Annulla"...).
 QString ovButtonText(int answer);

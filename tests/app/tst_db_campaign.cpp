@@ -16,7 +16,7 @@
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
-#include "src/prj/unit/telematic/TfmVelFile.h"
+#include "src/prj/unit/dialogs/TfmVelFile.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
 #include "src/prj/unit/shell/TfmVelParametri.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"

@@ -12,7 +12,7 @@
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
-#include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/print/TdmVelMain.h"
 #include "support/PdfWords.h"
 #include "support/TestDb.h"
 #include "support/TestStore.h"

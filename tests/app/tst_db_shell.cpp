@@ -18,7 +18,7 @@
 #include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "src/prj/unit/shell/TfmVelMain.h"
 #include "src/prj/unit/shell/TfmVelParametri.h"
-#include "src/prj/unit/shell/VelParametriUtente.h"
+#include "src/prj/unit/model/VelParametriUtente.h"
 #include "src/prj/unit/shell/VelStartup.h"
 #include "tor/query/torCQueryText.h"
 #include "rag/calc/TdmRagCalcola.h"

@@ -18,12 +18,12 @@
 #include "src/prj/unit/editors/TfmVelSostituti.h"
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/editors/TfrVelSostituti.h"
-#include "src/prj/unit/print/TfmVelPDF.h"
-#include "src/prj/unit/print/TfmVelPdfSost.h"
-#include "src/prj/unit/print/TfmVelStampaFirme.h"
+#include "src/prj/unit/dialogs/TfmVelPDF.h"
+#include "src/prj/unit/dialogs/TfmVelPdfSost.h"
+#include "src/prj/unit/dialogs/TfmVelStampaFirme.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/shell/TfmVelParametri.h"
-#include "src/prj/unit/telematic/TfmVelFile.h"
+#include "src/prj/unit/dialogs/TfmVelFile.h"
 #include "tor/store/torUDBCds.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // The mandatory-field check on rows as the editors and the supply meet them:
 // the fixed list, what counts as a value, and the rules between related fields.
 #include "platform/dataset/TClientDataSet.h"
-#include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/check/VelMandatoryFields.h"
 
 #include <QtTest>
 

@@ -11,7 +11,7 @@
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/print/VelPdfConf.h"
 #include "src/prj/unit/print/VelXmlDocument.h"
-#include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/print/TdmVelMain.h"
 #include "tor/util/TorFolders.h"
 
 #include <QFile>

@@ -91,7 +91,7 @@ private slots:
         QVERIFY(QDir().mkpath(m_root.path() + QStringLiteral("/USR/KZ2025/Stp")));
         QueryText().loadFromXml(QStringLiteral(VELCU_SOURCE_DIR "/tools/velcu-catalogue/rag_QueryText.xml"));
 
-        TVelStartup::registerForms();
+        TVelStartup::registerForms({[this] { return m_main ? m_main->fiscalStore() : nullptr; }});
         registerFormClass<PrintStandIn>(QStringLiteral("TfmVelPdf"));
         m_params = std::make_unique<TdmRagParams>();
         m_table = std::make_unique<TdmVelAttivazioni>(nullptr, m_params.get());

@@ -1,7 +1,7 @@
-#include "VelCli.h"
+#include "src/prj/unit/cli/VelCli.h"
 
-#include "VelCliCommon.h"
-#include "VelCliPdfSplit.h"
+#include "src/prj/unit/cli/VelCliCommon.h"
+#include "src/prj/unit/cli/VelCliPdfSplit.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvFolders.h"
@@ -18,9 +18,9 @@
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
-#include "src/prj/unit/shell/TdmVelMain.h"
-#include "src/prj/unit/shell/VelParametriUtente.h"
-#include "src/prj/unit/shell/VelProduttore.h"
+#include "src/prj/unit/print/TdmVelMain.h"
+#include "src/prj/unit/model/VelParametriUtente.h"
+#include "src/prj/unit/telematic/VelProduttore.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"

@@ -1,7 +1,7 @@
 // velcu-cli controlla --coerenza: the coherence check of the year's CUs in
 // the store, one finding a line on standard output; status 1 when there are
 // findings.
-#include "VelCliCommon.h"
+#include "src/prj/unit/cli/VelCliCommon.h"
 
 #include "src/prj/unit/check/VelCoherence.h"
 

@@ -3,7 +3,7 @@
 // turns the classes' messages into lines, progress on standard error, the
 // tax codes of --cf, and the session on the database (opened by a command
 // once its options were found right).
-#include "VelCli.h"
+#include "src/prj/unit/cli/VelCli.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvFolders.h"
@@ -20,8 +20,8 @@
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
-#include "src/prj/unit/shell/TdmVelMain.h"
-#include "src/prj/unit/shell/VelParametriUtente.h"
+#include "src/prj/unit/print/TdmVelMain.h"
+#include "src/prj/unit/model/VelParametriUtente.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"

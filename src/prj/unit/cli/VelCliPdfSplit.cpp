@@ -1,4 +1,4 @@
-#include "VelCliPdfSplit.h"
+#include "src/prj/unit/cli/VelCliPdfSplit.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"

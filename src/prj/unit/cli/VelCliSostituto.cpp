@@ -9,9 +9,9 @@
 // pointed out but kept (the office may know better), a code not found in its
 // table is kept too; the supplier's row goes through the mandatory-field
 // check, and is saved with problems only with --forza (the editor asks).
-#include "VelCliCommon.h"
+#include "src/prj/unit/cli/VelCliCommon.h"
 
-#include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 

@@ -1,8 +1,8 @@
 // velcu-cli stampa: the summary or ordinary CU of the year's certifications
 // in one document, or one PDF per payee, each CU locked once its own file is
 // on disk.
-#include "VelCliCommon.h"
-#include "VelCliPdfSplit.h"
+#include "src/prj/unit/cli/VelCliCommon.h"
+#include "src/prj/unit/cli/VelCliPdfSplit.h"
 
 namespace VelCli::detail {
 

@@ -1,4 +1,4 @@
-#include "TfmVelCoerenza.h"
+#include "src/prj/unit/dialogs/TfmVelCoerenza.h"
 
 #include "platform/core/OvSafeFile.h"
 #include "platform/framework/OvMessages.h"

@@ -1,4 +1,4 @@
-#include "TfmVelInfo.h"
+#include "src/prj/unit/dialogs/TfmVelInfo.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"
@@ -78,19 +78,8 @@ QString TfmVelInfo::bloccoNote()
 
 int TfmVelInfo::Execute(const QStringList &lines, bool question, QWidget *parent)
 {
-    if (!dynamic_cast<TOvDialogResponder *>(messageResponder())) {
-        OvMessage msg;
-        msg.origin = OvMessage::Dialog;
-        msg.text = lines.join(QStringLiteral("\r\n"));
-        msg.caption = caption();
-        msg.icon = question ? OvMessageIcon::Question : OvMessageIcon::Information;
-        msg.buttons = question ? QList<int>{mrYes, mrNo} : QList<int>{mrOk};
-        msg.defaultButton = question ? mrNo : mrOk;
-        msg.escapeButton = question ? mrNo : mrOk;
-        if (question)
-            msg.text += QStringLiteral("\r\n") + domanda();
-        return messageResponder()->respond(msg);
-    }
+    if (!dynamic_cast<TOvDialogResponder *>(messageResponder()))
+        return OvInfoList(lines, question, parent);
     TfmVelInfo dlg(parent);
     dlg.setLines(lines, question);
     const int r = dlg.ShowModal();

@@ -7,6 +7,7 @@
 // Execute goes through the message seam: with the program's own responder
 // the dialog is shown; a test's scripted responder receives the lines as one
 // message (caption "Informazioni", buttons OK, or Sì/No with the question).
+#include "platform/framework/OvMessages.h"
 #include "platform/framework/TfmOvDialog.h"
 
 #include <QStringList>
@@ -36,8 +37,8 @@ public:
     // without it.
     static int Execute(const QStringList &lines, bool question = false, QWidget *parent = nullptr);
 
-    static QString caption() { return QStringLiteral("Informazioni"); }
-    static QString domanda() { return QStringLiteral("Si desidera proseguire?"); }
+    static QString caption() { return ovInfoListCaption(); }
+    static QString domanda() { return ovInfoListQuestion(); }
 
 private:
     QStringList m_lines;

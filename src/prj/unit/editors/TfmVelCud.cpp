@@ -1,7 +1,6 @@
 #include "src/prj/unit/editors/TfmVelCud.h"
 
 #include "src/prj/unit/editors/TfrVelCud.h"
-#include "src/prj/unit/shell/TfmVelMain.h"
 
 #include "platform/core/OvExceptions.h"
 
@@ -17,10 +16,7 @@ TfmVelCud::TfmVelCud(QWidget *parent)
 
 TTorDBCds *TfmVelCud::store() const
 {
-    if (m_store)
-        return m_store;
-    TfmVelMain *main = TfmVelMain::instance();
-    return main ? main->fiscalStore() : nullptr;
+    return m_store;
 }
 
 void TfmVelCud::formCreate()

@@ -15,7 +15,7 @@ public:
 
     TfrVelCud *frVelCud = nullptr;
 
-    // The store to use instead of the main window's (tools and tests).
+    // The store the window edits, given by whoever opens it (before it shows).
     void setStore(TTorDBCds *store) { m_store = store; }
     TTorDBCds *store() const;
 

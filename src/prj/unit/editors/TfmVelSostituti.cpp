@@ -1,7 +1,6 @@
 #include "src/prj/unit/editors/TfmVelSostituti.h"
 
 #include "src/prj/unit/editors/TfrVelSostituti.h"
-#include "src/prj/unit/shell/TfmVelMain.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -16,10 +15,7 @@ TfmVelAgentForm::TfmVelAgentForm(QWidget *parent)
 
 TTorDBCds *TfmVelAgentForm::store() const
 {
-    if (m_store)
-        return m_store;
-    TfmVelMain *main = TfmVelMain::instance();
-    return main ? main->fiscalStore() : nullptr;
+    return m_store;
 }
 
 void TfmVelAgentForm::formCreate()

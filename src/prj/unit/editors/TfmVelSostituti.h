@@ -20,7 +20,7 @@ class TfmVelAgentForm : public TfmOvChildDBDA
 public:
     explicit TfmVelAgentForm(QWidget *parent = nullptr);
 
-    // The store to use instead of the main window's (tools and tests).
+    // The store the window edits, given by whoever opens it (before it shows).
     void setStore(TTorDBCds *store) { m_store = store; }
     TTorDBCds *store() const;
     TfrVelAgentBase *frame() const { return m_frame; }

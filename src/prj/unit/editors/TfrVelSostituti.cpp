@@ -5,7 +5,7 @@
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/editors/VelLookup.h"
-#include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/editors/VelPageBuilder.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 

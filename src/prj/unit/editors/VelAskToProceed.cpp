@@ -1,7 +1,6 @@
 #include "src/prj/unit/editors/VelAskToProceed.h"
 
 #include "platform/framework/OvMessages.h"
-#include "src/prj/unit/dialogs/TfmVelInfo.h"
 
 bool velAskToProceed(const QStringList &lines)
 {
@@ -9,5 +8,5 @@ bool velAskToProceed(const QStringList &lines)
     QStringList shown;
     for (const QString &l : lines)
         shown << l.split(QStringLiteral("\r\n"));
-    return TfmVelInfo::Execute(shown, true) == mrYes;
+    return OvInfoList(shown, true) == mrYes;
 }

@@ -11,7 +11,6 @@
 #include "platform/db/OvTransaction.h"
 #include "platform/framework/OvMessages.h"
 #include "rag/calc/ragUQuery.h"
-#include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "tor/calc/TorUCalcoli.h"

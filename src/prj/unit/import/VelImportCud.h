@@ -141,7 +141,7 @@ public:
     // LPER_ALTRI_DATI, LPER_INPS), the collaboration box and the employee.
     // Without it the flags are taken as the payroll gives them.
     std::function<void(TClientDataSet &rows, bool &cococo, const QString &employee)> onPosizioni;
-    // The end-of-run log; without it the window "Informazioni" (TfmVelInfo).
+    // The end-of-run log; without it the list "Informazioni" (OvInfoList).
     std::function<void(const QStringList &lines)> onInfo;
     // Asked between employees: true stops the run there; the employees not
     // reached are left undone and the run counts as cancelled.

@@ -15,7 +15,6 @@
 #include "platform/db/OvTransaction.h"
 #include "platform/framework/OvMessages.h"
 #include "rag/calc/ragUQuery.h"
-#include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorUUtil.h"
 
@@ -584,6 +583,6 @@ void TVelImportCud::rapporto()
         return;
     }
     lines << QString() << riepilogo();
-    TfmVelInfo::Execute(lines);
+    OvInfoList(lines);
 }
 

@@ -1,7 +1,6 @@
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 
 #include "platform/core/OvExceptions.h"
-#include "src/prj/unit/shell/TfmVelMain.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
@@ -9,7 +8,6 @@
 
 #include <QDir>
 
-TdmVelStampePDF *dmVelStampePDF = nullptr;
 
 namespace {
 
@@ -53,15 +51,9 @@ TdmVelStampePDF::TdmVelStampePDF(QObject *parent)
     cdsDatiAggiuntivi->setObjectName(QStringLiteral("cdsDatiAggiuntivi"));
     cdsAnnoFin->setObjectName(QStringLiteral("cdsAnnoFin"));
     cdsIntestazione->setObjectName(QStringLiteral("cdsIntestazione"));
-    if (!dmVelStampePDF)
-        dmVelStampePDF = this;
 }
 
-TdmVelStampePDF::~TdmVelStampePDF()
-{
-    if (dmVelStampePDF == this)
-        dmVelStampePDF = nullptr;
-}
+TdmVelStampePDF::~TdmVelStampePDF() = default;
 
 QString TdmVelStampePDF::resDir() const
 {
@@ -77,8 +69,7 @@ TTorDBCds *TdmVelStampePDF::store() const
 {
     if (m_store)
         return m_store;
-    TfmVelMain *main = TfmVelMain::instance();
-    TTorDBCds *store = main ? main->fiscalStore() : nullptr;
+    TTorDBCds *store = m_storeSource ? m_storeSource() : nullptr;
     if (!store)
         throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
     return store;

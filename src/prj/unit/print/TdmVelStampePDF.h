@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 // The print module, created at start-up: it holds what the CU print commands
 // hand to the print form, the agent's datasets the prints share, and makes the
 // prints driven by the print configuration "stpStampe.xml":
@@ -45,8 +46,10 @@ public:
     QString resDir() const;
     QString stpDir() const;
 
-    // The fiscal store the prints read; the main window's when not set.
+    // The fiscal store the prints read: a given one, or one asked for at each
+    // print (the program's store exists only once its main window has shown).
     void setStore(TTorDBCds *store) { m_store = store; }
+    void setStore(std::function<TTorDBCds *()> source) { m_storeSource = std::move(source); }
     TTorDBCds *store() const;
 
     // Closes the agent's and the Quadro CT's datasets.
@@ -77,7 +80,6 @@ private:
     void firmePage(bool first);
 
     TTorDBCds *m_store = nullptr;
+    std::function<TTorDBCds *()> m_storeSource;
 };
 
-// The program's print module (set while one exists).
-extern TdmVelStampePDF *dmVelStampePDF;

@@ -10,7 +10,7 @@
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/print/VelImprint.h"
-#include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/print/TdmVelMain.h"
 #include "src/prj/unit/telematic/VelAnnotationCodes.h"
 #include "src/prj/unit/telematic/VelFileGenerator.h"
 #include "tor/store/torUDBCds.h"

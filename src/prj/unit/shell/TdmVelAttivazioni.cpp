@@ -1,7 +1,7 @@
-#include "TdmVelAttivazioni.h"
+#include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "tor/util/TorCampagna.h"
 
-#include "VelParametriUtente.h"
+#include "src/prj/unit/model/VelParametriUtente.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvFormRegistry.h"

@@ -1,8 +1,8 @@
-#include "TfmVelMain.h"
+#include "src/prj/unit/shell/TfmVelMain.h"
 #include "tor/util/TorCampagna.h"
 
-#include "TdmVelAttivazioni.h"
-#include "TfmVelParametri.h"
+#include "src/prj/unit/shell/TdmVelAttivazioni.h"
+#include "src/prj/unit/shell/TfmVelParametri.h"
 
 #include "platform/core/OvParamManager.h"
 #include "platform/framework/OvIcons.h"

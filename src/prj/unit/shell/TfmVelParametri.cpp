@@ -1,8 +1,8 @@
-#include "TfmVelParametri.h"
+#include "src/prj/unit/shell/TfmVelParametri.h"
 
-#include "TfmVelMain.h"
-#include "VelAnnoFin.h"
-#include "VelProduttore.h"
+#include "src/prj/unit/shell/TfmVelMain.h"
+#include "src/prj/unit/shell/VelAnnoFin.h"
+#include "src/prj/unit/telematic/VelProduttore.h"
 
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"

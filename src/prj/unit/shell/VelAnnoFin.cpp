@@ -1,4 +1,4 @@
-#include "VelAnnoFin.h"
+#include "src/prj/unit/shell/VelAnnoFin.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"

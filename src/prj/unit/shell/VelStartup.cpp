@@ -1,17 +1,19 @@
-#include "VelStartup.h"
+#include "src/prj/unit/shell/VelStartup.h"
 
-#include "TdmVelAttivazioni.h"
-#include "src/prj/unit/import/VelImportLaunch.h"
-#include "TdmVelMain.h"
+#include "src/prj/unit/dialogs/TfmVelInfo.h"
+
+#include "src/prj/unit/shell/TdmVelAttivazioni.h"
+#include "src/prj/unit/shell/VelImportLaunch.h"
+#include "src/prj/unit/print/TdmVelMain.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
-#include "src/prj/unit/print/TfmVelPDF.h"
-#include "src/prj/unit/print/TfmVelPdfSost.h"
-#include "src/prj/unit/print/TfmVelStampaFirme.h"
-#include "TfmVelMain.h"
-#include "TfmVelParametri.h"
+#include "src/prj/unit/dialogs/TfmVelPDF.h"
+#include "src/prj/unit/dialogs/TfmVelPdfSost.h"
+#include "src/prj/unit/dialogs/TfmVelStampaFirme.h"
+#include "src/prj/unit/shell/TfmVelMain.h"
+#include "src/prj/unit/shell/TfmVelParametri.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfmVelSostituti.h"
-#include "VelParametriUtente.h"
+#include "src/prj/unit/model/VelParametriUtente.h"
 
 #include "platform/core/OvParamManager.h"
 #include "platform/framework/OvFormRegistry.h"
@@ -21,7 +23,7 @@
 #include "rag/params/dmRagParams.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/util/TorAnni.h"
-#include "src/prj/unit/telematic/TfmVelFile.h"
+#include "src/prj/unit/dialogs/TfmVelFile.h"
 #include "tor/util/TorCampagna.h"
 
 #include <QCoreApplication>
@@ -33,6 +35,7 @@ TVelStartup::TVelStartup(Options options)
 
 TVelStartup::~TVelStartup()
 {
+    setInfoListWindow(nullptr);
     if (m_attivazioni) {
         m_attivazioni->onCuOrdinario = nullptr;
         m_attivazioni->WriteInformativa = nullptr;
@@ -50,19 +53,49 @@ TVelStartup::~TVelStartup()
     m_connessione.reset();
 }
 
-void TVelStartup::registerForms()
+namespace {
+
+// A window of the agents' or the CU editor, given the store before it shows.
+template <class T>
+void registerEditor(const QString &name, const TVelStartup::FormServices &services)
 {
+    registerFormClass(name, [store = services.store](QWidget *parent) -> QWidget * {
+        T *form = ovCreate<T>(parent);
+        form->setStore(store ? store() : nullptr);
+        return form;
+    });
+}
+
+} // namespace
+
+void TVelStartup::registerForms(const FormServices &services)
+{
+    const auto store = [s = services.store] { return s ? s() : nullptr; };
     registerFormClass<TfmVelParametri>(QStringLiteral("TfmVelParametri"));
-    registerFormClass<TfmVelCud>(QStringLiteral("TfmVelCud"));
-    registerFormClass<TfmVelFile>(QStringLiteral("TfmVelFile")); // "File Telematico"
-    registerFormClass<TfmVelSost>(QStringLiteral("TfmVelSost"));
-    registerFormClass<TfmVelAltriSost>(QStringLiteral("TfmVelAltriSost"));
-    registerFormClass<TfmVelQuaCT>(QStringLiteral("TfmVelQuaCT"));
-    registerFormClass<TfmVelFornitore>(QStringLiteral("TfmVelFornitore"));
-    registerFormClass<TfmVelPDF>(QStringLiteral("TfmVelPdf")); // "Stampa CU Sintetico"
-    registerFormClass<TfmVelPdfSost>(QStringLiteral("TfmVelPdfSost"));         // "Stampa Frontespizio"
-    registerFormClass<TfmVelPdfQuadroCT>(QStringLiteral("TfmVelPdfQuadroCT")); // "Stampa Quadro CT"
-    registerFormClass<TfmVelStampaFirme>(QStringLiteral("TfmVelStampaFirme")); // "Firma ricevute"
+    registerEditor<TfmVelCud>(QStringLiteral("TfmVelCud"), services);
+    registerEditor<TfmVelSost>(QStringLiteral("TfmVelSost"), services);
+    registerEditor<TfmVelAltriSost>(QStringLiteral("TfmVelAltriSost"), services);
+    registerEditor<TfmVelQuaCT>(QStringLiteral("TfmVelQuaCT"), services);
+    registerEditor<TfmVelFornitore>(QStringLiteral("TfmVelFornitore"), services);
+    // "File Telematico"
+    registerFormClass(QStringLiteral("TfmVelFile"), [store](QWidget *parent) -> QWidget * {
+        return ovCreate<TfmVelFile>(parent, store());
+    });
+    // "Stampa CU Sintetico"
+    registerFormClass(QStringLiteral("TfmVelPdf"), [store, services](QWidget *parent) -> QWidget * {
+        return ovCreate<TfmVelPDF>(parent, store(), services.stampe, services.layout);
+    });
+    // "Stampa Frontespizio", "Stampa Quadro CT"
+    registerFormClass(QStringLiteral("TfmVelPdfSost"), [services](QWidget *parent) -> QWidget * {
+        return ovCreate<TfmVelPdfSost>(parent, services.stampe);
+    });
+    registerFormClass(QStringLiteral("TfmVelPdfQuadroCT"), [services](QWidget *parent) -> QWidget * {
+        return ovCreate<TfmVelPdfQuadroCT>(parent, services.stampe);
+    });
+    // "Firma ricevute"
+    registerFormClass(QStringLiteral("TfmVelStampaFirme"), [store, services](QWidget *parent) -> QWidget * {
+        return ovCreate<TfmVelStampaFirme>(parent, store(), services.stampe);
+    });
 }
 
 int TVelStartup::start()
@@ -109,7 +142,10 @@ int TVelStartup::start()
         m_fmDaPagare66 = std::make_unique<TfmRagDaPagare66>();
         // 11. The telematic module comes here.
         // 12. Financial-year dialog (made when asked for).
-        registerForms();
+        m_dmStampePDF->setStore([main = m_main.get()] { return main->fiscalStore(); });
+        registerForms(FormServices{[main = m_main.get()] { return main->fiscalStore(); }, m_dmStampePDF.get(),
+                                   m_dmVelMain.get()});
+        setInfoListWindow(&TfmVelInfo::Execute);
     } catch (const std::exception &e) {
         showException(e);
         return 1;

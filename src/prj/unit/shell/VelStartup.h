@@ -11,6 +11,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,6 +21,7 @@ class TfmRagDaPagare66;
 class TdmVelMain;
 class TdmVelStampePDF;
 class TdmVelAttivazioni;
+class TTorDBCds;
 class TfmVelMain;
 
 class TVelStartup
@@ -47,8 +49,17 @@ public:
     TfmVelMain *mainWindow() const { return m_main.get(); }
     TdmVelMain *dmVelMain() const { return m_dmVelMain.get(); }
 
+    // What the windows opened by the command table work on: the shell hands
+    // it to each window it makes (the store exists only after the main
+    // window's first show, hence a function).
+    struct FormServices
+    {
+        std::function<TTorDBCds *()> store;
+        TdmVelStampePDF *stampe = nullptr;
+        TdmVelMain *layout = nullptr;
+    };
     // Registers the windows this build of the program has.
-    static void registerForms();
+    static void registerForms(const FormServices &services);
 
 private:
     Options m_options;

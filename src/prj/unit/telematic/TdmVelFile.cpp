@@ -8,8 +8,7 @@
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/check/VelCoherence.h"
-#include "src/prj/unit/dialogs/TfmVelInfo.h"
-#include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelAnnotationCodes.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
@@ -30,7 +29,6 @@
 #include <malloc.h>
 #endif
 
-TdmVelFile *dmVelFile = nullptr;
 
 namespace {
 
@@ -88,7 +86,7 @@ TdmVelFile::TdmVelFile(TTorDBCds &store, TdmRagParams *params)
 {
     m_settingsFile = VelTaxCode::settingsFile();
     information = [](const QStringList &lines, bool ask) {
-        return TfmVelInfo::Execute(lines, ask) != mrNo;
+        return OvInfoList(lines, ask) != mrNo;
     };
     defaultMatricola = [this] { return readDefaultMatricola(); };
     mandatoryCheck = CheckMandatoryFields;
@@ -96,11 +94,7 @@ TdmVelFile::TdmVelFile(TTorDBCds &store, TdmRagParams *params)
     m_ws.generator().setPreparation([this](TClientDataSet &d) { prepareAnnotations(d); });
 }
 
-TdmVelFile::~TdmVelFile()
-{
-    if (dmVelFile == this)
-        dmVelFile = nullptr;
-}
+TdmVelFile::~TdmVelFile() = default;
 
 void TdmVelFile::setTablePaths(const QString &fieldFile, const QString &recordFile)
 {

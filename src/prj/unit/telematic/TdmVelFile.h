@@ -13,7 +13,7 @@
 //  - information: the information dialog with the question "Si desidera
 //    proseguire?". It receives the report lines and whether to ask; it
 //    returns the answer (true = "Si"). Default: the information dialog
-//    TfmVelInfo, through the message seam.
+//    OvInfoList, through the message seam.
 //  - log: the progress lines (the wizard's memo); default: none.
 //  - mandatoryCheck: CheckMandatoryFields by default.
 //  - defaultMatricola: the default INPS company number for record G; default:
@@ -180,5 +180,3 @@ private:
     QList<int> m_outcomeRows; // row of cdsDip of each entry of m_outcome
 };
 
-// The instance the wizard works with while it is open.
-extern TdmVelFile *dmVelFile;

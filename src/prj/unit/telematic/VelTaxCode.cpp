@@ -3,7 +3,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvDbConfig.h"
 #include "src/prj/unit/model/VelCodFis.h"
-#include "src/prj/unit/shell/VelProduttore.h"
+#include "src/prj/unit/telematic/VelProduttore.h"
 
 #include <QDir>
 #include <QProcessEnvironment>

@@ -1,10 +1,9 @@
-#include "src/prj/unit/telematic/TfmVelFile.h"
+#include "src/prj/unit/dialogs/TfmVelFile.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TDataSetModel.h"
 #include "platform/framework/OvMessages.h"
-#include "src/prj/unit/shell/TfmVelMain.h"
-#include "src/prj/unit/shell/VelParametriUtente.h"
+#include "src/prj/unit/model/VelParametriUtente.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "tor/store/torUDBCds.h"
 
@@ -44,6 +43,11 @@ int installationWorkgroup()
 }
 
 } // namespace
+
+TfmVelFile::TfmVelFile(QWidget *parent, TTorDBCds *store) : TfmVelFile(parent, static_cast<TdmVelFile *>(nullptr))
+{
+    m_store = store;
+}
 
 TfmVelFile::TfmVelFile(QWidget *parent, TdmVelFile *module) : TfmOvWizard(parent), m_dm(module)
 {
@@ -117,22 +121,17 @@ TfmVelFile::~TfmVelFile()
 {
     if (m_dm)
         m_dm->log = nullptr;
-    if (dmVelFile == m_dm)
-        dmVelFile = nullptr;
 }
 
 void TfmVelFile::formCreate()
 {
     if (!m_dm) {
-        TfmVelMain *main = TfmVelMain::instance();
-        TTorDBCds *store = main ? main->fiscalStore() : nullptr;
-        if (!store)
+        if (!m_store)
             throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
-        m_owned = std::make_unique<TdmVelFile>(*store);
+        m_owned = std::make_unique<TdmVelFile>(*m_store);
         m_owned->setWorkgroup(installationWorkgroup());
         m_dm = m_owned.get();
     }
-    dmVelFile = m_dm;
     m_dm->log = [this](const QString &line) {
         meLog->appendPlainText(line);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

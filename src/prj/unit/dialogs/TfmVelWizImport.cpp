@@ -1,4 +1,4 @@
-#include "TfmVelWizImport.h"
+#include "src/prj/unit/dialogs/TfmVelWizImport.h"
 
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvMessages.h"

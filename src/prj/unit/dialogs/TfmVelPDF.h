@@ -22,8 +22,8 @@ class TfmVelPDF : public TfmOvMultiSelect
 {
     Q_OBJECT
 public:
-    // The store, the print module and the main data module; the program's
-    // own (main window's store, dmVelStampePDF, dmVelMain) when not given.
+    // The store, the print module and the CU layout it prints with, given by
+    // whoever opens the window.
     explicit TfmVelPDF(QWidget *parent = nullptr, TTorDBCds *store = nullptr, TdmVelStampePDF *stampe = nullptr,
                        TdmVelMain *main = nullptr);
     ~TfmVelPDF() override;

@@ -1,10 +1,9 @@
-#include "src/prj/unit/print/TfmVelStampaFirme.h"
+#include "src/prj/unit/dialogs/TfmVelStampaFirme.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TDataSetModel.h"
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
-#include "src/prj/unit/shell/TfmVelMain.h"
 #include "tor/store/torUDBCds.h"
 
 #include <QApplication>
@@ -60,12 +59,6 @@ TfmVelStampaFirme::~TfmVelStampaFirme() = default;
 
 void TfmVelStampaFirme::formCreate()
 {
-    if (!m_store) {
-        TfmVelMain *main = TfmVelMain::instance();
-        m_store = main ? main->fiscalStore() : nullptr;
-    }
-    if (!m_stampe)
-        m_stampe = dmVelStampePDF;
     if (!m_store || !m_stampe)
         throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
 }

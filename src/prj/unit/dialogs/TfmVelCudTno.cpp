@@ -1,4 +1,4 @@
-#include "TfmVelCudTno.h"
+#include "src/prj/unit/dialogs/TfmVelCudTno.h"
 
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/dataset/TDataSetModel.h"

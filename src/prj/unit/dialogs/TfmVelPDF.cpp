@@ -1,4 +1,4 @@
-#include "src/prj/unit/print/TfmVelPDF.h"
+#include "src/prj/unit/dialogs/TfmVelPDF.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TDataSetModel.h"
@@ -6,8 +6,7 @@
 #include "platform/framework/OvShell.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
-#include "src/prj/unit/shell/TdmVelMain.h"
-#include "src/prj/unit/shell/TfmVelMain.h"
+#include "src/prj/unit/print/TdmVelMain.h"
 #include "tor/util/TorFolders.h"
 
 #include <QApplication>
@@ -134,14 +133,6 @@ TfmVelPDF::~TfmVelPDF() = default;
 
 void TfmVelPDF::formCreate()
 {
-    if (!m_store) {
-        TfmVelMain *main = TfmVelMain::instance();
-        m_store = main ? main->fiscalStore() : nullptr;
-    }
-    if (!m_stampe)
-        m_stampe = dmVelStampePDF;
-    if (!m_main)
-        m_main = dmVelMain;
     if (!m_store || !m_stampe || !m_main)
         throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
     m_run = std::make_unique<TVelCuPrint>(*m_store, *m_stampe, *m_main);

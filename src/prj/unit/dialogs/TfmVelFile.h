@@ -14,13 +14,15 @@ class QRadioButton;
 class QTableView;
 class TDataSetModel;
 class TdmVelFile;
+class TTorDBCds;
 
 class TfmVelFile : public TfmOvWizard
 {
     Q_OBJECT
 public:
-    // Without a data module the form makes one over the main window's store.
+    // Runs on the given data module, or makes one of its own over `store`.
     explicit TfmVelFile(QWidget *parent = nullptr, TdmVelFile *module = nullptr);
+    TfmVelFile(QWidget *parent, TTorDBCds *store);
     ~TfmVelFile() override;
 
     // The save dialog: folder and proposed name in, chosen file out (empty:
@@ -57,6 +59,7 @@ private:
 
     std::unique_ptr<TdmVelFile> m_owned;
     TdmVelFile *m_dm = nullptr;
+    TTorDBCds *m_store = nullptr;
     TDataSetModel *m_model = nullptr;
     bool m_opened = false;
     bool m_backToStart = false;

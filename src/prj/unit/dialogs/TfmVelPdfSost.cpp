@@ -1,4 +1,4 @@
-#include "src/prj/unit/print/TfmVelPdfSost.h"
+#include "src/prj/unit/dialogs/TfmVelPdfSost.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
@@ -62,8 +62,6 @@ TfmVelPdfSost::~TfmVelPdfSost() = default;
 
 void TfmVelPdfSost::formCreate()
 {
-    if (!m_stampe)
-        m_stampe = dmVelStampePDF;
     if (!m_stampe)
         throw EOvError(QStringLiteral("Modulo di stampa non disponibile"));
     m_run = std::make_unique<TVelAgentPrint>(*m_stampe, m_kind);

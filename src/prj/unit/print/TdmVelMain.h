@@ -34,5 +34,3 @@ private:
     TXMLCud m_cud;
 };
 
-// The program's main data module (set while one exists).
-extern TdmVelMain *dmVelMain;

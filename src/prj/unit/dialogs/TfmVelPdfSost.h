@@ -18,7 +18,7 @@ class TfmVelPdfSost : public TfmOvDialog
 {
     Q_OBJECT
 public:
-    // The print module: the program's own (dmVelStampePDF) when not given.
+    // The print module it runs on (given by whoever opens the window).
     explicit TfmVelPdfSost(QWidget *parent = nullptr, TdmVelStampePDF *stampe = nullptr);
     ~TfmVelPdfSost() override;
 

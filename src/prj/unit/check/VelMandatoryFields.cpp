@@ -1,4 +1,4 @@
-#include "src/prj/unit/editors/VelMandatoryFields.h"
+#include "src/prj/unit/check/VelMandatoryFields.h"
 
 #include "platform/dataset/TClientDataSet.h"
 

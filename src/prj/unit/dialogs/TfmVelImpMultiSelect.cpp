@@ -1,7 +1,7 @@
-#include "TfmVelImpMultiSelect.h"
+#include "src/prj/unit/dialogs/TfmVelImpMultiSelect.h"
 
-#include "TfmVelCudTno.h"
-#include "VelImportCud.h"
+#include "src/prj/unit/dialogs/TfmVelCudTno.h"
+#include "src/prj/unit/import/VelImportCud.h"
 
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"

@@ -1,4 +1,4 @@
-#include "src/prj/unit/shell/VelProduttore.h"
+#include "src/prj/unit/telematic/VelProduttore.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"

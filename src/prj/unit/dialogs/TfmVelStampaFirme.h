@@ -17,7 +17,7 @@ class TfmVelStampaFirme : public TfmOvDialog
 {
     Q_OBJECT
 public:
-    // The store and the print module: the program's own when not given.
+    // The store and the print module, given by whoever opens the window.
     explicit TfmVelStampaFirme(QWidget *parent = nullptr, TTorDBCds *store = nullptr,
                                TdmVelStampePDF *stampe = nullptr);
     ~TfmVelStampaFirme() override;

@@ -1,4 +1,4 @@
-#include "VelParametriUtente.h"
+#include "src/prj/unit/model/VelParametriUtente.h"
 
 #include "platform/core/OvParamManager.h"
 #include "platform/dataset/TClientDataSet.h"

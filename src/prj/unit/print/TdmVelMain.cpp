@@ -1,20 +1,11 @@
-#include "src/prj/unit/shell/TdmVelMain.h"
+#include "src/prj/unit/print/TdmVelMain.h"
 
 #include "tor/util/TorFolders.h"
 
-TdmVelMain *dmVelMain = nullptr;
 
-TdmVelMain::TdmVelMain(QObject *parent) : QObject(parent)
-{
-    if (!dmVelMain)
-        dmVelMain = this;
-}
+TdmVelMain::TdmVelMain(QObject *parent) : QObject(parent) {}
 
-TdmVelMain::~TdmVelMain()
-{
-    if (dmVelMain == this)
-        dmVelMain = nullptr;
-}
+TdmVelMain::~TdmVelMain() = default;
 
 void TdmVelMain::loadLayout(const QString &fileName)
 {

@@ -1,7 +1,7 @@
-#include "VelImportLaunch.h"
+#include "src/prj/unit/shell/VelImportLaunch.h"
 
-#include "TfmVelImpMultiSelect.h"
-#include "TfmVelWizImport.h"
+#include "src/prj/unit/dialogs/TfmVelImpMultiSelect.h"
+#include "src/prj/unit/dialogs/TfmVelWizImport.h"
 
 #include "platform/core/OvExceptions.h"
 #include "src/prj/unit/shell/TdmVelAttivazioni.h"
