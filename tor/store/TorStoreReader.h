@@ -15,6 +15,9 @@ struct sqlite3_stmt;
 
 namespace TorStore {
 
+// A statement of TorStoreSql as text.
+inline QString sql(const char *text) { return QString::fromLatin1(text); }
+
 // A prepared, forward-only statement; EDatabaseError when refused.
 QSqlQuery prepare(TOvSQLConnection &c, const QString &text);
 // Runs it; EDatabaseError with the database's message on failure.

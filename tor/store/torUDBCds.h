@@ -92,7 +92,17 @@ public:
     bool HasRows(const QString &structure, int month = Default, int year = Default);
 
 private:
-    struct Header;
+    // A structure's version for the period, as TCDS_STRUTTURA holds it.
+    struct Header
+    {
+        int cdsId = 0;
+        bool anagrafica = false;
+        bool mapReadOnly = false;
+        int lastRow = 0;
+        QString fieldMap;
+        QByteArray schema;
+    };
+    class SaveRun; // one call of Save, in torUDBCdsSave.cpp
     Header findStructure(const QString &structure, int month, int year);
     void applySchema(TClientDataSet &ds, const Header &h);
     TOvSQLConnection &conn() const;
