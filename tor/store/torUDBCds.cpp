@@ -10,7 +10,6 @@
 
 #include <QHash>
 #include <QSqlRecord>
-#include <optional>
 
 using namespace TorStore;
 
@@ -96,6 +95,154 @@ void TTorDBCds::applySchema(TClientDataSet &ds, const Header &h)
     ds.createDataSet();
 }
 
+namespace {
+
+// Where the load puts what it reads: the dataset's field of each stored name,
+// the result column of each field's value, and the person columns a field
+// map sends into fields.
+struct LoadLayout
+{
+    LoadLayout(const TClientDataSet &ds, const QString &fieldMap);
+
+    // The field of a stored name at a position in its record; -1 for a name
+    // the dataset does not have.
+    int fieldOf(const QByteArray &stored, int pos);
+    // A new record's values: its person's key, its row number and its mapped
+    // person columns.
+    void startRow(QVariantList &row, LoadReader &reader, qint64 rigo) const;
+
+    int nFields = 0;
+    int afiField = -1;
+    int rigoField = -1;
+    QList<TFieldType> types;
+    QList<int> valueColumn;
+    QList<QPair<int, int>> mappedCols; // result column -> field
+    QHash<QByteArray, int> byStoredName;
+    QList<QByteArray> storedNames;
+    QList<int> guess; // the field at each position of the previous record
+};
+
+LoadLayout::LoadLayout(const TClientDataSet &ds, const QString &fieldMap)
+{
+    nFields = ds.fieldCount();
+    afiField = ds.fieldIndex(QStringLiteral("iAfiID"));
+    rigoField = ds.fieldIndex(QStringLiteral("iFisRigo"));
+    QHash<QString, int> byName;
+    for (int i = 0; i < nFields; ++i) {
+        byName.insert(ds.fieldDefs().at(i).name.toLower(), i);
+        types << ds.fieldDefs().at(i).type;
+    }
+    // Field-map pairs whose field side is one field of the dataset.
+    QList<QPair<QString, int>> mapped;
+    for (const MapPair &p : parseFieldMap(fieldMap)) {
+        if (p.parts.size() == 1 && isPersonColumn(p.column)) {
+            const int idx = byName.value(p.parts.first().toLower(), -1);
+            if (idx >= 0)
+                mapped << qMakePair(p.column, idx);
+        }
+    }
+
+    // Value column of each field, and field names as stored (exact and
+    // lower case: stored names compare without regard to case).
+    for (int i = 0; i < nFields; ++i) {
+        switch (slotOf(types.at(i))) {
+        case Slot::I: valueColumn << cI; break;
+        case Slot::F: valueColumn << cF; break;
+        case Slot::D: valueColumn << cD; break;
+        case Slot::S: valueColumn << cS; break;
+        }
+        byStoredName.insert(ds.fieldDefs().at(i).name.toUtf8(), i);
+        byStoredName.insert(ds.fieldDefs().at(i).name.toLower().toUtf8(), i);
+    }
+    for (const auto &m : mapped)
+        for (int pc = 0; pc < 5; ++pc)
+            if (m.first == QLatin1String(PersonColumns[pc]))
+                mappedCols << qMakePair(cCodFis + pc, m.second);
+
+    for (int i = 0; i < nFields; ++i)
+        storedNames << ds.fieldDefs().at(i).name.toUtf8();
+}
+
+int LoadLayout::fieldOf(const QByteArray &stored, int pos)
+{
+    // Value rows of one record come in the same order record after record:
+    // guess the field from the previous record before hashing.
+    if (pos < guess.size() && guess.at(pos) >= 0 && storedNames.at(guess.at(pos)) == stored)
+        return guess.at(pos);
+    int idx = byStoredName.value(stored, -1);
+    if (idx < 0)
+        idx = byStoredName.value(stored.toLower(), -1);
+    if (pos >= guess.size())
+        guess.resize(pos + 1, -1);
+    guess[pos] = idx;
+    return idx;
+}
+
+void LoadLayout::startRow(QVariantList &row, LoadReader &reader, qint64 rigo) const
+{
+    row = QVariantList(nFields);
+    if (afiField >= 0 && !reader.isNull(cAfi))
+        row[afiField] = reader.integer(cAfi);
+    if (rigoField >= 0)
+        row[rigoField] = rigo;
+    for (const auto &mc : mappedCols)
+        row[mc.second] = loadedValue(types.at(mc.second), reader.cell(mc.first));
+}
+
+// The stored value rows of a structure in a period (of one person, or of all):
+// read straight from the engine on SQLite, through Qt on a server.
+std::unique_ptr<LoadReader> openValueRows(TOvSQLConnection &c, const QString &program, int cdsId, int month,
+                                          int year, int person)
+{
+    const int monthParam = month < 1 && month != TTorDBCds::AllMonths ? 0 : month;
+    sqlite3 *handle = c.isSQLite() ? static_cast<sqlite3 *>(c.nativeHandle()) : nullptr;
+    if (handle) {
+        auto r = std::make_unique<SqliteLoadReader>(handle, sql(TorStoreSql::LoadValues));
+        r->bind(":ICRFANNO", year);
+        r->bind(":ICRFMESE", monthParam);
+        r->bind(":SCRFPROGRAMMA", program.toLower());
+        r->bind(":ICDSID", cdsId);
+        r->bind(":IAFIID", person);
+        return r;
+    }
+    QSqlQuery q = prepare(c, sql(TorStoreSql::LoadValues));
+    q.bindValue(QStringLiteral(":ICRFANNO"), year);
+    q.bindValue(QStringLiteral(":ICRFMESE"), monthParam);
+    q.bindValue(QStringLiteral(":SCRFPROGRAMMA"), program.toLower());
+    q.bindValue(QStringLiteral(":ICDSID"), cdsId);
+    q.bindValue(QStringLiteral(":IAFIID"), person);
+    run(q);
+    return std::make_unique<QtLoadReader>(std::move(q));
+}
+
+// Appends one dataset row per stored row number.
+void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout)
+{
+    QVariantList row;
+    bool open = false;
+    qint64 currentRigo = 0;
+    int posInRow = 0;
+    while (reader.next()) {
+        const qint64 rigo = reader.integer(cRigo);
+        if (!open || rigo != currentRigo) {
+            if (open)
+                ds.appendRecord(row);
+            layout.startRow(row, reader, rigo);
+            open = true;
+            currentRigo = rigo;
+            posInRow = 0;
+        }
+        const int idx = layout.fieldOf(reader.name(cName), posInRow++);
+        if (idx < 0 || idx == layout.afiField || idx == layout.rigoField)
+            continue;
+        row[idx] = loadedValue(layout.types.at(idx), reader.cell(layout.valueColumn.at(idx)));
+    }
+    if (open)
+        ds.appendRecord(row);
+}
+
+} // namespace
+
 void TTorDBCds::Load(TClientDataSet &ds, const QString &structure, int month, int year, int person)
 {
     month = resolveMonth(month);
@@ -116,127 +263,23 @@ void TTorDBCds::Load(TClientDataSet &ds, const QString &structure, int month, in
     };
 
     try {
-        const Header h = findStructure(structure, month, year);
-        applySchema(ds, h);
-
-        const int nFields = ds.fieldCount();
-        const int afiField = ds.fieldIndex(QStringLiteral("iAfiID"));
-        const int rigoField = ds.fieldIndex(QStringLiteral("iFisRigo"));
-        QHash<QString, int> byName;
-        QList<TFieldType> types;
-        for (int i = 0; i < nFields; ++i) {
-            byName.insert(ds.fieldDefs().at(i).name.toLower(), i);
-            types << ds.fieldDefs().at(i).type;
-        }
-        // Field-map pairs whose field side is one field of the dataset.
-        QList<QPair<QString, int>> mapped;
-        for (const MapPair &p : parseFieldMap(h.fieldMap)) {
-            if (p.parts.size() == 1 && isPersonColumn(p.column)) {
-                const int idx = byName.value(p.parts.first().toLower(), -1);
-                if (idx >= 0)
-                    mapped << qMakePair(p.column, idx);
-            }
-        }
-
-        const int monthParam = month < 1 && month != AllMonths ? 0 : month;
-        std::unique_ptr<LoadReader> reader;
-        std::optional<QSqlQuery> q;
-        sqlite3 *handle = conn().isSQLite() ? static_cast<sqlite3 *>(conn().nativeHandle()) : nullptr;
-        if (handle) {
-            auto r = std::make_unique<SqliteLoadReader>(handle, sql(TorStoreSql::LoadValues));
-            r->bind(":ICRFANNO", year);
-            r->bind(":ICRFMESE", monthParam);
-            r->bind(":SCRFPROGRAMMA", m_program.toLower());
-            r->bind(":ICDSID", h.cdsId);
-            r->bind(":IAFIID", person);
-            reader = std::move(r);
-        } else {
-            q.emplace(prepare(conn(), sql(TorStoreSql::LoadValues)));
-            q->bindValue(QStringLiteral(":ICRFANNO"), year);
-            q->bindValue(QStringLiteral(":ICRFMESE"), monthParam);
-            q->bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_program.toLower());
-            q->bindValue(QStringLiteral(":ICDSID"), h.cdsId);
-            q->bindValue(QStringLiteral(":IAFIID"), person);
-            run(*q);
-            reader = std::make_unique<QtLoadReader>(*q);
-        }
-
-        // Value column of each field, and field names as stored (exact and
-        // lower case: stored names compare without regard to case).
-        QList<int> valueColumn;
-        QHash<QByteArray, int> byStoredName;
-        for (int i = 0; i < nFields; ++i) {
-            switch (slotOf(types.at(i))) {
-            case Slot::I: valueColumn << cI; break;
-            case Slot::F: valueColumn << cF; break;
-            case Slot::D: valueColumn << cD; break;
-            case Slot::S: valueColumn << cS; break;
-            }
-            byStoredName.insert(ds.fieldDefs().at(i).name.toUtf8(), i);
-            byStoredName.insert(ds.fieldDefs().at(i).name.toLower().toUtf8(), i);
-        }
-        QList<QPair<int, int>> mappedCols; // result column -> field
-        for (const auto &m : mapped)
-            for (int pc = 0; pc < 5; ++pc)
-                if (m.first == QLatin1String(PersonColumns[pc]))
-                    mappedCols << qMakePair(cCodFis + pc, m.second);
-
-        QList<QByteArray> storedNames;
-        for (int i = 0; i < nFields; ++i)
-            storedNames << ds.fieldDefs().at(i).name.toUtf8();
-        QList<int> guess;
-        int posInRow = 0;
-
-        QVariantList row;
-        bool open = false;
-        qint64 currentRigo = 0;
-        auto flush = [&] {
-            if (open)
-                ds.appendRecord(row);
-            open = false;
-        };
-        while (reader->next()) {
-            const qint64 rigo = reader->integer(cRigo);
-            if (!open || rigo != currentRigo) {
-                flush();
-                row = QVariantList(nFields);
-                open = true;
-                currentRigo = rigo;
-                posInRow = 0;
-                if (afiField >= 0 && !reader->isNull(cAfi))
-                    row[afiField] = reader->integer(cAfi);
-                if (rigoField >= 0)
-                    row[rigoField] = rigo;
-                for (const auto &mc : mappedCols)
-                    row[mc.second] = loadedValue(types.at(mc.second), reader->cell(mc.first));
-            }
-            // Value rows of one record come in the same order record after
-            // record: guess the field from the previous record before hashing.
-            const QByteArray stored = reader->name(cName);
-            const int pos = posInRow++;
-            int idx = -1;
-            if (pos < guess.size() && guess.at(pos) >= 0 && storedNames.at(guess.at(pos)) == stored)
-                idx = guess.at(pos);
-            if (idx < 0) {
-                idx = byStoredName.value(stored, -1);
-                if (idx < 0)
-                    idx = byStoredName.value(stored.toLower(), -1);
-                if (pos >= guess.size())
-                    guess.resize(pos + 1, -1);
-                guess[pos] = idx;
-            }
-            if (idx < 0 || idx == afiField || idx == rigoField)
-                continue;
-            row[idx] = loadedValue(types.at(idx), reader->cell(valueColumn.at(idx)));
-        }
-        flush();
-        ds.mergeChangeLog();
-        ds.first();
+        fillFromStore(ds, structure, month, year, person);
     } catch (...) {
         restore();
         throw;
     }
     restore();
+}
+
+void TTorDBCds::fillFromStore(TClientDataSet &ds, const QString &structure, int month, int year, int person)
+{
+    const Header h = findStructure(structure, month, year);
+    applySchema(ds, h);
+    LoadLayout layout(ds, h.fieldMap);
+    const std::unique_ptr<LoadReader> reader = openValueRows(conn(), m_program, h.cdsId, month, year, person);
+    appendStoredRows(ds, *reader, layout);
+    ds.mergeChangeLog();
+    ds.first();
 }
 
 qint64 TTorDBCds::FindPerson(const QString &codFis, const QString &group, int month, int year)

@@ -105,6 +105,8 @@ private:
     class SaveRun; // one call of Save, in torUDBCdsSave.cpp
     Header findStructure(const QString &structure, int month, int year);
     void applySchema(TClientDataSet &ds, const Header &h);
+    // Load's work once the dataset is quiet: schema, rows, first row.
+    void fillFromStore(TClientDataSet &ds, const QString &structure, int month, int year, int person);
     TOvSQLConnection &conn() const;
     int resolveMonth(int month) const { return month == Default ? m_month : month; }
     int resolveYear(int year) const { return year == Default ? m_year : year; }
