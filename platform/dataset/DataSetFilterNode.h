@@ -11,6 +11,8 @@
 
 namespace dsinternal {
 
+// The kind of a value in an expression, and the value: i holds integers,
+// amounts (in ten-thousandths), dates (Julian days), date-times (ms), booleans.
 enum class VKind : quint8 { Null, Int, Cur, Float, Text, Date, DateTime, Bool, Blob };
 
 struct Val
@@ -30,6 +32,7 @@ struct Val
     }
 };
 
+// A node of the tree: a field, a literal, or an operator over its kids.
 enum class NKind { Field, Literal, Add, Cmp, And, Or, Not, IsNull, Like, In };
 enum class CmpOp { Eq, Ne, Lt, Gt, Le, Ge };
 
