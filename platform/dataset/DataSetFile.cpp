@@ -1,3 +1,5 @@
+// Reading the dataset file: a JSON reader cut to the format, strict about
+// every value, with the line of the first problem in its message.
 #include "platform/dataset/DataSetFile.h"
 
 #include "platform/core/Currency.h"
@@ -16,154 +18,6 @@
 namespace dsinternal {
 
 namespace {
-
-const char kFormat[] = "velcu-dataset";
-constexpr int kVersion = 1;
-
-// ---------------------------------------------------------------- writing
-
-void putString(QByteArray &out, QStringView s)
-{
-    static const char hex[] = "0123456789abcdef";
-    out += '"';
-    const QChar *d = s.data();
-    const qsizetype n = s.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = d[i].unicode();
-        if (c == u'"') {
-            out += "\\\"";
-        } else if (c == u'\\') {
-            out += "\\\\";
-        } else if (c < 0x20) {
-            switch (c) {
-            case u'\n': out += "\\n"; break;
-            case u'\r': out += "\\r"; break;
-            case u'\t': out += "\\t"; break;
-            default:
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 0xf];
-            }
-        } else if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (QChar::isHighSurrogate(c) && i + 1 < n && d[i + 1].isLowSurrogate()) {
-            const char32_t cp = QChar::surrogateToUcs4(c, d[i + 1].unicode());
-            ++i;
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (QChar::isSurrogate(c)) {
-            // A lone surrogate has no UTF-8 form: keep it exactly as an escape.
-            out += "\\u";
-            out += hex[(c >> 12) & 0xf];
-            out += hex[(c >> 8) & 0xf];
-            out += hex[(c >> 4) & 0xf];
-            out += hex[c & 0xf];
-        } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    out += '"';
-}
-
-// Dates by hand: QDate::toString re-reads its format for every cell.
-void putDate(QByteArray &out, qint64 julianDay)
-{
-    int y = 0, m = 0, d = 0;
-    QDate::fromJulianDay(julianDay).getDate(&y, &m, &d);
-    char buf[32];
-    const int n = (y >= 0 && y <= 9999) ? std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d) : 0;
-    if (n > 0)
-        out.append(buf, n);
-    else
-        out += QDate::fromJulianDay(julianDay).toString(Qt::ISODate).toLatin1();
-}
-
-void putValue(QByteArray &out, const Column &c, int row)
-{
-    if (c.isNull(row)) {
-        out += "null";
-        return;
-    }
-    const size_t r = size_t(row);
-    switch (c.type) {
-    case TFieldType::String:
-    case TFieldType::Memo:
-        putString(out, c.textAt(row));
-        break;
-    case TFieldType::Integer:
-        out += QByteArray::number(c.ints[r]);
-        break;
-    case TFieldType::Currency: {
-        // "-1234.5678": the canonical text of Currency, written without a QString.
-        const qint64 u = c.ints[r];
-        const quint64 mag = u < 0 ? quint64(0) - quint64(u) : quint64(u);
-        char buf[40];
-        const int n = std::snprintf(buf, sizeof buf, "\"%s%llu.%04llu\"", u < 0 ? "-" : "",
-                                    static_cast<unsigned long long>(mag / 10000),
-                                    static_cast<unsigned long long>(mag % 10000));
-        out.append(buf, n);
-        break;
-    }
-    case TFieldType::Float: {
-        const double d = c.floats[r];
-        if (std::isnan(d))
-            out += "\"NaN\"";
-        else if (std::isinf(d))
-            out += d > 0 ? "\"Infinity\"" : "\"-Infinity\"";
-        else if (d == 0 && std::signbit(d))
-            out += "-0.0"; // Qt's shortest form drops the sign of zero
-        else
-            out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest); // shortest text that reads back exactly
-        break;
-    }
-    case TFieldType::Date:
-        out += '"';
-        putDate(out, c.ints[r]);
-        out += '"';
-        break;
-    case TFieldType::DateTime: {
-        qint64 day = c.ints[r] / 86400000, ms = c.ints[r] % 86400000;
-        if (ms < 0) {
-            ms += 86400000;
-            --day;
-        }
-        out += '"';
-        putDate(out, day);
-        char buf[32];
-        const int n = std::snprintf(buf, sizeof buf, "T%02d:%02d:%02d.%03d", int(ms / 3600000), int(ms / 60000 % 60),
-                                    int(ms / 1000 % 60), int(ms % 1000));
-        out.append(buf, n);
-        out += '"';
-        break;
-    }
-    case TFieldType::Boolean:
-        out += c.ints[r] ? "true" : "false";
-        break;
-    case TFieldType::Blob:
-        out += '"';
-        out += c.bytes[r].toBase64();
-        out += '"';
-        break;
-    }
-}
-
-void putRow(QByteArray &out, const std::vector<Column> &cols, int row)
-{
-    out += '[';
-    for (size_t f = 0; f < cols.size(); ++f) {
-        if (f)
-            out += ',';
-        putValue(out, cols[f], row);
-    }
-    out += ']';
-}
 
 bool digits(const QString &t, qsizetype at, int n, int *out)
 {
@@ -189,18 +43,6 @@ QDate parseIsoDate(const QString &t)
         return QDate();
     return QDate(y, m, d);
 }
-
-const char *statusName(TUpdateStatus s)
-{
-    switch (s) {
-    case TUpdateStatus::Modified: return "Modified";
-    case TUpdateStatus::Inserted: return "Inserted";
-    case TUpdateStatus::Deleted: return "Deleted";
-    default: return "Unmodified";
-    }
-}
-
-// ---------------------------------------------------------------- reading
 
 class Reader
 {
@@ -395,115 +237,133 @@ public:
             col.set(row, QVariant());
             return;
         }
-        auto bad = [&](const QString &shown) {
-            fail(QStringLiteral("valore '%1' non valido per il campo '%2' (%3)").arg(shown, def.name, typeLabel(def.type)));
-        };
         const size_t r = size_t(row);
         switch (def.type) {
         case TFieldType::String:
-        case TFieldType::Memo: {
-            if (!isStringNext())
-                bad(QString::fromLatin1(peekToken()));
-            QString s = readString();
-            if (def.type == TFieldType::String && def.size > 0 && s.size() > def.size)
-                fail(QStringLiteral("il testo del campo '%1' supera la lunghezza di %2 caratteri")
-                         .arg(def.name)
-                         .arg(def.size));
-            col.setText(row, s);
-            return;
+        case TFieldType::Memo: readText(def, col, row); return;
+        case TFieldType::Integer: readInteger(def, col, r); return;
+        case TFieldType::Currency: readCurrency(def, col, r); return;
+        case TFieldType::Float: readFloat(def, col, r); return;
+        case TFieldType::Date: readDate(def, col, r); return;
+        case TFieldType::DateTime: readDateTime(def, col, r); return;
+        case TFieldType::Boolean: readBoolean(def, col, r); return;
+        case TFieldType::Blob: readBlob(def, col, r); return;
         }
-        case TFieldType::Integer: {
-            if (isStringNext())
-                bad(readString());
+    }
+
+    [[noreturn]] void badValue(const TFieldDef &def, const QString &shown) const
+    {
+        fail(QStringLiteral("valore '%1' non valido per il campo '%2' (%3)").arg(shown, def.name, typeLabel(def.type)));
+    }
+
+    void readText(const TFieldDef &def, Column &col, int row)
+    {
+        if (!isStringNext())
+            badValue(def, QString::fromLatin1(peekToken()));
+        QString s = readString();
+        if (def.type == TFieldType::String && def.size > 0 && s.size() > def.size)
+            fail(QStringLiteral("il testo del campo '%1' supera la lunghezza di %2 caratteri").arg(def.name).arg(def.size));
+        col.setText(row, s);
+    }
+
+    void readInteger(const TFieldDef &def, Column &col, size_t r)
+    {
+        if (isStringNext())
+            badValue(def, readString());
+        const QByteArray t = readNumberToken();
+        bool ok = false;
+        const qint64 v = t.toLongLong(&ok);
+        if (!ok)
+            badValue(def, QString::fromLatin1(t));
+        col.nulls[r] = 0;
+        col.ints[r] = v;
+    }
+
+    void readCurrency(const TFieldDef &def, Column &col, size_t r)
+    {
+        const QString t = isStringNext() ? readString() : QString::fromLatin1(readNumberToken());
+        const auto c = Currency::parse(t);
+        if (!c)
+            badValue(def, t);
+        col.nulls[r] = 0;
+        col.ints[r] = c->units();
+    }
+
+    // A number, or "NaN", "Infinity", "-Infinity" as texts.
+    void readFloat(const TFieldDef &def, Column &col, size_t r)
+    {
+        double d = 0;
+        if (isStringNext()) {
+            const QString t = readString();
+            if (t == u"NaN")
+                d = std::nan("");
+            else if (t == u"Infinity")
+                d = HUGE_VAL;
+            else if (t == u"-Infinity")
+                d = -HUGE_VAL;
+            else
+                badValue(def, t);
+        } else {
             const QByteArray t = readNumberToken();
             bool ok = false;
-            const qint64 v = t.toLongLong(&ok);
+            d = t.toDouble(&ok);
             if (!ok)
-                bad(QString::fromLatin1(t));
-            col.nulls[r] = 0;
-            col.ints[r] = v;
-            return;
+                badValue(def, QString::fromLatin1(t));
         }
-        case TFieldType::Currency: {
-            const QString t = isStringNext() ? readString() : QString::fromLatin1(readNumberToken());
-            const auto c = Currency::parse(t);
-            if (!c)
-                bad(t);
-            col.nulls[r] = 0;
-            col.ints[r] = c->units();
-            return;
-        }
-        case TFieldType::Float: {
-            double d = 0;
-            if (isStringNext()) {
-                const QString t = readString();
-                if (t == u"NaN")
-                    d = std::nan("");
-                else if (t == u"Infinity")
-                    d = HUGE_VAL;
-                else if (t == u"-Infinity")
-                    d = -HUGE_VAL;
-                else
-                    bad(t);
-            } else {
-                const QByteArray t = readNumberToken();
-                bool ok = false;
-                d = t.toDouble(&ok);
-                if (!ok)
-                    bad(QString::fromLatin1(t));
-            }
-            col.nulls[r] = 0;
-            col.floats[r] = d;
-            return;
-        }
-        case TFieldType::Date: {
-            if (!isStringNext())
-                bad(QString::fromLatin1(peekToken()));
-            const QString t = readString();
-            const QDate d = parseIsoDate(t);
-            if (!d.isValid() || t.size() != 10)
-                bad(t);
-            col.nulls[r] = 0;
-            col.ints[r] = d.toJulianDay();
-            return;
-        }
-        case TFieldType::DateTime: {
-            if (!isStringNext())
-                bad(QString::fromLatin1(peekToken()));
-            const QString t = readString();
-            const QDate d = parseIsoDate(t);
-            int h = 0, mi = 0, sec = 0, ms = 0;
-            const bool timeOk = t.size() >= 19 && t[10] == u'T' && digits(t, 11, 2, &h) && t[13] == u':'
-                                && digits(t, 14, 2, &mi) && t[16] == u':' && digits(t, 17, 2, &sec)
-                                && (t.size() == 19 || (t.size() == 23 && t[19] == u'.' && digits(t, 20, 3, &ms)));
-            if (!d.isValid() || !timeOk || !QTime::isValid(h, mi, sec, ms))
-                bad(t);
-            col.nulls[r] = 0;
-            col.ints[r] = d.toJulianDay() * 86400000 + ((h * 60 + mi) * 60 + sec) * 1000 + ms;
-            return;
-        }
-        case TFieldType::Boolean: {
-            bool b = false;
-            if (tryLiteral("true"))
-                b = true;
-            else if (!tryLiteral("false"))
-                bad(QString::fromLatin1(peekToken()));
-            col.nulls[r] = 0;
-            col.ints[r] = b ? 1 : 0;
-            return;
-        }
-        case TFieldType::Blob: {
-            if (!isStringNext())
-                bad(QString::fromLatin1(peekToken()));
-            const QString t = readString();
-            auto res = QByteArray::fromBase64Encoding(t.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-            if (res.decodingStatus != QByteArray::Base64DecodingStatus::Ok)
-                fail(QStringLiteral("contenuto base64 non valido nel campo '%1'").arg(def.name));
-            col.nulls[r] = 0;
-            col.bytes[r] = res.decoded.isNull() ? QByteArray("") : std::move(res.decoded);
-            return;
-        }
-        }
+        col.nulls[r] = 0;
+        col.floats[r] = d;
+    }
+
+    void readDate(const TFieldDef &def, Column &col, size_t r)
+    {
+        if (!isStringNext())
+            badValue(def, QString::fromLatin1(peekToken()));
+        const QString t = readString();
+        const QDate d = parseIsoDate(t);
+        if (!d.isValid() || t.size() != 10)
+            badValue(def, t);
+        col.nulls[r] = 0;
+        col.ints[r] = d.toJulianDay();
+    }
+
+    // "yyyy-MM-ddTHH:mm:ss", with ".zzz" or without.
+    void readDateTime(const TFieldDef &def, Column &col, size_t r)
+    {
+        if (!isStringNext())
+            badValue(def, QString::fromLatin1(peekToken()));
+        const QString t = readString();
+        const QDate d = parseIsoDate(t);
+        int h = 0, mi = 0, sec = 0, ms = 0;
+        const bool timeOk = t.size() >= 19 && t[10] == u'T' && digits(t, 11, 2, &h) && t[13] == u':'
+                            && digits(t, 14, 2, &mi) && t[16] == u':' && digits(t, 17, 2, &sec)
+                            && (t.size() == 19 || (t.size() == 23 && t[19] == u'.' && digits(t, 20, 3, &ms)));
+        if (!d.isValid() || !timeOk || !QTime::isValid(h, mi, sec, ms))
+            badValue(def, t);
+        col.nulls[r] = 0;
+        col.ints[r] = d.toJulianDay() * 86400000 + ((h * 60 + mi) * 60 + sec) * 1000 + ms;
+    }
+
+    void readBoolean(const TFieldDef &def, Column &col, size_t r)
+    {
+        bool b = false;
+        if (tryLiteral("true"))
+            b = true;
+        else if (!tryLiteral("false"))
+            badValue(def, QString::fromLatin1(peekToken()));
+        col.nulls[r] = 0;
+        col.ints[r] = b ? 1 : 0;
+    }
+
+    void readBlob(const TFieldDef &def, Column &col, size_t r)
+    {
+        if (!isStringNext())
+            badValue(def, QString::fromLatin1(peekToken()));
+        const QString t = readString();
+        auto res = QByteArray::fromBase64Encoding(t.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (res.decodingStatus != QByteArray::Base64DecodingStatus::Ok)
+            fail(QStringLiteral("contenuto base64 non valido nel campo '%1'").arg(def.name));
+        col.nulls[r] = 0;
+        col.bytes[r] = res.decoded.isNull() ? QByteArray("") : std::move(res.decoded);
     }
 
     // A few characters of what follows, for messages.
@@ -545,268 +405,259 @@ private:
     int m_line = 1;
 };
 
-} // namespace
-
-QByteArray writeDataSetFile(const Storage &st)
+// One entry of the change log as read, checked once the rows are known.
+struct LogEntry
 {
-    QByteArray out;
-    out.reserve(qsizetype(256 + st.natural.size() * (16 + st.defs.size() * 12)));
-    out += "{\"format\":\"";
-    out += kFormat;
-    out += "\",\"version\":";
-    out += QByteArray::number(kVersion);
-    out += ",\n\"fields\":[";
-    for (int i = 0; i < st.defs.size(); ++i) {
-        const TFieldDef &d = st.defs[i];
-        out += i ? ",\n" : "\n";
-        out += "{\"name\":";
-        putString(out, d.name);
-        out += ",\"type\":\"";
-        out += fieldTypeName(d.type).toLatin1();
-        out += '"';
-        if (d.size > 0) {
-            out += ",\"size\":";
-            out += QByteArray::number(d.size);
+    int row = -1;
+    TUpdateStatus status = TUpdateStatus::Unmodified;
+    bool hasOriginal = false;
+    QVariantList original;
+    int line = 0;
+};
+
+// A whole file into a storage: its members in any order (each one checking
+// what must come before it), then the change log applied to the rows.
+class FileReader
+{
+public:
+    FileReader(const QByteArray &data, const QString &source)
+        : m_rd(data, source), m_source(source), m_st(std::make_unique<Storage>())
+    {
+    }
+
+    std::unique_ptr<Storage> read()
+    {
+        if (m_rd.atEnd())
+            throw EDatabaseError(QStringLiteral("File '%1' non valido: il file è vuoto").arg(m_source));
+        if (m_rd.peek() != '{')
+            notADataSet();
+        m_rd.expect('{', "'{'");
+        if (m_rd.peek() == '}') {
+            m_rd.expect('}', "'}'");
+        } else {
+            do {
+                const QString key = m_rd.readString();
+                m_rd.expect(':', "':'");
+                readMember(key);
+            } while (m_rd.more('}', "'}'"));
         }
-        out += '}';
+        if (!m_rd.atEnd())
+            m_rd.fail(QStringLiteral("contenuto oltre la fine dei dati"));
+        if (!m_haveFormat)
+            notADataSet();
+        if (!m_haveFields)
+            throw EDatabaseError(QStringLiteral("File '%1' non valido: definizione dei campi mancante").arg(m_source));
+
+        for (auto &c : m_st->cols)
+            c.arena.shrink_to_fit(); // growth left up to half of it unused
+        applyChangeLog();
+        return std::move(m_st);
     }
-    out += "\n],\n\"rows\":[";
-    std::unordered_map<int, int> position;
-    const bool logged = st.changes > 0;
-    int pos = 0;
-    for (int id : st.natural) {
-        const RowMeta &m = st.meta[size_t(id)];
-        if (!m.live)
-            continue;
-        out += pos ? ",\n" : "\n";
-        putRow(out, st.cols, id);
-        if (logged && m.status != TUpdateStatus::Unmodified)
-            position[id] = pos;
-        ++pos;
+
+private:
+    [[noreturn]] void notADataSet() const
+    {
+        throw EDatabaseError(QStringLiteral("File '%1' non valido: non è un file di dataset").arg(m_source));
     }
-    out += "\n]";
-    if (logged) {
-        std::vector<int> ids;
-        for (const auto &[id, p] : position)
-            ids.push_back(id);
-        std::sort(ids.begin(), ids.end(), [&](int a, int b) { return st.meta[size_t(a)].seq < st.meta[size_t(b)].seq; });
+
+    void readMember(const QString &key)
+    {
+        if (key == u"format") {
+            const QString f = m_rd.isStringNext() ? m_rd.readString() : QString();
+            if (f != QLatin1StringView(DataSetFileFormat))
+                notADataSet();
+            m_haveFormat = true;
+        } else if (key == u"version") {
+            const qint64 v = m_rd.readInt("version");
+            if (v < 1 || v > DataSetFileVersion)
+                m_rd.fail(QStringLiteral("versione %1 del formato non supportata").arg(v));
+        } else if (key == u"fields") {
+            if (!m_haveFormat)
+                notADataSet();
+            readFields();
+            m_haveFields = true;
+        } else if (key == u"rows") {
+            if (!m_haveFields)
+                m_rd.fail(QStringLiteral("le righe precedono la definizione dei campi"));
+            readRows();
+            m_haveRows = true;
+        } else if (key == u"changeLog") {
+            if (!m_haveRows)
+                m_rd.fail(QStringLiteral("il registro delle modifiche precede le righe"));
+            readChangeLog();
+        } else {
+            m_rd.skipValue(); // a member of a later version: ignored
+        }
+    }
+
+    void readFields()
+    {
+        QList<TFieldDef> defs;
+        m_rd.expect('[', "'[' per l'elenco dei campi");
+        if (m_rd.peek() == ']') {
+            m_rd.expect(']', "']'");
+        } else {
+            do {
+                defs.append(readFieldDef(int(defs.size()) + 1));
+            } while (m_rd.more(']', "']'"));
+        }
+        if (defs.isEmpty())
+            m_rd.fail(QStringLiteral("nessun campo definito"));
+        try {
+            m_st->setDefs(defs);
+        } catch (const EDatabaseError &e) {
+            m_rd.fail(e.message());
+        }
+    }
+
+    // {"name": ..., "type": ..., "size": ...}, the number-th field.
+    TFieldDef readFieldDef(int number)
+    {
+        m_rd.expect('{', "'{' per la definizione di un campo");
+        TFieldDef d;
+        bool haveName = false, haveType = false;
+        QString typeName;
+        if (m_rd.peek() != '}') {
+            do {
+                const QString k = m_rd.readString();
+                m_rd.expect(':', "':'");
+                if (k == u"name") {
+                    d.name = m_rd.readString();
+                    haveName = true;
+                } else if (k == u"type") {
+                    typeName = m_rd.readString();
+                    haveType = true;
+                } else if (k == u"size") {
+                    const qint64 sz = m_rd.readInt("size");
+                    if (sz < 0 || sz > 1000000)
+                        m_rd.fail(QStringLiteral("dimensione %1 non valida").arg(sz));
+                    d.size = int(sz);
+                } else {
+                    m_rd.skipValue();
+                }
+            } while (m_rd.more('}', "'}'"));
+        } else {
+            m_rd.expect('}', "'}'");
+        }
+        if (!haveName || d.name.trimmed().isEmpty())
+            m_rd.fail(QStringLiteral("campo %1 senza nome").arg(number));
+        if (!haveType)
+            m_rd.fail(QStringLiteral("campo '%1' senza tipo").arg(d.name));
+        if (!fieldTypeFromName(typeName, &d.type))
+            m_rd.fail(QStringLiteral("tipo '%1' sconosciuto per il campo '%2'").arg(typeName, d.name));
+        return d;
+    }
+
+    void readRows()
+    {
+        m_rd.expect('[', "'[' per l'elenco delle righe");
+        if (m_rd.peek() == ']') {
+            m_rd.expect(']', "']'");
+            return;
+        }
+        do {
+            const int id = m_st->newRow();
+            m_st->natural.push_back(id);
+            m_rd.readRow(*m_st, m_st->cols, id, "'[' per una riga");
+        } while (m_rd.more(']', "']'"));
+    }
+
+    void readChangeLog()
+    {
         // The originals go through a one-row scratch column set.
-        std::vector<Column> scratch(st.cols.size());
+        std::vector<Column> scratch(m_st->cols.size());
         for (size_t f = 0; f < scratch.size(); ++f) {
-            scratch[f].init(st.cols[f].type);
+            scratch[f].init(m_st->cols[f].type);
             scratch[f].resize(1);
         }
-        out += ",\n\"changeLog\":[";
-        bool firstEntry = true;
-        for (int id : ids) {
-            out += firstEntry ? "\n" : ",\n";
-            firstEntry = false;
-            out += "{\"row\":";
-            out += QByteArray::number(position[id]);
-            out += ",\"status\":\"";
-            out += statusName(st.meta[size_t(id)].status);
-            out += '"';
-            const auto orig = st.original.find(id);
-            if (orig != st.original.end()) {
-                for (size_t f = 0; f < scratch.size(); ++f)
-                    scratch[f].set(0, orig->second.value(qsizetype(f)));
-                out += ",\"original\":";
-                putRow(out, scratch, 0);
-            }
-            out += '}';
+        m_rd.expect('[', "'[' per il registro delle modifiche");
+        if (m_rd.peek() == ']') {
+            m_rd.expect(']', "']'");
+            return;
         }
-        out += "\n]";
+        do {
+            m_log.push_back(readLogEntry(scratch));
+        } while (m_rd.more(']', "']'"));
     }
-    out += "}\n";
-    return out;
-}
+
+    // {"row": ..., "status": ..., "original": [...]}
+    LogEntry readLogEntry(std::vector<Column> &scratch)
+    {
+        LogEntry e;
+        e.line = m_rd.line();
+        m_rd.expect('{', "'{' per una modifica");
+        if (m_rd.peek() == '}') {
+            m_rd.expect('}', "'}'");
+            return e;
+        }
+        do {
+            const QString k = m_rd.readString();
+            m_rd.expect(':', "':'");
+            if (k == u"row") {
+                e.row = int(std::clamp<qint64>(m_rd.readInt("row"), -1, INT_MAX));
+            } else if (k == u"status") {
+                const QString s = m_rd.readString();
+                e.status = s == u"Inserted"   ? TUpdateStatus::Inserted
+                         : s == u"Modified" ? TUpdateStatus::Modified
+                         : s == u"Deleted"  ? TUpdateStatus::Deleted
+                                            : TUpdateStatus::Unmodified;
+                if (e.status == TUpdateStatus::Unmodified)
+                    m_rd.fail(QStringLiteral("stato di modifica '%1' sconosciuto").arg(s));
+            } else if (k == u"original") {
+                m_rd.readRow(*m_st, scratch, 0, "'[' per i valori originali");
+                for (const auto &c : scratch)
+                    e.original.append(c.get(0));
+                e.hasOriginal = true;
+            } else {
+                m_rd.skipValue();
+            }
+        } while (m_rd.more('}', "'}'"));
+        return e;
+    }
+
+    void applyChangeLog()
+    {
+        std::unordered_set<int> seen;
+        for (const LogEntry &e : m_log) {
+            auto bad = [&](const QString &d) {
+                throw EDatabaseError(QStringLiteral("File '%1' non valido: registro delle modifiche, %2 (riga %3)")
+                                         .arg(m_source, d)
+                                         .arg(e.line));
+            };
+            if (e.row < 0 || e.row >= int(m_st->natural.size()))
+                bad(QStringLiteral("riga %1 inesistente").arg(e.row));
+            if (e.status == TUpdateStatus::Unmodified)
+                bad(QStringLiteral("stato mancante"));
+            if (!seen.insert(e.row).second)
+                bad(QStringLiteral("riga %1 indicata due volte").arg(e.row));
+            const bool needsOriginal = e.status != TUpdateStatus::Inserted;
+            if (needsOriginal != e.hasOriginal)
+                bad(needsOriginal ? QStringLiteral("valori originali mancanti")
+                                  : QStringLiteral("valori originali per una riga inserita"));
+            const int id = m_st->natural[size_t(e.row)];
+            RowMeta &m = m_st->meta[size_t(id)];
+            m.status = e.status;
+            m.seq = m_st->nextSeq++;
+            if (e.hasOriginal)
+                m_st->original[id] = e.original;
+            ++m_st->changes;
+        }
+    }
+
+    Reader m_rd;
+    QString m_source;
+    std::unique_ptr<Storage> m_st;
+    bool m_haveFormat = false;
+    bool m_haveFields = false;
+    bool m_haveRows = false;
+    std::vector<LogEntry> m_log;
+};
+
+} // namespace
 
 std::unique_ptr<Storage> readDataSetFile(const QByteArray &data, const QString &source)
 {
-    Reader rd(data, source);
-    if (rd.atEnd())
-        throw EDatabaseError(QStringLiteral("File '%1' non valido: il file è vuoto").arg(source));
-    if (rd.peek() != '{')
-        throw EDatabaseError(QStringLiteral("File '%1' non valido: non è un file di dataset").arg(source));
-    rd.expect('{', "'{'");
-
-    auto st = std::make_unique<Storage>();
-    bool haveFormat = false, haveFields = false, haveRows = false;
-    struct LogEntry
-    {
-        int row = -1;
-        TUpdateStatus status = TUpdateStatus::Unmodified;
-        bool hasOriginal = false;
-        QVariantList original;
-        int line = 0;
-    };
-    std::vector<LogEntry> log;
-
-    if (rd.peek() == '}') {
-        rd.expect('}', "'}'");
-    } else {
-        do {
-            const QString key = rd.readString();
-            rd.expect(':', "':'");
-            if (key == u"format") {
-                const QString f = rd.isStringNext() ? rd.readString() : QString();
-                if (f != QLatin1StringView(kFormat))
-                    throw EDatabaseError(QStringLiteral("File '%1' non valido: non è un file di dataset").arg(source));
-                haveFormat = true;
-            } else if (key == u"version") {
-                const qint64 v = rd.readInt("version");
-                if (v < 1 || v > kVersion)
-                    rd.fail(QStringLiteral("versione %1 del formato non supportata").arg(v));
-            } else if (key == u"fields") {
-                if (!haveFormat)
-                    throw EDatabaseError(QStringLiteral("File '%1' non valido: non è un file di dataset").arg(source));
-                QList<TFieldDef> defs;
-                rd.expect('[', "'[' per l'elenco dei campi");
-                if (rd.peek() == ']') {
-                    rd.expect(']', "']'");
-                } else {
-                    do {
-                        rd.expect('{', "'{' per la definizione di un campo");
-                        TFieldDef d;
-                        bool haveName = false, haveType = false;
-                        QString typeName;
-                        if (rd.peek() != '}') {
-                            do {
-                                const QString k = rd.readString();
-                                rd.expect(':', "':'");
-                                if (k == u"name") {
-                                    d.name = rd.readString();
-                                    haveName = true;
-                                } else if (k == u"type") {
-                                    typeName = rd.readString();
-                                    haveType = true;
-                                } else if (k == u"size") {
-                                    const qint64 sz = rd.readInt("size");
-                                    if (sz < 0 || sz > 1000000)
-                                        rd.fail(QStringLiteral("dimensione %1 non valida").arg(sz));
-                                    d.size = int(sz);
-                                } else {
-                                    rd.skipValue();
-                                }
-                            } while (rd.more('}', "'}'"));
-                        } else {
-                            rd.expect('}', "'}'");
-                        }
-                        if (!haveName || d.name.trimmed().isEmpty())
-                            rd.fail(QStringLiteral("campo %1 senza nome").arg(defs.size() + 1));
-                        if (!haveType)
-                            rd.fail(QStringLiteral("campo '%1' senza tipo").arg(d.name));
-                        if (!fieldTypeFromName(typeName, &d.type))
-                            rd.fail(QStringLiteral("tipo '%1' sconosciuto per il campo '%2'").arg(typeName, d.name));
-                        defs.append(d);
-                    } while (rd.more(']', "']'"));
-                }
-                if (defs.isEmpty())
-                    rd.fail(QStringLiteral("nessun campo definito"));
-                try {
-                    st->setDefs(defs);
-                } catch (const EDatabaseError &e) {
-                    rd.fail(e.message());
-                }
-                haveFields = true;
-            } else if (key == u"rows") {
-                if (!haveFields)
-                    rd.fail(QStringLiteral("le righe precedono la definizione dei campi"));
-                rd.expect('[', "'[' per l'elenco delle righe");
-                if (rd.peek() == ']') {
-                    rd.expect(']', "']'");
-                } else {
-                    do {
-                        const int id = st->newRow();
-                        st->natural.push_back(id);
-                        rd.readRow(*st, st->cols, id, "'[' per una riga");
-                    } while (rd.more(']', "']'"));
-                }
-                haveRows = true;
-            } else if (key == u"changeLog") {
-                if (!haveRows)
-                    rd.fail(QStringLiteral("il registro delle modifiche precede le righe"));
-                std::vector<Column> scratch(st->cols.size());
-                for (size_t f = 0; f < scratch.size(); ++f) {
-                    scratch[f].init(st->cols[f].type);
-                    scratch[f].resize(1);
-                }
-                rd.expect('[', "'[' per il registro delle modifiche");
-                if (rd.peek() == ']') {
-                    rd.expect(']', "']'");
-                } else {
-                    do {
-                        LogEntry e;
-                        e.line = rd.line();
-                        rd.expect('{', "'{' per una modifica");
-                        if (rd.peek() != '}') {
-                            do {
-                                const QString k = rd.readString();
-                                rd.expect(':', "':'");
-                                if (k == u"row") {
-                                    e.row = int(std::clamp<qint64>(rd.readInt("row"), -1, INT_MAX));
-                                } else if (k == u"status") {
-                                    const QString s = rd.readString();
-                                    e.status = s == u"Inserted"   ? TUpdateStatus::Inserted
-                                             : s == u"Modified" ? TUpdateStatus::Modified
-                                             : s == u"Deleted"  ? TUpdateStatus::Deleted
-                                                                : TUpdateStatus::Unmodified;
-                                    if (e.status == TUpdateStatus::Unmodified)
-                                        rd.fail(QStringLiteral("stato di modifica '%1' sconosciuto").arg(s));
-                                } else if (k == u"original") {
-                                    rd.readRow(*st, scratch, 0, "'[' per i valori originali");
-                                    for (const auto &c : scratch)
-                                        e.original.append(c.get(0));
-                                    e.hasOriginal = true;
-                                } else {
-                                    rd.skipValue();
-                                }
-                            } while (rd.more('}', "'}'"));
-                        } else {
-                            rd.expect('}', "'}'");
-                        }
-                        log.push_back(std::move(e));
-                    } while (rd.more(']', "']'"));
-                }
-            } else {
-                rd.skipValue(); // a member of a later version: ignored
-            }
-        } while (rd.more('}', "'}'"));
-    }
-    if (!rd.atEnd())
-        rd.fail(QStringLiteral("contenuto oltre la fine dei dati"));
-    if (!haveFormat)
-        throw EDatabaseError(QStringLiteral("File '%1' non valido: non è un file di dataset").arg(source));
-    if (!haveFields)
-        throw EDatabaseError(QStringLiteral("File '%1' non valido: definizione dei campi mancante").arg(source));
-
-    for (auto &c : st->cols)
-        c.arena.shrink_to_fit(); // growth left up to half of it unused
-
-    std::unordered_set<int> seen;
-    for (const LogEntry &e : log) {
-        auto bad = [&](const QString &d) {
-            throw EDatabaseError(
-                QStringLiteral("File '%1' non valido: registro delle modifiche, %2 (riga %3)").arg(source, d).arg(e.line));
-        };
-        if (e.row < 0 || e.row >= int(st->natural.size()))
-            bad(QStringLiteral("riga %1 inesistente").arg(e.row));
-        if (e.status == TUpdateStatus::Unmodified)
-            bad(QStringLiteral("stato mancante"));
-        if (!seen.insert(e.row).second)
-            bad(QStringLiteral("riga %1 indicata due volte").arg(e.row));
-        const bool needsOriginal = e.status != TUpdateStatus::Inserted;
-        if (needsOriginal != e.hasOriginal)
-            bad(needsOriginal ? QStringLiteral("valori originali mancanti") : QStringLiteral("valori originali per una riga inserita"));
-        const int id = st->natural[size_t(e.row)];
-        RowMeta &m = st->meta[size_t(id)];
-        m.status = e.status;
-        m.seq = st->nextSeq++;
-        if (e.hasOriginal)
-            st->original[id] = e.original;
-        ++st->changes;
-    }
-    return st;
+    return FileReader(data, source).read();
 }
 
 } // namespace dsinternal

@@ -1,4 +1,7 @@
+// Binding a parsed filter to a dataset's fields and evaluating it on a row.
 #include "platform/dataset/DataSetFilter.h"
+
+#include "platform/dataset/DataSetFilterNode.h"
 
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
@@ -13,25 +16,6 @@ namespace dsinternal {
 namespace {
 
 constexpr qint64 MsPerDay = 86400000;
-
-enum class VKind : quint8 { Null, Int, Cur, Float, Text, Date, DateTime, Bool, Blob };
-
-struct Val
-{
-    VKind k = VKind::Null;
-    qint64 i = 0;
-    double f = 0;
-    QString s;
-    QByteArray b;
-
-    static Val boolean(bool v)
-    {
-        Val r;
-        r.k = VKind::Bool;
-        r.i = v ? 1 : 0;
-        return r;
-    }
-};
 
 bool isNumeric(VKind k)
 {
@@ -152,371 +136,14 @@ bool likeMatch(QStringView s, QStringView p, Qt::CaseSensitivity cs)
     return pi == p.size();
 }
 
-// ---- tokens ----
-
-enum class TKind { Ident, String, Number, Op, LParen, RParen, Comma, End };
-
-struct Token
-{
-    TKind kind = TKind::End;
-    QString text;
-    int pos = 0;
-    bool bracketed = false; // [Field name]: never a keyword
-};
-
 } // namespace
-
-enum class NKind { Field, Literal, Add, Cmp, And, Or, Not, IsNull, Like, In };
-enum class CmpOp { Eq, Ne, Lt, Gt, Le, Ge };
-
-struct FilterNode
-{
-    NKind kind = NKind::Literal;
-    QString name;   // Field: name as written
-    int field = -1; // Field: index after bind
-    Val lit;        // Literal
-    QString litText;
-    bool litNumber = false;
-    CmpOp op = CmpOp::Eq;
-    bool negate = false; // IS NOT NULL, NOT LIKE, NOT IN
-    VKind type = VKind::Null;
-    std::vector<std::unique_ptr<FilterNode>> kids;
-};
-
-namespace {
-
-using NodePtr = std::unique_ptr<FilterNode>;
 
 [[noreturn]] void throwFilterError(const QString &text, const QString &detail)
 {
     throw EDatabaseError(QStringLiteral("Filtro non valido \"%1\": %2").arg(text, detail));
 }
 
-class Parser
-{
-public:
-    explicit Parser(const QString &text)
-        : m_text(text)
-    {
-        tokenize();
-    }
-
-    NodePtr parse()
-    {
-        if (m_tokens.front().kind == TKind::End)
-            m_fail(QStringLiteral("il filtro è vuoto"));
-        NodePtr n = parseOr();
-        const Token &t = peek();
-        if (t.kind == TKind::RParen)
-            m_fail(QStringLiteral("parentesi ')' senza apertura in posizione %1").arg(t.pos + 1));
-        if (t.kind != TKind::End)
-            m_fail(QStringLiteral("elemento inatteso '%1' in posizione %2").arg(t.text).arg(t.pos + 1));
-        return n;
-    }
-
-private:
-    void tokenize()
-    {
-        const QString &s = m_text;
-        qsizetype i = 0;
-        while (i < s.size()) {
-            const QChar c = s[i];
-            if (c.isSpace()) {
-                ++i;
-                continue;
-            }
-            Token t;
-            t.pos = int(i);
-            if (c == u'\'' || c == u'"') {
-                QString v;
-                qsizetype j = i + 1;
-                bool closed = false;
-                while (j < s.size()) {
-                    if (s[j] == c) {
-                        if (j + 1 < s.size() && s[j + 1] == c) { // doubled quote
-                            v += c;
-                            j += 2;
-                            continue;
-                        }
-                        closed = true;
-                        break;
-                    }
-                    v += s[j++];
-                }
-                if (!closed)
-                    m_fail(QStringLiteral("apice non chiuso (aperto in posizione %1)").arg(i + 1));
-                t.kind = TKind::String;
-                t.text = v;
-                i = j + 1;
-            } else if (c == u'[') {
-                const qsizetype j = s.indexOf(u']', i + 1);
-                if (j < 0)
-                    m_fail(QStringLiteral("parentesi '[' non chiusa in posizione %1").arg(i + 1));
-                t.kind = TKind::Ident;
-                t.text = s.mid(i + 1, j - i - 1).trimmed();
-                t.bracketed = true;
-                if (t.text.isEmpty())
-                    m_fail(QStringLiteral("nome di campo vuoto in posizione %1").arg(i + 1));
-                i = j + 1;
-            } else if (c.isLetter() || c == u'_') {
-                qsizetype j = i;
-                while (j < s.size() && (s[j].isLetterOrNumber() || s[j] == u'_'))
-                    ++j;
-                t.kind = TKind::Ident;
-                t.text = s.mid(i, j - i);
-                i = j;
-            } else if (c.isDigit() || (c == u'.' && i + 1 < s.size() && s[i + 1].isDigit())) {
-                qsizetype j = i;
-                while (j < s.size() && s[j].isDigit())
-                    ++j;
-                if (j < s.size() && s[j] == u'.') {
-                    ++j;
-                    while (j < s.size() && s[j].isDigit())
-                        ++j;
-                }
-                if (j < s.size() && (s[j].isLetter() || s[j] == u'_'))
-                    m_fail(QStringLiteral("numero non valido '%1' in posizione %2")
-                               .arg(s.mid(i, j - i + 1)).arg(i + 1));
-                t.kind = TKind::Number;
-                t.text = s.mid(i, j - i);
-                i = j;
-            } else if (c == u'(' || c == u')' || c == u',') {
-                t.kind = c == u'(' ? TKind::LParen : c == u')' ? TKind::RParen : TKind::Comma;
-                t.text = c;
-                ++i;
-            } else if (c == u'+' || c == u'-') {
-                t.kind = TKind::Op;
-                t.text = c;
-                ++i;
-            } else if (c == u'=' || c == u'<' || c == u'>' || c == u'!') {
-                qsizetype j = i;
-                while (j < s.size() && (s[j] == u'=' || s[j] == u'<' || s[j] == u'>' || s[j] == u'!'))
-                    ++j;
-                const QString op = s.mid(i, j - i);
-                static const QStringList known = {QStringLiteral("="),  QStringLiteral("<>"), QStringLiteral("!="),
-                                                  QStringLiteral("<"),  QStringLiteral(">"),  QStringLiteral("<="),
-                                                  QStringLiteral(">=")};
-                if (!known.contains(op))
-                    m_fail(QStringLiteral("operatore '%1' non valido in posizione %2").arg(op).arg(i + 1));
-                t.kind = TKind::Op;
-                t.text = op;
-                i = j;
-            } else {
-                m_fail(QStringLiteral("carattere '%1' non valido in posizione %2").arg(c).arg(i + 1));
-            }
-            m_tokens.push_back(t);
-        }
-        Token end;
-        end.pos = int(s.size());
-        m_tokens.push_back(end);
-    }
-
-    const Token &peek() const { return m_tokens[m_at]; }
-    Token take() { return m_tokens[m_at < m_tokens.size() - 1 ? m_at++ : m_at]; }
-
-    bool isKeyword(const Token &t, const char *kw) const
-    {
-        return t.kind == TKind::Ident && !t.bracketed && t.text.compare(QLatin1StringView(kw), Qt::CaseInsensitive) == 0;
-    }
-    bool acceptKeyword(const char *kw)
-    {
-        if (isKeyword(peek(), kw)) {
-            ++m_at;
-            return true;
-        }
-        return false;
-    }
-
-    static NodePtr node(NKind k)
-    {
-        auto n = std::make_unique<FilterNode>();
-        n->kind = k;
-        return n;
-    }
-
-    NodePtr binary(NKind k, NodePtr a, NodePtr b)
-    {
-        auto n = node(k);
-        n->kids.push_back(std::move(a));
-        n->kids.push_back(std::move(b));
-        return n;
-    }
-
-    NodePtr parseOr()
-    {
-        NodePtr left = parseAnd();
-        while (acceptKeyword("OR"))
-            left = binary(NKind::Or, std::move(left), parseAnd());
-        return left;
-    }
-
-    NodePtr parseAnd()
-    {
-        NodePtr left = parseNot();
-        while (acceptKeyword("AND"))
-            left = binary(NKind::And, std::move(left), parseNot());
-        return left;
-    }
-
-    NodePtr parseNot()
-    {
-        if (acceptKeyword("NOT")) {
-            auto n = node(NKind::Not);
-            n->kids.push_back(parseNot());
-            return n;
-        }
-        return parseComparison();
-    }
-
-    NodePtr parseComparison()
-    {
-        NodePtr left = parseAdd();
-        const Token &t = peek();
-        if (t.kind == TKind::Op && t.text != u"+" && t.text != u"-") {
-            const QString op = take().text;
-            NodePtr right = parseAdd();
-            const bool rightNull = right->kind == NKind::Literal && right->lit.k == VKind::Null && !right->litNumber;
-            const bool leftNull = left->kind == NKind::Literal && left->lit.k == VKind::Null && !left->litNumber;
-            if ((op == u"=" || op == u"<>" || op == u"!=") && (rightNull || leftNull)) {
-                // "F = NULL" reads as "F IS NULL", as users write it.
-                auto n = node(NKind::IsNull);
-                n->negate = op != u"=";
-                n->kids.push_back(rightNull ? std::move(left) : std::move(right));
-                return n;
-            }
-            auto n = binary(NKind::Cmp, std::move(left), std::move(right));
-            n->op = op == u"=" ? CmpOp::Eq
-                  : (op == u"<>" || op == u"!=") ? CmpOp::Ne
-                  : op == u"<" ? CmpOp::Lt
-                  : op == u">" ? CmpOp::Gt
-                  : op == u"<=" ? CmpOp::Le
-                                : CmpOp::Ge;
-            return n;
-        }
-        if (acceptKeyword("IS")) {
-            auto n = node(NKind::IsNull);
-            n->negate = acceptKeyword("NOT");
-            if (!acceptKeyword("NULL"))
-                m_fail(QStringLiteral("atteso NULL dopo IS in posizione %1").arg(peek().pos + 1));
-            n->kids.push_back(std::move(left));
-            return n;
-        }
-        bool negate = false;
-        if (isKeyword(peek(), "NOT") && m_at + 1 < m_tokens.size()
-            && (isKeyword(m_tokens[m_at + 1], "LIKE") || isKeyword(m_tokens[m_at + 1], "IN"))) {
-            ++m_at;
-            negate = true;
-        }
-        if (acceptKeyword("LIKE")) {
-            auto n = binary(NKind::Like, std::move(left), parseAdd());
-            n->negate = negate;
-            return n;
-        }
-        if (acceptKeyword("IN")) {
-            auto n = node(NKind::In);
-            n->negate = negate;
-            n->kids.push_back(std::move(left));
-            if (take().kind != TKind::LParen)
-                m_fail(QStringLiteral("atteso '(' dopo IN"));
-            do {
-                n->kids.push_back(parseAdd());
-            } while (peek().kind == TKind::Comma && (++m_at, true));
-            if (take().kind != TKind::RParen)
-                m_fail(QStringLiteral("parentesi non chiusa nell'elenco IN"));
-            return n;
-        }
-        return left;
-    }
-
-    NodePtr parseAdd()
-    {
-        NodePtr left = parsePrimary();
-        while (peek().kind == TKind::Op && peek().text == u"+") {
-            ++m_at;
-            left = binary(NKind::Add, std::move(left), parsePrimary());
-        }
-        if (peek().kind == TKind::Op && peek().text == u"-")
-            m_fail(QStringLiteral("operatore '-' non valido in posizione %1").arg(peek().pos + 1));
-        return left;
-    }
-
-    NodePtr numberLiteral(const QString &text)
-    {
-        auto n = node(NKind::Literal);
-        n->litNumber = true;
-        n->litText = text;
-        qint64 i = 0;
-        if (!text.contains(u'.') && parseIntText(text, &i)) {
-            n->lit.k = VKind::Int;
-            n->lit.i = i;
-        } else if (const auto c = Currency::parse(text)) {
-            n->lit.k = VKind::Cur;
-            n->lit.i = c->units();
-        } else {
-            n->lit.k = VKind::Float;
-            n->lit.f = text.toDouble();
-        }
-        return n;
-    }
-
-    NodePtr parsePrimary()
-    {
-        const Token t = take();
-        switch (t.kind) {
-        case TKind::End:
-            m_fail(QStringLiteral("espressione incompleta"));
-        case TKind::LParen: {
-            NodePtr inner = parseOr();
-            if (take().kind != TKind::RParen)
-                m_fail(QStringLiteral("parentesi '(' non chiusa (aperta in posizione %1)").arg(t.pos + 1));
-            return inner;
-        }
-        case TKind::String: {
-            auto n = node(NKind::Literal);
-            n->lit.k = VKind::Text;
-            n->lit.s = t.text;
-            n->litText = t.text;
-            return n;
-        }
-        case TKind::Number:
-            return numberLiteral(t.text);
-        case TKind::Op:
-            if (t.text == u"-" && peek().kind == TKind::Number)
-                return numberLiteral(u'-' + take().text);
-            if (t.text == u"+" && peek().kind == TKind::Number)
-                return numberLiteral(take().text);
-            m_fail(QStringLiteral("valore atteso al posto di '%1' in posizione %2").arg(t.text).arg(t.pos + 1));
-        case TKind::Ident: {
-            if (!t.bracketed) {
-                if (t.text.compare(u"NULL", Qt::CaseInsensitive) == 0)
-                    return node(NKind::Literal);
-                if (t.text.compare(u"TRUE", Qt::CaseInsensitive) == 0
-                    || t.text.compare(u"FALSE", Qt::CaseInsensitive) == 0) {
-                    auto n = node(NKind::Literal);
-                    n->lit = Val::boolean(t.text.compare(u"TRUE", Qt::CaseInsensitive) == 0);
-                    n->litText = t.text;
-                    return n;
-                }
-                for (const char *kw : {"AND", "OR", "NOT", "IS", "LIKE", "IN"})
-                    if (isKeyword(t, kw))
-                        m_fail(QStringLiteral("valore atteso al posto di '%1' in posizione %2").arg(t.text).arg(t.pos + 1));
-            }
-            auto n = node(NKind::Field);
-            n->name = t.text;
-            return n;
-        }
-        default:
-            m_fail(QStringLiteral("elemento inatteso '%1' in posizione %2").arg(t.text).arg(t.pos + 1));
-        }
-        return nullptr;
-    }
-
-    [[noreturn]] void m_fail(const QString &detail) const { throwFilterError(m_text, detail); }
-
-    QString m_text;
-    std::vector<Token> m_tokens;
-    size_t m_at = 0;
-};
+namespace {
 
 Val readField(const Storage &st, int field, int row)
 {
@@ -539,8 +166,7 @@ Val readField(const Storage &st, int field, int row)
 DataSetFilter::DataSetFilter(const QString &text)
     : m_text(text)
 {
-    Parser p(text);
-    m_root = p.parse();
+    m_root = parseFilter(text);
 }
 
 DataSetFilter::~DataSetFilter() = default;
@@ -717,6 +343,8 @@ void DataSetFilter::bind(const Storage &storage, bool caseInsensitive)
 
 namespace {
 
+// The value of a bound tree on one row. Comparisons with NULL are unknown
+// (NULL), as in SQL; AND and OR stop at the first operand that decides.
 struct Evaluator
 {
     const Storage &st;
@@ -726,79 +354,12 @@ struct Evaluator
     Val eval(const FilterNode &n) const
     {
         switch (n.kind) {
-        case NKind::Field:
-            return readField(st, n.field, row);
-        case NKind::Literal:
-            return n.lit;
-        case NKind::Add: {
-            const Val a = eval(*n.kids[0]);
-            const Val b = eval(*n.kids[1]);
-            if (n.type == VKind::Text) {
-                // Null joins as an empty text, so that "A+B" still matches when B is empty.
-                if (a.k == VKind::Null && b.k == VKind::Null)
-                    return Val();
-                Val r;
-                r.k = VKind::Text;
-                r.s = asText(a) + asText(b);
-                return r;
-            }
-            if (a.k == VKind::Null || b.k == VKind::Null)
-                return Val();
-            Val r;
-            r.k = n.type;
-            if (n.type == VKind::Float) {
-                r.f = asDouble(a) + asDouble(b);
-            } else if (n.type == VKind::Cur) {
-                const qint64 x = a.k == VKind::Int ? a.i * Currency::Scale : a.i;
-                const qint64 y = b.k == VKind::Int ? b.i * Currency::Scale : b.i;
-                if (__builtin_add_overflow(x, y, &r.i)) {
-                    r.k = VKind::Float;
-                    r.f = asDouble(a) + asDouble(b);
-                }
-            } else if (__builtin_add_overflow(a.i, b.i, &r.i)) {
-                r.k = VKind::Float;
-                r.f = double(a.i) + double(b.i);
-            }
-            return r;
-        }
-        case NKind::Cmp: {
-            const Val a = eval(*n.kids[0]);
-            const Val b = eval(*n.kids[1]);
-            if (a.k == VKind::Null || b.k == VKind::Null)
-                return Val(); // unknown, as in SQL
-            const int c = compareVals(a, b, cs);
-            switch (n.op) {
-            case CmpOp::Eq: return Val::boolean(c == 0);
-            case CmpOp::Ne: return Val::boolean(c != 0);
-            case CmpOp::Lt: return Val::boolean(c < 0);
-            case CmpOp::Gt: return Val::boolean(c > 0);
-            case CmpOp::Le: return Val::boolean(c <= 0);
-            case CmpOp::Ge: return Val::boolean(c >= 0);
-            }
-            return Val();
-        }
-        case NKind::And: {
-            const Val a = eval(*n.kids[0]);
-            if (a.k == VKind::Bool && !a.i)
-                return a;
-            const Val b = eval(*n.kids[1]);
-            if (b.k == VKind::Bool && !b.i)
-                return b;
-            if (a.k == VKind::Null || b.k == VKind::Null)
-                return Val();
-            return Val::boolean(true);
-        }
-        case NKind::Or: {
-            const Val a = eval(*n.kids[0]);
-            if (a.k == VKind::Bool && a.i)
-                return a;
-            const Val b = eval(*n.kids[1]);
-            if (b.k == VKind::Bool && b.i)
-                return b;
-            if (a.k == VKind::Null || b.k == VKind::Null)
-                return Val();
-            return Val::boolean(false);
-        }
+        case NKind::Field: return readField(st, n.field, row);
+        case NKind::Literal: return n.lit;
+        case NKind::Add: return add(n);
+        case NKind::Cmp: return compare(n);
+        case NKind::And: return both(n);
+        case NKind::Or: return either(n);
         case NKind::Not: {
             const Val a = eval(*n.kids[0]);
             return a.k == VKind::Null ? a : Val::boolean(!a.i);
@@ -807,31 +368,116 @@ struct Evaluator
             const bool isNull = eval(*n.kids[0]).k == VKind::Null;
             return Val::boolean(isNull != n.negate);
         }
-        case NKind::Like: {
-            const Val a = eval(*n.kids[0]);
-            const Val p = eval(*n.kids[1]);
-            if (a.k == VKind::Null || p.k == VKind::Null)
-                return Val();
-            return Val::boolean(likeMatch(asText(a), asText(p), cs) != n.negate);
-        }
-        case NKind::In: {
-            const Val a = eval(*n.kids[0]);
-            if (a.k == VKind::Null)
-                return Val();
-            bool unknown = false;
-            for (size_t i = 1; i < n.kids.size(); ++i) {
-                const Val b = eval(*n.kids[i]);
-                if (b.k == VKind::Null) {
-                    unknown = true;
-                    continue;
-                }
-                if (compareVals(a, b, cs) == 0)
-                    return Val::boolean(!n.negate);
-            }
-            return unknown ? Val() : Val::boolean(n.negate);
-        }
+        case NKind::Like: return like(n);
+        case NKind::In: return in(n);
         }
         return Val();
+    }
+
+    // Numbers add (an overflow turns the sum into a float); anything else
+    // joins as text.
+    Val add(const FilterNode &n) const
+    {
+        const Val a = eval(*n.kids[0]);
+        const Val b = eval(*n.kids[1]);
+        if (n.type == VKind::Text) {
+            // Null joins as an empty text, so that "A+B" still matches when B is empty.
+            if (a.k == VKind::Null && b.k == VKind::Null)
+                return Val();
+            Val r;
+            r.k = VKind::Text;
+            r.s = asText(a) + asText(b);
+            return r;
+        }
+        if (a.k == VKind::Null || b.k == VKind::Null)
+            return Val();
+        Val r;
+        r.k = n.type;
+        if (n.type == VKind::Float) {
+            r.f = asDouble(a) + asDouble(b);
+        } else if (n.type == VKind::Cur) {
+            const qint64 x = a.k == VKind::Int ? a.i * Currency::Scale : a.i;
+            const qint64 y = b.k == VKind::Int ? b.i * Currency::Scale : b.i;
+            if (__builtin_add_overflow(x, y, &r.i)) {
+                r.k = VKind::Float;
+                r.f = asDouble(a) + asDouble(b);
+            }
+        } else if (__builtin_add_overflow(a.i, b.i, &r.i)) {
+            r.k = VKind::Float;
+            r.f = double(a.i) + double(b.i);
+        }
+        return r;
+    }
+
+    Val compare(const FilterNode &n) const
+    {
+        const Val a = eval(*n.kids[0]);
+        const Val b = eval(*n.kids[1]);
+        if (a.k == VKind::Null || b.k == VKind::Null)
+            return Val(); // unknown, as in SQL
+        const int c = compareVals(a, b, cs);
+        switch (n.op) {
+        case CmpOp::Eq: return Val::boolean(c == 0);
+        case CmpOp::Ne: return Val::boolean(c != 0);
+        case CmpOp::Lt: return Val::boolean(c < 0);
+        case CmpOp::Gt: return Val::boolean(c > 0);
+        case CmpOp::Le: return Val::boolean(c <= 0);
+        case CmpOp::Ge: return Val::boolean(c >= 0);
+        }
+        return Val();
+    }
+
+    Val both(const FilterNode &n) const
+    {
+        const Val a = eval(*n.kids[0]);
+        if (a.k == VKind::Bool && !a.i)
+            return a;
+        const Val b = eval(*n.kids[1]);
+        if (b.k == VKind::Bool && !b.i)
+            return b;
+        if (a.k == VKind::Null || b.k == VKind::Null)
+            return Val();
+        return Val::boolean(true);
+    }
+
+    Val either(const FilterNode &n) const
+    {
+        const Val a = eval(*n.kids[0]);
+        if (a.k == VKind::Bool && a.i)
+            return a;
+        const Val b = eval(*n.kids[1]);
+        if (b.k == VKind::Bool && b.i)
+            return b;
+        if (a.k == VKind::Null || b.k == VKind::Null)
+            return Val();
+        return Val::boolean(false);
+    }
+
+    Val like(const FilterNode &n) const
+    {
+        const Val a = eval(*n.kids[0]);
+        const Val p = eval(*n.kids[1]);
+        if (a.k == VKind::Null || p.k == VKind::Null)
+            return Val();
+        return Val::boolean(likeMatch(asText(a), asText(p), cs) != n.negate);
+    }
+
+    Val in(const FilterNode &n) const
+    {
+        const Val a = eval(*n.kids[0]);
+        if (a.k == VKind::Null)
+            return Val();
+        bool unknown = false;
+        for (size_t i = 1; i < n.kids.size(); ++i) {
+            const Val b = eval(*n.kids[i]);
+            if (b.k == VKind::Null) {
+                unknown = true;
+                continue;
+            }
+            if (compareVals(a, b, cs) == 0)
+                return Val::boolean(!n.negate);
+        }
+        return unknown ? Val() : Val::boolean(n.negate);
     }
 };
 

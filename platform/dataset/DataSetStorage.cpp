@@ -506,158 +506,201 @@ QDateTime msToDateTime(qint64 ms)
     return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(rest)));
 }
 
+namespace {
+
+// Null: no value, a null of any type (as SQL drivers give), a null text or
+// byte array, an invalid date. An empty but non-null text is a value.
+bool isNullInput(const QVariant &in)
+{
+    const int id = in.metaType().id();
+    return !in.isValid() || in.isNull() || (id == QMetaType::QString && in.toString().isNull())
+           || (id == QMetaType::QByteArray && in.toByteArray().isNull())
+           || (id == QMetaType::QDate && !in.toDate().isValid())
+           || (id == QMetaType::QDateTime && !in.toDateTime().isValid());
+}
+
+// A value given as text or bytes, with that text.
+struct TextInput
+{
+    bool textual = false;
+    QString text;
+};
+
+bool toText(const TFieldDef &def, const QVariant &in, QVariant *out)
+{
+    QString s;
+    if (isCurrency(in))
+        s = in.value<Currency>().toString();
+    else if (isFloating(in))
+        s = QString::number(in.toDouble(), 'g', QLocale::FloatingPointShortest);
+    else if (in.metaType().id() == QMetaType::QDate)
+        s = in.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+    else if (in.metaType().id() == QMetaType::QDateTime)
+        s = in.toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    else if (in.canConvert<QString>())
+        s = in.toString();
+    else
+        return false;
+    if (s.isNull())
+        s = QStringLiteral(""); // an empty text is a value, not a null
+    if (def.type == TFieldType::String && def.size > 0)
+        s = cutText(s, def.size);
+    *out = s;
+    return true;
+}
+
+bool toInteger(const QVariant &in, const TextInput &t, QVariant *out)
+{
+    qint64 v = 0;
+    if (isIntegral(in) || in.metaType().id() == QMetaType::Bool) {
+        v = in.toLongLong();
+    } else if (in.metaType().id() == QMetaType::ULongLong) {
+        if (in.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+            return false;
+        v = qint64(in.toULongLong());
+    } else if (isFloating(in)) {
+        const double d = in.toDouble();
+        if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9.2e18)
+            return false;
+        v = qint64(d);
+    } else if (isCurrency(in)) {
+        const Currency c = in.value<Currency>();
+        if (c.units() % Currency::Scale != 0)
+            return false;
+        v = c.units() / Currency::Scale;
+    } else if (t.textual) {
+        if (!parseIntText(t.text, &v))
+            return false;
+    } else {
+        return false;
+    }
+    *out = QVariant(qlonglong(v));
+    return true;
+}
+
+bool toCurrency(const QVariant &in, const TextInput &t, QVariant *out)
+{
+    try {
+        if (isCurrency(in))
+            *out = in;
+        else if (isIntegral(in))
+            *out = QVariant::fromValue(Currency::fromInt(in.toLongLong()));
+        else if (isFloating(in))
+            *out = QVariant::fromValue(Currency::fromDouble(in.toDouble()));
+        else if (t.textual) {
+            const auto c = Currency::parse(t.text);
+            if (!c)
+                return false;
+            *out = QVariant::fromValue(*c);
+        } else
+            return false;
+    } catch (const EOvException &) {
+        return false;
+    }
+    return true;
+}
+
+bool toFloat(const QVariant &in, const TextInput &t, QVariant *out)
+{
+    double d = 0;
+    if (isFloating(in) || isIntegral(in) || in.metaType().id() == QMetaType::ULongLong)
+        d = in.toDouble();
+    else if (isCurrency(in))
+        d = in.value<Currency>().toDouble();
+    else if (t.textual) {
+        if (!parseFloatText(t.text, &d))
+            return false;
+    } else
+        return false;
+    *out = d;
+    return true;
+}
+
+bool toDate(const QVariant &in, const TextInput &t, QVariant *out)
+{
+    QDate d;
+    if (in.metaType().id() == QMetaType::QDate)
+        d = in.toDate();
+    else if (in.metaType().id() == QMetaType::QDateTime)
+        d = in.toDateTime().date();
+    else if (t.textual) {
+        if (!parseDateText(t.text, &d))
+            return false;
+    } else
+        return false;
+    *out = d.isValid() ? QVariant(d) : QVariant();
+    return true;
+}
+
+bool toDateTime(const QVariant &in, const TextInput &t, QVariant *out)
+{
+    QDateTime dt;
+    if (in.metaType().id() == QMetaType::QDateTime)
+        dt = in.toDateTime();
+    else if (in.metaType().id() == QMetaType::QDate)
+        dt = in.toDate().isValid() ? QDateTime(in.toDate(), QTime(0, 0)) : QDateTime();
+    else if (t.textual) {
+        if (!parseDateTimeText(t.text, &dt))
+            return false;
+    } else
+        return false;
+    *out = dt.isValid() ? QVariant(msToDateTime(dateTimeToMs(dt))) : QVariant();
+    return true;
+}
+
+bool toBoolean(const QVariant &in, const TextInput &t, QVariant *out)
+{
+    bool b = false;
+    if (in.metaType().id() == QMetaType::Bool || isIntegral(in))
+        b = in.toLongLong() != 0;
+    else if (t.textual) {
+        if (!parseBoolText(t.text, &b))
+            return false;
+    } else
+        return false;
+    *out = b;
+    return true;
+}
+
+bool toBlob(const QVariant &in, const TextInput &t, QVariant *out)
+{
+    if (in.metaType().id() == QMetaType::QByteArray)
+        *out = in.toByteArray();
+    else if (t.textual)
+        *out = t.text.toUtf8();
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
 bool convertValue(const TFieldDef &def, const QVariant &in, QVariant *out)
 {
-    // Null: no value, a null of any type (as SQL drivers give), a null text or
-    // byte array, an invalid date. An empty but non-null text is a value.
-    const int id = in.metaType().id();
-    if (!in.isValid() || in.isNull() || (id == QMetaType::QString && in.toString().isNull())
-        || (id == QMetaType::QByteArray && in.toByteArray().isNull())
-        || (id == QMetaType::QDate && !in.toDate().isValid())
-        || (id == QMetaType::QDateTime && !in.toDateTime().isValid())) {
+    if (isNullInput(in)) {
         *out = QVariant();
         return true;
     }
-    const bool textIn = isTextual(in);
-    const QString text = textIn && id != QMetaType::QByteArray ? in.toString()
-                         : textIn ? QString::fromUtf8(in.toByteArray()) : QString();
-    if (textIn && def.type != TFieldType::String && def.type != TFieldType::Memo
-        && def.type != TFieldType::Blob && text.trimmed().isEmpty()) {
+    const int id = in.metaType().id();
+    TextInput t;
+    t.textual = isTextual(in);
+    t.text = t.textual && id != QMetaType::QByteArray ? in.toString()
+             : t.textual ? QString::fromUtf8(in.toByteArray()) : QString();
+    if (t.textual && def.type != TFieldType::String && def.type != TFieldType::Memo
+        && def.type != TFieldType::Blob && t.text.trimmed().isEmpty()) {
         *out = QVariant();
         return true;
     }
     switch (def.type) {
     case TFieldType::String:
-    case TFieldType::Memo: {
-        QString s;
-        if (isCurrency(in))
-            s = in.value<Currency>().toString();
-        else if (isFloating(in))
-            s = QString::number(in.toDouble(), 'g', QLocale::FloatingPointShortest);
-        else if (in.metaType().id() == QMetaType::QDate)
-            s = in.toDate().toString(QStringLiteral("dd/MM/yyyy"));
-        else if (in.metaType().id() == QMetaType::QDateTime)
-            s = in.toDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-        else if (in.canConvert<QString>())
-            s = in.toString();
-        else
-            return false;
-        if (s.isNull())
-            s = QStringLiteral(""); // an empty text is a value, not a null
-        if (def.type == TFieldType::String && def.size > 0)
-            s = cutText(s, def.size);
-        *out = s;
-        return true;
-    }
-    case TFieldType::Integer: {
-        qint64 v = 0;
-        if (isIntegral(in) || in.metaType().id() == QMetaType::Bool) {
-            v = in.toLongLong();
-        } else if (in.metaType().id() == QMetaType::ULongLong) {
-            if (in.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
-                return false;
-            v = qint64(in.toULongLong());
-        } else if (isFloating(in)) {
-            const double d = in.toDouble();
-            if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9.2e18)
-                return false;
-            v = qint64(d);
-        } else if (isCurrency(in)) {
-            const Currency c = in.value<Currency>();
-            if (c.units() % Currency::Scale != 0)
-                return false;
-            v = c.units() / Currency::Scale;
-        } else if (textIn) {
-            if (!parseIntText(text, &v))
-                return false;
-        } else {
-            return false;
-        }
-        *out = QVariant(qlonglong(v));
-        return true;
-    }
-    case TFieldType::Currency: {
-        try {
-            if (isCurrency(in))
-                *out = in;
-            else if (isIntegral(in))
-                *out = QVariant::fromValue(Currency::fromInt(in.toLongLong()));
-            else if (isFloating(in))
-                *out = QVariant::fromValue(Currency::fromDouble(in.toDouble()));
-            else if (textIn) {
-                const auto c = Currency::parse(text);
-                if (!c)
-                    return false;
-                *out = QVariant::fromValue(*c);
-            } else
-                return false;
-        } catch (const EOvException &) {
-            return false;
-        }
-        return true;
-    }
-    case TFieldType::Float: {
-        double d = 0;
-        if (isFloating(in) || isIntegral(in) || in.metaType().id() == QMetaType::ULongLong)
-            d = in.toDouble();
-        else if (isCurrency(in))
-            d = in.value<Currency>().toDouble();
-        else if (textIn) {
-            if (!parseFloatText(text, &d))
-                return false;
-        } else
-            return false;
-        *out = d;
-        return true;
-    }
-    case TFieldType::Date: {
-        QDate d;
-        if (in.metaType().id() == QMetaType::QDate)
-            d = in.toDate();
-        else if (in.metaType().id() == QMetaType::QDateTime)
-            d = in.toDateTime().date();
-        else if (textIn) {
-            if (!parseDateText(text, &d))
-                return false;
-        } else
-            return false;
-        *out = d.isValid() ? QVariant(d) : QVariant();
-        return true;
-    }
-    case TFieldType::DateTime: {
-        QDateTime dt;
-        if (in.metaType().id() == QMetaType::QDateTime)
-            dt = in.toDateTime();
-        else if (in.metaType().id() == QMetaType::QDate)
-            dt = in.toDate().isValid() ? QDateTime(in.toDate(), QTime(0, 0)) : QDateTime();
-        else if (textIn) {
-            if (!parseDateTimeText(text, &dt))
-                return false;
-        } else
-            return false;
-        *out = dt.isValid() ? QVariant(msToDateTime(dateTimeToMs(dt))) : QVariant();
-        return true;
-    }
-    case TFieldType::Boolean: {
-        bool b = false;
-        if (in.metaType().id() == QMetaType::Bool || isIntegral(in))
-            b = in.toLongLong() != 0;
-        else if (textIn) {
-            if (!parseBoolText(text, &b))
-                return false;
-        } else
-            return false;
-        *out = b;
-        return true;
-    }
-    case TFieldType::Blob:
-        if (id == QMetaType::QByteArray)
-            *out = in.toByteArray();
-        else if (textIn)
-            *out = text.toUtf8();
-        else
-            return false;
-        return true;
+    case TFieldType::Memo: return toText(def, in, out);
+    case TFieldType::Integer: return toInteger(in, t, out);
+    case TFieldType::Currency: return toCurrency(in, t, out);
+    case TFieldType::Float: return toFloat(in, t, out);
+    case TFieldType::Date: return toDate(in, t, out);
+    case TFieldType::DateTime: return toDateTime(in, t, out);
+    case TFieldType::Boolean: return toBoolean(in, t, out);
+    case TFieldType::Blob: return toBlob(in, t, out);
     }
     return false;
 }

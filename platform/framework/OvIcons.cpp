@@ -71,181 +71,206 @@ void drawArrow(QPainter &p, bool right, bool bar)
         p.drawRect(right ? QRectF(70, 26, 8, 48) : QRectF(22, 26, 8, 48));
 }
 
-void drawGlyph(QPainter &p, OvGlyph glyph, const QColor &color, const QString &letter)
+// Text in the middle of the box: a letter, the question mark, the "i".
+void drawCentredText(QPainter &p, const QString &family, int pixelSize, const QString &text)
+{
+    QFont f(family);
+    f.setBold(true);
+    f.setPixelSize(pixelSize);
+    p.setFont(f);
+    p.setPen(QColor(Qt::white));
+    p.drawText(QRectF(0, 0, 100, 100), Qt::AlignCenter, text);
+}
+
+void drawLetter(QPainter &p, const QString &letter)
+{
+    const QString t = letter.left(2).toUpper();
+    drawCentredText(p, QStringLiteral("Sans"), t.size() > 1 ? 44 : 58, t);
+}
+
+void drawPeople(QPainter &p)
 {
     const QColor white(Qt::white);
+    p.setBrush(white.darker(115));
+    drawPerson(p, 2, 0.8);
+    p.setBrush(white);
+    drawPerson(p, 28, 0.8);
+}
+
+void drawPrinter(QPainter &p, const QColor &color)
+{
+    p.drawRoundedRect(QRectF(18, 40, 64, 30), 6, 6);
+    p.setBrush(color.lighter(170));
+    p.drawRect(QRectF(32, 20, 36, 22));
+    p.setBrush(QColor(Qt::white));
+    p.drawRect(QRectF(32, 60, 36, 24));
+    p.setPen(QPen(color, 4));
+    p.drawLine(QPointF(38, 70), QPointF(62, 70));
+    p.drawLine(QPointF(38, 77), QPointF(56, 77));
+}
+
+void drawDocument(QPainter &p, const QColor &color)
+{
+    QPainterPath doc;
+    doc.moveTo(28, 16);
+    doc.lineTo(60, 16);
+    doc.lineTo(74, 30);
+    doc.lineTo(74, 84);
+    doc.lineTo(28, 84);
+    doc.closeSubpath();
+    p.drawPath(doc);
+    p.setPen(QPen(color, 5, Qt::SolidLine, Qt::RoundCap));
+    for (int y : {42, 54, 66})
+        p.drawLine(QPointF(36, y), QPointF(66, y));
+}
+
+void drawImport(QPainter &p)
+{
+    p.setPen(QPen(QColor(Qt::white), 8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(QPointF(50, 16), QPointF(50, 58));
+    p.drawPolyline(QPolygonF() << QPointF(34, 44) << QPointF(50, 60) << QPointF(66, 44));
+    p.drawPolyline(QPolygonF() << QPointF(20, 62) << QPointF(20, 80) << QPointF(80, 80) << QPointF(80, 62));
+}
+
+void drawPen(QPainter &p)
+{
+    p.save();
+    p.translate(50, 46);
+    p.rotate(45);
+    p.drawRoundedRect(QRectF(-8, -34, 16, 48), 3, 3);
+    QPolygonF tip;
+    tip << QPointF(-8, 16) << QPointF(8, 16) << QPointF(0, 30);
+    p.drawPolygon(tip);
+    p.restore();
+    p.setPen(QPen(QColor(Qt::white), 5, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath wave;
+    wave.moveTo(18, 84);
+    wave.cubicTo(30, 72, 36, 92, 48, 82);
+    wave.cubicTo(58, 74, 62, 88, 82, 82);
+    p.drawPath(wave);
+}
+
+void drawGear(QPainter &p, const QColor &color)
+{
+    p.save();
+    p.translate(50, 50);
+    for (int i = 0; i < 8; ++i) {
+        p.drawRoundedRect(QRectF(-7, -36, 14, 20), 3, 3);
+        p.rotate(45);
+    }
+    p.drawEllipse(QPointF(0, 0), 24, 24);
+    p.setBrush(color);
+    p.drawEllipse(QPointF(0, 0), 10, 10);
+    p.restore();
+}
+
+void drawCalendar(QPainter &p, const QColor &color)
+{
+    p.drawRoundedRect(QRectF(18, 22, 64, 60), 6, 6);
+    p.setBrush(color.darker(130));
+    p.drawRect(QRectF(18, 34, 64, 4));
+    p.setBrush(color);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            p.drawRect(QRectF(25 + c * 14, 44 + r * 12, 8, 7));
+    p.setBrush(QColor(Qt::white));
+    p.drawRoundedRect(QRectF(30, 14, 7, 16), 3, 3);
+    p.drawRoundedRect(QRectF(63, 14, 7, 16), 3, 3);
+}
+
+void drawFolder(QPainter &p, const QColor &color)
+{
+    QPainterPath f;
+    f.moveTo(16, 28);
+    f.lineTo(40, 28);
+    f.lineTo(46, 36);
+    f.lineTo(84, 36);
+    f.lineTo(84, 78);
+    f.lineTo(16, 78);
+    f.closeSubpath();
+    p.drawPath(f);
+    p.setBrush(color.lighter(150));
+    p.drawRect(QRectF(16, 44, 68, 4));
+}
+
+void drawDisk(QPainter &p, const QColor &color)
+{
+    p.drawRoundedRect(QRectF(18, 18, 64, 64), 6, 6);
+    p.setBrush(color);
+    p.drawRect(QRectF(30, 18, 40, 22));
+    p.setBrush(QColor(Qt::white));
+    p.drawRect(QRectF(56, 22, 8, 14));
+    p.setBrush(color.lighter(140));
+    p.drawRect(QRectF(28, 52, 44, 26));
+}
+
+// Strokes of a broad white pen: the cross, plus and minus.
+void drawStrokes(QPainter &p, std::initializer_list<QLineF> strokes)
+{
+    p.setPen(QPen(QColor(Qt::white), 12, Qt::SolidLine, Qt::RoundCap));
+    for (const QLineF &l : strokes)
+        p.drawLine(l);
+}
+
+void drawSearch(QPainter &p)
+{
+    const QColor white(Qt::white);
+    p.setPen(QPen(white, 9, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(44, 44), 18, 18);
+    p.setPen(QPen(white, 12, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(58, 58), QPointF(76, 76));
+}
+
+void drawCheck(QPainter &p)
+{
+    p.setPen(QPen(QColor(Qt::white), 12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF() << QPointF(26, 52) << QPointF(44, 70) << QPointF(76, 32));
+}
+
+void drawRefresh(QPainter &p)
+{
+    const QColor white(Qt::white);
+    p.setPen(QPen(white, 9, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(26, 26, 48, 48), 90 * 16, 270 * 16);
     p.setPen(Qt::NoPen);
     p.setBrush(white);
-    QPen line(white, 8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.drawPolygon(QPolygonF() << QPointF(46, 14) << QPointF(62, 26) << QPointF(46, 38));
+}
+
+// Each glyph starts with no pen and a white brush.
+void drawGlyph(QPainter &p, OvGlyph glyph, const QColor &color, const QString &letter)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(Qt::white));
     switch (glyph) {
-    case OvGlyph::Letter: {
-        QFont f(QStringLiteral("Sans"));
-        f.setBold(true);
-        const QString t = letter.left(2).toUpper();
-        f.setPixelSize(t.size() > 1 ? 44 : 58);
-        p.setFont(f);
-        p.setPen(white);
-        p.drawText(QRectF(0, 0, 100, 100), Qt::AlignCenter, t);
-        break;
-    }
-    case OvGlyph::Person:
-        drawPerson(p, 0, 1.0);
-        break;
-    case OvGlyph::People:
-        p.setBrush(white.darker(115));
-        drawPerson(p, 2, 0.8);
-        p.setBrush(white);
-        drawPerson(p, 28, 0.8);
-        break;
-    case OvGlyph::Document:
-    case OvGlyph::Printer: {
-        if (glyph == OvGlyph::Printer) {
-            p.drawRoundedRect(QRectF(18, 40, 64, 30), 6, 6);
-            p.setBrush(color.lighter(170));
-            p.drawRect(QRectF(32, 20, 36, 22));
-            p.setBrush(white);
-            p.drawRect(QRectF(32, 60, 36, 24));
-            p.setPen(QPen(color, 4));
-            p.drawLine(QPointF(38, 70), QPointF(62, 70));
-            p.drawLine(QPointF(38, 77), QPointF(56, 77));
-            break;
-        }
-        QPainterPath doc;
-        doc.moveTo(28, 16);
-        doc.lineTo(60, 16);
-        doc.lineTo(74, 30);
-        doc.lineTo(74, 84);
-        doc.lineTo(28, 84);
-        doc.closeSubpath();
-        p.drawPath(doc);
-        p.setPen(QPen(color, 5, Qt::SolidLine, Qt::RoundCap));
-        for (int y : {42, 54, 66})
-            p.drawLine(QPointF(36, y), QPointF(66, y));
-        break;
-    }
-    case OvGlyph::Import:
-        p.setPen(line);
-        p.setBrush(Qt::NoBrush);
-        p.drawLine(QPointF(50, 16), QPointF(50, 58));
-        p.drawPolyline(QPolygonF() << QPointF(34, 44) << QPointF(50, 60) << QPointF(66, 44));
-        p.drawPolyline(QPolygonF() << QPointF(20, 62) << QPointF(20, 80) << QPointF(80, 80) << QPointF(80, 62));
-        break;
-    case OvGlyph::Pen: {
-        p.save();
-        p.translate(50, 46);
-        p.rotate(45);
-        p.drawRoundedRect(QRectF(-8, -34, 16, 48), 3, 3);
-        QPolygonF tip;
-        tip << QPointF(-8, 16) << QPointF(8, 16) << QPointF(0, 30);
-        p.drawPolygon(tip);
-        p.restore();
-        p.setPen(QPen(white, 5, Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(Qt::NoBrush);
-        QPainterPath wave;
-        wave.moveTo(18, 84);
-        wave.cubicTo(30, 72, 36, 92, 48, 82);
-        wave.cubicTo(58, 74, 62, 88, 82, 82);
-        p.drawPath(wave);
-        break;
-    }
-    case OvGlyph::Gear: {
-        p.save();
-        p.translate(50, 50);
-        for (int i = 0; i < 8; ++i) {
-            p.drawRoundedRect(QRectF(-7, -36, 14, 20), 3, 3);
-            p.rotate(45);
-        }
-        p.drawEllipse(QPointF(0, 0), 24, 24);
-        p.setBrush(color);
-        p.drawEllipse(QPointF(0, 0), 10, 10);
-        p.restore();
-        break;
-    }
-    case OvGlyph::Calendar:
-        p.drawRoundedRect(QRectF(18, 22, 64, 60), 6, 6);
-        p.setBrush(color.darker(130));
-        p.drawRect(QRectF(18, 34, 64, 4));
-        p.setBrush(color);
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 4; ++c)
-                p.drawRect(QRectF(25 + c * 14, 44 + r * 12, 8, 7));
-        p.setBrush(white);
-        p.drawRoundedRect(QRectF(30, 14, 7, 16), 3, 3);
-        p.drawRoundedRect(QRectF(63, 14, 7, 16), 3, 3);
-        break;
-    case OvGlyph::Folder: {
-        QPainterPath f;
-        f.moveTo(16, 28);
-        f.lineTo(40, 28);
-        f.lineTo(46, 36);
-        f.lineTo(84, 36);
-        f.lineTo(84, 78);
-        f.lineTo(16, 78);
-        f.closeSubpath();
-        p.drawPath(f);
-        p.setBrush(color.lighter(150));
-        p.drawRect(QRectF(16, 44, 68, 4));
-        break;
-    }
-    case OvGlyph::Disk:
-        p.drawRoundedRect(QRectF(18, 18, 64, 64), 6, 6);
-        p.setBrush(color);
-        p.drawRect(QRectF(30, 18, 40, 22));
-        p.setBrush(white);
-        p.drawRect(QRectF(56, 22, 8, 14));
-        p.setBrush(color.lighter(140));
-        p.drawRect(QRectF(28, 52, 44, 26));
-        break;
-    case OvGlyph::Cancel:
-        p.setPen(QPen(white, 12, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(30, 30), QPointF(70, 70));
-        p.drawLine(QPointF(70, 30), QPointF(30, 70));
-        break;
-    case OvGlyph::Plus:
-        p.setPen(QPen(white, 12, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(50, 26), QPointF(50, 74));
-        p.drawLine(QPointF(26, 50), QPointF(74, 50));
-        break;
-    case OvGlyph::Minus:
-        p.setPen(QPen(white, 12, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(26, 50), QPointF(74, 50));
-        break;
-    case OvGlyph::Search:
-        p.setPen(QPen(white, 9, Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QPointF(44, 44), 18, 18);
-        p.setPen(QPen(white, 12, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(58, 58), QPointF(76, 76));
-        break;
+    case OvGlyph::Letter: drawLetter(p, letter); break;
+    case OvGlyph::Person: drawPerson(p, 0, 1.0); break;
+    case OvGlyph::People: drawPeople(p); break;
+    case OvGlyph::Document: drawDocument(p, color); break;
+    case OvGlyph::Printer: drawPrinter(p, color); break;
+    case OvGlyph::Import: drawImport(p); break;
+    case OvGlyph::Pen: drawPen(p); break;
+    case OvGlyph::Gear: drawGear(p, color); break;
+    case OvGlyph::Calendar: drawCalendar(p, color); break;
+    case OvGlyph::Folder: drawFolder(p, color); break;
+    case OvGlyph::Disk: drawDisk(p, color); break;
+    case OvGlyph::Cancel: drawStrokes(p, {QLineF(30, 30, 70, 70), QLineF(70, 30, 30, 70)}); break;
+    case OvGlyph::Plus: drawStrokes(p, {QLineF(50, 26, 50, 74), QLineF(26, 50, 74, 50)}); break;
+    case OvGlyph::Minus: drawStrokes(p, {QLineF(26, 50, 74, 50)}); break;
+    case OvGlyph::Search: drawSearch(p); break;
     case OvGlyph::First: drawArrow(p, false, true); break;
     case OvGlyph::Prior: drawArrow(p, false, false); break;
     case OvGlyph::Next: drawArrow(p, true, false); break;
     case OvGlyph::Last: drawArrow(p, true, true); break;
-    case OvGlyph::Check:
-        p.setPen(QPen(white, 12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.setBrush(Qt::NoBrush);
-        p.drawPolyline(QPolygonF() << QPointF(26, 52) << QPointF(44, 70) << QPointF(76, 32));
-        break;
-    case OvGlyph::Refresh: {
-        p.setPen(QPen(white, 9, Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(Qt::NoBrush);
-        p.drawArc(QRectF(26, 26, 48, 48), 90 * 16, 270 * 16);
-        p.setPen(Qt::NoPen);
-        p.setBrush(white);
-        p.drawPolygon(QPolygonF() << QPointF(46, 14) << QPointF(62, 26) << QPointF(46, 38));
-        break;
-    }
-    case OvGlyph::Help:
-    case OvGlyph::Info: {
-        QFont f(QStringLiteral("Serif"));
-        f.setBold(true);
-        f.setPixelSize(64);
-        p.setFont(f);
-        p.setPen(white);
-        p.drawText(QRectF(0, 0, 100, 100), Qt::AlignCenter,
-                   glyph == OvGlyph::Help ? QStringLiteral("?") : QStringLiteral("i"));
-        break;
-    }
+    case OvGlyph::Check: drawCheck(p); break;
+    case OvGlyph::Refresh: drawRefresh(p); break;
+    case OvGlyph::Help: drawCentredText(p, QStringLiteral("Serif"), 64, QStringLiteral("?")); break;
+    case OvGlyph::Info: drawCentredText(p, QStringLiteral("Serif"), 64, QStringLiteral("i")); break;
     }
 }
 

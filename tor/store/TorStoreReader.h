@@ -15,6 +15,9 @@ struct sqlite3_stmt;
 
 namespace TorStore {
 
+// A statement of TorStoreSql as text.
+inline QString sql(const char *text) { return QString::fromLatin1(text); }
+
 // A prepared, forward-only statement; EDatabaseError when refused.
 QSqlQuery prepare(TOvSQLConnection &c, const QString &text);
 // Runs it; EDatabaseError with the database's message on failure.
@@ -39,7 +42,7 @@ public:
 class QtLoadReader : public LoadReader
 {
 public:
-    explicit QtLoadReader(QSqlQuery &q) : m_q(q) {}
+    explicit QtLoadReader(QSqlQuery q) : m_q(std::move(q)) {}
     bool next() override { return m_q.next(); }
     bool isNull(int col) override { return m_q.isNull(col); }
     qint64 integer(int col) override { return m_q.value(col).toLongLong(); }
@@ -47,7 +50,7 @@ public:
     QVariant cell(int col) override { return m_q.value(col); }
 
 private:
-    QSqlQuery &m_q;
+    QSqlQuery m_q;
 };
 
 class SqliteLoadReader : public LoadReader

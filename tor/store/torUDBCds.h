@@ -92,9 +92,21 @@ public:
     bool HasRows(const QString &structure, int month = Default, int year = Default);
 
 private:
-    struct Header;
+    // A structure's version for the period, as TCDS_STRUTTURA holds it.
+    struct Header
+    {
+        int cdsId = 0;
+        bool anagrafica = false;
+        bool mapReadOnly = false;
+        int lastRow = 0;
+        QString fieldMap;
+        QByteArray schema;
+    };
+    class SaveRun; // one call of Save, in torUDBCdsSave.cpp
     Header findStructure(const QString &structure, int month, int year);
     void applySchema(TClientDataSet &ds, const Header &h);
+    // Load's work once the dataset is quiet: schema, rows, first row.
+    void fillFromStore(TClientDataSet &ds, const QString &structure, int month, int year, int person);
     TOvSQLConnection &conn() const;
     int resolveMonth(int month) const { return month == Default ? m_month : month; }
     int resolveYear(int year) const { return year == Default ? m_year : year; }

@@ -1,0 +1,326 @@
+// The client dataset's editing: the states of a row being edited, posting and
+// deleting, and the change log that keeps what is pending.
+#include "platform/dataset/TClientDataSet.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/DataSetStorage.h"
+
+#include <algorithm>
+
+using namespace dsinternal;
+
+// ---------------------------------------------------------------- editing
+
+void TClientDataSet::checkBrowseMode()
+{
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
+        post();
+}
+
+void TClientDataSet::append()
+{
+    requireActive();
+    requireWritable();
+    checkBrowseMode();
+    fire(beforeInsert);
+    m_insertBefore = -1;
+    m_buffer = QVariantList(fieldCount());
+    setState(TDataSetState::Insert);
+    try {
+        fire(onNewRecord);
+    } catch (...) {
+        m_buffer.clear();
+        setState(TDataSetState::Browse);
+        throw;
+    }
+    fire(afterInsert);
+}
+
+void TClientDataSet::insert()
+{
+    requireActive();
+    requireWritable();
+    checkBrowseMode();
+    fire(beforeInsert);
+    m_insertBefore = m_cur >= 0 ? m_view[size_t(m_cur)] : -1;
+    m_buffer = QVariantList(fieldCount());
+    setState(TDataSetState::Insert);
+    try {
+        fire(onNewRecord);
+    } catch (...) {
+        m_buffer.clear();
+        setState(TDataSetState::Browse);
+        throw;
+    }
+    fire(afterInsert);
+}
+
+void TClientDataSet::edit()
+{
+    requireActive();
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
+        return;
+    requireWritable();
+    if (m_view.empty()) {
+        append();
+        return;
+    }
+    fire(beforeEdit);
+    m_buffer = m_st->rowValues(m_view[size_t(m_cur)]);
+    setState(TDataSetState::Edit);
+    fire(afterEdit);
+}
+
+void TClientDataSet::logChange(int rowId, TUpdateStatus status)
+{
+    RowMeta &m = m_st->meta[size_t(rowId)];
+    if (m.status == TUpdateStatus::Unmodified) {
+        ++m_st->changes;
+        m.seq = m_st->nextSeq++;
+    }
+    m.status = status;
+}
+
+void TClientDataSet::post()
+{
+    requireActive();
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
+        fail(QStringLiteral("Il dataset non è in modifica: impossibile registrare"));
+    fire(beforePost);
+    if (m_state == TDataSetState::Insert) {
+        const int id = m_st->newRow();
+        m_st->setRowValues(id, m_buffer);
+        auto &nat = m_st->natural;
+        const auto at = m_insertBefore >= 0 ? std::find(nat.begin(), nat.end(), m_insertBefore) : nat.end();
+        nat.insert(at, id);
+        logChange(id, TUpdateStatus::Inserted);
+        m_buffer.clear();
+        setState(TDataSetState::Browse);
+        placeRow(id, -1, true);
+    } else {
+        const int id = m_view[size_t(m_cur)];
+        const QVariantList before = m_st->rowValues(id);
+        const bool changed = before != m_buffer;
+        if (changed) {
+            if (m_st->meta[size_t(id)].status == TUpdateStatus::Unmodified) {
+                m_st->original[id] = before;
+                logChange(id, TUpdateStatus::Modified);
+            }
+            for (qsizetype f = 0; f < m_buffer.size(); ++f) // only the changed cells: texts are not rewritten
+                if (before[f] != m_buffer[f])
+                    m_st->cols[size_t(f)].set(id, m_buffer[f]);
+        }
+        m_buffer.clear();
+        setState(TDataSetState::Browse);
+        if (changed)
+            placeRow(id, m_cur, false);
+    }
+    fire(afterPost);
+}
+
+void TClientDataSet::cancel()
+{
+    if (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert)
+        return;
+    fire(beforeCancel);
+    m_buffer.clear();
+    setState(TDataSetState::Browse);
+    if (m_cur >= 0)
+        notify(Notice::Changed, m_cur);
+    fire(afterCancel);
+}
+
+void TClientDataSet::deleteRecord()
+{
+    requireActive();
+    requireWritable();
+    if (m_state == TDataSetState::Insert) {
+        cancel();
+        return;
+    }
+    if (m_view.empty())
+        fail(QStringLiteral("Impossibile eliminare: il dataset è vuoto"));
+    fire(beforeDelete);
+    fire(beforeScroll);
+    m_buffer.clear();
+    setState(TDataSetState::Browse);
+    const int pos = m_cur;
+    const int id = m_view[size_t(pos)];
+    RowMeta &m = m_st->meta[size_t(id)];
+    if (m.status == TUpdateStatus::Inserted) {
+        // Never saved: it leaves no trace in the log.
+        m.live = false;
+        m.status = TUpdateStatus::Unmodified;
+        m.seq = 0;
+        --m_st->changes;
+        auto &nat = m_st->natural;
+        nat.erase(std::find(nat.begin(), nat.end(), id));
+        for (auto &c : m_st->cols)
+            c.free(id);
+    } else {
+        if (m.status == TUpdateStatus::Unmodified)
+            m_st->original[id] = m_st->rowValues(id);
+        logChange(id, TUpdateStatus::Deleted);
+    }
+    viewRemove(pos);
+    resetCursorFlags();
+    notify(Notice::Cursor, m_cur);
+    fire(afterDelete);
+    fire(afterScroll);
+}
+
+void TClientDataSet::appendRecord(const QVariantList &values)
+{
+    if (values.size() > fieldCount())
+        fail(QStringLiteral("Troppi valori per la riga: %1 invece di %2").arg(values.size()).arg(fieldCount()));
+    append();
+    try {
+        for (int i = 0; i < values.size(); ++i)
+            writeField(i, values[i]);
+        post();
+    } catch (...) {
+        if (m_state == TDataSetState::Insert) {
+            m_buffer.clear();
+            setState(TDataSetState::Browse);
+        }
+        throw;
+    }
+}
+
+TUpdateStatus TClientDataSet::updateStatus() const
+{
+    if (m_state == TDataSetState::Insert)
+        return TUpdateStatus::Inserted;
+    const int id = currentRowId();
+    return id < 0 ? TUpdateStatus::Unmodified : m_st->meta[size_t(id)].status;
+}
+
+// ---------------------------------------------------------------- change log
+
+int TClientDataSet::changeCount() const
+{
+    return m_st->changes;
+}
+
+QList<TDeltaRow> TClientDataSet::delta() const
+{
+    std::vector<int> ids;
+    for (int id = 0; id < m_st->rowCapacity(); ++id) {
+        const RowMeta &m = m_st->meta[size_t(id)];
+        if (m.status != TUpdateStatus::Unmodified && (m.live || m.status == TUpdateStatus::Deleted))
+            ids.push_back(id);
+    }
+    std::sort(ids.begin(), ids.end(),
+              [this](int a, int b) { return m_st->meta[size_t(a)].seq < m_st->meta[size_t(b)].seq; });
+    auto defs = std::make_shared<const QList<TFieldDef>>(m_st->defs);
+    QList<TDeltaRow> out;
+    out.reserve(qsizetype(ids.size()));
+    for (int id : ids) {
+        TDeltaRow r;
+        r.m_status = m_st->meta[size_t(id)].status;
+        r.m_bookmark = (TBookmark(m_generation) << 32) | TBookmark(id);
+        r.m_defs = defs;
+        const auto orig = m_st->original.find(id);
+        if (orig != m_st->original.end())
+            r.m_old = orig->second;
+        if (r.m_status != TUpdateStatus::Deleted)
+            r.m_new = m_st->rowValues(id);
+        out.append(r);
+    }
+    return out;
+}
+
+void TClientDataSet::mergeChangeLog()
+{
+    auto &nat = m_st->natural;
+    std::vector<int> kept;
+    kept.reserve(nat.size());
+    for (int id : nat) {
+        RowMeta &m = m_st->meta[size_t(id)];
+        if (m.status == TUpdateStatus::Deleted) {
+            m.live = false;
+            for (auto &c : m_st->cols)
+                c.free(id);
+        } else {
+            kept.push_back(id);
+        }
+        m.status = TUpdateStatus::Unmodified;
+        m.seq = 0;
+    }
+    nat.swap(kept);
+    m_st->original.clear();
+    m_st->changes = 0;
+}
+
+void TClientDataSet::cancelUpdates()
+{
+    m_buffer.clear();
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
+        setState(TDataSetState::Browse);
+    const TBookmark keep = bookmark();
+    auto &nat = m_st->natural;
+    std::vector<int> kept;
+    kept.reserve(nat.size());
+    for (int id : nat) {
+        RowMeta &m = m_st->meta[size_t(id)];
+        switch (m.status) {
+        case TUpdateStatus::Inserted:
+            m.live = false;
+            for (auto &c : m_st->cols)
+                c.free(id);
+            break;
+        case TUpdateStatus::Modified:
+        case TUpdateStatus::Deleted:
+            m_st->setRowValues(id, m_st->original[id]);
+            kept.push_back(id);
+            break;
+        case TUpdateStatus::Unmodified:
+            kept.push_back(id);
+            break;
+        }
+        m.status = TUpdateStatus::Unmodified;
+        m.seq = 0;
+    }
+    nat.swap(kept);
+    m_st->original.clear();
+    m_st->changes = 0;
+    if (active()) {
+        rebuildView(keep, false);
+        notify(Notice::Reset);
+    }
+}
+
+void TClientDataSet::writeRowValue(TBookmark row, const QString &fieldName, const QVariant &value)
+{
+    const int id = int(row & 0xffffffff);
+    if (row == InvalidBookmark || quint32(row >> 32) != m_generation || id >= m_st->rowCapacity()
+        || !m_st->meta[size_t(id)].live)
+        fail(QStringLiteral("Segnalibro non valido: il record non esiste più"));
+    const int f = fieldIndex(fieldName);
+    if (f < 0)
+        fail(QStringLiteral("Campo '%1' non trovato").arg(fieldName));
+    QVariant v;
+    if (!convertValue(m_st->defs[f], value, &v))
+        throwBadValue(m_st->defs[f], value);
+    const bool wasVisible = active() && rowVisible(id);
+    m_st->cols[size_t(f)].set(id, v);
+    if (m_state == TDataSetState::Edit && m_cur >= 0 && m_view[size_t(m_cur)] == id)
+        m_buffer[f] = v;
+    if (!active())
+        return;
+    const auto it = std::find(m_view.begin(), m_view.end(), id);
+    const int pos = it == m_view.end() ? -1 : int(it - m_view.begin());
+    // The row may now fall outside the filter or out of index order. Saving
+    // writes a value into every row, so the view is rebuilt only when needed.
+    bool rebuild = rowVisible(id) != wasVisible;
+    if (!rebuild && pos >= 0 && !m_indexKeys.empty()) {
+        rebuild = (pos > 0 && !rowLess(m_view[size_t(pos - 1)], id))
+                  || (pos + 1 < int(m_view.size()) && !rowLess(id, m_view[size_t(pos + 1)]));
+    }
+    if (rebuild && m_state == TDataSetState::Browse) {
+        rebuildView(bookmark(), false);
+        notify(Notice::Reset);
+    } else if (pos >= 0) {
+        notify(Notice::Changed, pos);
+    }
+}

@@ -1,0 +1,477 @@
+// Saving a dataset's pending changes into the fiscal store.
+#include "torUDBCds.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/db/OvCroFiscale.h"
+#include "platform/db/OvGenerator.h"
+#include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvTransaction.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/TorStoreReader.h"
+#include "tor/store/TorStoreSql.h"
+#include "tor/store/TorStoreValues.h"
+
+#include <QHash>
+#include <vector>
+
+using namespace TorStore;
+
+namespace {
+
+QVariant nullInt() { return QVariant(QMetaType::fromType<int>()); }
+
+} // namespace
+
+// One save: its transaction, the statements it prepares, the structure's
+// header, how the dataset's fields map onto the store, and what the attempt
+// has written back into the dataset's rows.
+class TTorDBCds::SaveRun
+{
+public:
+    SaveRun(TTorDBCds &store, TOvSQLConnection &c, TClientDataSet &ds, const QString &structure, int month,
+            int year)
+        : m_store(store), m_c(c), m_ds(ds), m_structure(structure), m_month(month), m_year(year),
+          m_delta(ds.delta()), m_tr(&c), m_own(!c.inTransaction())
+    {
+    }
+
+    // Writes every pending change in the transaction and merges the change
+    // log; on failure undoes what the attempt did and raises.
+    void saveAll()
+    {
+        try {
+            if (m_own)
+                m_tr.StartTransaction();
+            lockStructure();
+            readFieldLayout();
+            prepareStatements();
+            for (const TDeltaRow &r : m_delta)
+                saveRow(r);
+            storeCounter();
+            if (m_own)
+                m_tr.Commit();
+        } catch (const EOvException &) {
+            abandon();
+            throw;
+        } catch (const std::exception &e) {
+            const QString what = QString::fromUtf8(e.what());
+            abandon();
+            throw EDatabaseError(what);
+        }
+        m_statements.clear();
+        m_ds.mergeChangeLog();
+    }
+
+private:
+    // A person key or row number the attempt wrote into a dataset row, with
+    // the value it replaced.
+    struct Written
+    {
+        TBookmark row;
+        QString field;
+        QVariant old;
+    };
+
+    // Statements live until the transaction has ended: PostgreSQL cannot free a
+    // prepared statement inside a failed transaction.
+    QSqlQuery &stmt(const QString &text)
+    {
+        m_statements.push_back(std::make_unique<QSqlQuery>(prepare(m_c, text)));
+        return *m_statements.back();
+    }
+
+    void writeBack(const TDeltaRow &r, const QString &field, const QVariant &value)
+    {
+        m_written.push_back({r.bookmark(), field, r.newValue(field)});
+        m_ds.writeRowValue(r.bookmark(), field, value);
+    }
+
+    // A refusal before any datum is written leaves the changes pending (the
+    // user can still correct them), with the keys the attempt wrote undone; a
+    // database error cancels them.
+    void abandon()
+    {
+        // The first error is the one reported: a rollback that fails too (SQLite
+        // has already undone the transaction after a full disk) must not hide it.
+        try {
+            m_tr.Rollback();
+        } catch (...) {
+        }
+        m_statements.clear();
+        if (!m_keepPending) {
+            m_ds.cancelUpdates();
+            return;
+        }
+        for (auto it = m_written.rbegin(); it != m_written.rend(); ++it) {
+            try {
+                m_ds.writeRowValue(it->row, it->field, it->old);
+            } catch (...) {
+            }
+        }
+    }
+
+    // The structure's version, its row held until the commit, and its row
+    // counter as the transaction sees it.
+    void lockStructure()
+    {
+        m_keepPending = true;
+        m_h = m_store.findStructure(m_structure, m_month, m_year);
+        m_keepPending = false;
+        QSqlQuery &lock = stmt(sql(TorStoreSql::LockStructure));
+        lock.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
+        run(lock);
+        QSqlQuery &counter = stmt(sql(TorStoreSql::ReadCounter));
+        counter.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
+        run(counter);
+        if (counter.next())
+            m_h.lastRow = counter.value(0).toInt();
+    }
+
+    // Which fields are stored as value rows and which feed the person's columns.
+    void readFieldLayout()
+    {
+        m_map = parseFieldMap(m_h.fieldMap);
+        m_afiField = m_ds.fieldIndex(QStringLiteral("iAfiID"));
+        m_rigoField = m_ds.fieldIndex(QStringLiteral("iFisRigo"));
+        m_defs = m_ds.fieldDefs();
+        for (const TFieldDef &d : m_defs)
+            m_fieldNames << QVariant(d.name);
+
+        // Fields never stored as value rows: the store's own columns and any
+        // field named on either side of a map pair.
+        for (int i = 0; i < m_defs.size(); ++i) {
+            if (i == m_afiField || i == m_rigoField)
+                continue;
+            const QString n = m_defs.at(i).name.toLower();
+            bool excluded = false;
+            for (const MapPair &p : m_map)
+                excluded = excluded || n == p.column || n == p.fields.toLower();
+            if (!excluded)
+                m_valueFields << i;
+        }
+
+        for (const MapPair &p : m_map) {
+            if (p.column == QLatin1String("saficodfiscale"))
+                m_codFisPair = &p;
+            else if (p.column == QLatin1String("safigruppoana"))
+                m_groupPair = &p;
+        }
+        if (m_groupPair)
+            for (const QString &part : m_groupPair->parts)
+                if (m_ds.fieldIndex(part) < 0)
+                    throw EAssertionFailed(QStringLiteral("Campo della chiave di gruppo assente: %1").arg(part));
+
+        // Person columns to update, with the fields that feed them.
+        if (!m_h.mapReadOnly)
+            for (const MapPair &p : m_map)
+                if (isPersonColumn(p.column))
+                    m_updatable << &p;
+    }
+
+    void prepareStatements()
+    {
+        QStringList setItems;
+        for (const MapPair *p : m_updatable)
+            setItems << QStringLiteral(" %1 = :%1 ").arg(p->column);
+
+        m_delPerson = &stmt(sql(TorStoreSql::DeletePerson));
+        m_delValues = &stmt(sql(TorStoreSql::DeleteValues));
+        m_findPerson = &stmt(sql(TorStoreSql::FindPerson));
+        m_insPerson = &stmt(sql(TorStoreSql::InsertPerson));
+        if (!setItems.isEmpty() && m_afiField >= 0)
+            m_updPerson = &stmt(sql(TorStoreSql::UpdatePerson).arg(setItems.join(QLatin1Char(','))));
+        m_insValue[0] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('I')));
+        m_insValue[1] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('F')));
+        m_insValue[2] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('S')));
+        m_insValue[3] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('D')));
+        m_batched = m_c.isPostgres();
+    }
+
+    QSqlQuery &insertFor(Slot s)
+    {
+        switch (s) {
+        case Slot::I: return *m_insValue[0];
+        case Slot::F: return *m_insValue[1];
+        case Slot::S: return *m_insValue[2];
+        case Slot::D: return *m_insValue[3];
+        }
+        return *m_insValue[2];
+    }
+
+    // The text of a map pair's fields, joined.
+    QString joinFields(const TDeltaRow &r, const MapPair &p) const
+    {
+        QString s;
+        for (const QString &part : p.parts)
+            s += fieldValueText(m_defs.at(r.fieldIndex(part)).type, r.newValue(part));
+        return s;
+    }
+
+    static bool hasAllParts(const TDeltaRow &r, const MapPair &p)
+    {
+        bool all = true;
+        for (const QString &part : p.parts)
+            all = all && r.hasField(part);
+        return all;
+    }
+
+    // Whether a row gives its person a datum through the field map.
+    bool personHasData(const TDeltaRow &r) const
+    {
+        for (const MapPair *p : m_updatable)
+            if (hasAllParts(r, *p) && !joinFields(r, *p).trimmed().isEmpty())
+                return true;
+        return false;
+    }
+
+    void saveRow(const TDeltaRow &r)
+    {
+        int rigo = m_rigoField >= 0 ? int(r.value(m_defs.at(m_rigoField).name).toLongLong()) : 0;
+        if (r.status() == TUpdateStatus::Modified || r.status() == TUpdateStatus::Deleted)
+            removeStoredRow(r, rigo);
+        if (r.status() != TUpdateStatus::Inserted && r.status() != TUpdateStatus::Modified)
+            return;
+        if (rigo == 0)
+            rigo = ++m_h.lastRow;
+        writeRow(r, rigo);
+    }
+
+    // The row's value rows go; a deleted row of a registry takes its person along.
+    void removeStoredRow(const TDeltaRow &r, int rigo)
+    {
+        if (r.status() == TUpdateStatus::Deleted && m_h.anagrafica && m_afiField >= 0) {
+            m_delPerson->bindValue(QStringLiteral(":IAFIID"), r.oldValue(m_afiField));
+            run(*m_delPerson);
+        }
+        m_delValues->bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
+        m_delValues->bindValue(QStringLiteral(":IFISRIGO"), rigo);
+        run(*m_delValues);
+    }
+
+    void writeRow(const TDeltaRow &r, int rigo)
+    {
+        if (m_crfId == 0)
+            m_crfId = getCroFiscale(m_c, m_store.m_program, m_year, m_month);
+        QVariant afi = nullInt();
+        if (m_afiField >= 0)
+            afi = personOfRow(r);
+        if (m_rigoField >= 0)
+            writeBack(r, m_defs.at(m_rigoField).name, rigo);
+
+        const int stored = m_batched ? insertValuesBatched(r, afi, rigo) : insertValuesOneByOne(r, afi, rigo);
+        // A row whose every datum lives in its person's columns (another
+        // agent with tax code and name only) has no value row, and a load
+        // would never see it again: one row of the row number keeps it.
+        if (stored == 0 && m_afiField >= 0 && personHasData(r))
+            insertValue(Slot::I, afi, rigo, QStringLiteral("iFisRigo"), rigo);
+    }
+
+    // The row's person: its own key, or one found or made now (and written
+    // back into the row); its columns updated from the field map.
+    qint64 personOfRow(const TDeltaRow &r)
+    {
+        qint64 key = r.newValue(m_afiField).toLongLong();
+        if (key == 0) {
+            key = findOrAddPerson(r);
+            writeBack(r, m_defs.at(m_afiField).name, key);
+        }
+        if (m_updPerson)
+            updatePersonColumns(r, key);
+        return key;
+    }
+
+    qint64 findOrAddPerson(const TDeltaRow &r)
+    {
+        qint64 key = 0;
+        const QString group = m_groupPair ? joinFields(r, *m_groupPair) : QString();
+        if (!m_h.anagrafica && m_codFisPair && m_codFisPair->parts.size() == 1
+            && m_ds.fieldIndex(m_codFisPair->parts.first()) >= 0)
+            key = certifiedPerson(r, group);
+        if (key == 0) {
+            key = GenerateID(1, m_c, QStringLiteral("TAFI_ANAFISCALE"));
+            m_insPerson->bindValue(QStringLiteral(":IAFIID"), key);
+            m_insPerson->bindValue(QStringLiteral(":ICRFID"), m_crfId);
+            run(*m_insPerson);
+        }
+        return key;
+    }
+
+    // The person of the period with the row's tax code and group key; 0 when
+    // there is none and one may be made.
+    qint64 certifiedPerson(const TDeltaRow &r, const QString &group)
+    {
+        qint64 key = 0;
+        QSqlQuery &find = *m_findPerson;
+        find.bindValue(QStringLiteral(":ICRFANNO"), m_year);
+        find.bindValue(QStringLiteral(":ICRFMESE"), m_month < 1 && m_month != AllMonths ? 0 : m_month);
+        find.bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_store.m_program.toLower());
+        find.bindValue(QStringLiteral(":SAFICODFISCALE"), r.newValue(m_codFisPair->parts.first()).toString().toLower());
+        find.bindValue(QStringLiteral(":SAFIGRUPPOANA"), group);
+        run(find);
+        if (find.next())
+            key = find.value(0).toLongLong();
+        find.finish();
+        // A row of a section belongs to the person of its certificate: with a
+        // read-only field map a new person here would stay empty, and be
+        // dropped at the next start with the row left orphan.
+        if (key == 0 && m_h.mapReadOnly) {
+            m_keepPending = true;
+            const QString cf = r.newValue(m_codFisPair->parts.first()).toString().trimmed();
+            throw EOvError(QStringLiteral("Impossibile salvare i dati di %1: non esiste una certificazione "
+                                          "con codice fiscale \"%2\"%3 a cui collegarli.")
+                               .arg(m_structure, cf,
+                                    group.isEmpty() ? QString() : QStringLiteral(" e mese \"%1\"").arg(group)));
+        }
+        return key;
+    }
+
+    void updatePersonColumns(const TDeltaRow &r, qint64 key)
+    {
+        for (const MapPair *p : m_updatable) {
+            const QString v = hasAllParts(r, *p) ? joinFields(r, *p) : QString();
+            m_updPerson->bindValue(QLatin1Char(':') + p->column,
+                                   v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v));
+        }
+        m_updPerson->bindValue(QStringLiteral(":IAFIID"), key);
+        try {
+            run(*m_updPerson);
+        } catch (const EOvException &e) {
+            // The unique key of a certification (tax code and month in the
+            // period): said in Italian, by its type.
+            if (!e.message().contains(QLatin1String(TorStoreSql::UniqueCertification)))
+                throw;
+            throw ETorDuplicateCertification(
+                QStringLiteral("Esiste già una certificazione per il codice fiscale %1 e il mese %2: "
+                               "non ne viene scritta una seconda.")
+                    .arg(m_codFisPair ? r.newValue(m_codFisPair->parts.first()).toString().trimmed() : QString(),
+                         m_groupPair ? joinFields(r, *m_groupPair) : QString()));
+        }
+    }
+
+    // PostgreSQL: the values of a row go in multi-row INSERTs (same rows as
+    // one INSERT per value, a fraction of the round trips: on a server every
+    // statement is a round trip, and a CU holds dozens of values). Returns the
+    // value rows written.
+    int insertValuesBatched(const TDeltaRow &r, const QVariant &afi, int rigo)
+    {
+        int stored = 0;
+        QVariantList tuple;
+        int count = 0;
+        for (int i : m_valueFields) {
+            const QVariant v = storedValue(m_defs.at(i).type, r.newValue(i));
+            if (!v.isValid())
+                continue;
+            ++stored;
+            const Slot s = slotOf(m_defs.at(i).type);
+            tuple << m_h.cdsId << m_crfId << afi << rigo << m_fieldNames.at(i) << (s == Slot::I ? v : nullInt())
+                  << (s == Slot::F ? v : QVariant(QMetaType::fromType<QString>()))
+                  << (s == Slot::S ? v : QVariant(QMetaType::fromType<QString>()))
+                  << (s == Slot::D ? v : QVariant(QMetaType::fromType<QDate>()));
+            if (++count == TorStoreSql::BatchRows) {
+                runBatch(count, tuple);
+                tuple.clear();
+                count = 0;
+            }
+        }
+        if (count > 0)
+            runBatch(count, tuple);
+        return stored;
+    }
+
+    void runBatch(int rows, const QVariantList &values)
+    {
+        QSqlQuery *&q = m_batchStatements[rows];
+        if (!q) {
+            QStringList tuples;
+            for (int k = 0; k < rows; ++k)
+                tuples << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            q = &stmt(sql(TorStoreSql::InsertValues) + tuples.join(QStringLiteral(", ")));
+        }
+        for (int k = 0; k < values.size(); ++k)
+            q->bindValue(k, values.at(k));
+        run(*q);
+    }
+
+    // SQLite runs in process, where one prepared statement per value is
+    // fastest. Returns the value rows written.
+    int insertValuesOneByOne(const TDeltaRow &r, const QVariant &afi, int rigo)
+    {
+        int stored = 0;
+        for (int i : m_valueFields) {
+            const QVariant v = storedValue(m_defs.at(i).type, r.newValue(i));
+            if (!v.isValid())
+                continue;
+            ++stored;
+            insertValue(slotOf(m_defs.at(i).type), afi, rigo, m_fieldNames.at(i), v);
+        }
+        return stored;
+    }
+
+    void insertValue(Slot s, const QVariant &afi, int rigo, const QVariant &name, const QVariant &value)
+    {
+        // Bound by position (the placeholders' order in the text): this
+        // statement runs once per stored value.
+        QSqlQuery &ins = insertFor(s);
+        ins.bindValue(0, m_h.cdsId);
+        ins.bindValue(1, m_crfId);
+        ins.bindValue(2, afi);
+        ins.bindValue(3, rigo);
+        ins.bindValue(4, name);
+        ins.bindValue(5, value);
+        run(ins);
+    }
+
+    void storeCounter()
+    {
+        QSqlQuery &store = stmt(sql(TorStoreSql::StoreCounter));
+        store.bindValue(QStringLiteral(":ICDSRIGO"), m_h.lastRow);
+        store.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
+        run(store);
+    }
+
+    TTorDBCds &m_store;
+    TOvSQLConnection &m_c;
+    TClientDataSet &m_ds;
+    const QString m_structure;
+    const int m_month;
+    const int m_year;
+    const QList<TDeltaRow> m_delta;
+    TOvTransaction m_tr;
+    const bool m_own; // the save's own transaction, not the caller's
+    std::vector<std::unique_ptr<QSqlQuery>> m_statements;
+    bool m_keepPending = false;
+    std::vector<Written> m_written;
+
+    Header m_h;
+    int m_crfId = 0; // the period, asked once
+    QList<MapPair> m_map;
+    int m_afiField = -1;
+    int m_rigoField = -1;
+    QList<TFieldDef> m_defs;
+    QList<QVariant> m_fieldNames;
+    QList<int> m_valueFields;
+    const MapPair *m_codFisPair = nullptr;
+    const MapPair *m_groupPair = nullptr;
+    QList<const MapPair *> m_updatable;
+
+    QSqlQuery *m_delPerson = nullptr;
+    QSqlQuery *m_delValues = nullptr;
+    QSqlQuery *m_findPerson = nullptr;
+    QSqlQuery *m_insPerson = nullptr;
+    QSqlQuery *m_updPerson = nullptr;
+    QSqlQuery *m_insValue[4] = {};
+    bool m_batched = false; // a row's values in multi-row INSERTs
+    QHash<int, QSqlQuery *> m_batchStatements;
+};
+
+void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, int year)
+{
+    month = resolveMonth(month);
+    year = resolveYear(year);
+    TOvSQLConnection &c = conn();
+    QueryText().setLastOperation(QStringLiteral("archivio fiscale, salvataggio di %1").arg(structure));
+
+    ds.checkBrowseMode();
+    SaveRun(*this, c, ds, structure, month, year).saveAll();
+}
