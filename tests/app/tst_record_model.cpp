@@ -3,7 +3,11 @@
 // structure's empty dataset survives the file format with its types and widths.
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelRecordModel.h"
+
+#include <QDirIterator>
+#include <QRegularExpression>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,6 +55,92 @@ QJsonObject minimalDescription()
                        {QStringLiteral("structures"), QJsonArray{s}}};
 }
 
+// Field names the sources write that the record model does not hold, each
+// for its reason. A name here that no source writes any more is reported too,
+// so the list cannot outlive what it excuses.
+const QHash<QString, QString> kNotInModel = {
+    // the start of a series of month flags, completed with the month's name
+    {QStringLiteral("LCUD"), QStringLiteral("serie dei mesi")},
+    {QStringLiteral("LCUD3B"), QStringLiteral("serie dei mesi")},
+    {QStringLiteral("LCUD3T"), QStringLiteral("serie dei mesi")},
+    {QStringLiteral("LINPDAP"), QStringLiteral("serie dei mesi")},
+    {QStringLiteral("LINPDAPPRD"), QStringLiteral("serie dei mesi")},
+    {QStringLiteral("LINPDAPPRSD"), QStringLiteral("serie dei mesi")},
+    // the supply modules' prefixes the mandatory-field rules recognise
+    {QStringLiteral("FCFC7"), QStringLiteral("prefisso di modulo")},
+    {QStringLiteral("LINPS7"), QStringLiteral("prefisso di modulo")},
+    {QStringLiteral("SDAU7"), QStringLiteral("prefisso di modulo")},
+    {QStringLiteral("SDIP7"), QStringLiteral("prefisso di modulo")},
+    // columns of the payroll, of the demo's UniEmens rows and of a print's own header
+    {QStringLiteral("FTFRFONDO"), QStringLiteral("colonna delle paghe")},
+    {QStringLiteral("IANNO"), QStringLiteral("colonna UniEmens")},
+    {QStringLiteral("sAnnoFin"), QStringLiteral("intestazione di stampa")},
+    // boxes of the published mandatory list that the record model has no field for:
+    // the check can never find them missing (the school is a body with no legal seat
+    // of its own and signs through the representative's tax code and name)
+    {QStringLiteral("SSOSALTSOGCODCOMSL"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSCAPSL"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSCOMUNESL"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSINDIRIZSL"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSPROVSL"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSDENRAPPR"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSSESSO"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("DSOSDTNASRAPPR"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSCOMNASRAPPR"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSPROVNASRAPPR"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSCOMRESRAPPR"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSPROVRESRAPPR"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSCAPRESRAPPR"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("ISOSSEZ"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("SSOSDICHIARANTE"), QStringLiteral("elenco obbligatori")},
+    {QStringLiteral("FINPS7BONUS"), QStringLiteral("elenco obbligatori")},
+};
+
+// The record model's field names (upper case) and the letters its names carry
+// after the type letter ("CUD" of "SCUDCOGNOME", "INP" of "LINPDAPGENNAIO").
+struct ModelNames
+{
+    QSet<QString> names;
+    QSet<QString> tags;
+};
+
+ModelNames modelNames()
+{
+    ModelNames m;
+    QHash<QString, int> tagCount;
+    for (const VelStructureDesc &s : VelRecordModel::instance().structures())
+        for (const VelFieldDesc &f : s.fields) {
+            m.names.insert(f.name.toUpper());
+            ++tagCount[f.name.mid(1, 3).toUpper()];
+        }
+    for (auto it = tagCount.cbegin(); it != tagCount.cend(); ++it)
+        if (it.value() > 1)
+            m.tags.insert(it.key());
+    return m;
+}
+
+// The texts of `source` written like a field name: a type letter, then the
+// letters of a structure of the model or a supply module's ("SDIP7...").
+QStringList fieldLikeLiterals(const QString &source, const ModelNames &m)
+{
+    static const QRegularExpression literal(QStringLiteral("\"([A-Za-z][A-Za-z0-9_]{3,})\""));
+    static const QRegularExpression module(QStringLiteral("^[A-Za-z][A-Za-z]+7"));
+    QStringList found;
+    for (auto it = literal.globalMatch(source); it.hasNext();) {
+        const QString t = it.next().captured(1);
+        if (!QStringLiteral("SFILDMC").contains(t.at(0).toUpper()) || t == t.toLower())
+            continue;
+        if (m.tags.contains(t.mid(1, 3).toUpper()) || module.match(t).hasMatch())
+            found << t;
+    }
+    return found;
+}
+
+bool inModel(const QString &name, const ModelNames &m)
+{
+    return m.names.contains(name.toUpper()) || m.names.contains(VelMandatoryFields::modelName(name));
+}
+
 QJsonObject withStructure(QJsonObject d, const std::function<void(QJsonObject &)> &change)
 {
     QJsonArray structures = d.value(QStringLiteral("structures")).toArray();
@@ -86,6 +176,66 @@ class TstRecordModel : public QObject
 {
     Q_OBJECT
 private slots:
+    // A field name is looked up only when the code that uses it runs; this
+    // reads every field name written in the program's sources instead.
+    void fieldNamesOfTheSourcesAreTheModels_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QStringList>("unknown");
+        QTest::newRow("model's name") << QStringLiteral("ds.fieldByName(QStringLiteral(\"SCUDCOGNOME\"))") << QStringList();
+        QTest::newRow("any case") << QStringLiteral("f(\"fCudReddDetr\")") << QStringList();
+        QTest::newRow("module's name of a model box") << QStringLiteral("{\"SDIP7CODFIS\", \"x\"}") << QStringList();
+        QTest::newRow("misspelt")
+            << QStringLiteral("ds.fieldByName(QStringLiteral(\"SCUDCOGNOMX\")); s(\"FCUDRITIRPEFF\")")
+            << QStringList{QStringLiteral("SCUDCOGNOMX"), QStringLiteral("FCUDRITIRPEFF")};
+        QTest::newRow("not a field name") << QStringLiteral("s(\"SELECT\"); s(\"Modello CU\"); s(\"scudx\")") << QStringList();
+    }
+
+    void fieldNamesOfTheSourcesAreTheModels()
+    {
+        QFETCH(QString, source);
+        QFETCH(QStringList, unknown);
+        const ModelNames m = modelNames();
+        QStringList got;
+        for (const QString &t : fieldLikeLiterals(source, m))
+            if (!inModel(t, m))
+                got << t;
+        QCOMPARE(got, unknown);
+    }
+
+    void everyFieldNameInTheSourcesIsInTheModel()
+    {
+        const ModelNames m = modelNames();
+        QStringList unknown;
+        QSet<QString> excused;
+        int checked = 0;
+        QDirIterator it(QStringLiteral(VELCU_SOURCE_DIR "/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                        QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+            for (int i = 0; i < lines.size(); ++i)
+                for (const QString &t : fieldLikeLiterals(lines.at(i), m)) {
+                    ++checked;
+                    if (inModel(t, m))
+                        continue;
+                    if (kNotInModel.contains(t))
+                        excused.insert(t);
+                    else
+                        unknown << QStringLiteral("%1:%2: %3").arg(f.fileName()).arg(i + 1).arg(t);
+                }
+        }
+        QVERIFY2(unknown.isEmpty(), qPrintable(QStringLiteral("campi che il modello non ha:\n") + unknown.join(QLatin1Char('\n'))));
+        QStringList stale;
+        for (auto e = kNotInModel.cbegin(); e != kNotInModel.cend(); ++e)
+            if (!excused.contains(e.key()))
+                stale << e.key();
+        QVERIFY2(stale.isEmpty(), qPrintable(QStringLiteral("non più nei sorgenti: ") + stale.join(QLatin1Char(' '))));
+        QVERIFY2(checked > 800, qPrintable(QString::number(checked)));
+        qInfo("%d field names checked against the record model", checked);
+    }
+
     void builtInDescriptionHoldsEveryStructure()
     {
         const VelRecordModel &m = VelRecordModel::instance();

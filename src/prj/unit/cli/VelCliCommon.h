@@ -170,10 +170,6 @@ struct Session
             sos->close();
         store.reset();
         sos.reset();
-        if (params && OvMainParams() == &params->xpmOvuParams) {
-            setOvMainParams(nullptr);
-            annoFinanziario().setParams(nullptr);
-        }
         params.reset();
         if (connessione)
             connessione->CloseConnection();
@@ -192,8 +188,6 @@ struct Session
             return false;
         params = std::make_unique<TdmRagParams>();
         VelParametriUtente::load(params->xpmOvuParams);
-        setOvMainParams(&params->xpmOvuParams);
-        annoFinanziario().setParams(&params->xpmOvuParams);
         VelParametriUtente::applyDefaults(*params);
         sos = std::make_unique<TOvQueryCollection>(&connessione->xqoMain);
         QueryText().SetQuery(QStringLiteral("QRY_SED"), *sos, 0, QStringLiteral("EXECUTE"));
@@ -202,7 +196,8 @@ struct Session
         if (sos->isEmpty())
             throw EOvError(s("Configurazione dell'istituto (gruppo di lavoro %1) non trovata nel database.")
                                .arg(workgroup()));
-        annoFinanziario().setYearText(QString::number(year));
+        // The year and the workgroup go to each engine with its call (the
+        // store, the options); no process-wide year or parameters are set.
         store = std::make_unique<TTorDBCds>();
         store->setConnection(&connessione->xqoMain);
         store->setProgram(QStringLiteral("vel"));

@@ -1,5 +1,7 @@
 #include "src/prj/unit/print/TdmVelPDF.h"
 
+#include "src/prj/unit/model/VelError.h"
+
 #include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -89,7 +91,15 @@ void TdmVelPDF::check(int result, const QString &label) const
     if (result != 0)
         return;
     const QString reason = m_pdf ? m_pdf->LastErrorText().trimmed() : QString();
-    throw EOvError(reason.isEmpty() || label.contains(reason) ? label : label + QStringLiteral("\n") + reason);
+    throw EVelError(reason.isEmpty() || label.contains(reason) ? label : label + QStringLiteral("\n") + reason,
+                    {TVelErrorCode::OperazionePdf, QString(), std::nullopt, result});
+}
+
+void TdmVelPDF::save(TPdkPdf &pdf, const QString &path)
+{
+    if (pdf.SaveToFile(path) == 0)
+        throw EVelError(saveFailed(pdf.LastErrorText()),
+                        {TVelErrorCode::Scrittura, path, TVelStage::Conferma});
 }
 
 QString TdmVelPDF::saveFailed(const QString &reason)
@@ -191,8 +201,7 @@ void TdmVelPDF::SaveDocument(const QString &fileName, bool openFile, bool openFo
     const QFileInfo info(fileName);
     ovTryMakePath(info.absolutePath());
     pdf.SetLastOperation(QStringLiteral("Salvataggio stampa"));
-    if (pdf.SaveToFile(fileName) == 0)
-        throw EOvError(saveFailed(pdf.LastErrorText()));
+    save(pdf, fileName);
     if (openFile)
         ovShell()->openDocument(info.absoluteFilePath(), QString(), info.absolutePath(), false);
     if (openFolder)

@@ -72,6 +72,10 @@ public:
 
     // Message of a save that failed, with its reason.
     static QString saveFailed(const QString &reason);
+    // Saves the workspace's selected document: on failure an EVelError
+    // (Scrittura) with saveFailed's text and the file. The workspace answers
+    // with a number and a last error; the prints hear only this.
+    static void save(TPdkPdf &pdf, const QString &path);
 
 protected:
     // A result of 0 raises EOvError with the label and the workspace's reason.

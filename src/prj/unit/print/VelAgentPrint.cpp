@@ -168,8 +168,7 @@ QString TVelAgentPrint::print(const QString &fileName)
     ovTryMakePath(folder);
     const QString path = QDir(folder).filePath(name + QStringLiteral(".pdf"));
     pdf.SetLastOperation(TdmVelPDF::saveFailed(QString()));
-    if (pdf.SaveToFile(path) == 0)
-        throw EOvError(TdmVelPDF::saveFailed(pdf.LastErrorText()));
+    TdmVelPDF::save(pdf, path);
     if (log)
         log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
     return path;

@@ -10,6 +10,7 @@
 #include "platform/pdf/PdkFontMetrics.h"
 #include "platform/pdf/TPdkPdf.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/print/VelImprint.h"
@@ -155,7 +156,10 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
         return path;
     } catch (const std::exception &e) {
         m_outcome.fatal = exceptionText(e);
+        const auto *known = dynamic_cast<const EVelError *>(&e);
         for (TVelPayeeOutcome &p : m_outcome.payees) {
+            if (known)
+                known->record(p); // the stage the failure names (saving the file: Conferma)
             p.result = TVelResult::Errore;
             p.reason = m_outcome.fatal;
         }
@@ -280,8 +284,7 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
     const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
     ovTryMakePath(folder);
     const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
-    if (pdf.SaveToFile(path) == 0)
-        throw EOvError(QStringLiteral("Controllare che il documento non sia già aperto.\n") + pdf.LastErrorText());
+    TdmVelPDF::save(pdf, path);
     if (log)
         log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
     release.written = true;
