@@ -4,6 +4,7 @@
 // values each with an INPS row and dependants, every tenth with a
 // self-employment entry; and one line of figures per phase.
 #include "platform/core/Currency.h"
+#include "src/prj/unit/model/VelCodFis.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSchemaInstaller.h"
 #include "platform/db/OvSQLConnection.h"
@@ -59,9 +60,19 @@ inline QVariant money(qint64 cents)
     return QVariant::fromValue(Currency::fromUnits(cents * 100));
 }
 
+// A personal tax code with its check letter (the supply refuses any other):
+// three letters of the surname part numbered from i, up to 17,576 payees.
+inline QString validTaxCode(const QString &first15)
+{
+    return first15 + VelCodFis::personalCheck(first15);
+}
+
 inline QString taxCode(int i)
 {
-    return QStringLiteral("BNCH%1X").arg(i, 11, 10, QLatin1Char('0'));
+    QString letters;
+    for (int k = 0, n = i; k < 3; ++k, n /= 26)
+        letters.prepend(QChar(u'A' + n % 26));
+    return validTaxCode(QStringLiteral("BNC") + letters + QStringLiteral("80A01H501"));
 }
 
 inline void set(TClientDataSet &ds, const char *name, const QVariant &v)
@@ -141,9 +152,9 @@ inline void fillStore(TTorDBCds &store, int count)
         set(fam, "SCUDCODFIS", taxCode(i));
         set(fam, "SCUDMESE", QStringLiteral("12"));
         set(fam, "LCUDRELPARCON", QStringLiteral("1"));
-        set(fam, "SCUDCODFISCON", QStringLiteral("BNCMRA82A41H501W"));
+        set(fam, "SCUDCODFISCON", validTaxCode(QStringLiteral("BNCMRA82A41H501")));
         set(fam, "LCUDRELPARFIGL", QStringLiteral("1"));
-        set(fam, "SCUDCODFISFIGL", QStringLiteral("RSSLCU10A01H501A"));
+        set(fam, "SCUDCODFISFIGL", validTaxCode(QStringLiteral("RSSLCU10A01H501")));
         fam.post();
         if (i % 10 == 0) {
             aut.append();

@@ -168,7 +168,7 @@ int main(int argc, char **argv)
     report("records assembled", assembleMs, QStringLiteral("%1 records").arg(ws.recordTable().recordCount()));
 
     t.restart();
-    const QStringList files = VelSupplyWriter::write(ws.recordTable(), QDir(folder).filePath(QStringLiteral("CUR26")),
+    const QStringList files = VelSupplyWriter::write(ws.recordTable(), ws.generator().supplyPlaces(), QDir(folder).filePath(QStringLiteral("CUR26")),
                                                      ws.generator().certificationsInSupply(), [](const QString &) {});
     qint64 bytes = 0;
     for (const QString &f : files)

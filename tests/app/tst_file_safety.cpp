@@ -14,6 +14,7 @@
 #include "src/prj/unit/print/VelXmlDocument.h"
 #include "src/prj/unit/shell/VelAnnoFin.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
+#include "src/prj/unit/telematic/VelFileWorkspace.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 #include "tor/query/torCQueryText.h"
@@ -105,7 +106,9 @@ void TstFileSafety::aFullDiskNeverCostsTheOldFile_data()
     QTest::newRow("telematic supply") << QStringLiteral("CUR26") << Writer([](const QString &p, int v) {
         TClientDataSet t;
         fillRecordTable(t, v * 40);
-        VelSupplyWriter::write(t, p, v * 40);
+        VelFileWorkspace ws; // the writer's places, from the shipped templates
+        ws.loadTemplates(QDir(QStringLiteral(VELCU_STAGE_DIR)).filePath(QStringLiteral("USR/KZ2025/Res/filetel")));
+        VelSupplyWriter::write(t, ws.generator().supplyPlaces(), p, v * 40);
     });
     QTest::newRow("PDF") << QStringLiteral("CU_RSSMRA80A01H199X.pdf") << Writer([](const QString &p, int v) {
         TPdkPdf pdf;

@@ -276,7 +276,7 @@ private slots:
         }
         t.enableControls();
         const QString path = dir.filePath(QStringLiteral("CUR26"));
-        const QStringList files = VelSupplyWriter::write(t, path, 4138, [](const QString &) {});
+        const QStringList files = VelSupplyWriter::write(t, ws.generator().supplyPlaces(), path, 4138, [](const QString &) {});
         QCOMPARE(files.size(), 2);
         const QList<QByteArray> first = readLines(files[0]);
         const QList<QByteArray> second = readLines(files[1]);

@@ -50,28 +50,32 @@ TXMLRecordType tpl(TXMLFamily family, const char *name, const QString &body)
 
 QString campo(TXMLFamily family, const QString &number, int width, const char *format, const char *info,
               const QString &cds = {}, const QString &field = {}, const QString &fixed = {},
-              const QString &description = {})
+              const QString &calc = {})
 {
     return QStringLiteral("<Campo%1 Number=\"%2\" Width=\"%3\" Format=\"%4\" Info=\"%5\" Cds=\"%6\" Field=\"%7\" "
-                          "Fixed=\"%8\" Description=\"%9\"/>")
+                          "Fixed=\"%8\" Calc=\"%9\"/>")
         .arg(xmlFamilyName(family), number)
         .arg(width)
-        .arg(QLatin1String(format), QLatin1String(info), cds, field, fixed, description);
+        .arg(QLatin1String(format), QLatin1String(info), cds, field, fixed, calc);
 }
 
-// The eleven head fields of a C/D/G/H record (89 characters).
+// The eleven head fields of a C/D/G/H record (89 characters), with what the
+// engine works out as the shipped templates have it.
 QString headFields(TXMLFamily family, const char *letter)
 {
+    const bool c = QLatin1String(letter) == QLatin1String("C");
+    const bool d = QLatin1String(letter) == QLatin1String("D");
     QString s;
-    s += campo(family, QStringLiteral("1"), 1, "AN", "OF", {}, {}, QLatin1String(letter));
+    s += campo(family, QStringLiteral("1"), 1, "AN", "OF", {}, {}, QLatin1String(letter), QStringLiteral("tipo-record"));
     s += campo(family, QStringLiteral("2"), 16, "CF", "O@", QStringLiteral("cdsSost"), QStringLiteral("SSOSCODFIS"));
-    s += campo(family, QStringLiteral("3"), 8, "NF", "OF", {}, {}, QStringLiteral("1"));
+    s += campo(family, QStringLiteral("3"), 8, "NF", "OF", {}, {}, QStringLiteral("1"), d ? QString() : QStringLiteral("modulo"));
     s += campo(family, QStringLiteral("4"), 16, "CF", "O@", QStringLiteral("cdsDip"), QStringLiteral("SCUDCODFIS"));
-    s += campo(family, QStringLiteral("5"), 5, "NF", "OF", {}, {}, QStringLiteral("0"));
+    s += campo(family, QStringLiteral("5"), 5, "NF", "OF", {}, {}, QStringLiteral("0"), c ? QString() : QStringLiteral("certificazione"));
     s += campo(family, QStringLiteral("6"), 17, "NF", "OF");
     s += campo(family, QStringLiteral("7"), 6, "NF", "OF");
     s += campo(family, QStringLiteral("8"), 14, "AN", "OF");
-    s += campo(family, QStringLiteral("9"), 1, "AN", "OF");
+    s += campo(family, QStringLiteral("9"), 1, "AN", "OF", c ? QString() : QStringLiteral("cdsDip"), {}, {},
+               c ? QString() : QStringLiteral("lettera:S=LCUDSOSTITUZIONE;A=LCUDANNULLAMENTO"));
     s += campo(family, QStringLiteral("10"), 4, "AN", "OF");
     s += campo(family, QStringLiteral("11"), 1, "CP", "OF", {}, {}, QStringLiteral("0"));
     return s;
@@ -159,7 +163,7 @@ private slots:
         QCOMPARE(enc(QStringLiteral("80012345678"), 11, "CN", "O@"), QStringLiteral("80012345678"));
         QCOMPARE(enc(QStringLiteral("42"), 5, "NF"), QStringLiteral("00042"));
         QCOMPARE(enc(QStringLiteral("42"), 6, "NP"), QStringLiteral("    42"));
-        QCOMPARE(enc(QStringLiteral("42"), 6, "ZZ"), QStringLiteral("    42")); // unknown codes align right
+        QVERIFY_THROWS_EXCEPTION(EOvError, enc(QStringLiteral("42"), 6, "ZZ")); // an unknown code is no right-alignment
         QCOMPARE(enc(QStringLiteral("7"), 6, "N3"), QStringLiteral("   007"));
         QCOMPARE(enc(QString(), 6, "N3"), QString());
         QCOMPARE(enc(QStringLiteral("7"), 16, "N11"), QStringLiteral("     00000000007"));
@@ -208,7 +212,8 @@ private slots:
                                                       {"LCUDANNULLAMENTO", QStringLiteral("1")}});
         const TXMLRecordType a = tpl(TXMLFamily::A, "Record_A.xml",
                                      QStringLiteral("<SectionA>%1</SectionA>")
-                                         .arg(campo(TXMLFamily::A, QStringLiteral("3"), 5, "AN", "OF")));
+                                         .arg(campo(TXMLFamily::A, QStringLiteral("3"), 5, "AN", "OF", {}, {}, {},
+                                                    QStringLiteral("codice-fornitura"))));
         QCOMPARE(e.ResolveFieldValue(a.sections[0].fields[0], a), QStringLiteral("CUR26"));
 
         const TXMLRecordType d = tpl(TXMLFamily::E, "Record_D.xml", QStringLiteral("<SectionE>%1</SectionE>").arg(headFields(TXMLFamily::E, "D")));
@@ -231,8 +236,8 @@ private slots:
 
         const TXMLRecordType b = tpl(TXMLFamily::B, "Record_B.xml",
                                      QStringLiteral("<SectionB>%1%2</SectionB>")
-                                         .arg(campo(TXMLFamily::B, QStringLiteral("8"), 16, "CF", "OF"),
-                                              campo(TXMLFamily::B, QStringLiteral("25"), 1, "NF", "OF")));
+                                         .arg(campo(TXMLFamily::B, QStringLiteral("8"), 16, "CF", "OF", {}, {}, {}, QStringLiteral("produttore")),
+                                              campo(TXMLFamily::B, QStringLiteral("25"), 1, "NF", "OF", {}, {}, {}, QStringLiteral("quadro-ct"))));
         e.setSoftwareProducer(QStringLiteral("01234567890"));
         e.setQuadroCT(true);
         QCOMPARE(e.ResolveFieldValue(b.sections[0].fields[0], b), QStringLiteral("01234567890"));
@@ -337,28 +342,92 @@ private slots:
                                                             {"LCUDRELPARPRIFIGLDIS", QStringLiteral("1")},
                                                             {"LCUDRELPARNONASCEND", QStringLiteral("1")},
                                                             {"SCUDDETRSPETTPRIFIGL", QStringLiteral("C")}});
-        const auto g = [&](const QString &number, const QString &sectionCds, const QString &column,
-                           const QString &description = {}) {
+        // the rule is the template's (Calc), whatever the code and the caption
+        const auto g = [&](const QString &sectionCds, const QString &column, const QString &calc) {
             const TXMLRecordType r = tpl(TXMLFamily::G, "Record_G.xml",
                                          QStringLiteral("<SectionG Cds=\"%1\" Repeat=\"NO\">%2</SectionG>")
-                                             .arg(sectionCds, campo(TXMLFamily::G, number, 16, "AN", "@@", {}, column, {}, description)));
+                                             .arg(sectionCds, campo(TXMLFamily::G, QStringLiteral("DC001999"), 16, "AN", "@@", {},
+                                                                    column, {}, calc)));
             return e.ResolveFieldValue(r.sections[0].fields[0], r, &r.sections[0]);
         };
-        QCOMPARE(g(QStringLiteral("DC001001"), QStringLiteral("cdsInps"), QStringLiteral("SCUDMATRAZIENDA")), QStringLiteral("1234567890"));
-        QCOMPARE(g(QStringLiteral("DC001008"), QStringLiteral("cdsinps"), QStringLiteral("LCUDGENNAIO")), QStringLiteral("110000000000"));
-        QCOMPARE(g(QStringLiteral("DC001050"), QStringLiteral("cdsInps"), QStringLiteral("LCUDGENNAIO_C")), QString()); // no month ticked
-        QCOMPARE(g(QStringLiteral("DC001013"), QStringLiteral("cdsInpdap"), QStringLiteral("SCUDGESASS_2"), QStringLiteral(" Gestione previdenziale ")), QStringLiteral("2"));
-        QCOMPARE(g(QStringLiteral("DC001014"), QStringLiteral("cdsInpdap"), QStringLiteral("SCUDGESASS_2"),
-                   QStringLiteral("gestione previdenziale - codice fine servizio")), QStringLiteral("7"));
-        QCOMPARE(g(QStringLiteral("DC001076"), QStringLiteral("cdsCoopArt"), QStringLiteral("ICUDCAMESEDAL")), QStringLiteral("032025"));
-        QCOMPARE(g(QStringLiteral("DC001077"), QStringLiteral("cdsCoopArt"), QStringLiteral("ICUDCAMESEAL")), QString());
-        QCOMPARE(g(QStringLiteral("DB602001"), QStringLiteral("cdsConFamCar"), QStringLiteral("LCUDRELPARPRIFIGL")), QStringLiteral("D"));
-        QCOMPARE(g(QStringLiteral("DBXXX001"), QStringLiteral("cdsConFamCar"), QStringLiteral("LCUDRELPARFIGL")), QStringLiteral("P"));
-        QCOMPARE(g(QStringLiteral("DB602A07"), QStringLiteral("cdsConFamCar"), QStringLiteral("SCUDDETRSPETTPRIFIGL")), QString());
-        QCOMPARE(g(QStringLiteral("DB602B07"), QStringLiteral("cdsConFamCar"), QStringLiteral("SCUDDETRSPETTPRIFIGL")), QStringLiteral("C"));
+        QCOMPARE(g(QStringLiteral("cdsInps"), QStringLiteral("SCUDMATRAZIENDA"), QStringLiteral("matricola-inps")), QStringLiteral("1234567890"));
+        QCOMPARE(g(QStringLiteral("cdsinps"), QStringLiteral("LCUDGENNAIO"), QStringLiteral("mesi:LCUD*")), QStringLiteral("110000000000"));
+        QCOMPARE(g(QStringLiteral("cdsInps"), QStringLiteral("LCUDGENNAIO_C"), QStringLiteral("mesi:LCUD*_C")), QString()); // no month ticked
+        QCOMPARE(g(QStringLiteral("cdsInpdap"), QStringLiteral("SCUDGESASS_2"), QStringLiteral("carattere:1")), QStringLiteral("2"));
+        QCOMPARE(g(QStringLiteral("cdsInpdap"), QStringLiteral("SCUDGESASS_2"), QStringLiteral("carattere:4")), QStringLiteral("7"));
+        QCOMPARE(g(QStringLiteral("cdsInpdap"), QStringLiteral("SCUDGESASS_2"), QStringLiteral("carattere:9")), QString());
+        QCOMPARE(g(QStringLiteral("cdsCoopArt"), QStringLiteral("ICUDCAMESEDAL"), QStringLiteral("mese-anno:ICUDCAMESEDAL;ICUDCAANNODAL")), QStringLiteral("032025"));
+        QCOMPARE(g(QStringLiteral("cdsCoopArt"), QStringLiteral("ICUDCAMESEAL"), QStringLiteral("mese-anno:ICUDCAMESEAL;ICUDCAANNOAL")), QString());
+        QCOMPARE(g(QStringLiteral("cdsConFamCar"), QStringLiteral("LCUDRELPARPRIFIGL"),
+                   QStringLiteral("lettera:F=LCUDRELPARPRIFIGL;D=LCUDRELPARPRIFIGLDIS")), QStringLiteral("D"));
+        QCOMPARE(g(QStringLiteral("cdsConFamCar"), QStringLiteral("LCUDRELPARFIGL"),
+                   QStringLiteral("lettera:F=LCUDRELPARFIGL;D=LCUDRELPARFIGLDIS;G=LCUDRELPARFIGLALTRFAM;P=LCUDRELPARNONASCEND")), QStringLiteral("P"));
+        QCOMPARE(g(QStringLiteral("cdsConFamCar"), QStringLiteral("SCUDDETRSPETTPRIFIGL"), QStringLiteral("tranne-C")), QString());
+        QCOMPARE(g(QStringLiteral("cdsConFamCar"), QStringLiteral("SCUDDETRSPETTPRIFIGL"), QStringLiteral("solo-C")), QStringLiteral("C"));
+        // a field without a rule reads its column, whatever its code
+        QCOMPARE(g(QStringLiteral("cdsInpdap"), QStringLiteral("SCUDGESASS_2"), {}), QStringLiteral("2XY7"));
         // without INPS rows there is no company number to default to
         inps.emptyDataSet();
-        QCOMPARE(g(QStringLiteral("DC001001"), QStringLiteral("cdsInps"), QStringLiteral("SCUDMATRAZIENDA")), QString());
+        QCOMPARE(g(QStringLiteral("cdsInps"), QStringLiteral("SCUDMATRAZIENDA"), QStringLiteral("matricola-inps")), QString());
+    }
+
+    // Every entry of a template is read into its types when loaded: what is
+    // not known is refused there, naming the file and the line.
+    void malformedEntriesAreRefusedWhenLoaded_data()
+    {
+        QTest::addColumn<int>("family");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("message");
+        const auto g = [](const char *format, const char *info, const QString &calc = {}) {
+            return QStringLiteral("<SectionG Cds=\"cdsDip\">%1</SectionG>")
+                .arg(campo(TXMLFamily::G, QStringLiteral("DB001001"), 16, format, info, {}, QStringLiteral("X"), {}, calc));
+        };
+        const auto row = [](const char *name, TXMLFamily fam, const char *file, const QString &body, const char *message) {
+            QTest::newRow(name) << int(fam) << QString::fromLatin1(file) << body << QString::fromUtf8(message);
+        };
+        row("unknown format", TXMLFamily::G, "Record_G.xml", g("ZZ", "@@"), "formato sconosciuto \"ZZ\"");
+        row("unknown Info", TXMLFamily::G, "Record_G.xml", g("AN", "Q@"), "regola Info sconosciuta \"Q@\"");
+        row("unknown Calc", TXMLFamily::G, "Record_G.xml", g("AN", "@@", QStringLiteral("mesii:LCUD*")),
+            "regola Calc sconosciuta \"mesii\"");
+        row("Calc without its argument", TXMLFamily::G, "Record_G.xml", g("AN", "@@", QStringLiteral("mesi")),
+            "vuole un argomento");
+        row("Calc with an argument it takes not", TXMLFamily::G, "Record_G.xml",
+            g("AN", "@@", QStringLiteral("matricola-inps:X")), "non vuole argomenti");
+        row("month series without its place of the month", TXMLFamily::G, "Record_G.xml",
+            g("AN", "@@", QStringLiteral("mesi:LCUDGENNAIO")), "argomento non valido");
+        row("letter rule malformed", TXMLFamily::G, "Record_G.xml", g("AN", "@@", QStringLiteral("lettera:FF=LCUDX")),
+            "argomento non valido");
+        row("character not a position", TXMLFamily::G, "Record_G.xml", g("AN", "@@", QStringLiteral("carattere:0")),
+            "argomento non valido");
+        row("rule of another record", TXMLFamily::B, "Record_B.xml",
+            QStringLiteral("<SectionB>%1</SectionB>").arg(campo(TXMLFamily::B, QStringLiteral("3"), 8, "NF", "OF", {}, {}, {}, QStringLiteral("modulo"))),
+            "non è di questo record");
+        row("module counter in record D", TXMLFamily::E, "Record_D.xml",
+            QStringLiteral("<SectionE>%1</SectionE>").arg(campo(TXMLFamily::E, QStringLiteral("3"), 8, "NF", "OF", {}, {}, {}, QStringLiteral("modulo"))),
+            "non è di questo record");
+        row("count of no record type", TXMLFamily::Z, "Record_Z.xml",
+            QStringLiteral("<SectionZ>%1</SectionZ>").arg(campo(TXMLFamily::Z, QStringLiteral("4"), 9, "NF", "OF", {}, {}, {}, QStringLiteral("conteggio:Q"))),
+            "argomento non valido");
+        row("first row not a number", TXMLFamily::G, "Record_G.xml",
+            QStringLiteral("<SectionG Cds=\"cdsConFamCar\" Repeat=\"YES\" FirstRow=\"60x\">%1</SectionG>")
+                .arg(campo(TXMLFamily::G, QStringLiteral("DBXXX002"), 16, "CF", "@@", {}, QStringLiteral("SCUDCODFISFIGL"))),
+            "FirstRow non valido \"60x\"");
+    }
+
+    void malformedEntriesAreRefusedWhenLoaded()
+    {
+        QFETCH(int, family);
+        QFETCH(QString, file);
+        QFETCH(QString, body);
+        QFETCH(QString, message);
+        try {
+            tpl(TXMLFamily(family), qPrintable(file), body);
+            QFAIL("no error");
+        } catch (const EOvError &e) {
+            QVERIFY2(e.message().contains(file) && e.message().contains(QStringLiteral("riga ")) && e.message().contains(message),
+                     qPrintable(e.message()));
+        }
     }
 
     void familyGFailsOnAnUnknownSection()
@@ -475,14 +544,15 @@ private slots:
                                      QStringLiteral("<SectionG Cds=\"cdsConFamCar\" Repeat=\"YES\">%1%2%3</SectionG>")
                                          .arg(campo(TXMLFamily::G, QStringLiteral("DB602001"), 16, "AN", "OF", {}, {}, QStringLiteral("F")),
                                               campo(TXMLFamily::G, QStringLiteral("DBXXX002"), 16, "CF", "@@", {}, QStringLiteral("SCUDCODFISFIGL")),
-                                              campo(TXMLFamily::G, QStringLiteral("DBXXX001"), 16, "AN", "O@", QStringLiteral("cdsConFamCar"), QStringLiteral("LCUDRELPARFIGL"))));
+                                              campo(TXMLFamily::G, QStringLiteral("DBXXX001"), 16, "AN", "O@", QStringLiteral("cdsConFamCar"), QStringLiteral("LCUDRELPARFIGL"),
+                                                    {}, QStringLiteral("lettera:F=LCUDRELPARFIGL;D=LCUDRELPARFIGLDIS"))));
         const auto &s = g.sections[0];
         e.WriteFieldRow(QStringLiteral("F"), s.fields[0], TXMLFamily::G, 3);
         e.WriteSection(g, s, 604);
         QCOMPARE(fieldRows(ws), QStringList({QStringLiteral("DB003001F") + ph(15),
                                              QStringLiteral("DB604001F") + ph(15),
                                              QStringLiteral("DB604002FGLFGL10A01H501Z")}));
-        // DBXXX001 with "O@" and no relationship is not written at all
+        // a worked-out relationship with "O@" and no relationship is not written at all
         QCOMPARE(fieldRows(ws).filter(QStringLiteral("DB604001")).size(), 1);
     }
 

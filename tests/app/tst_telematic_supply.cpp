@@ -184,8 +184,10 @@ private slots:
                 codes.insert(f.number);
             }
         }
-        QCOMPARE(texts.first(), QStringLiteral("intestazione record"));
-        QVERIFY(texts.contains(QStringLiteral("Dati relativi al coniuge e ai familiari a carico - ALTRI FIGLI")));
+        // the head first, in a section of its own; the other children numbered from 603
+        QVERIFY(g.sections.first().head);
+        QCOMPARE(g.sections.first().fields.size(), qsizetype(TVelFileUtil::HeadFields));
+        QVERIFY(std::any_of(g.sections.cbegin(), g.sections.cend(), [](const TXMLSectionType &s) { return s.FirstRow == 603; }));
         QVERIFY(g.fieldCount() > 600);
     }
 
@@ -428,7 +430,7 @@ private slots:
         t.enableControls();
         QStringList warnings;
         const QString path = dir.filePath(QStringLiteral("CUR26"));
-        const QStringList files = VelSupplyWriter::write(t, path, 8276, [&](const QString &w) { warnings << w; });
+        const QStringList files = VelSupplyWriter::write(t, ws.generator().supplyPlaces(), path, 8276, [&](const QString &w) { warnings << w; });
         QCOMPARE(files, QStringList({path, path + QStringLiteral("_2")}));
         QCOMPARE(warnings, QStringList({QStringLiteral("ATTENZIONE. La fornitura supera il limite previsto,\n\rVerranno generati più file telematici.")}));
         const QList<QByteArray> first = readLines(files[0]);
@@ -451,7 +453,7 @@ private slots:
         t.deleteRecord();
         warnings.clear();
         QFile::remove(files[1]);
-        QCOMPARE(VelSupplyWriter::write(t, path, 8275, [&](const QString &w) { warnings << w; }), QStringList({path}));
+        QCOMPARE(VelSupplyWriter::write(t, ws.generator().supplyPlaces(), path, 8275, [&](const QString &w) { warnings << w; }), QStringList({path}));
         QVERIFY(warnings.isEmpty());
         QCOMPARE(at(readLines(path)[0], 522, 529), QByteArray("00000000"));
         QCOMPARE(at(readLines(path)[1], 410, 410), QByteArray("1"));
@@ -502,6 +504,12 @@ private slots:
         QCOMPARE(failsWith({QStringLiteral("Record_A.xml"), QStringLiteral("1897")}), QString());
         rewrite("Record_A.xml", [](QByteArray &x) { x.replace("Width=\"482\"", "Width=\"483\""); });
 
+        // the writer's places come from the templates: one missing is refused
+        rewrite("Record_B.xml", [](QByteArray &x) { x.replace(" Calc=\"certificazioni\"", ""); });
+        QCOMPARE(failsWith({QStringLiteral("Record_B.xml"), QStringLiteral("Calc=\"certificazioni\"")}), QString());
+        rewrite("Record_B.xml", [](QByteArray &x) { x.replace("Field=\"\"/>", "Field=\"\" Calc=\"certificazioni\"/>"); });
+        QCOMPARE(failsWith({QStringLiteral("Record_B.xml"), QStringLiteral("Calc=\"certificazioni\"")}), QString());
+
         QVERIFY(QFile::remove(dir.filePath(QStringLiteral("Record_G.xml"))));
         QCOMPARE(failsWith({QStringLiteral("Record_G.xml")}), QString());
     }
@@ -548,7 +556,7 @@ private slots:
         // a body record that is not a whole record
         ws.recordTable().appendRecord({QStringLiteral("H"), QStringLiteral("000000000000000099"), QStringLiteral("H corto"), 99});
         try {
-            VelSupplyWriter::write(ws.recordTable(), path, 3);
+            VelSupplyWriter::write(ws.recordTable(), ws.generator().supplyPlaces(), path, 3);
             QFAIL("no error");
         } catch (const EOvError &e) {
             QVERIFY2(e.message().contains(QStringLiteral("CUR26")), qPrintable(e.message()));
@@ -558,7 +566,7 @@ private slots:
         ws.recordTable().deleteRecord();
         QStringList checked;
         try {
-            VelSupplyWriter::write(ws.recordTable(), path, 3, {}, nullptr,
+            VelSupplyWriter::write(ws.recordTable(), ws.generator().supplyPlaces(), path, 3, {}, nullptr,
                                    [&](const QStringList &staged, const QStringList &names) {
                                        QCOMPARE(names, QStringList({path}));
                                        QCOMPARE(staged.size(), 1);

@@ -31,6 +31,7 @@ struct Field
     QString fixed;
     QString cds;
     QString column;
+    QString calc; // a value the engine works out (Calc), see VelFileTemplate.h
 };
 
 struct Section
@@ -38,6 +39,7 @@ struct Section
     QString text;
     QString repeat = QStringLiteral("NO");
     QString cds; // family G only
+    int firstRow = 1; // family G, repeated: the row number of its first row
     QList<Field> fields;
 };
 
@@ -248,6 +250,17 @@ Section head(QChar letter, const QString &text)
           : pos(11, QStringLiteral("Flag conferma singola certificazione"), 1, QStringLiteral("CP"),
                 QStringLiteral("@1"), {}, dip, QStringLiteral("LCUDCONFERMADICH")),
     };
+    // what the engine works out: the record type of the rows, the module
+    // (C, G, H), the certification's progressive and the operation (D, G, H)
+    const bool d = letter == QLatin1Char('D');
+    s.fields[0].calc = QStringLiteral("tipo-record");
+    if (!d)
+        s.fields[2].calc = QStringLiteral("modulo");
+    if (!c) {
+        s.fields[4].calc = QStringLiteral("certificazione");
+        s.fields[8].cds = dip;
+        s.fields[8].calc = QStringLiteral("lettera:S=LCUDSOSTITUZIONE;A=LCUDANNULLAMENTO");
+    }
     return s;
 }
 
@@ -391,12 +404,17 @@ bool writeTemplate(const QString &path, const QString &family, const QString &co
         out << "  <Section" << family << " Text=\"" << attr(s.text) << "\" Repeat=\"" << s.repeat << "\"";
         if (family == QLatin1String("G"))
             out << " Cds=\"" << attr(s.cds) << "\"";
+        if (s.firstRow != 1)
+            out << " FirstRow=\"" << s.firstRow << "\"";
         out << ">\n";
         for (const Field &f : s.fields) {
             out << "    <Campo" << family << " Number=\"" << attr(f.number) << "\" Description=\""
                 << attr(f.description) << "\" Width=\"" << f.width << "\" Format=\"" << f.format << "\" Info=\""
                 << f.info << "\" Fixed=\"" << attr(f.fixed) << "\" Cds=\"" << attr(f.cds) << "\" Field=\""
-                << attr(f.column) << "\"/>\n";
+                << attr(f.column) << "\"";
+            if (!f.calc.isEmpty())
+                out << " Calc=\"" << attr(f.calc) << "\"";
+            out << "/>\n";
         }
         out << "  </Section" << family << ">\n";
     }
@@ -540,6 +558,7 @@ int main(int argc, char **argv)
         first.cds = famCds;
         Field rel = plain(QStringLiteral("DB602001"), QStringLiteral("Relazione di parentela (F primo figlio, D disabile)"),
                           QStringLiteral("AN"), QStringLiteral("@@"), famCds, QStringLiteral("LCUDRELPARPRIFIGL"));
+        rel.calc = QStringLiteral("lettera:F=LCUDRELPARPRIFIGL;D=LCUDRELPARPRIFIGLDIS");
         // Box 7 holds the deduction percentage, or "C" when the first child takes
         // the spouse's deduction: one code for both, as every code names one box.
         Field pct = named(QStringLiteral("DB602007"), fam, "SCUDDETRSPETTPRIFIGL", famCds);
@@ -559,10 +578,13 @@ int main(int argc, char **argv)
         Section others;
         others.text = QStringLiteral("Dati relativi al coniuge e ai familiari a carico - ALTRI FIGLI");
         others.repeat = QStringLiteral("YES");
+        others.firstRow = 603;
         others.cds = famCds;
         Field relOther = plain(QStringLiteral("DBXXX001"),
                                QStringLiteral("Relazione di parentela (F figlio, D disabile, G, P)"),
                                QStringLiteral("AN"), QStringLiteral("O@"), famCds, QStringLiteral("LCUDRELPARFIGL"));
+        relOther.calc = QStringLiteral("lettera:F=LCUDRELPARFIGL;D=LCUDRELPARFIGLDIS;G=LCUDRELPARFIGLALTRFAM;"
+                                       "P=LCUDRELPARNONASCEND");
         Field pctOther = named(QStringLiteral("DBXXX007"), fam, "FCUDDETRSPETTFIGL", famCds);
         pctOther.description = QStringLiteral("Percentuale di detrazione spettante");
         others.fields << relOther << named(QStringLiteral("DBXXX002"), fam, "SCUDCODFISFIGL", famCds)
@@ -582,12 +604,14 @@ int main(int argc, char **argv)
             Field f = named(number, st, first, cds);
             f.description = what;
             f.format = QStringLiteral("AN");
+            f.calc = QStringLiteral("mesi:") + QLatin1String(first).toString().replace(QLatin1String("GENNAIO"), QLatin1String("*"));
             return f;
         };
         QHash<QString, Field> inpsSpecial;
-        inpsSpecial.insert(QStringLiteral("DC001001"), plain(QStringLiteral("DC001001"), QStringLiteral("Matricola azienda"),
-                                                             QStringLiteral("AN"), QStringLiteral("@@"), inpsCds,
-                                                             QStringLiteral("SCUDMATRAZIENDA")));
+        Field company = plain(QStringLiteral("DC001001"), QStringLiteral("Matricola azienda"), QStringLiteral("AN"),
+                              QStringLiteral("@@"), inpsCds, QStringLiteral("SCUDMATRAZIENDA"));
+        company.calc = QStringLiteral("matricola-inps");
+        inpsSpecial.insert(QStringLiteral("DC001001"), company);
         inpsSpecial.insert(QStringLiteral("DC001008"),
                            series(QStringLiteral("DC001008"), inps, "LCUDGENNAIO", inpsCds,
                                   QStringLiteral("Mesi per i quali non è stata presentata la contribuzione")));
@@ -613,6 +637,7 @@ int main(int argc, char **argv)
         Field prev = named(QStringLiteral("DC001013"), inpdap, "SCUDGESASS_2", inpdapCds);
         prev.description = QStringLiteral("Gestione previdenziale");
         prev.format = QStringLiteral("AN");
+        prev.calc = QStringLiteral("carattere:1"); // the first character of the column
         inpdapSpecial.insert(QStringLiteral("DC001013"), prev);
         inpdapSpecial.insert(QStringLiteral("DC001038"),
                              series(QStringLiteral("DC001038"), inpdap, "LINPDAPGENNAIO", inpdapCds,
@@ -652,6 +677,8 @@ int main(int argc, char **argv)
         Field to = named(QStringLiteral("DC001077"), coop, "ICUDCAMESEAL", coopCds);
         to.description = QStringLiteral("Periodo al (mese e anno)");
         to.format = QStringLiteral("AN");
+        from.calc = QStringLiteral("mese-anno:ICUDCAMESEDAL;ICUDCAANNODAL");
+        to.calc = QStringLiteral("mese-anno:ICUDCAMESEAL;ICUDCAANNOAL");
         coopSpecial.insert(from.number, from);
         coopSpecial.insert(to.number, to);
         Section sCoop;

@@ -86,6 +86,14 @@ private:
     void finishCertification(FileInfo &info);
     void checkZ(FileInfo &info, int number, const QByteArray &rec);
     void checkSupplies(QList<FileInfo> &files);
+    // The steps of checkSupplies: one certification per payee and agent; per
+    // supply (its files) the numbering, record B alike in every file, the
+    // certifications and their progressives, record B's count of them.
+    void checkOneCertificationPerPayee(const QList<FileInfo> &files);
+    void checkNumbering(const QList<FileInfo *> &parts);
+    void checkSameRecordB(const QList<FileInfo *> &parts);
+    int checkCertifications(const QList<FileInfo *> &parts);
+    void checkCertificationCount(const QList<FileInfo *> &parts, int certifications);
     void problem(const FileInfo &info, int record, int position, const QByteArray &value, const QString &message);
     void problem(const QString &file, int record, int position, const QString &value, const QString &message);
 

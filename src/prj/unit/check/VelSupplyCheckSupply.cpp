@@ -17,34 +17,7 @@ QString s(const char *text)
 
 void TVelSupplyCheck::checkSupplies(QList<FileInfo> &files)
 {
-    // One certification per payee and withholding agent, whatever the files:
-    // a tax code in two certifications (two progressives) of one agent.
-    {
-        struct Seen
-        {
-            const FileInfo *file;
-            QByteArray key;
-        };
-        QHash<QByteArray, Seen> byPayee; // agent + payee
-        for (const FileInfo &f : files) {
-            if (!f.readable)
-                continue;
-            for (const QByteArray &key : f.certificationKeys) {
-                const QByteArray payee = key.left(16);
-                const auto it = byPayee.constFind(f.agent + '|' + payee);
-                if (it == byPayee.constEnd()) {
-                    byPayee.insert(f.agent + '|' + payee, {&f, key});
-                } else if (it->key != key) {
-                    const QString where = it->file == &f ? QString() : it->file->name + QStringLiteral(", ");
-                    problem(f, f.firstRecordOf.value(key), 26, payee,
-                            s("il codice fiscale %1 ha già una certificazione dello stesso sostituto d'imposta "
-                              "(%2record %3): un percipiente ha una sola certificazione per sostituto")
-                                .arg(QString::fromLatin1(payee).trimmed(), where)
-                                .arg(it->file->firstRecordOf.value(it->key)));
-                }
-            }
-        }
-    }
+    checkOneCertificationPerPayee(files);
 
     // Files of one supply: same supplier, agent and supply code.
     QMap<QByteArray, QList<FileInfo *>> supplies;
@@ -53,59 +26,104 @@ void TVelSupplyCheck::checkSupplies(QList<FileInfo> &files)
             supplies[f.supplier + '|' + f.agent + '|' + f.supplyCode].append(&f);
 
     for (const QList<FileInfo *> &parts : std::as_const(supplies)) {
-        const FileInfo &first = *parts.first();
-        // Numbering: "0000"/"0000" for one file; otherwise 1..N of N.
-        const int total = first.parts;
-        bool numberingOk = true;
-        for (const FileInfo *f : parts) {
-            if (f->parts != total) {
-                problem(*f, 1, 526, QByteArray::number(f->parts).rightJustified(4, '0'),
-                        s("numero totale degli invii diverso da quello del file %1 (%2)")
-                            .arg(first.name)
-                            .arg(total, 4, 10, QLatin1Char('0')));
-                numberingOk = false;
-            }
-        }
-        if (numberingOk && total == 1) {
-            // one file is numbered 0000 of 0000, never 0001 of 0001
-            for (const FileInfo *f : parts)
-                problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0') + QByteArray::number(total).rightJustified(4, '0'),
-                        s("una fornitura in un solo file ha progressivo e numero degli invii \"0000\" e \"0000\""));
-        } else if (numberingOk && total >= 0) {
-            if (total == 0) {
-                for (const FileInfo *f : parts)
-                    if (f->part != total)
-                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
-                                s("progressivo dell'invio incoerente con il numero totale \"%1\"")
-                                    .arg(total, 4, 10, QLatin1Char('0')));
-                if (parts.size() > 1)
-                    problem(parts.at(1)->name, 0, 0, QString(),
-                            s("più file della stessa fornitura dichiarano di essere l'unico invio"));
-            } else {
-                QMap<int, const FileInfo *> byPart;
-                for (const FileInfo *f : parts) {
-                    if (f->part < 1 || f->part > total)
-                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
-                                s("progressivo dell'invio fuori da 1-%1").arg(total));
-                    else if (byPart.contains(f->part))
-                        problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
-                                s("progressivo dell'invio già usato dal file %1").arg(byPart.value(f->part)->name));
-                    else
-                        byPart.insert(f->part, f);
-                }
-                QStringList missing;
-                for (int k = 1; k <= total; ++k)
-                    if (!byPart.contains(k))
-                        missing << QString::number(k);
-                if (!missing.isEmpty())
-                    problem(first.name, 0, 0, QString(),
-                            s("la fornitura è divisa in %1 file ma mancano le parti %2: controllare tutti i file "
-                              "insieme")
-                                .arg(total)
-                                .arg(missing.join(QStringLiteral(", "))));
-            }
-        }
+        checkNumbering(parts);
+        checkSameRecordB(parts);
+        const int certifications = checkCertifications(parts);
+        m_certifications += certifications;
+        checkCertificationCount(parts, certifications);
+    }
+}
 
+void TVelSupplyCheck::checkOneCertificationPerPayee(const QList<FileInfo> &files)
+{
+    // One certification per payee and withholding agent, whatever the files:
+    // a tax code in two certifications (two progressives) of one agent.
+    struct Seen
+    {
+        const FileInfo *file;
+        QByteArray key;
+    };
+    QHash<QByteArray, Seen> byPayee; // agent + payee
+    for (const FileInfo &f : files) {
+        if (!f.readable)
+            continue;
+        for (const QByteArray &key : f.certificationKeys) {
+            const QByteArray payee = key.left(16);
+            const auto it = byPayee.constFind(f.agent + '|' + payee);
+            if (it == byPayee.constEnd()) {
+                byPayee.insert(f.agent + '|' + payee, {&f, key});
+            } else if (it->key != key) {
+                const QString where = it->file == &f ? QString() : it->file->name + QStringLiteral(", ");
+                problem(f, f.firstRecordOf.value(key), 26, payee,
+                        s("il codice fiscale %1 ha già una certificazione dello stesso sostituto d'imposta "
+                          "(%2record %3): un percipiente ha una sola certificazione per sostituto")
+                            .arg(QString::fromLatin1(payee).trimmed(), where)
+                            .arg(it->file->firstRecordOf.value(it->key)));
+            }
+        }
+    }
+}
+
+void TVelSupplyCheck::checkNumbering(const QList<FileInfo *> &parts)
+{
+    const FileInfo &first = *parts.first();
+    // Numbering: "0000"/"0000" for one file; otherwise 1..N of N.
+    const int total = first.parts;
+    bool numberingOk = true;
+    for (const FileInfo *f : parts) {
+        if (f->parts != total) {
+            problem(*f, 1, 526, QByteArray::number(f->parts).rightJustified(4, '0'),
+                    s("numero totale degli invii diverso da quello del file %1 (%2)")
+                        .arg(first.name)
+                        .arg(total, 4, 10, QLatin1Char('0')));
+            numberingOk = false;
+        }
+    }
+    if (numberingOk && total == 1) {
+        // one file is numbered 0000 of 0000, never 0001 of 0001
+        for (const FileInfo *f : parts)
+            problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0') + QByteArray::number(total).rightJustified(4, '0'),
+                    s("una fornitura in un solo file ha progressivo e numero degli invii \"0000\" e \"0000\""));
+    } else if (numberingOk && total >= 0) {
+        if (total == 0) {
+            for (const FileInfo *f : parts)
+                if (f->part != total)
+                    problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
+                            s("progressivo dell'invio incoerente con il numero totale \"%1\"")
+                                .arg(total, 4, 10, QLatin1Char('0')));
+            if (parts.size() > 1)
+                problem(parts.at(1)->name, 0, 0, QString(),
+                        s("più file della stessa fornitura dichiarano di essere l'unico invio"));
+        } else {
+            QMap<int, const FileInfo *> byPart;
+            for (const FileInfo *f : parts) {
+                if (f->part < 1 || f->part > total)
+                    problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
+                            s("progressivo dell'invio fuori da 1-%1").arg(total));
+                else if (byPart.contains(f->part))
+                    problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
+                            s("progressivo dell'invio già usato dal file %1").arg(byPart.value(f->part)->name));
+                else
+                    byPart.insert(f->part, f);
+            }
+            QStringList missing;
+            for (int k = 1; k <= total; ++k)
+                if (!byPart.contains(k))
+                    missing << QString::number(k);
+            if (!missing.isEmpty())
+                problem(first.name, 0, 0, QString(),
+                        s("la fornitura è divisa in %1 file ma mancano le parti %2: controllare tutti i file "
+                          "insieme")
+                            .arg(total)
+                            .arg(missing.join(QStringLiteral(", "))));
+        }
+    }
+}
+
+void TVelSupplyCheck::checkSameRecordB(const QList<FileInfo *> &parts)
+{
+    const FileInfo &first = *parts.first();
+    {
         // Record B is the same in every file, but for the Quadro CT flag (410)
         // of the files without the C records.
         for (const FileInfo *f : parts) {
@@ -120,40 +138,47 @@ void TVelSupplyCheck::checkSupplies(QList<FileInfo> &files)
                 }
             }
         }
+    }
+}
 
-        // No certification in two files, no progressive for two payees.
-        QHash<QByteArray, const FileInfo *> owner;
-        QHash<QByteArray, QByteArray> payeeOf; // progressive -> payee
-        int certifications = 0;
-        for (const FileInfo *f : parts) {
-            for (const QByteArray &key : f->certificationKeys) {
-                const QByteArray progressive = key.mid(16);
-                if (const QByteArray other = payeeOf.value(progressive); !other.isEmpty() && other != key.left(16))
-                    problem(*f, f->firstRecordOf.value(key), 42, progressive,
-                            s("progressivo della certificazione già usato per il percipiente %1")
-                                .arg(QString::fromLatin1(other).trimmed()));
-                else
-                    payeeOf.insert(progressive, key.left(16));
-                if (const FileInfo *o = owner.value(key)) {
-                    problem(*f, f->firstRecordOf.value(key), 26, key.left(16) + ' ' + key.mid(16),
-                            s("certificazione divisa tra i file %1 e %2").arg(o->name, f->name));
-                } else {
-                    owner.insert(key, f);
-                    ++certifications;
-                }
+int TVelSupplyCheck::checkCertifications(const QList<FileInfo *> &parts)
+{
+    // No certification in two files, no progressive for two payees.
+    QHash<QByteArray, const FileInfo *> owner;
+    QHash<QByteArray, QByteArray> payeeOf; // progressive -> payee
+    int certifications = 0;
+    for (const FileInfo *f : parts) {
+        for (const QByteArray &key : f->certificationKeys) {
+            const QByteArray progressive = key.mid(16);
+            if (const QByteArray other = payeeOf.value(progressive); !other.isEmpty() && other != key.left(16))
+                problem(*f, f->firstRecordOf.value(key), 42, progressive,
+                        s("progressivo della certificazione già usato per il percipiente %1")
+                            .arg(QString::fromLatin1(other).trimmed()));
+            else
+                payeeOf.insert(progressive, key.left(16));
+            if (const FileInfo *o = owner.value(key)) {
+                problem(*f, f->firstRecordOf.value(key), 26, key.left(16) + ' ' + key.mid(16),
+                        s("certificazione divisa tra i file %1 e %2").arg(o->name, f->name));
+            } else {
+                owner.insert(key, f);
+                ++certifications;
             }
         }
-        m_certifications += certifications;
-        // Every file's record B counts the certifications of the whole supply:
-        // each once, whatever it holds (employment, self-employment or both).
-        for (const FileInfo *f : parts) {
-            if (f->declaredCertifications < 0 || f->bRecord == 0)
-                continue;
-            if (f->declaredCertifications != certifications)
-                problem(*f, f->bRecord, 402, QByteArray::number(f->declaredCertifications).rightJustified(8, '0'),
-                        s("il record B dichiara %1 certificazioni ma la fornitura ne contiene %2")
-                            .arg(f->declaredCertifications)
-                            .arg(certifications));
-        }
+    }
+    return certifications;
+}
+
+void TVelSupplyCheck::checkCertificationCount(const QList<FileInfo *> &parts, int certifications)
+{
+    // Every file's record B counts the certifications of the whole supply:
+    // each once, whatever it holds (employment, self-employment or both).
+    for (const FileInfo *f : parts) {
+        if (f->declaredCertifications < 0 || f->bRecord == 0)
+            continue;
+        if (f->declaredCertifications != certifications)
+            problem(*f, f->bRecord, 402, QByteArray::number(f->declaredCertifications).rightJustified(8, '0'),
+                    s("il record B dichiara %1 certificazioni ma la fornitura ne contiene %2")
+                        .arg(f->declaredCertifications)
+                        .arg(certifications));
     }
 }

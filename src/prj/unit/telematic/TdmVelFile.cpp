@@ -573,7 +573,8 @@ QStringList TdmVelFile::save(const QString &fileName)
     QSet<qint64> inFile;
     QStringList files;
     try {
-        files = VelSupplyWriter::write(m_ws.recordTable(), fileName, certifications, {}, &inFile, verifySupply);
+        files = VelSupplyWriter::write(m_ws.recordTable(), m_ws.generator().supplyPlaces(), fileName, certifications, {},
+                                       &inFile, verifySupply);
     } catch (const EOvException &e) {
         stopOutcome(e.message());
         for (TVelPayeeOutcome &p : m_outcome.payees)

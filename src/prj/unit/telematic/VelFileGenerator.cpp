@@ -5,6 +5,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 #include "tor/util/TorFolders.h"
 
@@ -74,6 +75,27 @@ const TemplateFile kTemplates[] = {{u'A', TXMLFamily::A}, {u'B', TXMLFamily::B},
     throw EOvError(QStringLiteral("Tracciato record %1 non valido: %2").arg(r.fileName, detail));
 }
 
+// The head fields the engine counts on: the first gives the record type,
+// the certification progressive (D, G, H) is where the assembly reads it.
+void checkHeadField(const TXMLRecordType &record, const TXMLCampoType &f, int index)
+{
+    const bool certified = record.family != TXMLFamily::E || record.recordLetter == QLatin1Char('D');
+    const char *rule = nullptr;
+    TXMLCalc calc = TXMLCalc::None;
+    if (index == 1) {
+        rule = "tipo-record";
+        calc = TXMLCalc::RecordType;
+    } else if (index == TVelFileUtil::CertificationHeadField && certified) {
+        rule = "certificazione";
+        calc = TXMLCalc::Certification;
+    }
+    if (rule && f.calc != calc)
+        layoutError(record, QStringLiteral("il campo %1 della parte fissa vuole Calc=\"%2\" (riga %3)")
+                                .arg(index)
+                                .arg(QLatin1String(rule))
+                                .arg(f.line));
+}
+
 } // namespace
 
 void checkRecordLayout(const TXMLRecordType &record)
@@ -99,9 +121,11 @@ void checkRecordLayout(const TXMLRecordType &record)
                                             .arg(index)
                                             .arg(f.Number)
                                             .arg(f.line));
-                if (record.family == TXMLFamily::G && s.Text != QLatin1String(TVelFileGenerator::HeadSection))
-                    layoutError(record, QStringLiteral("la parte fissa deve stare nella sezione \"%1\"")
-                                            .arg(QLatin1String(TVelFileGenerator::HeadSection)));
+                if (record.family == TXMLFamily::G && !s.head)
+                    layoutError(record, QStringLiteral("la parte fissa deve stare in una sezione di soli campi "
+                                                       "posizionali (riga %1)")
+                                            .arg(f.line));
+                checkHeadField(record, f, index);
                 headWidth += f.Width;
             } else if (!f.keyValue) {
                 layoutError(record, QStringLiteral("campo posizionale \"%1\" dopo la parte fissa (riga %2)")
@@ -159,6 +183,7 @@ void TVelFileGenerator::loadTemplates(const QString &dir)
         checkRecordLayout(r);
         loaded.append(r);
     }
+    m_places = VelSupplyPlaces::fromTemplates(loaded[0], loaded[1], loaded[6]);
     m_templates = loaded;
 }
 
@@ -436,7 +461,7 @@ void TVelFileGenerator::writeSectionG(const TXMLSectionType &section)
         if (!ds)
             throw EAssertionFailed(QStringLiteral("Sezione non trovata ") + section.Cds);
         const TBookmark keep = ds->bookmark();
-        int row = section.Text == QLatin1String(OtherChildrenSection) ? OtherChildrenFirstRow : 1;
+        int row = section.FirstRow;
         for (ds->first(); !ds->eof(); ds->next())
             m_engine.WriteSection(g, section, row++);
         if (keep != InvalidBookmark && ds->bookmarkValid(keep))
@@ -545,13 +570,13 @@ void TVelFileGenerator::passG(const QList<int> &rows)
                         continue;
                     }
                     writeSectionG(s);
-                    if (s.Text == QLatin1String(HeadSection))
+                    if (s.head)
                         bodyStart = m_engine.fieldTable().recordCount();
                 }
             } else {
                 m_engine.setModuleCounter(++module);
                 for (const TXMLSectionType &s : g.sections) {
-                    if (s.Text == QLatin1String(HeadSection)) {
+                    if (s.head) {
                         writeSectionG(s);
                     } else if (isRepeatedSection(s)) {
                         // a dataset past its last row has nothing more to give: its

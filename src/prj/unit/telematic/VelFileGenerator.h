@@ -11,6 +11,7 @@
 // cdsConFamCar, cdsAnnotazioni, cdsAutSe (filtered per certification on
 // IAFIID), cdsQuadroCT, cdsForn, cdsSost.
 #include "src/prj/unit/telematic/VelFileTemplate.h"
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
 
 #include <QHash>
 #include <QList>
@@ -28,18 +29,14 @@ class TVelFileUtil;
 class TVelFileGenerator
 {
 public:
-    // Sections of record G: the record head, and the family members' section
-    // whose rows are numbered from 603.
-    static constexpr const char *HeadSection = "intestazione record";
-    static constexpr const char *OtherChildrenSection = "Dati relativi al coniuge e ai familiari a carico - ALTRI FIGLI";
-    static constexpr int OtherChildrenFirstRow = 603;
-
     TVelFileGenerator(TVelFileDataSets &dataSets, TVelFileUtil &engine);
 
     // Loads the seven templates from `dir` (the template folder by default)
     // and checks their layout (checkRecordLayout); raises EOvError naming the file.
     void loadTemplates(const QString &dir = QString());
     const TXMLRecordType &recordTemplate(QChar letter) const;
+    // Where the writer puts its counts, from the templates of A, B and Z.
+    const VelSupplyPlaces &supplyPlaces() const { return m_places; }
 
     // Progress lines (the wizard's memo).
     void setLog(std::function<void(const QString &)> log) { m_log = std::move(log); }
@@ -119,6 +116,7 @@ private:
     TVelFileDataSets &m_dataSets;
     TVelFileUtil &m_engine;
     QList<TXMLRecordType> m_templates; // A, B, C, D, G, H, Z
+    VelSupplyPlaces m_places;
     std::function<void(const QString &)> m_log;
     std::function<void(TClientDataSet &)> m_prepare;
     int m_written = 0;
@@ -137,7 +135,9 @@ private:
 //  Z: 1,897 (the engine adds the "A");
 //  C, D, G, H: first the 11 positional head fields, Number "1" to "11", 89
 //  characters together, then only key-value fields (8-character codes) 16 wide;
-//  G: the head in the section "intestazione record", and no section writing
+//  the head's first field with Calc "tipo-record", its fifth (D, G, H) with
+//  "certificazione";
+//  G: the head in a section of its own, and no section writing
 //  one of the severance section's codes after that section.
 // Raises EOvError naming the file and what is wrong.
 void checkRecordLayout(const TXMLRecordType &record);

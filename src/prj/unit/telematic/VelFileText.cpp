@@ -1,9 +1,11 @@
 #include "src/prj/unit/telematic/VelFileText.h"
 
+#include "platform/core/OvExceptions.h"
 #include "platform/core/OvWinAnsi.h"
 
 #include <QList>
 #include <array>
+#include <cmath>
 
 namespace VelFileText {
 
@@ -115,6 +117,47 @@ QString trimRight(const QString &text)
 QString zeroPad(const QString &text, int n)
 {
     return alignRight(text, n, QLatin1Char('0'));
+}
+
+std::optional<Currency> parseNumber(const QString &text)
+{
+    if (auto c = Currency::parse(text))
+        return c;
+    bool ok = false;
+    const double d = text.trimmed().toDouble(&ok);
+    if (ok && std::isfinite(d)) {
+        try {
+            return Currency::fromDouble(d);
+        } catch (const EOvException &) {
+        }
+    }
+    return std::nullopt;
+}
+
+qint64 truncated(Currency c)
+{
+    return c.units() / Currency::Scale;
+}
+
+qint64 roundedHalfUp(Currency c)
+{
+    const qint64 whole = truncated(c);
+    const qint64 frac = c.units() % Currency::Scale;
+    return frac >= Currency::Scale / 2 ? whole + 1 : whole;
+}
+
+QString amountText(Currency c)
+{
+    qint64 u = c.units();
+    const bool negative = u < 0;
+    if (negative)
+        u = -u;
+    qint64 cents = u / 100;
+    if (u % 100 >= 50)
+        ++cents;
+    const QString text = QString::number(cents / 100) + QLatin1Char(',')
+                         + QString::number(cents % 100).rightJustified(2, QLatin1Char('0'));
+    return negative && cents != 0 ? QLatin1Char('-') + text : text;
 }
 
 } // namespace VelFileText

@@ -12,8 +12,11 @@
 // plain ones, and the code page's other signs the layout does not allow (°,
 // §, €, ...) blanks. The grave accent, the engine's placeholder, becomes an
 // apostrophe.
+#include "platform/core/Currency.h"
+
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace VelFileText {
 
@@ -41,5 +44,15 @@ QString alignLeft(const QString &text, int width, QChar fill);
 QString trimRight(const QString &text);
 // Left-padded with "0" to n characters (unchanged when already as long).
 QString zeroPad(const QString &text, int n);
+
+// A number in the text form of a dataset value ("1234.5000", "-0.3", "12"),
+// exact to the ten-thousandth; nothing when it is no number.
+std::optional<Currency> parseNumber(const QString &text);
+// The integer part, truncated toward zero.
+qint64 truncated(Currency c);
+// The integer part plus 1 when the fractional part is 0.5 or more.
+qint64 roundedHalfUp(Currency c);
+// An amount with two decimals and a comma, halves away from zero: "1234,50".
+QString amountText(Currency c);
 
 } // namespace VelFileText

@@ -52,5 +52,5 @@ void VelFileWorkspace::generate(const QList<int> &rows)
 QStringList VelFileWorkspace::writeSupply(const QString &fileName, const std::function<void(const QString &)> &warn)
 {
     m_generator->assemble();
-    return VelSupplyWriter::write(*m_recordTable, fileName, m_generator->certificationsInSupply(), warn);
+    return VelSupplyWriter::write(*m_recordTable, m_generator->supplyPlaces(), fileName, m_generator->certificationsInSupply(), warn);
 }

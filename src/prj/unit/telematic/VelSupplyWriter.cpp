@@ -5,12 +5,14 @@
 #include "platform/core/OvSafeFile.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvMessages.h"
+#include "src/prj/unit/telematic/VelFileTemplate.h"
 #include "src/prj/unit/telematic/VelFileText.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -25,13 +27,200 @@ QString digits(qint64 n, int width)
     return VelFileText::zeroPad(QString::number(n), width);
 }
 
-// Replaces characters from..to (1-based, inclusive) of a record.
-void place(QString &record, int from, const QString &text)
+// Puts a number at its place in a record, zero-padded to the place's width.
+void place(QString &record, const VelSupplyPlace &at, qint64 n)
 {
-    record.replace(from - 1, text.size(), text);
+    record.replace(at.offset, at.width, digits(n, at.width));
+}
+
+// The fields of a template with a rule, with their places.
+QList<QPair<const TXMLCampoType *, VelSupplyPlace>> placesOf(const TXMLRecordType &record, TXMLCalc calc)
+{
+    QList<QPair<const TXMLCampoType *, VelSupplyPlace>> out;
+    int offset = 0;
+    for (const TXMLSectionType &s : record.sections)
+        for (const TXMLCampoType &f : s.fields) {
+            if (f.calc == calc)
+                out.append({&f, VelSupplyPlace{offset, f.Width}});
+            offset += f.Width;
+        }
+    return out;
+}
+
+[[noreturn]] void placeError(const TXMLRecordType &record, const QString &detail)
+{
+    throw EOvError(QStringLiteral("Tracciato record %1 non valido: %2").arg(record.fileName, detail));
+}
+
+VelSupplyPlace onePlace(const TXMLRecordType &record, TXMLCalc calc, const char *rule)
+{
+    const auto found = placesOf(record, calc);
+    if (found.size() != 1)
+        placeError(record, QStringLiteral("serve un campo, e uno solo, con Calc=\"%1\" (ne ha %2)")
+                               .arg(QLatin1String(rule))
+                               .arg(found.size()));
+    if (found.first().second.width < 1)
+        placeError(record, QStringLiteral("il campo con Calc=\"%1\" non ha larghezza").arg(QLatin1String(rule)));
+    return found.first().second;
+}
+
+// The record table read: records A, B, Z, and the rows of the body in the
+// table's order.
+struct Records
+{
+    explicit Records(TClientDataSet &table) : t(table) {}
+    TClientDataSet &t;
+    int fLetter = -1;
+    int fRec = -1;
+    int fCert = -1;
+    QString a, b, z;
+    std::vector<int> body;
+
+    QString letter(size_t i) const { return t.valueAt(body[i], fLetter).toString(); }
+    qint64 certification(size_t i) const { return fCert >= 0 ? t.valueAt(body[i], fCert).toLongLong() : 0; }
+};
+
+Records readRecords(TClientDataSet &t)
+{
+    t.setIndexFieldNames(QStringLiteral("IFILEPROGRE;SFILECODREC"));
+    Records r(t);
+    r.fLetter = t.fieldIndex(QStringLiteral("SFILECODREC"));
+    const int fProg = t.fieldIndex(QStringLiteral("SFILEPROGRE"));
+    r.fRec = t.fieldIndex(QStringLiteral("SFILERECORD"));
+    if (r.fLetter < 0 || fProg < 0 || r.fRec < 0)
+        throw EAssertionFailed(QStringLiteral("Tabella dei record del file telematico senza le sue colonne"));
+    r.fCert = t.fieldIndex(QStringLiteral("IFILEPROGRE"));
+    const int rows = t.recordCount();
+    r.body.reserve(size_t(rows));
+    for (int row = 0; row < rows; ++row) {
+        const QString letter = t.valueAt(row, r.fLetter).toString();
+        if (!t.valueAt(row, fProg).toString().isEmpty())
+            r.body.push_back(row);
+        else if (letter == QLatin1String("A") && r.a.isEmpty())
+            r.a = t.valueAt(row, r.fRec).toString();
+        else if (letter == QLatin1String("B") && r.b.isEmpty())
+            r.b = t.valueAt(row, r.fRec).toString();
+        else if (letter == QLatin1String("Z") && r.z.isEmpty())
+            r.z = t.valueAt(row, r.fRec).toString();
+    }
+    for (const auto &[letter, text] : {std::pair{"A", &r.a}, std::pair{"B", &r.b}, std::pair{"Z", &r.z}}) {
+        if (text->size() != TVelFileUtil::RecordLength)
+            throw EOvError(QStringLiteral("Record %1 mancante o di lunghezza errata (%2 caratteri)")
+                               .arg(QLatin1String(letter))
+                               .arg(text->size()));
+    }
+    return r;
+}
+
+// The body into files: a certification's records (D, G, H with the same
+// certification number) always go into one file; when they would not fit
+// within the records left in the current file, the next file begins.
+// Returns per file the index in `body` past its last record.
+std::vector<size_t> splitIntoFiles(const Records &r)
+{
+    std::vector<size_t> fileEnd;
+    size_t inFile = 0;
+    size_t i = 0;
+    while (i < r.body.size()) {
+        size_t j = i + 1;
+        const qint64 cert = r.certification(i);
+        if (cert > 0)
+            while (j < r.body.size() && r.certification(j) == cert)
+                ++j;
+        const size_t group = j - i;
+        if (group > size_t(VelSupplyWriter::MaxBodyRecords))
+            throw EOvError(QStringLiteral("La certificazione n. %1 ha %2 record: supera da sola il limite di %3 "
+                                          "record di un file")
+                               .arg(cert)
+                               .arg(group)
+                               .arg(VelSupplyWriter::MaxBodyRecords));
+        if (inFile > 0 && inFile + group > size_t(VelSupplyWriter::MaxBodyRecords)) {
+            fileEnd.push_back(i);
+            inFile = 0;
+        }
+        inFile += group;
+        i = j;
+    }
+    fileEnd.push_back(r.body.size());
+    return fileEnd;
+}
+
+// One file of the supply, records [from, to) of the body, written whole to
+// `stagedName`; the certification numbers of its D records go into `inFiles`.
+void writeFile(const Records &r, const VelSupplyPlaces &places, size_t from, size_t to, int k, int files,
+               const QString &name, const QString &stagedName, QSet<qint64> &inFiles)
+{
+    auto out = std::make_unique<TOvSafeFile>(stagedName);
+    out->open();
+    auto line = [&](const QString &record) {
+        if (record.size() != TVelFileUtil::RecordLength)
+            throw EOvError(QStringLiteral("Record di %1 caratteri invece di %2 nel file %3")
+                               .arg(record.size())
+                               .arg(TVelFileUtil::RecordLength)
+                               .arg(QDir::toNativeSeparators(name)));
+        QByteArray bytes = VelFileText::toWin1252(record);
+        bytes.append("\r\n", 2);
+        out->write(bytes);
+    };
+
+    QString recA = r.a;
+    place(recA, places.fileNumber, files == 1 ? 0 : k);
+    place(recA, places.fileCount, files == 1 ? 0 : files);
+    // the Quadro CT flag of this file: its C records, if any, are all in the first
+    bool quadroCt = false;
+    for (size_t i = from; i < to && !quadroCt; ++i)
+        quadroCt = r.letter(i) == QLatin1String("C");
+    QString recB = r.b;
+    place(recB, places.quadroCT, quadroCt ? 1 : 0);
+    line(recA);
+    line(recB);
+
+    QHash<QChar, qint64> counts;
+    for (size_t i = from; i < to; ++i) {
+        const QString letter = r.letter(i);
+        if (!letter.isEmpty())
+            ++counts[letter.at(0)];
+        if (letter == QLatin1String("D") && r.fCert >= 0)
+            inFiles.insert(r.certification(i));
+        line(r.t.valueAt(r.body[i], r.fRec).toString());
+    }
+    QString recZ = r.z;
+    for (const VelSupplyPlaces::Count &c : places.counts)
+        place(recZ, c.place, counts.value(c.letter));
+    line(recZ);
+    out->commit();
+}
+
+// The staged files take their names (a file of the same name keeps its
+// permissions, as TOvSafeFile keeps them).
+void takeNames(const QStringList &staged, const QStringList &names)
+{
+    for (qsizetype i = 0; i < staged.size(); ++i) {
+        if (QFileInfo::exists(names[i]))
+            QFile::setPermissions(staged[i], QFile::permissions(names[i]));
+        if (::rename(QFile::encodeName(staged[i]).constData(), QFile::encodeName(names[i]).constData()) != 0)
+            throw EOvError(ovWriteFailedText(names[i], ovFileErrorText(errno)));
+    }
 }
 
 } // namespace
+
+VelSupplyPlaces VelSupplyPlaces::fromTemplates(const TXMLRecordType &a, const TXMLRecordType &b, const TXMLRecordType &z)
+{
+    VelSupplyPlaces p;
+    p.fileNumber = onePlace(a, TXMLCalc::FileNumber, "invio");
+    p.fileCount = onePlace(a, TXMLCalc::FileCount, "invii");
+    p.certifications = onePlace(b, TXMLCalc::Certifications, "certificazioni");
+    p.quadroCT = onePlace(b, TXMLCalc::QuadroCT, "quadro-ct");
+    for (const auto &[field, at] : placesOf(z, TXMLCalc::RecordCount)) {
+        const QChar letter = field->calcText.at(0);
+        for (const Count &c : p.counts)
+            if (c.letter == letter)
+                placeError(z, QStringLiteral("due campi contano i record %1").arg(letter));
+        p.counts.append({letter, at});
+    }
+    return p;
+}
 
 QString VelSupplyWriter::partName(const QString &fileName, int k)
 {
@@ -43,72 +232,12 @@ int VelSupplyWriter::fileCount(int bodyRecords)
     return bodyRecords <= MaxBodyRecords ? 1 : (bodyRecords + MaxBodyRecords - 1) / MaxBodyRecords;
 }
 
-QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &fileName, int certifications,
-                                   const std::function<void(const QString &)> &warn, QSet<qint64> *written,
-                                   const Verify &verify)
+QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const VelSupplyPlaces &places, const QString &fileName,
+                                   int certifications, const std::function<void(const QString &)> &warn,
+                                   QSet<qint64> *written, const Verify &verify)
 {
-    TClientDataSet &t = recordTable;
-    t.setIndexFieldNames(QStringLiteral("IFILEPROGRE;SFILECODREC"));
-    const int fLetter = t.fieldIndex(QStringLiteral("SFILECODREC"));
-    const int fProg = t.fieldIndex(QStringLiteral("SFILEPROGRE"));
-    const int fRec = t.fieldIndex(QStringLiteral("SFILERECORD"));
-    if (fLetter < 0 || fProg < 0 || fRec < 0)
-        throw EAssertionFailed(QStringLiteral("Tabella dei record del file telematico senza le sue colonne"));
-
-    const int fCert = t.fieldIndex(QStringLiteral("IFILEPROGRE"));
-    QString a, b, z;
-    std::vector<int> body;
-    const int rows = t.recordCount();
-    body.reserve(size_t(rows));
-    for (int r = 0; r < rows; ++r) {
-        const QString letter = t.valueAt(r, fLetter).toString();
-        const QString prog = t.valueAt(r, fProg).toString();
-        if (!prog.isEmpty()) {
-            body.push_back(r);
-        } else if (letter == QLatin1String("A") && a.isEmpty()) {
-            a = t.valueAt(r, fRec).toString();
-        } else if (letter == QLatin1String("B") && b.isEmpty()) {
-            b = t.valueAt(r, fRec).toString();
-        } else if (letter == QLatin1String("Z") && z.isEmpty()) {
-            z = t.valueAt(r, fRec).toString();
-        }
-    }
-    for (const auto &[letter, text] : {std::pair{"A", &a}, std::pair{"B", &b}, std::pair{"Z", &z}}) {
-        if (text->size() != TVelFileUtil::RecordLength)
-            throw EOvError(QStringLiteral("Record %1 mancante o di lunghezza errata (%2 caratteri)")
-                               .arg(QLatin1String(letter))
-                               .arg(text->size()));
-    }
-
-    // The body into files: a certification's records (D, G, H with the same
-    // certification number) always go into one file; when they would not fit
-    // within the records left in the current file, the next file begins.
-    std::vector<size_t> fileEnd; // per file: index in `body` past its last record
-    {
-        size_t inFile = 0;
-        size_t i = 0;
-        while (i < body.size()) {
-            size_t j = i + 1;
-            const qint64 cert = fCert >= 0 ? t.valueAt(body[i], fCert).toLongLong() : 0;
-            if (cert > 0)
-                while (j < body.size() && t.valueAt(body[j], fCert).toLongLong() == cert)
-                    ++j;
-            const size_t group = j - i;
-            if (group > size_t(MaxBodyRecords))
-                throw EOvError(QStringLiteral("La certificazione n. %1 ha %2 record: supera da sola il limite di %3 "
-                                              "record di un file")
-                                   .arg(cert)
-                                   .arg(group)
-                                   .arg(MaxBodyRecords));
-            if (inFile > 0 && inFile + group > size_t(MaxBodyRecords)) {
-                fileEnd.push_back(i);
-                inFile = 0;
-            }
-            inFile += group;
-            i = j;
-        }
-        fileEnd.push_back(body.size());
-    }
+    Records records = readRecords(recordTable);
+    const std::vector<size_t> fileEnd = splitIntoFiles(records);
     const int files = int(fileEnd.size());
     if (files > 1) {
         const QString text = QStringLiteral("ATTENZIONE. La fornitura supera il limite previsto,\n\r"
@@ -118,8 +247,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
         else
             OvMessageBox(text, MB_OK | MB_ICONWARNING);
     }
-
-    place(b, 402, digits(certifications, 8));
+    place(records.b, places.certifications, certifications);
 
     const QFileInfo target(fileName);
     ovTryMakePath(target.absolutePath());
@@ -135,68 +263,14 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const QString &f
     for (int k = 1; k <= files; ++k) {
         const QString name = partName(fileName, k);
         const QString stagedName = staging.filePath(QFileInfo(name).fileName());
-        auto out = std::make_unique<TOvSafeFile>(stagedName);
-        out->open();
-        // the Quadro CT flag of this file: its C records, if any, are all in the first
-        bool quadroCt = false;
-        for (size_t i = next; i < fileEnd[size_t(k - 1)] && !quadroCt; ++i)
-            quadroCt = t.valueAt(body[i], fLetter).toString() == QLatin1String("C");
-        QString recB = b;
-        place(recB, 410, quadroCt ? QStringLiteral("1") : QStringLiteral("0"));
-
-        QString recA = a;
-        place(recA, 522, files == 1 ? QStringLiteral("0000") : digits(k, 4));
-        place(recA, 526, files == 1 ? QStringLiteral("0000") : digits(files, 4));
-
-        int counts[4] = {0, 0, 0, 0}; // C, D, G, H
-        auto line = [&](const QString &record) {
-            if (record.size() != TVelFileUtil::RecordLength)
-                throw EOvError(QStringLiteral("Record di %1 caratteri invece di %2 nel file %3")
-                                   .arg(record.size())
-                                   .arg(TVelFileUtil::RecordLength)
-                                   .arg(QDir::toNativeSeparators(name)));
-            QByteArray bytes = VelFileText::toWin1252(record);
-            bytes.append("\r\n", 2);
-            out->write(bytes);
-        };
-
-        line(recA);
-        line(recB);
-        for (; next < fileEnd[size_t(k - 1)]; ++next) {
-            const int r = body[next];
-            const QString letter = t.valueAt(r, fLetter).toString();
-            if (letter == QLatin1String("C"))
-                ++counts[0];
-            else if (letter == QLatin1String("D")) {
-                ++counts[1];
-                if (fCert >= 0)
-                    certificationsInFiles.insert(t.valueAt(r, fCert).toLongLong());
-            }
-            else if (letter == QLatin1String("G"))
-                ++counts[2];
-            else if (letter == QLatin1String("H"))
-                ++counts[3];
-            line(t.valueAt(r, fRec).toString());
-        }
-        QString recZ = z;
-        for (int i = 0; i < 4; ++i)
-            place(recZ, 25 + 9 * i, digits(counts[i], 9));
-        line(recZ);
-        out->commit();
+        writeFile(records, places, next, fileEnd[size_t(k - 1)], k, files, name, stagedName, certificationsInFiles);
+        next = fileEnd[size_t(k - 1)];
         names.append(name);
         staged.append(stagedName);
     }
     if (verify)
         verify(staged, names);
-
-    // all complete and accepted: now they take their names (a file of the same
-    // name keeps its permissions, as TOvSafeFile keeps them)
-    for (qsizetype i = 0; i < staged.size(); ++i) {
-        if (QFileInfo::exists(names[i]))
-            QFile::setPermissions(staged[i], QFile::permissions(names[i]));
-        if (::rename(QFile::encodeName(staged[i]).constData(), QFile::encodeName(names[i]).constData()) != 0)
-            throw EOvError(ovWriteFailedText(names[i], ovFileErrorText(errno)));
-    }
+    takeNames(staged, names);
     if (written)
         *written = certificationsInFiles;
     return names;

@@ -9,11 +9,13 @@
 // records left in a file the next file begins, so that every file is a
 // complete supply. Files needed: at least fileCount(body records).
 //
-// Per file: record A gets at 522-525 the number of the file and at 526-529
-// the number of files ("0000" both for a single file); record B at 402-409 the
-// certifications of the whole supply and at 410 whether that file holds the
-// Quadro CT (the C records, all in the first file); record Z at 25-33, 34-42,
-// 43-51, 52-60 the numbers of C, D, G, H records of that file.
+// Per file the writer puts into records A, B and Z what it counts: the
+// number of the file and the number of files ("0000" both for a single file),
+// the certifications of the whole supply, whether that file holds the Quadro
+// CT (the C records, all in the first file), and the numbers of records of
+// each type in that file. Where each goes is read from the templates of A, B
+// and Z (the fields whose `Calc` is "invio", "invii", "certificazioni",
+// "quadro-ct", "conteggio:X"): VelSupplyPlaces.
 //
 // Every file is written complete into a staging folder beside the target
 // first; `verify`, when given, is called on the staged files (with the names
@@ -21,12 +23,41 @@
 // accepted do they take their names. On any failure none of them is left
 // behind, the files of the same names are untouched and EOvError names the
 // file.
-#include <QString>
+#include <QList>
 #include <QSet>
+#include <QString>
 #include <QStringList>
 #include <functional>
 
 class TClientDataSet;
+class TXMLRecordType;
+
+// A place in a record: 0-based offset and width.
+struct VelSupplyPlace
+{
+    int offset = -1;
+    int width = 0;
+};
+
+// Where the writer puts what it counts, read from the templates of records A,
+// B and Z (a field's offset is the sum of the widths before it).
+struct VelSupplyPlaces
+{
+    VelSupplyPlace fileNumber;     // A: the number of this file
+    VelSupplyPlace fileCount;      // A: the number of files
+    VelSupplyPlace certifications; // B: the certifications of the supply
+    VelSupplyPlace quadroCT;       // B: this file holds the Quadro CT
+    struct Count
+    {
+        QChar letter;
+        VelSupplyPlace place;
+    };
+    QList<Count> counts;           // Z: the records of each type in this file
+
+    // Raises EOvError naming the template and the rule when a place is
+    // missing or given twice, or a count names a record type twice.
+    static VelSupplyPlaces fromTemplates(const TXMLRecordType &a, const TXMLRecordType &b, const TXMLRecordType &z);
+};
 
 class VelSupplyWriter
 {
@@ -39,7 +70,8 @@ public:
     // given, receives the certification numbers (IFILEPROGRE) of the D records
     // in them, once every file has its name.
     using Verify = std::function<void(const QStringList &staged, const QStringList &names)>;
-    static QStringList write(TClientDataSet &recordTable, const QString &fileName, int certifications,
+    static QStringList write(TClientDataSet &recordTable, const VelSupplyPlaces &places, const QString &fileName,
+                             int certifications,
                              const std::function<void(const QString &)> &warn = {}, QSet<qint64> *written = nullptr,
                              const Verify &verify = {});
 

@@ -91,6 +91,8 @@ public:
     static constexpr int FieldAreaLimit = 1874;
     // Records C, D, G, H begin with this many positional fields.
     static constexpr int HeadFields = 11;
+    // The head field of D, G, H holding the certification's progressive.
+    static constexpr int CertificationHeadField = 5;
 
     // The field and record tables are the ones rows are written to; they must be
     // open with the columns of VelFileTables.
@@ -122,7 +124,10 @@ public:
     // except where an encoding gives an empty text (nothing to write). A text
     // longer than the width is cut; a right-aligned value (a number) that does
     // not fit raises EOvError.
+    // The format code and `Info` as written; an unknown format raises EOvError.
     static QString EncodeField(const QString &value, int width, const QString &format, const QString &info);
+    // The same with the codes parsed at load (TXMLCampoType).
+    static QString EncodeField(const QString &value, int width, TXMLFormat format, int formatDigits, TXMLInfo info);
     // Writes a value longer than the field's width as several field rows with
     // the same field code ("+" and the next characters); families E, G, H.
     void SplitLongValue(const QString &value, const TXMLCampoType &field, TXMLFamily family, int row = 0);
@@ -145,11 +150,12 @@ public:
     // when the record does not come out exactly RecordLength characters.
     void WritePositionalRecord(const TXMLRecordType &record);
 
-    // The columns the engine reads itself for the values it works out (month
-    // series, relationship letters, the co-operative's periods, the operation
-    // flag, the agent's names in record B...), as "dataset.COLUMN" with the
-    // dataset's name in lower case and the column's in upper case.
-    static QStringList computedColumns();
+    // The columns a template's worked-out fields (Calc) read besides their
+    // own `Field` (month series, relationship letters, the co-operative's
+    // periods, the operation flag, the agent's names in record B...), and
+    // their own `Field` too, as "dataset.COLUMN" with the dataset's name in
+    // lower case and the column's in upper case.
+    static QStringList computedColumns(const TXMLRecordType &record);
 
     TClientDataSet &fieldTable() { return m_fieldTable; }
     TClientDataSet &recordTable() { return m_recordTable; }
@@ -176,10 +182,18 @@ private:
     bool writeTypedField(const TXMLRecordType &record, const TXMLSectionType &section, const TXMLCampoType &field,
                          int row);
     TClientDataSet *fixedDataSet(int which);
-    bool computedG(const TXMLCampoType &field, const QString &dsName, TClientDataSet *ds, Raw *out);
+    // The value by the field's `Info` (no Calc applied yet).
+    Raw valueByInfo(const TXMLCampoType &field, TXMLFamily family, const QString &name, TClientDataSet *ds);
+    // The value of a field with a Calc rule, from the value by `Info`.
+    Raw calcValue(const TXMLCampoType &field, TClientDataSet *ds, const Raw &byInfo);
+    Raw monthSeries(TClientDataSet *ds, const TXMLCampoType &field) const;
+    Raw monthYear(TClientDataSet *ds, const TXMLCampoType &field) const;
     QString finalText(const TXMLCampoType &field, TXMLFamily family, const Raw &raw) const;
+    QString encoded(const TXMLCampoType &field, const QString &value) const;
+    QString fieldCode(const TXMLCampoType &field, int row) const;
     bool encodes(const TXMLCampoType &field, TXMLFamily family, const QString &value) const;
     void appendFieldRow(const QString &text);
+    void startAssembly(const QString &progressive);
     [[noreturn]] void fieldError(const TXMLCampoType &field, const QString &detail) const;
 
     TVelFileDataSets &m_dataSets;
@@ -201,7 +215,7 @@ private:
 
     // the datasets the families read by fixed name, for the registry's generation
     int m_fixedGeneration = -1;
-    TClientDataSet *m_fixed[7] = {};
+    TClientDataSet *m_fixed[5] = {};
 
     // assembly of C, D, G, H
     QString m_buffer;
