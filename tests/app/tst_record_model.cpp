@@ -4,6 +4,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelRecordModel.h"
+#include "tor/util/TorCampagna.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -90,7 +91,9 @@ private slots:
     {
         const VelRecordModel &m = VelRecordModel::instance();
         QCOMPARE(m.program(), QStringLiteral("vel"));
-        QCOMPARE(m.year(), 2025);
+        // the shipped description is the campaign's edition
+        QCOMPARE(m.year(), Campagna::AnnoFinanziario);
+        QCOMPARE(m.codeTableFolder() + QLatin1Char('/'), Campagna::cartellaTabelle());
         QStringList expected = QStringList{QStringLiteral("TCUD_DATICUD")} + kCuSections + kAgentStructures;
         QCOMPARE(m.structures().size(), expected.size());
         for (const QString &name : expected) {
