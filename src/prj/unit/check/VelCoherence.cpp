@@ -7,6 +7,7 @@
 #include "src/prj/unit/model/VelCodFis.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorAnni.h"
+#include "tor/util/TorImporti.h"
 
 #include <QDate>
 #include <QLocale>
@@ -58,7 +59,7 @@ QDate date(const Row &r, const char *field)
 
 QString money(Currency c)
 {
-    return QLocale(QLocale::Italian).toString(c.toDouble(), 'f', 2);
+    return TorImporti::testo(c);
 }
 
 QString day(const QDate &d)
