@@ -440,10 +440,7 @@ private slots:
         QVERIFY(labelAt(4, QStringLiteral("Percentuale"), 160.7));
         const QString ord = res(QStringLiteral("CU2026_mod_ord.pdf"));
         const auto hasWord = [](const QString &file, int page, const QString &text) {
-            for (const Word &w : words(file, page))
-                if (w.text == text)
-                    return true;
-            return false;
+            return PdfWords::has(words(file, page), text);
         };
         QVERIFY(hasWord(ord, 8, QStringLiteral("Percentuale")));
         for (const auto &[file, page] : {std::pair{pdf, 6}, std::pair{ord, 11}, std::pair{ord, 12}})
