@@ -139,6 +139,22 @@ private slots:
         QVERIFY(rossi);
     }
 
+    // A finding's amount is written as the print writes amounts: the amount's
+    // own digits rounded, halves away from zero (99999.015 is a hair below the
+    // half as a double).
+    void findingAmountsRoundAsThePrint()
+    {
+        TVelCoherenceInput in = m_demo;
+        for (QVariantHash &r : *rowsOf(in, QStringLiteral("cu")))
+            if (r.value(QStringLiteral("SCUDCODFIS")).toString() == kEsposito)
+                r.insert(QStringLiteral("FCUDRITIRPEF"), QVariant::fromValue(*Currency::parse(u"99999.015")));
+        QStringList values;
+        for (const TVelCoherenceFinding &f : TVelCoherence::check(in).findings)
+            if (f.codFis == kEsposito && f.rule == Rule::RitenuteReddito)
+                values << f.value;
+        QCOMPARE(values, QStringList{QStringLiteral("99.999,02")});
+    }
+
     void oneFaultOneFinding_data()
     {
         QTest::addColumn<QString>("structure");

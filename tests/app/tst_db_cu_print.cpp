@@ -14,6 +14,7 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/TdmVelMain.h"
+#include "support/CuLayoutPlaces.h"
 #include "support/PdfWords.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
@@ -39,34 +40,16 @@
 
 namespace {
 
+using CuLayoutPlaces::editOf;
+using CuLayoutPlaces::placeOf;
+using TestStore::money;
 using TestStore::Values;
-
-QVariant money(const char *text)
-{
-    return QVariant::fromValue(Currency::parse(QString::fromLatin1(text)).value());
-}
 
 using PdfWords::Page;
 using PdfWords::Word;
 using PdfWords::at;
 using PdfWords::has;
 inline QList<Page> readPdf(const QString &pdf) { return PdfWords::read(pdf); }
-
-// A field of a page of the CU layout, and its place.
-TXMLCudEdit editOf(const TXMLCud &cud, int pag, const QString &name)
-{
-    const TXMLCudPage page = cud.Pag(pag);
-    for (int s = 0; s < page.Count(); ++s)
-        for (int e = 0; e < page.Section(s).Count(); ++e)
-            if (page.Section(s).Edit(e).Name().compare(name, Qt::CaseInsensitive) == 0)
-                return page.Section(s).Edit(e);
-    qFatal("no %s on page %d", qPrintable(name), pag);
-    return page.Section(0).Edit(0);
-}
-TXMLCudPrintRect placeOf(const TXMLCud &cud, int pag, const QString &name)
-{
-    return editOf(cud, pag, name).PrintRect();
-}
 
 } // namespace
 

@@ -13,6 +13,7 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/TdmVelMain.h"
+#include "support/CuLayoutPlaces.h"
 #include "support/PdfWords.h"
 #include "support/TestDb.h"
 #include "support/TestStore.h"
@@ -39,21 +40,8 @@ using TestStore::Values;
 const QString kRossi = QStringLiteral("RSSMRA80A01H501U");
 const QString kNeri = QStringLiteral("NRELGU90B02F205K");
 
-QVariant money(const char *text)
-{
-    return QVariant::fromValue(Currency::parse(QString::fromLatin1(text)).value());
-}
-
-TXMLCudPrintRect placeOf(const TXMLCud &cud, int pag, const QString &name)
-{
-    const TXMLCudPage page = cud.Pag(pag);
-    for (int s = 0; s < page.Count(); ++s)
-        for (int e = 0; e < page.Section(s).Count(); ++e)
-            if (page.Section(s).Edit(e).Name().compare(name, Qt::CaseInsensitive) == 0)
-                return page.Section(s).Edit(e).PrintRect();
-    qFatal("no %s on page %d", qPrintable(name), pag);
-    return {};
-}
+using CuLayoutPlaces::placeOf;
+using TestStore::money;
 
 // What a page of the ordinary CU is, by the words of its model page.
 QString kindOf(const Page &p)

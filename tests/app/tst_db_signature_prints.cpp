@@ -19,6 +19,7 @@
 #include "support/TestDb.h"
 #include "support/TestStore.h"
 #include "tor/store/torUDBCds.h"
+#include "tor/util/TorCampagna.h"
 
 #include <QAbstractItemModel>
 #include <QDir>
@@ -37,36 +38,15 @@
 namespace {
 
 using TestStore::Values;
-constexpr double kMm = 72.0 / 25.4;
-
-struct Word
-{
-    QString text;
-    double xMin = 0, yMin = 0, xMax = 0, yMax = 0; // points from the top-left corner
-    double baseline(double size) const { return yMax - 0.207 * size; }
-};
-using Page = QList<Word>;
+using PdfWords::kMm;
+using PdfWords::Page;
+using PdfWords::Word;
+using PdfWords::find;
+using PdfWords::plainText;
 
 QList<Page> readPdf(const QString &pdf)
 {
-    QList<Page> pages;
-    for (const PdfWords::Page &read : PdfWords::read(pdf, 1.0)) {
-        Page page;
-        for (const PdfWords::Word &w : read)
-            page.append({w.text, w.xMin, w.yMin, w.xMax, w.yMax});
-        pages.append(page);
-    }
-    return pages;
-}
-
-QString plainText(const QString &pdf, int first, int last)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"),
-                                          QString::number(last), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        qFatal("pdftotext failed on %s", qPrintable(pdf));
-    return QString::fromUtf8(p.readAllStandardOutput()).simplified();
+    return PdfWords::read(pdf, 1.0);
 }
 
 // The words whose baseline is near y (points) and that start left of xTo.
@@ -87,17 +67,9 @@ QString joined(const QList<Word> &words)
     return t.join(QLatin1Char(' '));
 }
 
-const Word *find(const Page &page, const QString &text)
-{
-    for (const Word &w : page)
-        if (w.text == text)
-            return &w;
-    return nullptr;
-}
-
 QString stagedRes()
 {
-    return QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/");
+    return QStringLiteral(VELCU_STAGE_DIR "/") + Campagna::cartellaRes();
 }
 
 // The signature list's columns as the shipped layout places them (points).

@@ -12,6 +12,7 @@
 #include "src/prj/unit/print/VelPdfConf.h"
 #include "src/prj/unit/print/VelXmlDocument.h"
 #include "src/prj/unit/print/TdmVelMain.h"
+#include "support/PdfWords.h"
 #include "tor/util/TorFolders.h"
 
 #include <QFile>
@@ -26,31 +27,13 @@
 
 namespace {
 
-constexpr double kMm = 72.0 / 25.4;
+using PdfWords::kMm;
+using PdfWords::Word;
 
-struct Word
-{
-    QString text;
-    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
-    double baseline(double size) const { return yMax - 0.207 * size; }
-};
-
+// The words of one page, in points.
 QList<Word> words(const QString &pdf, int page)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QString::number(page),
-                                          QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        qFatal("pdftotext failed on %s", qPrintable(pdf));
-    static const QRegularExpression re(QStringLiteral(
-        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
-    QList<Word> out;
-    for (auto it = re.globalMatch(QString::fromUtf8(p.readAllStandardOutput())); it.hasNext();) {
-        const auto m = it.next();
-        out.append({m.captured(5), m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble(),
-                    m.captured(4).toDouble()});
-    }
-    return out;
+    return PdfWords::page(pdf, page, 1.0);
 }
 
 QString res(const QString &name)
@@ -457,10 +440,7 @@ private slots:
         QVERIFY(labelAt(4, QStringLiteral("Percentuale"), 160.7));
         const QString ord = res(QStringLiteral("CU2026_mod_ord.pdf"));
         const auto hasWord = [](const QString &file, int page, const QString &text) {
-            for (const Word &w : words(file, page))
-                if (w.text == text)
-                    return true;
-            return false;
+            return PdfWords::has(words(file, page), text);
         };
         QVERIFY(hasWord(ord, 8, QStringLiteral("Percentuale")));
         for (const auto &[file, page] : {std::pair{pdf, 6}, std::pair{ord, 11}, std::pair{ord, 12}})

@@ -8,6 +8,7 @@
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/print/VelPrintFormat.h"
+#include "support/PdfWords.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,41 +19,14 @@
 
 namespace {
 
-constexpr double kMm = 72.0 / 25.4;
+using PdfWords::all;
+using PdfWords::kMm;
+using PdfWords::Word;
 
-struct Word
-{
-    QString text;
-    double xMin = 0, yMin = 0, xMax = 0, yMax = 0; // points from the top-left corner
-    double baseline(double size) const { return yMax - 0.207 * size; }
-};
-
+// The words of one page, in points.
 QList<Word> words(const QString &pdf, int page)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QString::number(page),
-                                          QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        qFatal("pdftotext failed on %s", qPrintable(pdf));
-    static const QRegularExpression re(QStringLiteral(
-        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
-    QList<Word> out;
-    for (auto it = re.globalMatch(QString::fromUtf8(p.readAllStandardOutput())); it.hasNext();) {
-        const auto m = it.next();
-        out.append({m.captured(5), m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble(),
-                    m.captured(4).toDouble()});
-    }
-    return out;
-}
-
-QList<Word> all(const QList<Word> &list, const QString &text)
-{
-    QList<Word> out;
-    for (const Word &w : list) {
-        if (w.text == text)
-            out.append(w);
-    }
-    return out;
+    return PdfWords::page(pdf, page, 1.0);
 }
 
 void writeFile(const QString &path, const QByteArray &content)

@@ -5,6 +5,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelRecordModel.h"
+#include "tor/util/TorCampagna.h"
 
 #include <QDirIterator>
 #include <QRegularExpression>
@@ -240,7 +241,9 @@ private slots:
     {
         const VelRecordModel &m = VelRecordModel::instance();
         QCOMPARE(m.program(), QStringLiteral("vel"));
-        QCOMPARE(m.year(), 2025);
+        // the shipped description is the campaign's edition
+        QCOMPARE(m.year(), Campagna::AnnoFinanziario);
+        QCOMPARE(m.codeTableFolder() + QLatin1Char('/'), Campagna::cartellaTabelle());
         QStringList expected = QStringList{QStringLiteral("TCUD_DATICUD")} + kCuSections + kAgentStructures;
         QCOMPARE(m.structures().size(), expected.size());
         for (const QString &name : expected) {

@@ -1,6 +1,7 @@
 #pragma once
 // The CU store of the tests: program "vel", one financial year, every month,
 // no wait window, on a connection the test owns.
+#include "platform/core/Currency.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "tor/store/torUDBCds.h"
 
@@ -22,6 +23,12 @@ inline std::unique_ptr<TTorDBCds> open(TOvSQLConnection *db, int year = 2025)
     store->setMonth(TTorDBCds::AllMonths);
     store->setShowWait(false);
     return store;
+}
+
+// An amount as the store holds it, from its text ("1200.50").
+inline QVariant money(const char *text)
+{
+    return QVariant::fromValue(Currency::parse(QString::fromLatin1(text)).value());
 }
 
 // Rows appended to a structure of the store, each a list of field values.

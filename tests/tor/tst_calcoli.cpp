@@ -1,4 +1,5 @@
 #include "tor/calc/TorUCalcoli.h"
+#include "tor/util/TorImporti.h"
 
 #include <QTest>
 
@@ -54,6 +55,41 @@ private slots:
                 QCOMPARE(TTorCalcola::round(Currency::fromUnits(u), decimals).units(), want);
             }
         }
+    }
+
+    // Amounts as text: one rule for the print, the editors and the checks.
+    void amountTextRoundsAsTheCalculations_data()
+    {
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<bool>("grouped");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("grouped") << "1234567.5" << 2 << true << "1.234.567,50";
+        QTest::newRow("plain") << "1234567.5" << 2 << false << "1234567,50";
+        QTest::newRow("half a cent up") << "0.005" << 2 << true << "0,01";
+        QTest::newRow("half a cent of a negative") << "-0.005" << 2 << true << "-0,01";
+        // the amount's own digits decide, not a double's: 99999.015 as a
+        // double is a hair below the half
+        QTest::newRow("no binary detour") << "99999.015" << 2 << true << "99.999,02";
+        QTest::newRow("below the half") << "1.0049" << 2 << true << "1,00";
+        QTest::newRow("negative to zero has no sign") << "-0.0049" << 2 << true << "0,00";
+        QTest::newRow("zero") << "0" << 2 << true << "0,00";
+        QTest::newRow("units") << "1200.5" << 0 << true << "1.201";
+        QTest::newRow("negative units") << "-2.5" << 0 << true << "-3";
+        QTest::newRow("three decimals") << "0.1255" << 3 << true << "0,126";
+        QTest::newRow("four decimals") << "-1000.1234" << 4 << false << "-1000,1234";
+        QTest::newRow("thousand exactly") << "1000" << 2 << true << "1.000,00";
+        QTest::newRow("below a thousand") << "999.999" << 2 << true << "1.000,00";
+    }
+    void amountTextRoundsAsTheCalculations()
+    {
+        QFETCH(QString, amount);
+        QFETCH(int, decimals);
+        QFETCH(bool, grouped);
+        QFETCH(QString, expected);
+        QCOMPARE(TorImporti::testo(*Currency::parse(amount), decimals,
+                                   grouped ? TorImporti::Migliaia::Punto : TorImporti::Migliaia::Nessuno),
+                 expected);
     }
 
     void roundRejectsImpossibleDecimals()

@@ -3,6 +3,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvTransaction.h"
+#include "src/prj/unit/model/VelCodFis.h"
 
 #include <QDate>
 #include <QList>
@@ -122,16 +123,8 @@ QString demoTaxCode(const QString &surname, const QString &name, int year, int m
                          + QStringLiteral("%1").arg(year % 100, 2, 10, QLatin1Char('0')) + QChar(kMonths[month - 1])
                          + QStringLiteral("%1").arg(day + (female ? 40 : 0), 2, 10, QLatin1Char('0'))
                          + cadastral.toUpper();
-    static const int kOdd[] = {1, 0, 5, 7, 9, 13, 15, 17, 19, 21, 2, 4, 18, 20, 11, 3, 6, 8,
-                               12, 14, 16, 10, 22, 25, 24, 23};
-    int sum = 0;
-    for (int i = 0; i < code.size(); ++i) {
-        const QChar c = code[i];
-        const int v = c.isDigit() ? c.digitValue() : c.unicode() - 'A';
-        // Odd positions (1st, 3rd ...) weigh by the table, digits as their letter.
-        sum += (i % 2 == 0) ? kOdd[v] : v;
-    }
-    return code + QChar('A' + sum % 26);
+    const QChar check = VelCodFis::personalCheck(code);
+    return check.isNull() ? QString() : code + check;
 }
 
 DemoPayeesReport generateDemoPayees(TOvSQLConnection &conn, int count,

@@ -20,6 +20,7 @@ DemoPayeesReport generateDemoPayees(TOvSQLConnection &conn, int count,
                                     const std::function<void(int done, int total)> &progress = {});
 
 // The 16-character Italian tax code of a person; the municipality (or
-// foreign state) is given by its cadastral code. Empty for a bad date.
+// foreign state) is given by its cadastral code. Empty for a bad date or a
+// cadastral code that is not letters and digits.
 QString demoTaxCode(const QString &surname, const QString &name, int year, int month, int day, bool female,
                     const QString &cadastral);

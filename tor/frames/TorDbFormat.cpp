@@ -1,58 +1,33 @@
 #include "tor/frames/TorDbFormat.h"
 
+#include "tor/calc/TorUCalcoli.h"
+#include "tor/util/TorImporti.h"
+
 #include <QRegularExpression>
 
 namespace TorDbFormat {
 
 namespace {
 
-// Units of ten-thousandths rounded to `decimals`, halves away from zero;
-// returns the integral part and the decimals as separate numbers.
-void split(Currency value, int decimals, qint64 *whole, qint64 *frac, bool *negative)
+// The amount's text, or an empty text when it rounds to zero.
+QString compose(Currency value, int decimals, TorImporti::Migliaia migliaia)
 {
     decimals = qBound(0, decimals, 4);
-    qint64 units = value.units();
-    *negative = units < 0;
-    if (*negative)
-        units = -units;
-    qint64 step = 1;
-    for (int i = decimals; i < 4; ++i)
-        step *= 10;
-    units = (units + step / 2) / step * step;
-    *whole = units / Currency::Scale;
-    *frac = (units % Currency::Scale) / step;
-}
-
-QString compose(Currency value, int decimals, bool thousands)
-{
-    if (value.isZero())
+    if (TTorCalcola::round(value, decimals).isZero())
         return QString();
-    qint64 whole = 0, frac = 0;
-    bool negative = false;
-    split(value, decimals, &whole, &frac, &negative);
-    if (whole == 0 && frac == 0)
-        return QString();
-    QString w = QString::number(whole);
-    if (thousands) {
-        for (int i = int(w.size()) - 3; i > 0; i -= 3)
-            w.insert(i, u'.');
-    }
-    QString out = negative ? QStringLiteral("-") + w : w;
-    if (decimals > 0)
-        out += u',' + QStringLiteral("%1").arg(frac, decimals, 10, QChar(u'0'));
-    return out;
+    return TorImporti::testo(value, decimals, migliaia);
 }
 
 } // namespace
 
 QString amountDisplay(Currency value, int decimals)
 {
-    return compose(value, decimals, true);
+    return compose(value, decimals, TorImporti::Migliaia::Punto);
 }
 
 QString amountEdit(Currency value, int decimals)
 {
-    return compose(value, decimals, false);
+    return compose(value, decimals, TorImporti::Migliaia::Nessuno);
 }
 
 std::optional<Currency> parseAmount(const QString &text, bool *ok)

@@ -6,6 +6,8 @@
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "tor/store/torUDBCds.h"
+#include "tor/util/TorAnni.h"
+#include "tor/util/TorImporti.h"
 
 #include <QDate>
 #include <QLocale>
@@ -57,7 +59,7 @@ QDate date(const Row &r, const char *field)
 
 QString money(Currency c)
 {
-    return QLocale(QLocale::Italian).toString(c.toDouble(), 'f', 2);
+    return TorImporti::testo(c);
 }
 
 QString day(const QDate &d)
@@ -505,7 +507,7 @@ std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(TOvSQLConnection 
         TRagQuery q(&connection);
         TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_PAGATI_CONTRIBUTI"),
                                  {{QStringLiteral("IDWGID"), workgroup},
-                                  {QStringLiteral("IANFID"), year - 1969},
+                                  {QStringLiteral("IANFID"), TorAnni::toKey(year)},
                                   {QStringLiteral("RICE_COD_INPDAP"), 2},
                                   {QStringLiteral("RICE_COD_INPS_OI"), 3},
                                   {QStringLiteral("RICE_COD_INPS_PT"), 13},

@@ -1,6 +1,7 @@
 #include "VelSupplyCheck.h"
 #include "VelSupplyCheckFields.h"
 #include "VelSupplyCheckFile.h"
+#include "src/prj/unit/model/VelCodFis.h"
 
 #include "tor/util/TorCampagna.h"
 
@@ -114,40 +115,17 @@ QString TVelSupplyProblem::text() const
 bool TVelSupplyCheck::validNumericCode(const QString &code)
 {
     static const QRegularExpression shape(QStringLiteral("^[0-9]{11}$"));
-    if (!shape.match(code).hasMatch() || code == QLatin1String("00000000000"))
-        return false;
-    int sum = 0;
-    for (int i = 0; i < 10; ++i) {
-        int d = code.at(i).digitValue();
-        if (i % 2 == 1) {
-            d *= 2;
-            if (d > 9)
-                d -= 9;
-        }
-        sum += d;
-    }
-    return (10 - sum % 10) % 10 == code.at(10).digitValue();
+    return shape.match(code).hasMatch() && VelCodFis::isValidNumeric(code);
 }
 
 bool TVelSupplyCheck::validPersonalCode(const QString &code)
 {
     // Letters in place of digits (codes given to people born the same day in
-    // the same place) are the letters L M N P Q R S T U V.
+    // the same place) are the letters L M N P Q R S T U V; the month is one of
+    // its twelve letters.
     static const QRegularExpression shape(QStringLiteral(
         "^[A-Z]{6}[0-9LMNPQRSTUV]{2}[ABCDEHLMPRST][0-9LMNPQRSTUV]{2}[A-Z][0-9LMNPQRSTUV]{3}[A-Z]$"));
-    if (!shape.match(code).hasMatch())
-        return false;
-    // Values of the characters in odd places (1st, 3rd...), digits as the
-    // letter of the same rank.
-    static const int odd[26] = {1, 0, 5, 7, 9, 13, 15, 17, 19, 21, 2, 4, 18,
-                                20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
-    int sum = 0;
-    for (int i = 0; i < 15; ++i) {
-        const QChar c = code.at(i);
-        const int rank = c.isDigit() ? c.digitValue() : c.unicode() - 'A';
-        sum += (i % 2 == 0) ? odd[rank] : rank;
-    }
-    return code.at(15).unicode() == 'A' + sum % 26;
+    return shape.match(code).hasMatch() && VelCodFis::isValidPersonal(code);
 }
 
 bool TVelSupplyCheck::validTaxCode(const QString &code)

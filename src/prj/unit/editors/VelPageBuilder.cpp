@@ -2,6 +2,7 @@
 
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "tor/frames/TorDbControls.h"
+#include "tor/util/TorCampagna.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -22,12 +23,11 @@ namespace VelPageBuilder {
 
 namespace {
 
-// The campaign's years as the model's captions name them (the year before the
-// income year, the income year, the filing year): one place, to be taken from
-// the campaign constants.
-const QString kYearBefore = QStringLiteral("2024");
-const QString kIncomeYear = QStringLiteral("2025");
-const QString kFilingYear = QStringLiteral("2026");
+// The campaign's years as the model's captions name them: the year before the
+// income year, the income year, the filing year.
+const QString kYearBefore = Campagna::anno(Campagna::AnnoPrecedente);
+const QString kIncomeYear = Campagna::anno(Campagna::AnnoFinanziario);
+const QString kFilingYear = Campagna::anno(Campagna::AnnoInvio);
 
 // Years of the boxes whose caption names one (in the order of the "%s").
 const QHash<QString, QStringList> &yearOverrides()

@@ -24,7 +24,8 @@ using VelLookupHandler = std::function<void(TTorDbEdit *edit, const VelFieldDesc
 namespace VelPageBuilder {
 
 // The field's caption with its year placeholders filled as the model's box
-// reads (2024, 2025, 2026; the TFR boxes keep their historic years).
+// reads: the campaign's years (the one before the income year, the income
+// year, the filing year); the TFR boxes keep their historic years.
 QString caption(const VelFieldDesc &field);
 
 // The fields of `page` of the structure; `columns` 0 lets the page decide.

@@ -6,6 +6,8 @@
 #include "platform/pdf/TPdkPdf.h"
 #include "src/prj/unit/print/TdmVelPDF.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/VelCuModelLayout.h"
+#include "src/prj/unit/print/VelCuPrintData.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "tor/store/torUDBCds.h"
@@ -20,14 +22,8 @@
 
 namespace {
 
-// A result of 0 raises the operation's label with the workspace's reason.
-void check(TPdkPdf &pdf, int result, const QString &label)
-{
-    if (result != 0)
-        return;
-    const QString reason = pdf.LastErrorText().trimmed();
-    throw EOvError(reason.isEmpty() ? label : label + QStringLiteral("\n") + reason);
-}
+using VelCuPrintData::check;
+namespace Layout = VelCuModelLayout::Sostituto;
 
 // A text wider than its box is written smaller rather than over the next box.
 void draw(TPdkPdf &pdf, const QString &text, double x, double y, double size, const QString &alignment,
@@ -142,7 +138,8 @@ QString TVelAgentPrint::print(const QString &fileName)
 
     const QString copying = m_kind == Frontespizio ? QStringLiteral("Copia I pagina") : QStringLiteral("Copia II pagina");
     pdf.SetLastOperation(copying);
-    check(pdf, pdf.CopyPageRanges(modelDoc, m_kind == Frontespizio ? QStringLiteral("1") : QStringLiteral("2")), copying);
+    check(pdf, pdf.CopyPageRanges(modelDoc, QString::number(m_kind == Frontespizio ? Layout::kFrontispiece : Layout::kQuadroCT)),
+          copying);
     check(pdf, pdf.DeletePages(1, 1), copying);
     check(pdf, pdf.SelectPage(1), QStringLiteral("Selezione Pagina"));
 
@@ -158,10 +155,13 @@ QString TVelAgentPrint::print(const QString &fileName)
             const TField f = ds.findField(QLatin1String(field));
             return f && f.asString().trimmed() == QLatin1String("1");
         };
+        auto cross = [&pdf](VelCuModelLayout::Point at) {
+            draw(pdf, QStringLiteral("X"), at.x, at.y, Layout::kCrossSize, QStringLiteral("taCenter"), 0);
+        };
         if (set("LSOSANNULLAMENTO"))
-            draw(pdf, QStringLiteral("X"), 65, 53, 9, QStringLiteral("taCenter"), 0);
+            cross(Layout::kAnnullamento);
         if (set("LSOSSOSTITUZIONE"))
-            draw(pdf, QStringLiteral("X"), 126, 53, 9, QStringLiteral("taCenter"), 0);
+            cross(Layout::kSostituzione);
     }
 
     const QString folder = m_stampe.stpDir();

@@ -1,12 +1,12 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCuPrintData.h"
 
-#include "src/prj/unit/model/VelCuByMonth.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/pdf/PdkFontMetrics.h"
 #include "platform/pdf/TPdkPdf.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/VelCuModelLayout.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/print/VelImprint.h"
@@ -21,12 +21,12 @@
 #include <QSet>
 
 using namespace VelCuPrintData;
+namespace Layout = VelCuModelLayout;
 
 namespace {
 
 const QString kFirma = QStringLiteral("SCUDDATIANAFIRMA");
-const QString kAnnotazioni = QStringLiteral("TCUDA_ANNOTAZIONI");
-constexpr int kCodesPerRow = 56; // annotation codes a row of TCUDA_ANNOTAZIONI holds
+const QString kPrevidentialLabel = QStringLiteral("Copia pagina dati previdenziali");
 const QString kFirmaOmessa = QStringLiteral("LA FIRMA E' OMESSA AI SENSI DELL'ART.3, DEL DECR. LEGISLATIVO 12/02/1993");
 
 
@@ -154,19 +154,20 @@ void TVelCuPrint::drawText(double x, double y, int size, const QString &value, d
 
 void TVelCuPrint::moduleAndImprint()
 {
-    drawText(192, 12, 8, QStringLiteral("%1").arg(m_module, 2, 10, QLatin1Char('0')), 5);
+    drawText(Layout::kModule.x, Layout::kModule.y, Layout::kModuleSize,
+             QStringLiteral("%1").arg(m_module, 2, 10, QLatin1Char('0')), Layout::kModuleWidth);
     imprint();
 }
 
-// Along the left edge, reading upwards: the glyphs reach 1.8 mm left of the
-// baseline, so a baseline at 7 mm keeps them inside the 5 mm margin.
+// Along the left edge, reading upwards, inside the margin.
 void TVelCuPrint::imprint()
 {
     const QString line = VelImprint::cuLine();
     const QString label = QStringLiteral("Scrivi testo: ") + line;
     m_pdf->SetLastOperation(label);
-    check(*m_pdf, m_pdf->SetTextSize(7), label);
-    check(*m_pdf, m_pdf->DrawRotatedText(kMargin + 2, 279, 90, line), label);
+    check(*m_pdf, m_pdf->SetTextSize(Layout::kImprintSize), label);
+    check(*m_pdf, m_pdf->DrawRotatedText(Layout::kImprintBaseline, Layout::kImprintBottom, Layout::kImprintAngle, line),
+          label);
 }
 
 // Every page of a draft, blank ones included, says so above and below the
@@ -180,11 +181,11 @@ void TVelCuPrint::markDraft()
     check(pdf, pdf.SetMeasurementUnits(1), label);
     for (int page = 1; page <= pdf.PageCount(); ++page) {
         check(pdf, pdf.SelectPage(page), label);
-        check(pdf, pdf.SetTextSize(7), label);
-        check(pdf, pdf.DrawText(100, kMargin + 2, note), label);
+        check(pdf, pdf.SetTextSize(Layout::kDraftNoteSize), label);
+        check(pdf, pdf.DrawText(Layout::kDraftNote.x, Layout::kDraftNote.y, note), label);
         check(pdf, pdf.SelectFont(TPdkFont::HelveticaBold), label);
-        check(pdf, pdf.SetTextSize(16), label);
-        check(pdf, pdf.OvDrawText(0, 297 - kMargin - 1, note, 210, TPdkAlign::Center), label);
+        check(pdf, pdf.SetTextSize(Layout::kDraftBannerSize), label);
+        check(pdf, pdf.OvDrawText(0, Layout::kDraftBannerY, note, Layout::kSheetWidth, TPdkAlign::Center), label);
         check(pdf, pdf.SelectFont(TPdkFont::Helvetica), label);
     }
 }
@@ -204,12 +205,12 @@ void TVelCuPrint::setDocumentInfo(TPdkPdf &pdf)
 
 void TVelCuPrint::fiscalCodeHeader(int x, int y, double width)
 {
-    drawText(x, y, 10, m_codFis, width);
+    drawText(x, y, Layout::kTaxCodeSize, m_codFis, width);
 }
 
-void TVelCuPrint::rowLabel(int position, int x, int y)
+void TVelCuPrint::rowLabel(int position, int y)
 {
-    drawText(x, y, 6, QStringLiteral("Rigo: ") + QString::number(position));
+    drawText(Layout::kRowLabelX, y, Layout::kRowLabelSize, QStringLiteral("Rigo: ") + QString::number(position));
 }
 
 void TVelCuPrint::filterToCu(TClientDataSet &ds)
@@ -248,9 +249,12 @@ void TVelCuPrint::pageFields(const TXMLCud &cud, int page, bool signature)
             if (signature && edit.Name().compare(kFirma, Qt::CaseInsensitive) == 0 && signatureOmitted) {
                 const QString value = f.asString();
                 const TXMLCudPrintRect r = edit.PrintRect();
+                namespace F = Layout::FirmaOmessa;
                 if (!value.isEmpty() && value != QLatin1String("0"))
-                    m_printer->DrawField(value, r.Left(), r.Top() - 2, 8, edit.Alignment(), edit.Space());
-                m_printer->DrawField(kFirmaOmessa, r.Left(), r.Top() + 1, 6, edit.Alignment(), edit.Space());
+                    m_printer->DrawField(value, r.Left(), r.Top() - F::kValueRise, F::kValueSize, edit.Alignment(),
+                                         edit.Space());
+                m_printer->DrawField(kFirmaOmessa, r.Left(), r.Top() + F::kNoteDrop, F::kNoteSize, edit.Alignment(),
+                                     edit.Space());
                 continue;
             }
             m_printer->printEdit(edit, f.value());
@@ -260,21 +264,22 @@ void TVelCuPrint::pageFields(const TXMLCud &cud, int page, bool signature)
 
 void TVelCuPrint::dependantsBlock(int top)
 {
+    namespace D = Layout::Dependants;
     TClientDataSet &ds = cdsPdfConFamCar;
     m_pdf->SetLastOperation(QStringLiteral("Stampa con. fam. carico"));
-    auto x = [this](double at, double y) { drawText(at, y, 8, QStringLiteral("X")); };
+    auto x = [this](double at, double y) { drawText(at, y, D::kSize, QStringLiteral("X")); };
     // "0" and "00" (months) are zero: nothing is printed for them
     auto left = [this](double at, double y, const QString &value) {
         const QString t = value.trimmed();
         if (!t.isEmpty() && t.count(QLatin1Char('0')) != t.size())
-            drawText(at, y, 8, t);
+            drawText(at, y, D::kSize, t);
     };
     auto right = [this](double at, double y, const QString &value) {
         if (!value.isEmpty())
-            drawText(at, y, 8, value, 0, 1);
+            drawText(at, y, D::kSize, value, 0, 1);
     };
-    // the further rows stand 9 mm below the spouse's, then 4 mm apart, each
-    // on its own line of the table whichever record it comes from
+    // each further row on its own line of the table, whichever record it
+    // comes from
     const int first = top;
     int further = 0;
     int record = 0;
@@ -282,42 +287,42 @@ void TVelCuPrint::dependantsBlock(int top)
         ++record;
         if (record == 1) {
             if (flag(ds, "LCUDRELPARCON"))
-                x(49, top);
-            left(90, top, text(ds, "SCUDCODFISCON"));
-            left(153, top, text(ds, "SCUDMESICARCON"));
-            top += 4;
+                x(D::kRelation, top);
+            left(D::kTaxCode, top, text(ds, "SCUDCODFISCON"));
+            left(D::kMonths, top, text(ds, "SCUDMESICARCON"));
+            top += D::kFirstChildBelow;
             if (flag(ds, "LCUDRELPARPRIFIGL"))
-                x(49, top);
+                x(D::kRelation, top);
             if (flag(ds, "LCUDRELPARPRIFIGLDIS"))
-                x(72, top);
-            left(90, top, text(ds, "SCUDCODFISPRIFIGL"));
-            left(153, top, text(ds, "SCUDMESICARPRIFIGL"));
-            right(172, top, amountText(ds, "SCUDDETRSPETTPRIFIGL"));
+                x(D::kDisabled, top);
+            left(D::kTaxCode, top, text(ds, "SCUDCODFISPRIFIGL"));
+            left(D::kMonths, top, text(ds, "SCUDMESICARPRIFIGL"));
+            right(D::kDeductionEnd, top, amountText(ds, "SCUDDETRSPETTPRIFIGL"));
             if (flag(ds, "LCUDDET100X100PRIFIGL"))
-                x(178, top);
-            left(191, top, text(ds, "SCUDMESIDETRM21PRIFIGL"));
+                x(D::kFullDeduction, top);
+            left(D::kMonthsUnder21, top, text(ds, "SCUDMESIDETRM21PRIFIGL"));
         }
         if (!(flag(ds, "LCUDRELPARFIGL") || flag(ds, "LCUDRELPARFIGLALTRFAM") || flag(ds, "LCUDRELPARFIGLDIS")))
             continue;
-        top = first + 9 + 4 * further++;
+        top = first + D::kChildrenBelow + D::kRowStep * further++;
         if (flag(ds, "LCUDRELPARFIGL"))
-            x(49, top);
+            x(D::kRelation, top);
         if (flag(ds, "LCUDRELPARFIGLALTRFAM"))
-            x(61, top);
+            x(D::kOtherFamily, top);
         if (flag(ds, "LCUDRELPARFIGLDIS"))
-            x(72, top);
+            x(D::kDisabled, top);
         if (flag(ds, "LCUDRELPARNONASCEND"))
-            x(83, top);
-        left(90, top, text(ds, "SCUDCODFISFIGL"));
-        left(153, top, text(ds, "SCUDMESICARFIGL"));
-        right(172, top, amountText(ds, "FCUDDETRSPETTFIGL"));
+            x(D::kNotAscendant, top);
+        left(D::kTaxCode, top, text(ds, "SCUDCODFISFIGL"));
+        left(D::kMonths, top, text(ds, "SCUDMESICARFIGL"));
+        right(D::kDeductionEnd, top, amountText(ds, "FCUDDETRSPETTFIGL"));
         if (flag(ds, "LCUDDET100X100FIGL"))
-            x(178, top);
-        left(191, top, text(ds, "SCUDMESIDETRM21FIGL"));
+            x(D::kFullDeduction, top);
+        left(D::kMonthsUnder21, top, text(ds, "SCUDMESIDETRM21FIGL"));
     }
 }
 
-void TVelCuPrint::previdentialPages(const TXMLCud &cud, const Previdential &plan)
+void TVelCuPrint::previdentialPages(const TXMLCud &cud, const Layout::Previdential &plan)
 {
     QList<TClientDataSet *> sets{&cdsInps, &cdsInpdap, &cdsInail, &cdsCoopArt, &cdsAltriEnti};
     if (plan.tfr)
@@ -329,46 +334,66 @@ void TVelCuPrint::previdentialPages(const TXMLCud &cud, const Previdential &plan
     }
     if (!any)
         return;
-
-    // page A: INPS and public pension, one row of each a page
     m_module = 1;
-    const QString labelA = QStringLiteral("Copia pagina dati previdenziali");
-    const QString modelA = QString::number(plan.modelA);
-    copyPage(modelA, labelA);
+    previdentialPageA(cud, plan);
+    previdentialPageB(cud, plan);
+}
+
+void TVelCuPrint::continuationPage(const QString &model, const QString &label)
+{
+    copyPage(model, label);
+    ++m_module;
+    fiscalCodeHeader();
     moduleAndImprint();
-    const TXMLCudPage pagA = cud.Pag(plan.pagA);
-    m_printer->printSection(pagA.Section(2), cdsMultiSelect);
+}
+
+// The first copy of a previdential page, with the CU's own fields; the layout
+// page that fills it.
+TXMLCudPage TVelCuPrint::previdentialPage(const TXMLCud &cud, const QString &model, int layout)
+{
+    copyPage(model, kPrevidentialLabel);
+    moduleAndImprint();
+    const TXMLCudPage page = cud.Pag(layout);
+    m_printer->printSection(page.Section(Layout::PrevidentialSection::kCuFields), cdsMultiSelect);
+    return page;
+}
+
+// INPS and the public pension scheme, one row of each a page.
+void TVelCuPrint::previdentialPageA(const TXMLCud &cud, const Layout::Previdential &plan)
+{
+    namespace S = Layout::PrevidentialSection;
+    const QString model = QString::number(plan.modelA);
+    const TXMLCudPage page = previdentialPage(cud, model, plan.layoutA);
     while (!cdsInps.eof() || !cdsInpdap.eof()) {
         if (!cdsInps.eof()) {
-            m_printer->printSection(pagA.Section(0), cdsInps);
-            for (int top : {40, 173, 205, 236})
-                rowLabel(cdsInps.recNo(), 5, top);
+            m_printer->printSection(page.Section(S::kInps), cdsInps);
+            for (int top : Layout::kInpsLabels)
+                rowLabel(cdsInps.recNo(), top);
             cdsInps.next();
         }
         if (!cdsInpdap.eof()) {
-            m_printer->printSection(pagA.Section(1), cdsInpdap);
-            rowLabel(cdsInpdap.recNo(), 5, plan.inpdapLabel);
+            m_printer->printSection(page.Section(S::kInpdap), cdsInpdap);
+            rowLabel(cdsInpdap.recNo(), plan.inpdapLabel);
             cdsInpdap.next();
         }
-        if (!cdsInps.eof() || !cdsInpdap.eof()) {
-            copyPage(modelA, labelA);
-            ++m_module;
-            fiscalCodeHeader();
-            moduleAndImprint();
-        }
+        if (!cdsInps.eof() || !cdsInpdap.eof())
+            continuationPage(model, kPrevidentialLabel);
     }
+}
 
-    // page B: other bodies, INAIL, co-operatives (and TFR in the summary CU)
-    const QString modelB = QString::number(plan.modelB);
-    copyPage(modelB, labelA);
-    moduleAndImprint();
-    const TXMLCudPage pagB = cud.Pag(plan.pagB);
-    m_printer->printSection(pagB.Section(2), cdsMultiSelect);
+// Other bodies, INAIL, co-operatives (and the TFR when the plan says so), one
+// row of each a page.
+void TVelCuPrint::previdentialPageB(const TXMLCud &cud, const Layout::Previdential &plan)
+{
+    namespace S = Layout::PrevidentialSection;
+    const QString model = QString::number(plan.modelB);
+    const TXMLCudPage page = previdentialPage(cud, model, plan.layoutB);
     struct Row { TClientDataSet *ds; int section; int top; };
-    QList<Row> bands{Row{&cdsAltriEnti, 0, 50}, Row{&cdsInail, 1, 74}};
+    QList<Row> bands{Row{&cdsAltriEnti, S::kAltriEnti, Layout::kAltriEntiLabel},
+                     Row{&cdsInail, S::kInail, Layout::kInailLabel}};
     if (plan.tfr)
-        bands << Row{&cdsPdfTfr, 4, 110};
-    bands << Row{&cdsCoopArt, 3, 32};
+        bands << Row{&cdsPdfTfr, S::kTfr, Layout::kTfrLabel};
+    bands << Row{&cdsCoopArt, S::kCoopArt, Layout::kCoopArtLabel};
     auto remain = [&bands] {
         for (const Row &r : bands)
             if (!r.ds->eof())
@@ -379,16 +404,12 @@ void TVelCuPrint::previdentialPages(const TXMLCud &cud, const Previdential &plan
         for (const Row &r : bands) {
             if (r.ds->eof())
                 continue;
-            m_printer->printSection(pagB.Section(r.section), *r.ds);
-            rowLabel(r.ds->recNo(), 5, r.top);
+            m_printer->printSection(page.Section(r.section), *r.ds);
+            rowLabel(r.ds->recNo(), r.top);
             r.ds->next();
         }
-        if (remain()) {
-            copyPage(modelB, labelA);
-            ++m_module;
-            fiscalCodeHeader();
-            moduleAndImprint();
-        }
+        if (remain())
+            continuationPage(model, kPrevidentialLabel);
     }
 }
 
@@ -437,23 +458,22 @@ void TVelCuPrint::annotationsPage()
     // blank lines at the end would only make an empty page
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
         lines.removeLast();
-    constexpr int kStep = 3;     // millimetres a line
-    constexpr int kBottom = 280; // a line's top stays above it
+    namespace L = Layout::Sintetico;
     qsizetype next = 0;
     bool first = true;
     do {
-        copyPage(QStringLiteral("7"), first ? QStringLiteral("Creazione pagina firma")
+        copyPage(QString::number(L::kAnnotations), first ? QStringLiteral("Creazione pagina firma")
                                             : QStringLiteral("Copia pagina annotazioni"));
         if (!first)
             ++m_module;
         moduleAndImprint();
         fiscalCodeHeader();
-        int top = 23;
+        int top = L::kAnnotationTop;
         // an empty line under the heading, unless the text begins with one
         if (next < lines.size() && !lines.at(next).trimmed().isEmpty())
-            top += kStep;
-        while (next < lines.size() && top + kStep < kBottom) {
-            top += kStep;
+            top += L::kAnnotationStep;
+        while (next < lines.size() && top + L::kAnnotationStep < L::kAnnotationBottom) {
+            top += L::kAnnotationStep;
             const QString &line = lines.at(next++);
             if (!line.trimmed().isEmpty())
                 drawText(kAnnotationLeft, top, int(kAnnotationSize), line);
@@ -462,20 +482,20 @@ void TVelCuPrint::annotationsPage()
     } while (next < lines.size());
 }
 
-void TVelCuPrint::selfEmployedPage(const TXMLCud &cud, int modelPage, int pag)
+void TVelCuPrint::selfEmployedPage(const TXMLCud &cud, const Layout::SelfEmployed &plan)
 {
     filterToCu(cdsAutonomo);
     if (cdsAutonomo.isEmpty())
         return;
     m_module = 1;
-    const QString model = QString::number(modelPage);
+    const QString model = QString::number(plan.model);
     copyPage(model, QStringLiteral("Copia I pagina"));
     moduleAndImprint();
-    const TXMLCudPage page = cud.Pag(pag);
-    m_printer->printSection(page.Section(1), cdsMultiSelect);
+    const TXMLCudPage page = cud.Pag(plan.layout);
+    m_printer->printSection(page.Section(Layout::kSelfEmployedCu), cdsMultiSelect);
     while (!cdsAutonomo.eof()) {
-        m_printer->printSection(page.Section(0), cdsAutonomo);
-        rowLabel(cdsAutonomo.recNo(), int(kMargin), 45);
+        m_printer->printSection(page.Section(Layout::kSelfEmployedRow), cdsAutonomo);
+        rowLabel(cdsAutonomo.recNo(), Layout::kSelfEmployedLabel);
         cdsAutonomo.next();
         if (!cdsAutonomo.eof()) {
             copyPage(model, QStringLiteral("Copia pagina dati autonomo"));
@@ -486,18 +506,19 @@ void TVelCuPrint::selfEmployedPage(const TXMLCud &cud, int modelPage, int pag)
     }
 }
 
-// The TFR rows go alternately on the two pages of a copy of model pages 11
-// and 12; a new pair, one module further, while rows remain.
+// The TFR rows go alternately on the two pages of a copy of the model's TFR
+// pair; a new pair, one module further, while rows remain.
 void TVelCuPrint::tfrPairs(const TXMLCud &cud)
 {
     filterToCu(cdsPdfTfr);
     if (cdsPdfTfr.isEmpty())
         return;
     const QString label = QStringLiteral("Copia pagine TFR");
-    const TXMLCudSection sections[2] = {cud.Pag(9).Section(0), cud.Pag(10).Section(0)};
+    namespace L = Layout::Ordinario;
+    const TXMLCudSection sections[2] = {cud.Pag(L::kTfrLayout[0]).Section(0), cud.Pag(L::kTfrLayout[1]).Section(0)};
     m_module = 1;
     while (!cdsPdfTfr.eof()) {
-        copyPage(QStringLiteral("11,12"), label);
+        copyPage(QString::fromLatin1(L::kTfrPair), label);
         const int last = m_pdf->PageCount();
         for (int k = 0; k < 2; ++k) {
             check(*m_pdf, m_pdf->SelectPage(last - 1 + k), label);
@@ -506,7 +527,7 @@ void TVelCuPrint::tfrPairs(const TXMLCud &cud)
             if (cdsPdfTfr.eof())
                 continue;
             m_printer->printSection(sections[k], cdsPdfTfr);
-            rowLabel(cdsPdfTfr.recNo(), int(kMargin), 44);
+            rowLabel(cdsPdfTfr.recNo(), L::kTfrLabel);
             cdsPdfTfr.next();
         }
         if (!cdsPdfTfr.eof())
@@ -523,197 +544,17 @@ void TVelCuPrint::warn(const QString &reason)
         log(message);
 }
 
-// The codes of a row of TCUDA_ANNOTAZIONI, in order, up to the first empty one.
-static QStringList rowCodes(TClientDataSet &ann)
-{
-    QStringList codes;
-    for (int k = 0; k < kCodesPerRow; ++k) {
-        const TField f = ann.findField(VelAnnotationCodes::column(k));
-        const QString code = f ? f.asString().trimmed() : QString();
-        if (code.isEmpty())
-            break;
-        codes << code;
-    }
-    return codes;
-}
-
-const QList<TBookmark> &TVelCuPrint::annotationRowsOf(qint64 person)
-{
-    if (!m_annotationIndex) {
-        m_annotationIndex.emplace();
-        TClientDataSet &ann = cdsPdfAnnotazioni;
-        ann.setFiltered(false);
-        const TField id = ann.findField(QStringLiteral("IAFIID"));
-        if (id) {
-            for (ann.first(); !ann.eof(); ann.next())
-                (*m_annotationIndex)[id.asInteger()] << ann.bookmark();
-        }
-    }
-    return (*m_annotationIndex)[person];
-}
-
-// The rows of annotation codes of the CU's person, rebuilt in memory from its
-// annotation text: 56 codes a row, no row without codes. What changed is kept
-// for the store, written when the run succeeds. An error is reported and the
-// print goes on with the rows the person had; a notes table that cannot be
-// read is reported once a run, not once a CU.
-void TVelCuPrint::rebuildAnnotationCodes()
-{
-    if (m_person == 0)
-        return;
-    TClientDataSet &ann = cdsPdfAnnotazioni;
-    try {
-        if (m_noteTableFailed)
-            return; // reported once for the run; the stored rows print as they are
-        if (!m_noteCodes) {
-            try {
-                m_noteCodes = VelAnnotationCodes::readNoteTable();
-            } catch (const EOvException &) {
-                m_noteTableFailed = true;
-                throw;
-            }
-        }
-        const QStringList codes = VelAnnotationCodes::codesOf(text(cdsMultiSelect, "SCUDANNOTAZIONI"), *m_noteCodes);
-        QList<QStringList> wanted;
-        for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
-            wanted << codes.mid(i, kCodesPerRow);
-
-        annotationRowsOf(m_person); // the index exists from here on
-        QList<TBookmark> &held = (*m_annotationIndex)[m_person];
-        QList<QStringList> now;
-        for (const TBookmark b : std::as_const(held)) {
-            ann.gotoBookmark(b);
-            now << rowCodes(ann);
-        }
-        if (now == wanted)
-            return;
-
-        for (const TBookmark b : std::as_const(held)) {
-            ann.gotoBookmark(b);
-            ann.deleteRecord();
-        }
-        held.clear();
-        const TField id = ann.fieldByName(QStringLiteral("IAFIID"));
-        for (const QStringList &row : std::as_const(wanted)) {
-            ann.append();
-            id.setAsInteger(m_person);
-            ann.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(m_codFis);
-            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !m_mese.isEmpty())
-                m.setAsString(m_mese);
-            for (qsizetype k = 0; k < row.size(); ++k)
-                ann.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
-            ann.post();
-            held << ann.bookmark();
-        }
-        m_annotationSaves.append({m_person, m_codFis, m_mese, wanted});
-    } catch (const EOvException &e) {
-        if (ann.modified())
-            ann.cancel();
-        warn(e.message());
-    }
-}
-
-// One copy of model page 13 for each row of annotation codes of the person.
-void TVelCuPrint::annotationCodePages(const TXMLCud &cud)
-{
-    if (m_person == 0)
-        return;
-    TClientDataSet &ann = cdsPdfAnnotazioni;
-    ann.setFiltered(false);
-    QList<TBookmark> rows;
-    for (const TBookmark b : annotationRowsOf(m_person)) {
-        ann.gotoBookmark(b);
-        if (!rowCodes(ann).isEmpty())
-            rows << b;
-    }
-    if (rows.isEmpty())
-        return;
-    m_module = 1;
-    const TXMLCudSection section = cud.Pag(11).Section(0);
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        copyPage(QStringLiteral("13"), QStringLiteral("Copia pagina annotazioni"));
-        if (i > 0)
-            ++m_module;
-        moduleAndImprint();
-        ann.gotoBookmark(rows.at(i));
-        m_printer->printSection(section, ann);
-        rowLabel(int(i) + 1, int(kMargin), 34);
-    }
-}
-
-// The rows rebuilt in the run, saved in the period of their CU's month: one
-// save a month. A save that fails is reported and the others go on.
-void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
-{
-    QList<AnnotationRows> saves;
-    for (qsizetype i = 0; i < m_annotationSaves.size();) {
-        const AnnotationRows &a = m_annotationSaves.at(i);
-        if (keys.isEmpty() || keys.contains(a.codFis + QLatin1Char('|') + a.mese))
-            saves << m_annotationSaves.takeAt(i);
-        else
-            ++i;
-    }
-    if (saves.isEmpty())
-        return;
-    QStringList months;
-    for (const AnnotationRows &a : std::as_const(saves))
-        if (!months.contains(a.mese))
-            months << a.mese;
-    TClientDataSet all;
-    try {
-        m_store.Load(all, kAnnotazioni, TTorDBCds::AllMonths);
-    } catch (const EOvException &e) {
-        warn(e.message());
-        return;
-    }
-    all.setFiltered(false);
-    const TField id = all.fieldByName(QStringLiteral("IAFIID"));
-    QHash<qint64, QList<TBookmark>> stored;
-    for (all.first(); !all.eof(); all.next())
-        stored[id.asInteger()] << all.bookmark();
-    for (const QString &mese : std::as_const(months)) {
-        QStringList persons;
-        try {
-            for (const AnnotationRows &a : std::as_const(saves)) {
-                if (a.mese != mese)
-                    continue;
-                persons << a.codFis;
-                for (const TBookmark b : stored.value(a.person)) {
-                    all.gotoBookmark(b);
-                    all.deleteRecord();
-                }
-                stored.remove(a.person);
-                for (const QStringList &row : a.rows) {
-                    all.append();
-                    id.setAsInteger(a.person);
-                    all.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(a.codFis);
-                    if (const TField m = all.findField(QStringLiteral("SCUDMESE")); m && !a.mese.isEmpty())
-                        m.setAsString(a.mese);
-                    for (qsizetype k = 0; k < row.size(); ++k)
-                        all.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
-                    all.post();
-                }
-            }
-            m_store.Save(all, kAnnotazioni, velCuStoreMonth(mese));
-        } catch (const EOvException &e) {
-            if (all.modified())
-                all.cancel();
-            all.cancelUpdates();
-            warn(persons.join(QStringLiteral(", ")) + QStringLiteral(" - ") + e.message());
-        }
-    }
-}
-
 void TVelCuPrint::fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent)
 {
+    namespace L = Layout::Sintetico;
     blankPageIfOdd();
     const QString label = QStringLiteral("Creazione pagina CINQUE PER MILLE");
-    copyPage(QStringLiteral("10,11"), label);
+    copyPage(QString::fromLatin1(L::kFivePerThousand), label);
     check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount() - 1), label);
-    m_printer->setDateGaps(8, 6);
-    const TXMLCudPage pag8 = cud.Pag(8);
-    for (int s = 0; s < pag8.Count(); ++s) {
-        const TXMLCudSection section = pag8.Section(s);
+    m_printer->setDateGaps(L::kFivePerThousandDayGap, L::kFivePerThousandMonthGap);
+    const TXMLCudPage choice = cud.Pag(L::kFivePerThousandLayout);
+    for (int s = 0; s < choice.Count(); ++s) {
+        const TXMLCudSection section = choice.Section(s);
         TClientDataSet &ds = section.Name().compare(QStringLiteral("cdsPdfSost"), Qt::CaseInsensitive) == 0
                                  ? agent
                                  : cdsMultiSelect;
@@ -726,10 +567,10 @@ void TVelCuPrint::fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent
                 m_printer->printEdit(edit, f.value());
         }
     }
-    m_printer->setDateGaps(4, 4);
+    m_printer->resetDateGaps();
     imprint();
     check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), label);
-    fiscalCodeHeader(32, 13, 5);
+    fiscalCodeHeader(L::kFivePerThousandTaxCode.x, L::kFivePerThousandTaxCode.y, L::kFivePerThousandTaxCodeWidth);
     imprint();
     blankPageIfOdd();
 }

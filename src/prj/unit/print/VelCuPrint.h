@@ -5,7 +5,11 @@
 //   TVelCuPrint run(store, dmStampe, dmMain);  // store: year set
 //   run.open();                                // cdsMultiSelect and the sections
 //   run.twoSided = true;
-//   run.print(run.allRows(), "CU-2026");       // -> Stp folder + "CU-2026.pdf"
+//   run.print(run.allRows(), TVelCuPrint::defaultFileName(false));
+//                                              // -> Stp folder + "CU-<filing year>.pdf"
+//
+// The pages below are numbered as this edition's models number them; the
+// numbers and the places the print writes itself are in VelCuModelLayout.h.
 //
 // The summary CU is filled page by page from the model CU<year>_mod.pdf with
 // the layout StpCUD.xml (bound on TdmVelMain): the first page with the agent's
@@ -32,6 +36,7 @@
 // locks nothing and stores nothing.
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
+#include "src/prj/unit/print/VelCuModelLayout.h"
 
 #include <QHash>
 #include <QList>
@@ -48,6 +53,7 @@ class TdmVelMain;
 class TPdkPdf;
 class TVelFormFieldPrinter;
 class TXMLCud;
+class TXMLCudPage;
 
 class TVelCuPrint
 {
@@ -126,21 +132,26 @@ public:
     // Lines of an annotation text as printed: Helvetica at 8 points from
     // x 44 mm, each line ending inside the annotations frame.
     static QStringList wrapAnnotations(const QString &text);
-    static constexpr double kAnnotationLeft = 44.0;  // mm
-    static constexpr double kAnnotationRight = 201.0; // mm, inside the frame's edge at 202
-    static constexpr double kAnnotationSize = 8.0;   // points
-    // The default file name: "CU-2026" or "CU_Ordinario-2026"; a draft's
-    // ends in "-Bozza".
+    static constexpr double kAnnotationLeft = VelCuModelLayout::Sintetico::kAnnotationLeft;   // mm
+    static constexpr double kAnnotationRight = VelCuModelLayout::Sintetico::kAnnotationRight; // mm
+    static constexpr double kAnnotationSize = VelCuModelLayout::Sintetico::kAnnotationSize;   // points
+    // The default file name: "CU-" or "CU_Ordinario-" and the filing year; a
+    // draft's ends in "-Bozza".
     static QString defaultFileName(bool ordinario, bool draft = false);
     // Nothing the print writes comes nearer to the sheet's edge (mm): the
     // area office printers print on.
-    static constexpr double kMargin = 5.0;
+    static constexpr double kMargin = VelCuModelLayout::kMargin;
 
     TClientDataSet cdsMultiSelect, cdsInps, cdsInpdap, cdsInail, cdsAltriEnti, cdsCoopArt, cdsPdfTfr, cdsAutonomo,
         cdsPdfConFamCar, cdsPdfAnnotazioni, cdsPdfSost, cdsPdfAltrisost;
 
 private:
     void prepare();
+    void resetRun();
+    void resetAnnotations();
+    void openDocument(bool ordinario);
+    bool printRows(const QList<TBookmark> &rows, bool ordinario);
+    QString saveDocument(const QString &fileName);
     void loadWhenEmpty(TClientDataSet &ds, const QString &structure);
     void filterToCu(TClientDataSet &ds);
     TClientDataSet &firstPage(const TXMLCud &cud, int modelPage, bool first);
@@ -149,9 +160,10 @@ private:
     void copyPage(const QString &pages, const QString &label);
     void blankPageIfOdd();
     void moduleAndImprint();
-    void fiscalCodeHeader(int x = 46, int y = 12, double width = 0);
+    void fiscalCodeHeader(int x = VelCuModelLayout::kTaxCode.x, int y = VelCuModelLayout::kTaxCode.y, double width = 0);
     void drawText(double x, double y, int size, const QString &text, double width = 0, int align = 0);
-    void rowLabel(int position, int x, int y);
+    // "Rigo: n" in the left margin at y
+    void rowLabel(int position, int y);
     void imprint();
     void markDraft();
     void setDocumentInfo(TPdkPdf &pdf);
@@ -159,14 +171,14 @@ private:
     void pageFields(const TXMLCud &cud, int page, bool signature);
     void dependantsBlock(int top);
     // Pages A and B of the previdential data; the ordinary CU has no TFR on B.
-    struct Previdential
-    {
-        int modelA, modelB, pagA, pagB, inpdapLabel;
-        bool tfr;
-    };
-    void previdentialPages(const TXMLCud &cud, const Previdential &plan);
+    void previdentialPages(const TXMLCud &cud, const VelCuModelLayout::Previdential &plan);
+    TXMLCudPage previdentialPage(const TXMLCud &cud, const QString &model, int layout);
+    void previdentialPageA(const TXMLCud &cud, const VelCuModelLayout::Previdential &plan);
+    void previdentialPageB(const TXMLCud &cud, const VelCuModelLayout::Previdential &plan);
+    // A further copy of a model page, one module further, with the tax code.
+    void continuationPage(const QString &model, const QString &label);
     void annotationsPage();
-    void selfEmployedPage(const TXMLCud &cud, int modelPage, int pag);
+    void selfEmployedPage(const TXMLCud &cud, const VelCuModelLayout::SelfEmployed &plan);
     void tfrPairs(const TXMLCud &cud);
     void rebuildAnnotationCodes();
     void annotationCodePages(const TXMLCud &cud);

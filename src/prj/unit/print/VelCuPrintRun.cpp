@@ -11,6 +11,7 @@
 #include "platform/pdf/TPdkPdf.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/model/VelError.h"
+#include "src/prj/unit/print/VelCuModelLayout.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/print/VelImprint.h"
@@ -25,6 +26,7 @@
 #include <QSet>
 
 using namespace VelCuPrintData;
+namespace Layout = VelCuModelLayout;
 
 // ---------------------------------------------------------------- the run
 
@@ -51,9 +53,10 @@ TClientDataSet &TVelCuPrint::firstPage(const TXMLCud &cud, int modelPage, bool f
     cdsPdfAltrisost.setFiltered(true);
     cdsPdfAltrisost.first();
     TClientDataSet &agent = cdsPdfAltrisost.isEmpty() ? cdsPdfSost : cdsPdfAltrisost;
-    drawText(169, 29, 12, QString::number(m_store.year() > 0 ? m_store.year() : Campagna::AnnoFinanziario));
+    drawText(Layout::kYear.x, Layout::kYear.y, Layout::kYearSize,
+             QString::number(m_store.year() > 0 ? m_store.year() : Campagna::AnnoFinanziario));
     agentBlock(cud, agent);
-    pageFields(cud, 1, true);
+    pageFields(cud, Layout::kFirstPageLayout, true);
     imprint();
     m_module = 1;
     return agent;
@@ -61,30 +64,31 @@ TClientDataSet &TVelCuPrint::firstPage(const TXMLCud &cud, int modelPage, bool f
 
 void TVelCuPrint::printSummaryCu(bool first)
 {
+    namespace L = Layout::Sintetico;
     const TXMLCud cud = m_main.Cud();
-    TClientDataSet &agent = firstPage(cud, 1, first);
+    TClientDataSet &agent = firstPage(cud, L::kFirstPage, first);
 
-    // pages 2-4: fiscal data and dependants
+    // fiscal data and dependants
     filterToCu(cdsPdfConFamCar);
     filterToCu(cdsPdfTfr);
     const bool fiscal = TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()
                         || !cdsPdfTfr.isEmpty();
     if (fiscal && text(cdsMultiSelect, "LCUDCPOSCNACFC").trimmed() != QLatin1String("X")) {
-        for (int page = 2; page <= 4; ++page) {
+        for (int page = L::kFiscalFirst; page <= L::kFiscalLast; ++page) {
             copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
             moduleAndImprint();
             pageFields(cud, page, false);
         }
-        dependantsBlock(143);
+        dependantsBlock(L::kDependantsTop);
     }
 
-    previdentialPages(cud, {5, 6, 5, 6, 72, true});
+    previdentialPages(cud, L::kPrevidential);
     if (!text(cdsMultiSelect, "SCUDANNOTAZIONI").trimmed().isEmpty())
         annotationsPage();
-    selfEmployedPage(cud, 8, 7);
+    selfEmployedPage(cud, L::kSelfEmployed);
     // the information for the payee reaches every payee with the CU: a
     // loose sheet of it still says whose it is and who printed it
-    copyPage(QStringLiteral("9"), QStringLiteral("Copia pagina informazioni"));
+    copyPage(QString::number(L::kInformation), QStringLiteral("Copia pagina informazioni"));
     fiscalCodeHeader();
     imprint();
     fivePerThousandPages(cud, agent);
@@ -92,26 +96,27 @@ void TVelCuPrint::printSummaryCu(bool first)
 
 void TVelCuPrint::printOrdinaryCu(bool first)
 {
+    namespace L = Layout::Ordinario;
     const TXMLCud cud = m_main.Cud();
-    firstPage(cud, 3, first);
+    firstPage(cud, L::kFirstPage, first);
 
-    // pages 4-8: fiscal data, the dependants on 8
+    // fiscal data, the dependants on the last of their pages
     filterToCu(cdsPdfConFamCar);
     if (TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()) {
-        for (int page = 4; page <= 8; ++page) {
+        for (int page = L::kFiscalFirst; page <= L::kFiscalLast; ++page) {
             copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
             moduleAndImprint();
-            pageFields(cud, page - 2, false);
+            pageFields(cud, page - L::kFiscalLayoutOffset, false);
         }
-        dependantsBlock(28);
+        dependantsBlock(L::kDependantsTop);
     }
 
     // the TFR has pages of its own here
-    previdentialPages(cud, {9, 10, 7, 8, 84, false});
+    previdentialPages(cud, L::kPrevidential);
     tfrPairs(cud);
     rebuildAnnotationCodes();
     annotationCodePages(cud);
-    selfEmployedPage(cud, 14, 12);
+    selfEmployedPage(cud, L::kSelfEmployed);
 }
 
 QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
@@ -198,15 +203,90 @@ QString TVelCuPrint::cuKey(TBookmark row)
     return text(cdsMultiSelect, "SCUDCODFIS") + QLatin1Char('|') + text(cdsMultiSelect, "SCUDMESE");
 }
 
-QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &fileName)
+// A document's run from the start: no page written, nothing locked.
+void TVelCuPrint::resetRun()
 {
-    const bool ordinario = m_stampe.ordinario;
     m_ranges.clear();
     m_cancelled = false;
     m_locked.clear();
     m_newlyLocked = 0;
     m_lockSet.reset();
     m_lockRows.clear();
+}
+
+// The notes table and the annotation rows read afresh by the run about to
+// write.
+void TVelCuPrint::resetAnnotations()
+{
+    m_noteCodes.reset();
+    m_noteTableFailed = false;
+    m_annotationSaves.clear();
+    m_annotationIndex.reset();
+}
+
+// The model loaded into the workspace and a new document selected, its origin
+// at the top-left corner.
+void TVelCuPrint::openDocument(bool ordinario)
+{
+    TPdkPdf &pdf = *m_pdf;
+    const QString model = !modelFile.isEmpty() ? modelFile
+                          : TorFolders::resolveFile(TorFolders::resDir(), ordinario ? Campagna::modelloOrdinario()
+                                                                                    : Campagna::modelloSintetico());
+    m_modelDoc = pdf.LoadFromFile(model);
+    check(pdf, m_modelDoc, QStringLiteral("Caricamento modello base"));
+    const int doc = pdf.NewDocument();
+    check(pdf, doc, QStringLiteral("Creazione nuovo documento"));
+    check(pdf, pdf.SelectDocument(doc), QStringLiteral("Creazione nuovo documento"));
+    check(pdf, pdf.SetOrigin(1), QStringLiteral("Creazione nuovo documento"));
+}
+
+// Each CU of `rows` in turn, with the pages it took; false when `progress`
+// cancelled the run.
+bool TVelCuPrint::printRows(const QList<TBookmark> &rows, bool ordinario)
+{
+    int pages = 0; // pages of the CUs before this one
+    for (const TBookmark b : rows) {
+        if (progress && !progress(int(m_ranges.size()), int(rows.size())))
+            return false;
+        cdsMultiSelect.gotoBookmark(b);
+        const bool first = m_ranges.isEmpty();
+        if (ordinario)
+            printOrdinaryCu(first);
+        else
+            printSummaryCu(first);
+        // the blank page the two-sided print puts before a CU is no CU's:
+        // a payee's own file begins with its first page and ends with its last
+        const int blank = twoSided && !first && pages % 2 != 0 ? 1 : 0;
+        m_ranges.append({b, pages + blank + 1, m_pdf->PageCount()});
+        pages = m_pdf->PageCount();
+    }
+    return !progress || progress(int(m_ranges.size()), int(rows.size()));
+}
+
+// The document's last touches and the file on disk; its path.
+QString TVelCuPrint::saveDocument(const QString &fileName)
+{
+    TPdkPdf &pdf = *m_pdf;
+    if (draft) {
+        markDraft();
+        // the annotation rows a draft rebuilt are never stored
+        m_annotationSaves.clear();
+    }
+    setDocumentInfo(pdf);
+
+    const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
+    ovTryMakePath(folder);
+    const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
+    TdmVelPDF::save(pdf, path);
+    if (log)
+        log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
+    return path;
+}
+
+QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &fileName)
+{
+    const bool ordinario = m_stampe.ordinario;
+    resetRun();
     prepare();
     if (ordinario)
         m_main.LoadCudOrdLayout();
@@ -214,10 +294,7 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
         m_main.LoadCudLayout();
     if (!m_main.hasCudLayout())
         return QString();
-    m_noteCodes.reset();
-    m_noteTableFailed = false;
-    m_annotationSaves.clear();
-    m_annotationIndex.reset();
+    resetAnnotations();
 
     m_pdf = std::make_unique<TPdkPdf>();
     m_printer = std::make_unique<TVelFormFieldPrinter>(*m_pdf);
@@ -239,54 +316,14 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
         }
     } release{this};
 
-    TPdkPdf &pdf = *m_pdf;
-    const QString model = !modelFile.isEmpty() ? modelFile
-                          : TorFolders::resolveFile(TorFolders::resDir(), ordinario ? Campagna::modelloOrdinario()
-                                                                                    : Campagna::modelloSintetico());
-    m_modelDoc = pdf.LoadFromFile(model);
-    check(pdf, m_modelDoc, QStringLiteral("Caricamento modello base"));
-    const int doc = pdf.NewDocument();
-    check(pdf, doc, QStringLiteral("Creazione nuovo documento"));
-    check(pdf, pdf.SelectDocument(doc), QStringLiteral("Creazione nuovo documento"));
-    check(pdf, pdf.SetOrigin(1), QStringLiteral("Creazione nuovo documento"));
-
-    int pages = 0; // pages of the CUs before this one
-    for (const TBookmark b : rows) {
-        if (progress && !progress(int(m_ranges.size()), int(rows.size()))) {
-            m_cancelled = true;
-            return QString();
-        }
-        cdsMultiSelect.gotoBookmark(b);
-        const bool first = m_ranges.isEmpty();
-        if (ordinario)
-            printOrdinaryCu(first);
-        else
-            printSummaryCu(first);
-        // the blank page the two-sided print puts before a CU is no CU's:
-        // a payee's own file begins with its first page and ends with its last
-        const int blank = twoSided && !first && pages % 2 != 0 ? 1 : 0;
-        m_ranges.append({b, pages + blank + 1, pdf.PageCount()});
-        pages = pdf.PageCount();
-    }
-    if (progress && !progress(int(m_ranges.size()), int(rows.size()))) {
+    openDocument(ordinario);
+    if (!printRows(rows, ordinario)) {
         m_cancelled = true;
         return QString();
     }
     if (m_ranges.isEmpty())
         return QString();
-    if (draft) {
-        markDraft();
-        // the annotation rows a draft rebuilt are never stored
-        m_annotationSaves.clear();
-    }
-    setDocumentInfo(pdf);
-
-    const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
-    ovTryMakePath(folder);
-    const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
-    TdmVelPDF::save(pdf, path);
-    if (log)
-        log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
+    const QString path = saveDocument(fileName);
     release.written = true;
     return path;
 }

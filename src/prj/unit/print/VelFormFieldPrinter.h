@@ -55,6 +55,7 @@ public:
         m_gap1 = gap1;
         m_gap2 = gap2;
     }
+    void resetDateGaps() { setDateGaps(kDateGap, kDateGap); }
 
     // The text a value prints as under an alignment, or an empty text when it
     // prints nothing (the rules above; exposed for the callers' own checks).
@@ -84,7 +85,8 @@ private:
     void printText(const QString &alignment, const QString &space, const QString &text, int x, int y, int size);
 
     TPdkPdf &m_pdf;
-    int m_gap1 = 4;
-    int m_gap2 = 4;
+    static constexpr int kDateGap = 4;
+    int m_gap1 = kDateGap;
+    int m_gap2 = kDateGap;
     QList<SectionPlaces> m_sections;
 };

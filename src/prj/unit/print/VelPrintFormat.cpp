@@ -1,7 +1,7 @@
 #include "src/prj/unit/print/VelPrintFormat.h"
 
 #include "platform/core/OvExceptions.h"
-#include "tor/calc/TorUCalcoli.h"
+#include "tor/util/TorImporti.h"
 
 #include <QRegularExpression>
 
@@ -27,12 +27,7 @@ QString integerText(qint64 value)
 
 QString amountText(Currency value)
 {
-    const Currency cents = TTorCalcola::round(value, 2);
-    const qint64 units = cents.units() / 100; // hundredths
-    const quint64 magnitude = units < 0 ? quint64(0) - quint64(units) : quint64(units);
-    const QString text = grouped(magnitude / 100) + QLatin1Char(',')
-                         + QStringLiteral("%1").arg(magnitude % 100, 2, 10, QLatin1Char('0'));
-    return units < 0 ? QLatin1Char('-') + text : text;
+    return TorImporti::testo(value);
 }
 
 std::optional<Currency> parseDecimal(const QString &input)
@@ -136,7 +131,7 @@ QString valueText(const QString &value, const QString &code)
     if (code == QLatin1String("TA")) {
         if (blank)
             return QString();
-        return integerText(TTorCalcola::round(toNumber(value), 0).units() / Currency::Scale);
+        return TorImporti::testo(toNumber(value), 0);
     }
     if (code == QLatin1String("DT")) {
         if (blank)

@@ -1,0 +1,207 @@
+// The annotation codes of the ordinary CU: the rows of TCUDA_ANNOTAZIONI
+// rebuilt from each CU's annotation text, their pages, and their save once
+// the document is written.
+#include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/print/VelCuPrintData.h"
+
+#include "platform/core/OvExceptions.h"
+#include "src/prj/unit/model/VelCuByMonth.h"
+#include "src/prj/unit/print/VelCuModelLayout.h"
+#include "src/prj/unit/print/VelCudLayout.h"
+#include "src/prj/unit/print/VelFormFieldPrinter.h"
+#include "src/prj/unit/telematic/VelAnnotationCodes.h"
+#include "tor/store/torUDBCds.h"
+
+using namespace VelCuPrintData;
+namespace Layout = VelCuModelLayout;
+
+namespace {
+
+const QString kAnnotazioni = QStringLiteral("TCUDA_ANNOTAZIONI");
+constexpr int kCodesPerRow = 56; // annotation codes a row of TCUDA_ANNOTAZIONI holds
+
+// The codes of a row of TCUDA_ANNOTAZIONI, in order, up to the first empty one.
+QStringList rowCodes(TClientDataSet &ann)
+{
+    QStringList codes;
+    for (int k = 0; k < kCodesPerRow; ++k) {
+        const TField f = ann.findField(VelAnnotationCodes::column(k));
+        const QString code = f ? f.asString().trimmed() : QString();
+        if (code.isEmpty())
+            break;
+        codes << code;
+    }
+    return codes;
+}
+
+} // namespace
+
+const QList<TBookmark> &TVelCuPrint::annotationRowsOf(qint64 person)
+{
+    if (!m_annotationIndex) {
+        m_annotationIndex.emplace();
+        TClientDataSet &ann = cdsPdfAnnotazioni;
+        ann.setFiltered(false);
+        const TField id = ann.findField(QStringLiteral("IAFIID"));
+        if (id) {
+            for (ann.first(); !ann.eof(); ann.next())
+                (*m_annotationIndex)[id.asInteger()] << ann.bookmark();
+        }
+    }
+    return (*m_annotationIndex)[person];
+}
+
+// The rows of annotation codes of the CU's person, rebuilt in memory from its
+// annotation text: 56 codes a row, no row without codes. What changed is kept
+// for the store, written when the run succeeds. An error is reported and the
+// print goes on with the rows the person had; a notes table that cannot be
+// read is reported once a run, not once a CU.
+void TVelCuPrint::rebuildAnnotationCodes()
+{
+    if (m_person == 0)
+        return;
+    TClientDataSet &ann = cdsPdfAnnotazioni;
+    try {
+        if (m_noteTableFailed)
+            return; // reported once for the run; the stored rows print as they are
+        if (!m_noteCodes) {
+            try {
+                m_noteCodes = VelAnnotationCodes::readNoteTable();
+            } catch (const EOvException &) {
+                m_noteTableFailed = true;
+                throw;
+            }
+        }
+        const QStringList codes = VelAnnotationCodes::codesOf(text(cdsMultiSelect, "SCUDANNOTAZIONI"), *m_noteCodes);
+        QList<QStringList> wanted;
+        for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
+            wanted << codes.mid(i, kCodesPerRow);
+
+        annotationRowsOf(m_person); // the index exists from here on
+        QList<TBookmark> &held = (*m_annotationIndex)[m_person];
+        QList<QStringList> now;
+        for (const TBookmark b : std::as_const(held)) {
+            ann.gotoBookmark(b);
+            now << rowCodes(ann);
+        }
+        if (now == wanted)
+            return;
+
+        for (const TBookmark b : std::as_const(held)) {
+            ann.gotoBookmark(b);
+            ann.deleteRecord();
+        }
+        held.clear();
+        const TField id = ann.fieldByName(QStringLiteral("IAFIID"));
+        for (const QStringList &row : std::as_const(wanted)) {
+            ann.append();
+            id.setAsInteger(m_person);
+            ann.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(m_codFis);
+            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !m_mese.isEmpty())
+                m.setAsString(m_mese);
+            for (qsizetype k = 0; k < row.size(); ++k)
+                ann.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
+            ann.post();
+            held << ann.bookmark();
+        }
+        m_annotationSaves.append({m_person, m_codFis, m_mese, wanted});
+    } catch (const EOvException &e) {
+        if (ann.modified())
+            ann.cancel();
+        warn(e.message());
+    }
+}
+
+// One copy of the model's page of annotation codes for each row of codes of
+// the person.
+void TVelCuPrint::annotationCodePages(const TXMLCud &cud)
+{
+    if (m_person == 0)
+        return;
+    TClientDataSet &ann = cdsPdfAnnotazioni;
+    ann.setFiltered(false);
+    QList<TBookmark> rows;
+    for (const TBookmark b : annotationRowsOf(m_person)) {
+        ann.gotoBookmark(b);
+        if (!rowCodes(ann).isEmpty())
+            rows << b;
+    }
+    if (rows.isEmpty())
+        return;
+    namespace L = Layout::Ordinario;
+    m_module = 1;
+    const TXMLCudSection section = cud.Pag(L::kAnnotationCodesLayout).Section(0);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        copyPage(QString::number(L::kAnnotationCodes), QStringLiteral("Copia pagina annotazioni"));
+        if (i > 0)
+            ++m_module;
+        moduleAndImprint();
+        ann.gotoBookmark(rows.at(i));
+        m_printer->printSection(section, ann);
+        rowLabel(int(i) + 1, L::kAnnotationCodesLabel);
+    }
+}
+
+// The rows rebuilt in the run, saved in the period of their CU's month: one
+// save a month. A save that fails is reported and the others go on.
+void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
+{
+    QList<AnnotationRows> saves;
+    for (qsizetype i = 0; i < m_annotationSaves.size();) {
+        const AnnotationRows &a = m_annotationSaves.at(i);
+        if (keys.isEmpty() || keys.contains(a.codFis + QLatin1Char('|') + a.mese))
+            saves << m_annotationSaves.takeAt(i);
+        else
+            ++i;
+    }
+    if (saves.isEmpty())
+        return;
+    QStringList months;
+    for (const AnnotationRows &a : std::as_const(saves))
+        if (!months.contains(a.mese))
+            months << a.mese;
+    TClientDataSet all;
+    try {
+        m_store.Load(all, kAnnotazioni, TTorDBCds::AllMonths);
+    } catch (const EOvException &e) {
+        warn(e.message());
+        return;
+    }
+    all.setFiltered(false);
+    const TField id = all.fieldByName(QStringLiteral("IAFIID"));
+    QHash<qint64, QList<TBookmark>> stored;
+    for (all.first(); !all.eof(); all.next())
+        stored[id.asInteger()] << all.bookmark();
+    for (const QString &mese : std::as_const(months)) {
+        QStringList persons;
+        try {
+            for (const AnnotationRows &a : std::as_const(saves)) {
+                if (a.mese != mese)
+                    continue;
+                persons << a.codFis;
+                for (const TBookmark b : stored.value(a.person)) {
+                    all.gotoBookmark(b);
+                    all.deleteRecord();
+                }
+                stored.remove(a.person);
+                for (const QStringList &row : a.rows) {
+                    all.append();
+                    id.setAsInteger(a.person);
+                    all.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(a.codFis);
+                    if (const TField m = all.findField(QStringLiteral("SCUDMESE")); m && !a.mese.isEmpty())
+                        m.setAsString(a.mese);
+                    for (qsizetype k = 0; k < row.size(); ++k)
+                        all.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
+                    all.post();
+                }
+            }
+            m_store.Save(all, kAnnotazioni, velCuStoreMonth(mese));
+        } catch (const EOvException &e) {
+            if (all.modified())
+                all.cancel();
+            all.cancelUpdates();
+            warn(persons.join(QStringLiteral(", ")) + QStringLiteral(" - ") + e.message());
+        }
+    }
+}
+
