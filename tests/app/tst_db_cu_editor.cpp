@@ -475,7 +475,7 @@ private slots:
     {
         const VelRecordModel &m = VelRecordModel::instance();
         const auto cap = [&m](const char *structure, const char *field) {
-            return VelPageBuilder::caption(*m.structure(QLatin1String(structure)).field(QLatin1String(field)));
+            return m.structure(QLatin1String(structure)).field(QLatin1String(field))->caption();
         };
         QCOMPARE(cap("TCUD_DATICUD", "FCUDADDREGTRATT"), QStringLiteral("Addizionale regionale 2024 trattenuta nel 2025"));
         QCOMPARE(cap("TCUD_DATICUD", "FCUDADDCOMSALDOPREC"), QStringLiteral("Saldo 2024"));
@@ -487,7 +487,7 @@ private slots:
         // No caption of any page keeps a placeholder.
         for (const VelStructureDesc &s : m.structures())
             for (const VelFieldDesc &f : s.fields)
-                QVERIFY2(!VelPageBuilder::caption(f).contains(QLatin1String("%s")), qPrintable(f.name));
+                QVERIFY2(!f.caption().contains(QLatin1String("%s")), qPrintable(f.name));
     }
 
     void annotationsAreAppended()

@@ -1,7 +1,6 @@
 #include "FormDrawer.h"
 
 #include "platform/core/OvExceptions.h"
-#include "src/prj/unit/editors/VelPageBuilder.h"
 #include "tor/util/TorCampagna.h"
 
 #include <QHash>
@@ -389,7 +388,7 @@ QString FormDrawer::labelText(const VelFieldDesc &f)
     const QString own = paperLabels().value(f.name.toUpper());
     if (!own.isEmpty())
         return own;
-    QString l = VelPageBuilder::caption(f).simplified();
+    QString l = f.caption().simplified();
     // slips of the editor's captions that a payee would read on paper
     static const QList<QPair<QString, QString>> slips{
         {QStringLiteral("sotitutiva"), QStringLiteral("sostitutiva")},

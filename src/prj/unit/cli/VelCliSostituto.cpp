@@ -47,8 +47,7 @@ const VelFieldDesc *shownField(const QString &name, QString *structure)
 
 QString label(const VelFieldDesc &f)
 {
-    QString l = f.label;
-    return l.replace(QLatin1String("%s"), QString::number(Campagna::AnnoFinanziario)).simplified();
+    return f.caption().simplified();
 }
 
 QString shown(TClientDataSet &ds, const VelFieldDesc &f)

@@ -280,7 +280,7 @@ void TfrVelCud::buildDetail()
     addText("SCUDNOME", "Nome", 160);
     addText("SCUDMESE", "Mese", 40);
     if (const VelFieldDesc *altro = s.field(QStringLiteral("SCUDALTROSOSCODFIS"))) {
-        auto *lb = new QLabel(VelPageBuilder::caption(*altro), tsDettaglio);
+        auto *lb = new QLabel(altro->caption(), tsDettaglio);
         auto *lk = new TTorDbLookup(dsMain, altro->name, tsDettaglio);
         lk->setFixedWidth(190);
         lk->edit()->onLookup = [this, altro](TTorDbEdit *e) { lookup(e, *altro); };

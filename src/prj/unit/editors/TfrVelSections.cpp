@@ -103,7 +103,7 @@ TfrVelSection::TfrVelSection(const QString &structure, const QStringList &pages,
             // table, not a title for a column.
             if (f->kind == VelFieldKind::Memo || f->isFlag() || f->label.trimmed().size() < 3)
                 continue;
-            QString t = VelPageBuilder::caption(*f);
+            QString t = f->caption();
             if (!f->box.isEmpty())
                 t = f->box + QStringLiteral(" ") + t;
             cols.append({f->name, VelPageBuilder::headerCaption(t), 0});

@@ -23,27 +23,6 @@ namespace VelPageBuilder {
 
 namespace {
 
-// The campaign's years as the model's captions name them: the year before the
-// income year, the income year, the filing year.
-const QString kYearBefore = Campagna::anno(Campagna::AnnoPrecedente);
-const QString kIncomeYear = Campagna::anno(Campagna::AnnoFinanziario);
-const QString kFilingYear = Campagna::anno(Campagna::AnnoInvio);
-
-// Years of the boxes whose caption names one (in the order of the "%s").
-const QHash<QString, QStringList> &yearOverrides()
-{
-    static const QHash<QString, QStringList> m = {
-        {QStringLiteral("FCUDADDCOMSALDOPREC"), {kYearBefore}},
-        {QStringLiteral("FCUDADDCOMIRPEFAC"), {kFilingYear}},
-        {QStringLiteral("FRL7TFRMATANNPRECRIM"), {QStringLiteral("2000")}},
-        {QStringLiteral("FRL7TFRMATANNREDDRIM"), {QStringLiteral("2001")}},
-        {QStringLiteral("FRL7TFRVERSANNPREC"), {QStringLiteral("2000")}},
-        {QStringLiteral("FRL7TFRVERANNREDD"), {QStringLiteral("2001"), QStringLiteral("2006")}},
-        {QStringLiteral("FRL7TFRMAT07VERFND"), {QStringLiteral("2007")}},
-    };
-    return m;
-}
-
 // Widest text box; wider ones stand on a row of their own under the caption.
 constexpr int kLongText = 560;
 constexpr int kBesideCaption = 290;
@@ -105,7 +84,7 @@ QWidget *widgetFor(const VelFieldDesc &f, TDataSource *src, const VelLookupHandl
     }
     case VelFieldKind::FlagX:
     case VelFieldKind::Flag1:
-        return new TTorDbCheck(src, f.name, f.flagSetValue(), captioned ? caption(f) : QString(), parent);
+        return new TTorDbCheck(src, f.name, f.flagSetValue(), captioned ? f.caption() : QString(), parent);
     case VelFieldKind::List: {
         QList<QPair<QString, QString>> items;
         for (const VelListValue &v : f.values)
@@ -209,7 +188,7 @@ QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &l
         lbBox->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->addWidget(lbBox, row, 0);
         if (r.fields.size() == 1) {
-            auto *lb = new QLabel(caption(*first), box);
+            auto *lb = new QLabel(first->caption(), box);
             lb->setWordWrap(true);
             lb->setToolTip(first->name);
             grid->addWidget(lb, row, 1);
@@ -241,7 +220,7 @@ QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &l
                 ph->setContentsMargins(0, 0, 0, 0);
                 ph->setSpacing(4);
                 if (own && !f->isFlag()) {
-                    auto *lb = new QLabel(caption(*f), piece);
+                    auto *lb = new QLabel(f->caption(), piece);
                     lb->setToolTip(f->name);
                     ph->addWidget(lb);
                 }
@@ -252,7 +231,7 @@ QWidget *groupWidget(const Group &g, TDataSource *src, const VelLookupHandler &l
             }
             h->setColumnStretch(perLine, 1);
             if (same && !first->label.isEmpty()) {
-                auto *lb = new QLabel(caption(*first), box);
+                auto *lb = new QLabel(first->caption(), box);
                 lb->setWordWrap(true);
                 grid->addWidget(lb, row, 1);
                 grid->addWidget(holder, row, 2, Qt::AlignLeft);
@@ -360,24 +339,6 @@ int decimals(const VelFieldDesc &field)
     return field.decimals >= 0 ? field.decimals : 2;
 }
 
-QString caption(const VelFieldDesc &field)
-{
-    QString text = field.label;
-    if (!text.contains(QLatin1String("%s")))
-        return text;
-    QStringList years = yearOverrides().value(field.name.toUpper());
-    const int n = int(text.count(QLatin1String("%s")));
-    if (years.isEmpty())
-        years = n >= 2 ? QStringList{kYearBefore, kIncomeYear, kFilingYear} : QStringList{kIncomeYear};
-    int i = 0;
-    qsizetype at = 0;
-    while ((at = text.indexOf(QLatin1String("%s"), at)) >= 0) {
-        const QString y = years.value(i++, years.last());
-        text.replace(at, 2, y);
-        at += y.size();
-    }
-    return text;
-}
 
 QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSource *source,
                const VelLookupHandler &lookup, QWidget *parent, int columns)

@@ -23,10 +23,6 @@ using VelLookupHandler = std::function<void(TTorDbEdit *edit, const VelFieldDesc
 
 namespace VelPageBuilder {
 
-// The field's caption with its year placeholders filled as the model's box
-// reads: the campaign's years (the one before the income year, the income
-// year, the filing year); the TFR boxes keep their historic years.
-QString caption(const VelFieldDesc &field);
 
 // The fields of `page` of the structure; `columns` 0 lets the page decide.
 QWidget *build(const VelStructureDesc &structure, const QString &page, TDataSource *source,

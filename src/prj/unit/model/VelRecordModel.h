@@ -47,6 +47,10 @@ struct VelFieldDesc
     int size = 0;          // String: width in characters; 0 otherwise
     QString box;           // CU box ("punto"): "1", "341", "7a"; empty when none
     QString label;         // editor caption; may hold "%s" filled with a year at run time
+    // The label with its "%s" filled as the model's box reads: the year before
+    // the income year, the income year, the filing year (from the campaign);
+    // the TFR boxes keep their historic years.
+    QString caption() const;
     QString page;          // editor page (a page name of the structure); empty: no page shows it
     QString group;         // heading above the field on its page, when any
     QString table;         // Lookup: code-table file name (also the annotation picker of a memo)
