@@ -63,7 +63,7 @@ int main(int argc, char **argv)
     report("CUs loaded from the store", ms, QStringLiteral("%1 CUs").arg(run.cdsMultiSelect.recordCount()));
 
     t.restart();
-    const QString path = run.print(run.allRows(), TVelCuPrint::defaultFileName(false));
+    const QString path = run.print(run.allRows(), TVelCuPrint::defaultFileName(false)).path;
     ms = t.elapsed();
     total += ms;
     TPdkPdf check;
@@ -118,7 +118,7 @@ int main(int argc, char **argv)
     ordTotal += ms;
     report("ordinary: CUs loaded from the store", ms, QStringLiteral("%1 CUs").arg(ord.cdsMultiSelect.recordCount()));
     t.restart();
-    const QString ordPath = ord.print(ord.allRows(), TVelCuPrint::defaultFileName(true));
+    const QString ordPath = ord.print(ord.allRows(), TVelCuPrint::defaultFileName(true)).path;
     ms = t.elapsed();
     ordTotal += ms;
     TPdkPdf ordCheck;

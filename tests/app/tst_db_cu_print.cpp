@@ -157,7 +157,7 @@ private slots:
         };
         QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
 
-        const QString path = run.print(run.allRows(), TVelCuPrint::defaultFileName(false));
+        const QString path = run.print(run.allRows(), TVelCuPrint::defaultFileName(false)).path;
         QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("CU-2026.pdf"));
         QVERIFY(QFile::exists(path));
         QCOMPARE(log.size(), 1);
@@ -282,7 +282,7 @@ private slots:
         }
         run.outputFolder = blocker;
         try {
-            run.print(run.allRows(), QStringLiteral("CU-2026"));
+            (void)run.print(run.allRows(), QStringLiteral("CU-2026"));
             QFAIL("no error");
         } catch (const EOvError &e) {
             QVERIFY2(e.message().startsWith(QStringLiteral("Controllare che il documento non sia già aperto.")),
@@ -304,7 +304,7 @@ private slots:
         run.outputFolder = m_dir.filePath(QStringLiteral("Modello"));
         run.modelFile = bad;
         try {
-            run.print(run.allRows(), QStringLiteral("CU-2026"));
+            (void)run.print(run.allRows(), QStringLiteral("CU-2026"));
             QFAIL("no error");
         } catch (const EOvError &e) {
             QVERIFY2(e.message().startsWith(QStringLiteral("Caricamento modello base\n")), qPrintable(e.message()));
@@ -316,8 +316,14 @@ private slots:
 
         run.outputFolder = m_dir.filePath(QStringLiteral("Cancel"));
         run.progress = [](int done, int) { return done < 1; };
-        QCOMPARE(run.print(run.allRows(), QStringLiteral("CU-2026")), QString());
+        QCOMPARE(run.print(run.allRows(), QStringLiteral("CU-2026")).kind, TVelPrintResult::Annullato);
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Cancel/CU-2026.pdf"))));
+        // no CU among the rows: said as such, not as a cancel or a missing model
+        run.progress = nullptr;
+        const TVelPrintResult none = run.print({}, QStringLiteral("Vuota"));
+        QCOMPARE(none.kind, TVelPrintResult::NienteDaStampare);
+        QCOMPARE(run.outcome().fatal, QStringLiteral("nessun CU da stampare"));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Cancel/Vuota.pdf"))));
         QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
     }
 
@@ -417,7 +423,7 @@ private slots:
         for (run.cdsMultiSelect.first(); !run.cdsMultiSelect.eof(); run.cdsMultiSelect.next())
             if (run.cdsMultiSelect.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == cf)
                 bianchi << run.cdsMultiSelect.bookmark();
-        const QList<Page> pages = readPdf(run.print(bianchi, QStringLiteral("B")));
+        const QList<Page> pages = readPdf(run.print(bianchi, QStringLiteral("B")).path);
         QList<int> pageB;
         for (int i = 0; i < pages.size(); ++i)
             if (PdfWords::hasPhrase(pages.at(i), QStringLiteral("DATI ASSICURATIVI INAIL")))
@@ -477,7 +483,7 @@ private slots:
                 verdi << b;
         }
         QCOMPARE(verdi.size(), 1);
-        const QString path = run.print(verdi, QStringLiteral("lunghe-%1").arg(lines));
+        const QString path = run.print(verdi, QStringLiteral("lunghe-%1").arg(lines)).path;
         QVERIFY(!path.isEmpty());
         QVERIFY(run.outcome().riuscito());
 
@@ -566,7 +572,7 @@ private slots:
         run.open();
         run.outputFolder = m_dir.filePath(QStringLiteral("Percipiente"));
         QVERIFY(run.cdsMultiSelect.locate(QStringLiteral("SCUDCODFIS"), cf));
-        const QString path = run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("P"));
+        const QString path = run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("P")).path;
         const QList<Page> pages = readPdf(path);
         const TXMLCud cud = main.Cud();
 

@@ -170,7 +170,7 @@ private slots:
         run.outputFolder = m_dir.filePath(QStringLiteral("Ord"));
         QStringList warnings;
         run.warning = [&warnings](const QString &w) { warnings << w; };
-        const QString path = run.print(run.allRows(), TVelCuPrint::defaultFileName(true));
+        const QString path = run.print(run.allRows(), TVelCuPrint::defaultFileName(true)).path;
         QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("CU_Ordinario-2026.pdf"));
         QCOMPARE(warnings, QStringList());
 
@@ -245,7 +245,7 @@ private slots:
         QCOMPARE(states().value(QStringLiteral("NERI")), QStringLiteral("1"));
 
         // a second run finds the rows as the text asks: the same pages
-        const QList<Page> again = PdfWords::read(run.print(run.allRows(), QStringLiteral("Ancora")));
+        const QList<Page> again = PdfWords::read(run.print(run.allRows(), QStringLiteral("Ancora")).path);
         QCOMPARE(again.size(), pages.size());
         QCOMPARE(storedCodes().value(kRossi), codes.value(kRossi));
 
@@ -269,7 +269,7 @@ private slots:
         run.open();
         run.twoSided = true;
         run.outputFolder = m_dir.filePath(QStringLiteral("FronteRetro"));
-        const QList<Page> pages = PdfWords::read(run.print(run.allRows(), QStringLiteral("F")));
+        const QList<Page> pages = PdfWords::read(run.print(run.allRows(), QStringLiteral("F")).path);
         QStringList plan;
         for (const Page &p : pages)
             plan << (p.isEmpty() ? QStringLiteral("-") : kindOf(p));
@@ -304,7 +304,7 @@ private slots:
         run.open();
         run.outputFolder = m_dir.filePath(QStringLiteral("Codici"));
         QVERIFY(run.cdsMultiSelect.locate(QStringLiteral("SCUDCODFIS"), kNeri));
-        const QList<Page> pages = PdfWords::read(run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("N")));
+        const QList<Page> pages = PdfWords::read(run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("N")).path);
         QCOMPARE(pages.size(), 3);
         QCOMPARE(kindOf(pages.at(1)), QStringLiteral("13"));
         QVERIFY(at(pages.at(1), QStringLiteral("01"), 192, 12, 8));
@@ -336,7 +336,7 @@ private slots:
         run.outputFolder = m_dir.filePath(QStringLiteral("Errore"));
         QStringList warnings;
         run.warning = [&warnings](const QString &w) { warnings << w; };
-        const QString path = run.print(run.allRows(), QStringLiteral("E"));
+        const QString path = run.print(run.allRows(), QStringLiteral("E")).path;
         qputenv("VELCU_STAGE_DIR", stage);
         QVERIFY(QFile::exists(path));
         QCOMPARE(warnings.size(), 1); // once a run, not once a CU
@@ -363,7 +363,7 @@ private slots:
         second.open();
         second.outputFolder = m_dir.filePath(QStringLiteral("Annullata"));
         second.progress = [](int done, int) { return done < 1; };
-        QCOMPARE(second.print(second.allRows(), QStringLiteral("A")), QString());
+        QCOMPARE(second.print(second.allRows(), QStringLiteral("A")).kind, TVelPrintResult::Annullato);
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Annullata/A.pdf"))));
         QCOMPARE(storedCodes().value(kNeri), (QList<QStringList>{{QStringLiteral("ZZ")}}));
         QVERIFY(states().value(QStringLiteral("NERI")) != QLatin1String("1"));
@@ -379,7 +379,7 @@ private slots:
         third.open();
         third.outputFolder = blocker;
         try {
-            third.print(third.allRows(), QStringLiteral("B"));
+            (void)third.print(third.allRows(), QStringLiteral("B"));
             QFAIL("no error");
         } catch (const EOvError &e) {
             QVERIFY(e.message().startsWith(QStringLiteral("Controllare che il documento non sia già aperto.")));
@@ -419,7 +419,7 @@ private slots:
             run.open();
             run.outputFolder = m_dir.filePath(ordinario ? QStringLiteral("NomiO") : QStringLiteral("NomiS"));
             QVERIFY(run.cdsMultiSelect.locate(QStringLiteral("SCUDCODFIS"), kNeri));
-            const QList<Page> pages = PdfWords::read(run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("N")));
+            const QList<Page> pages = PdfWords::read(run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("N")).path);
             const TXMLCudPrintRect r = placeOf(main.Cud(), 1, QStringLiteral("SCUDCOGNOME"));
             QVERIFY2(at(pages.first(), QStringLiteral("Zólc-Nguyên"), r.Left(), r.Top(), r.Height()),
                      ordinario ? "ordinary" : "summary");
@@ -468,7 +468,7 @@ private slots:
         run.open();
         run.outputFolder = m_dir.filePath(QStringLiteral("Render"));
         QVERIFY(run.cdsMultiSelect.locate(QStringLiteral("SCUDCODFIS"), cf));
-        const QString path = run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("R"));
+        const QString path = run.print({run.cdsMultiSelect.bookmark()}, QStringLiteral("R")).path;
         const QList<Page> pages = PdfWords::read(path);
         QStringList plan;
         for (const Page &p : pages)

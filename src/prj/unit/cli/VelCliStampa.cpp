@@ -96,12 +96,13 @@ int stampa(Command &c, LazySession &db)
     if (!perPayee) {
         // One document: its CUs are locked once it is on disk.
         run.outputFolder = QFileInfo(outFile).absolutePath();
-        const QString path = run.print(rows, QFileInfo(outFile).completeBaseName());
+        const TVelPrintResult result = run.print(rows, QFileInfo(outFile).completeBaseName());
         const TVelRunOutcome &outcome = run.outcome();
-        if (path.isEmpty()) {
-            c.err << s("Nessun CU stampato (%1).\n").arg(outcome.fatal.isEmpty() ? s("stampa annullata") : outcome.fatal);
+        if (!result.written()) {
+            c.err << s("Nessun CU stampato (%1).\n").arg(result.reason());
             return Errors;
         }
+        const QString &path = result.path;
         c.out << s("File scritto: ") << QDir::toNativeSeparators(path) << '\n';
         c.out << s("CU stampati: %1.\n").arg(outcome.count(TVelResult::Fatto));
         c.out << lockedLine(run) << '\n';

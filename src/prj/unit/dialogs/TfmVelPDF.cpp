@@ -274,11 +274,12 @@ QString TfmVelPDF::print()
             fm->buAnnulla->setEnabled(false);
         }
     } ready{this};
-    const QString path = m_run->print(rows, edPdfFileName->text().trimmed());
-    if (path.isEmpty() && m_cancel) {
+    const TVelPrintResult result = m_run->print(rows, edPdfFileName->text().trimmed());
+    if (result.kind == TVelPrintResult::Annullato) {
         meOut->appendPlainText(QStringLiteral("Stampa interrotta: nessun CU segnato come stampato."));
-        return path;
+        return QString();
     }
+    const QString &path = result.path;
     // What the run committed, CU by CU: the count and every CU not printed.
     const TVelRunOutcome &o = m_run->outcome();
     if (const int done = o.count(TVelResult::Fatto))

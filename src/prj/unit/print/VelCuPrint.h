@@ -55,6 +55,33 @@ class TVelFormFieldPrinter;
 class TXMLCud;
 class TXMLCudPage;
 
+// What a print came to. Only Scritto wrote a file; the other three wrote
+// nothing and locked nothing, each for its own reason.
+struct [[nodiscard]] TVelPrintResult
+{
+    enum Kind {
+        Scritto,          // the document is on disk under `path`
+        Annullato,        // stopped by the user between two CUs
+        NienteDaStampare, // no CU among the rows
+        SenzaModello,     // no CU layout could be bound
+    };
+    Kind kind = NienteDaStampare;
+    QString path;
+
+    bool written() const { return kind == Scritto; }
+    // Why nothing was written, as the office reads it (empty when written).
+    QString reason() const
+    {
+        switch (kind) {
+        case Scritto: return QString();
+        case Annullato: return QStringLiteral("stampa annullata");
+        case NienteDaStampare: return QStringLiteral("nessun CU da stampare");
+        case SenzaModello: return QStringLiteral("modello di stampa non disponibile");
+        }
+        return QString();
+    }
+};
+
 class TVelCuPrint
 {
 public:
@@ -85,11 +112,11 @@ public:
     QList<TBookmark> allRows() const;
 
     // Prints the CUs (bookmarks of cdsMultiSelect, in that order) into
-    // folder + fileName + ".pdf". Returns the path written, or an empty text
-    // when no CU layout is bound or the run was cancelled. A failing PDF
-    // operation raises EOvError with the operation's label and qpdf's reason;
+    // folder + fileName + ".pdf" and says what came of it: written (with the
+    // path), cancelled, nothing to print, or no CU layout. A failing PDF
+    // operation raises EVelError with the operation's label and qpdf's reason;
     // nothing is saved then and no CU is marked printed.
-    QString print(const QList<TBookmark> &rows, const QString &fileName);
+    TVelPrintResult print(const QList<TBookmark> &rows, const QString &fileName);
 
     // What the last print() did, CU by CU (in the order of its rows): done
     // once the document is on disk and the CU locked; failed, with the reason,

@@ -119,7 +119,7 @@ void TVelCuPrint::printOrdinaryCu(bool first)
     selfEmployedPage(cud, L::kSelfEmployed);
 }
 
-QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
+TVelPrintResult TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
 {
     m_outcome = TVelRunOutcome();
     for (const TBookmark b : rows)
@@ -137,14 +137,16 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
     try {
         const QString path = printDocument(rows, fileName);
         if (path.isEmpty()) {
+            TVelPrintResult none;
+            none.kind = m_cancelled              ? TVelPrintResult::Annullato
+                        : !m_main.hasCudLayout() ? TVelPrintResult::SenzaModello
+                                                 : TVelPrintResult::NienteDaStampare;
             m_outcome.cancelled = m_cancelled;
-            const QString why = m_cancelled ? QStringLiteral("stampa annullata")
-                                            : QStringLiteral("modello di stampa non disponibile");
             if (!m_cancelled)
-                m_outcome.fatal = why;
+                m_outcome.fatal = none.reason();
             for (TVelPayeeOutcome &p : m_outcome.payees)
-                p.reason = why;
-            return QString();
+                p.reason = none.reason();
+            return none;
         }
         if (draft) {
             // written, and nothing more to do for a draft
@@ -152,13 +154,13 @@ QString TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName
                 p.result = TVelResult::Fatto;
                 p.reason.clear();
             }
-            return path;
+            return {TVelPrintResult::Scritto, path};
         }
         for (TVelPayeeOutcome &p : m_outcome.payees)
             p.stage = TVelStage::Conferma;
         lockPrinted(rows);
         settle();
-        return path;
+        return {TVelPrintResult::Scritto, path};
     } catch (const std::exception &e) {
         m_outcome.fatal = exceptionText(e);
         const auto *known = dynamic_cast<const EVelError *>(&e);
