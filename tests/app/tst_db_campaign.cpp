@@ -465,7 +465,7 @@ private slots:
             dm.open();
             QString message;
             try {
-                dm.preCheck(dm.visitedRows(TdmVelFile::All));
+                (void)dm.preCheck(dm.visitedRows(TdmVelFile::All));
             } catch (const EOvError &e) {
                 message = e.message();
             }

@@ -1,5 +1,7 @@
 #include "src/prj/unit/telematic/TdmVelFile.h"
 
+#include "src/prj/unit/model/VelError.h"
+
 #include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -544,10 +546,11 @@ void TdmVelFile::verifySupply(const QStringList &staged, const QStringList &name
             break;
         }
     }
-    throw EOvError(QStringLiteral("Fornitura non scritta: il controllo dei file ha trovato %1 problemi "
-                                  "(nessun file è stato salvato con il nome della fornitura):\n")
-                       .arg(problems.size())
-                   + lines.join(QLatin1Char('\n')));
+    throw EVelError(QStringLiteral("Fornitura non scritta: il controllo dei file ha trovato %1 problemi "
+                                   "(nessun file è stato salvato con il nome della fornitura):\n")
+                            .arg(problems.size())
+                        + lines.join(QLatin1Char('\n')),
+                    {TVelErrorCode::Fornitura, names.value(0), TVelStage::Conferma});
 }
 
 QStringList TdmVelFile::save(const QString &fileName)
@@ -580,6 +583,8 @@ QStringList TdmVelFile::save(const QString &fileName)
         for (TVelPayeeOutcome &p : m_outcome.payees)
             if (p.result == TVelResult::NonEseguito) {
                 p.stage = TVelStage::Scrittura;
+                if (const auto *known = dynamic_cast<const EVelError *>(&e))
+                    known->record(p); // the checker refused the files: at the renaming
                 p.result = TVelResult::Errore;
                 p.reason = QStringLiteral("file della fornitura non scritto");
             }

@@ -98,7 +98,7 @@ public:
     // to `information` with its question. False when the office answered no
     // (the log line says so). A tax code in two of the visited certifications
     // refuses the supply whatever the answer (repeatedTaxCodes).
-    bool preCheck(const QList<int> &rows);
+    [[nodiscard]] bool preCheck(const QList<int> &rows);
     // The lines refusing a supply in which a tax code has more than one of
     // the visited certifications (one agent: one certification a payee);
     // empty when every tax code appears once.
@@ -115,7 +115,7 @@ public:
     void generate(const QList<int> &rows);
     // The same as the button does it: any error logged as "***** " + text and
     // reported with "Operazione terminata con errore"; true when it succeeded.
-    bool runGeneration(const QList<int> &rows);
+    [[nodiscard]] bool runGeneration(const QList<int> &rows);
 
     bool dataComplete() const { return m_dataComplete; }
     // Page "Crea file" shown: the flag is cleared ("Salva" disabled).
@@ -127,8 +127,9 @@ public:
     // successful generation. Returns the files written.
     QStringList save(const QString &fileName);
 
-    // Raises EOvError, listing the problems, when the checker refuses the
-    // staged files of a supply (`names`: the names they would take).
+    // Raises EVelError (Fornitura, naming the first file), listing the
+    // problems, when the checker refuses the staged files of a supply
+    // (`names`: the names they would take).
     static void verifySupply(const QStringList &staged, const QStringList &names);
 
     // The default folder (created when missing) and the proposed name.
