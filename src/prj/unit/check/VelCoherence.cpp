@@ -6,6 +6,7 @@
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "tor/store/torUDBCds.h"
+#include "tor/util/TorAnni.h"
 
 #include <QDate>
 #include <QLocale>
@@ -505,7 +506,7 @@ std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(TOvSQLConnection 
         TRagQuery q(&connection);
         TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_PAGATI_CONTRIBUTI"),
                                  {{QStringLiteral("IDWGID"), workgroup},
-                                  {QStringLiteral("IANFID"), year - 1969},
+                                  {QStringLiteral("IANFID"), TorAnni::toKey(year)},
                                   {QStringLiteral("RICE_COD_INPDAP"), 2},
                                   {QStringLiteral("RICE_COD_INPS_OI"), 3},
                                   {QStringLiteral("RICE_COD_INPS_PT"), 13},
