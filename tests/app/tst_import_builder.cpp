@@ -35,8 +35,11 @@ QString campo(TClientDataSet &cu, const QString &field)
     const TField f = cu.fieldByName(field);
     if (f.isNull())
         return QString();
-    if (cu.fieldDefs().at(cu.fieldIndex(field)).type == TFieldType::Currency)
+    const TFieldType type = cu.fieldDefs().at(cu.fieldIndex(field)).type;
+    if (type == TFieldType::Currency)
         return f.asCurrency().isZero() ? QString() : QString::number(double(f.asCurrency().units()) / 10000.0, 'f', 2);
+    if (type == TFieldType::Date)
+        return f.asDate().toString(Qt::ISODate);
     return f.asString();
 }
 
