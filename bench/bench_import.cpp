@@ -55,14 +55,14 @@ void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection
     store.setMonth(TTorDBCds::AllMonths);
     store.setShowWait(false);
     TVelImportCud imp(store);
-    imp.options.IDWGID = 1;
-    imp.options.IMESID = 12;
-    imp.options.anno = 2025;
-    imp.options.ANCHE_SENZA_CONGUAGLIO = true;
-    imp.sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-    imp.cartellaTabelle = staged() + QStringLiteral("/USR/KZ2025/Res/Tabelle");
+    imp.options().IDWGID = 1;
+    imp.options().IMESID = 12;
+    imp.options().anno = 2025;
+    imp.options().ANCHE_SENZA_CONGUAGLIO = true;
+    imp.setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
+    imp.setCartellaTabelle(staged() + QStringLiteral("/USR/KZ2025/Res/Tabelle"));
     int logLines = 0;
-    imp.onInfo = [&](const QStringList &l) { logLines = int(l.size()); };
+    imp.hooks().onInfo = [&](const QStringList &l) { logLines = int(l.size()); };
 
     QElapsedTimer t;
     t.start();

@@ -62,7 +62,7 @@ Totals readAll(TOvSQLConnection &conn)
                                    .isEmpty();
         cong.dataSet().close();
         std::unique_ptr<TCudStd> r = adjusted ? std::make_unique<TCudCong>() : std::make_unique<TCudStd>();
-        r->ancheSenzaConguaglio = true;
+        r->setAncheSenzaConguaglio(true);
         ++tot.payees;
         tot.adjusted += adjusted;
         try {

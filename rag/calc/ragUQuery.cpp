@@ -1,6 +1,7 @@
 #include "rag/calc/ragUQuery.h"
 
 #include "platform/core/OvExceptions.h"
+#include "tor/calc/TorPosizioni.h"
 #include "tor/query/torCQueryText.h"
 
 #include <QRegularExpression>
@@ -116,7 +117,8 @@ QString TRagQuery::codeList(const QList<int> &codes)
 
 QString TRagQuery::condizioneAutonomi(const QString &excluded)
 {
-    const QString positions = QStringLiteral("REGS.ITNOID IN (%1,%2,%3)").arg(10).arg(14).arg(15);
+    QList<int> autonomi(TorPosizioni::Autonomi.begin(), TorPosizioni::Autonomi.end());
+    const QString positions = QStringLiteral("REGS.ITNOID IN (%1)").arg(codeList(autonomi));
     const QString a = QStringLiteral(
         "(%1 AND ( ACOM.LACOMMINIMI=1 OR                                                        "
         "(SELECT sum(VARR.FVARRRITDIP) from TVARR_VARRITENUTE VARR where                "
@@ -136,10 +138,12 @@ QString TRagQuery::condizioneAutonomi(const QString &excluded)
 QString TRagQuery::filtroCandidati(int icalid)
 {
     const QString a = condizioneAutonomi();
-    if (icalid == 7)
+    if (icalid == TorPosizioni::CategoriaSoloAutonomi)
         return QStringLiteral(" AND (") + a + QStringLiteral(") ");
     if (icalid > 0)
         return QStringLiteral(" AND (ANAPER.ICALID=:ICALID) ");
-    const QString e = QStringLiteral("NOT REGS.ITNOID IN (%1,%2,%3,%4,%5,%6)").arg(10).arg(14).arg(15).arg(9).arg(12).arg(13);
+    QList<int> esclusi(TorPosizioni::Autonomi.begin(), TorPosizioni::Autonomi.end());
+    esclusi.append(QList<int>(TorPosizioni::EscluseDaPredefinite.begin(), TorPosizioni::EscluseDaPredefinite.end()));
+    const QString e = QStringLiteral("NOT REGS.ITNOID IN (%1)").arg(codeList(esclusi));
     return QStringLiteral("AND ((") + e + QStringLiteral(") OR (") + a + QStringLiteral("))");
 }

@@ -94,12 +94,12 @@ private slots:
         IOvMessageResponder *before = setMessageResponder(&quiet);
         {
             TVelImportCud imp(*m_store);
-            imp.options.IDWGID = 1;
-            imp.options.anno = 2025;
-            imp.options.INCLUDI_INPDAP_MEF = 0; // the UniEmens declarations
-            imp.sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-            imp.cartellaTabelle = QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle");
-            imp.onInfo = [](const QStringList &) {};
+            imp.options().IDWGID = 1;
+            imp.options().anno = 2025;
+            imp.options().INCLUDI_INPDAP_MEF = 0; // the UniEmens declarations
+            imp.setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
+            imp.setCartellaTabelle(QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle"));
+            imp.hooks().onInfo = [](const QStringList &) {};
             imp.importa();
         }
         setMessageResponder(before);

@@ -25,7 +25,7 @@ private slots:
         fresh();
         auto imp = importer();
         const int n = imp->caricaCandidati();
-        TClientDataSet &c = imp->cdsCandidati;
+        TClientDataSet &c = imp->candidati();
         // Refunds to external staff (31) are not candidates; a self-employed
         // payee with nothing withheld and no flat rate (34) is: the payment
         // is certified as a sum not subject to withholding.
@@ -55,18 +55,18 @@ private slots:
         // Closing month November: the payee paid only in December is gone,
         // and Rossi's December adjustment is not there yet.
         auto nov = importer();
-        nov->options.IMESID = 11;
+        nov->options().IMESID = 11;
         QCOMPARE(nov->caricaCandidati(), 38);
-        QVERIFY(!nov->cdsCandidati.locate(QStringLiteral("IACOMID"), 135));
-        QVERIFY(nov->cdsCandidati.locate(QStringLiteral("IACOMID"), ROSSI));
-        QCOMPARE(nov->cdsCandidati.fieldByName(QStringLiteral("CONGUAGLIO")).asString(), QStringLiteral(" "));
+        QVERIFY(!nov->candidati().locate(QStringLiteral("IACOMID"), 135));
+        QVERIFY(nov->candidati().locate(QStringLiteral("IACOMID"), ROSSI));
+        QCOMPARE(nov->candidati().fieldByName(QStringLiteral("CONGUAGLIO")).asString(), QStringLiteral(" "));
 
         // Only the self-employed.
         auto aut = importer();
-        aut->options.ICALID = 7;
+        aut->options().ICALID = 7;
         aut->caricaCandidati();
-        for (aut->cdsCandidati.first(); !aut->cdsCandidati.eof(); aut->cdsCandidati.next()) {
-            const int key = int(aut->cdsCandidati.fieldByName(QStringLiteral("IACOMID")).asInteger());
+        for (aut->candidati().first(); !aut->candidati().eof(); aut->candidati().next()) {
+            const int key = int(aut->candidati().fieldByName(QStringLiteral("IACOMID")).asInteger());
             QVERIFY2(QList<int>({108, 109, 110, 111, 130, 133, 134}).contains(key), qPrintable(QString::number(key)));
         }
     }
@@ -151,7 +151,7 @@ private slots:
         QStringList log;
         {
             auto imp = importer();
-            imp->onInfo = [&](const QStringList &l) { log = l; };
+            imp->hooks().onInfo = [&](const QStringList &l) { log = l; };
             imp->importa({BIANCHI});
         }
         QVariantMap r = cu(QStringLiteral("BNCLRA80L65D458L"));
@@ -178,9 +178,9 @@ private slots:
         // family deductions: 480 kept, employment 1800 -> 1320.
         {
             auto imp = importer();
-            imp->options.ANCHE_SENZA_CONGUAGLIO = true;
-            imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-            imp->onInfo = [](const QStringList &) {};
+            imp->options().ANCHE_SENZA_CONGUAGLIO = true;
+            imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
+            imp->hooks().onInfo = [](const QStringList &) {};
             imp->importa({BIANCHI});
         }
         r = cu(QStringLiteral("BNCLRA80L65D458L"));
@@ -197,7 +197,7 @@ private slots:
         fresh();
         ScriptedResponder ui;
         auto imp = importer();
-        imp->onInfo = [](const QStringList &) {};
+        imp->hooks().onInfo = [](const QStringList &) {};
         imp->importa({RINALDI});
         const QVariantMap r = cu(QStringLiteral("RNLSMN90E05C573Q"), QStringLiteral("06"));
         QVERIFY(!r.isEmpty());
@@ -232,8 +232,8 @@ private slots:
         // instalments (9 x 11.11 + 12 x 9.50); point 29 is 30 % of it.
         {
             auto imp = importer();
-            imp->options.ACCONTO_ADD_COM_ANNO = true;
-            imp->options.ACCONTO_ADD_COM = true;
+            imp->options().ACCONTO_ADD_COM_ANNO = true;
+            imp->options().ACCONTO_ADD_COM = true;
             imp->importa({MARINI, ROSSI});
         }
         QVariantMap m = cu(QStringLiteral("MRNFRC89T64H199I"));
@@ -253,8 +253,8 @@ private slots:
                  1);
         {
             auto imp = importer();
-            imp->options.ACCONTO_ADD_COM = true;
-            imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+            imp->options().ACCONTO_ADD_COM = true;
+            imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
             imp->importa({ESPOSITO, MARINI});
         }
         const QVariantMap e = cu(QStringLiteral("SPSGPP68A30F839J"));
@@ -271,7 +271,7 @@ private slots:
         ScriptedResponder ui;
         auto imp = importer();
         QStringList dialogs;
-        imp->onPosizioni = [&](TClientDataSet &rows, bool &cococo, const QString &who) {
+        imp->hooks().onPosizioni = [&](TClientDataSet &rows, bool &cococo, const QString &who) {
             dialogs << who;
             QCOMPARE(rows.recordCount(), 2);
             QVERIFY(!cococo);
@@ -281,7 +281,7 @@ private slots:
             rows.fieldByName(QStringLiteral("LPER_ALTRI_DATI")).setAsInteger(0);
             rows.post();
         };
-        imp->onInfo = [](const QStringList &) {};
+        imp->hooks().onInfo = [](const QStringList &) {};
         imp->importa({ROMANO, COLOMBO, RICCI, CONTI});
         QCOMPARE(dialogs, QStringList{QStringLiteral("ROMANO MARCO")});   // one position: no dialog
 
@@ -326,7 +326,7 @@ private slots:
         ScriptedResponder ui;
         QStringList log;
         auto imp = importer();
-        imp->onInfo = [&](const QStringList &l) { log = l; };
+        imp->hooks().onInfo = [&](const QStringList &l) { log = l; };
         imp->importa({DE_LUCA, COSTA, MANCINI, GRECO, ROSSI});
 
         const QStringList shown = ui.texts();
@@ -394,7 +394,7 @@ private slots:
         db->exec(update);
         ScriptedResponder ui;
         auto imp = importer();
-        imp->onInfo = [](const QStringList &) {};
+        imp->hooks().onInfo = [](const QStringList &) {};
         imp->importa({ROSSI, BIANCHI});
         const TVelRunOutcome &o = imp->outcome();
         QCOMPARE(o.payees.size(), 2);
@@ -417,8 +417,8 @@ private slots:
         const QString cf = QStringLiteral("BNCLRA80L65D458L");
         auto run = [&](TVelSovraScrivi how, bool force = false) {
             auto imp = importer<ImportWithInps>();
-            imp->sovraScrivi = how;
-            imp->forzaStampati = force;
+            imp->setSovraScrivi(how);
+            imp->setForzaStampati(force);
             imp->importa({BIANCHI});
             return imp->inpsCalls;
         };
@@ -488,7 +488,7 @@ private slots:
         const QString cf = QStringLiteral("BNCLRA80L65D458L");
         {
             auto imp = importer();
-            imp->options.SOLOINPS = true;
+            imp->options().SOLOINPS = true;
             imp->importa({BIANCHI});
         }
         QVariantMap o = cu(cf);
@@ -502,7 +502,7 @@ private slots:
         ui.clear();
         {
             auto imp = importer();
-            imp->options.SOLOINPS = true;
+            imp->options().SOLOINPS = true;
             imp->importa({ROSSI});
         }
         QVERIFY(cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
@@ -520,7 +520,7 @@ private slots:
         const QString cf = QStringLiteral("BNCLRA80L65D458L");
         const QString barbieri = QStringLiteral("BRBFBA87P16H199A");
         auto imp = importer<FailingInps>();
-        imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+        imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
         imp->importa({BIANCHI});
         const qint64 first = cu(cf).value("IAFIID").toLongLong();
         QCOMPARE(rows("TCUDI_INPS", cf), 1);
@@ -535,55 +535,16 @@ private slots:
         QCOMPARE(rows("TCUDI_INPS", cf), 1);
         QVERIFY(!cu(barbieri).isEmpty());
         QCOMPARE(rows("TCUDI_INPS", barbieri), 1);
-        QVERIFY(imp->cdsImport.locate(QStringLiteral("SCUDCODFIS"), cf));
-        QCOMPARE(imp->cdsImport.fieldByName(QStringLiteral("iAfiID")).asInteger(), first);
-        QCOMPARE(imp->cdsINPS.recordCount(), 2);   // Bianchi's old row and Barbieri's
+        QVERIFY(imp->cdsImport().locate(QStringLiteral("SCUDCODFIS"), cf));
+        QCOMPARE(imp->cdsImport().fieldByName(QStringLiteral("iAfiID")).asInteger(), first);
+        QCOMPARE(imp->cdsINPS().recordCount(), 2);   // Bianchi's old row and Barbieri's
 
         // The same run's tables see the CU: kept.
         imp->failFor.clear();
-        imp->sovraScrivi = TVelSovraScrivi::NonSovrascrivere;
+        imp->setSovraScrivi(TVelSovraScrivi::NonSovrascrivere);
         imp->importa({BIANCHI});
         QCOMPARE(imp->esito().mantenuti, 1);
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
-    }
-
-    void messageLogSections()
-    {
-        TInfo info;
-        info.add(0, QStringLiteral("A B"), QStringLiteral("uno"));
-        info.add(0, QStringLiteral("C D"), QStringLiteral("due"));
-        info.add(3, QStringLiteral("C D"), QStringLiteral("tre"));
-        QCOMPARE(info.lines(), QStringList({QStringLiteral("Dipendente A B"), QStringLiteral("--- Sezione fiscale"),
-                                            QStringLiteral("- uno"), QString(), QStringLiteral("Dipendente C D"),
-                                            QStringLiteral("- due"), QString(), QStringLiteral("--- Dati autonomo"),
-                                            QStringLiteral("- tre")}));
-    }
-
-    void periodsAndDeductionCap()
-    {
-        using R = TVelImportCud::RigaPeriodo;
-        int n = 0;
-        // Two spells with a gap; a register that starts the day after the
-        // previous one ends continues its period.
-        const QString t = TVelImportCud::testoPeriodi(
-            {R{QDate(2025, 1, 15), QDate(2025, 1, 31), money("1089.72")},
-             R{QDate(2025, 2, 1), QDate(2025, 2, 28), money("1907.01")},
-             R{QDate(2025, 9, 15), QDate(2025, 9, 30), money("1017.07")}},
-            &n);
-        QCOMPARE(n, 2);
-        QCOMPARE(t, QStringLiteral("dal:15/01/2025 al: 28/02/2025 per un importo di 2996,73; "
-                                   "dal:15/09/2025 al: 30/09/2025 per un importo di 1017,07\r\n"));
-        QCOMPARE(TVelImportCud::testoPeriodi({}), QString());
-
-        // 1000 of deductions for a cap of 700: the first items kept while
-        // they fit, the one that does not is cut, the rest become 0.
-        Currency a = money("300"), b, c = money("500"), d = money("200"), e = money("1");
-        TVelImportCud::tagliaDetrazioni(money("700"), {&a, &b, &c, &d, &e});
-        QCOMPARE(a, money("300"));
-        QCOMPARE(b, Currency());
-        QCOMPARE(c, money("400"));
-        QCOMPARE(d, Currency());
-        QCOMPARE(e, Currency());
     }
 };
 

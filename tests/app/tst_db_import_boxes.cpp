@@ -50,10 +50,10 @@ class TstDbImportBoxes : public QObject
         ScriptedResponder ui;
         log.clear();
         TVelImportCud imp(*store);
-        imp.options.IDWGID = 1;
-        imp.options.IMESID = 12;
-        imp.cartellaTabelle = kTabelle;
-        imp.onInfo = [&](const QStringList &l) { log = l; };
+        imp.options().IDWGID = 1;
+        imp.options().IMESID = 12;
+        imp.setCartellaTabelle(kTabelle);
+        imp.hooks().onInfo = [&](const QStringList &l) { log = l; };
         imp.importa(keys);
         TClientDataSet ds;
         store->Load(ds, QStringLiteral("TCUD_DATICUD"));
@@ -206,17 +206,6 @@ private slots:
         QCOMPARE(campo(codFis, field), expected);
         if (!logLine.isEmpty())
             QVERIFY2(log.join(QLatin1Char('\n')).contains(logLine), qPrintable(log.join(QLatin1Char('\n'))));
-    }
-
-    void periodsPaidNothingAreLeftOut()
-    {
-        using R = TVelImportCud::RigaPeriodo;
-        int n = -1;
-        QCOMPARE(TVelImportCud::testoPeriodi({R{QDate(2025, 1, 1), QDate(2025, 6, 30), Currency()},
-                                              R{QDate(2025, 9, 1), QDate(2025, 9, 30), Currency::fromInt(10)}},
-                                             &n),
-                 QStringLiteral("dal:01/09/2025 al: 30/09/2025 per un importo di 10,00\r\n"));
-        QCOMPARE(n, 1);
     }
 };
 

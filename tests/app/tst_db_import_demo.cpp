@@ -26,16 +26,16 @@ private slots:
         ScriptedResponder ui;
         QStringList log;
         auto imp = importer();
-        imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-        imp->onInfo = [&](const QStringList &l) { log = l; };
+        imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
+        imp->hooks().onInfo = [&](const QStringList &l) { log = l; };
         // The first import of the year writes the agent's data: its tax code
         // keys the public-pension rows of payments sent to NoiPA.
         TOvSQLQuery sed(db.get());
         QueryText().SetQuery(QStringLiteral("QRY_SED"), sed, 0, QStringLiteral("EXECUTE"));
         sed.paramByName(QStringLiteral("IDWGID")).setAsInteger(1);
         sed.open();
-        imp->options.SOSTITUTO = true;
-        imp->sos = &sed;
+        imp->options().SOSTITUTO = true;
+        imp->setSede(&sed);
         imp->importa();
         // De Luca (mixed NoiPA payments) rolled back, Costa without tax code.
         QCOMPARE(imp->esito().errori, 1);
@@ -204,8 +204,8 @@ private slots:
         const qint64 afi = cu(giordano).value("IAFIID").toLongLong();
         {
             auto again = importer();
-            again->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-            again->onInfo = [](const QStringList &) {};
+            again->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
+            again->hooks().onInfo = [](const QStringList &) {};
             again->importa();
         }
         QCOMPARE(count(), before);
@@ -238,9 +238,9 @@ private slots:
         }
         for (int i = 0; i < 2; ++i) {
             auto imp = importer();
-            imp->options.SOSTITUTO = true;
-            imp->sos = &sed;
-            imp->sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
+            imp->options().SOSTITUTO = true;
+            imp->setSede(&sed);
+            imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
             imp->importa({ROSSI});
         }
         TClientDataSet s, ct, fo;

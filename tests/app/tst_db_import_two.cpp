@@ -65,12 +65,12 @@ int workstation(const QString &keys, int rounds, const QString &mode)
     TVelImportCud::Esito last;
     for (int round = 0; round < rounds; ++round) {
         TVelImportCud imp(s);
-        imp.options.IDWGID = 1;
-        imp.options.anno = 2025;
-        imp.sovraScrivi = mode == QLatin1String("mai") ? TVelSovraScrivi::NonSovrascrivere
-                                                       : TVelSovraScrivi::SovrascriviSempre;
-        imp.cartellaTabelle = QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle");
-        imp.onInfo = [](const QStringList &) {};
+        imp.options().IDWGID = 1;
+        imp.options().anno = 2025;
+        imp.setSovraScrivi(mode == QLatin1String("mai") ? TVelSovraScrivi::NonSovrascrivere
+                                                       : TVelSovraScrivi::SovrascriviSempre);
+        imp.setCartellaTabelle(QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle"));
+        imp.hooks().onInfo = [](const QStringList &) {};
         imp.importa(work);
         last = imp.esito();
     }
@@ -110,12 +110,12 @@ private slots:
             TTorDBCds s;
             storeOn(s, *db);
             TVelImportCud imp(s);
-            imp.options.IDWGID = 1;
-            imp.options.anno = 2025;
+            imp.options().IDWGID = 1;
+            imp.options().anno = 2025;
             imp.caricaCandidati();
             int i = 0;
-            for (imp.cdsCandidati.first(); !imp.cdsCandidati.eof(); imp.cdsCandidati.next(), ++i) {
-                const QString key = imp.cdsCandidati.fieldByName(QStringLiteral("IACOMID")).asString();
+            for (imp.candidati().first(); !imp.candidati().eof(); imp.candidati().next(), ++i) {
+                const QString key = imp.candidati().fieldByName(QStringLiteral("IACOMID")).asString();
                 if (same) {
                     halves[0] << key;
                     halves[1] << key;

@@ -235,7 +235,7 @@ private slots:
         o.IDWGID = 1;
         o.anno = 2025;
         TfmVelImpMultiSelect w(*store, o, nullptr);
-        w.import().cartellaTabelle = QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle");
+        w.import().setCartellaTabelle(QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle"));
         QVERIFY(w.carica());
         w.show();
         QApplication::processEvents();
@@ -290,8 +290,8 @@ private slots:
         o.anno = 2025;
         const auto window = [&] {
             auto w = std::make_unique<TfmVelImpMultiSelect>(*store, o, nullptr);
-            w->import().cartellaTabelle = QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle");
-            w->import().onPosizioni = {};
+            w->import().setCartellaTabelle(QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle"));
+            w->import().hooks().onPosizioni = {};
             w->carica();
             w->rbSovrascriviSempre->setChecked(true);
             w->show();
@@ -320,8 +320,8 @@ private slots:
         ui.clear();
         auto w = window();
         bool lockedDuringRun = false;
-        const auto step = w->import().onProgress;
-        w->import().onProgress = [&](int pos, int count, const QString &who) {
+        const auto step = w->import().hooks().onProgress;
+        w->import().hooks().onProgress = [&](int pos, int count, const QString &who) {
             step(pos, count, who);
             if (pos != 2)
                 return;

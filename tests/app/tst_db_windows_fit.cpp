@@ -212,15 +212,15 @@ private slots:
         QApplication::processEvents();
         // A few CUs of the demo, with their sections, to fill the windows.
         TVelImportCud imp(*main()->fiscalStore());
-        imp.options.IDWGID = 1;
-        imp.options.anno = 2025;
+        imp.options().IDWGID = 1;
+        imp.options().anno = 2025;
         // The agent's data too (agent, Quadro CT, supplier), as a first import writes them.
         TOvQueryCollection &sos = inst->table()->xqcSos;
         QVERIFY(sos.active());
-        imp.sos = &sos;
-        imp.options.SOSTITUTO = true;
-        imp.options.CFAMM = sos.fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString();
-        imp.onInfo = [](const QStringList &) {};
+        imp.setSede(&sos);
+        imp.options().SOSTITUTO = true;
+        imp.options().CFAMM = sos.fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString();
+        imp.hooks().onInfo = [](const QStringList &) {};
         imp.importa({101, 102, 105, 109, 114});
         QVERIFY(imp.esito().importati >= 4);
     }

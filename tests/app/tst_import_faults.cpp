@@ -136,11 +136,11 @@ Run importOnce(const QString &path, qint64 failAt)
     const auto s = TestStore::open(&c);
     {
         TVelImportCud imp(*s);
-        imp.options.IDWGID = 1;
-        imp.options.anno = 2025;
-        imp.options.IMESID = 12;
-        imp.cartellaTabelle = kTabelle;
-        imp.onInfo = [](const QStringList &) {};
+        imp.options().IDWGID = 1;
+        imp.options().anno = 2025;
+        imp.options().IMESID = 12;
+        imp.setCartellaTabelle(kTabelle);
+        imp.hooks().onInfo = [](const QStringList &) {};
         Fault f;
         f.failAt = failAt;
         f.install(c);

@@ -67,14 +67,14 @@ protected:
     void importaInps() override
     {
         TVelImportCud::importaInps();
-        cdsINPS.append();
-        cdsINPS.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(
-            cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).asString());
-        cdsINPS.fieldByName(QStringLiteral("SCUDMESE")).setAsString(
-            cdsImport.fieldByName(QStringLiteral("SCUDMESE")).asString());
-        cdsINPS.fieldByName(QStringLiteral("sCudMatrAzienda")).setAsString(run);
-        cdsINPS.post();
-        salva(cdsINPS);
+        cdsINPS().append();
+        cdsINPS().fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(
+            cdsImport().fieldByName(QStringLiteral("SCUDCODFIS")).asString());
+        cdsINPS().fieldByName(QStringLiteral("SCUDMESE")).setAsString(
+            cdsImport().fieldByName(QStringLiteral("SCUDMESE")).asString());
+        cdsINPS().fieldByName(QStringLiteral("sCudMatrAzienda")).setAsString(run);
+        cdsINPS().post();
+        salva(cdsINPS());
     }
 };
 
@@ -90,13 +90,13 @@ int importer(const QString &path, const QString &run)
     for (int round = 0;; ++round) {
         MarkedImport imp(s);
         imp.run = QStringLiteral("%1-%2").arg(run).arg(round);
-        imp.options.IDWGID = 1;
-        imp.options.anno = 2025;
+        imp.options().IDWGID = 1;
+        imp.options().anno = 2025;
         // The run's mark on every CU it writes.
-        imp.options.SCODFISALTRISOS = imp.run;
-        imp.sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-        imp.cartellaTabelle = kStage + QStringLiteral("/USR/KZ2025/Res/Tabelle");
-        imp.onInfo = [](const QStringList &) {};
+        imp.options().SCODFISALTRISOS = imp.run;
+        imp.setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
+        imp.setCartellaTabelle(kStage + QStringLiteral("/USR/KZ2025/Res/Tabelle"));
+        imp.hooks().onInfo = [](const QStringList &) {};
         imp.importa();
     }
 }

@@ -61,7 +61,7 @@ protected:
     void importaInps() override
     {
         ImportWithInps::importaInps();
-        if (cdsImport.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == failFor)
+        if (cdsImport().fieldByName(QStringLiteral("SCUDCODFIS")).asString() == failFor)
             throw EOvError(QStringLiteral("Sezione INPS non leggibile"));
     }
 };
@@ -92,9 +92,9 @@ protected:
     std::unique_ptr<T> importer()
     {
         auto imp = std::make_unique<T>(*store);
-        imp->options.IDWGID = 1;
-        imp->options.IMESID = 12;
-        imp->cartellaTabelle = kTabelle;
+        imp->options().IDWGID = 1;
+        imp->options().IMESID = 12;
+        imp->setCartellaTabelle(kTabelle);
         return imp;
     }
 

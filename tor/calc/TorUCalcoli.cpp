@@ -1,4 +1,5 @@
 #include "TorUCalcoli.h"
+#include "TorPosizioni.h"
 
 #include "platform/core/OvExceptions.h"
 
@@ -86,5 +87,5 @@ Currency TTorCalcola::positiveDifference(Currency a, Currency b)
 
 bool TTorCalcola::isSelfEmployedPosition(int legalPosition)
 {
-    return legalPosition == 10 || legalPosition == 14 || legalPosition == 15;
+    return TorPosizioni::autonomo(legalPosition);
 }

@@ -12,6 +12,7 @@
 #include "platform/sql/OvQueryCollection.h"
 #include "platform/sql/OvSQLQuery.h"
 #include "rag/connection/TdmragConnessione.h"
+#include "tor/calc/TorPosizioni.h"
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/import/VelImportCud.h"
@@ -95,7 +96,7 @@ int importa(Command &c, LazySession &db)
     if (p.isSet(QStringLiteral("categoria"))) {
         bool ok = false;
         o.ICALID = p.value(QStringLiteral("categoria")).toInt(&ok);
-        QSet<int> known{0, 7};
+        QSet<int> known{0, TorPosizioni::CategoriaSoloAutonomi};
         TOvSQLQuery q(&session.connessione->xqoMain);
         QueryText().SetQuery(QStringLiteral("QRY_CUD_CAL"), q, 0, QStringLiteral("SELECT"));
         q.open();
@@ -131,11 +132,11 @@ int importa(Command &c, LazySession &db)
         o.CFAMM = session.sos->fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString();
 
     TVelImportCud imp(*session.store);
-    imp.options = o;
+    imp.options() = o;
     if (o.SOSTITUTO)
-        imp.sos = session.sos.get();
-    imp.sovraScrivi = sovraScrivi;
-    imp.forzaStampati = p.isSet(QStringLiteral("forza-stampati"));
+        imp.setSede(session.sos.get());
+    imp.setSovraScrivi(sovraScrivi);
+    imp.setForzaStampati(p.isSet(QStringLiteral("forza-stampati")));
 
     c.err << s("Lettura dei dipendenti da importare (mese %1)...\n").arg(o.IMESID);
     c.err.flush();
@@ -146,12 +147,12 @@ int importa(Command &c, LazySession &db)
     QList<int> work;
     if (!codes.isEmpty()) {
         QSet<QString> found;
-        const int fCf = imp.cdsCandidati.fieldIndex(QStringLiteral("SANACODFISCALE"));
-        const int fId = imp.cdsCandidati.fieldIndex(QStringLiteral("IACOMID"));
-        for (int row = 0; row < imp.cdsCandidati.recordCount(); ++row) {
-            const QString cf = upperCode(imp.cdsCandidati.valueAt(row, fCf).toString());
+        const int fCf = imp.candidati().fieldIndex(QStringLiteral("SANACODFISCALE"));
+        const int fId = imp.candidati().fieldIndex(QStringLiteral("IACOMID"));
+        for (int row = 0; row < imp.candidati().recordCount(); ++row) {
+            const QString cf = upperCode(imp.candidati().valueAt(row, fCf).toString());
             if (codes.contains(cf)) {
-                work << imp.cdsCandidati.valueAt(row, fId).toInt();
+                work << imp.candidati().valueAt(row, fId).toInt();
                 found.insert(cf);
             }
         }
@@ -167,9 +168,9 @@ int importa(Command &c, LazySession &db)
     }
     c.responder.silenced << s("Fine operazione");
     Progress progress(c.err, s("Importazione"));
-    imp.onProgress = [&progress](int pos, int count, const QString &who) { progress.step(pos, count, who); };
+    imp.hooks().onProgress = [&progress](int pos, int count, const QString &who) { progress.step(pos, count, who); };
     QStringList log;
-    imp.onInfo = [&log](const QStringList &lines) { log = lines; };
+    imp.hooks().onInfo = [&log](const QStringList &lines) { log = lines; };
     imp.importa(work);
 
     for (const QString &line : std::as_const(log))

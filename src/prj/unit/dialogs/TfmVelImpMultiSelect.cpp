@@ -23,22 +23,22 @@ TfmVelImpMultiSelect::TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOpt
 {
     setObjectName(QStringLiteral("fmVelImpMultiSelect"));
     resize(720, 560);
-    m_import->options = options;
-    if (m_import->options.anno <= 0)
-        m_import->options.anno = store.year();
-    m_import->sos = sos;
+    m_import->options() = options;
+    if (m_import->options().anno <= 0)
+        m_import->options().anno = store.year();
+    m_import->setSede(sos);
     connection = store.connection();
     cbForzaStampati = new QCheckBox(QStringLiteral("Forza l'importazione dei modelli già stampati"), this);
     cbForzaStampati->setObjectName(QStringLiteral("cbForzaStampati"));
     if (auto *layout = qobject_cast<QVBoxLayout *>(pnClient->layout()))
         layout->insertWidget(layout->count() - 1, cbForzaStampati);
-    m_import->onProgress = [this](int pos, int count, const QString &who) { progresso(pos, count, who); };
-    m_import->onPosizioni = [this](TClientDataSet &rows, bool &cococo, const QString &who) {
+    m_import->hooks().onProgress = [this](int pos, int count, const QString &who) { progresso(pos, count, who); };
+    m_import->hooks().onPosizioni = [this](TClientDataSet &rows, bool &cococo, const QString &who) {
         TfmVelCudTno::Execute(rows, cococo, who, this);
     };
-    m_import->onInfo = [this](const QStringList &lines) { TfmVelInfo::Execute(rapportoFinale(lines), false, this); };
+    m_import->hooks().onInfo = [this](const QStringList &lines) { TfmVelInfo::Execute(rapportoFinale(lines), false, this); };
     // Between employees the window answers its "Annulla" button.
-    m_import->interrotto = [this] {
+    m_import->hooks().interrotto = [this] {
         QApplication::processEvents();
         return m_stop;
     };
@@ -50,7 +50,7 @@ bool TfmVelImpMultiSelect::carica()
 {
     if (m_import->caricaCandidati() == 0)
         return false;
-    mostraLista(&m_import->cdsCandidati, {{QStringLiteral("CODICE"), {QStringLiteral("Codice"), 50}},
+    mostraLista(&m_import->candidati(), {{QStringLiteral("CODICE"), {QStringLiteral("Codice"), 50}},
                                           {QStringLiteral("SANACOGNOMENOME"), {QStringLiteral("Dipendente"), 349}},
                                           {QStringLiteral("MESE_INIZIALE"), {QStringLiteral("Da mese"), 48}},
                                           {QStringLiteral("MESE_FINALE"), {QStringLiteral("A mese"), 48}},
@@ -64,8 +64,8 @@ bool TfmVelImpMultiSelect::carica()
 
 void TfmVelImpMultiSelect::importa(const QList<int> &keys)
 {
-    m_import->sovraScrivi = TVelSovraScrivi(sovraScrivi());
-    m_import->forzaStampati = cbForzaStampati->isChecked();
+    m_import->setSovraScrivi(TVelSovraScrivi(sovraScrivi()));
+    m_import->setForzaStampati(cbForzaStampati->isChecked());
     QList<int> work = keys;
     if (work.isEmpty())
         return;

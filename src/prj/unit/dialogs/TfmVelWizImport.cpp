@@ -4,6 +4,7 @@
 #include "platform/framework/OvMessages.h"
 #include "platform/sql/OvSQLQuery.h"
 #include "rag/wizard/TfrRagPacoCud.h"
+#include "tor/calc/TorPosizioni.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorUUtil.h"
@@ -236,7 +237,7 @@ void TfmVelWizImport::salvaParametri()
     auto set = [&](const char *f, const QVariant &v) { p->fieldByName(QString::fromLatin1(f)).setValue(v); };
     // 2.-3.
     const QVariant cat = cbCategorie->currentData();
-    set("ICALID", cat.isValid() ? cat.toInt() : 7);
+    set("ICALID", cat.isValid() ? cat.toInt() : TorPosizioni::CategoriaSoloAutonomi);
     set("IMESID", cbMesi->currentData().toInt());
     set("DAINIZIO", true);
     set("INCLUDI_INPDAP_MEF", rbInpdapNoiPa->isChecked() ? 1 : 0);

@@ -60,7 +60,7 @@ Currency TCudStd::sommaRitenute(const QString &query, const QString &codes, cons
 
 Currency TCudStd::impostaLorda()
 {
-    if (!ancheSenzaConguaglio)
+    if (!m_ancheSenzaConguaglio)
         return Currency();
     return sommaRitenute(QStringLiteral("QRY_CUD_RIT"), TRagQuery::codeList({RICE_COD_IRPEF, RICE_COD_IRPEF_AM}),
                          QStringLiteral("LORDO"));
@@ -99,7 +99,7 @@ Currency TCudStd::impostaNetta()
     const Currency net = sommaRitenute(QStringLiteral("QRY_CUD_RIT"),
                                        TRagQuery::codeList({RICE_COD_IRPEF, RICE_COD_IRPEF_AM}),
                                        QStringLiteral("TOTALE"));
-    impostaNettaCalcolata = ancheSenzaConguaglio ? net : Currency();
+    m_detr.impostaNettaCalcolata = m_ancheSenzaConguaglio ? net : Currency();
     return net;
 }
 
@@ -129,7 +129,7 @@ Currency TCudStd::valoreCampo(const QString &)
 
 void TCudStd::calcolaDetrazioni()
 {
-    if (!ancheSenzaConguaglio)
+    if (!m_ancheSenzaConguaglio)
         return;
     TVelCudImportState &s = state();
     QVariantMap p = rangeOf(s);
@@ -137,13 +137,13 @@ void TCudStd::calcolaDetrazioni()
     TRagQuery q(s.connection);
     TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_NO_CONG"), p, {TRagQuery::positionFilter(s.fiscalList)});
     if (!ds.isEmpty()) {
-        detrFamiliari = TRagQuery::amount(ds, QStringLiteral("FADETIMPCONCAR"))
+        m_detr.detrFamiliari = TRagQuery::amount(ds, QStringLiteral("FADETIMPCONCAR"))
                         + TRagQuery::amount(ds, QStringLiteral("FADETIMPFIGLICAR"))
                         + TRagQuery::amount(ds, QStringLiteral("FADETIMPALTRICAR"));
-        detrLavoro = TRagQuery::amount(ds, QStringLiteral("FADETIMPLAVDIP"));
-        detrAggiuntiva = TRagQuery::amount(ds, QStringLiteral("FADETIMPLAVAGG"));
+        m_detr.detrLavoro = TRagQuery::amount(ds, QStringLiteral("FADETIMPLAVDIP"));
+        m_detr.detrAggiuntiva = TRagQuery::amount(ds, QStringLiteral("FADETIMPLAVAGG"));
         // The additional deduction is kept apart from the employment one.
-        detrTotale = detrFamiliari + detrLavoro + detrAggiuntiva;
+        m_detr.detrTotale = m_detr.detrFamiliari + m_detr.detrLavoro + m_detr.detrAggiuntiva;
     }
     ds.close();
 }
@@ -215,8 +215,8 @@ int TCudCong::giorni()
 
 Currency TCudCong::impostaNetta()
 {
-    impostaNettaCalcolata = valoreCampo(QStringLiteral("FCONGRITNETTA"));
-    return impostaNettaCalcolata;
+    m_detr.impostaNettaCalcolata = valoreCampo(QStringLiteral("FCONGRITNETTA"));
+    return m_detr.impostaNettaCalcolata;
 }
 
 Currency TCudCong::addComTrattenuta()
@@ -236,21 +236,21 @@ Currency TCudCong::addRegDovuta()
 
 void TCudCong::calcolaDetrazioni()
 {
-    detrFamiliari = valoreCampo(QStringLiteral("FCONGIMPCONCAR")) + valoreCampo(QStringLiteral("FCONGIMPFIGLICAR"))
+    m_detr.detrFamiliari = valoreCampo(QStringLiteral("FCONGIMPCONCAR")) + valoreCampo(QStringLiteral("FCONGIMPFIGLICAR"))
                     + valoreCampo(QStringLiteral("FCONGIMPALTRICAR"));
-    detrLavoro = valoreCampo(QStringLiteral("FCONGIMPLAVDIP"));
-    detrAggiuntiva = valoreCampo(QStringLiteral("FCONGIMPLAVAGG"));
-    detrTotale = valoreCampo(QStringLiteral("FCONGDETRAZIONI"));
+    m_detr.detrLavoro = valoreCampo(QStringLiteral("FCONGIMPLAVDIP"));
+    m_detr.detrAggiuntiva = valoreCampo(QStringLiteral("FCONGIMPLAVAGG"));
+    m_detr.detrTotale = valoreCampo(QStringLiteral("FCONGDETRAZIONI"));
 }
 
 void TCudCong::numeriFamiliari()
 {
-    detrFamNum = valoreCampo(QStringLiteral("FCONGDETFAMNUM"));
-    credFamNum = valoreCampo(QStringLiteral("FCONGCREFAMNUM"));
-    credNrFamNum = valoreCampo(QStringLiteral("FCONGCNRFAMNUM"));
-    detrCanLoc = valoreCampo(QStringLiteral("FCONGDETCANONE"));
-    credCanLoc = valoreCampo(QStringLiteral("FCONGCRECANONE"));
-    credNrCanLoc = valoreCampo(QStringLiteral("FCONGCNRCANONE"));
+    m_detr.detrFamNum = valoreCampo(QStringLiteral("FCONGDETFAMNUM"));
+    m_detr.credFamNum = valoreCampo(QStringLiteral("FCONGCREFAMNUM"));
+    m_detr.credNrFamNum = valoreCampo(QStringLiteral("FCONGCNRFAMNUM"));
+    m_detr.detrCanLoc = valoreCampo(QStringLiteral("FCONGDETCANONE"));
+    m_detr.credCanLoc = valoreCampo(QStringLiteral("FCONGCRECANONE"));
+    m_detr.credNrCanLoc = valoreCampo(QStringLiteral("FCONGCNRCANONE"));
 }
 
 Currency TCudCong::bonus()

@@ -33,14 +33,9 @@ struct TVelCudImportState
     bool LCUDCPOSCNACFC = false;
 };
 
-class TCudStd
+// The deductions a reader worked out and the net tax it recorded.
+struct TVelDetrazioniLette
 {
-public:
-    virtual ~TCudStd() = default;
-
-    // Copy of the option ANCHE_SENZA_CONGUAGLIO (standard reader only).
-    bool ancheSenzaConguaglio = false;
-
     // Filled by calcolaDetrazioni.
     Currency detrFamiliari;     // spouse + children + other dependants
     Currency detrLavoro;        // employment income
@@ -50,6 +45,17 @@ public:
     Currency impostaNettaCalcolata;
     // Filled by numeriFamiliari.
     Currency detrFamNum, credFamNum, credNrFamNum, detrCanLoc, credCanLoc, credNrCanLoc;
+};
+
+class TCudStd
+{
+public:
+    virtual ~TCudStd() = default;
+
+    // The option ANCHE_SENZA_CONGUAGLIO (standard reader only).
+    void setAncheSenzaConguaglio(bool on) { m_ancheSenzaConguaglio = on; }
+    // What calcolaDetrazioni, numeriFamiliari and impostaNetta recorded.
+    const TVelDetrazioniLette &detrazioni() const { return m_detr; }
 
     // ---- operations, in this order in both readers ----
     virtual Currency impostaLorda();
@@ -87,6 +93,8 @@ protected:
     Currency sommaRitenute(const QString &query, const QString &codes, const QString &column);
 
     TVelCudImportState *m_state = nullptr;
+    bool m_ancheSenzaConguaglio = false;
+    TVelDetrazioniLette m_detr;
     bool m_addedLocal = false;
     bool m_addedNoiPa = false;
 };

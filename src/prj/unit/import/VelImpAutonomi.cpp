@@ -4,6 +4,7 @@
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/import/VelCudReader.h"
 #include "src/prj/unit/import/VelImportTables.h"
+#include "tor/calc/TorPosizioni.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -51,7 +52,7 @@ QList<TVelImpAutonomi::Registro> TVelImpAutonomi::leggiRegistri(const TVelImpCon
     TRagQuery q(ctx.connection);
     TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_AUTON_REGSID"),
                              {{QStringLiteral("IACOMID"), ctx.IACOMID},
-                              {QStringLiteral("TNO_LIB_PROF"), TNO_LIB_PROF},
+                              {QStringLiteral("TNO_LIB_PROF"), TorPosizioni::LiberoProfessionista},
                               {QStringLiteral("RICE_COD_IRPEF_AM"), TCudStd::RICE_COD_IRPEF_AM},
                               {QStringLiteral("RICE_COD_IRPEF_TS"), TCudStd::RICE_COD_IRPEF_TS}},
                              {TRagQuery::condizioneAutonomi(ctx.listaFiscale)});
@@ -80,9 +81,7 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
     TVelSenzaFiltro nf(ds);
     TRagQuery q(ctx.connection);
     const bool minimi = ctx.LACOMMINIMI == 1;
-    bool contributiInps = false;
-    bool contributiFondo = false;
-    bool fondoLetto = false;
+    Contributi contributi;
     int scritte = 0;
 
     // One entry per payment reason: each reason is income of its own kind
@@ -101,99 +100,18 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
         ds.fieldByName(QStringLiteral("SCAUCODICE")).setAsString(causale);
         ds.fieldByName(QStringLiteral("LDSE7ANTICIPAZ")).setAsString(QStringLiteral("0"));
         Currency senzaRitenuta;
-
         if (minimi) {
             const Currency lordo = q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {}, {filtro}, QStringLiteral("LORDO"));
             somma(ds, "FDSE7AMMLORDO", lordo);
             somma(ds, "FDSE7ALTRESOMME", lordo);
         } else {
-            QStringList senzaIrpef = ids;
-            // Withholding lines register by register: a register without an
-            // IRPEF line paid its gross without withholding.
-            for (const QString &id : ids) {
-                TOvSQLQuery &som = q.open(QStringLiteral("QRY_CUD_AUTON_SOM"), {},
-                                          {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(id)});
-                for (som.first(); !som.eof(); som.next()) {
-                    const int rice = int(som.fieldByName(QStringLiteral("IRICEID")).asInteger());
-                    const Currency imp = TRagQuery::amount(som, QStringLiteral("IMP"));
-                    const Currency dip = TRagQuery::amount(som, QStringLiteral("RIT_DIP"));
-                    const Currency amm = TRagQuery::amount(som, QStringLiteral("RIT_AMM"));
-                    if (ritenutaIrpef(rice)) {
-                        senzaIrpef.removeAll(id);
-                        somma(ds, "FDSE7IMPONIBILE", imp);
-                        // The gross paid includes the taxable amount: without
-                        // it the gross would be below the taxable.
-                        somma(ds, "FDSE7AMMLORDO", imp);
-                        somma(ds, ritenutaATitoloDImposta(causale) ? "FDSE7RITTITIMP" : "FDSE7RITTITACC", dip);
-                    } else if (ritenutaContributiva(rice)) {
-                        if (amm > Currency())
-                            somma(ds, "FDSE7CONTRAMM", amm);
-                        if (dip > Currency())
-                            somma(ds, "FDSE7CONTRDIP", dip);
-                        if (amm > Currency() || dip > Currency())
-                            contributiInps = true;
-                    }
-                }
-            }
-            if (!senzaIrpef.isEmpty()) {
-                // Paid with nothing withheld and not under the flat-rate
-                // regime: the self-employed section sums up every payment of
-                // self-employed income, so the gross is certified as a sum
-                // not subject to withholding (code 21) and the office is told.
-                senzaRitenuta = q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {},
-                                        {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(senzaIrpef.join(QLatin1Char(',')))},
-                                        QStringLiteral("LORDO"));
-                somma(ds, "FDSE7AMMLORDO", senzaRitenuta);
-                somma(ds, "FDSE7ALTRESOMME", senzaRitenuta);
-            }
+            senzaRitenuta = ritenute(q, ds, ids, causale, contributi);
             // The fund's queries read the whole relationship: once, on the
             // first entry.
-            if (ctx.IACOMSOGGENPALS > 0 && !fondoLetto) {
-                fondoLetto = true;
-                const QVariantMap p{{QStringLiteral("IACOMID"), ctx.IACOMID},
-                                    {QStringLiteral("RICE_COD_ENPALS"), RICE_COD_ENPALS},
-                                    {QStringLiteral("MESE_INIZIALE"), ctx.MESE_INIZIALE},
-                                    {QStringLiteral("MESE_FINALE"), ctx.MESE_FINALE}};
-                TOvSQLQuery &f = q.open(QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RIT"), p);
-                const Currency amm = TRagQuery::amount(f, QStringLiteral("RIT_AMM"))
-                    + TRagQuery::amount(f, QStringLiteral("RIT_AMM_ECCMASSSPET"));
-                const Currency dip = TRagQuery::amount(f, QStringLiteral("RIT_DIP"))
-                    + TRagQuery::amount(f, QStringLiteral("RIT_DIP_CTRAGG"))
-                    + TRagQuery::amount(f, QStringLiteral("RIT_DIP_ECCMASSSPET"));
-                QVariantMap plp = p;
-                plp.insert(QStringLiteral("TNO_LIB_PROF"), TNO_LIB_PROF);
-                plp.insert(QStringLiteral("COMR_ACC_RIT_PREV"), COMR_ACC_RIT_PREV);
-                // The professional's pay that carries the fund's withholding:
-                // it tells that the fund applies, it is not a contribution.
-                const Currency lordoLp =
-                    q.total(QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RITLP"), plp, {}, QStringLiteral("FVACRLORDO"));
-                if (amm != Currency() || dip != Currency() || lordoLp != Currency()) {
-                    somma(ds, "FDSE7CONTRAMM", amm);
-                    somma(ds, "FDSE7CONTRDIP", dip);
-                    ds.fieldByName(QStringLiteral("SASECATEG")).setAsString(QStringLiteral("Z"));
-                    contributiFondo = true;
-                }
-            }
+            if (ctx.IACOMSOGGENPALS > 0 && !contributi.fondoLetto)
+                fondoSpettacolo(ctx, q, ds, contributi);
         }
-        // Sums not subject to withholding and refunded expenses: the
-        // flat-rate gross leaves both out, so they count for every payee.
-        const Currency nonSogg =
-            q.total(QStringLiteral("QRY_CUD_AUTON_NON_SOGG"), {}, {filtro}, QStringLiteral("SOMME_NON_SOGG"));
-        somma(ds, "FDSE7ALTRESOMME", nonSogg);
-        somma(ds, "FDSE7AMMLORDO", nonSogg);
-        somma(ds, "FDSE7SPESERIMB",
-              q.total(QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"), {}, {filtro}, QStringLiteral("SOMME_RIMBORSATE")));
-        // The social-security body's part of the entry: its contributions.
-        const Currency contrAmm = campo(ds, "FDSE7CONTRAMM");
-        const Currency contrDip = campo(ds, "FDSE7CONTRDIP");
-        if (contrAmm > Currency() || contrDip > Currency()) {
-            ds.fieldByName(QStringLiteral("FASECONTDOV")).setAsCurrency(contrAmm + contrDip);
-            ds.fieldByName(QStringLiteral("FASECONTVER")).setAsCurrency(contrAmm + contrDip);
-            ds.fieldByName(QStringLiteral("SASECODFISENTEPREV")).setAsString(ctx.paco.SPACOCFINPS);
-            ds.fieldByName(QStringLiteral("SASEDENENTEPREV")).setAsString(QStringLiteral("INPS"));
-        }
-        if (campo(ds, "FDSE7ALTRESOMME") > Currency())
-            ds.fieldByName(QStringLiteral("FDSE7CODICE")).setAsString(minimi ? QStringLiteral("25") : QStringLiteral("21"));
+        altreSomme(ctx, q, ds, filtro);
         ds.post();
         ctx.salvaTabella(ds, kTabella);
         ++scritte;
@@ -209,7 +127,102 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
     if (scritte > 1)
         ctx.scrivi(SezioneAutonomo,
                    QStringLiteral("Presenza di liquidazioni con causali diverse: certificata una riga per causale."));
-    if (contributiInps && contributiFondo)
+    if (contributi.inps && contributi.fondo)
         ctx.scrivi(SezioneAutonomo, QStringLiteral("Contributi INPS ed FPLS (ex Enpals) presenti per la stessa persona"));
     return scritte;
+}
+
+Currency TVelImpAutonomi::ritenute(TRagQuery &q, TClientDataSet &ds, const QStringList &ids, const QString &causale,
+                                   Contributi &c)
+{
+    QStringList senzaIrpef = ids;
+    // Withholding lines register by register: a register without an IRPEF
+    // line paid its gross without withholding.
+    for (const QString &id : ids) {
+        TOvSQLQuery &som =
+            q.open(QStringLiteral("QRY_CUD_AUTON_SOM"), {}, {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(id)});
+        for (som.first(); !som.eof(); som.next()) {
+            const int rice = int(som.fieldByName(QStringLiteral("IRICEID")).asInteger());
+            const Currency imp = TRagQuery::amount(som, QStringLiteral("IMP"));
+            const Currency dip = TRagQuery::amount(som, QStringLiteral("RIT_DIP"));
+            const Currency amm = TRagQuery::amount(som, QStringLiteral("RIT_AMM"));
+            if (ritenutaIrpef(rice)) {
+                senzaIrpef.removeAll(id);
+                somma(ds, "FDSE7IMPONIBILE", imp);
+                // The gross paid includes the taxable amount: without it the
+                // gross would be below the taxable.
+                somma(ds, "FDSE7AMMLORDO", imp);
+                somma(ds, ritenutaATitoloDImposta(causale) ? "FDSE7RITTITIMP" : "FDSE7RITTITACC", dip);
+            } else if (ritenutaContributiva(rice)) {
+                if (amm > Currency())
+                    somma(ds, "FDSE7CONTRAMM", amm);
+                if (dip > Currency())
+                    somma(ds, "FDSE7CONTRDIP", dip);
+                if (amm > Currency() || dip > Currency())
+                    c.inps = true;
+            }
+        }
+    }
+    if (senzaIrpef.isEmpty())
+        return Currency();
+    // Paid with nothing withheld and not under the flat-rate regime: the
+    // self-employed section sums up every payment of self-employed income,
+    // so the gross is certified as a sum not subject to withholding (code
+    // 21) and the office is told.
+    const Currency lordo =
+        q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {},
+                {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(senzaIrpef.join(QLatin1Char(',')))}, QStringLiteral("LORDO"));
+    somma(ds, "FDSE7AMMLORDO", lordo);
+    somma(ds, "FDSE7ALTRESOMME", lordo);
+    return lordo;
+}
+
+void TVelImpAutonomi::fondoSpettacolo(const TVelImpContesto &ctx, TRagQuery &q, TClientDataSet &ds, Contributi &c)
+{
+    c.fondoLetto = true;
+    const QVariantMap p{{QStringLiteral("IACOMID"), ctx.IACOMID},
+                        {QStringLiteral("RICE_COD_ENPALS"), RICE_COD_ENPALS},
+                        {QStringLiteral("MESE_INIZIALE"), ctx.MESE_INIZIALE},
+                        {QStringLiteral("MESE_FINALE"), ctx.MESE_FINALE}};
+    TOvSQLQuery &f = q.open(QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RIT"), p);
+    const Currency amm =
+        TRagQuery::amount(f, QStringLiteral("RIT_AMM")) + TRagQuery::amount(f, QStringLiteral("RIT_AMM_ECCMASSSPET"));
+    const Currency dip = TRagQuery::amount(f, QStringLiteral("RIT_DIP")) + TRagQuery::amount(f, QStringLiteral("RIT_DIP_CTRAGG"))
+                         + TRagQuery::amount(f, QStringLiteral("RIT_DIP_ECCMASSSPET"));
+    QVariantMap plp = p;
+    plp.insert(QStringLiteral("TNO_LIB_PROF"), TorPosizioni::LiberoProfessionista);
+    plp.insert(QStringLiteral("COMR_ACC_RIT_PREV"), COMR_ACC_RIT_PREV);
+    // The professional's pay that carries the fund's withholding: it tells
+    // that the fund applies, it is not a contribution.
+    const Currency lordoLp = q.total(QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RITLP"), plp, {}, QStringLiteral("FVACRLORDO"));
+    if (amm != Currency() || dip != Currency() || lordoLp != Currency()) {
+        somma(ds, "FDSE7CONTRAMM", amm);
+        somma(ds, "FDSE7CONTRDIP", dip);
+        ds.fieldByName(QStringLiteral("SASECATEG")).setAsString(QStringLiteral("Z"));
+        c.fondo = true;
+    }
+}
+
+void TVelImpAutonomi::altreSomme(const TVelImpContesto &ctx, TRagQuery &q, TClientDataSet &ds, const QString &filtro)
+{
+    // Sums not subject to withholding and refunded expenses: the flat-rate
+    // gross leaves both out, so they count for every payee.
+    const Currency nonSogg =
+        q.total(QStringLiteral("QRY_CUD_AUTON_NON_SOGG"), {}, {filtro}, QStringLiteral("SOMME_NON_SOGG"));
+    somma(ds, "FDSE7ALTRESOMME", nonSogg);
+    somma(ds, "FDSE7AMMLORDO", nonSogg);
+    somma(ds, "FDSE7SPESERIMB",
+          q.total(QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"), {}, {filtro}, QStringLiteral("SOMME_RIMBORSATE")));
+    // The social-security body's part of the entry: its contributions.
+    const Currency contrAmm = campo(ds, "FDSE7CONTRAMM");
+    const Currency contrDip = campo(ds, "FDSE7CONTRDIP");
+    if (contrAmm > Currency() || contrDip > Currency()) {
+        ds.fieldByName(QStringLiteral("FASECONTDOV")).setAsCurrency(contrAmm + contrDip);
+        ds.fieldByName(QStringLiteral("FASECONTVER")).setAsCurrency(contrAmm + contrDip);
+        ds.fieldByName(QStringLiteral("SASECODFISENTEPREV")).setAsString(ctx.paco.SPACOCFINPS);
+        ds.fieldByName(QStringLiteral("SASEDENENTEPREV")).setAsString(QStringLiteral("INPS"));
+    }
+    if (campo(ds, "FDSE7ALTRESOMME") > Currency())
+        ds.fieldByName(QStringLiteral("FDSE7CODICE"))
+            .setAsString(ctx.LACOMMINIMI == 1 ? QStringLiteral("25") : QStringLiteral("21"));
 }

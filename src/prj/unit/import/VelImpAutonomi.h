@@ -15,13 +15,13 @@
 #include <QStringList>
 
 class TClientDataSet;
+class TRagQuery;
 
 class TVelImpAutonomi
 {
 public:
     static inline const QString kTabella = QStringLiteral("TASE_AUTSOMMEEROGATE");
 
-    static constexpr int TNO_LIB_PROF = 14;          // professional
     static constexpr int RICE_COD_ENPALS = 16;       // entertainment fund (ex ENPALS)
     static constexpr int COMR_ACC_RIT_PREV = 10015;  // pay carrying the fund's withholding
 
@@ -49,4 +49,22 @@ public:
     // True when the withholding of a reason is the final tax (box of the
     // withholding "a titolo d'imposta"), false when it is on account.
     static bool ritenutaATitoloDImposta(const QString &causale);
+
+private:
+    // What the entries of one payee found, for the log lines at the end.
+    struct Contributi
+    {
+        bool inps = false;         // INPS contributions in the withholding lines
+        bool fondo = false;        // the entertainment fund's contributions
+        bool fondoLetto = false;   // the fund's queries run (once per payee)
+    };
+    // The register's withholding lines into the entry; returns the gross of
+    // the registers paid without any IRPEF line.
+    static Currency ritenute(TRagQuery &q, TClientDataSet &ds, const QStringList &ids, const QString &causale,
+                             Contributi &c);
+    // The entertainment fund's contributions of the relationship.
+    static void fondoSpettacolo(const TVelImpContesto &ctx, TRagQuery &q, TClientDataSet &ds, Contributi &c);
+    // Sums not subject to withholding, refunded expenses, the social-security
+    // body's part and the code of the other sums.
+    static void altreSomme(const TVelImpContesto &ctx, TRagQuery &q, TClientDataSet &ds, const QString &filtro);
 };

@@ -16,7 +16,7 @@
 //   store              the store of the run (program "vel", financial year);
 //                      the public-pension builder borrows it for the
 //                      UniEmens tables (program code swapped and restored)
-//   anno, IANFID       financial year and its key (year - 1969)
+//   anno, IANFID       financial year and its key (TorAnni::toKey)
 //   IACOMID, IANAID    the candidate row (relationship, person)
 //   MESE_INIZIALE,     the candidate row's month range (always 1 .. the row's
 //   MESE_FINALE        MESE_FINALE)

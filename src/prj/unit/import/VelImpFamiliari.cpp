@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QVariant>
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -90,6 +91,136 @@ bool altroLibero(const RigaFam &r)
         && !uno(r, "LCUDRELPARNONASCEND");
 }
 
+
+using Log = std::function<void(const QString &)>;
+
+// The spouse's row, when the declaration names one.
+void coniuge(const TVelImpFamiliari::Riga &dich, const QString &anno, QList<RigaFam> &out, const Log &log)
+{
+    if (dich.cfConiuge.isEmpty() && dich.conCar != 1)
+        return;
+    RigaFam r = nuovaRigaFam();
+    r.insert(QStringLiteral("SCUDCODFISCON"), dich.cfConiuge);
+    if (dich.conCar == 1) {
+        r.insert(QStringLiteral("LCUDRELPARCON"), QStringLiteral("1"));
+        r.insert(QStringLiteral("SCUDMESICARCON"), QStringLiteral("12"));
+        r.insert(QStringLiteral("SCUDDTANNOCONIUGE"), anno);
+    }
+    out.append(r);
+    if (dich.cfConiuge.isEmpty())
+        log(QStringLiteral("Codice fiscale coniuge mancante"));
+}
+
+// The working list of the children: one per tax code and condition, the
+// months summed and capped at 12.
+QList<Figlio> figliDichiarati(const QList<TVelImpFamiliari::Riga> &righe, const Log &log)
+{
+    QList<TVelImpFamiliari::Riga> det;
+    for (const TVelImpFamiliari::Riga &r : righe)
+        if (r.dettaglio)
+            det.append(r);
+    std::stable_sort(det.begin(), det.end(), [](const TVelImpFamiliari::Riga &a, const TVelImpFamiliari::Riga &b) {
+        return a.ordine != b.ordine ? a.ordine < b.ordine : a.mesDal < b.mesDal;
+    });
+    QList<Figlio> figli;
+    for (const TVelImpFamiliari::Riga &r : det) {
+        if (r.cfFiglio.isEmpty()) {
+            log(QStringLiteral("Figlio nr %1: codice fiscale non impostato.").arg(r.ordine));
+            continue;
+        }
+        // A child whose percentage (or disability, or foster flag) changes
+        // during the year is one entry per condition, each with its months,
+        // as the dependants' rows of the model are filled: the payee's
+        // deduction is worked out row by row.
+        auto it = std::find_if(figli.begin(), figli.end(), [&](const Figlio &f) {
+            return f.cf.compare(r.cfFiglio, Qt::CaseInsensitive) == 0 && f.perc == r.perc && f.handicap == r.handicap
+                && f.affido100 == r.affido100;
+        });
+        if (it == figli.end()) {
+            Figlio f;
+            f.cf = r.cfFiglio;
+            f.ordine = r.ordine;
+            f.mesDal = r.mesDal;
+            f.perc = r.perc;
+            f.handicap = r.handicap;
+            f.affido100 = r.affido100;
+            f.mancaGenitore = r.mancaGenitore;
+            figli.append(f);
+            it = figli.end() - 1;
+        }
+        it->mesiCarico = std::min(12, it->mesiCarico + r.mesiCarico);
+        it->mesiMin3 = std::min(12, it->mesiMin3 + r.mesiMin3);
+        it->mesiGf = std::min(12, it->mesiGf + r.mesiGf);
+        it->mesiAltri = std::min(12, it->mesiAltri + r.mesiAltri);
+    }
+    return figli;
+}
+
+// A child in the first-child slot (order 1) or the further-child slot of the
+// current row, or of a new row when the slot is taken.
+void scriviFiglio(const Figlio &f, const QString &anno, QList<RigaFam> &out)
+{
+    const bool primo = f.ordine == 1;
+    if (out.isEmpty() || !(primo ? primoLibero(out.last()) : altroLibero(out.last())))
+        out.append(nuovaRigaFam());
+    RigaFam &r = out.last();
+    const bool quotaC = f.mesiCarico == 12 && f.mancaGenitore == 1;
+    if (primo) {
+        r.insert(QLatin1String(f.handicap == 1 ? "LCUDRELPARPRIFIGLDIS" : "LCUDRELPARPRIFIGL"), QStringLiteral("1"));
+        r.insert(QStringLiteral("SCUDCODFISPRIFIGL"), f.cf);
+        r.insert(QStringLiteral("SCUDMESICARPRIFIGL"), dueCifre(f.mesiCarico));
+        r.insert(QStringLiteral("SCUDMESIDETRGFPRIFIGL"), dueCifre(f.mesiGf));
+        r.insert(QStringLiteral("SCUDMESIDETRM21PRIFIGL"), dueCifre(f.mesiAltri));
+        if (quotaC)
+            r.insert(QStringLiteral("SCUDDETRSPETTPRIFIGL"), QStringLiteral("C"));
+        else if (f.perc > Currency())
+            r.insert(QStringLiteral("SCUDDETRSPETTPRIFIGL"), percentuale(f.perc));
+        if (f.mesiMin3 > 0)
+            r.insert(QStringLiteral("SCUDMINTREANNPRIFIGL"), dueCifre(f.mesiMin3));
+        r.insert(QStringLiteral("LCUDDET100X100PRIFIGL"), flag(f.affido100));
+        r.insert(QStringLiteral("SCUDDTANNOPRIFIGL"), anno);
+        return;
+    }
+    r.insert(QLatin1String(f.handicap == 1 ? "LCUDRELPARFIGLDIS" : "LCUDRELPARFIGL"), QStringLiteral("1"));
+    r.insert(QStringLiteral("SCUDCODFISFIGL"), f.cf);
+    r.insert(QStringLiteral("SCUDMESICARFIGL"), dueCifre(f.mesiCarico));
+    r.insert(QStringLiteral("SCUDMESIDETRGFFIGL"), dueCifre(f.mesiGf));
+    r.insert(QStringLiteral("SCUDMESIDETRM21FIGL"), dueCifre(f.mesiAltri));
+    // The further child's share is an amount field: the "C" of a child
+    // without the other parent cannot be written there, the percentage is.
+    if (f.perc > Currency())
+        r.insert(QStringLiteral("FCUDDETRSPETTFIGL"), QVariant::fromValue(f.perc));
+    if (f.mesiMin3 > 0)
+        r.insert(QStringLiteral("SCUDMINTREANNFIGL"), dueCifre(f.mesiMin3));
+    r.insert(QStringLiteral("LCUDDET100AFFPRIFIGL"), flag(f.affido100));
+    r.insert(QStringLiteral("SCUDDTANNOFIGL"), anno);
+}
+
+// The other dependants, in the further-child slot.
+void altriFamiliari(const TVelImpFamiliari::Riga &dich, const QString &anno, QList<RigaFam> &out, const Log &log)
+{
+    if (dich.altri <= 0)
+        return;
+    int scritti = 0;
+    for (const QString &cf : {dich.cfAltri1, dich.cfAltri2}) {
+        if (cf.isEmpty())
+            continue;
+        if (out.isEmpty() || !altroLibero(out.last()))
+            out.append(nuovaRigaFam());
+        RigaFam &r = out.last();
+        r.insert(QStringLiteral("LCUDRELPARNONASCEND"), QStringLiteral("1"));
+        r.insert(QStringLiteral("SCUDCODFISFIGL"), cf);
+        r.insert(QStringLiteral("SCUDMESICARFIGL"), QStringLiteral("12"));
+        if (dich.percAltri > Currency())
+            r.insert(QStringLiteral("FCUDDETRSPETTFIGL"), QVariant::fromValue(dich.percAltri));
+        r.insert(QStringLiteral("SCUDDTANNOFIGL"), anno);
+        ++scritti;
+    }
+    if (scritti < dich.altri)
+        log(QStringLiteral("Dati degli altri familiari a carico non importati correttamente"));
+    if (!(dich.percAltri > Currency()))
+        log(QStringLiteral("Dati degli altri familiari a carico: manca la percentuale di detrazione"));
+}
 }
 
 void TVelImpFamiliari::carica(const TVelImpContesto &ctx)
@@ -130,7 +261,7 @@ void TVelImpFamiliari::carica(const TVelImpContesto &ctx)
 
 int TVelImpFamiliari::importa(const TVelImpContesto &ctx, TClientDataSet &cds)
 {
-    const auto log = [&](const QString &text) { ctx.scrivi(SezioneFamiliari, text); };
+    const Log log = [&](const QString &text) { ctx.scrivi(SezioneFamiliari, text); };
     {
         // A payee who already has family rows keeps them.
         TVelSenzaFiltro nf(cds);
@@ -147,130 +278,18 @@ int TVelImpFamiliari::importa(const TVelImpContesto &ctx, TClientDataSet &cds)
     const QString anno = QString::number(dich.ianfValore);
 
     QList<RigaFam> out;
-
-    // Spouse.
-    if (!dich.cfConiuge.isEmpty() || dich.conCar == 1) {
-        RigaFam r = nuovaRigaFam();
-        r.insert(QStringLiteral("SCUDCODFISCON"), dich.cfConiuge);
-        if (dich.conCar == 1) {
-            r.insert(QStringLiteral("LCUDRELPARCON"), QStringLiteral("1"));
-            r.insert(QStringLiteral("SCUDMESICARCON"), QStringLiteral("12"));
-            r.insert(QStringLiteral("SCUDDTANNOCONIUGE"), anno);
-        }
-        out.append(r);
-        if (dich.cfConiuge.isEmpty())
-            log(QStringLiteral("Codice fiscale coniuge mancante"));
-    }
-
-    // Children: one working row per tax code, counters summed and capped.
-    bool dettaglio = false;
-    QList<Riga> det;
-    for (const Riga &r : righe)
-        if (r.dettaglio) {
-            dettaglio = true;
-            det.append(r);
-        }
-    std::stable_sort(det.begin(), det.end(), [](const Riga &a, const Riga &b) {
-        return a.ordine != b.ordine ? a.ordine < b.ordine : a.mesDal < b.mesDal;
-    });
-    QList<Figlio> figli;
-    for (const Riga &r : det) {
-        if (r.cfFiglio.isEmpty()) {
-            log(QStringLiteral("Figlio nr %1: codice fiscale non impostato.").arg(r.ordine));
-            continue;
-        }
-        // A child whose percentage (or disability, or foster flag) changes
-        // during the year is one entry per condition, each with its months,
-        // as the dependants' rows of the model are filled: the payee's
-        // deduction is worked out row by row.
-        auto it = std::find_if(figli.begin(), figli.end(), [&](const Figlio &f) {
-            return f.cf.compare(r.cfFiglio, Qt::CaseInsensitive) == 0 && f.perc == r.perc && f.handicap == r.handicap
-                && f.affido100 == r.affido100;
-        });
-        if (it == figli.end()) {
-            Figlio f;
-            f.cf = r.cfFiglio;
-            f.ordine = r.ordine;
-            f.mesDal = r.mesDal;
-            f.perc = r.perc;
-            f.handicap = r.handicap;
-            f.affido100 = r.affido100;
-            f.mancaGenitore = r.mancaGenitore;
-            figli.append(f);
-            it = figli.end() - 1;
-        }
-        it->mesiCarico = std::min(12, it->mesiCarico + r.mesiCarico);
-        it->mesiMin3 = std::min(12, it->mesiMin3 + r.mesiMin3);
-        it->mesiGf = std::min(12, it->mesiGf + r.mesiGf);
-        it->mesiAltri = std::min(12, it->mesiAltri + r.mesiAltri);
-    }
-    for (const Figlio &f : figli) {
-        if (f.mesiCarico == 0) {
+    coniuge(dich, anno, out, log);
+    for (const Figlio &f : figliDichiarati(righe, log)) {
+        if (f.mesiCarico == 0)
             log(QStringLiteral("Figlio (codice fiscale %1): nessun mese a carico.").arg(f.cf));
-            continue;
-        }
-        const bool primo = f.ordine == 1;
-        if (out.isEmpty() || !(primo ? primoLibero(out.last()) : altroLibero(out.last())))
-            out.append(nuovaRigaFam());
-        RigaFam &r = out.last();
-        const bool quotaC = f.mesiCarico == 12 && f.mancaGenitore == 1;
-        if (primo) {
-            r.insert(QLatin1String(f.handicap == 1 ? "LCUDRELPARPRIFIGLDIS" : "LCUDRELPARPRIFIGL"), QStringLiteral("1"));
-            r.insert(QStringLiteral("SCUDCODFISPRIFIGL"), f.cf);
-            r.insert(QStringLiteral("SCUDMESICARPRIFIGL"), dueCifre(f.mesiCarico));
-            r.insert(QStringLiteral("SCUDMESIDETRGFPRIFIGL"), dueCifre(f.mesiGf));
-            r.insert(QStringLiteral("SCUDMESIDETRM21PRIFIGL"), dueCifre(f.mesiAltri));
-            if (quotaC)
-                r.insert(QStringLiteral("SCUDDETRSPETTPRIFIGL"), QStringLiteral("C"));
-            else if (f.perc > Currency())
-                r.insert(QStringLiteral("SCUDDETRSPETTPRIFIGL"), percentuale(f.perc));
-            if (f.mesiMin3 > 0)
-                r.insert(QStringLiteral("SCUDMINTREANNPRIFIGL"), dueCifre(f.mesiMin3));
-            r.insert(QStringLiteral("LCUDDET100X100PRIFIGL"), flag(f.affido100));
-            r.insert(QStringLiteral("SCUDDTANNOPRIFIGL"), anno);
-        } else {
-            r.insert(QLatin1String(f.handicap == 1 ? "LCUDRELPARFIGLDIS" : "LCUDRELPARFIGL"), QStringLiteral("1"));
-            r.insert(QStringLiteral("SCUDCODFISFIGL"), f.cf);
-            r.insert(QStringLiteral("SCUDMESICARFIGL"), dueCifre(f.mesiCarico));
-            r.insert(QStringLiteral("SCUDMESIDETRGFFIGL"), dueCifre(f.mesiGf));
-            r.insert(QStringLiteral("SCUDMESIDETRM21FIGL"), dueCifre(f.mesiAltri));
-            // The further child's share is an amount field: the "C" of a
-            // child without the other parent cannot be written there, the
-            // percentage is.
-            if (f.perc > Currency())
-                r.insert(QStringLiteral("FCUDDETRSPETTFIGL"), QVariant::fromValue(f.perc));
-            if (f.mesiMin3 > 0)
-                r.insert(QStringLiteral("SCUDMINTREANNFIGL"), dueCifre(f.mesiMin3));
-            r.insert(QStringLiteral("LCUDDET100AFFPRIFIGL"), flag(f.affido100));
-            r.insert(QStringLiteral("SCUDDTANNOFIGL"), anno);
-        }
+        else
+            scriviFiglio(f, anno, out);
     }
+    const bool dettaglio = std::any_of(righe.begin(), righe.end(), [](const Riga &r) { return r.dettaglio; });
     if (!dettaglio && dich.figli > 0)
         log(QStringLiteral("Dati relativi ai figli a carico non importati. \r\n  Non inseriti nel CUD o sezione casi "
                            "particolari delle detrazioni non impostate nei dati retributivi."));
-
-    // Other dependants.
-    if (dich.altri > 0) {
-        int scritti = 0;
-        for (const QString &cf : {dich.cfAltri1, dich.cfAltri2}) {
-            if (cf.isEmpty())
-                continue;
-            if (out.isEmpty() || !altroLibero(out.last()))
-                out.append(nuovaRigaFam());
-            RigaFam &r = out.last();
-            r.insert(QStringLiteral("LCUDRELPARNONASCEND"), QStringLiteral("1"));
-            r.insert(QStringLiteral("SCUDCODFISFIGL"), cf);
-            r.insert(QStringLiteral("SCUDMESICARFIGL"), QStringLiteral("12"));
-            if (dich.percAltri > Currency())
-                r.insert(QStringLiteral("FCUDDETRSPETTFIGL"), QVariant::fromValue(dich.percAltri));
-            r.insert(QStringLiteral("SCUDDTANNOFIGL"), anno);
-            ++scritti;
-        }
-        if (scritti < dich.altri)
-            log(QStringLiteral("Dati degli altri familiari a carico non importati correttamente"));
-        if (!(dich.percAltri > Currency()))
-            log(QStringLiteral("Dati degli altri familiari a carico: manca la percentuale di detrazione"));
-    }
+    altriFamiliari(dich, anno, out, log);
 
     for (const RigaFam &r : out) {
         ctx.nuovaRiga(cds);

@@ -1,29 +1,35 @@
 // The withholding agent's CU data, written once per run when the import is
 // asked for them: the agent, the Quadro CT and the supplier, from the school
 // record and the payroll's accounting parameters.
-#include "VelImportCud.h"
+#include "VelImportSostituto.h"
 #include "VelImportTables.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvTransaction.h"
-#include "platform/framework/OvMessages.h"
 #include "rag/calc/ragUQuery.h"
 #include "tor/store/torUDBCds.h"
-#include "tor/util/TorCampagna.h"
-#include "tor/util/TorUUtil.h"
+
+#include <QHash>
 
 using namespace VelImport;
 
-// ---- withholding agent ---------------------------------------------------------
+TVelImportSostituto::Firma TVelImportSostituto::firma()
+{
+    TClientDataSet sost;
+    m_store.Load(sost, s("TCUS_DATISOST"));
+    if (sost.isEmpty())
+        return {};
+    return {sost.fieldByName(s("SSOSFIRMACOM")).asString(), sost.fieldByName(s("SSOSCODFIS")).asString().trimmed()};
+}
 
-void TVelImportCud::scriviDatiSostituto()
+void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
 {
     if (!sos || !sos->active() || sos->isEmpty())
         throw EOvError(QStringLiteral("Dati dell'istituto non disponibili: impossibile importare i dati del sostituto."));
     auto sed = [&](const char *f) { return sos->fieldByName(s(f)).asString(); };
-    const int idwg = options.IDWGID > 0 ? options.IDWGID : TorUtil::workgroupId();
-    TRagQuery qp(&conn());
+    TRagQuery qp(&m_conn);
     TOvSQLQuery &paco = qp.open(s("QRY_PACO"), {{s("IDWGID"), idwg}});
     const QString ateco = paco.isEmpty() ? QString() : paco.fieldByName(s("SPACOCODATECO2007")).asString();
 
@@ -64,7 +70,7 @@ void TVelImportCud::scriviDatiSostituto()
         m_store.Save(ds, s(structure));
     };
 
-    TOvTransaction tr(&conn());
+    TOvTransaction tr(&m_conn);
     tr.StartTransaction();
     rewrite("TCUS_DATISOST", {{"SSOSCODFIS", codFis},
                               {"SSOSDENOM", sed("SSEDNOMLDESC")},
@@ -102,6 +108,5 @@ void TVelImportCud::scriviDatiSostituto()
     rewrite("TCUCT_DATICT", {{"SCTCODFIS", codFis}, {"LCTFISCONLINE", s("0")}, {"LCTSRVENTRATEL", s("0")}});
     rewrite("TCFO_FORNITORE", {{"SFORCODFIS", codFis}, {"STFOCODICE", s("01")}});
     tr.Commit();
-    m_firmaLetta = false;
 }
 

@@ -1,9 +1,7 @@
 #pragma once
-// What the parts of the import share inside the import folder: the CU tables
-// of a run with their structures, the withholding codes and the texts of
-// dates and amounts in the log and the annotations.
-#include "src/prj/unit/import/VelImportCud.h"
-
+// What the parts of the import share inside the import folder: the
+// withholding codes and the texts of dates and amounts in the log and the
+// annotations.
 #include "platform/core/Currency.h"
 #include "tor/calc/TorUCalcoli.h"
 
@@ -14,9 +12,11 @@ namespace VelImport {
 
 inline QString s(const char *text) { return QString::fromLatin1(text); }
 
-// Withholding codes of IRPEF: on employment income, on self-employed pay.
+// Withholding codes of IRPEF: on employment income, on self-employed pay, on
+// arrears taxed separately.
 inline constexpr int RICE_COD_IRPEF = 7;
 inline constexpr int RICE_COD_IRPEF_AM = 11;
+inline constexpr int RICE_COD_IRPEF_TS = 12;
 inline constexpr int GIORNI_ANNO = 365;
 
 inline QString dateText(const QDate &d) { return d.toString(QStringLiteral("dd/MM/yyyy")); }
@@ -32,23 +32,5 @@ inline QString amountText(Currency c)
         .arg(a / 100)
         .arg(a % 100, 2, 10, QLatin1Char('0'));
 }
-
-// Structure of each CU table.
-struct TableRef
-{
-    TClientDataSet TVelImportCud::*ds;
-    const char *structure;
-};
-inline constexpr TableRef kTables[] = {
-    {&TVelImportCud::cdsImport, "TCUD_DATICUD"},
-    {&TVelImportCud::cdsINPS, "TCUDI_INPS"},
-    {&TVelImportCud::cdsINPDAP, "TCUDN_INPDAP"},
-    {&TVelImportCud::cdsInail, "TCUIN_INAIL"},
-    {&TVelImportCud::cdsAltriEnti, "TCUDAE_ALTRIENTI"},
-    {&TVelImportCud::cdsConFamCar, "TCUDC_CONFAMCARICO"},
-    {&TVelImportCud::cdsTfr, "TCUDT_TFR"},
-    {&TVelImportCud::cdsAnnotazioni, "TCUDA_ANNOTAZIONI"},
-    {&TVelImportCud::cdsAutonomo, "TASE_AUTSOMMEEROGATE"},
-};
 
 } // namespace VelImport

@@ -1,0 +1,527 @@
+#include "VelCuBuilder.h"
+#include "VelImportCud.h"
+#include "VelImportTables.h"
+
+#include "platform/dataset/TClientDataSet.h"
+#include "tor/calc/TorPosizioni.h"
+#include "tor/calc/TorUCalcoli.h"
+
+#include <QStringList>
+#include <algorithm>
+
+using namespace VelImport;
+
+namespace {
+
+// Pay items of the 730 assistance and the fields they feed.
+struct Voce730
+{
+    int icomrid;
+    const char *field;
+};
+constexpr Voce730 kVoci730[] = {
+    {10032, "fCudPrimoAccIrpef"},  {10033, "fCudSecondoAccIrpe"}, {10036, "FCUDACCADDCOMIRPEF"},
+    {10063, "FCUDPRATACCCEDSECC"}, {10065, "FCUDSURATACCCEDSECC"}, {10045, "FCUD1ACCIRPEFCON"},
+    {10046, "FCUD2ACCIRPEFCON"},   {10047, "FCUDAACOMIRPCON"},    {10064, "FCUDPRATACSECCON"},
+    {10066, "FCUDSURATACSECCON"},  {10039, "FCUDSICTRATT"},       {10041, "FCUDARCTRATT"},
+    {10043, "FCUDSACCTRATT"},      {10060, "FCUDSCSLCTRATT"},     {10058, "FCUDISPPCT"},
+    {10026, "FCUDSITRATT"},        {10027, "FCUDSIRIMB"},         {10028, "FCUDARTRATT"},
+    {10029, "FCUDARRIMB"},         {10030, "FCUDSACTRATT"},       {10031, "FCUDSACRIMB"},
+    {10059, "FCUDSCSLTRATT"},      {10061, "FCUDSCSLRIMB"},       {10057, "FCUDISPPT"},
+    {10037, "FCUDATST"},           {10040, "FCUDSICRIMB"},        {10042, "FCUDARCRIMB"},
+    {10044, "FCUDSACCRIMB"},       {10062, "FCUDSCSLCRIMB"},      {10048, "FCUDATSCT"},
+};
+
+const char *const kFlagDefaults[] = {
+    "LCUDAPPLMAGGRIT",    "LCUDCSSOSTREDD",     "LCUDRBSNST51TDIP",    "LCUDRBSNST51TDIPSAS", "LCUDASSSANITARIE",
+    "LCUDCONGUAGLIO",     "LCUDRICNONCORR",     "LCUDVEDISTR",         "LCUDVEDISTRAS",       "LCUDANNULLAMENTO",
+    "LCUDSOSTITUZIONE",   "LCUDCONFERMADICH",   "LCUDNORESSHUM",       "LCUDINFORZA3112",     "LCUDASSFISDIR",
+    "LCUDAFDRICHMINACC1", "LCUDAFDRICHMINACC2", "LCUDAFDRICHMINACC1C", "LCUDAFDRICHMINACC2C", "LCUDCPOSVEDIST",
+    "LCUDCPOSCNACFC",     "LCUDRLSINFORZA3112", "LCUDRLSRINFORZA3112",
+};
+
+// The items of box 374, in the order the cap walks them.
+const char *const kVociDetrazione[] = {"FCUDDEDNOTAXFAM",     "FCUDDETRFAMNUM", "FCUDDETRDIPPENSREDD",
+                                       "FCUDDETCREDRULTDETR", "FCUDDETRONERI",  "FCUDDETRCANLOC"};
+
+bool isNumeric(TFieldType t)
+{
+    return t == TFieldType::Integer || t == TFieldType::Currency || t == TFieldType::Float;
+}
+
+} // namespace
+
+bool TVelPosizioniCu::fiscaleContiene(int position) const
+{
+    for (const QString &p : fiscale.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (p.trimmed().toInt() == position)
+            return true;
+    return false;
+}
+
+TVelCuBuilder::TVelCuBuilder(TClientDataSet &cu, const TVelImportOptions &options, int anno, Log log, Nota nota)
+    : m_cu(cu), m_options(options), m_anno(anno), m_log(std::move(log)), m_nota(std::move(nota))
+{
+}
+
+// ---- the record --------------------------------------------------------------
+
+void TVelCuBuilder::set(const char *field, const QVariant &v)
+{
+    m_cu.fieldByName(s(field)).setValue(v);
+}
+
+void TVelCuBuilder::setMoney(const char *field, Currency c)
+{
+    m_cu.fieldByName(s(field)).setAsCurrency(c);
+}
+
+Currency TVelCuBuilder::money(const char *field) const
+{
+    return m_cu.fieldByName(s(field)).asCurrency();
+}
+
+QString TVelCuBuilder::text(const char *field) const
+{
+    return m_cu.fieldByName(s(field)).asString();
+}
+
+int TVelCuBuilder::integer(const char *field) const
+{
+    return int(m_cu.fieldByName(s(field)).asInteger());
+}
+
+QDate TVelCuBuilder::date(const char *field) const
+{
+    return m_cu.fieldByName(s(field)).asDate();
+}
+
+void TVelCuBuilder::log(const QString &text) const
+{
+    if (m_log)
+        m_log(text);
+}
+
+bool TVelCuBuilder::soloZeri() const
+{
+    for (int i = 0; i < m_cu.fieldCount(); ++i) {
+        const TFieldDef &d = m_cu.fieldDefs().at(i);
+        if (!isNumeric(d.type) || d.name.compare(s("iAfiID"), Qt::CaseInsensitive) == 0
+            || d.name.compare(s("iFisRigo"), Qt::CaseInsensitive) == 0)
+            continue;
+        const TField f = m_cu.field(i);
+        if (f.isNull())
+            continue;
+        if (d.type == TFieldType::Currency ? !f.asCurrency().isZero() : f.asFloat() != 0)
+            return false;
+    }
+    return true;
+}
+
+// ---- defaults and header -------------------------------------------------------
+
+void TVelCuBuilder::nuova(const TVelIntestazione &h)
+{
+    set("LCUDCOMPRENSIVO", s("X"));
+    for (const char *f : kFlagDefaults)
+        set(f, s("0"));
+
+    if (!m_options.SCODFISALTRISOS.isEmpty())
+        set("SCUDALTROSOSCODFIS", m_options.SCODFISALTRISOS);
+    set("SCUDANNOFIN", QString::number(m_anno));
+    set("SCUDCODFIS", h.codFis);
+    set("SCUDMESE", h.mese);
+    set("LCUDIMPORTATO", s("X"));
+    set("SCUDCOGNOME", h.cognome);
+    set("SCUDNOME", h.nome);
+    if (h.anagrafica) {
+        set("SCUDSEX", h.sesso);
+        if (h.nascita.isValid())
+            set("DCUDDATANAS", h.nascita);
+        QString comune = h.comuneNascita;
+        QString prov = h.provNascita;
+        if (comune.isEmpty()) {
+            comune = h.statoNascita;
+            // Born in a foreign state: the agency's forms write "EE".
+            if (!comune.isEmpty())
+                prov = s("EE");
+        }
+        set("SCUDCOMNAS", comune);
+        set("SCUDPROVNAS", prov);
+    }
+    set("DCUDDATIANADATA", QDate::currentDate());
+    const int qar = h.IQARID;
+    if (qar == 5 || qar == 14 || qar == 29)
+        set("SCUDCATEGPART", s("E"));
+    else if (qar == 7 || qar == 8 || qar == 9 || qar == 12)
+        set("SCUDCATEGPART", s("D"));
+    if (h.indirizzo) {
+        set("SCUDCOMDFAP", h.comune);
+        set("SCUDCOMDFAC", h.comune);
+        set("SCUDPROVDFAP", h.prov);
+        set("SCUDPROVDFAC", h.prov);
+        set("SCUDCAPDFAP", h.codCatastale);
+        set("SCUDCAPDFAC", h.codCatastale);
+    }
+    if (!h.firma.isEmpty())
+        set("SCUDDATIANAFIRMA", h.firma);
+}
+
+// ---- employment data ------------------------------------------------------------
+
+void TVelCuBuilder::datiLavoro(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, const TVelDatiLavoro &d)
+{
+    if (d.conguaglio)
+        set("LCUDCONGUAGLIO", s("X"));
+    if (d.fiscali)
+        datiFiscali(pos, rapporto, *d.fiscali);
+    if (d.pagamentiNoiPa)
+        set("LCUDCPOSCNACFC", s("X"));
+    fondoPensione(d.fondo);
+    set("LCUDCOMPRENSIVO", s("X"));
+}
+
+void TVelCuBuilder::datiFiscali(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, const TVelValoriFiscali &v)
+{
+    // Scholarship income, when the payroll has no other taxable income.
+    if (v.imponibile.isZero() && pos.fiscaleContiene(TorPosizioni::Borsista)) {
+        setMoney("FCUDREDDESAMM2", v.borsista);
+        set("SCUDREDDESCOD2", s("23"));
+    }
+    set("ICUDPERIODOLAV", v.giorni);
+    setMoney("FCUDRITIRPEF", v.impostaNetta);
+    if (v.impostaNetta > Currency())
+        setMoney("FCUDRITIRPEFSOS", std::min(v.ritenuteSospese, v.impostaNetta));
+    addizionali(v);
+    setMoney("FCUDIMPLORDA", v.impostaLorda);
+    detrazioni(v);
+    // The income of the relationship: box 1 for open-ended employment,
+    // box 2 otherwise.
+    if (v.imponibile > Currency()) {
+        if (TorPosizioni::indeterminato(rapporto.ITNOID)) {
+            setMoney("FCUDREDDDETR", v.imponibile);
+            set("SCUDDETINDET", s("1"));
+        } else {
+            setMoney("FCUDREDDETTRDET", v.imponibile);
+            set("SCUDDETINDET", s("2"));
+        }
+    }
+    redditiAltriSoggetti(v.altriSoggetti);
+    compensiEArretrati(v);
+    assistenza730(v.voci730);
+}
+
+void TVelCuBuilder::addizionali(const TVelValoriFiscali &v)
+{
+    // The municipal surcharge: withheld, then the amount due as advance
+    // (without adjustment, when asked) or as balance.
+    setMoney("FCUDADDCOMIRPEF", v.addComTrattenuta);
+    if (m_options.ACCONTO_ADD_COM_ANNO && v.standard)
+        setMoney("FCUDADDCOMIRPEF", money("FCUDADDCOMIRPEF") + v.addComDovuta);
+    else
+        setMoney("FCUDADDCOMSALDO", v.addComDovuta);
+    // The advance of next year's municipal surcharge: 30 %.
+    const Currency com = money("FCUDADDCOMIRPEF") + money("FCUDADDCOMSALDO");
+    if (m_options.ACCONTO_ADD_COM && com > Currency())
+        setMoney("FCUDADDCOMIRPEFAC", TTorCalcola::percentage(com, Currency::fromInt(30), 2));
+    setMoney("FCUDADDREGIRPEF", v.addRegDovuta);
+}
+
+void TVelCuBuilder::compensiEArretrati(const TVelValoriFiscali &v)
+{
+    // The integrative treatment due.
+    if (v.bonus > Currency()) {
+        set("SCUDTICODTRATT", s("1"));
+        setMoney("FCUDTITRATTERO", v.bonus);
+    } else {
+        set("SCUDTICODTRATT", s("2"));
+    }
+    if (m_options.ARRETRATI_DETR) {
+        setMoney("FCUDTCOMPARRDETR", v.arretrati);
+        setMoney("FCUDCRAPCOMARRDET", v.arretrati);
+    } else {
+        setMoney("FCUDTCOMPARRNODETR", v.arretrati);
+        setMoney("FCUDCRAPCOMARRNODET", v.arretrati);
+    }
+    setMoney("FCUDTOTRITOPER", v.ritenuteOperate);
+    setMoney("FCUDCRAPRITOP", money("FCUDTOTRITOPER"));
+}
+
+void TVelCuBuilder::assistenza730(const QHash<int, Currency> &totali)
+{
+    for (const Voce730 &v : kVoci730)
+        if (totali.contains(v.icomrid))
+            setMoney(v.field, totali.value(v.icomrid));
+}
+
+void TVelCuBuilder::fondoPensione(const TVelFondoPensione &f)
+{
+    if (f.contributi <= Currency())
+        return;
+    if (f.adesione.isValid() && f.adesione >= QDate(2007, 1, 1))
+        set("DCUDDTISCFONDO", f.adesione);
+    setMoney("FCUDCONTRESCLUSI", f.contributi);
+    if (!m_cu.fieldByName(s("DCUDDTISCFONDO")).isNull()) {
+        setMoney("FCUDPRSOCVERSANN", f.contributi);
+        setMoney("FCUDCONTRIBPREVCOMP", f.contributi);
+    }
+    setMoney("FCUDPRECOMTFRFONDO", f.tfr);
+}
+
+// ---- deductions and other employers' income ---------------------------------------
+
+void TVelCuBuilder::tagliaDetrazioni(Currency total, QList<Currency *> items)
+{
+    Currency rest = total;
+    for (Currency *item : items) {
+        if (item->isZero())
+            continue;
+        if (*item <= rest) {
+            rest -= *item;
+        } else {
+            *item = rest;
+            rest = Currency();
+        }
+    }
+}
+
+void TVelCuBuilder::detrazioni(const TVelValoriFiscali &v)
+{
+    // The payroll keeps the additional deduction (368) apart from the
+    // employment deduction (367); only a total that counts it inside 367
+    // (the items without 368 make the total) has it taken out of 367.
+    setMoney("FCUDDEDNOTAXFAM", v.detrazioni.detrFamiliari);
+    Currency lavoro = v.detrazioni.detrLavoro;
+    if (v.detrazioni.detrAggiuntiva > Currency()) {
+        const Currency senza = v.detrazioni.detrFamiliari + v.detrazioni.detrFamNum + v.detrazioni.detrLavoro + money("FCUDDETRONERI") + v.detrazioni.detrCanLoc;
+        if (senza == v.detrazioni.detrTotale)
+            lavoro = TTorCalcola::positiveDifference(lavoro, v.detrazioni.detrAggiuntiva);
+        setMoney("FCUDDETCREDRULTDETR", v.detrazioni.detrAggiuntiva);
+    }
+    setMoney("FCUDDETRDIPPENSREDD", lavoro);
+    // The total: what the payroll computed, never above the gross tax less
+    // the net tax.
+    setMoney("FCUDTOTDETR",
+             std::min(v.detrazioni.detrTotale, TTorCalcola::positiveDifference(money("FCUDIMPLORDA"), money("FCUDRITIRPEF"))));
+    setMoney("FCUDDETRIMPNETTA", v.detrazioni.impostaNettaCalcolata);
+    setMoney("FCUDDETRFAMNUM", v.detrazioni.detrFamNum);
+    setMoney("FCUDCREDFAMNUM", v.detrazioni.credFamNum);
+    setMoney("FCUDCREDNRFAMNUM", v.detrazioni.credNrFamNum);
+    setMoney("FCUDDETRCANLOC", v.detrazioni.detrCanLoc);
+    setMoney("FCUDCREDCANLOC", v.detrazioni.credCanLoc);
+    setMoney("FCUDCREDNRCANLOC", v.detrazioni.credNrCanLoc);
+    // The items add up to no more than the total: whenever they exceed it (a
+    // cap that binds exactly, net tax zero, included) they are cut in order
+    // until they make it.
+    constexpr int n = int(std::size(kVociDetrazione));
+    Currency values[n];
+    QList<Currency *> items;
+    Currency somma;
+    for (int i = 0; i < n; ++i) {
+        values[i] = money(kVociDetrazione[i]);
+        somma += values[i];
+        items << &values[i];
+    }
+    const Currency tot = money("FCUDTOTDETR");
+    if (somma <= tot)
+        return;
+    tagliaDetrazioni(tot, items);
+    for (int i = 0; i < n; ++i)
+        if (values[i] != money(kVociDetrazione[i]))
+            setMoney(kVociDetrazione[i], values[i]);
+}
+
+void TVelCuBuilder::redditiAltriSoggetti(Currency altri)
+{
+    if (altri <= Currency())
+        return;
+    // The income of the relationship is in box 1 (open-ended) or box 2
+    // (fixed-term); the other employers' share goes with it, in 531/539 or
+    // 532/540, each labelled "already included in box" 1 or 2.
+    const bool indeterminato = !money("FCUDREDDDETR").isZero();
+    const Currency punto = money(indeterminato ? "FCUDREDDDETR" : "FCUDREDDETTRDET");
+    const int box = indeterminato ? 1 : 2;
+    if (altri > punto) {
+        log(QStringLiteral("Redditi di altri soggetti conguagliati (%1) superiori al reddito del punto %2 "
+                           "(%3): non riportati nei punti %4 e %5.")
+                .arg(amountText(altri), QString::number(box), amountText(punto))
+                .arg(530 + box)
+                .arg(538 + box));
+        return;
+    }
+    setMoney(indeterminato ? "FCUDIMPONPTO1" : "FCUDIMPONPTO2", altri);
+    setMoney(indeterminato ? "FCUDREDDCONGP1" : "FCUDREDDCONGP2", altri);
+    log(QStringLiteral("Redditi di altri soggetti conguagliati: %1 nei punti %2 e %3.\r\n"
+                       "  Indicare codice fiscale dell'altro sostituto e causa (punti 537 e 538).")
+            .arg(amountText(altri))
+            .arg(530 + box)
+            .arg(538 + box));
+}
+
+// ---- annotations ------------------------------------------------------------------
+
+QString TVelCuBuilder::testoPeriodi(const QList<TVelRigaPeriodo> &rows, int *count)
+{
+    QList<TVelRigaPeriodo> periods;
+    for (const TVelRigaPeriodo &r : rows) {
+        if (!r.dal.isValid())
+            continue;
+        const QDate al = r.al.isValid() ? r.al : r.dal;
+        if (!periods.isEmpty() && periods.last().al.isValid() && r.dal <= periods.last().al.addDays(1)) {
+            TVelRigaPeriodo &p = periods.last();
+            p.al = std::max(p.al, al);
+            p.importo += r.importo;
+        } else {
+            periods.append({r.dal, al, r.importo});
+        }
+    }
+    // A period paid nothing taxable (a scholarship) says nothing.
+    periods.removeIf([](const TVelRigaPeriodo &p) { return p.importo.isZero(); });
+    if (count)
+        *count = int(periods.size());
+    if (periods.isEmpty())
+        return QString();
+    QStringList parts;
+    for (const TVelRigaPeriodo &p : periods)
+        parts << QStringLiteral("dal:") + dateText(p.dal) + QStringLiteral(" al: ") + dateText(p.al)
+                     + QStringLiteral(" per un importo di %1").arg(amountText(p.importo));
+    return parts.join(QStringLiteral("; ")) + QStringLiteral("\r\n");
+}
+
+void TVelCuBuilder::annotazioni(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto,
+                                const TVelDatiAnnotazioni &a)
+{
+    if (text("SCUDCASIESCPREC") == QLatin1String("2"))
+        return;
+    QString note = text("SCUDANNOTAZIONI");
+    int nPeriods = 0;
+    const QString periodi = testoPeriodi(a.periodi, &nPeriods);
+
+    if (text("LCUDCONGUAGLIO") == QLatin1String("0"))
+        note += QStringLiteral("Conguaglio non effettuato\r\n");
+    if (text("LCUDCOMPRENSIVO") == QLatin1String("X"))
+        note += QStringLiteral("ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n");
+    if (!pos.fiscale.isEmpty() && integer("ICUDPERIODOLAV") < GIORNI_ANNO && !periodi.isEmpty())
+        note += QStringLiteral("AI) ") + periodi;
+
+    rapportoNellAnno(pos, rapporto, nPeriods, a, note);
+    controlloGiorni(pos, rapporto);
+    if (integer("ICUDPERIODOLAV") > GIORNI_ANNO)
+        set("ICUDPERIODOLAV", GIORNI_ANNO);
+    noteCodificate(rapporto, a, note);
+    set("SCUDANNOTAZIONI", note);
+}
+
+// The relationship's boxes: the income's type and amount, its dates, the
+// mark of a relationship in force on 31 December and the particular periods.
+void TVelCuBuilder::rapportoNellAnno(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, int periodi,
+                                     const TVelDatiAnnotazioni &a, QString &note)
+{
+    const Currency redditi = money("FCUDREDDDETR") + money("FCUDREDDETTRDET");
+    if (redditi <= Currency())
+        return;
+    // Box 718: "1" when boxes 1 and 2 hold employment income entitled to the
+    // sum outside income and the further detraction, "2" when they do not
+    // (collaborations only: assimilated income is left out of both).
+    set("SCUDSNCFRTIPOLOGIA", pos.fiscale.isEmpty() ? s("2") : s("1"));
+    set("SCUDPTRCOD1", pos.fiscale.isEmpty() ? s("6") : s("1"));
+    setMoney("FCUDPTRIMP1", redditi);
+    if (rapporto.inizio.isValid())
+        set("DCUDDATINIRL", rapporto.inizio);
+    else
+        log(QStringLiteral("Data inizio rapporto in anagrafica non è impostata."));
+    const QDate fine = rapporto.fine;
+    if (fine.isValid() && fine.year() == m_anno) {
+        set("DCUDDATFINRL", fine);
+        if (text("LCUDCONGUAGLIO") == QLatin1String("X"))
+            note += QStringLiteral("Data fine: ") + dateText(fine) + QStringLiteral("\r\n");
+    } else if (!fine.isValid() || fine.year() > m_anno) {
+        // In force on 31 December: open-ended, or ending after the year.
+        set("LCUDINFORZA3112", s("X"));
+    }
+    if (periodi > 1) {
+        set("ICUDPERPART", s("1"));
+        return;
+    }
+    const Currency assenze = !pos.fiscale.isEmpty() && a.assenze ? a.assenze() : Currency();
+    if (assenze > Currency())
+        set("ICUDPERPART", s("2"));
+    else if (integer("ICUDPERIODOLAV") == 0)
+        set("ICUDPERPART", s("4"));
+}
+
+// The coded notes AL, AC, CC and AN, from the boxes already written.
+void TVelCuBuilder::noteCodificate(const TVelRapportoCu &rapporto, const TVelDatiAnnotazioni &a, QString &note)
+{
+    auto line = [&](const QString &code) { note += m_nota(code) + QStringLiteral("\r\n"); };
+    const int giorni = integer("ICUDPERIODOLAV");
+    const bool senzaConguaglio = text("LCUDCONGUAGLIO") == QLatin1String("0");
+    const QDate fineRl = date("DCUDDATFINRL");
+    const bool fineNellAnno = fineRl.isValid() && fineRl.year() == m_anno;
+    if (giorni < GIORNI_ANNO && (!money("FCUDADDREGIRPEF").isZero() || !money("FCUDADDCOMIRPEF").isZero())
+        && (senzaConguaglio || (text("LCUDCONGUAGLIO") == QLatin1String("X") && fineNellAnno)))
+        line(s("AL"));
+    if (giorni < GIORNI_ANNO && money("FCUDDEDNOTAXFAM") > Currency() && senzaConguaglio)
+        line(s("AC"));
+    if (money("FCUDCONTRESCLUSI") > Currency() && senzaConguaglio)
+        line(s("CC"));
+    // The minimum employment deduction.
+    if (a.minimiTrovati) {
+        const Currency minimo =
+            TorPosizioni::indeterminato(rapporto.ITNOID) ? a.minimoIndeterminato : a.minimoDeterminato;
+        if (money("FCUDDETRDIPPENSREDD") < minimo && money("FCUDIMPLORDA") > Currency())
+            line(s("AN"));
+    }
+}
+
+void TVelCuBuilder::controlloGiorni(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto)
+{
+    const int year = m_anno;
+    const int giorni = integer("ICUDPERIODOLAV");
+    const QString perPart = text("ICUDPERPART").trimmed();
+    if (giorni == 0 && !money("FCUDREDDDETR").isZero() && perPart.isEmpty() && pos.cococo.isEmpty()) {
+        set("ICUDPERPART", s("4"));
+        if (text("LCUDCPOSCNACFC") != QLatin1String("X"))
+            log(QStringLiteral("Non sono presenti giorni per detrazioni, si presume siano stati pagati solo compensi "
+                               "accessori.\r\n  Impostato in automatico il codice 4 sul punto \"11 - Periodi "
+                               "Particolari\""));
+        return;
+    }
+    if (giorni == 0)
+        return;
+    const QDate primo(year, 1, 1), ultimo(year, 12, 31);
+    const QDate inizioRl = date("DCUDDATINIRL");
+    const QDate fineRl = date("DCUDDATFINRL");
+    const QDate dal = inizioRl.isValid() ? std::max(inizioRl, primo) : primo;
+    const QDate al = fineRl.isValid() ? std::min(fineRl, ultimo) : ultimo;
+    const int calcolati = dal <= al ? int(dal.daysTo(al)) + 1 : 0;
+    const bool piuAnni = (rapporto.inizio.isValid() && rapporto.inizio.year() < year)
+                         || (rapporto.fine.isValid() && rapporto.fine.year() > year);
+    // Box 6 never holds more days than the relationship has in the year;
+    // with other employers' income taken in (531-536), their periods count
+    // too, within the year.
+    const bool altriSoggetti = !money("FCUDIMPONPTO1").isZero() || !money("FCUDIMPONPTO2").isZero();
+    const int limite = altriSoggetti ? int(primo.daysTo(ultimo)) + 1 : calcolati;
+    const bool oltre = giorni > limite;
+    if (oltre)
+        set("ICUDPERIODOLAV", limite);
+    if (oltre && !pos.cococo.isEmpty() && piuAnni)
+        log(QStringLiteral("Periodo di lavoro per co.co.co. su più anni. Giorni per detrazioni impostate "
+                           "automaticamente.\r\n  Su dati retributivi inserito: %1, calcolato sul periodo "
+                           "lavorato nell'anno: %2.")
+                .arg(giorni)
+                .arg(calcolati));
+    else if (giorni != calcolati && perPart.isEmpty())
+        log(QStringLiteral("Giorni per detrazioni non congruenti con i giorni di lavoro calcolati (%1):\r\n "
+                           " (verificare campi 6,8 e 9 dei Dati fiscali)")
+                .arg(calcolati)
+            + (oltre ? giorniScritti(giorni, limite) : QString()));
+    else if (oltre)
+        log(QStringLiteral("Giorni per detrazioni oltre il periodo del rapporto nell'anno.")
+            + giorniScritti(giorni, limite));
+}
+
+QString TVelCuBuilder::giorniScritti(int payroll, int written)
+{
+    return QStringLiteral("\r\n  Su dati retributivi: %1; nel punto 6 indicati: %2.").arg(payroll).arg(written);
+}

@@ -1,0 +1,140 @@
+#include "VelImportCandidati.h"
+#include "VelImportTables.h"
+
+#include "rag/calc/ragUQuery.h"
+#include "tor/calc/TorPosizioni.h"
+
+#include <QHash>
+#include <QSet>
+
+using namespace VelImport;
+
+int TVelImportCandidati::carica(TOvSQLConnection &conn, const Filtro &filtro)
+{
+    const int icalid = filtro.ICALID;
+    QVariantMap params{{s("IANFID"), filtro.IANFID}, {s("IMESID"), filtro.IMESID}, {s("IDWGID"), filtro.IDWGID}};
+    if (icalid > 0 && icalid != TorPosizioni::CategoriaSoloAutonomi) {
+        params.insert(s("ICALID"), icalid);
+    } else {
+        params.insert(s("RICE_COD_IRPEF_AM"), RICE_COD_IRPEF_AM);
+        params.insert(s("RICE_COD_IRPEF_TS"), RICE_COD_IRPEF_TS);
+    }
+    TRagQuery q(&conn);
+    TOvSQLQuery &src = q.open(s("QRY_CUD_IMP"), params, {TRagQuery::filtroCandidati(icalid)});
+
+    m_righe.close();
+    m_righe.setIndexFieldNames(QString());
+    m_righe.setFiltered(false);
+    QList<TFieldDef> defs = src.fieldDefs();
+    for (TFieldDef &d : defs)
+        if (d.name.compare(s("CONGUAGLIO"), Qt::CaseInsensitive) == 0) {
+            d.type = TFieldType::String;
+            d.size = 1;
+        }
+    m_righe.setFieldDefs(defs);
+    m_righe.createDataSet();
+    const TDataSetEvents handlers = m_righe.detachEvents();
+    m_righe.disableControls();
+    TRagQuery cong(&conn);
+    for (src.first(); !src.eof(); src.next()) {
+        // The import always covers the year from January.
+        const int last = int(src.fieldByName(s("MESE_FINALE")).asInteger());
+        if (last < 1)
+            continue;
+        QVariantList values;
+        for (int i = 0; i < src.fieldCount(); ++i)
+            values << src.field(i).value();
+        m_righe.appendRecord(values);
+        m_righe.edit();
+        m_righe.fieldByName(s("MESE_INIZIALE")).setAsInteger(1);
+        TOvSQLQuery &c = cong.open(s("QRY_CUD_CONG"),
+                                   {{s("IACOMID"), src.fieldByName(s("IACOMID")).asInteger()}, {s("IMESID"), last}});
+        m_righe.fieldByName(s("CONGUAGLIO")).setAsString(c.isEmpty() ? s(" ") : s("X"));
+        m_righe.post();
+    }
+    m_righe.mergeChangeLog();
+    m_righe.setIndexFieldNames(s("SANACOGNOMENOME;IACOMID"));
+    m_righe.attachEvents(handlers);
+    m_righe.enableControls();
+    m_righe.first();
+    return m_righe.recordCount();
+}
+
+QList<int> TVelImportCandidati::relazioni() const
+{
+    QList<int> out;
+    const int fId = m_righe.fieldIndex(s("IACOMID"));
+    for (int row = 0; row < m_righe.recordCount(); ++row)
+        out << m_righe.valueAt(row, fId).toInt();
+    return out;
+}
+
+bool TVelImportCandidati::trova(int iacomid, TVelCandidato *out)
+{
+    if (!m_righe.locate(s("IACOMID"), iacomid))
+        return false;
+    out->IACOMID = iacomid;
+    out->IANAID = int(m_righe.fieldByName(s("IANAID")).asInteger());
+    out->cognome = m_righe.fieldByName(s("SANACOGNOME")).asString();
+    out->nome = m_righe.fieldByName(s("SANANOME")).asString();
+    out->nominativo = m_righe.fieldByName(s("SANACOGNOMENOME")).asString();
+    out->meseIniziale = int(m_righe.fieldByName(s("MESE_INIZIALE")).asInteger());
+    out->meseFinale = int(m_righe.fieldByName(s("MESE_FINALE")).asInteger());
+    out->conguaglio = m_righe.fieldByName(s("CONGUAGLIO")).asString() == QLatin1String("X");
+    return true;
+}
+
+QString TVelImportCandidati::nominativo(int iacomid)
+{
+    return m_righe.locate(s("IACOMID"), iacomid) ? m_righe.fieldByName(s("SANACOGNOMENOME")).asString() : QString();
+}
+
+QStringList TVelImportCandidati::pagatiFuoriElenco(TOvSQLConnection &conn, const Filtro &filtro) const
+{
+    const QList<int> elenco = relazioni();
+    const QSet<int> candidati(elenco.begin(), elenco.end());
+    TRagQuery q(&conn);
+    TOvSQLQuery &src = q.open(s("QRY_CUD_PAGATI"),
+                              {{s("IANFID"), filtro.IANFID}, {s("IMESID"), filtro.IMESID}, {s("IDWGID"), filtro.IDWGID}});
+    struct Fuori
+    {
+        QString chi;
+        QStringList posizioni;
+        Currency pagato;
+        bool senzaCf = false;
+    };
+    QList<int> ordine;
+    QHash<int, Fuori> fuori;
+    for (src.first(); !src.eof(); src.next()) {
+        const int iacomid = int(src.fieldByName(s("IACOMID")).asInteger());
+        if (candidati.contains(iacomid))
+            continue;
+        if (!fuori.contains(iacomid)) {
+            Fuori f;
+            const QString cf = src.fieldByName(s("SANACODFISCALE")).asString().trimmed().toUpper();
+            f.chi = src.fieldByName(s("SANACOGNOME")).asString().trimmed() + QLatin1Char(' ')
+                    + src.fieldByName(s("SANANOME")).asString().trimmed();
+            if (!cf.isEmpty())
+                f.chi += QStringLiteral(" (%1)").arg(cf);
+            f.senzaCf = cf.isEmpty();
+            fuori.insert(iacomid, f);
+            ordine << iacomid;
+        }
+        Fuori &f = fuori[iacomid];
+        const Currency pagato = TRagQuery::amount(src, s("PAGATO"));
+        f.pagato += pagato;
+        f.posizioni << QStringLiteral("%1 %2 (%3)")
+                           .arg(src.fieldByName(s("ITNOID")).asInteger())
+                           .arg(src.fieldByName(s("STNOLDESC")).asString().trimmed(), amountText(pagato));
+    }
+    QStringList out;
+    for (int iacomid : std::as_const(ordine)) {
+        const Fuori &f = fuori.value(iacomid);
+        out << QStringLiteral("%1: pagato nell'anno %2 solo in posizioni giuridiche escluse dalle "
+                              "categorie predefinite (%3); nessuna certificazione%4. Se dovuta, "
+                              "importarla scegliendo la categoria del percipiente.")
+                   .arg(f.chi, amountText(f.pagato), f.posizioni.join(QStringLiteral(", ")),
+                        f.senzaCf ? QStringLiteral(", e manca il codice fiscale") : QString());
+    }
+    return out;
+}
