@@ -67,7 +67,8 @@ int main(int argc, char **argv)
 
     t.restart();
     const QList<int> rows = dm.visitedRows(TdmVelFile::All);
-    dm.preCheck(rows);
+    if (!dm.preCheck(rows))
+        qWarning("pre-check: the supply would not be written");
     ms = t.elapsed();
     total += ms;
     report("pre-check", ms);

@@ -636,7 +636,7 @@ private slots:
                 if (p.edit.Space().toDouble() <= 0)
                     continue; // (boxes of dates and "X": their right edge is not in the layout)
                 const QString text = label.join(QLatin1Char(' '));
-                const QString caption = VelPageBuilder::caption(*f).simplified();
+                const QString caption = f->caption().simplified();
                 if (read[page].contains(text)) {
                     const auto &other = read[page].value(text);
                     // (a box the editor shows without a caption has the model's wording on paper)
