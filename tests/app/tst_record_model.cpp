@@ -61,12 +61,7 @@ QJsonObject minimalDescription()
 // so the list cannot outlive what it excuses.
 const QHash<QString, QString> kNotInModel = {
     // the start of a series of month flags, completed with the month's name
-    {QStringLiteral("LCUD"), QStringLiteral("serie dei mesi")},
-    {QStringLiteral("LCUD3B"), QStringLiteral("serie dei mesi")},
-    {QStringLiteral("LCUD3T"), QStringLiteral("serie dei mesi")},
     {QStringLiteral("LINPDAP"), QStringLiteral("serie dei mesi")},
-    {QStringLiteral("LINPDAPPRD"), QStringLiteral("serie dei mesi")},
-    {QStringLiteral("LINPDAPPRSD"), QStringLiteral("serie dei mesi")},
     // the supply modules' prefixes the mandatory-field rules recognise
     {QStringLiteral("FCFC7"), QStringLiteral("prefisso di modulo")},
     {QStringLiteral("LINPS7"), QStringLiteral("prefisso di modulo")},

@@ -49,9 +49,10 @@ namespace {
 
 using namespace detail;
 
-int importa(Command &c, LazySession &db)
+// The options the command line gives, checked before the database is opened:
+// month, "Solo INPS" against the NoiPa box, the public-pension source.
+TVelImportOptions importOptions(const QCommandLineParser &p)
 {
-    const QCommandLineParser &p = c.p;
     TVelImportOptions o;
     o.IMESID = 12;
     if (p.isSet(QStringLiteral("mese"))) {
@@ -77,54 +78,103 @@ int importa(Command &c, LazySession &db)
             throw UsageError{s("Valore di --inpdap non valido: \"%1\" (uniemens o noipa).").arg(v)};
         o.INCLUDI_INPDAP_MEF = v == QLatin1String("noipa") ? 1 : 0;
     }
-    TVelSovraScrivi sovraScrivi = TVelSovraScrivi::NonSovrascrivere;
-    if (p.isSet(QStringLiteral("sovrascrivi"))) {
-        const QString v = p.value(QStringLiteral("sovrascrivi")).toLower();
-        if (v == QLatin1String("sempre"))
-            sovraScrivi = TVelSovraScrivi::SovrascriviSempre;
-        else if (v != QLatin1String("mai"))
-            throw UsageError{s("Valore di --sovrascrivi non valido: \"%1\" (mai o sempre).").arg(v)};
+    return o;
+}
+
+TVelSovraScrivi overwriteOption(const QCommandLineParser &p)
+{
+    if (!p.isSet(QStringLiteral("sovrascrivi")))
+        return TVelSovraScrivi::NonSovrascrivere;
+    const QString v = p.value(QStringLiteral("sovrascrivi")).toLower();
+    if (v == QLatin1String("sempre"))
+        return TVelSovraScrivi::SovrascriviSempre;
+    if (v != QLatin1String("mai"))
+        throw UsageError{s("Valore di --sovrascrivi non valido: \"%1\" (mai o sempre).").arg(v)};
+    return TVelSovraScrivi::NonSovrascrivere;
+}
+
+// The categories the wizard offers: the payroll's, "(Predefinite)" and
+// "7 - Solo autonomi".
+int categoryOption(const QCommandLineParser &p, Session &session)
+{
+    if (!p.isSet(QStringLiteral("categoria")))
+        return 0;
+    bool ok = false;
+    const int category = p.value(QStringLiteral("categoria")).toInt(&ok);
+    QSet<int> known{0, TorPosizioni::CategoriaSoloAutonomi};
+    TOvSQLQuery q(&session.connessione->xqoMain);
+    QueryText().SetQuery(QStringLiteral("QRY_CUD_CAL"), q, 0, QStringLiteral("SELECT"));
+    q.open();
+    QStringList list;
+    for (q.first(); !q.eof(); q.next()) {
+        known.insert(int(q.fieldByName(QStringLiteral("ICALID")).asInteger()));
+        list << QStringLiteral("%1 %2").arg(q.fieldByName(QStringLiteral("ICALID")).asInteger())
+                    .arg(q.fieldByName(QStringLiteral("SCALLDESC")).asString());
     }
+    q.close();
+    if (!ok || !known.contains(category))
+        throw UsageError{s("Categoria non valida: \"%1\" (0 predefinite, 7 solo autonomi%2).")
+                             .arg(p.value(QStringLiteral("categoria")),
+                                  list.isEmpty() ? QString() : QStringLiteral(", ") + list.join(QStringLiteral(", ")))};
+    return category;
+}
+
+// Section 2 taken from the payments sent to NoiPA needs the school's
+// declaring tax code.
+void requireDeclaringCode(Session &session)
+{
+    TOvSQLQuery q(&session.connessione->xqoMain);
+    QueryText().SetQuery(QStringLiteral("QRY_PACO"), q, 0, QStringLiteral("SELECT"));
+    if (q.params().findParam(QStringLiteral("IDWGID")))
+        q.paramByName(QStringLiteral("IDWGID")).setAsInteger(session.workgroup());
+    q.open();
+    const bool missing = q.isEmpty() || q.fieldByName(QStringLiteral("SPACOCFMEF")).asString().trimmed().isEmpty();
+    q.close();
+    if (missing)
+        throw EOvError(s("Si è scelto di importare la sezione 2 INPS Gestione Pubblica dai compensi inviati ad "
+                         "\"Accessori Fuori sistema\". Il c.f. soggetto denuncia è obbligatorio "
+                         "(oppure --inpdap uniemens)."));
+}
+
+// The employees of the tax codes asked for (all when none was); false, after
+// naming them, when a code is not among the candidates.
+bool workList(Command &c, TVelImportCud &imp, const QStringList &codes, QList<int> &work)
+{
+    if (codes.isEmpty())
+        return true;
+    QSet<QString> found;
+    const int fCf = imp.candidati().fieldIndex(QStringLiteral("SANACODFISCALE"));
+    const int fId = imp.candidati().fieldIndex(QStringLiteral("IACOMID"));
+    for (int row = 0; row < imp.candidati().recordCount(); ++row) {
+        const QString cf = upperCode(imp.candidati().valueAt(row, fCf).toString());
+        if (codes.contains(cf)) {
+            work << imp.candidati().valueAt(row, fId).toInt();
+            found.insert(cf);
+        }
+    }
+    QStringList missing;
+    for (const QString &cf : codes)
+        if (!found.contains(cf))
+            missing << cf;
+    if (missing.isEmpty())
+        return true;
+    c.err << s("Codici fiscali non tra i dipendenti da importare: ") << missing.join(QStringLiteral(", ")) << '\n';
+    return false;
+}
+
+int importa(Command &c, LazySession &db)
+{
+    const QCommandLineParser &p = c.p;
+    TVelImportOptions o = importOptions(p);
+    const TVelSovraScrivi sovraScrivi = overwriteOption(p);
     const QStringList codes = taxCodes(p);
 
     Session &session = db.get();
     o.anno = session.year;
     o.IDWGID = session.workgroup();
-    // The categories the wizard offers: the payroll's, "(Predefinite)" and
-    // "7 - Solo autonomi".
-    o.ICALID = 0;
-    if (p.isSet(QStringLiteral("categoria"))) {
-        bool ok = false;
-        o.ICALID = p.value(QStringLiteral("categoria")).toInt(&ok);
-        QSet<int> known{0, TorPosizioni::CategoriaSoloAutonomi};
-        TOvSQLQuery q(&session.connessione->xqoMain);
-        QueryText().SetQuery(QStringLiteral("QRY_CUD_CAL"), q, 0, QStringLiteral("SELECT"));
-        q.open();
-        QStringList list;
-        for (q.first(); !q.eof(); q.next()) {
-            known.insert(int(q.fieldByName(QStringLiteral("ICALID")).asInteger()));
-            list << QStringLiteral("%1 %2").arg(q.fieldByName(QStringLiteral("ICALID")).asInteger())
-                        .arg(q.fieldByName(QStringLiteral("SCALLDESC")).asString());
-        }
-        q.close();
-        if (!ok || !known.contains(o.ICALID))
-            throw UsageError{s("Categoria non valida: \"%1\" (0 predefinite, 7 solo autonomi%2).")
-                                 .arg(p.value(QStringLiteral("categoria")),
-                                      list.isEmpty() ? QString() : QStringLiteral(", ") + list.join(QStringLiteral(", ")))};
-    }
-    if (o.INCLUDI_INPDAP_MEF == 1) {
-        TOvSQLQuery q(&session.connessione->xqoMain);
-        QueryText().SetQuery(QStringLiteral("QRY_PACO"), q, 0, QStringLiteral("SELECT"));
-        if (q.params().findParam(QStringLiteral("IDWGID")))
-            q.paramByName(QStringLiteral("IDWGID")).setAsInteger(session.workgroup());
-        q.open();
-        const bool missing = q.isEmpty() || q.fieldByName(QStringLiteral("SPACOCFMEF")).asString().trimmed().isEmpty();
-        q.close();
-        if (missing)
-            throw EOvError(s("Si è scelto di importare la sezione 2 INPS Gestione Pubblica dai compensi inviati ad "
-                             "\"Accessori Fuori sistema\". Il c.f. soggetto denuncia è obbligatorio "
-                             "(oppure --inpdap uniemens)."));
-    }
+    o.ICALID = categoryOption(p, session);
+    if (o.INCLUDI_INPDAP_MEF == 1)
+        requireDeclaringCode(session);
     // The agent's data are imported with the first import of the year, as
     // the window proposes.
     o.SOSTITUTO = p.isSet(QStringLiteral("sostituto")) || !session.store->HasRows(QStringLiteral("TCUS_DATISOST"));
@@ -145,27 +195,8 @@ int importa(Command &c, LazySession &db)
         return Errors;
     }
     QList<int> work;
-    if (!codes.isEmpty()) {
-        QSet<QString> found;
-        const int fCf = imp.candidati().fieldIndex(QStringLiteral("SANACODFISCALE"));
-        const int fId = imp.candidati().fieldIndex(QStringLiteral("IACOMID"));
-        for (int row = 0; row < imp.candidati().recordCount(); ++row) {
-            const QString cf = upperCode(imp.candidati().valueAt(row, fCf).toString());
-            if (codes.contains(cf)) {
-                work << imp.candidati().valueAt(row, fId).toInt();
-                found.insert(cf);
-            }
-        }
-        QStringList missing;
-        for (const QString &cf : codes)
-            if (!found.contains(cf))
-                missing << cf;
-        if (!missing.isEmpty()) {
-            c.err << s("Codici fiscali non tra i dipendenti da importare: ") << missing.join(QStringLiteral(", "))
-                  << '\n';
-            return Errors;
-        }
-    }
+    if (!workList(c, imp, codes, work))
+        return Errors;
     c.responder.silenced << s("Fine operazione");
     Progress progress(c.err, s("Importazione"));
     imp.hooks().onProgress = [&progress](int pos, int count, const QString &who) { progress.step(pos, count, who); };

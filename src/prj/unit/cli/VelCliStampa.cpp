@@ -17,58 +17,34 @@ QString lockedLine(const TVelCuPrint &run)
 }
 } // namespace
 
-int stampa(Command &c, LazySession &db)
+namespace {
+
+// The document's file (--out, or the window's place and name in the year's
+// Stp folder); empty for a per-payee print without --out.
+QString outputFile(const QCommandLineParser &p, bool ordinario, bool perPayee, bool replace)
 {
-    const QCommandLineParser &p = c.p;
-    const bool sintetico = p.isSet(QStringLiteral("sintetico"));
-    const bool ordinario = p.isSet(QStringLiteral("ordinario"));
-    if (sintetico == ordinario)
-        throw UsageError{s("Indicare uno fra --sintetico e --ordinario.")};
-    const bool perPayee = p.isSet(QStringLiteral("per-percipiente"));
-    const bool replace = p.isSet(QStringLiteral("sovrascrivi"));
-    QString outFile;
-    // Without --out, the window's place and name: the year's Stp folder.
-    if (p.isSet(QStringLiteral("out")) || !perPayee) {
-        outFile = p.isSet(QStringLiteral("out"))
-                      ? QFileInfo(p.value(QStringLiteral("out"))).absoluteFilePath()
-                      : QDir(TorFolders::stpDir()).absoluteFilePath(TVelCuPrint::defaultFileName(ordinario)
-                                                                     + QStringLiteral(".pdf"));
-        if (!outFile.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-            throw UsageError{s("Il file di --out deve avere l'estensione .pdf: \"%1\".").arg(p.value(QStringLiteral("out")))};
-        if (!QFileInfo(QFileInfo(outFile).absolutePath()).isDir())
-            throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
-        if (QFileInfo::exists(outFile) && !replace)
-            throw EOvError(s("Il file \"%1\" esiste già: indicare un altro --out o aggiungere --sovrascrivi.")
-                               .arg(QDir::toNativeSeparators(outFile)));
-    }
-    QString payeeDir;
-    std::unique_ptr<VelCliPdfSplit::FolderGuard> guard;
-    if (perPayee) {
-        payeeDir = QFileInfo(p.value(QStringLiteral("per-percipiente"))).absoluteFilePath();
-        ovMakePath(payeeDir);
-        guard = std::make_unique<VelCliPdfSplit::FolderGuard>(payeeDir);
-        for (const QString &gone : guard->removeLeftovers())
-            c.err << s("Rimosso \"%1\", lasciato da una stampa interrotta.\n").arg(QDir::toNativeSeparators(gone));
-    }
-    const QStringList codes = taxCodes(p);
+    if (!p.isSet(QStringLiteral("out")) && perPayee)
+        return QString();
+    const QString outFile = p.isSet(QStringLiteral("out"))
+                                ? QFileInfo(p.value(QStringLiteral("out"))).absoluteFilePath()
+                                : QDir(TorFolders::stpDir()).absoluteFilePath(TVelCuPrint::defaultFileName(ordinario)
+                                                                               + QStringLiteral(".pdf"));
+    if (!outFile.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        throw UsageError{s("Il file di --out deve avere l'estensione .pdf: \"%1\".").arg(p.value(QStringLiteral("out")))};
+    if (!QFileInfo(QFileInfo(outFile).absolutePath()).isDir())
+        throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
+    if (QFileInfo::exists(outFile) && !replace)
+        throw EOvError(s("Il file \"%1\" esiste già: indicare un altro --out o aggiungere --sovrascrivi.")
+                           .arg(QDir::toNativeSeparators(outFile)));
+    return outFile;
+}
 
-    Session &session = db.get();
-    TdmVelStampePDF stampe;
-    stampe.ordinario = ordinario;
-    TdmVelMain main;
-    TVelCuPrint run(*session.store, stampe, main);
-    run.twoSided = p.isSet(QStringLiteral("fronte-retro"));
-    run.signatureOmitted = p.isSet(QStringLiteral("firma-omessa"));
-    run.draft = p.isSet(QStringLiteral("bozza"));
-    c.err << s("Lettura delle certificazioni...\n");
-    c.err.flush();
-    run.open();
-
-    // The CUs to print, in the print's order.
-    QList<TBookmark> rows;
+// The CUs to print, in the print's order: all, or those of the tax codes
+// asked for. False (after saying why) when a code has none or nothing is left.
+bool selectRows(Command &c, TVelCuPrint &run, const QStringList &codes, QList<TBookmark> &rows)
+{
     QSet<QString> found;
-    const QList<TBookmark> all = run.allRows();
-    for (const TBookmark b : all) {
+    for (const TBookmark b : run.allRows()) {
         run.cdsMultiSelect.gotoBookmark(b);
         const QString cf = upperCode(run.cdsMultiSelect.fieldByName(QStringLiteral("SCUDCODFIS")).asString());
         if (!codes.isEmpty() && !codes.contains(cf))
@@ -77,51 +53,84 @@ int stampa(Command &c, LazySession &db)
         found.insert(cf);
     }
     if (!allCodesFound(c, codes, found))
-        return Errors;
+        return false;
     if (rows.isEmpty()) {
         c.err << s("Nessuna certificazione da stampare.\n");
+        return false;
+    }
+    return true;
+}
+
+// One document: its CUs are locked once it is on disk.
+int printOneDocument(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, const QString &outFile)
+{
+    run.outputFolder = QFileInfo(outFile).absolutePath();
+    const TVelPrintResult result = run.print(rows, QFileInfo(outFile).completeBaseName());
+    const TVelRunOutcome &outcome = run.outcome();
+    if (!result.written()) {
+        c.err << s("Nessun CU stampato (%1).\n").arg(result.reason());
         return Errors;
     }
+    c.out << s("File scritto: ") << QDir::toNativeSeparators(result.path) << '\n';
+    c.out << s("CU stampati: %1.\n").arg(outcome.count(TVelResult::Fatto));
+    c.out << lockedLine(run) << '\n';
+    for (const QString &line : outcome.problemLines())
+        c.err << s("Non stampato: ") << line << '\n';
+    return outcome.riuscito() ? Ok : Errors;
+}
 
-    run.log = [&c](const QString &line) {
-        c.err << line << '\n';
-        c.err.flush();
-    };
-    Progress progress(c.err, s("Stampa"));
-    run.progress = [&](int done, int total) {
-        progress.step(done, total);
-        return true;
-    };
+// A payee's file name: the tax code, with anything but letters and digits (a
+// code typed wrong) made "_" so it cannot lead the file out of the folder;
+// numbered when two CUs share it, marked when it is a draft.
+QString payeeFileName(const QString &codFis, QHash<QString, int> &seen, bool draft)
+{
+    QString file = upperCode(codFis);
+    for (QChar &ch : file)
+        if (!(ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) && !ch.isDigit())
+            ch = QLatin1Char('_');
+    if (file.isEmpty())
+        file = QStringLiteral("SENZA_CODICE_FISCALE");
+    if (const int n = seen[file]++)
+        file += QStringLiteral("_%1").arg(n + 1);
+    if (draft) // never in the place of a CU delivered
+        file += QStringLiteral("-Bozza");
+    return file;
+}
 
-    if (!perPayee) {
-        // One document: its CUs are locked once it is on disk.
-        run.outputFolder = QFileInfo(outFile).absolutePath();
-        const TVelPrintResult result = run.print(rows, QFileInfo(outFile).completeBaseName());
-        const TVelRunOutcome &outcome = run.outcome();
-        if (!result.written()) {
-            c.err << s("Nessun CU stampato (%1).\n").arg(result.reason());
-            return Errors;
-        }
-        const QString &path = result.path;
-        c.out << s("File scritto: ") << QDir::toNativeSeparators(path) << '\n';
-        c.out << s("CU stampati: %1.\n").arg(outcome.count(TVelResult::Fatto));
-        c.out << lockedLine(run) << '\n';
-        for (const QString &line : outcome.problemLines())
-            c.err << s("Non stampato: ") << line << '\n';
-        return outcome.riuscito() ? Ok : Errors;
-    }
+// What the per-payee split did, payee by payee: the files written (their CUs
+// locked), then what failed and what was not reached, with the reason.
+int reportPerPayee(Command &c, const TVelCuPrint &run, const TVelRunOutcome &outcome,
+                   const QList<VelCliPdfSplit::Part> &parts, const QString &payeeDir)
+{
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        if (outcome.payees.at(i).result == TVelResult::Fatto)
+            c.out << s("File scritto: ") << QDir::toNativeSeparators(parts.at(i).file) << '\n';
+    for (const QString &line : outcome.problemLines())
+        c.err << s("Non stampato: ") << line << '\n';
+    if (!outcome.fatal.isEmpty())
+        c.err << outcome.fatal << '\n';
+    const int written = outcome.count(TVelResult::Fatto);
+    c.out << s("CU stampati: %1.\n").arg(written);
+    c.out << lockedLine(run) << '\n';
+    c.out << s("PDF per percipiente: %1 nella cartella %2.\n").arg(written).arg(QDir::toNativeSeparators(payeeDir));
+    if (!outcome.riuscito())
+        c.err << s("PDF per percipiente non scritti: %1 su %2 (%3 non riusciti, %4 non raggiunti).\n")
+                     .arg(parts.size() - written)
+                     .arg(parts.size())
+                     .arg(outcome.count(TVelResult::Errore))
+                     .arg(outcome.count(TVelResult::NonEseguito));
+    return outcome.riuscito() ? Ok : Errors;
+}
 
-    // Per payee: the whole document (under --out, or in the run's hidden work
-    // folder), then one file per CU cut from it; a CU is locked only once its
-    // own file has its final name.
-    QString folder, name;
-    if (!outFile.isEmpty()) {
-        folder = QFileInfo(outFile).absolutePath();
-        name = QFileInfo(outFile).completeBaseName();
-    } else {
-        folder = guard->workFolder();
-        name = TVelCuPrint::defaultFileName(ordinario, run.draft);
-    }
+// Per payee: the whole document (under --out, or in the run's hidden work
+// folder), then one file per CU cut from it; a CU is locked only once its
+// own file has its final name.
+int printPerPayee(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, const QString &outFile,
+                  const QString &payeeDir, VelCliPdfSplit::FolderGuard &guard, bool ordinario)
+{
+    const QString folder = outFile.isEmpty() ? guard.workFolder() : QFileInfo(outFile).absolutePath();
+    const QString name =
+        outFile.isEmpty() ? TVelCuPrint::defaultFileName(ordinario, run.draft) : QFileInfo(outFile).completeBaseName();
     run.outputFolder = folder;
     if (outFile.isEmpty()) // the work folder's document is no result: it goes at the end
         run.log = [&c](const QString &line) {
@@ -148,18 +157,7 @@ int stampa(Command &c, LazySession &db)
     QHash<QString, int> seen;
     for (const TVelCuPrint::PageRange &range : run.pageRanges()) {
         TVelPayeeOutcome &payee = outcome.add(run.payeeOf(range.row));
-        // The tax code names the file: anything but letters and digits
-        // (a code typed wrong) cannot lead the file out of the folder.
-        QString file = upperCode(payee.codFis);
-        for (QChar &ch : file)
-            if (!(ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) && !ch.isDigit())
-                ch = QLatin1Char('_');
-        if (file.isEmpty())
-            file = QStringLiteral("SENZA_CODICE_FISCALE");
-        if (const int n = seen[file]++)
-            file += QStringLiteral("_%1").arg(n + 1);
-        if (run.draft) // never in the place of a CU delivered
-            file += QStringLiteral("-Bozza");
+        const QString file = payeeFileName(payee.codFis, seen, run.draft);
         parts.append({QDir(payeeDir).filePath(file + QStringLiteral(".pdf")), range.first, range.last});
         info.titles << s("Certificazione Unica %1 - %2").arg(Campagna::AnnoInvio).arg(payee.nome);
         partRows << range.row;
@@ -174,27 +172,58 @@ int stampa(Command &c, LazySession &db)
     };
     locker.locked = [&](int k) { return run.isLocked(partRows.at(k)); };
     VelCliPdfSplit::split(path, parts, outcome, locker, [&split](int done, int total) { split.step(done, total); }, info);
+    return reportPerPayee(c, run, outcome, parts, payeeDir);
+}
 
-    // Payee by payee: the files written (their CUs locked), then what failed
-    // and what was not reached, with the reason.
-    for (qsizetype i = 0; i < parts.size(); ++i)
-        if (outcome.payees.at(i).result == TVelResult::Fatto)
-            c.out << s("File scritto: ") << QDir::toNativeSeparators(parts.at(i).file) << '\n';
-    for (const QString &line : outcome.problemLines())
-        c.err << s("Non stampato: ") << line << '\n';
-    if (!outcome.fatal.isEmpty())
-        c.err << outcome.fatal << '\n';
-    const int written = outcome.count(TVelResult::Fatto);
-    c.out << s("CU stampati: %1.\n").arg(written);
-    c.out << lockedLine(run) << '\n';
-    c.out << s("PDF per percipiente: %1 nella cartella %2.\n").arg(written).arg(QDir::toNativeSeparators(payeeDir));
-    if (!outcome.riuscito())
-        c.err << s("PDF per percipiente non scritti: %1 su %2 (%3 non riusciti, %4 non raggiunti).\n")
-                     .arg(parts.size() - written)
-                     .arg(parts.size())
-                     .arg(outcome.count(TVelResult::Errore))
-                     .arg(outcome.count(TVelResult::NonEseguito));
-    return outcome.riuscito() ? Ok : Errors;
+} // namespace
+
+int stampa(Command &c, LazySession &db)
+{
+    const QCommandLineParser &p = c.p;
+    const bool sintetico = p.isSet(QStringLiteral("sintetico"));
+    const bool ordinario = p.isSet(QStringLiteral("ordinario"));
+    if (sintetico == ordinario)
+        throw UsageError{s("Indicare uno fra --sintetico e --ordinario.")};
+    const bool perPayee = p.isSet(QStringLiteral("per-percipiente"));
+    const QString outFile = outputFile(p, ordinario, perPayee, p.isSet(QStringLiteral("sovrascrivi")));
+    QString payeeDir;
+    std::unique_ptr<VelCliPdfSplit::FolderGuard> guard;
+    if (perPayee) {
+        payeeDir = QFileInfo(p.value(QStringLiteral("per-percipiente"))).absoluteFilePath();
+        ovMakePath(payeeDir);
+        guard = std::make_unique<VelCliPdfSplit::FolderGuard>(payeeDir);
+        for (const QString &gone : guard->removeLeftovers())
+            c.err << s("Rimosso \"%1\", lasciato da una stampa interrotta.\n").arg(QDir::toNativeSeparators(gone));
+    }
+    const QStringList codes = taxCodes(p);
+
+    Session &session = db.get();
+    TdmVelStampePDF stampe;
+    stampe.ordinario = ordinario;
+    TdmVelMain main;
+    TVelCuPrint run(*session.store, stampe, main);
+    run.twoSided = p.isSet(QStringLiteral("fronte-retro"));
+    run.signatureOmitted = p.isSet(QStringLiteral("firma-omessa"));
+    run.draft = p.isSet(QStringLiteral("bozza"));
+    c.err << s("Lettura delle certificazioni...\n");
+    c.err.flush();
+    run.open();
+
+    QList<TBookmark> rows;
+    if (!selectRows(c, run, codes, rows))
+        return Errors;
+    run.log = [&c](const QString &line) {
+        c.err << line << '\n';
+        c.err.flush();
+    };
+    Progress progress(c.err, s("Stampa"));
+    run.progress = [&](int done, int total) {
+        progress.step(done, total);
+        return true;
+    };
+    if (!perPayee)
+        return printOneDocument(c, run, rows, outFile);
+    return printPerPayee(c, run, rows, outFile, payeeDir, *guard, ordinario);
 }
 
 } // namespace VelCli::detail

@@ -6,6 +6,7 @@
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "tor/store/torUDBCds.h"
+#include "tor/util/TorUUtil.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,6 +27,9 @@ TfmVelImpMultiSelect::TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOpt
     m_import->options() = options;
     if (m_import->options().anno <= 0)
         m_import->options().anno = store.year();
+    // the engine takes the workgroup it is given; the window gives the program's
+    if (m_import->options().IDWGID <= 0)
+        m_import->options().IDWGID = TorUtil::workgroupId();
     m_import->setSede(sos);
     connection = store.connection();
     cbForzaStampati = new QCheckBox(QStringLiteral("Forza l'importazione dei modelli già stampati"), this);

@@ -120,7 +120,7 @@ int TVelImportCud::ianfid() const
 
 int TVelImportCud::idwgid() const
 {
-    return m_options.IDWGID > 0 ? m_options.IDWGID : TorUtil::workgroupId();
+    return m_options.IDWGID;
 }
 
 QString TVelImportCud::dipendente() const
