@@ -2,6 +2,7 @@
 // What the parts of the import share inside the import folder: the
 // withholding codes and the texts of dates and amounts in the log and the
 // annotations.
+#include "tor/util/TorImporti.h"
 #include "platform/core/Currency.h"
 #include "tor/calc/TorUCalcoli.h"
 
@@ -24,13 +25,7 @@ inline QString dateText(const QDate &d) { return d.toString(QStringLiteral("dd/M
 // "0.00" with the Italian decimal comma and no thousands separator.
 inline QString amountText(Currency c)
 {
-    const Currency r = TTorCalcola::round(c, 2);
-    const qint64 cents = r.units() / 100;
-    const qint64 a = cents < 0 ? -cents : cents;
-    return QStringLiteral("%1%2,%3")
-        .arg(cents < 0 ? QStringLiteral("-") : QString())
-        .arg(a / 100)
-        .arg(a % 100, 2, 10, QLatin1Char('0'));
+    return TorImporti::testo(c, 2, TorImporti::Migliaia::Nessuno);
 }
 
 } // namespace VelImport

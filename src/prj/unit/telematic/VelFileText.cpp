@@ -2,6 +2,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvWinAnsi.h"
+#include "tor/util/TorImporti.h"
 
 #include <QList>
 #include <array>
@@ -148,16 +149,7 @@ qint64 roundedHalfUp(Currency c)
 
 QString amountText(Currency c)
 {
-    qint64 u = c.units();
-    const bool negative = u < 0;
-    if (negative)
-        u = -u;
-    qint64 cents = u / 100;
-    if (u % 100 >= 50)
-        ++cents;
-    const QString text = QString::number(cents / 100) + QLatin1Char(',')
-                         + QString::number(cents % 100).rightJustified(2, QLatin1Char('0'));
-    return negative && cents != 0 ? QLatin1Char('-') + text : text;
+    return TorImporti::testo(c, 2, TorImporti::Migliaia::Nessuno);
 }
 
 } // namespace VelFileText
