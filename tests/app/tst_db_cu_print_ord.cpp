@@ -12,6 +12,7 @@
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "support/CuLayoutPlaces.h"
 #include "support/PdfWords.h"
@@ -381,8 +382,15 @@ private slots:
         try {
             (void)third.print(third.allRows(), QStringLiteral("B"));
             QFAIL("no error");
-        } catch (const EOvError &e) {
+        } catch (const EVelError &e) {
             QVERIFY(e.message().startsWith(QStringLiteral("Controllare che il documento non sia già aperto.")));
+            QCOMPARE(e.errorCode(), TVelErrorCode::Scrittura);
+            QCOMPARE(e.context().file, QDir(blocker).filePath(QStringLiteral("B.pdf")));
+        }
+        // every CU failed at the saving of the document, none earlier
+        for (const TVelPayeeOutcome &p : third.outcome().payees) {
+            QCOMPARE(p.result, TVelResult::Errore);
+            QCOMPARE(p.stage, TVelStage::Conferma);
         }
         QCOMPARE(storedCodes().value(kNeri), (QList<QStringList>{{QStringLiteral("ZZ")}}));
         QVERIFY(!storedCodes().contains(kRossi));
