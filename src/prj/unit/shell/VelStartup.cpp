@@ -57,11 +57,11 @@ namespace {
 
 // A window of the agents' or the CU editor, given the store before it shows.
 template <class T>
-void registerEditor(const QString &name, const TVelStartup::FormServices &services)
+void registerEditor(const QString &name, const std::function<TTorDBCds *()> &store)
 {
-    registerFormClass(name, [store = services.store](QWidget *parent) -> QWidget * {
+    registerFormClass(name, [store](QWidget *parent) -> QWidget * {
         T *form = ovCreate<T>(parent);
-        form->setStore(store ? store() : nullptr);
+        form->setStore(store());
         return form;
     });
 }
@@ -70,13 +70,13 @@ void registerEditor(const QString &name, const TVelStartup::FormServices &servic
 
 void TVelStartup::registerForms(const FormServices &services)
 {
-    const auto store = [s = services.store] { return s ? s() : nullptr; };
+    const std::function<TTorDBCds *()> store = [s = services.store] { return s ? s() : nullptr; };
     registerFormClass<TfmVelParametri>(QStringLiteral("TfmVelParametri"));
-    registerEditor<TfmVelCud>(QStringLiteral("TfmVelCud"), services);
-    registerEditor<TfmVelSost>(QStringLiteral("TfmVelSost"), services);
-    registerEditor<TfmVelAltriSost>(QStringLiteral("TfmVelAltriSost"), services);
-    registerEditor<TfmVelQuaCT>(QStringLiteral("TfmVelQuaCT"), services);
-    registerEditor<TfmVelFornitore>(QStringLiteral("TfmVelFornitore"), services);
+    registerEditor<TfmVelCud>(QStringLiteral("TfmVelCud"), store);
+    registerEditor<TfmVelSost>(QStringLiteral("TfmVelSost"), store);
+    registerEditor<TfmVelAltriSost>(QStringLiteral("TfmVelAltriSost"), store);
+    registerEditor<TfmVelQuaCT>(QStringLiteral("TfmVelQuaCT"), store);
+    registerEditor<TfmVelFornitore>(QStringLiteral("TfmVelFornitore"), store);
     // "File Telematico"
     registerFormClass(QStringLiteral("TfmVelFile"), [store](QWidget *parent) -> QWidget * {
         return ovCreate<TfmVelFile>(parent, store());
@@ -142,9 +142,9 @@ int TVelStartup::start()
         m_fmDaPagare66 = std::make_unique<TfmRagDaPagare66>();
         // 11. The telematic module comes here.
         // 12. Financial-year dialog (made when asked for).
-        m_dmStampePDF->setStore([main = m_main.get()] { return main->fiscalStore(); });
-        registerForms(FormServices{[main = m_main.get()] { return main->fiscalStore(); }, m_dmStampePDF.get(),
-                                   m_dmVelMain.get()});
+        const auto fiscalStore = [main = m_main.get()] { return main->fiscalStore(); };
+        m_dmStampePDF->setStore(fiscalStore);
+        registerForms(FormServices{fiscalStore, m_dmStampePDF.get(), m_dmVelMain.get()});
         setInfoListWindow(&TfmVelInfo::Execute);
     } catch (const std::exception &e) {
         showException(e);
