@@ -452,6 +452,11 @@ private slots:
             << bytes(withField(ok, f("scudcodfis", "text", "String", 16))) << QStringLiteral("campo scudcodfis ripetuto");
         QTest::newRow("unknown kind")
             << bytes(withField(ok, f("SCUDX", "testo", "String", 4))) << QStringLiteral("tipo di campo sconosciuto \"testo\"");
+        {
+            QJsonObject measured = f("SCUDX", "text", "String", 4);
+            measured.insert(QStringLiteral("measure"), QStringLiteral("etichetta"));
+            QTest::newRow("unknown measure") << bytes(withField(ok, measured)) << QStringLiteral("misura sconosciuta \"etichetta\"");
+        }
         QTest::newRow("kind and type disagree")
             << bytes(withField(ok, f("FCUDX", "amount", "String", 4))) << QStringLiteral("FCUDX");
         QTest::newRow("text without width")

@@ -97,25 +97,16 @@ bool numericTable(const QString &table)
     return numeric;
 }
 
-bool isTaxCode(const VelFieldDesc &f)
-{
-    const QString label = f.label.toLower();
-    return f.size == 16 && (label.contains(QLatin1String("codice fiscale")) || label.contains(QLatin1String("cod. fisc"))
-                            || f.name.toUpper().contains(QLatin1String("CODFIS"))
-                            || f.name.toUpper().contains(QLatin1String("CF")));
-}
-
+// The format comes from the field's kind and, where the kind does not say
+// enough, from what the model says it measures; never from its label.
 bool isYear(const VelFieldDesc &f)
 {
-    const QString label = f.label.trimmed().toLower();
-    return label.startsWith(QLatin1String("anno")) || label == QLatin1String("periodo d'imposta");
+    return f.measure == VelMeasure::Anno;
 }
 
 bool isCount(const VelFieldDesc &f)
 {
-    const QString label = f.label.trimmed().toLower();
-    return label == QLatin1String("anni") || label == QLatin1String("mesi") || label.startsWith(QLatin1String("n. mesi"))
-           || label == QLatin1String("giorni");
+    return f.measure == VelMeasure::Anni || f.measure == VelMeasure::Mesi || f.measure == VelMeasure::Numero;
 }
 
 // Format and value rule of a model field in a key-value slot.
@@ -155,13 +146,13 @@ void describe(const VelFieldDesc &f, Field *out)
     }
     case VelFieldKind::Text:
     case VelFieldKind::Memo:
-        if (isTaxCode(f))
+        if (f.measure == VelMeasure::CodiceFiscale)
             out->format = QStringLiteral("CF");
         else if (isYear(f))
             out->format = QStringLiteral("DA");
         else if (isCount(f))
             out->format = QStringLiteral("NP");
-        else if (f.size == 2 && f.label.trimmed().toLower().startsWith(QLatin1String("prov")))
+        else if (f.measure == VelMeasure::Provincia)
             out->format = QStringLiteral("PR");
         else
             out->format = QStringLiteral("AN");
@@ -275,14 +266,14 @@ const QHash<QString, int> &boxCorrections()
     return fixes;
 }
 
-bool isYearsLabel(const VelFieldDesc &f)
+bool isYears(const VelFieldDesc &f)
 {
-    return f.label.trimmed().compare(QLatin1String("anni"), Qt::CaseInsensitive) == 0;
+    return f.measure == VelMeasure::Anni;
 }
 
-bool isMonthsLabel(const VelFieldDesc &f)
+bool isMonths(const VelFieldDesc &f)
 {
-    return f.label.trimmed().compare(QLatin1String("mesi"), Qt::CaseInsensitive) == 0;
+    return f.measure == VelMeasure::Mesi;
 }
 
 // The fields of a structure's pages that carry box numbers, as key-value fields
@@ -328,10 +319,10 @@ QList<Field> boxFields(const VelStructureDesc &st, const QStringList &pages, con
             out.append(special.value(number));
             continue;
         }
-        if (fields.size() == 2 && (isYearsLabel(*fields[0]) || isYearsLabel(*fields[1]))
-            && (isMonthsLabel(*fields[0]) || isMonthsLabel(*fields[1]))) {
-            const VelFieldDesc &years = isYearsLabel(*fields[0]) ? *fields[0] : *fields[1];
-            const VelFieldDesc &months = isYearsLabel(*fields[0]) ? *fields[1] : *fields[0];
+        if (fields.size() == 2 && (isYears(*fields[0]) || isYears(*fields[1]))
+            && (isMonths(*fields[0]) || isMonths(*fields[1]))) {
+            const VelFieldDesc &years = isYears(*fields[0]) ? *fields[0] : *fields[1];
+            const VelFieldDesc &months = isYears(*fields[0]) ? *fields[1] : *fields[0];
             Field f = plain(number, QStringLiteral("Periodo (anni e mesi)"), QStringLiteral("NU"), QStringLiteral("AM"),
                             cds, years.name + QLatin1Char(';') + months.name);
             placed.insert(st.name + QLatin1Char('.') + years.name);

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QHash>
 #include <QSet>
 
 namespace {
@@ -119,6 +120,8 @@ public:
             fail(QStringLiteral("%1: un indicatore è largo un carattere").arg(at));
         f.box = text(o, "box", at);
         f.label = text(o, "label", at);
+        if (const QString m = text(o, "measure", at); !m.isEmpty() && !velMeasureFromName(m, &f.measure))
+            fail(QStringLiteral("%1: misura sconosciuta \"%2\"").arg(at, m));
         f.page = text(o, "page", at);
         f.group = text(o, "group", at);
         f.table = text(o, "table", at);
@@ -477,4 +480,21 @@ QByteArray VelRecordModel::schemaBytes(const QString &structureName) const
     TClientDataSet ds;
     createDataSet(structureName, ds);
     return ds.saveToBytes();
+}
+
+bool velMeasureFromName(const QString &name, VelMeasure *measure)
+{
+    static const QHash<QString, VelMeasure> names = {
+        {QStringLiteral("codice-fiscale"), VelMeasure::CodiceFiscale},
+        {QStringLiteral("anno"), VelMeasure::Anno},
+        {QStringLiteral("anni"), VelMeasure::Anni},
+        {QStringLiteral("mesi"), VelMeasure::Mesi},
+        {QStringLiteral("numero"), VelMeasure::Numero},
+        {QStringLiteral("provincia"), VelMeasure::Provincia},
+    };
+    const auto it = names.constFind(name);
+    if (it == names.cend())
+        return false;
+    *measure = it.value();
+    return true;
 }

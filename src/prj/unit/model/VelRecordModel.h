@@ -29,6 +29,20 @@ enum class VelFieldKind {
     List,    // a code chosen from a fixed list of values
 };
 
+// What a value measures, where its kind alone does not say how the supply
+// writes it: a tax code, a year, a number of years, months or other units, a
+// province. Written in the description ("measure"), never read from a label.
+enum class VelMeasure {
+    None,
+    CodiceFiscale, // "codice-fiscale"
+    Anno,          // "anno": a calendar year
+    Anni,          // "anni": a number of years (with a "mesi" field, one period)
+    Mesi,          // "mesi": a number of months
+    Numero,        // "numero": any other count (days, months of a kind)
+    Provincia,     // "provincia": a province's two letters
+};
+bool velMeasureFromName(const QString &name, VelMeasure *measure);
+
 // "text", "memo", "amount", "integer", "date", "flagX", "flag1", "lookup", "list".
 QString velFieldKindName(VelFieldKind kind);
 bool velFieldKindFromName(const QString &name, VelFieldKind *kind);
@@ -47,6 +61,7 @@ struct VelFieldDesc
     int size = 0;          // String: width in characters; 0 otherwise
     QString box;           // CU box ("punto"): "1", "341", "7a"; empty when none
     QString label;         // editor caption; may hold "%s" filled with a year at run time
+    VelMeasure measure = VelMeasure::None;
     // The label with its "%s" filled as the model's box reads: the year before
     // the income year, the income year, the filing year (from the campaign);
     // the TFR boxes keep their historic years.
