@@ -374,20 +374,24 @@ private slots:
         QTest::addColumn<QString>("update");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<bool>("sqliteOnly");
+        QTest::addColumn<TVelStage>("stage");
         QTest::newRow("text in an amount column")
             << QStringLiteral("UPDATE tvarr_varritenute SET fvarrritdip = 'mille' WHERE ivarrid = (SELECT min(v.ivarrid) "
                               "FROM tvarr_varritenute v JOIN tregs_registri r ON r.iregsid = v.iregsid "
                               "WHERE r.iacomid = 101)")
-            << QStringLiteral("il campo FVARRRITDIP contiene \"mille\", che non è un numero") << true;
+            << QStringLiteral("il campo FVARRRITDIP contiene \"mille\", che non è un numero") << true
+            << TVelStage::Lettura;
         QTest::newRow("negative taxable income of the year")
             << QStringLiteral("UPDATE tcong_conguagli SET fcongimponibile_t = -23973.84 WHERE iacomid = 101")
-            << QStringLiteral("imponibile IRPEF dell'anno negativo (-23973,84)") << false;
+            << QStringLiteral("imponibile IRPEF dell'anno negativo (-23973,84)") << false
+            << TVelStage::Costruzione;
     }
     void badPayrollValuesStopThePayee()
     {
         QFETCH(QString, update);
         QFETCH(QString, reason);
         QFETCH(bool, sqliteOnly);
+        QFETCH(TVelStage, stage);
         if (sqliteOnly && TestDb::isPostgres())
             QSKIP("PostgreSQL refuses a text in a numeric column when it is written");
         fresh();
@@ -401,6 +405,7 @@ private slots:
         QCOMPARE(o.payees.at(0).result, TVelResult::Errore);
         QVERIFY2(o.payees.at(0).reason.contains(reason), qPrintable(o.payees.at(0).reason));
         QCOMPARE(o.payees.at(0).codFis, QStringLiteral("RSSMRA75C12H199Y"));
+        QCOMPARE(o.payees.at(0).stage, stage);
         QVERIFY(cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
         QCOMPARE(o.payees.at(1).result, TVelResult::Fatto);
         QCOMPARE(imp->esito().importati, 1);

@@ -5,6 +5,7 @@
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/import/VelImportTables.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "tor/calc/TorUCalcoli.h"
 #include "tor/store/torUDBCds.h"
@@ -259,13 +260,14 @@ void scriviTesto(const TVelImpContesto &ctx, TClientDataSet &ds, const char *fie
         const QString box = fd && !fd->box.isEmpty()
                                 ? QStringLiteral("punto %1 \"%2\"").arg(fd->box, fd->label)
                                 : QStringLiteral("campo %1").arg(name);
-        throw EOvError(QStringLiteral("Percipiente %1, INPS Sezione 2 - Gestione Pubblica: il valore \"%2\" (%3 "
+        throw EVelError(QStringLiteral("Percipiente %1, INPS Sezione 2 - Gestione Pubblica: il valore \"%2\" (%3 "
                                       "caratteri) non entra nel %4, che ne contiene %5. Correggere il dato di origine "
                                       "e ripetere l'importazione.")
                            .arg(ctx.SCUDCODFIS, value)
                            .arg(value.size())
                            .arg(box)
-                           .arg(size));
+                           .arg(size),
+                       {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Costruzione});
     }
     ds.fieldByName(name).setAsString(value);
 }

@@ -16,6 +16,7 @@
 #include "platform/framework/OvMessages.h"
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/model/VelCodeTables.h"
+#include "src/prj/unit/model/VelError.h"
 #include "tor/calc/TorPosizioni.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorAnni.h"
@@ -402,9 +403,10 @@ TVelValoriFiscali TVelImportCud::leggiValoriFiscali(TCudStd &r)
     // A negative income of the year cannot be certified: it would leave the
     // boxes empty and the periods annotation with a negative amount.
     if (v.imponibile < Currency())
-        throw EOvError(QStringLiteral("Dati retributivi non validi: imponibile IRPEF dell'anno negativo (%1). "
+        throw EVelError(QStringLiteral("Dati retributivi non validi: imponibile IRPEF dell'anno negativo (%1). "
                                       "Correggere i cedolini nel programma stipendi.")
-                           .arg(amountText(v.imponibile)));
+                           .arg(amountText(v.imponibile)),
+                       {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Costruzione});
     if (v.imponibile.isZero() && m_pos.fiscaleContiene(TorPosizioni::Borsista)) {
         TRagQuery q(&conn());
         v.borsista = q.total(s("QRY_CUD_BORSISTA_LORDO"),
@@ -477,9 +479,10 @@ TVelDatiAnnotazioni TVelImportCud::leggiAnnotazioni()
                           TRagQuery::amount(pr, s("IMPONIBILE_IRPEF"))});
     for (const TVelRigaPeriodo &r : std::as_const(a.periodi))
         if (r.importo < Currency())
-            throw EOvError(QStringLiteral("Dati retributivi non validi: imponibile IRPEF negativo (%1) nel periodo "
+            throw EVelError(QStringLiteral("Dati retributivi non validi: imponibile IRPEF negativo (%1) nel periodo "
                                           "dal %2 al %3. Correggere i cedolini nel programma stipendi.")
-                               .arg(amountText(r.importo), dateText(r.dal), dateText(r.al)));
+                               .arg(amountText(r.importo), dateText(r.dal), dateText(r.al)),
+                           {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Costruzione});
     TRagQuery t(&conn());
     TOvSQLQuery &tdla = t.open(s("QRY_TDLA"), {{s("IANFID"), ianfid()}});
     a.minimiTrovati = !tdla.isEmpty();
@@ -506,7 +509,8 @@ QString TVelImportCud::notaCodificata(const QString &code)
                             m_cartellaTabelle.isEmpty() ? VelCodeTables::folder() : m_cartellaTabelle);
     }
     if (!m_note->locate(s("Codice"), code))
-        throw EOvError(QStringLiteral("Codice annotazione non gestito :") + code);
+        throw EVelError(QStringLiteral("Codice annotazione non gestito :") + code,
+                        {TVelErrorCode::Generico, QString(), TVelStage::Costruzione});
     return code + QStringLiteral(") ") + m_note->fieldByName(s("Nota")).asString();
 }
 

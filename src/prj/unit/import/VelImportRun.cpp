@@ -16,6 +16,7 @@
 #include "platform/db/OvTransaction.h"
 #include "platform/framework/OvMessages.h"
 #include "rag/calc/ragUQuery.h"
+#include "src/prj/unit/model/VelError.h"
 #include "tor/store/torUDBCds.h"
 
 using namespace VelImport;
@@ -181,7 +182,8 @@ void TVelImportCud::importaDipendente()
         m_acom = &m_qAcom->open(s("QRY_CED_ACOM"), {{s("IACOMID"), m_dip.IACOMID}});
         m_abt = &m_qAbt->open(s("QRY_ANAABT"), {{s("IANAID"), m_dip.IANAID}, {s("ILOCID"), ILOC_RESIDENZA_FISCALE}});
         if (m_acom->isEmpty())
-            throw EOvError(QStringLiteral("Rapporto di lavoro %1 non trovato.").arg(m_dip.IACOMID));
+            throw EVelError(QStringLiteral("Rapporto di lavoro %1 non trovato.").arg(m_dip.IACOMID),
+                            {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Lettura});
 
         const QString codFis = m_acom->fieldByName(s("SANACODFISCALE")).asString().trimmed();
         if (codFis.isEmpty()) {
@@ -239,6 +241,9 @@ void TVelImportCud::annullaDipendente(TVelPayeeOutcome &po, const std::exception
     const bool interrotto = dynamic_cast<const EAbort *>(&e) != nullptr;
     po.result = TVelResult::Errore;
     po.reason = interrotto ? QStringLiteral("Operazione interrotta") : exceptionText(e);
+    // An engine error says itself how far the employee had got.
+    if (const auto *ve = dynamic_cast<const EVelError *>(&e))
+        ve->record(po);
     m_outcome.add(po);
     if (!interrotto)
         OvMessageBox(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")

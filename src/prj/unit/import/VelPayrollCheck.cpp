@@ -2,6 +2,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/model/VelError.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -100,12 +101,13 @@ void TVelPayrollCheck::controlla(int iacomid)
             const bool text = v.metaType().id() == QMetaType::QString && !v.toString().trimmed().isEmpty();
             if (!text && v.metaType().id() != QMetaType::QByteArray)
                 continue;
-            throw EOvError(QStringLiteral("Dati retributivi non validi: nella tabella %1, riga %2, il campo %3 "
+            throw EVelError(QStringLiteral("Dati retributivi non validi: nella tabella %1, riga %2, il campo %3 "
                                           "contiene \"%4\", che non è un numero. Correggere il dato nel "
                                           "programma stipendi.")
                                .arg(t.name)
                                .arg(row.value(0).toLongLong())
-                               .arg(t.numeric.at(i).toUpper(), v.toString().left(40)));
+                               .arg(t.numeric.at(i).toUpper(), v.toString().left(40)),
+                           {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Lettura});
         }
     }
 }

@@ -22,6 +22,7 @@ enum class TVelErrorCode {
     OperazionePdf,   // a PDF workspace operation refused (the workspace's own code in `detail`)
     Scrittura,       // a file could not be written or renamed
     Fornitura,       // the supply refused by the checker
+    DatiRetributivi, // a payroll value the CU cannot be built from: the office corrects the payroll
 };
 
 struct TVelErrorContext
