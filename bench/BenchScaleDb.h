@@ -4,6 +4,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
 
+#include "BenchLatencyProxy.h"
 #include "BenchPostgres.h"
 
 #include <QCoreApplication>
@@ -41,9 +42,19 @@ inline qint64 createScaleDb(const QStringList &target, int payees)
 
 using ScaleRun = std::function<void(const QString &engine, int payees, qint64 createMs, TOvSQLConnection &conn)>;
 
+// The relay the server run in progress goes through; null on a direct run.
+inline const LatencyProxy *&currentRelay()
+{
+    static const LatencyProxy *relay = nullptr;
+    return relay;
+}
+
 // Calls `run` on a scale database of each size, on SQLite and then on the
 // server (a database named `name` plus the process id, dropped afterwards).
-inline void onScaleDatabases(const QList<int> &sizes, const QString &name, const ScaleRun &run)
+// Each entry of `relayDelaysUs` repeats the server runs through a relay that
+// holds every request for that many microseconds (0: only counts the trips).
+inline void onScaleDatabases(const QList<int> &sizes, const QString &name, const ScaleRun &run,
+                             const QList<int> &relayDelaysUs = {})
 {
     for (int n : sizes) {
         QTemporaryDir dir;
@@ -61,6 +72,7 @@ inline void onScaleDatabases(const QList<int> &sizes, const QString &name, const
         return;
     }
     const TOvDbConfig server = *pg;
+    for (int variant = -1; variant < int(relayDelaysUs.size()); ++variant)
     for (int n : sizes) {
         const QString db = QStringLiteral("%1_%2").arg(name).arg(QCoreApplication::applicationPid());
         const qint64 ms = createScaleDb({QStringLiteral("--db-engine=postgres"), QStringLiteral("--db-host=") + server.host,
@@ -70,9 +82,19 @@ inline void onScaleDatabases(const QList<int> &sizes, const QString &name, const
         {
             TOvDbConfig cfg = server;
             cfg.database = db;
+            std::unique_ptr<LatencyProxy> relay;
+            QString engine = QStringLiteral("PostgreSQL");
+            if (variant >= 0) {
+                const int us = relayDelaysUs.at(variant);
+                relay = std::make_unique<LatencyProxy>(server.host, server.port, us);
+                cfg.port = relay->port();
+                engine += QStringLiteral(" (rete +%1 ms)").arg(QString::number(us / 1000.0, 'f', 1));
+            }
+            currentRelay() = relay.get();
             TOvSQLConnection conn(cfg);
             conn.openOrThrow();
-            run(QStringLiteral("PostgreSQL"), n, ms, conn);
+            run(engine, n, ms, conn);
+            currentRelay() = nullptr;
         }
         TOvSQLConnection admin(server);
         admin.openOrThrow();

@@ -5,7 +5,12 @@
 // temporary file; PostgreSQL on the server named by VELCU_TEST_PG*
 // (scripts/pg-test.sh), skipped without it.
 //
-//   bench_import [N ...]      (default: 1000 2000)
+//   bench_import [N ...] [--rete US ...]      (default: 1000 2000)
+//
+// --rete US repeats the server runs through a relay that holds each request
+// for US microseconds (0: the relay only counts the round trips). Every run
+// prints the statements sent per payee; runs through the relay, the round
+// trips per payee too.
 
 #include "BenchProcess.h"
 
@@ -67,6 +72,8 @@ void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection
     QElapsedTimer t;
     t.start();
     const double cpu0 = bench::cpuMs();
+    const qint64 statements0 = conn.statementsRun();
+    const qint64 trips0 = bench::currentRelay() ? bench::currentRelay()->roundTrips() : 0;
     const int candidates = imp.caricaCandidati();
     const qint64 listMs = t.elapsed();
     imp.importa();
@@ -79,7 +86,12 @@ void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection
         << QString::number((bench::cpuMs() - cpu0) / 1000.0, 'f', 2) << " s, picco "
         << QString::number(bench::peakMb(), 'f', 0) << " MB; CU scritte " << e.importati << ", scartate "
         << e.scartati << ", in errore " << e.errori << ", messaggi " << quiet.boxes << ", righe di log " << logLines
-        << "\n";
+        << "; istruzioni SQL " << QString::number(double(conn.statementsRun() - statements0) / std::max(1, candidates), 'f', 1)
+        << " per percipiente";
+    if (const bench::LatencyProxy *relay = bench::currentRelay())
+        out << ", andata e ritorno " << QString::number(double(relay->roundTrips() - trips0) / std::max(1, candidates), 'f', 1)
+            << " per percipiente";
+    out << "\n";
     out.flush();
     setMessageResponder(previous);
 }
@@ -91,9 +103,13 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                       : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    QList<int> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes << std::max(1, atoi(argv[i]));
+    QList<int> sizes, relays;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--rete" && i + 1 < argc)
+            relays << std::max(0, atoi(argv[++i]));
+        else
+            sizes << std::max(1, atoi(argv[i]));
+    }
     if (sizes.isEmpty())
         sizes = {1000, 2000};
     try {
@@ -102,7 +118,8 @@ int main(int argc, char **argv)
                                 [&](const QString &engine, int n, qint64 ms, TOvSQLConnection &conn) {
                                     report(engine, n, ms, conn);
                                     out.flush();
-                                });
+                                },
+                                relays);
     } catch (const EOvException &e) {
         QTextStream(stderr) << e.message() << "\n";
         return 1;

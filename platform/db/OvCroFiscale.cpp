@@ -131,15 +131,15 @@ int getCroFiscale(TOvSQLConnection &conn, const QString &program, int year, int 
     if (program.trimmed().isEmpty())
         throw EOvError(QStringLiteral("Codice programma mancante: impossibile individuare il periodo fiscale."));
     const QVariant noValue{QMetaType(QMetaType::Int)};
-    QSqlQuery q = conn.exec(croFiscaleSql(),
+    QSqlQuery &q = conn.execReused(croFiscaleSql(),
                             {{QStringLiteral("SCRFPROGRAMMA"), program},
                              {QStringLiteral("ICRFANNO"), year >= 1 ? QVariant(year) : noValue},
                              {QStringLiteral("ICRFMESE"), month >= 1 ? QVariant(month) : noValue}});
-    if (!q.next() || q.value(0).isNull())
+    const QVariant value = q.next() ? q.value(0) : QVariant();
+    q.finish();
+    if (value.isNull())
         throw EDatabaseError(QStringLiteral("Errore del database: nessun periodo fiscale restituito per "
                                             "programma \"%1\", anno %2, mese %3.")
                                  .arg(program).arg(year).arg(month));
-    const int id = q.value(0).toInt();
-    q.finish();
-    return id;
+    return value.toInt();
 }

@@ -16,26 +16,27 @@ int GenerateID(int values, TOvSQLConnection &connection, const QString &generato
         throw EAssertionFailed(QStringLiteral("Generatore %1: numero di valori non valido (%2).")
                                    .arg(generator).arg(values));
 
-    QSqlQuery q;
+    QSqlQuery *q = nullptr;
     try {
         if (connection.isPostgres()) {
             const QString seq = QStringLiteral("gen_") + generator.toLower();
             q = values == 1
-                    ? connection.exec(QStringLiteral("SELECT nextval(:SEQ)"), {{QStringLiteral("SEQ"), seq}})
-                    : connection.exec(QStringLiteral("SELECT max(nextval(:SEQ)) FROM generate_series(1, :N)"),
-                                      {{QStringLiteral("SEQ"), seq}, {QStringLiteral("N"), values}});
+                    ? &connection.execReused(QStringLiteral("SELECT nextval(:SEQ)"), {{QStringLiteral("SEQ"), seq}})
+                    : &connection.execReused(QStringLiteral("SELECT max(nextval(:SEQ)) FROM generate_series(1, :N)"),
+                                             {{QStringLiteral("SEQ"), seq}, {QStringLiteral("N"), values}});
         } else {
-            q = connection.exec(QStringLiteral("UPDATE tov_generatori SET igenvalore = igenvalore + :N "
-                                               "WHERE sgennome = :G RETURNING igenvalore"),
-                                {{QStringLiteral("N"), values}, {QStringLiteral("G"), generator.toUpper()}});
+            q = &connection.execReused(QStringLiteral("UPDATE tov_generatori SET igenvalore = igenvalore + :N "
+                                                      "WHERE sgennome = :G RETURNING igenvalore"),
+                                       {{QStringLiteral("N"), values}, {QStringLiteral("G"), generator.toUpper()}});
         }
     } catch (const EDatabaseError &e) {
         throw EDatabaseError(QStringLiteral("%1 (generatore %2)").arg(e.message(), generator));
     }
-    if (!q.next() || q.value(0).isNull())
+    const QVariant read = q->next() ? q->value(0) : QVariant();
+    q->finish();
+    if (read.isNull())
         throw EDatabaseError(QStringLiteral("Errore del database: il generatore \"%1\" non esiste.").arg(generator));
-    const qint64 value = q.value(0).toLongLong();
-    q.finish();
+    const qint64 value = read.toLongLong();
     if (value > std::numeric_limits<int>::max())
         throw EDatabaseError(QStringLiteral("Errore del database: il generatore \"%1\" ha superato il valore massimo.")
                                  .arg(generator));

@@ -302,6 +302,7 @@ void TOvSQLConnection::close()
 {
     m_inTransaction = false;
     m_failedInTransaction.clear();
+    m_reused.clear();
     if (m_db.isValid() && m_db.isOpen())
         m_db.close();
 }
@@ -356,10 +357,12 @@ void TOvSQLConnection::commit()
         m_db.rollback();
         m_inTransaction = false;
         m_failedInTransaction.clear();
+        releaseReused();
         ovRaiseSqlError(e, QStringLiteral("conferma della transazione"));
     }
     m_inTransaction = false;
     m_failedInTransaction.clear();
+    releaseReused();
 }
 
 void TOvSQLConnection::rollback()
@@ -373,10 +376,12 @@ void TOvSQLConnection::rollback()
     // an I/O error): there is nothing left to undo then.
     if (isSQLite() && sqlite3_get_autocommit(static_cast<sqlite3 *>(nativeHandle())) != 0) {
         m_failedInTransaction.clear();
+        releaseReused();
         return;
     }
     const bool done = m_db.rollback();
     m_failedInTransaction.clear();
+    releaseReused();
     if (!done)
         ovRaiseSqlError(m_db.lastError(), QStringLiteral("annullamento della transazione"));
 }
@@ -389,6 +394,7 @@ QSqlQuery TOvSQLConnection::newQuery() const
 QSqlQuery TOvSQLConnection::exec(const QString &sql, const QVariantMap &params)
 {
     requireOpen("impossibile eseguire un'istruzione");
+    ++m_statements;
     QSqlQuery q(m_db);
     if (params.isEmpty()) {
         // Unprepared: PostgreSQL prepares only plain DML, not DDL.
@@ -405,6 +411,50 @@ QSqlQuery TOvSQLConnection::exec(const QString &sql, const QVariantMap &params)
     if (!q.exec())
         failStatement(q);
     return q;
+}
+
+QSqlQuery &TOvSQLConnection::reusedStatement(const QString &sql, QSql::NumericalPrecisionPolicy precision)
+{
+    requireOpen("impossibile eseguire un'istruzione");
+    std::shared_ptr<QSqlQuery> &slot = m_reused[ReusedKey{sql, int(precision)}];
+    if (!slot) {
+        auto q = std::make_shared<QSqlQuery>(m_db);
+        q->setForwardOnly(true);
+        q->setNumericalPrecisionPolicy(precision);
+        if (!q->prepare(sql)) {
+            const QSqlError e = q->lastError();
+            m_reused.remove(ReusedKey{sql, int(precision)});
+            ovRaiseSqlError(e);
+        }
+        slot = std::move(q);
+    }
+    return *slot;
+}
+
+QSqlQuery &TOvSQLConnection::execReused(const QString &sql, const QVariantMap &params,
+                                        QSql::NumericalPrecisionPolicy precision)
+{
+    QSqlQuery &q = reusedStatement(sql, precision);
+    ++m_statements;
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        const QString name = it.key().startsWith(QLatin1Char(':')) ? it.key() : QLatin1Char(':') + it.key();
+        q.bindValue(name, it.value());
+    }
+    if (!q.exec())
+        ovRaiseSqlError(q.lastError());
+    return q;
+}
+
+void TOvSQLConnection::releaseReused()
+{
+    // Past this many texts the run is not repeating itself: start afresh.
+    constexpr int Limit = 400;
+    if (m_reused.size() > Limit) {
+        m_reused.clear();
+        return;
+    }
+    for (const std::shared_ptr<QSqlQuery> &q : std::as_const(m_reused))
+        q->finish();
 }
 
 void TOvSQLConnection::failStatement(QSqlQuery &query)

@@ -340,8 +340,12 @@ int TOvSQLQuery::execSQL()
     if (commandText().trimmed().isEmpty())
         throw EDatabaseError(QStringLiteral("Testo dell'istruzione SQL vuoto."));
     TOvSQLConnection &conn = activeConnection();
-    QSqlQuery q = conn.exec(commandText(), boundParams(conn.engine()));
+    const QVariantMap params = boundParams(conn.engine());
+    if (params.isEmpty())
+        return conn.exec(commandText()).numRowsAffected();
+    QSqlQuery &q = conn.execReused(commandText(), params);
     const int affected = q.numRowsAffected();
+    q.finish();
     return affected;
 }
 
@@ -362,7 +366,16 @@ void TOvSQLQuery::openData()
     {
         // Through the connection, which also looks after statements that fail
         // inside a PostgreSQL transaction.
-        QSqlQuery q = conn.exec(commandText(), boundParams(conn.engine()));
+        const QVariantMap params = boundParams(conn.engine());
+        QSqlQuery once;
+        QSqlQuery &q = params.isEmpty() ? (once = conn.exec(commandText())) : conn.execReused(commandText(), params);
+        // A kept statement lets go of its result (and SQLite of its read
+        // lock) whatever happens below.
+        struct Finish
+        {
+            QSqlQuery &q;
+            ~Finish() { q.finish(); }
+        } finish{q};
         const QSqlRecord rec = q.record();
         if (!q.isSelect() || rec.isEmpty())
             throw EDatabaseError(QStringLiteral("L'istruzione SQL non restituisce righe."));

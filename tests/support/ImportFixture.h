@@ -79,6 +79,9 @@ protected:
         store.reset();
         db.reset();
         db = TestDb::open(true);
+        // The import runs on the store's connection alone: no framework-wide
+        // default connection exists in these tests.
+        QVERIFY(!OvGlobConn);
         seedStructures(*db, QStringLiteral("vel"), 2025);
         store = std::make_unique<TTorDBCds>();
         store->setConnection(db.get());

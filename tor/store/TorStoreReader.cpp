@@ -18,8 +18,14 @@ QSqlQuery prepare(TOvSQLConnection &c, const QString &text)
     return q;
 }
 
-void run(QSqlQuery &q)
+QSqlQuery &reused(TOvSQLConnection &c, const QString &text)
 {
+    return c.reusedStatement(text, QSql::HighPrecision);
+}
+
+void run(TOvSQLConnection &c, QSqlQuery &q)
+{
+    c.countStatement();
     if (!q.exec())
         ovRaiseSqlError(q.lastError());
 }

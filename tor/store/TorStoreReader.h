@@ -20,8 +20,11 @@ inline QString sql(const char *text) { return QString::fromLatin1(text); }
 
 // A prepared, forward-only statement; EDatabaseError when refused.
 QSqlQuery prepare(TOvSQLConnection &c, const QString &text);
+// The connection's kept statement of the text (the same settings): what runs
+// for every CU, prepared once a connection.
+QSqlQuery &reused(TOvSQLConnection &c, const QString &text);
 // Runs it; EDatabaseError with the database's message on failure.
-void run(QSqlQuery &q);
+void run(TOvSQLConnection &c, QSqlQuery &q);
 
 // Columns of TorStoreSql::LoadValues, in order.
 enum LoadColumn { cCodFis, cCognome, cNome, cCodFisSost, cGruppo, cName, cRigo, cI, cF, cS, cD, cAfi };

@@ -62,15 +62,17 @@ TOvSQLConnection &TTorDBCds::conn() const
 
 TTorDBCds::Header TTorDBCds::findStructure(const QString &structure, int month, int year)
 {
-    QSqlQuery q = prepare(conn(), sql(TorStoreSql::FindStructure));
+    QSqlQuery &q = reused(conn(), sql(TorStoreSql::FindStructure));
     q.bindValue(QStringLiteral(":ICDSANNO"), year);
     q.bindValue(QStringLiteral(":ICDSMESE"), month);
     q.bindValue(QStringLiteral(":SCDSPROGRAMMA"), m_program.toLower());
     q.bindValue(QStringLiteral(":SCDSNOME"), structure.toLower());
-    run(q);
-    if (!q.next())
-        throw ETorStructureMissing(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(structure));
+    run(conn(), q);
+    const bool found = q.next();
     const QSqlRecord r = q.record();
+    q.finish();
+    if (!found)
+        throw ETorStructureMissing(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(structure));
     Header h;
     h.cdsId = r.value(QStringLiteral("icdsid")).toInt();
     h.anagrafica = r.value(QStringLiteral("lcdsanagrafica")).toInt() == 1;
@@ -197,6 +199,7 @@ std::unique_ptr<LoadReader> openValueRows(TOvSQLConnection &c, const QString &pr
     const int monthParam = month < 1 && month != TTorDBCds::AllMonths ? 0 : month;
     sqlite3 *handle = c.isSQLite() ? static_cast<sqlite3 *>(c.nativeHandle()) : nullptr;
     if (handle) {
+        c.countStatement();
         auto r = std::make_unique<SqliteLoadReader>(handle, sql(TorStoreSql::LoadValues));
         r->bind(":ICRFANNO", year);
         r->bind(":ICRFMESE", monthParam);
@@ -211,7 +214,7 @@ std::unique_ptr<LoadReader> openValueRows(TOvSQLConnection &c, const QString &pr
     q.bindValue(QStringLiteral(":SCRFPROGRAMMA"), program.toLower());
     q.bindValue(QStringLiteral(":ICDSID"), cdsId);
     q.bindValue(QStringLiteral(":IAFIID"), person);
-    run(q);
+    run(c, q);
     return std::make_unique<QtLoadReader>(std::move(q));
 }
 
@@ -287,14 +290,16 @@ qint64 TTorDBCds::FindPerson(const QString &codFis, const QString &group, int mo
     month = resolveMonth(month);
     year = resolveYear(year);
     QueryText().setLastOperation(QStringLiteral("archivio fiscale, ricerca di %1").arg(codFis));
-    QSqlQuery q = prepare(conn(), sql(TorStoreSql::FindPerson));
+    QSqlQuery &q = reused(conn(), sql(TorStoreSql::FindPerson));
     q.bindValue(QStringLiteral(":ICRFANNO"), year);
     q.bindValue(QStringLiteral(":ICRFMESE"), month < 1 && month != AllMonths ? 0 : month);
     q.bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_program.toLower());
     q.bindValue(QStringLiteral(":SAFICODFISCALE"), codFis.trimmed().toLower());
     q.bindValue(QStringLiteral(":SAFIGRUPPOANA"), group);
-    run(q);
-    return q.next() ? q.value(0).toLongLong() : 0;
+    run(conn(), q);
+    const qint64 person = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    return person;
 }
 
 bool TTorDBCds::HasRows(const QString &structure, int month, int year)

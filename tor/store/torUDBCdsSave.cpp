@@ -59,7 +59,6 @@ public:
             abandon();
             throw EDatabaseError(what);
         }
-        m_statements.clear();
         m_ds.mergeChangeLog();
     }
 
@@ -73,13 +72,10 @@ private:
         QVariant old;
     };
 
-    // Statements live until the transaction has ended: PostgreSQL cannot free a
-    // prepared statement inside a failed transaction.
-    QSqlQuery &stmt(const QString &text)
-    {
-        m_statements.push_back(std::make_unique<QSqlQuery>(prepare(m_c, text)));
-        return *m_statements.back();
-    }
+    // The connection keeps the statements: a CU's save prepares none of them
+    // again (on a server each preparation and each release is a round trip),
+    // and none is freed inside a failed transaction.
+    QSqlQuery &stmt(const QString &text) { return reused(m_c, text); }
 
     void writeBack(const TDeltaRow &r, const QString &field, const QVariant &value)
     {
@@ -98,7 +94,6 @@ private:
             m_tr.Rollback();
         } catch (...) {
         }
-        m_statements.clear();
         if (!m_keepPending) {
             m_ds.cancelUpdates();
             return;
@@ -120,10 +115,10 @@ private:
         m_keepPending = false;
         QSqlQuery &lock = stmt(sql(TorStoreSql::LockStructure));
         lock.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
-        run(lock);
+        run(m_c, lock);
         QSqlQuery &counter = stmt(sql(TorStoreSql::ReadCounter));
         counter.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
-        run(counter);
+        run(m_c, counter);
         if (counter.next())
             m_h.lastRow = counter.value(0).toInt();
     }
@@ -242,11 +237,11 @@ private:
     {
         if (r.status() == TUpdateStatus::Deleted && m_h.anagrafica && m_afiField >= 0) {
             m_delPerson->bindValue(QStringLiteral(":IAFIID"), r.oldValue(m_afiField));
-            run(*m_delPerson);
+            run(m_c, *m_delPerson);
         }
         m_delValues->bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
         m_delValues->bindValue(QStringLiteral(":IFISRIGO"), rigo);
-        run(*m_delValues);
+        run(m_c, *m_delValues);
     }
 
     void writeRow(const TDeltaRow &r, int rigo)
@@ -292,7 +287,7 @@ private:
             key = GenerateID(1, m_c, QStringLiteral("TAFI_ANAFISCALE"));
             m_insPerson->bindValue(QStringLiteral(":IAFIID"), key);
             m_insPerson->bindValue(QStringLiteral(":ICRFID"), m_crfId);
-            run(*m_insPerson);
+            run(m_c, *m_insPerson);
         }
         return key;
     }
@@ -308,7 +303,7 @@ private:
         find.bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_store.m_program.toLower());
         find.bindValue(QStringLiteral(":SAFICODFISCALE"), r.newValue(m_codFisPair->parts.first()).toString().toLower());
         find.bindValue(QStringLiteral(":SAFIGRUPPOANA"), group);
-        run(find);
+        run(m_c, find);
         if (find.next())
             key = find.value(0).toLongLong();
         find.finish();
@@ -335,7 +330,7 @@ private:
         }
         m_updPerson->bindValue(QStringLiteral(":IAFIID"), key);
         try {
-            run(*m_updPerson);
+            run(m_c, *m_updPerson);
         } catch (const EOvException &e) {
             // The unique key of a certification (tax code and month in the
             // period): said in Italian, by its type.
@@ -390,7 +385,7 @@ private:
         }
         for (int k = 0; k < values.size(); ++k)
             q->bindValue(k, values.at(k));
-        run(*q);
+        run(m_c, *q);
     }
 
     // SQLite runs in process, where one prepared statement per value is
@@ -419,7 +414,7 @@ private:
         ins.bindValue(3, rigo);
         ins.bindValue(4, name);
         ins.bindValue(5, value);
-        run(ins);
+        run(m_c, ins);
     }
 
     void storeCounter()
@@ -427,7 +422,7 @@ private:
         QSqlQuery &store = stmt(sql(TorStoreSql::StoreCounter));
         store.bindValue(QStringLiteral(":ICDSRIGO"), m_h.lastRow);
         store.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
-        run(store);
+        run(m_c, store);
     }
 
     TTorDBCds &m_store;
@@ -439,7 +434,6 @@ private:
     const QList<TDeltaRow> m_delta;
     TOvTransaction m_tr;
     const bool m_own; // the save's own transaction, not the caller's
-    std::vector<std::unique_ptr<QSqlQuery>> m_statements;
     bool m_keepPending = false;
     std::vector<Written> m_written;
 

@@ -88,6 +88,7 @@ void TVelPayrollCheck::controlla(int iacomid)
         }
         QSqlQuery &q = *t.query;
         q.bindValue(0, iacomid);
+        m_conn.countStatement();
         if (!q.exec())
             ovRaiseSqlError(q.lastError());
         const bool found = q.next();
