@@ -31,9 +31,9 @@ inline constexpr const char *LoadValues =
 // Taken first in every save: on PostgreSQL it holds the structure's row until
 // the commit, so two workstations saving the same structure never hand out
 // the same row number; on SQLite the transaction already holds the database.
+// It returns the row counter as the transaction sees it.
 inline constexpr const char *LockStructure =
-    "UPDATE tcds_struttura SET icdsrigo = icdsrigo WHERE icdsid = :ICDSID";
-inline constexpr const char *ReadCounter = "SELECT icdsrigo FROM tcds_struttura WHERE icdsid = :ICDSID";
+    "UPDATE tcds_struttura SET icdsrigo = icdsrigo WHERE icdsid = :ICDSID RETURNING icdsrigo";
 
 inline constexpr const char *DeletePerson = "DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID";
 inline constexpr const char *DeleteValues =

@@ -12,6 +12,7 @@
 #include "tor/store/TorStoreSql.h"
 #include "tor/store/TorStoreValues.h"
 
+#include <QSet>
 #include <QHash>
 #include <vector>
 
@@ -116,11 +117,9 @@ private:
         QSqlQuery &lock = stmt(sql(TorStoreSql::LockStructure));
         lock.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
         run(m_c, lock);
-        QSqlQuery &counter = stmt(sql(TorStoreSql::ReadCounter));
-        counter.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
-        run(m_c, counter);
-        if (counter.next())
-            m_h.lastRow = counter.value(0).toInt();
+        if (lock.next())
+            m_h.lastRow = lock.value(0).toInt();
+        lock.finish();
     }
 
     // Which fields are stored as value rows and which feed the person's columns.
@@ -135,14 +134,13 @@ private:
 
         // Fields never stored as value rows: the store's own columns and any
         // field named on either side of a map pair.
+        QSet<QString> excluded;
+        for (const MapPair &p : m_map)
+            excluded << p.column << p.fields.toLower();
         for (int i = 0; i < m_defs.size(); ++i) {
             if (i == m_afiField || i == m_rigoField)
                 continue;
-            const QString n = m_defs.at(i).name.toLower();
-            bool excluded = false;
-            for (const MapPair &p : m_map)
-                excluded = excluded || n == p.column || n == p.fields.toLower();
-            if (!excluded)
+            if (!excluded.contains(m_defs.at(i).name.toLower()))
                 m_valueFields << i;
         }
 
