@@ -7,12 +7,25 @@
 
 namespace TorStoreSql {
 
-inline constexpr const char *FindStructure =
-    "SELECT cds.* FROM tcds_struttura cds "
-    "WHERE COALESCE(cds.icdsanno, 0) <= :ICDSANNO "
-    "AND (COALESCE(cds.icdsmese, 0) <= :ICDSMESE OR :ICDSMESE = -1) "
-    "AND Lower(cds.scdsprogramma) = :SCDSPROGRAMMA AND Lower(cds.scdsnome) = :SCDSNOME "
-    "ORDER BY COALESCE(cds.icdsanno, 0) DESC, COALESCE(cds.icdsmese, 0) DESC";
+// The versions of a structure that apply to a period, the latest first.
+#define TOR_STRUCTURE_VERSIONS                                                                      \
+    "FROM tcds_struttura cds "                                                                      \
+    "WHERE COALESCE(cds.icdsanno, 0) <= :ICDSANNO "                                                 \
+    "AND (COALESCE(cds.icdsmese, 0) <= :ICDSMESE OR :ICDSMESE = -1) "                               \
+    "AND Lower(cds.scdsprogramma) = :SCDSPROGRAMMA AND Lower(cds.scdsnome) = :SCDSNOME "           \
+    "ORDER BY COALESCE(cds.icdsanno, 0) DESC, COALESCE(cds.icdsmese, 0) DESC"
+
+inline constexpr const char *FindStructure = "SELECT cds.* " TOR_STRUCTURE_VERSIONS;
+
+// Taken first in every save: the structure's version for the period, its row
+// held until the commit (on PostgreSQL two workstations saving the same
+// structure never hand out the same row number; on SQLite the transaction
+// already holds the database), with its row counter as the transaction sees
+// it. One statement: on a server, one round trip.
+inline constexpr const char *LockStructure =
+    "UPDATE tcds_struttura SET icdsrigo = icdsrigo WHERE icdsid = "
+    "(SELECT cds.icdsid " TOR_STRUCTURE_VERSIONS " LIMIT 1) RETURNING *";
+#undef TOR_STRUCTURE_VERSIONS
 
 // Columns in the order of TorStoreReader's LoadColumn.
 inline constexpr const char *LoadValues =
@@ -28,12 +41,6 @@ inline constexpr const char *LoadValues =
     "AND (fis.iafiid = :IAFIID OR :IAFIID = -1) "
     "ORDER BY fis.ifisrigo";
 
-// Taken first in every save: on PostgreSQL it holds the structure's row until
-// the commit, so two workstations saving the same structure never hand out
-// the same row number; on SQLite the transaction already holds the database.
-// It returns the row counter as the transaction sees it.
-inline constexpr const char *LockStructure =
-    "UPDATE tcds_struttura SET icdsrigo = icdsrigo WHERE icdsid = :ICDSID RETURNING icdsrigo";
 
 inline constexpr const char *DeletePerson = "DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID";
 inline constexpr const char *DeleteValues =

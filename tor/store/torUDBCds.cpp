@@ -63,16 +63,31 @@ TOvSQLConnection &TTorDBCds::conn() const
 TTorDBCds::Header TTorDBCds::findStructure(const QString &structure, int month, int year)
 {
     QSqlQuery &q = reused(conn(), sql(TorStoreSql::FindStructure));
-    q.bindValue(QStringLiteral(":ICDSANNO"), year);
-    q.bindValue(QStringLiteral(":ICDSMESE"), month);
-    q.bindValue(QStringLiteral(":SCDSPROGRAMMA"), m_program.toLower());
-    q.bindValue(QStringLiteral(":SCDSNOME"), structure.toLower());
+    bindStructure(q, structure, month, year);
     run(conn(), q);
     const bool found = q.next();
     const QSqlRecord r = q.record();
     q.finish();
     if (!found)
-        throw ETorStructureMissing(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(structure));
+        structureMissing(structure);
+    return headerOf(r);
+}
+
+void TTorDBCds::bindStructure(QSqlQuery &q, const QString &structure, int month, int year) const
+{
+    q.bindValue(QStringLiteral(":ICDSANNO"), year);
+    q.bindValue(QStringLiteral(":ICDSMESE"), month);
+    q.bindValue(QStringLiteral(":SCDSPROGRAMMA"), m_program.toLower());
+    q.bindValue(QStringLiteral(":SCDSNOME"), structure.toLower());
+}
+
+void TTorDBCds::structureMissing(const QString &structure)
+{
+    throw ETorStructureMissing(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(structure));
+}
+
+TTorDBCds::Header TTorDBCds::headerOf(const QSqlRecord &r)
+{
     Header h;
     h.cdsId = r.value(QStringLiteral("icdsid")).toInt();
     h.anagrafica = r.value(QStringLiteral("lcdsanagrafica")).toInt() == 1;

@@ -11,6 +11,9 @@
 #include <functional>
 #include <memory>
 
+class QSqlQuery;
+class QSqlRecord;
+
 class TClientDataSet;
 class TOvSQLConnection;
 
@@ -104,6 +107,10 @@ private:
     };
     class SaveRun; // one call of Save, in torUDBCdsSave.cpp
     Header findStructure(const QString &structure, int month, int year);
+    // Binds the period and the structure's name of FindStructure and LockStructure.
+    void bindStructure(QSqlQuery &q, const QString &structure, int month, int year) const;
+    static Header headerOf(const QSqlRecord &r);
+    [[noreturn]] static void structureMissing(const QString &structure);
     void applySchema(TClientDataSet &ds, const Header &h);
     // Load's work once the dataset is quiet: schema, rows, first row.
     void fillFromStore(TClientDataSet &ds, const QString &structure, int month, int year, int person);

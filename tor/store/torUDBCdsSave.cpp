@@ -13,6 +13,7 @@
 #include "tor/store/TorStoreValues.h"
 
 #include <QSet>
+#include <QSqlRecord>
 #include <QHash>
 #include <vector>
 
@@ -49,7 +50,8 @@ public:
             prepareStatements();
             for (const TDeltaRow &r : m_delta)
                 saveRow(r);
-            storeCounter();
+            if (m_h.lastRow != m_firstRow)
+                storeCounter();
             if (m_own)
                 m_tr.Commit();
         } catch (const EOvException &) {
@@ -111,15 +113,19 @@ private:
     // counter as the transaction sees it.
     void lockStructure()
     {
-        m_keepPending = true;
-        m_h = m_store.findStructure(m_structure, m_month, m_year);
-        m_keepPending = false;
         QSqlQuery &lock = stmt(sql(TorStoreSql::LockStructure));
-        lock.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
+        m_store.bindStructure(lock, m_structure, m_month, m_year);
         run(m_c, lock);
-        if (lock.next())
-            m_h.lastRow = lock.value(0).toInt();
+        const bool found = lock.next();
+        const QSqlRecord rec = lock.record();
         lock.finish();
+        if (!found) {
+            // Refused before any datum is written.
+            m_keepPending = true;
+            structureMissing(m_structure);
+        }
+        m_h = headerOf(rec);
+        m_firstRow = m_h.lastRow;
     }
 
     // Which fields are stored as value rows and which feed the person's columns.
@@ -431,6 +437,7 @@ private:
     const int m_year;
     const QList<TDeltaRow> m_delta;
     TOvTransaction m_tr;
+    int m_firstRow = 0;   // the row counter as the lock read it
     const bool m_own; // the save's own transaction, not the caller's
     bool m_keepPending = false;
     std::vector<Written> m_written;
