@@ -59,7 +59,7 @@ void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection
     store.setYear(2025);
     store.setMonth(TTorDBCds::AllMonths);
     store.setShowWait(false);
-    TVelImportCud imp(store);
+    TVelImportCud imp(store, QueryText());
     imp.options().IDWGID = 1;
     imp.options().IMESID = 12;
     imp.options().anno = 2025;

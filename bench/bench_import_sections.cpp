@@ -49,13 +49,13 @@ void run(const QString &engine, TOvSQLConnection &conn, int payees, bool noipa)
     store.Load(inpdap, TVelImpInpdap::kTabella);
     store.Load(aut, TVelImpAutonomi::kTabella);
 
-    TRagQuery list(&conn);
+    TRagQuery list({&conn, &QueryText()});
     TOvSQLQuery &cand = list.open(QStringLiteral("QRY_CUD_IMP"),
                                   {{QStringLiteral("IANFID"), 56}, {QStringLiteral("IMESID"), 12},
                                    {QStringLiteral("IDWGID"), 1}, {QStringLiteral("RICE_COD_IRPEF_AM"), 11},
                                    {QStringLiteral("RICE_COD_IRPEF_TS"), 12}},
                                   {TRagQuery::filtroCandidati(0)});
-    TRagQuery paco(&conn);
+    TRagQuery paco({&conn, &QueryText()});
     const TVelParametriPaco parametri =
         TVelParametriPaco::leggi(paco.open(QStringLiteral("QRY_PACO"), {{QStringLiteral("IDWGID"), 1}}));
 
@@ -63,7 +63,7 @@ void run(const QString &engine, TOvSQLConnection &conn, int payees, bool noipa)
     TVelImpInps inpsB;
     TVelImpInpdap inpdapB;
     TVelImpAutonomi autB;
-    TRagQuery acom(&conn);
+    TRagQuery acom({&conn, &QueryText()});
     int done = 0, errors = 0, logLines = 0;
     QElapsedTimer t;
     t.start();
@@ -80,6 +80,7 @@ void run(const QString &engine, TOvSQLConnection &conn, int payees, bool noipa)
             TOvSQLQuery &a = acom.open(QStringLiteral("QRY_CED_ACOM"), {{QStringLiteral("IACOMID"), iacomid}});
             TVelImpContesto c;
             c.connection = &conn;
+            c.queries = &QueryText();
             c.store = &store;
             c.anno = 2025;
             c.IANFID = 56;

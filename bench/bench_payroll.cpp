@@ -41,13 +41,13 @@ struct Totals
 Totals readAll(TOvSQLConnection &conn)
 {
     Totals tot;
-    TRagQuery list(&conn);
+    TRagQuery list({&conn, &QueryText()});
     TOvSQLQuery &cand = list.open(QStringLiteral("QRY_CUD_IMP"),
                                   {{QStringLiteral("IANFID"), 56}, {QStringLiteral("IMESID"), 12},
                                    {QStringLiteral("IDWGID"), 1}, {QStringLiteral("RICE_COD_IRPEF_AM"), 11},
                                    {QStringLiteral("RICE_COD_IRPEF_TS"), 12}},
                                   {TRagQuery::filtroCandidati(0)});
-    TRagQuery cong(&conn);
+    TRagQuery cong({&conn, &QueryText()});
     for (cand.first(); !cand.eof(); cand.next()) {
         TVelCudImportState s;
         s.IACOMID = int(cand.fieldByName(QStringLiteral("IACOMID")).asInteger());
@@ -56,6 +56,7 @@ Totals readAll(TOvSQLConnection &conn)
         s.fiscalList = cand.fieldByName(QStringLiteral("ITNOORVEXCODE")).asString();
         s.FISCALE_NOIPA = true;
         s.connection = &conn;
+        s.queries = &QueryText();
         const bool adjusted = !cong.open(QStringLiteral("QRY_CUD_CONG"),
                                          {{QStringLiteral("IACOMID"), s.IACOMID},
                                           {QStringLiteral("IMESID"), s.MESE_FINALE}})

@@ -23,6 +23,7 @@
 #include <cstdio>
 
 #include "BenchCuStore.h"
+#include "tor/query/torCQueryText.h"
 
 using namespace bench;
 
@@ -47,7 +48,7 @@ int main(int argc, char **argv)
     const QString ini = dir.filePath(QStringLiteral("velcu.ini"));
     QSettings(ini, QSettings::IniFormat).setValue(QStringLiteral("FileTelematico/CodiceFiscaleProduttore"),
                                                  QStringLiteral("01234567897"));
-    TdmVelFile dm(store);
+    TdmVelFile dm(store, QueryText());
     dm.setSettingsFile(ini);
     dm.setTablePaths(dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS")), dir.filePath(QStringLiteral("TFILE_FILETELEM.CDS")));
     dm.information = [](const QStringList &, bool) { return true; };

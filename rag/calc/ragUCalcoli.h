@@ -2,11 +2,10 @@
 // Payroll utilities of the calculation layer used by the CU import: days
 // worked and the INPS amounts of fundamental and accessory pay. Class-level
 // operations on the payroll tables, read through the named queries.
+#include "rag/calc/ragUQuery.h"
 #include "tor/calc/TorUCalcoli.h"
 
 #include <QString>
-
-class TOvSQLConnection;
 
 class TragCalcola : public TTorCalcola
 {
@@ -16,22 +15,22 @@ public:
     // of fundamental pay, in the month range; `filter` is appended to the
     // text (a position filter, or empty).
     static Currency inpsFondamentali(int iacomid, int iriceid, int icosid, int meseIniziale, int meseFinale,
-                                     const QString &filter = QString(),
-                                     const QString &query = QStringLiteral("QRY_CUD_INPS_IMP_FOND"),
-                                     TOvSQLConnection *connection = nullptr);
+                                     const QString &filter,
+                                     const QString &query,
+                                     const TRagSource &source);
     // The same for accessory pay (QRY_CUD_INPS_IMP_ACC or
     // QRY_CUD_INPS_RIT_ACC), by accessory contribution kind.
     static Currency inpsAccessori(int iacomid, int iriceid, int ivarmriprid, int meseIniziale, int meseFinale,
-                                  const QString &filter = QString(),
-                                  const QString &query = QStringLiteral("QRY_CUD_INPS_IMP_ACC"),
-                                  TOvSQLConnection *connection = nullptr);
-    // Days paid month by month (QRY_CUD_GIORNI, "REGS.IMESID=<m> <filter>"),
+                                  const QString &filter,
+                                  const QString &query,
+                                  const TRagSource &source);
+    // Days paid in the month range (QRY_CUD_GIORNI, "REGS.IMESID BETWEEN ... <filter>"),
     // less the absences of the range when above 0 (QRY_CUD_ASSENZE); always
     // within 0..365.
-    static int giorniLavorati(int iacomid, int meseIniziale, int meseFinale, const QString &filter = QString(),
-                              TOvSQLConnection *connection = nullptr);
+    static int giorniLavorati(int iacomid, int meseIniziale, int meseFinale, const QString &filter,
+                              const TRagSource &source);
     // Days of absence of the range (QRY_CUD_ASSENZE).
-    static int assenze(int iacomid, int meseIniziale, int meseFinale, TOvSQLConnection *connection = nullptr);
+    static int assenze(int iacomid, int meseIniziale, int meseFinale, const TRagSource &source);
 };
 
 // Variant for the rates of the public-pension and supplementary funds.
@@ -47,5 +46,5 @@ public:
     // Rates of withholding code `iriceid` for the relationship's year and
     // rate scale IACOMSCAINPDAP (QRY_CUD_INT_DMA_STO_CALC_DIP).
     static Aliquote aliquote(int iacomid, int ianfid, int iriceid, int IACOMSCAINPDAP,
-                             TOvSQLConnection *connection = nullptr);
+                             const TRagSource &source);
 };

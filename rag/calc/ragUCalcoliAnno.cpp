@@ -86,9 +86,9 @@ void TRagCalcolaAnno::rilascia()
     compensationRules().reset();
 }
 
-Currency TRagCCNL::importo(int ianfid, int iqarid, int icomrid, TOvSQLConnection *connection)
+Currency TRagCCNL::importo(int ianfid, int iqarid, int icomrid, const TRagSource &source)
 {
-    TRagQuery q(connection);
+    TRagQuery q(source);
     TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CCNL_COMR"),
                              {{QStringLiteral("IANFID"), ianfid}, {QStringLiteral("IQARID"), iqarid}});
     Currency amount;

@@ -81,8 +81,8 @@ VELCU_RAG_ANNO(2025, TRagCalcolaAnno2024)
 
 #undef VELCU_RAG_ANNO
 
-class TOvSQLConnection;
 class Currency;
+struct TRagSource;
 
 // Contract tables (QRY_CCNL_COMR, QRY_CCNV_HELP): amounts FCCNLIMPORTO of
 // the pay items of a qualification.
@@ -92,5 +92,5 @@ public:
     static QString className() { return QStringLiteral("TRagCCNL"); }
     // The contract amount of pay item `icomrid` for qualification `iqarid`
     // in the year; 0 when the contract has none.
-    static Currency importo(int ianfid, int iqarid, int icomrid, TOvSQLConnection *connection = nullptr);
+    static Currency importo(int ianfid, int iqarid, int icomrid, const TRagSource &source);
 };

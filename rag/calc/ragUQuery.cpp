@@ -25,15 +25,26 @@ int placeholders(const QString &text)
 
 }
 
-TRagQuery::TRagQuery(TOvSQLConnection *connection)
-    : m_query(connection)
+namespace {
+
+TTorQueryText &catalogueOf(const TRagSource &source)
+{
+    if (!source.queries)
+        throw EAssertionFailed(QStringLiteral("Query delle retribuzioni senza catalogo"));
+    return *source.queries;
+}
+
+}
+
+TRagQuery::TRagQuery(const TRagSource &source)
+    : m_query(source.connection), m_queries(catalogueOf(source))
 {
 }
 
 TOvSQLQuery &TRagQuery::open(const QString &name, const QVariantMap &params, const QStringList &texts)
 {
     m_query.close();
-    QueryText().SetQuery(name, m_query, 0, QStringLiteral("SELECT"));
+    m_queries.SetQuery(name, m_query, 0, QStringLiteral("SELECT"));
     const int wanted = placeholders(m_query.commandText());
     if (wanted != texts.size())
         throw EDatabaseError(QStringLiteral("Query %1: il testo chiede %2 sostituzioni, ne sono state date %3.")

@@ -20,11 +20,21 @@
 #include <QVariantMap>
 
 class TOvSQLConnection;
+class TTorQueryText;
+
+// Where payroll queries run: the connection and the catalogue their names are
+// looked up in. Both come from the caller; nothing is taken from the process.
+struct TRagSource
+{
+    TOvSQLConnection *connection = nullptr;
+    TTorQueryText *queries = nullptr;
+};
 
 class TRagQuery
 {
 public:
-    explicit TRagQuery(TOvSQLConnection *connection = nullptr);
+    // A source without a catalogue raises EAssertionFailed.
+    explicit TRagQuery(const TRagSource &source);
 
     // Loads `name` (kind SELECT), fills the placeholders, sets the
     // parameters and opens it. Returns the open dataset.
@@ -63,4 +73,5 @@ public:
 
 private:
     TOvSQLQuery m_query;
+    TTorQueryText &m_queries;
 };

@@ -301,7 +301,7 @@ private slots:
         // The same supply in its window, for the tour of the window path.
         if (!qEnvironmentVariable("VELCU_SCREENSHOT_DIR").isEmpty()) {
             ScriptedResponder responder;
-            TdmVelFile dm(*m_store);
+            TdmVelFile dm(*m_store, QueryText());
             dm.setWorkgroup(1);
             dm.setTablePaths(path(QStringLiteral("lavoro/TFIFI_FIELDSFILE.CDS")),
                              path(QStringLiteral("lavoro/TFILE_FILETELEM.CDS")));
@@ -458,7 +458,7 @@ private slots:
 
         // missing: the supply stops before asking about the office's data
         {
-            TdmVelFile dm(*m_store);
+            TdmVelFile dm(*m_store, QueryText());
             dm.setWorkgroup(1);
             bool asked = false;
             dm.information = [&asked](const QStringList &, bool) { return asked = true; };

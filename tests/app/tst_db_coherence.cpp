@@ -93,7 +93,7 @@ private slots:
         Quiet quiet;
         IOvMessageResponder *before = setMessageResponder(&quiet);
         {
-            TVelImportCud imp(*m_store);
+            TVelImportCud imp(*m_store, QueryText());
             imp.options().IDWGID = 1;
             imp.options().anno = 2025;
             imp.options().INCLUDI_INPDAP_MEF = 0; // the UniEmens declarations
@@ -108,7 +108,7 @@ private slots:
                          {"SSOSDENOM", QStringLiteral("ISTITUTO COMPRENSIVO STATALE DANTE ALIGHIERI")},
                          {"SSOSCFRAPPR", kRossi}}});
         TVelCoherence check(*m_store);
-        check.setWorkgroup(1);
+        check.setPayroll(1, QueryText());
         m_demo = check.load();
         QVERIFY2(m_demo.cu.size() > 30, qPrintable(QString::number(m_demo.cu.size())));
         QVERIFY2(m_demo.payroll.has_value(), qPrintable(m_demo.payrollWhy));
@@ -261,7 +261,7 @@ private slots:
             QVERIFY(f.rule != Rule::PagatoSenzaCu && f.rule != Rule::ContributiSenzaSezione);
         QVERIFY2(r.lines().last().contains(QStringLiteral("non controllati")), qPrintable(r.lines().last()));
         QString why;
-        TVelCoherence::readPayroll(*m_db, 2025, 1, &why);
+        TVelCoherence::readPayroll({m_db.get(), &QueryText()}, 2025, 1, &why);
         QVERIFY(why.isEmpty());
     }
 

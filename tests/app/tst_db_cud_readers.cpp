@@ -32,6 +32,7 @@ class TstDbCudReaders : public QObject
         s.IANFID = 56;
         s.fiscalList = fiscal;
         s.connection = db.get();
+        s.queries = &QueryText();
         return s;
     }
 

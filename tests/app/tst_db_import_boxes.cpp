@@ -49,7 +49,7 @@ class TstDbImportBoxes : public QObject
         store = TestStore::open(db.get());
         ScriptedResponder ui;
         log.clear();
-        TVelImportCud imp(*store);
+        TVelImportCud imp(*store, QueryText());
         imp.options().IDWGID = 1;
         imp.options().IMESID = 12;
         imp.setCartellaTabelle(kTabelle);

@@ -352,7 +352,7 @@ private slots:
         store->setConnection(db.get());
         init();
 
-        TRagQuery list(db.get());
+        TRagQuery list({db.get(), &QueryText()});
         TOvSQLQuery &cand = list.open(QStringLiteral("QRY_CUD_IMP"),
                                       {{QStringLiteral("IANFID"), 56}, {QStringLiteral("IMESID"), 12},
                                        {QStringLiteral("IDWGID"), 1}, {QStringLiteral("RICE_COD_IRPEF_AM"), 11},
@@ -362,7 +362,7 @@ private slots:
         TVelImpInps inps;
         TVelImpInpdap inpdap;
         TVelImpAutonomi aut;
-        TRagQuery acom(db.get());
+        TRagQuery acom({db.get(), &QueryText()});
         QStringList lines;
         int built = 0;
         for (cand.first(); !cand.eof(); cand.next()) {

@@ -64,7 +64,7 @@ int workstation(const QString &keys, int rounds, const QString &mode)
         work << k.toInt();
     TVelImportCud::Esito last;
     for (int round = 0; round < rounds; ++round) {
-        TVelImportCud imp(s);
+        TVelImportCud imp(s, QueryText());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         imp.setSovraScrivi(mode == QLatin1String("mai") ? TVelSovraScrivi::NonSovrascrivere
@@ -109,7 +109,7 @@ private slots:
         {
             TTorDBCds s;
             storeOn(s, *db);
-            TVelImportCud imp(s);
+            TVelImportCud imp(s, QueryText());
             imp.options().IDWGID = 1;
             imp.options().anno = 2025;
             imp.caricaCandidati();

@@ -49,10 +49,11 @@ class TstDbPayroll : public QObject
 {
     Q_OBJECT
     std::unique_ptr<TOvSQLConnection> db;
+    TRagSource src() const { return {db.get(), &QueryText()}; }
 
     QStringList candidates(int icalid, int imesid, QHash<QString, QPair<int, int>> *months = nullptr)
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         QVariantMap p{{"IANFID", 56}, {"IMESID", imesid}, {"IDWGID", 1}};
         if (icalid > 0 && icalid != 7)
             p.insert("ICALID", icalid);
@@ -143,7 +144,7 @@ private slots:
                                 "VITALE ILARIA", "LOMBARDO DANIELE"}));
         // Everybody paid in the year: the list leaves out only the external
         // refund (120.00 under position 9), which the import's report names.
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         TOvSQLQuery &paid = q.open("QRY_CUD_PAGATI", {{"IANFID", 56}, {"IMESID", 12}, {"IDWGID", 1}});
         QStringList fuori;
         for (paid.first(); !paid.eof(); paid.next()) {
@@ -158,7 +159,7 @@ private slots:
 
     void yearEndAdjustmentRecord()
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         TOvSQLQuery &ds = q.open("QRY_CUD_CONG", {{"IACOMID", 101}, {"IMESID", 12}});
         QCOMPARE(ds.recordCount(), 1);
         QCOMPARE(TRagQuery::amount(ds, "FCONGRITLORDA"), money("6708.40"));
@@ -173,7 +174,7 @@ private slots:
 
     void withholdingAndIncomeTotals()
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         // Bianchi Laura: 12 x (IRPEF withheld 265.35, gross 415.35, taxable
         // 2200 - 9.19 % = 1997.82).
         TOvSQLQuery &rit = q.open("QRY_CUD_RIT", range(102), {"7,11", QString()});
@@ -213,7 +214,7 @@ private slots:
 
     void payItemsAnd730()
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         QVariantMap p = range(126);
         p.insert("ICOMRID", 10069);
         p.insert("IANFID", 56);
@@ -241,15 +242,15 @@ private slots:
     void daysAbsencesAndPeriods()
     {
         // Fixed-term teacher: 17 + 150 + 16 + 92 calendar days, 5 days absent.
-        QCOMPARE(TragCalcola::giorniLavorati(104, 1, 12, QString(), db.get()), 270);
-        QCOMPARE(TragCalcola::assenze(104, 1, 12, db.get()), 5);
-        QCOMPARE(TragCalcola::giorniLavorati(104, 4, 12, QString(), db.get()), 91 + 16 + 92);
+        QCOMPARE(TragCalcola::giorniLavorati(104, 1, 12, QString(), src()), 270);
+        QCOMPARE(TragCalcola::assenze(104, 1, 12, src()), 5);
+        QCOMPARE(TragCalcola::giorniLavorati(104, 4, 12, QString(), src()), 91 + 16 + 92);
         // 365 less 4 + 6 days.
-        QCOMPARE(TragCalcola::giorniLavorati(137, 1, 12, QString(), db.get()), 355);
+        QCOMPARE(TragCalcola::giorniLavorati(137, 1, 12, QString(), src()), 355);
         // Only the full-time position, July to December.
-        QCOMPARE(TragCalcola::giorniLavorati(105, 1, 12, TRagQuery::positionFilter("1"), db.get()), 184);
+        QCOMPARE(TragCalcola::giorniLavorati(105, 1, 12, TRagQuery::positionFilter("1"), src()), 184);
         // Accessory pay only: no days, whatever the absences.
-        QCOMPARE(TragCalcola::giorniLavorati(136, 1, 12, QString(), db.get()), 0);
+        QCOMPARE(TragCalcola::giorniLavorati(136, 1, 12, QString(), src()), 0);
 
         // Bounds: registers doubled give 730 days, kept at 365; absences
         // above the days give 0.
@@ -258,13 +259,13 @@ private slots:
         db->exec("INSERT INTO tregs_registri (iregsid, ianfid, imesid, icotid, iregsgruppo, iacomid, itnoid, iregsgiorni) "
                  "SELECT iregsid + 900000, ianfid, imesid, icotid, iregsgruppo, iacomid, itnoid, iregsgiorni "
                  "FROM tregs_registri WHERE iacomid = 114");
-        QCOMPARE(TragCalcola::giorniLavorati(114, 1, 12, QString(), db.get()), 365);
+        QCOMPARE(TragCalcola::giorniLavorati(114, 1, 12, QString(), src()), 365);
         db->exec("INSERT INTO tass_assenze (iassid, iacomid, imesid, iassgiorni) VALUES (900001, 138, 5, 400)");
-        QCOMPARE(TragCalcola::giorniLavorati(138, 1, 12, QString(), db.get()), 0);
+        QCOMPARE(TragCalcola::giorniLavorati(138, 1, 12, QString(), src()), 0);
         tx.Rollback();
-        QCOMPARE(TragCalcola::giorniLavorati(114, 1, 12, QString(), db.get()), 365);
+        QCOMPARE(TragCalcola::giorniLavorati(114, 1, 12, QString(), src()), 365);
 
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         QVariantMap p = range(104);
         p.insert("RICE_COD_IRPEF_AM", 11);
         p.insert("RICE_COD_IRPEF", 7);
@@ -281,7 +282,7 @@ private slots:
 
     void positionsOfARelationship()
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         TOvSQLQuery &ds = q.open("QRY_CUD_TNO", range(105));
         QCOMPARE(ds.recordCount(), 2);
         ds.first();
@@ -303,25 +304,25 @@ private slots:
     void inpsAndOtherFunds()
     {
         // 12 x 1500, contribution 9.19 % = 137.85; accessory 500 (45.95).
-        QCOMPARE(TragCalcola::inpsFondamentali(120, 3, 10001, 1, 12, QString(), "QRY_CUD_INPS_IMP_FOND", db.get()),
+        QCOMPARE(TragCalcola::inpsFondamentali(120, 3, 10001, 1, 12, QString(), "QRY_CUD_INPS_IMP_FOND", src()),
                  money("18000"));
-        QCOMPARE(TragCalcola::inpsFondamentali(120, 3, 10001, 1, 12, QString(), "QRY_CUD_INPS_RIT_FOND", db.get()),
+        QCOMPARE(TragCalcola::inpsFondamentali(120, 3, 10001, 1, 12, QString(), "QRY_CUD_INPS_RIT_FOND", src()),
                  money("1654.20"));
-        QCOMPARE(TragCalcola::inpsFondamentali(120, 3, 10002, 1, 12, QString(), "QRY_CUD_INPS_IMP_FOND", db.get()),
+        QCOMPARE(TragCalcola::inpsFondamentali(120, 3, 10002, 1, 12, QString(), "QRY_CUD_INPS_IMP_FOND", src()),
                  Currency());
-        QCOMPARE(TragCalcola::inpsAccessori(120, 3, 3, 1, 12, QString(), "QRY_CUD_INPS_IMP_ACC", db.get()),
+        QCOMPARE(TragCalcola::inpsAccessori(120, 3, 3, 1, 12, QString(), "QRY_CUD_INPS_IMP_ACC", src()),
                  money("500"));
-        QCOMPARE(TragCalcola::inpsAccessori(120, 3, 3, 1, 12, QString(), "QRY_CUD_INPS_RIT_ACC", db.get()),
+        QCOMPARE(TragCalcola::inpsAccessori(120, 3, 3, 1, 12, QString(), "QRY_CUD_INPS_RIT_ACC", src()),
                  money("45.95"));
         // Part-time code 13: 12 x 950.
-        QCOMPARE(TragCalcola::inpsFondamentali(128, 13, 10001, 1, 12, QString(), "QRY_CUD_INPS_IMP_FOND", db.get()),
+        QCOMPARE(TragCalcola::inpsFondamentali(128, 13, 10001, 1, 12, QString(), "QRY_CUD_INPS_IMP_FOND", src()),
                  money("11400"));
         // The position filter excludes the part-time months of a two-position year.
         QCOMPARE(TragCalcola::inpsFondamentali(105, 13, 10001, 1, 12, TRagQuery::positionFilter("1"),
-                                               "QRY_CUD_INPS_IMP_FOND", db.get()),
+                                               "QRY_CUD_INPS_IMP_FOND", src()),
                  Currency());
 
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         QVariantMap m = range(104);
         m.insert("RICE_COD_INPS_OI", 3);
         m.insert("RICE_COD_INPS_PT", 13);
@@ -349,10 +350,10 @@ private slots:
         QVERIFY(q.open("QRY_ANAFPC", {{"IACOMID", 102}}).isEmpty());
 
         // Public-pension employee rate of scale 1 in 2025.
-        const TragCalcolaFond::Aliquote r = TragCalcolaFond::aliquote(139, 56, 2, 1, db.get());
+        const TragCalcolaFond::Aliquote r = TragCalcolaFond::aliquote(139, 56, 2, 1, src());
         QVERIFY(r.found);
         QCOMPARE(r.FRICAALIQUOTADIP, money("8.80"));
-        QVERIFY(!TragCalcolaFond::aliquote(139, 56, 2, 0, db.get()).found);
+        QVERIFY(!TragCalcolaFond::aliquote(139, 56, 2, 0, src()).found);
 
         // Payments sent to NoiPA, per liquidation month.
         TOvSQLQuery &acf = q.open("QRY_CUD_INT_ACC_SOLO_ACF", range(112));
@@ -365,7 +366,7 @@ private slots:
 
     void selfEmployedPayments()
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         auto regs = [&](int iacomid) {
             QVariantMap p{{"IACOMID", iacomid}, {"TNO_LIB_PROF", 14}, {"RICE_COD_IRPEF_AM", 11},
                           {"RICE_COD_IRPEF_TS", 12}};
@@ -432,7 +433,7 @@ private slots:
 
     void personAndDeclarations()
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         TOvSQLQuery &sex = q.open("QRY_ANASEX", {{"IANAID", 29}});
         QCOMPARE(sex.fieldByName("SSEXSDESC").asString(), QStringLiteral("F"));
         QCOMPARE(sex.fieldByName("STA_NAS_SSTADESC").asString(), QStringLiteral("ROMANIA"));
@@ -478,7 +479,7 @@ private slots:
 
     void codeTablesAndRuleTables()
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         QCOMPARE(q.open("QRY_MES_COMBO", {}).recordCount(), 12);
         QCOMPARE(q.dataSet().fieldByName("SMESDESC").asString(), QStringLiteral("GENNAIO"));
         QCOMPARE(q.open("QRY_CUD_CAL", {}).recordCount(), 5);
@@ -496,9 +497,9 @@ private slots:
         QCOMPARE(q.open("QRY_TDCU", {{"IANFID", 56}}).recordCount(), 4);
         QCOMPARE(q.open("QRY_CCNL_COMR", {{"IANFID", 56}, {"IQARID", 2}}).recordCount(), 1);
         QCOMPARE(q.open("QRY_CCNV_HELP", {{"IANFID", 56}}).recordCount(), 4);
-        QCOMPARE(TRagCCNL::importo(56, 2, 10001, db.get()), money("2450"));
-        QCOMPARE(TRagCCNL::importo(56, 2, 10002, db.get()), Currency());
-        QCOMPARE(TRagCCNL::importo(55, 2, 10001, db.get()), Currency());
+        QCOMPARE(TRagCCNL::importo(56, 2, 10001, src()), money("2450"));
+        QCOMPARE(TRagCCNL::importo(56, 2, 10002, src()), Currency());
+        QCOMPARE(TRagCCNL::importo(55, 2, 10001, src()), Currency());
         QCOMPARE(q.open("QRY_ENPM_ANNUALE", {{"IANFID", 56}}).recordCount(), 1);
         QCOMPARE(q.open("QRY_ENPA", {{"IANFID", 56}, {"RICE_COD_ENPALS", 16}}).recordCount(), 1);
         QCOMPARE(TRagQuery::amount(q.open("QRY_RICA_MIN_ENPALS", {{"IANFID", 56}, {"RICE_COD_ENPALS", 16}}),
@@ -591,7 +592,7 @@ private slots:
 
     void badCallsNameTheQuery()
     {
-        TRagQuery q(db.get());
+        TRagQuery q(src());
         auto message = [](auto &&f) -> QString {
             try {
                 f();

@@ -86,7 +86,7 @@ class TstDbSupplySnapshot : public QObject
     // The supply's module on the test store, its questions answered yes, open.
     std::unique_ptr<TdmVelFile> supplyModule()
     {
-        auto dm = std::make_unique<TdmVelFile>(*m_store);
+        auto dm = std::make_unique<TdmVelFile>(*m_store, QueryText());
         dm->setSettingsFile(path(QStringLiteral("velcu.ini")));
         dm->setTablePaths(path(QStringLiteral("campi.cds")), path(QStringLiteral("record.cds")));
         dm->information = [](const QStringList &, bool) { return true; };

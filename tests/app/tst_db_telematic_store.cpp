@@ -204,7 +204,7 @@ class TstDbTelematicStore : public QObject
 
     std::unique_ptr<TdmVelFile> module(QStringList *log, QStringList *report = nullptr, bool answer = true)
     {
-        auto dm = std::make_unique<TdmVelFile>(*m_store);
+        auto dm = std::make_unique<TdmVelFile>(*m_store, QueryText());
         const QString ini = m_dir.filePath(QStringLiteral("velcu.ini"));
         QSettings(ini, QSettings::IniFormat).setValue(QStringLiteral("FileTelematico/CodiceFiscaleProduttore"),
                                                      QStringLiteral("01234567897"));

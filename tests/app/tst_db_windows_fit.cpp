@@ -22,6 +22,7 @@
 #include "src/prj/unit/import/VelImportCud.h"
 #include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "tor/store/torUDBCds.h"
+#include "tor/query/torCQueryText.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -211,7 +212,7 @@ private slots:
         main()->resize(1024, 700);
         QApplication::processEvents();
         // A few CUs of the demo, with their sections, to fill the windows.
-        TVelImportCud imp(*main()->fiscalStore());
+        TVelImportCud imp(*main()->fiscalStore(), QueryText());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         // The agent's data too (agent, Quadro CT, supplier), as a first import writes them.

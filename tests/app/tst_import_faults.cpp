@@ -135,7 +135,7 @@ Run importOnce(const QString &path, qint64 failAt)
     c.openOrThrow();
     const auto s = TestStore::open(&c);
     {
-        TVelImportCud imp(*s);
+        TVelImportCud imp(*s, QueryText());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         imp.options().IMESID = 12;

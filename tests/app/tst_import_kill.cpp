@@ -88,7 +88,7 @@ int importer(const QString &path, const QString &run)
     TTorDBCds s;
     storeOn(s, c);
     for (int round = 0;; ++round) {
-        MarkedImport imp(s);
+        MarkedImport imp(s, QueryText());
         imp.run = QStringLiteral("%1-%2").arg(run).arg(round);
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;

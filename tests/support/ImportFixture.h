@@ -94,7 +94,7 @@ protected:
     template <class T = TVelImportCud>
     std::unique_ptr<T> importer()
     {
-        auto imp = std::make_unique<T>(*store);
+        auto imp = std::make_unique<T>(*store, QueryText());
         imp->options().IDWGID = 1;
         imp->options().IMESID = 12;
         imp->setCartellaTabelle(kTabelle);

@@ -70,6 +70,7 @@ protected:
         store->Save(cdsImport, QStringLiteral("TCUD_DATICUD"));
         TVelImpContesto c;
         c.connection = db.get();
+        c.queries = &QueryText();
         c.store = store.get();
         c.anno = 2025;
         c.IANFID = 56;

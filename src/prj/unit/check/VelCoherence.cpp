@@ -455,12 +455,12 @@ TVelCoherenceInput TVelCoherence::load()
     in.inpdap = rows("TCUDN_INPDAP");
     in.autonomo = rows("TASE_AUTSOMMEEROGATE");
     in.agent = rows("TCUS_DATISOST");
-    if (m_workgroup <= 0)
+    if (m_workgroup <= 0 || !m_queries)
         in.payrollWhy = s("configurazione dell'istituto non indicata");
     else if (!m_store.connection())
         in.payrollWhy = s("nessuna connessione al database");
     else
-        in.payroll = readPayroll(*m_store.connection(), in.year, m_workgroup, &in.payrollWhy);
+        in.payroll = readPayroll({m_store.connection(), m_queries}, in.year, m_workgroup, &in.payrollWhy);
     return in;
 }
 
@@ -500,11 +500,11 @@ TVelCoherenceResult TVelCoherence::check(const TVelCoherenceInput &in)
     return r;
 }
 
-std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(TOvSQLConnection &connection, int year, int workgroup,
+std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(const TRagSource &source, int year, int workgroup,
                                                                QString *why)
 {
     try {
-        TRagQuery q(&connection);
+        TRagQuery q(source);
         TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_PAGATI_CONTRIBUTI"),
                                  {{QStringLiteral("IDWGID"), workgroup},
                                   {QStringLiteral("IANFID"), TorAnni::toKey(year)},
@@ -533,8 +533,8 @@ std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(TOvSQLConnection 
     }
 }
 
-TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup, TClientDataSet &dip,
-                                                const QList<int> &rows)
+TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup, TTorQueryText &queries,
+                                                TClientDataSet &dip, const QList<int> &rows)
 {
     QSet<QString> visited;
     const int keep = dip.recNo();
@@ -546,7 +546,7 @@ TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup,
         dip.setRecNo(keep);
     const bool whole = !rows.isEmpty() && rows.size() >= dip.recordCount();
     TVelCoherence check(store);
-    check.setWorkgroup(workgroup);
+    check.setPayroll(workgroup, queries);
     const TVelCoherenceResult result = rows.isEmpty() ? TVelCoherenceResult() : check.run();
     TVelCoherenceReport report;
     for (const Finding &f : result.findings) {

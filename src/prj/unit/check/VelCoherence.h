@@ -51,6 +51,8 @@
 
 class TClientDataSet;
 class TOvSQLConnection;
+class TTorQueryText;
+struct TRagSource;
 class TTorDBCds;
 
 enum class TVelCoherenceRule {
@@ -142,7 +144,13 @@ public:
     explicit TVelCoherence(TTorDBCds &store);
 
     // The school (configuration) whose payroll is read; 0: the payroll is not read.
-    void setWorkgroup(int id) { m_workgroup = id; }
+    // The school's configuration and the catalogue its payroll is read
+    // through; without them the payroll is not read (the result says so).
+    void setPayroll(int workgroup, TTorQueryText &queries)
+    {
+        m_workgroup = workgroup;
+        m_queries = &queries;
+    }
 
     // Loads the CUs of the store's year and checks them.
     TVelCoherenceResult run();
@@ -153,7 +161,7 @@ public:
 
     // The payees paid in the year by the school, from the payroll; nullopt
     // with `why` set when the payroll cannot be read.
-    static std::optional<QList<TVelPaidPayee>> readPayroll(TOvSQLConnection &connection, int year, int workgroup,
+    static std::optional<QList<TVelPaidPayee>> readPayroll(const TRagSource &source, int year, int workgroup,
                                                            QString *why);
 
     // For the supply's pre-check: the findings of the certifications of
@@ -162,10 +170,11 @@ public:
     // of the certifications in `blocking`, everything else (the agent's
     // codes included: the generation requires the agent's code itself) in
     // `warnings`. A payee with two CUs is left to the supply's own refusal.
-    static TVelCoherenceReport supplyReport(TTorDBCds &store, int workgroup, TClientDataSet &dip,
-                                            const QList<int> &rows);
+    static TVelCoherenceReport supplyReport(TTorDBCds &store, int workgroup, TTorQueryText &queries,
+                                            TClientDataSet &dip, const QList<int> &rows);
 
 private:
     TTorDBCds &m_store;
     int m_workgroup = 0;
+    TTorQueryText *m_queries = nullptr;
 };

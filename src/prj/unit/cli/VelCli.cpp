@@ -181,7 +181,7 @@ int importa(Command &c, LazySession &db)
     if (o.SOSTITUTO)
         o.CFAMM = session.sos->fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString();
 
-    TVelImportCud imp(*session.store);
+    TVelImportCud imp(*session.store, QueryText());
     imp.options() = o;
     if (o.SOSTITUTO)
         imp.setSede(session.sos.get());
@@ -242,7 +242,7 @@ int fornitura(Command &c, LazySession &db)
     const bool forza = p.isSet(QStringLiteral("forza"));
     Session &session = db.get();
 
-    TdmVelFile dm(*session.store, session.params.get());
+    TdmVelFile dm(*session.store, QueryText(), session.params.get());
     if (p.isSet(QStringLiteral("cartella-lavoro"))) {
         // Working tables of this run elsewhere than the installation's (two
         // supplies prepared at once on one installation).

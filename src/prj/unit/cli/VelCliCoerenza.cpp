@@ -4,6 +4,7 @@
 #include "src/prj/unit/cli/VelCliCommon.h"
 
 #include "src/prj/unit/check/VelCoherence.h"
+#include "tor/query/torCQueryText.h"
 
 namespace VelCli::detail {
 
@@ -14,7 +15,7 @@ int coerenza(Command &c, LazySession &db)
                              .arg(c.p.positionalArguments().first())};
     Session &session = db.get();
     TVelCoherence check(*session.store);
-    check.setWorkgroup(session.workgroup());
+    check.setPayroll(session.workgroup(), QueryText());
     c.err << s("Controllo di coerenza dei CU...\n");
     c.err.flush();
     const TVelCoherenceResult r = check.run();

@@ -5,6 +5,7 @@
 #include "platform/framework/OvShell.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
+#include "tor/query/torCQueryText.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -84,7 +85,7 @@ void TfmVelCoerenza::aggiorna()
     if (!m_store)
         return;
     TVelCoherence check(*m_store);
-    check.setWorkgroup(m_workgroup);
+    check.setPayroll(m_workgroup, QueryText());
     setResult(check.run());
 }
 

@@ -6,6 +6,7 @@
 #include "src/prj/unit/model/VelParametriUtente.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "tor/store/torUDBCds.h"
+#include "tor/query/torCQueryText.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -128,7 +129,7 @@ void TfmVelFile::formCreate()
     if (!m_dm) {
         if (!m_store)
             throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
-        m_owned = std::make_unique<TdmVelFile>(*m_store);
+        m_owned = std::make_unique<TdmVelFile>(*m_store, QueryText());
         m_owned->setWorkgroup(installationWorkgroup());
         m_dm = m_owned.get();
     }

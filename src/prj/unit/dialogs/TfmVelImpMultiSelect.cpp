@@ -7,6 +7,7 @@
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorUUtil.h"
+#include "tor/query/torCQueryText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,7 +21,7 @@
 
 TfmVelImpMultiSelect::TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOptions &options, TClientDataSet *sos,
                                            QWidget *parent)
-    : TfmragFiscImpMultiSelect(parent), m_import(std::make_unique<TVelImportCud>(store))
+    : TfmragFiscImpMultiSelect(parent), m_import(std::make_unique<TVelImportCud>(store, QueryText()))
 {
     setObjectName(QStringLiteral("fmVelImpMultiSelect"));
     resize(720, 560);

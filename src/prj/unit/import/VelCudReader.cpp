@@ -36,7 +36,7 @@ void TCudStd::inizializza(TVelCudImportState &state)
 Currency TCudStd::sommaRitenute(const QString &query, const QString &codes, const QString &column)
 {
     TVelCudImportState &s = state();
-    TRagQuery q(s.connection);
+    TRagQuery q(s.source());
     TOvSQLQuery &ds = q.open(query, rangeOf(s), {codes, TRagQuery::positionFilter(s.fiscalList)});
     Currency total;
     for (ds.first(); !ds.eof(); ds.next()) {
@@ -90,7 +90,7 @@ int TCudStd::giorni()
         days += s.IACOMDURATARAPP;
     if (!s.fiscalList.trimmed().isEmpty())
         days += TragCalcola::giorniLavorati(s.IACOMID, s.MESE_INIZIALE, s.MESE_FINALE,
-                                            TRagQuery::positionFilter(s.fiscalList), s.connection);
+                                            TRagQuery::positionFilter(s.fiscalList), s.source());
     return days;
 }
 
@@ -108,7 +108,7 @@ Currency TCudStd::addComTrattenuta()
     TVelCudImportState &s = state();
     QVariantMap p = rangeOf(s);
     p.insert(QStringLiteral("IRITVID"), RITV_ADD_COM);
-    TRagQuery q(s.connection);
+    TRagQuery q(s.source());
     return q.total(QStringLiteral("QRY_CUD_RITV"), p, {}, QStringLiteral("TOTALE"));
 }
 
@@ -134,7 +134,7 @@ void TCudStd::calcolaDetrazioni()
     TVelCudImportState &s = state();
     QVariantMap p = rangeOf(s);
     p.insert(QStringLiteral("RICE_COD_IRPEF"), RICE_COD_IRPEF);
-    TRagQuery q(s.connection);
+    TRagQuery q(s.source());
     TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_NO_CONG"), p, {TRagQuery::positionFilter(s.fiscalList)});
     if (!ds.isEmpty()) {
         m_detr.detrFamiliari = TRagQuery::amount(ds, QStringLiteral("FADETIMPCONCAR"))
@@ -167,7 +167,7 @@ Currency TCudStd::totaleVoce(int icomrid, int da, int a)
         p.insert(QStringLiteral("MESE_FINALE"), std::min(a, s.MESE_FINALE));
     p.insert(QStringLiteral("ICOMRID"), icomrid);
     p.insert(QStringLiteral("IANFID"), s.IANFID);
-    TRagQuery q(s.connection);
+    TRagQuery q(s.source());
     return q.total(QStringLiteral("QRY_CUD_VOCE"), p, {TRagQuery::positionFilter(s.fiscalList)},
                    QStringLiteral("TOTALE_VOCE"));
 }
@@ -179,7 +179,7 @@ void TCudCong::inizializza(TVelCudImportState &s)
     TCudStd::inizializza(s);
     m_cong.clear();
     m_found = false;
-    TRagQuery q(s.connection);
+    TRagQuery q(s.source());
     TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_CONG"),
                              {{QStringLiteral("IACOMID"), s.IACOMID}, {QStringLiteral("IMESID"), s.MESE_FINALE}});
     if (!ds.isEmpty()) {

@@ -12,9 +12,12 @@
 #include "platform/core/Currency.h"
 
 #include <QHash>
+#include "rag/calc/ragUQuery.h"
+
 #include <QString>
 
 class TOvSQLConnection;
+class TTorQueryText;
 
 // What a reader takes from the import window for the employee in hand.
 struct TVelCudImportState
@@ -27,7 +30,9 @@ struct TVelCudImportState
     QString collabList;             // "11" for a co-ordinated collaboration
     bool FISCALE_NOIPA = false;     // payments sent to NoiPA count
     int IACOMDURATARAPP = 0;        // collaboration days (employment record)
-    TOvSQLConnection *connection = nullptr;   // null: the program's connection
+    TOvSQLConnection *connection = nullptr;
+    TTorQueryText *queries = nullptr;         // the catalogue of the payroll queries
+    TRagSource source() const { return {connection, queries}; }
 
     // Set by the readers: a payment sent to NoiPA was counted.
     bool LCUDCPOSCNACFC = false;

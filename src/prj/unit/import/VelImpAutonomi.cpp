@@ -49,7 +49,7 @@ QList<TVelImpAutonomi::Registro> TVelImpAutonomi::registri(TClientDataSet &xqc)
 
 QList<TVelImpAutonomi::Registro> TVelImpAutonomi::leggiRegistri(const TVelImpContesto &ctx)
 {
-    TRagQuery q(ctx.connection);
+    TRagQuery q(ctx.source());
     TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_AUTON_REGSID"),
                              {{QStringLiteral("IACOMID"), ctx.IACOMID},
                               {QStringLiteral("TNO_LIB_PROF"), TorPosizioni::LiberoProfessionista},
@@ -79,7 +79,7 @@ bool TVelImpAutonomi::ritenutaATitoloDImposta(const QString &causale)
 int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, const QList<Registro> &regs)
 {
     TVelSenzaFiltro nf(ds);
-    TRagQuery q(ctx.connection);
+    TRagQuery q(ctx.source());
     const bool minimi = ctx.LACOMMINIMI == 1;
     Contributi contributi;
     int scritte = 0;

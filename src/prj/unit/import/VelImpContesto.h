@@ -12,7 +12,8 @@
 //
 //   field              where the CU builder takes it
 //   ----------------   ------------------------------------------------------
-//   connection         the connection of the run (null: the program's)
+//   connection         the connection of the run
+//   queries            the catalogue of the payroll queries the run was given
 //   store              the store of the run (program "vel", financial year);
 //                      the public-pension builder borrows it for the
 //                      UniEmens tables (program code swapped and restored)
@@ -35,11 +36,14 @@
 //   log                the run's message log: section number and text
 //   salva              saves a section dataset to the store after a post;
 //                      unset: store->Save(ds, structure)
+#include "rag/calc/ragUQuery.h"
+
 #include <QString>
 #include <functional>
 
 class TClientDataSet;
 class TOvSQLConnection;
+class TTorQueryText;
 class TTorDBCds;
 
 // Sections of the import's message log.
@@ -69,6 +73,8 @@ struct TVelParametriPaco
 struct TVelImpContesto
 {
     TOvSQLConnection *connection = nullptr;
+    TTorQueryText *queries = nullptr;
+    TRagSource source() const { return {connection, queries}; }
     TTorDBCds *store = nullptr;
     int anno = 0;
     int IANFID = 0;

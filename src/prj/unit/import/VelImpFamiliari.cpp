@@ -228,7 +228,7 @@ void TVelImpFamiliari::carica(const TVelImpContesto &ctx)
     if (m_loadedYear == ctx.IANFID)
         return;
     m_rows.clear();
-    TRagQuery q(ctx.connection);
+    TRagQuery q(ctx.source());
     TOvSQLQuery &ds = q.open(QStringLiteral("QRY_ELH_ADET"),
                              {{QStringLiteral("IANFID"), ctx.IANFID}, {QStringLiteral("IANFID_P"), ctx.IANFID - 1}});
     for (ds.first(); !ds.eof(); ds.next()) {

@@ -56,7 +56,7 @@ QDate data(TClientDataSet &ds, const QString &name)
 class CostruttoreInps
 {
 public:
-    CostruttoreInps(const TVelImpContesto &ctx, TClientDataSet &ds) : m_ctx(ctx), m_ds(ds), m_q(ctx.connection) {}
+    CostruttoreInps(const TVelImpContesto &ctx, TClientDataSet &ds) : m_ctx(ctx), m_ds(ds), m_q(ctx.source()) {}
 
     int esegui()
     {
@@ -511,7 +511,7 @@ int TVelImpInpdap::importa(const TVelImpContesto &ctx, TClientDataSet &cdsINPDAP
 
 Currency TVelImpInpdap::trattenuteCedolini(const TVelImpContesto &ctx, bool soloNonNoiPa)
 {
-    TRagQuery q(ctx.connection);
+    TRagQuery q(ctx.source());
     TOvSQLQuery &rit = q.open(QStringLiteral("QRY_CUD_RIT"),
                               {{QStringLiteral("IACOMID"), ctx.IACOMID},
                                {QStringLiteral("MESE_INIZIALE"), ctx.MESE_INIZIALE},
@@ -534,7 +534,7 @@ void TVelImpInpdap::avvisaCedolini(const TVelImpContesto &ctx, bool soloNonNoiPa
 
 int TVelImpInpdap::daNoiPa(const TVelImpContesto &ctx, TClientDataSet &cds)
 {
-    TRagQuery q(ctx.connection);
+    TRagQuery q(ctx.source());
     TOvSQLQuery &acf = q.open(QStringLiteral("QRY_CUD_INT_ACC_SOLO_ACF"),
                               {{QStringLiteral("IACOMID"), ctx.IACOMID},
                                {QStringLiteral("MESE_INIZIALE"), ctx.MESE_INIZIALE},
@@ -664,7 +664,7 @@ int TVelImpInpdap::daUniEmens(const TVelImpContesto &ctx, TClientDataSet &cds)
         lista << righe.value(k);
     bool mancante = false;
     const auto leggiAliquota = [&ctx] {
-        TRagQuery q(ctx.connection);
+        TRagQuery q(ctx.source());
         return q.total(QStringLiteral("QRY_CUD_INT_DMA_STO_CALC_DIP"),
                        {{QStringLiteral("IACOMID"), ctx.IACOMID},
                         {QStringLiteral("IANFID"), ctx.IANFID},

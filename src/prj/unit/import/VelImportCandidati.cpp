@@ -9,7 +9,7 @@
 
 using namespace VelImport;
 
-int TVelImportCandidati::carica(TOvSQLConnection &conn, const Filtro &filtro)
+int TVelImportCandidati::carica(const TRagSource &source, const Filtro &filtro)
 {
     const int icalid = filtro.ICALID;
     QVariantMap params{{s("IANFID"), filtro.IANFID}, {s("IMESID"), filtro.IMESID}, {s("IDWGID"), filtro.IDWGID}};
@@ -19,7 +19,7 @@ int TVelImportCandidati::carica(TOvSQLConnection &conn, const Filtro &filtro)
         params.insert(s("RICE_COD_IRPEF_AM"), RICE_COD_IRPEF_AM);
         params.insert(s("RICE_COD_IRPEF_TS"), RICE_COD_IRPEF_TS);
     }
-    TRagQuery q(&conn);
+    TRagQuery q(source);
     TOvSQLQuery &src = q.open(s("QRY_CUD_IMP"), params, {TRagQuery::filtroCandidati(icalid)});
 
     m_righe.close();
@@ -35,7 +35,7 @@ int TVelImportCandidati::carica(TOvSQLConnection &conn, const Filtro &filtro)
     m_righe.createDataSet();
     const TDataSetEvents handlers = m_righe.detachEvents();
     m_righe.disableControls();
-    TRagQuery cong(&conn);
+    TRagQuery cong(source);
     for (src.first(); !src.eof(); src.next()) {
         // The import always covers the year from January.
         const int last = int(src.fieldByName(s("MESE_FINALE")).asInteger());
@@ -89,11 +89,11 @@ QString TVelImportCandidati::nominativo(int iacomid)
     return m_righe.locate(s("IACOMID"), iacomid) ? m_righe.fieldByName(s("SANACOGNOMENOME")).asString() : QString();
 }
 
-QStringList TVelImportCandidati::pagatiFuoriElenco(TOvSQLConnection &conn, const Filtro &filtro) const
+QStringList TVelImportCandidati::pagatiFuoriElenco(const TRagSource &source, const Filtro &filtro) const
 {
     const QList<int> elenco = relazioni();
     const QSet<int> candidati(elenco.begin(), elenco.end());
-    TRagQuery q(&conn);
+    TRagQuery q(source);
     TOvSQLQuery &src = q.open(s("QRY_CUD_PAGATI"),
                               {{s("IANFID"), filtro.IANFID}, {s("IMESID"), filtro.IMESID}, {s("IDWGID"), filtro.IDWGID}});
     struct Fuori

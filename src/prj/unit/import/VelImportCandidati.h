@@ -7,10 +7,11 @@
 #include "platform/dataset/TClientDataSet.h"
 
 #include <QList>
+#include "rag/calc/ragUQuery.h"
+
 #include <QString>
 #include <QStringList>
 
-class TOvSQLConnection;
 
 // One candidate row, as the run takes it.
 struct TVelCandidato
@@ -39,7 +40,7 @@ public:
     };
 
     // Reads the list; returns the number of rows.
-    int carica(TOvSQLConnection &conn, const Filtro &filtro);
+    int carica(const TRagSource &source, const Filtro &filtro);
     TClientDataSet &righe() { return m_righe; }
     bool caricati() const { return m_righe.active(); }
     // The relationships of the list, in its order.
@@ -52,7 +53,7 @@ public:
     // One line each for whoever the payroll paid in the year up to the
     // closing month and the list does not hold, with what was paid and how
     // the office can still certify it.
-    QStringList pagatiFuoriElenco(TOvSQLConnection &conn, const Filtro &filtro) const;
+    QStringList pagatiFuoriElenco(const TRagSource &source, const Filtro &filtro) const;
 
 private:
     TClientDataSet m_righe;

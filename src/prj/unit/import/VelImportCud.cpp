@@ -95,7 +95,8 @@ void TInfo::add(int section, const QString &employee, const QString &text)
 
 // ---------------------------------------------------------------------------
 
-TVelImportCud::TVelImportCud(TTorDBCds &store) : m_store(store), m_tabelle(store)
+TVelImportCud::TVelImportCud(TTorDBCds &store, TTorQueryText &queries)
+    : m_store(store), m_queries(queries), m_tabelle(store)
 {
     m_options.anno = store.year();
 }
@@ -137,7 +138,7 @@ void TVelImportCud::log(int section, const QString &text)
 int TVelImportCud::caricaCandidati()
 {
     m_tabelle.carica();
-    return m_candidati.carica(conn(), {m_options.ICALID, m_options.IMESID, ianfid(), idwgid()});
+    return m_candidati.carica(source(), {m_options.ICALID, m_options.IMESID, ianfid(), idwgid()});
 }
 
 // ---- positions ---------------------------------------------------------------
@@ -148,7 +149,7 @@ void TVelImportCud::scegliPosizioni()
     if (m_options.ICALID == TorPosizioni::CategoriaSoloAutonomi)
         return;
 
-    TRagQuery q(&conn());
+    TRagQuery q(source());
     TOvSQLQuery &src = q.open(s("QRY_CUD_TNO"), {{s("IACOMID"), m_dip.IACOMID},
                                                 {s("MESE_INIZIALE"), m_dip.meseIniziale},
                                                 {s("MESE_FINALE"), m_dip.meseFinale}});
@@ -225,6 +226,7 @@ void TVelImportCud::cercaAutonomi()
         return;
     TVelImpContesto c;
     c.connection = &conn();
+    c.queries = &m_queries;
     c.IACOMID = m_dip.IACOMID;
     c.listaFiscale = m_pos.fiscale;
     m_registri = TVelImpAutonomi::leggiRegistri(c);
@@ -331,7 +333,7 @@ TVelIntestazione TVelImportCud::leggiIntestazione(const QString &codFis, const Q
     h.mese = mese;
     h.cognome = m_dip.cognome;
     h.nome = m_dip.nome;
-    TRagQuery q(&conn());
+    TRagQuery q(source());
     TOvSQLQuery &sex = q.open(s("QRY_ANASEX"), {{s("IANAID"), m_dip.IANAID}});
     h.anagrafica = !sex.isEmpty();
     if (h.anagrafica) {
@@ -385,6 +387,7 @@ TVelDatiLavoro TVelImportCud::leggiDatiLavoro()
     state.FISCALE_NOIPA = m_options.FISCALE_NOIPA;
     state.IACOMDURATARAPP = int(m_acom->fieldByName(s("IACOMDURATARAPP")).asInteger());
     state.connection = &conn();
+    state.queries = &m_queries;
     reader->inizializza(state);
     // No fiscal amounts for an INPS-only run or without a fiscal position.
     if (!m_options.SOLOINPS && (!m_pos.fiscale.isEmpty() || !m_pos.cococo.isEmpty()))
@@ -408,7 +411,7 @@ TVelValoriFiscali TVelImportCud::leggiValoriFiscali(TCudStd &r)
                            .arg(amountText(v.imponibile)),
                        {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Costruzione});
     if (v.imponibile.isZero() && m_pos.fiscaleContiene(TorPosizioni::Borsista)) {
-        TRagQuery q(&conn());
+        TRagQuery q(source());
         v.borsista = q.total(s("QRY_CUD_BORSISTA_LORDO"),
                              {{s("IACOMID"), m_dip.IACOMID},
                               {s("TNO_BORSISTA"), TorPosizioni::Borsista},
@@ -432,7 +435,7 @@ TVelValoriFiscali TVelImportCud::leggiValoriFiscali(TCudStd &r)
     v.arretrati = r.arretrati();
     v.ritenuteOperate = r.ritenuteOperate();
 
-    TRagQuery q(&conn());
+    TRagQuery q(source());
     TOvSQLQuery &voci = q.open(s("QRY_CUD_730"), {{s("IACOMID"), m_dip.IACOMID},
                                                  {s("MESE_INIZIALE"), m_dip.meseIniziale},
                                                  {s("MESE_FINALE"), m_dip.meseFinale},
@@ -445,7 +448,7 @@ TVelValoriFiscali TVelImportCud::leggiValoriFiscali(TCudStd &r)
 TVelFondoPensione TVelImportCud::leggiFondoPensione()
 {
     TVelFondoPensione f;
-    TRagQuery q(&conn());
+    TRagQuery q(source());
     TOvSQLQuery &r = q.open(s("QRY_CUD_FPC"), {{s("IACOMID"), m_dip.IACOMID},
                                               {s("MESE_INIZIALE"), m_dip.meseIniziale},
                                               {s("MESE_FINALE"), m_dip.meseFinale}});
@@ -457,7 +460,7 @@ TVelFondoPensione TVelImportCud::leggiFondoPensione()
         return f;
     f.contributi = t;
     f.tfr = TRagQuery::amount(r, s("FTFRFONDO"));
-    TRagQuery a(&conn());
+    TRagQuery a(source());
     TOvSQLQuery &fondo = a.open(s("QRY_ANAFPC"), {{s("IACOMID"), m_dip.IACOMID}});
     if (!fondo.isEmpty())
         f.adesione = fondo.fieldByName(s("DAFPADESIONE")).asDate();
@@ -467,7 +470,7 @@ TVelFondoPensione TVelImportCud::leggiFondoPensione()
 TVelDatiAnnotazioni TVelImportCud::leggiAnnotazioni()
 {
     TVelDatiAnnotazioni a;
-    TRagQuery q(&conn());
+    TRagQuery q(source());
     TOvSQLQuery &pr = q.open(s("QRY_CUD_PERIODI"), {{s("IACOMID"), m_dip.IACOMID},
                                                    {s("MESE_INIZIALE"), m_dip.meseIniziale},
                                                    {s("MESE_FINALE"), m_dip.meseFinale},
@@ -483,7 +486,7 @@ TVelDatiAnnotazioni TVelImportCud::leggiAnnotazioni()
                                           "dal %2 al %3. Correggere i cedolini nel programma stipendi.")
                                .arg(amountText(r.importo), dateText(r.dal), dateText(r.al)),
                            {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Costruzione});
-    TRagQuery t(&conn());
+    TRagQuery t(source());
     TOvSQLQuery &tdla = t.open(s("QRY_TDLA"), {{s("IANFID"), ianfid()}});
     a.minimiTrovati = !tdla.isEmpty();
     if (a.minimiTrovati) {
@@ -491,7 +494,7 @@ TVelDatiAnnotazioni TVelImportCud::leggiAnnotazioni()
         a.minimoDeterminato = TRagQuery::amount(tdla, s("FTDLAMINDET"));
     }
     a.assenze = [this] {
-        TRagQuery q(&conn());
+        TRagQuery q(source());
         return q.total(s("QRY_CUD_ASSENZE"),
                        {{s("IACOMID"), m_dip.IACOMID},
                         {s("MESE_INIZIALE"), m_dip.meseIniziale},
@@ -520,7 +523,7 @@ void TVelImportCud::leggiSostituto()
 {
     if (m_firmaLetta)
         return;
-    const TVelImportSostituto::Firma f = TVelImportSostituto(m_store, conn()).firma();
+    const TVelImportSostituto::Firma f = TVelImportSostituto(m_store, conn(), m_queries).firma();
     m_firma = f.firma;
     m_ssosCodFis = f.codFis;
     m_firmaLetta = true;
@@ -530,7 +533,7 @@ void TVelImportCud::leggiPaco()
 {
     if (m_pacoLetto)
         return;
-    TRagQuery q(&conn());
+    TRagQuery q(source());
     TOvSQLQuery &paco = q.open(s("QRY_PACO"), {{s("IDWGID"), idwgid()}});
     m_paco = paco.isEmpty() ? TVelParametriPaco() : TVelParametriPaco::leggi(paco);
     m_pacoLetto = true;
@@ -549,6 +552,7 @@ TVelImpContesto TVelImportCud::contestoSezioni()
 
     TVelImpContesto c;
     c.connection = &conn();
+    c.queries = &m_queries;
     c.store = &m_store;
     c.anno = anno();
     c.IANFID = ianfid();

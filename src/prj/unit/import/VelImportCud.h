@@ -43,6 +43,7 @@
 class TCudStd;
 class TOvSQLConnection;
 class TOvTransaction;
+class TTorQueryText;
 class TTorDBCds;
 class TRagQuery;
 class TVelImpInps;
@@ -117,8 +118,9 @@ struct TVelImportHooks
 class TVelImportCud
 {
 public:
-    // The store gives the connection, the program and the year.
-    explicit TVelImportCud(TTorDBCds &store);
+    // The store gives the connection, the program and the year; the payroll
+    // is read through the named queries of `queries`.
+    TVelImportCud(TTorDBCds &store, TTorQueryText &queries);
     virtual ~TVelImportCud();
 
     TVelImportOptions &options() { return m_options; }
@@ -187,6 +189,7 @@ protected:
 
 private:
     TOvSQLConnection &conn() const;
+    TRagSource source() const { return {&conn(), &m_queries}; }
     int anno() const;
     int ianfid() const;
     int idwgid() const;
@@ -223,6 +226,7 @@ private:
     void postImport();
 
     TTorDBCds &m_store;
+    TTorQueryText &m_queries;
     TVelImportOptions m_options;
     TClientDataSet *m_sos = nullptr;
     TVelSovraScrivi m_sovraScrivi = TVelSovraScrivi::ChiediConferma;

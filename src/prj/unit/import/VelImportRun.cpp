@@ -29,7 +29,7 @@ constexpr int ILOC_RESIDENZA_FISCALE = 2;
 
 void TVelImportCud::scriviDatiSostituto()
 {
-    TVelImportSostituto(m_store, conn()).scrivi(m_sos, idwgid());
+    TVelImportSostituto(m_store, conn(), m_queries).scrivi(m_sos, idwgid());
     m_firmaLetta = false;
 }
 
@@ -108,7 +108,7 @@ void TVelImportCud::importa(QList<int> iacomids)
     if (elencoIntero) {
         try {
             m_outcome.warnings << m_candidati.pagatiFuoriElenco(
-                conn(), {m_options.ICALID, m_options.IMESID, ianfid(), idwgid()});
+                source(), {m_options.ICALID, m_options.IMESID, ianfid(), idwgid()});
         } catch (const std::exception &e) {
             // The CUs are committed: the report says what it could not check.
             m_outcome.warnings << QStringLiteral("Impossibile elencare chi è stato pagato nell'anno senza essere "
@@ -176,9 +176,9 @@ void TVelImportCud::importaDipendente()
         m_tabelle.inizioDipendente();
         m_store.Save(cdsImport(), s("TCUD_DATICUD"));
         if (!m_qAcom)
-            m_qAcom = std::make_unique<TRagQuery>(&conn());
+            m_qAcom = std::make_unique<TRagQuery>(source());
         if (!m_qAbt)
-            m_qAbt = std::make_unique<TRagQuery>(&conn());
+            m_qAbt = std::make_unique<TRagQuery>(source());
         m_acom = &m_qAcom->open(s("QRY_CED_ACOM"), {{s("IACOMID"), m_dip.IACOMID}});
         m_abt = &m_qAbt->open(s("QRY_ANAABT"), {{s("IANAID"), m_dip.IANAID}, {s("ILOCID"), ILOC_RESIDENZA_FISCALE}});
         if (m_acom->isEmpty())

@@ -29,7 +29,7 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
     if (!sos || !sos->active() || sos->isEmpty())
         throw EOvError(QStringLiteral("Dati dell'istituto non disponibili: impossibile importare i dati del sostituto."));
     auto sed = [&](const char *f) { return sos->fieldByName(s(f)).asString(); };
-    TRagQuery qp(&m_conn);
+    TRagQuery qp({&m_conn, &m_queries});
     TOvSQLQuery &paco = qp.open(s("QRY_PACO"), {{s("IDWGID"), idwg}});
     const QString ateco = paco.isEmpty() ? QString() : paco.fieldByName(s("SPACOCODATECO2007")).asString();
 

@@ -8,12 +8,16 @@
 
 class TClientDataSet;
 class TOvSQLConnection;
+class TTorQueryText;
 class TTorDBCds;
 
 class TVelImportSostituto
 {
 public:
-    TVelImportSostituto(TTorDBCds &store, TOvSQLConnection &conn) : m_store(store), m_conn(conn) {}
+    TVelImportSostituto(TTorDBCds &store, TOvSQLConnection &conn, TTorQueryText &queries)
+        : m_store(store), m_conn(conn), m_queries(queries)
+    {
+    }
 
     // Rewrites the three tables in one transaction. `sede`: the school record
     // (QRY_SED) at its row; `idwgid`: the configuration.
@@ -30,4 +34,5 @@ public:
 private:
     TTorDBCds &m_store;
     TOvSQLConnection &m_conn;
+    TTorQueryText &m_queries;
 };

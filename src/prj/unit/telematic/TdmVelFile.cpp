@@ -82,8 +82,8 @@ const QStringList &TdmVelFile::certificationStructures()
     return names;
 }
 
-TdmVelFile::TdmVelFile(TTorDBCds &store, TdmRagParams *params)
-    : m_store(store), m_params(params), m_fieldFile(VelFileTables::fieldFilePath()),
+TdmVelFile::TdmVelFile(TTorDBCds &store, TTorQueryText &queries, TdmRagParams *params)
+    : m_store(store), m_queries(queries), m_params(params), m_fieldFile(VelFileTables::fieldFilePath()),
       m_recordFile(VelFileTables::recordFilePath())
 {
     m_settingsFile = VelTaxCode::settingsFile();
@@ -308,7 +308,8 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
     // The coherence check of the visited CUs: what the agency would refuse
     // stops the supply with the other refusals; the rest goes to the log.
     const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
-        m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, dip(), rows);
+        m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, m_queries, dip(),
+        rows);
     for (const QString &line : coherence.warnings)
         say(line);
     QStringList refused = repeatedTaxCodes(rows);
@@ -392,7 +393,7 @@ QString TdmVelFile::readDefaultMatricola()
     if (!conn)
         return QString();
     TOvSQLQuery q(conn);
-    QueryText().SetQuery(QStringLiteral("QRY_PACO"), q, 0, QStringLiteral("SELECT"));
+    m_queries.SetQuery(QStringLiteral("QRY_PACO"), q, 0, QStringLiteral("SELECT"));
     const int workgroup = m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup;
     if (q.params().findParam(QStringLiteral("IDWGID")))
         q.paramByName(QStringLiteral("IDWGID")).setAsInteger(workgroup);

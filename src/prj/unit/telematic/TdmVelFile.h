@@ -2,7 +2,7 @@
 // The data module of the telematic supply: everything the wizard TfmVelFile
 // does, without a window, so that tests and tools drive it the same way.
 //
-//   TdmVelFile dm(store);                  // store: year set, AllMonths
+//   TdmVelFile dm(store, queries);         // store: year set, AllMonths; queries: the payroll's catalogue
 //   dm.open();                             // datasets loaded, cdsDip by tax code
 //   const QList<int> rows = dm.visitedRows(TdmVelFile::All);
 //   if (dm.preCheck(rows))                 // mandatory fields; the office decides
@@ -45,6 +45,7 @@
 
 class TTorDBCds;
 class TdmRagParams;
+class TTorQueryText;
 class TClientDataSet;
 
 class TdmVelFile
@@ -55,7 +56,7 @@ public:
     // Store structures of the datasets.
     static const QStringList &certificationStructures(); // the ten reloaded on page "Dipendenti"
 
-    explicit TdmVelFile(TTorDBCds &store, TdmRagParams *params = nullptr);
+    TdmVelFile(TTorDBCds &store, TTorQueryText &queries, TdmRagParams *params = nullptr);
     ~TdmVelFile();
     TdmVelFile(const TdmVelFile &) = delete;
     TdmVelFile &operator=(const TdmVelFile &) = delete;
@@ -162,6 +163,7 @@ private:
     void say(const QString &line) const;
 
     TTorDBCds &m_store;
+    TTorQueryText &m_queries;
     TdmRagParams *m_params;
     VelFileWorkspace m_ws;
     QString m_settingsFile;
