@@ -439,11 +439,13 @@ QList<QVariantHash> TVelCoherenceInput::rowsOf(TClientDataSet &ds)
 
 TVelCoherence::TVelCoherence(TTorDBCds &store) : m_store(store) {}
 
-TVelCoherenceInput TVelCoherence::load()
+TVelCoherenceInput TVelCoherence::load(const std::function<QList<QVariantHash>(const char *structure)> &loaded)
 {
     TVelCoherenceInput in;
     in.year = m_store.year();
-    auto rows = [this](const char *structure) {
+    auto rows = [this, &loaded](const char *structure) {
+        if (loaded)
+            return loaded(structure);
         TClientDataSet ds;
         m_store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
         ds.setFiltered(false);
@@ -534,7 +536,8 @@ std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(TOvSQLConnection 
 }
 
 TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup, TClientDataSet &dip,
-                                                const QList<int> &rows)
+                                                const QList<int> &rows,
+                                                const std::function<QList<QVariantHash>(const char *structure)> &loaded)
 {
     QSet<QString> visited;
     const int keep = dip.recNo();
@@ -547,7 +550,7 @@ TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup,
     const bool whole = !rows.isEmpty() && rows.size() >= dip.recordCount();
     TVelCoherence check(store);
     check.setWorkgroup(workgroup);
-    const TVelCoherenceResult result = rows.isEmpty() ? TVelCoherenceResult() : check.run();
+    const TVelCoherenceResult result = rows.isEmpty() ? TVelCoherenceResult() : check.check(check.load(loaded));
     TVelCoherenceReport report;
     for (const Finding &f : result.findings) {
         // a payee with two CUs: the supply refuses it with its own message
