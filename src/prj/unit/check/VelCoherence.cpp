@@ -424,13 +424,17 @@ QStringList TVelCoherenceResult::lines() const
 QList<QVariantHash> TVelCoherenceInput::rowsOf(TClientDataSet &ds)
 {
     QList<QVariantHash> rows;
-    const QStringList names = ds.fieldNames();
+    // the names made upper case once: every row shares their texts
+    QStringList names = ds.fieldNames();
+    for (QString &name : names)
+        name = name.toUpper();
+    rows.reserve(ds.recordCount());
     for (int r = 0; r < ds.recordCount(); ++r) {
         QVariantHash row;
         for (int f = 0; f < names.size(); ++f) {
             const QVariant v = ds.valueAt(r, f);
             if (v.isValid() && !v.isNull())
-                row.insert(names.at(f).toUpper(), v);
+                row.insert(names.at(f), v);
         }
         rows << row;
     }

@@ -342,6 +342,8 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
     };
     const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
         m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, dip(), rows, loaded);
+    // the rows the check read, freed, go back to the system
+    releaseFreedMemory();
     for (const QString &line : coherence.warnings)
         say(line);
     QStringList refused = repeatedTaxCodes(rows);
