@@ -4,7 +4,8 @@
 // of the supply); then the data module as the wizard drives it: datasets
 // loaded from the store, the pre-check, the generation (checks, passes, field
 // rows saved to their file) and the save (records assembled, file written,
-// agent's count saved). Prints each phase's time and the peak memory.
+// agent's count saved). Prints each phase's time and the peak memory of the
+// supply (the peak is reset once the store is filled).
 // Usage: bench_telematic_store [certifications]
 #include "platform/core/Currency.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -17,10 +18,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "BenchCuStore.h"
 #include "tor/query/torCQueryText.h"
@@ -44,6 +50,14 @@ int main(int argc, char **argv)
     t.start();
     fillStore(store, count);
     report("store filled (set-up, not the supply)", t.elapsed(), QStringLiteral("%1 CUs").arg(count));
+    // the supply's own peak: what the set-up freed goes back to the system and
+    // the peak starts again from what the process holds now
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+    if (QFile clear(QStringLiteral("/proc/self/clear_refs")); clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+    report("peak reset after the set-up", 0);
 
     const QString ini = dir.filePath(QStringLiteral("velcu.ini"));
     QSettings(ini, QSettings::IniFormat).setValue(QStringLiteral("FileTelematico/CodiceFiscaleProduttore"),
@@ -94,7 +108,8 @@ int main(int argc, char **argv)
     report("save (assembly, file, agent's count)", ms,
            QStringLiteral("%1 file(s), %2 MB").arg(files.size()).arg(bytes / 1048576.0, 0, 'f', 1));
 
-    std::printf("end to end from the store: %lld ms (target < 8000 ms); peak memory %.1f MB (target < 400 MB)\n",
+    std::printf("end to end from the store: %lld ms (target < 2000 ms); peak memory since the set-up %.1f MB "
+                "(target < 200 MB)\n",
                 total, procMb("VmHWM:"));
     return 0;
 }

@@ -19,6 +19,23 @@ void putString(QByteArray &out, QStringView s)
     const QChar *d = s.data();
     const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
+        // a run of printable ASCII without quote or backslash goes in as it is, at once
+        qsizetype j = i;
+        while (j < n) {
+            const char16_t c = d[j].unicode();
+            if (c < 0x20 || c >= 0x80 || c == u'"' || c == u'\\')
+                break;
+            ++j;
+        }
+        if (j > i) {
+            const qsizetype at = out.size();
+            out.resize(at + (j - i));
+            char *p = out.data() + at;
+            for (qsizetype k = i; k < j; ++k)
+                *p++ = char(d[k].unicode());
+            i = j - 1;
+            continue;
+        }
         const char16_t c = d[i].unicode();
         if (c == u'"') {
             out += "\\\"";

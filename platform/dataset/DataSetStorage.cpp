@@ -162,6 +162,20 @@ void Column::resize(size_t n)
     }
 }
 
+void Column::pushRow()
+{
+    nulls.push_back(1);
+    switch (repr) {
+    case Repr::Int: ints.push_back(0); break;
+    case Repr::Float: floats.push_back(0.0); break;
+    case Repr::Text:
+        textOffset.push_back(0);
+        textLength.push_back(0);
+        break;
+    case Repr::Bytes: bytes.emplace_back(); break;
+    }
+}
+
 void Column::setText(int row, QStringView text)
 {
     if (!text.isEmpty() && text.utf16() >= arena.data() && text.utf16() < arena.data() + arena.size()) {
@@ -353,8 +367,12 @@ int Storage::newRow()
 {
     const int id = int(meta.size());
     meta.push_back(RowMeta());
-    for (auto &c : cols)
-        c.resize(meta.size());
+    for (auto &c : cols) {
+        if (c.nulls.size() + 1 == meta.size())
+            c.pushRow();
+        else
+            c.resize(meta.size());
+    }
     return id;
 }
 

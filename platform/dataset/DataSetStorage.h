@@ -87,6 +87,7 @@ struct Column
 
     void init(TFieldType t);
     void resize(size_t n);
+    void pushRow(); // one more row, null (resize by one, without its general path)
     void reserve(size_t n);
     bool isNull(int row) const { return nulls[size_t(row)] != 0; }
     QStringView textAt(int row) const

@@ -612,6 +612,17 @@ QVariant TClientDataSet::valueAt(int row, int field) const
     return m_st->cols[size_t(field)].get(m_view[size_t(row)]);
 }
 
+QStringView TClientDataSet::textAt(int row, int field) const
+{
+    if (!active() || row < 0 || row >= int(m_view.size()) || field < 0 || field >= fieldCount())
+        return {};
+    const dsinternal::Column &c = m_st->cols[size_t(field)];
+    const int id = m_view[size_t(row)];
+    if (c.repr != dsinternal::Repr::Text || c.isNull(id))
+        return {};
+    return c.textAt(id);
+}
+
 TBookmark TClientDataSet::bookmarkAt(int row) const
 {
     if (!active() || row < 0 || row >= int(m_view.size()))

@@ -169,6 +169,10 @@ public:
 
     // ---- access for views (no cursor move, no events) ----
     QVariant valueAt(int row, int field) const; // row: 0-based visible position
+    // The text of a String or Memo cell without a copy: valid until the
+    // dataset next changes. Empty for a null cell, another column type, or
+    // a row or field out of range.
+    QStringView textAt(int row, int field) const;
     TBookmark bookmarkAt(int row) const;
     int rowOfBookmark(TBookmark b) const; // -1 when not visible
     // Runs fn with the fields reading the visible row `row`; the cursor, the

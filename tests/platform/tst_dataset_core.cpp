@@ -702,7 +702,9 @@ void TstDataSetCore::repeatedTextsStayRightThroughEditsAndCompaction()
     auto check = [&](const char *when) {
         for (int i = 0; i < rows; ++i) {
             const QVariant c = ds.valueAt(i, 1), t = ds.valueAt(i, 2);
-            if (c.isNull() != code[i].isNull() || c.toString() != code[i].toString() || t.toString() != text[i].toString())
+            // the in-place reading agrees with the value, a null reading empty
+            if (c.isNull() != code[i].isNull() || c.toString() != code[i].toString() || t.toString() != text[i].toString()
+                || ds.textAt(i, 1) != c.toString() || ds.textAt(i, 2) != t.toString())
                 QFAIL(qPrintable(QStringLiteral("%1: row %2 reads '%3' '%4', expected '%5' '%6'")
                                      .arg(QLatin1String(when))
                                      .arg(i)
@@ -710,6 +712,9 @@ void TstDataSetCore::repeatedTextsStayRightThroughEditsAndCompaction()
         }
     };
     check("appended");
+    QVERIFY(ds.textAt(3, 0).isEmpty()); // not a text column
+    QVERIFY(ds.textAt(rows, 1).isEmpty());
+    QVERIFY(ds.textAt(0, 3).isEmpty());
 
     auto set = [&](int i, const QVariant &c, const QVariant &t) {
         ds.setRecNo(i + 1);
@@ -763,6 +768,7 @@ void TstDataSetCore::repeatedTextsStayRightThroughEditsAndCompaction()
         const QString t = ds.valueAt(r, 2).toString();
         QVERIFY2(t.compare(previous, Qt::CaseInsensitive) >= 0, qPrintable(t + QStringLiteral(" after ") + previous));
         QCOMPARE(t, text[ds.valueAt(r, 0).toInt()].toString());
+        QCOMPARE(ds.textAt(r, 2), QStringView(t)); // by visible position, in index order
         previous = t;
     }
 }

@@ -424,13 +424,17 @@ QStringList TVelCoherenceResult::lines() const
 QList<QVariantHash> TVelCoherenceInput::rowsOf(TClientDataSet &ds)
 {
     QList<QVariantHash> rows;
-    const QStringList names = ds.fieldNames();
+    // the names made upper case once: every row shares their texts
+    QStringList names = ds.fieldNames();
+    for (QString &name : names)
+        name = name.toUpper();
+    rows.reserve(ds.recordCount());
     for (int r = 0; r < ds.recordCount(); ++r) {
         QVariantHash row;
         for (int f = 0; f < names.size(); ++f) {
             const QVariant v = ds.valueAt(r, f);
             if (v.isValid() && !v.isNull())
-                row.insert(names.at(f).toUpper(), v);
+                row.insert(names.at(f), v);
         }
         rows << row;
     }
@@ -439,11 +443,13 @@ QList<QVariantHash> TVelCoherenceInput::rowsOf(TClientDataSet &ds)
 
 TVelCoherence::TVelCoherence(TTorDBCds &store) : m_store(store) {}
 
-TVelCoherenceInput TVelCoherence::load()
+TVelCoherenceInput TVelCoherence::load(const std::function<QList<QVariantHash>(const char *structure)> &loaded)
 {
     TVelCoherenceInput in;
     in.year = m_store.year();
-    auto rows = [this](const char *structure) {
+    auto rows = [this, &loaded](const char *structure) {
+        if (loaded)
+            return loaded(structure);
         TClientDataSet ds;
         m_store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
         ds.setFiltered(false);
@@ -534,7 +540,8 @@ std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(const TRagSource 
 }
 
 TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup, TTorQueryText &queries,
-                                                TClientDataSet &dip, const QList<int> &rows)
+                                                TClientDataSet &dip, const QList<int> &rows,
+                                                const std::function<QList<QVariantHash>(const char *structure)> &loaded)
 {
     QSet<QString> visited;
     const int keep = dip.recNo();
@@ -547,7 +554,7 @@ TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup,
     const bool whole = !rows.isEmpty() && rows.size() >= dip.recordCount();
     TVelCoherence check(store);
     check.setPayroll(workgroup, queries);
-    const TVelCoherenceResult result = rows.isEmpty() ? TVelCoherenceResult() : check.run();
+    const TVelCoherenceResult result = rows.isEmpty() ? TVelCoherenceResult() : check.check(check.load(loaded));
     TVelCoherenceReport report;
     for (const Finding &f : result.findings) {
         // a payee with two CUs: the supply refuses it with its own message

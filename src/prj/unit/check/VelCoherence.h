@@ -47,6 +47,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 class TClientDataSet;
@@ -154,8 +155,10 @@ public:
 
     // Loads the CUs of the store's year and checks them.
     TVelCoherenceResult run();
-    // The input as the store (and the payroll) hold it now.
-    TVelCoherenceInput load();
+    // The input as the store (and the payroll) hold it now; `rows`, when
+    // given, gives a structure's rows instead of the store (rows already
+    // loaded by the caller).
+    TVelCoherenceInput load(const std::function<QList<QVariantHash>(const char *structure)> &rows = {});
     // The rules over an input.
     static TVelCoherenceResult check(const TVelCoherenceInput &in);
 
@@ -170,8 +173,10 @@ public:
     // of the certifications in `blocking`, everything else (the agent's
     // codes included: the generation requires the agent's code itself) in
     // `warnings`. A payee with two CUs is left to the supply's own refusal.
+    // `loaded`, when given, gives a structure's rows as the supply read them.
     static TVelCoherenceReport supplyReport(TTorDBCds &store, int workgroup, TTorQueryText &queries,
-                                            TClientDataSet &dip, const QList<int> &rows);
+                                            TClientDataSet &dip, const QList<int> &rows,
+                                            const std::function<QList<QVariantHash>(const char *structure)> &loaded = {});
 
 private:
     TTorDBCds &m_store;

@@ -64,6 +64,24 @@ QString text(TClientDataSet &ds, const char *column)
     return f ? f.asString() : QString();
 }
 
+// The rows of a dataset in the order they were loaded (no filter, no
+// index), as the coherence check reads them; the dataset's order and
+// current row are kept.
+QList<QVariantHash> naturalRows(TClientDataSet &ds)
+{
+    ds.setFiltered(false);
+    const QString order = ds.indexFieldNames();
+    if (order.isEmpty())
+        return TVelCoherenceInput::rowsOf(ds);
+    const TBookmark at = ds.bookmark();
+    ds.setIndexFieldNames(QString());
+    const QList<QVariantHash> rows = TVelCoherenceInput::rowsOf(ds);
+    ds.setIndexFieldNames(order);
+    if (at != InvalidBookmark && ds.bookmarkValid(at))
+        ds.gotoBookmark(at);
+    return rows;
+}
+
 bool blank(TClientDataSet &ds, const char *column)
 {
     return text(ds, column).trimmed().isEmpty();
@@ -307,9 +325,26 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
     VelTaxCode::checkedSoftwareProducer(m_settingsFile);
     // The coherence check of the visited CUs: what the agency would refuse
     // stops the supply with the other refusals; the rest goes to the log.
+    // The CUs as open() read them, the ones the supply is made from: read
+    // once, not again from the store; the agent's row as the generation reads it.
+    auto loaded = [this](const char *structure) -> QList<QVariantHash> {
+        for (const Source &s : VelFileCds::Sources)
+            if (QLatin1String(s.structure) == QLatin1String(structure)
+                && QLatin1String(s.cds) != QLatin1String(VelFileCds::Sost)) {
+                TClientDataSet &ds = m_ws.dataSet(QLatin1String(s.cds));
+                if (!ds.active())
+                    break;
+                return naturalRows(ds);
+            }
+        TClientDataSet ds;
+        m_store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+        return TVelCoherenceInput::rowsOf(ds);
+    };
     const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
         m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, m_queries, dip(),
-        rows);
+        rows, loaded);
+    // the rows the check read, freed, go back to the system
+    releaseFreedMemory();
     for (const QString &line : coherence.warnings)
         say(line);
     QStringList refused = repeatedTaxCodes(rows);

@@ -131,11 +131,15 @@ TVelFileUtil::Raw TVelFileUtil::monthSeries(TClientDataSet *ds, const TXMLCampoT
     // twelve characters, one per month in calendar order: "1" for a month
     // ticked ("X" or "1"), "0" for any other (null, empty, "0"); nothing at
     // all when no month is ticked
+    QStringList &names = field.lookup.months;
+    if (names.isEmpty())
+        for (const char *month : kMonths)
+            names << monthColumn(field.calcText, month);
     QString text;
     text.reserve(12);
     bool any = false;
-    for (const char *month : kMonths) {
-        const QString v = columnRaw(ds, field, monthColumn(field.calcText, month)).text.trimmed();
+    for (const QString &column : std::as_const(names)) {
+        const QString v = columnRaw(ds, field, column).text.trimmed();
         const bool ticked = v.compare(QLatin1String("X"), Qt::CaseInsensitive) == 0 || v == QLatin1String("1");
         any = any || ticked;
         text += ticked ? QLatin1Char('1') : QLatin1Char('0');

@@ -313,8 +313,13 @@ private:
 void TVelFileGenerator::showPerson(View &view, qint64 person)
 {
     TClientDataSet &rows = *view.rows;
-    rows.emptyDataSet();
     const auto it = view.byPerson.constFind(person);
+    // most certifications have no rows in most sections: an empty view stays as it is
+    if (it == view.byPerson.constEnd() && rows.isEmpty() && rows.state() == TDataSetState::Browse) {
+        rows.first();
+        return;
+    }
+    rows.emptyDataSet();
     if (it != view.byPerson.constEnd()) {
         const int n = view.real->fieldCount();
         QVariantList values;

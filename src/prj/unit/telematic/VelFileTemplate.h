@@ -9,6 +9,7 @@
 // for every family (TXMLRecordAType ... are names of them); the family says
 // which attributes mean something.
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -132,6 +133,11 @@ public:
         const TClientDataSet *columnOf = nullptr;
         const void *columnsOf = nullptr; // the dataset's column list the index was found in
         int column = -1;
+        // the other columns a rule reads, by name, for the same dataset and column list
+        const TClientDataSet *namedOf = nullptr;
+        const void *namedColumnsOf = nullptr;
+        QList<QPair<QString, int>> named;
+        QStringList months; // MonthSeries: the twelve columns' names
     };
     mutable Lookup lookup;
 };

@@ -84,11 +84,12 @@ void TVelFileUtil::AssembleRecords(QChar letter, int positionalFields)
     qint64 certification = 0;
     bool firstEntry = true;
 
+    // the cells are read in place: the field table does not change meanwhile
     for (int r = 0; r < rows; ++r) {
-        if (t.valueAt(r, fLetter).toString() != x)
+        if (t.textAt(r, fLetter) != x)
             continue;
-        const QString prog = t.valueAt(r, fProg).toString();
-        const QString rec = t.valueAt(r, fRec).toString();
+        const QStringView prog = t.textAt(r, fProg);
+        const QStringView rec = t.textAt(r, fRec);
 
         if (typed) {
             if (rec == QLatin1String("D") || rec == QLatin1String("G") || rec == QLatin1String("H"))
@@ -104,7 +105,7 @@ void TVelFileUtil::AssembleRecords(QChar letter, int positionalFields)
                 m_buffer.clear();
                 m_head.clear();
                 headCount = 1;
-                m_assemblyProgressive = prog;
+                m_assemblyProgressive = prog.toString();
             }
             firstEntry = false;
         }
@@ -131,7 +132,7 @@ void TVelFileUtil::AssembleRecords(QChar letter, int positionalFields)
                 m_buffer.clear();
                 m_head.clear();
                 headCount = 1;
-                m_assemblyProgressive = prog;
+                m_assemblyProgressive = prog.toString();
             }
         }
     }

@@ -152,7 +152,7 @@ void writeFile(const Records &r, const VelSupplyPlaces &places, size_t from, siz
 {
     auto out = std::make_unique<TOvSafeFile>(stagedName);
     out->open();
-    auto line = [&](const QString &record) {
+    auto line = [&](QStringView record) {
         if (record.size() != TVelFileUtil::RecordLength)
             throw EOvError(QStringLiteral("Record di %1 caratteri invece di %2 nel file %3")
                                .arg(record.size())
@@ -182,7 +182,7 @@ void writeFile(const Records &r, const VelSupplyPlaces &places, size_t from, siz
             ++counts[letter.at(0)];
         if (letter == QLatin1String("D") && r.fCert >= 0)
             inFiles.insert(r.certification(i));
-        line(r.t.valueAt(r.body[i], r.fRec).toString());
+        line(r.t.textAt(r.body[i], r.fRec));
     }
     QString recZ = r.z;
     for (const VelSupplyPlaces::Count &c : places.counts)

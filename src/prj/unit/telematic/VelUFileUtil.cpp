@@ -65,16 +65,33 @@ TVelFileUtil::Raw TVelFileUtil::columnRaw(TClientDataSet *ds, const TXMLCampoTyp
     Raw raw;
     if (!ds || column.isEmpty())
         return raw;
-    const TField f = ds->findField(column);
-    if (!f)
-        fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(column, ds->objectName()));
+    // the index of a column is looked up by name once per field, dataset and column list
+    TXMLCampoType::Lookup &l = field.lookup;
+    const void *columns = ds->fieldDefs().constData();
+    if (l.namedOf != ds || l.namedColumnsOf != columns) {
+        l.named.clear();
+        l.namedOf = ds;
+        l.namedColumnsOf = columns;
+    }
+    int index = -1;
+    for (const auto &[name, at] : std::as_const(l.named))
+        if (name == column) {
+            index = at;
+            break;
+        }
+    if (index < 0) {
+        index = ds->fieldIndex(column);
+        if (index < 0)
+            fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(column, ds->objectName()));
+        l.named.append({column, index});
+    }
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    const QVariant v = f.value();
+    const QVariant v = ds->field(index).value();
     if (v.isNull() || !v.isValid())
         return raw;
     raw.assigned = true;
-    raw.text = fieldValueText(f.dataType(), v);
+    raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
     return raw;
 }
 
