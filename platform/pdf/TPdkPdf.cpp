@@ -411,10 +411,12 @@ int TPdkPdf::SaveToFile(const QString &path)
 
 int TPdkPdf::SaveToBatch(TOvSafeFileBatch &batch, const QString &path)
 {
-    return save([&](const char *data, qint64 size) { batch.add(path, data, size); });
+    // The streams a cut copies were compressed when the document was saved:
+    // they go as they are, not inflated and compressed again.
+    return save([&](const char *data, qint64 size) { batch.add(path, data, size); }, true);
 }
 
-int TPdkPdf::save(const std::function<void(const char *data, qint64 size)> &write)
+int TPdkPdf::save(const std::function<void(const char *data, qint64 size)> &write, bool streamsAsTheyAre)
 {
     Doc *doc = d->current();
     if (!doc)
@@ -429,6 +431,8 @@ int TPdkPdf::save(const std::function<void(const char *data, qint64 size)> &writ
         writer.setObjectStreamMode(qpdf_o_generate);
         writer.setCompressStreams(true);
         writer.setDeterministicID(true);
+        if (streamsAsTheyAre)
+            writer.setDecodeLevel(qpdf_dl_none);
         writer.write();
         bytes = writer.getBufferSharedPointer();
     } catch (const std::exception &e) {

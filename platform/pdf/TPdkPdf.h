@@ -50,7 +50,8 @@ public:
     // save leaves an existing file as it was). 0 on failure; LastErrorText says why.
     int SaveToFile(const QString &path);
     // The same, into a batch of files made durable together (the file takes
-    // its name at the batch's commit).
+    // its name at the batch's commit); streams already compressed are written
+    // as they are (for documents cut from one this workspace saved).
     int SaveToBatch(TOvSafeFileBatch &batch, const QString &path);
     // The selected document's information dictionary: title, author, the
     // creating program and the creation date (empty texts are left out).
@@ -129,7 +130,7 @@ public:
 
 private:
     // Serializes the selected document and hands its bytes to `write`.
-    int save(const std::function<void(const char *data, qint64 size)> &write);
+    int save(const std::function<void(const char *data, qint64 size)> &write, bool streamsAsTheyAre = false);
 
     struct Impl;
     std::unique_ptr<Impl> d;
