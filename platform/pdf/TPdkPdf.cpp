@@ -92,6 +92,7 @@ struct SharedForm
     QPDFObjectHandle mediaBox;
     QPDFObjectHandle cropBox;   // null when the model page has none
     QPDFObjectHandle rotate;    // null when none
+    QPDFObjectHandle sourceForm; // made in the source document for the copy, dropped with the target
     double llx = 0, lly = 0, urx = 0, ury = 0;
 };
 
@@ -250,9 +251,11 @@ struct TPdkPdf::Impl
 
         flush(source, sourcePage);
         QPDFObjectHandle form = QPDFPageObjectHelper(sourcePage.page).getFormXObjectForPage(false);
-        if (&source != &target)
-            form = target.q->copyForeignObject(form);
         SharedForm sf;
+        if (&source != &target) {
+            sf.sourceForm = form;
+            form = target.q->copyForeignObject(form);
+        }
         QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
         xobjects.replaceKey("/Fm0", form);
         QPDFObjectHandle res = QPDFObjectHandle::newDictionary();
@@ -367,6 +370,22 @@ int TPdkPdf::NewDocument()
     return d->selectedDoc;
 }
 
+int TPdkPdf::CloseDocument(int documentId)
+{
+    if (!d->doc(documentId))
+        return d->fail(QStringLiteral("Documento sconosciuto: %1").arg(documentId));
+    // The forms made in other documents to copy their pages here go too:
+    // the copies read them until this document goes.
+    Doc *doc = d->doc(documentId);
+    for (const auto &[key, form] : doc->forms)
+        if (Doc *source = d->doc(key.first); source && form.sourceForm.isInitialized())
+            source->q->replaceObject(form.sourceForm.getObjGen(), QPDFObjectHandle::newNull());
+    d->docs[size_t(documentId - 1)].reset();
+    if (d->selectedDoc == documentId)
+        d->selectedDoc = 0;
+    return 1;
+}
+
 int TPdkPdf::SelectedDocument() const
 {
     return d->selectedDoc;
@@ -382,6 +401,23 @@ int TPdkPdf::SelectDocument(int documentId)
 
 int TPdkPdf::SaveToFile(const QString &path)
 {
+    return save([&path](const char *data, qint64 size) {
+        TOvSafeFile file(path);
+        file.open();
+        file.write(data, size);
+        file.commit();
+    });
+}
+
+int TPdkPdf::SaveToBatch(TOvSafeFileBatch &batch, const QString &path)
+{
+    // The streams a cut copies were compressed when the document was saved:
+    // they go as they are, not inflated and compressed again.
+    return save([&](const char *data, qint64 size) { batch.add(path, data, size); }, true);
+}
+
+int TPdkPdf::save(const std::function<void(const char *data, qint64 size)> &write, bool streamsAsTheyAre)
+{
     Doc *doc = d->current();
     if (!doc)
         return d->fail(QStringLiteral("Nessun documento selezionato"));
@@ -395,16 +431,15 @@ int TPdkPdf::SaveToFile(const QString &path)
         writer.setObjectStreamMode(qpdf_o_generate);
         writer.setCompressStreams(true);
         writer.setDeterministicID(true);
+        if (streamsAsTheyAre)
+            writer.setDecodeLevel(qpdf_dl_none);
         writer.write();
         bytes = writer.getBufferSharedPointer();
     } catch (const std::exception &e) {
         return d->fail(QString::fromStdString(e.what()));
     }
     try {
-        TOvSafeFile file(path);
-        file.open();
-        file.write(reinterpret_cast<const char *>(bytes->getBuffer()), qint64(bytes->getSize()));
-        file.commit();
+        write(reinterpret_cast<const char *>(bytes->getBuffer()), qint64(bytes->getSize()));
     } catch (const EOvException &e) {
         return d->fail(e.message());
     }

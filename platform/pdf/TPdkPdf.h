@@ -19,7 +19,10 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <memory>
+
+class TOvSafeFileBatch;
 
 enum class TPdkAlign { Left, Right, Center };
 
@@ -37,11 +40,19 @@ public:
     int LoadFromFile(const QString &path);
     // Creates a document holding one empty A4 page, selects it and its page.
     int NewDocument();
+    // Drops a document and all it holds (its identifier stays unknown; none
+    // is selected when it was). A document other documents copied pages from
+    // stays until they are saved.
+    int CloseDocument(int documentId);
     int SelectedDocument() const;
     int SelectDocument(int documentId); // 0 for an unknown identifier
     // Writes the selected document (to a temporary file first, so a failed
     // save leaves an existing file as it was). 0 on failure; LastErrorText says why.
     int SaveToFile(const QString &path);
+    // The same, into a batch of files made durable together (the file takes
+    // its name at the batch's commit); streams already compressed are written
+    // as they are (for documents cut from one this workspace saved).
+    int SaveToBatch(TOvSafeFileBatch &batch, const QString &path);
     // The selected document's information dictionary: title, author, the
     // creating program and the creation date (empty texts are left out).
     int SetDocumentInfo(const QString &title, const QString &author, const QString &creator, const QDateTime &created);
@@ -118,6 +129,9 @@ public:
     static QString transliterate(const QString &text);
 
 private:
+    // Serializes the selected document and hands its bytes to `write`.
+    int save(const std::function<void(const char *data, qint64 size)> &write, bool streamsAsTheyAre = false);
+
     struct Impl;
     std::unique_ptr<Impl> d;
     double m_textSize = 10.0;

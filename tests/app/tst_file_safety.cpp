@@ -83,6 +83,10 @@ private slots:
     void newFilesAreTheirOwnersOnly();
     void newFoldersAreTheirOwnersOnly();
     void aMissingFileComesBackFromItsBackup();
+    void aBatchIsWholeOrNamesItsFault_data();
+    void aBatchIsWholeOrNamesItsFault();
+    void theCutLocksOnlyFilesUnderTheirNames_data();
+    void theCutLocksOnlyFilesUnderTheirNames();
 };
 
 using Writer = std::function<void(const QString &path, int version)>;
@@ -326,6 +330,158 @@ void TstFileSafety::aMissingFileComesBackFromItsBackup()
                  qPrintable(e.message()));
     }
     QVERIFY(QFileInfo(TorUtil::backupFileName(other)).isDir());
+}
+
+// Files written in one batch on a small disk: either every file takes its
+// name whole, or the fault is named (the file and the cause) and: when the
+// disk fills up in the middle of a file or a folder cannot be written, the
+// batch is dropped, nothing takes its name (the file it would have replaced
+// keeps its bytes); when a folder took a file's name before the commit, the
+// files before it are whole under their names, the others are not there.
+// No temporary file stays either way.
+void TstFileSafety::aBatchIsWholeOrNamesItsFault_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("at");    // the file at fault
+    QTest::addColumn<int>("named"); // files under their new names afterwards
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("every file") << QString() << -1 << 4 << QString();
+    QTest::newRow("disk full in the middle of a file") << QStringLiteral("pieno") << 2 << 0
+                                                       << QStringLiteral("spazio su disco esaurito");
+    QTest::newRow("read-only folder") << QStringLiteral("sola lettura") << 1 << 0
+                                      << QStringLiteral("il disco è di sola lettura");
+    QTest::newRow("a folder takes a name before the commit") << QStringLiteral("cartella") << 2 << 2
+                                                             << QStringLiteral("al suo posto c'è una cartella");
+}
+
+void TstFileSafety::aBatchIsWholeOrNamesItsFault()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, at);
+    QFETCH(int, named);
+    QFETCH(QString, cause);
+    TmpfsMount disk(1024 * 1024), readOnly(64 * 1024);
+    VELCU_REQUIRE_TMPFS(disk);
+    VELCU_REQUIRE_TMPFS(readOnly);
+    QVERIFY(readOnly.setReadOnly(true));
+    const auto path = [&](int i) {
+        return (i == at && fault == QLatin1String("sola lettura") ? readOnly : disk)
+            .filePath(QStringLiteral("RSSMRA80A01H19%1X.pdf").arg(i));
+    };
+    const auto bytes = [](int i) { return QByteArray(200 * 1024, char('a' + i)); };
+    TOvSafeFile::writeFile(path(0), "vecchio");
+
+    TOvSafeFileBatch batch;
+    QString error;
+    try {
+        for (int i = 0; i < 4; ++i) {
+            if (i == at && fault == QLatin1String("pieno"))
+                disk.fill(100 * 1024);
+            batch.add(path(i), bytes(i));
+            if (i == at && fault == QLatin1String("cartella"))
+                QVERIFY(QDir().mkpath(path(i)));
+        }
+        batch.commit();
+    } catch (const EOvError &e) {
+        error = e.message();
+        batch.cancel();
+    }
+    QCOMPARE(error.isEmpty(), cause.isEmpty());
+    if (!cause.isEmpty())
+        QVERIFY2(error.contains(cause) && error.contains(QFileInfo(path(at)).fileName()), qPrintable(error));
+    if (fault == QLatin1String("cartella"))
+        QCOMPARE(batch.failedAt(), at);
+    QCOMPARE(batch.size(), 0);
+    for (int i = 0; i < 4; ++i) {
+        if (i < named)
+            QCOMPARE(readAll(path(i)), bytes(i));
+        else if (i == 0)
+            QCOMPARE(readAll(path(i)), QByteArray("vecchio"));
+        else if (i != at || fault != QLatin1String("cartella"))
+            QVERIFY2(!QFileInfo::exists(path(i)), qPrintable(path(i)));
+    }
+    QCOMPARE(filesIn(disk.path()).filter(QStringLiteral(".tmp-")), QStringList());
+}
+
+// The cut into one PDF per payee, in batches: a CU is handed to be locked
+// only once its file is whole under its name. When the disk fills up, or a
+// folder takes a file's name while its batch waits, the payees before are
+// done and locked, the one at fault is named with the cause, the others are
+// not reached, and no temporary file stays.
+void TstFileSafety::theCutLocksOnlyFilesUnderTheirNames_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("every payee") << QString() << 12 << QString();
+    QTest::newRow("disk full") << QStringLiteral("pieno") << 5 << QStringLiteral("spazio su disco esaurito");
+    QTest::newRow("a folder in a waiting file's place") << QStringLiteral("cartella") << 4
+                                                       << QStringLiteral("al suo posto c'è una cartella");
+}
+
+void TstFileSafety::theCutLocksOnlyFilesUnderTheirNames()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, at);
+    QFETCH(QString, cause);
+    constexpr int payees = 12;
+    TmpfsMount disk(2 * 1024 * 1024);
+    VELCU_REQUIRE_TMPFS(disk);
+    const QString whole = disk.filePath(QStringLiteral("intero.pdf"));
+    {
+        TPdkPdf pdf;
+        pdf.NewDocument();
+        for (int i = 0; i < payees; ++i) {
+            if (i > 0)
+                pdf.NewPage();
+            pdf.DrawText(50, 50, QStringLiteral("Percipiente %1").arg(i));
+        }
+        QCOMPARE(pdf.SaveToFile(whole), 1);
+    }
+    QList<VelCliPdfSplit::Part> parts;
+    TVelRunOutcome outcome;
+    for (int i = 0; i < payees; ++i) {
+        parts.append({disk.filePath(QStringLiteral("CF%1.pdf").arg(i, 2, 10, QLatin1Char('0'))), i + 1, i + 1});
+        outcome.add({});
+    }
+    QList<int> locked;
+    int lockedWithoutFile = 0;
+    VelCliPdfSplit::Locker locker{[&](const QList<int> &ks) {
+                                      for (const int k : ks) {
+                                          TPdkPdf check;
+                                          lockedWithoutFile += check.LoadFromFile(parts.at(k).file) ? 0 : 1;
+                                      }
+                                      locked << ks;
+                                  },
+                                  [](int) { return false; }};
+    // the fault comes once the part before it is in its batch
+    const auto progress = [&](int done, int) {
+        if (done != at)
+            return;
+        if (fault == QLatin1String("pieno"))
+            disk.fill();
+        else if (fault == QLatin1String("cartella"))
+            QDir().mkpath(parts.at(at - 1).file);
+    };
+    VelCliPdfSplit::split(whole, parts, outcome, locker, progress);
+
+    const int done = fault == QLatin1String("cartella") ? at - 1 : at;
+    QCOMPARE(outcome.count(TVelResult::Fatto), done);
+    QCOMPARE(locked.size(), done);
+    QCOMPARE(lockedWithoutFile, 0);
+    for (int k = done; k < payees; ++k) {
+        const TVelPayeeOutcome &p = outcome.payees.at(k);
+        if (k == done) {
+            QCOMPARE(p.result, TVelResult::Errore);
+            QVERIFY2(p.reason.contains(cause) && p.reason.contains(QFileInfo(parts.at(k).file).fileName()),
+                     qPrintable(p.reason));
+        } else {
+            QCOMPARE(p.result, TVelResult::NonEseguito);
+            QVERIFY2(p.reason.contains(QStringLiteral("non raggiunto")), qPrintable(p.reason));
+            QVERIFY2(!QFileInfo::exists(parts.at(k).file), qPrintable(parts.at(k).file));
+        }
+    }
+    QCOMPARE(filesIn(disk.path()).filter(QStringLiteral(".tmp-")), QStringList());
 }
 
 QTEST_MAIN(TstFileSafety)

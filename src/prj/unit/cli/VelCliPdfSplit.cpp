@@ -19,12 +19,13 @@
 namespace VelCliPdfSplit {
 
 namespace {
-// The workspace keeps every document it made until it goes: a fresh one every
-// so many parts keeps the memory of a run of thousands of payees flat.
-constexpr int PartsPerWorkspace = 500;
-// The CUs of the files written are locked at least once a second, and every
-// so many files: one store transaction a batch, and a run stopped at any
-// moment leaves little written and not yet locked.
+// The files are written in batches made durable together (one sync of the
+// disk and one of the folder a batch), and the CUs of a batch are locked as
+// soon as its files have their names. A batch ends at LockBatch files or
+// after LockEveryMs, whichever comes first; the first batches are smaller
+// (one file, two, four...), so that the first CUs are delivered at once: one
+// store transaction a batch, and a run stopped at any moment leaves little
+// written and not yet locked.
 constexpr int LockBatch = 100;
 constexpr qint64 LockEveryMs = 1000;
 
@@ -42,9 +43,16 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
     const int total = int(parts.size());
     if (outcome.payees.size() < parts.size())
         throw EAssertionFailed(QStringLiteral("Esito senza percipienti per le parti del documento"));
-    QList<int> pending;
+    TOvSafeFileBatch batch;
+    QList<int> inBatch; // the parts whose files wait in the batch
+    int batchSize = 1;
+    QList<int> pending; // the parts whose files have their names, CU not yet locked
     QElapsedTimer sinceLock;
     sinceLock.start();
+    const QString stoppedBefore = QStringLiteral("non raggiunto: la stampa si è fermata prima");
+    auto stoppedAt = [&](int k) {
+        return QStringLiteral("non raggiunto: la stampa si è fermata al file \"%1\"").arg(native(parts.at(k).file));
+    };
 
     // The parts not reached take the reason the run stopped.
     auto stopAt = [&](int from, const QString &why) {
@@ -85,26 +93,50 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
         }
         return true;
     };
+    // The batch's files take their names, then their CUs are locked. An empty
+    // text when the run goes on; otherwise the reason for the parts after.
+    // A file that failed is named with the cause; those of the batch after it
+    // were never renamed and are not reached.
+    auto deliver = [&]() -> QString {
+        QString failure;
+        try {
+            batch.commit();
+        } catch (const EOvException &e) {
+            failure = e.message();
+        }
+        pending << inBatch.mid(0, batch.committed());
+        QString after;
+        if (!failure.isEmpty()) {
+            const int k = inBatch.at(batch.failedAt());
+            outcome.payees[k].result = TVelResult::Errore;
+            outcome.payees[k].reason = ovWriteFailedText(native(parts.at(k).file), failure);
+            after = stoppedAt(k);
+            for (const int j : inBatch.mid(batch.failedAt() + 1)) {
+                outcome.payees[j].result = TVelResult::NonEseguito;
+                outcome.payees[j].reason = after;
+            }
+        }
+        inBatch.clear();
+        batchSize = qMin(batchSize * 2, LockBatch);
+        if (!lockPending())
+            return stoppedBefore;
+        return after;
+    };
 
-    std::unique_ptr<TPdkPdf> pdf;
-    int source = 0;
+    // The document is read once; each part's own document is dropped once
+    // saved, so the memory of a run of thousands of payees stays flat.
+    TPdkPdf pdf;
+    const int source = total > 0 ? pdf.LoadFromFile(document) : 0;
+    if (total > 0 && !source) {
+        outcome.fatal = QStringLiteral("Impossibile leggere il documento \"%1\": %2")
+                            .arg(native(document), pdf.LastErrorText());
+        stopAt(0, outcome.fatal);
+        return;
+    }
     for (int i = 0; i < total; ++i) {
         const Part &part = parts.at(i);
         TVelPayeeOutcome &payee = outcome.payees[i];
         payee.stage = TVelStage::Scrittura;
-        if (i % PartsPerWorkspace == 0) {
-            pdf = std::make_unique<TPdkPdf>();
-            source = pdf->LoadFromFile(document);
-            if (!source) {
-                outcome.fatal = QStringLiteral("Impossibile leggere il documento \"%1\": %2")
-                                    .arg(native(document), pdf->LastErrorText());
-                if (lockPending())
-                    stopAt(i, outcome.fatal);
-                else
-                    stopAt(i, QStringLiteral("non raggiunto: la stampa si è fermata prima"));
-                return;
-            }
-        }
         QString failure;
         if (part.firstPage < 1 || part.lastPage < part.firstPage) {
             failure = QStringLiteral("pagine non valide per il file \"%1\": %2-%3")
@@ -112,38 +144,41 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
                           .arg(part.firstPage)
                           .arg(part.lastPage);
         } else {
-            const int doc = pdf->NewDocument();
+            const int doc = pdf.NewDocument();
             // The new document's empty page goes once the CU's pages are in.
             const bool ok = doc
-                            && pdf->CopyPageRanges(source,
-                                                   QStringLiteral("%1-%2").arg(part.firstPage).arg(part.lastPage))
-                            && pdf->DeletePages(1, 1)
-                            && VelImprint::setDocumentInfo(*pdf, info.titles.value(i), info.author)
-                            && pdf->SaveToFile(part.file);
+                            && pdf.CopyPageRanges(source,
+                                                  QStringLiteral("%1-%2").arg(part.firstPage).arg(part.lastPage))
+                            && pdf.DeletePages(1, 1)
+                            && VelImprint::setDocumentInfo(pdf, info.titles.value(i), info.author)
+                            && pdf.SaveToBatch(batch, part.file);
             if (!ok) {
                 // The workspace's own message names the file when the save failed.
-                failure = ovWriteFailedText(native(part.file), pdf->LastErrorText().trimmed());
+                failure = ovWriteFailedText(native(part.file), pdf.LastErrorText().trimmed());
             }
+            if (doc)
+                pdf.CloseDocument(doc);
         }
         if (!failure.isEmpty()) {
             payee.result = TVelResult::Errore;
             payee.reason = failure;
-            const bool locked = lockPending();
-            stopAt(i + 1, locked ? QStringLiteral("non raggiunto: la stampa si è fermata al file \"%1\"")
-                                       .arg(native(part.file))
-                                 : QStringLiteral("non raggiunto: la stampa si è fermata prima"));
+            const QString why = deliver();
+            stopAt(i + 1, why.isEmpty() ? stoppedAt(i) : why);
             return;
         }
         payee.stage = TVelStage::Conferma;
-        pending << i;
-        if ((pending.size() >= LockBatch || sinceLock.elapsed() >= LockEveryMs) && !lockPending()) {
-            stopAt(i + 1, QStringLiteral("non raggiunto: la stampa si è fermata prima"));
-            return;
+        inBatch << i;
+        if (inBatch.size() >= batchSize || sinceLock.elapsed() >= LockEveryMs) {
+            const QString why = deliver();
+            if (!why.isEmpty()) {
+                stopAt(i + 1, why);
+                return;
+            }
         }
         if (progress)
             progress(i + 1, total);
     }
-    lockPending();
+    deliver();
 }
 
 // ---------------------------------------------------------------- the folder

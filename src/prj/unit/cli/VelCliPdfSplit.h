@@ -1,9 +1,11 @@
 #pragma once
 // Cuts a printed document into one PDF per payee: each part takes a range of
 // the document's pages into a file of its own, written whole through the PDF
-// workspace (a temporary file beside it, flushed to disk, then renamed). The
-// CU a part delivers is locked only once its file has its final name: the
-// parts written are handed to the caller, a few at a time, to lock them.
+// workspace into a batch of files (TOvSafeFileBatch: temporary files beside
+// their targets, the batch flushed to disk at once, then renamed, then the
+// folder synced). The CU a part delivers is locked only once its file is on
+// disk under its final name: the parts of each batch are handed to the
+// caller, as soon as the batch is committed, to lock them.
 //
 // The delivery folder is held by one run at a time (FolderGuard); the run
 // works in a hidden folder of its own there and, before it starts, removes

@@ -1,0 +1,88 @@
+// One PDF per payee, as `velcu-cli stampa --sintetico --per-percipiente`
+// does it: a school of `count` CUs in the fiscal store (SQLite), the whole
+// summary document printed (set-up, not timed), then the split timed: a file
+// per payee in the delivery folder, each CU locked once its file is on disk.
+// Prints the split's time, the files written and the peak memory.
+// Usage: bench_pdf_split [payees] [folder]   (the folder defaults to a
+// temporary one; give one on the disk to measure)
+#include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/cli/VelCliPdfSplit.h"
+#include "src/prj/unit/print/TdmVelMain.h"
+#include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/print/VelCuPrint.h"
+#include "tor/store/torUDBCds.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "BenchCuStore.h"
+
+using namespace bench;
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;
+    if (!qEnvironmentVariableIsSet("VELCU_STAGE_DIR"))
+        qputenv("VELCU_STAGE_DIR", VELCU_STAGE_DIR);
+    QTemporaryDir dir(argc > 2 ? QDir(QString::fromLocal8Bit(argv[2])).filePath(QStringLiteral("bench-XXXXXX"))
+                               : QDir::tempPath() + QStringLiteral("/bench-XXXXXX"));
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary folder: %s\n", qPrintable(dir.errorString()));
+        return 1;
+    }
+
+    TOvSQLConnection c(sqliteFile(dir.filePath(QStringLiteral("bench.sqlite"))));
+    TTorDBCds store;
+    openStore(c, store);
+    g_cpuMark = cpuMs();
+    QElapsedTimer t;
+    t.start();
+    fillStore(store, count);
+    report("store filled (set-up)", t.elapsed(), QStringLiteral("%1 CUs").arg(count));
+
+    TdmVelStampePDF stampe;
+    TdmVelMain main;
+    TVelCuPrint run(store, stampe, main);
+    run.outputFolder = dir.filePath(QStringLiteral("Stp"));
+    QDir().mkpath(run.outputFolder);
+    t.restart();
+    run.open();
+    const QString whole = run.printDocument(run.allRows(), TVelCuPrint::defaultFileName(false));
+    report("whole document printed (set-up)", t.elapsed(), QStringLiteral("%1 ranges").arg(run.pageRanges().size()));
+
+    const QString folder = dir.filePath(QStringLiteral("percipienti"));
+    QDir().mkpath(folder);
+    TVelRunOutcome outcome;
+    QList<VelCliPdfSplit::Part> parts;
+    QList<TBookmark> rows;
+    VelCliPdfSplit::Info info;
+    info.author = QStringLiteral("ISTITUTO");
+    for (const TVelCuPrint::PageRange &range : run.pageRanges()) {
+        const TVelPayeeOutcome &payee = outcome.add(run.payeeOf(range.row));
+        parts.append({QDir(folder).filePath(payee.codFis + QStringLiteral(".pdf")), range.first, range.last});
+        info.titles << QStringLiteral("Certificazione Unica - %1").arg(payee.nome);
+        rows << range.row;
+    }
+    VelCliPdfSplit::Locker locker;
+    locker.lock = [&](const QList<int> &done) {
+        QList<TBookmark> lock;
+        for (const int k : done)
+            lock << rows.at(k);
+        run.lockPrinted(lock);
+    };
+    locker.locked = [&](int k) { return run.isLocked(rows.at(k)); };
+
+    t.restart();
+    VelCliPdfSplit::split(whole, parts, outcome, locker, {}, info);
+    const qint64 ms = t.elapsed();
+    const int files = int(QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
+    report("split: one PDF per payee, CUs locked", ms,
+           QStringLiteral("%1 files, %2 done").arg(files).arg(outcome.count(TVelResult::Fatto)));
+    std::printf("per-payee split of %d payees: %lld ms (target < 10000 ms); %d files written; peak memory %.1f MB%s\n",
+                count, ms, files, procMb("VmHWM:"), outcome.riuscito() ? "" : qPrintable(QStringLiteral("; FAILED: ") + outcome.fatal));
+    return outcome.riuscito() && files == count ? 0 : 1;
+}
