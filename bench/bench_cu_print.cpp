@@ -42,13 +42,8 @@ int main(int argc, char **argv)
 
     TOvSQLConnection c(sqliteFile(dir.filePath(QStringLiteral("bench.sqlite"))));
     TTorDBCds store;
-    openStore(c, store);
-
-    g_cpuMark = cpuMs();
+    openFilledStore(c, store, count);
     QElapsedTimer t;
-    t.start();
-    fillStore(store, count);
-    report("store filled (set-up, not the print)", t.elapsed(), QStringLiteral("%1 CUs").arg(count));
 
     TdmVelStampePDF stampe;
     TdmVelMain main;

@@ -43,13 +43,8 @@ int main(int argc, char **argv)
 
     TOvSQLConnection c(sqliteFile(dir.filePath(QStringLiteral("bench.sqlite"))));
     TTorDBCds store;
-    openStore(c, store);
-
-    g_cpuMark = cpuMs();
+    openFilledStore(c, store, count);
     QElapsedTimer t;
-    t.start();
-    fillStore(store, count);
-    report("store filled (set-up, not the supply)", t.elapsed(), QStringLiteral("%1 CUs").arg(count));
     // the supply's own peak: what the set-up freed goes back to the system and
     // the peak starts again from what the process holds now
 #if defined(__GLIBC__)
