@@ -1,0 +1,311 @@
+// The supply's checks before generation: what the agency would refuse, the
+// supplier and the agent.
+#include "src/prj/unit/telematic/TdmVelFile.h"
+
+#include "src/prj/unit/model/VelError.h"
+
+#include "platform/core/OvFolders.h"
+#include "platform/core/OvExceptions.h"
+#include "platform/dataset/TClientDataSet.h"
+#include "platform/framework/OvMessages.h"
+#include "platform/sql/OvSQLQuery.h"
+#include "rag/params/dmRagParams.h"
+#include "src/prj/unit/check/VelSupplyCheck.h"
+#include "src/prj/unit/check/VelCoherence.h"
+#include "src/prj/unit/check/VelMandatoryFields.h"
+#include "src/prj/unit/model/VelCodFis.h"
+#include "src/prj/unit/telematic/VelAnnotationCodes.h"
+#include "src/prj/unit/telematic/VelFileTables.h"
+#include "src/prj/unit/telematic/VelSupplyWriter.h"
+#include "src/prj/unit/telematic/VelTaxCode.h"
+#include "tor/query/torCQueryText.h"
+#include "tor/store/torUDBCds.h"
+#include "tor/util/TorCampagna.h"
+#include "tor/util/TorFolders.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QFileInfo>
+
+#include <algorithm>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+
+namespace {
+
+void releaseFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+using Source = VelFileCds::Source;
+
+QString text(TClientDataSet &ds, const char *column)
+{
+    const TField f = ds.findField(QLatin1String(column));
+    return f ? f.asString() : QString();
+}
+
+// The rows of a dataset in the order they were loaded (no filter, no
+// index), as the coherence check reads them; the dataset's order and
+// current row are kept.
+QList<QVariantHash> naturalRows(TClientDataSet &ds)
+{
+    ds.setFiltered(false);
+    const QString order = ds.indexFieldNames();
+    if (order.isEmpty())
+        return TVelCoherenceInput::rowsOf(ds);
+    const TBookmark at = ds.bookmark();
+    ds.setIndexFieldNames(QString());
+    const QList<QVariantHash> rows = TVelCoherenceInput::rowsOf(ds);
+    ds.setIndexFieldNames(order);
+    if (at != InvalidBookmark && ds.bookmarkValid(at))
+        ds.gotoBookmark(at);
+    return rows;
+}
+
+bool blank(TClientDataSet &ds, const char *column)
+{
+    return text(ds, column).trimmed().isEmpty();
+}
+
+} // namespace
+
+QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
+{
+    QStringList report;
+    TClientDataSet &d = dip();
+    TClientDataSet &family = m_ws.dataSet(QLatin1String(VelFileCds::ConFamCar));
+    family.setFiltered(false);
+    // the first dependants' row of each tax code, found once
+    QHash<QString, int> familyRow;
+    if (family.active() && !rows.isEmpty()) {
+        const int fcf = family.fieldIndex(QStringLiteral("SCUDCODFIS"));
+        for (int r = family.recordCount() - 1; fcf >= 0 && r >= 0; --r)
+            familyRow.insert(family.valueAt(r, fcf).toString(), r + 1);
+    }
+    for (int r : rows) {
+        d.setRecNo(r);
+        QStringList problems;
+        bool ok = mandatoryCheck(problems, {&d});
+        const QString cf = text(d, "SCUDCODFIS");
+        if (const int at = familyRow.value(cf); at > 0 && !cf.isEmpty()) {
+            family.setRecNo(at);
+            ok = mandatoryCheck(problems, {&family}) && ok;
+        }
+        if (ok)
+            continue;
+        report << QString() << QStringLiteral("Dipendente: ") + text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME");
+        for (const QString &p : std::as_const(problems))
+            report << p.split(QStringLiteral("\r\n"));
+    }
+    return report;
+}
+
+QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
+{
+    TClientDataSet &d = dip();
+    const int fCf = d.fieldIndex(QStringLiteral("SCUDCODFIS"));
+    if (fCf < 0)
+        return {};
+    const int keep = d.recNo();
+    QHash<QString, QStringList> names;
+    QStringList order;
+    for (int r : rows) {
+        d.setRecNo(r);
+        const QString cf = text(d, "SCUDCODFIS").trimmed().toUpper();
+        if (cf.isEmpty())
+            continue;
+        if (!names.contains(cf))
+            order << cf;
+        QString who = (text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME")).simplified();
+        const QString month = text(d, "SCUDMESE").trimmed();
+        if (!month.isEmpty())
+            who += QStringLiteral(" (mese %1)").arg(month);
+        names[cf] << who;
+    }
+    if (keep > 0)
+        d.setRecNo(keep);
+    QStringList lines;
+    for (const QString &cf : std::as_const(order)) {
+        const QStringList &who = names[cf];
+        if (who.size() > 1)
+            lines << QStringLiteral("Il codice fiscale %1 compare in %2 certificazioni dello stesso sostituto "
+                                    "d'imposta: %3.")
+                         .arg(cf)
+                         .arg(who.size())
+                         .arg(who.join(QStringLiteral(", ")));
+    }
+    if (!lines.isEmpty())
+        lines << QStringLiteral("Fornitura non generata: un percipiente ha una sola certificazione per sostituto; "
+                                "eliminare in \"Dati CU\" quelle in più.");
+    return lines;
+}
+
+QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
+{
+    // what the supply's check (and the agency's) would refuse in the file:
+    // the tax codes of payee and dependants, the provinces' two letters ("EE"
+    // for a place of birth abroad)
+    TClientDataSet &d = dip();
+    TClientDataSet &family = m_ws.dataSet(QLatin1String(VelFileCds::ConFamCar));
+    family.setFiltered(false);
+    QHash<qint64, QList<int>> familyRows; // IAFIID -> 0-based rows
+    if (family.active() && !rows.isEmpty()) {
+        const int fId = family.fieldIndex(QStringLiteral("IAFIID"));
+        for (int r = 0; fId >= 0 && r < family.recordCount(); ++r)
+            familyRows[family.valueAt(r, fId).toLongLong()] << r;
+    }
+    auto badCode = [](const QString &value, const QString &what) {
+        const QString code = value.trimmed().toUpper();
+        const QString why = VelCodFis::problem(code);
+        return why.isEmpty() ? QString() : QStringLiteral(" - %1 non valido (%2): %3").arg(what, code, why);
+    };
+    static const QRegularExpression province(QStringLiteral("^[A-Z]{2}$"));
+    const int keep = d.recNo();
+    QStringList report;
+    for (int r : rows) {
+        d.setRecNo(r);
+        QStringList lines;
+        if (const QString cf = text(d, "SCUDCODFIS"); !cf.trimmed().isEmpty())
+            lines << badCode(cf, QStringLiteral("Codice fiscale del percipiente"));
+        for (const auto &[column, what] : {std::pair{"SCUDPROVNAS", "Provincia di nascita"},
+                                           std::pair{"SCUDPROVDFAP", "Provincia del domicilio fiscale al 1/1"},
+                                           std::pair{"SCUDPROVDFAC", "Provincia del domicilio fiscale all'1/1 dell'anno successivo"}}) {
+            const QString v = text(d, column).trimmed();
+            if (!v.isEmpty() && !province.match(v.toUpper()).hasMatch())
+                lines << QStringLiteral(" - %1 non valida (\"%2\"): la sigla di due lettere, \"EE\" per uno Stato estero")
+                             .arg(QLatin1String(what), v);
+        }
+        for (int fr : familyRows.value(d.fieldByName(QStringLiteral("IAFIID")).asInteger())) {
+            family.setRecNo(fr + 1);
+            for (const auto &[column, what] : {std::pair{"SCUDCODFISCON", "Codice fiscale del coniuge"},
+                                               std::pair{"SCUDCODFISPRIFIGL", "Codice fiscale del primo figlio"},
+                                               std::pair{"SCUDCODFISFIGL", "Codice fiscale del familiare"}}) {
+                const QString cf = text(family, column);
+                if (!cf.trimmed().isEmpty())
+                    lines << badCode(cf, QLatin1String(what));
+            }
+        }
+        lines.removeAll(QString());
+        if (lines.isEmpty())
+            continue;
+        report << QStringLiteral("Dipendente: ") + (text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME")).simplified();
+        report << lines;
+    }
+    if (keep > 0)
+        d.setRecNo(keep);
+    if (!report.isEmpty())
+        report << QStringLiteral("Fornitura non generata: il controllo del file la rifiuterebbe; correggere questi dati "
+                                 "in \"Dati CU\".");
+    return report;
+}
+
+bool TdmVelFile::preCheck(const QList<int> &rows)
+{
+    // the distributor's setting first: no question on the office's data for a
+    // supply that could not be written anyway
+    VelTaxCode::checkedSoftwareProducer(m_settingsFile);
+    // The coherence check of the visited CUs: what the agency would refuse
+    // stops the supply with the other refusals; the rest goes to the log.
+    // The CUs as open() read them, the ones the supply is made from: read
+    // once, not again from the store; the agent's row as the generation reads it.
+    auto loaded = [this](const char *structure) -> QList<QVariantHash> {
+        for (const Source &s : VelFileCds::Sources)
+            if (QLatin1String(s.structure) == QLatin1String(structure)
+                && QLatin1String(s.cds) != QLatin1String(VelFileCds::Sost)) {
+                TClientDataSet &ds = m_ws.dataSet(QLatin1String(s.cds));
+                if (!ds.active())
+                    break;
+                return naturalRows(ds);
+            }
+        TClientDataSet ds;
+        m_store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+        return TVelCoherenceInput::rowsOf(ds);
+    };
+    const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
+        m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, m_queries, dip(),
+        rows, loaded);
+    // the rows the check read, freed, go back to the system
+    releaseFreedMemory();
+    for (const QString &line : coherence.warnings)
+        say(line);
+    QStringList refused = repeatedTaxCodes(rows);
+    refused << unsendableFields(rows) << coherence.blocking;
+    if (const QStringList &repeated = refused; !repeated.isEmpty()) {
+        startOutcome(rows);
+        stopOutcome(repeated.join(QLatin1Char(' ')));
+        for (const QString &line : repeated)
+            say(line);
+        if (information)
+            information(repeated, false);
+        return false;
+    }
+    const QStringList report = preCheckReport(rows);
+    if (report.isEmpty())
+        return true;
+    if (information && information(report, true))
+        return true;
+    say(QStringLiteral("Generazione file telematico terminata dall'utente"));
+    return false;
+}
+
+void TdmVelFile::checkSupplier()
+{
+    TClientDataSet &forn = m_ws.dataSet(QLatin1String(VelFileCds::Forn));
+    load(forn, QStringLiteral("TCFO_FORNITORE"));
+    QString error;
+    if (forn.isEmpty())
+        error = QStringLiteral("Dati del fornitore mancanti, impossibile procedere!");
+    else if (blank(forn, "STFOCODICE"))
+        error = QStringLiteral("Tipo fornitore mancante, impossibile procedere!");
+    else if (blank(forn, "SFORCODFIS"))
+        error = QStringLiteral("Codice fiscale fornitore mancante, impossibile procedere!");
+    if (!error.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(error);
+    }
+    try {
+        VelTaxCode::require(text(forn, "SFORCODFIS").toUpper(), QStringLiteral("Codice fiscale fornitore"));
+    } catch (const EOvError &) {
+        m_dataComplete = false;
+        throw;
+    }
+}
+
+void TdmVelFile::checkAgent()
+{
+    TClientDataSet &sost = m_ws.dataSet(QLatin1String(VelFileCds::Sost));
+    load(sost, QStringLiteral("TCUS_DATISOST"));
+    if (sost.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(QStringLiteral("Dati del sostituto mancanti, impossibile procedere!"));
+    }
+    const std::pair<const char *, const char *> columns[] = {
+        {"SSOSDENOM", "   Denominazione, "},
+        {"SSOSCFRAPPR", "   Codice Fiscale Rappresentante, "},
+        {"SCARCODICE", "   Codice Carica Rappresentante,"},
+        {"SSOSCOGNRAPPR", "   Cognome Rappresentante, "},
+        {"SSOSNOMERAPPR", "   Nome Rappresentante, "},
+        {"SSOSFIRMACOM", "   Firma della comunicazione, "},
+    };
+    QString missing;
+    for (const auto &[column, label] : columns)
+        if (blank(sost, column))
+            missing += QLatin1String(label);
+    if (!missing.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(QStringLiteral("Dati mancanti del sostituto : ") + missing + QStringLiteral(" impossibile procedere!"));
+    }
+    try {
+        VelTaxCode::require(text(sost, "SSOSCODFIS").toUpper(), QStringLiteral("Codice fiscale del sostituto"));
+    } catch (const EOvError &) {
+        m_dataComplete = false;
+        throw;
+    }
+}
