@@ -4,6 +4,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvGenerator.h"
 #include "platform/db/OvTransaction.h"
+#include "platform/sql/OvSQLQuery.h"
 
 #include <QSet>
 #include <QSqlQuery>
@@ -70,6 +71,61 @@ private slots:
         TOvSQLConnection other(TestDb::config());
         other.openOrThrow();
         QCOMPARE(countRows(other, QStringLiteral("tcufo_fondicu")), 1);
+    }
+
+    // A statement the connection keeps between runs: each run reads what is
+    // committed now (another workstation's rows included), and one refused
+    // inside a transaction runs again after the rollback.
+    void keptStatementsReadTheDatabaseAsItIsNow()
+    {
+        auto db = TestDb::open();
+        TOvSQLConnection other(TestDb::config());
+        QVERIFY(other.open());
+        TOvSQLQuery q(db.get());
+        auto ids = [&] {
+            q.setCommandText(QStringLiteral("SELECT icufoid FROM tcufo_fondicu WHERE icufoid >= :MIN ORDER BY icufoid"));
+            q.paramByName(QStringLiteral("MIN")).setAsInteger(9000);
+            q.open();
+            const int n = q.recordCount();
+            q.close();
+            return n;
+        };
+        const qint64 before = db->statementsRun();
+        QCOMPARE(ids(), 0);
+        insertFund(other, 9001);
+        QCOMPARE(ids(), 1);
+        {
+            TOvTransaction tr(db.get());
+            tr.StartTransaction();
+            insertFund(*db, 9002);
+            QCOMPARE(ids(), 2);
+            tr.Commit();
+        }
+        insertFund(other, 9003);
+        QCOMPARE(ids(), 3);
+        QCOMPARE(db->statementsRun() - before, 5);
+
+        TOvSQLQuery div(db.get());
+        auto divide = [&](int by) {
+            div.setCommandText(QStringLiteral("SELECT 10 / :D AS r"));
+            div.paramByName(QStringLiteral("D")).setAsInteger(by);
+            div.open();
+            const QVariant r = div.fieldByName(QStringLiteral("R")).value();
+            div.close();
+            return r;
+        };
+        {
+            TOvTransaction tr(db.get());
+            tr.StartTransaction();
+            if (TestDb::isPostgres()) {
+                QVERIFY_THROWS_EXCEPTION(EDatabaseError, divide(0));
+                tr.Rollback();
+            } else {
+                tr.Commit();
+            }
+        }
+        QCOMPARE(divide(5).toInt(), 2);
+        QCOMPARE(countRows(other, QStringLiteral("tcufo_fondicu WHERE icufoid >= 9000")), 3);
     }
 
     void misuseIsAProgrammingError()
