@@ -1,4 +1,5 @@
 #include "platform/pdf/TPdkPdf.h"
+#include "platform/pdf/PdkContent.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"
@@ -23,57 +24,10 @@
 
 namespace {
 
+using namespace PdkContent;
+
 constexpr double kA4Width = 595.27559;  // 210 mm
 constexpr double kA4Height = 841.88976; // 297 mm
-
-// The font resource names the workspace uses on every page it draws on.
-const char *fontResource(TPdkFont font)
-{
-    return font == TPdkFont::HelveticaBold ? "/VelF2" : "/VelF1";
-}
-
-// A number as a PDF operand: at most three decimals, no trailing zeros.
-void appendNumber(std::string &out, double v)
-{
-    if (std::fabs(v) < 0.0005)
-        v = 0.0;
-    char buf[40];
-    int n = std::snprintf(buf, sizeof buf, "%.3f", v);
-    while (n > 0 && buf[n - 1] == '0')
-        --n;
-    if (n > 0 && buf[n - 1] == '.')
-        --n;
-    out.append(buf, size_t(n));
-}
-
-void appendPdfString(std::string &out, const std::string &bytes)
-{
-    out += '(';
-    for (char c : bytes) {
-        if (c == '(' || c == ')' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    out += ')';
-}
-
-struct Rgb
-{
-    double r = 0, g = 0, b = 0;
-    bool isBlack() const { return r == 0 && g == 0 && b == 0; }
-};
-
-void appendColor(std::string &out, const Rgb &c, const char *op)
-{
-    appendNumber(out, c.r);
-    out += ' ';
-    appendNumber(out, c.g);
-    out += ' ';
-    appendNumber(out, c.b);
-    out += ' ';
-    out += op;
-    out += ' ';
-}
 
 struct PageRec
 {

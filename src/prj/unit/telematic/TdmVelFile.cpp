@@ -13,6 +13,7 @@
 #include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelAnnotationCodes.h"
+#include "src/prj/unit/telematic/VelFileSupport.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
@@ -27,23 +28,11 @@
 
 #include <algorithm>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 
 namespace {
 
-// Gives back to the system the pages of the blocks freed so far. glibc keeps
-// freed small blocks in its heap, while the large blocks that follow (a
-// file's text, the records' text) are mapped afresh: without this they would
-// add to the pages still held instead of taking their place. A few ms.
-void releaseFreedMemory()
-{
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-}
+using VelFileSupport::releaseFreedMemory;
+using VelFileSupport::text;
 
 // The certification structures and their datasets, reloaded on page "Dipendenti".
 using Source = VelFileCds::Source;
@@ -57,12 +46,6 @@ const Source kCertifications[] = {
 
 constexpr const char *kAnnotationStructure = VelAnnotationRows::Structure;
 constexpr int kCodesPerRow = VelAnnotationRows::CodesPerRow;
-
-QString text(TClientDataSet &ds, const char *column)
-{
-    const TField f = ds.findField(QLatin1String(column));
-    return f ? f.asString() : QString();
-}
 
 
 

@@ -15,6 +15,7 @@
 #include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelAnnotationCodes.h"
+#include "src/prj/unit/telematic/VelFileSupport.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
@@ -29,27 +30,13 @@
 
 #include <algorithm>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 
 namespace {
 
-void releaseFreedMemory()
-{
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-}
+using VelFileSupport::releaseFreedMemory;
+using VelFileSupport::text;
 
 using Source = VelFileCds::Source;
-
-QString text(TClientDataSet &ds, const char *column)
-{
-    const TField f = ds.findField(QLatin1String(column));
-    return f ? f.asString() : QString();
-}
 
 // The rows of a dataset in the order they were loaded (no filter, no
 // index), as the coherence check reads them; the dataset's order and
