@@ -112,6 +112,7 @@ TOvSQLConnection::TOvSQLConnection(const TOvDbConfig &config)
 {
     m_config = config;
     m_hasConfig = true;
+    m_inMemory = false;
 }
 
 TOvSQLConnection::~TOvSQLConnection()
@@ -177,6 +178,15 @@ bool TOvSQLConnection::openSQLite()
     const QString path = m_config.path;
     if (path.trimmed().isEmpty())
         return fail(ErrorKind::MissingFile, QStringLiteral("Percorso del database SQLite non indicato."));
+    if (m_inMemory) {
+        // A private database of this connection, gone when it closes: no
+        // file to check, no journal.
+        m_db.setDatabaseName(path);
+        if (!m_db.open())
+            return fail(ErrorKind::Other, QStringLiteral("Impossibile aprire un database in memoria: %1")
+                                              .arg(errorCauseText(m_db.lastError())));
+        return true;
+    }
     const QFileInfo fi(path);
     if (fi.isDir())
         return fail(ErrorKind::NotADatabase,
@@ -300,6 +310,7 @@ void TOvSQLConnection::openOrThrow()
 
 void TOvSQLConnection::close()
 {
+    ++m_undone;
     m_inTransaction = false;
     m_failedInTransaction.clear();
     m_reused.clear();
@@ -344,6 +355,7 @@ void TOvSQLConnection::startTransaction()
         ovRaiseSqlError(m_db.lastError(), QStringLiteral("avvio della transazione"));
     }
     m_inTransaction = true;
+    ++m_transactions;
 }
 
 void TOvSQLConnection::commit()
@@ -355,6 +367,7 @@ void TOvSQLConnection::commit()
         const QSqlError e = m_db.lastError();
         // A commit that failed leaves nothing half-done behind.
         m_db.rollback();
+        ++m_undone;
         m_inTransaction = false;
         m_failedInTransaction.clear();
         releaseReused();
@@ -370,6 +383,7 @@ void TOvSQLConnection::rollback()
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
+    ++m_undone;
     if (!isOpen())
         return;
     // SQLite rolls a transaction back by itself on some errors (a full disk,

@@ -63,6 +63,15 @@ public:
     const TOvDbConfig &config() const { return m_config; }
     bool hasConfig() const { return m_hasConfig; }
     void setCreateIfMissing(bool on) { m_createIfMissing = on; }
+    // A private SQLite database in memory, gone when the connection closes
+    // (never from a configuration: an ini cannot ask for it).
+    void setInMemory()
+    {
+        TOvDbConfig c;
+        c.path = QStringLiteral(":memory:");
+        setConfig(c);
+        m_inMemory = true;
+    }
 
     // True when connected (also when already open). On false see lastErrorText().
     bool open();
@@ -84,6 +93,13 @@ public:
     // Transactions at the connection level (TOvTransaction is the scoped
     // form). Each failure raises EDatabaseError.
     bool inTransaction() const { return m_inTransaction; }
+    // Changes at every transaction begun: what a transaction learnt (a lock
+    // it holds) is known to be its own while this stays the same.
+    quint64 transactionSerial() const { return m_transactions; }
+    // Changes whenever work may have been undone (a rollback, a failed
+    // commit, a close): a key written since is only known to exist while
+    // this stays the same.
+    quint64 undoneCount() const { return m_undone; }
     void startTransaction();
     void commit();
     void rollback();
@@ -126,6 +142,7 @@ private:
     TOvDbConfig m_config;
     bool m_hasConfig = false;
     bool m_createIfMissing = false;
+    bool m_inMemory = false;
     bool m_inTransaction = false;
     QString m_name;
     QSqlDatabase m_db;
@@ -135,6 +152,8 @@ private:
     QString m_lastError;
     ErrorKind m_lastErrorKind = ErrorKind::None;
     qint64 m_statements = 0;
+    quint64 m_transactions = 0;
+    quint64 m_undone = 0;
     struct ReusedKey
     {
         QString sql;
