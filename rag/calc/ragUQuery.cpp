@@ -37,7 +37,8 @@ TTorQueryText &catalogueOf(const TRagSource &source)
 }
 
 TRagQuery::TRagQuery(const TRagSource &source)
-    : m_query(source.connection), m_queries(catalogueOf(source))
+    : m_query(source.connection), m_queries(catalogueOf(source)), m_connection(source.connection),
+      m_copy(source.copy)
 {
 }
 
@@ -64,6 +65,8 @@ TOvSQLQuery &TRagQuery::open(const QString &name, const QVariantMap &params, con
         else
             p->setValue(it.value());
     }
+    TOvSQLConnection *local = m_copy ? m_copy->connectionFor(name, params, m_query.commandText()) : nullptr;
+    m_query.setConnection(local ? local : m_connection);
     QSet<QString> given;
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         given.insert(it.key().toUpper());

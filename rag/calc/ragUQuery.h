@@ -22,12 +22,28 @@
 class TOvSQLConnection;
 class TTorQueryText;
 
+// A local copy of part of the payroll, read from the server in a few
+// statements: a query runs on it only when the copy holds every row the
+// query can read.
+class TRagLocalCopy
+{
+public:
+    virtual ~TRagLocalCopy() = default;
+    // The copy's connection for the query `name` with these parameters and
+    // this text (placeholders filled); null when the query must run on the
+    // payroll database itself.
+    virtual TOvSQLConnection *connectionFor(const QString &name, const QVariantMap &params,
+                                            const QString &text) const = 0;
+};
+
 // Where payroll queries run: the connection and the catalogue their names are
-// looked up in. Both come from the caller; nothing is taken from the process.
+// looked up in, and optionally a local copy that answers some of them. All
+// come from the caller; nothing is taken from the process.
 struct TRagSource
 {
     TOvSQLConnection *connection = nullptr;
     TTorQueryText *queries = nullptr;
+    const TRagLocalCopy *copy = nullptr;
 };
 
 class TRagQuery
@@ -74,4 +90,6 @@ public:
 private:
     TOvSQLQuery m_query;
     TTorQueryText &m_queries;
+    TOvSQLConnection *m_connection;
+    const TRagLocalCopy *m_copy;
 };
