@@ -2,6 +2,8 @@
 // written once a run, on both engines.
 #include "support/ImportFixture.h"
 
+#include "src/prj/unit/import/VelPayrollCopy.h"
+
 class TstDbImportDemo : public ImportTestBase
 {
     Q_OBJECT
@@ -265,6 +267,104 @@ private slots:
         QCOMPARE(fo.fieldByName(QStringLiteral("STFOCODICE")).asString(), QStringLiteral("01"));
         QCOMPARE(str(cu(QStringLiteral("RSSMRA75C12H199Y")), "SCUDDATIANAFIRMA"),
                  QStringLiteral("IL DIRIGENTE SCOLASTICO"));
+    }
+
+    // On a server the employees' payroll rows are read a group at a time
+    // into a local copy. Groups of 3 put many employees at a group's edge,
+    // and a payee paid both as employee and as professional in two groups:
+    // the CUs, the sections and the report must be those of every query on
+    // the server, for fewer statements.
+    void serverCopyBuildsTheSameCus()
+    {
+        if (!TestDb::isPostgres())
+            QSKIP("SQLite reads its own file: no copy");
+        auto run = [&](int group, qint64 *statements) {
+            fresh();
+            ScriptedResponder ui;
+            QStringList log;
+            auto imp = importer();
+            imp->setGruppoCopia(group);
+            imp->hooks().onInfo = [&](const QStringList &l) { log = l; };
+            const qint64 before = db->statementsRun();
+            imp->importa();
+            *statements = db->statementsRun() - before;
+            QSqlQuery q = db->exec(QStringLiteral(
+                "SELECT afi.saficodfiscale, afi.safigruppoana, cds.scdsnome, fis.ifisrigo, fis.sfisfieldname, "
+                "fis.ifisvalue, fis.ffisvalue, fis.sfisvalue, fis.dfisvalue FROM tfis_datifiscali fis "
+                "JOIN tcds_struttura cds ON cds.icdsid = fis.icdsid "
+                "LEFT JOIN tafi_anafiscale afi ON afi.iafiid = fis.iafiid"));
+            QStringList rows;
+            while (q.next()) {
+                QStringList r;
+                for (int i = 0; i < 9; ++i)
+                    r << q.value(i).toString();
+                rows << r.join(QLatin1Char('|'));
+            }
+            rows.sort();
+            return rows << log;
+        };
+        qint64 onServer = 0, withCopy = 0;
+        const QStringList expected = run(0, &onServer);
+        QVERIFY(expected.size() > 1000);
+        QCOMPARE(run(3, &withCopy), expected);
+        QVERIFY2(withCopy * 2 < onServer, qPrintable(QStringLiteral("%1 / %2").arg(withCopy).arg(onServer)));
+    }
+
+    // Which queries the copy answers: an employee's own, for an employee of
+    // the group, and those naming lookup tables only; everything else goes
+    // to the server.
+    void serverCopyAnswersOnlyWhatItHolds()
+    {
+        if (!TestDb::isPostgres())
+            QSKIP("SQLite reads its own file: no copy");
+        fresh();
+        TVelPayrollCopy copy(*db);
+        QCOMPARE(copy.connectionFor(QStringLiteral("QRY_CUD_RIT"), {{QStringLiteral("IACOMID"), ROSSI}},
+                                    QStringLiteral("SELECT 1 FROM tregs_registri")),
+                 nullptr);   // nothing copied yet
+        copy.carica({ROSSI, BIANCHI}, {1, 2});
+        QVERIFY(copy.contiene(ROSSI) && copy.contiene(BIANCHI) && !copy.contiene(ESPOSITO));
+        const QString regs = QStringLiteral("SELECT SUM(varr.fvarrlordo) FROM tvarr_varritenute varr "
+                                            "JOIN tregs_registri regs ON regs.iregsid = varr.iregsid "
+                                            "WHERE regs.iacomid = :IACOMID");
+        const struct
+        {
+            const char *name;
+            const char *key;
+            int value;
+            QString text;
+            bool local;
+        } cases[] = {
+            {"QRY_CUD_RIT", "IACOMID", ROSSI, regs, true},
+            {"QRY_CUD_RIT", "IACOMID", ESPOSITO, regs, false},            // not in the group
+            {"QRY_CUD_RIT", "IACOMID", ROSSI, regs + QStringLiteral(" AND EXISTS (SELECT 1 FROM "
+                                                                    "tfis_datifiscali)"), false},  // the store
+            {"QRY_NON_IN_ELENCO", "IACOMID", ROSSI, regs, false},         // not an employee's query
+            {"QRY_ELH_ADET", "IANFID", 1, QStringLiteral("SELECT * FROM tadet_detrazioni"), false},  // every person
+            {"QRY_TDLA", "IANFID", 1, QStringLiteral("SELECT * FROM ttdla_detrlavoro"), true},       // a lookup
+            {"QRY_ANAABT", "IANAID", 1, QStringLiteral("SELECT * FROM tanaabt_indirizzi"), true},
+            {"QRY_ANAABT", "IANAID", 3, QStringLiteral("SELECT * FROM tanaabt_indirizzi"), false},
+        };
+        for (const auto &c : cases) {
+            TOvSQLConnection *on = copy.connectionFor(QString::fromLatin1(c.name),
+                                                      {{QString::fromLatin1(c.key), c.value}}, c.text);
+            QVERIFY2((on != nullptr) == c.local, qPrintable(QStringLiteral("%1 %2").arg(c.name).arg(c.value)));
+        }
+        // The copy reads as the server does.
+        TOvSQLConnection *local = copy.connectionFor(QStringLiteral("QRY_CUD_RIT"),
+                                                     {{QStringLiteral("IACOMID"), ROSSI}}, regs);
+        QVERIFY(local);
+        const QVariantMap key{{QStringLiteral("IACOMID"), ROSSI}};
+        QSqlQuery a = db->exec(regs, key), b = local->exec(regs, key);
+        QVERIFY(a.next() && b.next());
+        QVERIFY(a.value(0).toDouble() > 0);
+        QCOMPARE(b.value(0).toDouble(), a.value(0).toDouble());
+        // After a failed read the copy holds nothing and every query goes to
+        // the server.
+        db->exec(QStringLiteral("ALTER TABLE tass_assenze RENAME TO tass_altrove"));
+        QVERIFY_THROWS_EXCEPTION(EOvException, copy.carica({ESPOSITO}, {3}));
+        QVERIFY(!copy.contiene(ROSSI) && !copy.contiene(ESPOSITO));
+        QCOMPARE(copy.connectionFor(QStringLiteral("QRY_CUD_RIT"), key, regs), nullptr);
     }
 };
 

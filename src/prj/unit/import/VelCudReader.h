@@ -32,7 +32,8 @@ struct TVelCudImportState
     int IACOMDURATARAPP = 0;        // collaboration days (employment record)
     TOvSQLConnection *connection = nullptr;
     TTorQueryText *queries = nullptr;         // the catalogue of the payroll queries
-    TRagSource source() const { return {connection, queries}; }
+    const TRagLocalCopy *copy = nullptr;      // the run's copy of the employees' payroll rows, if any
+    TRagSource source() const { return {connection, queries, copy}; }
 
     // Set by the readers: a payment sent to NoiPA was counted.
     bool LCUDCPOSCNACFC = false;

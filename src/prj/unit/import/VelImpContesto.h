@@ -74,7 +74,8 @@ struct TVelImpContesto
 {
     TOvSQLConnection *connection = nullptr;
     TTorQueryText *queries = nullptr;
-    TRagSource source() const { return {connection, queries}; }
+    const TRagLocalCopy *copy = nullptr;   // the run's copy of the employees' payroll rows, if any
+    TRagSource source() const { return {connection, queries, copy}; }
     TTorDBCds *store = nullptr;
     int anno = 0;
     int IANFID = 0;

@@ -8,6 +8,7 @@
 #include "VelCudReader.h"
 #include "VelImpFamiliari.h"
 #include "VelImpInps.h"
+#include "VelPayrollCopy.h"
 #include "VelImportSostituto.h"
 #include "VelPayrollCheck.h"
 
@@ -227,6 +228,7 @@ void TVelImportCud::cercaAutonomi()
     TVelImpContesto c;
     c.connection = &conn();
     c.queries = &m_queries;
+    c.copy = m_copia.get();
     c.IACOMID = m_dip.IACOMID;
     c.listaFiscale = m_pos.fiscale;
     m_registri = TVelImpAutonomi::leggiRegistri(c);
@@ -388,6 +390,7 @@ TVelDatiLavoro TVelImportCud::leggiDatiLavoro()
     state.IACOMDURATARAPP = int(m_acom->fieldByName(s("IACOMDURATARAPP")).asInteger());
     state.connection = &conn();
     state.queries = &m_queries;
+    state.copy = m_copia.get();
     reader->inizializza(state);
     // No fiscal amounts for an INPS-only run or without a fiscal position.
     if (!m_options.SOLOINPS && (!m_pos.fiscale.isEmpty() || !m_pos.cococo.isEmpty()))
@@ -553,6 +556,7 @@ TVelImpContesto TVelImportCud::contestoSezioni()
     TVelImpContesto c;
     c.connection = &conn();
     c.queries = &m_queries;
+    c.copy = m_copia.get();
     c.store = &m_store;
     c.anno = anno();
     c.IANFID = ianfid();

@@ -50,6 +50,7 @@ class TVelImpInps;
 class TVelImpInpdap;
 class TVelImpFamiliari;
 class TVelPayrollCheck;
+class TVelPayrollCopy;
 
 // The options of one run (the parameter record of the wizard).
 struct TVelImportOptions
@@ -133,6 +134,12 @@ public:
     // Folder of the code tables (TNOT_NOTE); empty: the installation's.
     void setCartellaTabelle(const QString &folder) { m_cartellaTabelle = folder; }
     TVelImportHooks &hooks() { return m_hooks; }
+    // On a server, the payroll rows of this many relationships at a time are
+    // copied locally before their CUs are built (0: every query on the
+    // server). SQLite reads its own file.
+    void setGruppoCopia(int relationships) { m_gruppoCopia = relationships; }
+    // Statements sent to the server for the copy in the last run.
+    qint64 lettureCopia() const;
 
     // ---- candidates ----
     // Loads the candidate list (QRY_CUD_IMP) with the options; the rows are
@@ -189,7 +196,7 @@ protected:
 
 private:
     TOvSQLConnection &conn() const;
-    TRagSource source() const { return {&conn(), &m_queries}; }
+    TRagSource source() const;
     int anno() const;
     int ianfid() const;
     int idwgid() const;
@@ -198,6 +205,9 @@ private:
 
     // The run.
     void importaDipendente();
+    // Copies the payroll rows of the group that begins at `pos` when the copy
+    // does not hold them yet.
+    void preparaCopia(const QList<int> &iacomids, int pos);
     void annullaDipendente(TVelPayeeOutcome &po, const std::exception &e, TOvTransaction &tr);
     // What a kept CU was kept for; empty when the CU is to be built.
     QString decidiEsistente(const QString &codFis, const QString &mese);
@@ -253,6 +263,8 @@ private:
     std::unique_ptr<TVelImpFamiliari> m_secFamiliari;
     std::unique_ptr<TVelImpAutonomi> m_secAutonomi;
     std::unique_ptr<TRagQuery> m_qAcom, m_qAbt;
+    std::unique_ptr<TVelPayrollCopy> m_copia;   // the group's payroll rows, on a server
+    int m_gruppoCopia = 100;
 
     // The employee in hand.
     TVelCandidato m_dip;

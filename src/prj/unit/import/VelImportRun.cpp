@@ -10,6 +10,7 @@
 #include "VelImpInps.h"
 #include "VelImportSostituto.h"
 #include "VelPayrollCheck.h"
+#include "VelPayrollCopy.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
@@ -87,6 +88,14 @@ void TVelImportCud::importa(QList<int> iacomids)
     if (iacomids.isEmpty())
         iacomids = m_candidati.relazioni();
 
+    // On a server the employees' payroll rows are read a group at a time.
+    m_copia.reset();
+    if (conn().isPostgres() && m_gruppoCopia > 0) {
+        m_copia = std::make_unique<TVelPayrollCopy>(conn());
+        m_qAcom.reset();
+        m_qAbt.reset();
+    }
+
     const int count = int(iacomids.size());
     for (int pos = 0; pos < count; ++pos) {
         if (pos > 0 && m_hooks.interrotto && m_hooks.interrotto()) {
@@ -99,6 +108,7 @@ void TVelImportCud::importa(QList<int> iacomids)
             }
             break;
         }
+        preparaCopia(iacomids, pos);
         if (!m_candidati.trova(iacomids.at(pos), &m_dip))
             throw EAssertionFailed(QStringLiteral("Rapporto %1 non presente nella lista").arg(iacomids.at(pos)));
         if (m_hooks.onProgress)
@@ -117,6 +127,38 @@ void TVelImportCud::importa(QList<int> iacomids)
         }
     }
     rapporto();
+}
+
+void TVelImportCud::preparaCopia(const QList<int> &iacomids, int pos)
+{
+    if (!m_copia || m_copia->contiene(iacomids.at(pos)))
+        return;
+    QList<int> relazioni, persone;
+    for (int k = pos; k < iacomids.size() && relazioni.size() < m_gruppoCopia; ++k) {
+        TVelCandidato c;
+        if (!m_candidati.trova(iacomids.at(k), &c))
+            continue;
+        relazioni << c.IACOMID;
+        persone << c.IANAID;
+    }
+    try {
+        m_copia->carica(relazioni, persone);
+    } catch (const std::exception &e) {
+        // The group's queries go to the server, as without a copy: slower, and
+        // any fault of the server is met there, employee by employee.
+        qWarning("velcu: copia locale delle retribuzioni non riuscita, lettura dal server: %s",
+                 qPrintable(exceptionText(e)));
+    }
+}
+
+qint64 TVelImportCud::lettureCopia() const
+{
+    return m_copia ? m_copia->letture() : 0;
+}
+
+TRagSource TVelImportCud::source() const
+{
+    return {&conn(), &m_queries, m_copia.get()};
 }
 
 TVelImportCud::Esito TVelImportCud::esito() const
