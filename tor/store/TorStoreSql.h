@@ -20,10 +20,11 @@ inline constexpr const char *FindStructure = "SELECT cds.* " TOR_STRUCTURE_VERSI
 // Taken first in every save: the structure's version for the period, its row
 // held until the commit (on PostgreSQL two workstations saving the same
 // structure never hand out the same row number; on SQLite the transaction
-// already holds the database), with its row counter as the transaction sees
-// it. One statement: on a server, one round trip.
+// already holds the database), its row counter moved past the :NUOVE rows
+// the save adds and returned as the transaction sees it. One statement: on a
+// server, one round trip.
 inline constexpr const char *LockStructure =
-    "UPDATE tcds_struttura SET icdsrigo = icdsrigo WHERE icdsid = "
+    "UPDATE tcds_struttura SET icdsrigo = COALESCE(icdsrigo, 0) + :NUOVE WHERE icdsid = "
     "(SELECT cds.icdsid " TOR_STRUCTURE_VERSIONS " LIMIT 1) RETURNING *";
 #undef TOR_STRUCTURE_VERSIONS
 
@@ -54,6 +55,9 @@ inline constexpr const char *FindPerson =
 
 inline constexpr const char *InsertPerson =
     "INSERT INTO TAFI_ANAFISCALE ( IAFIID , ICRFID ) VALUES ( :IAFIID , :ICRFID )";
+// A new person with its columns: %1 the columns, %2 their parameters.
+inline constexpr const char *InsertPersonWith =
+    "INSERT INTO TAFI_ANAFISCALE ( IAFIID , ICRFID , %1 ) VALUES ( :IAFIID , :ICRFID , %2 )";
 inline constexpr const char *UpdatePerson = "UPDATE tafi_anafiscale SET %1 WHERE iafiid = :IAFIID";
 
 inline constexpr const char *InsertValue =
@@ -69,7 +73,5 @@ inline constexpr int BatchRows = 100;
 // The index that keeps one certification per tax code and month in a period
 // (its name is what the database's refusal carries).
 inline constexpr const char *UniqueCertification = "ux_tafi_certificazione";
-
-inline constexpr const char *StoreCounter = "UPDATE tcds_struttura SET icdsrigo = :ICDSRIGO WHERE icdsid = :ICDSID";
 
 } // namespace TorStoreSql

@@ -2,6 +2,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "platform/db/OvCroFiscale.h"
 #include "platform/db/OvSQLConnection.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/TorStoreReader.h"
@@ -84,6 +85,30 @@ void TTorDBCds::bindStructure(QSqlQuery &q, const QString &structure, int month,
 void TTorDBCds::structureMissing(const QString &structure)
 {
     throw ETorStructureMissing(QStringLiteral("Impossibile trovare il ClientDataSet (%1).").arg(structure));
+}
+
+TTorDBCds::Held *TTorDBCds::held(const TOvSQLConnection &c, const QString &key)
+{
+    const auto it = m_held.find(key);
+    if (it == m_held.end())
+        return nullptr;
+    if (it->conn != &c || !c.inTransaction() || it->serial != c.transactionSerial()) {
+        m_held.erase(it);
+        return nullptr;
+    }
+    return &*it;
+}
+
+int TTorDBCds::period(TOvSQLConnection &c, int year, int month)
+{
+    const QString key = QStringLiteral("%1|%2|%3").arg(m_program.toLower()).arg(year).arg(month);
+    const auto it = m_periods.constFind(key);
+    if (it != m_periods.cend() && it->conn == &c && it->undone == c.undoneCount())
+        return it->id;
+    const quint64 undone = c.undoneCount();
+    const int id = getCroFiscale(c, m_program, year, month);
+    m_periods.insert(key, {id, undone, &c});
+    return id;
 }
 
 TTorDBCds::Header TTorDBCds::headerOf(const QSqlRecord &r)

@@ -6,6 +6,7 @@
 // TTorDBCds moves whole structures between these tables and client datasets.
 #include "platform/core/OvExceptions.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -65,7 +66,12 @@ public:
     int month() const { return m_month; }
     void setProgram(const QString &program) { m_program = program; }
     QString program() const { return m_program; }
-    void setConnection(TOvSQLConnection *connection) { m_connection = connection; }
+    void setConnection(TOvSQLConnection *connection)
+    {
+        m_connection = connection;
+        m_held.clear();
+        m_periods.clear();
+    }
     TOvSQLConnection *connection() const { return m_connection; }
     void setShowWait(bool on) { m_showWait = on; }
     bool showWait() const { return m_showWait; }
@@ -106,6 +112,29 @@ private:
         QByteArray schema;
     };
     class SaveRun; // one call of Save, in torUDBCdsSave.cpp
+    // A structure's version locked by the connection's current transaction,
+    // with the row numbers it reserved and has not used yet: later saves of
+    // the same transaction number their rows without asking again (the lock
+    // keeps every other writer off the counter until the transaction ends).
+    struct Held
+    {
+        Header h;
+        int next = 0;   // the last number used
+        int end = 0;    // the last number reserved
+        quint64 serial = 0;
+        const TOvSQLConnection *conn = nullptr;
+    };
+    // A period known to exist: its key stays good until work is undone.
+    struct KnownPeriod
+    {
+        int id = 0;
+        quint64 undone = 0;
+        const TOvSQLConnection *conn = nullptr;
+    };
+    Held *held(const TOvSQLConnection &c, const QString &key);
+    int period(TOvSQLConnection &c, int year, int month);
+    QHash<QString, Held> m_held;
+    QHash<QString, KnownPeriod> m_periods;
     Header findStructure(const QString &structure, int month, int year);
     // Binds the period and the structure's name of FindStructure and LockStructure.
     void bindStructure(QSqlQuery &q, const QString &structure, int month, int year) const;

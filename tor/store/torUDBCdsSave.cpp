@@ -21,6 +21,10 @@ using namespace TorStore;
 
 namespace {
 
+// Row numbers reserved beyond a save's own when it runs inside a caller's
+// transaction, for the saves of the same structure that follow in it.
+constexpr int SpareRows = 8;
+
 QVariant nullInt() { return QVariant(QMetaType::fromType<int>()); }
 
 } // namespace
@@ -50,8 +54,12 @@ public:
             prepareStatements();
             for (const TDeltaRow &r : m_delta)
                 saveRow(r);
-            if (m_h.lastRow != m_firstRow)
-                storeCounter();
+            // The lock moved the counter past exactly the rows numbered here.
+            if (m_h.lastRow != m_reserved)
+                throw EAssertionFailed(QStringLiteral("Salvataggio di %1: %2 righe nuove, %3 riservate.")
+                                           .arg(m_structure)
+                                           .arg(m_h.lastRow - m_firstRow)
+                                           .arg(m_reserved - m_firstRow));
             if (m_own)
                 m_tr.Commit();
         } catch (const EOvException &) {
@@ -109,12 +117,40 @@ private:
         }
     }
 
+    // The row of a change: its own number, or 0 when the save numbers it.
+    int rowNumber(const TDeltaRow &r) const
+    {
+        return m_rigoField >= 0 ? int(r.value(m_ds.fieldDefs().at(m_rigoField).name).toLongLong()) : 0;
+    }
+
     // The structure's version, its row held until the commit, and its row
-    // counter as the transaction sees it.
+    // counter as the transaction sees it, moved past the rows this save
+    // numbers (written in the same statement: no second round trip).
     void lockStructure()
     {
+        m_rigoField = m_ds.fieldIndex(QStringLiteral("iFisRigo"));
+        int added = 0;
+        for (const TDeltaRow &r : m_delta)
+            if ((r.status() == TUpdateStatus::Inserted || r.status() == TUpdateStatus::Modified) && rowNumber(r) == 0)
+                ++added;
+        const QString key = QStringLiteral("%1|%2|%3|%4")
+                                .arg(m_store.m_program.toLower(), m_structure.toLower())
+                                .arg(m_month)
+                                .arg(m_year);
+        if (TTorDBCds::Held *h = m_store.held(m_c, key); h && h->end - h->next >= added) {
+            // Locked earlier in this transaction, with numbers left.
+            m_h = h->h;
+            m_h.lastRow = m_firstRow = h->next;
+            h->next += added;
+            m_reserved = h->next;
+            return;
+        }
+        // Inside a caller's transaction more saves of the structure may
+        // follow: a few numbers more are reserved for them.
+        const int spare = m_own ? 0 : SpareRows;
         QSqlQuery &lock = stmt(sql(TorStoreSql::LockStructure));
         m_store.bindStructure(lock, m_structure, m_month, m_year);
+        lock.bindValue(QStringLiteral(":NUOVE"), added + spare);
         run(m_c, lock);
         const bool found = lock.next();
         const QSqlRecord rec = lock.record();
@@ -125,7 +161,13 @@ private:
             structureMissing(m_structure);
         }
         m_h = headerOf(rec);
-        m_firstRow = m_h.lastRow;
+        const int end = m_h.lastRow;
+        m_h.lastRow = m_firstRow = end - added - spare;
+        // Reserved before any row is written: a save that fails half-way
+        // leaves unused numbers, never numbers used twice.
+        m_reserved = m_firstRow + added;
+        if (!m_own)
+            m_store.m_held.insert(key, {m_h, m_reserved, end, m_c.transactionSerial(), &m_c});
     }
 
     // Which fields are stored as value rows and which feed the person's columns.
@@ -133,7 +175,6 @@ private:
     {
         m_map = parseFieldMap(m_h.fieldMap);
         m_afiField = m_ds.fieldIndex(QStringLiteral("iAfiID"));
-        m_rigoField = m_ds.fieldIndex(QStringLiteral("iFisRigo"));
         m_defs = m_ds.fieldDefs();
         for (const TFieldDef &d : m_defs)
             m_fieldNames << QVariant(d.name);
@@ -170,16 +211,22 @@ private:
 
     void prepareStatements()
     {
-        QStringList setItems;
-        for (const MapPair *p : m_updatable)
+        QStringList setItems, columns, values;
+        for (const MapPair *p : m_updatable) {
             setItems << QStringLiteral(" %1 = :%1 ").arg(p->column);
+            columns << p->column;
+            values << QLatin1Char(':') + p->column;
+        }
 
         m_delPerson = &stmt(sql(TorStoreSql::DeletePerson));
         m_delValues = &stmt(sql(TorStoreSql::DeleteValues));
         m_findPerson = &stmt(sql(TorStoreSql::FindPerson));
         m_insPerson = &stmt(sql(TorStoreSql::InsertPerson));
-        if (!setItems.isEmpty() && m_afiField >= 0)
+        if (!setItems.isEmpty() && m_afiField >= 0) {
             m_updPerson = &stmt(sql(TorStoreSql::UpdatePerson).arg(setItems.join(QLatin1Char(','))));
+            m_insPersonWith = &stmt(sql(TorStoreSql::InsertPersonWith)
+                                        .arg(columns.join(QStringLiteral(" , ")), values.join(QStringLiteral(" , "))));
+        }
         m_insValue[0] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('I')));
         m_insValue[1] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('F')));
         m_insValue[2] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('S')));
@@ -226,7 +273,7 @@ private:
 
     void saveRow(const TDeltaRow &r)
     {
-        int rigo = m_rigoField >= 0 ? int(r.value(m_defs.at(m_rigoField).name).toLongLong()) : 0;
+        int rigo = rowNumber(r);
         if (r.status() == TUpdateStatus::Modified || r.status() == TUpdateStatus::Deleted)
             removeStoredRow(r, rigo);
         if (r.status() != TUpdateStatus::Inserted && r.status() != TUpdateStatus::Modified)
@@ -251,7 +298,7 @@ private:
     void writeRow(const TDeltaRow &r, int rigo)
     {
         if (m_crfId == 0)
-            m_crfId = getCroFiscale(m_c, m_store.m_program, m_year, m_month);
+            m_crfId = m_store.period(m_c, m_year, m_month);
         QVariant afi = nullInt();
         if (m_afiField >= 0)
             afi = personOfRow(r);
@@ -271,16 +318,18 @@ private:
     qint64 personOfRow(const TDeltaRow &r)
     {
         qint64 key = r.newValue(m_afiField).toLongLong();
+        bool made = false;
         if (key == 0) {
-            key = findOrAddPerson(r);
+            key = findOrAddPerson(r, made);
             writeBack(r, m_defs.at(m_afiField).name, key);
         }
-        if (m_updPerson)
+        if (m_updPerson && !made)
             updatePersonColumns(r, key);
         return key;
     }
 
-    qint64 findOrAddPerson(const TDeltaRow &r)
+    // A new person is written with its columns at once.
+    qint64 findOrAddPerson(const TDeltaRow &r, bool &made)
     {
         qint64 key = 0;
         const QString group = m_groupPair ? joinFields(r, *m_groupPair) : QString();
@@ -289,9 +338,16 @@ private:
             key = certifiedPerson(r, group);
         if (key == 0) {
             key = GenerateID(1, m_c, QStringLiteral("TAFI_ANAFISCALE"));
-            m_insPerson->bindValue(QStringLiteral(":IAFIID"), key);
-            m_insPerson->bindValue(QStringLiteral(":ICRFID"), m_crfId);
-            run(m_c, *m_insPerson);
+            QSqlQuery &ins = m_insPersonWith ? *m_insPersonWith : *m_insPerson;
+            ins.bindValue(QStringLiteral(":IAFIID"), key);
+            ins.bindValue(QStringLiteral(":ICRFID"), m_crfId);
+            if (m_insPersonWith) {
+                bindPersonColumns(ins, r);
+                runPersonStatement(ins, r);
+            } else {
+                run(m_c, ins);
+            }
+            made = true;
         }
         return key;
     }
@@ -325,16 +381,27 @@ private:
         return key;
     }
 
-    void updatePersonColumns(const TDeltaRow &r, qint64 key)
+    void bindPersonColumns(QSqlQuery &q, const TDeltaRow &r)
     {
         for (const MapPair *p : m_updatable) {
             const QString v = hasAllParts(r, *p) ? joinFields(r, *p) : QString();
-            m_updPerson->bindValue(QLatin1Char(':') + p->column,
-                                   v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v));
+            q.bindValue(QLatin1Char(':') + p->column,
+                        v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v));
         }
+    }
+
+    void updatePersonColumns(const TDeltaRow &r, qint64 key)
+    {
+        bindPersonColumns(*m_updPerson, r);
         m_updPerson->bindValue(QStringLiteral(":IAFIID"), key);
+        runPersonStatement(*m_updPerson, r);
+    }
+
+    // Writes a person's columns.
+    void runPersonStatement(QSqlQuery &q, const TDeltaRow &r)
+    {
         try {
-            run(m_c, *m_updPerson);
+            run(m_c, q);
         } catch (const EOvException &e) {
             // The unique key of a certification (tax code and month in the
             // period): said in Italian, by its type.
@@ -421,14 +488,6 @@ private:
         run(m_c, ins);
     }
 
-    void storeCounter()
-    {
-        QSqlQuery &store = stmt(sql(TorStoreSql::StoreCounter));
-        store.bindValue(QStringLiteral(":ICDSRIGO"), m_h.lastRow);
-        store.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
-        run(m_c, store);
-    }
-
     TTorDBCds &m_store;
     TOvSQLConnection &m_c;
     TClientDataSet &m_ds;
@@ -437,7 +496,8 @@ private:
     const int m_year;
     const QList<TDeltaRow> m_delta;
     TOvTransaction m_tr;
-    int m_firstRow = 0;   // the row counter as the lock read it
+    int m_firstRow = 0;   // the row counter before this save
+    int m_reserved = 0;   // the counter as the lock left it
     const bool m_own; // the save's own transaction, not the caller's
     bool m_keepPending = false;
     std::vector<Written> m_written;
@@ -459,6 +519,7 @@ private:
     QSqlQuery *m_findPerson = nullptr;
     QSqlQuery *m_insPerson = nullptr;
     QSqlQuery *m_updPerson = nullptr;
+    QSqlQuery *m_insPersonWith = nullptr;
     QSqlQuery *m_insValue[4] = {};
     bool m_batched = false; // a row's values in multi-row INSERTs
     QHash<int, QSqlQuery *> m_batchStatements;
