@@ -90,7 +90,7 @@ public:
     // size is cut);
     void appendTexts(std::initializer_list<QStringView> values);
     // copies of rows of `source` (0-based visible positions), whose fields
-    // must have this dataset's names and types, cell by cell.
+    // must have this dataset's names, types and sizes, cell by cell.
     void appendRowsOf(const TClientDataSet &source, const QList<int> &rows);
     // Posts a pending edit or insert; nothing in browse state.
     void checkBrowseMode();

@@ -233,7 +233,7 @@ void TClientDataSet::appendRowsOf(const TClientDataSet &source, const QList<int>
     const Storage &from = *source.m_st;
     bool same = from.defs.size() == m_st->defs.size();
     for (qsizetype f = 0; same && f < from.defs.size(); ++f)
-        same = from.defs[f].type == m_st->defs[f].type
+        same = from.defs[f].type == m_st->defs[f].type && from.defs[f].size == m_st->defs[f].size
                && from.defs[f].name.compare(m_st->defs[f].name, Qt::CaseInsensitive) == 0;
     if (!same)
         fail(QStringLiteral("Righe di un dataset con altri campi: impossibile copiarle"));
