@@ -5,12 +5,14 @@
 // loaded from the store, the pre-check, the generation (checks, passes, field
 // rows saved to their file) and the save (records assembled, file written,
 // agent's count saved). Prints each phase's time and the peak memory of the
-// supply (the peak is reset once the store is filled).
+// supply (the peak is reset once the store is filled); then, apart, the time
+// the check of the written files takes (run again on the files the save wrote).
 // Usage: bench_telematic_store [certifications]
 #include "platform/core/Currency.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvDbConfig.h"
 #include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "tor/store/torUDBCds.h"
@@ -106,5 +108,13 @@ int main(int argc, char **argv)
     std::printf("end to end from the store: %lld ms (target < 2000 ms); peak memory since the set-up %.1f MB "
                 "(target < 200 MB)\n",
                 total, procMb("VmHWM:"));
+
+    // the check of the written files, which the save runs before they take
+    // their names, once more on its own: its share of the save
+    t.restart();
+    TVelSupplyCheck check;
+    const int problems = int(check.run(files).size());
+    report("  of which: check of the written files", t.elapsed(),
+           QStringLiteral("%1 records, %2 problems").arg(check.records()).arg(problems));
     return 0;
 }

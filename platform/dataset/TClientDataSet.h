@@ -14,6 +14,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -82,6 +83,15 @@ public:
     void deleteRecord();
     // Appends, assigns the values in field order (missing ones stay null) and posts.
     void appendRecord(const QVariantList &values);
+    // Bulk forms of appendRecord for rows made in great numbers, without the
+    // per-row events (before/afterInsert, onNewRecord, before/afterPost):
+    // a row of texts for the first fields, which must be String or Memo (a
+    // null view leaves its cell null; a text longer than a String field's
+    // size is cut);
+    void appendTexts(std::initializer_list<QStringView> values);
+    // copies of rows of `source` (0-based visible positions), whose fields
+    // must have this dataset's names, types and sizes, cell by cell.
+    void appendRowsOf(const TClientDataSet &source, const QList<int> &rows);
     // Posts a pending edit or insert; nothing in browse state.
     void checkBrowseMode();
     TUpdateStatus updateStatus() const;
@@ -238,6 +248,8 @@ private:
     void doOpen(bool callHook);
     void replaceStorage(std::unique_ptr<dsinternal::Storage> st);
     void logChange(int rowId, TUpdateStatus status);
+    void prepareBulkAppend();
+    void postBulkRow(int rowId);
     bool matchRow(int rowId, const std::vector<int> &fields, const QVariantList &values,
                   TLocateOptions options) const;
     void prepareSearch(const QString &fields, const QVariant &values, std::vector<int> *idx,

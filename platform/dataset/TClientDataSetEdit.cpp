@@ -187,6 +187,84 @@ void TClientDataSet::appendRecord(const QVariantList &values)
     }
 }
 
+void TClientDataSet::prepareBulkAppend()
+{
+    requireActive();
+    requireWritable();
+    checkBrowseMode();
+    m_insertBefore = -1;
+}
+
+void TClientDataSet::postBulkRow(int rowId)
+{
+    m_st->natural.push_back(rowId);
+    logChange(rowId, TUpdateStatus::Inserted);
+    placeRow(rowId, -1, true);
+}
+
+void TClientDataSet::appendTexts(std::initializer_list<QStringView> values)
+{
+    if (qsizetype(values.size()) > fieldCount())
+        fail(QStringLiteral("Troppi valori per la riga: %1 invece di %2").arg(values.size()).arg(fieldCount()));
+    int f = 0;
+    for (const QStringView &v : values) {
+        const TFieldType type = m_st->defs[f++].type;
+        if (type != TFieldType::String && type != TFieldType::Memo)
+            throwBadValue(m_st->defs[f - 1], v.toString());
+    }
+    prepareBulkAppend();
+    const int id = m_st->newRow();
+    f = 0;
+    for (QStringView v : values) {
+        const TFieldDef &def = m_st->defs[f];
+        if (!v.isNull()) {
+            if (def.type == TFieldType::String && def.size > 0 && v.size() > def.size)
+                m_st->cols[size_t(f)].setText(id, cutText(v.toString(), def.size));
+            else
+                m_st->cols[size_t(f)].setText(id, v);
+        }
+        ++f;
+    }
+    postBulkRow(id);
+}
+
+void TClientDataSet::appendRowsOf(const TClientDataSet &source, const QList<int> &rows)
+{
+    const Storage &from = *source.m_st;
+    bool same = from.defs.size() == m_st->defs.size();
+    for (qsizetype f = 0; same && f < from.defs.size(); ++f)
+        same = from.defs[f].type == m_st->defs[f].type && from.defs[f].size == m_st->defs[f].size
+               && from.defs[f].name.compare(m_st->defs[f].name, Qt::CaseInsensitive) == 0;
+    if (!same)
+        fail(QStringLiteral("Righe di un dataset con altri campi: impossibile copiarle"));
+    prepareBulkAppend();
+    if (m_st->meta.empty()) { // an emptied dataset filled again: each column grows once
+        m_st->meta.reserve(size_t(rows.size()));
+        for (Column &c : m_st->cols)
+            c.reserve(size_t(rows.size()));
+    }
+    for (int r : rows) {
+        if (r < 0 || size_t(r) >= source.m_view.size())
+            fail(QStringLiteral("Riga %1 inesistente nel dataset di origine").arg(r + 1));
+        const int src = source.m_view[size_t(r)];
+        const int id = m_st->newRow();
+        for (size_t f = 0; f < m_st->cols.size(); ++f) {
+            const Column &in = from.cols[f];
+            Column &out = m_st->cols[f];
+            if (in.isNull(src))
+                continue;
+            switch (out.repr) {
+            case Repr::Text: out.setText(id, in.textAt(src)); break;
+            case Repr::Int: out.ints[size_t(id)] = in.ints[size_t(src)]; break;
+            case Repr::Float: out.floats[size_t(id)] = in.floats[size_t(src)]; break;
+            case Repr::Bytes: out.bytes[size_t(id)] = in.bytes[size_t(src)]; break;
+            }
+            out.nulls[size_t(id)] = 0;
+        }
+        postBulkRow(id);
+    }
+}
+
 TUpdateStatus TClientDataSet::updateStatus() const
 {
     if (m_state == TDataSetState::Insert)

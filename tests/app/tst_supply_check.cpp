@@ -409,6 +409,10 @@ private slots:
         // key-value slots
         QTest::newRow("field code shape") << edit([](QList<Rec> &r) { r[4].slot(0, "D1001001", "1"); }) << 5 << 90
                                           << QStringLiteral("codice di campo non valido") << QStringLiteral("D1001001");
+        for (const QByteArray &shape : {QByteArray("DB00100X"), QByteArray("D\xc9" "001006"), QByteArray("DB 01006")})
+            QTest::newRow(("field code " + shape.toHex()).constData())
+                << edit([shape](QList<Rec> &r) { r[4].slot(0, shape, "1"); }) << 5 << 90
+                << QStringLiteral("codice di campo non valido") << QString();
         QTest::newRow("continuation alone") << edit([](QList<Rec> &r) { r[3].put(valueAt(r[3], "DA002007") - 8, "DA002009+MARIGNANO"); })
                                             << 4 << valueAt(clean[3], "DA002007") - 8
                                             << QStringLiteral("continuazione del campo DA002009") << QString();
@@ -476,6 +480,10 @@ private slots:
             row("left-aligned", "25000,50", "non allineato a destra");
             row("one decimal", right("25000,5"), "importo non nel formato del tracciato");
             row("thousands point", right("1.234,50"), "importo non nel formato del tracciato");
+            row("negative zero", right("-0,00"), "importo zero");
+            row("no integer digits", right(",50"), "importo non nel formato del tracciato");
+            row("sign without digits", right("-,50"), "importo non nel formato del tracciato");
+            row("sign twice", right("--1,50"), "importo non nel formato del tracciato");
         }
         // counts, months, years
         value("days as an amount", 4, "DB001006", right("360,00"), "campo DB001006: non è un numero intero");

@@ -10,6 +10,7 @@
 #include "src/prj/unit/telematic/VelFileText.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
+#include "tor/util/TorImporti.h"
 
 #include <QtTest>
 
@@ -183,6 +184,13 @@ private slots:
         QCOMPARE(enc(QStringLiteral("0.0000"), 8, "VP"), QString()); // zero is not written
         QCOMPARE(enc(QStringLiteral("0.0040"), 8, "VP"), QString());
         QVERIFY_THROWS_EXCEPTION(EOvError, enc(QStringLiteral("dodici"), 8, "VP"));
+        // the amount's text is the program's amount text with two decimals, halves and signs included
+        for (const qint64 units : {qint64(0), qint64(49), qint64(50), qint64(-50), qint64(-49), qint64(12345000),
+                                   qint64(-12345), qint64(99995), qint64(-99995), qint64(1), qint64(-1),
+                                   std::numeric_limits<qint64>::max() / 2, -(std::numeric_limits<qint64>::max() / 2)}) {
+            const Currency c = Currency::fromUnits(units);
+            QCOMPARE(VelFileText::amountText(c), TorImporti::testo(c, 2, TorImporti::Migliaia::Nessuno));
+        }
     }
 
     // ---------------------------------------------------------------- one byte per character

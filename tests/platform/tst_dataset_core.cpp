@@ -74,6 +74,7 @@ private slots:
     void closeKeepsRowsAndOpenHookRuns();
     void commandTextBuildsParameters();
     void repeatedTextsStayRightThroughEditsAndCompaction();
+    void bulkAppendsStoreWhatAppendRecordStores();
 };
 
 void TstDataSetCore::fieldsAreCaseInsensitiveAndErrorsNameTheProblem()
@@ -669,6 +670,72 @@ void TstDataSetCore::commandTextBuildsParameters()
     QCOMPARE(ds.paramByName(QStringLiteral("Mese")).value().toInt(), 3);
     QVERIFY(ds.paramByName(QStringLiteral("NEW")).isNull());
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, ds.paramByName(QStringLiteral("IANFID")));
+}
+
+void TstDataSetCore::bulkAppendsStoreWhatAppendRecordStores()
+{
+    // The same rows through appendRecord and through the bulk forms: same
+    // cells (nulls, cut texts, empty texts), same log, same index order.
+    const QList<TFieldDef> defs = {{QStringLiteral("CODE"), TFieldType::String, 3},
+                                   {QStringLiteral("NOTE"), TFieldType::Memo, 0},
+                                   {QStringLiteral("ID"), TFieldType::Integer, 0},
+                                   {QStringLiteral("AMT"), TFieldType::Currency, 0},
+                                   {QStringLiteral("DAY"), TFieldType::Date, 0},
+                                   {QStringLiteral("RATE"), TFieldType::Float, 0},
+                                   {QStringLiteral("RAW"), TFieldType::Blob, 0}};
+    const QList<QVariantList> rows = {
+        {QStringLiteral("ZZZZ"), QString(), 7, QStringLiteral("1.50"), QDate(2025, 3, 1), 0.25, QByteArray("\x01")},
+        {QStringLiteral("AB"), QStringLiteral(""), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
+        {QStringLiteral("MMM"), QStringLiteral("n"), 0, QStringLiteral("0"), QDate(1999, 12, 31), -1.0, QByteArray("")}};
+    auto make = [&](TClientDataSet &ds) {
+        ds.setFieldDefs(defs);
+        ds.createDataSet();
+        ds.setIndexFieldNames(QStringLiteral("CODE"));
+    };
+    TClientDataSet byRecord, byCopy, source;
+    make(byRecord);
+    make(byCopy);
+    make(source);
+    for (const QVariantList &r : rows) {
+        byRecord.appendRecord(r);
+        source.appendRecord(r);
+    }
+    source.mergeChangeLog();
+    // visible positions in CODE order: AB, MMM, ZZZ
+    byCopy.appendRowsOf(source, {2, 0, 1});
+    QCOMPARE(byCopy.recordCount(), byRecord.recordCount());
+    QCOMPARE(byCopy.changeCount(), byRecord.changeCount());
+    for (int r = 0; r < byRecord.recordCount(); ++r)
+        for (int f = 0; f < defs.size(); ++f) {
+            const QVariant want = byRecord.valueAt(r, f), got = byCopy.valueAt(r, f);
+            QVERIFY2(want.isNull() == got.isNull() && want == got,
+                     qPrintable(QStringLiteral("row %1 field %2").arg(r).arg(defs[f].name)));
+        }
+    QCOMPARE(column(byCopy, "CODE"), (QStringList{QStringLiteral("AB"), QStringLiteral("MMM"), QStringLiteral("ZZZ")}));
+
+    // texts only: a cut text, a null cell, an empty text
+    TClientDataSet texts, expected;
+    for (TClientDataSet *ds : {&texts, &expected}) {
+        ds->setFieldDefs({defs[0], defs[1], {QStringLiteral("REST"), TFieldType::String, 0}, defs[2]});
+        ds->createDataSet();
+    }
+    const QString longCode = QStringLiteral("ABCDE"), empty = QStringLiteral("");
+    texts.appendTexts({longCode, QStringView(), empty});
+    expected.appendRecord({longCode, QVariant(), empty});
+    for (int f = 0; f < 4; ++f) {
+        QCOMPARE(texts.valueAt(0, f).isNull(), expected.valueAt(0, f).isNull());
+        QCOMPARE(texts.valueAt(0, f), expected.valueAt(0, f));
+    }
+    QCOMPARE(texts.valueAt(0, 0).toString(), QStringLiteral("ABC"));
+    QCOMPARE(texts.updateStatus(), TUpdateStatus::Inserted);
+
+    // refused without a trace: a text for a number, rows of other fields, a row out of range
+    QVERIFY(!texts.valueAt(0, 2).isNull());
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, texts.appendTexts({empty, empty, empty, empty}));
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, texts.appendRowsOf(source, {0}));
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, byCopy.appendRowsOf(source, {3}));
+    QCOMPARE(texts.recordCount(), 1);
+    QCOMPARE(byCopy.recordCount(), 3);
 }
 
 QTEST_GUILESS_MAIN(TstDataSetCore)

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -29,19 +30,32 @@ QByteArray at(const QByteArray &rec, int from, int to)
     return rec.mid(from - 1, to - from + 1);
 }
 
-bool allDigits(const QByteArray &v)
+bool allDigits(QByteArrayView v)
 {
     return !v.isEmpty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool blank(const QByteArray &v)
+bool blank(QByteArrayView v)
 {
     return std::all_of(v.begin(), v.end(), [](char c) { return c == ' '; });
 }
 
-bool zeros(const QByteArray &v)
+bool zeros(QByteArrayView v)
 {
     return std::all_of(v.begin(), v.end(), [](char c) { return c == '0'; });
+}
+
+// A field code: two capital letters and six digits.
+bool fieldCodeShape(QByteArrayView code)
+{
+    if (code.size() != 8)
+        return false;
+    for (int i = 0; i < 8; ++i) {
+        const char c = code[i];
+        if (i < 2 ? (c < 'A' || c > 'Z') : (c < '0' || c > '9'))
+            return false;
+    }
+    return true;
 }
 
 // A value as it is shown in a message: bytes outside printable ASCII as
@@ -276,12 +290,10 @@ void TVelSupplyCheck::checkLine(FileInfo &info, int number, const QByteArray &li
     const QByteArray rec = line.left(ContentLength);
     // one byte a character, of those the layout allows: the first one that
     // is not, a record
-    for (int i = 0; i < rec.size(); ++i) {
-        if (const QString why = VelSupplyFields::byteProblem(static_cast<unsigned char>(rec.at(i))); !why.isEmpty()) {
-            problem(info, number, i + 1, rec.mid(i, 1), why);
-            break;
-        }
-    }
+    const qsizetype bad = VelSupplyFields::firstRefusedByte(rec);
+    if (bad >= 0)
+        problem(info, number, int(bad) + 1, rec.mid(bad, 1),
+                VelSupplyFields::byteProblem(static_cast<unsigned char>(rec.at(bad))));
     checkRecord(info, number, rec);
 }
 
@@ -541,69 +553,78 @@ void TVelSupplyCheck::checkBody(FileInfo &info, int number, const QByteArray &re
 
 void TVelSupplyCheck::checkSlots(FileInfo &info, int number, const QByteArray &rec)
 {
-    static const QRegularExpression codeShape(QStringLiteral("^[A-Z]{2}[0-9]{6}$"));
+    // The slots are read in place; a value is copied only to report it.
     const char type = rec.at(0);
+    const RecordSections *own = sectionsOf(type);
     bool ended = false;
-    QByteArray lastCode;
-    QSet<QByteArray> seen;
+    QByteArrayView lastCode;
+    quint64 seen[SlotCount]; // the codes met, eight bytes each
+    int seenCount = 0;
     for (int i = 0; i < SlotCount; ++i) {
         const int pos = FirstSlot + i * SlotWidth;
-        const QByteArray code = at(rec, pos, pos + 7);
-        const QByteArray value = at(rec, pos + 8, pos + 23);
+        const QByteArrayView code = QByteArrayView(rec).sliced(pos - 1, 8);
+        const QByteArrayView value = QByteArrayView(rec).sliced(pos + 7, 16);
         if (blank(code)) {
             if (!blank(value))
-                problem(info, number, pos + 8, value, s("valore senza codice di campo"));
+                problem(info, number, pos + 8, value.toByteArray(), s("valore senza codice di campo"));
             ended = true;
             continue;
         }
         if (ended)
-            problem(info, number, pos, code, s("campo dopo uno spazio vuoto: i campi devono essere contigui"));
-        if (!codeShape.match(QString::fromLatin1(code)).hasMatch()) {
-            problem(info, number, pos, code,
+            problem(info, number, pos, code.toByteArray(), s("campo dopo uno spazio vuoto: i campi devono essere contigui"));
+        if (!fieldCodeShape(code)) {
+            problem(info, number, pos, code.toByteArray(),
                     s("codice di campo non valido (due lettere e sei cifre)"));
-            lastCode.clear();
+            lastCode = {};
             continue;
         }
-        const QString name = QString::fromLatin1(code);
         if (blank(value)) {
-            problem(info, number, pos + 8, value, s("campo %1 senza valore").arg(name));
+            problem(info, number, pos + 8, value.toByteArray(), s("campo %1 senza valore").arg(QLatin1StringView(code)));
             lastCode = code;
             continue;
         }
-        const VelSupplyFields::Field *field = VelSupplyFields::field(code);
+        const QByteArray codeKey = QByteArray::fromRawData(code.data(), code.size());
+        const VelSupplyFields::Field *field = VelSupplyFields::field(codeKey);
         if (value.startsWith('+')) {
             if (code != lastCode)
-                problem(info, number, pos, code + value, s("continuazione del campo %1 che non segue il campo stesso").arg(name));
+                problem(info, number, pos, code.toByteArray() + value.toByteArray(),
+                        s("continuazione del campo %1 che non segue il campo stesso").arg(QLatin1StringView(code)));
             else if (field && field->kind != VelSupplyFields::Kind::Text)
-                problem(info, number, pos + 8, value, s("continuazione del campo %1, che non è un testo").arg(name));
+                problem(info, number, pos + 8, value.toByteArray(),
+                        s("continuazione del campo %1, che non è un testo").arg(QLatin1StringView(code)));
             lastCode = code;
             continue;
         }
-        if (const RecordSections *own = sectionsOf(type); own && !own->sections.contains(code.left(2))) {
-            problem(info, number, pos, code,
+        if (own && !own->sections.contains(code.first(2))) {
+            problem(info, number, pos, code.toByteArray(),
                     s("campo %1 non ammesso nel record %2, che porta solo i codici %3")
-                        .arg(name)
+                        .arg(QLatin1StringView(code))
                         .arg(QLatin1Char(type))
                         .arg(QLatin1String(own->shown)));
             lastCode = code;
             continue;
         }
-        if (seen.contains(code))
-            problem(info, number, pos, code, s("campo %1 ripetuto nel record").arg(name));
-        seen.insert(code);
+        quint64 key;
+        std::memcpy(&key, code.data(), sizeof key);
+        if (std::find(seen, seen + seenCount, key) != seen + seenCount)
+            problem(info, number, pos, code.toByteArray(), s("campo %1 ripetuto nel record").arg(QLatin1StringView(code)));
+        else
+            seen[seenCount++] = key;
         lastCode = code;
         if (type == 'D')
-            info.certificationCodes.insert(code);
+            info.certificationCodes.insert(code.toByteArray());
 
         // the value by its field's kind, as the published layout gives it
         if (!field) {
-            problem(info, number, pos, code, s("campo %1: codice che il tracciato non prevede").arg(name));
+            problem(info, number, pos, code.toByteArray(),
+                    s("campo %1: codice che il tracciato non prevede").arg(QLatin1StringView(code)));
             continue;
         }
-        if (const QString why = VelSupplyFields::valueProblem(code, value); !why.isEmpty())
-            problem(info, number, pos + 8, value, s("campo %1: ").arg(name) + why);
-        else if (code == "DA002001" && value.trimmed() != at(rec, 26, 41).trimmed())
-            problem(info, number, pos + 8, value,
+        const QByteArray valueBytes = QByteArray::fromRawData(value.data(), value.size());
+        if (const QString why = VelSupplyFields::valueProblem(*field, valueBytes); !why.isEmpty())
+            problem(info, number, pos + 8, value.toByteArray(), s("campo %1: ").arg(QLatin1StringView(code)) + why);
+        else if (code == "DA002001" && value.trimmed() != QByteArrayView(rec).sliced(25, 16).trimmed())
+            problem(info, number, pos + 8, value.toByteArray(),
                     s("codice fiscale del percipiente diverso da quello delle posizioni 26-41"));
     }
 }

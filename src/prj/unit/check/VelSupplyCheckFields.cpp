@@ -3,9 +3,10 @@
 #include "src/prj/unit/check/VelSupplyCheck.h"
 
 #include <QHash>
-#include <QRegularExpression>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 namespace VelSupplyFields {
 
@@ -144,10 +145,25 @@ QString s(const char *text)
     return QString::fromUtf8(text);
 }
 
+// An amount as the layout writes it, "-?digits,dd", in cents; nothing for any
+// other text. Digits beyond what a 64-bit count holds give 0, as a number
+// too long to read did before.
+std::optional<qint64> amountCents(const QByteArray &v)
+{
+    qsizetype i = v.startsWith('-') ? 1 : 0;
+    const qsizetype comma = v.size() - 3;
+    if (comma <= i || v.at(comma) != ',')
+        return std::nullopt;
+    for (qsizetype k = i; k < v.size(); ++k)
+        if (k != comma && (v.at(k) < '0' || v.at(k) > '9'))
+            return std::nullopt;
+    QByteArray plain = v;
+    return plain.remove(comma, 1).toLongLong();
+}
+
 // The problem of a trimmed value of one kind; empty when it suits.
 QString kindProblem(Kind kind, int max, const QByteArray &v)
 {
-    static const QRegularExpression amount(QStringLiteral("^-?[0-9]+,[0-9]{2}$"));
     switch (kind) {
     case Kind::Text:
         return QString();
@@ -163,12 +179,12 @@ QString kindProblem(Kind kind, int max, const QByteArray &v)
         return QString();
     case Kind::Amount:
     case Kind::Percent: {
-        if (!amount.match(QString::fromLatin1(v)).hasMatch())
+        const std::optional<qint64> cents = amountCents(v);
+        if (!cents)
             return s("importo non nel formato del tracciato (cifre, virgola e due decimali)");
-        const QByteArray plain = QByteArray(v).replace(',', "");
-        if (plain.toLongLong() == 0)
+        if (*cents == 0)
             return s("importo zero: un campo a zero non si scrive");
-        if (kind == Kind::Percent && (plain.toLongLong() < 0 || plain.toLongLong() > 10000))
+        if (kind == Kind::Percent && (*cents < 0 || *cents > 10000))
             return s("percentuale fuori da 0-100");
         return QString();
     }
@@ -226,6 +242,12 @@ QString valueProblem(const QByteArray &code, const QByteArray &value)
     const Field *f = field(code);
     if (!f)
         return s("codice di campo che il tracciato non prevede");
+    return valueProblem(*f, value);
+}
+
+QString valueProblem(const Field &field, const QByteArray &value)
+{
+    const Field *f = &field;
     const QByteArray v = value.trimmed();
     auto one = [&](Kind kind, int max) -> QString {
         const bool left = leftKind(kind) || (kind == Kind::PercentOrC && v == "C");
@@ -239,6 +261,21 @@ QString valueProblem(const QByteArray &code, const QByteArray &value)
     if (first.isEmpty() || !f->hasAlternative)
         return first;
     return one(f->alternative, f->alternativeMax).isEmpty() ? QString() : first;
+}
+
+qsizetype firstRefusedByte(QByteArrayView bytes)
+{
+    // byteProblem for every byte value, once
+    static const std::array<bool, 256> refused = [] {
+        std::array<bool, 256> r{};
+        for (int c = 0; c < 256; ++c)
+            r[size_t(c)] = !byteProblem(static_cast<unsigned char>(c)).isEmpty();
+        return r;
+    }();
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (refused[static_cast<unsigned char>(bytes[i])])
+            return i;
+    return -1;
 }
 
 QString byteProblem(unsigned char c)

@@ -51,9 +51,13 @@ const Field *field(const QByteArray &code);
 // Why a value does not suit its field (16 characters as found; the first of
 // a text's slots); empty when it does.
 QString valueProblem(const QByteArray &code, const QByteArray &value);
+// The same for the field a code names.
+QString valueProblem(const Field &field, const QByteArray &value);
 
 // Whether a byte may stand in a record: printable characters, upper case;
 // otherwise why not.
 QString byteProblem(unsigned char c);
+// The index of the first byte byteProblem refuses; -1 when there is none.
+qsizetype firstRefusedByte(QByteArrayView bytes);
 
 } // namespace VelSupplyFields

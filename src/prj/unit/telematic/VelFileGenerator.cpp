@@ -320,17 +320,8 @@ void TVelFileGenerator::showPerson(View &view, qint64 person)
         return;
     }
     rows.emptyDataSet();
-    if (it != view.byPerson.constEnd()) {
-        const int n = view.real->fieldCount();
-        QVariantList values;
-        for (int r : it.value()) {
-            values.clear();
-            values.reserve(n);
-            for (int f = 0; f < n; ++f)
-                values.append(view.real->valueAt(r, f));
-            rows.appendRecord(values);
-        }
-    }
+    if (it != view.byPerson.constEnd())
+        rows.appendRowsOf(*view.real, it.value());
     rows.first();
 }
 

@@ -2,7 +2,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvWinAnsi.h"
-#include "tor/util/TorImporti.h"
+#include "tor/calc/TorUCalcoli.h"
 
 #include <QList>
 #include <array>
@@ -87,7 +87,12 @@ QByteArray toWin1252(QStringView text)
     QByteArray bytes(text.size(), Qt::Uninitialized);
     char *p = bytes.data();
     for (QChar ch : text) {
-        const int b = win1252Byte(ch.unicode());
+        const char16_t c = ch.unicode();
+        if (c < 0x80) { // nearly every character of a record
+            *p++ = char(c);
+            continue;
+        }
+        const int b = win1252Byte(c);
         *p++ = char(b >= 0 ? b : '?');
     }
     return bytes;
@@ -149,7 +154,25 @@ qint64 roundedHalfUp(Currency c)
 
 QString amountText(Currency c)
 {
-    return TorImporti::testo(c, 2, TorImporti::Migliaia::Nessuno);
+    // TorImporti::testo(c, 2, Nessuno) written straight into a buffer: it
+    // runs for every amount of the supply
+    const qint64 units = TTorCalcola::round(c, 2).units();
+    const quint64 magnitude = units < 0 ? quint64(0) - quint64(units) : quint64(units);
+    char buffer[32];
+    char *const end = buffer + sizeof buffer;
+    char *p = end;
+    const quint64 cents = (magnitude % Currency::Scale) / 100;
+    *--p = char('0' + cents % 10);
+    *--p = char('0' + cents / 10);
+    *--p = ',';
+    quint64 whole = magnitude / Currency::Scale;
+    do {
+        *--p = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole > 0);
+    if (units < 0)
+        *--p = '-';
+    return QString::fromLatin1(p, end - p);
 }
 
 } // namespace VelFileText

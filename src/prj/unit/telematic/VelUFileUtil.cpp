@@ -427,7 +427,7 @@ void TVelFileUtil::WriteFieldRow(const QString &value, const TXMLCampoType &fiel
 
 void TVelFileUtil::appendFieldRow(const QString &text)
 {
-    m_fieldTable.appendRecord({m_recordType, m_progressiveText, text});
+    m_fieldTable.appendTexts({m_recordType, m_progressiveText, text});
 }
 
 void TVelFileUtil::WriteSection(const TXMLRecordType &record, const TXMLSectionType &section, int row)
