@@ -6,6 +6,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvGenerator.h"
 #include "platform/db/OvSchemaInstaller.h"
+#include "platform/db/OvCroFiscale.h"
 #include "platform/db/OvTransaction.h"
 #include "tor/store/torUDBCds.h"
 
@@ -304,11 +305,15 @@ private slots:
             c->exec(QStringLiteral("CREATE FUNCTION rifiuta() RETURNS trigger AS $$ BEGIN "
                                    "IF NEW.saficognome = 'RIFIUTATO' THEN RAISE EXCEPTION 'cognome rifiutato'; END IF; "
                                    "RETURN NEW; END $$ LANGUAGE plpgsql"));
-            c->exec(QStringLiteral("CREATE TRIGGER tr_rifiuta BEFORE UPDATE ON tafi_anafiscale "
+            c->exec(QStringLiteral("CREATE TRIGGER tr_rifiuta BEFORE INSERT OR UPDATE ON tafi_anafiscale "
                                    "FOR EACH ROW EXECUTE FUNCTION rifiuta()"));
         } else {
-            c->exec(QStringLiteral("CREATE TRIGGER tr_rifiuta BEFORE UPDATE ON tafi_anafiscale "
-                                   "WHEN NEW.saficognome = 'RIFIUTATO' BEGIN SELECT RAISE(ABORT, 'cognome rifiutato'); END"));
+            // A new person is written with its columns: refused at the insert.
+            for (const char *event : {"INSERT", "UPDATE"})
+                c->exec(QStringLiteral("CREATE TRIGGER tr_rifiuta_%1 BEFORE %1 ON tafi_anafiscale "
+                                       "WHEN NEW.saficognome = 'RIFIUTATO' BEGIN SELECT RAISE(ABORT, 'cognome "
+                                       "rifiutato'); END")
+                            .arg(QLatin1String(event)));
         }
         try {
             s.Save(cu, QStringLiteral("TCUD_DATICUD"));
@@ -557,6 +562,65 @@ private slots:
         }
         QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale")), 0);
         QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali")), 0);
+    }
+
+    // Saves inside a caller's transaction number their rows from one lock,
+    // alongside another store of the same connection; what a rolled-back
+    // transaction made (its period, its numbers) is not used again.
+    void savesOfOneTransactionShareTheLockAndForgetAnUndoneOne()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(*c), other = store(*c);
+        TClientDataSet cu, more;
+        const QString cud = QStringLiteral("TCUD_DATICUD");
+        {
+            // The first save of the year makes the period; undone here.
+            TOvTransaction tr(c.get());
+            tr.StartTransaction();
+            s.Load(cu, cud);
+            appendCu(cu, QStringLiteral("VRDLCU90E12L219K"), QStringLiteral("08"), QStringLiteral("VERDI"));
+            s.Save(cu, cud);
+            tr.Rollback();
+        }
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tcrf_crofiscale")), 0);
+        {
+            // Another program's period takes the first key now.
+            TOvTransaction tr(c.get());
+            tr.StartTransaction();
+            getCroFiscale(*c, QStringLiteral("ALTRO"), 2025, 0);
+            tr.Commit();
+        }
+        s.Load(cu, cud);
+        other.Load(more, cud);
+        {
+            TOvTransaction tr(c.get());
+            tr.StartTransaction();
+            appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), QStringLiteral("ROSSI"));
+            s.Save(cu, cud);
+            appendCu(more, QStringLiteral("BNCNNA75C41F205X"), QStringLiteral("12"), QStringLiteral("BIANCHI"));
+            other.Save(more, cud);
+            appendCu(cu, QStringLiteral("NREGLI85M55A944B"), QStringLiteral("12"), QStringLiteral("NERI"));
+            s.Save(cu, cud);
+            tr.Commit();
+        }
+        appendCu(cu, QStringLiteral("VRDLCU90E12L219K"), QStringLiteral("08"), QStringLiteral("VERDI"));
+        s.Save(cu, cud);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tcrf_crofiscale")), 2);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tafi_anafiscale afi JOIN tcrf_crofiscale crf "
+                                          "ON crf.icrfid = afi.icrfid WHERE crf.scrfprogramma = 'vel'")),
+                 4);
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(DISTINCT ifisrigo) FROM tfis_datifiscali")), 4);
+        QVERIFY(count(*c, QStringLiteral("SELECT icdsrigo FROM tcds_struttura"))
+                >= count(*c, QStringLiteral("SELECT max(ifisrigo) FROM tfis_datifiscali")));
+        TClientDataSet back;
+        s.Load(back, cud);
+        QStringList names;
+        for (back.first(); !back.eof(); back.next())
+            names << back.fieldByName(QStringLiteral("SCUDCOGNOME")).asString();
+        names.sort();
+        QCOMPARE(names, (QStringList{QStringLiteral("BIANCHI"), QStringLiteral("NERI"), QStringLiteral("ROSSI"),
+                                     QStringLiteral("VERDI")}));
     }
 
     void periodsFollowTheMonthAskedFor()

@@ -71,6 +71,7 @@ public:
         m_connection = connection;
         m_held.clear();
         m_periods.clear();
+        m_made.clear();
     }
     TOvSQLConnection *connection() const { return m_connection; }
     void setShowWait(bool on) { m_showWait = on; }
@@ -131,10 +132,20 @@ private:
         quint64 undone = 0;
         const TOvSQLConnection *conn = nullptr;
     };
+    // A person made by a save of the connection's current transaction, by
+    // period, tax code and group key: the saves of its sections that follow
+    // in the same transaction find it without asking.
+    struct MadePerson
+    {
+        qint64 afi = 0;
+        quint64 serial = 0;
+        const TOvSQLConnection *conn = nullptr;
+    };
     Held *held(const TOvSQLConnection &c, const QString &key);
     int period(TOvSQLConnection &c, int year, int month);
     QHash<QString, Held> m_held;
     QHash<QString, KnownPeriod> m_periods;
+    QHash<QString, MadePerson> m_made;
     Header findStructure(const QString &structure, int month, int year);
     // Binds the period and the structure's name of FindStructure and LockStructure.
     void bindStructure(QSqlQuery &q, const QString &structure, int month, int year) const;

@@ -289,6 +289,7 @@ private:
         if (r.status() == TUpdateStatus::Deleted && m_h.anagrafica && m_afiField >= 0) {
             m_delPerson->bindValue(QStringLiteral(":IAFIID"), r.oldValue(m_afiField));
             run(m_c, *m_delPerson);
+            m_store.m_made.clear();
         }
         m_delValues->bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
         m_delValues->bindValue(QStringLiteral(":IFISRIGO"), rigo);
@@ -348,14 +349,32 @@ private:
                 run(m_c, ins);
             }
             made = true;
+            if (m_codFisPair && m_codFisPair->parts.size() == 1 && !group.isEmpty())
+                m_store.m_made.insert(personKey(r, group), {key, m_c.transactionSerial(), &m_c});
         }
         return key;
     }
 
     // The person of the period with the row's tax code and group key; 0 when
     // there is none and one may be made.
+    // The period, tax code and group of a person, as the find compares them.
+    QString personKey(const TDeltaRow &r, const QString &group) const
+    {
+        return QStringLiteral("%1|%2|%3|%4|%5")
+            .arg(m_store.m_program.toLower())
+            .arg(m_year)
+            .arg(m_month < 1 && m_month != AllMonths ? 0 : m_month)
+            .arg(r.newValue(m_codFisPair->parts.first()).toString().toLower(), group);
+    }
+
     qint64 certifiedPerson(const TDeltaRow &r, const QString &group)
     {
+        // Made earlier in this transaction (the CU before its sections).
+        if (!group.isEmpty() && m_c.inTransaction()) {
+            const auto it = m_store.m_made.constFind(personKey(r, group));
+            if (it != m_store.m_made.cend() && it->conn == &m_c && it->serial == m_c.transactionSerial())
+                return it->afi;
+        }
         qint64 key = 0;
         QSqlQuery &find = *m_findPerson;
         find.bindValue(QStringLiteral(":ICRFANNO"), m_year);
