@@ -623,6 +623,69 @@ private slots:
                                      QStringLiteral("VERDI")}));
     }
 
+    // Writing some fields of rows read earlier keeps what another workstation
+    // saved since in the other fields, and does not bring back a row it
+    // deleted; a field that is not a datum of the row, or a pending new row,
+    // is refused with the changes left pending.
+    void savingSomeFieldsKeepsTheRestAsStoredNow()
+    {
+        auto c = TestDb::open();
+        addStructure(*c, QStringLiteral("TCUD_DATICUD"), 2025, cuFields(), true, kCuMap);
+        TTorDBCds s = store(*c), other = store(*c);
+        const QString cud = QStringLiteral("TCUD_DATICUD");
+        TClientDataSet cu;
+        s.Load(cu, cud);
+        appendCu(cu, QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("12"), QStringLiteral("ROSSI"), QStringLiteral("100"));
+        appendCu(cu, QStringLiteral("BNCNNA75C41F205X"), QStringLiteral("12"), QStringLiteral("BIANCHI"), QStringLiteral("200"));
+        s.Save(cu, cud);
+        TClientDataSet stale;
+        s.Load(stale, cud);
+        {
+            // Meanwhile: Rossi's withholding corrected, Bianchi deleted.
+            TClientDataSet now;
+            other.Load(now, cud);
+            QVERIFY(now.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("RSSMRA80A01H501U")));
+            now.edit();
+            now.fieldByName(QStringLiteral("FCUDRITIRPEF")).setAsCurrency(*Currency::parse(u"150"));
+            now.post();
+            QVERIFY(now.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("BNCNNA75C41F205X")));
+            now.deleteRecord();
+            other.Save(now, cud);
+        }
+        for (stale.first(); !stale.eof(); stale.next()) {
+            stale.edit();
+            stale.fieldByName(QStringLiteral("ICUDSTATO")).setAsInteger(1);
+            stale.post();
+        }
+        s.SaveFields(stale, cud, {QStringLiteral("iCudStato")});
+        QCOMPARE(stale.changeCount(), 0);
+        TClientDataSet back;
+        s.Load(back, cud);
+        QCOMPARE(back.recordCount(), 1);
+        QCOMPARE(back.fieldByName(QStringLiteral("SCUDCODFIS")).asString(), QStringLiteral("RSSMRA80A01H501U"));
+        QCOMPARE(back.fieldByName(QStringLiteral("ICUDSTATO")).asInteger(), 1);
+        QCOMPARE(back.fieldByName(QStringLiteral("FCUDRITIRPEF")).asCurrency(), *Currency::parse(u"150"));
+
+        const struct
+        {
+            const char *field;
+            bool newRow;
+        } refused[] = {{"SCUDCOGNOME", false}, {"NONESISTE", false}, {"ICUDSTATO", true}};
+        for (const auto &r : refused) {
+            s.Load(back, cud);
+            if (r.newRow)
+                appendCu(back, QStringLiteral("VRDLCU90E12L219K"), QStringLiteral("08"), QStringLiteral("VERDI"));
+            else {
+                back.edit();
+                back.fieldByName(QStringLiteral("ICUDSTATO")).setAsInteger(2);
+                back.post();
+            }
+            QVERIFY_THROWS_EXCEPTION(EAssertionFailed, s.SaveFields(back, cud, {QString::fromLatin1(r.field)}));
+            QCOMPARE(back.changeCount(), 1);
+        }
+        QCOMPARE(count(*c, QStringLiteral("SELECT count(*) FROM tfis_datifiscali WHERE ifisvalue = 2")), 0);
+    }
+
     void periodsFollowTheMonthAskedFor()
     {
         auto c = TestDb::open();

@@ -64,6 +64,17 @@ inline constexpr const char *InsertValue =
     "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, %1FISVALUE ) "
     "VALUES ( :ICDSID, :ICRFID, :IAFIID, :IFISRIGO, :SFISFIELDNAME, :%1FISVALUE )";
 
+// One field of a stored row: its value row goes, and comes back with the new
+// value only while the row still has other values (a row deleted meanwhile
+// does not come back as this field alone).
+inline constexpr const char *DeleteFieldValue =
+    "DELETE FROM tfis_datifiscali WHERE icdsid = :ICDSID AND ifisrigo = :IFISRIGO "
+    "AND Lower(sfisfieldname) = :NOME";
+inline constexpr const char *InsertFieldValue =
+    "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, %1FISVALUE ) "
+    "SELECT :ICDSID, :ICRFID, :IAFIID, :IFISRIGO, :SFISFIELDNAME, :%1FISVALUE "
+    "WHERE EXISTS (SELECT 1 FROM tfis_datifiscali WHERE icdsid = :ICDSID_ESISTE AND ifisrigo = :IFISRIGO_ESISTE)";
+
 // The same rows as InsertValue, several at a time, every value column named.
 inline constexpr const char *InsertValues =
     "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, "

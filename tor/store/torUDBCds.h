@@ -92,6 +92,14 @@ public:
     // is read-only (a CU section) whose tax code and group key have no person
     // in the period to belong to.
     void Save(TClientDataSet &ds, const QString &structure, int month = Default, int year = Default);
+    // Like Save, for modified rows only, writing only the named fields: each
+    // row's other stored values stay as the store holds them now (another
+    // workstation's correction since the load is kept), and a row no longer
+    // in the store gets nothing. A pending insert or delete, or a named field
+    // that feeds the person's columns, raises EAssertionFailed before any
+    // datum is written.
+    void SaveFields(TClientDataSet &ds, const QString &structure, const QStringList &fields, int month = Default,
+                    int year = Default);
 
     // The person of the period with this tax code and group key (a CU's tax
     // code and month), read from the store as it is now (inside the caller's

@@ -42,6 +42,17 @@ public:
     {
     }
 
+    // Only these fields of modified rows are written (lower case).
+    void writeOnly(const QStringList &fields)
+    {
+        for (const QString &f : fields)
+            m_only.insert(f.toLower());
+        for (const TDeltaRow &r : m_delta)
+            if (r.status() != TUpdateStatus::Modified)
+                throw EAssertionFailed(QStringLiteral("Salvataggio di campi di %1: righe nuove o eliminate in sospeso.")
+                                           .arg(m_structure));
+    }
+
     // Writes every pending change in the transaction and merges the change
     // log; on failure undoes what the attempt did and raises.
     void saveAll()
@@ -51,6 +62,7 @@ public:
                 m_tr.StartTransaction();
             lockStructure();
             readFieldLayout();
+            checkOnly();
             prepareStatements();
             for (const TDeltaRow &r : m_delta)
                 saveRow(r);
@@ -273,6 +285,10 @@ private:
 
     void saveRow(const TDeltaRow &r)
     {
+        if (!m_only.isEmpty()) {
+            saveFieldsOf(r);
+            return;
+        }
         int rigo = rowNumber(r);
         if (r.status() == TUpdateStatus::Modified || r.status() == TUpdateStatus::Deleted)
             removeStoredRow(r, rigo);
@@ -281,6 +297,55 @@ private:
         if (rigo == 0)
             rigo = ++m_h.lastRow;
         writeRow(r, rigo);
+    }
+
+    // Every field named for SaveFields is stored as value rows.
+    void checkOnly()
+    {
+        QSet<QString> stored;
+        for (int i : m_valueFields)
+            stored.insert(m_defs.at(i).name.toLower());
+        for (const QString &f : std::as_const(m_only))
+            if (!stored.contains(f)) {
+                m_keepPending = true;
+                throw EAssertionFailed(
+                    QStringLiteral("Salvataggio di campi di %1: il campo %2 non è un dato della riga.").arg(m_structure, f));
+            }
+    }
+
+    // The named fields of a modified row, each deleted and written again.
+    void saveFieldsOf(const TDeltaRow &r)
+    {
+        const int rigo = rowNumber(r);
+        if (rigo == 0 || m_afiField < 0)
+            throw EAssertionFailed(QStringLiteral("Salvataggio di campi di %1: riga senza numero o senza persona.")
+                                       .arg(m_structure));
+        if (m_crfId == 0)
+            m_crfId = m_store.period(m_c, m_year, m_month);
+        for (int i : m_valueFields) {
+            const QString name = m_defs.at(i).name;
+            if (!m_only.contains(name.toLower()))
+                continue;
+            QSqlQuery &del = stmt(sql(TorStoreSql::DeleteFieldValue));
+            del.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
+            del.bindValue(QStringLiteral(":IFISRIGO"), rigo);
+            del.bindValue(QStringLiteral(":NOME"), name.toLower());
+            run(m_c, del);
+            const QVariant v = storedValue(m_defs.at(i).type, r.newValue(i));
+            if (!v.isValid())
+                continue;
+            const QChar slot = QLatin1Char("IFSD"[int(slotOf(m_defs.at(i).type))]);
+            QSqlQuery &ins = stmt(sql(TorStoreSql::InsertFieldValue).arg(slot));
+            ins.bindValue(QStringLiteral(":ICDSID"), m_h.cdsId);
+            ins.bindValue(QStringLiteral(":ICRFID"), m_crfId);
+            ins.bindValue(QStringLiteral(":IAFIID"), r.value(m_defs.at(m_afiField).name));
+            ins.bindValue(QStringLiteral(":IFISRIGO"), rigo);
+            ins.bindValue(QStringLiteral(":SFISFIELDNAME"), m_fieldNames.at(i));
+            ins.bindValue(QStringLiteral(":%1FISVALUE").arg(slot), v);
+            ins.bindValue(QStringLiteral(":ICDSID_ESISTE"), m_h.cdsId);
+            ins.bindValue(QStringLiteral(":IFISRIGO_ESISTE"), rigo);
+            run(m_c, ins);
+        }
     }
 
     // The row's value rows go; a deleted row of a registry takes its person along.
@@ -519,6 +584,7 @@ private:
     int m_reserved = 0;   // the counter as the lock left it
     const bool m_own; // the save's own transaction, not the caller's
     bool m_keepPending = false;
+    QSet<QString> m_only;   // SaveFields: the fields written
     std::vector<Written> m_written;
 
     Header m_h;
@@ -543,6 +609,22 @@ private:
     bool m_batched = false; // a row's values in multi-row INSERTs
     QHash<int, QSqlQuery *> m_batchStatements;
 };
+
+void TTorDBCds::SaveFields(TClientDataSet &ds, const QString &structure, const QStringList &fields, int month,
+                           int year)
+{
+    month = resolveMonth(month);
+    year = resolveYear(year);
+    TOvSQLConnection &c = conn();
+    QueryText().setLastOperation(QStringLiteral("archivio fiscale, salvataggio di %1").arg(structure));
+
+    ds.checkBrowseMode();
+    if (fields.isEmpty())
+        throw EAssertionFailed(QStringLiteral("Salvataggio di campi di %1 senza campi.").arg(structure));
+    SaveRun run(*this, c, ds, structure, month, year);
+    run.writeOnly(fields);
+    run.saveAll();
+}
 
 void TTorDBCds::Save(TClientDataSet &ds, const QString &structure, int month, int year)
 {

@@ -375,7 +375,9 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
                 state.setValue(1);
                 one.post();
             }
-        m_store.Save(one, kCud, velCuStoreMonth(mese));
+        // Only the state is written: the rows were read at the first lock of
+        // the run, and a correction saved since on another workstation stays.
+        m_store.SaveFields(one, kCud, {QStringLiteral("iCudStato")}, velCuStoreMonth(mese));
         for (const TBookmark b : ofMonth) {
             cdsMultiSelect.gotoBookmark(b);
             if (shown.asString().toInt() < 1)
