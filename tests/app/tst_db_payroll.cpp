@@ -170,6 +170,18 @@ private slots:
         // Made in June, when the contract ended.
         QCOMPARE(q.open("QRY_CUD_CONG", {{"IACOMID", 124}, {"IMESID", 6}}).recordCount(), 1);
         QVERIFY(q.open("QRY_CUD_CONG", {{"IACOMID", 102}, {"IMESID", 12}}).isEmpty());
+
+        // The first adjusted month of every relationship, read at once, marks
+        // the same relationships as the query above asked one by one.
+        QHash<int, int> first;
+        TOvSQLQuery &all = q.open("QRY_CUD_CONG_PRIMO", {});
+        for (all.first(); !all.eof(); all.next())
+            first.insert(int(all.fieldByName("IACOMID").asInteger()), int(all.fieldByName("PRIMO").asInteger()));
+        QVERIFY(first.size() > 1);
+        TRagQuery one(src());
+        for (const auto &[iacomid, month] : {std::pair{101, 12}, {101, 11}, {124, 6}, {124, 5}, {102, 12}})
+            QCOMPARE(first.contains(iacomid) && first.value(iacomid) <= month,
+                     !one.open("QRY_CUD_CONG", {{"IACOMID", iacomid}, {"IMESID", month}}).isEmpty());
     }
 
     void withholdingAndIncomeTotals()
@@ -577,7 +589,7 @@ private slots:
             "QRY_ANAABT", "QRY_ANAFISC", "QRY_ANAFPC", "QRY_ANASEX", "QRY_CAL_FILTRO", "QRY_CCNL_COMR",
             "QRY_CCNV_HELP", "QRY_CED_ACOM", "QRY_CUD_730", "QRY_CUD_ASSENZE", "QRY_CUD_AUTON_MINIMI",
             "QRY_CUD_AUTON_NON_SOGG", "QRY_CUD_AUTON_REGSID", "QRY_CUD_AUTON_SOM", "QRY_CUD_AUTON_SPESE_RIMB",
-            "QRY_CUD_BORSISTA_LORDO", "QRY_CUD_CAL", "QRY_CUD_CONG", "QRY_CUD_FPC", "QRY_CUD_GIORNI", "QRY_CUD_IMP",
+            "QRY_CUD_BORSISTA_LORDO", "QRY_CUD_CAL", "QRY_CUD_CONG", "QRY_CUD_CONG_PRIMO", "QRY_CUD_FPC", "QRY_CUD_GIORNI", "QRY_CUD_IMP",
             "QRY_CUD_INPS_IMP_ACC", "QRY_CUD_INPS_IMP_FOND", "QRY_CUD_INPS_MESI", "QRY_CUD_INPS_RIT_ACC",
             "QRY_CUD_INPS_RIT_FOND", "QRY_CUD_INT_ACC_SOLO_ACF", "QRY_CUD_INT_DMA_STO_CALC_DIP", "QRY_CUD_NO_CONG",
             "QRY_CUD_PERIODI", "QRY_CUD_PREVID_RIT_FOND", "QRY_CUD_REDD", "QRY_CUD_RIT", "QRY_CUD_RITV",

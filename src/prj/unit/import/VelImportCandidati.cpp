@@ -35,7 +35,14 @@ int TVelImportCandidati::carica(const TRagSource &source, const Filtro &filtro)
     m_righe.createDataSet();
     const TDataSetEvents handlers = m_righe.detachEvents();
     m_righe.disableControls();
-    TRagQuery cong(source);
+    // The adjustment mark of every row from one statement, not one a row.
+    QHash<int, int> firstAdjusted;
+    {
+        TRagQuery cong(source);
+        TOvSQLQuery &c = cong.open(s("QRY_CUD_CONG_PRIMO"), {});
+        for (c.first(); !c.eof(); c.next())
+            firstAdjusted.insert(int(c.fieldByName(s("IACOMID")).asInteger()), int(c.fieldByName(s("PRIMO")).asInteger()));
+    }
     for (src.first(); !src.eof(); src.next()) {
         // The import always covers the year from January.
         const int last = int(src.fieldByName(s("MESE_FINALE")).asInteger());
@@ -47,9 +54,9 @@ int TVelImportCandidati::carica(const TRagSource &source, const Filtro &filtro)
         m_righe.appendRecord(values);
         m_righe.edit();
         m_righe.fieldByName(s("MESE_INIZIALE")).setAsInteger(1);
-        TOvSQLQuery &c = cong.open(s("QRY_CUD_CONG"),
-                                   {{s("IACOMID"), src.fieldByName(s("IACOMID")).asInteger()}, {s("IMESID"), last}});
-        m_righe.fieldByName(s("CONGUAGLIO")).setAsString(c.isEmpty() ? s(" ") : s("X"));
+        const auto first = firstAdjusted.constFind(int(src.fieldByName(s("IACOMID")).asInteger()));
+        const bool adjusted = first != firstAdjusted.cend() && *first <= last;
+        m_righe.fieldByName(s("CONGUAGLIO")).setAsString(adjusted ? s("X") : s(" "));
         m_righe.post();
     }
     m_righe.mergeChangeLog();
