@@ -28,7 +28,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "BenchCuStore.h"
+#include "BenchCuPrintRun.h"
 
 using namespace bench;
 
@@ -40,15 +40,11 @@ int main(int argc, char **argv)
         qputenv("VELCU_STAGE_DIR", VELCU_STAGE_DIR);
     QTemporaryDir dir;
 
-    TOvSQLConnection c(sqliteFile(dir.filePath(QStringLiteral("bench.sqlite"))));
-    TTorDBCds store;
-    openFilledStore(c, store, count);
+    CuPrintRun bench(QDir(dir.path()), count);
+    TVelCuPrint &run = *bench.run;
+    TdmVelStampePDF &stampe = bench.stampe;
+    TTorDBCds &store = bench.store;
     QElapsedTimer t;
-
-    TdmVelStampePDF stampe;
-    TdmVelMain main;
-    TVelCuPrint run(store, stampe, main);
-    run.outputFolder = dir.filePath(QStringLiteral("Stp"));
 
     qint64 total = 0;
     t.restart();
@@ -104,7 +100,7 @@ int main(int argc, char **argv)
     report("annotations and TFR added (set-up)", t.elapsed());
 
     stampe.ordinario = true;
-    TVelCuPrint ord(store, stampe, main);
+    TVelCuPrint ord(store, stampe, bench.main);
     ord.outputFolder = dir.filePath(QStringLiteral("Stp"));
     qint64 ordTotal = 0;
     t.restart();

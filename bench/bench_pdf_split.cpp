@@ -18,7 +18,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "BenchCuStore.h"
+#include "BenchCuPrintRun.h"
 
 using namespace bench;
 
@@ -35,15 +35,9 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    TOvSQLConnection c(sqliteFile(dir.filePath(QStringLiteral("bench.sqlite"))));
-    TTorDBCds store;
-    openFilledStore(c, store, count);
+    CuPrintRun bench(QDir(dir.path()), count);
+    TVelCuPrint &run = *bench.run;
     QElapsedTimer t;
-
-    TdmVelStampePDF stampe;
-    TdmVelMain main;
-    TVelCuPrint run(store, stampe, main);
-    run.outputFolder = dir.filePath(QStringLiteral("Stp"));
     QDir().mkpath(run.outputFolder);
     t.restart();
     run.open();
