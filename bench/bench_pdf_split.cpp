@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -42,7 +43,8 @@ int main(int argc, char **argv)
     t.restart();
     run.open();
     const QString whole = run.printDocument(run.allRows(), TVelCuPrint::defaultFileName(false));
-    report("whole document printed (set-up)", t.elapsed(), QStringLiteral("%1 ranges").arg(run.pageRanges().size()));
+    report("whole document printed (set-up)", t.elapsed(),
+           QStringLiteral("%1 ranges, %2 MB").arg(run.pageRanges().size()).arg(QFileInfo(whole).size() / 1e6, 0, 'f', 1));
 
     const QString folder = dir.filePath(QStringLiteral("percipienti"));
     QDir().mkpath(folder);

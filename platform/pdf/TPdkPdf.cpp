@@ -15,6 +15,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+
+#include <set>
 #include <qpdf/QUtil.hh>
 
 #include <cmath>
@@ -52,6 +54,7 @@ struct SharedForm
 
 struct Doc
 {
+    QByteArray bytes; // a loaded file, read whole: qpdf reads its objects from here
     std::unique_ptr<QPDF> q;
     std::vector<PageRec> pages;
     int selected = 0; // 1-based; 0: none
@@ -254,6 +257,30 @@ struct TPdkPdf::Impl
         return p;
     }
 
+    // The pages a range text names ("1", "10,11", "2-4", "4-2"), 1-based;
+    // false, with the reason, when any is out of the document's count.
+    bool pageList(const QString &ranges, int count, std::vector<int> &list)
+    {
+        for (const QString &part : ranges.split(QLatin1Char(','))) {
+            const QString p = part.trimmed();
+            bool ok1 = false, ok2 = false;
+            int from = 0, to = 0;
+            const int dash = p.indexOf(QLatin1Char('-'));
+            if (dash > 0) {
+                from = p.left(dash).trimmed().toInt(&ok1);
+                to = p.mid(dash + 1).trimmed().toInt(&ok2);
+            } else {
+                from = to = p.toInt(&ok1);
+                ok2 = ok1;
+            }
+            if (!ok1 || !ok2 || from < 1 || to < 1 || from > count || to > count)
+                return fail(QStringLiteral("Pagine non valide: \"%1\" (il documento ne ha %2)").arg(ranges).arg(count));
+            for (int i = from; from <= to ? i <= to : i >= to; from <= to ? ++i : --i)
+                list.push_back(i);
+        }
+        return true;
+    }
+
     int fail(const QString &why)
     {
         lastError = why;
@@ -288,9 +315,19 @@ int TPdkPdf::LoadFromFile(const QString &path)
         return d->fail(QStringLiteral("File non trovato: %1").arg(path));
     auto doc = std::make_unique<Doc>();
     try {
+        // Read whole once: objects are then read from memory, not each with
+        // a seek and a read of the file (a document cut into thousands of
+        // parts is read object by object).
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return d->fail(QStringLiteral("Impossibile leggere il file %1: %2").arg(path, file.errorString()));
+        doc->bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return d->fail(QStringLiteral("Impossibile leggere il file %1: %2").arg(path, file.errorString()));
         doc->q = std::make_unique<QPDF>();
         doc->q->setSuppressWarnings(true);
-        doc->q->processFile(QFile::encodeName(path).constData());
+        doc->q->processMemoryFile(QFile::encodeName(path).constData(), doc->bytes.constData(),
+                                  size_t(doc->bytes.size()));
         QPDFPageDocumentHelper helper(*doc->q);
         helper.pushInheritedAttributesToPage();
         for (QPDFPageObjectHelper &ph : helper.getAllPages()) {
@@ -461,24 +498,8 @@ int TPdkPdf::CopyPageRanges(int sourceDocumentId, const QString &ranges)
     if (!target || !source)
         return d->fail(QStringLiteral("Documento sconosciuto: %1").arg(sourceDocumentId));
     std::vector<int> list;
-    const int count = int(source->pages.size());
-    for (const QString &part : ranges.split(QLatin1Char(','))) {
-        const QString p = part.trimmed();
-        bool ok1 = false, ok2 = false;
-        int from = 0, to = 0;
-        const int dash = p.indexOf(QLatin1Char('-'));
-        if (dash > 0) {
-            from = p.left(dash).trimmed().toInt(&ok1);
-            to = p.mid(dash + 1).trimmed().toInt(&ok2);
-        } else {
-            from = to = p.toInt(&ok1);
-            ok2 = ok1;
-        }
-        if (!ok1 || !ok2 || from < 1 || to < 1 || from > count || to > count)
-            return d->fail(QStringLiteral("Pagine non valide: \"%1\" (il documento ne ha %2)").arg(ranges).arg(count));
-        for (int i = from; from <= to ? i <= to : i >= to; from <= to ? ++i : --i)
-            list.push_back(i);
-    }
+    if (!d->pageList(ranges, int(source->pages.size()), list))
+        return 0;
     try {
         std::vector<PageRec> added;
         for (int i : list) {
@@ -494,6 +515,39 @@ int TPdkPdf::CopyPageRanges(int sourceDocumentId, const QString &ranges)
     if (target->selected == 0 && !target->pages.empty())
         target->selected = 1;
     return 1;
+}
+
+int TPdkPdf::ExtractPageRanges(int sourceDocumentId, const QString &ranges)
+{
+    Doc *source = d->doc(sourceDocumentId);
+    if (!source)
+        return d->fail(QStringLiteral("Documento sconosciuto: %1").arg(sourceDocumentId));
+    std::vector<int> list;
+    if (!d->pageList(ranges, int(source->pages.size()), list))
+        return 0;
+    auto doc = std::make_unique<Doc>();
+    try {
+        doc->q = std::make_unique<QPDF>();
+        doc->q->emptyPDF();
+        for (int i : list) {
+            PageRec &sp = source->pages[size_t(i - 1)];
+            d->flush(*source, sp);
+            // The page itself, with its resources and its content streams as
+            // they are; the source's page tree is not copied (the copy's
+            // parent is set when the document is saved, where a page named
+            // twice becomes two).
+            PageRec p = sp;
+            p.page = doc->q->copyForeignObject(sp.page);
+            p.page.removeKey("/Parent");
+            doc->pages.push_back(std::move(p));
+        }
+    } catch (const std::exception &e) {
+        return d->fail(QString::fromStdString(e.what()));
+    }
+    doc->selected = 1;
+    d->docs.push_back(std::move(doc));
+    d->selectedDoc = int(d->docs.size());
+    return d->selectedDoc;
 }
 
 int TPdkPdf::DeletePages(int firstPage, int count)

@@ -67,6 +67,11 @@ public:
     // Appends copies of pages of another (or the same) document: "1", "10,11",
     // "2-4". Nothing is appended when any page is out of range.
     int CopyPageRanges(int sourceDocumentId, const QString &ranges);
+    // A new document holding those pages of another document, each page as
+    // it is there (its content streams and resources copied, not redrawn
+    // through a shared form: for cutting a printed document into parts);
+    // selects it and returns its identifier, 0 when any page is out of range.
+    int ExtractPageRanges(int sourceDocumentId, const QString &ranges);
     int DeletePages(int firstPage, int count);
     int PageCount() const;
     int SelectPage(int page); // 1-based

@@ -2,10 +2,12 @@
 // pdftotext), model pages are stored once however often they are copied,
 // failures come back as 0 and Check turns them into errors with their label.
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvSafeFile.h"
 #include "platform/pdf/TPdkPdf.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -80,6 +82,17 @@ int formCount(const QString &pdf)
                                      QStringLiteral("-")});
     p.waitForFinished(60000);
     return int(p.readAllStandardOutput().count("/Subtype /Form"));
+}
+
+// The page rendered by pdftoppm (grey, 50 dpi).
+QImage render(const QString &pdf, int page)
+{
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("p"));
+    QProcess::execute(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QStringLiteral("50"),
+                                                   QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                                   QString::number(page), QStringLiteral("-singlefile"), pdf, base});
+    return QImage(base + QStringLiteral(".pgm"));
 }
 
 QString makeModel(const QString &dir)
@@ -320,6 +333,75 @@ private slots:
             QCOMPARE(e.message(), QStringLiteral("Controllare che il documento non sia già aperto."));
         }
         QVERIFY(QFileInfo(model).isFile());
+    }
+
+    // A printed document cut into parts: each part's pages look exactly as
+    // in the document (model, drawing, rotation), the part holds its pages
+    // only, a page named twice is two pages, and a part can be drawn on.
+    void extractedPagesLookAsInTheDocument()
+    {
+        QTemporaryDir dir;
+        const QString model = makeModel(dir.path());
+        const QString printed = dir.filePath(QStringLiteral("stampa.pdf"));
+        {
+            TPdkPdf pdf;
+            const int src = pdf.LoadFromFile(model);
+            pdf.Check(pdf.NewDocument());
+            pdf.SetOrigin(1);
+            pdf.SetMeasurementUnits(1);
+            for (int i = 0; i < 4; ++i) {
+                pdf.Check(pdf.CopyPageRanges(src, i % 2 ? QStringLiteral("2") : QStringLiteral("1")));
+                pdf.Check(pdf.SelectPage(pdf.PageCount()));
+                pdf.SetTextSize(9);
+                pdf.Check(pdf.DrawText(30, 100, QStringLiteral("riga%1").arg(i)));
+                pdf.Check(pdf.DrawRotatedText(10, 200, 90, QStringLiteral("ruotato%1").arg(i)));
+            }
+            pdf.Check(pdf.DeletePages(1, 1));
+            pdf.Check(pdf.SaveToFile(printed));
+        }
+        TPdkPdf pdf;
+        const int whole = pdf.LoadFromFile(printed);
+        QVERIFY(whole != 0);
+        QCOMPARE(pdf.ExtractPageRanges(whole, QStringLiteral("2-5")), 0); // the document has 4
+        QCOMPARE(pdf.ExtractPageRanges(whole + 7, QStringLiteral("1")), 0);
+        QCOMPARE(pdf.SelectedDocument(), whole);
+
+        struct Cut { QString ranges; QList<int> pages; };
+        const QList<Cut> cuts = {{QStringLiteral("2-3"), {2, 3}}, {QStringLiteral("4"), {4}}, {QStringLiteral("1,1"), {1, 1}}};
+        TOvSafeFileBatch batch;
+        QStringList files;
+        for (const Cut &cut : cuts) {
+            const int part = pdf.ExtractPageRanges(whole, cut.ranges);
+            QVERIFY2(part != 0, qPrintable(pdf.LastErrorText()));
+            QCOMPARE(pdf.SelectedDocument(), part);
+            QCOMPARE(pdf.PageCount(), int(cut.pages.size()));
+            files << dir.filePath(QStringLiteral("parte%1.pdf").arg(files.size()));
+            pdf.Check(pdf.SaveToBatch(batch, files.last()));
+            pdf.Check(pdf.CloseDocument(part));
+        }
+        batch.commit();
+        for (int k = 0; k < cuts.size(); ++k) {
+            QCOMPARE(pageCount(files.at(k)), int(cuts.at(k).pages.size()));
+            QCOMPARE(QProcess::execute(QStringLiteral("qpdf"), {QStringLiteral("--check"), files.at(k)}), 0);
+            for (int p = 0; p < cuts.at(k).pages.size(); ++p) {
+                const QImage cut = render(files.at(k), p + 1);
+                QVERIFY(!cut.isNull());
+                QVERIFY2(cut == render(printed, cuts.at(k).pages.at(p)),
+                         qPrintable(QStringLiteral("%1, pagina %2").arg(cuts.at(k).ranges).arg(p + 1)));
+            }
+        }
+        QVERIFY(has(words(files.at(1), 1), QStringLiteral("riga3")));
+
+        // drawn on after the cut, the page keeps what it had
+        const int part = pdf.ExtractPageRanges(whole, QStringLiteral("1"));
+        pdf.SetOrigin(1);
+        pdf.SetMeasurementUnits(1);
+        pdf.Check(pdf.DrawText(30, 150, QStringLiteral("AGGIUNTO")));
+        const QString drawn = dir.filePath(QStringLiteral("disegnata.pdf"));
+        pdf.Check(pdf.SaveToFile(drawn));
+        pdf.Check(pdf.CloseDocument(part));
+        const QList<Word> w = words(drawn, 1);
+        QVERIFY(has(w, QStringLiteral("AGGIUNTO")) && has(w, QStringLiteral("riga0")) && has(w, QStringLiteral("MODELLOUNO")));
     }
 
     void copyFromTheSameDocumentAndRanges()

@@ -144,13 +144,11 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
                           .arg(part.firstPage)
                           .arg(part.lastPage);
         } else {
-            const int doc = pdf.NewDocument();
-            // The new document's empty page goes once the CU's pages are in.
-            const bool ok = doc
-                            && pdf.CopyPageRanges(source,
-                                                  QStringLiteral("%1-%2").arg(part.firstPage).arg(part.lastPage))
-                            && pdf.DeletePages(1, 1)
-                            && VelImprint::setDocumentInfo(pdf, info.titles.value(i), info.author)
+            // The CU's pages as they are in the document: their streams are
+            // written as the document has them, not drawn again.
+            const int doc = pdf.ExtractPageRanges(
+                source, QStringLiteral("%1-%2").arg(part.firstPage).arg(part.lastPage));
+            const bool ok = doc && VelImprint::setDocumentInfo(pdf, info.titles.value(i), info.author)
                             && pdf.SaveToBatch(batch, part.file);
             if (!ok) {
                 // The workspace's own message names the file when the save failed.
