@@ -71,9 +71,16 @@ int main(int argc, char **argv)
     t.restart();
     VelCliPdfSplit::split(whole, parts, outcome, locker, {}, info);
     const qint64 ms = t.elapsed();
-    const int files = int(QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
+    const QFileInfoList written = QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files);
+    const int files = int(written.size());
+    qint64 bytes = 0;
+    for (const QFileInfo &f : written)
+        bytes += f.size();
     report("split: one PDF per payee, CUs locked", ms,
-           QStringLiteral("%1 files, %2 done").arg(files).arg(outcome.count(TVelResult::Fatto)));
+           QStringLiteral("%1 files (%2 KB each on average), %3 done")
+               .arg(files)
+               .arg(files ? bytes / 1024.0 / files : 0.0, 0, 'f', 1)
+               .arg(outcome.count(TVelResult::Fatto)));
     std::printf("per-payee split of %d payees: %lld ms (target < 10000 ms); %d files written; peak memory %.1f MB%s\n",
                 count, ms, files, procMb("VmHWM:"), outcome.riuscito() ? "" : qPrintable(QStringLiteral("; FAILED: ") + outcome.fatal));
     return outcome.riuscito() && files == count ? 0 : 1;

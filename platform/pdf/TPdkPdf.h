@@ -51,7 +51,8 @@ public:
     int SaveToFile(const QString &path);
     // The same, into a batch of files made durable together (the file takes
     // its name at the batch's commit); streams already compressed are written
-    // as they are (for documents cut from one this workspace saved).
+    // as they are, and objects are not packed into object streams (for
+    // documents cut from one this workspace saved).
     int SaveToBatch(TOvSafeFileBatch &batch, const QString &path);
     // The selected document's information dictionary: title, author, the
     // creating program and the creation date (empty texts are left out).
