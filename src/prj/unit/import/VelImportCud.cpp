@@ -242,12 +242,12 @@ void TVelImportCud::editImport()
         cdsImport().edit();
 }
 
-void TVelImportCud::postImport()
+void TVelImportCud::postImport(bool salvare)
 {
-    if (cdsImport().modified()) {
+    if (cdsImport().modified())
         cdsImport().post();
+    if (salvare && cdsImport().changeCount() > 0)
         salva(cdsImport());
-    }
 }
 
 bool TVelImportCud::costruisci(const QString &codFis, const QString &mese)
@@ -275,13 +275,14 @@ bool TVelImportCud::costruisci(const QString &codFis, const QString &mese)
     return !scartaSeVuota(builder, codFis, mese);
 }
 
-// The employment data: the fiscal amounts and the pension fund, saved; the
-// annotations, saved; then the INPS, public-pension and dependants' sections.
+// The employment data: the fiscal amounts and the pension fund, then the
+// annotations, the CU saved once with both; then the INPS, public-pension and
+// dependants' sections.
 void TVelImportCud::costruisciLavoro(TVelCuBuilder &builder)
 {
     const TVelRapportoCu rapporto = leggiRapporto();
     builder.datiLavoro(m_pos, rapporto, leggiDatiLavoro());
-    postImport();
+    postImport(false);
     m_tabelle.ricordaCu();
     m_tabelle.trovaCu(m_cuCodFis, m_cuMese);
     editImport();

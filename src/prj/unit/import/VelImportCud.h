@@ -233,7 +233,9 @@ private:
     void leggiSostituto();
     void leggiPaco();
     void editImport();
-    void postImport();
+    // Posts the CU's row; saves it to the store unless told it is saved later
+    // in the same employee (a save is a round of statements on a server).
+    void postImport(bool salvare = true);
 
     TTorDBCds &m_store;
     TTorQueryText &m_queries;
