@@ -59,6 +59,13 @@ inline constexpr const char *InsertPerson =
 inline constexpr const char *InsertPersonWith =
     "INSERT INTO TAFI_ANAFISCALE ( IAFIID , ICRFID , %1 ) VALUES ( :IAFIID , :ICRFID , %2 )";
 inline constexpr const char *UpdatePerson = "UPDATE tafi_anafiscale SET %1 WHERE iafiid = :IAFIID";
+// PostgreSQL: the person's key drawn from its sequence in the insert itself.
+inline constexpr const char *InsertPersonDrawn =
+    "INSERT INTO TAFI_ANAFISCALE ( IAFIID , ICRFID ) VALUES ( nextval('gen_tafi_anafiscale') , :ICRFID ) "
+    "RETURNING IAFIID";
+inline constexpr const char *InsertPersonWithDrawn =
+    "INSERT INTO TAFI_ANAFISCALE ( IAFIID , ICRFID , %1 ) VALUES ( nextval('gen_tafi_anafiscale') , :ICRFID , %2 ) "
+    "RETURNING IAFIID";
 
 inline constexpr const char *InsertValue =
     "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, %1FISVALUE ) "

@@ -233,10 +233,12 @@ private:
         m_delPerson = &stmt(sql(TorStoreSql::DeletePerson));
         m_delValues = &stmt(sql(TorStoreSql::DeleteValues));
         m_findPerson = &stmt(sql(TorStoreSql::FindPerson));
-        m_insPerson = &stmt(sql(TorStoreSql::InsertPerson));
+        // On a server the key is drawn in the insert: one round trip, not two.
+        m_keyInInsert = m_c.isPostgres();
+        m_insPerson = &stmt(sql(m_keyInInsert ? TorStoreSql::InsertPersonDrawn : TorStoreSql::InsertPerson));
         if (!setItems.isEmpty() && m_afiField >= 0) {
             m_updPerson = &stmt(sql(TorStoreSql::UpdatePerson).arg(setItems.join(QLatin1Char(','))));
-            m_insPersonWith = &stmt(sql(TorStoreSql::InsertPersonWith)
+            m_insPersonWith = &stmt(sql(m_keyInInsert ? TorStoreSql::InsertPersonWithDrawn : TorStoreSql::InsertPersonWith)
                                         .arg(columns.join(QStringLiteral(" , ")), values.join(QStringLiteral(" , "))));
         }
         m_insValue[0] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('I')));
@@ -403,15 +405,24 @@ private:
             && m_ds.fieldIndex(m_codFisPair->parts.first()) >= 0)
             key = certifiedPerson(r, group);
         if (key == 0) {
-            key = GenerateID(1, m_c, QStringLiteral("TAFI_ANAFISCALE"));
+            if (!m_keyInInsert)
+                key = GenerateID(1, m_c, QStringLiteral("TAFI_ANAFISCALE"));
             QSqlQuery &ins = m_insPersonWith ? *m_insPersonWith : *m_insPerson;
-            ins.bindValue(QStringLiteral(":IAFIID"), key);
+            if (!m_keyInInsert)
+                ins.bindValue(QStringLiteral(":IAFIID"), key);
             ins.bindValue(QStringLiteral(":ICRFID"), m_crfId);
             if (m_insPersonWith) {
                 bindPersonColumns(ins, r);
                 runPersonStatement(ins, r);
             } else {
                 run(m_c, ins);
+            }
+            if (m_keyInInsert) {
+                key = ins.next() ? ins.value(0).toLongLong() : 0;
+                ins.finish();
+                if (key <= 0)
+                    throw EDatabaseError(QStringLiteral("Errore del database: nessuna chiave per la nuova persona di %1.")
+                                             .arg(m_structure));
             }
             made = true;
             if (m_codFisPair && m_codFisPair->parts.size() == 1 && !group.isEmpty())
@@ -603,6 +614,7 @@ private:
     QSqlQuery *m_delValues = nullptr;
     QSqlQuery *m_findPerson = nullptr;
     QSqlQuery *m_insPerson = nullptr;
+    bool m_keyInInsert = false; // the person's key drawn by the insert (PostgreSQL)
     QSqlQuery *m_updPerson = nullptr;
     QSqlQuery *m_insPersonWith = nullptr;
     QSqlQuery *m_insValue[4] = {};
