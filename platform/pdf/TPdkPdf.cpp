@@ -281,6 +281,16 @@ struct TPdkPdf::Impl
         return true;
     }
 
+    // Takes a new document into the workspace, selected, with its first page
+    // selected: its identifier.
+    int adopt(std::unique_ptr<Doc> doc)
+    {
+        doc->selected = doc->pages.empty() ? 0 : 1;
+        docs.push_back(std::move(doc));
+        selectedDoc = int(docs.size());
+        return selectedDoc;
+    }
+
     int fail(const QString &why)
     {
         lastError = why;
@@ -339,10 +349,7 @@ int TPdkPdf::LoadFromFile(const QString &path)
     } catch (const std::exception &e) {
         return d->fail(QString::fromStdString(e.what()));
     }
-    doc->selected = doc->pages.empty() ? 0 : 1;
-    d->docs.push_back(std::move(doc));
-    d->selectedDoc = int(d->docs.size());
-    return d->selectedDoc;
+    return d->adopt(std::move(doc));
 }
 
 int TPdkPdf::NewDocument()
@@ -355,10 +362,7 @@ int TPdkPdf::NewDocument()
     } catch (const std::exception &e) {
         return d->fail(QString::fromStdString(e.what()));
     }
-    doc->selected = 1;
-    d->docs.push_back(std::move(doc));
-    d->selectedDoc = int(d->docs.size());
-    return d->selectedDoc;
+    return d->adopt(std::move(doc));
 }
 
 int TPdkPdf::CloseDocument(int documentId)
@@ -546,10 +550,7 @@ int TPdkPdf::ExtractPageRanges(int sourceDocumentId, const QString &ranges)
     } catch (const std::exception &e) {
         return d->fail(QString::fromStdString(e.what()));
     }
-    doc->selected = 1;
-    d->docs.push_back(std::move(doc));
-    d->selectedDoc = int(d->docs.size());
-    return d->selectedDoc;
+    return d->adopt(std::move(doc));
 }
 
 int TPdkPdf::DeletePages(int firstPage, int count)
