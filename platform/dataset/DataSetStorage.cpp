@@ -322,7 +322,7 @@ void Column::free(int row)
 
 void Storage::setDefs(const QList<TFieldDef> &d)
 {
-    QHash<QString, int> n;
+    QHash<QString, int> n, exact;
     for (int i = 0; i < d.size(); ++i) {
         const QString name = d[i].name.trimmed();
         if (name.isEmpty())
@@ -331,6 +331,7 @@ void Storage::setDefs(const QList<TFieldDef> &d)
         if (n.contains(key))
             throw EDatabaseError(QStringLiteral("Campo '%1' definito due volte").arg(name));
         n.insert(key, i);
+        exact.insert(name, i);
     }
     defs = d;
     for (auto &def : defs) {
@@ -338,6 +339,7 @@ void Storage::setDefs(const QList<TFieldDef> &d)
         def.size = std::max(def.size, 0);
     }
     names = n;
+    exactNames = exact;
     cols.assign(size_t(defs.size()), Column());
     for (int i = 0; i < defs.size(); ++i)
         cols[size_t(i)].init(defs[i].type);
@@ -360,6 +362,9 @@ void Storage::clearRows()
 
 int Storage::fieldIndex(const QString &name) const
 {
+    // Most callers spell a field as it is defined: found without a copy.
+    if (const auto it = exactNames.constFind(name); it != exactNames.cend())
+        return *it;
     return names.value(name.trimmed().toLower(), -1);
 }
 
@@ -452,6 +457,27 @@ bool parseFloatText(QStringView text, double *out)
 
 bool parseDateText(QStringView text, QDate *out)
 {
+    // The stored form, "yyyy-MM-dd", read without a format.
+    if (text.size() == 10 && text[4] == u'-' && text[7] == u'-') {
+        int v[3] = {0, 0, 0};
+        bool digits = true;
+        for (int i = 0, k = 0; i < 10 && digits; ++i) {
+            if (i == 4 || i == 7) {
+                ++k;
+                continue;
+            }
+            const char16_t c = text[i].unicode();
+            digits = c >= u'0' && c <= u'9';
+            v[k] = v[k] * 10 + (c - u'0');
+        }
+        if (digits) {
+            const QDate d(v[0], v[1], v[2]);
+            if (!d.isValid())
+                return false;
+            *out = d;
+            return true;
+        }
+    }
     const QString t = text.trimmed().toString();
     for (const char *fmt : {"yyyy-MM-dd", "dd/MM/yyyy", "d/M/yyyy"}) {
         const QDate d = QDate::fromString(t, QLatin1StringView(fmt));

@@ -113,6 +113,7 @@ struct Storage
 {
     QList<TFieldDef> defs;
     QHash<QString, int> names; // lower-case name -> field index
+    QHash<QString, int> exactNames; // name as defined -> field index (found without lower-casing)
     std::vector<Column> cols;
     std::vector<RowMeta> meta;   // by row id
     std::vector<int> natural;    // row ids in natural order; deleted rows stay until merged

@@ -2,6 +2,8 @@
 
 #include "platform/core/OvExceptions.h"
 
+#include <QHash>
+
 void TParam::setValue(const QVariant &v)
 {
     m_value = v;
@@ -74,8 +76,18 @@ TParam &TParams::addParam(const QString &name, TFieldType type)
 
 void TParams::rebuildFrom(const QString &commandText)
 {
+    // The same texts come back for every employee of an import: their names
+    // are read once (a handful of texts a run; the cache starts again past
+    // a few hundred, as texts with lists written into them are each new).
+    static thread_local QHash<QString, QStringList> known;
+    auto it = known.constFind(commandText);
+    if (it == known.cend()) {
+        if (known.size() >= 512)
+            known.clear();
+        it = known.insert(commandText, parseNames(commandText));
+    }
     QList<TParam> next;
-    for (const QString &n : parseNames(commandText)) {
+    for (const QString &n : *it) {
         const TParam *old = findParam(n);
         next.append(old ? *old : TParam(n));
     }

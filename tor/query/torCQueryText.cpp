@@ -169,28 +169,28 @@ QString TTorQueryText::GetQueryText(const QString &name, const QString &kind)
 void TTorQueryText::FormatQuery(TClientDataSet &dataSet, const QVariantList &values)
 {
     const QString text = dataSet.commandText();
+    const QStringView view(text);
     QString out;
     out.reserve(text.size());
     int next = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'%' && i + 1 < text.size()) {
-            if (text[i + 1] == u's' || text[i + 1] == u'S') {
-                if (next >= values.size())
-                    throw EAssertionFailed(QStringLiteral("FormatQuery: il testo della query chiede più valori "
-                                                          "dei %1 forniti.").arg(values.size()));
-                out += values[next++].toString();
-                ++i;
-                continue;
-            }
-            if (text[i + 1] == u'%') {
-                out += u'%';
-                ++i;
-                continue;
-            }
+    qsizetype from = 0; // the text from here on is not copied yet
+    for (qsizetype i = text.indexOf(u'%'); i >= 0 && i + 1 < text.size(); i = text.indexOf(u'%', i)) {
+        const QChar kind = text[i + 1];
+        if (kind == u's' || kind == u'S') {
+            if (next >= values.size())
+                throw EAssertionFailed(QStringLiteral("FormatQuery: il testo della query chiede più valori "
+                                                      "dei %1 forniti.").arg(values.size()));
+            out += view.mid(from, i - from);
+            out += values[next++].toString();
+            from = i += 2;
+        } else if (kind == u'%') {
+            out += view.mid(from, i + 1 - from);
+            from = i += 2;
+        } else {
+            ++i;
         }
-        out += c;
     }
+    out += view.mid(from);
     dataSet.setCommandText(out);
 }
 

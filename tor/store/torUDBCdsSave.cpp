@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QSqlRecord>
 #include <QHash>
+#include <unordered_set>
 #include <vector>
 
 using namespace TorStore;
@@ -26,6 +27,29 @@ namespace {
 constexpr int SpareRows = 8;
 
 QVariant nullInt() { return QVariant(QMetaType::fromType<int>()); }
+
+// Field names compared as the database compares them, regardless of case.
+struct NoCaseHash
+{
+    size_t operator()(const QString &s) const
+    {
+        size_t h = 1469598103934665603ull;
+        for (const QChar c : s) {
+            char16_t u = c.unicode();
+            if (u >= u'A' && u <= u'Z')
+                u = char16_t(u + (u'a' - u'A'));
+            else if (u >= 0x80)
+                u = c.toLower().unicode();
+            h ^= u;
+            h *= 1099511628211ull;
+        }
+        return h;
+    }
+};
+struct NoCaseEqual
+{
+    bool operator()(const QString &a, const QString &b) const { return a.compare(b, Qt::CaseInsensitive) == 0; }
+};
 
 } // namespace
 
@@ -193,13 +217,17 @@ private:
 
         // Fields never stored as value rows: the store's own columns and any
         // field named on either side of a map pair.
-        QSet<QString> excluded;
-        for (const MapPair &p : m_map)
-            excluded << p.column << p.fields.toLower();
+        // (Looked up without lower-casing every field: a CU has hundreds of
+        // fields and a save runs for every employee.)
+        std::unordered_set<QString, NoCaseHash, NoCaseEqual> excluded;
+        for (const MapPair &p : m_map) {
+            excluded.insert(p.column);
+            excluded.insert(p.fields);
+        }
         for (int i = 0; i < m_defs.size(); ++i) {
             if (i == m_afiField || i == m_rigoField)
                 continue;
-            if (!excluded.contains(m_defs.at(i).name.toLower()))
+            if (!excluded.count(m_defs.at(i).name))
                 m_valueFields << i;
         }
 
@@ -304,6 +332,8 @@ private:
     // Every field named for SaveFields is stored as value rows.
     void checkOnly()
     {
+        if (m_only.isEmpty())
+            return;
         QSet<QString> stored;
         for (int i : m_valueFields)
             stored.insert(m_defs.at(i).name.toLower());
