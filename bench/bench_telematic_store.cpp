@@ -7,7 +7,8 @@
 // agent's count saved). Prints each phase's time and the peak memory of the
 // supply (the peak is reset once the store is filled); then, apart, the time
 // the check of the written files takes (run again on the files the save wrote).
-// Usage: bench_telematic_store [certifications]
+// Usage: bench_telematic_store [certifications] [folder]
+// (folder: where copies of the supply files go, to compare two builds' output)
 #include "platform/core/Currency.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvDbConfig.h"
@@ -105,6 +106,15 @@ int main(int argc, char **argv)
     report("save (assembly, file, agent's count)", ms,
            QStringLiteral("%1 file(s), %2 MB").arg(files.size()).arg(bytes / 1048576.0, 0, 'f', 1));
 
+    if (argc > 2) {
+        const QDir keep(QString::fromLocal8Bit(argv[2]));
+        keep.mkpath(QStringLiteral("."));
+        for (const QString &f : files) {
+            const QString copy = keep.filePath(QFileInfo(f).fileName());
+            QFile::remove(copy);
+            QFile::copy(f, copy);
+        }
+    }
     std::printf("end to end from the store: %lld ms (target < 2000 ms); peak memory since the set-up %.1f MB "
                 "(target < 200 MB)\n",
                 total, procMb("VmHWM:"));

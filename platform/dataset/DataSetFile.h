@@ -4,6 +4,7 @@
 #include "platform/dataset/DataSetStorage.h"
 
 #include <QByteArray>
+#include <functional>
 #include <memory>
 
 namespace dsinternal {
@@ -13,6 +14,9 @@ inline constexpr char DataSetFileFormat[] = "velcu-dataset";
 inline constexpr int DataSetFileVersion = 1;
 
 QByteArray writeDataSetFile(const Storage &storage);
+// The same text appended to `out`; `flush`, when given, receives `out` each
+// time it holds a block (and at the end), and `out` is emptied after each call.
+void writeDataSetFile(const Storage &storage, QByteArray &out, const std::function<void(QByteArray &)> &flush);
 // Raises EDatabaseError "File '<source>' non valido: <problem>" (with the line).
 std::unique_ptr<Storage> readDataSetFile(const QByteArray &data, const QString &source);
 

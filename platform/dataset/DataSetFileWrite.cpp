@@ -188,6 +188,23 @@ QByteArray writeDataSetFile(const Storage &st)
 {
     QByteArray out;
     out.reserve(qsizetype(256 + st.natural.size() * (16 + st.defs.size() * 12)));
+    writeDataSetFile(st, out, {});
+    return out;
+}
+
+void writeDataSetFile(const Storage &st, QByteArray &out, const std::function<void(QByteArray &)> &flush)
+{
+    // with a sink the text goes out a block at a time: a file of a million
+    // rows is never whole in memory
+    constexpr qsizetype kBlock = 1 << 20;
+    auto spill = [&] {
+        if (flush && out.size() >= kBlock) {
+            flush(out);
+            out.resize(0);
+        }
+    };
+    if (flush)
+        out.reserve(kBlock + 4096);
     out += "{\"format\":\"";
     out += DataSetFileFormat;
     out += "\",\"version\":";
@@ -220,6 +237,7 @@ QByteArray writeDataSetFile(const Storage &st)
         if (logged && m.status != TUpdateStatus::Unmodified)
             position[id] = pos;
         ++pos;
+        spill();
     }
     out += "\n]";
     if (logged) {
@@ -251,11 +269,15 @@ QByteArray writeDataSetFile(const Storage &st)
                 putRow(out, scratch, 0);
             }
             out += '}';
+            spill();
         }
         out += "\n]";
     }
     out += "}\n";
-    return out;
+    if (flush) {
+        flush(out);
+        out.resize(0);
+    }
 }
 
 } // namespace dsinternal

@@ -162,6 +162,30 @@ void Column::resize(size_t n)
     }
 }
 
+void Column::clearRows()
+{
+    // a view emptied and filled again for every certification (a few rows
+    // each time) would otherwise free and allocate each column's blocks
+    constexpr size_t kKeptRows = 256;
+    constexpr size_t kKeptChars = 16384;
+    if (nulls.capacity() > kKeptRows || arena.capacity() > kKeptChars) {
+        const TFieldType t = type;
+        *this = Column();
+        init(t);
+        return;
+    }
+    nulls.clear();
+    ints.clear();
+    floats.clear();
+    bytes.clear();
+    textOffset.clear();
+    textLength.clear();
+    arena.clear();
+    deadChars = 0;
+    lastOffset = 0;
+    lastLength = 0;
+}
+
 void Column::pushRow()
 {
     nulls.push_back(1);
@@ -348,11 +372,8 @@ void Storage::setDefs(const QList<TFieldDef> &d)
 
 void Storage::clearRows()
 {
-    for (auto &c : cols) {
-        const TFieldType t = c.type;
-        c = Column();
-        c.init(t);
-    }
+    for (auto &c : cols)
+        c.clearRows();
     meta.clear();
     natural.clear();
     original.clear();

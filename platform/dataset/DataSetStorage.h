@@ -42,6 +42,8 @@ public:
 
     const char16_t *data() const { return m_data; }
     size_t size() const { return m_size; }
+    size_t capacity() const { return m_capacity; }
+    void clear() { m_size = 0; } // the block stays
     // `text` must not point into this arena (it may move).
     void append(const char16_t *text, size_t n);
     void reserve(size_t n); // std::bad_alloc when memory is short
@@ -87,6 +89,9 @@ struct Column
 
     void init(TFieldType t);
     void resize(size_t n);
+    // No rows: a small column keeps its blocks for the rows to come, a large
+    // one gives them back.
+    void clearRows();
     void pushRow(); // one more row, null (resize by one, without its general path)
     void reserve(size_t n);
     bool isNull(int row) const { return nulls[size_t(row)] != 0; }

@@ -485,7 +485,15 @@ QByteArray TClientDataSet::saveToBytes()
 
 void TClientDataSet::saveToFile(const QString &path, TOvSafeFile::Access access)
 {
-    TOvSafeFile::writeFile(path, saveToBytes(), access);
+    if (active())
+        checkBrowseMode();
+    // written as it is made, a block at a time, into the temporary file that
+    // takes the name once whole
+    TOvSafeFile file(path, access);
+    file.open();
+    QByteArray block;
+    writeDataSetFile(*m_st, block, [&file](QByteArray &text) { file.write(text); });
+    file.commit();
 }
 
 void TClientDataSet::loadFromFile(const QString &path)

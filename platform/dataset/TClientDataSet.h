@@ -89,6 +89,9 @@ public:
     // null view leaves its cell null; a text longer than a String field's
     // size is cut);
     void appendTexts(std::initializer_list<QStringView> values);
+    // a row of values in field order, as appendRecord takes them (missing or
+    // null ones leave their cells null);
+    void appendValues(const QVariantList &values);
     // copies of rows of `source` (0-based visible positions), whose fields
     // must have this dataset's names, types and sizes, cell by cell.
     void appendRowsOf(const TClientDataSet &source, const QList<int> &rows);

@@ -228,6 +228,27 @@ void TClientDataSet::appendTexts(std::initializer_list<QStringView> values)
     postBulkRow(id);
 }
 
+void TClientDataSet::appendValues(const QVariantList &values)
+{
+    if (values.size() > fieldCount())
+        fail(QStringLiteral("Troppi valori per la riga: %1 invece di %2").arg(values.size()).arg(fieldCount()));
+    // every value converted before the row exists: a refused one leaves no row
+    QVariantList converted(values.size());
+    for (qsizetype f = 0; f < values.size(); ++f) {
+        const QVariant &in = values[f];
+        if (in.isNull())
+            continue;
+        if (!convertValue(m_st->defs[f], in, &converted[f]))
+            throwBadValue(m_st->defs[f], in);
+    }
+    prepareBulkAppend();
+    const int id = m_st->newRow();
+    for (qsizetype f = 0; f < converted.size(); ++f)
+        if (converted[f].isValid())
+            m_st->cols[size_t(f)].set(id, converted[f]);
+    postBulkRow(id);
+}
+
 void TClientDataSet::appendRowsOf(const TClientDataSet &source, const QList<int> &rows)
 {
     const Storage &from = *source.m_st;

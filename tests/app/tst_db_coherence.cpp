@@ -51,7 +51,7 @@ QString id(Rule rule, const QString &box)
     return QStringLiteral("%1|%2").arg(int(rule)).arg(box);
 }
 
-QList<QVariantHash> *rowsOf(TVelCoherenceInput &in, const QString &structure)
+QList<QVariantMap> *rowsOf(TVelCoherenceInput &in, const QString &structure)
 {
     if (structure == QLatin1String("cu"))
         return &in.cu;
@@ -145,7 +145,7 @@ private slots:
     void findingAmountsRoundAsThePrint()
     {
         TVelCoherenceInput in = m_demo;
-        for (QVariantHash &r : *rowsOf(in, QStringLiteral("cu")))
+        for (QVariantMap &r : *rowsOf(in, QStringLiteral("cu")))
             if (r.value(QStringLiteral("SCUDCODFIS")).toString() == kEsposito)
                 r.insert(QStringLiteral("FCUDRITIRPEF"), QVariant::fromValue(*Currency::parse(u"99999.015")));
         QStringList values;
@@ -217,7 +217,7 @@ private slots:
         QFETCH(int, rule);
         QFETCH(QString, box);
         TVelCoherenceInput base = m_demo;
-        QList<QVariantHash> *rows = rowsOf(base, structure);
+        QList<QVariantMap> *rows = rowsOf(base, structure);
         const char *codeField = structure == QLatin1String("agent") ? "SSOSCODFIS" : "SCUDCODFIS";
         int at = -1;
         for (int i = 0; i < rows->size() && at < 0; ++i)
@@ -233,7 +233,7 @@ private slots:
         if (field.isEmpty()) {
             rows->removeAt(at);
         } else if (field == QLatin1String("SCUDMESE")) {
-            QVariantHash copy = rows->at(at);
+            QVariantMap copy = rows->at(at);
             copy.insert(field, value);
             rows->append(copy);
             skipMonth = value.toString(); // the copy's own findings repeat the original's

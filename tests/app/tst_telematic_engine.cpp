@@ -625,6 +625,9 @@ private slots:
         for (int r = 0; r < t.recordCount(); ++r) {
             QCOMPARE(t.valueAt(r, 3).toLongLong(), 7LL);
             QCOMPARE(t.valueAt(r, 1).toString(), QStringLiteral("000000000000000007"));
+            // the record as the file's bytes, one a character
+            QCOMPARE(t.valueAt(r, 2).typeId(), QMetaType::QByteArray);
+            QCOMPARE(t.valueAt(r, 2).toByteArray(), VelFileText::toWin1252(recs[r]));
         }
     }
 

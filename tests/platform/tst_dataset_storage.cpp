@@ -35,25 +35,43 @@ void TstDataSetStorage::bulkAppendsStoreWhatAppendRecordStores()
         ds.createDataSet();
         ds.setIndexFieldNames(QStringLiteral("CODE"));
     };
-    TClientDataSet byRecord, byCopy, source;
+    TClientDataSet byRecord, byCopy, byValues, source;
     make(byRecord);
     make(byCopy);
+    make(byValues);
     make(source);
     for (const QVariantList &r : rows) {
         byRecord.appendRecord(r);
+        byValues.appendValues(r);
         source.appendRecord(r);
     }
     source.mergeChangeLog();
     // visible positions in CODE order: AB, MMM, ZZZ
     byCopy.appendRowsOf(source, {2, 0, 1});
-    QCOMPARE(byCopy.recordCount(), byRecord.recordCount());
-    QCOMPARE(byCopy.changeCount(), byRecord.changeCount());
-    for (int r = 0; r < byRecord.recordCount(); ++r)
-        for (int f = 0; f < defs.size(); ++f) {
-            const QVariant want = byRecord.valueAt(r, f), got = byCopy.valueAt(r, f);
-            QVERIFY2(want.isNull() == got.isNull() && want == got,
-                     qPrintable(QStringLiteral("row %1 field %2").arg(r).arg(defs[f].name)));
-        }
+    for (TClientDataSet *bulk : {&byCopy, &byValues}) {
+        QCOMPARE(bulk->recordCount(), byRecord.recordCount());
+        QCOMPARE(bulk->changeCount(), byRecord.changeCount());
+        for (int r = 0; r < byRecord.recordCount(); ++r)
+            for (int f = 0; f < defs.size(); ++f) {
+                const QVariant want = byRecord.valueAt(r, f), got = bulk->valueAt(r, f);
+                QVERIFY2(want.isNull() == got.isNull() && want == got,
+                         qPrintable(QStringLiteral("row %1 field %2").arg(r).arg(defs[f].name)));
+            }
+    }
+    // a value the field refuses: no row
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, byValues.appendValues({QStringLiteral("Q"), QVariant(), QStringLiteral("x")}));
+    QCOMPARE(byValues.recordCount(), 3);
+
+    // an emptied small dataset keeps its blocks: the texts written again are its own
+    TClientDataSet small;
+    small.setFieldDefs({defs[0]});
+    small.createDataSet();
+    small.appendTexts({u"ABC"});
+    small.emptyDataSet();
+    small.appendTexts({u"ABC"});
+    small.appendTexts({u"XYZ"});
+    QCOMPARE(small.valueAt(0, 0).toString(), QStringLiteral("ABC"));
+    QCOMPARE(small.valueAt(1, 0).toString(), QStringLiteral("XYZ"));
     QStringList codes;
     for (byCopy.first(); !byCopy.eof(); byCopy.next())
         codes << byCopy.fieldByName(QStringLiteral("CODE")).asString();
@@ -163,6 +181,20 @@ void TstDataSetStorage::repeatedTextsStayRightThroughEditsAndCompaction()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.cds"));
+    // a file of several blocks (written a block at a time) holds the same text as the bytes made whole
+    {
+        TClientDataSet big;
+        big.setFieldDefs({{QStringLiteral("TEXT"), TFieldType::Memo, 0}});
+        big.createDataSet();
+        for (int i = 0; i < 30000; ++i)
+            big.appendTexts({QStringLiteral("%1").arg(i, 80, 10, QLatin1Char('x'))});
+        big.saveToFile(path);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray written = f.readAll();
+        QVERIFY(written.size() > 2 * 1024 * 1024);
+        QCOMPARE(written, big.saveToBytes());
+    }
     ds.mergeChangeLog();
     ds.saveToFile(path);
     TClientDataSet back;

@@ -269,7 +269,7 @@ void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout
         const qint64 rigo = reader.integer(cRigo);
         if (!open || rigo != currentRigo) {
             if (open)
-                ds.appendRecord(row);
+                ds.appendValues(row);
             layout.startRow(row, reader, rigo);
             open = true;
             currentRigo = rigo;
@@ -281,7 +281,7 @@ void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout
         row[idx] = loadedValue(layout.types.at(idx), reader.cell(layout.valueColumn.at(idx)));
     }
     if (open)
-        ds.appendRecord(row);
+        ds.appendValues(row);
 }
 
 } // namespace

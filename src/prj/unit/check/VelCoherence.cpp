@@ -22,7 +22,7 @@ namespace {
 
 using Rule = TVelCoherenceRule;
 using Finding = TVelCoherenceFinding;
-using Row = QVariantHash;
+using Row = QVariantMap;
 
 QString s(const char *text)
 {
@@ -421,20 +421,55 @@ QStringList TVelCoherenceResult::lines() const
     return out;
 }
 
-QList<QVariantHash> TVelCoherenceInput::rowsOf(TClientDataSet &ds)
+namespace {
+
+// The columns the rules read, of every structure: the rows keep only these
+// (a certification has hundreds of columns, of which the rules read few).
+const QSet<QString> &columnsRead()
 {
-    QList<QVariantHash> rows;
+    static const QSet<QString> names = [] {
+        QSet<QString> n;
+        for (const char *c : {
+                 // the CU
+                 "SCUDCODFIS", "SCUDCOGNOME", "SCUDNOME", "SCUDMESE", "SCUDPROVNAS", "ICUDPERIODOLAV",
+                 "DCUDDATINIRL", "DCUDDATFINRL", "LCUDINFORZA3112", "FCUDREDDDETR", "FCUDREDDPENS",
+                 "FCUDIMPLORDA", "FCUDALTREDDASS", "FCUDASSPERCON", "FCUDRITIRPEF", "FCUDREDDETTRDET",
+                 "FCUDTOTDETR", "FCUDDETRIMPNETTA", "FCUDDETRONERI", "FCUDDETRFAMNUM", "FCUDDETRDIPPENSREDD",
+                 "FCUDDETRCANLOC", "FCUDDETCREDRULTDETR", "FCUDDEDNOTAXFAM",
+                 // dependants
+                 "SCUDCODFISCON", "SCUDMESICARCON", "LCUDRELPARCON", "SCUDCODFISPRIFIGL", "SCUDMESICARPRIFIGL",
+                 "LCUDRELPARPRIFIGL", "LCUDRELPARPRIFIGLDIS", "SCUDMESIDETRGFPRIFIGL", "SCUDMESIDETRM21PRIFIGL",
+                 "SCUDMINTREANNPRIFIGL", "SCUDDETRSPETTPRIFIGL", "SCUDCODFISFIGL", "SCUDMESICARFIGL",
+                 "LCUDRELPARFIGL", "LCUDRELPARFIGLDIS", "LCUDRELPARFIGLALTRFAM", "LCUDRELPARNONASCEND",
+                 "SCUDMESIDETRGFFIGL", "SCUDMESIDETRM21FIGL", "SCUDMINTREANNFIGL", "FCUDDETRSPETTFIGL",
+                 // self-employed
+                 "FDSE7AMMLORDO", "FDSE7IMPONIBILE", "FDSE7RITTITIMP", "FDSE7RITTITACC", "SCAUCODICE",
+                 // the agent
+                 "SSOSCODFIS", "SSOSDENOM", "SSOSCFRAPPR"})
+            n.insert(QLatin1String(c));
+        return n;
+    }();
+    return names;
+}
+
+} // namespace
+
+QList<QVariantMap> TVelCoherenceInput::rowsOf(TClientDataSet &ds)
+{
+    QList<QVariantMap> rows;
     // the names made upper case once: every row shares their texts
-    QStringList names = ds.fieldNames();
-    for (QString &name : names)
-        name = name.toUpper();
+    QList<QPair<int, QString>> kept;
+    const QStringList names = ds.fieldNames();
+    for (int f = 0; f < names.size(); ++f)
+        if (const QString name = names.at(f).toUpper(); columnsRead().contains(name))
+            kept.append({f, name});
     rows.reserve(ds.recordCount());
     for (int r = 0; r < ds.recordCount(); ++r) {
-        QVariantHash row;
-        for (int f = 0; f < names.size(); ++f) {
+        QVariantMap row;
+        for (const auto &[f, name] : std::as_const(kept)) {
             const QVariant v = ds.valueAt(r, f);
             if (v.isValid() && !v.isNull())
-                row.insert(names.at(f), v);
+                row.insert(name, v);
         }
         rows << row;
     }
@@ -443,7 +478,7 @@ QList<QVariantHash> TVelCoherenceInput::rowsOf(TClientDataSet &ds)
 
 TVelCoherence::TVelCoherence(TTorDBCds &store) : m_store(store) {}
 
-TVelCoherenceInput TVelCoherence::load(const std::function<QList<QVariantHash>(const char *structure)> &loaded)
+TVelCoherenceInput TVelCoherence::load(const std::function<QList<QVariantMap>(const char *structure)> &loaded)
 {
     TVelCoherenceInput in;
     in.year = m_store.year();
@@ -541,7 +576,7 @@ std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(const TRagSource 
 
 TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup, TTorQueryText &queries,
                                                 TClientDataSet &dip, const QList<int> &rows,
-                                                const std::function<QList<QVariantHash>(const char *structure)> &loaded)
+                                                const std::function<QList<QVariantMap>(const char *structure)> &loaded)
 {
     QSet<QString> visited;
     const int keep = dip.recNo();

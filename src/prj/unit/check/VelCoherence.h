@@ -43,6 +43,7 @@
 #include "platform/core/Currency.h"
 
 #include <QHash>
+#include <QMap>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -104,20 +105,21 @@ struct TVelPaidPayee
 };
 
 // The stored rows the rules read: each row a field -> value map (field names
-// upper case, null values left out), as loaded from the store.
+// upper case, null values left out), as loaded from the store; rowsOf keeps
+// only the columns the rules read.
 struct TVelCoherenceInput
 {
     int year = 0;
-    QList<QVariantHash> cu;       // TCUD_DATICUD
-    QList<QVariantHash> family;   // TCUDC_CONFAMCARICO
-    QList<QVariantHash> inps;     // TCUDI_INPS
-    QList<QVariantHash> inpdap;   // TCUDN_INPDAP
-    QList<QVariantHash> autonomo; // TASE_AUTSOMMEEROGATE
-    QList<QVariantHash> agent;    // TCUS_DATISOST
+    QList<QVariantMap> cu;       // TCUD_DATICUD
+    QList<QVariantMap> family;   // TCUDC_CONFAMCARICO
+    QList<QVariantMap> inps;     // TCUDI_INPS
+    QList<QVariantMap> inpdap;   // TCUDN_INPDAP
+    QList<QVariantMap> autonomo; // TASE_AUTSOMMEEROGATE
+    QList<QVariantMap> agent;    // TCUS_DATISOST
     std::optional<QList<TVelPaidPayee>> payroll; // nullopt: not reachable
     QString payrollWhy;                          // why, when not reachable
 
-    static QList<QVariantHash> rowsOf(TClientDataSet &ds);
+    static QList<QVariantMap> rowsOf(TClientDataSet &ds);
 };
 
 struct TVelCoherenceResult
@@ -158,7 +160,7 @@ public:
     // The input as the store (and the payroll) hold it now; `rows`, when
     // given, gives a structure's rows instead of the store (rows already
     // loaded by the caller).
-    TVelCoherenceInput load(const std::function<QList<QVariantHash>(const char *structure)> &rows = {});
+    TVelCoherenceInput load(const std::function<QList<QVariantMap>(const char *structure)> &rows = {});
     // The rules over an input.
     static TVelCoherenceResult check(const TVelCoherenceInput &in);
 
@@ -176,7 +178,7 @@ public:
     // `loaded`, when given, gives a structure's rows as the supply read them.
     static TVelCoherenceReport supplyReport(TTorDBCds &store, int workgroup, TTorQueryText &queries,
                                             TClientDataSet &dip, const QList<int> &rows,
-                                            const std::function<QList<QVariantHash>(const char *structure)> &loaded = {});
+                                            const std::function<QList<QVariantMap>(const char *structure)> &loaded = {});
 
 private:
     TTorDBCds &m_store;

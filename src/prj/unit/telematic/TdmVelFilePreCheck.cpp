@@ -41,7 +41,7 @@ using Source = VelFileCds::Source;
 // The rows of a dataset in the order they were loaded (no filter, no
 // index), as the coherence check reads them; the dataset's order and
 // current row are kept.
-QList<QVariantHash> naturalRows(TClientDataSet &ds)
+QList<QVariantMap> naturalRows(TClientDataSet &ds)
 {
     ds.setFiltered(false);
     const QString order = ds.indexFieldNames();
@@ -49,7 +49,7 @@ QList<QVariantHash> naturalRows(TClientDataSet &ds)
         return TVelCoherenceInput::rowsOf(ds);
     const TBookmark at = ds.bookmark();
     ds.setIndexFieldNames(QString());
-    const QList<QVariantHash> rows = TVelCoherenceInput::rowsOf(ds);
+    const QList<QVariantMap> rows = TVelCoherenceInput::rowsOf(ds);
     ds.setIndexFieldNames(order);
     if (at != InvalidBookmark && ds.bookmarkValid(at))
         ds.gotoBookmark(at);
@@ -202,7 +202,7 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
     // stops the supply with the other refusals; the rest goes to the log.
     // The CUs as open() read them, the ones the supply is made from: read
     // once, not again from the store; the agent's row as the generation reads it.
-    auto loaded = [this](const char *structure) -> QList<QVariantHash> {
+    auto loaded = [this](const char *structure) -> QList<QVariantMap> {
         for (const Source &s : VelFileCds::Sources)
             if (QLatin1String(s.structure) == QLatin1String(structure)
                 && QLatin1String(s.cds) != QLatin1String(VelFileCds::Sost)) {

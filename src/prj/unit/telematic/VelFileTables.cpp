@@ -25,7 +25,7 @@ QList<TFieldDef> recordDefs()
 {
     return {{QStringLiteral("SFILECODREC"), TFieldType::String, 1},
             {QStringLiteral("SFILEPROGRE"), TFieldType::String, 18},
-            {QStringLiteral("SFILERECORD"), TFieldType::String, 0},
+            {QStringLiteral("SFILERECORD"), TFieldType::Blob, 0},
             {QStringLiteral("IFILEPROGRE"), TFieldType::Integer, 0}};
 }
 

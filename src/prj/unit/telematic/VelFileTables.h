@@ -11,7 +11,8 @@
 //                   "IFILEPROGRE;SFILECODREC"
 //   SFILECODREC  record type letter
 //   SFILEPROGRE  18-digit progressive (C, D, G, H); null for A, B, Z
-//   SFILERECORD  the record text (1,898 characters: content and the closing "A")
+//   SFILERECORD  the record as the file holds it: 1,898 bytes in Windows-1252
+//                (content and the closing "A"), one byte a character
 //   IFILEPROGRE  certification number (D, G, H), 0 (C), null (A, B, Z)
 #include <QString>
 

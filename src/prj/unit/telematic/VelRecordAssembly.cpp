@@ -44,7 +44,7 @@ void TVelFileUtil::WritePositionalRecord(const TXMLRecordType &record)
                            .arg(record.fileName)
                            .arg(text.size())
                            .arg(RecordLength));
-    m_recordTable.appendRecord({xmlFamilyName(record.family), QVariant(), text, QVariant()});
+    m_recordTable.appendRecord({xmlFamilyName(record.family), QVariant(), toWin1252(text), QVariant()});
 }
 
 // ------------------------------------------------------------------ assembly
@@ -61,7 +61,8 @@ void TVelFileUtil::FlushRecord(QChar letter, qint64 certification)
                            .arg(text.size())
                            .arg(RecordContent));
     text = alignLeft(text, RecordContent, QLatin1Char(' ')) + QLatin1Char('A');
-    m_recordTable.appendRecord({QString(letter), m_assemblyProgressive, text,
+    // the record table holds the file's bytes: half the memory of the text
+    m_recordTable.appendRecord({QString(letter), m_assemblyProgressive, toWin1252(text),
                                 letter == QLatin1Char('C') ? qint64(0) : certification});
 }
 

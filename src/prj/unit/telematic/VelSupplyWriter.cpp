@@ -28,9 +28,9 @@ QString digits(qint64 n, int width)
 }
 
 // Puts a number at its place in a record, zero-padded to the place's width.
-void place(QString &record, const VelSupplyPlace &at, qint64 n)
+void place(QByteArray &record, const VelSupplyPlace &at, qint64 n)
 {
-    record.replace(at.offset, at.width, digits(n, at.width));
+    record.replace(at.offset, at.width, digits(n, at.width).toLatin1());
 }
 
 // The fields of a template with a rule, with their places.
@@ -73,10 +73,10 @@ struct Records
     int fLetter = -1;
     int fRec = -1;
     int fCert = -1;
-    QString a, b, z;
+    QByteArray a, b, z; // the records' bytes
     std::vector<int> body;
 
-    QString letter(size_t i) const { return t.valueAt(body[i], fLetter).toString(); }
+    QStringView letter(size_t i) const { return t.textAt(body[i], fLetter); }
     qint64 certification(size_t i) const { return fCert >= 0 ? t.valueAt(body[i], fCert).toLongLong() : 0; }
 };
 
@@ -97,11 +97,11 @@ Records readRecords(TClientDataSet &t)
         if (!t.valueAt(row, fProg).toString().isEmpty())
             r.body.push_back(row);
         else if (letter == QLatin1String("A") && r.a.isEmpty())
-            r.a = t.valueAt(row, r.fRec).toString();
+            r.a = t.valueAt(row, r.fRec).toByteArray();
         else if (letter == QLatin1String("B") && r.b.isEmpty())
-            r.b = t.valueAt(row, r.fRec).toString();
+            r.b = t.valueAt(row, r.fRec).toByteArray();
         else if (letter == QLatin1String("Z") && r.z.isEmpty())
-            r.z = t.valueAt(row, r.fRec).toString();
+            r.z = t.valueAt(row, r.fRec).toByteArray();
     }
     for (const auto &[letter, text] : {std::pair{"A", &r.a}, std::pair{"B", &r.b}, std::pair{"Z", &r.z}}) {
         if (text->size() != TVelFileUtil::RecordLength)
@@ -152,42 +152,50 @@ void writeFile(const Records &r, const VelSupplyPlaces &places, size_t from, siz
 {
     auto out = std::make_unique<TOvSafeFile>(stagedName);
     out->open();
-    auto line = [&](QStringView record) {
+    // the lines go out a block at a time
+    constexpr qsizetype kBlock = 1 << 20;
+    QByteArray block;
+    block.reserve(kBlock + TVelFileUtil::RecordLength + 2);
+    auto line = [&](QByteArrayView record) {
         if (record.size() != TVelFileUtil::RecordLength)
             throw EOvError(QStringLiteral("Record di %1 caratteri invece di %2 nel file %3")
                                .arg(record.size())
                                .arg(TVelFileUtil::RecordLength)
                                .arg(QDir::toNativeSeparators(name)));
-        QByteArray bytes = VelFileText::toWin1252(record);
-        bytes.append("\r\n", 2);
-        out->write(bytes);
+        block.append(record);
+        block.append("\r\n", 2);
+        if (block.size() >= kBlock) {
+            out->write(block);
+            block.resize(0);
+        }
     };
 
-    QString recA = r.a;
+    QByteArray recA = r.a;
     place(recA, places.fileNumber, files == 1 ? 0 : k);
     place(recA, places.fileCount, files == 1 ? 0 : files);
     // the Quadro CT flag of this file: its C records, if any, are all in the first
     bool quadroCt = false;
     for (size_t i = from; i < to && !quadroCt; ++i)
         quadroCt = r.letter(i) == QLatin1String("C");
-    QString recB = r.b;
+    QByteArray recB = r.b;
     place(recB, places.quadroCT, quadroCt ? 1 : 0);
     line(recA);
     line(recB);
 
     QHash<QChar, qint64> counts;
     for (size_t i = from; i < to; ++i) {
-        const QString letter = r.letter(i);
+        const QStringView letter = r.letter(i);
         if (!letter.isEmpty())
             ++counts[letter.at(0)];
         if (letter == QLatin1String("D") && r.fCert >= 0)
             inFiles.insert(r.certification(i));
-        line(r.t.textAt(r.body[i], r.fRec));
+        line(r.t.valueAt(r.body[i], r.fRec).toByteArray());
     }
-    QString recZ = r.z;
+    QByteArray recZ = r.z;
     for (const VelSupplyPlaces::Count &c : places.counts)
         place(recZ, c.place, counts.value(c.letter));
     line(recZ);
+    out->write(block);
     out->commit();
 }
 
