@@ -76,24 +76,46 @@ QList<int> TVelImportCandidati::relazioni() const
     return out;
 }
 
+int TVelImportCandidati::riga(int iacomid)
+{
+    const int fId = m_righe.active() ? m_righe.fieldIndex(s("IACOMID")) : -1;
+    if (fId < 0)
+        return -1;
+    const auto holds = [&](int row) {
+        return row >= 0 && row < m_righe.recordCount() && m_righe.valueAt(row, fId).toInt() == iacomid;
+    };
+    if (const auto it = m_righeDi.constFind(iacomid); it != m_righeDi.cend() && holds(*it))
+        return *it;
+    m_righeDi.clear();
+    for (int row = 0; row < m_righe.recordCount(); ++row) {
+        const int id = m_righe.valueAt(row, fId).toInt();
+        if (!m_righeDi.contains(id))
+            m_righeDi.insert(id, row);
+    }
+    return m_righeDi.value(iacomid, -1);
+}
+
 bool TVelImportCandidati::trova(int iacomid, TVelCandidato *out)
 {
-    if (!m_righe.locate(s("IACOMID"), iacomid))
+    const int row = riga(iacomid);
+    if (row < 0)
         return false;
+    const auto value = [&](const char *field) { return m_righe.valueAt(row, m_righe.fieldIndex(s(field))); };
     out->IACOMID = iacomid;
-    out->IANAID = int(m_righe.fieldByName(s("IANAID")).asInteger());
-    out->cognome = m_righe.fieldByName(s("SANACOGNOME")).asString();
-    out->nome = m_righe.fieldByName(s("SANANOME")).asString();
-    out->nominativo = m_righe.fieldByName(s("SANACOGNOMENOME")).asString();
-    out->meseIniziale = int(m_righe.fieldByName(s("MESE_INIZIALE")).asInteger());
-    out->meseFinale = int(m_righe.fieldByName(s("MESE_FINALE")).asInteger());
-    out->conguaglio = m_righe.fieldByName(s("CONGUAGLIO")).asString() == QLatin1String("X");
+    out->IANAID = value("IANAID").toInt();
+    out->cognome = value("SANACOGNOME").toString();
+    out->nome = value("SANANOME").toString();
+    out->nominativo = value("SANACOGNOMENOME").toString();
+    out->meseIniziale = value("MESE_INIZIALE").toInt();
+    out->meseFinale = value("MESE_FINALE").toInt();
+    out->conguaglio = value("CONGUAGLIO").toString() == QLatin1String("X");
     return true;
 }
 
 QString TVelImportCandidati::nominativo(int iacomid)
 {
-    return m_righe.locate(s("IACOMID"), iacomid) ? m_righe.fieldByName(s("SANACOGNOMENOME")).asString() : QString();
+    const int row = riga(iacomid);
+    return row < 0 ? QString() : m_righe.valueAt(row, m_righe.fieldIndex(s("SANACOGNOMENOME"))).toString();
 }
 
 QStringList TVelImportCandidati::pagatiFuoriElenco(const TRagSource &source, const Filtro &filtro) const

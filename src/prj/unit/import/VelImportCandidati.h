@@ -6,6 +6,7 @@
 // left out (QRY_CUD_PAGATI).
 #include "platform/dataset/TClientDataSet.h"
 
+#include <QHash>
 #include <QList>
 #include "rag/calc/ragUQuery.h"
 
@@ -56,5 +57,13 @@ public:
     QStringList pagatiFuoriElenco(const TRagSource &source, const Filtro &filtro) const;
 
 private:
+    // The list row (as the list shows it now) of a relationship; -1 when the
+    // list does not hold it. Looked up in a table made from the list and made
+    // again whenever the row it names no longer holds the relationship: a
+    // run looks up every employee, and walking the list each time made a run
+    // of thousands quadratic.
+    int riga(int iacomid);
+
     TClientDataSet m_righe;
+    QHash<int, int> m_righeDi; // IACOMID -> list row, first one
 };
