@@ -373,15 +373,35 @@ private slots:
     {
         QTemporaryDir dir;
         TClientDataSet fields;
-        // a damaged working table is rebuilt for a new generation ...
+        const QStringList columns{QStringLiteral("SFIFICODREC"), QStringLiteral("SFIFIPROGRE"), QStringLiteral("SFIFIRECORD")};
+        // a new generation starts from the table's own columns, in their
+        // order, with no rows, whatever the last file holds: the rows are
+        // written into the columns by position, and a file of an older
+        // layout (columns in another order) must not send a record's letter
+        // into its progressive
         const QString path = dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS"));
+        {
+            TClientDataSet old;
+            old.setFieldDefs({{columns.at(1), TFieldType::String, 18},
+                              {columns.at(0), TFieldType::String, 1},
+                              {columns.at(2), TFieldType::String, 0}});
+            old.createDataSet();
+            old.appendRecord({QStringLiteral("000000000000000001"), QStringLiteral("D"), QStringLiteral("AU001001")});
+            old.saveToFile(path);
+        }
+        VelFileTables::openFieldTableForGeneration(fields);
+        QCOMPARE(fields.fieldNames(), columns);
+        QCOMPARE(fields.recordCount(), 0);
+        fields.appendTexts({u"D", u"000000000000000002", u"AU001001"});
+        QCOMPARE(fields.fieldByName(columns.at(0)).asString(), QStringLiteral("D"));
+        // a damaged working table is no matter for a new generation ...
         {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("not a dataset");
         }
-        VelFileTables::openFieldTableForGeneration(fields, path);
-        QCOMPARE(fields.fieldNames(), QStringList({QStringLiteral("SFIFICODREC"), QStringLiteral("SFIFIPROGRE"), QStringLiteral("SFIFIRECORD")}));
+        VelFileTables::openFieldTableForGeneration(fields);
+        QCOMPARE(fields.fieldNames(), columns);
         // ... but saving a supply needs the rows of the last generation
         QVERIFY_THROWS_EXCEPTION(EOvError, VelFileTables::loadFieldTable(fields, path));
         QFile::remove(path);
@@ -392,7 +412,7 @@ private slots:
             QVERIFY2(e.message().contains(QStringLiteral("TFIFI_FIELDSFILE.CDS")), qPrintable(e.message()));
         }
         TClientDataSet recs;
-        VelFileTables::openRecordTableForGeneration(recs, dir.filePath(QStringLiteral("TFILE_FILETELEM.CDS")));
+        VelFileTables::openRecordTableForGeneration(recs);
         QCOMPARE(recs.indexFieldNames(), QStringLiteral("IFILEPROGRE;SFILECODREC"));
     }
 

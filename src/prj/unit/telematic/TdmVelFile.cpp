@@ -207,8 +207,8 @@ void TdmVelFile::generate(const QList<int> &rows)
         m_dataComplete = false;
         throw EOvError(repeated.join(QLatin1Char(' ')));
     }
-    VelFileTables::openFieldTableForGeneration(m_ws.fieldTable(), m_fieldFile);
-    VelFileTables::openRecordTableForGeneration(m_ws.recordTable(), m_recordFile);
+    VelFileTables::openFieldTableForGeneration(m_ws.fieldTable());
+    VelFileTables::openRecordTableForGeneration(m_ws.recordTable());
     checkSupplier();
     checkAgent();
     try {

@@ -40,22 +40,6 @@ bool hasColumns(const TClientDataSet &ds, const QList<TFieldDef> &defs)
     return true;
 }
 
-void openForGeneration(TClientDataSet &ds, const QString &path, const QList<TFieldDef> &defs)
-{
-    if (QFileInfo::exists(path)) {
-        try {
-            ds.loadFromFile(path);
-            if (hasColumns(ds, defs))
-                return;
-        } catch (const EOvException &) {
-            // an unreadable working table is rebuilt: its rows would be dropped anyway
-        }
-    }
-    ds.close();
-    ds.setFieldDefs(defs);
-    ds.createDataSet();
-}
-
 } // namespace
 
 QString fieldFilePath()
@@ -83,20 +67,20 @@ void createRecordTable(TClientDataSet &ds)
     ds.setIndexFieldNames(QString::fromLatin1(RecordIndex));
 }
 
-void openFieldTableForGeneration(TClientDataSet &ds, const QString &path)
+void openFieldTableForGeneration(TClientDataSet &ds)
 {
     ds.setFilter(QString());
     ds.setFiltered(false);
     ds.setIndexFieldNames(QString());
-    openForGeneration(ds, path, fieldDefs());
+    createFieldTable(ds);
 }
 
-void openRecordTableForGeneration(TClientDataSet &ds, const QString &path)
+void openRecordTableForGeneration(TClientDataSet &ds)
 {
     ds.setFilter(QString());
     ds.setFiltered(false);
-    openForGeneration(ds, path, recordDefs());
-    ds.setIndexFieldNames(QString::fromLatin1(RecordIndex));
+    ds.setIndexFieldNames(QString());
+    createRecordTable(ds);
 }
 
 void loadFieldTable(TClientDataSet &ds, const QString &path)

@@ -32,11 +32,12 @@ QString recordFilePath();
 void createFieldTable(TClientDataSet &ds);
 void createRecordTable(TClientDataSet &ds);
 
-// For a new generation: loads the table's file when it is there and has the
-// table's columns, else creates the table empty (its rows are about to be
-// emptied anyway). The record table gets its index.
-void openFieldTableForGeneration(TClientDataSet &ds, const QString &path = fieldFilePath());
-void openRecordTableForGeneration(TClientDataSet &ds, const QString &path = recordFilePath());
+// For a new generation: the table made afresh, empty, with its own columns
+// in their order (the rows are written into them by position), whatever the
+// last generation's file holds; that file is replaced only when the new
+// generation saves. The record table gets its index.
+void openFieldTableForGeneration(TClientDataSet &ds);
+void openRecordTableForGeneration(TClientDataSet &ds);
 
 // For saving the supply: the field rows of the last generation. A missing or
 // unreadable file, or one without the table's columns, raises EOvError.
