@@ -1,4 +1,5 @@
 #include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvSqliteStatement.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvFolders.h"
@@ -314,6 +315,7 @@ void TOvSQLConnection::close()
     m_inTransaction = false;
     m_failedInTransaction.clear();
     m_reused.clear();
+    m_sqliteStatements.clear();
     if (m_db.isValid() && m_db.isOpen())
         m_db.close();
 }
@@ -443,6 +445,23 @@ QSqlQuery &TOvSQLConnection::reusedStatement(const QString &sql, QSql::Numerical
         slot = std::move(q);
     }
     return *slot;
+}
+
+TOvSqliteStatement *TOvSQLConnection::sqliteStatement(const QString &sql)
+{
+    requireOpen("impossibile eseguire un'istruzione");
+    if (!isSQLite())
+        return nullptr;
+    std::shared_ptr<TOvSqliteStatement> &slot = m_sqliteStatements[sql];
+    if (!slot) {
+        try {
+            slot = std::make_shared<TOvSqliteStatement>(static_cast<sqlite3 *>(nativeHandle()), sql);
+        } catch (...) {
+            m_sqliteStatements.remove(sql);
+            throw;
+        }
+    }
+    return slot.get();
 }
 
 QSqlQuery &TOvSQLConnection::execReused(const QString &sql, const QVariantMap &params,

@@ -6,6 +6,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/dmOvConnection.h"
 #include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvSqliteStatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -218,6 +219,22 @@ private slots:
             } catch (const EDatabaseError &e) {
                 expectCause(e.message(), QStringLiteral("spazio su disco esaurito"), "database or disk is full");
             }
+            // The same cause from a statement run straight on the engine,
+            // which is ready again afterwards.
+            TOvSqliteStatement *native = conn.sqliteStatement(QStringLiteral("INSERT INTO t VALUES (?)"));
+            QVERIFY(native);
+            try {
+                for (int i = 0; i < 100; ++i) {
+                    native->bind(0, QByteArray(65536, 'x'));
+                    native->run();
+                }
+                QFAIL("a full disk took every row");
+            } catch (const EDatabaseError &e) {
+                expectCause(e.message(), QStringLiteral("spazio su disco esaurito"), "database or disk is full");
+            }
+            disk.release();
+            native->bind(0, QByteArray("y"));
+            native->run();
         }
         disk.release();
 
@@ -321,6 +338,70 @@ private slots:
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("Fondo d'istituto; quota A"));
         QVERIFY(q.value(1).isNull());
+    }
+
+    // A statement run straight on SQLite stores each kind of value as the Qt
+    // driver does: rows written either way read back the same.
+    void nativeStatementsStoreWhatTheDriverStores()
+    {
+        if (TestDb::isPostgres())
+            QSKIP("SQLite only");
+        TOvSQLConnection conn;
+        conn.setInMemory();
+        QVERIFY(conn.open());
+        conn.exec(QStringLiteral("CREATE TABLE t (via TEXT, i INTEGER, n NUMERIC(20,6), s TEXT, d TIMESTAMP)"));
+        const QList<QVariant> values = {
+            QVariant(),
+            QVariant(QMetaType::fromType<int>()),
+            QVariant(QMetaType::fromType<QString>()),
+            QVariant(QString()),
+            QVariant(QStringLiteral("")),
+            QVariant(QStringLiteral("ROSSI D'ALESSIO è così\r\n")),
+            QVariant(QStringLiteral("12345678.9876")),
+            QVariant(QStringLiteral("100.00")),
+            QVariant(7),
+            QVariant(true),
+            QVariant(qlonglong(2025001)),
+            QVariant(uint(4000000000u)),
+            QVariant(0.125),
+            QVariant(QDate(1980, 1, 1)),
+            QVariant(QDateTime(QDate(2025, 3, 4), QTime(5, 6, 7, 8))),
+            QVariant(QTime(23, 59, 1)),
+            QVariant(QByteArray("\x00\x01", 2)),
+        };
+        const QString insert = QStringLiteral("INSERT INTO t (via, i, n, s, d) VALUES (:VIA, :I, :N, :S, :D)");
+        TOvSqliteStatement *native = conn.sqliteStatement(insert);
+        QVERIFY(native);
+        QCOMPARE(conn.sqliteStatement(insert), native); // kept
+        QSqlQuery driver = conn.newQuery();
+        QVERIFY(driver.prepare(insert));
+        for (const QVariant &v : values) {
+            native->bind(0, QStringLiteral("native"));
+            driver.bindValue(0, QStringLiteral("driver"));
+            for (int k = 1; k <= 4; ++k) {
+                native->bind(k, v);
+                driver.bindValue(k, v);
+            }
+            native->run();
+            QVERIFY2(driver.exec(), qPrintable(driver.lastError().text()));
+        }
+        auto stored = [&](const char *via) {
+            QStringList rows;
+            QSqlQuery q = conn.exec(QStringLiteral("SELECT typeof(i), quote(i), typeof(n), quote(n), typeof(s), "
+                                                   "quote(s), typeof(d), quote(d) FROM t WHERE via = :VIA ORDER BY rowid"),
+                                    {{QStringLiteral("VIA"), QString::fromLatin1(via)}});
+            while (q.next()) {
+                QStringList cells;
+                for (int k = 0; k < 8; ++k)
+                    cells << q.value(k).toString();
+                rows << cells.join(QLatin1Char('|'));
+            }
+            return rows;
+        };
+        QCOMPARE(stored("native").size(), values.size());
+        QCOMPARE(stored("native"), stored("driver"));
+        // A refused text says why.
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, conn.sqliteStatement(QStringLiteral("INSERT INTO nessuna VALUES (1)")));
     }
 
     void closedConnectionRefusesWork()

@@ -1,0 +1,115 @@
+#include "platform/db/OvSqliteStatement.h"
+
+#include "platform/core/OvExceptions.h"
+#include "platform/db/OvSQLConnection.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlError>
+#include <sqlite3.h>
+
+namespace {
+
+template <typename T>
+const T &held(const QVariant &v)
+{
+    return *static_cast<const T *>(v.constData());
+}
+
+bool isNullValue(const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return true;
+    switch (v.typeId()) {
+    case QMetaType::QString: return held<QString>(v).isNull();
+    case QMetaType::QByteArray: return held<QByteArray>(v).isNull();
+    case QMetaType::QDate: return held<QDate>(v).isNull();
+    case QMetaType::QDateTime: return held<QDateTime>(v).isNull();
+    case QMetaType::QTime: return held<QTime>(v).isNull();
+    default: return false;
+    }
+}
+
+int bindText(sqlite3_stmt *stmt, int index, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+}
+
+TOvSqliteStatement::TOvSqliteStatement(sqlite3 *db, const QString &sql) : m_db(db)
+{
+    const QByteArray text = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
+TOvSqliteStatement::~TOvSqliteStatement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+void TOvSqliteStatement::bind(int position, const QVariant &value)
+{
+    const int index = position + 1;
+    int rc = SQLITE_OK;
+    if (isNullValue(value)) {
+        rc = sqlite3_bind_null(m_stmt, index);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+            rc = sqlite3_bind_int(m_stmt, index, value.toInt());
+            break;
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+            rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
+            break;
+        case QMetaType::QString:
+            rc = bindText(m_stmt, index, held<QString>(value));
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray &b = held<QByteArray>(value);
+            rc = sqlite3_bind_blob(m_stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case QMetaType::QDateTime:
+            rc = bindText(m_stmt, index, value.toDateTime().toString(Qt::ISODateWithMs));
+            break;
+        case QMetaType::QTime:
+            rc = bindText(m_stmt, index, value.toTime().toString(Qt::ISODateWithMs));
+            break;
+        default:
+            rc = bindText(m_stmt, index, value.toString());
+            break;
+        }
+    }
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
+void TOvSqliteStatement::run()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        fail(rc);
+    sqlite3_reset(m_stmt);
+}
+
+void TOvSqliteStatement::fail(int rc)
+{
+    // The same error the driver would have given: the engine's message and
+    // its extended code, read by ovSqlCause().
+    const int extended = sqlite3_extended_errcode(m_db);
+    const QSqlError error(QString(), QString::fromUtf8(sqlite3_errmsg(m_db)), QSqlError::StatementError,
+                          QString::number(extended != SQLITE_OK ? extended : rc));
+    // Ready again, and not holding what a half-run step took.
+    if (m_stmt)
+        sqlite3_reset(m_stmt);
+    ovRaiseSqlError(error);
+}
