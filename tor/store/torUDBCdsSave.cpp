@@ -6,6 +6,7 @@
 #include "platform/db/OvCroFiscale.h"
 #include "platform/db/OvGenerator.h"
 #include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvSqliteStatement.h"
 #include "platform/db/OvTransaction.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/TorStoreReader.h"
@@ -58,6 +59,81 @@ struct NoCaseEqual
 // has written back into the dataset's rows.
 class TTorDBCds::SaveRun
 {
+    // What a save learns from a dataset's fields and its structure's field map.
+    // Immutable once made: the pair pointers point into its own map.
+    struct FieldLayout
+    {
+        FieldLayout(const QList<TFieldDef> &fields, const Header &h, int rigo, const TClientDataSet &ds)
+            : defs(fields), fieldMap(h.fieldMap), mapReadOnly(h.mapReadOnly), rigoField(rigo)
+        {
+            map = parseFieldMap(h.fieldMap);
+            afiField = ds.fieldIndex(QStringLiteral("iAfiID"));
+            for (const TFieldDef &d : defs)
+                fieldNames << QVariant(d.name);
+
+            // Fields never stored as value rows: the store's own columns and any
+            // field named on either side of a map pair.
+            // (Looked up without lower-casing every field: a CU has hundreds of
+            // fields.)
+            std::unordered_set<QString, NoCaseHash, NoCaseEqual> excluded;
+            for (const MapPair &p : std::as_const(map)) {
+                excluded.insert(p.column);
+                excluded.insert(p.fields);
+            }
+            for (int i = 0; i < defs.size(); ++i) {
+                if (i == afiField || i == rigoField)
+                    continue;
+                if (!excluded.count(defs.at(i).name))
+                    valueFields << i;
+            }
+
+            for (const MapPair &p : std::as_const(map)) {
+                if (p.column == QLatin1String("saficodfiscale"))
+                    codFisPair = &p;
+                else if (p.column == QLatin1String("safigruppoana"))
+                    groupPair = &p;
+            }
+            if (groupPair)
+                for (const QString &part : groupPair->parts)
+                    if (ds.fieldIndex(part) < 0)
+                        throw EAssertionFailed(QStringLiteral("Campo della chiave di gruppo assente: %1").arg(part));
+
+            // Person columns to update, with the fields that feed them.
+            if (!h.mapReadOnly)
+                for (const MapPair &p : std::as_const(map))
+                    if (isPersonColumn(p.column))
+                        updatable << &p;
+        }
+        FieldLayout(const FieldLayout &) = delete;
+        FieldLayout &operator=(const FieldLayout &) = delete;
+
+        // The same fields (names and types, in order) under the same map.
+        bool matches(const QList<TFieldDef> &fields, const Header &h, int rigo) const
+        {
+            if (fields.size() != defs.size() || rigo != rigoField || h.mapReadOnly != mapReadOnly
+                || h.fieldMap != fieldMap)
+                return false;
+            if (fields.constData() == defs.constData())
+                return true;
+            for (qsizetype i = 0; i < fields.size(); ++i)
+                if (fields.at(i).type != defs.at(i).type || fields.at(i).name != defs.at(i).name)
+                    return false;
+            return true;
+        }
+
+        const QList<TFieldDef> defs;
+        const QString fieldMap;
+        const bool mapReadOnly;
+        const int rigoField;
+        QList<MapPair> map;
+        int afiField = -1;
+        QList<QVariant> fieldNames;
+        QList<int> valueFields;
+        const MapPair *codFisPair = nullptr;
+        const MapPair *groupPair = nullptr;
+        QList<const MapPair *> updatable;
+    };
+
 public:
     SaveRun(TTorDBCds &store, TOvSQLConnection &c, TClientDataSet &ds, const QString &structure, int month,
             int year)
@@ -209,44 +285,34 @@ private:
     // Which fields are stored as value rows and which feed the person's columns.
     void readFieldLayout()
     {
-        m_map = parseFieldMap(m_h.fieldMap);
-        m_afiField = m_ds.fieldIndex(QStringLiteral("iAfiID"));
+        m_layout = fieldLayout(m_ds, m_h, m_rigoField);
+        const FieldLayout &l = *m_layout;
+        m_afiField = l.afiField;
         m_defs = m_ds.fieldDefs();
-        for (const TFieldDef &d : m_defs)
-            m_fieldNames << QVariant(d.name);
+        m_fieldNames = l.fieldNames;
+        m_valueFields = l.valueFields;
+        m_codFisPair = l.codFisPair;
+        m_groupPair = l.groupPair;
+        m_updatable = l.updatable;
+    }
 
-        // Fields never stored as value rows: the store's own columns and any
-        // field named on either side of a map pair.
-        // (Looked up without lower-casing every field: a CU has hundreds of
-        // fields and a save runs for every employee.)
-        std::unordered_set<QString, NoCaseHash, NoCaseEqual> excluded;
-        for (const MapPair &p : m_map) {
-            excluded.insert(p.column);
-            excluded.insert(p.fields);
-        }
-        for (int i = 0; i < m_defs.size(); ++i) {
-            if (i == m_afiField || i == m_rigoField)
-                continue;
-            if (!excluded.count(m_defs.at(i).name))
-                m_valueFields << i;
-        }
-
-        for (const MapPair &p : m_map) {
-            if (p.column == QLatin1String("saficodfiscale"))
-                m_codFisPair = &p;
-            else if (p.column == QLatin1String("safigruppoana"))
-                m_groupPair = &p;
-        }
-        if (m_groupPair)
-            for (const QString &part : m_groupPair->parts)
-                if (m_ds.fieldIndex(part) < 0)
-                    throw EAssertionFailed(QStringLiteral("Campo della chiave di gruppo assente: %1").arg(part));
-
-        // Person columns to update, with the fields that feed them.
-        if (!m_h.mapReadOnly)
-            for (const MapPair &p : m_map)
-                if (isPersonColumn(p.column))
-                    m_updatable << &p;
+    // The layout of the dataset's fields under the structure's field map: the
+    // same for every save of fields and a map that have not changed (a CU's
+    // hundreds of fields, saved for every employee, its dataset loaded again
+    // each time), so worked out once a thread and kept for the last few.
+    static std::shared_ptr<const FieldLayout> fieldLayout(const TClientDataSet &ds, const Header &h, int rigoField)
+    {
+        constexpr size_t Kept = 16;
+        thread_local std::vector<std::shared_ptr<const FieldLayout>> kept;
+        const QList<TFieldDef> &defs = ds.fieldDefs();
+        for (const auto &l : kept)
+            if (l->matches(defs, h, rigoField))
+                return l;
+        auto made = std::make_shared<const FieldLayout>(defs, h, rigoField, ds);
+        if (kept.size() >= Kept)
+            kept.erase(kept.begin());
+        kept.push_back(made);
+        return made;
     }
 
     void prepareStatements()
@@ -269,23 +335,18 @@ private:
             m_insPersonWith = &stmt(sql(m_keyInInsert ? TorStoreSql::InsertPersonWithDrawn : TorStoreSql::InsertPersonWith)
                                         .arg(columns.join(QStringLiteral(" , ")), values.join(QStringLiteral(" , "))));
         }
-        m_insValue[0] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('I')));
-        m_insValue[1] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('F')));
-        m_insValue[2] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('S')));
-        m_insValue[3] = &stmt(sql(TorStoreSql::InsertValue).arg(QLatin1Char('D')));
+        // SQLite: one value row per INSERT, straight on the engine (the
+        // driver's binding costs more than the insert); a server: multi-row
+        // INSERTs, and this one for a row's lone row-number value.
+        for (int k = 0; k < 4; ++k) {
+            const QString text = sql(TorStoreSql::InsertValue).arg(QLatin1Char("IFSD"[k]));
+            m_nativeValue[k] = m_c.sqliteStatement(text);
+            if (!m_nativeValue[k])
+                m_insValue[k] = &stmt(text);
+        }
         m_batched = m_c.isPostgres();
     }
 
-    QSqlQuery &insertFor(Slot s)
-    {
-        switch (s) {
-        case Slot::I: return *m_insValue[0];
-        case Slot::F: return *m_insValue[1];
-        case Slot::S: return *m_insValue[2];
-        case Slot::D: return *m_insValue[3];
-        }
-        return *m_insValue[2];
-    }
 
     // The text of a map pair's fields, joined.
     QString joinFields(const TDeltaRow &r, const MapPair &p) const
@@ -603,7 +664,19 @@ private:
     {
         // Bound by position (the placeholders' order in the text): this
         // statement runs once per stored value.
-        QSqlQuery &ins = insertFor(s);
+        const int k = int(s);
+        if (TOvSqliteStatement *native = m_nativeValue[k]) {
+            native->bind(0, m_h.cdsId);
+            native->bind(1, m_crfId);
+            native->bind(2, afi);
+            native->bind(3, rigo);
+            native->bind(4, name);
+            native->bind(5, value);
+            m_c.countStatement();
+            native->run();
+            return;
+        }
+        QSqlQuery &ins = *m_insValue[k];
         ins.bindValue(0, m_h.cdsId);
         ins.bindValue(1, m_crfId);
         ins.bindValue(2, afi);
@@ -630,7 +703,7 @@ private:
 
     Header m_h;
     int m_crfId = 0; // the period, asked once
-    QList<MapPair> m_map;
+    std::shared_ptr<const FieldLayout> m_layout; // keeps the pairs below alive
     int m_afiField = -1;
     int m_rigoField = -1;
     QList<TFieldDef> m_defs;
@@ -647,7 +720,8 @@ private:
     bool m_keyInInsert = false; // the person's key drawn by the insert (PostgreSQL)
     QSqlQuery *m_updPerson = nullptr;
     QSqlQuery *m_insPersonWith = nullptr;
-    QSqlQuery *m_insValue[4] = {};
+    QSqlQuery *m_insValue[4] = {};             // by Slot
+    TOvSqliteStatement *m_nativeValue[4] = {}; // by Slot, SQLite only
     bool m_batched = false; // a row's values in multi-row INSERTs
     QHash<int, QSqlQuery *> m_batchStatements;
 };
