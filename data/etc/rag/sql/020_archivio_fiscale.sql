@@ -55,7 +55,5 @@ CREATE TABLE IF NOT EXISTS tfis_datifiscali (
 );
 -- Load of a structure in a period, in row order.
 CREATE INDEX IF NOT EXISTS ix_tfis_periodo ON tfis_datifiscali (icdsid, icrfid, ifisrigo);
--- Rewrite and delete of one row.
-CREATE INDEX IF NOT EXISTS ix_tfis_rigo ON tfis_datifiscali (icdsid, ifisrigo);
 -- Load of one person's sections.
 CREATE INDEX IF NOT EXISTS ix_tfis_persona ON tfis_datifiscali (iafiid, icdsid);
