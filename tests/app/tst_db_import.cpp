@@ -381,6 +381,12 @@ private slots:
                               "WHERE r.iacomid = 101)")
             << QStringLiteral("il campo FVARRRITDIP contiene \"mille\", che non è un numero") << true
             << TVelStage::Lettura;
+        QTest::newRow("blob in an amount column of a register's row")
+            << QStringLiteral("UPDATE tvacr_vocicalcolate SET fvacrlordo = X'3132' WHERE ivacrid = (SELECT "
+                              "min(v.ivacrid) FROM tvacr_vocicalcolate v JOIN tregs_registri r ON r.iregsid = "
+                              "v.iregsid WHERE r.iacomid = 101)")
+            << QStringLiteral("il campo FVACRLORDO contiene \"12\", che non è un numero") << true
+            << TVelStage::Lettura;
         QTest::newRow("negative taxable income of the year")
             << QStringLiteral("UPDATE tcong_conguagli SET fcongimponibile_t = -23973.84 WHERE iacomid = 101")
             << QStringLiteral("imponibile IRPEF dell'anno negativo (-23973,84)") << false

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <sqlite3.h>
 
 namespace {
 
@@ -25,6 +26,35 @@ bool numericType(const QString &declared)
            || t.startsWith(QLatin1String("FLOAT")) || t.startsWith(QLatin1String("DOUBLE"));
 }
 
+// vel_non_numerico(a, b, ...): 1 when one of the values is a blob or a text
+// with anything but spaces (what "(typeof(x) = 'text' AND trim(x) <> '') OR
+// typeof(x) = 'blob'" says of each), 0 otherwise. One call a row instead of
+// three expressions a column: the check reads every payroll row of every
+// employee.
+void nonNumeric(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        switch (sqlite3_value_type(argv[i])) {
+        case SQLITE_BLOB:
+            sqlite3_result_int(ctx, 1);
+            return;
+        case SQLITE_TEXT: {
+            const unsigned char *t = sqlite3_value_text(argv[i]);
+            const int n = sqlite3_value_bytes(argv[i]);
+            for (int k = 0; t && k < n; ++k)
+                if (t[k] != ' ') {
+                    sqlite3_result_int(ctx, 1);
+                    return;
+                }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    sqlite3_result_int(ctx, 0);
+}
+
 } // namespace
 
 TVelPayrollCheck::TVelPayrollCheck(TOvSQLConnection &connection) : m_conn(connection) {}
@@ -35,6 +65,15 @@ void TVelPayrollCheck::leggiSchema()
         m_letto = true;
         return;
     }
+    auto *db = static_cast<sqlite3 *>(m_conn.nativeHandle());
+    const int rc = db ? sqlite3_create_function_v2(db, "vel_non_numerico", -1,
+                                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
+                                                   nonNumeric, nullptr, nullptr, nullptr)
+                      : SQLITE_MISUSE;
+    if (rc != SQLITE_OK)
+        throw EDatabaseError(QStringLiteral("Errore del database: impossibile preparare il controllo dei dati "
+                                            "retributivi (%1).")
+                                 .arg(QString::fromUtf8(sqlite3_errstr(rc))));
     // Read whole or not at all: a table left out would go unchecked for the
     // rest of the run.
     QList<Table> tables;
@@ -56,15 +95,12 @@ void TVelPayrollCheck::leggiSchema()
         if (table.numeric.isEmpty() || (!hasRelationship && !hasRegister))
             continue;
         table.byRegister = !hasRelationship;
-        QStringList wrong;
-        for (const QString &c : std::as_const(table.numeric))
-            wrong << QStringLiteral("(typeof(%1) = 'text' AND trim(%1) <> '') OR typeof(%1) = 'blob'").arg(c);
         const QString where = table.byRegister
                                   ? QStringLiteral("iregsid IN (SELECT iregsid FROM tregs_registri WHERE iacomid = ?)")
                                   : QStringLiteral("iacomid = ?");
-        table.statement = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE %3 AND (%4) LIMIT 1")
-                              .arg(table.numeric.join(QStringLiteral(", ")), name, where,
-                                   wrong.join(QStringLiteral(" OR ")));
+        const QString columns = table.numeric.join(QStringLiteral(", "));
+        table.statement = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE %3 AND vel_non_numerico(%1) LIMIT 1")
+                              .arg(columns, name, where);
         tables << table;
     }
     m_tables = tables;
