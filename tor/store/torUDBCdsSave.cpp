@@ -70,6 +70,12 @@ class TTorDBCds::SaveRun
             afiField = ds.fieldIndex(QStringLiteral("iAfiID"));
             for (const TFieldDef &d : defs)
                 fieldNames << QVariant(d.name);
+            for (const MapPair &p : std::as_const(map)) {
+                QList<int> fields;
+                for (const QString &part : p.parts)
+                    fields << ds.fieldIndex(part);
+                partFields << fields;
+            }
 
             // Fields never stored as value rows: the store's own columns and any
             // field named on either side of a map pair.
@@ -121,11 +127,15 @@ class TTorDBCds::SaveRun
             return true;
         }
 
+        // The fields of a map pair's parts (-1: no such field), in order.
+        const QList<int> &fieldsOf(const MapPair &p) const { return partFields.at(&p - map.constData()); }
+
         const QList<TFieldDef> defs;
         const QString fieldMap;
         const bool mapReadOnly;
         const int rigoField;
         QList<MapPair> map;
+        QList<QList<int>> partFields; // by pair of map
         int afiField = -1;
         QList<QVariant> fieldNames;
         QList<int> valueFields;
@@ -232,7 +242,9 @@ private:
     // The row of a change: its own number, or 0 when the save numbers it.
     int rowNumber(const TDeltaRow &r) const
     {
-        return m_rigoField >= 0 ? int(r.value(m_ds.fieldDefs().at(m_rigoField).name).toLongLong()) : 0;
+        if (m_rigoField < 0)
+            return 0;
+        return int((r.status() == TUpdateStatus::Deleted ? r.oldValue(m_rigoField) : r.newValue(m_rigoField)).toLongLong());
     }
 
     // The structure's version, its row held until the commit, and its row
@@ -348,28 +360,39 @@ private:
     }
 
 
+    // The new value of a map pair's part, by the field the layout found.
+    QVariant partValue(const TDeltaRow &r, const MapPair &p, int part) const
+    {
+        const int field = m_layout->fieldsOf(p).at(part);
+        if (field < 0)
+            throw EDatabaseError(QStringLiteral("Campo '%1' non trovato").arg(p.parts.at(part)));
+        return r.newValue(field);
+    }
+
     // The text of a map pair's fields, joined.
     QString joinFields(const TDeltaRow &r, const MapPair &p) const
     {
         QString s;
-        for (const QString &part : p.parts)
-            s += fieldValueText(m_defs.at(r.fieldIndex(part)).type, r.newValue(part));
+        for (int k = 0; k < p.parts.size(); ++k) {
+            const QVariant v = partValue(r, p, k);
+            s += fieldValueText(m_defs.at(m_layout->fieldsOf(p).at(k)).type, v);
+        }
         return s;
     }
 
-    static bool hasAllParts(const TDeltaRow &r, const MapPair &p)
+    bool hasAllParts(const MapPair &p) const
     {
-        bool all = true;
-        for (const QString &part : p.parts)
-            all = all && r.hasField(part);
-        return all;
+        for (int field : m_layout->fieldsOf(p))
+            if (field < 0)
+                return false;
+        return true;
     }
 
     // Whether a row gives its person a datum through the field map.
     bool personHasData(const TDeltaRow &r) const
     {
         for (const MapPair *p : m_updatable)
-            if (hasAllParts(r, *p) && !joinFields(r, *p).trimmed().isEmpty())
+            if (hasAllParts(*p) && !joinFields(r, *p).trimmed().isEmpty())
                 return true;
         return false;
     }
@@ -531,7 +554,7 @@ private:
             .arg(m_store.m_program.toLower())
             .arg(m_year)
             .arg(m_month < 1 && m_month != AllMonths ? 0 : m_month)
-            .arg(r.newValue(m_codFisPair->parts.first()).toString().toLower(), group);
+            .arg(partValue(r, *m_codFisPair, 0).toString().toLower(), group);
     }
 
     qint64 certifiedPerson(const TDeltaRow &r, const QString &group)
@@ -547,7 +570,7 @@ private:
         find.bindValue(QStringLiteral(":ICRFANNO"), m_year);
         find.bindValue(QStringLiteral(":ICRFMESE"), m_month < 1 && m_month != AllMonths ? 0 : m_month);
         find.bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_store.m_program.toLower());
-        find.bindValue(QStringLiteral(":SAFICODFISCALE"), r.newValue(m_codFisPair->parts.first()).toString().toLower());
+        find.bindValue(QStringLiteral(":SAFICODFISCALE"), partValue(r, *m_codFisPair, 0).toString().toLower());
         find.bindValue(QStringLiteral(":SAFIGRUPPOANA"), group);
         run(m_c, find);
         if (find.next())
@@ -558,7 +581,7 @@ private:
         // dropped at the next start with the row left orphan.
         if (key == 0 && m_h.mapReadOnly) {
             m_keepPending = true;
-            const QString cf = r.newValue(m_codFisPair->parts.first()).toString().trimmed();
+            const QString cf = partValue(r, *m_codFisPair, 0).toString().trimmed();
             throw EOvError(QStringLiteral("Impossibile salvare i dati di %1: non esiste una certificazione "
                                           "con codice fiscale \"%2\"%3 a cui collegarli.")
                                .arg(m_structure, cf,
@@ -570,7 +593,7 @@ private:
     void bindPersonColumns(QSqlQuery &q, const TDeltaRow &r)
     {
         for (const MapPair *p : m_updatable) {
-            const QString v = hasAllParts(r, *p) ? joinFields(r, *p) : QString();
+            const QString v = hasAllParts(*p) ? joinFields(r, *p) : QString();
             q.bindValue(QLatin1Char(':') + p->column,
                         v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v));
         }
@@ -596,7 +619,7 @@ private:
             throw ETorDuplicateCertification(
                 QStringLiteral("Esiste già una certificazione per il codice fiscale %1 e il mese %2: "
                                "non ne viene scritta una seconda.")
-                    .arg(m_codFisPair ? r.newValue(m_codFisPair->parts.first()).toString().trimmed() : QString(),
+                    .arg(m_codFisPair ? partValue(r, *m_codFisPair, 0).toString().trimmed() : QString(),
                          m_groupPair ? joinFields(r, *m_groupPair) : QString()));
         }
     }
