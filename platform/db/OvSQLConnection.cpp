@@ -482,6 +482,9 @@ void TOvSQLConnection::releaseReused()
 {
     // Past this many texts the run is not repeating itself: start afresh.
     constexpr int Limit = 400;
+    // The native ones are reset after every use: only their number matters.
+    if (m_sqliteStatements.size() > Limit)
+        m_sqliteStatements.clear();
     if (m_reused.size() > Limit) {
         m_reused.clear();
         return;

@@ -127,7 +127,8 @@ public:
     // SQLite only (null on a server): the kept native statement of a text,
     // prepared on first use and finalized before the connection closes; for
     // the texts that run thousands of times a run. The caller counts each
-    // run with countStatement().
+    // run with countStatement(). Valid until the transaction ends (past the
+    // same limit as the kept Qt statements, they are let go there).
     TOvSqliteStatement *sqliteStatement(const QString &sql);
 
     // Statements run on this connection so far: exec() counts its own, code

@@ -93,6 +93,79 @@ void TOvSqliteStatement::bind(int position, const QVariant &value)
         fail(rc);
 }
 
+bool TOvSqliteStatement::bindByName(const QVariantMap &params)
+{
+    if (!m_namesRead) {
+        m_namesRead = true;
+        const int count = sqlite3_bind_parameter_count(m_stmt);
+        for (int i = 1; i <= count && m_byName; ++i) {
+            const char *name = sqlite3_bind_parameter_name(m_stmt, i);
+            m_byName = name && name[0] == ':';
+            if (m_byName)
+                m_names << QString::fromUtf8(name);
+        }
+    }
+    if (!m_byName)
+        return false;
+    for (int i = 0; i < m_names.size(); ++i) {
+        const QString &name = m_names.at(i);
+        auto it = params.constFind(name);
+        if (it == params.cend())
+            it = params.constFind(name.mid(1));
+        bind(i, it == params.cend() ? QVariant() : *it);
+    }
+    return true;
+}
+
+bool TOvSqliteStatement::next()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        fail(rc);
+    sqlite3_reset(m_stmt);
+    return false;
+}
+
+int TOvSqliteStatement::columnCount() const
+{
+    return sqlite3_column_count(m_stmt);
+}
+
+QString TOvSqliteStatement::columnName(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_name(m_stmt, column)).remove(QLatin1Char('"'));
+}
+
+const char *TOvSqliteStatement::declaredType(int column) const
+{
+    return sqlite3_column_decltype(m_stmt, column);
+}
+
+QVariant TOvSqliteStatement::value(int column) const
+{
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, column)),
+                          sqlite3_column_bytes(m_stmt, column));
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(m_stmt, column)));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(m_stmt, column);
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column)),
+                                 sqlite3_column_bytes(m_stmt, column));
+    }
+}
+
+void TOvSqliteStatement::reset()
+{
+    sqlite3_reset(m_stmt);
+}
+
 void TOvSqliteStatement::run()
 {
     const int rc = sqlite3_step(m_stmt);

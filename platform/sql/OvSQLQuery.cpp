@@ -3,6 +3,7 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvSqliteStatement.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -166,6 +167,39 @@ ColumnPlan planSqliteDeclared(const QString &declared)
         if ((base.contains(QLatin1String("CHAR"))) && first > 0)
             p.size = first;
     }
+    return p;
+}
+
+// The plan of a SQLite column from its declared type (none: by its values).
+ColumnPlan sqlitePlan(const char *declared)
+{
+    ColumnPlan p;
+    if (declared && *declared) {
+        // Few distinct declarations, read at every open: parse each once.
+        thread_local QHash<QByteArray, ColumnPlan> known;
+        const QByteArray key(declared);
+        auto it = known.constFind(key);
+        if (it == known.cend())
+            it = known.insert(key, planSqliteDeclared(QString::fromUtf8(declared)));
+        p = *it;
+    } else {
+        p.decide = ColumnPlan::ByValues;
+    }
+    return p;
+}
+
+// The plan under the field name of a result's column: upper case, numbered
+// when nameless or taken by an earlier column.
+ColumnPlan namedPlan(ColumnPlan p, const QString &column, int index, QSet<QString> &used)
+{
+    QString name = column.toUpper();
+    if (name.isEmpty())
+        name = QStringLiteral("COLONNA%1").arg(index + 1);
+    const QString base = name;
+    for (int k = 1; used.contains(name); ++k)
+        name = QStringLiteral("%1_%2").arg(base).arg(k);
+    used.insert(name);
+    p.name = name;
     return p;
 }
 
@@ -363,10 +397,35 @@ void TOvSQLQuery::openData()
 
     std::vector<ColumnPlan> plan;
     std::vector<QVariantList> rows;
-    {
+    const QVariantMap params = boundParams(conn.engine());
+    // SQLite, a statement with parameters (one that runs again and again):
+    // straight on the engine, the same names and values as through the driver.
+    TOvSqliteStatement *native = conn.isSQLite() && !params.isEmpty() ? conn.sqliteStatement(commandText()) : nullptr;
+    if (native && native->bindByName(params)) {
+        conn.countStatement();
+        struct Reset
+        {
+            TOvSqliteStatement &s;
+            ~Reset() { s.reset(); }
+        } reset{*native};
+        const int n = native->columnCount();
+        if (n == 0) {
+            native->next(); // run, as the driver would have, then refuse
+            throw EDatabaseError(QStringLiteral("L'istruzione SQL non restituisce righe."));
+        }
+        QSet<QString> used;
+        for (int i = 0; i < n; ++i)
+            plan.push_back(namedPlan(sqlitePlan(native->declaredType(i)), native->columnName(i), i, used));
+        while (native->next()) {
+            QVariantList row;
+            row.reserve(n);
+            for (int i = 0; i < n; ++i)
+                row.append(native->value(i));
+            rows.push_back(std::move(row));
+        }
+    } else {
         // Through the connection, which also looks after statements that fail
         // inside a PostgreSQL transaction.
-        const QVariantMap params = boundParams(conn.engine());
         QSqlQuery once;
         QSqlQuery &q = params.isEmpty() ? (once = conn.exec(commandText())) : conn.execReused(commandText(), params);
         // A kept statement lets go of its result (and SQLite of its read
@@ -385,31 +444,11 @@ void TOvSQLQuery::openData()
         for (int i = 0; i < rec.count(); ++i) {
             const QSqlField f = rec.field(i);
             ColumnPlan p;
-            if (conn.isPostgres()) {
+            if (conn.isPostgres())
                 p = planPostgres(f);
-            } else {
-                const char *decl = stmt ? sqlite3_column_decltype(stmt, i) : nullptr;
-                if (decl && *decl) {
-                    // Few distinct declarations, read at every open: parse each once.
-                    thread_local QHash<QByteArray, ColumnPlan> known;
-                    const QByteArray key(decl);
-                    auto it = known.constFind(key);
-                    if (it == known.cend())
-                        it = known.insert(key, planSqliteDeclared(QString::fromUtf8(decl)));
-                    p = *it;
-                }
-                else
-                    p.decide = ColumnPlan::ByValues;
-            }
-            QString name = f.name().toUpper();
-            if (name.isEmpty())
-                name = QStringLiteral("COLONNA%1").arg(i + 1);
-            const QString base = name;
-            for (int k = 1; used.contains(name); ++k)
-                name = QStringLiteral("%1_%2").arg(base).arg(k);
-            used.insert(name);
-            p.name = name;
-            plan.push_back(p);
+            else
+                p = sqlitePlan(stmt ? sqlite3_column_decltype(stmt, i) : nullptr);
+            plan.push_back(namedPlan(p, f.name(), i, used));
         }
 
         const int n = int(plan.size());

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -340,9 +341,10 @@ private slots:
         QVERIFY(q.value(1).isNull());
     }
 
-    // A statement run straight on SQLite stores each kind of value as the Qt
-    // driver does: rows written either way read back the same.
-    void nativeStatementsStoreWhatTheDriverStores()
+    // A statement run straight on SQLite stores and reads each kind of value
+    // as the Qt driver does: rows written either way read back the same, and
+    // a query gives the same columns and values either way.
+    void nativeStatementsStoreAndReadAsTheDriverDoes()
     {
         if (TestDb::isPostgres())
             QSKIP("SQLite only");
@@ -400,6 +402,40 @@ private slots:
         };
         QCOMPARE(stored("native").size(), values.size());
         QCOMPARE(stored("native"), stored("driver"));
+
+        const QString select = QStringLiteral(
+            "SELECT i, n AS \"Importo\", s, d, i * 2.5 AS meta, upper(s), NULL AS vuoto, n, rowid FROM t "
+            "WHERE via = :VIA AND (:TUTTI = 1 OR i IS NOT NULL) ORDER BY rowid");
+        TOvSqliteStatement *reader = conn.sqliteStatement(select);
+        QVERIFY(reader->bindByName({{QStringLiteral("VIA"), QStringLiteral("driver")},
+                                    {QStringLiteral(":TUTTI"), 1}}));
+        QSqlQuery viaDriver = conn.newQuery();
+        QVERIFY(viaDriver.prepare(select));
+        viaDriver.bindValue(QStringLiteral(":VIA"), QStringLiteral("driver"));
+        viaDriver.bindValue(QStringLiteral(":TUTTI"), 1);
+        QVERIFY(viaDriver.exec());
+        QCOMPARE(reader->columnCount(), viaDriver.record().count());
+        for (int k = 0; k < reader->columnCount(); ++k)
+            QCOMPARE(reader->columnName(k), viaDriver.record().fieldName(k));
+        int read = 0;
+        while (reader->next()) {
+            QVERIFY(viaDriver.next());
+            for (int k = 0; k < reader->columnCount(); ++k) {
+                const QVariant mine = reader->value(k), theirs = viaDriver.value(k);
+                const QByteArray where = QByteArray::number(read) + "/" + QByteArray::number(k);
+                QVERIFY2(mine.metaType() == theirs.metaType(), where + " " + mine.metaType().name() + " "
+                                                                    + theirs.metaType().name());
+                QVERIFY2(mine.isNull() == theirs.isNull() && mine == theirs, where);
+            }
+            ++read;
+        }
+        QVERIFY(!viaDriver.next());
+        QCOMPARE(read, values.size());
+        // Read to its end, it runs again with other values; a text without
+        // names is not bound by name.
+        QVERIFY(reader->bindByName({{QStringLiteral("VIA"), QStringLiteral("nessuno")}, {QStringLiteral("TUTTI"), 1}}));
+        QVERIFY(!reader->next());
+        QVERIFY(!conn.sqliteStatement(QStringLiteral("SELECT ? + 1"))->bindByName({{QStringLiteral("A"), 1}}));
         // A refused text says why.
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, conn.sqliteStatement(QStringLiteral("INSERT INTO nessuna VALUES (1)")));
     }
