@@ -22,10 +22,12 @@ inline constexpr const char *FindStructure = "SELECT cds.* " TOR_STRUCTURE_VERSI
 // structure never hand out the same row number; on SQLite the transaction
 // already holds the database), its row counter moved past the :NUOVE rows
 // the save adds and returned as the transaction sees it. One statement: on a
-// server, one round trip.
+// server, one round trip. It returns what a save needs, not the schema (the
+// CU's is some 23 KB, sent back at every save for nothing).
 inline constexpr const char *LockStructure =
     "UPDATE tcds_struttura SET icdsrigo = COALESCE(icdsrigo, 0) + :NUOVE WHERE icdsid = "
-    "(SELECT cds.icdsid " TOR_STRUCTURE_VERSIONS " LIMIT 1) RETURNING *";
+    "(SELECT cds.icdsid " TOR_STRUCTURE_VERSIONS " LIMIT 1) "
+    "RETURNING icdsid, lcdsanagrafica, lcdsfmapreadonly, icdsrigo, scdsfieldmap";
 #undef TOR_STRUCTURE_VERSIONS
 
 // Columns in the order of TorStoreReader's LoadColumn.
