@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QSqlError>
 #include <sqlite3.h>
+#include <atomic>
 
 namespace {
 
@@ -40,6 +41,8 @@ int bindText(sqlite3_stmt *stmt, int index, const QString &text)
 
 TOvSqliteStatement::TOvSqliteStatement(sqlite3 *db, const QString &sql) : m_db(db)
 {
+    static std::atomic<quint64> made{0};
+    m_serial = ++made;
     const QByteArray text = sql.toUtf8();
     const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK)
@@ -164,6 +167,13 @@ QVariant TOvSqliteStatement::value(int column) const
 void TOvSqliteStatement::reset()
 {
     sqlite3_reset(m_stmt);
+}
+
+void TOvSqliteStatement::bindUtf8(int position, const QByteArray &text)
+{
+    const int rc = sqlite3_bind_text(m_stmt, position + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        fail(rc);
 }
 
 void TOvSqliteStatement::run()

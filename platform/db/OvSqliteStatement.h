@@ -34,6 +34,8 @@ public:
 
     // The value of the placeholder at `position`, from 0 in the text's order.
     void bind(int position, const QVariant &value);
+    // A text already in UTF-8 (as bind() of the same QString stores it).
+    void bindUtf8(int position, const QByteArray &text);
     // Every placeholder bound by its name from `params`, whose keys may have
     // the colon or not (as TOvSQLConnection::execReused() takes them); one not
     // given is NULL. False, and nothing bound, when a placeholder has no name.
@@ -56,6 +58,9 @@ public:
     QVariant value(int column) const;
     // Ready to run again, whatever was read of it.
     void reset();
+    // Unique to this statement in the process, never given again: what a
+    // caller keys what it learnt of the statement's columns by.
+    quint64 serial() const { return m_serial; }
 
 private:
     [[noreturn]] void fail(int rc);
@@ -66,4 +71,5 @@ private:
 
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
+    quint64 m_serial = 0;
 };

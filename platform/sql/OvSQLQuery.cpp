@@ -413,9 +413,19 @@ void TOvSQLQuery::openData()
             native->next(); // run, as the driver would have, then refuse
             throw EDatabaseError(QStringLiteral("L'istruzione SQL non restituisce righe."));
         }
-        QSet<QString> used;
-        for (int i = 0; i < n; ++i)
-            plan.push_back(namedPlan(sqlitePlan(native->declaredType(i)), native->columnName(i), i, used));
+        // A prepared statement's columns do not change: planned once.
+        thread_local QHash<quint64, std::vector<ColumnPlan>> planned;
+        auto known = planned.constFind(native->serial());
+        if (known == planned.cend() || int(known->size()) != n) {
+            std::vector<ColumnPlan> made;
+            QSet<QString> used;
+            for (int i = 0; i < n; ++i)
+                made.push_back(namedPlan(sqlitePlan(native->declaredType(i)), native->columnName(i), i, used));
+            if (planned.size() > 1000)
+                planned.clear();
+            known = planned.insert(native->serial(), std::move(made));
+        }
+        plan = *known;
         while (native->next()) {
             QVariantList row;
             row.reserve(n);

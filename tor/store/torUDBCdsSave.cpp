@@ -68,8 +68,10 @@ class TTorDBCds::SaveRun
         {
             map = parseFieldMap(h.fieldMap);
             afiField = ds.fieldIndex(QStringLiteral("iAfiID"));
-            for (const TFieldDef &d : defs)
+            for (const TFieldDef &d : defs) {
                 fieldNames << QVariant(d.name);
+                namesUtf8 << d.name.toUtf8();
+            }
             for (const MapPair &p : std::as_const(map)) {
                 QList<int> fields;
                 for (const QString &part : p.parts)
@@ -138,6 +140,7 @@ class TTorDBCds::SaveRun
         QList<QList<int>> partFields; // by pair of map
         int afiField = -1;
         QList<QVariant> fieldNames;
+        QList<QByteArray> namesUtf8; // the same, for SQLite's own binding
         QList<int> valueFields;
         const MapPair *codFisPair = nullptr;
         const MapPair *groupPair = nullptr;
@@ -492,7 +495,7 @@ private:
         // agent with tax code and name only) has no value row, and a load
         // would never see it again: one row of the row number keeps it.
         if (stored == 0 && m_afiField >= 0 && personHasData(r))
-            insertValue(Slot::I, afi, rigo, QStringLiteral("iFisRigo"), rigo);
+            insertValue(Slot::I, afi, rigo, QStringLiteral("iFisRigo"), QByteArrayLiteral("iFisRigo"), rigo);
     }
 
     // The row's person: its own key, or one found or made now (and written
@@ -678,12 +681,13 @@ private:
             if (!v.isValid())
                 continue;
             ++stored;
-            insertValue(slotOf(m_defs.at(i).type), afi, rigo, m_fieldNames.at(i), v);
+            insertValue(slotOf(m_defs.at(i).type), afi, rigo, m_fieldNames.at(i), m_layout->namesUtf8.at(i), v);
         }
         return stored;
     }
 
-    void insertValue(Slot s, const QVariant &afi, int rigo, const QVariant &name, const QVariant &value)
+    void insertValue(Slot s, const QVariant &afi, int rigo, const QVariant &name, const QByteArray &nameUtf8,
+                     const QVariant &value)
     {
         // Bound by position (the placeholders' order in the text): this
         // statement runs once per stored value.
@@ -693,7 +697,7 @@ private:
             native->bind(1, m_crfId);
             native->bind(2, afi);
             native->bind(3, rigo);
-            native->bind(4, name);
+            native->bindUtf8(4, nameUtf8);
             native->bind(5, value);
             m_c.countStatement();
             native->run();
