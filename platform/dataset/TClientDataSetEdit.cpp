@@ -274,6 +274,7 @@ void TClientDataSet::appendRowsOf(const TClientDataSet &source, const QList<int>
             Column &out = m_st->cols[f];
             if (in.isNull(src))
                 continue;
+            out.ensureValues();
             switch (out.repr) {
             case Repr::Text: out.setText(id, in.textAt(src)); break;
             case Repr::Int: out.ints[size_t(id)] = in.ints[size_t(src)]; break;
