@@ -106,7 +106,7 @@ struct Column
     void clearRows();
     void pushRow(); // one more row, null (resize by one, without its general path)
     void reserve(size_t n);
-    bool isNull(int row) const { return nulls[size_t(row)] != 0; }
+    bool isNull(int row) const { return !valued || nulls[size_t(row)] != 0; }
     QStringView textAt(int row) const
     {
         return QStringView(arena.data() + textOffset[size_t(row)], qsizetype(textLength[size_t(row)]));

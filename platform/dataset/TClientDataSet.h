@@ -234,6 +234,7 @@ private:
     // The row the fields read: the peeked row, the current row, or -1.
     int currentRowId() const;
     QVariant readField(int field) const;
+    bool readFieldIsNull(int field) const; // as readField(field).isValid(), without the value
     void writeField(int field, const QVariant &value);
     QVariant readOldValue(int field) const;
 

@@ -230,7 +230,7 @@ bool TVelFileGenerator::hasFiscalData(TClientDataSet &dip)
     const QSet<QString> &skip = identityColumns();
     for (int i = 0; i < dip.fieldCount(); ++i) {
         const TFieldDef &d = dip.fieldDefs().at(i);
-        if (skip.contains(d.name.toUpper()))
+        if (dip.field(i).isNull() || skip.contains(d.name.toUpper()))
             continue;
         const QVariant v = dip.field(i).value();
         if (v.isNull() || !v.isValid())

@@ -87,8 +87,11 @@ TVelFileUtil::Raw TVelFileUtil::columnRaw(TClientDataSet *ds, const TXMLCampoTyp
     }
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    const QVariant v = ds->field(index).value();
-    if (v.isNull() || !v.isValid())
+    const TField cell = ds->field(index);
+    if (cell.isNull())
+        return raw;
+    const QVariant v = cell.value();
+    if (v.isNull())
         return raw;
     raw.assigned = true;
     raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
@@ -103,8 +106,11 @@ TVelFileUtil::Raw TVelFileUtil::fieldColumn(TClientDataSet *ds, const TXMLCampoT
     const int index = boundColumn(ds, field);
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    const QVariant v = ds->field(index).value();
-    if (v.isNull() || !v.isValid())
+    const TField cell = ds->field(index);
+    if (cell.isNull())
+        return raw;
+    const QVariant v = cell.value();
+    if (v.isNull())
         return raw;
     raw.assigned = true;
     raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
@@ -154,9 +160,12 @@ bool TVelFileUtil::writeTypedField(const TXMLRecordType &record, const TXMLSecti
     const int index = boundColumn(ds, field);
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    const QVariant v = ds->field(index).value();
-    if (v.isNull() || !v.isValid())
+    const TField cell = ds->field(index);
+    if (cell.isNull())
         return true; // nothing to write, whatever the family and the format
+    const QVariant v = cell.value();
+    if (v.isNull())
+        return true;
     if (field.info != TXMLInfo::Column || !field.isAmount
         || ds->fieldDefs().at(index).type != TFieldType::Currency)
         return false;
