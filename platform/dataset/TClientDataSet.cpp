@@ -642,6 +642,15 @@ QStringView TClientDataSet::textAt(int row, int field) const
     return c.textAt(id);
 }
 
+bool TClientDataSet::holdsNoValues(int field) const
+{
+    if (!active() || field < 0 || field >= fieldCount())
+        return false;
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
+        return false;
+    return !m_st->cols[size_t(field)].valued;
+}
+
 TBookmark TClientDataSet::bookmarkAt(int row) const
 {
     if (!active() || row < 0 || row >= int(m_view.size()))

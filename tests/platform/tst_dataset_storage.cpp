@@ -130,6 +130,7 @@ void TstDataSetStorage::columnsFilledLateKeepEveryCell()
         }
         for (int i = 0; i < nullRows; ++i)
             ds.appendValues(QVariantList(defs.size()));
+        QVERIFY(ds.holdsNoValues(0) && ds.holdsNoValues(int(defs.size()) - 1));
         if (way == Edit) {
             ds.setRecNo(lateRow + 1);
             ds.edit();
@@ -137,6 +138,7 @@ void TstDataSetStorage::columnsFilledLateKeepEveryCell()
                 ds.field(f).setValue(QVariant()); // null again: still nothing held
             for (int f = 0; f < defs.size(); ++f)
                 ds.field(f).setValue(late[f]);
+            QVERIFY(!ds.holdsNoValues(1)); // the record being edited has one
             ds.post();
         } else {
             ds.appendValues(late);
@@ -155,6 +157,8 @@ void TstDataSetStorage::columnsFilledLateKeepEveryCell()
             read.loadFromBytes(ds.saveToBytes());
         }
         TClientDataSet &checked = way == AppendRowsOf || way == File ? read : ds;
+        for (int f = 0; f < defs.size(); ++f)
+            QVERIFY(!checked.holdsNoValues(f));
         QCOMPARE(checked.recordCount(), way == Edit ? nullRows + 1 : nullRows + 2);
         for (int r = 0; r < checked.recordCount(); ++r)
             for (int f = 0; f < defs.size(); ++f) {

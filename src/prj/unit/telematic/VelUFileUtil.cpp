@@ -160,9 +160,12 @@ bool TVelFileUtil::writeTypedField(const TXMLRecordType &record, const TXMLSecti
     const int index = boundColumn(ds, field);
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
+    // most columns of a certification are empty in every row
+    if (ds->holdsNoValues(index))
+        return true; // nothing to write, whatever the family and the format
     const TField cell = ds->field(index);
     if (cell.isNull())
-        return true; // nothing to write, whatever the family and the format
+        return true;
     const QVariant v = cell.value();
     if (v.isNull())
         return true;
