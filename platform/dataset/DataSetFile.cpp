@@ -275,6 +275,7 @@ public:
         const qint64 v = t.toLongLong(&ok);
         if (!ok)
             badValue(def, QString::fromLatin1(t));
+        col.ensureValues();
         col.nulls[r] = 0;
         col.ints[r] = v;
     }
@@ -285,6 +286,7 @@ public:
         const auto c = Currency::parse(t);
         if (!c)
             badValue(def, t);
+        col.ensureValues();
         col.nulls[r] = 0;
         col.ints[r] = c->units();
     }
@@ -310,6 +312,7 @@ public:
             if (!ok)
                 badValue(def, QString::fromLatin1(t));
         }
+        col.ensureValues();
         col.nulls[r] = 0;
         col.floats[r] = d;
     }
@@ -322,6 +325,7 @@ public:
         const QDate d = parseIsoDate(t);
         if (!d.isValid() || t.size() != 10)
             badValue(def, t);
+        col.ensureValues();
         col.nulls[r] = 0;
         col.ints[r] = d.toJulianDay();
     }
@@ -339,6 +343,7 @@ public:
                             && (t.size() == 19 || (t.size() == 23 && t[19] == u'.' && digits(t, 20, 3, &ms)));
         if (!d.isValid() || !timeOk || !QTime::isValid(h, mi, sec, ms))
             badValue(def, t);
+        col.ensureValues();
         col.nulls[r] = 0;
         col.ints[r] = d.toJulianDay() * 86400000 + ((h * 60 + mi) * 60 + sec) * 1000 + ms;
     }
@@ -350,6 +355,7 @@ public:
             b = true;
         else if (!tryLiteral("false"))
             badValue(def, QString::fromLatin1(peekToken()));
+        col.ensureValues();
         col.nulls[r] = 0;
         col.ints[r] = b ? 1 : 0;
     }
@@ -362,6 +368,7 @@ public:
         auto res = QByteArray::fromBase64Encoding(t.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (res.decodingStatus != QByteArray::Base64DecodingStatus::Ok)
             fail(QStringLiteral("contenuto base64 non valido nel campo '%1'").arg(def.name));
+        col.ensureValues();
         col.nulls[r] = 0;
         col.bytes[r] = res.decoded.isNull() ? QByteArray("") : std::move(res.decoded);
     }

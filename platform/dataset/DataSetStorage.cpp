@@ -148,9 +148,9 @@ void Column::init(TFieldType t)
     repr = reprOf(t);
 }
 
-void Column::resize(size_t n)
+// The value vectors at n cells, new ones zero.
+void Column::resizeValues(size_t n)
 {
-    nulls.resize(n, 1);
     switch (repr) {
     case Repr::Int: ints.resize(n, 0); break;
     case Repr::Float: floats.resize(n, 0.0); break;
@@ -160,6 +160,19 @@ void Column::resize(size_t n)
         break;
     case Repr::Bytes: bytes.resize(n); break;
     }
+}
+
+void Column::allocateValues()
+{
+    valued = true;
+    resizeValues(nulls.size());
+}
+
+void Column::resize(size_t n)
+{
+    nulls.resize(n, 1);
+    if (valued)
+        resizeValues(n);
 }
 
 void Column::clearRows()
@@ -184,11 +197,14 @@ void Column::clearRows()
     deadChars = 0;
     lastOffset = 0;
     lastLength = 0;
+    valued = false;
 }
 
 void Column::pushRow()
 {
     nulls.push_back(1);
+    if (!valued)
+        return;
     switch (repr) {
     case Repr::Int: ints.push_back(0); break;
     case Repr::Float: floats.push_back(0.0); break;
@@ -207,6 +223,7 @@ void Column::setText(int row, QStringView text)
         setText(row, copy);
         return;
     }
+    ensureValues();
     const size_t r = size_t(row);
     nulls[r] = 0;
     deadChars += textLength[r];
@@ -254,6 +271,8 @@ void Column::setText(int row, QStringView text)
 void Column::reserve(size_t n)
 {
     nulls.reserve(n);
+    if (!valued)
+        return;
     switch (repr) {
     case Repr::Int: ints.reserve(n); break;
     case Repr::Float: floats.reserve(n); break;
@@ -298,6 +317,8 @@ void Column::set(int row, const QVariant &value)
     const size_t r = size_t(row);
     if (!value.isValid()) {
         nulls[r] = 1;
+        if (!valued)
+            return;
         switch (repr) {
         case Repr::Int: ints[r] = 0; break;
         case Repr::Float: floats[r] = 0; break;
@@ -309,6 +330,7 @@ void Column::set(int row, const QVariant &value)
         }
         return;
     }
+    ensureValues();
     nulls[r] = 0;
     switch (type) {
     case TFieldType::String:

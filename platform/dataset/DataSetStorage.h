@@ -73,6 +73,11 @@ struct Column
     std::vector<double> floats;   // Float
     std::vector<QByteArray> bytes; // Blob
     std::vector<quint8> nulls;
+    // False while every cell is null: the column holds only `nulls`, and the
+    // vectors of values (and the text offsets) stay empty until a value is
+    // set. A dataset of hundreds of columns, most never filled, then costs a
+    // byte a cell for them instead of nine.
+    bool valued = false;
     // String and Memo cells live in one character arena per column: 8 bytes of
     // bookkeeping a cell instead of a QString and its own heap block. A changed
     // text is appended; the arena is compacted when half of it is dead. A text
@@ -88,13 +93,20 @@ struct Column
     quint32 lastLength = 0;
 
     void init(TFieldType t);
+    // Gives the value vectors their cells (zero, still null) before a value is
+    // set; every writer of a cell calls it first.
+    void ensureValues()
+    {
+        if (!valued)
+            allocateValues();
+    }
     void resize(size_t n);
     // No rows: a small column keeps its blocks for the rows to come, a large
     // one gives them back.
     void clearRows();
     void pushRow(); // one more row, null (resize by one, without its general path)
     void reserve(size_t n);
-    bool isNull(int row) const { return nulls[size_t(row)] != 0; }
+    bool isNull(int row) const { return !valued || nulls[size_t(row)] != 0; }
     QStringView textAt(int row) const
     {
         return QStringView(arena.data() + textOffset[size_t(row)], qsizetype(textLength[size_t(row)]));
@@ -105,6 +117,10 @@ struct Column
     // value must be canonical for the column's type, or null.
     void set(int row, const QVariant &value);
     void free(int row); // drops a dead row's heap data
+
+private:
+    void allocateValues();
+    void resizeValues(size_t n);
 };
 
 struct RowMeta

@@ -579,6 +579,17 @@ QVariant TClientDataSet::readField(int field) const
     return id < 0 ? QVariant() : m_st->cols[size_t(field)].get(id);
 }
 
+bool TClientDataSet::readFieldIsNull(int field) const
+{
+    requireActive();
+    if (field < 0 || field >= fieldCount())
+        fail(QStringLiteral("Campo numero %1 inesistente").arg(field));
+    if (m_peekRow < 0 && (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert))
+        return !m_buffer[field].isValid();
+    const int id = currentRowId();
+    return id < 0 || m_st->cols[size_t(field)].isNull(id);
+}
+
 void TClientDataSet::writeField(int field, const QVariant &value)
 {
     requireActive();
@@ -629,6 +640,15 @@ QStringView TClientDataSet::textAt(int row, int field) const
     if (c.repr != dsinternal::Repr::Text || c.isNull(id))
         return {};
     return c.textAt(id);
+}
+
+bool TClientDataSet::holdsNoValues(int field) const
+{
+    if (!active() || field < 0 || field >= fieldCount())
+        return false;
+    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
+        return false;
+    return !m_st->cols[size_t(field)].valued;
 }
 
 TBookmark TClientDataSet::bookmarkAt(int row) const

@@ -186,6 +186,10 @@ public:
     // dataset next changes. Empty for a null cell, another column type, or
     // a row or field out of range.
     QStringView textAt(int row, int field) const;
+    // No row holds a value in the field (every cell null, the record being
+    // edited too), known without reading the rows: true only for a field no
+    // value was put in since the rows were last emptied.
+    bool holdsNoValues(int field) const;
     TBookmark bookmarkAt(int row) const;
     int rowOfBookmark(TBookmark b) const; // -1 when not visible
     // Runs fn with the fields reading the visible row `row`; the cursor, the
@@ -234,6 +238,7 @@ private:
     // The row the fields read: the peeked row, the current row, or -1.
     int currentRowId() const;
     QVariant readField(int field) const;
+    bool readFieldIsNull(int field) const; // as readField(field).isValid(), without the value
     void writeField(int field, const QVariant &value);
     QVariant readOldValue(int field) const;
 

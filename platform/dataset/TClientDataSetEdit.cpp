@@ -232,20 +232,23 @@ void TClientDataSet::appendValues(const QVariantList &values)
 {
     if (values.size() > fieldCount())
         fail(QStringLiteral("Troppi valori per la riga: %1 invece di %2").arg(values.size()).arg(fieldCount()));
-    // every value converted before the row exists: a refused one leaves no row
-    QVariantList converted(values.size());
+    // every value converted before the row exists: a refused one leaves no row;
+    // only the values there are (a row of a wide structure is mostly nulls)
+    std::vector<std::pair<int, QVariant>> converted;
     for (qsizetype f = 0; f < values.size(); ++f) {
         const QVariant &in = values[f];
         if (in.isNull())
             continue;
-        if (!convertValue(m_st->defs[f], in, &converted[f]))
+        QVariant out;
+        if (!convertValue(m_st->defs[f], in, &out))
             throwBadValue(m_st->defs[f], in);
+        if (out.isValid())
+            converted.emplace_back(int(f), std::move(out));
     }
     prepareBulkAppend();
     const int id = m_st->newRow();
-    for (qsizetype f = 0; f < converted.size(); ++f)
-        if (converted[f].isValid())
-            m_st->cols[size_t(f)].set(id, converted[f]);
+    for (const auto &[f, v] : converted)
+        m_st->cols[size_t(f)].set(id, v);
     postBulkRow(id);
 }
 
@@ -274,6 +277,7 @@ void TClientDataSet::appendRowsOf(const TClientDataSet &source, const QList<int>
             Column &out = m_st->cols[f];
             if (in.isNull(src))
                 continue;
+            out.ensureValues();
             switch (out.repr) {
             case Repr::Text: out.setText(id, in.textAt(src)); break;
             case Repr::Int: out.ints[size_t(id)] = in.ints[size_t(src)]; break;

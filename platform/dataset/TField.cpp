@@ -69,7 +69,11 @@ void TField::setValue(const QVariant &v) const
     m_ds->writeField(m_index, v);
 }
 
-bool TField::isNull() const { return !value().isValid(); }
+bool TField::isNull() const
+{
+    def();
+    return m_ds->readFieldIsNull(m_index);
+}
 void TField::clear() const { setValue(QVariant()); }
 
 QString TField::asString() const { return fieldValueText(def().type, value()); }

@@ -1,5 +1,6 @@
 // Client dataset storage: equal texts held once, rows appended in bulk,
 // cells read in place.
+#include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 
@@ -13,6 +14,7 @@ class TstDataSetStorage : public QObject
 private slots:
     void repeatedTextsStayRightThroughEditsAndCompaction();
     void bulkAppendsStoreWhatAppendRecordStores();
+    void columnsFilledLateKeepEveryCell();
 };
 
 void TstDataSetStorage::bulkAppendsStoreWhatAppendRecordStores()
@@ -100,6 +102,71 @@ void TstDataSetStorage::bulkAppendsStoreWhatAppendRecordStores()
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, byCopy.appendRowsOf(source, {3}));
     QCOMPARE(texts.recordCount(), 1);
     QCOMPARE(byCopy.recordCount(), 3);
+}
+
+// A column holds no values while every cell is null: the first value comes
+// late (after hundreds of null rows), through each way a cell is written, and
+// every cell reads right afterwards, also through a file and once emptied.
+void TstDataSetStorage::columnsFilledLateKeepEveryCell()
+{
+    const QList<TFieldDef> defs = {{QStringLiteral("CODE"), TFieldType::String, 5},
+                                   {QStringLiteral("ID"), TFieldType::Integer, 0},
+                                   {QStringLiteral("AMT"), TFieldType::Currency, 0},
+                                   {QStringLiteral("RATE"), TFieldType::Float, 0},
+                                   {QStringLiteral("DAY"), TFieldType::Date, 0},
+                                   {QStringLiteral("RAW"), TFieldType::Blob, 0}};
+    const QVariantList late = {QStringLiteral("AB"), 7, QVariant::fromValue(Currency::fromUnits(15000)), 0.5,
+                               QDate(2025, 3, 1), QByteArray("\x01")};
+    constexpr int nullRows = 300, lateRow = 299;
+    enum Way { AppendValues, Edit, AppendRowsOf, File, Emptied };
+    for (Way way : {AppendValues, Edit, AppendRowsOf, File, Emptied}) {
+        TClientDataSet ds;
+        ds.setFieldDefs(defs);
+        ds.createDataSet();
+        if (way == Emptied) { // a small dataset keeps its blocks when emptied
+            ds.appendValues(late);
+            ds.appendValues(QVariantList(defs.size()));
+            ds.emptyDataSet();
+        }
+        for (int i = 0; i < nullRows; ++i)
+            ds.appendValues(QVariantList(defs.size()));
+        QVERIFY(ds.holdsNoValues(0) && ds.holdsNoValues(int(defs.size()) - 1));
+        if (way == Edit) {
+            ds.setRecNo(lateRow + 1);
+            ds.edit();
+            for (int f = 0; f < defs.size(); ++f)
+                ds.field(f).setValue(QVariant()); // null again: still nothing held
+            for (int f = 0; f < defs.size(); ++f)
+                ds.field(f).setValue(late[f]);
+            QVERIFY(!ds.holdsNoValues(1)); // the record being edited has one
+            ds.post();
+        } else {
+            ds.appendValues(late);
+        }
+        ds.appendValues(QVariantList(defs.size()));
+        const int lastValue = way == Edit ? lateRow : nullRows;
+        TClientDataSet read;
+        if (way == AppendRowsOf) {
+            read.setFieldDefs(defs);
+            read.createDataSet();
+            QList<int> rows;
+            for (int r = 0; r < ds.recordCount(); ++r)
+                rows << r;
+            read.appendRowsOf(ds, rows);
+        } else if (way == File) {
+            read.loadFromBytes(ds.saveToBytes());
+        }
+        TClientDataSet &checked = way == AppendRowsOf || way == File ? read : ds;
+        for (int f = 0; f < defs.size(); ++f)
+            QVERIFY(!checked.holdsNoValues(f));
+        QCOMPARE(checked.recordCount(), way == Edit ? nullRows + 1 : nullRows + 2);
+        for (int r = 0; r < checked.recordCount(); ++r)
+            for (int f = 0; f < defs.size(); ++f) {
+                const QVariant got = checked.valueAt(r, f);
+                QVERIFY2(r == lastValue ? got == late[f] : got.isNull(),
+                         qPrintable(QStringLiteral("way %1 row %2 field %3").arg(way).arg(r).arg(defs[f].name)));
+            }
+    }
 }
 
 // Equal texts written one after the other are held once; every cell must still

@@ -1,11 +1,14 @@
+#include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvParamManager.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "tor/store/TorStoreValues.h"
 #include "tor/util/TorUUtil.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -57,6 +60,27 @@ class TestStorageRoutines : public QObject
 {
     Q_OBJECT
 private slots:
+    // An amount read back as a number (SQLite) is the amount its shortest
+    // text says, or the double's own value when that text is not an amount:
+    // whole amounts, cents, four decimals, exponent forms, more decimals than
+    // an amount holds, the largest amounts.
+    void storedAmountsReadAsTheirText()
+    {
+        QList<double> values = {0.0, -0.0, 1.0, 0.01, 0.1 + 0.2, 1234.56, -1234.56, 1e6, 2.5e7, 12345678.9876,
+                                0.0001, 5e-05, 1.23456, 0.00015, 99999999999.9999, -99999999999.9999, 1e11,
+                                123456789012.34, 8.99e14};
+        QRandomGenerator random(27);
+        for (int i = 0; i < 2000; ++i) {
+            const qint64 units = qint64(random.bounded(2000000000)) * (i % 3 == 0 ? 100 : 1) - 1000000000;
+            values << double(units) / (i % 2 ? 100.0 : 10000.0);
+        }
+        for (double d : values) {
+            const QVariant got = TorStore::loadedValue(TFieldType::Currency, d);
+            const std::optional<Currency> parsed = Currency::parse(QVariant(d).toString().trimmed());
+            const Currency want = parsed ? *parsed : Currency::fromDouble(d);
+            QVERIFY2(got.value<Currency>() == want, qPrintable(QString::number(d, 'g', 17)));
+        }
+    }
     void saveWithBackupReplacesFileAndRemovesBackup()
     {
         QTemporaryDir dir;

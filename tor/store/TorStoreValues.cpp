@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <cmath>
 
 namespace TorStore {
 
@@ -91,6 +92,19 @@ QVariant loadedValue(TFieldType type, const QVariant &raw)
     case TFieldType::Integer:
         return raw.toLongLong();
     case TFieldType::Currency: {
+        if (raw.typeId() == QMetaType::Double) {
+            // An amount read as a number (SQLite) that is a whole count of
+            // ten-thousandths: that count, which is what its shortest text
+            // parses to, without writing the text. Below 1e11 a double's
+            // spacing is finer than half a ten-thousandth, so no other count
+            // of them reads as the same double.
+            const double d = raw.toDouble();
+            if (std::isfinite(d) && std::fabs(d) < 1e11) {
+                const qint64 units = std::llround(d * double(Currency::Scale));
+                if (double(units) / double(Currency::Scale) == d)
+                    return QVariant::fromValue(Currency::fromUnits(units));
+            }
+        }
         if (auto c = Currency::parse(raw.toString().trimmed()))
             return QVariant::fromValue(*c);
         return QVariant::fromValue(Currency::fromDouble(raw.toDouble()));

@@ -222,7 +222,10 @@ int LoadLayout::fieldOf(const QByteArray &stored, int pos)
 
 void LoadLayout::startRow(QVariantList &row, LoadReader &reader, qint64 rigo) const
 {
-    row = QVariantList(nFields);
+    // the list of the last row is reused: its caller has cleared the cells
+    // it set (of hundreds of fields, a row sets a few)
+    if (row.size() != nFields)
+        row = QVariantList(nFields);
     if (afiField >= 0 && !reader.isNull(cAfi))
         row[afiField] = reader.integer(cAfi);
     if (rigoField >= 0)
@@ -262,14 +265,23 @@ std::unique_ptr<LoadReader> openValueRows(TOvSQLConnection &c, const QString &pr
 void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout)
 {
     QVariantList row;
+    std::vector<int> filled; // the cells of `row` set from value rows
     bool open = false;
     qint64 currentRigo = 0;
     int posInRow = 0;
     while (reader.next()) {
         const qint64 rigo = reader.integer(cRigo);
         if (!open || rigo != currentRigo) {
-            if (open)
+            if (open) {
                 ds.appendValues(row);
+                for (int i : filled)
+                    row[i] = QVariant();
+                filled.clear();
+                for (const auto &mc : layout.mappedCols)
+                    row[mc.second] = QVariant();
+                if (layout.afiField >= 0)
+                    row[layout.afiField] = QVariant();
+            }
             layout.startRow(row, reader, rigo);
             open = true;
             currentRigo = rigo;
@@ -279,6 +291,7 @@ void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout
         if (idx < 0 || idx == layout.afiField || idx == layout.rigoField)
             continue;
         row[idx] = loadedValue(layout.types.at(idx), reader.cell(layout.valueColumn.at(idx)));
+        filled.push_back(idx);
     }
     if (open)
         ds.appendValues(row);

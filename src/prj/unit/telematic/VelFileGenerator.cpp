@@ -230,7 +230,7 @@ bool TVelFileGenerator::hasFiscalData(TClientDataSet &dip)
     const QSet<QString> &skip = identityColumns();
     for (int i = 0; i < dip.fieldCount(); ++i) {
         const TFieldDef &d = dip.fieldDefs().at(i);
-        if (skip.contains(d.name.toUpper()))
+        if (dip.field(i).isNull() || skip.contains(d.name.toUpper()))
             continue;
         const QVariant v = dip.field(i).value();
         if (v.isNull() || !v.isValid())
@@ -385,6 +385,23 @@ void TVelFileGenerator::generate(const QList<int> &rows)
             g->m_fiscal.clear();
         }
     } reset{this};
+    // a million field rows are appended one by one: a view of the tables
+    // reads them once, when the passes end (also on an error)
+    struct Quiet
+    {
+        TClientDataSet &fields;
+        TClientDataSet &records;
+        Quiet(TClientDataSet &f, TClientDataSet &r) : fields(f), records(r)
+        {
+            fields.disableControls();
+            records.disableControls();
+        }
+        ~Quiet()
+        {
+            records.enableControls();
+            fields.enableControls();
+        }
+    } quiet(m_engine.fieldTable(), m_engine.recordTable());
     m_engine.fieldTable().emptyDataSet();
     m_engine.recordTable().emptyDataSet();
     const bool ct = quadroCTRequested(m_dataSets.find(QLatin1String(VelFileCds::QuadroCT)));

@@ -60,6 +60,22 @@ void TVelFileUtil::fieldError(const TXMLCampoType &field, const QString &detail)
                        .arg(detail));
 }
 
+TVelFileUtil::Raw TVelFileUtil::cellRaw(TClientDataSet *ds, int index) const
+{
+    if (!ds->active())
+        throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
+    Raw raw;
+    const TField cell = ds->field(index);
+    if (cell.isNull())
+        return raw;
+    const QVariant v = cell.value();
+    if (v.isNull())
+        return raw;
+    raw.assigned = true;
+    raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
+    return raw;
+}
+
 TVelFileUtil::Raw TVelFileUtil::columnRaw(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const
 {
     Raw raw;
@@ -85,14 +101,7 @@ TVelFileUtil::Raw TVelFileUtil::columnRaw(TClientDataSet *ds, const TXMLCampoTyp
             fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(column, ds->objectName()));
         l.named.append({column, index});
     }
-    if (!ds->active())
-        throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    const QVariant v = ds->field(index).value();
-    if (v.isNull() || !v.isValid())
-        return raw;
-    raw.assigned = true;
-    raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
-    return raw;
+    return cellRaw(ds, index);
 }
 
 TVelFileUtil::Raw TVelFileUtil::fieldColumn(TClientDataSet *ds, const TXMLCampoType &field) const
@@ -101,14 +110,7 @@ TVelFileUtil::Raw TVelFileUtil::fieldColumn(TClientDataSet *ds, const TXMLCampoT
     if (!ds || field.Field.isEmpty())
         return raw;
     const int index = boundColumn(ds, field);
-    if (!ds->active())
-        throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    const QVariant v = ds->field(index).value();
-    if (v.isNull() || !v.isValid())
-        return raw;
-    raw.assigned = true;
-    raw.text = fieldValueText(ds->fieldDefs().at(index).type, v);
-    return raw;
+    return cellRaw(ds, index);
 }
 
 int TVelFileUtil::boundColumn(TClientDataSet *ds, const TXMLCampoType &field) const
@@ -154,9 +156,15 @@ bool TVelFileUtil::writeTypedField(const TXMLRecordType &record, const TXMLSecti
     const int index = boundColumn(ds, field);
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    const QVariant v = ds->field(index).value();
-    if (v.isNull() || !v.isValid())
+    // most columns of a certification are empty in every row
+    if (ds->holdsNoValues(index))
         return true; // nothing to write, whatever the family and the format
+    const TField cell = ds->field(index);
+    if (cell.isNull())
+        return true;
+    const QVariant v = cell.value();
+    if (v.isNull())
+        return true;
     if (field.info != TXMLInfo::Column || !field.isAmount
         || ds->fieldDefs().at(index).type != TFieldType::Currency)
         return false;

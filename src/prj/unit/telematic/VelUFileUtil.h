@@ -175,6 +175,7 @@ private:
 
     TClientDataSet *datasetFor(const TXMLCampoType &field, const TXMLRecordType &record,
                                const TXMLSectionType *section, QString *nameForTests);
+    Raw cellRaw(TClientDataSet *ds, int index) const; // the current row's cell of a column
     Raw columnRaw(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const;
     Raw fieldColumn(TClientDataSet *ds, const TXMLCampoType &field) const; // the field's own column, cached
     Raw yearsAndMonths(TClientDataSet *ds, const TXMLCampoType &field) const; // Info "AM"
