@@ -13,6 +13,11 @@
 #include <new>
 #include <limits>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr qint64 MsPerDay = 86400000;
@@ -85,15 +90,64 @@ bool fieldTypeFromName(const QString &name, TFieldType *type)
 
 namespace dsinternal {
 
+namespace {
+
+#if defined(__linux__)
+constexpr size_t MapFromBytes = size_t(1) << 20;
+
+size_t pageRounded(size_t bytes)
+{
+    static const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    return (bytes + page - 1) / page * page;
+}
+#endif
+
+} // namespace
+
 TextArena::~TextArena()
 {
+    release();
+}
+
+void TextArena::release() noexcept
+{
+#if defined(__linux__)
+    if (m_mapped) {
+        munmap(m_data, m_capacity * sizeof(char16_t));
+        m_data = nullptr;
+        m_mapped = false;
+        return;
+    }
+#endif
     std::free(m_data);
+    m_data = nullptr;
 }
 
 void TextArena::reserve(size_t n)
 {
     if (n <= m_capacity)
         return;
+#if defined(__linux__)
+    if (n * sizeof(char16_t) >= MapFromBytes) {
+        const size_t bytes = pageRounded(n * sizeof(char16_t));
+        void *grown = MAP_FAILED;
+        if (m_mapped) {
+            grown = mremap(m_data, m_capacity * sizeof(char16_t), bytes, MREMAP_MAYMOVE);
+        } else {
+            grown = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (grown != MAP_FAILED && m_size > 0)
+                std::memcpy(grown, m_data, m_size * sizeof(char16_t));
+            if (grown != MAP_FAILED)
+                std::free(m_data);
+        }
+        if (grown == MAP_FAILED)
+            throw std::bad_alloc();
+        m_data = static_cast<char16_t *>(grown);
+        m_capacity = bytes / sizeof(char16_t); // a mapping's size is a whole number of pages
+        m_mapped = true;
+        return;
+    }
+#endif
     void *grown = std::realloc(m_data, n * sizeof(char16_t));
     if (!grown)
         throw std::bad_alloc();
@@ -116,11 +170,20 @@ void TextArena::shrink_to_fit()
     if (m_capacity == m_size)
         return;
     if (m_size == 0) {
-        std::free(m_data);
-        m_data = nullptr;
+        release();
         m_capacity = 0;
         return;
     }
+#if defined(__linux__)
+    if (m_mapped) {
+        // the pages past the text go back; the block stays where it is
+        const size_t bytes = pageRounded(m_size * sizeof(char16_t));
+        if (bytes < m_capacity * sizeof(char16_t)
+            && mremap(m_data, m_capacity * sizeof(char16_t), bytes, 0) != MAP_FAILED)
+            m_capacity = bytes / sizeof(char16_t);
+        return;
+    }
+#endif
     if (void *shrunk = std::realloc(m_data, m_size * sizeof(char16_t))) {
         m_data = static_cast<char16_t *>(shrunk);
         m_capacity = m_size;

@@ -14,10 +14,14 @@
 
 namespace dsinternal {
 
-// The characters of a text column: one malloc block grown with realloc. For a
-// large block glibc grows it by remapping its pages, where a std::vector would
-// copy it into a block twice as large while the old one is still resident
-// (for a column of 40 million characters, 130 MB at once instead of 80).
+// The characters of a text column: one block, grown in place of a copy. A
+// std::vector would copy it into a block twice as large while the old one is
+// still resident (for a column of 40 million characters, 130 MB at once
+// instead of 80). A small block is malloc'd; from a megabyte on, the block is
+// mapped on its own and grows by remapping its pages, never copied: glibc's
+// realloc would do that only above its mmap threshold, which rises to 32 MB
+// once a process has freed large blocks, and below it copies the block at
+// every doubling (a million field rows: some 50 MB copied and faulted in).
 class TextArena
 {
 public:
@@ -53,12 +57,16 @@ public:
         std::swap(m_data, other.m_data);
         std::swap(m_size, other.m_size);
         std::swap(m_capacity, other.m_capacity);
+        std::swap(m_mapped, other.m_mapped);
     }
 
 private:
+    void release() noexcept;
+
     char16_t *m_data = nullptr;
     size_t m_size = 0;
     size_t m_capacity = 0;
+    bool m_mapped = false; // the block is a mapping of its own (see above)
 };
 
 // How a field type is held in a column.
