@@ -265,6 +265,10 @@ private slots:
         s.Load(inps, QStringLiteral("TCUDI_INPS"));
         QCOMPARE(inps.recordCount(), 1);
         QCOMPARE(inps.fieldByName(QStringLiteral("iAfiID")).asInteger(), march);
+        // ...and without its person the row has no tax code or month
+        QVERIFY(inps.fieldByName(QStringLiteral("SCUDCODFIS")).isNull());
+        QVERIFY(inps.fieldByName(QStringLiteral("SCUDMESE")).isNull());
+        QCOMPARE(inps.fieldByName(QStringLiteral("FCUDIMPONIBILE")).asCurrency(), Currency::fromInt(1000));
     }
 
     void modificationRewritesTheRowAndKeepsItsNumber()
@@ -701,11 +705,27 @@ private slots:
         s.Load(back, QStringLiteral("TCUD_DATICUD"), 3);
         QCOMPARE(back.recordCount(), 1);
         QCOMPARE(back.fieldByName(QStringLiteral("SCUDMESE")).asString(), QStringLiteral("03"));
+        // Every period's rows, in the order they were written, each with its
+        // own person's columns.
+        appendCu(cu, QStringLiteral("VRDLGU70M10L219K"), QStringLiteral("03"), QStringLiteral("VERDI"));
+        s.Save(cu, QStringLiteral("TCUD_DATICUD"), 3);
         s.Load(back, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        QStringList seen;
+        for (back.first(); !back.eof(); back.next())
+            seen << back.fieldByName(QStringLiteral("SCUDCOGNOME")).asString() + QLatin1Char('/')
+                        + back.fieldByName(QStringLiteral("SCUDMESE")).asString() + QLatin1Char('/')
+                        + back.fieldByName(QStringLiteral("SCUDCODFIS")).asString();
+        QCOMPARE(seen, (QStringList{QStringLiteral("ROSSI/03/RSSMRA80A01H501U"), QStringLiteral("BIANCHI/12/BNCNNA75C41F205X"),
+                                    QStringLiteral("VERDI/03/VRDLGU70M10L219K")}));
+        s.Load(back, QStringLiteral("TCUD_DATICUD"), 3);
         QCOMPARE(back.recordCount(), 2);
+        s.Load(back, QStringLiteral("TCUD_DATICUD"), 7);
+        QVERIFY(back.isEmpty());
+        s.Load(back, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        QCOMPARE(back.recordCount(), 3);
         QVERIFY(s.HasRows(QStringLiteral("TCUD_DATICUD")));
         s.Load(back, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths, 2026 - 1);
-        QCOMPARE(back.recordCount(), 2);
+        QCOMPARE(back.recordCount(), 3);
     }
 
     void handlersStayDetachedDuringALoad()

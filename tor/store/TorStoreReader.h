@@ -5,6 +5,7 @@
 // row into a QVariant, which on a structure of hundreds of thousands of value
 // rows costs more than the query itself.
 #include <QByteArray>
+#include <QList>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -56,25 +57,37 @@ private:
     QSqlQuery m_q;
 };
 
+// On SQLite: the value rows of a structure in the given periods, read alone;
+// the person columns of a row are read from the person's own row, once per
+// person met (see TorStoreSql::LoadValuesOfPeriods).
 class SqliteLoadReader : public LoadReader
 {
 public:
-    SqliteLoadReader(sqlite3 *db, const QString &sqlText);
+    SqliteLoadReader(sqlite3 *db, const QList<qint64> &periods, qint64 cdsId, qint64 person);
     ~SqliteLoadReader() override;
     SqliteLoadReader(const SqliteLoadReader &) = delete;
     SqliteLoadReader &operator=(const SqliteLoadReader &) = delete;
-    void bind(const char *name, qint64 v);
-    void bind(const char *name, const QString &v);
     bool next() override;
     bool isNull(int col) override;
     qint64 integer(int col) override;
     QByteArray name(int col) override;
     QVariant cell(int col) override;
 
+    // The periods of the store's year, month (-1: all) and program, as the
+    // load's join chose them.
+    static QList<qint64> periods(sqlite3 *db, int year, int month, const QString &program);
+
 private:
+    // The statement and column a column of TorStoreSql::LoadValues is read
+    // from; nullptr for a person column of a row without its person.
+    sqlite3_stmt *source(int col, int *at);
     [[noreturn]] static void fail(sqlite3 *db);
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
+    sqlite3_stmt *m_person = nullptr;
+    qint64 m_personId = 0;
+    bool m_personRead = false;  // m_person holds the row of m_personId...
+    bool m_personFound = false; // ...or found none
 };
 
 } // namespace TorStore

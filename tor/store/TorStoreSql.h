@@ -45,6 +45,23 @@ inline constexpr const char *LoadValues =
     "ORDER BY fis.ifisrigo";
 
 
+// On SQLite the load reads the value rows alone, in the covering index's
+// order, for the periods found first: joined to the period and the person
+// row by row, the engine made two look-ups per value row (half the load of a
+// supply's 600,000 rows). The person of a record is read once, when its
+// record starts. %1: the periods' keys, whole numbers.
+inline constexpr const char *LoadPeriods =
+    "SELECT crf.icrfid FROM tcrf_crofiscale crf WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO "
+    "AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA";
+inline constexpr const char *LoadValuesOfPeriods =
+    "SELECT fis.sFisFieldName , fis.iFisRigo , fis.iFisValue , fis.fFisValue , fis.sFisValue , fis.dFisValue , "
+    "fis.iAfiID AS ifisafiid FROM tfis_datifiscali fis "
+    "WHERE fis.icdsid = :ICDSID AND fis.icrfid IN ( %1 ) AND (fis.iafiid = :IAFIID OR :IAFIID = -1) "
+    "ORDER BY fis.ifisrigo";
+inline constexpr const char *LoadPersonOfRow =
+    "SELECT afi.saficodfiscale , afi.saficognome , afi.safinome , afi.saficodfissost , afi.safigruppoana "
+    "FROM tafi_anafiscale afi WHERE afi.iafiid = :IAFIID";
+
 inline constexpr const char *DeletePerson = "DELETE FROM tafi_anafiscale WHERE iafiid = :IAFIID";
 inline constexpr const char *DeleteValues =
     "DELETE FROM tfis_datifiscali WHERE icdsid = :ICDSID AND ifisrigo = :IFISRIGO";

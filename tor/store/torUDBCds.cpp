@@ -243,13 +243,8 @@ std::unique_ptr<LoadReader> openValueRows(TOvSQLConnection &c, const QString &pr
     sqlite3 *handle = c.isSQLite() ? static_cast<sqlite3 *>(c.nativeHandle()) : nullptr;
     if (handle) {
         c.countStatement();
-        auto r = std::make_unique<SqliteLoadReader>(handle, sql(TorStoreSql::LoadValues));
-        r->bind(":ICRFANNO", year);
-        r->bind(":ICRFMESE", monthParam);
-        r->bind(":SCRFPROGRAMMA", program.toLower());
-        r->bind(":ICDSID", cdsId);
-        r->bind(":IAFIID", person);
-        return r;
+        const QList<qint64> periods = SqliteLoadReader::periods(handle, year, monthParam, program);
+        return std::make_unique<SqliteLoadReader>(handle, periods, cdsId, person);
     }
     QSqlQuery q = prepare(c, sql(TorStoreSql::LoadValues));
     q.bindValue(QStringLiteral(":ICRFANNO"), year);
