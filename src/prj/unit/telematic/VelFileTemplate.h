@@ -129,7 +129,7 @@ public:
         const void *owner = nullptr;
         int generation = -1;
         TClientDataSet *dataSet = nullptr;
-        QString name;
+        bool hasName = false; // the field (or its section) names the dataset it reads
         const TClientDataSet *columnOf = nullptr;
         const void *columnsOf = nullptr; // the dataset's column list the index was found in
         int column = -1;

@@ -26,7 +26,7 @@ void TVelFileUtil::AppendPositional(const QString &encoded, const TXMLCampoType 
 void TVelFileUtil::WritePositionalRecord(const TXMLRecordType &record)
 {
     const bool z = record.family == TXMLFamily::Z;
-    m_source = record.fileName;
+    setSource(record);
     m_positional.clear();
     m_positionalLimit = z ? RecordContent : RecordLength;
     for (const TXMLSectionType &section : record.sections) {

@@ -148,10 +148,10 @@ bool TVelFileUtil::writeTypedField(const TXMLRecordType &record, const TXMLSecti
     default:
         return false;
     }
-    m_source = record.fileName;
-    QString name;
-    TClientDataSet *ds = datasetFor(field, record, &section, &name);
-    if (!ds || name.isEmpty())
+    setSource(record);
+    bool named = false;
+    TClientDataSet *ds = datasetFor(field, record, &section, &named);
+    if (!ds || !named)
         return false;
     const int index = boundColumn(ds, field);
     if (!ds->active())
@@ -189,12 +189,12 @@ QString TVelFileUtil::columnText(TClientDataSet *ds, const TXMLCampoType &field,
 }
 
 TClientDataSet *TVelFileUtil::datasetFor(const TXMLCampoType &field, const TXMLRecordType &record,
-                                         const TXMLSectionType *section, QString *nameForTests)
+                                         const TXMLSectionType *section, bool *named)
 {
     TXMLCampoType::Lookup &l = field.lookup;
     const bool cacheable = !(record.family == TXMLFamily::E && record.recordLetter.isNull());
     if (cacheable && l.owner == &m_dataSets && l.generation == m_dataSets.generation()) {
-        *nameForTests = l.name;
+        *named = l.hasName;
         return l.dataSet;
     }
     auto required = [this](int which) {
@@ -247,28 +247,28 @@ TClientDataSet *TVelFileUtil::datasetFor(const TXMLCampoType &field, const TXMLR
         l.owner = &m_dataSets;
         l.generation = m_dataSets.generation();
         l.dataSet = ds;
-        l.name = name;
+        l.hasName = !name.isEmpty();
     }
-    *nameForTests = name;
+    *named = !name.isEmpty();
     return ds;
 }
 
-TVelFileUtil::Raw TVelFileUtil::valueByInfo(const TXMLCampoType &field, TXMLFamily family, const QString &name,
+TVelFileUtil::Raw TVelFileUtil::valueByInfo(const TXMLCampoType &field, TXMLFamily family, bool named,
                                              TClientDataSet *ds)
 {
     const bool gFamily = family == TXMLFamily::G;
     const bool ehg = family == TXMLFamily::E || family == TXMLFamily::H || gFamily;
-    auto column = [&]() { return name.isEmpty() ? Raw{true, QString()} : fieldColumn(ds, field); };
+    auto column = [&]() { return !named ? Raw{true, QString()} : fieldColumn(ds, field); };
     switch (field.info) {
     case TXMLInfo::Fixed:
         return Raw{true, field.Fixed};
     case TXMLInfo::OrEmpty:
         // family G tests the field's own Cds, not the section's
-        return (gFamily ? field.Cds : name).isEmpty() ? Raw{true, QString()} : fieldColumn(ds, field);
+        return (gFamily ? field.Cds.isEmpty() : !named) ? Raw{true, QString()} : fieldColumn(ds, field);
     case TXMLInfo::Column:
     case TXMLInfo::ColumnX: {
         const Raw raw = column();
-        if (family == TXMLFamily::B && field.info == TXMLInfo::Column && !name.isEmpty() && ds
+        if (family == TXMLFamily::B && field.info == TXMLInfo::Column && named && ds
             && (raw.text.isEmpty() || raw.text == QLatin1String("0")))
             return Raw{true, QStringLiteral("0")};
         return raw;
@@ -279,7 +279,7 @@ TVelFileUtil::Raw TVelFileUtil::valueByInfo(const TXMLCampoType &field, TXMLFami
     case TXMLInfo::RoundA1:
         return gFamily ? column() : Raw{};
     case TXMLInfo::Check: {
-        if (family == TXMLFamily::B && name.isEmpty())
+        if (family == TXMLFamily::B && !named)
             return Raw{true, QString()};
         if (family == TXMLFamily::A)
             return Raw{};
@@ -296,7 +296,7 @@ TVelFileUtil::Raw TVelFileUtil::valueByInfo(const TXMLCampoType &field, TXMLFami
         return Raw{true, field.info == TXMLInfo::FirstChars ? v.text.left(field.cut) : v.text.right(field.cut)};
     }
     case TXMLInfo::YearsMonths:
-        return ehg && !name.isEmpty() ? yearsAndMonths(ds, field) : Raw{};
+        return ehg && named ? yearsAndMonths(ds, field) : Raw{};
     }
     return Raw{};
 }
@@ -304,16 +304,16 @@ TVelFileUtil::Raw TVelFileUtil::valueByInfo(const TXMLCampoType &field, TXMLFami
 QString TVelFileUtil::ResolveFieldValue(const TXMLCampoType &field, const TXMLRecordType &record,
                                         const TXMLSectionType *section)
 {
-    m_source = record.fileName;
+    setSource(record);
     const TXMLFamily family = record.family;
     Raw raw;
     TClientDataSet *ds = nullptr;
     if (family == TXMLFamily::Z) {
         raw = Raw{true, field.Fixed};
     } else {
-        QString name;
-        ds = datasetFor(field, record, section, &name);
-        raw = valueByInfo(field, family, name, ds);
+        bool named = false;
+        ds = datasetFor(field, record, section, &named);
+        raw = valueByInfo(field, family, named, ds);
     }
     if (field.calc != TXMLCalc::None)
         raw = calcValue(field, ds, raw);

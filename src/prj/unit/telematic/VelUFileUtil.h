@@ -174,7 +174,7 @@ private:
     };
 
     TClientDataSet *datasetFor(const TXMLCampoType &field, const TXMLRecordType &record,
-                               const TXMLSectionType *section, QString *nameForTests);
+                               const TXMLSectionType *section, bool *named);
     Raw cellRaw(TClientDataSet *ds, int index) const; // the current row's cell of a column
     Raw columnRaw(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const;
     Raw fieldColumn(TClientDataSet *ds, const TXMLCampoType &field) const; // the field's own column, cached
@@ -184,7 +184,7 @@ private:
                          int row);
     TClientDataSet *fixedDataSet(int which);
     // The value by the field's `Info` (no Calc applied yet).
-    Raw valueByInfo(const TXMLCampoType &field, TXMLFamily family, const QString &name, TClientDataSet *ds);
+    Raw valueByInfo(const TXMLCampoType &field, TXMLFamily family, bool named, TClientDataSet *ds);
     // The value of a field with a Calc rule, from the value by `Info`.
     Raw calcValue(const TXMLCampoType &field, TClientDataSet *ds, const Raw &byInfo);
     Raw monthSeries(TClientDataSet *ds, const TXMLCampoType &field) const;
@@ -213,6 +213,13 @@ private:
     int m_certification = 0;
     QString m_recordType;
     QString m_source; // template being written, for messages
+    // the template being written: taken only when it changes (it is the same
+    // for every field of a record, and a copy costs two atomic counts)
+    void setSource(const TXMLRecordType &record)
+    {
+        if (m_source.constData() != record.fileName.constData() || m_source.size() != record.fileName.size())
+            m_source = record.fileName;
+    }
 
     // the datasets the families read by fixed name, for the registry's generation
     int m_fixedGeneration = -1;
