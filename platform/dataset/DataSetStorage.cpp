@@ -228,6 +228,8 @@ void Column::resizeValues(size_t n)
 void Column::allocateValues()
 {
     valued = true;
+    // the values get the room the null flags were given (see reserve)
+    reserveValues(nulls.capacity());
     resizeValues(nulls.size());
 }
 
@@ -334,8 +336,12 @@ void Column::setText(int row, QStringView text)
 void Column::reserve(size_t n)
 {
     nulls.reserve(n);
-    if (!valued)
-        return;
+    if (valued)
+        reserveValues(n);
+}
+
+void Column::reserveValues(size_t n)
+{
     switch (repr) {
     case Repr::Int: ints.reserve(n); break;
     case Repr::Float: floats.reserve(n); break;

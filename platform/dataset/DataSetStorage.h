@@ -113,7 +113,7 @@ struct Column
     // one gives them back.
     void clearRows();
     void pushRow(); // one more row, null (resize by one, without its general path)
-    void reserve(size_t n);
+    void reserve(size_t n); // room for n rows; a column valued later takes it then
     bool isNull(int row) const { return !valued || nulls[size_t(row)] != 0; }
     QStringView textAt(int row) const
     {
@@ -129,6 +129,7 @@ struct Column
 private:
     void allocateValues();
     void resizeValues(size_t n);
+    void reserveValues(size_t n);
 };
 
 struct RowMeta

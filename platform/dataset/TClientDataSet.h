@@ -95,6 +95,10 @@ public:
     // copies of rows of `source` (0-based visible positions), whose fields
     // must have this dataset's names, types and sizes, cell by cell.
     void appendRowsOf(const TClientDataSet &source, const QList<int> &rows);
+    // Room for `more` rows to come, taken at once: a table filled with a
+    // million rows does not copy its columns at every doubling. A hint: more
+    // rows than that still go in.
+    void reserveRows(int more);
     // Posts a pending edit or insert; nothing in browse state.
     void checkBrowseMode();
     TUpdateStatus updateStatus() const;

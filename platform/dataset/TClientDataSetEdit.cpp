@@ -252,6 +252,19 @@ void TClientDataSet::appendValues(const QVariantList &values)
     postBulkRow(id);
 }
 
+void TClientDataSet::reserveRows(int more)
+{
+    requireActive();
+    if (more <= 0)
+        return;
+    const size_t rows = m_st->meta.size() + size_t(more);
+    m_st->meta.reserve(rows);
+    m_st->natural.reserve(m_st->natural.size() + size_t(more));
+    m_view.reserve(m_view.size() + size_t(more));
+    for (Column &c : m_st->cols)
+        c.reserve(rows);
+}
+
 void TClientDataSet::appendRowsOf(const TClientDataSet &source, const QList<int> &rows)
 {
     const Storage &from = *source.m_st;

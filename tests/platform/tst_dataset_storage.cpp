@@ -42,6 +42,8 @@ void TstDataSetStorage::bulkAppendsStoreWhatAppendRecordStores()
     make(byCopy);
     make(byValues);
     make(source);
+    // room taken first (the columns get their values later, into it)
+    byValues.reserveRows(100000);
     for (const QVariantList &r : rows) {
         byRecord.appendRecord(r);
         byValues.appendValues(r);

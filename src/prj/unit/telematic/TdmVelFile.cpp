@@ -224,6 +224,7 @@ void TdmVelFile::generate(const QList<int> &rows)
     say(QStringLiteral("ATTENDERE... Pulitura del file in corso..."));
     m_ws.fieldTable().emptyDataSet();
     m_ws.recordTable().emptyDataSet();
+    m_ws.fieldTable().reserveRows(int(std::min(m_fieldRowsPerCertification * double(rows.size()) * 1.1, 5e7)));
     m_ws.engine().setDefaultInpsMatricola(defaultMatricola ? defaultMatricola() : QString());
     m_notesIndexed = false;
     m_pendingNotes.clear();
@@ -248,6 +249,8 @@ void TdmVelFile::generate(const QList<int> &rows)
             p.reason = QStringLiteral("nessun dato da inviare (nessun importo e nessuna sezione compilata)");
         }
     }
+    if (!rows.isEmpty() && m_ws.fieldTable().recordCount() > 0)
+        m_fieldRowsPerCertification = double(m_ws.fieldTable().recordCount()) / double(rows.size());
     saveAnnotations();
     // the passes' working memory back to the system before the field table's
     // file text (a block of its own, as large as the file) is made

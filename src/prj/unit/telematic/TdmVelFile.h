@@ -174,6 +174,9 @@ private:
     bool m_dataComplete = false;
     bool m_generated = false;
     bool m_fieldRowsKept = false; // the field table holds the rows of the last generation
+    // field rows a certification made in the last generation: the room the
+    // next one takes at once for its field table (a hint, not a limit)
+    double m_fieldRowsPerCertification = 128;
     bool m_notesLoaded = false;
     QSet<QString> m_noteCodes;
     bool m_notesIndexed = false;
