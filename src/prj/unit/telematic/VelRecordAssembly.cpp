@@ -53,16 +53,20 @@ void TVelFileUtil::FlushRecord(QChar letter, qint64 certification)
 {
     if (m_buffer.isEmpty())
         return;
-    QString text = m_buffer;
-    text.replace(QChar(Placeholder), QLatin1Char(' '));
-    if (text.size() > RecordContent)
+    if (m_buffer.size() > RecordContent)
         throw EOvError(QStringLiteral("Record %1 di %2 caratteri: supera i %3 caratteri")
                            .arg(letter)
-                           .arg(text.size())
+                           .arg(m_buffer.size())
                            .arg(RecordContent));
-    text = alignLeft(text, RecordContent, QLatin1Char(' ')) + QLatin1Char('A');
-    // the record table holds the file's bytes: half the memory of the text
-    m_recordTable.appendRecord({QString(letter), m_assemblyProgressive, toWin1252(text),
+    // the record table holds the file's bytes: half the memory of the text.
+    // Made in one block: the placeholder is the only character whose byte is
+    // '`', so it is blanked as a byte; the rest of the content is blanks, then
+    // the record's "A".
+    QByteArray bytes = toWin1252(m_buffer);
+    bytes.replace(char(Placeholder), ' ');
+    bytes.append(RecordContent - bytes.size(), ' ');
+    bytes.append('A');
+    m_recordTable.appendValues({QString(letter), m_assemblyProgressive, bytes,
                                 letter == QLatin1Char('C') ? qint64(0) : certification});
 }
 
