@@ -150,15 +150,28 @@ QString s(const char *text)
 // too long to read did before.
 std::optional<qint64> amountCents(const QByteArray &v)
 {
-    qsizetype i = v.startsWith('-') ? 1 : 0;
+    const bool negative = v.startsWith('-');
+    const qsizetype i = negative ? 1 : 0;
     const qsizetype comma = v.size() - 3;
     if (comma <= i || v.at(comma) != ',')
         return std::nullopt;
-    for (qsizetype k = i; k < v.size(); ++k)
-        if (k != comma && (v.at(k) < '0' || v.at(k) > '9'))
+    // read in place, digit by digit (no copy of the value for each amount);
+    // a count of digits that could overflow goes the way of the text, which
+    // reads it as zero
+    quint64 cents = 0;
+    for (qsizetype k = i; k < v.size(); ++k) {
+        if (k == comma)
+            continue;
+        const char c = v.at(k);
+        if (c < '0' || c > '9')
             return std::nullopt;
-    QByteArray plain = v;
-    return plain.remove(comma, 1).toLongLong();
+        cents = cents * 10 + quint64(c - '0');
+    }
+    if (v.size() - i - 1 > 18) {
+        QByteArray plain = v;
+        return plain.remove(comma, 1).toLongLong();
+    }
+    return negative ? -qint64(cents) : qint64(cents);
 }
 
 // The problem of a trimmed value of one kind; empty when it suits.
