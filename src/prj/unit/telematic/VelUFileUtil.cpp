@@ -6,6 +6,8 @@
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/telematic/VelFileText.h"
 
+#include <QVarLengthArray>
+
 #include <array>
 #include <cmath>
 #include <optional>
@@ -179,7 +181,15 @@ bool TVelFileUtil::writeTypedField(const TXMLRecordType &record, const TXMLSecti
                               .arg(text)
                               .arg(field.Width)
                               .arg(field.Format));
-    appendFieldRow(fieldCode(field, row) + alignRight(text, field.Width, QLatin1Char(' ')));
+    // the row's text (code, then the amount at the right of its width) made
+    // on the stack: an amount of every certification is written this way
+    const QString code = fieldCode(field, row);
+    QVarLengthArray<char16_t, 64> line;
+    line.append(reinterpret_cast<const char16_t *>(code.constData()), code.size());
+    for (qsizetype pad = field.Width - text.size(); pad > 0; --pad)
+        line.append(u' ');
+    line.append(reinterpret_cast<const char16_t *>(text.constData()), text.size());
+    appendFieldRow(QStringView(line.constData(), line.size()));
     return true;
 }
 
@@ -430,10 +440,14 @@ void TVelFileUtil::WriteFieldRow(const QString &value, const TXMLCampoType &fiel
         break;
     }
 
-    appendFieldRow(fieldCode(field, row) + text);
+    const QString code = fieldCode(field, row);
+    QVarLengthArray<char16_t, 64> line;
+    line.append(reinterpret_cast<const char16_t *>(code.constData()), code.size());
+    line.append(reinterpret_cast<const char16_t *>(text.constData()), text.size());
+    appendFieldRow(QStringView(line.constData(), line.size()));
 }
 
-void TVelFileUtil::appendFieldRow(const QString &text)
+void TVelFileUtil::appendFieldRow(QStringView text)
 {
     m_fieldTable.appendTexts({m_recordType, m_progressiveText, text});
 }

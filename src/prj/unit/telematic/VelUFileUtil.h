@@ -193,7 +193,7 @@ private:
     QString encoded(const TXMLCampoType &field, const QString &value) const;
     QString fieldCode(const TXMLCampoType &field, int row) const;
     bool encodes(const TXMLCampoType &field, TXMLFamily family, const QString &value) const;
-    void appendFieldRow(const QString &text);
+    void appendFieldRow(QStringView text);
     void startAssembly(const QString &progressive);
     [[noreturn]] void fieldError(const TXMLCampoType &field, const QString &detail) const;
 
