@@ -29,9 +29,24 @@ QString s(const char *text)
     return QString::fromUtf8(text);
 }
 
+// A column's name as a row's key. The names are the check's own literals:
+// each is made a text once, not at every row (a supply's check asks some
+// millions of them); the text is compared, so that another name at the
+// same address is made afresh.
+const QString &key(const char *field)
+{
+    static thread_local QHash<const void *, QString> keys;
+    if (keys.size() > 4096)
+        keys.clear();
+    QString &k = keys[field];
+    if (k.isEmpty() || k != QLatin1String(field))
+        k = QString::fromLatin1(field);
+    return k;
+}
+
 QString text(const Row &r, const char *field)
 {
-    return r.value(QLatin1String(field)).toString().trimmed();
+    return r.value(key(field)).toString().trimmed();
 }
 
 QString code(const Row &r, const char *field)
@@ -41,7 +56,7 @@ QString code(const Row &r, const char *field)
 
 Currency amount(const Row &r, const char *field)
 {
-    const QVariant v = r.value(QLatin1String(field));
+    const QVariant v = r.value(key(field));
     if (v.metaType() == QMetaType::fromType<Currency>())
         return v.value<Currency>();
     if (!v.isValid() || v.isNull())
@@ -51,9 +66,12 @@ Currency amount(const Row &r, const char *field)
 
 QDate date(const Row &r, const char *field)
 {
-    const QVariant v = r.value(QLatin1String(field));
+    const QVariant v = r.value(key(field));
     if (v.metaType() == QMetaType::fromType<QDate>())
         return v.toDate();
+    // no date (most of a CU's dates are left empty): no pattern to read it by
+    if (!v.isValid() || v.isNull())
+        return QDate();
     return QDate::fromString(v.toString().trimmed(), QStringLiteral("dd/MM/yyyy"));
 }
 
@@ -237,7 +255,7 @@ struct Checker
                     s("Mesi del familiare fuori dall'intervallo 0-12"));
         }
         if (slot.percent) {
-            const QVariant v = f.value(QLatin1String(slot.percent));
+            const QVariant v = f.value(key(slot.percent));
             const QString t = v.metaType() == QMetaType::fromType<Currency>() ? money(v.value<Currency>())
                                                                             : text(f, slot.percent);
             const std::optional<Currency> p =
