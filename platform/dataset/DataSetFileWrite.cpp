@@ -14,69 +14,69 @@ namespace {
 
 void putString(QByteArray &out, QStringView s)
 {
+    // Room for the worst case first (six bytes a unit: the escape of a
+    // control character), then written through a pointer and cut to what was
+    // written: a million field rows went through an append per character.
     static const char hex[] = "0123456789abcdef";
-    out += '"';
     const QChar *d = s.data();
     const qsizetype n = s.size();
+    const qsizetype at = out.size();
+    out.resize(at + 2 + 6 * n);
+    char *const begin = out.data();
+    char *p = begin + at;
+    *p++ = '"';
     for (qsizetype i = 0; i < n; ++i) {
-        // a run of printable ASCII without quote or backslash goes in as it is, at once
-        qsizetype j = i;
-        while (j < n) {
-            const char16_t c = d[j].unicode();
-            if (c < 0x20 || c >= 0x80 || c == u'"' || c == u'\\')
-                break;
-            ++j;
-        }
-        if (j > i) {
-            const qsizetype at = out.size();
-            out.resize(at + (j - i));
-            char *p = out.data() + at;
-            for (qsizetype k = i; k < j; ++k)
-                *p++ = char(d[k].unicode());
-            i = j - 1;
+        const char16_t c = d[i].unicode();
+        if (c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\') { // nearly every character
+            *p++ = char(c);
             continue;
         }
-        const char16_t c = d[i].unicode();
         if (c == u'"') {
-            out += "\\\"";
+            *p++ = '\\';
+            *p++ = '"';
         } else if (c == u'\\') {
-            out += "\\\\";
+            *p++ = '\\';
+            *p++ = '\\';
         } else if (c < 0x20) {
+            *p++ = '\\';
             switch (c) {
-            case u'\n': out += "\\n"; break;
-            case u'\r': out += "\\r"; break;
-            case u'\t': out += "\\t"; break;
+            case u'\n': *p++ = 'n'; break;
+            case u'\r': *p++ = 'r'; break;
+            case u'\t': *p++ = 't'; break;
             default:
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 0xf];
+                *p++ = 'u';
+                *p++ = '0';
+                *p++ = '0';
+                *p++ = hex[c >> 4];
+                *p++ = hex[c & 0xf];
             }
-        } else if (c < 0x80) {
-            out += char(c);
         } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
+            *p++ = char(0xC0 | (c >> 6));
+            *p++ = char(0x80 | (c & 0x3F));
         } else if (QChar::isHighSurrogate(c) && i + 1 < n && d[i + 1].isLowSurrogate()) {
+            // two units, four bytes
             const char32_t cp = QChar::surrogateToUcs4(c, d[i + 1].unicode());
             ++i;
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
+            *p++ = char(0xF0 | (cp >> 18));
+            *p++ = char(0x80 | ((cp >> 12) & 0x3F));
+            *p++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *p++ = char(0x80 | (cp & 0x3F));
         } else if (QChar::isSurrogate(c)) {
             // A lone surrogate has no UTF-8 form: keep it exactly as an escape.
-            out += "\\u";
-            out += hex[(c >> 12) & 0xf];
-            out += hex[(c >> 8) & 0xf];
-            out += hex[(c >> 4) & 0xf];
-            out += hex[c & 0xf];
+            *p++ = '\\';
+            *p++ = 'u';
+            *p++ = hex[(c >> 12) & 0xf];
+            *p++ = hex[(c >> 8) & 0xf];
+            *p++ = hex[(c >> 4) & 0xf];
+            *p++ = hex[c & 0xf];
         } else {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *p++ = char(0xE0 | (c >> 12));
+            *p++ = char(0x80 | ((c >> 6) & 0x3F));
+            *p++ = char(0x80 | (c & 0x3F));
         }
     }
-    out += '"';
+    *p++ = '"';
+    out.resize(p - begin);
 }
 
 // Dates by hand: QDate::toString re-reads its format for every cell.

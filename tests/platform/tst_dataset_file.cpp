@@ -133,6 +133,14 @@ void TstDataSetFile::everyTypeRoundTrips()
                                     .arg(back.fieldDefs()[f].name, before[r][f].toString(), after[r][f].toString())));
     // Saving what was loaded gives the same bytes.
     QCOMPARE(back.saveToBytes(), ds.saveToBytes());
+    // The texts as the file spells them: escapes for the quote, the backslash
+    // and control characters, UTF-8 for the rest, a lone surrogate escaped.
+    const QByteArray bytes = ds.saveToBytes();
+    QVERIFY2(bytes.contains("\"riga uno\\r\\nriga due\\r\\n\\ttabulata \\\"virgolette\\\" \\\\ barra "
+                            "\xc3\xa0\xc3\xa8\xc3\xac\xc3\xb2\xc3\xb9 \xe2\x82\xac \xf0\x9f\x98\x80 "
+                            "\xe4\xb8\xad\xe6\x96\x87 \\u0001 end\""),
+             bytes.constData());
+    QVERIFY2(bytes.contains("[\"a\\ud800\","), bytes.constData());
 }
 
 void TstDataSetFile::amountsAreWrittenAsExactText()
