@@ -33,7 +33,6 @@
 
 namespace {
 
-using VelFileSupport::releaseFreedMemory;
 using VelFileSupport::text;
 
 using Source = VelFileCds::Source;
@@ -218,8 +217,6 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
     const TVelCoherenceReport coherence = TVelCoherence::supplyReport(
         m_store, m_params ? m_params->xpmOvuParams.intValue(TdmRagParams::ParDwgId) : m_workgroup, m_queries, dip(),
         rows, loaded);
-    // the rows the check read, freed, go back to the system
-    releaseFreedMemory();
     for (const QString &line : coherence.warnings)
         say(line);
     QStringList refused = repeatedTaxCodes(rows);
