@@ -131,15 +131,30 @@ TVelFileUtil::Raw TVelFileUtil::monthSeries(TClientDataSet *ds, const TXMLCampoT
     // twelve characters, one per month in calendar order: "1" for a month
     // ticked ("X" or "1"), "0" for any other (null, empty, "0"); nothing at
     // all when no month is ticked
-    QStringList &names = field.lookup.months;
-    if (names.isEmpty())
+    TXMLCampoType::Lookup &l = field.lookup;
+    if (l.months.isEmpty())
         for (const char *month : kMonths)
-            names << monthColumn(field.calcText, month);
+            l.months << monthColumn(field.calcText, month);
+    if (!ds)
+        return Raw{true, QString()};
+    // the twelve columns found by name once per dataset and column list
+    const void *columns = ds->fieldDefs().constData();
+    if (l.monthsOf != ds || l.monthColumnsOf != columns) {
+        l.monthColumns.clear();
+        for (const QString &column : std::as_const(l.months)) {
+            const int index = ds->fieldIndex(column);
+            if (index < 0)
+                fieldError(field, QStringLiteral("la colonna %1 non esiste nel dataset %2").arg(column, ds->objectName()));
+            l.monthColumns << index;
+        }
+        l.monthsOf = ds;
+        l.monthColumnsOf = columns;
+    }
     QString text;
     text.reserve(12);
     bool any = false;
-    for (const QString &column : std::as_const(names)) {
-        const QString v = columnRaw(ds, field, column).text.trimmed();
+    for (int index : std::as_const(l.monthColumns)) {
+        const QString v = cellRaw(ds, index).text.trimmed();
         const bool ticked = v.compare(QLatin1String("X"), Qt::CaseInsensitive) == 0 || v == QLatin1String("1");
         any = any || ticked;
         text += ticked ? QLatin1Char('1') : QLatin1Char('0');

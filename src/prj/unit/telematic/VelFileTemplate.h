@@ -137,7 +137,10 @@ public:
         const TClientDataSet *namedOf = nullptr;
         const void *namedColumnsOf = nullptr;
         QList<QPair<QString, int>> named;
-        QStringList months; // MonthSeries: the twelve columns' names
+        QStringList months; // MonthSeries: the twelve columns' names...
+        QList<int> monthColumns; // ...and their indexes in this dataset and column list
+        const TClientDataSet *monthsOf = nullptr;
+        const void *monthColumnsOf = nullptr;
     };
     mutable Lookup lookup;
 };
