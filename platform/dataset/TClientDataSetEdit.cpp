@@ -237,7 +237,7 @@ void TClientDataSet::appendValues(const QVariantList &values)
     std::vector<std::pair<int, QVariant>> converted;
     for (qsizetype f = 0; f < values.size(); ++f) {
         const QVariant &in = values[f];
-        if (in.isNull())
+        if (!in.isValid() || in.isNull()) // an empty cell, most often never set: no call out
             continue;
         QVariant out;
         if (!convertValue(m_st->defs[f], in, &out))
