@@ -6,6 +6,7 @@
 #include "platform/dataset/DataSetStorage.h"
 
 #include <algorithm>
+#include <array>
 
 using namespace dsinternal;
 
@@ -265,14 +266,42 @@ void TClientDataSet::reserveRows(int more)
         c.reserve(rows);
 }
 
+namespace {
+
+// Whether rows of `from` fit the columns of `to` (names, types, sizes). Two
+// lists found alike are not compared again: a supply's section views copy a
+// person's rows from their dataset tens of thousands of times. The lists are
+// held, so that their addresses stay theirs (a list changed in place leaves
+// the held copy and gets an address of its own).
+bool sameColumns(const QList<TFieldDef> &to, const QList<TFieldDef> &from)
+{
+    struct Pair
+    {
+        QList<TFieldDef> to, from;
+    };
+    static thread_local std::array<Pair, 8> proven;
+    static thread_local size_t next = 0;
+    if (to.isEmpty() || to.size() != from.size())
+        return to.size() == from.size();
+    for (const Pair &p : proven)
+        if (p.to.constData() == to.constData() && p.to.size() == to.size() && p.from.constData() == from.constData()
+            && p.from.size() == from.size())
+            return true;
+    for (qsizetype f = 0; f < from.size(); ++f)
+        if (from[f].type != to[f].type || from[f].size != to[f].size
+            || from[f].name.compare(to[f].name, Qt::CaseInsensitive) != 0)
+            return false;
+    proven[next] = {to, from};
+    next = (next + 1) % proven.size();
+    return true;
+}
+
+} // namespace
+
 void TClientDataSet::appendRowsOf(const TClientDataSet &source, const QList<int> &rows)
 {
     const Storage &from = *source.m_st;
-    bool same = from.defs.size() == m_st->defs.size();
-    for (qsizetype f = 0; same && f < from.defs.size(); ++f)
-        same = from.defs[f].type == m_st->defs[f].type && from.defs[f].size == m_st->defs[f].size
-               && from.defs[f].name.compare(m_st->defs[f].name, Qt::CaseInsensitive) == 0;
-    if (!same)
+    if (!sameColumns(m_st->defs, from.defs))
         fail(QStringLiteral("Righe di un dataset con altri campi: impossibile copiarle"));
     prepareBulkAppend();
     if (m_st->meta.empty()) { // an emptied dataset filled again: each column grows once
