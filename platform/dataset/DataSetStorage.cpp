@@ -485,10 +485,12 @@ int Storage::newRow()
     const int id = int(meta.size());
     meta.push_back(RowMeta());
     for (auto &c : cols) {
-        if (c.nulls.size() + 1 == meta.size())
-            c.pushRow();
-        else
+        if (c.nulls.size() + 1 != meta.size())
             c.resize(meta.size());
+        else if (!c.valued)
+            c.nulls.push_back(1); // most columns of a wide row: a null flag, no call
+        else
+            c.pushRow();
     }
     return id;
 }
