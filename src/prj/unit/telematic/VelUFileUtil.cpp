@@ -62,15 +62,18 @@ void TVelFileUtil::fieldError(const TXMLCampoType &field, const QString &detail)
                        .arg(detail));
 }
 
-TVelFileUtil::Raw TVelFileUtil::cellRaw(TClientDataSet *ds, int index) const
+QVariant TVelFileUtil::cellValue(TClientDataSet *ds, int index) const
 {
     if (!ds->active())
         throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    Raw raw;
     const TField cell = ds->field(index);
-    if (cell.isNull())
-        return raw;
-    const QVariant v = cell.value();
+    return cell.isNull() ? QVariant() : cell.value();
+}
+
+TVelFileUtil::Raw TVelFileUtil::cellRaw(TClientDataSet *ds, int index) const
+{
+    Raw raw;
+    const QVariant v = cellValue(ds, index);
     if (v.isNull())
         return raw;
     raw.assigned = true;
@@ -156,15 +159,11 @@ bool TVelFileUtil::writeTypedField(const TXMLRecordType &record, const TXMLSecti
     if (!ds || !named)
         return false;
     const int index = boundColumn(ds, field);
-    if (!ds->active())
-        throw EAssertionFailed(QStringLiteral("Dataset %1 non aperto (tracciato %2)").arg(ds->objectName(), m_source));
-    // most columns of a certification are empty in every row
+    // most columns of a certification are empty in every row (a closed
+    // dataset is never said empty: cellValue below raises that it is closed)
     if (ds->holdsNoValues(index))
         return true; // nothing to write, whatever the family and the format
-    const TField cell = ds->field(index);
-    if (cell.isNull())
-        return true;
-    const QVariant v = cell.value();
+    const QVariant v = cellValue(ds, index);
     if (v.isNull())
         return true;
     if (field.info != TXMLInfo::Column || !field.isAmount

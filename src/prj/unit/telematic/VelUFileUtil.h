@@ -175,7 +175,9 @@ private:
 
     TClientDataSet *datasetFor(const TXMLCampoType &field, const TXMLRecordType &record,
                                const TXMLSectionType *section, bool *named);
-    Raw cellRaw(TClientDataSet *ds, int index) const; // the current row's cell of a column
+    // the current row's cell of a column: its value (null when empty), its text
+    QVariant cellValue(TClientDataSet *ds, int index) const;
+    Raw cellRaw(TClientDataSet *ds, int index) const;
     Raw columnRaw(TClientDataSet *ds, const TXMLCampoType &field, const QString &column) const;
     Raw fieldColumn(TClientDataSet *ds, const TXMLCampoType &field) const; // the field's own column, cached
     Raw yearsAndMonths(TClientDataSet *ds, const TXMLCampoType &field) const; // Info "AM"
