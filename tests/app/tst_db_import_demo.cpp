@@ -350,6 +350,36 @@ private slots:
                                                       {{QString::fromLatin1(c.key), c.value}}, c.text);
             QVERIFY2((on != nullptr) == c.local, qPrintable(QStringLiteral("%1 %2").arg(c.name).arg(c.value)));
         }
+        // A query of registers listed in its text: on the copy only when
+        // every register listed is the group's.
+        auto registersOf = [&](int iacomid) {
+            QStringList ids;
+            QSqlQuery q = db->exec(QStringLiteral("SELECT iregsid FROM tregs_registri WHERE iacomid = :R"),
+                                   {{QStringLiteral("R"), iacomid}});
+            while (q.next())
+                ids << q.value(0).toString();
+            return ids;
+        };
+        const QStringList mine = registersOf(ROSSI), other = registersOf(ESPOSITO);
+        QVERIFY(!mine.isEmpty() && !other.isEmpty());
+        const QString som = QStringLiteral("SELECT varr.iriceid, SUM(varr.fvarrritdip) FROM tvarr_varritenute varr "
+                                           "JOIN tregs_registri regs ON regs.iregsid = varr.iregsid "
+                                           "WHERE varr.iritvid IS NULL %1 GROUP BY varr.iriceid ORDER BY varr.iriceid");
+        const struct
+        {
+            QString filter;
+            bool local;
+        } lists[] = {
+            {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(mine.join(QStringLiteral(", "))), true},
+            {QStringLiteral("AND REGS.IREGSID IN (%1,%2)").arg(mine.first(), other.first()), false},
+            {QStringLiteral("AND regs.iacomid = %1").arg(ROSSI), false},   // no list: every register
+            {QStringLiteral("AND REGS.IREGSID IN ()"), false},
+        };
+        for (const auto &l : lists)
+            QVERIFY2((copy.connectionFor(QStringLiteral("QRY_CUD_AUTON_SOM"), {}, som.arg(l.filter)) != nullptr) == l.local,
+                     qPrintable(l.filter));
+        QCOMPARE(copy.connectionFor(QStringLiteral("QRY_NON_IN_ELENCO"), {}, som.arg(lists[0].filter)), nullptr);
+
         // The copy reads as the server does.
         TOvSQLConnection *local = copy.connectionFor(QStringLiteral("QRY_CUD_RIT"),
                                                      {{QStringLiteral("IACOMID"), ROSSI}}, regs);
@@ -359,6 +389,14 @@ private slots:
         QVERIFY(a.next() && b.next());
         QVERIFY(a.value(0).toDouble() > 0);
         QCOMPARE(b.value(0).toDouble(), a.value(0).toDouble());
+        QSqlQuery sa = db->exec(som.arg(lists[0].filter)), sb = local->exec(som.arg(lists[0].filter));
+        int sums = 0;
+        for (; sa.next(); ++sums) {
+            QVERIFY(sb.next());
+            QCOMPARE(sb.value(0).toInt(), sa.value(0).toInt());
+            QCOMPARE(sb.value(1).toDouble(), sa.value(1).toDouble());
+        }
+        QVERIFY(sums > 0 && !sb.next());
         // After a failed read the copy holds nothing and every query goes to
         // the server.
         db->exec(QStringLiteral("ALTER TABLE tass_assenze RENAME TO tass_altrove"));

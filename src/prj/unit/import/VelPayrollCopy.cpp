@@ -1,6 +1,7 @@
 #include "VelPayrollCopy.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/db/OvSqliteStatement.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -61,11 +62,29 @@ const QSet<QString> &byRelationship()
     return names;
 }
 
-// ... or of the person it is given (IANAID).
+// ... or of the person it is given (IANAID) ...
 const QSet<QString> &byPerson()
 {
     static const QSet<QString> names{QStringLiteral("QRY_ANAABT"), QStringLiteral("QRY_ANASEX")};
     return names;
+}
+
+// ... or of the registers its text lists ("AND REGS.IREGSID IN (...)", the
+// self-employed payments of one employee, register by register).
+const QSet<QString> &byRegisters()
+{
+    static const QSet<QString> names{
+        QStringLiteral("QRY_CUD_AUTON_MINIMI"), QStringLiteral("QRY_CUD_AUTON_SOM"),
+        QStringLiteral("QRY_CUD_AUTON_NON_SOGG"), QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"),
+    };
+    return names;
+}
+
+const QRegularExpression &registerList()
+{
+    static const QRegularExpression re(QStringLiteral("\\bIREGSID\\s+IN\\s*\\(([0-9\\s,]*)\\)"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re;
 }
 
 QString idList(const QSet<int> &ids)
@@ -140,6 +159,7 @@ void TVelPayrollCopy::svuota()
 {
     m_relazioni.clear();
     m_persone.clear();
+    m_registri.clear();
 }
 
 // A statement on the server, read forward only.
@@ -270,15 +290,14 @@ QSet<int> TVelPayrollCopy::copiaChiavi(Tabella &t, const QString &where, const Q
         sql += QStringLiteral(" WHERE ") + where;
     QSqlQuery src = readServer(m_server, sql, m_letture);
     const int keyAt = column.isEmpty() ? -1 : src.record().indexOf(column);
-    QSqlQuery ins = m_copia.newQuery();
-    if (!ins.prepare(t.insert))
-        ovRaiseSqlError(ins.lastError(), QStringLiteral("copia locale delle retribuzioni"));
+    // Straight on SQLite: through the Qt driver each of the group's
+    // thousands of rows paid a placeholder name built and looked up per value.
+    TOvSqliteStatement *ins = m_copia.sqliteStatement(t.insert);
     const int n = src.record().count();
     while (src.next()) {
         for (int i = 0; i < n; ++i)
-            ins.bindValue(i, src.value(i));
-        if (!ins.exec())
-            ovRaiseSqlError(ins.lastError(), QStringLiteral("copia locale delle retribuzioni"));
+            ins->bind(i, src.value(i));
+        ins->run();
         if (keyAt >= 0)
             keys.insert(src.value(keyAt).toInt());
     }
@@ -302,7 +321,7 @@ void TVelPayrollCopy::carica(const QList<int> &iacomids, const QList<int> &ianai
             if (t.ambito != Ambito::Intera && !t.insert.isEmpty())
                 runLocal(m_copia, QStringLiteral("DELETE FROM %1").arg(t.nome));
 
-        QSet<int> relazioni, persone, personale;
+        QSet<int> relazioni, persone, personale, registri;
         for (Tabella &t : m_tabelle) {
             switch (t.ambito) {
             case Ambito::Intera:
@@ -332,7 +351,11 @@ void TVelPayrollCopy::carica(const QList<int> &iacomids, const QList<int> &ianai
                 copia(t, QStringLiteral("ianaid IN (%1)").arg(idList(persone)));
                 break;
             case Ambito::Relazione:
-                copia(t, QStringLiteral("iacomid IN (%1)").arg(idList(relazioni)));
+                if (t.nome == QLatin1String("tregs_registri"))
+                    registri = copiaChiavi(t, QStringLiteral("iacomid IN (%1)").arg(idList(relazioni)),
+                                           QStringLiteral("iregsid"));
+                else
+                    copia(t, QStringLiteral("iacomid IN (%1)").arg(idList(relazioni)));
                 break;
             case Ambito::Registro:
                 copia(t, QStringLiteral("iregsid IN (SELECT iregsid FROM tregs_registri WHERE iacomid IN (%1))")
@@ -349,6 +372,7 @@ void TVelPayrollCopy::carica(const QList<int> &iacomids, const QList<int> &ianai
             m_server.commit();
         m_relazioni = relazioni;
         m_persone = persone;
+        m_registri = registri;
     } catch (...) {
         svuota();
         try {
@@ -398,6 +422,29 @@ TOvSQLConnection *TVelPayrollCopy::connectionFor(const QString &name, const QVar
         if (!v.isValid() || !m_persone.contains(v.toInt()))
             return nullptr;
         return soloTabelle(text, false) ? &m_copia : nullptr;
+    }
+    if (byRegisters().contains(upper)) {
+        // Every register listed must be one of the group's; the tables are
+        // checked on the text without its lists, the same for every employee.
+        QString shape = text;
+        bool listed = false;
+        for (auto it = registerList().globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const QStringList ids = m.captured(1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+            if (ids.isEmpty())
+                return nullptr;
+            for (const QString &id : ids) {
+                bool ok = false;
+                const int key = id.trimmed().toInt(&ok);
+                if (!ok || !m_registri.contains(key))
+                    return nullptr;
+            }
+            listed = true;
+        }
+        if (!listed)
+            return nullptr;
+        shape.replace(registerList(), QStringLiteral("IREGSID IN ()"));
+        return soloTabelle(shape, false) ? &m_copia : nullptr;
     }
     return soloTabelle(text, true) ? &m_copia : nullptr;
 }

@@ -24,6 +24,8 @@
 // read (connectionFor()):
 //   - a query of an employee (listed below, keyed by IACOMID or IANAID) whose
 //     relationship or person is in the group;
+//   - a query of registers (listed below, its text restricted with
+//     "IREGSID IN (...)") whose every register is one of the group's;
 //   - any other query that names lookup tables only.
 // Anything else, and any text naming a table the copy does not hold, runs on
 // the server as before: a query missing from the list is only slower.
@@ -86,6 +88,7 @@ private:
     bool m_pronta = false;
     QSet<int> m_relazioni;
     QSet<int> m_persone;
+    QSet<int> m_registri;            // the group's registers
     mutable QHash<QString, bool> m_testi;   // text -> names held tables only (lookups only)
     qint64 m_letture = 0;
 };
