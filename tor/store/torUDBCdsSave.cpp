@@ -629,12 +629,19 @@ private:
 
     // PostgreSQL: the values of a row go in multi-row INSERTs (same rows as
     // one INSERT per value, a fraction of the round trips: on a server every
-    // statement is a round trip, and a CU holds dozens of values). Returns the
+    // statement is a round trip, and a CU holds dozens of values). The row's
+    // structure, period, person and row number are sent once ($1-$4) for all
+    // its values: each value adds its name and its four slots. Returns the
     // value rows written.
     int insertValuesBatched(const TDeltaRow &r, const QVariant &afi, int rigo)
     {
         int stored = 0;
-        QVariantList tuple;
+        QVariantList values;
+        auto start = [&] {
+            values.clear();
+            values << m_h.cdsId << m_crfId << afi << rigo;
+        };
+        start();
         int count = 0;
         for (int i : m_valueFields) {
             const QVariant v = storedValue(m_defs.at(i).type, r.newValue(i));
@@ -642,18 +649,18 @@ private:
                 continue;
             ++stored;
             const Slot s = slotOf(m_defs.at(i).type);
-            tuple << m_h.cdsId << m_crfId << afi << rigo << m_fieldNames.at(i) << (s == Slot::I ? v : nullInt())
-                  << (s == Slot::F ? v : QVariant(QMetaType::fromType<QString>()))
-                  << (s == Slot::S ? v : QVariant(QMetaType::fromType<QString>()))
-                  << (s == Slot::D ? v : QVariant(QMetaType::fromType<QDate>()));
+            values << m_fieldNames.at(i) << (s == Slot::I ? v : nullInt())
+                   << (s == Slot::F ? v : QVariant(QMetaType::fromType<QString>()))
+                   << (s == Slot::S ? v : QVariant(QMetaType::fromType<QString>()))
+                   << (s == Slot::D ? v : QVariant(QMetaType::fromType<QDate>()));
             if (++count == TorStoreSql::BatchRows) {
-                runBatch(count, tuple);
-                tuple.clear();
+                runBatch(count, values);
+                start();
                 count = 0;
             }
         }
         if (count > 0)
-            runBatch(count, tuple);
+            runBatch(count, values);
         return stored;
     }
 
@@ -661,10 +668,16 @@ private:
     {
         QSqlQuery *&q = m_batchStatements[rows];
         if (!q) {
-            QStringList tuples;
-            for (int k = 0; k < rows; ++k)
-                tuples << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-            q = &stmt(sql(TorStoreSql::InsertValues) + tuples.join(QStringLiteral(", ")));
+            QString text = sql(TorStoreSql::InsertValues);
+            for (int k = 0, p = 5; k < rows; ++k, p += 5)
+                text += QStringLiteral("%1($1, $2, $3, $4, $%2, $%3, $%4, $%5, $%6)")
+                            .arg(k ? QStringLiteral(", ") : QString())
+                            .arg(p)
+                            .arg(p + 1)
+                            .arg(p + 2)
+                            .arg(p + 3)
+                            .arg(p + 4);
+            q = &stmt(text);
         }
         for (int k = 0; k < values.size(); ++k)
             q->bindValue(k, values.at(k));
