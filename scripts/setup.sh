@@ -4,7 +4,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql
-  libqpdf-dev qpdf libsqlite3-dev
+  libqpdf-dev qpdf libsqlite3-dev libpq-dev
   postgresql
   poppler-utils fonts-urw-base35 imagemagick libxml2-utils
   xvfb xauth

@@ -1,4 +1,5 @@
 #include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvPgStatement.h"
 #include "platform/db/OvSqliteStatement.h"
 
 #include "platform/core/OvExceptions.h"
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <cerrno>
@@ -316,6 +318,7 @@ void TOvSQLConnection::close()
     m_failedInTransaction.clear();
     m_reused.clear();
     m_sqliteStatements.clear();
+    m_pgStatements.clear();   // the server forgets them with the connection
     if (m_db.isValid() && m_db.isOpen())
         m_db.close();
 }
@@ -332,7 +335,8 @@ void *TOvSQLConnection::nativeHandle() const
     const QVariant v = m_db.driver()->handle();
     if (!v.isValid())
         return nullptr;
-    if (qstrcmp(v.typeName(), "sqlite3*") == 0 || qstrcmp(v.typeName(), "PGconn*") == 0)
+    if (qstrcmp(v.typeName(), "sqlite3*") == 0 || qstrcmp(v.typeName(), "PGconn*") == 0
+        || qstrcmp(v.typeName(), "pg_conn*") == 0)
         return *static_cast<void *const *>(v.constData());
     return nullptr;
 }
@@ -464,6 +468,17 @@ TOvSqliteStatement *TOvSQLConnection::sqliteStatement(const QString &sql)
     return slot.get();
 }
 
+TOvPgStatement *TOvSQLConnection::pgStatement(const QString &sql)
+{
+    requireOpen("impossibile eseguire un'istruzione");
+    if (!isPostgres())
+        return nullptr;
+    std::shared_ptr<TOvPgStatement> &slot = m_pgStatements[sql];
+    if (!slot)
+        slot = std::make_shared<TOvPgStatement>(static_cast<PGconn *>(nativeHandle()), sql);
+    return slot.get();
+}
+
 QSqlQuery &TOvSQLConnection::execReused(const QString &sql, const QVariantMap &params,
                                         QSql::NumericalPrecisionPolicy precision)
 {
@@ -485,6 +500,14 @@ void TOvSQLConnection::releaseReused()
     // The native ones are reset after every use: only their number matters.
     if (m_sqliteStatements.size() > Limit)
         m_sqliteStatements.clear();
+    if (m_pgStatements.size() > Limit) {
+        // Outside any transaction here: the server frees what it prepared.
+        auto *conn = static_cast<PGconn *>(nativeHandle());
+        for (const std::shared_ptr<TOvPgStatement> &st : std::as_const(m_pgStatements))
+            if (conn && !st->name().isEmpty())
+                PQclear(PQexec(conn, QByteArray("DEALLOCATE " + st->name()).constData()));
+        m_pgStatements.clear();
+    }
     if (m_reused.size() > Limit) {
         m_reused.clear();
         return;

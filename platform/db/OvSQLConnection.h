@@ -27,6 +27,7 @@
 
 class QSqlError;
 class TOvSqliteStatement;
+class TOvPgStatement;
 
 class TOvSQLConnection
 {
@@ -130,6 +131,11 @@ public:
     // run with countStatement(). Valid until the transaction ends (past the
     // same limit as the kept Qt statements, they are let go there).
     TOvSqliteStatement *sqliteStatement(const QString &sql);
+    // PostgreSQL only (null on SQLite): the kept native statement of a text
+    // with $1, $2, ... placeholders, prepared on the server at its first run
+    // and kept while the connection is open; for the few texts every save
+    // runs. The caller counts each run with countStatement().
+    TOvPgStatement *pgStatement(const QString &sql);
 
     // Statements run on this connection so far: exec() counts its own, code
     // that runs a QSqlQuery of newQuery() itself counts it with
@@ -172,6 +178,7 @@ private:
     // Stable addresses: callers hold references between runs.
     QHash<ReusedKey, std::shared_ptr<QSqlQuery>> m_reused;
     QHash<QString, std::shared_ptr<TOvSqliteStatement>> m_sqliteStatements;
+    QHash<QString, std::shared_ptr<TOvPgStatement>> m_pgStatements;
 };
 
 // The connection the framework opened for the program; null until then.

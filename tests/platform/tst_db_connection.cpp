@@ -6,6 +6,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/dmOvConnection.h"
 #include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvPgStatement.h"
 #include "platform/db/OvSqliteStatement.h"
 
 #include <QDir>
@@ -375,6 +376,7 @@ private slots:
         TOvSqliteStatement *native = conn.sqliteStatement(insert);
         QVERIFY(native);
         QCOMPARE(conn.sqliteStatement(insert), native); // kept
+        QCOMPARE(conn.pgStatement(insert), nullptr);    // a server's only
         QSqlQuery driver = conn.newQuery();
         QVERIFY(driver.prepare(insert));
         for (const QVariant &v : values) {
@@ -438,6 +440,103 @@ private slots:
         QVERIFY(!conn.sqliteStatement(QStringLiteral("SELECT ? + 1"))->bindByName({{QStringLiteral("A"), 1}}));
         // A refused text says why.
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, conn.sqliteStatement(QStringLiteral("INSERT INTO nessuna VALUES (1)")));
+    }
+
+    // On a server the native statement stores every kind of value as the Qt
+    // driver does, and its failures read as the driver's: the server's
+    // message, and the cause an office can act on.
+    void serverNativeStatementsStoreAsTheDriverDoes()
+    {
+        if (!TestDb::isPostgres())
+            QSKIP("PostgreSQL only");
+        auto db = TestDb::open();
+        QCOMPARE(db->pgStatement(QStringLiteral("SELECT 1")), db->pgStatement(QStringLiteral("SELECT 1")));   // kept
+        db->exec(QStringLiteral("CREATE TABLE tnat (seq SERIAL, via TEXT, i BIGINT, n NUMERIC(20,6), s TEXT, "
+                                "d TIMESTAMP, b BYTEA)"));
+        const QVariant nullInt(QMetaType::fromType<int>()), nullText(QMetaType::fromType<QString>()),
+            nullDate(QMetaType::fromType<QDate>());
+        struct Row
+        {
+            QVariant i, n, s, d, b;
+        };
+        const QList<Row> rows = {
+            {QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
+            {nullInt, nullText, nullText, nullDate, QVariant(QByteArray())},
+            {7, QStringLiteral("12345678.9876"), QString(), QDate(1980, 1, 1), QByteArray("\x00\x01\\'", 4)},
+            {qlonglong(2025001), QStringLiteral("100.00"), QStringLiteral(""),
+             QStringLiteral("2025-03-04T05:06:07.008"), QByteArray("x")},
+            {uint(4000000000u), 0.125, QStringLiteral("ROSSI D'ALESSIO è così\\ \r\n$1 ?"), nullDate, QVariant()},
+            {qlonglong(-1), 0.1 + 0.2, QStringLiteral("'; DROP TABLE tnat; --"), QDate(2025, 12, 31), QVariant()},
+            {0, 1234.5678912, QStringLiteral("€ ñ 日本"), QVariant(), QVariant()},
+            {nullInt, 1e-7, QStringLiteral("x"), QVariant(), QVariant()},
+        };
+        TOvPgStatement *native = db->pgStatement(
+            QStringLiteral("INSERT INTO tnat (via, i, n, s, d, b) VALUES ($1, $2, $3, $4, $5, $6)"));
+        QVERIFY(native);
+        QSqlQuery driver = db->newQuery();
+        QVERIFY(driver.prepare(QStringLiteral("INSERT INTO tnat (via, i, n, s, d, b) VALUES (?, ?, ?, ?, ?, ?)")));
+        for (const Row &r : rows) {
+            const QVariant values[] = {r.i, r.n, r.s, r.d, r.b};
+            native->bind(0, QStringLiteral("native"));
+            driver.bindValue(0, QStringLiteral("driver"));
+            for (int k = 0; k < 5; ++k) {
+                native->bind(k + 1, values[k]);
+                driver.bindValue(k + 1, values[k]);
+            }
+            native->run();
+            QVERIFY2(driver.exec(), qPrintable(driver.lastError().text()));
+        }
+        auto stored = [&](const char *via) {
+            QStringList out;
+            QSqlQuery q = db->exec(QStringLiteral("SELECT i IS NULL, i, n IS NULL, n::text, s IS NULL, s, d IS NULL, "
+                                                  "d::text, b IS NULL, encode(b, 'hex') FROM tnat WHERE via = :V "
+                                                  "ORDER BY seq"),
+                                   {{QStringLiteral("V"), QString::fromLatin1(via)}});
+            while (q.next()) {
+                QStringList cells;
+                for (int k = 0; k < 10; ++k)
+                    cells << q.value(k).toString();
+                out << cells.join(QLatin1Char('|'));
+            }
+            return out;
+        };
+        QCOMPARE(stored("native").size(), rows.size());
+        QCOMPARE(stored("native"), stored("driver"));
+        QVERIFY(stored("native").at(5).contains(QStringLiteral("0.300000")));
+
+        // A value the column refuses: the server's message, the connection
+        // usable again after the rollback.
+        db->startTransaction();
+        native->bind(1, QStringLiteral("non è un numero"));
+        try {
+            native->run();
+            QFAIL("value accepted");
+        } catch (const EDatabaseError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Errore del database: ")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("bigint")), qPrintable(e.message()));
+        }
+        db->rollback();
+        native->bind(1, 8);
+        native->run();
+
+        // A table another workstation holds: the lock not had in time reads as
+        // the driver's does.
+        TOvSQLConnection other(TestDb::config());
+        QVERIFY(other.open());
+        other.startTransaction();
+        other.exec(QStringLiteral("LOCK TABLE tnat IN ACCESS EXCLUSIVE MODE"));
+        db->startTransaction();
+        db->exec(QStringLiteral("SET LOCAL lock_timeout = '100ms'"));
+        try {
+            native->run();
+            QFAIL("lock not waited for");
+        } catch (const EDatabaseError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("il database è occupato")), qPrintable(e.message()));
+        }
+        db->rollback();
+        other.rollback();
+        // What was written: the rows, and the one run after the refusal.
+        QCOMPARE(stored("native").size(), rows.size() + 1);
     }
 
     void closedConnectionRefusesWork()

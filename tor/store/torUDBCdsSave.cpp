@@ -6,6 +6,7 @@
 #include "platform/db/OvCroFiscale.h"
 #include "platform/db/OvGenerator.h"
 #include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvPgStatement.h"
 #include "platform/db/OvSqliteStatement.h"
 #include "platform/db/OvTransaction.h"
 #include "tor/query/torCQueryText.h"
@@ -666,7 +667,7 @@ private:
 
     void runBatch(int rows, const QVariantList &values)
     {
-        QSqlQuery *&q = m_batchStatements[rows];
+        TOvPgStatement *&q = m_batchStatements[rows];
         if (!q) {
             // The texts outlive the save: each one is made once.
             thread_local QHash<int, QString> texts;
@@ -682,11 +683,12 @@ private:
                                 .arg(p + 3)
                                 .arg(p + 4);
             }
-            q = &stmt(text);
+            q = m_c.pgStatement(text);
         }
         for (int k = 0; k < values.size(); ++k)
-            q->bindValue(k, values.at(k));
-        run(m_c, *q);
+            q->bind(k, values.at(k));
+        m_c.countStatement();
+        q->run();
     }
 
     // SQLite runs in process, where one prepared statement per value is
@@ -768,7 +770,7 @@ private:
     QSqlQuery *m_insValue[4] = {};             // by Slot
     TOvSqliteStatement *m_nativeValue[4] = {}; // by Slot, SQLite only
     bool m_batched = false; // a row's values in multi-row INSERTs
-    QHash<int, QSqlQuery *> m_batchStatements;
+    QHash<int, TOvPgStatement *> m_batchStatements; // by rows, on the server
 };
 
 void TTorDBCds::SaveFields(TClientDataSet &ds, const QString &structure, const QStringList &fields, int month,
