@@ -1,5 +1,6 @@
 #include "platform/db/OvPgStatement.h"
 
+#include "platform/db/OvBoundValue.h"
 #include "platform/db/OvSQLConnection.h"
 
 #include <QDate>
@@ -15,25 +16,8 @@
 
 namespace {
 
-template <typename T>
-const T &held(const QVariant &v)
-{
-    return *static_cast<const T *>(v.constData());
-}
-
-bool isNullValue(const QVariant &v)
-{
-    if (!v.isValid() || v.isNull())
-        return true;
-    switch (v.typeId()) {
-    case QMetaType::QString: return held<QString>(v).isNull();
-    case QMetaType::QByteArray: return held<QByteArray>(v).isNull();
-    case QMetaType::QDate: return held<QDate>(v).isNull();
-    case QMetaType::QDateTime: return held<QDateTime>(v).isNull();
-    case QMetaType::QTime: return held<QTime>(v).isNull();
-    default: return false;
-    }
-}
+using ovbind::held;
+using ovbind::isNullValue;
 
 struct ResultFree
 {
