@@ -162,11 +162,11 @@ void TVelPayrollCopy::svuota()
     m_registri.clear();
 }
 
-// A statement on the server, read forward only.
+// A statement on the server, its rows taken in one result: read forward only,
+// the driver hands each row over as a result of its own.
 static QSqlQuery readServer(TOvSQLConnection &server, const QString &sql, qint64 &count)
 {
     QSqlQuery q = server.newQuery();
-    q.setForwardOnly(true);
     server.countStatement();
     ++count;
     if (!q.exec(sql))
