@@ -4,6 +4,7 @@
 #include "platform/db/OvSQLConnection.h"
 #include "tor/store/TorStoreSql.h"
 
+#include <QHash>
 #include <QSqlError>
 #include <sqlite3.h>
 
@@ -29,6 +30,24 @@ void run(TOvSQLConnection &c, QSqlQuery &q)
     c.countStatement();
     if (!q.exec())
         ovRaiseSqlError(q.lastError());
+}
+
+const QString &insertValuesText(int rows)
+{
+    thread_local QHash<int, QString> texts;
+    QString &text = texts[rows];
+    if (text.isEmpty()) {
+        text = sql(TorStoreSql::InsertValues);
+        for (int k = 0, p = 5; k < rows; ++k, p += 5)
+            text += QStringLiteral("%1($1, $2, $3, $4, $%2, $%3, $%4, $%5, $%6)")
+                        .arg(k ? QStringLiteral(", ") : QString())
+                        .arg(p)
+                        .arg(p + 1)
+                        .arg(p + 2)
+                        .arg(p + 3)
+                        .arg(p + 4);
+    }
+    return text;
 }
 
 namespace {

@@ -26,6 +26,10 @@ QSqlQuery prepare(TOvSQLConnection &c, const QString &text);
 QSqlQuery &reused(TOvSQLConnection &c, const QString &text);
 // Runs it; EDatabaseError with the database's message on failure.
 void run(TOvSQLConnection &c, QSqlQuery &q);
+// TorStoreSql::InsertValues for `rows` value rows of one row, on a server:
+// the row's structure, period, person and row number are $1-$4, each value
+// adds its name and its four value columns. Made once per number of rows.
+const QString &insertValuesText(int rows);
 
 // Columns of TorStoreSql::LoadValues, in order.
 enum LoadColumn { cCodFis, cCognome, cNome, cCodFisSost, cGruppo, cName, cRigo, cI, cF, cS, cD, cAfi };

@@ -668,23 +668,8 @@ private:
     void runBatch(int rows, const QVariantList &values)
     {
         TOvPgStatement *&q = m_batchStatements[rows];
-        if (!q) {
-            // The texts outlive the save: each one is made once.
-            thread_local QHash<int, QString> texts;
-            QString &text = texts[rows];
-            if (text.isEmpty()) {
-                text = sql(TorStoreSql::InsertValues);
-                for (int k = 0, p = 5; k < rows; ++k, p += 5)
-                    text += QStringLiteral("%1($1, $2, $3, $4, $%2, $%3, $%4, $%5, $%6)")
-                                .arg(k ? QStringLiteral(", ") : QString())
-                                .arg(p)
-                                .arg(p + 1)
-                                .arg(p + 2)
-                                .arg(p + 3)
-                                .arg(p + 4);
-            }
-            q = m_c.pgStatement(text);
-        }
+        if (!q)
+            q = m_c.pgStatement(insertValuesText(rows));
         for (int k = 0; k < values.size(); ++k)
             q->bind(k, values.at(k));
         m_c.countStatement();
