@@ -79,6 +79,8 @@ inline constexpr int kSize = 8;
 inline constexpr int kFirstChildBelow = 4;
 inline constexpr int kChildrenBelow = 9;
 inline constexpr int kRowStep = 4;
+// rows of further members the table holds
+inline constexpr int kRows = 8;
 // columns, by the value each one holds
 inline constexpr int kRelation = 49;       // cross: spouse, first child, child
 inline constexpr int kOtherFamily = 61;    // cross: child of another family

@@ -1,6 +1,8 @@
 #include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/model/VelDependants.h"
 #include "src/prj/unit/print/VelCuPrintData.h"
 
+#include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/pdf/PdkFontMetrics.h"
@@ -29,25 +31,6 @@ const QString kFirma = QStringLiteral("SCUDDATIANAFIRMA");
 const QString kPrevidentialLabel = QStringLiteral("Copia pagina dati previdenziali");
 const QString kFirmaOmessa = QStringLiteral("LA FIRMA E' OMESSA AI SENSI DELL'ART.3, DEL DECR. LEGISLATIVO 12/02/1993");
 
-
-bool flag(TClientDataSet &ds, const char *field, const char *on = "1")
-{
-    return text(ds, field).trimmed() == QLatin1String(on);
-}
-
-// The amount of a dependant's row: "#,##0.00" unless "0,00"; a text that is
-// not a number is printed as it stands.
-QString amountText(TClientDataSet &ds, const char *field)
-{
-    const TField f = ds.findField(QLatin1String(field));
-    if (!f)
-        return QString();
-    try {
-        return TVelFormFieldPrinter::printedText(QStringLiteral("taRightJustify"), QString(), f.value());
-    } catch (const EOvError &) {
-        return f.asString().trimmed();
-    }
-}
 
 } // namespace
 
@@ -262,63 +245,61 @@ void TVelCuPrint::pageFields(const TXMLCud &cud, int page, bool signature)
     }
 }
 
-void TVelCuPrint::dependantsBlock(int top)
+void TVelCuPrint::dependantsBlock(int top, int modelPage)
 {
     namespace D = Layout::Dependants;
-    TClientDataSet &ds = cdsPdfConFamCar;
+    using VelDependants::Member;
+    static_assert(D::kRows == VelDependants::kFurtherRows, "the printed table and the filed one hold as many rows");
     m_pdf->SetLastOperation(QStringLiteral("Stampa con. fam. carico"));
-    auto x = [this](double at, double y) { drawText(at, y, D::kSize, QStringLiteral("X")); };
+    auto x = [this](double at, double y, bool on) {
+        if (on)
+            drawText(at, y, D::kSize, QStringLiteral("X"));
+    };
     // "0" and "00" (months) are zero: nothing is printed for them
     auto left = [this](double at, double y, const QString &value) {
         const QString t = value.trimmed();
         if (!t.isEmpty() && t.count(QLatin1Char('0')) != t.size())
             drawText(at, y, D::kSize, t);
     };
-    auto right = [this](double at, double y, const QString &value) {
-        if (!value.isEmpty())
-            drawText(at, y, D::kSize, value, 0, 1);
+    auto share = [this](double y, const QString &value) {
+        if (value.isEmpty())
+            return;
+        // "#,##0.00" unless "0,00"; a text that is not a number ("C") as it stands
+        const std::optional<Currency> c = Currency::parse(value);
+        const QString shown = c ? TVelFormFieldPrinter::printedText(QStringLiteral("taRightJustify"), QString(),
+                                                                    QVariant::fromValue(*c))
+                                : value;
+        if (!shown.isEmpty())
+            drawText(D::kDeductionEnd, y, D::kSize, shown, 0, 1);
     };
-    // each further row on its own line of the table, whichever record it
-    // comes from
+    // one line of the table a member and situation, in the order the supply
+    // files them; what the table has no room for goes on a further module of
+    // the same page, with the payee's tax code
+    const QList<Member> members = VelDependants::members(cdsPdfConFamCar);
     const int first = top;
     int further = 0;
-    int record = 0;
-    for (ds.first(); !ds.eof(); ds.next()) {
-        ++record;
-        if (record == 1) {
-            if (flag(ds, "LCUDRELPARCON"))
-                x(D::kRelation, top);
-            left(D::kTaxCode, top, text(ds, "SCUDCODFISCON"));
-            left(D::kMonths, top, text(ds, "SCUDMESICARCON"));
-            top += D::kFirstChildBelow;
-            if (flag(ds, "LCUDRELPARPRIFIGL"))
-                x(D::kRelation, top);
-            if (flag(ds, "LCUDRELPARPRIFIGLDIS"))
-                x(D::kDisabled, top);
-            left(D::kTaxCode, top, text(ds, "SCUDCODFISPRIFIGL"));
-            left(D::kMonths, top, text(ds, "SCUDMESICARPRIFIGL"));
-            right(D::kDeductionEnd, top, amountText(ds, "SCUDDETRSPETTPRIFIGL"));
-            if (flag(ds, "LCUDDET100X100PRIFIGL"))
-                x(D::kFullDeduction, top);
-            left(D::kMonthsUnder21, top, text(ds, "SCUDMESIDETRM21PRIFIGL"));
-        }
-        if (!(flag(ds, "LCUDRELPARFIGL") || flag(ds, "LCUDRELPARFIGLALTRFAM") || flag(ds, "LCUDRELPARFIGLDIS")))
+    for (const Member &m : members) {
+        if (m.place == Member::Place::Spouse) {
+            x(D::kRelation, first, m.child);
+            left(D::kTaxCode, first, m.taxCode);
+            left(D::kMonths, first, m.months);
             continue;
-        top = first + D::kChildrenBelow + D::kRowStep * further++;
-        if (flag(ds, "LCUDRELPARFIGL"))
-            x(D::kRelation, top);
-        if (flag(ds, "LCUDRELPARFIGLALTRFAM"))
-            x(D::kOtherFamily, top);
-        if (flag(ds, "LCUDRELPARFIGLDIS"))
-            x(D::kDisabled, top);
-        if (flag(ds, "LCUDRELPARNONASCEND"))
-            x(D::kNotAscendant, top);
-        left(D::kTaxCode, top, text(ds, "SCUDCODFISFIGL"));
-        left(D::kMonths, top, text(ds, "SCUDMESICARFIGL"));
-        right(D::kDeductionEnd, top, amountText(ds, "FCUDDETRSPETTFIGL"));
-        if (flag(ds, "LCUDDET100X100FIGL"))
-            x(D::kFullDeduction, top);
-        left(D::kMonthsUnder21, top, text(ds, "SCUDMESIDETRM21FIGL"));
+        }
+        int y = first + D::kFirstChildBelow;
+        if (m.place == Member::Place::Further) {
+            if (further > 0 && further % D::kRows == 0)
+                continuationPage(QString::number(modelPage), QStringLiteral("Copia pagina familiari a carico"));
+            y = first + D::kChildrenBelow + D::kRowStep * (further++ % D::kRows);
+            x(D::kOtherFamily, y, m.otherFamily);
+            x(D::kNotAscendant, y, m.notAscendant);
+        }
+        x(D::kRelation, y, m.child);
+        x(D::kDisabled, y, m.disabled);
+        left(D::kTaxCode, y, m.taxCode);
+        left(D::kMonths, y, m.months);
+        share(y, m.share);
+        x(D::kFullDeduction, y, m.fullDeduction);
+        left(D::kMonthsUnder21, y, m.monthsOver21);
     }
 }
 

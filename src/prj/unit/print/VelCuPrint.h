@@ -196,7 +196,9 @@ private:
     void setDocumentInfo(TPdkPdf &pdf);
     void agentBlock(const TXMLCud &cud, TClientDataSet &agent);
     void pageFields(const TXMLCud &cud, int page, bool signature);
-    void dependantsBlock(int top);
+    // The dependants' table from `top` on the current page (model page
+    // `modelPage`), continued on further copies of that page when full.
+    void dependantsBlock(int top, int modelPage);
     // Pages A and B of the previdential data; the ordinary CU has no TFR on B.
     void previdentialPages(const TXMLCud &cud, const VelCuModelLayout::Previdential &plan);
     TXMLCudPage previdentialPage(const TXMLCud &cud, const QString &model, int layout);

@@ -79,7 +79,7 @@ void TVelCuPrint::printSummaryCu(bool first)
             moduleAndImprint();
             pageFields(cud, page, false);
         }
-        dependantsBlock(L::kDependantsTop);
+        dependantsBlock(L::kDependantsTop, L::kFiscalLast);
     }
 
     previdentialPages(cud, L::kPrevidential);
@@ -108,7 +108,7 @@ void TVelCuPrint::printOrdinaryCu(bool first)
             moduleAndImprint();
             pageFields(cud, page - L::kFiscalLayoutOffset, false);
         }
-        dependantsBlock(L::kDependantsTop);
+        dependantsBlock(L::kDependantsTop, L::kFiscalLast);
     }
 
     // the TFR has pages of its own here

@@ -336,9 +336,16 @@ void TVelFileGenerator::prepare(TClientDataSet &dip)
     };
     bool notesShown = false;
     if (m_views) {
+        m_family.clear();
         for (View &v : *m_views) {
             showPerson(v, person);
             notesShown = notesShown || v.name == QLatin1String(VelFileCds::Annotazioni);
+            // every stored place of the dependants' rows reaches the file: one
+            // row of the model's table per member and situation, none empty
+            if (v.name == QLatin1String(VelFileCds::ConFamCar) && !v.rows->isEmpty()) {
+                m_family = VelDependants::members(*v.rows);
+                VelDependants::fill(*v.rows, m_family, 0);
+            }
         }
     } else {
         for (const char *name : kSections)
@@ -565,6 +572,7 @@ void TVelFileGenerator::passG(const QList<int> &rows)
             for (const TXMLSectionType &s : g.sections)
                 if (!isRepeatedSection(s))
                     writeSectionG(s);
+            familyOverflow(g, module);
             continue;
         }
         bool severanceLate = false;
@@ -604,7 +612,28 @@ void TVelFileGenerator::passG(const QList<int> &rows)
                 if (!(index == 1 && severanceLate && ds == &severance))
                     ds->next();
         }
+        familyOverflow(g, module);
     }
+}
+
+void TVelFileGenerator::familyOverflow(const TXMLRecordType &g, int &module)
+{
+    const int modules = VelDependants::modules(m_family);
+    if (modules < 2)
+        return;
+    TClientDataSet &family = need(VelFileCds::ConFamCar);
+    for (int extra = 1; extra < modules; ++extra) {
+        VelDependants::fill(family, m_family, extra);
+        m_engine.setModuleCounter(++module);
+        for (const TXMLSectionType &s : g.sections) {
+            const bool furtherMembers = s.Repeat == QLatin1String("YES")
+                                        && s.Cds.compare(QLatin1String(VelFileCds::ConFamCar), Qt::CaseInsensitive) == 0;
+            if (s.head || furtherMembers)
+                writeSectionG(s);
+        }
+    }
+    // the first module's rows again, for whatever reads the view after
+    VelDependants::fill(family, m_family, 0);
 }
 
 void TVelFileGenerator::passH(const QList<int> &rows)

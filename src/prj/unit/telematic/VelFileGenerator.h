@@ -12,6 +12,7 @@
 // IAFIID), cdsQuadroCT, cdsForn, cdsSost.
 #include "src/prj/unit/telematic/VelFileTemplate.h"
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
+#include "src/prj/unit/model/VelDependants.h"
 
 #include <QHash>
 #include <QList>
@@ -124,6 +125,12 @@ private:
     int m_selfEmployed = 0;
     int m_skipped = 0;
     std::vector<View> *m_views = nullptr; // while a pass runs
+    // The dependants of the certification in hand, as the model's table
+    // lists them; the family view shows the first module of the table.
+    QList<VelDependants::Member> m_family;
+    // Further modules of record G for the dependants the first module's
+    // table has no room for: the head and the further members' section.
+    void familyOverflow(const TXMLRecordType &g, int &module);
     // hasFiscalData by row of cdsDip, kept from the D pass for the G pass of one generation
     QHash<int, bool> m_fiscal;
     bool m_keepFiscal = false;
