@@ -11,6 +11,8 @@
 #include <QLinearGradient>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -51,6 +53,7 @@ TfmOvMDIMain::TfmOvMDIMain(QWidget *parent)
     mnWindow->addAction(QStringLiteral("&Affianca"), m_mdiArea, &QMdiArea::tileSubWindows);
     mnWindow->addSeparator();
     mnWindow->addAction(QStringLiteral("&Chiudi tutte"), this, [this] { closeAllChildren(); });
+    connect(mnWindow, &QMenu::aboutToShow, this, &TfmOvMDIMain::refreshWindowMenu);
 
     mnHelp = menuBar()->addMenu(QStringLiteral("&?"));
     acAid = new QAction(ovStockIcon(QStringLiteral("INFO")), QStringLiteral("Notizie sull'aggiornamento"), this);
@@ -168,6 +171,37 @@ QMdiSubWindow *TfmOvMDIMain::addChild(QWidget *form)
     }
     m_mdiArea->setActiveSubWindow(sw);
     return sw;
+}
+
+void TfmOvMDIMain::refreshWindowMenu()
+{
+    for (QAction *a : mnWindow->actions())
+        if (a->property("ovChildWindow").isValid()) {
+            mnWindow->removeAction(a);
+            a->deleteLater();
+        }
+    const QList<QMdiSubWindow *> subs = m_mdiArea->subWindowList();
+    if (subs.isEmpty())
+        return;
+    QAction *line = mnWindow->addSeparator();
+    line->setProperty("ovChildWindow", true);
+    int n = 0;
+    for (QMdiSubWindow *sw : subs) {
+        ++n;
+        QString title = sw->windowTitle();
+        title.replace(QLatin1Char('&'), QLatin1String("&&"));
+        // the first nine by their digit, as the menus of desktop programs do
+        QAction *a = mnWindow->addAction(n <= 9 ? QStringLiteral("&%1 %2").arg(n).arg(title)
+                                                : QStringLiteral("%1 %2").arg(n).arg(title));
+        a->setProperty("ovChildWindow", true);
+        a->setCheckable(true);
+        a->setChecked(sw == m_mdiArea->activeSubWindow());
+        QPointer<QMdiSubWindow> target(sw);
+        connect(a, &QAction::triggered, this, [this, target] {
+            if (target)
+                activateChild(target->widget());
+        });
+    }
 }
 
 bool TfmOvMDIMain::activateChild(QWidget *form)

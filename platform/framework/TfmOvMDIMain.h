@@ -44,6 +44,9 @@ public:
     QAction *acAid = nullptr;   // update notes; the program decides what it runs
     QAction *acAbout = nullptr;
     QAction *menuInsertPoint() const;
+    // The window menu: its fixed items, then one item a child window ("&1
+    // Dati CU"), the one in front ticked; rebuilt each time it opens.
+    QMenu *windowMenu() const { return mnWindow; }
 
     // Child windows.
     int mdiChildCount() const;
@@ -75,6 +78,7 @@ protected:
     virtual void formClose() {}
 
     void showEvent(QShowEvent *event) override;
+    void refreshWindowMenu();
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 

@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -353,6 +354,60 @@ private slots:
         QTRY_COMPARE(main()->mdiChildCount(), 1);
         QCOMPARE(main()->mdiChildren().first()->objectName(), QStringLiteral("fmVelFornitore"));
         closeAll();
+    }
+
+    // Three editors open: none squeezed below what it needs, and the window
+    // menu lists them, the one in front ticked, each brought forward by its item.
+    void threeEditorsAndTheWindowMenu()
+    {
+        QList<QWidget *> forms;
+        for (const char *command : {"xafDatiCud", "axfDatiSost", "xafFornitore"}) {
+            QWidget *w = open(command);
+            QVERIFY2(w, command);
+            forms << w;
+        }
+        QApplication::processEvents();
+        for (QWidget *w : forms) {
+            auto *sub = qobject_cast<QMdiSubWindow *>(w->parentWidget());
+            QVERIFY(sub);
+            QVERIFY2(sub->isMaximized() || (w->width() >= w->minimumSizeHint().width()
+                                            && w->height() >= w->minimumSizeHint().height()),
+                     qPrintable(QStringLiteral("%1: %2x%3, minimo %4x%5")
+                                    .arg(w->objectName())
+                                    .arg(w->width())
+                                    .arg(w->height())
+                                    .arg(w->minimumSizeHint().width())
+                                    .arg(w->minimumSizeHint().height())));
+        }
+        shot(main(), QStringLiteral("tre-finestre"));
+        QMenu *menu = main()->windowMenu();
+        QVERIFY(menu);
+        emit menu->aboutToShow();
+        QStringList titles;
+        QList<QAction *> items;
+        for (QAction *a : menu->actions())
+            if (a->property("ovChildWindow").isValid() && !a->isSeparator()) {
+                titles << a->text();
+                items << a;
+            }
+        QCOMPARE(titles.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY2(titles.at(i).startsWith(QStringLiteral("&%1 ").arg(i + 1)), qPrintable(titles.at(i)));
+            QVERIFY2(titles.at(i).contains(forms.at(i)->windowTitle()), qPrintable(titles.at(i)));
+        }
+        QVERIFY(items.at(2)->isChecked());
+        items.at(0)->trigger();
+        QCOMPARE(main()->mdiArea()->activeSubWindow()->widget(), forms.at(0));
+        emit menu->aboutToShow();
+        int ticked = 0;
+        for (QAction *a : menu->actions())
+            if (a->property("ovChildWindow").isValid() && !a->isSeparator() && a->isChecked())
+                ++ticked;
+        QCOMPARE(ticked, 1);
+        closeAll();
+        emit menu->aboutToShow();
+        for (QAction *a : menu->actions())
+            QVERIFY(!a->property("ovChildWindow").isValid());
     }
 };
 
