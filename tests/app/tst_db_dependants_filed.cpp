@@ -3,6 +3,7 @@
 // payees, and on one CU whose table needs a further module. Everything runs
 // through the installed programs, as an office runs them.
 #include "support/PdfWords.h"
+#include "support/StagedProgram.h"
 #include "support/TestDb.h"
 #include "support/TestStore.h"
 
@@ -17,20 +18,11 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out, err;
-};
+using StagedProgram::Run;
 
 Run program(const QString &name, const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(VELCU_STAGE_DIR "/bin/") + name, args);
-    if (!p.waitForFinished(900000))
-        qFatal("%s did not end", qPrintable(name));
-    return Run{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-               QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return StagedProgram::run(name, args);
 }
 
 // One filed or stored place of the table: tax code and months.

@@ -7,6 +7,7 @@
 //
 // A change to any of these outputs comes with the expected file reviewed in
 // the same commit: VELCU_GOLDEN_UPDATE=1 writes them anew into the source tree.
+#include "support/StagedProgram.h"
 #include "support/TestDb.h"
 
 #include <QDate>
@@ -19,20 +20,11 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out, err;
-};
+using StagedProgram::Run;
 
 Run program(const QString &name, const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(VELCU_STAGE_DIR "/bin/") + name, args);
-    if (!p.waitForFinished(600000))
-        qFatal("%s did not end", qPrintable(name));
-    return Run{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-               QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return StagedProgram::run(name, args);
 }
 
 QString withoutToday(QString text)
