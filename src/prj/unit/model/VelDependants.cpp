@@ -145,7 +145,28 @@ void putFurther(TClientDataSet &ds, const Member &m)
     put(ds, "SCUDDTANNOFIGL", m.year);
 }
 
+QStringView cell(const TClientDataSet &ds, const char *name)
+{
+    const int i = ds.fieldIndex(QLatin1String(name));
+    return i < 0 ? QStringView() : ds.textAt(0, i).trimmed();
+}
+
 } // namespace
+
+bool needsRewrite(const TClientDataSet &rows)
+{
+    const int n = rows.recordCount();
+    if (n != 1)
+        return n > 1;
+    // one row: only a further member's custody flag, kept where the first
+    // child's own box reads, has to move
+    if (cell(rows, "LCUDDET100AFFPRIFIGL") != QLatin1String("1"))
+        return false;
+    for (const char *f : {"LCUDRELPARFIGL", "LCUDRELPARFIGLDIS", "LCUDRELPARFIGLALTRFAM", "LCUDRELPARNONASCEND"})
+        if (cell(rows, f) == QLatin1String("1"))
+            return true;
+    return !cell(rows, "SCUDCODFISFIGL").isEmpty();
+}
 
 QList<Member> members(TClientDataSet &rows)
 {

@@ -50,6 +50,11 @@ struct Member
 // further member in row order. The cursor is left on the first row.
 QList<Member> members(TClientDataSet &rows);
 
+// Whether fill() would change `rows`: more than one row, or a row whose
+// further member's custody flag sits in the first child's column. A single
+// row otherwise is already as the table lists it (the common case).
+bool needsRewrite(const TClientDataSet &rows);
+
 // Further members, and the modules of the table they need (at least one).
 int furtherCount(const QList<Member> &list);
 int modules(const QList<Member> &list);

@@ -342,7 +342,7 @@ void TVelFileGenerator::prepare(TClientDataSet &dip)
             notesShown = notesShown || v.name == QLatin1String(VelFileCds::Annotazioni);
             // every stored place of the dependants' rows reaches the file: one
             // row of the model's table per member and situation, none empty
-            if (v.name == QLatin1String(VelFileCds::ConFamCar) && !v.rows->isEmpty()) {
+            if (v.name == QLatin1String(VelFileCds::ConFamCar) && VelDependants::needsRewrite(*v.rows)) {
                 m_family = VelDependants::members(*v.rows);
                 VelDependants::fill(*v.rows, m_family, 0);
             }
