@@ -1,12 +1,7 @@
 #include "src/prj/unit/check/VelCoherence.h"
 
-#include "platform/core/OvExceptions.h"
-#include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvMessages.h"
-#include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/model/VelCodFis.h"
-#include "tor/store/torUDBCds.h"
-#include "tor/util/TorAnni.h"
+#include "src/prj/unit/model/VelCuRules.h"
 #include "tor/util/TorImporti.h"
 
 #include <QDate>
@@ -15,7 +10,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <exception>
 #include <tuple>
 
 namespace {
@@ -96,6 +90,11 @@ QString key(const QString &codFis, const QString &month)
     return codFis + QLatin1Char('|') + month;
 }
 
+// Contributions withheld month by month and those a declaration works out
+// on the year's base differ by the months' roundings: a difference up to
+// this is no finding.
+const Currency kContributionsTolerance = Currency::fromInt(1);
+
 struct Checker
 {
     const TVelCoherenceInput &in;
@@ -121,7 +120,7 @@ struct Checker
     void days(const Row &cu)
     {
         const qint64 d6 = cu.value(QStringLiteral("ICUDPERIODOLAV")).toLongLong();
-        const QDate jan1(in.year, 1, 1), dec31(in.year, 12, 31);
+        const QDate dec31(in.year, 12, 31);
         const int yearDays = dec31.dayOfYear();
         if (d6 < 0 || d6 > yearDays) {
             add(cu, Rule::GiorniAnno, Finding::Errore, s("6"), QString::number(d6),
@@ -133,14 +132,55 @@ struct Checker
         if ((!start.isValid() && !end.isValid()) || (start.isValid() && start > dec31)
             || (end.isValid() && end.year() != in.year) || (start.isValid() && end.isValid() && start > end))
             return;
-        const QDate from = start.isValid() && start > jan1 ? start : jan1;
-        const QDate to = end.isValid() && end < dec31 ? end : dec31;
-        const qint64 period = from <= to ? from.daysTo(to) + 1 : 0;
-        if (d6 > period)
+        // the import's own rule: with other employers' income taken in by
+        // the adjustment (531-536) their periods count too, within the year
+        const VelCuRules::PeriodoLavoro p = VelCuRules::periodoLavoro(
+            in.year, start, end, VelCuRules::altriSostituti([&cu](const char *field) { return amount(cu, field); }));
+        if (d6 > p.massimo)
             add(cu, Rule::GiorniPeriodo, Finding::Avviso, s("6"), QString::number(d6),
-                s("Giorni di lavoro (punto 6) superiori ai giorni del rapporto nell'anno (%1, dal %2 al %3)")
-                    .arg(period)
-                    .arg(day(from), day(to)));
+                s("Giorni di lavoro (punto 6) superiori ai giorni del rapporto nell'anno (%1, dal %2 al %3) "
+                  "senza redditi di altri sostituti conguagliati (punti 531-536)")
+                    .arg(p.massimo)
+                    .arg(day(p.dal), day(p.al)));
+    }
+
+    // 531-536 and 539-544 are income of other employers "already included in
+    // box" 1, 2, 3, 4, 5, 13 (the model's labels): neither can hold more than
+    // its box, and an amount against an empty box means the relationship's
+    // income is in another one (box 2 for a fixed-term contract, whose
+    // other employers' income goes to 532 and 540).
+    void otherEmployers(const Row &cu)
+    {
+        struct Pair
+        {
+            const char *box, *income, *total, *single, *totalBox, *singleBox;
+        };
+        static const Pair kPairs[] = {
+            {"1", "FCUDREDDDETR", "FCUDIMPONPTO1", "FCUDREDDCONGP1", "531", "539"},
+            {"2", "FCUDREDDETTRDET", "FCUDIMPONPTO2", "FCUDREDDCONGP2", "532", "540"},
+            {"3", "FCUDREDDPENS", "FCUDIMPONPTO3", "FCUDREDDCONGP3", "533", "541"},
+            {"4", "FCUDALTREDDASS", "FCUDIMPONPTO4", "FCUDREDDCONGP4", "534", "542"},
+            {"5", "FCUDASSPERCON", "FCUDIMPONPTO5", "FCUDREDDCONGP5", "535", "543"},
+            {"13", "FCUDCMPCORIPPICHE", "FCUDIMPONPTO13", "FCUDREDDCONGP13", "536", "544"},
+        };
+        for (const Pair &p : kPairs) {
+            const Currency income = amount(cu, p.income);
+            for (const auto &[field, box] : {std::pair{p.total, p.totalBox}, std::pair{p.single, p.singleBox}}) {
+                const Currency other = amount(cu, field);
+                if (other <= income)
+                    continue;
+                // where the income is: the box that holds at least this amount
+                QString where;
+                for (const Pair &q : kPairs)
+                    if (&q != &p && amount(cu, q.income) >= other)
+                        where = s(": il reddito del rapporto è nel punto %1, indicare i redditi degli altri sostituti "
+                                  "nei punti %2 e %3")
+                                    .arg(QLatin1String(q.box), QLatin1String(q.totalBox), QLatin1String(q.singleBox));
+                add(cu, Rule::RedditiAltriSostituti, Finding::Errore, QLatin1String(box), money(other),
+                    s("Redditi di altri sostituti \"già compresi nel punto %1\" superiori al punto %1 (%2)%3")
+                        .arg(QLatin1String(p.box), money(income), where));
+            }
+        }
     }
 
     void dates(const Row &cu)
@@ -319,7 +359,31 @@ struct Checker
             if (taxable > gross)
                 add(*cu, Rule::RitenuteReddito, Finding::Avviso, box + s(": imponibile"), money(taxable),
                     s("Imponibile superiore all'ammontare lordo corrisposto (%1)").arg(money(gross)));
+            finalTax(*cu, a, reason, box);
         }
+    }
+
+    // The withholding as final tax (box 10) where the reason has it on
+    // account (box 9), by the import's own rule. A payee resident abroad
+    // (boxes 40, 41, 45) may bear a final withholding under any reason: not
+    // said. Under A and M (professions, occasional work) it is an error: the
+    // payee would lose the withholding as a credit in the return; under
+    // other reasons a warning.
+    void finalTax(const Row &cu, const Row &a, const QString &reason, const QString &box)
+    {
+        const Currency withheld = amount(a, "FDSE7RITTITIMP");
+        if (withheld <= Currency() || VelCuRules::ritenutaATitoloDImposta(reason))
+            return;
+        if (!text(cu, "SCUDCODFISPERCEST").isEmpty() || !text(cu, "SCUDLOCRESEST").isEmpty()
+            || cu.value(QStringLiteral("ICUDCODSTAEST")).toInt() > 0)
+            return;
+        const bool onAccount = reason.compare(QLatin1String("A"), Qt::CaseInsensitive) == 0
+                               || reason.compare(QLatin1String("M"), Qt::CaseInsensitive) == 0;
+        add(cu, Rule::RitenutaTitoloImposta, onAccount ? Finding::Errore : Finding::Avviso,
+            box + s(": punto 10"), money(withheld),
+            s("Ritenute a titolo d'imposta (punto 10) con la causale %1: a titolo d'imposta solo con la causale P; "
+              "per un percipiente residente le ritenute sono a titolo d'acconto (punto 9)")
+                .arg(reason.isEmpty() ? s("(vuota)") : reason));
     }
 
     void agent()
@@ -378,11 +442,19 @@ struct Checker
         QHash<QString, const Row *> cuByCode;
         for (const Row &cu : in.cu)
             cuByCode.insert(code(cu, "SCUDCODFIS"), &cu);
-        QSet<QString> withInps, withInpdap;
+        QSet<QString> withInps;
         for (const Row &r : in.inps)
             withInps.insert(code(r, "SCUDCODFIS"));
-        for (const Row &r : in.inpdap)
-            withInpdap.insert(code(r, "SCUDCODFIS"));
+        // the employee's contributions withheld that section 2 certifies,
+        // payee by payee: pension (box 20), TFS (23), credit fund (30),
+        // ENPDEP (33), ENAM (36)
+        QHash<QString, Currency> inpdapWithheld;
+        for (const Row &r : in.inpdap) {
+            Currency &sum = inpdapWithheld[code(r, "SCUDCODFIS")];
+            for (const char *f : {"FCUDCONTRPCLAVTRAT", "FCUDCONTRTFSCLTRAT", "FCUDCONTRGESCRETCLAV",
+                                  "FCUD_DMA_CONENPDEPCLAVTR", "FCUD_DMA_CONTRENAMTRATLA"})
+                sum += amount(r, f);
+        }
         for (const TVelPaidPayee &p : *in.payroll) {
             const QString cf = p.codFis.trimmed().toUpper();
             const Row *cu = cf.isEmpty() ? nullptr : cuByCode.value(cf);
@@ -397,10 +469,17 @@ struct Checker
                                  : s("Percipiente pagato nell'anno senza CU"));
                 continue;
             }
-            if (p.pensionWithheld > Currency() && !withInpdap.contains(cf))
+            const auto certified = inpdapWithheld.constFind(cf);
+            if (p.pensionWithheld > Currency() && certified == inpdapWithheld.cend())
                 add(*cu, Rule::ContributiSenzaSezione, Finding::Avviso, s("INPS Sez. 2"), money(p.pensionWithheld),
                     s("Contributi della gestione pubblica trattenuti nelle retribuzioni senza riga nella sezione 2 "
                       "INPS (gestione pubblica)"));
+            else if (certified != inpdapWithheld.cend() && p.pensionWithheld - *certified > kContributionsTolerance)
+                add(*cu, Rule::ContributiNonCertificati, Finding::Avviso, s("INPS Sez. 2: contributi trattenuti"),
+                    money(p.pensionWithheld),
+                    s("Contributi della gestione pubblica trattenuti nelle retribuzioni non certificati: la sezione 2 "
+                      "INPS ne indica %1 a carico del lavoratore (punti 20, 23, 30, 33, 36), mancano %2")
+                        .arg(money(*certified), money(p.pensionWithheld - *certified)));
             if (p.inpsWithheld > Currency() && !withInps.contains(cf))
                 add(*cu, Rule::ContributiSenzaSezione, Finding::Avviso, s("INPS Sez. 1"), money(p.inpsWithheld),
                     s("Contributi INPS trattenuti nelle retribuzioni senza riga nella sezione 1 INPS"));
@@ -439,95 +518,6 @@ QStringList TVelCoherenceResult::lines() const
     return out;
 }
 
-namespace {
-
-// The columns the rules read, of every structure: the rows keep only these
-// (a certification has hundreds of columns, of which the rules read few).
-const QSet<QString> &columnsRead()
-{
-    static const QSet<QString> names = [] {
-        QSet<QString> n;
-        for (const char *c : {
-                 // the CU
-                 "SCUDCODFIS", "SCUDCOGNOME", "SCUDNOME", "SCUDMESE", "SCUDPROVNAS", "ICUDPERIODOLAV",
-                 "DCUDDATINIRL", "DCUDDATFINRL", "LCUDINFORZA3112", "FCUDREDDDETR", "FCUDREDDPENS",
-                 "FCUDIMPLORDA", "FCUDALTREDDASS", "FCUDASSPERCON", "FCUDRITIRPEF", "FCUDREDDETTRDET",
-                 "FCUDTOTDETR", "FCUDDETRIMPNETTA", "FCUDDETRONERI", "FCUDDETRFAMNUM", "FCUDDETRDIPPENSREDD",
-                 "FCUDDETRCANLOC", "FCUDDETCREDRULTDETR", "FCUDDEDNOTAXFAM",
-                 // dependants
-                 "SCUDCODFISCON", "SCUDMESICARCON", "LCUDRELPARCON", "SCUDCODFISPRIFIGL", "SCUDMESICARPRIFIGL",
-                 "LCUDRELPARPRIFIGL", "LCUDRELPARPRIFIGLDIS", "SCUDMESIDETRGFPRIFIGL", "SCUDMESIDETRM21PRIFIGL",
-                 "SCUDMINTREANNPRIFIGL", "SCUDDETRSPETTPRIFIGL", "SCUDCODFISFIGL", "SCUDMESICARFIGL",
-                 "LCUDRELPARFIGL", "LCUDRELPARFIGLDIS", "LCUDRELPARFIGLALTRFAM", "LCUDRELPARNONASCEND",
-                 "SCUDMESIDETRGFFIGL", "SCUDMESIDETRM21FIGL", "SCUDMINTREANNFIGL", "FCUDDETRSPETTFIGL",
-                 // self-employed
-                 "FDSE7AMMLORDO", "FDSE7IMPONIBILE", "FDSE7RITTITIMP", "FDSE7RITTITACC", "SCAUCODICE",
-                 // the agent
-                 "SSOSCODFIS", "SSOSDENOM", "SSOSCFRAPPR"})
-            n.insert(QLatin1String(c));
-        return n;
-    }();
-    return names;
-}
-
-} // namespace
-
-QList<QVariantMap> TVelCoherenceInput::rowsOf(TClientDataSet &ds)
-{
-    QList<QVariantMap> rows;
-    // the names made upper case once: every row shares their texts
-    QList<QPair<int, QString>> kept;
-    const QStringList names = ds.fieldNames();
-    for (int f = 0; f < names.size(); ++f)
-        if (const QString name = names.at(f).toUpper(); columnsRead().contains(name))
-            kept.append({f, name});
-    rows.reserve(ds.recordCount());
-    for (int r = 0; r < ds.recordCount(); ++r) {
-        QVariantMap row;
-        for (const auto &[f, name] : std::as_const(kept)) {
-            const QVariant v = ds.valueAt(r, f);
-            if (v.isValid() && !v.isNull())
-                row.insert(name, v);
-        }
-        rows << row;
-    }
-    return rows;
-}
-
-TVelCoherence::TVelCoherence(TTorDBCds &store) : m_store(store) {}
-
-TVelCoherenceInput TVelCoherence::load(const std::function<QList<QVariantMap>(const char *structure)> &loaded)
-{
-    TVelCoherenceInput in;
-    in.year = m_store.year();
-    auto rows = [this, &loaded](const char *structure) {
-        if (loaded)
-            return loaded(structure);
-        TClientDataSet ds;
-        m_store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
-        ds.setFiltered(false);
-        return TVelCoherenceInput::rowsOf(ds);
-    };
-    in.cu = rows("TCUD_DATICUD");
-    in.family = rows("TCUDC_CONFAMCARICO");
-    in.inps = rows("TCUDI_INPS");
-    in.inpdap = rows("TCUDN_INPDAP");
-    in.autonomo = rows("TASE_AUTSOMMEEROGATE");
-    in.agent = rows("TCUS_DATISOST");
-    if (m_workgroup <= 0 || !m_queries)
-        in.payrollWhy = s("configurazione dell'istituto non indicata");
-    else if (!m_store.connection())
-        in.payrollWhy = s("nessuna connessione al database");
-    else
-        in.payroll = readPayroll({m_store.connection(), m_queries}, in.year, m_workgroup, &in.payrollWhy);
-    return in;
-}
-
-TVelCoherenceResult TVelCoherence::run()
-{
-    return check(load());
-}
-
 TVelCoherenceResult TVelCoherence::check(const TVelCoherenceInput &in)
 {
     Checker c{in, {}, {}};
@@ -539,6 +529,7 @@ TVelCoherenceResult TVelCoherence::check(const TVelCoherenceInput &in)
         c.dates(cu);
         c.days(cu);
         c.sums(cu);
+        c.otherEmployers(cu);
     }
     c.family();
     c.selfEmployed();
@@ -557,80 +548,4 @@ TVelCoherenceResult TVelCoherence::check(const TVelCoherenceInput &in)
                           "non controllati.")
                             .arg(in.payrollWhy.isEmpty() ? s("non raggiungibili") : in.payrollWhy);
     return r;
-}
-
-std::optional<QList<TVelPaidPayee>> TVelCoherence::readPayroll(const TRagSource &source, int year, int workgroup,
-                                                               QString *why)
-{
-    try {
-        TRagQuery q(source);
-        TOvSQLQuery &ds = q.open(QStringLiteral("QRY_CUD_PAGATI_CONTRIBUTI"),
-                                 {{QStringLiteral("IDWGID"), workgroup},
-                                  {QStringLiteral("IANFID"), TorAnni::toKey(year)},
-                                  {QStringLiteral("RICE_COD_INPDAP"), 2},
-                                  {QStringLiteral("RICE_COD_INPS_OI"), 3},
-                                  {QStringLiteral("RICE_COD_INPS_PT"), 13},
-                                  {QStringLiteral("RICE_COD_INPS_GS"), 15}});
-        QList<TVelPaidPayee> out;
-        for (ds.first(); !ds.eof(); ds.next()) {
-            TVelPaidPayee p;
-            p.codFis = ds.fieldByName(QStringLiteral("SANACODFISCALE")).asString().trimmed();
-            p.name = (ds.fieldByName(QStringLiteral("SANACOGNOME")).asString().trimmed() + QLatin1Char(' ')
-                      + ds.fieldByName(QStringLiteral("SANANOME")).asString().trimmed())
-                         .simplified();
-            p.paid = TRagQuery::amount(ds, QStringLiteral("PAGATO"));
-            p.pensionWithheld = TRagQuery::amount(ds, QStringLiteral("CONTR_INPDAP"));
-            p.inpsWithheld = TRagQuery::amount(ds, QStringLiteral("CONTR_INPS"));
-            out << p;
-        }
-        ds.close();
-        return out;
-    } catch (const std::exception &e) {
-        if (why)
-            *why = exceptionText(e).simplified();
-        return std::nullopt;
-    }
-}
-
-TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup, TTorQueryText &queries,
-                                                TClientDataSet &dip, const QList<int> &rows,
-                                                const std::function<QList<QVariantMap>(const char *structure)> &loaded)
-{
-    QSet<QString> visited;
-    const int keep = dip.recNo();
-    for (int r : rows) {
-        dip.setRecNo(r);
-        visited.insert(dip.fieldByName(QStringLiteral("SCUDCODFIS")).asString().trimmed().toUpper());
-    }
-    if (keep > 0)
-        dip.setRecNo(keep);
-    const bool whole = !rows.isEmpty() && rows.size() >= dip.recordCount();
-    TVelCoherence check(store);
-    check.setPayroll(workgroup, queries);
-    const TVelCoherenceResult result = rows.isEmpty() ? TVelCoherenceResult() : check.check(check.load(loaded));
-    TVelCoherenceReport report;
-    for (const Finding &f : result.findings) {
-        // a payee with two CUs: the supply refuses it with its own message
-        if (f.rule == TVelCoherenceRule::CuDoppia)
-            continue;
-        // payees without CU belong to the year's supply as a whole; the agent
-        // (whose code the generation requires itself) to every supply
-        const bool agent = f.month.isEmpty() && f.rule != TVelCoherenceRule::PagatoSenzaCu;
-        const bool shown = f.rule == TVelCoherenceRule::PagatoSenzaCu ? whole
-                                                                     : agent || visited.contains(f.codFis.trimmed().toUpper());
-        if (!shown)
-            continue;
-        (f.stopsSupply() && !agent ? report.blocking : report.warnings) << f.line();
-    }
-    if (!report.blocking.isEmpty()) {
-        report.blocking.prepend(s("Controllo di coerenza dei CU: errori"));
-        report.blocking << s("Correggere i dati in \"Dati CU\" prima di inviare la fornitura.");
-    }
-    if (!report.warnings.isEmpty()) {
-        report.warnings.prepend(s("Controllo di coerenza dei CU: da verificare (elenco completo in \"Controllo di "
-                                  "coerenza dei CU\")"));
-        if (!result.payrollChecked && workgroup > 0)
-            report.warnings << result.payrollNote;
-    }
-    return report;
 }

@@ -13,12 +13,18 @@
 //
 // Rules, each over every CU of the year:
 //   - days of box 6 within the days of the relationship inside the year
-//     (boxes 8 and 9) and within the days of the year;
+//     (boxes 8 and 9), or within the year when the adjustment took in other
+//     employers' income (531-536): the import's own rule (VelCuRules), and
+//     within the days of the year;
+//   - other employers' income (531-536, 539-544) not above the box it is
+//     "already included" in (1, 2, 3, 4, 5, 13);
 //   - box 9 inside the year, box 8 not after it, box 8 not after box 9;
 //   - box 10 "in force at 31/12" against box 9 (ticked with a cessation, or
 //     missing with employment income and no cessation);
 //   - IRPEF withheld (21) not above the income of boxes 1-5; self-employed
 //     withholding not above the taxable, the taxable not above the gross;
+//   - self-employed withholding as final tax (box 10) only under reason P,
+//     the import's rule, unless the payee resides abroad (boxes 40, 41, 45);
 //   - 374 equal to its items (362, 363, 367, 368, 369, 370) and
 //     375 = 361 - 374;
 //   - dependants' months 1-12 (months under three years and of the other
@@ -27,7 +33,8 @@
 //   - province of birth "EE" exactly for a payee born abroad;
 //   - one CU per payee and month, and one per payee in the year;
 //   - contributions withheld in payroll (public pension, INPS) with no row
-//     in the CU's section (payroll);
+//     in the CU's section, and public-pension contributions withheld above
+//     the employee's contributions that section 2 certifies (payroll);
 //   - every payee paid in the year with a CU (payroll).
 // The two payroll rules run only when the payroll is reachable; otherwise the
 // result says so (payrollChecked false and the reason).
@@ -35,7 +42,8 @@
 // Severity: an error is what the agency's checks refuse or what makes a
 // certification plainly wrong in the file (an invalid tax code, a date
 // outside the year or out of order, months or percentages out of range, a
-// payee certified twice, days beyond the year). A
+// payee certified twice, days beyond the year, other employers' income above
+// the box it is included in, a final withholding under reasons A and M). A
 // warning is a figure the office must look at but may know to be right
 // (days within the year, box 10, sums, contributions, payees without CU, and
 // the province of birth: people born before 1947 in territories then Italian
@@ -73,6 +81,9 @@ enum class TVelCoherenceRule {
     CuDoppia,             // a payee with two CUs
     ContributiSenzaSezione,
     PagatoSenzaCu,
+    ContributiNonCertificati, // public pension withheld above what section 2 certifies
+    RedditiAltriSostituti,    // 531-536 / 539-544 above the box they are "already included" in
+    RitenutaTitoloImposta,    // self-employed final-tax withholding under a reason other than P
 };
 
 struct TVelCoherenceFinding

@@ -3,6 +3,7 @@
 #include "VelImportTables.h"
 
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelCuRules.h"
 #include "tor/calc/TorPosizioni.h"
 #include "tor/calc/TorUCalcoli.h"
 
@@ -489,19 +490,16 @@ void TVelCuBuilder::controlloGiorni(const TVelPosizioniCu &pos, const TVelRappor
     }
     if (giorni == 0)
         return;
-    const QDate primo(year, 1, 1), ultimo(year, 12, 31);
-    const QDate inizioRl = date("DCUDDATINIRL");
-    const QDate fineRl = date("DCUDDATFINRL");
-    const QDate dal = inizioRl.isValid() ? std::max(inizioRl, primo) : primo;
-    const QDate al = fineRl.isValid() ? std::min(fineRl, ultimo) : ultimo;
-    const int calcolati = dal <= al ? int(dal.daysTo(al)) + 1 : 0;
     const bool piuAnni = (rapporto.inizio.isValid() && rapporto.inizio.year() < year)
                          || (rapporto.fine.isValid() && rapporto.fine.year() > year);
     // Box 6 never holds more days than the relationship has in the year;
     // with other employers' income taken in (531-536), their periods count
-    // too, within the year.
-    const bool altriSoggetti = !money("FCUDIMPONPTO1").isZero() || !money("FCUDIMPONPTO2").isZero();
-    const int limite = altriSoggetti ? int(primo.daysTo(ultimo)) + 1 : calcolati;
+    // too, within the year: the rule the coherence check reads the box by.
+    const VelCuRules::PeriodoLavoro periodo = VelCuRules::periodoLavoro(
+        year, date("DCUDDATINIRL"), date("DCUDDATFINRL"),
+        VelCuRules::altriSostituti([this](const char *field) { return money(field); }));
+    const int calcolati = periodo.rapporto;
+    const int limite = periodo.massimo;
     const bool oltre = giorni > limite;
     if (oltre)
         set("ICUDPERIODOLAV", limite);

@@ -4,6 +4,7 @@
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/import/VelCudReader.h"
 #include "src/prj/unit/import/VelImportTables.h"
+#include "src/prj/unit/model/VelCuRules.h"
 #include "tor/calc/TorPosizioni.h"
 
 #include <QStringList>
@@ -72,8 +73,9 @@ QStringList TVelImpAutonomi::causali(const QList<Registro> &regs)
 
 bool TVelImpAutonomi::ritenutaATitoloDImposta(const QString &causale)
 {
-    // Non-residents' use of equipment: the withholding is the final tax.
-    return causale == QLatin1String("P");
+    // Non-residents' use of equipment: the withholding is the final tax (the
+    // coherence check reads the section by the same rule).
+    return VelCuRules::ritenutaATitoloDImposta(causale);
 }
 
 int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, const QList<Registro> &regs)
