@@ -182,10 +182,11 @@ private slots:
 
         QVERIFY(dm.runGeneration(dm.visitedRows(TdmVelFile::All)));
         QCOMPARE(dm.outcome().warnings.size(), 1);
-        QVERIFY2(dm.outcome().warnings[0].startsWith(QStringLiteral("Annotazioni non salvate per %1: certificazione "
+        QCOMPARE(dm.outcome().warnings[0].code, TVelWarningCode::AnnotazioniNonSalvate);
+        QVERIFY2(dm.outcome().warnings[0].text.startsWith(QStringLiteral("Annotazioni non salvate per %1: certificazione "
                                                                     "sostituita o cancellata")
                                                          .arg(replaced)),
-                 qPrintable(dm.outcome().warnings[0]));
+                 qPrintable(dm.outcome().warnings[0].text));
         QCOMPARE(orphanNotes(), 0);
         const int notes = count(QStringLiteral("SELECT count(DISTINCT f.iafiid) FROM tfis_datifiscali f JOIN "
                                                "tcds_struttura s ON s.icdsid = f.icdsid WHERE lower(s.scdsnome) = "
