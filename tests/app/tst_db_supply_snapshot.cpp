@@ -241,7 +241,8 @@ private slots:
             ++importsBeside;
 
             // what it announced is what the file holds: every CU of the store, once
-            QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
+            // done, with warnings (the demo's coherence findings, annotations of replaced CUs)
+            QVERIFY2(r.status == 3, qPrintable(r.out + r.err));
             QVERIFY2(r.out.contains(QStringLiteral("Certificazioni nella fornitura: %1.\n").arg(m_cus)),
                      qPrintable(r.out));
             const QStringList payees = payeesOf(out);
