@@ -138,7 +138,8 @@ private slots:
         const QString supply = m_dir.filePath(QStringLiteral("CUR26"));
         r = program(QStringLiteral("velcu-cli"), QStringList{QStringLiteral("fornitura"), QStringLiteral("--out"), supply,
                                                               QStringLiteral("--cartella-lavoro"), m_dir.path()} + m_db);
-        QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
+        // written whole; the coherence check's findings on the demo make it status 3
+        QVERIFY2(r.status == 3, qPrintable(r.err + r.out));
         compare(QStringLiteral("demo-CUR26.txt"), withoutToday(supplyText(supply)));
 
         const QString summary = m_dir.filePath(QStringLiteral("CU-sintetico.pdf"));

@@ -56,6 +56,7 @@ private slots:
                                              "PERSONALE ESTERNO (120,00)); nessuna certificazione. Se dovuta, "
                                              "importarla scegliendo la categoria del percipiente.")}));
         QCOMPARE(imp->outcome().warnings.size(), 1);
+        QCOMPARE(imp->outcome().warnings[0].code, TVelWarningCode::PagatoFuoriElenco);
 
         // The log read as text: each section's heading once, under the first
         // employee (in the list's order, by name) with a message in it.

@@ -577,6 +577,77 @@ private slots:
         QVERIFY(all(check.run({single})).contains(QStringLiteral("progressivo dell'invio incoerente")));
     }
 
+    // The parts of a name ("CUR26", "CUR26_2") that belong to different
+    // supplies are named as such, given as files or as their folder.
+    void partsOfDifferentSuppliesRefused_data()
+    {
+        QTest::addColumn<QByteArray>("first");   // record A positions 522-529 of CUR26
+        QTest::addColumn<QByteArray>("agent");   // record B's agent of CUR26_2
+        QTest::addColumn<int>("certifications"); // record B's count of CUR26_2
+        QTest::addColumn<int>("hoursApart");
+        QTest::addColumn<QString>("why");        // empty: one supply
+        QTest::newRow("one supply") << QByteArray("00010002") << kAgent << 2 << 0 << QString();
+        QTest::newRow("a one-file supply beside an old part 2")
+            << QByteArray("00000000") << kAgent << 2 << 0
+            << QStringLiteral("CUR26 è una fornitura in un solo file");
+        QTest::newRow("totals that disagree") << QByteArray("00010003") << kAgent << 2 << 0
+                                              << QStringLiteral("numero totale degli invii");
+        QTest::newRow("another agent") << QByteArray("00010002") << QByteArray("01234567897") << 2 << 0
+                                       << QStringLiteral("sostituto d'imposta diverso");
+        QTest::newRow("another count of certifications")
+            << QByteArray("00010002") << kAgent << 5 << 0
+            << QStringLiteral("numero delle certificazioni della fornitura (record B) diverso");
+        QTest::newRow("written a day apart") << QByteArray("00010002") << kAgent << 2 << 24
+                                             << QStringLiteral("file scritti in momenti diversi");
+    }
+
+    void partsOfDifferentSuppliesRefused()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, agent);
+        QFETCH(int, certifications);
+        QFETCH(int, hoursApart);
+        QFETCH(QString, why);
+        QTemporaryDir folder;
+        auto put = [&](const QString &name, QList<Rec> r) {
+            const QString path = folder.filePath(name);
+            QFile f(path);
+            if (!f.open(QIODevice::WriteOnly))
+                qFatal("cannot write %s", qPrintable(path));
+            f.write(join(r));
+            return path;
+        };
+        QList<Rec> one{recA(), recB(2, '0'), recD(kRossi, 1), recG(kRossi, 1), recZ(1, 0, 1, 1, 0)};
+        one[0].put(522, first);
+        QList<Rec> two{recA(2, 2), recB(certifications, '0'), recD(kBianchi, 2), recG(kBianchi, 2), recZ(1, 0, 1, 1, 0)};
+        two[1].put(2, agent);
+        const QString p1 = put(QStringLiteral("CUR26"), one);
+        const QString p2 = put(QStringLiteral("CUR26_2"), two);
+        if (hoursApart) {
+            QFile f(p2);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * hoursApart),
+                                  QFileDevice::FileModificationTime));
+        }
+        for (const QStringList &args : {QStringList{p1, p2}, QStringList{folder.path()}}) {
+            QString outText, errText;
+            QTextStream out(&outText), err(&errText);
+            const int status = VelCli::run(QStringList{QStringLiteral("velcu-cli"), QStringLiteral("controlla")} + args,
+                                           out, err);
+            out.flush();
+            if (why.isEmpty()) {
+                QVERIFY2(status == 0 && outText.contains(QStringLiteral("Controllo superato: 2 file")),
+                         qPrintable(outText + errText));
+                continue;
+            }
+            QVERIFY2(status == 1, qPrintable(outText + errText));
+            QVERIFY2(outText.contains(QStringLiteral("I file CUR26, CUR26_2 non sono le parti di una sola fornitura: "))
+                         && outText.contains(why)
+                         && outText.contains(QStringLiteral("Controllo non superato: file di forniture diverse.")),
+                     qPrintable(outText));
+        }
+    }
+
     void notASupplyRefusedAtOnce_data()
     {
         QTest::addColumn<QByteArray>("head");

@@ -116,8 +116,10 @@ private slots:
         QCOMPARE(enc(QStringLiteral("RM "), 4, "PR"), QStringLiteral("RM ") + ph(1)); // not trimmed
         QCOMPARE(enc(QStringLiteral("X"), 3, "AX"), QStringLiteral("X") + ph(2));
         QCOMPARE(enc(QStringLiteral("0"), 3, "AX"), QString());
-        // names longer than their place are cut to it
-        QCOMPARE(enc(QStringLiteral("ABCDEFGHIJ"), 4, "AN"), QStringLiteral("ABCD"));
+        // a name longer than its place is refused, never cut; a province of three letters too
+        QVERIFY_THROWS_EXCEPTION(EOvError, enc(QStringLiteral("ABCDEFGHIJ"), 4, "AN"));
+        QVERIFY_THROWS_EXCEPTION(EOvError, enc(QStringLiteral("RAV"), 2, "PR"));
+        QCOMPARE(enc(QStringLiteral("ABCD    "), 4, "AN"), QStringLiteral("ABCD")); // trailing blanks are no text
     }
 
     void dateCodes()

@@ -468,13 +468,23 @@ private slots:
         QCOMPARE(at(first.last(), 25, 42), QByteArray("000000001000008274"));
         QCOMPARE(at(second.last(), 25, 42), QByteArray("000000000000000001"));
 
-        // one record fewer: one file, no numbering
+        // one record fewer, into the same folder: one file, no numbering, and
+        // both parts of the earlier supply moved aside together, none left
+        // under a supply's name
         t.last();
         t.deleteRecord();
         warnings.clear();
-        QFile::remove(files[1]);
-        QCOMPARE(VelSupplyWriter::write(t, ws.generator().supplyPlaces(), path, 8275, [&](const QString &w) { warnings << w; }), QStringList({path}));
+        TorFileSet::Replaced aside;
+        QCOMPARE(VelSupplyWriter::write(t, ws.generator().supplyPlaces(), path, 8275, [&](const QString &w) { warnings << w; },
+                                        nullptr, {}, &aside),
+                 QStringList({path}));
         QVERIFY(warnings.isEmpty());
+        QVERIFY(!QFile::exists(path + QStringLiteral("_2")));
+        QVERIFY2(QFileInfo(aside.aside).fileName().startsWith(QStringLiteral("CUR26-precedente-")), qPrintable(aside.aside));
+        QCOMPARE(QDir(aside.aside).entryList(QDir::Files), QStringList({QStringLiteral("CUR26"), QStringLiteral("CUR26_2")}));
+        QCOMPARE(at(readLines(QDir(aside.aside).filePath(QStringLiteral("CUR26")))[0], 522, 529), QByteArray("00010002"));
+        QCOMPARE(readLines(QDir(aside.aside).filePath(QStringLiteral("CUR26_2"))).size(), 1 + 3);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({QStringLiteral("CUR26")}));
         QCOMPARE(at(readLines(path)[0], 522, 529), QByteArray("00000000"));
         QCOMPARE(at(readLines(path)[1], 410, 410), QByteArray("1"));
     }

@@ -51,6 +51,34 @@ bool hasTorWaitIndicator()
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+QString personOf(const QString &codFis, const QString &cognome, const QString &nome)
+{
+    QString who = QStringLiteral("%1 %2").arg(cognome, nome).trimmed();
+    if (!codFis.isEmpty())
+        who += who.isEmpty() ? codFis : QStringLiteral(" (%1)").arg(codFis);
+    return who.isEmpty() ? QStringLiteral("senza codice fiscale") : who;
+}
+
+} // namespace
+
+ETorTextTooLong::ETorTextTooLong(QString structure_, QString field_, int size_, QString value_, QString codFis_,
+                                 QString cognome_, QString nome_)
+    : EOvError(QStringLiteral("Archivio fiscale, %1: il valore \"%2\" (%3 caratteri) del campo %4 (%5) supera i %6 "
+                              "caratteri del campo. Non viene troncato: correggere il dato di origine.")
+                   .arg(personOf(codFis_.toUpper(), cognome_, nome_), value_, QString::number(value_.size()), field_,
+                        structure_, QString::number(size_))),
+      structure(std::move(structure_)), field(std::move(field_)), size(size_), value(std::move(value_)),
+      codFis(std::move(codFis_).toUpper()), cognome(std::move(cognome_)), nome(std::move(nome_))
+{
+}
+
+QString ETorTextTooLong::person() const
+{
+    return personOf(codFis, cognome, nome);
+}
+
 TTorDBCds::TTorDBCds() = default;
 TTorDBCds::~TTorDBCds() = default;
 
@@ -157,6 +185,8 @@ struct LoadLayout
     int afiField = -1;
     int rigoField = -1;
     QList<TFieldType> types;
+    QList<int> textSize; // a String field's size, 0 for no limit or another type
+    QList<QString> fieldNames;
     QList<int> valueColumn;
     QList<QPair<int, int>> mappedCols; // result column -> field
     QHash<QByteArray, int> byStoredName;
@@ -171,8 +201,11 @@ LoadLayout::LoadLayout(const TClientDataSet &ds, const QString &fieldMap)
     rigoField = ds.fieldIndex(QStringLiteral("iFisRigo"));
     QHash<QString, int> byName;
     for (int i = 0; i < nFields; ++i) {
-        byName.insert(ds.fieldDefs().at(i).name.toLower(), i);
-        types << ds.fieldDefs().at(i).type;
+        const TFieldDef &d = ds.fieldDefs().at(i);
+        byName.insert(d.name.toLower(), i);
+        types << d.type;
+        textSize << (d.type == TFieldType::String && d.size > 0 ? d.size : 0);
+        fieldNames << d.name;
     }
     // Field-map pairs whose field side is one field of the dataset.
     QList<QPair<QString, int>> mapped;
@@ -256,8 +289,27 @@ std::unique_ptr<LoadReader> openValueRows(TOvSQLConnection &c, const QString &pr
     return std::make_unique<QtLoadReader>(std::move(q));
 }
 
-// Appends one dataset row per stored row number.
-void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout)
+QString personText(LoadReader &reader, int col)
+{
+    return reader.isNull(col) ? QString() : reader.cell(col).toString().trimmed();
+}
+
+// A text of the row longer than its field: refused, with its person.
+void checkLength(const QVariantList &row, int idx, LoadReader &reader, const LoadLayout &layout,
+                 const QString &structure)
+{
+    const int size = layout.textSize.at(idx);
+    if (size <= 0)
+        return;
+    const QString text = row.at(idx).toString();
+    if (text.size() > size)
+        throw ETorTextTooLong(structure, layout.fieldNames.at(idx), size, text, personText(reader, cCodFis),
+                              personText(reader, cCognome), personText(reader, cNome));
+}
+
+// Appends one dataset row per stored row number. A text longer than its
+// field raises ETorTextTooLong, unless `cut`.
+void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout, const QString &structure, bool cut)
 {
     QVariantList row;
     std::vector<int> filled; // the cells of `row` set from value rows
@@ -278,6 +330,9 @@ void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout
                     row[layout.afiField] = QVariant();
             }
             layout.startRow(row, reader, rigo);
+            if (!cut)
+                for (const auto &mc : layout.mappedCols)
+                    checkLength(row, mc.second, reader, layout, structure);
             open = true;
             currentRigo = rigo;
             posInRow = 0;
@@ -287,6 +342,8 @@ void appendStoredRows(TClientDataSet &ds, LoadReader &reader, LoadLayout &layout
             continue;
         row[idx] = loadedValue(layout.types.at(idx), reader.cell(layout.valueColumn.at(idx)));
         filled.push_back(idx);
+        if (!cut)
+            checkLength(row, idx, reader, layout, structure);
     }
     if (open)
         ds.appendValues(row);
@@ -328,7 +385,7 @@ void TTorDBCds::fillFromStore(TClientDataSet &ds, const QString &structure, int 
     applySchema(ds, h);
     LoadLayout layout(ds, h.fieldMap);
     const std::unique_ptr<LoadReader> reader = openValueRows(conn(), m_program, h.cdsId, month, year, person);
-    appendStoredRows(ds, *reader, layout);
+    appendStoredRows(ds, *reader, layout, structure, m_cutLongTexts);
     ds.mergeChangeLog();
     ds.first();
 }

@@ -50,6 +50,26 @@ public:
     using EOvError::EOvError;
 };
 
+// A stored text longer than its field: the load never cuts it (a cut
+// surname, or "RAV" read as "RA", would go out as another person's or
+// another province's). Names the person and the field; the program's layers
+// above say the box (VelRecordModel).
+class ETorTextTooLong : public EOvError
+{
+public:
+    ETorTextTooLong(QString structure, QString field, int size, QString value, QString codFis, QString cognome,
+                    QString nome);
+    QString structure;
+    QString field;
+    int size = 0;
+    QString value;
+    QString codFis;
+    QString cognome;
+    QString nome;
+    // "COGNOME NOME (CF)", what is known of the person of the row.
+    QString person() const;
+};
+
 class TTorDBCds
 {
 public:
@@ -75,6 +95,12 @@ public:
     }
     TOvSQLConnection *connection() const { return m_connection; }
     void setShowWait(bool on) { m_showWait = on; }
+    // A stored text longer than its field raises ETorTextTooLong (the
+    // default). A reader that only decides on rows and never writes them
+    // back (the import, which keeps or replaces a CU whole) may take them
+    // cut instead, so that a replacing import can mend them.
+    void setCutLongTexts(bool on) { m_cutLongTexts = on; }
+    bool cutLongTexts() const { return m_cutLongTexts; }
     bool showWait() const { return m_showWait; }
 
     // Closes the dataset, gives it the structure's fields, fills it with the
@@ -171,4 +197,22 @@ private:
     QString m_program;
     TOvSQLConnection *m_connection = nullptr;
     bool m_showWait = true;
+    bool m_cutLongTexts = false;
+};
+
+// Long texts taken cut for the life of the scope (see setCutLongTexts).
+class TTorCutLongTexts
+{
+public:
+    explicit TTorCutLongTexts(TTorDBCds &store) : m_store(store), m_was(store.cutLongTexts())
+    {
+        store.setCutLongTexts(true);
+    }
+    ~TTorCutLongTexts() { m_store.setCutLongTexts(m_was); }
+    TTorCutLongTexts(const TTorCutLongTexts &) = delete;
+    TTorCutLongTexts &operator=(const TTorCutLongTexts &) = delete;
+
+private:
+    TTorDBCds &m_store;
+    bool m_was;
 };

@@ -208,24 +208,7 @@ int importa(Command &c, LazySession &db)
         c.out << line << '\n';
     // What was committed decides, not the messages shown on the way.
     c.out << imp.riepilogo() << '\n';
-    return imp.outcome().riuscito() ? Ok : Errors;
-}
-
-// Runs the checker on files and prints its findings; true when clean.
-bool printCheck(Command &c, const QStringList &files)
-{
-    TVelSupplyCheck check;
-    const QList<TVelSupplyProblem> problems = check.run(files);
-    for (const TVelSupplyProblem &pr : problems)
-        c.out << pr.text() << '\n';
-    if (problems.isEmpty())
-        c.out << s("Controllo superato: %1 file, %2 record, %3 certificazioni.\n")
-                     .arg(files.size())
-                     .arg(check.records())
-                     .arg(check.certifications());
-    else
-        c.out << s("Controllo non superato: %1 problemi in %2 file.\n").arg(problems.size()).arg(files.size());
-    return problems.isEmpty();
+    return outcomeStatus(imp.outcome());
 }
 
 int fornitura(Command &c, LazySession &db)
@@ -321,7 +304,7 @@ int fornitura(Command &c, LazySession &db)
         c.out << line << '\n';
     // What the agency's control would say, before anyone files it.
     const bool checked = printCheck(c, files);
-    return outcome.riuscito() && checked ? Ok : Errors;
+    return checked ? outcomeStatus(outcome) : Errors;
 }
 
 int stato(Command &c, LazySession &db)
@@ -381,51 +364,6 @@ int stato(Command &c, LazySession &db)
     return Ok;
 }
 
-// The supplies in the year's folder: each file with the parts written after
-// it ("CUR26", "CUR26_2", ...), by name.
-QList<QStringList> suppliesInFolder(const QString &folder)
-{
-    static const QRegularExpression part(QStringLiteral("^(.+)_(\\d+)$"));
-    QMap<QString, QMap<int, QString>> byBase;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
-    for (const QFileInfo &fi : entries) {
-        const QString name = fi.fileName();
-        // the files a write leaves before its rename, and the backups
-        if (name.contains(QLatin1String(".tmp")) || name.endsWith(QLatin1String(".BAK"), Qt::CaseInsensitive))
-            continue;
-        const auto m = part.match(name);
-        if (m.hasMatch() && QFileInfo::exists(QDir(folder).filePath(m.captured(1))))
-            byBase[m.captured(1)].insert(m.captured(2).toInt(), fi.absoluteFilePath());
-        else
-            byBase[name].insert(1, fi.absoluteFilePath());
-    }
-    QList<QStringList> out;
-    for (const auto &parts : std::as_const(byBase))
-        out << parts.values();
-    return out;
-}
-
-int controlla(Command &c)
-{
-    const QStringList files = c.p.positionalArguments();
-    if (!files.isEmpty())
-        return printCheck(c, files) ? Ok : Errors;
-    // Without files: every supply in the year's folder, each on its own.
-    const QString folder = TdmVelFile::defaultFolder();
-    const QList<QStringList> supplies = suppliesInFolder(folder);
-    if (supplies.isEmpty()) {
-        c.err << s("Nessuna fornitura nella cartella %1: indicare i file da controllare.\n")
-                     .arg(QDir::toNativeSeparators(folder));
-        return Errors;
-    }
-    bool clean = true;
-    for (const QStringList &supply : supplies) {
-        c.out << s("Fornitura %1:\n").arg(QDir::toNativeSeparators(supply.first()));
-        clean = printCheck(c, supply) && clean;
-    }
-    return clean ? Ok : Errors;
-}
-
 // ---------------------------------------------------------------- options
 
 QString usage()
@@ -442,8 +380,8 @@ QString usage()
              "              --sintetico|--ordinario  --out FILE.pdf  --per-percipiente CARTELLA\n"
              "              --fronte-retro  --firma-omessa  --bozza  --sovrascrivi  --cf CF...\n"
              "              (--out predefinito: %3%4.pdf, %3%5.pdf con --ordinario)\n"
-             "  controlla   controlla i file di una fornitura: FILE...; senza file, le forniture\n"
-             "              della cartella %1 dell'installazione\n"
+             "  controlla   controlla i file di una fornitura: FILE... o CARTELLA; senza file, le\n"
+             "              forniture della cartella %1 dell'installazione\n"
              "              --coerenza: controlla invece la coerenza dei CU in archivio\n"
              "  stato       anno, CU in archivio, stampati, dati del sostituto e del fornitore\n"
              "  sostituto   mostra i dati del sostituto e del fornitore; li modifica con\n"
@@ -451,7 +389,7 @@ QString usage()
              "Opzioni comuni: --anno AAAA, --db-engine, --db-path, --db-host, --db-port, --db-name, --db-user,\n"
              "  --db-options, --db-config (vedere velcu --help).\n"
              "Un percorso relativo (--out, --per-percipiente, i file di controlla) parte dalla cartella corrente.\n"
-             "Esito: 0 riuscito, 1 errori, 2 uso non corretto.\n")
+             "Esito: 0 riuscito, 1 errori, 2 uso non corretto, 3 riuscito con avvisi da verificare.\n")
         .arg(Campagna::cartellaFornitura(), TdmVelFile::proposedName(), Campagna::cartellaStampe(),
              TVelCuPrint::defaultFileName(false), TVelCuPrint::defaultFileName(true));
 }

@@ -15,7 +15,9 @@
 // Every command that reads the database takes the program's configuration
 // (velcu.ini, VELCU_DB_* variables, --db-* options) and --anno. Messages are
 // Italian; progress goes to standard error, results to standard output.
-// Exit status: 0 done, 1 errors (the message says which), 2 wrong usage.
+// Exit status: 0 done, 1 errors (the message says which), 2 wrong usage,
+// 3 done with warnings only (the run outcome's warnings, the coherence
+// check's findings that are not errors).
 #include <QStringList>
 
 class QTextStream;
@@ -25,6 +27,7 @@ namespace VelCli {
 inline constexpr int Ok = 0;
 inline constexpr int Errors = 1;
 inline constexpr int Usage = 2;
+inline constexpr int Warnings = 3;
 
 // Runs one command; `arguments` as the program received them (the program's
 // name first).

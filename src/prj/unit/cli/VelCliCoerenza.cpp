@@ -1,6 +1,6 @@
 // velcu-cli controlla --coerenza: the coherence check of the year's CUs in
 // the store, one finding a line on standard output; status 1 when there are
-// findings.
+// errors, 3 when only warnings remain (or a part could not be checked).
 #include "src/prj/unit/cli/VelCliCommon.h"
 
 #include "src/prj/unit/check/VelCoherence.h"
@@ -26,7 +26,9 @@ int coerenza(Command &c, LazySession &db)
                  .arg(r.certifications)
                  .arg(errors)
                  .arg(r.findings.size() - errors);
-    return r.findings.isEmpty() ? Ok : Errors;
+    if (errors > 0)
+        return Errors;
+    return r.findings.isEmpty() && r.payrollNote.isEmpty() ? Ok : Warnings;
 }
 
 } // namespace VelCli::detail

@@ -265,6 +265,17 @@ inline bool allCodesFound(Command &c, const QStringList &codes, const QSet<QStri
     return missing.isEmpty();
 }
 
+// The status of a run: errors, warnings only, or done.
+inline int outcomeStatus(const TVelRunOutcome &o)
+{
+    return !o.riuscito() ? Errors : o.warnings.isEmpty() ? Ok : Warnings;
+}
+
+// Runs the checker on files and prints its findings; true when clean.
+bool printCheck(Command &c, const QStringList &files);
+// The supply files' check (velcu-cli controlla without --coerenza).
+int controlla(Command &c);
+
 // The print commands (velcu-cli stampa).
 int stampa(Command &c, LazySession &db);
 // The coherence check of the stored CUs (velcu-cli controlla --coerenza).

@@ -76,7 +76,7 @@ int printOneDocument(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows,
     c.out << lockedLine(run) << '\n';
     for (const QString &line : outcome.problemLines())
         c.err << s("Non stampato: ") << line << '\n';
-    return outcome.riuscito() ? Ok : Errors;
+    return outcomeStatus(outcome);
 }
 
 // A payee's file name: the tax code, with anything but letters and digits (a
@@ -119,7 +119,7 @@ int reportPerPayee(Command &c, const TVelCuPrint &run, const TVelRunOutcome &out
                      .arg(parts.size())
                      .arg(outcome.count(TVelResult::Errore))
                      .arg(outcome.count(TVelResult::NonEseguito));
-    return outcome.riuscito() ? Ok : Errors;
+    return outcomeStatus(outcome);
 }
 
 // Per payee: the whole document (under --out, or in the run's hidden work
@@ -172,6 +172,7 @@ int printPerPayee(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, co
     };
     locker.locked = [&](int k) { return run.isLocked(partRows.at(k)); };
     VelCliPdfSplit::split(path, parts, outcome, locker, [&split](int done, int total) { split.step(done, total); }, info);
+    outcome.warnings = run.warnings(); // what the document's printing had to say
     return reportPerPayee(c, run, outcome, parts, payeeDir);
 }
 

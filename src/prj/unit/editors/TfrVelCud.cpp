@@ -1,4 +1,5 @@
 #include "src/prj/unit/editors/TfrVelCud.h"
+#include "src/prj/unit/model/VelTextFit.h"
 
 #include "src/prj/unit/editors/TfmVelCudIns.h"
 #include "src/prj/unit/editors/TfmVelNote.h"
@@ -358,7 +359,7 @@ void TfrVelCud::open()
     try {
         m_store->Load(*cdsSost, agentStructure(), TTorDBCds::AllMonths);
         ++m_loads;
-        m_store->Load(*cdsMain, structureName(), TTorDBCds::AllMonths);
+        VelTextFit::load(*m_store, *cdsMain, structureName(), TTorDBCds::AllMonths);
         ++m_loads;
     } catch (...) {
         m_opening = false;

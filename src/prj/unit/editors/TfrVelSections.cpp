@@ -1,4 +1,5 @@
 #include "src/prj/unit/editors/TfrVelSections.h"
+#include "src/prj/unit/model/VelTextFit.h"
 
 #include "src/prj/unit/model/VelRecordModel.h"
 
@@ -176,7 +177,7 @@ void TfrVelSection::loadFor(qint64 afiId)
         cdsMain->setReadOnly(false);
         try {
             m_host->countLoad();
-            store->Load(*cdsMain, m_structure, TTorDBCds::AllMonths, TTorDBCds::Default, int(afiId));
+            VelTextFit::load(*store, *cdsMain, m_structure, TTorDBCds::AllMonths, TTorDBCds::Default, int(afiId));
         } catch (...) {
             cdsMain->setReadOnly(ro);
             throw;

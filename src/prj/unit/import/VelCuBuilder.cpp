@@ -4,6 +4,7 @@
 
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelCuRules.h"
+#include "src/prj/unit/model/VelTextFit.h"
 #include "tor/calc/TorPosizioni.h"
 #include "tor/calc/TorUCalcoli.h"
 
@@ -69,6 +70,15 @@ TVelCuBuilder::TVelCuBuilder(TClientDataSet &cu, const TVelImportOptions &option
 
 void TVelCuBuilder::set(const char *field, const QVariant &v)
 {
+    // a text longer than its box stops the payee, never cut
+    if (v.typeId() == QMetaType::QString) {
+        QString who = QStringLiteral("%1 %2").arg(text("SCUDCOGNOME"), text("SCUDNOME")).trimmed();
+        const QString cf = text("SCUDCODFIS");
+        if (!cf.isEmpty())
+            who = who.isEmpty() ? cf : QStringLiteral("%1 (%2)").arg(who, cf);
+        VelTextFit::setText(m_cu, s("TCUD_DATICUD"), s(field), v.toString(), who);
+        return;
+    }
     m_cu.fieldByName(s(field)).setValue(v);
 }
 

@@ -1,6 +1,7 @@
 #include "src/prj/unit/import/VelImpFamiliari.h"
 
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelTextFit.h"
 #include "rag/calc/ragUQuery.h"
 
 #include <QMap>
@@ -298,7 +299,7 @@ int TVelImpFamiliari::importa(const TVelImpContesto &ctx, TClientDataSet &cds)
             if (it.value().userType() == qMetaTypeId<Currency>())
                 f.setAsCurrency(it.value().value<Currency>());
             else
-                f.setAsString(it.value().toString());
+                VelTextFit::setText(cds, kTabella, it.key(), it.value().toString(), ctx.SCUDCODFIS);
         }
         cds.post();
         ctx.salvaTabella(cds, kTabella);

@@ -117,13 +117,15 @@ void TVelImportCud::importa(QList<int> iacomids)
     }
     if (elencoIntero) {
         try {
-            m_outcome.warnings << m_candidati.pagatiFuoriElenco(
-                source(), {m_options.ICALID, m_options.IMESID, ianfid(), idwgid()});
+            for (const QString &w : m_candidati.pagatiFuoriElenco(
+                     source(), {m_options.ICALID, m_options.IMESID, ianfid(), idwgid()}))
+                m_outcome.warn(TVelWarningCode::PagatoFuoriElenco, w);
         } catch (const std::exception &e) {
             // The CUs are committed: the report says what it could not check.
-            m_outcome.warnings << QStringLiteral("Impossibile elencare chi è stato pagato nell'anno senza essere "
-                                                 "nell'elenco: ")
-                                      + exceptionText(e);
+            m_outcome.warn(TVelWarningCode::ControlloNonEseguito,
+                           QStringLiteral("Impossibile elencare chi è stato pagato nell'anno senza essere "
+                                          "nell'elenco: ")
+                               + exceptionText(e));
         }
     }
     rapporto();
@@ -337,8 +339,8 @@ void TVelImportCud::rapporto()
         if (!lines.isEmpty())
             lines << QString();
         lines << QStringLiteral("--- Pagati nell'anno e non in elenco");
-        for (const QString &w : m_outcome.warnings)
-            lines << QStringLiteral("- ") + w;
+        for (const TVelRunWarning &w : m_outcome.warnings)
+            lines << QStringLiteral("- ") + w.text;
     }
     if (m_hooks.onInfo) {
         m_hooks.onInfo(lines);

@@ -21,6 +21,10 @@ void TVelImportTabelle::carica()
 {
     if (m_lette && !m_scadute)
         return;
+    // A CU is kept whole or replaced whole, never written back from here: a
+    // stored text too long for its field does not stop the import that
+    // replaces it (the supply, the print and the editor refuse it).
+    TTorCutLongTexts cut(m_store);
     for (const Tabella &t : std::as_const(m_tutte))
         m_store.Load(*t.ds, t.structure);
     indicizzaCu();
@@ -167,6 +171,7 @@ void TVelImportTabelle::allineaCu(const QString &codFis, const QString &mese)
         togliCu(codFis, mese, stored);
     if (stored == 0)
         return;
+    TTorCutLongTexts cut(m_store);
     for (const Tabella &t : std::as_const(m_tutte)) {
         TClientDataSet &ds = *t.ds;
         TClientDataSet fresh;

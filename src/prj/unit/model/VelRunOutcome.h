@@ -26,6 +26,23 @@ enum class TVelResult {
     NonEseguito,  // not reached: the run stopped or was cancelled before it
 };
 
+// What kind of warning a run ended with: what a caller (the command line's
+// exit status) acts on, never the wording.
+enum class TVelWarningCode {
+    PagatoFuoriElenco,     // import: paid in the year, not among the payees imported
+    ControlloNonEseguito,  // a check the run could not make (the payroll unreadable...)
+    DatiMancanti,          // supply: written with data missing, on the office's word (--forza)
+    Coerenza,              // supply: the coherence check's findings to look at
+    AnnotazioniNonSalvate, // supply: annotations rebuilt but not saved in the store
+    AnnotazioniDaControllare, // print: annotations that could not be read, to check in the CU
+};
+
+struct TVelRunWarning
+{
+    TVelWarningCode code = TVelWarningCode::ControlloNonEseguito;
+    QString text; // Italian, said at the end
+};
+
 struct TVelPayeeOutcome
 {
     QString codFis;
@@ -40,9 +57,20 @@ class [[nodiscard]] TVelRunOutcome
 {
 public:
     QList<TVelPayeeOutcome> payees;
-    QStringList warnings;      // said at the end, they do not make the run fail
+    QList<TVelRunWarning> warnings; // said at the end, they do not make the run fail
     QString fatal;             // the run as a whole stopped: why
     bool cancelled = false;    // stopped by the user
+
+    void warn(TVelWarningCode code, const QString &text) { warnings.append({code, text}); }
+    QStringList warningLines() const
+    {
+        QStringList lines;
+        for (const TVelRunWarning &w : warnings)
+            lines << w.text;
+        return lines;
+    }
+    // Done, but with warnings to look at (the command line's status 3).
+    bool conAvvisi() const { return riuscito() && !warnings.isEmpty(); }
 
     TVelPayeeOutcome &add(const TVelPayeeOutcome &p)
     {

@@ -1,4 +1,5 @@
 #include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/model/VelTextFit.h"
 
 #include "platform/core/OvExceptions.h"
 #include "tor/store/torUDBCds.h"
@@ -93,19 +94,20 @@ void TdmVelStampePDF::openIntestazione()
 
     cdsIntestazione->close();
     cdsIntestazione->clearFieldDefs();
-    cdsIntestazione->addFieldDef(QStringLiteral("sDenominazione"), TFieldType::String, 100);
-    cdsIntestazione->addFieldDef(QStringLiteral("sIndirizzo"), TFieldType::String, 100);
-    cdsIntestazione->addFieldDef(QStringLiteral("sTelefonoMail"), TFieldType::String, 100);
+    // the lines whole, as the agent's data make them: the print fits their
+    // size to the space, nothing is cut
+    cdsIntestazione->addFieldDef(QStringLiteral("sDenominazione"), TFieldType::String, 0);
+    cdsIntestazione->addFieldDef(QStringLiteral("sIndirizzo"), TFieldType::String, 0);
+    cdsIntestazione->addFieldDef(QStringLiteral("sTelefonoMail"), TFieldType::String, 0);
     cdsIntestazione->addFieldDef(QStringLiteral("sAnnoFin"), TFieldType::String, 4);
     cdsIntestazione->createDataSet();
     cdsIntestazione->append();
-    cdsIntestazione->fieldByName(QStringLiteral("sDenominazione")).setAsString(value("SSOSDENOM").left(100));
+    cdsIntestazione->fieldByName(QStringLiteral("sDenominazione")).setAsString(value("SSOSDENOM"));
     cdsIntestazione->fieldByName(QStringLiteral("sIndirizzo"))
         .setAsString(QStringLiteral("%1 %2 (%3) CAP. %4")
-                         .arg(value("SSOSINDIRIZZO"), value("SSOSCOMUNE"), value("SSOSPROV"), value("SSOSCAP"))
-                         .left(100));
+                         .arg(value("SSOSINDIRIZZO"), value("SSOSCOMUNE"), value("SSOSPROV"), value("SSOSCAP")));
     cdsIntestazione->fieldByName(QStringLiteral("sTelefonoMail"))
-        .setAsString(QStringLiteral("%1 E-Mail %2").arg(value("SSOSTELFAX"), value("SSOSEMAIL")).left(100));
+        .setAsString(QStringLiteral("%1 E-Mail %2").arg(value("SSOSTELFAX"), value("SSOSEMAIL")));
     cdsIntestazione->fieldByName(QStringLiteral("sAnnoFin")).setAsString(Campagna::anno(Campagna::AnnoFinanziario));
     cdsIntestazione->post();
 }
@@ -114,7 +116,7 @@ void TdmVelStampePDF::openDipendenti()
 {
     cdsDipendenti->setFiltered(false);
     cdsDipendenti->setFilter(QString());
-    store()->Load(*cdsDipendenti, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+    VelTextFit::load(*store(), *cdsDipendenti, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
     cdsDipendenti->setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME"));
 }
 

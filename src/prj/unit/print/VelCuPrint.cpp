@@ -1,5 +1,6 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/model/VelDependants.h"
+#include "src/prj/unit/model/VelTextFit.h"
 #include "src/prj/unit/print/VelCuPrintData.h"
 
 #include "platform/core/Currency.h"
@@ -50,7 +51,7 @@ QString TVelCuPrint::defaultFileName(bool ordinario, bool draft)
 void TVelCuPrint::open()
 {
     cdsMultiSelect.setFiltered(false);
-    m_store.Load(cdsMultiSelect, kCud, TTorDBCds::AllMonths);
+    VelTextFit::load(m_store, cdsMultiSelect, kCud, TTorDBCds::AllMonths);
     cdsMultiSelect.setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
     cdsMultiSelect.first();
 }
@@ -81,7 +82,7 @@ void TVelCuPrint::loadWhenEmpty(TClientDataSet &ds, const QString &structure)
     if (ds.active() && !ds.isEmpty())
         return;
     ds.setFiltered(false);
-    m_store.Load(ds, structure, TTorDBCds::AllMonths);
+    VelTextFit::load(m_store, ds, structure, TTorDBCds::AllMonths);
 }
 
 void TVelCuPrint::prepare()
@@ -519,6 +520,7 @@ void TVelCuPrint::tfrPairs(const TXMLCud &cud)
 void TVelCuPrint::warn(const QString &reason)
 {
     const QString message = QStringLiteral("Controllare le annotazioni nel Modello CU: ") + reason;
+    m_warnings.append({TVelWarningCode::AnnotazioniDaControllare, message});
     if (warning)
         warning(message);
     else if (log)

@@ -122,6 +122,8 @@ public:
     // once the document is on disk and the CU locked; failed, with the reason,
     // when the run raised; not done when it was cancelled or had no layout.
     const TVelRunOutcome &outcome() const { return m_outcome; }
+    // The warnings of the last document printed (printDocument's too).
+    const QList<TVelRunWarning> &warnings() const { return m_warnings; }
 
     // The document as print() writes it, without locking any CU. The rows
     // printed (all, unless it returns an empty text) and the pages each took
@@ -242,6 +244,7 @@ private:
     const QList<TBookmark> &annotationRowsOf(qint64 person);
 
     TVelRunOutcome m_outcome;
+    QList<TVelRunWarning> m_warnings;
     QList<PageRange> m_ranges;
     bool m_cancelled = false;
     QSet<TBookmark> m_locked;

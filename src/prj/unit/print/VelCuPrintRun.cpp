@@ -136,6 +136,7 @@ TVelPrintResult TVelCuPrint::print(const QList<TBookmark> &rows, const QString &
     };
     try {
         const QString path = printDocument(rows, fileName);
+        m_outcome.warnings = m_warnings;
         if (path.isEmpty()) {
             TVelPrintResult none;
             none.kind = m_cancelled              ? TVelPrintResult::Annullato
@@ -288,6 +289,7 @@ QString TVelCuPrint::saveDocument(const QString &fileName)
 QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &fileName)
 {
     const bool ordinario = m_stampe.ordinario;
+    m_warnings.clear();
     resetRun();
     prepare();
     if (ordinario)

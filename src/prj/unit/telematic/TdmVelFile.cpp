@@ -1,4 +1,5 @@
 #include "src/prj/unit/telematic/TdmVelFile.h"
+#include "src/prj/unit/model/VelTextFit.h"
 
 #include "src/prj/unit/model/VelError.h"
 
@@ -98,7 +99,7 @@ void TdmVelFile::say(const QString &line) const
 void TdmVelFile::load(TClientDataSet &ds, const QString &structure)
 {
     ds.setFiltered(false);
-    m_store.Load(ds, structure, TTorDBCds::AllMonths);
+    VelTextFit::load(m_store, ds, structure, TTorDBCds::AllMonths);
 }
 
 void TdmVelFile::open()
@@ -172,6 +173,7 @@ QString TdmVelFile::readDefaultMatricola()
 void TdmVelFile::startOutcome(const QList<int> &rows)
 {
     m_outcome = TVelRunOutcome();
+    m_outcome.warnings = m_preCheckWarnings;
     m_outcomeRows = rows;
     TClientDataSet &d = dip();
     const int keep = d.recNo();
@@ -344,9 +346,10 @@ QStringList TdmVelFile::save(const QString &fileName)
     const int certifications = m_ws.generator().certificationsInSupply();
     QSet<qint64> inFile;
     QStringList files;
+    TorFileSet::Replaced replaced;
     try {
         files = VelSupplyWriter::write(m_ws.recordTable(), m_ws.generator().supplyPlaces(), fileName, certifications, {},
-                                       &inFile, verifySupply);
+                                       &inFile, verifySupply, &replaced);
     } catch (const EOvException &e) {
         stopOutcome(e.message());
         for (TVelPayeeOutcome &p : m_outcome.payees)
@@ -375,6 +378,15 @@ QStringList TdmVelFile::save(const QString &fileName)
         }
     }
 
+    QString asideLine;
+    if (!replaced.aside.isEmpty()) {
+        QStringList moved;
+        for (const QString &f : std::as_const(replaced.moved))
+            moved << QFileInfo(f).fileName();
+        asideLine = QStringLiteral("La fornitura precedente (%1) è stata spostata nella cartella %2.")
+                        .arg(moved.join(QStringLiteral(", ")), QDir::toNativeSeparators(replaced.aside));
+        say(asideLine);
+    }
     // the agent keeps the number of certifications of its last supply; the
     // files are complete under their names whatever happens here, and a
     // failure says so and where they are
@@ -402,8 +414,12 @@ QStringList TdmVelFile::save(const QString &fileName)
     }
     closeDataSets();
     if (information)
-        information({QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")
-                         + QDir::toNativeSeparators(files.value(0))},
+        information(asideLine.isEmpty()
+                        ? QStringList{QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")
+                                      + QDir::toNativeSeparators(files.value(0))}
+                        : QStringList{QStringLiteral("Generazione file completata con successo. Il file è presente in:\n\r")
+                                          + QDir::toNativeSeparators(files.value(0)),
+                                      asideLine},
                     false);
     return files;
 }
@@ -442,7 +458,7 @@ void TdmVelFile::saveAnnotations()
                                                 "cancellata da un'altra postazione dopo la lettura; nel file è "
                                                 "quella letta all'inizio.")
                                      .arg(codes(r.gone));
-            m_outcome.warnings << line;
+            m_outcome.warn(TVelWarningCode::AnnotazioniNonSalvate, line);
             say(line);
         }
     } catch (const EOvException &e) {
@@ -452,7 +468,7 @@ void TdmVelFile::saveAnnotations()
         const QString line = QStringLiteral("Annotazioni non salvate nel database (%1): controllare le annotazioni "
                                             "nel Modello CU di %2")
                                  .arg(e.message(), codes(pending));
-        m_outcome.warnings << line;
+        m_outcome.warn(TVelWarningCode::AnnotazioniNonSalvate, line);
         say(line);
     }
 }
@@ -466,8 +482,8 @@ QStringList TdmVelFile::summaryLines(const TVelRunOutcome &o)
     if (const int n = o.count(TVelResult::Errore) + o.count(TVelResult::NonEseguito))
         lines << QStringLiteral("Certificazioni non scritte: %1.").arg(n);
     lines << o.problemLines();
-    for (const QString &w : o.warnings)
-        lines << QStringLiteral("Attenzione: ") + w;
+    for (const TVelRunWarning &w : o.warnings)
+        lines << QStringLiteral("Attenzione: ") + w.text;
     if (!o.fatal.isEmpty())
         lines << QStringLiteral("***** ") + o.fatal;
     return lines;

@@ -183,6 +183,8 @@ private:
     QHash<qint64, QList<QStringList>> m_notesNow; // IAFIID -> its rows' codes
     QList<VelAnnotationRows::Pending> m_pendingNotes; // rebuilt rows not yet saved
     TVelRunOutcome m_outcome;
+    // what the pre-check let through with a warning: carried into the outcome
+    QList<TVelRunWarning> m_preCheckWarnings;
     QList<int> m_outcomeRows; // row of cdsDip of each entry of m_outcome
 };
 

@@ -197,6 +197,7 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
     // the distributor's setting first: no question on the office's data for a
     // supply that could not be written anyway
     VelTaxCode::checkedSoftwareProducer(m_settingsFile);
+    m_preCheckWarnings.clear();
     // The coherence check of the visited CUs: what the agency would refuse
     // stops the supply with the other refusals; the rest goes to the log.
     // The CUs as open() read them, the ones the supply is made from: read
@@ -219,6 +220,10 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
         rows, loaded);
     for (const QString &line : coherence.warnings)
         say(line);
+    if (!coherence.warnings.isEmpty())
+        m_preCheckWarnings.append({TVelWarningCode::Coerenza,
+                                   QStringLiteral("il controllo di coerenza dei CU ha rilievi da verificare (nel "
+                                                  "registro della fornitura e in \"Controllo di coerenza dei CU\")")});
     QStringList refused = repeatedTaxCodes(rows);
     refused << unsendableFields(rows) << coherence.blocking;
     if (const QStringList &repeated = refused; !repeated.isEmpty()) {
@@ -233,8 +238,12 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
     const QStringList report = preCheckReport(rows);
     if (report.isEmpty())
         return true;
-    if (information && information(report, true))
+    if (information && information(report, true)) {
+        m_preCheckWarnings.append({TVelWarningCode::DatiMancanti,
+                                   QStringLiteral("fornitura scritta con dati obbligatori mancanti (elencati "
+                                                  "all'inizio)")});
         return true;
+    }
     say(QStringLiteral("Generazione file telematico terminata dall'utente"));
     return false;
 }

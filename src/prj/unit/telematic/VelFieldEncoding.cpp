@@ -44,8 +44,8 @@ QString TVelFileUtil::EncodeField(const QString &value, int width, const QString
 
 namespace {
 
-// The encoding of one value; `rightAligned` tells whether a value too long
-// for its width is an error (a number, a date) or is cut (a text).
+// The encoding of one value; `rightAligned` tells a number or a date from a
+// text (for the message of a value too long for its width).
 QString encodeValue(const QString &value, int width, TXMLFormat format, int digits, TXMLInfo info, bool *rightAligned)
 {
     const QChar blank = QLatin1Char(' ');
@@ -150,7 +150,12 @@ QString TVelFileUtil::EncodeField(const QString &value, int width, TXMLFormat fo
                                .arg(value)
                                .arg(width)
                                .arg(fieldFormatName(format, formatDigits)));
-        out.truncate(width);
+        // a text is never cut: a cut name is another person's
+        throw EOvError(QStringLiteral("Il testo \"%1\" (%2 caratteri) non sta nei %3 caratteri del campo: non viene "
+                                      "troncato. Correggere il dato")
+                           .arg(trimRight(value))
+                           .arg(trimRight(value).size())
+                           .arg(width));
     }
     return out;
 }

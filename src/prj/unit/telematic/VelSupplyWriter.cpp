@@ -8,6 +8,7 @@
 #include "src/prj/unit/telematic/VelFileTemplate.h"
 #include "src/prj/unit/telematic/VelFileText.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
+#include "tor/util/TorFileSet.h"
 
 #include <QDir>
 #include <QFile>
@@ -199,18 +200,6 @@ void writeFile(const Records &r, const VelSupplyPlaces &places, size_t from, siz
     out->commit();
 }
 
-// The staged files take their names (a file of the same name keeps its
-// permissions, as TOvSafeFile keeps them).
-void takeNames(const QStringList &staged, const QStringList &names)
-{
-    for (qsizetype i = 0; i < staged.size(); ++i) {
-        if (QFileInfo::exists(names[i]))
-            QFile::setPermissions(staged[i], QFile::permissions(names[i]));
-        if (::rename(QFile::encodeName(staged[i]).constData(), QFile::encodeName(names[i]).constData()) != 0)
-            throw EOvError(ovWriteFailedText(names[i], ovFileErrorText(errno)));
-    }
-}
-
 } // namespace
 
 VelSupplyPlaces VelSupplyPlaces::fromTemplates(const TXMLRecordType &a, const TXMLRecordType &b, const TXMLRecordType &z)
@@ -242,7 +231,7 @@ int VelSupplyWriter::fileCount(int bodyRecords)
 
 QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const VelSupplyPlaces &places, const QString &fileName,
                                    int certifications, const std::function<void(const QString &)> &warn,
-                                   QSet<qint64> *written, const Verify &verify)
+                                   QSet<qint64> *written, const Verify &verify, TorFileSet::Replaced *aside)
 {
     Records records = readRecords(recordTable);
     const std::vector<size_t> fileEnd = splitIntoFiles(records);
@@ -278,7 +267,11 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const VelSupplyP
     }
     if (verify)
         verify(staged, names);
-    takeNames(staged, names);
+    // the parts of an earlier supply of that name go aside together, in the
+    // step that names the new files: never an old "_2" beside a new supply
+    const TorFileSet::Replaced replaced = TorFileSet::replace(staged, names);
+    if (aside)
+        *aside = replaced;
     if (written)
         *written = certificationsInFiles;
     return names;

@@ -20,14 +20,19 @@
 // Every file is written complete into a staging folder beside the target
 // first; `verify`, when given, is called on the staged files (with the names
 // they will take) and raises to refuse them. Only when all are complete and
-// accepted do they take their names. On any failure none of them is left
-// behind, the files of the same names are untouched and EOvError names the
-// file.
+// accepted do they take their names. The parts of an earlier supply of the
+// same name ("CUR26", "CUR26_2", ...) are moved together into a dated
+// sub-folder in that same step (TorFileSet::replace), so that the folder
+// never holds a mix of two supplies under the office's names. On any failure
+// none of the new files is left behind, the earlier ones are where they were
+// and EOvError names the file.
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
+
+#include "tor/util/TorFileSet.h"
 
 class TClientDataSet;
 class TXMLRecordType;
@@ -68,12 +73,13 @@ public:
     // `warn` receives the warning about a supply in several files (default:
     // an OvMessageBox warning). Returns the files written; `written`, when
     // given, receives the certification numbers (IFILEPROGRE) of the D records
-    // in them, once every file has its name.
+    // in them, once every file has its name; `aside`, when given, where the
+    // earlier supply of that name went.
     using Verify = std::function<void(const QStringList &staged, const QStringList &names)>;
     static QStringList write(TClientDataSet &recordTable, const VelSupplyPlaces &places, const QString &fileName,
                              int certifications,
                              const std::function<void(const QString &)> &warn = {}, QSet<qint64> *written = nullptr,
-                             const Verify &verify = {});
+                             const Verify &verify = {}, TorFileSet::Replaced *aside = nullptr);
 
     // The name of file k of the supply: the chosen name, then "_2", "_3", ...
     static QString partName(const QString &fileName, int k);

@@ -1,0 +1,223 @@
+// velcu-cli controlla: the supply files' check. A folder (the year's, or one
+// named) is checked supply by supply; the parts of a supply by name
+// ("CUR26", "CUR26_2", ...) are first read for what says they belong to one
+// supply, so that an old part left beside a new supply is named as such.
+#include "src/prj/unit/cli/VelCliCommon.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QMap>
+
+namespace VelCli::detail {
+
+namespace {
+
+// What records A and B of a file say of the supply it belongs to.
+struct PartHead
+{
+    QString name;
+    bool read = false;
+    QByteArray supplyCode, supplier, part, parts, agent, certifications;
+    QDateTime written;
+};
+
+PartHead readHead(const QString &path)
+{
+    PartHead h;
+    h.name = QFileInfo(path).fileName();
+    h.written = QFileInfo(path).lastModified();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return h;
+    const QByteArray a = f.read(TVelSupplyCheck::RecordLength);
+    const QByteArray b = f.read(TVelSupplyCheck::RecordLength);
+    if (a.size() < 529 || !a.startsWith('A'))
+        return h;
+    h.read = true;
+    h.supplyCode = a.mid(15, 5);
+    h.supplier = a.mid(22, 16);
+    h.part = a.mid(521, 4);
+    h.parts = a.mid(525, 4);
+    if (b.size() >= 409 && b.startsWith('B')) {
+        h.agent = b.mid(1, 16);
+        h.certifications = b.mid(401, 8);
+    }
+    return h;
+}
+
+// The sets of files by name: a name with the "_N" parts of it among `files`.
+QList<QStringList> namedSets(const QStringList &files)
+{
+    static const QRegularExpression part(QStringLiteral("^(.+)_(\\d+)$"));
+    QSet<QString> given;
+    for (const QString &f : files)
+        given.insert(QFileInfo(f).absoluteFilePath());
+    QMap<QString, QMap<int, QString>> byBase;
+    for (const QString &f : files) {
+        const QFileInfo fi(f);
+        const auto m = part.match(fi.fileName());
+        const QString base = m.hasMatch() ? fi.absoluteDir().filePath(m.captured(1)) : QString();
+        if (m.hasMatch() && m.captured(2).toInt() >= 2 && given.contains(base))
+            byBase[base].insert(m.captured(2).toInt(), f);
+        else
+            byBase[fi.absoluteFilePath()].insert(1, f);
+    }
+    QList<QStringList> out;
+    for (const auto &parts : std::as_const(byBase))
+        out << parts.values();
+    return out;
+}
+
+// Why the files of a named set are not the parts of one supply; empty when
+// nothing says so.
+QStringList mixedReasons(const QStringList &set)
+{
+    QStringList why;
+    if (set.size() < 2)
+        return why;
+    QList<PartHead> heads;
+    for (const QString &f : set)
+        heads << readHead(f);
+    for (const PartHead &h : heads)
+        if (!h.read)
+            return why; // not a supply: the checker says so file by file
+    const PartHead &first = heads.first();
+    auto differs = [&](QByteArray PartHead::*field, const QString &what) {
+        for (const PartHead &h : heads)
+            if (h.*field != first.*field) {
+                why << s("%1 diverso (%2 \"%3\", %4 \"%5\")")
+                           .arg(what, first.name, QString::fromLatin1(first.*field).trimmed(), h.name,
+                                QString::fromLatin1(h.*field).trimmed());
+                return;
+            }
+    };
+    differs(&PartHead::parts, s("numero totale degli invii (posizioni 526-529 del record A)"));
+    for (const PartHead &h : heads)
+        if (h.parts == "0000") {
+            why << s("%1 è una fornitura in un solo file (invio \"0000\" di \"0000\")").arg(h.name);
+            break;
+        }
+    QSet<QByteArray> numbers;
+    for (const PartHead &h : heads)
+        if (h.parts != "0000" && numbers.contains(h.part)) {
+            why << s("progressivo dell'invio \"%1\" ripetuto (%2)").arg(QString::fromLatin1(h.part), h.name);
+            break;
+        } else {
+            numbers.insert(h.part);
+        }
+    differs(&PartHead::agent, s("sostituto d'imposta"));
+    differs(&PartHead::supplier, s("fornitore"));
+    differs(&PartHead::supplyCode, s("codice fornitura"));
+    differs(&PartHead::certifications, s("numero delle certificazioni della fornitura (record B)"));
+    // the parts of a supply are written together
+    for (const PartHead &h : heads)
+        if (std::abs(h.written.secsTo(first.written)) > 3600) {
+            why << s("file scritti in momenti diversi (%1 il %2, %3 il %4)")
+                       .arg(first.name, first.written.toString(QStringLiteral("dd/MM/yyyy HH:mm")), h.name,
+                            h.written.toString(QStringLiteral("dd/MM/yyyy HH:mm")));
+            break;
+        }
+    return why;
+}
+
+// Says when a named set mixes supplies; true when it does.
+bool sayMixed(Command &c, const QStringList &set)
+{
+    const QStringList why = mixedReasons(set);
+    if (why.isEmpty())
+        return false;
+    QStringList names;
+    for (const QString &f : set)
+        names << QFileInfo(f).fileName();
+    c.out << s("I file %1 non sono le parti di una sola fornitura: %2. Controllare e inviare ogni fornitura per "
+               "conto suo; i file di una fornitura precedente vanno tolti dalla cartella.\n")
+                 .arg(names.join(QStringLiteral(", ")), why.join(QStringLiteral("; ")));
+    c.out << s("Controllo non superato: file di forniture diverse.\n");
+    return true;
+}
+
+// The supplies in a folder: each file with the parts written after it
+// ("CUR26", "CUR26_2", ...), by name; a part without its first file is a
+// set of its own.
+QList<QStringList> suppliesInFolder(const QString &folder)
+{
+    static const QRegularExpression part(QStringLiteral("^(.+)_(\\d+)$"));
+    QMap<QString, QMap<int, QString>> byBase;
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo &fi : entries) {
+        const QString name = fi.fileName();
+        // the files a write leaves before its rename, and the backups
+        if (name.contains(QLatin1String(".tmp")) || name.endsWith(QLatin1String(".BAK"), Qt::CaseInsensitive))
+            continue;
+        const auto m = part.match(name);
+        if (m.hasMatch() && QFileInfo::exists(QDir(folder).filePath(m.captured(1))))
+            byBase[m.captured(1)].insert(m.captured(2).toInt(), fi.absoluteFilePath());
+        else
+            byBase[name].insert(1, fi.absoluteFilePath());
+    }
+    QList<QStringList> out;
+    for (const auto &parts : std::as_const(byBase))
+        out << parts.values();
+    return out;
+}
+
+// Every supply of a folder, each on its own; true when all are clean.
+bool checkFolder(Command &c, const QString &folder, bool *none)
+{
+    const QList<QStringList> supplies = suppliesInFolder(folder);
+    *none = supplies.isEmpty();
+    bool clean = true;
+    for (const QStringList &supply : supplies) {
+        c.out << s("Fornitura %1:\n").arg(QDir::toNativeSeparators(supply.first()));
+        clean = (!sayMixed(c, supply) && printCheck(c, supply)) && clean;
+    }
+    return clean;
+}
+
+} // namespace
+
+bool printCheck(Command &c, const QStringList &files)
+{
+    TVelSupplyCheck check;
+    const QList<TVelSupplyProblem> problems = check.run(files);
+    for (const TVelSupplyProblem &pr : problems)
+        c.out << pr.text() << '\n';
+    if (problems.isEmpty())
+        c.out << s("Controllo superato: %1 file, %2 record, %3 certificazioni.\n")
+                     .arg(files.size())
+                     .arg(check.records())
+                     .arg(check.certifications());
+    else
+        c.out << s("Controllo non superato: %1 problemi in %2 file.\n").arg(problems.size()).arg(files.size());
+    return problems.isEmpty();
+}
+
+int controlla(Command &c)
+{
+    QStringList files;
+    QStringList folders;
+    for (const QString &arg : c.p.positionalArguments())
+        (QFileInfo(arg).isDir() ? folders : files) << arg;
+    if (files.isEmpty() && folders.isEmpty())
+        folders << TdmVelFile::defaultFolder(); // without files: the year's folder
+    bool clean = true;
+    for (const QString &folder : std::as_const(folders)) {
+        bool none = false;
+        clean = checkFolder(c, folder, &none) && clean;
+        if (none) {
+            c.err << s("Nessuna fornitura nella cartella %1: indicare i file da controllare.\n")
+                         .arg(QDir::toNativeSeparators(folder));
+            clean = false;
+        }
+    }
+    if (!files.isEmpty()) {
+        // files named together: the parts of one name must be of one supply
+        bool mixed = false;
+        for (const QStringList &set : namedSets(files))
+            mixed = sayMixed(c, set) || mixed;
+        clean = !mixed && printCheck(c, files) && clean;
+    }
+    return clean ? Ok : Errors;
+}
+
+} // namespace VelCli::detail
