@@ -55,7 +55,7 @@ void write(const QString &file, const Server &s)
         throw EOvError(why);
     QByteArray text = "; Postazione dell'ufficio: il database sul server PostgreSQL.\n"
                       "; La password si indica nella variabile VELCU_DB_PASSWORD, oppure qui\n"
-                      "; (Password=) finché il file resta leggibile dal solo proprietario.\n"
+                      "; (chiave Password) finché il file resta leggibile dal solo proprietario.\n"
                       "[Database]\nEngine=postgres\n";
     text += "Host=" + s.host.trimmed().toUtf8() + "\n";
     text += "Port=" + QByteArray::number(s.port) + "\n";

@@ -10,6 +10,9 @@
 #include "src/prj/unit/model/VelStructureSeed.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
@@ -137,6 +140,54 @@ private slots:
         r = program(QStringLiteral("velcu-cli"), QStringList{QStringLiteral("stato")} + TestDb::cliArgs()
                                                      + QStringList{QStringLiteral("--db-user"), m_login});
         QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
+    }
+
+    // velcu-db configura: a workstation's ini, written only once the values
+    // are sound and the server answered, readable by its owner only.
+    void aWorkstationIsConfiguredFromTheCommandLine_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port"); // 0: the test server's
+        QTest::addColumn<QString>("error"); // empty: written
+        QTest::newRow("mistyped server") << "server segreteria" << 0 << "Server non valido: \"server segreteria\"";
+        QTest::newRow("no server there") << "127.0.0.1" << 1 << "Collegamento al server";
+        QTest::newRow("written") << "" << 0 << "";
+    }
+
+    void aWorkstationIsConfiguredFromTheCommandLine()
+    {
+        if (!TestDb::isPostgres())
+            QSKIP("a workstation of a server");
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QFETCH(QString, error);
+        const TOvDbConfig c = TestDb::config();
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("velcu.ini"));
+        const Result r = program(QStringLiteral("velcu-db"),
+                                 {QStringLiteral("configura"), QStringLiteral("--db-host"), host.isEmpty() ? c.host : host,
+                                  QStringLiteral("--db-port"), QString::number(port ? port : c.port),
+                                  QStringLiteral("--db-name"), c.database, QStringLiteral("--db-user"), m_login,
+                                  QStringLiteral("--db-config"), ini});
+        if (!error.isEmpty()) {
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(error), qPrintable(r.err));
+            QVERIFY(!QFileInfo::exists(ini));
+            return;
+        }
+        QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        QVERIFY2(text.contains(QStringLiteral("[Database]\nEngine=postgres\nHost=%1\nPort=%2\nName=%3\nUser=%4\n")
+                                   .arg(c.host).arg(c.port).arg(c.database, m_login)),
+                 qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("Password=")));
+        QCOMPARE(int(f.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther)), 0);
+        // the program on it, as that workstation (the test's schema as option)
+        const Result s = program(QStringLiteral("velcu-cli"), {QStringLiteral("stato"), QStringLiteral("--db-config"), ini,
+                                                               QStringLiteral("--db-options"), c.connectOptions});
+        QVERIFY2(s.status == 0, qPrintable(s.out + s.err));
     }
 };
 
