@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages velcu needs, when any is missing. Run as root.
+# Extra package names on the command line are installed the same way
+# (scripts/package.sh asks for the packaging tools).
 set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
@@ -9,6 +11,7 @@ PACKAGES=(
   poppler-utils fonts-urw-base35 imagemagick libxml2-utils
   xvfb xauth
   qt6-translations-l10n
+  "$@"
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

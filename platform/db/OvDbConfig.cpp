@@ -158,7 +158,7 @@ QString TOvDbConfig::defaultSqlitePath()
 
 QString TOvDbConfig::defaultIniFile()
 {
-    return InstallRoot::binDir() + QStringLiteral("/velcu.ini");
+    return InstallRoot::iniFile();
 }
 
 namespace TOvDbOptions {
@@ -172,7 +172,8 @@ void addTo(QCommandLineParser &parser)
                                             QString::fromLatin1(s.valueName)));
     }
     parser.addOption(QCommandLineOption(QString::fromLatin1(kConfigOption),
-                                        QStringLiteral("File di configurazione (predefinito: bin/velcu.ini)."),
+                                        QStringLiteral("File di configurazione (predefinito: bin/velcu.ini, o velcu.ini "
+                                                       "nella cartella dei dati dell'utente per il programma installato)."),
                                         QStringLiteral("file")));
 }
 
@@ -218,7 +219,7 @@ TOvDbConfig resolve(const QCommandLineParser *parser, const QProcessEnvironment 
             v.set = true;
             v.origin = origin;
             v.value = key == QLatin1String("Password") ? iniPassword(iniFile, ini) : iniText(ini, fullKey);
-            apply(cfg, key, v, InstallRoot::root());
+            apply(cfg, key, v, InstallRoot::dataRoot());
         }
     } else if (explicitIni) {
         throw EOvError(QStringLiteral("File di configurazione non trovato: \"%1\".").arg(iniFile));

@@ -2,12 +2,13 @@
 // Which database to open: the embedded SQLite file or a PostgreSQL server.
 //
 // Layers, each overriding the one before:
-//   1. built-in defaults: SQLite on <root>/usr/rag/velcu-demo.sqlite;
+//   1. built-in defaults: SQLite on <data root>/usr/rag/velcu-demo.sqlite;
 //      PostgreSQL localhost:5432, database "velcu", user of libpq's default;
 //   2. the ini file, section [Database], keys Engine, Path, Host, Port, Name,
-//      User, Password, Options. The file is <root>/bin/velcu.ini, or the one
-//      named by VELCU_DB_CONFIG or --db-config (then it must exist).
-//      A relative Path is taken from the installation root.
+//      User, Password, Options. The file is <root>/bin/velcu.ini (or
+//      <data root>/velcu.ini when the data root is the user's, InstallRoot.h),
+//      or the one named by VELCU_DB_CONFIG or --db-config (then it must exist).
+//      A relative Path is taken from the data root.
 //      A Password is accepted only from a file other users cannot read;
 //   3. environment: VELCU_DB_ENGINE, VELCU_DB_PATH, VELCU_DB_HOST,
 //      VELCU_DB_PORT, VELCU_DB_NAME, VELCU_DB_USER, VELCU_DB_OPTIONS, and the

@@ -1,11 +1,14 @@
 #include "platform/framework/TfmOvMDIMain.h"
 
+#include "platform/db/InstallRoot.h"
+
 #include "platform/framework/OvIcons.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/framework/TfmOvChildDoc.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLinearGradient>
@@ -290,5 +293,8 @@ void TfmOvMDIMain::showAbout()
     QString title = QGuiApplication::applicationDisplayName();
     if (title.isEmpty())
         title = QCoreApplication::applicationName();
-    OvMessageBox(QStringLiteral("%1\r\nVersione %2").arg(title, programVersion()), MB_OK | MB_ICONINFORMATION);
+    // the version of the build, and where this workstation keeps its files
+    OvMessageBox(QStringLiteral("%1\r\nVersione %2\r\nCartella dei dati: %3")
+                     .arg(title, programVersion(), QDir::toNativeSeparators(InstallRoot::dataRoot())),
+                 MB_OK | MB_ICONINFORMATION);
 }

@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QRegularExpression>
+#include <QSqlQuery>
 
 #include <array>
 #include <optional>
@@ -229,10 +231,31 @@ bool TdmragConnessione::OpenConnection()
     return true;
 }
 
+bool TdmragConnessione::mayRun(const QString &repair)
+{
+    static const QRegularExpression target(QStringLiteral("^\\s*(UPDATE|DELETE\\s+FROM)\\s+([A-Za-z_][A-Za-z0-9_]*)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = target.match(repair);
+    if (!m.hasMatch())
+        return true;
+    const QString privilege = m.captured(1).startsWith(QLatin1Char('U'), Qt::CaseInsensitive) ? QStringLiteral("UPDATE")
+                                                                                               : QStringLiteral("DELETE");
+    QSqlQuery q = xqoMain.exec(QStringLiteral("SELECT has_table_privilege(:T, :P)"),
+                               {{QStringLiteral("T"), m.captured(2).toLower()}, {QStringLiteral("P"), privilege}});
+    return q.next() && q.value(0).toBool();
+}
+
 void TdmragConnessione::runRepairs()
 {
     const QStringList repairs = repairStatements();
     for (int i = 0; i < repairs.size(); ++i) {
+        // A workstation of a shared server reads the payroll tables and may
+        // not write them (velcu-db postazioni, which runs these repairs as
+        // the tables' owner): a repair it may not run is left to the server's
+        // set-up. Asked before, since a refused statement would end the
+        // transaction.
+        if (xqoMain.isPostgres() && !mayRun(repairs[i]))
+            continue;
         try {
             xqoMain.exec(repairs[i]);
         } catch (const EDatabaseError &e) {

@@ -62,6 +62,8 @@ private:
     void loadCatalogue();
     bool refuse(const QString &text);
     void runRepairs();
+    // False when this login may not run the repair (PostgreSQL privileges).
+    bool mayRun(const QString &repair);
     void registerReports();
 
     Paths m_paths;

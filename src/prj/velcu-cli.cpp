@@ -18,5 +18,10 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VELCU_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 2 && (args.at(1) == QLatin1String("--version") || args.at(1) == QLatin1String("-v"))) {
+        out << "velcu-cli " << QCoreApplication::applicationVersion() << '\n';
+        return 0;
+    }
     return VelCli::run(QCoreApplication::arguments(), out, err);
 }

@@ -1,13 +1,17 @@
 // velcu: the CU program of the school office.
 //
-// Database options come from velcu.ini beside the program, the environment
-// and the command line (see OvDbConfig.h); --help lists them.
+// Database options come from velcu.ini (beside the program on a stage, in the
+// user's data folder when installed), the environment and the command line
+// (see OvDbConfig.h); --help lists them. With none of them and no demo
+// database yet, the first start asks which database to use.
 #include "platform/core/OvExceptions.h"
 #include "tor/util/TorCampagna.h"
 #include "platform/db/OvDbConfig.h"
 #include "platform/framework/OvApplication.h"
 #include "platform/framework/OvIcons.h"
 #include "platform/framework/OvMessages.h"
+#include "src/prj/unit/shell/TfmVelPrimoAvvio.h"
+#include "src/prj/unit/shell/VelSchemaUpdate.h"
 #include "src/prj/unit/shell/VelStartup.h"
 
 #include <QCommandLineParser>
@@ -37,6 +41,14 @@ int main(int argc, char **argv)
     TVelStartup::Options options;
     try {
         options.db = TOvDbOptions::resolve(&cli);
+        // a workstation with no database yet: the demo school or the server
+        if (!TfmVelPrimoAvvio::ensureDatabase(options.db))
+            return 1;
+        options.db = TOvDbOptions::resolve(&cli);
+        // a newer version on the workstation's own database: said once
+        const QString updated = VelSchemaUpdate::bringUpToDate(options.db);
+        if (!updated.isEmpty())
+            OvMessageBox(updated, MB_OK | MB_ICONINFORMATION);
     } catch (const EOvException &e) {
         OvMessageBox(e.message(), MB_OK | MB_ICONERROR);
         return 2;

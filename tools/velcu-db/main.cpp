@@ -16,11 +16,13 @@
 // ("TNIS_ISCRITTO.tsv"), checked before anything is written.
 // Exit status: 0 done, 1 failure (message on standard error), 2 bad usage.
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvItalian.h"
 #include "platform/db/InstallRoot.h"
 #include "platform/db/OvDbConfig.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvSchemaInstaller.h"
+#include "platform/db/OvWorkstationIni.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/util/TorCampagna.h"
@@ -29,6 +31,7 @@
 #include "tools/codetables/CodeTableText.h"
 #include "tools/velcu-db/DemoPayees.h"
 #include "tools/velcu-db/InstallPermissions.h"
+#include "tools/velcu-db/WorkstationRole.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -96,6 +99,11 @@ int create(const QCommandLineParser &parser)
     // First of all, which database this run changes.
     if (!quiet)
         err() << config.workingDatabaseLine() << '\n' << Qt::flush;
+    if (!quiet && !demo && TOvWorkstationIni::nothingConfigured(config))
+        err() << "Nessun database configurato: si crea il database SQLite della postazione, senza dati. Per provare il "
+                 "programma: velcu-db create --demo; per il server dell'ufficio: velcu-db configura --db-host SERVER "
+                 "--db-name DATABASE --db-user UTENTE.\n"
+              << Qt::flush;
     QElapsedTimer timer;
     timer.start();
 
@@ -121,7 +129,9 @@ int create(const QCommandLineParser &parser)
     // The structures of the fiscal store follow the record model shipped with
     // this program: written at every set-up, row counters left alone.
     const VelSeedResult seeded = seedStructures(conn, QStringLiteral("vel"), Campagna::AnnoFinanziario);
-    protectConfigurationFolder(InstallRoot::etcDir());
+    // an installed package's folder is the package's to set, not ours
+    if (!InstallRoot::separateDataRoot())
+        protectConfigurationFolder(InstallRoot::etcDir());
     if (!quiet && (seeded.inserted || seeded.updated))
         out() << "Strutture dell'archivio fiscale: " << seeded.inserted << " nuove, " << seeded.updated
               << " aggiornate" << (seeded.moved ? QStringLiteral(", %1 con chiave nuova").arg(seeded.moved) : QString())
@@ -171,7 +181,7 @@ int listTables()
     QStringList pending, done;
     for (const QString &f : files) {
         TClientDataSet ds;
-        VelCodeTables::load(ds, f, dir.path());
+        VelCodeTables::load(ds, f);
         const QString name = QFileInfo(f).completeBaseName();
         if (ds.isEmpty())
             pending << name;
@@ -201,6 +211,10 @@ void importTable(const QString &file)
                            .arg(name));
     TClientDataSet shipped;
     VelCodeTables::load(shipped, QFileInfo(target).fileName());
+    // the office's copy, beside the shipped one on a stage, in the data
+    // folder for an installed package
+    const QString own = QDir(VelCodeTables::ownFolder()).filePath(QFileInfo(target).fileName());
+    ovMakePath(VelCodeTables::ownFolder());
     // checked into a scratch file first: the table in use changes only once
     // the whole file is right
     QTemporaryDir scratch;
@@ -220,8 +234,73 @@ void importTable(const QString &file)
                            .arg(file, want.join(QStringLiteral(", ")), got.join(QStringLiteral(", "))));
     if (rows == 0)
         throw EOvError(QStringLiteral("%1: nessun codice.").arg(file));
-    CodeTableText::convert(file, target, true);
-    out() << "Tabella " << name << ": " << rows << " codici caricati in " << QDir::toNativeSeparators(target) << ".\n";
+    CodeTableText::convert(file, own, true);
+    out() << "Tabella " << name << ": " << rows << " codici caricati in " << QDir::toNativeSeparators(own) << ".\n";
+}
+
+// A workstation of the office's server: its ini written once the server
+// answered (the password from the environment, never written here).
+int configure(const QCommandLineParser &parser)
+{
+    TOvWorkstationIni::Server s;
+    s.host = parser.value(QStringLiteral("db-host"));
+    s.database = parser.value(QStringLiteral("db-name"));
+    s.user = parser.value(QStringLiteral("db-user"));
+    if (parser.isSet(QStringLiteral("db-port"))) {
+        bool ok = false;
+        s.port = parser.value(QStringLiteral("db-port")).toInt(&ok);
+        if (!ok)
+            s.port = 0;
+    }
+    if (s.host.isEmpty() || s.database.isEmpty() || s.user.isEmpty()) {
+        err() << "Uso: velcu-db configura --db-host SERVER [--db-port PORTA] --db-name DATABASE --db-user UTENTE "
+                 "(password in VELCU_DB_PASSWORD).\n";
+        return 2;
+    }
+    if (const QString why = TOvWorkstationIni::problem(s); !why.isEmpty())
+        throw EOvError(why);
+    const QString file = parser.isSet(QStringLiteral("db-config")) ? parser.value(QStringLiteral("db-config"))
+                                                                  : InstallRoot::iniFile();
+    TOvDbConfig trial = TOvWorkstationIni::config(s);
+    trial.password = qEnvironmentVariable("VELCU_DB_PASSWORD", qEnvironmentVariable("PGPASSWORD"));
+    {
+        TOvSQLConnection conn(trial);
+        if (!conn.open())
+            throw EOvError(QStringLiteral("Collegamento al server %1 non riuscito: %2")
+                               .arg(trial.describe(), conn.lastErrorText()));
+    }
+    TOvWorkstationIni::write(file, s);
+    TOvIniFile::check(file);
+    out() << "Configurazione della postazione scritta in " << QDir::toNativeSeparators(file) << ": server "
+          << trial.describe() << ".\n";
+    return 0;
+}
+
+// The server side of an office with several workstations.
+int workstations(const QCommandLineParser &parser)
+{
+    const TOvDbConfig config = TOvDbOptions::resolve(&parser);
+    err() << config.workingDatabaseLine() << '\n' << Qt::flush;
+    if (!config.isPostgres())
+        throw EOvError(QStringLiteral("velcu-db postazioni vale per un server PostgreSQL: indicarlo in velcu.ini "
+                                      "([Database] Engine=postgres) o con --db-engine postgres."));
+    TOvSQLConnection conn(config);
+    conn.openOrThrow();
+    const QString role = parser.isSet(QStringLiteral("ruolo")) ? parser.value(QStringLiteral("ruolo"))
+                                                               : QString::fromLatin1(WorkstationRole::DefaultRole);
+    const WorkstationRole::Report r = WorkstationRole::setUp(conn, role, parser.values(QStringLiteral("utente")));
+    out() << "Ruolo delle postazioni " << r.role << (r.created ? " creato" : " aggiornato") << ": lettura e scrittura su "
+          << r.storeTables.size() << " tabelle del programma e " << r.sequences.size() << " generatori, sola lettura su "
+          << r.payrollTables.size() << " tabelle delle retribuzioni.\n";
+    out() << "Correzioni dei dati delle retribuzioni eseguite: " << r.repairs << ".\n";
+    if (r.members.isEmpty())
+        out() << "Nessun utente iscritto al ruolo: velcu-db postazioni --utente NOME per iscriverne uno.\n";
+    else
+        out() << "Utenti delle postazioni: " << r.members.join(QStringLiteral(", ")) << ".\n";
+    for (const QString &login : r.newLogins)
+        out() << "Utente " << login << " creato senza password: impostarla sul server (psql: \\password " << login
+              << ").\n";
+    return 0;
 }
 
 int tables(const QCommandLineParser &parser)
@@ -241,20 +320,35 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     ovInstallItalian(app);
     QCoreApplication::setApplicationName(QStringLiteral("velcu-db"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELCU_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Crea o aggiorna il database di velcu (SQLite o PostgreSQL).\n"
         "Comandi: create   crea tabelle, generatori e funzioni; con --demo anche i dati dell'istituto dimostrativo.\n"
+        "         configura  scrive velcu.ini della postazione per il server PostgreSQL dell'ufficio\n"
+        "                  (--db-host, --db-port, --db-name, --db-user; password in VELCU_DB_PASSWORD).\n"
+        "         postazioni  sul server PostgreSQL: il ruolo di gruppo delle postazioni (legge le retribuzioni,\n"
+        "                  legge e scrive l'archivio fiscale) e i suoi utenti.\n"
         "         tabelle  elenca le tabelle codici; con --importa FILE carica una tabella scritta dalle\n"
         "                  istruzioni del modello (righe Codice<TAB>Descrizione, file chiamato come la tabella)."));
     parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Mostra questo aiuto.")));
-    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("create oppure tabelle"));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Mostra la versione del programma."));
+    parser.addOption(version);
+    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("create, configura, postazioni oppure tabelle"));
     parser.addOption(QCommandLineOption(QStringLiteral("importa"),
                                         QStringLiteral("tabelle: carica la tabella codici del file (ripetibile)."),
                                         QStringLiteral("FILE")));
     parser.addOption(QCommandLineOption(QStringLiteral("demo"), QStringLiteral("Aggiunge i dati dimostrativi.")));
+    parser.addOption(QCommandLineOption(QStringLiteral("ruolo"),
+                                        QStringLiteral("postazioni: nome del ruolo di gruppo (predefinito: velcu_postazioni)."),
+                                        QStringLiteral("NOME")));
+    parser.addOption(QCommandLineOption(QStringLiteral("utente"),
+                                        QStringLiteral("postazioni: utente di una postazione da iscrivere al ruolo "
+                                                       "(ripetibile; creato se manca)."),
+                                        QStringLiteral("UTENTE")));
     parser.addOption(QCommandLineOption(QStringLiteral("payees"),
                                         QStringLiteral("Aggiunge N percipienti generati dai dati dimostrativi."),
                                         QStringLiteral("N")));
@@ -277,16 +371,27 @@ int main(int argc, char **argv)
         out() << parser.helpText();
         return 0;
     }
+    if (parser.isSet(version)) {
+        out() << "velcu-db " << QCoreApplication::applicationVersion() << '\n';
+        return 0;
+    }
     const QStringList args = parser.positionalArguments();
-    if (args.size() != 1 || (args.first() != QLatin1String("create") && args.first() != QLatin1String("tabelle"))) {
-        err() << "Uso: velcu-db create [--demo] [--payees N] [opzioni del database] | velcu-db tabelle "
-                 "[--importa FILE]; --help per l'elenco.\n";
+    const QStringList commands{QStringLiteral("create"), QStringLiteral("configura"), QStringLiteral("postazioni"),
+                               QStringLiteral("tabelle")};
+    if (args.size() != 1 || !commands.contains(args.first())) {
+        err() << "Uso: velcu-db create [--demo] [--payees N] [opzioni del database] | velcu-db configura --db-host "
+                 "SERVER --db-name DATABASE --db-user UTENTE | velcu-db postazioni [--ruolo NOME] [--utente UTENTE] | "
+                 "velcu-db tabelle [--importa FILE]; --help per l'elenco.\n";
         return 2;
     }
 
     try {
         if (args.first() == QLatin1String("tabelle"))
             return tables(parser);
+        if (args.first() == QLatin1String("postazioni"))
+            return workstations(parser);
+        if (args.first() == QLatin1String("configura"))
+            return configure(parser);
         return create(parser);
     } catch (const EOvException &e) {
         err() << e.message() << '\n';

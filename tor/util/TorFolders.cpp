@@ -28,13 +28,25 @@ QString made(const QString &dir)
 
 QString mainDir() { return withSlash(InstallRoot::root()); }
 QString programDir() { return withSlash(InstallRoot::binDir()); }
-QString etcDir() { return withSlash(programDir() + QStringLiteral("../etc/rag")); }
-QString usrDir() { return made(withSlash(programDir() + QStringLiteral("../usr/rag"))); }
+QString dataDir() { return withSlash(InstallRoot::dataRoot()); }
+QString etcDir() { return withSlash(InstallRoot::etcDir()); }
+QString usrDir() { return made(withSlash(InstallRoot::usrDir())); }
 QString resDir() { return mainDir() + Campagna::cartellaRes(); }
 QString tabelleDir() { return mainDir() + Campagna::cartellaTabelle(); }
-QString stpDir() { return made(mainDir() + Campagna::cartellaStampe()); }
-QString dichCuDir() { return made(mainDir() + Campagna::cartellaFornitura()); }
-QString kzDatiDir() { return made(mainDir() + Campagna::cartellaDatiTelematici()); }
+QString ownResDir() { return dataDir() + Campagna::cartellaRes(); }
+QString ownTabelleDir() { return dataDir() + Campagna::cartellaTabelle(); }
+QString stpDir() { return made(dataDir() + Campagna::cartellaStampe()); }
+QString dichCuDir() { return made(dataDir() + Campagna::cartellaFornitura()); }
+QString kzDatiDir() { return made(dataDir() + Campagna::cartellaDatiTelematici()); }
+
+QString yearFileDir()
+{
+    const QString own = ownResDir();
+    return QFileInfo::exists(resolveFile(own, QStringLiteral("TCUA_ANNOFIN.cds")))
+               || QFileInfo::exists(resolveFile(own, QStringLiteral("TCUA_ANNOFIN.cds.BAK")))
+               ? own
+               : resDir();
+}
 QString binDir() { return programDir(); }
 
 QString resolveFile(const QString &dir, const QString &name)

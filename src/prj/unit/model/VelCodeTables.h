@@ -12,8 +12,11 @@ namespace VelCodeTables {
 
 // <root>/USR/KZ2025/Res/Tabelle/ (TorFolders::tabelleDir).
 QString folder();
+// The tables the office typed from the model's instructions: the same
+// folder of the data root (TorFolders::ownTabelleDir), read before folder().
+QString ownFolder();
 // The path of the file in `dir` whose name equals fileName without regard to
-// case; empty when there is none.
+// case (for folder(), the office's copy first); empty when there is none.
 QString resolve(const QString &fileName, const QString &dir = folder());
 // Loads a table; EOvError "Tabella codici non trovata: %1" when it is missing.
 void load(TClientDataSet &ds, const QString &fileName, const QString &dir = folder());

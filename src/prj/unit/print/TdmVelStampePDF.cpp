@@ -123,7 +123,8 @@ void TdmVelStampePDF::openDipendenti()
 // The year the office works on: the file keeps it in its last row.
 void TdmVelStampePDF::openAnnoFin()
 {
-    const QString file = TorFolders::resolveFile(resDir(), QStringLiteral("TCUA_ANNOFIN.cds"));
+    const QString file = TorFolders::resolveFile(resFolder.isEmpty() ? TorFolders::yearFileDir() : resDir(),
+                                                 QStringLiteral("TCUA_ANNOFIN.cds"));
     TorUtil::loadClientDataSet(*cdsAnnoFin, file);
     cdsAnnoFin->last();
 }

@@ -232,7 +232,9 @@ void TdmVelAttivazioni::SetDocumentFolders(const QString &folder)
 {
     m_mainFolder = folder;
     const QString res = folder + kResFolder;
-    const QString stp = folder + kStpFolder;
+    // the prints go where the office writes: the data folder of an installed
+    // package, the main folder itself on a stage
+    const QString stp = folder == TorFolders::mainDir() ? TorFolders::stpDir() : folder + kStpFolder;
     for (auto [cmd, dir] : {std::pair{xasInformativa, stp}, std::pair{xasIstruzioni, stp},
                             std::pair{xasNotizie, res}, std::pair{xasNoteTel, res}})
         if (cmd->Directory.isEmpty())

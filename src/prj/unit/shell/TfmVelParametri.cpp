@@ -102,7 +102,7 @@ void TfmVelParametri::formCreate()
 void TfmVelParametri::formShow()
 {
     TfmOvDialog::formShow();
-    const VelAnnoFin::Remembered remembered = VelAnnoFin::load(cdsAnnoFin, TorFolders::resDir());
+    const VelAnnoFin::Remembered remembered = VelAnnoFin::load(cdsAnnoFin, TorFolders::yearFileDir());
     edAnnoFin->setText(remembered.year);
     edAnnoFin->selectAll();
     edAnnoFin->setFocus();
@@ -178,7 +178,7 @@ bool TfmVelParametri::clickOk()
         return false;
     QString saveError;
     try {
-        VelAnnoFin::confirm(text, cdsAnnoFin, store, TorFolders::resDir());
+        VelAnnoFin::confirm(text, cdsAnnoFin, store, TorFolders::ownResDir());
     } catch (const std::exception &e) {
         if (!valid) {
             showException(e);   // nothing changed: the dialog stays open

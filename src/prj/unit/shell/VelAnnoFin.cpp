@@ -1,6 +1,7 @@
 #include "src/prj/unit/shell/VelAnnoFin.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvFolders.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorFolders.h"
@@ -77,6 +78,8 @@ void confirm(const QString &text, TClientDataSet &cdsAnnoFin, TTorDBCds *store, 
     cdsAnnoFin.append();
     cdsAnnoFin.fieldByName(kField).setAsString(text);
     cdsAnnoFin.post();
+    // the office's copy may be the first one in its folder
+    ovTryMakePath(resDir);
     TorUtil::saveWithBackup(cdsAnnoFin, TorFolders::resolveFile(resDir, QStringLiteral("TCUA_ANNOFIN.CDS")));
 }
 

@@ -1,6 +1,7 @@
 #include "src/prj/unit/telematic/VelProduttore.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvFolders.h"
 #include "platform/core/OvSafeFile.h"
 #include "platform/db/InstallRoot.h"
 #include "src/prj/unit/model/VelCodFis.h"
@@ -18,7 +19,7 @@ const QString kDemo = QStringLiteral("FileTelematico/Dimostrativo");
 
 QString installedFile()
 {
-    return QDir(InstallRoot::etcDir()).filePath(QLatin1String(FileName));
+    return InstallRoot::shippedOrOwn(QStringLiteral("etc/rag/") + QLatin1String(FileName));
 }
 
 Setting current(const QString &programIni)
@@ -69,7 +70,11 @@ void save(const QString &code)
     text += "[FileTelematico]\nCodiceFiscaleProduttore=" + c.toLatin1() + "\n";
     if (demo)
         text += "Dimostrativo=1\n";
-    TOvSafeFile::writeFile(before.file, text, TOvSafeFile::Access::Shared);
+    // an installed package's file stays as shipped: the office's copy goes
+    // into its data folder and is read from then on
+    const QString target = InstallRoot::ownCopy(QStringLiteral("etc/rag/") + QLatin1String(FileName));
+    ovMakePath(QFileInfo(target).absolutePath());
+    TOvSafeFile::writeFile(target, text, TOvSafeFile::Access::Shared);
 }
 
 } // namespace VelProduttore

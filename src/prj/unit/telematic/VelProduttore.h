@@ -14,7 +14,8 @@ namespace VelProduttore {
 
 inline constexpr const char *FileName = "velcu-produttore.ini";
 
-// The installed configuration: etc/rag/velcu-produttore.ini of the root.
+// The installed configuration: etc/rag/velcu-produttore.ini of the root, or
+// the office's copy in the data root once "Parametri" changed it.
 QString installedFile();
 
 struct Setting
@@ -32,7 +33,8 @@ Setting current(const QString &programIni);
 // Empty when the code may go into record B; otherwise the note for the office.
 QString problem(const QString &code);
 
-// Writes the code into the installed configuration, checked first (EOvError
+// Writes the code into the office's copy of the configuration (the
+// installed file itself on a stage), checked first (EOvError
 // with the note, or with the write's cause). The demo mark stays only while
 // the demo value is kept.
 void save(const QString &code);
