@@ -1,4 +1,5 @@
 #include "src/prj/unit/editors/TfrVelCud.h"
+#include "src/prj/unit/editors/VelCorrectionBoxes.h"
 
 #include "src/prj/unit/editors/TfmVelCudIns.h"
 #include "src/prj/unit/editors/TfmVelNote.h"
@@ -304,6 +305,7 @@ void TfrVelCud::buildDetail()
         QWidget *page = nullptr;
         if (tab.structure.compare(structureName(), Qt::CaseInsensitive) == 0) {
             page = VelPageBuilder::build(s, tab.page, dsMain, lookupFn, pcCud);
+            VelCorrectionBoxes::explain(page);
             if (tab.page == QLatin1String("ANNOTAZIONI")) {
                 auto *holder = new QWidget(pcCud);
                 auto *v = new QVBoxLayout(holder);
@@ -529,7 +531,8 @@ void TfrVelCud::beforeEditCheck(TClientDataSet &)
 QString TfrVelCud::printedText()
 {
     return QStringLiteral("Il modello è già stato stampato e non può essere modificato.\r\n"
-                          "Per modificarlo sbloccarlo con il pulsante \"S\" (Sblocca) della barra in alto.");
+                          "Per modificarlo sbloccarlo con il pulsante \"S\" (Sblocca) della barra in alto.\r\n")
+           + VelCorrectionBoxes::lockedNote();
 }
 
 QString TfrVelCud::deleteQuestion() const
