@@ -18,7 +18,7 @@ QString question(const QString &path)
 
 bool mayWrite(const QString &path, bool draft, QString *said)
 {
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo(path).isFile()) // a folder in its place: the save says why it fails
         return true;
     if (draft) {
         if (const QString refusal = TVelCuPrint::draftRefusal(path); !refusal.isEmpty()) {

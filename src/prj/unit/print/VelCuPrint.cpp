@@ -71,7 +71,7 @@ const QString kDraftTitle = QStringLiteral(" - BOZZA");
 
 QString TVelCuPrint::draftRefusal(const QString &path)
 {
-    if (!QFileInfo::exists(path) || TPdkPdf::DocumentTitle(path).endsWith(kDraftTitle))
+    if (!QFileInfo(path).isFile() || TPdkPdf::DocumentTitle(path).endsWith(kDraftTitle))
         return QString();
     return QStringLiteral("Il file \"%1\" è una stampa definitiva (o non è una bozza di questo programma): una bozza "
                           "non lo sostituisce. Indicare un altro nome di file per la bozza.")
