@@ -170,6 +170,22 @@ int TPdkPdf::save(const std::function<void(const char *data, qint64 size)> &writ
     return 1;
 }
 
+QString TPdkPdf::DocumentTitle(const QString &path)
+{
+    try {
+        QPDF q;
+        q.setSuppressWarnings(true);
+        q.processFile(QFile::encodeName(path).constData());
+        QPDFObjectHandle info = q.getTrailer().getKey("/Info");
+        if (!info.isDictionary())
+            return QString();
+        QPDFObjectHandle title = info.getKey("/Title");
+        return title.isString() ? QString::fromStdString(title.getUTF8Value()) : QString();
+    } catch (const std::exception &) {
+        return QString();
+    }
+}
+
 int TPdkPdf::SetDocumentInfo(const QString &title, const QString &author, const QString &creator,
                              const QDateTime &created)
 {

@@ -57,6 +57,9 @@ public:
     // The selected document's information dictionary: title, author, the
     // creating program and the creation date (empty texts are left out).
     int SetDocumentInfo(const QString &title, const QString &author, const QString &creator, const QDateTime &created);
+    // The title in a PDF file's information dictionary, read without loading
+    // its pages; empty when the file has none or is no readable PDF.
+    static QString DocumentTitle(const QString &path);
 
     // ---- coordinates ----
     // 0: bottom-left corner (PDF's own), 1: top-left corner.

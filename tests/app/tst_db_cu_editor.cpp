@@ -230,7 +230,11 @@ private slots:
         // Editing, typing in a box or adding a note: refused, saying why and how to unlock.
         const QString printed = QStringLiteral("Il modello è già stato stampato e non può essere modificato.\r\n"
                                                "Per modificarlo sbloccarlo con il pulsante \"S\" (Sblocca) della "
-                                               "barra in alto.");
+                                               "barra in alto.\r\nSe il CU è già stato inviato all'Agenzia delle "
+                                               "Entrate, correggerlo vuol dire inviarne la sostituzione: dopo averlo "
+                                               "sbloccato e corretto, segnare \"Sostituzione\" con il protocollo "
+                                               "della ricevuta nella pagina \"Dati Anagrafici\" e inviarlo con "
+                                               "\"su Prenotazione\".");
         fr->acModifica->trigger();
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
         QCOMPARE(r.texts(), QStringList{printed});

@@ -11,6 +11,7 @@
 #include "platform/framework/OvForms.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/dialogs/TfmVelPDF.h"
+#include "src/prj/unit/dialogs/VelAskReplace.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCudLayout.h"
 #include "src/prj/unit/print/TdmVelMain.h"
@@ -27,6 +28,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QDateTime>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -704,11 +707,51 @@ private slots:
         QVERIFY(form->createPdf());
         QCOMPARE(states().value(QStringLiteral("VERDI")), QStringLiteral("1"));
         QVERIFY(form->meOut->toPlainText().contains(QStringLiteral("CU stampati: 2 (segnati come stampati ora: 2).")));
-        // printed again: nothing more to lock, nothing asked
+        // printed again: nothing more to lock, but the file is there and the
+        // window asks before replacing it; "No" leaves it as it was
+        const QString final = m_dir.filePath(QStringLiteral("Bozza/CU-2026.pdf"));
+        const QDateTime written = QFileInfo(final).lastModified();
+        user.answer(IDNO, VelAskReplace::question(final));
+        QVERIFY(!form->createPdf());
+        QCOMPARE(QFileInfo(final).lastModified(), written);
+        QVERIFY(form->meOut->toPlainText().endsWith(QStringLiteral("Stampa non eseguita: il file esistente resta com'è.")));
+        user.answer(IDYES, VelAskReplace::question(final));
         QVERIFY(form->createPdf());
         QCOMPARE(user.pendingAnswers(), 0);
-        QVERIFY(!pagesHave(readPdf(m_dir.filePath(QStringLiteral("Bozza/CU-2026.pdf"))), QStringLiteral("BOZZA")));
+        QVERIFY(!pagesHave(readPdf(final), QStringLiteral("BOZZA")));
+
+        // a draft given the final print's name is refused, whatever the office
+        // would answer: the final document stays
+        const QByteArray finalBytes = fileBytes(final);
+        form->chkBozza->setChecked(true);
+        form->edPdfFileName->setText(QStringLiteral("CU-2026"));
+        user.clear();
+        QVERIFY(!form->createPdf());
+        QCOMPARE(user.texts(), QStringList{TVelCuPrint::draftRefusal(final)});
+        QVERIFY(user.lastText().contains(QStringLiteral("è una stampa definitiva")));
+        QCOMPARE(fileBytes(final), finalBytes);
+        // a draft replaces a draft, once asked
+        const QString draft = m_dir.filePath(QStringLiteral("Bozza/CU-2026-Bozza.pdf"));
+        form->edPdfFileName->setText(QStringLiteral("CU-2026-Bozza"));
+        user.answer(IDYES, VelAskReplace::question(draft));
+        QVERIFY(form->createPdf());
+        QCOMPARE(user.pendingAnswers(), 0);
         form->close();
+
+        // the run itself refuses the same, whoever drives it
+        TVelCuPrint run(*m_store, stampe, main);
+        run.open();
+        run.draft = true;
+        run.outputFolder = m_dir.filePath(QStringLiteral("Bozza"));
+        QVERIFY_THROWS_EXCEPTION(EOvError, (void)run.print(run.allRows(), QStringLiteral("CU-2026")));
+        QCOMPARE(fileBytes(final), finalBytes);
+        run.close();
+    }
+
+    static QByteArray fileBytes(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     static bool pagesHave(const QList<Page> &pages, const QString &word)

@@ -6,6 +6,7 @@
 // the command says payee by payee what it did, and a new run removes what an
 // interrupted one left in the delivery folder.
 #include "support/KillSeed.h"
+#include "support/ScriptedResponder.h"
 #include "support/PdfWords.h"
 #include "support/TestDb.h"
 #include "support/TestStore.h"
@@ -13,8 +14,17 @@
 
 #include "platform/db/OvSQLConnection.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
+#include "platform/framework/OvForms.h"
+#include "src/prj/unit/dialogs/TfmVelPDF.h"
+#include "src/prj/unit/print/TdmVelMain.h"
+#include "src/prj/unit/print/TdmVelStampePDF.h"
 
+#include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -197,6 +207,44 @@ private slots:
         QVERIFY(!pages.isEmpty());
         for (const PdfWords::Page &page : pages)
             QVERIFY(PdfWords::has(page, QStringLiteral("BOZZA")));
+    }
+
+    // The print window does the same: one PDF per payee in the folder it is
+    // given, the same bytes, each CU locked; a second run asks before it
+    // replaces the payees' files, and "No" leaves them.
+    void theWindowWritesOnePdfPerPayee()
+    {
+        QVERIFY(!m_whole.isEmpty());
+        QVERIFY(locked().isEmpty());
+        const QString folder = path(QStringLiteral("finestra"));
+        TdmVelStampePDF stampe;
+        TdmVelMain main;
+        ScriptedResponder user;
+        std::unique_ptr<TfmVelPDF> form(ovCreate<TfmVelPDF>(nullptr, m_store.get(), &stampe, &main));
+        form->show();
+        QVERIFY(!form->edCartella->isEnabled());
+        form->chkPerPercipiente->setChecked(true);
+        QVERIFY(form->edCartella->isEnabled());
+        form->edCartella->setText(folder);
+        user.answer(IDYES, TfmVelPDF::lockQuestion(kPayees, kPayees));
+        QVERIFY(form->createPdf());
+        QCOMPARE(pdfsIn(folder), QSet<QString>(m_codes.cbegin(), m_codes.cend()));
+        QCOMPARE(hiddenIn(folder), QStringList());
+        QCOMPARE(locked().size(), kPayees);
+        checkDelivered(folder, locked());
+        QVERIFY2(form->meOut->toPlainText().contains(
+                     QStringLiteral("PDF per percipiente: %1 su %1 nella cartella").arg(kPayees)),
+                 qPrintable(form->meOut->toPlainText()));
+        QVERIFY(form->meOut->toPlainText().contains(QStringLiteral("CU segnati come stampati ora: %1.").arg(kPayees)));
+        QCOMPARE(form->pbAvanzamento->value(), kPayees);
+
+        const QDateTime written = QFileInfo(QDir(folder).filePath(m_codes.first() + QStringLiteral(".pdf"))).lastModified();
+        user.answer(IDNO, TfmVelPDF::payeesReplaceQuestion(folder, kPayees));
+        QVERIFY(!form->createPdf());
+        QCOMPARE(QFileInfo(QDir(folder).filePath(m_codes.first() + QStringLiteral(".pdf"))).lastModified(), written);
+        QCOMPARE(user.pendingAnswers(), 0);
+        form->close();
+        unlockAll();
     }
 
     // kill -9 at random moments: during the reading, the document, the cut

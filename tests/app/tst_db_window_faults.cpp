@@ -320,6 +320,8 @@ private slots:
              {}},
             {"CU sintetico: nessun programma per i PDF", "xafStampa",
              [&](QWidget *w) {
+                 // the document the case above wrote is there: asked first
+                 user.answer(IDYES, QStringLiteral("CU-2026.pdf\" esiste già"));
                  user.answer(IDYES, QStringLiteral("segnerà come stampati")); // the CUs locked from here on
                  click(asPrint(w)->buCreatePdf);
              },
@@ -329,7 +331,10 @@ private slots:
              },
              noViewerFor(cuPdf)},
             {"CU sintetico: nome del file cambiato dopo la stampa", "xafStampa",
-             [&](QWidget *w) { click(asPrint(w)->buCreatePdf); },
+             [&](QWidget *w) {
+                 user.answer(IDYES, QStringLiteral("CU-2026.pdf\" esiste già"));
+                 click(asPrint(w)->buCreatePdf);
+             },
              [&](QWidget *w) {
                  asPrint(w)->edPdfFileName->setText(QStringLiteral("CU-2026-copia"));
                  click(asPrint(w)->buOpenPdf);

@@ -30,7 +30,9 @@ private slots:
                                              "periodo d'imposta 2025", "Firma ricevute", "USR\\KZ2025\\Stp"};
         QTest::newRow("invio") << QStringLiteral("invio_telematico.pdf")
                                << QStringList{"Istruzioni per l'invio telematico", "Crea File telematico", "CUR26",
-                                              "USR\\KZ2025\\DichCU", "Entratel", "ricevuta"};
+                                              "USR\\KZ2025\\DichCU", "Entratel", "ricevuta",
+                                              "Correggere un CU già inviato", "su Prenotazione",
+                                              "velcu-cli fornitura --prenotati"};
         QTest::newRow("Provvedimento") << QStringLiteral("Provvedimento.pdf")
                                        << QStringList{"Provvedimento di approvazione", "15 gennaio 2026",
                                                       "www.agenziaentrate.gov.it", "Agenzia delle Entrate"};

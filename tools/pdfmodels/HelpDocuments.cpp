@@ -139,11 +139,32 @@ QStringList transmissionText()
                        "dell'istituto."),
         QStringLiteral("- Scaricare e conservare la ricevuta dell'Agenzia. Se la fornitura o alcune certificazioni "
                        "sono scartate, correggere i dati, creare un nuovo file e ritrasmetterlo."),
-        QStringLiteral("## 4. Correggere una certificazione già trasmessa"),
-        QStringLiteral("Una certificazione trasmessa con errori si annulla o si sostituisce con una nuova "
-                       "trasmissione, secondo le istruzioni ufficiali. Nel programma, dopo aver corretto i dati, "
-                       "si crea il file su Prenotazione con le sole certificazioni interessate e lo si trasmette "
-                       "come sopra."),
+        QStringLiteral("## 4. Correggere un CU già inviato"),
+        QStringLiteral("Un CU già trasmesso e accolto non si corregge inviandolo di nuovo come CU ordinario: "
+                       "l'Agenzia lo riceverebbe due volte. Si invia invece una fornitura di correzione con il solo "
+                       "CU da sostituire (con i dati giusti) o da annullare, indicando il protocollo che la ricevuta "
+                       "dell'Agenzia gli ha assegnato."),
+        QStringLiteral("- Dalla ricevuta dell'invio annotare, per ogni CU da correggere, l'identificativo del "
+                       "protocollo (17 cifre) e il progressivo del CU (6 cifre)."),
+        QStringLiteral("- Operazioni > Dati CU: cercare il CU (Cerca per cognome o codice fiscale). Se è già stato "
+                       "stampato, sbloccarlo con \"Sblocca\" e correggerne i dati; un CU da annullare non va "
+                       "corretto."),
+        QStringLiteral("- Nella pagina \"Dati Anagrafici\" segnare \"Sostituzione\" (il CU prende il posto di "
+                       "quello inviato) oppure, sotto TIPO DI COMUNICAZIONE, \"Annullamento\" (il CU inviato "
+                       "viene cancellato), e scrivere l'identificativo e il progressivo del protocollo. Confermare."),
+        QStringLiteral("- File telematico > File Telematico: scegliere \"su Prenotazione\". I CU segnati per "
+                       "sostituzione o annullamento sono in cima all'elenco, in grassetto, già selezionati; "
+                       "controllare che ci siano tutti e soli quelli da correggere. Se la fornitura mescola CU "
+                       "segnati e CU ordinari il programma lo dice, nominandoli, e chiede se proseguire."),
+        QStringLiteral("- Premere \"Crea File telematico\" e \"Salva\", poi controllare e trasmettere il file "
+                       "come sopra, e conservare la nuova ricevuta."),
+        QStringLiteral("- Ristampare il CU sostituito e consegnarlo al percipiente."),
+        QStringLiteral("- Dopo l'invio togliere il segno di correzione dai CU, perché non partano di nuovo come "
+                       "correzione nella fornitura successiva."),
+        QStringLiteral("Da riga di comando: velcu-cli correzione --sostituisci CF --protocollo "
+                       "IDENTIFICATIVO/PROGRESSIVO (oppure --annulla CF), velcu-cli correzione per l'elenco dei CU "
+                       "segnati, velcu-cli fornitura --prenotati per la fornitura di correzione, velcu-cli "
+                       "correzione --togli CF dopo l'invio."),
         QStringLiteral("I termini di trasmissione sono riassunti nel capitolo 2 delle istruzioni (menu ? > "
                        "Istruzioni CU {AI}); fanno fede le istruzioni ufficiali dell'Agenzia delle Entrate."),
     };

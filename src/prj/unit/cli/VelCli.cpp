@@ -222,6 +222,8 @@ int fornitura(Command &c, LazySession &db)
     if (!QFileInfo(QFileInfo(outFile).absolutePath()).isDir())
         throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
     const QStringList codes = taxCodes(p);
+    if (p.isSet(QStringLiteral("prenotati")) && !codes.isEmpty())
+        throw UsageError{s("--prenotati invia tutti i CU segnati per la correzione: non va con --cf.")};
     const bool forza = p.isSet(QStringLiteral("forza"));
     Session &session = db.get();
 
@@ -261,7 +263,15 @@ int fornitura(Command &c, LazySession &db)
     c.err.flush();
     dm.open();
     QList<int> rows;
-    if (codes.isEmpty()) {
+    const bool prenotati = p.isSet(QStringLiteral("prenotati"));
+    if (prenotati) {
+        rows = reservedRows(dm.dip());
+        if (rows.isEmpty()) {
+            c.err << s("Nessun CU segnato per sostituzione o annullamento: segnarli con velcu-cli correzione.\n");
+            dm.closeDataSets();
+            return Errors;
+        }
+    } else if (codes.isEmpty()) {
         rows = dm.visitedRows(TdmVelFile::All);
     } else {
         TClientDataSet &dip = dm.dip();
@@ -284,6 +294,10 @@ int fornitura(Command &c, LazySession &db)
     }
     if (rows.isEmpty()) {
         c.err << s("Nessuna certificazione da inviare.\n");
+        dm.closeDataSets();
+        return Errors;
+    }
+    if (mixedSupplyRefused(c, dm.dip(), rows, prenotati || !codes.isEmpty())) {
         dm.closeDataSets();
         return Errors;
     }
@@ -375,14 +389,20 @@ QString usage()
              "              --inpdap uniemens|noipa  --sovrascrivi mai|sempre  --forza-stampati  --cf CF...\n"
              "  fornitura   scrive la fornitura telematica e la controlla\n"
              "              --out FILE  --cf CF...  --forza  --cartella-lavoro CARTELLA\n"
+             "              --prenotati: solo i CU segnati per sostituzione o annullamento\n"
+             "              --misto: accetta CU ordinari e correzioni nella stessa fornitura\n"
              "              (--out predefinito: %1%2 dell'installazione)\n"
              "  stampa      stampa i CU in PDF\n"
              "              --sintetico|--ordinario  --out FILE.pdf  --per-percipiente CARTELLA\n"
              "              --fronte-retro  --firma-omessa  --bozza  --sovrascrivi  --cf CF...\n"
-             "              (--out predefinito: %3%4.pdf, %3%5.pdf con --ordinario)\n"
+             "              (--out predefinito: %3%4.pdf, %3%5.pdf con --ordinario; con --bozza il nome\n"
+             "              finisce in -Bozza.pdf e una bozza non sostituisce mai una stampa definitiva)\n"
              "  controlla   controlla i file di una fornitura: FILE... o CARTELLA; senza file, le\n"
              "              forniture della cartella %1 dell'installazione\n"
              "              --coerenza: controlla invece la coerenza dei CU in archivio\n"
+             "  correzione  elenca i CU segnati per sostituzione o annullamento; ne segna uno con\n"
+             "              --sostituisci CF|--annulla CF  --protocollo IDENTIFICATIVO/PROGRESSIVO  [--mese N]\n"
+             "              e toglie il segno con --togli CF\n"
              "  stato       anno, CU in archivio, stampati, dati del sostituto e del fornitore\n"
              "  sostituto   mostra i dati del sostituto e del fornitore; li modifica con\n"
              "              --imposta CAMPO=VALORE (ripetibile)  --forza\n"
@@ -421,6 +441,8 @@ void addOptions(QCommandLineParser &p, const QString &command)
         valued("out", "File da scrivere (un percorso relativo parte dalla cartella corrente).", "FILE");
     if (command == QLatin1String("fornitura")) {
         flag("forza", "Prosegue anche con dati obbligatori mancanti.");
+        flag("prenotati", "Solo i CU segnati per sostituzione o annullamento.");
+        flag("misto", "Accetta CU ordinari e correzioni nella stessa fornitura.");
         valued("cartella-lavoro", "Cartella delle tabelle di lavoro (predefinita: USR/KZDati).", "CARTELLA");
     }
     if (command == QLatin1String("stampa")) {
@@ -431,6 +453,14 @@ void addOptions(QCommandLineParser &p, const QString &command)
         flag("firma-omessa", "Firma omessa ai sensi di legge.");
         flag("bozza", "Bozza: \"BOZZA\" su ogni pagina, nessun CU segnato come stampato.");
         flag("sovrascrivi", "Sostituisce il documento PDF già presente.");
+    }
+    if (command == QLatin1String("correzione")) {
+        valued("sostituisci", "Segna per la sostituzione il CU di questo codice fiscale.", "CF");
+        valued("annulla", "Segna per l'annullamento il CU di questo codice fiscale.", "CF");
+        valued("togli", "Toglie il segno di correzione dal CU di questo codice fiscale.", "CF");
+        valued("protocollo", "Protocollo del CU già inviato (17 cifre/6 cifre).", "ID/PROGR");
+        valued("mese", "Mese del CU, quando il percipiente ne ha più di uno.", "N");
+        return;
     }
     if (command == QLatin1String("sostituto")) {
         valued("imposta", "Imposta un campo del sostituto o del fornitore (ripetibile).", "CAMPO=VALORE");
@@ -460,14 +490,15 @@ QString parseError(const QCommandLineParser &p, const QString &command)
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
     const QStringList commands{QStringLiteral("import"), QStringLiteral("fornitura"), QStringLiteral("stampa"),
-                               QStringLiteral("controlla"), QStringLiteral("stato"), QStringLiteral("sostituto")};
+                               QStringLiteral("controlla"), QStringLiteral("stato"), QStringLiteral("sostituto"),
+                               QStringLiteral("correzione")};
     if (arguments.size() < 2 || arguments.at(1) == QLatin1String("--help") || arguments.at(1) == QLatin1String("-h")) {
         (arguments.size() < 2 ? err : out) << usage();
         return arguments.size() < 2 ? Usage : Ok;
     }
     const QString command = arguments.at(1);
     if (!commands.contains(command)) {
-        err << s("Comando sconosciuto: \"%1\" (import, fornitura, stampa, controlla, stato, sostituto).\n").arg(command);
+        err << s("Comando sconosciuto: \"%1\" (import, fornitura, stampa, controlla, stato, sostituto, correzione).\n").arg(command);
         return Usage;
     }
     QCommandLineParser p;
@@ -505,7 +536,9 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
                 throw UsageError{e.message()};
             }
             if (command != QLatin1String("stato")
-                && (command != QLatin1String("sostituto") || p.isSet(QStringLiteral("imposta"))))
+                && (command != QLatin1String("sostituto") || p.isSet(QStringLiteral("imposta")))
+                && (command != QLatin1String("correzione") || p.isSet(QStringLiteral("sostituisci"))
+                    || p.isSet(QStringLiteral("annulla")) || p.isSet(QStringLiteral("togli"))))
                 db.announceTo = &err;
             if (command == QLatin1String("import"))
                 status = importa(c, db);
@@ -515,6 +548,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
                 status = stampa(c, db);
             else if (command == QLatin1String("sostituto"))
                 status = sostituto(c, db);
+            else if (command == QLatin1String("correzione"))
+                status = correzione(c, db);
             else if (command == QLatin1String("controlla"))
                 status = coerenza(c, db);
             else

@@ -280,6 +280,13 @@ int controlla(Command &c);
 int stampa(Command &c, LazySession &db);
 // The coherence check of the stored CUs (velcu-cli controlla --coerenza).
 int coerenza(Command &c, LazySession &db);
+// The CUs flagged for replacement or cancellation (velcu-cli correzione).
+int correzione(Command &c, LazySession &db);
+// The rows (1-based) of a supply's certifications flagged for correction.
+QList<int> reservedRows(TClientDataSet &dip);
+// A supply mixing corrections and ordinary CUs: says which and, without
+// --misto, refuses it (true).
+bool mixedSupplyRefused(Command &c, TClientDataSet &dip, const QList<int> &rows, bool correctionSupply);
 
 // The agent's and the supplier's data (velcu-cli sostituto), and what the
 // supply still needs of them ("nessun dato", "codice fiscale", ...).

@@ -3,6 +3,7 @@
 // on disk.
 #include "src/prj/unit/cli/VelCliCommon.h"
 #include "src/prj/unit/cli/VelCliPdfSplit.h"
+#include "src/prj/unit/print/VelPerPayeePrint.h"
 
 namespace VelCli::detail {
 
@@ -20,19 +21,22 @@ QString lockedLine(const TVelCuPrint &run)
 namespace {
 
 // The document's file (--out, or the window's place and name in the year's
-// Stp folder); empty for a per-payee print without --out.
-QString outputFile(const QCommandLineParser &p, bool ordinario, bool perPayee, bool replace)
+// Stp folder, a draft's its own); empty for a per-payee print without --out.
+QString outputFile(const QCommandLineParser &p, bool ordinario, bool perPayee, bool replace, bool draft)
 {
     if (!p.isSet(QStringLiteral("out")) && perPayee)
         return QString();
     const QString outFile = p.isSet(QStringLiteral("out"))
                                 ? QFileInfo(p.value(QStringLiteral("out"))).absoluteFilePath()
-                                : QDir(TorFolders::stpDir()).absoluteFilePath(TVelCuPrint::defaultFileName(ordinario)
-                                                                               + QStringLiteral(".pdf"));
+                                : QDir(TorFolders::stpDir()).absoluteFilePath(
+                                      TVelCuPrint::defaultFileName(ordinario, draft) + QStringLiteral(".pdf"));
     if (!outFile.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         throw UsageError{s("Il file di --out deve avere l'estensione .pdf: \"%1\".").arg(p.value(QStringLiteral("out")))};
     if (!QFileInfo(QFileInfo(outFile).absolutePath()).isDir())
         throw EOvError(s("La cartella del file \"%1\" non esiste.").arg(outFile));
+    if (draft) // not even with --sovrascrivi
+        if (const QString refusal = TVelCuPrint::draftRefusal(outFile); !refusal.isEmpty())
+            throw EOvError(refusal);
     if (QFileInfo::exists(outFile) && !replace)
         throw EOvError(s("Il file \"%1\" esiste già: indicare un altro --out o aggiungere --sovrascrivi.")
                            .arg(QDir::toNativeSeparators(outFile)));
@@ -79,23 +83,7 @@ int printOneDocument(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows,
     return outcomeStatus(outcome);
 }
 
-// A payee's file name: the tax code, with anything but letters and digits (a
-// code typed wrong) made "_" so it cannot lead the file out of the folder;
-// numbered when two CUs share it, marked when it is a draft.
-QString payeeFileName(const QString &codFis, QHash<QString, int> &seen, bool draft)
-{
-    QString file = upperCode(codFis);
-    for (QChar &ch : file)
-        if (!(ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) && !ch.isDigit())
-            ch = QLatin1Char('_');
-    if (file.isEmpty())
-        file = QStringLiteral("SENZA_CODICE_FISCALE");
-    if (const int n = seen[file]++)
-        file += QStringLiteral("_%1").arg(n + 1);
-    if (draft) // never in the place of a CU delivered
-        file += QStringLiteral("-Bozza");
-    return file;
-}
+using VelPerPayeePrint::payeeFileName;
 
 // What the per-payee split did, payee by payee: the files written (their CUs
 // locked), then what failed and what was not reached, with the reason.
@@ -186,7 +174,8 @@ int stampa(Command &c, LazySession &db)
     if (sintetico == ordinario)
         throw UsageError{s("Indicare uno fra --sintetico e --ordinario.")};
     const bool perPayee = p.isSet(QStringLiteral("per-percipiente"));
-    const QString outFile = outputFile(p, ordinario, perPayee, p.isSet(QStringLiteral("sovrascrivi")));
+    const QString outFile = outputFile(p, ordinario, perPayee, p.isSet(QStringLiteral("sovrascrivi")),
+                                       p.isSet(QStringLiteral("bozza")));
     QString payeeDir;
     std::unique_ptr<VelCliPdfSplit::FolderGuard> guard;
     if (perPayee) {

@@ -5,6 +5,7 @@
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/model/VelParametriUtente.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
+#include "src/prj/unit/telematic/VelCorrections.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/query/torCQueryText.h"
 
@@ -13,12 +14,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -42,6 +47,59 @@ int installationWorkgroup()
     QSettings ini(VelParametriUtente::fileName(), QSettings::IniFormat);
     return ini.value(QStringLiteral("OVUC_Params/OVUP_DwgId")).toInt();
 }
+
+// The grid of "Dipendenti": the CUs flagged for replacement or cancellation
+// first, marked, then the others, each group in the order of cdsDip; the
+// column of LCUDSOSTITUZIONE says which correction.
+class TVelReservedGrid : public QSortFilterProxyModel
+{
+public:
+    TVelReservedGrid(TDataSetModel *source, int correctionColumn, QObject *parent)
+        : QSortFilterProxyModel(parent), m_source(source), m_column(correctionColumn)
+    {
+        setSourceModel(source);
+        sort(0);
+    }
+
+    VelCorrections::Kind kindAt(int sourceRow) const
+    {
+        TClientDataSet *ds = m_source->dataSet();
+        return ds && sourceRow < ds->recordCount() ? VelCorrections::kindOf(*ds, sourceRow)
+                                                   : VelCorrections::Kind::Nessuna;
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const int row = mapToSource(index).row();
+        const VelCorrections::Kind kind = kindAt(row);
+        if (index.column() == m_column && role == Qt::DisplayRole)
+            return VelCorrections::kindText(kind);
+        if (kind != VelCorrections::Kind::Nessuna) {
+            if (role == Qt::FontRole) {
+                QFont f;
+                f.setBold(true);
+                return f;
+            }
+            if (role == Qt::ToolTipRole && m_source->dataSet())
+                return VelCorrections::describeCorrection(*m_source->dataSet(), row);
+        }
+        return QSortFilterProxyModel::data(index, role);
+    }
+
+protected:
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override
+    {
+        const bool l = kindAt(left.row()) != VelCorrections::Kind::Nessuna;
+        const bool r = kindAt(right.row()) != VelCorrections::Kind::Nessuna;
+        if (l != r)
+            return l;
+        return left.row() < right.row();
+    }
+
+private:
+    TDataSetModel *m_source;
+    int m_column;
+};
 
 } // namespace
 
@@ -74,11 +132,28 @@ TfmVelFile::TfmVelFile(QWidget *parent, TdmVelFile *module) : TfmOvWizard(parent
     l1->addWidget(rg);
     l1->addWidget(new QLabel(QStringLiteral("Selezionare i lavoratori Dipendenti per i quali si vuole generare il file telematico"),
                              tsDipendenti));
+    auto *searchRow = new QHBoxLayout;
+    auto *lbCerca = new QLabel(QStringLiteral("&Cerca per cognome o codice fiscale:"), tsDipendenti);
+    edCerca = new QLineEdit(tsDipendenti);
+    edCerca->setObjectName(QStringLiteral("edCerca"));
+    edCerca->setClearButtonEnabled(true);
+    edCerca->setPlaceholderText(QStringLiteral("Invio: successivo; Spazio nell'elenco: seleziona"));
+    edCerca->setMaximumWidth(300);
+    edCerca->setEnabled(false);
+    lbCerca->setBuddy(edCerca);
+    lbTrovato = new QLabel(tsDipendenti);
+    lbTrovato->setObjectName(QStringLiteral("lbTrovato"));
+    searchRow->addWidget(lbCerca);
+    searchRow->addWidget(edCerca, 1);
+    searchRow->addWidget(lbTrovato);
+    searchRow->addStretch(1);
+    l1->addLayout(searchRow);
     dbgDip = new QTableView(tsDipendenti);
     dbgDip->setObjectName(QStringLiteral("dbgDip"));
     dbgDip->setSelectionBehavior(QAbstractItemView::SelectRows);
     dbgDip->setSelectionMode(QAbstractItemView::MultiSelection);
     dbgDip->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dbgDip->setTabKeyNavigation(false); // Tab leaves the list, it never changes the choice
     dbgDip->horizontalHeader()->setSectionsClickable(true);
     dbgDip->horizontalHeader()->setStretchLastSection(true);
     dbgDip->verticalHeader()->hide();
@@ -103,9 +178,17 @@ TfmVelFile::TfmVelFile(QWidget *parent, TdmVelFile *module) : TfmOvWizard(parent
     buOk->setEnabled(false);
 
     connect(rbTutti, &QRadioButton::toggled, this, [this](bool on) {
-        if (on)
+        if (on) {
             dbgDip->setEnabled(false);
+            edCerca->setEnabled(false);
+        }
     });
+    const auto search = [this](bool next) {
+        const QString t = edCerca->text().trimmed();
+        lbTrovato->setText(t.isEmpty() || findCu(t, next) ? QString() : QStringLiteral("Nessuna CU trovata"));
+    };
+    connect(edCerca, &QLineEdit::textEdited, this, [search] { search(false); });
+    connect(edCerca, &QLineEdit::returnPressed, this, [search] { search(true); });
     connect(rbPrenotazione, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             choosePrenotazione();
@@ -144,10 +227,12 @@ void TfmVelFile::formCreate()
     m_model->setColumns({{QStringLiteral("SCUDCODFIS"), QStringLiteral("Codice fiscale")},
                          {QStringLiteral("SCUDCOGNOME"), QStringLiteral("Cognome")},
                          {QStringLiteral("SCUDNOME"), QStringLiteral("Nome")},
-                         {QStringLiteral("DCUDDATANAS"), QStringLiteral("Data di nascita")}});
-    dbgDip->setModel(m_model);
-    const int widths[] = {160, 200, 160, 110};
-    for (int c = 0; c < 4; ++c)
+                         {QStringLiteral("DCUDDATANAS"), QStringLiteral("Data di nascita")},
+                         {QStringLiteral("LCUDSOSTITUZIONE"), QStringLiteral("Correzione")}});
+    m_grid = new TVelReservedGrid(m_model, 4, this);
+    dbgDip->setModel(m_grid);
+    const int widths[] = {160, 180, 140, 100, 110};
+    for (int c = 0; c < 5; ++c)
         dbgDip->setColumnWidth(c, widths[c]);
 }
 
@@ -162,11 +247,60 @@ void TfmVelFile::sortByColumn(int column)
 void TfmVelFile::choosePrenotazione()
 {
     dbgDip->setEnabled(true);
+    edCerca->setEnabled(true);
     if (m_dm->dip().isEmpty()) {
         OvMessageDlg(QStringLiteral("Non sono presenti percipienti per il modello scelto"), mtInformation, mbOK);
         dbgDip->setEnabled(false);
+        edCerca->setEnabled(false);
         rbTutti->setChecked(true);
+        return;
     }
+    if (!dbgDip->selectionModel()->hasSelection())
+        selectCorrections();
+}
+
+void TfmVelFile::selectCorrections()
+{
+    if (!m_grid)
+        return;
+    QItemSelection flagged;
+    for (int row = 0; row < m_grid->rowCount(); ++row) {
+        const QModelIndex i = m_grid->index(row, 0);
+        if (static_cast<TVelReservedGrid *>(m_grid)->kindAt(m_grid->mapToSource(i).row()) == VelCorrections::Kind::Nessuna)
+            break; // they stand first
+        flagged.select(i, m_grid->index(row, m_grid->columnCount() - 1));
+    }
+    dbgDip->selectionModel()->select(flagged, QItemSelectionModel::ClearAndSelect);
+    if (!flagged.isEmpty())
+        dbgDip->selectionModel()->setCurrentIndex(m_grid->index(0, 0), QItemSelectionModel::NoUpdate);
+}
+
+bool TfmVelFile::findCu(const QString &text, bool next)
+{
+    TClientDataSet &dip = m_dm->dip();
+    const QString t = text.trimmed();
+    if (!m_grid || !dip.active() || t.isEmpty())
+        return false;
+    const int fCognome = dip.fieldIndex(QStringLiteral("SCUDCOGNOME"));
+    const int fNome = dip.fieldIndex(QStringLiteral("SCUDNOME"));
+    const int fCodFis = dip.fieldIndex(QStringLiteral("SCUDCODFIS"));
+    const int n = m_grid->rowCount();
+    const QModelIndex current = dbgDip->currentIndex();
+    const int start = next && current.isValid() ? current.row() + 1 : 0;
+    for (int i = 0; i < n; ++i) {
+        const QModelIndex at = m_grid->index((start + i) % n, 0);
+        const int row = m_grid->mapToSource(at).row();
+        const QString cognome = dip.valueAt(row, fCognome).toString().trimmed();
+        const QString nome = dip.valueAt(row, fNome).toString().trimmed();
+        if (cognome.startsWith(t, Qt::CaseInsensitive) || (cognome + u' ' + nome).startsWith(t, Qt::CaseInsensitive)
+            || dip.valueAt(row, fCodFis).toString().startsWith(t, Qt::CaseInsensitive)) {
+            // the selection is the office's: only the current row moves
+            dbgDip->selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+            dbgDip->scrollTo(at);
+            return true;
+        }
+    }
+    return false;
 }
 
 QList<int> TfmVelFile::visitedRows() const
@@ -175,10 +309,13 @@ QList<int> TfmVelFile::visitedRows() const
         return m_dm->visitedRows(TdmVelFile::None);
     if (rbTutti->isChecked())
         return m_dm->visitedRows(TdmVelFile::All);
-    QList<int> selected;
+    QList<int> gridRows;
     for (const QModelIndex &i : dbgDip->selectionModel()->selectedRows())
-        selected << i.row() + 1;
-    std::sort(selected.begin(), selected.end()); // the order of the grid
+        gridRows << i.row();
+    std::sort(gridRows.begin(), gridRows.end()); // the order of the grid
+    QList<int> selected;
+    for (const int r : gridRows)
+        selected << m_grid->mapToSource(m_grid->index(r, 0)).row() + 1;
     return m_dm->visitedRows(TdmVelFile::Reserved, selected);
 }
 
@@ -196,6 +333,8 @@ void TfmVelFile::afterChangePage(QWidget *to)
         dbgDip->clearSelection();
         m_dm->reloadCertifications();
         m_backToStart = false;
+        if (rbPrenotazione->isChecked())
+            selectCorrections();
     }
 }
 
@@ -212,8 +351,18 @@ void TfmVelFile::setBusy(bool busy)
 
 void TfmVelFile::creaFile()
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     const QList<int> rows = visitedRows();
+    // corrections and ordinary CUs in one supply: the office decides, knowing which
+    const bool correction = rbPrenotazione->isChecked();
+    const QStringList mixed = VelCorrections::mixedSupply(m_dm->dip(), rows, correction);
+    if (!mixed.isEmpty()
+        && OvMessageDlg(VelCorrections::mixedQuestion(mixed, correction) + QStringLiteral("\n\nProseguire comunque?"),
+                        mtConfirmation, mbYesNo)
+               != mrYes) {
+        meLog->appendPlainText(QStringLiteral("Fornitura non generata: CU ordinari e correzioni insieme."));
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     bool go = false;
     try {
         go = m_dm->preCheck(rows);

@@ -9,7 +9,9 @@
 #include <memory>
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
+class QSortFilterProxyModel;
 class QRadioButton;
 class QTableView;
 class TDataSetModel;
@@ -37,6 +39,8 @@ public:
     QRadioButton *rbPrenotazione = nullptr;
     QRadioButton *rbNessuno = nullptr;
     QTableView *dbgDip = nullptr;
+    QLineEdit *edCerca = nullptr;   // the same search as "Dati CU"
+    QLabel *lbTrovato = nullptr;
     QPushButton *buCreaFile = nullptr;
     QPlainTextEdit *meLog = nullptr;
 
@@ -45,6 +49,13 @@ public:
     void salva();
     // A click on a grid title.
     void sortByColumn(int column);
+    // Moves the grid's current row (not its selection) to the first CU, from
+    // the current one with `next`, whose surname, "surname name" or tax code
+    // begins with the text; false when none does.
+    bool findCu(const QString &text, bool next = false);
+    // The CUs flagged for replacement or cancellation selected in the grid
+    // (they stand first in it).
+    void selectCorrections();
 
 protected:
     void formCreate() override;
@@ -61,6 +72,7 @@ private:
     TdmVelFile *m_dm = nullptr;
     TTorDBCds *m_store = nullptr;
     TDataSetModel *m_model = nullptr;
+    QSortFilterProxyModel *m_grid = nullptr; // the CUs flagged for correction first
     bool m_opened = false;
     bool m_backToStart = false;
 };

@@ -1,11 +1,14 @@
 #include "src/prj/unit/dialogs/TfmVelPDF.h"
+#include "src/prj/unit/dialogs/VelAskReplace.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/core/OvFolders.h"
 #include "platform/dataset/TDataSetModel.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/framework/OvShell.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/print/VelPerPayeePrint.h"
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "tor/util/TorFolders.h"
 
@@ -67,43 +70,54 @@ TfmVelPDF::TfmVelPDF(QWidget *parent, TTorDBCds *store, TdmVelStampePDF *stampe,
     auto *options = new QWidget(pnClient);
     auto *grid = new QGridLayout(options);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Nome file stampa pdf:"), options), 0, 0);
+    auto *laFile = new QLabel(QStringLiteral("&Nome file stampa pdf:"), options);
+    grid->addWidget(laFile, 0, 0);
     edPdfFileName = new QLineEdit(options);
     edPdfFileName->setObjectName(QStringLiteral("edPdfFileName"));
+    laFile->setBuddy(edPdfFileName);
     grid->addWidget(edPdfFileName, 0, 1);
     auto *selezione = new QGroupBox(options);
     selezione->setObjectName(QStringLiteral("rgSelezione"));
     auto *sl = new QHBoxLayout(selezione);
-    rbTutti = new QRadioButton(QStringLiteral("Tutti"), selezione);
-    rbSelezionati = new QRadioButton(QStringLiteral("Selezionati"), selezione);
+    rbTutti = new QRadioButton(QStringLiteral("&Tutti"), selezione);
+    rbSelezionati = new QRadioButton(QStringLiteral("&Selezionati"), selezione);
     rbTutti->setChecked(true);
     sl->addWidget(rbTutti);
     sl->addWidget(rbSelezionati);
     grid->addWidget(selezione, 0, 2);
-    chFronteRetro = new QCheckBox(QStringLiteral("Predisporre il documento per la stampa fronte/retro"), options);
-    chkFirmaOmessa = new QCheckBox(QStringLiteral("Firma omessa ai sensi di legge"), options);
+    chFronteRetro = new QCheckBox(QStringLiteral("Predisporre il documento per la stampa fronte/&retro"), options);
+    chkFirmaOmessa = new QCheckBox(QStringLiteral("Firma &omessa ai sensi di legge"), options);
     chkQuadroCT = new QCheckBox(QStringLiteral("Stampa Quadro CT"), options);
     chkQuadroCT->hide();
-    chkBozza = new QCheckBox(QStringLiteral("Bozza: \"BOZZA\" su ogni pagina, nessun CU segnato come stampato"), options);
+    chkBozza = new QCheckBox(QStringLiteral("&Bozza: \"BOZZA\" su ogni pagina, nessun CU segnato come stampato"), options);
     chkBozza->setObjectName(QStringLiteral("chkBozza"));
     grid->addWidget(chFronteRetro, 1, 0, 1, 2);
     grid->addWidget(chkFirmaOmessa, 1, 2);
     grid->addWidget(chkBozza, 2, 0, 1, 3);
+    chkPerPercipiente = new QCheckBox(QStringLiteral("Un PDF per &percipiente (CF.pdf) nella cartella:"), options);
+    chkPerPercipiente->setObjectName(QStringLiteral("chkPerPercipiente"));
+    edCartella = new QLineEdit(options);
+    edCartella->setObjectName(QStringLiteral("edCartella"));
+    edCartella->setText(QDir(TorFolders::stpDir()).filePath(QStringLiteral("percipienti")));
+    edCartella->setEnabled(false);
+    grid->addWidget(chkPerPercipiente, 3, 0);
+    grid->addWidget(edCartella, 3, 1, 1, 2);
+    connect(chkPerPercipiente, &QCheckBox::toggled, edCartella, &QWidget::setEnabled);
     meOut = new QPlainTextEdit(options);
     meOut->setObjectName(QStringLiteral("meOut"));
     meOut->setReadOnly(true);
     meOut->setMaximumHeight(90);
-    grid->addWidget(meOut, 3, 0, 1, 3);
+    grid->addWidget(meOut, 4, 0, 1, 3);
     pbAvanzamento = new QProgressBar(options);
     pbAvanzamento->setTextVisible(true);
     pbAvanzamento->setValue(0);
-    grid->addWidget(pbAvanzamento, 4, 0, 1, 3);
+    grid->addWidget(pbAvanzamento, 5, 0, 1, 3);
     pnClient->layout()->addWidget(options);
 
-    buCreatePdf = new QPushButton(QStringLiteral("Crea stampa dichiarazione"), this);
-    buOpenPdf = new QPushButton(QStringLiteral("Apri stampa dichiarazione"), this);
-    buAnnulla = new QPushButton(QStringLiteral("Interrompi"), this);
-    buExit = new QPushButton(QStringLiteral("Esci"), this);
+    buCreatePdf = new QPushButton(QStringLiteral("&Crea stampa dichiarazione"), this);
+    buOpenPdf = new QPushButton(QStringLiteral("&Apri stampa dichiarazione"), this);
+    buAnnulla = new QPushButton(QStringLiteral("&Interrompi"), this);
+    buExit = new QPushButton(QStringLiteral("&Esci"), this);
     buOpenPdf->setEnabled(false);
     buAnnulla->setEnabled(false);
     for (QPushButton *b : {buCreatePdf, buOpenPdf, buAnnulla, buExit})
@@ -123,6 +137,9 @@ TfmVelPDF::TfmVelPDF(QWidget *parent, TTorDBCds *store, TdmVelStampePDF *stampe,
     });
     connect(this, &TfmOvMultiSelect::selectionCountChanged, this,
             [this](int count) { (count > 0 ? rbSelezionati : rbTutti)->setChecked(true); });
+    // Tab and Shift+Tab leave the grid: moving the current row with Tab would
+    // select it and switch "Tutti" to "Selezionati" unseen
+    grMain->setTabKeyNavigation(false);
     grMain->horizontalHeader()->setSectionsClickable(true);
     connect(grMain->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int c) { ovGuarded([&] { sortByColumn(c); }); });
@@ -227,12 +244,26 @@ bool TfmVelPDF::createPdf()
     if (path.isEmpty())
         return false;
     m_lastFile = path;
+    m_lastIsFolder = chkPerPercipiente->isChecked();
     buOpenPdf->setEnabled(true);
     buOpenPdf->setFocus();
     return true;
 }
 
-QString TfmVelPDF::print()
+bool TfmVelPDF::lockAgreed(const QList<TBookmark> &rows)
+{
+    if (m_run->draft)
+        return true;
+    // the CUs already printed stay as they are: only the others are asked for
+    const int count = m_run->toLock(rows);
+    if (count > 0 && OvMessageDlg(lockQuestion(count, int(rows.size())), mtConfirmation, mbYesNo) != mrYes) {
+        meOut->appendPlainText(QStringLiteral("Stampa non eseguita: nessun CU segnato come stampato."));
+        return false;
+    }
+    return true;
+}
+
+QList<TBookmark> TfmVelPDF::chosenRows()
 {
     QList<TBookmark> rows;
     if (rbSelezionati->isChecked()) {
@@ -241,19 +272,28 @@ QString TfmVelPDF::print()
     } else {
         rows = m_run->allRows();
     }
+    return rows;
+}
+
+QString TfmVelPDF::print()
+{
+    const QList<TBookmark> rows = chosenRows();
     if (rows.isEmpty()) {
         OvMessageBox(noCuToPrint(), MB_OK | MB_ICONINFORMATION);
         return QString();
     }
     m_run->draft = chkBozza->isChecked();
-    if (!m_run->draft) {
-        // the CUs already printed stay as they are: only the others are asked for
-        const int count = m_run->toLock(rows);
-        if (count > 0 && OvMessageDlg(lockQuestion(count, int(rows.size())), mtConfirmation, mbYesNo) != mrYes) {
-            meOut->appendPlainText(QStringLiteral("Stampa non eseguita: nessun CU segnato come stampato."));
-            return QString();
-        }
+    if (chkPerPercipiente->isChecked())
+        return printPerPayee(rows);
+    const QString folder = m_run->outputFolder.isEmpty() ? TorFolders::stpDir() : m_run->outputFolder;
+    QString said;
+    if (!VelAskReplace::mayWrite(QDir(folder).filePath(edPdfFileName->text().trimmed() + QStringLiteral(".pdf")),
+                                 m_run->draft, &said)) {
+        meOut->appendPlainText(said);
+        return QString();
     }
+    if (!lockAgreed(rows))
+        return QString();
     m_run->twoSided = chFronteRetro->isChecked();
     m_run->signatureOmitted = chkFirmaOmessa->isChecked();
     m_running = true;
@@ -295,6 +335,10 @@ QString TfmVelPDF::print()
 
 void TfmVelPDF::openPdf()
 {
+    if (m_lastIsFolder) {
+        ovShell()->openDocument(m_lastFile, QString(), QString(), false);
+        return;
+    }
     const QString folder = m_run->outputFolder.isEmpty() ? TorFolders::stpDir() : m_run->outputFolder;
     const QString file = edPdfFileName->text().trimmed() + QStringLiteral(".pdf");
     ovShell()->openDocument(QDir(folder).filePath(file), QString(), folder, false);

@@ -3,6 +3,7 @@
 // the print module's flag): the selection grid over the CUs of the year, the
 // file name ("CU-2026" or "CU_Ordinario-2026"), the options and the log. Every step of the
 // print is TVelCuPrint's; this form only shows and asks.
+#include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/TfmOvMultiSelect.h"
 
 #include <memory>
@@ -35,6 +36,8 @@ public:
     QCheckBox *chkFirmaOmessa = nullptr;
     QCheckBox *chkQuadroCT = nullptr;     // hidden and not read
     QCheckBox *chkBozza = nullptr;        // a draft: every page marked, no CU locked
+    QCheckBox *chkPerPercipiente = nullptr; // one PDF per payee, as velcu-cli stampa --per-percipiente
+    QLineEdit *edCartella = nullptr;      // ...in this folder
     QPlainTextEdit *meOut = nullptr;
     QProgressBar *pbAvanzamento = nullptr;
     QPushButton *buCreatePdf = nullptr;
@@ -53,6 +56,8 @@ public:
     static QString noCuToPrint();
     // Asked before a print marks `count` of `total` CUs printed.
     static QString lockQuestion(int count, int total);
+    // Asked before the payees' files already in `folder` are replaced.
+    static QString payeesReplaceQuestion(const QString &folder, int count);
     // Index of the grid by the clicked title.
     void sortByColumn(int column);
 
@@ -66,6 +71,11 @@ protected:
 
 private:
     QString print();
+    // One PDF per payee into the folder of edCartella: the folder, or empty.
+    QString printPerPayee(const QList<TBookmark> &rows);
+    QList<TBookmark> chosenRows();
+    // Asked before a print locks CUs; false (said in the log) on "No".
+    bool lockAgreed(const QList<TBookmark> &rows);
 
     TTorDBCds *m_store;
     TdmVelStampePDF *m_stampe;
@@ -73,6 +83,7 @@ private:
     std::unique_ptr<TVelCuPrint> m_run;
     TDataSetModel *m_model = nullptr;
     QString m_lastFile;
+    bool m_lastIsFolder = false;
     bool m_running = false;
     bool m_cancel = false;
 };

@@ -1,4 +1,5 @@
 #include "src/prj/unit/dialogs/TfmVelPdfSost.h"
+#include "src/prj/unit/dialogs/VelAskReplace.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
@@ -27,7 +28,7 @@ TfmVelPdfSost::TfmVelPdfSost(QWidget *parent, TdmVelStampePDF *stampe, TVelAgent
                                                        : QStringLiteral("fmVelPdfQuadroCT"));
     auto *layout = new QVBoxLayout(this);
     auto *file = new QHBoxLayout;
-    laFile = new QLabel(QStringLiteral("Nome file stampa pdf:"), this);
+    laFile = new QLabel(QStringLiteral("&Nome file stampa pdf:"), this);
     edFile = new QLineEdit(this);
     edFile->setObjectName(QStringLiteral("edFile"));
     laFile->setBuddy(edFile);
@@ -39,9 +40,9 @@ TfmVelPdfSost::TfmVelPdfSost(QWidget *parent, TdmVelStampePDF *stampe, TVelAgent
     meInfo->setReadOnly(true);
     layout->addWidget(meInfo, 1);
     auto *buttons = new QHBoxLayout;
-    buCrea = new QPushButton(QStringLiteral("Crea stampa dichiarazione"), this);
-    buApri = new QPushButton(QStringLiteral("Apri stampa dichiarazione"), this);
-    buEsci = new QPushButton(QStringLiteral("Esci"), this);
+    buCrea = new QPushButton(QStringLiteral("&Crea stampa dichiarazione"), this);
+    buApri = new QPushButton(QStringLiteral("&Apri stampa dichiarazione"), this);
+    buEsci = new QPushButton(QStringLiteral("&Esci"), this);
     buCrea->setObjectName(QStringLiteral("buCrea"));
     buApri->setObjectName(QStringLiteral("buApri"));
     buEsci->setObjectName(QStringLiteral("buEsci"));
@@ -86,6 +87,12 @@ void TfmVelPdfSost::formClose()
 bool TfmVelPdfSost::crea()
 {
     QString path;
+    QString said;
+    const QString target = QDir(m_stampe->stpDir()).filePath(edFile->text().trimmed() + QStringLiteral(".pdf"));
+    if (!edFile->text().trimmed().isEmpty() && !VelAskReplace::mayWrite(target, false, &said)) {
+        meInfo->appendPlainText(said);
+        return false;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         path = m_run->print(edFile->text());

@@ -1,4 +1,5 @@
 #include "src/prj/unit/dialogs/TfmVelStampaFirme.h"
+#include "src/prj/unit/dialogs/VelAskReplace.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TDataSetModel.h"
@@ -31,6 +32,7 @@ TfmVelStampaFirme::TfmVelStampaFirme(QWidget *parent, TTorDBCds *store, TdmVelSt
     dbDipendenti->setSelectionBehavior(QAbstractItemView::SelectRows);
     dbDipendenti->setSelectionMode(QAbstractItemView::ExtendedSelection);
     dbDipendenti->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dbDipendenti->setTabKeyNavigation(false); // Tab leaves the list, it never changes the choice
     dbDipendenti->verticalHeader()->setDefaultSectionSize(dbDipendenti->fontMetrics().height() + 6);
     dbDipendenti->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(dbDipendenti, 1);
@@ -41,8 +43,8 @@ TfmVelStampaFirme::TfmVelStampaFirme(QWidget *parent, TTorDBCds *store, TdmVelSt
     layout->addWidget(hint);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buStampa = new QPushButton(QStringLiteral("Stampa"), this);
-    buOk = new QPushButton(QStringLiteral("Ok"), this);
+    buStampa = new QPushButton(QStringLiteral("&Stampa"), this);
+    buOk = new QPushButton(QStringLiteral("&Ok"), this);
     buStampa->setObjectName(QStringLiteral("buStampa"));
     buOk->setObjectName(QStringLiteral("buOk"));
     buStampa->setDefault(true);
@@ -111,6 +113,8 @@ QStringList TfmVelStampaFirme::codes() const
 QString TfmVelStampaFirme::stampa()
 {
     QString path;
+    if (!VelAskReplace::mayWrite(m_stampe->stpDir() + TdmVelStampePDF::firmeFileName(), false))
+        return QString();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         path = m_stampe->StampaFirme(codes());

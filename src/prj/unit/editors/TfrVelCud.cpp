@@ -1,5 +1,6 @@
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/model/VelTextFit.h"
+#include "src/prj/unit/editors/VelCorrectionBoxes.h"
 
 #include "src/prj/unit/editors/TfmVelCudIns.h"
 #include "src/prj/unit/editors/TfmVelNote.h"
@@ -305,6 +306,7 @@ void TfrVelCud::buildDetail()
         QWidget *page = nullptr;
         if (tab.structure.compare(structureName(), Qt::CaseInsensitive) == 0) {
             page = VelPageBuilder::build(s, tab.page, dsMain, lookupFn, pcCud);
+            VelCorrectionBoxes::explain(page);
             if (tab.page == QLatin1String("ANNOTAZIONI")) {
                 auto *holder = new QWidget(pcCud);
                 auto *v = new QVBoxLayout(holder);
@@ -530,7 +532,8 @@ void TfrVelCud::beforeEditCheck(TClientDataSet &)
 QString TfrVelCud::printedText()
 {
     return QStringLiteral("Il modello è già stato stampato e non può essere modificato.\r\n"
-                          "Per modificarlo sbloccarlo con il pulsante \"S\" (Sblocca) della barra in alto.");
+                          "Per modificarlo sbloccarlo con il pulsante \"S\" (Sblocca) della barra in alto.\r\n")
+           + VelCorrectionBoxes::lockedNote();
 }
 
 QString TfrVelCud::deleteQuestion() const

@@ -21,6 +21,7 @@
 #include "tor/util/TorFolders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 
 using namespace VelCuPrintData;
@@ -46,6 +47,19 @@ QString TVelCuPrint::defaultFileName(bool ordinario, bool draft)
 {
     return (ordinario ? QStringLiteral("CU_Ordinario-") : QStringLiteral("CU-")) + QString::number(Campagna::AnnoInvio)
            + (draft ? QStringLiteral("-Bozza") : QString());
+}
+
+namespace {
+const QString kDraftTitle = QStringLiteral(" - BOZZA");
+}
+
+QString TVelCuPrint::draftRefusal(const QString &path)
+{
+    if (!QFileInfo(path).isFile() || TPdkPdf::DocumentTitle(path).endsWith(kDraftTitle))
+        return QString();
+    return QStringLiteral("Il file \"%1\" è una stampa definitiva (o non è una bozza di questo programma): una bozza "
+                          "non lo sostituisce. Indicare un altro nome di file per la bozza.")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 void TVelCuPrint::open()
@@ -182,7 +196,7 @@ void TVelCuPrint::setDocumentInfo(TPdkPdf &pdf)
                         .arg(Campagna::AnnoInvio)
                         .arg(m_stampe.ordinario ? QStringLiteral("modello ordinario") : QStringLiteral("modello sintetico"));
     if (draft)
-        title += QStringLiteral(" - BOZZA");
+        title += kDraftTitle;
     const QString author = !cdsPdfSost.isEmpty() ? text(cdsPdfSost, "SSOSDENOM").trimmed() : QString();
     check(pdf, VelImprint::setDocumentInfo(pdf, title, author), QStringLiteral("Informazioni del documento"));
 }

@@ -167,6 +167,10 @@ public:
     // The default file name: "CU-" or "CU_Ordinario-" and the filing year; a
     // draft's ends in "-Bozza".
     static QString defaultFileName(bool ordinario, bool draft = false);
+    // A draft never takes the place of a final print: the reason a draft may
+    // not be written to `path` (a file there that is not itself a draft, or
+    // not a PDF this program can read), empty when it may.
+    static QString draftRefusal(const QString &path);
     // Nothing the print writes comes nearer to the sheet's edge (mm): the
     // area office printers print on.
     static constexpr double kMargin = VelCuModelLayout::kMargin;
@@ -181,6 +185,7 @@ private:
     void openDocument(bool ordinario);
     bool printRows(const QList<TBookmark> &rows, bool ordinario);
     QString saveDocument(const QString &fileName);
+    void refuseDraftOver(const QString &path) const;
     void loadWhenEmpty(TClientDataSet &ds, const QString &structure);
     void filterToCu(TClientDataSet &ds);
     TClientDataSet &firstPage(const TXMLCud &cud, int modelPage, bool first);

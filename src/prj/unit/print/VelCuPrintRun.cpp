@@ -280,16 +280,28 @@ QString TVelCuPrint::saveDocument(const QString &fileName)
     const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
     ovTryMakePath(folder);
     const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
+    refuseDraftOver(path);
     TdmVelPDF::save(pdf, path);
     if (log)
         log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
     return path;
 }
 
+void TVelCuPrint::refuseDraftOver(const QString &path) const
+{
+    if (!draft) // whoever asks, a draft never replaces a final document
+        return;
+    if (const QString refusal = draftRefusal(path); !refusal.isEmpty())
+        throw EOvError(refusal);
+}
+
 QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &fileName)
 {
     const bool ordinario = m_stampe.ordinario;
     m_warnings.clear();
+    // said before the pages are made, not after
+    refuseDraftOver(QDir(outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder)
+                        .filePath(fileName + QStringLiteral(".pdf")));
     resetRun();
     prepare();
     if (ordinario)

@@ -1,4 +1,4 @@
-#include "src/prj/unit/cli/VelCliPdfSplit.h"
+#include "src/prj/unit/print/VelPdfSplit.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"
@@ -16,7 +16,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace VelCliPdfSplit {
+namespace VelPdfSplit {
 
 namespace {
 // The files are written in batches made durable together (one sync of the
@@ -253,4 +253,4 @@ QString FolderGuard::workFolder()
     return m_work->path();
 }
 
-} // namespace VelCliPdfSplit
+} // namespace VelPdfSplit
