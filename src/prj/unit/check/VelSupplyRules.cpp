@@ -285,8 +285,9 @@ QString earlierProgressive(const QString &p)
 
 QString supplierType(const QString &type)
 {
+    // as the file writes it on two digits: "1" is "01"
     const QString t = type.trimmed();
-    if (t.isEmpty() || t == QLatin1String("01") || t == QLatin1String("10"))
+    if (t.isEmpty() || (allDigits(t) && t.size() <= 2 && (t.toInt() == 1 || t.toInt() == 10)))
         return QString();
     return s("tipo di fornitore \"%1\" non ammesso: \"01\" il sostituto stesso, \"10\" un intermediario").arg(t);
 }
