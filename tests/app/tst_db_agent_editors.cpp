@@ -278,6 +278,34 @@ private slots:
         fm->close();
     }
 
+    // What the supply would refuse is refused when the row is confirmed, each
+    // box named; the row stays in editing and the store as it was.
+    void valuesTheSupplyRefusesAtConfirm()
+    {
+        Fixture fx;
+        fx.agent();
+        ScriptedResponder user;
+        auto fm = openForm<TfmVelSost>(fx);
+        TfrVelSost *fr = fm->frVelSost;
+        fr->acModifica->trigger();
+        type(fr->control(QStringLiteral("SSOSCFRAPPR")), QStringLiteral("RSSMRA80A01H501A"));
+        type(fr->control(QStringLiteral("SSOSCAP")), QStringLiteral("4812"));
+        type(fr->control(QStringLiteral("SSOSPROV")), QStringLiteral("XX"));
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        const QString said = user.lastText();
+        for (const char *part : {"Codice fiscale: codice fiscale non valido", "Cap: il CAP ha cinque cifre",
+                                 "Prov.: \"XX\" non è la sigla di una provincia"})
+            QVERIFY2(said.contains(QString::fromUtf8(part)), qPrintable(said));
+        QVERIFY(get(*fx.rows(QStringLiteral("TCUS_DATISOST")), "SSOSCFRAPPR").isEmpty());
+        type(fr->control(QStringLiteral("SSOSCFRAPPR")), QStringLiteral("RSSMRA80A01H501U"));
+        type(fr->control(QStringLiteral("SSOSCAP")), QStringLiteral("48121"));
+        type(fr->control(QStringLiteral("SSOSPROV")), QStringLiteral("RA"));
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QCOMPARE(get(*fx.rows(QStringLiteral("TCUS_DATISOST")), "SSOSCFRAPPR"), QStringLiteral("RSSMRA80A01H501U"));
+    }
+
     void agentFlagsOtherThanOneShowCleared()
     {
         Fixture fx;
