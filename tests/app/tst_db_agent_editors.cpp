@@ -278,6 +278,34 @@ private slots:
         fm->close();
     }
 
+    // What the supply would refuse is refused when the row is confirmed, each
+    // box named; the row stays in editing and the store as it was.
+    void valuesTheSupplyRefusesAtConfirm()
+    {
+        Fixture fx;
+        fx.agent();
+        ScriptedResponder user;
+        auto fm = openForm<TfmVelSost>(fx);
+        TfrVelSost *fr = fm->frVelSost;
+        fr->acModifica->trigger();
+        type(fr->control(QStringLiteral("SSOSCFRAPPR")), QStringLiteral("RSSMRA80A01H501A"));
+        type(fr->control(QStringLiteral("SSOSCAP")), QStringLiteral("4812"));
+        type(fr->control(QStringLiteral("SSOSPROV")), QStringLiteral("XX"));
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        const QString said = user.lastText();
+        for (const char *part : {"Codice fiscale: codice fiscale non valido", "Cap: il CAP ha cinque cifre",
+                                 "Prov.: \"XX\" non è la sigla di una provincia"})
+            QVERIFY2(said.contains(QString::fromUtf8(part)), qPrintable(said));
+        QVERIFY(get(*fx.rows(QStringLiteral("TCUS_DATISOST")), "SSOSCFRAPPR").isEmpty());
+        type(fr->control(QStringLiteral("SSOSCFRAPPR")), QStringLiteral("RSSMRA80A01H501U"));
+        type(fr->control(QStringLiteral("SSOSCAP")), QStringLiteral("48121"));
+        type(fr->control(QStringLiteral("SSOSPROV")), QStringLiteral("RA"));
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QCOMPARE(get(*fx.rows(QStringLiteral("TCUS_DATISOST")), "SSOSCFRAPPR"), QStringLiteral("RSSMRA80A01H501U"));
+    }
+
     void agentFlagsOtherThanOneShowCleared()
     {
         Fixture fx;
@@ -326,19 +354,19 @@ private slots:
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
 
         // The new code: the two CUs of the old one follow it, the others stay.
-        type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("97123450589"));
+        type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("97123450583"));
         fr->acConferma->trigger();
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
-        QCOMPARE(fx.cuAgents(), (QStringList{"BNCNNA75C41H501Y/12=", "RSSMRA80A01H501U/03=97123450589",
-                                             "RSSMRA80A01H501U/12=97123450589", "VRDLGU70B02F205X/12=00743110157"}));
-        QCOMPARE(fr->rememberedCode(), QStringLiteral("97123450589"));
+        QCOMPARE(fx.cuAgents(), (QStringList{"BNCNNA75C41H501Y/12=", "RSSMRA80A01H501U/03=97123450583",
+                                             "RSSMRA80A01H501U/12=97123450583", "VRDLGU70B02F205X/12=00743110157"}));
+        QCOMPARE(fr->rememberedCode(), QStringLiteral("97123450583"));
         {
             QStringList codes;
             auto back = fx.rows(QStringLiteral("TCUAS_DATIALTRISOST"));
             for (back->first(); !back->eof(); back->next())
                 codes << get(*back, "SSOSCODFIS");
             codes.sort();
-            QCOMPARE(codes, (QStringList{"00743110157", "97123450589"}));
+            QCOMPARE(codes, (QStringList{"00743110157", "97123450583"}));
         }
         // The CUs stay in the store period of their own month.
         QCOMPARE(fx.cuPeriods(), periods);
@@ -363,8 +391,8 @@ private slots:
         fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("03"), QStringLiteral("80078750587"));
         // The database refuses the new code on a second CU.
         const QString when = QStringLiteral(
-            "NEW.sfisfieldname = 'SCUDALTROSOSCODFIS' AND NEW.sfisvalue = '97123450589' AND EXISTS (SELECT 1 FROM "
-            "tfis_datifiscali f WHERE f.sfisfieldname = 'SCUDALTROSOSCODFIS' AND f.sfisvalue = '97123450589')");
+            "NEW.sfisfieldname = 'SCUDALTROSOSCODFIS' AND NEW.sfisvalue = '97123450583' AND EXISTS (SELECT 1 FROM "
+            "tfis_datifiscali f WHERE f.sfisfieldname = 'SCUDALTROSOSCODFIS' AND f.sfisvalue = '97123450583')");
         if (TestDb::isPostgres()) {
             fx.db->exec(QStringLiteral("CREATE FUNCTION guasto() RETURNS trigger AS $$ BEGIN IF %1 THEN RAISE EXCEPTION "
                                        "'guasto di prova'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql")
@@ -382,7 +410,7 @@ private slots:
         TfrVelAltriSost *fr = fm->frVelAltriSost;
         QVERIFY(fr->cdsMain->locate(QStringLiteral("SSOSCODFIS"), QStringLiteral("80078750587")));
         fr->acModifica->trigger();
-        type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("97123450589"));
+        type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("97123450583"));
         fr->acConferma->trigger();
         QVERIFY2(user.texts().join(QLatin1Char('\n')).contains(QStringLiteral("guasto di prova")),
                  qPrintable(user.texts().join(QLatin1Char('\n'))));
@@ -443,11 +471,11 @@ private slots:
         QVERIFY(!fm->close());
         QCOMPARE(user.lastText(), QStringLiteral("ATTENZIONE: E' necessario specificare il codice fiscale del sostituto."));
         // A new code: saved on closing, and the CU follows.
-        type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("97123450589"));
+        type(fr->control(QStringLiteral("SSOSCODFIS")), QStringLiteral("97123450583"));
         user.answer(IDYES, QStringLiteral("Salvarle prima di chiudere?"));
         QVERIFY(fm->close());
-        QCOMPARE(get(*fx.rows(QStringLiteral("TCUAS_DATIALTRISOST")), "SSOSCODFIS"), QStringLiteral("97123450589"));
-        QCOMPARE(fx.cuAgents(), QStringList{"RSSMRA80A01H501U/12=97123450589"});
+        QCOMPARE(get(*fx.rows(QStringLiteral("TCUAS_DATIALTRISOST")), "SSOSCODFIS"), QStringLiteral("97123450583"));
+        QCOMPARE(fx.cuAgents(), QStringList{"RSSMRA80A01H501U/12=97123450583"});
     }
 
     void quadroCtSetsTheAgentsBox()

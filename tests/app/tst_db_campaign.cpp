@@ -391,17 +391,23 @@ private slots:
             QString field, stored; // what the store holds afterwards
         };
         const QList<Case> cases{
-            // upper case, a doubtful tax code pointed out and kept
-            {{QStringLiteral("--imposta"), QStringLiteral("SSOSCFRAPPR=rssmra80a01h501a")}, 0,
-             QStringLiteral("Controllare il codice fiscale RSSMRA80A01H501A"), QStringLiteral("SSOSCFRAPPR"),
-             QStringLiteral("RSSMRA80A01H501A")},
+            // upper case; what the supply would refuse is refused as typed,
+            // and nothing of the command is saved
             {{QStringLiteral("--imposta"), QStringLiteral("SSOSCFRAPPR=RSSMRA80A01H501U"), QStringLiteral("--imposta"),
               QStringLiteral("SSOSFIRMACOM=Mario Rossi")},
              0, QStringLiteral("Dati del sostituto salvati."), QStringLiteral("SSOSFIRMACOM"), QStringLiteral("MARIO ROSSI")},
-            // a code outside its table is kept, as typed in the window
-            {{QStringLiteral("--imposta"), QStringLiteral("SCARCODICE=99")}, 0,
-             QStringLiteral("non è nella tabella TCOA_CODCARICA"), QStringLiteral("SCARCODICE"), QStringLiteral("99")},
+            {{QStringLiteral("--imposta"), QStringLiteral("SSOSCFRAPPR=rssmra80a01h501a")}, 1,
+             QStringLiteral("Valore rifiutato per SSOSCFRAPPR"), QStringLiteral("SSOSCFRAPPR"),
+             QStringLiteral("RSSMRA80A01H501U")},
             {{QStringLiteral("--imposta"), QStringLiteral("SCARCODICE=1")}, 0, QString(), QStringLiteral("SCARCODICE"),
+             QStringLiteral("1")},
+            {{QStringLiteral("--imposta"), QStringLiteral("SCARCODICE=16")}, 1, QStringLiteral("i codici vanno da 1 a 15"),
+             QStringLiteral("SCARCODICE"), QStringLiteral("1")},
+            {{QStringLiteral("--imposta"), QStringLiteral("SSOSFIRMACOM=Luca Bianchi"), QStringLiteral("--imposta"),
+              QStringLiteral("SSOSCAP=4812")},
+             1, QStringLiteral("il CAP ha cinque cifre"), QStringLiteral("SSOSFIRMACOM"), QStringLiteral("MARIO ROSSI")},
+            {{QStringLiteral("--imposta"), QStringLiteral("SSOSPROV=XX")}, 1,
+             QStringLiteral("\"XX\" non è la sigla di una provincia italiana"), QStringLiteral("SCARCODICE"),
              QStringLiteral("1")},
             // wrong usage changes nothing
             {{QStringLiteral("--imposta"), QStringLiteral("SSOSXYZ=1")}, 2, QStringLiteral("campo \"SSOSXYZ\" sconosciuto"),
@@ -415,6 +421,8 @@ private slots:
              QStringLiteral("Dati del fornitore salvati."), QStringLiteral("STFOCODICE"), QString()},
             {{QStringLiteral("--imposta"), QStringLiteral("STFOCODICE=01")}, 0, QString(), QStringLiteral("STFOCODICE"),
              QStringLiteral("01")},
+            {{QStringLiteral("--imposta"), QStringLiteral("STFOCODICE=02")}, 1, QStringLiteral("tipo di fornitore \"02\""),
+             QStringLiteral("STFOCODICE"), QStringLiteral("01")},
         };
         for (const Case &k : cases) {
             const Result r = cli(QStringList{QStringLiteral("sostituto")} + k.args);

@@ -201,7 +201,7 @@ private slots:
         fr->acConferma->trigger();
         QCOMPARE(r.lastText(), QStringLiteral("Codice fiscale obbligatorio"));
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Insert);
-        fr->cdsMain->fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("NRILCU85M41F839K"));
+        fr->cdsMain->fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(QStringLiteral("NRILCU85M41F839E"));
         fr->cdsMain->fieldByName(QStringLiteral("SCUDCOGNOME")).setAsString(QStringLiteral("NERI"));
         fr->acConferma->trigger();
         QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
@@ -211,9 +211,51 @@ private slots:
         // Stored in the period of March.
         QSqlQuery q = fx.db->exec(QStringLiteral(
             "SELECT c.icrfmese FROM tafi_anafiscale a JOIN tcrf_crofiscale c ON c.icrfid = a.icrfid "
-            "WHERE a.saficodfiscale = 'NRILCU85M41F839K'"));
+            "WHERE a.saficodfiscale = 'NRILCU85M41F839E'"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 3);
+    }
+
+    // What the supply would refuse is refused when the CU is confirmed; a
+    // tax code that contradicts the birth date is the office's to confirm.
+    void valuesTheSupplyRefusesAtConfirm()
+    {
+        Fixture fx;
+        const qint64 afi = fx.cu(QStringLiteral("RSSMRA80A01H501U"), QStringLiteral("ROSSI"), QStringLiteral("MARIO"),
+                                 QStringLiteral("12"));
+        ScriptedResponder r;
+        auto fm = openEditor(fx);
+        TfrVelCud *fr = fm->frVelCud;
+        auto set = [fr](const char *field, const QVariant &v) {
+            fr->cdsMain->fieldByName(QLatin1String(field)).setValue(v);
+        };
+        auto stored = [&](const char *field) {
+            return fx.value(QStringLiteral("TCUD_DATICUD"), afi, QLatin1String(field)).toString();
+        };
+        fr->acModifica->trigger();
+        set("SCUDIDENTSERVTELE", QStringLiteral("ABC123"));
+        set("SCUDPROGRDICH", QStringLiteral("12"));
+        set("SCUDPROVNAS", QStringLiteral("XX"));
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        for (const char *why : {"17 cifre", "6 cifre", "\"XX\" non è la sigla"})
+            QVERIFY2(r.lastText().contains(QString::fromUtf8(why)), qPrintable(r.lastText()));
+        QVERIFY(stored("SCUDIDENTSERVTELE").isEmpty());
+
+        // sound protocol and province; the birth date against the code: asked
+        set("SCUDIDENTSERVTELE", QStringLiteral("26021612345678901"));
+        set("SCUDPROGRDICH", QStringLiteral("000012"));
+        set("SCUDPROVNAS", QStringLiteral("RM"));
+        set("DCUDDATANAS", QDate(1981, 1, 1));
+        r.answer(IDNO, QStringLiteral("il codice fiscale indica la nascita il 01/01/..80"));
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Edit);
+        QVERIFY(stored("SCUDIDENTSERVTELE").isEmpty());
+        r.answer(IDYES, QStringLiteral("Salvare comunque?"));
+        fr->acConferma->trigger();
+        QCOMPARE(fr->cdsMain->state(), TDataSetState::Browse);
+        QCOMPARE(stored("SCUDIDENTSERVTELE"), QStringLiteral("26021612345678901"));
+        QCOMPARE(stored("SCUDPROGRDICH"), QStringLiteral("000012"));
     }
 
     void aPrintedCuIsLockedUntilUnlocked()

@@ -246,6 +246,44 @@ private slots:
         m_db.reset();
     }
 
+    // A tax code against the birth date: a warning the office confirms at the
+    // pre-check, not said again by the check of the written file; written
+    // without the pre-check, the file's check says it once in the log.
+    void aConfirmedWarningIsSaidOnce()
+    {
+        TClientDataSet cu;
+        m_store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        QVERIFY(cu.locate(QStringLiteral("SCUDCODFIS"), QStringLiteral("VRDGPP70A01H199J")));
+        cu.edit();
+        cu.fieldByName(QStringLiteral("DCUDDATANAS")).setValue(QDate(1971, 1, 1));
+        cu.fieldByName(QStringLiteral("SCUDSEX")).setAsString(QStringLiteral("M"));
+        cu.post();
+        m_store->Save(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        const QString warning = QStringLiteral("il codice fiscale indica la nascita il 01/01/..70");
+        auto said = [&](const QStringList &lines) {
+            return int(std::count_if(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(warning); }));
+        };
+        for (const bool confirmed : {true, false}) {
+            ScriptedResponder responder;
+            QStringList log;
+            QStringList report;
+            auto dm = module(&log, &report);
+            dm->open();
+            const QList<int> rows = dm->visitedRows(TdmVelFile::All);
+            if (confirmed) {
+                QVERIFY(dm->preCheck(rows));
+                QVERIFY2(report.contains(QStringLiteral("Avviso - Codice fiscale del percipiente (VRDGPP70A01H199J): ")
+                                         + warning + QStringLiteral(", la data di nascita è 01/01/1971")),
+                         qPrintable(report.join(QLatin1Char('\n'))));
+            }
+            QVERIFY(dm->runGeneration(rows));
+            const QString path = m_dir.filePath(confirmed ? QStringLiteral("confermato/CUR26") : QStringLiteral("CUR26"));
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QCOMPARE(dm->save(path), QStringList({path})); // a warning never refuses the file
+            QCOMPARE(said(log), confirmed ? 0 : 1);
+        }
+    }
+
     void fromTheStoreToTheFile()
     {
         ScriptedResponder responder;

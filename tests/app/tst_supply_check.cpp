@@ -53,8 +53,7 @@ Rec recB(int certifications, char quadroCt = '1')
 {
     Rec r;
     r.put(1, "B").put(2, kAgent).put(18, "00000001").put(74, kProducer).put(91, "00").put(137, "ISTITUTO DANTE");
-    r.put(309, "00").put(402, num(certifications, 8)).put(410, QByteArray(1, quadroCt)).put(411, "1").put(428, "1");
-    r.put(429, "15022026");
+    r.put(309, "00").put(402, num(certifications, 8)).put(410, QByteArray(1, quadroCt)).put(411, "1");
     return r;
 }
 
@@ -87,9 +86,12 @@ Rec recC()
 
 Rec recD(const QByteArray &payee, int progressive)
 {
+    // the payee's name, sex and birth date as the tax code has them
+    const bool rossi = payee != kBianchi;
     return withSlots(body('D', payee, progressive),
-                     {{"DA001001", kAgent}, {"DA001002", "ISTITUTO DANTE"}, {"DA002001", payee}, {"DA002002", "ROSSI"},
-                      {"DA002003", "MARIO"}, {"DA002004", "M"}, {"DA002005", right("01011980")},
+                     {{"DA001001", kAgent}, {"DA001002", "ISTITUTO DANTE"}, {"DA002001", payee},
+                      {"DA002002", rossi ? "ROSSI" : "BIANCHI"}, {"DA002003", "MARIO"}, {"DA002004", rossi ? "M" : "F"},
+                      {"DA002005", right(rossi ? "01011980" : "01011982")},
                       {"DA002006", "SAN GIOVANNI IN "}, {"DA002006", "+MARIGNANO"}, {"DA002007", "RN"},
                       {"DA003001", right("15022026")}, {"DA003002", right("1")}});
 }

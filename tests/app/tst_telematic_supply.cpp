@@ -678,11 +678,18 @@ private slots:
         QCOMPARE(linesOf(lines, 'D').size(), 4);
         QCOMPARE(at(lines[1], 402, 409), QByteArray("00000004"));
         TVelSupplyCheck check;
-        const QList<TVelSupplyProblem> problems = check.run({path});
+        // every payee made a woman born on 1/1/1980: the codes say otherwise,
+        // which the check says as warnings only
         QStringList shown;
-        for (const TVelSupplyProblem &p : problems)
-            shown << p.text();
-        QVERIFY2(problems.isEmpty(), qPrintable(shown.join(QLatin1Char('\n'))));
+        int warnings = 0;
+        for (const TVelSupplyProblem &p : check.run({path})) {
+            if (p.warning)
+                ++warnings;
+            else
+                shown << p.text();
+        }
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.join(QLatin1Char('\n'))));
+        QVERIFY(warnings > 0);
         QCOMPARE(check.certifications(), 4);
     }
 };

@@ -1,6 +1,7 @@
 #include "VelSupplyCheck.h"
 #include "VelSupplyCheckFields.h"
 #include "VelSupplyCheckFile.h"
+#include "VelSupplyRules.h"
 #include "src/prj/unit/model/VelCodFis.h"
 
 #include "tor/util/TorCampagna.h"
@@ -113,15 +114,22 @@ const RecordSections *sectionsOf(char type)
 
 QString TVelSupplyProblem::text() const
 {
-    QString where = file;
+    QString place = file;
     if (record > 0)
-        where += QStringLiteral(", record %1").arg(record);
+        place += QStringLiteral(", record %1").arg(record);
     if (position > 0)
-        where += QStringLiteral(", posizione %1").arg(position);
-    QString out = where + QStringLiteral(": ") + message;
+        place += QStringLiteral(", posizione %1").arg(position);
+    QString out = place + QStringLiteral(": ") + (warning ? QStringLiteral("avviso: ") : QString()) + message;
     if (!value.isNull())
         out += QStringLiteral(" (trovato \"%1\")").arg(value);
-    return out + QLatin1Char('.');
+    out += QLatin1Char('.');
+    if (!payee.isEmpty())
+        out += QStringLiteral(" Percipiente %1").arg(payee);
+    if (!where.isEmpty())
+        out += (payee.isEmpty() ? QStringLiteral(" Correggere in ") : QStringLiteral(": correggere in ")) + where;
+    if (!payee.isEmpty() || !where.isEmpty())
+        out += QLatin1Char('.');
+    return out;
 }
 
 // ---------------------------------------------------------------- tax codes
@@ -162,12 +170,26 @@ void TVelSupplyCheck::problem(const FileInfo &info, int record, int position, co
                               const QString &message)
 {
     problem(info.name, record, position, value.isNull() ? QString() : shown(value), message);
+    // where the office corrects a value of the record being read: by its
+    // type, and in the key-value area by the field's code
+    if (m_record && record == m_recordNumber && record > 0 && !m_record->isEmpty() && m_record->at(0) != 'Z') {
+        QByteArray code;
+        if (position >= FirstSlot && position < FirstSlot + SlotCount * SlotWidth)
+            code = m_record->mid(FirstSlot - 1 + (position - FirstSlot) / SlotWidth * SlotWidth, 8);
+        m_problems.last().where = VelSupplyRules::whereToCorrect(m_record->at(0), code);
+    }
 }
 
 void TVelSupplyCheck::problem(const QString &file, int record, int position, const QString &value,
                               const QString &message)
 {
-    m_problems.append({file, record, position, value, message});
+    TVelSupplyProblem p;
+    p.file = file;
+    p.record = record;
+    p.position = position;
+    p.value = value;
+    p.message = message;
+    m_problems.append(p);
 }
 
 QList<TVelSupplyProblem> TVelSupplyCheck::run(const QStringList &files)
@@ -288,6 +310,8 @@ void TVelSupplyCheck::checkLine(FileInfo &info, int number, const QByteArray &li
         problem(info, number, ContentLength + 1, line.mid(ContentLength, 1),
                 s("manca il carattere di controllo \"A\" a fine record"));
     const QByteArray rec = line.left(ContentLength);
+    m_record = &rec;
+    m_recordNumber = number;
     // one byte a character, of those the layout allows: the first one that
     // is not, a record
     const qsizetype bad = VelSupplyFields::firstRefusedByte(rec);
@@ -295,6 +319,7 @@ void TVelSupplyCheck::checkLine(FileInfo &info, int number, const QByteArray &li
         problem(info, number, int(bad) + 1, rec.mid(bad, 1),
                 VelSupplyFields::byteProblem(static_cast<unsigned char>(rec.at(bad))));
     checkRecord(info, number, rec);
+    m_record = nullptr;
 }
 
 void TVelSupplyCheck::finishCertification(FileInfo &info)
@@ -314,6 +339,7 @@ void TVelSupplyCheck::finishCertification(FileInfo &info)
                 s("mancano nella certificazione i campi obbligatori %1 (codice fiscale, cognome, nome, sesso, data "
                   "e luogo di nascita del percipiente, firma del sostituto)")
                     .arg(missing.join(QStringLiteral(", "))));
+    ruleCertification(info);
     info.certificationCodes.clear();
     info.certificationRecord = 0;
 }
@@ -409,6 +435,7 @@ void TVelSupplyCheck::checkA(FileInfo &info, int number, const QByteArray &rec)
     const QByteArray kind = at(rec, 21, 22);
     if (kind != "01" && kind != "10")
         problem(info, number, 21, kind, s("tipo di fornitore diverso da \"01\" e \"10\""));
+    info.supplierType = kind;
     info.supplier = at(rec, 23, 38);
     const QString supplier = QString::fromLatin1(info.supplier).trimmed();
     if (!validTaxCode(supplier) || !info.supplier.startsWith(supplier.toLatin1()))
@@ -480,6 +507,7 @@ void TVelSupplyCheck::checkB(FileInfo &info, int number, const QByteArray &rec)
     const QByteArray date = at(rec, 429, 436);
     if (!blank(date) && !zeros(date) && !validDate(date))
         problem(info, number, 429, date, s("data dell'impegno non valida (ggmmaaaa)"));
+    ruleAB(info, number, rec);
 }
 
 void TVelSupplyCheck::checkBody(FileInfo &info, int number, const QByteArray &rec)
@@ -526,6 +554,7 @@ void TVelSupplyCheck::checkBody(FileInfo &info, int number, const QByteArray &re
             finishCertification(info);
             info.certificationRecord = number;
             info.operation = operation;
+            info.values.clear();
             if (info.firstRecordOf.contains(key))
                 problem(info, number, 26, payee + ' ' + progressive,
                         s("la certificazione compare già al record %1: i suoi record devono stare insieme")
@@ -536,6 +565,7 @@ void TVelSupplyCheck::checkBody(FileInfo &info, int number, const QByteArray &re
             }
             info.certification = key;
         }
+        info.certificationLast = number;
     } else if (info.certification.isEmpty()) {
         problem(info, number, 1, QByteArray(1, type),
                 s("record %1 senza il record D della sua certificazione").arg(QLatin1Char(type)));
@@ -547,6 +577,10 @@ void TVelSupplyCheck::checkBody(FileInfo &info, int number, const QByteArray &re
         problem(info, number, 84, QByteArray(1, operation),
                 s("tipo di operazione diverso da quello del record D della certificazione (\"%1\")")
                     .arg(QLatin1Char(info.operation)));
+    }
+    if (type != 'D' && key == info.certification) {
+        info.certificationLast = number;
+        ruleRecordOfCertification(info, number, rec);
     }
     checkSlots(info, number, rec);
 }
@@ -592,6 +626,10 @@ void TVelSupplyCheck::checkSlots(FileInfo &info, int number, const QByteArray &r
             else if (field && field->kind != VelSupplyFields::Kind::Text)
                 problem(info, number, pos + 8, value.toByteArray(),
                         s("continuazione del campo %1, che non è un testo").arg(QLatin1StringView(code)));
+            else if (type == 'D' && code == "DA002002")
+                info.surname += value.sliced(1).toByteArray();
+            else if (type == 'D' && code == "DA002003")
+                info.firstName += value.sliced(1).toByteArray();
             lastCode = code;
             continue;
         }
@@ -626,6 +664,9 @@ void TVelSupplyCheck::checkSlots(FileInfo &info, int number, const QByteArray &r
         else if (code == "DA002001" && value.trimmed() != QByteArrayView(rec).sliced(25, 16).trimmed())
             problem(info, number, pos + 8, value.toByteArray(),
                     s("codice fiscale del percipiente diverso da quello delle posizioni 26-41"));
+        else if (type != 'C')
+            ruleSlot(info, number, rec, pos, code.toByteArray(), value.toByteArray(),
+                     field->kind == VelSupplyFields::Kind::Amount);
     }
 }
 

@@ -39,9 +39,17 @@ struct TVelSupplyProblem
     int position = 0;  // 1-based position in the record; 0: the record as a whole
     QString value;     // what was found there (shown quoted)
     QString message;   // Italian, without file and position
+    QString payee;     // the certification's payee: "ROSSI MARIO (RSSMRA80A01H501U)"; empty outside one
+    QString payeeCode; // its tax code
+    QString where;     // where the office corrects it ("Dati CU" del percipiente, ...)
+    bool warning = false; // a value the office confirms, not one the agency refuses
+    QString rule;      // the id of the rule of VelSupplyRules that found it; empty for the layout's shape
 
-    // "CUR26, record 3, posizione 26: <message> (trovato "...")."
+    // "CUR26, record 3, posizione 26: [avviso: ]<message> (trovato "...").
+    // Percipiente ROSSI MARIO (RSSMRA80A01H501U); correggere in ..."
     QString text() const;
+    // "<rule>|<payee's tax code>": the same finding as a pre-check's warning.
+    QString key() const { return rule + QLatin1Char('|') + payeeCode; }
 };
 
 class TVelSupplyCheck
@@ -95,9 +103,23 @@ private:
     int checkCertifications(const QList<FileInfo *> &parts);
     void checkCertificationCount(const QList<FileInfo *> &parts, int certifications);
     void problem(const FileInfo &info, int record, int position, const QByteArray &value, const QString &message);
+    // A finding of a rule of VelSupplyRules: its level, and where to correct
+    // it by the record type and field code.
+    void finding(const FileInfo &info, int record, int position, const QByteArray &value, const QString &message,
+                 const char *rule, char type, const QByteArray &code);
+    // The rules on one field of a record's key-value area, and the values the
+    // rules between fields read, kept for the end of the certification.
+    void ruleSlot(FileInfo &info, int number, const QByteArray &rec, int pos, const QByteArray &code,
+                  const QByteArray &value, bool isAmount);
+    // The rules of records A and B, and those between the records of a certification.
+    void ruleAB(FileInfo &info, int number, const QByteArray &rec);
+    void ruleRecordOfCertification(FileInfo &info, int number, const QByteArray &rec);
+    void ruleCertification(FileInfo &info);
     void problem(const QString &file, int record, int position, const QString &value, const QString &message);
 
     QList<TVelSupplyProblem> m_problems;
+    const QByteArray *m_record = nullptr; // the record being read, for where a problem is corrected
+    int m_recordNumber = 0;
     int m_certifications = 0;
     int m_records = 0;
 };

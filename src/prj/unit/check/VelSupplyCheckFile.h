@@ -31,9 +31,27 @@ struct TVelSupplyCheck::FileInfo
     QByteArray certification; // payee and progressive of the current certification
     char operation = ' ';     // its operation (position 84 of its D record)
     int certificationRecord = 0;     // its first D record
+    int certificationLast = 0;       // its last record read so far
     QSet<QByteArray> certificationCodes; // the field codes of its D records
     QList<QByteArray> certificationKeys; // in file order
     QHash<QByteArray, int> firstRecordOf;
+    // what the rules between values read of the current certification: the
+    // first value of a field with its record and position, the payee's name,
+    // the amounts summed over its G records, its records' modules and fields
+    struct Slot
+    {
+        QByteArray value;
+        int record = 0;
+        int position = 0;
+    };
+    QHash<QByteArray, Slot> values;
+    QByteArray surname, firstName;
+    QHash<QByteArray, qint64> amounts;
+    QMap<char, int> lastModule;
+    QHash<QByteArray, int> moduleFields; // type, module and field code -> record
+    QHash<QByteArray, int> recordTexts;  // a G or H record's content -> record
+    QByteArray supplierType;             // record A, positions 21-22
+    QSet<QByteArray> saidOnce;           // the agent's values of the D records already checked
     int zRecord = 0;
     QByteArray zCounts;       // positions 16-60 of record Z
 };

@@ -317,8 +317,8 @@ int fornitura(Command &c, LazySession &db)
     for (const QString &line : TdmVelFile::summaryLines(outcome))
         c.out << line << '\n';
     // What the agency's control would say, before anyone files it.
-    const bool checked = printCheck(c, files);
-    return checked ? outcomeStatus(outcome) : Errors;
+    // the worse of the run and of the check of what it wrote
+    return worseStatus(outcomeStatus(outcome), printCheck(c, files, dm.confirmedFindings()));
 }
 
 int stato(Command &c, LazySession &db)

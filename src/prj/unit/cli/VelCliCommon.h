@@ -271,8 +271,16 @@ inline int outcomeStatus(const TVelRunOutcome &o)
     return !o.riuscito() ? Errors : o.warnings.isEmpty() ? Ok : Warnings;
 }
 
-// Runs the checker on files and prints its findings; true when clean.
-bool printCheck(Command &c, const QStringList &files);
+// The worse of two statuses: errors over warnings over done.
+inline int worseStatus(int a, int b)
+{
+    return a == Errors || b == Errors ? Errors : a == Warnings || b == Warnings ? Warnings : Ok;
+}
+
+// Runs the checker on files and prints its findings, but for the warnings
+// the office already confirmed (keys of `confirmed`): Ok when clean, Warnings
+// when only warnings remain, Errors otherwise.
+int printCheck(Command &c, const QStringList &files, const QSet<QString> &confirmed = {});
 // The supply files' check (velcu-cli controlla without --coerenza).
 int controlla(Command &c);
 

@@ -161,35 +161,42 @@ QList<QStringList> suppliesInFolder(const QString &folder)
     return out;
 }
 
-// Every supply of a folder, each on its own; true when all are clean.
-bool checkFolder(Command &c, const QString &folder, bool *none)
+// Every supply of a folder, each on its own: the worst of their statuses.
+int checkFolder(Command &c, const QString &folder, bool *none)
 {
     const QList<QStringList> supplies = suppliesInFolder(folder);
     *none = supplies.isEmpty();
-    bool clean = true;
+    int status = Ok;
     for (const QStringList &supply : supplies) {
         c.out << s("Fornitura %1:\n").arg(QDir::toNativeSeparators(supply.first()));
-        clean = (!sayMixed(c, supply) && printCheck(c, supply)) && clean;
+        status = worseStatus(status, sayMixed(c, supply) ? Errors : printCheck(c, supply));
     }
-    return clean;
+    return status;
 }
 
 } // namespace
 
-bool printCheck(Command &c, const QStringList &files)
+int printCheck(Command &c, const QStringList &files, const QSet<QString> &confirmed)
 {
     TVelSupplyCheck check;
-    const QList<TVelSupplyProblem> problems = check.run(files);
-    for (const TVelSupplyProblem &pr : problems)
+    int errors = 0;
+    int warnings = 0;
+    for (const TVelSupplyProblem &pr : check.run(files)) {
+        // a warning the office already confirmed at the pre-check is not said again
+        if (pr.warning && confirmed.contains(pr.key()))
+            continue;
         c.out << pr.text() << '\n';
-    if (problems.isEmpty())
-        c.out << s("Controllo superato: %1 file, %2 record, %3 certificazioni.\n")
+        ++(pr.warning ? warnings : errors);
+    }
+    if (errors == 0)
+        c.out << s("Controllo superato: %1 file, %2 record, %3 certificazioni%4.\n")
                      .arg(files.size())
                      .arg(check.records())
-                     .arg(check.certifications());
+                     .arg(check.certifications())
+                     .arg(warnings > 0 ? s("; %1 avvisi da verificare").arg(warnings) : QString());
     else
-        c.out << s("Controllo non superato: %1 problemi in %2 file.\n").arg(problems.size()).arg(files.size());
-    return problems.isEmpty();
+        c.out << s("Controllo non superato: %1 problemi in %2 file.\n").arg(errors + warnings).arg(files.size());
+    return errors > 0 ? Errors : warnings > 0 ? Warnings : Ok;
 }
 
 int controlla(Command &c)
@@ -200,14 +207,14 @@ int controlla(Command &c)
         (QFileInfo(arg).isDir() ? folders : files) << arg;
     if (files.isEmpty() && folders.isEmpty())
         folders << TdmVelFile::defaultFolder(); // without files: the year's folder
-    bool clean = true;
+    int status = Ok;
     for (const QString &folder : std::as_const(folders)) {
         bool none = false;
-        clean = checkFolder(c, folder, &none) && clean;
+        status = worseStatus(status, checkFolder(c, folder, &none));
         if (none) {
             c.err << s("Nessuna fornitura nella cartella %1: indicare i file da controllare.\n")
                          .arg(QDir::toNativeSeparators(folder));
-            clean = false;
+            status = Errors;
         }
     }
     if (!files.isEmpty()) {
@@ -215,9 +222,9 @@ int controlla(Command &c)
         bool mixed = false;
         for (const QStringList &set : namedSets(files))
             mixed = sayMixed(c, set) || mixed;
-        clean = !mixed && printCheck(c, files) && clean;
+        status = worseStatus(status, mixed ? Errors : printCheck(c, files));
     }
-    return clean ? Ok : Errors;
+    return status;
 }
 
 } // namespace VelCli::detail

@@ -5,13 +5,17 @@
 //   velcu-cli sostituto                         shows both, with what the supply still needs
 //   velcu-cli sostituto --imposta CAMPO=VALORE  (repeatable) sets fields, then shows
 //
-// As in the editors: text is upper case, a tax code that fails its check is
-// pointed out but kept (the office may know better), a code not found in its
-// table is kept too; the supplier's row goes through the mandatory-field
-// check, and is saved with problems only with --forza (the editor asks).
+// As in the editors: text is upper case; a value the supply would refuse (a
+// tax code that fails its check, a CAP that is not five digits, a province
+// that is not one, a charge code outside 1-15, a supplier type other than
+// "01" and "10": VelSupplyRules) is refused and nothing is saved; a code not
+// found in its table is kept; the supplier's row goes through the
+// mandatory-field check, and is saved with problems only with --forza (the
+// editor asks).
 #include "src/prj/unit/cli/VelCliCommon.h"
 
 #include "src/prj/unit/check/VelMandatoryFields.h"
+#include "src/prj/unit/check/VelSupplyRules.h"
 #include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 
@@ -204,6 +208,7 @@ int sostituto(Command &c, LazySession &db)
         QString value;
     };
     QList<Assignment> assignments;
+    QStringList refused;
     for (const QString &a : c.p.values(QStringLiteral("imposta"))) {
         const qsizetype eq = a.indexOf(QLatin1Char('='));
         if (eq <= 0)
@@ -214,6 +219,14 @@ int sostituto(Command &c, LazySession &db)
             throw UsageError{s("--imposta: campo \"%1\" sconosciuto (velcu-cli sostituto per l'elenco).")
                                  .arg(a.left(eq).trimmed())};
         assignments.append({structure, f, normalised(*f, a.mid(eq + 1))});
+        if (const QString why = VelSupplyRules::checkColumn(f->name, assignments.last().value); !why.isEmpty())
+            refused << s("Valore rifiutato per %1 (%2): %3.").arg(f->name, label(*f), why);
+    }
+    if (!refused.isEmpty()) {
+        for (const QString &line : std::as_const(refused))
+            c.err << line << '\n';
+        c.err << s("Nessun dato salvato: correggere i valori.\n");
+        return Errors;
     }
 
     Session &session = db.get();

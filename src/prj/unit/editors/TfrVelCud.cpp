@@ -6,6 +6,7 @@
 #include "src/prj/unit/editors/TfmVelNote.h"
 #include "src/prj/unit/editors/VelLookup.h"
 #include "src/prj/unit/editors/VelPageBuilder.h"
+#include "src/prj/unit/check/VelSupplyRules.h"
 #include "src/prj/unit/model/VelCuByMonth.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 
@@ -569,8 +570,49 @@ void TfrVelCud::validatePost(TClientDataSet &ds)
         else if (!ds.fieldByName(kStato).isNull())
             ds.fieldByName(kStato).setAsInteger(0);
     }
+    refuseBrokenRules(ds);
     // The CU is written in the store period of its own month.
     m_saveMonth = monthOf(ds.fieldByName(kMese).asString());
+}
+
+void TfrVelCud::refuseBrokenRules(TClientDataSet &ds)
+{
+    // What the supply would refuse is refused when the CU is confirmed (tax
+    // codes, provinces, municipalities' codes, the protocol of a CU replaced,
+    // a birth date to come); a value that contradicts another (the tax code
+    // against birth date and sex) is the office's to confirm.
+    QStringList wrong;
+    for (const VelFieldDesc &f : VelRecordModel::instance().structure(structureName()).fields) {
+        const int i = ds.fieldIndex(f.name);
+        if (i < 0 || f.page.isEmpty())
+            continue;
+        if (const QString why = VelSupplyRules::checkColumn(f.name, ds.field(i).asString()); !why.isEmpty())
+            wrong << QStringLiteral(" - %1: %2").arg(f.caption().simplified(), why);
+    }
+    const TField birthField = ds.findField(QStringLiteral("DCUDDATANAS"));
+    const QDate birth = birthField && !birthField.isNull() ? birthField.asDate() : QDate();
+    if (const QString why = VelSupplyRules::birthDate(birth, QDate::currentDate()); !why.isEmpty())
+        wrong << QStringLiteral(" - Data di nascita: ") + why;
+    if (!wrong.isEmpty()) {
+        OvMessageBox(QStringLiteral("Valori che la fornitura non ammette:\n") + wrong.join(QLatin1Char('\n'))
+                         + QStringLiteral("\nCorreggerli prima di salvare."),
+                     MB_OK | MB_ICONWARNING);
+        throw EAbort();
+    }
+    const QString code = ds.fieldByName(kCodFis).asString();
+    QStringList doubtful;
+    if (const QString why = VelSupplyRules::taxCodeAgainstBirth(code, birth, ds.fieldByName(QStringLiteral("SCUDSEX")).asString());
+        !why.isEmpty())
+        doubtful << QStringLiteral(" - ") + why;
+    if (const QString why = VelSupplyRules::birthProvinceAgainstCode(ds.fieldByName(QStringLiteral("SCUDPROVNAS")).asString(), code);
+        !why.isEmpty())
+        doubtful << QStringLiteral(" - ") + why;
+    if (!doubtful.isEmpty()
+        && OvMessageBox(QStringLiteral("Dati in contrasto tra loro:\n") + doubtful.join(QLatin1Char('\n'))
+                            + QStringLiteral("\nSalvare comunque?"),
+                        MB_YESNO | MB_ICONWARNING)
+               != IDYES)
+        throw EAbort();
 }
 
 void TfrVelCud::saveData()

@@ -87,6 +87,9 @@ public:
 
 protected:
     void validatePost(TClientDataSet &ds) override;
+    // The rule table's refusals and the office's confirmation of values in
+    // contrast (VelSupplyRules), before the CU is posted.
+    void refuseBrokenRules(TClientDataSet &ds);
     QString deleteQuestion() const override;
     void newRecord(TClientDataSet &ds) override;
     void beforeEditCheck(TClientDataSet &ds) override;

@@ -6,6 +6,7 @@
 #include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/editors/VelLookup.h"
 #include "src/prj/unit/check/VelMandatoryFields.h"
+#include "src/prj/unit/check/VelSupplyRules.h"
 #include "src/prj/unit/editors/VelPageBuilder.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 
@@ -392,6 +393,29 @@ TfrVelSost::TfrVelSost(QWidget *parent)
     afterOpen();
 }
 
+void TfrVelAgentBase::refuseBrokenRules(TClientDataSet &ds)
+{
+    QStringList wrong;
+    for (const VelFieldDesc &f : VelRecordModel::instance().structure(m_structure).fields) {
+        const int i = ds.fieldIndex(f.name);
+        if (i < 0)
+            continue;
+        if (const QString why = VelSupplyRules::checkColumn(f.name, ds.field(i).asString()); !why.isEmpty())
+            wrong << QStringLiteral(" - %1: %2").arg(f.caption().simplified(), why);
+    }
+    if (wrong.isEmpty())
+        return;
+    OvMessageBox(QStringLiteral("Valori che la fornitura non ammette:\n") + wrong.join(QLatin1Char('\n'))
+                     + QStringLiteral("\nCorreggerli prima di salvare."),
+                 MB_OK | MB_ICONWARNING);
+    throw EAbort();
+}
+
+void TfrVelSost::validatePost(TClientDataSet &ds)
+{
+    refuseBrokenRules(ds);
+}
+
 void TfrVelSost::beforeDeleteCheck(TClientDataSet &ds)
 {
     if (ds.recordCount() <= 1) {
@@ -467,6 +491,7 @@ void TfrVelAltriSost::validatePost(TClientDataSet &ds)
                      MB_OK | MB_ICONWARNING);
         throw EAbort();
     }
+    refuseBrokenRules(ds);
     m_moves.clear();
     m_newCode.clear();
     // The CUs that named the old code are to name the new one. An agent
@@ -645,6 +670,7 @@ void TfrVelFornitore::validatePost(TClientDataSet &ds)
 {
     if (ds.state() == TDataSetState::Insert && text(ds, "SFORCODFIS").trimmed().isEmpty())
         throw EOvError(QStringLiteral("Codice fiscale obbligatorio"));
+    refuseBrokenRules(ds);
     m_problems.clear();
     if (!CheckMandatoryFields(m_problems, {&ds})) {
         if (!askToProceed || !askToProceed(m_problems))

@@ -68,6 +68,10 @@ protected:
     void newRecord(TClientDataSet &ds) override;
     void rowChangedHook() override;
     void updateMarks();
+    // What the supply would refuse, refused when the row is confirmed: every
+    // box the rule table reads (tax codes, CAP, province, charge code, supplier
+    // type), listed with its caption; EAbort after the message.
+    void refuseBrokenRules(TClientDataSet &ds);
 
     TTorDBCds *m_store = nullptr;
     bool m_hideDelete = false;
@@ -94,6 +98,7 @@ public:
     static QString structure() { return QStringLiteral("TCUS_DATISOST"); }
 
 protected:
+    void validatePost(TClientDataSet &ds) override;
     void beforeDeleteCheck(TClientDataSet &ds) override;
 };
 

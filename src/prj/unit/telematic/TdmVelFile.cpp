@@ -300,12 +300,19 @@ QString TdmVelFile::proposedName()
     return QStringLiteral("CUR") + QString::number(Campagna::AnnoInvio % 100).rightJustified(2, QLatin1Char('0'));
 }
 
-void TdmVelFile::verifySupply(const QStringList &staged, const QStringList &names)
+void TdmVelFile::verifySupply(const QStringList &staged, const QStringList &names) const
 {
     // the files as the agency's control reads them, before they take the names
     // the office sends
     TVelSupplyCheck check;
-    const QList<TVelSupplyProblem> problems = check.run(staged);
+    QList<TVelSupplyProblem> problems;
+    for (const TVelSupplyProblem &p : check.run(staged)) {
+        // a warning is the office's to confirm: said once, never a refusal
+        if (!p.warning)
+            problems << p;
+        else if (!m_confirmable.contains(p.key()))
+            say(p.text());
+    }
     if (problems.isEmpty())
         return;
     QStringList lines;
@@ -349,7 +356,11 @@ QStringList TdmVelFile::save(const QString &fileName)
     TorFileSet::Replaced replaced;
     try {
         files = VelSupplyWriter::write(m_ws.recordTable(), m_ws.generator().supplyPlaces(), fileName, certifications, {},
-                                       &inFile, verifySupply, &replaced);
+                                       &inFile,
+                                       [this](const QStringList &staged, const QStringList &names) {
+                                           verifySupply(staged, names);
+                                       },
+                                       &replaced);
     } catch (const EOvException &e) {
         stopOutcome(e.message());
         for (TVelPayeeOutcome &p : m_outcome.payees)

@@ -108,8 +108,13 @@ public:
     // or a dependant's tax code that is not valid, a province that is not two
     // letters ("EE" for a state abroad). Empty when there is none.
     QStringList unsendableFields(const QList<int> &rows);
-    // The report lines of the pre-check (empty when nothing is missing).
+    // The report lines of the pre-check (empty when nothing is missing); the
+    // warnings of the rules between two values (a tax code against the birth
+    // date) are among them, for the office to confirm.
     QStringList preCheckReport(const QList<int> &rows);
+    // The warnings the pre-check put to the office, as "<rule>|<tax code>":
+    // the file's check does not say them again.
+    const QSet<QString> &confirmedFindings() const { return m_confirmable; }
 
     // The generation (steps a-h). Raises EOvError on a failing check (the
     // data-complete flag is then cleared) and on any error of the passes.
@@ -131,7 +136,7 @@ public:
     // Raises EVelError (Fornitura, naming the first file), listing the
     // problems, when the checker refuses the staged files of a supply
     // (`names`: the names they would take).
-    static void verifySupply(const QStringList &staged, const QStringList &names);
+    void verifySupply(const QStringList &staged, const QStringList &names) const;
 
     // The default folder (created when missing) and the proposed name.
     static QString defaultFolder();
@@ -179,6 +184,7 @@ private:
     double m_fieldRowsPerCertification = 128;
     bool m_notesLoaded = false;
     QSet<QString> m_noteCodes;
+    QSet<QString> m_confirmable; // warnings of the last pre-check, "<rule>|<tax code>"
     bool m_notesIndexed = false;
     QHash<qint64, QList<QStringList>> m_notesNow; // IAFIID -> its rows' codes
     QList<VelAnnotationRows::Pending> m_pendingNotes; // rebuilt rows not yet saved

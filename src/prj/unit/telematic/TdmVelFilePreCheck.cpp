@@ -9,10 +9,12 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/sql/OvSQLQuery.h"
+#include "rag/calc/ragUQuery.h"
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/check/VelCoherence.h"
 #include "src/prj/unit/check/VelMandatoryFields.h"
+#include "src/prj/unit/check/VelSupplyRules.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/telematic/VelAnnotationCodes.h"
 #include "src/prj/unit/telematic/VelFileSupport.h"
@@ -24,11 +26,13 @@
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
 
+#include <QDate>
 #include <QDir>
 #include <QRegularExpression>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <tuple>
 
 
 namespace {
@@ -60,6 +64,27 @@ bool blank(TClientDataSet &ds, const char *column)
     return text(ds, column).trimmed().isEmpty();
 }
 
+QDate dateOf(TClientDataSet &ds, const char *column)
+{
+    const TField f = ds.findField(QLatin1String(column));
+    return f && !f.isNull() ? f.asDate() : QDate();
+}
+
+// What the rules between two values of a CU find: a value the office
+// confirms (the tax code against birth date and sex, "EE" against the code's
+// place), each with its rule's id.
+QList<std::pair<const char *, QString>> confirmable(TClientDataSet &d)
+{
+    QList<std::pair<const char *, QString>> out;
+    const QString cf = text(d, "SCUDCODFIS").trimmed().toUpper();
+    if (const QString why = VelSupplyRules::taxCodeAgainstBirth(cf, dateOf(d, "DCUDDATANAS"), text(d, "SCUDSEX"));
+        !why.isEmpty())
+        out.append({"codice-fiscale-nascita", QStringLiteral(" - Codice fiscale del percipiente (%1): ").arg(cf) + why});
+    if (const QString why = VelSupplyRules::birthProvinceAgainstCode(text(d, "SCUDPROVNAS"), cf); !why.isEmpty())
+        out.append({"provincia-nascita-estero", QStringLiteral(" - ") + why});
+    return out;
+}
+
 } // namespace
 
 QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
@@ -80,6 +105,11 @@ QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
         QStringList problems;
         bool ok = mandatoryCheck(problems, {&d});
         const QString cf = text(d, "SCUDCODFIS");
+        for (const auto &[rule, line] : confirmable(d)) {
+            problems << QStringLiteral("Avviso") + line;
+            m_confirmable.insert(QLatin1String(rule) + QLatin1Char('|') + cf.trimmed().toUpper());
+            ok = false;
+        }
         if (const int at = familyRow.value(cf); at > 0 && !cf.isEmpty()) {
             family.setRecNo(at);
             ok = mandatoryCheck(problems, {&family}) && ok;
@@ -136,8 +166,9 @@ QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
 QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
 {
     // what the supply's check (and the agency's) would refuse in the file:
-    // the tax codes of payee and dependants, the provinces' two letters ("EE"
-    // for a place of birth abroad)
+    // the tax codes of payee and dependants (never the payee's own), the
+    // provinces ("EE" for a place of birth abroad), the municipalities' codes,
+    // the protocol of a CU replaced, dates and days of the year
     TClientDataSet &d = dip();
     TClientDataSet &family = m_ws.dataSet(QLatin1String(VelFileCds::ConFamCar));
     family.setFiltered(false);
@@ -152,30 +183,53 @@ QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
         const QString why = VelCodFis::problem(code);
         return why.isEmpty() ? QString() : QStringLiteral(" - %1 non valido (%2): %3").arg(what, code, why);
     };
-    static const QRegularExpression province(QStringLiteral("^[A-Z]{2}$"));
+    // the other values by the rule table: refused here as the file's check
+    // refuses them
+    auto byRule = [](TClientDataSet &ds, const char *column, const char *what, bool feminine) {
+        const QString v = text(ds, column).trimmed();
+        const QString why = VelSupplyRules::checkColumn(QLatin1String(column), v);
+        return why.isEmpty() ? QString()
+                             : QStringLiteral(" - %1 non %2 (\"%3\"): %4")
+                                   .arg(QLatin1String(what), feminine ? QStringLiteral("valida") : QStringLiteral("valido"),
+                                        v, why);
+    };
+    const int year = Campagna::AnnoFinanziario;
     const int keep = d.recNo();
     QStringList report;
     for (int r : rows) {
         d.setRecNo(r);
         QStringList lines;
-        if (const QString cf = text(d, "SCUDCODFIS"); !cf.trimmed().isEmpty())
-            lines << badCode(cf, QStringLiteral("Codice fiscale del percipiente"));
-        for (const auto &[column, what] : {std::pair{"SCUDPROVNAS", "Provincia di nascita"},
-                                           std::pair{"SCUDPROVDFAP", "Provincia del domicilio fiscale al 1/1"},
-                                           std::pair{"SCUDPROVDFAC", "Provincia del domicilio fiscale all'1/1 dell'anno successivo"}}) {
-            const QString v = text(d, column).trimmed();
-            if (!v.isEmpty() && !province.match(v.toUpper()).hasMatch())
-                lines << QStringLiteral(" - %1 non valida (\"%2\"): la sigla di due lettere, \"EE\" per uno Stato estero")
-                             .arg(QLatin1String(what), v);
-        }
+        const QString payee = text(d, "SCUDCODFIS").trimmed().toUpper();
+        if (!payee.isEmpty())
+            lines << badCode(payee, QStringLiteral("Codice fiscale del percipiente"));
+        for (const auto &[column, what, feminine] :
+             {std::tuple{"SCUDPROVNAS", "Provincia di nascita", true},
+              std::tuple{"SCUDPROVDFAP", "Provincia del domicilio fiscale al 1/1", true},
+              std::tuple{"SCUDPROVDFAC", "Provincia del domicilio fiscale all'1/1 dell'anno successivo", true},
+              std::tuple{"SCUDCAPDFAP", "Codice comune del domicilio fiscale al 1/1", false},
+              std::tuple{"SCUDCAPDFAC", "Codice comune del domicilio fiscale all'1/1 dell'anno successivo", false},
+              std::tuple{"SCUDIDENTSERVTELE", "Identificativo del protocollo della CU da sostituire", false},
+              std::tuple{"SCUDPROGRDICH", "Progressivo del protocollo della CU da sostituire", false}})
+            lines << byRule(d, column, what, feminine);
+        if (const QString why = VelSupplyRules::birthDate(dateOf(d, "DCUDDATANAS"), QDate::currentDate()); !why.isEmpty())
+            lines << QStringLiteral(" - Data di nascita: ") + why;
+        if (const QString why = VelSupplyRules::relationshipStart(dateOf(d, "DCUDDATINIRL"), year); !why.isEmpty())
+            lines << QStringLiteral(" - Data di inizio del rapporto (punto 8): ") + why;
+        for (const auto &[column, what] : {std::pair{"ICUDPERIODOLAV", "Giorni di lavoro dipendente (punto 6)"},
+                                           std::pair{"ICUDGGPENSIONE", "Giorni di pensione (punto 7)"}})
+            if (const QString why = VelSupplyRules::days(int(text(d, column).trimmed().toLongLong()), year); !why.isEmpty())
+                lines << QStringLiteral(" - %1: ").arg(QLatin1String(what)) + why;
         for (int fr : familyRows.value(d.fieldByName(QStringLiteral("IAFIID")).asInteger())) {
             family.setRecNo(fr + 1);
             for (const auto &[column, what] : {std::pair{"SCUDCODFISCON", "Codice fiscale del coniuge"},
                                                std::pair{"SCUDCODFISPRIFIGL", "Codice fiscale del primo figlio"},
                                                std::pair{"SCUDCODFISFIGL", "Codice fiscale del familiare"}}) {
                 const QString cf = text(family, column);
-                if (!cf.trimmed().isEmpty())
-                    lines << badCode(cf, QLatin1String(what));
+                if (cf.trimmed().isEmpty())
+                    continue;
+                lines << badCode(cf, QLatin1String(what));
+                if (const QString why = VelSupplyRules::dependantCode(cf, payee); !why.isEmpty())
+                    lines << QStringLiteral(" - %1 (%2): %3").arg(QLatin1String(what), cf.trimmed().toUpper(), why);
             }
         }
         lines.removeAll(QString());
@@ -194,6 +248,10 @@ QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
 
 bool TdmVelFile::preCheck(const QList<int> &rows)
 {
+    m_confirmable.clear();
+    // the municipalities' codes against the payroll's territory table, when
+    // it can be read (the shape alone otherwise)
+    VelSupplyRules::loadMunicipalities({m_store.connection(), &m_queries});
     // the distributor's setting first: no question on the office's data for a
     // supply that could not be written anyway
     VelTaxCode::checkedSoftwareProducer(m_settingsFile);
@@ -269,6 +327,12 @@ void TdmVelFile::checkSupplier()
         m_dataComplete = false;
         throw;
     }
+    if (const QString why = VelSupplyRules::supplierType(text(forn, "STFOCODICE")); !why.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(QStringLiteral("Tipo fornitore non valido: %1. Correggere in \"Dati Fornitore\", impossibile "
+                                      "procedere!")
+                           .arg(why));
+    }
 }
 
 void TdmVelFile::checkAgent()
@@ -300,5 +364,26 @@ void TdmVelFile::checkAgent()
     } catch (const EOvError &) {
         m_dataComplete = false;
         throw;
+    }
+    // what the file's check would refuse in record B, said here with the box
+    // the office corrects in "Dati Sostituto"
+    QStringList wrong;
+    for (const auto &[column, what] : {std::pair{"SSOSCFRAPPR", "Codice fiscale del rappresentante"},
+                                       std::pair{"SCARCODICE", "Codice carica"}, std::pair{"SSOSCAP", "Cap"},
+                                       std::pair{"SSOSPROV", "Prov."},
+                                       std::pair{"SSOSCODFISINTERM", "Codice fiscale dell'incaricato"}})
+        if (const QString why = VelSupplyRules::checkColumn(QLatin1String(column), text(sost, column)); !why.isEmpty())
+            wrong << QStringLiteral("%1: %2").arg(QLatin1String(what), why);
+    if (!blank(sost, "SSOSCODFISINTERM")) {
+        if (text(sost, "LSOSDICHCONTRIB").trimmed() != QLatin1String("1"))
+            wrong << QStringLiteral("l'incaricato non ha l'impegno a presentare in via telematica");
+        if (!dateOf(sost, "DSOSDTIMPEGNO").isValid())
+            wrong << QStringLiteral("manca la data dell'impegno dell'incaricato");
+    }
+    if (!wrong.isEmpty()) {
+        m_dataComplete = false;
+        throw EOvError(QStringLiteral("Dati del sostituto non validi: %1. Correggere in \"Dati Sostituto\", "
+                                      "impossibile procedere!")
+                           .arg(wrong.join(QStringLiteral("; "))));
     }
 }
