@@ -253,10 +253,11 @@ void TdmragConnessione::runRepairs()
         // not write them (velcu-db postazioni, which runs these repairs as
         // the tables' owner): a repair it may not run is left to the server's
         // set-up. Asked before, since a refused statement would end the
-        // transaction.
-        if (xqoMain.isPostgres() && !mayRun(repairs[i]))
-            continue;
+        // transaction. A table that is not there fails the question as it
+        // would fail the repair: said as the repair's failure.
         try {
+            if (xqoMain.isPostgres() && !mayRun(repairs[i]))
+                continue;
             xqoMain.exec(repairs[i]);
         } catch (const EDatabaseError &e) {
             throw EDatabaseError(QStringLiteral("Correzione dati %1 di %2 non riuscita. %3")
