@@ -294,26 +294,9 @@ QString TfmVelPDF::print()
     }
     if (!lockAgreed(rows))
         return QString();
-    m_run->twoSided = chFronteRetro->isChecked();
-    m_run->signatureOmitted = chkFirmaOmessa->isChecked();
-    m_running = true;
-    m_cancel = false;
-    buCreatePdf->setEnabled(false);
-    buAnnulla->setEnabled(true);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     // However the run ends, the window is ready for the next one before its
     // error is shown.
-    struct Ready
-    {
-        TfmVelPDF *fm;
-        ~Ready()
-        {
-            QApplication::restoreOverrideCursor();
-            fm->m_running = false;
-            fm->buCreatePdf->setEnabled(true);
-            fm->buAnnulla->setEnabled(false);
-        }
-    } ready{this};
+    const Busy busy(this);
     const TVelPrintResult result = m_run->print(rows, edPdfFileName->text().trimmed());
     if (result.kind == TVelPrintResult::Annullato) {
         meOut->appendPlainText(QStringLiteral("Stampa interrotta: nessun CU segnato come stampato."));
@@ -342,4 +325,23 @@ void TfmVelPDF::openPdf()
     const QString folder = m_run->outputFolder.isEmpty() ? TorFolders::stpDir() : m_run->outputFolder;
     const QString file = edPdfFileName->text().trimmed() + QStringLiteral(".pdf");
     ovShell()->openDocument(QDir(folder).filePath(file), QString(), folder, false);
+}
+
+TfmVelPDF::Busy::Busy(TfmVelPDF *form) : fm(form)
+{
+    fm->m_run->twoSided = fm->chFronteRetro->isChecked();
+    fm->m_run->signatureOmitted = fm->chkFirmaOmessa->isChecked();
+    fm->m_running = true;
+    fm->m_cancel = false;
+    fm->buCreatePdf->setEnabled(false);
+    fm->buAnnulla->setEnabled(true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TfmVelPDF::Busy::~Busy()
+{
+    QApplication::restoreOverrideCursor();
+    fm->m_running = false;
+    fm->buCreatePdf->setEnabled(true);
+    fm->buAnnulla->setEnabled(false);
 }

@@ -76,6 +76,16 @@ private:
     QList<TBookmark> chosenRows();
     // Asked before a print locks CUs; false (said in the log) on "No".
     bool lockAgreed(const QList<TBookmark> &rows);
+    // The window busy for a run: the options handed to the run, the buttons
+    // and the cursor set; ready for the next run again however this one ends.
+    struct Busy
+    {
+        explicit Busy(TfmVelPDF *form);
+        ~Busy();
+        Busy(const Busy &) = delete;
+        Busy &operator=(const Busy &) = delete;
+        TfmVelPDF *fm;
+    };
 
     TTorDBCds *m_store;
     TdmVelStampePDF *m_stampe;

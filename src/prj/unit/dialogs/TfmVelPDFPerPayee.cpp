@@ -49,24 +49,7 @@ QString TfmVelPDF::printPerPayee(const QList<TBookmark> &rows)
     for (const QString &gone : guard.removeLeftovers())
         meOut->appendPlainText(QStringLiteral("Rimosso \"%1\", lasciato da una stampa interrotta.")
                                    .arg(QDir::toNativeSeparators(gone)));
-    m_run->twoSided = chFronteRetro->isChecked();
-    m_run->signatureOmitted = chkFirmaOmessa->isChecked();
-    m_running = true;
-    m_cancel = false;
-    buCreatePdf->setEnabled(false);
-    buAnnulla->setEnabled(true);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct Ready
-    {
-        TfmVelPDF *fm;
-        ~Ready()
-        {
-            QApplication::restoreOverrideCursor();
-            fm->m_running = false;
-            fm->buCreatePdf->setEnabled(true);
-            fm->buAnnulla->setEnabled(false);
-        }
-    } ready{this};
+    const Busy busy(this);
     meOut->appendPlainText(QStringLiteral("PDF per percipiente nella cartella %1...").arg(QDir::toNativeSeparators(dir)));
     const VelPerPayeePrint::Result r = VelPerPayeePrint::run(*m_run, rows, dir, guard, [this](int done, int total) {
         pbAvanzamento->setMaximum(qMax(total, 1));
