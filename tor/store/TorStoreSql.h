@@ -86,6 +86,20 @@ inline constexpr const char *InsertPersonWithDrawn =
     "INSERT INTO TAFI_ANAFISCALE ( IAFIID , ICRFID , %1 ) VALUES ( nextval('gen_tafi_anafiscale') , :ICRFID , %2 ) "
     "RETURNING IAFIID";
 
+// A person's version moved on by a write, and returned; :ATTESA the version
+// the writer read (-1: whatever it is). No row back: the person is gone, or
+// another writer moved the version first.
+inline constexpr const char *BumpVersion =
+    "UPDATE tafi_anafiscale SET iafiversione = iafiversione + 1 WHERE iafiid = :IAFIID "
+    "AND (iafiversione = :ATTESA OR :ATTESA = -1) RETURNING iafiversione";
+inline constexpr const char *VersionOf = "SELECT iafiversione FROM tafi_anafiscale WHERE iafiid = :IAFIID";
+// The versions of the persons of a period (or of a year's periods).
+inline constexpr const char *Versions =
+    "SELECT afi.iafiid , afi.iafiversione FROM tcrf_crofiscale crf "
+    "INNER JOIN tafi_anafiscale afi ON afi.icrfid = crf.icrfid "
+    "WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
+    "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA";
+
 inline constexpr const char *InsertValue =
     "INSERT INTO TFIS_DATIFISCALI ( ICDSID, ICRFID, IAFIID, IFISRIGO, SFISFIELDNAME, %1FISVALUE ) "
     "VALUES ( :ICDSID, :ICRFID, :IAFIID, :IFISRIGO, :SFISFIELDNAME, :%1FISVALUE )";

@@ -421,3 +421,45 @@ bool TTorDBCds::HasRows(const QString &structure, int month, int year)
     m_showWait = wait;
     return !ds.isEmpty();
 }
+
+namespace {
+
+QString changedText(const ETorChangedMeanwhile::Person &p)
+{
+    QString who = p.codFis.trimmed().toUpper();
+    if (!p.group.trimmed().isEmpty())
+        who += QStringLiteral(" (mese %1)").arg(p.group.trimmed());
+    if (who.isEmpty())
+        who = QStringLiteral("senza codice fiscale");
+    const QString what = p.found == 0
+                             ? QStringLiteral("non è più in archivio: è stata eliminata o importata di nuovo da "
+                                              "un'altra postazione")
+                             : QStringLiteral("è stata modificata da un'altra postazione dopo essere stata letta "
+                                              "(versione letta %1, ora %2)")
+                                   .arg(p.expected)
+                                   .arg(p.found);
+    return QStringLiteral("La certificazione %1 %2: nulla è stato salvato.").arg(who, what);
+}
+
+} // namespace
+
+ETorChangedMeanwhile::ETorChangedMeanwhile(const Person &p) : EOvError(changedText(p)), person(p)
+{
+}
+
+TTorVersions TTorDBCds::Versions(int month, int year)
+{
+    month = resolveMonth(month);
+    year = resolveYear(year);
+    TOvSQLConnection &c = conn();
+    QSqlQuery &q = reused(c, sql(TorStoreSql::Versions));
+    q.bindValue(QStringLiteral(":ICRFANNO"), year);
+    q.bindValue(QStringLiteral(":ICRFMESE"), month < 1 && month != AllMonths ? 0 : month);
+    q.bindValue(QStringLiteral(":SCRFPROGRAMMA"), m_program.toLower());
+    run(c, q);
+    TTorVersions out;
+    while (q.next())
+        out.insert(q.value(0).toLongLong(), q.value(1).toLongLong());
+    q.finish();
+    return out;
+}

@@ -5,6 +5,7 @@
 // tied to a fiscal person (TAFI_ANAFISCALE) of a period (TCRF_CROFISCALE).
 // TTorDBCds moves whole structures between these tables and client datasets.
 #include "platform/core/OvExceptions.h"
+#include "tor/store/TorStoreVersions.h"
 
 #include <QHash>
 #include <QString>
@@ -70,6 +71,29 @@ public:
     QString person() const;
 };
 
+// The versions of persons of the store (a CU is its person), by person key,
+// as a reader found them. Each write of a person's rows moves its version on,
+// once a transaction.
+using TTorVersions = QHash<qint64, qint64>;
+
+// A save refused because a person it writes changed since its version was
+// read (another workstation wrote, printed, re-imported or deleted the CU):
+// nothing of the save remains, and the dataset's changes stay pending.
+class ETorChangedMeanwhile : public EOvError
+{
+public:
+    struct Person
+    {
+        qint64 key = 0;
+        qint64 expected = 0; // the version read
+        qint64 found = 0;    // the version now; 0: the person is gone
+        QString codFis;
+        QString group;       // a CU's month
+    };
+    explicit ETorChangedMeanwhile(const Person &p);
+    Person person;
+};
+
 class TTorDBCds
 {
 public:
@@ -92,6 +116,7 @@ public:
         m_held.clear();
         m_periods.clear();
         m_made.clear();
+        m_bumped.clear();
     }
     TOvSQLConnection *connection() const { return m_connection; }
     void setShowWait(bool on) { m_showWait = on; }
@@ -134,6 +159,20 @@ public:
 
     // True when the structure holds at least one stored row in the period.
     bool HasRows(const QString &structure, int month = Default, int year = Default);
+
+    // The version of every person of the period (AllMonths: of the year), as
+    // the connection sees the store now (inside a read transaction, as of its
+    // snapshot).
+    TTorVersions Versions(int month = Default, int year = Default);
+    // The saves and field saves that run while `versions` is set write over
+    // exactly these versions: a person of the map whose version is not the
+    // one read, or who is gone, refuses the save (ETorChangedMeanwhile). A
+    // person written and not in the map is written whatever its version. The
+    // map follows the writes: it holds the versions the saves left. Null:
+    // every save writes whatever the versions (and still moves them on).
+    // A row written for a person who no longer exists is always refused.
+    void setExpectedVersions(TTorVersions *versions) { m_expected = versions; }
+    TTorVersions *expectedVersions() const { return m_expected; }
 
 private:
     // A structure's version for the period, as TCDS_STRUTTURA holds it.
@@ -180,6 +219,9 @@ private:
     QHash<QString, Held> m_held;
     QHash<QString, KnownPeriod> m_periods;
     QHash<QString, MadePerson> m_made;
+    // Persons whose version this transaction has moved on already.
+    QHash<qint64, TorStore::VersionScope::Bumped> m_bumped;
+    TTorVersions *m_expected = nullptr;
     Header findStructure(const QString &structure, int month, int year);
     // Binds the period and the structure's name of FindStructure and LockStructure.
     void bindStructure(QSqlQuery &q, const QString &structure, int month, int year) const;
@@ -215,4 +257,21 @@ public:
 private:
     TTorDBCds &m_store;
     bool m_was;
+};
+
+// Saves in the scope write over these versions only (see setExpectedVersions).
+class TTorVersionedWrites
+{
+public:
+    TTorVersionedWrites(TTorDBCds &store, TTorVersions &versions) : m_store(store), m_was(store.expectedVersions())
+    {
+        store.setExpectedVersions(&versions);
+    }
+    ~TTorVersionedWrites() { m_store.setExpectedVersions(m_was); }
+    TTorVersionedWrites(const TTorVersionedWrites &) = delete;
+    TTorVersionedWrites &operator=(const TTorVersionedWrites &) = delete;
+
+private:
+    TTorDBCds &m_store;
+    TTorVersions *m_was;
 };

@@ -10,6 +10,7 @@
 #include "platform/db/OvSqliteStatement.h"
 #include "platform/db/OvTransaction.h"
 #include "tor/query/torCQueryText.h"
+#include "tor/store/TorStoreLayout.h"
 #include "tor/store/TorStoreReader.h"
 #include "tor/store/TorStoreSql.h"
 #include "tor/store/TorStoreValues.h"
@@ -30,29 +31,6 @@ constexpr int SpareRows = 8;
 
 QVariant nullInt() { return QVariant(QMetaType::fromType<int>()); }
 
-// Field names compared as the database compares them, regardless of case.
-struct NoCaseHash
-{
-    size_t operator()(const QString &s) const
-    {
-        size_t h = 1469598103934665603ull;
-        for (const QChar c : s) {
-            char16_t u = c.unicode();
-            if (u >= u'A' && u <= u'Z')
-                u = char16_t(u + (u'a' - u'A'));
-            else if (u >= 0x80)
-                u = c.toLower().unicode();
-            h ^= u;
-            h *= 1099511628211ull;
-        }
-        return h;
-    }
-};
-struct NoCaseEqual
-{
-    bool operator()(const QString &a, const QString &b) const { return a.compare(b, Qt::CaseInsensitive) == 0; }
-};
-
 } // namespace
 
 // One save: its transaction, the statements it prepares, the structure's
@@ -60,99 +38,13 @@ struct NoCaseEqual
 // has written back into the dataset's rows.
 class TTorDBCds::SaveRun
 {
-    // What a save learns from a dataset's fields and its structure's field map.
-    // Immutable once made: the pair pointers point into its own map.
-    struct FieldLayout
-    {
-        FieldLayout(const QList<TFieldDef> &fields, const Header &h, int rigo, const TClientDataSet &ds)
-            : defs(fields), fieldMap(h.fieldMap), mapReadOnly(h.mapReadOnly), rigoField(rigo)
-        {
-            map = parseFieldMap(h.fieldMap);
-            afiField = ds.fieldIndex(QStringLiteral("iAfiID"));
-            for (const TFieldDef &d : defs) {
-                fieldNames << QVariant(d.name);
-                namesUtf8 << d.name.toUtf8();
-            }
-            for (const MapPair &p : std::as_const(map)) {
-                QList<int> fields;
-                for (const QString &part : p.parts)
-                    fields << ds.fieldIndex(part);
-                partFields << fields;
-            }
-
-            // Fields never stored as value rows: the store's own columns and any
-            // field named on either side of a map pair.
-            // (Looked up without lower-casing every field: a CU has hundreds of
-            // fields.)
-            std::unordered_set<QString, NoCaseHash, NoCaseEqual> excluded;
-            for (const MapPair &p : std::as_const(map)) {
-                excluded.insert(p.column);
-                excluded.insert(p.fields);
-            }
-            for (int i = 0; i < defs.size(); ++i) {
-                if (i == afiField || i == rigoField)
-                    continue;
-                if (!excluded.count(defs.at(i).name))
-                    valueFields << i;
-            }
-
-            for (const MapPair &p : std::as_const(map)) {
-                if (p.column == QLatin1String("saficodfiscale"))
-                    codFisPair = &p;
-                else if (p.column == QLatin1String("safigruppoana"))
-                    groupPair = &p;
-            }
-            if (groupPair)
-                for (const QString &part : groupPair->parts)
-                    if (ds.fieldIndex(part) < 0)
-                        throw EAssertionFailed(QStringLiteral("Campo della chiave di gruppo assente: %1").arg(part));
-
-            // Person columns to update, with the fields that feed them.
-            if (!h.mapReadOnly)
-                for (const MapPair &p : std::as_const(map))
-                    if (isPersonColumn(p.column))
-                        updatable << &p;
-        }
-        FieldLayout(const FieldLayout &) = delete;
-        FieldLayout &operator=(const FieldLayout &) = delete;
-
-        // The same fields (names and types, in order) under the same map.
-        bool matches(const QList<TFieldDef> &fields, const Header &h, int rigo) const
-        {
-            if (fields.size() != defs.size() || rigo != rigoField || h.mapReadOnly != mapReadOnly
-                || h.fieldMap != fieldMap)
-                return false;
-            if (fields.constData() == defs.constData())
-                return true;
-            for (qsizetype i = 0; i < fields.size(); ++i)
-                if (fields.at(i).type != defs.at(i).type || fields.at(i).name != defs.at(i).name)
-                    return false;
-            return true;
-        }
-
-        // The fields of a map pair's parts (-1: no such field), in order.
-        const QList<int> &fieldsOf(const MapPair &p) const { return partFields.at(&p - map.constData()); }
-
-        const QList<TFieldDef> defs;
-        const QString fieldMap;
-        const bool mapReadOnly;
-        const int rigoField;
-        QList<MapPair> map;
-        QList<QList<int>> partFields; // by pair of map
-        int afiField = -1;
-        QList<QVariant> fieldNames;
-        QList<QByteArray> namesUtf8; // the same, for SQLite's own binding
-        QList<int> valueFields;
-        const MapPair *codFisPair = nullptr;
-        const MapPair *groupPair = nullptr;
-        QList<const MapPair *> updatable;
-    };
+    using FieldLayout = TorStore::FieldLayout;
 
 public:
     SaveRun(TTorDBCds &store, TOvSQLConnection &c, TClientDataSet &ds, const QString &structure, int month,
             int year)
         : m_store(store), m_c(c), m_ds(ds), m_structure(structure), m_month(month), m_year(year),
-          m_delta(ds.delta()), m_tr(&c), m_own(!c.inTransaction())
+          m_delta(ds.delta()), m_tr(&c), m_own(!c.inTransaction()), m_versions(c, store.m_bumped, store.m_expected)
     {
     }
 
@@ -231,6 +123,7 @@ private:
             m_tr.Rollback();
         } catch (...) {
         }
+        m_versions.undo();
         if (!m_keepPending) {
             m_ds.cancelUpdates();
             return;
@@ -322,9 +215,9 @@ private:
         thread_local std::vector<std::shared_ptr<const FieldLayout>> kept;
         const QList<TFieldDef> &defs = ds.fieldDefs();
         for (const auto &l : kept)
-            if (l->matches(defs, h, rigoField))
+            if (l->matches(defs, h.fieldMap, h.mapReadOnly, rigoField))
                 return l;
-        auto made = std::make_shared<const FieldLayout>(defs, h, rigoField, ds);
+        auto made = std::make_shared<const FieldLayout>(defs, h.fieldMap, h.mapReadOnly, rigoField, ds);
         if (kept.size() >= Kept)
             kept.erase(kept.begin());
         kept.push_back(made);
@@ -442,6 +335,7 @@ private:
                                        .arg(m_structure));
         if (m_crfId == 0)
             m_crfId = m_store.period(m_c, m_year, m_month);
+        touch(r.value(m_defs.at(m_afiField).name).toLongLong(), r, false);
         for (int i : m_valueFields) {
             const QString name = m_defs.at(i).name;
             if (!m_only.contains(name.toLower()))
@@ -471,6 +365,8 @@ private:
     // The row's value rows go; a deleted row of a registry takes its person along.
     void removeStoredRow(const TDeltaRow &r, int rigo)
     {
+        if (m_afiField >= 0)
+            touch(r.oldValue(m_afiField).toLongLong(), r, r.status() == TUpdateStatus::Deleted);
         if (r.status() == TUpdateStatus::Deleted && m_h.anagrafica && m_afiField >= 0) {
             m_delPerson->bindValue(QStringLiteral(":IAFIID"), r.oldValue(m_afiField));
             run(m_c, *m_delPerson);
@@ -486,8 +382,14 @@ private:
         if (m_crfId == 0)
             m_crfId = m_store.period(m_c, m_year, m_month);
         QVariant afi = nullInt();
-        if (m_afiField >= 0)
-            afi = personOfRow(r);
+        if (m_afiField >= 0) {
+            bool made = false;
+            afi = personOfRow(r, made);
+            if (made)
+                madeNow(afi.toLongLong());
+            else
+                touch(afi.toLongLong(), r, false);
+        }
         if (m_rigoField >= 0)
             writeBack(r, m_defs.at(m_rigoField).name, rigo);
 
@@ -501,10 +403,10 @@ private:
 
     // The row's person: its own key, or one found or made now (and written
     // back into the row); its columns updated from the field map.
-    qint64 personOfRow(const TDeltaRow &r)
+    qint64 personOfRow(const TDeltaRow &r, bool &made)
     {
         qint64 key = r.newValue(m_afiField).toLongLong();
-        bool made = false;
+        made = false;
         if (key == 0) {
             key = findOrAddPerson(r, made);
             writeBack(r, m_defs.at(m_afiField).name, key);
@@ -608,6 +510,27 @@ private:
         bindPersonColumns(*m_updPerson, r);
         m_updPerson->bindValue(QStringLiteral(":IAFIID"), key);
         runPersonStatement(*m_updPerson, r);
+    }
+
+    // A person whose rows this save writes (see TorStore::VersionScope).
+    void touch(qint64 afi, const TDeltaRow &r, bool deleting)
+    {
+        try {
+            m_versions.touch(afi, deleting, [&]() { return whoOf(r, deleting); });
+        } catch (const ETorChangedMeanwhile &) {
+            m_keepPending = true;
+            throw;
+        }
+    }
+    void madeNow(qint64 afi) { m_versions.made(afi); }
+
+    QPair<QString, QString> whoOf(const TDeltaRow &r, bool deleting) const
+    {
+        auto valueOf = [&](const MapPair *pair) {
+            const int field = pair && !pair->parts.isEmpty() ? m_layout->fieldsOf(*pair).at(0) : -1;
+            return field < 0 ? QString() : (deleting ? r.oldValue(field) : r.newValue(field)).toString().trimmed();
+        };
+        return {valueOf(m_codFisPair), valueOf(m_groupPair)};
     }
 
     // Writes a person's columns.
@@ -752,6 +675,7 @@ private:
     bool m_keyInInsert = false; // the person's key drawn by the insert (PostgreSQL)
     QSqlQuery *m_updPerson = nullptr;
     QSqlQuery *m_insPersonWith = nullptr;
+    TorStore::VersionScope m_versions;
     QSqlQuery *m_insValue[4] = {};             // by Slot
     TOvSqliteStatement *m_nativeValue[4] = {}; // by Slot, SQLite only
     bool m_batched = false; // a row's values in multi-row INSERTs

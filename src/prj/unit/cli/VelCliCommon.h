@@ -21,6 +21,7 @@
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/TdmVelMain.h"
+#include "src/prj/unit/shell/VelSchemaUpdate.h"
 #include "src/prj/unit/model/VelParametriUtente.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
@@ -232,6 +233,9 @@ public:
             // A missing SQLite file is not created here: that is velcu-db's job.
             if (config.isSQLite() && !QFileInfo::exists(config.path))
                 throw EOvError(s("Il database \"%1\" non esiste: crearlo con velcu-db create.").arg(config.path));
+            // a database of an earlier version on this workstation, brought up to date as the program does
+            if (const QString updated = VelSchemaUpdate::bringUpToDate(config); !updated.isEmpty())
+                std::fputs(qPrintable(updated + QLatin1Char('\n')), stderr);
             m_session = std::make_unique<Session>();
             if (!m_session->open(config, year))
                 throw OpenFailed{};

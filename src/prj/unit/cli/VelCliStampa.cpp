@@ -159,6 +159,7 @@ int printPerPayee(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, co
         run.lockPrinted(lock);
     };
     locker.locked = [&](int k) { return run.isLocked(partRows.at(k)); };
+    locker.notLockedWhy = [&](int k) { return run.notLockedReason(partRows.at(k)); };
     VelCliPdfSplit::split(path, parts, outcome, locker, [&split](int done, int total) { split.step(done, total); }, info);
     outcome.warnings = run.warnings(); // what the document's printing had to say
     return reportPerPayee(c, run, outcome, parts, payeeDir);

@@ -1,4 +1,6 @@
 #include "src/prj/unit/editors/TfrVelCud.h"
+#include "src/prj/unit/editors/VelCuConflict.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelTextFit.h"
 #include "src/prj/unit/editors/VelCorrectionBoxes.h"
 
@@ -362,7 +364,7 @@ void TfrVelCud::open()
     try {
         m_store->Load(*cdsSost, agentStructure(), TTorDBCds::AllMonths);
         ++m_loads;
-        VelTextFit::load(*m_store, *cdsMain, structureName(), TTorDBCds::AllMonths);
+        loadCus();
         ++m_loads;
     } catch (...) {
         m_opening = false;
@@ -380,7 +382,13 @@ void TfrVelCud::open()
         if (cols.at(i).fieldName == QLatin1String("SCUDCOGNOME") || cols.at(i).fieldName == QLatin1String("SCUDNOME"))
             header->setSectionResizeMode(i, QHeaderView::Stretch);
     afterOpen();
-    syncSignature();
+    try {
+        syncSignature();
+    } catch (const ETorChangedMeanwhile &) {
+        // a CU written meanwhile by another workstation: read as it is now,
+        // the signature aligned at the next opening
+        loadCus();
+    }
     m_opening = false;
     cdsMain->first();
     showGrid();
@@ -412,6 +420,7 @@ void TfrVelCud::syncSignature()
             sign.setValue(firma.isEmpty() ? QVariant() : QVariant(firma)); // iCudStato stays as it is
             cdsMain->post();
         }
+        TTorVersionedWrites over(*m_store, m_versions);
         if (!months.isEmpty())
             velSaveCuByMonth(*m_store, structureName(), [&firma](TClientDataSet &one) {
                 const TField oneSign = one.fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
@@ -618,7 +627,69 @@ void TfrVelCud::refuseBrokenRules(TClientDataSet &ds)
 void TfrVelCud::saveData()
 {
     if (m_store)
-        m_store->Save(*cdsMain, structureName(), m_saveMonth);
+        saveOverVersion(*cdsMain, structureName());
+    rowChangedHook();
+}
+
+void TfrVelCud::saveSection(TClientDataSet &ds, const QString &structure)
+{
+    if (m_store)
+        saveOverVersion(ds, structure);
+}
+
+void TfrVelCud::loadCus()
+{
+    const VelCuRepository repo(*m_store);
+    VelCuRepository::Snapshot snapshot(repo);
+    repo.load(*cdsMain, structureName());
+    m_versions = repo.versions();
+    snapshot.end();
+}
+
+void TfrVelCud::saveOverVersion(TClientDataSet &ds, const QString &structure)
+{
+    try {
+        VelCuRepository(*m_store).save(ds, structure, m_versions, m_saveMonth);
+    } catch (const ETorChangedMeanwhile &e) {
+        const QStringList what = VelCuConflict::changes(*m_store, ds, structure, e.person);
+        if (VelCuConflict::askReload(e, what))
+            readAgain();
+        throw EAbort();
+    }
+}
+
+void TfrVelCud::readAgain()
+{
+    const QString codFis = m_codFis;
+    const QString mese = m_mese;
+    for (TfrVelSection *sec : m_sections) {
+        if (sec->cdsMain->modified())
+            sec->cdsMain->cancel();
+        if (sec->cdsMain->changeCount() > 0)
+            sec->cdsMain->cancelUpdates();
+    }
+    if (cdsMain->modified())
+        cdsMain->cancel();
+    if (cdsMain->changeCount() > 0)
+        cdsMain->cancelUpdates();
+    const QString order = cdsMain->indexFieldNames();
+    const TDataSetEvents saved = cdsMain->detachEvents();
+    m_opening = true;
+    try {
+        loadCus();
+    } catch (...) {
+        m_opening = false;
+        cdsMain->attachEvents(saved);
+        throw;
+    }
+    cdsMain->setIndexFieldNames(order);
+    cdsMain->attachEvents(saved);
+    m_opening = false;
+    for (TfrVelSection *sec : m_sections)
+        sec->clearSection();
+    if (!cdsMain->locate(kCodFis + QLatin1Char(';') + kMese, QVariantList{codFis, mese}))
+        cdsMain->first();
+    afterOpen();
     rowChangedHook();
 }
 

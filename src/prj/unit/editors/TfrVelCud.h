@@ -6,6 +6,7 @@
 // the save month (the CU's SCUDMESE, -1 when empty) used for every save.
 #include "src/prj/unit/editors/TfrVelSections.h"
 #include "tor/frames/TfrTorBase.h"
+#include "tor/store/torUDBCds.h"
 
 #include <QList>
 
@@ -84,6 +85,10 @@ public:
     TTorDBCds *store() const override { return m_store; }
     void lookup(TTorDbEdit *edit, const VelFieldDesc &field) override;
     void countLoad() override { ++m_loads; }
+    // A section's save, over the version of the CU this editor read.
+    void saveSection(TClientDataSet &ds, const QString &structure) override;
+    // The versions of the CUs as this editor read them (and its saves left them).
+    const TTorVersions &versions() const { return m_versions; }
 
 protected:
     void validatePost(TClientDataSet &ds) override;
@@ -106,10 +111,19 @@ private:
     void buildSearch();
     bool moveTo(int row);
     void syncSignature();
+    // Every CU of the year and its version, read in one snapshot.
+    void loadCus();
+    // A save of the CU or of a section over the version read; refused when
+    // another workstation wrote the CU since (the office is told what changed
+    // and may read it again), EAbort then.
+    void saveOverVersion(TClientDataSet &ds, const QString &structure);
+    // Every CU read again, the current one kept in view, nothing pending.
+    void readAgain();
     void updateStato();
     static int monthOf(const QString &mese);
 
     TTorDBCds *m_store = nullptr;
+    TTorVersions m_versions;
     QList<TfrVelSection *> m_sections;
     int m_lock = 0;
     QString m_conguaglio = QStringLiteral("0");

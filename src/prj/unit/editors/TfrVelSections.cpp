@@ -208,7 +208,7 @@ void TfrVelSection::saveData()
 {
     if (!m_host || !m_host->store())
         return;
-    m_host->store()->Save(*cdsMain, m_structure, m_host->saveMonth());
+    m_host->saveSection(*cdsMain, m_structure);
 }
 
 // ---- the nine frames -----------------------------------------------------

@@ -23,6 +23,9 @@ public:
     virtual QString currentMese() const = 0;
     virtual int saveMonth() const = 0;
     virtual TTorDBCds *store() const = 0;
+    // Saves a section's pending rows as the CU frame saves the CU: over the
+    // version of the CU it read.
+    virtual void saveSection(TClientDataSet &ds, const QString &structure) = 0;
     virtual void lookup(TTorDbEdit *edit, const VelFieldDesc &field) = 0;
     // Counts a load of a structure (for the benchmark and the tests).
     virtual void countLoad() = 0;

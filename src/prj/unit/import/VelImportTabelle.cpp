@@ -1,5 +1,6 @@
 #include "VelImportTabelle.h"
 #include "VelImportTables.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "platform/core/OvExceptions.h"
 #include "tor/store/torUDBCds.h"
@@ -169,8 +170,12 @@ void TVelImportTabelle::allineaCu(const QString &codFis, const QString &mese)
     togliCu(codFis, mese, held);
     if (stored != 0 && stored != held)
         togliCu(codFis, mese, stored);
+    m_letta.clear();
     if (stored == 0)
         return;
+    // The version before the rows: a CU written after this reading is not
+    // replaced from it (eliminaCu writes over this version only).
+    m_letta = VelCuRepository(m_store).versionsOf({stored});
     TTorCutLongTexts cut(m_store);
     for (const Tabella &t : std::as_const(m_tutte)) {
         TClientDataSet &ds = *t.ds;
@@ -233,6 +238,7 @@ bool TVelImportTabelle::eliminaRighe(TClientDataSet &ds, const QString &codFis, 
 void TVelImportTabelle::eliminaCu(const QString &codFis, const QString &mese)
 {
     const qint64 afi = m_cu.fieldByName(s("iAfiID")).asInteger();
+    TTorVersionedWrites sopra(m_store, m_letta);
     // Every section of the CU goes with it, the INPS rows too: the INPS
     // builder adds rows without looking for old ones, so rows left here
     // would be doubled by the new import. This is the only place old

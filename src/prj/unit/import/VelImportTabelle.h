@@ -90,4 +90,6 @@ private:
     QList<Modifica> m_modifiche;
     // CU rows by key (tax code and month).
     QHash<QString, TBookmark> m_indiceCu;
+    // The version of the stored CU allineaCu read, which a replace writes over.
+    QHash<qint64, qint64> m_letta;
 };

@@ -62,23 +62,17 @@ QString TVelCuPrint::draftRefusal(const QString &path)
         .arg(QDir::toNativeSeparators(path));
 }
 
-void TVelCuPrint::open()
-{
-    cdsMultiSelect.setFiltered(false);
-    VelTextFit::load(m_store, cdsMultiSelect, kCud, TTorDBCds::AllMonths);
-    cdsMultiSelect.setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
-    cdsMultiSelect.first();
-}
-
 void TVelCuPrint::close()
 {
     for (TClientDataSet *ds : {&cdsMultiSelect, &cdsInps, &cdsInpdap, &cdsInail, &cdsAltriEnti, &cdsCoopArt, &cdsPdfTfr,
                                &cdsAutonomo, &cdsPdfConFamCar, &cdsPdfAnnotazioni, &cdsPdfSost, &cdsPdfAltrisost})
         ds->close();
     m_stampe.closeDataSets();
-    m_lockSet.reset();
-    m_lockRows.clear();
     m_locked.clear();
+    m_notLocked.clear();
+    m_printed.clear();
+    m_readVersions.clear();
+    m_cuRows.reset();
     m_ranges.clear();
 }
 
@@ -89,31 +83,6 @@ QList<TBookmark> TVelCuPrint::allRows() const
     for (ds.first(); !ds.eof(); ds.next())
         rows << ds.bookmark();
     return rows;
-}
-
-void TVelCuPrint::loadWhenEmpty(TClientDataSet &ds, const QString &structure)
-{
-    if (ds.active() && !ds.isEmpty())
-        return;
-    ds.setFiltered(false);
-    VelTextFit::load(m_store, ds, structure, TTorDBCds::AllMonths);
-}
-
-void TVelCuPrint::prepare()
-{
-    loadWhenEmpty(*m_stampe.cdsSost, QStringLiteral("TCUS_DATISOST"));
-    loadWhenEmpty(*m_stampe.cdsQuadroCT, QStringLiteral("TCUCT_DATICT"));
-    loadWhenEmpty(cdsInps, QStringLiteral("TCUDI_INPS"));
-    loadWhenEmpty(cdsInpdap, QStringLiteral("TCUDN_INPDAP"));
-    loadWhenEmpty(cdsPdfSost, QStringLiteral("TCUS_DATISOST"));
-    loadWhenEmpty(cdsPdfConFamCar, QStringLiteral("TCUDC_CONFAMCARICO"));
-    loadWhenEmpty(cdsPdfTfr, QStringLiteral("TCUDT_TFR"));
-    loadWhenEmpty(cdsPdfAnnotazioni, QStringLiteral("TCUDA_ANNOTAZIONI"));
-    loadWhenEmpty(cdsPdfAltrisost, QStringLiteral("TCUAS_DATIALTRISOST"));
-    loadWhenEmpty(cdsInail, QStringLiteral("TCUIN_INAIL"));
-    loadWhenEmpty(cdsAltriEnti, QStringLiteral("TCUDAE_ALTRIENTI"));
-    loadWhenEmpty(cdsAutonomo, QStringLiteral("TASE_AUTSOMMEEROGATE"));
-    loadWhenEmpty(cdsCoopArt, QStringLiteral("TCUDCA_COOPART"));
 }
 
 // ---------------------------------------------------------------- drawing

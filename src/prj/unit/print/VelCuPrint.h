@@ -26,15 +26,18 @@
 // pages on 14. The rebuilt annotation rows reach the store with the lock, at
 // the end of a run that wrote its document.
 //
-// A printed CU is locked (iCudStato = 1) only once the whole document has been
-// written: a run that fails or is cancelled leaves every CU as it was, in
-// memory and in the store. A caller that delivers the CUs in files of their
+// What a document prints is read in one snapshot of the store, with each
+// CU's version; a printed CU is locked (iCudStato = 1) only once the whole
+// document has been written, and only at the version printed: a run that
+// fails or is cancelled leaves every CU as it was, in memory and in the
+// store, and a CU corrected meanwhile on another workstation stays unlocked. A caller that delivers the CUs in files of their
 // own (one PDF per payee) prints with printDocument() and locks each CU with
 // lockPrinted() once its own file is on disk.
 //
 // A draft ("Bozza") is the same document with "BOZZA" across every page; it
 // locks nothing and stores nothing.
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/print/VelCuModelLayout.h"
 
@@ -138,12 +141,18 @@ public:
     };
     const QList<PageRange> &pageRanges() const { return m_ranges; }
 
-    // Locks CUs of the last printDocument() (iCudStato = 1, one save per
-    // month, then in cdsMultiSelect) and stores the annotation rows rebuilt for
-    // them. Raises EOvException when the store refuses a save: the CUs of the
-    // months saved before it stay locked, isLocked() tells which.
+    // Locks CUs of the last printDocument() (iCudStato = 1, then in
+    // cdsMultiSelect) over the versions printed, and stores the annotation
+    // rows rebuilt for them, in one transaction. A CU another workstation
+    // changed after the print read it is not locked: notLockedReason() says
+    // so. Raises EOvException when the store refuses: nothing of this call
+    // is locked then; isLocked() tells which CUs are.
     void lockPrinted(const QList<TBookmark> &rows);
     bool isLocked(TBookmark row) const { return m_locked.contains(row); }
+    // Why a CU of the last document is not locked: changed or removed by
+    // another workstation after it was read for printing (then it was not
+    // printed at all, or its pages show what it was). Empty otherwise.
+    QString notLockedReason(TBookmark row) const { return m_notLocked.value(row); }
 
     // How many of these CUs a print would lock: those not yet printed.
     int toLock(const QList<TBookmark> &rows);
@@ -179,14 +188,18 @@ public:
         cdsPdfConFamCar, cdsPdfAnnotazioni, cdsPdfSost, cdsPdfAltrisost;
 
 private:
-    void prepare();
+    // The sections and the CUs of `rows` as the store holds them, read in
+    // one snapshot with the CUs' versions; the rows still to print.
+    QList<TBookmark> readForPrint(const QList<TBookmark> &rows);
+    void reloadSections();
+    QList<TBookmark> refreshRows(const QList<TBookmark> &rows, const TTorVersions &now);
     void resetRun();
     void resetAnnotations();
     void openDocument(bool ordinario);
     bool printRows(const QList<TBookmark> &rows, bool ordinario);
     QString saveDocument(const QString &fileName);
     void refuseDraftOver(const QString &path) const;
-    void loadWhenEmpty(TClientDataSet &ds, const QString &structure);
+    void reload(TClientDataSet &ds, const QString &structure);
     void filterToCu(TClientDataSet &ds);
     TClientDataSet &firstPage(const TXMLCud &cud, int modelPage, bool first);
     void printSummaryCu(bool first);
@@ -254,8 +267,12 @@ private:
     bool m_cancelled = false;
     QSet<TBookmark> m_locked;
     int m_newlyLocked = 0;
-    // TCUD_DATICUD as the store holds it, read at the first lock of a
-    // document and kept for the later ones; by "CF|mese"
-    std::unique_ptr<TClientDataSet> m_lockSet;
-    QHash<QString, QList<TBookmark>> m_lockRows;
+    // the CUs' versions when cdsMultiSelect's rows were read
+    TTorVersions m_readVersions;
+    // each CU of the document as printed: person and version
+    QHash<TBookmark, VelCuRef> m_printed;
+    QHash<TBookmark, QString> m_notLocked;
+    // TCUD_DATICUD as the snapshot of the last document held it: what the
+    // lock marks over the versions printed
+    std::unique_ptr<TClientDataSet> m_cuRows;
 };

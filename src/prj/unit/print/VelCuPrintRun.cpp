@@ -126,9 +126,14 @@ TVelPrintResult TVelCuPrint::print(const QList<TBookmark> &rows, const QString &
         m_outcome.add(payeeOf(b));
     auto settle = [this, &rows] {
         for (qsizetype i = 0; i < rows.size(); ++i) {
+            TVelPayeeOutcome &p = m_outcome.payees[i];
+            if (const QString why = notLockedReason(rows.at(i)); !why.isEmpty()) {
+                p.result = TVelResult::Errore;
+                p.reason = why;
+                continue;
+            }
             if (!isLocked(rows.at(i)))
                 continue;
-            TVelPayeeOutcome &p = m_outcome.payees[i];
             p.stage = TVelStage::Conferma;
             p.result = TVelResult::Fatto;
             p.reason.clear();
@@ -155,6 +160,7 @@ TVelPrintResult TVelCuPrint::print(const QList<TBookmark> &rows, const QString &
                 p.result = TVelResult::Fatto;
                 p.reason.clear();
             }
+            settle();
             return {TVelPrintResult::Scritto, path};
         }
         for (TVelPayeeOutcome &p : m_outcome.payees)
@@ -212,9 +218,9 @@ void TVelCuPrint::resetRun()
     m_ranges.clear();
     m_cancelled = false;
     m_locked.clear();
+    m_notLocked.clear();
+    m_printed.clear();
     m_newlyLocked = 0;
-    m_lockSet.reset();
-    m_lockRows.clear();
 }
 
 // The notes table and the annotation rows read afresh by the run about to
@@ -303,7 +309,7 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
     refuseDraftOver(QDir(outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder)
                         .filePath(fileName + QStringLiteral(".pdf")));
     resetRun();
-    prepare();
+    const QList<TBookmark> printable = readForPrint(rows);
     if (ordinario)
         m_main.LoadCudOrdLayout();
     else
@@ -333,7 +339,7 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
     } release{this};
 
     openDocument(ordinario);
-    if (!printRows(rows, ordinario)) {
+    if (!printRows(printable, ordinario)) {
         m_cancelled = true;
         return QString();
     }
@@ -342,69 +348,6 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
     const QString path = saveDocument(fileName);
     release.written = true;
     return path;
-}
-
-// Each CU gets iCudStato = 1 in the store period of its own month, as the
-// editor writes it, then in cdsMultiSelect; its rebuilt annotation rows follow.
-void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
-{
-    if (draft)
-        return;
-    QStringList months;
-    QHash<QString, QList<TBookmark>> byMonth;
-    QSet<QString> keys;
-    for (const TBookmark b : rows) {
-        if (m_locked.contains(b))
-            continue;
-        cdsMultiSelect.gotoBookmark(b);
-        const QString mese = text(cdsMultiSelect, "SCUDMESE");
-        if (!byMonth.contains(mese))
-            months << mese;
-        byMonth[mese] << b;
-    }
-    if (months.isEmpty())
-        return;
-    if (!m_lockSet) {
-        auto set = std::make_unique<TClientDataSet>();
-        m_store.Load(*set, kCud, TTorDBCds::AllMonths);
-        for (set->first(); !set->eof(); set->next())
-            m_lockRows[text(*set, "SCUDCODFIS") + QLatin1Char('|') + text(*set, "SCUDMESE")] << set->bookmark();
-        m_lockSet = std::move(set);
-    }
-    TClientDataSet &one = *m_lockSet;
-    const TField state = one.fieldByName(QStringLiteral("iCudStato"));
-    const TField shown = cdsMultiSelect.fieldByName(QStringLiteral("iCudStato"));
-    for (const QString &mese : std::as_const(months)) {
-        const QList<TBookmark> &ofMonth = byMonth.value(mese);
-        QSet<QString> monthKeys;
-        for (const TBookmark b : ofMonth)
-            monthKeys.insert(cuKey(b));
-        // a CU gone from the store since has nothing to lock
-        for (const QString &key : std::as_const(monthKeys))
-            for (const TBookmark b : m_lockRows.value(key)) {
-                one.gotoBookmark(b);
-                if (state.asString() == QLatin1String("1"))
-                    continue;
-                one.edit();
-                state.setValue(1);
-                one.post();
-            }
-        // Only the state is written: the rows were read at the first lock of
-        // the run, and a correction saved since on another workstation stays.
-        m_store.SaveFields(one, kCud, {QStringLiteral("iCudStato")}, velCuStoreMonth(mese));
-        for (const TBookmark b : ofMonth) {
-            cdsMultiSelect.gotoBookmark(b);
-            if (shown.asString().toInt() < 1)
-                ++m_newlyLocked;
-            cdsMultiSelect.edit();
-            shown.setValue(1);
-            cdsMultiSelect.post();
-            m_locked.insert(b);
-        }
-        keys.unite(monthKeys);
-    }
-    cdsMultiSelect.mergeChangeLog();
-    saveAnnotationCodes(keys);
 }
 
 int TVelCuPrint::pagesWritten() const

@@ -42,8 +42,11 @@ struct Locker
     // Locks the CUs of these parts (their indexes); raises EOvException when
     // the store refuses.
     std::function<void(const QList<int> &parts)> lock;
-    // After a refusal: whether a part's CU was locked nonetheless.
+    // Whether a part's CU was locked (a CU that another workstation changed
+    // after the print is not). Unset: every part is, unless lock raised.
     std::function<bool(int part)> locked;
+    // Why a part's CU was not locked though lock did not raise.
+    std::function<QString(int part)> notLockedWhy;
 };
 
 // outcome.payees[i] stands for parts[i] (who it is); split() sets its result:

@@ -110,6 +110,7 @@ void TdmVelFile::open()
     for (const Source &s : VelFileCds::Sources)
         if (QLatin1String(s.cds) != QLatin1String(VelFileCds::Sost))
             load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    m_versions = VelCuRepository(m_store).versions();
     snapshot.end();
     dip().setIndexFieldNames(QStringLiteral("SCUDCODFIS"));
     dip().first();
@@ -121,6 +122,7 @@ void TdmVelFile::reloadCertifications()
     VelReadSnapshot snapshot(m_store.connection());
     for (const Source &s : kCertifications)
         load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
+    m_versions = VelCuRepository(m_store).versions();
     snapshot.end();
     dip().setIndexFieldNames(order.isEmpty() ? QStringLiteral("SCUDCODFIS") : order);
     dip().first();
@@ -465,7 +467,7 @@ void TdmVelFile::saveAnnotations()
         if (!r.gone.isEmpty()) {
             // replaced or deleted on another workstation after the reading: the
             // file holds the certification as it was read
-            const QString line = QStringLiteral("Annotazioni non salvate per %1: certificazione sostituita o "
+            const QString line = QStringLiteral("Annotazioni non salvate per %1: certificazione modificata, sostituita o "
                                                 "cancellata da un'altra postazione dopo la lettura; nel file è "
                                                 "quella letta all'inizio.")
                                      .arg(codes(r.gone));
@@ -559,7 +561,7 @@ void TdmVelFile::prepareAnnotations(TClientDataSet &d)
         m_pendingNotes.erase(std::remove_if(m_pendingNotes.begin(), m_pendingNotes.end(),
                                             [person](const VelAnnotationRows::Pending &p) { return p.person == person; }),
                              m_pendingNotes.end());
-        m_pendingNotes.append({person, cf, monthText, saveMonth, wanted});
+        m_pendingNotes.append({person, m_versions.value(person), cf, monthText, saveMonth, wanted});
     } catch (const EOvException &) {
         OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + cf, mtWarning, mbOK);
     }

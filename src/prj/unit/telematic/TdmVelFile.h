@@ -188,6 +188,7 @@ private:
     bool m_notesIndexed = false;
     QHash<qint64, QList<QStringList>> m_notesNow; // IAFIID -> its rows' codes
     QList<VelAnnotationRows::Pending> m_pendingNotes; // rebuilt rows not yet saved
+    TTorVersions m_versions; // of the CUs, as the snapshot read them
     TVelRunOutcome m_outcome;
     // what the pre-check let through with a warning: carried into the outcome
     QList<TVelRunWarning> m_preCheckWarnings;

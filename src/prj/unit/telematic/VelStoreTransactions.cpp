@@ -10,42 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-// ---------------------------------------------------------------- the snapshot
-
-VelReadSnapshot::VelReadSnapshot(TOvSQLConnection *connection) : m_connection(connection)
-{
-    if (!m_connection || !m_connection->isOpen() || m_connection->inTransaction())
-        return;
-    QSqlQuery q(m_connection->database());
-    const QString begin = m_connection->isPostgres()
-                              ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
-                              : QStringLiteral("BEGIN");
-    if (!q.exec(begin))
-        ovRaiseSqlError(q.lastError(), QStringLiteral("avvio della lettura delle certificazioni"));
-    m_active = true;
-}
-
-VelReadSnapshot::~VelReadSnapshot()
-{
-    if (!m_active || !m_connection->isOpen())
-        return;
-    QSqlQuery q(m_connection->database());
-    q.exec(QStringLiteral("ROLLBACK")); // a read: nothing to keep, nothing to report
-}
-
-void VelReadSnapshot::end()
-{
-    if (!m_active)
-        return;
-    m_active = false;
-    QSqlQuery q(m_connection->database());
-    if (!q.exec(QStringLiteral("COMMIT"))) {
-        const QSqlError e = q.lastError();
-        QSqlQuery(m_connection->database()).exec(QStringLiteral("ROLLBACK"));
-        ovRaiseSqlError(e, QStringLiteral("fine della lettura delle certificazioni"));
-    }
-}
-
 // ---------------------------------------------------------------- annotation rows
 
 namespace VelAnnotationRows {
@@ -55,33 +19,6 @@ QString column(int k)
     return QStringLiteral("SANN7%1").arg(k + 1, 2, 10, QLatin1Char('0'));
 }
 
-namespace {
-
-// The persons among `ids` that exist now; on PostgreSQL they stay locked
-// against deletion until the transaction ends.
-QSet<qint64> existing(TOvSQLConnection &c, const QList<qint64> &ids)
-{
-    constexpr qsizetype Chunk = 200;
-    QSet<qint64> out;
-    for (qsizetype from = 0; from < ids.size(); from += Chunk) {
-        QStringList marks;
-        QVariantMap params;
-        for (qsizetype i = from; i < qMin(ids.size(), from + Chunk); ++i) {
-            const QString name = QStringLiteral("P%1").arg(i - from);
-            marks << QLatin1Char(':') + name;
-            params.insert(name, ids.at(i));
-        }
-        QString sql = QStringLiteral("SELECT iafiid FROM tafi_anafiscale WHERE iafiid IN (%1)").arg(marks.join(QStringLiteral(", ")));
-        if (c.isPostgres())
-            sql += QStringLiteral(" FOR SHARE");
-        QSqlQuery q = c.exec(sql, params);
-        while (q.next())
-            out.insert(q.value(0).toLongLong());
-    }
-    return out;
-}
-
-} // namespace
 
 Result save(TTorDBCds &store, const QList<Pending> &pending)
 {
@@ -100,26 +37,28 @@ Result save(TTorDBCds &store, const QList<Pending> &pending)
     // The CU structure's row first, as the import of every employee takes it:
     // no CU is replaced between the check below and the commit, and the two
     // never wait for each other in a circle.
-    c.exec(QStringLiteral("UPDATE tcds_struttura SET icdsrigo = icdsrigo WHERE lower(scdsnome) = :NOME "
-                          "AND lower(scdsprogramma) = :PROGRAMMA"),
-           {{QStringLiteral("NOME"), QStringLiteral("tcud_daticud")},
-            {QStringLiteral("PROGRAMMA"), store.program().toLower()}});
+    const VelCuRepository repo(store);
+    repo.takeCuLock();
 
     QList<qint64> ids;
     for (const Pending &p : pending)
         if (!ids.contains(p.person))
             ids << p.person;
-    const QSet<qint64> alive = existing(c, ids);
+    const TTorVersions now = repo.versionsOf(ids);
     QSet<qint64> replace;
+    TTorVersions expected;
     QMap<int, QList<const Pending *>> byMonth;
     for (const Pending &p : pending) {
-        if (alive.contains(p.person)) {
+        const auto it = now.constFind(p.person);
+        if (it != now.cend() && (p.version == 0 || it.value() == p.version)) {
             replace.insert(p.person);
+            expected.insert(p.person, it.value());
             byMonth[p.month] << &p;
         } else {
             out.gone << p;
         }
     }
+    TTorVersionedWrites under(store, expected);
 
     if (!replace.isEmpty()) {
         // The rows as they are now, read in this transaction: the old rows of

@@ -15,9 +15,11 @@
 //
 // VelAnnotationRows::save writes the annotation rows the supply rebuilt, in
 // one write transaction that first takes the CU structure's row (the one every
-// import of an employee takes first), then keeps only the persons that still
-// exist: a CU replaced or deleted by another workstation after the snapshot
-// gets no rows, and is named in the result.
+// import of an employee takes first), then keeps only the persons still at the
+// version read: a CU changed, replaced or deleted by another workstation after
+// the snapshot gets no rows, and is named in the result.
+#include "src/prj/unit/model/VelCuRepository.h"
+
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -26,21 +28,8 @@
 class TOvSQLConnection;
 class TTorDBCds;
 
-class VelReadSnapshot
-{
-public:
-    explicit VelReadSnapshot(TOvSQLConnection *connection);
-    ~VelReadSnapshot();
-    VelReadSnapshot(const VelReadSnapshot &) = delete;
-    VelReadSnapshot &operator=(const VelReadSnapshot &) = delete;
-
-    void end();
-    bool active() const { return m_active; }
-
-private:
-    TOvSQLConnection *m_connection;
-    bool m_active = false;
-};
+// The supply's read of the store in one snapshot (see VelCuRepository).
+using VelReadSnapshot = VelCuRepository::Snapshot;
 
 namespace VelAnnotationRows {
 
@@ -49,6 +38,7 @@ namespace VelAnnotationRows {
 struct Pending
 {
     qint64 person = 0;
+    qint64 version = 0; // as read with the rows; 0: written whatever it is now
     QString codFis;
     QString monthText;
     int month = 0;
@@ -58,7 +48,7 @@ struct Pending
 struct Result
 {
     QSet<qint64> written;   // persons whose rows were replaced
-    QList<Pending> gone;    // persons no longer in the store: nothing written
+    QList<Pending> gone;    // persons changed since the reading or no longer in the store: nothing written
 };
 
 // Raises EOvException when the database refuses: then nothing was written.
