@@ -6,6 +6,7 @@
 // mixed supplies refused naming the CUs out of place. Through the windows,
 // headless: the "su Prenotazione" list puts the flagged CUs first, marked and
 // chosen, finds a payee like "Dati CU", and asks before a mixed supply.
+#include "support/DemoCampaign.h"
 #include "support/ScriptedResponder.h"
 #include "support/TestDb.h"
 #include "support/TestStore.h"
@@ -76,23 +77,20 @@ const QString kCancelProtocol = QStringLiteral("26031012345678901/000013");
 class TstDbCorrections : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    std::unique_ptr<TOvSQLConnection> m_db;
-    std::unique_ptr<TTorDBCds> m_store;
-    QStringList m_dbArgs;
+    DemoCampaign m_demo;
     QString m_replaced, m_cancelled, m_other; // tax codes
 
     Result cli(const QStringList &args, bool withDb = true)
     {
         QProcess p;
-        p.start(QStringLiteral(VELCU_STAGE_DIR "/bin/velcu-cli"), withDb ? args + m_dbArgs : args);
+        p.start(QStringLiteral(VELCU_STAGE_DIR "/bin/velcu-cli"), withDb ? args + m_demo.dbArgs : args);
         if (!p.waitForFinished(600000))
             qFatal("velcu-cli did not end");
         return Result{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                       QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
 
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString path(const QString &name) const { return m_demo.path(name); }
     QStringList supplyArgs(const QString &file) const
     {
         return {QStringLiteral("fornitura"), QStringLiteral("--out"), path(file), QStringLiteral("--forza"),
@@ -103,45 +101,13 @@ private slots:
     void initTestCase()
     {
         VELCU_REQUIRE_TEST_DB();
-        QVERIFY(m_dir.isValid());
-        QueryText().loadCatalogue(QStringLiteral(VELCU_STAGE_DIR "/etc/rag/rag_QueryText.cds"));
-        m_db = TestDb::open(true);
-        seedStructures(*m_db, QStringLiteral("vel"), 2025);
-        auto taxCode = [this](int ianaid) {
-            QSqlQuery q = m_db->exec(QStringLiteral("SELECT sanacodfiscale FROM tana_anagrafiche WHERE ianaid = :I"),
-                                     {{QStringLiteral("I"), ianaid}});
-            return q.next() ? q.value(0).toString() : QString();
-        };
-        seedUniEmensDemo(*m_db, taxCode(39), taxCode(21));
-        m_store = TestStore::open(m_db.get());
-        m_dbArgs = TestDb::cliArgs();
-        const QString ini = path(QStringLiteral("velcu.ini"));
-        QFile f(ini);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[FileTelematico]\nCodiceFiscaleProduttore=01234567897\n");
-        f.close();
-        qputenv("VELCU_DB_CONFIG", QFile::encodeName(ini));
-        QVERIFY(QDir().mkpath(path(QStringLiteral("lavoro"))));
-
-        // January's campaign: the import and the agent's signature, as the README runs them
-        Result r = cli({QStringLiteral("import"), QStringLiteral("--mese"), QStringLiteral("12"),
-                        QStringLiteral("--inpdap"), QStringLiteral("uniemens")});
-        QVERIFY2(r.status == 1, qPrintable(r.err + r.out)); // one demo payee stops on purpose
-        r = cli({QStringLiteral("sostituto"), QStringLiteral("--imposta"), QStringLiteral("SSOSFIRMACOM=LAURA BIANCHI")});
-        QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
-        QStringList codes = TestStore::valuesBy(*m_store, "TCUD_DATICUD", "SCUDCODFIS", "SCUDMESE").keys();
+        QVERIFY2(m_demo.setUp(), qPrintable(m_demo.failure));
+        QStringList codes = TestStore::valuesBy(*m_demo.store, "TCUD_DATICUD", "SCUDCODFIS", "SCUDMESE").keys();
         codes.sort();
         QVERIFY(codes.size() > 20);
         m_replaced = codes.at(3);
         m_cancelled = codes.at(7);
         m_other = codes.at(11);
-    }
-
-    void cleanupTestCase()
-    {
-        m_store.reset();
-        m_db.reset();
-        qunsetenv("VELCU_DB_CONFIG");
     }
 
     // Flags, the list, and the usage the command refuses, each saying why.
@@ -176,7 +142,7 @@ private slots:
             QVERIFY2(r.status == k.status && r.err.contains(k.says), qPrintable(k.args.join(u' ') + u'\n' + r.err));
         }
         TClientDataSet stored;
-        m_store->Load(stored, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+        m_demo.store->Load(stored, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
         QVERIFY(VelCorrections::flaggedRows(stored).isEmpty());
 
         // the other payee first flagged, then the flag taken back: no protocol stays
@@ -186,7 +152,7 @@ private slots:
         r = cli({QStringLiteral("correzione"), QStringLiteral("--togli"), m_other});
         QVERIFY2(r.status == 0 && r.out.contains(m_other + QStringLiteral(" ")), qPrintable(r.err + r.out));
         QVERIFY(r.out.contains(QStringLiteral("nessuna correzione")));
-        QCOMPARE(TestStore::valuesBy(*m_store, "TCUD_DATICUD", "SCUDCODFIS", "SCUDIDENTSERVTELE").value(m_other),
+        QCOMPARE(TestStore::valuesBy(*m_demo.store, "TCUD_DATICUD", "SCUDCODFIS", "SCUDIDENTSERVTELE").value(m_other),
                  QString());
 
         r = cli({QStringLiteral("correzione"), QStringLiteral("--sostituisci"), m_replaced.toLower(),
@@ -263,7 +229,7 @@ private slots:
     {
         ScriptedResponder user;
         std::unique_ptr<TfmVelCud> fm(ovCreate<TfmVelCud>());
-        fm->setStore(m_store.get());
+        fm->setStore(m_demo.store.get());
         fm->resize(1024, 768);
         fm->show();
         TfrVelCud *fr = fm->frVelCud;
@@ -320,7 +286,7 @@ private slots:
     void theReservedListInTheWindow()
     {
         ScriptedResponder user;
-        TdmVelFile dm(*m_store, QueryText());
+        TdmVelFile dm(*m_demo.store, QueryText());
         dm.setWorkgroup(1);
         dm.setTablePaths(path(QStringLiteral("lavoro/TFIFI_FIELDSFILE.CDS")),
                          path(QStringLiteral("lavoro/TFILE_FILETELEM.CDS")));
@@ -403,7 +369,7 @@ private slots:
             p.setProcessEnvironment(env);
             p.start(root.filePath(QStringLiteral("bin/velcu-cli")),
                     QStringList{QStringLiteral("stampa"), QStringLiteral("--sintetico"), QStringLiteral("--cf"), m_other}
-                        + more + m_dbArgs);
+                        + more + m_demo.dbArgs);
             if (!p.waitForFinished(600000))
                 qFatal("velcu-cli did not end");
             return Result{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,

@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(dm.outcome().warnings.size(), 1);
         QCOMPARE(dm.outcome().warnings[0].code, TVelWarningCode::AnnotazioniNonSalvate);
         QVERIFY2(dm.outcome().warnings[0].text.startsWith(QStringLiteral("Annotazioni non salvate per %1: certificazione "
-                                                                    "sostituita o cancellata")
+                                                                    "modificata, sostituita o cancellata")
                                                          .arg(replaced)),
                  qPrintable(dm.outcome().warnings[0].text));
         QCOMPARE(orphanNotes(), 0);

@@ -2,6 +2,7 @@
 // (only their columns), the payroll's payees, and the findings a supply's
 // pre-check shows.
 #include "src/prj/unit/check/VelCoherence.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -94,16 +95,19 @@ TVelCoherenceInput TVelCoherence::load(const std::function<QList<QVariantMap>(co
         if (loaded)
             return loaded(structure);
         TClientDataSet ds;
-        m_store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+        VelCuRepository(m_store).load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
         ds.setFiltered(false);
         return TVelCoherenceInput::rowsOf(ds);
     };
+    // the CUs and their sections as they were at one moment
+    VelCuRepository::Snapshot snapshot(loaded ? nullptr : m_store.connection());
     in.cu = rows("TCUD_DATICUD");
     in.family = rows("TCUDC_CONFAMCARICO");
     in.inps = rows("TCUDI_INPS");
     in.inpdap = rows("TCUDN_INPDAP");
     in.autonomo = rows("TASE_AUTSOMMEEROGATE");
     in.agent = rows("TCUS_DATISOST");
+    snapshot.end();
     if (m_workgroup <= 0 || !m_queries)
         in.payrollWhy = s("configurazione dell'istituto non indicata");
     else if (!m_store.connection())

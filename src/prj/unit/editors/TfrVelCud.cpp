@@ -362,7 +362,7 @@ void TfrVelCud::open()
         throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
     m_opening = true;
     try {
-        m_store->Load(*cdsSost, agentStructure(), TTorDBCds::AllMonths);
+        VelCuRepository(*m_store).load(*cdsSost, agentStructure(), TTorDBCds::AllMonths);
         ++m_loads;
         loadCus();
         ++m_loads;
@@ -641,7 +641,7 @@ void TfrVelCud::loadCus()
 {
     const VelCuRepository repo(*m_store);
     VelCuRepository::Snapshot snapshot(repo);
-    repo.load(*cdsMain, structureName());
+    repo.load(*cdsMain, structureName(), TTorDBCds::AllMonths);
     m_versions = repo.versions();
     snapshot.end();
 }

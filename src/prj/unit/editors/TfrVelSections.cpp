@@ -1,4 +1,5 @@
 #include "src/prj/unit/editors/TfrVelSections.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelTextFit.h"
 
 #include "src/prj/unit/model/VelRecordModel.h"
@@ -177,7 +178,7 @@ void TfrVelSection::loadFor(qint64 afiId)
         cdsMain->setReadOnly(false);
         try {
             m_host->countLoad();
-            VelTextFit::load(*store, *cdsMain, m_structure, TTorDBCds::AllMonths, TTorDBCds::Default, int(afiId));
+            VelCuRepository(*store).load(*cdsMain, m_structure, TTorDBCds::AllMonths, TTorDBCds::Default, afiId);
         } catch (...) {
             cdsMain->setReadOnly(ro);
             throw;

@@ -1,4 +1,5 @@
 #include "src/prj/unit/editors/TfrVelSostituti.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelCuByMonth.h"
 
 #include "src/prj/unit/editors/VelAskToProceed.h"
@@ -286,7 +287,7 @@ void TfrVelAgentBase::open()
 {
     if (!m_store)
         throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
-    m_store->Load(*cdsMain, m_structure, TTorDBCds::AllMonths);
+    VelCuRepository(*m_store).load(*cdsMain, m_structure, TTorDBCds::AllMonths);
     afterOpen();
     cdsMain->first();
     dsMain->refresh();
@@ -354,7 +355,7 @@ void TfrVelAgentBase::lookup(TTorDbEdit *edit, const VelFieldDesc &field)
 void TfrVelAgentBase::saveData()
 {
     if (m_store)
-        m_store->Save(*cdsMain, m_structure);
+        VelCuRepository(*m_store).write(*cdsMain, m_structure);
     updateActions();
 }
 
@@ -450,7 +451,7 @@ TfrVelAltriSost::TfrVelAltriSost(QWidget *parent)
 void TfrVelAltriSost::reloadCud()
 {
     // Read again each time: the CU editor may have changed the CUs since.
-    m_store->Load(*cdsCud, kCudStructure, TTorDBCds::AllMonths);
+    VelCuRepository(*m_store).load(*cdsCud, kCudStructure, TTorDBCds::AllMonths);
 }
 
 void TfrVelAltriSost::open()
@@ -548,7 +549,7 @@ void TfrVelAltriSost::saveData()
             // again what the store holds, the old code on the old row.
             const QString old = m_movedFrom;
             try {
-                m_store->Load(*cdsMain, structureName(), TTorDBCds::AllMonths);
+                VelCuRepository(*m_store).load(*cdsMain, structureName(), TTorDBCds::AllMonths);
                 if (!old.isEmpty())
                     cdsMain->locate(QStringLiteral("SSOSCODFIS"), old);
                 reloadCud();
@@ -611,7 +612,7 @@ void TfrVelQuaCt::open()
 {
     if (!m_store)
         throw EOvError(QStringLiteral("Archivio fiscale non disponibile"));
-    m_store->Load(*cdsSost, TfrVelSost::structure(), TTorDBCds::AllMonths);
+    VelCuRepository(*m_store).load(*cdsSost, TfrVelSost::structure(), TTorDBCds::AllMonths);
     TfrVelAgentBase::open();
 }
 
@@ -636,7 +637,7 @@ void TfrVelQuaCt::saveData()
     // The agent's "Quadro CT" box: whether the request gives a mobile number
     // or an e-mail address. The agent is read again, so that a change made
     // meanwhile in its own editor is not overwritten.
-    m_store->Load(*cdsSost, TfrVelSost::structure(), TTorDBCds::AllMonths);
+    VelCuRepository(*m_store).load(*cdsSost, TfrVelSost::structure(), TTorDBCds::AllMonths);
     if (cdsSost->isEmpty())
         return;
     const bool any = !text(*cdsMain, "SCTCELL").trimmed().isEmpty() || !text(*cdsMain, "SCTEMAIL").trimmed().isEmpty();
@@ -646,7 +647,7 @@ void TfrVelQuaCt::saveData()
     cdsSost->fieldByName(QStringLiteral("LSOSCT")).setAsString(any ? QStringLiteral("1") : QStringLiteral("0"));
     cdsSost->post();
     cdsSost->attachEvents(saved);
-    m_store->Save(*cdsSost, TfrVelSost::structure());
+    VelCuRepository(*m_store).write(*cdsSost, TfrVelSost::structure());
 }
 
 // ---- supplier ----------------------------------------------------------------

@@ -35,11 +35,11 @@ QStringList changes(TTorDBCds &store, TClientDataSet &ds, const QString &structu
     // the CU as stored now: the same person, or the payee and month imported again
     qint64 now = person.found > 0 ? person.key : 0;
     if (now == 0 && !person.codFis.isEmpty())
-        now = store.FindPerson(person.codFis, person.group, velCuStoreMonth(person.group));
+        now = VelCuRepository(store).findPerson(person.codFis, person.group, velCuStoreMonth(person.group));
     if (now == 0)
         return {QStringLiteral("la CU non è più in archivio")};
     TClientDataSet stored;
-    VelCuRepository(store).load(stored, structure, TTorDBCds::AllMonths, now);
+    VelCuRepository(store).load(stored, structure, TTorDBCds::AllMonths, TTorDBCds::Default, now);
     if (stored.isEmpty())
         return {QStringLiteral("la CU non ha più righe di questa sezione in archivio")};
     if (!mine)

@@ -1,4 +1,5 @@
 #include "src/prj/unit/import/VelImpContesto.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -45,7 +46,7 @@ void TVelImpContesto::salvaTabella(TClientDataSet &ds, const QString &structure)
     }
     if (!store)
         throw EAssertionFailed(QStringLiteral("Archivio fiscale non impostato per %1").arg(structure));
-    store->Save(ds, structure);
+    VelCuRepository(*store).write(ds, structure);
 }
 
 void TVelImpContesto::nuovaRiga(TClientDataSet &ds) const

@@ -1,4 +1,5 @@
 #include "src/prj/unit/import/VelImpInps.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -403,7 +404,7 @@ void TVelUniEmens::carica(TTorDBCds &store, int anno)
     ProgrammaTemporaneo tpf(store, kUniEmensProgram);
     auto apri = [&](TClientDataSet &ds, const QString &table) {
         try {
-            store.Load(ds, table, TTorDBCds::AllMonths, anno);
+            VelCuRepository(store).load(ds, table, TTorDBCds::AllMonths, anno);
         } catch (const ETorStructureMissing &e) {
             throw EUniEmensAssente(QStringLiteral("Impossibile aprire la tabella UniEmens %1 dell'anno %2:\r\n%3")
                                        .arg(table)

@@ -4,6 +4,7 @@
 // employees and the report at the end. One employee's CU is built in
 // VelImportCud.cpp.
 #include "VelImportCud.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "VelImportTables.h"
 
 #include "VelImpFamiliari.h"
@@ -218,7 +219,7 @@ void TVelImportCud::importaDipendente()
         // changes a CU until this transaction ends (the structure's lock on a
         // server, the database's on SQLite).
         m_tabelle.inizioDipendente();
-        m_store.Save(cdsImport(), s("TCUD_DATICUD"));
+        VelCuRepository(m_store).write(cdsImport(), s("TCUD_DATICUD"));
         if (!m_qAcom)
             m_qAcom = std::make_unique<TRagQuery>(source());
         if (!m_qAbt)

@@ -27,7 +27,7 @@ void TVelImportTabelle::carica()
     // replaces it (the supply, the print and the editor refuse it).
     TTorCutLongTexts cut(m_store);
     for (const Tabella &t : std::as_const(m_tutte))
-        m_store.Load(*t.ds, t.structure);
+        VelCuRepository(m_store).load(*t.ds, t.structure);
     indicizzaCu();
     m_lette = true;
     m_scadute = false;
@@ -46,7 +46,7 @@ void TVelImportTabelle::salva(TClientDataSet &ds)
     const QString &structure = struttura(ds);
     ds.checkBrowseMode();
     const QList<TDeltaRow> delta = ds.delta();
-    m_store.Save(ds, structure);
+    VelCuRepository(m_store).write(ds, structure);
     for (const TDeltaRow &r : delta) {
         QVariantList old;
         if (r.status() != TUpdateStatus::Inserted)
@@ -161,7 +161,7 @@ bool TVelImportTabelle::trovaCu(const QString &codFis, const QString &mese)
 
 void TVelImportTabelle::allineaCu(const QString &codFis, const QString &mese)
 {
-    const qint64 stored = m_store.FindPerson(codFis, mese);
+    const qint64 stored = VelCuRepository(m_store).findPerson(codFis, mese);
     qint64 held = 0;
     if (trovaCu(codFis, mese))
         held = m_cu.fieldByName(s("iAfiID")).asInteger();
@@ -180,7 +180,7 @@ void TVelImportTabelle::allineaCu(const QString &codFis, const QString &mese)
     for (const Tabella &t : std::as_const(m_tutte)) {
         TClientDataSet &ds = *t.ds;
         TClientDataSet fresh;
-        m_store.Load(fresh, t.structure, TTorDBCds::Default, TTorDBCds::Default, int(stored));
+        VelCuRepository(m_store).load(fresh, t.structure, TTorDBCds::Default, TTorDBCds::Default, stored);
         if (fresh.isEmpty())
             continue;
         const TDataSetEvents handlers = ds.detachEvents();

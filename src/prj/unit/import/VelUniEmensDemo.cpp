@@ -1,4 +1,5 @@
 #include "src/prj/unit/import/VelUniEmensDemo.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -438,11 +439,11 @@ VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, const QString &wh
     store.setProgram(kUniEmensProgram);
     store.setYear(year);
     store.setMonth(TTorDBCds::AllMonths);
-    if (store.HasRows(QStringLiteral("TE0_RETR")))
+    if (VelCuRepository(store).hasRows(QStringLiteral("TE0_RETR")))
         return result;
 
     TClientDataSet amm;
-    store.Load(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
+    VelCuRepository(store).load(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
     amm.append();
     amm.fieldByName(QStringLiteral("IAMMID")).setAsInteger(1);
     amm.fieldByName(QStringLiteral("CF_007_SERCODFIS")).setAsString(QStringLiteral("92017840536"));
@@ -454,19 +455,19 @@ VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, const QString &wh
     amm.fieldByName(QStringLiteral("AN_008_SERINPDAP")).setAsString(QStringLiteral("00002"));
     amm.fieldByName(QStringLiteral("SAMMDENOM")).setAsString(QStringLiteral("SEDE STACCATA SENZA CODICE FISCALE"));
     amm.post();
-    store.Save(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
+    VelCuRepository(store).write(amm, QStringLiteral("TAMM_AMMINISTRAZIONI"));
     result.rows += amm.recordCount();
 
     TClientDataSet e0;
-    store.Load(e0, QStringLiteral("TE0_RETR"));
+    VelCuRepository(store).load(e0, QStringLiteral("TE0_RETR"));
     for (int m = 1; m <= 12; ++m)
         addPeriod(e0, wholeYear, year, m, 1, "2550");
     addPeriod(e0, oneMonth, year, 7, 2, "1000");
-    store.Save(e0, QStringLiteral("TE0_RETR"));
+    VelCuRepository(store).write(e0, QStringLiteral("TE0_RETR"));
     result.rows += e0.recordCount();
 
     TClientDataSet v1;
-    store.Load(v1, QStringLiteral("TV1_RETR"));
+    VelCuRepository(store).load(v1, QStringLiteral("TV1_RETR"));
     v1.append();
     v1.fieldByName(QStringLiteral("SCODFIS")).setAsString(wholeYear);
     v1.fieldByName(QStringLiteral("IANNO")).setAsInteger(year);
@@ -479,7 +480,7 @@ VelUniEmensDemoResult seedUniEmensDemo(TOvSQLConnection &conn, const QString &wh
     v1.fieldByName(QStringLiteral("VN_V1XXX032_IMPPENS")).setAsCurrency(money("20"));
     v1.fieldByName(QStringLiteral("VN_V1XXX033_CONPENS")).setAsCurrency(money("6.60"));
     v1.post();
-    store.Save(v1, QStringLiteral("TV1_RETR"));
+    VelCuRepository(store).write(v1, QStringLiteral("TV1_RETR"));
     result.rows += v1.recordCount();
     return result;
 }

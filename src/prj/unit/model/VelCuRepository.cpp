@@ -68,9 +68,25 @@ TOvSQLConnection &VelCuRepository::conn() const
     return *m_store.connection();
 }
 
-void VelCuRepository::load(TClientDataSet &ds, const QString &structure, int month, qint64 person) const
+void VelCuRepository::load(TClientDataSet &ds, const QString &structure, int month, int year, qint64 person) const
 {
-    VelTextFit::load(m_store, ds, structure, month, TTorDBCds::Default, int(person));
+    VelTextFit::load(m_store, ds, structure, month, year, int(person));
+}
+
+qint64 VelCuRepository::findPerson(const QString &codFis, const QString &group, int month) const
+{
+    return m_store.FindPerson(codFis, group, month);
+}
+
+void VelCuRepository::write(TClientDataSet &ds, const QString &structure, int month) const
+{
+    m_store.Save(ds, structure, month);
+}
+
+void VelCuRepository::writeFields(TClientDataSet &ds, const QString &structure, const QStringList &fields,
+                                  int month) const
+{
+    m_store.SaveFields(ds, structure, fields, month);
 }
 
 TTorVersions VelCuRepository::versions() const
@@ -209,7 +225,7 @@ VelCuRepository::LockResult VelCuRepository::lock(const QList<VelCuRef> &cus,
         for (auto m = byMonth.cbegin(); m != byMonth.cend(); ++m)
             for (const VelCuRef &cu : m.value()) {
                 TClientDataSet one;
-                load(one, kCud, TTorDBCds::AllMonths, cu.person);
+                load(one, kCud, TTorDBCds::AllMonths, TTorDBCds::Default, cu.person);
                 for (const VelCuRef &ch : markAndSave(m_store, one, {cu}, m.key())) {
                     out.changed << ch;
                     gone.insert(ch.person);

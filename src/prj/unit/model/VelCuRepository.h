@@ -59,15 +59,29 @@ public:
         bool m_active = false;
     };
 
-    // A structure of the CUs (every month unless told), a stored text longer
-    // than its box refused with payee, box and value.
-    void load(TClientDataSet &ds, const QString &structure, int month = TTorDBCds::AllMonths,
-              qint64 person = TTorDBCds::AllPersons) const;
+    // A structure of the store (a CU's, the agents'), as TTorDBCds::Load
+    // reads it, a stored text longer than its box refused with payee, box and
+    // value.
+    void load(TClientDataSet &ds, const QString &structure, int month = TTorDBCds::Default,
+              int year = TTorDBCds::Default, qint64 person = TTorDBCds::AllPersons) const;
+    // True when the structure holds a stored row in the store's period.
+    bool hasRows(const QString &structure) const { return m_store.HasRows(structure); }
+    // The person of a CU (tax code and month) as the store holds it now; 0: none.
+    qint64 findPerson(const QString &codFis, const QString &group, int month = TTorDBCds::Default) const;
     // The version of every CU of the year (and of the agents' persons).
     TTorVersions versions() const;
     // The versions of these persons now (absent: gone), read in the caller's
     // transaction.
     TTorVersions versionsOf(const QList<qint64> &persons) const;
+
+    // Writes the dataset's pending changes as they are: rows the writer builds
+    // itself (the import's new CU, inside its transaction that took the CU
+    // lock first) or that are no CU's (the agents). The store still moves on
+    // the version of every CU written.
+    void write(TClientDataSet &ds, const QString &structure, int month = TTorDBCds::Default) const;
+    // Only these fields of the modified rows (see TTorDBCds::SaveFields).
+    void writeFields(TClientDataSet &ds, const QString &structure, const QStringList &fields,
+                     int month = TTorDBCds::Default) const;
 
     // Saves the dataset's pending changes over the versions in `read`, which
     // then holds the versions the save left. ETorChangedMeanwhile when a CU

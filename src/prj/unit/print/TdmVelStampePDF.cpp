@@ -1,4 +1,5 @@
 #include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelTextFit.h"
 
 #include "platform/core/OvExceptions.h"
@@ -85,7 +86,7 @@ void TdmVelStampePDF::closeDataSets()
 void TdmVelStampePDF::openIntestazione()
 {
     TClientDataSet sost;
-    store()->Load(sost, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+    VelCuRepository(*store()).load(sost, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
     sost.first();
     auto value = [&sost](const char *field) {
         const TField f = sost.findField(QLatin1String(field));
@@ -116,7 +117,7 @@ void TdmVelStampePDF::openDipendenti()
 {
     cdsDipendenti->setFiltered(false);
     cdsDipendenti->setFilter(QString());
-    VelTextFit::load(*store(), *cdsDipendenti, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+    VelCuRepository(*store()).load(*cdsDipendenti, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
     cdsDipendenti->setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME"));
 }
 

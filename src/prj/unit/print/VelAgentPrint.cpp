@@ -1,4 +1,5 @@
 #include "src/prj/unit/print/VelAgentPrint.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
@@ -51,7 +52,7 @@ void TVelAgentPrint::open()
     if (ds.active() && !ds.isEmpty())
         return;
     ds.setFiltered(false);
-    m_stampe.store()->Load(ds, m_kind == Frontespizio ? QStringLiteral("TCUS_DATISOST") : QStringLiteral("TCUCT_DATICT"),
+    VelCuRepository(*m_stampe.store()).load(ds, m_kind == Frontespizio ? QStringLiteral("TCUS_DATISOST") : QStringLiteral("TCUCT_DATICT"),
                            TTorDBCds::AllMonths);
     ds.first();
 }

@@ -2,6 +2,7 @@
 // rebuilt from each CU's annotation text, their pages, and their save once
 // the document is written.
 #include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/print/VelCuPrintData.h"
 
 #include "platform/core/OvExceptions.h"
@@ -162,7 +163,7 @@ void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
             months << a.mese;
     TClientDataSet all;
     try {
-        m_store.Load(all, kAnnotazioni, TTorDBCds::AllMonths);
+        VelCuRepository(m_store).load(all, kAnnotazioni, TTorDBCds::AllMonths);
     } catch (const EOvException &e) {
         warn(e.message());
         return;
@@ -195,7 +196,7 @@ void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
                     all.post();
                 }
             }
-            m_store.Save(all, kAnnotazioni, velCuStoreMonth(mese));
+            VelCuRepository(m_store).write(all, kAnnotazioni, velCuStoreMonth(mese));
         } catch (const EOvException &e) {
             if (all.modified())
                 all.cancel();

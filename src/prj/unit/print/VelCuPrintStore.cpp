@@ -24,7 +24,7 @@ void TVelCuPrint::open()
     const VelCuRepository repo(m_store);
     VelCuRepository::Snapshot snapshot(repo);
     cdsMultiSelect.setFiltered(false);
-    repo.load(cdsMultiSelect, kCud);
+    repo.load(cdsMultiSelect, kCud, TTorDBCds::AllMonths);
     m_readVersions = repo.versions();
     snapshot.end();
     cdsMultiSelect.setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
@@ -34,7 +34,7 @@ void TVelCuPrint::open()
 void TVelCuPrint::reload(TClientDataSet &ds, const QString &structure)
 {
     ds.setFiltered(false);
-    VelCuRepository(m_store).load(ds, structure);
+    VelCuRepository(m_store).load(ds, structure, TTorDBCds::AllMonths);
 }
 
 void TVelCuPrint::reloadSections()
@@ -64,7 +64,7 @@ QList<TBookmark> TVelCuPrint::readForPrint(const QList<TBookmark> &rows)
     reloadSections();
     const TTorVersions now = repo.versions();
     m_cuRows = std::make_unique<TClientDataSet>();
-    repo.load(*m_cuRows, kCud);
+    repo.load(*m_cuRows, kCud, TTorDBCds::AllMonths);
     snapshot.end();
     return refreshRows(rows, now);
 }

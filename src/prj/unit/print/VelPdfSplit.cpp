@@ -77,11 +77,11 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
         }
         for (const int k : std::as_const(pending)) {
             TVelPayeeOutcome &p = outcome.payees[k];
-            if (locker.locked ? locker.locked(k) : error.isEmpty()) {
+            const QString why = !error.isEmpty() ? error : locker.notLockedWhy ? locker.notLockedWhy(k) : QString();
+            if (error.isEmpty() ? why.isEmpty() : (locker.locked && locker.locked(k))) {
                 p.result = TVelResult::Fatto;
                 p.reason.clear();
             } else {
-                const QString why = error.isEmpty() && locker.notLockedWhy ? locker.notLockedWhy(k) : error;
                 p.result = TVelResult::Errore;
                 p.reason = QStringLiteral("il file \"%1\" è scritto, ma il CU non è segnato come stampato: %2")
                                .arg(native(parts.at(k).file), why);

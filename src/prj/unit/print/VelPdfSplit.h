@@ -42,10 +42,10 @@ struct Locker
     // Locks the CUs of these parts (their indexes); raises EOvException when
     // the store refuses.
     std::function<void(const QList<int> &parts)> lock;
-    // Whether a part's CU was locked (a CU that another workstation changed
-    // after the print is not). Unset: every part is, unless lock raised.
+    // After a refusal: whether a part's CU was locked nonetheless.
     std::function<bool(int part)> locked;
-    // Why a part's CU was not locked though lock did not raise.
+    // Why a part's CU was left unlocked though lock did not raise (another
+    // workstation changed it after the print read it); empty when it was not.
     std::function<QString(int part)> notLockedWhy;
 };
 

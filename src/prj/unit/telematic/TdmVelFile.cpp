@@ -1,4 +1,5 @@
 #include "src/prj/unit/telematic/TdmVelFile.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelTextFit.h"
 
 #include "src/prj/unit/model/VelError.h"
@@ -99,7 +100,7 @@ void TdmVelFile::say(const QString &line) const
 void TdmVelFile::load(TClientDataSet &ds, const QString &structure)
 {
     ds.setFiltered(false);
-    VelTextFit::load(m_store, ds, structure, TTorDBCds::AllMonths);
+    VelCuRepository(m_store).load(ds, structure, TTorDBCds::AllMonths);
 }
 
 void TdmVelFile::open()
@@ -405,13 +406,13 @@ QStringList TdmVelFile::save(const QString &fileName)
     // failure says so and where they are
     try {
         TClientDataSet agent;
-        m_store.Load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+        VelCuRepository(m_store).load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
         if (!agent.isEmpty()) {
             agent.first();
             agent.edit();
             agent.fieldByName(QStringLiteral("ISOSNDIP")).setAsInteger(certifications);
             agent.post();
-            m_store.Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+            VelCuRepository(m_store).write(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
         }
     } catch (const EOvException &e) {
         QStringList shown;

@@ -1,6 +1,7 @@
 // The supply's checks before generation: what the agency would refuse, the
 // supplier and the agent.
 #include "src/prj/unit/telematic/TdmVelFile.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "src/prj/unit/model/VelError.h"
 
@@ -270,7 +271,7 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
                 return naturalRows(ds);
             }
         TClientDataSet ds;
-        m_store.Load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
+        VelCuRepository(m_store).load(ds, QLatin1String(structure), TTorDBCds::AllMonths);
         return TVelCoherenceInput::rowsOf(ds);
     };
     const TVelCoherenceReport coherence = TVelCoherence::supplyReport(

@@ -1,4 +1,5 @@
 #include "src/prj/unit/telematic/VelCorrections.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -122,7 +123,7 @@ QString setCorrection(TTorDBCds &store, const QString &codFis, const QString &me
                       const Protocol &protocol)
 {
     TClientDataSet ds;
-    store.Load(ds, kCud, TTorDBCds::AllMonths);
+    VelCuRepository(store).load(ds, kCud, TTorDBCds::AllMonths);
     const QString cf = codFis.trimmed().toUpper();
     QList<TBookmark> found;
     QStringList months;
@@ -155,7 +156,7 @@ QString setCorrection(TTorDBCds &store, const QString &codFis, const QString &me
     ds.post();
     // Only these fields are written: a correction of the CU's amounts saved
     // meanwhile on another workstation stays as it is.
-    store.SaveFields(ds, kCud,
+    VelCuRepository(store).writeFields(ds, kCud,
                      {QStringLiteral("LCUDSOSTITUZIONE"), QStringLiteral("LCUDANNULLAMENTO"),
                       QStringLiteral("SCUDIDENTSERVTELE"), QStringLiteral("SCUDPROGRDICH")},
                      velCuStoreMonth(month));

@@ -64,7 +64,7 @@ Result save(TTorDBCds &store, const QList<Pending> &pending)
         // The rows as they are now, read in this transaction: the old rows of
         // these persons go, whoever wrote them.
         TClientDataSet now;
-        store.Load(now, QLatin1String(Structure), TTorDBCds::AllMonths);
+        repo.load(now, QLatin1String(Structure), TTorDBCds::AllMonths);
         const int fAfi = now.fieldIndex(QStringLiteral("IAFIID"));
         if (fAfi < 0)
             throw EAssertionFailed(QStringLiteral("La struttura %1 non ha la colonna IAFIID").arg(QLatin1String(Structure)));
@@ -76,7 +76,7 @@ Result save(TTorDBCds &store, const QList<Pending> &pending)
                 now.next();
         }
         if (now.changeCount() > 0)
-            store.Save(now, QLatin1String(Structure), TTorDBCds::AllMonths);
+            repo.write(now, QLatin1String(Structure), TTorDBCds::AllMonths);
 
         for (auto it = byMonth.cbegin(); it != byMonth.cend(); ++it) {
             TClientDataSet rows;
@@ -96,7 +96,7 @@ Result save(TTorDBCds &store, const QList<Pending> &pending)
                 }
             }
             if (!rows.isEmpty())
-                store.Save(rows, QLatin1String(Structure), it.key());
+                repo.write(rows, QLatin1String(Structure), it.key());
         }
     }
     if (own)
