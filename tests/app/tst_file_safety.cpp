@@ -136,7 +136,7 @@ void TstFileSafety::aFullDiskNeverCostsTheOldFile_data()
         }
         TVelRunOutcome outcome;
         outcome.add({});
-        VelCliPdfSplit::Locker nothingToLock{[](const QList<int> &) {}, [](int) { return false; }};
+        VelCliPdfSplit::Locker nothingToLock{[](const QList<int> &) {}, [](int) { return false; }, {}};
         VelCliPdfSplit::split(whole, {{p, 1, v * 15}}, outcome, nothingToLock);
         if (outcome.payees.at(0).result != TVelResult::Fatto)
             throw EOvError(outcome.payees.at(0).reason);
@@ -453,7 +453,7 @@ void TstFileSafety::theCutLocksOnlyFilesUnderTheirNames()
                                       }
                                       locked << ks;
                                   },
-                                  [](int) { return false; }};
+                                  [](int) { return false; }, {}};
     // the fault comes once the part before it is in its batch
     const auto progress = [&](int done, int) {
         if (done != at)

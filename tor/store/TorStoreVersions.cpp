@@ -50,6 +50,8 @@ void VersionScope::touch(qint64 afi, bool deleting, const Who &who)
 void VersionScope::made(qint64 afi)
 {
     m_made.insert(afi);
+    // made in this transaction: its later saves in it leave version 1 as it is
+    m_bumped.insert(afi, {m_c.transactionSerial(), &m_c});
     if (m_expected)
         remember(afi, 1);
 }
