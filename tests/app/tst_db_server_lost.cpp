@@ -9,6 +9,9 @@
 #include "support/TestStore.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
@@ -30,8 +33,10 @@ public:
         m_thread = std::thread([this] { run(); });
     }
     ~SessionKiller() { join(); }
+    // Once the program under test has ended: nothing more to wait for.
     void join()
     {
+        m_stop = true;
         if (m_thread.joinable())
             m_thread.join();
     }
@@ -45,7 +50,7 @@ private:
             TOvSQLConnection c(TestDb::config());
             c.openOrThrow();
             const qint64 deadline = QDateTime::currentMSecsSinceEpoch() + 60000;
-            auto late = [&] { return QDateTime::currentMSecsSinceEpoch() > deadline; };
+            auto late = [&] { return m_stop || QDateTime::currentMSecsSinceEpoch() > deadline; };
             while (!late()) {
                 QSqlQuery q = c.exec(QStringLiteral("SELECT count(*) FROM tafi_anafiscale WHERE safigruppoana <> ''"));
                 if (q.next() && q.value(0).toInt() >= m_after)
@@ -55,8 +60,11 @@ private:
             c.startTransaction();
             c.exec(QStringLiteral("LOCK TABLE tfis_datifiscali IN EXCLUSIVE MODE"));
             while (!late() && !m_killed) {
-                QSqlQuery q = c.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                                    "WHERE pg_backend_pid() = ANY(pg_blocking_pids(pid))"));
+                // pg_locks, not pg_stat_activity: the activity view is read
+                // once a transaction, the locks are read live.
+                QSqlQuery q = c.exec(QStringLiteral("SELECT pg_terminate_backend(w.pid) FROM (SELECT DISTINCT pid FROM "
+                                                    "pg_locks WHERE NOT granted AND pg_backend_pid() = "
+                                                    "ANY(pg_blocking_pids(pid))) w"));
                 m_killed = q.next() && q.value(0).toBool();
                 if (!m_killed)
                     QThread::msleep(5);
@@ -70,6 +78,7 @@ private:
     }
 
     int m_after;
+    std::atomic<bool> m_stop{false};
     std::atomic<bool> m_killed{false};
     QString m_failure;
     std::thread m_thread;
@@ -212,6 +221,42 @@ private slots:
         QCOMPARE(storedWholeCus(), m.captured(1).toInt());
         QVERIFY(r.out.contains(QStringLiteral("--- Dipendenti non importati perché il server del database non è "
                                               "raggiungibile")));
+    }
+
+    // The supply reads every CU first, then writes to the store: the server
+    // lost at its first write stops it with the same one line.
+    void supplySaysItOnce()
+    {
+        fresh();
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString ini = dir.filePath(QStringLiteral("velcu.ini"));
+        {
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[FileTelematico]\nCodiceFiscaleProduttore=01234567897\n");
+        }
+        qputenv("VELCU_DB_CONFIG", QFile::encodeName(ini));
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("lavoro"))));
+        const StagedProgram::Run imported =
+            StagedProgram::run(QStringLiteral("velcu-cli"), QStringList{QStringLiteral("import")} + TestDb::cliArgs());
+        QCOMPARE(imported.status, 1); // the demo's payee with mixed NoiPA payments
+        const QString supply = dir.filePath(QStringLiteral("CUR26"));
+        SessionKiller killer(0);
+        const StagedProgram::Run r = StagedProgram::run(
+            QStringLiteral("velcu-cli"), QStringList{QStringLiteral("fornitura"), QStringLiteral("--out"), supply,
+                                                     QStringLiteral("--forza"), QStringLiteral("--cartella-lavoro"),
+                                                     dir.filePath(QStringLiteral("lavoro"))}
+                                             + TestDb::cliArgs());
+        killer.join();
+        qunsetenv("VELCU_DB_CONFIG");
+        const QString all = r.out + r.err;
+        qInfo("%s", qPrintable(all));
+        QVERIFY2(killer.killed(), qPrintable(killer.failure()));
+        QCOMPARE(r.status, 1);
+        QCOMPARE(int(all.count(kLost)), 1);
+        QVERIFY(!QFile::exists(supply)); // no supply the store could not record
+        QVERIFY2(!kEnglish.match(all).hasMatch(), qPrintable(kEnglish.match(all).captured(0) + QStringLiteral(": ") + all));
     }
 };
 
