@@ -419,11 +419,13 @@ void *TOvSQLConnection::nativeHandle() const
 
 void TOvSQLConnection::requireOpen(const char *what) const
 {
+    if (isOpen())
+        return;
+    // The driver counts a session the server dropped as closed.
     if (connectionLost())
         throw EOvConnectionLost();
-    if (!isOpen())
-        throw EDatabaseError(QStringLiteral("Errore del database: %1 con la connessione chiusa.")
-                                 .arg(QString::fromUtf8(what)));
+    throw EDatabaseError(QStringLiteral("Errore del database: %1 con la connessione chiusa.")
+                         .arg(QString::fromUtf8(what)));
 }
 
 void TOvSQLConnection::startTransaction()
