@@ -48,6 +48,21 @@ public:
     using EOvException::EOvException;
 };
 
+// The connection to the database server was lost (the server stopped, the
+// network fell, an administrator ended the session): no statement of this
+// connection can succeed any more. A run stops at it instead of failing every
+// payee that follows. The text is the office's, never the driver's.
+class EOvConnectionLost : public EDatabaseError
+{
+public:
+    EOvConnectionLost()
+        : EDatabaseError(QStringLiteral("Il server del database non è raggiungibile: la connessione si è "
+                                        "interrotta. Verificare che il server sia acceso e raggiungibile in rete, "
+                                        "poi ripetere l'operazione."))
+    {
+    }
+};
+
 // Silent abort: stops an operation (for example a post refused by a handler
 // that already told the user why) without any message.
 class EAbort : public EOvException

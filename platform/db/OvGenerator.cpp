@@ -29,6 +29,8 @@ int GenerateID(int values, TOvSQLConnection &connection, const QString &generato
                                                       "WHERE sgennome = :G RETURNING igenvalore"),
                                        {{QStringLiteral("N"), values}, {QStringLiteral("G"), generator.toUpper()}});
         }
+    } catch (const EOvConnectionLost &) {
+        throw;
     } catch (const EDatabaseError &e) {
         throw EDatabaseError(QStringLiteral("%1 (generatore %2)").arg(e.message(), generator));
     }

@@ -17,6 +17,8 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <mutex>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,6 +27,32 @@ TOvSQLConnection *OvGlobConn = nullptr;
 namespace {
 
 QAtomicInt g_connectionCounter;
+
+// The driver frees each prepared statement on the server when its query
+// goes, and warns in English for every one it cannot free on a connection
+// that is gone (hundreds after a server lost in a run). Those statements went
+// with the session: nothing to say. Any other warning goes on as before.
+QtMessageHandler g_previousHandler = nullptr;
+
+void quietOnLostConnection(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("Unable to free statement"))
+        && (message.contains(QLatin1String("no connection to the server"))
+            || message.contains(QLatin1String("connection pointer is NULL"))
+            || message.contains(QLatin1String("server closed the connection"))
+            || message.contains(QLatin1String("nessuna connessione al server"))))
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+void quietDriverOnLostConnections()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] { g_previousHandler = qInstallMessageHandler(quietOnLostConnection); });
+}
 
 QString driverMessage(const QSqlError &e)
 {
@@ -55,6 +83,28 @@ static int sqliteCode(const QSqlError &error)
     bool ok = false;
     const int n = code.toInt(&ok);
     return ok && code.size() <= 4 ? (n & 0xff) : 0;
+}
+
+bool ovIsConnectionLost(const QSqlError &error)
+{
+    if (!error.isValid())
+        return false;
+    // SQLite reports the failure to open its file as a connection error:
+    // that is no server going away.
+    if (error.type() == QSqlError::ConnectionError && sqliteCode(error) == 0)
+        return true;
+    const QString state = error.nativeErrorCode();
+    if (state.size() == 5
+        && (state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01")
+            || state == QLatin1String("57P02") || state == QLatin1String("57P03")))
+        return true;
+    return containsAny(driverMessage(error),
+                       {"server closed the connection unexpectedly", "no connection to the server",
+                        "terminating connection due to administrator command", "could not receive data from server",
+                        "could not send data to server", "connection to server was lost",
+                        "SSL connection has been closed unexpectedly", "connection pointer is NULL",
+                        "server ha chiuso la connessione", "nessuna connessione al server",
+                        "impossibile ricevere dati dal server", "impossibile inviare dati al server"});
 }
 
 QString ovSqlCause(const QSqlError &error)
@@ -100,6 +150,8 @@ QString ovSqlErrorText(const QSqlError &error)
 
 void ovRaiseSqlError(const QSqlError &error, const QString &context)
 {
+    if (ovIsConnectionLost(error))
+        throw EOvConnectionLost();
     if (context.isEmpty())
         throw EDatabaseError(ovSqlErrorText(error));
     throw EDatabaseError(QStringLiteral("Errore del database: %1: %2").arg(context, errorCauseText(error)));
@@ -141,6 +193,7 @@ bool TOvSQLConnection::fail(ErrorKind kind, const QString &text)
 {
     m_lastErrorKind = kind;
     m_lastError = text;
+    m_opened = false;
     if (m_db.isOpen())
         m_db.close();
     return false;
@@ -173,7 +226,8 @@ bool TOvSQLConnection::open()
         return fail(ErrorKind::Other, QStringLiteral("Driver del database %1 non disponibile: installare il "
                                                      "pacchetto del driver Qt SQL.").arg(m_config.driverName()));
     m_db = QSqlDatabase::addDatabase(m_config.driverName(), m_name);
-    return m_config.isSQLite() ? openSQLite() : openPostgres();
+    m_opened = m_config.isSQLite() ? openSQLite() : openPostgres();
+    return m_opened;
 }
 
 bool TOvSQLConnection::openSQLite()
@@ -262,6 +316,7 @@ bool TOvSQLConnection::openSQLite()
 
 bool TOvSQLConnection::openPostgres()
 {
+    quietDriverOnLostConnections();
     const TOvDbConfig &c = m_config;
     m_db.setHostName(c.host);
     m_db.setPort(c.port);
@@ -315,6 +370,7 @@ void TOvSQLConnection::close()
 {
     ++m_undone;
     m_inTransaction = false;
+    m_opened = false;
     m_failedInTransaction.clear();
     m_reused.clear();
     m_sqliteStatements.clear();
@@ -326,6 +382,26 @@ void TOvSQLConnection::close()
 bool TOvSQLConnection::isOpen() const
 {
     return m_db.isValid() && m_db.isOpen();
+}
+
+bool TOvSQLConnection::connectionLost() const
+{
+    if (!m_opened || !isPostgres() || !m_db.isValid())
+        return false;
+    if (!m_db.isOpen() || !m_db.driver())
+        return true;
+    const QVariant v = m_db.driver()->handle();
+    if (!v.isValid())
+        return true;
+    auto *conn = *static_cast<PGconn *const *>(v.constData());
+    return !conn || PQstatus(conn) == CONNECTION_BAD;
+}
+
+void TOvSQLConnection::raise(const QSqlError &error, const QString &context) const
+{
+    if (connectionLost())
+        throw EOvConnectionLost();
+    ovRaiseSqlError(error, context);
 }
 
 void *TOvSQLConnection::nativeHandle() const
@@ -343,9 +419,13 @@ void *TOvSQLConnection::nativeHandle() const
 
 void TOvSQLConnection::requireOpen(const char *what) const
 {
-    if (!isOpen())
-        throw EDatabaseError(QStringLiteral("Errore del database: %1 con la connessione chiusa.")
-                                 .arg(QString::fromUtf8(what)));
+    if (isOpen())
+        return;
+    // The driver counts a session the server dropped as closed.
+    if (connectionLost())
+        throw EOvConnectionLost();
+    throw EDatabaseError(QStringLiteral("Errore del database: %1 con la connessione chiusa.")
+                         .arg(QString::fromUtf8(what)));
 }
 
 void TOvSQLConnection::startTransaction()
@@ -356,9 +436,9 @@ void TOvSQLConnection::startTransaction()
     if (isSQLite()) {
         QSqlQuery q(m_db);
         if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            ovRaiseSqlError(q.lastError(), QStringLiteral("avvio della transazione"));
+            raise(q.lastError(), QStringLiteral("avvio della transazione"));
     } else if (!m_db.transaction()) {
-        ovRaiseSqlError(m_db.lastError(), QStringLiteral("avvio della transazione"));
+        raise(m_db.lastError(), QStringLiteral("avvio della transazione"));
     }
     m_inTransaction = true;
     ++m_transactions;
@@ -372,12 +452,13 @@ void TOvSQLConnection::commit()
     if (!m_db.commit()) {
         const QSqlError e = m_db.lastError();
         // A commit that failed leaves nothing half-done behind.
-        m_db.rollback();
+        if (!connectionLost())
+            m_db.rollback();
         ++m_undone;
         m_inTransaction = false;
         m_failedInTransaction.clear();
         releaseReused();
-        ovRaiseSqlError(e, QStringLiteral("conferma della transazione"));
+        raise(e, QStringLiteral("conferma della transazione"));
     }
     m_inTransaction = false;
     m_failedInTransaction.clear();
@@ -390,8 +471,11 @@ void TOvSQLConnection::rollback()
         return;
     m_inTransaction = false;
     ++m_undone;
-    if (!isOpen())
+    // A server that is gone rolled the transaction back with the session.
+    if (!isOpen() || connectionLost()) {
+        m_failedInTransaction.clear();
         return;
+    }
     // SQLite rolls a transaction back by itself on some errors (a full disk,
     // an I/O error): there is nothing left to undo then.
     if (isSQLite() && sqlite3_get_autocommit(static_cast<sqlite3 *>(nativeHandle())) != 0) {
@@ -419,11 +503,11 @@ QSqlQuery TOvSQLConnection::exec(const QString &sql, const QVariantMap &params)
     if (params.isEmpty()) {
         // Unprepared: PostgreSQL prepares only plain DML, not DDL.
         if (!q.exec(sql))
-            ovRaiseSqlError(q.lastError());
+            raise(q.lastError());
         return q;
     }
     if (!q.prepare(sql))
-        ovRaiseSqlError(q.lastError());
+        raise(q.lastError());
     for (auto it = params.cbegin(); it != params.cend(); ++it) {
         const QString name = it.key().startsWith(QLatin1Char(':')) ? it.key() : QLatin1Char(':') + it.key();
         q.bindValue(name, it.value());
@@ -444,7 +528,7 @@ QSqlQuery &TOvSQLConnection::reusedStatement(const QString &sql, QSql::Numerical
         if (!q->prepare(sql)) {
             const QSqlError e = q->lastError();
             m_reused.remove(ReusedKey{sql, int(precision)});
-            ovRaiseSqlError(e);
+            raise(e);
         }
         slot = std::move(q);
     }
@@ -489,7 +573,7 @@ QSqlQuery &TOvSQLConnection::execReused(const QString &sql, const QVariantMap &p
         q.bindValue(name, it.value());
     }
     if (!q.exec())
-        ovRaiseSqlError(q.lastError());
+        raise(q.lastError());
     return q;
 }
 
@@ -519,7 +603,7 @@ void TOvSQLConnection::releaseReused()
 void TOvSQLConnection::failStatement(QSqlQuery &query)
 {
     const QSqlError error = query.lastError();
-    if (isPostgres() && m_inTransaction)
+    if (isPostgres() && m_inTransaction && !connectionLost())
         m_failedInTransaction.push_back(std::move(query));
-    ovRaiseSqlError(error);
+    raise(error);
 }

@@ -82,6 +82,10 @@ public:
     void close();
     bool isOpen() const;
     QString lastErrorText() const { return m_lastError; }
+    // True once a connection to a server that was open has been lost (the
+    // server stopped or ended the session, the network fell): every statement
+    // then raises EOvConnectionLost until the connection is opened again.
+    bool connectionLost() const;
     ErrorKind lastErrorKind() const { return m_lastErrorKind; }
 
     TOvDbEngine engine() const { return m_config.engine; }
@@ -148,6 +152,9 @@ private:
     bool openSQLite();
     bool openPostgres();
     void requireOpen(const char *what) const;
+    // ovRaiseSqlError(), or EOvConnectionLost when the error came from losing
+    // the server, whatever the driver's message says.
+    [[noreturn]] void raise(const QSqlError &error, const QString &context = QString()) const;
     [[noreturn]] void failStatement(QSqlQuery &query);
     // Lets every kept statement go of its result (a SQLite statement left
     // half-read holds its read lock) and forgets them all past the limit.
@@ -158,6 +165,7 @@ private:
     bool m_createIfMissing = false;
     bool m_inMemory = false;
     bool m_inTransaction = false;
+    bool m_opened = false;   // open() succeeded and close() has not run since
     QString m_name;
     QSqlDatabase m_db;
     // PostgreSQL cannot free a prepared statement inside a failed transaction:
@@ -184,6 +192,11 @@ private:
 // The connection the framework opened for the program; null until then.
 extern TOvSQLConnection *OvGlobConn;
 
+// True when the error says the connection to the server is gone: Qt's
+// connection error on a server, the SQLSTATE class 08 (connection exception),
+// 57P01-57P03 (the server shutting down, crashed or not yet accepting), or
+// libpq's own texts for a connection that broke under a statement.
+bool ovIsConnectionLost(const QSqlError &error);
 // The cause of a database error an office can act on, in Italian (a lock held
 // by another workstation, a full disk, a read-only database, a database file
 // that cannot be opened, an I/O error); empty when there is none to add.
@@ -192,5 +205,6 @@ QString ovSqlCause(const QSqlError &error);
 // and the driver's own message in brackets.
 QString ovSqlErrorText(const QSqlError &error);
 // Raises EDatabaseError with ovSqlErrorText(); `context`, when given, goes
-// between the prefix and the driver's message.
+// between the prefix and the driver's message. A lost connection raises
+// EOvConnectionLost instead, without the driver's text.
 [[noreturn]] void ovRaiseSqlError(const QSqlError &error, const QString &context = QString());

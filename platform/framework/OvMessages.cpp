@@ -229,7 +229,9 @@ QString exceptionText(const std::exception &e)
     QString text = ov ? ov->message() : QString::fromUtf8(e.what());
     // Only an error of the database work is about the last statement: a file,
     // a PDF or memory error would be pinned on a query it has nothing to do with.
-    const bool aboutData = dynamic_cast<const EDatabaseError *>(&e) != nullptr;
+    // A lost server is about no statement in particular.
+    const bool aboutData = dynamic_cast<const EDatabaseError *>(&e) != nullptr
+                           && dynamic_cast<const EOvConnectionLost *>(&e) == nullptr;
     if (aboutData && g_contextProvider) {
         try {
             text += g_contextProvider();

@@ -329,6 +329,8 @@ TOvSQLConnection &TOvSQLQuery::activeConnection() const
     TOvSQLConnection *c = m_connection ? m_connection : OvGlobConn;
     if (!c)
         throw EDatabaseError(QStringLiteral("Nessuna connessione al database per la query."));
+    if (c->connectionLost())
+        throw EOvConnectionLost();
     if (!c->isOpen())
         throw EDatabaseError(QStringLiteral("La connessione al database non è aperta."));
     return *c;

@@ -75,6 +75,8 @@ TOvSQLQuery &TRagQuery::open(const QString &name, const QVariantMap &params, con
             throw EDatabaseError(QStringLiteral("Query %1: manca il valore del parametro %2.").arg(name, p.name()));
     try {
         m_query.open();
+    } catch (const EOvConnectionLost &) {
+        throw;
     } catch (const EDatabaseError &e) {
         throw EDatabaseError(QStringLiteral("Query %1: %2").arg(name, e.message()));
     }

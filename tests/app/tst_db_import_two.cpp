@@ -223,6 +223,46 @@ private slots:
             QVERIFY(cu.fieldByName(QStringLiteral("SCUDANNOTAZIONI")).asString().contains(QStringLiteral("ZZ) "))
                     || autonomi.contains(cu.fieldByName(QStringLiteral("iAfiID")).asInteger()));
     }
+
+    // The first import of the year writes the agent's data: two of them at
+    // once, as two workstations' velcu-cli, leave one row of the agent, one
+    // of the Quadro CT and one of the supplier, round after round.
+    void agentOnceUnderTwoFirstImports()
+    {
+        const QStringList tables{QStringLiteral("TCUS_DATISOST"), QStringLiteral("TCUCT_DATICT"),
+                                 QStringLiteral("TCFO_FORNITORE")};
+        for (int round = 0; round < 6; ++round) {
+            auto db = TestDb::open(true);
+            seedStructures(*db, QStringLiteral("vel"), 2025);
+            QString codFis;
+            {
+                QSqlQuery q = db->exec(QStringLiteral("SELECT sanacodfiscale FROM tana_anagrafiche WHERE ianaid = 1"));
+                QVERIFY(q.next());
+                codFis = q.value(0).toString();
+            }
+            const QStringList args = QStringList{QStringLiteral("import"), QStringLiteral("--cf"), codFis}
+                                     + TestDb::cliArgs();
+            QProcess p[2];
+            for (QProcess &one : p)
+                one.start(QStringLiteral(VELCU_STAGE_DIR "/bin/velcu-cli"), args);
+            for (QProcess &one : p) {
+                QVERIFY(one.waitForFinished(120000));
+                const QString err = QString::fromUtf8(one.readAllStandardError());
+                QVERIFY2(one.exitStatus() == QProcess::NormalExit && (one.exitCode() == 0 || one.exitCode() == 3),
+                         qPrintable(err));
+            }
+            TTorDBCds s;
+            storeOn(s, *db);
+            for (const QString &t : tables) {
+                TClientDataSet ds;
+                s.Load(ds, t);
+                QVERIFY2(ds.recordCount() == 1, qPrintable(QStringLiteral("giro %1, %2: %3 righe")
+                                                               .arg(round)
+                                                               .arg(t)
+                                                               .arg(ds.recordCount())));
+            }
+        }
+    }
 };
 
 int main(int argc, char **argv)

@@ -286,6 +286,57 @@ private slots:
         QVERIFY(ovSqlCause(pgReadOnly).startsWith(QStringLiteral("il database è in sola lettura")));
     }
 
+    // A connection the server lost is told apart from every other failure, by
+    // the error's kind, the server's code or libpq's text, and raised as its
+    // own error whose text is the office's, not the driver's.
+    void lostConnectionRecognised_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("lost");
+        const int st = QSqlError::StatementError;
+        QTest::newRow("libpq: server closed")
+            << QStringLiteral("server closed the connection unexpectedly\n\tThis probably means the server "
+                              "terminated abnormally") << st << QString() << true;
+        QTest::newRow("libpq: no connection") << QStringLiteral("no connection to the server") << st << QString() << true;
+        QTest::newRow("ended by an administrator")
+            << QStringLiteral("FATAL: terminating connection due to administrator command") << st
+            << QStringLiteral("57P01") << true;
+        QTest::newRow("server crashed") << QStringLiteral("x") << st << QStringLiteral("57P02") << true;
+        QTest::newRow("server starting") << QStringLiteral("x") << st << QStringLiteral("57P03") << true;
+        QTest::newRow("connection failure") << QStringLiteral("x") << st << QStringLiteral("08006") << true;
+        QTest::newRow("Qt connection error") << QStringLiteral("x") << int(QSqlError::ConnectionError) << QString()
+                                             << true;
+        QTest::newRow("query canceled") << QStringLiteral("canceling statement due to user request") << st
+                                        << QStringLiteral("57014") << false;
+        QTest::newRow("lock timeout") << QStringLiteral("canceling statement due to lock timeout") << st
+                                      << QStringLiteral("55P03") << false;
+        QTest::newRow("duplicate key") << QStringLiteral("duplicate key") << st << QStringLiteral("23505") << false;
+        QTest::newRow("SQLite cannot open") << QStringLiteral("unable to open database file")
+                                            << int(QSqlError::ConnectionError) << QStringLiteral("14") << false;
+        QTest::newRow("SQLite disk I/O") << QStringLiteral("disk I/O error") << st << QStringLiteral("522") << false;
+    }
+
+    void lostConnectionRecognised()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, type);
+        QFETCH(QString, code);
+        QFETCH(bool, lost);
+        const QSqlError e(QStringLiteral("QPSQL: Unable to create query"), text, QSqlError::ErrorType(type), code);
+        QCOMPARE(ovIsConnectionLost(e), lost);
+        try {
+            ovRaiseSqlError(e, QStringLiteral("avvio della transazione"));
+        } catch (const EOvConnectionLost &l) {
+            QVERIFY(lost);
+            QVERIFY(l.message().startsWith(QStringLiteral("Il server del database non è raggiungibile")));
+            QVERIFY2(!l.message().contains(text), qPrintable(l.message()));
+        } catch (const EDatabaseError &d) {
+            QVERIFY2(!lost, qPrintable(d.message()));
+        }
+    }
+
     void beforeConnectMayRefuse()
     {
         auto db = TestDb::open();

@@ -410,6 +410,8 @@ void TVelUniEmens::carica(TTorDBCds &store, int anno)
                                        .arg(table)
                                        .arg(anno)
                                        .arg(e.message()));
+        } catch (const EOvConnectionLost &) {
+            throw;
         } catch (const EOvException &e) {
             throw EOvError(QStringLiteral("Impossibile aprire la tabella UniEmens %1 dell'anno %2:\r\n%3")
                                .arg(table)

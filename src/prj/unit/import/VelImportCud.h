@@ -209,6 +209,10 @@ private:
     // does not hold them yet.
     void preparaCopia(const QList<int> &iacomids, int pos);
     void annullaDipendente(TVelPayeeOutcome &po, const std::exception &e, TOvTransaction &tr);
+    // The server was lost: the run stops, every employee from `pos` on named
+    // as not imported, the reason said once. `annullato`: the employee before
+    // `pos` was in hand, rolled back and already named.
+    void fermaServerPerso(const QList<int> &iacomids, int pos, bool annullato);
     // What a kept CU was kept for; empty when the CU is to be built.
     QString decidiEsistente(const QString &codFis, const QString &mese);
     void importaSostituto();

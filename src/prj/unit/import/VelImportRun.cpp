@@ -27,6 +27,12 @@ namespace {
 
 constexpr int ILOC_RESIDENZA_FISCALE = 2;
 
+// The reason of every employee a lost server left without a CU.
+QString nonImportatoServerPerso()
+{
+    return QStringLiteral("non importato: il server del database non è raggiungibile");
+}
+
 } // namespace
 
 void TVelImportCud::scriviDatiSostituto()
@@ -42,6 +48,8 @@ void TVelImportCud::importaSostituto()
     try {
         scriviDatiSostituto();
     } catch (const EAbort &) {
+    } catch (const EOvConnectionLost &) {
+        throw; // the run stops before its first employee
     } catch (const std::exception &e) {
         m_tabelle.scadute();
         TVelPayeeOutcome po;
@@ -80,14 +88,21 @@ void TVelImportCud::importa(QList<int> iacomids)
         m_outcome.fatal = exceptionText(e);
         throw;
     }
-    if (m_options.SOSTITUTO)
-        importaSostituto();
-
-    // The whole list of the default categories: whoever the payroll paid
-    // and the list left out is named at the end.
     const bool elencoIntero = iacomids.isEmpty() && m_options.ICALID == 0;
     if (iacomids.isEmpty())
         iacomids = m_candidati.relazioni();
+    if (m_options.SOSTITUTO) {
+        try {
+            importaSostituto();
+        } catch (const EOvConnectionLost &) {
+            fermaServerPerso(iacomids, 0, false);
+            rapporto();
+            return;
+        }
+    }
+
+    // The whole list of the default categories (elencoIntero): whoever the
+    // payroll paid and the list left out is named at the end.
 
     // On a server the employees' payroll rows are read a group at a time.
     m_copia.reset();
@@ -109,14 +124,25 @@ void TVelImportCud::importa(QList<int> iacomids)
             }
             break;
         }
-        preparaCopia(iacomids, pos);
         if (!m_candidati.trova(iacomids.at(pos), &m_dip))
             throw EAssertionFailed(QStringLiteral("Rapporto %1 non presente nella lista").arg(iacomids.at(pos)));
         if (m_hooks.onProgress)
             m_hooks.onProgress(pos + 1, count, m_dip.nominativo);
-        importaDipendente();
+        try {
+            preparaCopia(iacomids, pos);
+        } catch (const EOvConnectionLost &) {
+            fermaServerPerso(iacomids, pos, false);
+            break;
+        }
+        try {
+            importaDipendente();
+        } catch (const EOvConnectionLost &) {
+            // The employee in hand is rolled back, and named, by now.
+            fermaServerPerso(iacomids, pos + 1, true);
+            break;
+        }
     }
-    if (elencoIntero) {
+    if (elencoIntero && m_outcome.fatal.isEmpty()) {
         try {
             for (const QString &w : m_candidati.pagatiFuoriElenco(
                      source(), {m_options.ICALID, m_options.IMESID, ianfid(), idwgid()}))
@@ -146,6 +172,8 @@ void TVelImportCud::preparaCopia(const QList<int> &iacomids, int pos)
     }
     try {
         m_copia->carica(relazioni, persone);
+    } catch (const EOvConnectionLost &) {
+        throw; // no server to read from either
     } catch (const std::exception &e) {
         // The group's queries go to the server, as without a copy: slower, and
         // any fault of the server is met there, employee by employee.
@@ -177,7 +205,8 @@ TVelImportCud::Esito TVelImportCud::esito() const
 QString TVelImportCud::riepilogo() const
 {
     const Esito e = esito();
-    return QStringLiteral("Importazione terminata: %1 certificazioni importate, %2 mantenute, %3 scartate, %4 con errori.")
+    return QStringLiteral("Importazione %1: %2 certificazioni importate, %3 mantenute, %4 scartate, %5 con errori.")
+        .arg(m_outcome.fatal.isEmpty() ? QStringLiteral("terminata") : QStringLiteral("interrotta"))
         .arg(e.importati)
         .arg(e.mantenuti)
         .arg(e.scartati)
@@ -193,6 +222,11 @@ void TVelImportCud::importaDipendente()
     try {
         if (m_tabelle.daRileggere())
             m_tabelle.carica();
+    } catch (const EOvConnectionLost &) {
+        po.result = TVelResult::Errore;
+        po.reason = nonImportatoServerPerso();
+        m_outcome.add(po);
+        throw;
     } catch (const std::exception &e) {
         po.result = TVelResult::Errore;
         po.reason = QStringLiteral("Archivio delle CU non leggibile: ") + exceptionText(e);
@@ -202,6 +236,11 @@ void TVelImportCud::importaDipendente()
     TOvTransaction tr(&conn());
     try {
         tr.StartTransaction();
+    } catch (const EOvConnectionLost &) {
+        po.result = TVelResult::Errore;
+        po.reason = nonImportatoServerPerso();
+        m_outcome.add(po);
+        throw;
     } catch (const std::exception &e) {
         // Nothing was written: the employee is named with the reason.
         po.result = TVelResult::Errore;
@@ -268,6 +307,8 @@ void TVelImportCud::importaDipendente()
         m_outcome.add(po);
     } catch (const std::exception &e) {
         annullaDipendente(po, e, tr);
+        if (dynamic_cast<const EOvConnectionLost *>(&e))
+            throw;
     }
 }
 
@@ -284,13 +325,17 @@ void TVelImportCud::annullaDipendente(TVelPayeeOutcome &po, const std::exception
     }
     m_tabelle.annullaSalvataggi();
     const bool interrotto = dynamic_cast<const EAbort *>(&e) != nullptr;
+    // A lost server is said once, for the whole run.
+    const bool serverPerso = dynamic_cast<const EOvConnectionLost *>(&e) != nullptr;
     po.result = TVelResult::Errore;
-    po.reason = interrotto ? QStringLiteral("Operazione interrotta") : exceptionText(e);
+    po.reason = interrotto ? QStringLiteral("Operazione interrotta")
+                : serverPerso ? nonImportatoServerPerso()
+                              : exceptionText(e);
     // An engine error says itself how far the employee had got.
     if (const auto *ve = dynamic_cast<const EVelError *>(&e))
         ve->record(po);
     m_outcome.add(po);
-    if (!interrotto)
+    if (!interrotto && !serverPerso)
         OvMessageBox(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")
                          + exceptionText(e),
                      MB_OK | MB_ICONERROR);
@@ -321,6 +366,30 @@ QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mes
     return QString();
 }
 
+void TVelImportCud::fermaServerPerso(const QList<int> &iacomids, int pos, bool annullato)
+{
+    // What the store holds is what was committed before the server went.
+    m_tabelle.scadute();
+    const QString inCorso = annullato && !m_outcome.payees.isEmpty()
+                                ? QStringLiteral(" Il dipendente in corso (%1) è stato annullato.")
+                                      .arg(m_outcome.payees.last().nome.trimmed())
+                                : QString();
+    for (int k = pos; k < iacomids.size(); ++k) {
+        TVelPayeeOutcome po;
+        po.nome = m_candidati.nominativo(iacomids.at(k));
+        po.reason = nonImportatoServerPerso();
+        m_outcome.add(po);
+    }
+    m_outcome.fatal = QStringLiteral("Il server del database non è raggiungibile: importazione interrotta dopo %1 "
+                                     "dipendenti su %2, %3 certificazioni importate e salvate.%4 I dipendenti non "
+                                     "importati sono elencati sotto: ripetere l'importazione quando il server è di "
+                                     "nuovo disponibile.")
+                          .arg(annullato ? pos - 1 : pos)
+                          .arg(iacomids.size())
+                          .arg(m_outcome.count(TVelResult::Fatto))
+                          .arg(inCorso);
+}
+
 // ---- end of the run ------------------------------------------------------------
 
 void TVelImportCud::rapporto()
@@ -328,13 +397,30 @@ void TVelImportCud::rapporto()
     // The log of the run, then every employee not imported with its reason:
     // drawn from the outcome, so that nobody left out goes unsaid.
     QStringList lines = m_info.lines();
-    const QStringList problems = m_outcome.problemLines();
+    if (!m_outcome.fatal.isEmpty())
+        lines.prepend(m_outcome.fatal);
+    // Those a lost server left out are named under the reason, said once.
+    TVelRunOutcome altri;
+    QStringList senzaServer;
+    for (const TVelPayeeOutcome &p : std::as_const(m_outcome.payees)) {
+        if (p.reason == nonImportatoServerPerso())
+            senzaServer << QStringLiteral("- ") + p.nome.trimmed();
+        else
+            altri.payees.append(p);
+    }
+    const QStringList problems = altri.problemLines();
     if (!problems.isEmpty()) {
         if (!lines.isEmpty())
             lines << QString();
         lines << QStringLiteral("--- Dipendenti non importati");
         for (const QString &p : problems)
             lines << QStringLiteral("- ") + p;
+    }
+    if (!senzaServer.isEmpty()) {
+        if (!lines.isEmpty())
+            lines << QString();
+        lines << QStringLiteral("--- Dipendenti non importati perché il server del database non è raggiungibile");
+        lines << senzaServer;
     }
     if (!m_outcome.warnings.isEmpty()) {
         if (!lines.isEmpty())

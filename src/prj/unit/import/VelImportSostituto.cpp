@@ -72,6 +72,18 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
 
     TOvTransaction tr(&m_conn);
     tr.StartTransaction();
+    // Two imports rebuilding the agent at once (the first imports of the
+    // year on two workstations) must not both find it missing and both add
+    // it. Each takes the agent's structure first, by a save that writes
+    // nothing, and reads the three tables only once it holds it: on a server
+    // the second waits for the first to commit and then reads, and replaces,
+    // the rows the first wrote (SQLite's transaction already holds the
+    // database).
+    {
+        TClientDataSet held;
+        m_store.Load(held, s("TCUS_DATISOST"));
+        m_store.Save(held, s("TCUS_DATISOST"));
+    }
     rewrite("TCUS_DATISOST", {{"SSOSCODFIS", codFis},
                               {"SSOSDENOM", sed("SSEDNOMLDESC")},
                               {"SSOSNOME", QString()},

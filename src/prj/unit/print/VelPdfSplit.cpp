@@ -70,10 +70,12 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
         if (pending.isEmpty())
             return true;
         QString error;
+        bool lost = false;
         try {
             locker.lock(pending);
         } catch (const std::exception &e) {
             error = exceptionText(e);
+            lost = dynamic_cast<const EOvConnectionLost *>(&e) != nullptr;
         }
         for (const int k : std::as_const(pending)) {
             TVelPayeeOutcome &p = outcome.payees[k];
@@ -82,9 +84,11 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
                 p.result = TVelResult::Fatto;
                 p.reason.clear();
             } else {
+                // A lost server is said in full once, at the end of the run.
                 p.result = TVelResult::Errore;
                 p.reason = QStringLiteral("il file \"%1\" è scritto, ma il CU non è segnato come stampato: %2")
-                               .arg(native(parts.at(k).file), why);
+                               .arg(native(parts.at(k).file),
+                                    lost ? QStringLiteral("server del database non raggiungibile") : why);
             }
         }
         pending.clear();

@@ -475,6 +475,12 @@ void TdmVelFile::saveAnnotations()
             m_outcome.warn(TVelWarningCode::AnnotazioniNonSalvate, line);
             say(line);
         }
+    } catch (const EOvConnectionLost &) {
+        // No server: the run stops here, said once, rather than going on to a
+        // supply the store could not record.
+        ann.cancelUpdates();
+        m_notesIndexed = false;
+        throw;
     } catch (const EOvException &e) {
         // nothing of it was written: what the store holds is what the next generation compares with
         ann.cancelUpdates();
