@@ -12,6 +12,7 @@
 #include "platform/core/OvItalian.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/import/VelImportReport.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfrVelCud.h"
@@ -369,6 +370,11 @@ private slots:
         QVERIFY2(r.status == 1, qPrintable(r.err + r.out));
         QVERIFY2(r.out.contains(QStringLiteral("Importazione terminata: %1 certificazioni importate, 3 mantenute")
                                     .arg(imported - 3)),
+                 qPrintable(r.out));
+        // each kept CU says why, and how to import it anyway
+        QVERIFY2(r.out.contains(QStringLiteral("--- CU mantenute\n")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral(" (%1): CU già stampata: mantenuta. %2\n")
+                                    .arg(printed, VelImportReport::remedyPrinted(printed))),
                  qPrintable(r.out));
         const QMap<QString, QVariantMap> after = cus();
         QCOMPARE(after.size(), imported);
