@@ -15,6 +15,8 @@
 #include "src/prj/unit/dialogs/TfmVelImpMultiSelect.h"
 #include "src/prj/unit/dialogs/TfmVelWizImport.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/import/VelImportReport.h"
+#include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
@@ -28,7 +30,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -338,6 +343,114 @@ private slots:
                                                        "elaborati.")),
                  qPrintable(ui.lastText()));
         QVERIFY(w->buCancel->isEnabled() && w->grMain->isEnabled());
+    }
+
+    // The window's end report has the command line's sections (the payees
+    // paid and not listed too, once the whole list was imported), says why a
+    // CU was kept and what to correct in the payroll, wraps its long lines and
+    // is kept in the year's folder, shown again from the menu until the next
+    // import replaces it.
+    void theReportIsCompleteAndKept()
+    {
+        QTemporaryDir data;
+        qputenv("VELCU_DATA_DIR", data.path().toUtf8());
+        const auto restore = qScopeGuard([] { qunsetenv("VELCU_DATA_DIR"); });
+        ScriptedResponder ui;
+        TdmVelAttivazioni::ShowImportReport();
+        QCOMPARE(ui.texts(), QStringList{VelImportReport::noneYet()});
+
+        TVelImportOptions o;
+        o.IDWGID = 1;
+        o.anno = 2025;
+        const auto run = [&](bool overwrite, const QList<int> &picked) {
+            TfmVelImpMultiSelect w(*store, o, nullptr);
+            w.import().setCartellaTabelle(QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle"));
+            w.import().hooks().onPosizioni = {};
+            w.carica();
+            (overwrite ? w.rbSovrascriviSempre : w.rbNonSovrascrivere)->setChecked(true);
+            const int key = w.lista()->fieldIndex(QStringLiteral("IACOMID"));
+            for (int r = 0; r < w.lista()->recordCount(); ++r)
+                if (picked.contains(w.lista()->valueAt(r, key).toInt()))
+                    w.grMain->selectionModel()->select(w.grMain->model()->index(r, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            w.show();
+            QApplication::processEvents();
+            return w.clickOk() ? ui.lastText().split(QStringLiteral("\r\n")) : QStringList();
+        };
+        const auto kept = [] {
+            const QStringList file = VelImportReport::load();
+            // the first line says when and for which year
+            return file.size() > 2 && file.at(0).startsWith(QStringLiteral("Importazione del "))
+                           && file.at(0).endsWith(QStringLiteral("anno finanziario 2025"))
+                       ? file.mid(2)
+                       : file;
+        };
+
+        // the whole list: nothing selected, no filter
+        const QStringList all = run(true, {});
+        QVERIFY(!all.isEmpty());
+        const auto line = [&](const QStringList &report, const QString &start) {
+            for (const QString &l : report)
+                if (l.startsWith(start))
+                    return l;
+            return QString();
+        };
+        QVERIFY2(line(all, QStringLiteral("- GENTILE ELISA (GNTLSE91P49H199A): pagato nell'anno 120,00")).size() > 0,
+                 qPrintable(all.join(u'\n')));
+        QCOMPARE(all.mid(all.indexOf(QStringLiteral("--- Pagati nell'anno e non in elenco"))).size(), 2);
+        QCOMPARE(line(all, QStringLiteral("- COSTA ELENA: ")),
+                 QStringLiteral("- COSTA ELENA: Dipendente senza codice fiscale. ") + VelImportReport::remedyNoTaxCode());
+        QCOMPARE(line(all, QStringLiteral("- DE LUCA GIULIA ")),
+                 QStringLiteral("- DE LUCA GIULIA (DLCGLI82C61G273U): Impossibile crea la Certificazione: Esistono "
+                                "liquidazioni non inviate a NoiPa. ")
+                     + VelImportReport::remedyMixedSources());
+        QCOMPARE(kept(), all);
+
+        // CUs already there, not overwritten: kept, saying why and how to
+        // import them anyway; the next report replaces the one before
+        const QStringList again = run(false, {});
+        QVERIFY2(again.first().startsWith(QStringLiteral("Importazione terminata: 0 certificazioni importate, 37 "
+                                                         "mantenute")),
+                 qPrintable(again.first()));
+        const QString rossi = line(again, QStringLiteral("- ROSSI MARIO "));
+        const QString cf = rossi.section(u'(', 1).section(u')', 0, 0);
+        QCOMPARE(rossi, QStringLiteral("- ROSSI MARIO (%1): CU già presente in archivio: mantenuta, si è scelto di non "
+                                       "sovrascriverla. %2")
+                            .arg(cf, VelImportReport::remedyNotOverwritten(cf)));
+        QVERIFY(rossi.contains(QStringLiteral("--cf ") + cf));
+        const qsizetype keptAt = again.indexOf(QStringLiteral("--- CU mantenute"));
+        QVERIFY(keptAt > again.indexOf(QStringLiteral("--- Dipendenti non importati")));
+        QVERIFY(keptAt < again.indexOf(QStringLiteral("--- Pagati nell'anno e non in elenco")));
+        QCOMPARE(kept(), again);
+
+        // the kept report on screen: long lines wrap, nothing to scroll sideways
+        TfmVelInfo dlg;
+        dlg.setLines(kept(), false);
+        dlg.resize(900, 640);
+        dlg.show();
+        QApplication::processEvents();
+        QVERIFY(!dlg.meInfo->horizontalScrollBar()->isVisible());
+        const QString dir = qEnvironmentVariable("VELCU_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            // its end, as it stands on a 1024x768 screen
+            dlg.meInfo->verticalScrollBar()->setValue(dlg.meInfo->verticalScrollBar()->maximum());
+            dlg.meInfo->horizontalScrollBar()->setValue(0);
+            QPixmap screen(1024, 768);
+            screen.fill(QColor(0x3a, 0x6e, 0xa5));
+            QPainter painter(&screen);
+            const QPixmap shot = dlg.grab();
+            painter.drawPixmap((1024 - shot.width()) / 2, (768 - shot.height()) / 2, shot);
+            painter.end();
+            screen.save(QDir(dir).filePath(QStringLiteral("import-report-kept.png")));
+        }
+        dlg.close();
+
+        // the menu item shows the kept report
+        ui.clear();
+        TdmVelAttivazioni::ShowImportReport();
+        QCOMPARE(ui.shown().size(), 1);
+        QCOMPARE(ui.shown().first().caption, QStringLiteral("Informazioni"));
+        QCOMPARE(ui.lastText().split(QStringLiteral("\r\n")).mid(2), again);
     }
 
     void emptyCandidateList()

@@ -121,7 +121,7 @@ private slots:
         // Hidden commands stay out; windows not in this build are disabled;
         // the print dialog stand-in and "Parametri" are there.
         QCOMPARE(menus, (QStringList{
-                            "&Operazioni: Import, Dati CU, Fornitore, Dati Sostituto, Quadro CT",
+                            "&Operazioni: Import, Dati CU, Fornitore, Dati Sostituto, Quadro CT, Rapporto ultima importazione",
                             "&Stampe: Stampa CU Sintetico, Stampa CU Ordinario, Stampa Frontespizio, "
                             "Stampa Quadro CT, Firma ricevute",
                             "File &telematico: File Telematico",
@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(bar->parentWidget(), m_main->leftPanel());
         QCOMPARE(bar->pageCount(), 4);
         QCOMPARE(bar->currentPage(), 0);
-        QCOMPARE(bar->buttons(0).size(), 5);
+        QCOMPARE(bar->buttons(0).size(), 6);
         QVERIFY(!bar->buttons(0).first()->icon().isNull());   // "Import" has its image
         QVERIFY(!bar->pageHeader(0)->icon().isNull());
         QVERIFY(bar->pageHeader(3)->icon().isNull());         // "Strumenti" has none

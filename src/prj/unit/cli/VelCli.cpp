@@ -16,6 +16,7 @@
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/import/VelImportReport.h"
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
@@ -208,6 +209,12 @@ int importa(Command &c, LazySession &db)
         c.out << line << '\n';
     // What was committed decides, not the messages shown on the way.
     c.out << imp.riepilogo() << '\n';
+    // Kept for "Rapporto ultima importazione", as the window keeps its own.
+    try {
+        VelImportReport::save(imp.rapportoCompleto(log), o.anno);
+    } catch (const std::exception &e) {
+        c.err << s("Rapporto non salvato: ") << exceptionText(e) << '\n';
+    }
     return outcomeStatus(imp.outcome());
 }
 

@@ -2,7 +2,9 @@
 
 #include "src/prj/unit/dialogs/TfmVelCudTno.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/import/VelImportReport.h"
 
+#include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "tor/store/torUDBCds.h"
@@ -41,7 +43,17 @@ TfmVelImpMultiSelect::TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOpt
     m_import->hooks().onPosizioni = [this](TClientDataSet &rows, bool &cococo, const QString &who) {
         TfmVelCudTno::Execute(rows, cococo, who, this);
     };
-    m_import->hooks().onInfo = [this](const QStringList &lines) { TfmVelInfo::Execute(rapportoFinale(lines), false, this); };
+    m_import->hooks().onInfo = [this](const QStringList &lines) {
+        QStringList report = rapportoFinale(lines);
+        // Kept in the year's folder until the next import; a report that
+        // cannot be kept is still shown, saying so.
+        try {
+            VelImportReport::save(report, m_import->options().anno);
+        } catch (const std::exception &e) {
+            report << QString() << QStringLiteral("Rapporto non salvato: ") + exceptionText(e);
+        }
+        TfmVelInfo::Execute(report, false, this);
+    };
     // Between employees the window answers its "Annulla" button.
     m_import->hooks().interrotto = [this] {
         QApplication::processEvents();
@@ -109,14 +121,7 @@ void TfmVelImpMultiSelect::reject()
 
 QStringList TfmVelImpMultiSelect::rapportoFinale(const QStringList &log) const
 {
-    const TVelRunOutcome &o = m_import->outcome();
-    QStringList lines{m_import->riepilogo()};
-    if (o.cancelled)
-        lines << QStringLiteral("Importazione annullata dall'utente: %1 dipendenti non elaborati.")
-                     .arg(o.count(TVelResult::NonEseguito));
-    if (!log.isEmpty())
-        lines << QString() << log;
-    return lines;
+    return m_import->rapportoCompleto(log);
 }
 
 void TfmVelImpMultiSelect::Execute(TTorDBCds &store, TClientDataSet &parametri, TClientDataSet *sos, QWidget *parent)

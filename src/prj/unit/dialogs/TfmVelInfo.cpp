@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryFile>
+#include <QTextOption>
 #include <QVBoxLayout>
 
 TfmVelInfo::TfmVelInfo(QWidget *parent) : TfmOvDialog(parent)
@@ -23,8 +24,11 @@ TfmVelInfo::TfmVelInfo(QWidget *parent) : TfmOvDialog(parent)
     meInfo = new QPlainTextEdit(this);
     meInfo->setObjectName(QStringLiteral("meInfo"));
     meInfo->setReadOnly(true);
-    meInfo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    meInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Long lines (a payee's reason and what to correct) wrap at the window's
+    // width: nothing to scroll sideways to read.
+    meInfo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    meInfo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    meInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     meInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     layout->addWidget(meInfo);
     auto *buttons = new QHBoxLayout;

@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QKeyEvent>
+#include <QShortcut>
 #include <QLineEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -150,6 +151,7 @@ TfrVelCud::TfrVelCud(QWidget *parent)
         }
     });
     connect(pcMain, &QTabWidget::currentChanged, this, [this] { ovGuarded([this] { loadActiveSection(); }); });
+    buildKeys();
     connect(pcCud, &QTabWidget::currentChanged, this, [this] { ovGuarded([this] { loadActiveSection(); }); });
     afterOpen();
 }
@@ -162,6 +164,38 @@ TfrVelCud::~TfrVelCud()
     pcMain->disconnect(this);
     for (TfrVelSection *sec : m_sections)
         sec->setHost(nullptr);
+}
+
+void TfrVelCud::buildKeys()
+{
+    // Ctrl+F: the search, from wherever the focus is in the window.
+    auto *find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        showGrid();
+        edCerca->setFocus(Qt::ShortcutFocusReason);
+        edCerca->selectAll();
+    });
+    // Ctrl+Tab: from the grid to the CU's detail and back, the focus with it.
+    auto *swap = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
+    swap->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(swap, &QShortcut::activated, this, [this] { toggleGridDetail(); });
+}
+
+void TfrVelCud::toggleGridDetail()
+{
+    if (detailShown()) {
+        showGrid();
+        grMain->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    showDetail();
+    if (!detailShown())
+        return;
+    if (TfrVelSection *sec = activeSection())
+        sec->setFocus(Qt::TabFocusReason);
+    else if (!VelPageBuilder::focusFirstField(pcCud->currentWidget()))
+        pcCud->setFocus(Qt::TabFocusReason);
 }
 
 void TfrVelCud::buildSearch()
@@ -472,8 +506,17 @@ void TfrVelCud::updateStato()
     if (!acStato)
         return;
     const bool rows = cdsMain->active() && !cdsMain->isEmpty();
-    acStato->setEnabled(rows && cdsMain->state() == TDataSetState::Browse &&
-                        cdsMain->fieldByName(kStato).asInteger() > 0);
+    const bool printed = rows && cdsMain->state() == TDataSetState::Browse && cdsMain->fieldByName(kStato).asInteger() > 0;
+    acStato->setEnabled(printed);
+    // A printed CU opens for reading, and says so: a key in its boxes is
+    // answered with how to unlock it.
+    if (lbStato && cdsMain->state() == TDataSetState::Browse)
+        lbStato->setText(printed ? readOnlyText() : QString());
+}
+
+QString TfrVelCud::readOnlyText()
+{
+    return QStringLiteral("CU stampata: sola lettura");
 }
 
 TfrVelSection *TfrVelCud::activeSection() const

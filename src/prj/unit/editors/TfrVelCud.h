@@ -55,6 +55,10 @@ public:
     void unlock();
     // What an edit of a printed CU is answered with.
     static QString printedText();
+    // Said above a printed CU's pages: it is shown for reading.
+    static QString readOnlyText();
+    // Ctrl+Tab: the grid or the detail, with the focus.
+    void toggleGridDetail();
     // The annotations button: appends the chosen note to SCUDANNOTAZIONI.
     void addAnnotation();
     // Finding a CU: the first row (after the current one with `next`) whose
@@ -109,6 +113,7 @@ protected:
 private:
     void buildDetail();
     void buildSearch();
+    void buildKeys();
     bool moveTo(int row);
     void syncSignature();
     // Every CU of the year and its version, read in one snapshot.

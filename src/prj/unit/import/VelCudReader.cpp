@@ -10,6 +10,15 @@ namespace {
 
 const QString kMixed = QStringLiteral("Impossibile crea la Certificazione: Esistono liquidazioni non inviate a NoiPa.");
 
+}
+
+QString TCudStd::mixedSources()
+{
+    return kMixed;
+}
+
+namespace {
+
 QVariantMap rangeOf(const TVelCudImportState &s)
 {
     return {{QStringLiteral("IACOMID"), s.IACOMID},

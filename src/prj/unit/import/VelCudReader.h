@@ -58,6 +58,9 @@ class TCudStd
 public:
     virtual ~TCudStd() = default;
 
+    // Why an employee paid both through NoiPA and not cannot be certified.
+    static QString mixedSources();
+
     // The option ANCHE_SENZA_CONGUAGLIO (standard reader only).
     void setAncheSenzaConguaglio(bool on) { m_ancheSenzaConguaglio = on; }
     // What calcolaDetrazioni, numeriFamiliari and impostaNetta recorded.

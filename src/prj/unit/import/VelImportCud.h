@@ -170,6 +170,12 @@ public:
     Esito esito() const;
     // "Importazione terminata: N certificazioni importate, ..." from the outcome.
     QString riepilogo() const;
+    // The summary, whether the run was cancelled, then the end log (the
+    // sections the run handed to onInfo): the report as the window shows and
+    // keeps it.
+    QStringList rapportoCompleto(const QStringList &log) const;
+    // Why a printed CU was kept.
+    static QString keptPrinted();
     TInfo &info() { return m_info; }
 
     static QString chiaveMese(int month) { return QStringLiteral("%1").arg(month, 2, 10, QLatin1Char('0')); }

@@ -6,7 +6,9 @@
 #include "VelImportCud.h"
 #include "src/prj/unit/model/VelCuRepository.h"
 #include "VelImportTables.h"
+#include "VelImportReport.h"
 
+#include "VelCudReader.h"
 #include "VelImpFamiliari.h"
 #include "VelImpInps.h"
 #include "VelImportSostituto.h"
@@ -88,9 +90,16 @@ void TVelImportCud::importa(QList<int> iacomids)
         m_outcome.fatal = exceptionText(e);
         throw;
     }
-    const bool elencoIntero = iacomids.isEmpty() && m_options.ICALID == 0;
+    // The whole list of the default categories: whoever the payroll paid
+    // and the list left out is named at the end. The window hands the list
+    // over row by row, the command line as an empty list.
+    const QList<int> elenco = m_candidati.relazioni();
+    const bool elencoIntero = m_options.ICALID == 0
+                              && (iacomids.isEmpty()
+                                  || QSet<int>(iacomids.cbegin(), iacomids.cend())
+                                         .contains(QSet<int>(elenco.cbegin(), elenco.cend())));
     if (iacomids.isEmpty())
-        iacomids = m_candidati.relazioni();
+        iacomids = elenco;
     if (m_options.SOSTITUTO) {
         try {
             importaSostituto();
@@ -100,9 +109,6 @@ void TVelImportCud::importa(QList<int> iacomids)
             return;
         }
     }
-
-    // The whole list of the default categories (elencoIntero): whoever the
-    // payroll paid and the list left out is named at the end.
 
     // On a server the employees' payroll rows are read a group at a time.
     m_copia.reset();
@@ -202,6 +208,22 @@ TVelImportCud::Esito TVelImportCud::esito() const
     return e;
 }
 
+QString TVelImportCud::keptPrinted()
+{
+    return QStringLiteral("CU già stampata: mantenuta");
+}
+
+QStringList TVelImportCud::rapportoCompleto(const QStringList &log) const
+{
+    QStringList lines{riepilogo()};
+    if (m_outcome.cancelled)
+        lines << QStringLiteral("Importazione annullata dall'utente: %1 dipendenti non elaborati.")
+                     .arg(m_outcome.count(TVelResult::NonEseguito));
+    if (!log.isEmpty())
+        lines << QString() << log;
+    return lines;
+}
+
 QString TVelImportCud::riepilogo() const
 {
     const Esito e = esito();
@@ -274,6 +296,7 @@ void TVelImportCud::importaDipendente()
             tr.Rollback();
             po.result = TVelResult::Scartato;
             po.reason = QStringLiteral("Dipendente senza codice fiscale");
+            po.remedy = VelImportReport::remedyNoTaxCode();
             m_outcome.add(po);
             OvMessageBox(QStringLiteral("ATTENZIONE!!! Dipendente senza codice fiscale : ") + dipendente(),
                          MB_OK | MB_ICONERROR);
@@ -294,6 +317,8 @@ void TVelImportCud::importaDipendente()
         if (!kept.isEmpty()) {
             result = TVelResult::Mantenuto;
             po.reason = kept;
+            po.remedy = kept == keptPrinted() ? VelImportReport::remedyPrinted(po.codFis)
+                                              : VelImportReport::remedyNotOverwritten(po.codFis);
         } else {
             po.stage = TVelStage::Costruzione;
             if (!costruisci(codFis, mese)) {
@@ -334,6 +359,8 @@ void TVelImportCud::annullaDipendente(TVelPayeeOutcome &po, const std::exception
     // An engine error says itself how far the employee had got.
     if (const auto *ve = dynamic_cast<const EVelError *>(&e))
         ve->record(po);
+    if (po.reason == TCudStd::mixedSources())
+        po.remedy = VelImportReport::remedyMixedSources();
     m_outcome.add(po);
     if (!interrotto && !serverPerso)
         OvMessageBox(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")
@@ -348,7 +375,7 @@ QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mes
     if (!m_tabelle.trovaCu(codFis, mese))
         return QString();
     if (!m_forzaStampati && cdsImport().fieldByName(s("ICUDSTATO")).asInteger() > 0)
-        return QStringLiteral("CU già stampata: mantenuta");
+        return keptPrinted();
     bool replace = false;
     switch (m_sovraScrivi) {
     case TVelSovraScrivi::NonSovrascrivere: replace = false; break;
@@ -361,7 +388,7 @@ QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mes
         break;
     }
     if (!replace)
-        return QStringLiteral("CU già presente in archivio: mantenuta");
+        return QStringLiteral("CU già presente in archivio: mantenuta, si è scelto di non sovrascriverla");
     m_tabelle.eliminaCu(codFis, mese);
     return QString();
 }
@@ -394,13 +421,11 @@ void TVelImportCud::fermaServerPerso(const QList<int> &iacomids, int pos, bool a
 
 void TVelImportCud::rapporto()
 {
-    // The log of the run, then every employee not imported with its reason:
-    // drawn from the outcome, so that nobody left out goes unsaid.
-    QStringList lines = m_info.lines();
-    if (!m_outcome.fatal.isEmpty())
-        lines.prepend(m_outcome.fatal);
+    // The log of the run, then every employee not imported or kept with its
+    // reason: drawn from the outcome, so that nobody left out goes unsaid.
     // Those a lost server left out are named under the reason, said once.
-    TVelRunOutcome altri;
+    TVelRunOutcome altri = m_outcome;
+    altri.payees.clear();
     QStringList senzaServer;
     for (const TVelPayeeOutcome &p : std::as_const(m_outcome.payees)) {
         if (p.reason == nonImportatoServerPerso())
@@ -408,26 +433,14 @@ void TVelImportCud::rapporto()
         else
             altri.payees.append(p);
     }
-    const QStringList problems = altri.problemLines();
-    if (!problems.isEmpty()) {
-        if (!lines.isEmpty())
-            lines << QString();
-        lines << QStringLiteral("--- Dipendenti non importati");
-        for (const QString &p : problems)
-            lines << QStringLiteral("- ") + p;
-    }
+    QStringList lines = VelImportReport::sections(altri, m_info.lines());
+    if (!m_outcome.fatal.isEmpty())
+        lines.prepend(m_outcome.fatal);
     if (!senzaServer.isEmpty()) {
         if (!lines.isEmpty())
             lines << QString();
         lines << QStringLiteral("--- Dipendenti non importati perché il server del database non è raggiungibile");
         lines << senzaServer;
-    }
-    if (!m_outcome.warnings.isEmpty()) {
-        if (!lines.isEmpty())
-            lines << QString();
-        lines << QStringLiteral("--- Pagati nell'anno e non in elenco");
-        for (const TVelRunWarning &w : m_outcome.warnings)
-            lines << QStringLiteral("- ") + w.text;
     }
     if (m_hooks.onInfo) {
         m_hooks.onInfo(lines);

@@ -51,6 +51,7 @@ struct TVelPayeeOutcome
     TVelStage stage = TVelStage::Lettura;
     TVelResult result = TVelResult::NonEseguito;
     QString reason;   // Italian, for every result but Fatto
+    QString remedy;   // Italian, what the office does about it, where the run knows
 };
 
 class [[nodiscard]] TVelRunOutcome
@@ -90,17 +91,25 @@ public:
         return fatal.isEmpty() && !cancelled && count(TVelResult::Errore) == 0
                && count(TVelResult::NonEseguito) == 0;
     }
-    // "COGNOME NOME (CF): reason", one line per payee not done or failed.
-    QStringList problemLines() const
+    // "COGNOME NOME (CF): reason remedy", one line per payee not done or failed.
+    QStringList problemLines() const { return linesOf(false); }
+    // The same for the payees left as they were on purpose.
+    QStringList keptLines() const { return linesOf(true); }
+
+private:
+    QStringList linesOf(bool kept) const
     {
         QStringList lines;
         for (const TVelPayeeOutcome &p : payees) {
-            if (p.result == TVelResult::Fatto || p.result == TVelResult::Mantenuto)
+            if (p.result == TVelResult::Fatto || (p.result == TVelResult::Mantenuto) != kept)
                 continue;
             QString who = p.nome.trimmed();
             if (!p.codFis.isEmpty())
                 who += who.isEmpty() ? p.codFis : QStringLiteral(" (%1)").arg(p.codFis);
-            lines << QStringLiteral("%1: %2").arg(who, p.reason);
+            QString line = QStringLiteral("%1: %2").arg(who, p.reason);
+            if (!p.remedy.isEmpty())
+                line += (line.endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ")) + p.remedy;
+            lines << line;
         }
         return lines;
     }

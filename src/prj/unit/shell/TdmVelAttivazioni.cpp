@@ -2,6 +2,7 @@
 #include "tor/util/TorCampagna.h"
 
 #include "src/prj/unit/model/VelParametriUtente.h"
+#include "src/prj/unit/import/VelImportReport.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvFormRegistry.h"
@@ -124,6 +125,11 @@ void TdmVelAttivazioni::declareActions()
         if (!refuseWithChildren())
             RunImport(0);
     };
+
+    // The last import's report, kept in the year's folder until the next one.
+    xacRapportoImport = addComponent(QStringLiteral("xacRapportoImport"), xpgDatiCud, 6,
+                                     QStringLiteral("Rapporto ultima importazione"), 2,
+                                     [](TOvAttComponent *) { ShowImportReport(); });
 
     xacIntegraDMA = addComponent(QStringLiteral("xacIntegraDMA"), xpgStrumenti, 10, QStringLiteral("Inpdap da storico"),
                                  2, [this](TOvAttComponent *) { askAndImport(questionIntegraDMA(), 1); });
@@ -305,6 +311,16 @@ void TdmVelAttivazioni::setCuOrdinario(bool on)
     m_cuOrdinario = on;
     if (onCuOrdinario)
         onCuOrdinario(on);
+}
+
+void TdmVelAttivazioni::ShowImportReport()
+{
+    const QStringList lines = VelImportReport::load();
+    if (lines.isEmpty()) {
+        OvMessageBox(VelImportReport::noneYet(), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    OvInfoList(lines);
 }
 
 void TdmVelAttivazioni::askAndImport(const QString &question, int mode)

@@ -32,6 +32,7 @@ public:
     TOvAttForm *xafFile, *xafParametri;
     // Action commands.
     TOvAttComponent *xacImport, *xacIntegraDMA, *xacIntegraINPS;
+    TOvAttComponent *xacRapportoImport; // "Rapporto ultima importazione"
     // Document commands.
     TOvAttShell *xasInformativa, *xasNotizie, *xasIstruzioni, *xasNoteTel, *xasProvvAppr;
 
@@ -66,6 +67,8 @@ public:
     // The import launch shared by "Import" and the two hidden commands
     // (mode 0 import, 1 from history, 2 from UniEmens: all alike).
     void RunImport(int mode);
+    // The last import's report (its kept copy), or why there is none.
+    static void ShowImportReport();
 
     // The print module's ordinary-model flag, set by the two CU print
     // commands before their dialog opens; forwarded to onCuOrdinario when set.
