@@ -2,6 +2,7 @@
 // asked for them: the agent, the Quadro CT and the supplier, from the school
 // record and the payroll's accounting parameters.
 #include "VelImportSostituto.h"
+#include "src/prj/unit/model/VelCuRepository.h"
 #include "VelImportTables.h"
 
 #include "platform/core/OvExceptions.h"
@@ -18,7 +19,7 @@ using namespace VelImport;
 TVelImportSostituto::Firma TVelImportSostituto::firma()
 {
     TClientDataSet sost;
-    m_store.Load(sost, s("TCUS_DATISOST"));
+    VelCuRepository(m_store).load(sost, s("TCUS_DATISOST"));
     if (sost.isEmpty())
         return {};
     return {sost.fieldByName(s("SSOSFIRMACOM")).asString(), sost.fieldByName(s("SSOSCODFIS")).asString().trimmed()};
@@ -45,7 +46,7 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
     auto rewrite = [&](const char *structure, const QList<QPair<const char *, QVariant>> &values) {
         TClientDataSet ds;
         ds.setObjectName(s(structure));
-        m_store.Load(ds, s(structure));
+        VelCuRepository(m_store).load(ds, s(structure));
         QHash<QString, QVariant> kept;
         if (!ds.isEmpty()) {
             ds.first();
@@ -67,7 +68,7 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
         for (const auto &v : values)
             ds.fieldByName(s(v.first)).setValue(v.second);
         ds.post();
-        m_store.Save(ds, s(structure));
+        VelCuRepository(m_store).write(ds, s(structure));
     };
 
     TOvTransaction tr(&m_conn);
@@ -81,8 +82,8 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
     // database).
     {
         TClientDataSet held;
-        m_store.Load(held, s("TCUS_DATISOST"));
-        m_store.Save(held, s("TCUS_DATISOST"));
+        VelCuRepository(m_store).load(held, s("TCUS_DATISOST"));
+        VelCuRepository(m_store).write(held, s("TCUS_DATISOST"));
     }
     rewrite("TCUS_DATISOST", {{"SSOSCODFIS", codFis},
                               {"SSOSDENOM", sed("SSEDNOMLDESC")},
@@ -104,7 +105,7 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
     // one; what the office typed in the agent's editor stays.
     if (const QString rapCf = sed("SSEDRAPCODFIS").trimmed(); !rapCf.isEmpty()) {
         TClientDataSet ds;
-        m_store.Load(ds, s("TCUS_DATISOST"));
+        VelCuRepository(m_store).load(ds, s("TCUS_DATISOST"));
         ds.first();
         ds.edit();
         const QString signer = (sed("SSEDRAPCOGNOME") + QLatin1Char(' ') + sed("SSEDRAPNOME")).simplified();
@@ -115,7 +116,7 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
             if (ds.fieldByName(s(field)).asString().trimmed().isEmpty())
                 ds.fieldByName(s(field)).setAsString(value.trimmed());
         ds.post();
-        m_store.Save(ds, s("TCUS_DATISOST"));
+        VelCuRepository(m_store).write(ds, s("TCUS_DATISOST"));
     }
     rewrite("TCUCT_DATICT", {{"SCTCODFIS", codFis}, {"LCTFISCONLINE", s("0")}, {"LCTSRVENTRATEL", s("0")}});
     rewrite("TCFO_FORNITORE", {{"SFORCODFIS", codFis}, {"STFOCODICE", s("01")}});
