@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QTemporaryDir>
 
 #include <cerrno>
 #include <cstdio>
@@ -248,12 +247,16 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const VelSupplyP
 
     const QFileInfo target(fileName);
     ovTryMakePath(target.absolutePath());
-    // the files are made whole in a folder of their own beside the target (the
-    // same file system: taking their names is a rename), checked there, and
-    // only then take the names the office sends
-    QTemporaryDir staging(target.absoluteDir().filePath(QStringLiteral(".fornitura-XXXXXX")));
-    if (!staging.isValid())
-        throw EOvError(ovWriteFailedText(fileName, staging.errorString()));
+    // one supply at a time in the folder; what a killed one left is set right
+    // first, and said
+    TorFileSet::Folder folder(target.absolutePath());
+    const QStringList notices = folder.recover();
+    if (aside)
+        aside->notices = notices;
+    // the files are made whole in a hidden folder of their own inside the
+    // target's (the same file system: taking their names is a rename),
+    // checked there, and only then take the names the office sends
+    const QDir staging(folder.staging());
     QStringList names, staged;
     QSet<qint64> certificationsInFiles;
     size_t next = 0;
@@ -261,15 +264,17 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const VelSupplyP
         const QString name = partName(fileName, k);
         const QString stagedName = staging.filePath(QFileInfo(name).fileName());
         writeFile(records, places, next, fileEnd[size_t(k - 1)], k, files, name, stagedName, certificationsInFiles);
+        TorFileSet::step("parte scritta");
         next = fileEnd[size_t(k - 1)];
         names.append(name);
         staged.append(stagedName);
     }
     if (verify)
         verify(staged, names);
-    // the parts of an earlier supply of that name go aside together, in the
-    // step that names the new files: never an old "_2" beside a new supply
-    const TorFileSet::Replaced replaced = TorFileSet::replace(staged, names);
+    // the parts of an earlier supply of that name go aside together, and the
+    // list of the new parts says which files are the supply
+    TorFileSet::Replaced replaced = folder.commit(staged, names);
+    replaced.notices = notices;
     if (aside)
         *aside = replaced;
     if (written)
