@@ -385,7 +385,8 @@ QString Folder::staging()
     return m_staging->path();
 }
 
-Replaced Folder::commit(const QStringList &staged, const QStringList &names, const QDateTime &when)
+Replaced Folder::commit(const QStringList &staged, const QStringList &names, const QList<QByteArray> &digests,
+                        const QDateTime &when)
 {
     Replaced r;
     if (names.isEmpty())
@@ -401,8 +402,13 @@ Replaced Folder::commit(const QStringList &staged, const QStringList &names, con
         if (QFileInfo(staged.at(i)).absoluteFilePath() != QDir(stagingDir).filePath(file))
             throw EAssertionFailed(QStringLiteral("File \"%1\" non preparato nella cartella provvisoria").arg(staged.at(i)));
         Part p{file, -1, {}};
-        p.sha256 = digestOf(staged.at(i), &p.size);
-        if (p.sha256.isEmpty())
+        if (i < digests.size()) {
+            p.sha256 = digests.at(i);
+            p.size = QFileInfo(staged.at(i)).size();
+        } else {
+            p.sha256 = digestOf(staged.at(i), &p.size);
+        }
+        if (p.sha256.isEmpty() || p.size < 0)
             throw EOvError(QStringLiteral("Impossibile rileggere il file \"%1\".").arg(native(staged.at(i))));
         list.parts << p;
     }

@@ -20,7 +20,9 @@
 // finishes what a killed one began (Folder::recover()). The list is hidden
 // and its name is not one of a supply's parts: the files the office sends are
 // only the set's own.
+#include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -87,8 +89,10 @@ public:
     // set's name, the others its parts. See the steps above. A failure before
     // the list is in place leaves the earlier set as it was; one after leaves
     // the staging folder for the next run to complete. Either way EOvError
-    // names the file or the folder and the cause.
-    Replaced commit(const QStringList &staged, const QStringList &names,
+    // names the file or the folder and the cause. `digests`, when given, are
+    // the staged files' SHA-256 (hex) as their writer computed them; else
+    // they are read back.
+    Replaced commit(const QStringList &staged, const QStringList &names, const QList<QByteArray> &digests = {},
                     const QDateTime &when = QDateTime::currentDateTime());
 
 private:
