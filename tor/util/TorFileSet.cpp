@@ -427,7 +427,14 @@ Replaced Folder::commit(const QStringList &staged, const QStringList &names, con
     // from here the new set is the folder's: a kill leaves it to the next run
     m_staging->setAutoRemove(false);
     step("elenco al suo posto");
-    completeFrom(m_folder, stagingDir, list, r);
+    try {
+        completeFrom(m_folder, stagingDir, list, r);
+    } catch (const EOvError &e) {
+        throw EOvError(e.message()
+                       + QStringLiteral("\nLa fornitura \"%1\" è completa nella cartella provvisoria \"%2\": la "
+                                        "completa la prossima fornitura o il controllo della cartella.")
+                             .arg(list.name, native(stagingDir)));
+    }
     m_staging.reset();
     step("cartella provvisoria rimossa");
     return r;
