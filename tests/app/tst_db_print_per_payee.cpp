@@ -413,6 +413,50 @@ private slots:
         QCOMPARE(locked().size(), kPayees);
         unlockAll();
     }
+
+    // Two CUs that would have one file are refused before anything is
+    // written, both named: never one PDF in the other's place.
+    void twoCusOfOneFileAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("codes"); // the CUs added, "CF/MM"
+        QTest::addColumn<QString>("file");
+        QTest::newRow("codes alike once their wrong characters are replaced")
+            << QStringList{QStringLiteral("ZZZTST99A01H501/") + QStringLiteral("/12"), QStringLiteral("ZZZTST99A01H501*/12")}
+            << QStringLiteral("ZZZTST99A01H501_.pdf");
+        QTest::newRow("two CUs of one payee, two months")
+            << QStringList{QStringLiteral("PRSTST01A01H501Z/06")} << QStringLiteral("PRSTST01A01H501Z.pdf");
+    }
+
+    void twoCusOfOneFileAreRefused()
+    {
+        QFETCH(QStringList, codes);
+        QFETCH(QString, file);
+        QList<TestStore::Values> cus;
+        for (const QString &code : std::as_const(codes)) {
+            const qsizetype slash = code.lastIndexOf(u'/');
+            cus.append({{"SCUDCODFIS", code.left(slash)}, {"SCUDMESE", code.mid(slash + 1)},
+                        {"SCUDCOGNOME", QStringLiteral("DOPPIO")}, {"SCUDNOME", code.mid(slash + 1)}});
+        }
+        TestStore::put(*m_store, "TCUD_DATICUD", cus);
+        const QString folder = path(QStringLiteral("doppi-") + QString::number(QTest::currentDataTag()[0] == 'c'));
+        const Result r = cli(printArgs(folder));
+        QVERIFY2(r.status == 1, qPrintable(r.err + r.out));
+        QVERIFY2(r.err.contains(QStringLiteral("due CU avrebbero lo stesso file")), qPrintable(r.err));
+        // the file and both CUs, each with its code and month
+        const QString line = r.err.section(file + QStringLiteral(": "), 1, 1).section(u'\n', 0, 0);
+        QVERIFY2(!line.isEmpty(), qPrintable(r.err));
+        for (const QString &code : std::as_const(codes)) {
+            const qsizetype slash = code.lastIndexOf(u'/');
+            QVERIFY2(line.contains(QStringLiteral("\"%1\"), mese %2").arg(code.left(slash), code.mid(slash + 1))),
+                     qPrintable(line));
+        }
+        if (codes.size() == 1) // the payee's other CU
+            QVERIFY2(line.contains(QStringLiteral("COGNOME01 NOME (codice fiscale \"PRSTST01A01H501Z\"), mese 12")),
+                     qPrintable(line));
+        QCOMPARE(pdfsIn(folder).size(), 0);
+        QCOMPARE(hiddenIn(folder), QStringList());
+        QVERIFY(locked().isEmpty());
+    }
 };
 
 QTEST_MAIN(TstDbPrintPerPayee)

@@ -3,6 +3,7 @@
 // its file, record, position and the value found.
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/cli/VelCli.h"
+#include "tor/util/TorFileSet.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -588,19 +589,27 @@ private slots:
         QTest::addColumn<int>("certifications"); // record B's count of CUR26_2
         QTest::addColumn<int>("hoursApart");
         QTest::addColumn<QString>("why");        // empty: one supply
-        QTest::newRow("one supply") << QByteArray("00010002") << kAgent << 2 << 0 << QString();
+        // 0: no list of the parts; 1: written as one set, with its list; 2:
+        // the same, then CUR26_2 replaced by the part 2 of another supply
+        // whose records A and B say just the same
+        QTest::addColumn<int>("listed");
+        QTest::newRow("one supply") << QByteArray("00010002") << kAgent << 2 << 0 << QString() << 0;
+        QTest::newRow("one supply, listed") << QByteArray("00010002") << kAgent << 2 << 0 << QString() << 1;
+        QTest::newRow("an old part 2 of the same heads beside a listed part 1")
+            << QByteArray("00010002") << kAgent << 2 << 0
+            << QStringLiteral("CUR26_2 non è la parte 2 di 2 della fornitura scritta il ") << 2;
         QTest::newRow("a one-file supply beside an old part 2")
             << QByteArray("00000000") << kAgent << 2 << 0
-            << QStringLiteral("CUR26 è una fornitura in un solo file");
+            << QStringLiteral("CUR26 è una fornitura in un solo file") << 0;
         QTest::newRow("totals that disagree") << QByteArray("00010003") << kAgent << 2 << 0
-                                              << QStringLiteral("numero totale degli invii");
+                                              << QStringLiteral("numero totale degli invii") << 0;
         QTest::newRow("another agent") << QByteArray("00010002") << QByteArray("01234567897") << 2 << 0
-                                       << QStringLiteral("sostituto d'imposta diverso");
+                                       << QStringLiteral("sostituto d'imposta diverso") << 0;
         QTest::newRow("another count of certifications")
             << QByteArray("00010002") << kAgent << 5 << 0
-            << QStringLiteral("numero delle certificazioni della fornitura (record B) diverso");
+            << QStringLiteral("numero delle certificazioni della fornitura (record B) diverso") << 0;
         QTest::newRow("written a day apart") << QByteArray("00010002") << kAgent << 2 << 24
-                                             << QStringLiteral("file scritti in momenti diversi");
+                                             << QStringLiteral("file scritti in momenti diversi") << 0;
     }
 
     void partsOfDifferentSuppliesRefused()
@@ -610,6 +619,7 @@ private slots:
         QFETCH(int, certifications);
         QFETCH(int, hoursApart);
         QFETCH(QString, why);
+        QFETCH(int, listed);
         QTemporaryDir folder;
         auto put = [&](const QString &name, QList<Rec> r) {
             const QString path = folder.filePath(name);
@@ -623,8 +633,24 @@ private slots:
         one[0].put(522, first);
         QList<Rec> two{recA(2, 2), recB(certifications, '0'), recD(kBianchi, 2), recG(kBianchi, 2), recZ(1, 0, 1, 1, 0)};
         two[1].put(2, agent);
-        const QString p1 = put(QStringLiteral("CUR26"), one);
-        const QString p2 = put(QStringLiteral("CUR26_2"), two);
+        const QString p1 = folder.filePath(QStringLiteral("CUR26"));
+        const QString p2 = folder.filePath(QStringLiteral("CUR26_2"));
+        if (listed) {
+            // as a supply is written: staged, then named as one set
+            TorFileSet::Folder held(folder.path());
+            const QString staging = QFileInfo(held.staging()).fileName();
+            put(staging + QStringLiteral("/CUR26"), one);
+            put(staging + QStringLiteral("/CUR26_2"), two);
+            held.commit({folder.filePath(staging + QStringLiteral("/CUR26")), folder.filePath(staging + QStringLiteral("/CUR26_2"))},
+                        {p1, p2});
+            if (listed == 2) {
+                two[3].slot(0, "DB001001", right("25000,60"));
+                put(QStringLiteral("CUR26_2"), two);
+            }
+        } else {
+            put(QStringLiteral("CUR26"), one);
+            put(QStringLiteral("CUR26_2"), two);
+        }
         if (hoursApart) {
             QFile f(p2);
             QVERIFY(f.open(QIODevice::ReadWrite));

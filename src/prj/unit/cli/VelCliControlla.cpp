@@ -1,8 +1,11 @@
 // velcu-cli controlla: the supply files' check. A folder (the year's, or one
 // named) is checked supply by supply; the parts of a supply by name
-// ("CUR26", "CUR26_2", ...) are first read for what says they belong to one
-// supply, so that an old part left beside a new supply is named as such.
+// ("CUR26", "CUR26_2", ...) are first held against the list of parts written
+// beside them (or, without one, read for what says they belong to one
+// supply), so that an old part left beside a new supply is named as such.
 #include "src/prj/unit/cli/VelCliCommon.h"
+
+#include "tor/util/TorFileSet.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -68,11 +71,31 @@ QList<QStringList> namedSets(const QStringList &files)
     return out;
 }
 
+// The name of the supply a set of files belongs to: its first file's, or the
+// name whose part it is ("CUR26" for a "CUR26_2" alone) when that name has a
+// list of its parts.
+QString supplyName(const QStringList &set)
+{
+    static const QRegularExpression part(QStringLiteral("^(.+)_(\\d+)$"));
+    const QFileInfo first(set.first());
+    const auto m = part.match(first.fileName());
+    if (m.hasMatch() && QFileInfo::exists(TorFileSet::listPath(first.absoluteDir().filePath(m.captured(1)))))
+        return first.absoluteDir().filePath(m.captured(1));
+    return first.absoluteFilePath();
+}
+
 // Why the files of a named set are not the parts of one supply; empty when
-// nothing says so.
+// nothing says so. The list of the parts written beside a supply decides;
+// without one (a supply copied elsewhere, or written before lists were kept)
+// what records A and B say.
 QStringList mixedReasons(const QStringList &set)
 {
     QStringList why;
+    if (set.isEmpty())
+        return why;
+    const TorFileSet::Check listed = TorFileSet::check(supplyName(set), set);
+    if (listed.listed)
+        return listed.problems;
     if (set.size() < 2)
         return why;
     QList<PartHead> heads;
@@ -207,6 +230,25 @@ int controlla(Command &c)
         (QFileInfo(arg).isDir() ? folders : files) << arg;
     if (files.isEmpty() && folders.isEmpty())
         folders << TdmVelFile::defaultFolder(); // without files: the year's folder
+    // what a killed supply left in these folders is set right first, as the
+    // next supply would, so that what is checked is one supply
+    QStringList touched;
+    for (const QString &f : std::as_const(folders))
+        touched << QFileInfo(f).absoluteFilePath();
+    for (const QString &f : std::as_const(files))
+        touched << QFileInfo(f).absolutePath();
+    touched.removeDuplicates();
+    for (const QString &folder : std::as_const(touched)) {
+        if (!QFileInfo(folder).isDir())
+            continue;
+        try {
+            TorFileSet::Folder held(folder);
+            for (const QString &line : held.recover())
+                c.err << line << '\n';
+        } catch (const EOvException &e) {
+            c.err << e.message() << '\n';
+        }
+    }
     int status = Ok;
     for (const QString &folder : std::as_const(folders)) {
         bool none = false;

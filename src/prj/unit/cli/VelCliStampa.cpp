@@ -83,8 +83,6 @@ int printOneDocument(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows,
     return outcomeStatus(outcome);
 }
 
-using VelPerPayeePrint::payeeFileName;
-
 // What the per-payee split did, payee by payee: the files written (their CUs
 // locked), then what failed and what was not reached, with the reason.
 int reportPerPayee(Command &c, const TVelCuPrint &run, const TVelRunOutcome &outcome,
@@ -127,6 +125,11 @@ int printPerPayee(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, co
             c.err << line << '\n';
             c.err.flush();
         };
+    // two CUs with one file are refused before anything is written
+    QList<TVelPayeeOutcome> payees;
+    for (const TBookmark row : rows)
+        payees << run.payeeOf(row);
+    const QStringList names = VelPerPayeePrint::payeeFileNames(payees, run.draft);
     const QString path = run.printDocument(rows, name);
     if (path.isEmpty()) {
         c.err << s("Nessun CU stampato (modello di stampa non disponibile).\n");
@@ -142,10 +145,9 @@ int printPerPayee(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, co
     TVelRunOutcome outcome;
     QList<VelCliPdfSplit::Part> parts;
     QList<TBookmark> partRows;
-    QHash<QString, int> seen;
     for (const TVelCuPrint::PageRange &range : run.pageRanges()) {
         TVelPayeeOutcome &payee = outcome.add(run.payeeOf(range.row));
-        const QString file = payeeFileName(payee.codFis, seen, run.draft);
+        const QString file = names.at(rows.indexOf(range.row));
         parts.append({QDir(payeeDir).filePath(file + QStringLiteral(".pdf")), range.first, range.last});
         info.titles << s("Certificazione Unica %1 - %2").arg(Campagna::AnnoInvio).arg(payee.nome);
         partRows << range.row;

@@ -33,11 +33,13 @@ QString TfmVelPDF::printPerPayee(const QList<TBookmark> &rows)
         return QString();
     }
     const QString dir = QFileInfo(typed).absoluteFilePath();
-    QHash<QString, int> seen;
-    int there = 0;
+    // two CUs with one file are refused before anything is asked or written
+    QList<TVelPayeeOutcome> payees;
     for (const TBookmark b : rows)
-        there += QFileInfo::exists(QDir(dir).filePath(
-                     VelPerPayeePrint::payeeFileName(m_run->payeeOf(b).codFis, seen, m_run->draft) + QStringLiteral(".pdf")));
+        payees << m_run->payeeOf(b);
+    int there = 0;
+    for (const QString &name : VelPerPayeePrint::payeeFileNames(payees, m_run->draft))
+        there += QFileInfo::exists(QDir(dir).filePath(name + QStringLiteral(".pdf")));
     if (there > 0 && OvMessageBox(payeesReplaceQuestion(dir, there), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
         meOut->appendPlainText(QStringLiteral("Stampa non eseguita: i PDF esistenti restano come sono."));
         return QString();

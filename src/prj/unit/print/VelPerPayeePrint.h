@@ -11,7 +11,7 @@
 
 #include "platform/dataset/TClientDataSet.h"
 
-#include <QHash>
+#include <QStringList>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -22,8 +22,15 @@ namespace VelPerPayeePrint {
 
 // A payee's file name: the tax code, with anything but letters and digits (a
 // code typed wrong) made "_" so it cannot lead the file out of the folder;
-// numbered when two CUs share it, marked when it is a draft.
-QString payeeFileName(const QString &codFis, QHash<QString, int> &seen, bool draft);
+// marked when it is a draft. Without ".pdf".
+QString payeeFileName(const QString &codFis, bool draft);
+
+// The file names of the payees' CUs, in their order. Two CUs that would have
+// the same file (two codes made alike by the rule above, or two CUs of one
+// payee) are refused before anything is written: EOvError names the file and
+// both CUs, for every name shared, so that one is never written over the
+// other.
+QStringList payeeFileNames(const QList<TVelPayeeOutcome> &payees, bool draft);
 
 struct Result
 {

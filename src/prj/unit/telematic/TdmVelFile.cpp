@@ -365,6 +365,8 @@ QStringList TdmVelFile::save(const QString &fileName)
                                        },
                                        &replaced);
     } catch (const EOvException &e) {
+        for (const QString &line : std::as_const(replaced.notices))
+            say(line);
         stopOutcome(e.message());
         for (TVelPayeeOutcome &p : m_outcome.payees)
             if (p.result == TVelResult::NonEseguito) {
@@ -392,8 +394,10 @@ QStringList TdmVelFile::save(const QString &fileName)
         }
     }
 
+    for (const QString &line : std::as_const(replaced.notices))
+        say(line);
     QString asideLine;
-    if (!replaced.aside.isEmpty()) {
+    if (!replaced.aside.isEmpty() && !replaced.moved.isEmpty()) {
         QStringList moved;
         for (const QString &f : std::as_const(replaced.moved))
             moved << QFileInfo(f).fileName();

@@ -13,11 +13,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QCryptographicHash>
 #include <QHash>
-#include <QTemporaryDir>
 
 #include <cerrno>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -148,11 +149,40 @@ std::vector<size_t> splitIntoFiles(const Records &r)
 
 // One file of the supply, records [from, to) of the body, written whole to
 // `stagedName`; the certification numbers of its D records go into `inFiles`.
+// The SHA-256 of what is written, computed on another thread while the
+// blocks go to the disk, so that the list of the parts costs no time of its own.
+class BlockDigest
+{
+public:
+    ~BlockDigest()
+    {
+        if (m_pending.valid())
+            m_pending.wait();
+    }
+    void add(const QByteArray &block) // shared, not copied: the caller starts a new block
+    {
+        if (m_pending.valid())
+            m_pending.wait();
+        m_pending = std::async(std::launch::async, [this, block] { m_hash.addData(block); });
+    }
+    QByteArray hex()
+    {
+        if (m_pending.valid())
+            m_pending.get();
+        return m_hash.result().toHex();
+    }
+
+private:
+    QCryptographicHash m_hash{QCryptographicHash::Sha256};
+    std::future<void> m_pending;
+};
+
 void writeFile(const Records &r, const VelSupplyPlaces &places, size_t from, size_t to, int k, int files,
-               const QString &name, const QString &stagedName, QSet<qint64> &inFiles)
+               const QString &name, const QString &stagedName, QSet<qint64> &inFiles, QByteArray &digest)
 {
     auto out = std::make_unique<TOvSafeFile>(stagedName);
     out->open();
+    BlockDigest hash;
     // the lines go out a block at a time
     constexpr qsizetype kBlock = 1 << 20;
     QByteArray block;
@@ -167,7 +197,9 @@ void writeFile(const Records &r, const VelSupplyPlaces &places, size_t from, siz
         block.append("\r\n", 2);
         if (block.size() >= kBlock) {
             out->write(block);
-            block.resize(0);
+            hash.add(block);
+            block = QByteArray();
+            block.reserve(kBlock + TVelFileUtil::RecordLength + 2);
         }
     };
 
@@ -197,7 +229,9 @@ void writeFile(const Records &r, const VelSupplyPlaces &places, size_t from, siz
         place(recZ, c.place, counts.value(c.letter));
     line(recZ);
     out->write(block);
+    hash.add(block);
     out->commit();
+    digest = hash.hex();
 }
 
 } // namespace
@@ -248,28 +282,38 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const VelSupplyP
 
     const QFileInfo target(fileName);
     ovTryMakePath(target.absolutePath());
-    // the files are made whole in a folder of their own beside the target (the
-    // same file system: taking their names is a rename), checked there, and
-    // only then take the names the office sends
-    QTemporaryDir staging(target.absoluteDir().filePath(QStringLiteral(".fornitura-XXXXXX")));
-    if (!staging.isValid())
-        throw EOvError(ovWriteFailedText(fileName, staging.errorString()));
+    // one supply at a time in the folder; what a killed one left is set right
+    // first, and said
+    TorFileSet::Folder folder(target.absolutePath());
+    const QStringList notices = folder.recover();
+    if (aside)
+        aside->notices = notices;
+    // the files are made whole in a hidden folder of their own inside the
+    // target's (the same file system: taking their names is a rename),
+    // checked there, and only then take the names the office sends
+    const QDir staging(folder.staging());
     QStringList names, staged;
+    QList<QByteArray> digests;
     QSet<qint64> certificationsInFiles;
     size_t next = 0;
     for (int k = 1; k <= files; ++k) {
         const QString name = partName(fileName, k);
         const QString stagedName = staging.filePath(QFileInfo(name).fileName());
-        writeFile(records, places, next, fileEnd[size_t(k - 1)], k, files, name, stagedName, certificationsInFiles);
+        QByteArray digest;
+        writeFile(records, places, next, fileEnd[size_t(k - 1)], k, files, name, stagedName, certificationsInFiles,
+                  digest);
+        digests.append(digest);
+        TorFileSet::step("parte scritta");
         next = fileEnd[size_t(k - 1)];
         names.append(name);
         staged.append(stagedName);
     }
     if (verify)
         verify(staged, names);
-    // the parts of an earlier supply of that name go aside together, in the
-    // step that names the new files: never an old "_2" beside a new supply
-    const TorFileSet::Replaced replaced = TorFileSet::replace(staged, names);
+    // the parts of an earlier supply of that name go aside together, and the
+    // list of the new parts says which files are the supply
+    TorFileSet::Replaced replaced = folder.commit(staged, names, digests);
+    replaced.notices = notices;
     if (aside)
         *aside = replaced;
     if (written)

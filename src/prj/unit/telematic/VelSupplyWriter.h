@@ -17,15 +17,17 @@
 // and Z (the fields whose `Calc` is "invio", "invii", "certificazioni",
 // "quadro-ct", "conteggio:X"): VelSupplyPlaces.
 //
-// Every file is written complete into a staging folder beside the target
-// first; `verify`, when given, is called on the staged files (with the names
-// they will take) and raises to refuse them. Only when all are complete and
-// accepted do they take their names. The parts of an earlier supply of the
-// same name ("CUR26", "CUR26_2", ...) are moved together into a dated
-// sub-folder in that same step (TorFileSet::replace), so that the folder
-// never holds a mix of two supplies under the office's names. On any failure
-// none of the new files is left behind, the earlier ones are where they were
-// and EOvError names the file.
+// Every file is written complete into a hidden staging folder inside the
+// target's first; `verify`, when given, is called on the staged files (with
+// the names they will take) and raises to refuse them. Only when all are
+// complete and accepted do they take their names, as one set
+// (TorFileSet::Folder): a list of the new parts is put beside them, the parts
+// of an earlier supply of the same name ("CUR26", "CUR26_2", ...) are moved
+// together into a dated sub-folder and the new files renamed, the folder
+// synced. A failure before the list is in place leaves the earlier supply as
+// it was; a kill after it is completed by the next run in the folder, which
+// first sets right (and names) what a killed run left. EOvError names the
+// file or the folder on any failure.
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -74,7 +76,8 @@ public:
     // an OvMessageBox warning). Returns the files written; `written`, when
     // given, receives the certification numbers (IFILEPROGRE) of the D records
     // in them, once every file has its name; `aside`, when given, where the
-    // earlier supply of that name went.
+    // earlier supply of that name went and what was set right of a killed
+    // run (its notices are there also when the write fails).
     using Verify = std::function<void(const QStringList &staged, const QStringList &names)>;
     static QStringList write(TClientDataSet &recordTable, const VelSupplyPlaces &places, const QString &fileName,
                              int certifications,
