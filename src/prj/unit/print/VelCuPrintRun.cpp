@@ -352,7 +352,6 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
         return;
     QStringList months;
     QHash<QString, QList<TBookmark>> byMonth;
-    QSet<QString> keys;
     for (const TBookmark b : rows) {
         if (m_locked.contains(b))
             continue;
@@ -401,10 +400,11 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
             cdsMultiSelect.post();
             m_locked.insert(b);
         }
-        keys.unite(monthKeys);
+        cdsMultiSelect.mergeChangeLog();
+        // The annotation rows of the CUs just locked, before the next month's
+        // lock: a month that fails leaves no CU locked without its rows.
+        saveAnnotationCodes(monthKeys);
     }
-    cdsMultiSelect.mergeChangeLog();
-    saveAnnotationCodes(keys);
 }
 
 int TVelCuPrint::pagesWritten() const
