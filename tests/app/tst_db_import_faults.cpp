@@ -88,8 +88,8 @@ private slots:
         QVERIFY(total > 200);
 
         // Every kind of statement, and points spread over the run: what about
-        // a minute and a half allows, 200 at most.
-        const int budget = int(std::clamp<qint64>(90000 / perRun, 30, 200));
+        // a minute allows, 200 at most.
+        const int budget = int(std::clamp<qint64>(60000 / perRun, 30, 200));
         const QList<qint64> points = StoreFaults::points(reference.statements, budget);
         int fired = 0, lost = 0;
         for (const qint64 n : points) {

@@ -182,7 +182,7 @@ void sweep(const Operation &op, const std::function<QString(const Point &ref, co
         for (qsizetype i = 0; i < ref.statements.size(); ++i)
             qInfo("%lld %s", qint64(i + 1), qPrintable(ref.statements.at(i).left(150)));
 
-    const int budget = int(std::clamp<qint64>(80000 / perRun, 12, 120));
+    const int budget = int(std::clamp<qint64>(40000 / perRun, 12, 120));
     const QList<qint64> points = StoreFaults::points(ref.statements, budget);
     int failures = 0;
     for (const qint64 n : points) {
