@@ -2,7 +2,7 @@
 // the Nth statement of the operation is refused (BEGIN and COMMIT included),
 // on a fresh copy of the demo school's CUs each time, on either engine. The
 // operations: the supply (annotation rows rebuilt, the agent's count), the
-// summary and the ordinary print (the lock of the CUs printed, the
+// summary, the ordinary and the per-payee print (the lock of the CUs printed, the
 // annotation rows), the CU editor's Conferma of the main record and of a
 // section row. After each point every CU of the store is whole (as before
 // the operation or as after it, never a mix) and what the operation says it
@@ -16,6 +16,7 @@
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/print/VelPerPayeePrint.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "tor/query/torCQueryText.h"
 
@@ -273,17 +274,20 @@ private slots:
     }
 
     // The print of a few CUs: those it reports locked are exactly those the
-    // store holds locked, summary and ordinary (which also writes the
-    // annotation rows).
+    // store holds locked, summary, ordinary (which also writes the
+    // annotation rows) and one file per payee (a lock per file).
     void printLock_data()
     {
         QTest::addColumn<bool>("ordinario");
-        QTest::newRow("sintetico") << false;
-        QTest::newRow("ordinario") << true;
+        QTest::addColumn<bool>("perPayee");
+        QTest::newRow("sintetico") << false << false;
+        QTest::newRow("ordinario") << true << false;
+        QTest::newRow("per percipiente") << false << true;
     }
     void printLock()
     {
         QFETCH(bool, ordinario);
+        QFETCH(bool, perPayee);
         const QString folder = m_dir.filePath(QStringLiteral("Stp"));
         const Operation op = [&](TOvSQLConnection &, TTorDBCds &s, Point &p, const std::function<void()> &arm) {
             ScriptedResponder ui;
@@ -298,12 +302,25 @@ private slots:
             QList<TBookmark> rows = run.allRows();
             rows = rows.mid(0, 4);
             QFile::remove(QDir(folder).filePath(QStringLiteral("CU.pdf")));
+            TVelRunOutcome outcome;
             try {
-                (void)run.print(rows, QStringLiteral("CU"));
+                if (perPayee) {
+                    const QString payees = m_dir.filePath(QStringLiteral("percipienti"));
+                    QDir(payees).removeRecursively();
+                    QDir().mkpath(payees);
+                    VelPdfSplit::FolderGuard guard(payees);
+                    guard.removeLeftovers();
+                    outcome = VelPerPayeePrint::run(run, rows, payees, guard).outcome;
+                } else {
+                    (void)run.print(rows, QStringLiteral("CU"));
+                    outcome = run.outcome();
+                }
             } catch (const std::exception &) {
                 p.failed = true;
+                if (!perPayee)
+                    outcome = run.outcome();
             }
-            for (const TVelPayeeOutcome &o : run.outcome().payees) {
+            for (const TVelPayeeOutcome &o : outcome.payees) {
                 if (o.result == TVelResult::Fatto)
                     p.reported << o.codFis.toUpper() + QLatin1Char('/') + o.mese;
                 else
