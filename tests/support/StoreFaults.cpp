@@ -8,6 +8,7 @@
 #include "src/prj/unit/model/VelStructureSeed.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QSet>
@@ -17,6 +18,8 @@
 #include <algorithm>
 
 namespace StoreFaults {
+
+qint64 copyMs = 0;
 
 Fault::Fault(TOvSQLConnection &c, qint64 failAt) : m_c(&c), m_failAt(failAt)
 {
@@ -128,6 +131,13 @@ Copies::~Copies()
 
 std::unique_ptr<TOvSQLConnection> Copies::fresh()
 {
+    QElapsedTimer clock;
+    clock.start();
+    struct Count
+    {
+        QElapsedTimer &clock;
+        ~Count() { StoreFaults::copyMs += clock.elapsed(); }
+    } count{clock};
     if (TestDb::isPostgres()) {
         admin(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_work));
         admin(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_work, m_source));

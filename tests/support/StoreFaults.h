@@ -76,6 +76,9 @@ private:
     TOvDbConfig m_config;
 };
 
+// Time spent making copies so far, in milliseconds.
+extern qint64 copyMs;
+
 // "ok", or what SQLite's integrity check found (always "ok" on a server,
 // which checks its own).
 QString integrity(TOvSQLConnection &c);
