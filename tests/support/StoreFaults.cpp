@@ -171,7 +171,8 @@ bool left(const QString &name)
     return name.compare(QLatin1String("iAfiID"), Qt::CaseInsensitive) == 0
            || name.compare(QLatin1String("iFisRigo"), Qt::CaseInsensitive) == 0
            || name.compare(QLatin1String("DCUDDATIANADATA"), Qt::CaseInsensitive) == 0
-           || name.contains(QLatin1String("VERS"), Qt::CaseInsensitive);
+           || name.endsWith(QLatin1String("VERSIONE"), Qt::CaseInsensitive)
+           || name.endsWith(QLatin1String("VERSION"), Qt::CaseInsensitive);
 }
 
 QString keyOf(TClientDataSet &ds)
