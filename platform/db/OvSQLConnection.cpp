@@ -433,6 +433,9 @@ void TOvSQLConnection::startTransaction()
     requireOpen("impossibile avviare una transazione");
     if (m_inTransaction)
         throw EAssertionFailed(QStringLiteral("Transazione già attiva sulla connessione."));
+    if (m_fault) [[unlikely]]
+        faultPoint(isSQLite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"),
+                   QStringLiteral("avvio della transazione"));
     if (isSQLite()) {
         QSqlQuery q(m_db);
         if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
@@ -449,8 +452,9 @@ void TOvSQLConnection::commit()
     requireOpen("impossibile confermare una transazione");
     if (!m_inTransaction)
         throw EAssertionFailed(QStringLiteral("Conferma di una transazione non avviata."));
-    if (!m_db.commit()) {
-        const QSqlError e = m_db.lastError();
+    const bool refused = m_fault && m_fault(QStringLiteral("COMMIT"));
+    if (refused || !m_db.commit()) {
+        const QSqlError e = refused ? simulatedError() : m_db.lastError();
         // A commit that failed leaves nothing half-done behind.
         if (!connectionLost())
             m_db.rollback();
@@ -499,6 +503,7 @@ QSqlQuery TOvSQLConnection::exec(const QString &sql, const QVariantMap &params)
 {
     requireOpen("impossibile eseguire un'istruzione");
     ++m_statements;
+    aboutToRun(sql);
     QSqlQuery q(m_db);
     if (params.isEmpty()) {
         // Unprepared: PostgreSQL prepares only plain DML, not DDL.
@@ -568,6 +573,7 @@ QSqlQuery &TOvSQLConnection::execReused(const QString &sql, const QVariantMap &p
 {
     QSqlQuery &q = reusedStatement(sql, precision);
     ++m_statements;
+    aboutToRun(sql);
     for (auto it = params.cbegin(); it != params.cend(); ++it) {
         const QString name = it.key().startsWith(QLatin1Char(':')) ? it.key() : QLatin1Char(':') + it.key();
         q.bindValue(name, it.value());
@@ -606,4 +612,23 @@ void TOvSQLConnection::failStatement(QSqlQuery &query)
     if (isPostgres() && m_inTransaction && !connectionLost())
         m_failedInTransaction.push_back(std::move(query));
     raise(error);
+}
+
+void TOvSQLConnection::faultPoint(const QString &sql, const QString &context)
+{
+    if (m_fault(sql))
+        ovRaiseSqlError(simulatedError(), context);
+}
+
+QSqlError TOvSQLConnection::simulatedError()
+{
+    static const QString text = QStringLiteral("guasto simulato: istruzione rifiutata");
+    if (isPostgres() && isOpen()) {
+        // Raised by the server, so that its transaction is aborted as by a
+        // real refusal and what follows in it is refused too.
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("DO $$BEGIN RAISE EXCEPTION '%1'; END$$").arg(text)))
+            return q.lastError();
+    }
+    return QSqlError(QString(), text, QSqlError::StatementError, QStringLiteral("1"));
 }

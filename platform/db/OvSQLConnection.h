@@ -142,10 +142,37 @@ public:
     TOvPgStatement *pgStatement(const QString &sql);
 
     // Statements run on this connection so far: exec() counts its own, code
-    // that runs a QSqlQuery of newQuery() itself counts it with
-    // countStatement(). What the benchmarks report per payee.
+    // that runs a statement itself (a QSqlQuery of newQuery(), a kept or a
+    // native one) counts it with countStatement() just before running it.
+    // What the benchmarks report per payee.
     qint64 statementsRun() const { return m_statements; }
-    void countStatement() { ++m_statements; }
+    void countStatement() { ++m_statements; aboutToRun(); }
+    void countStatement(const QSqlQuery &q)
+    {
+        ++m_statements;
+        if (m_fault) [[unlikely]]
+            faultPoint(q.lastQuery());
+    }
+
+    // The fault seam of the tests. When set, it is asked before every
+    // statement the connection runs or is told of (exec(), execReused(),
+    // countStatement(), aboutToRun(), BEGIN of startTransaction() and COMMIT
+    // of commit(); never a rollback), with the statement's text when known.
+    // When it answers true the statement does not run and fails as a refused
+    // one does: EDatabaseError on the path of every database error, so the
+    // caller's rollback runs. On PostgreSQL the server's transaction is
+    // aborted as well, as by any error there; a refused COMMIT rolls the
+    // transaction back as commit() does on a real refusal. Unset, it costs
+    // the test of an empty function.
+    using StatementFault = std::function<bool(const QString &sql)>;
+    void setStatementFault(StatementFault fault) { m_fault = std::move(fault); }
+    // For code that runs a statement itself without counting it (a BEGIN of
+    // its own): the seam may refuse it here.
+    void aboutToRun(const QString &sql = QString())
+    {
+        if (m_fault) [[unlikely]]
+            faultPoint(sql);
+    }
 
 private:
     bool fail(ErrorKind kind, const QString &text);
@@ -156,6 +183,11 @@ private:
     // the server, whatever the driver's message says.
     [[noreturn]] void raise(const QSqlError &error, const QString &context = QString()) const;
     [[noreturn]] void failStatement(QSqlQuery &query);
+    // The seam's refusal of `sql`, when it gives one (see setStatementFault()).
+    void faultPoint(const QString &sql, const QString &context = QString());
+    // The error a refused statement gives: on PostgreSQL the server's own,
+    // raised in the transaction.
+    QSqlError simulatedError();
     // Lets every kept statement go of its result (a SQLite statement left
     // half-read holds its read lock) and forgets them all past the limit.
     void releaseReused();
@@ -187,6 +219,7 @@ private:
     QHash<ReusedKey, std::shared_ptr<QSqlQuery>> m_reused;
     QHash<QString, std::shared_ptr<TOvSqliteStatement>> m_sqliteStatements;
     QHash<QString, std::shared_ptr<TOvPgStatement>> m_pgStatements;
+    StatementFault m_fault;
 };
 
 // The connection the framework opened for the program; null until then.

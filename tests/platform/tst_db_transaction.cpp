@@ -76,6 +76,58 @@ private slots:
     // A statement the connection keeps between runs: each run reads what is
     // committed now (another workstation's rows included), and one refused
     // inside a transaction runs again after the rollback.
+    // The fault seam: the Nth statement of a transaction of three inserts
+    // refused as the database refuses one; the caller's rollback leaves no
+    // row, the connection is usable again, nothing counted but what ran.
+    void aRefusedStatementFailsAsTheDatabaseWould_data()
+    {
+        QTest::addColumn<int>("failAt");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("BEGIN") << 1 << QStringLiteral("BEGIN");
+        QTest::newRow("insert") << 3 << QStringLiteral("INSERT");
+        QTest::newRow("COMMIT") << 5 << QStringLiteral("COMMIT");
+    }
+    void aRefusedStatementFailsAsTheDatabaseWould()
+    {
+        QFETCH(int, failAt);
+        QFETCH(QString, text);
+        auto db = TestDb::open();
+        int seen = 0;
+        QString refused;
+        db->setStatementFault([&](const QString &sql) {
+            if (++seen != failAt)
+                return false;
+            refused = sql;
+            return true;
+        });
+        bool raised = false;
+        try {
+            TOvTransaction tx(db.get());
+            tx.StartTransaction();
+            for (int id = 1; id <= 3; ++id) {
+                try {
+                    insertFund(*db, id);
+                } catch (const EDatabaseError &) {
+                    // a caller that goes on after a refusal: the server
+                    // refuses the rest of the transaction too
+                    if (!db->isPostgres())
+                        throw;
+                }
+            }
+            tx.Commit();
+        } catch (const EDatabaseError &e) {
+            raised = true;
+            QVERIFY2(e.message().startsWith(QStringLiteral("Errore del database")), qPrintable(e.message()));
+        }
+        db->setStatementFault({});
+        QVERIFY(raised);
+        QVERIFY2(refused.startsWith(text), qPrintable(refused));
+        QVERIFY(!db->inTransaction());
+        QCOMPARE(countRows(*db, QStringLiteral("tcufo_fondicu")), 0);
+        insertFund(*db, 9);
+        QCOMPARE(countRows(*db, QStringLiteral("tcufo_fondicu")), 1);
+    }
+
     void keptStatementsReadTheDatabaseAsItIsNow()
     {
         auto db = TestDb::open();

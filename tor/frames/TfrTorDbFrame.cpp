@@ -348,9 +348,22 @@ void TfrTorDbFrame::confirm()
     if (!cdsMain->modified())
         return;
     dsMain->updateRecord();
+    // What was typed, for when the database refuses the save: the store
+    // then cancels the change, and the row goes back to the office as it
+    // was typed, to confirm again or to drop.
+    const bool inserting = cdsMain->state() == TDataSetState::Insert;
+    const TBookmark row = inserting ? InvalidBookmark : cdsMain->bookmark();
+    QVariantList typed;
+    for (int i = 0; i < cdsMain->fieldCount(); ++i)
+        typed << cdsMain->field(i).value();
     m_allowPost = true;
     try {
         cdsMain->post();
+    } catch (const EDatabaseError &) {
+        m_allowPost = false;
+        putBackTyped(inserting, row, typed);
+        updateActions();
+        throw;
     } catch (...) {
         m_allowPost = false;
         updateActions();
@@ -358,6 +371,28 @@ void TfrTorDbFrame::confirm()
     }
     m_allowPost = false;
     updateActions();
+}
+
+void TfrTorDbFrame::putBackTyped(bool inserting, TBookmark row, const QVariantList &typed)
+{
+    if (cdsMain->modified() || cdsMain->changeCount() > 0 || cdsMain->readOnly())
+        return; // still there (refused before it was posted, or kept pending)
+    try {
+        if (inserting) {
+            cdsMain->append();
+        } else {
+            if (!cdsMain->bookmarkValid(row))
+                return;
+            cdsMain->gotoBookmark(row);
+            cdsMain->edit();
+        }
+        for (int i = 0; i < typed.size() && i < cdsMain->fieldCount(); ++i)
+            if (cdsMain->field(i).value() != typed.at(i))
+                cdsMain->field(i).setValue(typed.at(i));
+    } catch (const EOvException &) {
+        // The row cannot be edited again (a rule of the frame refused it):
+        // the change stays cancelled, as the store left it.
+    }
 }
 
 void TfrTorDbFrame::cancelRow()

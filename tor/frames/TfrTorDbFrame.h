@@ -8,11 +8,14 @@
 //     (save-all of the window lifts the rule for its run);
 //   - entering edit or insert shows the detail page when go-to-detail is on;
 //   - after every post and delete the frame's saveData() writes the dataset;
+//     when the database refuses the save of a confirmed row, the row is
+//     back in edit with what was typed, and the error is said;
 //   - the context bar counts rows: "Ins." while inserting, else "%d di %d".
 #include "platform/dataset/DataSetTypes.h"
 #include "platform/framework/TfrOvBase.h"
 
 #include <QPointer>
+#include <QVariantList>
 
 class QAction;
 class QTabWidget;
@@ -112,6 +115,9 @@ private:
     void gridRowChosen(int row);
     void updateCounter();
     void addShortcut(QAction *action, const QKeySequence &seq);
+    // After a save the database refused: the row in edit (or insert) again
+    // with the values typed, unless the change is still there.
+    void putBackTyped(bool inserting, TBookmark row, const QVariantList &typed);
 
     bool m_allowPost = false;
     bool m_confirmOnly = true;

@@ -27,7 +27,7 @@ QSqlQuery &reused(TOvSQLConnection &c, const QString &text)
 
 void run(TOvSQLConnection &c, QSqlQuery &q)
 {
-    c.countStatement();
+    c.countStatement(q);
     if (!q.exec())
         ovRaiseSqlError(q.lastError());
 }

@@ -33,6 +33,7 @@ VelCuRepository::Snapshot::Snapshot(TOvSQLConnection *connection) : m_connection
     const QString begin = m_connection->isPostgres()
                               ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")
                               : QStringLiteral("BEGIN");
+    m_connection->aboutToRun(begin);
     if (!q.exec(begin))
         ovRaiseSqlError(q.lastError(), QStringLiteral("avvio della lettura delle certificazioni"));
     m_active = true;
@@ -50,6 +51,8 @@ void VelCuRepository::Snapshot::end()
 {
     if (!m_active)
         return;
+    // Refused here, the destructor rolls the read back.
+    m_connection->aboutToRun(QStringLiteral("COMMIT"));
     m_active = false;
     QSqlQuery q(m_connection->database());
     if (!q.exec(QStringLiteral("COMMIT"))) {
