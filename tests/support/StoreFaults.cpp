@@ -54,11 +54,17 @@ QList<qint64> points(const QStringList &texts, int budget)
             chosen.insert(i + 1);
         }
     const qint64 total = texts.size();
+    const qint64 target = std::min<qint64>(budget, total);
     const qint64 more = std::max<qint64>(0, budget - chosen.size());
     if (more > 0) {
         const double step = std::max(1.0, double(total) / double(more));
         for (double n = 1; n <= double(total); n += step)
             chosen.insert(qint64(n));
+        // the points the kinds already took: between the others, then the first gaps
+        for (double n = 1 + step / 2; qint64(chosen.size()) < target && n <= double(total); n += step)
+            chosen.insert(qint64(n));
+        for (qint64 n = 1; qint64(chosen.size()) < target && n <= total; ++n)
+            chosen.insert(n);
     }
     chosen.insert(total); // the last one: the run's final COMMIT
     QList<qint64> out(chosen.cbegin(), chosen.cend());

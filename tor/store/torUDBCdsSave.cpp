@@ -335,7 +335,9 @@ private:
                                        .arg(m_structure));
         if (m_crfId == 0)
             m_crfId = m_store.period(m_c, m_year, m_month);
-        touch(r.value(m_defs.at(m_afiField).name).toLongLong(), r, false);
+        // a row whose CU is gone gets nothing (the insert below checks the
+        // row is there); refused only when the writer named its version
+        touch(r.value(m_defs.at(m_afiField).name).toLongLong(), r, true);
         for (int i : m_valueFields) {
             const QString name = m_defs.at(i).name;
             if (!m_only.contains(name.toLower()))
