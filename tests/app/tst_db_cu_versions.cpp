@@ -38,15 +38,7 @@ class TstDbCuVersions : public QObject
     {
         return TestStore::valuesBy(store(), "TCUD_DATICUD", "SCUDCODFIS", "iCudStato");
     }
-    QSet<QString> locked()
-    {
-        QSet<QString> out;
-        const QMap<QString, QString> s = states();
-        for (auto it = s.cbegin(); it != s.cend(); ++it)
-            if (it.value() == QLatin1String("1"))
-                out.insert(it.key());
-        return out;
-    }
+    QSet<QString> locked() { return TestStore::lockedCodes(store()); }
     void unlockAll()
     {
         velSaveCuByMonth(store(), QStringLiteral("TCUD_DATICUD"), [](TClientDataSet &one) {

@@ -80,17 +80,8 @@ class TstDbPrintPerPayee : public QObject
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // Tax code -> iCudStato as the store holds it.
-    QMap<QString, QString> states() { return TestStore::valuesBy(*m_store, "TCUD_DATICUD", "SCUDCODFIS", "iCudStato"); }
-    QSet<QString> locked()
-    {
-        QSet<QString> out;
-        const QMap<QString, QString> s = states();
-        for (auto it = s.cbegin(); it != s.cend(); ++it)
-            if (it.value() == QLatin1String("1"))
-                out.insert(it.key());
-        return out;
-    }
+    // The tax codes of the CUs the store holds printed.
+    QSet<QString> locked() { return TestStore::lockedCodes(*m_store); }
     void unlockAll()
     {
         TClientDataSet ds;

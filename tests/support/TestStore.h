@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMap>
 #include <QPair>
+#include <QSet>
 #include <QVariant>
 
 #include <memory>
@@ -55,6 +56,17 @@ inline QMap<QString, QString> valuesBy(TTorDBCds &store, const char *structure, 
     QMap<QString, QString> out;
     for (ds.first(); !ds.eof(); ds.next())
         out.insert(ds.fieldByName(QLatin1String(key)).asString(), ds.fieldByName(QLatin1String(value)).asString());
+    return out;
+}
+
+// The tax codes of the CUs the store holds printed (iCudStato = 1).
+inline QSet<QString> lockedCodes(TTorDBCds &store)
+{
+    QSet<QString> out;
+    const QMap<QString, QString> states = valuesBy(store, "TCUD_DATICUD", "SCUDCODFIS", "iCudStato");
+    for (auto it = states.cbegin(); it != states.cend(); ++it)
+        if (it.value() == QLatin1String("1"))
+            out.insert(it.key());
     return out;
 }
 
