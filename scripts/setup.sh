@@ -11,6 +11,7 @@ PACKAGES=(
   poppler-utils fonts-urw-base35 imagemagick libxml2-utils
   xvfb xauth
   qt6-translations-l10n
+  python3
   "$@"
 )
 missing=()

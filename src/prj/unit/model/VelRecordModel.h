@@ -9,6 +9,7 @@
 // Errors in a description raise EOvError with an Italian text naming the
 // structure and the field at fault.
 #include "platform/dataset/DataSetTypes.h"
+#include "src/prj/unit/model/VelFieldId.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,18 +17,6 @@
 #include <QStringList>
 
 class TClientDataSet;
-
-enum class VelFieldKind {
-    Text,    // free text
-    Memo,    // long free text
-    Amount,  // currency, four decimals
-    Integer,
-    Date,
-    FlagX,   // one character: "X" set, "0" not set
-    Flag1,   // one character: "1" set, "0" not set
-    Lookup,  // a code chosen from a code table (or from another structure)
-    List,    // a code chosen from a fixed list of values
-};
 
 // What a value measures, where its kind alone does not say how the supply
 // writes it: a tax code, a year, a number of years, months or other units, a
