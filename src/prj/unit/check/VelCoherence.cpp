@@ -3,6 +3,7 @@
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/model/VelCuRules.h"
 #include "tor/util/TorImporti.h"
+#include "velcu/VelFields.h"
 
 #include <QDate>
 #include <QLocale>
@@ -108,9 +109,9 @@ struct Checker
         Finding f;
         f.rule = rule;
         f.severity = sev;
-        f.codFis = text(cu, "SCUDCODFIS");
-        f.name = (text(cu, "SCUDCOGNOME") + QLatin1Char(' ') + text(cu, "SCUDNOME")).simplified();
-        f.month = text(cu, "SCUDMESE");
+        f.codFis = text(cu, fld::SCUDCODFIS.name);
+        f.name = (text(cu, fld::SCUDCOGNOME.name) + QLatin1Char(' ') + text(cu, fld::SCUDNOME.name)).simplified();
+        f.month = text(cu, fld::SCUDMESE.name);
         f.box = box;
         f.value = value;
         f.text = why;
@@ -119,7 +120,7 @@ struct Checker
 
     void days(const Row &cu)
     {
-        const qint64 d6 = cu.value(QStringLiteral("ICUDPERIODOLAV")).toLongLong();
+        const qint64 d6 = cu.value(fld::iCudPeriodoLav.qsUpper()).toLongLong();
         const QDate dec31(in.year, 12, 31);
         const int yearDays = dec31.dayOfYear();
         if (d6 < 0 || d6 > yearDays) {
@@ -127,7 +128,7 @@ struct Checker
                 s("Giorni di lavoro (punto 6) fuori dai giorni dell'anno (0-%1)").arg(yearDays));
             return;
         }
-        const QDate start = date(cu, "DCUDDATINIRL"), end = date(cu, "DCUDDATFINRL");
+        const QDate start = date(cu, fld::DCUDDATINIRL.name), end = date(cu, fld::DCUDDATFINRL.name);
         // no period to compare with, or dates that are findings of their own
         if ((!start.isValid() && !end.isValid()) || (start.isValid() && start > dec31)
             || (end.isValid() && end.year() != in.year) || (start.isValid() && end.isValid() && start > end))
@@ -156,12 +157,12 @@ struct Checker
             const char *box, *income, *total, *single, *totalBox, *singleBox;
         };
         static const Pair kPairs[] = {
-            {"1", "FCUDREDDDETR", "FCUDIMPONPTO1", "FCUDREDDCONGP1", "531", "539"},
-            {"2", "FCUDREDDETTRDET", "FCUDIMPONPTO2", "FCUDREDDCONGP2", "532", "540"},
-            {"3", "FCUDREDDPENS", "FCUDIMPONPTO3", "FCUDREDDCONGP3", "533", "541"},
-            {"4", "FCUDALTREDDASS", "FCUDIMPONPTO4", "FCUDREDDCONGP4", "534", "542"},
-            {"5", "FCUDASSPERCON", "FCUDIMPONPTO5", "FCUDREDDCONGP5", "535", "543"},
-            {"13", "FCUDCMPCORIPPICHE", "FCUDIMPONPTO13", "FCUDREDDCONGP13", "536", "544"},
+            {"1", fld::fCudReddDetr.upper, fld::FCUDIMPONPTO1.name, fld::FCUDREDDCONGP1.name, "531", "539"},
+            {"2", fld::FCUDREDDETTRDET.name, fld::FCUDIMPONPTO2.name, fld::FCUDREDDCONGP2.name, "532", "540"},
+            {"3", fld::FCUDREDDPENS.name, fld::FCUDIMPONPTO3.name, fld::FCUDREDDCONGP3.name, "533", "541"},
+            {"4", fld::FCUDALTREDDASS.name, fld::FCUDIMPONPTO4.name, fld::FCUDREDDCONGP4.name, "534", "542"},
+            {"5", fld::FCUDASSPERCON.name, fld::FCUDIMPONPTO5.name, fld::FCUDREDDCONGP5.name, "535", "543"},
+            {"13", fld::FCUDCMPCORIPPICHE.name, fld::FCUDIMPONPTO13.name, fld::FCUDREDDCONGP13.name, "536", "544"},
         };
         for (const Pair &p : kPairs) {
             const Currency income = amount(cu, p.income);
@@ -185,7 +186,7 @@ struct Checker
 
     void dates(const Row &cu)
     {
-        const QDate start = date(cu, "DCUDDATINIRL"), end = date(cu, "DCUDDATFINRL");
+        const QDate start = date(cu, fld::DCUDDATINIRL.name), end = date(cu, fld::DCUDDATFINRL.name);
         if (end.isValid() && end.year() != in.year)
             add(cu, Rule::DataFuoriAnno, Finding::Errore, s("9"), day(end),
                 s("Data di cessazione (punto 9) fuori dall'anno %1").arg(in.year));
@@ -195,8 +196,8 @@ struct Checker
         if (start.isValid() && end.isValid() && start > end)
             add(cu, Rule::DateInvertite, Finding::Errore, s("8"), day(start),
                 s("Data di inizio (punto 8) successiva alla data di cessazione (punto 9, %1)").arg(day(end)));
-        const bool inForce = code(cu, "LCUDINFORZA3112") == QLatin1String("X");
-        const Currency employment = amount(cu, "FCUDREDDDETR") + amount(cu, "FCUDREDDETTRDET");
+        const bool inForce = code(cu, fld::LCUDINFORZA3112.name) == QLatin1String("X");
+        const Currency employment = amount(cu, fld::fCudReddDetr.upper) + amount(cu, fld::FCUDREDDETTRDET.name);
         if (inForce && end.isValid() && end.year() == in.year)
             add(cu, Rule::InForza, Finding::Avviso, s("10"), s("X"),
                 s("\"In forza al 31/12\" (punto 10) barrato con la data di cessazione %1 (punto 9)").arg(day(end)));
@@ -207,17 +208,17 @@ struct Checker
 
     void sums(const Row &cu)
     {
-        const Currency income = amount(cu, "FCUDREDDDETR") + amount(cu, "FCUDREDDETTRDET") + amount(cu, "FCUDREDDPENS")
-                                + amount(cu, "FCUDALTREDDASS") + amount(cu, "FCUDASSPERCON");
-        const Currency withheld = amount(cu, "FCUDRITIRPEF");
+        const Currency income = amount(cu, fld::fCudReddDetr.upper) + amount(cu, fld::FCUDREDDETTRDET.name) + amount(cu, fld::FCUDREDDPENS.name)
+                                + amount(cu, fld::FCUDALTREDDASS.name) + amount(cu, fld::FCUDASSPERCON.name);
+        const Currency withheld = amount(cu, fld::fCudRitIrpef.upper);
         if (withheld > income)
             add(cu, Rule::RitenuteReddito, Finding::Avviso, s("21"), money(withheld),
                 s("Ritenute Irpef (punto 21) superiori ai redditi dei punti 1-5 (%1)").arg(money(income)));
-        const Currency gross = amount(cu, "FCUDIMPLORDA"), total = amount(cu, "FCUDTOTDETR"),
-                       net = amount(cu, "FCUDDETRIMPNETTA");
-        const Currency items = amount(cu, "FCUDDEDNOTAXFAM") + amount(cu, "FCUDDETRFAMNUM")
-                               + amount(cu, "FCUDDETRDIPPENSREDD") + amount(cu, "FCUDDETCREDRULTDETR")
-                               + amount(cu, "FCUDDETRONERI") + amount(cu, "FCUDDETRCANLOC");
+        const Currency gross = amount(cu, fld::FCUDIMPLORDA.name), total = amount(cu, fld::FCUDTOTDETR.name),
+                       net = amount(cu, fld::FCUDDETRIMPNETTA.name);
+        const Currency items = amount(cu, fld::FCUDDEDNOTAXFAM.name) + amount(cu, fld::FCUDDETRFAMNUM.name)
+                               + amount(cu, fld::FCUDDETRDIPPENSREDD.name) + amount(cu, fld::FCUDDETCREDRULTDETR.name)
+                               + amount(cu, fld::fCudDetrOneri.upper) + amount(cu, fld::FCUDDETRCANLOC.name);
         if (items != total)
             add(cu, Rule::TotaleDetrazioni, Finding::Avviso, s("374"), money(total),
                 s("Totale detrazioni (punto 374) diverso dalla somma dei punti 362, 363, 367, 368, 369 e 370 (%1)")
@@ -231,7 +232,7 @@ struct Checker
 
     void taxCode(const Row &cu)
     {
-        const QString cf = code(cu, "SCUDCODFIS");
+        const QString cf = code(cu, fld::SCUDCODFIS.name);
         if (cf.isEmpty()) {
             add(cu, Rule::CodiceFiscale, Finding::Errore, s("Codice fiscale"), s("(vuoto)"),
                 s("Codice fiscale del percipiente mancante"));
@@ -246,7 +247,7 @@ struct Checker
             return; // a company or an entity: no place of birth
         // positions 12-15: the municipality of birth, "Z..." a foreign state
         const bool abroad = cf.at(11) == QLatin1Char('Z');
-        const QString prov = code(cu, "SCUDPROVNAS");
+        const QString prov = code(cu, fld::SCUDPROVNAS.name);
         if (abroad && prov != QLatin1String("EE"))
             add(cu, Rule::ProvinciaEstera, Finding::Avviso, s("7"), prov.isEmpty() ? s("(vuoto)") : prov,
                 s("Percipiente nato all'estero (codice fiscale %1): la provincia di nascita (punto 7) è \"EE\"")
@@ -320,22 +321,22 @@ struct Checker
     void family()
     {
         static const QList<Slot> kSlots = {
-            {"Coniuge", "SCUDCODFISCON", "SCUDMESICARCON", {"LCUDRELPARCON"}, {}, nullptr},
+            {"Coniuge", fld::SCUDCODFISCON.name, fld::SCUDMESICARCON.name, {fld::LCUDRELPARCON.name}, {}, nullptr},
             {"Primo figlio",
-             "SCUDCODFISPRIFIGL",
-             "SCUDMESICARPRIFIGL",
-             {"LCUDRELPARPRIFIGL", "LCUDRELPARPRIFIGLDIS"},
-             {"SCUDMESIDETRGFPRIFIGL", "SCUDMESIDETRM21PRIFIGL", "SCUDMINTREANNPRIFIGL"},
-             "SCUDDETRSPETTPRIFIGL"},
+             fld::SCUDCODFISPRIFIGL.name,
+             fld::SCUDMESICARPRIFIGL.name,
+             {fld::LCUDRELPARPRIFIGL.name, fld::LCUDRELPARPRIFIGLDIS.name},
+             {fld::SCUDMESIDETRGFPRIFIGL.name, fld::SCUDMESIDETRM21PRIFIGL.name, fld::SCUDMINTREANNPRIFIGL.name},
+             fld::SCUDDETRSPETTPRIFIGL.name},
             {"Altro figlio o familiare",
-             "SCUDCODFISFIGL",
-             "SCUDMESICARFIGL",
-             {"LCUDRELPARFIGL", "LCUDRELPARFIGLDIS", "LCUDRELPARFIGLALTRFAM", "LCUDRELPARNONASCEND"},
-             {"SCUDMESIDETRGFFIGL", "SCUDMESIDETRM21FIGL", "SCUDMINTREANNFIGL"},
-             "FCUDDETRSPETTFIGL"},
+             fld::SCUDCODFISFIGL.name,
+             fld::SCUDMESICARFIGL.name,
+             {fld::LCUDRELPARFIGL.name, fld::LCUDRELPARFIGLDIS.name, fld::LCUDRELPARFIGLALTRFAM.name, fld::LCUDRELPARNONASCEND.name},
+             {fld::SCUDMESIDETRGFFIGL.name, fld::SCUDMESIDETRM21FIGL.name, fld::SCUDMINTREANNFIGL.name},
+             fld::FCUDDETRSPETTFIGL.name},
         };
         for (const Row &f : in.family) {
-            const Row *cu = cuByKey.value(key(code(f, "SCUDCODFIS"), text(f, "SCUDMESE")));
+            const Row *cu = cuByKey.value(key(code(f, fld::SCUDCODFIS.name), text(f, fld::SCUDMESE.name)));
             if (!cu)
                 continue; // a section row without its CU is not the office's to read here
             for (const Slot &slot : kSlots)
@@ -346,12 +347,12 @@ struct Checker
     void selfEmployed()
     {
         for (const Row &a : in.autonomo) {
-            const Row *cu = cuByKey.value(key(code(a, "SCUDCODFIS"), text(a, "SCUDMESE")));
+            const Row *cu = cuByKey.value(key(code(a, fld::SCUDCODFIS.name), text(a, fld::SCUDMESE.name)));
             if (!cu)
                 continue;
-            const Currency gross = amount(a, "FDSE7AMMLORDO"), taxable = amount(a, "FDSE7IMPONIBILE");
-            const Currency withheld = amount(a, "FDSE7RITTITIMP") + amount(a, "FDSE7RITTITACC");
-            const QString reason = text(a, "SCAUCODICE");
+            const Currency gross = amount(a, fld::FDSE7AMMLORDO.name), taxable = amount(a, fld::FDSE7IMPONIBILE.name);
+            const Currency withheld = amount(a, fld::FDSE7RITTITIMP.name) + amount(a, fld::FDSE7RITTITACC.name);
+            const QString reason = text(a, fld::SCAUCODICE.name);
             const QString box = s("Autonomi (causale %1)").arg(reason.isEmpty() ? s("?") : reason);
             if (withheld > taxable)
                 add(*cu, Rule::RitenuteReddito, Finding::Avviso, box + s(": ritenute"), money(withheld),
@@ -371,11 +372,11 @@ struct Checker
     // other reasons a warning.
     void finalTax(const Row &cu, const Row &a, const QString &reason, const QString &box)
     {
-        const Currency withheld = amount(a, "FDSE7RITTITIMP");
+        const Currency withheld = amount(a, fld::FDSE7RITTITIMP.name);
         if (withheld <= Currency() || VelCuRules::ritenutaATitoloDImposta(reason))
             return;
-        if (!text(cu, "SCUDCODFISPERCEST").isEmpty() || !text(cu, "SCUDLOCRESEST").isEmpty()
-            || cu.value(QStringLiteral("ICUDCODSTAEST")).toInt() > 0)
+        if (!text(cu, fld::SCUDCODFISPERCEST.name).isEmpty() || !text(cu, fld::SCUDLOCRESEST.name).isEmpty()
+            || cu.value(fld::ICUDCODSTAEST.qs()).toInt() > 0)
             return;
         const bool onAccount = reason.compare(QLatin1String("A"), Qt::CaseInsensitive) == 0
                                || reason.compare(QLatin1String("M"), Qt::CaseInsensitive) == 0;
@@ -390,15 +391,15 @@ struct Checker
     {
         for (const Row &a : in.agent) {
             Row who;
-            who.insert(QStringLiteral("SCUDCODFIS"), a.value(QStringLiteral("SSOSCODFIS")));
-            who.insert(QStringLiteral("SCUDCOGNOME"), a.value(QStringLiteral("SSOSDENOM")));
-            const QString cf = code(a, "SSOSCODFIS");
+            who.insert(fld::SCUDCODFIS.qs(), a.value(fld::SSOSCODFIS.qs()));
+            who.insert(fld::SCUDCOGNOME.qs(), a.value(fld::SSOSDENOM.qs()));
+            const QString cf = code(a, fld::SSOSCODFIS.name);
             if (cf.isEmpty() || !VelCodFis::isValid(cf))
                 add(who, Rule::CodiceFiscale, Finding::Errore, s("Sostituto: codice fiscale"),
                     cf.isEmpty() ? s("(vuoto)") : cf,
                     cf.isEmpty() ? s("Codice fiscale del sostituto d'imposta mancante")
                                  : s("Codice fiscale del sostituto d'imposta non valido: %1").arg(VelCodFis::problem(cf)));
-            const QString rappr = code(a, "SSOSCFRAPPR");
+            const QString rappr = code(a, fld::SSOSCFRAPPR.name);
             if (!rappr.isEmpty() && !VelCodFis::isValidPersonal(rappr)) {
                 const QString why = VelCodFis::problem(rappr);
                 add(who, Rule::CodiceFiscale, Finding::Errore, s("Sostituto: codice fiscale del rappresentante"), rappr,
@@ -413,19 +414,19 @@ struct Checker
         QMap<QString, QList<const Row *>> byCode;
         QHash<QString, int> byKey;
         for (const Row &cu : in.cu) {
-            const QString cf = code(cu, "SCUDCODFIS");
+            const QString cf = code(cu, fld::SCUDCODFIS.name);
             if (cf.isEmpty())
                 continue;
             byCode[cf] << &cu;
-            if (++byKey[key(cf, text(cu, "SCUDMESE"))] == 2)
-                add(cu, Rule::CuDoppia, Finding::Errore, s("CU"), text(cu, "SCUDMESE"),
+            if (++byKey[key(cf, text(cu, fld::SCUDMESE.name))] == 2)
+                add(cu, Rule::CuDoppia, Finding::Errore, s("CU"), text(cu, fld::SCUDMESE.name),
                     s("Due certificazioni per lo stesso percipiente e mese"));
         }
         for (auto it = byCode.cbegin(); it != byCode.cend(); ++it) {
             QStringList months;
             for (const Row *cu : it.value())
-                if (!months.contains(text(*cu, "SCUDMESE")))
-                    months << text(*cu, "SCUDMESE");
+                if (!months.contains(text(*cu, fld::SCUDMESE.name)))
+                    months << text(*cu, fld::SCUDMESE.name);
             if (months.size() > 1) {
                 months.sort();
                 add(*it.value().first(), Rule::CuDoppia, Finding::Errore, s("CU"), months.join(QStringLiteral(", ")),
@@ -441,18 +442,18 @@ struct Checker
             return;
         QHash<QString, const Row *> cuByCode;
         for (const Row &cu : in.cu)
-            cuByCode.insert(code(cu, "SCUDCODFIS"), &cu);
+            cuByCode.insert(code(cu, fld::SCUDCODFIS.name), &cu);
         QSet<QString> withInps;
         for (const Row &r : in.inps)
-            withInps.insert(code(r, "SCUDCODFIS"));
+            withInps.insert(code(r, fld::SCUDCODFIS.name));
         // the employee's contributions withheld that section 2 certifies,
         // payee by payee: pension (box 20), TFS (23), credit fund (30),
         // ENPDEP (33), ENAM (36)
         QHash<QString, Currency> inpdapWithheld;
         for (const Row &r : in.inpdap) {
-            Currency &sum = inpdapWithheld[code(r, "SCUDCODFIS")];
-            for (const char *f : {"FCUDCONTRPCLAVTRAT", "FCUDCONTRTFSCLTRAT", "FCUDCONTRGESCRETCLAV",
-                                  "FCUD_DMA_CONENPDEPCLAVTR", "FCUD_DMA_CONTRENAMTRATLA"})
+            Currency &sum = inpdapWithheld[code(r, fld::SCUDCODFIS.name)];
+            for (const char *f : {fld::FCUDCONTRPCLAVTRAT.name, fld::FCUDCONTRTFSCLTRAT.name, fld::FCUDCONTRGESCRETCLAV.name,
+                                  fld::FCUD_DMA_CONENPDEPCLAVTR.name, fld::FCUD_DMA_CONTRENAMTRATLA.name})
                 sum += amount(r, f);
         }
         for (const TVelPaidPayee &p : *in.payroll) {
@@ -462,8 +463,8 @@ struct Checker
                 if (p.paid <= Currency())
                     continue;
                 Row who;
-                who.insert(QStringLiteral("SCUDCODFIS"), cf);
-                who.insert(QStringLiteral("SCUDCOGNOME"), p.name);
+                who.insert(fld::SCUDCODFIS.qs(), cf);
+                who.insert(fld::SCUDCOGNOME.qs(), p.name);
                 add(who, Rule::PagatoSenzaCu, Finding::Avviso, s("Retribuzioni: pagato"), money(p.paid),
                     cf.isEmpty() ? s("Percipiente pagato nell'anno senza codice fiscale e senza CU")
                                  : s("Percipiente pagato nell'anno senza CU"));
@@ -522,7 +523,7 @@ TVelCoherenceResult TVelCoherence::check(const TVelCoherenceInput &in)
 {
     Checker c{in, {}, {}};
     for (const Row &cu : in.cu)
-        c.cuByKey.insert(key(code(cu, "SCUDCODFIS"), text(cu, "SCUDMESE")), &cu);
+        c.cuByKey.insert(key(code(cu, fld::SCUDCODFIS.name), text(cu, fld::SCUDMESE.name)), &cu);
     c.repeated();
     for (const Row &cu : in.cu) {
         c.taxCode(cu);

@@ -10,6 +10,7 @@
 #include "rag/calc/ragUQuery.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorAnni.h"
+#include "velcu/VelFields.h"
 
 #include <QSet>
 
@@ -32,29 +33,29 @@ const QSet<QString> &columnsRead()
         QSet<QString> n;
         for (const char *c : {
                  // the CU
-                 "SCUDCODFIS", "SCUDCOGNOME", "SCUDNOME", "SCUDMESE", "SCUDPROVNAS", "ICUDPERIODOLAV",
-                 "DCUDDATINIRL", "DCUDDATFINRL", "LCUDINFORZA3112", "FCUDREDDDETR", "FCUDREDDPENS",
-                 "FCUDIMPLORDA", "FCUDALTREDDASS", "FCUDASSPERCON", "FCUDRITIRPEF", "FCUDREDDETTRDET",
-                 "FCUDTOTDETR", "FCUDDETRIMPNETTA", "FCUDDETRONERI", "FCUDDETRFAMNUM", "FCUDDETRDIPPENSREDD",
-                 "FCUDDETRCANLOC", "FCUDDETCREDRULTDETR", "FCUDDEDNOTAXFAM", "FCUDCMPCORIPPICHE",
-                 "SCUDCODFISPERCEST", "SCUDLOCRESEST", "ICUDCODSTAEST",
+                 fld::SCUDCODFIS.name, fld::SCUDCOGNOME.name, fld::SCUDNOME.name, fld::SCUDMESE.name, fld::SCUDPROVNAS.name, fld::iCudPeriodoLav.upper,
+                 fld::DCUDDATINIRL.name, fld::DCUDDATFINRL.name, fld::LCUDINFORZA3112.name, fld::fCudReddDetr.upper, fld::FCUDREDDPENS.name,
+                 fld::FCUDIMPLORDA.name, fld::FCUDALTREDDASS.name, fld::FCUDASSPERCON.name, fld::fCudRitIrpef.upper, fld::FCUDREDDETTRDET.name,
+                 fld::FCUDTOTDETR.name, fld::FCUDDETRIMPNETTA.name, fld::fCudDetrOneri.upper, fld::FCUDDETRFAMNUM.name, fld::FCUDDETRDIPPENSREDD.name,
+                 fld::FCUDDETRCANLOC.name, fld::FCUDDETCREDRULTDETR.name, fld::FCUDDEDNOTAXFAM.name, fld::FCUDCMPCORIPPICHE.name,
+                 fld::SCUDCODFISPERCEST.name, fld::SCUDLOCRESEST.name, fld::ICUDCODSTAEST.name,
                  // other employers' income
-                 "FCUDIMPONPTO1", "FCUDIMPONPTO2", "FCUDIMPONPTO3", "FCUDIMPONPTO4", "FCUDIMPONPTO5",
-                 "FCUDIMPONPTO13", "FCUDREDDCONGP1", "FCUDREDDCONGP2", "FCUDREDDCONGP3", "FCUDREDDCONGP4",
-                 "FCUDREDDCONGP5", "FCUDREDDCONGP13",
+                 fld::FCUDIMPONPTO1.name, fld::FCUDIMPONPTO2.name, fld::FCUDIMPONPTO3.name, fld::FCUDIMPONPTO4.name, fld::FCUDIMPONPTO5.name,
+                 fld::FCUDIMPONPTO13.name, fld::FCUDREDDCONGP1.name, fld::FCUDREDDCONGP2.name, fld::FCUDREDDCONGP3.name, fld::FCUDREDDCONGP4.name,
+                 fld::FCUDREDDCONGP5.name, fld::FCUDREDDCONGP13.name,
                  // dependants
-                 "SCUDCODFISCON", "SCUDMESICARCON", "LCUDRELPARCON", "SCUDCODFISPRIFIGL", "SCUDMESICARPRIFIGL",
-                 "LCUDRELPARPRIFIGL", "LCUDRELPARPRIFIGLDIS", "SCUDMESIDETRGFPRIFIGL", "SCUDMESIDETRM21PRIFIGL",
-                 "SCUDMINTREANNPRIFIGL", "SCUDDETRSPETTPRIFIGL", "SCUDCODFISFIGL", "SCUDMESICARFIGL",
-                 "LCUDRELPARFIGL", "LCUDRELPARFIGLDIS", "LCUDRELPARFIGLALTRFAM", "LCUDRELPARNONASCEND",
-                 "SCUDMESIDETRGFFIGL", "SCUDMESIDETRM21FIGL", "SCUDMINTREANNFIGL", "FCUDDETRSPETTFIGL",
+                 fld::SCUDCODFISCON.name, fld::SCUDMESICARCON.name, fld::LCUDRELPARCON.name, fld::SCUDCODFISPRIFIGL.name, fld::SCUDMESICARPRIFIGL.name,
+                 fld::LCUDRELPARPRIFIGL.name, fld::LCUDRELPARPRIFIGLDIS.name, fld::SCUDMESIDETRGFPRIFIGL.name, fld::SCUDMESIDETRM21PRIFIGL.name,
+                 fld::SCUDMINTREANNPRIFIGL.name, fld::SCUDDETRSPETTPRIFIGL.name, fld::SCUDCODFISFIGL.name, fld::SCUDMESICARFIGL.name,
+                 fld::LCUDRELPARFIGL.name, fld::LCUDRELPARFIGLDIS.name, fld::LCUDRELPARFIGLALTRFAM.name, fld::LCUDRELPARNONASCEND.name,
+                 fld::SCUDMESIDETRGFFIGL.name, fld::SCUDMESIDETRM21FIGL.name, fld::SCUDMINTREANNFIGL.name, fld::FCUDDETRSPETTFIGL.name,
                  // public pension: the employee's contributions withheld
-                 "FCUDCONTRPCLAVTRAT", "FCUDCONTRTFSCLTRAT", "FCUDCONTRGESCRETCLAV", "FCUD_DMA_CONENPDEPCLAVTR",
-                 "FCUD_DMA_CONTRENAMTRATLA",
+                 fld::FCUDCONTRPCLAVTRAT.name, fld::FCUDCONTRTFSCLTRAT.name, fld::FCUDCONTRGESCRETCLAV.name, fld::FCUD_DMA_CONENPDEPCLAVTR.name,
+                 fld::FCUD_DMA_CONTRENAMTRATLA.name,
                  // self-employed
-                 "FDSE7AMMLORDO", "FDSE7IMPONIBILE", "FDSE7RITTITIMP", "FDSE7RITTITACC", "SCAUCODICE",
+                 fld::FDSE7AMMLORDO.name, fld::FDSE7IMPONIBILE.name, fld::FDSE7RITTITIMP.name, fld::FDSE7RITTITACC.name, fld::SCAUCODICE.name,
                  // the agent
-                 "SSOSCODFIS", "SSOSDENOM", "SSOSCFRAPPR"})
+                 fld::SSOSCODFIS.name, fld::SSOSDENOM.name, fld::SSOSCFRAPPR.name})
             n.insert(QLatin1String(c));
         return n;
     }();
@@ -101,12 +102,12 @@ TVelCoherenceInput TVelCoherence::load(const std::function<QList<QVariantMap>(co
     };
     // the CUs and their sections as they were at one moment
     VelCuRepository::Snapshot snapshot(loaded ? nullptr : m_store.connection());
-    in.cu = rows("TCUD_DATICUD");
-    in.family = rows("TCUDC_CONFAMCARICO");
-    in.inps = rows("TCUDI_INPS");
-    in.inpdap = rows("TCUDN_INPDAP");
-    in.autonomo = rows("TASE_AUTSOMMEEROGATE");
-    in.agent = rows("TCUS_DATISOST");
+    in.cu = rows(rec::TCUD_DATICUD::id.name);
+    in.family = rows(rec::TCUDC_CONFAMCARICO::id.name);
+    in.inps = rows(rec::TCUDI_INPS::id.name);
+    in.inpdap = rows(rec::TCUDN_INPDAP::id.name);
+    in.autonomo = rows(rec::TASE_AUTSOMMEEROGATE::id.name);
+    in.agent = rows(rec::TCUS_DATISOST::id.name);
     snapshot.end();
     if (m_workgroup <= 0 || !m_queries)
         in.payrollWhy = s("configurazione dell'istituto non indicata");
@@ -163,7 +164,7 @@ TVelCoherenceReport TVelCoherence::supplyReport(TTorDBCds &store, int workgroup,
     const int keep = dip.recNo();
     for (int r : rows) {
         dip.setRecNo(r);
-        visited.insert(dip.fieldByName(QStringLiteral("SCUDCODFIS")).asString().trimmed().toUpper());
+        visited.insert(dip.fieldByName(fld::SCUDCODFIS.qs()).asString().trimmed().toUpper());
     }
     if (keep > 0)
         dip.setRecNo(keep);

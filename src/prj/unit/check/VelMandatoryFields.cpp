@@ -1,6 +1,7 @@
 #include "src/prj/unit/check/VelMandatoryFields.h"
 
 #include "platform/dataset/TClientDataSet.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -102,8 +103,8 @@ const QStringList &monthNames()
 QString representative(TClientDataSet &ds)
 {
     const bool denomination = !blank(ds, QStringLiteral("SSOSDENRAPPR"));
-    const bool surname = !blank(ds, QStringLiteral("SSOSCOGNRAPPR"));
-    const bool name = !blank(ds, QStringLiteral("SSOSNOMERAPPR"));
+    const bool surname = !blank(ds, fld::SSOSCOGNRAPPR.qs());
+    const bool name = !blank(ds, fld::SSOSNOMERAPPR.qs());
     if (denomination)
         return surname || name ? QStringLiteral(" - Dati in eccesso: Nome o cognome del rappresentante della "
                                                 "dichiarazione compilati in presenza della denominazione")
@@ -199,11 +200,11 @@ const QList<QPair<QString, QString>> &list()
 {
     static const QList<QPair<QString, QString>> fields = [] {
         const QList<QPair<const char *, const char *>> raw = {
-            {"SSOSDENOM", "Denominazione del sostituto"},
-            {"SSOSCODFIS", "Codice fiscale del sostituto"},
+            {fld::SSOSDENOM.name, "Denominazione del sostituto"},
+            {fld::SSOSCODFIS.name, "Codice fiscale del sostituto"},
             {"SCOACODICE", "Codice attività del sostituto"},
-            {"SSOSCFRAPPR", "Codice fiscale del rappresentante firmatario"},
-            {"SCARCODICE", "Codice carica del rappresentante firmatario"},
+            {fld::SSOSCFRAPPR.name, "Codice fiscale del rappresentante firmatario"},
+            {fld::SCARCODICE.name, "Codice carica del rappresentante firmatario"},
             {"STSACODICE", "Stato (tab. SA) in altri soggetti"},
             {"STSBCODICE", "Natura giuridica (tab. SB) in altri soggetti"},
             {"STSCCODICE", "Situazione (tab. SC) in altri soggetti"},
@@ -221,8 +222,8 @@ const QList<QPair<QString, QString>> &list()
             {"SSOSCAPRESRAPPR", "CAP di resisdenza del rappresentante firmatario"},
             {"ISOSSEZ", "Redazione della dichiarazione"},
             {"SSOSDICHIARANTE", "Firma del dichiarante nella redazione della dichiarazione"},
-            {"STFOCODICE", "Tipo fornitore"},
-            {"SFORCODFIS", "Codice fiscale del fornitore"},
+            {fld::STFOCODICE.name, "Tipo fornitore"},
+            {fld::SFORCODFIS.name, "Codice fiscale del fornitore"},
             {"SDIP7CODFIS", "Codice fiscale del dipendente"},
             {"SDIP7COGNOME", "Cognome del dipendente"},
             {"SDIP7NOME", "Nome del dipendente"},

@@ -31,6 +31,7 @@
 #include "tor/util/TorAnni.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -178,7 +179,7 @@ int importa(Command &c, LazySession &db)
         requireDeclaringCode(session);
     // The agent's data are imported with the first import of the year, as
     // the window proposes.
-    o.SOSTITUTO = p.isSet(QStringLiteral("sostituto")) || !session.store->HasRows(QStringLiteral("TCUS_DATISOST"));
+    o.SOSTITUTO = p.isSet(QStringLiteral("sostituto")) || !session.store->HasRows(rec::TCUS_DATISOST::id.qs());
     if (o.SOSTITUTO)
         o.CFAMM = session.sos->fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString();
 
@@ -287,7 +288,7 @@ int fornitura(Command &c, LazySession &db)
         int row = 0;
         for (dip.first(); !dip.eof(); dip.next()) {
             ++row;
-            const QString cf = upperCode(dip.fieldByName(QStringLiteral("SCUDCODFIS")).asString());
+            const QString cf = upperCode(dip.fieldByName(fld::SCUDCODFIS.qs()).asString());
             if (codes.contains(cf)) {
                 selected << row;
                 found.insert(cf);
@@ -335,22 +336,22 @@ int stato(Command &c, LazySession &db)
     Session &session = db.get();
     TTorDBCds &store = *session.store;
     TClientDataSet cud;
-    store.Load(cud, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+    store.Load(cud, rec::TCUD_DATICUD::id.qs(), TTorDBCds::AllMonths);
     int printed = 0;
     QSet<QString> keys;
     for (cud.first(); !cud.eof(); cud.next()) {
-        printed += cud.fieldByName(QStringLiteral("iCudStato")).asString() == QLatin1String("1");
-        keys.insert(upperCode(cud.fieldByName(QStringLiteral("SCUDCODFIS")).asString()) + QLatin1Char('|')
-                    + cud.fieldByName(QStringLiteral("SCUDMESE")).asString());
+        printed += cud.fieldByName(fld::iCudStato.qs()).asString() == QLatin1String("1");
+        keys.insert(upperCode(cud.fieldByName(fld::SCUDCODFIS.qs()).asString()) + QLatin1Char('|')
+                    + cud.fieldByName(fld::SCUDMESE.qs()).asString());
     }
     QSet<QString> withSections;
     for (const QString &structure : TdmVelFile::certificationStructures()) {
-        if (structure.compare(QLatin1String("TCUD_DATICUD"), Qt::CaseInsensitive) == 0)
+        if (structure.compare(rec::TCUD_DATICUD::id.l1(), Qt::CaseInsensitive) == 0)
             continue;
         TClientDataSet ds;
         store.Load(ds, structure, TTorDBCds::AllMonths);
-        const int fCf = ds.fieldIndex(QStringLiteral("SCUDCODFIS"));
-        const int fMese = ds.fieldIndex(QStringLiteral("SCUDMESE"));
+        const int fCf = ds.fieldIndex(fld::SCUDCODFIS.qs());
+        const int fMese = ds.fieldIndex(fld::SCUDMESE.qs());
         if (fCf < 0 || fMese < 0)
             continue;
         for (int row = 0; row < ds.recordCount(); ++row) {
@@ -366,9 +367,9 @@ int stato(Command &c, LazySession &db)
         return !ds.isEmpty();
     };
     TClientDataSet sost, forn, ct;
-    firstRow("TCUS_DATISOST", sost);
-    firstRow("TCFO_FORNITORE", forn);
-    const bool quadroCt = firstRow("TCUCT_DATICT", ct);
+    firstRow(rec::TCUS_DATISOST::id.name, sost);
+    firstRow(rec::TCFO_FORNITORE::id.name, forn);
+    const bool quadroCt = firstRow(rec::TCUCT_DATICT::id.name, ct);
     const VelProduttore::Setting producer = VelProduttore::current(VelTaxCode::settingsFile());
     c.out << s("Anno finanziario: %1\n").arg(session.year);
     c.out << s("Database: %1\n").arg(session.connessione->xqoMain.config().describe());

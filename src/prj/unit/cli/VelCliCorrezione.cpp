@@ -4,6 +4,7 @@
 // --prenotati, --misto).
 #include "src/prj/unit/cli/VelCliCommon.h"
 #include "src/prj/unit/telematic/VelCorrections.h"
+#include "velcu/VelFields.h"
 
 namespace VelCli::detail {
 
@@ -15,7 +16,7 @@ using VelCorrections::Kind;
 int listCorrections(Command &c, Session &session)
 {
     TClientDataSet cu;
-    session.store->Load(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+    session.store->Load(cu, rec::TCUD_DATICUD::id.qs(), TTorDBCds::AllMonths);
     cu.setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE"));
     const QList<int> rows = VelCorrections::flaggedRows(cu);
     if (rows.isEmpty()) {

@@ -18,6 +18,7 @@
 #include "src/prj/unit/check/VelSupplyRules.h"
 #include "src/prj/unit/model/VelCodeTables.h"
 #include "src/prj/unit/model/VelRecordModel.h"
+#include "velcu/VelFields.h"
 
 #include <QDate>
 
@@ -25,8 +26,8 @@ namespace VelCli::detail {
 
 namespace {
 
-const QString kAgent = QStringLiteral("TCUS_DATISOST");
-const QString kSupplier = QStringLiteral("TCFO_FORNITORE");
+const QString kAgent = rec::TCUS_DATISOST::id.qs();
+const QString kSupplier = rec::TCFO_FORNITORE::id.qs();
 
 // The fields an editor shows, in the model's order.
 QList<const VelFieldDesc *> shownFields(const QString &structure)
@@ -129,9 +130,9 @@ void store(TClientDataSet &ds, const VelFieldDesc &f, const QString &value)
 
 bool isTaxCodeField(const QString &name)
 {
-    static const QStringList kFields = {QStringLiteral("SSOSCODFIS"),    QStringLiteral("SSOSCODFISSOSSUB"),
-                                        QStringLiteral("SSOSCFRAPPR"),   QStringLiteral("SSOSCFSOCENTE"),
-                                        QStringLiteral("SSOSCODFISINTERM"), QStringLiteral("SFORCODFIS")};
+    static const QStringList kFields = {fld::SSOSCODFIS.qs(),    fld::SSOSCODFISSOSSUB.qs(),
+                                        fld::SSOSCFRAPPR.qs(),   fld::SSOSCFSOCENTE.qs(),
+                                        fld::SSOSCODFISINTERM.qs(), fld::SFORCODFIS.qs()};
     return kFields.contains(name.toUpper());
 }
 
@@ -163,15 +164,15 @@ QStringList agentMissing(TClientDataSet &sost)
     if (sost.isEmpty())
         return {s("nessun dato")};
     QStringList missing;
-    if (!TVelSupplyCheck::validTaxCode(agentValue(sost, "SSOSCODFIS").toUpper()))
+    if (!TVelSupplyCheck::validTaxCode(agentValue(sost, fld::SSOSCODFIS.name).toUpper()))
         missing << s("codice fiscale");
     const std::pair<const char *, const char *> required[] = {
-        {"SSOSDENOM", "denominazione"},
-        {"SSOSCFRAPPR", "codice fiscale del rappresentante"},
-        {"SCARCODICE", "codice carica del rappresentante"},
-        {"SSOSCOGNRAPPR", "cognome del rappresentante"},
-        {"SSOSNOMERAPPR", "nome del rappresentante"},
-        {"SSOSFIRMACOM", "firma della comunicazione"},
+        {fld::SSOSDENOM.name, "denominazione"},
+        {fld::SSOSCFRAPPR.name, "codice fiscale del rappresentante"},
+        {fld::SCARCODICE.name, "codice carica del rappresentante"},
+        {fld::SSOSCOGNRAPPR.name, "cognome del rappresentante"},
+        {fld::SSOSNOMERAPPR.name, "nome del rappresentante"},
+        {fld::SSOSFIRMACOM.name, "firma della comunicazione"},
     };
     for (const auto &[field, what] : required)
         if (agentValue(sost, field).isEmpty())
@@ -184,9 +185,9 @@ QStringList supplierMissing(TClientDataSet &forn)
     if (forn.isEmpty())
         return {s("nessun dato")};
     QStringList missing;
-    if (!TVelSupplyCheck::validTaxCode(agentValue(forn, "SFORCODFIS").toUpper()))
+    if (!TVelSupplyCheck::validTaxCode(agentValue(forn, fld::SFORCODFIS.name).toUpper()))
         missing << s("codice fiscale");
-    if (agentValue(forn, "STFOCODICE").isEmpty())
+    if (agentValue(forn, fld::STFOCODICE.name).isEmpty())
         missing << s("tipo fornitore");
     return missing;
 }
@@ -265,7 +266,7 @@ int sostituto(Command &c, LazySession &db)
         if (ds == &forn) {
             // The supplier's editor: the code is required, the mandatory
             // fields are checked and the office decides.
-            if (inserting && agentValue(forn, "SFORCODFIS").isEmpty()) {
+            if (inserting && agentValue(forn, fld::SFORCODFIS.name).isEmpty()) {
                 forn.cancel();
                 c.err << s("Codice fiscale obbligatorio\n");
                 status = Errors;

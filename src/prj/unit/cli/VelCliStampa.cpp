@@ -4,6 +4,7 @@
 #include "src/prj/unit/cli/VelCliCommon.h"
 #include "src/prj/unit/cli/VelCliPdfSplit.h"
 #include "src/prj/unit/print/VelPerPayeePrint.h"
+#include "velcu/VelFields.h"
 
 namespace VelCli::detail {
 
@@ -50,7 +51,7 @@ bool selectRows(Command &c, TVelCuPrint &run, const QStringList &codes, QList<TB
     QSet<QString> found;
     for (const TBookmark b : run.allRows()) {
         run.cdsMultiSelect.gotoBookmark(b);
-        const QString cf = upperCode(run.cdsMultiSelect.fieldByName(QStringLiteral("SCUDCODFIS")).asString());
+        const QString cf = upperCode(run.cdsMultiSelect.fieldByName(fld::SCUDCODFIS.qs()).asString());
         if (!codes.isEmpty() && !codes.contains(cf))
             continue;
         rows << b;
@@ -141,7 +142,7 @@ int printPerPayee(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, co
     run.cdsPdfSost.first();
     VelCliPdfSplit::Info info;
     if (!run.cdsPdfSost.isEmpty())
-        info.author = run.cdsPdfSost.fieldByName(QStringLiteral("SSOSDENOM")).asString().trimmed();
+        info.author = run.cdsPdfSost.fieldByName(fld::SSOSDENOM.qs()).asString().trimmed();
     TVelRunOutcome outcome;
     QList<VelCliPdfSplit::Part> parts;
     QList<TBookmark> partRows;

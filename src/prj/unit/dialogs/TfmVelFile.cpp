@@ -8,6 +8,7 @@
 #include "src/prj/unit/telematic/VelCorrections.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/query/torCQueryText.h"
+#include "velcu/VelFields.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -224,11 +225,11 @@ void TfmVelFile::formCreate()
     m_opened = true;
     m_model = new TDataSetModel(&m_dm->dip(), this);
     // widths set on the view: a width hint of the model would give the header no height
-    m_model->setColumns({{QStringLiteral("SCUDCODFIS"), QStringLiteral("Codice fiscale")},
-                         {QStringLiteral("SCUDCOGNOME"), QStringLiteral("Cognome")},
-                         {QStringLiteral("SCUDNOME"), QStringLiteral("Nome")},
-                         {QStringLiteral("DCUDDATANAS"), QStringLiteral("Data di nascita")},
-                         {QStringLiteral("LCUDSOSTITUZIONE"), QStringLiteral("Correzione")}});
+    m_model->setColumns({{fld::SCUDCODFIS.qs(), QStringLiteral("Codice fiscale")},
+                         {fld::SCUDCOGNOME.qs(), QStringLiteral("Cognome")},
+                         {fld::SCUDNOME.qs(), QStringLiteral("Nome")},
+                         {fld::DCUDDATANAS.qs(), QStringLiteral("Data di nascita")},
+                         {fld::LCUDSOSTITUZIONE.qs(), QStringLiteral("Correzione")}});
     m_grid = new TVelReservedGrid(m_model, 4, this);
     dbgDip->setModel(m_grid);
     const int widths[] = {160, 180, 140, 100, 110};
@@ -281,9 +282,9 @@ bool TfmVelFile::findCu(const QString &text, bool next)
     const QString t = text.trimmed();
     if (!m_grid || !dip.active() || t.isEmpty())
         return false;
-    const int fCognome = dip.fieldIndex(QStringLiteral("SCUDCOGNOME"));
-    const int fNome = dip.fieldIndex(QStringLiteral("SCUDNOME"));
-    const int fCodFis = dip.fieldIndex(QStringLiteral("SCUDCODFIS"));
+    const int fCognome = dip.fieldIndex(fld::SCUDCOGNOME.qs());
+    const int fNome = dip.fieldIndex(fld::SCUDNOME.qs());
+    const int fCodFis = dip.fieldIndex(fld::SCUDCODFIS.qs());
     const int n = m_grid->rowCount();
     const QModelIndex current = dbgDip->currentIndex();
     const int start = next && current.isValid() ? current.row() + 1 : 0;

@@ -11,6 +11,7 @@
 #include "src/prj/unit/print/VelPerPayeePrint.h"
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -167,14 +168,14 @@ void TfmVelPDF::formCreate()
     m_run->open();
 
     m_model = new TDataSetModel(&m_run->cdsMultiSelect, this);
-    m_model->setColumns({{QStringLiteral("SCUDCOGNOME"), QStringLiteral("Cognome")},
-                         {QStringLiteral("SCUDNOME"), QStringLiteral("Nome")},
-                         {QStringLiteral("SCUDCODFIS"), QStringLiteral("Codice fiscale")},
-                         {QStringLiteral("SCUDMESE"), QStringLiteral("Mese")},
-                         {QStringLiteral("LCUDCONGUAGLIO"), QStringLiteral("Conguaglio")},
-                         {QStringLiteral("LCUDCOMPRENSIVO"), QStringLiteral("Comprensivo")}});
+    m_model->setColumns({{fld::SCUDCOGNOME.qs(), QStringLiteral("Cognome")},
+                         {fld::SCUDNOME.qs(), QStringLiteral("Nome")},
+                         {fld::SCUDCODFIS.qs(), QStringLiteral("Codice fiscale")},
+                         {fld::SCUDMESE.qs(), QStringLiteral("Mese")},
+                         {fld::LCUDCONGUAGLIO.qs(), QStringLiteral("Conguaglio")},
+                         {fld::LCUDCOMPRENSIVO.qs(), QStringLiteral("Comprensivo")}});
     m_model->setRowColor([](TClientDataSet &ds) {
-        const TField f = ds.findField(QStringLiteral("iCudStato"));
+        const TField f = ds.findField(fld::iCudStato.qs());
         return f && f.asString().toInt() > 0 ? QColor(Qt::red) : QColor();
     });
     auto *flags = new TVelFlagColumns({4, 5}, this);
@@ -212,12 +213,12 @@ void TfmVelPDF::sortByColumn(int column)
         return;
     const QString field = m_model->columns().at(column).fieldName;
     QString index = QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE");
-    if (field == QLatin1String("SCUDNOME"))
+    if (field == fld::SCUDNOME.l1())
         index = QStringLiteral("SCUDNOME;SCUDCOGNOME;SCUDMESE");
-    else if (field == QLatin1String("SCUDMESE"))
+    else if (field == fld::SCUDMESE.l1())
         index = QStringLiteral("SCUDMESE;SCUDCOGNOME;SCUDNOME");
-    else if (field == QLatin1String("SCUDCODFIS"))
-        index = QStringLiteral("SCUDCODFIS");
+    else if (field == fld::SCUDCODFIS.l1())
+        index = fld::SCUDCODFIS.qs();
     m_run->cdsMultiSelect.setIndexFieldNames(index);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -68,16 +69,16 @@ void TfmVelStampaFirme::formCreate()
 void TfmVelStampaFirme::formShow()
 {
     cdsDipendenti.setFiltered(false);
-    m_store->Load(cdsDipendenti, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+    m_store->Load(cdsDipendenti, rec::TCUD_DATICUD::id.qs(), TTorDBCds::AllMonths);
     cdsDipendenti.setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME"));
     cdsDipendenti.first();
     if (!m_model) {
         m_model = new TDataSetModel(&cdsDipendenti, this);
-        m_model->setColumns({{QStringLiteral("SCUDCOGNOME"), QStringLiteral("Cognome")},
-                             {QStringLiteral("SCUDNOME"), QStringLiteral("Nome")},
-                             {QStringLiteral("SCUDCODFIS"), QStringLiteral("Codice fiscale")}});
+        m_model->setColumns({{fld::SCUDCOGNOME.qs(), QStringLiteral("Cognome")},
+                             {fld::SCUDNOME.qs(), QStringLiteral("Nome")},
+                             {fld::SCUDCODFIS.qs(), QStringLiteral("Codice fiscale")}});
         m_model->setRowColor([](TClientDataSet &ds) {
-            const TField f = ds.findField(QStringLiteral("iCudStato"));
+            const TField f = ds.findField(fld::iCudStato.qs());
             return f && f.asString().toInt() > 0 ? QColor(Qt::red) : QColor();
         });
         dbDipendenti->setModel(m_model);
@@ -103,7 +104,7 @@ QStringList TfmVelStampaFirme::codes() const
         for (int r = 0; r < cdsDipendenti.recordCount(); ++r)
             rows << r;
     }
-    const int field = cdsDipendenti.fieldIndex(QStringLiteral("SCUDCODFIS"));
+    const int field = cdsDipendenti.fieldIndex(fld::SCUDCODFIS.qs());
     QStringList out;
     for (int r : rows)
         out << cdsDipendenti.valueAt(r, field).toString();

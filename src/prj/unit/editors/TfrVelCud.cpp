@@ -19,6 +19,7 @@
 #include "tor/frames/TDataSource.h"
 #include "tor/frames/TorDbControls.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,9 +42,9 @@
 
 namespace {
 
-const QString kStato = QStringLiteral("iCudStato");
-const QString kCodFis = QStringLiteral("SCUDCODFIS");
-const QString kMese = QStringLiteral("SCUDMESE");
+const QString kStato = fld::iCudStato.qs();
+const QString kCodFis = fld::SCUDCODFIS.qs();
+const QString kMese = fld::SCUDMESE.qs();
 const QString kDefaultOrder = QStringLiteral("SCUDCOGNOME;SCUDNOME;SCUDMESE");
 
 // Flag columns of the grid: a centred "X" when the flag is set, nothing otherwise.
@@ -237,8 +238,8 @@ bool TfrVelCud::findCu(const QString &text, bool next)
     if (!cdsMain->active() || cdsMain->isEmpty() || text.trimmed().isEmpty())
         return false;
     const QString t = text.trimmed();
-    const int fCognome = cdsMain->fieldIndex(QStringLiteral("SCUDCOGNOME"));
-    const int fNome = cdsMain->fieldIndex(QStringLiteral("SCUDNOME"));
+    const int fCognome = cdsMain->fieldIndex(fld::SCUDCOGNOME.qs());
+    const int fNome = cdsMain->fieldIndex(fld::SCUDNOME.qs());
     const int fCodFis = cdsMain->fieldIndex(kCodFis);
     const int n = cdsMain->recordCount();
     const int start = next ? cdsMain->recNo() : 0;   // the row after the current one
@@ -314,10 +315,10 @@ void TfrVelCud::buildDetail()
         head->addWidget(lb);
         head->addWidget(e);
     };
-    addText("SCUDCOGNOME", "Cognome", 200);
-    addText("SCUDNOME", "Nome", 160);
-    addText("SCUDMESE", "Mese", 40);
-    if (const VelFieldDesc *altro = s.field(QStringLiteral("SCUDALTROSOSCODFIS"))) {
+    addText(fld::SCUDCOGNOME.name, "Cognome", 200);
+    addText(fld::SCUDNOME.name, "Nome", 160);
+    addText(fld::SCUDMESE.name, "Mese", 40);
+    if (const VelFieldDesc *altro = s.field(fld::SCUDALTROSOSCODFIS.qs())) {
         auto *lb = new QLabel(altro->caption(), tsDettaglio);
         auto *lk = new TTorDbLookup(dsMain, altro->name, tsDettaglio);
         lk->setFixedWidth(190);
@@ -360,23 +361,23 @@ void TfrVelCud::buildDetail()
         } else {
             TfrVelSection *f = nullptr;
             const QString st = tab.structure.toUpper();
-            if (st == QLatin1String("TCUDI_INPS") && tab.page == QLatin1String("INPS"))
+            if (st == rec::TCUDI_INPS::id.l1() && tab.page == QLatin1String("INPS"))
                 f = frVelInps = new TfrVelInps(pcCud);
-            else if (st == QLatin1String("TCUDI_INPS"))
+            else if (st == rec::TCUDI_INPS::id.l1())
                 f = frVelInpsSez3 = new TfrVelInpsSez3(pcCud);
-            else if (st == QLatin1String("TCUDN_INPDAP"))
+            else if (st == rec::TCUDN_INPDAP::id.l1())
                 f = frVelInpdap = new TfrVelInpdap(pcCud);
-            else if (st == QLatin1String("TCUDCA_COOPART"))
+            else if (st == rec::TCUDCA_COOPART::id.l1())
                 f = frVelCoopArt = new TfrVelCoopArt(pcCud);
-            else if (st == QLatin1String("TCUDAE_ALTRIENTI"))
+            else if (st == rec::TCUDAE_ALTRIENTI::id.l1())
                 f = frVelAltrienti = new TfrVelAltrienti(pcCud);
-            else if (st == QLatin1String("TCUIN_INAIL"))
+            else if (st == rec::TCUIN_INAIL::id.l1())
                 f = frVelInail = new TfrVelInail(pcCud);
-            else if (st == QLatin1String("TCUDT_TFR"))
+            else if (st == rec::TCUDT_TFR::id.l1())
                 f = frVelTFR = new TfrVelTFR(pcCud);
-            else if (st == QLatin1String("TASE_AUTSOMMEEROGATE"))
+            else if (st == rec::TASE_AUTSOMMEEROGATE::id.l1())
                 f = frVelAutonomo = new TfrVelAutonomo(pcCud);
-            else if (st == QLatin1String("TCUDC_CONFAMCARICO"))
+            else if (st == rec::TCUDC_CONFAMCARICO::id.l1())
                 f = frVelConFamCar = new TfrVelConFamCar(pcCud);
             if (!f)
                 continue;
@@ -412,7 +413,7 @@ void TfrVelCud::open()
     // Surname and name share what the other columns leave: no sideways scroll.
     const QList<TModelColumn> cols = grModel->columns();
     for (int i = 0; i < cols.size(); ++i)
-        if (cols.at(i).fieldName == QLatin1String("SCUDCOGNOME") || cols.at(i).fieldName == QLatin1String("SCUDNOME"))
+        if (cols.at(i).fieldName == fld::SCUDCOGNOME.l1() || cols.at(i).fieldName == fld::SCUDNOME.l1())
             header->setSectionResizeMode(i, QHeaderView::Stretch);
     afterOpen();
     try {
@@ -434,7 +435,7 @@ void TfrVelCud::syncSignature()
     // Without an agent there is nothing to align the CUs with.
     if (!cdsSost->active() || cdsSost->isEmpty() || cdsMain->isEmpty())
         return;
-    const QString firma = cdsSost->fieldByName(QStringLiteral("SSOSFIRMACOM")).asString();
+    const QString firma = cdsSost->fieldByName(fld::SSOSFIRMACOM.qs()).asString();
     const TDataSetEvents saved = cdsMain->detachEvents();
     WaitShown wait(m_store && m_store->showWait());
     cdsMain->disableControls();
@@ -442,7 +443,7 @@ void TfrVelCud::syncSignature()
     // writes it: the CUs of one month at a time.
     QStringList months;
     try {
-        const TField sign = cdsMain->fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
+        const TField sign = cdsMain->fieldByName(fld::SCUDDATIANAFIRMA.qs());
         for (cdsMain->first(); !cdsMain->eof(); cdsMain->next()) {
             if (sign.asString() == firma)
                 continue;
@@ -456,7 +457,7 @@ void TfrVelCud::syncSignature()
         TTorVersionedWrites over(*m_store, m_versions);
         if (!months.isEmpty())
             velSaveCuByMonth(*m_store, structureName(), [&firma](TClientDataSet &one) {
-                const TField oneSign = one.fieldByName(QStringLiteral("SCUDDATIANAFIRMA"));
+                const TField oneSign = one.fieldByName(fld::SCUDDATIANAFIRMA.qs());
                 if (oneSign.asString() == firma)
                     return false;
                 one.edit();
@@ -490,7 +491,7 @@ void TfrVelCud::rowChangedHook()
     if (m_opening || !cdsMain->active())
         return;
     const bool any = !cdsMain->isEmpty() || cdsMain->state() == TDataSetState::Insert;
-    m_afiId = any ? cdsMain->fieldByName(QStringLiteral("iAfiID")).asInteger() : 0;
+    m_afiId = any ? cdsMain->fieldByName(fld::iAfiID.qs()).asInteger() : 0;
     m_codFis = any ? cdsMain->fieldByName(kCodFis).asString() : QString();
     m_mese = any ? cdsMain->fieldByName(kMese).asString() : QString();
     if (cdsMain->state() == TDataSetState::Browse)
@@ -607,8 +608,8 @@ void TfrVelCud::newRecord(TClientDataSet &ds)
             ds.fieldByName(f.name).setAsString(QStringLiteral("0"));
     }
     ds.fieldByName(kMese).setAsString(dlg->month());
-    ds.fieldByName(QStringLiteral("LCUDCONGUAGLIO")).setAsString(m_conguaglio);
-    ds.fieldByName(QStringLiteral("LCUDCOMPRENSIVO")).setAsString(QStringLiteral("X"));
+    ds.fieldByName(fld::LCUDCONGUAGLIO.qs()).setAsString(m_conguaglio);
+    ds.fieldByName(fld::LCUDCOMPRENSIVO.qs()).setAsString(QStringLiteral("X"));
 }
 
 void TfrVelCud::validatePost(TClientDataSet &ds)
@@ -640,7 +641,7 @@ void TfrVelCud::refuseBrokenRules(TClientDataSet &ds)
         if (const QString why = VelSupplyRules::checkColumn(f.name, ds.field(i).asString()); !why.isEmpty())
             wrong << QStringLiteral(" - %1: %2").arg(f.caption().simplified(), why);
     }
-    const TField birthField = ds.findField(QStringLiteral("DCUDDATANAS"));
+    const TField birthField = ds.findField(fld::DCUDDATANAS.qs());
     const QDate birth = birthField && !birthField.isNull() ? birthField.asDate() : QDate();
     if (const QString why = VelSupplyRules::birthDate(birth, QDate::currentDate()); !why.isEmpty())
         wrong << QStringLiteral(" - Data di nascita: ") + why;
@@ -652,10 +653,10 @@ void TfrVelCud::refuseBrokenRules(TClientDataSet &ds)
     }
     const QString code = ds.fieldByName(kCodFis).asString();
     QStringList doubtful;
-    if (const QString why = VelSupplyRules::taxCodeAgainstBirth(code, birth, ds.fieldByName(QStringLiteral("SCUDSEX")).asString());
+    if (const QString why = VelSupplyRules::taxCodeAgainstBirth(code, birth, ds.fieldByName(fld::SCUDSEX.qs()).asString());
         !why.isEmpty())
         doubtful << QStringLiteral(" - ") + why;
-    if (const QString why = VelSupplyRules::birthProvinceAgainstCode(ds.fieldByName(QStringLiteral("SCUDPROVNAS")).asString(), code);
+    if (const QString why = VelSupplyRules::birthProvinceAgainstCode(ds.fieldByName(fld::SCUDPROVNAS.qs()).asString(), code);
         !why.isEmpty())
         doubtful << QStringLiteral(" - ") + why;
     if (!doubtful.isEmpty()
@@ -693,12 +694,12 @@ void TfrVelCud::gridTitleClicked(int column)
 {
     const QString field = grModel->columns().value(column).fieldName.toUpper();
     QString order = kDefaultOrder;
-    if (field == QLatin1String("SCUDNOME"))
+    if (field == fld::SCUDNOME.l1())
         order = QStringLiteral("SCUDNOME;SCUDCOGNOME;SCUDMESE");
-    else if (field == QLatin1String("SCUDMESE"))
+    else if (field == fld::SCUDMESE.l1())
         order = QStringLiteral("SCUDMESE;SCUDCOGNOME;SCUDNOME");
-    else if (field == QLatin1String("SCUDCODFIS"))
-        order = QStringLiteral("SCUDCODFIS");
+    else if (field == fld::SCUDCODFIS.l1())
+        order = fld::SCUDCODFIS.qs();
     cdsMain->setIndexFieldNames(order);
     grMain->horizontalHeader()->setSortIndicator(sortColumn(), Qt::AscendingOrder);
     m_typed.clear();
@@ -733,7 +734,7 @@ void TfrVelCud::addAnnotation()
     cdsMain->edit();
     if (!cdsMain->modified())
         return;
-    const TField f = cdsMain->fieldByName(QStringLiteral("SCUDANNOTAZIONI"));
+    const TField f = cdsMain->fieldByName(fld::SCUDANNOTAZIONI.qs());
     const QString old = f.asString();
     const QString added = QStringLiteral("(") + code.toString() + QStringLiteral(") ") + annotation;
     // A first note does not start with an empty line.

@@ -7,6 +7,7 @@
 #include "src/prj/unit/editors/TfrVelSections.h"
 #include "tor/frames/TfrTorBase.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QList>
 
@@ -22,8 +23,8 @@ public:
     explicit TfrVelCud(QWidget *parent = nullptr);
     ~TfrVelCud() override;
 
-    static QString structureName() { return QStringLiteral("TCUD_DATICUD"); }
-    static QString agentStructure() { return QStringLiteral("TCUS_DATISOST"); }
+    static QString structureName() { return rec::TCUD_DATICUD::id.qs(); }
+    static QString agentStructure() { return rec::TCUS_DATISOST::id.qs(); }
 
     TClientDataSet *cdsSost = nullptr;    // the withholding agent
     QTabWidget *pcCud = nullptr;          // the CU's pages

@@ -7,11 +7,12 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "velcu/VelFields.h"
 
 namespace {
 
-const QString kCodFis = QStringLiteral("SCUDCODFIS");
-const QString kMese = QStringLiteral("SCUDMESE");
+const QString kCodFis = fld::SCUDCODFIS.qs();
+const QString kMese = fld::SCUDMESE.qs();
 
 } // namespace
 

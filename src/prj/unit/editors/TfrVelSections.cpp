@@ -11,6 +11,7 @@
 #include "tor/frames/TDataSource.h"
 #include "tor/frames/TorDbControls.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QGridLayout>
 #include <QSignalBlocker>
@@ -195,9 +196,9 @@ void TfrVelSection::newRecord(TClientDataSet &ds)
 {
     if (!m_host || m_host->currentAfiId() <= 0)
         throw EOvWarning(QStringLiteral("Nessun modello CU corrente"));
-    ds.fieldByName(QStringLiteral("iAfiID")).setAsInteger(m_host->currentAfiId());
-    ds.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(m_host->currentCodFis());
-    ds.fieldByName(QStringLiteral("SCUDMESE")).setAsString(m_host->currentMese());
+    ds.fieldByName(fld::iAfiID.qs()).setAsInteger(m_host->currentAfiId());
+    ds.fieldByName(fld::SCUDCODFIS.qs()).setAsString(m_host->currentCodFis());
+    ds.fieldByName(fld::SCUDMESE.qs()).setAsString(m_host->currentMese());
     const VelStructureDesc &s = VelRecordModel::instance().structure(m_structure);
     for (const VelFieldDesc &f : s.fields) {
         if (f.isFlag() && !f.page.isEmpty())
@@ -215,7 +216,7 @@ void TfrVelSection::saveData()
 // ---- the nine frames -----------------------------------------------------
 
 TfrVelInps::TfrVelInps(QWidget *parent)
-    : TfrVelSection(QStringLiteral("TCUDI_INPS"), {QStringLiteral("INPS")}, question("INPS"), parent)
+    : TfrVelSection(rec::TCUDI_INPS::id.qs(), {QStringLiteral("INPS")}, question("INPS"), parent)
 {
     setObjectName(QStringLiteral("frVelInps"));
 }
@@ -246,7 +247,7 @@ TfrVelInpsSez3::TfrVelInpsSez3(QWidget *parent)
 }
 
 TfrVelInpdap::TfrVelInpdap(QWidget *parent)
-    : TfrVelSection(QStringLiteral("TCUDN_INPDAP"), {QStringLiteral("INPDAP")}, question("INPDAP"), parent)
+    : TfrVelSection(rec::TCUDN_INPDAP::id.qs(), {QStringLiteral("INPDAP")}, question("INPDAP"), parent)
 {
     setObjectName(QStringLiteral("frVelInpdap"));
 }
@@ -263,33 +264,33 @@ void TfrVelInpdap::afterLoad()
 }
 
 TfrVelInail::TfrVelInail(QWidget *parent)
-    : TfrVelSection(QStringLiteral("TCUIN_INAIL"), {QStringLiteral("INAIL")}, question("INAIL"), parent)
+    : TfrVelSection(rec::TCUIN_INAIL::id.qs(), {QStringLiteral("INAIL")}, question("INAIL"), parent)
 {
     setObjectName(QStringLiteral("frVelInail"));
 }
 
 TfrVelAltrienti::TfrVelAltrienti(QWidget *parent)
-    : TfrVelSection(QStringLiteral("TCUDAE_ALTRIENTI"), {QStringLiteral("ALTRI ENTI")}, question("ALTRI ENTI"), parent)
+    : TfrVelSection(rec::TCUDAE_ALTRIENTI::id.qs(), {QStringLiteral("ALTRI ENTI")}, question("ALTRI ENTI"), parent)
 {
     setObjectName(QStringLiteral("frVelAltrienti"));
 }
 
 TfrVelCoopArt::TfrVelCoopArt(QWidget *parent)
-    : TfrVelSection(QStringLiteral("TCUDCA_COOPART"), {QStringLiteral("CoopArt")}, question("CoopArt"), parent)
+    : TfrVelSection(rec::TCUDCA_COOPART::id.qs(), {QStringLiteral("CoopArt")}, question("CoopArt"), parent)
 {
     setObjectName(QStringLiteral("frVelCoopArt"));
 }
 
 TfrVelConFamCar::TfrVelConFamCar(QWidget *parent)
-    : TfrVelSection(QStringLiteral("TCUDC_CONFAMCARICO"), {QStringLiteral("Familiari a carico")},
+    : TfrVelSection(rec::TCUDC_CONFAMCARICO::id.qs(), {QStringLiteral("Familiari a carico")},
                     question("congiuge e familiari a carico"), parent)
 {
     setObjectName(QStringLiteral("frVelConFamCar"));
     // The grid names whose data each column holds.
-    setGridColumns({{QStringLiteral("SCUDCODFISCON"), QStringLiteral("Coniuge\nCodice fiscale"), 0},
-                    {QStringLiteral("SCUDMESICARCON"), QStringLiteral("Coniuge\nMesi a carico"), 0},
-                    {QStringLiteral("SCUDCODFISPRIFIGL"), QStringLiteral("Primo figlio\nCodice fiscale"), 0},
-                    {QStringLiteral("SCUDCODFISFIGL"), QStringLiteral("Altri figli / familiari\nCodice fiscale"), 0}});
+    setGridColumns({{fld::SCUDCODFISCON.qs(), QStringLiteral("Coniuge\nCodice fiscale"), 0},
+                    {fld::SCUDMESICARCON.qs(), QStringLiteral("Coniuge\nMesi a carico"), 0},
+                    {fld::SCUDCODFISPRIFIGL.qs(), QStringLiteral("Primo figlio\nCodice fiscale"), 0},
+                    {fld::SCUDCODFISFIGL.qs(), QStringLiteral("Altri figli / familiari\nCodice fiscale"), 0}});
     buildFamilyPage();
     for (const QString &name : monthFields()) {
         auto *e = findChild<TTorDbEdit *>(QStringLiteral("ed") + name);
@@ -341,14 +342,14 @@ void TfrVelConFamCar::buildFamilyPage()
         const char *codfis, *mesi, *perc, *affido, *mesi21;
     };
     const QList<Line> lines = {
-        {"Coniuge", {QStringLiteral("LCUDRELPARCON")}, "SCUDCODFISCON", "SCUDMESICARCON", nullptr, nullptr, nullptr},
-        {"Primo figlio", {QStringLiteral("LCUDRELPARPRIFIGL"), QStringLiteral("LCUDRELPARPRIFIGLDIS")},
-         "SCUDCODFISPRIFIGL", "SCUDMESICARPRIFIGL", "SCUDDETRSPETTPRIFIGL", "LCUDDET100X100PRIFIGL",
-         "SCUDMESIDETRM21PRIFIGL"},
+        {"Coniuge", {fld::LCUDRELPARCON.qs()}, fld::SCUDCODFISCON.name, fld::SCUDMESICARCON.name, nullptr, nullptr, nullptr},
+        {"Primo figlio", {fld::LCUDRELPARPRIFIGL.qs(), fld::LCUDRELPARPRIFIGLDIS.qs()},
+         fld::SCUDCODFISPRIFIGL.name, fld::SCUDMESICARPRIFIGL.name, fld::SCUDDETRSPETTPRIFIGL.name, fld::LCUDDET100X100PRIFIGL.name,
+         fld::SCUDMESIDETRM21PRIFIGL.name},
         {"Altri figli / familiari",
-         {QStringLiteral("LCUDRELPARFIGL"), QStringLiteral("LCUDRELPARFIGLDIS"), QStringLiteral("LCUDRELPARFIGLALTRFAM"),
-          QStringLiteral("LCUDRELPARNONASCEND")},
-         "SCUDCODFISFIGL", "SCUDMESICARFIGL", "FCUDDETRSPETTFIGL", "LCUDDET100X100FIGL", "SCUDMESIDETRM21FIGL"},
+         {fld::LCUDRELPARFIGL.qs(), fld::LCUDRELPARFIGLDIS.qs(), fld::LCUDRELPARFIGLALTRFAM.qs(),
+          fld::LCUDRELPARNONASCEND.qs()},
+         fld::SCUDCODFISFIGL.name, fld::SCUDMESICARFIGL.name, fld::FCUDDETRSPETTFIGL.name, fld::LCUDDET100X100FIGL.name, fld::SCUDMESIDETRM21FIGL.name},
     };
     int row = 1;
     for (const Line &line : lines) {
@@ -372,7 +373,7 @@ void TfrVelConFamCar::buildFamilyPage()
                 continue;
             if (const VelFieldDesc *f = s.field(QLatin1String(cols[c]))) {
                 QWidget *w = nullptr;
-                if (f->name == QLatin1String("SCUDDETRSPETTPRIFIGL")) {
+                if (f->name == fld::SCUDDETRSPETTPRIFIGL.l1()) {
                     auto *e = new PercentText(dsMain, f->name, TorDbKind::Text, 0, page);
                     e->setFixedWidth(130);   // as the other child's share beside it
                     w = e;
@@ -392,8 +393,8 @@ void TfrVelConFamCar::buildFamilyPage()
 
 QStringList TfrVelConFamCar::monthFields()
 {
-    return {QStringLiteral("SCUDMESICARCON"), QStringLiteral("SCUDMESICARPRIFIGL"), QStringLiteral("SCUDMESICARFIGL"),
-            QStringLiteral("SCUDMESIDETRM21FIGL"), QStringLiteral("SCUDMESIDETRM21PRIFIGL")};
+    return {fld::SCUDMESICARCON.qs(), fld::SCUDMESICARPRIFIGL.qs(), fld::SCUDMESICARFIGL.qs(),
+            fld::SCUDMESIDETRM21FIGL.qs(), fld::SCUDMESIDETRM21PRIFIGL.qs()};
 }
 
 QString TfrVelConFamCar::checkMonth(const QString &text)
@@ -409,7 +410,7 @@ QString TfrVelConFamCar::checkMonth(const QString &text)
 }
 
 TfrVelTFR::TfrVelTFR(QWidget *parent)
-    : TfrVelSection(QStringLiteral("TCUDT_TFR"),
+    : TfrVelSection(rec::TCUDT_TFR::id.qs(),
                     {QStringLiteral("Rapporto di lavoro"), QStringLiteral("TFR al 31/12/2000"),
                      QStringLiteral("TFR dal 01/01/2001"), QStringLiteral("Prestazioni"),
                      QStringLiteral("Dati riepilogativi")},
@@ -423,7 +424,7 @@ TfrVelTFR::TfrVelTFR(QWidget *parent)
 }
 
 TfrVelAutonomo::TfrVelAutonomo(QWidget *parent)
-    : TfrVelSection(QStringLiteral("TASE_AUTSOMMEEROGATE"), {QStringLiteral("Autonomo")}, question("Autonomo"), parent)
+    : TfrVelSection(rec::TASE_AUTSOMMEEROGATE::id.qs(), {QStringLiteral("Autonomo")}, question("Autonomo"), parent)
 {
     setObjectName(QStringLiteral("frVelAutonomo"));
 }

@@ -20,6 +20,7 @@
 #include "tor/frames/TDataSource.h"
 #include "tor/frames/TorDbControls.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -53,14 +54,14 @@ public:
 bool isCodFisField(const QString &name)
 {
     static const QStringList kFields = {
-        QStringLiteral("SSOSCODFIS"),       QStringLiteral("SSOSCODFISSOSSUB"), QStringLiteral("SSOSCFRAPPR"),
-        QStringLiteral("SSOSCFSOCENTE"),    QStringLiteral("SSOSCODFISINTERM"), QStringLiteral("SCTCODFIS"),
-        QStringLiteral("SCTCODFISINTERM"),  QStringLiteral("SFORCODFIS")};
+        fld::SSOSCODFIS.qs(),       fld::SSOSCODFISSOSSUB.qs(), fld::SSOSCFRAPPR.qs(),
+        fld::SSOSCFSOCENTE.qs(),    fld::SSOSCODFISINTERM.qs(), fld::SCTCODFIS.qs(),
+        fld::SCTCODFISINTERM.qs(),  fld::SFORCODFIS.qs()};
     return kFields.contains(name.toUpper());
 }
 
-const QString kCudStructure = QStringLiteral("TCUD_DATICUD");
-const QString kAltroSost = QStringLiteral("SCUDALTROSOSCODFIS");
+const QString kCudStructure = rec::TCUD_DATICUD::id.qs();
+const QString kAltroSost = fld::SCUDALTROSOSCODFIS.qs();
 
 QString text(TClientDataSet &ds, const char *field)
 {
@@ -89,7 +90,7 @@ TfrVelAgentBase::TfrVelAgentBase(const QString &structure, bool oneRow, QWidget 
     for (const VelGridColumn &c : s.grid)
         visible = visible || !c.hidden;
     if (!visible) {
-        for (const char *f : {"SSOSCODFIS", "SSOSDENOM", "SSOSNOME"}) {
+        for (const char *f : {fld::SSOSCODFIS.name, fld::SSOSDENOM.name, fld::SSOSNOME.name}) {
             if (const VelFieldDesc *fd = s.field(QLatin1String(f))) {
                 cols.append({fd->name, fd->label, 0});
                 hidden.append(false);
@@ -369,27 +370,27 @@ TfrVelSost::TfrVelSost(QWidget *parent)
     // The groups of the certification's frontispiece.
     buildPage(QStringLiteral("DATI RELATIVI AL SOSTITUTO"),
               {{{QString(),
-                 {QStringLiteral("SSOSCODFIS"), QStringLiteral("SSOSDENOM"), QStringLiteral("SSOSNOME"),
-                  QStringLiteral("SSOSTELFAX"), QStringLiteral("SSOSEMAIL"), QStringLiteral("SSOSINDIRIZZO"),
-                  QStringLiteral("SSOSCAP"), QStringLiteral("SSOSPROV"), QStringLiteral("SSOSCOMUNE"),
-                  QStringLiteral("SSOSCODATTIVITA"), QStringLiteral("SSOSCODSEDE"), QStringLiteral("SSOSEVECC"),
-                  QStringLiteral("LSOSCASIPARTICOLARI"), QStringLiteral("SSOSCODFISSOSSUB")},
+                 {fld::SSOSCODFIS.qs(), fld::SSOSDENOM.qs(), fld::SSOSNOME.qs(),
+                  fld::SSOSTELFAX.qs(), fld::SSOSEMAIL.qs(), fld::SSOSINDIRIZZO.qs(),
+                  fld::SSOSCAP.qs(), fld::SSOSPROV.qs(), fld::SSOSCOMUNE.qs(),
+                  fld::SSOSCODATTIVITA.qs(), fld::SSOSCODSEDE.qs(), fld::SSOSEVECC.qs(),
+                  fld::LSOSCASIPARTICOLARI.qs(), fld::SSOSCODFISSOSSUB.qs()},
                  {}},
                 {QStringLiteral("TIPO DI COMUNICAZIONE"),
-                 {QStringLiteral("LSOSANNULLAMENTO"), QStringLiteral("LSOSSOSTITUZIONE")},
+                 {fld::LSOSANNULLAMENTO.qs(), fld::LSOSSOSTITUZIONE.qs()},
                  {}}},
                {{QStringLiteral("DATI RELATIVI AL RAPPRESENTANTE FIRMATARIO DELLA COMUNICAZIONE"),
-                 {QStringLiteral("SSOSCFRAPPR"), QStringLiteral("SCARCODICE"), QStringLiteral("SSOSCOGNRAPPR"),
-                  QStringLiteral("SSOSNOMERAPPR"), QStringLiteral("SSOSCFSOCENTE")},
+                 {fld::SSOSCFRAPPR.qs(), fld::SCARCODICE.qs(), fld::SSOSCOGNRAPPR.qs(),
+                  fld::SSOSNOMERAPPR.qs(), fld::SSOSCFSOCENTE.qs()},
                  {}},
                 {QStringLiteral("FIRMA DELLA COMUNICAZIONE"),
-                 {QStringLiteral("ISOSNDIP"), QStringLiteral("LSOSCT"), QStringLiteral("SSOSFIRMACOM")},
+                 {fld::ISOSNDIP.qs(), fld::LSOSCT.qs(), fld::SSOSFIRMACOM.qs()},
                  {}},
                 {QStringLiteral("IMPEGNO ALLA PRESENTAZIONE TELEMATICA"),
-                 {QStringLiteral("SSOSCODFISINTERM"), QStringLiteral("LSOSDICHCONTRIB"),
-                  QStringLiteral("DSOSDTIMPEGNO"), QStringLiteral("SSOSINTERMEDIARIO")},
+                 {fld::SSOSCODFISINTERM.qs(), fld::LSOSDICHCONTRIB.qs(),
+                  fld::DSOSDTIMPEGNO.qs(), fld::SSOSINTERMEDIARIO.qs()},
                  QStringLiteral("Riservato all'incaricato")}}});
-    if (QWidget *n = control(QStringLiteral("ISOSNDIP")))
+    if (QWidget *n = control(fld::ISOSNDIP.qs()))
         n->setToolTip(QStringLiteral("Somma delle certificazioni di lavoro dipendente e di lavoro autonomo della fornitura"));
     afterOpen();
 }
@@ -437,13 +438,13 @@ TfrVelAltriSost::TfrVelAltriSost(QWidget *parent)
     VelRecordModel::instance().createDataSet(kCudStructure, *cdsCud);
     buildPage(QStringLiteral("DATI RELATIVI AL DATORE DI LAVORO, ENTE PENSIONISTICO O ALTRO SOSTITUTO D'IMPOSTA"),
               {{{QString(),
-                 {QStringLiteral("SSOSCODFIS"), QStringLiteral("SSOSDENOM"), QStringLiteral("SSOSNOME"),
-                  QStringLiteral("SSOSINDIRIZZO"), QStringLiteral("SSOSCAP"), QStringLiteral("SSOSPROV"),
-                  QStringLiteral("SSOSCOMUNE")},
+                 {fld::SSOSCODFIS.qs(), fld::SSOSDENOM.qs(), fld::SSOSNOME.qs(),
+                  fld::SSOSINDIRIZZO.qs(), fld::SSOSCAP.qs(), fld::SSOSPROV.qs(),
+                  fld::SSOSCOMUNE.qs()},
                  {}}},
                {{QString(),
-                 {QStringLiteral("SSOSTELFAX"), QStringLiteral("SSOSFIRMA"), QStringLiteral("SSOSEMAIL"),
-                  QStringLiteral("SSOSCODATTIVITA"), QStringLiteral("SSOSCODSEDE")},
+                 {fld::SSOSTELFAX.qs(), fld::SSOSFIRMA.qs(), fld::SSOSEMAIL.qs(),
+                  fld::SSOSCODATTIVITA.qs(), fld::SSOSCODSEDE.qs()},
                  {}}}});
     afterOpen();
 }
@@ -471,7 +472,7 @@ void TfrVelAltriSost::close()
 void TfrVelAltriSost::rowChangedHook()
 {
     if (cdsMain->active() && cdsMain->state() == TDataSetState::Browse)
-        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, "SSOSCODFIS");
+        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, fld::SSOSCODFIS.name);
     TfrVelAgentBase::rowChangedHook();
 }
 
@@ -481,12 +482,12 @@ void TfrVelAltriSost::stateChangedHook(TDataSetState state)
     if (state == TDataSetState::Insert)
         m_oldCode.clear();
     else if (state == TDataSetState::Browse && cdsMain->active())
-        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, "SSOSCODFIS");
+        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, fld::SSOSCODFIS.name);
 }
 
 void TfrVelAltriSost::validatePost(TClientDataSet &ds)
 {
-    const QString code = text(ds, "SSOSCODFIS").trimmed();
+    const QString code = text(ds, fld::SSOSCODFIS.name).trimmed();
     if (code.isEmpty()) {
         OvMessageBox(QStringLiteral("ATTENZIONE: E' necessario specificare il codice fiscale del sostituto."),
                      MB_OK | MB_ICONWARNING);
@@ -499,7 +500,7 @@ void TfrVelAltriSost::validatePost(TClientDataSet &ds)
     // without a code before (a new row) moves nothing: the CUs without an
     // other agent stay without one.
     const QString old = m_oldCode.trimmed();
-    if (old.isEmpty() || old == text(ds, "SSOSCODFIS"))
+    if (old.isEmpty() || old == text(ds, fld::SSOSCODFIS.name))
         return;
     reloadCud();
     const TDataSetEvents saved = cdsCud->detachEvents();
@@ -507,13 +508,13 @@ void TfrVelAltriSost::validatePost(TClientDataSet &ds)
     for (cdsCud->first(); !cdsCud->eof(); cdsCud->next()) {
         if (altro.asString().trimmed() != old)
             continue;
-        const QString mese = text(*cdsCud, "SCUDMESE");
+        const QString mese = text(*cdsCud, fld::SCUDMESE.name);
         if (!m_moves.contains(mese))
             m_moves.append(mese);
     }
     cdsCud->attachEvents(saved);
     m_movedFrom = old;
-    m_newCode = text(ds, "SSOSCODFIS");
+    m_newCode = text(ds, fld::SSOSCODFIS.name);
 }
 
 void TfrVelAltriSost::saveData()
@@ -551,7 +552,7 @@ void TfrVelAltriSost::saveData()
             try {
                 VelCuRepository(*m_store).load(*cdsMain, structureName(), TTorDBCds::AllMonths);
                 if (!old.isEmpty())
-                    cdsMain->locate(QStringLiteral("SSOSCODFIS"), old);
+                    cdsMain->locate(fld::SSOSCODFIS.qs(), old);
                 reloadCud();
             } catch (...) {
             }
@@ -560,12 +561,12 @@ void TfrVelAltriSost::saveData()
         reloadCud();
     }
     if (cdsMain->state() == TDataSetState::Browse)
-        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, "SSOSCODFIS");
+        m_oldCode = cdsMain->isEmpty() ? QString() : text(*cdsMain, fld::SSOSCODFIS.name);
 }
 
 void TfrVelAltriSost::beforeDeleteCheck(TClientDataSet &ds)
 {
-    const QString code = text(ds, "SSOSCODFIS").trimmed();
+    const QString code = text(ds, fld::SSOSCODFIS.name).trimmed();
     if (code.isEmpty())
         return;
     reloadCud();
@@ -593,18 +594,18 @@ TfrVelQuaCt::TfrVelQuaCt(QWidget *parent)
     cdsSost->setObjectName(QStringLiteral("cdsSost"));
     VelRecordModel::instance().createDataSet(TfrVelSost::structure(), *cdsSost);
     buildPage(QStringLiteral("DATI DEL SOTITUTO D'IMPOSTA RICHIEDENTE"),
-              {{{QString(), {QStringLiteral("SCTCODFIS")}, {}},
+              {{{QString(), {fld::SCTCODFIS.qs()}, {}},
                 {QStringLiteral("SEZIONE A"),
-                 {QStringLiteral("LCTFISCONLINE"), QStringLiteral("SCTCELL"), QStringLiteral("SCTEMAIL"),
-                  QStringLiteral("SCTSEDEENT")},
+                 {fld::LCTFISCONLINE.qs(), fld::SCTCELL.qs(), fld::SCTEMAIL.qs(),
+                  fld::SCTSEDEENT.qs()},
                  QStringLiteral("Richiesta che i dati relativi ai mod. 730-4 siano resi disponibili direttamente "
                                 "all'indirizzo telematico del sostituto.\nSenza la spunta: UTENTI ABILITATI AL "
                                 "SERVIZIO ENTRATEL")}},
                {{QStringLiteral("SEZIONE B - Intermediario incaricato"),
-                 {QStringLiteral("SCTCODFISINTERM"), QStringLiteral("SCTSEDEENTINTERM"),
-                  QStringLiteral("SCTCELLINTERM"), QStringLiteral("SCTEMAILINTERM")},
+                 {fld::SCTCODFISINTERM.qs(), fld::SCTSEDEENTINTERM.qs(),
+                  fld::SCTCELLINTERM.qs(), fld::SCTEMAILINTERM.qs()},
                  {}},
-                {QString(), {QStringLiteral("SCTFIRMA")}, {}}}});
+                {QString(), {fld::SCTFIRMA.qs()}, {}}}});
     afterOpen();
 }
 
@@ -640,11 +641,11 @@ void TfrVelQuaCt::saveData()
     VelCuRepository(*m_store).load(*cdsSost, TfrVelSost::structure(), TTorDBCds::AllMonths);
     if (cdsSost->isEmpty())
         return;
-    const bool any = !text(*cdsMain, "SCTCELL").trimmed().isEmpty() || !text(*cdsMain, "SCTEMAIL").trimmed().isEmpty();
+    const bool any = !text(*cdsMain, fld::SCTCELL.name).trimmed().isEmpty() || !text(*cdsMain, fld::SCTEMAIL.name).trimmed().isEmpty();
     const TDataSetEvents saved = cdsSost->detachEvents();
     cdsSost->first();
     cdsSost->edit();
-    cdsSost->fieldByName(QStringLiteral("LSOSCT")).setAsString(any ? QStringLiteral("1") : QStringLiteral("0"));
+    cdsSost->fieldByName(fld::LSOSCT.qs()).setAsString(any ? QStringLiteral("1") : QStringLiteral("0"));
     cdsSost->post();
     cdsSost->attachEvents(saved);
     VelCuRepository(*m_store).write(*cdsSost, TfrVelSost::structure());
@@ -658,7 +659,7 @@ TfrVelFornitore::TfrVelFornitore(QWidget *parent)
     setObjectName(QStringLiteral("frVelFornitore"));
     askToProceed = velAskToProceed;
     buildPage(QStringLiteral("Dati Fornitore"),
-              {{{QString(), {QStringLiteral("SFORCODFIS"), QStringLiteral("STFOCODICE")}, {}}}});
+              {{{QString(), {fld::SFORCODFIS.qs(), fld::STFOCODICE.qs()}, {}}}});
     afterOpen();
 }
 
@@ -669,7 +670,7 @@ QString TfrVelFornitore::deleteQuestion() const
 
 void TfrVelFornitore::validatePost(TClientDataSet &ds)
 {
-    if (ds.state() == TDataSetState::Insert && text(ds, "SFORCODFIS").trimmed().isEmpty())
+    if (ds.state() == TDataSetState::Insert && text(ds, fld::SFORCODFIS.name).trimmed().isEmpty())
         throw EOvError(QStringLiteral("Codice fiscale obbligatorio"));
     refuseBrokenRules(ds);
     m_problems.clear();

@@ -10,6 +10,7 @@
 // "Modifica" disabled while the structure is empty and "Inserisci" hidden
 // once it has its row.
 #include "src/prj/unit/editors/TfrVefBase.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 #include <QStringList>
@@ -95,7 +96,7 @@ class TfrVelSost : public TfrVelAgentBase
     Q_OBJECT
 public:
     explicit TfrVelSost(QWidget *parent = nullptr);
-    static QString structure() { return QStringLiteral("TCUS_DATISOST"); }
+    static QString structure() { return rec::TCUS_DATISOST::id.qs(); }
 
 protected:
     void validatePost(TClientDataSet &ds) override;
@@ -109,7 +110,7 @@ class TfrVelAltriSost : public TfrVelAgentBase
     Q_OBJECT
 public:
     explicit TfrVelAltriSost(QWidget *parent = nullptr);
-    static QString structure() { return QStringLiteral("TCUAS_DATIALTRISOST"); }
+    static QString structure() { return rec::TCUAS_DATIALTRISOST::id.qs(); }
 
     TClientDataSet *cdsCud = nullptr; // every CU of the year
     void open() override;
@@ -141,7 +142,7 @@ class TfrVelQuaCt : public TfrVelAgentBase
     Q_OBJECT
 public:
     explicit TfrVelQuaCt(QWidget *parent = nullptr);
-    static QString structure() { return QStringLiteral("TCUCT_DATICT"); }
+    static QString structure() { return rec::TCUCT_DATICT::id.qs(); }
 
     TClientDataSet *cdsSost = nullptr; // the withholding agent
     void open() override;
@@ -162,7 +163,7 @@ class TfrVelFornitore : public TfrVelAgentBase
     Q_OBJECT
 public:
     explicit TfrVelFornitore(QWidget *parent = nullptr);
-    static QString structure() { return QStringLiteral("TCFO_FORNITORE"); }
+    static QString structure() { return rec::TCFO_FORNITORE::id.qs(); }
 
     // Shows the problem lines and returns whether to go on; velAskToProceed
     // (VelAskToProceed.h) unless replaced.

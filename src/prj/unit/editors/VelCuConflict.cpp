@@ -6,6 +6,7 @@
 #include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "src/prj/unit/model/VelTextFit.h"
+#include "velcu/VelFields.h"
 
 namespace VelCuConflict {
 
@@ -28,7 +29,7 @@ QStringList changes(TTorDBCds &store, TClientDataSet &ds, const QString &structu
     const QList<TDeltaRow> delta = ds.delta();
     const TDeltaRow *mine = nullptr;
     for (const TDeltaRow &r : delta)
-        if (r.status() != TUpdateStatus::Inserted && r.oldValue(QStringLiteral("iAfiID")).toLongLong() == person.key) {
+        if (r.status() != TUpdateStatus::Inserted && r.oldValue(fld::iAfiID.qs()).toLongLong() == person.key) {
             mine = &r;
             break;
         }
@@ -59,7 +60,7 @@ QStringList changes(TTorDBCds &store, TClientDataSet &ds, const QString &structu
         const QVariant is = stored.field(there).value();
         if (shown(was) == shown(is))
             continue;
-        if (f.name.compare(QLatin1String("iCudStato"), Qt::CaseInsensitive) == 0) {
+        if (f.name.compare(fld::iCudStato.l1(), Qt::CaseInsensitive) == 0) {
             out.prepend(is.toInt() > 0 ? QStringLiteral("la CU è stata stampata (ora è bloccata)")
                                        : QStringLiteral("la CU è stata sbloccata"));
             continue;

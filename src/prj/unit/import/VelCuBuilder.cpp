@@ -7,6 +7,7 @@
 #include "src/prj/unit/model/VelTextFit.h"
 #include "tor/calc/TorPosizioni.h"
 #include "tor/calc/TorUCalcoli.h"
+#include "velcu/VelFields.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -22,29 +23,29 @@ struct Voce730
     const char *field;
 };
 constexpr Voce730 kVoci730[] = {
-    {10032, "fCudPrimoAccIrpef"},  {10033, "fCudSecondoAccIrpe"}, {10036, "FCUDACCADDCOMIRPEF"},
-    {10063, "FCUDPRATACCCEDSECC"}, {10065, "FCUDSURATACCCEDSECC"}, {10045, "FCUD1ACCIRPEFCON"},
-    {10046, "FCUD2ACCIRPEFCON"},   {10047, "FCUDAACOMIRPCON"},    {10064, "FCUDPRATACSECCON"},
-    {10066, "FCUDSURATACSECCON"},  {10039, "FCUDSICTRATT"},       {10041, "FCUDARCTRATT"},
-    {10043, "FCUDSACCTRATT"},      {10060, "FCUDSCSLCTRATT"},     {10058, "FCUDISPPCT"},
-    {10026, "FCUDSITRATT"},        {10027, "FCUDSIRIMB"},         {10028, "FCUDARTRATT"},
-    {10029, "FCUDARRIMB"},         {10030, "FCUDSACTRATT"},       {10031, "FCUDSACRIMB"},
-    {10059, "FCUDSCSLTRATT"},      {10061, "FCUDSCSLRIMB"},       {10057, "FCUDISPPT"},
-    {10037, "FCUDATST"},           {10040, "FCUDSICRIMB"},        {10042, "FCUDARCRIMB"},
-    {10044, "FCUDSACCRIMB"},       {10062, "FCUDSCSLCRIMB"},      {10048, "FCUDATSCT"},
+    {10032, fld::fCudPrimoAccIrpef.name},  {10033, fld::fCudSecondoAccIrpe.name}, {10036, fld::FCUDACCADDCOMIRPEF.name},
+    {10063, fld::FCUDPRATACCCEDSECC.name}, {10065, fld::FCUDSURATACCCEDSECC.name}, {10045, fld::FCUD1ACCIRPEFCON.name},
+    {10046, fld::FCUD2ACCIRPEFCON.name},   {10047, fld::FCUDAACOMIRPCON.name},    {10064, fld::FCUDPRATACSECCON.name},
+    {10066, fld::FCUDSURATACSECCON.name},  {10039, fld::FCUDSICTRATT.name},       {10041, fld::FCUDARCTRATT.name},
+    {10043, fld::FCUDSACCTRATT.name},      {10060, fld::FCUDSCSLCTRATT.name},     {10058, fld::FCUDISPPCT.name},
+    {10026, fld::FCUDSITRATT.name},        {10027, fld::FCUDSIRIMB.name},         {10028, fld::FCUDARTRATT.name},
+    {10029, fld::FCUDARRIMB.name},         {10030, fld::FCUDSACTRATT.name},       {10031, fld::FCUDSACRIMB.name},
+    {10059, fld::FCUDSCSLTRATT.name},      {10061, fld::FCUDSCSLRIMB.name},       {10057, fld::FCUDISPPT.name},
+    {10037, fld::FCUDATST.name},           {10040, fld::FCUDSICRIMB.name},        {10042, fld::FCUDARCRIMB.name},
+    {10044, fld::FCUDSACCRIMB.name},       {10062, fld::FCUDSCSLCRIMB.name},      {10048, fld::FCUDATSCT.name},
 };
 
 const char *const kFlagDefaults[] = {
-    "LCUDAPPLMAGGRIT",    "LCUDCSSOSTREDD",     "LCUDRBSNST51TDIP",    "LCUDRBSNST51TDIPSAS", "LCUDASSSANITARIE",
-    "LCUDCONGUAGLIO",     "LCUDRICNONCORR",     "LCUDVEDISTR",         "LCUDVEDISTRAS",       "LCUDANNULLAMENTO",
-    "LCUDSOSTITUZIONE",   "LCUDCONFERMADICH",   "LCUDNORESSHUM",       "LCUDINFORZA3112",     "LCUDASSFISDIR",
-    "LCUDAFDRICHMINACC1", "LCUDAFDRICHMINACC2", "LCUDAFDRICHMINACC1C", "LCUDAFDRICHMINACC2C", "LCUDCPOSVEDIST",
-    "LCUDCPOSCNACFC",     "LCUDRLSINFORZA3112", "LCUDRLSRINFORZA3112",
+    fld::lCudApplMaggRit.upper,    fld::LCUDCSSOSTREDD.name,     fld::LCUDRBSNST51TDIP.name,    fld::LCUDRBSNST51TDIPSAS.name, fld::lCudAssSanitarie.upper,
+    fld::LCUDCONGUAGLIO.name,     fld::LCUDRICNONCORR.name,     fld::LCUDVEDISTR.name,         fld::LCUDVEDISTRAS.name,       fld::LCUDANNULLAMENTO.name,
+    fld::LCUDSOSTITUZIONE.name,   fld::LCUDCONFERMADICH.name,   fld::LCUDNORESSHUM.name,       fld::LCUDINFORZA3112.name,     fld::LCUDASSFISDIR.name,
+    fld::LCUDAFDRICHMINACC1.name, fld::LCUDAFDRICHMINACC2.name, fld::LCUDAFDRICHMINACC1C.name, fld::LCUDAFDRICHMINACC2C.name, fld::LCUDCPOSVEDIST.name,
+    fld::LCUDCPOSCNACFC.name,     fld::LCUDRLSINFORZA3112.name, fld::LCUDRLSRINFORZA3112.name,
 };
 
 // The items of box 374, in the order the cap walks them.
-const char *const kVociDetrazione[] = {"FCUDDEDNOTAXFAM",     "FCUDDETRFAMNUM", "FCUDDETRDIPPENSREDD",
-                                       "FCUDDETCREDRULTDETR", "FCUDDETRONERI",  "FCUDDETRCANLOC"};
+const char *const kVociDetrazione[] = {fld::FCUDDEDNOTAXFAM.name,     fld::FCUDDETRFAMNUM.name, fld::FCUDDETRDIPPENSREDD.name,
+                                       fld::FCUDDETCREDRULTDETR.name, fld::fCudDetrOneri.upper,  fld::FCUDDETRCANLOC.name};
 
 bool isNumeric(TFieldType t)
 {
@@ -72,11 +73,11 @@ void TVelCuBuilder::set(const char *field, const QVariant &v)
 {
     // a text longer than its box stops the payee, never cut
     if (v.typeId() == QMetaType::QString) {
-        QString who = QStringLiteral("%1 %2").arg(text("SCUDCOGNOME"), text("SCUDNOME")).trimmed();
-        const QString cf = text("SCUDCODFIS");
+        QString who = QStringLiteral("%1 %2").arg(text(fld::SCUDCOGNOME.name), text(fld::SCUDNOME.name)).trimmed();
+        const QString cf = text(fld::SCUDCODFIS.name);
         if (!cf.isEmpty())
             who = who.isEmpty() ? cf : QStringLiteral("%1 (%2)").arg(who, cf);
-        VelTextFit::setText(m_cu, s("TCUD_DATICUD"), s(field), v.toString(), who);
+        VelTextFit::setText(m_cu, s(rec::TCUD_DATICUD::id.name), s(field), v.toString(), who);
         return;
     }
     m_cu.fieldByName(s(field)).setValue(v);
@@ -117,8 +118,8 @@ bool TVelCuBuilder::soloZeri() const
 {
     for (int i = 0; i < m_cu.fieldCount(); ++i) {
         const TFieldDef &d = m_cu.fieldDefs().at(i);
-        if (!isNumeric(d.type) || d.name.compare(s("iAfiID"), Qt::CaseInsensitive) == 0
-            || d.name.compare(s("iFisRigo"), Qt::CaseInsensitive) == 0)
+        if (!isNumeric(d.type) || d.name.compare(s(fld::iAfiID.name), Qt::CaseInsensitive) == 0
+            || d.name.compare(s(fld::iFisRigo.name), Qt::CaseInsensitive) == 0)
             continue;
         const TField f = m_cu.field(i);
         if (f.isNull())
@@ -133,22 +134,22 @@ bool TVelCuBuilder::soloZeri() const
 
 void TVelCuBuilder::nuova(const TVelIntestazione &h)
 {
-    set("LCUDCOMPRENSIVO", s("X"));
+    set(fld::LCUDCOMPRENSIVO.name, s("X"));
     for (const char *f : kFlagDefaults)
         set(f, s("0"));
 
     if (!m_options.SCODFISALTRISOS.isEmpty())
-        set("SCUDALTROSOSCODFIS", m_options.SCODFISALTRISOS);
-    set("SCUDANNOFIN", QString::number(m_anno));
-    set("SCUDCODFIS", h.codFis);
-    set("SCUDMESE", h.mese);
-    set("LCUDIMPORTATO", s("X"));
-    set("SCUDCOGNOME", h.cognome);
-    set("SCUDNOME", h.nome);
+        set(fld::SCUDALTROSOSCODFIS.name, m_options.SCODFISALTRISOS);
+    set(fld::SCUDANNOFIN.name, QString::number(m_anno));
+    set(fld::SCUDCODFIS.name, h.codFis);
+    set(fld::SCUDMESE.name, h.mese);
+    set(fld::LCUDIMPORTATO.name, s("X"));
+    set(fld::SCUDCOGNOME.name, h.cognome);
+    set(fld::SCUDNOME.name, h.nome);
     if (h.anagrafica) {
-        set("SCUDSEX", h.sesso);
+        set(fld::SCUDSEX.name, h.sesso);
         if (h.nascita.isValid())
-            set("DCUDDATANAS", h.nascita);
+            set(fld::DCUDDATANAS.name, h.nascita);
         QString comune = h.comuneNascita;
         QString prov = h.provNascita;
         if (comune.isEmpty()) {
@@ -157,25 +158,25 @@ void TVelCuBuilder::nuova(const TVelIntestazione &h)
             if (!comune.isEmpty())
                 prov = s("EE");
         }
-        set("SCUDCOMNAS", comune);
-        set("SCUDPROVNAS", prov);
+        set(fld::SCUDCOMNAS.name, comune);
+        set(fld::SCUDPROVNAS.name, prov);
     }
-    set("DCUDDATIANADATA", QDate::currentDate());
+    set(fld::DCUDDATIANADATA.name, QDate::currentDate());
     const int qar = h.IQARID;
     if (qar == 5 || qar == 14 || qar == 29)
-        set("SCUDCATEGPART", s("E"));
+        set(fld::SCUDCATEGPART.name, s("E"));
     else if (qar == 7 || qar == 8 || qar == 9 || qar == 12)
-        set("SCUDCATEGPART", s("D"));
+        set(fld::SCUDCATEGPART.name, s("D"));
     if (h.indirizzo) {
-        set("SCUDCOMDFAP", h.comune);
-        set("SCUDCOMDFAC", h.comune);
-        set("SCUDPROVDFAP", h.prov);
-        set("SCUDPROVDFAC", h.prov);
-        set("SCUDCAPDFAP", h.codCatastale);
-        set("SCUDCAPDFAC", h.codCatastale);
+        set(fld::SCUDCOMDFAP.name, h.comune);
+        set(fld::SCUDCOMDFAC.name, h.comune);
+        set(fld::SCUDPROVDFAP.name, h.prov);
+        set(fld::SCUDPROVDFAC.name, h.prov);
+        set(fld::SCUDCAPDFAP.name, h.codCatastale);
+        set(fld::SCUDCAPDFAC.name, h.codCatastale);
     }
     if (!h.firma.isEmpty())
-        set("SCUDDATIANAFIRMA", h.firma);
+        set(fld::SCUDDATIANAFIRMA.name, h.firma);
 }
 
 // ---- employment data ------------------------------------------------------------
@@ -183,38 +184,38 @@ void TVelCuBuilder::nuova(const TVelIntestazione &h)
 void TVelCuBuilder::datiLavoro(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, const TVelDatiLavoro &d)
 {
     if (d.conguaglio)
-        set("LCUDCONGUAGLIO", s("X"));
+        set(fld::LCUDCONGUAGLIO.name, s("X"));
     if (d.fiscali)
         datiFiscali(pos, rapporto, *d.fiscali);
     if (d.pagamentiNoiPa)
-        set("LCUDCPOSCNACFC", s("X"));
+        set(fld::LCUDCPOSCNACFC.name, s("X"));
     fondoPensione(d.fondo);
-    set("LCUDCOMPRENSIVO", s("X"));
+    set(fld::LCUDCOMPRENSIVO.name, s("X"));
 }
 
 void TVelCuBuilder::datiFiscali(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, const TVelValoriFiscali &v)
 {
     // Scholarship income, when the payroll has no other taxable income.
     if (v.imponibile.isZero() && pos.fiscaleContiene(TorPosizioni::Borsista)) {
-        setMoney("FCUDREDDESAMM2", v.borsista);
-        set("SCUDREDDESCOD2", s("23"));
+        setMoney(fld::FCUDREDDESAMM2.name, v.borsista);
+        set(fld::SCUDREDDESCOD2.name, s("23"));
     }
-    set("ICUDPERIODOLAV", v.giorni);
-    setMoney("FCUDRITIRPEF", v.impostaNetta);
+    set(fld::iCudPeriodoLav.upper, v.giorni);
+    setMoney(fld::fCudRitIrpef.upper, v.impostaNetta);
     if (v.impostaNetta > Currency())
-        setMoney("FCUDRITIRPEFSOS", std::min(v.ritenuteSospese, v.impostaNetta));
+        setMoney(fld::fCudRitIrpefSos.upper, std::min(v.ritenuteSospese, v.impostaNetta));
     addizionali(v);
-    setMoney("FCUDIMPLORDA", v.impostaLorda);
+    setMoney(fld::FCUDIMPLORDA.name, v.impostaLorda);
     detrazioni(v);
     // The income of the relationship: box 1 for open-ended employment,
     // box 2 otherwise.
     if (v.imponibile > Currency()) {
         if (TorPosizioni::indeterminato(rapporto.ITNOID)) {
-            setMoney("FCUDREDDDETR", v.imponibile);
-            set("SCUDDETINDET", s("1"));
+            setMoney(fld::fCudReddDetr.upper, v.imponibile);
+            set(fld::SCUDDETINDET.name, s("1"));
         } else {
-            setMoney("FCUDREDDETTRDET", v.imponibile);
-            set("SCUDDETINDET", s("2"));
+            setMoney(fld::FCUDREDDETTRDET.name, v.imponibile);
+            set(fld::SCUDDETINDET.name, s("2"));
         }
     }
     redditiAltriSoggetti(v.altriSoggetti);
@@ -226,36 +227,36 @@ void TVelCuBuilder::addizionali(const TVelValoriFiscali &v)
 {
     // The municipal surcharge: withheld, then the amount due as advance
     // (without adjustment, when asked) or as balance.
-    setMoney("FCUDADDCOMIRPEF", v.addComTrattenuta);
+    setMoney(fld::fCudAddComIrpef.upper, v.addComTrattenuta);
     if (m_options.ACCONTO_ADD_COM_ANNO && v.standard)
-        setMoney("FCUDADDCOMIRPEF", money("FCUDADDCOMIRPEF") + v.addComDovuta);
+        setMoney(fld::fCudAddComIrpef.upper, money(fld::fCudAddComIrpef.upper) + v.addComDovuta);
     else
-        setMoney("FCUDADDCOMSALDO", v.addComDovuta);
+        setMoney(fld::FCUDADDCOMSALDO.name, v.addComDovuta);
     // The advance of next year's municipal surcharge: 30 %.
-    const Currency com = money("FCUDADDCOMIRPEF") + money("FCUDADDCOMSALDO");
+    const Currency com = money(fld::fCudAddComIrpef.upper) + money(fld::FCUDADDCOMSALDO.name);
     if (m_options.ACCONTO_ADD_COM && com > Currency())
-        setMoney("FCUDADDCOMIRPEFAC", TTorCalcola::percentage(com, Currency::fromInt(30), 2));
-    setMoney("FCUDADDREGIRPEF", v.addRegDovuta);
+        setMoney(fld::fCudAddComIrpefAC.upper, TTorCalcola::percentage(com, Currency::fromInt(30), 2));
+    setMoney(fld::fCudAddRegIrpef.upper, v.addRegDovuta);
 }
 
 void TVelCuBuilder::compensiEArretrati(const TVelValoriFiscali &v)
 {
     // The integrative treatment due.
     if (v.bonus > Currency()) {
-        set("SCUDTICODTRATT", s("1"));
-        setMoney("FCUDTITRATTERO", v.bonus);
+        set(fld::SCUDTICODTRATT.name, s("1"));
+        setMoney(fld::FCUDTITRATTERO.name, v.bonus);
     } else {
-        set("SCUDTICODTRATT", s("2"));
+        set(fld::SCUDTICODTRATT.name, s("2"));
     }
     if (m_options.ARRETRATI_DETR) {
-        setMoney("FCUDTCOMPARRDETR", v.arretrati);
-        setMoney("FCUDCRAPCOMARRDET", v.arretrati);
+        setMoney(fld::FCUDTCOMPARRDETR.name, v.arretrati);
+        setMoney(fld::FCUDCRAPCOMARRDET.name, v.arretrati);
     } else {
-        setMoney("FCUDTCOMPARRNODETR", v.arretrati);
-        setMoney("FCUDCRAPCOMARRNODET", v.arretrati);
+        setMoney(fld::FCUDTCOMPARRNODETR.name, v.arretrati);
+        setMoney(fld::FCUDCRAPCOMARRNODET.name, v.arretrati);
     }
-    setMoney("FCUDTOTRITOPER", v.ritenuteOperate);
-    setMoney("FCUDCRAPRITOP", money("FCUDTOTRITOPER"));
+    setMoney(fld::FCUDTOTRITOPER.name, v.ritenuteOperate);
+    setMoney(fld::FCUDCRAPRITOP.name, money(fld::FCUDTOTRITOPER.name));
 }
 
 void TVelCuBuilder::assistenza730(const QHash<int, Currency> &totali)
@@ -270,13 +271,13 @@ void TVelCuBuilder::fondoPensione(const TVelFondoPensione &f)
     if (f.contributi <= Currency())
         return;
     if (f.adesione.isValid() && f.adesione >= QDate(2007, 1, 1))
-        set("DCUDDTISCFONDO", f.adesione);
-    setMoney("FCUDCONTRESCLUSI", f.contributi);
-    if (!m_cu.fieldByName(s("DCUDDTISCFONDO")).isNull()) {
-        setMoney("FCUDPRSOCVERSANN", f.contributi);
-        setMoney("FCUDCONTRIBPREVCOMP", f.contributi);
+        set(fld::DCUDDTISCFONDO.name, f.adesione);
+    setMoney(fld::fCudContrEsclusi.upper, f.contributi);
+    if (!m_cu.fieldByName(s(fld::DCUDDTISCFONDO.name)).isNull()) {
+        setMoney(fld::FCUDPRSOCVERSANN.name, f.contributi);
+        setMoney(fld::FCUDCONTRIBPREVCOMP.name, f.contributi);
     }
-    setMoney("FCUDPRECOMTFRFONDO", f.tfr);
+    setMoney(fld::FCUDPRECOMTFRFONDO.name, f.tfr);
 }
 
 // ---- deductions and other employers' income ---------------------------------------
@@ -301,26 +302,26 @@ void TVelCuBuilder::detrazioni(const TVelValoriFiscali &v)
     // The payroll keeps the additional deduction (368) apart from the
     // employment deduction (367); only a total that counts it inside 367
     // (the items without 368 make the total) has it taken out of 367.
-    setMoney("FCUDDEDNOTAXFAM", v.detrazioni.detrFamiliari);
+    setMoney(fld::FCUDDEDNOTAXFAM.name, v.detrazioni.detrFamiliari);
     Currency lavoro = v.detrazioni.detrLavoro;
     if (v.detrazioni.detrAggiuntiva > Currency()) {
-        const Currency senza = v.detrazioni.detrFamiliari + v.detrazioni.detrFamNum + v.detrazioni.detrLavoro + money("FCUDDETRONERI") + v.detrazioni.detrCanLoc;
+        const Currency senza = v.detrazioni.detrFamiliari + v.detrazioni.detrFamNum + v.detrazioni.detrLavoro + money(fld::fCudDetrOneri.upper) + v.detrazioni.detrCanLoc;
         if (senza == v.detrazioni.detrTotale)
             lavoro = TTorCalcola::positiveDifference(lavoro, v.detrazioni.detrAggiuntiva);
-        setMoney("FCUDDETCREDRULTDETR", v.detrazioni.detrAggiuntiva);
+        setMoney(fld::FCUDDETCREDRULTDETR.name, v.detrazioni.detrAggiuntiva);
     }
-    setMoney("FCUDDETRDIPPENSREDD", lavoro);
+    setMoney(fld::FCUDDETRDIPPENSREDD.name, lavoro);
     // The total: what the payroll computed, never above the gross tax less
     // the net tax.
-    setMoney("FCUDTOTDETR",
-             std::min(v.detrazioni.detrTotale, TTorCalcola::positiveDifference(money("FCUDIMPLORDA"), money("FCUDRITIRPEF"))));
-    setMoney("FCUDDETRIMPNETTA", v.detrazioni.impostaNettaCalcolata);
-    setMoney("FCUDDETRFAMNUM", v.detrazioni.detrFamNum);
-    setMoney("FCUDCREDFAMNUM", v.detrazioni.credFamNum);
-    setMoney("FCUDCREDNRFAMNUM", v.detrazioni.credNrFamNum);
-    setMoney("FCUDDETRCANLOC", v.detrazioni.detrCanLoc);
-    setMoney("FCUDCREDCANLOC", v.detrazioni.credCanLoc);
-    setMoney("FCUDCREDNRCANLOC", v.detrazioni.credNrCanLoc);
+    setMoney(fld::FCUDTOTDETR.name,
+             std::min(v.detrazioni.detrTotale, TTorCalcola::positiveDifference(money(fld::FCUDIMPLORDA.name), money(fld::fCudRitIrpef.upper))));
+    setMoney(fld::FCUDDETRIMPNETTA.name, v.detrazioni.impostaNettaCalcolata);
+    setMoney(fld::FCUDDETRFAMNUM.name, v.detrazioni.detrFamNum);
+    setMoney(fld::FCUDCREDFAMNUM.name, v.detrazioni.credFamNum);
+    setMoney(fld::FCUDCREDNRFAMNUM.name, v.detrazioni.credNrFamNum);
+    setMoney(fld::FCUDDETRCANLOC.name, v.detrazioni.detrCanLoc);
+    setMoney(fld::FCUDCREDCANLOC.name, v.detrazioni.credCanLoc);
+    setMoney(fld::FCUDCREDNRCANLOC.name, v.detrazioni.credNrCanLoc);
     // The items add up to no more than the total: whenever they exceed it (a
     // cap that binds exactly, net tax zero, included) they are cut in order
     // until they make it.
@@ -333,7 +334,7 @@ void TVelCuBuilder::detrazioni(const TVelValoriFiscali &v)
         somma += values[i];
         items << &values[i];
     }
-    const Currency tot = money("FCUDTOTDETR");
+    const Currency tot = money(fld::FCUDTOTDETR.name);
     if (somma <= tot)
         return;
     tagliaDetrazioni(tot, items);
@@ -349,8 +350,8 @@ void TVelCuBuilder::redditiAltriSoggetti(Currency altri)
     // The income of the relationship is in box 1 (open-ended) or box 2
     // (fixed-term); the other employers' share goes with it, in 531/539 or
     // 532/540, each labelled "already included in box" 1 or 2.
-    const bool indeterminato = !money("FCUDREDDDETR").isZero();
-    const Currency punto = money(indeterminato ? "FCUDREDDDETR" : "FCUDREDDETTRDET");
+    const bool indeterminato = !money(fld::fCudReddDetr.upper).isZero();
+    const Currency punto = money(indeterminato ? fld::fCudReddDetr.upper : fld::FCUDREDDETTRDET.name);
     const int box = indeterminato ? 1 : 2;
     if (altri > punto) {
         log(QStringLiteral("Redditi di altri soggetti conguagliati (%1) superiori al reddito del punto %2 "
@@ -360,8 +361,8 @@ void TVelCuBuilder::redditiAltriSoggetti(Currency altri)
                 .arg(538 + box));
         return;
     }
-    setMoney(indeterminato ? "FCUDIMPONPTO1" : "FCUDIMPONPTO2", altri);
-    setMoney(indeterminato ? "FCUDREDDCONGP1" : "FCUDREDDCONGP2", altri);
+    setMoney(indeterminato ? fld::FCUDIMPONPTO1.name : fld::FCUDIMPONPTO2.name, altri);
+    setMoney(indeterminato ? fld::FCUDREDDCONGP1.name : fld::FCUDREDDCONGP2.name, altri);
     log(QStringLiteral("Redditi di altri soggetti conguagliati: %1 nei punti %2 e %3.\r\n"
                        "  Indicare codice fiscale dell'altro sostituto e causa (punti 537 e 538).")
             .arg(amountText(altri))
@@ -402,25 +403,25 @@ QString TVelCuBuilder::testoPeriodi(const QList<TVelRigaPeriodo> &rows, int *cou
 void TVelCuBuilder::annotazioni(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto,
                                 const TVelDatiAnnotazioni &a)
 {
-    if (text("SCUDCASIESCPREC") == QLatin1String("2"))
+    if (text(fld::SCUDCASIESCPREC.name) == QLatin1String("2"))
         return;
-    QString note = text("SCUDANNOTAZIONI");
+    QString note = text(fld::SCUDANNOTAZIONI.name);
     int nPeriods = 0;
     const QString periodi = testoPeriodi(a.periodi, &nPeriods);
 
-    if (text("LCUDCONGUAGLIO") == QLatin1String("0"))
+    if (text(fld::LCUDCONGUAGLIO.name) == QLatin1String("0"))
         note += QStringLiteral("Conguaglio non effettuato\r\n");
-    if (text("LCUDCOMPRENSIVO") == QLatin1String("X"))
+    if (text(fld::LCUDCOMPRENSIVO.name) == QLatin1String("X"))
         note += QStringLiteral("ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n");
-    if (!pos.fiscale.isEmpty() && integer("ICUDPERIODOLAV") < GIORNI_ANNO && !periodi.isEmpty())
+    if (!pos.fiscale.isEmpty() && integer(fld::iCudPeriodoLav.upper) < GIORNI_ANNO && !periodi.isEmpty())
         note += QStringLiteral("AI) ") + periodi;
 
     rapportoNellAnno(pos, rapporto, nPeriods, a, note);
     controlloGiorni(pos, rapporto);
-    if (integer("ICUDPERIODOLAV") > GIORNI_ANNO)
-        set("ICUDPERIODOLAV", GIORNI_ANNO);
+    if (integer(fld::iCudPeriodoLav.upper) > GIORNI_ANNO)
+        set(fld::iCudPeriodoLav.upper, GIORNI_ANNO);
     noteCodificate(rapporto, a, note);
-    set("SCUDANNOTAZIONI", note);
+    set(fld::SCUDANNOTAZIONI.name, note);
 }
 
 // The relationship's boxes: the income's type and amount, its dates, the
@@ -428,59 +429,59 @@ void TVelCuBuilder::annotazioni(const TVelPosizioniCu &pos, const TVelRapportoCu
 void TVelCuBuilder::rapportoNellAnno(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, int periodi,
                                      const TVelDatiAnnotazioni &a, QString &note)
 {
-    const Currency redditi = money("FCUDREDDDETR") + money("FCUDREDDETTRDET");
+    const Currency redditi = money(fld::fCudReddDetr.upper) + money(fld::FCUDREDDETTRDET.name);
     if (redditi <= Currency())
         return;
     // Box 718: "1" when boxes 1 and 2 hold employment income entitled to the
     // sum outside income and the further detraction, "2" when they do not
     // (collaborations only: assimilated income is left out of both).
-    set("SCUDSNCFRTIPOLOGIA", pos.fiscale.isEmpty() ? s("2") : s("1"));
-    set("SCUDPTRCOD1", pos.fiscale.isEmpty() ? s("6") : s("1"));
-    setMoney("FCUDPTRIMP1", redditi);
+    set(fld::SCUDSNCFRTIPOLOGIA.name, pos.fiscale.isEmpty() ? s("2") : s("1"));
+    set(fld::SCUDPTRCOD1.name, pos.fiscale.isEmpty() ? s("6") : s("1"));
+    setMoney(fld::FCUDPTRIMP1.name, redditi);
     if (rapporto.inizio.isValid())
-        set("DCUDDATINIRL", rapporto.inizio);
+        set(fld::DCUDDATINIRL.name, rapporto.inizio);
     else
         log(QStringLiteral("Data inizio rapporto in anagrafica non è impostata."));
     const QDate fine = rapporto.fine;
     if (fine.isValid() && fine.year() == m_anno) {
-        set("DCUDDATFINRL", fine);
-        if (text("LCUDCONGUAGLIO") == QLatin1String("X"))
+        set(fld::DCUDDATFINRL.name, fine);
+        if (text(fld::LCUDCONGUAGLIO.name) == QLatin1String("X"))
             note += QStringLiteral("Data fine: ") + dateText(fine) + QStringLiteral("\r\n");
     } else if (!fine.isValid() || fine.year() > m_anno) {
         // In force on 31 December: open-ended, or ending after the year.
-        set("LCUDINFORZA3112", s("X"));
+        set(fld::LCUDINFORZA3112.name, s("X"));
     }
     if (periodi > 1) {
-        set("ICUDPERPART", s("1"));
+        set(fld::ICUDPERPART.name, s("1"));
         return;
     }
     const Currency assenze = !pos.fiscale.isEmpty() && a.assenze ? a.assenze() : Currency();
     if (assenze > Currency())
-        set("ICUDPERPART", s("2"));
-    else if (integer("ICUDPERIODOLAV") == 0)
-        set("ICUDPERPART", s("4"));
+        set(fld::ICUDPERPART.name, s("2"));
+    else if (integer(fld::iCudPeriodoLav.upper) == 0)
+        set(fld::ICUDPERPART.name, s("4"));
 }
 
 // The coded notes AL, AC, CC and AN, from the boxes already written.
 void TVelCuBuilder::noteCodificate(const TVelRapportoCu &rapporto, const TVelDatiAnnotazioni &a, QString &note)
 {
     auto line = [&](const QString &code) { note += m_nota(code) + QStringLiteral("\r\n"); };
-    const int giorni = integer("ICUDPERIODOLAV");
-    const bool senzaConguaglio = text("LCUDCONGUAGLIO") == QLatin1String("0");
-    const QDate fineRl = date("DCUDDATFINRL");
+    const int giorni = integer(fld::iCudPeriodoLav.upper);
+    const bool senzaConguaglio = text(fld::LCUDCONGUAGLIO.name) == QLatin1String("0");
+    const QDate fineRl = date(fld::DCUDDATFINRL.name);
     const bool fineNellAnno = fineRl.isValid() && fineRl.year() == m_anno;
-    if (giorni < GIORNI_ANNO && (!money("FCUDADDREGIRPEF").isZero() || !money("FCUDADDCOMIRPEF").isZero())
-        && (senzaConguaglio || (text("LCUDCONGUAGLIO") == QLatin1String("X") && fineNellAnno)))
+    if (giorni < GIORNI_ANNO && (!money(fld::fCudAddRegIrpef.upper).isZero() || !money(fld::fCudAddComIrpef.upper).isZero())
+        && (senzaConguaglio || (text(fld::LCUDCONGUAGLIO.name) == QLatin1String("X") && fineNellAnno)))
         line(s("AL"));
-    if (giorni < GIORNI_ANNO && money("FCUDDEDNOTAXFAM") > Currency() && senzaConguaglio)
+    if (giorni < GIORNI_ANNO && money(fld::FCUDDEDNOTAXFAM.name) > Currency() && senzaConguaglio)
         line(s("AC"));
-    if (money("FCUDCONTRESCLUSI") > Currency() && senzaConguaglio)
+    if (money(fld::fCudContrEsclusi.upper) > Currency() && senzaConguaglio)
         line(s("CC"));
     // The minimum employment deduction.
     if (a.minimiTrovati) {
         const Currency minimo =
             TorPosizioni::indeterminato(rapporto.ITNOID) ? a.minimoIndeterminato : a.minimoDeterminato;
-        if (money("FCUDDETRDIPPENSREDD") < minimo && money("FCUDIMPLORDA") > Currency())
+        if (money(fld::FCUDDETRDIPPENSREDD.name) < minimo && money(fld::FCUDIMPLORDA.name) > Currency())
             line(s("AN"));
     }
 }
@@ -488,11 +489,11 @@ void TVelCuBuilder::noteCodificate(const TVelRapportoCu &rapporto, const TVelDat
 void TVelCuBuilder::controlloGiorni(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto)
 {
     const int year = m_anno;
-    const int giorni = integer("ICUDPERIODOLAV");
-    const QString perPart = text("ICUDPERPART").trimmed();
-    if (giorni == 0 && !money("FCUDREDDDETR").isZero() && perPart.isEmpty() && pos.cococo.isEmpty()) {
-        set("ICUDPERPART", s("4"));
-        if (text("LCUDCPOSCNACFC") != QLatin1String("X"))
+    const int giorni = integer(fld::iCudPeriodoLav.upper);
+    const QString perPart = text(fld::ICUDPERPART.name).trimmed();
+    if (giorni == 0 && !money(fld::fCudReddDetr.upper).isZero() && perPart.isEmpty() && pos.cococo.isEmpty()) {
+        set(fld::ICUDPERPART.name, s("4"));
+        if (text(fld::LCUDCPOSCNACFC.name) != QLatin1String("X"))
             log(QStringLiteral("Non sono presenti giorni per detrazioni, si presume siano stati pagati solo compensi "
                                "accessori.\r\n  Impostato in automatico il codice 4 sul punto \"11 - Periodi "
                                "Particolari\""));
@@ -506,13 +507,13 @@ void TVelCuBuilder::controlloGiorni(const TVelPosizioniCu &pos, const TVelRappor
     // with other employers' income taken in (531-536), their periods count
     // too, within the year: the rule the coherence check reads the box by.
     const VelCuRules::PeriodoLavoro periodo = VelCuRules::periodoLavoro(
-        year, date("DCUDDATINIRL"), date("DCUDDATFINRL"),
+        year, date(fld::DCUDDATINIRL.name), date(fld::DCUDDATFINRL.name),
         VelCuRules::altriSostituti([this](const char *field) { return money(field); }));
     const int calcolati = periodo.rapporto;
     const int limite = periodo.massimo;
     const bool oltre = giorni > limite;
     if (oltre)
-        set("ICUDPERIODOLAV", limite);
+        set(fld::iCudPeriodoLav.upper, limite);
     if (oltre && !pos.cococo.isEmpty() && piuAnni)
         log(QStringLiteral("Periodo di lavoro per co.co.co. su più anni. Giorni per detrazioni impostate "
                            "automaticamente.\r\n  Su dati retributivi inserito: %1, calcolato sul periodo "

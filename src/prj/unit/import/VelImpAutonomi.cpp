@@ -6,6 +6,7 @@
 #include "src/prj/unit/import/VelImportTables.h"
 #include "src/prj/unit/model/VelCuRules.h"
 #include "tor/calc/TorPosizioni.h"
+#include "velcu/VelFields.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -98,14 +99,14 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
         const QString filtro = QStringLiteral("AND REGS.IREGSID IN (%1)").arg(ids.join(QLatin1Char(',')));
 
         ctx.nuovaRiga(ds);
-        ds.fieldByName(QStringLiteral("LASEALTCONT")).setAsString(QStringLiteral("0"));
-        ds.fieldByName(QStringLiteral("SCAUCODICE")).setAsString(causale);
-        ds.fieldByName(QStringLiteral("LDSE7ANTICIPAZ")).setAsString(QStringLiteral("0"));
+        ds.fieldByName(fld::LASEALTCONT.qs()).setAsString(QStringLiteral("0"));
+        ds.fieldByName(fld::SCAUCODICE.qs()).setAsString(causale);
+        ds.fieldByName(fld::LDSE7ANTICIPAZ.qs()).setAsString(QStringLiteral("0"));
         Currency senzaRitenuta;
         if (minimi) {
             const Currency lordo = q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {}, {filtro}, QStringLiteral("LORDO"));
-            somma(ds, "FDSE7AMMLORDO", lordo);
-            somma(ds, "FDSE7ALTRESOMME", lordo);
+            somma(ds, fld::FDSE7AMMLORDO.name, lordo);
+            somma(ds, fld::FDSE7ALTRESOMME.name, lordo);
         } else {
             senzaRitenuta = ritenute(q, ds, ids, causale, contributi);
             // The fund's queries read the whole relationship: once, on the
@@ -150,16 +151,16 @@ Currency TVelImpAutonomi::ritenute(TRagQuery &q, TClientDataSet &ds, const QStri
             const Currency amm = TRagQuery::amount(som, QStringLiteral("RIT_AMM"));
             if (ritenutaIrpef(rice)) {
                 senzaIrpef.removeAll(id);
-                somma(ds, "FDSE7IMPONIBILE", imp);
+                somma(ds, fld::FDSE7IMPONIBILE.name, imp);
                 // The gross paid includes the taxable amount: without it the
                 // gross would be below the taxable.
-                somma(ds, "FDSE7AMMLORDO", imp);
-                somma(ds, ritenutaATitoloDImposta(causale) ? "FDSE7RITTITIMP" : "FDSE7RITTITACC", dip);
+                somma(ds, fld::FDSE7AMMLORDO.name, imp);
+                somma(ds, ritenutaATitoloDImposta(causale) ? fld::FDSE7RITTITIMP.name : fld::FDSE7RITTITACC.name, dip);
             } else if (ritenutaContributiva(rice)) {
                 if (amm > Currency())
-                    somma(ds, "FDSE7CONTRAMM", amm);
+                    somma(ds, fld::FDSE7CONTRAMM.name, amm);
                 if (dip > Currency())
-                    somma(ds, "FDSE7CONTRDIP", dip);
+                    somma(ds, fld::FDSE7CONTRDIP.name, dip);
                 if (amm > Currency() || dip > Currency())
                     c.inps = true;
             }
@@ -174,8 +175,8 @@ Currency TVelImpAutonomi::ritenute(TRagQuery &q, TClientDataSet &ds, const QStri
     const Currency lordo =
         q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {},
                 {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(senzaIrpef.join(QLatin1Char(',')))}, QStringLiteral("LORDO"));
-    somma(ds, "FDSE7AMMLORDO", lordo);
-    somma(ds, "FDSE7ALTRESOMME", lordo);
+    somma(ds, fld::FDSE7AMMLORDO.name, lordo);
+    somma(ds, fld::FDSE7ALTRESOMME.name, lordo);
     return lordo;
 }
 
@@ -198,9 +199,9 @@ void TVelImpAutonomi::fondoSpettacolo(const TVelImpContesto &ctx, TRagQuery &q, 
     // that the fund applies, it is not a contribution.
     const Currency lordoLp = q.total(QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RITLP"), plp, {}, QStringLiteral("FVACRLORDO"));
     if (amm != Currency() || dip != Currency() || lordoLp != Currency()) {
-        somma(ds, "FDSE7CONTRAMM", amm);
-        somma(ds, "FDSE7CONTRDIP", dip);
-        ds.fieldByName(QStringLiteral("SASECATEG")).setAsString(QStringLiteral("Z"));
+        somma(ds, fld::FDSE7CONTRAMM.name, amm);
+        somma(ds, fld::FDSE7CONTRDIP.name, dip);
+        ds.fieldByName(fld::SASECATEG.qs()).setAsString(QStringLiteral("Z"));
         c.fondo = true;
     }
 }
@@ -211,20 +212,20 @@ void TVelImpAutonomi::altreSomme(const TVelImpContesto &ctx, TRagQuery &q, TClie
     // gross leaves both out, so they count for every payee.
     const Currency nonSogg =
         q.total(QStringLiteral("QRY_CUD_AUTON_NON_SOGG"), {}, {filtro}, QStringLiteral("SOMME_NON_SOGG"));
-    somma(ds, "FDSE7ALTRESOMME", nonSogg);
-    somma(ds, "FDSE7AMMLORDO", nonSogg);
-    somma(ds, "FDSE7SPESERIMB",
+    somma(ds, fld::FDSE7ALTRESOMME.name, nonSogg);
+    somma(ds, fld::FDSE7AMMLORDO.name, nonSogg);
+    somma(ds, fld::FDSE7SPESERIMB.name,
           q.total(QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"), {}, {filtro}, QStringLiteral("SOMME_RIMBORSATE")));
     // The social-security body's part of the entry: its contributions.
-    const Currency contrAmm = campo(ds, "FDSE7CONTRAMM");
-    const Currency contrDip = campo(ds, "FDSE7CONTRDIP");
+    const Currency contrAmm = campo(ds, fld::FDSE7CONTRAMM.name);
+    const Currency contrDip = campo(ds, fld::FDSE7CONTRDIP.name);
     if (contrAmm > Currency() || contrDip > Currency()) {
-        ds.fieldByName(QStringLiteral("FASECONTDOV")).setAsCurrency(contrAmm + contrDip);
-        ds.fieldByName(QStringLiteral("FASECONTVER")).setAsCurrency(contrAmm + contrDip);
-        ds.fieldByName(QStringLiteral("SASECODFISENTEPREV")).setAsString(ctx.paco.SPACOCFINPS);
-        ds.fieldByName(QStringLiteral("SASEDENENTEPREV")).setAsString(QStringLiteral("INPS"));
+        ds.fieldByName(fld::FASECONTDOV.qs()).setAsCurrency(contrAmm + contrDip);
+        ds.fieldByName(fld::FASECONTVER.qs()).setAsCurrency(contrAmm + contrDip);
+        ds.fieldByName(fld::SASECODFISENTEPREV.qs()).setAsString(ctx.paco.SPACOCFINPS);
+        ds.fieldByName(fld::SASEDENENTEPREV.qs()).setAsString(QStringLiteral("INPS"));
     }
-    if (campo(ds, "FDSE7ALTRESOMME") > Currency())
-        ds.fieldByName(QStringLiteral("FDSE7CODICE"))
+    if (campo(ds, fld::FDSE7ALTRESOMME.name) > Currency())
+        ds.fieldByName(fld::FDSE7CODICE.qs())
             .setAsString(ctx.LACOMMINIMI == 1 ? QStringLiteral("25") : QStringLiteral("21"));
 }

@@ -9,6 +9,7 @@
 // the self-employed section of the run's log.
 #include "platform/core/Currency.h"
 #include "src/prj/unit/import/VelImpContesto.h"
+#include "velcu/VelFields.h"
 
 #include <QList>
 #include <QString>
@@ -20,7 +21,7 @@ class TRagQuery;
 class TVelImpAutonomi
 {
 public:
-    static inline const QString kTabella = QStringLiteral("TASE_AUTSOMMEEROGATE");
+    static inline const QString kTabella = rec::TASE_AUTSOMMEEROGATE::id.qs();
 
     static constexpr int RICE_COD_ENPALS = 16;       // entertainment fund (ex ENPALS)
     static constexpr int COMR_ACC_RIT_PREV = 10015;  // pay carrying the fund's withholding

@@ -4,6 +4,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 QString velTitoloSezioneLog(int section)
 {
@@ -53,15 +54,15 @@ void TVelImpContesto::nuovaRiga(TClientDataSet &ds) const
 {
     ds.append();
     if (iAfiID != 0)
-        ds.fieldByName(QStringLiteral("iAfiID")).setAsInteger(iAfiID);
-    ds.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(SCUDCODFIS);
-    ds.fieldByName(QStringLiteral("SCUDMESE")).setAsString(SCUDMESE);
+        ds.fieldByName(fld::iAfiID.qs()).setAsInteger(iAfiID);
+    ds.fieldByName(fld::SCUDCODFIS.qs()).setAsString(SCUDCODFIS);
+    ds.fieldByName(fld::SCUDMESE.qs()).setAsString(SCUDMESE);
 }
 
 bool TVelImpContesto::dellaCu(TClientDataSet &ds) const
 {
-    return ds.fieldByName(QStringLiteral("SCUDCODFIS")).asString() == SCUDCODFIS
-        && ds.fieldByName(QStringLiteral("SCUDMESE")).asString() == SCUDMESE;
+    return ds.fieldByName(fld::SCUDCODFIS.qs()).asString() == SCUDCODFIS
+        && ds.fieldByName(fld::SCUDMESE.qs()).asString() == SCUDMESE;
 }
 
 TVelSenzaFiltro::TVelSenzaFiltro(TClientDataSet &ds) : m_ds(ds), m_filtered(ds.filtered())

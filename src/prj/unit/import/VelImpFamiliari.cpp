@@ -3,6 +3,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelTextFit.h"
 #include "rag/calc/ragUQuery.h"
+#include "velcu/VelFields.h"
 
 #include <QMap>
 #include <QVariant>
@@ -62,9 +63,9 @@ struct Figlio
 // A family row being built, field name -> value.
 using RigaFam = QMap<QString, QVariant>;
 
-const char *const kFlags[] = {"LCUDRELPARCON",       "LCUDRELPARPRIFIGL",     "LCUDRELPARPRIFIGLDIS",
-                              "LCUDDET100X100PRIFIGL", "LCUDRELPARFIGL",       "LCUDRELPARFIGLALTRFAM",
-                              "LCUDRELPARFIGLDIS",   "LCUDRELPARNONASCEND", "LCUDDET100X100FIGL"};
+const char *const kFlags[] = {fld::LCUDRELPARCON.name,       fld::LCUDRELPARPRIFIGL.name,     fld::LCUDRELPARPRIFIGLDIS.name,
+                              fld::LCUDDET100X100PRIFIGL.name, fld::LCUDRELPARFIGL.name,       fld::LCUDRELPARFIGLALTRFAM.name,
+                              fld::LCUDRELPARFIGLDIS.name,   fld::LCUDRELPARNONASCEND.name, fld::LCUDDET100X100FIGL.name};
 
 RigaFam nuovaRigaFam()
 {
@@ -81,15 +82,15 @@ bool uno(const RigaFam &r, const char *f)
 
 bool primoLibero(const RigaFam &r)
 {
-    return !uno(r, "LCUDRELPARPRIFIGL") && !uno(r, "LCUDRELPARPRIFIGLDIS");
+    return !uno(r, fld::LCUDRELPARPRIFIGL.name) && !uno(r, fld::LCUDRELPARPRIFIGLDIS.name);
 }
 
 // The further-child slot also holds the other dependants: a row whose slot
 // carries one of them is taken too, or the second would overwrite the first.
 bool altroLibero(const RigaFam &r)
 {
-    return !uno(r, "LCUDRELPARFIGL") && !uno(r, "LCUDRELPARFIGLALTRFAM") && !uno(r, "LCUDRELPARFIGLDIS")
-        && !uno(r, "LCUDRELPARNONASCEND");
+    return !uno(r, fld::LCUDRELPARFIGL.name) && !uno(r, fld::LCUDRELPARFIGLALTRFAM.name) && !uno(r, fld::LCUDRELPARFIGLDIS.name)
+        && !uno(r, fld::LCUDRELPARNONASCEND.name);
 }
 
 
@@ -101,11 +102,11 @@ void coniuge(const TVelImpFamiliari::Riga &dich, const QString &anno, QList<Riga
     if (dich.cfConiuge.isEmpty() && dich.conCar != 1)
         return;
     RigaFam r = nuovaRigaFam();
-    r.insert(QStringLiteral("SCUDCODFISCON"), dich.cfConiuge);
+    r.insert(fld::SCUDCODFISCON.qs(), dich.cfConiuge);
     if (dich.conCar == 1) {
-        r.insert(QStringLiteral("LCUDRELPARCON"), QStringLiteral("1"));
-        r.insert(QStringLiteral("SCUDMESICARCON"), QStringLiteral("12"));
-        r.insert(QStringLiteral("SCUDDTANNOCONIUGE"), anno);
+        r.insert(fld::LCUDRELPARCON.qs(), QStringLiteral("1"));
+        r.insert(fld::SCUDMESICARCON.qs(), QStringLiteral("12"));
+        r.insert(fld::SCUDDTANNOCONIUGE.qs(), anno);
     }
     out.append(r);
     if (dich.cfConiuge.isEmpty())
@@ -167,34 +168,34 @@ void scriviFiglio(const Figlio &f, const QString &anno, QList<RigaFam> &out)
     RigaFam &r = out.last();
     const bool quotaC = f.mesiCarico == 12 && f.mancaGenitore == 1;
     if (primo) {
-        r.insert(QLatin1String(f.handicap == 1 ? "LCUDRELPARPRIFIGLDIS" : "LCUDRELPARPRIFIGL"), QStringLiteral("1"));
-        r.insert(QStringLiteral("SCUDCODFISPRIFIGL"), f.cf);
-        r.insert(QStringLiteral("SCUDMESICARPRIFIGL"), dueCifre(f.mesiCarico));
-        r.insert(QStringLiteral("SCUDMESIDETRGFPRIFIGL"), dueCifre(f.mesiGf));
-        r.insert(QStringLiteral("SCUDMESIDETRM21PRIFIGL"), dueCifre(f.mesiAltri));
+        r.insert(QLatin1String(f.handicap == 1 ? fld::LCUDRELPARPRIFIGLDIS.name : fld::LCUDRELPARPRIFIGL.name), QStringLiteral("1"));
+        r.insert(fld::SCUDCODFISPRIFIGL.qs(), f.cf);
+        r.insert(fld::SCUDMESICARPRIFIGL.qs(), dueCifre(f.mesiCarico));
+        r.insert(fld::SCUDMESIDETRGFPRIFIGL.qs(), dueCifre(f.mesiGf));
+        r.insert(fld::SCUDMESIDETRM21PRIFIGL.qs(), dueCifre(f.mesiAltri));
         if (quotaC)
-            r.insert(QStringLiteral("SCUDDETRSPETTPRIFIGL"), QStringLiteral("C"));
+            r.insert(fld::SCUDDETRSPETTPRIFIGL.qs(), QStringLiteral("C"));
         else if (f.perc > Currency())
-            r.insert(QStringLiteral("SCUDDETRSPETTPRIFIGL"), percentuale(f.perc));
+            r.insert(fld::SCUDDETRSPETTPRIFIGL.qs(), percentuale(f.perc));
         if (f.mesiMin3 > 0)
-            r.insert(QStringLiteral("SCUDMINTREANNPRIFIGL"), dueCifre(f.mesiMin3));
-        r.insert(QStringLiteral("LCUDDET100X100PRIFIGL"), flag(f.affido100));
-        r.insert(QStringLiteral("SCUDDTANNOPRIFIGL"), anno);
+            r.insert(fld::SCUDMINTREANNPRIFIGL.qs(), dueCifre(f.mesiMin3));
+        r.insert(fld::LCUDDET100X100PRIFIGL.qs(), flag(f.affido100));
+        r.insert(fld::SCUDDTANNOPRIFIGL.qs(), anno);
         return;
     }
-    r.insert(QLatin1String(f.handicap == 1 ? "LCUDRELPARFIGLDIS" : "LCUDRELPARFIGL"), QStringLiteral("1"));
-    r.insert(QStringLiteral("SCUDCODFISFIGL"), f.cf);
-    r.insert(QStringLiteral("SCUDMESICARFIGL"), dueCifre(f.mesiCarico));
-    r.insert(QStringLiteral("SCUDMESIDETRGFFIGL"), dueCifre(f.mesiGf));
-    r.insert(QStringLiteral("SCUDMESIDETRM21FIGL"), dueCifre(f.mesiAltri));
+    r.insert(QLatin1String(f.handicap == 1 ? fld::LCUDRELPARFIGLDIS.name : fld::LCUDRELPARFIGL.name), QStringLiteral("1"));
+    r.insert(fld::SCUDCODFISFIGL.qs(), f.cf);
+    r.insert(fld::SCUDMESICARFIGL.qs(), dueCifre(f.mesiCarico));
+    r.insert(fld::SCUDMESIDETRGFFIGL.qs(), dueCifre(f.mesiGf));
+    r.insert(fld::SCUDMESIDETRM21FIGL.qs(), dueCifre(f.mesiAltri));
     // The further child's share is an amount field: the "C" of a child
     // without the other parent cannot be written there, the percentage is.
     if (f.perc > Currency())
-        r.insert(QStringLiteral("FCUDDETRSPETTFIGL"), QVariant::fromValue(f.perc));
+        r.insert(fld::FCUDDETRSPETTFIGL.qs(), QVariant::fromValue(f.perc));
     if (f.mesiMin3 > 0)
-        r.insert(QStringLiteral("SCUDMINTREANNFIGL"), dueCifre(f.mesiMin3));
-    r.insert(QStringLiteral("LCUDDET100AFFPRIFIGL"), flag(f.affido100));
-    r.insert(QStringLiteral("SCUDDTANNOFIGL"), anno);
+        r.insert(fld::SCUDMINTREANNFIGL.qs(), dueCifre(f.mesiMin3));
+    r.insert(fld::LCUDDET100AFFPRIFIGL.qs(), flag(f.affido100));
+    r.insert(fld::SCUDDTANNOFIGL.qs(), anno);
 }
 
 // The other dependants, in the further-child slot.
@@ -209,12 +210,12 @@ void altriFamiliari(const TVelImpFamiliari::Riga &dich, const QString &anno, QLi
         if (out.isEmpty() || !altroLibero(out.last()))
             out.append(nuovaRigaFam());
         RigaFam &r = out.last();
-        r.insert(QStringLiteral("LCUDRELPARNONASCEND"), QStringLiteral("1"));
-        r.insert(QStringLiteral("SCUDCODFISFIGL"), cf);
-        r.insert(QStringLiteral("SCUDMESICARFIGL"), QStringLiteral("12"));
+        r.insert(fld::LCUDRELPARNONASCEND.qs(), QStringLiteral("1"));
+        r.insert(fld::SCUDCODFISFIGL.qs(), cf);
+        r.insert(fld::SCUDMESICARFIGL.qs(), QStringLiteral("12"));
         if (dich.percAltri > Currency())
-            r.insert(QStringLiteral("FCUDDETRSPETTFIGL"), QVariant::fromValue(dich.percAltri));
-        r.insert(QStringLiteral("SCUDDTANNOFIGL"), anno);
+            r.insert(fld::FCUDDETRSPETTFIGL.qs(), QVariant::fromValue(dich.percAltri));
+        r.insert(fld::SCUDDTANNOFIGL.qs(), anno);
         ++scritti;
     }
     if (scritti < dich.altri)
@@ -268,7 +269,7 @@ int TVelImpFamiliari::importa(const TVelImpContesto &ctx, TClientDataSet &cds)
         TVelSenzaFiltro nf(cds);
         const QString cf = ctx.SCUDCODFIS.trimmed().toUpper();
         for (cds.first(); !cds.eof(); cds.next())
-            if (cds.fieldByName(QStringLiteral("SCUDCODFIS")).asString().trimmed().toUpper() == cf)
+            if (cds.fieldByName(fld::SCUDCODFIS.qs()).asString().trimmed().toUpper() == cf)
                 return 0;
     }
     carica(ctx);

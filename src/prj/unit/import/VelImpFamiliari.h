@@ -17,6 +17,7 @@
 // A payee who already has family rows keeps them untouched.
 #include "platform/core/Currency.h"
 #include "src/prj/unit/import/VelImpContesto.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 #include <QList>
@@ -27,7 +28,7 @@ class TClientDataSet;
 class TVelImpFamiliari
 {
 public:
-    static inline const QString kTabella = QStringLiteral("TCUDC_CONFAMCARICO");
+    static inline const QString kTabella = rec::TCUDC_CONFAMCARICO::id.qs();
 
     // Writes the dependants of the CU of `ctx` into `cdsConFamCar`. Returns
     // the number of family rows written.

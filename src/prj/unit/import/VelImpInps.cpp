@@ -10,6 +10,7 @@
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "tor/calc/TorUCalcoli.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QMap>
 #include <QSet>
@@ -102,21 +103,21 @@ private:
     void nuova(const QString &matricola)
     {
         m_ctx.nuovaRiga(m_ds);
-        for (const char *f : {"LCUDENTEINPS", "LCUDENTEALTRO", "LCUDTRASFRAPP", "LCUDINTERAMVERS", "LCUDPARZIALVERS",
-                              "LCUDNONVERS", "LCUDMESIRETR", "LCUDMESIRETR_C", "LCUD3BMESIRETR_C",
-                              "LCUD3TMESIRETR_C"})
+        for (const char *f : {fld::LCUDENTEINPS.name, fld::LCUDENTEALTRO.name, fld::LCUDTRASFRAPP.name, fld::LCUDINTERAMVERS.name, fld::LCUDPARZIALVERS.name,
+                              fld::LCUDNONVERS.name, fld::lCudMesiRetr.upper, fld::lCudMesiRetr_C.upper, fld::LCUD3BMESIRETR_C.name,
+                              fld::LCUD3TMESIRETR_C.name})
             m_ds.fieldByName(QLatin1String(f)).setAsString(ZERO);
-        m_ds.fieldByName(QStringLiteral("SCUDMATRAZIENDA")).setAsString(matricola);
+        m_ds.fieldByName(fld::sCudMatrAzienda.qsUpper()).setAsString(matricola);
     }
 
     void posta()
     {
-        const bool inps = importo(m_ds, QStringLiteral("FCUDIMPONIBILE")) != Currency()
-            || importo(m_ds, QStringLiteral("FCUDCONTRIBTRATT")) != Currency();
+        const bool inps = importo(m_ds, fld::FCUDIMPONIBILE.qs()) != Currency()
+            || importo(m_ds, fld::fCudContribTratt.qsUpper()) != Currency();
         if (inps)
-            m_ds.fieldByName(QStringLiteral("LCUDENTEINPS")).setAsString(X);
-        if (importo(m_ds, QStringLiteral("FCUDCOMPCORRISP")) != Currency())
-            m_ds.fieldByName(QStringLiteral("LCUDENTEALTRO")).setAsString(X);
+            m_ds.fieldByName(fld::LCUDENTEINPS.qs()).setAsString(X);
+        if (importo(m_ds, fld::fCudCompCorrisp.qsUpper()) != Currency())
+            m_ds.fieldByName(fld::LCUDENTEALTRO.qs()).setAsString(X);
         m_ds.post();
         m_ctx.salvaTabella(m_ds, TVelImpInps::kTabella);
         ++m_scritte;
@@ -131,8 +132,8 @@ private:
         if (imp == Currency())
             return;
         nuova(matricola);
-        somma(m_ds, "FCUDIMPONIBILE", imp);
-        m_ds.fieldByName(QStringLiteral("FCUDCONTRIBTRATT"))
+        somma(m_ds, fld::FCUDIMPONIBILE.name, imp);
+        m_ds.fieldByName(fld::fCudContribTratt.qsUpper())
             .setAsCurrency(somma4(QStringLiteral("QRY_CUD_INPS_RIT_ACC"), QStringLiteral("IVARMRIRPID"),
                                   TVelImpInps::VARMRIRP_ACCESSORI, TVelImpInps::VARMRIRP_ARRETRATI));
     }
@@ -144,12 +145,12 @@ private:
                                     TVelImpInps::COS_STIPENDIO, TVelImpInps::COS_TREDICESIMA);
         if (imp == Currency())
             return;
-        if (aperta() && testo(m_ds, QStringLiteral("SCUDMATRAZIENDA")) != matricola)
+        if (aperta() && testo(m_ds, fld::sCudMatrAzienda.qsUpper()) != matricola)
             posta();
         if (!aperta())
             nuova(matricola);
-        somma(m_ds, "FCUDIMPONIBILE", imp);
-        somma(m_ds, "FCUDCONTRIBTRATT",
+        somma(m_ds, fld::FCUDIMPONIBILE.name, imp);
+        somma(m_ds, fld::fCudContribTratt.upper,
               somma4(QStringLiteral("QRY_CUD_INPS_RIT_FOND"), QStringLiteral("ICOSID"), TVelImpInps::COS_STIPENDIO,
                      TVelImpInps::COS_TREDICESIMA));
 
@@ -168,7 +169,7 @@ private:
     // record's field order.
     void segnaMesi(int serie, const QSet<int> &mesi)
     {
-        const int gennaio = m_ds.fieldIndex(serie == 1 ? QStringLiteral("LCUDGENNAIO") : QStringLiteral("LCUDGENNAIO_C"));
+        const int gennaio = m_ds.fieldIndex(serie == 1 ? fld::lCudGennaio.qsUpper() : fld::lCudGennaio_C.qsUpper());
         if (gennaio < 0)
             throw EAssertionFailed(QStringLiteral("Campo dei mesi INPS assente"));
         bool qualcunoX = false;
@@ -179,7 +180,7 @@ private:
             qualcunoX = qualcunoX || f.asString() == X;
         }
         if (!qualcunoX)
-            m_ds.fieldByName(serie == 1 ? QStringLiteral("LCUDMESIRETR") : QStringLiteral("LCUDMESIRETR_C")).setAsString(X);
+            m_ds.fieldByName(serie == 1 ? fld::lCudMesiRetr.qsUpper() : fld::lCudMesiRetr_C.qsUpper()).setAsString(X);
     }
 
     void altriFondi()
@@ -201,11 +202,11 @@ private:
             nuova(QString());
         // Fees paid, contributions due (both shares), the collaborator's
         // share withheld, contributions paid (both shares).
-        somma(m_ds, "FCUDCOMPCORRISP", compensi);
-        somma(m_ds, "FCUDCOMPDOVUTI", dip + amm);
-        somma(m_ds, "FCUDCOMPTRATTEN", dip);
-        somma(m_ds, "FCUDCOMPVERSATI", dip + amm);
-        m_ds.fieldByName(QStringLiteral("SCUDTIPORAPPORTO")).setAsString(dottorato ? QStringLiteral("05") : QStringLiteral("11"));
+        somma(m_ds, fld::fCudCompCorrisp.upper, compensi);
+        somma(m_ds, fld::fCudCompDovuti.upper, dip + amm);
+        somma(m_ds, fld::fCudCompTratten.upper, dip);
+        somma(m_ds, fld::fCudCompVersati.upper, dip + amm);
+        m_ds.fieldByName(fld::SCUDTIPORAPPORTO.qs()).setAsString(dottorato ? QStringLiteral("05") : QStringLiteral("11"));
     }
 
     const TVelImpContesto &m_ctx;
@@ -239,8 +240,8 @@ QString chiaveRiga(int anno, const QString &cfAmm)
 bool trovaRiga(TClientDataSet &ds, const TVelImpContesto &ctx, const RigaInpdap &r)
 {
     for (ds.first(); !ds.eof(); ds.next())
-        if (ctx.dellaCu(ds) && intero(ds, QStringLiteral("ICUDANNORIF")) == r.annoRif
-            && testo(ds, QStringLiteral("SCUDCODFISAMMNE")) == r.cfAmm)
+        if (ctx.dellaCu(ds) && intero(ds, fld::ICUDANNORIF.qs()) == r.annoRif
+            && testo(ds, fld::SCUDCODFISAMMNE.qs()) == r.cfAmm)
             return true;
     return false;
 }
@@ -300,51 +301,51 @@ int scriviRighe(const TVelImpContesto &ctx, TClientDataSet &ds, const QList<Riga
             ds.edit();
         } else {
             ctx.nuovaRiga(ds);
-            ds.fieldByName(QStringLiteral("ICUDANNORIF")).setAsInteger(r.annoRif);
-            scriviTesto(ctx, ds, "SCUDCODFISAMMNE", r.cfAmm);
-            ds.fieldByName(QStringLiteral("LINPDAPNOIPADICH")).setAsString(ZERO);
-            ds.fieldByName(QStringLiteral("LINPDAPMESIRETR")).setAsString(ZERO);
+            ds.fieldByName(fld::ICUDANNORIF.qs()).setAsInteger(r.annoRif);
+            scriviTesto(ctx, ds, fld::SCUDCODFISAMMNE.name, r.cfAmm);
+            ds.fieldByName(fld::LINPDAPNOIPADICH.qs()).setAsString(ZERO);
+            ds.fieldByName(fld::LINPDAPMESIRETR.qs()).setAsString(ZERO);
             if (r.uniemens)
                 for (const char *m : kMesi)
                     ds.fieldByName(QStringLiteral("LINPDAP") + QLatin1String(m)).setAsString(ZERO);
         }
         if (!r.codInpdap.isEmpty())
-            scriviTesto(ctx, ds, "SCUDCODINPDAP", r.codInpdap);
+            scriviTesto(ctx, ds, fld::SCUDCODINPDAP.name, r.codInpdap);
         if (!r.soggDen.isEmpty())
-            scriviTesto(ctx, ds, "SCUDCODFISSOGGDEN", r.soggDen);
+            scriviTesto(ctx, ds, fld::SCUDCODFISSOGGDEN.name, r.soggDen);
         if (r.noipa)
-            ds.fieldByName(QStringLiteral("LINPDAPNOIPADICH")).setAsString(X);
+            ds.fieldByName(fld::LINPDAPNOIPADICH.qs()).setAsString(X);
         if (!r.gest1.isEmpty())
-            scriviTesto(ctx, ds, "SCUDGESASS_1", r.gest1);
+            scriviTesto(ctx, ds, fld::SCUDGESASS_1.name, r.gest1);
         if (!r.gest2.isEmpty())
-            scriviTesto(ctx, ds, "SCUDGESASS_2", r.gest2);
+            scriviTesto(ctx, ds, fld::SCUDGESASS_2.name, r.gest2);
         if (!r.gest3.isEmpty())
-            scriviTesto(ctx, ds, "SCUDGESASS_3", r.gest3);
-        somma(ds, "FCUD_DMA_IMPPENS", r.impPens);
-        somma(ds, "FCUD_DMA_CONPENS", r.conPens);
-        somma(ds, "FCUDCONTRPCLAVTRAT", r.clavTrat);
-        somma(ds, "FCUD_DMA_IMPTFS", r.impTfs);
-        somma(ds, "FCUD_DMA_CONTFS", r.conTfs);
-        somma(ds, "FCUD_DMA_IMPTFR", r.impTfr);
-        somma(ds, "FCUD_DMA_CONTFR", r.conTfr);
-        somma(ds, "FCUD_DMA_IMPCREDITO", r.impCredito);
-        somma(ds, "FCUD_DMA_CONCREDITO", r.conCredito);
-        somma(ds, "FCUD_DMA_CONENPDEDP", r.conEnpdep);
-        somma(ds, "FCUDSOSP_A0", r.sospA0);
+            scriviTesto(ctx, ds, fld::SCUDGESASS_3.name, r.gest3);
+        somma(ds, fld::FCUD_DMA_IMPPENS.name, r.impPens);
+        somma(ds, fld::FCUD_DMA_CONPENS.name, r.conPens);
+        somma(ds, fld::FCUDCONTRPCLAVTRAT.name, r.clavTrat);
+        somma(ds, fld::FCUD_DMA_IMPTFS.name, r.impTfs);
+        somma(ds, fld::FCUD_DMA_CONTFS.name, r.conTfs);
+        somma(ds, fld::FCUD_DMA_IMPTFR.name, r.impTfr);
+        somma(ds, fld::FCUD_DMA_CONTFR.name, r.conTfr);
+        somma(ds, fld::FCUD_DMA_IMPCREDITO.name, r.impCredito);
+        somma(ds, fld::FCUD_DMA_CONCREDITO.name, r.conCredito);
+        somma(ds, fld::FCUD_DMA_CONENPDEDP.name, r.conEnpdep);
+        somma(ds, fld::FCUDSOSP_A0.name, r.sospA0);
         if (r.noipa)
-            somma(ds, "FCUDCONTRGESCRETCLAV", r.gesCretClav);
+            somma(ds, fld::FCUDCONTRGESCRETCLAV.name, r.gesCretClav);
         for (int m : r.mesi)
             ds.fieldByName(QStringLiteral("LINPDAP") + QLatin1String(kMesi[m - 1])).setAsString(X);
         if (r.uniemens) {
-            ds.fieldByName(QStringLiteral("FCUDCONTRGESCRETCLAV")).setAsCurrency(importo(ds, QStringLiteral("FCUD_DMA_CONCREDITO")));
+            ds.fieldByName(fld::FCUDCONTRGESCRETCLAV.qs()).setAsCurrency(importo(ds, fld::FCUD_DMA_CONCREDITO.qs()));
             // The employee's share of the pension contributions, from the
             // payroll's public-pension rate.
-            if (importo(ds, QStringLiteral("FCUD_DMA_CONPENS")) > Currency()) {
+            if (importo(ds, fld::FCUD_DMA_CONPENS.qs()) > Currency()) {
                 if (aliquota == Currency() && !*aliquotaMancante)
                     aliquota = leggiAliquota();
                 if (aliquota > Currency()) {
-                    ds.fieldByName(QStringLiteral("FCUDCONTRPCLAVTRAT"))
-                        .setAsCurrency(TTorCalcola::percentage(importo(ds, QStringLiteral("FCUD_DMA_IMPPENS")), aliquota, 2));
+                    ds.fieldByName(fld::FCUDCONTRPCLAVTRAT.qs())
+                        .setAsCurrency(TTorCalcola::percentage(importo(ds, fld::FCUD_DMA_IMPPENS.qs()), aliquota, 2));
                 } else if (!*aliquotaMancante) {
                     *aliquotaMancante = true;
                     ctx.scrivi(SezioneInps,
@@ -686,7 +687,7 @@ int TVelImpInpdap::daUniEmens(const TVelImpContesto &ctx, TClientDataSet &cds)
 
     // Every row of the CU with all twelve months flagged: all months.
     for (cds.first(); !cds.eof(); cds.next()) {
-        if (!ctx.dellaCu(cds) || testo(cds, QStringLiteral("LINPDAPMESIRETR")) == X)
+        if (!ctx.dellaCu(cds) || testo(cds, fld::LINPDAPMESIRETR.qs()) == X)
             continue;
         bool tutti = true;
         for (const char *m : kMesi)
@@ -694,7 +695,7 @@ int TVelImpInpdap::daUniEmens(const TVelImpContesto &ctx, TClientDataSet &cds)
         if (!tutti)
             continue;
         cds.edit();
-        cds.fieldByName(QStringLiteral("LINPDAPMESIRETR")).setAsString(X);
+        cds.fieldByName(fld::LINPDAPMESIRETR.qs()).setAsString(X);
         cds.post();
         ctx.salvaTabella(cds, kTabella);
     }

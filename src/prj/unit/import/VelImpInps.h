@@ -9,6 +9,7 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "src/prj/unit/import/VelImpContesto.h"
+#include "velcu/VelFields.h"
 
 #include <QDate>
 #include <QHash>
@@ -21,7 +22,7 @@ class TClientDataSet;
 class TVelImpInps
 {
 public:
-    static inline const QString kTabella = QStringLiteral("TCUDI_INPS");
+    static inline const QString kTabella = rec::TCUDI_INPS::id.qs();
 
     static constexpr int RICE_COD_INPS_OI = 3;   // INPS, ordinary
     static constexpr int RICE_COD_INPS_PT = 13;  // INPS, part-time
@@ -95,7 +96,7 @@ public:
 class TVelImpInpdap
 {
 public:
-    static inline const QString kTabella = QStringLiteral("TCUDN_INPDAP");
+    static inline const QString kTabella = rec::TCUDN_INPDAP::id.qs();
     static constexpr int RICE_COD_INPDAP = 2;
 
     // Writes the public-pension rows of the CU of `ctx` into `cdsINPDAP`:

@@ -23,6 +23,7 @@
 #include "tor/util/TorAnni.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorUUtil.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 #include <algorithm>
@@ -291,8 +292,8 @@ void TVelImportCud::costruisciLavoro(TVelCuBuilder &builder)
     importaInps();
     importaInpdap();
     m_tabelle.trovaCu(m_cuCodFis, m_cuMese);
-    if (cdsImport().fieldByName(s("FCUDDEDNOTAXFAM")).asCurrency() > Currency()
-        || cdsImport().fieldByName(s("ICUDPERIODOLAV")).asInteger() > 0)
+    if (cdsImport().fieldByName(s(fld::FCUDDEDNOTAXFAM.name)).asCurrency() > Currency()
+        || cdsImport().fieldByName(s(fld::iCudPeriodoLav.upper)).asInteger() > 0)
         importaFamiliari();
 }
 
@@ -302,7 +303,7 @@ bool TVelImportCud::scartaSeVuota(TVelCuBuilder &builder, const QString &codFis,
 {
     if (!m_tabelle.trovaCu(codFis, mese))
         throw EAssertionFailed(QStringLiteral("CU appena scritta non trovata: %1").arg(codFis));
-    const qint64 afi = cdsImport().fieldByName(s("iAfiID")).asInteger();
+    const qint64 afi = cdsImport().fieldByName(s(fld::iAfiID.name)).asInteger();
     const bool zero = builder.soloZeri();
     const bool autonomo = TVelImportTabelle::haRighe(m_tabelle.autonomi(), codFis, mese, afi);
     if (m_options.SOLOINPS || (zero && m_options.ICALID == 0)) {
@@ -321,7 +322,7 @@ bool TVelImportCud::scartaSeVuota(TVelCuBuilder &builder, const QString &codFis,
     }
     if (m_options.SOLOINPS || (!autonomo && zero)) {
         editImport();
-        cdsImport().fieldByName(s("SCUDCASIESCPREC")).setAsString(s("2"));
+        cdsImport().fieldByName(s(fld::SCUDCASIESCPREC.name)).setAsString(s("2"));
         postImport();
     }
     return false;
@@ -567,7 +568,7 @@ TVelImpContesto TVelImportCud::contestoSezioni()
     c.MESE_FINALE = m_dip.meseFinale;
     c.SCUDCODFIS = m_cuCodFis;
     c.SCUDMESE = m_cuMese;
-    c.iAfiID = cdsImport().fieldByName(s("iAfiID")).asInteger();
+    c.iAfiID = cdsImport().fieldByName(s(fld::iAfiID.name)).asInteger();
     c.listaFiscale = m_pos.fiscale;
     c.listaInps = m_pos.inps;
     c.listaCococo = m_pos.cococo;

@@ -22,6 +22,7 @@
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/model/VelError.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 using namespace VelImport;
 
@@ -280,7 +281,7 @@ void TVelImportCud::importaDipendente()
         // changes a CU until this transaction ends (the structure's lock on a
         // server, the database's on SQLite).
         m_tabelle.inizioDipendente();
-        VelCuRepository(m_store).write(cdsImport(), s("TCUD_DATICUD"));
+        VelCuRepository(m_store).write(cdsImport(), s(rec::TCUD_DATICUD::id.name));
         if (!m_qAcom)
             m_qAcom = std::make_unique<TRagQuery>(source());
         if (!m_qAbt)
@@ -374,7 +375,7 @@ QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mes
 {
     if (!m_tabelle.trovaCu(codFis, mese))
         return QString();
-    if (!m_forzaStampati && cdsImport().fieldByName(s("ICUDSTATO")).asInteger() > 0)
+    if (!m_forzaStampati && cdsImport().fieldByName(s(fld::iCudStato.upper)).asInteger() > 0)
         return keptPrinted();
     bool replace = false;
     switch (m_sovraScrivi) {

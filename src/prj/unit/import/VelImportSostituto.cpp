@@ -11,6 +11,7 @@
 #include "platform/db/OvTransaction.h"
 #include "rag/calc/ragUQuery.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 
@@ -19,10 +20,10 @@ using namespace VelImport;
 TVelImportSostituto::Firma TVelImportSostituto::firma()
 {
     TClientDataSet sost;
-    VelCuRepository(m_store).load(sost, s("TCUS_DATISOST"));
+    VelCuRepository(m_store).load(sost, s(rec::TCUS_DATISOST::id.name));
     if (sost.isEmpty())
         return {};
-    return {sost.fieldByName(s("SSOSFIRMACOM")).asString(), sost.fieldByName(s("SSOSCODFIS")).asString().trimmed()};
+    return {sost.fieldByName(s(fld::SSOSFIRMACOM.name)).asString(), sost.fieldByName(s(fld::SSOSCODFIS.name)).asString().trimmed()};
 }
 
 void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
@@ -60,7 +61,8 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
         ds.append();
         for (int i = 0; i < ds.fieldCount(); ++i) {
             const QString n = ds.fieldDefs().at(i).name.toLower();
-            if (n == QLatin1String("iafiid") || n == QLatin1String("ifisrigo"))
+            if (n.compare(fld::iAfiID.l1(), Qt::CaseInsensitive) == 0
+                || n.compare(fld::iFisRigo.l1(), Qt::CaseInsensitive) == 0)
                 continue;
             if (kept.contains(n))
                 ds.field(i).setValue(kept.value(n));
@@ -82,44 +84,44 @@ void TVelImportSostituto::scrivi(TClientDataSet *sos, int idwg)
     // database).
     {
         TClientDataSet held;
-        VelCuRepository(m_store).load(held, s("TCUS_DATISOST"));
-        VelCuRepository(m_store).write(held, s("TCUS_DATISOST"));
+        VelCuRepository(m_store).load(held, s(rec::TCUS_DATISOST::id.name));
+        VelCuRepository(m_store).write(held, s(rec::TCUS_DATISOST::id.name));
     }
-    rewrite("TCUS_DATISOST", {{"SSOSCODFIS", codFis},
-                              {"SSOSDENOM", sed("SSEDNOMLDESC")},
-                              {"SSOSNOME", QString()},
-                              {"SSOSCOMUNE", sed("SCOMDESC")},
-                              {"SSOSPROV", sed("SPROSIGLA")},
-                              {"SSOSCAP", sed("SCAPVALUE")},
-                              {"SSOSINDIRIZZO", sed("SSEDINDINDIRIZZO")},
-                              {"SSOSTELFAX", telFax},
-                              {"SSOSEMAIL", sed("SSEDEMLEMAIL")},
-                              {"SSOSCODATTIVITA", ateco},
-                              {"LSOSANNULLAMENTO", s("0")},
-                              {"LSOSSOSTITUZIONE", s("0")},
-                              {"LSOSEVECC", s("0")},
-                              {"LSOSCASIPARTICOLARI", s("0")},
-                              {"LSOSCT", s("0")},
-                              {"LSOSDICHCONTRIB", s("0")}});
+    rewrite(rec::TCUS_DATISOST::id.name, {{fld::SSOSCODFIS.name, codFis},
+                              {fld::SSOSDENOM.name, sed("SSEDNOMLDESC")},
+                              {fld::SSOSNOME.name, QString()},
+                              {fld::SSOSCOMUNE.name, sed("SCOMDESC")},
+                              {fld::SSOSPROV.name, sed("SPROSIGLA")},
+                              {fld::SSOSCAP.name, sed("SCAPVALUE")},
+                              {fld::SSOSINDIRIZZO.name, sed("SSEDINDINDIRIZZO")},
+                              {fld::SSOSTELFAX.name, telFax},
+                              {fld::SSOSEMAIL.name, sed("SSEDEMLEMAIL")},
+                              {fld::SSOSCODATTIVITA.name, ateco},
+                              {fld::LSOSANNULLAMENTO.name, s("0")},
+                              {fld::LSOSSOSTITUZIONE.name, s("0")},
+                              {fld::LSOSEVECC.name, s("0")},
+                              {fld::LSOSCASIPARTICOLARI.name, s("0")},
+                              {fld::LSOSCT.name, s("0")},
+                              {fld::LSOSDICHCONTRIB.name, s("0")}});
     // The signing representative (the head teacher) where the payroll names
     // one; what the office typed in the agent's editor stays.
     if (const QString rapCf = sed("SSEDRAPCODFIS").trimmed(); !rapCf.isEmpty()) {
         TClientDataSet ds;
-        VelCuRepository(m_store).load(ds, s("TCUS_DATISOST"));
+        VelCuRepository(m_store).load(ds, s(rec::TCUS_DATISOST::id.name));
         ds.first();
         ds.edit();
         const QString signer = (sed("SSEDRAPCOGNOME") + QLatin1Char(' ') + sed("SSEDRAPNOME")).simplified();
-        for (const auto &[field, value] : {std::pair{"SSOSCFRAPPR", rapCf}, std::pair{"SCARCODICE", sed("SSEDRAPCARICA")},
-                                           std::pair{"SSOSCOGNRAPPR", sed("SSEDRAPCOGNOME")},
-                                           std::pair{"SSOSNOMERAPPR", sed("SSEDRAPNOME")},
-                                           std::pair{"SSOSFIRMACOM", signer}})
+        for (const auto &[field, value] : {std::pair{fld::SSOSCFRAPPR.name, rapCf}, std::pair{fld::SCARCODICE.name, sed("SSEDRAPCARICA")},
+                                           std::pair{fld::SSOSCOGNRAPPR.name, sed("SSEDRAPCOGNOME")},
+                                           std::pair{fld::SSOSNOMERAPPR.name, sed("SSEDRAPNOME")},
+                                           std::pair{fld::SSOSFIRMACOM.name, signer}})
             if (ds.fieldByName(s(field)).asString().trimmed().isEmpty())
                 ds.fieldByName(s(field)).setAsString(value.trimmed());
         ds.post();
-        VelCuRepository(m_store).write(ds, s("TCUS_DATISOST"));
+        VelCuRepository(m_store).write(ds, s(rec::TCUS_DATISOST::id.name));
     }
-    rewrite("TCUCT_DATICT", {{"SCTCODFIS", codFis}, {"LCTFISCONLINE", s("0")}, {"LCTSRVENTRATEL", s("0")}});
-    rewrite("TCFO_FORNITORE", {{"SFORCODFIS", codFis}, {"STFOCODICE", s("01")}});
+    rewrite(rec::TCUCT_DATICT::id.name, {{fld::SCTCODFIS.name, codFis}, {fld::LCTFISCONLINE.name, s("0")}, {fld::LCTSRVENTRATEL.name, s("0")}});
+    rewrite(rec::TCFO_FORNITORE::id.name, {{fld::SFORCODFIS.name, codFis}, {fld::STFOCODICE.name, s("01")}});
     tr.Commit();
 }
 

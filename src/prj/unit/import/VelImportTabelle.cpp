@@ -4,6 +4,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QSet>
 
@@ -11,11 +12,11 @@ using namespace VelImport;
 
 TVelImportTabelle::TVelImportTabelle(TTorDBCds &store) : m_store(store)
 {
-    m_tutte = {{&m_cu, s("TCUD_DATICUD")},          {&m_inps, s("TCUDI_INPS")},
-               {&m_inpdap, s("TCUDN_INPDAP")},      {&m_inail, s("TCUIN_INAIL")},
-               {&m_altriEnti, s("TCUDAE_ALTRIENTI")}, {&m_famCar, s("TCUDC_CONFAMCARICO")},
-               {&m_tfr, s("TCUDT_TFR")},            {&m_annotazioni, s("TCUDA_ANNOTAZIONI")},
-               {&m_autonomo, s("TASE_AUTSOMMEEROGATE")}};
+    m_tutte = {{&m_cu, s(rec::TCUD_DATICUD::id.name)},          {&m_inps, s(rec::TCUDI_INPS::id.name)},
+               {&m_inpdap, s(rec::TCUDN_INPDAP::id.name)},      {&m_inail, s(rec::TCUIN_INAIL::id.name)},
+               {&m_altriEnti, s(rec::TCUDAE_ALTRIENTI::id.name)}, {&m_famCar, s(rec::TCUDC_CONFAMCARICO::id.name)},
+               {&m_tfr, s(rec::TCUDT_TFR::id.name)},            {&m_annotazioni, s(rec::TCUDA_ANNOTAZIONI::id.name)},
+               {&m_autonomo, s(rec::TASE_AUTSOMMEEROGATE::id.name)}};
 }
 
 void TVelImportTabelle::carica()
@@ -127,8 +128,8 @@ QString TVelImportTabelle::chiaveCu(const QString &codFis, const QString &mese)
 void TVelImportTabelle::indicizzaCu()
 {
     m_indiceCu.clear();
-    const int fCf = m_cu.fieldIndex(s("SCUDCODFIS"));
-    const int fMese = m_cu.fieldIndex(s("SCUDMESE"));
+    const int fCf = m_cu.fieldIndex(s(fld::SCUDCODFIS.name));
+    const int fMese = m_cu.fieldIndex(s(fld::SCUDMESE.name));
     for (int r = 0; r < m_cu.recordCount(); ++r)
         m_indiceCu.insert(chiaveCu(m_cu.valueAt(r, fCf).toString(), m_cu.valueAt(r, fMese).toString()),
                           m_cu.bookmarkAt(r));
@@ -136,7 +137,7 @@ void TVelImportTabelle::indicizzaCu()
 
 void TVelImportTabelle::ricordaCu()
 {
-    m_indiceCu.insert(chiaveCu(m_cu.fieldByName(s("SCUDCODFIS")).asString(), m_cu.fieldByName(s("SCUDMESE")).asString()),
+    m_indiceCu.insert(chiaveCu(m_cu.fieldByName(s(fld::SCUDCODFIS.name)).asString(), m_cu.fieldByName(s(fld::SCUDMESE.name)).asString()),
                       m_cu.bookmark());
 }
 
@@ -147,7 +148,7 @@ bool TVelImportTabelle::trovaCu(const QString &codFis, const QString &mese)
     if (it == m_indiceCu.constEnd() || !m_cu.bookmarkValid(it.value()))
         return false;
     m_cu.gotoBookmark(it.value());
-    if (chiaveCu(m_cu.fieldByName(s("SCUDCODFIS")).asString(), m_cu.fieldByName(s("SCUDMESE")).asString()) == key)
+    if (chiaveCu(m_cu.fieldByName(s(fld::SCUDCODFIS.name)).asString(), m_cu.fieldByName(s(fld::SCUDMESE.name)).asString()) == key)
         return true;
     // Out of date: the table decides.
     indicizzaCu();
@@ -164,7 +165,7 @@ void TVelImportTabelle::allineaCu(const QString &codFis, const QString &mese)
     const qint64 stored = VelCuRepository(m_store).findPerson(codFis, mese);
     qint64 held = 0;
     if (trovaCu(codFis, mese))
-        held = m_cu.fieldByName(s("iAfiID")).asInteger();
+        held = m_cu.fieldByName(s(fld::iAfiID.name)).asInteger();
     if (stored == 0 && held == 0)
         return;
     togliCu(codFis, mese, held);
@@ -216,9 +217,9 @@ void TVelImportTabelle::togliCu(const QString &codFis, const QString &mese, qint
 // the tax code). True when a row went.
 bool TVelImportTabelle::eliminaRighe(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi)
 {
-    const int fAfi = ds.fieldIndex(s("iAfiID"));
-    const int fCf = ds.fieldIndex(s("SCUDCODFIS"));
-    const int fMese = ds.fieldIndex(s("SCUDMESE"));
+    const int fAfi = ds.fieldIndex(s(fld::iAfiID.name));
+    const int fCf = ds.fieldIndex(s(fld::SCUDCODFIS.name));
+    const int fMese = ds.fieldIndex(s(fld::SCUDMESE.name));
     bool deleted = false;
     ds.first();
     while (!ds.eof()) {
@@ -237,7 +238,7 @@ bool TVelImportTabelle::eliminaRighe(TClientDataSet &ds, const QString &codFis, 
 
 void TVelImportTabelle::eliminaCu(const QString &codFis, const QString &mese)
 {
-    const qint64 afi = m_cu.fieldByName(s("iAfiID")).asInteger();
+    const qint64 afi = m_cu.fieldByName(s(fld::iAfiID.name)).asInteger();
     TTorVersionedWrites sopra(m_store, m_letta);
     // Every section of the CU goes with it, the INPS rows too: the INPS
     // builder adds rows without looking for old ones, so rows left here
@@ -257,9 +258,9 @@ void TVelImportTabelle::eliminaCu(const QString &codFis, const QString &mese)
 
 bool TVelImportTabelle::haRighe(TClientDataSet &ds, const QString &codFis, const QString &mese, qint64 afi)
 {
-    const int fAfi = ds.fieldIndex(s("iAfiID"));
-    const int fCf = ds.fieldIndex(s("SCUDCODFIS"));
-    const int fMese = ds.fieldIndex(s("SCUDMESE"));
+    const int fAfi = ds.fieldIndex(s(fld::iAfiID.name));
+    const int fCf = ds.fieldIndex(s(fld::SCUDCODFIS.name));
+    const int fMese = ds.fieldIndex(s(fld::SCUDMESE.name));
     for (int r = 0; r < ds.recordCount(); ++r) {
         if (afi > 0 && fAfi >= 0 && ds.valueAt(r, fAfi).toLongLong() == afi)
             return true;

@@ -7,6 +7,7 @@
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QDate>
 
@@ -29,12 +30,12 @@ const char kModel[] = R"json({
    "fieldMapReadOnly": false,
    "fields": [
     {
-     "name": "iAfiID",
+     "name": fld::iAfiID.name,
      "kind": "integer",
      "type": "Integer"
     },
     {
-     "name": "iFisRigo",
+     "name": fld::iFisRigo.name,
      "kind": "integer",
      "type": "Integer"
     },
@@ -73,12 +74,12 @@ const char kModel[] = R"json({
    "order": "SCODFIS;IANNO;IMESE",
    "fields": [
     {
-     "name": "iAfiID",
+     "name": fld::iAfiID.name,
      "kind": "integer",
      "type": "Integer"
     },
     {
-     "name": "iFisRigo",
+     "name": fld::iFisRigo.name,
      "kind": "integer",
      "type": "Integer"
     },
@@ -203,12 +204,12 @@ const char kModel[] = R"json({
    "order": "SCODFIS;IANNO;IMESE",
    "fields": [
     {
-     "name": "iAfiID",
+     "name": fld::iAfiID.name,
      "kind": "integer",
      "type": "Integer"
     },
     {
-     "name": "iFisRigo",
+     "name": fld::iFisRigo.name,
      "kind": "integer",
      "type": "Integer"
     },

@@ -4,6 +4,7 @@
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvTransaction.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QStringList>
 
@@ -28,7 +29,7 @@ int velSaveCuByMonth(TTorDBCds &store, const QString &structure, const std::func
         {
             TClientDataSet all;
             store.Load(all, structure, TTorDBCds::AllMonths);
-            const TField mese = all.fieldByName(QStringLiteral("SCUDMESE"));
+            const TField mese = all.fieldByName(fld::SCUDMESE.qs());
             for (all.first(); !all.eof(); all.next())
                 if (change(all) && !months.contains(mese.asString()))
                     months << mese.asString();
@@ -38,7 +39,7 @@ int velSaveCuByMonth(TTorDBCds &store, const QString &structure, const std::func
         for (const QString &m : std::as_const(months)) {
             TClientDataSet one;
             store.Load(one, structure, TTorDBCds::AllMonths);
-            const TField mese = one.fieldByName(QStringLiteral("SCUDMESE"));
+            const TField mese = one.fieldByName(fld::SCUDMESE.qs());
             for (one.first(); !one.eof(); one.next())
                 if (mese.asString() == m && change(one))
                     ++changed;

@@ -6,6 +6,7 @@
 #include "platform/db/OvTransaction.h"
 #include "src/prj/unit/model/VelCuByMonth.h"
 #include "src/prj/unit/model/VelTextFit.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 #include <QMap>
@@ -14,8 +15,8 @@
 
 namespace {
 
-const QString kCud = QStringLiteral("TCUD_DATICUD");
-const QString kState = QStringLiteral("iCudStato");
+const QString kCud = rec::TCUD_DATICUD::id.qs();
+const QString kState = fld::iCudStato.qs();
 
 // Up to this many CUs a lock reads their rows person by person (a print of
 // one payee's file); beyond, the year's rows once.
@@ -150,7 +151,7 @@ namespace {
 QList<VelCuRef> markAndSave(TTorDBCds &store, TClientDataSet &ds, QList<VelCuRef> cus, int month)
 {
     QList<VelCuRef> changed;
-    const TField person = ds.fieldByName(QStringLiteral("iAfiID"));
+    const TField person = ds.fieldByName(fld::iAfiID.qs());
     const TField state = ds.fieldByName(kState);
     for (;;) {
         QSet<qint64> mine;

@@ -11,6 +11,7 @@
 //     box 10 of the section) only under reason P; every other reason has it
 //     on account (box 9).
 #include "platform/core/Currency.h"
+#include "velcu/VelFields.h"
 
 #include <QDate>
 #include <QString>
@@ -20,8 +21,8 @@ namespace VelCuRules {
 
 // Boxes 531-536 ("Totale redditi conguagliati già compresi nel punto" 1, 2,
 // 3, 4, 5, 13): income of other employers taken in by the adjustment.
-inline constexpr const char *kRedditiAltriSostituti[] = {"FCUDIMPONPTO1", "FCUDIMPONPTO2", "FCUDIMPONPTO3",
-                                                          "FCUDIMPONPTO4", "FCUDIMPONPTO5", "FCUDIMPONPTO13"};
+inline constexpr const char *kRedditiAltriSostituti[] = {fld::FCUDIMPONPTO1.name, fld::FCUDIMPONPTO2.name, fld::FCUDIMPONPTO3.name,
+                                                          fld::FCUDIMPONPTO4.name, fld::FCUDIMPONPTO5.name, fld::FCUDIMPONPTO13.name};
 
 // True when any of 531-536 holds an amount; `amount` reads a box by its field.
 bool altriSostituti(const std::function<Currency(const char *field)> &amount);

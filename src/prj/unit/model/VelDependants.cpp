@@ -2,6 +2,7 @@
 
 #include "platform/core/Currency.h"
 #include "platform/dataset/TClientDataSet.h"
+#include "velcu/VelFields.h"
 
 #include <QVariant>
 #include <algorithm>
@@ -49,19 +50,19 @@ Member firstChildAt(TClientDataSet &ds, int row, bool furtherTaken)
 {
     Member m;
     m.place = Member::Place::FirstChild;
-    m.child = set(ds, "LCUDRELPARPRIFIGL");
-    m.disabled = set(ds, "LCUDRELPARPRIFIGLDIS");
-    m.taxCode = text(ds, "SCUDCODFISPRIFIGL");
-    m.months = text(ds, "SCUDMESICARPRIFIGL");
-    m.monthsUnder3 = text(ds, "SCUDMINTREANNPRIFIGL");
-    m.share = shareOf(ds, "SCUDDETRSPETTPRIFIGL");
-    m.fullDeduction = set(ds, "LCUDDET100X100PRIFIGL");
+    m.child = set(ds, fld::LCUDRELPARPRIFIGL.name);
+    m.disabled = set(ds, fld::LCUDRELPARPRIFIGLDIS.name);
+    m.taxCode = text(ds, fld::SCUDCODFISPRIFIGL.name);
+    m.months = text(ds, fld::SCUDMESICARPRIFIGL.name);
+    m.monthsUnder3 = text(ds, fld::SCUDMINTREANNPRIFIGL.name);
+    m.share = shareOf(ds, fld::SCUDDETRSPETTPRIFIGL.name);
+    m.fullDeduction = set(ds, fld::LCUDDET100X100PRIFIGL.name);
     // the import keeps a further member's custody flag in this column: it is
     // the first child's own only on a row without a further member
-    m.fosterBox = !furtherTaken && set(ds, "LCUDDET100AFFPRIFIGL");
-    m.monthsOver21 = text(ds, "SCUDMESIDETRM21PRIFIGL");
-    m.monthsFamily = text(ds, "SCUDMESIDETRGFPRIFIGL");
-    m.year = text(ds, "SCUDDTANNOPRIFIGL");
+    m.fosterBox = !furtherTaken && set(ds, fld::LCUDDET100AFFPRIFIGL.name);
+    m.monthsOver21 = text(ds, fld::SCUDMESIDETRM21PRIFIGL.name);
+    m.monthsFamily = text(ds, fld::SCUDMESIDETRGFPRIFIGL.name);
+    m.year = text(ds, fld::SCUDDTANNOPRIFIGL.name);
     m.storedRow = row;
     return m;
 }
@@ -69,20 +70,20 @@ Member firstChildAt(TClientDataSet &ds, int row, bool furtherTaken)
 Member furtherAt(TClientDataSet &ds, int row)
 {
     Member m;
-    m.child = set(ds, "LCUDRELPARFIGL");
-    m.disabled = set(ds, "LCUDRELPARFIGLDIS");
-    m.otherFamily = set(ds, "LCUDRELPARFIGLALTRFAM");
-    m.notAscendant = set(ds, "LCUDRELPARNONASCEND");
-    m.taxCode = text(ds, "SCUDCODFISFIGL");
-    m.months = text(ds, "SCUDMESICARFIGL");
-    m.monthsUnder3 = text(ds, "SCUDMINTREANNFIGL");
-    m.share = shareOf(ds, "FCUDDETRSPETTFIGL");
+    m.child = set(ds, fld::LCUDRELPARFIGL.name);
+    m.disabled = set(ds, fld::LCUDRELPARFIGLDIS.name);
+    m.otherFamily = set(ds, fld::LCUDRELPARFIGLALTRFAM.name);
+    m.notAscendant = set(ds, fld::LCUDRELPARNONASCEND.name);
+    m.taxCode = text(ds, fld::SCUDCODFISFIGL.name);
+    m.months = text(ds, fld::SCUDMESICARFIGL.name);
+    m.monthsUnder3 = text(ds, fld::SCUDMINTREANNFIGL.name);
+    m.share = shareOf(ds, fld::FCUDDETRSPETTFIGL.name);
     // where the import keeps the custody flag of a further member, and where
     // the editor may have set it
-    m.fullDeduction = set(ds, "LCUDDET100X100FIGL") || set(ds, "LCUDDET100AFFPRIFIGL");
-    m.monthsOver21 = text(ds, "SCUDMESIDETRM21FIGL");
-    m.monthsFamily = text(ds, "SCUDMESIDETRGFFIGL");
-    m.year = text(ds, "SCUDDTANNOFIGL");
+    m.fullDeduction = set(ds, fld::LCUDDET100X100FIGL.name) || set(ds, fld::LCUDDET100AFFPRIFIGL.name);
+    m.monthsOver21 = text(ds, fld::SCUDMESIDETRM21FIGL.name);
+    m.monthsFamily = text(ds, fld::SCUDMESIDETRGFFIGL.name);
+    m.year = text(ds, fld::SCUDDTANNOFIGL.name);
     m.storedRow = row;
     return m;
 }
@@ -99,50 +100,50 @@ QString flag(bool on)
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-const char *const kFlags[] = {"LCUDRELPARCON",       "LCUDRELPARPRIFIGL",     "LCUDRELPARPRIFIGLDIS",
-                              "LCUDDET100X100PRIFIGL", "LCUDRELPARFIGL",       "LCUDRELPARFIGLALTRFAM",
-                              "LCUDRELPARFIGLDIS",   "LCUDRELPARNONASCEND", "LCUDDET100X100FIGL",
-                              "LCUDDET100AFFPRIFIGL"};
+const char *const kFlags[] = {fld::LCUDRELPARCON.name,       fld::LCUDRELPARPRIFIGL.name,     fld::LCUDRELPARPRIFIGLDIS.name,
+                              fld::LCUDDET100X100PRIFIGL.name, fld::LCUDRELPARFIGL.name,       fld::LCUDRELPARFIGLALTRFAM.name,
+                              fld::LCUDRELPARFIGLDIS.name,   fld::LCUDRELPARNONASCEND.name, fld::LCUDDET100X100FIGL.name,
+                              fld::LCUDDET100AFFPRIFIGL.name};
 
 void putSpouse(TClientDataSet &ds, const Member &m)
 {
-    put(ds, "LCUDRELPARCON", flag(m.child));
-    put(ds, "SCUDCODFISCON", m.taxCode);
-    put(ds, "SCUDMESICARCON", m.months);
-    put(ds, "SCUDDTANNOCONIUGE", m.year);
+    put(ds, fld::LCUDRELPARCON.name, flag(m.child));
+    put(ds, fld::SCUDCODFISCON.name, m.taxCode);
+    put(ds, fld::SCUDMESICARCON.name, m.months);
+    put(ds, fld::SCUDDTANNOCONIUGE.name, m.year);
 }
 
 void putFirstChild(TClientDataSet &ds, const Member &m)
 {
-    put(ds, "LCUDRELPARPRIFIGL", flag(m.child));
-    put(ds, "LCUDRELPARPRIFIGLDIS", flag(m.disabled));
-    put(ds, "SCUDCODFISPRIFIGL", m.taxCode);
-    put(ds, "SCUDMESICARPRIFIGL", m.months);
-    put(ds, "SCUDMINTREANNPRIFIGL", m.monthsUnder3);
-    put(ds, "SCUDDETRSPETTPRIFIGL", m.share);
-    put(ds, "LCUDDET100X100PRIFIGL", flag(m.fullDeduction));
-    put(ds, "LCUDDET100AFFPRIFIGL", flag(m.fosterBox));
-    put(ds, "SCUDMESIDETRM21PRIFIGL", m.monthsOver21);
-    put(ds, "SCUDMESIDETRGFPRIFIGL", m.monthsFamily);
-    put(ds, "SCUDDTANNOPRIFIGL", m.year);
+    put(ds, fld::LCUDRELPARPRIFIGL.name, flag(m.child));
+    put(ds, fld::LCUDRELPARPRIFIGLDIS.name, flag(m.disabled));
+    put(ds, fld::SCUDCODFISPRIFIGL.name, m.taxCode);
+    put(ds, fld::SCUDMESICARPRIFIGL.name, m.months);
+    put(ds, fld::SCUDMINTREANNPRIFIGL.name, m.monthsUnder3);
+    put(ds, fld::SCUDDETRSPETTPRIFIGL.name, m.share);
+    put(ds, fld::LCUDDET100X100PRIFIGL.name, flag(m.fullDeduction));
+    put(ds, fld::LCUDDET100AFFPRIFIGL.name, flag(m.fosterBox));
+    put(ds, fld::SCUDMESIDETRM21PRIFIGL.name, m.monthsOver21);
+    put(ds, fld::SCUDMESIDETRGFPRIFIGL.name, m.monthsFamily);
+    put(ds, fld::SCUDDTANNOPRIFIGL.name, m.year);
 }
 
 void putFurther(TClientDataSet &ds, const Member &m)
 {
-    put(ds, "LCUDRELPARFIGL", flag(m.child));
-    put(ds, "LCUDRELPARFIGLDIS", flag(m.disabled));
-    put(ds, "LCUDRELPARFIGLALTRFAM", flag(m.otherFamily));
-    put(ds, "LCUDRELPARNONASCEND", flag(m.notAscendant));
-    put(ds, "SCUDCODFISFIGL", m.taxCode);
-    put(ds, "SCUDMESICARFIGL", m.months);
-    put(ds, "SCUDMINTREANNFIGL", m.monthsUnder3);
+    put(ds, fld::LCUDRELPARFIGL.name, flag(m.child));
+    put(ds, fld::LCUDRELPARFIGLDIS.name, flag(m.disabled));
+    put(ds, fld::LCUDRELPARFIGLALTRFAM.name, flag(m.otherFamily));
+    put(ds, fld::LCUDRELPARNONASCEND.name, flag(m.notAscendant));
+    put(ds, fld::SCUDCODFISFIGL.name, m.taxCode);
+    put(ds, fld::SCUDMESICARFIGL.name, m.months);
+    put(ds, fld::SCUDMINTREANNFIGL.name, m.monthsUnder3);
     // the further rows' share is an amount: a "C" has no place there
     const std::optional<Currency> share = Currency::parse(m.share);
-    put(ds, "FCUDDETRSPETTFIGL", share ? QVariant::fromValue(*share) : QVariant());
-    put(ds, "LCUDDET100X100FIGL", flag(m.fullDeduction));
-    put(ds, "SCUDMESIDETRM21FIGL", m.monthsOver21);
-    put(ds, "SCUDMESIDETRGFFIGL", m.monthsFamily);
-    put(ds, "SCUDDTANNOFIGL", m.year);
+    put(ds, fld::FCUDDETRSPETTFIGL.name, share ? QVariant::fromValue(*share) : QVariant());
+    put(ds, fld::LCUDDET100X100FIGL.name, flag(m.fullDeduction));
+    put(ds, fld::SCUDMESIDETRM21FIGL.name, m.monthsOver21);
+    put(ds, fld::SCUDMESIDETRGFFIGL.name, m.monthsFamily);
+    put(ds, fld::SCUDDTANNOFIGL.name, m.year);
 }
 
 QStringView cell(const TClientDataSet &ds, const char *name)
@@ -160,12 +161,12 @@ bool needsRewrite(const TClientDataSet &rows)
         return n > 1;
     // one row: only a further member's custody flag, kept where the first
     // child's own box reads, has to move
-    if (cell(rows, "LCUDDET100AFFPRIFIGL") != QLatin1String("1"))
+    if (cell(rows, fld::LCUDDET100AFFPRIFIGL.name) != QLatin1String("1"))
         return false;
-    for (const char *f : {"LCUDRELPARFIGL", "LCUDRELPARFIGLDIS", "LCUDRELPARFIGLALTRFAM", "LCUDRELPARNONASCEND"})
+    for (const char *f : {fld::LCUDRELPARFIGL.name, fld::LCUDRELPARFIGLDIS.name, fld::LCUDRELPARFIGLALTRFAM.name, fld::LCUDRELPARNONASCEND.name})
         if (cell(rows, f) == QLatin1String("1"))
             return true;
-    return !cell(rows, "SCUDCODFISFIGL").isEmpty();
+    return !cell(rows, fld::SCUDCODFISFIGL.name).isEmpty();
 }
 
 QList<Member> members(TClientDataSet &rows)
@@ -178,24 +179,24 @@ QList<Member> members(TClientDataSet &rows)
     int row = 0;
     for (rows.first(); !rows.eof(); rows.next()) {
         ++row;
-        const bool spouse = set(rows, "LCUDRELPARCON") || !text(rows, "SCUDCODFISCON").isEmpty()
-                            || filled(text(rows, "SCUDMESICARCON"));
+        const bool spouse = set(rows, fld::LCUDRELPARCON.name) || !text(rows, fld::SCUDCODFISCON.name).isEmpty()
+                            || filled(text(rows, fld::SCUDMESICARCON.name));
         if (spouse && !spouseSeen) {
             Member m;
             m.place = Member::Place::Spouse;
-            m.child = set(rows, "LCUDRELPARCON");
-            m.taxCode = text(rows, "SCUDCODFISCON");
-            m.months = text(rows, "SCUDMESICARCON");
-            m.year = text(rows, "SCUDDTANNOCONIUGE");
+            m.child = set(rows, fld::LCUDRELPARCON.name);
+            m.taxCode = text(rows, fld::SCUDCODFISCON.name);
+            m.months = text(rows, fld::SCUDMESICARCON.name);
+            m.year = text(rows, fld::SCUDDTANNOCONIUGE.name);
             m.storedRow = row;
             out.append(m);
             spouseSeen = true;
         }
-        const bool furtherTaken = set(rows, "LCUDRELPARFIGL") || set(rows, "LCUDRELPARFIGLDIS")
-                                  || set(rows, "LCUDRELPARFIGLALTRFAM") || set(rows, "LCUDRELPARNONASCEND")
-                                  || !text(rows, "SCUDCODFISFIGL").isEmpty();
-        if (set(rows, "LCUDRELPARPRIFIGL") || set(rows, "LCUDRELPARPRIFIGLDIS")
-            || !text(rows, "SCUDCODFISPRIFIGL").isEmpty()) {
+        const bool furtherTaken = set(rows, fld::LCUDRELPARFIGL.name) || set(rows, fld::LCUDRELPARFIGLDIS.name)
+                                  || set(rows, fld::LCUDRELPARFIGLALTRFAM.name) || set(rows, fld::LCUDRELPARNONASCEND.name)
+                                  || !text(rows, fld::SCUDCODFISFIGL.name).isEmpty();
+        if (set(rows, fld::LCUDRELPARPRIFIGL.name) || set(rows, fld::LCUDRELPARPRIFIGLDIS.name)
+            || !text(rows, fld::SCUDCODFISPRIFIGL.name).isEmpty()) {
             Member m = firstChildAt(rows, row, furtherTaken);
             if (!firstSeen) {
                 out.append(m);
@@ -235,7 +236,7 @@ void fill(TClientDataSet &rows, const QList<Member> &list, int module)
     QList<QPair<QString, QVariant>> keys;
     rows.first();
     if (!rows.eof())
-        for (const char *k : {"IAFIID", "SCUDCODFIS", "SCUDMESE", "SCUDANNOFIN"}) {
+        for (const char *k : {fld::iAfiID.upper, fld::SCUDCODFIS.name, fld::SCUDMESE.name, fld::SCUDANNOFIN.name}) {
             const TField f = rows.findField(QLatin1String(k));
             if (f)
                 keys.append({QLatin1String(k), f.value()});
@@ -260,7 +261,7 @@ void fill(TClientDataSet &rows, const QList<Member> &list, int module)
         rows.append();
         for (const auto &k : keys)
             put(rows, k.first.toLatin1().constData(), k.second);
-        put(rows, "IFISRIGO", qlonglong(i + 1));
+        put(rows, fld::iFisRigo.upper, qlonglong(i + 1));
         for (const char *f : kFlags)
             put(rows, f, QStringLiteral("0"));
         if (i == 0 && module == 0) {

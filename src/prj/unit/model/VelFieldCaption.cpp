@@ -1,6 +1,7 @@
 #include "src/prj/unit/model/VelRecordModel.h"
 
 #include "tor/util/TorCampagna.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 #include <QStringList>
@@ -17,13 +18,13 @@ const QString kFilingYear = Campagna::anno(Campagna::AnnoInvio);
 const QHash<QString, QStringList> &yearOverrides()
 {
     static const QHash<QString, QStringList> m = {
-        {QStringLiteral("FCUDADDCOMSALDOPREC"), {kYearBefore}},
-        {QStringLiteral("FCUDADDCOMIRPEFAC"), {kFilingYear}},
-        {QStringLiteral("FRL7TFRMATANNPRECRIM"), {QStringLiteral("2000")}},
-        {QStringLiteral("FRL7TFRMATANNREDDRIM"), {QStringLiteral("2001")}},
-        {QStringLiteral("FRL7TFRVERSANNPREC"), {QStringLiteral("2000")}},
-        {QStringLiteral("FRL7TFRVERANNREDD"), {QStringLiteral("2001"), QStringLiteral("2006")}},
-        {QStringLiteral("FRL7TFRMAT07VERFND"), {QStringLiteral("2007")}},
+        {fld::FCUDADDCOMSALDOPREC.qs(), {kYearBefore}},
+        {fld::fCudAddComIrpefAC.qsUpper(), {kFilingYear}},
+        {fld::FRL7TFRMATANNPRECRIM.qs(), {QStringLiteral("2000")}},
+        {fld::FRL7TFRMATANNREDDRIM.qs(), {QStringLiteral("2001")}},
+        {fld::FRL7TFRVERSANNPREC.qs(), {QStringLiteral("2000")}},
+        {fld::FRL7TFRVERANNREDD.qs(), {QStringLiteral("2001"), QStringLiteral("2006")}},
+        {fld::FRL7TFRMAT07VERFND.qs(), {QStringLiteral("2007")}},
     };
     return m;
 }

@@ -3,6 +3,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelCodeTables.h"
+#include "velcu/VelFields.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -186,7 +187,7 @@ public:
         }
         if (s.fields.isEmpty())
             fail(QStringLiteral("%1: nessun campo").arg(at));
-        for (const char *key : {"iAfiID", "iFisRigo"}) {
+        for (const char *key : {fld::iAfiID.name, fld::iFisRigo.name}) {
             const VelFieldDesc *f = s.field(QLatin1String(key));
             if (f == nullptr || f->type != TFieldType::Integer)
                 fail(QStringLiteral("%1: manca il campo intero %2").arg(at, QLatin1String(key)));

@@ -7,6 +7,7 @@
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
 #include "tor/util/TorUUtil.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 
@@ -86,7 +87,7 @@ void TdmVelStampePDF::closeDataSets()
 void TdmVelStampePDF::openIntestazione()
 {
     TClientDataSet sost;
-    VelCuRepository(*store()).load(sost, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+    VelCuRepository(*store()).load(sost, rec::TCUS_DATISOST::id.qs(), TTorDBCds::AllMonths);
     sost.first();
     auto value = [&sost](const char *field) {
         const TField f = sost.findField(QLatin1String(field));
@@ -103,12 +104,12 @@ void TdmVelStampePDF::openIntestazione()
     cdsIntestazione->addFieldDef(QStringLiteral("sAnnoFin"), TFieldType::String, 4);
     cdsIntestazione->createDataSet();
     cdsIntestazione->append();
-    cdsIntestazione->fieldByName(QStringLiteral("sDenominazione")).setAsString(value("SSOSDENOM"));
+    cdsIntestazione->fieldByName(QStringLiteral("sDenominazione")).setAsString(value(fld::SSOSDENOM.name));
     cdsIntestazione->fieldByName(QStringLiteral("sIndirizzo"))
         .setAsString(QStringLiteral("%1 %2 (%3) CAP. %4")
-                         .arg(value("SSOSINDIRIZZO"), value("SSOSCOMUNE"), value("SSOSPROV"), value("SSOSCAP")));
+                         .arg(value(fld::SSOSINDIRIZZO.name), value(fld::SSOSCOMUNE.name), value(fld::SSOSPROV.name), value(fld::SSOSCAP.name)));
     cdsIntestazione->fieldByName(QStringLiteral("sTelefonoMail"))
-        .setAsString(QStringLiteral("%1 E-Mail %2").arg(value("SSOSTELFAX"), value("SSOSEMAIL")));
+        .setAsString(QStringLiteral("%1 E-Mail %2").arg(value(fld::SSOSTELFAX.name), value(fld::SSOSEMAIL.name)));
     cdsIntestazione->fieldByName(QStringLiteral("sAnnoFin")).setAsString(Campagna::anno(Campagna::AnnoFinanziario));
     cdsIntestazione->post();
 }
@@ -117,7 +118,7 @@ void TdmVelStampePDF::openDipendenti()
 {
     cdsDipendenti->setFiltered(false);
     cdsDipendenti->setFilter(QString());
-    VelCuRepository(*store()).load(*cdsDipendenti, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
+    VelCuRepository(*store()).load(*cdsDipendenti, rec::TCUD_DATICUD::id.qs(), TTorDBCds::AllMonths);
     cdsDipendenti->setIndexFieldNames(QStringLiteral("SCUDCOGNOME;SCUDNOME"));
 }
 

@@ -14,6 +14,7 @@
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,7 +53,7 @@ void TVelAgentPrint::open()
     if (ds.active() && !ds.isEmpty())
         return;
     ds.setFiltered(false);
-    VelCuRepository(*m_stampe.store()).load(ds, m_kind == Frontespizio ? QStringLiteral("TCUS_DATISOST") : QStringLiteral("TCUCT_DATICT"),
+    VelCuRepository(*m_stampe.store()).load(ds, m_kind == Frontespizio ? rec::TCUS_DATISOST::id.qs() : rec::TCUCT_DATICT::id.qs(),
                            TTorDBCds::AllMonths);
     ds.first();
 }
@@ -159,9 +160,9 @@ QString TVelAgentPrint::print(const QString &fileName)
         auto cross = [&pdf](VelCuModelLayout::Point at) {
             draw(pdf, QStringLiteral("X"), at.x, at.y, Layout::kCrossSize, QStringLiteral("taCenter"), 0);
         };
-        if (set("LSOSANNULLAMENTO"))
+        if (set(fld::LSOSANNULLAMENTO.name))
             cross(Layout::kAnnullamento);
-        if (set("LSOSSOSTITUZIONE"))
+        if (set(fld::LSOSSOSTITUZIONE.name))
             cross(Layout::kSostituzione);
     }
 

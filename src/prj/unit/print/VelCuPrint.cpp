@@ -19,6 +19,7 @@
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,7 +30,7 @@ namespace Layout = VelCuModelLayout;
 
 namespace {
 
-const QString kFirma = QStringLiteral("SCUDDATIANAFIRMA");
+const QString kFirma = fld::SCUDDATIANAFIRMA.qs();
 const QString kPrevidentialLabel = QStringLiteral("Copia pagina dati previdenziali");
 const QString kFirmaOmessa = QStringLiteral("LA FIRMA E' OMESSA AI SENSI DELL'ART.3, DEL DECR. LEGISLATIVO 12/02/1993");
 
@@ -166,7 +167,7 @@ void TVelCuPrint::setDocumentInfo(TPdkPdf &pdf)
                         .arg(m_stampe.ordinario ? QStringLiteral("modello ordinario") : QStringLiteral("modello sintetico"));
     if (draft)
         title += kDraftTitle;
-    const QString author = !cdsPdfSost.isEmpty() ? text(cdsPdfSost, "SSOSDENOM").trimmed() : QString();
+    const QString author = !cdsPdfSost.isEmpty() ? text(cdsPdfSost, fld::SSOSDENOM.name).trimmed() : QString();
     check(pdf, VelImprint::setDocumentInfo(pdf, title, author), QStringLiteral("Informazioni del documento"));
 }
 
@@ -419,7 +420,7 @@ QStringList TVelCuPrint::wrapAnnotations(const QString &value)
 // the other continuation pages. No line is left out.
 void TVelCuPrint::annotationsPage()
 {
-    QStringList lines = wrapAnnotations(text(cdsMultiSelect, "SCUDANNOTAZIONI"));
+    QStringList lines = wrapAnnotations(text(cdsMultiSelect, fld::SCUDANNOTAZIONI.name));
     // blank lines at the end would only make an empty page
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
         lines.removeLast();

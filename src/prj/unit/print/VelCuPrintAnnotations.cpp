@@ -12,13 +12,14 @@
 #include "src/prj/unit/print/VelFormFieldPrinter.h"
 #include "src/prj/unit/telematic/VelAnnotationCodes.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 using namespace VelCuPrintData;
 namespace Layout = VelCuModelLayout;
 
 namespace {
 
-const QString kAnnotazioni = QStringLiteral("TCUDA_ANNOTAZIONI");
+const QString kAnnotazioni = rec::TCUDA_ANNOTAZIONI::id.qs();
 constexpr int kCodesPerRow = 56; // annotation codes a row of TCUDA_ANNOTAZIONI holds
 
 // The codes of a row of TCUDA_ANNOTAZIONI, in order, up to the first empty one.
@@ -43,7 +44,7 @@ const QList<TBookmark> &TVelCuPrint::annotationRowsOf(qint64 person)
         m_annotationIndex.emplace();
         TClientDataSet &ann = cdsPdfAnnotazioni;
         ann.setFiltered(false);
-        const TField id = ann.findField(QStringLiteral("IAFIID"));
+        const TField id = ann.findField(fld::iAfiID.qsUpper());
         if (id) {
             for (ann.first(); !ann.eof(); ann.next())
                 (*m_annotationIndex)[id.asInteger()] << ann.bookmark();
@@ -73,7 +74,7 @@ void TVelCuPrint::rebuildAnnotationCodes()
                 throw;
             }
         }
-        const QStringList codes = VelAnnotationCodes::codesOf(text(cdsMultiSelect, "SCUDANNOTAZIONI"), *m_noteCodes);
+        const QStringList codes = VelAnnotationCodes::codesOf(text(cdsMultiSelect, fld::SCUDANNOTAZIONI.name), *m_noteCodes);
         QList<QStringList> wanted;
         for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
             wanted << codes.mid(i, kCodesPerRow);
@@ -93,12 +94,12 @@ void TVelCuPrint::rebuildAnnotationCodes()
             ann.deleteRecord();
         }
         held.clear();
-        const TField id = ann.fieldByName(QStringLiteral("IAFIID"));
+        const TField id = ann.fieldByName(fld::iAfiID.qsUpper());
         for (const QStringList &row : std::as_const(wanted)) {
             ann.append();
             id.setAsInteger(m_person);
-            ann.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(m_codFis);
-            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !m_mese.isEmpty())
+            ann.fieldByName(fld::SCUDCODFIS.qs()).setAsString(m_codFis);
+            if (const TField m = ann.findField(fld::SCUDMESE.qs()); m && !m_mese.isEmpty())
                 m.setAsString(m_mese);
             for (qsizetype k = 0; k < row.size(); ++k)
                 ann.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
@@ -169,7 +170,7 @@ void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
         return;
     }
     all.setFiltered(false);
-    const TField id = all.fieldByName(QStringLiteral("IAFIID"));
+    const TField id = all.fieldByName(fld::iAfiID.qsUpper());
     QHash<qint64, QList<TBookmark>> stored;
     for (all.first(); !all.eof(); all.next())
         stored[id.asInteger()] << all.bookmark();
@@ -188,8 +189,8 @@ void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
                 for (const QStringList &row : a.rows) {
                     all.append();
                     id.setAsInteger(a.person);
-                    all.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(a.codFis);
-                    if (const TField m = all.findField(QStringLiteral("SCUDMESE")); m && !a.mese.isEmpty())
+                    all.fieldByName(fld::SCUDCODFIS.qs()).setAsString(a.codFis);
+                    if (const TField m = all.findField(fld::SCUDMESE.qs()); m && !a.mese.isEmpty())
                         m.setAsString(a.mese);
                     for (qsizetype k = 0; k < row.size(); ++k)
                         all.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));

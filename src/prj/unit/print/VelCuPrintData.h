@@ -4,12 +4,13 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/pdf/TPdkPdf.h"
+#include "velcu/VelFields.h"
 
 #include <QString>
 
 namespace VelCuPrintData {
 
-inline const QString kCud = QStringLiteral("TCUD_DATICUD");
+inline const QString kCud = rec::TCUD_DATICUD::id.qs();
 
 inline QString text(TClientDataSet &ds, const char *field)
 {

@@ -21,6 +21,7 @@
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 #include <QSet>
@@ -35,9 +36,9 @@ namespace Layout = VelCuModelLayout;
 // fields of Pag1 and the imprint. Returns the agent's dataset.
 TClientDataSet &TVelCuPrint::firstPage(const TXMLCud &cud, int modelPage, bool first)
 {
-    m_codFis = text(cdsMultiSelect, "SCUDCODFIS");
-    m_mese = text(cdsMultiSelect, "SCUDMESE");
-    const TField person = cdsMultiSelect.findField(QStringLiteral("IAFIID"));
+    m_codFis = text(cdsMultiSelect, fld::SCUDCODFIS.name);
+    m_mese = text(cdsMultiSelect, fld::SCUDMESE.name);
+    const TField person = cdsMultiSelect.findField(fld::iAfiID.qsUpper());
     m_person = person ? person.asInteger() : 0;
     if (!first)
         blankPageIfOdd();
@@ -49,7 +50,7 @@ TClientDataSet &TVelCuPrint::firstPage(const TXMLCud &cud, int modelPage, bool f
         check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), label);
     }
     cdsPdfAltrisost.setFiltered(false);
-    cdsPdfAltrisost.setFilter(QStringLiteral("SSOSCODFIS = %1").arg(quoted(text(cdsMultiSelect, "SCUDALTROSOSCODFIS"))));
+    cdsPdfAltrisost.setFilter(QStringLiteral("SSOSCODFIS = %1").arg(quoted(text(cdsMultiSelect, fld::SCUDALTROSOSCODFIS.name))));
     cdsPdfAltrisost.setFiltered(true);
     cdsPdfAltrisost.first();
     TClientDataSet &agent = cdsPdfAltrisost.isEmpty() ? cdsPdfSost : cdsPdfAltrisost;
@@ -73,7 +74,7 @@ void TVelCuPrint::printSummaryCu(bool first)
     filterToCu(cdsPdfTfr);
     const bool fiscal = TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()
                         || !cdsPdfTfr.isEmpty();
-    if (fiscal && text(cdsMultiSelect, "LCUDCPOSCNACFC").trimmed() != QLatin1String("X")) {
+    if (fiscal && text(cdsMultiSelect, fld::LCUDCPOSCNACFC.name).trimmed() != QLatin1String("X")) {
         for (int page = L::kFiscalFirst; page <= L::kFiscalLast; ++page) {
             copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
             moduleAndImprint();
@@ -83,7 +84,7 @@ void TVelCuPrint::printSummaryCu(bool first)
     }
 
     previdentialPages(cud, L::kPrevidential);
-    if (!text(cdsMultiSelect, "SCUDANNOTAZIONI").trimmed().isEmpty())
+    if (!text(cdsMultiSelect, fld::SCUDANNOTAZIONI.name).trimmed().isEmpty())
         annotationsPage();
     selfEmployedPage(cud, L::kSelfEmployed);
     // the information for the payee reaches every payee with the CU: a
@@ -186,10 +187,10 @@ TVelPayeeOutcome TVelCuPrint::payeeOf(TBookmark row)
 {
     cdsMultiSelect.gotoBookmark(row);
     TVelPayeeOutcome p;
-    p.codFis = text(cdsMultiSelect, "SCUDCODFIS").trimmed();
-    p.nome = (text(cdsMultiSelect, "SCUDCOGNOME").trimmed() + QLatin1Char(' ') + text(cdsMultiSelect, "SCUDNOME").trimmed())
+    p.codFis = text(cdsMultiSelect, fld::SCUDCODFIS.name).trimmed();
+    p.nome = (text(cdsMultiSelect, fld::SCUDCOGNOME.name).trimmed() + QLatin1Char(' ') + text(cdsMultiSelect, fld::SCUDNOME.name).trimmed())
                  .trimmed();
-    p.mese = text(cdsMultiSelect, "SCUDMESE").trimmed();
+    p.mese = text(cdsMultiSelect, fld::SCUDMESE.name).trimmed();
     p.stage = TVelStage::Scrittura;
     p.result = TVelResult::NonEseguito;
     return p;
@@ -200,7 +201,7 @@ int TVelCuPrint::toLock(const QList<TBookmark> &rows)
     int n = 0;
     for (const TBookmark b : rows) {
         cdsMultiSelect.gotoBookmark(b);
-        if (text(cdsMultiSelect, "iCudStato").toInt() < 1)
+        if (text(cdsMultiSelect, fld::iCudStato.name).toInt() < 1)
             ++n;
     }
     return n;
@@ -209,7 +210,7 @@ int TVelCuPrint::toLock(const QList<TBookmark> &rows)
 QString TVelCuPrint::cuKey(TBookmark row)
 {
     cdsMultiSelect.gotoBookmark(row);
-    return text(cdsMultiSelect, "SCUDCODFIS") + QLatin1Char('|') + text(cdsMultiSelect, "SCUDMESE");
+    return text(cdsMultiSelect, fld::SCUDCODFIS.name) + QLatin1Char('|') + text(cdsMultiSelect, fld::SCUDMESE.name);
 }
 
 // A document's run from the start: no page written, nothing locked.

@@ -7,6 +7,7 @@
 #include "platform/core/OvExceptions.h"
 #include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "velcu/VelFields.h"
 
 using namespace VelCuPrintData;
 
@@ -39,19 +40,19 @@ void TVelCuPrint::reload(TClientDataSet &ds, const QString &structure)
 
 void TVelCuPrint::reloadSections()
 {
-    reload(*m_stampe.cdsSost, QStringLiteral("TCUS_DATISOST"));
-    reload(*m_stampe.cdsQuadroCT, QStringLiteral("TCUCT_DATICT"));
-    reload(cdsInps, QStringLiteral("TCUDI_INPS"));
-    reload(cdsInpdap, QStringLiteral("TCUDN_INPDAP"));
-    reload(cdsPdfSost, QStringLiteral("TCUS_DATISOST"));
-    reload(cdsPdfConFamCar, QStringLiteral("TCUDC_CONFAMCARICO"));
-    reload(cdsPdfTfr, QStringLiteral("TCUDT_TFR"));
-    reload(cdsPdfAnnotazioni, QStringLiteral("TCUDA_ANNOTAZIONI"));
-    reload(cdsPdfAltrisost, QStringLiteral("TCUAS_DATIALTRISOST"));
-    reload(cdsInail, QStringLiteral("TCUIN_INAIL"));
-    reload(cdsAltriEnti, QStringLiteral("TCUDAE_ALTRIENTI"));
-    reload(cdsAutonomo, QStringLiteral("TASE_AUTSOMMEEROGATE"));
-    reload(cdsCoopArt, QStringLiteral("TCUDCA_COOPART"));
+    reload(*m_stampe.cdsSost, rec::TCUS_DATISOST::id.qs());
+    reload(*m_stampe.cdsQuadroCT, rec::TCUCT_DATICT::id.qs());
+    reload(cdsInps, rec::TCUDI_INPS::id.qs());
+    reload(cdsInpdap, rec::TCUDN_INPDAP::id.qs());
+    reload(cdsPdfSost, rec::TCUS_DATISOST::id.qs());
+    reload(cdsPdfConFamCar, rec::TCUDC_CONFAMCARICO::id.qs());
+    reload(cdsPdfTfr, rec::TCUDT_TFR::id.qs());
+    reload(cdsPdfAnnotazioni, rec::TCUDA_ANNOTAZIONI::id.qs());
+    reload(cdsPdfAltrisost, rec::TCUAS_DATIALTRISOST::id.qs());
+    reload(cdsInail, rec::TCUIN_INAIL::id.qs());
+    reload(cdsAltriEnti, rec::TCUDAE_ALTRIENTI::id.qs());
+    reload(cdsAutonomo, rec::TASE_AUTSOMMEEROGATE::id.qs());
+    reload(cdsCoopArt, rec::TCUDCA_COOPART::id.qs());
 }
 
 // Everything a document prints comes from one moment of the store: a
@@ -77,20 +78,20 @@ QList<TBookmark> TVelCuPrint::refreshRows(const QList<TBookmark> &rows, const TT
     TClientDataSet &latest = *m_cuRows;
     QHash<QString, TBookmark> byKey;
     for (latest.first(); !latest.eof(); latest.next())
-        byKey.insert(text(latest, "SCUDCODFIS").trimmed().toUpper() + QLatin1Char('|') + text(latest, "SCUDMESE"),
+        byKey.insert(text(latest, fld::SCUDCODFIS.name).trimmed().toUpper() + QLatin1Char('|') + text(latest, fld::SCUDMESE.name),
                      latest.bookmark());
     QList<int> from;
     for (const TFieldDef &d : cdsMultiSelect.fieldDefs())
         from << latest.fieldIndex(d.name);
 
-    const TField person = cdsMultiSelect.fieldByName(QStringLiteral("IAFIID"));
+    const TField person = cdsMultiSelect.fieldByName(fld::iAfiID.qsUpper());
     QList<TBookmark> out;
     for (const TBookmark b : rows) {
         cdsMultiSelect.gotoBookmark(b);
         qint64 p = person.asInteger();
         if (!now.contains(p) || now.value(p) != m_readVersions.value(p, -1)) {
-            const auto it = byKey.constFind(text(cdsMultiSelect, "SCUDCODFIS").trimmed().toUpper() + QLatin1Char('|')
-                                            + text(cdsMultiSelect, "SCUDMESE"));
+            const auto it = byKey.constFind(text(cdsMultiSelect, fld::SCUDCODFIS.name).trimmed().toUpper() + QLatin1Char('|')
+                                            + text(cdsMultiSelect, fld::SCUDMESE.name));
             if (it == byKey.cend()) {
                 m_notLocked.insert(b, kGone);
                 continue;
@@ -104,7 +105,7 @@ QList<TBookmark> TVelCuPrint::refreshRows(const QList<TBookmark> &rows, const TT
             p = person.asInteger();
             m_readVersions.insert(p, now.value(p));
         }
-        m_printed.insert(b, {p, now.value(p), text(cdsMultiSelect, "SCUDCODFIS"), text(cdsMultiSelect, "SCUDMESE")});
+        m_printed.insert(b, {p, now.value(p), text(cdsMultiSelect, fld::SCUDCODFIS.name), text(cdsMultiSelect, fld::SCUDMESE.name)});
         out << b;
     }
     cdsMultiSelect.mergeChangeLog();
@@ -139,7 +140,7 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
             saveAnnotationCodes(keys);
         },
         m_cuRows.get());
-    const TField shown = cdsMultiSelect.fieldByName(QStringLiteral("iCudStato"));
+    const TField shown = cdsMultiSelect.fieldByName(fld::iCudStato.qs());
     for (const VelCuRef &cu : result.locked) {
         const TBookmark b = rowOf.value(cu.person);
         cdsMultiSelect.gotoBookmark(b);

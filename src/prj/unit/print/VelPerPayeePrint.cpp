@@ -3,6 +3,7 @@
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "platform/core/OvExceptions.h"
 #include "tor/util/TorCampagna.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 #include <QHash>
@@ -68,7 +69,7 @@ Result run(TVelCuPrint &print, const QList<TBookmark> &rows, const QString &paye
     print.cdsPdfSost.first();
     VelPdfSplit::Info info;
     if (!print.cdsPdfSost.isEmpty())
-        info.author = print.cdsPdfSost.fieldByName(QStringLiteral("SSOSDENOM")).asString().trimmed();
+        info.author = print.cdsPdfSost.fieldByName(fld::SSOSDENOM.qs()).asString().trimmed();
     QList<TBookmark> partRows;
     for (const TVelCuPrint::PageRange &range : print.pageRanges()) {
         TVelPayeeOutcome &payee = r.outcome.add(print.payeeOf(range.row));

@@ -15,6 +15,7 @@
 #include "tor/util/TorAnni.h"
 #include "tor/util/TorFolders.h"
 #include "tor/util/TorUUtil.h"
+#include "velcu/VelFields.h"
 
 #include <QAction>
 #include <QFile>
@@ -372,7 +373,7 @@ void TdmVelAttivazioni::RunImport(int mode)
     cdsParametri.createDataSet();
     cdsParametri.append();
     cdsParametri.fieldByName(QStringLiteral("SOSTITUTO"))
-        .setAsBoolean(!m_store->HasRows(QStringLiteral("TCUS_DATISOST")));
+        .setAsBoolean(!m_store->HasRows(rec::TCUS_DATISOST::id.qs()));
 
     // 3. The school record, read again.
     if (!readSchoolRecord()) {

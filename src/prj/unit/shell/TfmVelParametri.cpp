@@ -8,6 +8,7 @@
 #include "src/prj/unit/telematic/VelTaxCode.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QDate>
 #include <QDateEdit>
@@ -198,7 +199,7 @@ bool TfmVelParametri::clickOk()
         main->refreshStatusBar();
     // A year beside the campaign's with nothing in it is said, not shown as an empty list.
     if (store && text.toInt() != Campagna::AnnoFinanziario
-        && !store->HasRows(QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths, text.toInt()))
+        && !store->HasRows(rec::TCUD_DATICUD::id.qs(), TTorDBCds::AllMonths, text.toInt()))
         OvMessageBox(noCuText(text), MB_OK | MB_ICONINFORMATION);
     return isHidden();
 }

@@ -23,6 +23,7 @@
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -39,11 +40,11 @@ using VelFileSupport::text;
 // The certification structures and their datasets, reloaded on page "Dipendenti".
 using Source = VelFileCds::Source;
 const Source kCertifications[] = {
-    {VelFileCds::Dip, "TCUD_DATICUD"},          {VelFileCds::Inail, "TCUIN_INAIL"},
-    {VelFileCds::AltriEnti, "TCUDAE_ALTRIENTI"}, {VelFileCds::Inps, "TCUDI_INPS"},
-    {VelFileCds::Inpdap, "TCUDN_INPDAP"},       {VelFileCds::AutSe, "TASE_AUTSOMMEEROGATE"},
-    {VelFileCds::ConFamCar, "TCUDC_CONFAMCARICO"}, {VelFileCds::Tfr, "TCUDT_TFR"},
-    {VelFileCds::Annotazioni, "TCUDA_ANNOTAZIONI"}, {VelFileCds::CoopArt, "TCUDCA_COOPART"},
+    {VelFileCds::Dip, rec::TCUD_DATICUD::id.name},          {VelFileCds::Inail, rec::TCUIN_INAIL::id.name},
+    {VelFileCds::AltriEnti, rec::TCUDAE_ALTRIENTI::id.name}, {VelFileCds::Inps, rec::TCUDI_INPS::id.name},
+    {VelFileCds::Inpdap, rec::TCUDN_INPDAP::id.name},       {VelFileCds::AutSe, rec::TASE_AUTSOMMEEROGATE::id.name},
+    {VelFileCds::ConFamCar, rec::TCUDC_CONFAMCARICO::id.name}, {VelFileCds::Tfr, rec::TCUDT_TFR::id.name},
+    {VelFileCds::Annotazioni, rec::TCUDA_ANNOTAZIONI::id.name}, {VelFileCds::CoopArt, rec::TCUDCA_COOPART::id.name},
 };
 
 constexpr const char *kAnnotationStructure = VelAnnotationRows::Structure;
@@ -113,7 +114,7 @@ void TdmVelFile::open()
             load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
     m_versions = VelCuRepository(m_store).versions();
     snapshot.end();
-    dip().setIndexFieldNames(QStringLiteral("SCUDCODFIS"));
+    dip().setIndexFieldNames(fld::SCUDCODFIS.qs());
     dip().first();
 }
 
@@ -125,7 +126,7 @@ void TdmVelFile::reloadCertifications()
         load(m_ws.dataSet(QLatin1String(s.cds)), QLatin1String(s.structure));
     m_versions = VelCuRepository(m_store).versions();
     snapshot.end();
-    dip().setIndexFieldNames(order.isEmpty() ? QStringLiteral("SCUDCODFIS") : order);
+    dip().setIndexFieldNames(order.isEmpty() ? fld::SCUDCODFIS.qs() : order);
     dip().first();
 }
 
@@ -184,9 +185,9 @@ void TdmVelFile::startOutcome(const QList<int> &rows)
         TVelPayeeOutcome p;
         if (d.active() && r >= 1 && r <= d.recordCount()) {
             d.setRecNo(r);
-            p.codFis = text(d, "SCUDCODFIS").trimmed().toUpper();
-            p.nome = (text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME")).simplified();
-            p.mese = text(d, "SCUDMESE").trimmed();
+            p.codFis = text(d, fld::SCUDCODFIS.name).trimmed().toUpper();
+            p.nome = (text(d, fld::SCUDCOGNOME.name) + QLatin1Char(' ') + text(d, fld::SCUDNOME.name)).simplified();
+            p.mese = text(d, fld::SCUDMESE.name).trimmed();
         }
         p.reason = QStringLiteral("non raggiunta");
         m_outcome.add(p);
@@ -410,13 +411,13 @@ QStringList TdmVelFile::save(const QString &fileName)
     // failure says so and where they are
     try {
         TClientDataSet agent;
-        VelCuRepository(m_store).load(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+        VelCuRepository(m_store).load(agent, rec::TCUS_DATISOST::id.qs(), TTorDBCds::AllMonths);
         if (!agent.isEmpty()) {
             agent.first();
             agent.edit();
-            agent.fieldByName(QStringLiteral("ISOSNDIP")).setAsInteger(certifications);
+            agent.fieldByName(fld::ISOSNDIP.qs()).setAsInteger(certifications);
             agent.post();
-            VelCuRepository(m_store).write(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
+            VelCuRepository(m_store).write(agent, rec::TCUS_DATISOST::id.qs(), TTorDBCds::AllMonths);
         }
     } catch (const EOvException &e) {
         QStringList shown;
@@ -515,11 +516,11 @@ QStringList TdmVelFile::summaryLines(const TVelRunOutcome &o)
 
 void TdmVelFile::prepareAnnotations(TClientDataSet &d)
 {
-    const QString cf = text(d, "SCUDCODFIS");
+    const QString cf = text(d, fld::SCUDCODFIS.name);
     try {
         TClientDataSet &ann = m_ws.dataSet(QLatin1String(VelFileCds::Annotazioni));
         ann.setFiltered(false);
-        const int id = ann.fieldIndex(QStringLiteral("IAFIID"));
+        const int id = ann.fieldIndex(fld::iAfiID.qsUpper());
         auto column = [](int k) { return VelAnnotationRows::column(k); };
         if (!m_notesIndexed) {
             // the codes each certification has now, once per generation
@@ -540,8 +541,8 @@ void TdmVelFile::prepareAnnotations(TClientDataSet &d)
             m_notesIndexed = true;
         }
 
-        const qint64 person = d.fieldByName(QStringLiteral("IAFIID")).asInteger();
-        const QString notes = text(d, "SCUDANNOTAZIONI");
+        const qint64 person = d.fieldByName(fld::iAfiID.qsUpper()).asInteger();
+        const QString notes = text(d, fld::SCUDANNOTAZIONI.name);
         const QStringList codes = notes.trimmed().isEmpty() ? QStringList() : VelAnnotationCodes::codesOf(notes, noteCodes());
         // the rows the text asks for: 54 codes a row
         QList<QStringList> wanted;
@@ -551,17 +552,17 @@ void TdmVelFile::prepareAnnotations(TClientDataSet &d)
             return; // nothing to rebuild
 
         bool ok = false;
-        const QString monthText = text(d, "SCUDMESE").trimmed();
+        const QString monthText = text(d, fld::SCUDMESE.name).trimmed();
         const int month = monthText.toInt(&ok);
         const int saveMonth = ok ? month : TTorDBCds::AllMonths;
 
-        while (ann.locate(QStringLiteral("IAFIID"), person))
+        while (ann.locate(fld::iAfiID.qsUpper(), person))
             ann.deleteRecord();
         for (const QStringList &row : std::as_const(wanted)) {
             ann.append();
-            ann.fieldByName(QStringLiteral("IAFIID")).setAsInteger(person);
-            ann.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(cf);
-            if (const TField m = ann.findField(QStringLiteral("SCUDMESE")); m && !monthText.isEmpty())
+            ann.fieldByName(fld::iAfiID.qsUpper()).setAsInteger(person);
+            ann.fieldByName(fld::SCUDCODFIS.qs()).setAsString(cf);
+            if (const TField m = ann.findField(fld::SCUDMESE.qs()); m && !monthText.isEmpty())
                 m.setAsString(monthText);
             for (qsizetype k = 0; k < row.size(); ++k)
                 ann.fieldByName(column(int(k))).setAsString(row[k]);

@@ -26,6 +26,7 @@
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QDate>
 #include <QDir>
@@ -77,11 +78,11 @@ QDate dateOf(TClientDataSet &ds, const char *column)
 QList<std::pair<const char *, QString>> confirmable(TClientDataSet &d)
 {
     QList<std::pair<const char *, QString>> out;
-    const QString cf = text(d, "SCUDCODFIS").trimmed().toUpper();
-    if (const QString why = VelSupplyRules::taxCodeAgainstBirth(cf, dateOf(d, "DCUDDATANAS"), text(d, "SCUDSEX"));
+    const QString cf = text(d, fld::SCUDCODFIS.name).trimmed().toUpper();
+    if (const QString why = VelSupplyRules::taxCodeAgainstBirth(cf, dateOf(d, fld::DCUDDATANAS.name), text(d, fld::SCUDSEX.name));
         !why.isEmpty())
         out.append({"codice-fiscale-nascita", QStringLiteral(" - Codice fiscale del percipiente (%1): ").arg(cf) + why});
-    if (const QString why = VelSupplyRules::birthProvinceAgainstCode(text(d, "SCUDPROVNAS"), cf); !why.isEmpty())
+    if (const QString why = VelSupplyRules::birthProvinceAgainstCode(text(d, fld::SCUDPROVNAS.name), cf); !why.isEmpty())
         out.append({"provincia-nascita-estero", QStringLiteral(" - ") + why});
     return out;
 }
@@ -97,7 +98,7 @@ QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
     // the first dependants' row of each tax code, found once
     QHash<QString, int> familyRow;
     if (family.active() && !rows.isEmpty()) {
-        const int fcf = family.fieldIndex(QStringLiteral("SCUDCODFIS"));
+        const int fcf = family.fieldIndex(fld::SCUDCODFIS.qs());
         for (int r = family.recordCount() - 1; fcf >= 0 && r >= 0; --r)
             familyRow.insert(family.valueAt(r, fcf).toString(), r + 1);
     }
@@ -105,7 +106,7 @@ QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
         d.setRecNo(r);
         QStringList problems;
         bool ok = mandatoryCheck(problems, {&d});
-        const QString cf = text(d, "SCUDCODFIS");
+        const QString cf = text(d, fld::SCUDCODFIS.name);
         for (const auto &[rule, line] : confirmable(d)) {
             problems << QStringLiteral("Avviso") + line;
             m_confirmable.insert(QLatin1String(rule) + QLatin1Char('|') + cf.trimmed().toUpper());
@@ -117,7 +118,7 @@ QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
         }
         if (ok)
             continue;
-        report << QString() << QStringLiteral("Dipendente: ") + text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME");
+        report << QString() << QStringLiteral("Dipendente: ") + text(d, fld::SCUDCOGNOME.name) + QLatin1Char(' ') + text(d, fld::SCUDNOME.name);
         for (const QString &p : std::as_const(problems))
             report << p.split(QStringLiteral("\r\n"));
     }
@@ -127,7 +128,7 @@ QStringList TdmVelFile::preCheckReport(const QList<int> &rows)
 QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
 {
     TClientDataSet &d = dip();
-    const int fCf = d.fieldIndex(QStringLiteral("SCUDCODFIS"));
+    const int fCf = d.fieldIndex(fld::SCUDCODFIS.qs());
     if (fCf < 0)
         return {};
     const int keep = d.recNo();
@@ -135,13 +136,13 @@ QStringList TdmVelFile::repeatedTaxCodes(const QList<int> &rows)
     QStringList order;
     for (int r : rows) {
         d.setRecNo(r);
-        const QString cf = text(d, "SCUDCODFIS").trimmed().toUpper();
+        const QString cf = text(d, fld::SCUDCODFIS.name).trimmed().toUpper();
         if (cf.isEmpty())
             continue;
         if (!names.contains(cf))
             order << cf;
-        QString who = (text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME")).simplified();
-        const QString month = text(d, "SCUDMESE").trimmed();
+        QString who = (text(d, fld::SCUDCOGNOME.name) + QLatin1Char(' ') + text(d, fld::SCUDNOME.name)).simplified();
+        const QString month = text(d, fld::SCUDMESE.name).trimmed();
         if (!month.isEmpty())
             who += QStringLiteral(" (mese %1)").arg(month);
         names[cf] << who;
@@ -175,7 +176,7 @@ QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
     family.setFiltered(false);
     QHash<qint64, QList<int>> familyRows; // IAFIID -> 0-based rows
     if (family.active() && !rows.isEmpty()) {
-        const int fId = family.fieldIndex(QStringLiteral("IAFIID"));
+        const int fId = family.fieldIndex(fld::iAfiID.qsUpper());
         for (int r = 0; fId >= 0 && r < family.recordCount(); ++r)
             familyRows[family.valueAt(r, fId).toLongLong()] << r;
     }
@@ -200,31 +201,31 @@ QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
     for (int r : rows) {
         d.setRecNo(r);
         QStringList lines;
-        const QString payee = text(d, "SCUDCODFIS").trimmed().toUpper();
+        const QString payee = text(d, fld::SCUDCODFIS.name).trimmed().toUpper();
         if (!payee.isEmpty())
             lines << badCode(payee, QStringLiteral("Codice fiscale del percipiente"));
         for (const auto &[column, what, feminine] :
-             {std::tuple{"SCUDPROVNAS", "Provincia di nascita", true},
-              std::tuple{"SCUDPROVDFAP", "Provincia del domicilio fiscale al 1/1", true},
-              std::tuple{"SCUDPROVDFAC", "Provincia del domicilio fiscale all'1/1 dell'anno successivo", true},
-              std::tuple{"SCUDCAPDFAP", "Codice comune del domicilio fiscale al 1/1", false},
-              std::tuple{"SCUDCAPDFAC", "Codice comune del domicilio fiscale all'1/1 dell'anno successivo", false},
-              std::tuple{"SCUDIDENTSERVTELE", "Identificativo del protocollo della CU da sostituire", false},
-              std::tuple{"SCUDPROGRDICH", "Progressivo del protocollo della CU da sostituire", false}})
+             {std::tuple{fld::SCUDPROVNAS.name, "Provincia di nascita", true},
+              std::tuple{fld::SCUDPROVDFAP.name, "Provincia del domicilio fiscale al 1/1", true},
+              std::tuple{fld::SCUDPROVDFAC.name, "Provincia del domicilio fiscale all'1/1 dell'anno successivo", true},
+              std::tuple{fld::SCUDCAPDFAP.name, "Codice comune del domicilio fiscale al 1/1", false},
+              std::tuple{fld::SCUDCAPDFAC.name, "Codice comune del domicilio fiscale all'1/1 dell'anno successivo", false},
+              std::tuple{fld::SCUDIDENTSERVTELE.name, "Identificativo del protocollo della CU da sostituire", false},
+              std::tuple{fld::SCUDPROGRDICH.name, "Progressivo del protocollo della CU da sostituire", false}})
             lines << byRule(d, column, what, feminine);
-        if (const QString why = VelSupplyRules::birthDate(dateOf(d, "DCUDDATANAS"), QDate::currentDate()); !why.isEmpty())
+        if (const QString why = VelSupplyRules::birthDate(dateOf(d, fld::DCUDDATANAS.name), QDate::currentDate()); !why.isEmpty())
             lines << QStringLiteral(" - Data di nascita: ") + why;
-        if (const QString why = VelSupplyRules::relationshipStart(dateOf(d, "DCUDDATINIRL"), year); !why.isEmpty())
+        if (const QString why = VelSupplyRules::relationshipStart(dateOf(d, fld::DCUDDATINIRL.name), year); !why.isEmpty())
             lines << QStringLiteral(" - Data di inizio del rapporto (punto 8): ") + why;
-        for (const auto &[column, what] : {std::pair{"ICUDPERIODOLAV", "Giorni di lavoro dipendente (punto 6)"},
-                                           std::pair{"ICUDGGPENSIONE", "Giorni di pensione (punto 7)"}})
+        for (const auto &[column, what] : {std::pair{fld::iCudPeriodoLav.upper, "Giorni di lavoro dipendente (punto 6)"},
+                                           std::pair{fld::ICUDGGPENSIONE.name, "Giorni di pensione (punto 7)"}})
             if (const QString why = VelSupplyRules::days(int(text(d, column).trimmed().toLongLong()), year); !why.isEmpty())
                 lines << QStringLiteral(" - %1: ").arg(QLatin1String(what)) + why;
-        for (int fr : familyRows.value(d.fieldByName(QStringLiteral("IAFIID")).asInteger())) {
+        for (int fr : familyRows.value(d.fieldByName(fld::iAfiID.qsUpper()).asInteger())) {
             family.setRecNo(fr + 1);
-            for (const auto &[column, what] : {std::pair{"SCUDCODFISCON", "Codice fiscale del coniuge"},
-                                               std::pair{"SCUDCODFISPRIFIGL", "Codice fiscale del primo figlio"},
-                                               std::pair{"SCUDCODFISFIGL", "Codice fiscale del familiare"}}) {
+            for (const auto &[column, what] : {std::pair{fld::SCUDCODFISCON.name, "Codice fiscale del coniuge"},
+                                               std::pair{fld::SCUDCODFISPRIFIGL.name, "Codice fiscale del primo figlio"},
+                                               std::pair{fld::SCUDCODFISFIGL.name, "Codice fiscale del familiare"}}) {
                 const QString cf = text(family, column);
                 if (cf.trimmed().isEmpty())
                     continue;
@@ -236,7 +237,7 @@ QStringList TdmVelFile::unsendableFields(const QList<int> &rows)
         lines.removeAll(QString());
         if (lines.isEmpty())
             continue;
-        report << QStringLiteral("Dipendente: ") + (text(d, "SCUDCOGNOME") + QLatin1Char(' ') + text(d, "SCUDNOME")).simplified();
+        report << QStringLiteral("Dipendente: ") + (text(d, fld::SCUDCOGNOME.name) + QLatin1Char(' ') + text(d, fld::SCUDNOME.name)).simplified();
         report << lines;
     }
     if (keep > 0)
@@ -310,25 +311,25 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
 void TdmVelFile::checkSupplier()
 {
     TClientDataSet &forn = m_ws.dataSet(QLatin1String(VelFileCds::Forn));
-    load(forn, QStringLiteral("TCFO_FORNITORE"));
+    load(forn, rec::TCFO_FORNITORE::id.qs());
     QString error;
     if (forn.isEmpty())
         error = QStringLiteral("Dati del fornitore mancanti, impossibile procedere!");
-    else if (blank(forn, "STFOCODICE"))
+    else if (blank(forn, fld::STFOCODICE.name))
         error = QStringLiteral("Tipo fornitore mancante, impossibile procedere!");
-    else if (blank(forn, "SFORCODFIS"))
+    else if (blank(forn, fld::SFORCODFIS.name))
         error = QStringLiteral("Codice fiscale fornitore mancante, impossibile procedere!");
     if (!error.isEmpty()) {
         m_dataComplete = false;
         throw EOvError(error);
     }
     try {
-        VelTaxCode::require(text(forn, "SFORCODFIS").toUpper(), QStringLiteral("Codice fiscale fornitore"));
+        VelTaxCode::require(text(forn, fld::SFORCODFIS.name).toUpper(), QStringLiteral("Codice fiscale fornitore"));
     } catch (const EOvError &) {
         m_dataComplete = false;
         throw;
     }
-    if (const QString why = VelSupplyRules::supplierType(text(forn, "STFOCODICE")); !why.isEmpty()) {
+    if (const QString why = VelSupplyRules::supplierType(text(forn, fld::STFOCODICE.name)); !why.isEmpty()) {
         m_dataComplete = false;
         throw EOvError(QStringLiteral("Tipo fornitore non valido: %1. Correggere in \"Dati Fornitore\", impossibile "
                                       "procedere!")
@@ -339,18 +340,18 @@ void TdmVelFile::checkSupplier()
 void TdmVelFile::checkAgent()
 {
     TClientDataSet &sost = m_ws.dataSet(QLatin1String(VelFileCds::Sost));
-    load(sost, QStringLiteral("TCUS_DATISOST"));
+    load(sost, rec::TCUS_DATISOST::id.qs());
     if (sost.isEmpty()) {
         m_dataComplete = false;
         throw EOvError(QStringLiteral("Dati del sostituto mancanti, impossibile procedere!"));
     }
     const std::pair<const char *, const char *> columns[] = {
-        {"SSOSDENOM", "   Denominazione, "},
-        {"SSOSCFRAPPR", "   Codice Fiscale Rappresentante, "},
-        {"SCARCODICE", "   Codice Carica Rappresentante,"},
-        {"SSOSCOGNRAPPR", "   Cognome Rappresentante, "},
-        {"SSOSNOMERAPPR", "   Nome Rappresentante, "},
-        {"SSOSFIRMACOM", "   Firma della comunicazione, "},
+        {fld::SSOSDENOM.name, "   Denominazione, "},
+        {fld::SSOSCFRAPPR.name, "   Codice Fiscale Rappresentante, "},
+        {fld::SCARCODICE.name, "   Codice Carica Rappresentante,"},
+        {fld::SSOSCOGNRAPPR.name, "   Cognome Rappresentante, "},
+        {fld::SSOSNOMERAPPR.name, "   Nome Rappresentante, "},
+        {fld::SSOSFIRMACOM.name, "   Firma della comunicazione, "},
     };
     QString missing;
     for (const auto &[column, label] : columns)
@@ -361,7 +362,7 @@ void TdmVelFile::checkAgent()
         throw EOvError(QStringLiteral("Dati mancanti del sostituto : ") + missing + QStringLiteral(" impossibile procedere!"));
     }
     try {
-        VelTaxCode::require(text(sost, "SSOSCODFIS").toUpper(), QStringLiteral("Codice fiscale del sostituto"));
+        VelTaxCode::require(text(sost, fld::SSOSCODFIS.name).toUpper(), QStringLiteral("Codice fiscale del sostituto"));
     } catch (const EOvError &) {
         m_dataComplete = false;
         throw;
@@ -369,16 +370,16 @@ void TdmVelFile::checkAgent()
     // what the file's check would refuse in record B, said here with the box
     // the office corrects in "Dati Sostituto"
     QStringList wrong;
-    for (const auto &[column, what] : {std::pair{"SSOSCFRAPPR", "Codice fiscale del rappresentante"},
-                                       std::pair{"SCARCODICE", "Codice carica"}, std::pair{"SSOSCAP", "Cap"},
-                                       std::pair{"SSOSPROV", "Prov."},
-                                       std::pair{"SSOSCODFISINTERM", "Codice fiscale dell'incaricato"}})
+    for (const auto &[column, what] : {std::pair{fld::SSOSCFRAPPR.name, "Codice fiscale del rappresentante"},
+                                       std::pair{fld::SCARCODICE.name, "Codice carica"}, std::pair{fld::SSOSCAP.name, "Cap"},
+                                       std::pair{fld::SSOSPROV.name, "Prov."},
+                                       std::pair{fld::SSOSCODFISINTERM.name, "Codice fiscale dell'incaricato"}})
         if (const QString why = VelSupplyRules::checkColumn(QLatin1String(column), text(sost, column)); !why.isEmpty())
             wrong << QStringLiteral("%1: %2").arg(QLatin1String(what), why);
-    if (!blank(sost, "SSOSCODFISINTERM")) {
-        if (text(sost, "LSOSDICHCONTRIB").trimmed() != QLatin1String("1"))
+    if (!blank(sost, fld::SSOSCODFISINTERM.name)) {
+        if (text(sost, fld::LSOSDICHCONTRIB.name).trimmed() != QLatin1String("1"))
             wrong << QStringLiteral("l'incaricato non ha l'impegno a presentare in via telematica");
-        if (!dateOf(sost, "DSOSDTIMPEGNO").isValid())
+        if (!dateOf(sost, fld::DSOSDTIMPEGNO.name).isValid())
             wrong << QStringLiteral("manca la data dell'impegno dell'incaricato");
     }
     if (!wrong.isEmpty()) {

@@ -5,6 +5,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelCuByMonth.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QRegularExpression>
 
@@ -12,7 +13,7 @@ namespace VelCorrections {
 
 namespace {
 
-const QString kCud = QStringLiteral("TCUD_DATICUD");
+const QString kCud = rec::TCUD_DATICUD::id.qs();
 
 QString at(const TClientDataSet &cu, int row, const char *field)
 {
@@ -24,9 +25,9 @@ QString at(const TClientDataSet &cu, int row, const char *field)
 
 Kind kindOf(const TClientDataSet &cu, int row)
 {
-    if (at(cu, row, "LCUDSOSTITUZIONE") == QLatin1String("1"))
+    if (at(cu, row, fld::LCUDSOSTITUZIONE.name) == QLatin1String("1"))
         return Kind::Sostituzione;
-    if (at(cu, row, "LCUDANNULLAMENTO") == QLatin1String("1"))
+    if (at(cu, row, fld::LCUDANNULLAMENTO.name) == QLatin1String("1"))
         return Kind::Annullamento;
     return Kind::Nessuna;
 }
@@ -61,7 +62,7 @@ Protocol parseProtocol(const QString &text, QString *error)
 QString describe(const TClientDataSet &cu, int row)
 {
     return QStringLiteral("%1 %2 %3 (mese %4)")
-        .arg(at(cu, row, "SCUDCODFIS"), at(cu, row, "SCUDCOGNOME"), at(cu, row, "SCUDNOME"), at(cu, row, "SCUDMESE"));
+        .arg(at(cu, row, fld::SCUDCODFIS.name), at(cu, row, fld::SCUDCOGNOME.name), at(cu, row, fld::SCUDNOME.name), at(cu, row, fld::SCUDMESE.name));
 }
 
 QString describeCorrection(const TClientDataSet &cu, int row)
@@ -69,8 +70,8 @@ QString describeCorrection(const TClientDataSet &cu, int row)
     const Kind kind = kindOf(cu, row);
     if (kind == Kind::Nessuna)
         return QStringLiteral("nessuna correzione");
-    const QString id = at(cu, row, "SCUDIDENTSERVTELE");
-    const QString progr = at(cu, row, "SCUDPROGRDICH");
+    const QString id = at(cu, row, fld::SCUDIDENTSERVTELE.name);
+    const QString progr = at(cu, row, fld::SCUDPROGRDICH.name);
     if (id.isEmpty() && progr.isEmpty())
         return kindText(kind) + QStringLiteral(", protocollo mancante");
     return QStringLiteral("%1, protocollo %2/%3").arg(kindText(kind), id, progr);
@@ -128,9 +129,9 @@ QString setCorrection(TTorDBCds &store, const QString &codFis, const QString &me
     QList<TBookmark> found;
     QStringList months;
     for (ds.first(); !ds.eof(); ds.next()) {
-        if (ds.fieldByName(QStringLiteral("SCUDCODFIS")).asString().trimmed().toUpper() != cf)
+        if (ds.fieldByName(fld::SCUDCODFIS.qs()).asString().trimmed().toUpper() != cf)
             continue;
-        const QString m = ds.fieldByName(QStringLiteral("SCUDMESE")).asString().trimmed();
+        const QString m = ds.fieldByName(fld::SCUDMESE.qs()).asString().trimmed();
         months << m;
         if (mese.isEmpty() || m.toInt() == mese.toInt())
             found << ds.bookmark();
@@ -144,21 +145,21 @@ QString setCorrection(TTorDBCds &store, const QString &codFis, const QString &me
         throw EOvError(QStringLiteral("Il codice fiscale %1 ha più CU (mesi %2): indicare il mese con --mese.")
                            .arg(cf, months.join(QStringLiteral(", "))));
     ds.gotoBookmark(found.first());
-    const QString month = ds.fieldByName(QStringLiteral("SCUDMESE")).asString().trimmed();
+    const QString month = ds.fieldByName(fld::SCUDMESE.qs()).asString().trimmed();
     ds.edit();
-    ds.fieldByName(QStringLiteral("LCUDSOSTITUZIONE")).setAsString(kind == Kind::Sostituzione ? QStringLiteral("1")
+    ds.fieldByName(fld::LCUDSOSTITUZIONE.qs()).setAsString(kind == Kind::Sostituzione ? QStringLiteral("1")
                                                                                              : QStringLiteral("0"));
-    ds.fieldByName(QStringLiteral("LCUDANNULLAMENTO")).setAsString(kind == Kind::Annullamento ? QStringLiteral("1")
+    ds.fieldByName(fld::LCUDANNULLAMENTO.qs()).setAsString(kind == Kind::Annullamento ? QStringLiteral("1")
                                                                                              : QStringLiteral("0"));
     // a CU no longer corrected keeps no protocol: it would go out in record D
-    ds.fieldByName(QStringLiteral("SCUDIDENTSERVTELE")).setValue(kind == Kind::Nessuna ? QVariant() : QVariant(protocol.identificativo));
-    ds.fieldByName(QStringLiteral("SCUDPROGRDICH")).setValue(kind == Kind::Nessuna ? QVariant() : QVariant(protocol.progressivo));
+    ds.fieldByName(fld::SCUDIDENTSERVTELE.qs()).setValue(kind == Kind::Nessuna ? QVariant() : QVariant(protocol.identificativo));
+    ds.fieldByName(fld::SCUDPROGRDICH.qs()).setValue(kind == Kind::Nessuna ? QVariant() : QVariant(protocol.progressivo));
     ds.post();
     // Only these fields are written: a correction of the CU's amounts saved
     // meanwhile on another workstation stays as it is.
     VelCuRepository(store).writeFields(ds, kCud,
-                     {QStringLiteral("LCUDSOSTITUZIONE"), QStringLiteral("LCUDANNULLAMENTO"),
-                      QStringLiteral("SCUDIDENTSERVTELE"), QStringLiteral("SCUDPROGRDICH")},
+                     {fld::LCUDSOSTITUZIONE.qs(), fld::LCUDANNULLAMENTO.qs(),
+                      fld::SCUDIDENTSERVTELE.qs(), fld::SCUDPROGRDICH.qs()},
                      velCuStoreMonth(month));
     const int row = ds.recNo() - 1;
     return describe(ds, row) + QStringLiteral(": ") + describeCorrection(ds, row);

@@ -8,6 +8,7 @@
 #include "src/prj/unit/telematic/VelSupplyWriter.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
 #include "tor/util/TorFolders.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 #include <QSet>
@@ -18,19 +19,19 @@ namespace {
 const QSet<QString> &identityColumns()
 {
     static const QSet<QString> names = {
-        QStringLiteral("IAFIID"),           QStringLiteral("IFISRIGO"),          QStringLiteral("SCUDMESE"),
-        QStringLiteral("SCUDANNOFIN"),      QStringLiteral("SCUDCODFIS"),        QStringLiteral("SCUDCOGNOME"),
-        QStringLiteral("SCUDNOME"),         QStringLiteral("SCUDSEX"),           QStringLiteral("DCUDDATANAS"),
-        QStringLiteral("SCUDCOMNAS"),       QStringLiteral("SCUDPROVNAS"),       QStringLiteral("SCUDCATEGPART"),
-        QStringLiteral("SCUDEVENTECC"),     QStringLiteral("SCUDCASIESCPREC"),   QStringLiteral("SCUDCOMDFAP"),
-        QStringLiteral("SCUDPROVDFAP"),     QStringLiteral("SCUDCAPDFAP"),       QStringLiteral("SCUDCOMDFAC"),
-        QStringLiteral("SCUDPROVDFAC"),     QStringLiteral("SCUDCAPDFAC"),       QStringLiteral("SCUDCODFISRAPPR"),
-        QStringLiteral("SCUDCODFISPERCEST"), QStringLiteral("SCUDLOCRESEST"),    QStringLiteral("SCUDVIAECIV"),
-        QStringLiteral("DCUDDATIANADATA"),  QStringLiteral("SCUDDATIANAFIRMA"),  QStringLiteral("LCUDANNULLAMENTO"),
-        QStringLiteral("ICUDCODSTAEST"),    QStringLiteral("LCUDSOSTITUZIONE"),  QStringLiteral("SCUDIDENTSERVTELE"),
-        QStringLiteral("SCUDPROGRDICH"),    QStringLiteral("LCUDCONFERMADICH"),  QStringLiteral("LCUDCOMPRENSIVO"),
-        QStringLiteral("LCUDCONGUAGLIO"),   QStringLiteral("LCUDIMPORTATO"),     QStringLiteral("SCUDANNOTAZIONI"),
-        QStringLiteral("ICUDSTATO"),        QStringLiteral("SCUDFUSCOM"),        QStringLiteral("SCUDFUSCOMPREC"),
+        fld::iAfiID.qsUpper(),           fld::iFisRigo.qsUpper(),          fld::SCUDMESE.qs(),
+        fld::SCUDANNOFIN.qs(),      fld::SCUDCODFIS.qs(),        fld::SCUDCOGNOME.qs(),
+        fld::SCUDNOME.qs(),         fld::SCUDSEX.qs(),           fld::DCUDDATANAS.qs(),
+        fld::SCUDCOMNAS.qs(),       fld::SCUDPROVNAS.qs(),       fld::SCUDCATEGPART.qs(),
+        fld::SCUDEVENTECC.qs(),     fld::SCUDCASIESCPREC.qs(),   fld::SCUDCOMDFAP.qs(),
+        fld::SCUDPROVDFAP.qs(),     fld::SCUDCAPDFAP.qs(),       fld::SCUDCOMDFAC.qs(),
+        fld::SCUDPROVDFAC.qs(),     fld::SCUDCAPDFAC.qs(),       fld::SCUDCODFISRAPPR.qs(),
+        fld::SCUDCODFISPERCEST.qs(), fld::SCUDLOCRESEST.qs(),    fld::SCUDVIAECIV.qs(),
+        fld::DCUDDATIANADATA.qs(),  fld::SCUDDATIANAFIRMA.qs(),  fld::LCUDANNULLAMENTO.qs(),
+        fld::ICUDCODSTAEST.qs(),    fld::LCUDSOSTITUZIONE.qs(),  fld::SCUDIDENTSERVTELE.qs(),
+        fld::SCUDPROGRDICH.qs(),    fld::LCUDCONFERMADICH.qs(),  fld::LCUDCOMPRENSIVO.qs(),
+        fld::LCUDCONGUAGLIO.qs(),   fld::LCUDIMPORTATO.qs(),     fld::SCUDANNOTAZIONI.qs(),
+        fld::iCudStato.qsUpper(),        fld::SCUDFUSCOM.qs(),        fld::SCUDFUSCOMPREC.qs(),
     };
     return names;
 }
@@ -211,8 +212,8 @@ void TVelFileGenerator::log(const QString &line) const
 
 QString TVelFileGenerator::payee(TClientDataSet &dip) const
 {
-    return dip.fieldByName(QStringLiteral("SCUDCOGNOME")).asString() + QLatin1Char(' ')
-           + dip.fieldByName(QStringLiteral("SCUDNOME")).asString();
+    return dip.fieldByName(fld::SCUDCOGNOME.qs()).asString() + QLatin1Char(' ')
+           + dip.fieldByName(fld::SCUDNOME.qs()).asString();
 }
 
 QList<int> TVelFileGenerator::allRows(TClientDataSet &dip)
@@ -262,7 +263,7 @@ bool TVelFileGenerator::quadroCTRequested(TClientDataSet *quadroCT)
 {
     if (!quadroCT || !quadroCT->active() || quadroCT->isEmpty())
         return false;
-    for (const char *column : {"SCTCELL", "SCTEMAIL"}) {
+    for (const char *column : {fld::SCTCELL.name, fld::SCTEMAIL.name}) {
         const TField f = quadroCT->findField(QLatin1String(column));
         if (f && !f.asString().trimmed().isEmpty())
             return true;
@@ -286,7 +287,7 @@ public:
             v.rows->setObjectName(v.real->objectName());
             v.rows->setFieldDefs(v.real->fieldDefs());
             v.rows->createDataSet();
-            const int id = v.real->fieldIndex(QStringLiteral("IAFIID"));
+            const int id = v.real->fieldIndex(fld::iAfiID.qsUpper());
             if (id < 0)
                 throw EAssertionFailed(QStringLiteral("Il dataset %1 non ha la colonna IAFIID").arg(v.name));
             const int n = v.real->recordCount();
@@ -327,7 +328,7 @@ void TVelFileGenerator::showPerson(View &view, qint64 person)
 
 void TVelFileGenerator::prepare(TClientDataSet &dip)
 {
-    const qint64 person = dip.fieldByName(QStringLiteral("IAFIID")).asInteger();
+    const qint64 person = dip.fieldByName(fld::iAfiID.qsUpper()).asInteger();
     const QString filter = QStringLiteral("IAFIID = %1").arg(person);
     auto filterOn = [&](const char *name) {
         TClientDataSet &ds = need(name);
@@ -447,7 +448,7 @@ void TVelFileGenerator::passD(const QList<int> &rows)
         dip.setRecNo(r);
         prepare(dip);
         bool write = fiscalData(dip, r)
-                     || dip.fieldByName(QStringLiteral("LCUDANNULLAMENTO")).asString() == QLatin1String("1");
+                     || dip.fieldByName(fld::LCUDANNULLAMENTO.qs()).asString() == QLatin1String("1");
         for (const char *name : kDRows)
             write = write || (!need(name).isEmpty() && (QLatin1String(name) != QLatin1String(VelFileCds::Annotazioni) || notesWritten));
         if (!write)
@@ -647,7 +648,7 @@ void TVelFileGenerator::passH(const QList<int> &rows)
     m_selfEmployed = 0;
     for (int r : rows) {
         dip.setRecNo(r);
-        showPerson(autView, dip.fieldByName(QStringLiteral("IAFIID")).asInteger());
+        showPerson(autView, dip.fieldByName(fld::iAfiID.qsUpper()).asInteger());
         if (aut.isEmpty())
             continue;
         log(QStringLiteral("Autonomo: ") + payee(dip));
@@ -679,8 +680,8 @@ void TVelFileGenerator::checkFilers()
         const TField f = ds->findField(QLatin1String(column));
         return f ? f.asString().trimmed().toUpper() : QString();
     };
-    VelTaxCode::require(code(VelFileCds::Forn, "SFORCODFIS"), QStringLiteral("Codice fiscale fornitore"));
-    VelTaxCode::require(code(VelFileCds::Sost, "SSOSCODFIS"), QStringLiteral("Codice fiscale del sostituto"));
+    VelTaxCode::require(code(VelFileCds::Forn, fld::SFORCODFIS.name), QStringLiteral("Codice fiscale fornitore"));
+    VelTaxCode::require(code(VelFileCds::Sost, fld::SSOSCODFIS.name), QStringLiteral("Codice fiscale del sostituto"));
 }
 
 void TVelFileGenerator::assemble()

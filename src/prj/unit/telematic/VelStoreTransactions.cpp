@@ -5,6 +5,7 @@
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvTransaction.h"
 #include "tor/store/torUDBCds.h"
+#include "velcu/VelFields.h"
 
 #include <QMap>
 #include <QSqlError>
@@ -65,7 +66,7 @@ Result save(TTorDBCds &store, const QList<Pending> &pending)
         // these persons go, whoever wrote them.
         TClientDataSet now;
         repo.load(now, QLatin1String(Structure), TTorDBCds::AllMonths);
-        const int fAfi = now.fieldIndex(QStringLiteral("IAFIID"));
+        const int fAfi = now.fieldIndex(fld::iAfiID.qsUpper());
         if (fAfi < 0)
             throw EAssertionFailed(QStringLiteral("La struttura %1 non ha la colonna IAFIID").arg(QLatin1String(Structure)));
         now.first();
@@ -82,12 +83,12 @@ Result save(TTorDBCds &store, const QList<Pending> &pending)
             TClientDataSet rows;
             rows.setFieldDefs(now.fieldDefs());
             rows.createDataSet();
-            const int fMonth = rows.fieldIndex(QStringLiteral("SCUDMESE"));
+            const int fMonth = rows.fieldIndex(fld::SCUDMESE.qs());
             for (const Pending *p : it.value()) {
                 for (const QStringList &codes : p->rows) {
                     rows.append();
-                    rows.fieldByName(QStringLiteral("IAFIID")).setAsInteger(p->person);
-                    rows.fieldByName(QStringLiteral("SCUDCODFIS")).setAsString(p->codFis);
+                    rows.fieldByName(fld::iAfiID.qsUpper()).setAsInteger(p->person);
+                    rows.fieldByName(fld::SCUDCODFIS.qs()).setAsString(p->codFis);
                     if (fMonth >= 0 && !p->monthText.isEmpty())
                         rows.field(fMonth).setAsString(p->monthText);
                     for (qsizetype k = 0; k < codes.size(); ++k)

@@ -19,6 +19,7 @@
 // version read: a CU changed, replaced or deleted by another workstation after
 // the snapshot gets no rows, and is named in the result.
 #include "src/prj/unit/model/VelCuRepository.h"
+#include "velcu/VelFields.h"
 
 #include <QList>
 #include <QSet>
@@ -57,6 +58,6 @@ Result save(TTorDBCds &store, const QList<Pending> &pending);
 // The column of the k-th code of a row (0-based): SANN701 ... SANN754.
 QString column(int k);
 inline constexpr int CodesPerRow = 54;
-inline constexpr const char *Structure = "TCUDA_ANNOTAZIONI";
+inline constexpr const char *Structure = rec::TCUDA_ANNOTAZIONI::id.name;
 
 } // namespace VelAnnotationRows

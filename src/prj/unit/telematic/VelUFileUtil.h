@@ -18,6 +18,7 @@
 // ("Sezione non trovata " and the dataset name).
 #include "src/prj/unit/telematic/VelFileTemplate.h"
 #include "tor/util/TorCampagna.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 #include <QString>
@@ -51,13 +52,13 @@ struct Source
     const char *structure;
 };
 inline constexpr Source Sources[] = {
-    {Dip, "TCUD_DATICUD"},           {Inps, "TCUDI_INPS"},
-    {Inpdap, "TCUDN_INPDAP"},        {Inail, "TCUIN_INAIL"},
-    {AltriEnti, "TCUDAE_ALTRIENTI"}, {Tfr, "TCUDT_TFR"},
-    {CoopArt, "TCUDCA_COOPART"},     {ConFamCar, "TCUDC_CONFAMCARICO"},
-    {Annotazioni, "TCUDA_ANNOTAZIONI"}, {AutSe, "TASE_AUTSOMMEEROGATE"},
-    {QuadroCT, "TCUCT_DATICT"},      {Forn, "TCFO_FORNITORE"},
-    {Sost, "TCUS_DATISOST"},
+    {Dip, rec::TCUD_DATICUD::id.name},           {Inps, rec::TCUDI_INPS::id.name},
+    {Inpdap, rec::TCUDN_INPDAP::id.name},        {Inail, rec::TCUIN_INAIL::id.name},
+    {AltriEnti, rec::TCUDAE_ALTRIENTI::id.name}, {Tfr, rec::TCUDT_TFR::id.name},
+    {CoopArt, rec::TCUDCA_COOPART::id.name},     {ConFamCar, rec::TCUDC_CONFAMCARICO::id.name},
+    {Annotazioni, rec::TCUDA_ANNOTAZIONI::id.name}, {AutSe, rec::TASE_AUTSOMMEEROGATE::id.name},
+    {QuadroCT, rec::TCUCT_DATICT::id.name},      {Forn, rec::TCFO_FORNITORE::id.name},
+    {Sost, rec::TCUS_DATISOST::id.name},
 };
 } // namespace VelFileCds
 
