@@ -68,13 +68,28 @@ def replacement(wrapper, word, fields, structures):
     return None
 
 
+RAW_START = re.compile(r'R"([^(\s]*)\(')
+
+
 def scan(path, fields, structures, rewrite):
-    found, out, changed, in_block = [], [], False, False
+    found, out, changed, in_block, raw_end = [], [], False, False, None
     for number, line in enumerate(open(path, encoding='utf-8'), 1):
         if in_block:
             out.append(line)
             in_block = '*/' not in line
             continue
+        # a raw string is data (a JSON description...), not code naming a field
+        if raw_end is not None:
+            out.append(line)
+            if raw_end in line:
+                raw_end = None
+            continue
+        raw = RAW_START.search(line)
+        if raw and ')' + raw.group(1) + '"' not in line[raw.end():]:
+            raw_end = ')' + raw.group(1) + '"'
+            line, rest = line[:raw.start()], line[raw.start():]
+        else:
+            rest = ''
         code = code_part(line)
         if code.lstrip().startswith('/*'):
             in_block = '*/' not in code
@@ -94,7 +109,7 @@ def scan(path, fields, structures, rewrite):
         if pieces:
             changed = True
             line = ''.join(pieces) + code[last:] + line[len(code):]
-        out.append(line)
+        out.append(line + rest)
     if changed:
         add_include(out)
         with open(path, 'w', encoding='utf-8') as f:

@@ -4,8 +4,9 @@
 // rec::<structure> with its id and one typed id per field, and the flat
 // namespace fld with every field name once (a name several structures share,
 // the person's id and row among them, is one id there, with no structure).
-// The file is rewritten only when its text changes, so a build that runs the
-// tool again recompiles nothing.
+// rec::all lists every field of every structure. The file is rewritten only
+// when its text changes, so a build that runs the tool again recompiles
+// nothing.
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
@@ -102,6 +103,7 @@ int main(int argc, char **argv)
             "namespace rec {\n";
     QMap<QString, QList<Field>> byName;
     QSet<QString> structures;
+    QStringList all; // "TCUD_DATICUD::SCUDCOGNOME", in the model's order
     for (const QJsonValue &sv : doc.object().value(QStringLiteral("structures")).toArray()) {
         const QJsonObject s = sv.toObject();
         const QString name = s.value(QStringLiteral("name")).toString();
@@ -124,9 +126,15 @@ int main(int argc, char **argv)
             upperNames.insert(f.name.toUpper());
             text << idText(f);
             byName[f.name.toUpper()].append(f);
+            all << name + QStringLiteral("::") + f.name;
         }
         text << "} // namespace " << name << "\n";
     }
+    // every field of every structure, for what walks the model as a whole
+    text << "inline constexpr const VelFieldId *all[] = {\n";
+    for (const QString &f : std::as_const(all))
+        text << "    &" << f << ",\n";
+    text << "};\n";
     text << "} // namespace rec\n\n"
             "namespace fld {\n";
     for (const QList<Field> &same : std::as_const(byName)) {

@@ -24,34 +24,21 @@ QString s(const char *text)
     return QString::fromUtf8(text);
 }
 
-// A column's name as a row's key. The names are the check's own literals:
-// each is made a text once, not at every row (a supply's check asks some
-// millions of them); the text is compared, so that another name at the
-// same address is made afresh.
-const QString &key(const char *field)
+// A field of a row as the rows keep it: under its name in upper case, in
+// the value's own type where it has one.
+QString text(const Row &r, const VelFieldId &field)
 {
-    static thread_local QHash<const void *, QString> keys;
-    if (keys.size() > 4096)
-        keys.clear();
-    QString &k = keys[field];
-    if (k.isEmpty() || k != QLatin1String(field))
-        k = QString::fromLatin1(field);
-    return k;
+    return r.value(field.qsUpper()).toString().trimmed();
 }
 
-QString text(const Row &r, const char *field)
-{
-    return r.value(key(field)).toString().trimmed();
-}
-
-QString code(const Row &r, const char *field)
+QString code(const Row &r, const VelFieldId &field)
 {
     return text(r, field).toUpper();
 }
 
-Currency amount(const Row &r, const char *field)
+Currency amount(const Row &r, const VelAmountField &field)
 {
-    const QVariant v = r.value(key(field));
+    const QVariant v = r.value(field.qsUpper());
     if (v.metaType() == QMetaType::fromType<Currency>())
         return v.value<Currency>();
     if (!v.isValid() || v.isNull())
@@ -59,9 +46,9 @@ Currency amount(const Row &r, const char *field)
     return Currency::parse(v.toString()).value_or(Currency());
 }
 
-QDate date(const Row &r, const char *field)
+QDate date(const Row &r, const VelDateField &field)
 {
-    const QVariant v = r.value(key(field));
+    const QVariant v = r.value(field.qsUpper());
     if (v.metaType() == QMetaType::fromType<QDate>())
         return v.toDate();
     // no date (most of a CU's dates are left empty): no pattern to read it by
@@ -109,9 +96,9 @@ struct Checker
         Finding f;
         f.rule = rule;
         f.severity = sev;
-        f.codFis = text(cu, fld::SCUDCODFIS.name);
-        f.name = (text(cu, fld::SCUDCOGNOME.name) + QLatin1Char(' ') + text(cu, fld::SCUDNOME.name)).simplified();
-        f.month = text(cu, fld::SCUDMESE.name);
+        f.codFis = text(cu, fld::SCUDCODFIS);
+        f.name = (text(cu, fld::SCUDCOGNOME) + QLatin1Char(' ') + text(cu, fld::SCUDNOME)).simplified();
+        f.month = text(cu, fld::SCUDMESE);
         f.box = box;
         f.value = value;
         f.text = why;
@@ -128,7 +115,7 @@ struct Checker
                 s("Giorni di lavoro (punto 6) fuori dai giorni dell'anno (0-%1)").arg(yearDays));
             return;
         }
-        const QDate start = date(cu, fld::DCUDDATINIRL.name), end = date(cu, fld::DCUDDATFINRL.name);
+        const QDate start = date(cu, fld::DCUDDATINIRL), end = date(cu, fld::DCUDDATFINRL);
         // no period to compare with, or dates that are findings of their own
         if ((!start.isValid() && !end.isValid()) || (start.isValid() && start > dec31)
             || (end.isValid() && end.year() != in.year) || (start.isValid() && end.isValid() && start > end))
@@ -136,7 +123,7 @@ struct Checker
         // the import's own rule: with other employers' income taken in by
         // the adjustment (531-536) their periods count too, within the year
         const VelCuRules::PeriodoLavoro p = VelCuRules::periodoLavoro(
-            in.year, start, end, VelCuRules::altriSostituti([&cu](const char *field) { return amount(cu, field); }));
+            in.year, start, end, VelCuRules::altriSostituti([&cu](const VelAmountField &field) { return amount(cu, field); }));
         if (d6 > p.massimo)
             add(cu, Rule::GiorniPeriodo, Finding::Avviso, s("6"), QString::number(d6),
                 s("Giorni di lavoro (punto 6) superiori ai giorni del rapporto nell'anno (%1, dal %2 al %3) "
@@ -154,26 +141,28 @@ struct Checker
     {
         struct Pair
         {
-            const char *box, *income, *total, *single, *totalBox, *singleBox;
+            const char *box;
+            const VelAmountField *income, *total, *single;
+            const char *totalBox, *singleBox;
         };
         static const Pair kPairs[] = {
-            {"1", fld::fCudReddDetr.upper, fld::FCUDIMPONPTO1.name, fld::FCUDREDDCONGP1.name, "531", "539"},
-            {"2", fld::FCUDREDDETTRDET.name, fld::FCUDIMPONPTO2.name, fld::FCUDREDDCONGP2.name, "532", "540"},
-            {"3", fld::FCUDREDDPENS.name, fld::FCUDIMPONPTO3.name, fld::FCUDREDDCONGP3.name, "533", "541"},
-            {"4", fld::FCUDALTREDDASS.name, fld::FCUDIMPONPTO4.name, fld::FCUDREDDCONGP4.name, "534", "542"},
-            {"5", fld::FCUDASSPERCON.name, fld::FCUDIMPONPTO5.name, fld::FCUDREDDCONGP5.name, "535", "543"},
-            {"13", fld::FCUDCMPCORIPPICHE.name, fld::FCUDIMPONPTO13.name, fld::FCUDREDDCONGP13.name, "536", "544"},
+            {"1", &fld::fCudReddDetr, &fld::FCUDIMPONPTO1, &fld::FCUDREDDCONGP1, "531", "539"},
+            {"2", &fld::FCUDREDDETTRDET, &fld::FCUDIMPONPTO2, &fld::FCUDREDDCONGP2, "532", "540"},
+            {"3", &fld::FCUDREDDPENS, &fld::FCUDIMPONPTO3, &fld::FCUDREDDCONGP3, "533", "541"},
+            {"4", &fld::FCUDALTREDDASS, &fld::FCUDIMPONPTO4, &fld::FCUDREDDCONGP4, "534", "542"},
+            {"5", &fld::FCUDASSPERCON, &fld::FCUDIMPONPTO5, &fld::FCUDREDDCONGP5, "535", "543"},
+            {"13", &fld::FCUDCMPCORIPPICHE, &fld::FCUDIMPONPTO13, &fld::FCUDREDDCONGP13, "536", "544"},
         };
         for (const Pair &p : kPairs) {
-            const Currency income = amount(cu, p.income);
+            const Currency income = amount(cu, *p.income);
             for (const auto &[field, box] : {std::pair{p.total, p.totalBox}, std::pair{p.single, p.singleBox}}) {
-                const Currency other = amount(cu, field);
+                const Currency other = amount(cu, *field);
                 if (other <= income)
                     continue;
                 // where the income is: the box that holds at least this amount
                 QString where;
                 for (const Pair &q : kPairs)
-                    if (&q != &p && amount(cu, q.income) >= other)
+                    if (&q != &p && amount(cu, *q.income) >= other)
                         where = s(": il reddito del rapporto è nel punto %1, indicare i redditi degli altri sostituti "
                                   "nei punti %2 e %3")
                                     .arg(QLatin1String(q.box), QLatin1String(q.totalBox), QLatin1String(q.singleBox));
@@ -186,7 +175,7 @@ struct Checker
 
     void dates(const Row &cu)
     {
-        const QDate start = date(cu, fld::DCUDDATINIRL.name), end = date(cu, fld::DCUDDATFINRL.name);
+        const QDate start = date(cu, fld::DCUDDATINIRL), end = date(cu, fld::DCUDDATFINRL);
         if (end.isValid() && end.year() != in.year)
             add(cu, Rule::DataFuoriAnno, Finding::Errore, s("9"), day(end),
                 s("Data di cessazione (punto 9) fuori dall'anno %1").arg(in.year));
@@ -196,8 +185,8 @@ struct Checker
         if (start.isValid() && end.isValid() && start > end)
             add(cu, Rule::DateInvertite, Finding::Errore, s("8"), day(start),
                 s("Data di inizio (punto 8) successiva alla data di cessazione (punto 9, %1)").arg(day(end)));
-        const bool inForce = code(cu, fld::LCUDINFORZA3112.name) == QLatin1String("X");
-        const Currency employment = amount(cu, fld::fCudReddDetr.upper) + amount(cu, fld::FCUDREDDETTRDET.name);
+        const bool inForce = code(cu, fld::LCUDINFORZA3112) == QLatin1String("X");
+        const Currency employment = amount(cu, fld::fCudReddDetr) + amount(cu, fld::FCUDREDDETTRDET);
         if (inForce && end.isValid() && end.year() == in.year)
             add(cu, Rule::InForza, Finding::Avviso, s("10"), s("X"),
                 s("\"In forza al 31/12\" (punto 10) barrato con la data di cessazione %1 (punto 9)").arg(day(end)));
@@ -208,17 +197,17 @@ struct Checker
 
     void sums(const Row &cu)
     {
-        const Currency income = amount(cu, fld::fCudReddDetr.upper) + amount(cu, fld::FCUDREDDETTRDET.name) + amount(cu, fld::FCUDREDDPENS.name)
-                                + amount(cu, fld::FCUDALTREDDASS.name) + amount(cu, fld::FCUDASSPERCON.name);
-        const Currency withheld = amount(cu, fld::fCudRitIrpef.upper);
+        const Currency income = amount(cu, fld::fCudReddDetr) + amount(cu, fld::FCUDREDDETTRDET) + amount(cu, fld::FCUDREDDPENS)
+                                + amount(cu, fld::FCUDALTREDDASS) + amount(cu, fld::FCUDASSPERCON);
+        const Currency withheld = amount(cu, fld::fCudRitIrpef);
         if (withheld > income)
             add(cu, Rule::RitenuteReddito, Finding::Avviso, s("21"), money(withheld),
                 s("Ritenute Irpef (punto 21) superiori ai redditi dei punti 1-5 (%1)").arg(money(income)));
-        const Currency gross = amount(cu, fld::FCUDIMPLORDA.name), total = amount(cu, fld::FCUDTOTDETR.name),
-                       net = amount(cu, fld::FCUDDETRIMPNETTA.name);
-        const Currency items = amount(cu, fld::FCUDDEDNOTAXFAM.name) + amount(cu, fld::FCUDDETRFAMNUM.name)
-                               + amount(cu, fld::FCUDDETRDIPPENSREDD.name) + amount(cu, fld::FCUDDETCREDRULTDETR.name)
-                               + amount(cu, fld::fCudDetrOneri.upper) + amount(cu, fld::FCUDDETRCANLOC.name);
+        const Currency gross = amount(cu, fld::FCUDIMPLORDA), total = amount(cu, fld::FCUDTOTDETR),
+                       net = amount(cu, fld::FCUDDETRIMPNETTA);
+        const Currency items = amount(cu, fld::FCUDDEDNOTAXFAM) + amount(cu, fld::FCUDDETRFAMNUM)
+                               + amount(cu, fld::FCUDDETRDIPPENSREDD) + amount(cu, fld::FCUDDETCREDRULTDETR)
+                               + amount(cu, fld::fCudDetrOneri) + amount(cu, fld::FCUDDETRCANLOC);
         if (items != total)
             add(cu, Rule::TotaleDetrazioni, Finding::Avviso, s("374"), money(total),
                 s("Totale detrazioni (punto 374) diverso dalla somma dei punti 362, 363, 367, 368, 369 e 370 (%1)")
@@ -232,7 +221,7 @@ struct Checker
 
     void taxCode(const Row &cu)
     {
-        const QString cf = code(cu, fld::SCUDCODFIS.name);
+        const QString cf = code(cu, fld::SCUDCODFIS);
         if (cf.isEmpty()) {
             add(cu, Rule::CodiceFiscale, Finding::Errore, s("Codice fiscale"), s("(vuoto)"),
                 s("Codice fiscale del percipiente mancante"));
@@ -247,7 +236,7 @@ struct Checker
             return; // a company or an entity: no place of birth
         // positions 12-15: the municipality of birth, "Z..." a foreign state
         const bool abroad = cf.at(11) == QLatin1Char('Z');
-        const QString prov = code(cu, fld::SCUDPROVNAS.name);
+        const QString prov = code(cu, fld::SCUDPROVNAS);
         if (abroad && prov != QLatin1String("EE"))
             add(cu, Rule::ProvinciaEstera, Finding::Avviso, s("7"), prov.isEmpty() ? s("(vuoto)") : prov,
                 s("Percipiente nato all'estero (codice fiscale %1): la provincia di nascita (punto 7) è \"EE\"")
@@ -262,21 +251,21 @@ struct Checker
     struct Slot
     {
         const char *who;
-        const char *codFis;
-        const char *months;
-        QList<const char *> flags;
-        QList<const char *> counters;
-        const char *percent; // null: none
+        const VelFieldId *codFis;
+        const VelFieldId *months;
+        QList<const VelFieldId *> flags;
+        QList<const VelFieldId *> counters;
+        const VelFieldId *percent; // null: none
     };
 
     void dependant(const Row &cu, const Row &f, const Slot &slot)
     {
         const QString who = QLatin1String(slot.who);
         bool flagged = false;
-        for (const char *flag : slot.flags)
-            flagged = flagged || text(f, flag) == QLatin1String("1");
-        const QString cf = code(f, slot.codFis);
-        const QString monthsText = text(f, slot.months);
+        for (const VelFieldId *flag : slot.flags)
+            flagged = flagged || text(f, *flag) == QLatin1String("1");
+        const QString cf = code(f, *slot.codFis);
+        const QString monthsText = text(f, *slot.months);
         if (!flagged && cf.isEmpty() && monthsText.isEmpty())
             return;
         const std::optional<Currency> months = number(monthsText);
@@ -288,17 +277,17 @@ struct Checker
                     monthsText,
                     s("Mesi a carico del familiare fuori dall'intervallo 1-12"));
         }
-        for (const char *counter : slot.counters) {
-            const QString t = text(f, counter);
+        for (const VelFieldId *counter : slot.counters) {
+            const QString t = text(f, *counter);
             const std::optional<Currency> n = number(t);
             if (!t.isEmpty() && (!n || *n < Currency() || *n > Currency::fromInt(12) || n->units() % Currency::Scale))
-                add(cu, Rule::MesiFamiliari, Finding::Errore, who + s(": mesi (%1)").arg(QLatin1String(counter)), t,
+                add(cu, Rule::MesiFamiliari, Finding::Errore, who + s(": mesi (%1)").arg(counter->l1()), t,
                     s("Mesi del familiare fuori dall'intervallo 0-12"));
         }
         if (slot.percent) {
-            const QVariant v = f.value(key(slot.percent));
+            const QVariant v = f.value(slot.percent->qsUpper());
             const QString t = v.metaType() == QMetaType::fromType<Currency>() ? money(v.value<Currency>())
-                                                                            : text(f, slot.percent);
+                                                                            : text(f, *slot.percent);
             const std::optional<Currency> p =
                 v.metaType() == QMetaType::fromType<Currency>() ? v.value<Currency>() : number(t);
             const bool otherParentMissing = t.compare(QLatin1String("C"), Qt::CaseInsensitive) == 0;
@@ -321,22 +310,22 @@ struct Checker
     void family()
     {
         static const QList<Slot> kSlots = {
-            {"Coniuge", fld::SCUDCODFISCON.name, fld::SCUDMESICARCON.name, {fld::LCUDRELPARCON.name}, {}, nullptr},
+            {"Coniuge", &fld::SCUDCODFISCON, &fld::SCUDMESICARCON, {&fld::LCUDRELPARCON}, {}, nullptr},
             {"Primo figlio",
-             fld::SCUDCODFISPRIFIGL.name,
-             fld::SCUDMESICARPRIFIGL.name,
-             {fld::LCUDRELPARPRIFIGL.name, fld::LCUDRELPARPRIFIGLDIS.name},
-             {fld::SCUDMESIDETRGFPRIFIGL.name, fld::SCUDMESIDETRM21PRIFIGL.name, fld::SCUDMINTREANNPRIFIGL.name},
-             fld::SCUDDETRSPETTPRIFIGL.name},
+             &fld::SCUDCODFISPRIFIGL,
+             &fld::SCUDMESICARPRIFIGL,
+             {&fld::LCUDRELPARPRIFIGL, &fld::LCUDRELPARPRIFIGLDIS},
+             {&fld::SCUDMESIDETRGFPRIFIGL, &fld::SCUDMESIDETRM21PRIFIGL, &fld::SCUDMINTREANNPRIFIGL},
+             &fld::SCUDDETRSPETTPRIFIGL},
             {"Altro figlio o familiare",
-             fld::SCUDCODFISFIGL.name,
-             fld::SCUDMESICARFIGL.name,
-             {fld::LCUDRELPARFIGL.name, fld::LCUDRELPARFIGLDIS.name, fld::LCUDRELPARFIGLALTRFAM.name, fld::LCUDRELPARNONASCEND.name},
-             {fld::SCUDMESIDETRGFFIGL.name, fld::SCUDMESIDETRM21FIGL.name, fld::SCUDMINTREANNFIGL.name},
-             fld::FCUDDETRSPETTFIGL.name},
+             &fld::SCUDCODFISFIGL,
+             &fld::SCUDMESICARFIGL,
+             {&fld::LCUDRELPARFIGL, &fld::LCUDRELPARFIGLDIS, &fld::LCUDRELPARFIGLALTRFAM, &fld::LCUDRELPARNONASCEND},
+             {&fld::SCUDMESIDETRGFFIGL, &fld::SCUDMESIDETRM21FIGL, &fld::SCUDMINTREANNFIGL},
+             &fld::FCUDDETRSPETTFIGL},
         };
         for (const Row &f : in.family) {
-            const Row *cu = cuByKey.value(key(code(f, fld::SCUDCODFIS.name), text(f, fld::SCUDMESE.name)));
+            const Row *cu = cuByKey.value(key(code(f, fld::SCUDCODFIS), text(f, fld::SCUDMESE)));
             if (!cu)
                 continue; // a section row without its CU is not the office's to read here
             for (const Slot &slot : kSlots)
@@ -347,12 +336,12 @@ struct Checker
     void selfEmployed()
     {
         for (const Row &a : in.autonomo) {
-            const Row *cu = cuByKey.value(key(code(a, fld::SCUDCODFIS.name), text(a, fld::SCUDMESE.name)));
+            const Row *cu = cuByKey.value(key(code(a, fld::SCUDCODFIS), text(a, fld::SCUDMESE)));
             if (!cu)
                 continue;
-            const Currency gross = amount(a, fld::FDSE7AMMLORDO.name), taxable = amount(a, fld::FDSE7IMPONIBILE.name);
-            const Currency withheld = amount(a, fld::FDSE7RITTITIMP.name) + amount(a, fld::FDSE7RITTITACC.name);
-            const QString reason = text(a, fld::SCAUCODICE.name);
+            const Currency gross = amount(a, fld::FDSE7AMMLORDO), taxable = amount(a, fld::FDSE7IMPONIBILE);
+            const Currency withheld = amount(a, fld::FDSE7RITTITIMP) + amount(a, fld::FDSE7RITTITACC);
+            const QString reason = text(a, fld::SCAUCODICE);
             const QString box = s("Autonomi (causale %1)").arg(reason.isEmpty() ? s("?") : reason);
             if (withheld > taxable)
                 add(*cu, Rule::RitenuteReddito, Finding::Avviso, box + s(": ritenute"), money(withheld),
@@ -372,10 +361,10 @@ struct Checker
     // other reasons a warning.
     void finalTax(const Row &cu, const Row &a, const QString &reason, const QString &box)
     {
-        const Currency withheld = amount(a, fld::FDSE7RITTITIMP.name);
+        const Currency withheld = amount(a, fld::FDSE7RITTITIMP);
         if (withheld <= Currency() || VelCuRules::ritenutaATitoloDImposta(reason))
             return;
-        if (!text(cu, fld::SCUDCODFISPERCEST.name).isEmpty() || !text(cu, fld::SCUDLOCRESEST.name).isEmpty()
+        if (!text(cu, fld::SCUDCODFISPERCEST).isEmpty() || !text(cu, fld::SCUDLOCRESEST).isEmpty()
             || cu.value(fld::ICUDCODSTAEST.qs()).toInt() > 0)
             return;
         const bool onAccount = reason.compare(QLatin1String("A"), Qt::CaseInsensitive) == 0
@@ -393,13 +382,13 @@ struct Checker
             Row who;
             who.insert(fld::SCUDCODFIS.qs(), a.value(fld::SSOSCODFIS.qs()));
             who.insert(fld::SCUDCOGNOME.qs(), a.value(fld::SSOSDENOM.qs()));
-            const QString cf = code(a, fld::SSOSCODFIS.name);
+            const QString cf = code(a, fld::SSOSCODFIS);
             if (cf.isEmpty() || !VelCodFis::isValid(cf))
                 add(who, Rule::CodiceFiscale, Finding::Errore, s("Sostituto: codice fiscale"),
                     cf.isEmpty() ? s("(vuoto)") : cf,
                     cf.isEmpty() ? s("Codice fiscale del sostituto d'imposta mancante")
                                  : s("Codice fiscale del sostituto d'imposta non valido: %1").arg(VelCodFis::problem(cf)));
-            const QString rappr = code(a, fld::SSOSCFRAPPR.name);
+            const QString rappr = code(a, fld::SSOSCFRAPPR);
             if (!rappr.isEmpty() && !VelCodFis::isValidPersonal(rappr)) {
                 const QString why = VelCodFis::problem(rappr);
                 add(who, Rule::CodiceFiscale, Finding::Errore, s("Sostituto: codice fiscale del rappresentante"), rappr,
@@ -414,19 +403,19 @@ struct Checker
         QMap<QString, QList<const Row *>> byCode;
         QHash<QString, int> byKey;
         for (const Row &cu : in.cu) {
-            const QString cf = code(cu, fld::SCUDCODFIS.name);
+            const QString cf = code(cu, fld::SCUDCODFIS);
             if (cf.isEmpty())
                 continue;
             byCode[cf] << &cu;
-            if (++byKey[key(cf, text(cu, fld::SCUDMESE.name))] == 2)
-                add(cu, Rule::CuDoppia, Finding::Errore, s("CU"), text(cu, fld::SCUDMESE.name),
+            if (++byKey[key(cf, text(cu, fld::SCUDMESE))] == 2)
+                add(cu, Rule::CuDoppia, Finding::Errore, s("CU"), text(cu, fld::SCUDMESE),
                     s("Due certificazioni per lo stesso percipiente e mese"));
         }
         for (auto it = byCode.cbegin(); it != byCode.cend(); ++it) {
             QStringList months;
             for (const Row *cu : it.value())
-                if (!months.contains(text(*cu, fld::SCUDMESE.name)))
-                    months << text(*cu, fld::SCUDMESE.name);
+                if (!months.contains(text(*cu, fld::SCUDMESE)))
+                    months << text(*cu, fld::SCUDMESE);
             if (months.size() > 1) {
                 months.sort();
                 add(*it.value().first(), Rule::CuDoppia, Finding::Errore, s("CU"), months.join(QStringLiteral(", ")),
@@ -442,19 +431,19 @@ struct Checker
             return;
         QHash<QString, const Row *> cuByCode;
         for (const Row &cu : in.cu)
-            cuByCode.insert(code(cu, fld::SCUDCODFIS.name), &cu);
+            cuByCode.insert(code(cu, fld::SCUDCODFIS), &cu);
         QSet<QString> withInps;
         for (const Row &r : in.inps)
-            withInps.insert(code(r, fld::SCUDCODFIS.name));
+            withInps.insert(code(r, fld::SCUDCODFIS));
         // the employee's contributions withheld that section 2 certifies,
         // payee by payee: pension (box 20), TFS (23), credit fund (30),
         // ENPDEP (33), ENAM (36)
         QHash<QString, Currency> inpdapWithheld;
         for (const Row &r : in.inpdap) {
-            Currency &sum = inpdapWithheld[code(r, fld::SCUDCODFIS.name)];
-            for (const char *f : {fld::FCUDCONTRPCLAVTRAT.name, fld::FCUDCONTRTFSCLTRAT.name, fld::FCUDCONTRGESCRETCLAV.name,
-                                  fld::FCUD_DMA_CONENPDEPCLAVTR.name, fld::FCUD_DMA_CONTRENAMTRATLA.name})
-                sum += amount(r, f);
+            Currency &sum = inpdapWithheld[code(r, fld::SCUDCODFIS)];
+            for (const VelAmountField *f : {&fld::FCUDCONTRPCLAVTRAT, &fld::FCUDCONTRTFSCLTRAT, &fld::FCUDCONTRGESCRETCLAV,
+                                            &fld::FCUD_DMA_CONENPDEPCLAVTR, &fld::FCUD_DMA_CONTRENAMTRATLA})
+                sum += amount(r, *f);
         }
         for (const TVelPaidPayee &p : *in.payroll) {
             const QString cf = p.codFis.trimmed().toUpper();
@@ -523,7 +512,7 @@ TVelCoherenceResult TVelCoherence::check(const TVelCoherenceInput &in)
 {
     Checker c{in, {}, {}};
     for (const Row &cu : in.cu)
-        c.cuByKey.insert(key(code(cu, fld::SCUDCODFIS.name), text(cu, fld::SCUDMESE.name)), &cu);
+        c.cuByKey.insert(key(code(cu, fld::SCUDCODFIS), text(cu, fld::SCUDMESE)), &cu);
     c.repeated();
     for (const Row &cu : in.cu) {
         c.taxCode(cu);

@@ -20,32 +20,32 @@ namespace {
 struct Voce730
 {
     int icomrid;
-    const char *field;
+    const VelAmountField *field;
 };
 constexpr Voce730 kVoci730[] = {
-    {10032, fld::fCudPrimoAccIrpef.name},  {10033, fld::fCudSecondoAccIrpe.name}, {10036, fld::FCUDACCADDCOMIRPEF.name},
-    {10063, fld::FCUDPRATACCCEDSECC.name}, {10065, fld::FCUDSURATACCCEDSECC.name}, {10045, fld::FCUD1ACCIRPEFCON.name},
-    {10046, fld::FCUD2ACCIRPEFCON.name},   {10047, fld::FCUDAACOMIRPCON.name},    {10064, fld::FCUDPRATACSECCON.name},
-    {10066, fld::FCUDSURATACSECCON.name},  {10039, fld::FCUDSICTRATT.name},       {10041, fld::FCUDARCTRATT.name},
-    {10043, fld::FCUDSACCTRATT.name},      {10060, fld::FCUDSCSLCTRATT.name},     {10058, fld::FCUDISPPCT.name},
-    {10026, fld::FCUDSITRATT.name},        {10027, fld::FCUDSIRIMB.name},         {10028, fld::FCUDARTRATT.name},
-    {10029, fld::FCUDARRIMB.name},         {10030, fld::FCUDSACTRATT.name},       {10031, fld::FCUDSACRIMB.name},
-    {10059, fld::FCUDSCSLTRATT.name},      {10061, fld::FCUDSCSLRIMB.name},       {10057, fld::FCUDISPPT.name},
-    {10037, fld::FCUDATST.name},           {10040, fld::FCUDSICRIMB.name},        {10042, fld::FCUDARCRIMB.name},
-    {10044, fld::FCUDSACCRIMB.name},       {10062, fld::FCUDSCSLCRIMB.name},      {10048, fld::FCUDATSCT.name},
+    {10032, &fld::fCudPrimoAccIrpef},  {10033, &fld::fCudSecondoAccIrpe}, {10036, &fld::FCUDACCADDCOMIRPEF},
+    {10063, &fld::FCUDPRATACCCEDSECC}, {10065, &fld::FCUDSURATACCCEDSECC}, {10045, &fld::FCUD1ACCIRPEFCON},
+    {10046, &fld::FCUD2ACCIRPEFCON},   {10047, &fld::FCUDAACOMIRPCON},    {10064, &fld::FCUDPRATACSECCON},
+    {10066, &fld::FCUDSURATACSECCON},  {10039, &fld::FCUDSICTRATT},       {10041, &fld::FCUDARCTRATT},
+    {10043, &fld::FCUDSACCTRATT},      {10060, &fld::FCUDSCSLCTRATT},     {10058, &fld::FCUDISPPCT},
+    {10026, &fld::FCUDSITRATT},        {10027, &fld::FCUDSIRIMB},         {10028, &fld::FCUDARTRATT},
+    {10029, &fld::FCUDARRIMB},         {10030, &fld::FCUDSACTRATT},       {10031, &fld::FCUDSACRIMB},
+    {10059, &fld::FCUDSCSLTRATT},      {10061, &fld::FCUDSCSLRIMB},       {10057, &fld::FCUDISPPT},
+    {10037, &fld::FCUDATST},           {10040, &fld::FCUDSICRIMB},        {10042, &fld::FCUDARCRIMB},
+    {10044, &fld::FCUDSACCRIMB},       {10062, &fld::FCUDSCSLCRIMB},      {10048, &fld::FCUDATSCT},
 };
 
-const char *const kFlagDefaults[] = {
-    fld::lCudApplMaggRit.upper,    fld::LCUDCSSOSTREDD.name,     fld::LCUDRBSNST51TDIP.name,    fld::LCUDRBSNST51TDIPSAS.name, fld::lCudAssSanitarie.upper,
-    fld::LCUDCONGUAGLIO.name,     fld::LCUDRICNONCORR.name,     fld::LCUDVEDISTR.name,         fld::LCUDVEDISTRAS.name,       fld::LCUDANNULLAMENTO.name,
-    fld::LCUDSOSTITUZIONE.name,   fld::LCUDCONFERMADICH.name,   fld::LCUDNORESSHUM.name,       fld::LCUDINFORZA3112.name,     fld::LCUDASSFISDIR.name,
-    fld::LCUDAFDRICHMINACC1.name, fld::LCUDAFDRICHMINACC2.name, fld::LCUDAFDRICHMINACC1C.name, fld::LCUDAFDRICHMINACC2C.name, fld::LCUDCPOSVEDIST.name,
-    fld::LCUDCPOSCNACFC.name,     fld::LCUDRLSINFORZA3112.name, fld::LCUDRLSRINFORZA3112.name,
+const VelFieldId *const kFlagDefaults[] = {
+    &fld::lCudApplMaggRit,    &fld::LCUDCSSOSTREDD,     &fld::LCUDRBSNST51TDIP,    &fld::LCUDRBSNST51TDIPSAS, &fld::lCudAssSanitarie,
+    &fld::LCUDCONGUAGLIO,     &fld::LCUDRICNONCORR,     &fld::LCUDVEDISTR,         &fld::LCUDVEDISTRAS,       &fld::LCUDANNULLAMENTO,
+    &fld::LCUDSOSTITUZIONE,   &fld::LCUDCONFERMADICH,   &fld::LCUDNORESSHUM,       &fld::LCUDINFORZA3112,     &fld::LCUDASSFISDIR,
+    &fld::LCUDAFDRICHMINACC1, &fld::LCUDAFDRICHMINACC2, &fld::LCUDAFDRICHMINACC1C, &fld::LCUDAFDRICHMINACC2C, &fld::LCUDCPOSVEDIST,
+    &fld::LCUDCPOSCNACFC,     &fld::LCUDRLSINFORZA3112, &fld::LCUDRLSRINFORZA3112,
 };
 
 // The items of box 374, in the order the cap walks them.
-const char *const kVociDetrazione[] = {fld::FCUDDEDNOTAXFAM.name,     fld::FCUDDETRFAMNUM.name, fld::FCUDDETRDIPPENSREDD.name,
-                                       fld::FCUDDETCREDRULTDETR.name, fld::fCudDetrOneri.upper,  fld::FCUDDETRCANLOC.name};
+const VelAmountField *const kVociDetrazione[] = {&fld::FCUDDEDNOTAXFAM,     &fld::FCUDDETRFAMNUM, &fld::FCUDDETRDIPPENSREDD,
+                                       &fld::FCUDDETCREDRULTDETR, &fld::fCudDetrOneri,  &fld::FCUDDETRCANLOC};
 
 bool isNumeric(TFieldType t)
 {
@@ -69,43 +69,43 @@ TVelCuBuilder::TVelCuBuilder(TClientDataSet &cu, const TVelImportOptions &option
 
 // ---- the record --------------------------------------------------------------
 
-void TVelCuBuilder::set(const char *field, const QVariant &v)
+void TVelCuBuilder::set(const VelFieldId &field, const QVariant &v)
 {
     // a text longer than its box stops the payee, never cut
     if (v.typeId() == QMetaType::QString) {
-        QString who = QStringLiteral("%1 %2").arg(text(fld::SCUDCOGNOME.name), text(fld::SCUDNOME.name)).trimmed();
-        const QString cf = text(fld::SCUDCODFIS.name);
+        QString who = QStringLiteral("%1 %2").arg(text(fld::SCUDCOGNOME), text(fld::SCUDNOME)).trimmed();
+        const QString cf = text(fld::SCUDCODFIS);
         if (!cf.isEmpty())
             who = who.isEmpty() ? cf : QStringLiteral("%1 (%2)").arg(who, cf);
-        VelTextFit::setText(m_cu, s(rec::TCUD_DATICUD::id.name), s(field), v.toString(), who);
+        VelTextFit::setText(m_cu, rec::TCUD_DATICUD::id.qs(), field.qs(), v.toString(), who);
         return;
     }
-    m_cu.fieldByName(s(field)).setValue(v);
+    m_cu.fieldByName(field.qs()).setValue(v);
 }
 
-void TVelCuBuilder::setMoney(const char *field, Currency c)
+void TVelCuBuilder::setMoney(const VelAmountField &field, Currency c)
 {
-    m_cu.fieldByName(s(field)).setAsCurrency(c);
+    m_cu.fieldByName(field.qs()).setAsCurrency(c);
 }
 
-Currency TVelCuBuilder::money(const char *field) const
+Currency TVelCuBuilder::money(const VelAmountField &field) const
 {
-    return m_cu.fieldByName(s(field)).asCurrency();
+    return m_cu.fieldByName(field.qs()).asCurrency();
 }
 
-QString TVelCuBuilder::text(const char *field) const
+QString TVelCuBuilder::text(const VelFieldId &field) const
 {
-    return m_cu.fieldByName(s(field)).asString();
+    return m_cu.fieldByName(field.qs()).asString();
 }
 
-int TVelCuBuilder::integer(const char *field) const
+int TVelCuBuilder::integer(const VelIntegerField &field) const
 {
-    return int(m_cu.fieldByName(s(field)).asInteger());
+    return int(m_cu.fieldByName(field.qs()).asInteger());
 }
 
-QDate TVelCuBuilder::date(const char *field) const
+QDate TVelCuBuilder::date(const VelDateField &field) const
 {
-    return m_cu.fieldByName(s(field)).asDate();
+    return m_cu.fieldByName(field.qs()).asDate();
 }
 
 void TVelCuBuilder::log(const QString &text) const
@@ -134,22 +134,22 @@ bool TVelCuBuilder::soloZeri() const
 
 void TVelCuBuilder::nuova(const TVelIntestazione &h)
 {
-    set(fld::LCUDCOMPRENSIVO.name, s("X"));
-    for (const char *f : kFlagDefaults)
-        set(f, s("0"));
+    set(fld::LCUDCOMPRENSIVO, s("X"));
+    for (const VelFieldId *f : kFlagDefaults)
+        set(*f, s("0"));
 
     if (!m_options.SCODFISALTRISOS.isEmpty())
-        set(fld::SCUDALTROSOSCODFIS.name, m_options.SCODFISALTRISOS);
-    set(fld::SCUDANNOFIN.name, QString::number(m_anno));
-    set(fld::SCUDCODFIS.name, h.codFis);
-    set(fld::SCUDMESE.name, h.mese);
-    set(fld::LCUDIMPORTATO.name, s("X"));
-    set(fld::SCUDCOGNOME.name, h.cognome);
-    set(fld::SCUDNOME.name, h.nome);
+        set(fld::SCUDALTROSOSCODFIS, m_options.SCODFISALTRISOS);
+    set(fld::SCUDANNOFIN, QString::number(m_anno));
+    set(fld::SCUDCODFIS, h.codFis);
+    set(fld::SCUDMESE, h.mese);
+    set(fld::LCUDIMPORTATO, s("X"));
+    set(fld::SCUDCOGNOME, h.cognome);
+    set(fld::SCUDNOME, h.nome);
     if (h.anagrafica) {
-        set(fld::SCUDSEX.name, h.sesso);
+        set(fld::SCUDSEX, h.sesso);
         if (h.nascita.isValid())
-            set(fld::DCUDDATANAS.name, h.nascita);
+            set(fld::DCUDDATANAS, h.nascita);
         QString comune = h.comuneNascita;
         QString prov = h.provNascita;
         if (comune.isEmpty()) {
@@ -158,25 +158,25 @@ void TVelCuBuilder::nuova(const TVelIntestazione &h)
             if (!comune.isEmpty())
                 prov = s("EE");
         }
-        set(fld::SCUDCOMNAS.name, comune);
-        set(fld::SCUDPROVNAS.name, prov);
+        set(fld::SCUDCOMNAS, comune);
+        set(fld::SCUDPROVNAS, prov);
     }
-    set(fld::DCUDDATIANADATA.name, QDate::currentDate());
+    set(fld::DCUDDATIANADATA, QDate::currentDate());
     const int qar = h.IQARID;
     if (qar == 5 || qar == 14 || qar == 29)
-        set(fld::SCUDCATEGPART.name, s("E"));
+        set(fld::SCUDCATEGPART, s("E"));
     else if (qar == 7 || qar == 8 || qar == 9 || qar == 12)
-        set(fld::SCUDCATEGPART.name, s("D"));
+        set(fld::SCUDCATEGPART, s("D"));
     if (h.indirizzo) {
-        set(fld::SCUDCOMDFAP.name, h.comune);
-        set(fld::SCUDCOMDFAC.name, h.comune);
-        set(fld::SCUDPROVDFAP.name, h.prov);
-        set(fld::SCUDPROVDFAC.name, h.prov);
-        set(fld::SCUDCAPDFAP.name, h.codCatastale);
-        set(fld::SCUDCAPDFAC.name, h.codCatastale);
+        set(fld::SCUDCOMDFAP, h.comune);
+        set(fld::SCUDCOMDFAC, h.comune);
+        set(fld::SCUDPROVDFAP, h.prov);
+        set(fld::SCUDPROVDFAC, h.prov);
+        set(fld::SCUDCAPDFAP, h.codCatastale);
+        set(fld::SCUDCAPDFAC, h.codCatastale);
     }
     if (!h.firma.isEmpty())
-        set(fld::SCUDDATIANAFIRMA.name, h.firma);
+        set(fld::SCUDDATIANAFIRMA, h.firma);
 }
 
 // ---- employment data ------------------------------------------------------------
@@ -184,38 +184,38 @@ void TVelCuBuilder::nuova(const TVelIntestazione &h)
 void TVelCuBuilder::datiLavoro(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, const TVelDatiLavoro &d)
 {
     if (d.conguaglio)
-        set(fld::LCUDCONGUAGLIO.name, s("X"));
+        set(fld::LCUDCONGUAGLIO, s("X"));
     if (d.fiscali)
         datiFiscali(pos, rapporto, *d.fiscali);
     if (d.pagamentiNoiPa)
-        set(fld::LCUDCPOSCNACFC.name, s("X"));
+        set(fld::LCUDCPOSCNACFC, s("X"));
     fondoPensione(d.fondo);
-    set(fld::LCUDCOMPRENSIVO.name, s("X"));
+    set(fld::LCUDCOMPRENSIVO, s("X"));
 }
 
 void TVelCuBuilder::datiFiscali(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, const TVelValoriFiscali &v)
 {
     // Scholarship income, when the payroll has no other taxable income.
     if (v.imponibile.isZero() && pos.fiscaleContiene(TorPosizioni::Borsista)) {
-        setMoney(fld::FCUDREDDESAMM2.name, v.borsista);
-        set(fld::SCUDREDDESCOD2.name, s("23"));
+        setMoney(fld::FCUDREDDESAMM2, v.borsista);
+        set(fld::SCUDREDDESCOD2, s("23"));
     }
-    set(fld::iCudPeriodoLav.upper, v.giorni);
-    setMoney(fld::fCudRitIrpef.upper, v.impostaNetta);
+    set(fld::iCudPeriodoLav, v.giorni);
+    setMoney(fld::fCudRitIrpef, v.impostaNetta);
     if (v.impostaNetta > Currency())
-        setMoney(fld::fCudRitIrpefSos.upper, std::min(v.ritenuteSospese, v.impostaNetta));
+        setMoney(fld::fCudRitIrpefSos, std::min(v.ritenuteSospese, v.impostaNetta));
     addizionali(v);
-    setMoney(fld::FCUDIMPLORDA.name, v.impostaLorda);
+    setMoney(fld::FCUDIMPLORDA, v.impostaLorda);
     detrazioni(v);
     // The income of the relationship: box 1 for open-ended employment,
     // box 2 otherwise.
     if (v.imponibile > Currency()) {
         if (TorPosizioni::indeterminato(rapporto.ITNOID)) {
-            setMoney(fld::fCudReddDetr.upper, v.imponibile);
-            set(fld::SCUDDETINDET.name, s("1"));
+            setMoney(fld::fCudReddDetr, v.imponibile);
+            set(fld::SCUDDETINDET, s("1"));
         } else {
-            setMoney(fld::FCUDREDDETTRDET.name, v.imponibile);
-            set(fld::SCUDDETINDET.name, s("2"));
+            setMoney(fld::FCUDREDDETTRDET, v.imponibile);
+            set(fld::SCUDDETINDET, s("2"));
         }
     }
     redditiAltriSoggetti(v.altriSoggetti);
@@ -227,43 +227,43 @@ void TVelCuBuilder::addizionali(const TVelValoriFiscali &v)
 {
     // The municipal surcharge: withheld, then the amount due as advance
     // (without adjustment, when asked) or as balance.
-    setMoney(fld::fCudAddComIrpef.upper, v.addComTrattenuta);
+    setMoney(fld::fCudAddComIrpef, v.addComTrattenuta);
     if (m_options.ACCONTO_ADD_COM_ANNO && v.standard)
-        setMoney(fld::fCudAddComIrpef.upper, money(fld::fCudAddComIrpef.upper) + v.addComDovuta);
+        setMoney(fld::fCudAddComIrpef, money(fld::fCudAddComIrpef) + v.addComDovuta);
     else
-        setMoney(fld::FCUDADDCOMSALDO.name, v.addComDovuta);
+        setMoney(fld::FCUDADDCOMSALDO, v.addComDovuta);
     // The advance of next year's municipal surcharge: 30 %.
-    const Currency com = money(fld::fCudAddComIrpef.upper) + money(fld::FCUDADDCOMSALDO.name);
+    const Currency com = money(fld::fCudAddComIrpef) + money(fld::FCUDADDCOMSALDO);
     if (m_options.ACCONTO_ADD_COM && com > Currency())
-        setMoney(fld::fCudAddComIrpefAC.upper, TTorCalcola::percentage(com, Currency::fromInt(30), 2));
-    setMoney(fld::fCudAddRegIrpef.upper, v.addRegDovuta);
+        setMoney(fld::fCudAddComIrpefAC, TTorCalcola::percentage(com, Currency::fromInt(30), 2));
+    setMoney(fld::fCudAddRegIrpef, v.addRegDovuta);
 }
 
 void TVelCuBuilder::compensiEArretrati(const TVelValoriFiscali &v)
 {
     // The integrative treatment due.
     if (v.bonus > Currency()) {
-        set(fld::SCUDTICODTRATT.name, s("1"));
-        setMoney(fld::FCUDTITRATTERO.name, v.bonus);
+        set(fld::SCUDTICODTRATT, s("1"));
+        setMoney(fld::FCUDTITRATTERO, v.bonus);
     } else {
-        set(fld::SCUDTICODTRATT.name, s("2"));
+        set(fld::SCUDTICODTRATT, s("2"));
     }
     if (m_options.ARRETRATI_DETR) {
-        setMoney(fld::FCUDTCOMPARRDETR.name, v.arretrati);
-        setMoney(fld::FCUDCRAPCOMARRDET.name, v.arretrati);
+        setMoney(fld::FCUDTCOMPARRDETR, v.arretrati);
+        setMoney(fld::FCUDCRAPCOMARRDET, v.arretrati);
     } else {
-        setMoney(fld::FCUDTCOMPARRNODETR.name, v.arretrati);
-        setMoney(fld::FCUDCRAPCOMARRNODET.name, v.arretrati);
+        setMoney(fld::FCUDTCOMPARRNODETR, v.arretrati);
+        setMoney(fld::FCUDCRAPCOMARRNODET, v.arretrati);
     }
-    setMoney(fld::FCUDTOTRITOPER.name, v.ritenuteOperate);
-    setMoney(fld::FCUDCRAPRITOP.name, money(fld::FCUDTOTRITOPER.name));
+    setMoney(fld::FCUDTOTRITOPER, v.ritenuteOperate);
+    setMoney(fld::FCUDCRAPRITOP, money(fld::FCUDTOTRITOPER));
 }
 
 void TVelCuBuilder::assistenza730(const QHash<int, Currency> &totali)
 {
     for (const Voce730 &v : kVoci730)
         if (totali.contains(v.icomrid))
-            setMoney(v.field, totali.value(v.icomrid));
+            setMoney(*v.field, totali.value(v.icomrid));
 }
 
 void TVelCuBuilder::fondoPensione(const TVelFondoPensione &f)
@@ -271,13 +271,13 @@ void TVelCuBuilder::fondoPensione(const TVelFondoPensione &f)
     if (f.contributi <= Currency())
         return;
     if (f.adesione.isValid() && f.adesione >= QDate(2007, 1, 1))
-        set(fld::DCUDDTISCFONDO.name, f.adesione);
-    setMoney(fld::fCudContrEsclusi.upper, f.contributi);
+        set(fld::DCUDDTISCFONDO, f.adesione);
+    setMoney(fld::fCudContrEsclusi, f.contributi);
     if (!m_cu.fieldByName(s(fld::DCUDDTISCFONDO.name)).isNull()) {
-        setMoney(fld::FCUDPRSOCVERSANN.name, f.contributi);
-        setMoney(fld::FCUDCONTRIBPREVCOMP.name, f.contributi);
+        setMoney(fld::FCUDPRSOCVERSANN, f.contributi);
+        setMoney(fld::FCUDCONTRIBPREVCOMP, f.contributi);
     }
-    setMoney(fld::FCUDPRECOMTFRFONDO.name, f.tfr);
+    setMoney(fld::FCUDPRECOMTFRFONDO, f.tfr);
 }
 
 // ---- deductions and other employers' income ---------------------------------------
@@ -302,26 +302,26 @@ void TVelCuBuilder::detrazioni(const TVelValoriFiscali &v)
     // The payroll keeps the additional deduction (368) apart from the
     // employment deduction (367); only a total that counts it inside 367
     // (the items without 368 make the total) has it taken out of 367.
-    setMoney(fld::FCUDDEDNOTAXFAM.name, v.detrazioni.detrFamiliari);
+    setMoney(fld::FCUDDEDNOTAXFAM, v.detrazioni.detrFamiliari);
     Currency lavoro = v.detrazioni.detrLavoro;
     if (v.detrazioni.detrAggiuntiva > Currency()) {
-        const Currency senza = v.detrazioni.detrFamiliari + v.detrazioni.detrFamNum + v.detrazioni.detrLavoro + money(fld::fCudDetrOneri.upper) + v.detrazioni.detrCanLoc;
+        const Currency senza = v.detrazioni.detrFamiliari + v.detrazioni.detrFamNum + v.detrazioni.detrLavoro + money(fld::fCudDetrOneri) + v.detrazioni.detrCanLoc;
         if (senza == v.detrazioni.detrTotale)
             lavoro = TTorCalcola::positiveDifference(lavoro, v.detrazioni.detrAggiuntiva);
-        setMoney(fld::FCUDDETCREDRULTDETR.name, v.detrazioni.detrAggiuntiva);
+        setMoney(fld::FCUDDETCREDRULTDETR, v.detrazioni.detrAggiuntiva);
     }
-    setMoney(fld::FCUDDETRDIPPENSREDD.name, lavoro);
+    setMoney(fld::FCUDDETRDIPPENSREDD, lavoro);
     // The total: what the payroll computed, never above the gross tax less
     // the net tax.
-    setMoney(fld::FCUDTOTDETR.name,
-             std::min(v.detrazioni.detrTotale, TTorCalcola::positiveDifference(money(fld::FCUDIMPLORDA.name), money(fld::fCudRitIrpef.upper))));
-    setMoney(fld::FCUDDETRIMPNETTA.name, v.detrazioni.impostaNettaCalcolata);
-    setMoney(fld::FCUDDETRFAMNUM.name, v.detrazioni.detrFamNum);
-    setMoney(fld::FCUDCREDFAMNUM.name, v.detrazioni.credFamNum);
-    setMoney(fld::FCUDCREDNRFAMNUM.name, v.detrazioni.credNrFamNum);
-    setMoney(fld::FCUDDETRCANLOC.name, v.detrazioni.detrCanLoc);
-    setMoney(fld::FCUDCREDCANLOC.name, v.detrazioni.credCanLoc);
-    setMoney(fld::FCUDCREDNRCANLOC.name, v.detrazioni.credNrCanLoc);
+    setMoney(fld::FCUDTOTDETR,
+             std::min(v.detrazioni.detrTotale, TTorCalcola::positiveDifference(money(fld::FCUDIMPLORDA), money(fld::fCudRitIrpef))));
+    setMoney(fld::FCUDDETRIMPNETTA, v.detrazioni.impostaNettaCalcolata);
+    setMoney(fld::FCUDDETRFAMNUM, v.detrazioni.detrFamNum);
+    setMoney(fld::FCUDCREDFAMNUM, v.detrazioni.credFamNum);
+    setMoney(fld::FCUDCREDNRFAMNUM, v.detrazioni.credNrFamNum);
+    setMoney(fld::FCUDDETRCANLOC, v.detrazioni.detrCanLoc);
+    setMoney(fld::FCUDCREDCANLOC, v.detrazioni.credCanLoc);
+    setMoney(fld::FCUDCREDNRCANLOC, v.detrazioni.credNrCanLoc);
     // The items add up to no more than the total: whenever they exceed it (a
     // cap that binds exactly, net tax zero, included) they are cut in order
     // until they make it.
@@ -330,17 +330,17 @@ void TVelCuBuilder::detrazioni(const TVelValoriFiscali &v)
     QList<Currency *> items;
     Currency somma;
     for (int i = 0; i < n; ++i) {
-        values[i] = money(kVociDetrazione[i]);
+        values[i] = money(*kVociDetrazione[i]);
         somma += values[i];
         items << &values[i];
     }
-    const Currency tot = money(fld::FCUDTOTDETR.name);
+    const Currency tot = money(fld::FCUDTOTDETR);
     if (somma <= tot)
         return;
     tagliaDetrazioni(tot, items);
     for (int i = 0; i < n; ++i)
-        if (values[i] != money(kVociDetrazione[i]))
-            setMoney(kVociDetrazione[i], values[i]);
+        if (values[i] != money(*kVociDetrazione[i]))
+            setMoney(*kVociDetrazione[i], values[i]);
 }
 
 void TVelCuBuilder::redditiAltriSoggetti(Currency altri)
@@ -350,8 +350,8 @@ void TVelCuBuilder::redditiAltriSoggetti(Currency altri)
     // The income of the relationship is in box 1 (open-ended) or box 2
     // (fixed-term); the other employers' share goes with it, in 531/539 or
     // 532/540, each labelled "already included in box" 1 or 2.
-    const bool indeterminato = !money(fld::fCudReddDetr.upper).isZero();
-    const Currency punto = money(indeterminato ? fld::fCudReddDetr.upper : fld::FCUDREDDETTRDET.name);
+    const bool indeterminato = !money(fld::fCudReddDetr).isZero();
+    const Currency punto = money(indeterminato ? fld::fCudReddDetr : fld::FCUDREDDETTRDET);
     const int box = indeterminato ? 1 : 2;
     if (altri > punto) {
         log(QStringLiteral("Redditi di altri soggetti conguagliati (%1) superiori al reddito del punto %2 "
@@ -361,8 +361,8 @@ void TVelCuBuilder::redditiAltriSoggetti(Currency altri)
                 .arg(538 + box));
         return;
     }
-    setMoney(indeterminato ? fld::FCUDIMPONPTO1.name : fld::FCUDIMPONPTO2.name, altri);
-    setMoney(indeterminato ? fld::FCUDREDDCONGP1.name : fld::FCUDREDDCONGP2.name, altri);
+    setMoney(indeterminato ? fld::FCUDIMPONPTO1 : fld::FCUDIMPONPTO2, altri);
+    setMoney(indeterminato ? fld::FCUDREDDCONGP1 : fld::FCUDREDDCONGP2, altri);
     log(QStringLiteral("Redditi di altri soggetti conguagliati: %1 nei punti %2 e %3.\r\n"
                        "  Indicare codice fiscale dell'altro sostituto e causa (punti 537 e 538).")
             .arg(amountText(altri))
@@ -403,25 +403,25 @@ QString TVelCuBuilder::testoPeriodi(const QList<TVelRigaPeriodo> &rows, int *cou
 void TVelCuBuilder::annotazioni(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto,
                                 const TVelDatiAnnotazioni &a)
 {
-    if (text(fld::SCUDCASIESCPREC.name) == QLatin1String("2"))
+    if (text(fld::SCUDCASIESCPREC) == QLatin1String("2"))
         return;
-    QString note = text(fld::SCUDANNOTAZIONI.name);
+    QString note = text(fld::SCUDANNOTAZIONI);
     int nPeriods = 0;
     const QString periodi = testoPeriodi(a.periodi, &nPeriods);
 
-    if (text(fld::LCUDCONGUAGLIO.name) == QLatin1String("0"))
+    if (text(fld::LCUDCONGUAGLIO) == QLatin1String("0"))
         note += QStringLiteral("Conguaglio non effettuato\r\n");
-    if (text(fld::LCUDCOMPRENSIVO.name) == QLatin1String("X"))
+    if (text(fld::LCUDCOMPRENSIVO) == QLatin1String("X"))
         note += QStringLiteral("ZZ) Il presente annulla e sostituisce eventuali CUD precedenti\r\n");
-    if (!pos.fiscale.isEmpty() && integer(fld::iCudPeriodoLav.upper) < GIORNI_ANNO && !periodi.isEmpty())
+    if (!pos.fiscale.isEmpty() && integer(fld::iCudPeriodoLav) < GIORNI_ANNO && !periodi.isEmpty())
         note += QStringLiteral("AI) ") + periodi;
 
     rapportoNellAnno(pos, rapporto, nPeriods, a, note);
     controlloGiorni(pos, rapporto);
-    if (integer(fld::iCudPeriodoLav.upper) > GIORNI_ANNO)
-        set(fld::iCudPeriodoLav.upper, GIORNI_ANNO);
+    if (integer(fld::iCudPeriodoLav) > GIORNI_ANNO)
+        set(fld::iCudPeriodoLav, GIORNI_ANNO);
     noteCodificate(rapporto, a, note);
-    set(fld::SCUDANNOTAZIONI.name, note);
+    set(fld::SCUDANNOTAZIONI, note);
 }
 
 // The relationship's boxes: the income's type and amount, its dates, the
@@ -429,59 +429,59 @@ void TVelCuBuilder::annotazioni(const TVelPosizioniCu &pos, const TVelRapportoCu
 void TVelCuBuilder::rapportoNellAnno(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto, int periodi,
                                      const TVelDatiAnnotazioni &a, QString &note)
 {
-    const Currency redditi = money(fld::fCudReddDetr.upper) + money(fld::FCUDREDDETTRDET.name);
+    const Currency redditi = money(fld::fCudReddDetr) + money(fld::FCUDREDDETTRDET);
     if (redditi <= Currency())
         return;
     // Box 718: "1" when boxes 1 and 2 hold employment income entitled to the
     // sum outside income and the further detraction, "2" when they do not
     // (collaborations only: assimilated income is left out of both).
-    set(fld::SCUDSNCFRTIPOLOGIA.name, pos.fiscale.isEmpty() ? s("2") : s("1"));
-    set(fld::SCUDPTRCOD1.name, pos.fiscale.isEmpty() ? s("6") : s("1"));
-    setMoney(fld::FCUDPTRIMP1.name, redditi);
+    set(fld::SCUDSNCFRTIPOLOGIA, pos.fiscale.isEmpty() ? s("2") : s("1"));
+    set(fld::SCUDPTRCOD1, pos.fiscale.isEmpty() ? s("6") : s("1"));
+    setMoney(fld::FCUDPTRIMP1, redditi);
     if (rapporto.inizio.isValid())
-        set(fld::DCUDDATINIRL.name, rapporto.inizio);
+        set(fld::DCUDDATINIRL, rapporto.inizio);
     else
         log(QStringLiteral("Data inizio rapporto in anagrafica non è impostata."));
     const QDate fine = rapporto.fine;
     if (fine.isValid() && fine.year() == m_anno) {
-        set(fld::DCUDDATFINRL.name, fine);
-        if (text(fld::LCUDCONGUAGLIO.name) == QLatin1String("X"))
+        set(fld::DCUDDATFINRL, fine);
+        if (text(fld::LCUDCONGUAGLIO) == QLatin1String("X"))
             note += QStringLiteral("Data fine: ") + dateText(fine) + QStringLiteral("\r\n");
     } else if (!fine.isValid() || fine.year() > m_anno) {
         // In force on 31 December: open-ended, or ending after the year.
-        set(fld::LCUDINFORZA3112.name, s("X"));
+        set(fld::LCUDINFORZA3112, s("X"));
     }
     if (periodi > 1) {
-        set(fld::ICUDPERPART.name, s("1"));
+        set(fld::ICUDPERPART, s("1"));
         return;
     }
     const Currency assenze = !pos.fiscale.isEmpty() && a.assenze ? a.assenze() : Currency();
     if (assenze > Currency())
-        set(fld::ICUDPERPART.name, s("2"));
-    else if (integer(fld::iCudPeriodoLav.upper) == 0)
-        set(fld::ICUDPERPART.name, s("4"));
+        set(fld::ICUDPERPART, s("2"));
+    else if (integer(fld::iCudPeriodoLav) == 0)
+        set(fld::ICUDPERPART, s("4"));
 }
 
 // The coded notes AL, AC, CC and AN, from the boxes already written.
 void TVelCuBuilder::noteCodificate(const TVelRapportoCu &rapporto, const TVelDatiAnnotazioni &a, QString &note)
 {
     auto line = [&](const QString &code) { note += m_nota(code) + QStringLiteral("\r\n"); };
-    const int giorni = integer(fld::iCudPeriodoLav.upper);
-    const bool senzaConguaglio = text(fld::LCUDCONGUAGLIO.name) == QLatin1String("0");
-    const QDate fineRl = date(fld::DCUDDATFINRL.name);
+    const int giorni = integer(fld::iCudPeriodoLav);
+    const bool senzaConguaglio = text(fld::LCUDCONGUAGLIO) == QLatin1String("0");
+    const QDate fineRl = date(fld::DCUDDATFINRL);
     const bool fineNellAnno = fineRl.isValid() && fineRl.year() == m_anno;
-    if (giorni < GIORNI_ANNO && (!money(fld::fCudAddRegIrpef.upper).isZero() || !money(fld::fCudAddComIrpef.upper).isZero())
-        && (senzaConguaglio || (text(fld::LCUDCONGUAGLIO.name) == QLatin1String("X") && fineNellAnno)))
+    if (giorni < GIORNI_ANNO && (!money(fld::fCudAddRegIrpef).isZero() || !money(fld::fCudAddComIrpef).isZero())
+        && (senzaConguaglio || (text(fld::LCUDCONGUAGLIO) == QLatin1String("X") && fineNellAnno)))
         line(s("AL"));
-    if (giorni < GIORNI_ANNO && money(fld::FCUDDEDNOTAXFAM.name) > Currency() && senzaConguaglio)
+    if (giorni < GIORNI_ANNO && money(fld::FCUDDEDNOTAXFAM) > Currency() && senzaConguaglio)
         line(s("AC"));
-    if (money(fld::fCudContrEsclusi.upper) > Currency() && senzaConguaglio)
+    if (money(fld::fCudContrEsclusi) > Currency() && senzaConguaglio)
         line(s("CC"));
     // The minimum employment deduction.
     if (a.minimiTrovati) {
         const Currency minimo =
             TorPosizioni::indeterminato(rapporto.ITNOID) ? a.minimoIndeterminato : a.minimoDeterminato;
-        if (money(fld::FCUDDETRDIPPENSREDD.name) < minimo && money(fld::FCUDIMPLORDA.name) > Currency())
+        if (money(fld::FCUDDETRDIPPENSREDD) < minimo && money(fld::FCUDIMPLORDA) > Currency())
             line(s("AN"));
     }
 }
@@ -489,11 +489,11 @@ void TVelCuBuilder::noteCodificate(const TVelRapportoCu &rapporto, const TVelDat
 void TVelCuBuilder::controlloGiorni(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto)
 {
     const int year = m_anno;
-    const int giorni = integer(fld::iCudPeriodoLav.upper);
-    const QString perPart = text(fld::ICUDPERPART.name).trimmed();
-    if (giorni == 0 && !money(fld::fCudReddDetr.upper).isZero() && perPart.isEmpty() && pos.cococo.isEmpty()) {
-        set(fld::ICUDPERPART.name, s("4"));
-        if (text(fld::LCUDCPOSCNACFC.name) != QLatin1String("X"))
+    const int giorni = integer(fld::iCudPeriodoLav);
+    const QString perPart = text(fld::ICUDPERPART).trimmed();
+    if (giorni == 0 && !money(fld::fCudReddDetr).isZero() && perPart.isEmpty() && pos.cococo.isEmpty()) {
+        set(fld::ICUDPERPART, s("4"));
+        if (text(fld::LCUDCPOSCNACFC) != QLatin1String("X"))
             log(QStringLiteral("Non sono presenti giorni per detrazioni, si presume siano stati pagati solo compensi "
                                "accessori.\r\n  Impostato in automatico il codice 4 sul punto \"11 - Periodi "
                                "Particolari\""));
@@ -507,13 +507,13 @@ void TVelCuBuilder::controlloGiorni(const TVelPosizioniCu &pos, const TVelRappor
     // with other employers' income taken in (531-536), their periods count
     // too, within the year: the rule the coherence check reads the box by.
     const VelCuRules::PeriodoLavoro periodo = VelCuRules::periodoLavoro(
-        year, date(fld::DCUDDATINIRL.name), date(fld::DCUDDATFINRL.name),
-        VelCuRules::altriSostituti([this](const char *field) { return money(field); }));
+        year, date(fld::DCUDDATINIRL), date(fld::DCUDDATFINRL),
+        VelCuRules::altriSostituti([this](const VelAmountField &field) { return money(field); }));
     const int calcolati = periodo.rapporto;
     const int limite = periodo.massimo;
     const bool oltre = giorni > limite;
     if (oltre)
-        set(fld::iCudPeriodoLav.upper, limite);
+        set(fld::iCudPeriodoLav, limite);
     if (oltre && !pos.cococo.isEmpty() && piuAnni)
         log(QStringLiteral("Periodo di lavoro per co.co.co. su più anni. Giorni per detrazioni impostate "
                            "automaticamente.\r\n  Su dati retributivi inserito: %1, calcolato sul periodo "

@@ -9,6 +9,7 @@
 // The builder writes into the current row of the CU table it is given (a
 // dataset with the fields of TCUD_DATICUD) and never posts it: the import
 // posts and saves where the store needs the row.
+#include "src/prj/unit/model/VelFieldId.h"
 #include "platform/core/Currency.h"
 #include "src/prj/unit/import/VelCudReader.h"
 
@@ -151,12 +152,14 @@ private:
     void controlloGiorni(const TVelPosizioniCu &pos, const TVelRapportoCu &rapporto);
     static QString giorniScritti(int payroll, int written);
 
-    void set(const char *field, const QVariant &v);
-    void setMoney(const char *field, Currency c);
-    Currency money(const char *field) const;
-    QString text(const char *field) const;
-    int integer(const char *field) const;
-    QDate date(const char *field) const;
+    // The CU's fields by their ids: an amount is read and written as money,
+    // a count as a number, a date as a date; a text is fitted to its box.
+    void set(const VelFieldId &field, const QVariant &v);
+    void setMoney(const VelAmountField &field, Currency c);
+    Currency money(const VelAmountField &field) const;
+    QString text(const VelFieldId &field) const;
+    int integer(const VelIntegerField &field) const;
+    QDate date(const VelDateField &field) const;
     void log(const QString &text) const;
 
     TClientDataSet &m_cu;

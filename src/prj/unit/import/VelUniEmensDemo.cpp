@@ -7,7 +7,6 @@
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/store/torUDBCds.h"
-#include "velcu/VelFields.h"
 
 #include <QDate>
 
@@ -30,12 +29,12 @@ const char kModel[] = R"json({
    "fieldMapReadOnly": false,
    "fields": [
     {
-     "name": fld::iAfiID.name,
+     "name": "iAfiID",
      "kind": "integer",
      "type": "Integer"
     },
     {
-     "name": fld::iFisRigo.name,
+     "name": "iFisRigo",
      "kind": "integer",
      "type": "Integer"
     },
@@ -74,12 +73,12 @@ const char kModel[] = R"json({
    "order": "SCODFIS;IANNO;IMESE",
    "fields": [
     {
-     "name": fld::iAfiID.name,
+     "name": "iAfiID",
      "kind": "integer",
      "type": "Integer"
     },
     {
-     "name": fld::iFisRigo.name,
+     "name": "iFisRigo",
      "kind": "integer",
      "type": "Integer"
     },
@@ -204,12 +203,12 @@ const char kModel[] = R"json({
    "order": "SCODFIS;IANNO;IMESE",
    "fields": [
     {
-     "name": fld::iAfiID.name,
+     "name": "iAfiID",
      "kind": "integer",
      "type": "Integer"
     },
     {
-     "name": fld::iFisRigo.name,
+     "name": "iFisRigo",
      "kind": "integer",
      "type": "Integer"
     },

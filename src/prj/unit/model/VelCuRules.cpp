@@ -4,10 +4,10 @@
 
 namespace VelCuRules {
 
-bool altriSostituti(const std::function<Currency(const char *field)> &amount)
+bool altriSostituti(const std::function<Currency(const VelAmountField &field)> &amount)
 {
     return std::any_of(std::begin(kRedditiAltriSostituti), std::end(kRedditiAltriSostituti),
-                       [&](const char *field) { return !amount(field).isZero(); });
+                       [&](const VelAmountField *field) { return !amount(*field).isZero(); });
 }
 
 PeriodoLavoro periodoLavoro(int anno, const QDate &inizio, const QDate &fine, bool altriSostituti)

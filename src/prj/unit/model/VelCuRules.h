@@ -21,11 +21,11 @@ namespace VelCuRules {
 
 // Boxes 531-536 ("Totale redditi conguagliati già compresi nel punto" 1, 2,
 // 3, 4, 5, 13): income of other employers taken in by the adjustment.
-inline constexpr const char *kRedditiAltriSostituti[] = {fld::FCUDIMPONPTO1.name, fld::FCUDIMPONPTO2.name, fld::FCUDIMPONPTO3.name,
-                                                          fld::FCUDIMPONPTO4.name, fld::FCUDIMPONPTO5.name, fld::FCUDIMPONPTO13.name};
+inline constexpr const VelAmountField *kRedditiAltriSostituti[] = {&fld::FCUDIMPONPTO1, &fld::FCUDIMPONPTO2, &fld::FCUDIMPONPTO3,
+                                                          &fld::FCUDIMPONPTO4, &fld::FCUDIMPONPTO5, &fld::FCUDIMPONPTO13};
 
 // True when any of 531-536 holds an amount; `amount` reads a box by its field.
-bool altriSostituti(const std::function<Currency(const char *field)> &amount);
+bool altriSostituti(const std::function<Currency(const VelAmountField &field)> &amount);
 
 // The relationship inside the year and the days box 6 may hold.
 struct PeriodoLavoro
