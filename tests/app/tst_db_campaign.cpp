@@ -304,6 +304,7 @@ private slots:
         if (!qEnvironmentVariable("VELCU_SCREENSHOT_DIR").isEmpty()) {
             ScriptedResponder responder;
             TdmVelFile dm(*m_store, QueryText());
+            dm.setRunHost(TVelBoxRunHost::instance());
             dm.setWorkgroup(1);
             dm.setTablePaths(path(QStringLiteral("lavoro/TFIFI_FIELDSFILE.CDS")),
                              path(QStringLiteral("lavoro/TFILE_FILETELEM.CDS")));
@@ -474,6 +475,7 @@ private slots:
         // missing: the supply stops before asking about the office's data
         {
             TdmVelFile dm(*m_store, QueryText());
+            dm.setRunHost(TVelBoxRunHost::instance());
             dm.setWorkgroup(1);
             bool asked = false;
             dm.information = [&asked](const QStringList &, bool) { return asked = true; };
@@ -697,3 +699,4 @@ private slots:
 
 QTEST_MAIN(TstDbCampaign)
 #include "tst_db_campaign.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

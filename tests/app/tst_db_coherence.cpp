@@ -100,6 +100,7 @@ private slots:
         IOvMessageResponder *before = setMessageResponder(&quiet);
         {
             TVelImportCud imp(*m_store, QueryText());
+            imp.setRunHost(TVelBoxRunHost::instance());
             imp.options().IDWGID = 1;
             imp.options().anno = 2025;
             imp.options().INCLUDI_INPDAP_MEF = 0; // the UniEmens declarations
@@ -329,3 +330,4 @@ private slots:
 
 QTEST_MAIN(TstDbCoherence)
 #include "tst_db_coherence.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -287,6 +287,7 @@ private slots:
     {
         ScriptedResponder user;
         TdmVelFile dm(*m_demo.store, QueryText());
+        dm.setRunHost(TVelBoxRunHost::instance());
         dm.setWorkgroup(1);
         dm.setTablePaths(path(QStringLiteral("lavoro/TFIFI_FIELDSFILE.CDS")),
                          path(QStringLiteral("lavoro/TFILE_FILETELEM.CDS")));
@@ -404,3 +405,4 @@ private slots:
 
 QTEST_MAIN(TstDbCorrections)
 #include "tst_db_corrections.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -50,6 +50,7 @@ class TstDbImportBoxes : public QObject
         ScriptedResponder ui;
         log.clear();
         TVelImportCud imp(*store, QueryText());
+        imp.setRunHost(TVelBoxRunHost::instance());
         imp.options().IDWGID = 1;
         imp.options().IMESID = 12;
         imp.setCartellaTabelle(kTabelle);
@@ -211,3 +212,4 @@ private slots:
 
 QTEST_GUILESS_MAIN(TstDbImportBoxes)
 #include "tst_db_import_boxes.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -42,6 +42,7 @@ Run importOnce(StoreFaults::Copies &copies, qint64 failAt)
     const auto s = TestStore::open(c.get());
     {
         TVelImportCud imp(*s, QueryText());
+        imp.setRunHost(TVelBoxRunHost::instance());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         imp.options().IMESID = 12;
@@ -139,3 +140,4 @@ private slots:
 
 QTEST_MAIN(TstImportFaults)
 #include "tst_db_import_faults.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

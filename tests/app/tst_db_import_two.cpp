@@ -65,6 +65,7 @@ int workstation(const QString &keys, int rounds, const QString &mode)
     TVelImportCud::Esito last;
     for (int round = 0; round < rounds; ++round) {
         TVelImportCud imp(s, QueryText());
+        imp.setRunHost(TVelBoxRunHost::instance());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         imp.setSovraScrivi(mode == QLatin1String("mai") ? TVelSovraScrivi::NonSovrascrivere
@@ -110,6 +111,7 @@ private slots:
             TTorDBCds s;
             storeOn(s, *db);
             TVelImportCud imp(s, QueryText());
+            imp.setRunHost(TVelBoxRunHost::instance());
             imp.options().IDWGID = 1;
             imp.options().anno = 2025;
             imp.caricaCandidati();
@@ -282,3 +284,4 @@ int main(int argc, char **argv)
 }
 
 #include "tst_db_import_two.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -111,6 +111,7 @@ private slots:
                                  .arg(kRossi);
         {
             TdmVelFile dm(*store, QueryText());
+            dm.setRunHost(TVelBoxRunHost::instance());
             QCOMPARE(errorOf([&] { dm.open(); }), said);
         }
         {
@@ -135,3 +136,4 @@ private slots:
 
 QTEST_MAIN(TstDbLongTexts)
 #include "tst_db_long_texts.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

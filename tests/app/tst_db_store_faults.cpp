@@ -34,6 +34,7 @@ void imported(TOvSQLConnection &c)
     ScriptedResponder ui;
     const auto s = TestStore::open(&c);
     TVelImportCud imp(*s, QueryText());
+    imp.setRunHost(TVelBoxRunHost::instance());
     imp.options().IDWGID = 1;
     imp.options().anno = 2025;
     imp.options().IMESID = 12;
@@ -244,6 +245,7 @@ private slots:
             QDir(folder).removeRecursively();
             QDir().mkpath(folder);
             TdmVelFile dm(s, QueryText());
+            dm.setRunHost(TVelBoxRunHost::instance());
             dm.setSettingsFile(ini);
             dm.setWorkgroup(1);
             dm.setTablePaths(m_dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS")),
@@ -405,3 +407,4 @@ private slots:
 
 QTEST_MAIN(TstDbStoreFaults)
 #include "tst_db_store_faults.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

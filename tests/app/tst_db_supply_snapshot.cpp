@@ -87,6 +87,7 @@ class TstDbSupplySnapshot : public QObject
     std::unique_ptr<TdmVelFile> supplyModule()
     {
         auto dm = std::make_unique<TdmVelFile>(*m_store, QueryText());
+        dm->setRunHost(TVelBoxRunHost::instance());
         dm->setSettingsFile(path(QStringLiteral("velcu.ini")));
         dm->setTablePaths(path(QStringLiteral("campi.cds")), path(QStringLiteral("record.cds")));
         dm->information = [](const QStringList &, bool) { return true; };
@@ -335,3 +336,4 @@ int main(int argc, char **argv)
 }
 
 #include "tst_db_supply_snapshot.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

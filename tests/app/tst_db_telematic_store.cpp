@@ -205,6 +205,7 @@ class TstDbTelematicStore : public QObject
     std::unique_ptr<TdmVelFile> module(QStringList *log, QStringList *report = nullptr, bool answer = true)
     {
         auto dm = std::make_unique<TdmVelFile>(*m_store, QueryText());
+        dm->setRunHost(TVelBoxRunHost::instance());
         const QString ini = m_dir.filePath(QStringLiteral("velcu.ini"));
         QSettings(ini, QSettings::IniFormat).setValue(QStringLiteral("FileTelematico/CodiceFiscaleProduttore"),
                                                      QStringLiteral("01234567897"));
@@ -682,3 +683,4 @@ private slots:
 
 QTEST_MAIN(TstDbTelematicStore)
 #include "tst_db_telematic_store.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -214,6 +214,7 @@ private slots:
         QApplication::processEvents();
         // A few CUs of the demo, with their sections, to fill the windows.
         TVelImportCud imp(*main()->fiscalStore(), QueryText());
+        imp.setRunHost(TVelBoxRunHost::instance());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         // The agent's data too (agent, Quadro CT, supplier), as a first import writes them.
@@ -413,3 +414,4 @@ private slots:
 
 QTEST_MAIN(TstDbWindowsFit)
 #include "tst_db_windows_fit.moc"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"

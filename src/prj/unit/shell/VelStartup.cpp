@@ -25,6 +25,7 @@
 #include "tor/util/TorAnni.h"
 #include "src/prj/unit/dialogs/TfmVelFile.h"
 #include "tor/util/TorCampagna.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QCoreApplication>
 
@@ -132,6 +133,7 @@ int TVelStartup::start()
         m_dmVelMain = std::make_unique<TdmVelMain>();
         // 8. The print module: the print commands set its ordinary-CU flag.
         m_dmStampePDF = std::make_unique<TdmVelStampePDF>();
+        m_dmStampePDF->setRunHost(TVelBoxRunHost::instance());
         m_attivazioni->onCuOrdinario = [stampe = m_dmStampePDF.get()](bool on) { stampe->ordinario = on; };
         // "Informativa": the leaflet is written, then the command opens it.
         m_attivazioni->WriteInformativa = [stampe = m_dmStampePDF.get()](const QString &file) {

@@ -106,7 +106,7 @@ public:
     void setQuadroCT(bool on) { m_quadroCT = on; } // record B, field 25
     bool quadroCT() const { return m_quadroCT; }
     void setDefaultInpsMatricola(const QString &m) { m_defaultMatricola = m; } // record G, DC001001
-    // Where messages go (default: an OvMessageBox warning).
+    // Where messages go (default: the unattended run host, on standard error).
     void setMessageSink(std::function<void(const QString &)> sink) { m_message = std::move(sink); }
 
     // ---- numbers the passes hand over ----
