@@ -111,7 +111,7 @@ struct TVelImportHooks
     // LPER_ALTRI_DATI, LPER_INPS), the collaboration box and the employee.
     // Without it the flags are taken as the payroll gives them.
     std::function<void(TClientDataSet &rows, bool &cococo, const QString &employee)> onPosizioni;
-    // The end-of-run log; without it the list "Informazioni" (OvInfoList).
+    // The end-of-run log; without it the run host's list "Informazioni".
     std::function<void(const QStringList &lines)> onInfo;
     // Asked between employees: true stops the run there; the employees not
     // reached are left undone and the run counts as cancelled.

@@ -12,7 +12,7 @@
 // describes the templates, the value rules and the format codes.
 //
 // The engine runs without a window. Messages ("Supera i 1900 caratteri") go to a
-// replaceable sink (OvMessageBox by default). Errors raise EOvError (a template
+// replaceable sink (the unattended run host by default). Errors raise EOvError (a template
 // naming a column a dataset lacks, a value that is not a number where one is
 // needed, a record that would not be exactly its length) or EAssertionFailed
 // ("Sezione non trovata " and the dataset name).
