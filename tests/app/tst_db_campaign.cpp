@@ -25,6 +25,7 @@
 #include "platform/framework/OvForms.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QAction>
 #include <QLabel>
@@ -699,4 +700,3 @@ private slots:
 
 QTEST_MAIN(TstDbCampaign)
 #include "tst_db_campaign.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -13,6 +13,7 @@
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QDate>
 #include <QProcess>
@@ -330,4 +331,3 @@ private slots:
 
 QTEST_MAIN(TstDbCoherence)
 #include "tst_db_coherence.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -23,6 +23,7 @@
 #include "src/prj/unit/telematic/VelCorrections.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -405,4 +406,3 @@ private slots:
 
 QTEST_MAIN(TstDbCorrections)
 #include "tst_db_corrections.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -13,6 +13,7 @@
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QTest>
 
@@ -212,4 +213,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TstDbImportBoxes)
 #include "tst_db_import_boxes.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

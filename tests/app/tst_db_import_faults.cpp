@@ -14,6 +14,7 @@
 #include "platform/db/OvSQLConnection.h"
 #include "src/prj/unit/import/VelImportCud.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -140,4 +141,3 @@ private slots:
 
 QTEST_MAIN(TstImportFaults)
 #include "tst_db_import_faults.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -17,6 +17,7 @@
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -284,4 +285,3 @@ int main(int argc, char **argv)
 }
 
 #include "tst_db_import_two.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

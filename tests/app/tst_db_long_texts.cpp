@@ -10,6 +10,7 @@
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QSqlError>
 
@@ -136,4 +137,3 @@ private slots:
 
 QTEST_MAIN(TstDbLongTexts)
 #include "tst_db_long_texts.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

@@ -19,6 +19,7 @@
 #include "src/prj/unit/print/VelPerPayeePrint.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QElapsedTimer>
 #include <QSettings>
@@ -407,4 +408,3 @@ private slots:
 
 QTEST_MAIN(TstDbStoreFaults)
 #include "tst_db_store_faults.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

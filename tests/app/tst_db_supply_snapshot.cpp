@@ -14,6 +14,7 @@
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QApplication>
 #include <QFile>
@@ -336,4 +337,3 @@ int main(int argc, char **argv)
 }
 
 #include "tst_db_supply_snapshot.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

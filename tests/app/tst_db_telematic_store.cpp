@@ -18,6 +18,7 @@
 #include "support/TestStore.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QDir>
 #include <QFile>
@@ -683,4 +684,3 @@ private slots:
 
 QTEST_MAIN(TstDbTelematicStore)
 #include "tst_db_telematic_store.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"

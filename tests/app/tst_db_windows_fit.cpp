@@ -23,6 +23,7 @@
 #include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -414,4 +415,3 @@ private slots:
 
 QTEST_MAIN(TstDbWindowsFit)
 #include "tst_db_windows_fit.moc"
-#include "src/prj/unit/dialogs/VelBoxRunHost.h"
