@@ -22,7 +22,7 @@
 #include "src/prj/unit/shell/TfmVelParametri.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
 #include "src/prj/unit/dialogs/VelBoxRunHost.h"

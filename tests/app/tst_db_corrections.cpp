@@ -13,7 +13,7 @@
 
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "src/prj/unit/dialogs/TfmVelFile.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfrVelCud.h"

@@ -11,7 +11,7 @@
 #include "support/StoreFaults.h"
 #include "support/TestStore.h"
 
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "src/prj/unit/import/VelImportCud.h"
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"

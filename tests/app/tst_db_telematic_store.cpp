@@ -7,7 +7,7 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelStructureSeed.h"

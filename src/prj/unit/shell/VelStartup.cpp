@@ -16,10 +16,10 @@
 #include "src/prj/unit/model/VelParametriUtente.h"
 
 #include "platform/core/OvParamManager.h"
-#include "platform/framework/OvFormRegistry.h"
+#include "platform/ui/framework/OvFormRegistry.h"
 #include "platform/framework/OvMessages.h"
 #include "rag/calc/TdmRagCalcola.h"
-#include "rag/calc/TfmRagDaPagare66.h"
+#include "rag/ui/calc/TfmRagDaPagare66.h"
 #include "rag/params/dmRagParams.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/util/TorAnni.h"
