@@ -2,17 +2,14 @@
 
 #include "platform/core/OvExceptions.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QPushButton>
 
 #include <cstdio>
 
 namespace {
 
-TOvDialogResponder g_defaultResponder;
+TOvConsoleResponder g_consoleResponder;
+IOvMessageResponder *g_defaultResponder = &g_consoleResponder;
 IOvMessageResponder *g_responder = nullptr;
 OvErrorContextProvider g_contextProvider;
 
@@ -63,7 +60,12 @@ IOvMessageResponder *setMessageResponder(IOvMessageResponder *responder)
 
 IOvMessageResponder *messageResponder()
 {
-    return g_responder ? g_responder : &g_defaultResponder;
+    return g_responder ? g_responder : g_defaultResponder;
+}
+
+void setDefaultMessageResponder(IOvMessageResponder *responder)
+{
+    g_defaultResponder = responder ? responder : &g_consoleResponder;
 }
 
 QString ovButtonText(int answer)
@@ -169,53 +171,15 @@ int OvMessageDlg(const QString &text, TMsgDlgType type, TMsgDlgButtons buttons, 
     return dispatch(msg);
 }
 
-int TOvDialogResponder::respond(const OvMessage &msg)
+int TOvConsoleResponder::respond(const OvMessage &msg)
 {
-    // Texts come with Windows line ends; shown as they are, never as markup.
     QString text = msg.text;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        // No windows in this process (a command-line tool): the message goes to
-        // stderr and a question gets its cautious answer.
-        const int answer = msg.escapeButton ? msg.escapeButton : msg.defaultButton;
-        std::fprintf(stderr, "%s: %s\n", qPrintable(msg.caption), qPrintable(text));
-        if (msg.isQuestion())
-            std::fprintf(stderr, "  -> %s\n", qPrintable(ovButtonText(answer)));
-        return answer;
-    }
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(msg.caption);
-    box.setTextFormat(Qt::PlainText);
-    box.setText(text);
-    switch (msg.icon) {
-    case OvMessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case OvMessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case OvMessageIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case OvMessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case OvMessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    }
-    QHash<QAbstractButton *, int> answers;
-    for (int answer : msg.buttons) {
-        QMessageBox::ButtonRole role = QMessageBox::ActionRole;
-        switch (answer) {
-        case IDOK: role = QMessageBox::AcceptRole; break;
-        case IDCANCEL: case IDABORT: role = QMessageBox::RejectRole; break;
-        case IDYES: case mrYesToAll: role = QMessageBox::YesRole; break;
-        case IDNO: case mrNoToAll: role = QMessageBox::NoRole; break;
-        default: break;
-        }
-        QPushButton *b = box.addButton(ovButtonText(answer), role);
-        answers.insert(b, answer);
-        if (answer == msg.defaultButton)
-            box.setDefaultButton(b);
-        if (answer == msg.escapeButton)
-            box.setEscapeButton(b);
-    }
-    box.exec();
-    const auto it = answers.constFind(box.clickedButton());
-    if (it != answers.constEnd())
-        return it.value();
-    return msg.escapeButton ? msg.escapeButton : msg.defaultButton;
+    const int answer = msg.escapeButton ? msg.escapeButton : msg.defaultButton;
+    std::fprintf(stderr, "%s: %s\n", qPrintable(msg.caption), qPrintable(text));
+    if (msg.isQuestion())
+        std::fprintf(stderr, "  -> %s\n", qPrintable(ovButtonText(answer)));
+    return answer;
 }
 
 void setErrorContextProvider(OvErrorContextProvider provider)
@@ -302,7 +266,7 @@ QString ovInfoListQuestion()
 
 int OvInfoList(const QStringList &lines, bool question, QWidget *parent)
 {
-    const bool shown = dynamic_cast<TOvDialogResponder *>(messageResponder()) != nullptr;
+    const bool shown = messageResponder()->showsWindows();
     if (shown && g_infoListWindow)
         return g_infoListWindow(lines, question, parent);
     OvMessage msg;

@@ -1,7 +1,10 @@
 #pragma once
 // Messages and questions to the user. Every box the program shows goes through
-// OvMessageBox / OvMessageDlg, which hand it to one replaceable responder: the
-// default one shows a QMessageBox, tests install a scripted one.
+// OvMessageBox / OvMessageDlg, which hand it to one replaceable responder. The
+// windowed program's default is the one that shows a QMessageBox
+// (platform/ui/framework/OvDialogResponder.h, made the default by
+// TOvApplication); without windows the default is TOvConsoleResponder; tests
+// install a scripted one. Nothing here needs a widget.
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -114,10 +117,14 @@ public:
     virtual ~IOvMessageResponder() = default;
     // Returns one of msg.buttons.
     virtual int respond(const OvMessage &msg) = 0;
+    // True when the messages are shown in windows on screen (then a list
+    // "Informazioni" goes to the program's list window).
+    virtual bool showsWindows() const { return false; }
 };
 
-// The default responder: a real QMessageBox with Italian buttons.
-class TOvDialogResponder : public IOvMessageResponder
+// The responder of a process without windows: the message goes to standard
+// error and a question gets its cautious answer (Escape's, else the default).
+class TOvConsoleResponder : public IOvMessageResponder
 {
 public:
     int respond(const OvMessage &msg) override;
@@ -127,6 +134,9 @@ public:
 // one. The caller keeps ownership.
 IOvMessageResponder *setMessageResponder(IOvMessageResponder *responder);
 IOvMessageResponder *messageResponder();
+// The default responder, used while none is installed (nullptr: the console
+// one). The windowed program makes the dialog responder the default.
+void setDefaultMessageResponder(IOvMessageResponder *responder);
 
 int OvMessageBox(const QString &text, int flags = MB_OK, int help = 0);
 int OvMessageDlg(const QString &text, TMsgDlgType type, TMsgDlgButtons buttons, int help = 0);

@@ -4,11 +4,11 @@
 #include "platform/db/InstallRoot.h"
 #include "platform/db/OvTransaction.h"
 #include "platform/framework/OvMessages.h"
-#include "platform/framework/TfmOvMDIMain.h"
 #include "rag/connection/ragReportDefs.h"
 #include "tor/query/torCQueryText.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -192,7 +192,7 @@ bool TdmragConnessione::OpenConnection()
 
     const QString rowName = TTorQueryText::versionRowName();
     const QString required = qt.requiredVersion(rowName);
-    const QString program = TfmOvMDIMain::programVersion();
+    const QString program = QCoreApplication::applicationVersion();
     if (required.isNull())
         return refuse(QStringLiteral("Il catalogo delle query non indica la versione minima del programma "
                                      "\"%1\" (riga %2 mancante). Aggiornare il programma.")

@@ -11,7 +11,7 @@
 #include "src/prj/unit/editors/VelLookup.h"
 #include "src/prj/unit/model/VelRecordModel.h"
 #include "tor/frames/TDataSource.h"
-#include "tor/frames/TorDbControls.h"
+#include "tor/ui/frames/TorDbControls.h"
 
 #include <QDir>
 #include <QFile>

@@ -18,8 +18,8 @@
 #include "src/prj/unit/model/VelCodFis.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/frames/TDataSource.h"
-#include "tor/frames/TorDbControls.h"
-#include "tor/search/TfmTorRicerca.h"
+#include "tor/ui/frames/TorDbControls.h"
+#include "tor/ui/search/TfmTorRicerca.h"
 #include "tor/store/torUDBCds.h"
 
 #include <QAction>

@@ -22,9 +22,10 @@
 #include "src/prj/unit/shell/TfmVelParametri.h"
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QAction>
 #include <QLabel>
@@ -304,6 +305,7 @@ private slots:
         if (!qEnvironmentVariable("VELCU_SCREENSHOT_DIR").isEmpty()) {
             ScriptedResponder responder;
             TdmVelFile dm(*m_store, QueryText());
+            dm.setRunHost(TVelBoxRunHost::instance());
             dm.setWorkgroup(1);
             dm.setTablePaths(path(QStringLiteral("lavoro/TFIFI_FIELDSFILE.CDS")),
                              path(QStringLiteral("lavoro/TFILE_FILETELEM.CDS")));
@@ -474,6 +476,7 @@ private slots:
         // missing: the supply stops before asking about the office's data
         {
             TdmVelFile dm(*m_store, QueryText());
+            dm.setRunHost(TVelBoxRunHost::instance());
             dm.setWorkgroup(1);
             bool asked = false;
             dm.information = [&asked](const QStringList &, bool) { return asked = true; };

@@ -13,6 +13,7 @@
 #include "src/prj/unit/import/VelUniEmensDemo.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QDate>
 #include <QProcess>
@@ -100,6 +101,7 @@ private slots:
         IOvMessageResponder *before = setMessageResponder(&quiet);
         {
             TVelImportCud imp(*m_store, QueryText());
+            imp.setRunHost(TVelBoxRunHost::instance());
             imp.options().IDWGID = 1;
             imp.options().anno = 2025;
             imp.options().INCLUDI_INPDAP_MEF = 0; // the UniEmens declarations

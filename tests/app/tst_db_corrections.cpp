@@ -13,7 +13,7 @@
 
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "src/prj/unit/dialogs/TfmVelFile.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfrVelCud.h"
@@ -23,6 +23,7 @@
 #include "src/prj/unit/telematic/VelCorrections.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -287,6 +288,7 @@ private slots:
     {
         ScriptedResponder user;
         TdmVelFile dm(*m_demo.store, QueryText());
+        dm.setRunHost(TVelBoxRunHost::instance());
         dm.setWorkgroup(1);
         dm.setTablePaths(path(QStringLiteral("lavoro/TFIFI_FIELDSFILE.CDS")),
                          path(QStringLiteral("lavoro/TFILE_FILETELEM.CDS")));

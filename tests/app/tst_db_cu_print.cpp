@@ -8,7 +8,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/dialogs/TfmVelPDF.h"
 #include "src/prj/unit/dialogs/VelAskReplace.h"

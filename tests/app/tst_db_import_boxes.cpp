@@ -13,6 +13,7 @@
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QTest>
 
@@ -50,6 +51,7 @@ class TstDbImportBoxes : public QObject
         ScriptedResponder ui;
         log.clear();
         TVelImportCud imp(*store, QueryText());
+        imp.setRunHost(TVelBoxRunHost::instance());
         imp.options().IDWGID = 1;
         imp.options().IMESID = 12;
         imp.setCartellaTabelle(kTabelle);

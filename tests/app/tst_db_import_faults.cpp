@@ -14,6 +14,7 @@
 #include "platform/db/OvSQLConnection.h"
 #include "src/prj/unit/import/VelImportCud.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -42,6 +43,7 @@ Run importOnce(StoreFaults::Copies &copies, qint64 failAt)
     const auto s = TestStore::open(c.get());
     {
         TVelImportCud imp(*s, QueryText());
+        imp.setRunHost(TVelBoxRunHost::instance());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         imp.options().IMESID = 12;

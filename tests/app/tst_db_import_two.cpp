@@ -17,6 +17,7 @@
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -65,6 +66,7 @@ int workstation(const QString &keys, int rounds, const QString &mode)
     TVelImportCud::Esito last;
     for (int round = 0; round < rounds; ++round) {
         TVelImportCud imp(s, QueryText());
+        imp.setRunHost(TVelBoxRunHost::instance());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         imp.setSovraScrivi(mode == QLatin1String("mai") ? TVelSovraScrivi::NonSovrascrivere
@@ -110,6 +112,7 @@ private slots:
             TTorDBCds s;
             storeOn(s, *db);
             TVelImportCud imp(s, QueryText());
+            imp.setRunHost(TVelBoxRunHost::instance());
             imp.options().IDWGID = 1;
             imp.options().anno = 2025;
             imp.caricaCandidati();

@@ -9,7 +9,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/dataset/TDataSetModel.h"
 #include "platform/db/OvSQLConnection.h"
-#include "rag/wizard/TfrRagPacoCud.h"
+#include "rag/ui/wizard/TfrRagPacoCud.h"
 #include "src/prj/unit/dialogs/TfmVelInfo.h"
 #include "src/prj/unit/dialogs/TfmVelCudTno.h"
 #include "src/prj/unit/dialogs/TfmVelImpMultiSelect.h"

@@ -9,7 +9,7 @@
 
 #include "src/prj/unit/dialogs/TfmVelPDF.h"
 #include "src/prj/unit/dialogs/TfmVelWizImport.h"
-#include "rag/wizard/TfrRagPacoCud.h"
+#include "rag/ui/wizard/TfrRagPacoCud.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfrVelCud.h"
 #include "src/prj/unit/import/VelImportReport.h"

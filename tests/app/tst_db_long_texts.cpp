@@ -10,6 +10,7 @@
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QSqlError>
 
@@ -111,6 +112,7 @@ private slots:
                                  .arg(kRossi);
         {
             TdmVelFile dm(*store, QueryText());
+            dm.setRunHost(TVelBoxRunHost::instance());
             QCOMPARE(errorOf([&] { dm.open(); }), said);
         }
         {

@@ -14,7 +14,7 @@
 
 #include "platform/db/OvSQLConnection.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "src/prj/unit/dialogs/TfmVelPDF.h"
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"

@@ -7,7 +7,7 @@
 #include "support/TestInstallation.h"
 
 #include "platform/core/OvParamManager.h"
-#include "platform/framework/TOvOutlineBar.h"
+#include "platform/ui/framework/TOvOutlineBar.h"
 #include "platform/pdf/TPdkPdf.h"
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/editors/TfmVelCud.h"

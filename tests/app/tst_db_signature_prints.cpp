@@ -7,7 +7,7 @@
 // are read back with pdftotext -bbox.
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/dialogs/TfmVelPdfSost.h"

@@ -11,7 +11,7 @@
 #include "support/StoreFaults.h"
 #include "support/TestStore.h"
 
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "src/prj/unit/import/VelImportCud.h"
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
@@ -19,6 +19,7 @@
 #include "src/prj/unit/print/VelPerPayeePrint.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QElapsedTimer>
 #include <QSettings>
@@ -34,6 +35,7 @@ void imported(TOvSQLConnection &c)
     ScriptedResponder ui;
     const auto s = TestStore::open(&c);
     TVelImportCud imp(*s, QueryText());
+    imp.setRunHost(TVelBoxRunHost::instance());
     imp.options().IDWGID = 1;
     imp.options().anno = 2025;
     imp.options().IMESID = 12;
@@ -244,6 +246,7 @@ private slots:
             QDir(folder).removeRecursively();
             QDir().mkpath(folder);
             TdmVelFile dm(s, QueryText());
+            dm.setRunHost(TVelBoxRunHost::instance());
             dm.setSettingsFile(ini);
             dm.setWorkgroup(1);
             dm.setTablePaths(m_dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS")),

@@ -14,6 +14,7 @@
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QApplication>
 #include <QFile>
@@ -87,6 +88,7 @@ class TstDbSupplySnapshot : public QObject
     std::unique_ptr<TdmVelFile> supplyModule()
     {
         auto dm = std::make_unique<TdmVelFile>(*m_store, QueryText());
+        dm->setRunHost(TVelBoxRunHost::instance());
         dm->setSettingsFile(path(QStringLiteral("velcu.ini")));
         dm->setTablePaths(path(QStringLiteral("campi.cds")), path(QStringLiteral("record.cds")));
         dm->information = [](const QStringList &, bool) { return true; };

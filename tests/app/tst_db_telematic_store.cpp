@@ -7,7 +7,7 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvForms.h"
+#include "platform/ui/framework/OvForms.h"
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
@@ -18,6 +18,7 @@
 #include "support/TestStore.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QDir>
 #include <QFile>
@@ -205,6 +206,7 @@ class TstDbTelematicStore : public QObject
     std::unique_ptr<TdmVelFile> module(QStringList *log, QStringList *report = nullptr, bool answer = true)
     {
         auto dm = std::make_unique<TdmVelFile>(*m_store, QueryText());
+        dm->setRunHost(TVelBoxRunHost::instance());
         const QString ini = m_dir.filePath(QStringLiteral("velcu.ini"));
         QSettings(ini, QSettings::IniFormat).setValue(QStringLiteral("FileTelematico/CodiceFiscaleProduttore"),
                                                      QStringLiteral("01234567897"));

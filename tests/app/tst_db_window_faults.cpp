@@ -11,9 +11,9 @@
 #include "support/TestInstallation.h"
 
 #include "platform/core/OvExceptions.h"
-#include "platform/framework/OvApplication.h"
+#include "platform/ui/framework/OvApplication.h"
 #include "platform/framework/OvShell.h"
-#include "platform/framework/TfmOvChildDoc.h"
+#include "platform/ui/framework/TfmOvChildDoc.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
 #include "src/prj/unit/editors/TfmVelSostituti.h"
 #include "src/prj/unit/editors/TfrVelCud.h"

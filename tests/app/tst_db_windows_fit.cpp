@@ -23,6 +23,7 @@
 #include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -214,6 +215,7 @@ private slots:
         QApplication::processEvents();
         // A few CUs of the demo, with their sections, to fill the windows.
         TVelImportCud imp(*main()->fiscalStore(), QueryText());
+        imp.setRunHost(TVelBoxRunHost::instance());
         imp.options().IDWGID = 1;
         imp.options().anno = 2025;
         // The agent's data too (agent, Quadro CT, supplier), as a first import writes them.

@@ -2,10 +2,10 @@
 // database.
 #include "support/ScriptedResponder.h"
 
-#include "platform/framework/OvFormRegistry.h"
-#include "platform/framework/TOvOutlineBar.h"
-#include "platform/framework/TfmOvChildDoc.h"
-#include "platform/framework/TfmOvDialog.h"
+#include "platform/ui/framework/OvFormRegistry.h"
+#include "platform/ui/framework/TOvOutlineBar.h"
+#include "platform/ui/framework/TfmOvChildDoc.h"
+#include "platform/ui/framework/TfmOvDialog.h"
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/shell/TdmVelAttivazioni.h"
 #include "src/prj/unit/shell/TfmVelMain.h"

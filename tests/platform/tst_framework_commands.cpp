@@ -1,10 +1,10 @@
 #include "platform/core/OvExceptions.h"
-#include "platform/framework/OvFormRegistry.h"
-#include "platform/framework/TOvOutlineBar.h"
-#include "platform/framework/TdmOvAttivazioni.h"
-#include "platform/framework/TfmOvChildDoc.h"
-#include "platform/framework/TfmOvDialog.h"
-#include "platform/framework/TfmOvMDIMain.h"
+#include "platform/ui/framework/OvFormRegistry.h"
+#include "platform/ui/framework/TOvOutlineBar.h"
+#include "platform/ui/framework/TdmOvAttivazioni.h"
+#include "platform/ui/framework/TfmOvChildDoc.h"
+#include "platform/ui/framework/TfmOvDialog.h"
+#include "platform/ui/framework/TfmOvMDIMain.h"
 #include "support/ScriptedResponder.h"
 
 #include <QAction>

@@ -1,10 +1,10 @@
 #include "platform/core/OvExceptions.h"
-#include "platform/framework/OvForms.h"
-#include "platform/framework/TfmOvChildDoc.h"
-#include "platform/framework/TfmOvMDIMain.h"
-#include "platform/framework/TfmOvMultiSelect.h"
-#include "platform/framework/TfmOvOkCancDlg.h"
-#include "platform/framework/TfmOvWizard.h"
+#include "platform/ui/framework/OvForms.h"
+#include "platform/ui/framework/TfmOvChildDoc.h"
+#include "platform/ui/framework/TfmOvMDIMain.h"
+#include "platform/ui/framework/TfmOvMultiSelect.h"
+#include "platform/ui/framework/TfmOvOkCancDlg.h"
+#include "platform/ui/framework/TfmOvWizard.h"
 #include "support/ScriptedResponder.h"
 
 #include <QLabel>

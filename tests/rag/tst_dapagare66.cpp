@@ -2,7 +2,7 @@
 // payments, 1 or more; anything else is "Valore errato" and the dialog stays.
 #include "support/ScriptedResponder.h"
 
-#include "rag/calc/TfmRagDaPagare66.h"
+#include "rag/ui/calc/TfmRagDaPagare66.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -16,6 +16,7 @@
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QSqlQuery>
 #include <QTest>
@@ -98,6 +99,8 @@ protected:
         imp->options().IDWGID = 1;
         imp->options().IMESID = 12;
         imp->setCartellaTabelle(kTabelle);
+        // what the import says goes to the boxes, as in the import window
+        imp->setRunHost(TVelBoxRunHost::instance());
         return imp;
     }
 

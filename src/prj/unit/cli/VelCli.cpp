@@ -199,7 +199,10 @@ int importa(Command &c, LazySession &db)
     QList<int> work;
     if (!workList(c, imp, codes, work))
         return Errors;
-    c.responder.silenced << s("Fine operazione");
+    c.host.silenced << s("Fine operazione");
+    // "Dipendente già presente in archivio..." is answered by --sovrascrivi.
+    c.host.yes = sovraScrivi == TVelSovraScrivi::SovrascriviSempre;
+    imp.setRunHost(c.host);
     Progress progress(c.err, s("Importazione"));
     imp.hooks().onProgress = [&progress](int pos, int count, const QString &who) { progress.step(pos, count, who); };
     QStringList log;
@@ -236,6 +239,7 @@ int fornitura(Command &c, LazySession &db)
     Session &session = db.get();
 
     TdmVelFile dm(*session.store, QueryText(), session.params.get());
+    dm.setRunHost(c.host);
     if (p.isSet(QStringLiteral("cartella-lavoro"))) {
         // Working tables of this run elsewhere than the installation's (two
         // supplies prepared at once on one installation).
@@ -525,7 +529,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
     CliResponder responder(err);
     ResponderScope scope(&responder);
-    Command c{p, out, err, responder};
+    CliRunHost host(err);
+    Command c{p, out, err, responder, host};
     int status = Ok;
     try {
         if (command == QLatin1String("controlla") && !p.isSet(QStringLiteral("coerenza"))) {

@@ -23,6 +23,7 @@
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "src/prj/unit/shell/VelSchemaUpdate.h"
 #include "src/prj/unit/model/VelParametriUtente.h"
+#include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
@@ -66,9 +67,6 @@ class CliResponder : public IOvMessageResponder
 public:
     explicit CliResponder(QTextStream &err) : m_err(err) {}
     int answerYes = 0; // IDYES to answer "Sì" to questions, 0 for the cautious answer
-    // Messages of the window's run that say nothing on the command line,
-    // where the command's own summary follows ("Fine operazione").
-    QStringList silenced;
 
     int respond(const OvMessage &msg) override
     {
@@ -81,8 +79,6 @@ public:
             answer = answerYes;
         if (!answer && !msg.buttons.isEmpty())
             answer = msg.buttons.first();
-        if (!msg.isQuestion() && silenced.contains(text))
-            return answer;
         if (msg.isQuestion())
             m_err << text << s(" [risposta: ") << ovButtonText(answer) << "]\n";
         else
@@ -92,6 +88,57 @@ public:
     }
 
 private:
+    QTextStream &m_err;
+};
+
+// The engines' host on the command line: a notice is a line on standard
+// error, a question is answered from the command's options (never waited
+// for) and said with its answer; a list "Informazioni" goes to standard
+// error and, with its question, gets the options' answer too.
+class CliRunHost : public IVelRunHost
+{
+public:
+    explicit CliRunHost(QTextStream &err) : m_err(err) {}
+    bool yes = false;     // the answer to questions, from the command's options
+    bool proceed = false; // the answer to "Si desidera proseguire?"
+    // Notices that say nothing on the command line, where the command's own
+    // summary follows ("Fine operazione").
+    QStringList silenced;
+
+    void notice(const QString &text, TVelNotice) override
+    {
+        const QString line = oneLine(text);
+        if (silenced.contains(line))
+            return;
+        m_err << line << '\n';
+        m_err.flush();
+    }
+    bool question(const QString &text) override
+    {
+        m_err << oneLine(text) << QStringLiteral(" [risposta: ") << ovButtonText(yes ? IDYES : IDNO) << "]\n";
+        m_err.flush();
+        return yes;
+    }
+    bool information(const QStringList &lines, bool ask) override
+    {
+        for (const QString &l : lines)
+            m_err << l << '\n';
+        if (ask)
+            m_err << ovInfoListQuestion() << QStringLiteral(" [risposta: ") << ovButtonText(proceed ? mrYes : mrNo)
+                  << "]\n";
+        m_err.flush();
+        return !ask || proceed;
+    }
+
+private:
+    static QString oneLine(QString text)
+    {
+        text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        return text.simplified();
+    }
+
     QTextStream &m_err;
 };
 
@@ -255,6 +302,7 @@ struct Command
     QTextStream &out;
     QTextStream &err;
     CliResponder &responder;
+    CliRunHost &host;
 };
 
 // Names the codes of --cf that no certification carries; false when there are some.

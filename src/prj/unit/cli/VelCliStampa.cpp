@@ -193,6 +193,7 @@ int stampa(Command &c, LazySession &db)
 
     Session &session = db.get();
     TdmVelStampePDF stampe;
+    stampe.setRunHost(c.host);
     stampe.ordinario = ordinario;
     TdmVelMain main;
     TVelCuPrint run(*session.store, stampe, main);

@@ -4,7 +4,7 @@
 // the payroll could not be read, what was not checked. "Aggiorna" runs the
 // check again after a correction in "Dati CU"; "Stampa" writes the list as a
 // PDF into the print folder and opens it.
-#include "platform/framework/TfmOvDialog.h"
+#include "platform/ui/framework/TfmOvDialog.h"
 #include "src/prj/unit/check/VelCoherence.h"
 
 class QLabel;

@@ -3,7 +3,7 @@
 // period, with the flags "Fiscali" and "INPS" as check boxes the user toggles (click
 // or space bar on a flag cell) to choose which positions feed the fiscal
 // data and the INPS section.
-#include "platform/framework/TfmOvDialog.h"
+#include "platform/ui/framework/TfmOvDialog.h"
 
 class QCheckBox;
 class QLabel;

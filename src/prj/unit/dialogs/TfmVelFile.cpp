@@ -8,6 +8,7 @@
 #include "src/prj/unit/telematic/VelCorrections.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 #include "velcu/VelFields.h"
 
 #include <QApplication>
@@ -217,6 +218,8 @@ void TfmVelFile::formCreate()
         m_owned->setWorkgroup(installationWorkgroup());
         m_dm = m_owned.get();
     }
+    // what the supply meets on its way is said in this window's boxes
+    m_dm->setRunHost(TVelBoxRunHost::instance());
     m_dm->log = [this](const QString &line) {
         meLog->appendPlainText(line);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

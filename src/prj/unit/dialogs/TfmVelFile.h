@@ -3,7 +3,7 @@
 // chooses for whom (Tutti / su Prenotazione / Nessuno, the grid and its title
 // order deciding the progressives), page "Crea file" generates with its log,
 // "Salva" writes the file. Every step is TdmVelFile's; this form only shows.
-#include "platform/framework/TfmOvWizard.h"
+#include "platform/ui/framework/TfmOvWizard.h"
 
 #include <functional>
 #include <memory>

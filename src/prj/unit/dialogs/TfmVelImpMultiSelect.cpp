@@ -10,6 +10,7 @@
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorUUtil.h"
 #include "tor/query/torCQueryText.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,6 +29,7 @@ TfmVelImpMultiSelect::TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOpt
     setObjectName(QStringLiteral("fmVelImpMultiSelect"));
     resize(720, 560);
     m_import->options() = options;
+    m_import->setRunHost(TVelBoxRunHost::instance());
     if (m_import->options().anno <= 0)
         m_import->options().anno = store.year();
     // the engine takes the workgroup it is given; the window gives the program's

@@ -5,7 +5,7 @@
 // end-of-run report in "Informazioni": the counts of the run, then its log
 // and every employee not imported with the reason). "Annulla" during the run
 // stops it after the employee in progress.
-#include "rag/import/RagFFiscImpMultiSelect.h"
+#include "rag/ui/import/RagFFiscImpMultiSelect.h"
 
 #include <memory>
 

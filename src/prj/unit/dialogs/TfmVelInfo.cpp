@@ -82,7 +82,7 @@ QString TfmVelInfo::bloccoNote()
 
 int TfmVelInfo::Execute(const QStringList &lines, bool question, QWidget *parent)
 {
-    if (!dynamic_cast<TOvDialogResponder *>(messageResponder()))
+    if (!messageResponder()->showsWindows())
         return OvInfoList(lines, question, parent);
     TfmVelInfo dlg(parent);
     dlg.setLines(lines, question);

@@ -8,7 +8,7 @@
 // the dialog is shown; a test's scripted responder receives the lines as one
 // message (caption "Informazioni", buttons OK, or Sì/No with the question).
 #include "platform/framework/OvMessages.h"
-#include "platform/framework/TfmOvDialog.h"
+#include "platform/ui/framework/TfmOvDialog.h"
 
 #include <QStringList>
 

@@ -4,7 +4,7 @@
 // file name ("CU-2026" or "CU_Ordinario-2026"), the options and the log. Every step of the
 // print is TVelCuPrint's; this form only shows and asks.
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/TfmOvMultiSelect.h"
+#include "platform/ui/framework/TfmOvMultiSelect.h"
 
 #include <memory>
 

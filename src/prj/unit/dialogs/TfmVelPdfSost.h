@@ -3,7 +3,7 @@
 // (TfmVelPdfSost, caption "Stampa Sostituto") and "Stampa Quadro CT"
 // (TfmVelPdfQuadroCT): the file name, "Crea stampa dichiarazione", "Apri stampa
 // dichiarazione", "Esci" and the log. The print is TVelAgentPrint's.
-#include "platform/framework/TfmOvDialog.h"
+#include "platform/ui/framework/TfmOvDialog.h"
 #include "src/prj/unit/print/VelAgentPrint.h"
 
 #include <memory>

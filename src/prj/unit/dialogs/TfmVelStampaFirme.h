@@ -3,7 +3,7 @@
 // red; the office picks the payees (none picked: all of them, in the grid's
 // order) and "Stampa" writes the list they sign when they receive their CU.
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/TfmOvDialog.h"
+#include "platform/ui/framework/TfmOvDialog.h"
 
 #include <QStringList>
 

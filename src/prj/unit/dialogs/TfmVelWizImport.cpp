@@ -3,7 +3,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/sql/OvSQLQuery.h"
-#include "rag/wizard/TfrRagPacoCud.h"
+#include "rag/ui/wizard/TfrRagPacoCud.h"
 #include "tor/calc/TorPosizioni.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/util/TorCampagna.h"

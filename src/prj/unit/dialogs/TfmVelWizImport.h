@@ -2,7 +2,7 @@
 // "Importa dati per CU": the options of an import run (closing month,
 // category, what to import) and the payroll agent's parameters, stored into
 // the parameter record after "Importa".
-#include "rag/wizard/TfmragWizard.h"
+#include "rag/ui/wizard/TfmragWizard.h"
 
 #include <QDate>
 

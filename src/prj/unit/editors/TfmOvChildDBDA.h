@@ -3,7 +3,7 @@
 // it knows every data source in the window and in its frames, at any depth.
 // Save-all posts the pending row of each, cancel-all cancels it. Closing with a
 // pending change asks whether to save it; nothing is dropped silently.
-#include "platform/framework/TfmOvChildDoc.h"
+#include "platform/ui/framework/TfmOvChildDoc.h"
 
 #include <QList>
 

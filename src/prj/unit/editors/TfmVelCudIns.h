@@ -2,7 +2,7 @@
 // The new-CU dialog "Conguaglio/Chiusura": the closing month (preset to
 // "Dicembre") and whether the adjustment was made. Closing with OK, or ticking
 // the box, without a month is refused with "Mese di chiusura obbligatorio!!!".
-#include "platform/framework/TfmOvDialog.h"
+#include "platform/ui/framework/TfmOvDialog.h"
 
 class QCheckBox;
 class QComboBox;

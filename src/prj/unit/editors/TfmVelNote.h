@@ -2,7 +2,7 @@
 // The annotation picker "Annotazioni": the search window over the notes table
 // (TNOT_NOTE.CDS), showing each code with its annotation text; the note's
 // own column stays hidden.
-#include "tor/search/TfmTorRicerca.h"
+#include "tor/ui/search/TfmTorRicerca.h"
 
 class TfmVelNote : public TfmTorRicerca
 {

@@ -3,7 +3,7 @@
 // editors' base frame (toolbar, "Griglia" / "Dettaglio", Confirm-only posts,
 // row counter in the context bar). A new row puts the cursor in the first
 // field of the detail page.
-#include "tor/frames/TfrTorDbFrame.h"
+#include "tor/ui/frames/TfrTorDbFrame.h"
 
 class TfrVefBase : public TfrTorDbFrame
 {

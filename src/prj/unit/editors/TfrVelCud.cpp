@@ -15,9 +15,9 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/dataset/TDataSetModel.h"
 #include "platform/framework/OvMessages.h"
-#include "platform/framework/TOvActionList.h"
+#include "platform/ui/framework/TOvActionList.h"
 #include "tor/frames/TDataSource.h"
-#include "tor/frames/TorDbControls.h"
+#include "tor/ui/frames/TorDbControls.h"
 #include "tor/store/torUDBCds.h"
 #include "velcu/VelFields.h"
 

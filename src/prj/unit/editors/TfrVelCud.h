@@ -5,7 +5,7 @@
 // cannot be edited until "Sblocca"), the adjustment default of a new CU and
 // the save month (the CU's SCUDMESE, -1 when empty) used for every save.
 #include "src/prj/unit/editors/TfrVelSections.h"
-#include "tor/frames/TfrTorBase.h"
+#include "tor/ui/frames/TfrTorBase.h"
 #include "tor/store/torUDBCds.h"
 #include "velcu/VelFields.h"
 

@@ -9,7 +9,7 @@
 #include "platform/dataset/TDataSetModel.h"
 #include "platform/framework/OvMessages.h"
 #include "tor/frames/TDataSource.h"
-#include "tor/frames/TorDbControls.h"
+#include "tor/ui/frames/TorDbControls.h"
 #include "tor/store/torUDBCds.h"
 #include "velcu/VelFields.h"
 

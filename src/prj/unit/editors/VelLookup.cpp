@@ -7,8 +7,8 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvMessages.h"
 #include "tor/frames/TDataSource.h"
-#include "tor/frames/TorDbControls.h"
-#include "tor/search/TfmTorRicerca.h"
+#include "tor/ui/frames/TorDbControls.h"
+#include "tor/ui/search/TfmTorRicerca.h"
 
 #include <memory>
 

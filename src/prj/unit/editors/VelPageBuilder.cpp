@@ -1,7 +1,7 @@
 #include "src/prj/unit/editors/VelPageBuilder.h"
 
 #include "src/prj/unit/model/VelRecordModel.h"
-#include "tor/frames/TorDbControls.h"
+#include "tor/ui/frames/TorDbControls.h"
 #include "tor/util/TorCampagna.h"
 
 #include <QBoxLayout>

@@ -314,9 +314,9 @@ bool TVelImportCud::scartaSeVuota(TVelCuBuilder &builder, const QString &codFis,
             && !TVelImportTabelle::haRighe(m_tabelle.inpdap(), codFis, mese, afi) && !autonomo) {
             // The whole CU goes: no section row may outlive its main record.
             m_tabelle.eliminaCu(codFis, mese);
-            OvMessageBox(QStringLiteral("Dipendente : ") + dipendente() + QStringLiteral("\r\r\n")
-                             + QStringLiteral("Non importato perchè non sono presenti dati Fiscali o Contributivi"),
-                         MB_OK | MB_ICONERROR);
+            m_host->notice(QStringLiteral("Dipendente : ") + dipendente() + QStringLiteral("\r\r\n")
+                               + QStringLiteral("Non importato perchè non sono presenti dati Fiscali o Contributivi"),
+                           TVelNotice::Error);
             return true;
         }
     }

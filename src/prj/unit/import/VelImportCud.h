@@ -14,8 +14,9 @@
 // candidates and call importa(); the headless command line drives the same
 // class.
 //
-// Questions and messages go through OvMessageBox (the message seam); the
-// positions dialog and the end-of-run log through the replaceable hooks below.
+// Questions and messages go to the run's host (setRunHost: the windows' boxes,
+// the command line's options); the positions dialog and the end-of-run log
+// through the replaceable hooks below.
 //
 // Sections built by their own builders (dependants, INPS and public pension,
 // self-employed payments) are called at their place in the build through the
@@ -30,6 +31,7 @@
 #include "src/prj/unit/import/VelImpContesto.h"
 #include "src/prj/unit/import/VelImportCandidati.h"
 #include "src/prj/unit/import/VelImportTabelle.h"
+#include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 
 #include <QList>
@@ -109,7 +111,7 @@ struct TVelImportHooks
     // LPER_ALTRI_DATI, LPER_INPS), the collaboration box and the employee.
     // Without it the flags are taken as the payroll gives them.
     std::function<void(TClientDataSet &rows, bool &cococo, const QString &employee)> onPosizioni;
-    // The end-of-run log; without it the list "Informazioni" (OvInfoList).
+    // The end-of-run log; without it the run host's list "Informazioni".
     std::function<void(const QStringList &lines)> onInfo;
     // Asked between employees: true stops the run there; the employees not
     // reached are left undone and the run counts as cancelled.
@@ -134,6 +136,10 @@ public:
     // Folder of the code tables (TNOT_NOTE); empty: the installation's.
     void setCartellaTabelle(const QString &folder) { m_cartellaTabelle = folder; }
     TVelImportHooks &hooks() { return m_hooks; }
+    // Who is told and asked during the run (the replace question, the
+    // employees not imported, the end report). Kept by reference; without
+    // one the run is unattended.
+    void setRunHost(IVelRunHost &host) { m_host = &host; }
     // On a server, the payroll rows of this many relationships at a time are
     // copied locally before their CUs are built (0: every query on the
     // server). SQLite reads its own file.
@@ -255,6 +261,7 @@ private:
     bool m_forzaStampati = false;
     QString m_cartellaTabelle;
     TVelImportHooks m_hooks;
+    IVelRunHost *m_host = &TVelUnattendedRunHost::instance();
 
     TVelImportCandidati m_candidati;
     TVelImportTabelle m_tabelle;

@@ -18,7 +18,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvTransaction.h"
-#include "platform/framework/OvMessages.h"
+#include "platform/framework/OvMessages.h" // exceptionText
 #include "rag/calc/ragUQuery.h"
 #include "src/prj/unit/model/VelError.h"
 #include "tor/store/torUDBCds.h"
@@ -61,8 +61,8 @@ void TVelImportCud::importaSostituto()
         po.result = TVelResult::Errore;
         po.reason = exceptionText(e);
         m_outcome.add(po);
-        OvMessageBox(QStringLiteral("Dati del sostituto d'imposta non importati:\r\n\r\n") + exceptionText(e),
-                     MB_OK | MB_ICONERROR);
+        m_host->notice(QStringLiteral("Dati del sostituto d'imposta non importati:\r\n\r\n") + exceptionText(e),
+                       TVelNotice::Error);
     }
 }
 
@@ -269,9 +269,9 @@ void TVelImportCud::importaDipendente()
         po.result = TVelResult::Errore;
         po.reason = QStringLiteral("Impossibile avviare la transazione: ") + exceptionText(e);
         m_outcome.add(po);
-        OvMessageBox(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")
-                         + po.reason,
-                     MB_OK | MB_ICONERROR);
+        m_host->notice(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")
+                           + po.reason,
+                       TVelNotice::Error);
         return;
     }
     try {
@@ -299,8 +299,8 @@ void TVelImportCud::importaDipendente()
             po.reason = QStringLiteral("Dipendente senza codice fiscale");
             po.remedy = VelImportReport::remedyNoTaxCode();
             m_outcome.add(po);
-            OvMessageBox(QStringLiteral("ATTENZIONE!!! Dipendente senza codice fiscale : ") + dipendente(),
-                         MB_OK | MB_ICONERROR);
+            m_host->notice(QStringLiteral("ATTENZIONE!!! Dipendente senza codice fiscale : ") + dipendente(),
+                           TVelNotice::Error);
             return;
         }
         const QString mese = chiaveMese(m_dip.meseFinale);
@@ -364,9 +364,9 @@ void TVelImportCud::annullaDipendente(TVelPayeeOutcome &po, const std::exception
         po.remedy = VelImportReport::remedyMixedSources();
     m_outcome.add(po);
     if (!interrotto && !serverPerso)
-        OvMessageBox(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")
-                         + exceptionText(e),
-                     MB_OK | MB_ICONERROR);
+        m_host->notice(QStringLiteral("Controllare i dati del dipendente:") + dipendente() + QStringLiteral("\r\n\r\n")
+                           + exceptionText(e),
+                       TVelNotice::Error);
 }
 
 // Returns why an existing CU is kept; empty when the CU is to be built (new,
@@ -382,10 +382,8 @@ QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mes
     case TVelSovraScrivi::NonSovrascrivere: replace = false; break;
     case TVelSovraScrivi::SovrascriviSempre: replace = true; break;
     case TVelSovraScrivi::ChiediConferma:
-        replace = OvMessageBox(dipendente() + QStringLiteral(" ") + QStringLiteral(" :  ")
-                                   + QStringLiteral("Dipendente già presente in archivio, si vogliono sostituire i dati?"),
-                               MB_YESNO | MB_ICONQUESTION)
-                  == IDYES;
+        replace = m_host->question(dipendente() + QStringLiteral(" ") + QStringLiteral(" :  ")
+                                   + QStringLiteral("Dipendente già presente in archivio, si vogliono sostituire i dati?"));
         break;
     }
     if (!replace)
@@ -448,9 +446,9 @@ void TVelImportCud::rapporto()
         return;
     }
     if (lines.isEmpty()) {
-        OvMessageBox(QStringLiteral("Fine operazione"), MB_OK | MB_ICONINFORMATION);
+        m_host->notice(QStringLiteral("Fine operazione"), TVelNotice::Information);
         return;
     }
     lines << QString() << riepilogo();
-    OvInfoList(lines);
+    m_host->information(lines, false);
 }

@@ -127,7 +127,10 @@ void TdmVelStampePDF::openAnnoFin()
 {
     const QString file = TorFolders::resolveFile(resFolder.isEmpty() ? TorFolders::yearFileDir() : resDir(),
                                                  QStringLiteral("TCUA_ANNOFIN.cds"));
-    TorUtil::loadClientDataSet(*cdsAnnoFin, file);
+    const QString restored = TorUtil::restoreFromBackup(file);
+    if (!restored.isEmpty())
+        m_host->notice(restored, TVelNotice::Warning);
+    cdsAnnoFin->loadFromFile(file);
     cdsAnnoFin->last();
 }
 

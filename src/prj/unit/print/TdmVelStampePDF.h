@@ -16,6 +16,7 @@
 // The datasets the configuration names (cdsIntestazione, cdsAnnoFin,
 // cdsDipendenti) are children of the module, found by object name.
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/print/TdmVelPDF.h"
 
 #include <QStringList>
@@ -52,6 +53,10 @@ public:
     void setStore(std::function<TTorDBCds *()> source) { m_storeSource = std::move(source); }
     TTorDBCds *store() const;
 
+    // Who is told what a print met on its way (a year file put back from its
+    // backup). Kept by reference; without one the print is unattended.
+    void setRunHost(IVelRunHost &host) { m_host = &host; }
+
     // Closes the agent's and the Quadro CT's datasets.
     void closeDataSets();
 
@@ -81,5 +86,6 @@ private:
 
     TTorDBCds *m_store = nullptr;
     std::function<TTorDBCds *()> m_storeSource;
+    IVelRunHost *m_host = &TVelUnattendedRunHost::instance();
 };
 

@@ -5,9 +5,9 @@
 #include "src/prj/unit/import/VelImportReport.h"
 
 #include "platform/core/OvExceptions.h"
-#include "platform/framework/OvFormRegistry.h"
+#include "platform/ui/framework/OvFormRegistry.h"
 #include "platform/framework/OvMessages.h"
-#include "platform/framework/TfmOvMDIMain.h"
+#include "platform/ui/framework/TfmOvMDIMain.h"
 #include "rag/connection/TdmragConnessione.h"
 #include "rag/params/dmRagParams.h"
 #include "tor/query/torCQueryText.h"

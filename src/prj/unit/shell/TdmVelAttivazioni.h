@@ -7,8 +7,8 @@
 // shown in its place but disabled (its window class is not registered);
 // it comes to life by itself once its window registers.
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/TOvOutlineBar.h"   // complete type for the base's QPointer
-#include "platform/framework/TdmOvAttivazioni.h"
+#include "platform/ui/framework/TOvOutlineBar.h"   // complete type for the base's QPointer
+#include "platform/ui/framework/TdmOvAttivazioni.h"
 #include "platform/sql/OvQueryCollection.h"
 
 #include <functional>

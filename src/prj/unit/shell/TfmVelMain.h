@@ -7,7 +7,7 @@
 // created; it lives until the window closes. First activation (once): menu
 // and outline bar, the update notes when "Check.txt" is there, and the
 // financial-year dialog.
-#include "platform/framework/TfmOvMDIMain.h"
+#include "platform/ui/framework/TfmOvMDIMain.h"
 
 #include <memory>
 

@@ -11,7 +11,7 @@
 // At start, while the fiscal store has no year yet, the dialog closes only
 // through OK: the program cannot work without a year.
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/TfmOvDialog.h"
+#include "platform/ui/framework/TfmOvDialog.h"
 
 class QDateEdit;
 class QLabel;

@@ -16,15 +16,16 @@
 #include "src/prj/unit/model/VelParametriUtente.h"
 
 #include "platform/core/OvParamManager.h"
-#include "platform/framework/OvFormRegistry.h"
+#include "platform/ui/framework/OvFormRegistry.h"
 #include "platform/framework/OvMessages.h"
 #include "rag/calc/TdmRagCalcola.h"
-#include "rag/calc/TfmRagDaPagare66.h"
+#include "rag/ui/calc/TfmRagDaPagare66.h"
 #include "rag/params/dmRagParams.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/util/TorAnni.h"
 #include "src/prj/unit/dialogs/TfmVelFile.h"
 #include "tor/util/TorCampagna.h"
+#include "src/prj/unit/dialogs/VelBoxRunHost.h"
 
 #include <QCoreApplication>
 
@@ -132,6 +133,7 @@ int TVelStartup::start()
         m_dmVelMain = std::make_unique<TdmVelMain>();
         // 8. The print module: the print commands set its ordinary-CU flag.
         m_dmStampePDF = std::make_unique<TdmVelStampePDF>();
+        m_dmStampePDF->setRunHost(TVelBoxRunHost::instance());
         m_attivazioni->onCuOrdinario = [stampe = m_dmStampePDF.get()](bool on) { stampe->ordinario = on; };
         // "Informativa": the leaflet is written, then the command opens it.
         m_attivazioni->WriteInformativa = [stampe = m_dmStampePDF.get()](const QString &file) {

@@ -7,7 +7,6 @@
 #include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvMessages.h"
 #include "platform/sql/OvSQLQuery.h"
 #include "rag/params/dmRagParams.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
@@ -70,9 +69,8 @@ TdmVelFile::TdmVelFile(TTorDBCds &store, TTorQueryText &queries, TdmRagParams *p
       m_recordFile(VelFileTables::recordFilePath())
 {
     m_settingsFile = VelTaxCode::settingsFile();
-    information = [](const QStringList &lines, bool ask) {
-        return OvInfoList(lines, ask) != mrNo;
-    };
+    information = [this](const QStringList &lines, bool ask) { return m_host->information(lines, ask); };
+    m_ws.engine().setMessageSink([this](const QString &text) { m_host->notice(text, TVelNotice::Warning); });
     defaultMatricola = [this] { return readDefaultMatricola(); };
     mandatoryCheck = CheckMandatoryFields;
     m_ws.generator().setLog([this](const QString &line) { say(line); });
@@ -288,7 +286,7 @@ bool TdmVelFile::runGeneration(const QList<int> &rows)
         stopOutcome(QString::fromLocal8Bit(e.what()));
         say(QStringLiteral("***** ") + QString::fromLocal8Bit(e.what()));
     }
-    OvMessageDlg(QStringLiteral("Operazione terminata con errore"), mtError, mbOK);
+    m_host->notice(QStringLiteral("Operazione terminata con errore"), TVelNotice::ErrorAlert);
     return false;
 }
 
@@ -350,7 +348,8 @@ QStringList TdmVelFile::save(const QString &fileName)
         ds.close();
     }
     if (!m_fieldRowsKept)
-        VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile);
+        VelFileTables::loadFieldTable(m_ws.fieldTable(), m_fieldFile,
+                                      [this](const QString &text) { m_host->notice(text, TVelNotice::Warning); });
     m_fieldRowsKept = false;
     m_ws.generator().assemble();
     m_ws.fieldTable().emptyDataSet(); // the records hold it all now
@@ -359,7 +358,8 @@ QStringList TdmVelFile::save(const QString &fileName)
     QStringList files;
     TorFileSet::Replaced replaced;
     try {
-        files = VelSupplyWriter::write(m_ws.recordTable(), m_ws.generator().supplyPlaces(), fileName, certifications, {},
+        files = VelSupplyWriter::write(m_ws.recordTable(), m_ws.generator().supplyPlaces(), fileName, certifications,
+                                       [this](const QString &text) { m_host->notice(text, TVelNotice::Warning); },
                                        &inFile,
                                        [this](const QStringList &staged, const QStringList &names) {
                                            verifySupply(staged, names);
@@ -575,6 +575,6 @@ void TdmVelFile::prepareAnnotations(TClientDataSet &d)
                              m_pendingNotes.end());
         m_pendingNotes.append({person, m_versions.value(person), cf, monthText, saveMonth, wanted});
     } catch (const EOvException &) {
-        OvMessageDlg(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + cf, mtWarning, mbOK);
+        m_host->notice(QStringLiteral("Controllare le annotazioni nel Modello CU: ") + cf, TVelNotice::WarningAlert);
     }
 }

@@ -9,11 +9,12 @@
 //       dm.runGeneration(rows);            // checks, passes, field rows saved
 //   dm.save(fileName);                     // records, file(s), ISOSNDIP
 //
-// Seams (each has a default that goes through the framework's messages):
+// What the office is told and asked goes to the run's host (setRunHost: the
+// windows' boxes, the command line's options; unattended without one).
+// Seams:
 //  - information: the information dialog with the question "Si desidera
 //    proseguire?". It receives the report lines and whether to ask; it
-//    returns the answer (true = "Si"). Default: the information dialog
-//    OvInfoList, through the message seam.
+//    returns the answer (true = "Si"). Default: the host's information.
 //  - log: the progress lines (the wizard's memo); default: none.
 //  - mandatoryCheck: CheckMandatoryFields by default.
 //  - defaultMatricola: the default INPS company number for record G; default:
@@ -32,6 +33,7 @@
 //
 // The working tables live in files (TFIFI_FIELDSFILE.CDS, TFILE_FILETELEM.CDS
 // in USR/KZDati/KZ2025/) between "Crea File telematico" and "Salva".
+#include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
 #include "src/prj/unit/telematic/VelStoreTransactions.h"
@@ -62,6 +64,10 @@ public:
     TdmVelFile &operator=(const TdmVelFile &) = delete;
 
     // ---- seams ----
+    // Kept by reference, for the notices of every step and the default
+    // `information`.
+    void setRunHost(IVelRunHost &host) { m_host = &host; }
+    IVelRunHost &runHost() const { return *m_host; }
     std::function<bool(const QStringList &lines, bool ask)> information;
     std::function<void(const QString &line)> log;
     std::function<QString()> defaultMatricola;
@@ -170,6 +176,7 @@ private:
     TTorDBCds &m_store;
     TTorQueryText &m_queries;
     TdmRagParams *m_params;
+    IVelRunHost *m_host = &TVelUnattendedRunHost::instance();
     VelFileWorkspace m_ws;
     QString m_settingsFile;
     QString m_templateDir; // empty: the Res folder's filetel

@@ -8,7 +8,6 @@
 #include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvMessages.h"
 #include "platform/sql/OvSQLQuery.h"
 #include "rag/calc/ragUQuery.h"
 #include "rag/params/dmRagParams.h"

@@ -3,7 +3,7 @@
 #include "platform/core/OvFolders.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvMessages.h"
+#include "src/prj/unit/model/VelRunHost.h"
 #include "tor/util/TorFolders.h"
 #include "tor/util/TorUUtil.h"
 
@@ -83,11 +83,15 @@ void openRecordTableForGeneration(TClientDataSet &ds)
     createRecordTable(ds);
 }
 
-void loadFieldTable(TClientDataSet &ds, const QString &path)
+void loadFieldTable(TClientDataSet &ds, const QString &path, const std::function<void(const QString &)> &warn)
 {
     const QString restored = TorUtil::restoreFromBackup(path);
-    if (!restored.isEmpty())
-        OvMessageBox(restored, MB_OK | MB_ICONWARNING);
+    if (!restored.isEmpty()) {
+        if (warn)
+            warn(restored);
+        else
+            TVelUnattendedRunHost::instance().notice(restored, TVelNotice::Warning);
+    }
     if (!QFileInfo::exists(path))
         throw EOvError(QStringLiteral("Tabella dei campi del file telematico non trovata: %1. "
                                       "Generare di nuovo il file telematico.")

@@ -16,6 +16,8 @@
 //   IFILEPROGRE  certification number (D, G, H), 0 (C), null (A, B, Z)
 #include <QString>
 
+#include <functional>
+
 class TClientDataSet;
 
 namespace VelFileTables {
@@ -40,8 +42,10 @@ void openFieldTableForGeneration(TClientDataSet &ds);
 void openRecordTableForGeneration(TClientDataSet &ds);
 
 // For saving the supply: the field rows of the last generation. A missing or
-// unreadable file, or one without the table's columns, raises EOvError.
-void loadFieldTable(TClientDataSet &ds, const QString &path = fieldFilePath());
+// unreadable file, or one without the table's columns, raises EOvError. A file
+// put back from its backup is said to `warn` (default: the unattended run host).
+void loadFieldTable(TClientDataSet &ds, const QString &path = fieldFilePath(),
+                    const std::function<void(const QString &)> &warn = {});
 
 // Saves with a ".BAK" backup (TorUtil::saveWithBackup).
 void saveTable(TClientDataSet &ds, const QString &path);

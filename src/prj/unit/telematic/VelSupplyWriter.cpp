@@ -4,7 +4,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvMessages.h"
+#include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/telematic/VelFileTemplate.h"
 #include "src/prj/unit/telematic/VelFileText.h"
 #include "src/prj/unit/telematic/VelUFileUtil.h"
@@ -276,7 +276,7 @@ QStringList VelSupplyWriter::write(TClientDataSet &recordTable, const VelSupplyP
         if (warn)
             warn(text);
         else
-            OvMessageBox(text, MB_OK | MB_ICONWARNING);
+            TVelUnattendedRunHost::instance().notice(text, TVelNotice::Warning);
     }
     place(records.b, places.certifications, certifications);
 

@@ -73,7 +73,7 @@ public:
 
     // The record table must be open with the columns of VelFileTables.
     // `warn` receives the warning about a supply in several files (default:
-    // an OvMessageBox warning). Returns the files written; `written`, when
+    // the unattended run host, on standard error). Returns the files written; `written`, when
     // given, receives the certification numbers (IFILEPROGRE) of the D records
     // in them, once every file has its name; `aside`, when given, where the
     // earlier supply of that name went and what was set right of a killed

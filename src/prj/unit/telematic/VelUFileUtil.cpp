@@ -3,7 +3,7 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
-#include "platform/framework/OvMessages.h"
+#include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/telematic/VelFileText.h"
 
 #include <QVarLengthArray>
@@ -44,7 +44,7 @@ TClientDataSet *TVelFileUtil::fixedDataSet(int which)
 TVelFileUtil::TVelFileUtil(TVelFileDataSets &dataSets, TClientDataSet &fieldTable, TClientDataSet &recordTable)
     : m_dataSets(dataSets), m_fieldTable(fieldTable), m_recordTable(recordTable)
 {
-    m_message = [](const QString &text) { OvMessageBox(text, MB_OK | MB_ICONWARNING); };
+    m_message = [](const QString &text) { TVelUnattendedRunHost::instance().notice(text, TVelNotice::Warning); };
     setProgressive(0);
 }
 

@@ -12,7 +12,7 @@
 // describes the templates, the value rules and the format codes.
 //
 // The engine runs without a window. Messages ("Supera i 1900 caratteri") go to a
-// replaceable sink (OvMessageBox by default). Errors raise EOvError (a template
+// replaceable sink (the unattended run host by default). Errors raise EOvError (a template
 // naming a column a dataset lacks, a value that is not a number where one is
 // needed, a record that would not be exactly its length) or EAssertionFailed
 // ("Sezione non trovata " and the dataset name).
@@ -107,7 +107,7 @@ public:
     void setQuadroCT(bool on) { m_quadroCT = on; } // record B, field 25
     bool quadroCT() const { return m_quadroCT; }
     void setDefaultInpsMatricola(const QString &m) { m_defaultMatricola = m; } // record G, DC001001
-    // Where messages go (default: an OvMessageBox warning).
+    // Where messages go (default: the unattended run host, on standard error).
     void setMessageSink(std::function<void(const QString &)> sink) { m_message = std::move(sink); }
 
     // ---- numbers the passes hand over ----

@@ -1,7 +1,0 @@
-#include "platform/framework/OvForms.h"
-
-void ovEnsureFormCreated(QObject *form)
-{
-    if (auto *f = dynamic_cast<IOvForm *>(form))
-        f->ensureFormCreated();
-}
