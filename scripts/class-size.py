@@ -162,6 +162,8 @@ class Measure:
                 p = close + 1
                 continue
             cls = CLASS_HEAD.search(head) if "(" not in head.split("=")[0] else None
+            if cls and re.search(r"\benum\s+$", head[:cls.start()]):
+                cls = None  # an enum class is no class
             if cls and "=" not in head:
                 close = match_close(text, k, "{", "}")
                 name = (outer + "::" if outer else "") + cls.group(2)
