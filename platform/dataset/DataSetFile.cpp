@@ -6,6 +6,7 @@
 #include "platform/core/OvExceptions.h"
 
 #include <QDate>
+#include <QFile>
 #include <QTime>
 #include <algorithm>
 #include <cctype>
@@ -665,6 +666,19 @@ private:
 std::unique_ptr<Storage> readDataSetFile(const QByteArray &data, const QString &source)
 {
     return FileReader(data, source).read();
+}
+
+std::unique_ptr<Storage> readDataSetFileAt(const QString &path)
+{
+    QFile f(path);
+    if (!f.exists())
+        throw EDatabaseError(QStringLiteral("File '%1' non trovato").arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw EDatabaseError(QStringLiteral("Impossibile leggere il file '%1': %2").arg(path, f.errorString()));
+    const QByteArray data = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw EDatabaseError(QStringLiteral("Impossibile leggere il file '%1': %2").arg(path, f.errorString()));
+    return readDataSetFile(data, path);
 }
 
 } // namespace dsinternal

@@ -1,6 +1,7 @@
 #pragma once
 // Reading and writing the dataset file format (docs/dataset-file-format.md).
 // Not a public API: use TClientDataSet::saveToFile / loadFromFile.
+#include "platform/core/OvSafeFile.h"
 #include "platform/dataset/DataSetStorage.h"
 
 #include <QByteArray>
@@ -19,5 +20,11 @@ QByteArray writeDataSetFile(const Storage &storage);
 void writeDataSetFile(const Storage &storage, QByteArray &out, const std::function<void(QByteArray &)> &flush);
 // Raises EDatabaseError "File '<source>' non valido: <problem>" (with the line).
 std::unique_ptr<Storage> readDataSetFile(const QByteArray &data, const QString &source);
+
+// The file at `path`, written as it is made, a block at a time, into the
+// temporary file that takes the name once whole.
+void writeDataSetFileTo(const Storage &storage, const QString &path, TOvSafeFile::Access access);
+// The file at `path` read; EDatabaseError when it is missing or unreadable.
+std::unique_ptr<Storage> readDataSetFileAt(const QString &path);
 
 } // namespace dsinternal

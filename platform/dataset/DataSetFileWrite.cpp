@@ -280,4 +280,13 @@ void writeDataSetFile(const Storage &st, QByteArray &out, const std::function<vo
     }
 }
 
+void writeDataSetFileTo(const Storage &storage, const QString &path, TOvSafeFile::Access access)
+{
+    TOvSafeFile file(path, access);
+    file.open();
+    QByteArray block;
+    writeDataSetFile(storage, block, [&file](QByteArray &text) { file.write(text); });
+    file.commit();
+}
+
 } // namespace dsinternal

@@ -8,6 +8,9 @@
 #include <memory>
 
 class TClientDataSet;
+namespace dsinternal {
+class ChangeLog;
+}
 
 enum class TFieldType { String, Integer, Currency, Float, Date, DateTime, Boolean, Memo, Blob };
 
@@ -80,6 +83,7 @@ public:
 
 private:
     friend class TClientDataSet;
+    friend class dsinternal::ChangeLog;
     TUpdateStatus m_status = TUpdateStatus::Unmodified;
     TBookmark m_bookmark = InvalidBookmark;
     std::shared_ptr<const QList<TFieldDef>> m_defs;

@@ -4,10 +4,9 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"
 #include "platform/dataset/DataSetFile.h"
-#include "platform/dataset/DataSetFilter.h"
+#include "platform/dataset/DataSetRowWriter.h"
 #include "platform/dataset/DataSetStorage.h"
 
-#include <QFile>
 #include <algorithm>
 
 using namespace dsinternal;
@@ -231,11 +230,10 @@ void TClientDataSet::doOpen(bool callHook)
         openData();
     if (m_st->defs.isEmpty())
         fail(QStringLiteral("Nessun campo definito: impossibile aprire il dataset"));
-    std::vector<std::pair<int, bool>> keys;
-    compileIndex(*m_st, &keys);
-    if (m_filtered && m_filter)
-        m_filter->bind(*m_st, m_filterOptions.testFlag(TFilterOption::CaseInsensitive));
-    m_indexKeys = std::move(keys);
+    RowOrder::Keys keys = m_order.compile(*m_st);
+    if (m_order.filtered())
+        m_order.bindFilter(*m_st);
+    m_order.setKeys(std::move(keys));
     m_buffer.clear();
     m_state = TDataSetState::Browse;
     rebuildView(InvalidBookmark, true);
@@ -289,22 +287,14 @@ void TClientDataSet::clearRows()
 
 void TClientDataSet::addLoadedRow(const QVariantList &values)
 {
-    if (values.size() > fieldCount())
-        fail(QStringLiteral("Troppi valori per la riga: %1 invece di %2").arg(values.size()).arg(fieldCount()));
-    QVariantList conv;
-    conv.reserve(fieldCount());
-    for (int i = 0; i < fieldCount(); ++i) {
-        QVariant v;
-        const QVariant in = i < values.size() ? values[i] : QVariant();
-        if (!convertValue(m_st->defs[i], in, &v))
-            throwBadValue(m_st->defs[i], in);
-        conv.append(v);
-    }
+    RowWriter rows(*m_st);
+    rows.checkWidth(values.size());
+    const QVariantList conv = rows.loaded(values);
     const int id = m_st->newRow();
     m_st->setRowValues(id, conv);
     m_st->natural.push_back(id);
     if (active() && rowVisible(id)) {
-        const int pos = m_indexKeys.empty() ? int(m_view.size()) : sortedPosition(id);
+        const int pos = m_order.indexed() ? sortedPosition(id) : int(m_view.size());
         viewInsert(pos, id);
         if (m_cur < 0) {
             m_cur = 0;
@@ -487,26 +477,12 @@ void TClientDataSet::saveToFile(const QString &path, TOvSafeFile::Access access)
 {
     if (active())
         checkBrowseMode();
-    // written as it is made, a block at a time, into the temporary file that
-    // takes the name once whole
-    TOvSafeFile file(path, access);
-    file.open();
-    QByteArray block;
-    writeDataSetFile(*m_st, block, [&file](QByteArray &text) { file.write(text); });
-    file.commit();
+    writeDataSetFileTo(*m_st, path, access);
 }
 
 void TClientDataSet::loadFromFile(const QString &path)
 {
-    QFile f(path);
-    if (!f.exists())
-        fail(QStringLiteral("File '%1' non trovato").arg(path));
-    if (!f.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Impossibile leggere il file '%1': %2").arg(path, f.errorString()));
-    const QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        fail(QStringLiteral("Impossibile leggere il file '%1': %2").arg(path, f.errorString()));
-    replaceStorage(readDataSetFile(data, path));
+    replaceStorage(readDataSetFileAt(path));
 }
 
 void TClientDataSet::loadFromBytes(const QByteArray &data, const QString &sourceName)
@@ -524,20 +500,18 @@ void TClientDataSet::assignData(const TClientDataSet &source)
 void TClientDataSet::replaceStorage(std::unique_ptr<Storage> st)
 {
     // Check everything that can fail before touching the current content.
-    std::vector<std::pair<int, bool>> keys;
-    compileIndex(*st, &keys);
-    const bool ci = m_filterOptions.testFlag(TFilterOption::CaseInsensitive);
+    m_order.compile(*st);
     auto rebindOld = [&] {
-        if (m_filtered && m_filter && active()) {
+        if (m_order.filtering(active())) {
             try {
-                m_filter->bind(*m_st, ci);
+                m_order.bindFilter(*m_st);
             } catch (...) {
             }
         }
     };
-    if (m_filtered && m_filter) {
+    if (m_order.filtered()) {
         try {
-            m_filter->bind(*st, ci);
+            m_order.bindFilter(*st);
         } catch (...) {
             rebindOld();
             throw;

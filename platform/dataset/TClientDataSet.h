@@ -8,6 +8,7 @@
 // Errors raise EDatabaseError with an Italian text. The dataset is used from
 // one thread.
 #include "platform/core/OvSafeFile.h"
+#include "platform/dataset/DataSetRowOrder.h"
 #include "platform/dataset/DataSetTypes.h"
 #include "platform/dataset/TField.h"
 #include "platform/dataset/TParams.h"
@@ -20,7 +21,6 @@
 
 namespace dsinternal {
 struct Storage;
-class DataSetFilter;
 } // namespace dsinternal
 
 // The events are public members (beforePost, afterScroll, ...) inherited from
@@ -133,8 +133,8 @@ public:
     // ties keep the order in which rows were added. Empty text: natural order.
     // The current row stays current. Unknown field: EDatabaseError.
     void setIndexFieldNames(const QString &fields, const QString &descFields = QString());
-    QString indexFieldNames() const { return m_indexFields; }
-    QString indexDescFields() const { return m_indexDesc; }
+    QString indexFieldNames() const { return m_order.indexFields(); }
+    QString indexDescFields() const { return m_order.indexDesc(); }
 
     // ---- filter ----
     // A syntax error raises here and the previous filter stays. Names are checked
@@ -143,10 +143,10 @@ public:
     void setFilter(const QString &text);
     QString filter() const;
     void setFiltered(bool on);
-    bool filtered() const { return m_filtered; }
+    bool filtered() const { return m_order.filtered(); }
     // Text comparisons of the filter: case-sensitive unless CaseInsensitive.
     void setFilterOptions(TFilterOptions options);
-    TFilterOptions filterOptions() const { return m_filterOptions; }
+    TFilterOptions filterOptions() const { return m_order.filterOptions(); }
 
     // ---- search ----
     // Fields "A;B", values a QVariantList (or one value for one field). Moves to
@@ -246,11 +246,8 @@ private:
     void writeField(int field, const QVariant &value);
     QVariant readOldValue(int field) const;
 
-    void bindFilter(); // throws
-    void compileIndex(const dsinternal::Storage &st, std::vector<std::pair<int, bool>> *keys) const;
     void rebuildView(TBookmark keep, bool toFirst);
     bool rowVisible(int rowId) const;
-    bool rowLess(int a, int b) const;
     int sortedPosition(int rowId) const;
     void placeRow(int rowId, int hintPos, bool isNew);
     void viewInsert(int pos, int rowId); // with the notices
@@ -259,13 +256,8 @@ private:
     void resetCursorFlags();
     void doOpen(bool callHook);
     void replaceStorage(std::unique_ptr<dsinternal::Storage> st);
-    void logChange(int rowId, TUpdateStatus status);
     void prepareBulkAppend();
     void postBulkRow(int rowId);
-    bool matchRow(int rowId, const std::vector<int> &fields, const QVariantList &values,
-                  TLocateOptions options) const;
-    void prepareSearch(const QString &fields, const QVariant &values, std::vector<int> *idx,
-                       QVariantList *converted) const;
 
     std::unique_ptr<dsinternal::Storage> m_st;
     TDataSetState m_state = TDataSetState::Inactive;
@@ -281,13 +273,8 @@ private:
     int m_insertBefore = -1; // insert(): row id to go before in natural order (-1: end)
     int m_peekRow = -1;
 
-    QString m_indexFields, m_indexDesc;
-    std::vector<std::pair<int, bool>> m_indexKeys; // field, descending
-
-    QString m_filterText;
-    bool m_filtered = false;
-    TFilterOptions m_filterOptions;
-    std::unique_ptr<dsinternal::DataSetFilter> m_filter;
+    // which rows show, in what order: the index and the filter
+    dsinternal::RowOrder m_order;
 
     int m_disableCount = 0;
     bool m_pendingReset = false;

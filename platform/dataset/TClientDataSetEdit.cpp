@@ -1,12 +1,14 @@
 // The client dataset's editing: the states of a row being edited, posting and
-// deleting, and the change log that keeps what is pending.
+// deleting, rows appended in bulk (DataSetRowWriter.h), and the change log
+// that keeps what is pending (DataSetChangeLog.h).
 #include "platform/dataset/TClientDataSet.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/dataset/DataSetChangeLog.h"
+#include "platform/dataset/DataSetRowWriter.h"
 #include "platform/dataset/DataSetStorage.h"
 
 #include <algorithm>
-#include <array>
 
 using namespace dsinternal;
 
@@ -72,16 +74,6 @@ void TClientDataSet::edit()
     fire(afterEdit);
 }
 
-void TClientDataSet::logChange(int rowId, TUpdateStatus status)
-{
-    RowMeta &m = m_st->meta[size_t(rowId)];
-    if (m.status == TUpdateStatus::Unmodified) {
-        ++m_st->changes;
-        m.seq = m_st->nextSeq++;
-    }
-    m.status = status;
-}
-
 void TClientDataSet::post()
 {
     requireActive();
@@ -94,7 +86,7 @@ void TClientDataSet::post()
         auto &nat = m_st->natural;
         const auto at = m_insertBefore >= 0 ? std::find(nat.begin(), nat.end(), m_insertBefore) : nat.end();
         nat.insert(at, id);
-        logChange(id, TUpdateStatus::Inserted);
+        ChangeLog(*m_st).record(id, TUpdateStatus::Inserted);
         m_buffer.clear();
         setState(TDataSetState::Browse);
         placeRow(id, -1, true);
@@ -103,10 +95,7 @@ void TClientDataSet::post()
         const QVariantList before = m_st->rowValues(id);
         const bool changed = before != m_buffer;
         if (changed) {
-            if (m_st->meta[size_t(id)].status == TUpdateStatus::Unmodified) {
-                m_st->original[id] = before;
-                logChange(id, TUpdateStatus::Modified);
-            }
+            ChangeLog(*m_st).modify(id, before);
             for (qsizetype f = 0; f < m_buffer.size(); ++f) // only the changed cells: texts are not rewritten
                 if (before[f] != m_buffer[f])
                     m_st->cols[size_t(f)].set(id, m_buffer[f]);
@@ -146,23 +135,7 @@ void TClientDataSet::deleteRecord()
     m_buffer.clear();
     setState(TDataSetState::Browse);
     const int pos = m_cur;
-    const int id = m_view[size_t(pos)];
-    RowMeta &m = m_st->meta[size_t(id)];
-    if (m.status == TUpdateStatus::Inserted) {
-        // Never saved: it leaves no trace in the log.
-        m.live = false;
-        m.status = TUpdateStatus::Unmodified;
-        m.seq = 0;
-        --m_st->changes;
-        auto &nat = m_st->natural;
-        nat.erase(std::find(nat.begin(), nat.end(), id));
-        for (auto &c : m_st->cols)
-            c.free(id);
-    } else {
-        if (m.status == TUpdateStatus::Unmodified)
-            m_st->original[id] = m_st->rowValues(id);
-        logChange(id, TUpdateStatus::Deleted);
-    }
+    ChangeLog(*m_st).remove(m_view[size_t(pos)]);
     viewRemove(pos);
     resetCursorFlags();
     notify(Notice::Cursor, m_cur);
@@ -172,8 +145,7 @@ void TClientDataSet::deleteRecord()
 
 void TClientDataSet::appendRecord(const QVariantList &values)
 {
-    if (values.size() > fieldCount())
-        fail(QStringLiteral("Troppi valori per la riga: %1 invece di %2").arg(values.size()).arg(fieldCount()));
+    RowWriter(*m_st).checkWidth(values.size());
     append();
     try {
         for (int i = 0; i < values.size(); ++i)
@@ -199,58 +171,27 @@ void TClientDataSet::prepareBulkAppend()
 void TClientDataSet::postBulkRow(int rowId)
 {
     m_st->natural.push_back(rowId);
-    logChange(rowId, TUpdateStatus::Inserted);
+    ChangeLog(*m_st).record(rowId, TUpdateStatus::Inserted);
     placeRow(rowId, -1, true);
 }
 
 void TClientDataSet::appendTexts(std::initializer_list<QStringView> values)
 {
-    if (qsizetype(values.size()) > fieldCount())
-        fail(QStringLiteral("Troppi valori per la riga: %1 invece di %2").arg(values.size()).arg(fieldCount()));
-    int f = 0;
-    for (const QStringView &v : values) {
-        const TFieldType type = m_st->defs[f++].type;
-        if (type != TFieldType::String && type != TFieldType::Memo)
-            throwBadValue(m_st->defs[f - 1], v.toString());
-    }
+    RowWriter rows(*m_st);
+    rows.checkWidth(qsizetype(values.size()));
+    rows.checkTexts(values);
     prepareBulkAppend();
-    const int id = m_st->newRow();
-    f = 0;
-    for (QStringView v : values) {
-        const TFieldDef &def = m_st->defs[f];
-        if (!v.isNull()) {
-            if (def.type == TFieldType::String && def.size > 0 && v.size() > def.size)
-                m_st->cols[size_t(f)].setText(id, cutText(v.toString(), def.size));
-            else
-                m_st->cols[size_t(f)].setText(id, v);
-        }
-        ++f;
-    }
-    postBulkRow(id);
+    postBulkRow(rows.addTexts(values));
 }
 
 void TClientDataSet::appendValues(const QVariantList &values)
 {
-    if (values.size() > fieldCount())
-        fail(QStringLiteral("Troppi valori per la riga: %1 invece di %2").arg(values.size()).arg(fieldCount()));
-    // every value converted before the row exists: a refused one leaves no row;
-    // only the values there are (a row of a wide structure is mostly nulls)
-    std::vector<std::pair<int, QVariant>> converted;
-    for (qsizetype f = 0; f < values.size(); ++f) {
-        const QVariant &in = values[f];
-        if (!in.isValid() || in.isNull()) // an empty cell, most often never set: no call out
-            continue;
-        QVariant out;
-        if (!convertValue(m_st->defs[f], in, &out))
-            throwBadValue(m_st->defs[f], in);
-        if (out.isValid())
-            converted.emplace_back(int(f), std::move(out));
-    }
+    RowWriter rows(*m_st);
+    rows.checkWidth(values.size());
+    // every value converted before the row exists: a refused one leaves no row
+    const RowWriter::Values converted = rows.convert(values);
     prepareBulkAppend();
-    const int id = m_st->newRow();
-    for (const auto &[f, v] : converted)
-        m_st->cols[size_t(f)].set(id, v);
-    postBulkRow(id);
+    postBulkRow(rows.addValues(converted));
 }
 
 void TClientDataSet::reserveRows(int more)
@@ -266,69 +207,17 @@ void TClientDataSet::reserveRows(int more)
         c.reserve(rows);
 }
 
-namespace {
-
-// Whether rows of `from` fit the columns of `to` (names, types, sizes). Two
-// lists found alike are not compared again: a supply's section views copy a
-// person's rows from their dataset tens of thousands of times. The lists are
-// held, so that their addresses stay theirs (a list changed in place leaves
-// the held copy and gets an address of its own).
-bool sameColumns(const QList<TFieldDef> &to, const QList<TFieldDef> &from)
-{
-    struct Pair
-    {
-        QList<TFieldDef> to, from;
-    };
-    static thread_local std::array<Pair, 8> proven;
-    static thread_local size_t next = 0;
-    if (to.isEmpty() || to.size() != from.size())
-        return to.size() == from.size();
-    for (const Pair &p : proven)
-        if (p.to.constData() == to.constData() && p.to.size() == to.size() && p.from.constData() == from.constData()
-            && p.from.size() == from.size())
-            return true;
-    for (qsizetype f = 0; f < from.size(); ++f)
-        if (from[f].type != to[f].type || from[f].size != to[f].size
-            || from[f].name.compare(to[f].name, Qt::CaseInsensitive) != 0)
-            return false;
-    proven[next] = {to, from};
-    next = (next + 1) % proven.size();
-    return true;
-}
-
-} // namespace
-
 void TClientDataSet::appendRowsOf(const TClientDataSet &source, const QList<int> &rows)
 {
-    const Storage &from = *source.m_st;
-    if (!sameColumns(m_st->defs, from.defs))
+    RowWriter writer(*m_st);
+    if (!writer.fits(*source.m_st))
         fail(QStringLiteral("Righe di un dataset con altri campi: impossibile copiarle"));
     prepareBulkAppend();
-    if (m_st->meta.empty()) { // an emptied dataset filled again: each column grows once
-        m_st->meta.reserve(size_t(rows.size()));
-        for (Column &c : m_st->cols)
-            c.reserve(size_t(rows.size()));
-    }
+    writer.reserveWhenEmpty(rows.size()); // an emptied dataset filled again: each column grows once
     for (int r : rows) {
         if (r < 0 || size_t(r) >= source.m_view.size())
             fail(QStringLiteral("Riga %1 inesistente nel dataset di origine").arg(r + 1));
-        const int src = source.m_view[size_t(r)];
-        const int id = m_st->newRow();
-        for (size_t f = 0; f < m_st->cols.size(); ++f) {
-            const Column &in = from.cols[f];
-            Column &out = m_st->cols[f];
-            if (in.isNull(src))
-                continue;
-            out.ensureValues();
-            switch (out.repr) {
-            case Repr::Text: out.setText(id, in.textAt(src)); break;
-            case Repr::Int: out.ints[size_t(id)] = in.ints[size_t(src)]; break;
-            case Repr::Float: out.floats[size_t(id)] = in.floats[size_t(src)]; break;
-            case Repr::Bytes: out.bytes[size_t(id)] = in.bytes[size_t(src)]; break;
-            }
-            out.nulls[size_t(id)] = 0;
-        }
-        postBulkRow(id);
+        postBulkRow(writer.copyRow(*source.m_st, source.m_view[size_t(r)]));
     }
 }
 
@@ -344,57 +233,17 @@ TUpdateStatus TClientDataSet::updateStatus() const
 
 int TClientDataSet::changeCount() const
 {
-    return m_st->changes;
+    return ChangeLog(*m_st).count();
 }
 
 QList<TDeltaRow> TClientDataSet::delta() const
 {
-    std::vector<int> ids;
-    for (int id = 0; id < m_st->rowCapacity(); ++id) {
-        const RowMeta &m = m_st->meta[size_t(id)];
-        if (m.status != TUpdateStatus::Unmodified && (m.live || m.status == TUpdateStatus::Deleted))
-            ids.push_back(id);
-    }
-    std::sort(ids.begin(), ids.end(),
-              [this](int a, int b) { return m_st->meta[size_t(a)].seq < m_st->meta[size_t(b)].seq; });
-    auto defs = std::make_shared<const QList<TFieldDef>>(m_st->defs);
-    QList<TDeltaRow> out;
-    out.reserve(qsizetype(ids.size()));
-    for (int id : ids) {
-        TDeltaRow r;
-        r.m_status = m_st->meta[size_t(id)].status;
-        r.m_bookmark = (TBookmark(m_generation) << 32) | TBookmark(id);
-        r.m_defs = defs;
-        const auto orig = m_st->original.find(id);
-        if (orig != m_st->original.end())
-            r.m_old = orig->second;
-        if (r.m_status != TUpdateStatus::Deleted)
-            r.m_new = m_st->rowValues(id);
-        out.append(r);
-    }
-    return out;
+    return ChangeLog(*m_st).delta(m_generation);
 }
 
 void TClientDataSet::mergeChangeLog()
 {
-    auto &nat = m_st->natural;
-    std::vector<int> kept;
-    kept.reserve(nat.size());
-    for (int id : nat) {
-        RowMeta &m = m_st->meta[size_t(id)];
-        if (m.status == TUpdateStatus::Deleted) {
-            m.live = false;
-            for (auto &c : m_st->cols)
-                c.free(id);
-        } else {
-            kept.push_back(id);
-        }
-        m.status = TUpdateStatus::Unmodified;
-        m.seq = 0;
-    }
-    nat.swap(kept);
-    m_st->original.clear();
-    m_st->changes = 0;
+    ChangeLog(*m_st).merge();
 }
 
 void TClientDataSet::cancelUpdates()
@@ -403,32 +252,7 @@ void TClientDataSet::cancelUpdates()
     if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
         setState(TDataSetState::Browse);
     const TBookmark keep = bookmark();
-    auto &nat = m_st->natural;
-    std::vector<int> kept;
-    kept.reserve(nat.size());
-    for (int id : nat) {
-        RowMeta &m = m_st->meta[size_t(id)];
-        switch (m.status) {
-        case TUpdateStatus::Inserted:
-            m.live = false;
-            for (auto &c : m_st->cols)
-                c.free(id);
-            break;
-        case TUpdateStatus::Modified:
-        case TUpdateStatus::Deleted:
-            m_st->setRowValues(id, m_st->original[id]);
-            kept.push_back(id);
-            break;
-        case TUpdateStatus::Unmodified:
-            kept.push_back(id);
-            break;
-        }
-        m.status = TUpdateStatus::Unmodified;
-        m.seq = 0;
-    }
-    nat.swap(kept);
-    m_st->original.clear();
-    m_st->changes = 0;
+    ChangeLog(*m_st).undo();
     if (active()) {
         rebuildView(keep, false);
         notify(Notice::Reset);
@@ -458,9 +282,9 @@ void TClientDataSet::writeRowValue(TBookmark row, const QString &fieldName, cons
     // The row may now fall outside the filter or out of index order. Saving
     // writes a value into every row, so the view is rebuilt only when needed.
     bool rebuild = rowVisible(id) != wasVisible;
-    if (!rebuild && pos >= 0 && !m_indexKeys.empty()) {
-        rebuild = (pos > 0 && !rowLess(m_view[size_t(pos - 1)], id))
-                  || (pos + 1 < int(m_view.size()) && !rowLess(id, m_view[size_t(pos + 1)]));
+    if (!rebuild && pos >= 0 && m_order.indexed()) {
+        rebuild = (pos > 0 && !m_order.less(*m_st, m_view[size_t(pos - 1)], id))
+                  || (pos + 1 < int(m_view.size()) && !m_order.less(*m_st, id, m_view[size_t(pos + 1)]));
     }
     if (rebuild && m_state == TDataSetState::Browse) {
         rebuildView(bookmark(), false);

@@ -40,6 +40,8 @@
 #include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/print/VelCuModelLayout.h"
+#include "src/prj/unit/print/VelCuPages.h"
+#include "src/prj/unit/print/VelCuPrintAnnotations.h"
 
 #include <QHash>
 #include <QList>
@@ -47,16 +49,11 @@
 #include <QStringList>
 #include <QSet>
 #include <functional>
-#include <optional>
 #include <memory>
 
 class TTorDBCds;
 class TdmVelStampePDF;
 class TdmVelMain;
-class TPdkPdf;
-class TVelFormFieldPrinter;
-class TXMLCud;
-class TXMLCudPage;
 
 // What a print came to. Only Scritto wrote a file; the other three wrote
 // nothing and locked nothing, each for its own reason.
@@ -169,7 +166,7 @@ public:
 
     // Lines of an annotation text as printed: Helvetica at 8 points from
     // x 44 mm, each line ending inside the annotations frame.
-    static QStringList wrapAnnotations(const QString &text);
+    static QStringList wrapAnnotations(const QString &text) { return TVelCuPages::wrapAnnotations(text); }
     static constexpr double kAnnotationLeft = VelCuModelLayout::Sintetico::kAnnotationLeft;   // mm
     static constexpr double kAnnotationRight = VelCuModelLayout::Sintetico::kAnnotationRight; // mm
     static constexpr double kAnnotationSize = VelCuModelLayout::Sintetico::kAnnotationSize;   // points
@@ -193,73 +190,22 @@ private:
     QList<TBookmark> readForPrint(const QList<TBookmark> &rows);
     void reloadSections();
     QList<TBookmark> refreshRows(const QList<TBookmark> &rows, const TTorVersions &now);
+    void reload(TClientDataSet &ds, const QString &structure);
     void resetRun();
-    void resetAnnotations();
     void openDocument(bool ordinario);
     bool printRows(const QList<TBookmark> &rows, bool ordinario);
     QString saveDocument(const QString &fileName);
     void refuseDraftOver(const QString &path) const;
-    void reload(TClientDataSet &ds, const QString &structure);
-    void filterToCu(TClientDataSet &ds);
-    TClientDataSet &firstPage(const TXMLCud &cud, int modelPage, bool first);
-    void printSummaryCu(bool first);
-    void printOrdinaryCu(bool first);
-    void copyPage(const QString &pages, const QString &label);
-    void blankPageIfOdd();
-    void moduleAndImprint();
-    void fiscalCodeHeader(int x = VelCuModelLayout::kTaxCode.x, int y = VelCuModelLayout::kTaxCode.y, double width = 0);
-    void drawText(double x, double y, int size, const QString &text, double width = 0, int align = 0);
-    // "Rigo: n" in the left margin at y
-    void rowLabel(int position, int y);
-    void imprint();
-    void markDraft();
-    void setDocumentInfo(TPdkPdf &pdf);
-    void agentBlock(const TXMLCud &cud, TClientDataSet &agent);
-    void pageFields(const TXMLCud &cud, int page, bool signature);
-    // The dependants' table from `top` on the current page (model page
-    // `modelPage`), continued on further copies of that page when full.
-    void dependantsBlock(int top, int modelPage);
-    // Pages A and B of the previdential data; the ordinary CU has no TFR on B.
-    void previdentialPages(const TXMLCud &cud, const VelCuModelLayout::Previdential &plan);
-    TXMLCudPage previdentialPage(const TXMLCud &cud, const QString &model, int layout);
-    void previdentialPageA(const TXMLCud &cud, const VelCuModelLayout::Previdential &plan);
-    void previdentialPageB(const TXMLCud &cud, const VelCuModelLayout::Previdential &plan);
-    // A further copy of a model page, one module further, with the tax code.
-    void continuationPage(const QString &model, const QString &label);
-    void annotationsPage();
-    void selfEmployedPage(const TXMLCud &cud, const VelCuModelLayout::SelfEmployed &plan);
-    void tfrPairs(const TXMLCud &cud);
-    void rebuildAnnotationCodes();
-    void annotationCodePages(const TXMLCud &cud);
-    // The rows rebuilt for the CUs of `keys` ("CF|mese"), all when empty.
-    void saveAnnotationCodes(const QSet<QString> &keys = {});
     QString cuKey(TBookmark row);
     void warn(const QString &reason);
-    void fivePerThousandPages(const TXMLCud &cud, TClientDataSet &agent);
 
     TTorDBCds &m_store;
     TdmVelStampePDF &m_stampe;
     TdmVelMain &m_main;
-    std::unique_ptr<TPdkPdf> m_pdf;
-    std::unique_ptr<TVelFormFieldPrinter> m_printer;
-    int m_modelDoc = 0;
-    int m_module = 1;
-    QString m_codFis, m_mese;
-    qint64 m_person = 0;
-    // the notes table's codes, read once a run
-    std::optional<QSet<QString>> m_noteCodes;
-    bool m_noteTableFailed = false;
-    // rows of annotation codes rebuilt in this run, saved when it succeeds
-    struct AnnotationRows
-    {
-        qint64 person = 0;
-        QString codFis, mese;
-        QList<QStringList> rows;
-    };
-    QList<AnnotationRows> m_annotationSaves;
-    // the rows of cdsPdfAnnotazioni by person, made at the first use in a run
-    std::optional<QHash<qint64, QList<TBookmark>>> m_annotationIndex;
-    const QList<TBookmark> &annotationRowsOf(qint64 person);
+    // the annotation codes rebuilt for the ordinary CU, stored with the lock
+    TVelCuAnnotationCodes m_annotations;
+    // the document being written
+    TVelCuPages m_pages;
 
     TVelRunOutcome m_outcome;
     QList<TVelRunWarning> m_warnings;

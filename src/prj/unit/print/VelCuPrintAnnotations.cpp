@@ -1,7 +1,7 @@
 // The annotation codes of the ordinary CU: the rows of TCUDA_ANNOTAZIONI
 // rebuilt from each CU's annotation text, their pages, and their save once
 // the document is written.
-#include "src/prj/unit/print/VelCuPrint.h"
+#include "src/prj/unit/print/VelCuPrintAnnotations.h"
 #include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/print/VelCuPrintData.h"
 
@@ -38,19 +38,40 @@ QStringList rowCodes(TClientDataSet &ann)
 
 } // namespace
 
-const QList<TBookmark> &TVelCuPrint::annotationRowsOf(qint64 person)
+const QList<TBookmark> &TVelCuAnnotationCodes::rowsOf(qint64 person)
 {
-    if (!m_annotationIndex) {
-        m_annotationIndex.emplace();
+    if (!m_index) {
+        m_index.emplace();
         TClientDataSet &ann = cdsPdfAnnotazioni;
         ann.setFiltered(false);
         const TField id = ann.findField(fld::iAfiID.qsUpper());
         if (id) {
             for (ann.first(); !ann.eof(); ann.next())
-                (*m_annotationIndex)[id.asInteger()] << ann.bookmark();
+                (*m_index)[id.asInteger()] << ann.bookmark();
         }
     }
-    return (*m_annotationIndex)[person];
+    return (*m_index)[person];
+}
+
+void TVelCuAnnotationCodes::reset()
+{
+    m_noteCodes.reset();
+    m_noteTableFailed = false;
+    m_saves.clear();
+    m_index.reset();
+}
+
+QList<TBookmark> TVelCuAnnotationCodes::rowsWithCodes(qint64 person)
+{
+    TClientDataSet &ann = cdsPdfAnnotazioni;
+    ann.setFiltered(false);
+    QList<TBookmark> rows;
+    for (const TBookmark b : rowsOf(person)) {
+        ann.gotoBookmark(b);
+        if (!rowCodes(ann).isEmpty())
+            rows << b;
+    }
+    return rows;
 }
 
 // The rows of annotation codes of the CU's person, rebuilt in memory from its
@@ -58,9 +79,9 @@ const QList<TBookmark> &TVelCuPrint::annotationRowsOf(qint64 person)
 // for the store, written when the run succeeds. An error is reported and the
 // print goes on with the rows the person had; a notes table that cannot be
 // read is reported once a run, not once a CU.
-void TVelCuPrint::rebuildAnnotationCodes()
+void TVelCuAnnotationCodes::rebuild(qint64 person, const QString &codFis, const QString &mese)
 {
-    if (m_person == 0)
+    if (person == 0)
         return;
     TClientDataSet &ann = cdsPdfAnnotazioni;
     try {
@@ -79,8 +100,8 @@ void TVelCuPrint::rebuildAnnotationCodes()
         for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
             wanted << codes.mid(i, kCodesPerRow);
 
-        annotationRowsOf(m_person); // the index exists from here on
-        QList<TBookmark> &held = (*m_annotationIndex)[m_person];
+        rowsOf(person); // the index exists from here on
+        QList<TBookmark> &held = (*m_index)[person];
         QList<QStringList> now;
         for (const TBookmark b : std::as_const(held)) {
             ann.gotoBookmark(b);
@@ -97,76 +118,48 @@ void TVelCuPrint::rebuildAnnotationCodes()
         const TField id = ann.fieldByName(fld::iAfiID.qsUpper());
         for (const QStringList &row : std::as_const(wanted)) {
             ann.append();
-            id.setAsInteger(m_person);
-            ann.fieldByName(fld::SCUDCODFIS.qs()).setAsString(m_codFis);
-            if (const TField m = ann.findField(fld::SCUDMESE.qs()); m && !m_mese.isEmpty())
-                m.setAsString(m_mese);
+            id.setAsInteger(person);
+            ann.fieldByName(fld::SCUDCODFIS.qs()).setAsString(codFis);
+            if (const TField m = ann.findField(fld::SCUDMESE.qs()); m && !mese.isEmpty())
+                m.setAsString(mese);
             for (qsizetype k = 0; k < row.size(); ++k)
                 ann.fieldByName(VelAnnotationCodes::column(int(k))).setAsString(row.at(k));
             ann.post();
             held << ann.bookmark();
         }
-        m_annotationSaves.append({m_person, m_codFis, m_mese, wanted});
+        m_saves.append({person, codFis, mese, wanted});
     } catch (const EOvException &e) {
         if (ann.modified())
             ann.cancel();
-        warn(e.message());
-    }
-}
-
-// One copy of the model's page of annotation codes for each row of codes of
-// the person.
-void TVelCuPrint::annotationCodePages(const TXMLCud &cud)
-{
-    if (m_person == 0)
-        return;
-    TClientDataSet &ann = cdsPdfAnnotazioni;
-    ann.setFiltered(false);
-    QList<TBookmark> rows;
-    for (const TBookmark b : annotationRowsOf(m_person)) {
-        ann.gotoBookmark(b);
-        if (!rowCodes(ann).isEmpty())
-            rows << b;
-    }
-    if (rows.isEmpty())
-        return;
-    namespace L = Layout::Ordinario;
-    m_module = 1;
-    const TXMLCudSection section = cud.Pag(L::kAnnotationCodesLayout).Section(0);
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        copyPage(QString::number(L::kAnnotationCodes), QStringLiteral("Copia pagina annotazioni"));
-        if (i > 0)
-            ++m_module;
-        moduleAndImprint();
-        ann.gotoBookmark(rows.at(i));
-        m_printer->printSection(section, ann);
-        rowLabel(int(i) + 1, L::kAnnotationCodesLabel);
+        if (warn)
+            warn(e.message());
     }
 }
 
 // The rows rebuilt in the run, saved in the period of their CU's month: one
 // save a month. A save that fails is reported and the others go on.
-void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
+void TVelCuAnnotationCodes::save(const QSet<QString> &keys)
 {
-    QList<AnnotationRows> saves;
-    for (qsizetype i = 0; i < m_annotationSaves.size();) {
-        const AnnotationRows &a = m_annotationSaves.at(i);
+    QList<Rows> saves;
+    for (qsizetype i = 0; i < m_saves.size();) {
+        const Rows &a = m_saves.at(i);
         if (keys.isEmpty() || keys.contains(a.codFis + QLatin1Char('|') + a.mese))
-            saves << m_annotationSaves.takeAt(i);
+            saves << m_saves.takeAt(i);
         else
             ++i;
     }
     if (saves.isEmpty())
         return;
     QStringList months;
-    for (const AnnotationRows &a : std::as_const(saves))
+    for (const Rows &a : std::as_const(saves))
         if (!months.contains(a.mese))
             months << a.mese;
     TClientDataSet all;
     try {
         VelCuRepository(m_store).load(all, kAnnotazioni, TTorDBCds::AllMonths);
     } catch (const EOvException &e) {
-        warn(e.message());
+        if (warn)
+            warn(e.message());
         return;
     }
     all.setFiltered(false);
@@ -177,7 +170,7 @@ void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
     for (const QString &mese : std::as_const(months)) {
         QStringList persons;
         try {
-            for (const AnnotationRows &a : std::as_const(saves)) {
+            for (const Rows &a : std::as_const(saves)) {
                 if (a.mese != mese)
                     continue;
                 persons << a.codFis;
@@ -202,7 +195,8 @@ void TVelCuPrint::saveAnnotationCodes(const QSet<QString> &keys)
             if (all.modified())
                 all.cancel();
             all.cancelUpdates();
-            warn(persons.join(QStringLiteral(", ")) + QStringLiteral(" - ") + e.message());
+            if (warn)
+                warn(persons.join(QStringLiteral(", ")) + QStringLiteral(" - ") + e.message());
         }
     }
 }

@@ -1,124 +1,24 @@
-// The CU print's run: the pages of one CU (summary or ordinary) in order, the
+// The CU print's run: the CUs in order into one document (TVelCuPages), the
 // document written, each CU's pages, and the lock of the CUs printed.
 #include "src/prj/unit/print/VelCuPrint.h"
 #include "src/prj/unit/print/VelCuPrintData.h"
 
 #include "platform/core/OvFolders.h"
-#include "src/prj/unit/model/VelCuByMonth.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
-#include "platform/pdf/PdkFontMetrics.h"
-#include "platform/pdf/TPdkPdf.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
 #include "src/prj/unit/model/VelError.h"
-#include "src/prj/unit/print/VelCuModelLayout.h"
-#include "src/prj/unit/print/VelCudLayout.h"
-#include "src/prj/unit/print/VelFormFieldPrinter.h"
-#include "src/prj/unit/print/VelImprint.h"
 #include "src/prj/unit/print/TdmVelMain.h"
-#include "src/prj/unit/telematic/VelAnnotationCodes.h"
-#include "src/prj/unit/telematic/VelFileGenerator.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
 #include "velcu/VelFields.h"
 
 #include <QDir>
-#include <QSet>
 
 using namespace VelCuPrintData;
-namespace Layout = VelCuModelLayout;
 
 // ---------------------------------------------------------------- the run
-
-// Steps common to both CUs: the CU's first page from the model, the year,
-// the agent's block (the other agent the CU names, else the school), the
-// fields of Pag1 and the imprint. Returns the agent's dataset.
-TClientDataSet &TVelCuPrint::firstPage(const TXMLCud &cud, int modelPage, bool first)
-{
-    m_codFis = text(cdsMultiSelect, fld::SCUDCODFIS.name);
-    m_mese = text(cdsMultiSelect, fld::SCUDMESE.name);
-    const TField person = cdsMultiSelect.findField(fld::iAfiID.qsUpper());
-    m_person = person ? person.asInteger() : 0;
-    if (!first)
-        blankPageIfOdd();
-
-    const QString label = QStringLiteral("Copia I pagina");
-    copyPage(QString::number(modelPage), label);
-    if (first) {
-        check(*m_pdf, m_pdf->DeletePages(1, 1), label);
-        check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), label);
-    }
-    cdsPdfAltrisost.setFiltered(false);
-    cdsPdfAltrisost.setFilter(QStringLiteral("SSOSCODFIS = %1").arg(quoted(text(cdsMultiSelect, fld::SCUDALTROSOSCODFIS.name))));
-    cdsPdfAltrisost.setFiltered(true);
-    cdsPdfAltrisost.first();
-    TClientDataSet &agent = cdsPdfAltrisost.isEmpty() ? cdsPdfSost : cdsPdfAltrisost;
-    drawText(Layout::kYear.x, Layout::kYear.y, Layout::kYearSize,
-             QString::number(m_store.year() > 0 ? m_store.year() : Campagna::AnnoFinanziario));
-    agentBlock(cud, agent);
-    pageFields(cud, Layout::kFirstPageLayout, true);
-    imprint();
-    m_module = 1;
-    return agent;
-}
-
-void TVelCuPrint::printSummaryCu(bool first)
-{
-    namespace L = Layout::Sintetico;
-    const TXMLCud cud = m_main.Cud();
-    TClientDataSet &agent = firstPage(cud, L::kFirstPage, first);
-
-    // fiscal data and dependants
-    filterToCu(cdsPdfConFamCar);
-    filterToCu(cdsPdfTfr);
-    const bool fiscal = TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()
-                        || !cdsPdfTfr.isEmpty();
-    if (fiscal && text(cdsMultiSelect, fld::LCUDCPOSCNACFC.name).trimmed() != QLatin1String("X")) {
-        for (int page = L::kFiscalFirst; page <= L::kFiscalLast; ++page) {
-            copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
-            moduleAndImprint();
-            pageFields(cud, page, false);
-        }
-        dependantsBlock(L::kDependantsTop, L::kFiscalLast);
-    }
-
-    previdentialPages(cud, L::kPrevidential);
-    if (!text(cdsMultiSelect, fld::SCUDANNOTAZIONI.name).trimmed().isEmpty())
-        annotationsPage();
-    selfEmployedPage(cud, L::kSelfEmployed);
-    // the information for the payee reaches every payee with the CU: a
-    // loose sheet of it still says whose it is and who printed it
-    copyPage(QString::number(L::kInformation), QStringLiteral("Copia pagina informazioni"));
-    fiscalCodeHeader();
-    imprint();
-    fivePerThousandPages(cud, agent);
-}
-
-void TVelCuPrint::printOrdinaryCu(bool first)
-{
-    namespace L = Layout::Ordinario;
-    const TXMLCud cud = m_main.Cud();
-    firstPage(cud, L::kFirstPage, first);
-
-    // fiscal data, the dependants on the last of their pages
-    filterToCu(cdsPdfConFamCar);
-    if (TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()) {
-        for (int page = L::kFiscalFirst; page <= L::kFiscalLast; ++page) {
-            copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
-            moduleAndImprint();
-            pageFields(cud, page - L::kFiscalLayoutOffset, false);
-        }
-        dependantsBlock(L::kDependantsTop, L::kFiscalLast);
-    }
-
-    // the TFR has pages of its own here
-    previdentialPages(cud, L::kPrevidential);
-    tfrPairs(cud);
-    rebuildAnnotationCodes();
-    annotationCodePages(cud);
-    selfEmployedPage(cud, L::kSelfEmployed);
-}
 
 TVelPrintResult TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
 {
@@ -224,30 +124,14 @@ void TVelCuPrint::resetRun()
     m_newlyLocked = 0;
 }
 
-// The notes table and the annotation rows read afresh by the run about to
-// write.
-void TVelCuPrint::resetAnnotations()
-{
-    m_noteCodes.reset();
-    m_noteTableFailed = false;
-    m_annotationSaves.clear();
-    m_annotationIndex.reset();
-}
-
 // The model loaded into the workspace and a new document selected, its origin
 // at the top-left corner.
 void TVelCuPrint::openDocument(bool ordinario)
 {
-    TPdkPdf &pdf = *m_pdf;
     const QString model = !modelFile.isEmpty() ? modelFile
                           : TorFolders::resolveFile(TorFolders::resDir(), ordinario ? Campagna::modelloOrdinario()
                                                                                     : Campagna::modelloSintetico());
-    m_modelDoc = pdf.LoadFromFile(model);
-    check(pdf, m_modelDoc, QStringLiteral("Caricamento modello base"));
-    const int doc = pdf.NewDocument();
-    check(pdf, doc, QStringLiteral("Creazione nuovo documento"));
-    check(pdf, pdf.SelectDocument(doc), QStringLiteral("Creazione nuovo documento"));
-    check(pdf, pdf.SetOrigin(1), QStringLiteral("Creazione nuovo documento"));
+    m_pages.openDocument(model, twoSided, signatureOmitted);
 }
 
 // Each CU of `rows` in turn, with the pages it took; false when `progress`
@@ -260,15 +144,16 @@ bool TVelCuPrint::printRows(const QList<TBookmark> &rows, bool ordinario)
             return false;
         cdsMultiSelect.gotoBookmark(b);
         const bool first = m_ranges.isEmpty();
+        const int year = m_store.year() > 0 ? m_store.year() : Campagna::AnnoFinanziario;
         if (ordinario)
-            printOrdinaryCu(first);
+            m_pages.printOrdinaryCu(m_main.Cud(), year, first);
         else
-            printSummaryCu(first);
+            m_pages.printSummaryCu(m_main.Cud(), year, first);
         // the blank page the two-sided print puts before a CU is no CU's:
         // a payee's own file begins with its first page and ends with its last
         const int blank = twoSided && !first && pages % 2 != 0 ? 1 : 0;
-        m_ranges.append({b, pages + blank + 1, m_pdf->PageCount()});
-        pages = m_pdf->PageCount();
+        m_ranges.append({b, pages + blank + 1, m_pages.pageCount()});
+        pages = m_pages.pageCount();
     }
     return !progress || progress(int(m_ranges.size()), int(rows.size()));
 }
@@ -276,19 +161,18 @@ bool TVelCuPrint::printRows(const QList<TBookmark> &rows, bool ordinario)
 // The document's last touches and the file on disk; its path.
 QString TVelCuPrint::saveDocument(const QString &fileName)
 {
-    TPdkPdf &pdf = *m_pdf;
     if (draft) {
-        markDraft();
+        m_pages.markDraft();
         // the annotation rows a draft rebuilt are never stored
-        m_annotationSaves.clear();
+        m_annotations.dropRebuilt();
     }
-    setDocumentInfo(pdf);
+    m_pages.setDocumentInfo(m_stampe.ordinario, draft);
 
     const QString folder = outputFolder.isEmpty() ? TorFolders::stpDir() : outputFolder;
     ovTryMakePath(folder);
     const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
     refuseDraftOver(path);
-    TdmVelPDF::save(pdf, path);
+    TdmVelPDF::save(m_pages.pdf(), path);
     if (log)
         log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
     return path;
@@ -317,24 +201,21 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
         m_main.LoadCudLayout();
     if (!m_main.hasCudLayout())
         return QString();
-    resetAnnotations();
+    m_annotations.reset();
 
-    m_pdf = std::make_unique<TPdkPdf>();
-    m_printer = std::make_unique<TVelFormFieldPrinter>(*m_pdf);
     struct Release {
         TVelCuPrint *p;
         bool written = false;
         ~Release()
         {
-            p->m_printer.reset();
-            p->m_pdf.reset();
+            p->m_pages.closeDocument();
             // rows rebuilt in memory: read afresh at the next run; those of a
             // document on disk wait for the lock of their CU
             if (!written) {
-                p->m_annotationSaves.clear();
+                p->m_annotations.dropRebuilt();
                 p->m_ranges.clear();
             }
-            p->m_annotationIndex.reset();
+            p->m_annotations.dropIndex();
             p->cdsPdfAnnotazioni.close();
         }
     } release{this};
@@ -353,5 +234,5 @@ QString TVelCuPrint::printDocument(const QList<TBookmark> &rows, const QString &
 
 int TVelCuPrint::pagesWritten() const
 {
-    return m_pdf ? m_pdf->PageCount() : 0;
+    return m_pages.pageCount();
 }

@@ -137,7 +137,7 @@ void TVelCuPrint::lockPrinted(const QList<TBookmark> &rows)
             QSet<QString> keys;
             for (const qint64 p : locked)
                 keys.insert(cuKey(rowOf.value(p)));
-            saveAnnotationCodes(keys);
+            m_annotations.save(keys);
         },
         m_cuRows.get());
     const TField shown = cdsMultiSelect.fieldByName(fld::iCudStato.qs());

@@ -1,6 +1,6 @@
-// The format codes of the telematic supply (EncodeField): a value made into
-// the fixed-width text of its field. docs/telematic-templates.md lists them.
-#include "src/prj/unit/telematic/VelUFileUtil.h"
+// The format codes of the telematic supply: a value made into the
+// fixed-width text of its field. docs/telematic-templates.md lists them.
+#include "src/prj/unit/telematic/VelFieldEncoding.h"
 
 #include "platform/core/OvExceptions.h"
 #include "src/prj/unit/telematic/VelFileText.h"
@@ -33,13 +33,13 @@ bool isZeroInteger(const QString &value)
 
 } // namespace
 
-QString TVelFileUtil::EncodeField(const QString &value, int width, const QString &format, const QString &info)
+QString TVelFieldEncoder::encode(const QString &value, int width, const QString &format, const QString &info)
 {
     TXMLFormat f = TXMLFormat::AN;
     int digits = 0;
     if (!parseFieldFormat(format, &f, &digits))
         throw EOvError(QStringLiteral("Formato sconosciuto: \"%1\"").arg(format));
-    return EncodeField(value, width, f, digits, info == QLatin1String("O@") ? TXMLInfo::OrEmpty : TXMLInfo::Column);
+    return encode(value, width, f, digits, info == QLatin1String("O@") ? TXMLInfo::OrEmpty : TXMLInfo::Column);
 }
 
 namespace {
@@ -140,7 +140,7 @@ QString encodeValue(const QString &value, int width, TXMLFormat format, int digi
 
 } // namespace
 
-QString TVelFileUtil::EncodeField(const QString &value, int width, TXMLFormat format, int formatDigits, TXMLInfo info)
+QString TVelFieldEncoder::encode(const QString &value, int width, TXMLFormat format, int formatDigits, TXMLInfo info)
 {
     bool rightAligned = true;
     QString out = encodeValue(value, width, format, formatDigits, info, &rightAligned);

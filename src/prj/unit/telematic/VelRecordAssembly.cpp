@@ -1,6 +1,6 @@
 // The records of the supply: the positional records A, B, Z built field by
-// field, and C, D, G, H assembled from the field rows (AssembleRecords).
-#include "src/prj/unit/telematic/VelUFileUtil.h"
+// field, and C, D, G, H assembled from the field rows.
+#include "src/prj/unit/telematic/VelRecordAssembly.h"
 
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
@@ -8,36 +8,30 @@
 
 using namespace VelFileText;
 
-void TVelFileUtil::AppendPositional(const QString &encoded, const TXMLCampoType &field)
+void TVelRecordAssembler::startPositional(bool z)
+{
+    m_positional.clear();
+    m_positionalLimit = z ? RecordContent : RecordLength;
+}
+
+bool TVelRecordAssembler::appendPositional(const QString &encoded, int width)
 {
     // A field written as nothing still takes its width, so that the fields
     // after it stay at their positions.
     QString text = encoded;
-    if (text.size() < field.Width)
-        text = alignLeft(text, field.Width, QLatin1Char(' '));
-    const int limit = m_positionalLimit;
-    if (m_positional.size() + text.size() <= limit) {
-        m_positional += text;
-    } else {
-        m_message(QStringLiteral("Supera i 1900 caratteri"));
-    }
+    if (text.size() < width)
+        text = alignLeft(text, width, QLatin1Char(' '));
+    if (m_positional.size() + text.size() > m_positionalLimit)
+        return false;
+    m_positional += text;
+    return true;
 }
 
-void TVelFileUtil::WritePositionalRecord(const TXMLRecordType &record)
+void TVelRecordAssembler::storePositional(const TXMLRecordType &record)
 {
-    const bool z = record.family == TXMLFamily::Z;
-    setSource(record);
-    m_positional.clear();
-    m_positionalLimit = z ? RecordContent : RecordLength;
-    for (const TXMLSectionType &section : record.sections) {
-        for (const TXMLCampoType &field : section.fields) {
-            const QString value = ResolveFieldValue(field, record, &section);
-            AppendPositional(encodes(field, record.family, value) ? encoded(field, value) : QString(), field);
-        }
-    }
     QString text = m_positional;
     text.replace(QChar(Placeholder), QLatin1Char(' '));
-    if (z)
+    if (record.family == TXMLFamily::Z)
         text += QLatin1Char('A');
     if (text.size() != RecordLength)
         throw EOvError(QStringLiteral("Il tracciato %1 produce un record di %2 caratteri invece di %3")
@@ -49,7 +43,7 @@ void TVelFileUtil::WritePositionalRecord(const TXMLRecordType &record)
 
 // ------------------------------------------------------------------ assembly
 
-void TVelFileUtil::FlushRecord(QChar letter, qint64 certification)
+void TVelRecordAssembler::flush(QChar letter, qint64 certification)
 {
     if (m_buffer.isEmpty())
         return;
@@ -70,7 +64,7 @@ void TVelFileUtil::FlushRecord(QChar letter, qint64 certification)
                                 letter == QLatin1Char('C') ? qint64(0) : certification});
 }
 
-void TVelFileUtil::AssembleRecords(QChar letter, int positionalFields)
+void TVelRecordAssembler::assemble(QChar letter, int positionalFields)
 {
     TClientDataSet &t = m_fieldTable;
     const int fLetter = t.fieldIndex(QStringLiteral("SFIFICODREC"));
@@ -106,7 +100,7 @@ void TVelFileUtil::AssembleRecords(QChar letter, int positionalFields)
         }
         if (perEntry && rec == x) {
             if (!firstEntry) {
-                FlushRecord(letter, certification);
+                flush(letter, certification);
                 m_buffer.clear();
                 m_head.clear();
                 headCount = 1;
@@ -125,7 +119,7 @@ void TVelFileUtil::AssembleRecords(QChar letter, int positionalFields)
                     m_buffer += rec;
                     break;
                 }
-                FlushRecord(letter, certification);
+                flush(letter, certification);
                 m_buffer = m_head;
                 if (m_buffer.size() >= FieldAreaLimit)
                     throw EOvError(QStringLiteral("Record %1: la parte fissa del record supera i %2 caratteri")
@@ -133,7 +127,7 @@ void TVelFileUtil::AssembleRecords(QChar letter, int positionalFields)
                                        .arg(FieldAreaLimit));
                 // the same row again, into the new record
             } else {
-                FlushRecord(letter, certification);
+                flush(letter, certification);
                 m_buffer.clear();
                 m_head.clear();
                 headCount = 1;
@@ -141,7 +135,7 @@ void TVelFileUtil::AssembleRecords(QChar letter, int positionalFields)
             }
         }
     }
-    FlushRecord(letter, certification);
+    flush(letter, certification);
     m_buffer.clear();
     m_head.clear();
 }

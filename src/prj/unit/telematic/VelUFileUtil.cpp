@@ -42,7 +42,8 @@ TClientDataSet *TVelFileUtil::fixedDataSet(int which)
 }
 
 TVelFileUtil::TVelFileUtil(TVelFileDataSets &dataSets, TClientDataSet &fieldTable, TClientDataSet &recordTable)
-    : m_dataSets(dataSets), m_fieldTable(fieldTable), m_recordTable(recordTable)
+    : m_dataSets(dataSets), m_fieldTable(fieldTable), m_recordTable(recordTable),
+      m_assembler(fieldTable, recordTable)
 {
     m_message = [](const QString &text) { TVelUnattendedRunHost::instance().notice(text, TVelNotice::Warning); };
     setProgressive(0);
@@ -478,3 +479,24 @@ void TVelFileUtil::WriteAllSections(const TXMLRecordType &record)
 
 // ------------------------------------------------------------------ positional records
 
+
+// ------------------------------------------------------------------ positional records
+
+void TVelFileUtil::AppendPositional(const QString &encoded, const TXMLCampoType &field)
+{
+    if (!m_assembler.appendPositional(encoded, field.Width))
+        m_message(QStringLiteral("Supera i 1900 caratteri"));
+}
+
+void TVelFileUtil::WritePositionalRecord(const TXMLRecordType &record)
+{
+    setSource(record);
+    m_assembler.startPositional(record.family == TXMLFamily::Z);
+    for (const TXMLSectionType &section : record.sections) {
+        for (const TXMLCampoType &field : section.fields) {
+            const QString value = ResolveFieldValue(field, record, &section);
+            AppendPositional(encodes(field, record.family, value) ? encoded(field, value) : QString(), field);
+        }
+    }
+    m_assembler.storePositional(record);
+}

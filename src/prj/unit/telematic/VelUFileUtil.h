@@ -16,7 +16,9 @@
 // naming a column a dataset lacks, a value that is not a number where one is
 // needed, a record that would not be exactly its length) or EAssertionFailed
 // ("Sezione non trovata " and the dataset name).
+#include "src/prj/unit/telematic/VelFieldEncoding.h"
 #include "src/prj/unit/telematic/VelFileTemplate.h"
+#include "src/prj/unit/telematic/VelRecordAssembly.h"
 #include "tor/util/TorCampagna.h"
 #include "velcu/VelFields.h"
 
@@ -84,16 +86,12 @@ private:
 class TVelFileUtil
 {
 public:
-    // Characters of a record before its closing "A" (then CR LF: 1,900 bytes).
-    static constexpr int RecordContent = 1897;
-    // A record as stored: content and the closing "A".
-    static constexpr int RecordLength = 1898;
-    // The buffer of a C, D, G, H record takes another field while shorter than this.
-    static constexpr int FieldAreaLimit = 1874;
-    // Records C, D, G, H begin with this many positional fields.
-    static constexpr int HeadFields = 11;
-    // The head field of D, G, H holding the certification's progressive.
-    static constexpr int CertificationHeadField = 5;
+    // The record's measures (VelRecordAssembly.h).
+    static constexpr int RecordContent = TVelRecordAssembler::RecordContent;
+    static constexpr int RecordLength = TVelRecordAssembler::RecordLength;
+    static constexpr int FieldAreaLimit = TVelRecordAssembler::FieldAreaLimit;
+    static constexpr int HeadFields = TVelRecordAssembler::HeadFields;
+    static constexpr int CertificationHeadField = TVelRecordAssembler::CertificationHeadField;
 
     // The field and record tables are the ones rows are written to; they must be
     // open with the columns of VelFileTables.
@@ -126,9 +124,15 @@ public:
     // longer than the width is cut; a right-aligned value (a number) that does
     // not fit raises EOvError.
     // The format code and `Info` as written; an unknown format raises EOvError.
-    static QString EncodeField(const QString &value, int width, const QString &format, const QString &info);
+    static QString EncodeField(const QString &value, int width, const QString &format, const QString &info)
+    {
+        return TVelFieldEncoder::encode(value, width, format, info);
+    }
     // The same with the codes parsed at load (TXMLCampoType).
-    static QString EncodeField(const QString &value, int width, TXMLFormat format, int formatDigits, TXMLInfo info);
+    static QString EncodeField(const QString &value, int width, TXMLFormat format, int formatDigits, TXMLInfo info)
+    {
+        return TVelFieldEncoder::encode(value, width, format, formatDigits, info);
+    }
     // Writes a value longer than the field's width as several field rows with
     // the same field code ("+" and the next characters); families E, G, H.
     void SplitLongValue(const QString &value, const TXMLCampoType &field, TXMLFamily family, int row = 0);
@@ -137,9 +141,12 @@ public:
     // Appends an encoded field to the positional record being built (A, B, Z).
     void AppendPositional(const QString &encoded, const TXMLCampoType &field);
     // Turns the field rows of one record type into records.
-    void AssembleRecords(QChar letter, int positionalFields = HeadFields);
+    void AssembleRecords(QChar letter, int positionalFields = HeadFields)
+    {
+        m_assembler.assemble(letter, positionalFields);
+    }
     // Stores the record being assembled (nothing when it is empty).
-    void FlushRecord(QChar letter, qint64 certification);
+    void FlushRecord(QChar letter, qint64 certification) { m_assembler.flush(letter, certification); }
 
     // ---- a template's fields in order ----
     // Families E, G, H: one section from the datasets' current rows; row is
@@ -197,7 +204,6 @@ private:
     QString fieldCode(const TXMLCampoType &field, int row) const;
     bool encodes(const TXMLCampoType &field, TXMLFamily family, const QString &value) const;
     void appendFieldRow(QStringView text);
-    void startAssembly(const QString &progressive);
     [[noreturn]] void fieldError(const TXMLCampoType &field, const QString &detail) const;
 
     TVelFileDataSets &m_dataSets;
@@ -228,12 +234,6 @@ private:
     int m_fixedGeneration = -1;
     TClientDataSet *m_fixed[5] = {};
 
-    // assembly of C, D, G, H
-    QString m_buffer;
-    QString m_head;
-    QString m_assemblyProgressive;
-
-    // positional record of A, B, Z
-    QString m_positional;
-    int m_positionalLimit = RecordLength;
+    // the records built from the fields
+    TVelRecordAssembler m_assembler;
 };
