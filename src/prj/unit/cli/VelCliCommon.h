@@ -66,9 +66,6 @@ class CliResponder : public IOvMessageResponder
 public:
     explicit CliResponder(QTextStream &err) : m_err(err) {}
     int answerYes = 0; // IDYES to answer "Sì" to questions, 0 for the cautious answer
-    // Messages of the window's run that say nothing on the command line,
-    // where the command's own summary follows ("Fine operazione").
-    QStringList silenced;
 
     int respond(const OvMessage &msg) override
     {
@@ -81,8 +78,6 @@ public:
             answer = answerYes;
         if (!answer && !msg.buttons.isEmpty())
             answer = msg.buttons.first();
-        if (!msg.isQuestion() && silenced.contains(text))
-            return answer;
         if (msg.isQuestion())
             m_err << text << s(" [risposta: ") << ovButtonText(answer) << "]\n";
         else
