@@ -12,6 +12,7 @@
 #include "platform/core/OvItalian.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/import/VelImportReport.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/editors/TfmVelCud.h"

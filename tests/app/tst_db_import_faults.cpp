@@ -12,6 +12,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/import/VelImportCud.h"
 #include "tor/query/torCQueryText.h"
 

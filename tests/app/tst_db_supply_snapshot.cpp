@@ -206,7 +206,7 @@ private slots:
         QVERIFY(notes > 20);
         const QString out = path(QStringLiteral("CUR26_lettura"));
         const TVelSupplySaved saved = g.supply->save(out);
-        const QStringList &files = saved.files;
+        QCOMPARE(saved.files, QStringList{out});
         QVERIFY2(saved.outcome.riuscito(), qPrintable(saved.outcome.fatal));
         QCOMPARE(saved.outcome.count(TVelResult::Fatto), m_cus);
         const QStringList payees = payeesOf(out);

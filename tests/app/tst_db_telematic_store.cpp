@@ -10,6 +10,7 @@
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/framework/OvForms.h"
 #include "platform/framework/OvMessages.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
@@ -248,8 +249,7 @@ private slots:
     }
 
     // A tax code against the birth date: a warning the office confirms at the
-    // pre-check, not said again by the check of the written file; written
-    // without the pre-check, the file's check says it once in the log.
+    // pre-check, not said again by the check of the written file.
     void aConfirmedWarningIsSaidOnce()
     {
         TClientDataSet cu;
@@ -264,27 +264,25 @@ private slots:
         auto said = [&](const QStringList &lines) {
             return int(std::count_if(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(warning); }));
         };
-        for (const bool confirmed : {true, false}) {
-            ScriptedResponder responder;
-            QStringList log;
-            QStringList report;
-            auto dm = module(&log, &report);
-            const TVelSupplyOpened opened = dm->open();
-            const QList<int> rows = dm->visitedRows(TdmVelFile::All);
-            std::optional<TVelSupplyChecked> checked = opened.preCheck(rows);
-            QVERIFY(checked);
-            if (confirmed) {
-                QVERIFY2(report.contains(QStringLiteral("Avviso - Codice fiscale del percipiente (VRDGPP70A01H199J): ")
-                                         + warning + QStringLiteral(", la data di nascita è 01/01/1971")),
-                         qPrintable(report.join(QLatin1Char('\n'))));
-            }
-            TVelSupplyGeneration g = checked->generate();
-            QVERIFY(g.supply);
-            const QString path = m_dir.filePath(confirmed ? QStringLiteral("confermato/CUR26") : QStringLiteral("CUR26"));
-            QDir().mkpath(QFileInfo(path).absolutePath());
-            QCOMPARE(g.supply->save(path).files, QStringList({path})); // a warning never refuses the file
-            QCOMPARE(said(log), confirmed ? 0 : 1);
-        }
+        // every supply goes through the pre-check now: the warning is put to
+        // the office there, once, and the file's check does not say it again
+        ScriptedResponder responder;
+        QStringList log;
+        QStringList report;
+        auto dm = module(&log, &report);
+        const TVelSupplyOpened opened = dm->open();
+        const std::optional<TVelSupplyChecked> checked = opened.preCheck(dm->visitedRows(TdmVelFile::All));
+        QVERIFY(checked);
+        QVERIFY2(report.contains(QStringLiteral("Avviso - Codice fiscale del percipiente (VRDGPP70A01H199J): ") + warning
+                                 + QStringLiteral(", la data di nascita è 01/01/1971")),
+                 qPrintable(report.join(QLatin1Char('\n'))));
+        TVelSupplyGeneration g = checked->generate();
+        QVERIFY(g.supply);
+        const QString path = m_dir.filePath(QStringLiteral("confermato/CUR26"));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QCOMPARE(g.supply->save(path).files, QStringList({path})); // a warning never refuses the file
+        QCOMPARE(said(log), 0);
+        QCOMPARE(said(report), 1);
     }
 
     void fromTheStoreToTheFile()
@@ -301,8 +299,8 @@ private slots:
         QCOMPARE(report, QStringList({QString(), QStringLiteral("Dipendente: ANDREI PAOLO"),
                                       QStringLiteral(" - Dato obbligatorio mancante: Nr. Mesi a carico altro figlio o "
                                                      "altro familiare")}));
-        TVelSupplyGeneration g = checked->generate();
-        QVERIFY(g.supply);
+        TVelSupplyGeneration generation = checked->generate();
+        QVERIFY(generation.supply);
         QVERIFY(log.contains(QStringLiteral("ATTENDERE... Pulitura del file in corso...")));
         QVERIFY(log.contains(QStringLiteral("Generazione del Record C...")));
         QVERIFY(log.contains(QStringLiteral("Percipiente: VERDI GIUSEPPE")));
@@ -310,7 +308,7 @@ private slots:
         QCOMPARE(log.last(), QStringLiteral("Operazione terminata con successo."));
 
         const QString path = m_dir.filePath(QStringLiteral("CUR26"));
-        QCOMPARE(g.supply->save(path).files, QStringList({path}));
+        QCOMPARE(generation.supply->save(path).files, QStringList({path}));
 
         const Supply s = readSupply(path);
         QVERIFY2(s.error.isEmpty(), qPrintable(s.error));
@@ -454,7 +452,8 @@ private slots:
         QStringList log;
         for (int run = 0; run < 2; ++run) { // the second generation finds the rows as they should be
             auto dm = module(&log);
-            QVERIFY(SupplyStages::generate(dm->open(), dm->visitedRows(TdmVelFile::All)).supply);
+            const TVelSupplyOpened opened = dm->open();
+            QVERIFY(SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All)).supply);
             TClientDataSet notes;
             m_store->Load(notes, QStringLiteral("TCUDA_ANNOTAZIONI"), TTorDBCds::AllMonths);
             QCOMPARE(notes.recordCount(), 2);
@@ -474,7 +473,8 @@ private slots:
         cu.post();
         m_store->Save(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
         auto dm = module(&log);
-        QVERIFY(SupplyStages::generate(dm->open(), dm->visitedRows(TdmVelFile::All)).supply);
+        const TVelSupplyOpened opened = dm->open();
+        QVERIFY(SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All)).supply);
         TClientDataSet notes;
         m_store->Load(notes, QStringLiteral("TCUDA_ANNOTAZIONI"), TTorDBCds::AllMonths);
         QCOMPARE(notes.recordCount(), 1);
@@ -651,7 +651,8 @@ private slots:
             agent.post();
             m_store->Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
             auto dm = module(&log);
-            const TVelSupplyGeneration g = SupplyStages::generate(dm->open(), dm->visitedRows(TdmVelFile::All));
+            const TVelSupplyOpened opened = dm->open();
+            const TVelSupplyGeneration g = SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All));
             QVERIFY(!g.supply); // nothing to save: "Salva" has no generation to write
             QCOMPARE(log.last(), QStringLiteral("***** Dati mancanti del sostituto :    Cognome Rappresentante,    Firma della "
                                                 "comunicazione,  impossibile procedere!"));
@@ -670,7 +671,8 @@ private slots:
             QVERIFY(!SupplyStages::generate(dm->open(), {}).supply);
             QCOMPARE(log.last(), QStringLiteral("***** Tipo fornitore mancante, impossibile procedere!"));
         }
-        QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 3);
+        // the agent's and the supplier's data; the refused pre-check leaves nothing to generate
+        QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 2);
     }
 };
 
