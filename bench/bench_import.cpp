@@ -76,9 +76,9 @@ void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection
     const qint64 trips0 = bench::currentRelay() ? bench::currentRelay()->roundTrips() : 0;
     const int candidates = imp.caricaCandidati();
     const qint64 listMs = t.elapsed();
-    imp.importa();
+    const TVelRunOutcome outcome = imp.importa();
     const qint64 ms = t.elapsed();
-    const auto &e = imp.esito();
+    const auto &e = TVelImportCud::esito(outcome);
     out << engine << ", --payees " << payees << ": creazione " << QString::number(createMs / 1000.0, 'f', 2)
         << " s; importazione di " << candidates << " candidati " << QString::number(ms / 1000.0, 'f', 2)
         << " s (lista " << QString::number(listMs / 1000.0, 'f', 2) << " s), "

@@ -69,7 +69,7 @@ int main(int argc, char **argv)
     locker.locked = [&](int k) { return run.isLocked(rows.at(k)); };
 
     t.restart();
-    VelCliPdfSplit::split(whole, parts, outcome, locker, {}, info);
+    outcome = VelCliPdfSplit::split(whole, parts, std::move(outcome), locker, {}, info);
     const qint64 ms = t.elapsed();
     const QFileInfoList written = QDir(folder).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files);
     const int files = int(written.size());

@@ -73,21 +73,25 @@ int main(int argc, char **argv)
 
     qint64 total = 0;
     t.restart();
-    dm.open();
+    const TVelSupplyOpened opened = dm.open();
     qint64 ms = t.elapsed();
     total += ms;
     report("datasets loaded from the store", ms, QStringLiteral("%1 CUs").arg(dm.dip().recordCount()));
 
     t.restart();
     const QList<int> rows = dm.visitedRows(TdmVelFile::All);
-    if (!dm.preCheck(rows))
-        qWarning("pre-check: the supply would not be written");
+    const std::optional<TVelSupplyChecked> checked = opened.preCheck(rows);
+    if (!checked) {
+        std::printf("pre-check: the supply would not be written\n");
+        return 1;
+    }
     ms = t.elapsed();
     total += ms;
     report("pre-check", ms);
 
     t.restart();
-    if (!dm.runGeneration(rows)) {
+    TVelSupplyGeneration generation = checked->generate();
+    if (!generation.supply) {
         std::printf("generation failed: %s\n", qPrintable(lastError));
         return 1;
     }
@@ -97,7 +101,7 @@ int main(int argc, char **argv)
            QStringLiteral("%1 MB field file").arg(QFileInfo(dir.filePath(QStringLiteral("TFIFI_FIELDSFILE.CDS"))).size() / 1048576.0, 0, 'f', 1));
 
     t.restart();
-    const QStringList files = dm.save(dir.filePath(QStringLiteral("CUR26")));
+    const QStringList files = generation.supply->save(dir.filePath(QStringLiteral("CUR26"))).files;
     ms = t.elapsed();
     total += ms;
     qint64 bytes = 0;

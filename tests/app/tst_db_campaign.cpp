@@ -12,6 +12,7 @@
 #include "platform/core/OvItalian.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/import/VelImportReport.h"
 #include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/editors/TfmVelCud.h"
@@ -480,12 +481,13 @@ private slots:
             dm.setWorkgroup(1);
             bool asked = false;
             dm.information = [&asked](const QStringList &, bool) { return asked = true; };
-            dm.open();
+            const TVelSupplyOpened opened = dm.open();
             QString message;
             try {
-                (void)dm.preCheck(dm.visitedRows(TdmVelFile::All));
-            } catch (const EOvError &e) {
+                QVERIFY(!opened.preCheck(dm.visitedRows(TdmVelFile::All)));
+            } catch (const EVelError &e) {
                 message = e.message();
+                QCOMPARE(e.errorCode(), TVelErrorCode::Configurazione);
             }
             dm.closeDataSets();
             QVERIFY2(message.startsWith(QStringLiteral("Codice fiscale del produttore del software mancante: indicarlo "

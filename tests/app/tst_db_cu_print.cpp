@@ -325,7 +325,7 @@ private slots:
         run.progress = nullptr;
         const TVelPrintResult none = run.print({}, QStringLiteral("Vuota"));
         QCOMPARE(none.kind, TVelPrintResult::NienteDaStampare);
-        QCOMPARE(run.outcome().fatal, QStringLiteral("nessun CU da stampare"));
+        QCOMPARE(none.outcome.fatal, QStringLiteral("nessun CU da stampare"));
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("Cancel/Vuota.pdf"))));
         QCOMPARE(states().value(QStringLiteral("VERDI")), QString());
     }
@@ -486,9 +486,10 @@ private slots:
                 verdi << b;
         }
         QCOMPARE(verdi.size(), 1);
-        const QString path = run.print(verdi, QStringLiteral("lunghe-%1").arg(lines)).path;
+        const TVelPrintResult printed = run.print(verdi, QStringLiteral("lunghe-%1").arg(lines));
+        const QString path = printed.path;
         QVERIFY(!path.isEmpty());
-        QVERIFY(run.outcome().riuscito());
+        QVERIFY(printed.outcome.riuscito());
 
         const QList<Page> all = readPdf(path);
         QList<int> annotationPages; // document pages holding annotation lines

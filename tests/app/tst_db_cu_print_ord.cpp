@@ -379,16 +379,19 @@ private slots:
         TVelCuPrint third(*m_store, stampe, main);
         third.open();
         third.outputFolder = blocker;
+        TVelRunOutcome failed;
         try {
             (void)third.print(third.allRows(), QStringLiteral("B"));
             QFAIL("no error");
         } catch (const EVelError &e) {
+            QVERIFY(e.runOutcome());
+            failed = *e.runOutcome();
             QVERIFY(e.message().startsWith(QStringLiteral("Controllare che il documento non sia già aperto.")));
             QCOMPARE(e.errorCode(), TVelErrorCode::Scrittura);
             QCOMPARE(e.context().file, QDir(blocker).filePath(QStringLiteral("B.pdf")));
         }
         // every CU failed at the saving of the document, none earlier
-        for (const TVelPayeeOutcome &p : third.outcome().payees) {
+        for (const TVelPayeeOutcome &p : failed.payees) {
             QCOMPARE(p.result, TVelResult::Errore);
             QCOMPARE(p.stage, TVelStage::Conferma);
         }

@@ -154,7 +154,7 @@ private slots:
         } else {
             const TVelPrintResult r = run.print(rows, QStringLiteral("CU-versioni"));
             QVERIFY(r.written());
-            outcome = run.outcome();
+            outcome = r.outcome;
         }
         QVERIFY(done);
 

@@ -76,8 +76,8 @@ private slots:
         fresh();
         ScriptedResponder ui;
         auto imp = importer();
-        imp->importa({ROSSI});
-        QCOMPARE(imp->esito().importati, 1);
+        const TVelRunOutcome o = imp->importa({ROSSI});
+        QCOMPARE(TVelImportCud::esito(o).importati, 1);
         // The default source takes the public pension from payments sent to
         // NoiPA: what Rossi's payslips withheld (12 x 220.00) is named.
         QCOMPARE(ui.texts().size(), 1);
@@ -152,7 +152,7 @@ private slots:
         {
             auto imp = importer();
             imp->hooks().onInfo = [&](const QStringList &l) { log = l; };
-            imp->importa({BIANCHI});
+            QVERIFY(imp->importa({BIANCHI}).riuscito());
         }
         QVariantMap r = cu(QStringLiteral("BNCLRA80L65D458L"));
         // Taxable income and withholdings, no deduction figures.
@@ -181,7 +181,7 @@ private slots:
             imp->options().ANCHE_SENZA_CONGUAGLIO = true;
             imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
             imp->hooks().onInfo = [](const QStringList &) {};
-            imp->importa({BIANCHI});
+            QVERIFY(imp->importa({BIANCHI}).riuscito());
         }
         r = cu(QStringLiteral("BNCLRA80L65D458L"));
         QCOMPARE(amount(r, "FCUDIMPLORDA"), money("4984.20"));
@@ -198,7 +198,7 @@ private slots:
         ScriptedResponder ui;
         auto imp = importer();
         imp->hooks().onInfo = [](const QStringList &) {};
-        imp->importa({RINALDI});
+        QVERIFY(imp->importa({RINALDI}).riuscito());
         const QVariantMap r = cu(QStringLiteral("RNLSMN90E05C573Q"), QStringLiteral("06"));
         QVERIFY(!r.isEmpty());
         QCOMPARE(str(r, "LCUDCONGUAGLIO"), QStringLiteral("X"));
@@ -234,7 +234,7 @@ private slots:
             auto imp = importer();
             imp->options().ACCONTO_ADD_COM_ANNO = true;
             imp->options().ACCONTO_ADD_COM = true;
-            imp->importa({MARINI, ROSSI});
+            QVERIFY(imp->importa({MARINI, ROSSI}).riuscito());
         }
         QVariantMap m = cu(QStringLiteral("MRNFRC89T64H199I"));
         QCOMPARE(amount(m, "FCUDADDCOMIRPEF"), money("213.99"));
@@ -255,7 +255,7 @@ private slots:
             auto imp = importer();
             imp->options().ACCONTO_ADD_COM = true;
             imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
-            imp->importa({ESPOSITO, MARINI});
+            QVERIFY(imp->importa({ESPOSITO, MARINI}).riuscito());
         }
         const QVariantMap e = cu(QStringLiteral("SPSGPP68A30F839J"));
         QCOMPARE(amount(e, "FCUDADDCOMSALDO"), money("100.01"));   // 11 x 8 + 12.01
@@ -282,7 +282,7 @@ private slots:
             rows.post();
         };
         imp->hooks().onInfo = [](const QStringList &) {};
-        imp->importa({ROMANO, COLOMBO, RICCI, CONTI});
+        const TVelRunOutcome o = imp->importa({ROMANO, COLOMBO, RICCI, CONTI});
         QCOMPARE(dialogs, QStringList{QStringLiteral("ROMANO MARCO")});   // one position: no dialog
 
         // Two positions, the full-time one alone: 6 x 130, July-December 184 days.
@@ -317,7 +317,7 @@ private slots:
         QCOMPARE(amount(ct, "FCUDRITIRPEF"), money("276"));
         QCOMPARE(str(ct, "LCUDCPOSCNACFC"), QStringLiteral("X"));
         QCOMPARE(str(ct, "ICUDPERPART"), QStringLiteral("4"));
-        QCOMPARE(imp->esito().importati, 4);
+        QCOMPARE(TVelImportCud::esito(o).importati, 4);
     }
 
     void failuresOfOneEmployee()
@@ -327,7 +327,7 @@ private slots:
         QStringList log;
         auto imp = importer();
         imp->hooks().onInfo = [&](const QStringList &l) { log = l; };
-        imp->importa({DE_LUCA, COSTA, MANCINI, GRECO, ROSSI});
+        const TVelRunOutcome o = imp->importa({DE_LUCA, COSTA, MANCINI, GRECO, ROSSI});
 
         const QStringList shown = ui.texts();
         QCOMPARE(shown.size(), 2);
@@ -355,9 +355,9 @@ private slots:
                                              QStringLiteral("- Data inizio rapporto in anagrafica non è impostata.")}));
         // The run went on after each failure.
         QVERIFY(!cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
-        QCOMPARE(imp->esito().importati, 3);
-        QCOMPARE(imp->esito().errori, 1);
-        QCOMPARE(imp->esito().scartati, 1);
+        QCOMPARE(TVelImportCud::esito(o).importati, 3);
+        QCOMPARE(TVelImportCud::esito(o).errori, 1);
+        QCOMPARE(TVelImportCud::esito(o).scartati, 1);
         // The rolled-back employee left no person in the store.
         {
             QSqlQuery q = db->exec(QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale WHERE lower(saficodfiscale) "
@@ -405,8 +405,7 @@ private slots:
         ScriptedResponder ui;
         auto imp = importer();
         imp->hooks().onInfo = [](const QStringList &) {};
-        imp->importa({ROSSI, BIANCHI});
-        const TVelRunOutcome &o = imp->outcome();
+        const TVelRunOutcome o = imp->importa({ROSSI, BIANCHI});
         QCOMPARE(o.payees.size(), 2);
         QCOMPARE(o.payees.at(0).result, TVelResult::Errore);
         QVERIFY2(o.payees.at(0).reason.contains(reason), qPrintable(o.payees.at(0).reason));
@@ -414,7 +413,7 @@ private slots:
         QCOMPARE(o.payees.at(0).stage, stage);
         QVERIFY(cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
         QCOMPARE(o.payees.at(1).result, TVelResult::Fatto);
-        QCOMPARE(imp->esito().importati, 1);
+        QCOMPARE(TVelImportCud::esito(o).importati, 1);
         QVERIFY(!o.riuscito());
         QVERIFY2(o.problemLines().join(QLatin1Char('\n')).contains(reason), qPrintable(o.problemLines().join(QLatin1Char('\n'))));
     }
@@ -430,7 +429,8 @@ private slots:
             auto imp = importer<ImportWithInps>();
             imp->setSovraScrivi(how);
             imp->setForzaStampati(force);
-            imp->importa({BIANCHI});
+            if (!imp->importa({BIANCHI}).riuscito())
+                return -1;
             return imp->inpsCalls;
         };
         QCOMPARE(run(TVelSovraScrivi::SovrascriviSempre), 1);
@@ -480,7 +480,7 @@ private slots:
         ScriptedResponder ui;
         {
             auto imp = importer();
-            imp->importa({122});
+            QVERIFY(imp->importa({122}).riuscito());
         }
         // Santoro Matteo: the 730 lines of July, August and November.
         const QVariantMap r = cu(QStringLiteral("SNTMTT74L03A944U"));
@@ -500,7 +500,7 @@ private slots:
         {
             auto imp = importer();
             imp->options().SOLOINPS = true;
-            imp->importa({BIANCHI});
+            QVERIFY(imp->importa({BIANCHI}).riuscito());
         }
         QVariantMap o = cu(cf);
         QCOMPARE(str(o, "SCUDCASIESCPREC"), QStringLiteral("2"));
@@ -514,7 +514,7 @@ private slots:
         {
             auto imp = importer();
             imp->options().SOLOINPS = true;
-            imp->importa({ROSSI});
+            QVERIFY(imp->importa({ROSSI}).riuscito());
         }
         QVERIFY(cu(QStringLiteral("RSSMRA75C12H199Y")).isEmpty());
         QCOMPARE(rows("TCUDI_INPS", QStringLiteral("RSSMRA75C12H199Y")), 0);
@@ -532,14 +532,14 @@ private slots:
         const QString barbieri = QStringLiteral("BRBFBA87P16H199A");
         auto imp = importer<FailingInps>();
         imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
-        imp->importa({BIANCHI});
+        QVERIFY(imp->importa({BIANCHI}).riuscito());
         const qint64 first = cu(cf).value("IAFIID").toLongLong();
         QCOMPARE(rows("TCUDI_INPS", cf), 1);
 
         // Replaced, the new INPS row written, then the employee fails: the
         // old CU and its rows are back, in the store and in the run's tables.
         imp->failFor = cf;
-        imp->importa({BIANCHI, BARBIERI});
+        QCOMPARE(imp->importa({BIANCHI, BARBIERI}).count(TVelResult::Errore), 1);
         QVERIFY(ui.texts().contains(QStringLiteral("Controllare i dati del dipendente:BIANCHI LAURA\r\n\r\n"
                                                    "Sezione INPS non leggibile")));
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
@@ -553,8 +553,8 @@ private slots:
         // The same run's tables see the CU: kept.
         imp->failFor.clear();
         imp->setSovraScrivi(TVelSovraScrivi::NonSovrascrivere);
-        imp->importa({BIANCHI});
-        QCOMPARE(imp->esito().mantenuti, 1);
+        const TVelRunOutcome o = imp->importa({BIANCHI});
+        QCOMPARE(TVelImportCud::esito(o).mantenuti, 1);
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
     }
 };

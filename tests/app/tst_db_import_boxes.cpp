@@ -34,6 +34,7 @@ class TstDbImportBoxes : public QObject
     std::unique_ptr<TOvSQLConnection> db;
     std::unique_ptr<TTorDBCds> store;
     QStringList log;
+    TVelRunOutcome outcome; // of the last import
     // Stored CUs by tax code: field (upper case) -> value.
     QHash<QString, QVariantMap> cus;
 
@@ -56,7 +57,7 @@ class TstDbImportBoxes : public QObject
         imp.options().IMESID = 12;
         imp.setCartellaTabelle(kTabelle);
         imp.hooks().onInfo = [&](const QStringList &l) { log = l; };
-        imp.importa(keys);
+        outcome = imp.importa(keys);
         TClientDataSet ds;
         store->Load(ds, QStringLiteral("TCUD_DATICUD"));
         cus.clear();

@@ -12,6 +12,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/import/VelImportCud.h"
 #include "tor/query/torCQueryText.h"
 #include "src/prj/unit/dialogs/VelBoxRunHost.h"
@@ -31,6 +32,8 @@ struct Run
     QStringList statements;
     bool fired = false;
     QString thrown;
+    bool typed = false; // raised as the engine's error, with a code
+    TVelErrorCode code = TVelErrorCode::Generico;
     QString integrity;
 };
 
@@ -51,12 +54,15 @@ Run importOnce(StoreFaults::Copies &copies, qint64 failAt)
         imp.hooks().onInfo = [](const QStringList &) {};
         StoreFaults::Fault f(*c, failAt);
         try {
-            imp.importa();
+            r.outcome = imp.importa();
+        } catch (const EVelError &e) {
+            r.thrown = e.message();
+            r.typed = true;
+            r.code = e.errorCode();
         } catch (const std::exception &e) {
             r.thrown = exceptionText(e);
         }
         f.remove();
-        r.outcome = imp.outcome();
         r.statements = f.texts();
         r.fired = f.fired();
     }
@@ -103,9 +109,10 @@ private slots:
                                    .arg(reference.statements.at(n - 1).left(80));
             QVERIFY2(r.integrity == QLatin1String("ok"), qPrintable(at + QStringLiteral(": ") + r.integrity));
             if (!r.thrown.isEmpty()) {
-                // The run could not start: nothing written, the reason kept.
+                // The run could not start: nothing written, the reason raised
+                // as the engine's error, coded as the store's.
                 QVERIFY2(r.store.isEmpty(), qPrintable(at));
-                QVERIFY2(!r.outcome.fatal.isEmpty(), qPrintable(at));
+                QVERIFY2(r.typed && r.code == TVelErrorCode::Archivio, qPrintable(at + QStringLiteral(": ") + r.thrown));
                 continue;
             }
             // What the run says it imported is what the store holds, whole.

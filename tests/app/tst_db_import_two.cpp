@@ -73,8 +73,7 @@ int workstation(const QString &keys, int rounds, const QString &mode)
                                                        : TVelSovraScrivi::SovrascriviSempre);
         imp.setCartellaTabelle(QStringLiteral(VELCU_STAGE_DIR "/USR/KZ2025/Res/Tabelle"));
         imp.hooks().onInfo = [](const QStringList &) {};
-        imp.importa(work);
-        last = imp.esito();
+        last = TVelImportCud::esito(imp.importa(work));
     }
     QTextStream(stdout) << last.importati << " " << last.scartati << " " << last.errori << " " << last.mantenuti
                         << "\n";

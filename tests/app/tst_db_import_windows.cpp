@@ -280,7 +280,7 @@ private slots:
         QVERIFY(ui.lastText().contains(QStringLiteral("Dipendente COLOMBO PAOLO\r\n--- Sezione fiscale")));
         QVERIFY(ui.lastText().contains(QStringLiteral("calcolato sul periodo lavorato nell'anno: 181.")));
         QCOMPARE(ui.shown().last().caption, QStringLiteral("Informazioni"));
-        QCOMPARE(w.import().esito().importati, 1);
+        QCOMPARE(TVelImportCud::esito(w.ultimoEsito()).importati, 1);
         QCOMPARE(w.pbProgresso->value(), 1);
         QCOMPARE(w.lbProgresso->text(), QStringLiteral("COLOMBO PAOLO"));
     }
@@ -335,7 +335,7 @@ private slots:
         };
         QVERIFY(w->clickOk());
         QVERIFY(lockedDuringRun);
-        const TVelRunOutcome &out = w->import().outcome();
+        const TVelRunOutcome &out = w->ultimoEsito();
         QVERIFY(out.cancelled);
         QCOMPARE(out.payees.size(), 39);
         QCOMPARE(out.count(TVelResult::NonEseguito), 37);

@@ -5,6 +5,7 @@
 // that refuses the last write after the file is complete says where the
 // file is.
 #include "support/TestDb.h"
+#include "support/SupplyStages.h"
 #include "support/TestStore.h"
 
 #include "platform/dataset/TClientDataSet.h"
@@ -85,7 +86,12 @@ class TstDbSupplySnapshot : public QObject
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
     // The supply's module on the test store, its questions answered yes, open.
-    std::unique_ptr<TdmVelFile> supplyModule()
+    struct OpenSupply
+    {
+        std::unique_ptr<TdmVelFile> dm;
+        TVelSupplyOpened opened;
+    };
+    OpenSupply supplyModule()
     {
         auto dm = std::make_unique<TdmVelFile>(*m_store, QueryText());
         dm->setRunHost(TVelBoxRunHost::instance());
@@ -93,8 +99,8 @@ class TstDbSupplySnapshot : public QObject
         dm->setTablePaths(path(QStringLiteral("campi.cds")), path(QStringLiteral("record.cds")));
         dm->information = [](const QStringList &, bool) { return true; };
         dm->defaultMatricola = [] { return QString(); };
-        dm->open();
-        return dm;
+        const TVelSupplyOpened opened = dm->open();
+        return {std::move(dm), opened};
     }
 
     int count(const QString &sql)
@@ -172,7 +178,7 @@ private slots:
                                   "WHERE lower(scdsnome) = 'tcuda_annotazioni')"));
         QueryText().loadCatalogue(QStringLiteral(VELCU_STAGE_DIR "/etc/rag/rag_QueryText.cds"));
         auto module = supplyModule();
-        TdmVelFile &dm = *module;
+        TdmVelFile &dm = *module.dm;
         QString replaced;
         for (dm.dip().first(); !dm.dip().eof() && replaced.isEmpty(); dm.dip().next())
             if (dm.dip().fieldByName(QStringLiteral("SCUDANNOTAZIONI")).asString().contains(QStringLiteral("ZZ) ")))
@@ -182,22 +188,29 @@ private slots:
                               QStringLiteral("--sovrascrivi"), QStringLiteral("sempre"), QStringLiteral("--cf"), replaced});
         QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
 
-        QVERIFY(dm.runGeneration(dm.visitedRows(TdmVelFile::All)));
-        QCOMPARE(dm.outcome().warnings.size(), 1);
-        QCOMPARE(dm.outcome().warnings[0].code, TVelWarningCode::AnnotazioniNonSalvate);
-        QVERIFY2(dm.outcome().warnings[0].text.startsWith(QStringLiteral("Annotazioni non salvate per %1: certificazione "
+        TVelSupplyGeneration g = SupplyStages::generate(module.opened, dm.visitedRows(TdmVelFile::All));
+        QVERIFY(g.supply);
+        // the pre-check's own warnings (the coherence check) aside
+        QList<TVelRunWarning> notSaved;
+        for (const TVelRunWarning &w : g.outcome.warnings)
+            if (w.code != TVelWarningCode::Coerenza && w.code != TVelWarningCode::DatiMancanti)
+                notSaved << w;
+        QCOMPARE(notSaved.size(), 1);
+        QCOMPARE(notSaved[0].code, TVelWarningCode::AnnotazioniNonSalvate);
+        QVERIFY2(notSaved[0].text.startsWith(QStringLiteral("Annotazioni non salvate per %1: certificazione "
                                                                     "modificata, sostituita o cancellata")
                                                          .arg(replaced)),
-                 qPrintable(dm.outcome().warnings[0].text));
+                 qPrintable(notSaved[0].text));
         QCOMPARE(orphanNotes(), 0);
         const int notes = count(QStringLiteral("SELECT count(DISTINCT f.iafiid) FROM tfis_datifiscali f JOIN "
                                                "tcds_struttura s ON s.icdsid = f.icdsid WHERE lower(s.scdsnome) = "
                                                "'tcuda_annotazioni'"));
         QVERIFY(notes > 20);
         const QString out = path(QStringLiteral("CUR26_lettura"));
-        const QStringList files = dm.save(out);
-        QVERIFY2(dm.outcome().riuscito(), qPrintable(dm.outcome().fatal));
-        QCOMPARE(dm.outcome().count(TVelResult::Fatto), m_cus);
+        const TVelSupplySaved saved = g.supply->save(out);
+        QCOMPARE(saved.files, QStringList{out});
+        QVERIFY2(saved.outcome.riuscito(), qPrintable(saved.outcome.fatal));
+        QCOMPARE(saved.outcome.count(TVelResult::Fatto), m_cus);
         const QStringList payees = payeesOf(out);
         QCOMPARE(payees.size(), m_cus);
         QVERIFY(payees.contains(replaced));
@@ -275,21 +288,24 @@ private slots:
         // the run fails and says the file is there, complete.
         QueryText().loadCatalogue(QStringLiteral(VELCU_STAGE_DIR "/etc/rag/rag_QueryText.cds"));
         auto module = supplyModule();
-        TdmVelFile &dm = *module;
+        TdmVelFile &dm = *module.dm;
         const QList<int> rows = dm.visitedRows(TdmVelFile::All);
-        QVERIFY(dm.runGeneration(rows));
+        TVelSupplyGeneration g = SupplyStages::generate(module.opened, rows);
+        QVERIFY(g.supply);
         m_db->exec(TestDb::isPostgres() ? QStringLiteral("SET default_transaction_read_only = on")
                                         : QStringLiteral("PRAGMA query_only = 1"));
         const QString out = path(QStringLiteral("CUR26_sola_lettura"));
         QStringList files;
+        TVelRunOutcome o;
         try {
-            files = dm.save(out);
+            const TVelSupplySaved saved = g.supply->save(out);
+            files = saved.files;
+            o = saved.outcome;
         } catch (const std::exception &e) {
             QFAIL(e.what());
         }
         m_db->exec(TestDb::isPostgres() ? QStringLiteral("SET default_transaction_read_only = off")
                                         : QStringLiteral("PRAGMA query_only = 0"));
-        const TVelRunOutcome &o = dm.outcome();
         QVERIFY(!o.riuscito());
         QVERIFY2(o.fatal.startsWith(QStringLiteral("Il file della fornitura è stato scritto ed è completo: ") + out
                                     + QStringLiteral(". Non è stato però possibile registrare nel database")),

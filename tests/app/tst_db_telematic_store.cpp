@@ -4,11 +4,13 @@
 // rebuilt and saved back, the default INPS number from "QRY_PACO"), saves
 // the file and the agent's count. Every record of the file is then read by a
 // reader of the published layout written here, not by the engine.
+#include "support/SupplyStages.h"
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/ui/framework/OvForms.h"
 #include "platform/framework/OvMessages.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/model/VelStructureSeed.h"
 #include "src/prj/unit/telematic/TdmVelFile.h"
@@ -249,8 +251,7 @@ private slots:
     }
 
     // A tax code against the birth date: a warning the office confirms at the
-    // pre-check, not said again by the check of the written file; written
-    // without the pre-check, the file's check says it once in the log.
+    // pre-check, not said again by the check of the written file.
     void aConfirmedWarningIsSaidOnce()
     {
         TClientDataSet cu;
@@ -265,25 +266,25 @@ private slots:
         auto said = [&](const QStringList &lines) {
             return int(std::count_if(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(warning); }));
         };
-        for (const bool confirmed : {true, false}) {
-            ScriptedResponder responder;
-            QStringList log;
-            QStringList report;
-            auto dm = module(&log, &report);
-            dm->open();
-            const QList<int> rows = dm->visitedRows(TdmVelFile::All);
-            if (confirmed) {
-                QVERIFY(dm->preCheck(rows));
-                QVERIFY2(report.contains(QStringLiteral("Avviso - Codice fiscale del percipiente (VRDGPP70A01H199J): ")
-                                         + warning + QStringLiteral(", la data di nascita è 01/01/1971")),
-                         qPrintable(report.join(QLatin1Char('\n'))));
-            }
-            QVERIFY(dm->runGeneration(rows));
-            const QString path = m_dir.filePath(confirmed ? QStringLiteral("confermato/CUR26") : QStringLiteral("CUR26"));
-            QDir().mkpath(QFileInfo(path).absolutePath());
-            QCOMPARE(dm->save(path), QStringList({path})); // a warning never refuses the file
-            QCOMPARE(said(log), confirmed ? 0 : 1);
-        }
+        // every supply goes through the pre-check now: the warning is put to
+        // the office there, once, and the file's check does not say it again
+        ScriptedResponder responder;
+        QStringList log;
+        QStringList report;
+        auto dm = module(&log, &report);
+        const TVelSupplyOpened opened = dm->open();
+        const std::optional<TVelSupplyChecked> checked = opened.preCheck(dm->visitedRows(TdmVelFile::All));
+        QVERIFY(checked);
+        QVERIFY2(report.contains(QStringLiteral("Avviso - Codice fiscale del percipiente (VRDGPP70A01H199J): ") + warning
+                                 + QStringLiteral(", la data di nascita è 01/01/1971")),
+                 qPrintable(report.join(QLatin1Char('\n'))));
+        TVelSupplyGeneration g = checked->generate();
+        QVERIFY(g.supply);
+        const QString path = m_dir.filePath(QStringLiteral("confermato/CUR26"));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QCOMPARE(g.supply->save(path).files, QStringList({path})); // a warning never refuses the file
+        QCOMPARE(said(log), 0);
+        QCOMPARE(said(report), 1);
     }
 
     void fromTheStoreToTheFile()
@@ -292,15 +293,16 @@ private slots:
         QStringList log;
         QStringList report;
         auto dm = module(&log, &report);
-        dm->open();
+        const TVelSupplyOpened opened = dm->open();
         const QList<int> rows = dm->visitedRows(TdmVelFile::All);
         QCOMPARE(rows.size(), 3);
-        QVERIFY(dm->preCheck(rows));
+        const std::optional<TVelSupplyChecked> checked = opened.preCheck(rows);
+        QVERIFY(checked);
         QCOMPARE(report, QStringList({QString(), QStringLiteral("Dipendente: ANDREI PAOLO"),
                                       QStringLiteral(" - Dato obbligatorio mancante: Nr. Mesi a carico altro figlio o "
                                                      "altro familiare")}));
-        QVERIFY(dm->runGeneration(rows));
-        QVERIFY(dm->dataComplete());
+        TVelSupplyGeneration generation = checked->generate();
+        QVERIFY(generation.supply);
         QVERIFY(log.contains(QStringLiteral("ATTENDERE... Pulitura del file in corso...")));
         QVERIFY(log.contains(QStringLiteral("Generazione del Record C...")));
         QVERIFY(log.contains(QStringLiteral("Percipiente: VERDI GIUSEPPE")));
@@ -308,7 +310,7 @@ private slots:
         QCOMPARE(log.last(), QStringLiteral("Operazione terminata con successo."));
 
         const QString path = m_dir.filePath(QStringLiteral("CUR26"));
-        QCOMPARE(dm->save(path), QStringList({path}));
+        QCOMPARE(generation.supply->save(path).files, QStringList({path}));
 
         const Supply s = readSupply(path);
         QVERIFY2(s.error.isEmpty(), qPrintable(s.error));
@@ -405,13 +407,13 @@ private slots:
         ScriptedResponder responder;
         QStringList log;
         auto dm = module(&log);
-        dm->open();
+        const TVelSupplyOpened opened = dm->open();
         dm->setOrder(QStringLiteral("SCUDCOGNOME")); // ANDREI, BIANCHI, VERDI as by tax code: reverse the names
         dm->setOrder(QStringLiteral("SCUDNOME"));    // GIUSEPPE, LAURA, PAOLO
-        const bool generated = dm->runGeneration(dm->visitedRows(TdmVelFile::All));
-        QVERIFY(generated);
+        TVelSupplyGeneration g = SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All));
+        QVERIFY(g.supply);
         const QString path = m_dir.filePath(QStringLiteral("CUR26_nome"));
-        dm->save(path);
+        QCOMPARE(g.supply->save(path).files, QStringList({path}));
         Supply s = readSupply(path);
         QVERIFY2(s.error.isEmpty(), qPrintable(s.error));
         QCOMPARE(s.of('D')[0].payee, QByteArray("VRDGPP70A01H199J"));
@@ -420,12 +422,12 @@ private slots:
         // "su Prenotazione" with nothing selected, and "Nessuno": A, B, C, Z
         for (TdmVelFile::Selection sel : {TdmVelFile::Reserved, TdmVelFile::None}) {
             auto again = module(&log);
-            again->open();
+            const TVelSupplyOpened reopened = again->open();
             QVERIFY(again->visitedRows(sel).isEmpty());
-            QVERIFY(again->preCheck({}));
-            QVERIFY(again->runGeneration(again->visitedRows(sel)));
+            TVelSupplyGeneration none = SupplyStages::generate(reopened, again->visitedRows(sel));
+            QVERIFY(none.supply);
             const QString empty = m_dir.filePath(QStringLiteral("CUR26_vuoto"));
-            again->save(empty);
+            QCOMPARE(none.supply->save(empty).files, QStringList({empty}));
             s = readSupply(empty);
             QByteArray types;
             for (const Record &r : s.records)
@@ -452,8 +454,8 @@ private slots:
         QStringList log;
         for (int run = 0; run < 2; ++run) { // the second generation finds the rows as they should be
             auto dm = module(&log);
-            dm->open();
-            QVERIFY(dm->runGeneration(dm->visitedRows(TdmVelFile::All)));
+            const TVelSupplyOpened opened = dm->open();
+            QVERIFY(SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All)).supply);
             TClientDataSet notes;
             m_store->Load(notes, QStringLiteral("TCUDA_ANNOTAZIONI"), TTorDBCds::AllMonths);
             QCOMPARE(notes.recordCount(), 2);
@@ -473,8 +475,8 @@ private slots:
         cu.post();
         m_store->Save(cu, QStringLiteral("TCUD_DATICUD"), TTorDBCds::AllMonths);
         auto dm = module(&log);
-        dm->open();
-        QVERIFY(dm->runGeneration(dm->visitedRows(TdmVelFile::All)));
+        const TVelSupplyOpened opened = dm->open();
+        QVERIFY(SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All)).supply);
         TClientDataSet notes;
         m_store->Load(notes, QStringLiteral("TCUDA_ANNOTAZIONI"), TTorDBCds::AllMonths);
         QCOMPARE(notes.recordCount(), 1);
@@ -562,8 +564,7 @@ private slots:
         {
             // the office says no to the pre-check's question
             auto dm = module(&log, &report, false);
-            dm->open();
-            QVERIFY(!dm->preCheck(dm->visitedRows(TdmVelFile::All)));
+            QVERIFY(!dm->open().preCheck(dm->visitedRows(TdmVelFile::All)));
             QCOMPARE(log.last(), QStringLiteral("Generazione file telematico terminata dall'utente"));
         }
         ScriptedResponder responder;
@@ -596,9 +597,9 @@ private slots:
                 shown = lines;
                 return true;
             };
-            dm->open();
+            const TVelSupplyOpened opened = dm->open();
             const QList<int> rows = dm->visitedRows(TdmVelFile::All);
-            QVERIFY(!dm->preCheck(rows));
+            QVERIFY(!opened.preCheck(rows)); // so there is nothing to generate from
             const QString text = shown.join(QLatin1Char('\n'));
             QVERIFY2(text.contains(QStringLiteral("Dipendente: BIANCHI LAURA\n - Codice fiscale del percipiente non "
                                                   "valido (BNCLRA75B41F205X)")),
@@ -609,7 +610,6 @@ private slots:
             QVERIFY2(text.contains(QStringLiteral(" - Codice fiscale del coniuge non valido (BNCMRA82A41H501W)")),
                      qPrintable(text));
             QVERIFY(!text.contains(QStringLiteral("ANDREI")));
-            QVERIFY(!dm->runGeneration(rows));
             editCu("BNCLRA75B41F205X", "SCUDCODFIS", QStringLiteral("BNCLRA75B41F205I"));
             editCu("VRDGPP70A01H199J", "SCUDPROVNAS", QStringLiteral("RA"));
             fam.edit();
@@ -622,15 +622,15 @@ private slots:
             // question, the file's check refuses it, and no file takes the name
             editCu("VRDGPP70A01H199J", "SCUDSEX", QString());
             auto dm = module(&log, &report, true);
-            dm->open();
-            const QList<int> rows = dm->visitedRows(TdmVelFile::All);
-            QVERIFY(dm->preCheck(rows));
-            QVERIFY(dm->runGeneration(rows));
+            const TVelSupplyOpened opened = dm->open();
+            TVelSupplyGeneration g = SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All));
+            QVERIFY(g.supply);
             const QString path = m_dir.filePath(QStringLiteral("rifiutata/CUR26"));
             try {
-                dm->save(path);
+                (void)g.supply->save(path);
                 QFAIL("a supply that fails its check was saved");
-            } catch (const EOvError &e) {
+            } catch (const EVelError &e) {
+                QCOMPARE(e.errorCode(), TVelErrorCode::Fornitura);
                 QVERIFY2(e.message().startsWith(QStringLiteral("Fornitura non scritta: il controllo dei file ha trovato")),
                          qPrintable(e.message()));
                 QVERIFY2(e.message().contains(QStringLiteral("CUR26, record 9, posizione 90: mancano nella certificazione "
@@ -639,7 +639,8 @@ private slots:
             }
             QCOMPARE(QDir(m_dir.filePath(QStringLiteral("rifiutata"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                      QStringList());
-            QCOMPARE(dm->outcome().count(TVelResult::Fatto), 0);
+            QCOMPARE(g.supply->outcome().count(TVelResult::Fatto), 0);
+            QVERIFY(g.supply->outcome().count(TVelResult::Errore) > 0); // said with the error
             editCu("VRDGPP70A01H199J", "SCUDSEX", QStringLiteral("M"));
         }
         {
@@ -652,18 +653,13 @@ private slots:
             agent.post();
             m_store->Save(agent, QStringLiteral("TCUS_DATISOST"), TTorDBCds::AllMonths);
             auto dm = module(&log);
-            dm->open();
-            QVERIFY(!dm->runGeneration(dm->visitedRows(TdmVelFile::All)));
+            const TVelSupplyOpened opened = dm->open();
+            const TVelSupplyGeneration g = SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All));
+            QVERIFY(!g.supply); // nothing to save: "Salva" has no generation to write
             QCOMPARE(log.last(), QStringLiteral("***** Dati mancanti del sostituto :    Cognome Rappresentante,    Firma della "
                                                 "comunicazione,  impossibile procedere!"));
-            QVERIFY(!dm->dataComplete());
-            try {
-                dm->save(m_dir.filePath(QStringLiteral("mai")));
-                QFAIL("saved without a generation");
-            } catch (const EOvError &e) {
-                QCOMPARE(e.message(), QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"));
-            }
-            QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("mai"))));
+            QCOMPARE(g.outcome.fatal, QStringLiteral("Dati mancanti del sostituto :    Cognome Rappresentante,    Firma "
+                                                     "della comunicazione,  impossibile procedere!"));
         }
         {
             // a supplier row with its tax code but no type
@@ -674,11 +670,11 @@ private slots:
             forn.post();
             m_store->Save(forn, QStringLiteral("TCFO_FORNITORE"), TTorDBCds::AllMonths);
             auto dm = module(&log);
-            dm->open();
-            QVERIFY(!dm->runGeneration({}));
+            QVERIFY(!SupplyStages::generate(dm->open(), {}).supply);
             QCOMPARE(log.last(), QStringLiteral("***** Tipo fornitore mancante, impossibile procedere!"));
         }
-        QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 3);
+        // the agent's and the supplier's data; the refused pre-check leaves nothing to generate
+        QCOMPARE(responder.texts().count(QStringLiteral("Operazione terminata con errore")), 2);
     }
 };
 

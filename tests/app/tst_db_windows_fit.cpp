@@ -225,8 +225,7 @@ private slots:
         imp.options().SOSTITUTO = true;
         imp.options().CFAMM = sos.fieldByName(QStringLiteral("SSEDNOMCODICEFISC")).asString();
         imp.hooks().onInfo = [](const QStringList &) {};
-        imp.importa({101, 102, 105, 109, 114});
-        QVERIFY(imp.esito().importati >= 4);
+        QVERIFY(TVelImportCud::esito(imp.importa({101, 102, 105, 109, 114})).importati >= 4);
     }
     void cleanupTestCase()
     {

@@ -137,7 +137,7 @@ void TstFileSafety::aFullDiskNeverCostsTheOldFile_data()
         TVelRunOutcome outcome;
         outcome.add({});
         VelCliPdfSplit::Locker nothingToLock{[](const QList<int> &) {}, [](int) { return false; }, {}};
-        VelCliPdfSplit::split(whole, {{p, 1, v * 15}}, outcome, nothingToLock);
+        outcome = VelCliPdfSplit::split(whole, {{p, 1, v * 15}}, outcome, nothingToLock);
         if (outcome.payees.at(0).result != TVelResult::Fatto)
             throw EOvError(outcome.payees.at(0).reason);
     });
@@ -463,7 +463,7 @@ void TstFileSafety::theCutLocksOnlyFilesUnderTheirNames()
         else if (fault == QLatin1String("cartella"))
             QDir().mkpath(parts.at(at - 1).file);
     };
-    VelCliPdfSplit::split(whole, parts, outcome, locker, progress);
+    outcome = VelCliPdfSplit::split(whole, parts, std::move(outcome), locker, progress);
 
     const int done = fault == QLatin1String("cartella") ? at - 1 : at;
     QCOMPARE(outcome.count(TVelResult::Fatto), done);

@@ -167,13 +167,13 @@ public:
     }
 
     // Loads the CUs of the store's year and checks them.
-    TVelCoherenceResult run();
+    [[nodiscard]] TVelCoherenceResult run();
     // The input as the store (and the payroll) hold it now; `rows`, when
     // given, gives a structure's rows instead of the store (rows already
     // loaded by the caller).
     TVelCoherenceInput load(const std::function<QList<QVariantMap>(const char *structure)> &rows = {});
     // The rules over an input.
-    static TVelCoherenceResult check(const TVelCoherenceInput &in);
+    [[nodiscard]] static TVelCoherenceResult check(const TVelCoherenceInput &in);
 
     // The payees paid in the year by the school, from the payroll; nullopt
     // with `why` set when the payroll cannot be read.

@@ -207,19 +207,19 @@ int importa(Command &c, LazySession &db)
     imp.hooks().onProgress = [&progress](int pos, int count, const QString &who) { progress.step(pos, count, who); };
     QStringList log;
     imp.hooks().onInfo = [&log](const QStringList &lines) { log = lines; };
-    imp.importa(work);
+    const TVelRunOutcome outcome = imp.importa(work);
 
     for (const QString &line : std::as_const(log))
         c.out << line << '\n';
     // What was committed decides, not the messages shown on the way.
-    c.out << imp.riepilogo() << '\n';
+    c.out << TVelImportCud::riepilogo(outcome) << '\n';
     // Kept for "Rapporto ultima importazione", as the window keeps its own.
     try {
-        VelImportReport::save(imp.rapportoCompleto(log), o.anno);
+        VelImportReport::save(TVelImportCud::rapportoCompleto(outcome, log), o.anno);
     } catch (const std::exception &e) {
         c.err << s("Rapporto non salvato: ") << exceptionText(e) << '\n';
     }
-    return outcomeStatus(imp.outcome());
+    return outcomeStatus(outcome);
 }
 
 int fornitura(Command &c, LazySession &db)
@@ -249,13 +249,11 @@ int fornitura(Command &c, LazySession &db)
         dm.setTablePaths(work.absoluteFilePath(QString::fromLatin1(VelFileTables::FieldFileName)),
                          work.absoluteFilePath(QString::fromLatin1(VelFileTables::RecordFileName)));
     }
+    // The generation's closing line speaks of its working tables only; the
+    // command's outcome is said once the supply is written and checked. Nor
+    // did the user end anything: the command stops by itself without --forza.
+    dm.closingLines = false;
     dm.log = [&c](const QString &line) {
-        // The generation's closing line speaks of its working tables only;
-        // the command's outcome is said once the supply is written and checked.
-        // Nor did the user end anything: the command stops by itself without --forza.
-        if (line == QLatin1String("Operazione terminata con successo.")
-            || line == QLatin1String("Generazione file telematico terminata dall'utente"))
-            return;
         c.err << line << '\n';
         c.err.flush();
     };
@@ -273,7 +271,7 @@ int fornitura(Command &c, LazySession &db)
     };
     c.err << s("Lettura delle certificazioni...\n");
     c.err.flush();
-    dm.open();
+    const TVelSupplyOpened opened = dm.open();
     QList<int> rows;
     const bool prenotati = p.isSet(QStringLiteral("prenotati"));
     if (prenotati) {
@@ -313,24 +311,25 @@ int fornitura(Command &c, LazySession &db)
         dm.closeDataSets();
         return Errors;
     }
-    if (!dm.preCheck(rows)) {
+    const std::optional<TVelSupplyChecked> checked = opened.preCheck(rows);
+    if (!checked) {
         dm.closeDataSets();
         return Errors;
     }
-    if (!dm.runGeneration(rows)) {
+    TVelSupplyGeneration generation = checked->generate();
+    if (!generation.supply) {
         dm.closeDataSets();
         return Errors;
     }
-    const QStringList files = dm.save(outFile);
-    for (const QString &f : files)
+    const TVelSupplySaved saved = generation.supply->save(outFile);
+    for (const QString &f : saved.files)
         c.out << s("File scritto: ") << QDir::toNativeSeparators(f) << '\n';
     // What was written, certification by certification, as the run recorded it.
-    const TVelRunOutcome &outcome = dm.outcome();
-    for (const QString &line : TdmVelFile::summaryLines(outcome))
+    for (const QString &line : TdmVelFile::summaryLines(saved.outcome))
         c.out << line << '\n';
     // What the agency's control would say, before anyone files it.
     // the worse of the run and of the check of what it wrote
-    return worseStatus(outcomeStatus(outcome), printCheck(c, files, dm.confirmedFindings()));
+    return worseStatus(outcomeStatus(saved.outcome), printCheck(c, saved.files, dm.confirmedFindings()));
 }
 
 int stato(Command &c, LazySession &db)

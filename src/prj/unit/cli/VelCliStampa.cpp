@@ -71,7 +71,7 @@ int printOneDocument(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows,
 {
     run.outputFolder = QFileInfo(outFile).absolutePath();
     const TVelPrintResult result = run.print(rows, QFileInfo(outFile).completeBaseName());
-    const TVelRunOutcome &outcome = run.outcome();
+    const TVelRunOutcome &outcome = result.outcome;
     if (!result.written()) {
         c.err << s("Nessun CU stampato (%1).\n").arg(result.reason());
         return Errors;
@@ -120,12 +120,7 @@ int printPerPayee(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, co
         outFile.isEmpty() ? TVelCuPrint::defaultFileName(ordinario, run.draft) : QFileInfo(outFile).completeBaseName();
     run.outputFolder = folder;
     if (outFile.isEmpty()) // the work folder's document is no result: it goes at the end
-        run.log = [&c](const QString &line) {
-            if (line.startsWith(QLatin1String("File generato: ")))
-                return;
-            c.err << line << '\n';
-            c.err.flush();
-        };
+        run.announceDocument = false;
     // two CUs with one file are refused before anything is written
     QList<TVelPayeeOutcome> payees;
     for (const TBookmark row : rows)
@@ -163,7 +158,8 @@ int printPerPayee(Command &c, TVelCuPrint &run, const QList<TBookmark> &rows, co
     };
     locker.locked = [&](int k) { return run.isLocked(partRows.at(k)); };
     locker.notLockedWhy = [&](int k) { return run.notLockedReason(partRows.at(k)); };
-    VelCliPdfSplit::split(path, parts, outcome, locker, [&split](int done, int total) { split.step(done, total); }, info);
+    outcome = VelCliPdfSplit::split(path, parts, std::move(outcome), locker,
+                                    [&split](int done, int total) { split.step(done, total); }, info);
     outcome.warnings = run.warnings(); // what the document's printing had to say
     return reportPerPayee(c, run, outcome, parts, payeeDir);
 }

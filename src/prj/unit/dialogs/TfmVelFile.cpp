@@ -224,7 +224,7 @@ void TfmVelFile::formCreate()
         meLog->appendPlainText(line);
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
-    m_dm->open();
+    m_supply = m_dm->open();
     m_opened = true;
     m_model = new TDataSetModel(&m_dm->dip(), this);
     // widths set on the view: a width hint of the model would give the header no height
@@ -326,7 +326,7 @@ QList<int> TfmVelFile::visitedRows() const
 void TfmVelFile::afterChangePage(QWidget *to)
 {
     if (to == tsCreaFile) {
-        m_dm->clearDataComplete();
+        m_generated.reset();
         buNext->setEnabled(false);
         buOk->setEnabled(false);
         buCreaFile->setEnabled(true);
@@ -367,29 +367,30 @@ void TfmVelFile::creaFile()
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool go = false;
+    std::optional<TVelSupplyChecked> checked;
     try {
-        go = m_dm->preCheck(rows);
+        checked = m_supply->preCheck(rows);
     } catch (const EOvException &e) {
         QApplication::restoreOverrideCursor();
         OvMessageDlg(e.message(), mtError, mbOK);
         return;
     }
     QApplication::restoreOverrideCursor();
-    if (!go) {
+    if (!checked) {
         reject();
         return;
     }
     setBusy(true);
-    const bool ok = m_dm->runGeneration(rows);
+    TVelSupplyGeneration generation = checked->generate();
     setBusy(false);
+    m_generated = std::move(generation.supply);
     buNext->setEnabled(false);
-    buOk->setEnabled(ok && m_dm->dataComplete());
+    buOk->setEnabled(m_generated.has_value());
 }
 
 void TfmVelFile::salva()
 {
-    if (!m_dm->dataComplete()) {
+    if (!m_generated) {
         OvMessageDlg(QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"), mtError, mbOK);
         return;
     }
@@ -399,23 +400,24 @@ void TfmVelFile::salva()
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::optional<TVelSupplySaved> saved;
     try {
-        m_dm->save(file);
+        saved = m_generated->save(file);
         QApplication::restoreOverrideCursor();
     } catch (const EOvException &e) {
         QApplication::restoreOverrideCursor();
-        for (const QString &line : TdmVelFile::summaryLines(m_dm->outcome()))
+        for (const QString &line : TdmVelFile::summaryLines(m_generated->outcome()))
             meLog->appendPlainText(line);
         OvMessageDlg(e.message(), mtError, mbOK);
         return;
     }
     // the end of the log: what the file holds, from the run's outcome
-    for (const QString &line : TdmVelFile::summaryLines(m_dm->outcome()))
+    for (const QString &line : TdmVelFile::summaryLines(saved->outcome))
         meLog->appendPlainText(line);
-    if (!m_dm->outcome().fatal.isEmpty()) {
+    if (!saved->outcome.fatal.isEmpty()) {
         // the file is there, the database did not take its count: the window
         // stays open on the log
-        OvMessageDlg(m_dm->outcome().fatal, mtError, mbOK);
+        OvMessageDlg(saved->outcome.fatal, mtError, mbOK);
         return;
     }
     accept();

@@ -4,9 +4,11 @@
 // order deciding the progressives), page "Crea file" generates with its log,
 // "Salva" writes the file. Every step is TdmVelFile's; this form only shows.
 #include "platform/ui/framework/TfmOvWizard.h"
+#include "src/prj/unit/telematic/TdmVelFile.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -70,6 +72,8 @@ private:
 
     std::unique_ptr<TdmVelFile> m_owned;
     TdmVelFile *m_dm = nullptr;
+    std::optional<TVelSupplyOpened> m_supply;       // once the datasets are loaded
+    std::optional<TVelSupplyGenerated> m_generated; // "Salva" enabled: the generation to save
     TTorDBCds *m_store = nullptr;
     TDataSetModel *m_model = nullptr;
     QSortFilterProxyModel *m_grid = nullptr; // the CUs flagged for correction first

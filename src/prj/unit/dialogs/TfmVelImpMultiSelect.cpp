@@ -45,17 +45,8 @@ TfmVelImpMultiSelect::TfmVelImpMultiSelect(TTorDBCds &store, const TVelImportOpt
     m_import->hooks().onPosizioni = [this](TClientDataSet &rows, bool &cococo, const QString &who) {
         TfmVelCudTno::Execute(rows, cococo, who, this);
     };
-    m_import->hooks().onInfo = [this](const QStringList &lines) {
-        QStringList report = rapportoFinale(lines);
-        // Kept in the year's folder until the next import; a report that
-        // cannot be kept is still shown, saying so.
-        try {
-            VelImportReport::save(report, m_import->options().anno);
-        } catch (const std::exception &e) {
-            report << QString() << QStringLiteral("Rapporto non salvato: ") + exceptionText(e);
-        }
-        TfmVelInfo::Execute(report, false, this);
-    };
+    // The end log is shown with the counts once the run has returned them.
+    m_import->hooks().onInfo = [this](const QStringList &lines) { m_log = lines; };
     // Between employees the window answers its "Annulla" button.
     m_import->hooks().interrotto = [this] {
         QApplication::processEvents();
@@ -101,13 +92,23 @@ void TfmVelImpMultiSelect::importa(const QList<int> &keys)
             w->setEnabled(true);
         buCancel->setEnabled(true);
     };
+    m_log.clear();
     try {
-        m_import->importa(work);
+        m_ultimo = m_import->importa(work);
     } catch (...) {
         restore();
         throw;
     }
     restore();
+    QStringList report = rapportoFinale(m_ultimo, m_log);
+    // Kept in the year's folder until the next import; a report that
+    // cannot be kept is still shown, saying so.
+    try {
+        VelImportReport::save(report, m_import->options().anno);
+    } catch (const std::exception &e) {
+        report << QString() << QStringLiteral("Rapporto non salvato: ") + exceptionText(e);
+    }
+    TfmVelInfo::Execute(report, false, this);
 }
 
 void TfmVelImpMultiSelect::reject()
@@ -121,9 +122,9 @@ void TfmVelImpMultiSelect::reject()
     lbProgresso->setText(QStringLiteral("Annullamento: l'importazione si ferma dopo il dipendente in corso."));
 }
 
-QStringList TfmVelImpMultiSelect::rapportoFinale(const QStringList &log) const
+QStringList TfmVelImpMultiSelect::rapportoFinale(const TVelRunOutcome &outcome, const QStringList &log)
 {
-    return m_import->rapportoCompleto(log);
+    return TVelImportCud::rapportoCompleto(outcome, log);
 }
 
 void TfmVelImpMultiSelect::Execute(TTorDBCds &store, TClientDataSet &parametri, TClientDataSet *sos, QWidget *parent)

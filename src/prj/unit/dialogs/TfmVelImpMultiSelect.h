@@ -6,6 +6,7 @@
 // and every employee not imported with the reason). "Annulla" during the run
 // stops it after the employee in progress.
 #include "rag/ui/import/RagFFiscImpMultiSelect.h"
+#include "src/prj/unit/model/VelRunOutcome.h"
 
 #include <memory>
 
@@ -34,7 +35,9 @@ public:
 
     bool running() const { return m_running; }
     // The lines of the end-of-run report: the counts, then the run's log.
-    QStringList rapportoFinale(const QStringList &log) const;
+    static QStringList rapportoFinale(const TVelRunOutcome &outcome, const QStringList &log);
+    // What the last run did.
+    const TVelRunOutcome &ultimoEsito() const { return m_ultimo; }
 
     // During a run "Annulla" asks the run to stop after the current employee.
     void reject() override;
@@ -46,4 +49,6 @@ private:
     std::unique_ptr<TVelImportCud> m_import;
     bool m_running = false;
     bool m_stop = false;
+    QStringList m_log;       // the end log of the run in hand
+    TVelRunOutcome m_ultimo; // what the last run did
 };

@@ -305,7 +305,7 @@ QString TfmVelPDF::print()
     }
     const QString &path = result.path;
     // What the run committed, CU by CU: the count and every CU not printed.
-    const TVelRunOutcome &o = m_run->outcome();
+    const TVelRunOutcome &o = result.outcome;
     if (const int done = o.count(TVelResult::Fatto))
         meOut->appendPlainText(m_run->draft
                                    ? QStringLiteral("Bozza: %1 CU, nessuno segnato come stampato.").arg(done)

@@ -1,6 +1,7 @@
 #include "src/prj/unit/import/VelImpFamiliari.h"
 
 #include "platform/dataset/TClientDataSet.h"
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/model/VelTextFit.h"
 #include "rag/calc/ragUQuery.h"
 #include "velcu/VelFields.h"
@@ -113,6 +114,30 @@ void coniuge(const TVelImpFamiliari::Riga &dich, const QString &anno, QList<Riga
         log(QStringLiteral("Codice fiscale coniuge mancante"));
 }
 
+// A child is declared once for each month: two rows of one child whose
+// month ranges meet would count those months twice (a child dependent 19
+// months of a year). The payee is stopped, for the office to correct the
+// declaration in the payroll, rather than certified so.
+void periodiSovrapposti(const QList<TVelImpFamiliari::Riga> &det)
+{
+    for (qsizetype i = 0; i < det.size(); ++i)
+        for (qsizetype j = i + 1; j < det.size(); ++j) {
+            const TVelImpFamiliari::Riga &a = det.at(i), &b = det.at(j);
+            if (a.cfFiglio.isEmpty() || a.cfFiglio.compare(b.cfFiglio, Qt::CaseInsensitive) != 0)
+                continue;
+            if (a.mesDal <= b.mesAl && b.mesDal <= a.mesAl)
+                throw EVelError(QStringLiteral("Figlio a carico (codice fiscale %1) dichiarato due volte per gli "
+                                               "stessi mesi: mesi %2-%3 e %4-%5. Correggere le detrazioni nel "
+                                               "programma stipendi e ripetere l'importazione.")
+                                    .arg(a.cfFiglio)
+                                    .arg(a.mesDal)
+                                    .arg(a.mesAl)
+                                    .arg(b.mesDal)
+                                    .arg(b.mesAl),
+                                {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Costruzione});
+        }
+}
+
 // The working list of the children: one per tax code and condition, the
 // months summed and capped at 12.
 QList<Figlio> figliDichiarati(const QList<TVelImpFamiliari::Riga> &righe, const Log &log)
@@ -124,6 +149,7 @@ QList<Figlio> figliDichiarati(const QList<TVelImpFamiliari::Riga> &righe, const 
     std::stable_sort(det.begin(), det.end(), [](const TVelImpFamiliari::Riga &a, const TVelImpFamiliari::Riga &b) {
         return a.ordine != b.ordine ? a.ordine < b.ordine : a.mesDal < b.mesDal;
     });
+    periodiSovrapposti(det);
     QList<Figlio> figli;
     for (const TVelImpFamiliari::Riga &r : det) {
         if (r.cfFiglio.isEmpty()) {
@@ -249,6 +275,7 @@ void TVelImpFamiliari::carica(const TVelImpContesto &ctx)
         r.cfFiglio = testo(ds, "SADEFCODFISC");
         r.ordine = intero(ds, "IADEFORDINE");
         r.mesDal = intero(ds, "IMESDAL");
+        r.mesAl = intero(ds, "IMESAL");
         r.perc = TRagQuery::amount(ds, QStringLiteral("FDEFPERC"));
         r.handicap = intero(ds, "LADEFHANDYCAP");
         r.affido100 = intero(ds, "LADEFAFFIDO100");

@@ -51,7 +51,7 @@ public:
         bool dettaglio = false;   // a child detail row (IADEFID present)
         QString cfFiglio;
         int ordine = 0;
-        int mesDal = 0;
+        int mesDal = 0, mesAl = 0;
         Currency perc;
         int handicap = 0;
         int affido100 = 0;

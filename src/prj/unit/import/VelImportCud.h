@@ -156,16 +156,16 @@ public:
     // ---- the run ----
     // Imports the relationships (IACOMID) in the order given; an empty list
     // imports every row of the candidate list in its order. Ends with the
-    // report (the log, or "Fine operazione").
-    void importa(QList<int> iacomids = {});
+    // report (the log, or "Fine operazione") and returns what it did: one
+    // entry per employee of the work list (and one for the agent's data when
+    // they failed), each counted as imported only once its transaction was
+    // committed. A run of the whole list of the default categories adds a
+    // warning for everybody the payroll paid in the year whom the list left
+    // out (QRY_CUD_PAGATI). A run that cannot start raises EVelError (its
+    // code and stage); a cancel before the start raises EAbort.
+    [[nodiscard]] TVelRunOutcome importa(QList<int> iacomids = {});
 
-    // Outcome of the last run: one entry per employee of the work list (and
-    // one for the agent's data when they failed), each counted as imported
-    // only once its transaction was committed. A run of the whole list of
-    // the default categories adds a warning for everybody the payroll paid
-    // in the year whom the list left out (QRY_CUD_PAGATI).
-    const TVelRunOutcome &outcome() const { return m_outcome; }
-    // Its counters, for the caller's summary and the tests.
+    // An outcome's counters, for the caller's summary and the tests.
     struct Esito
     {
         int importati = 0;      // CUs written
@@ -173,13 +173,13 @@ public:
         int scartati = 0;       // no tax code, or deleted for want of data
         int errori = 0;         // rolled back, or never reached
     };
-    Esito esito() const;
-    // "Importazione terminata: N certificazioni importate, ..." from the outcome.
-    QString riepilogo() const;
+    static Esito esito(const TVelRunOutcome &outcome);
+    // "Importazione terminata: N certificazioni importate, ..." from an outcome.
+    static QString riepilogo(const TVelRunOutcome &outcome);
     // The summary, whether the run was cancelled, then the end log (the
     // sections the run handed to onInfo): the report as the window shows and
     // keeps it.
-    QStringList rapportoCompleto(const QStringList &log) const;
+    static QStringList rapportoCompleto(const TVelRunOutcome &outcome, const QStringList &log);
     // Why a printed CU was kept.
     static QString keptPrinted();
     TInfo &info() { return m_info; }
@@ -216,6 +216,8 @@ private:
     void log(int section, const QString &text);
 
     // The run.
+    // The run itself, into m_outcome.
+    void eseguiRun(QList<int> iacomids);
     void importaDipendente();
     // Copies the payroll rows of the group that begins at `pos` when the copy
     // does not hold them yet.

@@ -20,6 +20,7 @@
 #include "platform/db/OvTransaction.h"
 #include "platform/framework/OvMessages.h" // exceptionText
 #include "rag/calc/ragUQuery.h"
+#include "src/prj/unit/model/VelBoundary.h"
 #include "src/prj/unit/model/VelError.h"
 #include "tor/store/torUDBCds.h"
 #include "velcu/VelFields.h"
@@ -66,7 +67,15 @@ void TVelImportCud::importaSostituto()
     }
 }
 
-void TVelImportCud::importa(QList<int> iacomids)
+TVelRunOutcome TVelImportCud::importa(QList<int> iacomids)
+{
+    return VelBoundary::run(TVelStage::Lettura, TVelErrorCode::Archivio, [&] {
+        eseguiRun(std::move(iacomids));
+        return std::exchange(m_outcome, TVelRunOutcome());
+    });
+}
+
+void TVelImportCud::eseguiRun(QList<int> iacomids)
 {
     m_info.clear();
     m_outcome = TVelRunOutcome();
@@ -199,13 +208,13 @@ TRagSource TVelImportCud::source() const
     return {&conn(), &m_queries, m_copia.get()};
 }
 
-TVelImportCud::Esito TVelImportCud::esito() const
+TVelImportCud::Esito TVelImportCud::esito(const TVelRunOutcome &outcome)
 {
     Esito e;
-    e.importati = m_outcome.count(TVelResult::Fatto);
-    e.mantenuti = m_outcome.count(TVelResult::Mantenuto);
-    e.scartati = m_outcome.count(TVelResult::Scartato);
-    e.errori = m_outcome.count(TVelResult::Errore) + m_outcome.count(TVelResult::NonEseguito);
+    e.importati = outcome.count(TVelResult::Fatto);
+    e.mantenuti = outcome.count(TVelResult::Mantenuto);
+    e.scartati = outcome.count(TVelResult::Scartato);
+    e.errori = outcome.count(TVelResult::Errore) + outcome.count(TVelResult::NonEseguito);
     return e;
 }
 
@@ -214,22 +223,22 @@ QString TVelImportCud::keptPrinted()
     return QStringLiteral("CU già stampata: mantenuta");
 }
 
-QStringList TVelImportCud::rapportoCompleto(const QStringList &log) const
+QStringList TVelImportCud::rapportoCompleto(const TVelRunOutcome &outcome, const QStringList &log)
 {
-    QStringList lines{riepilogo()};
-    if (m_outcome.cancelled)
+    QStringList lines{riepilogo(outcome)};
+    if (outcome.cancelled)
         lines << QStringLiteral("Importazione annullata dall'utente: %1 dipendenti non elaborati.")
-                     .arg(m_outcome.count(TVelResult::NonEseguito));
+                     .arg(outcome.count(TVelResult::NonEseguito));
     if (!log.isEmpty())
         lines << QString() << log;
     return lines;
 }
 
-QString TVelImportCud::riepilogo() const
+QString TVelImportCud::riepilogo(const TVelRunOutcome &outcome)
 {
-    const Esito e = esito();
+    const Esito e = esito(outcome);
     return QStringLiteral("Importazione %1: %2 certificazioni importate, %3 mantenute, %4 scartate, %5 con errori.")
-        .arg(m_outcome.fatal.isEmpty() ? QStringLiteral("terminata") : QStringLiteral("interrotta"))
+        .arg(outcome.fatal.isEmpty() ? QStringLiteral("terminata") : QStringLiteral("interrotta"))
         .arg(e.importati)
         .arg(e.mantenuti)
         .arg(e.scartati)
@@ -449,6 +458,6 @@ void TVelImportCud::rapporto()
         m_host->notice(QStringLiteral("Fine operazione"), TVelNotice::Information);
         return;
     }
-    lines << QString() << riepilogo();
+    lines << QString() << riepilogo(m_outcome);
     m_host->information(lines, false);
 }

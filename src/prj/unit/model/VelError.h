@@ -14,6 +14,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // What kind of failure: what a caller can act on, not the wording.
@@ -23,6 +24,11 @@ enum class TVelErrorCode {
     Scrittura,       // a file could not be written or renamed
     Fornitura,       // the supply refused by the checker
     DatiRetributivi, // a payroll value the CU cannot be built from: the office corrects the payroll
+    Archivio,        // the database refused a statement or could not be read (the CUs' store, the payroll)
+    ConnessionePersa, // the database server was lost: repeat once it is reachable
+    Configurazione,  // the installation or the agent's data lack what the run needs
+    DatiMancanti,    // the run's data are incomplete (a supply not generated, mandatory fields)
+    Interno,         // a broken promise of the program itself
 };
 
 struct TVelErrorContext
@@ -50,6 +56,15 @@ public:
     const TVelErrorContext &context() const { return m_context; }
     TVelErrorCode errorCode() const { return m_context.code; }
 
+    // A run that stopped midway raises with its outcome as it stood: who was
+    // done, who failed and why. Null when the run had none to give.
+    const TVelRunOutcome *runOutcome() const { return m_outcome.get(); }
+    EVelError &withOutcome(TVelRunOutcome outcome)
+    {
+        m_outcome = std::make_shared<const TVelRunOutcome>(std::move(outcome));
+        return *this;
+    }
+
     // Writes the error into a payee's outcome: failed, at the stage the error
     // names (or the one the payee had reached), with the text as the reason.
     void record(TVelPayeeOutcome &payee) const
@@ -62,4 +77,5 @@ public:
 
 private:
     TVelErrorContext m_context;
+    std::shared_ptr<const TVelRunOutcome> m_outcome;
 };

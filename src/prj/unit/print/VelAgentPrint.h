@@ -39,7 +39,7 @@ public:
     // ".pdf" and returns the path. The name must be a plain file name. A
     // missing model or layout, a failing PDF operation or a file that cannot
     // be written raise EOvError; nothing is written then.
-    QString print(const QString &fileName);
+    [[nodiscard]] QString print(const QString &fileName);
 
     std::function<void(const QString &line)> log;
 

@@ -67,6 +67,9 @@ struct [[nodiscard]] TVelPrintResult
     };
     Kind kind = NienteDaStampare;
     QString path;
+    // CU by CU (in the order of the rows): done once the document is on disk
+    // and the CU locked; not done when it was cancelled or had no layout.
+    TVelRunOutcome outcome;
 
     bool written() const { return kind == Scritto; }
     // Why nothing was written, as the office reads it (empty when written).
@@ -113,15 +116,13 @@ public:
 
     // Prints the CUs (bookmarks of cdsMultiSelect, in that order) into
     // folder + fileName + ".pdf" and says what came of it: written (with the
-    // path), cancelled, nothing to print, or no CU layout. A failing PDF
-    // operation raises EVelError with the operation's label and qpdf's reason;
-    // nothing is saved then and no CU is marked printed.
-    TVelPrintResult print(const QList<TBookmark> &rows, const QString &fileName);
+    // path), cancelled, nothing to print, or no CU layout, with its outcome.
+    // A failing PDF operation raises EVelError with the operation's label and
+    // qpdf's reason, and any other failure EVelError with its code; nothing is
+    // saved then and no CU is marked printed; the error carries the outcome
+    // (every CU failed, with the reason).
+    [[nodiscard]] TVelPrintResult print(const QList<TBookmark> &rows, const QString &fileName);
 
-    // What the last print() did, CU by CU (in the order of its rows): done
-    // once the document is on disk and the CU locked; failed, with the reason,
-    // when the run raised; not done when it was cancelled or had no layout.
-    const TVelRunOutcome &outcome() const { return m_outcome; }
     // The warnings of the last document printed (printDocument's too).
     const QList<TVelRunWarning> &warnings() const { return m_warnings; }
 
@@ -129,7 +130,7 @@ public:
     // printed (all, unless it returns an empty text) and the pages each took
     // are then given by pageRanges(); the annotation rows an ordinary print
     // rebuilt wait for lockPrinted() of their CU.
-    QString printDocument(const QList<TBookmark> &rows, const QString &fileName);
+    [[nodiscard]] QString printDocument(const QList<TBookmark> &rows, const QString &fileName);
     struct PageRange
     {
         TBookmark row = 0;
@@ -137,6 +138,10 @@ public:
         int last = 0;  // puts between two CUs is in neither range
     };
     const QList<PageRange> &pageRanges() const { return m_ranges; }
+
+    // The document's file is announced in the log ("File generato: ");
+    // a caller that names the files itself leaves it out.
+    bool announceDocument = true;
 
     // Locks CUs of the last printDocument() (iCudStato = 1, then in
     // cdsMultiSelect) over the versions printed, and stores the annotation
@@ -207,7 +212,6 @@ private:
     // the document being written
     TVelCuPages m_pages;
 
-    TVelRunOutcome m_outcome;
     QList<TVelRunWarning> m_warnings;
     QList<PageRange> m_ranges;
     bool m_cancelled = false;

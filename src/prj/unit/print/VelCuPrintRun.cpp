@@ -7,6 +7,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/framework/OvMessages.h"
 #include "src/prj/unit/print/TdmVelStampePDF.h"
+#include "src/prj/unit/model/VelBoundary.h"
 #include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/print/TdmVelMain.h"
 #include "tor/store/torUDBCds.h"
@@ -22,12 +23,12 @@ using namespace VelCuPrintData;
 
 TVelPrintResult TVelCuPrint::print(const QList<TBookmark> &rows, const QString &fileName)
 {
-    m_outcome = TVelRunOutcome();
+    TVelRunOutcome outcome;
     for (const TBookmark b : rows)
-        m_outcome.add(payeeOf(b));
-    auto settle = [this, &rows] {
+        outcome.add(payeeOf(b));
+    auto settle = [this, &rows, &outcome] {
         for (qsizetype i = 0; i < rows.size(); ++i) {
-            TVelPayeeOutcome &p = m_outcome.payees[i];
+            TVelPayeeOutcome &p = outcome.payees[i];
             if (const QString why = notLockedReason(rows.at(i)); !why.isEmpty()) {
                 p.result = TVelResult::Errore;
                 p.reason = why;
@@ -42,44 +43,48 @@ TVelPrintResult TVelCuPrint::print(const QList<TBookmark> &rows, const QString &
     };
     try {
         const QString path = printDocument(rows, fileName);
-        m_outcome.warnings = m_warnings;
+        outcome.warnings = m_warnings;
         if (path.isEmpty()) {
             TVelPrintResult none;
             none.kind = m_cancelled              ? TVelPrintResult::Annullato
                         : !m_main.hasCudLayout() ? TVelPrintResult::SenzaModello
                                                  : TVelPrintResult::NienteDaStampare;
-            m_outcome.cancelled = m_cancelled;
+            outcome.cancelled = m_cancelled;
             if (!m_cancelled)
-                m_outcome.fatal = none.reason();
-            for (TVelPayeeOutcome &p : m_outcome.payees)
+                outcome.fatal = none.reason();
+            for (TVelPayeeOutcome &p : outcome.payees)
                 p.reason = none.reason();
+            none.outcome = std::move(outcome);
             return none;
         }
         if (draft) {
             // written, and nothing more to do for a draft
-            for (TVelPayeeOutcome &p : m_outcome.payees) {
+            for (TVelPayeeOutcome &p : outcome.payees) {
                 p.result = TVelResult::Fatto;
                 p.reason.clear();
             }
             settle();
-            return {TVelPrintResult::Scritto, path};
+            return {TVelPrintResult::Scritto, path, std::move(outcome)};
         }
-        for (TVelPayeeOutcome &p : m_outcome.payees)
+        for (TVelPayeeOutcome &p : outcome.payees)
             p.stage = TVelStage::Conferma;
         lockPrinted(rows);
         settle();
-        return {TVelPrintResult::Scritto, path};
+        return {TVelPrintResult::Scritto, path, std::move(outcome)};
+    } catch (const EAbort &) {
+        throw;
     } catch (const std::exception &e) {
-        m_outcome.fatal = exceptionText(e);
+        outcome.fatal = exceptionText(e);
         const auto *known = dynamic_cast<const EVelError *>(&e);
-        for (TVelPayeeOutcome &p : m_outcome.payees) {
+        for (TVelPayeeOutcome &p : outcome.payees) {
             if (known)
                 known->record(p); // the stage the failure names (saving the file: Conferma)
             p.result = TVelResult::Errore;
-            p.reason = m_outcome.fatal;
+            p.reason = outcome.fatal;
         }
         settle();
-        throw;
+        // the boundary of the print: the failure typed, with what it did
+        throw VelBoundary::typed(e, TVelStage::Scrittura, TVelErrorCode::Generico).withOutcome(std::move(outcome));
     }
 }
 
@@ -173,7 +178,7 @@ QString TVelCuPrint::saveDocument(const QString &fileName)
     const QString path = QDir(folder).filePath(fileName + QStringLiteral(".pdf"));
     refuseDraftOver(path);
     TdmVelPDF::save(m_pages.pdf(), path);
-    if (log)
+    if (log && announceDocument)
         log(QStringLiteral("File generato: ") + QDir::toNativeSeparators(path));
     return path;
 }

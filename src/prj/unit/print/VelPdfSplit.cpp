@@ -37,8 +37,9 @@ QString native(const QString &path)
 }
 } // namespace
 
-void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &outcome, const Locker &locker,
-           const std::function<void(int, int)> &progress, const Info &info)
+// The cut, into the outcome the caller gave.
+static void cut(const QString &document, const QList<Part> &parts, TVelRunOutcome &outcome, const Locker &locker,
+                const std::function<void(int, int)> &progress, const Info &info)
 {
     const int total = int(parts.size());
     if (outcome.payees.size() < parts.size())
@@ -182,6 +183,13 @@ void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &ou
             progress(i + 1, total);
     }
     deliver();
+}
+
+TVelRunOutcome split(const QString &document, const QList<Part> &parts, TVelRunOutcome outcome, const Locker &locker,
+                     const std::function<void(int, int)> &progress, const Info &info)
+{
+    cut(document, parts, outcome, locker, progress, info);
+    return outcome;
 }
 
 // ---------------------------------------------------------------- the folder

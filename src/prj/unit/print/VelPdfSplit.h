@@ -49,13 +49,15 @@ struct Locker
     std::function<QString(int part)> notLockedWhy;
 };
 
-// outcome.payees[i] stands for parts[i] (who it is); split() sets its result:
-// done once the file is written and its CU locked; failed with the reason
-// (the file could not be written, or was written and the CU not locked);
-// not reached when the run stopped before it. The run stops at the first
-// failure. Nothing is raised for a part: everything lands in the outcome.
-void split(const QString &document, const QList<Part> &parts, TVelRunOutcome &outcome, const Locker &locker,
-           const std::function<void(int done, int total)> &progress = {}, const Info &info = {});
+// outcome.payees[i] stands for parts[i] (who it is); split() returns it with
+// each result set: done once the file is written and its CU locked; failed
+// with the reason (the file could not be written, or was written and the CU
+// not locked); not reached when the run stopped before it. The run stops at
+// the first failure. Nothing is raised for a part: everything lands in the
+// outcome.
+[[nodiscard]] TVelRunOutcome split(const QString &document, const QList<Part> &parts, TVelRunOutcome outcome,
+                                   const Locker &locker, const std::function<void(int done, int total)> &progress = {},
+                                   const Info &info = {});
 
 // The delivery folder for one run (an advisory lock on the folder itself,
 // which the system releases however the process ends).

@@ -87,7 +87,7 @@ Result run(TVelCuPrint &print, const QList<TBookmark> &rows, const QString &paye
     };
     locker.locked = [&](int k) { return print.isLocked(partRows.at(k)); };
     locker.notLockedWhy = [&](int k) { return print.notLockedReason(partRows.at(k)); };
-    VelPdfSplit::split(path, r.parts, r.outcome, locker, cut, info);
+    r.outcome = VelPdfSplit::split(path, r.parts, std::move(r.outcome), locker, cut, info);
     return r;
 }
 

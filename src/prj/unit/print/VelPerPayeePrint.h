@@ -32,7 +32,7 @@ QString payeeFileName(const QString &codFis, bool draft);
 // other.
 QStringList payeeFileNames(const QList<TVelPayeeOutcome> &payees, bool draft);
 
-struct Result
+struct [[nodiscard]] Result
 {
     bool printed = false;                // the whole document was made
     QList<VelPdfSplit::Part> parts;      // one per CU printed, in order
@@ -41,7 +41,7 @@ struct Result
 
 // The document goes to the guard's hidden work folder; the parts into
 // `payeeDir`. Progress of the cut by `cut`. Raises what the print raises.
-Result run(TVelCuPrint &print, const QList<TBookmark> &rows, const QString &payeeDir, VelPdfSplit::FolderGuard &guard,
+[[nodiscard]] Result run(TVelCuPrint &print, const QList<TBookmark> &rows, const QString &payeeDir, VelPdfSplit::FolderGuard &guard,
            const std::function<void(int done, int total)> &cut = {});
 
 } // namespace VelPerPayeePrint

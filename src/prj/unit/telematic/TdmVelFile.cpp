@@ -2,6 +2,7 @@
 #include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelTextFit.h"
 
+#include "src/prj/unit/model/VelBoundary.h"
 #include "src/prj/unit/model/VelError.h"
 
 #include "platform/core/OvFolders.h"
@@ -102,7 +103,7 @@ void TdmVelFile::load(TClientDataSet &ds, const QString &structure)
     VelCuRepository(m_store).load(ds, structure, TTorDBCds::AllMonths);
 }
 
-void TdmVelFile::open()
+TVelSupplyOpened TdmVelFile::open()
 {
     // Every dataset but the agent's, read at generation; all of them from one
     // snapshot of the store.
@@ -114,6 +115,43 @@ void TdmVelFile::open()
     snapshot.end();
     dip().setIndexFieldNames(fld::SCUDCODFIS.qs());
     dip().first();
+    return TVelSupplyOpened(*this);
+}
+
+std::optional<TVelSupplyChecked> TVelSupplyOpened::preCheck(const QList<int> &rows) const
+{
+    // what stops the check before the office is asked: the installation's
+    // setting of the producer, or the store unreadable
+    if (!VelBoundary::run(TVelStage::Lettura, TVelErrorCode::Configurazione, [&] { return m_dm->preCheck(rows); }))
+        return std::nullopt;
+    return TVelSupplyChecked(*m_dm, rows);
+}
+
+TVelSupplyGeneration TVelSupplyChecked::generate() const
+{
+    TVelSupplyGeneration g;
+    const bool generated = m_dm->runGeneration(m_rows);
+    g.outcome = m_dm->m_outcome;
+    if (generated)
+        g.supply = TVelSupplyGenerated(*m_dm, m_dm->m_generation, m_dm->m_outcome);
+    return g;
+}
+
+TVelSupplySaved TVelSupplyGenerated::save(const QString &fileName)
+{
+    if (m_generation != m_dm->m_generation)
+        throw EVelError(QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"),
+                        {TVelErrorCode::DatiMancanti, fileName, TVelStage::Scrittura});
+    TVelSupplySaved saved;
+    try {
+        saved.files = VelBoundary::run(TVelStage::Scrittura, TVelErrorCode::Scrittura, [&] { return m_dm->save(fileName); });
+    } catch (...) {
+        m_outcome = m_dm->m_outcome; // what each certification came to
+        throw;
+    }
+    m_outcome = m_dm->m_outcome;
+    saved.outcome = m_outcome;
+    return saved;
 }
 
 void TdmVelFile::reloadCertifications()
@@ -204,6 +242,7 @@ void TdmVelFile::stopOutcome(const QString &why)
 
 void TdmVelFile::generate(const QList<int> &rows)
 {
+    ++m_generation;
     m_generated = false;
     m_fieldRowsKept = false;
     m_dataComplete = true;
@@ -268,7 +307,8 @@ void TdmVelFile::generate(const QList<int> &rows)
     // the records from them without reading the file again (a second copy of
     // a million rows while the first is freed)
     m_fieldRowsKept = true;
-    say(QStringLiteral("Operazione terminata con successo."));
+    if (closingLines)
+        say(QStringLiteral("Operazione terminata con successo."));
     m_generated = true;
 }
 

@@ -3,11 +3,17 @@
 // does, without a window, so that tests and tools drive it the same way.
 //
 //   TdmVelFile dm(store, queries);         // store: year set, AllMonths; queries: the payroll's catalogue
-//   dm.open();                             // datasets loaded, cdsDip by tax code
+//   const TVelSupplyOpened opened = dm.open();   // datasets loaded, cdsDip by tax code
 //   const QList<int> rows = dm.visitedRows(TdmVelFile::All);
-//   if (dm.preCheck(rows))                 // mandatory fields; the office decides
-//       dm.runGeneration(rows);            // checks, passes, field rows saved
-//   dm.save(fileName);                     // records, file(s), ISOSNDIP
+//   if (const auto checked = opened.preCheck(rows)) {   // mandatory fields; the office decides
+//       TVelSupplyGeneration g = checked->generate();    // checks, passes, field rows saved
+//       if (g.supply)
+//           const TVelSupplySaved saved = g.supply->save(fileName); // records, file(s), ISOSNDIP
+//   }
+//
+// The order is the stages' types: a supply is generated only from a checked
+// one, saved only from a generated one; a stage of an earlier generation (the
+// wizard went back to the choice) cannot be saved.
 //
 // What the office is told and asked goes to the run's host (setRunHost: the
 // windows' boxes, the command line's options; unattended without one).
@@ -21,9 +27,10 @@
 //    the column SPACOMATRAZIENDA of the named query "QRY_PACO" on the store's
 //    connection, for the workgroup of the parameters module when one is given.
 //
-// What the run did goes into outcome(): one entry per visited certification,
-// "Fatto" only once its D record is in a file under its final name. Counts in
-// the log and in summaryLines() come from there, never from the rows asked for.
+// What the run did is the generation's and the save's outcome: one entry per
+// visited certification, "Fatto" only once its D record is in a file under its
+// final name. Counts in the log and in summaryLines() come from there, never
+// from the rows asked for.
 //
 // The certifications, their sections and their annotations are read in one
 // snapshot of the store (VelReadSnapshot), so that an import replacing CUs on
@@ -44,11 +51,94 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class TTorDBCds;
 class TdmRagParams;
 class TTorQueryText;
 class TClientDataSet;
+class TdmVelFile;
+class TVelSupplyChecked;
+class TVelSupplyGenerated;
+struct TVelSupplyGeneration;
+struct TVelSupplySaved;
+
+// The supply with its datasets loaded (TdmVelFile::open()).
+class TVelSupplyOpened
+{
+public:
+    // The pre-check of "Crea File telematico": CheckMandatoryFields on every
+    // visited certification and its dependants; with problems the report goes
+    // to `information` with its question. None when the office answered no
+    // (the log line says so) or the supply is refused: a tax code in two of
+    // the visited certifications refuses it whatever the answer
+    // (repeatedTaxCodes), and so does what the file's check would refuse.
+    [[nodiscard]] std::optional<TVelSupplyChecked> preCheck(const QList<int> &rows) const;
+
+private:
+    friend class TdmVelFile;
+    explicit TVelSupplyOpened(TdmVelFile &dm) : m_dm(&dm) {}
+    TdmVelFile *m_dm;
+};
+
+// The visited rows the pre-check let through.
+class TVelSupplyChecked
+{
+public:
+    const QList<int> &rows() const { return m_rows; }
+    // The generation (steps a-h) as the button does it: any error logged as
+    // "***** " + text and reported with "Operazione terminata con errore";
+    // the generated supply only when it succeeded, the outcome in any case.
+    [[nodiscard]] TVelSupplyGeneration generate() const;
+
+private:
+    friend class TVelSupplyOpened;
+    TVelSupplyChecked(TdmVelFile &dm, QList<int> rows) : m_dm(&dm), m_rows(std::move(rows)) {}
+    TdmVelFile *m_dm;
+    QList<int> m_rows;
+};
+
+// What "Salva" gives: the files written and the outcome, certification by
+// certification. A supply whose files are written but whose count the
+// database did not take says so in outcome.fatal.
+struct [[nodiscard]] TVelSupplySaved
+{
+    QStringList files;
+    TVelRunOutcome outcome;
+};
+
+// A generation that succeeded: its field rows wait in the working tables.
+class TVelSupplyGenerated
+{
+public:
+    // What the generation did; after a save() that raised, what it came to.
+    const TVelRunOutcome &outcome() const { return m_outcome; }
+    // "Salva": records assembled, file(s) written, ISOSNDIP saved on the
+    // agent, cdsDip and cdsForn closed, the success message. Raises EVelError
+    // when the files could not be written or the checker refused them (the
+    // outcome() then says so certification by certification), and
+    // "Dati obbligatori mancanti, impossibile creare il file!" when a later
+    // generation took the place of this one.
+    [[nodiscard]] TVelSupplySaved save(const QString &fileName);
+
+private:
+    friend class TVelSupplyChecked;
+    TVelSupplyGenerated(TdmVelFile &dm, int generation, TVelRunOutcome outcome)
+        : m_dm(&dm), m_generation(generation), m_outcome(std::move(outcome))
+    {
+    }
+    TdmVelFile *m_dm;
+    int m_generation;
+    TVelRunOutcome m_outcome;
+};
+
+// What a generation came to: the supply to save when it succeeded; the
+// outcome (why it stopped in `fatal`) in any case.
+struct [[nodiscard]] TVelSupplyGeneration
+{
+    std::optional<TVelSupplyGenerated> supply;
+    TVelRunOutcome outcome;
+};
 
 class TdmVelFile
 {
@@ -70,6 +160,11 @@ public:
     IVelRunHost &runHost() const { return *m_host; }
     std::function<bool(const QStringList &lines, bool ask)> information;
     std::function<void(const QString &line)> log;
+    // The closing lines of the pre-check and of the generation ("Generazione
+    // file telematico terminata dall'utente", "Operazione terminata con
+    // successo.") go to the log; a caller that says the outcome itself, once
+    // the supply is written and checked, leaves them out.
+    bool closingLines = true;
     std::function<QString()> defaultMatricola;
     // The mandatory-field check of one row of each dataset given (default:
     // CheckMandatoryFields of the agent editors).
@@ -86,8 +181,8 @@ public:
 
     // ---- the wizard's life ----
     // Form creation: every dataset but cdsSost loaded, cdsDip on index
-    // "SCUDCODFIS" at its first row.
-    void open();
+    // "SCUDCODFIS" at its first row; the opened supply is the way on.
+    [[nodiscard]] TVelSupplyOpened open();
     // Page "Dipendenti" again: the ten certification structures reloaded.
     void reloadCertifications();
     // A grid title: the index of cdsDip (the order of the progressives).
@@ -100,12 +195,6 @@ public:
     // none for None.
     QList<int> visitedRows(Selection selection, const QList<int> &selected = {});
 
-    // The pre-check of "Crea File telematico": CheckMandatoryFields on every
-    // visited certification and its dependants; with problems the report goes
-    // to `information` with its question. False when the office answered no
-    // (the log line says so). A tax code in two of the visited certifications
-    // refuses the supply whatever the answer (repeatedTaxCodes).
-    [[nodiscard]] bool preCheck(const QList<int> &rows);
     // The lines refusing a supply in which a tax code has more than one of
     // the visited certifications (one agent: one certification a payee);
     // empty when every tax code appears once.
@@ -122,23 +211,6 @@ public:
     // the file's check does not say them again.
     const QSet<QString> &confirmedFindings() const { return m_confirmable; }
 
-    // The generation (steps a-h). Raises EOvError on a failing check (the
-    // data-complete flag is then cleared) and on any error of the passes.
-    void generate(const QList<int> &rows);
-    // The same as the button does it: any error logged as "***** " + text and
-    // reported with "Operazione terminata con errore"; true when it succeeded.
-    [[nodiscard]] bool runGeneration(const QList<int> &rows);
-
-    bool dataComplete() const { return m_dataComplete; }
-    // Page "Crea file" shown: the flag is cleared ("Salva" disabled).
-    void clearDataComplete() { m_dataComplete = false; }
-
-    // "Salva": records assembled, file(s) written, ISOSNDIP saved on the
-    // agent, cdsDip and cdsForn closed, the success message. Raises EOvError
-    // "Dati obbligatori mancanti, impossibile creare il file!" without a
-    // successful generation. Returns the files written.
-    QStringList save(const QString &fileName);
-
     // Raises EVelError (Fornitura, naming the first file), listing the
     // problems, when the checker refuses the staged files of a supply
     // (`names`: the names they would take).
@@ -151,8 +223,6 @@ public:
     // Counts of the last generation.
     int certificationsInSupply() { return m_ws.generator().certificationsInSupply(); }
 
-    // What the last generation and save did, certification by certification.
-    const TVelRunOutcome &outcome() const { return m_outcome; }
     // The summary of an outcome as the window's log and the command line show it.
     static QStringList summaryLines(const TVelRunOutcome &outcome);
 
@@ -163,6 +233,16 @@ public:
     void prepareAnnotations(TClientDataSet &dip);
 
 private:
+    friend class TVelSupplyOpened;
+    friend class TVelSupplyChecked;
+    friend class TVelSupplyGenerated;
+    // The stages' work (see the stages above).
+    bool preCheck(const QList<int> &rows);
+    // The generation; raises EOvError on a failing check (the data-complete
+    // flag is then cleared) and on any error of the passes.
+    void generate(const QList<int> &rows);
+    bool runGeneration(const QList<int> &rows);
+    QStringList save(const QString &fileName);
     void load(TClientDataSet &ds, const QString &structure);
     void checkSupplier();
     void checkAgent();
@@ -185,6 +265,7 @@ private:
     int m_workgroup = 0;
     bool m_dataComplete = false;
     bool m_generated = false;
+    int m_generation = 0; // generations begun: a stage of an earlier one is not saved
     bool m_fieldRowsKept = false; // the field table holds the rows of the last generation
     // field rows a certification made in the last generation: the room the
     // next one takes at once for its field table (a hint, not a limit)

@@ -303,7 +303,8 @@ bool TdmVelFile::preCheck(const QList<int> &rows)
                                                   "all'inizio)")});
         return true;
     }
-    say(QStringLiteral("Generazione file telematico terminata dall'utente"));
+    if (closingLines)
+        say(QStringLiteral("Generazione file telematico terminata dall'utente"));
     return false;
 }
 

@@ -53,7 +53,7 @@ QString mixedQuestion(const QStringList &lines, bool correctionSupply);
 // tax code (and month, when the payee has more than one CU) and saves it in
 // the store period of its month. Raises EOvError naming what is wrong (no
 // CU, several CUs without a month). Returns the line said about it.
-QString setCorrection(TTorDBCds &store, const QString &codFis, const QString &mese, Kind kind,
+[[nodiscard]] QString setCorrection(TTorDBCds &store, const QString &codFis, const QString &mese, Kind kind,
                       const Protocol &protocol);
 
 } // namespace VelCorrections

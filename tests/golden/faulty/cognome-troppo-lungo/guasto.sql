@@ -1,0 +1,1 @@
+UPDATE tana_anagrafiche SET sanacognome = 'ROSSI DI SANTA MARIA DELLE GRAZIE AL TEMPIO DI CAPUA VE' WHERE ianaid = 1;

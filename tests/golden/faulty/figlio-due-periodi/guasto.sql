@@ -1,0 +1,1 @@
+INSERT INTO tadef_detrfigli (iadefid, iadetid, sadefcodfisc, iadefordine, imesdal, imesal, fdefperc, ladefhandycap, ladefaffido100, iadefmesicarico, iadefmesimin3, iadefmesigf, iadefmesialtri) VALUES (990, 1, 'RSSLCU08D10H199Z', 1, 6, 12, 100.00, 0, 0, 7, 0, 0, 0);

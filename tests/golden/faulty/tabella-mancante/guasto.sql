@@ -1,0 +1,1 @@
+DROP TABLE tadef_detrfigli;
