@@ -11,6 +11,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"
 #include "src/prj/unit/model/VelRecordModel.h"
+#include "velcu/VelFields.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -212,25 +213,25 @@ Section head(QChar letter, const QString &text)
     s.fields = {
         pos(1, QStringLiteral("Tipo record"), 1, QStringLiteral("AN"), QStringLiteral("OF"), QString(letter), {}, {}),
         c ? pos(2, QStringLiteral("Codice fiscale del sostituto"), 16, QStringLiteral("CF"), QStringLiteral("O@"), {},
-                QStringLiteral("cdsQuadroCT"), QStringLiteral("SCTCODFIS"))
+                QStringLiteral("cdsQuadroCT"), fld::SCTCODFIS.qs())
           : pos(2, QStringLiteral("Codice fiscale del sostituto"), 16, QStringLiteral("CF"), QStringLiteral("O@"), {},
-                QStringLiteral("cdsSost"), QStringLiteral("SSOSCODFIS")),
+                QStringLiteral("cdsSost"), fld::SSOSCODFIS.qs()),
         pos(3, QStringLiteral("Progressivo modulo"), 8, QStringLiteral("NF"), QStringLiteral("OF"), QStringLiteral("1"),
             {}, {}),
         c ? pos(4, QStringLiteral("Codice fiscale del percipiente"), 16, QStringLiteral("CF"), QStringLiteral("OF"), {},
                 {}, {})
           : pos(4, QStringLiteral("Codice fiscale del percipiente"), 16, QStringLiteral("CF"), QStringLiteral("O@"), {},
-                dip, QStringLiteral("SCUDCODFIS")),
+                dip, fld::SCUDCODFIS.qs()),
         pos(5, QStringLiteral("Progressivo della certificazione"), 5, QStringLiteral("NF"), QStringLiteral("OF"),
             QStringLiteral("0"), {}, {}),
         c ? pos(6, QStringLiteral("Identificativo dell'invio da sostituire o annullare"), 17, QStringLiteral("NF"),
                 QStringLiteral("OF"), {}, {}, {})
           : pos(6, QStringLiteral("Identificativo dell'invio da sostituire o annullare"), 17, QStringLiteral("NF"),
-                QStringLiteral("O@"), {}, dip, QStringLiteral("SCUDIDENTSERVTELE")),
+                QStringLiteral("O@"), {}, dip, fld::SCUDIDENTSERVTELE.qs()),
         c ? pos(7, QStringLiteral("Progressivo della certificazione da sostituire o annullare"), 6,
                 QStringLiteral("NF"), QStringLiteral("OF"), {}, {}, {})
           : pos(7, QStringLiteral("Progressivo della certificazione da sostituire o annullare"), 6,
-                QStringLiteral("NF"), QStringLiteral("O@"), {}, dip, QStringLiteral("SCUDPROGRDICH")),
+                QStringLiteral("NF"), QStringLiteral("O@"), {}, dip, fld::SCUDPROGRDICH.qs()),
         pos(8, QStringLiteral("Spazio a disposizione dell'utente"), 14, QStringLiteral("AN"), QStringLiteral("OF"), {},
             {}, {}),
         pos(9, QStringLiteral("Tipologia di operazione (A annullamento, S sostituzione)"), 1, QStringLiteral("AN"),
@@ -239,7 +240,7 @@ Section head(QChar letter, const QString &text)
         c ? pos(11, QStringLiteral("Flag conferma singola certificazione"), 1, QStringLiteral("CP"),
                 QStringLiteral("OF"), QStringLiteral("0"), {}, {})
           : pos(11, QStringLiteral("Flag conferma singola certificazione"), 1, QStringLiteral("CP"),
-                QStringLiteral("@1"), {}, dip, QStringLiteral("LCUDCONFERMADICH")),
+                QStringLiteral("@1"), {}, dip, fld::LCUDCONFERMADICH.qs()),
     };
     // what the engine works out: the record type of the rows, the module
     // (C, G, H), the certification's progressive and the operation (D, G, H)
@@ -434,18 +435,18 @@ int main(int argc, char **argv)
     QDir().mkpath(outDir.path());
 
     const VelRecordModel &m = VelRecordModel::instance();
-    const VelStructureDesc &cud = m.structure(QStringLiteral("TCUD_DATICUD"));
-    const VelStructureDesc &sost = m.structure(QStringLiteral("TCUS_DATISOST"));
-    const VelStructureDesc &ct = m.structure(QStringLiteral("TCUCT_DATICT"));
-    const VelStructureDesc &inps = m.structure(QStringLiteral("TCUDI_INPS"));
-    const VelStructureDesc &inpdap = m.structure(QStringLiteral("TCUDN_INPDAP"));
-    const VelStructureDesc &inail = m.structure(QStringLiteral("TCUIN_INAIL"));
-    const VelStructureDesc &altri = m.structure(QStringLiteral("TCUDAE_ALTRIENTI"));
-    const VelStructureDesc &coop = m.structure(QStringLiteral("TCUDCA_COOPART"));
-    const VelStructureDesc &tfr = m.structure(QStringLiteral("TCUDT_TFR"));
-    const VelStructureDesc &fam = m.structure(QStringLiteral("TCUDC_CONFAMCARICO"));
-    const VelStructureDesc &notesSt = m.structure(QStringLiteral("TCUDA_ANNOTAZIONI"));
-    const VelStructureDesc &aut = m.structure(QStringLiteral("TASE_AUTSOMMEEROGATE"));
+    const VelStructureDesc &cud = m.structure(rec::TCUD_DATICUD::id.qs());
+    const VelStructureDesc &sost = m.structure(rec::TCUS_DATISOST::id.qs());
+    const VelStructureDesc &ct = m.structure(rec::TCUCT_DATICT::id.qs());
+    const VelStructureDesc &inps = m.structure(rec::TCUDI_INPS::id.qs());
+    const VelStructureDesc &inpdap = m.structure(rec::TCUDN_INPDAP::id.qs());
+    const VelStructureDesc &inail = m.structure(rec::TCUIN_INAIL::id.qs());
+    const VelStructureDesc &altri = m.structure(rec::TCUDAE_ALTRIENTI::id.qs());
+    const VelStructureDesc &coop = m.structure(rec::TCUDCA_COOPART::id.qs());
+    const VelStructureDesc &tfr = m.structure(rec::TCUDT_TFR::id.qs());
+    const VelStructureDesc &fam = m.structure(rec::TCUDC_CONFAMCARICO::id.qs());
+    const VelStructureDesc &notesSt = m.structure(rec::TCUDA_ANNOTAZIONI::id.qs());
+    const VelStructureDesc &aut = m.structure(rec::TASE_AUTSOMMEEROGATE::id.qs());
     const QString sostCds = QStringLiteral("cdsSost");
     const QString dipCds = QStringLiteral("cdsDip");
 
@@ -456,12 +457,12 @@ int main(int argc, char **argv)
         const QString q = QStringLiteral("cdsQuadroCT");
         Section body;
         body.text = QStringLiteral("Quadro CT - ricezione in via telematica dei dati dei modelli 730-4");
-        const char *columns[] = {"LCTFISCONLINE", "LCTSRVENTRATEL", "SCTSEDEENT", "SCTCELL", "SCTEMAIL",
-                                 "SCTCODFISINTERM", "SCTSEDEENTINTERM", "SCTCELLINTERM", "SCTEMAILINTERM", "SCTFIRMA"};
+        const char *columns[] = {fld::LCTFISCONLINE.name, fld::LCTSRVENTRATEL.name, fld::SCTSEDEENT.name, fld::SCTCELL.name, fld::SCTEMAIL.name,
+                                 fld::SCTCODFISINTERM.name, fld::SCTSEDEENTINTERM.name, fld::SCTCELLINTERM.name, fld::SCTEMAILINTERM.name, fld::SCTFIRMA.name};
         int n = 1;
         for (const char *c : columns) {
             body.fields << named(code(QStringLiteral("CT"), QStringLiteral("001"), n++), ct, c, q);
-            if (QLatin1String(c).startsWith(QLatin1String("SCTCELL")))
+            if (QLatin1String(c).startsWith(fld::SCTCELL.l1()))
                 body.fields.last().format = QStringLiteral("TL"); // digits only
         }
         // the signature is ticked, not written out
@@ -476,17 +477,17 @@ int main(int argc, char **argv)
     {
         Section agent;
         agent.text = QStringLiteral("Dati relativi al datore di lavoro, ente pensionistico o altro sostituto d'imposta");
-        const char *columns[] = {"SSOSCODFIS", "SSOSDENOM",  "SSOSNOME",      "SSOSCOMUNE",
-                                 "SSOSPROV",   "SSOSCAP",    "SSOSINDIRIZZO", "SSOSTELFAX",
-                                 "SSOSEMAIL",  "SSOSCODATTIVITA", "SSOSCODSEDE", "SSOSCODFISSOSSUB"};
+        const char *columns[] = {fld::SSOSCODFIS.name, fld::SSOSDENOM.name,  fld::SSOSNOME.name,      fld::SSOSCOMUNE.name,
+                                 fld::SSOSPROV.name,   fld::SSOSCAP.name,    fld::SSOSINDIRIZZO.name, fld::SSOSTELFAX.name,
+                                 fld::SSOSEMAIL.name,  fld::SSOSCODATTIVITA.name, fld::SSOSCODSEDE.name, fld::SSOSCODFISSOSSUB.name};
         int n = 1;
         for (const char *c : columns) {
             Field f = named(code(QStringLiteral("DA"), QStringLiteral("001"), n++), sost, c, sostCds);
-            if (QLatin1String(c) == QLatin1String("SSOSCAP") || QLatin1String(c) == QLatin1String("SSOSCODSEDE"))
+            if (QLatin1String(c) == fld::SSOSCAP.l1() || QLatin1String(c) == fld::SSOSCODSEDE.l1())
                 f.format = QStringLiteral("NU");
-            if (QLatin1String(c) == QLatin1String("SSOSPROV"))
+            if (QLatin1String(c) == fld::SSOSPROV.l1())
                 f.format = QStringLiteral("PR");
-            if (QLatin1String(c) == QLatin1String("SSOSTELFAX"))
+            if (QLatin1String(c) == fld::SSOSTELFAX.l1())
                 f.format = QStringLiteral("TL"); // digits only
             agent.fields << f;
         }
@@ -496,16 +497,16 @@ int main(int argc, char **argv)
         payee.fields = boxFields(cud, {QStringLiteral("Dati Anagrafici")}, QStringLiteral("DA"), QStringLiteral("002"),
                                  dipCds);
         // the municipalities merged since: boxes 23 and 27, no box number in the model
-        payee.fields << named(QStringLiteral("DA002023"), cud, "SCUDFUSCOMPREC", dipCds)
-                     << named(QStringLiteral("DA002027"), cud, "SCUDFUSCOM", dipCds);
+        payee.fields << named(QStringLiteral("DA002023"), cud, fld::SCUDFUSCOMPREC.name, dipCds)
+                     << named(QStringLiteral("DA002027"), cud, fld::SCUDFUSCOM.name, dipCds);
         std::sort(payee.fields.begin(), payee.fields.end(),
                   [](const Field &a, const Field &b) { return a.number < b.number; });
 
         Section sign;
         sign.text = QStringLiteral("Data e firma");
-        sign.fields << named(QStringLiteral("DA003001"), cud, "DCUDDATIANADATA", dipCds)
+        sign.fields << named(QStringLiteral("DA003001"), cud, fld::DCUDDATIANADATA.name, dipCds)
                     << plain(QStringLiteral("DA003002"), QStringLiteral("Firma del sostituto d'imposta"),
-                             QStringLiteral("CB"), QStringLiteral("@1"), sostCds, QStringLiteral("SSOSFIRMACOM"));
+                             QStringLiteral("CB"), QStringLiteral("@1"), sostCds, fld::SSOSFIRMACOM.qs());
         // the agent signs every certification: the box is ticked from the
         // agent's signature, which the supply requires (record B 411); the
         // CU's own copy of it is the printed CU's
@@ -537,10 +538,10 @@ int main(int argc, char **argv)
         Section spouse;
         spouse.text = QStringLiteral("Dati relativi al coniuge e ai familiari a carico - CONIUGE");
         spouse.cds = famCds;
-        spouse.fields << named(QStringLiteral("DB601001"), fam, "LCUDRELPARCON", famCds)
-                      << named(QStringLiteral("DB601002"), fam, "SCUDCODFISCON", famCds)
-                      << named(QStringLiteral("DB601003"), fam, "SCUDMESICARCON", famCds)
-                      << named(QStringLiteral("DB601009"), fam, "SCUDDTANNOCONIUGE", famCds);
+        spouse.fields << named(QStringLiteral("DB601001"), fam, fld::LCUDRELPARCON.name, famCds)
+                      << named(QStringLiteral("DB601002"), fam, fld::SCUDCODFISCON.name, famCds)
+                      << named(QStringLiteral("DB601003"), fam, fld::SCUDMESICARCON.name, famCds)
+                      << named(QStringLiteral("DB601009"), fam, fld::SCUDDTANNOCONIUGE.name, famCds);
         dependantFormats(spouse);
         sections << spouse;
 
@@ -548,21 +549,21 @@ int main(int argc, char **argv)
         first.text = QStringLiteral("Dati relativi al coniuge e ai familiari a carico - PRIMO FIGLIO");
         first.cds = famCds;
         Field rel = plain(QStringLiteral("DB602001"), QStringLiteral("Relazione di parentela (F primo figlio, D disabile)"),
-                          QStringLiteral("AN"), QStringLiteral("@@"), famCds, QStringLiteral("LCUDRELPARPRIFIGL"));
+                          QStringLiteral("AN"), QStringLiteral("@@"), famCds, fld::LCUDRELPARPRIFIGL.qs());
         rel.calc = QStringLiteral("lettera:F=LCUDRELPARPRIFIGL;D=LCUDRELPARPRIFIGLDIS");
         // Box 7 holds the deduction percentage, or "C" when the first child takes
         // the spouse's deduction: one code for both, as every code names one box.
-        Field pct = named(QStringLiteral("DB602007"), fam, "SCUDDETRSPETTPRIFIGL", famCds);
+        Field pct = named(QStringLiteral("DB602007"), fam, fld::SCUDDETRSPETTPRIFIGL.name, famCds);
         pct.description = QStringLiteral("Percentuale di detrazione spettante (C in mancanza del coniuge)");
         pct.format = QStringLiteral("VC");
-        first.fields << rel << named(QStringLiteral("DB602002"), fam, "SCUDCODFISPRIFIGL", famCds)
-                     << named(QStringLiteral("DB602003"), fam, "SCUDMESICARPRIFIGL", famCds)
-                     << named(QStringLiteral("DB602004"), fam, "SCUDMINTREANNPRIFIGL", famCds)
-                     << named(QStringLiteral("DB602005"), fam, "LCUDDET100X100PRIFIGL", famCds)
-                     << named(QStringLiteral("DB602006"), fam, "LCUDDET100AFFPRIFIGL", famCds) << pct
-                     << named(QStringLiteral("DB602008"), fam, "SCUDMESIDETRM21PRIFIGL", famCds)
-                     << named(QStringLiteral("DB602010"), fam, "SCUDMESIDETRGFPRIFIGL", famCds)
-                     << named(QStringLiteral("DB602009"), fam, "SCUDDTANNOPRIFIGL", famCds);
+        first.fields << rel << named(QStringLiteral("DB602002"), fam, fld::SCUDCODFISPRIFIGL.name, famCds)
+                     << named(QStringLiteral("DB602003"), fam, fld::SCUDMESICARPRIFIGL.name, famCds)
+                     << named(QStringLiteral("DB602004"), fam, fld::SCUDMINTREANNPRIFIGL.name, famCds)
+                     << named(QStringLiteral("DB602005"), fam, fld::LCUDDET100X100PRIFIGL.name, famCds)
+                     << named(QStringLiteral("DB602006"), fam, fld::LCUDDET100AFFPRIFIGL.name, famCds) << pct
+                     << named(QStringLiteral("DB602008"), fam, fld::SCUDMESIDETRM21PRIFIGL.name, famCds)
+                     << named(QStringLiteral("DB602010"), fam, fld::SCUDMESIDETRGFPRIFIGL.name, famCds)
+                     << named(QStringLiteral("DB602009"), fam, fld::SCUDDTANNOPRIFIGL.name, famCds);
         dependantFormats(first);
         sections << first;
 
@@ -573,18 +574,18 @@ int main(int argc, char **argv)
         others.cds = famCds;
         Field relOther = plain(QStringLiteral("DBXXX001"),
                                QStringLiteral("Relazione di parentela (F figlio, D disabile, G, P)"),
-                               QStringLiteral("AN"), QStringLiteral("O@"), famCds, QStringLiteral("LCUDRELPARFIGL"));
+                               QStringLiteral("AN"), QStringLiteral("O@"), famCds, fld::LCUDRELPARFIGL.qs());
         relOther.calc = QStringLiteral("lettera:F=LCUDRELPARFIGL;D=LCUDRELPARFIGLDIS;G=LCUDRELPARFIGLALTRFAM;"
                                        "P=LCUDRELPARNONASCEND");
-        Field pctOther = named(QStringLiteral("DBXXX007"), fam, "FCUDDETRSPETTFIGL", famCds);
+        Field pctOther = named(QStringLiteral("DBXXX007"), fam, fld::FCUDDETRSPETTFIGL.name, famCds);
         pctOther.description = QStringLiteral("Percentuale di detrazione spettante");
-        others.fields << relOther << named(QStringLiteral("DBXXX002"), fam, "SCUDCODFISFIGL", famCds)
-                      << named(QStringLiteral("DBXXX003"), fam, "SCUDMESICARFIGL", famCds)
-                      << named(QStringLiteral("DBXXX004"), fam, "SCUDMINTREANNFIGL", famCds)
-                      << named(QStringLiteral("DBXXX005"), fam, "LCUDDET100X100FIGL", famCds) << pctOther
-                      << named(QStringLiteral("DBXXX008"), fam, "SCUDMESIDETRM21FIGL", famCds)
-                      << named(QStringLiteral("DBXXX010"), fam, "SCUDMESIDETRGFFIGL", famCds)
-                      << named(QStringLiteral("DBXXX009"), fam, "SCUDDTANNOFIGL", famCds);
+        others.fields << relOther << named(QStringLiteral("DBXXX002"), fam, fld::SCUDCODFISFIGL.name, famCds)
+                      << named(QStringLiteral("DBXXX003"), fam, fld::SCUDMESICARFIGL.name, famCds)
+                      << named(QStringLiteral("DBXXX004"), fam, fld::SCUDMINTREANNFIGL.name, famCds)
+                      << named(QStringLiteral("DBXXX005"), fam, fld::LCUDDET100X100FIGL.name, famCds) << pctOther
+                      << named(QStringLiteral("DBXXX008"), fam, fld::SCUDMESIDETRM21FIGL.name, famCds)
+                      << named(QStringLiteral("DBXXX010"), fam, fld::SCUDMESIDETRGFFIGL.name, famCds)
+                      << named(QStringLiteral("DBXXX009"), fam, fld::SCUDDTANNOFIGL.name, famCds);
         dependantFormats(others);
         sections << others;
 
@@ -600,20 +601,20 @@ int main(int argc, char **argv)
         };
         QHash<QString, Field> inpsSpecial;
         Field company = plain(QStringLiteral("DC001001"), QStringLiteral("Matricola azienda"), QStringLiteral("AN"),
-                              QStringLiteral("@@"), inpsCds, QStringLiteral("SCUDMATRAZIENDA"));
+                              QStringLiteral("@@"), inpsCds, fld::sCudMatrAzienda.qsUpper());
         company.calc = QStringLiteral("matricola-inps");
         inpsSpecial.insert(QStringLiteral("DC001001"), company);
         inpsSpecial.insert(QStringLiteral("DC001008"),
-                           series(QStringLiteral("DC001008"), inps, "LCUDGENNAIO", inpsCds,
+                           series(QStringLiteral("DC001008"), inps, fld::lCudGennaio.upper, inpsCds,
                                   QStringLiteral("Mesi per i quali non è stata presentata la contribuzione")));
         inpsSpecial.insert(QStringLiteral("DC001050"),
-                           series(QStringLiteral("DC001050"), inps, "LCUDGENNAIO_C", inpsCds,
+                           series(QStringLiteral("DC001050"), inps, fld::lCudGennaio_C.upper, inpsCds,
                                   QStringLiteral("Mesi per i quali non è stata presentata la contribuzione (sezione 3)")));
         inpsSpecial.insert(QStringLiteral("DC001062"),
-                           series(QStringLiteral("DC001062"), inps, "LCUD3BGENNAIO_C", inpsCds,
+                           series(QStringLiteral("DC001062"), inps, fld::lCud3bGennaio_C.upper, inpsCds,
                                   QStringLiteral("Mesi per i quali non è stata presentata la contribuzione (parasubordinati sportivi)")));
         inpsSpecial.insert(QStringLiteral("DC001072"),
-                           series(QStringLiteral("DC001072"), inps, "LCUD3TGENNAIO_C", inpsCds,
+                           series(QStringLiteral("DC001072"), inps, fld::lCud3tGennaio_C.upper, inpsCds,
                                   QStringLiteral("Mesi per i quali non è stata presentata la contribuzione (magistrati onorari)")));
         for (const VelPageDesc &p : inps.pages) {
             Section s;
@@ -625,19 +626,19 @@ int main(int argc, char **argv)
 
         const QString inpdapCds = QStringLiteral("cdsInpdap");
         QHash<QString, Field> inpdapSpecial;
-        Field prev = named(QStringLiteral("DC001013"), inpdap, "SCUDGESASS_2", inpdapCds);
+        Field prev = named(QStringLiteral("DC001013"), inpdap, fld::SCUDGESASS_2.name, inpdapCds);
         prev.description = QStringLiteral("Gestione previdenziale");
         prev.format = QStringLiteral("AN");
         prev.calc = QStringLiteral("carattere:1"); // the first character of the column
         inpdapSpecial.insert(QStringLiteral("DC001013"), prev);
         inpdapSpecial.insert(QStringLiteral("DC001038"),
-                             series(QStringLiteral("DC001038"), inpdap, "LINPDAPGENNAIO", inpdapCds,
+                             series(QStringLiteral("DC001038"), inpdap, fld::LINPDAPGENNAIO.name, inpdapCds,
                                     QStringLiteral("Mesi per i quali non è stata presentata la contribuzione")));
         inpdapSpecial.insert(QStringLiteral("DC001040"),
-                             series(QStringLiteral("DC001040"), inpdap, "LINPDAPPRSDGENNAIO", inpdapCds,
+                             series(QStringLiteral("DC001040"), inpdap, fld::LINPDAPPRSDGENNAIO.name, inpdapCds,
                                     QStringLiteral("Mesi del soggetto che ha presentato la denuncia")));
         inpdapSpecial.insert(QStringLiteral("DC001044"),
-                             series(QStringLiteral("DC001044"), inpdap, "LINPDAPPRDGENNAIO", inpdapCds,
+                             series(QStringLiteral("DC001044"), inpdap, fld::LINPDAPPRDGENNAIO.name, inpdapCds,
                                     QStringLiteral("Mesi del soggetto che presenta la denuncia")));
         Section sInpdap;
         sInpdap.text = QStringLiteral("Dati previdenziali - gestione dipendenti pubblici");
@@ -662,10 +663,10 @@ int main(int argc, char **argv)
 
         const QString coopCds = QStringLiteral("cdsCoopArt");
         QHash<QString, Field> coopSpecial;
-        Field from = named(QStringLiteral("DC001076"), coop, "ICUDCAMESEDAL", coopCds);
+        Field from = named(QStringLiteral("DC001076"), coop, fld::ICUDCAMESEDAL.name, coopCds);
         from.description = QStringLiteral("Periodo dal (mese e anno)");
         from.format = QStringLiteral("AN");
-        Field to = named(QStringLiteral("DC001077"), coop, "ICUDCAMESEAL", coopCds);
+        Field to = named(QStringLiteral("DC001077"), coop, fld::ICUDCAMESEAL.name, coopCds);
         to.description = QStringLiteral("Periodo al (mese e anno)");
         to.format = QStringLiteral("AN");
         from.calc = QStringLiteral("mese-anno:ICUDCAMESEDAL;ICUDCAANNODAL");

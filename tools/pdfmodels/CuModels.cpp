@@ -20,6 +20,7 @@
 #include "platform/core/OvExceptions.h"
 #include "tor/util/TorCampagna.h"
 #include "platform/core/OvSafeFile.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -30,12 +31,12 @@
 
 namespace {
 
-const QString CUD = QStringLiteral("TCUD_DATICUD");
+const QString CUD = rec::TCUD_DATICUD::id.qs();
 const QString kCuRecord = QStringLiteral("cdsMultiSelect");
 
 void headerEdit(SectionRec &s)
 {
-    FormDrawer::record(s, QStringLiteral("SCUDCODFIS"), 46, 12, 10, QStringLiteral("taLeftJustify"));
+    FormDrawer::record(s, fld::SCUDCODFIS.qs(), 46, 12, 10, QStringLiteral("taLeftJustify"));
 }
 
 // A rule under the "Rigo: n" label the print writes at (x, y), x at the
@@ -153,11 +154,11 @@ void firstPage(FormDrawer &d, int pageNo, CudLayoutRec &lay)
     Region r{pageNo, 8, 34, 202, 283};
     SectionRec &sos = lay.sosSection(QStringLiteral("cdsPdfSost"));
     const QList<const VelFieldDesc *> agent = namedFields(
-        QStringLiteral("TCUS_DATISOST"),
-        {QStringLiteral("SSOSCODFIS"), QStringLiteral("SSOSDENOM"), QStringLiteral("SSOSNOME"),
-         QStringLiteral("SSOSCOMUNE"), QStringLiteral("SSOSPROV"), QStringLiteral("SSOSCAP"),
-         QStringLiteral("SSOSINDIRIZZO"), QStringLiteral("SSOSTELFAX"), QStringLiteral("SSOSEMAIL"),
-         QStringLiteral("SSOSCODATTIVITA"), QStringLiteral("SSOSCODSEDE")});
+        rec::TCUS_DATISOST::id.qs(),
+        {fld::SSOSCODFIS.qs(), fld::SSOSDENOM.qs(), fld::SSOSNOME.qs(),
+         fld::SSOSCOMUNE.qs(), fld::SSOSPROV.qs(), fld::SSOSCAP.qs(),
+         fld::SSOSINDIRIZZO.qs(), fld::SSOSTELFAX.qs(), fld::SSOSEMAIL.qs(),
+         fld::SSOSCODATTIVITA.qs(), fld::SSOSCODSEDE.qs()});
     d.flow(QStringLiteral("DATI RELATIVI AL DATORE DI LAVORO, ENTE PENSIONISTICO O ALTRO SOSTITUTO D'IMPOSTA"),
            FormDrawer::cellsOf(agent, false), r, sos, ValueStyle::AgentText);
 
@@ -175,12 +176,12 @@ void firstPage(FormDrawer &d, int pageNo, CudLayoutRec &lay)
     d.flow(QStringLiteral("PERCIPIENTI ESTERI"), FormDrawer::cellsOf(boxRange(CUD, page, 40, 46)), r, pag1);
     r.y += 2;
     d.flow(QStringLiteral("TIPO DI CERTIFICAZIONE"),
-           FormDrawer::cellsOf(namedFields(CUD, {QStringLiteral("LCUDANNULLAMENTO"), QStringLiteral("LCUDSOSTITUZIONE"),
-                                                 QStringLiteral("LCUDCONFERMADICH")}),
+           FormDrawer::cellsOf(namedFields(CUD, {fld::LCUDANNULLAMENTO.qs(), fld::LCUDSOSTITUZIONE.qs(),
+                                                 fld::LCUDCONFERMADICH.qs()}),
                                false),
            r, pag1);
     d.flow(QString(),
-           FormDrawer::cellsOf(namedFields(CUD, {QStringLiteral("SCUDIDENTSERVTELE"), QStringLiteral("SCUDPROGRDICH")}),
+           FormDrawer::cellsOf(namedFields(CUD, {fld::SCUDIDENTSERVTELE.qs(), fld::SCUDPROGRDICH.qs()}),
                                false),
            r, pag1);
     r.y += 2;
@@ -189,10 +190,10 @@ void firstPage(FormDrawer &d, int pageNo, CudLayoutRec &lay)
     d.bar(8, r.y, 194, QStringLiteral("DATA E FIRMA"));
     r.y += 4;
     CellSpec date;
-    date.fields = namedFields(CUD, {QStringLiteral("DCUDDATIANADATA")});
+    date.fields = namedFields(CUD, {fld::DCUDDATIANADATA.qs()});
     d.cell(date, 8, r.y, 40, 14, pag1, ValueStyle::Auto);
     d.labelBox(48, r.y, 154, 14, QStringLiteral("FIRMA DEL SOSTITUTO DI IMPOSTA"));
-    FormDrawer::record(pag1, QStringLiteral("SCUDDATIANAFIRMA"), 50, r.y + 9, 8, QStringLiteral("taLeftJustify"),
+    FormDrawer::record(pag1, fld::SCUDDATIANAFIRMA.qs(), 50, r.y + 9, 8, QStringLiteral("taLeftJustify"),
                        QStringLiteral("150"));
 }
 
@@ -260,7 +261,7 @@ void socialSecurityA(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag, int 
     d.text(15, 24, 7, QStringLiteral("INPS - SEZIONE 1, GESTIONE DIPENDENTI PUBBLICI - SEZIONE 2, "
                                      "COLLABORATORI E ALTRI - SEZIONE 3"),
            true);
-    const QString inpsStruct = QStringLiteral("TCUDI_INPS");
+    const QString inpsStruct = rec::TCUDI_INPS::id.qs();
     // Each band starts 4 mm above the "Rigo" label the print writes beside it
     // and ends where the next one starts.
     const auto band = [&](int labelTop, int bottom, const QString &title, const QList<const VelFieldDesc *> &fields,
@@ -272,7 +273,7 @@ void socialSecurityA(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag, int 
     band(40, inpdapLabelTop - 5, QStringLiteral("SEZIONE 1 - INPS"), boxRange(inpsStruct, QStringLiteral("INPS"), 1, 8),
          inps);
     band(inpdapLabelTop, 168, QStringLiteral("SEZIONE 2 - INPS GESTIONE DIPENDENTI PUBBLICI"),
-         pageFields(QStringLiteral("TCUDN_INPDAP"), QStringLiteral("INPDAP")), inpdap);
+         pageFields(rec::TCUDN_INPDAP::id.qs(), QStringLiteral("INPDAP")), inpdap);
     const QString s3 = QStringLiteral("INPS - Sezione 3");
     band(173, 200, QStringLiteral("SEZIONE 3 - COLLABORATORI COORDINATI E CONTINUATIVI"),
          boxRange(inpsStruct, s3, 45, 50), inps);
@@ -298,15 +299,15 @@ void socialSecurityB(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag, bool
     };
     d.text(15, 22, 7, QStringLiteral("ALTRI ENTI PREVIDENZIALI, INAIL E SOCI DI COOPERATIVE ARTIGIANE"), true);
     band(32, 45, QStringLiteral("SOCI DI COOPERATIVE ARTIGIANE"),
-         pageFields(QStringLiteral("TCUDCA_COOPART"), QStringLiteral("CoopArt")), coop, 9);
+         pageFields(rec::TCUDCA_COOPART::id.qs(), QStringLiteral("CoopArt")), coop, 9);
     band(50, 69, QStringLiteral("ALTRI ENTI PREVIDENZIALI"),
-         pageFields(QStringLiteral("TCUDAE_ALTRIENTI"), QStringLiteral("ALTRI ENTI")), others, 9);
+         pageFields(rec::TCUDAE_ALTRIENTI::id.qs(), QStringLiteral("ALTRI ENTI")), others, 9);
     band(74, 105, QStringLiteral("DATI ASSICURATIVI INAIL"),
-         pageFields(QStringLiteral("TCUIN_INAIL"), QStringLiteral("INAIL")), inail, 9);
+         pageFields(rec::TCUIN_INAIL::id.qs(), QStringLiteral("INAIL")), inail, 9);
     if (withTfr) {
         SectionRec &tfr = lay.section(pag, 4, QStringLiteral("cdsPdfTfr"));
         QList<const VelFieldDesc *> fields;
-        for (const VelFieldDesc &f : structureOf(QStringLiteral("TCUDT_TFR")).fields) {
+        for (const VelFieldDesc &f : structureOf(rec::TCUDT_TFR::id.qs()).fields) {
             if (!f.box.isEmpty())
                 fields.append(&f);
         }
@@ -321,7 +322,7 @@ void tfrSheet(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
     SectionRec &tfr = lay.section(pag, 0, QStringLiteral("cdsPdfTfr"));
     rowLabelRule(d, 5, 44);
     QList<Region> regions{Region{pageNo, 13, 40, 202, 284}};
-    const QString s = QStringLiteral("TCUDT_TFR");
+    const QString s = rec::TCUDT_TFR::id.qs();
     for (const QString &page : {QStringLiteral("Rapporto di lavoro"), QStringLiteral("TFR al 31/12/2000"),
                                 QStringLiteral("TFR dal 01/01/2001"), QStringLiteral("Prestazioni"),
                                 QStringLiteral("Dati riepilogativi")}) {
@@ -341,7 +342,7 @@ void selfEmployed(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
                                        "di questa pagina."));
     rowLabelRule(d, 5, 45);
     QList<Region> regions{Region{pageNo, 13, 41, 202, 284}};
-    const QString s = QStringLiteral("TASE_AUTSOMMEEROGATE");
+    const QString s = rec::TASE_AUTSOMMEEROGATE::id.qs();
     const QString page = QStringLiteral("Autonomo");
     const struct { int from, to; const char *title; } blocks[] = {
         {1, 22, "DATI RELATIVI ALLE SOMME EROGATE"},
@@ -382,7 +383,7 @@ void annotationCodesPage(FormDrawer &d, int pageNo, CudLayoutRec &lay, int pag)
     rowLabelRule(d, 5, 34);
     QList<CellSpec> cells;
     int n = 0;
-    for (const VelFieldDesc &f : structureOf(QStringLiteral("TCUDA_ANNOTAZIONI")).fields) {
+    for (const VelFieldDesc &f : structureOf(rec::TCUDA_ANNOTAZIONI::id.qs()).fields) {
         if (!f.name.startsWith(QLatin1String("SANN7")))
             continue;
         CellSpec c;
@@ -424,20 +425,20 @@ void choicePages(FormDrawer &d, int firstPage, CudLayoutRec &lay, int pag)
     SectionRec &payee = lay.section(pag, 1, kCuRecord);
     Region r{firstPage, 8, 21, 202, 283};
     d.flow(QStringLiteral("SOSTITUTO D'IMPOSTA"),
-           FormDrawer::cellsOf(namedFields(QStringLiteral("TCUS_DATISOST"),
-                                           {QStringLiteral("SSOSCODFIS"), QStringLiteral("SSOSDENOM")}),
+           FormDrawer::cellsOf(namedFields(rec::TCUS_DATISOST::id.qs(),
+                                           {fld::SSOSCODFIS.qs(), fld::SSOSDENOM.qs()}),
                                false),
            r, agent);
     r.y += 2;
     d.setDateGaps(8, 6);
     d.flow(QStringLiteral("CONTRIBUENTE"),
-           FormDrawer::cellsOf(namedFields(CUD, {QStringLiteral("SCUDCODFIS"), QStringLiteral("SCUDCOGNOME"),
-                                                 QStringLiteral("SCUDNOME")}),
+           FormDrawer::cellsOf(namedFields(CUD, {fld::SCUDCODFIS.qs(), fld::SCUDCOGNOME.qs(),
+                                                 fld::SCUDNOME.qs()}),
                                false),
            r, payee);
     d.flow(QString(),
-           FormDrawer::cellsOf(namedFields(CUD, {QStringLiteral("DCUDDATANAS"), QStringLiteral("SCUDSEX"),
-                                                 QStringLiteral("SCUDCOMNAS"), QStringLiteral("SCUDPROVNAS")}),
+           FormDrawer::cellsOf(namedFields(CUD, {fld::DCUDDATANAS.qs(), fld::SCUDSEX.qs(),
+                                                 fld::SCUDCOMNAS.qs(), fld::SCUDPROVNAS.qs()}),
                                false),
            r, payee);
     d.setDateGaps(4, 4);
@@ -623,12 +624,12 @@ void buildOrdinaryCu(const QString &dir)
         SectionRec &sos = sost.sosSection(QStringLiteral("cdsSost"));
         QList<const VelFieldDesc *> fields;
         for (const VelFieldDesc *f :
-             pageFields(QStringLiteral("TCUS_DATISOST"), QStringLiteral("DATI RELATIVI AL SOSTITUTO"))) {
-            if (f->name != QLatin1String("LSOSANNULLAMENTO") && f->name != QLatin1String("LSOSSOSTITUZIONE"))
+             pageFields(rec::TCUS_DATISOST::id.qs(), QStringLiteral("DATI RELATIVI AL SOSTITUTO"))) {
+            if (f->name != fld::LSOSANNULLAMENTO.l1() && f->name != fld::LSOSSOSTITUZIONE.l1())
                 fields.append(f);
         }
         Region r{1, 8, 60, 202, 284};
-        agentBlocks(d, r, QStringLiteral("TCUS_DATISOST"), QStringLiteral("DATI RELATIVI AL SOSTITUTO"), fields, sos);
+        agentBlocks(d, r, rec::TCUS_DATISOST::id.qs(), QStringLiteral("DATI RELATIVI AL SOSTITUTO"), fields, sos);
         writeLayout(sost, QDir(dir).filePath(QStringLiteral("StpSost.xml")));
     }
     // 2: Quadro CT.
@@ -640,10 +641,10 @@ void buildOrdinaryCu(const QString &dir)
                                         "MOD. 730-4 RESI DISPONIBILI DALL'AGENZIA DELLE ENTRATE"), true);
         SectionRec &sos = ct.sosSection(QStringLiteral("cdsQuadroCT"));
         QList<const VelFieldDesc *> fields =
-            pageFields(QStringLiteral("TCUCT_DATICT"), QStringLiteral("DATI DEL SOTITUTO D'IMPOSTA RICHIEDENTE"));
-        fields.append(namedFields(QStringLiteral("TCUCT_DATICT"), {QStringLiteral("LCTSRVENTRATEL")}));
+            pageFields(rec::TCUCT_DATICT::id.qs(), QStringLiteral("DATI DEL SOTITUTO D'IMPOSTA RICHIEDENTE"));
+        fields.append(namedFields(rec::TCUCT_DATICT::id.qs(), {fld::LCTSRVENTRATEL.qs()}));
         Region r{2, 8, 28, 202, 284};
-        agentBlocks(d, r, QStringLiteral("TCUCT_DATICT"), QStringLiteral("DATI DEL SOSTITUTO D'IMPOSTA RICHIEDENTE"),
+        agentBlocks(d, r, rec::TCUCT_DATICT::id.qs(), QStringLiteral("DATI DEL SOSTITUTO D'IMPOSTA RICHIEDENTE"),
                     fields, sos);
         writeLayout(ct, QDir(dir).filePath(QStringLiteral("StpQuadroCT.xml")));
     }

@@ -2,6 +2,7 @@
 
 #include "platform/core/OvExceptions.h"
 #include "tor/util/TorCampagna.h"
+#include "velcu/VelFields.h"
 
 #include <QHash>
 
@@ -348,37 +349,37 @@ void FormDrawer::cuHeader(const QString &title, bool withModule)
 static const QHash<QString, QString> &paperLabels()
 {
     static const QHash<QString, QString> m = {
-        {QStringLiteral("LCUDANNULLAMENTO"), QStringLiteral("Annullamento")},
-        {QStringLiteral("FCUDTITRATTREC"), QStringLiteral("Trattamento recuperato entro le operazioni di conguaglio")},
-        {QStringLiteral("FCUDTITRATTNREC"), QStringLiteral("Trattamento non recuperato")},
-        {QStringLiteral("FCUDTRSOPECONG"), QStringLiteral("Trattamento recuperato successivamente alle operazioni di conguaglio")},
-        {QStringLiteral("FCUDCONTRESCLUSI"), QStringLiteral("Contributi esclusi dai redditi di cui ai punti 1, 2, 3, 4, 5 e 13")},
-        {QStringLiteral("FCUDCONTRNOESCLUSI"), QStringLiteral("Contributi non esclusi dai redditi di cui ai punti 1, 2, 3, 4, 5 e 13")},
-        {QStringLiteral("FCUDONDEDENTCASSDED"), QStringLiteral("Contributi a enti e casse con fine assistenziale esclusi dai redditi")},
-        {QStringLiteral("FCUDONDEDENTCASSNDED"), QStringLiteral("Contributi a enti e casse con fine assistenziale non esclusi dai redditi")},
-        {QStringLiteral("FCUDIRPEFDATRATT28F"), QStringLiteral("Irpef da trattenere dal sostituto")},
-        {QStringLiteral("FCUDIRPEFTRATT28F"), QStringLiteral("Irpef trattenuta dal sostituto")},
-        {QStringLiteral("FCUDSOMMERESTNETT"), QStringLiteral("Somme restituite al netto della ritenuta subita")},
-        {QStringLiteral("FCUDIMPOSTEESTERO"), QStringLiteral("Credito d'imposta per le imposte pagate all'estero")},
-        {QStringLiteral("FCUDSEPRBENECFPC1"), QStringLiteral("Contributi alle forme pensionistiche complementari")},
-        {QStringLiteral("FCUDSEPRBENECAS1"), QStringLiteral("Contributi di assistenza sanitaria")},
-        {QStringLiteral("FCUDRPNCCONTR"), QStringLiteral("Premi di risultato non soggetti a contribuzione")},
-        {QStringLiteral("FCUDSEPRBENECFPC2"), QStringLiteral("Contributi alle forme pensionistiche complementari")},
-        {QStringLiteral("FCUDSEPRBENECAS2"), QStringLiteral("Contributi di assistenza sanitaria")},
-        {QStringLiteral("FCUDRPNCCONTR2"), QStringLiteral("Premi di risultato non soggetti a contribuzione")},
-        {QStringLiteral("FCUDSEPRSAISATO"), QStringLiteral("Somme assoggettate a imposta sostitutiva da assoggettare a tassazione ordinaria")},
-        {QStringLiteral("FCUDSEPRSATOAIS"), QStringLiteral("Somme assoggettate a tassazione ordinaria da assoggettare a imposta sostitutiva")},
-        {QStringLiteral("FCUDMASSIS"), QStringLiteral("Mance assoggettate a imposta sostitutiva da assoggettare a tassazione ordinaria")},
-        {QStringLiteral("FCUDMASSIO"), QStringLiteral("Mance assoggettate a tassazione ordinaria da assoggettare a imposta sostitutiva")},
-        {QStringLiteral("FCUDSNCFRSRSOPECONG"), QStringLiteral("Somma recuperata successivamente alle operazioni di conguaglio")},
-        {QStringLiteral("FCUDRLSCTIRLLSP23"), QStringLiteral("Reddito lordo lavoro sportivo professionistico under 23")},
-        {QStringLiteral("FCUDRLSCTDRLLSP23"), QStringLiteral("Reddito lordo lavoro sportivo professionistico under 23")},
-        {QStringLiteral("FCUDRENCMPCICCACI"), QStringLiteral("Compensi corrisposti agli addetti alle corse ippiche")},
-        {QStringLiteral("SCUDGESASS_1"), QStringLiteral("Pens.")},
-        {QStringLiteral("FDSE7SOMMENORIT"), QStringLiteral("Somme non soggette a ritenuta per regime convenzionale")},
-        {QStringLiteral("FASESOMMEERO2"), QStringLiteral("Somme erogate")},
-        {QStringLiteral("FASERITOPE2"), QStringLiteral("Ritenute operate")},
-        {QStringLiteral("FASESOMERONOTAX2"), QStringLiteral("Somme erogate non tassate")},
+        {fld::LCUDANNULLAMENTO.qs(), QStringLiteral("Annullamento")},
+        {fld::FCUDTITRATTREC.qs(), QStringLiteral("Trattamento recuperato entro le operazioni di conguaglio")},
+        {fld::FCUDTITRATTNREC.qs(), QStringLiteral("Trattamento non recuperato")},
+        {fld::FCUDTRSOPECONG.qs(), QStringLiteral("Trattamento recuperato successivamente alle operazioni di conguaglio")},
+        {fld::fCudContrEsclusi.qsUpper(), QStringLiteral("Contributi esclusi dai redditi di cui ai punti 1, 2, 3, 4, 5 e 13")},
+        {fld::fCudContrNoEsclusi.qsUpper(), QStringLiteral("Contributi non esclusi dai redditi di cui ai punti 1, 2, 3, 4, 5 e 13")},
+        {fld::FCUDONDEDENTCASSDED.qs(), QStringLiteral("Contributi a enti e casse con fine assistenziale esclusi dai redditi")},
+        {fld::FCUDONDEDENTCASSNDED.qs(), QStringLiteral("Contributi a enti e casse con fine assistenziale non esclusi dai redditi")},
+        {fld::FCUDIRPEFDATRATT28F.qs(), QStringLiteral("Irpef da trattenere dal sostituto")},
+        {fld::FCUDIRPEFTRATT28F.qs(), QStringLiteral("Irpef trattenuta dal sostituto")},
+        {fld::FCUDSOMMERESTNETT.qs(), QStringLiteral("Somme restituite al netto della ritenuta subita")},
+        {fld::fCudImposteEstero.qsUpper(), QStringLiteral("Credito d'imposta per le imposte pagate all'estero")},
+        {fld::FCUDSEPRBENECFPC1.qs(), QStringLiteral("Contributi alle forme pensionistiche complementari")},
+        {fld::FCUDSEPRBENECAS1.qs(), QStringLiteral("Contributi di assistenza sanitaria")},
+        {fld::FCUDRPNCCONTR.qs(), QStringLiteral("Premi di risultato non soggetti a contribuzione")},
+        {fld::FCUDSEPRBENECFPC2.qs(), QStringLiteral("Contributi alle forme pensionistiche complementari")},
+        {fld::FCUDSEPRBENECAS2.qs(), QStringLiteral("Contributi di assistenza sanitaria")},
+        {fld::FCUDRPNCCONTR2.qs(), QStringLiteral("Premi di risultato non soggetti a contribuzione")},
+        {fld::FCUDSEPRSAISATO.qs(), QStringLiteral("Somme assoggettate a imposta sostitutiva da assoggettare a tassazione ordinaria")},
+        {fld::FCUDSEPRSATOAIS.qs(), QStringLiteral("Somme assoggettate a tassazione ordinaria da assoggettare a imposta sostitutiva")},
+        {fld::FCUDMASSIS.qs(), QStringLiteral("Mance assoggettate a imposta sostitutiva da assoggettare a tassazione ordinaria")},
+        {fld::FCUDMASSIO.qs(), QStringLiteral("Mance assoggettate a tassazione ordinaria da assoggettare a imposta sostitutiva")},
+        {fld::FCUDSNCFRSRSOPECONG.qs(), QStringLiteral("Somma recuperata successivamente alle operazioni di conguaglio")},
+        {fld::FCUDRLSCTIRLLSP23.qs(), QStringLiteral("Reddito lordo lavoro sportivo professionistico under 23")},
+        {fld::FCUDRLSCTDRLLSP23.qs(), QStringLiteral("Reddito lordo lavoro sportivo professionistico under 23")},
+        {fld::FCUDRENCMPCICCACI.qs(), QStringLiteral("Compensi corrisposti agli addetti alle corse ippiche")},
+        {fld::SCUDGESASS_1.qs(), QStringLiteral("Pens.")},
+        {fld::FDSE7SOMMENORIT.qs(), QStringLiteral("Somme non soggette a ritenuta per regime convenzionale")},
+        {fld::FASESOMMEERO2.qs(), QStringLiteral("Somme erogate")},
+        {fld::FASERITOPE2.qs(), QStringLiteral("Ritenute operate")},
+        {fld::FASESOMERONOTAX2.qs(), QStringLiteral("Somme erogate non tassate")},
     };
     return m;
 }
@@ -473,7 +474,7 @@ QList<int> FormDrawer::subWidths(const CellSpec &spec, int w) const
 // instalment (827), and the supply writes it as 826: the print says the same.
 static QString boxOf(const VelFieldDesc &f)
 {
-    return f.name == QLatin1String("FRL7RATE1") && f.box == QLatin1String("825") ? QStringLiteral("826") : f.box;
+    return f.name == fld::FRL7RATE1.l1() && f.box == QLatin1String("825") ? QStringLiteral("826") : f.box;
 }
 
 QList<CellSpec> FormDrawer::cellsOf(const QList<const VelFieldDesc *> &fields, bool numbered)

@@ -5,6 +5,7 @@
 #include "platform/core/OvExceptions.h"
 #include "tor/util/TorCampagna.h"
 #include "platform/core/OvSafeFile.h"
+#include "velcu/VelFields.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -124,11 +125,11 @@ void buildSignatureList(const QString &dir)
     const int codeLeft = int(kNameColumnEnd) + 3;
     const int codeSpace = int(kCodeColumnEnd - kNameColumnEnd) - 5;
     const int rowTop = int(kRowsTop);
-    edit(doc, rows, QStringLiteral("SCUDCOGNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 12,
+    edit(doc, rows, fld::SCUDCOGNOME.qs(), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 12,
          nameLeft, 7, nameSpace, kRowStep);
-    edit(doc, rows, QStringLiteral("SCUDNOME"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 22,
+    edit(doc, rows, fld::SCUDNOME.qs(), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 22,
          nameLeft, 7, nameSpace, kRowStep);
-    edit(doc, rows, QStringLiteral("SCUDCODFIS"), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 17,
+    edit(doc, rows, fld::SCUDCODFIS.qs(), QStringLiteral("taLeftJustify"), QStringLiteral("SP"), rowTop + 17,
          codeLeft, 7, codeSpace, kRowStep);
 
     TOvSafeFile::writeFile(QDir(dir).filePath(QStringLiteral("stpStampe.xml")), doc.toByteArray(2),
