@@ -410,8 +410,21 @@ private slots:
         const TVelSupplyOpened opened = dm->open();
         dm->setOrder(QStringLiteral("SCUDCOGNOME")); // ANDREI, BIANCHI, VERDI as by tax code: reverse the names
         dm->setOrder(QStringLiteral("SCUDNOME"));    // GIUSEPPE, LAURA, PAOLO
+        TVelSupplyGeneration earlier = SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All));
+        QVERIFY(earlier.supply);
         TVelSupplyGeneration g = SupplyStages::generate(opened, dm->visitedRows(TdmVelFile::All));
         QVERIFY(g.supply);
+        // the working tables hold the last generation: an earlier one is not
+        // saved in its place
+        const QString stale = m_dir.filePath(QStringLiteral("CUR26_vecchia"));
+        try {
+            (void)earlier.supply->save(stale);
+            QFAIL("an earlier generation was saved");
+        } catch (const EVelError &e) {
+            QCOMPARE(e.errorCode(), TVelErrorCode::DatiMancanti);
+            QCOMPARE(e.message(), QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"));
+        }
+        QVERIFY(!QFile::exists(stale));
         const QString path = m_dir.filePath(QStringLiteral("CUR26_nome"));
         QCOMPARE(g.supply->save(path).files, QStringList({path}));
         Supply s = readSupply(path);

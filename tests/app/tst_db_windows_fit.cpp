@@ -333,8 +333,9 @@ private slots:
         checkDialog(&tno, QStringLiteral("import-posizioni"));
 
         TfmVelInfo info;
-        info.setLines({sel.rapportoFinale({QStringLiteral("Dipendente BIANCHI LAURA"),
-                                           QStringLiteral("--- Sezione fiscale"), QStringLiteral("- Nota")})},
+        info.setLines({sel.rapportoFinale(sel.ultimoEsito(), {QStringLiteral("Dipendente BIANCHI LAURA"),
+                                                              QStringLiteral("--- Sezione fiscale"),
+                                                              QStringLiteral("- Nota")})},
                       false);
         checkDialog(&info, QStringLiteral("import-fine"));
 

@@ -251,7 +251,7 @@ void TdmVelFile::generate(const QList<int> &rows)
     refused << unsendableFields(rows);
     if (const QStringList &repeated = refused; !repeated.isEmpty()) {
         m_dataComplete = false;
-        throw EOvError(repeated.join(QLatin1Char(' ')));
+        throw EVelError(repeated.join(QLatin1Char(' ')), {TVelErrorCode::Fornitura, QString(), TVelStage::Decisione});
     }
     VelFileTables::openFieldTableForGeneration(m_ws.fieldTable());
     VelFileTables::openRecordTableForGeneration(m_ws.recordTable());
@@ -377,7 +377,8 @@ void TdmVelFile::verifySupply(const QStringList &staged, const QStringList &name
 QStringList TdmVelFile::save(const QString &fileName)
 {
     if (!m_dataComplete || !m_generated)
-        throw EOvError(QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"));
+        throw EVelError(QStringLiteral("Dati obbligatori mancanti, impossibile creare il file!"),
+                        {TVelErrorCode::DatiMancanti, fileName, TVelStage::Scrittura});
     // the records are made from the field rows and the supplier's and agent's
     // rows only: the certifications need not stay in memory meanwhile (the
     // page "Dipendenti" loads them again)

@@ -321,7 +321,7 @@ void TdmVelFile::checkSupplier()
         error = QStringLiteral("Codice fiscale fornitore mancante, impossibile procedere!");
     if (!error.isEmpty()) {
         m_dataComplete = false;
-        throw EOvError(error);
+        throw EVelError(error, {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
     }
     try {
         VelTaxCode::require(text(forn, fld::SFORCODFIS.name).toUpper(), QStringLiteral("Codice fiscale fornitore"));
@@ -331,9 +331,9 @@ void TdmVelFile::checkSupplier()
     }
     if (const QString why = VelSupplyRules::supplierType(text(forn, fld::STFOCODICE.name)); !why.isEmpty()) {
         m_dataComplete = false;
-        throw EOvError(QStringLiteral("Tipo fornitore non valido: %1. Correggere in \"Dati Fornitore\", impossibile "
+        throw EVelError(QStringLiteral("Tipo fornitore non valido: %1. Correggere in \"Dati Fornitore\", impossibile "
                                       "procedere!")
-                           .arg(why));
+                           .arg(why), {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
     }
 }
 
@@ -343,7 +343,8 @@ void TdmVelFile::checkAgent()
     load(sost, rec::TCUS_DATISOST::id.qs());
     if (sost.isEmpty()) {
         m_dataComplete = false;
-        throw EOvError(QStringLiteral("Dati del sostituto mancanti, impossibile procedere!"));
+        throw EVelError(QStringLiteral("Dati del sostituto mancanti, impossibile procedere!"),
+                        {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
     }
     const std::pair<const char *, const char *> columns[] = {
         {fld::SSOSDENOM.name, "   Denominazione, "},
@@ -359,7 +360,8 @@ void TdmVelFile::checkAgent()
             missing += QLatin1String(label);
     if (!missing.isEmpty()) {
         m_dataComplete = false;
-        throw EOvError(QStringLiteral("Dati mancanti del sostituto : ") + missing + QStringLiteral(" impossibile procedere!"));
+        throw EVelError(QStringLiteral("Dati mancanti del sostituto : ") + missing + QStringLiteral(" impossibile procedere!"),
+                        {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
     }
     try {
         VelTaxCode::require(text(sost, fld::SSOSCODFIS.name).toUpper(), QStringLiteral("Codice fiscale del sostituto"));
@@ -384,8 +386,9 @@ void TdmVelFile::checkAgent()
     }
     if (!wrong.isEmpty()) {
         m_dataComplete = false;
-        throw EOvError(QStringLiteral("Dati del sostituto non validi: %1. Correggere in \"Dati Sostituto\", "
+        throw EVelError(QStringLiteral("Dati del sostituto non validi: %1. Correggere in \"Dati Sostituto\", "
                                       "impossibile procedere!")
-                           .arg(wrong.join(QStringLiteral("; "))));
+                           .arg(wrong.join(QStringLiteral("; "))),
+                                           {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
     }
 }
