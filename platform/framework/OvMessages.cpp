@@ -54,7 +54,9 @@ int dispatch(const OvMessage &msg)
 IOvMessageResponder *setMessageResponder(IOvMessageResponder *responder)
 {
     IOvMessageResponder *previous = messageResponder();
-    g_responder = responder;
+    // Putting back the default (a previous one that was the default) installs
+    // none: the default stays the one that setDefaultMessageResponder names.
+    g_responder = responder == g_defaultResponder ? nullptr : responder;
     return previous;
 }
 

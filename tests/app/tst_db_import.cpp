@@ -443,6 +443,16 @@ private slots:
         ui.answer(IDNO, QStringLiteral("Dipendente già presente in archivio"));
         QCOMPARE(run(TVelSovraScrivi::ChiediConferma), 0);
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
+        // Asked with no one to answer (a run given no host): kept, and no box.
+        {
+            auto imp = importer<ImportWithInps>();
+            imp->setRunHost(TVelUnattendedRunHost::instance());
+            imp->setSovraScrivi(TVelSovraScrivi::ChiediConferma);
+            imp->importa({BIANCHI});
+            QCOMPARE(imp->inpsCalls, 0);
+            QCOMPARE(imp->outcome().count(TVelResult::Mantenuto), 1);
+        }
+        QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
 
         // Replaced: the old INPS rows go with the old CU.
         ui.answer(IDYES, QStringLiteral("BIANCHI LAURA  :  Dipendente già presente in archivio, si vogliono sostituire "

@@ -2,12 +2,14 @@
 #include "platform/framework/Krypto.h"
 #include "platform/framework/OvMessages.h"
 #include "platform/framework/OvShell.h"
+#include "platform/ui/framework/OvDialogResponder.h"
 #include "support/ScriptedResponder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -156,6 +158,15 @@ void TstFrameworkMessages::messageDlgButtonsAndAnswers()
 
 void TstFrameworkMessages::defaultResponderShowsAnItalianBox()
 {
+    // Without windows of its own the seam writes to standard error and takes
+    // the cautious answer, even with an application on screen.
+    QVERIFY(!messageResponder()->showsWindows());
+    QCOMPARE(OvMessageBox(QStringLiteral("Cancellare tutto?"), MB_YESNO | MB_ICONQUESTION), IDNO);
+
+    // The windowed program's default (TOvApplication makes it so): the box.
+    TOvDialogResponder boxes;
+    setDefaultMessageResponder(&boxes);
+    const auto restore = qScopeGuard([] { setDefaultMessageResponder(nullptr); });
     QStringList buttons;
     QString shownText;
     Qt::TextFormat format = Qt::AutoText;
