@@ -448,9 +448,9 @@ private slots:
             auto imp = importer<ImportWithInps>();
             imp->setRunHost(TVelUnattendedRunHost::instance());
             imp->setSovraScrivi(TVelSovraScrivi::ChiediConferma);
-            imp->importa({BIANCHI});
+            const TVelRunOutcome o = imp->importa({BIANCHI});
             QCOMPARE(imp->inpsCalls, 0);
-            QCOMPARE(imp->outcome().count(TVelResult::Mantenuto), 1);
+            QCOMPARE(o.count(TVelResult::Mantenuto), 1);
         }
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
 
