@@ -219,7 +219,7 @@ QStringList TVelCuPages::wrapAnnotations(const QString &value)
 // the other continuation pages. No line is left out.
 void TVelCuPages::annotationsPage()
 {
-    QStringList lines = wrapAnnotations(text(cdsMultiSelect, fld::SCUDANNOTAZIONI.name));
+    QStringList lines = wrapAnnotations(text(cdsMultiSelect, fld::SCUDANNOTAZIONI));
     // blank lines at the end would only make an empty page
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
         lines.removeLast();

@@ -75,8 +75,8 @@ int TVelCuPages::pageCount() const
 // fields of Pag1 and the imprint. Returns the agent's dataset.
 TClientDataSet &TVelCuPages::firstPage(const TXMLCud &cud, int year, int modelPage, bool first)
 {
-    m_codFis = text(cdsMultiSelect, fld::SCUDCODFIS.name);
-    m_mese = text(cdsMultiSelect, fld::SCUDMESE.name);
+    m_codFis = text(cdsMultiSelect, fld::SCUDCODFIS);
+    m_mese = text(cdsMultiSelect, fld::SCUDMESE);
     const TField person = cdsMultiSelect.findField(fld::iAfiID.qsUpper());
     m_person = person ? person.asInteger() : 0;
     if (!first)
@@ -89,7 +89,7 @@ TClientDataSet &TVelCuPages::firstPage(const TXMLCud &cud, int year, int modelPa
         check(*m_pdf, m_pdf->SelectPage(m_pdf->PageCount()), label);
     }
     cdsPdfAltrisost.setFiltered(false);
-    cdsPdfAltrisost.setFilter(QStringLiteral("SSOSCODFIS = %1").arg(quoted(text(cdsMultiSelect, fld::SCUDALTROSOSCODFIS.name))));
+    cdsPdfAltrisost.setFilter(QStringLiteral("SSOSCODFIS = %1").arg(quoted(text(cdsMultiSelect, fld::SCUDALTROSOSCODFIS))));
     cdsPdfAltrisost.setFiltered(true);
     cdsPdfAltrisost.first();
     TClientDataSet &agent = cdsPdfAltrisost.isEmpty() ? cdsPdfSost : cdsPdfAltrisost;
@@ -112,7 +112,7 @@ void TVelCuPages::printSummaryCu(const TXMLCud &cud, int year, bool first)
     filterToCu(cdsPdfTfr);
     const bool fiscal = TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()
                         || !cdsPdfTfr.isEmpty();
-    if (fiscal && text(cdsMultiSelect, fld::LCUDCPOSCNACFC.name).trimmed() != QLatin1String("X")) {
+    if (fiscal && text(cdsMultiSelect, fld::LCUDCPOSCNACFC).trimmed() != QLatin1String("X")) {
         for (int page = L::kFiscalFirst; page <= L::kFiscalLast; ++page) {
             copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
             moduleAndImprint();
@@ -122,7 +122,7 @@ void TVelCuPages::printSummaryCu(const TXMLCud &cud, int year, bool first)
     }
 
     previdentialPages(cud, L::kPrevidential);
-    if (!text(cdsMultiSelect, fld::SCUDANNOTAZIONI.name).trimmed().isEmpty())
+    if (!text(cdsMultiSelect, fld::SCUDANNOTAZIONI).trimmed().isEmpty())
         annotationsPage();
     selfEmployedPage(cud, L::kSelfEmployed);
     // the information for the payee reaches every payee with the CU: a
@@ -239,7 +239,7 @@ void TVelCuPages::setDocumentInfo(bool ordinario, bool draft)
                         .arg(ordinario ? QStringLiteral("modello ordinario") : QStringLiteral("modello sintetico"));
     if (draft)
         title += draftTitle();
-    const QString author = !cdsPdfSost.isEmpty() ? text(cdsPdfSost, fld::SSOSDENOM.name).trimmed() : QString();
+    const QString author = !cdsPdfSost.isEmpty() ? text(cdsPdfSost, fld::SSOSDENOM).trimmed() : QString();
     check(pdf, VelImprint::setDocumentInfo(pdf, title, author), QStringLiteral("Informazioni del documento"));
 }
 

@@ -95,7 +95,7 @@ void TVelCuAnnotationCodes::rebuild(qint64 person, const QString &codFis, const 
                 throw;
             }
         }
-        const QStringList codes = VelAnnotationCodes::codesOf(text(cdsMultiSelect, fld::SCUDANNOTAZIONI.name), *m_noteCodes);
+        const QStringList codes = VelAnnotationCodes::codesOf(text(cdsMultiSelect, fld::SCUDANNOTAZIONI), *m_noteCodes);
         QList<QStringList> wanted;
         for (qsizetype i = 0; i < codes.size(); i += kCodesPerRow)
             wanted << codes.mid(i, kCodesPerRow);

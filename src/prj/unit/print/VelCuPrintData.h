@@ -1,6 +1,6 @@
 #pragma once
 // What the parts of the CU print share: the CU structure's name, the way a
-// CU's field is read as text and the check of a PDF operation.
+// CU's field is read as text (by its id) and the check of a PDF operation.
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "platform/pdf/TPdkPdf.h"
@@ -12,9 +12,10 @@ namespace VelCuPrintData {
 
 inline const QString kCud = rec::TCUD_DATICUD::id.qs();
 
-inline QString text(TClientDataSet &ds, const char *field)
+// A field of the CU's current row as text; empty when the dataset lacks it.
+inline QString text(TClientDataSet &ds, const VelFieldId &field)
 {
-    const TField f = ds.findField(QLatin1String(field));
+    const TField f = ds.findField(field.qs());
     return f ? f.asString() : QString();
 }
 

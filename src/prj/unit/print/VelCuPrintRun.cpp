@@ -92,10 +92,10 @@ TVelPayeeOutcome TVelCuPrint::payeeOf(TBookmark row)
 {
     cdsMultiSelect.gotoBookmark(row);
     TVelPayeeOutcome p;
-    p.codFis = text(cdsMultiSelect, fld::SCUDCODFIS.name).trimmed();
-    p.nome = (text(cdsMultiSelect, fld::SCUDCOGNOME.name).trimmed() + QLatin1Char(' ') + text(cdsMultiSelect, fld::SCUDNOME.name).trimmed())
+    p.codFis = text(cdsMultiSelect, fld::SCUDCODFIS).trimmed();
+    p.nome = (text(cdsMultiSelect, fld::SCUDCOGNOME).trimmed() + QLatin1Char(' ') + text(cdsMultiSelect, fld::SCUDNOME).trimmed())
                  .trimmed();
-    p.mese = text(cdsMultiSelect, fld::SCUDMESE.name).trimmed();
+    p.mese = text(cdsMultiSelect, fld::SCUDMESE).trimmed();
     p.stage = TVelStage::Scrittura;
     p.result = TVelResult::NonEseguito;
     return p;
@@ -106,7 +106,7 @@ int TVelCuPrint::toLock(const QList<TBookmark> &rows)
     int n = 0;
     for (const TBookmark b : rows) {
         cdsMultiSelect.gotoBookmark(b);
-        if (text(cdsMultiSelect, fld::iCudStato.name).toInt() < 1)
+        if (text(cdsMultiSelect, fld::iCudStato).toInt() < 1)
             ++n;
     }
     return n;
@@ -115,7 +115,7 @@ int TVelCuPrint::toLock(const QList<TBookmark> &rows)
 QString TVelCuPrint::cuKey(TBookmark row)
 {
     cdsMultiSelect.gotoBookmark(row);
-    return text(cdsMultiSelect, fld::SCUDCODFIS.name) + QLatin1Char('|') + text(cdsMultiSelect, fld::SCUDMESE.name);
+    return text(cdsMultiSelect, fld::SCUDCODFIS) + QLatin1Char('|') + text(cdsMultiSelect, fld::SCUDMESE);
 }
 
 // A document's run from the start: no page written, nothing locked.

@@ -78,7 +78,7 @@ QList<TBookmark> TVelCuPrint::refreshRows(const QList<TBookmark> &rows, const TT
     TClientDataSet &latest = *m_cuRows;
     QHash<QString, TBookmark> byKey;
     for (latest.first(); !latest.eof(); latest.next())
-        byKey.insert(text(latest, fld::SCUDCODFIS.name).trimmed().toUpper() + QLatin1Char('|') + text(latest, fld::SCUDMESE.name),
+        byKey.insert(text(latest, fld::SCUDCODFIS).trimmed().toUpper() + QLatin1Char('|') + text(latest, fld::SCUDMESE),
                      latest.bookmark());
     QList<int> from;
     for (const TFieldDef &d : cdsMultiSelect.fieldDefs())
@@ -90,8 +90,8 @@ QList<TBookmark> TVelCuPrint::refreshRows(const QList<TBookmark> &rows, const TT
         cdsMultiSelect.gotoBookmark(b);
         qint64 p = person.asInteger();
         if (!now.contains(p) || now.value(p) != m_readVersions.value(p, -1)) {
-            const auto it = byKey.constFind(text(cdsMultiSelect, fld::SCUDCODFIS.name).trimmed().toUpper() + QLatin1Char('|')
-                                            + text(cdsMultiSelect, fld::SCUDMESE.name));
+            const auto it = byKey.constFind(text(cdsMultiSelect, fld::SCUDCODFIS).trimmed().toUpper() + QLatin1Char('|')
+                                            + text(cdsMultiSelect, fld::SCUDMESE));
             if (it == byKey.cend()) {
                 m_notLocked.insert(b, kGone);
                 continue;
@@ -105,7 +105,7 @@ QList<TBookmark> TVelCuPrint::refreshRows(const QList<TBookmark> &rows, const TT
             p = person.asInteger();
             m_readVersions.insert(p, now.value(p));
         }
-        m_printed.insert(b, {p, now.value(p), text(cdsMultiSelect, fld::SCUDCODFIS.name), text(cdsMultiSelect, fld::SCUDMESE.name)});
+        m_printed.insert(b, {p, now.value(p), text(cdsMultiSelect, fld::SCUDCODFIS), text(cdsMultiSelect, fld::SCUDMESE)});
         out << b;
     }
     cdsMultiSelect.mergeChangeLog();
