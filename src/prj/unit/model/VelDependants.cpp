@@ -11,15 +11,15 @@ namespace VelDependants {
 
 namespace {
 
-QString text(TClientDataSet &ds, const char *name)
+QString text(TClientDataSet &ds, const VelFieldId &field)
 {
-    const TField f = ds.findField(QLatin1String(name));
+    const TField f = ds.findField(field.qs());
     return f && !f.isNull() ? f.asString().trimmed() : QString();
 }
 
-bool set(TClientDataSet &ds, const char *name)
+bool set(TClientDataSet &ds, const VelFieldId &field)
 {
-    const QString t = text(ds, name);
+    const QString t = text(ds, field);
     return t == QLatin1String("1") || t.compare(QLatin1String("X"), Qt::CaseInsensitive) == 0;
 }
 
@@ -30,9 +30,9 @@ bool filled(const QString &t)
 }
 
 // A share as the first child's text column holds it: "50.00", or "C".
-QString shareOf(TClientDataSet &ds, const char *name)
+QString shareOf(TClientDataSet &ds, const VelFieldId &field)
 {
-    const TField f = ds.findField(QLatin1String(name));
+    const TField f = ds.findField(field.qs());
     if (!f || f.isNull())
         return QString();
     const QVariant v = f.value();
@@ -50,19 +50,19 @@ Member firstChildAt(TClientDataSet &ds, int row, bool furtherTaken)
 {
     Member m;
     m.place = Member::Place::FirstChild;
-    m.child = set(ds, fld::LCUDRELPARPRIFIGL.name);
-    m.disabled = set(ds, fld::LCUDRELPARPRIFIGLDIS.name);
-    m.taxCode = text(ds, fld::SCUDCODFISPRIFIGL.name);
-    m.months = text(ds, fld::SCUDMESICARPRIFIGL.name);
-    m.monthsUnder3 = text(ds, fld::SCUDMINTREANNPRIFIGL.name);
-    m.share = shareOf(ds, fld::SCUDDETRSPETTPRIFIGL.name);
-    m.fullDeduction = set(ds, fld::LCUDDET100X100PRIFIGL.name);
+    m.child = set(ds, fld::LCUDRELPARPRIFIGL);
+    m.disabled = set(ds, fld::LCUDRELPARPRIFIGLDIS);
+    m.taxCode = text(ds, fld::SCUDCODFISPRIFIGL);
+    m.months = text(ds, fld::SCUDMESICARPRIFIGL);
+    m.monthsUnder3 = text(ds, fld::SCUDMINTREANNPRIFIGL);
+    m.share = shareOf(ds, fld::SCUDDETRSPETTPRIFIGL);
+    m.fullDeduction = set(ds, fld::LCUDDET100X100PRIFIGL);
     // the import keeps a further member's custody flag in this column: it is
     // the first child's own only on a row without a further member
-    m.fosterBox = !furtherTaken && set(ds, fld::LCUDDET100AFFPRIFIGL.name);
-    m.monthsOver21 = text(ds, fld::SCUDMESIDETRM21PRIFIGL.name);
-    m.monthsFamily = text(ds, fld::SCUDMESIDETRGFPRIFIGL.name);
-    m.year = text(ds, fld::SCUDDTANNOPRIFIGL.name);
+    m.fosterBox = !furtherTaken && set(ds, fld::LCUDDET100AFFPRIFIGL);
+    m.monthsOver21 = text(ds, fld::SCUDMESIDETRM21PRIFIGL);
+    m.monthsFamily = text(ds, fld::SCUDMESIDETRGFPRIFIGL);
+    m.year = text(ds, fld::SCUDDTANNOPRIFIGL);
     m.storedRow = row;
     return m;
 }
@@ -70,20 +70,20 @@ Member firstChildAt(TClientDataSet &ds, int row, bool furtherTaken)
 Member furtherAt(TClientDataSet &ds, int row)
 {
     Member m;
-    m.child = set(ds, fld::LCUDRELPARFIGL.name);
-    m.disabled = set(ds, fld::LCUDRELPARFIGLDIS.name);
-    m.otherFamily = set(ds, fld::LCUDRELPARFIGLALTRFAM.name);
-    m.notAscendant = set(ds, fld::LCUDRELPARNONASCEND.name);
-    m.taxCode = text(ds, fld::SCUDCODFISFIGL.name);
-    m.months = text(ds, fld::SCUDMESICARFIGL.name);
-    m.monthsUnder3 = text(ds, fld::SCUDMINTREANNFIGL.name);
-    m.share = shareOf(ds, fld::FCUDDETRSPETTFIGL.name);
+    m.child = set(ds, fld::LCUDRELPARFIGL);
+    m.disabled = set(ds, fld::LCUDRELPARFIGLDIS);
+    m.otherFamily = set(ds, fld::LCUDRELPARFIGLALTRFAM);
+    m.notAscendant = set(ds, fld::LCUDRELPARNONASCEND);
+    m.taxCode = text(ds, fld::SCUDCODFISFIGL);
+    m.months = text(ds, fld::SCUDMESICARFIGL);
+    m.monthsUnder3 = text(ds, fld::SCUDMINTREANNFIGL);
+    m.share = shareOf(ds, fld::FCUDDETRSPETTFIGL);
     // where the import keeps the custody flag of a further member, and where
     // the editor may have set it
-    m.fullDeduction = set(ds, fld::LCUDDET100X100FIGL.name) || set(ds, fld::LCUDDET100AFFPRIFIGL.name);
-    m.monthsOver21 = text(ds, fld::SCUDMESIDETRM21FIGL.name);
-    m.monthsFamily = text(ds, fld::SCUDMESIDETRGFFIGL.name);
-    m.year = text(ds, fld::SCUDDTANNOFIGL.name);
+    m.fullDeduction = set(ds, fld::LCUDDET100X100FIGL) || set(ds, fld::LCUDDET100AFFPRIFIGL);
+    m.monthsOver21 = text(ds, fld::SCUDMESIDETRM21FIGL);
+    m.monthsFamily = text(ds, fld::SCUDMESIDETRGFFIGL);
+    m.year = text(ds, fld::SCUDDTANNOFIGL);
     m.storedRow = row;
     return m;
 }
@@ -179,24 +179,24 @@ QList<Member> members(TClientDataSet &rows)
     int row = 0;
     for (rows.first(); !rows.eof(); rows.next()) {
         ++row;
-        const bool spouse = set(rows, fld::LCUDRELPARCON.name) || !text(rows, fld::SCUDCODFISCON.name).isEmpty()
-                            || filled(text(rows, fld::SCUDMESICARCON.name));
+        const bool spouse = set(rows, fld::LCUDRELPARCON) || !text(rows, fld::SCUDCODFISCON).isEmpty()
+                            || filled(text(rows, fld::SCUDMESICARCON));
         if (spouse && !spouseSeen) {
             Member m;
             m.place = Member::Place::Spouse;
-            m.child = set(rows, fld::LCUDRELPARCON.name);
-            m.taxCode = text(rows, fld::SCUDCODFISCON.name);
-            m.months = text(rows, fld::SCUDMESICARCON.name);
-            m.year = text(rows, fld::SCUDDTANNOCONIUGE.name);
+            m.child = set(rows, fld::LCUDRELPARCON);
+            m.taxCode = text(rows, fld::SCUDCODFISCON);
+            m.months = text(rows, fld::SCUDMESICARCON);
+            m.year = text(rows, fld::SCUDDTANNOCONIUGE);
             m.storedRow = row;
             out.append(m);
             spouseSeen = true;
         }
-        const bool furtherTaken = set(rows, fld::LCUDRELPARFIGL.name) || set(rows, fld::LCUDRELPARFIGLDIS.name)
-                                  || set(rows, fld::LCUDRELPARFIGLALTRFAM.name) || set(rows, fld::LCUDRELPARNONASCEND.name)
-                                  || !text(rows, fld::SCUDCODFISFIGL.name).isEmpty();
-        if (set(rows, fld::LCUDRELPARPRIFIGL.name) || set(rows, fld::LCUDRELPARPRIFIGLDIS.name)
-            || !text(rows, fld::SCUDCODFISPRIFIGL.name).isEmpty()) {
+        const bool furtherTaken = set(rows, fld::LCUDRELPARFIGL) || set(rows, fld::LCUDRELPARFIGLDIS)
+                                  || set(rows, fld::LCUDRELPARFIGLALTRFAM) || set(rows, fld::LCUDRELPARNONASCEND)
+                                  || !text(rows, fld::SCUDCODFISFIGL).isEmpty();
+        if (set(rows, fld::LCUDRELPARPRIFIGL) || set(rows, fld::LCUDRELPARPRIFIGLDIS)
+            || !text(rows, fld::SCUDCODFISPRIFIGL).isEmpty()) {
             Member m = firstChildAt(rows, row, furtherTaken);
             if (!firstSeen) {
                 out.append(m);
