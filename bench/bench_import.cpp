@@ -16,8 +16,8 @@
 
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
-#include "platform/framework/OvMessages.h"
 #include "src/prj/unit/import/VelImportCud.h"
+#include "src/prj/unit/model/VelRunHost.h"
 #include "tor/query/torCQueryText.h"
 #include "tor/store/torUDBCds.h"
 
@@ -37,22 +37,24 @@ namespace {
 
 QTextStream out(stdout);
 
-// Answers every box with its default and counts them.
-class Quiet : public IOvMessageResponder
+// Counts what the import tells the office and answers its questions as the
+// unattended run does (no), so that nothing reaches standard error.
+class Quiet : public IVelRunHost
 {
 public:
     int boxes = 0;
-    int respond(const OvMessage &msg) override
+    void notice(const QString &, TVelNotice) override { ++boxes; }
+    bool question(const QString &) override
     {
         ++boxes;
-        return msg.defaultButton ? msg.defaultButton : msg.buttons.value(0, IDOK);
+        return false;
     }
+    bool information(const QStringList &, bool) override { return true; }
 };
 
 void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection &conn)
 {
     Quiet quiet;
-    IOvMessageResponder *previous = setMessageResponder(&quiet);
     TTorDBCds store;
     store.setConnection(&conn);
     store.setProgram(QStringLiteral("vel"));
@@ -60,6 +62,7 @@ void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection
     store.setMonth(TTorDBCds::AllMonths);
     store.setShowWait(false);
     TVelImportCud imp(store, QueryText());
+    imp.setRunHost(quiet);
     imp.options().IDWGID = 1;
     imp.options().IMESID = 12;
     imp.options().anno = 2025;
@@ -93,7 +96,6 @@ void report(const QString &engine, int payees, qint64 createMs, TOvSQLConnection
             << " per percipiente";
     out << "\n";
     out.flush();
-    setMessageResponder(previous);
 }
 
 }
