@@ -48,7 +48,8 @@ QString kindEnum(const QString &kind)
 }
 
 // C++ keywords and the macros of the headers it is read with that a field
-// name could meet: refused rather than compiled into a puzzling error.
+// name could meet, and "id", each structure's own id: refused rather than
+// compiled into a puzzling error.
 bool reserved(const QString &name)
 {
     static const QSet<QString> words = {
