@@ -74,7 +74,6 @@ protected:
             cdsImport().fieldByName(QStringLiteral("SCUDMESE")).asString());
         cdsINPS().fieldByName(QStringLiteral("sCudMatrAzienda")).setAsString(run);
         cdsINPS().post();
-        salva(cdsINPS());
     }
 };
 

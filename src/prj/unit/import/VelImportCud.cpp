@@ -98,7 +98,7 @@ void TInfo::add(int section, const QString &employee, const QString &text)
 // ---------------------------------------------------------------------------
 
 TVelImportCud::TVelImportCud(TTorDBCds &store, TTorQueryText &queries)
-    : m_store(store), m_queries(queries), m_tabelle(store)
+    : m_store(store), m_queries(queries)
 {
     m_options.anno = store.year();
 }
@@ -139,7 +139,6 @@ void TVelImportCud::log(int section, const QString &text)
 
 int TVelImportCud::caricaCandidati()
 {
-    m_tabelle.carica();
     return m_candidati.carica(source(), {m_options.ICALID, m_options.IMESID, ianfid(), idwgid()});
 }
 
@@ -243,14 +242,14 @@ void TVelImportCud::editImport()
         cdsImport().edit();
 }
 
-void TVelImportCud::postImport(bool salvare)
+void TVelImportCud::postImport()
 {
     if (cdsImport().modified())
         cdsImport().post();
-    if (salvare && cdsImport().changeCount() > 0)
-        salva(cdsImport());
 }
 
+// Builds the CU in memory and gives it to the store once; false when it was
+// dropped for want of data (nothing of it written).
 bool TVelImportCud::costruisci(const QString &codFis, const QString &mese)
 {
     m_cuCodFis = codFis;
@@ -262,6 +261,7 @@ bool TVelImportCud::costruisci(const QString &codFis, const QString &mese)
     if (!posizioni && !autonomo)
         throw EOvError(QStringLiteral("Nessun dato da importare"));
 
+    m_cu.clear();
     TVelCuBuilder builder(
         cdsImport(), m_options, anno(), [this](const QString &text) { log(InfoFiscale, text); },
         [this](const QString &code) { return notaCodificata(code); });
@@ -270,50 +270,47 @@ bool TVelImportCud::costruisci(const QString &codFis, const QString &mese)
     if (posizioni)
         costruisciLavoro(builder);
     postImport();
-    m_tabelle.ricordaCu();
     if (!m_options.SOLOINPS && autonomo)
         importaAutonomi();
-    return !scartaSeVuota(builder, codFis, mese);
+    if (scartaSeVuota(builder))
+        return false;
+    VelCuRepository(m_store).replace(m_cu, &m_sostituita);
+    return true;
 }
 
 // The employment data: the fiscal amounts and the pension fund, then the
-// annotations, the CU saved once with both; then the INPS, public-pension and
-// dependants' sections.
+// annotations; then the INPS, public-pension and dependants' sections.
 void TVelImportCud::costruisciLavoro(TVelCuBuilder &builder)
 {
     const TVelRapportoCu rapporto = leggiRapporto();
     builder.datiLavoro(m_pos, rapporto, leggiDatiLavoro());
-    postImport(false);
-    m_tabelle.ricordaCu();
-    m_tabelle.trovaCu(m_cuCodFis, m_cuMese);
+    postImport();
     editImport();
     builder.annotazioni(m_pos, rapporto, leggiAnnotazioni());
     postImport();
     importaInps();
     importaInpdap();
-    m_tabelle.trovaCu(m_cuCodFis, m_cuMese);
-    if (cdsImport().fieldByName(s(fld::FCUDDEDNOTAXFAM.name)).asCurrency() > Currency()
-        || cdsImport().fieldByName(s(fld::iCudPeriodoLav.upper)).asInteger() > 0)
+    if (cdsImport().fieldByName(fld::FCUDDEDNOTAXFAM.qs()).asCurrency() > Currency()
+        || cdsImport().fieldByName(fld::iCudPeriodoLav.qsUpper()).asInteger() > 0)
         importaFamiliari();
 }
 
-// A CU with nothing to certify goes, with every row; one with nothing fiscal
-// but kept (INPS only) is marked as such. True when the CU went.
-bool TVelImportCud::scartaSeVuota(TVelCuBuilder &builder, const QString &codFis, const QString &mese)
+// A CU with nothing to certify is not written (a stored CU it was to replace
+// goes all the same: the office asked for it to be replaced); one with
+// nothing fiscal but kept (INPS only) is marked as such. True when the CU
+// went.
+bool TVelImportCud::scartaSeVuota(TVelCuBuilder &builder)
 {
-    if (!m_tabelle.trovaCu(codFis, mese))
-        throw EAssertionFailed(QStringLiteral("CU appena scritta non trovata: %1").arg(codFis));
-    const qint64 afi = cdsImport().fieldByName(s(fld::iAfiID.name)).asInteger();
     const bool zero = builder.soloZeri();
-    const bool autonomo = TVelImportTabelle::haRighe(m_tabelle.autonomi(), codFis, mese, afi);
+    const bool autonomo = TVelCuValue::hasRows(m_cu.autonomi());
     if (m_options.SOLOINPS || (zero && m_options.ICALID == 0)) {
         // Self-employed payments are fiscal data of the CU too: a payee
         // with only those (a flat-rate professional, whose main record
         // stays at zero) keeps the CU and its rows.
-        if (!TVelImportTabelle::haRighe(m_tabelle.inps(), codFis, mese, afi)
-            && !TVelImportTabelle::haRighe(m_tabelle.inpdap(), codFis, mese, afi) && !autonomo) {
-            // The whole CU goes: no section row may outlive its main record.
-            m_tabelle.eliminaCu(codFis, mese);
+        if (!TVelCuValue::hasRows(m_cu.inps()) && !TVelCuValue::hasRows(m_cu.inpdap()) && !autonomo) {
+            if (m_sostituita.person != 0)
+                VelCuRepository(m_store).remove(m_sostituita);
+            m_cu.clear();
             m_host->notice(QStringLiteral("Dipendente : ") + dipendente() + QStringLiteral("\r\r\n")
                                + QStringLiteral("Non importato perchè non sono presenti dati Fiscali o Contributivi"),
                            TVelNotice::Error);
@@ -322,7 +319,7 @@ bool TVelImportCud::scartaSeVuota(TVelCuBuilder &builder, const QString &codFis,
     }
     if (m_options.SOLOINPS || (!autonomo && zero)) {
         editImport();
-        cdsImport().fieldByName(s(fld::SCUDCASIESCPREC.name)).setAsString(s("2"));
+        cdsImport().fieldByName(fld::SCUDCASIESCPREC.qs()).setAsString(s("2"));
         postImport();
     }
     return false;
@@ -548,12 +545,11 @@ TVelImpContesto TVelImportCud::contestoSezioni()
 {
     leggiPaco();
     leggiSostituto();
-    // The builders key their rows by the CU's store person: the main record
-    // must be saved (posted and in the store) by now.
-    if (cdsImport().modified())
-        throw EAssertionFailed(QStringLiteral("CU non ancora salvata prima delle sezioni: %1").arg(m_cuCodFis));
-    if (!m_tabelle.trovaCu(m_cuCodFis, m_cuMese))
-        throw EAssertionFailed(QStringLiteral("CU appena scritta non trovata: %1").arg(m_cuCodFis));
+    // The builders key their rows by the CU's tax code and month: the main
+    // record must be posted by now. Its store person is made when the CU is
+    // handed over, and the sections' rows join it then.
+    if (cdsImport().modified() || cdsImport().recordCount() != 1)
+        throw EAssertionFailed(QStringLiteral("CU non ancora registrata prima delle sezioni: %1").arg(m_cuCodFis));
 
     TVelImpContesto c;
     c.connection = &conn();
@@ -568,7 +564,6 @@ TVelImpContesto TVelImportCud::contestoSezioni()
     c.MESE_FINALE = m_dip.meseFinale;
     c.SCUDCODFIS = m_cuCodFis;
     c.SCUDMESE = m_cuMese;
-    c.iAfiID = cdsImport().fieldByName(s(fld::iAfiID.name)).asInteger();
     c.listaFiscale = m_pos.fiscale;
     c.listaInps = m_pos.inps;
     c.listaCococo = m_pos.cococo;
@@ -585,9 +580,8 @@ TVelImpContesto TVelImportCud::contestoSezioni()
     c.paco = m_paco;
     c.SSOSCODFIS = m_ssosCodFis;
     c.log = [this](int section, const QString &text) { log(section, text); };
-    // The import's own save: what the builders change is undone in the
-    // run's tables when the employee is rolled back.
-    c.salva = [this](TClientDataSet &ds, const QString &) { salva(ds); };
+    // The rows stay in the CU value, handed to the store whole at the end.
+    c.salva = [](TClientDataSet &, const QString &) {};
     return c;
 }
 
@@ -595,26 +589,30 @@ void TVelImportCud::importaInps()
 {
     if (!m_secInps)
         m_secInps = std::make_unique<TVelImpInps>();
-    m_secInps->importa(contestoSezioni(), m_tabelle.inps());
+    m_secInps->importa(contestoSezioni(), m_cu.inps());
 }
 
 void TVelImportCud::importaInpdap()
 {
     if (!m_secInpdap)
         m_secInpdap = std::make_unique<TVelImpInpdap>();
-    m_secInpdap->importa(contestoSezioni(), m_tabelle.inpdap());
+    m_secInpdap->importa(contestoSezioni(), m_cu.inpdap());
 }
 
 void TVelImportCud::importaFamiliari()
 {
+    // A payee whose CU of another month already has family rows keeps them
+    // there: the dependants are declared once.
+    if (VelCuRepository(m_store).hasRowsOf(rec::TCUDC_CONFAMCARICO::id.qs(), m_altriMesi))
+        return;
     if (!m_secFamiliari)
         m_secFamiliari = std::make_unique<TVelImpFamiliari>();
-    m_secFamiliari->importa(contestoSezioni(), m_tabelle.familiari());
+    m_secFamiliari->importa(contestoSezioni(), m_cu.familiari());
 }
 
 void TVelImportCud::importaAutonomi()
 {
     if (!m_secAutonomi)
         m_secAutonomi = std::make_unique<TVelImpAutonomi>();
-    m_secAutonomi->importa(contestoSezioni(), m_tabelle.autonomi(), m_registri);
+    m_secAutonomi->importa(contestoSezioni(), m_cu.autonomi(), m_registri);
 }

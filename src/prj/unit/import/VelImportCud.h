@@ -2,14 +2,15 @@
 // The import of the CUs from payroll, without a window. Its parts, each with
 // one job:
 //   TVelImportCandidati   who is to be imported (the catalogue's candidate list)
-//   TVelImportCud         the run: the CU tables it holds, one transaction per
-//                         employee in a fixed lock order, the decision on new
-//                         or existing, each employee's outcome, the cancel
-//                         hook, the end report; and the reading of one
-//                         employee's payroll for the builder
+//   TVelImportCud         the run: one transaction per employee in a fixed
+//                         lock order, the decision on new or existing, each
+//                         employee's outcome, the cancel hook, the end
+//                         report; and the reading of one employee's payroll
+//                         for the builder
 //   TVelCuBuilder         the CU's main record from the figures read (no database)
 //   TVelImportSostituto   the withholding agent's data
-//   TVelImportTabelle     the run's CU tables, kept in line with the store
+//   TVelCuValue           the CU being built, main record and sections, in
+//                         memory until it is handed to the repository whole
 // The wizard and the selection window only fill the options, show the
 // candidates and call importa(); the headless command line drives the same
 // class.
@@ -23,14 +24,16 @@
 // virtual hooks importaInps(), importaInpdap(), importaFamiliari() and
 // importaAutonomi(). Each run has one builder of each kind (the deduction
 // declarations and the UniEmens declarations are read once per run); the
-// builders write into the run's tables through salva(), inside the
-// employee's transaction, so a failed employee is undone in them too.
+// builders add their rows to the CU value, which reaches the store once, at
+// the end of the employee, in one replace inside its transaction: a failed
+// employee leaves nothing behind but a rolled-back transaction.
 #include "platform/dataset/TClientDataSet.h"
 #include "src/prj/unit/import/VelCuBuilder.h"
 #include "src/prj/unit/import/VelImpAutonomi.h"
 #include "src/prj/unit/import/VelImpContesto.h"
 #include "src/prj/unit/import/VelImportCandidati.h"
-#include "src/prj/unit/import/VelImportTabelle.h"
+#include "src/prj/unit/model/VelCuRepository.h"
+#include "src/prj/unit/model/VelCuValue.h"
 #include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 
@@ -186,25 +189,23 @@ public:
 
     static QString chiaveMese(int month) { return QStringLiteral("%1").arg(month, 2, 10, QLatin1Char('0')); }
 
-    // The run's CU tables: the main record and the INPS section.
-    TClientDataSet &cdsImport() { return m_tabelle.cu(); }
-    TClientDataSet &cdsINPS() { return m_tabelle.inps(); }
+    // The CU being built (or the last one built): the main record and the
+    // INPS section.
+    TClientDataSet &cdsImport() { return m_cu.cu(); }
+    TClientDataSet &cdsINPS() { return m_cu.inps(); }
 
     // Writes the withholding agent's CU data (agent, Quadro CT, supplier).
     void scriviDatiSostituto();
 
 protected:
     // Section builders, called at their place in the build (the main record
-    // posted and saved). Virtual so that a test can make one fail.
+    // posted). Virtual so that a test can make one fail.
     virtual void importaInps();
     virtual void importaInpdap();
     virtual void importaFamiliari();
     virtual void importaAutonomi();
     // What the section builders take for the CU being built.
     TVelImpContesto contestoSezioni();
-
-    // Saves a CU table of the run; undone in the run's tables on a rollback.
-    void salva(TClientDataSet &ds) { m_tabelle.salva(ds); }
 
 private:
     TOvSQLConnection &conn() const;
@@ -227,7 +228,8 @@ private:
     // as not imported, the reason said once. `annullato`: the employee before
     // `pos` was in hand, rolled back and already named.
     void fermaServerPerso(const QList<int> &iacomids, int pos, bool annullato);
-    // What a kept CU was kept for; empty when the CU is to be built.
+    // What a kept CU was kept for; empty when the CU is to be built (and
+    // m_sostituita names the stored CU it replaces, if any).
     QString decidiEsistente(const QString &codFis, const QString &mese);
     void importaSostituto();
     void rapporto();
@@ -240,7 +242,7 @@ private:
     // False when the CU was dropped for want of data.
     bool costruisci(const QString &codFis, const QString &mese);
     void costruisciLavoro(TVelCuBuilder &builder);
-    bool scartaSeVuota(TVelCuBuilder &builder, const QString &codFis, const QString &mese);
+    bool scartaSeVuota(TVelCuBuilder &builder);
     TVelIntestazione leggiIntestazione(const QString &codFis, const QString &mese);
     TVelRapportoCu leggiRapporto() const;
     TVelDatiLavoro leggiDatiLavoro();
@@ -251,9 +253,7 @@ private:
     void leggiSostituto();
     void leggiPaco();
     void editImport();
-    // Posts the CU's row; saves it to the store unless told it is saved later
-    // in the same employee (a save is a round of statements on a server).
-    void postImport(bool salvare = true);
+    void postImport();
 
     TTorDBCds &m_store;
     TTorQueryText &m_queries;
@@ -266,7 +266,7 @@ private:
     IVelRunHost *m_host = &TVelUnattendedRunHost::instance();
 
     TVelImportCandidati m_candidati;
-    TVelImportTabelle m_tabelle;
+    TVelCuValue m_cu;
     TInfo m_info;
     TVelRunOutcome m_outcome;
 
@@ -290,6 +290,8 @@ private:
     // The employee in hand.
     TVelCandidato m_dip;
     QString m_cuCodFis, m_cuMese;       // the key of the CU being built
+    VelCuRef m_sostituita;              // the stored CU it replaces (person 0: none)
+    QList<qint64> m_altriMesi;          // the stored CUs of the same tax code, other months
     TClientDataSet *m_acom = nullptr;   // QRY_CED_ACOM of the employee
     TClientDataSet *m_abt = nullptr;    // QRY_ANAABT of the employee
     TVelPosizioniCu m_pos;

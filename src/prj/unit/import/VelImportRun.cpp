@@ -55,7 +55,6 @@ void TVelImportCud::importaSostituto()
     } catch (const EOvConnectionLost &) {
         throw; // the run stops before its first employee
     } catch (const std::exception &e) {
-        m_tabelle.scadute();
         TVelPayeeOutcome po;
         po.nome = QStringLiteral("Dati del sostituto d'imposta");
         po.stage = TVelStage::Scrittura;
@@ -89,7 +88,7 @@ void TVelImportCud::eseguiRun(QList<int> iacomids)
     m_secFamiliari = std::make_unique<TVelImpFamiliari>();
     m_secAutonomi = std::make_unique<TVelImpAutonomi>();
     try {
-        m_tabelle.carica();
+        m_cu.prepare(VelCuRepository(m_store));
         if (!m_candidati.caricati())
             caricaCandidati();
     } catch (const EAbort &) {
@@ -251,20 +250,6 @@ void TVelImportCud::importaDipendente()
     po.nome = dipendente();
     po.stage = TVelStage::Lettura;
     TVelResult result = TVelResult::Fatto;
-    try {
-        if (m_tabelle.daRileggere())
-            m_tabelle.carica();
-    } catch (const EOvConnectionLost &) {
-        po.result = TVelResult::Errore;
-        po.reason = nonImportatoServerPerso();
-        m_outcome.add(po);
-        throw;
-    } catch (const std::exception &e) {
-        po.result = TVelResult::Errore;
-        po.reason = QStringLiteral("Archivio delle CU non leggibile: ") + exceptionText(e);
-        m_outcome.add(po);
-        return;
-    }
     TOvTransaction tr(&conn());
     try {
         tr.StartTransaction();
@@ -289,8 +274,7 @@ void TVelImportCud::importaDipendente()
         // never wait for each other in a circle. From here on no other writer
         // changes a CU until this transaction ends (the structure's lock on a
         // server, the database's on SQLite).
-        m_tabelle.inizioDipendente();
-        VelCuRepository(m_store).write(cdsImport(), s(rec::TCUD_DATICUD::id.name));
+        VelCuRepository(m_store).takeCuLock();
         if (!m_qAcom)
             m_qAcom = std::make_unique<TRagQuery>(source());
         if (!m_qAbt)
@@ -319,10 +303,8 @@ void TVelImportCud::importaDipendente()
             m_controllo = std::make_unique<TVelPayrollCheck>(conn());
         m_controllo->controlla(m_dip.IACOMID);
         po.stage = TVelStage::Decisione;
-        // New or existing is decided on the store as it is now, not on what
-        // was read at the start of the run: another workstation may have
-        // written or replaced this CU since.
-        m_tabelle.allineaCu(codFis, mese);
+        // New or existing is decided on the store as it is now: another
+        // workstation may have written or replaced this CU since the run began.
         const QString kept = decidiEsistente(codFis, mese);
         if (!kept.isEmpty()) {
             result = TVelResult::Mantenuto;
@@ -347,18 +329,20 @@ void TVelImportCud::importaDipendente()
     }
 }
 
-// The employee failed: the transaction rolled back, the run's tables put back
-// as they were, the employee named with the reason.
+// The employee failed: the transaction rolled back, the CU value dropped, the
+// employee named with the reason.
 void TVelImportCud::annullaDipendente(TVelPayeeOutcome &po, const std::exception &e, TOvTransaction &tr)
 {
-    m_tabelle.annullaDipendente();
     try {
         tr.Rollback();
     } catch (const std::exception &) {
-        // The first error is the one reported; the tables are read again.
-        m_tabelle.scadute();
+        // The first error is the one reported.
     }
-    m_tabelle.annullaSalvataggi();
+    try {
+        m_cu.clear();
+    } catch (const std::exception &) {
+        // Cleared again before the next CU is built.
+    }
     const bool interrotto = dynamic_cast<const EAbort *>(&e) != nullptr;
     // A lost server is said once, for the whole run.
     const bool serverPerso = dynamic_cast<const EOvConnectionLost *>(&e) != nullptr;
@@ -382,9 +366,12 @@ void TVelImportCud::annullaDipendente(TVelPayeeOutcome &po, const std::exception
 // or the old one replaced).
 QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mese)
 {
-    if (!m_tabelle.trovaCu(codFis, mese))
+    const VelCuRepository::Stored stored = VelCuRepository(m_store).stored(codFis, mese);
+    m_sostituita = VelCuRef();
+    m_altriMesi = stored.otherMonths;
+    if (stored.ref.person == 0)
         return QString();
-    if (!m_forzaStampati && cdsImport().fieldByName(s(fld::iCudStato.upper)).asInteger() > 0)
+    if (!m_forzaStampati && stored.printed)
         return keptPrinted();
     bool replace = false;
     switch (m_sovraScrivi) {
@@ -397,14 +384,14 @@ QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mes
     }
     if (!replace)
         return QStringLiteral("CU già presente in archivio: mantenuta, si è scelto di non sovrascriverla");
-    m_tabelle.eliminaCu(codFis, mese);
+    // Deleted when the new CU is handed over, in the same transaction.
+    m_sostituita = stored.ref;
     return QString();
 }
 
 void TVelImportCud::fermaServerPerso(const QList<int> &iacomids, int pos, bool annullato)
 {
     // What the store holds is what was committed before the server went.
-    m_tabelle.scadute();
     const QString inCorso = annullato && !m_outcome.payees.isEmpty()
                                 ? QStringLiteral(" Il dipendente in corso (%1) è stato annullato.")
                                       .arg(m_outcome.payees.last().nome.trimmed())

@@ -5,6 +5,7 @@
 #include "platform/db/OvSQLConnection.h"
 #include "platform/db/OvTransaction.h"
 #include "src/prj/unit/model/VelCuByMonth.h"
+#include "src/prj/unit/model/VelCuValue.h"
 #include "src/prj/unit/model/VelTextFit.h"
 #include "velcu/VelFields.h"
 
@@ -91,6 +92,91 @@ void VelCuRepository::writeFields(TClientDataSet &ds, const QString &structure, 
                                   int month) const
 {
     m_store.SaveFields(ds, structure, fields, month);
+}
+
+VelCuRepository::Stored VelCuRepository::stored(const QString &codFis, const QString &mese) const
+{
+    Stored out;
+    out.ref.codFis = codFis;
+    out.ref.mese = mese;
+    // Every CU of the tax code in one statement: the one of this month and
+    // the others.
+    const int month = m_store.month();
+    QSqlQuery &q = conn().execReused(
+        QStringLiteral("SELECT afi.iafiid, COALESCE(afi.safigruppoana, '') FROM tcrf_crofiscale crf "
+                       "INNER JOIN tafi_anafiscale afi ON afi.icrfid = crf.icrfid "
+                       "WHERE crf.icrfanno = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
+                       "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND Lower(afi.saficodfiscale) = :SAFICODFISCALE "
+                       "ORDER BY afi.iafiid"),
+        {{QStringLiteral("ICRFANNO"), m_store.year()},
+         {QStringLiteral("ICRFMESE"), month < 1 && month != TTorDBCds::AllMonths ? 0 : month},
+         {QStringLiteral("SCRFPROGRAMMA"), m_store.program().toLower()},
+         {QStringLiteral("SAFICODFISCALE"), codFis.trimmed().toLower()}});
+    while (q.next()) {
+        if (q.value(1).toString() == mese && out.ref.person == 0)
+            out.ref.person = q.value(0).toLongLong();
+        else
+            out.otherMonths << q.value(0).toLongLong();
+    }
+    q.finish();
+    if (out.ref.person == 0)
+        return out;
+    // The version before the rows: a CU written after this reading is not
+    // replaced from it.
+    out.ref.version = versionsOf({out.ref.person}).value(out.ref.person);
+    // Kept whole or replaced whole, never written back from here: a stored
+    // text too long for its box does not stop the import that replaces it.
+    TTorCutLongTexts cut(m_store);
+    TClientDataSet main;
+    m_store.Load(main, kCud, TTorDBCds::Default, TTorDBCds::Default, int(out.ref.person));
+    out.printed = !main.isEmpty() && main.fieldByName(kState).asInteger() > 0;
+    return out;
+}
+
+bool VelCuRepository::hasRowsOf(const QString &structure, const QList<qint64> &persons) const
+{
+    TTorCutLongTexts cut(m_store);
+    for (const qint64 person : persons) {
+        TClientDataSet ds;
+        m_store.Load(ds, structure, TTorDBCds::Default, TTorDBCds::Default, int(person));
+        if (!ds.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void VelCuRepository::remove(const VelCuRef &old) const
+{
+    TTorVersions read;
+    read.insert(old.person, old.version);
+    TTorVersionedWrites over(m_store, read);
+    TTorCutLongTexts cut(m_store);
+    TVelCuValue parts;
+    const QList<TVelCuValue::Part> &all = parts.parts();
+    // The sections first: the main record's row takes the person along, and
+    // no section row may outlive it.
+    for (auto it = all.crbegin(); it != all.crend(); ++it) {
+        TClientDataSet ds;
+        m_store.Load(ds, it->structure, TTorDBCds::Default, TTorDBCds::Default, int(old.person));
+        if (ds.isEmpty())
+            continue;
+        while (!ds.isEmpty()) {
+            ds.first();
+            ds.deleteRecord();
+        }
+        m_store.Save(ds, it->structure);
+    }
+}
+
+void VelCuRepository::replace(TVelCuValue &cu, const VelCuRef *old) const
+{
+    if (old && old->person != 0)
+        remove(*old);
+    for (const TVelCuValue::Part &p : cu.parts()) {
+        p.ds->checkBrowseMode();
+        if (p.ds->changeCount() > 0)
+            m_store.Save(*p.ds, p.structure);
+    }
 }
 
 TTorVersions VelCuRepository::versions() const

@@ -20,6 +20,7 @@
 
 class TClientDataSet;
 class TOvSQLConnection;
+class TVelCuValue;
 
 // A CU as a reader found it.
 struct VelCuRef
@@ -79,6 +80,27 @@ public:
     // lock first) or that are no CU's (the agents). The store still moves on
     // the version of every CU written.
     void write(TClientDataSet &ds, const QString &structure, int month = TTorDBCds::Default) const;
+    // The CU of this tax code and month as the store holds it now (inside the
+    // caller's transaction): its person (0: none) and version, whether it was
+    // printed, and the persons of the same tax code's CUs of other months.
+    struct Stored
+    {
+        VelCuRef ref;
+        bool printed = false;
+        QList<qint64> otherMonths;
+    };
+    Stored stored(const QString &codFis, const QString &mese) const;
+    // True when a structure holds a row of one of these persons.
+    bool hasRowsOf(const QString &structure, const QList<qint64> &persons) const;
+    // Deletes every row of a CU, the sections before the main record, over
+    // the version read: a CU changed since, or gone, raises
+    // ETorChangedMeanwhile. Inside the caller's transaction.
+    void remove(const VelCuRef &old) const;
+    // Gives the store a CU built whole: `old`, when given, goes first (see
+    // remove), then every part of `cu` with rows is written once, the main
+    // record first (its save makes the person the sections' rows join).
+    // Inside the caller's transaction, which took the CU lock first.
+    void replace(TVelCuValue &cu, const VelCuRef *old = nullptr) const;
     // Only these fields of the modified rows (see TTorDBCds::SaveFields).
     void writeFields(TClientDataSet &ds, const QString &structure, const QStringList &fields,
                      int month = TTorDBCds::Default) const;
