@@ -274,7 +274,11 @@ void TVelImportCud::importaDipendente()
         // never wait for each other in a circle. From here on no other writer
         // changes a CU until this transaction ends (the structure's lock on a
         // server, the database's on SQLite).
-        VelCuRepository(m_store).takeCuLock();
+        // The lock is the main record's first save, with nothing in it yet:
+        // the store locks the structure's version for the period and keeps
+        // it for the CU's own save at the end (one statement on a server).
+        m_cu.clear();
+        VelCuRepository(m_store).write(cdsImport(), rec::TCUD_DATICUD::id.qs());
         if (!m_qAcom)
             m_qAcom = std::make_unique<TRagQuery>(source());
         if (!m_qAbt)
