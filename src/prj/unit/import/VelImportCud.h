@@ -5,8 +5,8 @@
 //   TVelImportCud         the run: one transaction per employee in a fixed
 //                         lock order, the decision on new or existing, each
 //                         employee's outcome, the cancel hook, the end
-//                         report; and the reading of one employee's payroll
-//                         for the builder
+//                         report
+//   TVelImportPayroll     one employee's payroll read for the builder
 //   TVelCuBuilder         the CU's main record from the figures read (no database)
 //   TVelImportSostituto   the withholding agent's data
 //   TVelCuValue           the CU being built, main record and sections, in
@@ -32,6 +32,7 @@
 #include "src/prj/unit/import/VelImpAutonomi.h"
 #include "src/prj/unit/import/VelImpContesto.h"
 #include "src/prj/unit/import/VelImportCandidati.h"
+#include "src/prj/unit/import/VelImportPayroll.h"
 #include "src/prj/unit/model/VelCuRepository.h"
 #include "src/prj/unit/model/VelCuValue.h"
 #include "src/prj/unit/model/VelRunHost.h"
@@ -137,7 +138,7 @@ public:
     TVelSovraScrivi sovraScrivi() const { return m_sovraScrivi; }
     void setForzaStampati(bool on) { m_forzaStampati = on; }
     // Folder of the code tables (TNOT_NOTE); empty: the installation's.
-    void setCartellaTabelle(const QString &folder) { m_cartellaTabelle = folder; }
+    void setCartellaTabelle(const QString &folder) { m_payroll.setCartellaTabelle(folder); }
     TVelImportHooks &hooks() { return m_hooks; }
     // Who is told and asked during the run (the replace question, the
     // employees not imported, the end report). Kept by reference; without
@@ -234,24 +235,12 @@ private:
     void importaSostituto();
     void rapporto();
 
-    // One employee's CU: the positions, the payroll read for the builder,
-    // the sections, the check of an empty CU.
-    void scegliPosizioni();
-    TVelPosizioniCu posizioniDaRighe(TClientDataSet &rows, bool cococo) const;
-    void cercaAutonomi();
+    // One employee's CU: the main record from the payroll read, the
+    // sections, the check of an empty CU.
     // False when the CU was dropped for want of data.
     bool costruisci(const QString &codFis, const QString &mese);
     void costruisciLavoro(TVelCuBuilder &builder);
     bool scartaSeVuota(TVelCuBuilder &builder);
-    TVelIntestazione leggiIntestazione(const QString &codFis, const QString &mese);
-    TVelRapportoCu leggiRapporto() const;
-    TVelDatiLavoro leggiDatiLavoro();
-    TVelValoriFiscali leggiValoriFiscali(TCudStd &r);
-    TVelFondoPensione leggiFondoPensione();
-    TVelDatiAnnotazioni leggiAnnotazioni();
-    QString notaCodificata(const QString &code);
-    void leggiSostituto();
-    void leggiPaco();
     void editImport();
     void postImport();
 
@@ -261,7 +250,6 @@ private:
     TClientDataSet *m_sos = nullptr;
     TVelSovraScrivi m_sovraScrivi = TVelSovraScrivi::ChiediConferma;
     bool m_forzaStampati = false;
-    QString m_cartellaTabelle;
     TVelImportHooks m_hooks;
     IVelRunHost *m_host = &TVelUnattendedRunHost::instance();
 
@@ -270,13 +258,7 @@ private:
     TInfo m_info;
     TVelRunOutcome m_outcome;
 
-    // Read once per run.
-    QString m_firma;             // the agent's signature
-    QString m_ssosCodFis;        // the agent's tax code, read with it
-    bool m_firmaLetta = false;
-    TVelParametriPaco m_paco;    // QRY_PACO
-    bool m_pacoLetto = false;
-    std::unique_ptr<TClientDataSet> m_note;   // TNOT_NOTE
+    TVelImportPayroll m_payroll;   // the employee's payroll, for the builder
     std::unique_ptr<TVelPayrollCheck> m_controllo;   // the payroll rows' types
     // The section builders of the run.
     std::unique_ptr<TVelImpInps> m_secInps;

@@ -42,7 +42,7 @@ QString nonImportatoServerPerso()
 void TVelImportCud::scriviDatiSostituto()
 {
     TVelImportSostituto(m_store, conn(), m_queries).scrivi(m_sos, idwgid());
-    m_firmaLetta = false;
+    m_payroll.firmaDaRileggere();
 }
 
 // The agent's data before the employees; a failure is reported and the run
@@ -79,8 +79,6 @@ void TVelImportCud::eseguiRun(QList<int> iacomids)
     m_info.clear();
     m_outcome = TVelRunOutcome();
     m_controllo.reset();
-    m_firmaLetta = false;
-    m_pacoLetto = false;
     // One builder of each kind per run: what they read once (deduction
     // declarations, UniEmens declarations) is read again by the next run.
     m_secInps = std::make_unique<TVelImpInps>();
@@ -126,6 +124,7 @@ void TVelImportCud::eseguiRun(QList<int> iacomids)
         m_qAcom.reset();
         m_qAbt.reset();
     }
+    m_payroll.nuovaRun(m_copia.get(), anno());
 
     const int count = int(iacomids.size());
     for (int pos = 0; pos < count; ++pos) {
@@ -285,6 +284,7 @@ void TVelImportCud::importaDipendente()
             m_qAbt = std::make_unique<TRagQuery>(source());
         m_acom = &m_qAcom->open(s("QRY_CED_ACOM"), {{s("IACOMID"), m_dip.IACOMID}});
         m_abt = &m_qAbt->open(s("QRY_ANAABT"), {{s("IANAID"), m_dip.IANAID}, {s("ILOCID"), ILOC_RESIDENZA_FISCALE}});
+        m_payroll.dipendente(m_dip, *m_acom, *m_abt);
         if (m_acom->isEmpty())
             throw EVelError(QStringLiteral("Rapporto di lavoro %1 non trovato.").arg(m_dip.IACOMID),
                             {TVelErrorCode::DatiRetributivi, QString(), TVelStage::Lettura});
