@@ -3,12 +3,11 @@
 // self-employed payments) take from the CU builder for the employee in hand.
 //
 // The CU builder fills one TVelImpContesto per employee, after it has posted
-// and saved the CU's main record (TCUD_DATICUD): the store refuses a section
-// row whose CU does not exist yet. Every builder then works on the section
-// dataset the CU builder holds for the run (loaded from the store with every
-// person's rows) and saves it through `salva` after each post, inside the
-// employee's transaction. A builder raises only on a database error or on a
-// UniEmens table that cannot be opened: the caller rolls the employee back.
+// the CU's main record (TCUD_DATICUD). Every builder then adds its rows to
+// the section dataset it is given (the import's CU value, which holds this
+// CU's rows only) and hands it to `salva` after each post. A builder raises
+// only on a database error or on a UniEmens table that cannot be opened: the
+// caller rolls the employee back.
 //
 //   field              where the CU builder takes it
 //   ----------------   ------------------------------------------------------
@@ -23,7 +22,8 @@
 //   MESE_FINALE        MESE_FINALE)
 //   SCUDCODFIS         employment record SANACODFISCALE (the CU key)
 //   SCUDMESE           "%.2d" of MESE_FINALE (the CU key)
-//   iAfiID             the CU's store person, after the main record's save
+//   iAfiID             the CU's store person when it is in the store already
+//                      (0 in the import: the store gives it at the hand-over)
 //   listaFiscale,      the three position lists of the positions choice
 //   listaInps,         ("1,2", "11"; empty when none)
 //   listaCococo
@@ -34,8 +34,9 @@
 //   paco               agent parameters (QRY_PACO), TVelParametriPaco::leggi
 //   SSOSCODFIS         the agent's tax code (TCUS_DATISOST)
 //   log                the run's message log: section number and text
-//   salva              saves a section dataset to the store after a post;
-//                      unset: store->Save(ds, structure)
+//   salva              where a section dataset goes after a post: nowhere in
+//                      the import (the CU value is handed over whole at the
+//                      end); unset: store->Save(ds, structure)
 #include "rag/calc/ragUQuery.h"
 
 #include <QString>
