@@ -564,6 +564,47 @@ private slots:
         QCOMPARE(TVelImportCud::esito(o).mantenuti, 1);
         QCOMPARE(cu(cf).value("IAFIID").toLongLong(), first);
     }
+
+    // A CU reaches the store whole, once: an employee that fails while its
+    // sections are built has sent the store nothing (not even the main
+    // record's person, which a save before the sections would make), and
+    // each CU written makes one person, which its sections join.
+    void cuHandedOverWholeOnce()
+    {
+        fresh();
+        ScriptedResponder ui;
+        int persons = 0;
+        db->setStatementFault([&](const QString &sql) {
+            persons += sql.simplified().startsWith(QStringLiteral("INSERT INTO TAFI_ANAFISCALE"), Qt::CaseInsensitive);
+            return false;
+        });
+        auto imp = importer<FailingInps>();
+        imp->failFor = QStringLiteral("BNCLRA80L65D458L");
+        QCOMPARE(imp->importa({BIANCHI}).count(TVelResult::Errore), 1);
+        QCOMPARE(persons, 0);
+
+        imp->failFor.clear();
+        const TVelRunOutcome o = imp->importa({BIANCHI, BARBIERI});
+        db->setStatementFault({});
+        QCOMPARE(o.count(TVelResult::Fatto), 2);
+        QCOMPARE(persons, 2);
+        QCOMPARE(rows("TCUDI_INPS", QStringLiteral("BNCLRA80L65D458L")), 1);
+        QCOMPARE(rows("TCUDI_INPS", QStringLiteral("BRBFBA87P16H199A")), 1);
+
+        // A payee whose CU of another month holds the dependants keeps them
+        // there: the CU of this month gets none.
+        const QString giordano = QStringLiteral("GRDSFN81A09A662V");
+        QVERIFY(imp->importa({GIORDANO}).riuscito());
+        QCOMPARE(rows("TCUDC_CONFAMCARICO", giordano), 2);
+        db->exec(QStringLiteral("UPDATE tafi_anafiscale SET safigruppoana = '08' WHERE lower(saficodfiscale) = :CF"),
+                 {{QStringLiteral("CF"), giordano.toLower()}});
+        QVERIFY(imp->importa({GIORDANO}).riuscito());
+        QSqlQuery n = db->exec(QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale WHERE lower(saficodfiscale) = :CF"),
+                               {{QStringLiteral("CF"), giordano.toLower()}});
+        QVERIFY(n.next());
+        QCOMPARE(n.value(0).toInt(), 2);
+        QCOMPARE(rows("TCUDC_CONFAMCARICO", giordano), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDbImport)
