@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <libpq-fe.h>
@@ -132,6 +133,21 @@ QString ovSqlCause(const QSqlError &error)
                               "accanto a sé (-wal, -shm): verificare che la cartella esista e sia scrivibile");
     if (containsAny(msg, {"disk I/O error"}) || code == SQLITE_IOERR)
         return ovFileErrorText(EIO);
+    // A table or a column the statement names and the database lacks: the
+    // database is not the one expected, or of an older version.
+    // SQLite "no such table: x"; PostgreSQL 42P01 'relation "x" does not exist'.
+    static const QRegularExpression missingTable(
+        QStringLiteral("no such table: ([\\w.]+)|relation \"([\\w.]+)\" does not exist"));
+    static const QRegularExpression missingColumn(
+        QStringLiteral("no such column: ([\\w.]+)|column \"?([\\w.]+)\"? does not exist"));
+    if (const QRegularExpressionMatch m = missingTable.match(msg); m.hasMatch())
+        return QStringLiteral("nel database manca la tabella %1: il database non è quello atteso o è di una "
+                              "versione precedente")
+            .arg(m.captured(1).isEmpty() ? m.captured(2) : m.captured(1));
+    if (const QRegularExpressionMatch m = missingColumn.match(msg); m.hasMatch())
+        return QStringLiteral("nel database manca la colonna %1: il database non è quello atteso o è di una "
+                              "versione precedente")
+            .arg(m.captured(1).isEmpty() ? m.captured(2) : m.captured(1));
     return QString();
 }
 

@@ -284,6 +284,19 @@ private slots:
         const QSqlError pgReadOnly(QStringLiteral("x"), QStringLiteral("cannot execute UPDATE in a read-only transaction"),
                                    QSqlError::StatementError, QStringLiteral("25006"));
         QVERIFY(ovSqlCause(pgReadOnly).startsWith(QStringLiteral("il database è in sola lettura")));
+        // A table or a column the database lacks, in each engine's words.
+        const struct { const char *text, *state, *cause; } missing[] = {
+            {"no such table: tadef_detrfigli", "1", "nel database manca la tabella tadef_detrfigli:"},
+            {"ERROR:  relation \"tadef_detrfigli\" does not exist\nLINE 1: SELECT", "42P01",
+             "nel database manca la tabella tadef_detrfigli:"},
+            {"no such column: rel.ianaid", "1", "nel database manca la colonna rel.ianaid:"},
+            {"ERROR:  column \"ianaid\" does not exist", "42703", "nel database manca la colonna ianaid:"},
+        };
+        for (const auto &m : missing) {
+            const QSqlError e(QStringLiteral("x"), QString::fromUtf8(m.text), QSqlError::StatementError,
+                              QString::fromLatin1(m.state));
+            QVERIFY2(ovSqlCause(e).startsWith(QString::fromUtf8(m.cause)), qPrintable(ovSqlCause(e)));
+        }
     }
 
     // A connection the server lost is told apart from every other failure, by
