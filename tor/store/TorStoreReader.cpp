@@ -3,6 +3,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSQLConnection.h"
 #include "tor/store/TorStoreSql.h"
+#include "tor/store/torUDBCds.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -96,7 +97,9 @@ SqliteLoadReader::SqliteLoadReader(sqlite3 *db, const QList<qint64> &periods, qi
         keys += (keys.isEmpty() ? "" : ", ") + QByteArray::number(k);
     if (keys.isEmpty())
         keys = "NULL"; // no period: no row
-    m_stmt = prepared(db, QByteArray(TorStoreSql::LoadValuesOfPeriods).replace("%1", keys));
+    m_stmt = prepared(db, QByteArray(person == TTorDBCds::AllPersons ? TorStoreSql::LoadValuesOfPeriods
+                                                                       : TorStoreSql::LoadValuesOfPeriodsOfPerson)
+                              .replace("%1", keys));
     try {
         m_person = prepared(db, QByteArray(TorStoreSql::LoadPersonOfRow));
     } catch (...) {

@@ -30,6 +30,13 @@ inline constexpr const char *LockStructure =
     "RETURNING icdsid, lcdsanagrafica, lcdsfmapreadonly, icdsrigo, scdsfieldmap";
 #undef TOR_STRUCTURE_VERSIONS
 
+// The person filter of the server's load (%P below): every person of the period, or
+// one, whom the index on the person then finds without reading the other
+// rows of the structure (an import replacing a CU reads its rows, one CU at a
+// time, out of thousands).
+inline constexpr const char *AnyPerson = "(fis.iafiid = :IAFIID OR :IAFIID = -1)";
+inline constexpr const char *OnePerson = "fis.iafiid = :IAFIID";
+
 // Columns in the order of TorStoreReader's LoadColumn.
 inline constexpr const char *LoadValues =
     "SELECT afi.saficodfiscale , afi.saficognome , afi.safinome , afi.saficodfissost , afi.safigruppoana , "
@@ -41,7 +48,7 @@ inline constexpr const char *LoadValues =
     "WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO "
     "AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
     "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND fis.icdsid = :ICDSID "
-    "AND (fis.iafiid = :IAFIID OR :IAFIID = -1) "
+    "AND %P "
     "ORDER BY fis.ifisrigo";
 
 
@@ -53,11 +60,18 @@ inline constexpr const char *LoadValues =
 inline constexpr const char *LoadPeriods =
     "SELECT crf.icrfid FROM tcrf_crofiscale crf WHERE COALESCE(crf.icrfanno, 0) = :ICRFANNO "
     "AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA";
-inline constexpr const char *LoadValuesOfPeriods =
-    "SELECT fis.sFisFieldName , fis.iFisRigo , fis.iFisValue , fis.fFisValue , fis.sFisValue , fis.dFisValue , "
+#define TOR_VALUE_COLUMNS                                                                            \
+    "SELECT fis.sFisFieldName , fis.iFisRigo , fis.iFisValue , fis.fFisValue , fis.sFisValue , fis.dFisValue , " \
     "fis.iAfiID AS ifisafiid FROM tfis_datifiscali fis "
-    "WHERE fis.icdsid = :ICDSID AND fis.icrfid IN ( %1 ) AND (fis.iafiid = :IAFIID OR :IAFIID = -1) "
+inline constexpr const char *LoadValuesOfPeriods =
+    TOR_VALUE_COLUMNS "WHERE fis.icdsid = :ICDSID AND fis.icrfid IN ( %1 ) AND (fis.iafiid = :IAFIID OR :IAFIID = -1) "
     "ORDER BY fis.ifisrigo";
+// One person's rows through the index on the person: the unary plus keeps
+// SQLite off the reading index, which would walk every row of the structure.
+inline constexpr const char *LoadValuesOfPeriodsOfPerson =
+    TOR_VALUE_COLUMNS "WHERE fis.iafiid = :IAFIID AND +fis.icdsid = :ICDSID AND fis.icrfid IN ( %1 ) "
+    "ORDER BY fis.ifisrigo";
+#undef TOR_VALUE_COLUMNS
 inline constexpr const char *LoadPersonOfRow =
     "SELECT afi.saficodfiscale , afi.saficognome , afi.safinome , afi.saficodfissost , afi.safigruppoana "
     "FROM tafi_anafiscale afi WHERE afi.iafiid = :IAFIID";

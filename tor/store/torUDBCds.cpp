@@ -279,7 +279,10 @@ std::unique_ptr<LoadReader> openValueRows(TOvSQLConnection &c, const QString &pr
         const QList<qint64> periods = SqliteLoadReader::periods(handle, year, monthParam, program);
         return std::make_unique<SqliteLoadReader>(handle, periods, cdsId, person);
     }
-    QSqlQuery q = prepare(c, sql(TorStoreSql::LoadValues));
+    QSqlQuery q = prepare(c, sql(TorStoreSql::LoadValues)
+                                 .replace(QLatin1String("%P"),
+                                          QLatin1String(person == TTorDBCds::AllPersons ? TorStoreSql::AnyPerson
+                                                                                        : TorStoreSql::OnePerson)));
     q.bindValue(QStringLiteral(":ICRFANNO"), year);
     q.bindValue(QStringLiteral(":ICRFMESE"), monthParam);
     q.bindValue(QStringLiteral(":SCRFPROGRAMMA"), program.toLower());

@@ -171,7 +171,7 @@ bool TVelImportCud::costruisci(const QString &codFis, const QString &mese)
         importaAutonomi();
     if (scartaSeVuota(builder))
         return false;
-    VelCuRepository(m_store).replace(m_cu, &m_sostituita);
+    VelCuRepository(m_store).replace(m_cu, m_sostituisce ? &m_archivio : nullptr);
     return true;
 }
 
@@ -205,8 +205,8 @@ bool TVelImportCud::scartaSeVuota(TVelCuBuilder &builder)
         // with only those (a flat-rate professional, whose main record
         // stays at zero) keeps the CU and its rows.
         if (!TVelCuValue::hasRows(m_cu.inps()) && !TVelCuValue::hasRows(m_cu.inpdap()) && !autonomo) {
-            if (m_sostituita.person != 0)
-                VelCuRepository(m_store).remove(m_sostituita);
+            if (m_sostituisce)
+                VelCuRepository(m_store).remove(m_archivio);
             m_cu.clear();
             m_host->notice(QStringLiteral("Dipendente : ") + dipendente() + QStringLiteral("\r\r\n")
                                + QStringLiteral("Non importato perchè non sono presenti dati Fiscali o Contributivi"),
@@ -282,7 +282,7 @@ void TVelImportCud::importaFamiliari()
 {
     // A payee whose CU of another month already has family rows keeps them
     // there: the dependants are declared once.
-    if (VelCuRepository(m_store).hasRowsOf(rec::TCUDC_CONFAMCARICO::id.qs(), m_altriMesi))
+    if (VelCuRepository(m_store).hasRowsOf(rec::TCUDC_CONFAMCARICO::id.qs(), m_archivio.otherMonths))
         return;
     if (!m_secFamiliari)
         m_secFamiliari = std::make_unique<TVelImpFamiliari>();

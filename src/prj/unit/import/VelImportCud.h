@@ -230,7 +230,7 @@ private:
     // `pos` was in hand, rolled back and already named.
     void fermaServerPerso(const QList<int> &iacomids, int pos, bool annullato);
     // What a kept CU was kept for; empty when the CU is to be built (and
-    // m_sostituita names the stored CU it replaces, if any).
+    // m_sostituisce says whether it replaces the one in m_archivio).
     QString decidiEsistente(const QString &codFis, const QString &mese);
     void importaSostituto();
     void rapporto();
@@ -272,8 +272,10 @@ private:
     // The employee in hand.
     TVelCandidato m_dip;
     QString m_cuCodFis, m_cuMese;       // the key of the CU being built
-    VelCuRef m_sostituita;              // the stored CU it replaces (person 0: none)
-    QList<qint64> m_altriMesi;          // the stored CUs of the same tax code, other months
+    // The store's CUs of the tax code: this month's (person 0: none) and
+    // those of other months; whether the CU built replaces this month's.
+    VelCuRepository::Stored m_archivio;
+    bool m_sostituisce = false;
     TClientDataSet *m_acom = nullptr;   // QRY_CED_ACOM of the employee
     TClientDataSet *m_abt = nullptr;    // QRY_ANAABT of the employee
     TVelPosizioniCu m_pos;

@@ -370,12 +370,11 @@ void TVelImportCud::annullaDipendente(TVelPayeeOutcome &po, const std::exception
 // or the old one replaced).
 QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mese)
 {
-    const VelCuRepository::Stored stored = VelCuRepository(m_store).stored(codFis, mese);
-    m_sostituita = VelCuRef();
-    m_altriMesi = stored.otherMonths;
-    if (stored.ref.person == 0)
+    m_archivio = VelCuRepository(m_store).stored(codFis, mese);
+    m_sostituisce = false;
+    if (m_archivio.ref.person == 0)
         return QString();
-    if (!m_forzaStampati && stored.printed)
+    if (!m_forzaStampati && m_archivio.printed)
         return keptPrinted();
     bool replace = false;
     switch (m_sovraScrivi) {
@@ -389,7 +388,7 @@ QString TVelImportCud::decidiEsistente(const QString &codFis, const QString &mes
     if (!replace)
         return QStringLiteral("CU già presente in archivio: mantenuta, si è scelto di non sovrascriverla");
     // Deleted when the new CU is handed over, in the same transaction.
-    m_sostituita = stored.ref;
+    m_sostituisce = true;
     return QString();
 }
 

@@ -124,6 +124,14 @@ VelCuRepository::Stored VelCuRepository::stored(const QString &codFis, const QSt
     // The version before the rows: a CU written after this reading is not
     // replaced from it.
     out.ref.version = versionsOf({out.ref.person}).value(out.ref.person);
+    // The structures holding its rows: a replacement reads only those.
+    QSqlQuery &held = conn().execReused(
+        QStringLiteral("SELECT DISTINCT lower(cds.scdsnome) FROM tfis_datifiscali fis "
+                       "INNER JOIN tcds_struttura cds ON cds.icdsid = fis.icdsid WHERE fis.iafiid = :IAFIID"),
+        {{QStringLiteral("IAFIID"), out.ref.person}});
+    while (held.next())
+        out.structures.insert(held.value(0).toString());
+    held.finish();
     // Kept whole or replaced whole, never written back from here: a stored
     // text too long for its box does not stop the import that replaces it.
     TTorCutLongTexts cut(m_store);
@@ -145,10 +153,10 @@ bool VelCuRepository::hasRowsOf(const QString &structure, const QList<qint64> &p
     return false;
 }
 
-void VelCuRepository::remove(const VelCuRef &old) const
+void VelCuRepository::remove(const Stored &old) const
 {
     TTorVersions read;
-    read.insert(old.person, old.version);
+    read.insert(old.ref.person, old.ref.version);
     TTorVersionedWrites over(m_store, read);
     TTorCutLongTexts cut(m_store);
     TVelCuValue parts;
@@ -156,8 +164,10 @@ void VelCuRepository::remove(const VelCuRef &old) const
     // The sections first: the main record's row takes the person along, and
     // no section row may outlive it.
     for (auto it = all.crbegin(); it != all.crend(); ++it) {
+        if (!old.structures.contains(it->structure.toLower()))
+            continue;
         TClientDataSet ds;
-        m_store.Load(ds, it->structure, TTorDBCds::Default, TTorDBCds::Default, int(old.person));
+        m_store.Load(ds, it->structure, TTorDBCds::Default, TTorDBCds::Default, int(old.ref.person));
         if (ds.isEmpty())
             continue;
         while (!ds.isEmpty()) {
@@ -168,9 +178,9 @@ void VelCuRepository::remove(const VelCuRef &old) const
     }
 }
 
-void VelCuRepository::replace(TVelCuValue &cu, const VelCuRef *old) const
+void VelCuRepository::replace(TVelCuValue &cu, const Stored *old) const
 {
-    if (old && old->person != 0)
+    if (old && old->ref.person != 0)
         remove(*old);
     for (const TVelCuValue::Part &p : cu.parts()) {
         p.ds->checkBrowseMode();

@@ -88,6 +88,7 @@ public:
         VelCuRef ref;
         bool printed = false;
         QList<qint64> otherMonths;
+        QSet<QString> structures;   // those holding its rows (lower case)
     };
     Stored stored(const QString &codFis, const QString &mese) const;
     // True when a structure holds a row of one of these persons.
@@ -95,12 +96,12 @@ public:
     // Deletes every row of a CU, the sections before the main record, over
     // the version read: a CU changed since, or gone, raises
     // ETorChangedMeanwhile. Inside the caller's transaction.
-    void remove(const VelCuRef &old) const;
+    void remove(const Stored &old) const;
     // Gives the store a CU built whole: `old`, when given, goes first (see
     // remove), then every part of `cu` with rows is written once, the main
     // record first (its save makes the person the sections' rows join).
     // Inside the caller's transaction, which took the CU lock first.
-    void replace(TVelCuValue &cu, const VelCuRef *old = nullptr) const;
+    void replace(TVelCuValue &cu, const Stored *old = nullptr) const;
     // Only these fields of the modified rows (see TTorDBCds::SaveFields).
     void writeFields(TClientDataSet &ds, const QString &structure, const QStringList &fields,
                      int month = TTorDBCds::Default) const;
