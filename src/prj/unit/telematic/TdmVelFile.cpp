@@ -1,5 +1,4 @@
 #include "src/prj/unit/telematic/TdmVelFile.h"
-#include "src/prj/unit/model/VelCuRepository.h"
 
 #include "src/prj/unit/model/VelBoundary.h"
 #include "src/prj/unit/model/VelError.h"
@@ -8,22 +7,17 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/dataset/TClientDataSet.h"
 #include "rag/params/dmRagParams.h"
-#include "src/prj/unit/check/VelSupplyCheck.h"
 #include "src/prj/unit/check/VelMandatoryFields.h"
 #include "src/prj/unit/telematic/VelFileSupport.h"
 #include "src/prj/unit/telematic/VelFileTables.h"
-#include "src/prj/unit/telematic/VelSupplyWriter.h"
 #include "src/prj/unit/telematic/VelTaxCode.h"
 #include "tor/store/torUDBCds.h"
 #include "tor/util/TorCampagna.h"
 #include "tor/util/TorFolders.h"
-#include "velcu/VelFields.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
-
 
 namespace {
 
@@ -38,7 +32,11 @@ const QStringList &TdmVelFile::certificationStructures()
 
 TdmVelFile::TdmVelFile(TTorDBCds &store, TTorQueryText &queries, TdmRagParams *params)
     : m_store(store), m_queries(queries), m_params(params), m_supplyStore(store, queries, m_ws), m_preCheck(m_ws),
-      m_notes(store, m_ws), m_fieldFile(VelFileTables::fieldFilePath()), m_recordFile(VelFileTables::recordFilePath())
+      m_notes(store, m_ws),
+      m_files(
+          m_ws, [this](const QString &line) { say(line); },
+          [this](const QString &text) { m_host->notice(text, TVelNotice::Warning); }),
+      m_fieldFile(VelFileTables::fieldFilePath()), m_recordFile(VelFileTables::recordFilePath())
 {
     m_settingsFile = VelTaxCode::settingsFile();
     information = [this](const QStringList &lines, bool ask) { return m_host->information(lines, ask); };
@@ -254,34 +252,7 @@ QString TdmVelFile::proposedName()
 
 void TdmVelFile::verifySupply(const QStringList &staged, const QStringList &names) const
 {
-    // the files as the agency's control reads them, before they take the names
-    // the office sends
-    TVelSupplyCheck check;
-    QList<TVelSupplyProblem> problems;
-    for (const TVelSupplyProblem &p : check.run(staged)) {
-        // a warning is the office's to confirm: said once, never a refusal
-        if (!p.warning)
-            problems << p;
-        else if (!m_preCheck.confirmable().contains(p.key()))
-            say(p.text());
-    }
-    if (problems.isEmpty())
-        return;
-    QStringList lines;
-    for (TVelSupplyProblem p : problems) {
-        if (const qsizetype i = staged.indexOf(p.file); i >= 0)
-            p.file = QFileInfo(names.at(i)).fileName();
-        lines << p.text();
-        if (lines.size() == 20) {
-            lines << QStringLiteral("...");
-            break;
-        }
-    }
-    throw EVelError(QStringLiteral("Fornitura non scritta: il controllo dei file ha trovato %1 problemi "
-                                   "(nessun file è stato salvato con il nome della fornitura):\n")
-                            .arg(problems.size())
-                        + lines.join(QLatin1Char('\n')),
-                    {TVelErrorCode::Fornitura, names.value(0), TVelStage::Conferma});
+    m_files.verify(staged, names, m_preCheck.confirmable());
 }
 
 QStringList TdmVelFile::save(const QString &fileName)
@@ -305,37 +276,17 @@ QStringList TdmVelFile::save(const QString &fileName)
     m_ws.generator().assemble();
     m_ws.fieldTable().emptyDataSet(); // the records hold it all now
     const int certifications = m_ws.generator().certificationsInSupply();
-    QSet<qint64> inFile;
-    QStringList files;
-    TorFileSet::Replaced replaced;
+    TVelSupplyFiles::Written written;
     try {
-        files = VelSupplyWriter::write(m_ws.recordTable(), m_ws.generator().supplyPlaces(), fileName, certifications,
-                                       [this](const QString &text) { m_host->notice(text, TVelNotice::Warning); },
-                                       &inFile,
-                                       [this](const QStringList &staged, const QStringList &names) {
-                                           verifySupply(staged, names);
-                                       },
-                                       &replaced);
+        written = m_files.write(fileName, certifications, m_preCheck.confirmable());
     } catch (const EOvException &e) {
-        for (const QString &line : std::as_const(replaced.notices))
-            say(line);
         m_book.notWritten(e);
         throw;
     }
     // what the files hold, certification by certification
-    m_book.written(inFile);
-
-    for (const QString &line : std::as_const(replaced.notices))
-        say(line);
-    QString asideLine;
-    if (!replaced.aside.isEmpty() && !replaced.moved.isEmpty()) {
-        QStringList moved;
-        for (const QString &f : std::as_const(replaced.moved))
-            moved << QFileInfo(f).fileName();
-        asideLine = QStringLiteral("La fornitura precedente (%1) è stata spostata nella cartella %2.")
-                        .arg(moved.join(QStringLiteral(", ")), QDir::toNativeSeparators(replaced.aside));
-        say(asideLine);
-    }
+    m_book.written(written.inFile);
+    const QStringList &files = written.files;
+    const QString &asideLine = written.asideLine;
     // the agent keeps the number of certifications of its last supply; the
     // files are complete under their names whatever happens here, and a
     // failure says so and where they are

@@ -44,12 +44,13 @@
 // The module runs the stages; its parts do the work each one names: the
 // store's reading and the agent's count (VelSupplyStore.h), the pre-check's
 // refusals and report (VelSupplyPreCheck.h), the annotation rows
-// (VelSupplyAnnotations.h) and the outcome, certification by certification
-// (VelSupplyOutcomeBook.h).
+// (VelSupplyAnnotations.h), the outcome, certification by certification
+// (VelSupplyOutcomeBook.h), and the files written and checked (VelSupplyFiles.h).
 #include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
 #include "src/prj/unit/telematic/VelSupplyAnnotations.h"
+#include "src/prj/unit/telematic/VelSupplyFiles.h"
 #include "src/prj/unit/telematic/VelSupplyOutcomeBook.h"
 #include "src/prj/unit/telematic/VelSupplyPreCheck.h"
 #include "src/prj/unit/telematic/VelSupplyStore.h"
@@ -265,6 +266,7 @@ private:
     TVelSupplyPreCheck m_preCheck;
     TVelSupplyAnnotations m_notes;
     TVelSupplyOutcomeBook m_book;
+    TVelSupplyFiles m_files;
     QString m_settingsFile;
     QString m_templateDir; // empty: the Res folder's filetel
     QString m_fieldFile;
