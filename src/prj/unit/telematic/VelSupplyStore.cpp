@@ -93,25 +93,23 @@ void TVelSupplyStore::readSupplier()
         error = QStringLiteral("Tipo fornitore mancante, impossibile procedere!");
     else if (blank(forn, fld::SFORCODFIS.name))
         error = QStringLiteral("Codice fiscale fornitore mancante, impossibile procedere!");
-    if (!error.isEmpty()) {
+    if (!error.isEmpty())
         throw EVelError(error, {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
-    }
     VelTaxCode::require(text(forn, fld::SFORCODFIS.name).toUpper(), QStringLiteral("Codice fiscale fornitore"));
-    if (const QString why = VelSupplyRules::supplierType(text(forn, fld::STFOCODICE.name)); !why.isEmpty()) {
+    if (const QString why = VelSupplyRules::supplierType(text(forn, fld::STFOCODICE.name)); !why.isEmpty())
         throw EVelError(QStringLiteral("Tipo fornitore non valido: %1. Correggere in \"Dati Fornitore\", impossibile "
-                                      "procedere!")
-                           .arg(why), {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
-    }
+                                       "procedere!")
+                            .arg(why),
+                        {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
 }
 
 void TVelSupplyStore::readAgent()
 {
     TClientDataSet &sost = m_ws.dataSet(QLatin1String(VelFileCds::Sost));
     load(sost, rec::TCUS_DATISOST::id.qs());
-    if (sost.isEmpty()) {
+    if (sost.isEmpty())
         throw EVelError(QStringLiteral("Dati del sostituto mancanti, impossibile procedere!"),
                         {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
-    }
     const std::pair<const char *, const char *> columns[] = {
         {fld::SSOSDENOM.name, "   Denominazione, "},
         {fld::SSOSCFRAPPR.name, "   Codice Fiscale Rappresentante, "},
@@ -124,10 +122,9 @@ void TVelSupplyStore::readAgent()
     for (const auto &[column, label] : columns)
         if (blank(sost, column))
             missing += QLatin1String(label);
-    if (!missing.isEmpty()) {
+    if (!missing.isEmpty())
         throw EVelError(QStringLiteral("Dati mancanti del sostituto : ") + missing + QStringLiteral(" impossibile procedere!"),
                         {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
-    }
     VelTaxCode::require(text(sost, fld::SSOSCODFIS.name).toUpper(), QStringLiteral("Codice fiscale del sostituto"));
     // what the file's check would refuse in record B, said here with the box
     // the office corrects in "Dati Sostituto"
@@ -144,12 +141,11 @@ void TVelSupplyStore::readAgent()
         if (!dateOf(sost, fld::DSOSDTIMPEGNO.name).isValid())
             wrong << QStringLiteral("manca la data dell'impegno dell'incaricato");
     }
-    if (!wrong.isEmpty()) {
+    if (!wrong.isEmpty())
         throw EVelError(QStringLiteral("Dati del sostituto non validi: %1. Correggere in \"Dati Sostituto\", "
-                                      "impossibile procedere!")
-                           .arg(wrong.join(QStringLiteral("; "))),
-                                           {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
-    }
+                                       "impossibile procedere!")
+                            .arg(wrong.join(QStringLiteral("; "))),
+                        {TVelErrorCode::Configurazione, QString(), TVelStage::Lettura});
 }
 
 QString TVelSupplyStore::defaultMatricola(int workgroup)
