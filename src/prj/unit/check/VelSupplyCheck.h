@@ -16,9 +16,12 @@
 // one withholding agent.
 //
 // Every field is checked by its kind and meaning: the positional fields of A,
-// B, Z and of the records' heads here, the key-value fields by the layout's
-// table of codes (VelSupplyCheckFields.h); every byte is one the layout
-// allows (upper case, printable).
+// B, Z and of the records' heads, the key-value fields by the layout's table
+// of codes (VelSupplyCheckFields.h); every byte is one the layout allows
+// (upper case, printable). The checker reads the files; its parts do the
+// rest: the layout record by record (VelSupplyRecordCheck.h), what the values
+// mean (VelSupplyMeaningCheck.h), the files of a supply together
+// (VelSupplySetCheck.h), and the findings (VelSupplyFindings.h).
 //
 // Files are read record by record (1,900 bytes each), so that any file, of
 // any size, is checked in the memory of a few records. A file whose first
@@ -31,6 +34,9 @@
 #include <QStringList>
 
 class QFile;
+class TVelSupplyFindings;
+class TVelSupplyRecordCheck;
+struct TVelSupplyCheckFile;
 
 struct TVelSupplyProblem
 {
@@ -82,44 +88,10 @@ public:
     static QString notASupply(const QByteArray &first);
 
 private:
-    struct FileInfo;
-    void checkFile(FileInfo &info, QFile &file);
-    void checkLine(FileInfo &info, int number, const QByteArray &line, qint64 length);
-    void checkEnd(FileInfo &info, int number);
-    void checkRecord(FileInfo &info, int number, const QByteArray &rec);
-    void checkA(FileInfo &info, int number, const QByteArray &rec);
-    void checkB(FileInfo &info, int number, const QByteArray &rec);
-    void checkBody(FileInfo &info, int number, const QByteArray &rec);
-    void checkSlots(FileInfo &info, int number, const QByteArray &rec);
-    void finishCertification(FileInfo &info);
-    void checkZ(FileInfo &info, int number, const QByteArray &rec);
-    void checkSupplies(QList<FileInfo> &files);
-    // The steps of checkSupplies: one certification per payee and agent; per
-    // supply (its files) the numbering, record B alike in every file, the
-    // certifications and their progressives, record B's count of them.
-    void checkOneCertificationPerPayee(const QList<FileInfo> &files);
-    void checkNumbering(const QList<FileInfo *> &parts);
-    void checkSameRecordB(const QList<FileInfo *> &parts);
-    int checkCertifications(const QList<FileInfo *> &parts);
-    void checkCertificationCount(const QList<FileInfo *> &parts, int certifications);
-    void problem(const FileInfo &info, int record, int position, const QByteArray &value, const QString &message);
-    // A finding of a rule of VelSupplyRules: its level, and where to correct
-    // it by the record type and field code.
-    void finding(const FileInfo &info, int record, int position, const QByteArray &value, const QString &message,
-                 const char *rule, char type, const QByteArray &code);
-    // The rules on one field of a record's key-value area, and the values the
-    // rules between fields read, kept for the end of the certification.
-    void ruleSlot(FileInfo &info, int number, const QByteArray &rec, int pos, const QByteArray &code,
-                  const QByteArray &value, bool isAmount);
-    // The rules of records A and B, and those between the records of a certification.
-    void ruleAB(FileInfo &info, int number, const QByteArray &rec);
-    void ruleRecordOfCertification(FileInfo &info, int number, const QByteArray &rec);
-    void ruleCertification(FileInfo &info);
-    void problem(const QString &file, int record, int position, const QString &value, const QString &message);
+    // Reads a file record by record into the record check.
+    void checkFile(TVelSupplyCheckFile &info, QFile &file, TVelSupplyRecordCheck &records,
+                   TVelSupplyFindings &findings);
 
-    QList<TVelSupplyProblem> m_problems;
-    const QByteArray *m_record = nullptr; // the record being read, for where a problem is corrected
-    int m_recordNumber = 0;
     int m_certifications = 0;
     int m_records = 0;
 };

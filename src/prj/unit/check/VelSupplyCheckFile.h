@@ -1,14 +1,15 @@
 #pragma once
 // What the supply checker keeps of one file while it reads it; shared by the
-// checker's sources (records, supply).
-#include "src/prj/unit/check/VelSupplyCheck.h"
-
+// checker's parts (the reading of the records, the meaning of their values,
+// the supply as a whole, the findings).
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QSet>
+#include <QString>
 
-struct TVelSupplyCheck::FileInfo
+struct TVelSupplyCheckFile
 {
     QString name;
     bool readable = false;

@@ -40,10 +40,20 @@
 //
 // The working tables live in files (TFIFI_FIELDSFILE.CDS, TFILE_FILETELEM.CDS
 // in USR/KZDati/KZ2025/) between "Crea File telematico" and "Salva".
+//
+// The module runs the stages; its parts do the work each one names: the
+// store's reading and the agent's count (VelSupplyStore.h), the pre-check's
+// refusals and report (VelSupplyPreCheck.h), the annotation rows
+// (VelSupplyAnnotations.h), the outcome, certification by certification
+// (VelSupplyOutcomeBook.h), and the files written and checked (VelSupplyFiles.h).
 #include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
-#include "src/prj/unit/telematic/VelStoreTransactions.h"
+#include "src/prj/unit/telematic/VelSupplyAnnotations.h"
+#include "src/prj/unit/telematic/VelSupplyFiles.h"
+#include "src/prj/unit/telematic/VelSupplyOutcomeBook.h"
+#include "src/prj/unit/telematic/VelSupplyPreCheck.h"
+#include "src/prj/unit/telematic/VelSupplyStore.h"
 
 #include <QHash>
 #include <QList>
@@ -198,18 +208,18 @@ public:
     // The lines refusing a supply in which a tax code has more than one of
     // the visited certifications (one agent: one certification a payee);
     // empty when every tax code appears once.
-    QStringList repeatedTaxCodes(const QList<int> &rows);
+    QStringList repeatedTaxCodes(const QList<int> &rows) { return m_preCheck.repeatedTaxCodes(rows); }
     // The lines refusing a supply whose file the check would refuse: a payee's
     // or a dependant's tax code that is not valid, a province that is not two
     // letters ("EE" for a state abroad). Empty when there is none.
-    QStringList unsendableFields(const QList<int> &rows);
+    QStringList unsendableFields(const QList<int> &rows) { return m_preCheck.unsendableFields(rows); }
     // The report lines of the pre-check (empty when nothing is missing); the
     // warnings of the rules between two values (a tax code against the birth
     // date) are among them, for the office to confirm.
-    QStringList preCheckReport(const QList<int> &rows);
+    QStringList preCheckReport(const QList<int> &rows) { return m_preCheck.report(rows, mandatoryCheck); }
     // The warnings the pre-check put to the office, as "<rule>|<tax code>":
     // the file's check does not say them again.
-    const QSet<QString> &confirmedFindings() const { return m_confirmable; }
+    const QSet<QString> &confirmedFindings() const { return m_preCheck.confirmable(); }
 
     // Raises EVelError (Fornitura, naming the first file), listing the
     // problems, when the checker refuses the staged files of a supply
@@ -243,14 +253,8 @@ private:
     void generate(const QList<int> &rows);
     bool runGeneration(const QList<int> &rows);
     QStringList save(const QString &fileName);
-    void load(TClientDataSet &ds, const QString &structure);
-    void checkSupplier();
-    void checkAgent();
-    QString readDefaultMatricola();
-    void saveAnnotations();
-    void startOutcome(const QList<int> &rows);
-    void stopOutcome(const QString &why);
-    const QSet<QString> &noteCodes();
+    // The workgroup "QRY_PACO" and the coherence check read.
+    int workgroup() const;
     void say(const QString &line) const;
 
     TTorDBCds &m_store;
@@ -258,6 +262,11 @@ private:
     TdmRagParams *m_params;
     IVelRunHost *m_host = &TVelUnattendedRunHost::instance();
     VelFileWorkspace m_ws;
+    TVelSupplyStore m_supplyStore;
+    TVelSupplyPreCheck m_preCheck;
+    TVelSupplyAnnotations m_notes;
+    TVelSupplyOutcomeBook m_book;
+    TVelSupplyFiles m_files;
     QString m_settingsFile;
     QString m_templateDir; // empty: the Res folder's filetel
     QString m_fieldFile;
@@ -270,16 +279,7 @@ private:
     // field rows a certification made in the last generation: the room the
     // next one takes at once for its field table (a hint, not a limit)
     double m_fieldRowsPerCertification = 128;
-    bool m_notesLoaded = false;
-    QSet<QString> m_noteCodes;
-    QSet<QString> m_confirmable; // warnings of the last pre-check, "<rule>|<tax code>"
-    bool m_notesIndexed = false;
-    QHash<qint64, QList<QStringList>> m_notesNow; // IAFIID -> its rows' codes
-    QList<VelAnnotationRows::Pending> m_pendingNotes; // rebuilt rows not yet saved
-    TTorVersions m_versions; // of the CUs, as the snapshot read them
-    TVelRunOutcome m_outcome;
     // what the pre-check let through with a warning: carried into the outcome
     QList<TVelRunWarning> m_preCheckWarnings;
-    QList<int> m_outcomeRows; // row of cdsDip of each entry of m_outcome
 };
 

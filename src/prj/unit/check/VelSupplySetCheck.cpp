@@ -1,7 +1,9 @@
 // The rules of a supply as a whole: the files of one supply, their numbering
 // and record B, the certifications and their progressives across the files.
+#include "VelSupplySetCheck.h"
 #include "VelSupplyCheck.h"
 #include "VelSupplyCheckFile.h"
+#include "VelSupplyFindings.h"
 
 #include <QHash>
 #include <QMap>
@@ -13,38 +15,42 @@ QString s(const char *text)
     return QString::fromUtf8(text);
 }
 
+constexpr int ContentLength = TVelSupplyCheck::ContentLength;
+
 } // namespace
 
-void TVelSupplyCheck::checkSupplies(QList<FileInfo> &files)
+int TVelSupplySetCheck::check(QList<TVelSupplyCheckFile> &files)
 {
     checkOneCertificationPerPayee(files);
 
     // Files of one supply: same supplier, agent and supply code.
-    QMap<QByteArray, QList<FileInfo *>> supplies;
-    for (FileInfo &f : files)
+    QMap<QByteArray, QList<TVelSupplyCheckFile *>> supplies;
+    for (TVelSupplyCheckFile &f : files)
         if (f.readable && f.aSeen)
             supplies[f.supplier + '|' + f.agent + '|' + f.supplyCode].append(&f);
 
-    for (const QList<FileInfo *> &parts : std::as_const(supplies)) {
+    int total = 0;
+    for (const QList<TVelSupplyCheckFile *> &parts : std::as_const(supplies)) {
         checkNumbering(parts);
         checkSameRecordB(parts);
         const int certifications = checkCertifications(parts);
-        m_certifications += certifications;
+        total += certifications;
         checkCertificationCount(parts, certifications);
     }
+    return total;
 }
 
-void TVelSupplyCheck::checkOneCertificationPerPayee(const QList<FileInfo> &files)
+void TVelSupplySetCheck::checkOneCertificationPerPayee(const QList<TVelSupplyCheckFile> &files)
 {
     // One certification per payee and withholding agent, whatever the files:
     // a tax code in two certifications (two progressives) of one agent.
     struct Seen
     {
-        const FileInfo *file;
+        const TVelSupplyCheckFile *file;
         QByteArray key;
     };
     QHash<QByteArray, Seen> byPayee; // agent + payee
-    for (const FileInfo &f : files) {
+    for (const TVelSupplyCheckFile &f : files) {
         if (!f.readable)
             continue;
         for (const QByteArray &key : f.certificationKeys) {
@@ -64,13 +70,13 @@ void TVelSupplyCheck::checkOneCertificationPerPayee(const QList<FileInfo> &files
     }
 }
 
-void TVelSupplyCheck::checkNumbering(const QList<FileInfo *> &parts)
+void TVelSupplySetCheck::checkNumbering(const QList<TVelSupplyCheckFile *> &parts)
 {
-    const FileInfo &first = *parts.first();
+    const TVelSupplyCheckFile &first = *parts.first();
     // Numbering: "0000"/"0000" for one file; otherwise 1..N of N.
     const int total = first.parts;
     bool numberingOk = true;
-    for (const FileInfo *f : parts) {
+    for (const TVelSupplyCheckFile *f : parts) {
         if (f->parts != total) {
             problem(*f, 1, 526, QByteArray::number(f->parts).rightJustified(4, '0'),
                     s("numero totale degli invii diverso da quello del file %1 (%2)")
@@ -81,12 +87,12 @@ void TVelSupplyCheck::checkNumbering(const QList<FileInfo *> &parts)
     }
     if (numberingOk && total == 1) {
         // one file is numbered 0000 of 0000, never 0001 of 0001
-        for (const FileInfo *f : parts)
+        for (const TVelSupplyCheckFile *f : parts)
             problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0') + QByteArray::number(total).rightJustified(4, '0'),
                     s("una fornitura in un solo file ha progressivo e numero degli invii \"0000\" e \"0000\""));
     } else if (numberingOk && total >= 0) {
         if (total == 0) {
-            for (const FileInfo *f : parts)
+            for (const TVelSupplyCheckFile *f : parts)
                 if (f->part != total)
                     problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
                             s("progressivo dell'invio incoerente con il numero totale \"%1\"")
@@ -95,8 +101,8 @@ void TVelSupplyCheck::checkNumbering(const QList<FileInfo *> &parts)
                 problem(parts.at(1)->name, 0, 0, QString(),
                         s("più file della stessa fornitura dichiarano di essere l'unico invio"));
         } else {
-            QMap<int, const FileInfo *> byPart;
-            for (const FileInfo *f : parts) {
+            QMap<int, const TVelSupplyCheckFile *> byPart;
+            for (const TVelSupplyCheckFile *f : parts) {
                 if (f->part < 1 || f->part > total)
                     problem(*f, 1, 522, QByteArray::number(f->part).rightJustified(4, '0'),
                             s("progressivo dell'invio fuori da 1-%1").arg(total));
@@ -120,13 +126,13 @@ void TVelSupplyCheck::checkNumbering(const QList<FileInfo *> &parts)
     }
 }
 
-void TVelSupplyCheck::checkSameRecordB(const QList<FileInfo *> &parts)
+void TVelSupplySetCheck::checkSameRecordB(const QList<TVelSupplyCheckFile *> &parts)
 {
-    const FileInfo &first = *parts.first();
+    const TVelSupplyCheckFile &first = *parts.first();
     {
         // Record B is the same in every file, but for the Quadro CT flag (410)
         // of the files without the C records.
-        for (const FileInfo *f : parts) {
+        for (const TVelSupplyCheckFile *f : parts) {
             if (f == &first || f->bRecordText.size() != ContentLength || first.bRecordText.size() != ContentLength)
                 continue;
             for (int i = 0; i < ContentLength; ++i) {
@@ -141,13 +147,13 @@ void TVelSupplyCheck::checkSameRecordB(const QList<FileInfo *> &parts)
     }
 }
 
-int TVelSupplyCheck::checkCertifications(const QList<FileInfo *> &parts)
+int TVelSupplySetCheck::checkCertifications(const QList<TVelSupplyCheckFile *> &parts)
 {
     // No certification in two files, no progressive for two payees.
-    QHash<QByteArray, const FileInfo *> owner;
+    QHash<QByteArray, const TVelSupplyCheckFile *> owner;
     QHash<QByteArray, QByteArray> payeeOf; // progressive -> payee
     int certifications = 0;
-    for (const FileInfo *f : parts) {
+    for (const TVelSupplyCheckFile *f : parts) {
         for (const QByteArray &key : f->certificationKeys) {
             const QByteArray progressive = key.mid(16);
             if (const QByteArray other = payeeOf.value(progressive); !other.isEmpty() && other != key.left(16))
@@ -156,7 +162,7 @@ int TVelSupplyCheck::checkCertifications(const QList<FileInfo *> &parts)
                             .arg(QString::fromLatin1(other).trimmed()));
             else
                 payeeOf.insert(progressive, key.left(16));
-            if (const FileInfo *o = owner.value(key)) {
+            if (const TVelSupplyCheckFile *o = owner.value(key)) {
                 problem(*f, f->firstRecordOf.value(key), 26, key.left(16) + ' ' + key.mid(16),
                         s("certificazione divisa tra i file %1 e %2").arg(o->name, f->name));
             } else {
@@ -168,11 +174,11 @@ int TVelSupplyCheck::checkCertifications(const QList<FileInfo *> &parts)
     return certifications;
 }
 
-void TVelSupplyCheck::checkCertificationCount(const QList<FileInfo *> &parts, int certifications)
+void TVelSupplySetCheck::checkCertificationCount(const QList<TVelSupplyCheckFile *> &parts, int certifications)
 {
     // Every file's record B counts the certifications of the whole supply:
     // each once, whatever it holds (employment, self-employment or both).
-    for (const FileInfo *f : parts) {
+    for (const TVelSupplyCheckFile *f : parts) {
         if (f->declaredCertifications < 0 || f->bRecord == 0)
             continue;
         if (f->declaredCertifications != certifications)
@@ -181,4 +187,16 @@ void TVelSupplyCheck::checkCertificationCount(const QList<FileInfo *> &parts, in
                         .arg(f->declaredCertifications)
                         .arg(certifications));
     }
+}
+
+void TVelSupplySetCheck::problem(const TVelSupplyCheckFile &info, int record, int position, const QByteArray &value,
+                                 const QString &message)
+{
+    m_findings.problem(info, record, position, value, message);
+}
+
+void TVelSupplySetCheck::problem(const QString &file, int record, int position, const QString &value,
+                                 const QString &message)
+{
+    m_findings.problem(file, record, position, value, message);
 }

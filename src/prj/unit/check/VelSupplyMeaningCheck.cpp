@@ -3,8 +3,10 @@
 // together, the records of a certification (their modules, nothing written
 // twice) and, at its end, the rules between its values. Every finding names
 // the certification's payee and where the office corrects it.
+#include "VelSupplyMeaningCheck.h"
 #include "VelSupplyCheck.h"
 #include "VelSupplyCheckFile.h"
+#include "VelSupplyFindings.h"
 #include "VelSupplyRules.h"
 
 #include "tor/util/TorCampagna.h"
@@ -65,20 +67,13 @@ bool summed(const QByteArray &code)
     return std::any_of(std::begin(codes), std::end(codes), [&code](const char *c) { return code == c; });
 }
 
+constexpr int FirstSlot = TVelSupplyCheck::FirstSlot;
+constexpr int SlotCount = TVelSupplyCheck::SlotCount;
+constexpr int SlotWidth = TVelSupplyCheck::SlotWidth;
+
 } // namespace
 
-void TVelSupplyCheck::finding(const FileInfo &info, int record, int position, const QByteArray &value,
-                              const QString &message, const char *rule, char type, const QByteArray &code)
-{
-    problem(info, record, position, value, message);
-    TVelSupplyProblem &p = m_problems.last();
-    const VelSupplyRules::Rule &r = VelSupplyRules::rule(rule);
-    p.rule = QString::fromLatin1(r.id);
-    p.warning = r.level == VelSupplyRules::Level::Warning;
-    p.where = VelSupplyRules::whereToCorrect(type, code);
-}
-
-void TVelSupplyCheck::ruleSlot(FileInfo &info, int number, const QByteArray &rec, int pos, const QByteArray &code,
+void TVelSupplyMeaningCheck::ruleSlot(TVelSupplyCheckFile &info, int number, const QByteArray &rec, int pos, const QByteArray &code,
                                const QByteArray &value, bool isAmount)
 {
     const char type = rec.at(0);
@@ -134,7 +129,7 @@ void TVelSupplyCheck::ruleSlot(FileInfo &info, int number, const QByteArray &rec
         finding(info, number, valueAt, value, s("campo %1: ").arg(QLatin1String(code)) + why, rule, type, code);
 }
 
-void TVelSupplyCheck::ruleAB(FileInfo &info, int number, const QByteArray &rec)
+void TVelSupplyMeaningCheck::ruleAB(TVelSupplyCheckFile &info, int number, const QByteArray &rec)
 {
     // who supplies: the agent itself ("01") or an intermediary ("10")
     const QByteArray supplier = info.supplier.trimmed();
@@ -194,7 +189,7 @@ void TVelSupplyCheck::ruleAB(FileInfo &info, int number, const QByteArray &rec)
     }
 }
 
-void TVelSupplyCheck::ruleRecordOfCertification(FileInfo &info, int number, const QByteArray &rec)
+void TVelSupplyMeaningCheck::ruleRecordOfCertification(TVelSupplyCheckFile &info, int number, const QByteArray &rec)
 {
     const char type = rec.at(0);
     const QByteArray moduleText = at(rec, 18, 25);
@@ -250,11 +245,11 @@ void TVelSupplyCheck::ruleRecordOfCertification(FileInfo &info, int number, cons
     }
 }
 
-void TVelSupplyCheck::ruleCertification(FileInfo &info)
+void TVelSupplyMeaningCheck::ruleCertification(TVelSupplyCheckFile &info)
 {
     const QByteArray payee = info.certification.left(16).trimmed();
     const auto value = [&info](const char *code) { return info.values.value(code); };
-    const FileInfo::Slot code = value("DA002001");
+    const TVelSupplyCheckFile::Slot code = value("DA002001");
     const QString taxCode = QString::fromLatin1(code.value.isEmpty() ? payee : code.value);
     const int codeRecord = code.record > 0 ? code.record : info.certificationRecord;
     const int codePosition = code.record > 0 ? code.position : 26;
@@ -263,13 +258,13 @@ void TVelSupplyCheck::ruleCertification(FileInfo &info)
                                                                 QString::fromLatin1(value("DA002004").value));
         if (!why.isEmpty())
             finding(info, codeRecord, codePosition, taxCode.toLatin1(), why, "codice-fiscale-nascita", 'D', "DA002001");
-        const FileInfo::Slot province = value("DA002007");
+        const TVelSupplyCheckFile::Slot province = value("DA002007");
         if (const QString p = VelSupplyRules::birthProvinceAgainstCode(QString::fromLatin1(province.value), taxCode);
             !p.isEmpty())
             finding(info, province.record, province.position, province.value, p, "provincia-nascita-estero", 'D',
                     "DA002007");
     }
-    const FileInfo::Slot withheld = value("DB001021");
+    const TVelSupplyCheckFile::Slot withheld = value("DB001021");
     if (withheld.record > 0) {
         const qint64 w = info.amounts.value("DB001021");
         qint64 income = 0;
@@ -287,15 +282,7 @@ void TVelSupplyCheck::ruleCertification(FileInfo &info)
     // every finding of the certification names its payee
     const QString who = VelSupplyRules::payeeText(QString::fromLatin1(info.surname), QString::fromLatin1(info.firstName),
                                                   QString::fromLatin1(payee));
-    for (qsizetype i = m_problems.size() - 1; i >= 0; --i) {
-        TVelSupplyProblem &p = m_problems[i];
-        if (p.file != info.name || p.record < info.certificationRecord)
-            break;
-        if (p.record <= info.certificationLast && p.payee.isEmpty()) {
-            p.payee = who;
-            p.payeeCode = QString::fromLatin1(payee);
-        }
-    }
+    m_findings.namePayee(info.name, info.certificationRecord, info.certificationLast, who, QString::fromLatin1(payee));
     info.values.clear();
     info.surname.clear();
     info.firstName.clear();
@@ -303,4 +290,10 @@ void TVelSupplyCheck::ruleCertification(FileInfo &info)
     info.lastModule.clear();
     info.moduleFields.clear();
     info.recordTexts.clear();
+}
+
+void TVelSupplyMeaningCheck::finding(const TVelSupplyCheckFile &info, int record, int position, const QByteArray &value,
+                                     const QString &message, const char *rule, char type, const QByteArray &code)
+{
+    m_findings.finding(info, record, position, value, message, rule, type, code);
 }
