@@ -127,8 +127,8 @@ VelCuRepository::Stored VelCuRepository::stored(const QString &codFis, const QSt
     // The structures holding its rows: a replacement reads only those.
     QSqlQuery &held = conn().execReused(
         QStringLiteral("SELECT DISTINCT lower(cds.scdsnome) FROM tfis_datifiscali fis "
-                       "INNER JOIN tcds_struttura cds ON cds.icdsid = fis.icdsid WHERE fis.iafiid = :IAFIID"),
-        {{QStringLiteral("IAFIID"), out.ref.person}});
+                       "INNER JOIN tcds_struttura cds ON cds.icdsid = fis.icdsid WHERE fis.iafiid = :PERSONA"),
+        {{QStringLiteral("PERSONA"), out.ref.person}});
     while (held.next())
         out.structures.insert(held.value(0).toString());
     held.finish();
