@@ -105,13 +105,13 @@ VelCuRepository::Stored VelCuRepository::stored(const QString &codFis, const QSt
     QSqlQuery &q = conn().execReused(
         QStringLiteral("SELECT afi.iafiid, COALESCE(afi.safigruppoana, '') FROM tcrf_crofiscale crf "
                        "INNER JOIN tafi_anafiscale afi ON afi.icrfid = crf.icrfid "
-                       "WHERE crf.icrfanno = :ICRFANNO AND (COALESCE(crf.icrfmese, 0) = :ICRFMESE OR :ICRFMESE = -1) "
-                       "AND Lower(crf.scrfprogramma) = :SCRFPROGRAMMA AND Lower(afi.saficodfiscale) = :SAFICODFISCALE "
+                       "WHERE crf.icrfanno = :ANNO AND (COALESCE(crf.icrfmese, 0) = :MESE OR :MESE = -1) "
+                       "AND Lower(crf.scrfprogramma) = :PROGRAMMA AND Lower(afi.saficodfiscale) = :CODFIS "
                        "ORDER BY afi.iafiid"),
-        {{QStringLiteral("ICRFANNO"), m_store.year()},
-         {QStringLiteral("ICRFMESE"), month < 1 && month != TTorDBCds::AllMonths ? 0 : month},
-         {QStringLiteral("SCRFPROGRAMMA"), m_store.program().toLower()},
-         {QStringLiteral("SAFICODFISCALE"), codFis.trimmed().toLower()}});
+        {{QStringLiteral("ANNO"), m_store.year()},
+         {QStringLiteral("MESE"), month < 1 && month != TTorDBCds::AllMonths ? 0 : month},
+         {QStringLiteral("PROGRAMMA"), m_store.program().toLower()},
+         {QStringLiteral("CODFIS"), codFis.trimmed().toLower()}});
     while (q.next()) {
         if (q.value(1).toString() == mese && out.ref.person == 0)
             out.ref.person = q.value(0).toLongLong();
