@@ -3,6 +3,8 @@
 #include "platform/core/Currency.h"
 #include "platform/core/OvExceptions.h"
 #include "platform/core/OvSafeFile.h"
+#include "platform/dataset/DataSetCursor.h"
+#include "platform/dataset/DataSetEditor.h"
 #include "platform/dataset/DataSetFile.h"
 #include "platform/dataset/DataSetRowWriter.h"
 #include "platform/dataset/DataSetStorage.h"
@@ -71,7 +73,8 @@ QVariant TDeltaRow::value(const QString &name) const
 // ---------------------------------------------------------------- life
 
 TClientDataSet::TClientDataSet(QObject *parent)
-    : QObject(parent), m_st(std::make_unique<Storage>())
+    : QObject(parent), m_st(std::make_unique<Storage>()), m_cursor(std::make_unique<Cursor>(*this)),
+      m_editor(std::make_unique<Editor>(*this))
 {
     registerConverters();
 }
@@ -152,7 +155,7 @@ void TClientDataSet::setFieldDefs(const QList<TFieldDef> &defs)
     auto st = std::make_unique<Storage>();
     st->setDefs(defs);
     m_st = std::move(st);
-    ++m_generation;
+    m_cursor->renew();
 }
 
 void TClientDataSet::clearFieldDefs()
@@ -211,7 +214,7 @@ void TClientDataSet::createDataSet()
     if (m_st->defs.isEmpty())
         fail(QStringLiteral("Nessun campo definito: impossibile creare il dataset"));
     m_st->clearRows();
-    ++m_generation;
+    m_cursor->renew();
     fire(beforeOpen);
     doOpen(false);
 }
@@ -234,14 +237,14 @@ void TClientDataSet::doOpen(bool callHook)
     if (m_order.filtered())
         m_order.bindFilter(*m_st);
     m_order.setKeys(std::move(keys));
-    m_buffer.clear();
+    m_editor->clear();
     m_state = TDataSetState::Browse;
-    rebuildView(InvalidBookmark, true);
+    m_cursor->rebuild(InvalidBookmark, true);
     notify(Notice::Reset);
     if (m_disableCount == 0)
         emit stateChanged(m_state);
     fire(afterOpen);
-    if (!m_view.empty())
+    if (m_cursor->count() > 0)
         fire(afterScroll);
 }
 
@@ -250,11 +253,9 @@ void TClientDataSet::close()
     if (!active())
         return;
     fire(beforeClose);
-    m_buffer.clear();
+    m_editor->clear();
     m_state = TDataSetState::Inactive;
-    m_view.clear();
-    m_cur = -1;
-    m_eof = m_bof = true;
+    m_cursor->clear();
     notify(Notice::Reset);
     if (m_disableCount == 0)
         emit stateChanged(m_state);
@@ -265,22 +266,22 @@ void TClientDataSet::emptyDataSet()
 {
     requireActive();
     requireWritable();
-    m_buffer.clear();
+    m_editor->clear();
     m_st->clearRows();
-    ++m_generation;
+    m_cursor->renew();
     setState(TDataSetState::Browse);
-    rebuildView(InvalidBookmark, true);
+    m_cursor->rebuild(InvalidBookmark, true);
     notify(Notice::Reset);
 }
 
 void TClientDataSet::clearRows()
 {
-    m_buffer.clear();
+    m_editor->clear();
     m_st->clearRows();
-    ++m_generation;
+    m_cursor->renew();
     if (active()) {
         setState(TDataSetState::Browse);
-        rebuildView(InvalidBookmark, true);
+        m_cursor->rebuild(InvalidBookmark, true);
         notify(Notice::Reset);
     }
 }
@@ -293,104 +294,7 @@ void TClientDataSet::addLoadedRow(const QVariantList &values)
     const int id = m_st->newRow();
     m_st->setRowValues(id, conv);
     m_st->natural.push_back(id);
-    if (active() && rowVisible(id)) {
-        const int pos = m_order.indexed() ? sortedPosition(id) : int(m_view.size());
-        viewInsert(pos, id);
-        if (m_cur < 0) {
-            m_cur = 0;
-            m_eof = m_bof = false;
-        } else if (pos <= m_cur) {
-            ++m_cur;
-        }
-    }
-}
-
-// ---------------------------------------------------------------- navigation
-
-int TClientDataSet::recordCount() const
-{
-    return active() ? int(m_view.size()) : 0;
-}
-
-int TClientDataSet::recNo() const
-{
-    if (!active() || m_state == TDataSetState::Insert || m_cur < 0)
-        return 0;
-    return m_cur + 1;
-}
-
-void TClientDataSet::moveTo(int pos, bool atBof, bool atEof)
-{
-    fire(beforeScroll);
-    m_cur = pos;
-    m_bof = atBof || m_view.empty();
-    m_eof = atEof || m_view.empty();
-    notify(Notice::Cursor, m_cur);
-    fire(afterScroll);
-}
-
-void TClientDataSet::first()
-{
-    requireActive();
-    checkBrowseMode();
-    moveTo(m_view.empty() ? -1 : 0, true, false);
-}
-
-void TClientDataSet::last()
-{
-    requireActive();
-    checkBrowseMode();
-    moveTo(int(m_view.size()) - 1, false, true);
-}
-
-int TClientDataSet::moveBy(int distance)
-{
-    requireActive();
-    checkBrowseMode();
-    if (distance == 0 || m_view.empty()) {
-        if (m_view.empty())
-            m_eof = m_bof = true;
-        return 0;
-    }
-    if ((distance > 0 && m_eof) || (distance < 0 && m_bof))
-        return 0;
-    const int last = int(m_view.size()) - 1;
-    const qint64 target = std::clamp<qint64>(qint64(m_cur) + distance, 0, last);
-    const int moved = int(target - m_cur);
-    fire(beforeScroll);
-    if (moved != 0) {
-        m_cur = int(target);
-        m_bof = m_eof = false;
-        notify(Notice::Cursor, m_cur);
-    }
-    if (moved != distance) {
-        if (distance > 0)
-            m_eof = true;
-        else
-            m_bof = true;
-    }
-    if (moved != 0)
-        fire(afterScroll);
-    return moved;
-}
-
-void TClientDataSet::next()
-{
-    moveBy(1);
-}
-
-void TClientDataSet::prior()
-{
-    moveBy(-1);
-}
-
-void TClientDataSet::setRecNo(int recNo)
-{
-    requireActive();
-    checkBrowseMode();
-    if (recNo < 1 || recNo > int(m_view.size()) || recNo - 1 == m_cur)
-        return;
-    moveTo(recNo - 1, false, false);
+    m_cursor->addLoaded(id);
 }
 
 // ---------------------------------------------------------------- events and views
@@ -421,39 +325,6 @@ void TClientDataSet::enableControls()
         emit dataSetReset();
         emit stateChanged(m_state);
     }
-}
-
-// ---------------------------------------------------------------- bookmarks
-
-TBookmark TClientDataSet::bookmark() const
-{
-    if (!active() || m_cur < 0 || m_cur >= int(m_view.size()))
-        return InvalidBookmark;
-    return (TBookmark(m_generation) << 32) | TBookmark(m_view[size_t(m_cur)]);
-}
-
-int TClientDataSet::rowOfBookmark(TBookmark b) const
-{
-    if (b == InvalidBookmark || quint32(b >> 32) != m_generation || !active())
-        return -1;
-    const int id = int(b & 0xffffffff);
-    const auto it = std::find(m_view.begin(), m_view.end(), id);
-    return it == m_view.end() ? -1 : int(it - m_view.begin());
-}
-
-bool TClientDataSet::bookmarkValid(TBookmark b) const
-{
-    return rowOfBookmark(b) >= 0;
-}
-
-void TClientDataSet::gotoBookmark(TBookmark b)
-{
-    requireActive();
-    checkBrowseMode();
-    const int pos = rowOfBookmark(b);
-    if (pos < 0)
-        fail(QStringLiteral("Segnalibro non valido: il record non esiste più o è escluso dal filtro"));
-    moveTo(pos, false, false);
 }
 
 // ---------------------------------------------------------------- command text
@@ -526,123 +397,7 @@ void TClientDataSet::replaceStorage(std::unique_ptr<Storage> st)
         }
     }
     m_st = std::move(st);
-    ++m_generation;
+    m_cursor->renew();
     fire(beforeOpen);
     doOpen(false);
-}
-
-// ---------------------------------------------------------------- field access
-
-int TClientDataSet::currentRowId() const
-{
-    if (m_peekRow >= 0)
-        return m_peekRow;
-    if (m_cur >= 0 && m_cur < int(m_view.size()))
-        return m_view[size_t(m_cur)];
-    return -1;
-}
-
-QVariant TClientDataSet::readField(int field) const
-{
-    requireActive();
-    if (field < 0 || field >= fieldCount())
-        fail(QStringLiteral("Campo numero %1 inesistente").arg(field));
-    if (m_peekRow < 0 && (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert))
-        return m_buffer[field];
-    const int id = currentRowId();
-    return id < 0 ? QVariant() : m_st->cols[size_t(field)].get(id);
-}
-
-bool TClientDataSet::readFieldIsNull(int field) const
-{
-    requireActive();
-    if (field < 0 || field >= fieldCount())
-        fail(QStringLiteral("Campo numero %1 inesistente").arg(field));
-    if (m_peekRow < 0 && (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert))
-        return !m_buffer[field].isValid();
-    const int id = currentRowId();
-    return id < 0 || m_st->cols[size_t(field)].isNull(id);
-}
-
-void TClientDataSet::writeField(int field, const QVariant &value)
-{
-    requireActive();
-    if (field < 0 || field >= fieldCount())
-        fail(QStringLiteral("Campo numero %1 inesistente").arg(field));
-    const TFieldDef &def = m_st->defs[field];
-    if (m_peekRow >= 0 || (m_state != TDataSetState::Edit && m_state != TDataSetState::Insert))
-        fail(QStringLiteral("Il dataset non è in modifica: impossibile assegnare il campo '%1'").arg(def.name));
-    QVariant v;
-    if (!convertValue(def, value, &v))
-        throwBadValue(def, value);
-    m_buffer[field] = v;
-    if (m_disableCount == 0)
-        emit fieldChanged(field);
-}
-
-QVariant TClientDataSet::readOldValue(int field) const
-{
-    requireActive();
-    if (field < 0 || field >= fieldCount())
-        fail(QStringLiteral("Campo numero %1 inesistente").arg(field));
-    if (m_peekRow < 0 && m_state == TDataSetState::Insert)
-        return QVariant();
-    const int id = currentRowId();
-    if (id < 0)
-        return QVariant();
-    const auto orig = m_st->original.find(id);
-    if (orig != m_st->original.end())
-        return orig->second[field];
-    if (m_st->meta[size_t(id)].status == TUpdateStatus::Inserted)
-        return QVariant();
-    return m_st->cols[size_t(field)].get(id);
-}
-
-QVariant TClientDataSet::valueAt(int row, int field) const
-{
-    if (!active() || row < 0 || row >= int(m_view.size()) || field < 0 || field >= fieldCount())
-        return QVariant();
-    return m_st->cols[size_t(field)].get(m_view[size_t(row)]);
-}
-
-QStringView TClientDataSet::textAt(int row, int field) const
-{
-    if (!active() || row < 0 || row >= int(m_view.size()) || field < 0 || field >= fieldCount())
-        return {};
-    const dsinternal::Column &c = m_st->cols[size_t(field)];
-    const int id = m_view[size_t(row)];
-    if (c.repr != dsinternal::Repr::Text || c.isNull(id))
-        return {};
-    return c.textAt(id);
-}
-
-bool TClientDataSet::holdsNoValues(int field) const
-{
-    if (!active() || field < 0 || field >= fieldCount())
-        return false;
-    if (m_state == TDataSetState::Edit || m_state == TDataSetState::Insert)
-        return false;
-    return !m_st->cols[size_t(field)].valued;
-}
-
-TBookmark TClientDataSet::bookmarkAt(int row) const
-{
-    if (!active() || row < 0 || row >= int(m_view.size()))
-        return InvalidBookmark;
-    return (TBookmark(m_generation) << 32) | TBookmark(m_view[size_t(row)]);
-}
-
-void TClientDataSet::withRecordAt(int row, const std::function<void()> &fn)
-{
-    requireActive();
-    if (row < 0 || row >= int(m_view.size()))
-        fail(QStringLiteral("Riga %1 inesistente").arg(row + 1));
-    struct Restore
-    {
-        int &slot;
-        int saved;
-        ~Restore() { slot = saved; }
-    } restore{m_peekRow, m_peekRow};
-    m_peekRow = m_view[size_t(row)];
-    fn();
 }

@@ -6,7 +6,9 @@
 // and fill the rows in openData().
 //
 // Errors raise EDatabaseError with an Italian text. The dataset is used from
-// one thread.
+// one thread. Inside, the dataset keeps its fields, its life and its events;
+// the cursor (DataSetCursor.h) and the editing (DataSetEditor.h) are classes
+// of their own that it holds.
 #include "platform/core/OvSafeFile.h"
 #include "platform/dataset/DataSetRowOrder.h"
 #include "platform/dataset/DataSetTypes.h"
@@ -21,6 +23,8 @@
 
 namespace dsinternal {
 struct Storage;
+class Cursor;
+class Editor;
 } // namespace dsinternal
 
 // The events are public members (beforePost, afterScroll, ...) inherited from
@@ -67,8 +71,8 @@ public:
     void next();
     void prior();
     int moveBy(int distance); // returns the distance moved
-    bool eof() const { return m_eof; }
-    bool bof() const { return m_bof; }
+    bool eof() const;
+    bool bof() const;
     int recordCount() const;
     int recNo() const; // 1-based; 0 when empty or while inserting
     void setRecNo(int recNo);
@@ -229,52 +233,28 @@ protected:
 
 private:
     friend class TField;
+    friend class dsinternal::Cursor;
+    friend class dsinternal::Editor;
     enum class Notice { Reset, AboutToInsert, Inserted, AboutToRemove, Removed, AboutToMove, Moved, Changed, Cursor };
 
     void requireActive() const;
-    void requireBrowse(const char *what);
     void requireWritable() const;
     [[noreturn]] void fail(const QString &message) const;
     void setState(TDataSetState s);
     void fire(const TDataSetNotify &handler);
     void notify(Notice n, int a = 0, int b = 0);
-
-    // The row the fields read: the peeked row, the current row, or -1.
-    int currentRowId() const;
-    QVariant readField(int field) const;
-    bool readFieldIsNull(int field) const; // as readField(field).isValid(), without the value
-    void writeField(int field, const QVariant &value);
-    QVariant readOldValue(int field) const;
-
-    void rebuildView(TBookmark keep, bool toFirst);
-    bool rowVisible(int rowId) const;
-    int sortedPosition(int rowId) const;
-    void placeRow(int rowId, int hintPos, bool isNew);
-    void viewInsert(int pos, int rowId); // with the notices
-    void viewRemove(int pos);
-    void moveTo(int pos, bool atBof, bool atEof); // with scroll events
-    void resetCursorFlags();
     void doOpen(bool callHook);
     void replaceStorage(std::unique_ptr<dsinternal::Storage> st);
-    void prepareBulkAppend();
-    void postBulkRow(int rowId);
 
     std::unique_ptr<dsinternal::Storage> m_st;
-    TDataSetState m_state = TDataSetState::Inactive;
-    bool m_readOnly = false;
-    quint32 m_generation = 0; // changes when the data is replaced: old bookmarks die
-
-    std::vector<int> m_view; // visible row ids in order
-    int m_cur = -1;          // position in m_view
-    bool m_eof = true;
-    bool m_bof = true;
-
-    QVariantList m_buffer;   // edit or insert buffer
-    int m_insertBefore = -1; // insert(): row id to go before in natural order (-1: end)
-    int m_peekRow = -1;
-
     // which rows show, in what order: the index and the filter
     dsinternal::RowOrder m_order;
+    // the rows that show and the current one: moves, bookmarks, searches
+    std::unique_ptr<dsinternal::Cursor> m_cursor;
+    // the record being edited or inserted, and rows written in bulk
+    std::unique_ptr<dsinternal::Editor> m_editor;
+    TDataSetState m_state = TDataSetState::Inactive;
+    bool m_readOnly = false;
 
     int m_disableCount = 0;
     bool m_pendingReset = false;

@@ -1,6 +1,7 @@
 #include "platform/dataset/TField.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/dataset/DataSetEditor.h"
 #include "platform/dataset/DataSetStorage.h"
 #include "platform/dataset/TClientDataSet.h"
 
@@ -60,19 +61,19 @@ int TField::size() const { return def().size; }
 QVariant TField::value() const
 {
     def();
-    return m_ds->readField(m_index);
+    return m_ds->m_editor->read(m_index);
 }
 
 void TField::setValue(const QVariant &v) const
 {
     def();
-    m_ds->writeField(m_index, v);
+    m_ds->m_editor->write(m_index, v);
 }
 
 bool TField::isNull() const
 {
     def();
-    return m_ds->readFieldIsNull(m_index);
+    return m_ds->m_editor->isNull(m_index);
 }
 void TField::clear() const { setValue(QVariant()); }
 
@@ -271,5 +272,5 @@ void TField::setAsBlob(const QByteArray &v) const { setValue(v); }
 QVariant TField::oldValue() const
 {
     def();
-    return m_ds->readOldValue(m_index);
+    return m_ds->m_editor->oldValue(m_index);
 }

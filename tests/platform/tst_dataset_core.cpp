@@ -337,6 +337,17 @@ void TstDataSetCore::writeRowValueDoesNotTouchTheLog()
     QCOMPARE(ds.recordCount(), 3);
     ds.writeRowValue(delta[0].bookmark(), QStringLiteral("ID"), 5);
     QCOMPARE(column(ds, "ID"), (QStringList{"1", "2", "3", "5"}));
+
+    // A value written into the row being edited reaches its record too: the
+    // post does not put the old value back.
+    ds.gotoBookmark(delta[0].bookmark());
+    ds.edit();
+    ds.fieldByName(QStringLiteral("Name")).setAsString(QStringLiteral("edited"));
+    ds.writeRowValue(delta[0].bookmark(), QStringLiteral("ID"), 9);
+    QCOMPARE(ds.fieldByName(QStringLiteral("ID")).asInteger(), qint64(9));
+    ds.post();
+    QCOMPARE(column(ds, "ID"), (QStringList{"1", "2", "3", "9"}));
+    QCOMPARE(column(ds, "Name").last(), QStringLiteral("edited"));
 }
 
 void TstDataSetCore::eventsDetachedDuringBulkLoad()
@@ -623,6 +634,7 @@ void TstDataSetCore::closeKeepsRowsAndOpenHookRuns()
     {
     public:
         int opened = 0;
+        void load(qint64 k) { addLoadedRow({k}); }
 
     protected:
         void openData() override
@@ -643,6 +655,16 @@ void TstDataSetCore::closeKeepsRowsAndOpenHookRuns()
     QCOMPARE(q.recordCount(), 2);
     QCOMPARE(q.changeCount(), 0);
     QCOMPARE(q.fieldByName(QStringLiteral("K")).asInteger(), qint64(7));
+    // A row loaded while open takes its place in index order; the current row
+    // stays current.
+    q.setIndexFieldNames(QStringLiteral("K"));
+    q.last();
+    q.load(1);
+    QCOMPARE(q.recordCount(), 3);
+    QCOMPARE(q.recNo(), 3);
+    QCOMPARE(q.fieldByName(QStringLiteral("K")).asInteger(), qint64(8));
+    q.first();
+    QCOMPARE(q.fieldByName(QStringLiteral("K")).asInteger(), qint64(1));
 
     TClientDataSet ds;
     makePeople(ds);
