@@ -158,7 +158,7 @@ bool TVelImportCud::costruisci(const QString &codFis, const QString &mese)
     if (!posizioni && !autonomo)
         throw EOvError(QStringLiteral("Nessun dato da importare"));
 
-    m_cu.clear();
+    // The value is empty: cleared when the employee's transaction began.
     TVelCuBuilder builder(
         cdsImport(), m_options, anno(), [this](const QString &text) { log(InfoFiscale, text); },
         [this](const QString &code) { return m_payroll.notaCodificata(code); });

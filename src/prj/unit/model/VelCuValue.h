@@ -45,7 +45,7 @@ public:
     // Every part, the main record first: the order the store takes them in
     // (a section's row belongs to the person its main record makes).
     const QList<Part> &parts() const { return m_parts; }
-    // True when a section holds a row (the main record not counted).
+    // True when a part holds a row of the CU.
     static bool hasRows(const TClientDataSet &ds) { return ds.recordCount() > 0; }
 
 private:
