@@ -65,7 +65,7 @@ TOvSQLQuery &TRagQuery::open(const QString &name, const QVariantMap &params, con
         else
             p->setValue(it.value());
     }
-    TOvSQLConnection *local = m_copy ? m_copy->connectionFor(name, params, m_query.commandText()) : nullptr;
+    TOvSQLConnection *local = m_copy ? m_copy->connectionFor(name, params) : nullptr;
     m_query.setConnection(local ? local : m_connection);
     QSet<QString> given;
     for (auto it = params.cbegin(); it != params.cend(); ++it)

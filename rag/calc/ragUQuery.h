@@ -29,11 +29,9 @@ class TRagLocalCopy
 {
 public:
     virtual ~TRagLocalCopy() = default;
-    // The copy's connection for the query `name` with these parameters and
-    // this text (placeholders filled); null when the query must run on the
-    // payroll database itself.
-    virtual TOvSQLConnection *connectionFor(const QString &name, const QVariantMap &params,
-                                            const QString &text) const = 0;
+    // The copy's connection for the query `name` with these parameters; null
+    // when the query must run on the payroll database itself.
+    virtual TOvSQLConnection *connectionFor(const QString &name, const QVariantMap &params) const = 0;
 };
 
 // Where payroll queries run: the connection and the catalogue their names are

@@ -415,7 +415,8 @@ private slots:
         while (ids.next())
             list << ids.value(0).toString();
         const QString filter = QStringLiteral(" AND REGS.IREGSID IN (%1)").arg(list.join(','));
-        TOvSQLQuery &som = q.open("QRY_CUD_AUTON_SOM", {}, {filter});
+        const QVariantMap rel{{"IACOMID", 108}};
+        TOvSQLQuery &som = q.open("QRY_CUD_AUTON_SOM", rel, {filter});
         QHash<int, QList<Currency>> byCode;
         for (som.first(); !som.eof(); som.next())
             byCode[int(som.fieldByName("IRICEID").asInteger())] = {TRagQuery::amount(som, "IMP"),
@@ -423,9 +424,12 @@ private slots:
                                                                     TRagQuery::amount(som, "RIT_AMM")};
         QCOMPARE(byCode.value(11), (QList<Currency>{money("2500"), money("500"), Currency()}));
         QCOMPARE(byCode.value(3), (QList<Currency>{money("2500"), Currency(), money("100")}));
-        QCOMPARE(q.total("QRY_CUD_AUTON_NON_SOGG", {}, {filter}, "SOMME_NON_SOGG"), money("50"));
-        QCOMPARE(q.total("QRY_CUD_AUTON_SPESE_RIMB", {}, {filter}, "SOMME_RIMBORSATE"), money("80"));
-        QCOMPARE(q.total("QRY_CUD_AUTON_MINIMI", {}, {filter}, "LORDO"), money("2500"));
+        QCOMPARE(q.total("QRY_CUD_AUTON_NON_SOGG", rel, {filter}, "SOMME_NON_SOGG"), money("50"));
+        QCOMPARE(q.total("QRY_CUD_AUTON_SPESE_RIMB", rel, {filter}, "SOMME_RIMBORSATE"), money("80"));
+        QCOMPARE(q.total("QRY_CUD_AUTON_MINIMI", rel, {filter}, "LORDO"), money("2500"));
+        // The registers are read within their relationship: another's key
+        // finds none of them.
+        QCOMPARE(q.total("QRY_CUD_AUTON_NON_SOGG", {{"IACOMID", 109}}, {filter}, "SOMME_NON_SOGG"), Currency());
 
         // Entertainment fund of the professional subject to it.
         QVariantMap e = range(130);

@@ -84,6 +84,8 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
     TVelSenzaFiltro nf(ds);
     TRagQuery q(ctx.source());
     const bool minimi = ctx.LACOMMINIMI == 1;
+    // The relationship the registers are of: every query below reads its rows.
+    const QVariantMap rapporto{{QStringLiteral("IACOMID"), ctx.IACOMID}};
     Contributi contributi;
     int scritte = 0;
 
@@ -104,11 +106,11 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
         ds.fieldByName(fld::LDSE7ANTICIPAZ.qs()).setAsString(QStringLiteral("0"));
         Currency senzaRitenuta;
         if (minimi) {
-            const Currency lordo = q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {}, {filtro}, QStringLiteral("LORDO"));
+            const Currency lordo = q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), rapporto, {filtro}, QStringLiteral("LORDO"));
             somma(ds, fld::FDSE7AMMLORDO.name, lordo);
             somma(ds, fld::FDSE7ALTRESOMME.name, lordo);
         } else {
-            senzaRitenuta = ritenute(q, ds, ids, causale, contributi);
+            senzaRitenuta = ritenute(q, rapporto, ds, ids, causale, contributi);
             // The fund's queries read the whole relationship: once, on the
             // first entry.
             if (ctx.IACOMSOGGENPALS > 0 && !contributi.fondoLetto)
@@ -135,7 +137,8 @@ int TVelImpAutonomi::importa(const TVelImpContesto &ctx, TClientDataSet &ds, con
     return scritte;
 }
 
-Currency TVelImpAutonomi::ritenute(TRagQuery &q, TClientDataSet &ds, const QStringList &ids, const QString &causale,
+Currency TVelImpAutonomi::ritenute(TRagQuery &q, const QVariantMap &rapporto, TClientDataSet &ds,
+                                   const QStringList &ids, const QString &causale,
                                    Contributi &c)
 {
     QStringList senzaIrpef = ids;
@@ -143,7 +146,7 @@ Currency TVelImpAutonomi::ritenute(TRagQuery &q, TClientDataSet &ds, const QStri
     // line paid its gross without withholding.
     for (const QString &id : ids) {
         TOvSQLQuery &som =
-            q.open(QStringLiteral("QRY_CUD_AUTON_SOM"), {}, {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(id)});
+            q.open(QStringLiteral("QRY_CUD_AUTON_SOM"), rapporto, {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(id)});
         for (som.first(); !som.eof(); som.next()) {
             const int rice = int(som.fieldByName(QStringLiteral("IRICEID")).asInteger());
             const Currency imp = TRagQuery::amount(som, QStringLiteral("IMP"));
@@ -173,7 +176,7 @@ Currency TVelImpAutonomi::ritenute(TRagQuery &q, TClientDataSet &ds, const QStri
     // so the gross is certified as a sum not subject to withholding (code
     // 21) and the office is told.
     const Currency lordo =
-        q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), {},
+        q.total(QStringLiteral("QRY_CUD_AUTON_MINIMI"), rapporto,
                 {QStringLiteral("AND REGS.IREGSID IN (%1)").arg(senzaIrpef.join(QLatin1Char(',')))}, QStringLiteral("LORDO"));
     somma(ds, fld::FDSE7AMMLORDO.name, lordo);
     somma(ds, fld::FDSE7ALTRESOMME.name, lordo);
@@ -210,12 +213,13 @@ void TVelImpAutonomi::altreSomme(const TVelImpContesto &ctx, TRagQuery &q, TClie
 {
     // Sums not subject to withholding and refunded expenses: the flat-rate
     // gross leaves both out, so they count for every payee.
+    const QVariantMap rapporto{{QStringLiteral("IACOMID"), ctx.IACOMID}};
     const Currency nonSogg =
-        q.total(QStringLiteral("QRY_CUD_AUTON_NON_SOGG"), {}, {filtro}, QStringLiteral("SOMME_NON_SOGG"));
+        q.total(QStringLiteral("QRY_CUD_AUTON_NON_SOGG"), rapporto, {filtro}, QStringLiteral("SOMME_NON_SOGG"));
     somma(ds, fld::FDSE7ALTRESOMME.name, nonSogg);
     somma(ds, fld::FDSE7AMMLORDO.name, nonSogg);
     somma(ds, fld::FDSE7SPESERIMB.name,
-          q.total(QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"), {}, {filtro}, QStringLiteral("SOMME_RIMBORSATE")));
+          q.total(QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"), rapporto, {filtro}, QStringLiteral("SOMME_RIMBORSATE")));
     // The social-security body's part of the entry: its contributions.
     const Currency contrAmm = campo(ds, fld::FDSE7CONTRAMM.name);
     const Currency contrDip = campo(ds, fld::FDSE7CONTRDIP.name);

@@ -59,10 +59,11 @@ private:
         bool fondo = false;        // the entertainment fund's contributions
         bool fondoLetto = false;   // the fund's queries run (once per payee)
     };
-    // The register's withholding lines into the entry; returns the gross of
-    // the registers paid without any IRPEF line.
-    static Currency ritenute(TRagQuery &q, TClientDataSet &ds, const QStringList &ids, const QString &causale,
-                             Contributi &c);
+    // The withholding lines of the registers `ids` of the relationship
+    // `rapporto` (its IACOMID) into the entry; returns the gross of the
+    // registers paid without any IRPEF line.
+    static Currency ritenute(TRagQuery &q, const QVariantMap &rapporto, TClientDataSet &ds, const QStringList &ids,
+                             const QString &causale, Contributi &c);
     // The entertainment fund's contributions of the relationship.
     static void fondoSpettacolo(const TVelImpContesto &ctx, TRagQuery &q, TClientDataSet &ds, Contributi &c);
     // Sums not subject to withholding, refunded expenses, the social-security

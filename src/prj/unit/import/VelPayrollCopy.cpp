@@ -3,89 +3,43 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/OvSqliteStatement.h"
 
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
 // The tables the copy holds and how their rows are chosen, in the order
 // they are read (each scope needs the keys of those before).
 using A = TVelPayrollCopy::Ambito;
+using T = paghe::Tabella;
 struct TableDef
 {
-    const char *name;
+    T table;
     A scope;
 };
 
 const TableDef kTables[] = {
-    {"tanf_annifinanz", A::Intera},     {"tans_anniscolast", A::Intera},       {"tpro_province", A::Intera},
-    {"tcom_comuni", A::Intera},         {"tcap_cap", A::Intera},               {"tsed_sedi", A::Intera},
-    {"tsedind_indirizzi", A::Intera},   {"tsedrap_rappresentanti", A::Intera}, {"tdwg_gruppilavoro", A::Intera},
-    {"tpaco_paramcontabili", A::Intera}, {"tcot_tipiliquidazione", A::Intera}, {"ttim_tipiconto", A::Intera},
-    {"tcon_conti", A::Intera},          {"tnaf_nuovoanf", A::Intera},          {"tsex_sessi", A::Intera},
-    {"tsta_stati", A::Intera},          {"tmes_mesi", A::Intera},              {"tcal_categorie", A::Intera},
-    {"ttno_posgiuridiche", A::Intera},  {"tqar_qualifiche", A::Intera},        {"trice_ritenute", A::Intera},
-    {"tcomr_vocicompenso", A::Intera},  {"trica_aliquote", A::Intera},         {"tenpm_massimali", A::Intera},
-    {"ttdla_detrlavoro", A::Intera},    {"ttdco_detrconiuge", A::Intera},      {"ttdfa_detrfamiliari", A::Intera},
-    {"ttdca_detrcanone", A::Intera},    {"ttdcu_cuneofiscale", A::Intera},     {"tccnl_contratti", A::Intera},
-    {"tacom_rapporti", A::Rapporti},    {"tanaper_personale", A::Personale},
-    {"tana_anagrafiche", A::Persona},   {"tanaabt_indirizzi", A::Persona},     {"tadet_detrazioni", A::Persona},
-    {"tafp_fondipensione", A::Persona}, {"tadef_detrfigli", A::Dichiarazione},
-    {"tregs_registri", A::Relazione},   {"tass_assenze", A::Relazione},        {"tcong_conguagli", A::Relazione},
-    {"tcfsa_accfuorisistema", A::Relazione},
-    {"tvarr_varritenute", A::Registro}, {"tvacr_vocicalcolate", A::Registro},  {"tadetr_detrazioniregs", A::Registro},
+    {T::tanf_annifinanz, A::Intera},     {T::tans_anniscolast, A::Intera},       {T::tpro_province, A::Intera},
+    {T::tcom_comuni, A::Intera},         {T::tcap_cap, A::Intera},               {T::tsed_sedi, A::Intera},
+    {T::tsedind_indirizzi, A::Intera},   {T::tsedrap_rappresentanti, A::Intera}, {T::tdwg_gruppilavoro, A::Intera},
+    {T::tpaco_paramcontabili, A::Intera}, {T::tcot_tipiliquidazione, A::Intera}, {T::ttim_tipiconto, A::Intera},
+    {T::tcon_conti, A::Intera},          {T::tnaf_nuovoanf, A::Intera},          {T::tsex_sessi, A::Intera},
+    {T::tsta_stati, A::Intera},          {T::tmes_mesi, A::Intera},              {T::tcal_categorie, A::Intera},
+    {T::ttno_posgiuridiche, A::Intera},  {T::tqar_qualifiche, A::Intera},        {T::trice_ritenute, A::Intera},
+    {T::tcomr_vocicompenso, A::Intera},  {T::trica_aliquote, A::Intera},         {T::tenpm_massimali, A::Intera},
+    {T::ttdla_detrlavoro, A::Intera},    {T::ttdco_detrconiuge, A::Intera},      {T::ttdfa_detrfamiliari, A::Intera},
+    {T::ttdca_detrcanone, A::Intera},    {T::ttdcu_cuneofiscale, A::Intera},     {T::tccnl_contratti, A::Intera},
+    {T::tacom_rapporti, A::Rapporti},    {T::tanaper_personale, A::Personale},
+    {T::tana_anagrafiche, A::Persona},   {T::tanaabt_indirizzi, A::Persona},     {T::tadet_detrazioni, A::Persona},
+    {T::tafp_fondipensione, A::Persona}, {T::tadef_detrfigli, A::Dichiarazione},
+    {T::tregs_registri, A::Relazione},   {T::tass_assenze, A::Relazione},        {T::tcong_conguagli, A::Relazione},
+    {T::tcfsa_accfuorisistema, A::Relazione},
+    {T::tvarr_varritenute, A::Registro}, {T::tvacr_vocicalcolate, A::Registro},  {T::tadetr_detrazioniregs, A::Registro},
 };
-
-// The queries of one employee, each reading only the rows of the relationship
-// it is given (IACOMID) ...
-const QSet<QString> &byRelationship()
-{
-    static const QSet<QString> names{
-        QStringLiteral("QRY_CUD_CONG"),          QStringLiteral("QRY_CED_ACOM"),
-        QStringLiteral("QRY_ANAFISC"),           QStringLiteral("QRY_CUD_TNO"),
-        QStringLiteral("QRY_CUD_RIT"),           QStringLiteral("QRY_CUD_REDD"),
-        QStringLiteral("QRY_CUD_RITV"),          QStringLiteral("QRY_CUD_NO_CONG"),
-        QStringLiteral("QRY_CUD_VOCE"),          QStringLiteral("QRY_CUD_GIORNI"),
-        QStringLiteral("QRY_CUD_ASSENZE"),       QStringLiteral("QRY_CUD_INPS_IMP_FOND"),
-        QStringLiteral("QRY_CUD_INPS_RIT_FOND"), QStringLiteral("QRY_CUD_INPS_IMP_ACC"),
-        QStringLiteral("QRY_CUD_INPS_RIT_ACC"),  QStringLiteral("QRY_CUD_INPS_MESI"),
-        QStringLiteral("QRY_CUD_PREVID_RIT_FOND"), QStringLiteral("QRY_CUD_BORSISTA_LORDO"),
-        QStringLiteral("QRY_CUD_730"),           QStringLiteral("QRY_CUD_FPC"),
-        QStringLiteral("QRY_ANAFPC"),            QStringLiteral("QRY_CUD_PERIODI"),
-        QStringLiteral("QRY_CUD_AUTON_REGSID"),  QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RIT"),
-        QStringLiteral("QRY_EMENS_FPLS_EXENPALS_RITLP"), QStringLiteral("QRY_CUD_INT_ACC_SOLO_ACF"),
-        QStringLiteral("QRY_CUD_INT_DMA_STO_CALC_DIP"), QStringLiteral("QRY_VACR_GRUPPO"),
-        QStringLiteral("QRY_UNIEMENS_ESONERO_IVS"),
-    };
-    return names;
-}
-
-// ... or of the person it is given (IANAID) ...
-const QSet<QString> &byPerson()
-{
-    static const QSet<QString> names{QStringLiteral("QRY_ANAABT"), QStringLiteral("QRY_ANASEX")};
-    return names;
-}
-
-// ... or of the registers its text lists ("AND REGS.IREGSID IN (...)", the
-// self-employed payments of one employee, register by register).
-const QSet<QString> &byRegisters()
-{
-    static const QSet<QString> names{
-        QStringLiteral("QRY_CUD_AUTON_MINIMI"), QStringLiteral("QRY_CUD_AUTON_SOM"),
-        QStringLiteral("QRY_CUD_AUTON_NON_SOGG"), QStringLiteral("QRY_CUD_AUTON_SPESE_RIMB"),
-    };
-    return names;
-}
-
-const QRegularExpression &registerList()
-{
-    static const QRegularExpression re(QStringLiteral("\\bIREGSID\\s+IN\\s*\\(([0-9\\s,]*)\\)"),
-                                       QRegularExpression::CaseInsensitiveOption);
-    return re;
-}
 
 QString idList(const QSet<int> &ids)
 {
@@ -149,8 +103,10 @@ QString declaredType(const QString &dataType, const QVariant &length, const QVar
 
 TVelPayrollCopy::TVelPayrollCopy(TOvSQLConnection &server) : m_server(server)
 {
-    for (const TableDef &d : kTables)
-        m_tabelle << Tabella{QString::fromLatin1(d.name), d.scope, QString()};
+    for (const TableDef &d : kTables) {
+        const std::string_view name = paghe::nome(d.table);
+        m_tabelle << Tabella{d.table, QString::fromLatin1(name.data(), qsizetype(name.size())), d.scope, QString()};
+    }
 }
 
 TVelPayrollCopy::~TVelPayrollCopy() = default;
@@ -159,7 +115,6 @@ void TVelPayrollCopy::svuota()
 {
     m_relazioni.clear();
     m_persone.clear();
-    m_registri.clear();
 }
 
 // A statement on the server, its rows taken in one result: read forward only,
@@ -191,16 +146,6 @@ void TVelPayrollCopy::preparaStruttura()
     QStringList names;
     for (const Tabella &t : std::as_const(m_tabelle))
         names << QLatin1Char('\'') + t.nome + QLatin1Char('\'');
-
-    m_tabelleServer.clear();
-    {
-        QSqlQuery q = readServer(m_server,
-                                 QStringLiteral("SELECT table_name FROM information_schema.tables "
-                                                "WHERE table_schema = current_schema()"),
-                                 m_letture);
-        while (q.next())
-            m_tabelleServer.insert(q.value(0).toString().toLower());
-    }
 
     QHash<QString, QStringList> columns, declared;
     {
@@ -238,8 +183,8 @@ void TVelPayrollCopy::preparaStruttura()
                 indexes[q.value(0).toString().toLower()] << q.value(2).toString();
     }
 
-    m_copiate.clear();
-    m_intere.clear();
+    m_copiate = {};
+    m_intere = {};
     m_copia.startTransaction();
     try {
         for (Tabella &t : m_tabelle) {
@@ -257,10 +202,10 @@ void TVelPayrollCopy::preparaStruttura()
                 runLocal(m_copia, QStringLiteral("CREATE INDEX ix_%1_%2 ON %1 (%3)").arg(t.nome).arg(++n).arg(ix));
             t.insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                            .arg(t.nome, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-            m_copiate.insert(t.nome);
+            aggiungi(m_copiate, t.id);
             if (t.ambito == Ambito::Intera) {
                 copia(t, QString());
-                m_intere.insert(t.nome);
+                aggiungi(m_intere, t.id);
             }
         }
         m_copia.commit();
@@ -321,7 +266,7 @@ void TVelPayrollCopy::carica(const QList<int> &iacomids, const QList<int> &ianai
             if (t.ambito != Ambito::Intera && !t.insert.isEmpty())
                 runLocal(m_copia, QStringLiteral("DELETE FROM %1").arg(t.nome));
 
-        QSet<int> relazioni, persone, personale, registri;
+        QSet<int> relazioni, persone, personale;
         for (Tabella &t : m_tabelle) {
             switch (t.ambito) {
             case Ambito::Intera:
@@ -351,11 +296,7 @@ void TVelPayrollCopy::carica(const QList<int> &iacomids, const QList<int> &ianai
                 copia(t, QStringLiteral("ianaid IN (%1)").arg(idList(persone)));
                 break;
             case Ambito::Relazione:
-                if (t.nome == QLatin1String("tregs_registri"))
-                    registri = copiaChiavi(t, QStringLiteral("iacomid IN (%1)").arg(idList(relazioni)),
-                                           QStringLiteral("iregsid"));
-                else
-                    copia(t, QStringLiteral("iacomid IN (%1)").arg(idList(relazioni)));
+                copia(t, QStringLiteral("iacomid IN (%1)").arg(idList(relazioni)));
                 break;
             case Ambito::Registro:
                 copia(t, QStringLiteral("iregsid IN (SELECT iregsid FROM tregs_registri WHERE iacomid IN (%1))")
@@ -372,7 +313,6 @@ void TVelPayrollCopy::carica(const QList<int> &iacomids, const QList<int> &ianai
             m_server.commit();
         m_relazioni = relazioni;
         m_persone = persone;
-        m_registri = registri;
     } catch (...) {
         svuota();
         try {
@@ -386,65 +326,64 @@ void TVelPayrollCopy::carica(const QList<int> &iacomids, const QList<int> &ianai
     }
 }
 
-// Whether every payroll table the text names is held by the copy (whole, when
-// asked).
-bool TVelPayrollCopy::soloTabelle(const QString &text, bool intereSoltanto) const
+void TVelPayrollCopy::aggiungi(Insieme &set, paghe::Tabella t)
 {
-    const QString key = (intereSoltanto ? QLatin1Char('W') : QLatin1Char('G')) + text;
-    const auto known = m_testi.constFind(key);
-    if (known != m_testi.cend())
-        return *known;
-    static const QRegularExpression words(QStringLiteral("[A-Za-z_][A-Za-z0-9_]*"));
-    bool ok = true;
-    for (auto it = words.globalMatch(text); ok && it.hasNext();) {
-        const QString w = it.next().captured(0).toLower();
-        if (m_tabelleServer.contains(w))
-            ok = intereSoltanto ? m_intere.contains(w) : m_copiate.contains(w);
-    }
-    m_testi.insert(key, ok);
-    return ok;
+    set[int(t) / 64] |= quint64(1) << (int(t) % 64);
 }
 
-TOvSQLConnection *TVelPayrollCopy::connectionFor(const QString &name, const QVariantMap &params,
-                                                 const QString &text) const
+// Whether the copy holds every table of `tables`.
+static bool contenute(const std::uint64_t (&tables)[paghe::kParole],
+                      const std::array<quint64, paghe::kParole> &held)
+{
+    for (int i = 0; i < paghe::kParole; ++i)
+        if (tables[i] & ~held[i])
+            return false;
+    return true;
+}
+
+const paghe::Query *TVelPayrollCopy::dichiarazione(const QString &name)
+{
+    const QByteArray key = name.toUpper().toLatin1();
+    const std::string_view wanted(key.constData(), size_t(key.size()));
+    const auto *end = std::end(paghe::kQuery);
+    const auto *it = std::lower_bound(std::begin(paghe::kQuery), end, wanted,
+                                      [](const paghe::Query &q, std::string_view n) { return q.nome < n; });
+    return it != end && it->nome == wanted ? it : nullptr;
+}
+
+bool TVelPayrollCopy::copiata(paghe::Tabella t)
+{
+    for (const TableDef &d : kTables)
+        if (d.table == t)
+            return true;
+    return false;
+}
+
+TOvSQLConnection *TVelPayrollCopy::connectionFor(const QString &name, const QVariantMap &params) const
 {
     if (!m_pronta || m_relazioni.isEmpty())
         return nullptr;
-    const QString upper = name.toUpper();
-    if (byRelationship().contains(upper)) {
+    auto known = m_dichiarazioni.constFind(name);
+    if (known == m_dichiarazioni.cend())
+        known = m_dichiarazioni.insert(name, dichiarazione(name));
+    const paghe::Query *q = *known;
+    if (!q)
+        return nullptr;   // not a SELECT of the catalogue
+    switch (q->righe) {
+    case paghe::Righe::Tabelle:
+        return contenute(q->tabelle, m_intere) ? &m_copia : nullptr;
+    case paghe::Righe::Rapporto: {
         const QVariant v = paramValue(params, QLatin1StringView("IACOMID"));
         if (!v.isValid() || !m_relazioni.contains(v.toInt()))
             return nullptr;
-        return soloTabelle(text, false) ? &m_copia : nullptr;
+        return contenute(q->tabelle, m_copiate) ? &m_copia : nullptr;
     }
-    if (byPerson().contains(upper)) {
+    case paghe::Righe::Persona: {
         const QVariant v = paramValue(params, QLatin1StringView("IANAID"));
         if (!v.isValid() || !m_persone.contains(v.toInt()))
             return nullptr;
-        return soloTabelle(text, false) ? &m_copia : nullptr;
+        return contenute(q->tabelle, m_copiate) ? &m_copia : nullptr;
     }
-    if (byRegisters().contains(upper)) {
-        // Every register listed must be one of the group's; the tables are
-        // checked on the text without its lists, the same for every employee.
-        QString shape = text;
-        bool listed = false;
-        for (auto it = registerList().globalMatch(text); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            const QStringList ids = m.captured(1).split(QLatin1Char(','), Qt::SkipEmptyParts);
-            if (ids.isEmpty())
-                return nullptr;
-            for (const QString &id : ids) {
-                bool ok = false;
-                const int key = id.trimmed().toInt(&ok);
-                if (!ok || !m_registri.contains(key))
-                    return nullptr;
-            }
-            listed = true;
-        }
-        if (!listed)
-            return nullptr;
-        shape.replace(registerList(), QStringLiteral("IREGSID IN ()"));
-        return soloTabelle(shape, false) ? &m_copia : nullptr;
     }
-    return soloTabelle(text, true) ? &m_copia : nullptr;
+    return nullptr;
 }

@@ -21,22 +21,25 @@
 //     pension funds.
 //
 // A query runs on the copy only when the copy surely holds every row it can
-// read (connectionFor()):
-//   - a query of an employee (listed below, keyed by IACOMID or IANAID) whose
-//     relationship or person is in the group;
-//   - a query of registers (listed below, its text restricted with
-//     "IREGSID IN (...)") whose every register is one of the group's;
-//   - any other query that names lookup tables only.
-// Anything else, and any text naming a table the copy does not hold, runs on
-// the server as before: a query missing from the list is only slower.
+// read (connectionFor()). The catalogue declares the rows each query reads
+// and the build writes them beside the tables its texts name
+// (velcu/VelPayrollQueries.h): nothing of a query's text is read here.
+//   - a relationship's query (its IACOMID) of a relationship of the group;
+//   - a person's query (its IANAID) of a person of the group;
+//   - a query without a declaration, when every table it names is a lookup
+//     table the copy holds whole.
+// Anything else, and any query naming a table the copy does not hold, runs
+// on the server: a query the catalogue does not declare is only slower.
 #include "rag/calc/ragUQuery.h"
 #include "platform/db/OvSQLConnection.h"
+#include "velcu/VelPayrollQueries.h"
 
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <memory>
 
 class TVelPayrollCopy : public TRagLocalCopy
@@ -54,8 +57,13 @@ public:
     void svuota();
     bool contiene(int iacomid) const { return m_relazioni.contains(iacomid); }
 
-    TOvSQLConnection *connectionFor(const QString &name, const QVariantMap &params,
-                                    const QString &text) const override;
+    TOvSQLConnection *connectionFor(const QString &name, const QVariantMap &params) const override;
+
+    // What the catalogue declares of the SELECT `name`; null for a name it
+    // does not hold.
+    static const paghe::Query *dichiarazione(const QString &name);
+    // Whether the copy reads the table (when the server has it).
+    static bool copiata(paghe::Tabella t);
 
     // Statements sent to the server for the copy so far.
     qint64 letture() const { return m_letture; }
@@ -67,8 +75,11 @@ public:
     enum class Ambito { Intera, Rapporti, Personale, Persona, Relazione, Registro, Dichiarazione };
 
 private:
+    using Insieme = std::array<quint64, paghe::kParole>;   // a set of tables
+
     struct Tabella
     {
+        paghe::Tabella id;
         QString nome;
         Ambito ambito;
         QString insert;   // the copy's INSERT, once the table exists
@@ -77,18 +88,16 @@ private:
     void preparaStruttura();
     void copia(Tabella &t, const QString &where);
     QSet<int> copiaChiavi(Tabella &t, const QString &where, const QString &column);
-    bool soloTabelle(const QString &text, bool intereSoltanto) const;
+    static void aggiungi(Insieme &set, paghe::Tabella t);
 
     TOvSQLConnection &m_server;
     mutable TOvSQLConnection m_copia;
     QList<Tabella> m_tabelle;
-    QSet<QString> m_tabelleServer;   // every table of the server's schema
-    QSet<QString> m_copiate;         // the tables the copy holds
-    QSet<QString> m_intere;          // of which copied whole
+    Insieme m_copiate{};             // the tables the copy holds
+    Insieme m_intere{};              // of which copied whole
     bool m_pronta = false;
     QSet<int> m_relazioni;
     QSet<int> m_persone;
-    QSet<int> m_registri;            // the group's registers
-    mutable QHash<QString, bool> m_testi;   // text -> names held tables only (lookups only)
+    mutable QHash<QString, const paghe::Query *> m_dichiarazioni;   // name -> declaration, as met
     qint64 m_letture = 0;
 };
