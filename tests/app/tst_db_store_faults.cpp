@@ -268,6 +268,9 @@ private slots:
             TVelSupplyGeneration g = checked->generate();
             if (!g.supply) {
                 p.failed = true;
+                // a fault of the store is said as one, with the stage reached
+                if (!g.failure || g.failure->code != TVelErrorCode::Archivio || !g.failure->stage)
+                    p.reported << QStringLiteral("generazione fallita senza il codice dell'archivio");
                 return;
             }
             const TVelSupplySaved saved = g.supply->save(QDir(folder).filePath(QStringLiteral("CUR26")));
@@ -279,6 +282,8 @@ private slots:
             p.failed = saved.files.isEmpty() || !p.reported.isEmpty();
         };
         sweep(*m_copies, op, [](const Point &ref, const Point &p) -> QString {
+            if (p.reported.contains(QStringLiteral("generazione fallita senza il codice dell'archivio")))
+                return p.reported.last();
             if (!p.thrown.isEmpty() || p.reported.isEmpty())
                 return QString();
             // annotation rows said not saved: none of them is

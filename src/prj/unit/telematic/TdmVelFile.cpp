@@ -93,9 +93,9 @@ std::optional<TVelSupplyChecked> TVelSupplyOpened::preCheck(const QList<int> &ro
 TVelSupplyGeneration TVelSupplyChecked::generate() const
 {
     TVelSupplyGeneration g;
-    const bool generated = m_dm->runGeneration(m_rows);
+    g.failure = m_dm->runGeneration(m_rows);
     g.outcome = m_dm->m_book.outcome();
-    if (generated)
+    if (!g.failure)
         g.supply = TVelSupplyGenerated(*m_dm, m_dm->m_generation, m_dm->m_book.outcome());
     return g;
 }
@@ -220,22 +220,28 @@ void TdmVelFile::generate(const QList<int> &rows)
     m_generated = true;
 }
 
-bool TdmVelFile::runGeneration(const QList<int> &rows)
+std::optional<TVelErrorContext> TdmVelFile::runGeneration(const QList<int> &rows)
 {
+    std::optional<TVelErrorContext> failure;
     try {
         generate(rows);
-        return true;
-    } catch (const EOvException &e) {
-        m_dataComplete = false;
-        m_book.stop(e.message());
-        say(QStringLiteral("***** ") + e.message());
+        return failure;
     } catch (const std::exception &e) {
+        // A failure not raised typed is the making of the records': the
+        // store's and the server's by their kind.
+        const auto *ov = dynamic_cast<const EOvException *>(&e);
+        const QString text = ov ? ov->message() : QString::fromLocal8Bit(e.what());
+        if (const auto *vel = dynamic_cast<const EVelError *>(&e))
+            failure = vel->context();
+        else
+            failure = TVelErrorContext(VelBoundary::codeOf(e, TVelErrorCode::Generico), QString(),
+                                       TVelStage::Costruzione);
         m_dataComplete = false;
-        m_book.stop(QString::fromLocal8Bit(e.what()));
-        say(QStringLiteral("***** ") + QString::fromLocal8Bit(e.what()));
+        m_book.stop(text);
+        say(QStringLiteral("***** ") + text);
     }
     m_host->notice(QStringLiteral("Operazione terminata con errore"), TVelNotice::ErrorAlert);
-    return false;
+    return failure;
 }
 
 QString TdmVelFile::defaultFolder()

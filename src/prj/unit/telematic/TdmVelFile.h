@@ -46,6 +46,7 @@
 // refusals and report (VelSupplyPreCheck.h), the annotation rows
 // (VelSupplyAnnotations.h), the outcome, certification by certification
 // (VelSupplyOutcomeBook.h), and the files written and checked (VelSupplyFiles.h).
+#include "src/prj/unit/model/VelError.h"
 #include "src/prj/unit/model/VelRunHost.h"
 #include "src/prj/unit/model/VelRunOutcome.h"
 #include "src/prj/unit/telematic/VelFileWorkspace.h"
@@ -143,11 +144,14 @@ private:
 };
 
 // What a generation came to: the supply to save when it succeeded; the
-// outcome (why it stopped in `fatal`) in any case.
+// outcome (why it stopped in `fatal`) in any case; when it failed, the
+// failure's code and the stage it stopped at, as its error carried them (a
+// lost server, the store's refusal, a supply the check refuses...).
 struct [[nodiscard]] TVelSupplyGeneration
 {
     std::optional<TVelSupplyGenerated> supply;
     TVelRunOutcome outcome;
+    std::optional<TVelErrorContext> failure;
 };
 
 class TdmVelFile
@@ -251,7 +255,8 @@ private:
     // The generation; raises EOvError on a failing check (the data-complete
     // flag is then cleared) and on any error of the passes.
     void generate(const QList<int> &rows);
-    bool runGeneration(const QList<int> &rows);
+    // Runs generate(): none when it succeeded, else its failure, typed.
+    std::optional<TVelErrorContext> runGeneration(const QList<int> &rows);
     QStringList save(const QString &fileName);
     // The workgroup "QRY_PACO" and the coherence check read.
     int workgroup() const;
