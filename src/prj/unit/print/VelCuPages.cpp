@@ -112,7 +112,7 @@ void TVelCuPages::printSummaryCu(const TXMLCud &cud, int year, bool first)
     filterToCu(cdsPdfTfr);
     const bool fiscal = TVelFileGenerator::hasFiscalData(cdsMultiSelect) || !cdsPdfConFamCar.isEmpty()
                         || !cdsPdfTfr.isEmpty();
-    if (fiscal && text(cdsMultiSelect, fld::LCUDCPOSCNACFC).trimmed() != QLatin1String("X")) {
+    if (fiscal && !ticked(cdsMultiSelect, fld::LCUDCPOSCNACFC)) {
         for (int page = L::kFiscalFirst; page <= L::kFiscalLast; ++page) {
             copyPage(QString::number(page), QStringLiteral("Copia pagina ") + QString::number(page));
             moduleAndImprint();

@@ -106,7 +106,7 @@ int TVelCuPrint::toLock(const QList<TBookmark> &rows)
     int n = 0;
     for (const TBookmark b : rows) {
         cdsMultiSelect.gotoBookmark(b);
-        if (text(cdsMultiSelect, fld::iCudStato).toInt() < 1)
+        if (integer(cdsMultiSelect, fld::iCudStato) < 1)
             ++n;
     }
     return n;
