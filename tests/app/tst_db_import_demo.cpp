@@ -272,15 +272,22 @@ private slots:
 
     // On a server the employees' payroll rows are read a group at a time
     // into a local copy. Groups of 3 put many employees at a group's edge,
-    // and a payee paid both as employee and as professional in two groups:
-    // the CUs, the sections and the report must be those of every query on
-    // the server, for fewer statements.
+    // and a payee is paid both as employee and as professional (each
+    // relationship's group copies the other too): the CUs, the sections and
+    // the report must be those of every query on the server, for fewer
+    // statements.
     void serverCopyBuildsTheSameCus()
     {
         if (!TestDb::isPostgres())
             QSKIP("SQLite reads its own file: no copy");
         auto run = [&](int group, qint64 *statements) {
             fresh();
+            // Rossi, an employee, is also paid as a professional: Marino's
+            // relationship becomes his.
+            db->exec(QStringLiteral("UPDATE tacom_rapporti SET ianaperid = (SELECT ianaperid FROM tacom_rapporti "
+                                    "WHERE iacomid = %1) WHERE iacomid = %2")
+                         .arg(ROSSI)
+                         .arg(MARINO));
             ScriptedResponder ui;
             QStringList log;
             auto imp = importer();
@@ -309,6 +316,11 @@ private slots:
         qint64 onServer = 0, withCopy = 0;
         const QStringList expected = run(0, &onServer);
         QVERIFY(expected.size() > 1000);
+        // both relationships certified, each in its own CU
+        QVERIFY(expected.filter(QRegularExpression(QStringLiteral("^RSSMRA75C12H199Y\\|12\\|tcud_daticud\\|"),
+                                                   QRegularExpression::CaseInsensitiveOption)).size() > 0);
+        QVERIFY(expected.filter(QRegularExpression(QStringLiteral("^RSSMRA75C12H199Y\\|05\\|tase_autsommeerogate\\|"),
+                                                   QRegularExpression::CaseInsensitiveOption)).size() > 0);
         QCOMPARE(run(3, &withCopy), expected);
         QVERIFY2(withCopy * 2 < onServer, qPrintable(QStringLiteral("%1 / %2").arg(withCopy).arg(onServer)));
     }
