@@ -405,7 +405,7 @@ private slots:
                 continue;
             ++declared;
             for (int t = 0; t < paghe::kTabelle; ++t)
-                if (q.tabelle[t / 64] & (quint64(1) << (t % 64)))
+                if (q.nomina(paghe::Tabella(t)))
                     QVERIFY2(TVelPayrollCopy::copiata(paghe::Tabella(t)),
                              qPrintable(QStringLiteral("%1: %2").arg(QLatin1StringView(q.nome),
                                                                       QLatin1StringView(paghe::kNomi[t]))));
@@ -413,9 +413,8 @@ private slots:
         QCOMPARE(declared, 35);
         const paghe::Query *rit = TVelPayrollCopy::dichiarazione(QStringLiteral("QRY_CUD_RIT"));
         QVERIFY(rit && rit->righe == paghe::Righe::Rapporto);
-        const int varr = int(paghe::Tabella::tvarr_varritenute), fis = int(paghe::Tabella::tfis_datifiscali);
-        QVERIFY(rit->tabelle[varr / 64] & (quint64(1) << (varr % 64)));
-        QVERIFY(!(rit->tabelle[fis / 64] & (quint64(1) << (fis % 64))));
+        QVERIFY(rit->nomina(paghe::Tabella::tvarr_varritenute));
+        QVERIFY(!rit->nomina(paghe::Tabella::tfis_datifiscali));
         QCOMPARE(TVelPayrollCopy::dichiarazione(QStringLiteral("QRY_NON_IN_CATALOGO")), nullptr);
     }
 };

@@ -158,6 +158,8 @@ int main(int argc, char **argv)
             "    std::string_view nome;\n"
             "    Righe righe;\n"
             "    std::uint64_t tabelle[kParole];   // bit t: a text of the query names table t\n"
+            "\n"
+            "    constexpr bool nomina(Tabella t) const { return (tabelle[int(t) / 64] >> (int(t) % 64)) & 1u; }\n"
             "};\n\n"
             "// The catalogue's SELECT statements, in name order.\n"
             "inline constexpr Query kQuery[] = {\n";
