@@ -116,16 +116,123 @@ void TOvPgStatement::run()
         fail("Unable to create query", r.get());
 }
 
-void TOvPgStatement::fail(const char *what, PGresult *result)
+QSqlError TOvPgStatement::runTogether(pg_conn *conn, const std::vector<Queued> &runs, const char *last)
+{
+    if (runs.empty() && !last)
+        return QSqlError();
+    // The rest of the answer to a statement read forward only: the Qt driver
+    // leaves it until its next statement, which drops it the same way.
+    while (PGresult *rest = PQgetResult(conn))
+        PQclear(rest);
+    if (PQenterPipelineMode(conn) != 1)
+        return errorOf(conn, "Unable to create query", nullptr);
+    // What each answer the server gives in order belongs to: a preparation
+    // (the statement it names), a run, or the last text.
+    struct Sent
+    {
+        TOvPgStatement *prepared = nullptr;
+        QByteArray name;
+    };
+    std::vector<Sent> sent;
+    QSqlError error;
+    bool sending = true;
+    for (const Queued &q : runs) {
+        TOvPgStatement *st = q.statement;
+        QByteArray name = st->m_name;
+        // A statement prepared earlier in this same exchange is not again.
+        for (const Sent &s : sent)
+            if (s.prepared == st)
+                name = s.name;
+        if (name.isEmpty()) {
+            static std::atomic<quint64> made{0};
+            name = "velcu_ps_p" + QByteArray::number(++made);
+            if (PQsendPrepare(conn, name.constData(), st->m_sql.constData(), 0, nullptr) != 1) {
+                sending = false;
+                break;
+            }
+            sent.push_back({st, name});
+        }
+        const int n = int(q.values.size());
+        std::vector<const char *> values(size_t(n), nullptr);
+        std::vector<int> lengths(size_t(n), 0);
+        for (int i = 0; i < n; ++i) {
+            if (q.null.at(i))
+                continue;
+            values[size_t(i)] = q.values.at(i).constData();
+            lengths[size_t(i)] = int(q.values.at(i).size());
+        }
+        if (PQsendQueryPrepared(conn, name.constData(), n, values.data(), lengths.data(), q.binary.constData(), 0)
+            != 1) {
+            sending = false;
+            break;
+        }
+        sent.push_back({nullptr, QByteArray()});
+    }
+    if (sending && last) {
+        if (PQsendQueryParams(conn, last, 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
+            sending = false;
+        else
+            sent.push_back({nullptr, QByteArray()});
+    }
+    if (!sending)
+        error = errorOf(conn, "Unable to create query", nullptr);
+    if (PQpipelineSync(conn) != 1) {
+        // Nothing will come back: the connection is gone or unusable.
+        if (!error.isValid())
+            error = errorOf(conn, "Unable to create query", nullptr);
+        PQexitPipelineMode(conn);
+        return error;
+    }
+    // Every answer is read up to the synchronisation point, those after a
+    // refusal too (the server skipped them), so that the connection is idle
+    // again for the driver.
+    size_t answered = 0;
+    for (int idle = 0; idle < 2;) {
+        Result r(PQgetResult(conn));
+        if (!r) {
+            // The end of one statement's answers; twice in a row with no
+            // answer in between, nothing more will come.
+            ++idle;
+            if (PQstatus(conn) == CONNECTION_BAD)
+                break;
+            continue;
+        }
+        idle = 0;
+        const ExecStatusType status = PQresultStatus(r.get());
+        if (status == PGRES_PIPELINE_SYNC)
+            break;
+        const size_t at = answered++;
+        if (status == PGRES_PIPELINE_ABORTED)
+            continue;
+        if (!succeeded(r.get())) {
+            if (!error.isValid())
+                error = errorOf(conn, "Unable to create query", r.get());
+            continue;
+        }
+        if (at < sent.size() && sent[at].prepared)
+            sent[at].prepared->m_name = sent[at].name;
+    }
+    if (!error.isValid() && answered != sent.size())
+        error = errorOf(conn, "Unable to create query", nullptr);
+    if (PQexitPipelineMode(conn) != 1 && !error.isValid())
+        error = errorOf(conn, "Unable to create query", nullptr);
+    return error;
+}
+
+QSqlError TOvPgStatement::errorOf(pg_conn *conn, const char *what, PGresult *result)
 {
     // The same error the driver gives: the server's message with its
     // SQLSTATE, which ovSqlCause() reads.
     const QString state = result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
-    QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn));
+    QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
     if (message.trimmed().isEmpty())
-        message = QString::fromUtf8(PQerrorMessage(m_conn));
+        message = QString::fromUtf8(PQerrorMessage(conn));
     if (!state.isEmpty())
         message += QStringLiteral("(%1)").arg(state);
-    ovRaiseSqlError(QSqlError(QStringLiteral("QPSQL: ") + QString::fromLatin1(what), message,
-                              QSqlError::StatementError, state));
+    return QSqlError(QStringLiteral("QPSQL: ") + QString::fromLatin1(what), message, QSqlError::StatementError, state);
+}
+
+void TOvPgStatement::fail(const char *what, PGresult *result)
+{
+    ovRaiseSqlError(errorOf(m_conn, what, result));
 }

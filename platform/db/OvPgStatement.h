@@ -19,8 +19,11 @@
 // the server forgets it when the connection closes.
 #include <QByteArray>
 #include <QList>
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
+
+#include <vector>
 
 struct pg_conn;
 
@@ -41,6 +44,29 @@ public:
 
     // The server's name of the prepared statement; empty until prepared.
     const QByteArray &name() const { return m_name; }
+
+    // A run of the statement with the values bound now, kept to be sent
+    // later with others (runTogether()).
+    struct Queued
+    {
+        TOvPgStatement *statement = nullptr;
+        QList<QByteArray> values;
+        QList<bool> null;
+        QList<int> binary;
+    };
+    Queued queued() { return {this, m_values, m_null, m_binary}; }
+
+    // Sends the runs, in order, and then `last` when given (a text without
+    // parameters, such as COMMIT), in one exchange with the server: libpq's
+    // pipeline mode, each statement still prepared once. Nothing after a
+    // refused one is run. Returns the first refusal (the server's message
+    // with its SQLSTATE, as run() raises it); no error when all ran.
+    static QSqlError runTogether(pg_conn *conn, const std::vector<Queued> &runs, const char *last = nullptr);
+
+    // The error the Qt driver gives for a refusal: the server's message
+    // (the result's, else the connection's) with its SQLSTATE, which
+    // ovSqlCause() reads.
+    static QSqlError errorOf(pg_conn *conn, const char *what, struct pg_result *result);
 
 private:
     [[noreturn]] void fail(const char *what, struct pg_result *result);

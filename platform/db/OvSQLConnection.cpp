@@ -387,6 +387,7 @@ void TOvSQLConnection::close()
     ++m_undone;
     m_inTransaction = false;
     m_opened = false;
+    m_waiting.clear();
     m_failedInTransaction.clear();
     m_reused.clear();
     m_sqliteStatements.clear();
@@ -469,8 +470,22 @@ void TOvSQLConnection::commit()
     if (!m_inTransaction)
         throw EAssertionFailed(QStringLiteral("Conferma di una transazione non avviata."));
     const bool refused = m_fault && m_fault(QStringLiteral("COMMIT"));
-    if (refused || !m_db.commit()) {
-        const QSqlError e = refused ? simulatedError() : m_db.lastError();
+    QSqlError e;
+    bool failed = refused;
+    if (refused) {
+        m_waiting.clear();
+        e = simulatedError();
+    } else if (!m_waiting.empty()) {
+        // The waiting writes and the COMMIT in one exchange.
+        const std::vector<TOvPgStatement::Queued> waiting = std::move(m_waiting);
+        m_waiting.clear();
+        e = TOvPgStatement::runTogether(static_cast<PGconn *>(nativeHandle()), waiting, "COMMIT");
+        failed = e.isValid();
+    } else if (!m_db.commit()) {
+        failed = true;
+        e = m_db.lastError();
+    }
+    if (failed) {
         // A commit that failed leaves nothing half-done behind.
         if (!connectionLost())
             m_db.rollback();
@@ -487,6 +502,7 @@ void TOvSQLConnection::commit()
 
 void TOvSQLConnection::rollback()
 {
+    m_waiting.clear();
     if (!m_inTransaction)
         return;
     m_inTransaction = false;
@@ -628,6 +644,26 @@ void TOvSQLConnection::failStatement(QSqlQuery &query)
     if (isPostgres() && m_inTransaction && !connectionLost())
         m_failedInTransaction.push_back(std::move(query));
     raise(error);
+}
+
+bool TOvSQLConnection::letWait(TOvPgStatement &statement)
+{
+    if (m_letWait == 0 || !m_inTransaction || !isPostgres())
+        return false;
+    ++m_statements;
+    if (m_fault) [[unlikely]]
+        faultPoint(QString());
+    m_waiting.push_back(statement.queued());
+    return true;
+}
+
+void TOvSQLConnection::sendWaiting()
+{
+    const std::vector<TOvPgStatement::Queued> waiting = std::move(m_waiting);
+    m_waiting.clear();
+    const QSqlError e = TOvPgStatement::runTogether(static_cast<PGconn *>(nativeHandle()), waiting);
+    if (e.isValid())
+        raise(e);
 }
 
 void TOvSQLConnection::faultPoint(const QString &sql, const QString &context)

@@ -15,6 +15,7 @@
 //
 // A connection belongs to the thread that opened it (a Qt SQL rule).
 #include "platform/db/OvDbConfig.h"
+#include "platform/db/OvPgStatement.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -27,7 +28,6 @@
 
 class QSqlError;
 class TOvSqliteStatement;
-class TOvPgStatement;
 
 class TOvSQLConnection
 {
@@ -149,6 +149,24 @@ public:
     void countStatement() { ++m_statements; aboutToRun(); }
     void countStatement(const QSqlQuery &q)
     {
+        if (!m_waiting.empty()) [[unlikely]]
+            sendWaiting();
+        countBesideWaiting(q);
+    }
+
+    // PostgreSQL, inside a transaction, while a TOvWritesWithCommit lives: a
+    // run of `statement`, with the values bound now, waits in the connection
+    // and goes with the COMMIT, in one exchange with the server (a CU's value
+    // rows: nobody reads their answer). Counted as run. Returns false, and
+    // keeps nothing, when it must run now (SQLite, no transaction, waiting
+    // not asked for): the caller runs it.
+    // Whatever runs or is counted before the commit sends the waiting runs
+    // first, except a statement counted with countBesideWaiting(), which the
+    // caller knows cannot read what they write. A waiting run the server
+    // refuses fails the commit, which then rolls back; a rollback drops them.
+    bool letWait(TOvPgStatement &statement);
+    void countBesideWaiting(const QSqlQuery &q)
+    {
         ++m_statements;
         if (m_fault) [[unlikely]]
             faultPoint(q.lastQuery());
@@ -170,11 +188,16 @@ public:
     // its own): the seam may refuse it here.
     void aboutToRun(const QString &sql = QString())
     {
+        if (!m_waiting.empty()) [[unlikely]]
+            sendWaiting();
         if (m_fault) [[unlikely]]
             faultPoint(sql);
     }
 
 private:
+    friend class TOvWritesWithCommit;
+    // The waiting runs, sent now in one exchange (see letWait()).
+    void sendWaiting();
     bool fail(ErrorKind kind, const QString &text);
     bool openSQLite();
     bool openPostgres();
@@ -220,6 +243,21 @@ private:
     QHash<QString, std::shared_ptr<TOvSqliteStatement>> m_sqliteStatements;
     QHash<QString, std::shared_ptr<TOvPgStatement>> m_pgStatements;
     StatementFault m_fault;
+    int m_letWait = 0;   // live TOvWritesWithCommit scopes
+    std::vector<TOvPgStatement::Queued> m_waiting;
+};
+
+// The writes of the scope may wait for the commit (see letWait()).
+class TOvWritesWithCommit
+{
+public:
+    explicit TOvWritesWithCommit(TOvSQLConnection &c) : m_c(c) { ++c.m_letWait; }
+    ~TOvWritesWithCommit() { --m_c.m_letWait; }
+    TOvWritesWithCommit(const TOvWritesWithCommit &) = delete;
+    TOvWritesWithCommit &operator=(const TOvWritesWithCommit &) = delete;
+
+private:
+    TOvSQLConnection &m_c;
 };
 
 // The connection the framework opened for the program; null until then.

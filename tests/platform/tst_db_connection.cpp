@@ -603,6 +603,102 @@ private slots:
         QCOMPARE(stored("native").size(), rows.size() + 1);
     }
 
+    // On a server, writes let wait go with the COMMIT in one exchange: not
+    // before (unless another statement needs them), all or nothing with the
+    // rest of the transaction, and the connection idle again afterwards.
+    void serverWritesWaitForTheCommit()
+    {
+        if (!TestDb::isPostgres())
+            QSKIP("PostgreSQL only");
+        auto db = TestDb::open();
+        db->exec(QStringLiteral("CREATE TABLE tatt (k INTEGER PRIMARY KEY, s TEXT)"));
+        TOvSQLConnection other(TestDb::config());
+        QVERIFY(other.open());
+        auto count = [](TOvSQLConnection &c) {
+            QSqlQuery q = c.exec(QStringLiteral("SELECT COUNT(*) FROM tatt"));
+            return q.next() ? q.value(0).toInt() : -1;
+        };
+        TOvPgStatement *ins = db->pgStatement(QStringLiteral("INSERT INTO tatt (k, s) VALUES ($1, $2)"));
+        auto wait = [&](int k, const QString &s) {
+            ins->bind(0, k);
+            ins->bind(1, s);
+            return db->letWait(*ins);
+        };
+
+        // Only inside a transaction, while asked for.
+        QVERIFY(!wait(1, QStringLiteral("x")));
+        {
+            TOvWritesWithCommit scope(*db);
+            QVERIFY(!wait(1, QStringLiteral("x")));
+        }
+
+        // Counted as run, sent with the COMMIT, with the values of each
+        // run (the statement rebound in between), past a statement counted
+        // beside them and a result read forward only and left half-read.
+        const qint64 before = db->statementsRun();
+        db->startTransaction();
+        {
+            TOvWritesWithCommit scope(*db);
+            QVERIFY(wait(1, QStringLiteral("uno")));
+            QVERIFY(wait(2, QStringLiteral("l'altro \"due\"\n")));
+        }
+        QCOMPARE(db->statementsRun() - before, 2);
+        QSqlQuery beside = db->newQuery();
+        beside.setForwardOnly(true);
+        QVERIFY(beside.prepare(QStringLiteral("SELECT generate_series(1, 5)")));
+        db->countBesideWaiting(beside);
+        QVERIFY(beside.exec() && beside.next());
+        QCOMPARE(count(other), 0);
+        db->commit();
+        QCOMPARE(count(other), 2);
+        QSqlQuery two = other.exec(QStringLiteral("SELECT s FROM tatt WHERE k = 2"));
+        QVERIFY(two.next());
+        QCOMPARE(two.value(0).toString(), QStringLiteral("l'altro \"due\"\n"));
+
+        // Another statement of the connection sends them first, and sees them.
+        db->startTransaction();
+        {
+            TOvWritesWithCommit scope(*db);
+            QVERIFY(wait(3, QStringLiteral("tre")));
+            QCOMPARE(count(*db), 3);
+        }
+        db->commit();
+        QCOMPARE(count(other), 3);
+
+        // Refused with the COMMIT: the server's words, nothing of the
+        // transaction kept (a row written before them either), the
+        // connection usable.
+        db->startTransaction();
+        db->exec(QStringLiteral("INSERT INTO tatt (k, s) VALUES (4, 'prima')"));
+        {
+            TOvWritesWithCommit scope(*db);
+            QVERIFY(wait(5, QStringLiteral("cinque")));
+            QVERIFY(wait(1, QStringLiteral("doppia")));
+            QVERIFY(wait(6, QStringLiteral("sei")));
+        }
+        try {
+            db->commit();
+            QFAIL("a repeated key accepted");
+        } catch (const EDatabaseError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("23505")) || e.message().contains(QStringLiteral("duplic")),
+                     qPrintable(e.message()));
+        }
+        QVERIFY(!db->inTransaction());
+        QCOMPARE(count(other), 3);
+        QCOMPARE(count(*db), 3);
+
+        // A rollback drops them: the next commit does not send them.
+        db->startTransaction();
+        {
+            TOvWritesWithCommit scope(*db);
+            QVERIFY(wait(7, QStringLiteral("sette")));
+        }
+        db->rollback();
+        db->startTransaction();
+        db->commit();
+        QCOMPARE(count(other), 3);
+    }
+
     void closedConnectionRefusesWork()
     {
         TOvSQLConnection never(TestDb::config());
