@@ -605,6 +605,54 @@ private slots:
         QCOMPARE(n.value(0).toInt(), 2);
         QCOMPARE(rows("TCUDC_CONFAMCARICO", giordano), 2);
     }
+
+    // On a server a CU's value rows go with the commit: a row the server
+    // refuses there fails that employee alone, with the server's words, and
+    // leaves the store as it was (a new CU not written at all, a replaced
+    // one kept); the next employee is written on the same connection.
+    void serverRefusalAtCommitLeavesNoHalfCu()
+    {
+        if (!TestDb::isPostgres())
+            QSKIP("PostgreSQL only");
+        fresh();
+        ScriptedResponder ui;
+        const QString bianchi = QStringLiteral("BNCLRA80L65D458L");
+        const QString barbieri = QStringLiteral("BRBFBA87P16H199A");
+        db->exec(QStringLiteral(
+            "CREATE FUNCTION rifiuta_inps() RETURNS trigger AS $$ BEGIN "
+            "IF NEW.sfisfieldname = 'sCudMatrAzienda' AND EXISTS (SELECT 1 FROM tafi_anafiscale a "
+            "WHERE a.iafiid = NEW.iafiid AND upper(a.saficodfiscale) = 'BNCLRA80L65D458L') "
+            "THEN RAISE EXCEPTION 'riga INPS rifiutata dal server'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql"));
+        db->exec(QStringLiteral("CREATE TRIGGER tr_rifiuta BEFORE INSERT ON tfis_datifiscali "
+                                "FOR EACH ROW EXECUTE FUNCTION rifiuta_inps()"));
+        auto persons = [&](const QString &cf) {
+            QSqlQuery q = db->exec(QStringLiteral("SELECT COUNT(*) FROM tafi_anafiscale WHERE upper(saficodfiscale) = :CF"),
+                                   {{QStringLiteral("CF"), cf}});
+            return q.next() ? q.value(0).toInt() : -1;
+        };
+        auto imp = importer();
+        imp->setSovraScrivi(TVelSovraScrivi::SovrascriviSempre);
+
+        for (const bool replacing : {false, true}) {
+            if (replacing) {
+                // A CU written before the rule: the refused one was to replace it.
+                db->exec(QStringLiteral("ALTER TABLE tfis_datifiscali DISABLE TRIGGER tr_rifiuta"));
+                QVERIFY(imp->importa({BIANCHI}).riuscito());
+                db->exec(QStringLiteral("ALTER TABLE tfis_datifiscali ENABLE TRIGGER tr_rifiuta"));
+            }
+            const qint64 old = cu(bianchi).value("IAFIID").toLongLong();
+            const TVelRunOutcome o = imp->importa({BIANCHI, BARBIERI});
+            QCOMPARE(o.count(TVelResult::Errore), 1);
+            QCOMPARE(o.count(TVelResult::Fatto), 1);
+            QVERIFY2(o.payees.first().reason.contains(QStringLiteral("riga INPS rifiutata dal server")),
+                     qPrintable(o.payees.first().reason));
+            QCOMPARE(persons(bianchi), replacing ? 1 : 0);
+            QCOMPARE(cu(bianchi).value("IAFIID").toLongLong(), old);
+            QCOMPARE(rows("TCUDI_INPS", bianchi), replacing ? 1 : 0);
+            QCOMPARE(persons(barbieri), 1);
+            QCOMPARE(rows("TCUDI_INPS", barbieri), 1);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TstDbImport)

@@ -33,6 +33,13 @@ void run(TOvSQLConnection &c, QSqlQuery &q)
         ovRaiseSqlError(q.lastError());
 }
 
+void runBesideWaiting(TOvSQLConnection &c, QSqlQuery &q)
+{
+    c.countBesideWaiting(q);
+    if (!q.exec())
+        ovRaiseSqlError(q.lastError());
+}
+
 const QString &insertValuesText(int rows)
 {
     thread_local QHash<int, QString> texts;

@@ -26,6 +26,9 @@ QSqlQuery prepare(TOvSQLConnection &c, const QString &text);
 QSqlQuery &reused(TOvSQLConnection &c, const QString &text);
 // Runs it; EDatabaseError with the database's message on failure.
 void run(TOvSQLConnection &c, QSqlQuery &q);
+// The same, for a statement that cannot read the value rows waiting for the
+// commit (TOvSQLConnection::letWait()): they go on waiting.
+void runBesideWaiting(TOvSQLConnection &c, QSqlQuery &q);
 // TorStoreSql::InsertValues for `rows` value rows of one row, on a server:
 // the row's structure, period, person and row number are $1-$4, each value
 // adds its name and its four value columns. Made once per number of rows.

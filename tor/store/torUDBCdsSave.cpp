@@ -172,7 +172,9 @@ private:
         QSqlQuery &lock = stmt(sql(TorStoreSql::LockStructure));
         m_store.bindStructure(lock, m_structure, m_month, m_year);
         lock.bindValue(QStringLiteral(":NUOVE"), added + spare);
-        run(m_c, lock);
+        // The counter's row only: value rows of an earlier save of the
+        // transaction may go on waiting for the commit.
+        runBesideWaiting(m_c, lock);
         const bool found = lock.next();
         const QSqlRecord rec = lock.record();
         lock.finish();
@@ -597,6 +599,10 @@ private:
             q = m_c.pgStatement(insertValuesText(rows));
         for (int k = 0; k < values.size(); ++k)
             q->bind(k, values.at(k));
+        // Nothing is read back: within the caller's transaction the rows
+        // may wait and go with its commit.
+        if (m_c.letWait(*q))
+            return;
         m_c.countStatement();
         q->run();
     }

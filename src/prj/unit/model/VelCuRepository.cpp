@@ -182,6 +182,9 @@ void VelCuRepository::replace(TVelCuValue &cu, const Stored *old) const
 {
     if (old && old->ref.person != 0)
         remove(*old);
+    // On a server the value rows of every part go with the caller's commit,
+    // in one exchange (they are read by no statement before it).
+    TOvWritesWithCommit waiting(conn());
     for (const TVelCuValue::Part &p : cu.parts()) {
         p.ds->checkBrowseMode();
         if (p.ds->changeCount() > 0)
