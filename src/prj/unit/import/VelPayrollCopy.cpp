@@ -1,6 +1,7 @@
 #include "VelPayrollCopy.h"
 
 #include "platform/core/OvExceptions.h"
+#include "platform/db/OvPgRows.h"
 #include "platform/db/OvSqliteStatement.h"
 
 #include <QSqlError>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -233,18 +235,55 @@ QSet<int> TVelPayrollCopy::copiaChiavi(Tabella &t, const QString &where, const Q
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns, t.nome);
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
-    QSqlQuery src = readServer(m_server, sql, m_letture);
-    const int keyAt = column.isEmpty() ? -1 : src.record().indexOf(column);
-    // Straight on SQLite: through the Qt driver each of the group's
-    // thousands of rows paid a placeholder name built and looked up per value.
+    ++m_letture;
+    const TOvPgRows src(m_server, sql);
+    const int keyAt = [&] {
+        for (int c = 0; !column.isEmpty() && c < src.columns(); ++c)
+            if (src.name(c).compare(column, Qt::CaseInsensitive) == 0)
+                return c;
+        return -1;
+    }();
+    // Straight from the server's text into SQLite, each column as the Qt
+    // driver would have read it and bound it: whole numbers and amounts as
+    // numbers, texts as the same UTF-8 (no QString made and undone for each
+    // of the group's tens of thousands of values), the rest as the driver's
+    // own value.
+    enum class Kind { Intero, Numero, Testo, Altro };
+    const int n = src.columns();
+    std::vector<Kind> kinds(size_t(n), Kind::Altro);
+    for (int c = 0; c < n; ++c) {
+        switch (src.type(c)) {
+        case TOvPgRows::Int2: case TOvPgRows::Int4: case TOvPgRows::Oid:
+            kinds[size_t(c)] = Kind::Intero;
+            break;
+        case TOvPgRows::Numeric: case TOvPgRows::Float4: case TOvPgRows::Float8:
+            kinds[size_t(c)] = Kind::Numero;
+            break;
+        case TOvPgRows::Bool: case TOvPgRows::Bytea: case TOvPgRows::Int8: case TOvPgRows::Date:
+        case TOvPgRows::Time: case TOvPgRows::TimeTz: case TOvPgRows::Timestamp: case TOvPgRows::TimestampTz:
+            break;
+        default:
+            kinds[size_t(c)] = Kind::Testo;
+            break;
+        }
+    }
     TOvSqliteStatement *ins = m_copia.sqliteStatement(t.insert);
-    const int n = src.record().count();
-    while (src.next()) {
-        for (int i = 0; i < n; ++i)
-            ins->bind(i, src.value(i));
+    for (int r = 0, rows = src.rows(); r < rows; ++r) {
+        for (int c = 0; c < n; ++c) {
+            if (src.isNull(r, c)) {
+                ins->bind(c, QVariant());
+                continue;
+            }
+            switch (kinds[size_t(c)]) {
+            case Kind::Intero: ins->bind(c, QVariant(src.text(r, c).toInt())); break;
+            case Kind::Numero: ins->bind(c, src.value(r, c)); break;
+            case Kind::Testo: ins->bindUtf8(c, src.text(r, c)); break;
+            case Kind::Altro: ins->bind(c, src.value(r, c)); break;
+            }
+        }
         ins->run();
         if (keyAt >= 0)
-            keys.insert(src.value(keyAt).toInt());
+            keys.insert(src.text(r, keyAt).toInt());
     }
     return keys;
 }
