@@ -53,7 +53,7 @@ QVariant TOvPgRows::value(int row, int column) const
     switch (oid) {
     case Bool: t = QMetaType::fromType<bool>(); break;
     case Int8: t = QMetaType::fromType<qlonglong>(); break;
-    case Int2: case Int4: case Oid: t = QMetaType::fromType<int>(); break;
+    case Int2: case Int4: t = QMetaType::fromType<int>(); break;
     case Numeric: case Float4: case Float8: t = QMetaType::fromType<double>(); break;
     case Date: t = QMetaType::fromType<QDate>(); break;
     case Time: case TimeTz: t = QMetaType::fromType<QTime>(); break;
@@ -69,7 +69,7 @@ QVariant TOvPgRows::value(int row, int column) const
         return QVariant(v.startsWith('t'));
     case Int8:
         return v.startsWith('-') ? QVariant(v.toLongLong()) : QVariant(v.toULongLong());
-    case Int2: case Int4: case Oid:
+    case Int2: case Int4:
         return QVariant(v.toInt());
     case Numeric: case Float4: case Float8: {
         bool ok = false;

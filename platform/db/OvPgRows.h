@@ -42,7 +42,7 @@ public:
 
     // The server types the readers above tell apart.
     enum Oid : unsigned {
-        Bool = 16, Bytea = 17, Int8 = 20, Int2 = 21, Int4 = 23, Oid = 26, Float4 = 700, Float8 = 701,
+        Bool = 16, Bytea = 17, Int8 = 20, Int2 = 21, Int4 = 23, Float4 = 700, Float8 = 701,
         Date = 1082, Time = 1083, Timestamp = 1114, TimestampTz = 1184, TimeTz = 1266, Numeric = 1700,
     };
 

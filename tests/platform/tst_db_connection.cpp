@@ -6,6 +6,7 @@
 #include "platform/core/OvExceptions.h"
 #include "platform/db/dmOvConnection.h"
 #include "platform/db/OvSQLConnection.h"
+#include "platform/db/OvPgRows.h"
 #include "platform/db/OvPgStatement.h"
 #include "platform/db/OvSqliteStatement.h"
 
@@ -601,6 +602,54 @@ private slots:
         other.rollback();
         // What was written: the rows, and the one run after the refusal.
         QCOMPARE(stored("native").size(), rows.size() + 1);
+    }
+
+    // Rows read straight from libpq give, kind by kind, what the Qt driver
+    // gives for the same columns, and the server's own text.
+    void serverRowsReadAsTheDriverDoes()
+    {
+        if (!TestDb::isPostgres())
+            QSKIP("PostgreSQL only");
+        auto db = TestDb::open();
+        const QString sql = QStringLiteral(
+            "SELECT * FROM (VALUES "
+            "(true, 7::smallint, -42, 9007199254740993::bigint, 12345678.9876::numeric(18,4), 0.1::float8, "
+            "DATE '2025-02-28', TIMESTAMP '2025-03-04 05:06:07.008', TIMESTAMPTZ '2025-03-04 05:06:07+02', "
+            "'\\x00ff27'::bytea, 'ROSSI D''ALESSIO è così'::varchar(40), 'ab'::char(4), 26::oid), "
+            "(false, NULL, 0, -5, -0.5, 'NaN', NULL, NULL, NULL, NULL, '', NULL, NULL), "
+            "(NULL, 0, NULL, NULL, NULL, NULL, DATE '1900-01-01', TIMESTAMP '2024-12-31 23:59:59', NULL, "
+            "''::bytea, NULL, '', NULL)) "
+            "AS t(b, i2, i4, i8, n, f, d, ts, tz, by, s, c, o)");
+        const TOvPgRows rows(*db, sql);
+        QSqlQuery driver = db->exec(sql);
+        QCOMPARE(rows.rows(), 3);
+        QCOMPARE(rows.columns(), 13);
+        for (int r = 0; driver.next(); ++r) {
+            for (int c = 0; c < rows.columns(); ++c) {
+                const QVariant mine = rows.value(r, c), theirs = driver.value(c);
+                const QString where = QStringLiteral("riga %1, colonna %2").arg(r).arg(rows.name(c));
+                QVERIFY2(mine.metaType() == theirs.metaType(), qPrintable(where + QStringLiteral(" ") + QString::fromLatin1(mine.metaType().name()) + QStringLiteral(" / ") + QString::fromLatin1(theirs.metaType().name())));
+                QVERIFY2(mine.isNull() == theirs.isNull(), qPrintable(where));
+                if (mine.typeId() == QMetaType::Double && qIsNaN(mine.toDouble()))
+                    QVERIFY2(qIsNaN(theirs.toDouble()), qPrintable(where));
+                else
+                    QVERIFY2(mine == theirs, qPrintable(where + QStringLiteral(": ") + mine.toString()
+                                                        + QStringLiteral(" / ") + theirs.toString()));
+                QCOMPARE(rows.isNull(r, c), mine.isNull());
+            }
+        }
+        QCOMPARE(rows.text(0, 10), QStringLiteral("ROSSI D'ALESSIO è così").toUtf8());
+        QCOMPARE(rows.text(0, 11), QByteArray("ab  "));
+        QCOMPARE(rows.type(4), unsigned(TOvPgRows::Numeric));
+
+        // A refusal: the server's words, the connection usable again.
+        try {
+            TOvPgRows bad(*db, QStringLiteral("SELECT * FROM nessuna_tabella"));
+            QFAIL("refused text accepted");
+        } catch (const EDatabaseError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("nessuna_tabella")), qPrintable(e.message()));
+        }
+        QCOMPARE(TOvPgRows(*db, QStringLiteral("SELECT 1")).rows(), 1);
     }
 
     // On a server, writes let wait go with the COMMIT in one exchange: not

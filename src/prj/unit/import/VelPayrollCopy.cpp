@@ -253,7 +253,7 @@ QSet<int> TVelPayrollCopy::copiaChiavi(Tabella &t, const QString &where, const Q
     std::vector<Kind> kinds(size_t(n), Kind::Altro);
     for (int c = 0; c < n; ++c) {
         switch (src.type(c)) {
-        case TOvPgRows::Int2: case TOvPgRows::Int4: case TOvPgRows::Oid:
+        case TOvPgRows::Int2: case TOvPgRows::Int4:
             kinds[size_t(c)] = Kind::Intero;
             break;
         case TOvPgRows::Numeric: case TOvPgRows::Float4: case TOvPgRows::Float8:
