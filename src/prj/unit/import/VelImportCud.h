@@ -267,7 +267,10 @@ private:
     std::unique_ptr<TVelImpAutonomi> m_secAutonomi;
     std::unique_ptr<TRagQuery> m_qAcom, m_qAbt;
     std::unique_ptr<TVelPayrollCopy> m_copia;   // the group's payroll rows, on a server
-    int m_gruppoCopia = 100;
+    // Relationships copied at a time: each group costs a statement a table
+    // and its scans on the server; past about 250 the gain stops (1,000
+    // payees: the copy 0.32 s a run at 100, 0.26 s at 250, as much at 1,000).
+    int m_gruppoCopia = 250;
 
     // The employee in hand.
     TVelCandidato m_dip;
