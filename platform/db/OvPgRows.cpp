@@ -46,21 +46,31 @@ QByteArray TOvPgRows::text(int row, int column) const
     return QByteArray::fromRawData(PQgetvalue(m_result, row, column), PQgetlength(m_result, row, column));
 }
 
+// The kind the Qt driver gives a server type.
+static QMetaType kindOf(unsigned oid)
+{
+    switch (oid) {
+    case TOvPgRows::Bool: return QMetaType::fromType<bool>();
+    case TOvPgRows::Int8: return QMetaType::fromType<qlonglong>();
+    case TOvPgRows::Int2: case TOvPgRows::Int4: return QMetaType::fromType<int>();
+    case TOvPgRows::Numeric: case TOvPgRows::Float4: case TOvPgRows::Float8: return QMetaType::fromType<double>();
+    case TOvPgRows::Date: return QMetaType::fromType<QDate>();
+    case TOvPgRows::Time: case TOvPgRows::TimeTz: return QMetaType::fromType<QTime>();
+    case TOvPgRows::Timestamp: case TOvPgRows::TimestampTz: return QMetaType::fromType<QDateTime>();
+    case TOvPgRows::Bytea: return QMetaType::fromType<QByteArray>();
+    default: return QMetaType::fromType<QString>();
+    }
+}
+
+bool TOvPgRows::isText(int column) const
+{
+    return kindOf(type(column)) == QMetaType::fromType<QString>();
+}
+
 QVariant TOvPgRows::value(int row, int column) const
 {
     const unsigned oid = type(column);
-    QMetaType t;
-    switch (oid) {
-    case Bool: t = QMetaType::fromType<bool>(); break;
-    case Int8: t = QMetaType::fromType<qlonglong>(); break;
-    case Int2: case Int4: t = QMetaType::fromType<int>(); break;
-    case Numeric: case Float4: case Float8: t = QMetaType::fromType<double>(); break;
-    case Date: t = QMetaType::fromType<QDate>(); break;
-    case Time: case TimeTz: t = QMetaType::fromType<QTime>(); break;
-    case Timestamp: case TimestampTz: t = QMetaType::fromType<QDateTime>(); break;
-    case Bytea: t = QMetaType::fromType<QByteArray>(); break;
-    default: t = QMetaType::fromType<QString>(); break;
-    }
+    const QMetaType t = kindOf(oid);
     if (isNull(row, column))
         return QVariant(t, nullptr);
     const QByteArray v = text(row, column);

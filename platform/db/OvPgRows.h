@@ -32,6 +32,10 @@ public:
     // A column's server type (its OID).
     unsigned type(int column) const;
 
+    // Whether the Qt driver reads the column as text: its values are then
+    // the server's text as it came, in UTF-8 (text()).
+    bool isText(int column) const;
+
     bool isNull(int row, int column) const;
     // The server's text of a value (empty for NULL), valid while this lives.
     QByteArray text(int row, int column) const;

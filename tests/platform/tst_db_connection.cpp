@@ -636,6 +636,7 @@ private slots:
                     QVERIFY2(mine == theirs, qPrintable(where + QStringLiteral(": ") + mine.toString()
                                                         + QStringLiteral(" / ") + theirs.toString()));
                 QCOMPARE(rows.isNull(r, c), mine.isNull());
+                QCOMPARE(rows.isText(c), theirs.metaType() == QMetaType::fromType<QString>());
             }
         }
         QCOMPARE(rows.text(0, 10), QStringLiteral("ROSSI D'ALESSIO è così").toUtf8());

@@ -243,43 +243,20 @@ QSet<int> TVelPayrollCopy::copiaChiavi(Tabella &t, const QString &where, const Q
                 return c;
         return -1;
     }();
-    // Straight from the server's text into SQLite, each column as the Qt
-    // driver would have read it and bound it: whole numbers and amounts as
-    // numbers, texts as the same UTF-8 (no QString made and undone for each
-    // of the group's tens of thousands of values), the rest as the driver's
-    // own value.
-    enum class Kind { Intero, Numero, Testo, Altro };
+    // Straight from the server's text into SQLite: a text column as the same
+    // UTF-8 (no QString made and undone for each of the group's tens of
+    // thousands of values), any other as the Qt driver would have read it.
     const int n = src.columns();
-    std::vector<Kind> kinds(size_t(n), Kind::Altro);
-    for (int c = 0; c < n; ++c) {
-        switch (src.type(c)) {
-        case TOvPgRows::Int2: case TOvPgRows::Int4:
-            kinds[size_t(c)] = Kind::Intero;
-            break;
-        case TOvPgRows::Numeric: case TOvPgRows::Float4: case TOvPgRows::Float8:
-            kinds[size_t(c)] = Kind::Numero;
-            break;
-        case TOvPgRows::Bool: case TOvPgRows::Bytea: case TOvPgRows::Int8: case TOvPgRows::Date:
-        case TOvPgRows::Time: case TOvPgRows::TimeTz: case TOvPgRows::Timestamp: case TOvPgRows::TimestampTz:
-            break;
-        default:
-            kinds[size_t(c)] = Kind::Testo;
-            break;
-        }
-    }
+    std::vector<bool> asText(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c)
+        asText[size_t(c)] = src.isText(c);
     TOvSqliteStatement *ins = m_copia.sqliteStatement(t.insert);
     for (int r = 0, rows = src.rows(); r < rows; ++r) {
         for (int c = 0; c < n; ++c) {
-            if (src.isNull(r, c)) {
-                ins->bind(c, QVariant());
-                continue;
-            }
-            switch (kinds[size_t(c)]) {
-            case Kind::Intero: ins->bind(c, QVariant(src.text(r, c).toInt())); break;
-            case Kind::Numero: ins->bind(c, src.value(r, c)); break;
-            case Kind::Testo: ins->bindUtf8(c, src.text(r, c)); break;
-            case Kind::Altro: ins->bind(c, src.value(r, c)); break;
-            }
+            if (asText[size_t(c)] && !src.isNull(r, c))
+                ins->bindUtf8(c, src.text(r, c));
+            else
+                ins->bind(c, src.value(r, c));
         }
         ins->run();
         if (keyAt >= 0)
